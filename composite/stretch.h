@@ -1,0 +1,49 @@
+#pragma once
+// Image stretching for the colour pictures: histogram cutoffs per band and the byte mapping
+// (linear stretch between the cutoffs, then an optional logarithmic stretch).
+
+#include <array>
+#include <cstdint>
+
+namespace lumesta {
+
+// The nine stretch parameters of a tool dialog, each per band in the order Blue, Green, Red.
+struct StretchParams {
+    std::array<int, 3> leftCutoff{2, 2, 2};   // percent, 1..20
+    std::array<int, 3> rightCutoff{2, 2, 2};  // percent, 1..20
+    std::array<int, 3> nonlinear{0, 0, 0};    // strength, 0..20
+};
+
+struct StretchCutoffs {
+    int low = 0;
+    int high = 0;
+};
+
+// Histogram of the values 1..2047 (0 and values outside are not counted); low is the first
+// value whose cumulative percentage reaches leftPercent, high the first reaching
+// 100 − rightPercent. A band with no counted sample gives low = high = 0.
+StretchCutoffs ComputeStretchCutoffs16(std::int64_t count, const std::int16_t* samples,
+                                       double leftPercent, double rightPercent);
+// The same over the values 1..255.
+StretchCutoffs ComputeStretchCutoffs8(std::int64_t count, const std::uint8_t* samples,
+                                      double leftPercent, double rightPercent);
+
+// Linear stretch of v between low and high (0 at or below low, 255 at or above high, otherwise
+// trunc((v − low) × 255 / (high − low)) in double precision).
+std::uint8_t LinearStretchByte(double value, double low, double high);
+
+// Logarithmic stretch of a byte with strength s > 0: trunc(255 × ln(1 + s·b/255) / ln(1 + s))
+// kept to 8 bits, with 0 → 0 and 255 → 255 fixed. Strength 0 returns the byte unchanged.
+std::uint8_t NonlinearStretchByte(std::uint8_t byte, int strength);
+
+// Both steps: the byte of value v for a band with the given limits and strength.
+inline std::uint8_t StretchByte(double value, double low, double high, int strength)
+{
+    const std::uint8_t linear = LinearStretchByte(value, low, high);
+    return strength > 0 ? NonlinearStretchByte(linear, strength) : linear;
+}
+
+// A 256-entry table of NonlinearStretchByte for one strength, for use in pixel loops.
+std::array<std::uint8_t, 256> NonlinearStretchTable(int strength);
+
+}  // namespace lumesta

@@ -1,0 +1,22 @@
+#pragma once
+// 3 × 3 spatial filters of fused bands and clipping to the 11-bit range.
+
+#include <cstdint>
+
+#include "app/host.h"
+
+namespace lumesta {
+
+enum class Kernel16 { Sharpen, Detail };
+
+// Filters a height × width band in place: each inner pixel becomes
+// trunc(integer weighted sum of unfiltered neighbours × scale), Sharpen
+// (−2 −2 −2 / −2 32 −2 / −2 −2 −2, scale 0.0625) or Detail (0 −1 0 / −1 10 −1 / 0 −1 0, scale
+// 0.16666667f). Rows 0 and H − 1 and columns 0 and W − 1 keep their values. Pumps messages
+// once per row.
+void FilterBand(int height, int width, std::int16_t* band, Kernel16 kernel, Host& host);
+
+// Every sample below 0 becomes 0 and every sample above 2047 becomes 2047.
+void ClipBand(std::int64_t count, std::int16_t* band);
+
+}  // namespace lumesta

@@ -1,0 +1,49 @@
+#pragma once
+// The arithmetic of the two fusion methods of the 16-bit tool: "Optimisation 1" (no intercept,
+// coefficients for Blue, Green, Red, NIR) and "Optimisation 2" (intercept first), the residual
+// at MS resolution, the per-pixel ratio scaling and the colour adjustment.
+
+#include <array>
+#include <cstdint>
+
+namespace lumesta {
+
+enum class FusionMethod { Optimisation1 = 0, Optimisation2 = 1 };
+
+// The fitted coefficients as single-precision values: for Optimisation 1 c[0..3] belong to
+// Blue, Green, Red, NIR; for Optimisation 2 c[0] is the intercept and c[1..4] the bands.
+struct Coefficients {
+    FusionMethod method = FusionMethod::Optimisation1;
+    std::array<float, 5> c{};
+    int Count() const { return method == FusionMethod::Optimisation1 ? 4 : 5; }
+};
+
+// True when every coefficient lies in the plausibility range on its absolute value:
+// Optimisation 1: 1e-08 ≤ |c| ≤ 1e+07; Optimisation 2: 1e-13 ≤ |c| ≤ 1e+12. NaN fails.
+bool CoefficientsPlausible(const Coefficients& coefficients);
+
+// r = PanLow − (c1·B + c2·G + c3·R + c4·N [+ c0 first]) in single precision, clipped to
+// [−50, 50].
+float Residual(const Coefficients& coefficients, std::int16_t panLow, std::int16_t blue,
+               std::int16_t green, std::int16_t red, std::int16_t nir);
+
+// Interpolated values of one pan pixel (double precision).
+struct InterpolatedPixel {
+    double blue, green, red, nir, residual;
+};
+
+// Colour-adjustment amounts for Blue, Green, Red (0..30).
+using ColourAmounts = std::array<int, 3>;
+
+// The four fused values of one pan pixel with pan value pan: ratio scaling when the synthetic
+// pan is positive (Blue keeps an offset of 70), zeros otherwise; then the colour adjustment.
+// Results are 16-bit values before clipping.
+std::array<std::int16_t, 4> FusePixel(const Coefficients& coefficients, const InterpolatedPixel& m,
+                                      std::int16_t pan, const ColourAmounts& amounts);
+
+// Adds the NDVI-driven colour adjustment to fused Blue, Green, Red (NDVI from the interpolated
+// NIR and Red; taken as 0 when NIR + Red is 0).
+void AdjustColours(double red, double nir, const ColourAmounts& amounts, std::int32_t& fusedBlue,
+                   std::int32_t& fusedGreen, std::int32_t& fusedRed);
+
+}  // namespace lumesta

@@ -1,0 +1,33 @@
+#pragma once
+// What the 16-bit pan-sharpening dialog does when the user picks files or edits fields.
+// The desktop dialog and lumesta-cli call these and then show or use the job record.
+
+#include <string>
+
+#include "app/host.h"
+#include "fusion/pansharpen_job.h"
+
+namespace lumesta {
+
+// The pan "..." choice: leaves batch mode, empties the band lists, reads the pan header and
+// fills width, height, the BMP name and flags. False after a refusal (message shown).
+bool BrowsePan(PanSharpenJob& job, const std::string& path, Host& host);
+
+// The Blue "..." choice: a single band, a four-band ENVI file or an Idrisi32 .rgf group.
+// False after a refusal (message shown, lists emptied).
+bool BrowseBlue(PanSharpenJob& job, const std::string& path, Host& host);
+
+// The "..." choice of Green, Red or NIR (band kGreen..kNir). Refused with "Please enter the
+// blue band first." while no Blue band is chosen.
+bool BrowseOtherBand(PanSharpenJob& job, int band, const std::string& path, Host& host);
+
+// A band list's selection change: stores the index and text and, for groups, the band's path.
+void SelectBand(PanSharpenJob& job, int band, int index);
+
+// The suffix field edited: stores it and rebuilds the BMP name from the pan path.
+void SetSuffix(PanSharpenJob& job, const std::string& suffix);
+
+// The 24-bit BMP "..." choice: creates the (empty) file at once and takes its path.
+void ChooseBmp(PanSharpenJob& job, const std::string& path);
+
+}  // namespace lumesta

@@ -1,0 +1,64 @@
+#pragma once
+// The job record of the 16-bit pan-sharpening tool: everything its dialog holds. The dialog's
+// browse handlers and lumesta-cli's option parser both fill it through the functions of
+// pansharpen_browse.h and then call RunPanSharpen (pansharpen_run.h).
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "composite/stretch.h"
+#include "raster/image_info.h"
+
+namespace lumesta {
+
+// Indices of the four MS bands in every per-band array.
+enum MsBand { kBlue = 0, kGreen = 1, kRed = 2, kNir = 3 };
+
+// Spatial filter choices of the 16-bit tool, in the order of the dialog's radio buttons.
+enum class FilterType16 { Sharpen = 0, Detail = 1, None = 2 };
+
+struct PanSharpenJob {
+    // Pan: displayed file name, full path, extension without dot, lower case.
+    std::string panName;
+    std::string panPath;
+    std::string panExt;
+    int width = 0;   // pan width W in pixels
+    int height = 0;  // pan height H in pixels
+    // The Idrisi32 pan's min./max. X/Y texts, for the result headers.
+    std::string panMinX, panMaxX, panMinY, panMaxY;
+
+    // The four drop-down lists (entries), their selected indices and texts, and each band's
+    // full path and extension (lower case, without dot).
+    std::array<std::vector<std::string>, 4> bandLists;
+    std::array<int, 4> selectedIndex{0, -1, -1, -1};
+    std::array<std::string, 4> selection;
+    std::array<std::string, 4> msPath;
+    std::array<std::string, 4> msExt;
+    int msBandCount = 0;       // bands of the Blue file (4 for one four-band file)
+    std::string msHeaderType;  // "ENVI" for an ENVI file
+    std::string groupFolder;   // folder of a chosen .rgf group, with its separator
+    // Browse buttons of Green, Red, NIR (disabled when a group or four-band file supplies them).
+    std::array<bool, 4> browseEnabled{true, true, true, true};
+
+    // 1 where an input is neither ENVI nor Idrisi32 (GeoTIFF or generic matrix):
+    // index 0 the pan, 1..4 Blue, Green, Red, NIR.
+    std::array<int, 5> rasterKind{};
+
+    int method = 0;      // 0 "Optimisation 1", 1 "Optimisation 2"
+    int resampling = 0;  // 0 "Improved Bilinear"
+    std::string suffix = "_Fused";
+    std::string bmpName;
+    bool displayBmp = true;
+    bool colourMatch = false;
+
+    FilterType16 filterType = FilterType16::Sharpen;
+    std::array<bool, 4> filterFlags{false, true, true, false};
+    std::array<int, 3> colourAmounts{0, 0, 0};
+    StretchParams stretch;
+
+    bool batchMode = false;
+    CImageInfo info;  // the dialog's header record, filled by the browse handlers
+};
+
+}  // namespace lumesta

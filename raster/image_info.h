@@ -1,0 +1,43 @@
+#pragma once
+// The image description every tool dialog holds, and the three header readers that fill it
+// from ENVI (.hdr), Idrisi32 (.rdc) and GeoTIFF files. Headers are parsed positionally, by
+// counting separators, so the line order of the header files is part of the accepted format.
+
+#include <string>
+
+#include "app/host.h"
+
+namespace lumesta {
+
+class CImageInfo {
+public:
+    CImageInfo() = default;
+    virtual ~CImageInfo() = default;
+
+    // Generic reader of the assessment tools: ENVI (up to 8 bands; data type 1, 2 or 12) and
+    // Idrisi32. Returns 1 on success or for any other extension (".tif" included), 0 on failure.
+    int ReadHeader(const std::string& path, Host& host);
+    // Reader of the 8-bit tools: ENVI byte data with 1 or 3 to 8 bands (returns the band
+    // count), Idrisi32 byte data and GeoTIFF (return 1), other extensions 1, failure 0.
+    int ReadHeader8(const std::string& path, Host& host);
+    // Reader of the 16-bit tools: ENVI 16-bit data with 1 or 4 bands (returns the band count),
+    // Idrisi32 integer data and GeoTIFF (return 1), other extensions 1, failure 0.
+    int ReadHeader16(const std::string& path, Host& host);
+
+    int bitsPerSample = 0;    // GeoTIFF only
+    int samplesPerPixel = 0;  // GeoTIFF only
+    int height = 0;
+    int width = 0;
+    std::string minX, maxX, minY, maxY;  // Idrisi32 only (ReadHeader8, ReadHeader16)
+    std::string headerKind;              // ENVI: first word, upper-cased
+    std::string firstWord;               // ENVI: first word as read
+    std::string interleave;              // ENVI
+    std::string bandNames4[4];           // ReadHeader16
+    int bands = 0;
+    int dataType = 0;       // ENVI data type code; 0 when not ENVI
+    std::string extension;  // last four characters, lower-cased
+    std::string bandNames8[8];  // ReadHeader8, ReadHeader
+    std::string nameScratch;
+};
+
+}  // namespace lumesta
