@@ -1,0 +1,234 @@
+#include "fusion/pansharpen_run.h"
+
+#include <cstdio>
+#include <ctime>
+#include <new>
+
+#include "app/time_stamp.h"
+#include "app/wait_cursor.h"
+#include "fusion/pansharpen_outputs.h"
+#include "fusion/pansharpen_report.h"
+#include "fusion/pansharpen_steps.h"
+#include "raster/band_io.h"
+#include "raster/file_name.h"
+#include "raster/result_header.h"
+
+namespace lumesta {
+namespace {
+
+const std::string kUnsuccessful = "\r\nUnsuccessful\r\n";
+const std::string kStepUnsuccessful = "\r\n\r\nUnsuccessful\r\n";
+const std::string kUnfortunate = "\tUnfortunate\r\n\r\n\r\n";
+const std::string kCancelled = "\r\nCancelled\r\n\r\n";
+const std::string kFinished = "\tFinished\r\n";
+
+// Removes the files a run made when it does not finish.
+class OutputCleanup {
+public:
+    explicit OutputCleanup(const PanOutputs& outputs, const std::string& bmp)
+    {
+        for (const auto& path : outputs.data) m_paths.push_back(path);
+        for (const auto& path : outputs.headers) {
+            if (!path.empty()) m_paths.push_back(path);
+        }
+        m_paths.push_back(bmp);
+    }
+    ~OutputCleanup()
+    {
+        if (m_keep) return;
+        for (const auto& path : m_paths) std::remove(path.c_str());
+    }
+    void Keep() { m_keep = true; }
+
+private:
+    std::vector<std::string> m_paths;
+    bool m_keep = false;
+};
+
+bool CreateOutputFiles(PanRunState& state)
+{
+    for (int band = kBlue; band <= kNir; ++band) {
+        if (!state.fused[band].CreateForReadWrite(state.outputs.data[band])) {
+            state.host.ShowMessage(
+                "Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.");
+            return false;
+        }
+    }
+    return true;
+}
+
+// Result headers in the format of the inputs; false when one could not be written.
+bool WriteResultHeaders(PanRunState& state)
+{
+    static const char* const kLabels[4] = {"Blue (Band 1)", "Green (Band 2)", "Red (Band 3)",
+                                           "NIR (Band 4)"};
+    const PanSharpenJob& job = state.job;
+    const PanOutputs& outputs = state.outputs;
+    for (int band = kBlue; band <= kNir; ++band) {
+        if (outputs.kind == PanOutputKind::Envi || outputs.kind == PanOutputKind::FourBandEnvi) {
+            WriteEnviResultHeader(WithoutLastFour(job.panPath) + ".hdr", kLabels[band],
+                                  outputs.headers[band], job.width, job.height, job.selection[band],
+                                  state.host);
+        } else if (outputs.kind == PanOutputKind::Idrisi) {
+            IdrisiResultValues values;
+            values.columns = job.width;
+            values.rows = job.height;
+            values.minX = job.panMinX;
+            values.maxX = job.panMaxX;
+            values.minY = job.panMinY;
+            values.maxY = job.panMaxY;
+            values.minValue = state.minValue[band];
+            values.maxValue = state.maxValue[band];
+            values.displayMin = band == kNir ? state.minValue[band] : state.limits[band].low;
+            values.displayMax = band == kNir ? state.maxValue[band] : state.limits[band].high;
+            WriteIdrisiResultHeader(job.panPath, WithoutLastFour(job.msPath[band]) + ".rdc",
+                                    outputs.headers[band], values, state.host);
+        } else {
+            continue;
+        }
+        if (!FileExists(outputs.headers[band])) return false;
+    }
+    return true;
+}
+
+// Where the run reads each input's samples: the inputs themselves, band by band.
+void LocateInputs(PanRunState& state)
+{
+    const PanSharpenJob& job = state.job;
+    state.panInput = job.panPath;
+    const std::int64_t bandBytes = state.msWidth * state.msHeight * 2;
+    for (int band = kBlue; band <= kNir; ++band) {
+        state.msInput[band] = job.msPath[band];
+        state.msByteOffset[band] = HasFourBandMsFile(job) ? job.selectedIndex[band] * bandBytes : 0;
+    }
+}
+
+// The run after its report sections: outputs, the analytical steps and the report end.
+class AnalyticalRun {
+public:
+    AnalyticalRun(PanRunState& state, OutputCleanup& cleanup) : m_state(state), m_cleanup(cleanup) {}
+    RunOutcome Run();
+
+private:
+    RunOutcome Fail(StepResult result);
+    RunOutcome Finish(std::time_t start, std::time_t postProcessing);
+
+    PanRunState& m_state;
+    OutputCleanup& m_cleanup;
+};
+
+RunOutcome AnalyticalRun::Fail(StepResult result)
+{
+    if (result == StepResult::Cancelled) {
+        m_state.log.Append(kCancelled);
+        return RunOutcome::Cancelled;
+    }
+    if (result == StepResult::Implausible) {
+        m_state.log.Append(kUnfortunate);
+        if (m_state.job.method == 0) ResetPanSharpenInputs(m_state.job);
+    } else {
+        m_state.log.Append(kStepUnsuccessful);
+    }
+    return RunOutcome::Stopped;
+}
+
+RunOutcome AnalyticalRun::Run()
+{
+    PanRunState& state = m_state;
+    const std::time_t start = std::time(nullptr);
+    WaitCursorScope busy(state.host);
+    state.log.Append("\r\n(e) Analytical Steps \r\n");
+    LocateInputs(state);
+
+    state.log.Append("    Step 1: .");
+    StepResult result = EstimateCoefficients(state);
+    if (result != StepResult::Ok) return Fail(result);
+    state.log.Append(kFinished);
+    if (state.job.colourMatch && (result = ComputeInputStretchLimits(state)) != StepResult::Ok) {
+        return Fail(result);
+    }
+
+    state.log.Append("    Step 2: ......");
+    if ((result = FuseStrips(state)) != StepResult::Ok) return Fail(result);
+    state.log.Append(kFinished);
+    const std::time_t postProcessing = std::time(nullptr);
+
+    state.log.Append("    Step 3: ");
+    if ((result = PostProcessBands(state)) != StepResult::Ok) return Fail(result);
+    state.log.Append(kFinished);
+    if (!WriteResultHeaders(state)) return Fail(StepResult::Failed);
+
+    state.log.Append("    Step 4: ......");
+    state.log.Append(kFinished);
+    state.log.Append("    Step 5: ......");
+    if ((result = WriteFusedBmp(state)) != StepResult::Ok) return Fail(result);
+    state.log.Append("\tFinished (24-bit BMP output)\r\n");
+    return Finish(start, postProcessing);
+}
+
+RunOutcome AnalyticalRun::Finish(std::time_t start, std::time_t postProcessing)
+{
+    for (auto& file : m_state.fused) file.Close();
+    m_cleanup.Keep();
+    const std::time_t end = std::time(nullptr);
+    RunLog& log = m_state.log;
+    log.Append("\r\n(f) Seconds spent:\t" + std::to_string(static_cast<long long>(end - start)) +
+               " s\r\n");
+    log.Append("    Start time:\t\t" + TimeStamp(start) + "\r\n");
+    log.Append("    Post-processing:\t" + TimeStamp(postProcessing) + "\r\n");
+    log.Append("    End time:\t\t" + TimeStamp(end) + "\r\n\r\n");
+    log.Append("Notes:\r\n");
+    if (m_state.job.displayBmp) m_state.host.OpenInViewer(ViewerKind::Picture, m_state.job.bmpName);
+    return RunOutcome::Finished;
+}
+
+RunOutcome RunValidated(PanSharpenJob& job, RunCounters& counters, Host& host)
+{
+    RunLog log(counters, host);
+    const std::int32_t number = log.OpenBlock(Tool::PanSharpening);
+    log.Append("_____________ Pan-Sharpening Run (" + std::to_string(number) +
+               ") _____________________\r\n\r\n");
+    const auto progress = host.OpenProgress(std::string(), ProgressOwner::ToolDialog);
+    progress->SetRange(0, 100, 1);
+    progress->SetPosition(0);
+    PanRunState state(job, host, log, *progress);
+    state.width = job.width;
+    state.height = job.height;
+    state.msWidth = job.width / 4;
+    state.msHeight = job.height / 4;
+    state.outputs = DerivePanOutputs(job);
+
+    if (!WriteInputSections(state)) {
+        log.Append(kUnsuccessful);
+        return RunOutcome::Stopped;
+    }
+    WriteParameterSection(job, log);
+    WriteOutputSection(job, state.outputs, log);
+    if (!ConfirmPanOutputs(state)) {
+        log.Append(kUnsuccessful);
+        return RunOutcome::Stopped;
+    }
+    OutputCleanup cleanup(state.outputs, job.bmpName);
+    if (!CreateOutputFiles(state)) {
+        log.Append(kUnsuccessful);
+        return RunOutcome::Stopped;
+    }
+    return AnalyticalRun(state, cleanup).Run();
+}
+
+}  // namespace
+
+RunOutcome RunPanSharpen(PanSharpenJob& job, RunCounters& counters, Host& host)
+{
+    WaitCursorScope busy(host);
+    if (!ValidatePanSharpenJob(job, host)) return RunOutcome::Stopped;
+    try {
+        return RunValidated(job, counters, host);
+    } catch (const std::bad_alloc&) {
+        host.ShowMessage("Error: reading image file - Cannot allocate memory");
+        host.AppendLog(kStepUnsuccessful);
+        return RunOutcome::Stopped;
+    }
+}
+
+}  // namespace lumesta
