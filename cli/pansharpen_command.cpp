@@ -1,5 +1,6 @@
 #include "cli/pansharpen_command.h"
 
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -54,13 +55,20 @@ std::array<bool, 4> ParseFilterBands(const std::string& list)
     return flags;
 }
 
+// A file chooser hands over full paths; so does the command line.
+std::string FullPath(const std::string& path)
+{
+    if (path.empty()) return path;
+    return std::filesystem::absolute(path).lexically_normal().string();
+}
+
 // The browse choices: pan, Blue (and what it supplies), then the other bands.
 bool BrowseInputs(const Arguments& args, PanSharpenJob& job, Host& host)
 {
     if (!args.Has("--pan")) throw UsageError{"--pan is required"};
     if (!args.Has("--blue")) throw UsageError{"--blue is required"};
-    if (!BrowsePan(job, *args.Value("--pan"), host)) return false;
-    if (!BrowseBlue(job, *args.Value("--blue"), host)) return false;
+    if (!BrowsePan(job, FullPath(*args.Value("--pan")), host)) return false;
+    if (!BrowseBlue(job, FullPath(*args.Value("--blue")), host)) return false;
     static const char* const kOptions[4] = {"--blue", "--green", "--red", "--nir"};
     for (int band = kGreen; band <= kNir; ++band) {
         if (!args.Has(kOptions[band])) continue;
@@ -68,7 +76,7 @@ bool BrowseInputs(const Arguments& args, PanSharpenJob& job, Host& host)
             throw UsageError{std::string(kOptions[band]) +
                              " cannot be used when --blue names a four-band file or a group"};
         }
-        if (!BrowseOtherBand(job, band, *args.Value(kOptions[band]), host)) return false;
+        if (!BrowseOtherBand(job, band, FullPath(*args.Value(kOptions[band])), host)) return false;
     }
     if (const auto select = args.IntList("--select", 4, 1, 1000000)) {
         for (int band = kBlue; band <= kNir; ++band) {
@@ -87,7 +95,7 @@ void ApplyParameters(const Arguments& args, PanSharpenJob& job)
     if (const auto height = args.Int("--height", 0, 2147483647)) job.height = *height;
     if (const auto method = args.Int("--method", 1, 2)) job.method = *method - 1;
     if (const auto suffix = args.Value("--suffix")) SetSuffix(job, *suffix);
-    if (const auto bmp = args.Value("--bmp")) job.bmpName = *bmp;
+    if (const auto bmp = args.Value("--bmp")) job.bmpName = FullPath(*bmp);
     job.colourMatch = args.Has("--colour-match");
     if (const auto filter = args.Value("--filter")) {
         job.filterType = ParseFilter(*filter);

@@ -1,0 +1,81 @@
+#include "composite/stretch.h"
+
+#include <cmath>
+#include <vector>
+
+#include "app/truncate.h"
+
+namespace lumesta {
+namespace {
+
+// Zero-valued samples are image background: bin 0 is counted but takes no part in the
+// cumulative percentages.
+template <typename Sample>
+StretchCutoffs CutoffsFromHistogram(std::int64_t count, const Sample* samples, int bins,
+                                    double leftPercent, double rightPercent)
+{
+    std::vector<std::int64_t> histogram(static_cast<std::size_t>(bins), 0);
+    for (std::int64_t i = 0; i < count; ++i) {
+        const int value = samples[i];
+        if (value >= 0 && value < bins) ++histogram[static_cast<std::size_t>(value)];
+    }
+    std::vector<std::int64_t> cumulative(static_cast<std::size_t>(bins), 0);
+    for (int i = 1; i < bins; ++i) cumulative[i] = cumulative[i - 1] + histogram[i];
+    const std::int64_t total = cumulative[bins - 1];
+    StretchCutoffs cutoffs;
+    if (total == 0) return cutoffs;  // no percentages exist: both cutoffs stay 0
+
+    const double highPercent = 100 - rightPercent;
+    std::vector<double> percent(static_cast<std::size_t>(bins), 0.0);
+    for (int i = 1; i < bins; ++i) percent[i] = static_cast<double>(cumulative[i]) * 100.0 / total;
+    for (int i = 1; i < bins && cutoffs.low == 0; ++i) {
+        if (percent[i] >= leftPercent) cutoffs.low = i;
+    }
+    for (int i = 1; i < bins && cutoffs.high == 0; ++i) {
+        if (percent[i] >= highPercent) cutoffs.high = i;
+    }
+    return cutoffs;
+}
+
+}  // namespace
+
+StretchCutoffs ComputeStretchCutoffs16(std::int64_t count, const std::int16_t* samples,
+                                       double leftPercent, double rightPercent)
+{
+    return CutoffsFromHistogram(count, samples, 2048, leftPercent, rightPercent);
+}
+
+StretchCutoffs ComputeStretchCutoffs8(std::int64_t count, const std::uint8_t* samples,
+                                      double leftPercent, double rightPercent)
+{
+    return CutoffsFromHistogram(count, samples, 256, leftPercent, rightPercent);
+}
+
+std::uint8_t LinearStretchByte(double value, double low, double high)
+{
+    if (value <= low) return 0;
+    if (value >= high) return 255;
+    return TruncToByte((value - low) * 255 / (high - low));
+}
+
+std::uint8_t NonlinearStretchByte(std::uint8_t byte, int strength)
+{
+    if (strength <= 0) return byte;
+    // The end points are fixed: computed literally, some strengths would turn 255 into 254.
+    if (byte == 0 || byte == 255) return byte;
+    const double stretched =
+        255 * std::log(1 + static_cast<double>(strength) * byte / 255) / std::log(1.0 + strength);
+    return TruncToByte(stretched);
+}
+
+std::array<std::uint8_t, 256> NonlinearStretchTable(int strength)
+{
+    std::array<std::uint8_t, 256> table{};
+    for (int b = 0; b < 256; ++b) {
+        table[static_cast<std::size_t>(b)] =
+            NonlinearStretchByte(static_cast<std::uint8_t>(b), strength);
+    }
+    return table;
+}
+
+}  // namespace lumesta

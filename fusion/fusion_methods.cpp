@@ -1,0 +1,106 @@
+#include "fusion/fusion_methods.h"
+
+#include <cmath>
+
+#include "app/truncate.h"
+
+namespace lumesta {
+namespace {
+
+// Adjusts a fused value with two's-complement wrap-around: it may already be the out-of-range
+// marker INT32_MIN, and only its low 16 bits are kept in the end anyway.
+std::int32_t WrappingAdd(std::int32_t value, std::int32_t change)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) +
+                                     static_cast<std::uint32_t>(change));
+}
+
+std::int32_t WrappingSubtract(std::int32_t value, std::int32_t change)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) -
+                                     static_cast<std::uint32_t>(change));
+}
+
+}  // namespace
+
+bool CoefficientsPlausible(const Coefficients& coefficients)
+{
+    const bool withIntercept = coefficients.method == FusionMethod::Optimisation2;
+    const double lowest = withIntercept ? 1e-13 : 1e-08;
+    const double highest = withIntercept ? 1e+12 : 1e+07;
+    for (int k = 0; k < coefficients.Count(); ++k) {
+        const double magnitude = std::fabs(static_cast<double>(coefficients.c[k]));
+        if (!(magnitude >= lowest && magnitude <= highest)) return false;  // NaN fails too
+    }
+    return true;
+}
+
+float Residual(const Coefficients& coefficients, std::int16_t panLow, std::int16_t blue,
+               std::int16_t green, std::int16_t red, std::int16_t nir)
+{
+    const std::array<float, 5>& c = coefficients.c;
+    float synthetic;
+    if (coefficients.method == FusionMethod::Optimisation1) {
+        synthetic = c[0] * blue + c[1] * green + c[2] * red + c[3] * nir;
+    } else {
+        synthetic = c[0] + c[1] * blue + c[2] * green + c[3] * red + c[4] * nir;
+    }
+    float residual = static_cast<float>(panLow) - synthetic;
+    if (residual > 50.0f) residual = 50.0f;
+    if (residual < -50.0f) residual = -50.0f;
+    return residual;
+}
+
+std::array<std::int16_t, 4> FusePixel(const Coefficients& coefficients, const InterpolatedPixel& m,
+                                      std::int16_t pan, const ColourAmounts& amounts)
+{
+    const std::array<float, 5>& c = coefficients.c;
+    double synthetic;
+    if (coefficients.method == FusionMethod::Optimisation1) {
+        synthetic = static_cast<double>(c[0]) * m.blue + static_cast<double>(c[1]) * m.green +
+                    static_cast<double>(c[2]) * m.red + static_cast<double>(c[3]) * m.nir +
+                    m.residual;
+    } else {
+        synthetic = static_cast<double>(c[0]) + static_cast<double>(c[1]) * m.blue +
+                    static_cast<double>(c[2]) * m.green + static_cast<double>(c[3]) * m.red +
+                    static_cast<double>(c[4]) * m.nir + m.residual;
+    }
+    std::int32_t blue = 0;
+    std::int32_t green = 0;
+    std::int32_t red = 0;
+    std::int32_t nir = 0;
+    if (synthetic > 0) {
+        const double ratio = pan / synthetic;
+        blue = TruncToInt((m.blue - 70) * ratio + 70);  // Blue keeps an offset of 70
+        green = TruncToInt(m.green * ratio);
+        red = TruncToInt(m.red * ratio);
+        nir = TruncToInt(m.nir * ratio);
+    }
+    AdjustColours(m.red, m.nir, amounts, blue, green, red);
+    return {WrapToInt16(blue), WrapToInt16(green), WrapToInt16(red), WrapToInt16(nir)};
+}
+
+void AdjustColours(double red, double nir, const ColourAmounts& amounts, std::int32_t& fusedBlue,
+                   std::int32_t& fusedGreen, std::int32_t& fusedRed)
+{
+    // Where NIR + Red is 0 the NDVI is undefined; 0 (no vegetation signal) keeps it finite.
+    const double sum = nir + red;
+    const double ndvi = sum == 0 ? 0.0 : (nir - red) / sum;
+    const int blueAmount = amounts[0];
+    const int greenAmount = amounts[1];
+    const int redAmount = amounts[2];
+    if (blueAmount != 0) {
+        fusedBlue =
+            WrappingAdd(fusedBlue, TruncToInt(-0.5 * blueAmount / (1 + std::exp(4 - 20 * ndvi))));
+    }
+    if (greenAmount != 0) {
+        fusedGreen =
+            WrappingAdd(fusedGreen, TruncToInt(-2.0 * greenAmount / (1 + std::exp(20 * ndvi - 4))));
+    }
+    if (redAmount != 0) {
+        fusedRed =
+            WrappingSubtract(fusedRed, TruncToInt(redAmount / (1 + std::exp(4 - 20 * ndvi))));
+    }
+}
+
+}  // namespace lumesta
