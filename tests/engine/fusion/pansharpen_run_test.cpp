@@ -1,0 +1,310 @@
+#include "fusion/pansharpen_run.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "fusion/filters.h"
+#include "fusion/fusion_methods.h"
+#include "fusion/matrix.h"
+#include "fusion/pansharpen_browse.h"
+#include "fusion/resampling.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/scene_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace lumesta::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+
+// The report with its clock-dependent lines replaced by placeholders.
+std::string MaskTimes(const std::string& log)
+{
+    static const std::regex kStamp("[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}");
+    static const std::regex kSeconds("Seconds spent:\t\\d+ s");
+    return std::regex_replace(std::regex_replace(log, kStamp, "<time>"), kSeconds,
+                              "Seconds spent:\t<n> s");
+}
+
+class PanSharpenRunTest : public ::testing::Test {
+protected:
+    std::string Path(const std::string& name) const { return dir.File(name); }
+    RunOutcome Run(PanSharpenJob& job) { return RunPanSharpen(job, counters, host); }
+
+    TempDir dir;
+    FakeHost host;
+    RunCounters counters;
+};
+
+TEST_F(PanSharpenRunTest, ValidationStopsAtTheFirstFailureBeforeTheReport)
+{
+    WriteEnviScene(dir.Path(), MakeScene(512, 512));
+    struct Case {
+        void (*edit)(PanSharpenJob&);
+        const char* message;
+    };
+    const Case cases[] = {
+        {[](PanSharpenJob& j) { j.selection[kNir].clear(); }, "Please input images."},
+        {[](PanSharpenJob& j) { j.bmpName.clear(); }, "Please input images."},
+        {[](PanSharpenJob& j) { j.height = 0; }, "Please input width and height."},
+        {[](PanSharpenJob& j) { j.width = -600; }, "Please input width and height."},
+        {[](PanSharpenJob& j) { j.width = j.height = 400; },
+         "Image size is too small; the minimum size is 512*512."},
+        {[](PanSharpenJob& j) { j.width = j.height = 40001; },
+         "Image size is too big; If you wish to have this limit relaxed, please contact developer."},
+        {[](PanSharpenJob& j) { j.selection[kRed] = j.selection[kGreen]; },
+         "Input images should not have the same name."},
+        {[](PanSharpenJob& j) { j.msExt[kNir] = "rst"; },
+         "Pan and Ms image types are not the same, as identified by file extensions"},
+        {[](PanSharpenJob& j) { j.rasterKind[0] = 1; },
+         "Ms image types are not the same, as identified by file extensions"},
+    };
+    for (const Case& c : cases) {
+        PanSharpenJob job = BrowsedJob(dir.Path(), "img");
+        c.edit(job);
+        host.ClearMessages();
+        EXPECT_EQ(Run(job), RunOutcome::Stopped);
+        EXPECT_THAT(host.Messages(), ElementsAre(c.message));
+    }
+    EXPECT_EQ(host.Log(), "");
+    EXPECT_EQ(counters.GetTotalRunCount(), 0);
+}
+
+TEST_F(PanSharpenRunTest, OnlyBothSidesBelowTheMinimumAreTooSmall)
+{
+    PanSharpenJob job = BrowsedJob((WriteEnviScene(dir.Path(), MakeScene(512, 512)), dir.Path()), "img");
+    job.width = 2000;
+    job.height = 400;  // passes the size checks, then fails on the file size
+    EXPECT_EQ(Run(job), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(), ElementsAre("Check the file size of Pan image."));
+    EXPECT_THAT(host.Log(), EndsWith("File Size:\t\t524288 bytes\r\n\r\n\r\nUnsuccessful\r\n"));
+}
+
+TEST_F(PanSharpenRunTest, WritesTheWholeReportBlock)
+{
+    WriteEnviScene(dir.Path(), MakeScene(512, 512));
+    PanSharpenJob job = BrowsedJob(dir.Path(), "img");
+    ASSERT_EQ(Run(job), RunOutcome::Finished);
+    const std::string d = dir.Path() + "/";
+    const std::string expected =
+        "Log File: \r\n\r\n_____________ Pan-Sharpening Run (1) _____________________\r\n\r\n"
+        "(a) Input High Resolution Panchromatic Band:\r\nPAN:\t" + d + "pan.img\r\n"
+        "Width:\t\t\t512 pixels\r\nHeight:\t\t\t512 pixels\r\nImage Size:\t\t262144 pixels\r\n"
+        "File Size:\t\t524288 bytes\r\n\r\n"
+        "(b) Input Low Resolution Multispectral Bands:\r\nBlue:\t" + d + "blue.img\r\nGreen:\t" + d +
+        "green.img\r\nRed:\t" + d + "red.img\r\nNIR:\t" + d + "nir.img\r\n"
+        "Width:\t\t\t128 pixels\r\nHeight:\t\t\t128 pixels\r\nImage Size:\t\t16384 pixels\r\n"
+        "File Size:\t\t32768 bytes\r\n\r\n"
+        "(c) Key Parameters:\r\nPan-Sharpening Method:\tOptimisation 1\r\n"
+        "Resampling Method:\tImproved Bilinear\r\nSpatial Filtering:\tSharpen\r\n"
+        "\t- Blue:\t\tNo\r\n\t- Green:\tYes\r\n\t- Red:\t\tYes\r\n\t- NIR:\t\tNo\r\n"
+        "Colour Modification:\r\n\t- Blue:\t\t0\r\n\t- Green:\t0\r\n\t- Red:\t\t0\r\n"
+        "\t- NIR:\t\tN/A\r\n\r\n"
+        "(d) Output Pan-Sharpened Colour Images:\r\nBlue:\t" + d + "blue_Fused.img\r\nGreen:\t" + d +
+        "green_Fused.img\r\nRed:\t" + d + "red_Fused.img\r\nNIR:\t" + d + "nir_Fused.img\r\n"
+        "BMP:\t" + d + "pan_Fused.bmp\r\nDisplay it?\t\tYes\r\nStretch:\r\n"
+        "\tColours match with those of inputs more closely?\tNo\r\n"
+        "\tHistogram stretching: cutoffs at both ends (%)\r\n"
+        "\t- Blue: \tleft-side: 2\tright-side: 2\r\n\t- Green:\tleft-side: 2\tright-side: 2\r\n"
+        "\t- Red:  \tleft-side: 2\tright-side: 2\r\n\tNonlinear stretching\r\n"
+        "\t- Blue: \t0\r\n\t- Green: \t0\r\n\t- Red: \t\t0\r\n"
+        "\r\n(e) Analytical Steps \r\n    Step 1: .........\tFinished\r\n"
+        "    Step 2: ......\tFinished\r\n    Step 3: ......\tFinished\r\n"
+        "    Step 4: ......\tFinished\r\n    Step 5: ......\tFinished (24-bit BMP output)\r\n"
+        "\r\n(f) Seconds spent:\t<n> s\r\n    Start time:\t\t<time>\r\n"
+        "    Post-processing:\t<time>\r\n    End time:\t\t<time>\r\n\r\nNotes:\r\n";
+    EXPECT_EQ(MaskTimes(host.Log()), expected);
+    EXPECT_THAT(host.Viewed(), ElementsAre(d + "pan_Fused.bmp"));
+    EXPECT_EQ(ReadFileBytes(d + "pan_Fused.bmp").size(), 54u + 512 * 512 * 3);
+    EXPECT_EQ(host.BusyDepth(), 0);
+
+    // A second run numbers its banner from the shared counter after a plain line break.
+    host.ClearLog();
+    host.QueueAnswers({true});
+    ASSERT_EQ(Run(job), RunOutcome::Finished);
+    EXPECT_EQ(host.Log().rfind("\r\n_____________ Pan-Sharpening Run (2) ____", 0), 0u);
+    EXPECT_THAT(host.Questions(), ElementsAre(HasSubstr(d + "blue_Fused.img\nor other similarly")));
+}
+
+// Reference fusion straight from the whole-image definition, without strips.
+std::array<std::vector<std::int16_t>, 4> WholeImageFusion(const Scene& s)
+{
+    const int msW = s.width / 4, msH = s.height / 4, m = static_cast<int>(msH * 0.125);
+    std::vector<std::int16_t> low(static_cast<std::size_t>(msW) * msH);
+    BlockAverage4(msH, msW, s.pan.data(), s.width, low.data());
+    NormalEquations equations(4);
+    for (int k = 0; k < m; ++k) {
+        for (int j = 0; j < msW; ++j) {
+            const std::size_t i = static_cast<std::size_t>(8 * k) * msW + j;
+            const std::int32_t x[4] = {s.ms[0][i], s.ms[1][i], s.ms[2][i], s.ms[3][i]};
+            equations.Add(x, low[i]);
+        }
+    }
+    FakeHost host;
+    auto inverted = MakeMatrix<float>(4, 4), scratch = MakeMatrix<float>(4, 4);
+    auto solution = MakeMatrix<float>(4, 1);
+    inverse(4, 4, equations.NormalMatrix(), inverted, scratch);
+    MultiplyFloatMatrices(4, 4, inverted, 4, 1, equations.RightHandSide(), solution, host);
+    Coefficients c;
+    for (int i = 0; i < 4; ++i) c.c[i] = solution[i][0];
+    std::array<std::vector<std::int16_t>, 4> out;
+    for (auto& band : out) band.assign(s.pan.size(), 0);
+    for (int d = 0; d + 1 < msH; ++d) {
+        for (int e = 0; e + 1 < msW; ++e) {
+            for (int p = 0; p < 4; ++p) {
+                for (int q = 0; q < 4; ++q) {
+                    const auto w = BilinearWeights4(p, q);
+                    double v[5];
+                    for (int b = 0; b < 5; ++b) {
+                        auto at = [&](int y, int x) {
+                            const std::size_t i = static_cast<std::size_t>(y) * msW + x;
+                            return b < 4 ? double(s.ms[b][i])
+                                         : double(Residual(c, low[i], s.ms[0][i], s.ms[1][i],
+                                                           s.ms[2][i], s.ms[3][i]));
+                        };
+                        v[b] = Interpolate(w, at(d, e), at(d, e + 1), at(d + 1, e), at(d + 1, e + 1));
+                    }
+                    const std::size_t pix = static_cast<std::size_t>(4 * d + 2 + p) * s.width + 4 * e + 2 + q;
+                    const auto f = FusePixel(c, {v[0], v[1], v[2], v[3], v[4]}, s.pan[pix], {0, 0, 0});
+                    for (int b = 0; b < 4; ++b) out[b][pix] = f[b];
+                }
+            }
+        }
+    }
+    for (auto& band : out) {
+        ReplicateBorders(s.height, s.width, band.data());
+        ClipBand(static_cast<std::int64_t>(band.size()), band.data());
+    }
+    return out;
+}
+
+TEST_F(PanSharpenRunTest, StripsGiveTheWholeImageResultEvenWhenTheLastStripIsShort)
+{
+    // 164 rows: 41 MS rows, so seven strips of 6 cells would reach past the last cell row.
+    const Scene scene = MakeScene(512, 164);
+    WriteEnviScene(dir.Path(), scene);
+    PanSharpenJob job = BrowsedJob(dir.Path(), "img");
+    job.filterType = FilterType16::None;
+    ASSERT_EQ(Run(job), RunOutcome::Finished) << ::testing::PrintToString(host.Messages());
+    const auto expected = WholeImageFusion(scene);
+    const char* names[4] = {"blue", "green", "red", "nir"};
+    for (int b = 0; b < 4; ++b) {
+        EXPECT_EQ(ReadInt16File(Path(std::string(names[b]) + "_Fused.img")), expected[b]) << names[b];
+    }
+}
+
+TEST_F(PanSharpenRunTest, FourBandFileAndGroupFuseLikeSeparateFiles)
+{
+    const Scene scene = MakeScene(512, 512);
+    WriteEnviScene(dir.Path(), scene);
+    TempDir four, idrisi;
+    WriteEnvi4Scene(four.Path(), scene);
+    WriteIdrisiScene(idrisi.Path(), scene);
+    PanSharpenJob separate = BrowsedJob(dir.Path(), "img");
+    PanSharpenJob fourBand = BrowsedJob(four.Path(), "img", true);
+    PanSharpenJob group = BrowsedJob(idrisi.Path(), "rst", false, true);
+    ASSERT_EQ(Run(separate), RunOutcome::Finished);
+    ASSERT_EQ(Run(fourBand), RunOutcome::Finished) << ::testing::PrintToString(host.Messages());
+    ASSERT_EQ(Run(group), RunOutcome::Finished) << ::testing::PrintToString(host.Messages());
+    EXPECT_THAT(host.Log(), HasSubstr("Blue:\t" + four.File("ms.img") + "(Blue)\r\n"));
+    const char* names[4] = {"blue", "green", "red", "nir"};
+    for (int b = 0; b < 4; ++b) {
+        const auto reference = ReadInt16File(Path(std::string(names[b]) + "_Fused.img"));
+        EXPECT_EQ(ReadInt16File(four.File("ms_Fused" + std::to_string(b + 1) + ".img")), reference);
+        EXPECT_EQ(ReadInt16File(idrisi.File(std::string(names[b]) + "_Fused.rst")), reference);
+    }
+    EXPECT_EQ(ReadFileBytes(four.File("pan_Fused.bmp")), ReadFileBytes(Path("pan_Fused.bmp")));
+    EXPECT_THAT(ReadFileBytes(idrisi.File("nir_Fused.rdc")),
+                EndsWith("lineage     : This file was fused with the pan band " + idrisi.File("pan.rst")));
+}
+
+TEST_F(PanSharpenRunTest, DecliningTheOverwriteKeepsEveryExistingFile)
+{
+    WriteEnviScene(dir.Path(), MakeScene(512, 512));
+    PanSharpenJob job = BrowsedJob(dir.Path(), "img");
+    WriteFileBytes(Path("pan_Fused.bmp"), "old picture");
+    host.QueueAnswers({false});
+    EXPECT_EQ(Run(job), RunOutcome::Stopped);
+    EXPECT_THAT(host.Log(), EndsWith("\t- Red: \t\t0\r\n\r\nUnsuccessful\r\n"));
+    EXPECT_EQ(ReadFileBytes(Path("pan_Fused.bmp")), "old picture");
+    EXPECT_FALSE(Exists(Path("blue_Fused.img")));
+}
+
+TEST_F(PanSharpenRunTest, AnEmptySuffixNeverReplacesTheInputs)
+{
+    WriteEnviScene(dir.Path(), MakeScene(512, 512));
+    PanSharpenJob job = BrowsedJob(dir.Path(), "img");
+    SetSuffix(job, "");
+    const std::string before = ReadFileBytes(Path("blue.img"));
+    EXPECT_EQ(Run(job), RunOutcome::Stopped);
+    EXPECT_TRUE(host.Questions().empty());
+    EXPECT_EQ(ReadFileBytes(Path("blue.img")), before);
+    EXPECT_THAT(host.Log(), EndsWith("\r\nUnsuccessful\r\n"));
+}
+
+TEST_F(PanSharpenRunTest, ImplausibleCoefficientsEndUnfortunateAndRemoveOutputs)
+{
+    Scene scene = MakeScene(512, 512);
+    std::fill(scene.ms[kNir].begin(), scene.ms[kNir].end(), 0);
+    WriteEnviScene(dir.Path(), scene);
+    PanSharpenJob job = BrowsedJob(dir.Path(), "img");
+    EXPECT_EQ(Run(job), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(),
+                ElementsAre("Sorry, Cannot process the inputs selected. Please check input images."));
+    EXPECT_THAT(host.Log(), EndsWith("    Step 1: .........\tUnfortunate\r\n\r\n\r\n"));
+    EXPECT_FALSE(Exists(Path("blue_Fused.img")));
+    EXPECT_FALSE(Exists(Path("pan_Fused.bmp")));
+    EXPECT_TRUE(job.panPath.empty());  // "Optimisation 1" resets the inputs
+    EXPECT_EQ(job.width, 0);
+}
+
+TEST_F(PanSharpenRunTest, CancelRemovesEveryOutput)
+{
+    WriteEnviScene(dir.Path(), MakeScene(512, 512));
+    for (long pump : {3L, 30L, 200L}) {
+        PanSharpenJob job = BrowsedJob(dir.Path(), "img");
+        host.ClearLog();
+        host.cancelAtPump = host.Pumps() + pump;
+        EXPECT_EQ(Run(job), RunOutcome::Cancelled);
+        EXPECT_THAT(host.Log(), EndsWith("\r\nCancelled\r\n\r\n"));
+        for (const char* name : {"blue_Fused.img", "nir_Fused.hdr", "pan_Fused.bmp"}) {
+            EXPECT_FALSE(Exists(Path(name))) << name << " after pump " << pump;
+        }
+    }
+}
+
+TEST_F(PanSharpenRunTest, InputChecksEndTheReportWithAClosingLine)
+{
+    WriteEnviScene(dir.Path(), MakeScene(512, 512));
+    PanSharpenJob job = BrowsedJob(dir.Path(), "img");
+    WriteEnviHeader(Path("red.img"), 100, 128, 1);
+    EXPECT_EQ(Run(job), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(), ElementsAre("Check the width/height of the input image."));
+    EXPECT_TRUE(job.selection[kRed].empty());
+    EXPECT_FALSE(job.selection[kNir].empty());
+    EXPECT_THAT(host.Log(), EndsWith("File Size:\t\t32768 bytes\r\n\r\n\r\nUnsuccessful\r\n"));
+
+    host.ClearMessages();
+    job = BrowsedJob(dir.Path(), "img");
+    WriteFileBytes(Path("green.img"), std::string(1000, '\0'));
+    EXPECT_EQ(Run(job), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(), ElementsAre("The file size of Ms bands is not the same."));
+}
+
+TEST_F(PanSharpenRunTest, AnOutputFolderThatCannotBeWrittenStopsCleanly)
+{
+    WriteEnviScene(dir.Path(), MakeScene(512, 512));
+    PanSharpenJob job = BrowsedJob(dir.Path(), "img");
+    SetSuffix(job, "/no such folder/out");
+    EXPECT_EQ(Run(job), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(), ElementsAre("Error when writing output file.\nYou may wish to copy "
+                                             "files from CD-ROM to hard disk."));
+    EXPECT_THAT(host.Log(), EndsWith("\t- Red: \t\t0\r\n\r\nUnsuccessful\r\n"));
+}
+
+}  // namespace
+}  // namespace lumesta::testing

@@ -1,0 +1,161 @@
+#include "raster/result_header.h"
+
+#include <algorithm>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/time_stamp.h"
+#include "tests/engine/raster/shared_scenes.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/temp_dir.h"
+
+namespace lumesta {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+std::string WithLineEnds(const std::string& text, const std::string& lineEnd)
+{
+    std::string converted;
+    for (char c : text) converted += c == '\n' ? lineEnd : std::string(1, c);
+    return converted;
+}
+
+const char kIdrisiTemplate[] =
+    "file format : IDRISI Raster A.1\nfile title  : pan\ndata type   : integer\n"
+    "file type   : binary\ncolumns     : 192\nrows        : 160\nref. system : plane\n"
+    "ref. units  : m\nunit dist.  : 1\nmin. X      : 0\nmax. X      : 192\nmin. Y      : 0\n"
+    "max. Y      : 160\npos'n error : unknown\nresolution  : 4\nmin. value  : 0\n"
+    "max. value  : 2047\ndisplay min : 0\ndisplay max : 2047\n";
+
+const char kIdrisiStandardOutput[] =
+    "file format : IDRISI Raster A.1\r\nfile title  : Pan-Sharpened with pan.rst\r\n"
+    "data type   : integer\r\nfile type   : binary\r\ncolumns     : 768\r\n"
+    "rows        : 640\r\nref. system : plane\r\nref. units  : m\r\nunit dist.  : 1\r\n"
+    "min. X      : 10.5\r\nmax. X      : 778.5\r\nmin. Y      : -3\r\nmax. Y      : 637\r\n"
+    "pos'n error : unknown\r\nresolution  : 4\r\nmin. value  : 1\r\nmax. value  : 2000\r\n"
+    "display min : 2\r\ndisplay max : 1999\r\n";
+
+const char kLineage[] = "lineage     : This file was fused with the pan band pan.rst";
+
+class ResultHeaderTest : public ::testing::Test {
+protected:
+    ResultHeaderTest()
+    {
+        values.columns = 768;
+        values.rows = 640;
+        values.minX = "10.5";
+        values.maxX = "778.5";
+        values.minY = "-3";
+        values.maxY = "637";
+        values.minValue = 1;
+        values.maxValue = 2000;
+        values.displayMin = 2;
+        values.displayMax = 1999;
+    }
+
+    std::string WriteIdrisi(const std::string& templateText)
+    {
+        testing::WriteFileBytes(dir.File("blue.rdc"), templateText);
+        WriteIdrisiResultHeader("pan.rst", dir.File("blue.rdc"), dir.File("out.rdc"), values,
+                                host);
+        return testing::ReadFileBytes(dir.File("out.rdc"));
+    }
+
+    std::string WriteEnvi(const std::string& templateText)
+    {
+        testing::WriteFileBytes(dir.File("blue.hdr"), templateText);
+        WriteEnviResultHeader(dir.File("blue.hdr"), "Blue (Band 1)", dir.File("out.hdr"), 768,
+                              640, "Fused", kWhen, host);
+        return testing::ReadFileBytes(dir.File("out.hdr"));
+    }
+
+    static std::string EnviStart(int samples = 768)
+    {
+        return "ENVI\r\ndescription = {\r\n  Pan Sharpen Result [" + TimeStamp(kWhen) +
+               "]}\r\nsamples = " + std::to_string(samples) + "\r\n";
+    }
+
+    static constexpr std::time_t kWhen = 1700000000;
+    testing::TempDir dir;
+    testing::FakeHost host;
+    IdrisiResultValues values;
+};
+
+TEST_F(ResultHeaderTest, IdrisiNineteenLineTemplateGetsTheLineageLineLast)
+{
+    EXPECT_EQ(WriteIdrisi(kIdrisiTemplate), std::string(kIdrisiStandardOutput) + kLineage);
+    EXPECT_THAT(host.Messages(), IsEmpty());
+}
+
+TEST_F(ResultHeaderTest, IdrisiCrLfTemplateKeepsFurtherLinesWithSingleCrLf)
+{
+    const std::string further = "value units : unspecified\nlineage     : \ncomment     : \n";
+    const std::string output =
+        WriteIdrisi(WithLineEnds(std::string(kIdrisiTemplate) + further, "\r\n"));
+    EXPECT_EQ(output, std::string(kIdrisiStandardOutput) + WithLineEnds(further, "\r\n") +
+                          kLineage);
+}
+
+TEST_F(ResultHeaderTest, IdrisiTemplateWithoutFinalLineBreakContinuesItsLastLine)
+{
+    const std::string output = WriteIdrisi(std::string(kIdrisiTemplate) + "comment     : x");
+    EXPECT_EQ(output, std::string(kIdrisiStandardOutput) + "comment     : x" + kLineage);
+}
+
+TEST_F(ResultHeaderTest, EnviCopiesBetweenSamplesAndBandNamesDroppingEmptyLines)
+{
+    const std::string templateText =
+        "ENVI\ndescription = {\n  blue.img}\nsamples = 192\nlines   = 160\nbands   = 1\n\n"
+        "data type = 2\ninterleave = bsq\nband names = {\nBlue}\nwavelength = {1}\n";
+    const std::string expected = EnviStart() +
+                                 "lines   = 160\r\nbands   = 1\r\ndata type = 2\r\n"
+                                 "interleave = bsq\r\nband names = {\r\n"
+                                 "Lumesta Pan-sharpen (Blue (Band 1):Fused)}";
+    EXPECT_EQ(WriteEnvi(templateText), expected);
+    EXPECT_EQ(WriteEnvi(WithLineEnds(templateText, "\r\n")), expected);
+    EXPECT_THAT(host.Messages(), IsEmpty());
+}
+
+TEST_F(ResultHeaderTest, EnviWithoutBandNamesCopiesToTheEndAndSplitsLongLines)
+{
+    const std::string longValue(431, 'v');
+    const std::string output =
+        WriteEnvi("ENVI\r\nsamples = 1\r\nmap info = {x}\r\n\r\n" + longValue + "\r\n");
+    EXPECT_EQ(output, EnviStart() + "map info = {x}\r\n" + longValue.substr(0, 299) + "\r\n" +
+                          longValue.substr(299) + "\r\n");
+}
+
+TEST_F(ResultHeaderTest, MissingTemplateOrUnwritableOutputAreReported)
+{
+    WriteEnviResultHeader(dir.File("none.hdr"), "Blue", dir.File("out.hdr"), 5, 6, "x", kWhen,
+                          host);
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("out.hdr")), EnviStart(5));
+    WriteIdrisiResultHeader("p", dir.File("none.rdc"), dir.File("no-such-dir/out.rdc"), values,
+                            host);
+    EXPECT_THAT(host.Messages(), ElementsAre("Error - when reading the input header file!",
+                                             "Error - when reading the input header file!",
+                                             "Error - when writing to the output file!"));
+}
+
+TEST_F(ResultHeaderTest, RealIdrisiTemplateGivesOneCrLfPerLineAndLineageLast)
+{
+    const std::string scenes = testing::SharedScenesFolder();
+    if (scenes.empty()) GTEST_SKIP() << "no shared scenes";
+    const std::string templateText = testing::ReadFileBytes(scenes + "ps16/idrisi/blue.rdc");
+    const std::string output = WriteIdrisi(templateText);
+    // 19 standard lines, the template's 7 further lines, then the lineage line.
+    const std::size_t furtherAt = output.find("value units");
+    ASSERT_NE(furtherAt, std::string::npos);
+    const std::string standard = output.substr(0, furtherAt);
+    EXPECT_EQ(std::count(standard.begin(), standard.end(), '\n'), 19);
+    EXPECT_EQ(standard.substr(standard.size() - 20), "display max : 1999\r\n");
+    EXPECT_EQ(output.substr(furtherAt),
+              templateText.substr(templateText.find("value units")) + kLineage);
+    EXPECT_EQ(output.find("\r\r"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lumesta
