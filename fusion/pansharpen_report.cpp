@@ -1,6 +1,7 @@
 #include "fusion/pansharpen_report.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "raster/band_io.h"
@@ -14,6 +15,14 @@ constexpr std::int64_t kVeryLargePixels = 67108864;
 const char* const kBandNames[4] = {"Blue", "Green", "Red", "NIR"};
 
 std::string Num(std::int64_t value) { return std::to_string(static_cast<long long>(value)); }
+
+// True when both names lead to the same file (or would, once it exists).
+bool SamePath(const std::string& a, const std::string& b)
+{
+    if (a == b) return true;
+    std::error_code ignored;
+    return std::filesystem::weakly_canonical(a, ignored) == std::filesystem::weakly_canonical(b, ignored);
+}
 
 bool AnyRasterKindSet(const PanSharpenJob& job)
 {
@@ -256,7 +265,7 @@ bool ConfirmPanOutputs(PanRunState& state)
     }
     for (const auto& target : targets) {
         for (const auto& input : inputs) {
-            if (target == input) {
+            if (SamePath(target, input)) {
                 state.host.ShowMessage(target + " is an input of this run.\nChange the suffix used "
                                                 "or the name of the 24-bit BMP.");
                 return false;
