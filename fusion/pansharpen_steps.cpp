@@ -1,6 +1,8 @@
 #include "fusion/pansharpen_steps.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "app/allocate.h"
@@ -266,6 +268,33 @@ bool PrepareStrip(PanRunState& state, StripBuffers& buffers, std::int64_t firstC
     return true;
 }
 
+// Fuses cell rows 0 .. cells - 1 of a strip on every core. The rows are independent and each
+// writes its own output rows, so the bytes do not depend on the number of threads. This thread
+// takes rows too and lets the host pump after each of them; a cancel stops all threads.
+bool FuseCellRows(PanRunState& state, StripBuffers& buffers, std::int64_t cells)
+{
+    const unsigned cores = std::max(1u, std::min(16u, std::thread::hardware_concurrency()));
+    const auto helpers = static_cast<std::int64_t>(std::min<std::int64_t>(cores, cells) - 1);
+    std::atomic<std::int64_t> next{0};
+    std::atomic<bool> stop{false};
+    auto work = [&] {
+        for (std::int64_t d = next++; d < cells && !stop; d = next++) FuseCellRow(state, buffers, d);
+    };
+    std::vector<std::thread> workers;
+    for (std::int64_t i = 0; i < helpers; ++i) workers.emplace_back(work);
+    bool cancelled = false;
+    for (std::int64_t d = next++; d < cells; d = next++) {
+        FuseCellRow(state, buffers, d);
+        if (!state.Pump()) {
+            cancelled = true;
+            stop = true;
+            break;
+        }
+    }
+    for (auto& worker : workers) worker.join();
+    return !cancelled;
+}
+
 bool WriteZeroRows(const PanRunState& state, std::int64_t firstRow, std::int64_t rows)
 {
     if (rows <= 0) return true;
@@ -300,10 +329,7 @@ StepResult FuseStrips(PanRunState& state)
             strip + 1 < kStripCount ? std::min(firstCell + stripCells, cellRows) : cellRows;
         if (firstCell >= endCell) continue;
         if (!PrepareStrip(state, buffers, firstCell, endCell - firstCell)) return StepResult::Failed;
-        for (std::int64_t d = 0; d < endCell - firstCell; ++d) {
-            FuseCellRow(state, buffers, d);
-            if (!state.Pump()) return StepResult::Cancelled;
-        }
+        if (!FuseCellRows(state, buffers, endCell - firstCell)) return StepResult::Cancelled;
         for (int band = kBlue; band <= kNir; ++band) {
             if (!WriteRows(state, band, nextRow, 4 * (endCell - firstCell), buffers.out[band].data())) {
                 return StepResult::Failed;
