@@ -17,7 +17,9 @@ namespace lumesta {
 
 // The shared pattern: reads byteCount bytes from byteOffset of path into buffer. Shows
 // openFailureMessage and returns -1 when the file cannot be opened; otherwise returns
-// byteCount (after the length message on a short read).
+// byteCount (after the length message on a short read). A null buffer (failed allocation)
+// shows "Error: reading image file - Cannot allocate memory" and returns -1; a count of 0 or
+// less reads nothing and returns 0.
 std::int64_t ReadBytesAt(const std::string& path, std::int64_t byteOffset, std::int64_t byteCount,
                          void* buffer, const std::string& openFailureMessage, Host& host);
 

@@ -1,10 +1,10 @@
 #include "raster/band_io.h"
 
-#include <cstdint>
-#include <vector>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
 
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"
@@ -15,80 +15,62 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-const char kLengthProblem[] = "Error! reading an image  file - length problem.";
-
 class BandReadTest : public ::testing::Test {
 protected:
-    // A file whose byte i holds i (mod 256).
-    std::string CountingFile(const std::string& name, int length)
+    void SetUp() override
     {
         std::string bytes;
-        for (int i = 0; i < length; ++i) bytes.push_back(static_cast<char>(i));
-        testing::WriteFileBytes(dir.File(name), bytes);
-        return dir.File(name);
+        for (int i = 0; i < 40; ++i) bytes.push_back(static_cast<char>(i));  // byte i holds i
+        testing::WriteFileBytes(path, bytes);
     }
 
     testing::TempDir dir;
     testing::FakeHost host;
+    const std::string path = dir.File("band.img");
 };
 
-TEST_F(BandReadTest, SixteenBitReadStartsAtTwiceTheSampleIndex)
+TEST_F(BandReadTest, ReadsStartAtTheirOffsets)
 {
-    const std::string path = CountingFile("band.img", 40);
-    std::vector<std::int16_t> buffer(10, 0);
-    EXPECT_EQ(ReadDataBlockPart(path, 5, 10, buffer.data(), host), 20);
-    // Samples 5..14 are bytes 10..29, little-endian.
-    EXPECT_EQ(buffer.front(), 10 + 11 * 256);
-    EXPECT_EQ(buffer.back(), 28 + 29 * 256);
-    EXPECT_EQ(ReadDataBlockPartAt(path, 3, 1, buffer.data(), host), 2);
-    EXPECT_EQ(buffer[0], 3 + 4 * 256);
+    std::vector<std::int16_t> samples(10, 0);
+    EXPECT_EQ(ReadDataBlockPart(path, 5, 10, samples.data(), host), 20);  // bytes 10..29
+    EXPECT_EQ(samples.front(), 10 + 11 * 256);
+    EXPECT_EQ(samples.back(), 28 + 29 * 256);
+    EXPECT_EQ(ReadDataBlockPartAt(path, 3, 1, samples.data(), host), 2);
+    EXPECT_EQ(samples[0], 3 + 4 * 256);
+    std::vector<std::uint8_t> bytes(40, 0);
+    EXPECT_EQ(ReadDataBlockPart(path, std::int64_t{36}, std::int64_t{2}, bytes.data(), host), 2);
+    EXPECT_THAT(std::vector<int>(bytes.begin(), bytes.begin() + 2), ElementsAre(36, 37));
+    EXPECT_EQ(GetDataBlockLength(path, host), 40);
+    EXPECT_EQ(ReadDataBlock(path, bytes.data(), host), 40);
+    EXPECT_EQ(bytes[39], 39);
     EXPECT_THAT(host.Messages(), IsEmpty());
 }
 
-TEST_F(BandReadTest, ByteReadFromAnOffset)
+TEST_F(BandReadTest, ShortReadReportsKeepsTheRestAndReturnsTheRequest)
 {
-    const std::string path = CountingFile("band.img", 300);
-    std::vector<std::uint8_t> buffer(4, 0);
-    EXPECT_EQ(ReadDataBlockPart(path, std::int64_t{290}, std::int64_t{4}, buffer.data(), host), 4);
-    EXPECT_THAT(buffer, ElementsAre(34, 35, 36, 37));
-}
-
-TEST_F(BandReadTest, ShortReadReportsOnceKeepsTheRestAndReturnsTheRequest)
-{
-    const std::string path = CountingFile("short.img", 6);
-    std::vector<std::uint8_t> buffer(8, 0xEE);
-    EXPECT_EQ(ReadDataBlockPart(path, std::int64_t{2}, std::int64_t{8}, buffer.data(), host), 8);
-    EXPECT_THAT(buffer, ElementsAre(2, 3, 4, 5, 0xEE, 0xEE, 0xEE, 0xEE));
+    std::vector<std::uint8_t> buffer(6, 0xEE);
+    EXPECT_EQ(ReadDataBlockPart(path, std::int64_t{36}, std::int64_t{6}, buffer.data(), host), 6);
+    EXPECT_THAT(buffer, ElementsAre(36, 37, 38, 39, 0xEE, 0xEE));
     EXPECT_EQ(ReadDataBlockPart(path, std::int64_t{-4}, std::int64_t{2}, buffer.data(), host), 2);
-    EXPECT_THAT(host.Messages(), ElementsAre(kLengthProblem, kLengthProblem));
+    EXPECT_THAT(host.Messages(), ElementsAre("Error! reading an image  file - length problem.",
+                                             "Error! reading an image  file - length problem."));
 }
 
-TEST_F(BandReadTest, MissingFilesGiveMinusOneAndTheirMessages)
+TEST_F(BandReadTest, FailuresGiveTheirMessages)
 {
     std::int16_t samples[2] = {};
     const std::string missing = dir.File("missing.img");
     EXPECT_EQ(ReadDataBlockPart(missing, 0, 2, samples, host), -1);
     EXPECT_EQ(ReadDataBlock(missing, samples, host), -1);
-    EXPECT_EQ(ReadDataBlock(missing, samples, host, ReadDataBlockCaller::Dialog85), -1);
-    EXPECT_EQ(ReadDataBlock(dir.Path(), samples, host), -1);  // a folder is no band file
+    EXPECT_EQ(ReadDataBlock(dir.Path(), samples, host, ReadDataBlockCaller::Dialog85), -1);
+    EXPECT_EQ(ReadDataBlock(path, nullptr, host), -1);
+    EXPECT_EQ(GetDataBlockLength(missing, host), 0);
+    testing::WriteFileBytes(dir.File("empty.img"), "");
+    EXPECT_EQ(GetDataBlockLength(dir.File("empty.img"), host), 0);
     EXPECT_THAT(host.Messages(), ElementsAre("Error: Integer/Binary - ReadDataBlockPart",
                                              "Error: Integer/Binary - ReadDataBlock()",
                                              "Error: Integer/Binary - ReadDataBlock in DIALOG 85",
-                                             "Error: Integer/Binary - ReadDataBlock()"));
-}
-
-TEST_F(BandReadTest, WholeFileReadAndLength)
-{
-    const std::string path = CountingFile("whole.img", 5);
-    std::vector<std::uint8_t> buffer(5, 0);
-    EXPECT_EQ(GetDataBlockLength(path, host), 5);
-    EXPECT_EQ(ReadDataBlock(path, buffer.data(), host), 5);
-    EXPECT_THAT(buffer, ElementsAre(0, 1, 2, 3, 4));
-    EXPECT_EQ(ReadDataBlock(path, nullptr, host), -1);
-    testing::WriteFileBytes(dir.File("empty.img"), "");
-    EXPECT_EQ(GetDataBlockLength(dir.File("empty.img"), host), 0);
-    EXPECT_EQ(GetDataBlockLength(dir.File("missing.img"), host), 0);
-    EXPECT_THAT(host.Messages(), ElementsAre("Error: reading image file - Cannot allocate memory",
+                                             "Error: reading image file - Cannot allocate memory",
                                              "Error: ReadDataBlock Length"));
 }
 

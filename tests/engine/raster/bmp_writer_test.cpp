@@ -1,10 +1,11 @@
 #include "raster/bmp_writer.h"
 
-#include <cstdint>
-#include <vector>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"
@@ -15,11 +16,10 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-std::uint32_t Le32(const std::string& bytes, std::size_t at)
+std::uint32_t Le32(const std::array<std::uint8_t, 54>& bytes, std::size_t at)
 {
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<std::uint8_t>(bytes[at + i]);
-    return value;
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+           std::uint32_t{bytes[at + 3]} << 24;
 }
 
 class BmpWriterTest : public ::testing::Test {
@@ -28,93 +28,75 @@ protected:
     testing::FakeHost host;
 };
 
-TEST_F(BmpWriterTest, RowStrideIsPaddedToFourBytes)
+TEST_F(BmpWriterTest, HeadersAndStrideWithSizesWrappingBeyondFourGiB)
 {
     EXPECT_EQ(BmpRowStride(1), 4);
-    EXPECT_EQ(BmpRowStride(2), 8);
     EXPECT_EQ(BmpRowStride(4), 12);
     EXPECT_EQ(BmpRowStride(5), 16);
-    EXPECT_EQ(BmpRowStride(40000), 120000);
-}
-
-TEST_F(BmpWriterTest, HeadersHoldTheLayoutAndWrapSizesBeyondFourGiB)
-{
     const auto small = BmpHeaders(3, 2);
-    const std::string bytes(small.begin(), small.end());
-    EXPECT_EQ(bytes.substr(0, 2), "BM");
-    EXPECT_EQ(Le32(bytes, 2), 54u + 24u);
-    EXPECT_EQ(Le32(bytes, 10), 54u);
-    EXPECT_EQ(Le32(bytes, 14), 40u);
-    EXPECT_EQ(Le32(bytes, 18), 3u);
-    EXPECT_EQ(Le32(bytes, 22), 2u);
-    EXPECT_EQ(Le32(bytes, 26), 1u + (24u << 16));  // planes, bits per pixel
-    EXPECT_EQ(Le32(bytes, 34), 24u);
-    for (std::size_t at = 38; at < 54; at += 4) EXPECT_EQ(Le32(bytes, at), 0u);
-
+    EXPECT_EQ(small[0] + small[1] * 256, 0x4D42);
+    EXPECT_THAT((std::vector<std::uint32_t>{Le32(small, 2), Le32(small, 10), Le32(small, 14),
+                                            Le32(small, 18), Le32(small, 22), Le32(small, 26),
+                                            Le32(small, 30), Le32(small, 34), Le32(small, 50)}),
+                ElementsAre(78, 54, 40, 3, 2, 1 + (24 << 16), 0, 24, 0));
     const auto huge = BmpHeaders(40000, 40000);
-    const std::string hugeBytes(huge.begin(), huge.end());
-    const std::uint64_t imageSize = 120000ull * 40000ull;
-    EXPECT_EQ(Le32(hugeBytes, 34), static_cast<std::uint32_t>(imageSize));
-    EXPECT_EQ(Le32(hugeBytes, 2), static_cast<std::uint32_t>(imageSize + 54));
+    EXPECT_EQ(Le32(huge, 34), static_cast<std::uint32_t>(120000ull * 40000));
+    EXPECT_EQ(Le32(huge, 2), static_cast<std::uint32_t>(120000ull * 40000 + 54));
 }
 
-TEST_F(BmpWriterTest, TwoByTwoGreyPictureIsBottomUpAndPadded)
+TEST_F(BmpWriterTest, GreyPictureIsBottomUpPaddedAndMapsElevenBitData)
 {
     const std::vector<std::int16_t> samples = {0x0134, 0x00FF, 0x0002, 0x7F80};
     WriteBmp24(2, 2, samples.data(), dir.File("p.bmp"), 0, host);
     const std::string bytes = testing::ReadFileBytes(dir.File("p.bmp"));
     ASSERT_EQ(bytes.size(), 70u);
-    // File row 0 is the bottom image line (samples 2, 3), then the top line; 2 padding bytes.
-    EXPECT_EQ(bytes.substr(54), std::string("\x02\x02\x02\x80\x80\x80\0\0"
-                                            "\x34\x34\x34\xFF\xFF\xFF\0\0",
-                                            16));
+    EXPECT_EQ(bytes.substr(54),
+              std::string("\x02\x02\x02\x80\x80\x80\0\0\x34\x34\x34\xFF\xFF\xFF\0\0", 16));
     EXPECT_EQ(host.Pumps(), 2);
     EXPECT_EQ(host.BusyDepth(), 0);
+
+    const std::vector<std::int16_t> elevenBit = {2047, 8, 7, 2048, -8};
+    WriteBmp24(5, 1, elevenBit.data(), dir.File("q.bmp"), 1, host);
+    const std::string row = testing::ReadFileBytes(dir.File("q.bmp")).substr(54);
+    ASSERT_EQ(row.size(), 16u);
+    EXPECT_EQ(row, std::string("\xFF\xFF\xFF\x01\x01\x01\0\0\0\0\0\0\xFF\xFF\xFF\0", 16));
     EXPECT_THAT(host.Messages(), IsEmpty());
 }
 
-TEST_F(BmpWriterTest, ElevenBitSamplesAreDividedByEightAndWrapped)
-{
-    const std::vector<std::int16_t> samples = {2047, 8, 7, 2048, -8};
-    WriteBmp24(5, 1, samples.data(), dir.File("p.bmp"), 1, host);
-    const std::string bytes = testing::ReadFileBytes(dir.File("p.bmp"));
-    ASSERT_EQ(bytes.size(), 54u + 16u);
-    std::vector<int> blue;
-    for (int x = 0; x < 5; ++x) blue.push_back(static_cast<std::uint8_t>(bytes[54 + 3 * x]));
-    EXPECT_THAT(blue, ElementsAre(255, 1, 0, 0, 255));
-}
-
-TEST_F(BmpWriterTest, EmptyPictureHasHeadersOnlyAndFailuresReportEveryWrite)
+TEST_F(BmpWriterTest, FailuresReportEveryWrite)
 {
     WriteBmp24(0, 0, nullptr, dir.File("empty.bmp"), 0, host);
     EXPECT_EQ(testing::ReadFileBytes(dir.File("empty.bmp")).size(), 54u);
     const std::int16_t sample = 1;
     WriteBmp24(1, 1, &sample, dir.File("no-such-dir/p.bmp"), 0, host);
+    BmpStripWriter writer;
+    EXPECT_FALSE(writer.Create(dir.File("no-such-dir/p.bmp"), 2, 4, host));
+    ASSERT_TRUE(writer.Create(dir.File("p.bmp"), 2, 4, host));
+    const std::vector<std::uint8_t> rows(16, 0);
+    EXPECT_FALSE(writer.WriteStrip(3, 2, rows.data(), host));  // past the last line
     EXPECT_THAT(host.Messages(),
                 ElementsAre("Unable to open file for writing", "Error during writing file header",
-                            "Error during writing image header", "Error during writing image"));
+                            "Error during writing image header", "Error during writing image",
+                            "Unable to open file for writing", "Error during writing image"));
 }
 
 TEST_F(BmpWriterTest, StripsCoverTheLinesInOrderAndStopAtTheLast)
 {
     auto strips = [](int height) {
         std::vector<std::pair<int, int>> all;
-        for (int i = 0; i < 8; ++i) all.emplace_back(BmpStripOf(height, i).firstLine,
-                                                     BmpStripOf(height, i).lineCount);
+        for (int i = 0; i < 8; ++i)
+            all.emplace_back(BmpStripOf(height, i).firstLine, BmpStripOf(height, i).lineCount);
         return all;
     };
-    EXPECT_THAT(strips(100), ElementsAre(std::pair(0, 13), std::pair(13, 13), std::pair(26, 13),
-                                         std::pair(39, 13), std::pair(52, 13), std::pair(65, 13),
-                                         std::pair(78, 13), std::pair(91, 9)));
-    EXPECT_THAT(strips(56), ElementsAre(std::pair(0, 8), std::pair(8, 8), std::pair(16, 8),
-                                        std::pair(24, 8), std::pair(32, 8), std::pair(40, 8),
-                                        std::pair(48, 8), std::pair(56, 0)));
-    EXPECT_THAT(strips(5), ElementsAre(std::pair(0, 1), std::pair(1, 1), std::pair(2, 1),
-                                       std::pair(3, 1), std::pair(4, 1), std::pair(5, 0),
-                                       std::pair(5, 0), std::pair(5, 0)));
+    using P = std::pair<int, int>;
+    EXPECT_THAT(strips(100), ElementsAre(P(0, 13), P(13, 13), P(26, 13), P(39, 13), P(52, 13),
+                                         P(65, 13), P(78, 13), P(91, 9)));
+    EXPECT_THAT(strips(56), ElementsAre(P(0, 8), P(8, 8), P(16, 8), P(24, 8), P(32, 8), P(40, 8),
+                                        P(48, 8), P(56, 0)));
+    EXPECT_THAT(strips(5), ElementsAre(P(0, 1), P(1, 1), P(2, 1), P(3, 1), P(4, 1), P(5, 0),
+                                       P(5, 0), P(5, 0)));
 }
 
-// The run pictures written strip by strip must equal the standalone writer's bytes.
 TEST_F(BmpWriterTest, StripWriterMatchesTheStandaloneWriter)
 {
     const int width = 5;
@@ -125,17 +107,14 @@ TEST_F(BmpWriterTest, StripWriterMatchesTheStandaloneWriter)
 
     BmpStripWriter writer;
     ASSERT_TRUE(writer.Create(dir.File("strips.bmp"), width, height, host));
-    EXPECT_EQ(testing::ReadFileBytes(dir.File("strips.bmp")).size(), 54u + 16u * height);
-    const int stride = static_cast<int>(BmpRowStride(width));
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("strips.bmp")).size(), 54u + 16 * height);
     for (int s = 0; s < 8; ++s) {
         const BmpStrip strip = BmpStripOf(height, s);
-        std::vector<std::uint8_t> rows(stride * strip.lineCount, 0);
+        std::vector<std::uint8_t> rows(16 * strip.lineCount, 0);
         for (int i = 0; i < strip.lineCount; ++i) {
             const int line = strip.firstLine + strip.lineCount - 1 - i;  // bottom-up
-            for (int x = 0; x < width; ++x) {
-                const auto grey = static_cast<std::uint8_t>(samples[line * width + x]);
-                for (int c = 0; c < 3; ++c) rows[i * stride + 3 * x + c] = grey;
-            }
+            for (int b = 0; b < 3 * width; ++b)
+                rows[16 * i + b] = samples[line * width + b / 3] & 0xFF;
         }
         EXPECT_TRUE(writer.WriteStrip(strip.firstLine, strip.lineCount, rows.data(), host));
     }
@@ -143,19 +122,6 @@ TEST_F(BmpWriterTest, StripWriterMatchesTheStandaloneWriter)
     EXPECT_EQ(testing::ReadFileBytes(dir.File("strips.bmp")),
               testing::ReadFileBytes(dir.File("whole.bmp")));
     EXPECT_THAT(host.Messages(), IsEmpty());
-}
-
-TEST_F(BmpWriterTest, StripOutsideThePictureIsRefused)
-{
-    BmpStripWriter writer;
-    ASSERT_TRUE(writer.Create(dir.File("p.bmp"), 2, 4, host));
-    const std::vector<std::uint8_t> rows(8 * 2, 0);
-    EXPECT_FALSE(writer.WriteStrip(3, 2, rows.data(), host));
-    EXPECT_FALSE(BmpStripWriter().WriteStrip(0, 1, rows.data(), host));
-    EXPECT_FALSE(writer.Create(dir.File("no-such-dir/p.bmp"), 2, 4, host));
-    EXPECT_THAT(host.Messages(), ElementsAre("Error during writing image",
-                                             "Error during writing image",
-                                             "Unable to open file for writing"));
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
 #include "raster/image_info.h"
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <tiffio.h>
 
 #include <climits>
 #include <vector>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/fake_host.h"
@@ -32,7 +31,8 @@ std::string RdcText(const std::string& dataType, const std::string& fileType)
 {
     return "file format : IDRISI Raster A.1\r\nfile title  : \r\ndata type   : " + dataType +
            "\r\nfile type   : " + fileType +
-           "\r\ncolumns     : 768\r\nrows        : 640\r\nref. system : plane\r\nref. units  : m\r\n"
+           "\r\ncolumns     : 768\r\nrows        : 640\r\nref. system : plane\r\nref. units  : "
+           "m\r\n"
            "unit dist.  : 1\r\nmin. X      : 161992.5853350\r\nmax. X      : 277207.1\r\n"
            "min. Y      : -12.5\r\nmax. Y      : 640\r\npos'n error : unknown\r\n";
 }
@@ -44,7 +44,8 @@ protected:
     {
         const std::string data = dir.File(dataName);
         const bool idrisi = data.substr(data.size() - 4) == ".rst";
-        testing::WriteFileBytes(data.substr(0, data.size() - 4) + (idrisi ? ".rdc" : ".hdr"), header);
+        testing::WriteFileBytes(data.substr(0, data.size() - 4) + (idrisi ? ".rdc" : ".hdr"),
+                                header);
         return data;
     }
 
@@ -55,7 +56,8 @@ protected:
 
 TEST_F(HeaderReaderTest, FourBandCrLfHeaderGivesSizesAndNames)
 {
-    std::string text = EnviText(4, 2, "bsq", "byte order = 0\nband names = {\nBlue,\nGreen,\nRed,\nNIR}\n");
+    std::string text =
+        EnviText(4, 2, "bsq", "byte order = 0\nband names = {\nBlue,\nGreen,\nRed,\nNIR}\n");
     for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2)) {
         text.insert(at, "\r");
     }
@@ -69,14 +71,18 @@ TEST_F(HeaderReaderTest, FourBandCrLfHeaderGivesSizesAndNames)
 
 TEST_F(HeaderReaderTest, NamesLoseLeadingSpacesOrGetNumbers)
 {
-    EXPECT_EQ(info.ReadHeader8(Write("a.img", EnviText(3, 1, "bsq", "band names = {\n   Near IR,  G\n, R }")), host), 3);
+    EXPECT_EQ(
+        info.ReadHeader8(
+            Write("a.img", EnviText(3, 1, "bsq", "band names = {\n   Near IR,  G\n, R }")), host),
+        3);
     EXPECT_THAT(std::vector<std::string>(info.bandNames8, info.bandNames8 + 3),
                 ElementsAre("Near IR", "G\n", "R "));
     EXPECT_EQ(info.ReadHeader8(Write("b.img", EnviText(3, 1, "bsq")), host), 3);
     EXPECT_THAT(std::vector<std::string>(info.bandNames8, info.bandNames8 + 3),
                 ElementsAre("Band 1", "Band 2", "Band 3"));
     // An end of file inside the names is reported, and the checks still decide.
-    EXPECT_EQ(info.ReadHeader16(Write("c.img", EnviText(4, 2, "bsq", "band names = {\nB,\nG")), host), 4);
+    EXPECT_EQ(
+        info.ReadHeader16(Write("c.img", EnviText(4, 2, "bsq", "band names = {\nB,\nG")), host), 4);
     EXPECT_THAT(host.Messages(), ElementsAre(kEof));
 }
 
@@ -91,12 +97,13 @@ TEST_F(HeaderReaderTest, ChecksAndTheirMessagesInOrder)
     EXPECT_EQ(info.ReadHeader8(Write("f.img", EnviText(-3, 1, "bsq")), host), 0);
     EXPECT_EQ(info.ReadHeader(Write("f.img", EnviText(-3, 1, "bsq")), host), 1);
     EXPECT_EQ(info.ReadHeader16(Write("g.img", EnviText(3, 12, "bsq")), host), 0);
-    EXPECT_THAT(host.Messages(),
-                ElementsAre("Only BSQ (interleave) is allowed.", "Please check the data type required.",
-                            "Please check the number of bands, max. number of bands is 8.",
-                            "Please check the number of bands, can be either 1, or 3-8.",
-                            "Total band(s) in the input image should be either 1, or 3-8.",
-                            "Total bands in this image should be either 1 or 4."));
+    EXPECT_THAT(
+        host.Messages(),
+        ElementsAre("Only BSQ (interleave) is allowed.", "Please check the data type required.",
+                    "Please check the number of bands, max. number of bands is 8.",
+                    "Please check the number of bands, can be either 1, or 3-8.",
+                    "Total band(s) in the input image should be either 1, or 3-8.",
+                    "Total bands in this image should be either 1 or 4."));
 }
 
 TEST_F(HeaderReaderTest, CutShortHostileOrMissingHeaders)
@@ -113,12 +120,15 @@ TEST_F(HeaderReaderTest, CutShortHostileOrMissingHeaders)
     EXPECT_EQ(info.ReadHeader16(Write("e.img", absurd), host), 1);
     EXPECT_EQ(info.width, INT_MAX);
     EXPECT_EQ(info.height, -7);
-    EXPECT_EQ(info.ReadHeader16(Write("f.img", EnviText(4, 2, "bsq", "band names = {\n" + huge + ",")), host), 4);
+    EXPECT_EQ(info.ReadHeader16(
+                  Write("f.img", EnviText(4, 2, "bsq", "band names = {\n" + huge + ",")), host),
+              4);
     EXPECT_EQ(info.bandNames4[0].size(), 254u);
     EXPECT_EQ(info.ReadHeader8(dir.File("missing.rst"), host), 0);  // silent: the caller reports
     EXPECT_EQ(info.ReadHeader8(dir.File("scene.tiff"), host), 1);   // a generic matrix
-    EXPECT_THAT(host.Messages(), ElementsAre(kEof, kEof, "To make sure this is a right ENVI header file.",
-                                             kEof, kEof));
+    EXPECT_THAT(
+        host.Messages(),
+        ElementsAre(kEof, kEof, "To make sure this is a right ENVI header file.", kEof, kEof));
 }
 
 TEST_F(HeaderReaderTest, IdrisiHeaderGivesSizeCoordinatesAndTypeChecks)

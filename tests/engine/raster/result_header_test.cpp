@@ -1,9 +1,9 @@
 #include "raster/result_header.h"
 
-#include <algorithm>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "app/time_stamp.h"
 #include "tests/engine/raster/shared_scenes.h"
@@ -42,33 +42,18 @@ const char kLineage[] = "lineage     : This file was fused with the pan band pan
 
 class ResultHeaderTest : public ::testing::Test {
 protected:
-    ResultHeaderTest()
-    {
-        values.columns = 768;
-        values.rows = 640;
-        values.minX = "10.5";
-        values.maxX = "778.5";
-        values.minY = "-3";
-        values.maxY = "637";
-        values.minValue = 1;
-        values.maxValue = 2000;
-        values.displayMin = 2;
-        values.displayMax = 1999;
-    }
-
     std::string WriteIdrisi(const std::string& templateText)
     {
         testing::WriteFileBytes(dir.File("blue.rdc"), templateText);
-        WriteIdrisiResultHeader("pan.rst", dir.File("blue.rdc"), dir.File("out.rdc"), values,
-                                host);
+        WriteIdrisiResultHeader("pan.rst", dir.File("blue.rdc"), dir.File("out.rdc"), values, host);
         return testing::ReadFileBytes(dir.File("out.rdc"));
     }
 
     std::string WriteEnvi(const std::string& templateText)
     {
         testing::WriteFileBytes(dir.File("blue.hdr"), templateText);
-        WriteEnviResultHeader(dir.File("blue.hdr"), "Blue (Band 1)", dir.File("out.hdr"), 768,
-                              640, "Fused", kWhen, host);
+        WriteEnviResultHeader(dir.File("blue.hdr"), "Blue (Band 1)", dir.File("out.hdr"), 768, 640,
+                              "Fused", kWhen, host);
         return testing::ReadFileBytes(dir.File("out.hdr"));
     }
 
@@ -81,28 +66,21 @@ protected:
     static constexpr std::time_t kWhen = 1700000000;
     testing::TempDir dir;
     testing::FakeHost host;
-    IdrisiResultValues values;
+    IdrisiResultValues values{768, 640, "10.5", "778.5", "-3", "637", 1, 2000, 2, 1999};
 };
 
-TEST_F(ResultHeaderTest, IdrisiNineteenLineTemplateGetsTheLineageLineLast)
+// The final line break of the template yields an empty line that the lineage line replaces;
+// without it, the lineage line continues the last line.
+TEST_F(ResultHeaderTest, IdrisiLineageLineEndsTheHeaderWithoutLineBreak)
 {
-    EXPECT_EQ(WriteIdrisi(kIdrisiTemplate), std::string(kIdrisiStandardOutput) + kLineage);
-    EXPECT_THAT(host.Messages(), IsEmpty());
-}
-
-TEST_F(ResultHeaderTest, IdrisiCrLfTemplateKeepsFurtherLinesWithSingleCrLf)
-{
+    const std::string standard = kIdrisiStandardOutput;
+    EXPECT_EQ(WriteIdrisi(kIdrisiTemplate), standard + kLineage);
     const std::string further = "value units : unspecified\nlineage     : \ncomment     : \n";
-    const std::string output =
-        WriteIdrisi(WithLineEnds(std::string(kIdrisiTemplate) + further, "\r\n"));
-    EXPECT_EQ(output, std::string(kIdrisiStandardOutput) + WithLineEnds(further, "\r\n") +
-                          kLineage);
-}
-
-TEST_F(ResultHeaderTest, IdrisiTemplateWithoutFinalLineBreakContinuesItsLastLine)
-{
-    const std::string output = WriteIdrisi(std::string(kIdrisiTemplate) + "comment     : x");
-    EXPECT_EQ(output, std::string(kIdrisiStandardOutput) + "comment     : x" + kLineage);
+    EXPECT_EQ(WriteIdrisi(WithLineEnds(kIdrisiTemplate + further, "\r\n")),
+              standard + WithLineEnds(further, "\r\n") + kLineage);
+    EXPECT_EQ(WriteIdrisi(kIdrisiTemplate + std::string("comment     : x")),
+              standard + "comment     : x" + kLineage);
+    EXPECT_THAT(host.Messages(), IsEmpty());
 }
 
 TEST_F(ResultHeaderTest, EnviCopiesBetweenSamplesAndBandNamesDroppingEmptyLines)

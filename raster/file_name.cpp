@@ -1,0 +1,57 @@
+#include "raster/file_name.h"
+
+#include <sys/stat.h>
+
+namespace lumesta {
+namespace {
+
+// ASCII only: the result must not depend on the user's locale.
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string LowerAscii(std::string text)
+{
+    for (char& c : text) c = LowerAscii(c);
+    return text;
+}
+
+}  // namespace
+
+std::string LastFourLower(const std::string& path)
+{
+    return LowerAscii(path.size() <= 4 ? path : path.substr(path.size() - 4));
+}
+
+std::string WithoutLastFour(const std::string& path)
+{
+    return path.size() <= 4 ? std::string() : path.substr(0, path.size() - 4);
+}
+
+std::string ExtensionLower(const std::string& path)
+{
+    const std::string name = FileNameOf(path);
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : LowerAscii(name.substr(dot + 1));
+}
+
+std::string FileNameOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
+}  // namespace lumesta
