@@ -225,27 +225,13 @@ void WriteParameterSection(const PanSharpenJob& job, RunLog& log)
 
 void WriteOutputSection(const PanSharpenJob& job, const PanOutputs& outputs, RunLog& log)
 {
-    static const char* const kCutoffLabels[3] = {"\t- Blue: \tleft-side: ", "\t- Green:\tleft-side: ",
-                                                 "\t- Red:  \tleft-side: "};
-    static const char* const kNonlinearLabels[3] = {"\t- Blue: \t", "\t- Green: \t", "\t- Red: \t\t"};
     log.Append("(d) Output Pan-Sharpened Colour Images:\r\n");
     for (int band = kBlue; band <= kNir; ++band) {
         log.Append(std::string(kBandNames[band]) + ":\t" + outputs.data[band] + "\r\n");
     }
     log.Append("BMP:\t" + job.bmpName + "\r\n");
     log.Append(std::string("Display it?\t\t") + (job.displayBmp ? "Yes\r\n" : "No\r\n"));
-    log.Append("Stretch:\r\n");
-    log.Append(job.colourMatch ? "\tColours match with those of inputs more closely?\tYes\r\n"
-                               : "\tColours match with those of inputs more closely?\tNo\r\n");
-    log.Append("\tHistogram stretching: cutoffs at both ends (%)\r\n");
-    for (int band = kBlue; band <= kRed; ++band) {
-        log.Append(kCutoffLabels[band] + Num(job.stretch.leftCutoff[band]) + "\t" +
-                   "right-side: " + Num(job.stretch.rightCutoff[band]) + "\r\n");
-    }
-    log.Append("\tNonlinear stretching\r\n");
-    for (int band = kBlue; band <= kRed; ++band) {
-        log.Append(kNonlinearLabels[band] + Num(job.stretch.nonlinear[band]) + "\r\n");
-    }
+    WriteStretchReport(job.colourMatch, job.stretch, log);
 }
 
 bool ConfirmPanOutputs(PanRunState& state)

@@ -4,7 +4,6 @@
 #include <ctime>
 #include <new>
 
-#include "app/time_stamp.h"
 #include "app/wait_cursor.h"
 #include "fusion/pansharpen_outputs.h"
 #include "fusion/pansharpen_report.h"
@@ -22,28 +21,13 @@ const std::string kUnfortunate = "\tUnfortunate\r\n\r\n\r\n";
 const std::string kCancelled = "\r\nCancelled\r\n\r\n";
 const std::string kFinished = "\tFinished\r\n";
 
-// Removes the files a run made when it does not finish.
-class OutputCleanup {
-public:
-    explicit OutputCleanup(const PanOutputs& outputs, const std::string& bmp)
-    {
-        for (const auto& path : outputs.data) m_paths.push_back(path);
-        for (const auto& path : outputs.headers) {
-            if (!path.empty()) m_paths.push_back(path);
-        }
-        m_paths.push_back(bmp);
-    }
-    ~OutputCleanup()
-    {
-        if (m_keep) return;
-        for (const auto& path : m_paths) std::remove(path.c_str());
-    }
-    void Keep() { m_keep = true; }
-
-private:
-    std::vector<std::string> m_paths;
-    bool m_keep = false;
-};
+std::vector<std::string> RunOutputPaths(const PanOutputs& outputs, const std::string& bmp)
+{
+    std::vector<std::string> paths(outputs.data.begin(), outputs.data.end());
+    paths.insert(paths.end(), outputs.headers.begin(), outputs.headers.end());
+    paths.push_back(bmp);
+    return paths;
+}
 
 bool CreateOutputFiles(PanRunState& state)
 {
@@ -170,14 +154,7 @@ RunOutcome AnalyticalRun::Finish(std::time_t start, std::time_t postProcessing)
 {
     for (auto& file : m_state.fused) file.Close();
     m_cleanup.Keep();
-    const std::time_t end = std::time(nullptr);
-    RunLog& log = m_state.log;
-    log.Append("\r\n(f) Seconds spent:\t" + std::to_string(static_cast<long long>(end - start)) +
-               " s\r\n");
-    log.Append("    Start time:\t\t" + TimeStamp(start) + "\r\n");
-    log.Append("    Post-processing:\t" + TimeStamp(postProcessing) + "\r\n");
-    log.Append("    End time:\t\t" + TimeStamp(end) + "\r\n\r\n");
-    log.Append("Notes:\r\n");
+    WriteReportEnd(m_state.log, start, postProcessing, std::time(nullptr));
     if (m_state.job.displayBmp) m_state.host.OpenInViewer(ViewerKind::Picture, m_state.job.bmpName);
     return RunOutcome::Finished;
 }
@@ -208,7 +185,7 @@ RunOutcome RunValidated(PanSharpenJob& job, RunCounters& counters, Host& host)
         log.Append(kUnsuccessful);
         return RunOutcome::Stopped;
     }
-    OutputCleanup cleanup(state.outputs, job.bmpName);
+    OutputCleanup cleanup(RunOutputPaths(state.outputs, job.bmpName));
     if (!CreateOutputFiles(state)) {
         log.Append(kUnsuccessful);
         return RunOutcome::Stopped;

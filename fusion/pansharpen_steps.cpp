@@ -1,8 +1,6 @@
 #include "fusion/pansharpen_steps.h"
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 #include <vector>
 
 #include "app/allocate.h"
@@ -10,7 +8,6 @@
 #include "fusion/filters.h"
 #include "fusion/matrix.h"
 #include "fusion/resampling.h"
-#include "raster/bmp_writer.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
               "band files hold little-endian samples that are read directly into memory");
@@ -27,23 +24,11 @@ const std::string kImplausible =
     "Sorry, Cannot process the inputs selected. Please check input images.";
 
 constexpr int kStripCount = 8;
-constexpr std::int16_t kMaxValue = 2047;
 
-// Reads bytes of a band file; a file that cannot be opened or holds too few bytes ends the
-// step with its message, since the run cannot go on with missing samples.
 bool ReadSamples(const std::string& path, std::int64_t byteOffset, std::int64_t count,
                  std::int16_t* buffer, const std::string& openFailure, Host& host)
 {
-    RawFile file;
-    if (!file.OpenForReading(path)) {
-        host.ShowMessage(openFailure);
-        return false;
-    }
-    if (file.ReadAt(byteOffset, count * 2, buffer) != count * 2) {
-        host.ShowMessage(kLengthProblem);
-        return false;
-    }
-    return true;
+    return ReadBandBytes(path, byteOffset, count * 2, buffer, openFailure, host);
 }
 
 bool WriteRows(const PanRunState& state, int band, std::int64_t firstRow, std::int64_t rows,
@@ -62,25 +47,6 @@ int RegressorRow(FusionMethod method, const std::array<std::int16_t, 4>& ms, std
     if (method == FusionMethod::Optimisation2) row[k++] = 1;
     for (std::int16_t value : ms) row[k++] = value;
     return k;
-}
-
-// Solves the normal equations as the matrix routines do: A = XᵀX, A⁻¹, b = Xᵀy, c = A⁻¹·b.
-bool SolveCoefficients(PanRunState& state, const NormalEquations& equations, int unknowns)
-{
-    Matrix<float> normal = equations.NormalMatrix();
-    state.log.Append(".");
-    if (!state.Pump()) return false;
-    Matrix<float> inverted = MakeMatrix<float>(unknowns, unknowns);
-    Matrix<float> scratch = MakeMatrix<float>(unknowns, unknowns);
-    inverse(unknowns, unknowns, normal, inverted, scratch);
-    Matrix<float> rhs = equations.RightHandSide();
-    state.log.Append(".");
-    if (!state.Pump()) return false;
-    Matrix<float> solution = MakeMatrix<float>(unknowns, 1);
-    MultiplyFloatMatrices(unknowns, unknowns, inverted, unknowns, 1, rhs, solution, state.host);
-    state.log.Append(".");
-    for (int i = 0; i < unknowns; ++i) state.coefficients.c[i] = solution[i][0];
-    return state.Pump();
 }
 
 }  // namespace
@@ -136,7 +102,10 @@ StepResult EstimateCoefficients(PanRunState& state)
                      regressors);
         equations.Add(regressors, panLow[i]);
     }
-    if (!SolveCoefficients(state, equations, unknowns)) return StepResult::Cancelled;
+    if (!SolveNormalEquations(equations, unknowns, state.coefficients.c.data(), state.log,
+                              [&state] { return state.Pump(); }, state.host)) {
+        return StepResult::Cancelled;
+    }
     if (!CoefficientsPlausible(state.coefficients)) {
         state.host.ShowMessage(kImplausible);
         return StepResult::Implausible;
@@ -268,33 +237,6 @@ bool PrepareStrip(PanRunState& state, StripBuffers& buffers, std::int64_t firstC
     return true;
 }
 
-// Fuses cell rows 0 .. cells - 1 of a strip on every core. The rows are independent and each
-// writes its own output rows, so the bytes do not depend on the number of threads. This thread
-// takes rows too and lets the host pump after each of them; a cancel stops all threads.
-bool FuseCellRows(PanRunState& state, StripBuffers& buffers, std::int64_t cells)
-{
-    const unsigned cores = std::max(1u, std::min(16u, std::thread::hardware_concurrency()));
-    const auto helpers = static_cast<std::int64_t>(std::min<std::int64_t>(cores, cells) - 1);
-    std::atomic<std::int64_t> next{0};
-    std::atomic<bool> stop{false};
-    auto work = [&] {
-        for (std::int64_t d = next++; d < cells && !stop; d = next++) FuseCellRow(state, buffers, d);
-    };
-    std::vector<std::thread> workers;
-    for (std::int64_t i = 0; i < helpers; ++i) workers.emplace_back(work);
-    bool cancelled = false;
-    for (std::int64_t d = next++; d < cells; d = next++) {
-        FuseCellRow(state, buffers, d);
-        if (!state.Pump()) {
-            cancelled = true;
-            stop = true;
-            break;
-        }
-    }
-    for (auto& worker : workers) worker.join();
-    return !cancelled;
-}
-
 bool WriteZeroRows(const PanRunState& state, std::int64_t firstRow, std::int64_t rows)
 {
     if (rows <= 0) return true;
@@ -329,7 +271,13 @@ StepResult FuseStrips(PanRunState& state)
             strip + 1 < kStripCount ? std::min(firstCell + stripCells, cellRows) : cellRows;
         if (firstCell >= endCell) continue;
         if (!PrepareStrip(state, buffers, firstCell, endCell - firstCell)) return StepResult::Failed;
-        if (!FuseCellRows(state, buffers, endCell - firstCell)) return StepResult::Cancelled;
+        // Cell rows are independent and each writes its own output rows, so the bytes do not
+        // depend on the number of threads.
+        if (!ForEachRowInParallel(
+                endCell - firstCell, [&](std::int64_t d) { FuseCellRow(state, buffers, d); },
+                [&state] { return state.Pump(); })) {
+            return StepResult::Cancelled;
+        }
         for (int band = kBlue; band <= kNir; ++band) {
             if (!WriteRows(state, band, nextRow, 4 * (endCell - firstCell), buffers.out[band].data())) {
                 return StepResult::Failed;
@@ -380,73 +328,16 @@ StepResult PostProcessBands(PanRunState& state)
     return StepResult::Ok;
 }
 
-namespace {
-
-// Byte of every 16-bit value for one band, so the picture loop is a table look-up.
-std::vector<std::uint8_t> StretchTable(const StretchCutoffs& limits, int strength)
-{
-    std::vector<std::uint8_t> table(65536);
-    for (int raw = 0; raw < 65536; ++raw) {
-        const auto value = static_cast<std::int16_t>(static_cast<std::uint16_t>(raw));
-        table[raw] = StretchByte(value, limits.low, limits.high, strength);
-    }
-    return table;
-}
-
-}  // namespace
-
 StepResult WriteFusedBmp(PanRunState& state)
 {
-    const auto width = static_cast<std::int32_t>(state.width);
-    const auto height = static_cast<std::int32_t>(state.height);
-    const std::int64_t stride = BmpRowStride(width);
-    std::array<std::vector<std::uint8_t>, 3> tables;
-    for (int b = kBlue; b <= kRed; ++b) {
-        tables[b] = StretchTable(state.limits[b], state.job.stretch.nonlinear[b]);
-    }
-    const std::int32_t maxStrip = BmpStripOf(height, 0).lineCount;
-    std::vector<std::uint8_t> rows;
-    std::array<std::vector<std::int16_t>, 3> lines;
-    if (!TryAllocate(rows, stride * maxStrip, state.host)) return StepResult::Failed;
-    for (auto& line : lines) {
-        if (!TryAllocate(line, state.width * maxStrip, state.host)) return StepResult::Failed;
-    }
-    BmpStripWriter writer;
-    if (!writer.Create(state.job.bmpName, width, height, state.host)) return StepResult::Failed;
-    std::int64_t rowsDone = 0;
-    for (int strip = 0; strip < kStripCount; ++strip) {
-        const BmpStrip part = BmpStripOf(height, strip);
-        if (part.lineCount <= 0) continue;
-        for (int b = kBlue; b <= kRed; ++b) {
-            const std::int64_t bytes = state.width * part.lineCount * 2;
-            if (state.fused[b].ReadAt(part.firstLine * state.width * 2, bytes, lines[b].data()) != bytes) {
-                state.host.ShowMessage(kLengthProblem);
-                return StepResult::Failed;
-            }
-        }
-        std::fill(rows.begin(), rows.end(), 0);
-        for (std::int32_t i = 0; i < part.lineCount; ++i) {
-            // File order is bottom-up: the strip's last line comes first.
-            std::uint8_t* out = rows.data() + static_cast<std::int64_t>(part.lineCount - 1 - i) * stride;
-            const std::int64_t at = static_cast<std::int64_t>(i) * state.width;
-            for (std::int64_t x = 0; x < state.width; ++x) {
-                for (int b = kBlue; b <= kRed; ++b) {
-                    out[3 * x + b] = tables[b][static_cast<std::uint16_t>(lines[b][at + x])];
-                }
-            }
-        }
-        if (!writer.WriteStrip(part.firstLine, part.lineCount, rows.data(), state.host)) {
-            return StepResult::Failed;
-        }
-        rowsDone += part.lineCount;
-        state.progress.SetPosition(static_cast<int>(rowsDone * 100 / state.height));
-        if (!state.Pump()) return StepResult::Cancelled;
-    }
-    if (!writer.Close()) {
-        state.host.ShowMessage("Error during writing image");
-        return StepResult::Failed;
-    }
-    return StepResult::Ok;
+    StretchedBmpJob picture;
+    picture.width = state.width;
+    picture.height = state.height;
+    picture.bands = {&state.fused[kBlue], &state.fused[kGreen], &state.fused[kRed]};
+    picture.limits = state.limits;
+    picture.nonlinear = state.job.stretch.nonlinear;
+    picture.path = state.job.bmpName;
+    return WriteStretchedBmp16(picture, state.progress, [&state] { return state.Pump(); }, state.host);
 }
 
 }  // namespace lumesta

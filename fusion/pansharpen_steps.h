@@ -13,11 +13,10 @@
 #include "fusion/fusion_methods.h"
 #include "fusion/pansharpen_job.h"
 #include "fusion/pansharpen_outputs.h"
+#include "fusion/run_support.h"
 #include "raster/raw_file.h"
 
 namespace lumesta {
-
-enum class StepResult { Ok, Failed, Implausible, Cancelled };
 
 struct PanRunState {
     PanRunState(PanSharpenJob& runJob, Host& runHost, RunLog& runLog, RunProgress& runProgress)

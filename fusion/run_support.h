@@ -1,0 +1,78 @@
+#pragma once
+// Pieces shared by the two pan-sharpening runs (16-bit and Landsat ETM+): removal of partial
+// outputs, band reads that stop the run, the regression solve, row-parallel loops, the stretch
+// and closing parts of the report, and the stretched 24-bit picture of three fused bands.
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/host.h"
+#include "app/run_log.h"
+#include "composite/stretch.h"
+#include "fusion/matrix.h"
+#include "raster/raw_file.h"
+
+namespace lumesta {
+
+enum class StepResult { Ok, Failed, Implausible, Cancelled };
+
+// Removes the listed files when the run does not finish (unless Keep was called).
+class OutputCleanup {
+public:
+    explicit OutputCleanup(std::vector<std::string> paths) : m_paths(std::move(paths)) {}
+    ~OutputCleanup();
+    OutputCleanup(const OutputCleanup&) = delete;
+    OutputCleanup& operator=(const OutputCleanup&) = delete;
+    void Keep() { m_keep = true; }
+
+private:
+    std::vector<std::string> m_paths;
+    bool m_keep = false;
+};
+
+// Reads byteCount bytes at byteOffset of a band file. A file that cannot be opened shows
+// openFailure; one that holds too few bytes shows "Error! reading an image  file - length
+// problem."; both answer false, since the run cannot go on with missing samples.
+bool ReadBandBytes(const std::string& path, std::int64_t byteOffset, std::int64_t byteCount,
+                   void* buffer, const std::string& openFailure, Host& host);
+
+// Solves the normal equations as the matrix routines do (A = XᵀX, A⁻¹, b = Xᵀy, c = A⁻¹·b),
+// appending "." after each of the three products and pumping between them. Fills
+// coefficients[0 .. unknowns-1]; false when pump reports a cancel.
+bool SolveNormalEquations(const NormalEquations& equations, int unknowns, float* coefficients,
+                          RunLog& log, const std::function<bool()>& pump, Host& host);
+
+// Runs work(row) for rows 0 .. rows-1 on every core. The rows must be independent; this thread
+// takes rows too and calls pump after each of its own; when pump answers false every thread
+// stops and the result is false.
+bool ForEachRowInParallel(std::int64_t rows, const std::function<void(std::int64_t)>& work,
+                          const std::function<bool()>& pump);
+
+// The "Stretch:" part of section (d): colour match, cutoffs and nonlinear strengths.
+void WriteStretchReport(bool colourMatch, const StretchParams& stretch, RunLog& log);
+
+// Section (f) and "Notes:".
+void WriteReportEnd(RunLog& log, std::time_t start, std::time_t postProcessing, std::time_t end);
+
+// Everything the stretched picture of three fused bands needs.
+struct StretchedBmpJob {
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    std::array<const RawFile*, 3> bands{};  // Blue, Green, Red fused files
+    std::array<StretchCutoffs, 3> limits;
+    std::array<int, 3> nonlinear{};
+    std::string path;
+};
+
+// Writes the 24-bit BMP in its eight strips, each byte the stretched value of its band, and
+// sets the progress to rows done × 100 / height after each strip. Samples are 16-bit or 8-bit.
+StepResult WriteStretchedBmp16(const StretchedBmpJob& job, RunProgress& progress,
+                               const std::function<bool()>& pump, Host& host);
+StepResult WriteStretchedBmp8(const StretchedBmpJob& job, RunProgress& progress,
+                              const std::function<bool()>& pump, Host& host);
+
+}  // namespace lumesta
