@@ -33,25 +33,67 @@ struct DetailKernel {
     }
 };
 
+// The 8-bit kernels of the Landsat tool. Smooth: 1 1 1 / 1 5 1 / 1 1 1 scaled by the
+// single-precision 1/13 and truncated (its results cannot leave 0..255).
+struct SmoothKernel8 {
+    static std::uint8_t Apply(const std::uint8_t* above, const std::uint8_t* centre,
+                              const std::uint8_t* below, std::int64_t x)
+    {
+        const std::int32_t sum = above[x - 1] + above[x] + above[x + 1] + centre[x - 1] +
+                                 5 * centre[x] + centre[x + 1] + below[x - 1] + below[x] +
+                                 below[x + 1];
+        return TruncToByte(static_cast<float>(sum) * 0.07692308f);
+    }
+};
+
+// A single-precision result kept within 0..255, otherwise truncated.
+inline std::uint8_t ClampToByte(float value)
+{
+    if (value > 255.0f) return 255;
+    if (value < 0.0f) return 0;
+    return TruncToByte(value);
+}
+
+struct SharpenKernel8 {
+    static std::uint8_t Apply(const std::uint8_t* above, const std::uint8_t* centre,
+                              const std::uint8_t* below, std::int64_t x)
+    {
+        const std::int32_t sum = -2 * above[x - 1] - 2 * above[x] - 2 * above[x + 1] -
+                                 2 * centre[x - 1] + 32 * centre[x] - 2 * centre[x + 1] -
+                                 2 * below[x - 1] - 2 * below[x] - 2 * below[x + 1];
+        return ClampToByte(static_cast<float>(sum * 0.0625));
+    }
+};
+
+struct DetailKernel8 {
+    static std::uint8_t Apply(const std::uint8_t* above, const std::uint8_t* centre,
+                              const std::uint8_t* below, std::int64_t x)
+    {
+        const std::int32_t sum =
+            -above[x] - centre[x - 1] + 10 * centre[x] - centre[x + 1] - below[x];
+        return ClampToByte(static_cast<float>(sum) * 0.16666667f);
+    }
+};
+
 // The filtered row is written straight into the band while its unfiltered neighbours are read
 // from three rolling copies: the row above, the row itself and the row below.
-template <typename Kernel>
-void FilterRows(std::int64_t height, std::int64_t width, std::int16_t* band, Host& host)
+template <typename Kernel, typename T>
+void FilterRows(std::int64_t height, std::int64_t width, T* band, Host& host)
 {
-    std::vector<std::int16_t> buffers(static_cast<std::size_t>(3 * width));
-    std::int16_t* above = buffers.data();
-    std::int16_t* centre = above + width;
-    std::int16_t* below = centre + width;
+    std::vector<T> buffers(static_cast<std::size_t>(3 * width));
+    T* above = buffers.data();
+    T* centre = above + width;
+    T* below = centre + width;
     std::copy(band, band + width, above);
     std::copy(band + width, band + 2 * width, centre);
     for (std::int64_t y = 1; y < height - 1; ++y) {
         host.PumpPendingMessages();
-        const std::int16_t* next = band + (y + 1) * width;
+        const T* next = band + (y + 1) * width;
         std::copy(next, next + width, below);
-        std::int16_t* out = band + y * width;
+        T* out = band + y * width;
         for (std::int64_t x = 1; x < width - 1; ++x)
             out[x] = Kernel::Apply(above, centre, below, x);
-        std::int16_t* oldest = above;
+        T* oldest = above;
         above = centre;
         centre = below;
         below = oldest;
@@ -67,6 +109,16 @@ void FilterBand(int height, int width, std::int16_t* band, Kernel16 kernel, Host
         FilterRows<SharpenKernel>(height, width, band, host);
     } else {
         FilterRows<DetailKernel>(height, width, band, host);
+    }
+}
+
+void FilterBand8(int height, int width, std::uint8_t* band, Kernel8 kernel, Host& host)
+{
+    if (height < 3 || width < 3) return;  // no inner pixel
+    switch (kernel) {
+        case Kernel8::Smooth: FilterRows<SmoothKernel8>(height, width, band, host); break;
+        case Kernel8::Sharpen: FilterRows<SharpenKernel8>(height, width, band, host); break;
+        case Kernel8::Detail: FilterRows<DetailKernel8>(height, width, band, host); break;
     }
 }
 

@@ -16,6 +16,14 @@ enum class Kernel16 { Sharpen, Detail };
 // once per row.
 void FilterBand(int height, int width, std::int16_t* band, Kernel16 kernel, Host& host);
 
+enum class Kernel8 { Smooth, Sharpen, Detail };
+
+// The 8-bit filters of the Landsat tool, in place, like FilterBand: Smooth
+// (1 1 1 / 1 5 1 / 1 1 1 × 0.07692308f, truncated), Sharpen (the 16-bit kernel × 0.0625) and
+// Detail (the 16-bit kernel × 0.16666667f); Sharpen and Detail results are taken in single
+// precision, kept within 0..255 and truncated.
+void FilterBand8(int height, int width, std::uint8_t* band, Kernel8 kernel, Host& host);
+
 // Every sample below 0 becomes 0 and every sample above 2047 becomes 2047.
 void ClipBand(std::int64_t count, std::int16_t* band);
 

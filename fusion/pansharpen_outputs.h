@@ -1,31 +1,82 @@
 #pragma once
-// Output names of the 16-bit pan-sharpening run, derived from the job as the run reports them.
+// Output names of the pan-sharpening runs, derived from the job as the runs report them.
 
 #include <array>
 #include <string>
 
 #include "fusion/pansharpen_job.h"
+#include "raster/file_name.h"
 
 namespace lumesta {
 
 // The kinds of result the MS inputs lead to.
 enum class PanOutputKind {
-    FourBandEnvi,  // one four-band ENVI file: base + suffix + "1.img" ... "4.img", ENVI headers
-    Envi,          // four ENVI files: each path without ".img" + suffix + ".img", ENVI headers
-    Idrisi,        // four Idrisi32 files: ".rst" data with ".rdc" headers
-    Generic,       // generic matrices: each path + suffix, no header
-    GeoTiff,       // GeoTIFF pan and MS: one GeoTIFF result
+    MultiBandEnvi,  // one multi-band ENVI file: base + suffix + "1.img" ..., ENVI headers
+    Envi,           // one ENVI file per band: path without ".img" + suffix + ".img", ENVI headers
+    Idrisi,         // Idrisi32 files: ".rst" data with ".rdc" headers
+    Generic,        // generic matrices: each path + suffix, no header
+    GeoTiff,        // GeoTIFF pan and MS: intermediate raw files, then one GeoTIFF result
 };
 
-struct PanOutputs {
+template <std::size_t N>
+struct FusedOutputs {
     PanOutputKind kind = PanOutputKind::Generic;
-    std::array<std::string, 4> data;     // fused band files, Blue, Green, Red, NIR
-    std::array<std::string, 4> headers;  // empty where the kind has no header
+    std::array<std::string, N> data;     // fused band files in band order
+    std::array<std::string, N> headers;  // empty where the kind has no header
 };
+
+// The MS inputs as the dialog holds them: paths and extensions per band, the raster-kind flags
+// (index 0 the pan), and whether one multi-band ENVI file supplies every band.
+template <std::size_t N>
+FusedOutputs<N> DeriveFusedOutputs(const std::string& panExt,
+                                   const std::array<std::string, N>& msPath,
+                                   const std::array<std::string, N>& msExt,
+                                   const std::array<int, N + 1>& rasterKind, bool multiBandEnvi,
+                                   const std::string& suffix)
+{
+    FusedOutputs<N> outputs;
+    bool allMsFlags = true;
+    bool envi = true;
+    bool idrisi = true;
+    for (std::size_t band = 0; band < N; ++band) {
+        allMsFlags = allMsFlags && rasterKind[band + 1] != 0;
+        envi = envi && msExt[band] == "img";
+        idrisi = idrisi && msExt[band] == "rst";
+    }
+    for (std::size_t band = 0; band < N; ++band) {
+        const std::string number = std::to_string(band + 1);
+        if (panExt == "tif" && allMsFlags) {
+            outputs.kind = PanOutputKind::GeoTiff;
+            outputs.data[band] = msPath[band] + suffix + "_" + number;
+        } else if (multiBandEnvi) {
+            outputs.kind = PanOutputKind::MultiBandEnvi;
+            const std::string base = WithoutLastFour(msPath[0]) + suffix + number;
+            outputs.data[band] = base + ".img";
+            outputs.headers[band] = base + ".hdr";
+        } else if (envi || idrisi) {
+            outputs.kind = envi ? PanOutputKind::Envi : PanOutputKind::Idrisi;
+            const std::string base = WithoutLastFour(msPath[band]) + suffix;
+            outputs.data[band] = base + (envi ? ".img" : ".rst");
+            outputs.headers[band] = base + (envi ? ".hdr" : ".rdc");
+        } else {
+            outputs.kind = PanOutputKind::Generic;
+            outputs.data[band] = msPath[band] + suffix;
+        }
+    }
+    return outputs;
+}
+
+using PanOutputs = FusedOutputs<4>;
 
 // True when one file holds all four MS bands.
 inline bool HasFourBandMsFile(const PanSharpenJob& job) { return job.msBandCount == 4; }
 
-PanOutputs DerivePanOutputs(const PanSharpenJob& job);
+inline PanOutputs DerivePanOutputs(const PanSharpenJob& job)
+{
+    const bool multiBandEnvi =
+        HasFourBandMsFile(job) && job.panExt == "img" && job.msHeaderType == "ENVI";
+    return DeriveFusedOutputs<4>(job.panExt, job.msPath, job.msExt, job.rasterKind, multiBandEnvi,
+                                 job.suffix);
+}
 
 }  // namespace lumesta

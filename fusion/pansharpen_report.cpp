@@ -1,7 +1,6 @@
 #include "fusion/pansharpen_report.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "raster/band_io.h"
@@ -15,14 +14,6 @@ constexpr std::int64_t kVeryLargePixels = 67108864;
 const char* const kBandNames[4] = {"Blue", "Green", "Red", "NIR"};
 
 std::string Num(std::int64_t value) { return std::to_string(static_cast<long long>(value)); }
-
-// True when both names lead to the same file (or would, once it exists).
-bool SamePath(const std::string& a, const std::string& b)
-{
-    if (a == b) return true;
-    std::error_code ignored;
-    return std::filesystem::weakly_canonical(a, ignored) == std::filesystem::weakly_canonical(b, ignored);
-}
 
 bool AnyRasterKindSet(const PanSharpenJob& job)
 {
@@ -243,32 +234,9 @@ bool ConfirmPanOutputs(PanRunState& state)
         if (!header.empty()) targets.push_back(header);
     }
     targets.push_back(job.bmpName);
-    // An empty suffix (or a BMP named like an input) would make the run delete its own inputs.
-    std::vector<std::string> inputs{job.panPath, WithoutLastFour(job.panPath) + ".hdr",
-                                    WithoutLastFour(job.panPath) + ".rdc"};
-    for (const auto& path : job.msPath) {
-        inputs.insert(inputs.end(), {path, WithoutLastFour(path) + ".hdr", WithoutLastFour(path) + ".rdc"});
-    }
-    for (const auto& target : targets) {
-        for (const auto& input : inputs) {
-            if (SamePath(target, input)) {
-                state.host.ShowMessage(target + " is an input of this run.\nChange the suffix used "
-                                                "or the name of the 24-bit BMP.");
-                return false;
-            }
-        }
-    }
-    bool anyExists = false;
-    for (const auto& target : targets) anyExists = anyExists || FileExists(target);
-    if (!anyExists) return true;
-    if (!state.host.AskYesNo(outputs.data[kBlue] +
-                             "\nor other similarly fused bands, including bitmap output, already "
-                             "exist.\nDo you want to overwrite?\nIf you do not wish to overwrite, "
-                             "change the suffix used.")) {
-        return false;
-    }
-    for (const auto& target : targets) std::remove(target.c_str());
-    return true;
+    std::vector<std::string> inputs{job.panPath};
+    inputs.insert(inputs.end(), job.msPath.begin(), job.msPath.end());
+    return ConfirmFusedOutputs(targets, inputs, outputs.data[kBlue], state.host);
 }
 
 void ResetPanSharpenInputs(PanSharpenJob& job)

@@ -49,7 +49,7 @@ bool WriteResultHeaders(PanRunState& state)
     const PanSharpenJob& job = state.job;
     const PanOutputs& outputs = state.outputs;
     for (int band = kBlue; band <= kNir; ++band) {
-        if (outputs.kind == PanOutputKind::Envi || outputs.kind == PanOutputKind::FourBandEnvi) {
+        if (outputs.kind == PanOutputKind::Envi || outputs.kind == PanOutputKind::MultiBandEnvi) {
             WriteEnviResultHeader(WithoutLastFour(job.panPath) + ".hdr", kLabels[band],
                                   outputs.headers[band], job.width, job.height, job.selection[band],
                                   state.host);

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #include "app/allocate.h"
 #include "app/time_stamp.h"
 #include "raster/bmp_writer.h"
+#include "raster/file_name.h"
 
 namespace lumesta {
 namespace {
@@ -94,6 +96,45 @@ OutputCleanup::~OutputCleanup()
     for (const auto& path : m_paths) {
         if (!path.empty()) std::remove(path.c_str());
     }
+}
+
+namespace {
+
+// True when both names lead to the same file (or would, once it exists).
+bool SamePath(const std::string& a, const std::string& b)
+{
+    if (a == b) return true;
+    std::error_code ignored;
+    return std::filesystem::weakly_canonical(a, ignored) == std::filesystem::weakly_canonical(b, ignored);
+}
+
+}  // namespace
+
+bool ConfirmFusedOutputs(const std::vector<std::string>& targets,
+                         const std::vector<std::string>& inputs, const std::string& blueOutput,
+                         Host& host)
+{
+    for (const auto& input : inputs) {
+        for (const auto& name : {input, WithoutLastFour(input) + ".hdr", WithoutLastFour(input) + ".rdc"}) {
+            for (const auto& target : targets) {
+                if (!SamePath(target, name)) continue;
+                host.ShowMessage(target + " is an input of this run.\nChange the suffix used or "
+                                          "the name of the 24-bit BMP.");
+                return false;
+            }
+        }
+    }
+    bool anyExists = false;
+    for (const auto& target : targets) anyExists = anyExists || FileExists(target);
+    if (!anyExists) return true;
+    if (!host.AskYesNo(blueOutput +
+                       "\nor other similarly fused bands, including bitmap output, already "
+                       "exist.\nDo you want to overwrite?\nIf you do not wish to overwrite, "
+                       "change the suffix used.")) {
+        return false;
+    }
+    for (const auto& target : targets) std::remove(target.c_str());
+    return true;
 }
 
 bool ReadBandBytes(const std::string& path, std::int64_t byteOffset, std::int64_t byteCount,

@@ -34,6 +34,13 @@ private:
     bool m_keep = false;
 };
 
+// Refuses outputs that would replace an input or its header (an empty suffix, a picture named
+// like an input), then asks once before existing outputs are replaced and deletes them on Yes.
+// False when the run must stop (the message was shown or the answer was No).
+bool ConfirmFusedOutputs(const std::vector<std::string>& targets,
+                         const std::vector<std::string>& inputs, const std::string& blueOutput,
+                         Host& host);
+
 // Reads byteCount bytes at byteOffset of a band file. A file that cannot be opened shows
 // openFailure; one that holds too few bytes shows "Error! reading an image  file - length
 // problem."; both answer false, since the run cannot go on with missing samples.
