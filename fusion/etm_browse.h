@@ -1,0 +1,23 @@
+#pragma once
+// What the Landsat ETM+ pan-sharpening dialog does when the user picks files or edits fields.
+
+#include <string>
+
+#include "app/host.h"
+#include "fusion/etm_job.h"
+
+namespace lumesta {
+
+// The pan "..." choice (8-bit header reader). False after a refusal (message shown).
+bool BrowseEtmPan(EtmJob& job, const std::string& path, Host& host);
+// The Blue "..." choice: a single band, a multi-band ENVI file (3 or more bands) or an
+// Idrisi32 .rgf group of at least 3 images.
+bool BrowseEtmBlue(EtmJob& job, const std::string& path, Host& host);
+// The "..." choice of Green or Red; refused with "Please enter the blue band first." while no
+// Blue band is chosen.
+bool BrowseEtmOtherBand(EtmJob& job, int band, const std::string& path, Host& host);
+void SelectEtmBand(EtmJob& job, int band, int index);
+void SetEtmSuffix(EtmJob& job, const std::string& suffix);
+void ChooseEtmBmp(EtmJob& job, const std::string& path);
+
+}  // namespace lumesta

@@ -1,0 +1,56 @@
+#pragma once
+// The job record of the Landsat ETM+ pan-sharpening tool: an 8-bit pan band and Blue, Green
+// and Red bands at twice the pan's pixel size, as its dialog holds them.
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "composite/stretch.h"
+#include "raster/image_info.h"
+
+namespace lumesta {
+
+// Indices of the three MS bands in every per-band array.
+enum EtmBand { kEtmBlue = 0, kEtmGreen = 1, kEtmRed = 2 };
+
+// Spatial filter choices of the Landsat tool, in the order of the dialog's radio buttons.
+enum class EtmFilter { Smooth = 0, SmoothSharpen = 1, None = 2, Detail = 3, Sharpen = 4 };
+
+struct EtmJob {
+    std::string panName;
+    std::string panPath;
+    std::string panExt;  // lower case, without dot
+    int width = 0;       // pan width W
+    int height = 0;      // pan height H
+    std::string panMinX, panMaxX, panMinY, panMaxY;
+
+    std::array<std::vector<std::string>, 3> bandLists;
+    std::array<int, 3> selectedIndex{0, -1, -1};
+    std::array<std::string, 3> selection;
+    std::array<std::string, 3> msPath;
+    std::array<std::string, 3> msExt;
+    int msBandCount = 0;       // bands of the Blue file (3 or more for a multi-band file)
+    std::string msHeaderType;  // "ENVI" for an ENVI file
+    std::string groupFolder;
+    std::array<bool, 3> browseEnabled{true, true, true};
+
+    // 1 where an input is neither ENVI nor Idrisi32: index 0 the pan, 1..3 Blue, Green, Red.
+    std::array<int, 4> rasterKind{};
+
+    int method = 0;
+    int resampling = 0;
+    std::string suffix = "_Fused";
+    std::string bmpName;
+    bool displayBmp = true;
+    bool colourMatch = false;
+
+    EtmFilter filterType = EtmFilter::None;
+    std::array<bool, 3> filterFlags{false, false, false};
+    StretchParams stretch;
+
+    bool batchMode = false;
+    CImageInfo info;
+};
+
+}  // namespace lumesta
