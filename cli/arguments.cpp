@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 
 namespace lumesta::cli {
 
@@ -99,6 +100,29 @@ TerminalOptions CommonOptions(const Arguments& args)
     options.display = args.Has("--display");
     options.quiet = args.Has("--quiet");
     return options;
+}
+
+}  // namespace lumesta::cli
+
+namespace lumesta::cli {
+
+std::string FullPath(const std::string& path)
+{
+    if (path.empty()) return path;
+    return std::filesystem::absolute(path).lexically_normal().string();
+}
+
+void ApplyStretchOptions(const Arguments& args, StretchParams& stretch)
+{
+    if (const auto cutoffs = args.IntList("--cutoffs", 6, 1, 20)) {
+        for (int band = 0; band < 3; ++band) {
+            stretch.leftCutoff[band] = (*cutoffs)[2 * band];
+            stretch.rightCutoff[band] = (*cutoffs)[2 * band + 1];
+        }
+    }
+    if (const auto nonlinear = args.IntList("--nonlinear", 3, 0, 20)) {
+        std::copy(nonlinear->begin(), nonlinear->end(), stretch.nonlinear.begin());
+    }
 }
 
 }  // namespace lumesta::cli

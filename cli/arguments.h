@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/terminal_host.h"
+#include "composite/stretch.h"
 
 namespace lumesta::cli {
 
@@ -40,6 +41,12 @@ private:
 extern const std::set<std::string> kCommonValueOptions;
 extern const std::set<std::string> kCommonFlags;
 TerminalOptions CommonOptions(const Arguments& args);
+
+// The full path a file chooser would hand over for a path given on the command line.
+std::string FullPath(const std::string& path);
+
+// Applies --cutoffs BL,BR,GL,GR,RL,RR and --nonlinear B,G,R to the stretch parameters.
+void ApplyStretchOptions(const Arguments& args, StretchParams& stretch);
 
 // Parses a whole decimal integer without locale; nullopt for anything else.
 std::optional<long long> ParseInteger(const std::string& text);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/etm_command.h"
 #include "cli/exit_status.h"
 #include "cli/pansharpen_command.h"
 #include "cli/terminal_host.h"
@@ -37,20 +38,36 @@ bool WantsHelp(const std::vector<std::string>& args)
     return false;
 }
 
+// The tools of the command line: name, usage text and the command that runs it.
+struct ToolEntry {
+    const char* name;
+    const char* const* usage;
+    int (*run)(const std::vector<std::string>&);
+};
+
+const ToolEntry kTools[] = {
+    {"pansharpen", &lumesta::cli::kPanSharpenUsage, lumesta::cli::RunPanSharpenCommand},
+    {"pansharpen-etm", &lumesta::cli::kEtmUsage, lumesta::cli::RunEtmCommand},
+};
+
+const char* const kComingTools[] = {"combine", "combine8", "semivariance", "stats", "haar"};
+
 int Dispatch(const std::string& tool, const std::vector<std::string>& args)
 {
     using namespace lumesta::cli;
-    if (tool == "pansharpen") {
+    for (const ToolEntry& entry : kTools) {
+        if (tool != entry.name) continue;
         if (WantsHelp(args)) {
-            std::cout << kPanSharpenUsage;
+            std::cout << *entry.usage;
             return kExitFinished;
         }
-        return RunPanSharpenCommand(args);
+        return entry.run(args);
     }
-    if (tool == "pansharpen-etm" || tool == "combine" || tool == "combine8" ||
-        tool == "semivariance" || tool == "stats" || tool == "haar") {
-        std::cerr << "lumesta-cli: the tool " << tool << " is not available yet.\n";
-        return kExitStopped;
+    for (const char* coming : kComingTools) {
+        if (tool == coming) {
+            std::cerr << "lumesta-cli: the tool " << tool << " is not available yet.\n";
+            return kExitStopped;
+        }
     }
     std::cerr << "lumesta-cli: unknown tool " << tool << "\n" << kUsage;
     return kExitUsage;

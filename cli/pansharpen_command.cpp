@@ -1,6 +1,5 @@
 #include "cli/pansharpen_command.h"
 
-#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -55,13 +54,6 @@ std::array<bool, 4> ParseFilterBands(const std::string& list)
     return flags;
 }
 
-// A file chooser hands over full paths; so does the command line.
-std::string FullPath(const std::string& path)
-{
-    if (path.empty()) return path;
-    return std::filesystem::absolute(path).lexically_normal().string();
-}
-
 // The browse choices: pan, Blue (and what it supplies), then the other bands.
 bool BrowseInputs(const Arguments& args, PanSharpenJob& job, Host& host)
 {
@@ -112,15 +104,7 @@ void ApplyParameters(const Arguments& args, PanSharpenJob& job)
     if (const auto adjust = args.IntList("--adjust", 3, 0, 30)) {
         std::copy(adjust->begin(), adjust->end(), job.colourAmounts.begin());
     }
-    if (const auto cutoffs = args.IntList("--cutoffs", 6, 1, 20)) {
-        for (int band = 0; band < 3; ++band) {
-            job.stretch.leftCutoff[band] = (*cutoffs)[2 * band];
-            job.stretch.rightCutoff[band] = (*cutoffs)[2 * band + 1];
-        }
-    }
-    if (const auto nonlinear = args.IntList("--nonlinear", 3, 0, 20)) {
-        std::copy(nonlinear->begin(), nonlinear->end(), job.stretch.nonlinear.begin());
-    }
+    ApplyStretchOptions(args, job.stretch);
     // The picture opens in a viewer only when asked for on the command line.
     if (!args.Has("--display")) job.displayBmp = false;
 }
@@ -138,6 +122,10 @@ int RunPanSharpenCommand(const std::vector<std::string>& argList)
         args->IntList("--select", 4, 1, 1000000);
         args->Int("--width", 0, 2147483647);
         args->Int("--height", 0, 2147483647);
+        args->Int("--method", 1, 2);
+        args->IntList("--adjust", 3, 0, 30);
+        args->IntList("--cutoffs", 6, 1, 20);
+        args->IntList("--nonlinear", 3, 0, 20);
         if (!args->Has("--pan")) throw UsageError{"--pan is required"};
         if (!args->Has("--blue")) throw UsageError{"--blue is required"};
     } catch (const UsageError& error) {

@@ -1,0 +1,84 @@
+#include "fusion/etm_fusion.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/truncate.h"
+
+namespace lumesta {
+
+bool EtmCoefficientsPlausible(const EtmCoefficients& coefficients)
+{
+    for (int k = 0; k < coefficients.Count(); ++k) {
+        const double magnitude = std::fabs(static_cast<double>(coefficients.c[k]));
+        if (!(magnitude >= 1e-13 && magnitude <= 1e+12)) return false;  // NaN fails too
+    }
+    return true;
+}
+
+void BlockAverage2(int msRows, int msCols, const std::uint8_t* panStrip, int panWidth,
+                   std::uint8_t* out)
+{
+    const std::int64_t width = panWidth;
+    for (std::int64_t i = 0; i < msRows; ++i) {
+        const std::uint8_t* top = panStrip + 2 * i * width;
+        const std::uint8_t* bottom = top + width;
+        for (std::int64_t j = 0; j < msCols; ++j) {
+            const std::int32_t sum = top[2 * j] + top[2 * j + 1] + bottom[2 * j] + bottom[2 * j + 1];
+            out[i * msCols + j] = TruncToByte(sum * 0.25);
+        }
+    }
+}
+
+BilinearWeights BilinearWeights2(int p, int q)
+{
+    static constexpr double kOffsets[2] = {0.25, 0.75};
+    const double a = kOffsets[p];
+    const double b = kOffsets[q];
+    return BilinearWeights{(1 - a) * (1 - b), (1 - a) * b, a * (1 - b), a * b};
+}
+
+float EtmResidual(const EtmCoefficients& coefficients, std::uint8_t panLow, std::uint8_t blue,
+                  std::uint8_t green, std::uint8_t red)
+{
+    const std::array<float, 4>& c = coefficients.c;
+    const float synthetic = coefficients.method == FusionMethod::Optimisation1
+                                ? c[0] * blue + c[1] * green + c[2] * red
+                                : c[0] + c[1] * blue + c[2] * green + c[3] * red;
+    return static_cast<float>(panLow) - synthetic;
+}
+
+std::array<std::uint8_t, 3> FuseEtmPixel(const EtmCoefficients& coefficients, double blue,
+                                         double green, double red, double residual,
+                                         std::uint8_t pan)
+{
+    const std::array<float, 4>& c = coefficients.c;
+    const double synthetic =
+        coefficients.method == FusionMethod::Optimisation1
+            ? static_cast<double>(c[0]) * blue + static_cast<double>(c[1]) * green +
+                  static_cast<double>(c[2]) * red + residual
+            : static_cast<double>(c[0]) + static_cast<double>(c[1]) * blue +
+                  static_cast<double>(c[2]) * green + static_cast<double>(c[3]) * red + residual;
+    if (!(synthetic > 0)) return {0, 0, 0};
+    const double ratio = pan / synthetic;
+    auto scale = [ratio](double value) -> std::uint8_t {
+        const double product = value * ratio;
+        return product > 255 ? 255 : TruncToByte(product);
+    };
+    return {scale(blue), scale(green), scale(red)};
+}
+
+void ReplicateBorders2(int height, int width, std::uint8_t* band)
+{
+    if (height < 3 || width < 3) return;
+    const std::int64_t w = width;
+    std::copy(band + w, band + 2 * w, band);
+    std::copy(band + (height - 2) * w, band + (height - 1) * w, band + (height - 1) * w);
+    for (std::int64_t y = 0; y < height; ++y) {
+        std::uint8_t* row = band + y * w;
+        row[0] = row[1];
+        row[w - 1] = row[w - 2];
+    }
+}
+
+}  // namespace lumesta

@@ -1,0 +1,46 @@
+#pragma once
+// The arithmetic of the Landsat ETM+ tool (8-bit data, ratio 2): 2 × 2 block averaging, the
+// interpolation weights at 0.25 and 0.75, the residual, the per-pixel ratio scaling, the
+// coefficient check and border replication of a fused band.
+
+#include <array>
+#include <cstdint>
+
+#include "fusion/fusion_methods.h"
+#include "fusion/resampling.h"
+
+namespace lumesta {
+
+// Optimisation 1: c[0..2] for Blue, Green, Red; Optimisation 2: c[0] the intercept, c[1..3].
+struct EtmCoefficients {
+    FusionMethod method = FusionMethod::Optimisation1;
+    std::array<float, 4> c{};
+    int Count() const { return method == FusionMethod::Optimisation1 ? 3 : 4; }
+};
+
+// Both methods accept 1e-13 ≤ |c| ≤ 1e+12 for every coefficient; NaN fails.
+bool EtmCoefficientsPlausible(const EtmCoefficients& coefficients);
+
+// out[i × msCols + j] = trunc((Σ of pan rows 2i, 2i+1, columns 2j, 2j+1) × 0.25).
+void BlockAverage2(int msRows, int msCols, const std::uint8_t* panStrip, int panWidth,
+                   std::uint8_t* out);
+
+// Weights of sub-position (p, q), p and q in 0..1, with v = 0.25, 0.75.
+BilinearWeights BilinearWeights2(int p, int q);
+
+// r = PanLow − (c1·B + c2·G + c3·R), with c0 first inside the parentheses for Optimisation 2,
+// in single precision and not clipped.
+float EtmResidual(const EtmCoefficients& coefficients, std::uint8_t panLow, std::uint8_t blue,
+                  std::uint8_t green, std::uint8_t red);
+
+// The three fused bytes of one pan pixel: each interpolated band × pan / synthetic pan, above
+// 255 → 255, otherwise truncated; all 0 where the synthetic pan is not positive.
+std::array<std::uint8_t, 3> FuseEtmPixel(const EtmCoefficients& coefficients, double blue,
+                                         double green, double red, double residual,
+                                         std::uint8_t pan);
+
+// Row 0 takes row 1 and row H − 1 takes row H − 2; then in every row column 0 takes column 1
+// and column W − 1 takes column W − 2. Bands smaller than 3 × 3 are left unchanged.
+void ReplicateBorders2(int height, int width, std::uint8_t* band);
+
+}  // namespace lumesta

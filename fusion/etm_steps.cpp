@@ -1,0 +1,318 @@
+#include "fusion/etm_steps.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "app/allocate.h"
+#include "fusion/filters.h"
+#include "fusion/matrix.h"
+
+namespace lumesta {
+namespace {
+
+const std::string kStep1ReadFailure = "Error: Byte/Binary - ReadDataBlock for Step 1";
+const std::string kStep1MultiBandReadFailure = "Error: ReadDataBlock in Byte/Binary";
+const std::string kPartReadFailure = "Error: Integer/Binary - ReadDataBlockPart";
+const std::string kLengthProblem = "Error! reading an image  file - length problem.";
+const std::string kOutputWriteFailure =
+    "Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.";
+const std::string kImplausible =
+    "Sorry, Cannot process the inputs selected. Please check input images.";
+
+constexpr int kStripCount = 8;
+
+bool WriteRows(const EtmRunState& state, int band, std::int64_t firstRow, std::int64_t rows,
+               const std::uint8_t* samples)
+{
+    if (state.fused[band].WriteAt(firstRow * state.width, rows * state.width, samples)) return true;
+    state.host.ShowMessage(kOutputWriteFailure);
+    return false;
+}
+
+bool WriteZeroRows(const EtmRunState& state, std::int64_t firstRow, std::int64_t rows)
+{
+    if (rows <= 0) return true;
+    const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(state.width * rows));
+    for (int band = kEtmBlue; band <= kEtmRed; ++band) {
+        if (!WriteRows(state, band, firstRow, rows, zeros.data())) return false;
+    }
+    return true;
+}
+
+const std::string& Step1ReadFailure(const EtmRunState& state)
+{
+    return HasMultiBandMsFile(state.job) ? kStep1MultiBandReadFailure : kStep1ReadFailure;
+}
+
+}  // namespace
+
+bool EtmRunState::Pump()
+{
+    host.PumpPendingMessages();
+    return !(host.IsCancelled() || progress.IsCancelled());
+}
+
+bool HasMultiBandMsFile(const EtmJob& job) { return job.msBandCount >= 3; }
+
+StepResult EstimateEtmCoefficients(EtmRunState& state)
+{
+    const std::int64_t sampledRows = static_cast<std::int64_t>(state.msHeight * 0.0625);
+    const std::int64_t msWidth = state.msWidth;
+    std::vector<std::uint8_t> panLow;
+    std::vector<std::uint8_t> panRows;
+    if (!TryAllocate(panLow, sampledRows * msWidth, state.host) ||
+        !TryAllocate(panRows, 2 * state.width, state.host)) {
+        return StepResult::Failed;
+    }
+    // Only MS rows 0, 16, 32, ... enter the regression; each needs the two pan rows above it.
+    for (std::int64_t k = 0; k < sampledRows; ++k) {
+        if (!ReadBandBytes(state.panInput, 32 * k * state.width, 2 * state.width, panRows.data(),
+                           kStep1ReadFailure, state.host)) {
+            return StepResult::Failed;
+        }
+        BlockAverage2(1, static_cast<int>(msWidth), panRows.data(), static_cast<int>(state.width),
+                      panLow.data() + k * msWidth);
+    }
+    state.log.Append(".");
+    if (!state.Pump()) return StepResult::Cancelled;
+
+    std::array<std::vector<std::uint8_t>, 3> ms;
+    for (int band = kEtmBlue; band <= kEtmRed; ++band) {
+        if (!TryAllocate(ms[band], sampledRows * msWidth, state.host)) return StepResult::Failed;
+        for (std::int64_t k = 0; k < sampledRows; ++k) {
+            const std::int64_t offset = state.msByteOffset[band] + 16 * k * msWidth;
+            if (!ReadBandBytes(state.msInput[band], offset, msWidth, ms[band].data() + k * msWidth,
+                               Step1ReadFailure(state), state.host)) {
+                return StepResult::Failed;
+            }
+        }
+        state.log.Append(".");
+        if (!state.Pump()) return StepResult::Cancelled;
+    }
+
+    state.coefficients.method = state.job.method == 1 ? FusionMethod::Optimisation2
+                                                      : FusionMethod::Optimisation1;
+    const int unknowns = state.coefficients.Count();
+    const bool intercept = state.coefficients.method == FusionMethod::Optimisation2;
+    NormalEquations equations(unknowns);
+    for (std::int64_t i = 0; i < sampledRows * msWidth; ++i) {
+        const std::int32_t withIntercept[4] = {1, ms[0][i], ms[1][i], ms[2][i]};
+        equations.Add(intercept ? withIntercept : withIntercept + 1, panLow[i]);
+    }
+    if (!SolveNormalEquations(equations, unknowns, state.coefficients.c.data(), state.log,
+                              [&state] { return state.Pump(); }, state.host)) {
+        return StepResult::Cancelled;
+    }
+    if (!EtmCoefficientsPlausible(state.coefficients)) {
+        state.host.ShowMessage(kImplausible);
+        return StepResult::Implausible;
+    }
+    return StepResult::Ok;
+}
+
+StepResult ComputeEtmInputStretchLimits(EtmRunState& state)
+{
+    const std::int64_t count = state.msWidth * state.msHeight;
+    std::vector<std::uint8_t> band;
+    if (!TryAllocate(band, count, state.host)) return StepResult::Failed;
+    const StretchParams& stretch = state.job.stretch;
+    for (int b = kEtmBlue; b <= kEtmRed; ++b) {
+        if (!ReadBandBytes(state.msInput[b], state.msByteOffset[b], count, band.data(),
+                           Step1ReadFailure(state), state.host)) {
+            return StepResult::Failed;
+        }
+        state.limits[b] = ComputeStretchCutoffs8(count, band.data(), stretch.leftCutoff[b],
+                                                 stretch.rightCutoff[b]);
+        if (!state.Pump()) return StepResult::Cancelled;
+    }
+    return StepResult::Ok;
+}
+
+namespace {
+
+struct EtmStrip {
+    std::vector<std::uint8_t> pan;
+    std::array<std::vector<std::uint8_t>, 3> ms;
+    std::vector<std::uint8_t> panLow;
+    std::vector<float> residual;
+    std::array<std::vector<std::uint8_t>, 3> out;
+};
+
+bool AllocateStrip(EtmRunState& state, std::int64_t maxCells, EtmStrip& strip)
+{
+    const std::int64_t msRows = maxCells + 1;
+    Host& host = state.host;
+    if (!TryAllocate(strip.pan, 2 * msRows * state.width, host) ||
+        !TryAllocate(strip.panLow, msRows * state.msWidth, host) ||
+        !TryAllocate(strip.residual, msRows * state.msWidth, host)) {
+        return false;
+    }
+    for (int band = kEtmBlue; band <= kEtmRed; ++band) {
+        if (!TryAllocate(strip.ms[band], msRows * state.msWidth, host) ||
+            !TryAllocate(strip.out[band], 2 * maxCells * state.width, host)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool PrepareStrip(EtmRunState& state, EtmStrip& strip, std::int64_t firstCell, std::int64_t cells)
+{
+    const std::int64_t msRows = cells + 1;
+    if (!ReadBandBytes(state.panInput, 2 * firstCell * state.width, 2 * msRows * state.width,
+                       strip.pan.data(), kPartReadFailure, state.host)) {
+        return false;
+    }
+    for (int band = kEtmBlue; band <= kEtmRed; ++band) {
+        const std::int64_t offset = state.msByteOffset[band] + firstCell * state.msWidth;
+        if (!ReadBandBytes(state.msInput[band], offset, msRows * state.msWidth,
+                           strip.ms[band].data(), kPartReadFailure, state.host)) {
+            return false;
+        }
+    }
+    BlockAverage2(static_cast<int>(msRows), static_cast<int>(state.msWidth), strip.pan.data(),
+                  static_cast<int>(state.width), strip.panLow.data());
+    for (std::int64_t i = 0; i < msRows * state.msWidth; ++i) {
+        strip.residual[i] = EtmResidual(state.coefficients, strip.panLow[i], strip.ms[kEtmBlue][i],
+                                        strip.ms[kEtmGreen][i], strip.ms[kEtmRed][i]);
+    }
+    return true;
+}
+
+// Fuses cell row d of a strip into its output rows 2d and 2d + 1.
+void FuseEtmCellRow(const EtmRunState& state, EtmStrip& strip, std::int64_t d)
+{
+    static const std::array<BilinearWeights, 4> kWeights = {
+        BilinearWeights2(0, 0), BilinearWeights2(0, 1), BilinearWeights2(1, 0),
+        BilinearWeights2(1, 1)};
+    const std::int64_t msWidth = state.msWidth;
+    const std::int64_t width = state.width;
+    for (std::int64_t e = 0; e + 1 < msWidth; ++e) {
+        const std::int64_t top = d * msWidth + e;
+        const std::int64_t bottom = top + msWidth;
+        double corners[4][4];
+        for (int band = kEtmBlue; band <= kEtmRed; ++band) {
+            const std::uint8_t* ms = strip.ms[band].data();
+            corners[band][0] = ms[top];
+            corners[band][1] = ms[top + 1];
+            corners[band][2] = ms[bottom];
+            corners[band][3] = ms[bottom + 1];
+        }
+        corners[3][0] = strip.residual[top];
+        corners[3][1] = strip.residual[top + 1];
+        corners[3][2] = strip.residual[bottom];
+        corners[3][3] = strip.residual[bottom + 1];
+        for (int p = 0; p < 2; ++p) {
+            const std::int64_t panRow = (2 * d + 1 + p) * width;
+            const std::int64_t outRow = (2 * d + p) * width;
+            for (int q = 0; q < 2; ++q) {
+                const BilinearWeights& w = kWeights[p * 2 + q];
+                double m[4];
+                for (int v = 0; v < 4; ++v) {
+                    m[v] = Interpolate(w, corners[v][0], corners[v][1], corners[v][2], corners[v][3]);
+                }
+                const std::int64_t column = 2 * e + 1 + q;
+                const auto fused =
+                    FuseEtmPixel(state.coefficients, m[0], m[1], m[2], m[3], strip.pan[panRow + column]);
+                for (int band = kEtmBlue; band <= kEtmRed; ++band) {
+                    strip.out[band][outRow + column] = fused[band];
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+StepResult FuseEtmStrips(EtmRunState& state)
+{
+    // Cell row D joins MS rows D and D + 1 and fills pan rows 2D + 1 and 2D + 2; rows and
+    // columns that no cell reaches stay 0.
+    const std::int64_t cellRows = std::max<std::int64_t>(state.msHeight - 1, 0);
+    const std::int64_t stripCells = (state.msHeight + 7) / 8;
+    EtmStrip strip;
+    if (!AllocateStrip(state, std::max<std::int64_t>(stripCells, 1), strip)) return StepResult::Failed;
+    if (!WriteZeroRows(state, 0, std::min<std::int64_t>(1, state.height))) return StepResult::Failed;
+    std::int64_t nextRow = 1;
+    for (int s = 0; s < kStripCount; ++s) {
+        state.progress.SetPosition(static_cast<int>(s * 12.5));
+        const std::int64_t firstCell = s * stripCells;
+        const std::int64_t endCell =
+            s + 1 < kStripCount ? std::min(firstCell + stripCells, cellRows) : cellRows;
+        if (firstCell >= endCell) continue;
+        const std::int64_t cells = endCell - firstCell;
+        if (!PrepareStrip(state, strip, firstCell, cells)) return StepResult::Failed;
+        if (!ForEachRowInParallel(
+                cells, [&](std::int64_t d) { FuseEtmCellRow(state, strip, d); },
+                [&state] { return state.Pump(); })) {
+            return StepResult::Cancelled;
+        }
+        for (int band = kEtmBlue; band <= kEtmRed; ++band) {
+            if (!WriteRows(state, band, nextRow, 2 * cells, strip.out[band].data())) {
+                return StepResult::Failed;
+            }
+        }
+        nextRow += 2 * cells;
+    }
+    if (!WriteZeroRows(state, nextRow, state.height - nextRow)) return StepResult::Failed;
+    return StepResult::Ok;
+}
+
+StepResult PostProcessEtmBands(EtmRunState& state)
+{
+    const std::int64_t count = state.width * state.height;
+    std::vector<std::uint8_t> band;
+    if (!TryAllocate(band, count, state.host)) return StepResult::Failed;
+    const EtmJob& job = state.job;
+    const int height = static_cast<int>(state.height);
+    const int width = static_cast<int>(state.width);
+    for (int b = kEtmBlue; b <= kEtmRed; ++b) {
+        if (state.fused[b].ReadAt(0, count, band.data()) != count) {
+            state.host.ShowMessage(kLengthProblem);
+            return StepResult::Failed;
+        }
+        if (!state.Pump()) return StepResult::Cancelled;
+        ReplicateBorders2(height, width, band.data());
+        // The picture's limits come from the band before it is filtered.
+        if (!job.colourMatch) {
+            state.limits[b] = ComputeStretchCutoffs8(count, band.data(), job.stretch.leftCutoff[b],
+                                                     job.stretch.rightCutoff[b]);
+        }
+        if (job.filterFlags[b]) {
+            switch (job.filterType) {
+                case EtmFilter::Smooth: FilterBand8(height, width, band.data(), Kernel8::Smooth, state.host); break;
+                case EtmFilter::SmoothSharpen:
+                    FilterBand8(height, width, band.data(), Kernel8::Smooth, state.host);
+                    FilterBand8(height, width, band.data(), Kernel8::Sharpen, state.host);
+                    break;
+                case EtmFilter::Detail: FilterBand8(height, width, band.data(), Kernel8::Detail, state.host); break;
+                case EtmFilter::Sharpen: FilterBand8(height, width, band.data(), Kernel8::Sharpen, state.host); break;
+                case EtmFilter::None: break;
+            }
+            if (!state.Pump()) return StepResult::Cancelled;
+        }
+        if (state.outputs.kind == PanOutputKind::Idrisi && count > 0) {
+            const auto [lowest, highest] = std::minmax_element(band.begin(), band.end());
+            state.minValue[b] = *lowest;
+            state.maxValue[b] = *highest;
+        }
+        if (!WriteRows(state, b, 0, state.height, band.data())) return StepResult::Failed;
+        state.log.Append("..");
+        if (!state.Pump()) return StepResult::Cancelled;
+    }
+    return StepResult::Ok;
+}
+
+StepResult WriteEtmBmp(EtmRunState& state)
+{
+    StretchedBmpJob picture;
+    picture.width = state.width;
+    picture.height = state.height;
+    picture.bands = {&state.fused[kEtmBlue], &state.fused[kEtmGreen], &state.fused[kEtmRed]};
+    picture.limits = state.limits;
+    picture.nonlinear = state.job.stretch.nonlinear;
+    picture.path = state.job.bmpName;
+    return WriteStretchedBmp8(picture, state.progress, [&state] { return state.Pump(); }, state.host);
+}
+
+}  // namespace lumesta
