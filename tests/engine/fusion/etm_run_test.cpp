@@ -1,0 +1,237 @@
+#include "fusion/etm_run.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "fusion/etm_browse.h"
+#include "fusion/etm_fusion.h"
+#include "fusion/filters.h"
+#include "fusion/matrix.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/temp_dir.h"
+
+namespace lumesta::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+
+const char* const kNames[3] = {"blue", "green", "red"};
+
+struct Scene8 {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pan;
+    std::array<std::vector<std::uint8_t>, 3> ms;
+};
+
+Scene8 MakeScene8(int width, int height)
+{
+    Scene8 s{width, height, {}, {}};
+    const int msW = width / 2, msH = height / 2;
+    for (int b = 0; b < 3; ++b) {
+        s.ms[b].resize(static_cast<std::size_t>(msW) * msH);
+        for (int y = 0; y < msH; ++y) {
+            for (int x = 0; x < msW; ++x) {
+                const bool roof = (x / 11 + y / 5) % 4 == 0;
+                s.ms[b][static_cast<std::size_t>(y) * msW + x] = static_cast<std::uint8_t>(
+                    30 + 20 * b + (roof ? 90 : 0) + (x * 3 + y * 5 + b * 7) % 31);
+            }
+        }
+    }
+    s.pan.resize(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::size_t m = static_cast<std::size_t>(std::min(y / 2, msH - 1)) * msW + std::min(x / 2, msW - 1);
+            const int value = (3 * s.ms[0][m] + 4 * s.ms[1][m] + 3 * s.ms[2][m]) / 10 + (x ^ y) % 7 - 3;
+            s.pan[static_cast<std::size_t>(y) * width + x] = static_cast<std::uint8_t>(std::clamp(value, 1, 255));
+        }
+    }
+    return s;
+}
+
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& data)
+{
+    WriteFileBytes(path, std::string(data.begin(), data.end()));
+}
+
+void WriteHeader(const std::string& img, int w, int h, int bands)
+{
+    WriteFileBytes(img.substr(0, img.size() - 4) + ".hdr",
+                   "ENVI\ndescription = {\nx}\nsamples = " + std::to_string(w) + "\nlines   = " +
+                       std::to_string(h) + "\nbands   = " + std::to_string(bands) +
+                       "\nheader offset = 0\nfile type = ENVI Standard\ndata type = 1\n"
+                       "interleave = bsq\nbyte order = 0\n");
+}
+
+EtmJob WriteAndBrowse(const std::string& dir, const Scene8& s)
+{
+    WriteBytes(dir + "/pan.img", s.pan);
+    WriteHeader(dir + "/pan.img", s.width, s.height, 1);
+    FakeHost host;
+    EtmJob job;
+    EXPECT_TRUE(BrowseEtmPan(job, dir + "/pan.img", host));
+    for (int b = 0; b < 3; ++b) {
+        const std::string path = dir + "/" + kNames[b] + ".img";
+        WriteBytes(path, s.ms[b]);
+        WriteHeader(path, s.width / 2, s.height / 2, 1);
+        EXPECT_TRUE(b == 0 ? BrowseEtmBlue(job, path, host) : BrowseEtmOtherBand(job, b, path, host));
+    }
+    return job;
+}
+
+// The fused bands straight from the whole-image definition (no strips), then post-processing.
+std::array<std::vector<std::uint8_t>, 3> Reference(const Scene8& s, EtmFilter filter)
+{
+    const int msW = s.width / 2, msH = s.height / 2, m = static_cast<int>(msH * 0.0625);
+    std::vector<std::uint8_t> low(static_cast<std::size_t>(msW) * msH);
+    BlockAverage2(msH, msW, s.pan.data(), s.width, low.data());
+    NormalEquations equations(3);
+    for (int k = 0; k < m; ++k) {
+        for (int j = 0; j < msW; ++j) {
+            const std::size_t i = static_cast<std::size_t>(16 * k) * msW + j;
+            const std::int32_t x[3] = {s.ms[0][i], s.ms[1][i], s.ms[2][i]};
+            equations.Add(x, low[i]);
+        }
+    }
+    FakeHost host;
+    auto inverted = MakeMatrix<float>(3, 3), scratch = MakeMatrix<float>(3, 3);
+    auto solution = MakeMatrix<float>(3, 1);
+    inverse(3, 3, equations.NormalMatrix(), inverted, scratch);
+    MultiplyFloatMatrices(3, 3, inverted, 3, 1, equations.RightHandSide(), solution, host);
+    EtmCoefficients c;
+    for (int i = 0; i < 3; ++i) c.c[i] = solution[i][0];
+    std::array<std::vector<std::uint8_t>, 3> out;
+    for (auto& band : out) band.assign(s.pan.size(), 0);
+    auto residual = [&](std::size_t i) { return double(EtmResidual(c, low[i], s.ms[0][i], s.ms[1][i], s.ms[2][i])); };
+    for (int d = 0; d + 1 < msH; ++d) {
+        for (int e = 0; e + 1 < msW; ++e) {
+            const std::size_t i00 = static_cast<std::size_t>(d) * msW + e, i10 = i00 + msW;
+            for (int p = 0; p < 2; ++p) {
+                for (int q = 0; q < 2; ++q) {
+                    const auto w = BilinearWeights2(p, q);
+                    double v[3];
+                    for (int b = 0; b < 3; ++b) {
+                        v[b] = Interpolate(w, s.ms[b][i00], s.ms[b][i00 + 1], s.ms[b][i10], s.ms[b][i10 + 1]);
+                    }
+                    const double r = Interpolate(w, residual(i00), residual(i00 + 1), residual(i10), residual(i10 + 1));
+                    const std::size_t pix = static_cast<std::size_t>(2 * d + 1 + p) * s.width + 2 * e + 1 + q;
+                    const auto f = FuseEtmPixel(c, v[0], v[1], v[2], r, s.pan[pix]);
+                    for (int b = 0; b < 3; ++b) out[b][pix] = f[b];
+                }
+            }
+        }
+    }
+    for (auto& band : out) {
+        ReplicateBorders2(s.height, s.width, band.data());
+        if (filter == EtmFilter::SmoothSharpen) {
+            FilterBand8(s.height, s.width, band.data(), Kernel8::Smooth, host);
+            FilterBand8(s.height, s.width, band.data(), Kernel8::Sharpen, host);
+        }
+    }
+    return out;
+}
+
+std::string MaskTimes(const std::string& log)
+{
+    static const std::regex kStamp("[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}");
+    static const std::regex kSeconds("Seconds spent:\t\\d+ s");
+    return std::regex_replace(std::regex_replace(log, kStamp, "<time>"), kSeconds, "Seconds spent:\t<n> s");
+}
+
+class EtmRunTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    FakeHost host;
+    RunCounters counters;
+};
+
+TEST_F(EtmRunTest, ReportSectionsFollowTheLandsatLayout)
+{
+    EtmJob job = WriteAndBrowse(dir.Path(), MakeScene8(512, 512));
+    job.filterType = EtmFilter::Detail;
+    job.filterFlags = {true, false, true};
+    ASSERT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Finished)
+        << ::testing::PrintToString(host.Messages());
+    const std::string log = MaskTimes(host.Log());
+    EXPECT_THAT(log, HasSubstr("File Size:\t\t262144 bytes\r\n\r\n(b) Input Low Resolution"));
+    EXPECT_THAT(log, HasSubstr("Image Size:\t\t65536 pixels\r\nFile Size:\t\t65536 bytes\r\n\r\n(c)"));
+    EXPECT_THAT(log, HasSubstr("Spatial Filtering:\tDetail\r\n\t- Blue:\t\tYes\r\n\t- Green:\tNo\r\n"
+                               "\t- Red:\t\tYes\r\n(d) Output Pan-Sharpened Colour Images:\r\nBlue:\t"));
+    EXPECT_THAT(log, HasSubstr("\r\n(e) Analytical Steps \r\n    Step 1: ........\tFinished\r\n"
+                               "    Step 2: ......\tFinished\r\n    Step 3: ......\tFinished\r\n"));
+    EXPECT_THAT(log, EndsWith("    End time:\t\t<time>\r\n\r\nNotes:\r\n"));
+    EXPECT_EQ(log.find("NIR"), std::string::npos);
+    EXPECT_EQ(log.find("Colour Modification"), std::string::npos);
+}
+
+TEST_F(EtmRunTest, StripsGiveTheWholeImageResultForShortLastStripsAndFilterOrder)
+{
+    // 82 rows: 41 MS rows, so the seven full strips would reach past the last cell row.
+    const Scene8 scene = MakeScene8(512, 82);
+    EtmJob job = WriteAndBrowse(dir.Path(), scene);
+    job.filterType = EtmFilter::SmoothSharpen;
+    job.filterFlags = {true, true, true};
+    ASSERT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Finished)
+        << ::testing::PrintToString(host.Messages());
+    const auto expected = Reference(scene, EtmFilter::SmoothSharpen);
+    for (int b = 0; b < 3; ++b) {
+        const std::string bytes = ReadFileBytes(dir.File(std::string(kNames[b]) + "_Fused.img"));
+        EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), expected[b]) << kNames[b];
+    }
+}
+
+TEST_F(EtmRunTest, MultiBandFileWithTheWrongLengthIsRefused)
+{
+    const Scene8 scene = MakeScene8(512, 512);
+    EtmJob job = WriteAndBrowse(dir.Path(), scene);
+    std::vector<std::uint8_t> all;
+    for (const auto& band : scene.ms) all.insert(all.end(), band.begin(), band.end());
+    all.resize(all.size() + 10);
+    WriteBytes(dir.File("ms.img"), all);
+    WriteHeader(dir.File("ms.img"), 256, 256, 3);
+    ASSERT_TRUE(BrowseEtmBlue(job, dir.File("ms.img"), host));
+    EXPECT_EQ(job.selection[2], "Band 3");
+    EXPECT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(), ElementsAre("File size does not match with image size and bands."));
+    EXPECT_THAT(host.Log(), EndsWith("File Size:\t\t196618 bytes\r\n\r\n\r\nUnsuccessful\r\n"));
+}
+
+TEST_F(EtmRunTest, SameNamesAreAllowedOnlyInBatchMode)
+{
+    EtmJob job = WriteAndBrowse(dir.Path(), MakeScene8(512, 512));
+    job.selection[2] = job.selection[1];
+    EXPECT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(), ElementsAre("Input images should not have the same name."));
+}
+
+TEST(EtmFusionTest, PixelScalingClampsAndZeroesWhereTheSyntheticPanIsNotPositive)
+{
+    EtmCoefficients c;
+    c.c = {0.25f, 0.5f, 0.25f, 0};
+    // SP = 100, ratio 1.5; SP = 137.5, ratio 1.2; SP = 125, ratio 1.6 and 320 → 255.
+    EXPECT_EQ(FuseEtmPixel(c, 100, 100, 100, 0, 150), (std::array<std::uint8_t, 3>{150, 150, 150}));
+    EXPECT_EQ(FuseEtmPixel(c, 150, 100, 200, 0, 165), (std::array<std::uint8_t, 3>{180, 120, 240}));
+    EXPECT_EQ(FuseEtmPixel(c, 200, 100, 100, 0, 200), (std::array<std::uint8_t, 3>{255, 160, 160}));
+    EXPECT_EQ(FuseEtmPixel(c, 10, 10, 10, -20, 90), (std::array<std::uint8_t, 3>{0, 0, 0}));
+}
+
+TEST(EtmFusionTest, SmoothKernelAndBlockAverage)
+{
+    FakeHost host;
+    std::vector<std::uint8_t> band(9, 90);
+    band[4] = 100;
+    FilterBand8(3, 3, band.data(), Kernel8::Smooth, host);
+    EXPECT_EQ(band[4], 93);  // (8 × 90 + 5 × 100) × 0.07692308 = 93.85
+    const std::uint8_t pan[8] = {1, 2, 250, 251, 3, 4, 252, 254};
+    std::uint8_t low[2] = {};
+    BlockAverage2(1, 2, pan, 4, low);
+    EXPECT_EQ(low[0], 2);    // 10 × 0.25 = 2.5
+    EXPECT_EQ(low[1], 251);  // 1007 × 0.25 = 251.75
+}
+
+}  // namespace
+}  // namespace lumesta::testing
