@@ -3,13 +3,20 @@
 # bands of SIZE/4) and, where GDAL's pan-sharpening script is installed, the same scene through
 # it. Reports wall time, megapixels per second and peak resident memory.
 #
-# Usage: bench/run_bench.sh [SIZE]          (default 8192)
+# Usage: bench/run_bench.sh [SIZE] [16|etm]  (default 8192, the 16-bit tool; etm: the 8-bit
+#        Landsat ETM+ tool, MS bands of SIZE/2 for Blue, Green and Red)
 # Binaries: $LUMESTA_CLI and $MAKE_TEST_RASTERS, else build/lumesta-cli and
 # build/tests/make_test_rasters of this checkout. Nothing is built here.
 # BENCH_KEEP=1 keeps the scratch folder (its path is printed) instead of removing it.
 set -u
 
 SIZE=${1:-8192}
+KIND=${2:-16}
+case $KIND in
+    16) RATIO=4 BITS=16 BANDS="blue green red nir" TOOL=pansharpen ;;
+    etm) RATIO=2 BITS=8 BANDS="blue green red" TOOL=pansharpen-etm ;;
+    *) echo "run_bench: the kind is 16 or etm" >&2; exit 1 ;;
+esac
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 CLI=${LUMESTA_CLI:-$ROOT/build/lumesta-cli}
 GEN=${MAKE_TEST_RASTERS:-$ROOT/build/tests/make_test_rasters}
@@ -56,7 +63,7 @@ megapixels_per_second() { # SECONDS
 }
 
 echo "Generating a ${SIZE} x ${SIZE} scene in $WORK ..."
-"$GEN" pansharpen "$WORK/scene" --width "$SIZE" --height "$SIZE" --layouts envi --seed 1 ||
+"$GEN" pansharpen "$WORK/scene" --width "$SIZE" --height "$SIZE" --layouts envi --seed 1 --bits "$BITS" ||
     die "scene generation failed"
 SCENE=$WORK/scene/envi
 
@@ -64,10 +71,11 @@ FAILED=0
 OUR_ROW="lumesta-cli          not run"
 OUR_SECONDS=""
 if [ $HAVE_CLI = 1 ]; then
-    echo "Timing lumesta-cli pansharpen ..."
+    echo "Timing lumesta-cli $TOOL ..."
     cd "$SCENE" || die "cannot enter $SCENE"
-    timed lumesta "$CLI" pansharpen --pan pan.img --blue blue.img --green green.img --red red.img \
-        --nir nir.img --yes --quiet --log run.log
+    band_args=()
+    for band in $BANDS; do band_args+=(--"$band" "$band.img"); done
+    timed lumesta "$CLI" "$TOOL" --pan pan.img "${band_args[@]}" --yes --quiet --log run.log
     cd "$WORK" || die "cannot enter $WORK"
     if [ "$STATUS" = 0 ]; then
         OUR_SECONDS=$SECONDS_TAKEN
@@ -85,14 +93,15 @@ if [ $HAVE_GDAL = 1 ]; then
     echo "Converting the bands to GeoTIFF (not timed) ..."
     # The bands carry no georeferencing: give all of them the same extent, so that GDAL lines up
     # the MS pixels (4 x 4 pan pixels each) with the pan as our tool does.
-    for band in pan blue green red nir; do
+    for band in pan $BANDS; do
         gdal_translate -q -of GTiff -a_ullr 0 "$SIZE" "$SIZE" 0 "$SCENE/$band.img" "$WORK/$band.tif" ||
             die "gdal_translate failed on $band.img"
     done
     echo "Timing gdal_pansharpen.py ..."
     cd "$WORK" || die "cannot enter $WORK"
-    timed gdal gdal_pansharpen.py -q -threads ALL_CPUS -of GTiff -r bilinear pan.tif \
-        blue.tif,band=1 green.tif,band=1 red.tif,band=1 nir.tif,band=1 out.tif
+    ms_args=()
+    for band in $BANDS; do ms_args+=("$band.tif,band=1"); done
+    timed gdal gdal_pansharpen.py -q -threads ALL_CPUS -of GTiff -r bilinear pan.tif "${ms_args[@]}" out.tif
     if [ "$STATUS" = 0 ]; then
         GDAL_SECONDS=$SECONDS_TAKEN
         GDAL_ROW=$(printf "%-20s %9s %9s %10s" gdal_pansharpen.py "$SECONDS_TAKEN" \
@@ -104,7 +113,8 @@ if [ $HAVE_GDAL = 1 ]; then
 fi
 
 echo
-echo "Pan-sharpening ${SIZE} x ${SIZE} (16-bit, 4 MS bands of $((SIZE / 4)) x $((SIZE / 4))), $(nproc) CPU(s)"
+NBANDS=$(echo $BANDS | wc -w)
+echo "Pan-sharpening ${SIZE} x ${SIZE} (${BITS}-bit, $NBANDS MS bands of $((SIZE / RATIO)) x $((SIZE / RATIO))), $(nproc) CPU(s)"
 printf "%-20s %9s %9s %10s\n" tool seconds "Mpix/s" "peak MiB"
 echo "$OUR_ROW"
 echo "$GDAL_ROW"

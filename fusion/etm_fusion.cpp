@@ -48,26 +48,6 @@ float EtmResidual(const EtmCoefficients& coefficients, std::uint8_t panLow, std:
     return static_cast<float>(panLow) - synthetic;
 }
 
-std::array<std::uint8_t, 3> FuseEtmPixel(const EtmCoefficients& coefficients, double blue,
-                                         double green, double red, double residual,
-                                         std::uint8_t pan)
-{
-    const std::array<float, 4>& c = coefficients.c;
-    const double synthetic =
-        coefficients.method == FusionMethod::Optimisation1
-            ? static_cast<double>(c[0]) * blue + static_cast<double>(c[1]) * green +
-                  static_cast<double>(c[2]) * red + residual
-            : static_cast<double>(c[0]) + static_cast<double>(c[1]) * blue +
-                  static_cast<double>(c[2]) * green + static_cast<double>(c[3]) * red + residual;
-    if (!(synthetic > 0)) return {0, 0, 0};
-    const double ratio = pan / synthetic;
-    auto scale = [ratio](double value) -> std::uint8_t {
-        const double product = value * ratio;
-        return product > 255 ? 255 : TruncToByte(product);
-    };
-    return {scale(blue), scale(green), scale(red)};
-}
-
 void ReplicateBorders2(int height, int width, std::uint8_t* band)
 {
     if (height < 3 || width < 3) return;

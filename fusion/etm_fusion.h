@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "fusion/fusion_methods.h"
+#include "app/truncate.h"
 #include "fusion/resampling.h"
 
 namespace lumesta {
@@ -35,9 +36,25 @@ float EtmResidual(const EtmCoefficients& coefficients, std::uint8_t panLow, std:
 
 // The three fused bytes of one pan pixel: each interpolated band × pan / synthetic pan, above
 // 255 → 255, otherwise truncated; all 0 where the synthetic pan is not positive.
-std::array<std::uint8_t, 3> FuseEtmPixel(const EtmCoefficients& coefficients, double blue,
+inline std::array<std::uint8_t, 3> FuseEtmPixel(const EtmCoefficients& coefficients, double blue,
                                          double green, double red, double residual,
-                                         std::uint8_t pan);
+                                         std::uint8_t pan)
+{
+    const std::array<float, 4>& c = coefficients.c;
+    const double synthetic =
+        coefficients.method == FusionMethod::Optimisation1
+            ? static_cast<double>(c[0]) * blue + static_cast<double>(c[1]) * green +
+                  static_cast<double>(c[2]) * red + residual
+            : static_cast<double>(c[0]) + static_cast<double>(c[1]) * blue +
+                  static_cast<double>(c[2]) * green + static_cast<double>(c[3]) * red + residual;
+    if (!(synthetic > 0)) return {0, 0, 0};
+    const double ratio = pan / synthetic;
+    auto scale = [ratio](double value) -> std::uint8_t {
+        const double product = value * ratio;
+        return product > 255 ? 255 : TruncToByte(product);
+    };
+    return {scale(blue), scale(green), scale(red)};
+}
 
 // Row 0 takes row 1 and row H − 1 takes row H − 2; then in every row column 0 takes column 1
 // and column W − 1 takes column W − 2. Bands smaller than 3 × 3 are left unchanged.

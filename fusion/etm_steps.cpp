@@ -179,44 +179,37 @@ bool PrepareStrip(EtmRunState& state, EtmStrip& strip, std::int64_t firstCell, s
     return true;
 }
 
-// Fuses cell row d of a strip into its output rows 2d and 2d + 1.
+// Fuses cell row d of a strip into its output rows 2d and 2d + 1, one sub-position at a time
+// along the row so that memory is read and written in order.
 void FuseEtmCellRow(const EtmRunState& state, EtmStrip& strip, std::int64_t d)
 {
-    static const std::array<BilinearWeights, 4> kWeights = {
-        BilinearWeights2(0, 0), BilinearWeights2(0, 1), BilinearWeights2(1, 0),
-        BilinearWeights2(1, 1)};
     const std::int64_t msWidth = state.msWidth;
     const std::int64_t width = state.width;
-    for (std::int64_t e = 0; e + 1 < msWidth; ++e) {
-        const std::int64_t top = d * msWidth + e;
-        const std::int64_t bottom = top + msWidth;
-        double corners[4][4];
+    const std::uint8_t* top[3];
+    const std::uint8_t* bottom[3];
+    for (int band = kEtmBlue; band <= kEtmRed; ++band) {
+        top[band] = strip.ms[band].data() + d * msWidth;
+        bottom[band] = top[band] + msWidth;
+    }
+    const float* residualTop = strip.residual.data() + d * msWidth;
+    const float* residualBottom = residualTop + msWidth;
+    for (int p = 0; p < 2; ++p) {
+        const std::uint8_t* pan = strip.pan.data() + (2 * d + 1 + p) * width + 1;
+        std::uint8_t* out[3];
         for (int band = kEtmBlue; band <= kEtmRed; ++band) {
-            const std::uint8_t* ms = strip.ms[band].data();
-            corners[band][0] = ms[top];
-            corners[band][1] = ms[top + 1];
-            corners[band][2] = ms[bottom];
-            corners[band][3] = ms[bottom + 1];
+            out[band] = strip.out[band].data() + (2 * d + p) * width + 1;
         }
-        corners[3][0] = strip.residual[top];
-        corners[3][1] = strip.residual[top + 1];
-        corners[3][2] = strip.residual[bottom];
-        corners[3][3] = strip.residual[bottom + 1];
-        for (int p = 0; p < 2; ++p) {
-            const std::int64_t panRow = (2 * d + 1 + p) * width;
-            const std::int64_t outRow = (2 * d + p) * width;
-            for (int q = 0; q < 2; ++q) {
-                const BilinearWeights& w = kWeights[p * 2 + q];
-                double m[4];
-                for (int v = 0; v < 4; ++v) {
-                    m[v] = Interpolate(w, corners[v][0], corners[v][1], corners[v][2], corners[v][3]);
-                }
-                const std::int64_t column = 2 * e + 1 + q;
-                const auto fused =
-                    FuseEtmPixel(state.coefficients, m[0], m[1], m[2], m[3], strip.pan[panRow + column]);
-                for (int band = kEtmBlue; band <= kEtmRed; ++band) {
-                    strip.out[band][outRow + column] = fused[band];
-                }
+        for (int q = 0; q < 2; ++q) {
+            const BilinearWeights w = BilinearWeights2(p, q);
+            for (std::int64_t e = 0; e + 1 < msWidth; ++e) {
+                const double blue = Interpolate(w, top[0][e], top[0][e + 1], bottom[0][e], bottom[0][e + 1]);
+                const double green = Interpolate(w, top[1][e], top[1][e + 1], bottom[1][e], bottom[1][e + 1]);
+                const double red = Interpolate(w, top[2][e], top[2][e + 1], bottom[2][e], bottom[2][e + 1]);
+                const double residual = Interpolate(w, residualTop[e], residualTop[e + 1],
+                                                    residualBottom[e], residualBottom[e + 1]);
+                const std::int64_t column = 2 * e + q;
+                const auto fused = FuseEtmPixel(state.coefficients, blue, green, red, residual, pan[column]);
+                for (int band = kEtmBlue; band <= kEtmRed; ++band) out[band][column] = fused[band];
             }
         }
     }

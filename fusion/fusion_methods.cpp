@@ -51,35 +51,6 @@ float Residual(const Coefficients& coefficients, std::int16_t panLow, std::int16
     return residual;
 }
 
-std::array<std::int16_t, 4> FusePixel(const Coefficients& coefficients, const InterpolatedPixel& m,
-                                      std::int16_t pan, const ColourAmounts& amounts)
-{
-    const std::array<float, 5>& c = coefficients.c;
-    double synthetic;
-    if (coefficients.method == FusionMethod::Optimisation1) {
-        synthetic = static_cast<double>(c[0]) * m.blue + static_cast<double>(c[1]) * m.green +
-                    static_cast<double>(c[2]) * m.red + static_cast<double>(c[3]) * m.nir +
-                    m.residual;
-    } else {
-        synthetic = static_cast<double>(c[0]) + static_cast<double>(c[1]) * m.blue +
-                    static_cast<double>(c[2]) * m.green + static_cast<double>(c[3]) * m.red +
-                    static_cast<double>(c[4]) * m.nir + m.residual;
-    }
-    std::int32_t blue = 0;
-    std::int32_t green = 0;
-    std::int32_t red = 0;
-    std::int32_t nir = 0;
-    if (synthetic > 0) {
-        const double ratio = pan / synthetic;
-        blue = TruncToInt((m.blue - 70) * ratio + 70);  // Blue keeps an offset of 70
-        green = TruncToInt(m.green * ratio);
-        red = TruncToInt(m.red * ratio);
-        nir = TruncToInt(m.nir * ratio);
-    }
-    AdjustColours(m.red, m.nir, amounts, blue, green, red);
-    return {WrapToInt16(blue), WrapToInt16(green), WrapToInt16(red), WrapToInt16(nir)};
-}
-
 void AdjustColours(double red, double nir, const ColourAmounts& amounts, std::int32_t& fusedBlue,
                    std::int32_t& fusedGreen, std::int32_t& fusedRed)
 {

@@ -160,51 +160,40 @@ bool AllocateStrip(PanRunState& state, std::int64_t maxCells, StripBuffers& buff
 }
 
 // Fuses the cells of one cell row d of a strip into output rows 4d .. 4d + 3 of the strip.
+// Every pixel is computed on its own, so the loops run over one sub-position at a time along
+// the row, which keeps the memory access sequential.
 void FuseCellRow(const PanRunState& state, StripBuffers& buffers, std::int64_t d)
 {
-    static const auto kWeights = [] {
-        std::array<BilinearWeights, 16> weights{};
-        for (int p = 0; p < 4; ++p) {
-            for (int q = 0; q < 4; ++q) weights[p * 4 + q] = BilinearWeights4(p, q);
-        }
-        return weights;
-    }();
     const std::int64_t msWidth = state.msWidth;
     const std::int64_t width = state.width;
     const ColourAmounts amounts = state.job.colourAmounts;
-    const std::int16_t* pan = buffers.pan.data();
-    for (std::int64_t e = 0; e + 1 < msWidth; ++e) {
-        const std::int64_t top = d * msWidth + e;
-        const std::int64_t bottom = top + msWidth;
-        double corners[5][4];
+    const std::int16_t* top[4];
+    const std::int16_t* bottom[4];
+    for (int band = kBlue; band <= kNir; ++band) {
+        top[band] = buffers.ms[band].data() + d * msWidth;
+        bottom[band] = top[band] + msWidth;
+    }
+    const float* residualTop = buffers.residual.data() + d * msWidth;
+    const float* residualBottom = residualTop + msWidth;
+    for (int p = 0; p < 4; ++p) {
+        const std::int16_t* pan = buffers.pan.data() + (4 * d + 2 + p) * width + 2;
+        std::int16_t* out[4];
         for (int band = kBlue; band <= kNir; ++band) {
-            const std::int16_t* ms = buffers.ms[band].data();
-            corners[band][0] = ms[top];
-            corners[band][1] = ms[top + 1];
-            corners[band][2] = ms[bottom];
-            corners[band][3] = ms[bottom + 1];
+            out[band] = buffers.out[band].data() + (4 * d + p) * width + 2;
         }
-        const float* residual = buffers.residual.data();
-        corners[4][0] = residual[top];
-        corners[4][1] = residual[top + 1];
-        corners[4][2] = residual[bottom];
-        corners[4][3] = residual[bottom + 1];
-        for (int p = 0; p < 4; ++p) {
-            const std::int64_t panRow = (4 * d + 2 + p) * width;
-            const std::int64_t outRow = (4 * d + p) * width;
-            for (int q = 0; q < 4; ++q) {
-                const BilinearWeights& w = kWeights[p * 4 + q];
-                InterpolatedPixel m{};
-                double* values[5] = {&m.blue, &m.green, &m.red, &m.nir, &m.residual};
-                for (int v = 0; v < 5; ++v) {
-                    *values[v] = Interpolate(w, corners[v][0], corners[v][1], corners[v][2],
-                                             corners[v][3]);
-                }
-                const std::int64_t column = 4 * e + 2 + q;
-                const auto fused = FusePixel(state.coefficients, m, pan[panRow + column], amounts);
-                for (int band = kBlue; band <= kNir; ++band) {
-                    buffers.out[band][outRow + column] = fused[band];
-                }
+        for (int q = 0; q < 4; ++q) {
+            const BilinearWeights w = BilinearWeights4(p, q);
+            for (std::int64_t e = 0; e + 1 < msWidth; ++e) {
+                InterpolatedPixel m;
+                m.blue = Interpolate(w, top[0][e], top[0][e + 1], bottom[0][e], bottom[0][e + 1]);
+                m.green = Interpolate(w, top[1][e], top[1][e + 1], bottom[1][e], bottom[1][e + 1]);
+                m.red = Interpolate(w, top[2][e], top[2][e + 1], bottom[2][e], bottom[2][e + 1]);
+                m.nir = Interpolate(w, top[3][e], top[3][e + 1], bottom[3][e], bottom[3][e + 1]);
+                m.residual = Interpolate(w, residualTop[e], residualTop[e + 1], residualBottom[e],
+                                         residualBottom[e + 1]);
+                const std::int64_t column = 4 * e + q;
+                const auto fused = FusePixel(state.coefficients, m, pan[column], amounts);
+                for (int band = kBlue; band <= kNir; ++band) out[band][column] = fused[band];
             }
         }
     }

@@ -1,0 +1,108 @@
+#include "composite/combine_run.h"
+
+#include <new>
+
+#include "app/allocate.h"
+#include "app/wait_cursor.h"
+#include "composite/combine_report.h"
+#include "composite/combine_steps.h"
+
+namespace lumesta {
+namespace {
+
+const std::string kDeclined = "\r\nUnsucessful\r\n\r\n";
+const std::string kUnsuccessful = "\r\n\r\nUnsuccessful\r\n";
+const std::string kCancelled = "\r\nCancelled\r\n\r\n";
+
+// The closing line of a step that did not finish, and the run's outcome.
+RunOutcome EndEarly(CombineRunState& state, CombineStep result)
+{
+    if (result == CombineStep::Cancelled) {
+        for (auto& file : state.files) file.Close();
+        state.temporaries.RemoveNow();
+        state.log.Append(kCancelled);
+        return RunOutcome::Cancelled;
+    }
+    if (result == CombineStep::Failed) state.log.Append(kUnsuccessful);
+    return RunOutcome::Stopped;
+}
+
+// Where each band's samples are read: the inputs themselves, at each band's offset in a
+// multi-band ENVI file.
+void LocateBands(CombineRunState& state)
+{
+    const BandCombinationJob& job = state.job;
+    const bool multiBandEnvi = job.inputKind == ".img" && HasMultiBandInput(job);
+    for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
+        state.readPath[b] = job.bandPath[b];
+        state.byteOffset[b] = multiBandEnvi ? job.selectedIndex[b] * state.BandBytes() : 0;
+    }
+}
+
+// Steps 0 to 2 and the end of the report.
+RunOutcome Process(CombineRunState& state)
+{
+    const BandCombinationJob& job = state.job;
+    RunLog& log = state.log;
+    LocateBands(state);
+    CombineStep result = CombineStep::Ok;
+    if (job.inputKind == ".tif") {
+        log.Append("    \tStep 0: ......");
+        if ((result = ExtractGeoTiffInputs(state)) != CombineStep::Ok) return EndEarly(state, result);
+        log.Append("\tFinished (GeoTIFF image input)\r\n");
+    }
+    if ((result = OpenBandFiles(state)) != CombineStep::Ok) return EndEarly(state, result);
+    if ((result = ComputeBandCutoffs(state)) != CombineStep::Ok) return EndEarly(state, result);
+    if (WritesCompositeBmp(job)) {
+        log.Append("    \tStep 1: ......");
+        if ((result = WriteCompositeBmp(state)) != CombineStep::Ok) return EndEarly(state, result);
+        log.Append("\tFinished (24-bit BMP output)\r\n");
+    }
+    if (WritesCompositeGeoTiff(job)) {
+        log.Append(job.outputs == CombineOutputs::GeoTiffOnly ? "    \tStep 1: ......"
+                                                              : "    \tStep 2: ......");
+        result = WriteCompositeGeoTiff(state);
+    }
+    state.temporaries.RemoveNow();
+    if (result != CombineStep::Ok) return EndEarly(state, result);
+    if (state.geoTiffWritten) log.Append("\tFinished (GeoTIFF image output)\r\n");
+    log.Append("\r\nNotes:\r\n");
+    for (auto& file : state.files) file.Close();
+    if (job.displayBmp && WritesCompositeBmp(job)) {
+        state.host.OpenInViewer(ViewerKind::Picture, job.bmpPath);
+    }
+    return RunOutcome::Finished;
+}
+
+RunOutcome RunValidated(BandCombinationJob& job, RunCounters& counters, Host& host)
+{
+    RunLog log(counters, host);
+    CombineRunState state(job, host, log);
+    WriteCombineInputLines(state);
+    if (!WriteCombineSizeSection(state)) return RunOutcome::Stopped;
+    WriteCombineOutputSection(job, log);
+    if (!ConfirmCombineOutputs(job, host)) {
+        log.Append(kDeclined);
+        return RunOutcome::Stopped;
+    }
+    log.Append("\r\n(c) Processing:\r\n");
+    return Process(state);
+}
+
+}  // namespace
+
+RunOutcome RunBandCombination(BandCombinationJob& job, RunCounters& counters, Host& host)
+{
+    WaitCursorScope busy(host);
+    if (!ValidateCombineJob(job, host)) return RunOutcome::Stopped;
+    try {
+        return RunValidated(job, counters, host);
+    } catch (const std::bad_alloc&) {
+        // Buffers come from TryAllocate; this catches the small ones made on the way.
+        host.ShowMessage(kCannotAllocate);
+        host.AppendLog(kUnsuccessful);
+        return RunOutcome::Stopped;
+    }
+}
+
+}  // namespace lumesta

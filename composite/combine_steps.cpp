@@ -1,0 +1,295 @@
+#include "composite/combine_steps.h"
+
+#include <cstdio>
+#include <type_traits>
+#include <vector>
+
+#include "app/allocate.h"
+#include "raster/band_io.h"
+#include "raster/bmp_writer.h"
+#include "raster/geotiff.h"
+
+namespace lumesta {
+namespace {
+
+const char kLengthProblem[] = "Error! reading an image  file - length problem.";
+constexpr int kStripCount = 8;
+
+// Forwards everything to the run's host and notes whether a message was shown, for callees
+// that fail both with and without a message of their own.
+class MessageWatch : public Host {
+public:
+    explicit MessageWatch(Host& host) : m_host(host) {}
+    void ShowMessage(const std::string& text) override
+    {
+        m_shown = true;
+        m_host.ShowMessage(text);
+    }
+    bool AskYesNo(const std::string& question) override { return m_host.AskYesNo(question); }
+    void AppendLog(const std::string& bytes) override { m_host.AppendLog(bytes); }
+    void PumpPendingMessages() override { m_host.PumpPendingMessages(); }
+    bool IsCancelled() const override { return m_host.IsCancelled(); }
+    std::unique_ptr<RunProgress> OpenProgress(const std::string& caption,
+                                              ProgressOwner owner) override
+    {
+        return m_host.OpenProgress(caption, owner);
+    }
+    void OpenInViewer(ViewerKind kind, const std::string& path) override
+    {
+        m_host.OpenInViewer(kind, path);
+    }
+    void SetBusyCursor(bool on) override { m_host.SetBusyCursor(on); }
+    bool Shown() const { return m_shown; }
+
+private:
+    Host& m_host;
+    bool m_shown = false;
+};
+
+// Reads byteCount bytes or shows the length message: a band that holds fewer samples than the
+// image size cannot be stretched.
+bool ReadExactly(const RawFile& file, std::int64_t offset, std::int64_t byteCount, void* buffer,
+                 Host& host)
+{
+    if (file.ReadAt(offset, byteCount, buffer) == byteCount) return true;
+    host.ShowMessage(kLengthProblem);
+    return false;
+}
+
+StretchCutoffs CutoffsOf(const std::vector<std::int16_t>& band, double left, double right)
+{
+    return ComputeStretchCutoffs16(static_cast<std::int64_t>(band.size()), band.data(), left, right);
+}
+
+StretchCutoffs CutoffsOf(const std::vector<std::uint8_t>& band, double left, double right)
+{
+    return ComputeStretchCutoffs8(static_cast<std::int64_t>(band.size()), band.data(), left, right);
+}
+
+template <typename Sample>
+CombineStep ComputeCutoffsOf(CombineRunState& state)
+{
+    const StretchParams& stretch = state.job.stretch;
+    std::vector<Sample> band;
+    if (!TryAllocate(band, state.width * state.height, state.host)) return CombineStep::Failed;
+    for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
+        if (!ReadExactly(*state.source[b], state.byteOffset[b], state.BandBytes(), band.data(),
+                         state.host)) {
+            return CombineStep::Failed;
+        }
+        state.host.PumpPendingMessages();
+        state.cutoffs[b] = CutoffsOf(band, stretch.leftCutoff[b], stretch.rightCutoff[b]);
+    }
+    return CombineStep::Ok;
+}
+
+// The byte of every possible sample value of one band, so the pixel loop is a table look-up.
+// A band with strength 0 keeps its linear byte.
+template <typename Sample>
+std::vector<std::uint8_t> StretchTable(const StretchCutoffs& cutoffs, int strength)
+{
+    using Index = std::make_unsigned_t<Sample>;
+    constexpr std::size_t kValues = std::size_t{1} << (8 * sizeof(Sample));
+    std::vector<std::uint8_t> table(kValues);
+    for (std::size_t raw = 0; raw < kValues; ++raw) {
+        const auto value = static_cast<Sample>(static_cast<Index>(raw));
+        table[raw] = StretchByte(value, cutoffs.low, cutoffs.high, strength);
+    }
+    return table;
+}
+
+// Buffers of the picture loop: one strip of BMP rows and one line per band.
+template <typename Sample>
+struct StripBuffers {
+    std::vector<std::uint8_t> rows;
+    std::array<std::vector<Sample>, 3> lines;
+    std::array<std::vector<std::uint8_t>, 3> tables;
+};
+
+template <typename Sample>
+bool AllocateStripBuffers(const CombineRunState& state, StripBuffers<Sample>& buffers)
+{
+    const std::int64_t stride = BmpRowStride(state.width);
+    const std::int32_t maxLines = BmpStripOf(static_cast<std::int32_t>(state.height), 0).lineCount;
+    if (!TryAllocate(buffers.rows, stride * maxLines, state.host)) return false;
+    for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
+        if (!TryAllocate(buffers.lines[b], state.width, state.host)) return false;
+        buffers.tables[b] = StretchTable<Sample>(state.cutoffs[b], state.job.stretch.nonlinear[b]);
+    }
+    return true;
+}
+
+// Reads one image line of each band and stores its blue, green, red bytes into a BMP row.
+template <typename Sample>
+bool BuildRow(const CombineRunState& state, std::int64_t line, StripBuffers<Sample>& buffers,
+              std::uint8_t* row)
+{
+    using Index = std::make_unsigned_t<Sample>;
+    const std::int64_t lineBytes = state.width * state.BytesPerSample();
+    for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
+        if (!ReadExactly(*state.source[b], state.byteOffset[b] + line * lineBytes, lineBytes,
+                         buffers.lines[b].data(), state.host)) {
+            return false;
+        }
+    }
+    const Sample* blue = buffers.lines[kCompositeBlue].data();
+    const Sample* green = buffers.lines[kCompositeGreen].data();
+    const Sample* red = buffers.lines[kCompositeRed].data();
+    const std::uint8_t* blueTable = buffers.tables[kCompositeBlue].data();
+    const std::uint8_t* greenTable = buffers.tables[kCompositeGreen].data();
+    const std::uint8_t* redTable = buffers.tables[kCompositeRed].data();
+    for (std::int64_t x = 0; x < state.width; ++x) {
+        row[3 * x] = blueTable[static_cast<Index>(blue[x])];
+        row[3 * x + 1] = greenTable[static_cast<Index>(green[x])];
+        row[3 * x + 2] = redTable[static_cast<Index>(red[x])];
+    }
+    return true;
+}
+
+template <typename Sample>
+CombineStep WriteStrips(CombineRunState& state, BmpStripWriter& writer, RunProgress& progress,
+                        StripBuffers<Sample>& buffers)
+{
+    const auto height = static_cast<std::int32_t>(state.height);
+    const std::int64_t stride = BmpRowStride(state.width);
+    for (int strip = 0; strip < kStripCount; ++strip) {
+        const BmpStrip part = BmpStripOf(height, strip);
+        for (std::int32_t i = 0; i < part.lineCount; ++i) {
+            const std::int64_t line = part.firstLine + i;
+            progress.SetPosition(static_cast<int>(line * 100 / state.height));
+            progress.PumpMessages(true);
+            if (progress.IsCancelled()) return CombineStep::Cancelled;
+            // Strips are stored bottom-up: the strip's last line is its first row.
+            std::uint8_t* row = buffers.rows.data() + (part.lineCount - 1 - i) * stride;
+            if (!BuildRow(state, line, buffers, row)) return CombineStep::Failed;
+        }
+        if (part.lineCount > 0 &&
+            !writer.WriteStrip(part.firstLine, part.lineCount, buffers.rows.data(), state.host)) {
+            return CombineStep::Failed;
+        }
+    }
+    if (!writer.Close()) {
+        state.host.ShowMessage("Error during writing image");
+        return CombineStep::Failed;
+    }
+    return CombineStep::Ok;
+}
+
+template <typename Sample>
+CombineStep WriteBmpOf(CombineRunState& state)
+{
+    StripBuffers<Sample> buffers;
+    if (!AllocateStripBuffers(state, buffers)) return CombineStep::Failed;
+    BmpStripWriter writer;
+    if (!writer.Create(state.job.bmpPath, static_cast<std::int32_t>(state.width),
+                       static_cast<std::int32_t>(state.height), state.host)) {
+        return CombineStep::Failed;
+    }
+    const auto progress = state.host.OpenProgress("Writing 24-bit BMP ...", ProgressOwner::Window);
+    progress->SetRange(0, 100, 1);
+    progress->SetStatusText("Press Cancel to stop ...\n\n");
+    return WriteStrips(state, writer, *progress, buffers);
+}
+
+}  // namespace
+
+void ExtractedBands::RemoveNow()
+{
+    for (int i = 0; i < m_count; ++i) std::remove(m_paths[i].c_str());
+    m_count = 0;
+}
+
+bool WritesCompositeBmp(const BandCombinationJob& job)
+{
+    return job.outputs != CombineOutputs::GeoTiffOnly;
+}
+
+bool WritesCompositeGeoTiff(const BandCombinationJob& job)
+{
+    return job.outputs != CombineOutputs::BmpOnly && job.inputKind == ".tif" && job.geoTiffOutput;
+}
+
+CombineStep ExtractGeoTiffInputs(CombineRunState& state)
+{
+    static const char* const kTemporaryNames[3] = {"~tmp001.tmp", "~tmp002.tmp", "~tmp003.tmp"};
+    const BandCombinationJob& job = state.job;
+    for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
+        const std::string temporary = job.folder + kTemporaryNames[b];
+        state.temporaries.Add(temporary);
+        const int extracted =
+            HasMultiBandInput(job)
+                ? ExtractGeoTiffSample(job.bandPath[b], temporary, job.selectedIndex[b], state.host)
+                : ExtractGeoTiff(job.bandPath[b], temporary, state.host);
+        if (extracted == 0) {
+            state.host.ShowMessage("Error: Extracting Ms band ...");
+            return CombineStep::Stopped;
+        }
+        state.readPath[b] = temporary;
+        state.byteOffset[b] = 0;
+    }
+    std::array<std::int64_t, 3> lengths{};
+    for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
+        lengths[b] = GetDataBlockLength(state.readPath[b], state.host);
+    }
+    if (lengths[0] == 0 || lengths[0] != lengths[1] || lengths[0] != lengths[2]) {
+        state.host.ShowMessage("The file size of Ms bands is not the same.");
+        state.temporaries.RemoveNow();
+        return CombineStep::Failed;
+    }
+    return CombineStep::Ok;
+}
+
+CombineStep OpenBandFiles(CombineRunState& state)
+{
+    static const char kOpenFailure[] = "Error: Integer/Binary - ReadDataBlock for Step 1";
+    // A multi-band ENVI file is opened once and read at each band's offset.
+    const bool oneFile = state.job.inputKind == ".img" && HasMultiBandInput(state.job);
+    for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
+        if (oneFile && b > kCompositeBlue) {
+            state.source[b] = &state.files[kCompositeBlue];
+            continue;
+        }
+        if (!state.files[b].OpenForReading(state.readPath[b])) {
+            state.host.ShowMessage(kOpenFailure);
+            return CombineStep::Failed;
+        }
+        state.source[b] = &state.files[b];
+    }
+    return CombineStep::Ok;
+}
+
+CombineStep ComputeBandCutoffs(CombineRunState& state)
+{
+    return state.job.depth == CombineDepth::Sixteen ? ComputeCutoffsOf<std::int16_t>(state)
+                                                    : ComputeCutoffsOf<std::uint8_t>(state);
+}
+
+CombineStep WriteCompositeBmp(CombineRunState& state)
+{
+    const CombineStep result = state.job.depth == CombineDepth::Sixteen
+                                   ? WriteBmpOf<std::int16_t>(state)
+                                   : WriteBmpOf<std::uint8_t>(state);
+    // A picture that failed half-way is no result; a cancelled one stays as written so far.
+    if (result == CombineStep::Failed) std::remove(state.job.bmpPath.c_str());
+    return result;
+}
+
+CombineStep WriteCompositeGeoTiff(CombineRunState& state)
+{
+    const BandCombinationJob& job = state.job;
+    MessageWatch watch(state.host);
+    const int written = WriteGeoTiff(job.bandPath[kCompositeBlue], job.geoTiffPath,
+                                     state.readPath[kCompositeRed], state.readPath[kCompositeGreen],
+                                     state.readPath[kCompositeBlue],
+                                     static_cast<int>(state.BytesPerSample()), false, watch);
+    if (written != 0) {
+        // A template the writer refuses (with its message) leaves no output but is no failure.
+        state.geoTiffWritten = !watch.Shown();
+        return CombineStep::Ok;
+    }
+    // The writer removes its own partial output.
+    if (!watch.Shown()) state.host.ShowMessage("Error with GeoTIFF writing.\n");
+    return CombineStep::Failed;
+}
+
+}  // namespace lumesta
