@@ -1,0 +1,46 @@
+#pragma once
+// The tool menus of the main window and the image providers' web sites, in menu order.
+
+#include <vector>
+
+namespace lumesta {
+
+// What a tool menu item opens. Items of one dialog are interchangeable: no sensor identity is
+// passed on.
+enum class ToolDialogKind {
+    Separator,
+    BandCombination16,
+    BandCombination8,
+    PanSharpen16,
+    PanSharpenEtm,
+    Semivariance,
+    ImageStatistics,
+    HaarWavelet
+};
+
+struct ToolMenuItem {
+    const char* text;    // with its mnemonic
+    const char* prompt;  // the status-bar prompt
+    ToolDialogKind dialog;
+};
+
+struct ToolMenu {
+    const char* title;
+    std::vector<ToolMenuItem> items;
+};
+
+// Band Combination, Pan-Sharpening and Assessment Tools.
+const std::vector<ToolMenu>& ToolMenus();
+
+struct ImageSource {
+    const char* text;     // with its mnemonic; nullptr marks a separator
+    const char* address;  // the provider's web site
+};
+
+// The items of Help > Image Sources.
+const std::vector<ImageSource>& ImageSources();
+
+// True for the dialogs this program has so far; the other items are shown disabled.
+bool IsToolAvailable(ToolDialogKind dialog);
+
+}  // namespace lumesta

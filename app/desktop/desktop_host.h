@@ -1,0 +1,51 @@
+#pragma once
+// The desktop program's host: message boxes, questions, the log view, event pumping, progress
+// windows, the desktop's default viewers and the busy cursor.
+
+#include <QElapsedTimer>
+#include <memory>
+#include <string>
+
+#include "app/desktop/prompts.h"
+#include "app/host.h"
+
+class QWidget;
+
+namespace lumesta {
+
+class LogView;
+
+class DesktopHost : public Host {
+public:
+    DesktopHost(LogView& view, QWidget& mainWindow);
+
+    void ShowMessage(const std::string& text) override;
+    bool AskYesNo(const std::string& question) override;
+    // Appends at the end of the log view, caret at the end, no undo record.
+    void AppendLog(const std::string& bytes) override;
+    // Lets waiting events be handled (at most every few milliseconds: some runs pump per row).
+    void PumpPendingMessages() override;
+    // Runs without a progress window cannot be cancelled on the desktop.
+    bool IsCancelled() const override { return false; }
+    // ProgressOwner::Window opens a CProgressWindow above the open tool dialog (or the main
+    // window); a tool dialog's own bar is provided by the dialog, so here it shows nowhere.
+    std::unique_ptr<RunProgress> OpenProgress(const std::string& caption,
+                                              ProgressOwner owner) override;
+    // Opens the file or web address with the desktop's default program; the result is ignored.
+    void OpenInViewer(ViewerKind kind, const std::string& pathOrAddress) override;
+    void SetBusyCursor(bool on) override;
+
+    // Puts other boxes in place of the real ones (the tests answer through these).
+    void SetPrompts(std::unique_ptr<Prompts> prompts) { m_prompts = std::move(prompts); }
+    Prompts& GetPrompts() { return *m_prompts; }
+    // The window the boxes belong to: the open modal dialog, else the main window.
+    QWidget* BoxParent() const;
+
+private:
+    LogView& m_view;
+    QWidget& m_mainWindow;
+    std::unique_ptr<Prompts> m_prompts;
+    QElapsedTimer m_sincePump;
+};
+
+}  // namespace lumesta

@@ -1,0 +1,450 @@
+#include "app/desktop/main_frame.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/desktop/about_dialog.h"
+#include "app/desktop/icons.h"
+#include "app/desktop/lock_keys.h"
+#include "ui/file_chooser.h"
+#include "ui/pansharpen_dialog.h"
+#include "ui/text.h"
+
+namespace lumesta {
+namespace {
+
+const char kFrameTitle[] = "Lumesta: An Advanced Image Fusion Tool";
+const char kIdleText[] = "Ready";
+const char kLogFilter[] = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
+constexpr double kFrameWidthShare = 0.5882352941176471;
+constexpr int kLockPollMs = 250;
+
+// A menu command: its text (mnemonic and shown accelerator included), its status-bar prompt
+// and toolbar tip, and its keys.
+QAction* AddCommand(QMenu* menu, const char* text, const char* prompt, const char* tip,
+                    const QList<QKeySequence>& keys = {})
+{
+    QAction* action = menu->addAction(QString(text));
+    action->setStatusTip(prompt);
+    if (tip) action->setToolTip(tip);
+    action->setShortcuts(keys);
+    return action;
+}
+
+}  // namespace
+
+MainFrame::MainFrame() : m_view(new LogView(this)), m_document(*m_view)
+{
+    m_host = std::make_unique<DesktopHost>(*m_view, *this);
+    setCentralWidget(m_view);
+    setWindowTitle(kFrameTitle);
+    setWindowIcon(AppIcon());
+    m_recent.Load();
+
+    CreateFileMenu();
+    CreateEditMenu();
+    CreateToolMenus();
+    CreateViewMenu();
+    CreateHelpMenu();
+    CreateToolBar();
+    CreateStatusBar();
+    PlaceOnScreen();
+    m_document.NewDocument();
+}
+
+MainFrame::~MainFrame() = default;
+
+// Half the screen's height, 10/17 of its width, a quarter of the height from the top and a
+// fifth of the width from the left.
+void MainFrame::PlaceOnScreen()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->geometry();
+    const int height = area.height() / 2;
+    const int width = static_cast<int>(area.width() * kFrameWidthShare);
+    resize(width, height);
+    move(area.left() + width / 5, area.top() + height / 4);
+}
+
+void MainFrame::CreateFileMenu()
+{
+    m_fileMenu = menuBar()->addMenu("&File");
+    QMenu* menu = m_fileMenu;
+    m_newAction = AddCommand(menu, "&New\tCtrl+N", "Create a new document", "New",
+                             {QKeySequence("Ctrl+N")});
+    m_openAction = AddCommand(menu, "&Open...\tCtrl+O", "Open an existing document", "Open",
+                              {QKeySequence("Ctrl+O")});
+    m_saveAction = AddCommand(menu, "&Save\tCtrl+S", "Save the active document", "Save",
+                              {QKeySequence("Ctrl+S")});
+    QAction* saveAs = AddCommand(menu, "Save &As...", "Save the active document with a new name",
+                                 "Save As");
+    menu->addSeparator();
+    m_printAction = AddCommand(menu, "&Print...\tCtrl+P", "Print the active document", "Print",
+                               {QKeySequence("Ctrl+P")});
+    QAction* preview = AddCommand(menu, "Print Pre&view", "Display full pages", "Print Preview");
+    QAction* setup = AddCommand(menu, "P&rint Setup...", "Change the printer and printing options",
+                                "Print Setup");
+    menu->addSeparator();
+    m_recentAnchor = menu->addSeparator();
+    QAction* exit = AddCommand(menu, "E&xit", "Quit the application; prompts to save documents",
+                               "Exit");
+
+    connect(m_newAction, &QAction::triggered, this, [this] { OnFileNew(); });
+    connect(m_openAction, &QAction::triggered, this, [this] { OnFileOpen(); });
+    connect(m_saveAction, &QAction::triggered, this, [this] { OnFileSave(); });
+    connect(saveAs, &QAction::triggered, this, [this] { OnFileSaveAs(); });
+    connect(m_printAction, &QAction::triggered, this, [this] { OnFilePrint(); });
+    connect(preview, &QAction::triggered, this, [this] { OnFilePrintPreview(); });
+    connect(setup, &QAction::triggered, this, [this] { OnFilePrintSetup(); });
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+    RebuildRecentFiles();
+}
+
+// The recent files stand between the print commands and Exit; with none, a disabled
+// "Recent File" holds their place.
+void MainFrame::RebuildRecentFiles()
+{
+    for (QAction* action : m_recentActions) {
+        m_fileMenu->removeAction(action);
+        delete action;
+    }
+    m_recentActions.clear();
+    if (m_recent.Paths().isEmpty()) {
+        auto* placeholder = new QAction("Recent File", m_fileMenu);
+        placeholder->setEnabled(false);
+        m_fileMenu->insertAction(m_recentAnchor, placeholder);
+        m_recentActions << placeholder;
+        return;
+    }
+    for (int index = 0; index < m_recent.Paths().size(); ++index) {
+        auto* action = new QAction(m_recent.MenuText(index), m_fileMenu);
+        action->setStatusTip("Open this document");
+        const QString path = m_recent.Paths()[index];
+        connect(action, &QAction::triggered, this, [this, path] {
+            if (SaveModified()) OpenFile(path);
+        });
+        m_fileMenu->insertAction(m_recentAnchor, action);
+        m_recentActions << action;
+    }
+}
+
+void MainFrame::CreateEditMenu()
+{
+    QMenu* menu = menuBar()->addMenu("&Edit");
+    QAction* undo = AddCommand(menu, "&Undo\tCtrl+Z", "Undo the last action", "Undo",
+                               {QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")});
+    menu->addSeparator();
+    m_cutAction = AddCommand(menu, "Cu&t\tCtrl+X", "Cut the selection and put it on the Clipboard",
+                             "Cut", {QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")});
+    m_copyAction = AddCommand(menu, "&Copy\tCtrl+C",
+                              "Copy the selection and put it on the Clipboard", "Copy",
+                              {QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")});
+    m_pasteAction = AddCommand(menu, "&Paste\tCtrl+V", "Insert Clipboard contents", "Paste",
+                               {QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")});
+
+    connect(undo, &QAction::triggered, m_view, &QPlainTextEdit::undo);
+    connect(m_cutAction, &QAction::triggered, m_view, &QPlainTextEdit::cut);
+    connect(m_copyAction, &QAction::triggered, m_view, &QPlainTextEdit::copy);
+    connect(m_pasteAction, &QAction::triggered, m_view, &QPlainTextEdit::paste);
+    undo->setEnabled(false);
+    m_cutAction->setEnabled(false);
+    m_copyAction->setEnabled(false);
+    connect(m_view, &QPlainTextEdit::undoAvailable, undo, &QAction::setEnabled);
+    connect(m_view, &QPlainTextEdit::copyAvailable, m_cutAction, &QAction::setEnabled);
+    connect(m_view, &QPlainTextEdit::copyAvailable, m_copyAction, &QAction::setEnabled);
+    const auto updatePaste = [this] { m_pasteAction->setEnabled(m_view->canPaste()); };
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, updatePaste);
+    updatePaste();
+
+    // F6 and Shift+F6 move between panes; the log has one, so they have nothing to do.
+    auto* nextPane = new QAction(this);
+    nextPane->setShortcut(QKeySequence("F6"));
+    auto* previousPane = new QAction(this);
+    previousPane->setShortcut(QKeySequence("Shift+F6"));
+    addAction(nextPane);
+    addAction(previousPane);
+}
+
+void MainFrame::CreateToolMenus()
+{
+    for (const ToolMenu& toolMenu : ToolMenus()) {
+        QMenu* menu = menuBar()->addMenu(toolMenu.title);
+        for (const ToolMenuItem& item : toolMenu.items) {
+            if (item.dialog == ToolDialogKind::Separator) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* action = AddCommand(menu, item.text, item.prompt, nullptr);
+            action->setEnabled(IsToolAvailable(item.dialog));
+            const ToolDialogKind dialog = item.dialog;
+            connect(action, &QAction::triggered, this, [this, dialog] { OnToolCommand(dialog); });
+        }
+    }
+}
+
+void MainFrame::CreateViewMenu()
+{
+    QMenu* menu = menuBar()->addMenu("&View");
+    QAction* toolBar = AddCommand(menu, "&Toolbar", "Show or hide the toolbar", "Toggle ToolBar");
+    QAction* statusLine =
+        AddCommand(menu, "&Status Bar", "Show or hide the status bar", "Toggle StatusBar");
+    toolBar->setCheckable(true);
+    toolBar->setChecked(true);
+    statusLine->setCheckable(true);
+    statusLine->setChecked(true);
+    connect(toolBar, &QAction::toggled, this, [this](bool on) { m_toolBar->setVisible(on); });
+    connect(statusLine, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+    // The toolbar can also be closed while floating: keep the check mark true to it.
+    connect(menu, &QMenu::aboutToShow, this, [this, toolBar, statusLine] {
+        toolBar->setChecked(m_toolBar->isVisible());
+        statusLine->setChecked(statusBar()->isVisible());
+    });
+}
+
+void MainFrame::CreateHelpMenu()
+{
+    QMenu* menu = menuBar()->addMenu("&Help");
+    m_aboutAction = AddCommand(menu, "&About Lumesta...",
+                               "Display program information, version number and copyright",
+                               "About");
+    menu->addSeparator();
+    QAction* guide =
+        AddCommand(menu, "&User Guide", "Display Lumesta User Guide in PDF Format", nullptr);
+    menu->addSeparator();
+    QMenu* sources = menu->addMenu("Image &Sources");
+    for (const ImageSource& source : ImageSources()) {
+        if (!source.text) {
+            sources->addSeparator();
+            continue;
+        }
+        QAction* action = AddCommand(sources, source.text,
+                                     qPrintable(QString("Go to ") + source.address), nullptr);
+        const char* address = source.address;
+        connect(action, &QAction::triggered, this, [this, address] { OnImageSource(address); });
+    }
+    connect(m_aboutAction, &QAction::triggered, this, [this] { OnAbout(); });
+    connect(guide, &QAction::triggered, this, [this] { OnUserGuide(); });
+}
+
+void MainFrame::CreateToolBar()
+{
+    m_toolBar = new QToolBar("Standard", this);
+    m_toolBar->setObjectName("StandardToolBar");
+    m_toolBar->setMovable(true);
+    m_toolBar->setFloatable(true);
+    m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    m_toolBar->setIconSize(QSize(16, 16));
+    m_newAction->setIcon(ToolbarIcon(ToolbarPicture::New));
+    m_openAction->setIcon(ToolbarIcon(ToolbarPicture::Open));
+    m_saveAction->setIcon(ToolbarIcon(ToolbarPicture::Save));
+    m_cutAction->setIcon(ToolbarIcon(ToolbarPicture::Cut));
+    m_copyAction->setIcon(ToolbarIcon(ToolbarPicture::Copy));
+    m_pasteAction->setIcon(ToolbarIcon(ToolbarPicture::Paste));
+    m_printAction->setIcon(ToolbarIcon(ToolbarPicture::Print));
+    m_aboutAction->setIcon(ToolbarIcon(ToolbarPicture::About));
+    m_toolBar->addActions({m_newAction, m_openAction, m_saveAction});
+    m_toolBar->addSeparator();
+    m_toolBar->addActions({m_cutAction, m_copyAction, m_pasteAction});
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(m_printAction);
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(m_aboutAction);
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+}
+
+void MainFrame::CreateStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    const auto makeIndicator = [bar](const char* text) {
+        auto* indicator = new QLabel(bar);
+        indicator->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        indicator->setAlignment(Qt::AlignCenter);
+        indicator->setMinimumWidth(indicator->fontMetrics().horizontalAdvance(text) + 12);
+        indicator->setProperty("indicatorText", QString(text));
+        bar->addPermanentWidget(indicator);
+        return indicator;
+    };
+    m_capsIndicator = makeIndicator("CAP");
+    m_numIndicator = makeIndicator("NUM");
+    m_scrollIndicator = makeIndicator("SCRL");
+    // Between prompts the message pane shows the idle text.
+    connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& message) {
+        if (message.isEmpty()) bar->showMessage(kIdleText);
+    });
+    bar->showMessage(kIdleText);
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [this] { UpdateLockIndicators(); });
+    poll->start(kLockPollMs);
+    UpdateLockIndicators();
+}
+
+// An indicator shows its text while its lock key is on and stays blank otherwise.
+void MainFrame::UpdateLockIndicators()
+{
+    const LockKeys keys = QueryLockKeys();
+    const std::pair<QLabel*, bool> indicators[] = {
+        {m_capsIndicator, keys.caps}, {m_numIndicator, keys.num}, {m_scrollIndicator, keys.scroll}};
+    for (const auto& [label, on] : indicators) {
+        label->setText(on ? label->property("indicatorText").toString() : QString());
+    }
+}
+
+QString MainFrame::DocumentTitle() const
+{
+    return m_document.FilePath().isEmpty() ? QString("Untitled")
+                                           : QFileInfo(m_document.FilePath()).fileName();
+}
+
+bool MainFrame::SaveModified()
+{
+    if (!m_document.IsModified()) return true;
+    switch (m_host->GetPrompts().AskYesNoCancel(this, "Save changes to " + DocumentTitle() + "?")) {
+        case QMessageBox::Yes:
+            return OnFileSave();
+        case QMessageBox::No:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void MainFrame::OnFileNew()
+{
+    if (m_toolOpen || !SaveModified()) return;
+    m_document.NewDocument();
+}
+
+void MainFrame::OnFileOpen()
+{
+    if (m_toolOpen || !SaveModified()) return;
+    QFileDialog chooser(this, "Open");
+    chooser.setAcceptMode(QFileDialog::AcceptOpen);
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    chooser.setOption(QFileDialog::HideNameFilterDetails);
+    chooser.setNameFilters(ChooserFilters(kLogFilter));
+    if (chooser.exec() == QDialog::Accepted && !chooser.selectedFiles().isEmpty()) {
+        OpenFile(chooser.selectedFiles().first());
+    }
+}
+
+bool MainFrame::OpenFile(const QString& path)
+{
+    static const char kCannotOpen[] = "Failed to open document.";
+    if (!m_document.OpenDocument(path)) {
+        m_recent.Remove(path);
+        m_recent.Save();
+        RebuildRecentFiles();
+        m_host->ShowMessage(kCannotOpen);
+        return false;
+    }
+    m_recent.Add(path);
+    m_recent.Save();
+    RebuildRecentFiles();
+    return true;
+}
+
+bool MainFrame::OnFileSave()
+{
+    if (m_document.FilePath().isEmpty()) return OnFileSaveAs();
+    return SaveFile(m_document.FilePath());
+}
+
+bool MainFrame::OnFileSaveAs()
+{
+    const QString initial = m_document.FilePath().isEmpty() ? QString("Untitled.txt")
+                                                            : m_document.FilePath();
+    const QString path = ChooseFileToSave(this, kLogFilter, "txt", initial);
+    return !path.isEmpty() && SaveFile(path);
+}
+
+bool MainFrame::SaveFile(const QString& path)
+{
+    static const char kCannotSave[] = "Failed to save document.";
+    if (!m_document.SaveDocument(path)) {
+        m_host->ShowMessage(kCannotSave);
+        return false;
+    }
+    m_recent.Add(path);
+    m_recent.Save();
+    RebuildRecentFiles();
+    return true;
+}
+
+void MainFrame::OnFilePrint()
+{
+    QPrintDialog dialog(&m_printer, this);
+    if (dialog.exec() == QDialog::Accepted) m_view->print(&m_printer);
+}
+
+void MainFrame::OnFilePrintPreview()
+{
+    QPrintPreviewDialog preview(&m_printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* printer) { m_view->print(printer); });
+    preview.exec();
+}
+
+void MainFrame::OnFilePrintSetup()
+{
+    QPageSetupDialog setup(&m_printer, this);
+    setup.exec();
+}
+
+void MainFrame::OnAbout()
+{
+    AboutDialog about(this);
+    about.exec();
+}
+
+void MainFrame::OnUserGuide()
+{
+    static const char kNoUserGuide[] =
+        "Sorry, cannot launch Acrobat Reader to open Lumesta User Guide file. \nThe User Guide "
+        "file should be put in the same folder with Lumesta.exe";
+    const QString path = m_document.ProgramFolder() + "User_Guide.pdf";
+    if (!QFileInfo::exists(path)) {
+        m_host->ShowMessage(kNoUserGuide);
+        return;
+    }
+    m_host->OpenInViewer(ViewerKind::Pdf, ToEngine(path));
+}
+
+void MainFrame::OnImageSource(const char* address)
+{
+    m_host->OpenInViewer(ViewerKind::Web, address);
+}
+
+void MainFrame::OnToolCommand(ToolDialogKind dialog)
+{
+    if (m_toolOpen || dialog != ToolDialogKind::PanSharpen16) return;
+    m_toolOpen = true;
+    PanSharpenDialog tool(m_document.Counters(), *m_host, this);
+    tool.exec();
+    m_toolOpen = false;
+}
+
+void MainFrame::closeEvent(QCloseEvent* event)
+{
+    if (m_toolOpen || !SaveModified()) {
+        event->ignore();
+        return;
+    }
+    m_recent.Save();
+    event->accept();
+}
+
+}  // namespace lumesta

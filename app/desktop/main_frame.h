@@ -1,0 +1,93 @@
+#pragma once
+// The main window: the log view, the menus of every command, the toolbar and the status bar.
+// Tool commands open their dialog modally with the log document's counters.
+
+#include <QMainWindow>
+#include <QPrinter>
+#include <memory>
+
+#include "app/desktop/command_table.h"
+#include "app/desktop/desktop_host.h"
+#include "app/desktop/log_document.h"
+#include "app/desktop/log_view.h"
+#include "app/desktop/recent_files.h"
+
+class QLabel;
+class QMenu;
+
+namespace lumesta {
+
+class MainFrame : public QMainWindow {
+public:
+    MainFrame();
+    ~MainFrame() override;
+
+    LogDocument& Document() { return m_document; }
+    LogView& View() { return *m_view; }
+    DesktopHost& Host() { return *m_host; }
+    RecentFileList& RecentFiles() { return m_recent; }
+
+    void OnFileNew();
+    void OnFileOpen();
+    bool OnFileSave();
+    bool OnFileSaveAs();
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    void OnFilePrintSetup();
+    void OnAbout();
+    // Opens "User_Guide.pdf" from the program folder in the desktop's PDF reader, or explains
+    // where it should be.
+    void OnUserGuide();
+    void OnImageSource(const char* address);
+    // Opens the tool's dialog modally; only the dialogs that exist are reachable.
+    void OnToolCommand(ToolDialogKind dialog);
+
+    // Replaces the log with a file's text (counters kept); false after the failure message.
+    bool OpenFile(const QString& path);
+    // Writes the log to path; false after the failure message.
+    bool SaveFile(const QString& path);
+    // Before the log is replaced or the program ends: offers to save unsaved text. False when
+    // the user cancels (or the save fails).
+    bool SaveModified();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateFileMenu();
+    void CreateEditMenu();
+    void CreateToolMenus();
+    void CreateViewMenu();
+    void CreateHelpMenu();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void RebuildRecentFiles();
+    void UpdateLockIndicators();
+    void PlaceOnScreen();
+    QString DocumentTitle() const;
+
+    LogView* m_view = nullptr;
+    LogDocument m_document;
+    std::unique_ptr<DesktopHost> m_host;
+    RecentFileList m_recent;
+    QPrinter m_printer;
+    bool m_toolOpen = false;
+
+    QMenu* m_fileMenu = nullptr;
+    QAction* m_recentAnchor = nullptr;
+    QList<QAction*> m_recentActions;
+    QToolBar* m_toolBar = nullptr;
+    QAction* m_newAction = nullptr;
+    QAction* m_openAction = nullptr;
+    QAction* m_saveAction = nullptr;
+    QAction* m_cutAction = nullptr;
+    QAction* m_copyAction = nullptr;
+    QAction* m_pasteAction = nullptr;
+    QAction* m_printAction = nullptr;
+    QAction* m_aboutAction = nullptr;
+    QLabel* m_capsIndicator = nullptr;
+    QLabel* m_numIndicator = nullptr;
+    QLabel* m_scrollIndicator = nullptr;
+};
+
+}  // namespace lumesta

@@ -1,0 +1,46 @@
+#include "app/desktop/prompts.h"
+
+#include <QApplication>
+
+namespace lumesta {
+namespace {
+
+const char kBoxTitle[] = "Lumesta";
+
+QMessageBox::StandardButton Ask(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+                                QMessageBox::StandardButtons buttons,
+                                QMessageBox::StandardButton defaultButton)
+{
+    QMessageBox box(icon, kBoxTitle, text, buttons, parent);
+    // Texts are shown exactly as given: a file name with "<" in it is not markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(defaultButton);
+    // A run's busy cursor does not apply to the box that waits for the user's answer.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int answer = box.exec();
+    if (busy) QApplication::restoreOverrideCursor();
+    return static_cast<QMessageBox::StandardButton>(answer);
+}
+
+}  // namespace
+
+void MessageBoxPrompts::Inform(QWidget* parent, const QString& text)
+{
+    Ask(parent, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool MessageBoxPrompts::AskYesNo(QWidget* parent, const QString& question)
+{
+    return Ask(parent, QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No,
+               QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+QMessageBox::StandardButton MessageBoxPrompts::AskYesNoCancel(QWidget* parent,
+                                                              const QString& question)
+{
+    return Ask(parent, QMessageBox::Warning, question,
+               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+}
+
+}  // namespace lumesta

@@ -1,0 +1,26 @@
+// Runs every dialog test class in one program, with the profile kept in a scratch folder.
+
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+
+int RunProgressWindowTests(int argc, char** argv);
+int RunParameterDialogTests(int argc, char** argv);
+int RunPanSharpenDialogTests(int argc, char** argv);
+int RunMainFrameTests(int argc, char** argv);
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QCoreApplication::setOrganizationName("Local AppWizard-Generated Applications");
+    QCoreApplication::setApplicationName("Lumesta");
+    QTemporaryDir profile;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, profile.path());
+
+    int failures = 0;
+    failures += RunProgressWindowTests(argc, argv);
+    failures += RunParameterDialogTests(argc, argv);
+    failures += RunPanSharpenDialogTests(argc, argv);
+    failures += RunMainFrameTests(argc, argv);
+    return failures == 0 ? 0 : 1;
+}

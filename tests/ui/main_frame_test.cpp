@@ -1,0 +1,311 @@
+#include "app/desktop/main_frame.h"
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QToolBar>
+#include <QtTest>
+
+#include "tests/support/scene_builder.h"
+#include "tests/support/temp_dir.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/pansharpen_dialog.h"
+
+namespace lumesta::testing {
+namespace {
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// A menu as its item texts, "-" for a separator and "> title" for a submenu.
+QStringList Items(const QMenu* menu)
+{
+    QStringList items;
+    for (const QAction* action : menu->actions()) {
+        if (action->isSeparator()) {
+            items << "-";
+        } else if (action->menu()) {
+            items << "> " + action->text();
+        } else {
+            items << action->text();
+        }
+    }
+    return items;
+}
+
+QMenu* MenuNamed(const QMainWindow& frame, const QString& title)
+{
+    for (QAction* action : frame.menuBar()->actions()) {
+        if (action->text() == title) return action->menu();
+    }
+    return nullptr;
+}
+
+QAction* ItemNamed(const QMenu* menu, const QString& text)
+{
+    for (QAction* action : menu->actions()) {
+        if (action->text() == text) return action;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+
+public slots:
+    void RecordUrl(const QUrl& url) { m_openedUrls << url.toString(); }
+
+private slots:
+    void initTestCase()
+    {
+        QDesktopServices::setUrlHandler("http", this, "RecordUrl");
+        QDesktopServices::setUrlHandler("file", this, "RecordUrl");
+    }
+    void cleanupTestCase()
+    {
+        QDesktopServices::unsetUrlHandler("http");
+        QDesktopServices::unsetUrlHandler("file");
+    }
+    void init()
+    {
+        QSettings().remove("Recent File List");
+        m_frame = std::make_unique<MainFrame>();
+        auto prompts = std::make_unique<ScriptedPrompts>();
+        m_prompts = prompts.get();
+        m_frame->Host().SetPrompts(std::move(prompts));
+        m_openedUrls.clear();
+    }
+    void cleanup()
+    {
+        m_frame->View().document()->setModified(false);
+        m_frame.reset();
+    }
+
+    void MenusHoldEveryCommandInOrder()
+    {
+        QStringList titles;
+        for (QAction* action : m_frame->menuBar()->actions()) titles << action->text();
+        QCOMPARE(titles, QStringList({"&File", "&Edit", "&Band Combination", "&Pan-Sharpening",
+                                      "&Assessment Tools", "&View", "&Help"}));
+        const MainFrame& frame = *m_frame;
+        QCOMPARE(Items(MenuNamed(frame, "&File")),
+                 QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...", "-",
+                              "&Print...\tCtrl+P", "Print Pre&view", "P&rint Setup...", "-",
+                              "Recent File", "-", "E&xit"}));
+        QCOMPARE(Items(MenuNamed(frame, "&Edit")),
+                 QStringList({"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"}));
+        QCOMPARE(Items(MenuNamed(frame, "&Band Combination")),
+                 QStringList({"&QuickBird", "I&KONOS", "&Orbview-3", "-", "&Landsat ETM+", "&ASTER",
+                              "&MODIS", "-", "&SPOT"}));
+        QCOMPARE(Items(MenuNamed(frame, "&Pan-Sharpening")),
+                 QStringList({"&QuickBird", "I&KONOS", "&OrbView-3", "-", "&Landsat ETM+"}));
+        QCOMPARE(Items(MenuNamed(frame, "&Assessment Tools")),
+                 QStringList({"&Geostatistical Semivariance", "&Multi-Resolution Image Statistics", "-",
+                              "Haar &Wavelet Transforms"}));
+        QCOMPARE(Items(MenuNamed(frame, "&View")), QStringList({"&Toolbar", "&Status Bar"}));
+        QMenu* help = MenuNamed(frame, "&Help");
+        QCOMPARE(Items(help), QStringList({"&About Lumesta...", "-", "&User Guide", "-", "> Image &Sources"}));
+        QCOMPARE(Items(ItemNamed(help, "Image &Sources")->menu()),
+                 QStringList({"&DigitalGlobe", "&Space Imaging", "&ORBIMAGE", "&ImageSat International",
+                              "-", "&Spot Image", "&Landsat 7", "&USGS", "&NASA/JPL",
+                              "&Global Land Cover Facility"}));
+    }
+
+    void PromptsKeysAndAvailability()
+    {
+        QMenu* pan = MenuNamed(*m_frame, "&Pan-Sharpening");
+        QCOMPARE(ItemNamed(pan, "I&KONOS")->statusTip(), QString("Perform image fusion - IKONOS images"));
+        for (const char* item : {"&QuickBird", "I&KONOS", "&OrbView-3"}) QVERIFY(ItemNamed(pan, item)->isEnabled());
+        QVERIFY(!ItemNamed(pan, "&Landsat ETM+")->isEnabled());
+        for (QAction* action : MenuNamed(*m_frame, "&Band Combination")->actions()) {
+            QVERIFY(action->isSeparator() || !action->isEnabled());
+        }
+        QCOMPARE(ItemNamed(MenuNamed(*m_frame, "&Assessment Tools"), "Haar &Wavelet Transforms")->statusTip(),
+                 QString("Perform Haar wavelet transforms"));
+        QMenu* help = MenuNamed(*m_frame, "&Help");
+        QCOMPARE(ItemNamed(help, "&User Guide")->statusTip(), QString("Display Lumesta User Guide in PDF Format"));
+        QCOMPARE(ItemNamed(ItemNamed(help, "Image &Sources")->menu(), "&USGS")->statusTip(),
+                 QString("Go to http://www.usgs.gov"));
+
+        QMenu* edit = MenuNamed(*m_frame, "&Edit");
+        QCOMPARE(ItemNamed(edit, "&Undo\tCtrl+Z")->shortcuts(),
+                 (QList<QKeySequence>{QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
+        QCOMPARE(ItemNamed(edit, "Cu&t\tCtrl+X")->shortcuts().value(1), QKeySequence("Shift+Del"));
+        QCOMPARE(ItemNamed(edit, "&Copy\tCtrl+C")->shortcuts().value(1), QKeySequence("Ctrl+Ins"));
+        QCOMPARE(ItemNamed(edit, "&Paste\tCtrl+V")->shortcuts().value(1), QKeySequence("Shift+Ins"));
+        QCOMPARE(ItemNamed(MenuNamed(*m_frame, "&File"), "&Open...\tCtrl+O")->shortcut(), QKeySequence("Ctrl+O"));
+    }
+
+    void ToolbarHasTheStandardButtons()
+    {
+        auto* toolBar = m_frame->findChild<QToolBar*>();
+        QVERIFY(toolBar);
+        QStringList tips;
+        for (QAction* action : toolBar->actions()) tips << (action->isSeparator() ? "-" : action->toolTip());
+        QCOMPARE(tips, QStringList({"New", "Open", "Save", "-", "Cut", "Copy", "Paste", "-", "Print", "-", "About"}));
+        QCOMPARE(m_frame->toolBarArea(toolBar), Qt::TopToolBarArea);
+        QVERIFY(toolBar->isMovable());
+        QCOMPARE(toolBar->allowedAreas(), Qt::AllToolBarAreas);
+    }
+
+    void FrameTakesItsShareOfTheScreen()
+    {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        const int height = screen.height() / 2;
+        const int width = static_cast<int>(screen.width() * 0.5882352941176471);
+        QCOMPARE(m_frame->size(), QSize(width, height));
+        QCOMPARE(m_frame->pos(), QPoint(width / 5, height / 4));
+        QCOMPARE(m_frame->windowTitle(), QString("Lumesta: An Advanced Image Fusion Tool"));
+        QCOMPARE(m_frame->View().horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(m_frame->View().lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        QCOMPARE(m_frame->View().font().styleHint(), QFont::TypeWriter);
+        QCOMPARE(m_frame->View().font().pixelSize(), 16);
+    }
+
+    void RunTextGoesToTheEndWithoutUndoAndSavesByteForByte()
+    {
+        LogView& view = m_frame->View();
+        view.show();
+        QTest::keyClicks(&view, "my note");
+        view.moveCursor(QTextCursor::Start);
+        const std::string block =
+            "\r\n_____________ Pan-Sharpening Run (7) _____________________\r\n\r\n"
+            "PAN:\t/data/sc\xc3\xa8ne/pan.img\r\nWidth:\t\t\t512 pixels\r\n";
+        m_frame->Host().AppendLog(block);
+        QVERIFY(view.textCursor().atEnd());
+        view.undo();
+        TempDir dir;
+        QVERIFY(m_frame->SaveFile(Q(dir.File("log.txt"))));
+        QCOMPARE(ReadFileBytes(dir.File("log.txt")), "my note" + block);
+        QVERIFY(!m_frame->Document().IsModified());
+    }
+
+    void OpenedLogKeepsItsBytesAndGetsRecentEntries()
+    {
+        TempDir dir;
+        const std::string crlf = "Log File: \r\n\r\nA\tB\r\n\r\nNotes:\r\n";
+        WriteFileBytes(dir.File("crlf.txt"), crlf);
+        WriteFileBytes(dir.File("lf.txt"), "a\nb\n");
+        QVERIFY(m_frame->OpenFile(Q(dir.File("lf.txt"))));
+        QVERIFY(m_frame->SaveFile(Q(dir.File("lf_saved.txt"))));
+        QCOMPARE(ReadFileBytes(dir.File("lf_saved.txt")), std::string("a\r\nb\r\n"));
+        QVERIFY(m_frame->OpenFile(Q(dir.File("crlf.txt"))));
+        QVERIFY(m_frame->SaveFile(Q(dir.File("crlf_saved.txt"))));
+        QCOMPARE(ReadFileBytes(dir.File("crlf_saved.txt")), crlf);
+        for (const char* name : {"a.txt", "b.txt"}) {
+            WriteFileBytes(dir.File(name), name);
+            QVERIFY(m_frame->OpenFile(Q(dir.File(name))));
+        }
+        QStringList expected = {Q(dir.File("b.txt")), Q(dir.File("a.txt")), Q(dir.File("crlf_saved.txt")),
+                                Q(dir.File("crlf.txt"))};
+        QCOMPARE(m_frame->RecentFiles().Paths(), expected);
+        QCOMPARE(QSettings().value("Recent File List/File1").toString(), expected[0]);
+        const QStringList file = Items(MenuNamed(*m_frame, "&File"));
+        QCOMPARE(file.mid(9, 4).value(0), "&1 " + QDir::toNativeSeparators(expected[0]));
+        QCOMPARE(file.mid(13), QStringList({"-", "E&xit"}));
+
+        QVERIFY(!m_frame->OpenFile(Q(dir.File("missing.txt"))));
+        QCOMPARE(m_prompts->informed, QStringList({"Failed to open document."}));
+    }
+
+    void RunNumbersGoOnAfterFileNew()
+    {
+        TempDir dir;
+        WriteEnviScene(dir.Path(), MakeScene(512, 512));
+        QMenu* pan = MenuNamed(*m_frame, "&Pan-Sharpening");
+        RunThroughMenu(ItemNamed(pan, "&QuickBird"), dir);
+        const std::string first = m_frame->View().TextForSaving();
+        QVERIFY(first.rfind("Log File: \r\n\r\n_____________ Pan-Sharpening Run (1) ", 0) == 0);
+        QVERIFY(first.find("Notes:\r\n") != std::string::npos);
+
+        m_frame->OnFileNew();
+        QCOMPARE(m_prompts->asked, QStringList({"Save changes to Untitled?"}));
+        QCOMPARE(m_frame->View().TextForSaving(), std::string());
+        RunThroughMenu(ItemNamed(pan, "I&KONOS"), dir);
+        const std::string second = m_frame->View().TextForSaving();
+        QVERIFY(second.rfind("\r\n_____________ Pan-Sharpening Run (2) ", 0) == 0);
+        QCOMPARE(m_frame->Document().Counters().Get(Tool::PanSharpening), 2);
+    }
+
+    void UserGuideOpensFromTheProgramFolderOrExplains()
+    {
+        const QString guide = m_frame->Document().ProgramFolder() + "User_Guide.pdf";
+        QFile::remove(guide);
+        m_frame->OnUserGuide();
+        QCOMPARE(m_prompts->informed,
+                 QStringList({"Sorry, cannot launch Acrobat Reader to open Lumesta User Guide file. \n"
+                              "The User Guide file should be put in the same folder with Lumesta.exe"}));
+        QVERIFY(m_openedUrls.isEmpty());
+
+        WriteFileBytes(guide.toStdString(), "%PDF-1.4\n");
+        m_frame->OnUserGuide();
+        QFile::remove(guide);
+        QCOMPARE(m_openedUrls, QStringList({QUrl::fromLocalFile(guide).toString()}));
+    }
+
+    void ImageSourceItemsOpenTheirSites()
+    {
+        QMenu* sources = ItemNamed(MenuNamed(*m_frame, "&Help"), "Image &Sources")->menu();
+        ItemNamed(sources, "&NASA/JPL")->trigger();
+        QCOMPARE(m_openedUrls, QStringList({"http://www.jpl.nasa.gov"}));
+    }
+
+    void UnsavedLogAsksBeforeTheProgramEnds()
+    {
+        m_frame->show();
+        m_frame->Host().AppendLog("Log File: \r\n\r\n");
+        m_prompts->answers = {QMessageBox::Cancel};
+        QVERIFY(!m_frame->close());
+        QVERIFY(m_frame->isVisible());
+        m_prompts->answers = {QMessageBox::No};
+        QVERIFY(m_frame->close());
+        QCOMPARE(m_prompts->asked, QStringList({"Save changes to Untitled?", "Save changes to Untitled?"}));
+    }
+
+private:
+    // Picks the menu item, fills its dialog with the ENVI scene of dir and presses OK.
+    void RunThroughMenu(QAction* item, const TempDir& dir)
+    {
+        bool opened = false;
+        WhenModalOpens(
+            [&dir](QWidget* modal) {
+                auto* dialog = dynamic_cast<PanSharpenDialog*>(modal);
+                QVERIFY(dialog);
+                dialog->OnPanChosen(Q(dir.File("pan.img")));
+                for (const char* stem : {"blue", "green", "red", "nir"}) {
+                    dialog->OnBandChosen(stem == std::string("blue")    ? kBlue
+                                         : stem == std::string("green") ? kGreen
+                                         : stem == std::string("red")   ? kRed
+                                                                        : kNir,
+                                         Q(dir.File(std::string(stem) + ".img")));
+                }
+                QTest::mouseClick(dialog->DisplayBmpBox(), Qt::LeftButton);
+                dialog->accept();
+            },
+            &opened);
+        item->trigger();
+        QVERIFY(opened);
+    }
+
+    std::unique_ptr<MainFrame> m_frame;
+    ScriptedPrompts* m_prompts = nullptr;
+    QStringList m_openedUrls;
+};
+
+}  // namespace lumesta::testing
+
+int RunMainFrameTests(int argc, char** argv)
+{
+    lumesta::testing::MainFrameTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "main_frame_test.moc"

@@ -1,0 +1,374 @@
+#include "ui/pansharpen_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QtTest>
+#include <regex>
+
+#include "fusion/pansharpen_run.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/scene_builder.h"
+#include "tests/support/temp_dir.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/more_params_dialog.h"
+#include "ui/stretch_params_dialog.h"
+
+namespace lumesta::testing {
+namespace {
+
+const char* const kBandStems[4] = {"blue", "green", "red", "nir"};
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+QStringList ListEntries(const QComboBox* list)
+{
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i) entries << list->itemText(i);
+    return entries;
+}
+
+void TypeInto(QLineEdit* field, const QString& text)
+{
+    field->selectAll();
+    QTest::keyClicks(field, text);
+}
+
+// The report with its clock-dependent lines replaced by placeholders.
+std::string MaskTimes(const std::string& log)
+{
+    static const std::regex kStamp("[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}");
+    static const std::regex kSeconds("Seconds spent:\t\\d+ s");
+    return std::regex_replace(std::regex_replace(log, kStamp, "<time>"), kSeconds,
+                              "Seconds spent:\t<n> s");
+}
+
+// The report's lines (each ended by "\r\n"), times masked, for a line-by-line comparison.
+QStringList ReportLines(const std::string& log)
+{
+    return Q(MaskTimes(log)).split("\r\n");
+}
+
+// Fills the dialog with pan.img and the four single-band files of dir, as a user would.
+void BrowseEnviScene(PanSharpenDialog& dialog, const TempDir& dir)
+{
+    dialog.OnPanChosen(Q(dir.File("pan.img")));
+    for (int band = kBlue; band <= kNir; ++band) {
+        dialog.OnBandChosen(band, Q(dir.File(std::string(kBandStems[band]) + ".img")));
+    }
+}
+
+}  // namespace
+
+class PanSharpenDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void OpensWithTheDefaultsOfANewJob()
+    {
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        QCOMPARE(dialog.windowTitle(), QString("Pan-Sharpening Module (For 16-bit data)"));
+        QCOMPARE(dialog.WidthField()->text(), QString("0"));
+        QCOMPARE(dialog.HeightField()->text(), QString("0"));
+        QCOMPARE(ListEntries(dialog.MethodList()), QStringList({"Optimisation 1", "Optimisation 2"}));
+        QCOMPARE(dialog.MethodList()->currentIndex(), 0);
+        QCOMPARE(ListEntries(dialog.ResamplingList()), QStringList({"Improved Bilinear"}));
+        QCOMPARE(dialog.SuffixField()->text(), QString("_Fused"));
+        QVERIFY(dialog.DisplayBmpBox()->isChecked());
+        QVERIFY(!dialog.ColourMatchBox()->isChecked());
+        QCOMPARE(dialog.MoreButton()->text(), QString("More >>"));
+        QCOMPARE(dialog.StretchButton()->text(), QString(">>"));
+        QCOMPARE(dialog.ProgressBar()->minimum(), 0);
+        QCOMPARE(dialog.ProgressBar()->maximum(), 100);
+        QCOMPARE(dialog.ProgressBar()->value(), 0);
+        for (int band = kBlue; band <= kNir; ++band) {
+            QCOMPARE(dialog.BandList(band)->count(), 0);
+            QVERIFY(dialog.BandBrowse(band)->isEnabled());
+        }
+
+        dialog.show();
+        const QRect screen = dialog.screen()->availableGeometry();
+        if (screen.contains(QRect(QPoint(550, 60), dialog.frameGeometry().size()))) {
+            QCOMPARE(dialog.pos(), QPoint(550, 60));
+        } else {
+            QVERIFY(screen.contains(dialog.frameGeometry()));
+        }
+    }
+
+    void TypedSuffixRebuildsTheBmpName_data()
+    {
+        QTest::addColumn<QString>("pan");
+        QTest::addColumn<QString>("expectedBmp");
+        QTest::newRow("ENVI pan loses .img") << "pan.img" << "pan_X.bmp";
+        QTest::newRow("Idrisi32 pan loses .rst") << "pan.rst" << "pan_X.bmp";
+        QTest::newRow("generic pan keeps its name") << "pan.raw" << "pan.raw_X.bmp";
+    }
+    void TypedSuffixRebuildsTheBmpName()
+    {
+        QFETCH(QString, pan);
+        QFETCH(QString, expectedBmp);
+        TempDir dir;
+        const Scene scene = MakeScene(512, 512);
+        WriteEnviScene(dir.Path(), scene);
+        WriteIdrisiScene(dir.Path(), scene);
+        WriteInt16File(dir.File("pan.raw"), scene.pan);
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        dialog.OnPanChosen(Q(dir.File(pan.toStdString())));
+        QCOMPARE(dialog.PanField()->text(), pan);
+        QCOMPARE(dialog.WidthField()->text(), QString(pan.endsWith(".raw") ? "0" : "512"));
+        QCOMPARE(dialog.BmpField()->text(), Q(dir.File(pan.toStdString() + "_Fused.bmp"))
+                                                .replace(".img_Fused", "_Fused")
+                                                .replace(".rst_Fused", "_Fused"));
+        TypeInto(dialog.SuffixField(), "_X");
+        QCOMPARE(dialog.BmpField()->text(), Q(dir.File(expectedBmp.toStdString())));
+        QCOMPARE(dialog.Job().bmpName, dir.File(expectedBmp.toStdString()));
+        QVERIFY(host.Messages().empty());
+    }
+
+    void BlueChoiceFillsTheLists_data()
+    {
+        QTest::addColumn<QString>("blue");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<bool>("othersBrowse");
+        QTest::newRow("one band") << "blue.img" << QStringList{"blue.img"} << true;
+        QTest::newRow("four-band file") << "ms.img" << QStringList{"Blue", "Green", "Red", "NIR"}
+                                        << false;
+        QTest::newRow("group file") << "ms.rgf" << QStringList{"blue", "green", "red", "nir"}
+                                    << false;
+    }
+    void BlueChoiceFillsTheLists()
+    {
+        QFETCH(QString, blue);
+        QFETCH(QStringList, entries);
+        QFETCH(bool, othersBrowse);
+        TempDir dir;
+        const Scene scene = MakeScene(512, 512);
+        WriteEnvi4Scene(dir.Path(), scene);
+        WriteEnviScene(dir.Path(), scene);
+        WriteIdrisiScene(dir.Path(), scene);
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        dialog.OnPanChosen(Q(dir.File(blue.endsWith(".rgf") ? "pan.rst" : "pan.img")));
+        dialog.OnBandChosen(kBlue, Q(dir.File(blue.toStdString())));
+        QVERIFY(host.Messages().empty());
+        const bool single = entries.size() == 1;
+        for (int band = kBlue; band <= kNir; ++band) {
+            QCOMPARE(ListEntries(dialog.BandList(band)), single && band > kBlue ? QStringList() : entries);
+            QCOMPARE(dialog.BandList(band)->currentIndex(), single ? (band == kBlue ? 0 : -1) : band);
+            QCOMPARE(dialog.BandBrowse(band)->isEnabled(), band == kBlue || othersBrowse);
+        }
+    }
+
+    void GroupEntryChosenLaterNamesItsRstFile()
+    {
+        TempDir dir;
+        WriteIdrisiScene(dir.Path(), MakeScene(512, 512));
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        dialog.OnPanChosen(Q(dir.File("pan.rst")));
+        dialog.OnBandChosen(kBlue, Q(dir.File("ms.rgf")));
+        QComboBox* green = dialog.BandList(kGreen);
+        green->setCurrentIndex(3);
+        emit green->activated(3);
+        QCOMPARE(dialog.Job().selection[kGreen], std::string("nir"));
+        QCOMPARE(dialog.Job().msPath[kGreen], dir.File("nir.rst"));
+    }
+
+    void OtherBandsAreRefusedBeforeAnyChooserWhileBlueIsMissing()
+    {
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        dialog.OnBrowseBand(kRed);
+        QCOMPARE(host.Messages(), std::vector<std::string>{"Please enter the blue band first."});
+        QCOMPARE(dialog.BandList(kRed)->count(), 0);
+    }
+
+    void ChosenBmpIsCreatedEmptyAtOnce()
+    {
+        TempDir dir;
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        dialog.OnBmpChosen(Q(dir.File("picture.bmp")));
+        QCOMPARE(dialog.BmpField()->text(), Q(dir.File("picture.bmp")));
+        QVERIFY(QFile::exists(Q(dir.File("picture.bmp"))));
+        QCOMPARE(QFile(Q(dir.File("picture.bmp"))).size(), 0);
+    }
+
+    void ValidationMessagesKeepTheDialogOpenWithItsFields()
+    {
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        dialog.show();
+        TypeInto(dialog.WidthField(), "600");
+        TypeInto(dialog.SuffixField(), "_Mine");
+        dialog.accept();
+        QCOMPARE(host.Messages(), std::vector<std::string>{"Please input images."});
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.WidthField()->text(), QString("600"));
+        QCOMPARE(dialog.SuffixField()->text(), QString("_Mine"));
+        QCOMPARE(counters.GetTotalRunCount(), 0);
+        QCOMPARE(host.Log(), std::string());
+
+        host.ClearMessages();
+        dialog.HeightField()->clear();
+        dialog.accept();
+        QCOMPARE(host.Messages(), std::vector<std::string>{"Please enter an integer."});
+        QVERIFY(dialog.isVisible());
+    }
+
+    void MoreCancelKeepsTheJobAndOkWithoutChangesRestoresDefaults()
+    {
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        WhenModalOpens([](QWidget* modal) {
+            auto* more = dynamic_cast<MoreParamsDialog*>(modal);
+            QVERIFY(more);
+            QTest::mouseClick(more->FilterButton(FilterType16::None), Qt::LeftButton);
+            more->AmountField(kBlue)->setValue(12);
+            more->accept();
+        });
+        dialog.OnMore();
+        QCOMPARE(dialog.Job().filterType, FilterType16::None);
+        QCOMPARE(dialog.Job().filterFlags, (std::array<bool, 4>{false, false, false, false}));
+        QCOMPARE(dialog.Job().colourAmounts, (std::array<int, 3>{12, 0, 0}));
+
+        WhenModalOpens([](QWidget* modal) {
+            auto* more = dynamic_cast<MoreParamsDialog*>(modal);
+            QVERIFY(more);
+            QVERIFY(more->FilterButton(FilterType16::Sharpen)->isChecked());
+            QCOMPARE(more->AmountField(kBlue)->value(), 0);
+            QTest::mouseClick(more->FilterButton(FilterType16::Detail), Qt::LeftButton);
+            more->reject();
+        });
+        dialog.OnMore();
+        QCOMPARE(dialog.Job().filterType, FilterType16::None);
+        QCOMPARE(dialog.Job().colourAmounts, (std::array<int, 3>{12, 0, 0}));
+
+        WhenModalOpens([](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); });
+        dialog.OnMore();
+        QCOMPARE(dialog.Job().filterType, FilterType16::Sharpen);
+        QCOMPARE(dialog.Job().filterFlags, (std::array<bool, 4>{false, true, true, false}));
+        QCOMPARE(dialog.Job().colourAmounts, (std::array<int, 3>{0, 0, 0}));
+    }
+
+    void StretchOkReplacesTheParametersAndCancelKeepsThem()
+    {
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        WhenModalOpens([](QWidget* modal) {
+            auto* stretch = dynamic_cast<CStretchParamsDlg*>(modal);
+            QVERIFY(stretch);
+            stretch->RightField(kRed)->setValue(7);
+            stretch->NonlinearField(kGreen)->setValue(5);
+            stretch->accept();
+        });
+        dialog.OnStretch();
+        QCOMPARE(dialog.Job().stretch.rightCutoff, (std::array<int, 3>{2, 2, 7}));
+        QCOMPARE(dialog.Job().stretch.nonlinear, (std::array<int, 3>{0, 5, 0}));
+
+        WhenModalOpens([](QWidget* modal) {
+            auto* stretch = dynamic_cast<CStretchParamsDlg*>(modal);
+            QVERIFY(stretch);
+            QCOMPARE(stretch->RightField(kRed)->value(), 2);
+            stretch->LeftField(kBlue)->setValue(20);
+            stretch->reject();
+        });
+        dialog.OnStretch();
+        QCOMPARE(dialog.Job().stretch.leftCutoff, (std::array<int, 3>{2, 2, 2}));
+        QCOMPARE(dialog.Job().stretch.rightCutoff, (std::array<int, 3>{2, 2, 7}));
+    }
+
+    void WholeRunWritesTheSameReportAndFilesAsTheCommandLine()
+    {
+        TempDir dir;
+        WriteEnviScene(dir.Path(), MakeScene(512, 512));
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        dialog.show();
+        BrowseEnviScene(dialog, dir);
+        // lumesta-cli displays nothing unless asked to.
+        QTest::mouseClick(dialog.DisplayBmpBox(), Qt::LeftButton);
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(host.Messages().empty());
+        QVERIFY(host.Viewed().empty());
+        QVERIFY(dialog.ProgressBar()->value() > 0);
+        const std::string dialogLog = host.Log();
+        QVERIFY(dialogLog.rfind("Log File: \r\n\r\n_____________ Pan-Sharpening Run (1) ", 0) == 0);
+
+        std::vector<std::string> outputs = {"pan_Fused.bmp"};
+        for (const char* stem : kBandStems) {
+            outputs.push_back(std::string(stem) + "_Fused.img");
+            outputs.push_back(std::string(stem) + "_Fused.hdr");
+        }
+        std::vector<std::string> dialogBytes;
+        for (const std::string& name : outputs) {
+            QVERIFY2(Exists(dir.File(name)), name.c_str());
+            dialogBytes.push_back(ReadFileBytes(dir.File(name)));
+            QFile::remove(Q(dir.File(name)));
+        }
+
+        const std::string referenceLog = RunReference(dir);
+        QCOMPARE(ReportLines(dialogLog), ReportLines(referenceLog));
+        for (std::size_t i = 0; i < outputs.size(); ++i) {
+            QVERIFY2(ReadFileBytes(dir.File(outputs[i])) == dialogBytes[i], outputs[i].c_str());
+        }
+    }
+
+private:
+    // The same job run by lumesta-cli when the test knows where it is, else by the engine.
+    static std::string RunReference(const TempDir& dir)
+    {
+        const QString cli = qEnvironmentVariable("LUMESTA_CLI");
+        if (cli.isEmpty()) {
+            FakeHost host;
+            RunCounters counters;
+            PanSharpenJob job = BrowsedJob(dir.Path(), "img");
+            job.displayBmp = false;
+            RunPanSharpen(job, counters, host);
+            return host.Log();
+        }
+        QStringList arguments = {"pansharpen", "--pan", Q(dir.File("pan.img"))};
+        for (const char* stem : kBandStems) {
+            arguments << QString("--") + stem << Q(dir.File(std::string(stem) + ".img"));
+        }
+        arguments << "--log" << Q(dir.File("cli_log.txt")) << "--quiet";
+        QProcess process;
+        process.start(cli, arguments);
+        if (!process.waitForFinished(120000) || process.exitCode() != 0) return "lumesta-cli failed";
+        return ReadFileBytes(dir.File("cli_log.txt"));
+    }
+};
+
+}  // namespace lumesta::testing
+
+int RunPanSharpenDialogTests(int argc, char** argv)
+{
+    lumesta::testing::PanSharpenDialogTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "pansharpen_dialog_test.moc"

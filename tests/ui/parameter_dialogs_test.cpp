@@ -1,0 +1,131 @@
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QtTest>
+
+#include "tests/support/fake_host.h"
+#include "ui/more_params_dialog.h"
+#include "ui/stretch_params_dialog.h"
+
+namespace lumesta::testing {
+namespace {
+
+std::array<bool, 4> BandBoxes(const MoreParamsDialog& dialog, bool enabled = false)
+{
+    std::array<bool, 4> state{};
+    for (int band = 0; band < 4; ++band) {
+        state[band] = enabled ? dialog.BandBox(band)->isEnabled() : dialog.BandBox(band)->isChecked();
+    }
+    return state;
+}
+
+void ClearField(QSpinBox* field)
+{
+    field->findChild<QLineEdit*>()->clear();
+}
+
+}  // namespace
+
+class ParameterDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void MoreOpensWithSharpenGreenRedAndNoAdjustment()
+    {
+        FakeHost host;
+        MoreParamsDialog dialog(host, nullptr);
+        QCOMPARE(dialog.windowTitle(), QString("More Paramaters ..."));
+        QVERIFY(dialog.FilterButton(FilterType16::Sharpen)->isChecked());
+        QCOMPARE(BandBoxes(dialog), (std::array<bool, 4>{false, true, true, false}));
+        for (int band = 0; band < 3; ++band) {
+            QCOMPARE(dialog.AmountField(band)->value(), 0);
+            QCOMPARE(dialog.AmountField(band)->minimum(), 0);
+            QCOMPARE(dialog.AmountField(band)->maximum(), 30);
+        }
+    }
+
+    void NoneClearsAndDisablesTheBandsAndAFilterResetsThem()
+    {
+        FakeHost host;
+        MoreParamsDialog dialog(host, nullptr);
+        dialog.BandBox(kBlue)->setChecked(true);
+        QTest::mouseClick(dialog.FilterButton(FilterType16::None), Qt::LeftButton);
+        QCOMPARE(BandBoxes(dialog), (std::array<bool, 4>{false, false, false, false}));
+        QCOMPARE(BandBoxes(dialog, true), (std::array<bool, 4>{false, false, false, false}));
+        QTest::mouseClick(dialog.FilterButton(FilterType16::Detail), Qt::LeftButton);
+        QCOMPARE(BandBoxes(dialog), (std::array<bool, 4>{false, true, true, false}));
+        QCOMPARE(BandBoxes(dialog, true), (std::array<bool, 4>{true, true, true, true}));
+
+        PanSharpenJob job;
+        dialog.AmountField(kRed)->setValue(30);
+        dialog.CopyTo(job);
+        QCOMPARE(job.filterType, FilterType16::Detail);
+        QCOMPARE(job.colourAmounts, (std::array<int, 3>{0, 0, 30}));
+    }
+
+    void MoreRefusesAnAmountThatIsNotInRange()
+    {
+        FakeHost host;
+        MoreParamsDialog dialog(host, nullptr);
+        dialog.show();
+        ClearField(dialog.AmountField(kGreen));
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(host.Messages(), std::vector<std::string>{"Please enter an integer between 0 and 30."});
+    }
+
+    void StretchOpensAtTwoPercentAndZeroWithItsRanges()
+    {
+        FakeHost host;
+        CStretchParamsDlg dialog(host, nullptr);
+        QCOMPARE(dialog.windowTitle(), QString("Parameters for Image Stretching"));
+        for (int band = 0; band < 3; ++band) {
+            for (QSpinBox* cutoff : {dialog.LeftField(band), dialog.RightField(band)}) {
+                QCOMPARE(cutoff->value(), 2);
+                QCOMPARE(cutoff->minimum(), 1);
+                QCOMPARE(cutoff->maximum(), 20);
+            }
+            QCOMPARE(dialog.NonlinearField(band)->value(), 0);
+            QCOMPARE(dialog.NonlinearField(band)->minimum(), 0);
+            QCOMPARE(dialog.NonlinearField(band)->maximum(), 20);
+        }
+    }
+
+    void StretchHandsEachValueToItsOwnBand()
+    {
+        FakeHost host;
+        CStretchParamsDlg dialog(host, nullptr);
+        for (int band = 0; band < 3; ++band) {
+            dialog.LeftField(band)->setValue(3 + band);
+            dialog.RightField(band)->setValue(10 + band);
+            dialog.NonlinearField(band)->setValue(17 + band);
+        }
+        const StretchParams params = dialog.Params();
+        QCOMPARE(params.leftCutoff, (std::array<int, 3>{3, 4, 5}));
+        QCOMPARE(params.rightCutoff, (std::array<int, 3>{10, 11, 12}));
+        QCOMPARE(params.nonlinear, (std::array<int, 3>{17, 18, 19}));
+    }
+
+    void StretchRefusesAnEmptyCutoffAndStaysOpen()
+    {
+        FakeHost host;
+        CStretchParamsDlg dialog(host, nullptr);
+        dialog.show();
+        ClearField(dialog.RightField(kGreen));
+        dialog.accept();
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(host.Messages(), std::vector<std::string>{"Please enter an integer between 1 and 20."});
+    }
+};
+
+}  // namespace lumesta::testing
+
+int RunParameterDialogTests(int argc, char** argv)
+{
+    lumesta::testing::ParameterDialogTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "parameter_dialogs_test.moc"

@@ -1,0 +1,149 @@
+#include "ui/progress_window.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMainWindow>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QtTest>
+
+namespace lumesta::testing {
+namespace {
+
+// Centred on the owner, give or take the rounding of odd sizes.
+bool IsCentredOn(const QWidget& window, const QWidget& owner)
+{
+    return (window.geometry().center() - owner.frameGeometry().center()).manhattanLength() <= 2;
+}
+
+}  // namespace
+
+class ProgressWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_owner = std::make_unique<QMainWindow>();
+        m_owner->setGeometry(100, 80, 600, 400);
+        m_owner->show();
+        QSettings().remove("Settings");
+    }
+    void cleanup() { m_owner.reset(); }
+
+    void LayoutLeavesRoomForOneLineTheBarAndTheButton()
+    {
+        CProgressWindow window(m_owner.get(), "Processing ...", false);
+        QCOMPARE(window.windowTitle(), QString("Processing ..."));
+        QCOMPARE(window.CancelButton()->text(), QString("Cancel"));
+        QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(window.testAttribute(Qt::WA_ShowWithoutActivating));
+
+        const QRect text = window.StatusLabel()->geometry();
+        const QRect button = window.CancelButton()->geometry();
+        const QRect bar = window.Bar()->geometry();
+        const int lineHeight = QFontMetrics(window.font()).height();
+        QCOMPARE(text.topLeft(), QPoint(8, 8));
+        QCOMPARE(text.width(), 270);
+        QVERIFY(text.height() >= lineHeight && text.height() < 2 * lineHeight);
+        QCOMPARE(button.x() + button.width(), text.x() + text.width());
+        QCOMPARE(button.y(), text.y() + text.height() + 8);
+        QCOMPARE(bar.x(), 8);
+        QCOMPARE(bar.x() + bar.width(), button.x() - 8);
+        QVERIFY(bar.top() > button.top() && bar.bottom() < button.bottom());
+        QCOMPARE(window.size(), QSize(286, text.height() + button.height() + 24));
+    }
+
+    void StatusTextRangeAndPositionReachTheControls()
+    {
+        CProgressWindow window(m_owner.get(), "Writing 24-bit BMP ...", false);
+        window.SetRange(0, 100, 1);
+        window.SetPosition(42);
+        window.SetStatusText("Press Cancel to stop ...\n\n");
+        QCOMPARE(window.Bar()->maximum(), 100);
+        QCOMPARE(window.Bar()->value(), 42);
+        QVERIFY(window.StatusLabel()->text().startsWith("Press Cancel to stop ..."));
+    }
+
+    void FirstWindowIsCentredAndTheNextOpensWhereTheLastWasLeft()
+    {
+        QPoint moved;
+        {
+            CProgressWindow first(m_owner.get(), "Processing ...", false);
+            QVERIFY(IsCentredOn(first, *m_owner));
+            moved = QPoint(37, 41);
+            first.move(moved);
+        }
+        QSettings profile;
+        QCOMPARE(profile.value("Settings/X").toInt(), moved.x());
+        QCOMPARE(profile.value("Settings/Y").toInt(), moved.y());
+        CProgressWindow second(m_owner.get(), "Processing ...", false);
+        QCOMPARE(second.pos(), moved);
+    }
+
+    void PositionsOffTheScreenAreIgnored_data()
+    {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        QTest::newRow("absent") << -2 << -2;
+        QTest::newRow("x -1") << -1 << 10;
+        QTest::newRow("x = screen width") << screen.width() << 10;
+        QTest::newRow("y = screen height") << 10 << screen.height();
+    }
+    void PositionsOffTheScreenAreIgnored()
+    {
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QSettings profile;
+        if (x != -2) {
+            profile.setValue("Settings/X", x);
+            profile.setValue("Settings/Y", y);
+        }
+        CProgressWindow window(m_owner.get(), "Processing ...", false);
+        QVERIFY(IsCentredOn(window, *m_owner));
+    }
+
+    void CancelHidesAtOnceAndStaysCancelled()
+    {
+        CProgressWindow window(m_owner.get(), "Processing ...", false);
+        QVERIFY(window.isVisible());
+        QTest::mouseClick(window.CancelButton(), Qt::LeftButton);
+        QVERIFY(window.IsCancelled());
+        QVERIFY(!window.isVisible());
+        window.PumpMessages(true);
+        QVERIFY(window.IsCancelled());
+    }
+
+    void EscapeCancelsOnlyDuringPumpsThatAskForIt()
+    {
+        CProgressWindow window(m_owner.get(), "Processing ...", false);
+        const auto postEscape = [this] {
+            QCoreApplication::postEvent(m_owner.get(),
+                                        new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        };
+        postEscape();
+        window.PumpMessages(false);
+        QVERIFY(!window.IsCancelled());
+        window.SetPosition(1);  // a moved bar always pumps
+        postEscape();
+        window.PumpMessages(true);
+        QVERIFY(window.IsCancelled());
+        QVERIFY(!window.isVisible());
+    }
+
+private:
+    std::unique_ptr<QMainWindow> m_owner;
+};
+
+}  // namespace lumesta::testing
+
+int RunProgressWindowTests(int argc, char** argv)
+{
+    lumesta::testing::ProgressWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "progress_window_test.moc"

@@ -1,0 +1,71 @@
+#pragma once
+// The progress window of the long runs: a caption, one status line, a bar and a "Cancel" button
+// in a small top-most window that does not take the focus. Its place on the screen is kept in
+// the profile (section "Settings", keys "X" and "Y") so the next run's window opens there.
+
+#include <QElapsedTimer>
+#include <QWidget>
+#include <string>
+
+#include "app/host.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace lumesta {
+
+class CProgressWindow : public QWidget, public RunProgress {
+public:
+    // Creates and shows the window above parent (the main window when parent is null), with
+    // a segmented bar unless smooth is set, placed where the last one was left.
+    CProgressWindow(QWidget* parent, const QString& caption, bool smooth);
+    // Saves the position and closes the window.
+    ~CProgressWindow() override;
+    CProgressWindow(const CProgressWindow&) = delete;
+    CProgressWindow& operator=(const CProgressWindow&) = delete;
+
+    void SetRange(int low, int high, int step) override;
+    void SetPosition(int position) override;
+    // Shows text as the status line (while the window exists).
+    void SetStatusText(const std::string& text) override;
+    // Lets waiting input be handled; with cancelOnEscape the Escape key cancels, wherever the
+    // focus is. Does nothing once cancelled.
+    void PumpMessages(bool cancelOnEscape) override;
+    bool IsCancelled() const override { return m_cancelled; }
+
+    // The Cancel button: marks the run cancelled, hides the window at once and brings the main
+    // window to the front. The flag never returns to false.
+    void OnCancel();
+    // Saves the position to the profile and hides the window for good; later calls do nothing.
+    void DestroyWindow();
+
+    // Sizes the status text for textLines lines across width pixels, places the button below
+    // it on the right and the bar to its left, and fits the window around them.
+    void LayoutControls(int textLines, int width);
+    // Moves the window to the stored position when it lies on the screen, else centres it on
+    // its parent (or on the screen when it has none).
+    void RestoreWindowPosition();
+    void SaveWindowPosition();
+
+    QLabel* StatusLabel() const { return m_status; }
+    QProgressBar* Bar() const { return m_bar; }
+    QPushButton* CancelButton() const { return m_cancel; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool m_cancelled = false;
+    int m_textLines = 1;
+    QLabel* m_status = nullptr;
+    QProgressBar* m_bar = nullptr;
+    QPushButton* m_cancel = nullptr;
+    bool m_destroyed = false;
+    bool m_escapeCancels = false;
+    bool m_pumpedOnce = false;
+    int m_pumpedPosition = 0;
+    QElapsedTimer m_sincePump;
+};
+
+}  // namespace lumesta
