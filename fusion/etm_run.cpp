@@ -301,7 +301,7 @@ RunOutcome RunValidated(EtmJob& job, RunCounters& counters, Host& host)
     state.msWidth = job.width / 2;
     state.msHeight = job.height / 2;
     const bool multiBandEnvi = HasMultiBandMsFile(job) && job.panExt == "img" && job.msHeaderType == "ENVI";
-    state.outputs = DeriveFusedOutputs<3>(job.panExt, job.msPath, job.msExt, job.rasterKind,
+    state.outputs = DeriveFusedOutputs<3>(job.panPath, job.panExt, job.msPath, job.msExt, job.rasterKind,
                                           multiBandEnvi, job.suffix);
     if (!WriteInputSections(state)) {
         log.Append(kUnsuccessful);

@@ -15,7 +15,8 @@ enum class PanOutputKind {
     Envi,           // one ENVI file per band: path without ".img" + suffix + ".img", ENVI headers
     Idrisi,         // Idrisi32 files: ".rst" data with ".rdc" headers
     Generic,        // generic matrices: each path + suffix, no header
-    GeoTiff,        // GeoTIFF pan and MS: intermediate raw files, then one GeoTIFF result
+    GeoTiff,        // GeoTIFF pan and MS: intermediate raw files (suffix + "_1" ...), then one
+                    // GeoTIFF result named after the pan
 };
 
 template <std::size_t N>
@@ -23,12 +24,13 @@ struct FusedOutputs {
     PanOutputKind kind = PanOutputKind::Generic;
     std::array<std::string, N> data;     // fused band files in band order
     std::array<std::string, N> headers;  // empty where the kind has no header
+    std::string geoTiff;                 // the one GeoTIFF result (GeoTiff kind only)
 };
 
 // The MS inputs as the dialog holds them: paths and extensions per band, the raster-kind flags
 // (index 0 the pan), and whether one multi-band ENVI file supplies every band.
 template <std::size_t N>
-FusedOutputs<N> DeriveFusedOutputs(const std::string& panExt,
+FusedOutputs<N> DeriveFusedOutputs(const std::string& panPath, const std::string& panExt,
                                    const std::array<std::string, N>& msPath,
                                    const std::array<std::string, N>& msExt,
                                    const std::array<int, N + 1>& rasterKind, bool multiBandEnvi,
@@ -48,6 +50,7 @@ FusedOutputs<N> DeriveFusedOutputs(const std::string& panExt,
         if (panExt == "tif" && allMsFlags) {
             outputs.kind = PanOutputKind::GeoTiff;
             outputs.data[band] = msPath[band] + suffix + "_" + number;
+            outputs.geoTiff = WithoutLastFour(panPath) + suffix + ".tif";
         } else if (multiBandEnvi) {
             outputs.kind = PanOutputKind::MultiBandEnvi;
             const std::string base = WithoutLastFour(msPath[0]) + suffix + number;
@@ -75,7 +78,7 @@ inline PanOutputs DerivePanOutputs(const PanSharpenJob& job)
 {
     const bool multiBandEnvi =
         HasFourBandMsFile(job) && job.panExt == "img" && job.msHeaderType == "ENVI";
-    return DeriveFusedOutputs<4>(job.panExt, job.msPath, job.msExt, job.rasterKind, multiBandEnvi,
+    return DeriveFusedOutputs<4>(job.panPath, job.panExt, job.msPath, job.msExt, job.rasterKind, multiBandEnvi,
                                  job.suffix);
 }
 

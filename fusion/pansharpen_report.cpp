@@ -74,9 +74,10 @@ void ClearBand(PanSharpenJob& job, int band)
 bool CheckMsHeaders(PanRunState& state)
 {
     PanSharpenJob& job = state.job;
-    if (AllMsRasterKindsSet(job)) return true;  // generic matrices have no header
     const int bandsToRead = HasFourBandMsFile(job) ? 1 : 4;
     for (int band = kBlue; band < bandsToRead; ++band) {
+        const std::string& ext = job.msExt[band];
+        if (ext != "img" && ext != "rst" && ext != "tif") continue;  // generic matrices have no header
         CImageInfo header;
         if (header.ReadHeader16(job.msPath[band], state.host) == 0) {
             state.host.ShowMessage(std::string(kBandNames[band]) +
@@ -149,12 +150,6 @@ bool ValidatePanSharpenJob(PanSharpenJob& job, Host& host)
             job.displayBmp = false;
         }
     }
-    bool geoTiff = job.panExt == "tif";
-    for (const auto& ext : job.msExt) geoTiff = geoTiff || ext == "tif";
-    if (geoTiff) {
-        host.ShowMessage("GeoTIFF inputs are not supported yet.");
-        return false;
-    }
     return true;
 }
 
@@ -178,8 +173,9 @@ bool WriteInputSections(PanRunState& state)
     log.Append("Height:\t\t\t" + Num(state.msHeight) + " pixels\r\n");
     log.Append("Image Size:\t\t" + Num(state.width * state.height / 16) + " pixels\r\n");
     log.Append("File Size:\t\t" + Num(msLength[kBlue]) + " bytes\r\n\r\n");
-    if (!fourBand && (msLength[1] != msLength[0] || msLength[2] != msLength[0] ||
-                      msLength[3] != msLength[0])) {
+    // GeoTIFF files may be compressed: their extracted lengths are compared in Step 0 instead.
+    if (!fourBand && job.panExt != "tif" &&
+        (msLength[1] != msLength[0] || msLength[2] != msLength[0] || msLength[3] != msLength[0])) {
         state.host.ShowMessage("The file size of Ms bands is not the same.");
         return false;
     }
@@ -218,7 +214,12 @@ void WriteOutputSection(const PanSharpenJob& job, const PanOutputs& outputs, Run
 {
     log.Append("(d) Output Pan-Sharpened Colour Images:\r\n");
     for (int band = kBlue; band <= kNir; ++band) {
-        log.Append(std::string(kBandNames[band]) + ":\t" + outputs.data[band] + "\r\n");
+        if (outputs.kind == PanOutputKind::GeoTiff) {
+            log.Append(std::string(kBandNames[band]) + ":\t" + outputs.geoTiff + " (Band " +
+                       std::to_string(band + 1) + ")\r\n");
+        } else {
+            log.Append(std::string(kBandNames[band]) + ":\t" + outputs.data[band] + "\r\n");
+        }
     }
     log.Append("BMP:\t" + job.bmpName + "\r\n");
     log.Append(std::string("Display it?\t\t") + (job.displayBmp ? "Yes\r\n" : "No\r\n"));
@@ -233,6 +234,7 @@ bool ConfirmPanOutputs(PanRunState& state)
     for (const auto& header : outputs.headers) {
         if (!header.empty()) targets.push_back(header);
     }
+    if (!outputs.geoTiff.empty()) targets.push_back(outputs.geoTiff);
     targets.push_back(job.bmpName);
     std::vector<std::string> inputs{job.panPath};
     inputs.insert(inputs.end(), job.msPath.begin(), job.msPath.end());

@@ -5,11 +5,13 @@
 #include <new>
 
 #include "app/wait_cursor.h"
+#include "fusion/geotiff_steps.h"
 #include "fusion/pansharpen_outputs.h"
 #include "fusion/pansharpen_report.h"
 #include "fusion/pansharpen_steps.h"
 #include "raster/band_io.h"
 #include "raster/file_name.h"
+#include "raster/geotiff.h"
 #include "raster/result_header.h"
 
 namespace lumesta {
@@ -25,6 +27,7 @@ std::vector<std::string> RunOutputPaths(const PanOutputs& outputs, const std::st
 {
     std::vector<std::string> paths(outputs.data.begin(), outputs.data.end());
     paths.insert(paths.end(), outputs.headers.begin(), outputs.headers.end());
+    paths.push_back(outputs.geoTiff);
     paths.push_back(bmp);
     return paths;
 }
@@ -87,6 +90,45 @@ void LocateInputs(PanRunState& state)
     }
 }
 
+// Step 0: GeoTIFF inputs become raw files, which the other steps read in their place.
+StepResult ExtractInputs(PanRunState& state, TempFiles& temps)
+{
+    const PanSharpenJob& job = state.job;
+    GeoTiffInputs inputs;
+    inputs.panPath = job.panPath;
+    inputs.multiBandFile = HasFourBandMsFile(job);
+    inputs.bandsInFile = inputs.multiBandFile ? 4 : 1;
+    inputs.msPaths.assign(job.msPath.begin(), inputs.multiBandFile ? job.msPath.begin() + 1 : job.msPath.end());
+    inputs.msBandBytes = state.msWidth * state.msHeight * 2;
+    inputs.panToMsRatio = 16;
+    ExtractedInputs extracted;
+    bool lengthCheckFailed = false;
+    const StepResult result = ExtractGeoTiffInputs(inputs, temps, state.host, extracted, lengthCheckFailed);
+    if (result != StepResult::Ok) {
+        temps.RemoveNow();
+        if (lengthCheckFailed) ResetPanSharpenInputs(state.job);
+        return result;
+    }
+    state.panInput = extracted.pan;
+    for (int band = kBlue; band <= kNir; ++band) {
+        state.msInput[band] = extracted.ms[inputs.multiBandFile ? 0 : band];
+    }
+    return StepResult::Ok;
+}
+
+// Step 6: the four fused bands as one GeoTIFF with the pan's georeferencing.
+StepResult WriteFusedGeoTiff(PanRunState& state)
+{
+    for (auto& file : state.fused) file.Close();
+    const PanOutputs& outputs = state.outputs;
+    if (WriteGeoTiff(state.job.panPath, outputs.geoTiff, outputs.data[kBlue], outputs.data[kGreen],
+                     outputs.data[kRed], outputs.data[kNir], 2, true, state.host) == 1 &&
+        FileExists(outputs.geoTiff)) {
+        return StepResult::Ok;
+    }
+    return state.Pump() ? StepResult::Failed : StepResult::Cancelled;
+}
+
 // The run after its report sections: outputs, the analytical steps and the report end.
 class AnalyticalRun {
 public:
@@ -123,9 +165,17 @@ RunOutcome AnalyticalRun::Run()
     WaitCursorScope busy(state.host);
     state.log.Append("\r\n(e) Analytical Steps \r\n");
     LocateInputs(state);
+    TempFiles temps(state.job.panPath);
+    const bool geoTiff = state.outputs.kind == PanOutputKind::GeoTiff;
+    StepResult result = StepResult::Ok;
+    if (geoTiff) {
+        state.log.Append("    Step 0: ......");
+        if ((result = ExtractInputs(state, temps)) != StepResult::Ok) return Fail(result);
+        state.log.Append("\tFinished (GeoTIFF image input)\r\n");
+    }
 
     state.log.Append("    Step 1: .");
-    StepResult result = EstimateCoefficients(state);
+    result = EstimateCoefficients(state);
     if (result != StepResult::Ok) return Fail(result);
     state.log.Append(kFinished);
     if (state.job.colourMatch && (result = ComputeInputStretchLimits(state)) != StepResult::Ok) {
@@ -147,6 +197,14 @@ RunOutcome AnalyticalRun::Run()
     state.log.Append("    Step 5: ......");
     if ((result = WriteFusedBmp(state)) != StepResult::Ok) return Fail(result);
     state.log.Append("\tFinished (24-bit BMP output)\r\n");
+    if (geoTiff) {
+        state.log.Append("    Step 6: ......");
+        if ((result = WriteFusedGeoTiff(state)) != StepResult::Ok) return Fail(result);
+        state.log.Append("\tFinished (GeoTIFF image output)\r\n");
+        // The fused raw files were only the GeoTIFF's planes.
+        for (const auto& path : state.outputs.data) std::remove(path.c_str());
+    }
+    temps.RemoveNow();
     return Finish(start, postProcessing);
 }
 

@@ -8,6 +8,7 @@
 
 #include "raster/file_name.h"
 #include "raster/text_reader.h"
+#include "raster/tiff_handle.h"
 
 namespace lumesta {
 namespace {
@@ -240,17 +241,6 @@ int ReadIdrisi(CImageInfo& info, const std::string& path, Reader reader, Host& h
         return 0;
     }
     return 1;
-}
-
-// libtiff would otherwise print its own warnings and errors on standard error.
-void SilenceTiffMessages()
-{
-    static const bool silenced = [] {
-        TIFFSetErrorHandler(nullptr);
-        TIFFSetWarningHandler(nullptr);
-        return true;
-    }();
-    (void)silenced;
 }
 
 int ClampToInt(std::uint32_t value)

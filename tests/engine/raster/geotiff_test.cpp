@@ -1,0 +1,450 @@
+#include "raster/geotiff.h"
+
+#include <geotiff.h>
+#include <geovalues.h>
+#include <tiffio.h>
+#include <xtiffio.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/engine/raster/shared_scenes.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/temp_dir.h"
+
+namespace lumesta {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+const std::string kReadError = "Error when reading GeoTIFF.\n";
+const std::string kCompressed =
+    "Cannot read this GeoTIFF image which may be in a compressed format. \n"
+    "Please convert this GeoTIFF image to other image formats supported.\n";
+const std::string kWriteError = "Error with GeoTIFF writing.\n";
+
+struct TiffSpec {
+    std::uint32_t width = 6;
+    std::uint32_t height = 5;
+    int bits = 16;
+    int samples = 1;
+    int planar = PLANARCONFIG_CONTIG;
+    std::uint32_t rowsPerStrip = 2;  // the last strip holds one row
+    std::uint32_t tile = 0;          // tiles of tile x tile instead of strips
+    int compression = COMPRESSION_NONE;
+    int directories = 1;
+    bool shortStrips = false;  // strips stored with half the bytes their rows need
+};
+
+int Sample(const TiffSpec& spec, int band, std::uint32_t x, std::uint32_t y)
+{
+    const int value = 300 * band + 37 * static_cast<int>(y) + static_cast<int>(x);
+    return spec.bits == 8 ? value % 251 : value - 700;  // negative 16-bit values too
+}
+
+// Band `band` as the raw band file holds it: row-major, little-endian.
+std::string BandBytes(const TiffSpec& spec, int band)
+{
+    std::string bytes;
+    for (std::uint32_t y = 0; y < spec.height; ++y) {
+        for (std::uint32_t x = 0; x < spec.width; ++x) {
+            const int value = Sample(spec, band, x, y);
+            bytes.push_back(static_cast<char>(value & 0xFF));
+            if (spec.bits == 16) bytes.push_back(static_cast<char>((value >> 8) & 0xFF));
+        }
+    }
+    return bytes;
+}
+
+// Machine-order samples of `rows` rows from `y0`, `columns` from `x0`, for the given bands
+// interleaved (contiguous) or one band (separate); outside the image 0.
+std::vector<std::uint8_t> Block(const TiffSpec& spec, const std::vector<int>& bands,
+                                std::uint32_t x0, std::uint32_t y0, std::uint32_t columns,
+                                std::uint32_t rows)
+{
+    std::vector<std::uint8_t> out;
+    for (std::uint32_t y = y0; y < y0 + rows; ++y) {
+        for (std::uint32_t x = x0; x < x0 + columns; ++x) {
+            for (int band : bands) {
+                const bool inside = x < spec.width && y < spec.height;
+                const auto value = static_cast<std::uint16_t>(inside ? Sample(spec, band, x, y) : 0);
+                if (spec.bits == 8) {
+                    out.push_back(static_cast<std::uint8_t>(value));
+                } else {
+                    out.resize(out.size() + 2);
+                    std::memcpy(&out[out.size() - 2], &value, 2);
+                }
+            }
+        }
+    }
+    return out;
+}
+
+void Georeference(TIFF* tiff)
+{
+    const double tiepoints[6] = {0, 0, 0, 500000, 4500000, 0};
+    const double scale[3] = {2, 2, 0};
+    TIFFSetField(tiff, TIFFTAG_GEOTIEPOINTS, 6, tiepoints);
+    TIFFSetField(tiff, TIFFTAG_GEOPIXELSCALE, 3, scale);
+    GTIF* gtif = GTIFNew(tiff);
+    GTIFKeySet(gtif, GTModelTypeGeoKey, TYPE_SHORT, 1, ModelTypeProjected);
+    GTIFKeySet(gtif, GTRasterTypeGeoKey, TYPE_SHORT, 1, RasterPixelIsArea);
+    GTIFKeySet(gtif, ProjectedCSTypeGeoKey, TYPE_SHORT, 1, PCS_WGS84_UTM_zone_18N);
+    GTIFKeySet(gtif, GTCitationGeoKey, TYPE_ASCII, 0, "WGS 84 / UTM zone 18N");
+    GTIFWriteKeys(gtif);
+    GTIFFree(gtif);
+}
+
+void WriteImage(TIFF* tiff, const TiffSpec& spec)
+{
+    const bool separate = spec.planar == PLANARCONFIG_SEPARATE;
+    std::vector<int> all;
+    for (int band = 0; band < spec.samples; ++band) all.push_back(band);
+    for (int plane = 0; plane < (separate ? spec.samples : 1); ++plane) {
+        const std::vector<int> bands = separate ? std::vector<int>{plane} : all;
+        const std::uint32_t stepY = spec.tile ? spec.tile : spec.rowsPerStrip;
+        for (std::uint32_t y = 0; y < spec.height; y += stepY) {
+            for (std::uint32_t x = 0; x < (spec.tile ? spec.width : 1); x += spec.tile ? spec.tile : 1) {
+                if (spec.tile) {
+                    auto tile = Block(spec, bands, x, y, spec.tile, spec.tile);
+                    TIFFWriteTile(tiff, tile.data(), x, y, 0, static_cast<std::uint16_t>(plane));
+                    continue;
+                }
+                const std::uint32_t rows = std::min(stepY, spec.height - y);
+                auto strip = Block(spec, bands, 0, y, spec.width, rows);
+                const std::uint32_t index = TIFFComputeStrip(tiff, y, static_cast<std::uint16_t>(plane));
+                if (spec.shortStrips)
+                    TIFFWriteRawStrip(tiff, index, strip.data(), static_cast<tmsize_t>(strip.size() / 2));
+                else
+                    TIFFWriteEncodedStrip(tiff, index, strip.data(), static_cast<tmsize_t>(strip.size()));
+            }
+        }
+    }
+}
+
+void WriteTestTiff(const std::string& path, const TiffSpec& spec)
+{
+    TIFF* tiff = XTIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tiff, nullptr);
+    for (int directory = 0; directory < spec.directories; ++directory) {
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, spec.width);
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, spec.height);
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, spec.bits);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, spec.samples);
+        TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, spec.bits == 16 ? SAMPLEFORMAT_INT : SAMPLEFORMAT_UINT);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, spec.planar);
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, spec.compression);
+        if (spec.compression != COMPRESSION_NONE) TIFFSetField(tiff, TIFFTAG_PREDICTOR, 2);
+        if (spec.tile) {
+            TIFFSetField(tiff, TIFFTAG_TILEWIDTH, spec.tile);
+            TIFFSetField(tiff, TIFFTAG_TILELENGTH, spec.tile);
+        } else {
+            TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, spec.rowsPerStrip);
+        }
+        TIFFSetField(tiff, TIFFTAG_SOFTWARE, "test scene");
+        TIFFSetField(tiff, TIFFTAG_XRESOLUTION, 72.0);
+        TIFFSetField(tiff, TIFFTAG_PAGENUMBER, 1, 2);
+        TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, "replaced by the band list");
+        Georeference(tiff);
+        WriteImage(tiff, spec);
+        TIFFWriteDirectory(tiff);
+    }
+    XTIFFClose(tiff);
+}
+
+// Moves the offset of a single-strip file's strip to 100 bytes before the end of the file, as
+// a file cut short in its data looks to a reader (the directory stays readable).
+void PointStripNearTheEnd(const std::string& path)
+{
+    std::string bytes = testing::ReadFileBytes(path);
+    std::uint32_t directory = 0;
+    std::uint16_t entries = 0;
+    std::memcpy(&directory, &bytes[4], 4);
+    std::memcpy(&entries, &bytes[directory], 2);
+    for (std::uint16_t i = 0; i < entries; ++i) {
+        const std::size_t entry = directory + 2 + 12u * i;
+        std::uint16_t tag = 0;
+        std::memcpy(&tag, &bytes[entry], 2);
+        const auto offset = static_cast<std::uint32_t>(bytes.size() - 100);
+        if (tag == TIFFTAG_STRIPOFFSETS) std::memcpy(&bytes[entry + 8], &offset, 4);
+    }
+    testing::WriteFileBytes(path, bytes);
+}
+
+class GeoTiffTest : public ::testing::Test {
+protected:
+    std::string Made(const TiffSpec& spec, const std::string& name = "in.tif")
+    {
+        WriteTestTiff(dir.File(name), spec);
+        return dir.File(name);
+    }
+    testing::TempDir dir;
+    testing::FakeHost host;
+};
+
+TEST_F(GeoTiffTest, StrippedBandsOfEveryCodecComeOutByteForByte)
+{
+    for (int compression : {COMPRESSION_NONE, COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE}) {
+        for (int bits : {8, 16}) {
+            TiffSpec spec;
+            spec.bits = bits;
+            spec.compression = compression;
+            const std::string in = Made(spec);
+            ASSERT_EQ(ExtractGeoTiff(in, dir.File("~tmp000.tmp"), host), 1) << compression << " " << bits;
+            EXPECT_EQ(testing::ReadFileBytes(dir.File("~tmp000.tmp")), BandBytes(spec, 0));
+            ASSERT_EQ(ExtractGeoTiffSample(in, dir.File("~tmp001.tmp"), 0, host), 1);
+            EXPECT_EQ(testing::ReadFileBytes(dir.File("~tmp001.tmp")), BandBytes(spec, 0));
+        }
+    }
+    EXPECT_THAT(host.Messages(), IsEmpty());
+    EXPECT_GE(host.Pumps(), 6 * 2 * 3);  // before each of the three strips
+}
+
+TEST_F(GeoTiffTest, InterleavedAndSeparateSamplesGiveBandSequentialOrTheSelectedBand)
+{
+    for (int planar : {PLANARCONFIG_CONTIG, PLANARCONFIG_SEPARATE}) {
+        for (int bits : {8, 16}) {
+            TiffSpec spec;
+            spec.samples = 4;
+            spec.planar = planar;
+            spec.bits = bits;
+            spec.compression = bits == 8 ? COMPRESSION_LZW : COMPRESSION_NONE;
+            const std::string in = Made(spec);
+            ASSERT_EQ(ExtractGeoTiff(in, dir.File("all.tmp"), host), 1);
+            EXPECT_EQ(testing::ReadFileBytes(dir.File("all.tmp")),
+                      BandBytes(spec, 0) + BandBytes(spec, 1) + BandBytes(spec, 2) + BandBytes(spec, 3));
+            ASSERT_EQ(ExtractGeoTiffSample(in, dir.File("third.tmp"), 2, host), 1);
+            EXPECT_EQ(testing::ReadFileBytes(dir.File("third.tmp")), BandBytes(spec, 2));
+            EXPECT_EQ(ExtractGeoTiffSample(in, dir.File("fifth.tmp"), 4, host), 0);
+            EXPECT_FALSE(testing::Exists(dir.File("fifth.tmp")));
+        }
+    }
+    EXPECT_THAT(host.Messages(), ElementsAre(kReadError, kReadError, kReadError, kReadError));
+}
+
+TEST_F(GeoTiffTest, TiledBrokenAndMissingInputsEndInTheirMessageAndLeaveNoRawFile)
+{
+    TiffSpec tiled;
+    tiled.tile = 16;
+    EXPECT_EQ(ExtractGeoTiff(Made(tiled, "tiled.tif"), dir.File("a.tmp"), host), 0);
+    TiffSpec contiguousShort;
+    contiguousShort.shortStrips = true;
+    EXPECT_EQ(ExtractGeoTiff(Made(contiguousShort, "short1.tif"), dir.File("b.tmp"), host), 0);
+    TiffSpec separateShort = contiguousShort;
+    separateShort.samples = 3;
+    separateShort.planar = PLANARCONFIG_SEPARATE;
+    EXPECT_EQ(ExtractGeoTiffSample(Made(separateShort, "short3.tif"), dir.File("c.tmp"), 1, host), 0);
+    TiffSpec big;  // one strip of 120,000 bytes that libtiff reads in pieces
+    big.width = 300;
+    big.height = 200;
+    big.rowsPerStrip = 200;
+    const std::string cut = Made(big, "cut.tif");
+    PointStripNearTheEnd(cut);
+    EXPECT_EQ(ExtractGeoTiff(cut, dir.File("d.tmp"), host), 0);
+    testing::WriteFileBytes(dir.File("text.tif"), "no tiff at all");
+    EXPECT_EQ(ExtractGeoTiff(dir.File("text.tif"), dir.File("e.tmp"), host), 0);
+    EXPECT_EQ(ExtractGeoTiff(Made(TiffSpec{}), dir.File("missing/f.tmp"), host), 0);
+    EXPECT_THAT(host.Messages(),
+                ElementsAre(kCompressed, kReadError, kReadError, kReadError, kReadError,
+                            "Error: Cannot generate temporary files when reading GeoTIFF. \n"
+                            "You may wish to copy files from CD-ROM to hard disk."));
+    for (const char* raw : {"a.tmp", "b.tmp", "c.tmp", "d.tmp", "e.tmp"}) {
+        EXPECT_FALSE(testing::Exists(dir.File(raw))) << raw;
+    }
+}
+
+class GeoTiffWriterTest : public GeoTiffTest {
+protected:
+    // Raw plane files 0..3 holding bands 0..3 of spec.
+    void MakePlanes()
+    {
+        for (int band = 0; band < 4; ++band) {
+            planes.push_back(dir.File("plane" + std::to_string(band) + ".raw"));
+            testing::WriteFileBytes(planes.back(), BandBytes(spec, band));
+        }
+    }
+    TiffSpec spec;
+    std::vector<std::string> planes;
+};
+
+TEST_F(GeoTiffWriterTest, FourPlanesTakeTheTemplatesGeoreferenceAndTagsAndKeepTheirSamples)
+{
+    MakePlanes();
+    const std::string pan = Made(spec, "pan.tif");
+    const std::string out = dir.File("pan_Fused.tif");
+    ASSERT_EQ(WriteGeoTiff(pan, out, planes[0], planes[1], planes[2], planes[3], 2, true, host), 1);
+    EXPECT_THAT(host.Messages(), IsEmpty());
+    EXPECT_THAT(host.ProgressCaptions(), ElementsAre("Writing GeoTIFF imagery ..."));
+    EXPECT_EQ(host.ProgressPositions().size(), 20u);  // before each of 4 x 5 rows
+    EXPECT_EQ(host.ProgressPositions().back(), 95);
+
+    TIFF* tiff = XTIFFOpen(out.c_str(), "r");
+    ASSERT_NE(tiff, nullptr);
+    std::uint16_t samples = 0, planar = 0, bits = 0, photometric = 0, format = 0, page = 0, pages = 0;
+    std::uint32_t rowsPerStrip = 0;
+    char* description = nullptr;
+    char* software = nullptr;
+    float xResolution = 0;
+    TIFFGetField(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetField(tiff, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetField(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetField(tiff, TIFFTAG_SAMPLEFORMAT, &format);
+    TIFFGetField(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    TIFFGetField(tiff, TIFFTAG_PAGENUMBER, &page, &pages);
+    TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &xResolution);
+    ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_IMAGEDESCRIPTION, &description));
+    ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_SOFTWARE, &software));
+    EXPECT_THAT((std::vector<int>{samples, planar, bits, photometric, format, page, pages}),
+                ElementsAre(4, 2, 16, 2, 2, 1, 2));
+    EXPECT_EQ(rowsPerStrip, 1u);
+    EXPECT_EQ(xResolution, 72.0f);
+    EXPECT_STREQ(software, "test scene");
+    EXPECT_STREQ(description,
+                 "{\n\t\t\tbandList = \n\t\t\t[ \n\t\t\t\t1;\n\t\t\t\t2;\n\t\t\t\t3;\n\t\t\t\t4;\n\t\t\t]\n\t\t\t}");
+    std::uint16_t count = 0;
+    double* tiepoints = nullptr;
+    ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_GEOTIEPOINTS, &count, &tiepoints));
+    EXPECT_EQ(std::vector<double>(tiepoints, tiepoints + count),
+              (std::vector<double>{0, 0, 0, 500000, 4500000, 0}));
+    GTIF* gtif = GTIFNew(tiff);
+    unsigned short projected = 0;
+    char citation[64] = {};
+    EXPECT_EQ(GTIFKeyGetSHORT(gtif, ProjectedCSTypeGeoKey, &projected, 0, 1), 1);
+    EXPECT_EQ(projected, PCS_WGS84_UTM_zone_18N);
+    EXPECT_GT(GTIFKeyGetASCII(gtif, GTCitationGeoKey, citation, sizeof citation), 0);
+    EXPECT_STREQ(citation, "WGS 84 / UTM zone 18N");
+    GTIFFree(gtif);
+    XTIFFClose(tiff);
+
+    ASSERT_EQ(ExtractGeoTiff(out, dir.File("back.raw"), host), 1);
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("back.raw")),
+              BandBytes(spec, 0) + BandBytes(spec, 1) + BandBytes(spec, 2) + BandBytes(spec, 3));
+}
+
+TEST_F(GeoTiffWriterTest, TiledCompressedByteTemplateGivesThreeTiledPlanes)
+{
+    spec.bits = 8;
+    spec.width = 20;
+    spec.height = 18;
+    spec.tile = 16;
+    spec.samples = 3;
+    spec.compression = COMPRESSION_LZW;
+    MakePlanes();
+    const std::string out = dir.File("composite.tif");
+    // The four-plane flag has no effect on 8-bit outputs: they always have three planes.
+    ASSERT_EQ(WriteGeoTiff(Made(spec), out, planes[0], planes[1], planes[2], planes[3], 1, true, host), 1);
+    TIFF* tiff = XTIFFOpen(out.c_str(), "r");
+    ASSERT_NE(tiff, nullptr);
+    std::uint16_t samples = 0, compression = 0, predictor = 0;
+    std::uint32_t tileWidth = 0;
+    TIFFGetField(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetField(tiff, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetField(tiff, TIFFTAG_PREDICTOR, &predictor);
+    TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth);
+    EXPECT_THAT((std::vector<int>{samples, compression, predictor, static_cast<int>(tileWidth)}),
+                ElementsAre(3, COMPRESSION_LZW, 2, 16));
+    std::vector<std::uint8_t> tile(16 * 16);
+    for (std::uint16_t plane = 0; plane < 3; ++plane) {
+        for (std::uint32_t y = 0; y < spec.height; y += 16) {
+            for (std::uint32_t x = 0; x < spec.width; x += 16) {
+                ASSERT_EQ(TIFFReadTile(tiff, tile.data(), x, y, 0, plane), 256);
+                EXPECT_EQ(tile, Block(spec, {plane}, x, y, 16, 16)) << plane << " " << x << " " << y;
+            }
+        }
+    }
+    XTIFFClose(tiff);
+    EXPECT_THAT(host.Messages(), IsEmpty());
+}
+
+TEST_F(GeoTiffWriterTest, RefusalsFailuresAndCancelLeaveNoOutputAndTheTemplateIntact)
+{
+    MakePlanes();
+    const std::string pan = Made(spec, "pan.tif");
+    const std::string panBytes = testing::ReadFileBytes(pan);
+    const std::string out = dir.File("out.tif");
+    TiffSpec twoDirectories = spec;
+    twoDirectories.directories = 2;
+    testing::WriteFileBytes(dir.File("short.raw"), BandBytes(spec, 2).substr(0, 20));
+
+    EXPECT_EQ(WriteGeoTiff(Made(twoDirectories, "two.tif"), out, planes[0], planes[1], planes[2], 2, false, host), 1);
+    EXPECT_EQ(WriteGeoTiff(pan, out, planes[0], planes[1], dir.File("none.raw"), 2, false, host), 0);
+    EXPECT_EQ(WriteGeoTiff(pan, out, planes[0], planes[1], dir.File("short.raw"), 2, false, host), 0);
+    host.cancelAtPump = host.Pumps() + 7;
+    EXPECT_EQ(WriteGeoTiff(pan, out, planes[0], planes[1], planes[2], planes[3], 2, true, host), 0);
+    host.cancelAtPump = 0;
+    EXPECT_EQ(WriteGeoTiff(pan, pan, planes[0], planes[1], planes[2], 2, false, host), 0);
+    EXPECT_EQ(WriteGeoTiff(pan, out, planes[0], planes[1], planes[2], 1, false, host), 0);
+    EXPECT_EQ(WriteGeoTiff(dir.File("absent.tif"), out, planes[0], planes[1], planes[2], 2, false, host), 0);
+    EXPECT_THAT(host.Messages(),
+                ElementsAre("GeoTIFF file with more than one directories is not supported.",
+                            "Error: Writing GeoTIFF", kWriteError, kWriteError, kWriteError, kWriteError));
+    EXPECT_FALSE(testing::Exists(out));
+    EXPECT_EQ(testing::ReadFileBytes(pan), panBytes);
+}
+
+TEST_F(GeoTiffWriterTest, GdalSeesSizeBandsTypeGeotransformAndCoordinateSystem)
+{
+    if (std::system("gdalinfo --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no gdalinfo";
+    MakePlanes();
+    const std::string out = dir.File("pan_Fused.tif");
+    ASSERT_EQ(WriteGeoTiff(Made(spec, "pan.tif"), out, planes[0], planes[1], planes[2], planes[3], 2, true, host), 1);
+    FILE* pipe = popen(("LC_ALL=C gdalinfo '" + out + "' 2>&1").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string info;
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) info.append(buffer, got);
+    pclose(pipe);
+    EXPECT_THAT(info, HasSubstr("Size is 6, 5"));
+    EXPECT_THAT(info, HasSubstr("Band 4 Block=6x1 Type=Int16"));
+    EXPECT_THAT(info, HasSubstr("Origin = (500000.000000000000000,4500000.000000000000000)"));
+    EXPECT_THAT(info, HasSubstr("Pixel Size = (2.000000000000000,-2.000000000000000)"));
+    EXPECT_THAT(info, HasSubstr("WGS 84 / UTM zone 18N"));
+    EXPECT_THAT(info, ::testing::Not(HasSubstr("ERROR")));
+}
+
+TEST_F(GeoTiffTest, SharedScenesExtractToTheirRawBytesAndWriteBackGeoreferenced)
+{
+    const std::string scenes = testing::SharedScenesFolder();
+    if (scenes.empty()) GTEST_SKIP() << "shared scenes absent";
+    const std::string ps16 = scenes + "ps16/";
+    ASSERT_EQ(ExtractGeoTiff(ps16 + "geotiff4/ms.tif", dir.File("ms.raw"), host), 1);
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("ms.raw")), testing::ReadFileBytes(ps16 + "envi4/ms.img"));
+    ASSERT_EQ(ExtractGeoTiffSample(ps16 + "geotiff4/ms.tif", dir.File("red.raw"), 2, host), 1);
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("red.raw")),
+              testing::ReadFileBytes(ps16 + "envi4/ms.img").substr(2 * 61440, 61440));
+
+    const std::string combine = scenes + "combine8/";
+    std::vector<std::string> raws;
+    for (const char* band : {"red", "green", "blue"}) {
+        raws.push_back(dir.File(std::string(band) + ".raw"));
+        ASSERT_EQ(ExtractGeoTiff(combine + "geotiff/" + band + ".tif", raws.back(), host), 1);
+        EXPECT_EQ(testing::ReadFileBytes(raws.back()),
+                  testing::ReadFileBytes(combine + "envi/" + band + ".img"));
+    }
+    const std::string out = dir.File("blue_Composite.tif");
+    ASSERT_EQ(WriteGeoTiff(combine + "geotiff/blue.tif", out, raws[0], raws[1], raws[2], 1, false, host), 1);
+    ASSERT_EQ(ExtractGeoTiffSample(out, dir.File("green.back"), 1, host), 1);
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("green.back")), testing::ReadFileBytes(raws[1]));
+    TIFF* tiff = XTIFFOpen(out.c_str(), "r");
+    ASSERT_NE(tiff, nullptr);
+    GTIF* gtif = GTIFNew(tiff);
+    unsigned short projected = 0;
+    GTIFKeyGetSHORT(gtif, ProjectedCSTypeGeoKey, &projected, 0, 1);
+    EXPECT_EQ(projected, PCS_WGS84_UTM_zone_18N);
+    GTIFFree(gtif);
+    XTIFFClose(tiff);
+    EXPECT_THAT(host.Messages(), IsEmpty());
+}
+
+}  // namespace
+}  // namespace lumesta
