@@ -1,13 +1,16 @@
 #include "fusion/etm_run.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <new>
 
 #include "app/wait_cursor.h"
 #include "fusion/etm_steps.h"
+#include "fusion/geotiff_steps.h"
 #include "raster/band_io.h"
 #include "raster/file_name.h"
+#include "raster/geotiff.h"
 #include "raster/result_header.h"
 
 namespace lumesta {
@@ -81,12 +84,6 @@ bool ValidateEtmJob(EtmJob& job, Host& host)
                       "of 24-bit BMP?")) {
         job.displayBmp = false;
     }
-    bool geoTiff = job.panExt == "tif";
-    for (const auto& ext : job.msExt) geoTiff = geoTiff || ext == "tif";
-    if (geoTiff) {
-        host.ShowMessage("GeoTIFF inputs are not supported yet.");
-        return false;
-    }
     return true;
 }
 
@@ -109,9 +106,10 @@ bool WritePanSection(EtmRunState& state, std::int64_t& panLength)
 bool CheckMsHeaders(EtmRunState& state)
 {
     EtmJob& job = state.job;
-    if (AllMsFlagsSet(job)) return true;  // generic matrices have no header
     const int bandsToRead = HasMultiBandMsFile(job) ? 1 : 3;
     for (int band = 0; band < bandsToRead; ++band) {
+        const std::string& ext = job.msExt[band];
+        if (ext != "img" && ext != "rst" && ext != "tif") continue;  // generic matrices have no header
         CImageInfo header;
         if (header.ReadHeader8(job.msPath[band], state.host) == 0) {
             state.host.ShowMessage(std::string(kBandNames[band]) +
@@ -155,7 +153,8 @@ bool WriteInputSections(EtmRunState& state)
         state.host.ShowMessage("File size does not match with image size and bands.");
         return false;
     }
-    if (!multiBand && (msLength[1] != msLength[0] || msLength[2] != msLength[0])) {
+    // GeoTIFF files may be compressed: their extracted lengths are compared in Step 0 instead.
+    if (!multiBand && job.panExt != "tif" && (msLength[1] != msLength[0] || msLength[2] != msLength[0])) {
         state.host.ShowMessage("The file size of Ms bands is not the same.");
         return false;
     }
@@ -184,7 +183,10 @@ void WriteParameterAndOutputSections(const EtmJob& job, const FusedOutputs<3>& o
     }
     log.Append("(d) Output Pan-Sharpened Colour Images:\r\n");
     for (int band = 0; band < 3; ++band) {
-        log.Append(std::string(kBandNames[band]) + ":\t" + outputs.data[band] + "\r\n");
+        const std::string name = outputs.kind == PanOutputKind::GeoTiff
+                                     ? outputs.geoTiff + " (Band " + std::to_string(band + 1) + ")"
+                                     : outputs.data[band];
+        log.Append(std::string(kBandNames[band]) + ":\t" + name + "\r\n");
     }
     log.Append("BMP:\t" + job.bmpName + "\r\n");
     log.Append(std::string("Display it?\t\t") + (job.displayBmp ? "Yes\r\n" : "No\r\n"));
@@ -224,6 +226,20 @@ bool WriteResultHeaders(EtmRunState& state)
     return true;
 }
 
+// Empties the band lists, clears the pan and sets the size to 0.
+void ResetEtmInputs(EtmJob& job)
+{
+    for (int band = 0; band < 3; ++band) {
+        job.bandLists[band].clear();
+        job.selection[band].clear();
+        job.selectedIndex[band] = -1;
+    }
+    job.panName.clear();
+    job.panPath.clear();
+    job.width = 0;
+    job.height = 0;
+}
+
 RunOutcome FailStep(EtmRunState& state, StepResult result)
 {
     if (result == StepResult::Cancelled) {
@@ -232,21 +248,45 @@ RunOutcome FailStep(EtmRunState& state, StepResult result)
     }
     if (result == StepResult::Implausible) {
         state.log.Append("\tUnfortunate\r\n\r\n\r\n");
-        if (state.job.method == 0) {
-            for (int band = 0; band < 3; ++band) {
-                state.job.bandLists[band].clear();
-                state.job.selection[band].clear();
-                state.job.selectedIndex[band] = -1;
-            }
-            state.job.panName.clear();
-            state.job.panPath.clear();
-            state.job.width = 0;
-            state.job.height = 0;
-        }
+        if (state.job.method == 0) ResetEtmInputs(state.job);
     } else {
         state.log.Append(kStepUnsuccessful);
     }
     return RunOutcome::Stopped;
+}
+
+// Step 0: the GeoTIFF inputs become raw files that the other steps read in their place.
+StepResult ExtractInputs(EtmRunState& state, TempFiles& temps)
+{
+    GeoTiffInputs inputs;
+    inputs.panPath = state.job.panPath;
+    inputs.msPaths.assign(state.job.msPath.begin(), state.job.msPath.end());
+    inputs.msBandBytes = state.msWidth * state.msHeight;
+    inputs.panToMsRatio = 4;
+    ExtractedInputs extracted;
+    bool lengthCheckFailed = false;
+    const StepResult result = ExtractGeoTiffInputs(inputs, temps, state.host, extracted, lengthCheckFailed);
+    if (result != StepResult::Ok) {
+        temps.RemoveNow();
+        if (lengthCheckFailed) ResetEtmInputs(state.job);
+        return result;
+    }
+    state.panInput = extracted.pan;
+    for (int band = 0; band < 3; ++band) state.msInput[band] = extracted.ms[band];
+    return StepResult::Ok;
+}
+
+// Step 6: the three fused bands as one GeoTIFF with the pan's georeferencing.
+StepResult WriteFusedGeoTiff(EtmRunState& state)
+{
+    for (auto& file : state.fused) file.Close();
+    const FusedOutputs<3>& outputs = state.outputs;
+    if (WriteGeoTiff(state.job.panPath, outputs.geoTiff, outputs.data[0], outputs.data[1],
+                     outputs.data[2], 1, false, state.host) == 1 &&
+        FileExists(outputs.geoTiff)) {
+        return StepResult::Ok;
+    }
+    return state.Pump() ? StepResult::Failed : StepResult::Cancelled;
 }
 
 RunOutcome RunAnalyticalSteps(EtmRunState& state, OutputCleanup& cleanup)
@@ -261,8 +301,16 @@ RunOutcome RunAnalyticalSteps(EtmRunState& state, OutputCleanup& cleanup)
         state.msByteOffset[band] =
             HasMultiBandMsFile(job) ? job.selectedIndex[band] * state.msWidth * state.msHeight : 0;
     }
+    TempFiles temps(job.panPath);
+    const bool geoTiff = state.outputs.kind == PanOutputKind::GeoTiff;
+    StepResult result = StepResult::Ok;
+    if (geoTiff) {
+        state.log.Append("    Step 0: ......");
+        if ((result = ExtractInputs(state, temps)) != StepResult::Ok) return FailStep(state, result);
+        state.log.Append("\tFinished (GeoTIFF image input)\r\n");
+    }
     state.log.Append("    Step 1: .");
-    StepResult result = EstimateEtmCoefficients(state);
+    result = EstimateEtmCoefficients(state);
     if (result != StepResult::Ok) return FailStep(state, result);
     state.log.Append(kFinished);
     if (job.colourMatch && (result = ComputeEtmInputStretchLimits(state)) != StepResult::Ok) {
@@ -279,6 +327,14 @@ RunOutcome RunAnalyticalSteps(EtmRunState& state, OutputCleanup& cleanup)
     state.log.Append("    Step 4: ......" + kFinished + "    Step 5: ......");
     if ((result = WriteEtmBmp(state)) != StepResult::Ok) return FailStep(state, result);
     state.log.Append("\tFinished (24-bit BMP output)\r\n");
+    if (geoTiff) {
+        state.log.Append("    Step 6: ......");
+        if ((result = WriteFusedGeoTiff(state)) != StepResult::Ok) return FailStep(state, result);
+        state.log.Append("\tFinished (GeoTIFF image output)\r\n");
+        // The fused raw files were only the GeoTIFF's planes.
+        for (const auto& path : state.outputs.data) std::remove(path.c_str());
+    }
+    temps.RemoveNow();
     for (auto& file : state.fused) file.Close();
     cleanup.Keep();
     WriteReportEnd(state.log, start, postProcessing, std::time(nullptr));
@@ -310,6 +366,7 @@ RunOutcome RunValidated(EtmJob& job, RunCounters& counters, Host& host)
     WriteParameterAndOutputSections(job, state.outputs, log);
     std::vector<std::string> targets(state.outputs.data.begin(), state.outputs.data.end());
     targets.insert(targets.end(), state.outputs.headers.begin(), state.outputs.headers.end());
+    targets.push_back(state.outputs.geoTiff);
     targets.erase(std::remove(targets.begin(), targets.end(), std::string()), targets.end());
     targets.push_back(job.bmpName);
     std::vector<std::string> inputs{job.panPath};
