@@ -1,0 +1,153 @@
+// GeoTIFF pan-sharpening runs: the same fused bands as ENVI inputs, one georeferenced GeoTIFF
+// result, and no temporary file left behind on any path.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <geotiff.h>
+#include <geovalues.h>
+#include <xtiffio.h>
+
+#include "fusion/pansharpen_browse.h"
+#include "fusion/pansharpen_run.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/geotiff_builder.h"
+#include "tests/support/scene_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace lumesta::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+
+const char* const kNames[4] = {"blue", "green", "red", "nir"};
+
+bool HasTemporaryFiles(const std::string& dir)
+{
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().filename().string().rfind("~tmp", 0) == 0) return true;
+    }
+    return false;
+}
+
+// Reads plane `plane` of a separate-planes 16-bit GeoTIFF.
+std::vector<std::int16_t> ReadPlane(const std::string& path, int plane)
+{
+    TIFF* tiff = XTIFFOpen(path.c_str(), "r");
+    std::uint32_t width = 0, height = 0;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    std::vector<std::int16_t> band(static_cast<std::size_t>(width) * height);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        TIFFReadScanline(tiff, band.data() + static_cast<std::size_t>(y) * width, y,
+                         static_cast<std::uint16_t>(plane));
+    }
+    XTIFFClose(tiff);
+    return band;
+}
+
+class PanSharpenGeoTiffTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        scene = MakeScene(512, 512);
+        WriteGeoTiff16(dir.File("pan.tif"), 512, 512, {scene.pan});
+        for (int b = 0; b < 4; ++b) {
+            WriteGeoTiff16(dir.File(std::string(kNames[b]) + ".tif"), 128, 128, {scene.ms[b]});
+        }
+        WriteGeoTiff16(dir.File("ms.tif"), 128, 128, {scene.ms[0], scene.ms[1], scene.ms[2], scene.ms[3]});
+        WriteEnviScene(envi.Path(), scene);
+    }
+
+    PanSharpenJob Browse(bool fourBand)
+    {
+        PanSharpenJob job;
+        EXPECT_TRUE(BrowsePan(job, dir.File("pan.tif"), host));
+        EXPECT_TRUE(BrowseBlue(job, dir.File(fourBand ? "ms.tif" : "blue.tif"), host));
+        for (int b = 1; b < 4 && !fourBand; ++b) {
+            EXPECT_TRUE(BrowseOtherBand(job, b, dir.File(std::string(kNames[b]) + ".tif"), host));
+        }
+        return job;
+    }
+
+    Scene scene;
+    TempDir dir, envi;
+    FakeHost host;
+    RunCounters counters;
+};
+
+TEST_F(PanSharpenGeoTiffTest, SeparateAndFourBandGeoTiffsGiveTheEnviResultAsOneGeoreferencedFile)
+{
+    PanSharpenJob reference = BrowsedJob(envi.Path(), "img");
+    ASSERT_EQ(RunPanSharpen(reference, counters, host), RunOutcome::Finished);
+    for (bool fourBand : {false, true}) {
+        PanSharpenJob job = Browse(fourBand);
+        host.ClearLog();
+        ASSERT_EQ(RunPanSharpen(job, counters, host), RunOutcome::Finished)
+            << ::testing::PrintToString(host.Messages());
+        EXPECT_THAT(host.Log(), HasSubstr("NIR:\t" + dir.File("pan_Fused.tif") + " (Band 4)\r\n"));
+        EXPECT_THAT(host.Log(), HasSubstr("    Step 0: ......\tFinished (GeoTIFF image input)\r\n"));
+        EXPECT_THAT(host.Log(), HasSubstr("    Step 6: ......\tFinished (GeoTIFF image output)\r\n"));
+        for (int b = 0; b < 4; ++b) {
+            EXPECT_EQ(ReadPlane(dir.File("pan_Fused.tif"), b),
+                      ReadInt16File(envi.File(std::string(kNames[b]) + "_Fused.img")))
+                << kNames[b] << (fourBand ? " from the four-band file" : "");
+        }
+        EXPECT_EQ(ReadFileBytes(dir.File("pan_Fused.bmp")), ReadFileBytes(envi.File("pan_Fused.bmp")));
+        EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
+        EXPECT_FALSE(Exists(dir.File("blue.tif_Fused_1")));  // the planes were intermediate files
+        host.QueueAnswers({true});
+    }
+    TIFF* tiff = XTIFFOpen(dir.File("pan_Fused.tif").c_str(), "r");
+    ASSERT_NE(tiff, nullptr);
+    std::uint16_t samples = 0;
+    TIFFGetField(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    EXPECT_EQ(samples, 4);
+    GTIF* gtif = GTIFNew(tiff);
+    short pcs = 0;
+    EXPECT_EQ(GTIFKeyGet(gtif, ProjectedCSTypeGeoKey, &pcs, 0, 1), 1);
+    EXPECT_EQ(pcs, PCS_WGS84_UTM_zone_18N);
+    GTIFFree(gtif);
+    XTIFFClose(tiff);
+}
+
+TEST_F(PanSharpenGeoTiffTest, FailedLengthChecksAndCancelLeaveNoTemporaryFileOrOutput)
+{
+    // A band one row short is refused by its header check before anything is extracted.
+    WriteGeoTiff16(dir.File("green.tif"), 128, 127, {std::vector<std::int16_t>(128 * 127, 100)});
+    PanSharpenJob job;
+    ASSERT_TRUE(BrowsePan(job, dir.File("pan.tif"), host));
+    ASSERT_TRUE(BrowseBlue(job, dir.File("blue.tif"), host));
+    for (int b = 1; b < 4; ++b) BrowseOtherBand(job, b, dir.File(std::string(kNames[b]) + ".tif"), host);
+    EXPECT_EQ(RunPanSharpen(job, counters, host), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(), ElementsAre("Check the width/height of the input image."));
+
+    host.ClearMessages();
+    host.ClearLog();
+    WriteGeoTiff16(dir.File("green.tif"), 128, 128, {scene.ms[1]});
+    job = Browse(false);
+    host.cancelAtPump = host.Pumps() + 20;
+    EXPECT_EQ(RunPanSharpen(job, counters, host), RunOutcome::Cancelled);
+    EXPECT_THAT(host.Log(), EndsWith("\r\nCancelled\r\n\r\n"));
+    EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
+    EXPECT_FALSE(Exists(dir.File("pan_Fused.tif")));
+    EXPECT_FALSE(Exists(dir.File("blue.tif_Fused_1")));
+}
+
+TEST_F(PanSharpenGeoTiffTest, ExtractionFailureEndsStepZeroAndKeepsNothing)
+{
+    WriteFileBytes(dir.File("red.tif"), ReadFileBytes(dir.File("red.tif")).substr(0, 400));
+    PanSharpenJob job;
+    ASSERT_TRUE(BrowsePan(job, dir.File("pan.tif"), host));
+    ASSERT_TRUE(BrowseBlue(job, dir.File("blue.tif"), host));
+    for (int b = 1; b < 4; ++b) BrowseOtherBand(job, b, dir.File(std::string(kNames[b]) + ".tif"), host);
+    EXPECT_EQ(RunPanSharpen(job, counters, host), RunOutcome::Stopped);
+    EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
+    EXPECT_FALSE(Exists(dir.File("pan_Fused.tif")));
+}
+
+}  // namespace
+}  // namespace lumesta::testing
