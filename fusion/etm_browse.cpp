@@ -6,6 +6,7 @@ namespace lumesta {
 namespace {
 
 struct Browse8 {
+    static constexpr bool kBatchListsHoldFileName = true;
     static constexpr int kBands = 3;
     static int ReadHeader(CImageInfo& info, const std::string& path, Host& host)
     {

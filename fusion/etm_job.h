@@ -49,7 +49,13 @@ struct EtmJob {
     std::array<bool, 3> filterFlags{false, false, false};
     StretchParams stretch;
 
+    // Batch mode: the .bif file, its output format indicator (0 BMP and GeoTIFF, 1 BMP only,
+    // 2 GeoTIFF only), and the current job's GeoTIFF output and georeference (the pan).
     bool batchMode = false;
+    std::string batchPath;
+    int batchOutputFormat = 0;
+    std::string batchGeoTiff;
+    std::string geoReference;
     CImageInfo info;
 };
 

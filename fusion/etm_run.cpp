@@ -182,13 +182,16 @@ void WriteParameterAndOutputSections(const EtmJob& job, const FusedOutputs<3>& o
         log.Append(std::string(kFlagLabels[band]) + (job.filterFlags[band] ? "Yes\r\n" : "No\r\n"));
     }
     log.Append("(d) Output Pan-Sharpened Colour Images:\r\n");
+    // In batch mode only the outputs the indicator asks for are listed.
     for (int band = 0; band < 3; ++band) {
-        const std::string name = outputs.kind == PanOutputKind::GeoTiff
-                                     ? outputs.geoTiff + " (Band " + std::to_string(band + 1) + ")"
-                                     : outputs.data[band];
-        log.Append(std::string(kBandNames[band]) + ":\t" + name + "\r\n");
+        if (outputs.kind != PanOutputKind::GeoTiff) {
+            log.Append(std::string(kBandNames[band]) + ":\t" + outputs.data[band] + "\r\n");
+        } else if (WritesGeoTiff(job, outputs.kind)) {
+            log.Append(std::string(kBandNames[band]) + ":\t" + outputs.geoTiff + " (Band " +
+                       std::to_string(band + 1) + ")\r\n");
+        }
     }
-    log.Append("BMP:\t" + job.bmpName + "\r\n");
+    if (WritesBmp(job)) log.Append("BMP:\t" + job.bmpName + "\r\n");
     log.Append(std::string("Display it?\t\t") + (job.displayBmp ? "Yes\r\n" : "No\r\n"));
     WriteStretchReport(job.colourMatch, job.stretch, log);
 }
@@ -281,7 +284,8 @@ StepResult WriteFusedGeoTiff(EtmRunState& state)
 {
     for (auto& file : state.fused) file.Close();
     const FusedOutputs<3>& outputs = state.outputs;
-    if (WriteGeoTiff(state.job.panPath, outputs.geoTiff, outputs.data[0], outputs.data[1],
+    const std::string& reference = state.job.batchMode ? state.job.geoReference : state.job.panPath;
+    if (WriteGeoTiff(reference, outputs.geoTiff, outputs.data[0], outputs.data[1],
                      outputs.data[2], 1, false, state.host) == 1 &&
         FileExists(outputs.geoTiff)) {
         return StepResult::Ok;
@@ -324,14 +328,21 @@ RunOutcome RunAnalyticalSteps(EtmRunState& state, OutputCleanup& cleanup)
     if ((result = PostProcessEtmBands(state)) != StepResult::Ok) return FailStep(state, result);
     state.log.Append(kFinished);
     if (!WriteResultHeaders(state)) return FailStep(state, StepResult::Failed);
-    state.log.Append("    Step 4: ......" + kFinished + "    Step 5: ......");
-    if ((result = WriteEtmBmp(state)) != StepResult::Ok) return FailStep(state, result);
-    state.log.Append("\tFinished (24-bit BMP output)\r\n");
-    if (geoTiff) {
-        state.log.Append("    Step 6: ......");
+    state.log.Append("    Step 4: ......" + kFinished);
+    const bool bmp = WritesBmp(job);
+    if (bmp) {
+        state.log.Append("    Step 5: ......");
+        if ((result = WriteEtmBmp(state)) != StepResult::Ok) return FailStep(state, result);
+        state.log.Append("\tFinished (24-bit BMP output)\r\n");
+    }
+    if (WritesGeoTiff(job, state.outputs.kind)) {
+        state.log.Append(bmp ? "    Step 6: ......" : "    Step 5: ......");
         if ((result = WriteFusedGeoTiff(state)) != StepResult::Ok) return FailStep(state, result);
         state.log.Append("\tFinished (GeoTIFF image output)\r\n");
+    }
+    if (geoTiff) {
         // The fused raw files were only the GeoTIFF's planes.
+        for (auto& file : state.fused) file.Close();
         for (const auto& path : state.outputs.data) std::remove(path.c_str());
     }
     temps.RemoveNow();
@@ -359,6 +370,7 @@ RunOutcome RunValidated(EtmJob& job, RunCounters& counters, Host& host)
     const bool multiBandEnvi = HasMultiBandMsFile(job) && job.panExt == "img" && job.msHeaderType == "ENVI";
     state.outputs = DeriveFusedOutputs<3>(job.panPath, job.panExt, job.msPath, job.msExt, job.rasterKind,
                                           multiBandEnvi, job.suffix);
+    if (job.batchMode) state.outputs.geoTiff = job.batchGeoTiff;
     if (!WriteInputSections(state)) {
         log.Append(kUnsuccessful);
         return RunOutcome::Stopped;
@@ -366,9 +378,9 @@ RunOutcome RunValidated(EtmJob& job, RunCounters& counters, Host& host)
     WriteParameterAndOutputSections(job, state.outputs, log);
     std::vector<std::string> targets(state.outputs.data.begin(), state.outputs.data.end());
     targets.insert(targets.end(), state.outputs.headers.begin(), state.outputs.headers.end());
-    targets.push_back(state.outputs.geoTiff);
+    if (WritesGeoTiff(job, state.outputs.kind)) targets.push_back(state.outputs.geoTiff);
     targets.erase(std::remove(targets.begin(), targets.end(), std::string()), targets.end());
-    targets.push_back(job.bmpName);
+    if (WritesBmp(job)) targets.push_back(job.bmpName);
     std::vector<std::string> inputs{job.panPath};
     inputs.insert(inputs.end(), job.msPath.begin(), job.msPath.end());
     if (!ConfirmFusedOutputs(targets, inputs, state.outputs.data[0], host)) {

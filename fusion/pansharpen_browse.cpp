@@ -6,6 +6,7 @@ namespace lumesta {
 namespace {
 
 struct Browse16 {
+    static constexpr bool kBatchListsHoldFileName = false;
     static constexpr int kBands = 4;
     static int ReadHeader(CImageInfo& info, const std::string& path, Host& host)
     {

@@ -99,9 +99,25 @@ bool BrowsePan(Job& job, const std::string& path, Host& host, const std::string&
         return true;
     }
     if (job.panExt == "bif") {
-        host.ShowMessage("Ascii batch input files are not supported yet.");
-        clearPan();
-        return false;
+        // Batch mode: the file's jobs supply every input; the lists become colour selectors.
+        job.batchMode = true;
+        job.batchPath = path;
+        for (int band = 0; band < Traits::kBands; ++band) {
+            job.bandLists[band].clear();
+            if (Traits::kBatchListsHoldFileName) {
+                job.bandLists[band].push_back(job.panName);
+            } else {
+                for (int entry = 1; entry <= 4; ++entry) {
+                    job.bandLists[band].push_back("Band " + std::to_string(entry));
+                }
+            }
+            const int index = Traits::kBatchListsHoldFileName ? 0 : band;
+            job.selectedIndex[band] = index;
+            job.selection[band] = job.bandLists[band][index];
+        }
+        job.browseEnabled.fill(false);
+        job.displayBmp = false;
+        return true;
     }
     job.bmpName = path + job.suffix + ".bmp";
     job.rasterKind[0] = 1;

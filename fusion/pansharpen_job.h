@@ -57,7 +57,13 @@ struct PanSharpenJob {
     std::array<int, 3> colourAmounts{0, 0, 0};
     StretchParams stretch;
 
+    // Batch mode: the .bif file, its output format indicator (0 BMP and GeoTIFF, 1 BMP only,
+    // 2 GeoTIFF only), and the current job's GeoTIFF output and georeference (the pan).
     bool batchMode = false;
+    std::string batchPath;
+    int batchOutputFormat = 0;
+    std::string batchGeoTiff;
+    std::string geoReference;
     CImageInfo info;  // the dialog's header record, filled by the browse handlers
 };
 

@@ -69,6 +69,20 @@ FusedOutputs<N> DeriveFusedOutputs(const std::string& panPath, const std::string
     return outputs;
 }
 
+// Which pictures a job writes: outside batch mode both (the GeoTIFF only for GeoTIFF inputs);
+// in batch mode as the file's output format indicator says (0 both, 1 BMP only, 2 GeoTIFF only).
+template <typename Job>
+bool WritesBmp(const Job& job)
+{
+    return !job.batchMode || job.batchOutputFormat != 2;
+}
+
+template <typename Job>
+bool WritesGeoTiff(const Job& job, PanOutputKind kind)
+{
+    return kind == PanOutputKind::GeoTiff && (!job.batchMode || job.batchOutputFormat != 1);
+}
+
 using PanOutputs = FusedOutputs<4>;
 
 // True when one file holds all four MS bands.
@@ -78,8 +92,10 @@ inline PanOutputs DerivePanOutputs(const PanSharpenJob& job)
 {
     const bool multiBandEnvi =
         HasFourBandMsFile(job) && job.panExt == "img" && job.msHeaderType == "ENVI";
-    return DeriveFusedOutputs<4>(job.panPath, job.panExt, job.msPath, job.msExt, job.rasterKind, multiBandEnvi,
-                                 job.suffix);
+    PanOutputs outputs = DeriveFusedOutputs<4>(job.panPath, job.panExt, job.msPath, job.msExt,
+                                               job.rasterKind, multiBandEnvi, job.suffix);
+    if (job.batchMode) outputs.geoTiff = job.batchGeoTiff;
+    return outputs;
 }
 
 }  // namespace lumesta

@@ -213,15 +213,16 @@ void WriteParameterSection(const PanSharpenJob& job, RunLog& log)
 void WriteOutputSection(const PanSharpenJob& job, const PanOutputs& outputs, RunLog& log)
 {
     log.Append("(d) Output Pan-Sharpened Colour Images:\r\n");
+    // In batch mode only the outputs the indicator asks for are listed.
     for (int band = kBlue; band <= kNir; ++band) {
-        if (outputs.kind == PanOutputKind::GeoTiff) {
+        if (outputs.kind != PanOutputKind::GeoTiff) {
+            log.Append(std::string(kBandNames[band]) + ":\t" + outputs.data[band] + "\r\n");
+        } else if (WritesGeoTiff(job, outputs.kind)) {
             log.Append(std::string(kBandNames[band]) + ":\t" + outputs.geoTiff + " (Band " +
                        std::to_string(band + 1) + ")\r\n");
-        } else {
-            log.Append(std::string(kBandNames[band]) + ":\t" + outputs.data[band] + "\r\n");
         }
     }
-    log.Append("BMP:\t" + job.bmpName + "\r\n");
+    if (WritesBmp(job)) log.Append("BMP:\t" + job.bmpName + "\r\n");
     log.Append(std::string("Display it?\t\t") + (job.displayBmp ? "Yes\r\n" : "No\r\n"));
     WriteStretchReport(job.colourMatch, job.stretch, log);
 }
@@ -234,8 +235,8 @@ bool ConfirmPanOutputs(PanRunState& state)
     for (const auto& header : outputs.headers) {
         if (!header.empty()) targets.push_back(header);
     }
-    if (!outputs.geoTiff.empty()) targets.push_back(outputs.geoTiff);
-    targets.push_back(job.bmpName);
+    if (WritesGeoTiff(job, outputs.kind)) targets.push_back(outputs.geoTiff);
+    if (WritesBmp(job)) targets.push_back(job.bmpName);
     std::vector<std::string> inputs{job.panPath};
     inputs.insert(inputs.end(), job.msPath.begin(), job.msPath.end());
     return ConfirmFusedOutputs(targets, inputs, outputs.data[kBlue], state.host);

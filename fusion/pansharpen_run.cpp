@@ -23,12 +23,12 @@ const std::string kUnfortunate = "\tUnfortunate\r\n\r\n\r\n";
 const std::string kCancelled = "\r\nCancelled\r\n\r\n";
 const std::string kFinished = "\tFinished\r\n";
 
-std::vector<std::string> RunOutputPaths(const PanOutputs& outputs, const std::string& bmp)
+std::vector<std::string> RunOutputPaths(const PanSharpenJob& job, const PanOutputs& outputs)
 {
     std::vector<std::string> paths(outputs.data.begin(), outputs.data.end());
     paths.insert(paths.end(), outputs.headers.begin(), outputs.headers.end());
-    paths.push_back(outputs.geoTiff);
-    paths.push_back(bmp);
+    if (WritesGeoTiff(job, outputs.kind)) paths.push_back(outputs.geoTiff);
+    if (WritesBmp(job)) paths.push_back(job.bmpName);
     return paths;
 }
 
@@ -121,7 +121,8 @@ StepResult WriteFusedGeoTiff(PanRunState& state)
 {
     for (auto& file : state.fused) file.Close();
     const PanOutputs& outputs = state.outputs;
-    if (WriteGeoTiff(state.job.panPath, outputs.geoTiff, outputs.data[kBlue], outputs.data[kGreen],
+    const std::string& reference = state.job.batchMode ? state.job.geoReference : state.job.panPath;
+    if (WriteGeoTiff(reference, outputs.geoTiff, outputs.data[kBlue], outputs.data[kGreen],
                      outputs.data[kRed], outputs.data[kNir], 2, true, state.host) == 1 &&
         FileExists(outputs.geoTiff)) {
         return StepResult::Ok;
@@ -194,14 +195,20 @@ RunOutcome AnalyticalRun::Run()
 
     state.log.Append("    Step 4: ......");
     state.log.Append(kFinished);
-    state.log.Append("    Step 5: ......");
-    if ((result = WriteFusedBmp(state)) != StepResult::Ok) return Fail(result);
-    state.log.Append("\tFinished (24-bit BMP output)\r\n");
-    if (geoTiff) {
-        state.log.Append("    Step 6: ......");
+    const bool bmp = WritesBmp(state.job);
+    if (bmp) {
+        state.log.Append("    Step 5: ......");
+        if ((result = WriteFusedBmp(state)) != StepResult::Ok) return Fail(result);
+        state.log.Append("\tFinished (24-bit BMP output)\r\n");
+    }
+    if (WritesGeoTiff(state.job, state.outputs.kind)) {
+        state.log.Append(bmp ? "    Step 6: ......" : "    Step 5: ......");
         if ((result = WriteFusedGeoTiff(state)) != StepResult::Ok) return Fail(result);
         state.log.Append("\tFinished (GeoTIFF image output)\r\n");
+    }
+    if (geoTiff) {
         // The fused raw files were only the GeoTIFF's planes.
+        for (auto& file : state.fused) file.Close();
         for (const auto& path : state.outputs.data) std::remove(path.c_str());
     }
     temps.RemoveNow();
@@ -243,7 +250,7 @@ RunOutcome RunValidated(PanSharpenJob& job, RunCounters& counters, Host& host)
         log.Append(kUnsuccessful);
         return RunOutcome::Stopped;
     }
-    OutputCleanup cleanup(RunOutputPaths(state.outputs, job.bmpName));
+    OutputCleanup cleanup(RunOutputPaths(job, state.outputs));
     if (!CreateOutputFiles(state)) {
         log.Append(kUnsuccessful);
         return RunOutcome::Stopped;

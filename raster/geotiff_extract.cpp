@@ -66,7 +66,8 @@ Reader ChooseReader(TIFF* tiff, const InputLayout& layout)
     const bool separate = layout.planar == PLANARCONFIG_SEPARATE;
     if (!separate && layout.planar != PLANARCONFIG_CONTIG) return Reader::Refused;
     const std::int64_t rowSamples = separate ? 1 : layout.samples;
-    if (TIFFScanlineSize64(tiff) != static_cast<std::uint64_t>(layout.BandRowBytes() * rowSamples)) {
+    if (TIFFScanlineSize64(tiff) !=
+        static_cast<std::uint64_t>(layout.BandRowBytes() * rowSamples)) {
         return Reader::Refused;
     }
     return separate ? Reader::Separate : Reader::Contiguous;
@@ -173,8 +174,7 @@ bool ReadSeparate(TIFF* tiff, const InputLayout& layout, const std::vector<int>&
     return true;
 }
 
-int Extract(const std::string& geoTiffPath, const std::string& rawPath, int sampleIndex,
-            Host& host)
+int Extract(const std::string& geoTiffPath, const std::string& rawPath, int sampleIndex, Host& host)
 {
     const TiffPtr tiff = OpenGeoTiff(geoTiffPath, "r");
     InputLayout layout;

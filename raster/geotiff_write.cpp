@@ -225,17 +225,19 @@ bool CopyPlanesToTiles(TIFF* output, const WriterSettings& settings, Host& host)
     std::vector<std::uint8_t> band;
     std::vector<std::uint8_t> tile;
     if (!TryAllocate(band, tileLength * settings.RowBytes(), host, kWritingFailed) ||
-        !TryAllocate(tile, static_cast<std::int64_t>(TIFFTileSize64(output)), host, kWritingFailed)) {
+        !TryAllocate(tile, static_cast<std::int64_t>(TIFFTileSize64(output)), host,
+                     kWritingFailed)) {
         return false;
     }
-    if (tile.size() != std::size_t{settings.tileWidth} * settings.tileLength * settings.bytesPerSample) {
+    if (tile.size() !=
+        std::size_t{settings.tileWidth} * settings.tileLength * settings.bytesPerSample) {
         return Failed(host);
     }
     const std::int64_t tileRows = (settings.height + tileLength - 1) / tileLength;
     for (int plane = 0; plane < settings.planes; ++plane) {
         for (std::int64_t y = 0; y < settings.height; y += tileLength) {
-            if (!StepProgress(*progress, plane * tileRows + y / tileLength, settings.planes * tileRows,
-                              host)) {
+            if (!StepProgress(*progress, plane * tileRows + y / tileLength,
+                              settings.planes * tileRows, host)) {
                 return false;
             }
             const std::int64_t rows = std::min(tileLength, settings.height - y);
