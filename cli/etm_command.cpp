@@ -4,6 +4,8 @@
 
 #include "cli/arguments.h"
 #include "cli/exit_status.h"
+#include "fusion/pansharpen_batch.h"
+#include "raster/file_name.h"
 #include "fusion/etm_browse.h"
 #include "fusion/etm_run.h"
 
@@ -60,6 +62,13 @@ std::array<bool, 3> ParseFilterBands(const std::string& list)
 bool BrowseInputs(const Arguments& args, EtmJob& job, Host& host)
 {
     if (!BrowseEtmPan(job, FullPath(*args.Value("--pan")), host)) return false;
+    if (job.batchMode) {
+        // A batch file supplies every input.
+        for (const char* option : {"--blue", "--green", "--red", "--select", "--width", "--height", "--bmp"}) {
+            if (args.Has(option)) throw UsageError{std::string(option) + " cannot be used with a batch file"};
+        }
+        return true;
+    }
     if (!BrowseEtmBlue(job, FullPath(*args.Value("--blue")), host)) return false;
     static const char* const kOptions[3] = {"--blue", "--green", "--red"};
     for (int band = 1; band < 3; ++band) {
@@ -122,7 +131,9 @@ int RunEtmCommand(const std::vector<std::string>& argList)
         args->IntList("--cutoffs", 6, 1, 20);
         args->IntList("--nonlinear", 3, 0, 20);
         if (!args->Has("--pan")) throw UsageError{"--pan is required"};
-        if (!args->Has("--blue")) throw UsageError{"--blue is required"};
+        const std::string pan = *args->Value("--pan");
+        const bool batch = ExtensionLower(pan) == "bif";
+        if (!batch && !args->Has("--blue")) throw UsageError{"--blue is required"};
     } catch (const UsageError& error) {
         return ReportUsageError(error, kEtmUsage);
     }
@@ -136,6 +147,13 @@ int RunEtmCommand(const std::vector<std::string>& argList)
         return ReportUsageError(error, kEtmUsage);
     }
     RunCounters counters;
+    if (job.batchMode) {
+        const auto progress = [&host](long index, long count) {
+            host.ShowMessage("Batch job " + std::to_string(index) + " of " + std::to_string(count));
+        };
+        return RunEtmBatch(job, counters, host, progress) == BatchOutcome::Completed ? kExitFinished
+                                                                                : kExitStopped;
+    }
     return ExitStatusOf(RunEtmPanSharpen(job, counters, host));
 }
 

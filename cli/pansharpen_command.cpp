@@ -5,6 +5,8 @@
 
 #include "cli/arguments.h"
 #include "cli/exit_status.h"
+#include "fusion/pansharpen_batch.h"
+#include "raster/file_name.h"
 #include "fusion/pansharpen_browse.h"
 #include "fusion/pansharpen_run.h"
 
@@ -54,12 +56,23 @@ std::array<bool, 4> ParseFilterBands(const std::string& list)
     return flags;
 }
 
+// A batch file supplies every input; --select sets the colour band selectors.
+bool SelectBatchBands(const Arguments& args, PanSharpenJob& job)
+{
+    for (const char* option : {"--blue", "--green", "--red", "--nir", "--width", "--height", "--bmp"}) {
+        if (args.Has(option)) throw UsageError{std::string(option) + " cannot be used with a batch file"};
+    }
+    if (const auto select = args.IntList("--select", 4, 1, 4)) {
+        for (int band = kBlue; band <= kNir; ++band) SelectBand(job, band, (*select)[band] - 1);
+    }
+    return true;
+}
+
 // The browse choices: pan, Blue (and what it supplies), then the other bands.
 bool BrowseInputs(const Arguments& args, PanSharpenJob& job, Host& host)
 {
-    if (!args.Has("--pan")) throw UsageError{"--pan is required"};
-    if (!args.Has("--blue")) throw UsageError{"--blue is required"};
     if (!BrowsePan(job, FullPath(*args.Value("--pan")), host)) return false;
+    if (job.batchMode) return SelectBatchBands(args, job);
     if (!BrowseBlue(job, FullPath(*args.Value("--blue")), host)) return false;
     static const char* const kOptions[4] = {"--blue", "--green", "--red", "--nir"};
     for (int band = kGreen; band <= kNir; ++band) {
@@ -127,7 +140,9 @@ int RunPanSharpenCommand(const std::vector<std::string>& argList)
         args->IntList("--cutoffs", 6, 1, 20);
         args->IntList("--nonlinear", 3, 0, 20);
         if (!args->Has("--pan")) throw UsageError{"--pan is required"};
-        if (!args->Has("--blue")) throw UsageError{"--blue is required"};
+        const std::string pan = *args->Value("--pan");
+        const bool batch = ExtensionLower(pan) == "bif";
+        if (!batch && !args->Has("--blue")) throw UsageError{"--blue is required"};
     } catch (const UsageError& error) {
         return ReportUsageError(error, kPanSharpenUsage);
     }
@@ -141,6 +156,13 @@ int RunPanSharpenCommand(const std::vector<std::string>& argList)
         return ReportUsageError(error, kPanSharpenUsage);
     }
     RunCounters counters;
+    if (job.batchMode) {
+        const auto progress = [&host](long index, long count) {
+            host.ShowMessage("Batch job " + std::to_string(index) + " of " + std::to_string(count));
+        };
+        return RunPanSharpenBatch(job, counters, host, progress) == BatchOutcome::Completed ? kExitFinished
+                                                                                : kExitStopped;
+    }
     return ExitStatusOf(RunPanSharpen(job, counters, host));
 }
 

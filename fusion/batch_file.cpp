@@ -60,3 +60,65 @@ bool PassesGeoTiffTest(const std::string& line)
 }
 
 }  // namespace lumesta
+
+#include <fstream>
+
+namespace lumesta {
+
+bool ReadGeoTiffLine(BatchReader& reader, std::string& line, Host& host)
+{
+    if (reader.ReadLine(line) && PassesGeoTiffTest(line)) return true;
+    host.ShowMessage(kBatchOrderMessage);
+    return false;
+}
+
+bool ReadOutputLine(BatchReader& reader, std::string& line, Host& host)
+{
+    if (reader.ReadLine(line)) return true;
+    host.ShowMessage(kBatchOrderMessage);
+    return false;
+}
+
+BatchOutcome ProcessBatchFile(const std::string& path, Host& host,
+                              const BatchRecordHandler& handleRecord,
+                              const std::function<void(long, long)>& onJob)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        host.ShowMessage(kBatchReadFailureMessage);
+        return BatchOutcome::Stopped;
+    }
+    BatchReader reader(in);
+    if (reader.AtEnd()) return BatchOutcome::Completed;
+    long processed = 0;
+    long count = 1;
+    do {
+        long indicator = 0;
+        // A header that is not two whole numbers leaves nothing sound to read on.
+        if (!reader.ReadWholeNumber(count) || !reader.ReadWholeNumber(indicator)) {
+            host.ShowMessage(kBatchOrderMessage);
+            return BatchOutcome::Stopped;
+        }
+        if (indicator < 0 || indicator > 2) {
+            host.ShowMessage(kBatchIndicatorMessage);
+            return BatchOutcome::Stopped;
+        }
+        for (long job = 1; job <= count; ++job) {
+            ++processed;
+            if (onJob) onJob(job, count);
+            long number = 0;
+            std::string rest;
+            if (!reader.ReadWholeNumber(number)) {
+                host.ShowMessage(kBatchOrderMessage);
+                return BatchOutcome::Stopped;
+            }
+            reader.ReadLine(rest);
+            if (handleRecord(reader, static_cast<int>(indicator)) == BatchRecord::Stop) {
+                return BatchOutcome::Stopped;
+            }
+        }
+    } while (processed != count && !reader.AtEnd());
+    return BatchOutcome::Completed;
+}
+
+}  // namespace lumesta

@@ -36,3 +36,31 @@ bool PassesGeoTiffTest(const std::string& line);
 enum class BatchOutcome { Completed, Stopped };
 
 }  // namespace lumesta
+
+#include <functional>
+
+#include "app/host.h"
+
+namespace lumesta {
+
+// What one job record of a batch file came to.
+enum class BatchRecord { Run, Skip, Stop };
+
+// Reads one job record after its job number line (reader positioned at the record's first
+// input line) with the file's output format indicator; runs the job itself when it can.
+using BatchRecordHandler = std::function<BatchRecord(BatchReader& reader, int indicator)>;
+
+// Processes a batch file: the header (job count, indicator), then each job record through
+// handleRecord. onJob (may be empty) hears of every job before it is read (1-based index,
+// announced count). Every stop shows its message; earlier jobs stay done.
+BatchOutcome ProcessBatchFile(const std::string& path, Host& host,
+                              const BatchRecordHandler& handleRecord,
+                              const std::function<void(long, long)>& onJob);
+
+// Reads one input line and applies the GeoTIFF test; false (after the order message) when the
+// line is missing or is not a .tif path.
+bool ReadGeoTiffLine(BatchReader& reader, std::string& line, Host& host);
+// Reads one output line; false (after the order message) when the file ended.
+bool ReadOutputLine(BatchReader& reader, std::string& line, Host& host);
+
+}  // namespace lumesta

@@ -1,0 +1,22 @@
+#pragma once
+// Batch runs of the two pan-sharpening tools: every job of the job's .bif file (its batchPath)
+// is loaded into the job record and run with the tool's ordinary run. Method, filters,
+// stretch and the colour band selectors are the record's own and the same for every job.
+
+#include <functional>
+
+#include "app/host.h"
+#include "app/run_log.h"
+#include "fusion/batch_file.h"
+#include "fusion/etm_job.h"
+#include "fusion/pansharpen_job.h"
+
+namespace lumesta {
+
+// onJob (may be empty) hears of each job before it is read: its 1-based index and the count.
+BatchOutcome RunPanSharpenBatch(PanSharpenJob& job, RunCounters& counters, Host& host,
+                                const std::function<void(long, long)>& onJob = {});
+BatchOutcome RunEtmBatch(EtmJob& job, RunCounters& counters, Host& host,
+                         const std::function<void(long, long)>& onJob = {});
+
+}  // namespace lumesta
