@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/assess_commands.h"
+#include "cli/combine_command.h"
 #include "cli/etm_command.h"
 #include "cli/exit_status.h"
 #include "cli/pansharpen_command.h"
@@ -48,9 +50,12 @@ struct ToolEntry {
 const ToolEntry kTools[] = {
     {"pansharpen", &lumesta::cli::kPanSharpenUsage, lumesta::cli::RunPanSharpenCommand},
     {"pansharpen-etm", &lumesta::cli::kEtmUsage, lumesta::cli::RunEtmCommand},
+    {"combine", &lumesta::cli::kCombineUsage, lumesta::cli::RunCombineCommand},
+    {"combine8", &lumesta::cli::kCombine8Usage, lumesta::cli::RunCombine8Command},
+    {"semivariance", &lumesta::cli::kSemivarianceUsage, lumesta::cli::RunSemivarianceCommand},
+    {"stats", &lumesta::cli::kImageStatsUsage, lumesta::cli::RunImageStatsCommand},
+    {"haar", &lumesta::cli::kHaarUsage, lumesta::cli::RunHaarCommand},
 };
-
-const char* const kComingTools[] = {"combine", "combine8", "semivariance", "stats", "haar"};
 
 int Dispatch(const std::string& tool, const std::vector<std::string>& args)
 {
@@ -62,12 +67,6 @@ int Dispatch(const std::string& tool, const std::vector<std::string>& args)
             return kExitFinished;
         }
         return entry.run(args);
-    }
-    for (const char* coming : kComingTools) {
-        if (tool == coming) {
-            std::cerr << "lumesta-cli: the tool " << tool << " is not available yet.\n";
-            return kExitStopped;
-        }
     }
     std::cerr << "lumesta-cli: unknown tool " << tool << "\n" << kUsage;
     return kExitUsage;

@@ -1,0 +1,132 @@
+#include "assess/assess_browse.h"
+
+#include <cstdio>
+
+#include "raster/file_name.h"
+
+namespace lumesta {
+namespace {
+
+void ListOnlyTheFileName(AssessInput& input)
+{
+    input.inputList = {input.inputName};
+    input.listSelection = 0;
+}
+
+void TakeEnviBands(AssessInput& input)
+{
+    input.bandCount = input.info.bands;
+    input.dataType = input.info.dataType;
+    if (input.bandCount < 2) {
+        ListOnlyTheFileName(input);
+        return;
+    }
+    input.inputList.assign(input.info.bandNames8, input.info.bandNames8 + input.bandCount);
+    input.listSelection = 0;
+    input.bandIndex = 0;
+    input.inputName = input.inputList[0];
+}
+
+// Creates the file empty (truncating an existing one), as the save dialogs of the tools do.
+void CreateEmpty(const std::string& path)
+{
+    if (std::FILE* file = std::fopen(path.c_str(), "wb")) std::fclose(file);
+}
+
+}  // namespace
+
+bool BrowseAssessInput(AssessInput& input, const std::string& path, Host& host)
+{
+    static const char kHeaderFailure[] = "Error: Reading header file of the input image.";
+    input.inputName = FileNameOf(path);
+    input.inputPath = path;
+    input.extension = ExtensionLower(path);
+    if (input.extension != "img" && input.extension != "rst") {
+        input.width = 0;  // a generic matrix: the user types its size
+        input.height = 0;
+        ListOnlyTheFileName(input);
+        return true;
+    }
+    if (input.info.ReadHeader(path, host) == 0) {
+        host.ShowMessage(kHeaderFailure);
+        input.inputName.clear();
+        return false;
+    }
+    input.width = input.info.width;
+    input.height = input.info.height;
+    if (input.extension == "rst") {
+        ListOnlyTheFileName(input);
+    } else {
+        TakeEnviBands(input);
+    }
+    return true;
+}
+
+void SelectAssessInputEntry(AssessInput& input, int entry)
+{
+    if (entry < 0 || entry >= static_cast<int>(input.inputList.size())) return;
+    input.listSelection = entry;
+    if (input.extension == "img" && input.inputList.size() >= 2) {
+        input.bandIndex = entry;
+        input.inputName = input.inputList[entry];
+    }
+}
+
+bool BrowseSemivarianceInput(SemivarianceJob& job, const std::string& path, Host& host)
+{
+    if (!BrowseAssessInput(job.input, path, host)) return false;
+    job.outputPath = WithoutLastFour(path) + "_SemiVariance.txt";
+    return true;
+}
+
+bool BrowseImageStatsInput(ImageStatsJob& job, const std::string& path, Host& host)
+{
+    if (!BrowseAssessInput(job.input, path, host)) return false;
+    job.outputPath = WithoutLastFour(path) + "_ImageStats.txt";
+    return true;
+}
+
+bool BrowseHaarInput(HaarJob& job, const std::string& path, Host& host)
+{
+    if (!BrowseAssessInput(job.input, path, host)) return false;
+    const std::string base = WithoutLastFour(path);
+    if (job.input.extension == "rst") {
+        job.outputImagePath = base + "_Haar.rst";
+        job.outputHeaderPath = base + "_Haar.rdc";
+        job.inputHeaderPath = base + ".rdc";
+    } else if (job.input.extension == "img") {
+        job.outputImagePath = base + "_Haar.img";
+        job.outputHeaderPath = base + "_Haar.hdr";
+        job.inputHeaderPath = base + ".hdr";
+    } else {
+        job.outputImagePath = path + "_Haar";
+    }
+    job.bmpPath = base + "_Haar.bmp";
+    return true;
+}
+
+void ChooseSemivarianceOutput(SemivarianceJob& job, const std::string& path)
+{
+    CreateEmpty(path);
+    job.outputPath = path;
+}
+
+void ChooseImageStatsOutput(ImageStatsJob& job, const std::string& path)
+{
+    CreateEmpty(path);
+    job.outputPath = path;
+}
+
+void ChooseHaarOutputImage(HaarJob& job, const std::string& path)
+{
+    CreateEmpty(path);
+    job.outputImagePath = path;
+}
+
+void ChooseHaarBmp(HaarJob& job, const std::string& path)
+{
+    CreateEmpty(path);
+    job.bmpPath = path;
+}
+
+}  // namespace lumesta

@@ -1,0 +1,145 @@
+#include "assess/assess_run.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/truncate.h"
+#include "raster/band_io.h"
+
+namespace lumesta {
+
+bool CheckFileNamesGiven(bool allGiven, Host& host)
+{
+    static const char kNoNames[] = "Please input file names";
+    if (!allGiven) host.ShowMessage(kNoNames);
+    return allGiven;
+}
+
+bool CheckSizeGiven(const AssessInput& input, Host& host)
+{
+    static const char kNoSize[] = "Please input width and height.";
+    if (input.width != 0 && input.height != 0) return true;
+    host.ShowMessage(kNoSize);
+    return false;
+}
+
+bool CheckSizeLimits(const AssessInput& input, int maximumSide, Host& host)
+{
+    static const char kTooSmall[] = "Image size is too small; the minimum size is 32*32.";
+    static const char kTooBig[] =
+        "Image size is too big; If you wish to have this limit relaxed, please contact developer.";
+    if (input.width < 32 && input.height < 32) {
+        host.ShowMessage(kTooSmall);
+        return false;
+    }
+    if (input.width > maximumSide && input.height > maximumSide) {
+        host.ShowMessage(kTooBig);
+        return false;
+    }
+    return true;
+}
+
+int MaximumPyramidLevel(int width, int height, int subtract)
+{
+    const int side = width < height ? width : height;
+    int e = 0;
+    while (std::pow(2.0, e) < side) ++e;
+    return e - subtract;
+}
+
+bool CheckMaximumLevel(int level, const AssessInput& input, int subtract, Host& host)
+{
+    const int maximum = MaximumPyramidLevel(input.width, input.height, subtract);
+    if (level <= maximum) return true;
+    host.ShowMessage(" The maximum level you can select for this image is " +
+                     std::to_string(maximum) + ".");
+    return false;
+}
+
+std::optional<SampleKind> WriteInputSection(const AssessInput& input, RunLog& log, Host& host)
+{
+    static const char kWrongFileSize[] = "Check the file size of the input image.";
+    log.Append("(a) Input Image Name:\r\n");
+    if (IsMultiBandEnvi(input)) {
+        log.Append("Input:\t\t" + input.inputPath + " (" + input.inputName + ")\r\n");
+    } else {
+        log.Append("Input:\t\t" + input.inputPath + "\r\n");
+    }
+    log.Append("Width:\t\t" + std::to_string(input.width) + " pixels\r\n");
+    log.Append("Height:\t\t" + std::to_string(input.height) + " pixels\r\n");
+    const std::int64_t samples = SampleCount(input);
+    log.Append("Image Size:\t" + std::to_string(samples) + " pixels\r\n");
+    const std::int64_t fileSize = GetDataBlockLength(input.inputPath, host);
+    const std::string fileSizeLine = "File Size:\t" + std::to_string(fileSize) + " bytes\r\n\r\n";
+    if (IsMultiBandEnvi(input)) {
+        log.Append(fileSizeLine);
+        return input.dataType == 1 ? SampleKind::Bits8 : SampleKind::Bits16;
+    }
+    if (fileSize == 2 * samples) {
+        log.Append(fileSizeLine);
+        return SampleKind::Bits16;
+    }
+    if (fileSize == samples) {
+        log.Append(fileSizeLine);
+        return SampleKind::Bits8;
+    }
+    host.ShowMessage(kWrongFileSize);
+    return std::nullopt;
+}
+
+bool ReadAssessBand(const AssessInput& input, SampleKind kind, void* buffer, Host& host)
+{
+    static const char kCannotOpen[] = "Error: Integer/Binary - ReadDataBlock()";
+    const std::int64_t samples = SampleCount(input);
+    const std::int64_t bytesPerSample = kind == SampleKind::Bits16 ? 2 : 1;
+    if (IsMultiBandEnvi(input)) {
+        const std::int64_t first = static_cast<std::int64_t>(input.bandIndex) * samples;
+        if (kind == SampleKind::Bits16) {
+            return ReadDataBlockPart(input.inputPath, first, samples,
+                                     static_cast<std::int16_t*>(buffer), host) >= 0;
+        }
+        return ReadDataBlockPart(input.inputPath, first, samples,
+                                 static_cast<std::uint8_t*>(buffer), host) >= 0;
+    }
+    // The whole file, whose size was checked against the band; reading exactly the band's
+    // bytes keeps the buffer safe even if the file grew since.
+    return ReadBytesAt(input.inputPath, 0, samples * bytesPerSample, buffer, kCannotOpen, host) >=
+           0;
+}
+
+std::unique_ptr<RunProgress> OpenAssessProgress(Host& host)
+{
+    return host.OpenProgress("Processing ...", ProgressOwner::Window);
+}
+
+void StartAssessProgress(RunProgress& progress)
+{
+    progress.SetRange(0, 100, 1);
+    progress.SetStatusText("Press Cancel to stop ...\n\n");
+}
+
+int ProgressCounter::PositionAt(std::int64_t count) const
+{
+    return TruncToInt(static_cast<double>(count) * 100.0 / static_cast<double>(m_total));
+}
+
+bool ProgressCounter::Advance()
+{
+    // The position only changes a hundred times; between changes no arithmetic is needed. The
+    // position grows with the count, so the next change is found near its estimate.
+    if (++m_count >= m_nextChange) {
+        m_shown = PositionAt(m_count);
+        m_progress.SetPosition(m_shown);
+        std::int64_t next = m_count + 1;
+        if (m_total > 0) {
+            next = std::max(next, (m_shown + std::int64_t{1}) * m_total / 100);
+            while (next > m_count + 1 && PositionAt(next - 1) > m_shown) --next;
+            while (PositionAt(next) <= m_shown) ++next;
+        }
+        m_nextChange = next;
+    }
+    m_progress.PumpMessages(true);
+    return !m_progress.IsCancelled();
+}
+
+}  // namespace lumesta

@@ -1,0 +1,79 @@
+#pragma once
+// The steps the three assessment runs share: the size checks, the input section of the report
+// with the sample kind decided by the file size, reading the band, the progress window and its
+// per-unit counter, and the closing lines.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/host.h"
+#include "app/run_log.h"
+#include "assess/assess_input.h"
+
+namespace lumesta {
+
+// Closing lines of an assessment report block.
+inline const std::string kAssessFinished = "Finished\r\n\r\n";
+inline const std::string kAssessCancelled = "Cancelled\r\n\r\n";
+inline const std::string kAssessUnsuccessful = "Unsucessful\r\n\r\n";
+
+// "Please input file names" when allGiven is false; returns allGiven.
+bool CheckFileNamesGiven(bool allGiven, Host& host);
+// "Please input width and height." when the width or height is 0.
+bool CheckSizeGiven(const AssessInput& input, Host& host);
+// "Image size is too small; ..." when both sides are below 32, "Image size is too big; ..."
+// when both exceed maximumSide. True when neither applies.
+bool CheckSizeLimits(const AssessInput& input, int maximumSide, Host& host);
+
+// e − subtract, where e is the smallest e ≥ 0 with 2^e ≥ min(width, height).
+int MaximumPyramidLevel(int width, int height, int subtract);
+// " The maximum level you can select for this image is N." when level exceeds
+// MaximumPyramidLevel(width, height, subtract); true otherwise.
+bool CheckMaximumLevel(int level, const AssessInput& input, int subtract, Host& host);
+
+// Width × height, the samples of the band.
+inline std::int64_t SampleCount(const AssessInput& input)
+{
+    return static_cast<std::int64_t>(input.width) * input.height;
+}
+
+// Writes section (a) of the report (input, width, height, image size, file size) and decides
+// the sample kind: the data type code for a band of a multi-band ENVI file, otherwise the file
+// size (2 × width × height bytes: 16-bit; width × height: 8-bit). Any other size shows "Check
+// the file size of the input image." and returns nothing (the report stays as it is).
+std::optional<SampleKind> WriteInputSection(const AssessInput& input, RunLog& log, Host& host);
+
+// Reads the band's width × height samples into buffer (the caller's, sized for them): from its
+// place in a multi-band ENVI file, otherwise from the start of the file. False after the
+// reader's message when the file cannot be opened.
+bool ReadAssessBand(const AssessInput& input, SampleKind kind, void* buffer, Host& host);
+
+// The progress window of the assessment runs ("Processing ...", a segmented bar).
+std::unique_ptr<RunProgress> OpenAssessProgress(Host& host);
+// Range 0..100 with step 1 and the status text "Press Cancel to stop ...\n\n".
+void StartAssessProgress(RunProgress& progress);
+
+// Counts the run's work units against a total fixed in advance: before each unit the bar goes
+// to trunc(count × 100.0 / total) and messages are pumped with Escape cancelling.
+class ProgressCounter {
+public:
+    ProgressCounter(RunProgress& progress, std::int64_t total)
+        : m_progress(progress), m_total(total)
+    {
+    }
+    // Counts one unit; false when the user cancelled.
+    bool Advance();
+
+private:
+    int PositionAt(std::int64_t count) const;
+
+    RunProgress& m_progress;
+    std::int64_t m_total;
+    std::int64_t m_count = 0;
+    std::int64_t m_nextChange = 0;  // the first count whose position differs from the shown one
+    int m_shown = 0;
+};
+
+}  // namespace lumesta

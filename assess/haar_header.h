@@ -1,0 +1,34 @@
+#pragma once
+// Headers of the Haar wavelet raster, written from the input band's header as a template:
+// an ENVI .hdr (32-bit float, one band) or an Idrisi32 .rdc (real). Lines end with CR LF;
+// template lines are read with at most 255 characters (a longer one is split).
+
+#include <ctime>
+#include <string>
+
+#include "app/host.h"
+
+namespace lumesta {
+
+// ENVI: "ENVI", a description with the time of writing, samples, lines and bands = 1; the
+// template lines after its bands line are copied (empty ones kept) with the data type line
+// replaced by "data type = 4", up to its band names line, which becomes the one band name
+// "Haar Wavelet Transform (Band:" + bandName + ")}" (no line end after it). A template without
+// band names gets them in place of its last line end. Messages: "Error - when reading the input
+// header files!" (the writer goes on) and "Error - when writing to the output file!".
+void WriteEnviHaarHeader(const std::string& templatePath, const std::string& outputPath,
+                         const std::string& bandName, int width, int height, Host& host);
+// The same with a given time of writing.
+void WriteEnviHaarHeader(const std::string& templatePath, const std::string& outputPath,
+                         const std::string& bandName, int width, int height, std::time_t when,
+                         Host& host);
+
+// Idrisi32: the template with the title naming the input path, data type real, the value
+// range minimum..maximum ("%g") with its display range truncated toward zero, and a lineage
+// line without line end. Messages: "Error - when reading the input header file." and "Error -
+// when writing to the output file!"; the writer goes on after either.
+void WriteIdrisiHaarHeader(const std::string& templatePath, const std::string& inputPath,
+                           double minimum, double maximum, const std::string& outputPath,
+                           Host& host);
+
+}  // namespace lumesta

@@ -1,0 +1,135 @@
+#include "cli/combine_command.h"
+
+#include <filesystem>
+#include <optional>
+
+#include "cli/arguments.h"
+#include "cli/exit_status.h"
+#include "composite/combine_browse.h"
+#include "composite/combine_run.h"
+
+namespace lumesta::cli {
+
+#define LUMESTA_COMBINE_OPTIONS                                                                \
+    "         [--green PATH --red PATH] [--select B,G,R] [--width N --height N] [--bmp PATH]\n" \
+    "         [--geotiff] [--cutoffs BL,BR,GL,GR,RL,RR] [--nonlinear B,G,R]\n"                 \
+    "         [--log FILE] [--yes|--no] [--display] [--quiet]\n"                              \
+    "\n"                                                                                       \
+    "--blue takes one band, a multi-band .img or .tif, or an Idrisi32 .rgf group; --select\n"  \
+    "picks the Blue, Green and Red entries of such a file (1-based, default 1,2,3).\n"         \
+    "--geotiff also writes a three-band GeoTIFF composite for GeoTIFF inputs.\n"
+
+const char* const kCombineUsage =
+    "usage: lumesta-cli combine --blue PATH\n" LUMESTA_COMBINE_OPTIONS
+    "\nMakes a stretched colour composite of three 16-bit bands (QuickBird, IKONOS, OrbView-3).\n";
+const char* const kCombine8Usage =
+    "usage: lumesta-cli combine8 --blue PATH\n" LUMESTA_COMBINE_OPTIONS
+    "\nMakes a stretched colour composite of three 8-bit bands (Landsat ETM+, ASTER, MODIS, SPOT).\n";
+
+#undef LUMESTA_COMBINE_OPTIONS
+
+namespace {
+
+const std::set<std::string> kValueOptions = {"--blue",  "--green",   "--red",       "--select",
+                                             "--width", "--height",  "--bmp",       "--cutoffs",
+                                             "--nonlinear", "--log"};
+const std::set<std::string> kFlags = {"--geotiff", "--yes", "--no", "--display", "--quiet"};
+
+// A file chooser hands over full paths; so does the command line.
+std::string FullPath(const std::string& path)
+{
+    if (path.empty()) return path;
+    return std::filesystem::absolute(path).lexically_normal().string();
+}
+
+// Every number is parsed before anything runs, so a wrong command line changes nothing.
+void CheckNumbers(const Arguments& args)
+{
+    args.IntList("--select", 3, 1, 1000000);
+    args.Int("--width", 0, 2147483647);
+    args.Int("--height", 0, 2147483647);
+    args.IntList("--cutoffs", 6, 1, 20);
+    args.IntList("--nonlinear", 3, 0, 20);
+    if (!args.Has("--blue")) throw UsageError{"--blue is required"};
+}
+
+// The browse choices: Blue (and what it supplies), Green, Red, then the list selections.
+bool BrowseInputs(const Arguments& args, BandCombinationJob& job, Host& host)
+{
+    if (!BrowseCombineBlue(job, FullPath(*args.Value("--blue")), host)) return false;
+    static const char* const kOptions[3] = {"--blue", "--green", "--red"};
+    for (int band = kCompositeGreen; band <= kCompositeRed; ++band) {
+        if (!args.Has(kOptions[band])) continue;
+        if (!job.browseEnabled[band]) {
+            throw UsageError{std::string(kOptions[band]) +
+                             " cannot be used when --blue names a multi-band file or a group"};
+        }
+        if (!BrowseCombineBand(job, band, FullPath(*args.Value(kOptions[band])), host)) return false;
+    }
+    if (const auto select = args.IntList("--select", 3, 1, 1000000)) {
+        for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {
+            if ((*select)[band] > static_cast<int>(job.bandLists[band].size())) {
+                throw UsageError{"--select names an entry beyond the band list"};
+            }
+            SelectCombineBand(job, band, (*select)[band] - 1);
+        }
+    }
+    return true;
+}
+
+void ApplyParameters(const Arguments& args, BandCombinationJob& job)
+{
+    if (const auto width = args.Int("--width", 0, 2147483647)) job.width = *width;
+    if (const auto height = args.Int("--height", 0, 2147483647)) job.height = *height;
+    if (const auto bmp = args.Value("--bmp")) job.bmpPath = FullPath(*bmp);
+    job.geoTiffOutput = args.Has("--geotiff");
+    if (const auto cutoffs = args.IntList("--cutoffs", 6, 1, 20)) {
+        for (int band = 0; band < 3; ++band) {
+            job.stretch.leftCutoff[band] = (*cutoffs)[2 * band];
+            job.stretch.rightCutoff[band] = (*cutoffs)[2 * band + 1];
+        }
+    }
+    if (const auto nonlinear = args.IntList("--nonlinear", 3, 0, 20)) {
+        std::copy(nonlinear->begin(), nonlinear->end(), job.stretch.nonlinear.begin());
+    }
+    // The picture opens in a viewer only when asked for on the command line.
+    job.displayBmp = args.Has("--display");
+}
+
+int RunCommand(const std::vector<std::string>& argList, CombineDepth depth, const char* usage)
+{
+    std::optional<Arguments> args;
+    TerminalOptions options;
+    try {
+        args.emplace(argList, kValueOptions, kFlags);
+        options = CommonOptions(*args);
+        CheckNumbers(*args);
+    } catch (const UsageError& error) {
+        return ReportUsageError(error, usage);
+    }
+    TerminalHost host(options);
+    if (!host.OpenLog()) return kExitStopped;
+    BandCombinationJob job(depth);
+    try {
+        if (!BrowseInputs(*args, job, host)) return kExitStopped;
+        ApplyParameters(*args, job);
+    } catch (const UsageError& error) {
+        return ReportUsageError(error, usage);
+    }
+    RunCounters counters;
+    return ExitStatusOf(RunBandCombination(job, counters, host));
+}
+
+}  // namespace
+
+int RunCombineCommand(const std::vector<std::string>& args)
+{
+    return RunCommand(args, CombineDepth::Sixteen, kCombineUsage);
+}
+
+int RunCombine8Command(const std::vector<std::string>& args)
+{
+    return RunCommand(args, CombineDepth::Eight, kCombine8Usage);
+}
+
+}  // namespace lumesta::cli

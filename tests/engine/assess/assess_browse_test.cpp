@@ -1,0 +1,126 @@
+#include "assess/assess_browse.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/engine/assess/assess_bands.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/temp_dir.h"
+
+namespace lumesta {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class AssessBrowseTest : public ::testing::Test {
+protected:
+    testing::TempDir dir;
+    testing::FakeHost host;
+};
+
+TEST_F(AssessBrowseTest, EnviBandTakesHeaderSizeAndDerivesEveryOutputName)
+{
+    const std::string path = dir.File("scene.img");
+    testing::WriteInt16File(path, std::vector<std::int16_t>(64 * 48));
+    testing::WriteAssessEnviHeader(path, 64, 48, 1, 2);
+
+    SemivarianceJob semivariance;
+    ASSERT_TRUE(BrowseSemivarianceInput(semivariance, path, host));
+    EXPECT_EQ(semivariance.input.width, 64);
+    EXPECT_EQ(semivariance.input.height, 48);
+    EXPECT_THAT(semivariance.input.inputList, ElementsAre("scene.img"));
+    EXPECT_EQ(semivariance.input.inputName, "scene.img");
+    EXPECT_EQ(semivariance.input.bandCount, 1);
+    EXPECT_EQ(semivariance.outputPath, dir.File("scene_SemiVariance.txt"));
+
+    ImageStatsJob stats;
+    ASSERT_TRUE(BrowseImageStatsInput(stats, path, host));
+    EXPECT_EQ(stats.outputPath, dir.File("scene_ImageStats.txt"));
+
+    HaarJob haar;
+    ASSERT_TRUE(BrowseHaarInput(haar, path, host));
+    EXPECT_EQ(haar.outputImagePath, dir.File("scene_Haar.img"));
+    EXPECT_EQ(haar.outputHeaderPath, dir.File("scene_Haar.hdr"));
+    EXPECT_EQ(haar.inputHeaderPath, dir.File("scene.hdr"));
+    EXPECT_EQ(haar.bmpPath, dir.File("scene_Haar.bmp"));
+    EXPECT_THAT(host.Messages(), IsEmpty());
+}
+
+TEST_F(AssessBrowseTest, MultiBandEnviListsBandNamesAndSelectionPicksBand)
+{
+    const std::string path = dir.File("multi.IMG");
+    testing::WriteInt16File(path, std::vector<std::int16_t>(3 * 32 * 32));
+    testing::WriteAssessEnviHeader(path, 32, 32, 3, 2, "Blue,\n Green,\n Red");
+    SemivarianceJob job;
+    ASSERT_TRUE(BrowseSemivarianceInput(job, path, host));
+    EXPECT_THAT(job.input.inputList, ElementsAre("Blue", "Green", "Red"));
+    EXPECT_EQ(job.input.inputName, "Blue");
+    EXPECT_EQ(job.input.extension, "img");
+    EXPECT_EQ(job.input.bandCount, 3);
+    EXPECT_TRUE(IsMultiBandEnvi(job.input));
+
+    SelectAssessInputEntry(job.input, 2);
+    EXPECT_EQ(job.input.bandIndex, 2);
+    EXPECT_EQ(job.input.inputName, "Red");
+}
+
+TEST_F(AssessBrowseTest, IdrisiAndGenericInputs)
+{
+    const std::string rst = dir.File("band.rst");
+    testing::WriteInt16File(rst, std::vector<std::int16_t>(40 * 36));
+    testing::WriteAssessIdrisiHeader(rst, 40, 36);
+    HaarJob haar;
+    ASSERT_TRUE(BrowseHaarInput(haar, rst, host));
+    EXPECT_EQ(haar.input.width, 40);
+    EXPECT_EQ(haar.input.height, 36);
+    EXPECT_THAT(haar.input.inputList, ElementsAre("band.rst"));
+    EXPECT_EQ(haar.outputImagePath, dir.File("band_Haar.rst"));
+    EXPECT_EQ(haar.outputHeaderPath, dir.File("band_Haar.rdc"));
+    EXPECT_EQ(haar.inputHeaderPath, dir.File("band.rdc"));
+
+    // A generic matrix: size 0 for the user to type; the raster keeps the whole name, the
+    // header paths stay as they were.
+    const std::string raw = dir.File("matrix.raw");
+    testing::WriteInt16File(raw, std::vector<std::int16_t>(16));
+    ASSERT_TRUE(BrowseHaarInput(haar, raw, host));
+    EXPECT_EQ(haar.input.width, 0);
+    EXPECT_EQ(haar.input.height, 0);
+    EXPECT_THAT(haar.input.inputList, ElementsAre("matrix.raw"));
+    EXPECT_EQ(haar.outputImagePath, dir.File("matrix.raw_Haar"));
+    EXPECT_EQ(haar.outputHeaderPath, dir.File("band_Haar.rdc"));
+    EXPECT_EQ(haar.bmpPath, dir.File("matrix_Haar.bmp"));
+    EXPECT_THAT(host.Messages(), IsEmpty());
+}
+
+TEST_F(AssessBrowseTest, HeaderFailureEmptiesInputNameAndKeepsOutputs)
+{
+    SemivarianceJob job;
+    job.outputPath = "kept.txt";
+    const std::string path = dir.File("broken.img");
+    testing::WriteInt16File(path, std::vector<std::int16_t>(16));
+    testing::WriteFileBytes(dir.File("broken.hdr"), "NOT a header\n");
+    EXPECT_FALSE(BrowseSemivarianceInput(job, path, host));
+    EXPECT_THAT(host.Messages(), ElementsAre("To make sure this is a right ENVI header file.",
+                                             "Error: Reading header file of the input image."));
+    EXPECT_EQ(job.input.inputName, "");
+    EXPECT_EQ(job.outputPath, "kept.txt");
+}
+
+TEST_F(AssessBrowseTest, ChosenOutputsAreCreatedEmpty)
+{
+    testing::WriteFileBytes(dir.File("old.txt"), "old table");
+    ImageStatsJob stats;
+    ChooseImageStatsOutput(stats, dir.File("old.txt"));
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("old.txt")), "");
+    EXPECT_EQ(stats.outputPath, dir.File("old.txt"));
+
+    HaarJob haar;
+    haar.outputHeaderPath = dir.File("in_Haar.hdr");
+    ChooseHaarOutputImage(haar, dir.File("elsewhere.img"));
+    EXPECT_TRUE(testing::Exists(dir.File("elsewhere.img")));
+    EXPECT_EQ(haar.outputHeaderPath, dir.File("in_Haar.hdr"));
+}
+
+}  // namespace
+}  // namespace lumesta

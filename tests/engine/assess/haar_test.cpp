@@ -1,0 +1,279 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/time_stamp.h"
+#include "app/truncate.h"
+#include "assess/assess_browse.h"
+#include "assess/haar_header.h"
+#include "assess/haar_transform.h"
+#include "tests/engine/assess/assess_bands.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/temp_dir.h"
+
+namespace lumesta {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::IsEmpty;
+
+constexpr std::time_t kWhen = 1700000000;
+
+std::vector<float> ReadFloats(const std::string& path)
+{
+    const std::string bytes = testing::ReadFileBytes(path);
+    std::vector<float> values(bytes.size() / 4);
+    std::memcpy(values.data(), bytes.data(), values.size() * 4);
+    return values;
+}
+
+TEST(HaarBlockTest, TheTwoByTwoBlockInBothForms)
+{
+    const HaarCoefficients half = HaarBlock(10, 20, 30, 40, 0.5f);
+    EXPECT_EQ(half.approximation, 50.0f);
+    EXPECT_EQ(half.detail1, -10.0f);
+    EXPECT_EQ(half.detail2, -20.0f);
+    EXPECT_EQ(half.detail3, 0.0f);
+    const HaarCoefficients root = HaarBlock(10, 20, 30, 40, 0.70710677f);
+    EXPECT_EQ(root.approximation, 100.0f * 0.70710677f);
+    EXPECT_EQ(root.detail1, -20.0f * 0.70710677f);
+}
+
+class HaarRunTest : public ::testing::Test {
+protected:
+    HaarJob BrowsedJob(int w, int h, const std::vector<std::int16_t>& samples, int levels,
+                       HaarForm form)
+    {
+        const std::string path = dir.File("band.img");
+        testing::WriteInt16File(path, samples);
+        testing::WriteAssessEnviHeader(path, w, h, 1, 2, "Band A");
+        HaarJob job;
+        if (!BrowseHaarInput(job, path, host)) throw std::runtime_error("browse failed");
+        job.levels = levels;
+        job.form = form;
+        return job;
+    }
+
+    testing::TempDir dir;
+    testing::FakeHost host;
+    RunCounters counters;
+};
+
+TEST_F(HaarRunTest, TwoLevelsFillTheNestedQuadrants)
+{
+    // Every 2 × 2 block is 0 1 / 10 11: level 1 gives A 11, D1 −1, D2 −10, D3 0; level 2 works
+    // on the constant approximation 11 and gives A 22 and zero details.
+    std::vector<std::int16_t> samples(64 * 64);
+    for (int i = 0; i < 64; ++i) {
+        for (int j = 0; j < 64; ++j)
+            samples[i * 64 + j] = static_cast<std::int16_t>(10 * (i % 2) + j % 2);
+    }
+    HaarJob job = BrowsedJob(64, 64, samples, 2, HaarForm::Half);
+    ASSERT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Finished);
+    EXPECT_THAT(host.Messages(), IsEmpty());
+    const std::vector<float> raster = ReadFloats(job.outputImagePath);
+    ASSERT_EQ(raster.size(), 64u * 64u);
+    for (int i = 0; i < 64; ++i) {
+        for (int j = 0; j < 64; ++j) {
+            float expected = 0.0f;
+            if (i < 32 && j >= 32) expected = -1.0f;
+            if (i >= 32 && j < 32) expected = -10.0f;
+            if (i < 16 && j < 16) expected = 22.0f;
+            ASSERT_EQ(raster[i * 64 + j], expected) << i << ", " << j;
+        }
+    }
+    EXPECT_EQ(
+        host.Log(),
+        "Log File: \r\n\r\n******* Multi-Resolution Haar Wavelet Transforms (1) **********\r\n\r\n"
+        "(a) Input Image Name:\r\nInput:\t\t" +
+            dir.File("band.img") +
+            "\r\n"
+            "Width:\t\t64 pixels\r\nHeight:\t\t64 pixels\r\nImage Size:\t4096 pixels\r\n"
+            "File Size:\t8192 bytes\r\n\r\n(b) Specifications:\r\nDown-sampling level(s): \t2\r\n"
+            "Selected Wavelet:\t\tHaar\r\nHaar wavelet coefficent form:\t1/2\r\n\r\n"
+            "(c) Output Image Name:\r\nImage:\t\t" +
+            dir.File("band_Haar.img") +
+            "\r\n"
+            "24-bit BMP:\t" +
+            dir.File("band_Haar.bmp") + "\r\n\r\nFinished\r\n\r\n");
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("band_Haar.bmp")).size(), 54u + 64 * 64 * 3);
+    const std::string header = testing::ReadFileBytes(dir.File("band_Haar.hdr"));
+    EXPECT_NE(header.find("\r\ndata type = 4\r\n"), std::string::npos);
+    EXPECT_THAT(
+        header,
+        EndsWith(
+            "\r\nbyte order = 0\r\nband names = {\r\nHaar Wavelet Transform (Band:band.img)}"));
+    EXPECT_THAT(host.Viewed(), IsEmpty());
+    EXPECT_EQ(host.BusyDepth(), 0);
+}
+
+TEST_F(HaarRunTest, PictureStretchesEachSubbandOnItsOwn)
+{
+    // x = column: the approximation is 4 × block column + 1, so its picture values are
+    // 17 × block column; the constant details are drawn as 0.
+    std::vector<std::int16_t> samples(32 * 32);
+    for (int i = 0; i < 32 * 32; ++i) samples[i] = static_cast<std::int16_t>(i % 32);
+    HaarJob job = BrowsedJob(32, 32, samples, 1, HaarForm::Half);
+    ASSERT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Finished);
+    const std::string bmp = testing::ReadFileBytes(job.bmpPath);
+    ASSERT_EQ(bmp.size(), 54u + 32 * 96);
+    for (int line : {0, 15, 16, 31}) {
+        const std::size_t row = 54 + static_cast<std::size_t>(31 - line) * 96;
+        for (int j = 0; j < 32; ++j) {
+            const int expected = line < 16 && j < 16 ? 17 * j : 0;
+            ASSERT_EQ(static_cast<unsigned char>(bmp[row + 3 * j]), expected) << line << ", " << j;
+        }
+    }
+}
+
+TEST_F(HaarRunTest, DeepLevelsOfBrightDataDoNotWrap)
+{
+    // With 1/sqrt(2) the approximation of 2047 passes 32767 at level 3; level 4 must still see
+    // its true value.
+    HaarJob job =
+        BrowsedJob(256, 256, std::vector<std::int16_t>(256 * 256, 2047), 4, HaarForm::InverseSqrt2);
+    ASSERT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Finished);
+    float approximation = 0.0f;
+    std::int32_t carried = 2047;
+    for (int k = 1; k <= 4; ++k) {
+        approximation = static_cast<float>(4 * carried) * 0.70710677f;
+        carried = TruncToInt(approximation);
+    }
+    EXPECT_GT(approximation, 100000.0f);
+    const std::vector<float> raster = ReadFloats(job.outputImagePath);
+    EXPECT_EQ(raster[0], approximation);
+    EXPECT_EQ(raster[15 * 256 + 15], approximation);
+    EXPECT_EQ(raster[15 * 256 + 16], 0.0f);
+}
+
+TEST_F(HaarRunTest, ValidationMessagesInOrder)
+{
+    HaarJob job = BrowsedJob(32, 32, std::vector<std::int16_t>(32 * 32), 2, HaarForm::Half);
+    const auto refusal = [&](HaarJob tried) {
+        host.ClearMessages();
+        EXPECT_EQ(ComputeHaarTransform(tried, counters, host), RunOutcome::Stopped);
+        return host.Messages().empty() ? std::string() : host.Messages().front();
+    };
+    HaarJob noBmp = job;
+    noBmp.bmpPath.clear();
+    EXPECT_EQ(refusal(noBmp), "Please input file names");
+    for (int levels : {0, -3}) {
+        HaarJob noLevels = job;
+        noLevels.levels = levels;
+        EXPECT_EQ(refusal(noLevels), "Please input down-sampling level.");
+    }
+    HaarJob big = job;
+    big.input.width = 16384;
+    big.input.height = 16384;
+    EXPECT_EQ(
+        refusal(big),
+        "Image size is too big; If you wish to have this limit relaxed, please contact developer.");
+    HaarJob odd = job;
+    odd.input.width = 500;
+    odd.input.height = 512;
+    EXPECT_EQ(refusal(odd),
+              "The image size of 500*512 is not supported. \r\nBoth image width and height should "
+              "be the power of 2, e.g., 512, 1024. ");
+    EXPECT_EQ(refusal(job), " The maximum level you can select for this image is 1.");
+    HaarJob wide = job;
+    wide.input.width = 16384;
+    wide.input.height = 8192;
+    wide.levels = 10;
+    EXPECT_EQ(refusal(wide), " The maximum level you can select for this image is 9.");
+    EXPECT_EQ(host.Log(), "");
+}
+
+TEST_F(HaarRunTest, CancelAndUnwritableRasterLeaveNothingBehind)
+{
+    HaarJob job = BrowsedJob(64, 64, testing::PatternBand(64, 64, 2048), 2, HaarForm::Half);
+    host.cancelAtPump = 500;
+    EXPECT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Cancelled);
+    EXPECT_THAT(host.Log(), EndsWith("Cancelled\r\n\r\n"));
+    EXPECT_FALSE(testing::Exists(job.outputImagePath));
+    EXPECT_FALSE(testing::Exists(job.bmpPath));
+    EXPECT_FALSE(testing::Exists(job.outputHeaderPath));
+
+    host.cancelAtPump = 0;
+    host.ClearLog();
+    job.outputImagePath = dir.File("missing/folder/out.img");
+    EXPECT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(), ElementsAre("Error: Writing to float/binary file."));
+    EXPECT_THAT(host.Log(), EndsWith("Unsucessful\r\n\r\n"));
+    EXPECT_FALSE(testing::Exists(job.bmpPath));
+}
+
+TEST_F(HaarRunTest, IdrisiInputGetsItsRangeInTheHeader)
+{
+    const std::string path = dir.File("band.rst");
+    std::vector<std::int16_t> samples(32 * 32);
+    for (int i = 0; i < 32 * 32; ++i) samples[i] = static_cast<std::int16_t>(i % 32);
+    testing::WriteInt16File(path, samples);
+    testing::WriteAssessIdrisiHeader(path, 32, 32);
+    HaarJob job;
+    ASSERT_TRUE(BrowseHaarInput(job, path, host));
+    job.form = HaarForm::Half;
+    ASSERT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Finished);
+    // A ranges over (8j + 2)/2, j < 16: 1 .. 61; D1 is −1, the others 0.
+    const std::string header = testing::ReadFileBytes(dir.File("band_Haar.rdc"));
+    EXPECT_NE(header.find("\r\nmin. value  : -1\r\nmax. value  : 61\r\ndisplay min : -1\r\n"
+                          "display max : 61\r\nvalue units : unspecified\r\nlineage     : "),
+              std::string::npos)
+        << header;
+}
+
+TEST(HaarHeaderTest, EnviHeaderFromStandardTemplate)
+{
+    testing::TempDir dir;
+    testing::FakeHost host;
+    testing::WriteAssessEnviHeader(dir.File("in.img"), 64, 32, 3, 2, "B1,\nB2,\nB3");
+    WriteEnviHaarHeader(dir.File("in.hdr"), dir.File("out.hdr"), "B2", 64, 32, kWhen, host);
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("out.hdr")),
+              "ENVI\r\ndescription = {\r\n  Haar Wavelet Transform Result [" + TimeStamp(kWhen) +
+                  "]}\r\nsamples = 64\r\nlines   = 32\r\nbands   = 1\r\nheader offset = 0\r\n"
+                  "file type = ENVI Standard\r\ndata type = 4\r\ninterleave = bsq\r\n"
+                  "byte order = 0\r\nband names = {\r\nHaar Wavelet Transform (Band:B2)}");
+    EXPECT_THAT(host.Messages(), IsEmpty());
+}
+
+TEST(HaarHeaderTest, EnviTemplateWithoutBandNamesKeepsEmptyLines)
+{
+    testing::TempDir dir;
+    testing::FakeHost host;
+    testing::WriteFileBytes(dir.File("in.hdr"),
+                            "ENVI\r\nsamples = 8\r\nlines = 8\r\nbands = 1\r\n\r\n"
+                            "data type = 1\r\ninterleave = bsq\r\n");
+    WriteEnviHaarHeader(dir.File("in.hdr"), dir.File("out.hdr"), "x", 32, 32, kWhen, host);
+    const std::string header = testing::ReadFileBytes(dir.File("out.hdr"));
+    EXPECT_EQ(header.substr(header.find("bands   = 1")),
+              "bands   = 1\r\n\r\ndata type = 4\r\ninterleave = bsq\r\nband names = {\r\n"
+              "Haar Wavelet Transform (Band:x)}");
+
+    WriteEnviHaarHeader(dir.File("none.hdr"), dir.File("out2.hdr"), "x", 32, 32, kWhen, host);
+    EXPECT_THAT(host.Messages(), ElementsAre("Error - when reading the input header files!"));
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("out2.hdr")).substr(0, 6), "ENVI\r\n");
+}
+
+TEST(HaarHeaderTest, IdrisiHeaderFromStandardTemplate)
+{
+    testing::TempDir dir;
+    testing::FakeHost host;
+    testing::WriteAssessIdrisiHeader(dir.File("in.rst"), 64, 64);
+    WriteIdrisiHaarHeader(dir.File("in.rdc"), "/data/in.rst", -12.5, 1234.5678, dir.File("out.rdc"),
+                          host);
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("out.rdc")),
+              "file format : IDRISI Raster A.1\r\n"
+              "file title  : Haar Wavelet Transform for /data/in.rst\r\n"
+              "data type   : real\r\nfile type   : binary\r\ncolumns     : 64\r\n"
+              "rows        : 64\r\nref. system : plane\r\nref. units  : m\r\nunit dist.  : 1\r\n"
+              "min. X      : 0\r\nmax. X      : 64\r\nmin. Y      : 0\r\nmax. Y      : 64\r\n"
+              "pos'n error : unknown\r\nresolution  : 1\r\nmin. value  : -12.5\r\n"
+              "max. value  : 1234.57\r\ndisplay min : -12\r\ndisplay max : 1234\r\n"
+              "value units : unspecified\r\nlineage     : This file was created by a Haar wavelet "
+              "transform; the input image is /data/in.rst");
+    EXPECT_THAT(host.Messages(), IsEmpty());
+}
+
+}  // namespace
+}  // namespace lumesta

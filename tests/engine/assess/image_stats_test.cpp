@@ -1,0 +1,228 @@
+#include "assess/image_stats.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "assess/assess_browse.h"
+#include "assess/level_statistics.h"
+#include "assess/number_text.h"
+#include "tests/engine/assess/assess_bands.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/temp_dir.h"
+
+namespace lumesta {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::IsEmpty;
+
+TEST(LevelStatisticsTest, MaximumLevelsFollowTheSmallerSide)
+{
+    EXPECT_EQ(MaximumPyramidLevel(512, 512, 3), 6);
+    EXPECT_EQ(MaximumPyramidLevel(500, 512, 3), 6);
+    EXPECT_EQ(MaximumPyramidLevel(32, 32, 3), 2);
+    EXPECT_EQ(MaximumPyramidLevel(33, 40, 3), 3);
+    EXPECT_EQ(MaximumPyramidLevel(512, 256, 4), 4);
+}
+
+TEST(LevelStatisticsTest, OddSidesKeepPairMeansAndTheCorner)
+{
+    testing::FakeHost host;
+    const auto progress = host.OpenProgress("", ProgressOwner::Window);
+    std::vector<float> band(33 * 33);
+    for (int i = 0; i < 33 * 33; ++i) band[i] = static_cast<float>(i);
+    const LevelSize next = NextLevelSize({33, 33});
+    ASSERT_EQ(next.width, 17);
+    ASSERT_EQ(next.height, 17);
+    std::vector<float> level(17 * 17);
+    ProgressCounter counter(*progress, 16 * 16);
+    ASSERT_TRUE(BuildNextLevel(band.data(), {33, 33}, level.data(), counter));
+    EXPECT_EQ(level[0], 0.25f * (0 + 1 + 33 + 34));
+    EXPECT_EQ(level[15 * 17 + 15], 0.25f * (1020 + 1021 + 1053 + 1054));
+    EXPECT_EQ(level[3 * 17 + 16], 0.5f * (7 * 33 + 32 + 6 * 33 + 32));    // last column
+    EXPECT_EQ(level[16 * 17 + 5], 0.5f * (32 * 33 + 11 + 32 * 33 + 10));  // last row
+    EXPECT_EQ(level[16 * 17 + 16], 33 * 33 - 1);                          // corner
+    EXPECT_EQ(host.Pumps(), 256);  // one per block mean, none for the edges
+    EXPECT_EQ(host.ProgressPositions().back(), 100);
+}
+
+TEST(LevelStatisticsTest, StatisticsOfTwoValuesAndOfAConstant)
+{
+    std::vector<float> twoValues(1000);
+    for (std::size_t i = 0; i < twoValues.size(); ++i) twoValues[i] = i % 2 ? 255.0f : 0.0f;
+    const LevelStatistics two = ComputeLevelStatistics(twoValues.data(), 1000);
+    EXPECT_EQ(two[0], 0.0);
+    EXPECT_EQ(two[1], 255.0);
+    EXPECT_EQ(two[2], 127.5);
+    EXPECT_DOUBLE_EQ(two[3], 127.5 * 127.5 * 1000 / 999);
+    EXPECT_DOUBLE_EQ(two[5], std::sqrt(two[3]) / 127.5);
+    EXPECT_NEAR(two[6], 0.0, 1e-12);
+    EXPECT_EQ(two[8], 1.0);
+
+    const std::vector<float> constant(64, 7.0f);
+    const LevelStatistics flat = ComputeLevelStatistics(constant.data(), 64);
+    EXPECT_EQ(flat[3], 0.0);
+    EXPECT_EQ(flat[4], 0.0);
+    EXPECT_EQ(flat[5], 0.0);
+    EXPECT_TRUE(std::isnan(flat[6]));
+    EXPECT_TRUE(std::isnan(flat[7]));
+    EXPECT_EQ(flat[8], 0.0);
+}
+
+TEST(LevelStatisticsTest, SkewnessAndKurtosisEqualSampleOrderSums)
+{
+    // Many repeated values (as a band has) and many distinct ones (as deep levels have), on a
+    // level large enough to be split among threads.
+    std::vector<float> x(300000);
+    const auto pattern = testing::PatternBand(600, 500, 2048);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        x[i] = i < 150000 ? static_cast<float>(pattern[i]) : static_cast<float>(pattern[i]) / 7.0f;
+    }
+    const LevelStatistics stats =
+        ComputeLevelStatistics(x.data(), static_cast<std::int64_t>(x.size()));
+    double cubes = 0.0;
+    double fourths = 0.0;
+    for (const float value : x) {
+        cubes += std::pow(value - stats[2], 3.0);
+        fourths += std::pow(value - stats[2], 4.0);
+    }
+    const double n1 = static_cast<double>(x.size() - 1);
+    EXPECT_EQ(stats[6], cubes / (std::pow(stats[4], 3.0) * n1));
+    EXPECT_EQ(stats[7], fourths / (std::pow(stats[4], 4.0) * n1));
+}
+
+TEST(LevelStatisticsTest, NumbersIgnoreTheLocaleAndNanHasNoSign)
+{
+    EXPECT_EQ(FixedText(1234.5678, 2), "1234.57");
+    EXPECT_EQ(FixedText(-0.004, 2), "-0.00");
+    EXPECT_EQ(FixedText(std::numeric_limits<double>::quiet_NaN(), 2), "nan");
+    EXPECT_EQ(FixedText(-std::numeric_limits<double>::quiet_NaN(), 2), "nan");
+    EXPECT_EQ(FixedText(std::numeric_limits<double>::infinity(), 2), "inf");
+    EXPECT_EQ(GeneralText(-1234.5678), "-1234.57");
+    EXPECT_EQ(GeneralText(1e-7), "1e-07");
+    EXPECT_EQ(GeneralText(1234567.0), "1.23457e+06");
+}
+
+TEST(ProgressCounterTest, ShowsEveryPositionChangeOfTheCount)
+{
+    for (const std::int64_t total : {1, 7, 333, 1000, 65536}) {
+        testing::FakeHost host;
+        const auto progress = host.OpenProgress("", ProgressOwner::Window);
+        ProgressCounter counter(*progress, total);
+        std::vector<int> expected;
+        for (std::int64_t count = 1; count <= total; ++count) {
+            const int position = static_cast<int>(static_cast<double>(count) * 100.0 / total);
+            if (expected.empty() || expected.back() != position) expected.push_back(position);
+            ASSERT_TRUE(counter.Advance());
+        }
+        EXPECT_EQ(host.ProgressPositions(), expected) << total;
+        EXPECT_EQ(host.Pumps(), total);
+    }
+}
+
+class ImageStatsRunTest : public ::testing::Test {
+protected:
+    ImageStatsJob BrowsedJob(int w, int h, const std::vector<std::int16_t>& samples, int level)
+    {
+        const std::string path = dir.File("band.img");
+        testing::WriteInt16File(path, samples);
+        testing::WriteAssessEnviHeader(path, w, h, 1, 2);
+        ImageStatsJob job;
+        if (!BrowseImageStatsInput(job, path, host)) throw std::runtime_error("browse failed");
+        job.level = level;
+        return job;
+    }
+
+    testing::TempDir dir;
+    testing::FakeHost host;
+    RunCounters counters;
+};
+
+TEST_F(ImageStatsRunTest, ReportBlockAndTableOfAConstantBand)
+{
+    ImageStatsJob job = BrowsedJob(64, 32, std::vector<std::int16_t>(64 * 32, 5), 1);
+    EXPECT_EQ(ComputeImageStatistics(job, counters, host), RunOutcome::Finished);
+    EXPECT_EQ(host.Log(),
+              "Log File: \r\n\r\n========= Multi-Resolution Image Statistics (1) ==========\r\n\r\n"
+              "(a) Input Image Name:\r\nInput:\t\t" +
+                  dir.File("band.img") +
+                  "\r\n"
+                  "Width:\t\t64 pixels\r\nHeight:\t\t32 pixels\r\nImage Size:\t2048 pixels\r\n"
+                  "File Size:\t4096 bytes\r\n\r\n(b) Specifications:\r\n"
+                  "Multi-Resolution Level(s): \t1\r\n\r\n"
+                  "(c) Output Multi-resolution Image Statistics:\r\n"
+                  "Output:\t" +
+                  dir.File("band_ImageStats.txt") + "\r\n\r\nFinished\r\n\r\n");
+    EXPECT_EQ(testing::ReadFileBytes(job.outputPath),
+              "IMAGE SIZE     \t64*32       \t32*16       \t\r\n"
+              "Min            \t5.00        \t5.00        \t\r\n"
+              "Max            \t5.00        \t5.00        \t\r\n"
+              "Mean           \t5.00        \t5.00        \t\r\n"
+              "Variance       \t0.00        \t0.00        \t\r\n"
+              "Std. deviation \t0.00        \t0.00        \t\r\n"
+              "Coef. variation\t0.00        \t0.00        \t\r\n"
+              "Skewness       \tnan         \tnan         \t\r\n"
+              "Kurtosis       \tnan         \tnan         \t\r\n"
+              "Entropy        \t0.00        \t0.00        \t\r\n"
+              "\r\n\r\n\r\n");
+    EXPECT_THAT(host.Viewed(), ElementsAre(job.outputPath));
+    EXPECT_EQ(host.ProgressPositions().back(), 100);  // 2048 samples + 512 block means
+}
+
+TEST_F(ImageStatsRunTest, ZeroMeanGivesNanCoefficientOfVariation)
+{
+    ImageStatsJob job = BrowsedJob(32, 32, std::vector<std::int16_t>(32 * 32, 0), 0);
+    EXPECT_EQ(ComputeImageStatistics(job, counters, host), RunOutcome::Finished);
+    const std::string table = testing::ReadFileBytes(job.outputPath);
+    EXPECT_NE(table.find("IMAGE SIZE     \t32*32       \t\r\n"), std::string::npos);
+    EXPECT_NE(table.find("Coef. variation\tnan         \t\r\n"), std::string::npos) << table;
+    EXPECT_EQ(table.find("-nan"), std::string::npos);
+}
+
+TEST_F(ImageStatsRunTest, EightBitBandOfTwoValuesHasEntropyOne)
+{
+    std::vector<std::uint8_t> bytes(32 * 32);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = i % 2 ? 255 : 0;
+    testing::WriteByteFile(dir.File("two.raw"), bytes);
+    ImageStatsJob job;
+    ASSERT_TRUE(BrowseImageStatsInput(job, dir.File("two.raw"), host));
+    job.input.width = 32;
+    job.input.height = 32;
+    EXPECT_EQ(ComputeImageStatistics(job, counters, host), RunOutcome::Finished);
+    const std::string table = testing::ReadFileBytes(dir.File("two_ImageStats.txt"));
+    EXPECT_NE(table.find("Max            \t255.00      \t\r\n"), std::string::npos) << table;
+    EXPECT_NE(table.find("Entropy        \t1.00        \t\r\n"), std::string::npos) << table;
+}
+
+TEST_F(ImageStatsRunTest, ValidationMessagesAndTheCancelPath)
+{
+    ImageStatsJob job = BrowsedJob(512, 512, testing::PatternBand(512, 512, 2048), 7);
+    EXPECT_EQ(ComputeImageStatistics(job, counters, host), RunOutcome::Stopped);
+    job.level = -1;
+    EXPECT_EQ(ComputeImageStatistics(job, counters, host), RunOutcome::Stopped);
+    job.level = 1;
+    job.input.width = 16001;
+    job.input.height = 16001;
+    EXPECT_EQ(ComputeImageStatistics(job, counters, host), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(),
+                ElementsAre(" The maximum level you can select for this image is 6.",
+                            "Please input correct level number.",
+                            "Image size is too big; If you wish to have this limit relaxed, "
+                            "please contact developer."));
+    EXPECT_EQ(host.Log(), "");
+
+    job.input.width = 512;
+    job.input.height = 512;
+    host.cancelAtPump = 1000;  // inside the conversion of the band
+    EXPECT_EQ(ComputeImageStatistics(job, counters, host), RunOutcome::Cancelled);
+    EXPECT_THAT(host.Log(), EndsWith("Cancelled\r\n\r\n"));
+    EXPECT_FALSE(testing::Exists(job.outputPath));
+    EXPECT_THAT(host.Viewed(), IsEmpty());
+}
+
+}  // namespace
+}  // namespace lumesta
