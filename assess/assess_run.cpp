@@ -1,5 +1,8 @@
 #include "assess/assess_run.h"
 
+#include "app/confirm_overwrite.h"
+#include "raster/file_name.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -56,6 +59,18 @@ bool CheckMaximumLevel(int level, const AssessInput& input, int subtract, Host& 
     return false;
 }
 
+bool ConfirmAssessOutput(const std::string& output, const AssessInput& input, Host& host)
+{
+    const std::string base = WithoutLastFour(input.inputPath);
+    for (const std::string& name : {input.inputPath, base + ".hdr", base + ".rdc"}) {
+        if (SamePath(output, name)) {
+            host.ShowMessage(output + " is an input of this run.\nChange the name of the output file.");
+            return false;
+        }
+    }
+    return ConfirmOverwrite(output, host);
+}
+
 std::optional<SampleKind> WriteInputSection(const AssessInput& input, RunLog& log, Host& host)
 {
     static const char kWrongFileSize[] = "Check the file size of the input image.";
@@ -84,6 +99,7 @@ std::optional<SampleKind> WriteInputSection(const AssessInput& input, RunLog& lo
         return SampleKind::Bits8;
     }
     host.ShowMessage(kWrongFileSize);
+    log.Append(kAssessUnsuccessful);  // the block still gets its closing line
     return std::nullopt;
 }
 

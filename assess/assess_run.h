@@ -43,6 +43,10 @@ inline std::int64_t SampleCount(const AssessInput& input)
 // the sample kind: the data type code for a band of a multi-band ENVI file, otherwise the file
 // size (2 × width × height bytes: 16-bit; width × height: 8-bit). Any other size shows "Check
 // the file size of the input image." and returns nothing (the report stays as it is).
+// The overwrite question for one output, after refusing an output that names the input or its
+// header (answering Yes would delete the input). False when the run must stop.
+bool ConfirmAssessOutput(const std::string& output, const AssessInput& input, Host& host);
+
 std::optional<SampleKind> WriteInputSection(const AssessInput& input, RunLog& log, Host& host);
 
 // Reads the band's width × height samples into buffer (the caller's, sized for them): from its

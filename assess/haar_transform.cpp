@@ -369,7 +369,8 @@ RunOutcome ComputeHaarTransform(HaarJob& job, RunCounters& counters, Host& host)
     const std::optional<SampleKind> kind = WriteInputSection(job.input, log, host);
     if (!kind) return RunOutcome::Stopped;
     WriteSpecifications(job, log);
-    if (!ConfirmOverwrite(job.bmpPath, host) || !ConfirmOverwrite(job.outputImagePath, host)) {
+    if (!ConfirmAssessOutput(job.bmpPath, job.input, host) ||
+        !ConfirmAssessOutput(job.outputImagePath, job.input, host)) {
         log.Append(kAssessUnsuccessful);
         return RunOutcome::Stopped;
     }

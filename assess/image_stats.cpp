@@ -112,7 +112,7 @@ RunOutcome ComputeImageStatistics(ImageStatsJob& job, RunCounters& counters, Hos
     const std::optional<SampleKind> kind = WriteInputSection(job.input, log, host);
     if (!kind) return RunOutcome::Stopped;
     WriteSpecifications(job, log);
-    if (!ConfirmOverwrite(job.outputPath, host)) {
+    if (!ConfirmAssessOutput(job.outputPath, job.input, host)) {
         log.Append(kAssessUnsuccessful);
         return RunOutcome::Stopped;
     }
@@ -129,7 +129,11 @@ RunOutcome ComputeImageStatistics(ImageStatsJob& job, RunCounters& counters, Hos
         log.Append(outcome == RunOutcome::Cancelled ? kAssessCancelled : kAssessUnsuccessful);
         return outcome;
     }
-    WriteStatisticsTable(job.outputPath, sizes, rows, host);
+    // A table that could not be written is a failed run, not a finished one.
+    if (!WriteStatisticsTable(job.outputPath, sizes, rows, host)) {
+        log.Append(kAssessUnsuccessful);
+        return RunOutcome::Stopped;
+    }
     host.OpenInViewer(ViewerKind::Text, job.outputPath);
     log.Append(kAssessFinished);
     return RunOutcome::Finished;

@@ -187,7 +187,7 @@ LevelStatistics ComputeLevelStatistics(const float* x, std::int64_t count)
             Entropy(sums.bins, count)};
 }
 
-void WriteStatisticsTable(const std::string& path, const std::vector<LevelSize>& sizes,
+bool WriteStatisticsTable(const std::string& path, const std::vector<LevelSize>& sizes,
                           const std::vector<LevelStatistics>& rows, Host& host)
 {
     static const char kCannotWrite[] = "Error - output multi-resolution statistics!";
@@ -197,7 +197,7 @@ void WriteStatisticsTable(const std::string& path, const std::vector<LevelSize>&
     FilePtr file(std::fopen(path.c_str(), "wb"));
     if (!file) {
         host.ShowMessage(kCannotWrite);
-        return;
+        return false;
     }
     std::string text = PadRight("IMAGE SIZE", 15) + "\t";
     for (const LevelSize& size : sizes) {
@@ -215,7 +215,9 @@ void WriteStatisticsTable(const std::string& path, const std::vector<LevelSize>&
     if (std::fclose(file.release()) != 0 || !written) {
         std::remove(path.c_str());  // a half-written table would pass for a whole one
         host.ShowMessage(kCannotWrite);
+        return false;
     }
+    return true;
 }
 
 }  // namespace lumesta

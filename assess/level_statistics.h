@@ -35,8 +35,8 @@ LevelStatistics ComputeLevelStatistics(const float* x, std::int64_t count);
 
 // Writes the table: a size line and nine statistics lines with one column per level, each
 // field followed by a tab, then three empty lines. "Error - output multi-resolution
-// statistics!" when the file cannot be created or written (nothing stays behind).
-void WriteStatisticsTable(const std::string& path, const std::vector<LevelSize>& sizes,
+// statistics!" when the file cannot be created or written (nothing stays behind); false then.
+bool WriteStatisticsTable(const std::string& path, const std::vector<LevelSize>& sizes,
                           const std::vector<LevelStatistics>& rows, Host& host);
 
 }  // namespace lumesta

@@ -127,13 +127,13 @@ std::string TableLine(const SemivarianceTable& table, int lag)
 
 }  // namespace
 
-void WriteSemivarianceTable(const std::string& path, const SemivarianceTable& table, Host& host)
+bool WriteSemivarianceTable(const std::string& path, const SemivarianceTable& table, Host& host)
 {
     static const char kCannotWrite[] = "Error - output text!";
     FilePtr file(std::fopen(path.c_str(), "wb"));
     if (!file) {
         host.ShowMessage(kCannotWrite);
-        return;
+        return false;
     }
     std::string text = TableHeaderLine();
     const int lags = static_cast<int>(table.gamma[0].size());
@@ -142,7 +142,9 @@ void WriteSemivarianceTable(const std::string& path, const SemivarianceTable& ta
     if (std::fclose(file.release()) != 0 || !written) {
         std::remove(path.c_str());  // a half-written table would pass for a whole one
         host.ShowMessage(kCannotWrite);
+        return false;
     }
+    return true;
 }
 
 RunOutcome ComputeSemivariance(SemivarianceJob& job, RunCounters& counters, Host& host)
@@ -156,7 +158,7 @@ RunOutcome ComputeSemivariance(SemivarianceJob& job, RunCounters& counters, Host
     const std::optional<SampleKind> kind = WriteInputSection(job.input, log, host);
     if (!kind) return RunOutcome::Stopped;
     WriteSpecifications(job, log);
-    if (!ConfirmOverwrite(job.outputPath, host)) {
+    if (!ConfirmAssessOutput(job.outputPath, job.input, host)) {
         log.Append(kAssessUnsuccessful);
         return RunOutcome::Stopped;
     }
@@ -171,7 +173,11 @@ RunOutcome ComputeSemivariance(SemivarianceJob& job, RunCounters& counters, Host
             ? ReadAndCompute<std::int16_t>(job, *kind, *progress, table, log, host)
             : ReadAndCompute<std::uint8_t>(job, *kind, *progress, table, log, host);
     if (outcome != RunOutcome::Finished) return outcome;
-    WriteSemivarianceTable(job.outputPath, table, host);
+    // A table that could not be written is a failed run, not a finished one.
+    if (!WriteSemivarianceTable(job.outputPath, table, host)) {
+        log.Append(kAssessUnsuccessful);
+        return RunOutcome::Stopped;
+    }
     table = SemivarianceTable();
     host.OpenInViewer(ViewerKind::Text, job.outputPath);
     log.Append(kAssessFinished);

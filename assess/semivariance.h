@@ -30,7 +30,8 @@ struct SemivarianceTable {
 RunOutcome ComputeSemivariance(SemivarianceJob& job, RunCounters& counters, Host& host);
 
 // Writes the table: a header line and one line per lag, tab-separated, CR LF line ends.
-// "Error - output text!" when the file cannot be created or written (nothing stays behind).
-void WriteSemivarianceTable(const std::string& path, const SemivarianceTable& table, Host& host);
+// "Error - output text!" when the file cannot be created or written (nothing stays behind);
+// false then.
+bool WriteSemivarianceTable(const std::string& path, const SemivarianceTable& table, Host& host);
 
 }  // namespace lumesta

@@ -98,17 +98,6 @@ OutputCleanup::~OutputCleanup()
     }
 }
 
-namespace {
-
-// True when both names lead to the same file (or would, once it exists).
-bool SamePath(const std::string& a, const std::string& b)
-{
-    if (a == b) return true;
-    std::error_code ignored;
-    return std::filesystem::weakly_canonical(a, ignored) == std::filesystem::weakly_canonical(b, ignored);
-}
-
-}  // namespace
 
 bool ConfirmFusedOutputs(const std::vector<std::string>& targets,
                          const std::vector<std::string>& inputs, const std::string& blueOutput,

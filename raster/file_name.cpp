@@ -1,5 +1,7 @@
 #include "raster/file_name.h"
 
+#include <filesystem>
+
 #include <sys/stat.h>
 
 namespace lumesta {
@@ -52,6 +54,13 @@ bool FileExists(const std::string& path)
 {
     struct stat status {};
     return ::stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
+bool SamePath(const std::string& a, const std::string& b)
+{
+    if (a == b) return true;
+    std::error_code ignored;
+    return std::filesystem::weakly_canonical(a, ignored) == std::filesystem::weakly_canonical(b, ignored);
 }
 
 }  // namespace lumesta

@@ -25,4 +25,7 @@ std::string FolderOf(const std::string& path);
 
 bool FileExists(const std::string& path);
 
+// True when both names lead to the same file (or would, once it exists).
+bool SamePath(const std::string& a, const std::string& b);
+
 }  // namespace lumesta

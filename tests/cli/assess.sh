@@ -62,7 +62,7 @@ expect_stderr "no size" "$WORK/err.txt" "Please input width and height."
 "$CLI" semivariance --input "$WORK/bytes.raw" --width 64 --height 49 --max-lag 20 --quiet 2>"$WORK/err.txt" >"$WORK/out.txt"
 expect_status "wrong file size" 1 $?
 expect_stderr "wrong file size" "$WORK/err.txt" "Check the file size of the input image."
-expect_ending "wrong file size report" "$WORK/out.txt" 'Image Size:\t3136 pixels\r\n'
+expect_ending "wrong file size report" "$WORK/out.txt" 'Image Size:\t3136 pixels\r\nUnsucessful\r\n\r\n'
 "$CLI" semivariance --input "$WORK/bytes.raw" --width 64 --height 48 --max-lag -3 --quiet 2>"$WORK/err.txt" >/dev/null
 expect_status "negative lag" 1 $?
 expect_stderr "negative lag" "$WORK/err.txt" "Please input the max lag number."

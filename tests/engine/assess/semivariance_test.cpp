@@ -224,7 +224,7 @@ TEST_F(SemivarianceRunTest, FileSizeDecidesTheSampleKind)
     job.input.width = 41;
     EXPECT_EQ(ComputeSemivariance(job, counters, host), RunOutcome::Stopped);
     EXPECT_THAT(host.Messages(), ElementsAre("Check the file size of the input image."));
-    EXPECT_THAT(host.Log(), EndsWith("Image Size:\t1640 pixels\r\n"));
+    EXPECT_THAT(host.Log(), EndsWith("Image Size:\t1640 pixels\r\nUnsucessful\r\n\r\n"));
 }
 
 TEST_F(SemivarianceRunTest, MultiBandEnviReadsTheSelectedBand)
@@ -277,6 +277,35 @@ TEST_F(SemivarianceRunTest, ConstantImageHasZeroSemivariance)
         }
         EXPECT_EQ(zeros, 4u) << lines[lag];
     }
+}
+
+}  // namespace
+}  // namespace lumesta
+
+namespace lumesta {
+namespace {
+
+TEST_F(SemivarianceRunTest, AnOutputNamingTheInputOrAnUnwritableTableStopsUnsuccessfully)
+{
+    const std::string raw = dir.File("bytes.raw");
+    testing::WriteByteFile(raw, std::vector<std::uint8_t>(40 * 40, 9));
+    SemivarianceJob job;
+    ASSERT_TRUE(BrowseSemivarianceInput(job, raw, host));
+    job.input.width = 40;
+    job.input.height = 40;
+    job.maxLag = 1;
+    job.outputPath = raw;
+    EXPECT_EQ(ComputeSemivariance(job, counters, host), RunOutcome::Stopped);
+    EXPECT_TRUE(host.Questions().empty());
+    EXPECT_EQ(testing::ReadFileBytes(raw).size(), 1600u);
+    EXPECT_THAT(host.Log(), EndsWith("Unsucessful\r\n\r\n"));
+
+    host.ClearMessages();
+    job.outputPath = dir.File("no such folder/table.txt");
+    EXPECT_EQ(ComputeSemivariance(job, counters, host), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(), ElementsAre("Error - output text!"));
+    EXPECT_THAT(host.Log(), EndsWith("Unsucessful\r\n\r\n"));
+    EXPECT_TRUE(host.Viewed().empty());
 }
 
 }  // namespace
