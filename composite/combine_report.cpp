@@ -26,15 +26,6 @@ bool AnyNotEnviIdrisi(const BandCombinationJob& job)
 
 bool IsSixteen(const BandCombinationJob& job) { return job.depth == CombineDepth::Sixteen; }
 
-// True when both names lead to the same file (or would, once it exists).
-bool SamePath(const std::string& a, const std::string& b)
-{
-    if (a == b) return true;
-    std::error_code ignored;
-    return std::filesystem::weakly_canonical(a, ignored) ==
-           std::filesystem::weakly_canonical(b, ignored);
-}
-
 int ReadHeaderOf(CImageInfo& info, const BandCombinationJob& job, const std::string& path,
                  Host& host)
 {
