@@ -52,7 +52,7 @@ const std::vector<ImageSource>& ImageSources()
 
 bool IsToolAvailable(ToolDialogKind dialog)
 {
-    return dialog == ToolDialogKind::PanSharpen16;
+    return dialog == ToolDialogKind::PanSharpen16 || dialog == ToolDialogKind::PanSharpenEtm;
 }
 
 }  // namespace lumesta

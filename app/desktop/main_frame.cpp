@@ -19,6 +19,7 @@
 #include "app/desktop/about_dialog.h"
 #include "app/desktop/icons.h"
 #include "app/desktop/lock_keys.h"
+#include "ui/etm_dialog.h"
 #include "ui/file_chooser.h"
 #include "ui/pansharpen_dialog.h"
 #include "ui/text.h"
@@ -430,10 +431,17 @@ void MainFrame::OnImageSource(const char* address)
 
 void MainFrame::OnToolCommand(ToolDialogKind dialog)
 {
-    if (m_toolOpen || dialog != ToolDialogKind::PanSharpen16) return;
+    if (m_toolOpen) return;
+    std::unique_ptr<QDialog> tool;
+    if (dialog == ToolDialogKind::PanSharpen16) {
+        tool = std::make_unique<PanSharpenDialog>(m_document.Counters(), *m_host, this);
+    } else if (dialog == ToolDialogKind::PanSharpenEtm) {
+        tool = std::make_unique<EtmDialog>(m_document.Counters(), *m_host, this);
+    } else {
+        return;
+    }
     m_toolOpen = true;
-    PanSharpenDialog tool(m_document.Counters(), *m_host, this);
-    tool.exec();
+    tool->exec();
     m_toolOpen = false;
 }
 

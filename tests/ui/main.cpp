@@ -7,6 +7,7 @@
 int RunProgressWindowTests(int argc, char** argv);
 int RunParameterDialogTests(int argc, char** argv);
 int RunPanSharpenDialogTests(int argc, char** argv);
+int RunEtmDialogTests(int argc, char** argv);
 int RunMainFrameTests(int argc, char** argv);
 
 int main(int argc, char** argv)
@@ -21,6 +22,7 @@ int main(int argc, char** argv)
     failures += RunProgressWindowTests(argc, argv);
     failures += RunParameterDialogTests(argc, argv);
     failures += RunPanSharpenDialogTests(argc, argv);
+    failures += RunEtmDialogTests(argc, argv);
     failures += RunMainFrameTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

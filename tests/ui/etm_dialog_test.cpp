@@ -1,0 +1,428 @@
+#include "ui/etm_dialog.h"
+
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QtTest>
+#include <map>
+#include <regex>
+
+#include "app/desktop/main_frame.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/temp_dir.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/etm_more_params_dialog.h"
+
+namespace lumesta::testing {
+namespace {
+
+const char* const kStems[5] = {"blue", "green", "red", "nir", "swir"};
+constexpr int kW = 600;  // pan size of the written scenes; the MS bands are 300 x 270
+constexpr int kH = 540;
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+QStringList Entries(const QComboBox* list)
+{
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i) entries << list->itemText(i);
+    return entries;
+}
+
+// 8-bit MS samples with edges; the pan is close to 0.3 B + 0.4 G + 0.3 R, so a run's
+// regression is well conditioned.
+int MsSample(int band, int x, int y)
+{
+    return 35 + 22 * band + (x * 5 + y * 3 + band * 13) % 41 + ((x / 9 + y / 7) % 3) * 25;
+}
+
+int PanSample(int x, int y)
+{
+    const int mix = 3 * MsSample(0, x / 2, y / 2) + 4 * MsSample(1, x / 2, y / 2) +
+                    3 * MsSample(2, x / 2, y / 2);
+    return mix / 10 + (x * y) % 5 - 2;
+}
+
+std::string SceneBytes(int band)  // band -1: the pan
+{
+    std::string bytes;
+    const int w = band < 0 ? kW : kW / 2, h = band < 0 ? kH : kH / 2;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            bytes.push_back(static_cast<char>(band < 0 ? PanSample(x, y) : MsSample(band, x, y)));
+        }
+    }
+    return bytes;
+}
+
+void WriteEnvi(const std::string& img, const std::string& data, int w, int h,
+               const std::string& names, int bands)
+{
+    WriteFileBytes(img, data);
+    WriteFileBytes(img.substr(0, img.size() - 4) + ".hdr",
+                   "ENVI\ndescription = {\nx}\nsamples = " + std::to_string(w) +
+                       "\nlines   = " + std::to_string(h) + "\nbands   = " + std::to_string(bands) +
+                       "\nheader offset = 0\nfile type = ENVI Standard\ndata type = 1\n"
+                       "interleave = bsq\nbyte order = 0\nband names = {\n" +
+                       names + "}\n");
+}
+
+void WriteIdrisi(const std::string& rst, const std::string& data, int w, int h)
+{
+    WriteFileBytes(rst, data);
+    WriteFileBytes(rst.substr(0, rst.size() - 4) + ".rdc",
+                   "file format : Idrisi Raster A.1\r\nfile title  : \r\ndata type   : byte\r\n"
+                   "file type   : binary\r\ncolumns     : " +
+                       std::to_string(w) + "\r\nrows        : " + std::to_string(h) +
+                       "\r\nref. system : plane\r\nref. units  : m\r\n"
+                       "unit dist.  : 1\r\nmin. X      : 0\r\nmax. X      : 600\r\n"
+                       "min. Y      : 0\r\nmax. Y      : 540\r\n");
+}
+
+// Every input form in one folder: pan.img/.rst/.raw, single bands blue..swir as .img and .rst,
+// ms3.img and ms5.img (bands B1...), groups ms2.rgf and ms4.rgf.
+void WriteScenes(const TempDir& dir)
+{
+    const std::string pan = SceneBytes(-1);
+    WriteEnvi(dir.File("pan.img"), pan, kW, kH, "Pan", 1);
+    WriteIdrisi(dir.File("pan.rst"), pan, kW, kH);
+    WriteFileBytes(dir.File("pan.raw"), pan);
+    std::string all;
+    for (int band = 0; band < 5; ++band) {
+        const std::string ms = SceneBytes(band);
+        all += ms;
+        WriteEnvi(dir.File(std::string(kStems[band]) + ".img"), ms, kW / 2, kH / 2, kStems[band],
+                  1);
+        WriteIdrisi(dir.File(std::string(kStems[band]) + ".rst"), ms, kW / 2, kH / 2);
+    }
+    WriteEnvi(dir.File("ms3.img"), all.substr(0, all.size() / 5 * 3), kW / 2, kH / 2, "B1,B2,B3",
+              3);
+    WriteEnvi(dir.File("ms5.img"), all, kW / 2, kH / 2, "B1,B2,B3,B4,B5", 5);
+    WriteFileBytes(dir.File("ms2.rgf"), "2\nblue\ngreen\n");
+    WriteFileBytes(dir.File("ms4.rgf"), "4\nblue\ngreen\nred\nnir\n");
+}
+
+// Text with its clock-dependent parts (time stamps, seconds spent) masked.
+std::string MaskTimes(const std::string& text)
+{
+    static const std::regex kStamp(
+        "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}");
+    static const std::regex kSeconds("Seconds spent:\t\\d+ s");
+    return std::regex_replace(std::regex_replace(text, kStamp, "<time>"), kSeconds, "<s>");
+}
+
+// The files of dir not in before, with their bytes (headers with their time stamps masked);
+// they are removed.
+std::map<QString, std::string> TakeNewFiles(const TempDir& dir, const QStringList& before)
+{
+    std::map<QString, std::string> files;
+    for (const QString& name : QDir(Q(dir.Path())).entryList(QDir::Files)) {
+        if (before.contains(name)) continue;
+        const std::string bytes = ReadFileBytes(dir.File(name.toStdString()));
+        files[name] = name.endsWith(".hdr") ? MaskTimes(bytes) : bytes;
+        QFile::remove(Q(dir.File(name.toStdString())));
+    }
+    return files;
+}
+
+}  // namespace
+
+class EtmDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { WriteScenes(m_dir); }
+
+    void BlueChoiceFillsTheThreeLists_data()
+    {
+        QTest::addColumn<QString>("pan");
+        QTest::addColumn<QString>("blue");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QStringList>("paths");  // of Blue, Green, Red
+        const QStringList five{"B1", "B2", "B3", "B4", "B5"};
+        QTest::newRow("single") << "pan.img"
+                                << "blue.img" << QStringList{"blue.img"}
+                                << QStringList{"blue.img", "", ""};
+        QTest::newRow("3-band ENVI")
+            << "pan.img"
+            << "ms3.img" << five.mid(0, 3) << QStringList{"ms3.img", "ms3.img", "ms3.img"};
+        QTest::newRow("5-band ENVI")
+            << "pan.img"
+            << "ms5.img" << five << QStringList{"ms5.img", "ms5.img", "ms5.img"};
+        QTest::newRow("group of 4") << "pan.rst"
+                                    << "ms4.rgf" << QStringList{"blue", "green", "red", "nir"}
+                                    << QStringList{"blue.rst", "green.rst", "red.rst"};
+    }
+    void BlueChoiceFillsTheThreeLists()
+    {
+        QFETCH(QString, pan);
+        QFETCH(QString, blue);
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, paths);
+        FakeHost host;
+        EtmDialog dialog(m_counters, host, nullptr);
+        dialog.OnPanChosen(File(pan));
+        QCOMPARE(dialog.WidthField()->text(), QString::number(kW));
+        dialog.OnBandChosen(kEtmBlue, File(blue));
+        QVERIFY(host.Messages().empty());
+        const bool single = entries.size() == 1;
+        for (int band = kEtmBlue; band <= kEtmRed; ++band) {
+            const bool empty = single && band > kEtmBlue;
+            QCOMPARE(Entries(dialog.BandList(band)), empty ? QStringList() : entries);
+            QCOMPARE(dialog.BandList(band)->currentIndex(), empty ? -1 : band);
+            QCOMPARE(dialog.BandBrowse(band)->isEnabled(), band == kEtmBlue || single);
+            QCOMPARE(Q(dialog.Job().msPath[band]), empty ? QString() : File(paths[band]));
+        }
+        if (single) return;
+        // A later entry chosen: a group member names its own file, a band of a multi-band file
+        // stays in that file.
+        const int last = static_cast<int>(entries.size()) - 1;
+        dialog.BandList(kEtmRed)->setCurrentIndex(last);
+        emit dialog.BandList(kEtmRed)->activated(last);
+        QCOMPARE(Q(dialog.Job().selection[kEtmRed]), entries[last]);
+        QCOMPARE(Q(dialog.Job().msPath[kEtmRed]),
+                 File(blue.endsWith(".rgf") ? entries[last] + ".rst" : blue));
+    }
+
+    void RefusedChoicesShowTheirMessagesAndLeaveTheRowsEmpty()
+    {
+        FakeHost host;
+        EtmDialog dialog(m_counters, host, nullptr);
+        dialog.OnBrowseBand(kEtmGreen);
+        dialog.OnBrowseBand(kEtmRed);
+        QCOMPARE(host.Messages(), std::vector<std::string>(2, "Please enter the blue band first."));
+        QCOMPARE(dialog.BandList(kEtmGreen)->count() + dialog.BandList(kEtmRed)->count(), 0);
+
+        host.ClearMessages();
+        dialog.OnPanChosen(File("pan.rst"));
+        dialog.OnBandChosen(kEtmBlue, File("ms2.rgf"));
+        QCOMPARE(host.Messages(), std::vector<std::string>{"Idrisi32's Group Raster File (*.rgf) "
+                                                           "should contain at least 3 images."});
+        QCOMPARE(dialog.BandList(kEtmBlue)->count(), 0);
+        QVERIFY(dialog.BandBrowse(kEtmRed)->isEnabled());
+    }
+
+    void TypedSuffixAndChosenBmpSetTheBmpName()
+    {
+        const std::map<QString, QString> bmpOfPan{
+            {"pan.img", "pan_X.bmp"}, {"pan.rst", "pan_X.bmp"}, {"pan.raw", "pan.raw_X.bmp"}};
+        for (const auto& [pan, bmp] : bmpOfPan) {
+            EtmDialog dialog(m_counters, m_host, nullptr);
+            dialog.OnPanChosen(File(pan));
+            dialog.SuffixField()->selectAll();
+            QTest::keyClicks(dialog.SuffixField(), "_X");
+            QCOMPARE(dialog.BmpField()->text(), File(bmp));
+            QCOMPARE(Q(dialog.Job().bmpName), File(bmp));
+        }
+        EtmDialog dialog(m_counters, m_host, nullptr);
+        dialog.OnBmpChosen(File("chosen.bmp"));
+        QCOMPARE(dialog.BmpField()->text(), File("chosen.bmp"));
+        QCOMPARE(QFile(File("chosen.bmp")).size(), 0);
+        QFile::remove(File("chosen.bmp"));
+    }
+
+    void EveryFilterChecksAllBandsAndNoneClearsThem()
+    {
+        EtmMoreParamsDialog more(nullptr);
+        QCOMPARE(more.windowTitle(), QString("More Paramters ..."));
+        const QStringList names{"Smooth (i.e., reducing image noises)",
+                                "Smooth, followed by sharpening", "None", "Detail", "Sharpen"};
+        for (int type = 0; type < 5; ++type) {
+            QCOMPARE(more.FilterButton(static_cast<EtmFilter>(type))->text(), names[type]);
+            more.FilterButton(EtmFilter::None)->click();
+            more.FilterButton(static_cast<EtmFilter>(type))->click();
+            EtmJob job;
+            more.CopyTo(job);
+            QCOMPARE(static_cast<int>(job.filterType), type);
+            const bool on = type != static_cast<int>(EtmFilter::None);
+            QCOMPARE(job.filterFlags, (std::array<bool, 3>{on, on, on}));
+            for (int band = kEtmBlue; band <= kEtmRed; ++band)
+                QCOMPARE(more.BandBox(band)->isEnabled(), on);
+        }
+    }
+
+    void MoreOpensAtNoneEveryTimeAndOnlyOkChangesTheJob()
+    {
+        EtmDialog dialog(m_counters, m_host, nullptr);
+        WhenModalOpens([](QWidget* modal) {
+            auto* more = dynamic_cast<EtmMoreParamsDialog*>(modal);
+            QVERIFY(more);
+            more->FilterButton(EtmFilter::Detail)->click();
+            more->BandBox(kEtmGreen)->click();
+            more->accept();
+        });
+        dialog.OnMore();
+        QCOMPARE(dialog.Job().filterType, EtmFilter::Detail);
+        QCOMPARE(dialog.Job().filterFlags, (std::array<bool, 3>{true, false, true}));
+
+        WhenModalOpens([](QWidget* modal) {
+            auto* more = static_cast<EtmMoreParamsDialog*>(modal);
+            QVERIFY(more->FilterButton(EtmFilter::None)->isChecked());
+            for (int band = kEtmBlue; band <= kEtmRed; ++band) {
+                QVERIFY(!more->BandBox(band)->isChecked() && !more->BandBox(band)->isEnabled());
+            }
+            more->FilterButton(EtmFilter::Smooth)->click();
+            more->reject();
+        });
+        dialog.OnMore();
+        QCOMPARE(dialog.Job().filterType, EtmFilter::Detail);
+        QCOMPARE(dialog.Job().filterFlags, (std::array<bool, 3>{true, false, true}));
+
+        WhenModalOpens([](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); });
+        dialog.OnMore();
+        QCOMPARE(dialog.Job().filterType, EtmFilter::None);
+        QCOMPARE(dialog.Job().filterFlags, (std::array<bool, 3>{false, false, false}));
+    }
+
+    void StretchValuesGoToTheirOwnBands()
+    {
+        EtmDialog dialog(m_counters, m_host, nullptr);
+        WhenModalOpens([](QWidget* modal) {
+            auto* stretch = dynamic_cast<CStretchParamsDlg*>(modal);
+            QVERIFY(stretch);
+            for (int band = 0; band < 3; ++band) {
+                stretch->LeftField(band)->setValue(3 + band);
+                stretch->RightField(band)->setValue(6 + band);
+                stretch->NonlinearField(band)->setValue(9 + band);
+            }
+            stretch->accept();
+        });
+        dialog.OnStretch();
+        QCOMPARE(dialog.Job().stretch.leftCutoff, (std::array<int, 3>{3, 4, 5}));
+        QCOMPARE(dialog.Job().stretch.rightCutoff, (std::array<int, 3>{6, 7, 8}));
+        QCOMPARE(dialog.Job().stretch.nonlinear, (std::array<int, 3>{9, 10, 11}));
+    }
+
+    void WholeRunWritesWhatTheCommandLineWrites()
+    {
+        const QString cli = qEnvironmentVariable("LUMESTA_CLI");
+        if (cli.isEmpty()) QSKIP("LUMESTA_CLI does not name lumesta-cli");
+        const QStringList before = QDir(Q(m_dir.Path())).entryList(QDir::Files);
+        FakeHost host;
+        RunCounters counters;
+        EtmDialog dialog(counters, host, nullptr);
+        dialog.show();
+        dialog.OnPanChosen(File("pan.img"));
+        dialog.OnBandChosen(kEtmBlue, File("ms5.img"));
+        dialog.BandList(kEtmGreen)->setCurrentIndex(3);
+        emit dialog.BandList(kEtmGreen)->activated(3);
+        dialog.MethodList()->setCurrentIndex(1);
+        emit dialog.MethodList()->activated(1);
+        dialog.SuffixField()->selectAll();
+        QTest::keyClicks(dialog.SuffixField(), "_Etm");
+        QTest::mouseClick(dialog.DisplayBmpBox(), Qt::LeftButton);  // lumesta-cli displays nothing
+        WhenModalOpens([](QWidget* modal) {
+            auto* more = static_cast<EtmMoreParamsDialog*>(modal);
+            more->FilterButton(EtmFilter::SmoothSharpen)->click();
+            more->BandBox(kEtmGreen)->click();
+            more->accept();
+        });
+        dialog.OnMore();
+        WhenModalOpens([](QWidget* modal) {
+            auto* stretch = static_cast<CStretchParamsDlg*>(modal);
+            stretch->RightField(kEtmRed)->setValue(5);
+            stretch->NonlinearField(kEtmBlue)->setValue(3);
+            stretch->accept();
+        });
+        dialog.OnStretch();
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(host.Messages().empty());
+        QVERIFY(dialog.ProgressBar()->value() > 0);
+        const std::map<QString, std::string> dialogFiles = TakeNewFiles(m_dir, before);
+        QVERIFY(dialogFiles.count("pan_Etm.bmp") && dialogFiles.count("ms5_Etm3.img"));
+
+        QProcess process;
+        process.start(cli, {"pansharpen-etm",
+                            "--pan",
+                            File("pan.img"),
+                            "--blue",
+                            File("ms5.img"),
+                            "--select",
+                            "1,4,3",
+                            "--method",
+                            "2",
+                            "--suffix",
+                            "_Etm",
+                            "--filter",
+                            "smooth-sharpen",
+                            "--filter-bands",
+                            "blue,red",
+                            "--cutoffs",
+                            "2,2,2,2,2,5",
+                            "--nonlinear",
+                            "3,0,0",
+                            "--quiet",
+                            "--log",
+                            File("cli_log.txt")});
+        QVERIFY(process.waitForFinished(120000));
+        QCOMPARE(process.exitCode(), 0);
+        const std::string cliLog = ReadFileBytes(File("cli_log.txt").toStdString());
+        QCOMPARE(Q(MaskTimes(host.Log())).split("\r\n"), Q(MaskTimes(cliLog)).split("\r\n"));
+        std::map<QString, std::string> cliFiles = TakeNewFiles(m_dir, before);
+        cliFiles.erase("cli_log.txt");
+        QCOMPARE(cliFiles.size(), dialogFiles.size());
+        for (const auto& [name, bytes] : dialogFiles)
+            QVERIFY2(cliFiles[name] == bytes, qPrintable(name));
+    }
+
+    void LandsatMenuItemRunsThisDialogWithTheDocumentsCounter()
+    {
+        MainFrame frame;
+        frame.Host().SetPrompts(std::make_unique<ScriptedPrompts>());
+        frame.Document().Counters().Increment(Tool::PanSharpening);  // as after a 16-bit run
+        QAction* item = nullptr;
+        for (QAction* menu : frame.menuBar()->actions()) {
+            if (menu->text() != "&Pan-Sharpening") continue;
+            for (QAction* action : menu->menu()->actions()) {
+                if (action->text() == "&Landsat ETM+") item = action;
+            }
+        }
+        QVERIFY(item && item->isEnabled());
+        bool opened = false;
+        WhenModalOpens(
+            [this](QWidget* modal) {
+                auto* dialog = dynamic_cast<EtmDialog*>(modal);
+                QVERIFY(dialog);
+                QCOMPARE(dialog->windowTitle(),
+                         QString("Pan-Sharpening Module (For 8-bit Landsat ETM+ data)"));
+                QCOMPARE(dialog->BandCount(), 3);
+                dialog->OnPanChosen(File("pan.img"));
+                dialog->OnBandChosen(kEtmBlue, File("ms3.img"));
+                QTest::mouseClick(dialog->DisplayBmpBox(), Qt::LeftButton);
+                dialog->accept();
+            },
+            &opened);
+        item->trigger();
+        QVERIFY(opened);
+        QVERIFY(frame.View().TextForSaving().find("_____________ Pan-Sharpening Run (2) ") !=
+                std::string::npos);
+        QVERIFY(Exists(m_dir.File("ms3_Fused1.img")));
+        frame.View().document()->setModified(false);
+    }
+
+private:
+    QString File(const QString& name) const { return Q(m_dir.File(name.toStdString())); }
+
+    TempDir m_dir;
+    FakeHost m_host;
+    RunCounters m_counters;
+};
+
+}  // namespace lumesta::testing
+
+int RunEtmDialogTests(int argc, char** argv)
+{
+    lumesta::testing::EtmDialogTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "etm_dialog_test.moc"

@@ -1,0 +1,37 @@
+#pragma once
+// "Pan-Sharpening Module (For 8-bit Landsat ETM+ data)": a view of one EtmJob, laid out as the
+// 16-bit dialog with Blue, Green and Red rows only. OK runs the job with the log document's
+// counters (the 16-bit and Landsat tools number their reports together).
+
+#include <array>
+
+#include "fusion/etm_browse.h"
+#include "fusion/etm_job.h"
+#include "fusion/etm_run.h"
+#include "ui/pansharpen_job_dialog.h"
+
+namespace lumesta {
+
+// The Landsat ETM+ tool's engine side, for PanSharpenJobDialog.
+struct EtmTraits {
+    using Job = EtmJob;
+    static constexpr std::array<const char*, 3> kBandLabels{"Blue Band", "Green Band", "Red Band"};
+    static constexpr auto BrowsePan = &BrowseEtmPan;
+    static constexpr auto BrowseBlue = &BrowseEtmBlue;
+    static constexpr auto BrowseOtherBand = &BrowseEtmOtherBand;
+    static constexpr auto SelectBand = &SelectEtmBand;
+    static constexpr auto SetSuffix = &SetEtmSuffix;
+    static constexpr auto ChooseBmp = &ChooseEtmBmp;
+    static constexpr auto Run = &RunEtmPanSharpen;
+};
+
+class EtmDialog : public PanSharpenJobDialog<EtmTraits> {
+public:
+    EtmDialog(RunCounters& counters, Host& host, QWidget* parent);
+
+    // "More >>": "More Paramters ..." opens at None with no band checked; on OK its filter and
+    // three band flags replace the job's.
+    void OnMore() override;
+};
+
+}  // namespace lumesta

@@ -1,0 +1,126 @@
+#pragma once
+// A pan-sharpening dialog as a view of its job record. Traits names the tool's engine side:
+//   using Job = ...;                                   // PanSharpenJob, EtmJob
+//   static constexpr std::array<const char*, N> kBandLabels;
+//   BrowsePan, BrowseBlue, BrowseOtherBand, SelectBand, SetSuffix, ChooseBmp, Run
+// Each handler hands the user's choice to the engine and then shows the job again; the dialog
+// itself computes nothing.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <array>
+#include <tuple>
+
+#include "ui/pansharpen_dialog_base.h"
+#include "ui/stretch_params_dialog.h"
+#include "ui/text.h"
+
+namespace lumesta {
+
+template <typename Traits>
+class PanSharpenJobDialog : public PanSharpenDialogBase {
+public:
+    using JobType = typename Traits::Job;
+
+    const JobType& Job() const { return m_job; }
+
+    void OnPanChosen(const QString& path) override
+    {
+        Traits::BrowsePan(m_job, ToEngine(path), ProgramHost());
+        ShowJob();
+    }
+    void OnBandChosen(int band, const QString& path) override
+    {
+        if (band == 0) {
+            Traits::BrowseBlue(m_job, ToEngine(path), ProgramHost());
+        } else {
+            Traits::BrowseOtherBand(m_job, band, ToEngine(path), ProgramHost());
+        }
+        ShowJob();
+    }
+    void OnBmpChosen(const QString& path) override
+    {
+        Traits::ChooseBmp(m_job, ToEngine(path));
+        ShowJob();
+    }
+    // ">>": the stretch dialog opens at its own defaults; on OK its nine values replace the
+    // job's, each to the band of its column.
+    void OnStretch() override
+    {
+        if (IsRunning()) return;
+        CStretchParamsDlg stretch(ProgramHost(), this);
+        if (stretch.exec() == QDialog::Accepted) m_job.stretch = stretch.Params();
+    }
+
+protected:
+    PanSharpenJobDialog(const QString& title, RunCounters& counters, Host& host, QWidget* parent)
+        : PanSharpenDialogBase(title, BandLabels(), counters, host, parent)
+    {
+        BindFields();
+        ShowJob();
+    }
+
+    JobType m_job;
+
+private:
+    static constexpr int kBands = static_cast<int>(std::tuple_size_v<decltype(JobType::bandLists)>);
+    static_assert(Traits::kBandLabels.size() == kBands, "one dialog row per band of the job");
+
+    static std::vector<QString> BandLabels()
+    {
+        return std::vector<QString>(Traits::kBandLabels.begin(), Traits::kBandLabels.end());
+    }
+
+    // The edits that only store a value; the others go through the engine.
+    void BindFields()
+    {
+        connect(WidthField(), &QLineEdit::textEdited, this,
+                [this](const QString& text) { m_job.width = text.toInt(); });
+        connect(HeightField(), &QLineEdit::textEdited, this,
+                [this](const QString& text) { m_job.height = text.toInt(); });
+        for (int band = 0; band < kBands; ++band) {
+            connect(BandList(band), qOverload<int>(&QComboBox::activated), this,
+                    [this, band](int index) { Traits::SelectBand(m_job, band, index); });
+        }
+        connect(MethodList(), qOverload<int>(&QComboBox::activated), this,
+                [this](int index) { m_job.method = index; });
+        connect(ResamplingList(), qOverload<int>(&QComboBox::activated), this,
+                [this](int index) { m_job.resampling = index; });
+        connect(SuffixField(), &QLineEdit::textEdited, this, [this](const QString& text) {
+            Traits::SetSuffix(m_job, ToEngine(text));
+            ShowJob();
+        });
+        connect(BmpField(), &QLineEdit::textEdited, this,
+                [this](const QString& text) { m_job.bmpName = ToEngine(text); });
+        connect(DisplayBmpBox(), &QCheckBox::clicked, this,
+                [this](bool on) { m_job.displayBmp = on; });
+        connect(ColourMatchBox(), &QCheckBox::clicked, this,
+                [this](bool on) { m_job.colourMatch = on; });
+    }
+
+    bool BlueChosen() const override { return !m_job.selection[0].empty(); }
+
+    void TakeSize(int width, int height) override
+    {
+        m_job.width = width;
+        m_job.height = height;
+    }
+
+    RunOutcome RunJob(Host& host) override { return Traits::Run(m_job, Counters(), host); }
+
+    void ShowJob() override
+    {
+        // A batch file supplies the inputs: they are shown but cannot be edited.
+        const bool inputsEnabled = !m_job.batchMode;
+        ShowPan(m_job.panName, m_job.width, m_job.height, inputsEnabled);
+        for (int band = 0; band < kBands; ++band) {
+            ShowBand(band, m_job.bandLists[band], m_job.selectedIndex[band], inputsEnabled,
+                     inputsEnabled && (band == 0 || m_job.browseEnabled[band]));
+        }
+        ShowOutputs(m_job.method, m_job.resampling, m_job.suffix, m_job.bmpName, m_job.displayBmp,
+                    m_job.colourMatch);
+    }
+};
+
+}  // namespace lumesta
