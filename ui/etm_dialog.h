@@ -8,6 +8,7 @@
 #include "fusion/etm_browse.h"
 #include "fusion/etm_job.h"
 #include "fusion/etm_run.h"
+#include "fusion/pansharpen_batch.h"
 #include "ui/pansharpen_job_dialog.h"
 
 namespace lumesta {
@@ -23,6 +24,10 @@ struct EtmTraits {
     static constexpr auto SetSuffix = &SetEtmSuffix;
     static constexpr auto ChooseBmp = &ChooseEtmBmp;
     static constexpr auto Run = &RunEtmPanSharpen;
+    static BatchOutcome RunBatch(EtmJob& job, RunCounters& counters, Host& host)
+    {
+        return RunEtmBatch(job, counters, host);
+    }
 };
 
 class EtmDialog : public PanSharpenJobDialog<EtmTraits> {

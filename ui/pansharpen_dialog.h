@@ -8,6 +8,7 @@
 #include "fusion/pansharpen_browse.h"
 #include "fusion/pansharpen_job.h"
 #include "fusion/pansharpen_run.h"
+#include "fusion/pansharpen_batch.h"
 #include "ui/pansharpen_job_dialog.h"
 
 namespace lumesta {
@@ -24,6 +25,10 @@ struct PanSharpen16Traits {
     static constexpr auto SetSuffix = &lumesta::SetSuffix;
     static constexpr auto ChooseBmp = &lumesta::ChooseBmp;
     static constexpr auto Run = &RunPanSharpen;
+    static BatchOutcome RunBatch(PanSharpenJob& job, RunCounters& counters, Host& host)
+    {
+        return RunPanSharpenBatch(job, counters, host);
+    }
 };
 
 class PanSharpenDialog : public PanSharpenJobDialog<PanSharpen16Traits> {

@@ -270,14 +270,30 @@ bool PanSharpenDialogBase::ReadSizeFields()
 
 void PanSharpenDialogBase::accept()
 {
-    if (m_running || !ReadSizeFields()) return;
+    if (m_running) return;
+    if (InBatchMode()) {
+        // The dialog closes once the whole batch file is processed and stays armed after a stop.
+        if (Run(true)) QDialog::accept();
+        ShowJob();
+        return;
+    }
+    if (!ReadSizeFields()) return;
     const std::int32_t reportsBefore = m_counters.Get(Tool::PanSharpening);
-    Run();
+    Run(false);
     ShowJob();
     // No report block means the run stopped on a validation message: the user corrects the
     // fields and tries again.
     if (m_counters.Get(Tool::PanSharpening) == reportsBefore) return;
     QDialog::accept();
+}
+
+void PanSharpenDialogBase::ShowBatchMode(bool batch)
+{
+    for (QWidget* control : {static_cast<QWidget*>(m_width), static_cast<QWidget*>(m_height),
+                             static_cast<QWidget*>(m_bmp), static_cast<QWidget*>(m_bmpBrowse),
+                             static_cast<QWidget*>(m_displayBmp), static_cast<QWidget*>(m_suffix)}) {
+        control->setEnabled(!batch);
+    }
 }
 
 void PanSharpenDialogBase::reject()
@@ -286,14 +302,15 @@ void PanSharpenDialogBase::reject()
     QDialog::reject();
 }
 
-void PanSharpenDialogBase::Run()
+bool PanSharpenDialogBase::Run(bool batch)
 {
     static const std::string kUnexpectedFailure = "The run stopped on an unexpected error: ";
     m_running = true;
     qApp->installEventFilter(this);
     ToolDialogHost host(m_host, *m_progress);
+    bool completed = false;
     try {
-        RunJob(host);
+        completed = batch ? RunBatchJobs(host) : (RunJob(host), true);
     } catch (const std::exception& error) {
         m_host.ShowMessage(kUnexpectedFailure + error.what());
     } catch (...) {
@@ -301,6 +318,7 @@ void PanSharpenDialogBase::Run()
     }
     qApp->removeEventFilter(this);
     m_running = false;
+    return completed;
 }
 
 // While a run pumps, the user's clicks and keys on this dialog are dropped: nothing may change

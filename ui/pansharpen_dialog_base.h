@@ -72,6 +72,10 @@ protected:
     virtual bool BlueChosen() const = 0;
     virtual void TakeSize(int width, int height) = 0;
     virtual RunOutcome RunJob(Host& host) = 0;
+    virtual bool InBatchMode() const = 0;
+    virtual bool RunBatchJobs(Host& host) = 0;
+    // Disables the controls that only serve single-file input while a batch file is chosen.
+    void ShowBatchMode(bool batch);
     virtual void ShowJob() = 0;
 
     // Pieces of ShowJob: each field shows its job value (an unchanged text keeps its cursor).
@@ -90,7 +94,8 @@ private:
     QWidget* MakeParameterGroup();
     QWidget* MakeOutputGroup();
     bool ReadSizeFields();
-    void Run();
+    // Runs the job (or, with batch, every job of the batch file); false when a batch stopped.
+    bool Run(bool batch);
 
     RunCounters& m_counters;
     Host& m_host;

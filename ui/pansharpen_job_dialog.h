@@ -109,17 +109,27 @@ private:
 
     RunOutcome RunJob(Host& host) override { return Traits::Run(m_job, Counters(), host); }
 
+    bool InBatchMode() const override { return m_job.batchMode; }
+
+    // Every job of the batch file; true when the whole file was processed.
+    bool RunBatchJobs(Host& host) override
+    {
+        return Traits::RunBatch(m_job, Counters(), host) == BatchOutcome::Completed;
+    }
+
     void ShowJob() override
     {
         // A batch file supplies the inputs: they are shown but cannot be edited.
         const bool inputsEnabled = !m_job.batchMode;
         ShowPan(m_job.panName, m_job.width, m_job.height, inputsEnabled);
         for (int band = 0; band < kBands; ++band) {
-            ShowBand(band, m_job.bandLists[band], m_job.selectedIndex[band], inputsEnabled,
+            ShowBand(band, m_job.bandLists[band], m_job.selectedIndex[band], true,
                      inputsEnabled && (band == 0 || m_job.browseEnabled[band]));
         }
         ShowOutputs(m_job.method, m_job.resampling, m_job.suffix, m_job.bmpName, m_job.displayBmp,
                     m_job.colourMatch);
+        // In batch mode the selectors choose the colour bands; the file supplies the rest.
+        ShowBatchMode(m_job.batchMode);
     }
 };
 

@@ -299,6 +299,37 @@ private slots:
         QCOMPARE(dialog.Job().stretch.rightCutoff, (std::array<int, 3>{2, 2, 7}));
     }
 
+    void BatchFileArmsTheSelectorsAndOkStaysOpenAfterAStop()
+    {
+        TempDir dir;
+        WriteFileBytes(dir.File("jobs.bif"), "1 3\n");
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        dialog.OnPanChosen(Q(dir.File("jobs.bif")));
+        QVERIFY(dialog.Job().batchMode);
+        for (int band = kBlue; band <= kNir; ++band) {
+            QCOMPARE(ListEntries(dialog.BandList(band)), QStringList({"Band 1", "Band 2", "Band 3", "Band 4"}));
+            QCOMPARE(dialog.BandList(band)->currentIndex(), band);
+            QVERIFY(dialog.BandList(band)->isEnabled());
+            QVERIFY(!dialog.BandBrowse(band)->isEnabled());
+        }
+        QVERIFY(!dialog.WidthField()->isEnabled());
+        QVERIFY(!dialog.SuffixField()->isEnabled());
+        QVERIFY(!dialog.BmpField()->isEnabled());
+        QVERIFY(!dialog.DisplayBmpBox()->isEnabled());
+        dialog.show();
+        dialog.accept();
+        QCOMPARE(host.Messages(), std::vector<std::string>{"Output format indicator in the *.bif file should be 0, 1, or 2."});
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.result(), 0);
+
+        WriteFileBytes(dir.File("jobs.bif"), "0 1\n");
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(host.Log().empty());
+    }
+
     void WholeRunWritesTheSameReportAndFilesAsTheCommandLine()
     {
         TempDir dir;
