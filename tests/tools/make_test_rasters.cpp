@@ -23,11 +23,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include <tiffio.h>
 
 namespace lumesta {
 namespace {
@@ -39,7 +42,8 @@ constexpr int kExitUsage = 2;
 constexpr char kUsage[] =
     "usage: make_test_rasters pansharpen DIR --width W --height H "
     "[--layouts envi,envi4,idrisi,generic] [--seed N] [--bits 16|8]\n"
-    "       make_test_rasters raw FILE --width W --height H --bits 16|8 [--value V | --seed N]\n";
+    "       make_test_rasters raw FILE --width W --height H --bits 16|8 [--value V | --seed N]\n"
+    "       make_test_rasters geotiff OUT.tif --width W --height H --bits 16|8 RAW [RAW ...]\n";
 
 // Random numbers: splitmix64, identical on every platform and library.
 
@@ -888,9 +892,80 @@ int RunRaw(int argc, char** argv)
 }  // namespace
 }  // namespace lumesta
 
+namespace lumesta {
+namespace {
+
+// Writes raw band files (1 to 4) as one stripped TIFF without georeferencing, separate planes
+// when there is more than one band. 16-bit samples are
+// signed, as the scenes' raw files hold them.
+int RunGeoTiff(int argc, char** argv)
+{
+    if (argc < 10) {
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    const std::string out = argv[2];
+    long width = 0, height = 0, bits = 0;
+    std::vector<std::string> raws;
+    for (int i = 3; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--width" || arg == "--height" || arg == "--bits") && i + 1 < argc) {
+            const long value = std::strtol(argv[++i], nullptr, 10);
+            (arg == "--width" ? width : arg == "--height" ? height : bits) = value;
+        } else {
+            raws.push_back(arg);
+        }
+    }
+    if (width <= 0 || height <= 0 || (bits != 8 && bits != 16) || raws.empty() || raws.size() > 4) {
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * (bits / 8);
+    TIFF* tiff = TIFFOpen(out.c_str(), "w");
+    if (!tiff) {
+        std::fprintf(stderr, "make_test_rasters: cannot create %s\n", out.c_str());
+        return kExitFailure;
+    }
+    const auto planes = static_cast<std::uint16_t>(raws.size());
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(bits));
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, planes);
+    TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, bits == 16 ? SAMPLEFORMAT_INT : SAMPLEFORMAT_UINT);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, planes > 1 ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 7u);
+    if (planes > 1) {
+        std::vector<std::uint16_t> extra(planes - 1u, EXTRASAMPLE_UNSPECIFIED);
+        TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data());
+    }
+    std::vector<unsigned char> row(rowBytes);
+    bool ok = true;
+    for (std::uint16_t plane = 0; plane < planes && ok; ++plane) {
+        std::FILE* in = std::fopen(raws[plane].c_str(), "rb");
+        ok = in != nullptr;
+        for (long y = 0; y < height && ok; ++y) {
+            ok = std::fread(row.data(), 1, rowBytes, in) == rowBytes &&
+                 TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(y), plane) == 1;
+        }
+        if (in) std::fclose(in);
+    }
+    TIFFClose(tiff);
+    if (!ok) {
+        std::fprintf(stderr, "make_test_rasters: cannot write %s from its raw files\n", out.c_str());
+        std::remove(out.c_str());
+        return kExitFailure;
+    }
+    return 0;
+}
+
+}  // namespace
+}  // namespace lumesta
+
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "geotiff") return lumesta::RunGeoTiff(argc, argv);
     if (command == "pansharpen") return lumesta::RunScene(argc, argv);
     if (command == "raw") return lumesta::RunRaw(argc, argv);
     std::fputs(lumesta::kUsage, stderr);

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# End-to-end checks of batch input files (.bif) with lumesta-cli: every output format
+# indicator, four-band and single-band records, permuted selectors, and the stops that keep
+# earlier jobs done. The batch pictures must equal those of the same jobs run alone.
+# Usage: batch.sh LUMESTA_CLI MAKE_TEST_RASTERS
+set -u
+CLI=${1:?usage: batch.sh LUMESTA_CLI MAKE_TEST_RASTERS}
+GEN=${2:?usage: batch.sh LUMESTA_CLI MAKE_TEST_RASTERS}
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+FAILURES=0
+PASSES=0
+check() { # NAME COMMAND...
+    local name=$1
+    shift
+    if "$@"; then PASSES=$((PASSES + 1)); else echo "FAIL: $name" >&2; FAILURES=$((FAILURES + 1)); fi
+}
+
+# A 16-bit scene as ENVI files and as GeoTIFFs made from the same samples.
+"$GEN" pansharpen "$WORK/s" --width 512 --height 512 --layouts envi,generic --seed 11 || exit 1
+G=$WORK/s/generic
+T=$WORK/tif
+mkdir -p "$T"
+"$GEN" geotiff "$T/pan.tif" --width 512 --height 512 --bits 16 "$G/pan.raw" || exit 1
+for band in blue green red nir; do
+    "$GEN" geotiff "$T/$band.tif" --width 128 --height 128 --bits 16 "$G/$band.raw" || exit 1
+done
+"$GEN" geotiff "$T/ms.tif" --width 128 --height 128 --bits 16 "$G/blue.raw" "$G/green.raw" \
+    "$G/red.raw" "$G/nir.raw" || exit 1
+
+E=$WORK/s/envi
+"$CLI" pansharpen --pan "$E/pan.img" --blue "$E/blue.img" --green "$E/green.img" --red "$E/red.img" \
+    --nir "$E/nir.img" --quiet --log "$WORK/alone.log" 2>/dev/null
+check "single run as reference" [ -f "$E/pan_Fused.bmp" ]
+
+single() { # NUMBER OUT
+    printf '%s\n%s\n%s\n%s\n%s\n%s\n%s\n%s\n' "$1" "$T/pan.tif" "$T/blue.tif" "$T/green.tif" "$T/red.tif" \
+        "$T/nir.tif" "$WORK/$2.bmp" "$WORK/$2.tif"
+}
+{ echo "3 0"; single 1 a; printf '2 text after the number\n%s\n%s\n%s\n%s\n' "$T/pan.tif" "$T/ms.tif" "$WORK/b.bmp" "$WORK/b.tif"; single 3 c; } >"$WORK/all.bif"
+"$CLI" pansharpen --pan "$WORK/all.bif" --yes --quiet --log "$WORK/all.log" 2>"$WORK/err.txt"
+check "batch of three finishes" [ $? = 0 ]
+check "a progress line per job" [ "$(grep -c '^Batch job [123] of 3$' "$WORK/err.txt")" = 3 ]
+check "three report blocks" [ "$(grep -c 'Pan-Sharpening Run (' "$WORK/all.log")" = 3 ]
+for job in a b c; do
+    check "job $job picture equals the single run's" cmp -s "$WORK/$job.bmp" "$E/pan_Fused.bmp"
+    check "job $job GeoTIFF written" [ -s "$WORK/$job.tif" ]
+done
+check "no temporary file left" [ -z "$(ls "$T" | grep '^~tmp')" ]
+check "no intermediate planes left" [ -z "$(ls "$T" | grep '_Fused_')" ]
+
+{ echo "1 1"; single 1 d; } >"$WORK/bmp.bif"
+"$CLI" pansharpen --pan "$WORK/bmp.bif" --quiet --log "$WORK/bmp.log" 2>/dev/null
+check "indicator 1 writes only the picture" [ -f "$WORK/d.bmp" ] && [ ! -e "$WORK/d.tif" ]
+{ echo "1 2"; single 1 e; } >"$WORK/tif.bif"
+"$CLI" pansharpen --pan "$WORK/tif.bif" --quiet --log "$WORK/tif.log" 2>/dev/null
+check "indicator 2 writes only the GeoTIFF" [ ! -e "$WORK/e.bmp" ] && [ -s "$WORK/e.tif" ]
+check "indicator 2 announces it as Step 5" grep -q $'^    Step 5: ......\tFinished (GeoTIFF image output)\r$' "$WORK/tif.log"
+
+# Selectors permute single-band files; equal selectors stop the batch.
+{ echo "1 1"; single 1 f; } >"$WORK/perm.bif"
+"$CLI" pansharpen --pan "$WORK/perm.bif" --select 2,1,3,4 --quiet --log "$WORK/perm.log" 2>/dev/null
+check "selectors permute the files" grep -q "^Blue:	$T/green.tif" "$WORK/perm.log"
+"$CLI" pansharpen --pan "$WORK/perm.bif" --select 2,2,3,4 --quiet --log "$WORK/perm.log" 2>"$WORK/err.txt"
+check "equal selectors stop with status 1" [ $? = 1 ]
+check "equal selectors message" grep -q "^Input MS bands should not be the same.$" "$WORK/err.txt"
+
+# A .tiff input stops the batch before its job runs; the job before it stays done.
+{ echo "2 1"; single 1 g; printf '2\n%s\n%s\n' "$T/pan.tif" "$T/blue.tiff"; } >"$WORK/stop.bif"
+"$CLI" pansharpen --pan "$WORK/stop.bif" --quiet --log "$WORK/stop.log" 2>"$WORK/err.txt"
+check "a tiff line stops with status 1" [ $? = 1 ]
+check "the earlier job stays done" [ -f "$WORK/g.bmp" ]
+check "order message" grep -q "^Batch mode processes geotiff file (\*.tif) only.$" "$WORK/err.txt"
+printf '1 3\n' >"$WORK/bad.bif"
+"$CLI" pansharpen --pan "$WORK/bad.bif" --quiet 2>"$WORK/err.txt" >/dev/null
+check "indicator 3 stops" [ $? = 1 ]
+"$CLI" pansharpen --pan "$WORK/bad.bif" --blue "$T/blue.tif" --quiet >/dev/null 2>&1
+check "--blue with a batch file is a usage error" [ $? = 2 ]
+
+# The Landsat tool's seven-line records.
+"$GEN" pansharpen "$WORK/e8" --width 640 --height 576 --bits 8 --layouts envi,generic --seed 12 || exit 1
+G8=$WORK/e8/generic
+"$GEN" geotiff "$T/pan8.tif" --width 640 --height 576 --bits 8 "$G8/pan.raw" || exit 1
+for band in blue green red; do
+    "$GEN" geotiff "$T/${band}8.tif" --width 320 --height 288 --bits 8 "$G8/$band.raw" || exit 1
+done
+E8=$WORK/e8/envi
+"$CLI" pansharpen-etm --pan "$E8/pan.img" --blue "$E8/blue.img" --green "$E8/green.img" --red "$E8/red.img" \
+    --quiet --log "$WORK/alone8.log" 2>/dev/null
+printf '1 0\n1\n%s\n%s\n%s\n%s\n%s\n%s\n' "$T/pan8.tif" "$T/blue8.tif" "$T/green8.tif" "$T/red8.tif" \
+    "$WORK/h.bmp" "$WORK/h.tif" >"$WORK/etm.bif"
+"$CLI" pansharpen-etm --pan "$WORK/etm.bif" --quiet --log "$WORK/etm.log" 2>/dev/null
+check "Landsat batch finishes" [ $? = 0 ]
+check "Landsat batch picture equals the single run's" cmp -s "$WORK/h.bmp" "$E8/pan_Fused.bmp"
+check "Landsat batch GeoTIFF written" [ -s "$WORK/h.tif" ]
+
+echo "$PASSES passed, $FAILURES failed"
+[ "$FAILURES" -eq 0 ]
