@@ -84,26 +84,28 @@ EtmJob WriteAndBrowse(const std::string& dir, const Scene8& s)
 }
 
 // The fused bands straight from the whole-image definition (no strips), then post-processing.
-std::array<std::vector<std::uint8_t>, 3> Reference(const Scene8& s, EtmFilter filter)
+std::array<std::vector<std::uint8_t>, 3> Reference(const Scene8& s, EtmFilter filter, bool intercept)
 {
     const int msW = s.width / 2, msH = s.height / 2, m = static_cast<int>(msH * 0.0625);
     std::vector<std::uint8_t> low(static_cast<std::size_t>(msW) * msH);
     BlockAverage2(msH, msW, s.pan.data(), s.width, low.data());
-    NormalEquations equations(3);
-    for (int k = 0; k < m; ++k) {
+    const int k = intercept ? 4 : 3;
+    NormalEquations equations(k);
+    for (int row = 0; row < m; ++row) {
         for (int j = 0; j < msW; ++j) {
-            const std::size_t i = static_cast<std::size_t>(16 * k) * msW + j;
-            const std::int32_t x[3] = {s.ms[0][i], s.ms[1][i], s.ms[2][i]};
-            equations.Add(x, low[i]);
+            const std::size_t i = static_cast<std::size_t>(16 * row) * msW + j;
+            const std::int32_t x[4] = {1, s.ms[0][i], s.ms[1][i], s.ms[2][i]};
+            equations.Add(intercept ? x : x + 1, low[i]);
         }
     }
     FakeHost host;
-    auto inverted = MakeMatrix<float>(3, 3), scratch = MakeMatrix<float>(3, 3);
-    auto solution = MakeMatrix<float>(3, 1);
-    inverse(3, 3, equations.NormalMatrix(), inverted, scratch);
-    MultiplyFloatMatrices(3, 3, inverted, 3, 1, equations.RightHandSide(), solution, host);
+    auto inverted = MakeMatrix<float>(k, k), scratch = MakeMatrix<float>(k, k);
+    auto solution = MakeMatrix<float>(k, 1);
+    inverse(k, k, equations.NormalMatrix(), inverted, scratch);
+    MultiplyFloatMatrices(k, k, inverted, k, 1, equations.RightHandSide(), solution, host);
     EtmCoefficients c;
-    for (int i = 0; i < 3; ++i) c.c[i] = solution[i][0];
+    c.method = intercept ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;
+    for (int i = 0; i < k; ++i) c.c[i] = solution[i][0];
     std::array<std::vector<std::uint8_t>, 3> out;
     for (auto& band : out) band.assign(s.pan.size(), 0);
     auto residual = [&](std::size_t i) { return double(EtmResidual(c, low[i], s.ms[0][i], s.ms[1][i], s.ms[2][i])); };
@@ -172,15 +174,20 @@ TEST_F(EtmRunTest, StripsGiveTheWholeImageResultForShortLastStripsAndFilterOrder
 {
     // 82 rows: 41 MS rows, so the seven full strips would reach past the last cell row.
     const Scene8 scene = MakeScene8(512, 82);
-    EtmJob job = WriteAndBrowse(dir.Path(), scene);
-    job.filterType = EtmFilter::SmoothSharpen;
-    job.filterFlags = {true, true, true};
-    ASSERT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Finished)
-        << ::testing::PrintToString(host.Messages());
-    const auto expected = Reference(scene, EtmFilter::SmoothSharpen);
-    for (int b = 0; b < 3; ++b) {
-        const std::string bytes = ReadFileBytes(dir.File(std::string(kNames[b]) + "_Fused.img"));
-        EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), expected[b]) << kNames[b];
+    for (bool intercept : {false, true}) {
+        EtmJob job = WriteAndBrowse(dir.Path(), scene);
+        job.filterType = EtmFilter::SmoothSharpen;
+        job.filterFlags = {true, true, true};
+        job.method = intercept ? 1 : 0;
+        host.QueueAnswers({true});
+        ASSERT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Finished)
+            << ::testing::PrintToString(host.Messages());
+        const auto expected = Reference(scene, EtmFilter::SmoothSharpen, intercept);
+        for (int b = 0; b < 3; ++b) {
+            const std::string bytes = ReadFileBytes(dir.File(std::string(kNames[b]) + "_Fused.img"));
+            EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), expected[b])
+                << kNames[b] << (intercept ? " with intercept" : "");
+        }
     }
 }
 
