@@ -159,14 +159,72 @@ bool AllocateStrip(PanRunState& state, std::int64_t maxCells, StripBuffers& buff
     return true;
 }
 
-// Fuses the cells of one cell row d of a strip into output rows 4d .. 4d + 3 of the strip.
-// Every pixel is computed on its own, so the loops run over one sub-position at a time along
-// the row, which keeps the memory access sequential.
+// A fused value as FusePixel stores it: truncated toward zero, out-of-range values as the
+// 32-bit marker, kept to 16 bits.
+inline std::int16_t StoreFused(double value)
+{
+    const bool inRange = value > -2147483649.0 && value < 2147483648.0;
+    const std::int32_t truncated = inRange ? static_cast<std::int32_t>(value) : INT32_MIN;
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(truncated)));
+}
+
+// Fuses cells e0 .. e0 + count - 1 of one sub-position without colour adjustment. The
+// arithmetic is FusePixel's, split into simple passes over short arrays so the compiler can
+// use vector instructions; each pixel still sees the same operations in the same order.
+template <bool kIntercept>
+void FuseChunk(const Coefficients& coefficients, const BilinearWeights& w,
+               const std::int16_t* const top[4], const std::int16_t* const bottom[4],
+               const float* residualTop, const float* residualBottom, const std::int16_t* pan,
+               std::int16_t* const out[4], std::int64_t e0, int count)
+{
+    constexpr int kChunk = 256;
+    double m[4][kChunk];
+    double residual[kChunk];
+    double ratio[kChunk];
+    bool positive[kChunk];
+    for (int band = 0; band < 4; ++band) {
+        const std::int16_t* t = top[band] + e0;
+        const std::int16_t* b = bottom[band] + e0;
+        for (int i = 0; i < count; ++i) {
+            m[band][i] = w.w00 * t[i] + w.w01 * t[i + 1] + w.w10 * b[i] + w.w11 * b[i + 1];
+        }
+    }
+    const float* rt = residualTop + e0;
+    const float* rb = residualBottom + e0;
+    for (int i = 0; i < count; ++i) {
+        residual[i] = w.w00 * static_cast<double>(rt[i]) + w.w01 * static_cast<double>(rt[i + 1]) +
+                      w.w10 * static_cast<double>(rb[i]) + w.w11 * static_cast<double>(rb[i + 1]);
+    }
+    const std::array<float, 5>& c = coefficients.c;
+    const double c0 = c[0], c1 = c[1], c2 = c[2], c3 = c[3], c4 = c[4];
+    for (int i = 0; i < count; ++i) {
+        const double synthetic =
+            kIntercept ? c0 + c1 * m[0][i] + c2 * m[1][i] + c3 * m[2][i] + c4 * m[3][i] + residual[i]
+                       : c0 * m[0][i] + c1 * m[1][i] + c2 * m[2][i] + c3 * m[3][i] + residual[i];
+        const double quotient = pan[4 * (e0 + i)] / synthetic;
+        positive[i] = synthetic > 0;
+        ratio[i] = positive[i] ? quotient : 0.0;  // a ratio of 0 gives the zeros of the other bands
+    }
+    std::int16_t* blue = out[0] + 4 * e0;
+    for (int i = 0; i < count; ++i) {
+        // Where the synthetic pan is not positive every band is 0, Blue included.
+        blue[4 * i] = positive[i] ? StoreFused((m[0][i] - 70) * ratio[i] + 70) : 0;
+    }
+    for (int band = 1; band < 4; ++band) {
+        std::int16_t* o = out[band] + 4 * e0;
+        for (int i = 0; i < count; ++i) o[4 * i] = StoreFused(m[band][i] * ratio[i]);
+    }
+}
+
+// Fuses the cells of one cell row d of a strip into output rows 4d .. 4d + 3 of the strip,
+// one sub-position at a time along the row, which keeps the memory access sequential.
 void FuseCellRow(const PanRunState& state, StripBuffers& buffers, std::int64_t d)
 {
     const std::int64_t msWidth = state.msWidth;
     const std::int64_t width = state.width;
     const ColourAmounts amounts = state.job.colourAmounts;
+    const bool adjusted = amounts[0] != 0 || amounts[1] != 0 || amounts[2] != 0;
+    const bool intercept = state.coefficients.method == FusionMethod::Optimisation2;
     const std::int16_t* top[4];
     const std::int16_t* bottom[4];
     for (int band = kBlue; band <= kNir; ++band) {
@@ -176,24 +234,37 @@ void FuseCellRow(const PanRunState& state, StripBuffers& buffers, std::int64_t d
     const float* residualTop = buffers.residual.data() + d * msWidth;
     const float* residualBottom = residualTop + msWidth;
     for (int p = 0; p < 4; ++p) {
-        const std::int16_t* pan = buffers.pan.data() + (4 * d + 2 + p) * width + 2;
-        std::int16_t* out[4];
-        for (int band = kBlue; band <= kNir; ++band) {
-            out[band] = buffers.out[band].data() + (4 * d + p) * width + 2;
-        }
         for (int q = 0; q < 4; ++q) {
+            const std::int16_t* pan = buffers.pan.data() + (4 * d + 2 + p) * width + 2 + q;
+            std::int16_t* out[4];
+            for (int band = kBlue; band <= kNir; ++band) {
+                out[band] = buffers.out[band].data() + (4 * d + p) * width + 2 + q;
+            }
             const BilinearWeights w = BilinearWeights4(p, q);
-            for (std::int64_t e = 0; e + 1 < msWidth; ++e) {
-                InterpolatedPixel m;
-                m.blue = Interpolate(w, top[0][e], top[0][e + 1], bottom[0][e], bottom[0][e + 1]);
-                m.green = Interpolate(w, top[1][e], top[1][e + 1], bottom[1][e], bottom[1][e + 1]);
-                m.red = Interpolate(w, top[2][e], top[2][e + 1], bottom[2][e], bottom[2][e + 1]);
-                m.nir = Interpolate(w, top[3][e], top[3][e + 1], bottom[3][e], bottom[3][e + 1]);
-                m.residual = Interpolate(w, residualTop[e], residualTop[e + 1], residualBottom[e],
-                                         residualBottom[e + 1]);
-                const std::int64_t column = 4 * e + q;
-                const auto fused = FusePixel(state.coefficients, m, pan[column], amounts);
-                for (int band = kBlue; band <= kNir; ++band) out[band][column] = fused[band];
+            if (adjusted) {
+                // The colour adjustment needs each pixel's NDVI: the plain per-pixel path.
+                for (std::int64_t e = 0; e + 1 < msWidth; ++e) {
+                    InterpolatedPixel m;
+                    m.blue = Interpolate(w, top[0][e], top[0][e + 1], bottom[0][e], bottom[0][e + 1]);
+                    m.green = Interpolate(w, top[1][e], top[1][e + 1], bottom[1][e], bottom[1][e + 1]);
+                    m.red = Interpolate(w, top[2][e], top[2][e + 1], bottom[2][e], bottom[2][e + 1]);
+                    m.nir = Interpolate(w, top[3][e], top[3][e + 1], bottom[3][e], bottom[3][e + 1]);
+                    m.residual = Interpolate(w, residualTop[e], residualTop[e + 1],
+                                             residualBottom[e], residualBottom[e + 1]);
+                    const auto fused = FusePixel(state.coefficients, m, pan[4 * e], amounts);
+                    for (int band = kBlue; band <= kNir; ++band) out[band][4 * e] = fused[band];
+                }
+                continue;
+            }
+            for (std::int64_t e0 = 0; e0 + 1 < msWidth; e0 += 256) {
+                const int count = static_cast<int>(std::min<std::int64_t>(256, msWidth - 1 - e0));
+                if (intercept) {
+                    FuseChunk<true>(state.coefficients, w, top, bottom, residualTop, residualBottom,
+                                    pan, out, e0, count);
+                } else {
+                    FuseChunk<false>(state.coefficients, w, top, bottom, residualTop, residualBottom,
+                                     pan, out, e0, count);
+                }
             }
         }
     }

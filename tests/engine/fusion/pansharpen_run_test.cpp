@@ -131,26 +131,29 @@ TEST_F(PanSharpenRunTest, WritesTheWholeReportBlock)
 }
 
 // Reference fusion straight from the whole-image definition, without strips.
-std::array<std::vector<std::int16_t>, 4> WholeImageFusion(const Scene& s)
+std::array<std::vector<std::int16_t>, 4> WholeImageFusion(const Scene& s, bool intercept,
+                                                          const ColourAmounts& amounts)
 {
     const int msW = s.width / 4, msH = s.height / 4, m = static_cast<int>(msH * 0.125);
     std::vector<std::int16_t> low(static_cast<std::size_t>(msW) * msH);
     BlockAverage4(msH, msW, s.pan.data(), s.width, low.data());
-    NormalEquations equations(4);
+    const int n = intercept ? 5 : 4;
+    NormalEquations equations(n);
     for (int k = 0; k < m; ++k) {
         for (int j = 0; j < msW; ++j) {
             const std::size_t i = static_cast<std::size_t>(8 * k) * msW + j;
-            const std::int32_t x[4] = {s.ms[0][i], s.ms[1][i], s.ms[2][i], s.ms[3][i]};
-            equations.Add(x, low[i]);
+            const std::int32_t x[5] = {1, s.ms[0][i], s.ms[1][i], s.ms[2][i], s.ms[3][i]};
+            equations.Add(intercept ? x : x + 1, low[i]);
         }
     }
     FakeHost host;
-    auto inverted = MakeMatrix<float>(4, 4), scratch = MakeMatrix<float>(4, 4);
-    auto solution = MakeMatrix<float>(4, 1);
-    inverse(4, 4, equations.NormalMatrix(), inverted, scratch);
-    MultiplyFloatMatrices(4, 4, inverted, 4, 1, equations.RightHandSide(), solution, host);
+    auto inverted = MakeMatrix<float>(n, n), scratch = MakeMatrix<float>(n, n);
+    auto solution = MakeMatrix<float>(n, 1);
+    inverse(n, n, equations.NormalMatrix(), inverted, scratch);
+    MultiplyFloatMatrices(n, n, inverted, n, 1, equations.RightHandSide(), solution, host);
     Coefficients c;
-    for (int i = 0; i < 4; ++i) c.c[i] = solution[i][0];
+    c.method = intercept ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;
+    for (int i = 0; i < n; ++i) c.c[i] = solution[i][0];
     std::array<std::vector<std::int16_t>, 4> out;
     for (auto& band : out) band.assign(s.pan.size(), 0);
     for (int d = 0; d + 1 < msH; ++d) {
@@ -169,7 +172,7 @@ std::array<std::vector<std::int16_t>, 4> WholeImageFusion(const Scene& s)
                         v[b] = Interpolate(w, at(d, e), at(d, e + 1), at(d + 1, e), at(d + 1, e + 1));
                     }
                     const std::size_t pix = static_cast<std::size_t>(4 * d + 2 + p) * s.width + 4 * e + 2 + q;
-                    const auto f = FusePixel(c, {v[0], v[1], v[2], v[3], v[4]}, s.pan[pix], {0, 0, 0});
+                    const auto f = FusePixel(c, {v[0], v[1], v[2], v[3], v[4]}, s.pan[pix], amounts);
                     for (int b = 0; b < 4; ++b) out[b][pix] = f[b];
                 }
             }
@@ -185,15 +188,25 @@ std::array<std::vector<std::int16_t>, 4> WholeImageFusion(const Scene& s)
 TEST_F(PanSharpenRunTest, StripsGiveTheWholeImageResultEvenWhenTheLastStripIsShort)
 {
     // 164 rows: 41 MS rows, so seven strips of 6 cells would reach past the last cell row.
-    const Scene scene = MakeScene(512, 164);
+    // Both methods, with and without colour adjustment (which takes the per-pixel path).
+    Scene scene = MakeScene(512, 164);
+    for (int y = 40; y < 44; ++y) {  // a dark patch: pan 0 where the synthetic pan is positive
+        for (int x = 100; x < 140; ++x) scene.pan[static_cast<std::size_t>(y) * 512 + x] = 0;
+    }
     WriteEnviScene(dir.Path(), scene);
-    PanSharpenJob job = BrowsedJob(dir.Path(), "img");
-    job.filterType = FilterType16::None;
-    ASSERT_EQ(Run(job), RunOutcome::Finished) << ::testing::PrintToString(host.Messages());
-    const auto expected = WholeImageFusion(scene);
-    const char* names[4] = {"blue", "green", "red", "nir"};
-    for (int b = 0; b < 4; ++b) {
-        EXPECT_EQ(ReadInt16File(Path(std::string(names[b]) + "_Fused.img")), expected[b]) << names[b];
+    for (int variant = 0; variant < 3; ++variant) {
+        PanSharpenJob job = BrowsedJob(dir.Path(), "img");
+        job.filterType = FilterType16::None;
+        job.method = variant == 1 ? 1 : 0;
+        job.colourAmounts = variant == 2 ? ColourAmounts{10, 20, 30} : ColourAmounts{0, 0, 0};
+        host.QueueAnswers({true});
+        ASSERT_EQ(Run(job), RunOutcome::Finished) << ::testing::PrintToString(host.Messages());
+        const auto expected = WholeImageFusion(scene, variant == 1, job.colourAmounts);
+        const char* names[4] = {"blue", "green", "red", "nir"};
+        for (int b = 0; b < 4; ++b) {
+            EXPECT_EQ(ReadInt16File(Path(std::string(names[b]) + "_Fused.img")), expected[b])
+                << names[b] << " in variant " << variant;
+        }
     }
 }
 
