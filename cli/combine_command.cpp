@@ -10,13 +10,13 @@
 
 namespace lumesta::cli {
 
-#define LUMESTA_COMBINE_OPTIONS                                                                \
+#define LUMESTA_COMBINE_OPTIONS                                                                 \
     "         [--green PATH --red PATH] [--select B,G,R] [--width N --height N] [--bmp PATH]\n" \
-    "         [--geotiff] [--cutoffs BL,BR,GL,GR,RL,RR] [--nonlinear B,G,R]\n"                 \
-    "         [--log FILE] [--yes|--no] [--display] [--quiet]\n"                              \
-    "\n"                                                                                       \
-    "--blue takes one band, a multi-band .img or .tif, or an Idrisi32 .rgf group; --select\n"  \
-    "picks the Blue, Green and Red entries of such a file (1-based, default 1,2,3).\n"         \
+    "         [--geotiff] [--cutoffs BL,BR,GL,GR,RL,RR] [--nonlinear B,G,R]\n"                  \
+    "         [--log FILE] [--yes|--no] [--display] [--quiet]\n"                                \
+    "\n"                                                                                        \
+    "--blue takes one band, a multi-band .img or .tif, or an Idrisi32 .rgf group; --select\n"   \
+    "picks the Blue, Green and Red entries of such a file (1-based, default 1,2,3).\n"          \
     "--geotiff also writes a three-band GeoTIFF composite for GeoTIFF inputs.\n"
 
 const char* const kCombineUsage =
@@ -24,14 +24,15 @@ const char* const kCombineUsage =
     "\nMakes a stretched colour composite of three 16-bit bands (QuickBird, IKONOS, OrbView-3).\n";
 const char* const kCombine8Usage =
     "usage: lumesta-cli combine8 --blue PATH\n" LUMESTA_COMBINE_OPTIONS
-    "\nMakes a stretched colour composite of three 8-bit bands (Landsat ETM+, ASTER, MODIS, SPOT).\n";
+    "\nMakes a stretched colour composite of three 8-bit bands (Landsat ETM+, ASTER, MODIS, "
+    "SPOT).\n";
 
 #undef LUMESTA_COMBINE_OPTIONS
 
 namespace {
 
-const std::set<std::string> kValueOptions = {"--blue",  "--green",   "--red",       "--select",
-                                             "--width", "--height",  "--bmp",       "--cutoffs",
+const std::set<std::string> kValueOptions = {"--blue",      "--green",  "--red", "--select",
+                                             "--width",     "--height", "--bmp", "--cutoffs",
                                              "--nonlinear", "--log"};
 const std::set<std::string> kFlags = {"--geotiff", "--yes", "--no", "--display", "--quiet"};
 
@@ -64,7 +65,8 @@ bool BrowseInputs(const Arguments& args, BandCombinationJob& job, Host& host)
             throw UsageError{std::string(kOptions[band]) +
                              " cannot be used when --blue names a multi-band file or a group"};
         }
-        if (!BrowseCombineBand(job, band, FullPath(*args.Value(kOptions[band])), host)) return false;
+        const std::string path = FullPath(*args.Value(kOptions[band]));
+        if (!BrowseCombineBand(job, band, path, host)) return false;
     }
     if (const auto select = args.IntList("--select", 3, 1, 1000000)) {
         for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {

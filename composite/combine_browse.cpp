@@ -6,7 +6,10 @@
 namespace lumesta {
 namespace {
 
-bool IsEnviOrIdrisi(const std::string& ext) { return ext == "img" || ext == "rst"; }
+bool IsEnviOrIdrisi(const std::string& ext)
+{
+    return ext == "img" || ext == "rst";
+}
 
 int ReadHeaderOf(BandCombinationJob& job, const std::string& path, Host& host)
 {

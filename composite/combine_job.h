@@ -26,7 +26,9 @@ enum class CombineDepth { Sixteen, Eight };
 enum class CombineOutputs { AsChosen = 0, BmpOnly = 1, GeoTiffOnly = 2 };
 
 struct BandCombinationJob {
-    explicit BandCombinationJob(CombineDepth toolDepth = CombineDepth::Sixteen) : depth(toolDepth) {}
+    explicit BandCombinationJob(CombineDepth toolDepth = CombineDepth::Sixteen) : depth(toolDepth)
+    {
+    }
 
     CombineDepth depth;
 
@@ -43,20 +45,25 @@ struct BandCombinationJob {
     // The Green and Red browse buttons (disabled when a group or multi-band file supplies them).
     std::array<bool, 3> browseEnabled{true, true, true};
 
-    std::string bluePath;   // the file chosen with the Blue browse (.rgf, .img, .tif, ...)
-    std::string folder;     // its folder with the final separator: group members, temporary files
-    std::string inputKind;  // ".img", ".rst" (files and groups), ".tif"; the last four characters otherwise
-    int inputBands = 0;     // bands of the Blue file: 1, or more for a multi-band ENVI/GeoTIFF file
+    // The file chosen with the Blue browse (.rgf, .img, .tif, ...) and its folder with the
+    // final separator (group members and temporary files live there).
+    std::string bluePath;
+    std::string folder;
+    // The Blue input's kind: ".img", ".rst" (files and groups), ".tif"; otherwise the last
+    // four characters of its name.
+    std::string inputKind;
+    int inputBands = 0;       // bands of the Blue file: 1, or more for a multi-band file
     bool groupInput = false;  // the Blue browse picked an Idrisi32 .rgf group
     int blueHeaderWidth = 0;  // size in the Blue band's header, read at browse time
     int blueHeaderHeight = 0;
 
-    int width = 0;   // Width and Height fields (typed for a generic matrix)
+    int width = 0;  // Width and Height fields (typed for a generic matrix)
     int height = 0;
     std::string bmpPath;      // "24-bit BMP"
     std::string geoTiffPath;  // derived from a GeoTIFF Blue input
     bool displayBmp = true;   // "Display BMP in Microsoft Paint"
-    bool geoTiffOutput = false;  // "For inputs in GeoTIFF, also produce a composite in this format?"
+    // "For inputs in GeoTIFF, also produce a composite in this format?"
+    bool geoTiffOutput = false;
     StretchParams stretch;
 
     bool batchMode = false;

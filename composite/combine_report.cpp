@@ -17,14 +17,20 @@ constexpr std::int64_t kVeryLargePixels = 67108864;  // 8192 × 8192
 constexpr std::int64_t kMinimumSide = 128;
 constexpr std::int64_t kMaximumSide = 40000;
 
-std::string Num(std::int64_t value) { return std::to_string(static_cast<long long>(value)); }
+std::string Num(std::int64_t value)
+{
+    return std::to_string(static_cast<long long>(value));
+}
 
 bool AnyNotEnviIdrisi(const BandCombinationJob& job)
 {
     return job.notEnviIdrisi[0] || job.notEnviIdrisi[1] || job.notEnviIdrisi[2];
 }
 
-bool IsSixteen(const BandCombinationJob& job) { return job.depth == CombineDepth::Sixteen; }
+bool IsSixteen(const BandCombinationJob& job)
+{
+    return job.depth == CombineDepth::Sixteen;
+}
 
 int ReadHeaderOf(CImageInfo& info, const BandCombinationJob& job, const std::string& path,
                  Host& host)
@@ -128,9 +134,8 @@ bool CheckSizeLimits(const CombineRunState& state)
 
 void AppendStretchReport(const StretchParams& stretch, RunLog& log)
 {
-    static const char* const kCutoffLabels[3] = {"\t- Blue: \tleft-side: ",
-                                                 "\t- Green:\tleft-side: ",
-                                                 "\t- Red:  \tleft-side: "};
+    static const char* const kCutoffLabels[3] = {
+        "\t- Blue: \tleft-side: ", "\t- Green:\tleft-side: ", "\t- Red:  \tleft-side: "};
     static const char* const kNonlinearLabels[3] = {"\t- Blue: \t", "\t- Green: \t",
                                                     "\t- Red: \t\t"};
     log.Append("Stretch:\r\n");
@@ -166,7 +171,8 @@ bool ValidateCombineJob(BandCombinationJob& job, Host& host)
     }
     if (!AnyNotEnviIdrisi(job) &&
         (job.bandExt[0] != job.bandExt[1] || job.bandExt[0] != job.bandExt[2])) {
-        host.ShowMessage("Pan and Ms image types are not the same, as identified by file extensions");
+        host.ShowMessage(
+            "Pan and Ms image types are not the same, as identified by file extensions");
         return false;
     }
     if (job.inputKind != ".tif" && job.displayBmp &&
@@ -183,8 +189,8 @@ void WriteCombineInputLines(CombineRunState& state)
     static const char* const kLabels[3] = {"Blue:\t", "Green:\t", "Red:\t"};
     const BandCombinationJob& job = state.job;
     const std::int32_t number = state.log.OpenBlock(Tool::BandCombination);
-    const char* const closing = IsSixteen(job) ? ") ++++++++++++++++++++\r\n\r\n"
-                                               : ") +++++++++++++++++++++\r\n\r\n";
+    const char* const closing =
+        IsSixteen(job) ? ") ++++++++++++++++++++\r\n\r\n" : ") +++++++++++++++++++++\r\n\r\n";
     state.log.Append("+++++++++++++++ Band Combination (" + Num(number) + closing);
     state.log.Append("(a) Input RGB Bands:\r\n");
     for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {
@@ -214,7 +220,8 @@ void WriteCombineOutputSection(const BandCombinationJob& job, RunLog& log)
     log.Append("(b) Output Colour Image:\r\n");
     if (WritesCompositeGeoTiff(job)) log.Append("GeoTIFF:\t" + job.geoTiffPath + "\r\n");
     if (WritesCompositeBmp(job)) log.Append("BMP:\t\t" + job.bmpPath + "\r\n");
-    if (!job.batchMode) log.Append(std::string("Display it?\t") + (job.displayBmp ? "Yes\r\n" : "No\r\n"));
+    if (!job.batchMode)
+        log.Append(std::string("Display it?\t") + (job.displayBmp ? "Yes\r\n" : "No\r\n"));
     AppendStretchReport(job.stretch, log);
 }
 
@@ -226,12 +233,14 @@ bool ConfirmCombineOutputs(const BandCombinationJob& job, Host& host)
     // Answering Yes deletes the old file: it must never be one of the inputs.
     std::vector<std::string> inputs{job.bluePath};
     for (const auto& path : job.bandPath) {
-        inputs.insert(inputs.end(), {path, WithoutLastFour(path) + ".hdr", WithoutLastFour(path) + ".rdc"});
+        inputs.insert(inputs.end(),
+                      {path, WithoutLastFour(path) + ".hdr", WithoutLastFour(path) + ".rdc"});
     }
     for (const auto& target : targets) {
         for (const auto& input : inputs) {
             if (SamePath(target, input)) {
-                host.ShowMessage(target + " is an input of this run.\nChange the name of the 24-bit BMP.");
+                host.ShowMessage(target +
+                                 " is an input of this run.\nChange the name of the 24-bit BMP.");
                 return false;
             }
         }

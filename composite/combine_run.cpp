@@ -1,5 +1,7 @@
 #include "composite/combine_run.h"
 
+#include <cstdio>
+
 #include <new>
 
 #include "app/allocate.h"
@@ -20,6 +22,8 @@ RunOutcome EndEarly(CombineRunState& state, CombineStep result)
     if (result == CombineStep::Cancelled) {
         for (auto& file : state.files) file.Close();
         state.temporaries.RemoveNow();
+        // A cancelled run leaves no half-written picture behind.
+        if (WritesCompositeBmp(state.job)) std::remove(state.job.bmpPath.c_str());
         state.log.Append(kCancelled);
         return RunOutcome::Cancelled;
     }
@@ -48,7 +52,8 @@ RunOutcome Process(CombineRunState& state)
     CombineStep result = CombineStep::Ok;
     if (job.inputKind == ".tif") {
         log.Append("    \tStep 0: ......");
-        if ((result = ExtractGeoTiffInputs(state)) != CombineStep::Ok) return EndEarly(state, result);
+        if ((result = ExtractGeoTiffInputs(state)) != CombineStep::Ok)
+            return EndEarly(state, result);
         log.Append("\tFinished (GeoTIFF image input)\r\n");
     }
     if ((result = OpenBandFiles(state)) != CombineStep::Ok) return EndEarly(state, result);

@@ -58,7 +58,8 @@ bool ReadExactly(const RawFile& file, std::int64_t offset, std::int64_t byteCoun
 
 StretchCutoffs CutoffsOf(const std::vector<std::int16_t>& band, double left, double right)
 {
-    return ComputeStretchCutoffs16(static_cast<std::int64_t>(band.size()), band.data(), left, right);
+    return ComputeStretchCutoffs16(static_cast<std::int64_t>(band.size()), band.data(), left,
+                                   right);
 }
 
 StretchCutoffs CutoffsOf(const std::vector<std::uint8_t>& band, double left, double right)
@@ -278,10 +279,10 @@ CombineStep WriteCompositeGeoTiff(CombineRunState& state)
 {
     const BandCombinationJob& job = state.job;
     MessageWatch watch(state.host);
-    const int written = WriteGeoTiff(job.bandPath[kCompositeBlue], job.geoTiffPath,
-                                     state.readPath[kCompositeRed], state.readPath[kCompositeGreen],
-                                     state.readPath[kCompositeBlue],
-                                     static_cast<int>(state.BytesPerSample()), false, watch);
+    const int written =
+        WriteGeoTiff(job.bandPath[kCompositeBlue], job.geoTiffPath, state.readPath[kCompositeRed],
+                     state.readPath[kCompositeGreen], state.readPath[kCompositeBlue],
+                     static_cast<int>(state.BytesPerSample()), false, watch);
     if (written != 0) {
         // A template the writer refuses (with its message) leaves no output but is no failure.
         state.geoTiffWritten = !watch.Shown();

@@ -51,10 +51,10 @@ struct CombineRunState {
 
     std::int64_t width = 0;  // the size the run works with
     std::int64_t height = 0;
-    std::array<std::string, 3> readPath;         // where Blue, Green, Red samples are read
-    std::array<std::int64_t, 3> byteOffset{};    // where each band starts in its file
-    std::array<RawFile, 3> files;                // open band files (one for a multi-band ENVI file)
-    std::array<const RawFile*, 3> source{};      // the file each band reads from
+    std::array<std::string, 3> readPath;       // where Blue, Green, Red samples are read
+    std::array<std::int64_t, 3> byteOffset{};  // where each band starts in its file
+    std::array<RawFile, 3> files;              // open band files (one for a multi-band ENVI file)
+    std::array<const RawFile*, 3> source{};    // the file each band reads from
     std::array<StretchCutoffs, 3> cutoffs;
     ExtractedBands temporaries;
     bool geoTiffWritten = false;

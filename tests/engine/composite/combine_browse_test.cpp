@@ -1,0 +1,101 @@
+#include "composite/combine_browse.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/support/fake_host.h"
+#include "tests/support/scene_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace lumesta::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+class CombineBrowseTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    FakeHost host;
+};
+
+TEST_F(CombineBrowseTest, GroupFillsEveryListAndNeedsFourBands)
+{
+    for (const char* name : {"b1", "b2", "b3", "b4"})
+        WriteIdrisiHeader(dir.File(std::string(name) + ".rst"), 300, 200);
+    WriteFileBytes(dir.File("three.rgf"), "3\nb1\nb2\nb3\n");
+    WriteFileBytes(dir.File("four.rgf"), "4\r\nb1\r\nb2\r\nb3\r\nb4\r\n");
+    BandCombinationJob job(CombineDepth::Sixteen);
+    job.width = 999;
+    EXPECT_FALSE(BrowseCombineBlue(job, dir.File("three.rgf"), host));
+    EXPECT_THAT(
+        host.Messages(),
+        ElementsAre("Idrisi32's Group Raster File (*.rgf) should contain at least 4 images."));
+    EXPECT_TRUE(job.bandLists[kCompositeBlue].empty());
+    EXPECT_EQ(job.width, 0);
+
+    ASSERT_TRUE(BrowseCombineBlue(job, dir.File("four.rgf"), host));
+    EXPECT_THAT(job.bandLists[kCompositeRed], ElementsAre("b1", "b2", "b3", "b4"));
+    EXPECT_EQ(job.selectedIndex, (std::array<int, 3>{0, 1, 2}));
+    EXPECT_EQ(job.bandPath[kCompositeGreen], dir.File("b2.rst"));
+    EXPECT_EQ(job.browseEnabled, (std::array<bool, 3>{true, false, false}));
+    EXPECT_EQ(job.inputKind, ".rst");
+    EXPECT_EQ(job.width, 300);
+    EXPECT_EQ(job.height, 200);
+    EXPECT_EQ(job.bmpPath, dir.File("four_Composite.bmp"));
+    SelectCombineBand(job, kCompositeRed, 3);
+    EXPECT_EQ(job.bandPath[kCompositeRed], dir.File("b4.rst"));
+    EXPECT_EQ(job.selection[kCompositeRed], "b4");
+}
+
+TEST_F(CombineBrowseTest, MultiBandEnviOffersItsBandNamesInEveryList)
+{
+    WriteEnviHeader(dir.File("ms.img"), 300, 200, 4, {"B", "G", "R", "N"});
+    BandCombinationJob job(CombineDepth::Sixteen);
+    ASSERT_TRUE(BrowseCombineBlue(job, dir.File("ms.img"), host));
+    EXPECT_THAT(job.bandLists[kCompositeGreen], ElementsAre("B", "G", "R", "N"));
+    EXPECT_EQ(job.selection, (std::array<std::string, 3>{"B", "G", "R"}));
+    EXPECT_EQ(job.bandPath, (std::array<std::string, 3>{dir.File("ms.img"), dir.File("ms.img"),
+                                                        dir.File("ms.img")}));
+    EXPECT_EQ(job.inputBands, 4);
+    EXPECT_TRUE(HasMultiBandInput(job));
+    SelectCombineBand(job, kCompositeBlue, 3);
+    EXPECT_EQ(job.bandPath[kCompositeBlue], dir.File("ms.img"));
+    EXPECT_EQ(job.selectedIndex[kCompositeBlue], 3);
+
+    // The 8-bit reader takes 3 to 8 bands of byte data.
+    WriteFileBytes(dir.File("ms8.hdr"),
+                   "ENVI\ndescription = {\nx}\nsamples = 300\nlines = 200\n"
+                   "bands = 5\nheader offset = 0\nfile type = ENVI Standard\n"
+                   "data type = 1\ninterleave = bsq\n");
+    BandCombinationJob job8(CombineDepth::Eight);
+    ASSERT_TRUE(BrowseCombineBlue(job8, dir.File("ms8.img"), host));
+    EXPECT_THAT(job8.bandLists[kCompositeBlue],
+                ElementsAre("Band 1", "Band 2", "Band 3", "Band 4", "Band 5"));
+    EXPECT_TRUE(host.Messages().empty());
+}
+
+TEST_F(CombineBrowseTest, OutputNamesFlagsAndRefusals)
+{
+    BandCombinationJob job(CombineDepth::Sixteen);
+    EXPECT_FALSE(BrowseCombineBand(job, kCompositeGreen, dir.File("g.raw"), host));
+    EXPECT_THAT(host.Messages(), ElementsAre("Please enter the blue band first."));
+
+    ASSERT_TRUE(BrowseCombineBlue(job, "/data/v1.2/scene", host));  // a generic matrix
+    EXPECT_EQ(job.bmpPath, "/data/v1.2/scene_Composite.bmp");
+    EXPECT_EQ(job.notEnviIdrisi, (std::array<bool, 3>{true, false, false}));
+    ASSERT_TRUE(BrowseCombineBlue(job, "/data/blue.raw", host));
+    EXPECT_EQ(job.bmpPath, "/data/blue_Composite.bmp");
+    ASSERT_TRUE(BrowseCombineBand(job, kCompositeRed, "/data/red.IMG", host));
+    EXPECT_EQ(job.bandExt[kCompositeRed], "img");
+    EXPECT_FALSE(job.notEnviIdrisi[kCompositeRed]);
+
+    host.ClearMessages();
+    EXPECT_FALSE(BrowseCombineBlue(job, dir.File("jobs.bif"), host));
+    EXPECT_FALSE(BrowseCombineBlue(job, dir.File("missing.rst"), host));  // no header: silent
+    EXPECT_THAT(host.Messages(), ElementsAre("Ascii batch input files are not supported yet."));
+    EXPECT_TRUE(job.bandLists[kCompositeRed].empty());
+    EXPECT_EQ(job.width, 0);
+}
+
+}  // namespace
+}  // namespace lumesta::testing
