@@ -10,11 +10,11 @@
 #include <QSpinBox>
 #include <QtTest>
 #include <map>
-#include <regex>
 
 #include "app/desktop/main_frame.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/report_text.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/etm_more_params_dialog.h"
 
@@ -110,14 +110,6 @@ void WriteScenes(const TempDir& dir)
     WriteFileBytes(dir.File("ms4.rgf"), "4\nblue\ngreen\nred\nnir\n");
 }
 
-// Text with its clock-dependent parts (time stamps, seconds spent) masked.
-std::string MaskTimes(const std::string& text)
-{
-    static const std::regex kStamp(
-        "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}");
-    static const std::regex kSeconds("Seconds spent:\t\\d+ s");
-    return std::regex_replace(std::regex_replace(text, kStamp, "<time>"), kSeconds, "<s>");
-}
 
 // The files of dir not in before, with their bytes (headers with their time stamps masked);
 // they are removed.

@@ -11,12 +11,12 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QtTest>
-#include <regex>
 
 #include "fusion/pansharpen_run.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/report_text.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/more_params_dialog.h"
 #include "ui/stretch_params_dialog.h"
@@ -44,14 +44,6 @@ void TypeInto(QLineEdit* field, const QString& text)
     QTest::keyClicks(field, text);
 }
 
-// The report with its clock-dependent lines replaced by placeholders.
-std::string MaskTimes(const std::string& log)
-{
-    static const std::regex kStamp("[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}");
-    static const std::regex kSeconds("Seconds spent:\t\\d+ s");
-    return std::regex_replace(std::regex_replace(log, kStamp, "<time>"), kSeconds,
-                              "Seconds spent:\t<n> s");
-}
 
 // The report's lines (each ended by "\r\n"), times masked, for a line-by-line comparison.
 QStringList ReportLines(const std::string& log)

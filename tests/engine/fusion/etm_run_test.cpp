@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <regex>
 
 #include "fusion/etm_browse.h"
 #include "fusion/etm_fusion.h"
@@ -11,6 +10,7 @@
 #include "fusion/matrix.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/report_text.h"
 
 namespace lumesta::testing {
 namespace {
@@ -137,12 +137,6 @@ std::array<std::vector<std::uint8_t>, 3> Reference(const Scene8& s, EtmFilter fi
     return out;
 }
 
-std::string MaskTimes(const std::string& log)
-{
-    static const std::regex kStamp("[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}");
-    static const std::regex kSeconds("Seconds spent:\t\\d+ s");
-    return std::regex_replace(std::regex_replace(log, kStamp, "<time>"), kSeconds, "Seconds spent:\t<n> s");
-}
 
 class EtmRunTest : public ::testing::Test {
 protected:

@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <regex>
 
 #include "fusion/filters.h"
 #include "fusion/fusion_methods.h"
@@ -13,6 +12,7 @@
 #include "tests/support/fake_host.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/report_text.h"
 
 namespace lumesta::testing {
 namespace {
@@ -21,14 +21,6 @@ using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 
-// The report with its clock-dependent lines replaced by placeholders.
-std::string MaskTimes(const std::string& log)
-{
-    static const std::regex kStamp("[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}");
-    static const std::regex kSeconds("Seconds spent:\t\\d+ s");
-    return std::regex_replace(std::regex_replace(log, kStamp, "<time>"), kSeconds,
-                              "Seconds spent:\t<n> s");
-}
 
 class PanSharpenRunTest : public ::testing::Test {
 protected:
