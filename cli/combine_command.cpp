@@ -5,6 +5,7 @@
 
 #include "cli/arguments.h"
 #include "cli/exit_status.h"
+#include "composite/combine_batch.h"
 #include "composite/combine_browse.h"
 #include "composite/combine_run.h"
 
@@ -58,6 +59,12 @@ void CheckNumbers(const Arguments& args)
 bool BrowseInputs(const Arguments& args, BandCombinationJob& job, Host& host)
 {
     if (!BrowseCombineBlue(job, FullPath(*args.Value("--blue")), host)) return false;
+    if (job.batchMode) {
+        // A batch file supplies every input and output; --select sets the colour selectors.
+        for (const char* option : {"--green", "--red", "--width", "--height", "--bmp", "--geotiff"}) {
+            if (args.Has(option)) throw UsageError{std::string(option) + " cannot be used with a batch file"};
+        }
+    }
     static const char* const kOptions[3] = {"--blue", "--green", "--red"};
     for (int band = kCompositeGreen; band <= kCompositeRed; ++band) {
         if (!args.Has(kOptions[band])) continue;
@@ -84,7 +91,7 @@ void ApplyParameters(const Arguments& args, BandCombinationJob& job)
     if (const auto width = args.Int("--width", 0, 2147483647)) job.width = *width;
     if (const auto height = args.Int("--height", 0, 2147483647)) job.height = *height;
     if (const auto bmp = args.Value("--bmp")) job.bmpPath = FullPath(*bmp);
-    job.geoTiffOutput = args.Has("--geotiff");
+    if (!job.batchMode) job.geoTiffOutput = args.Has("--geotiff");
     if (const auto cutoffs = args.IntList("--cutoffs", 6, 1, 20)) {
         for (int band = 0; band < 3; ++band) {
             job.stretch.leftCutoff[band] = (*cutoffs)[2 * band];
@@ -95,7 +102,7 @@ void ApplyParameters(const Arguments& args, BandCombinationJob& job)
         std::copy(nonlinear->begin(), nonlinear->end(), job.stretch.nonlinear.begin());
     }
     // The picture opens in a viewer only when asked for on the command line.
-    job.displayBmp = args.Has("--display");
+    job.displayBmp = args.Has("--display") && !job.batchMode;
 }
 
 int RunCommand(const std::vector<std::string>& argList, CombineDepth depth, const char* usage)
@@ -119,6 +126,14 @@ int RunCommand(const std::vector<std::string>& argList, CombineDepth depth, cons
         return ReportUsageError(error, usage);
     }
     RunCounters counters;
+    if (job.batchMode) {
+        const auto progress = [&host](long index, long count) {
+            host.ShowMessage("Batch job " + std::to_string(index) + " of " + std::to_string(count));
+        };
+        return RunBandCombinationBatch(job, counters, host, progress) == BatchOutcome::Completed
+                   ? kExitFinished
+                   : kExitStopped;
+    }
     return ExitStatusOf(RunBandCombination(job, counters, host));
 }
 

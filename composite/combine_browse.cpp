@@ -132,8 +132,24 @@ bool BrowseCombineBlue(BandCombinationJob& job, const std::string& path, Host& h
     job.inputKind = LastFourLower(path);
     const std::string ext = ExtensionLower(path);
     if (ext == "bif") {
-        host.ShowMessage("Ascii batch input files are not supported yet.");
-        return RefuseBlue(job);
+        // Batch mode: the file's jobs supply the inputs; the lists become colour selectors.
+        job.batchMode = true;
+        job.batchPath = path;
+        job.width = 0;
+        job.height = 0;
+        for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {
+            if (job.depth == CombineDepth::Sixteen) {
+                job.bandLists[band] = {"Band 1", "Band 2", "Band 3", "Band 4"};
+                job.selectedIndex[band] = band;
+            } else {
+                job.bandLists[band] = {FileNameOf(path)};
+                job.selectedIndex[band] = 0;
+            }
+            job.selection[band] = job.bandLists[band][job.selectedIndex[band]];
+            job.browseEnabled[band] = false;
+        }
+        job.displayBmp = false;
+        return true;
     }
     bool taken = true;
     if (ext == "rgf") {

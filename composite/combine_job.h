@@ -67,6 +67,7 @@ struct BandCombinationJob {
     StretchParams stretch;
 
     bool batchMode = false;
+    std::string batchPath;  // the .bif file chosen with the Blue browse
     CombineOutputs outputs = CombineOutputs::AsChosen;
     CImageInfo info;  // the dialog's header record, filled by the browse handlers
 };

@@ -94,5 +94,21 @@ check "Landsat batch finishes" [ $? = 0 ]
 check "Landsat batch picture equals the single run's" cmp -s "$WORK/h.bmp" "$E8/pan_Fused.bmp"
 check "Landsat batch GeoTIFF written" [ -s "$WORK/h.tif" ]
 
+# Band combination: the pan line is read and not used; a four-band record has six lines.
+"$CLI" combine --blue "$E/blue.img" --green "$E/green.img" --red "$E/red.img" --bmp "$WORK/alone16.bmp" \
+    --quiet --log "$WORK/c.log" 2>/dev/null
+printf '2 0\n1\nnot used\n%s\n%s\n%s\n%s\n%s\n%s\n2\nnot used\n%s\n%s\n%s\n' \
+    "$T/blue.tif" "$T/green.tif" "$T/red.tif" "$T/nir.tif" "$WORK/i.bmp" "$WORK/i.tif" \
+    "$T/ms.tif" "$WORK/j.bmp" "$WORK/j.tif" >"$WORK/combine.bif"
+"$CLI" combine --blue "$WORK/combine.bif" --quiet --log "$WORK/combine.log" 2>/dev/null
+check "combine batch finishes" [ $? = 0 ]
+check "combine batch pictures equal the single run's" cmp -s "$WORK/i.bmp" "$WORK/alone16.bmp"
+check "four-band record gives the same picture" cmp -s "$WORK/j.bmp" "$WORK/alone16.bmp"
+check "combine batch GeoTIFFs written" [ -s "$WORK/i.tif" ] && [ -s "$WORK/j.tif" ]
+printf '1 1\n1\nnot used\n%s\n%s\n%s\n%s\n%s\n' "$T/blue8.tif" "$T/green8.tif" "$T/red8.tif" \
+    "$WORK/k.bmp" "$WORK/k.tif" >"$WORK/combine8.bif"
+"$CLI" combine8 --blue "$WORK/combine8.bif" --quiet --log "$WORK/combine8.log" 2>/dev/null
+check "8-bit combine batch writes only its picture" [ -s "$WORK/k.bmp" ] && [ ! -e "$WORK/k.tif" ]
+
 echo "$PASSES passed, $FAILURES failed"
 [ "$FAILURES" -eq 0 ]

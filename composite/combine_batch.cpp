@@ -1,0 +1,111 @@
+#include "composite/combine_batch.h"
+
+#include <algorithm>
+
+#include "composite/combine_run.h"
+#include "raster/file_name.h"
+#include "raster/image_info.h"
+
+namespace lumesta {
+namespace {
+
+// The record's input files: Blue, Green and Red by the selectors from the 16-bit layout's one
+// or four files. A first file whose header cannot be read is taken as a single band so that
+// the records that follow are still read in step; skip then tells the caller to pass the job.
+BatchRecord ReadSixteenBitInputs(BatchReader& reader, BandCombinationJob& job, Host& host, bool& skip)
+{
+    std::string first;
+    if (!ReadGeoTiffLine(reader, first, host)) return BatchRecord::Stop;
+    CImageInfo header;
+    const bool readable = header.ReadHeader16(first, host) != 0;
+    skip = !readable;
+    const int bands = readable ? header.bands : 1;
+    if (bands != 1 && bands != 4) {
+        host.ShowMessage("In match mode, MS input must contain a single or 4 bands. Reprepare input file.");
+        return BatchRecord::Stop;
+    }
+    std::array<std::string, 4> files{first, first, first, first};
+    for (int band = 1; band < 4 && bands == 1; ++band) {
+        if (!ReadGeoTiffLine(reader, files[band], host)) return BatchRecord::Stop;
+    }
+    job.inputBands = bands;
+    for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {
+        const int selector = std::min(std::max(job.selectedIndex[band], 0), 3);
+        job.bandPath[band] = files[bands == 1 ? selector : 0];
+        job.selection[band] =
+            bands == 1 ? files[selector] : " Band (" + std::to_string(selector + 1) + ")";
+    }
+    return BatchRecord::Run;
+}
+
+BatchRecord ReadEightBitInputs(BatchReader& reader, BandCombinationJob& job, Host& host)
+{
+    for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {
+        if (!ReadGeoTiffLine(reader, job.bandPath[band], host)) return BatchRecord::Stop;
+        job.selection[band] = FileNameOf(job.bandPath[band]);
+    }
+    job.inputBands = 1;
+    return BatchRecord::Run;
+}
+
+// Every input of a batch job is a GeoTIFF; the outputs follow the file's indicator.
+void TakeOutputs(BandCombinationJob& job, const std::string& bmp, const std::string& geoTiff,
+                 int indicator)
+{
+    job.bmpPath = bmp;
+    job.geoTiffPath = geoTiff;
+    job.outputs = static_cast<CombineOutputs>(indicator);
+    job.geoTiffOutput = indicator != 1;
+    job.displayBmp = false;
+    job.bluePath = job.bandPath[kCompositeBlue];
+    job.folder = FolderOf(job.bluePath);
+}
+
+}  // namespace
+
+BatchOutcome RunBandCombinationBatch(BandCombinationJob& job, RunCounters& counters, Host& host,
+                                     const std::function<void(long, long)>& onJob)
+{
+    const bool sixteen = job.depth == CombineDepth::Sixteen;
+    auto record = [&](BatchReader& reader, int indicator) {
+        job.inputKind = ".tif";
+        job.bandExt = {"tif", "tif", "tif"};
+        job.notEnviIdrisi = {true, true, true};
+        job.groupInput = false;
+        std::string pan, bmp, geoTiff;
+        if (!reader.ReadLine(pan)) {  // the pan line is read and not used
+            host.ShowMessage(kBatchOrderMessage);
+            return BatchRecord::Stop;
+        }
+        bool skip = false;
+        const BatchRecord inputs =
+            sixteen ? ReadSixteenBitInputs(reader, job, host, skip) : ReadEightBitInputs(reader, job, host);
+        if (inputs == BatchRecord::Stop) return BatchRecord::Stop;
+        if (!ReadOutputLine(reader, bmp, host) || !ReadOutputLine(reader, geoTiff, host)) {
+            return BatchRecord::Stop;
+        }
+        TakeOutputs(job, bmp, geoTiff, indicator);
+        if (skip) {
+            host.AppendLog("Batch job skipped: the header of " + job.bandPath[kCompositeBlue] +
+                           " cannot be read.\r\n");
+            return BatchRecord::Skip;
+        }
+        CImageInfo header;
+        const int read = sixteen ? header.ReadHeader16(job.bluePath, host) : header.ReadHeader8(job.bluePath, host);
+        if (read == 0) return BatchRecord::Skip;
+        if (!sixteen && header.bands >= 2) {
+            host.ShowMessage(
+                "Batch mode cannot process 8-bit geotiff file with multiple bands. Reprepare input file.");
+            return BatchRecord::Stop;
+        }
+        job.width = header.width;
+        job.height = header.height;
+        job.blueHeaderWidth = header.width;
+        job.blueHeaderHeight = header.height;
+        RunBandCombination(job, counters, host);
+        return BatchRecord::Run;
+    };
+    return ProcessBatchFile(job.batchPath, host, record, onJob);
+}
+
+}  // namespace lumesta

@@ -1,0 +1,19 @@
+#pragma once
+// Batch runs of the band combination tools: every job of the job's .bif file (its batchPath)
+// is loaded into the job record and run with RunBandCombination. Stretch parameters and the
+// colour band selectors are the record's own and the same for every job.
+
+#include <functional>
+
+#include "app/host.h"
+#include "app/run_log.h"
+#include "composite/combine_job.h"
+#include "fusion/batch_file.h"
+
+namespace lumesta {
+
+// onJob (may be empty) hears of each job before it is read: its 1-based index and the count.
+BatchOutcome RunBandCombinationBatch(BandCombinationJob& job, RunCounters& counters, Host& host,
+                                     const std::function<void(long, long)>& onJob = {});
+
+}  // namespace lumesta
