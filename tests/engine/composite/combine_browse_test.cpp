@@ -90,9 +90,15 @@ TEST_F(CombineBrowseTest, OutputNamesFlagsAndRefusals)
     EXPECT_FALSE(job.notEnviIdrisi[kCompositeRed]);
 
     host.ClearMessages();
-    EXPECT_FALSE(BrowseCombineBlue(job, dir.File("jobs.bif"), host));
+    // A batch file arms batch mode: the 16-bit lists become the selectors "Band 1" .. "Band 4".
+    ASSERT_TRUE(BrowseCombineBlue(job, dir.File("jobs.bif"), host));
+    EXPECT_TRUE(job.batchMode);
+    EXPECT_EQ(job.bandLists[kCompositeRed],
+              (std::vector<std::string>{"Band 1", "Band 2", "Band 3", "Band 4"}));
+    EXPECT_EQ(job.selectedIndex[kCompositeRed], 2);
     EXPECT_FALSE(BrowseCombineBlue(job, dir.File("missing.rst"), host));  // no header: silent
-    EXPECT_THAT(host.Messages(), ElementsAre("Ascii batch input files are not supported yet."));
+    EXPECT_FALSE(job.batchMode);
+    EXPECT_TRUE(host.Messages().empty());
     EXPECT_TRUE(job.bandLists[kCompositeRed].empty());
     EXPECT_EQ(job.width, 0);
 }
