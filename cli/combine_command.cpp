@@ -5,6 +5,7 @@
 
 #include "cli/arguments.h"
 #include "cli/exit_status.h"
+#include "cli/tool_command.h"
 #include "composite/combine_batch.h"
 #include "composite/combine_browse.h"
 #include "composite/combine_run.h"
@@ -92,49 +93,28 @@ void ApplyParameters(const Arguments& args, BandCombinationJob& job)
     if (const auto height = args.Int("--height", 0, 2147483647)) job.height = *height;
     if (const auto bmp = args.Value("--bmp")) job.bmpPath = FullPath(*bmp);
     if (!job.batchMode) job.geoTiffOutput = args.Has("--geotiff");
-    if (const auto cutoffs = args.IntList("--cutoffs", 6, 1, 20)) {
-        for (int band = 0; band < 3; ++band) {
-            job.stretch.leftCutoff[band] = (*cutoffs)[2 * band];
-            job.stretch.rightCutoff[band] = (*cutoffs)[2 * band + 1];
-        }
-    }
-    if (const auto nonlinear = args.IntList("--nonlinear", 3, 0, 20)) {
-        std::copy(nonlinear->begin(), nonlinear->end(), job.stretch.nonlinear.begin());
-    }
+    ApplyStretchOptions(args, job.stretch);
     // The picture opens in a viewer only when asked for on the command line.
     job.displayBmp = args.Has("--display") && !job.batchMode;
 }
 
 int RunCommand(const std::vector<std::string>& argList, CombineDepth depth, const char* usage)
 {
-    std::optional<Arguments> args;
-    TerminalOptions options;
-    try {
-        args.emplace(argList, kValueOptions, kFlags);
-        options = CommonOptions(*args);
-        CheckNumbers(*args);
-    } catch (const UsageError& error) {
-        return ReportUsageError(error, usage);
-    }
-    TerminalHost host(options);
-    if (!host.OpenLog()) return kExitStopped;
     BandCombinationJob job(depth);
-    try {
-        if (!BrowseInputs(*args, job, host)) return kExitStopped;
-        ApplyParameters(*args, job);
-    } catch (const UsageError& error) {
-        return ReportUsageError(error, usage);
-    }
     RunCounters counters;
-    if (job.batchMode) {
-        const auto progress = [&host](long index, long count) {
-            host.ShowMessage("Batch job " + std::to_string(index) + " of " + std::to_string(count));
-        };
-        return RunBandCombinationBatch(job, counters, host, progress) == BatchOutcome::Completed
-                   ? kExitFinished
-                   : kExitStopped;
-    }
-    return ExitStatusOf(RunBandCombination(job, counters, host));
+    const ToolCommand command{&kValueOptions, &kFlags, usage};
+    return RunToolCommand(
+        argList, command, CheckNumbers,
+        [&job](const Arguments& args, Host& host) {
+            if (!BrowseInputs(args, job, host)) return false;
+            ApplyParameters(args, job);
+            return true;
+        },
+        [&job] { return job.batchMode; },
+        [&](Host& host) { return RunBandCombination(job, counters, host); },
+        [&](Host& host, const std::function<void(long, long)>& onJob) {
+            return RunBandCombinationBatch(job, counters, host, onJob);
+        });
 }
 
 }  // namespace

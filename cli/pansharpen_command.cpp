@@ -5,6 +5,7 @@
 
 #include "cli/arguments.h"
 #include "cli/exit_status.h"
+#include "cli/tool_command.h"
 #include "fusion/pansharpen_batch.h"
 #include "raster/file_name.h"
 #include "fusion/pansharpen_browse.h"
@@ -126,44 +127,34 @@ void ApplyParameters(const Arguments& args, PanSharpenJob& job)
 
 int RunPanSharpenCommand(const std::vector<std::string>& argList)
 {
-    std::optional<Arguments> args;
-    TerminalOptions options;
-    try {
-        args.emplace(argList, kValueOptions, kFlags);
-        options = CommonOptions(*args);
-        // Parse every number before anything runs, so a wrong command line changes nothing.
-        args->IntList("--select", 4, 1, 1000000);
-        args->Int("--width", 0, 2147483647);
-        args->Int("--height", 0, 2147483647);
-        args->Int("--method", 1, 2);
-        args->IntList("--adjust", 3, 0, 30);
-        args->IntList("--cutoffs", 6, 1, 20);
-        args->IntList("--nonlinear", 3, 0, 20);
-        if (!args->Has("--pan")) throw UsageError{"--pan is required"};
-        const std::string pan = *args->Value("--pan");
-        const bool batch = ExtensionLower(pan) == "bif";
-        if (!batch && !args->Has("--blue")) throw UsageError{"--blue is required"};
-    } catch (const UsageError& error) {
-        return ReportUsageError(error, kPanSharpenUsage);
-    }
-    TerminalHost host(options);
-    if (!host.OpenLog()) return kExitStopped;
     PanSharpenJob job;
-    try {
-        if (!BrowseInputs(*args, job, host)) return kExitStopped;
-        ApplyParameters(*args, job);
-    } catch (const UsageError& error) {
-        return ReportUsageError(error, kPanSharpenUsage);
-    }
     RunCounters counters;
-    if (job.batchMode) {
-        const auto progress = [&host](long index, long count) {
-            host.ShowMessage("Batch job " + std::to_string(index) + " of " + std::to_string(count));
-        };
-        return RunPanSharpenBatch(job, counters, host, progress) == BatchOutcome::Completed ? kExitFinished
-                                                                                : kExitStopped;
-    }
-    return ExitStatusOf(RunPanSharpen(job, counters, host));
+    const ToolCommand command{&kValueOptions, &kFlags, kPanSharpenUsage};
+    return RunToolCommand(
+        argList, command,
+        [](const Arguments& args) {
+            // Every number is checked before anything runs, so a wrong command line changes nothing.
+            args.IntList("--select", 4, 1, 1000000);
+            args.Int("--width", 0, 2147483647);
+            args.Int("--height", 0, 2147483647);
+            args.Int("--method", 1, 2);
+            args.IntList("--adjust", 3, 0, 30);
+            args.IntList("--cutoffs", 6, 1, 20);
+            args.IntList("--nonlinear", 3, 0, 20);
+            if (!args.Has("--pan")) throw UsageError{"--pan is required"};
+            const bool batch = ExtensionLower(*args.Value("--pan")) == "bif";
+            if (!batch && !args.Has("--blue")) throw UsageError{"--blue is required"};
+        },
+        [&job](const Arguments& args, Host& host) {
+            if (!BrowseInputs(args, job, host)) return false;
+            ApplyParameters(args, job);
+            return true;
+        },
+        [&job] { return job.batchMode; },
+        [&](Host& host) { return RunPanSharpen(job, counters, host); },
+        [&](Host& host, const std::function<void(long, long)>& onJob) {
+            return RunPanSharpenBatch(job, counters, host, onJob);
+        });
 }
 
 }  // namespace lumesta::cli
