@@ -19,8 +19,6 @@ const std::string kOutputWriteFailure =
 const std::string kImplausible =
     "Sorry, Cannot process the inputs selected. Please check input images.";
 
-constexpr int kStripCount = 8;
-
 bool WriteRows(const EtmRunState& state, int band, std::int64_t firstRow, std::int64_t rows,
                const std::uint8_t* samples)
 {
@@ -130,31 +128,7 @@ StepResult ComputeEtmInputStretchLimits(EtmRunState& state)
 
 namespace {
 
-struct EtmStrip {
-    std::vector<std::uint8_t> pan;
-    std::array<std::vector<std::uint8_t>, 3> ms;
-    std::vector<std::uint8_t> panLow;
-    std::vector<float> residual;
-    std::array<std::vector<std::uint8_t>, 3> out;
-};
-
-bool AllocateStrip(EtmRunState& state, std::int64_t maxCells, EtmStrip& strip)
-{
-    const std::int64_t msRows = maxCells + 1;
-    Host& host = state.host;
-    if (!TryAllocate(strip.pan, 2 * msRows * state.width, host) ||
-        !TryAllocate(strip.panLow, msRows * state.msWidth, host) ||
-        !TryAllocate(strip.residual, msRows * state.msWidth, host)) {
-        return false;
-    }
-    for (int band = kEtmBlue; band <= kEtmRed; ++band) {
-        if (!TryAllocate(strip.ms[band], msRows * state.msWidth, host) ||
-            !TryAllocate(strip.out[band], 2 * maxCells * state.width, host)) {
-            return false;
-        }
-    }
-    return true;
-}
+using EtmStrip = FusionStrip<std::uint8_t, 3>;
 
 bool PrepareStrip(EtmRunState& state, EtmStrip& strip, std::int64_t firstCell, std::int64_t cells)
 {
@@ -266,32 +240,31 @@ StepResult FuseEtmStrips(EtmRunState& state)
 {
     // Cell row D joins MS rows D and D + 1 and fills pan rows 2D + 1 and 2D + 2; rows and
     // columns that no cell reaches stay 0.
-    const std::int64_t cellRows = std::max<std::int64_t>(state.msHeight - 1, 0);
-    const std::int64_t stripCells = (state.msHeight + 7) / 8;
     EtmStrip strip;
-    if (!AllocateStrip(state, std::max<std::int64_t>(stripCells, 1), strip)) return StepResult::Failed;
+    const std::int64_t stripCells = std::max<std::int64_t>((state.msHeight + 7) / 8, 1);
+    if (!strip.Allocate(2, stripCells, state.width, state.msWidth, state.host)) {
+        return StepResult::Failed;
+    }
     if (!WriteZeroRows(state, 0, std::min<std::int64_t>(1, state.height))) return StepResult::Failed;
     std::int64_t nextRow = 1;
-    for (int s = 0; s < kStripCount; ++s) {
-        state.progress.SetPosition(static_cast<int>(s * 12.5));
-        const std::int64_t firstCell = s * stripCells;
-        const std::int64_t endCell =
-            s + 1 < kStripCount ? std::min(firstCell + stripCells, cellRows) : cellRows;
-        if (firstCell >= endCell) continue;
-        const std::int64_t cells = endCell - firstCell;
-        if (!PrepareStrip(state, strip, firstCell, cells)) return StepResult::Failed;
-        if (!ForEachRowInParallel(
-                cells, [&](std::int64_t d) { FuseEtmCellRow(state, strip, d); },
-                [&state] { return state.Pump(); })) {
-            return StepResult::Cancelled;
-        }
-        for (int band = kEtmBlue; band <= kEtmRed; ++band) {
-            if (!WriteRows(state, band, nextRow, 2 * cells, strip.out[band].data())) {
-                return StepResult::Failed;
+    const StepResult result = ForEachFusionStrip(
+        state.msHeight, [&](int s, std::int64_t firstCell, std::int64_t cells) {
+            state.progress.SetPosition(static_cast<int>(s * 12.5));
+            if (!PrepareStrip(state, strip, firstCell, cells)) return StepResult::Failed;
+            if (!ForEachRowInParallel(
+                    cells, [&](std::int64_t d) { FuseEtmCellRow(state, strip, d); },
+                    [&state] { return state.Pump(); })) {
+                return StepResult::Cancelled;
             }
-        }
-        nextRow += 2 * cells;
-    }
+            for (int band = kEtmBlue; band <= kEtmRed; ++band) {
+                if (!WriteRows(state, band, nextRow, 2 * cells, strip.out[band].data())) {
+                    return StepResult::Failed;
+                }
+            }
+            nextRow += 2 * cells;
+            return StepResult::Ok;
+        });
+    if (result != StepResult::Ok) return result;
     if (!WriteZeroRows(state, nextRow, state.height - nextRow)) return StepResult::Failed;
     return StepResult::Ok;
 }

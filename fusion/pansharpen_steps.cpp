@@ -23,8 +23,6 @@ const std::string kOutputWriteFailure =
 const std::string kImplausible =
     "Sorry, Cannot process the inputs selected. Please check input images.";
 
-constexpr int kStripCount = 8;
-
 bool ReadSamples(const std::string& path, std::int64_t byteOffset, std::int64_t count,
                  std::int16_t* buffer, const std::string& openFailure, Host& host)
 {
@@ -133,31 +131,7 @@ StepResult ComputeInputStretchLimits(PanRunState& state)
 namespace {
 
 // The buffers of one strip of Step 2, sized once for the largest strip.
-struct StripBuffers {
-    std::vector<std::int16_t> pan;
-    std::array<std::vector<std::int16_t>, 4> ms;
-    std::vector<std::int16_t> panLow;
-    std::vector<float> residual;
-    std::array<std::vector<std::int16_t>, 4> out;
-};
-
-bool AllocateStrip(PanRunState& state, std::int64_t maxCells, StripBuffers& buffers)
-{
-    const std::int64_t msRows = maxCells + 1;
-    Host& host = state.host;
-    if (!TryAllocate(buffers.pan, 4 * msRows * state.width, host) ||
-        !TryAllocate(buffers.panLow, msRows * state.msWidth, host) ||
-        !TryAllocate(buffers.residual, msRows * state.msWidth, host)) {
-        return false;
-    }
-    for (int band = kBlue; band <= kNir; ++band) {
-        if (!TryAllocate(buffers.ms[band], msRows * state.msWidth, host) ||
-            !TryAllocate(buffers.out[band], 4 * maxCells * state.width, host)) {
-            return false;
-        }
-    }
-    return true;
-}
+using StripBuffers = FusionStrip<std::int16_t, 4>;
 
 // A fused value as FusePixel stores it: truncated toward zero, out-of-range values as the
 // 32-bit marker, kept to 16 bits.
@@ -316,35 +290,33 @@ StepResult FuseStrips(PanRunState& state)
 {
     // Cell row D joins MS rows D and D + 1 and fills pan rows 4D + 2 .. 4D + 5; the strips
     // share one MS row of overlap, and the rows that no cell reaches stay 0.
-    const std::int64_t cellRows = std::max<std::int64_t>(state.msHeight - 1, 0);
-    const std::int64_t stripCells = (state.msHeight + 7) / 8;
     StripBuffers buffers;
-    if (!AllocateStrip(state, std::max<std::int64_t>(stripCells, 1), buffers)) {
+    const std::int64_t stripCells = std::max<std::int64_t>((state.msHeight + 7) / 8, 1);
+    if (!buffers.Allocate(4, stripCells, state.width, state.msWidth, state.host)) {
         return StepResult::Failed;
     }
     if (!WriteZeroRows(state, 0, std::min<std::int64_t>(2, state.height))) return StepResult::Failed;
     std::int64_t nextRow = 2;
-    for (int strip = 0; strip < kStripCount; ++strip) {
-        state.progress.SetPosition(static_cast<int>(strip * 12.5));
-        const std::int64_t firstCell = strip * stripCells;
-        const std::int64_t endCell =
-            strip + 1 < kStripCount ? std::min(firstCell + stripCells, cellRows) : cellRows;
-        if (firstCell >= endCell) continue;
-        if (!PrepareStrip(state, buffers, firstCell, endCell - firstCell)) return StepResult::Failed;
-        // Cell rows are independent and each writes its own output rows, so the bytes do not
-        // depend on the number of threads.
-        if (!ForEachRowInParallel(
-                endCell - firstCell, [&](std::int64_t d) { FuseCellRow(state, buffers, d); },
-                [&state] { return state.Pump(); })) {
-            return StepResult::Cancelled;
-        }
-        for (int band = kBlue; band <= kNir; ++band) {
-            if (!WriteRows(state, band, nextRow, 4 * (endCell - firstCell), buffers.out[band].data())) {
-                return StepResult::Failed;
+    const StepResult result = ForEachFusionStrip(
+        state.msHeight, [&](int strip, std::int64_t firstCell, std::int64_t cells) {
+            state.progress.SetPosition(static_cast<int>(strip * 12.5));
+            if (!PrepareStrip(state, buffers, firstCell, cells)) return StepResult::Failed;
+            // Cell rows are independent and each writes its own output rows, so the bytes do
+            // not depend on the number of threads.
+            if (!ForEachRowInParallel(
+                    cells, [&](std::int64_t d) { FuseCellRow(state, buffers, d); },
+                    [&state] { return state.Pump(); })) {
+                return StepResult::Cancelled;
             }
-        }
-        nextRow += 4 * (endCell - firstCell);
-    }
+            for (int band = kBlue; band <= kNir; ++band) {
+                if (!WriteRows(state, band, nextRow, 4 * cells, buffers.out[band].data())) {
+                    return StepResult::Failed;
+                }
+            }
+            nextRow += 4 * cells;
+            return StepResult::Ok;
+        });
+    if (result != StepResult::Ok) return result;
     if (!WriteZeroRows(state, nextRow, state.height - nextRow)) return StepResult::Failed;
     return StepResult::Ok;
 }

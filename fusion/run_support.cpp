@@ -185,6 +185,22 @@ bool ForEachRowInParallel(std::int64_t rows, const std::function<void(std::int64
     return !cancelled;
 }
 
+StepResult ForEachFusionStrip(std::int64_t msHeight,
+                              const std::function<StepResult(int, std::int64_t, std::int64_t)>& fuseStrip)
+{
+    const std::int64_t cellRows = std::max<std::int64_t>(msHeight - 1, 0);
+    const std::int64_t stripCells = (msHeight + 7) / 8;
+    for (int strip = 0; strip < kStripCount; ++strip) {
+        const std::int64_t firstCell = strip * stripCells;
+        const std::int64_t endCell =
+            strip + 1 < kStripCount ? std::min(firstCell + stripCells, cellRows) : cellRows;
+        if (firstCell >= endCell) continue;
+        const StepResult result = fuseStrip(strip, firstCell, endCell - firstCell);
+        if (result != StepResult::Ok) return result;
+    }
+    return StepResult::Ok;
+}
+
 void WriteStretchReport(bool colourMatch, const StretchParams& stretch, RunLog& log)
 {
     static const char* const kCutoffLabels[3] = {"\t- Blue: \tleft-side: ", "\t- Green:\tleft-side: ",

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/host.h"
+#include "app/allocate.h"
 #include "app/run_log.h"
 #include "composite/stretch.h"
 #include "fusion/matrix.h"
@@ -75,11 +76,52 @@ struct StretchedBmpJob {
     std::string path;
 };
 
+// The buffers of one fusion strip for N MS bands of sample type T at pan/MS ratio r: the pan
+// rows, the MS rows, the degraded pan and the residual of those MS rows, and the fused output
+// rows. Sized once for the largest strip.
+template <typename T, int N>
+struct FusionStrip {
+    std::vector<T> pan;
+    std::array<std::vector<T>, N> ms;
+    std::vector<T> panLow;
+    std::vector<float> residual;
+    std::array<std::vector<T>, N> out;
+
+    // False after the allocation message when the memory cannot be had.
+    bool Allocate(int ratio, std::int64_t maxCells, std::int64_t width, std::int64_t msWidth,
+                  Host& host);
+};
+
+// The eight strips of the fusion step: cell rows (pairs of neighbouring MS rows) 0 .. msHeight
+// - 2 in strips of (msHeight + 7) / 8 cell rows, the last strip taking the rest; a strip that
+// would start after the last cell row is empty. Calls fuseStrip(strip, firstCell, cells) for
+// every strip that has cells; stops at the first result other than Ok.
+StepResult ForEachFusionStrip(std::int64_t msHeight,
+                              const std::function<StepResult(int, std::int64_t, std::int64_t)>& fuseStrip);
+
 // Writes the 24-bit BMP in its eight strips, each byte the stretched value of its band, and
 // sets the progress to rows done × 100 / height after each strip. Samples are 16-bit or 8-bit.
 StepResult WriteStretchedBmp16(const StretchedBmpJob& job, RunProgress& progress,
                                const std::function<bool()>& pump, Host& host);
 StepResult WriteStretchedBmp8(const StretchedBmpJob& job, RunProgress& progress,
                               const std::function<bool()>& pump, Host& host);
+
+template <typename T, int N>
+bool FusionStrip<T, N>::Allocate(int ratio, std::int64_t maxCells, std::int64_t width,
+                                 std::int64_t msWidth, Host& host)
+{
+    const std::int64_t msRows = maxCells + 1;
+    if (!TryAllocate(pan, ratio * msRows * width, host) || !TryAllocate(panLow, msRows * msWidth, host) ||
+        !TryAllocate(residual, msRows * msWidth, host)) {
+        return false;
+    }
+    for (int band = 0; band < N; ++band) {
+        if (!TryAllocate(ms[band], msRows * msWidth, host) ||
+            !TryAllocate(out[band], ratio * maxCells * width, host)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace lumesta
