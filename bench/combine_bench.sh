@@ -6,14 +6,14 @@
 #
 # Usage: bench/combine_bench.sh [SIZE]   (default 8192)
 # Binaries: $LUMESTA_CLI and $MAKE_TEST_RASTERS, else build/lumesta-cli and
-# build/tests/make_test_rasters of this checkout. Nothing is built here.
+# build/make_test_rasters of this checkout. Nothing is built here.
 # BENCH_KEEP=1 keeps the scratch folder (its path is printed) instead of removing it.
 set -u
 
 SIZE=${1:-8192}
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 CLI=${LUMESTA_CLI:-$ROOT/build/lumesta-cli}
-GEN=${MAKE_TEST_RASTERS:-$ROOT/build/tests/make_test_rasters}
+GEN=${MAKE_TEST_RASTERS:-$ROOT/build/make_test_rasters}
 TIME=/usr/bin/time
 BANDS="blue green red"
 

@@ -6,7 +6,7 @@
 # Usage: bench/run_bench.sh [SIZE] [16|etm]  (default 8192, the 16-bit tool; etm: the 8-bit
 #        Landsat ETM+ tool, MS bands of SIZE/2 for Blue, Green and Red)
 # Binaries: $LUMESTA_CLI and $MAKE_TEST_RASTERS, else build/lumesta-cli and
-# build/tests/make_test_rasters of this checkout. Nothing is built here.
+# build/make_test_rasters of this checkout. Nothing is built here.
 # BENCH_KEEP=1 keeps the scratch folder (its path is printed) instead of removing it.
 set -u
 
@@ -19,7 +19,7 @@ case $KIND in
 esac
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 CLI=${LUMESTA_CLI:-$ROOT/build/lumesta-cli}
-GEN=${MAKE_TEST_RASTERS:-$ROOT/build/tests/make_test_rasters}
+GEN=${MAKE_TEST_RASTERS:-$ROOT/build/make_test_rasters}
 TIME=/usr/bin/time
 
 die() { echo "run_bench: $*" >&2; exit 1; }
