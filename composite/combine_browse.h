@@ -10,14 +10,16 @@
 namespace lumesta {
 
 // The Blue "..." choice: one band (ENVI, Idrisi32, GeoTIFF or a generic matrix), a multi-band
-// ENVI or GeoTIFF file (its band names fill all three lists, entries 1, 2, 3 selected), or an
+// ENVI or GeoTIFF file (its band names fill all three lists, the first three selected), or an
 // Idrisi32 .rgf group of at least 4 bands. Reads the header with the job's reader
 // (ReadHeader16 or ReadHeader8), fills Width and Height from it and derives the output names
 // (the Blue path without its extension + "_Composite.bmp", and "_Composite.tif" for GeoTIFF).
+// A .bif file arms batch mode instead: Width and Height become 0, the lists become the colour
+// selectors ("Band 1" to "Band 4" for 16-bit data, the batch file's name for 8-bit data) and
+// the file is read only when the job runs (combine_batch.h); any other choice disarms it.
 // Messages: the header reader's and the group reader's ("Error - when reading the input *.rgf
-// file.", "Idrisi32's Group Raster File (*.rgf) should contain at least 4 images.", ...), and
-// "Ascii batch input files are not supported yet." for a .bif file. Returns false after a
-// refusal; the band lists are then empty.
+// file.", "Idrisi32's Group Raster File (*.rgf) should contain at least 4 images.", ...).
+// Returns false after a refusal; the band lists are then empty.
 bool BrowseCombineBlue(BandCombinationJob& job, const std::string& path, Host& host);
 
 // The "..." choice of Green or Red (band kCompositeGreen or kCompositeRed): the file becomes

@@ -1,6 +1,8 @@
 #include "ui/dialog_parts.h"
 
+#include <QHBoxLayout>
 #include <QIntValidator>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
@@ -31,6 +33,21 @@ QLineEdit* MakeIntegerField(int low, int high, int digits, QWidget* parent)
     return field;
 }
 
+QHBoxLayout* MakeSizeRow(QWidget* parent, QLineEdit*& width, QLineEdit*& height)
+{
+    constexpr int kMaxTypedSize = 999999999;
+    width = MakeIntegerField(0, kMaxTypedSize, 10, parent);
+    height = MakeIntegerField(0, kMaxTypedSize, 10, parent);
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel("Width", parent));
+    row->addWidget(width);
+    row->addSpacing(24);
+    row->addWidget(new QLabel("Height", parent));
+    row->addWidget(height);
+    row->addStretch();
+    return row;
+}
+
 void ShowText(QLineEdit* field, const QString& text)
 {
     if (field->text() != text) field->setText(text);
@@ -41,7 +58,7 @@ int IntegerIn(const QLineEdit* field)
     return field->text().trimmed().toInt();
 }
 
-bool CheckIntegerFields(std::initializer_list<QLineEdit*> fields, Host& host)
+bool CheckIntegerFields(const std::vector<QLineEdit*>& fields, Host& host)
 {
     static const std::string kNotAnInteger = "Please enter an integer.";
     for (QLineEdit* field : fields) {

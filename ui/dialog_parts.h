@@ -3,8 +3,9 @@
 // typed as plain decimal text, and showing a job value in a field.
 
 #include <QString>
-#include <initializer_list>
+#include <vector>
 
+class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QWidget;
@@ -20,6 +21,10 @@ QPushButton* MakeBrowseButton(QWidget* parent);
 // enough for digits characters.
 QLineEdit* MakeIntegerField(int low, int high, int digits, QWidget* parent);
 
+// The "Width" and "Height" labels with their fields (integers 0 to 999999999) on one line, for
+// an image size the user may type. The fields are returned in width and height.
+QHBoxLayout* MakeSizeRow(QWidget* parent, QLineEdit*& width, QLineEdit*& height);
+
 // Shows text in field; an unchanged text keeps its cursor and selection.
 void ShowText(QLineEdit* field, const QString& text);
 
@@ -29,6 +34,6 @@ int IntegerIn(const QLineEdit* field);
 // True when every field holds a whole number of its range. Otherwise shows "Please enter an
 // integer." for the first that does not, gives it the focus with its text selected, and
 // returns false.
-bool CheckIntegerFields(std::initializer_list<QLineEdit*> fields, Host& host);
+bool CheckIntegerFields(const std::vector<QLineEdit*>& fields, Host& host);
 
 }  // namespace lumesta

@@ -52,7 +52,11 @@ const std::vector<ImageSource>& ImageSources()
 
 bool IsToolAvailable(ToolDialogKind dialog)
 {
-    return dialog == ToolDialogKind::PanSharpen16 || dialog == ToolDialogKind::PanSharpenEtm;
+    return dialog == ToolDialogKind::BandCombination16 ||
+           dialog == ToolDialogKind::BandCombination8 || dialog == ToolDialogKind::PanSharpen16 ||
+           dialog == ToolDialogKind::PanSharpenEtm ||
+           dialog == ToolDialogKind::Semivariance || dialog == ToolDialogKind::ImageStatistics ||
+           dialog == ToolDialogKind::HaarWavelet;
 }
 
 }  // namespace lumesta

@@ -19,9 +19,13 @@
 #include "app/desktop/about_dialog.h"
 #include "app/desktop/icons.h"
 #include "app/desktop/lock_keys.h"
+#include "ui/combine_dialog.h"
 #include "ui/etm_dialog.h"
 #include "ui/file_chooser.h"
+#include "ui/haar_dialog.h"
+#include "ui/image_stats_dialog.h"
 #include "ui/pansharpen_dialog.h"
+#include "ui/semivariance_dialog.h"
 #include "ui/text.h"
 
 namespace lumesta {
@@ -433,10 +437,20 @@ void MainFrame::OnToolCommand(ToolDialogKind dialog)
 {
     if (m_toolOpen) return;
     std::unique_ptr<QDialog> tool;
-    if (dialog == ToolDialogKind::PanSharpen16) {
+    if (dialog == ToolDialogKind::BandCombination16) {
+        tool = std::make_unique<CBandCombination16Dlg>(m_document.Counters(), *m_host, this);
+    } else if (dialog == ToolDialogKind::BandCombination8) {
+        tool = std::make_unique<CBandCombination8Dlg>(m_document.Counters(), *m_host, this);
+    } else if (dialog == ToolDialogKind::PanSharpen16) {
         tool = std::make_unique<PanSharpenDialog>(m_document.Counters(), *m_host, this);
     } else if (dialog == ToolDialogKind::PanSharpenEtm) {
         tool = std::make_unique<EtmDialog>(m_document.Counters(), *m_host, this);
+    } else if (dialog == ToolDialogKind::Semivariance) {
+        tool = std::make_unique<CSemivarianceDlg>(m_document.Counters(), *m_host, this);
+    } else if (dialog == ToolDialogKind::ImageStatistics) {
+        tool = std::make_unique<CImageStatsDlg>(m_document.Counters(), *m_host, this);
+    } else if (dialog == ToolDialogKind::HaarWavelet) {
+        tool = std::make_unique<CHaarWaveletDlg>(m_document.Counters(), *m_host, this);
     } else {
         return;
     }

@@ -8,6 +8,8 @@ int RunProgressWindowTests(int argc, char** argv);
 int RunParameterDialogTests(int argc, char** argv);
 int RunPanSharpenDialogTests(int argc, char** argv);
 int RunEtmDialogTests(int argc, char** argv);
+int RunAssessDialogTests(int argc, char** argv);
+int RunCombineDialogTests(int argc, char** argv);
 int RunMainFrameTests(int argc, char** argv);
 
 int main(int argc, char** argv)
@@ -23,6 +25,8 @@ int main(int argc, char** argv)
     failures += RunParameterDialogTests(argc, argv);
     failures += RunPanSharpenDialogTests(argc, argv);
     failures += RunEtmDialogTests(argc, argv);
+    failures += RunAssessDialogTests(argc, argv);
+    failures += RunCombineDialogTests(argc, argv);
     failures += RunMainFrameTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

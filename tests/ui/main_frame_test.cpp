@@ -127,7 +127,7 @@ private slots:
             QVERIFY(ItemNamed(pan, item)->isEnabled());
         }
         for (QAction* action : MenuNamed(*m_frame, "&Band Combination")->actions()) {
-            QVERIFY(action->isSeparator() || !action->isEnabled());
+            QVERIFY(action->isSeparator() || action->isEnabled());
         }
         QCOMPARE(ItemNamed(MenuNamed(*m_frame, "&Assessment Tools"), "Haar &Wavelet Transforms")->statusTip(),
                  QString("Perform Haar wavelet transforms"));

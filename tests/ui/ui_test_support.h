@@ -3,6 +3,7 @@
 // open (its exec() does not return until the test closes it).
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QTimer>
@@ -39,6 +40,14 @@ public:
     QStringList asked;
     std::deque<QMessageBox::StandardButton> answers;
 };
+
+// The texts of a drop-down list's entries, in order.
+inline QStringList ComboEntries(const QComboBox* list)
+{
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i) entries << list->itemText(i);
+    return entries;
+}
 
 // Calls act with the next modal dialog to open (for up to five seconds). A dialog still open
 // after act returns is rejected, so a test never hangs on it; opened reports whether one came.

@@ -1,0 +1,377 @@
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QRadioButton>
+#include <QtTest>
+#include <memory>
+#include <regex>
+
+#include "app/desktop/main_frame.h"
+#include "tests/engine/assess/assess_bands.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/temp_dir.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/haar_dialog.h"
+#include "ui/image_stats_dialog.h"
+#include "ui/semivariance_dialog.h"
+
+namespace lumesta::testing {
+namespace {
+
+enum Tool { kSemivariance, kStatistics, kHaar };
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+std::unique_ptr<AssessDialog> MakeDialog(int tool, RunCounters& counters, Host& host)
+{
+    if (tool == kSemivariance) return std::make_unique<CSemivarianceDlg>(counters, host, nullptr);
+    if (tool == kStatistics) return std::make_unique<CImageStatsDlg>(counters, host, nullptr);
+    return std::make_unique<CHaarWaveletDlg>(counters, host, nullptr);
+}
+
+// The field of the tool's count (maximum lag, level, levels) and its output paths.
+QLineEdit* CountField(AssessDialog& dialog)
+{
+    if (auto* lags = dynamic_cast<CSemivarianceDlg*>(&dialog)) return lags->CountField();
+    if (auto* stats = dynamic_cast<CImageStatsDlg*>(&dialog)) return stats->CountField();
+    return static_cast<CHaarWaveletDlg&>(dialog).LevelsField();
+}
+QStringList OutputTexts(AssessDialog& dialog)
+{
+    if (auto* lags = dynamic_cast<CSemivarianceDlg*>(&dialog)) return {lags->OutputField()->text()};
+    if (auto* stats = dynamic_cast<CImageStatsDlg*>(&dialog)) return {stats->OutputField()->text()};
+    auto& haar = static_cast<CHaarWaveletDlg&>(dialog);
+    return {haar.OutputImageField()->text(), haar.BmpField()->text()};
+}
+
+QStringList Entries(const QComboBox* list)
+{
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i) entries << list->itemText(i);
+    return entries;
+}
+
+QStringList Labels(const QWidget& dialog)
+{
+    QStringList texts;
+    for (const QLabel* label : dialog.findChildren<QLabel*>()) texts << label->text();
+    return texts;
+}
+
+void TypeInto(QLineEdit* field, const QString& text)
+{
+    field->selectAll();
+    QTest::keyClicks(field, text);
+}
+
+void Select(QComboBox* list, int entry)
+{
+    list->setCurrentIndex(entry);
+    emit list->activated(entry);
+}
+
+// A 16-bit ENVI file of three named bands, 64 × 48.
+void WriteMultiBandEnvi(const TempDir& dir)
+{
+    WriteInt16File(dir.File("multi.img"), PatternBand(64, 48 * 3, 2048));
+    WriteAssessEnviHeader(dir.File("multi.img"), 64, 48, 3, 2, "Blue,\n Green,\n Red");
+}
+
+// The 24-character time stamps (in ENVI headers) masked.
+std::string MaskTimes(const std::string& text)
+{
+    static const std::regex kStamp(
+        "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}");
+    return std::regex_replace(text, kStamp, "<time>");
+}
+
+}  // namespace
+
+class AssessDialogsTest : public QObject {
+    Q_OBJECT
+
+public slots:
+    void RecordUrl(const QUrl& url) { m_openedFiles << url.toLocalFile(); }
+
+private slots:
+    void OpenWithTheirControlsAndDefaults()
+    {
+        FakeHost host;
+        RunCounters counters;
+        CSemivarianceDlg lags(counters, host, nullptr);
+        QCOMPARE(lags.windowTitle(),
+                 QString("Geostatistical Semivariance (For 16- or 8-bit data)"));
+        QCOMPARE(CountField(lags)->text(), QString("100"));
+        QVERIFY(Labels(lags).contains("At 0, 45, 90, 135 degrees"));
+        CImageStatsDlg stats(counters, host, nullptr);
+        QCOMPARE(CountField(stats)->text(), QString("0"));
+        QVERIFY(Labels(stats).contains("(if level = 0, calculate statistics of the image itself)"));
+        CHaarWaveletDlg haar(counters, host, nullptr);
+        QCOMPARE(CountField(haar)->text(), QString("1"));
+        QCOMPARE(Entries(haar.WaveletList()), QStringList({"Haar"}));
+        QVERIFY(haar.FormButton(HaarForm::InverseSqrt2)->isChecked());
+        haar.FormButton(HaarForm::Half)->click();
+        QCOMPARE(haar.Job().form, HaarForm::Half);
+        // The size fields sit inside the Haar input group, below it in the other two dialogs.
+        QVERIFY(haar.WidthField()->parentWidget() == haar.InputList()->parentWidget());
+        QVERIFY(stats.WidthField()->parentWidget() == &stats);
+        QCOMPARE(haar.WidthField()->text() + haar.HeightField()->text(), QString("00"));
+        QCOMPARE(OutputTexts(haar), QStringList({"", ""}));
+    }
+
+    void InputChoiceFillsListSizeAndOutputNames_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("haarImage");
+        QTest::newRow("ENVI, 3 bands")
+            << "multi.img" << QStringList{"Blue", "Green", "Red"} << 64 << "multi_Haar.img";
+        QTest::newRow("Idrisi32") << "band.rst" << QStringList{"band.rst"} << 40 << "band_Haar.rst";
+        QTest::newRow("generic") << "matrix.raw" << QStringList{"matrix.raw"} << 0
+                                 << "matrix.raw_Haar";
+    }
+    void InputChoiceFillsListSizeAndOutputNames()
+    {
+        QFETCH(QString, input);
+        QFETCH(QStringList, entries);
+        QFETCH(int, width);
+        QFETCH(QString, haarImage);
+        TempDir dir;
+        WriteMultiBandEnvi(dir);
+        WriteInt16File(dir.File("band.rst"), PatternBand(40, 36, 2048));
+        WriteAssessIdrisiHeader(dir.File("band.rst"), 40, 36);
+        WriteFileBytes(dir.File("matrix.raw"), std::string(40 * 36, '\1'));
+        const QString base = Q(dir.File(input.chopped(4).toStdString()));
+        const QStringList outputs[3] = {{base + "_SemiVariance.txt"},
+                                        {base + "_ImageStats.txt"},
+                                        {Q(dir.File(haarImage.toStdString())), base + "_Haar.bmp"}};
+        FakeHost host;
+        RunCounters counters;
+        for (int tool : {kSemivariance, kStatistics, kHaar}) {
+            const auto dialog = MakeDialog(tool, counters, host);
+            dialog->OnInputChosen(Q(dir.File(input.toStdString())));
+            QCOMPARE(Entries(dialog->InputList()), entries);
+            QCOMPARE(dialog->InputList()->currentIndex(), 0);
+            QCOMPARE(dialog->WidthField()->text(), QString::number(width));
+            QCOMPARE(OutputTexts(*dialog), outputs[tool]);
+        }
+        QVERIFY(host.Messages().empty());
+    }
+
+    void SelectionTypingAndChosenOutputReachTheJob()
+    {
+        TempDir dir;
+        WriteMultiBandEnvi(dir);
+        FakeHost host;
+        RunCounters counters;
+        CSemivarianceDlg lags(counters, host, nullptr);
+        lags.OnInputChosen(Q(dir.File("multi.img")));
+        Select(lags.InputList(), 2);
+        TypeInto(lags.HeightField(), "40");
+        TypeInto(lags.CountField(), "-3");
+        TypeInto(lags.OutputField(), "/elsewhere/t.txt");
+        QCOMPARE(lags.Job().input.inputName, std::string("Red"));
+        QCOMPARE(lags.Job().input.bandIndex, 2);
+        QCOMPARE(lags.Job().input.height, 40);
+        QCOMPARE(lags.Job().maxLag, -3);
+        QCOMPARE(lags.Job().outputPath, std::string("/elsewhere/t.txt"));
+
+        // A chosen output image is shown; the header stays beside the input.
+        CHaarWaveletDlg haar(counters, host, nullptr);
+        haar.OnOutputImageChosen(Q(dir.File("other.rst")));
+        QCOMPARE(haar.OutputImageField()->text(), Q(dir.File("other.rst")));
+        QCOMPARE(haar.Job().outputHeaderPath, std::string());
+    }
+
+    // Every stop keeps the dialog open with its fields; those after the report began log.
+    void StoppedRunsKeepTheDialogOpen_data()
+    {
+        QTest::addColumn<int>("tool");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("lag too large") << int(kSemivariance) << "multi.img"
+                                       << "38"
+                                       << "Image is too small, or the max. lag is too large.";
+        QTest::newRow("lag no number") << int(kSemivariance) << "multi.img"
+                                       << "-"
+                                       << "Please enter an integer.";
+        QTest::newRow("level too high") << int(kStatistics) << "multi.img"
+                                        << "4"
+                                        << " The maximum level you can select for this image is 3.";
+        QTest::newRow("wrong file size") << int(kStatistics) << "odd.raw"
+                                         << "0"
+                                         << "Check the file size of the input image.";
+        QTest::newRow("overwrite declined") << int(kSemivariance) << "multi.img"
+                                            << "5"
+                                            << "";
+    }
+    void StoppedRunsKeepTheDialogOpen()
+    {
+        QFETCH(int, tool);
+        QFETCH(QString, input);
+        QFETCH(QString, count);
+        QFETCH(QString, message);
+        TempDir dir;
+        WriteMultiBandEnvi(dir);
+        WriteFileBytes(dir.File("odd.raw"), std::string(100, '\0'));
+        WriteFileBytes(dir.File("multi_SemiVariance.txt"), "earlier table");
+        FakeHost host;
+        host.defaultAnswer = false;
+        RunCounters counters;
+        const auto dialog = MakeDialog(tool, counters, host);
+        dialog->show();
+        dialog->OnInputChosen(Q(dir.File(input.toStdString())));
+        TypeInto(dialog->WidthField(), "64");
+        TypeInto(dialog->HeightField(), "48");
+        TypeInto(CountField(*dialog), count);
+        dialog->accept();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->result(), 0);
+        QCOMPARE(CountField(*dialog)->text(), count);
+        QCOMPARE(dialog->WidthField()->text(), QString("64"));
+        if (message.isEmpty()) {
+            QCOMPARE(host.Questions().size(), std::size_t(1));
+            QVERIFY(Q(host.Log()).endsWith("Unsucessful\r\n\r\n"));
+        } else {
+            QCOMPARE(host.Messages(), std::vector<std::string>{message.toStdString()});
+            QCOMPARE(host.Log().empty(), input != "odd.raw");
+        }
+    }
+
+    void CancelledRunClosesTheDialogWithOk()
+    {
+        TempDir dir;
+        WriteMultiBandEnvi(dir);
+        FakeHost host;
+        host.cancelAtPump = 1;
+        RunCounters counters;
+        CImageStatsDlg dialog(counters, host, nullptr);
+        dialog.show();
+        dialog.OnInputChosen(Q(dir.File("multi.img")));
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(Q(host.Log()).endsWith("Cancelled\r\n\r\n"));
+        QVERIFY(!Exists(dir.File("multi_ImageStats.txt")));
+        QVERIFY(host.Viewed().empty());
+    }
+
+    void WholeRunsEqualTheCommandLine_data()
+    {
+        QTest::addColumn<int>("tool");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QStringList>("outputs");
+        QTest::addColumn<QStringList>("options");  // the count first
+        QTest::newRow("semivariance, ENVI band 2")
+            << int(kSemivariance) << "multi.img" << QStringList{"multi_SemiVariance.txt"}
+            << QStringList{"semivariance", "--max-lag", "7", "--band", "2"};
+        QTest::newRow("statistics, generic 8-bit")
+            << int(kStatistics) << "bytes.raw" << QStringList{"bytes_ImageStats.txt"}
+            << QStringList{"stats", "--level", "2", "--width", "40", "--height", "36"};
+        QTest::newRow("Haar, ENVI")
+            << int(kHaar) << "square.img"
+            << QStringList{"square_Haar.img", "square_Haar.hdr", "square_Haar.bmp"}
+            << QStringList{"haar", "--levels", "2", "--form", "half"};
+    }
+    void WholeRunsEqualTheCommandLine()
+    {
+        QFETCH(int, tool);
+        QFETCH(QString, input);
+        QFETCH(QStringList, outputs);
+        QFETCH(QStringList, options);
+        const QString cli = qEnvironmentVariable("LUMESTA_CLI");
+        if (cli.isEmpty()) QSKIP("LUMESTA_CLI names no lumesta-cli");
+        TempDir dir;
+        WriteMultiBandEnvi(dir);
+        WriteByteFile(dir.File("bytes.raw"), std::vector<std::uint8_t>(40 * 36, 7));
+        WriteInt16File(dir.File("square.img"), PatternBand(64, 64, 2048));
+        WriteAssessEnviHeader(dir.File("square.img"), 64, 64, 1, 2);
+        const QString inputPath = Q(dir.File(input.toStdString()));
+
+        FakeHost host;
+        RunCounters counters;
+        const auto dialog = MakeDialog(tool, counters, host);
+        dialog->show();
+        dialog->OnInputChosen(inputPath);
+        if (tool == kSemivariance) Select(dialog->InputList(), 1);
+        if (tool == kStatistics) TypeInto(dialog->WidthField(), "40");
+        if (tool == kStatistics) TypeInto(dialog->HeightField(), "36");
+        if (tool == kHaar)
+            static_cast<CHaarWaveletDlg&>(*dialog).FormButton(HaarForm::Half)->click();
+        TypeInto(CountField(*dialog), options[2]);
+        dialog->accept();
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QVERIFY(host.Messages().empty());
+        QCOMPARE(host.Viewed().size(), std::size_t(tool == kHaar ? 0 : 1));
+        std::vector<std::string> dialogBytes;
+        for (const QString& name : outputs) {
+            dialogBytes.push_back(ReadFileBytes(dir.File(name.toStdString())));
+            QFile::remove(Q(dir.File(name.toStdString())));
+        }
+
+        QProcess process;
+        process.start(cli, QStringList{options[0], "--input", inputPath} + options.mid(1) +
+                               QStringList{"--log", Q(dir.File("cli_log.txt")), "--quiet"});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(Q(host.Log()).split("\r\n"),
+                 Q(ReadFileBytes(dir.File("cli_log.txt"))).split("\r\n"));
+        for (int i = 0; i < outputs.size(); ++i) {
+            const std::string cliBytes = ReadFileBytes(dir.File(outputs[i].toStdString()));
+            QVERIFY2(MaskTimes(cliBytes) == MaskTimes(dialogBytes[i]), qPrintable(outputs[i]));
+        }
+    }
+
+    void MenuOpensEachDialogAndTheTableInTheTextViewer()
+    {
+        QDesktopServices::setUrlHandler("file", this, "RecordUrl");
+        TempDir dir;
+        WriteMultiBandEnvi(dir);
+        MainFrame frame;
+        frame.Host().SetPrompts(std::make_unique<ScriptedPrompts>());
+        QMenu* menu = frame.menuBar()->actions()[4]->menu();
+        QCOMPARE(menu->title(), QString("&Assessment Tools"));
+        QStringList titles;
+        for (QAction* item : menu->actions()) {
+            if (item->isSeparator()) continue;
+            QVERIFY(item->isEnabled());
+            WhenModalOpens([&](QWidget* modal) {
+                titles << modal->windowTitle();
+                if (auto* lags = dynamic_cast<CSemivarianceDlg*>(modal)) {
+                    lags->OnInputChosen(Q(dir.File("multi.img")));
+                    TypeInto(lags->CountField(), "3");
+                    lags->accept();
+                }
+            });
+            item->trigger();
+        }
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(titles, QStringList({"Geostatistical Semivariance (For 16- or 8-bit data)",
+                                      "Multi-Resolution Image Statistics (For 16- or 8-bit data)",
+                                      "Haar Wavelet Transform (For 16- or 8-bit data)"}));
+        QCOMPARE(m_openedFiles, QStringList({Q(dir.File("multi_SemiVariance.txt"))}));
+        QVERIFY(frame.View().toPlainText().contains("SemiVariance Calculation (1)"));
+        frame.View().document()->setModified(false);
+    }
+
+private:
+    QStringList m_openedFiles;
+};
+
+}  // namespace lumesta::testing
+
+int RunAssessDialogTests(int argc, char** argv)
+{
+    lumesta::testing::AssessDialogsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "assess_dialogs_test.moc"

@@ -1,0 +1,98 @@
+#pragma once
+// An assessment dialog whose run writes one text table (semivariance, multi-resolution
+// statistics): a "Specifications" group around one count field, and an output group with the
+// table's path and its "..." button. Traits names the tool's side:
+//   using Job = ...;                                  // SemivarianceJob, ImageStatsJob
+//   static constexpr const char* kTitle, kOutputGroup;
+//   static constexpr int Job::*kCount;                // the count field's job value
+//   static QLayout* SpecificationsLayout(QWidget* group, QLineEdit* count);
+//   Browse, ChooseOutput, Run                         // the engine's functions
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "ui/assess_dialog.h"
+#include "ui/dialog_parts.h"
+#include "ui/text.h"
+
+namespace lumesta {
+
+template <typename Traits>
+class TableToolDialog : public AssessDialog {
+public:
+    using JobType = typename Traits::Job;
+
+    TableToolDialog(RunCounters& counters, Host& host, QWidget* parent)
+        : AssessDialog(Traits::kTitle, false, counters, host, parent)
+    {
+        LayOut({MakeSpecificationsGroup(), MakeOutputGroup()});
+    }
+
+    const JobType& Job() const { return m_job; }
+
+    // "..." of the output group: a save chooser for text files, then OnOutputChosen.
+    void OnBrowseOutput()
+    {
+        static const char kTextFilter[] = "Text File (*.txt)|*.txt|All Files (*.*)|*.*||";
+        BrowseForOutput(kTextFilter, "TXT", "*.txt",
+                        [this](const QString& path) { OnOutputChosen(path); });
+    }
+    // The table chosen: the engine creates it empty at once and takes its path.
+    void OnOutputChosen(const QString& path)
+    {
+        Traits::ChooseOutput(m_job, ToEngine(path));
+        ShowJob();
+    }
+
+    QLineEdit* CountField() const { return m_count; }
+    QLineEdit* OutputField() const { return m_output; }
+    QPushButton* OutputBrowse() const { return m_outputBrowse; }
+
+private:
+    QWidget* MakeSpecificationsGroup()
+    {
+        auto* group = new QGroupBox("Specifications", this);
+        m_count = MakeCountField(group);
+        group->setLayout(Traits::SpecificationsLayout(group, m_count));
+        return group;
+    }
+
+    QWidget* MakeOutputGroup()
+    {
+        auto* group = new QGroupBox(Traits::kOutputGroup, this);
+        m_output = MakePathField(group);
+        m_outputBrowse = MakeBrowseButton(group);
+        auto* row = new QHBoxLayout(group);
+        row->addWidget(m_output, 1);
+        row->addWidget(m_outputBrowse);
+        connect(m_outputBrowse, &QPushButton::clicked, this, [this] { OnBrowseOutput(); });
+        return group;
+    }
+
+    AssessInput& Input() override { return m_job.input; }
+    bool BrowseInput(const std::string& path) override
+    {
+        return Traits::Browse(m_job, path, ProgramHost());
+    }
+    RunOutcome RunJob() override { return Traits::Run(m_job, Counters(), ProgramHost()); }
+    void TakeToolFields() override
+    {
+        m_job.*Traits::kCount = IntegerIn(m_count);
+        m_job.outputPath = ToEngine(m_output->text());
+    }
+    void ShowToolFields() override
+    {
+        ShowText(m_count, QString::number(m_job.*Traits::kCount));
+        ShowText(m_output, ToQt(m_job.outputPath));
+    }
+    std::vector<QLineEdit*> CountFields() const override { return {m_count}; }
+
+    JobType m_job;
+    QLineEdit* m_count = nullptr;
+    QLineEdit* m_output = nullptr;
+    QPushButton* m_outputBrowse = nullptr;
+};
+
+}  // namespace lumesta
