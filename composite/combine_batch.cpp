@@ -9,24 +9,13 @@
 namespace lumesta {
 namespace {
 
-// The record's input files: Blue, Green and Red by the selectors from the 16-bit layout's one
-// or four files. A first file whose header cannot be read is taken as a single band so that
-// the records that follow are still read in step; skip then tells the caller to pass the job.
+// Blue, Green and Red by the selectors from the 16-bit layout's one or four files.
 BatchRecord ReadSixteenBitInputs(BatchReader& reader, BandCombinationJob& job, Host& host, bool& skip)
 {
-    std::string first;
-    if (!ReadGeoTiffLine(reader, first, host)) return BatchRecord::Stop;
-    CImageInfo header;
-    const bool readable = header.ReadHeader16(first, host) != 0;
-    skip = !readable;
-    const int bands = readable ? header.bands : 1;
-    if (bands != 1 && bands != 4) {
-        host.ShowMessage("In match mode, MS input must contain a single or 4 bands. Reprepare input file.");
+    std::array<std::string, 4> files;
+    int bands = 1;
+    if (ReadSixteenBitMsLines(reader, host, files, bands, skip) == BatchRecord::Stop) {
         return BatchRecord::Stop;
-    }
-    std::array<std::string, 4> files{first, first, first, first};
-    for (int band = 1; band < 4 && bands == 1; ++band) {
-        if (!ReadGeoTiffLine(reader, files[band], host)) return BatchRecord::Stop;
     }
     job.inputBands = bands;
     for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {

@@ -63,6 +63,8 @@ bool PassesGeoTiffTest(const std::string& line)
 
 #include <fstream>
 
+#include "raster/image_info.h"
+
 namespace lumesta {
 
 bool ReadGeoTiffLine(BatchReader& reader, std::string& line, Host& host)
@@ -70,6 +72,25 @@ bool ReadGeoTiffLine(BatchReader& reader, std::string& line, Host& host)
     if (reader.ReadLine(line) && PassesGeoTiffTest(line)) return true;
     host.ShowMessage(kBatchOrderMessage);
     return false;
+}
+
+BatchRecord ReadSixteenBitMsLines(BatchReader& reader, Host& host, std::array<std::string, 4>& files,
+                                  int& bands, bool& unreadable)
+{
+    std::string first;
+    if (!ReadGeoTiffLine(reader, first, host)) return BatchRecord::Stop;
+    CImageInfo header;
+    unreadable = header.ReadHeader16(first, host) == 0;
+    bands = unreadable ? 1 : header.bands;
+    if (bands != 1 && bands != 4) {
+        host.ShowMessage("In match mode, MS input must contain a single or 4 bands. Reprepare input file.");
+        return BatchRecord::Stop;
+    }
+    files = {first, first, first, first};
+    for (int band = 1; band < 4 && bands == 1; ++band) {
+        if (!ReadGeoTiffLine(reader, files[band], host)) return BatchRecord::Stop;
+    }
+    return BatchRecord::Run;
 }
 
 bool ReadOutputLine(BatchReader& reader, std::string& line, Host& host)

@@ -37,6 +37,7 @@ enum class BatchOutcome { Completed, Stopped };
 
 }  // namespace lumesta
 
+#include <array>
 #include <functional>
 
 #include "app/host.h"
@@ -60,6 +61,14 @@ BatchOutcome ProcessBatchFile(const std::string& path, Host& host,
 // Reads one input line and applies the GeoTIFF test; false (after the order message) when the
 // line is missing or is not a .tif path.
 bool ReadGeoTiffLine(BatchReader& reader, std::string& line, Host& host);
+// The multispectral lines of a 16-bit record: one four-band GeoTIFF (files all name it,
+// bands 4) or four single-band GeoTIFFs in file order (bands 1). A first file whose header
+// cannot be read is taken as a single band, so that the records that follow are still read in
+// step, and unreadable is set. Stop after "In match mode, MS input must contain a single or 4
+// bands. Reprepare input file." or a failed line.
+BatchRecord ReadSixteenBitMsLines(BatchReader& reader, Host& host, std::array<std::string, 4>& files,
+                                  int& bands, bool& unreadable);
+
 // Reads one output line; false (after the order message) when the file ended.
 bool ReadOutputLine(BatchReader& reader, std::string& line, Host& host);
 

@@ -35,19 +35,10 @@ void TakePanAndOutputs(Job& job, const std::string& pan, const std::string& bmp,
 // records that follow are still read in step.
 BatchRecord ReadMsLines(BatchReader& reader, PanSharpenJob& job, Host& host, bool& skip)
 {
-    std::string first;
-    if (!ReadGeoTiffLine(reader, first, host)) return BatchRecord::Stop;
-    CImageInfo header;
-    const bool readable = header.ReadHeader16(first, host) != 0;
-    skip = !readable;
-    const int bands = readable ? header.bands : 1;
-    if (bands != 1 && bands != 4) {
-        host.ShowMessage("In match mode, MS input must contain a single or 4 bands. Reprepare input file.");
+    std::array<std::string, 4> files;
+    int bands = 1;
+    if (ReadSixteenBitMsLines(reader, host, files, bands, skip) == BatchRecord::Stop) {
         return BatchRecord::Stop;
-    }
-    std::array<std::string, 4> files{first, first, first, first};
-    for (int band = 1; band < 4 && bands == 1; ++band) {
-        if (!ReadGeoTiffLine(reader, files[band], host)) return BatchRecord::Stop;
     }
     const auto& selectors = job.selectedIndex;
     for (int a = 0; a < 4; ++a) {
