@@ -124,20 +124,7 @@ bool ValidatePanSharpenJob(PanSharpenJob& job, Host& host)
         host.ShowMessage("Please input images.");
         return false;
     }
-    // Negative sizes (typed, or from a damaged header) are refused like missing ones.
-    if (job.width <= 0 || job.height <= 0) {
-        host.ShowMessage("Please input width and height.");
-        return false;
-    }
-    if (job.width < 512 && job.height < 512) {
-        host.ShowMessage("Image size is too small; the minimum size is 512*512.");
-        return false;
-    }
-    if (job.width > 40000 && job.height > 40000) {
-        host.ShowMessage(
-            "Image size is too big; If you wish to have this limit relaxed, please contact developer.");
-        return false;
-    }
+    if (!PanSizeAcceptable(job.width, job.height, host)) return false;
     if (SelectionsRepeat(job)) {
         host.ShowMessage("Input images should not have the same name.");
         return false;

@@ -35,6 +35,10 @@ private:
     bool m_keep = false;
 };
 
+// The size checks of both pan-sharpening tools, in their order: a missing (or negative) size,
+// both sides below 512, both sides above 40000. False after the message.
+bool PanSizeAcceptable(int width, int height, Host& host);
+
 // Refuses outputs that would replace an input or its header (an empty suffix, a picture named
 // like an input), then asks once before existing outputs are replaced and deletes them on Yes.
 // False when the run must stop (the message was shown or the answer was No).
