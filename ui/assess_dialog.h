@@ -9,14 +9,11 @@
 // file size of the input image.", a declined overwrite, or any other stop that ends the report
 // with "Unsucessful") keeps it open with its fields, for the user to correct and try again.
 
-#include <QDialog>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "app/host.h"
-#include "app/run_log.h"
 #include "assess/assess_input.h"
+#include "ui/tool_dialog.h"
 
 class QComboBox;
 class QGroupBox;
@@ -26,12 +23,8 @@ class QPushButton;
 
 namespace lumesta {
 
-class ToolRunGuard;
-
-class AssessDialog : public QDialog {
+class AssessDialog : public ToolDialog {
 public:
-    bool IsRunning() const;
-
     // "..." of the input group: the "Open File" chooser, then OnInputChosen.
     void OnBrowseInput();
     // The input chosen: the tool's input browse (header, list, size, output names).
@@ -42,8 +35,6 @@ public:
     // OK: runs the job (see above). Refused while a field holds no whole number ("Please
     // enter an integer.") or a run is going on.
     void accept() override;
-    // Cancel and the window's close button do nothing while a run is going on.
-    void reject() override;
 
     QComboBox* InputList() const { return m_inputList; }
     QPushButton* InputBrowse() const { return m_inputBrowse; }
@@ -63,13 +54,6 @@ protected:
     QLineEdit* MakeCountField(QWidget* parent);
     // An editable path field; edits are taken at once.
     QLineEdit* MakePathField(QWidget* parent);
-    // A save-file chooser with the tool's filter; on confirmation take(path) gets the chosen
-    // path.
-    void BrowseForOutput(const char* filterText, const char* defaultSuffix, const char* initialName,
-                         const std::function<void(const QString&)>& take);
-
-    Host& ProgramHost() const { return m_host; }
-    RunCounters& Counters() const { return m_counters; }
 
     // Shows the whole job: the input part, then the tool's fields.
     void ShowJob();
@@ -89,10 +73,6 @@ private:
     QHBoxLayout* MakeSizeFields(QWidget* parent);
     // Copies every field into the job, as any edit of one does.
     void TakeFields();
-
-    RunCounters& m_counters;
-    Host& m_host;
-    ToolRunGuard* m_guard = nullptr;
 
     QGroupBox* m_inputGroup = nullptr;
     QHBoxLayout* m_sizeRow = nullptr;  // below the input group; null when inside it

@@ -9,17 +9,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
-#include <QVBoxLayout>
 
 #include "composite/combine_batch.h"
 #include "composite/combine_browse.h"
 #include "composite/combine_run.h"
 #include "ui/dialog_parts.h"
-#include "ui/file_chooser.h"
 #include "ui/stretch_params_dialog.h"
 #include "ui/text.h"
-#include "ui/tool_run_guard.h"
 
 namespace lumesta {
 namespace {
@@ -36,28 +32,12 @@ QString TitleOf(CombineDepth depth)
 
 BandCombinationDialog::BandCombinationDialog(CombineDepth depth, RunCounters& counters, Host& host,
                                              QWidget* parent)
-    : QDialog(parent),
-      m_job(depth),
-      m_counters(counters),
-      m_host(host),
-      m_guard(new ToolRunGuard(*this))
+    : ToolDialog(counters, host, parent), m_job(depth)
 {
     setWindowTitle(TitleOf(depth));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(MakeInputGroup());
-    layout->addWidget(MakeOutputGroup());
-    layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    QDialogButtonBox* buttons = MakeOkCancelButtons(this);
+    LayOutColumn(this, {MakeInputGroup(), MakeOutputGroup(), buttons});
     ShowJob();
-}
-
-bool BandCombinationDialog::IsRunning() const
-{
-    return m_guard->IsRunning();
 }
 
 QWidget* BandCombinationDialog::MakeInputGroup()
@@ -66,15 +46,9 @@ QWidget* BandCombinationDialog::MakeInputGroup()
     auto* grid = new QGridLayout(group);
     grid->setColumnStretch(1, 1);
     for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {
-        m_bandList[band] = new QComboBox(group);
-        m_bandList[band]->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        m_bandList[band]->setMinimumContentsLength(36);
-        m_bandBrowse[band] = MakeBrowseButton(group);
-        auto* label = new QLabel(kBandLabels[band], group);
-        label->setBuddy(m_bandList[band]);
-        grid->addWidget(label, band, 0);
-        grid->addWidget(m_bandList[band], band, 1);
-        grid->addWidget(m_bandBrowse[band], band, 2);
+        const BandRow row = AddBandRow(*grid, band, kBandLabels[band], 36, group);
+        m_bandList[band] = row.list;
+        m_bandBrowse[band] = row.browse;
         connect(m_bandBrowse[band], &QPushButton::clicked, this,
                 [this, band] { OnBrowseBand(band); });
         connect(m_bandList[band], qOverload<int>(&QComboBox::activated), this,
@@ -93,9 +67,7 @@ QWidget* BandCombinationDialog::MakeOutputGroup()
     m_bmp = new QLineEdit(group);
     m_bmpBrowse = MakeBrowseButton(group);
     m_displayBmp = new QCheckBox("Display BMP in Microsoft Paint", group);
-    m_stretch = new QPushButton(">>", group);
-    m_stretch->setAutoDefault(false);
-    m_stretch->setFixedWidth(m_stretch->fontMetrics().horizontalAdvance(">>") + 24);
+    m_stretch = MakeStretchButton(group);
     m_geoTiff =
         new QCheckBox("For inputs in GeoTIFF, also produce a composite in this format?", group);
 
@@ -133,12 +105,7 @@ void BandCombinationDialog::ShowJob()
     // selectors stay in use.
     const bool single = !m_job.batchMode;
     for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {
-        QComboBox* list = m_bandList[band];
-        const QSignalBlocker blocker(list);
-        list->clear();
-        for (const std::string& entry : m_job.bandLists[band]) list->addItem(ToQt(entry));
-        const int index = m_job.selectedIndex[band];
-        list->setCurrentIndex(index < list->count() ? index : -1);
+        ShowEntries(m_bandList[band], m_job.bandLists[band], m_job.selectedIndex[band]);
         m_bandBrowse[band]->setEnabled(band == kCompositeBlue ||
                                        (single && m_job.browseEnabled[band]));
     }
@@ -147,12 +114,7 @@ void BandCombinationDialog::ShowJob()
     ShowText(m_bmp, ToQt(m_job.bmpPath));
     m_displayBmp->setChecked(m_job.displayBmp);
     m_geoTiff->setChecked(m_job.geoTiffOutput);
-    for (QWidget* control :
-         {static_cast<QWidget*>(m_width), static_cast<QWidget*>(m_height),
-          static_cast<QWidget*>(m_bmp), static_cast<QWidget*>(m_bmpBrowse),
-          static_cast<QWidget*>(m_displayBmp), static_cast<QWidget*>(m_geoTiff)}) {
-        control->setEnabled(single);
-    }
+    SetAllEnabled({m_width, m_height, m_bmp, m_bmpBrowse, m_displayBmp, m_geoTiff}, single);
 }
 
 void BandCombinationDialog::OnBrowseBand(int band)
@@ -175,16 +137,15 @@ void BandCombinationDialog::OnBrowseBand(int band)
     const char* filter = band != kCompositeBlue                 ? kOtherBandFilter
                          : m_job.depth == CombineDepth::Sixteen ? kBlueFilter16
                                                                 : kBlueFilter8;
-    const QString path = ChooseFileToOpen(this, filter);
-    if (!path.isEmpty()) OnBandChosen(band, path);
+    BrowseToOpen(filter, [this, band](const QString& path) { OnBandChosen(band, path); });
 }
 
 void BandCombinationDialog::OnBandChosen(int band, const QString& path)
 {
     if (band == kCompositeBlue) {
-        BrowseCombineBlue(m_job, ToEngine(path), m_host);
+        BrowseCombineBlue(m_job, ToEngine(path), ProgramHost());
     } else {
-        BrowseCombineBand(m_job, band, ToEngine(path), m_host);
+        BrowseCombineBand(m_job, band, ToEngine(path), ProgramHost());
     }
     ShowJob();
 }
@@ -192,9 +153,8 @@ void BandCombinationDialog::OnBandChosen(int band, const QString& path)
 void BandCombinationDialog::OnBrowseBmp()
 {
     static const char kBmpFilter[] = "24-Bit BMP File (*.bmp)|*.bmp|All Files (*.*)|*.*||";
-    if (IsRunning()) return;
-    const QString path = ChooseFileToSave(this, kBmpFilter, "bmp", ToQt(m_job.bmpPath));
-    if (!path.isEmpty()) OnBmpChosen(path);
+    BrowseToSave(kBmpFilter, "bmp", ToQt(m_job.bmpPath),
+                 [this](const QString& path) { OnBmpChosen(path); });
 }
 
 void BandCombinationDialog::OnBmpChosen(const QString& path)
@@ -206,13 +166,13 @@ void BandCombinationDialog::OnBmpChosen(const QString& path)
 void BandCombinationDialog::OnStretch()
 {
     if (IsRunning()) return;
-    CStretchParamsDlg stretch(m_host, this);
+    CStretchParamsDlg stretch(ProgramHost(), this);
     if (stretch.exec() == QDialog::Accepted) m_job.stretch = stretch.Params();
 }
 
 RunOutcome BandCombinationDialog::RunBatch()
 {
-    const BatchOutcome outcome = RunBandCombinationBatch(m_job, m_counters, m_host);
+    const BatchOutcome outcome = RunBandCombinationBatch(m_job, Counters(), ProgramHost());
     return outcome == BatchOutcome::Completed ? RunOutcome::Finished : RunOutcome::Stopped;
 }
 
@@ -220,26 +180,18 @@ void BandCombinationDialog::accept()
 {
     if (IsRunning()) return;
     if (m_job.batchMode) {
-        const RunOutcome outcome = m_guard->Run(m_host, [this] { return RunBatch(); });
+        const RunOutcome outcome = RunGuarded([this] { return RunBatch(); });
         ShowJob();
         if (outcome == RunOutcome::Finished) QDialog::accept();
         return;
     }
-    if (!CheckIntegerFields({m_width, m_height}, m_host)) return;
+    if (!CheckIntegerFields({m_width, m_height}, ProgramHost())) return;
     TakeSizeFields();
-    const std::int32_t reportsBefore = m_counters.Get(Tool::BandCombination);
-    m_guard->Run(m_host, [this] { return RunBandCombination(m_job, m_counters, m_host); });
+    const bool reported = RunWroteReport(Tool::BandCombination, [this] {
+        return RunBandCombination(m_job, Counters(), ProgramHost());
+    });
     ShowJob();
-    // No report block means the run stopped on a validation message: the user corrects the
-    // fields and tries again.
-    if (m_counters.Get(Tool::BandCombination) == reportsBefore) return;
-    QDialog::accept();
-}
-
-void BandCombinationDialog::reject()
-{
-    if (IsRunning()) return;
-    QDialog::reject();
+    if (reported) QDialog::accept();
 }
 
 CBandCombination16Dlg::CBandCombination16Dlg(RunCounters& counters, Host& host, QWidget* parent)

@@ -8,12 +8,10 @@
 // OK. With a batch file chosen in the Blue browse, OK runs every job of the file and closes the
 // dialog only when the whole file was processed; after a stop it stays open and armed.
 
-#include <QDialog>
 #include <array>
 
-#include "app/host.h"
-#include "app/run_log.h"
 #include "composite/combine_job.h"
+#include "ui/tool_dialog.h"
 
 class QCheckBox;
 class QComboBox;
@@ -22,12 +20,9 @@ class QPushButton;
 
 namespace lumesta {
 
-class ToolRunGuard;
-
-class BandCombinationDialog : public QDialog {
+class BandCombinationDialog : public ToolDialog {
 public:
     const BandCombinationJob& Job() const { return m_job; }
-    bool IsRunning() const;
 
     // "..." of Blue, Green or Red (kCompositeBlue ...). Green and Red are refused with "Please
     // enter the blue band first." before any chooser opens while no Blue band is chosen.
@@ -40,9 +35,8 @@ public:
     // ">>": the stretch dialog opens at its own defaults; only its OK changes the job.
     void OnStretch();
 
-    // OK and Cancel as described above; neither acts while a run is going on.
+    // OK as described above; it does not act while a run is going on.
     void accept() override;
-    void reject() override;
 
     QComboBox* BandList(int band) const { return m_bandList[band]; }
     QPushButton* BandBrowse(int band) const { return m_bandBrowse[band]; }
@@ -66,9 +60,6 @@ private:
     RunOutcome RunBatch();
 
     BandCombinationJob m_job;
-    RunCounters& m_counters;
-    Host& m_host;
-    ToolRunGuard* m_guard = nullptr;
 
     std::array<QComboBox*, 3> m_bandList{};
     std::array<QPushButton*, 3> m_bandBrowse{};

@@ -1,14 +1,20 @@
 #include "ui/dialog_parts.h"
 
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <string>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
 
 #include "app/host.h"
+#include "ui/text.h"
 
 namespace lumesta {
 
@@ -18,6 +24,52 @@ QPushButton* MakeBrowseButton(QWidget* parent)
     button->setFixedWidth(button->fontMetrics().horizontalAdvance("....") + 16);
     button->setAutoDefault(false);
     return button;
+}
+
+QPushButton* MakeStretchButton(QWidget* parent)
+{
+    auto* button = new QPushButton(">>", parent);
+    button->setAutoDefault(false);
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(">>") + 24);
+    return button;
+}
+
+QComboBox* MakeFileList(int minimumLength, QWidget* parent)
+{
+    auto* list = new QComboBox(parent);
+    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    list->setMinimumContentsLength(minimumLength);
+    return list;
+}
+
+BandRow AddBandRow(QGridLayout& grid, int row, const QString& label, int minimumLength,
+                   QWidget* parent)
+{
+    BandRow band;
+    band.list = MakeFileList(minimumLength, parent);
+    band.browse = MakeBrowseButton(parent);
+    auto* name = new QLabel(label, parent);
+    name->setBuddy(band.list);
+    grid.addWidget(name, row, 0);
+    grid.addWidget(band.list, row, 1);
+    grid.addWidget(band.browse, row, 2);
+    return band;
+}
+
+QDialogButtonBox* MakeOkCancelButtons(QDialog* dialog)
+{
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
+QVBoxLayout* LayOutColumn(QDialog* dialog, std::initializer_list<QWidget*> parts)
+{
+    auto* column = new QVBoxLayout(dialog);
+    for (QWidget* part : parts) column->addWidget(part);
+    column->setSizeConstraint(QLayout::SetFixedSize);
+    return column;
 }
 
 QLineEdit* MakeIntegerField(int low, int high, int digits, QWidget* parent)
@@ -51,6 +103,19 @@ QHBoxLayout* MakeSizeRow(QWidget* parent, QLineEdit*& width, QLineEdit*& height)
 void ShowText(QLineEdit* field, const QString& text)
 {
     if (field->text() != text) field->setText(text);
+}
+
+void ShowEntries(QComboBox* list, const std::vector<std::string>& entries, int index)
+{
+    const QSignalBlocker blocker(list);
+    list->clear();
+    for (const std::string& entry : entries) list->addItem(ToQt(entry));
+    list->setCurrentIndex(index < list->count() ? index : -1);
+}
+
+void SetAllEnabled(std::initializer_list<QWidget*> widgets, bool enabled)
+{
+    for (QWidget* widget : widgets) widget->setEnabled(enabled);
 }
 
 int IntegerIn(const QLineEdit* field)

@@ -5,7 +5,8 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QRadioButton>
-#include <QVBoxLayout>
+
+#include "ui/dialog_parts.h"
 
 namespace lumesta {
 
@@ -32,14 +33,7 @@ EtmMoreParamsDialog::EtmMoreParamsDialog(QWidget* parent) : QDialog(parent)
         grid->addWidget(m_bandBox[band], band, 1);
     }
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(group);
-    layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    LayOutColumn(this, {group, MakeOkCancelButtons(this)});
 
     FilterButton(EtmFilter::None)->setChecked(true);
     OnFilterChosen(EtmFilter::None);

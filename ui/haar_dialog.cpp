@@ -85,8 +85,8 @@ void CHaarWaveletDlg::OnBrowseOutputImage()
 {
     static const char kImageFilter[] =
         "ENVI (*.img), Idrisi32 (*.rst) Images|*.img;*.rst|All Files (*.*)|*.*||";
-    BrowseForOutput(kImageFilter, "RST", "*.rst",
-                    [this](const QString& path) { OnOutputImageChosen(path); });
+    BrowseToSave(kImageFilter, "RST", "*.rst",
+                 [this](const QString& path) { OnOutputImageChosen(path); });
 }
 
 void CHaarWaveletDlg::OnOutputImageChosen(const QString& path)
@@ -98,7 +98,7 @@ void CHaarWaveletDlg::OnOutputImageChosen(const QString& path)
 void CHaarWaveletDlg::OnBrowseBmp()
 {
     static const char kBmpFilter[] = "24-Bit BMP File (*.bmp)|*.bmp|All Files (*.*)|*.*||";
-    BrowseForOutput(kBmpFilter, "BMP", "*.bmp", [this](const QString& path) { OnBmpChosen(path); });
+    BrowseToSave(kBmpFilter, "BMP", "*.bmp", [this](const QString& path) { OnBmpChosen(path); });
 }
 
 void CHaarWaveletDlg::OnBmpChosen(const QString& path)

@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
+#include "ui/dialog_parts.h"
 #include "ui/range_field.h"
 
 namespace lumesta {
@@ -49,15 +49,7 @@ MoreParamsDialog::MoreParamsDialog(Host& host, QWidget* parent) : QDialog(parent
         colourGrid->addWidget(m_amount[band], 1, band);
     }
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(filterGroup);
-    layout->addWidget(colourGroup);
-    layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    LayOutColumn(this, {filterGroup, colourGroup, MakeOkCancelButtons(this)});
 
     m_filter[static_cast<int>(FilterType16::Sharpen)]->setChecked(true);
     OnFilterChosen(FilterType16::Sharpen);

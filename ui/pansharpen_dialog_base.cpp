@@ -1,24 +1,20 @@
 #include "ui/pansharpen_dialog_base.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <exception>
 
-#include "ui/file_chooser.h"
+#include "ui/dialog_parts.h"
 #include "ui/text.h"
 #include "ui/tool_dialog_host.h"
 
@@ -26,36 +22,13 @@ namespace lumesta {
 namespace {
 
 const QPoint kOpenPosition(550, 60);
-// Widths and heights are typed as plain decimal numbers of at most nine digits.
-constexpr int kMaxTypedSize = 999999999;
-
-QPushButton* MakeBrowseButton(QWidget* parent)
-{
-    auto* button = new QPushButton("...", parent);
-    button->setFixedWidth(button->fontMetrics().horizontalAdvance("....") + 16);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QLineEdit* MakeSizeField(QWidget* parent)
-{
-    auto* field = new QLineEdit(parent);
-    field->setValidator(new QIntValidator(0, kMaxTypedSize, field));
-    field->setMaximumWidth(field->fontMetrics().horizontalAdvance("0000000000") + 12);
-    return field;
-}
-
-void ShowText(QLineEdit* field, const QString& text)
-{
-    if (field->text() != text) field->setText(text);
-}
 
 }  // namespace
 
 PanSharpenDialogBase::PanSharpenDialogBase(const QString& title,
                                            const std::vector<QString>& bandLabels,
                                            RunCounters& counters, Host& host, QWidget* parent)
-    : QDialog(parent), m_counters(counters), m_host(host)
+    : ToolDialog(counters, host, parent)
 {
     setWindowTitle(title);
 
@@ -64,18 +37,9 @@ PanSharpenDialogBase::PanSharpenDialogBase(const QString& title,
     m_progress->setValue(0);
     m_progress->setTextVisible(false);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(MakePanGroup());
-    layout->addWidget(MakeBandGroup(bandLabels));
-    layout->addWidget(MakeParameterGroup());
-    layout->addWidget(MakeOutputGroup());
-    layout->addWidget(m_progress);
-    layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    QDialogButtonBox* buttons = MakeOkCancelButtons(this);
+    LayOutColumn(this, {MakePanGroup(), MakeBandGroup(bandLabels), MakeParameterGroup(),
+                        MakeOutputGroup(), m_progress, buttons});
 }
 
 QWidget* PanSharpenDialogBase::MakePanGroup()
@@ -85,16 +49,7 @@ QWidget* PanSharpenDialogBase::MakePanGroup()
     m_pan->setReadOnly(true);
     m_pan->setMinimumWidth(360);
     m_panBrowse = MakeBrowseButton(group);
-    m_width = MakeSizeField(group);
-    m_height = MakeSizeField(group);
-
-    auto* sizes = new QHBoxLayout;
-    sizes->addWidget(new QLabel("Width", group));
-    sizes->addWidget(m_width);
-    sizes->addSpacing(24);
-    sizes->addWidget(new QLabel("Height", group));
-    sizes->addWidget(m_height);
-    sizes->addStretch();
+    QHBoxLayout* sizes = MakeSizeRow(group, m_width, m_height);
 
     auto* grid = new QGridLayout(group);
     grid->addWidget(m_pan, 0, 0);
@@ -111,18 +66,10 @@ QWidget* PanSharpenDialogBase::MakeBandGroup(const std::vector<QString>& bandLab
     auto* grid = new QGridLayout(group);
     grid->setColumnStretch(1, 1);
     for (int band = 0; band < static_cast<int>(bandLabels.size()); ++band) {
-        auto* list = new QComboBox(group);
-        list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        list->setMinimumContentsLength(30);
-        auto* browse = MakeBrowseButton(group);
-        auto* label = new QLabel(bandLabels[band], group);
-        label->setBuddy(list);
-        grid->addWidget(label, band, 0);
-        grid->addWidget(list, band, 1);
-        grid->addWidget(browse, band, 2);
-        connect(browse, &QPushButton::clicked, this, [this, band] { OnBrowseBand(band); });
-        m_bandList.push_back(list);
-        m_bandBrowse.push_back(browse);
+        const BandRow row = AddBandRow(*grid, band, bandLabels[band], 30, group);
+        connect(row.browse, &QPushButton::clicked, this, [this, band] { OnBrowseBand(band); });
+        m_bandList.push_back(row.list);
+        m_bandBrowse.push_back(row.browse);
     }
     return group;
 }
@@ -158,9 +105,7 @@ QWidget* PanSharpenDialogBase::MakeOutputGroup()
     m_bmpBrowse = MakeBrowseButton(group);
     m_displayBmp = new QCheckBox("Display BMP", group);
     m_colourMatch = new QCheckBox("Colours match with those of inputs closely", group);
-    m_stretch = new QPushButton(">>", group);
-    m_stretch->setAutoDefault(false);
-    m_stretch->setFixedWidth(m_stretch->fontMetrics().horizontalAdvance(">>") + 24);
+    m_stretch = MakeStretchButton(group);
 
     auto* grid = new QGridLayout(group);
     grid->addWidget(new QLabel("Bands:", group), 0, 0);
@@ -197,12 +142,8 @@ void PanSharpenDialogBase::ShowPan(const std::string& name, int width, int heigh
 void PanSharpenDialogBase::ShowBand(int band, const std::vector<std::string>& entries, int index,
                                     bool listEnabled, bool browseEnabled)
 {
-    QComboBox* list = m_bandList[band];
-    const QSignalBlocker blocker(list);
-    list->clear();
-    for (const std::string& entry : entries) list->addItem(ToQt(entry));
-    list->setCurrentIndex(index < list->count() ? index : -1);
-    list->setEnabled(listEnabled);
+    ShowEntries(m_bandList[band], entries, index);
+    m_bandList[band]->setEnabled(listEnabled);
     m_bandBrowse[band]->setEnabled(browseEnabled);
 }
 
@@ -223,9 +164,7 @@ void PanSharpenDialogBase::OnBrowsePan()
     static const char kPanFilter[] =
         "ENVI (*.img), Idrisi32 (*.rst), GeoTIFF (*.tif)|*.img;*.rst;*.tif|Generic Image Matrix "
         "(*.*)|*.*|Ascii Batch Input File (*.bif)|*.bif||";
-    if (m_running) return;
-    const QString path = ChooseFileToOpen(this, kPanFilter);
-    if (!path.isEmpty()) OnPanChosen(path);
+    BrowseToOpen(kPanFilter, [this](const QString& path) { OnPanChosen(path); });
 }
 
 void PanSharpenDialogBase::OnBrowseBand(int band)
@@ -236,111 +175,52 @@ void PanSharpenDialogBase::OnBrowseBand(int band)
     static const char kOtherBandFilter[] =
         "ENVI (*.img), Idrisi32 (*.rst), GeoTIFF (*.tif)|*.img;*.rst;*.tif|Generic Image Matrix "
         "(*.*)|*.*||";
-    if (m_running) return;
+    if (IsRunning()) return;
     if (band != 0 && !BlueChosen()) {
         // Refused before any chooser opens: the engine shows its message and changes nothing.
         OnBandChosen(band, QString());
         return;
     }
-    const QString path = ChooseFileToOpen(this, band == 0 ? kBlueFilter : kOtherBandFilter);
-    if (!path.isEmpty()) OnBandChosen(band, path);
+    BrowseToOpen(band == 0 ? kBlueFilter : kOtherBandFilter,
+                 [this, band](const QString& path) { OnBandChosen(band, path); });
 }
 
 void PanSharpenDialogBase::OnBrowseBmp()
 {
     static const char kBmpFilter[] = "24-Bit BMP File (*.bmp)|*.bmp|All Files (*.*)|*.*||";
-    if (m_running) return;
-    const QString path = ChooseFileToSave(this, kBmpFilter, "BMP", "*.bmp");
-    if (!path.isEmpty()) OnBmpChosen(path);
+    BrowseToSave(kBmpFilter, "BMP", "*.bmp", [this](const QString& path) { OnBmpChosen(path); });
 }
 
 bool PanSharpenDialogBase::ReadSizeFields()
 {
-    static const std::string kNotAnInteger = "Please enter an integer.";
-    for (QLineEdit* field : {m_width, m_height}) {
-        if (field->hasAcceptableInput()) continue;
-        m_host.ShowMessage(kNotAnInteger);
-        field->setFocus();
-        field->selectAll();
-        return false;
-    }
-    TakeSize(m_width->text().toInt(), m_height->text().toInt());
+    if (!CheckIntegerFields({m_width, m_height}, ProgramHost())) return false;
+    TakeSize(IntegerIn(m_width), IntegerIn(m_height));
     return true;
 }
 
 void PanSharpenDialogBase::accept()
 {
-    if (m_running) return;
+    if (IsRunning()) return;
+    ToolDialogHost host(ProgramHost(), *m_progress);
     if (InBatchMode()) {
         // The dialog closes once the whole batch file is processed and stays armed after a stop.
-        if (Run(true)) QDialog::accept();
+        const RunOutcome outcome = RunGuarded([this, &host] {
+            return RunBatchJobs(host) ? RunOutcome::Finished : RunOutcome::Stopped;
+        });
+        if (outcome == RunOutcome::Finished) QDialog::accept();
         ShowJob();
         return;
     }
     if (!ReadSizeFields()) return;
-    const std::int32_t reportsBefore = m_counters.Get(Tool::PanSharpening);
-    Run(false);
+    const bool reported =
+        RunWroteReport(Tool::PanSharpening, [this, &host] { return RunJob(host); });
     ShowJob();
-    // No report block means the run stopped on a validation message: the user corrects the
-    // fields and tries again.
-    if (m_counters.Get(Tool::PanSharpening) == reportsBefore) return;
-    QDialog::accept();
+    if (reported) QDialog::accept();
 }
 
 void PanSharpenDialogBase::ShowBatchMode(bool batch)
 {
-    for (QWidget* control : {static_cast<QWidget*>(m_width), static_cast<QWidget*>(m_height),
-                             static_cast<QWidget*>(m_bmp), static_cast<QWidget*>(m_bmpBrowse),
-                             static_cast<QWidget*>(m_displayBmp), static_cast<QWidget*>(m_suffix)}) {
-        control->setEnabled(!batch);
-    }
-}
-
-void PanSharpenDialogBase::reject()
-{
-    if (m_running) return;
-    QDialog::reject();
-}
-
-bool PanSharpenDialogBase::Run(bool batch)
-{
-    static const std::string kUnexpectedFailure = "The run stopped on an unexpected error: ";
-    m_running = true;
-    qApp->installEventFilter(this);
-    ToolDialogHost host(m_host, *m_progress);
-    bool completed = false;
-    try {
-        completed = batch ? RunBatchJobs(host) : (RunJob(host), true);
-    } catch (const std::exception& error) {
-        m_host.ShowMessage(kUnexpectedFailure + error.what());
-    } catch (...) {
-        m_host.ShowMessage(kUnexpectedFailure + "unknown");
-    }
-    qApp->removeEventFilter(this);
-    m_running = false;
-    return completed;
-}
-
-// While a run pumps, the user's clicks and keys on this dialog are dropped: nothing may change
-// the job or start a second run under the running one. Other windows (the progress window with
-// its Cancel button) get theirs.
-bool PanSharpenDialogBase::eventFilter(QObject* watched, QEvent* event)
-{
-    if (!m_running || !watched->isWidgetType()) return QDialog::eventFilter(watched, event);
-    switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::Wheel:
-        case QEvent::Shortcut:
-            if (static_cast<QWidget*>(watched)->window() == this) return true;
-            break;
-        default:
-            break;
-    }
-    return QDialog::eventFilter(watched, event);
+    SetAllEnabled({m_width, m_height, m_bmp, m_bmpBrowse, m_displayBmp, m_suffix}, !batch);
 }
 
 void PanSharpenDialogBase::showEvent(QShowEvent* event)

@@ -1,16 +1,13 @@
 #pragma once
 // The window shared by the pan-sharpening dialogs (16-bit and Landsat ETM+): the pan row with its
 // size fields, one row per MS band, the method and resampling lists, the output fields, the
-// progress bar and OK/Cancel. It also owns what does not depend on the job: the file choosers,
-// the dialog's place on screen, and keeping the user's input away from a run that is pumping.
-// The job binding is PanSharpenJobDialog (pansharpen_job_dialog.h).
+// progress bar and OK/Cancel. It also owns what does not depend on the job: the file choosers and
+// the dialog's place on screen. The job binding is PanSharpenJobDialog (pansharpen_job_dialog.h).
 
-#include <QDialog>
 #include <string>
 #include <vector>
 
-#include "app/host.h"
-#include "app/run_log.h"
+#include "ui/tool_dialog.h"
 
 class QCheckBox;
 class QComboBox;
@@ -20,10 +17,8 @@ class QPushButton;
 
 namespace lumesta {
 
-class PanSharpenDialogBase : public QDialog {
+class PanSharpenDialogBase : public ToolDialog {
 public:
-    bool IsRunning() const { return m_running; }
-
     // What the "..." buttons do after their chooser (the tests call these directly).
     virtual void OnPanChosen(const QString& path) = 0;
     virtual void OnBandChosen(int band, const QString& path) = 0;
@@ -40,8 +35,6 @@ public:
     // OK: runs the job. A run that stopped before its report began (a validation message)
     // keeps the dialog open with its fields; any other outcome closes it with OK.
     void accept() override;
-    // Cancel and the window's close button do nothing while a run is going on.
-    void reject() override;
 
     int BandCount() const { return static_cast<int>(m_bandList.size()); }
     QLineEdit* PanField() const { return m_pan; }
@@ -65,9 +58,6 @@ protected:
     PanSharpenDialogBase(const QString& title, const std::vector<QString>& bandLabels,
                          RunCounters& counters, Host& host, QWidget* parent);
 
-    Host& ProgramHost() const { return m_host; }
-    RunCounters& Counters() const { return m_counters; }
-
     // The job's side of the dialog.
     virtual bool BlueChosen() const = 0;
     virtual void TakeSize(int width, int height) = 0;
@@ -86,7 +76,6 @@ protected:
                      const std::string& bmpName, bool displayBmp, bool colourMatch);
 
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* MakePanGroup();
@@ -94,12 +83,7 @@ private:
     QWidget* MakeParameterGroup();
     QWidget* MakeOutputGroup();
     bool ReadSizeFields();
-    // Runs the job (or, with batch, every job of the batch file); false when a batch stopped.
-    bool Run(bool batch);
 
-    RunCounters& m_counters;
-    Host& m_host;
-    bool m_running = false;
     bool m_placed = false;
 
     QLineEdit* m_pan = nullptr;

@@ -5,8 +5,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
+#include "ui/dialog_parts.h"
 #include "ui/range_field.h"
 
 namespace lumesta {
@@ -45,14 +45,7 @@ CStretchParamsDlg::CStretchParamsDlg(Host& host, QWidget* parent) : QDialog(pare
         cutoffGrid->addWidget(m_nonlinear[band], 4, band + 1);
     }
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(cutoffGroup);
-    layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    LayOutColumn(this, {cutoffGroup, MakeOkCancelButtons(this)});
 }
 
 StretchParams CStretchParamsDlg::Params() const

@@ -36,8 +36,8 @@ public:
     void OnBrowseOutput()
     {
         static const char kTextFilter[] = "Text File (*.txt)|*.txt|All Files (*.*)|*.*||";
-        BrowseForOutput(kTextFilter, "TXT", "*.txt",
-                        [this](const QString& path) { OnOutputChosen(path); });
+        BrowseToSave(kTextFilter, "TXT", "*.txt",
+                     [this](const QString& path) { OnOutputChosen(path); });
     }
     // The table chosen: the engine creates it empty at once and takes its path.
     void OnOutputChosen(const QString& path)
