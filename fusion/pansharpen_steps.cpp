@@ -325,35 +325,32 @@ StepResult PostProcessBands(PanRunState& state)
 {
     static const char* const kDots[4] = {".", "..", ".", ".."};
     const std::int64_t count = state.width * state.height;
-    std::vector<std::int16_t> band;
-    if (!TryAllocate(band, count, state.host)) return StepResult::Failed;
     const PanSharpenJob& job = state.job;
     const int height = static_cast<int>(state.height);
     const int width = static_cast<int>(state.width);
+    BandView<std::int16_t> view;
     for (int b = kBlue; b <= kNir; ++b) {
-        if (state.fused[b].ReadAt(0, count * 2, band.data()) != count * 2) {
-            state.host.ShowMessage(kLengthProblem);
-            return StepResult::Failed;
-        }
+        if (!view.Open(state.fused[b], count, state.host)) return StepResult::Failed;
+        std::int16_t* band = view.Data();
         if (!state.Pump()) return StepResult::Cancelled;
-        ReplicateBorders(height, width, band.data());
+        ReplicateBorders(height, width, band);
         if (job.filterFlags[b] && job.filterType != FilterType16::None) {
             const Kernel16 kernel =
                 job.filterType == FilterType16::Sharpen ? Kernel16::Sharpen : Kernel16::Detail;
-            FilterBand(height, width, band.data(), kernel, state.host);
+            FilterBand(height, width, band, kernel, state.host);
             if (!state.Pump()) return StepResult::Cancelled;
         }
-        ClipBand(count, band.data());
+        ClipBand(count, band);
         if (state.outputs.kind == PanOutputKind::Idrisi && count > 0) {
-            const auto [lowest, highest] = std::minmax_element(band.begin(), band.end());
+            const auto [lowest, highest] = std::minmax_element(band, band + count);
             state.minValue[b] = *lowest;
             state.maxValue[b] = *highest;
         }
         if (b != kNir && !job.colourMatch) {
-            state.limits[b] = ComputeStretchCutoffs16(count, band.data(), job.stretch.leftCutoff[b],
+            state.limits[b] = ComputeStretchCutoffs16(count, band, job.stretch.leftCutoff[b],
                                                       job.stretch.rightCutoff[b]);
         }
-        if (!WriteRows(state, b, 0, state.height, band.data())) return StepResult::Failed;
+        if (!view.Commit(state.fused[b], state.host)) return StepResult::Failed;
         state.log.Append(kDots[b]);
         if (!state.Pump()) return StepResult::Cancelled;
     }

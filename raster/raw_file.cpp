@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace lumesta {
@@ -28,6 +29,19 @@ bool RawFile::CreateForReadWrite(const std::string& path)
     Close();
     m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     return m_fd >= 0;
+}
+
+void* RawFile::Map(std::int64_t byteCount) const
+{
+    if (m_fd < 0 || byteCount <= 0) return nullptr;
+    void* address = ::mmap(nullptr, static_cast<size_t>(byteCount), PROT_READ | PROT_WRITE,
+                           MAP_SHARED, m_fd, 0);
+    return address == MAP_FAILED ? nullptr : address;
+}
+
+void RawFile::Unmap(void* address, std::int64_t byteCount)
+{
+    if (address) ::munmap(address, static_cast<size_t>(byteCount));
 }
 
 void RawFile::Close()

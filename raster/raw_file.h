@@ -27,6 +27,11 @@ public:
     // Writes byteCount bytes at byteOffset; false when not all could be written.
     bool WriteAt(std::int64_t byteOffset, std::int64_t byteCount, const void* buffer) const;
 
+    // Maps the first byteCount bytes for reading and writing in place (changes reach the file
+    // through the page cache); null when the system refuses. Release with Unmap.
+    void* Map(std::int64_t byteCount) const;
+    static void Unmap(void* address, std::int64_t byteCount);
+
 private:
     int m_fd = -1;
 };
