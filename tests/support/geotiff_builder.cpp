@@ -6,65 +6,133 @@
 #include <stdexcept>
 #include <xtiffio.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace lumesta::testing {
 namespace {
 
 void Georeference(TIFF* tiff)
 {
     const double tiepoints[6] = {0, 0, 0, 500000, 4500000, 0};
-    const double scale[3] = {0.5, 0.5, 0};
+    const double scale[3] = {2, 2, 0};
     TIFFSetField(tiff, TIFFTAG_GEOTIEPOINTS, 6, tiepoints);
     TIFFSetField(tiff, TIFFTAG_GEOPIXELSCALE, 3, scale);
     GTIF* gtif = GTIFNew(tiff);
     GTIFKeySet(gtif, GTModelTypeGeoKey, TYPE_SHORT, 1, ModelTypeProjected);
     GTIFKeySet(gtif, GTRasterTypeGeoKey, TYPE_SHORT, 1, RasterPixelIsArea);
     GTIFKeySet(gtif, ProjectedCSTypeGeoKey, TYPE_SHORT, 1, PCS_WGS84_UTM_zone_18N);
+    GTIFKeySet(gtif, GTCitationGeoKey, TYPE_ASCII, 0, "WGS 84 / UTM zone 18N");
     GTIFWriteKeys(gtif);
     GTIFFree(gtif);
 }
 
-template <typename T>
-void Write(const std::string& path, int width, int height, const std::vector<std::vector<T>>& bands,
-           bool isSigned, int compression)
+void WriteImage(TIFF* tiff, const TiffSpec& spec, const SampleAt& sample)
 {
-    TIFF* tiff = XTIFFOpen(path.c_str(), "w");
-    if (!tiff) throw std::runtime_error("cannot create " + path);
-    const auto samples = static_cast<std::uint16_t>(bands.size());
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(8 * sizeof(T)));
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
-    TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, isSigned ? SAMPLEFORMAT_INT : SAMPLEFORMAT_UINT);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, samples > 1 ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
-    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 7u);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, compression);
-    if (samples > 1) {
-        std::vector<std::uint16_t> extra(samples - 1u, EXTRASAMPLE_UNSPECIFIED);
-        TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data());
-    }
-    Georeference(tiff);
-    for (std::uint16_t plane = 0; plane < samples; ++plane) {
-        for (int y = 0; y < height; ++y) {
-            std::vector<T> row(bands[plane].begin() + static_cast<long>(y) * width,
-                               bands[plane].begin() + static_cast<long>(y + 1) * width);
-            TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(y), plane);
+    const bool separate = spec.planar == PLANARCONFIG_SEPARATE;
+    const std::uint32_t stepX = spec.tile ? spec.tile : spec.width;
+    const std::uint32_t stepY = spec.tile ? spec.tile : spec.rowsPerStrip;
+    for (int plane = 0; plane < (separate ? spec.samples : 1); ++plane) {
+        std::vector<int> bands{plane};
+        for (int band = 1; !separate && band < spec.samples; ++band) bands.push_back(band);
+        const auto p = static_cast<std::uint16_t>(plane);
+        for (std::uint32_t y = 0; y < spec.height; y += stepY) {
+            for (std::uint32_t x = 0; x < spec.width; x += stepX) {
+                const std::uint32_t rows = spec.tile ? stepY : std::min(stepY, spec.height - y);
+                auto block = TiffBlock(spec, sample, bands, x, y, stepX, rows);
+                const auto size = static_cast<tmsize_t>(block.size());
+                if (spec.tile)
+                    TIFFWriteTile(tiff, block.data(), x, y, 0, p);
+                else if (spec.shortStrips)
+                    TIFFWriteRawStrip(tiff, TIFFComputeStrip(tiff, y, p), block.data(), size / 2);
+                else
+                    TIFFWriteEncodedStrip(tiff, TIFFComputeStrip(tiff, y, p), block.data(), size);
+            }
         }
     }
-    XTIFFClose(tiff);
 }
 
 }  // namespace
 
+std::vector<std::uint8_t> TiffBlock(const TiffSpec& spec, const SampleAt& sample,
+                                    const std::vector<int>& bands, std::uint32_t x0,
+                                    std::uint32_t y0, std::uint32_t columns, std::uint32_t rows)
+{
+    std::vector<std::uint8_t> out;
+    for (std::uint32_t y = y0; y < y0 + rows; ++y) {
+        for (std::uint32_t x = x0; x < x0 + columns; ++x) {
+            for (int band : bands) {
+                const bool inside = x < spec.width && y < spec.height;
+                const auto value = static_cast<std::uint16_t>(inside ? sample(band, x, y) : 0);
+                out.resize(out.size() + spec.bits / 8);
+                if (spec.bits == 8) {
+                    out.back() = static_cast<std::uint8_t>(value);
+                } else {
+                    std::memcpy(&out[out.size() - 2], &value, 2);
+                }
+            }
+        }
+    }
+    return out;
+}
+
+void WriteTestTiff(const std::string& path, const TiffSpec& spec, const SampleAt& sample)
+{
+    TIFF* tiff = XTIFFOpen(path.c_str(), "w");
+    if (!tiff) throw std::runtime_error("cannot create " + path);
+    for (int directory = 0; directory < spec.directories; ++directory) {
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, spec.width);
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, spec.height);
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, spec.bits);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, spec.samples);
+        TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT,
+                     spec.bits == 16 ? SAMPLEFORMAT_INT : SAMPLEFORMAT_UINT);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, spec.planar);
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, spec.compression);
+        if (spec.compression != COMPRESSION_NONE) TIFFSetField(tiff, TIFFTAG_PREDICTOR, 2);
+        if (spec.samples > 1) {
+            std::vector<std::uint16_t> extra(spec.samples - 1u, EXTRASAMPLE_UNSPECIFIED);
+            TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()),
+                         extra.data());
+        }
+        if (spec.tile) {
+            TIFFSetField(tiff, TIFFTAG_TILEWIDTH, spec.tile);
+            TIFFSetField(tiff, TIFFTAG_TILELENGTH, spec.tile);
+        } else {
+            TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, spec.rowsPerStrip);
+        }
+        TIFFSetField(tiff, TIFFTAG_SOFTWARE, "test scene");
+        TIFFSetField(tiff, TIFFTAG_XRESOLUTION, 72.0);
+        TIFFSetField(tiff, TIFFTAG_PAGENUMBER, 1, 2);
+        TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, "replaced by the band list");
+        Georeference(tiff);
+        WriteImage(tiff, spec, sample);
+        TIFFWriteDirectory(tiff);
+    }
+    XTIFFClose(tiff);
+}
+
 void WriteGeoTiff16(const std::string& path, int width, int height,
                     const std::vector<std::vector<std::int16_t>>& bands)
 {
-    Write(path, width, height, bands, true, COMPRESSION_ADOBE_DEFLATE);
+    TiffSpec spec{static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
+    spec.samples = static_cast<int>(bands.size());
+    spec.planar = bands.size() > 1 ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG;
+    spec.rowsPerStrip = 7;
+    spec.compression = COMPRESSION_ADOBE_DEFLATE;
+    WriteTestTiff(path, spec, [&](int band, std::uint32_t x, std::uint32_t y) {
+        return bands[band][static_cast<std::size_t>(y) * width + x];
+    });
 }
 
 void WriteGeoTiff8(const std::string& path, int width, int height, const std::vector<std::uint8_t>& band)
 {
-    Write<std::uint8_t>(path, width, height, {band}, false, COMPRESSION_NONE);
+    TiffSpec spec{static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), 8};
+    spec.rowsPerStrip = 7;
+    WriteTestTiff(path, spec, [&](int, std::uint32_t x, std::uint32_t y) {
+        return band[static_cast<std::size_t>(y) * width + x];
+    });
 }
 
 }  // namespace lumesta::testing

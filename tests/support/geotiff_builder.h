@@ -1,14 +1,41 @@
 #pragma once
-// Writes small stripped GeoTIFFs (UTM 18N georeferencing) for tests of the runs.
+// Writes small TIFFs for tests of the GeoTIFF reader, writer and runs: UTM 18N georeferenced
+// (2 m pixels), strips or tiles, any codec, interleaved or separate planes.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace lumesta::testing {
 
-// One or more bands of 16-bit signed samples (bands.size() samples per pixel, separate planes
-// when more than one), deflate-compressed strips of 7 rows.
+struct TiffSpec {
+    std::uint32_t width = 6;
+    std::uint32_t height = 5;
+    int bits = 16;  // 16: signed samples, 8: unsigned
+    int samples = 1;
+    int planar = 1;                  // PLANARCONFIG_CONTIG (1) or PLANARCONFIG_SEPARATE (2)
+    std::uint32_t rowsPerStrip = 2;  // the last strip of the default 5 rows holds one row
+    std::uint32_t tile = 0;          // tiles of tile x tile instead of strips
+    int compression = 1;             // COMPRESSION_*; compressed files use predictor 2
+    int directories = 1;
+    bool shortStrips = false;  // strips stored with half the bytes their rows need
+};
+
+// The value of band `band` at (x, y).
+using SampleAt = std::function<int(int band, std::uint32_t x, std::uint32_t y)>;
+
+// Machine-order samples of `rows` rows from y0 and `columns` columns from x0 of the given bands,
+// interleaved; 0 outside the image.
+std::vector<std::uint8_t> TiffBlock(const TiffSpec& spec, const SampleAt& sample,
+                                    const std::vector<int>& bands, std::uint32_t x0,
+                                    std::uint32_t y0, std::uint32_t columns, std::uint32_t rows);
+
+// Throws std::runtime_error when the file cannot be created.
+void WriteTestTiff(const std::string& path, const TiffSpec& spec, const SampleAt& sample);
+
+// One or more bands of 16-bit signed samples (separate planes when more than one),
+// deflate-compressed strips of 7 rows.
 void WriteGeoTiff16(const std::string& path, int width, int height,
                     const std::vector<std::vector<std::int16_t>>& bands);
 // One band of bytes, uncompressed strips of 7 rows.

@@ -6,12 +6,13 @@
 
 #include "fusion/pansharpen_browse.h"
 #include "tests/support/fake_host.h"
+#include "tests/support/geotiff_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace lumesta::testing {
 namespace {
 
-const char* const kBandFiles[4] = {"blue", "green", "red", "nir"};
+const char* const kBandFiles[5] = {"blue", "green", "red", "nir", "swir"};
 
 std::int16_t Clamp11(double value)
 {
@@ -54,14 +55,42 @@ Scene MakeScene(int width, int height)
     return scene;
 }
 
+Scene8 MakeScene8(int width, int height, int bands)
+{
+    Scene8 s{width, height, {}, std::vector<std::vector<std::uint8_t>>(bands)};
+    const int msW = width / 2, msH = height / 2;
+    for (int b = 0; b < bands; ++b) {
+        s.ms[b].resize(static_cast<std::size_t>(msW) * msH);
+        for (int y = 0; y < msH; ++y) {
+            for (int x = 0; x < msW; ++x) {
+                const bool roof = (x / 11 + y / 5) % 4 == 0;
+                s.ms[b][static_cast<std::size_t>(y) * msW + x] = static_cast<std::uint8_t>(
+                    30 + 20 * b + (roof ? 90 : 0) + (x * 3 + y * 5 + b * 7) % 31);
+            }
+        }
+    }
+    s.pan.resize(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::size_t m = static_cast<std::size_t>(std::min(y / 2, msH - 1)) * msW +
+                                  std::min(x / 2, msW - 1);
+            const int value =
+                (3 * s.ms[0][m] + 4 * s.ms[1][m] + 3 * s.ms[2][m]) / 10 + (x ^ y) % 7 - 3;
+            s.pan[static_cast<std::size_t>(y) * width + x] =
+                static_cast<std::uint8_t>(std::clamp(value, 1, 255));
+        }
+    }
+    return s;
+}
+
 void WriteEnviHeader(const std::string& imgPath, int width, int height, int bands,
-                     const std::vector<std::string>& names)
+                     const std::vector<std::string>& names, int dataType)
 {
     std::string text = "ENVI\ndescription = {\nscene}\nsamples = " + std::to_string(width) +
                        "\nlines   = " + std::to_string(height) + "\nbands   = " +
                        std::to_string(bands) +
-                       "\nheader offset = 0\nfile type = ENVI Standard\ndata type = 2\n"
-                       "interleave = bsq\nbyte order = 0\n";
+                       "\nheader offset = 0\nfile type = ENVI Standard\ndata type = " +
+                       std::to_string(dataType) + "\ninterleave = bsq\nbyte order = 0\n";
     if (!names.empty()) {
         text += "band names = {\n";
         for (std::size_t i = 0; i < names.size(); ++i) {
@@ -71,13 +100,14 @@ void WriteEnviHeader(const std::string& imgPath, int width, int height, int band
     WriteFileBytes(imgPath.substr(0, imgPath.size() - 4) + ".hdr", text);
 }
 
-void WriteIdrisiHeader(const std::string& rstPath, int width, int height)
+void WriteIdrisiHeader(const std::string& rstPath, int width, int height,
+                       const std::string& rdcType)
 {
     const std::string w = std::to_string(width);
     const std::string h = std::to_string(height);
     const std::string text =
-        "file format : Idrisi Raster A.1\r\nfile title  : \r\ndata type   : integer\r\n"
-        "file type   : binary\r\ncolumns     : " + w + "\r\nrows        : " + h +
+        "file format : Idrisi Raster A.1\r\nfile title  : \r\ndata type   : " + rdcType +
+        "\r\nfile type   : binary\r\ncolumns     : " + w + "\r\nrows        : " + h +
         "\r\nref. system : plane\r\nref. units  : m\r\nunit dist.  : 1\r\nmin. X      : 0\r\n"
         "max. X      : " + w + "\r\nmin. Y      : 0\r\nmax. Y      : " + h +
         "\r\npos'n error : unspecified\r\nresolution  : 1.0\r\nmin. value  : 1\r\n"
@@ -120,6 +150,27 @@ void WriteIdrisiScene(const std::string& dir, const Scene& scene)
         group += std::string(kBandFiles[band]) + "\r\n";
     }
     WriteFileBytes(dir + "/ms.rgf", group);
+}
+
+void WriteGeoTiffScene(const std::string& dir, const Scene& scene)
+{
+    const int msW = scene.width / 4, msH = scene.height / 4;
+    WriteGeoTiff16(dir + "/pan.tif", scene.width, scene.height, {scene.pan});
+    for (int b = 0; b < 4; ++b) {
+        WriteGeoTiff16(dir + "/" + kBandFiles[b] + ".tif", msW, msH, {scene.ms[b]});
+    }
+    WriteGeoTiff16(dir + "/ms.tif", msW, msH, {scene.ms.begin(), scene.ms.end()});
+}
+
+void WriteEnviScene8(const std::string& dir, const Scene8& scene)
+{
+    WriteByteFile(dir + "/pan.img", scene.pan);
+    WriteEnviHeader(dir + "/pan.img", scene.width, scene.height, 1, {"Pan"}, 1);
+    for (std::size_t band = 0; band < scene.ms.size(); ++band) {
+        const std::string path = dir + "/" + kBandFiles[band] + ".img";
+        WriteByteFile(path, scene.ms[band]);
+        WriteEnviHeader(path, scene.width / 2, scene.height / 2, 1, {kBandFiles[band]}, 1);
+    }
 }
 
 PanSharpenJob BrowsedJob(const std::string& dir, const std::string& ext, bool fourBand, bool group)

@@ -1,6 +1,7 @@
 #pragma once
-// Small pan-sharpening scenes for engine tests: a pan band and four MS bands whose pan is close
-// to a weighted sum of the MS bands, written as ENVI, Idrisi32 or headerless files.
+// Small pan-sharpening scenes for tests: a pan band and MS bands whose pan is close to a
+// weighted sum of the MS bands (16-bit with four bands, or 8-bit Landsat), written as ENVI,
+// Idrisi32, GeoTIFF or headerless files.
 
 #include <array>
 #include <cstdint>
@@ -22,9 +23,21 @@ struct Scene {
 // a small pattern, so the regression is well conditioned.
 Scene MakeScene(int width, int height);
 
+// An 8-bit Landsat scene: `bands` MS bands (Blue, Green, Red, NIR, SWIR) of half the pan
+// size, pan = 0.3 B + 0.4 G + 0.3 R plus a small pattern.
+struct Scene8 {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pan;
+    std::vector<std::vector<std::uint8_t>> ms;
+};
+Scene8 MakeScene8(int width, int height, int bands = 3);
+
+// dataType 1: bytes, 2: 16-bit; rdcType "byte" or "integer".
 void WriteEnviHeader(const std::string& imgPath, int width, int height, int bands,
-                     const std::vector<std::string>& names = {});
-void WriteIdrisiHeader(const std::string& rstPath, int width, int height);
+                     const std::vector<std::string>& names = {}, int dataType = 2);
+void WriteIdrisiHeader(const std::string& rstPath, int width, int height,
+                       const std::string& rdcType = "integer");
 
 // Writes pan.img/.hdr and blue/green/red/nir.img/.hdr into dir.
 void WriteEnviScene(const std::string& dir, const Scene& scene);
@@ -32,6 +45,10 @@ void WriteEnviScene(const std::string& dir, const Scene& scene);
 void WriteEnvi4Scene(const std::string& dir, const Scene& scene);
 // Writes pan.rst/.rdc, blue/green/red/nir.rst/.rdc and ms.rgf into dir.
 void WriteIdrisiScene(const std::string& dir, const Scene& scene);
+// Writes pan.tif, blue/green/red/nir.tif and ms.tif (four planes) into dir.
+void WriteGeoTiffScene(const std::string& dir, const Scene& scene);
+// Writes pan.img/.hdr and blue, green, red (nir, swir).img/.hdr into dir.
+void WriteEnviScene8(const std::string& dir, const Scene8& scene);
 
 // A job filled as the dialog fills it after browsing pan.EXT and blue..nir.EXT of dir
 // (or ms.EXT when fourBand / ms.rgf when group).

@@ -45,6 +45,11 @@ void WriteInt16File(const std::string& path, const std::vector<std::int16_t>& sa
     WriteFileBytes(path, bytes);
 }
 
+void WriteByteFile(const std::string& path, const std::vector<std::uint8_t>& samples)
+{
+    WriteFileBytes(path, std::string(samples.begin(), samples.end()));
+}
+
 std::vector<std::int16_t> ReadInt16File(const std::string& path)
 {
     const std::string bytes = ReadFileBytes(path);

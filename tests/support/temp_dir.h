@@ -26,6 +26,7 @@ private:
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
 void WriteInt16File(const std::string& path, const std::vector<std::int16_t>& samples);
+void WriteByteFile(const std::string& path, const std::vector<std::uint8_t>& samples);
 std::vector<std::int16_t> ReadInt16File(const std::string& path);
 bool Exists(const std::string& path);
 

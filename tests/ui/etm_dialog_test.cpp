@@ -13,8 +13,9 @@
 
 #include "app/desktop/main_frame.h"
 #include "tests/support/fake_host.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/report_text.h"
+#include "tests/support/scene_builder.h"
+#include "tests/support/temp_dir.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/etm_more_params_dialog.h"
 
@@ -30,86 +31,30 @@ QString Q(const std::string& text)
     return QString::fromStdString(text);
 }
 
-QStringList Entries(const QComboBox* list)
-{
-    QStringList entries;
-    for (int i = 0; i < list->count(); ++i) entries << list->itemText(i);
-    return entries;
-}
-
-// 8-bit MS samples with edges; the pan is close to 0.3 B + 0.4 G + 0.3 R, so a run's
-// regression is well conditioned.
-int MsSample(int band, int x, int y)
-{
-    return 35 + 22 * band + (x * 5 + y * 3 + band * 13) % 41 + ((x / 9 + y / 7) % 3) * 25;
-}
-
-int PanSample(int x, int y)
-{
-    const int mix = 3 * MsSample(0, x / 2, y / 2) + 4 * MsSample(1, x / 2, y / 2) +
-                    3 * MsSample(2, x / 2, y / 2);
-    return mix / 10 + (x * y) % 5 - 2;
-}
-
-std::string SceneBytes(int band)  // band -1: the pan
-{
-    std::string bytes;
-    const int w = band < 0 ? kW : kW / 2, h = band < 0 ? kH : kH / 2;
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            bytes.push_back(static_cast<char>(band < 0 ? PanSample(x, y) : MsSample(band, x, y)));
-        }
-    }
-    return bytes;
-}
-
-void WriteEnvi(const std::string& img, const std::string& data, int w, int h,
-               const std::string& names, int bands)
-{
-    WriteFileBytes(img, data);
-    WriteFileBytes(img.substr(0, img.size() - 4) + ".hdr",
-                   "ENVI\ndescription = {\nx}\nsamples = " + std::to_string(w) +
-                       "\nlines   = " + std::to_string(h) + "\nbands   = " + std::to_string(bands) +
-                       "\nheader offset = 0\nfile type = ENVI Standard\ndata type = 1\n"
-                       "interleave = bsq\nbyte order = 0\nband names = {\n" +
-                       names + "}\n");
-}
-
-void WriteIdrisi(const std::string& rst, const std::string& data, int w, int h)
-{
-    WriteFileBytes(rst, data);
-    WriteFileBytes(rst.substr(0, rst.size() - 4) + ".rdc",
-                   "file format : Idrisi Raster A.1\r\nfile title  : \r\ndata type   : byte\r\n"
-                   "file type   : binary\r\ncolumns     : " +
-                       std::to_string(w) + "\r\nrows        : " + std::to_string(h) +
-                       "\r\nref. system : plane\r\nref. units  : m\r\n"
-                       "unit dist.  : 1\r\nmin. X      : 0\r\nmax. X      : 600\r\n"
-                       "min. Y      : 0\r\nmax. Y      : 540\r\n");
-}
-
 // Every input form in one folder: pan.img/.rst/.raw, single bands blue..swir as .img and .rst,
 // ms3.img and ms5.img (bands B1...), groups ms2.rgf and ms4.rgf.
 void WriteScenes(const TempDir& dir)
 {
-    const std::string pan = SceneBytes(-1);
-    WriteEnvi(dir.File("pan.img"), pan, kW, kH, "Pan", 1);
-    WriteIdrisi(dir.File("pan.rst"), pan, kW, kH);
-    WriteFileBytes(dir.File("pan.raw"), pan);
-    std::string all;
+    const Scene8 scene = MakeScene8(kW, kH, 5);
+    WriteEnviScene8(dir.Path(), scene);
+    WriteByteFile(dir.File("pan.raw"), scene.pan);
+    WriteByteFile(dir.File("pan.rst"), scene.pan);
+    WriteIdrisiHeader(dir.File("pan.rst"), kW, kH, "byte");
+    std::vector<std::uint8_t> all;
     for (int band = 0; band < 5; ++band) {
-        const std::string ms = SceneBytes(band);
-        all += ms;
-        WriteEnvi(dir.File(std::string(kStems[band]) + ".img"), ms, kW / 2, kH / 2, kStems[band],
-                  1);
-        WriteIdrisi(dir.File(std::string(kStems[band]) + ".rst"), ms, kW / 2, kH / 2);
+        const std::string rst = dir.File(std::string(kStems[band]) + ".rst");
+        WriteByteFile(rst, scene.ms[band]);
+        WriteIdrisiHeader(rst, kW / 2, kH / 2, "byte");
+        all.insert(all.end(), scene.ms[band].begin(), scene.ms[band].end());
     }
-    WriteEnvi(dir.File("ms3.img"), all.substr(0, all.size() / 5 * 3), kW / 2, kH / 2, "B1,B2,B3",
-              3);
-    WriteEnvi(dir.File("ms5.img"), all, kW / 2, kH / 2, "B1,B2,B3,B4,B5", 5);
+    WriteByteFile(dir.File("ms5.img"), all);
+    WriteEnviHeader(dir.File("ms5.img"), kW / 2, kH / 2, 5, {"B1", "B2", "B3", "B4", "B5"}, 1);
+    all.resize(all.size() / 5 * 3);
+    WriteByteFile(dir.File("ms3.img"), all);
+    WriteEnviHeader(dir.File("ms3.img"), kW / 2, kH / 2, 3, {"B1", "B2", "B3"}, 1);
     WriteFileBytes(dir.File("ms2.rgf"), "2\nblue\ngreen\n");
     WriteFileBytes(dir.File("ms4.rgf"), "4\nblue\ngreen\nred\nnir\n");
 }
-
 
 // The files of dir not in before, with their bytes (headers with their time stamps masked);
 // they are removed.
@@ -168,7 +113,7 @@ private slots:
         const bool single = entries.size() == 1;
         for (int band = kEtmBlue; band <= kEtmRed; ++band) {
             const bool empty = single && band > kEtmBlue;
-            QCOMPARE(Entries(dialog.BandList(band)), empty ? QStringList() : entries);
+            QCOMPARE(ComboEntries(dialog.BandList(band)), empty ? QStringList() : entries);
             QCOMPARE(dialog.BandList(band)->currentIndex(), empty ? -1 : band);
             QCOMPARE(dialog.BandBrowse(band)->isEnabled(), band == kEtmBlue || single);
             QCOMPARE(Q(dialog.Job().msPath[band]), empty ? QString() : File(paths[band]));
@@ -221,32 +166,13 @@ private slots:
         QFile::remove(File("chosen.bmp"));
     }
 
-    void EveryFilterChecksAllBandsAndNoneClearsThem()
-    {
-        EtmMoreParamsDialog more(nullptr);
-        QCOMPARE(more.windowTitle(), QString("More Paramters ..."));
-        const QStringList names{"Smooth (i.e., reducing image noises)",
-                                "Smooth, followed by sharpening", "None", "Detail", "Sharpen"};
-        for (int type = 0; type < 5; ++type) {
-            QCOMPARE(more.FilterButton(static_cast<EtmFilter>(type))->text(), names[type]);
-            more.FilterButton(EtmFilter::None)->click();
-            more.FilterButton(static_cast<EtmFilter>(type))->click();
-            EtmJob job;
-            more.CopyTo(job);
-            QCOMPARE(static_cast<int>(job.filterType), type);
-            const bool on = type != static_cast<int>(EtmFilter::None);
-            QCOMPARE(job.filterFlags, (std::array<bool, 3>{on, on, on}));
-            for (int band = kEtmBlue; band <= kEtmRed; ++band)
-                QCOMPARE(more.BandBox(band)->isEnabled(), on);
-        }
-    }
-
     void MoreOpensAtNoneEveryTimeAndOnlyOkChangesTheJob()
     {
         EtmDialog dialog(m_counters, m_host, nullptr);
         WhenModalOpens([](QWidget* modal) {
             auto* more = dynamic_cast<EtmMoreParamsDialog*>(modal);
             QVERIFY(more);
+            QCOMPARE(more->windowTitle(), QString("More Paramters ..."));
             more->FilterButton(EtmFilter::Detail)->click();
             more->BandBox(kEtmGreen)->click();
             more->accept();
@@ -272,25 +198,6 @@ private slots:
         dialog.OnMore();
         QCOMPARE(dialog.Job().filterType, EtmFilter::None);
         QCOMPARE(dialog.Job().filterFlags, (std::array<bool, 3>{false, false, false}));
-    }
-
-    void StretchValuesGoToTheirOwnBands()
-    {
-        EtmDialog dialog(m_counters, m_host, nullptr);
-        WhenModalOpens([](QWidget* modal) {
-            auto* stretch = dynamic_cast<CStretchParamsDlg*>(modal);
-            QVERIFY(stretch);
-            for (int band = 0; band < 3; ++band) {
-                stretch->LeftField(band)->setValue(3 + band);
-                stretch->RightField(band)->setValue(6 + band);
-                stretch->NonlinearField(band)->setValue(9 + band);
-            }
-            stretch->accept();
-        });
-        dialog.OnStretch();
-        QCOMPARE(dialog.Job().stretch.leftCutoff, (std::array<int, 3>{3, 4, 5}));
-        QCOMPARE(dialog.Job().stretch.rightCutoff, (std::array<int, 3>{6, 7, 8}));
-        QCOMPARE(dialog.Job().stretch.nonlinear, (std::array<int, 3>{9, 10, 11}));
     }
 
     void WholeRunWritesWhatTheCommandLineWrites()
@@ -333,27 +240,10 @@ private slots:
         QVERIFY(dialogFiles.count("pan_Etm.bmp") && dialogFiles.count("ms5_Etm3.img"));
 
         QProcess process;
-        process.start(cli, {"pansharpen-etm",
-                            "--pan",
-                            File("pan.img"),
-                            "--blue",
-                            File("ms5.img"),
-                            "--select",
-                            "1,4,3",
-                            "--method",
-                            "2",
-                            "--suffix",
-                            "_Etm",
-                            "--filter",
-                            "smooth-sharpen",
-                            "--filter-bands",
-                            "blue,red",
-                            "--cutoffs",
-                            "2,2,2,2,2,5",
-                            "--nonlinear",
-                            "3,0,0",
-                            "--quiet",
-                            "--log",
+        process.start(cli, {"pansharpen-etm", "--pan", File("pan.img"), "--blue", File("ms5.img"),
+                            "--select", "1,4,3", "--method", "2", "--suffix", "_Etm", "--filter",
+                            "smooth-sharpen", "--filter-bands", "blue,red", "--cutoffs",
+                            "2,2,2,2,2,5", "--nonlinear", "3,0,0", "--quiet", "--log",
                             File("cli_log.txt")});
         QVERIFY(process.waitForFinished(120000));
         QCOMPARE(process.exitCode(), 0);

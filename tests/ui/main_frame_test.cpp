@@ -135,14 +135,8 @@ private slots:
         QCOMPARE(ItemNamed(help, "&User Guide")->statusTip(), QString("Display Lumesta User Guide in PDF Format"));
         QCOMPARE(ItemNamed(ItemNamed(help, "Image &Sources")->menu(), "&USGS")->statusTip(),
                  QString("Go to http://www.usgs.gov"));
-
-        QMenu* edit = MenuNamed(*m_frame, "&Edit");
-        QCOMPARE(ItemNamed(edit, "&Undo\tCtrl+Z")->shortcuts(),
+        QCOMPARE(ItemNamed(MenuNamed(*m_frame, "&Edit"), "&Undo\tCtrl+Z")->shortcuts(),
                  (QList<QKeySequence>{QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
-        QCOMPARE(ItemNamed(edit, "Cu&t\tCtrl+X")->shortcuts().value(1), QKeySequence("Shift+Del"));
-        QCOMPARE(ItemNamed(edit, "&Copy\tCtrl+C")->shortcuts().value(1), QKeySequence("Ctrl+Ins"));
-        QCOMPARE(ItemNamed(edit, "&Paste\tCtrl+V")->shortcuts().value(1), QKeySequence("Shift+Ins"));
-        QCOMPARE(ItemNamed(MenuNamed(*m_frame, "&File"), "&Open...\tCtrl+O")->shortcut(), QKeySequence("Ctrl+O"));
     }
 
     void ToolbarHasTheStandardButtons()
@@ -152,9 +146,6 @@ private slots:
         QStringList tips;
         for (QAction* action : toolBar->actions()) tips << (action->isSeparator() ? "-" : action->toolTip());
         QCOMPARE(tips, QStringList({"New", "Open", "Save", "-", "Cut", "Copy", "Paste", "-", "Print", "-", "About"}));
-        QCOMPARE(m_frame->toolBarArea(toolBar), Qt::TopToolBarArea);
-        QVERIFY(toolBar->isMovable());
-        QCOMPARE(toolBar->allowedAreas(), Qt::AllToolBarAreas);
     }
 
     void FrameTakesItsShareOfTheScreen()
@@ -165,10 +156,6 @@ private slots:
         QCOMPARE(m_frame->size(), QSize(width, height));
         QCOMPARE(m_frame->pos(), QPoint(width / 5, height / 4));
         QCOMPARE(m_frame->windowTitle(), QString("Lumesta: An Advanced Image Fusion Tool"));
-        QCOMPARE(m_frame->View().horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-        QCOMPARE(m_frame->View().lineWrapMode(), QPlainTextEdit::WidgetWidth);
-        QCOMPARE(m_frame->View().font().styleHint(), QFont::TypeWriter);
-        QCOMPARE(m_frame->View().font().pixelSize(), 16);
     }
 
     void RunTextGoesToTheEndWithoutUndoAndSavesByteForByte()
@@ -281,12 +268,9 @@ private:
                 auto* dialog = dynamic_cast<PanSharpenDialog*>(modal);
                 QVERIFY(dialog);
                 dialog->OnPanChosen(Q(dir.File("pan.img")));
-                for (const char* stem : {"blue", "green", "red", "nir"}) {
-                    dialog->OnBandChosen(stem == std::string("blue")    ? kBlue
-                                         : stem == std::string("green") ? kGreen
-                                         : stem == std::string("red")   ? kRed
-                                                                        : kNir,
-                                         Q(dir.File(std::string(stem) + ".img")));
+                const char* const stems[4] = {"blue", "green", "red", "nir"};
+                for (int band = kBlue; band <= kNir; ++band) {
+                    dialog->OnBandChosen(band, Q(dir.File(std::string(stems[band]) + ".img")));
                 }
                 QTest::mouseClick(dialog->DisplayBmpBox(), Qt::LeftButton);
                 dialog->accept();

@@ -31,24 +31,11 @@ class ParameterDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void MoreOpensWithSharpenGreenRedAndNoAdjustment()
-    {
-        FakeHost host;
-        MoreParamsDialog dialog(host, nullptr);
-        QCOMPARE(dialog.windowTitle(), QString("More Paramaters ..."));
-        QVERIFY(dialog.FilterButton(FilterType16::Sharpen)->isChecked());
-        QCOMPARE(BandBoxes(dialog), (std::array<bool, 4>{false, true, true, false}));
-        for (int band = 0; band < 3; ++band) {
-            QCOMPARE(dialog.AmountField(band)->value(), 0);
-            QCOMPARE(dialog.AmountField(band)->minimum(), 0);
-            QCOMPARE(dialog.AmountField(band)->maximum(), 30);
-        }
-    }
-
     void NoneClearsAndDisablesTheBandsAndAFilterResetsThem()
     {
         FakeHost host;
         MoreParamsDialog dialog(host, nullptr);
+        QCOMPARE(dialog.windowTitle(), QString("More Paramaters ..."));
         dialog.BandBox(kBlue)->setChecked(true);
         QTest::mouseClick(dialog.FilterButton(FilterType16::None), Qt::LeftButton);
         QCOMPARE(BandBoxes(dialog), (std::array<bool, 4>{false, false, false, false}));
@@ -76,27 +63,11 @@ private slots:
         QCOMPARE(host.Messages(), std::vector<std::string>{"Please enter an integer between 0 and 30."});
     }
 
-    void StretchOpensAtTwoPercentAndZeroWithItsRanges()
-    {
-        FakeHost host;
-        CStretchParamsDlg dialog(host, nullptr);
-        QCOMPARE(dialog.windowTitle(), QString("Parameters for Image Stretching"));
-        for (int band = 0; band < 3; ++band) {
-            for (QSpinBox* cutoff : {dialog.LeftField(band), dialog.RightField(band)}) {
-                QCOMPARE(cutoff->value(), 2);
-                QCOMPARE(cutoff->minimum(), 1);
-                QCOMPARE(cutoff->maximum(), 20);
-            }
-            QCOMPARE(dialog.NonlinearField(band)->value(), 0);
-            QCOMPARE(dialog.NonlinearField(band)->minimum(), 0);
-            QCOMPARE(dialog.NonlinearField(band)->maximum(), 20);
-        }
-    }
-
     void StretchHandsEachValueToItsOwnBand()
     {
         FakeHost host;
         CStretchParamsDlg dialog(host, nullptr);
+        QCOMPARE(dialog.windowTitle(), QString("Parameters for Image Stretching"));
         for (int band = 0; band < 3; ++band) {
             dialog.LeftField(band)->setValue(3 + band);
             dialog.RightField(band)->setValue(10 + band);

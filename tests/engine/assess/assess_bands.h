@@ -37,11 +37,6 @@ inline void WriteAssessIdrisiHeader(const std::string& rstPath, int width, int h
     WriteFileBytes(rstPath.substr(0, rstPath.size() - 4) + ".rdc", text);
 }
 
-inline void WriteByteFile(const std::string& path, const std::vector<std::uint8_t>& samples)
-{
-    WriteFileBytes(path, std::string(samples.begin(), samples.end()));
-}
-
 // A deterministic band of values 0..range−1 (hashed sample indices, no visible pattern).
 inline std::vector<std::int16_t> PatternBand(int width, int height, int range,
                                              std::uint64_t seed = 7)

@@ -19,34 +19,6 @@ protected:
     testing::FakeHost host;
 };
 
-TEST_F(AssessBrowseTest, EnviBandTakesHeaderSizeAndDerivesEveryOutputName)
-{
-    const std::string path = dir.File("scene.img");
-    testing::WriteInt16File(path, std::vector<std::int16_t>(64 * 48));
-    testing::WriteAssessEnviHeader(path, 64, 48, 1, 2);
-
-    SemivarianceJob semivariance;
-    ASSERT_TRUE(BrowseSemivarianceInput(semivariance, path, host));
-    EXPECT_EQ(semivariance.input.width, 64);
-    EXPECT_EQ(semivariance.input.height, 48);
-    EXPECT_THAT(semivariance.input.inputList, ElementsAre("scene.img"));
-    EXPECT_EQ(semivariance.input.inputName, "scene.img");
-    EXPECT_EQ(semivariance.input.bandCount, 1);
-    EXPECT_EQ(semivariance.outputPath, dir.File("scene_SemiVariance.txt"));
-
-    ImageStatsJob stats;
-    ASSERT_TRUE(BrowseImageStatsInput(stats, path, host));
-    EXPECT_EQ(stats.outputPath, dir.File("scene_ImageStats.txt"));
-
-    HaarJob haar;
-    ASSERT_TRUE(BrowseHaarInput(haar, path, host));
-    EXPECT_EQ(haar.outputImagePath, dir.File("scene_Haar.img"));
-    EXPECT_EQ(haar.outputHeaderPath, dir.File("scene_Haar.hdr"));
-    EXPECT_EQ(haar.inputHeaderPath, dir.File("scene.hdr"));
-    EXPECT_EQ(haar.bmpPath, dir.File("scene_Haar.bmp"));
-    EXPECT_THAT(host.Messages(), IsEmpty());
-}
-
 TEST_F(AssessBrowseTest, MultiBandEnviListsBandNamesAndSelectionPicksBand)
 {
     const std::string path = dir.File("multi.IMG");

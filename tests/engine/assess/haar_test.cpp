@@ -32,10 +32,8 @@ std::vector<float> ReadFloats(const std::string& path)
 TEST(HaarBlockTest, TheTwoByTwoBlockInBothForms)
 {
     const HaarCoefficients half = HaarBlock(10, 20, 30, 40, 0.5f);
-    EXPECT_EQ(half.approximation, 50.0f);
-    EXPECT_EQ(half.detail1, -10.0f);
-    EXPECT_EQ(half.detail2, -20.0f);
-    EXPECT_EQ(half.detail3, 0.0f);
+    EXPECT_EQ((std::array<float, 4>{half.approximation, half.detail1, half.detail2, half.detail3}),
+              (std::array<float, 4>{50.0f, -10.0f, -20.0f, 0.0f}));
     const HaarCoefficients root = HaarBlock(10, 20, 30, 40, 0.70710677f);
     EXPECT_EQ(root.approximation, 100.0f * 0.70710677f);
     EXPECT_EQ(root.detail1, -20.0f * 0.70710677f);
@@ -84,27 +82,18 @@ TEST_F(HaarRunTest, TwoLevelsFillTheNestedQuadrants)
             ASSERT_EQ(raster[i * 64 + j], expected) << i << ", " << j;
         }
     }
-    EXPECT_EQ(
-        host.Log(),
-        "Log File: \r\n\r\n******* Multi-Resolution Haar Wavelet Transforms (1) **********\r\n\r\n"
-        "(a) Input Image Name:\r\nInput:\t\t" +
-            dir.File("band.img") +
-            "\r\n"
-            "Width:\t\t64 pixels\r\nHeight:\t\t64 pixels\r\nImage Size:\t4096 pixels\r\n"
-            "File Size:\t8192 bytes\r\n\r\n(b) Specifications:\r\nDown-sampling level(s): \t2\r\n"
-            "Selected Wavelet:\t\tHaar\r\nHaar wavelet coefficent form:\t1/2\r\n\r\n"
-            "(c) Output Image Name:\r\nImage:\t\t" +
-            dir.File("band_Haar.img") +
-            "\r\n"
-            "24-bit BMP:\t" +
-            dir.File("band_Haar.bmp") + "\r\n\r\nFinished\r\n\r\n");
-    EXPECT_EQ(testing::ReadFileBytes(dir.File("band_Haar.bmp")).size(), 54u + 64 * 64 * 3);
-    const std::string header = testing::ReadFileBytes(dir.File("band_Haar.hdr"));
-    EXPECT_NE(header.find("\r\ndata type = 4\r\n"), std::string::npos);
-    EXPECT_THAT(
-        header,
-        EndsWith(
-            "\r\nbyte order = 0\r\nband names = {\r\nHaar Wavelet Transform (Band:band.img)}"));
+    const std::string d = dir.Path() + "/";
+    EXPECT_EQ(host.Log(),
+              "Log File: \r\n\r\n******* Multi-Resolution Haar Wavelet Transforms (1) **********\r\n\r\n"
+              "(a) Input Image Name:\r\nInput:\t\t" + d + "band.img\r\n"
+              "Width:\t\t64 pixels\r\nHeight:\t\t64 pixels\r\nImage Size:\t4096 pixels\r\n"
+              "File Size:\t8192 bytes\r\n\r\n(b) Specifications:\r\nDown-sampling level(s): \t2\r\n"
+              "Selected Wavelet:\t\tHaar\r\nHaar wavelet coefficent form:\t1/2\r\n\r\n"
+              "(c) Output Image Name:\r\nImage:\t\t" + d + "band_Haar.img\r\n"
+              "24-bit BMP:\t" + d + "band_Haar.bmp\r\n\r\nFinished\r\n\r\n");
+    EXPECT_EQ(testing::ReadFileBytes(d + "band_Haar.bmp").size(), 54u + 64 * 64 * 3);
+    EXPECT_THAT(testing::ReadFileBytes(d + "band_Haar.hdr"),
+                EndsWith("band names = {\r\nHaar Wavelet Transform (Band:band.img)}"));
     EXPECT_THAT(host.Viewed(), IsEmpty());
     EXPECT_EQ(host.BusyDepth(), 0);
 }
@@ -150,38 +139,28 @@ TEST_F(HaarRunTest, DeepLevelsOfBrightDataDoNotWrap)
 
 TEST_F(HaarRunTest, ValidationMessagesInOrder)
 {
-    HaarJob job = BrowsedJob(32, 32, std::vector<std::int16_t>(32 * 32), 2, HaarForm::Half);
-    const auto refusal = [&](HaarJob tried) {
+    const HaarJob job = BrowsedJob(32, 32, std::vector<std::int16_t>(32 * 32), 2, HaarForm::Half);
+    using Edit = void (*)(HaarJob&);
+    const std::pair<Edit, const char*> cases[] = {
+        {[](HaarJob& j) { j.bmpPath.clear(); }, "Please input file names"},
+        {[](HaarJob& j) { j.levels = 0; }, "Please input down-sampling level."},
+        {[](HaarJob& j) { j.levels = -3; }, "Please input down-sampling level."},
+        {[](HaarJob& j) { j.input.width = j.input.height = 16384; },
+         "Image size is too big; If you wish to have this limit relaxed, please contact developer."},
+        {[](HaarJob& j) { j.input.width = 500; j.input.height = 512; },
+         "The image size of 500*512 is not supported. \r\nBoth image width and height should be the "
+         "power of 2, e.g., 512, 1024. "},
+        {[](HaarJob&) {}, " The maximum level you can select for this image is 1."},
+        {[](HaarJob& j) { j.input.width = 16384; j.input.height = 8192; j.levels = 10; },
+         " The maximum level you can select for this image is 9."},
+    };
+    for (const auto& [edit, message] : cases) {
+        HaarJob tried = job;
+        edit(tried);
         host.ClearMessages();
         EXPECT_EQ(ComputeHaarTransform(tried, counters, host), RunOutcome::Stopped);
-        return host.Messages().empty() ? std::string() : host.Messages().front();
-    };
-    HaarJob noBmp = job;
-    noBmp.bmpPath.clear();
-    EXPECT_EQ(refusal(noBmp), "Please input file names");
-    for (int levels : {0, -3}) {
-        HaarJob noLevels = job;
-        noLevels.levels = levels;
-        EXPECT_EQ(refusal(noLevels), "Please input down-sampling level.");
+        EXPECT_THAT(host.Messages(), ElementsAre(message));
     }
-    HaarJob big = job;
-    big.input.width = 16384;
-    big.input.height = 16384;
-    EXPECT_EQ(
-        refusal(big),
-        "Image size is too big; If you wish to have this limit relaxed, please contact developer.");
-    HaarJob odd = job;
-    odd.input.width = 500;
-    odd.input.height = 512;
-    EXPECT_EQ(refusal(odd),
-              "The image size of 500*512 is not supported. \r\nBoth image width and height should "
-              "be the power of 2, e.g., 512, 1024. ");
-    EXPECT_EQ(refusal(job), " The maximum level you can select for this image is 1.");
-    HaarJob wide = job;
-    wide.input.width = 16384;
-    wide.input.height = 8192;
-    wide.levels = 10;
-    EXPECT_EQ(refusal(wide), " The maximum level you can select for this image is 9.");
     EXPECT_EQ(host.Log(), "");
 }
 

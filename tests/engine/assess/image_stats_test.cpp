@@ -50,7 +50,7 @@ TEST(LevelStatisticsTest, OddSidesKeepPairMeansAndTheCorner)
     EXPECT_EQ(host.ProgressPositions().back(), 100);
 }
 
-TEST(LevelStatisticsTest, StatisticsOfTwoValuesAndOfAConstant)
+TEST(LevelStatisticsTest, StatisticsOfTwoValues)
 {
     std::vector<float> twoValues(1000);
     for (std::size_t i = 0; i < twoValues.size(); ++i) twoValues[i] = i % 2 ? 255.0f : 0.0f;
@@ -62,15 +62,6 @@ TEST(LevelStatisticsTest, StatisticsOfTwoValuesAndOfAConstant)
     EXPECT_DOUBLE_EQ(two[5], std::sqrt(two[3]) / 127.5);
     EXPECT_NEAR(two[6], 0.0, 1e-12);
     EXPECT_EQ(two[8], 1.0);
-
-    const std::vector<float> constant(64, 7.0f);
-    const LevelStatistics flat = ComputeLevelStatistics(constant.data(), 64);
-    EXPECT_EQ(flat[3], 0.0);
-    EXPECT_EQ(flat[4], 0.0);
-    EXPECT_EQ(flat[5], 0.0);
-    EXPECT_TRUE(std::isnan(flat[6]));
-    EXPECT_TRUE(std::isnan(flat[7]));
-    EXPECT_EQ(flat[8], 0.0);
 }
 
 TEST(LevelStatisticsTest, SkewnessAndKurtosisEqualSampleOrderSums)
@@ -146,17 +137,14 @@ TEST_F(ImageStatsRunTest, ReportBlockAndTableOfAConstantBand)
 {
     ImageStatsJob job = BrowsedJob(64, 32, std::vector<std::int16_t>(64 * 32, 5), 1);
     EXPECT_EQ(ComputeImageStatistics(job, counters, host), RunOutcome::Finished);
+    const std::string d = dir.Path() + "/";
     EXPECT_EQ(host.Log(),
               "Log File: \r\n\r\n========= Multi-Resolution Image Statistics (1) ==========\r\n\r\n"
-              "(a) Input Image Name:\r\nInput:\t\t" +
-                  dir.File("band.img") +
-                  "\r\n"
-                  "Width:\t\t64 pixels\r\nHeight:\t\t32 pixels\r\nImage Size:\t2048 pixels\r\n"
-                  "File Size:\t4096 bytes\r\n\r\n(b) Specifications:\r\n"
-                  "Multi-Resolution Level(s): \t1\r\n\r\n"
-                  "(c) Output Multi-resolution Image Statistics:\r\n"
-                  "Output:\t" +
-                  dir.File("band_ImageStats.txt") + "\r\n\r\nFinished\r\n\r\n");
+              "(a) Input Image Name:\r\nInput:\t\t" + d + "band.img\r\n"
+              "Width:\t\t64 pixels\r\nHeight:\t\t32 pixels\r\nImage Size:\t2048 pixels\r\n"
+              "File Size:\t4096 bytes\r\n\r\n(b) Specifications:\r\n"
+              "Multi-Resolution Level(s): \t1\r\n\r\n(c) Output Multi-resolution Image Statistics:\r\n"
+              "Output:\t" + d + "band_ImageStats.txt\r\n\r\nFinished\r\n\r\n");
     EXPECT_EQ(testing::ReadFileBytes(job.outputPath),
               "IMAGE SIZE     \t64*32       \t32*16       \t\r\n"
               "Min            \t5.00        \t5.00        \t\r\n"

@@ -7,10 +7,12 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "composite/combine_browse.h"
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/fake_host.h"
+#include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace lumesta::testing {
@@ -21,19 +23,6 @@ using ::testing::EndsWith;
 using ::testing::HasSubstr;
 
 const char* const kNames[3] = {"blue", "green", "red"};
-
-void WriteHeader(const std::string& imgPath, int width, int height, int bands, int dataType)
-{
-    std::string text = "ENVI\ndescription = {\ntest}\nsamples = " + std::to_string(width) +
-                       "\nlines   = " + std::to_string(height) +
-                       "\nbands   = " + std::to_string(bands) +
-                       "\nheader offset = 0\nfile type = ENVI Standard\n" +
-                       "data type = " + std::to_string(dataType) + "\ninterleave = bsq\n";
-    if (bands > 1)
-        text +=
-            "band names = {\n Blue,\n Green,\n Red" + std::string(bands > 3 ? ",\n NIR}\n" : "}\n");
-    WriteFileBytes(imgPath.substr(0, imgPath.size() - 4) + ".hdr", text);
-}
 
 // A band of deterministic noise over 0..2047 (0..255 for 8-bit), with the given extra values
 // (outliers) placed at the start.
@@ -106,9 +95,9 @@ protected:
         for (int b = 0; b < 3; ++b) {
             bands[b] = NoiseBand(static_cast<std::size_t>(width) * height, b + 1,
                                  sixteen ? 2047 : 255, b == 0 ? outliers : std::vector<int>{});
-            WriteBand(dir.File(std::string(kNames[b]) + ".img"), bands[b], sixteen);
-            WriteHeader(dir.File(std::string(kNames[b]) + ".img"), width, height, 1,
-                        sixteen ? 2 : 1);
+            const std::string path = dir.File(std::string(kNames[b]) + ".img");
+            WriteBand(path, bands[b], sixteen);
+            WriteEnviHeader(path, width, height, 1, {}, sixteen ? 2 : 1);
         }
         return bands;
     }
@@ -241,7 +230,7 @@ TEST_F(CombineRunTest, SizeChecksInTheirOrder)
     EXPECT_TRUE(job.bandLists[kCompositeGreen].empty());
     EXPECT_TRUE(job.selection[kCompositeGreen].empty());
 
-    WriteHeader(dir.File("green.img"), 131, 20, 1, 2);
+    WriteEnviHeader(dir.File("green.img"), 131, 20, 1);
     job = Browsed();
     host.ClearLog();
     host.ClearMessages();
@@ -280,7 +269,7 @@ TEST_F(CombineRunTest, MultiBandInputsReadTheSelectedBands)
     std::string all;
     for (int b : {2, 0, 1, 2}) all += ReadFileBytes(dir.File(std::string(kNames[b]) + ".img"));
     WriteFileBytes(dir.File("ms.img"), all);
-    WriteHeader(dir.File("ms.img"), 128, 16, 4, 2);
+    WriteEnviHeader(dir.File("ms.img"), 128, 16, 4, {"Blue", "Green", "Red", "NIR"});
     BandCombinationJob job(CombineDepth::Sixteen);
     ASSERT_TRUE(BrowseCombineBlue(job, dir.File("ms.img"), host));
     job.displayBmp = false;
@@ -308,7 +297,7 @@ TEST_F(CombineRunTest, EightBitMultiBandFileMustHoldEveryBand)
     std::string all;
     for (const char* name : kNames) all += ReadFileBytes(dir.File(std::string(name) + ".img"));
     WriteFileBytes(dir.File("ms.img"), all + "x");
-    WriteHeader(dir.File("ms.img"), 128, 16, 3, 1);
+    WriteEnviHeader(dir.File("ms.img"), 128, 16, 3, {"Blue", "Green", "Red"}, 1);
     BandCombinationJob job(CombineDepth::Eight);
     ASSERT_TRUE(BrowseCombineBlue(job, dir.File("ms.img"), host));
     EXPECT_EQ(Run(job), RunOutcome::Stopped);
@@ -353,7 +342,7 @@ TEST_F(CombineRunTest, CancelRemovesThePartPictureAndOpensNoViewer)
     EXPECT_EQ(Run(job), RunOutcome::Cancelled);
     EXPECT_THAT(host.Log(), EndsWith("    \tStep 1: ......\r\nCancelled\r\n\r\n"));
     EXPECT_TRUE(host.Viewed().empty());
-    EXPECT_FALSE(testing::Exists(job.bmpPath));
+    EXPECT_FALSE(Exists(job.bmpPath));
 }
 
 // The real Landsat scene in GeoTIFF, when the shared test data are present.
@@ -401,12 +390,9 @@ TEST_F(CombineGeoTiffTest, CompositeHasThreeRedGreenBluePlanesAndNoTemporariesSt
     TIFFGetField(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
     TIFFGetField(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(tiff, TIFFTAG_IMAGEDESCRIPTION, &description);
-    EXPECT_EQ(samples, 3);
-    EXPECT_EQ(planar, PLANARCONFIG_SEPARATE);
-    EXPECT_EQ(bits, 8);
-    EXPECT_EQ(rowsPerStrip, 1u);
-    ASSERT_NE(description, nullptr);
+    ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_IMAGEDESCRIPTION, &description));
+    EXPECT_EQ(std::make_tuple(samples, planar, bits, rowsPerStrip),
+              std::make_tuple(3, PLANARCONFIG_SEPARATE, 8, 1u));
     EXPECT_EQ(
         std::string(description),
         "{\n\t\t\tbandList = \n\t\t\t[ \n\t\t\t\t1;\n\t\t\t\t2;\n\t\t\t\t3;\n\t\t\t]\n\t\t\t}");

@@ -3,12 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-
 #include "fusion/etm_browse.h"
 #include "fusion/etm_fusion.h"
 #include "fusion/filters.h"
 #include "fusion/matrix.h"
 #include "tests/support/fake_host.h"
+#include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/report_text.h"
 
@@ -21,63 +21,14 @@ using ::testing::HasSubstr;
 
 const char* const kNames[3] = {"blue", "green", "red"};
 
-struct Scene8 {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> pan;
-    std::array<std::vector<std::uint8_t>, 3> ms;
-};
-
-Scene8 MakeScene8(int width, int height)
-{
-    Scene8 s{width, height, {}, {}};
-    const int msW = width / 2, msH = height / 2;
-    for (int b = 0; b < 3; ++b) {
-        s.ms[b].resize(static_cast<std::size_t>(msW) * msH);
-        for (int y = 0; y < msH; ++y) {
-            for (int x = 0; x < msW; ++x) {
-                const bool roof = (x / 11 + y / 5) % 4 == 0;
-                s.ms[b][static_cast<std::size_t>(y) * msW + x] = static_cast<std::uint8_t>(
-                    30 + 20 * b + (roof ? 90 : 0) + (x * 3 + y * 5 + b * 7) % 31);
-            }
-        }
-    }
-    s.pan.resize(static_cast<std::size_t>(width) * height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const std::size_t m = static_cast<std::size_t>(std::min(y / 2, msH - 1)) * msW + std::min(x / 2, msW - 1);
-            const int value = (3 * s.ms[0][m] + 4 * s.ms[1][m] + 3 * s.ms[2][m]) / 10 + (x ^ y) % 7 - 3;
-            s.pan[static_cast<std::size_t>(y) * width + x] = static_cast<std::uint8_t>(std::clamp(value, 1, 255));
-        }
-    }
-    return s;
-}
-
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& data)
-{
-    WriteFileBytes(path, std::string(data.begin(), data.end()));
-}
-
-void WriteHeader(const std::string& img, int w, int h, int bands)
-{
-    WriteFileBytes(img.substr(0, img.size() - 4) + ".hdr",
-                   "ENVI\ndescription = {\nx}\nsamples = " + std::to_string(w) + "\nlines   = " +
-                       std::to_string(h) + "\nbands   = " + std::to_string(bands) +
-                       "\nheader offset = 0\nfile type = ENVI Standard\ndata type = 1\n"
-                       "interleave = bsq\nbyte order = 0\n");
-}
-
 EtmJob WriteAndBrowse(const std::string& dir, const Scene8& s)
 {
-    WriteBytes(dir + "/pan.img", s.pan);
-    WriteHeader(dir + "/pan.img", s.width, s.height, 1);
+    WriteEnviScene8(dir, s);
     FakeHost host;
     EtmJob job;
     EXPECT_TRUE(BrowseEtmPan(job, dir + "/pan.img", host));
     for (int b = 0; b < 3; ++b) {
         const std::string path = dir + "/" + kNames[b] + ".img";
-        WriteBytes(path, s.ms[b]);
-        WriteHeader(path, s.width / 2, s.height / 2, 1);
         EXPECT_TRUE(b == 0 ? BrowseEtmBlue(job, path, host) : BrowseEtmOtherBand(job, b, path, host));
     }
     return job;
@@ -192,8 +143,8 @@ TEST_F(EtmRunTest, MultiBandFileWithTheWrongLengthIsRefused)
     std::vector<std::uint8_t> all;
     for (const auto& band : scene.ms) all.insert(all.end(), band.begin(), band.end());
     all.resize(all.size() + 10);
-    WriteBytes(dir.File("ms.img"), all);
-    WriteHeader(dir.File("ms.img"), 256, 256, 3);
+    WriteByteFile(dir.File("ms.img"), all);
+    WriteEnviHeader(dir.File("ms.img"), 256, 256, 3, {}, 1);
     ASSERT_TRUE(BrowseEtmBlue(job, dir.File("ms.img"), host));
     EXPECT_EQ(job.selection[2], "Band 3");
     EXPECT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Stopped);

@@ -8,7 +8,6 @@
 
 #include <sstream>
 
-#include "fusion/etm_browse.h"
 #include "fusion/pansharpen_browse.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/geotiff_builder.h"
@@ -47,13 +46,7 @@ TEST(BatchReaderTest, NumbersSkipLineEndsAndLinesDropTheirEnds)
 
 class PanSharpenBatchTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const Scene scene = MakeScene(512, 512);
-        WriteGeoTiff16(dir.File("pan.tif"), 512, 512, {scene.pan});
-        for (int b = 0; b < 4; ++b) WriteGeoTiff16(dir.File(std::string(kNames[b]) + ".tif"), 128, 128, {scene.ms[b]});
-        WriteGeoTiff16(dir.File("ms.tif"), 128, 128, {scene.ms[0], scene.ms[1], scene.ms[2], scene.ms[3]});
-    }
+    void SetUp() override { WriteGeoTiffScene(dir.Path(), MakeScene(512, 512)); }
 
     std::string Single(int number, const std::string& out) const
     {
@@ -106,15 +99,6 @@ TEST_F(PanSharpenBatchTest, EachIndicatorWritesItsOutputsAndListsThem)
     EXPECT_EQ(ReadFileBytes(dir.File("d.tif")).size(), ReadFileBytes(dir.File("a.tif")).size());
 }
 
-TEST_F(PanSharpenBatchTest, SelectorsPermuteSingleBandFiles)
-{
-    ASSERT_EQ(Run("1 1\n" + Single(1, "p"), {1, 0, 2, 3}), BatchOutcome::Completed);
-    EXPECT_THAT(host.Log(), HasSubstr("Blue:\t" + dir.File("green.tif") + "\r\nGreen:\t" + dir.File("blue.tif")));
-    host.ClearMessages();
-    EXPECT_EQ(Run("1 1\n" + Single(1, "q"), {1, 1, 2, 3}), BatchOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("Input MS bands should not be the same."));
-}
-
 TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDone)
 {
     struct Case {
@@ -138,28 +122,6 @@ TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDone)
     EXPECT_TRUE(Exists(dir.File("f.bmp")));
     EXPECT_EQ(Run("0 1\n" + Single(1, "h")), BatchOutcome::Completed);
     EXPECT_FALSE(Exists(dir.File("h.bmp")));
-}
-
-TEST_F(PanSharpenBatchTest, LandsatBatchReadsSevenLineRecords)
-{
-    TempDir etm;
-    std::vector<std::uint8_t> pan(512 * 512), band(256 * 256);
-    for (std::size_t i = 0; i < pan.size(); ++i) pan[i] = static_cast<std::uint8_t>(40 + (i * 7 + i / 512) % 150);
-    WriteGeoTiff8(etm.File("pan.tif"), 512, 512, pan);
-    std::string record = "1 1\n1\n" + etm.File("pan.tif") + "\n";
-    for (int b = 0; b < 3; ++b) {
-        for (std::size_t i = 0; i < band.size(); ++i) band[i] = static_cast<std::uint8_t>(30 + (i * (b + 3) + i / 256) % 170);
-        WriteGeoTiff8(etm.File("b" + std::to_string(b) + ".tif"), 256, 256, band);
-        record += etm.File("b" + std::to_string(b) + ".tif") + "\n";
-    }
-    WriteFileBytes(etm.File("l.bif"), record + etm.File("out.bmp") + "\n" + etm.File("out.tif") + "\n");
-    EtmJob job;
-    ASSERT_TRUE(BrowseEtmPan(job, etm.File("l.bif"), host));
-    EXPECT_EQ(job.selection[0], "l.bif");
-    ASSERT_EQ(RunEtmBatch(job, counters, host), BatchOutcome::Completed)
-        << ::testing::PrintToString(host.Messages());
-    EXPECT_TRUE(Exists(etm.File("out.bmp")));
-    EXPECT_FALSE(Exists(etm.File("out.tif")));
 }
 
 }  // namespace

@@ -54,21 +54,18 @@ protected:
     void SetUp() override
     {
         scene = MakeScene(512, 512);
-        WriteGeoTiff16(dir.File("pan.tif"), 512, 512, {scene.pan});
-        for (int b = 0; b < 4; ++b) {
-            WriteGeoTiff16(dir.File(std::string(kNames[b]) + ".tif"), 128, 128, {scene.ms[b]});
-        }
-        WriteGeoTiff16(dir.File("ms.tif"), 128, 128, {scene.ms[0], scene.ms[1], scene.ms[2], scene.ms[3]});
+        WriteGeoTiffScene(dir.Path(), scene);
         WriteEnviScene(envi.Path(), scene);
     }
 
-    PanSharpenJob Browse(bool fourBand)
+    PanSharpenJob Browse(bool fourBand, bool othersMayFail = false)
     {
         PanSharpenJob job;
         EXPECT_TRUE(BrowsePan(job, dir.File("pan.tif"), host));
         EXPECT_TRUE(BrowseBlue(job, dir.File(fourBand ? "ms.tif" : "blue.tif"), host));
         for (int b = 1; b < 4 && !fourBand; ++b) {
-            EXPECT_TRUE(BrowseOtherBand(job, b, dir.File(std::string(kNames[b]) + ".tif"), host));
+            const std::string band = dir.File(std::string(kNames[b]) + ".tif");
+            EXPECT_TRUE(BrowseOtherBand(job, b, band, host) || othersMayFail);
         }
         return job;
     }
@@ -118,10 +115,7 @@ TEST_F(PanSharpenGeoTiffTest, FailedLengthChecksAndCancelLeaveNoTemporaryFileOrO
 {
     // A band one row short is refused by its header check before anything is extracted.
     WriteGeoTiff16(dir.File("green.tif"), 128, 127, {std::vector<std::int16_t>(128 * 127, 100)});
-    PanSharpenJob job;
-    ASSERT_TRUE(BrowsePan(job, dir.File("pan.tif"), host));
-    ASSERT_TRUE(BrowseBlue(job, dir.File("blue.tif"), host));
-    for (int b = 1; b < 4; ++b) BrowseOtherBand(job, b, dir.File(std::string(kNames[b]) + ".tif"), host);
+    PanSharpenJob job = Browse(false, true);
     EXPECT_EQ(RunPanSharpen(job, counters, host), RunOutcome::Stopped);
     EXPECT_THAT(host.Messages(), ElementsAre("Check the width/height of the input image."));
 
@@ -140,10 +134,7 @@ TEST_F(PanSharpenGeoTiffTest, FailedLengthChecksAndCancelLeaveNoTemporaryFileOrO
 TEST_F(PanSharpenGeoTiffTest, ExtractionFailureEndsStepZeroAndKeepsNothing)
 {
     WriteFileBytes(dir.File("red.tif"), ReadFileBytes(dir.File("red.tif")).substr(0, 400));
-    PanSharpenJob job;
-    ASSERT_TRUE(BrowsePan(job, dir.File("pan.tif"), host));
-    ASSERT_TRUE(BrowseBlue(job, dir.File("blue.tif"), host));
-    for (int b = 1; b < 4; ++b) BrowseOtherBand(job, b, dir.File(std::string(kNames[b]) + ".tif"), host);
+    PanSharpenJob job = Browse(false, true);
     EXPECT_EQ(RunPanSharpen(job, counters, host), RunOutcome::Stopped);
     EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
     EXPECT_FALSE(Exists(dir.File("pan_Fused.tif")));

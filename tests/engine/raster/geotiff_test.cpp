@@ -15,6 +15,7 @@
 
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/fake_host.h"
+#include "tests/support/geotiff_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace lumesta {
@@ -30,18 +31,7 @@ const std::string kCompressed =
     "Please convert this GeoTIFF image to other image formats supported.\n";
 const std::string kWriteError = "Error with GeoTIFF writing.\n";
 
-struct TiffSpec {
-    std::uint32_t width = 6;
-    std::uint32_t height = 5;
-    int bits = 16;
-    int samples = 1;
-    int planar = PLANARCONFIG_CONTIG;
-    std::uint32_t rowsPerStrip = 2;  // the last strip holds one row
-    std::uint32_t tile = 0;          // tiles of tile x tile instead of strips
-    int compression = COMPRESSION_NONE;
-    int directories = 1;
-    bool shortStrips = false;  // strips stored with half the bytes their rows need
-};
+using testing::TiffSpec;
 
 int Sample(const TiffSpec& spec, int band, std::uint32_t x, std::uint32_t y)
 {
@@ -49,115 +39,16 @@ int Sample(const TiffSpec& spec, int band, std::uint32_t x, std::uint32_t y)
     return spec.bits == 8 ? value % 251 : value - 700;  // negative 16-bit values too
 }
 
+testing::SampleAt SamplesOf(const TiffSpec& spec)
+{
+    return [spec](int band, std::uint32_t x, std::uint32_t y) { return Sample(spec, band, x, y); };
+}
+
 // Band `band` as the raw band file holds it: row-major, little-endian.
 std::string BandBytes(const TiffSpec& spec, int band)
 {
-    std::string bytes;
-    for (std::uint32_t y = 0; y < spec.height; ++y) {
-        for (std::uint32_t x = 0; x < spec.width; ++x) {
-            const int value = Sample(spec, band, x, y);
-            bytes.push_back(static_cast<char>(value & 0xFF));
-            if (spec.bits == 16) bytes.push_back(static_cast<char>((value >> 8) & 0xFF));
-        }
-    }
-    return bytes;
-}
-
-// Machine-order samples of `rows` rows from `y0`, `columns` from `x0`, for the given bands
-// interleaved (contiguous) or one band (separate); outside the image 0.
-std::vector<std::uint8_t> Block(const TiffSpec& spec, const std::vector<int>& bands,
-                                std::uint32_t x0, std::uint32_t y0, std::uint32_t columns,
-                                std::uint32_t rows)
-{
-    std::vector<std::uint8_t> out;
-    for (std::uint32_t y = y0; y < y0 + rows; ++y) {
-        for (std::uint32_t x = x0; x < x0 + columns; ++x) {
-            for (int band : bands) {
-                const bool inside = x < spec.width && y < spec.height;
-                const auto value =
-                    static_cast<std::uint16_t>(inside ? Sample(spec, band, x, y) : 0);
-                if (spec.bits == 8) {
-                    out.push_back(static_cast<std::uint8_t>(value));
-                } else {
-                    out.resize(out.size() + 2);
-                    std::memcpy(&out[out.size() - 2], &value, 2);
-                }
-            }
-        }
-    }
-    return out;
-}
-
-void Georeference(TIFF* tiff)
-{
-    const double tiepoints[6] = {0, 0, 0, 500000, 4500000, 0};
-    const double scale[3] = {2, 2, 0};
-    TIFFSetField(tiff, TIFFTAG_GEOTIEPOINTS, 6, tiepoints);
-    TIFFSetField(tiff, TIFFTAG_GEOPIXELSCALE, 3, scale);
-    GTIF* gtif = GTIFNew(tiff);
-    GTIFKeySet(gtif, GTModelTypeGeoKey, TYPE_SHORT, 1, ModelTypeProjected);
-    GTIFKeySet(gtif, GTRasterTypeGeoKey, TYPE_SHORT, 1, RasterPixelIsArea);
-    GTIFKeySet(gtif, ProjectedCSTypeGeoKey, TYPE_SHORT, 1, PCS_WGS84_UTM_zone_18N);
-    GTIFKeySet(gtif, GTCitationGeoKey, TYPE_ASCII, 0, "WGS 84 / UTM zone 18N");
-    GTIFWriteKeys(gtif);
-    GTIFFree(gtif);
-}
-
-void WriteImage(TIFF* tiff, const TiffSpec& spec)
-{
-    const bool separate = spec.planar == PLANARCONFIG_SEPARATE;
-    const std::uint32_t stepX = spec.tile ? spec.tile : spec.width;
-    const std::uint32_t stepY = spec.tile ? spec.tile : spec.rowsPerStrip;
-    for (int plane = 0; plane < (separate ? spec.samples : 1); ++plane) {
-        std::vector<int> bands{plane};
-        for (int band = 1; !separate && band < spec.samples; ++band) bands.push_back(band);
-        const auto p = static_cast<std::uint16_t>(plane);
-        for (std::uint32_t y = 0; y < spec.height; y += stepY) {
-            for (std::uint32_t x = 0; x < spec.width; x += stepX) {
-                const std::uint32_t rows = spec.tile ? stepY : std::min(stepY, spec.height - y);
-                auto block = Block(spec, bands, x, y, stepX, rows);
-                const auto size = static_cast<tmsize_t>(block.size());
-                if (spec.tile)
-                    TIFFWriteTile(tiff, block.data(), x, y, 0, p);
-                else if (spec.shortStrips)
-                    TIFFWriteRawStrip(tiff, TIFFComputeStrip(tiff, y, p), block.data(), size / 2);
-                else
-                    TIFFWriteEncodedStrip(tiff, TIFFComputeStrip(tiff, y, p), block.data(), size);
-            }
-        }
-    }
-}
-
-void WriteTestTiff(const std::string& path, const TiffSpec& spec)
-{
-    TIFF* tiff = XTIFFOpen(path.c_str(), "w");
-    ASSERT_NE(tiff, nullptr);
-    for (int directory = 0; directory < spec.directories; ++directory) {
-        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, spec.width);
-        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, spec.height);
-        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, spec.bits);
-        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, spec.samples);
-        TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT,
-                     spec.bits == 16 ? SAMPLEFORMAT_INT : SAMPLEFORMAT_UINT);
-        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, spec.planar);
-        TIFFSetField(tiff, TIFFTAG_COMPRESSION, spec.compression);
-        if (spec.compression != COMPRESSION_NONE) TIFFSetField(tiff, TIFFTAG_PREDICTOR, 2);
-        if (spec.tile) {
-            TIFFSetField(tiff, TIFFTAG_TILEWIDTH, spec.tile);
-            TIFFSetField(tiff, TIFFTAG_TILELENGTH, spec.tile);
-        } else {
-            TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, spec.rowsPerStrip);
-        }
-        TIFFSetField(tiff, TIFFTAG_SOFTWARE, "test scene");
-        TIFFSetField(tiff, TIFFTAG_XRESOLUTION, 72.0);
-        TIFFSetField(tiff, TIFFTAG_PAGENUMBER, 1, 2);
-        TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, "replaced by the band list");
-        Georeference(tiff);
-        WriteImage(tiff, spec);
-        TIFFWriteDirectory(tiff);
-    }
-    XTIFFClose(tiff);
+    const auto block = testing::TiffBlock(spec, SamplesOf(spec), {band}, 0, 0, spec.width, spec.height);
+    return std::string(block.begin(), block.end());
 }
 
 // Moves the offset of a single-strip file's strip to 100 bytes before the end of the file, as
@@ -195,7 +86,7 @@ class GeoTiffTest : public ::testing::Test {
 protected:
     std::string Made(const TiffSpec& spec, const std::string& name = "in.tif")
     {
-        WriteTestTiff(dir.File(name), spec);
+        testing::WriteTestTiff(dir.File(name), spec, SamplesOf(spec));
         return dir.File(name);
     }
     testing::TempDir dir;
@@ -374,7 +265,7 @@ TEST_F(GeoTiffWriterTest, TiledCompressedByteTemplateGivesThreeTiledPlanes)
         for (std::uint32_t y = 0; y < spec.height; y += 16) {
             for (std::uint32_t x = 0; x < spec.width; x += 16) {
                 ASSERT_EQ(TIFFReadTile(tiff, tile.data(), x, y, 0, plane), 256);
-                EXPECT_EQ(tile, Block(spec, {plane}, x, y, 16, 16))
+                EXPECT_EQ(tile, testing::TiffBlock(spec, SamplesOf(spec), {plane}, x, y, 16, 16))
                     << plane << " " << x << " " << y;
             }
         }

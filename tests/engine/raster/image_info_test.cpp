@@ -9,6 +9,7 @@
 
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/fake_host.h"
+#include "tests/support/geotiff_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace lumesta {
@@ -153,19 +154,10 @@ TEST_F(HeaderReaderTest, IdrisiHeaderGivesSizeCoordinatesAndTypeChecks)
                             "File type should be binary.", kEof));
 }
 
-void WriteTiff(const std::string& path, int bitsPerSample, int samplesPerPixel)
+void WriteTiff(const std::string& path, int bits, int samples)
 {
-    TIFF* tiff = TIFFOpen(path.c_str(), "w");
-    ASSERT_NE(tiff, nullptr);
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 30);
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 1);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, bitsPerSample);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samplesPerPixel);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_SEPARATE);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-    std::vector<unsigned char> row(60, 0);
-    for (int s = 0; s < samplesPerPixel; ++s) TIFFWriteScanline(tiff, row.data(), 0, s);
-    TIFFClose(tiff);
+    testing::TiffSpec spec{30, 1, bits, samples, PLANARCONFIG_SEPARATE};
+    testing::WriteTestTiff(path, spec, [](int, std::uint32_t, std::uint32_t) { return 0; });
 }
 
 TEST_F(HeaderReaderTest, GeoTiffDepthAndBandsWithoutLibraryChatter)
