@@ -157,7 +157,7 @@ bool PrepareStrip(EtmRunState& state, EtmStrip& strip, std::int64_t firstCell, s
 // arithmetic is FuseEtmPixel's, split into simple passes over short arrays so the compiler can
 // use vector instructions; each pixel still sees the same operations in the same order.
 template <bool kIntercept>
-void FuseEtmChunk(const EtmCoefficients& coefficients, const BilinearWeights& w,
+inline __attribute__((always_inline)) void FuseEtmChunk(const EtmCoefficients& coefficients, const BilinearWeights& w,
                   const std::uint8_t* const top[3], const std::uint8_t* const bottom[3],
                   const float* residualTop, const float* residualBottom, const std::uint8_t* pan,
                   std::uint8_t* const out[3], std::int64_t e0, int count)
@@ -197,6 +197,22 @@ void FuseEtmChunk(const EtmCoefficients& coefficients, const BilinearWeights& w,
     }
 }
 
+// The same loops built twice, for processors with and without AVX2, and chosen when the program
+// starts. Both give the same bytes: the operations and their order do not change, only the
+// width of the vector registers (no fused multiply-add either way).
+__attribute__((target_clones("avx2", "default"))) void FuseEtmChunkOf(
+    bool intercept, const EtmCoefficients& coefficients, const BilinearWeights& w,
+    const std::uint8_t* const top[3], const std::uint8_t* const bottom[3], const float* residualTop,
+    const float* residualBottom, const std::uint8_t* pan, std::uint8_t* const out[3],
+    std::int64_t e0, int count)
+{
+    if (intercept) {
+        FuseEtmChunk<true>(coefficients, w, top, bottom, residualTop, residualBottom, pan, out, e0, count);
+    } else {
+        FuseEtmChunk<false>(coefficients, w, top, bottom, residualTop, residualBottom, pan, out, e0, count);
+    }
+}
+
 // Fuses cell row d of a strip into its output rows 2d and 2d + 1, one sub-position at a time
 // along the row so that memory is read and written in order.
 void FuseEtmCellRow(const EtmRunState& state, EtmStrip& strip, std::int64_t d)
@@ -222,13 +238,8 @@ void FuseEtmCellRow(const EtmRunState& state, EtmStrip& strip, std::int64_t d)
             const BilinearWeights w = BilinearWeights2(p, q);
             for (std::int64_t e0 = 0; e0 + 1 < msWidth; e0 += 256) {
                 const int count = static_cast<int>(std::min<std::int64_t>(256, msWidth - 1 - e0));
-                if (intercept) {
-                    FuseEtmChunk<true>(state.coefficients, w, top, bottom, residualTop, residualBottom,
-                                       pan, out, e0, count);
-                } else {
-                    FuseEtmChunk<false>(state.coefficients, w, top, bottom, residualTop,
-                                        residualBottom, pan, out, e0, count);
-                }
+                FuseEtmChunkOf(intercept, state.coefficients, w, top, bottom, residualTop,
+                               residualBottom, pan, out, e0, count);
             }
         }
     }

@@ -146,7 +146,7 @@ inline std::int16_t StoreFused(double value)
 // arithmetic is FusePixel's, split into simple passes over short arrays so the compiler can
 // use vector instructions; each pixel still sees the same operations in the same order.
 template <bool kIntercept>
-void FuseChunk(const Coefficients& coefficients, const BilinearWeights& w,
+inline __attribute__((always_inline)) void FuseChunk(const Coefficients& coefficients, const BilinearWeights& w,
                const std::int16_t* const top[4], const std::int16_t* const bottom[4],
                const float* residualTop, const float* residualBottom, const std::int16_t* pan,
                std::int16_t* const out[4], std::int64_t e0, int count)
@@ -187,6 +187,22 @@ void FuseChunk(const Coefficients& coefficients, const BilinearWeights& w,
     for (int band = 1; band < 4; ++band) {
         std::int16_t* o = out[band] + 4 * e0;
         for (int i = 0; i < count; ++i) o[4 * i] = StoreFused(m[band][i] * ratio[i]);
+    }
+}
+
+// The same loops built twice, for processors with and without AVX2, and chosen when the program
+// starts. Both give the same bytes: the operations and their order do not change, only the
+// width of the vector registers (no fused multiply-add either way).
+__attribute__((target_clones("avx2", "default"))) void FuseChunkOf(
+    bool intercept, const Coefficients& coefficients, const BilinearWeights& w,
+    const std::int16_t* const top[4], const std::int16_t* const bottom[4], const float* residualTop,
+    const float* residualBottom, const std::int16_t* pan, std::int16_t* const out[4],
+    std::int64_t e0, int count)
+{
+    if (intercept) {
+        FuseChunk<true>(coefficients, w, top, bottom, residualTop, residualBottom, pan, out, e0, count);
+    } else {
+        FuseChunk<false>(coefficients, w, top, bottom, residualTop, residualBottom, pan, out, e0, count);
     }
 }
 
@@ -232,13 +248,8 @@ void FuseCellRow(const PanRunState& state, StripBuffers& buffers, std::int64_t d
             }
             for (std::int64_t e0 = 0; e0 + 1 < msWidth; e0 += 256) {
                 const int count = static_cast<int>(std::min<std::int64_t>(256, msWidth - 1 - e0));
-                if (intercept) {
-                    FuseChunk<true>(state.coefficients, w, top, bottom, residualTop, residualBottom,
-                                    pan, out, e0, count);
-                } else {
-                    FuseChunk<false>(state.coefficients, w, top, bottom, residualTop, residualBottom,
-                                     pan, out, e0, count);
-                }
+                FuseChunkOf(intercept, state.coefficients, w, top, bottom, residualTop,
+                            residualBottom, pan, out, e0, count);
             }
         }
     }
