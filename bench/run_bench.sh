@@ -45,6 +45,8 @@ trap 'exit 130' INT TERM
 timed() { # LABEL COMMAND...
     local label=$1
     shift
+    # Start each timed run with no earlier writes still being flushed to disk.
+    sync
     "$TIME" -v -o "$WORK/$label.time" "$@" >"$WORK/$label.out" 2>"$WORK/$label.err"
     STATUS=$?
     SECONDS_TAKEN=$(awk -F': ' '/Elapsed \(wall clock\)/ {
