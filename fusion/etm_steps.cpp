@@ -14,28 +14,8 @@ const std::string kStep1ReadFailure = "Error: Byte/Binary - ReadDataBlock for St
 const std::string kStep1MultiBandReadFailure = "Error: ReadDataBlock in Byte/Binary";
 const std::string kPartReadFailure = "Error: Integer/Binary - ReadDataBlockPart";
 const std::string kLengthProblem = "Error! reading an image  file - length problem.";
-const std::string kOutputWriteFailure =
-    "Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.";
 const std::string kImplausible =
     "Sorry, Cannot process the inputs selected. Please check input images.";
-
-bool WriteRows(const EtmRunState& state, int band, std::int64_t firstRow, std::int64_t rows,
-               const std::uint8_t* samples)
-{
-    if (state.fused[band].WriteAt(firstRow * state.width, rows * state.width, samples)) return true;
-    state.host.ShowMessage(kOutputWriteFailure);
-    return false;
-}
-
-bool WriteZeroRows(const EtmRunState& state, std::int64_t firstRow, std::int64_t rows)
-{
-    if (rows <= 0) return true;
-    const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(state.width * rows));
-    for (int band = kEtmBlue; band <= kEtmRed; ++band) {
-        if (!WriteRows(state, band, firstRow, rows, zeros.data())) return false;
-    }
-    return true;
-}
 
 const std::string& Step1ReadFailure(const EtmRunState& state)
 {
@@ -251,33 +231,13 @@ StepResult FuseEtmStrips(EtmRunState& state)
 {
     // Cell row D joins MS rows D and D + 1 and fills pan rows 2D + 1 and 2D + 2; rows and
     // columns that no cell reaches stay 0.
-    EtmStrip strip;
-    const std::int64_t stripCells = std::max<std::int64_t>((state.msHeight + 7) / 8, 1);
-    if (!strip.Allocate(2, stripCells, state.width, state.msWidth, state.host)) {
-        return StepResult::Failed;
-    }
-    if (!WriteZeroRows(state, 0, std::min<std::int64_t>(1, state.height))) return StepResult::Failed;
-    std::int64_t nextRow = 1;
-    const StepResult result = ForEachFusionStrip(
-        state.msHeight, [&](int s, std::int64_t firstCell, std::int64_t cells) {
-            state.progress.SetPosition(static_cast<int>(s * 12.5));
-            if (!PrepareStrip(state, strip, firstCell, cells)) return StepResult::Failed;
-            if (!ForEachRowInParallel(
-                    cells, [&](std::int64_t d) { FuseEtmCellRow(state, strip, d); },
-                    [&state] { return state.Pump(); })) {
-                return StepResult::Cancelled;
-            }
-            for (int band = kEtmBlue; band <= kEtmRed; ++band) {
-                if (!WriteRows(state, band, nextRow, 2 * cells, strip.out[band].data())) {
-                    return StepResult::Failed;
-                }
-            }
-            nextRow += 2 * cells;
-            return StepResult::Ok;
-        });
-    if (result != StepResult::Ok) return result;
-    if (!WriteZeroRows(state, nextRow, state.height - nextRow)) return StepResult::Failed;
-    return StepResult::Ok;
+    const FusionTarget target{2, state.width, state.height, state.msWidth, state.msHeight};
+    return FuseAllStrips<std::uint8_t, 3>(
+        target, state.fused, state.progress, state.host, [&state] { return state.Pump(); },
+        [&state](EtmStrip& strip, std::int64_t firstCell, std::int64_t cells) {
+            return PrepareStrip(state, strip, firstCell, cells);
+        },
+        [&state](EtmStrip& strip, std::int64_t d) { FuseEtmCellRow(state, strip, d); });
 }
 
 StepResult PostProcessEtmBands(EtmRunState& state)

@@ -18,8 +18,6 @@ namespace {
 const std::string kStep1ReadFailure = "Error: Integer/Binary - ReadDataBlock for Step 1";
 const std::string kPartReadFailure = "Error: Integer/Binary - ReadDataBlockPart";
 const std::string kLengthProblem = "Error! reading an image  file - length problem.";
-const std::string kOutputWriteFailure =
-    "Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.";
 const std::string kImplausible =
     "Sorry, Cannot process the inputs selected. Please check input images.";
 
@@ -27,15 +25,6 @@ bool ReadSamples(const std::string& path, std::int64_t byteOffset, std::int64_t 
                  std::int16_t* buffer, const std::string& openFailure, Host& host)
 {
     return ReadBandBytes(path, byteOffset, count * 2, buffer, openFailure, host);
-}
-
-bool WriteRows(const PanRunState& state, int band, std::int64_t firstRow, std::int64_t rows,
-               const std::int16_t* samples)
-{
-    const std::int64_t rowBytes = state.width * 2;
-    if (state.fused[band].WriteAt(firstRow * rowBytes, rows * rowBytes, samples)) return true;
-    state.host.ShowMessage(kOutputWriteFailure);
-    return false;
 }
 
 // Regressor row of one MS pixel: (B, G, R, NIR), with a leading 1 for "Optimisation 2".
@@ -282,54 +271,19 @@ bool PrepareStrip(PanRunState& state, StripBuffers& buffers, std::int64_t firstC
     return true;
 }
 
-bool WriteZeroRows(const PanRunState& state, std::int64_t firstRow, std::int64_t rows)
-{
-    if (rows <= 0) return true;
-    std::vector<std::int16_t> zeros(static_cast<std::size_t>(state.width * std::min<std::int64_t>(rows, 64)));
-    for (std::int64_t row = firstRow; row < firstRow + rows; row += 64) {
-        const std::int64_t count = std::min<std::int64_t>(64, firstRow + rows - row);
-        for (int band = kBlue; band <= kNir; ++band) {
-            if (!WriteRows(state, band, row, count, zeros.data())) return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 StepResult FuseStrips(PanRunState& state)
 {
     // Cell row D joins MS rows D and D + 1 and fills pan rows 4D + 2 .. 4D + 5; the strips
     // share one MS row of overlap, and the rows that no cell reaches stay 0.
-    StripBuffers buffers;
-    const std::int64_t stripCells = std::max<std::int64_t>((state.msHeight + 7) / 8, 1);
-    if (!buffers.Allocate(4, stripCells, state.width, state.msWidth, state.host)) {
-        return StepResult::Failed;
-    }
-    if (!WriteZeroRows(state, 0, std::min<std::int64_t>(2, state.height))) return StepResult::Failed;
-    std::int64_t nextRow = 2;
-    const StepResult result = ForEachFusionStrip(
-        state.msHeight, [&](int strip, std::int64_t firstCell, std::int64_t cells) {
-            state.progress.SetPosition(static_cast<int>(strip * 12.5));
-            if (!PrepareStrip(state, buffers, firstCell, cells)) return StepResult::Failed;
-            // Cell rows are independent and each writes its own output rows, so the bytes do
-            // not depend on the number of threads.
-            if (!ForEachRowInParallel(
-                    cells, [&](std::int64_t d) { FuseCellRow(state, buffers, d); },
-                    [&state] { return state.Pump(); })) {
-                return StepResult::Cancelled;
-            }
-            for (int band = kBlue; band <= kNir; ++band) {
-                if (!WriteRows(state, band, nextRow, 4 * cells, buffers.out[band].data())) {
-                    return StepResult::Failed;
-                }
-            }
-            nextRow += 4 * cells;
-            return StepResult::Ok;
-        });
-    if (result != StepResult::Ok) return result;
-    if (!WriteZeroRows(state, nextRow, state.height - nextRow)) return StepResult::Failed;
-    return StepResult::Ok;
+    const FusionTarget target{4, state.width, state.height, state.msWidth, state.msHeight};
+    return FuseAllStrips<std::int16_t, 4>(
+        target, state.fused, state.progress, state.host, [&state] { return state.Pump(); },
+        [&state](StripBuffers& strip, std::int64_t firstCell, std::int64_t cells) {
+            return PrepareStrip(state, strip, firstCell, cells);
+        },
+        [&state](StripBuffers& strip, std::int64_t d) { FuseCellRow(state, strip, d); });
 }
 
 StepResult PostProcessBands(PanRunState& state)
