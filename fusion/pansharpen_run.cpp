@@ -227,12 +227,7 @@ RunOutcome AnalyticalRun::Finish(std::time_t start, std::time_t postProcessing)
 RunOutcome RunValidated(PanSharpenJob& job, RunCounters& counters, Host& host)
 {
     RunLog log(counters, host);
-    const std::int32_t number = log.OpenBlock(Tool::PanSharpening);
-    log.Append("_____________ Pan-Sharpening Run (" + std::to_string(number) +
-               ") _____________________\r\n\r\n");
-    const auto progress = host.OpenProgress(std::string(), ProgressOwner::ToolDialog);
-    progress->SetRange(0, 100, 1);
-    progress->SetPosition(0);
+    const auto progress = OpenPanSharpeningReport(log, host);
     PanRunState state(job, host, log, *progress);
     state.width = job.width;
     state.height = job.height;

@@ -239,6 +239,17 @@ void WriteStretchReport(bool colourMatch, const StretchParams& stretch, RunLog& 
     }
 }
 
+std::unique_ptr<RunProgress> OpenPanSharpeningReport(RunLog& log, Host& host)
+{
+    const std::int32_t number = log.OpenBlock(Tool::PanSharpening);
+    log.Append("_____________ Pan-Sharpening Run (" + std::to_string(number) +
+               ") _____________________\r\n\r\n");
+    auto progress = host.OpenProgress(std::string(), ProgressOwner::ToolDialog);
+    progress->SetRange(0, 100, 1);
+    progress->SetPosition(0);
+    return progress;
+}
+
 void WriteReportEnd(RunLog& log, std::time_t start, std::time_t postProcessing, std::time_t end)
 {
     log.Append("\r\n(f) Seconds spent:\t" + Num(static_cast<std::int64_t>(end - start)) + " s\r\n");

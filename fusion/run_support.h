@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,10 @@ bool ForEachRowInParallel(std::int64_t rows, const std::function<void(std::int64
 
 // The "Stretch:" part of section (d): colour match, cutoffs and nonlinear strengths.
 void WriteStretchReport(bool colourMatch, const StretchParams& stretch, RunLog& log);
+
+// Opens the report block with the pan-sharpening banner (the counter both tools share) and the
+// dialog's progress bar at 0 of 0..100.
+std::unique_ptr<RunProgress> OpenPanSharpeningReport(RunLog& log, Host& host);
 
 // Section (f) and "Notes:".
 void WriteReportEnd(RunLog& log, std::time_t start, std::time_t postProcessing, std::time_t end);
