@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/host.h"
+#include "core/host.h"
 #include "assess/haar_job.h"
 #include "assess/image_stats_job.h"
 #include "assess/semivariance_job.h"

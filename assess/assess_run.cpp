@@ -1,12 +1,12 @@
 #include "assess/assess_run.h"
 
-#include "app/confirm_overwrite.h"
+#include "core/confirm_overwrite.h"
 #include "raster/file_name.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "app/truncate.h"
+#include "core/truncate.h"
 #include "raster/band_io.h"
 
 namespace lumesta {

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "app/host.h"
-#include "app/run_log.h"
+#include "core/host.h"
+#include "core/run_log.h"
 #include "assess/assess_input.h"
 
 namespace lumesta {

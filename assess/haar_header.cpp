@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/time_stamp.h"
-#include "app/truncate.h"
+#include "core/time_stamp.h"
+#include "core/truncate.h"
 #include "assess/number_text.h"
 #include "raster/text_reader.h"
 

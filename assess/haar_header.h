@@ -6,7 +6,7 @@
 #include <ctime>
 #include <string>
 
-#include "app/host.h"
+#include "core/host.h"
 
 namespace lumesta {
 

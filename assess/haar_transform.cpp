@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/allocate.h"
-#include "app/confirm_overwrite.h"
-#include "app/truncate.h"
-#include "app/wait_cursor.h"
+#include "core/allocate.h"
+#include "core/confirm_overwrite.h"
+#include "core/truncate.h"
+#include "core/wait_cursor.h"
 #include "assess/assess_run.h"
 #include "assess/haar_header.h"
 #include "raster/bmp_writer.h"

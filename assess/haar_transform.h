@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "app/host.h"
-#include "app/run_log.h"
+#include "core/host.h"
+#include "core/run_log.h"
 #include "assess/haar_job.h"
 
 namespace lumesta {

@@ -5,10 +5,10 @@
 #include <optional>
 #include <vector>
 
-#include "app/allocate.h"
-#include "app/confirm_overwrite.h"
-#include "app/truncate.h"
-#include "app/wait_cursor.h"
+#include "core/allocate.h"
+#include "core/confirm_overwrite.h"
+#include "core/truncate.h"
+#include "core/wait_cursor.h"
 #include "assess/assess_run.h"
 #include "assess/level_statistics.h"
 

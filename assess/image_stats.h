@@ -2,8 +2,8 @@
 // The multi-resolution statistics run: a pyramid of 2 × 2 means from the band up to the chosen
 // level, nine statistics per level, written as a table that then opens in the text editor.
 
-#include "app/host.h"
-#include "app/run_log.h"
+#include "core/host.h"
+#include "core/run_log.h"
 #include "assess/image_stats_job.h"
 
 namespace lumesta {

@@ -7,7 +7,7 @@
 #include <system_error>
 #include <thread>
 
-#include "app/truncate.h"
+#include "core/truncate.h"
 #include "assess/number_text.h"
 #include "raster/text_reader.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
+#include "core/host.h"
 #include "assess/assess_run.h"
 
 namespace lumesta {

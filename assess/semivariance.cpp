@@ -4,10 +4,10 @@
 #include <memory>
 #include <optional>
 
-#include "app/allocate.h"
-#include "app/confirm_overwrite.h"
-#include "app/truncate.h"
-#include "app/wait_cursor.h"
+#include "core/allocate.h"
+#include "core/confirm_overwrite.h"
+#include "core/truncate.h"
+#include "core/wait_cursor.h"
 #include "assess/assess_run.h"
 #include "assess/number_text.h"
 #include "assess/semivariance_kernel.h"

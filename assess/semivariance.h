@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
-#include "app/run_log.h"
+#include "core/host.h"
+#include "core/run_log.h"
 #include "assess/semivariance_job.h"
 
 namespace lumesta {

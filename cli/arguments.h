@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/terminal_host.h"
-#include "composite/stretch.h"
+#include "imaging/stretch.h"
 
 namespace lumesta::cli {
 

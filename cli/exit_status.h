@@ -3,7 +3,7 @@
 #include <iostream>
 #include <string>
 
-#include "app/host.h"
+#include "core/host.h"
 #include "cli/arguments.h"
 
 namespace lumesta::cli {

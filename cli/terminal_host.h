@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/host.h"
+#include "core/host.h"
 
 namespace lumesta::cli {
 

@@ -11,7 +11,7 @@
 
 #include "cli/arguments.h"
 #include "cli/exit_status.h"
-#include "fusion/batch_file.h"
+#include "batch/batch_file.h"
 
 namespace lumesta::cli {
 

@@ -5,10 +5,10 @@
 
 #include <functional>
 
-#include "app/host.h"
-#include "app/run_log.h"
+#include "core/host.h"
+#include "core/run_log.h"
 #include "composite/combine_job.h"
-#include "fusion/batch_file.h"
+#include "batch/batch_file.h"
 
 namespace lumesta {
 

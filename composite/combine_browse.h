@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/host.h"
+#include "core/host.h"
 #include "composite/combine_job.h"
 
 namespace lumesta {

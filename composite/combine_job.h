@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "composite/stretch.h"
+#include "imaging/stretch.h"
 #include "raster/image_info.h"
 
 namespace lumesta {

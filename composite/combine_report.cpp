@@ -5,7 +5,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/confirm_overwrite.h"
+#include "core/confirm_overwrite.h"
 #include "raster/band_io.h"
 #include "raster/file_name.h"
 #include "raster/image_info.h"

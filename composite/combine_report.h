@@ -2,8 +2,8 @@
 // Validation of a band combination job and the report sections the run writes before it
 // processes anything, with the checks that belong to them.
 
-#include "app/host.h"
-#include "app/run_log.h"
+#include "core/host.h"
+#include "core/run_log.h"
 #include "composite/combine_job.h"
 #include "composite/combine_steps.h"
 

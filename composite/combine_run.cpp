@@ -4,8 +4,8 @@
 
 #include <new>
 
-#include "app/allocate.h"
-#include "app/wait_cursor.h"
+#include "core/allocate.h"
+#include "core/wait_cursor.h"
 #include "composite/combine_report.h"
 #include "composite/combine_steps.h"
 

@@ -4,7 +4,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "app/allocate.h"
+#include "core/allocate.h"
 #include "raster/band_io.h"
 #include "raster/bmp_writer.h"
 #include "raster/geotiff.h"

@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/host.h"
-#include "app/run_log.h"
+#include "core/host.h"
+#include "core/run_log.h"
 #include "composite/combine_job.h"
-#include "composite/stretch.h"
+#include "imaging/stretch.h"
 #include "raster/raw_file.h"
 
 namespace lumesta {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/host.h"
+#include "core/host.h"
 #include "fusion/etm_job.h"
 
 namespace lumesta {

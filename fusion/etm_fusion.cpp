@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/truncate.h"
+#include "core/truncate.h"
 
 namespace lumesta {
 

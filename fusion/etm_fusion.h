@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "fusion/fusion_methods.h"
-#include "app/truncate.h"
+#include "core/truncate.h"
 #include "fusion/resampling.h"
 
 namespace lumesta {

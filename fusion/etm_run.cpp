@@ -5,7 +5,7 @@
 #include <ctime>
 #include <new>
 
-#include "app/wait_cursor.h"
+#include "core/wait_cursor.h"
 #include "fusion/etm_steps.h"
 #include "fusion/geotiff_steps.h"
 #include "raster/band_io.h"

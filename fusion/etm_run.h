@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/host.h"
-#include "app/run_log.h"
+#include "core/host.h"
+#include "core/run_log.h"
 #include "fusion/etm_job.h"
 
 namespace lumesta {

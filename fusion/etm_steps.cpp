@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/allocate.h"
+#include "core/allocate.h"
 #include "fusion/filters.h"
 #include "fusion/matrix.h"
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/host.h"
-#include "app/run_log.h"
+#include "core/host.h"
+#include "core/run_log.h"
 #include "fusion/etm_fusion.h"
 #include "fusion/etm_job.h"
 #include "fusion/pansharpen_outputs.h"

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/truncate.h"
+#include "core/truncate.h"
 
 namespace lumesta {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "app/host.h"
+#include "core/host.h"
 
 namespace lumesta {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/truncate.h"
+#include "core/truncate.h"
 
 namespace lumesta {
 namespace {

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/truncate.h"
+#include "core/truncate.h"
 
 namespace lumesta {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
+#include "core/host.h"
 #include "fusion/run_support.h"
 
 namespace lumesta {

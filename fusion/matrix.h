@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/host.h"
+#include "core/host.h"
 
 namespace lumesta {
 

@@ -5,9 +5,9 @@
 
 #include <functional>
 
-#include "app/host.h"
-#include "app/run_log.h"
-#include "fusion/batch_file.h"
+#include "core/host.h"
+#include "core/run_log.h"
+#include "batch/batch_file.h"
 #include "fusion/etm_job.h"
 #include "fusion/pansharpen_job.h"
 

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/host.h"
+#include "core/host.h"
 #include "raster/file_name.h"
 #include "raster/group_file.h"
 #include "raster/image_info.h"

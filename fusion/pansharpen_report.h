@@ -2,8 +2,8 @@
 // Validation of a 16-bit pan-sharpening job and the report sections (a) to (d) that the run
 // writes before its analytical steps, with the checks that belong to them.
 
-#include "app/host.h"
-#include "app/run_log.h"
+#include "core/host.h"
+#include "core/run_log.h"
 #include "fusion/pansharpen_job.h"
 #include "fusion/pansharpen_outputs.h"
 #include "fusion/pansharpen_steps.h"

@@ -4,7 +4,7 @@
 #include <ctime>
 #include <new>
 
-#include "app/wait_cursor.h"
+#include "core/wait_cursor.h"
 #include "fusion/geotiff_steps.h"
 #include "fusion/pansharpen_outputs.h"
 #include "fusion/pansharpen_report.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/allocate.h"
-#include "app/truncate.h"
+#include "core/allocate.h"
+#include "core/truncate.h"
 #include "fusion/filters.h"
 #include "fusion/matrix.h"
 #include "fusion/resampling.h"

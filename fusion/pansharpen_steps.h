@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "app/host.h"
-#include "app/run_log.h"
-#include "composite/stretch.h"
+#include "core/host.h"
+#include "core/run_log.h"
+#include "imaging/stretch.h"
 #include "fusion/fusion_methods.h"
 #include "fusion/pansharpen_job.h"
 #include "fusion/pansharpen_outputs.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/truncate.h"
+#include "core/truncate.h"
 
 namespace lumesta {
 

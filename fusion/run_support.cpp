@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/allocate.h"
-#include "app/time_stamp.h"
+#include "core/allocate.h"
+#include "core/time_stamp.h"
 #include "raster/bmp_writer.h"
 #include "raster/file_name.h"
 

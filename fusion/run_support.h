@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
-#include "app/allocate.h"
-#include "app/run_log.h"
-#include "composite/stretch.h"
+#include "core/host.h"
+#include "core/allocate.h"
+#include "core/run_log.h"
+#include "imaging/stretch.h"
 #include "fusion/matrix.h"
 #include "raster/raw_file.h"
 

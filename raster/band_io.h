@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/host.h"
+#include "core/host.h"
 
 namespace lumesta {
 

@@ -7,8 +7,8 @@
 #include <new>
 #include <vector>
 
-#include "app/truncate.h"
-#include "app/wait_cursor.h"
+#include "core/truncate.h"
+#include "core/wait_cursor.h"
 
 namespace lumesta {
 namespace {

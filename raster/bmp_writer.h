@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/host.h"
+#include "core/host.h"
 
 namespace lumesta {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/allocate.h"
+#include "core/allocate.h"
 #include "raster/geotiff.h"
 #include "raster/geotiff_support.h"
 #include "raster/raw_file.h"

@@ -10,7 +10,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/allocate.h"
+#include "core/allocate.h"
 #include "raster/geotiff.h"
 #include "raster/geotiff_support.h"
 #include "raster/geotiff_tags.h"

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/time_stamp.h"
+#include "core/time_stamp.h"
 #include "raster/text_reader.h"
 
 namespace lumesta {

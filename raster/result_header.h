@@ -8,7 +8,7 @@
 #include <ctime>
 #include <string>
 
-#include "app/host.h"
+#include "core/host.h"
 
 namespace lumesta {
 

@@ -13,7 +13,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/host.h"
+#include "core/host.h"
 #include "ui/text.h"
 
 namespace lumesta {

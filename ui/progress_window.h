@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <string>
 
-#include "app/host.h"
+#include "core/host.h"
 
 class QLabel;
 class QProgressBar;

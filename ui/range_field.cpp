@@ -3,7 +3,7 @@
 #include <QSpinBox>
 #include <string>
 
-#include "app/host.h"
+#include "core/host.h"
 
 namespace lumesta {
 

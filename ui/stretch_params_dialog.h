@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <array>
 
-#include "composite/stretch.h"
+#include "imaging/stretch.h"
 
 class QSpinBox;
 

@@ -6,8 +6,8 @@
 #include <QDialog>
 #include <functional>
 
-#include "app/host.h"
-#include "app/run_log.h"
+#include "core/host.h"
+#include "core/run_log.h"
 
 namespace lumesta {
 

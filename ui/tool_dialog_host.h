@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/host.h"
+#include "core/host.h"
 
 class QProgressBar;
 

@@ -7,7 +7,7 @@
 #include <QObject>
 #include <functional>
 
-#include "app/host.h"
+#include "core/host.h"
 
 class QWidget;
 

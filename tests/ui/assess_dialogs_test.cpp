@@ -10,7 +10,7 @@
 #include <memory>
 #include <regex>
 
-#include "app/desktop/main_frame.h"
+#include "desktop/main_frame.h"
 #include "tests/engine/assess/assess_bands.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"

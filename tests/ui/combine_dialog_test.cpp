@@ -9,7 +9,7 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "app/desktop/main_frame.h"
+#include "desktop/main_frame.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/geotiff_builder.h"
 #include "tests/support/report_text.h"

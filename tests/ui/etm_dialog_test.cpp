@@ -11,7 +11,7 @@
 #include <QtTest>
 #include <map>
 
-#include "app/desktop/main_frame.h"
+#include "desktop/main_frame.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/report_text.h"
 #include "tests/support/scene_builder.h"

@@ -1,4 +1,4 @@
-#include "app/desktop/main_frame.h"
+#include "desktop/main_frame.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>

@@ -10,7 +10,7 @@
 #include <deque>
 #include <functional>
 
-#include "app/desktop/prompts.h"
+#include "desktop/prompts.h"
 
 namespace lumesta::testing {
 

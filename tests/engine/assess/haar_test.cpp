@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "app/time_stamp.h"
-#include "app/truncate.h"
+#include "core/time_stamp.h"
+#include "core/truncate.h"
 #include "assess/assess_browse.h"
 #include "assess/haar_header.h"
 #include "assess/haar_transform.h"

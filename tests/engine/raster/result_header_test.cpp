@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "app/time_stamp.h"
+#include "core/time_stamp.h"
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"

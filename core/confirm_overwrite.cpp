@@ -1,4 +1,4 @@
-#include "app/confirm_overwrite.h"
+#include "core/confirm_overwrite.h"
 
 #include <cstdio>
 #include <sys/stat.h>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
+#include "core/host.h"
 
 namespace lumesta {
 

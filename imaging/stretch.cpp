@@ -1,9 +1,9 @@
-#include "composite/stretch.h"
+#include "imaging/stretch.h"
 
 #include <cmath>
 #include <vector>
 
-#include "app/truncate.h"
+#include "core/truncate.h"
 
 namespace lumesta {
 namespace {

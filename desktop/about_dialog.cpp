@@ -1,11 +1,11 @@
-#include "app/desktop/about_dialog.h"
+#include "desktop/about_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/desktop/icons.h"
+#include "desktop/icons.h"
 
 namespace lumesta {
 

@@ -2,7 +2,7 @@
 // The busy cursor of a run: scopes nest, and a process-wide counter tells the tool dialogs
 // whether a scope is active.
 
-#include "app/host.h"
+#include "core/host.h"
 
 namespace lumesta {
 

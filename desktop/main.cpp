@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <QStringList>
 
-#include "app/desktop/icons.h"
-#include "app/desktop/main_frame.h"
+#include "desktop/icons.h"
+#include "desktop/main_frame.h"
 
 int main(int argc, char* argv[])
 {

@@ -1,4 +1,4 @@
-#include "app/run_log.h"
+#include "core/run_log.h"
 
 namespace lumesta {
 

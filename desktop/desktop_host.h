@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "app/desktop/prompts.h"
-#include "app/host.h"
+#include "desktop/prompts.h"
+#include "core/host.h"
 
 class QWidget;
 

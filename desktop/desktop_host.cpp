@@ -1,10 +1,10 @@
-#include "app/desktop/desktop_host.h"
+#include "desktop/desktop_host.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QUrl>
 
-#include "app/desktop/log_view.h"
+#include "desktop/log_view.h"
 #include "ui/progress_window.h"
 #include "ui/text.h"
 #include "ui/tool_dialog_host.h"

@@ -6,11 +6,11 @@
 #include <QPrinter>
 #include <memory>
 
-#include "app/desktop/command_table.h"
-#include "app/desktop/desktop_host.h"
-#include "app/desktop/log_document.h"
-#include "app/desktop/log_view.h"
-#include "app/desktop/recent_files.h"
+#include "desktop/command_table.h"
+#include "desktop/desktop_host.h"
+#include "desktop/log_document.h"
+#include "desktop/log_view.h"
+#include "desktop/recent_files.h"
 
 class QLabel;
 class QMenu;

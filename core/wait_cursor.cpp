@@ -1,4 +1,4 @@
-#include "app/wait_cursor.h"
+#include "core/wait_cursor.h"
 
 #include <cstdint>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "app/desktop/log_view.h"
+#include "desktop/log_view.h"
 
 #include <QFontDatabase>
 #include <QScrollBar>

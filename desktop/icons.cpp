@@ -1,4 +1,4 @@
-#include "app/desktop/icons.h"
+#include "desktop/icons.h"
 
 #include <QLinearGradient>
 #include <QPainter>

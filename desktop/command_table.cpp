@@ -1,4 +1,4 @@
-#include "app/desktop/command_table.h"
+#include "desktop/command_table.h"
 
 namespace lumesta {
 

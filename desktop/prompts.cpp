@@ -1,4 +1,4 @@
-#include "app/desktop/prompts.h"
+#include "desktop/prompts.h"
 
 #include <QApplication>
 

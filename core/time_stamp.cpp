@@ -1,4 +1,4 @@
-#include "app/time_stamp.h"
+#include "core/time_stamp.h"
 
 #include <cstdio>
 

@@ -5,7 +5,7 @@
 #include <QString>
 #include <string>
 
-#include "app/run_log.h"
+#include "core/run_log.h"
 
 namespace lumesta {
 

@@ -1,4 +1,4 @@
-#include "composite/stretch.h"
+#include "imaging/stretch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "app/desktop/log_document.h"
+#include "desktop/log_document.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
 
-#include "app/desktop/log_view.h"
+#include "desktop/log_view.h"
 
 namespace lumesta {
 

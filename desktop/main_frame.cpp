@@ -1,4 +1,4 @@
-#include "app/desktop/main_frame.h"
+#include "desktop/main_frame.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -16,9 +16,9 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "app/desktop/about_dialog.h"
-#include "app/desktop/icons.h"
-#include "app/desktop/lock_keys.h"
+#include "desktop/about_dialog.h"
+#include "desktop/icons.h"
+#include "desktop/lock_keys.h"
 #include "ui/combine_dialog.h"
 #include "ui/etm_dialog.h"
 #include "ui/file_chooser.h"

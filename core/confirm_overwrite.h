@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/host.h"
+#include "core/host.h"
 
 namespace lumesta {
 

@@ -1,4 +1,4 @@
-#include "app/desktop/lock_keys.h"
+#include "desktop/lock_keys.h"
 
 #include <QGuiApplication>
 

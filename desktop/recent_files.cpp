@@ -1,4 +1,4 @@
-#include "app/desktop/recent_files.h"
+#include "desktop/recent_files.h"
 
 #include <QDir>
 #include <QFileInfo>
