@@ -4,7 +4,6 @@
 #include <string>
 
 #include "core/host.h"
-#include "cli/arguments.h"
 
 namespace lumesta::cli {
 
@@ -23,9 +22,10 @@ inline int ExitStatusOf(RunOutcome outcome)
     return kExitStopped;
 }
 
-inline int ReportUsageError(const UsageError& error, const char* usage)
+// A wrong command line: the text and the tool's usage on standard error, exit status 2.
+inline int ReportUsageError(const std::string& text, const std::string& usage)
 {
-    std::cerr << "lumesta-cli: " << error.text << "\n" << usage;
+    std::cerr << "lumesta-cli: " << text << "\n" << usage;
     return kExitUsage;
 }
 

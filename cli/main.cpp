@@ -6,31 +6,28 @@
 #include <string>
 #include <vector>
 
-#include "cli/assess_commands.h"
-#include "cli/combine_command.h"
-#include "cli/etm_command.h"
 #include "cli/exit_status.h"
-#include "cli/pansharpen_command.h"
 #include "cli/terminal_host.h"
+#include "cli/tool_commands.h"
+#include "core/option_table.h"
+#include "workflows/tool_catalog.h"
 
 namespace {
 
-const char* const kUsage =
-    "usage: lumesta-cli TOOL [OPTIONS]\n"
-    "       lumesta-cli --help | --version\n"
-    "       lumesta-cli TOOL --help\n"
-    "\n"
-    "Tools:\n"
-    "  pansharpen      Pan-Sharpening, 16-bit (QuickBird, IKONOS, OrbView-3)\n"
-    "  pansharpen-etm  Pan-Sharpening, Landsat ETM+ (8-bit)\n"
-    "  combine         Band Combination, 16-bit\n"
-    "  combine8        Band Combination, 8-bit\n"
-    "  semivariance    Geostatistical Semivariance\n"
-    "  stats           Multi-Resolution Image Statistics\n"
-    "  haar            Haar Wavelet Transforms\n"
-    "\n"
-    "Options of every tool: --log FILE, --yes | --no, --display, --quiet.\n"
-    "Exit status: 0 finished, 1 stopped on a message, 2 wrong command line, 130 cancelled.\n";
+std::string ProgramUsage()
+{
+    return "usage: lumesta-cli TOOL [OPTIONS]\n"
+           "       lumesta-cli --help | --version\n"
+           "       lumesta-cli TOOL --help\n"
+           "\n"
+           "Tools:\n" +
+           lumesta::ToolListText(lumesta::CommandLineTools()) +
+           "\n"
+           "Options of every tool: " +
+           lumesta::RunOptionsText() +
+           ".\n"
+           "Exit status: 0 finished, 1 stopped on a message, 2 wrong command line, 130 cancelled.\n";
+}
 
 bool WantsHelp(const std::vector<std::string>& args)
 {
@@ -40,35 +37,36 @@ bool WantsHelp(const std::vector<std::string>& args)
     return false;
 }
 
-// The tools of the command line: name, usage text and the command that runs it.
-struct ToolEntry {
+// The command that runs each tool of the catalog.
+struct ToolRunner {
     const char* name;
-    const char* const* usage;
     int (*run)(const std::vector<std::string>&);
 };
 
-const ToolEntry kTools[] = {
-    {"pansharpen", &lumesta::cli::kPanSharpenUsage, lumesta::cli::RunPanSharpenCommand},
-    {"pansharpen-etm", &lumesta::cli::kEtmUsage, lumesta::cli::RunEtmCommand},
-    {"combine", &lumesta::cli::kCombineUsage, lumesta::cli::RunCombineCommand},
-    {"combine8", &lumesta::cli::kCombine8Usage, lumesta::cli::RunCombine8Command},
-    {"semivariance", &lumesta::cli::kSemivarianceUsage, lumesta::cli::RunSemivarianceCommand},
-    {"stats", &lumesta::cli::kImageStatsUsage, lumesta::cli::RunImageStatsCommand},
-    {"haar", &lumesta::cli::kHaarUsage, lumesta::cli::RunHaarCommand},
+const ToolRunner kRunners[] = {
+    {"pansharpen", lumesta::cli::RunPanSharpenCommand},
+    {"pansharpen-etm", lumesta::cli::RunEtmCommand},
+    {"combine", lumesta::cli::RunCombineCommand},
+    {"combine8", lumesta::cli::RunCombine8Command},
+    {"semivariance", lumesta::cli::RunSemivarianceCommand},
+    {"stats", lumesta::cli::RunImageStatsCommand},
+    {"haar", lumesta::cli::RunHaarCommand},
 };
 
 int Dispatch(const std::string& tool, const std::vector<std::string>& args)
 {
     using namespace lumesta::cli;
-    for (const ToolEntry& entry : kTools) {
-        if (tool != entry.name) continue;
+    for (const lumesta::ToolOptions& options : lumesta::CommandLineTools()) {
+        if (tool != options.tool.name) continue;
         if (WantsHelp(args)) {
-            std::cout << *entry.usage;
+            std::cout << lumesta::UsageText(options);
             return kExitFinished;
         }
-        return entry.run(args);
+        for (const ToolRunner& runner : kRunners) {
+            if (tool == runner.name) return runner.run(args);
+        }
     }
-    std::cerr << "lumesta-cli: unknown tool " << tool << "\n" << kUsage;
+    std::cerr << "lumesta-cli: unknown tool " << tool << "\n" << ProgramUsage();
     return kExitUsage;
 }
 
@@ -77,12 +75,12 @@ int Dispatch(const std::string& tool, const std::vector<std::string>& args)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::cerr << kUsage;
+        std::cerr << ProgramUsage();
         return lumesta::cli::kExitUsage;
     }
     const std::string first = argv[1];
     if (first == "--help" || first == "-h") {
-        std::cout << kUsage;
+        std::cout << ProgramUsage();
         return 0;
     }
     if (first == "--version") {

@@ -1,0 +1,39 @@
+#pragma once
+// The course every tool command takes: the command line is read and checked against the
+// tool's option table before anything runs, the job is set row by row as the dialog's choices
+// would set it, and then it runs.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/exit_status.h"
+#include "cli/terminal_host.h"
+#include "core/option_table.h"
+
+namespace lumesta::cli {
+
+// The terminal's settings from the options every tool takes.
+TerminalOptions TerminalOptionsOf(const OptionValues& values);
+
+// run(job, host) runs the set job and returns the exit status.
+template <typename Job>
+int RunTableCommand(const std::vector<std::string>& args, const OptionTable<Job>& table, Job& job,
+                    const std::function<int(Job&, Host&)>& run)
+{
+    const ToolOptions tool = table.Describe();
+    OptionValues values;
+    std::string wrong = values.Read(args, tool.options);
+    if (wrong.empty()) wrong = CheckCommandLine(values, tool);
+    if (!wrong.empty()) return ReportUsageError(wrong, UsageText(tool));
+    TerminalHost host(TerminalOptionsOf(values));
+    if (!host.OpenLog()) return kExitStopped;
+    const ApplyResult applied = table.Apply(job, values, host);
+    if (applied.status == ApplyStatus::Stopped) return kExitStopped;
+    if (applied.status == ApplyStatus::WrongCommandLine) {
+        return ReportUsageError(applied.text, UsageText(tool));
+    }
+    return run(job, host);
+}
+
+}  // namespace lumesta::cli

@@ -1,0 +1,113 @@
+#include "cli/tool_commands.h"
+
+#include "assess/assess_options.h"
+#include "assess/haar_transform.h"
+#include "assess/image_stats.h"
+#include "assess/semivariance.h"
+#include "cli/table_command.h"
+#include "composite/combine_batch.h"
+#include "composite/combine_options.h"
+#include "composite/combine_run.h"
+#include "fusion/etm_options.h"
+#include "fusion/etm_run.h"
+#include "fusion/pansharpen_batch.h"
+#include "fusion/pansharpen_options.h"
+#include "fusion/pansharpen_run.h"
+
+namespace lumesta::cli {
+
+TerminalOptions TerminalOptionsOf(const OptionValues& values)
+{
+    TerminalOptions options;
+    options.logPath = values.Text("--log").value_or(std::string());
+    options.answer = values.Has("--yes") ? Answer::Yes : values.Has("--no") ? Answer::No : Answer::Ask;
+    options.display = values.Has("--display");
+    options.quiet = values.Has("--quiet");
+    return options;
+}
+
+namespace {
+
+// A batch job runs every job of its file, with one progress line per job on standard error.
+template <typename Job, typename Run, typename RunBatch>
+int RunOnceOrBatch(Job& job, Host& host, Run run, RunBatch runBatch)
+{
+    RunCounters counters;
+    if (!job.batchMode) return ExitStatusOf(run(job, counters, host));
+    const auto onJob = [&host](long index, long count) {
+        host.ShowMessage("Batch job " + std::to_string(index) + " of " + std::to_string(count));
+    };
+    return runBatch(job, counters, host, onJob) == BatchOutcome::Completed ? kExitFinished
+                                                                            : kExitStopped;
+}
+
+template <typename Job, typename Run>
+int RunOnce(Job& job, Host& host, Run run)
+{
+    RunCounters counters;
+    return ExitStatusOf(run(job, counters, host));
+}
+
+int RunCombine(const std::vector<std::string>& args, CombineDepth depth)
+{
+    BandCombinationJob job(depth);
+    return RunTableCommand<BandCombinationJob>(
+        args, CombineOptions(depth), job, [](BandCombinationJob& set, Host& host) {
+            return RunOnceOrBatch(set, host, RunBandCombination, RunBandCombinationBatch);
+        });
+}
+
+}  // namespace
+
+int RunPanSharpenCommand(const std::vector<std::string>& args)
+{
+    PanSharpenJob job;
+    return RunTableCommand<PanSharpenJob>(
+        args, PanSharpenOptions(), job, [](PanSharpenJob& set, Host& host) {
+            return RunOnceOrBatch(set, host, RunPanSharpen, RunPanSharpenBatch);
+        });
+}
+
+int RunEtmCommand(const std::vector<std::string>& args)
+{
+    EtmJob job;
+    return RunTableCommand<EtmJob>(args, EtmOptions(), job, [](EtmJob& set, Host& host) {
+        return RunOnceOrBatch(set, host, RunEtmPanSharpen, RunEtmBatch);
+    });
+}
+
+int RunCombineCommand(const std::vector<std::string>& args)
+{
+    return RunCombine(args, CombineDepth::Sixteen);
+}
+
+int RunCombine8Command(const std::vector<std::string>& args)
+{
+    return RunCombine(args, CombineDepth::Eight);
+}
+
+int RunSemivarianceCommand(const std::vector<std::string>& args)
+{
+    SemivarianceJob job;
+    return RunTableCommand<SemivarianceJob>(
+        args, SemivarianceOptions(), job,
+        [](SemivarianceJob& set, Host& host) { return RunOnce(set, host, ComputeSemivariance); });
+}
+
+int RunImageStatsCommand(const std::vector<std::string>& args)
+{
+    ImageStatsJob job;
+    return RunTableCommand<ImageStatsJob>(
+        args, ImageStatsOptions(), job,
+        [](ImageStatsJob& set, Host& host) { return RunOnce(set, host, ComputeImageStatistics); });
+}
+
+int RunHaarCommand(const std::vector<std::string>& args)
+{
+    HaarJob job;
+    return RunTableCommand<HaarJob>(args, HaarOptions(), job, [](HaarJob& set, Host& host) {
+        return RunOnce(set, host, ComputeHaarTransform);
+    });
+}
+
+}  // namespace lumesta::cli

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace lumesta::cli {
+
+// The tools of lumesta-cli: each sets its tool's job record from the command line as the
+// dialog would and runs it. They return the exit status (0 finished, 1 stopped, 2 wrong
+// command line, 130 cancelled).
+int RunPanSharpenCommand(const std::vector<std::string>& args);
+int RunEtmCommand(const std::vector<std::string>& args);
+int RunCombineCommand(const std::vector<std::string>& args);
+int RunCombine8Command(const std::vector<std::string>& args);
+int RunSemivarianceCommand(const std::vector<std::string>& args);
+int RunImageStatsCommand(const std::vector<std::string>& args);
+int RunHaarCommand(const std::vector<std::string>& args);
+
+}  // namespace lumesta::cli

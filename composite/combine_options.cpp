@@ -1,0 +1,145 @@
+#include "composite/combine_options.h"
+
+#include <climits>
+
+#include "composite/combine_browse.h"
+#include "imaging/stretch_options.h"
+#include "raster/file_name.h"
+
+namespace lumesta {
+
+namespace {
+
+using Row = OptionRow<BandCombinationJob>;
+
+const char kSharedDescription[] =
+    "--blue takes one band, a multi-band .img or .tif, or an Idrisi32 .rgf group; --select\n"
+    "picks the Blue, Green and Red entries of such a file (1-based, default 1,2,3).\n"
+    "--geotiff also writes a three-band GeoTIFF composite for GeoTIFF inputs.\n"
+    "\n";
+const char kDescription16[] =
+    "Makes a stretched colour composite of three 16-bit bands (QuickBird, IKONOS, OrbView-3).\n";
+const char kDescription8[] =
+    "Makes a stretched colour composite of three 8-bit bands (Landsat ETM+, ASTER, MODIS, "
+    "SPOT).\n";
+
+bool IsBatchFile(const std::string& path) { return ExtensionLower(path) == "bif"; }
+
+// The Blue choice; a batch file supplies every input and output, so those options are
+// refused then.
+ApplyResult SetBlue(BandCombinationJob& job, const OptionUse& use)
+{
+    if (!BrowseCombineBlue(job, FullPath(use.Text()), use.host)) return Stopped();
+    if (!job.batchMode) return Applied();
+    const std::string refused = use.values.RefusedWithBatch();
+    return refused.empty() ? Applied() : WrongCommandLine(refused);
+}
+
+Row OtherBandRow(int band, const char* name, const char* help)
+{
+    Row row{FileSpec(ValueKind::InputFile, name, {".img", ".rst", ".tif"}, true, help),
+            [band](BandCombinationJob& job, const OptionUse& use) {
+                if (!job.browseEnabled[band]) {
+                    return WrongCommandLine(use.spec.name +
+                                            " cannot be used when --blue names a multi-band file "
+                                            "or a group");
+                }
+                return AppliedOrStopped(
+                    BrowseCombineBand(job, band, FullPath(use.Text()), use.host));
+            }};
+    row.spec.synopsis = band == kCompositeGreen ? Synopsis::Optional : Synopsis::WithPrevious;
+    row.spec.newLine = band == kCompositeGreen;
+    row.spec.notWithBatch = true;
+    return row;
+}
+
+// The selected list entries; with a batch file the colour band selectors.
+ApplyResult SetSelect(BandCombinationJob& job, const OptionUse& use)
+{
+    const auto select = use.Ints();
+    for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {
+        if (select[band] > static_cast<int>(job.bandLists[band].size())) {
+            return WrongCommandLine("--select names an entry beyond the band list");
+        }
+        SelectCombineBand(job, band, select[band] - 1);
+    }
+    return Applied();
+}
+
+std::vector<Row> InputRows()
+{
+    Row blue{FileSpec(ValueKind::InputFile, "--blue", {".img", ".rst", ".rgf", ".tif", ".bif"},
+                      true,
+                      "The Blue band, a multi-band .img or .tif file, an Idrisi32 .rgf group, "
+                      "or a .bif batch file that runs every job it lists."),
+             SetBlue};
+    blue.spec.synopsis = Synopsis::Plain;
+    blue.spec.need = Need::Required;
+    blue.spec.armsBatch = true;
+    Row select{IntegerListSpec("--select", "B,G,R", 3, 1, 1000000,
+                               "The selected entries of the Blue, Green and Red lists "
+                               "(1-based); with a batch file the colour band selectors.",
+                               "1,2,3"),
+               SetSelect};
+    return {blue, OtherBandRow(kCompositeGreen, "--green", "The Green band."),
+            OtherBandRow(kCompositeRed, "--red", "The Red band."), select};
+}
+
+std::vector<Row> OutputRows()
+{
+    Row width{IntegerSpec("--width", "N", 0, INT_MAX,
+                          "The Width field (typed for a generic matrix).", "from the headers"),
+              StoresInt(&BandCombinationJob::width)};
+    width.spec.notWithBatch = true;
+    Row height{IntegerSpec("--height", "N", 0, INT_MAX,
+                           "The Height field (typed for a generic matrix).", "from the headers"),
+               StoresInt(&BandCombinationJob::height)};
+    height.spec.synopsis = Synopsis::WithPrevious;
+    height.spec.notWithBatch = true;
+    Row bmp{FileSpec(ValueKind::OutputFile, "--bmp", {".bmp"}, true,
+                     "The 24-bit BMP composite.",
+                     "the Blue path without its extension + _Composite.bmp"),
+            StoresFullPath(&BandCombinationJob::bmpPath)};
+    bmp.spec.notWithBatch = true;
+    Row geoTiff{FlagSpec("--geotiff",
+                         "For inputs in GeoTIFF, also write a three-band GeoTIFF composite."),
+                [](BandCombinationJob& job, const OptionUse& use) {
+                    if (!job.batchMode) job.geoTiffOutput = use.Given();
+                    return Applied();
+                },
+                true};
+    geoTiff.spec.newLine = true;
+    geoTiff.spec.notWithBatch = true;
+    return {width, height, bmp, geoTiff};
+}
+
+OptionTable<BandCombinationJob> MakeTable(CombineDepth depth)
+{
+    const bool sixteen = depth == CombineDepth::Sixteen;
+    OptionTable<BandCombinationJob> table;
+    table.tool.name = sixteen ? "combine" : "combine8";
+    table.tool.summary = sixteen ? "Band Combination, 16-bit" : "Band Combination, 8-bit";
+    table.tool.description =
+        std::string(kSharedDescription) + (sixteen ? kDescription16 : kDescription8);
+    table.tool.runOptionsLayout = RunOptionsLayout::OwnLine;
+    table.tool.isBatchFile = IsBatchFile;
+    for (auto rows : {InputRows(), OutputRows(), StretchOptionRows(&BandCombinationJob::stretch)}) {
+        table.rows.insert(table.rows.end(), rows.begin(), rows.end());
+    }
+    // The picture opens in a viewer only when asked for on the command line, never in batch.
+    table.setRunOptions = [](BandCombinationJob& job, const OptionValues& values) {
+        job.displayBmp = values.Has("--display") && !job.batchMode;
+    };
+    return table;
+}
+
+}  // namespace
+
+const OptionTable<BandCombinationJob>& CombineOptions(CombineDepth depth)
+{
+    static const OptionTable<BandCombinationJob> sixteen = MakeTable(CombineDepth::Sixteen);
+    static const OptionTable<BandCombinationJob> eight = MakeTable(CombineDepth::Eight);
+    return depth == CombineDepth::Sixteen ? sixteen : eight;
+}
+
+}  // namespace lumesta

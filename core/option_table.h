@@ -1,0 +1,262 @@
+#pragma once
+// Option tables: each command-line tool declares its options once -- name, value syntax, help
+// text, default, the file names it accepts, and how it sets the tool's job record -- and the
+// usage text, the parsing, the checks and the manual pages and shell completion all read that
+// one table. The job-free part (OptionSpec, ToolOptions) describes; OptionTable<Job> also sets.
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/host.h"
+
+namespace lumesta {
+
+// What an option's value is: how it is checked, and what a shell completes for it.
+enum class ValueKind {
+    None,         // a flag: takes no value
+    InputFile,    // a file that is read
+    OutputFile,   // a file that is written
+    Text,         // any text
+    Integer,      // one whole number within [low, high]
+    IntegerList,  // exactly `count` comma-separated whole numbers, each within [low, high]
+    Choice,       // one of `choices`
+    ChoiceList,   // comma-separated `choices`, or "none"
+};
+
+// Whether a command line must give the option.
+enum class Need {
+    Optional,
+    Required,
+    RequiredUnlessBatch,  // required unless the batch-arming option names a batch file
+};
+
+// How an option shows in the synopsis of the usage text.
+enum class Synopsis {
+    Optional,     // [--name VALUE]
+    Plain,        // --name VALUE
+    WithPrevious, // inside the previous option's brackets: [--width N --height N]
+    OrPrevious,   // an alternative to the previous option: [--yes|--no]
+    Hidden,       // accepted but not shown
+};
+
+// One option of a tool, without the job it sets.
+struct OptionSpec {
+    std::string name;     // "--pan"
+    std::string metavar;  // the value's syntax in the synopsis ("PATH"); choices joined by '|' when empty
+    std::string help;     // one sentence for manual pages and tooltips
+    std::string defaultText;  // empty: none, or derived as the dialog does (see help)
+    ValueKind kind = ValueKind::None;
+    long long low = 0;                 // Integer, IntegerList
+    long long high = 0;                // Integer, IntegerList
+    std::size_t count = 0;             // IntegerList
+    std::vector<std::string> choices;  // Choice, ChoiceList
+    // InputFile, OutputFile: the name endings the option is meant for (".img", ".bif"), and
+    // whether any other name is taken too (a headerless matrix).
+    std::vector<std::string> fileFilters;
+    bool otherFileNames = false;
+    bool emptyRefused = false;  // an empty value is "NAME needs a file name"
+    // The value is checked when it sets the job, after the inputs are read, instead of before
+    // anything runs (its meaning depends on what the inputs gave).
+    bool checkedWhenSet = false;
+    Need need = Need::Optional;
+    bool armsBatch = false;     // a batch file given here runs every job it lists
+    bool notWithBatch = false;  // refused when a batch file is given
+    std::string excludes;       // an option that may not be given together with this one
+    Synopsis synopsis = Synopsis::Optional;
+    bool newLine = false;  // the synopsis starts a continuation line with this option
+};
+
+// How the options every tool takes show in a tool's synopsis.
+enum class RunOptionsLayout {
+    SameLine,        // after the tool's last option
+    OwnLine,         // on a continuation line of their own
+    NoDisplayQuiet,  // after the tool's options, --display not shown, --quiet on its own line
+};
+
+// When a command line lacks a required option and has a wrong value too, which is named.
+enum class CheckOrder { ValuesFirst, RequiredFirst };
+
+// What a tool is, for the tool list, the usage text and the checks.
+struct ToolInfo {
+    std::string name;         // "pansharpen"
+    std::string summary;      // the line of the tool list
+    std::string description;  // the paragraphs after the synopsis in the usage text
+    RunOptionsLayout runOptionsLayout = RunOptionsLayout::SameLine;
+    CheckOrder checkOrder = CheckOrder::ValuesFirst;
+    bool (*isBatchFile)(const std::string& path) = nullptr;  // for armsBatch options
+};
+
+// A tool and all of its options (its own, then those every tool takes), in synopsis order.
+struct ToolOptions {
+    ToolInfo tool;
+    std::vector<OptionSpec> options;
+};
+
+// Builders of the common kinds of option, for the tables.
+OptionSpec FlagSpec(std::string name, std::string help, std::string defaultText = "off");
+OptionSpec TextSpec(std::string name, std::string metavar, std::string help,
+                    std::string defaultText = {});
+OptionSpec FileSpec(ValueKind kind, std::string name, std::vector<std::string> fileFilters,
+                    bool otherFileNames, std::string help, std::string defaultText = {});
+OptionSpec IntegerSpec(std::string name, std::string metavar, long long low, long long high,
+                       std::string help, std::string defaultText = {});
+OptionSpec IntegerListSpec(std::string name, std::string metavar, std::size_t count,
+                           long long low, long long high, std::string help,
+                           std::string defaultText = {});
+OptionSpec ChoiceSpec(ValueKind kind, std::string name, std::vector<std::string> choices,
+                      std::string help, std::string defaultText = {});
+
+// The options every tool takes: --log FILE, --yes, --no, --display, --quiet.
+std::vector<OptionSpec> RunOptionSpecs(RunOptionsLayout layout);
+
+// The options of a command line, split by a tool's specs.
+class OptionValues {
+public:
+    // Splits args ("--name value", "--name=value", flags). Returns the wrong-command-line text
+    // for unknown options, missing values and repeated options, or empty.
+    std::string Read(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
+
+    bool Has(const std::string& name) const { return m_values.count(name) > 0; }
+    std::optional<std::string> Text(const std::string& name) const;
+    // The number or numbers of an option that passed CheckCommandLine; nullopt when absent.
+    std::optional<int> Int(const std::string& name) const;
+    std::optional<std::vector<int>> Ints(const std::string& name) const;
+    // The flags of a ChoiceList option, one per choice; nullopt when absent.
+    std::optional<std::vector<bool>> Choices(const std::string& name) const;
+    // The first option given that a batch file refuses, as a wrong-command-line text, or empty.
+    std::string RefusedWithBatch() const;
+
+private:
+    const OptionSpec* Spec(const std::string& name) const;
+
+    std::map<std::string, std::string> m_values;
+    std::vector<OptionSpec> m_specs;
+};
+
+// Checks a read command line before anything runs: options that exclude each other, every
+// value, required options. Returns the wrong-command-line text, or empty.
+std::string CheckCommandLine(const OptionValues& values, const ToolOptions& tool);
+
+// The checks of single values; nullopt for a wrong value (no message).
+std::optional<long long> ParseInteger(const std::string& text);
+std::optional<std::vector<int>> ParseIntegerList(const std::string& text, std::size_t count,
+                                                 long long low, long long high);
+std::optional<std::vector<bool>> ParseChoiceList(const std::string& text,
+                                                 const std::vector<std::string>& choices);
+// The text naming a wrong value of an option ("--width takes a whole number from 0 to ...").
+std::string WrongValueText(const OptionSpec& spec);
+std::string WrongIntegerListText(const std::string& name, std::size_t count, long long low,
+                                 long long high);
+
+// The usage text of a tool: its synopsis, a blank line, its description.
+std::string UsageText(const ToolOptions& tool);
+
+// The full path a file chooser would hand over for a path given on the command line.
+std::string FullPath(const std::string& path);
+
+// What setting a job from one option came to.
+enum class ApplyStatus { Applied, Stopped, WrongCommandLine };
+struct ApplyResult {
+    ApplyStatus status = ApplyStatus::Applied;
+    std::string text;  // WrongCommandLine: what is wrong
+};
+inline ApplyResult Applied() { return {}; }
+inline ApplyResult Stopped() { return {ApplyStatus::Stopped, {}}; }  // a message was shown
+inline ApplyResult WrongCommandLine(std::string text)
+{
+    return {ApplyStatus::WrongCommandLine, std::move(text)};
+}
+inline ApplyResult AppliedOrStopped(bool applied) { return applied ? Applied() : Stopped(); }
+
+// What a row's setter sees: its option, the whole checked command line, the host.
+struct OptionUse {
+    const OptionSpec& spec;
+    const OptionValues& values;
+    Host& host;
+
+    bool Given() const { return values.Has(spec.name); }
+    std::string Text() const { return values.Text(spec.name).value_or(std::string()); }
+    // The value of a checked Integer or IntegerList option.
+    int Int() const { return values.Int(spec.name).value_or(0); }
+    std::vector<int> Ints() const { return values.Ints(spec.name).value_or(std::vector<int>()); }
+};
+
+// A tool's option table: each row an option and how it sets the job. Rows are applied in
+// order, after the command line has passed its checks, as the dialog's choices would be made.
+template <typename Job>
+struct OptionRow {
+    using Setter = std::function<ApplyResult(Job&, const OptionUse&)>;
+    OptionSpec spec;
+    Setter set;                  // empty: the option sets nothing of the job
+    bool setWhenAbsent = false;  // set runs whether or not the option is given
+};
+
+template <typename Job>
+struct OptionTable {
+    ToolInfo tool;
+    std::vector<OptionRow<Job>> rows;
+    // What the options every tool takes change in the job, after the rows.
+    std::function<void(Job&, const OptionValues&)> setRunOptions;
+
+    ToolOptions Describe() const
+    {
+        ToolOptions described{tool, {}};
+        for (const auto& row : rows) described.options.push_back(row.spec);
+        for (auto& spec : RunOptionSpecs(tool.runOptionsLayout)) described.options.push_back(spec);
+        return described;
+    }
+
+    // Sets the job from a checked command line; stops at the first row that does not apply.
+    ApplyResult Apply(Job& job, const OptionValues& values, Host& host) const
+    {
+        for (const auto& row : rows) {
+            if (!row.set || (!row.setWhenAbsent && !values.Has(row.spec.name))) continue;
+            ApplyResult result = row.set(job, OptionUse{row.spec, values, host});
+            if (result.status != ApplyStatus::Applied) return result;
+        }
+        if (setRunOptions) setRunOptions(job, values);
+        return Applied();
+    }
+};
+
+// The row of an option the table declares (for adjusting its synopsis layout).
+template <typename Job>
+OptionRow<Job>& RowNamed(std::vector<OptionRow<Job>>& rows, const std::string& name)
+{
+    for (auto& row : rows) {
+        if (row.spec.name == name) return row;
+    }
+    return rows.back();
+}
+
+// Setters for rows that only store their value in a field of the job.
+template <typename Job>
+typename OptionRow<Job>::Setter StoresInt(int Job::*field, int offset = 0)
+{
+    return [field, offset](Job& job, const OptionUse& use) {
+        job.*field = use.Int() + offset;
+        return Applied();
+    };
+}
+template <typename Job>
+typename OptionRow<Job>::Setter StoresFullPath(std::string Job::*field)
+{
+    return [field](Job& job, const OptionUse& use) {
+        job.*field = FullPath(use.Text());
+        return Applied();
+    };
+}
+template <typename Job>
+typename OptionRow<Job>::Setter StoresGiven(bool Job::*field)
+{
+    return [field](Job& job, const OptionUse& use) {
+        job.*field = use.Given();
+        return Applied();
+    };
+}
+
+
+}  // namespace lumesta

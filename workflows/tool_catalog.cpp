@@ -1,0 +1,100 @@
+#include "workflows/tool_catalog.h"
+
+#include <algorithm>
+
+#include "assess/assess_options.h"
+#include "composite/combine_options.h"
+#include "fusion/etm_options.h"
+#include "fusion/pansharpen_options.h"
+
+namespace lumesta {
+
+namespace {
+
+const char* KindName(ValueKind kind)
+{
+    switch (kind) {
+        case ValueKind::None: return "flag";
+        case ValueKind::InputFile: return "input-file";
+        case ValueKind::OutputFile: return "output-file";
+        case ValueKind::Text: return "text";
+        case ValueKind::Integer: return "integer";
+        case ValueKind::IntegerList: return "integer-list";
+        case ValueKind::Choice: return "choice";
+        case ValueKind::ChoiceList: return "choice-list";
+    }
+    return "text";
+}
+
+const char* NeedName(Need need)
+{
+    switch (need) {
+        case Need::Optional: return "optional";
+        case Need::Required: return "required";
+        case Need::RequiredUnlessBatch: return "required-unless-batch";
+    }
+    return "optional";
+}
+
+std::string Joined(const std::vector<std::string>& items, bool withOthers)
+{
+    std::string text;
+    for (const auto& item : items) text += (text.empty() ? "" : " ") + item;
+    if (withOthers) text += text.empty() ? "*" : " *";
+    return text;
+}
+
+}  // namespace
+
+std::vector<ToolOptions> CommandLineTools()
+{
+    return {PanSharpenOptions().Describe(),
+            EtmOptions().Describe(),
+            CombineOptions(CombineDepth::Sixteen).Describe(),
+            CombineOptions(CombineDepth::Eight).Describe(),
+            SemivarianceOptions().Describe(),
+            ImageStatsOptions().Describe(),
+            HaarOptions().Describe()};
+}
+
+std::string ToolListText(const std::vector<ToolOptions>& tools)
+{
+    std::string text;
+    for (const auto& tool : tools) {
+        std::string line = "  " + tool.tool.name;
+        line.resize(std::max<std::size_t>(line.size() + 1, 18), ' ');
+        text += line + tool.tool.summary + "\n";
+    }
+    return text;
+}
+
+std::string RunOptionsText()
+{
+    std::string text;
+    for (const auto& spec : RunOptionSpecs(RunOptionsLayout::SameLine)) {
+        const std::string token = spec.metavar.empty() ? spec.name : spec.name + " " + spec.metavar;
+        if (spec.synopsis == Synopsis::OrPrevious) {
+            text += " | " + token;
+        } else {
+            text += (text.empty() ? "" : ", ") + token;
+        }
+    }
+    return text;
+}
+
+void DumpOptionTables(const std::vector<ToolOptions>& tools, std::ostream& out)
+{
+    for (const auto& tool : tools) {
+        out << "tool\t" << tool.tool.name << '\t' << tool.tool.summary << '\n';
+        for (const auto& spec : tool.options) {
+            const bool isFile = spec.kind == ValueKind::InputFile || spec.kind == ValueKind::OutputFile;
+            out << "option\t" << spec.name << '\t' << spec.metavar << '\t' << KindName(spec.kind)
+                << '\t' << NeedName(spec.need) << '\t'
+                << (isFile ? Joined(spec.fileFilters, spec.otherFileNames) : std::string()) << '\t'
+                << Joined(spec.choices, false) << '\t' << spec.defaultText << '\t' << spec.help
+                << '\n';
+        }
+    }
+}
+
+}  // namespace lumesta
