@@ -154,6 +154,14 @@ std::vector<OptionSpec> RunOptionSpecs(RunOptionsLayout layout)
     return {log, yes, no, display, quiet};
 }
 
+const OptionSpec* FindOption(const ToolOptions& tool, const std::string& name)
+{
+    for (const OptionSpec& spec : tool.options) {
+        if (spec.name == name) return &spec;
+    }
+    return nullptr;
+}
+
 std::string OptionValues::Read(const std::vector<std::string>& args,
                                const std::vector<OptionSpec>& specs)
 {

@@ -109,6 +109,9 @@ OptionSpec IntegerListSpec(std::string name, std::string metavar, std::size_t co
 OptionSpec ChoiceSpec(ValueKind kind, std::string name, std::vector<std::string> choices,
                       std::string help, std::string defaultText = {});
 
+// The option of a tool with that name, or nullptr (for tooltips and manual pages).
+const OptionSpec* FindOption(const ToolOptions& tool, const std::string& name);
+
 // The options every tool takes: --log FILE, --yes, --no, --display, --quiet.
 std::vector<OptionSpec> RunOptionSpecs(RunOptionsLayout layout);
 
@@ -190,7 +193,7 @@ template <typename Job>
 struct OptionRow {
     using Setter = std::function<ApplyResult(Job&, const OptionUse&)>;
     OptionSpec spec;
-    Setter set;                  // empty: the option sets nothing of the job
+    Setter set = {};             // empty: the option sets nothing of the job
     bool setWhenAbsent = false;  // set runs whether or not the option is given
 };
 
