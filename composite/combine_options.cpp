@@ -29,10 +29,8 @@ bool IsBatchFile(const std::string& path) { return ExtensionLower(path) == "bif"
 // refused then.
 ApplyResult SetBlue(BandCombinationJob& job, const OptionUse& use)
 {
-    if (!BrowseCombineBlue(job, FullPath(use.Text()), use.host)) return Stopped();
-    if (!job.batchMode) return Applied();
-    const std::string refused = use.values.RefusedWithBatch();
-    return refused.empty() ? Applied() : WrongCommandLine(refused);
+    const bool browsed = BrowseCombineBlue(job, FullPath(use.Text()), use.host);
+    return AfterBatchArmingBrowse(browsed, job.batchMode, use.values);
 }
 
 Row OtherBandRow(int band, const char* name, const char* help)
@@ -56,14 +54,7 @@ Row OtherBandRow(int band, const char* name, const char* help)
 // The selected list entries; with a batch file the colour band selectors.
 ApplyResult SetSelect(BandCombinationJob& job, const OptionUse& use)
 {
-    const auto select = use.Ints();
-    for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {
-        if (select[band] > static_cast<int>(job.bandLists[band].size())) {
-            return WrongCommandLine("--select names an entry beyond the band list");
-        }
-        SelectCombineBand(job, band, select[band] - 1);
-    }
-    return Applied();
+    return SelectListEntries(job, job.bandLists, use.Ints(), SelectCombineBand);
 }
 
 std::vector<Row> InputRows()

@@ -361,6 +361,14 @@ std::string FullPath(const std::string& path)
     return std::filesystem::absolute(path).lexically_normal().string();
 }
 
+ApplyResult AfterBatchArmingBrowse(bool browsed, bool batchMode, const OptionValues& values)
+{
+    if (!browsed) return Stopped();
+    if (!batchMode) return Applied();
+    const std::string refused = values.RefusedWithBatch();
+    return refused.empty() ? Applied() : WrongCommandLine(refused);
+}
+
 std::string OptionValues::RefusedWithBatch() const
 {
     for (const OptionSpec& spec : m_specs) {

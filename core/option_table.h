@@ -4,6 +4,7 @@
 // usage text, the parsing, the checks and the manual pages and shell completion all read that
 // one table. The job-free part (OptionSpec, ToolOptions) describes; OptionTable<Job> also sets.
 
+#include <array>
 #include <functional>
 #include <map>
 #include <optional>
@@ -233,6 +234,26 @@ OptionRow<Job>& RowNamed(std::vector<OptionRow<Job>>& rows, const std::string& n
         if (row.spec.name == name) return row;
     }
     return rows.back();
+}
+
+// After the browse of an input that can arm batch mode: Stopped when the browse refused (it
+// showed its message), the first option given that a batch file refuses when batch mode is
+// armed, otherwise Applied.
+ApplyResult AfterBatchArmingBrowse(bool browsed, bool batchMode, const OptionValues& values);
+
+// Selects the 1-based entries of --select in the band lists, list by list, through
+// select(job, list, index); an entry beyond its list is a wrong command line.
+template <typename Job, std::size_t Lists>
+ApplyResult SelectListEntries(Job& job, const std::array<std::vector<std::string>, Lists>& lists,
+                              const std::vector<int>& entries, void (*select)(Job&, int, int))
+{
+    for (std::size_t list = 0; list < Lists; ++list) {
+        if (entries[list] > static_cast<int>(lists[list].size())) {
+            return WrongCommandLine("--select names an entry beyond the band list");
+        }
+        select(job, static_cast<int>(list), entries[list] - 1);
+    }
+    return Applied();
 }
 
 // Setters for rows that only store their value in a field of the job.

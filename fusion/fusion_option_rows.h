@@ -1,15 +1,71 @@
 #pragma once
-// Option rows that both pan-sharpening tools declare alike: the size fields, the method, the
-// picture and the colour match, over either tool's job record.
+// Option rows that both pan-sharpening tools declare alike, over either tool's job record and
+// browse functions: the inputs, the size fields, the method, the suffix, the picture, the
+// colour match and the spatial filter.
 
+#include <algorithm>
 #include <climits>
 
 #include "core/option_table.h"
 
 namespace lumesta {
 
-// The pan's file name endings in the dialogs' choosers; any other name is a generic matrix.
-inline std::vector<std::string> PanFileFilters() { return {".img", ".rst", ".tif", ".bif"}; }
+template <typename Job>
+using BrowseFunction = bool (*)(Job&, const std::string&, Host&);
+
+// --pan PATH: the pan choice; a batch file supplies every input, so the options a batch file
+// refuses are refused then.
+template <typename Job>
+OptionRow<Job> PanRow(BrowseFunction<Job> browsePan)
+{
+    OptionRow<Job> pan{FileSpec(ValueKind::InputFile, "--pan", {".img", ".rst", ".tif", ".bif"},
+                                true, "The pan band; a .bif batch file runs every job it lists."),
+                       [browsePan](Job& job, const OptionUse& use) {
+                           const bool browsed = browsePan(job, FullPath(use.Text()), use.host);
+                           return AfterBatchArmingBrowse(browsed, job.batchMode, use.values);
+                       }};
+    pan.spec.synopsis = Synopsis::Plain;
+    pan.spec.need = Need::Required;
+    pan.spec.armsBatch = true;
+    return pan;
+}
+
+// --blue PATH: one band, a multi-band file or a group, whose entries fill the band lists.
+template <typename Job>
+OptionRow<Job> BlueRow(BrowseFunction<Job> browseBlue, const char* help)
+{
+    OptionRow<Job> blue{FileSpec(ValueKind::InputFile, "--blue", {".img", ".rst", ".rgf", ".tif"},
+                                 true, help),
+                        [browseBlue](Job& job, const OptionUse& use) {
+                            if (job.batchMode) return Applied();
+                            return AppliedOrStopped(browseBlue(job, FullPath(use.Text()), use.host));
+                        }};
+    blue.spec.synopsis = Synopsis::Plain;
+    blue.spec.need = Need::RequiredUnlessBatch;
+    blue.spec.notWithBatch = true;
+    return blue;
+}
+
+// --green, --red (, --nir): a single band each, refused when --blue supplied that band.
+template <typename Job>
+OptionRow<Job> OtherBandRow(int band, const char* name, const char* help,
+                            bool (*browseBand)(Job&, int, const std::string&, Host&),
+                            const char* blueSupplies)
+{
+    OptionRow<Job> row{
+        FileSpec(ValueKind::InputFile, name, {".img", ".rst", ".tif"}, true, help),
+        [band, browseBand, blueSupplies](Job& job, const OptionUse& use) {
+            if (job.batchMode) return Applied();
+            if (!job.browseEnabled[band]) {
+                return WrongCommandLine(use.spec.name + " cannot be used when --blue names " +
+                                        blueSupplies);
+            }
+            return AppliedOrStopped(browseBand(job, band, FullPath(use.Text()), use.host));
+        }};
+    row.spec.synopsis = band == 1 ? Synopsis::Optional : Synopsis::WithPrevious;
+    row.spec.notWithBatch = true;
+    return row;
+}
 
 // --width N and --height N: the Width and Height fields (typed for a generic matrix).
 template <typename Job>
@@ -31,31 +87,72 @@ std::vector<OptionRow<Job>> PanSizeRows()
     return {width, height};
 }
 
-// --method 1|2 ("Optimisation 1" / "Optimisation 2"), --suffix is per tool, then --bmp PATH.
+// --method 1|2 ("Optimisation 1" / "Optimisation 2"), --suffix TEXT, --bmp PATH (on a
+// continuation line) and --colour-match.
 template <typename Job>
-OptionRow<Job> MethodRow()
+std::vector<OptionRow<Job>> MethodAndOutputRows(void (*setSuffix)(Job&, const std::string&))
 {
-    return {IntegerSpec("--method", "1|2", 1, 2,
-                        "The fusion method: 1 \"Optimisation 1\", 2 \"Optimisation 2\".", "1"),
-            StoresInt(&Job::method, -1)};
-}
-
-template <typename Job>
-OptionRow<Job> BmpRow()
-{
+    OptionRow<Job> method{IntegerSpec("--method", "1|2", 1, 2,
+                                      "The fusion method: 1 \"Optimisation 1\", 2 \"Optimisation 2\".",
+                                      "1"),
+                          StoresInt(&Job::method, -1)};
+    OptionRow<Job> suffix{TextSpec("--suffix", "TEXT",
+                                   "Added to the input MS file names for the results.", "_Fused"),
+                          [setSuffix](Job& job, const OptionUse& use) {
+                              setSuffix(job, use.Text());
+                              return Applied();
+                          }};
     OptionRow<Job> bmp{FileSpec(ValueKind::OutputFile, "--bmp", {".bmp"}, true,
                                 "The 24-bit BMP picture of the result.",
                                 "derived from the pan path and suffix as the dialog does"),
                        StoresFullPath(&Job::bmpName)};
     bmp.spec.notWithBatch = true;
-    return bmp;
+    bmp.spec.newLine = true;
+    OptionRow<Job> colourMatch{FlagSpec("--colour-match",
+                                        "\"Colours match with those of inputs closely\"."),
+                               StoresGiven(&Job::colourMatch), true};
+    return {method, suffix, bmp, colourMatch};
 }
 
-template <typename Job>
-OptionRow<Job> ColourMatchRow()
+// --filter NAME: the choices in the order of the dialog's radio buttons; flagsFor gives the
+// band boxes a choice checks. The name is checked when set, as the dialog's choice is made.
+template <typename Job, typename Filter, typename Flags>
+OptionRow<Job> FilterRow(std::vector<std::string> choices, const char* defaultText,
+                         Flags (*flagsFor)(Filter))
 {
-    return {FlagSpec("--colour-match", "\"Colours match with those of inputs closely\"."),
-            StoresGiven(&Job::colourMatch), true};
+    OptionRow<Job> filter{
+        ChoiceSpec(ValueKind::Choice, "--filter", std::move(choices),
+                   "The spatial filter applied to the fused bands.", defaultText),
+        [flagsFor](Job& job, const OptionUse& use) {
+            const auto& names = use.spec.choices;
+            const auto found = std::find(names.begin(), names.end(), use.Text());
+            if (found == names.end()) return WrongCommandLine(WrongValueText(use.spec));
+            job.filterType = static_cast<Filter>(found - names.begin());
+            job.filterFlags = flagsFor(job.filterType);
+            return Applied();
+        }};
+    filter.spec.checkedWhenSet = true;
+    return filter;
+}
+
+// --filter-bands LIST|none: the band boxes, refused while no filter is chosen.
+template <typename Job, typename Filter>
+OptionRow<Job> FilterBandsRow(std::vector<std::string> bands, const char* defaultText,
+                              Filter none, const char* needsFilter)
+{
+    OptionRow<Job> filterBands{
+        ChoiceSpec(ValueKind::ChoiceList, "--filter-bands", std::move(bands),
+                   "The bands the filter is applied to.", defaultText),
+        [none, needsFilter](Job& job, const OptionUse& use) {
+            if (job.filterType == none) return WrongCommandLine(needsFilter);
+            const auto flags = ParseChoiceList(use.Text(), use.spec.choices);
+            if (!flags) return WrongCommandLine(WrongValueText(use.spec));
+            std::copy(flags->begin(), flags->end(), job.filterFlags.begin());
+            return Applied();
+        }};
+    filterBands.spec.metavar = "LIST|none";
+    filterBands.spec.checkedWhenSet = true;
+    return filterBands;
 }
 
 }  // namespace lumesta
