@@ -37,32 +37,32 @@ std::vector<OptionRow<Job>> InputRows(bool (*browse)(Job&, const std::string&, H
                          }};
     input.spec.synopsis = Synopsis::Plain;
     input.spec.need = Need::Required;
-    OptionRow<Job> band{IntegerSpec("--band", "N", 1, INT_MAX,
-                                    "The entry of the input list (the band of a multi-band ENVI "
-                                    "file), 1-based.",
-                                    "1"),
-                        [](Job& job, const OptionUse& use) {
-                            if (use.Int() > static_cast<int>(job.input.inputList.size())) {
-                                return WrongCommandLine(
-                                    "--band names an entry beyond the input list");
-                            }
-                            SelectAssessInputEntry(job.input, use.Int() - 1);
-                            return Applied();
-                        }};
-    OptionRow<Job> width{IntegerSpec("--width", "N", 0, INT_MAX,
-                                     "The Width field (typed for a headerless file).",
-                                     "from the header"),
-                         [](Job& job, const OptionUse& use) {
-                             job.input.width = use.Int();
-                             return Applied();
-                         }};
-    OptionRow<Job> height{IntegerSpec("--height", "N", 0, INT_MAX,
-                                      "The Height field (typed for a headerless file).",
-                                      "from the header"),
-                          [](Job& job, const OptionUse& use) {
-                              job.input.height = use.Int();
-                              return Applied();
-                          }};
+    OptionRow<Job> band{
+        IntegerSpec("--band", "N", 1, INT_MAX,
+                    "The entry of the input list (the band of a multi-band ENVI "
+                    "file), 1-based.",
+                    "1"),
+        [](Job& job, const OptionUse& use) {
+            if (use.Int() > static_cast<int>(job.input.inputList.size())) {
+                return WrongCommandLine("--band names an entry beyond the input list");
+            }
+            SelectAssessInputEntry(job.input, use.Int() - 1);
+            return Applied();
+        }};
+    OptionRow<Job> width{
+        IntegerSpec("--width", "N", 0, INT_MAX, "The Width field (typed for a headerless file).",
+                    "from the header"),
+        [](Job& job, const OptionUse& use) {
+            job.input.width = use.Int();
+            return Applied();
+        }};
+    OptionRow<Job> height{
+        IntegerSpec("--height", "N", 0, INT_MAX, "The Height field (typed for a headerless file).",
+                    "from the header"),
+        [](Job& job, const OptionUse& use) {
+            job.input.height = use.Int();
+            return Applied();
+        }};
     height.spec.synopsis = Synopsis::WithPrevious;
     return {input, band, width, height};
 }
@@ -76,8 +76,8 @@ OptionSpec CountSpec(const char* name, const char* help, const char* defaultText
 template <typename Job>
 OptionRow<Job> TextOutputRow(std::string Job::*field, const char* defaultText)
 {
-    return {FileSpec(ValueKind::OutputFile, "--output", {".txt"}, true,
-                     "The text table written.", defaultText),
+    return {FileSpec(ValueKind::OutputFile, "--output", {".txt"}, true, "The text table written.",
+                     defaultText),
             StoresFullPath(field)};
 }
 
@@ -103,8 +103,8 @@ OptionTable<SemivarianceJob> MakeSemivarianceTable()
         StoresInt(&SemivarianceJob::maxLag)};
     maxLag.spec.newLine = true;
     table.rows.push_back(maxLag);
-    table.rows.push_back(TextOutputRow(&SemivarianceJob::outputPath,
-                                       "the input name + _SemiVariance.txt"));
+    table.rows.push_back(
+        TextOutputRow(&SemivarianceJob::outputPath, "the input name + _SemiVariance.txt"));
     return table;
 }
 
@@ -112,27 +112,29 @@ OptionTable<ImageStatsJob> MakeImageStatsTable()
 {
     auto table = MakeTable<ImageStatsJob>("stats", "Multi-Resolution Image Statistics",
                                           kImageStatsDescription, BrowseImageStatsInput);
-    table.rows.push_back({CountSpec("--level", "\"Level\": the highest 2 x 2 averaged level "
-                                    "(0: the band itself).", "0"),
+    table.rows.push_back({CountSpec("--level",
+                                    "\"Level\": the highest 2 x 2 averaged level "
+                                    "(0: the band itself).",
+                                    "0"),
                           StoresInt(&ImageStatsJob::level)});
-    table.rows.push_back(TextOutputRow(&ImageStatsJob::outputPath,
-                                       "the input name + _ImageStats.txt"));
+    table.rows.push_back(
+        TextOutputRow(&ImageStatsJob::outputPath, "the input name + _ImageStats.txt"));
     table.rows.back().spec.newLine = true;
     return table;
 }
 
 OptionTable<HaarJob> MakeHaarTable()
 {
-    auto table = MakeTable<HaarJob>("haar", "Haar Wavelet Transforms", kHaarDescription,
-                                    BrowseHaarInput);
+    auto table =
+        MakeTable<HaarJob>("haar", "Haar Wavelet Transforms", kHaarDescription, BrowseHaarInput);
     table.tool.runOptionsLayout = RunOptionsLayout::NoDisplayQuiet;
     table.rows.push_back({CountSpec("--levels", "\"Level(s)\": the decomposition levels.", "1"),
                           StoresInt(&HaarJob::levels)});
     OptionRow<HaarJob> form{ChoiceSpec(ValueKind::Choice, "--form", {"half", "sqrt2"},
                                        "The coefficient form: 1/2 or 1/sqrt(2).", "sqrt2"),
                             [](HaarJob& job, const OptionUse& use) {
-                                job.form = use.Text() == "half" ? HaarForm::Half
-                                                                : HaarForm::InverseSqrt2;
+                                job.form =
+                                    use.Text() == "half" ? HaarForm::Half : HaarForm::InverseSqrt2;
                                 return Applied();
                             }};
     form.spec.newLine = true;
@@ -141,10 +143,10 @@ OptionTable<HaarJob> MakeHaarTable()
                                    "The 32-bit float raster of the coefficients, with its header.",
                                    "the input name + _Haar.img or _Haar.rst"),
                           StoresFullPath(&HaarJob::outputImagePath)});
-    table.rows.push_back({FileSpec(ValueKind::OutputFile, "--bmp", {".bmp"}, true,
-                                   "The grey 24-bit BMP picture of the coefficients.",
-                                   "the input name + _Haar.bmp"),
-                          StoresFullPath(&HaarJob::bmpPath)});
+    table.rows.push_back(
+        {FileSpec(ValueKind::OutputFile, "--bmp", {".bmp"}, true,
+                  "The grey 24-bit BMP picture of the coefficients.", "the input name + _Haar.bmp"),
+         StoresFullPath(&HaarJob::bmpPath)});
     return table;
 }
 

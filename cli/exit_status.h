@@ -15,9 +15,12 @@ constexpr int kExitCancelled = 130;
 inline int ExitStatusOf(RunOutcome outcome)
 {
     switch (outcome) {
-        case RunOutcome::Finished: return kExitFinished;
-        case RunOutcome::Cancelled: return kExitCancelled;
-        case RunOutcome::Stopped: break;
+        case RunOutcome::Finished:
+            return kExitFinished;
+        case RunOutcome::Cancelled:
+            return kExitCancelled;
+        case RunOutcome::Stopped:
+            break;
     }
     return kExitStopped;
 }

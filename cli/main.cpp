@@ -26,7 +26,8 @@ std::string ProgramUsage()
            "Options of every tool: " +
            lumesta::RunOptionsText() +
            ".\n"
-           "Exit status: 0 finished, 1 stopped on a message, 2 wrong command line, 130 cancelled.\n";
+           "Exit status: 0 finished, 1 stopped on a message, 2 wrong command line, 130 "
+           "cancelled.\n";
 }
 
 bool WantsHelp(const std::vector<std::string>& args)

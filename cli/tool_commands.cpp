@@ -20,7 +20,9 @@ TerminalOptions TerminalOptionsOf(const OptionValues& values)
 {
     TerminalOptions options;
     options.logPath = values.Text("--log").value_or(std::string());
-    options.answer = values.Has("--yes") ? Answer::Yes : values.Has("--no") ? Answer::No : Answer::Ask;
+    options.answer = values.Has("--yes")  ? Answer::Yes
+                     : values.Has("--no") ? Answer::No
+                                          : Answer::Ask;
     options.display = values.Has("--display");
     options.quiet = values.Has("--quiet");
     return options;
@@ -38,7 +40,7 @@ int RunOnceOrBatch(Job& job, Host& host, Run run, RunBatch runBatch)
         host.ShowMessage("Batch job " + std::to_string(index) + " of " + std::to_string(count));
     };
     return runBatch(job, counters, host, onJob) == BatchOutcome::Completed ? kExitFinished
-                                                                            : kExitStopped;
+                                                                           : kExitStopped;
 }
 
 template <typename Job, typename Run>

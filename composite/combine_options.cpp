@@ -23,7 +23,10 @@ const char kDescription8[] =
     "Makes a stretched colour composite of three 8-bit bands (Landsat ETM+, ASTER, MODIS, "
     "SPOT).\n";
 
-bool IsBatchFile(const std::string& path) { return ExtensionLower(path) == "bif"; }
+bool IsBatchFile(const std::string& path)
+{
+    return ExtensionLower(path) == "bif";
+}
 
 // The Blue choice; a batch file supplies every input and output, so those options are
 // refused then.
@@ -35,16 +38,16 @@ ApplyResult SetBlue(BandCombinationJob& job, const OptionUse& use)
 
 Row OtherBandRow(int band, const char* name, const char* help)
 {
-    Row row{FileSpec(ValueKind::InputFile, name, {".img", ".rst", ".tif"}, true, help),
-            [band](BandCombinationJob& job, const OptionUse& use) {
-                if (!job.browseEnabled[band]) {
-                    return WrongCommandLine(use.spec.name +
-                                            " cannot be used when --blue names a multi-band file "
-                                            "or a group");
-                }
-                return AppliedOrStopped(
-                    BrowseCombineBand(job, band, FullPath(use.Text()), use.host));
-            }};
+    Row row{
+        FileSpec(ValueKind::InputFile, name, {".img", ".rst", ".tif"}, true, help),
+        [band](BandCombinationJob& job, const OptionUse& use) {
+            if (!job.browseEnabled[band]) {
+                return WrongCommandLine(use.spec.name +
+                                        " cannot be used when --blue names a multi-band file "
+                                        "or a group");
+            }
+            return AppliedOrStopped(BrowseCombineBand(job, band, FullPath(use.Text()), use.host));
+        }};
     row.spec.synopsis = band == kCompositeGreen ? Synopsis::Optional : Synopsis::WithPrevious;
     row.spec.newLine = band == kCompositeGreen;
     row.spec.notWithBatch = true;
@@ -59,11 +62,11 @@ ApplyResult SetSelect(BandCombinationJob& job, const OptionUse& use)
 
 std::vector<Row> InputRows()
 {
-    Row blue{FileSpec(ValueKind::InputFile, "--blue", {".img", ".rst", ".rgf", ".tif", ".bif"},
-                      true,
-                      "The Blue band, a multi-band .img or .tif file, an Idrisi32 .rgf group, "
-                      "or a .bif batch file that runs every job it lists."),
-             SetBlue};
+    Row blue{
+        FileSpec(ValueKind::InputFile, "--blue", {".img", ".rst", ".rgf", ".tif", ".bif"}, true,
+                 "The Blue band, a multi-band .img or .tif file, an Idrisi32 .rgf group, "
+                 "or a .bif batch file that runs every job it lists."),
+        SetBlue};
     blue.spec.synopsis = Synopsis::Plain;
     blue.spec.need = Need::Required;
     blue.spec.armsBatch = true;
@@ -87,18 +90,17 @@ std::vector<Row> OutputRows()
                StoresInt(&BandCombinationJob::height)};
     height.spec.synopsis = Synopsis::WithPrevious;
     height.spec.notWithBatch = true;
-    Row bmp{FileSpec(ValueKind::OutputFile, "--bmp", {".bmp"}, true,
-                     "The 24-bit BMP composite.",
+    Row bmp{FileSpec(ValueKind::OutputFile, "--bmp", {".bmp"}, true, "The 24-bit BMP composite.",
                      "the Blue path without its extension + _Composite.bmp"),
             StoresFullPath(&BandCombinationJob::bmpPath)};
     bmp.spec.notWithBatch = true;
-    Row geoTiff{FlagSpec("--geotiff",
-                         "For inputs in GeoTIFF, also write a three-band GeoTIFF composite."),
-                [](BandCombinationJob& job, const OptionUse& use) {
-                    if (!job.batchMode) job.geoTiffOutput = use.Given();
-                    return Applied();
-                },
-                true};
+    Row geoTiff{
+        FlagSpec("--geotiff", "For inputs in GeoTIFF, also write a three-band GeoTIFF composite."),
+        [](BandCombinationJob& job, const OptionUse& use) {
+            if (!job.batchMode) job.geoTiffOutput = use.Given();
+            return Applied();
+        },
+        true};
     geoTiff.spec.newLine = true;
     geoTiff.spec.notWithBatch = true;
     return {width, height, bmp, geoTiff};

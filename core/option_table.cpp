@@ -9,7 +9,8 @@ namespace lumesta {
 
 namespace {
 
-OptionSpec MakeSpec(std::string name, std::string metavar, std::string help, std::string defaultText)
+OptionSpec MakeSpec(std::string name, std::string metavar, std::string help,
+                    std::string defaultText)
 {
     OptionSpec spec;
     spec.name = std::move(name);
@@ -29,7 +30,10 @@ std::string JoinChoices(const std::vector<std::string>& choices)
     return text;
 }
 
-bool TakesValue(const OptionSpec& spec) { return spec.kind != ValueKind::None; }
+bool TakesValue(const OptionSpec& spec)
+{
+    return spec.kind != ValueKind::None;
+}
 
 // The value's text for a wrong command line, or empty when the value passes.
 std::string CheckValue(const OptionSpec& spec, const std::string& text)
@@ -47,11 +51,15 @@ std::string CheckValue(const OptionSpec& spec, const std::string& text)
         case ValueKind::Choice:
             good = std::find(spec.choices.begin(), spec.choices.end(), text) != spec.choices.end();
             break;
-        case ValueKind::ChoiceList: good = ParseChoiceList(text, spec.choices).has_value(); break;
+        case ValueKind::ChoiceList:
+            good = ParseChoiceList(text, spec.choices).has_value();
+            break;
         case ValueKind::InputFile:
         case ValueKind::OutputFile:
         case ValueKind::Text:
-        case ValueKind::None: good = !(spec.emptyRefused && text.empty()); break;
+        case ValueKind::None:
+            good = !(spec.emptyRefused && text.empty());
+            break;
     }
     return good ? std::string() : WrongValueText(spec);
 }
@@ -88,9 +96,11 @@ OptionSpec FlagSpec(std::string name, std::string help, std::string defaultText)
     return MakeSpec(std::move(name), {}, std::move(help), std::move(defaultText));
 }
 
-OptionSpec TextSpec(std::string name, std::string metavar, std::string help, std::string defaultText)
+OptionSpec TextSpec(std::string name, std::string metavar, std::string help,
+                    std::string defaultText)
 {
-    OptionSpec spec = MakeSpec(std::move(name), std::move(metavar), std::move(help), std::move(defaultText));
+    OptionSpec spec =
+        MakeSpec(std::move(name), std::move(metavar), std::move(help), std::move(defaultText));
     spec.kind = ValueKind::Text;
     return spec;
 }
@@ -108,7 +118,8 @@ OptionSpec FileSpec(ValueKind kind, std::string name, std::vector<std::string> f
 OptionSpec IntegerSpec(std::string name, std::string metavar, long long low, long long high,
                        std::string help, std::string defaultText)
 {
-    OptionSpec spec = MakeSpec(std::move(name), std::move(metavar), std::move(help), std::move(defaultText));
+    OptionSpec spec =
+        MakeSpec(std::move(name), std::move(metavar), std::move(help), std::move(defaultText));
     spec.kind = ValueKind::Integer;
     spec.low = low;
     spec.high = high;
@@ -143,11 +154,14 @@ std::vector<OptionSpec> RunOptionSpecs(RunOptionsLayout layout)
     log.emptyRefused = true;
     log.newLine = layout == RunOptionsLayout::OwnLine;
     OptionSpec yes = FlagSpec("--yes", "Answer Yes to every question of the run.", {});
-    OptionSpec no = FlagSpec("--no", "Answer No to every question of the run (without --yes or "
-                             "--no: asked on a terminal, otherwise No).", {});
+    OptionSpec no = FlagSpec("--no",
+                             "Answer No to every question of the run (without --yes or "
+                             "--no: asked on a terminal, otherwise No).",
+                             {});
     no.excludes = "--yes";
     no.synopsis = Synopsis::OrPrevious;
-    OptionSpec display = FlagSpec("--display", "Open the result in the desktop's viewer at the end.");
+    OptionSpec display =
+        FlagSpec("--display", "Open the result in the desktop's viewer at the end.");
     if (layout == RunOptionsLayout::NoDisplayQuiet) display.synopsis = Synopsis::Hidden;
     OptionSpec quiet = FlagSpec("--quiet", "Show no progress bar on standard error.", {});
     quiet.newLine = layout == RunOptionsLayout::NoDisplayQuiet;
@@ -245,8 +259,9 @@ std::string CheckCommandLine(const OptionValues& values, const ToolOptions& tool
     std::vector<const OptionSpec*> runOptions;
     std::vector<const OptionSpec*> toolOptions;
     for (const OptionSpec& spec : tool.options) {
-        const bool isRunOption = std::any_of(runSpecs.begin(), runSpecs.end(),
-                                             [&](const OptionSpec& run) { return run.name == spec.name; });
+        const bool isRunOption =
+            std::any_of(runSpecs.begin(), runSpecs.end(),
+                        [&](const OptionSpec& run) { return run.name == spec.name; });
         (isRunOption ? runOptions : toolOptions).push_back(&spec);
     }
     if (auto wrong = CheckValues(values, runOptions); !wrong.empty()) return wrong;
@@ -316,7 +331,8 @@ std::string WrongValueText(const OptionSpec& spec)
                    std::to_string(spec.high);
         case ValueKind::IntegerList:
             return WrongIntegerListText(spec.name, spec.count, spec.low, spec.high);
-        case ValueKind::Choice: return spec.name + " takes " + JoinChoices(spec.choices);
+        case ValueKind::Choice:
+            return spec.name + " takes " + JoinChoices(spec.choices);
         case ValueKind::ChoiceList: {
             auto names = spec.choices;
             names.push_back("none");
@@ -325,7 +341,8 @@ std::string WrongValueText(const OptionSpec& spec)
         case ValueKind::InputFile:
         case ValueKind::OutputFile:
         case ValueKind::Text:
-        case ValueKind::None: break;
+        case ValueKind::None:
+            break;
     }
     return spec.name + " needs a file name";
 }
@@ -337,17 +354,29 @@ std::string UsageText(const ToolOptions& tool)
         if (spec.synopsis == Synopsis::Hidden) continue;
         std::string metavar = spec.metavar;
         if (metavar.empty() && spec.kind == ValueKind::Choice) {
-            for (const auto& choice : spec.choices) metavar += (metavar.empty() ? "" : "|") + choice;
+            for (const auto& choice : spec.choices)
+                metavar += (metavar.empty() ? "" : "|") + choice;
         }
         const std::string token = metavar.empty() ? spec.name : spec.name + " " + metavar;
         if (spec.newLine) lines.push_back("        ");
         std::string& line = lines.back();
         switch (spec.synopsis) {
-            case Synopsis::Plain: line += " " + token; break;
-            case Synopsis::Optional: line += " [" + token + "]"; break;
-            case Synopsis::WithPrevious: line.back() = ' '; line += token + "]"; break;
-            case Synopsis::OrPrevious: line.back() = '|'; line += token + "]"; break;
-            case Synopsis::Hidden: break;
+            case Synopsis::Plain:
+                line += " " + token;
+                break;
+            case Synopsis::Optional:
+                line += " [" + token + "]";
+                break;
+            case Synopsis::WithPrevious:
+                line.back() = ' ';
+                line += token + "]";
+                break;
+            case Synopsis::OrPrevious:
+                line.back() = '|';
+                line += token + "]";
+                break;
+            case Synopsis::Hidden:
+                break;
         }
     }
     std::string text;

@@ -36,18 +36,19 @@ enum class Need {
 
 // How an option shows in the synopsis of the usage text.
 enum class Synopsis {
-    Optional,     // [--name VALUE]
-    Plain,        // --name VALUE
-    WithPrevious, // inside the previous option's brackets: [--width N --height N]
-    OrPrevious,   // an alternative to the previous option: [--yes|--no]
-    Hidden,       // accepted but not shown
+    Optional,      // [--name VALUE]
+    Plain,         // --name VALUE
+    WithPrevious,  // inside the previous option's brackets: [--width N --height N]
+    OrPrevious,    // an alternative to the previous option: [--yes|--no]
+    Hidden,        // accepted but not shown
 };
 
 // One option of a tool, without the job it sets.
 struct OptionSpec {
-    std::string name;     // "--pan"
-    std::string metavar;  // the value's syntax in the synopsis ("PATH"); choices joined by '|' when empty
-    std::string help;     // one sentence for manual pages and tooltips
+    std::string name;  // "--pan"
+    std::string
+        metavar;  // the value's syntax in the synopsis ("PATH"); choices joined by '|' when empty
+    std::string help;         // one sentence for manual pages and tooltips
     std::string defaultText;  // empty: none, or derived as the dialog does (see help)
     ValueKind kind = ValueKind::None;
     long long low = 0;                 // Integer, IntegerList
@@ -104,9 +105,8 @@ OptionSpec FileSpec(ValueKind kind, std::string name, std::vector<std::string> f
                     bool otherFileNames, std::string help, std::string defaultText = {});
 OptionSpec IntegerSpec(std::string name, std::string metavar, long long low, long long high,
                        std::string help, std::string defaultText = {});
-OptionSpec IntegerListSpec(std::string name, std::string metavar, std::size_t count,
-                           long long low, long long high, std::string help,
-                           std::string defaultText = {});
+OptionSpec IntegerListSpec(std::string name, std::string metavar, std::size_t count, long long low,
+                           long long high, std::string help, std::string defaultText = {});
 OptionSpec ChoiceSpec(ValueKind kind, std::string name, std::vector<std::string> choices,
                       std::string help, std::string defaultText = {});
 
@@ -167,13 +167,22 @@ struct ApplyResult {
     ApplyStatus status = ApplyStatus::Applied;
     std::string text;  // WrongCommandLine: what is wrong
 };
-inline ApplyResult Applied() { return {}; }
-inline ApplyResult Stopped() { return {ApplyStatus::Stopped, {}}; }  // a message was shown
+inline ApplyResult Applied()
+{
+    return {};
+}
+inline ApplyResult Stopped()
+{
+    return {ApplyStatus::Stopped, {}};
+}  // a message was shown
 inline ApplyResult WrongCommandLine(std::string text)
 {
     return {ApplyStatus::WrongCommandLine, std::move(text)};
 }
-inline ApplyResult AppliedOrStopped(bool applied) { return applied ? Applied() : Stopped(); }
+inline ApplyResult AppliedOrStopped(bool applied)
+{
+    return applied ? Applied() : Stopped();
+}
 
 // What a row's setter sees: its option, the whole checked command line, the host.
 struct OptionUse {
@@ -281,6 +290,5 @@ typename OptionRow<Job>::Setter StoresGiven(bool Job::*field)
         return Applied();
     };
 }
-
 
 }  // namespace lumesta

@@ -18,7 +18,10 @@ const char kDescription[] =
     "1,2,3).\n";
 const char kBlueSupplies[] = "a multi-band file or a group";
 
-bool IsBatchFile(const std::string& path) { return ExtensionLower(path) == "bif"; }
+bool IsBatchFile(const std::string& path)
+{
+    return ExtensionLower(path) == "bif";
+}
 
 // Choosing a filter checks all three bands; "none" clears them.
 std::array<bool, 3> FilterFlagsFor(EtmFilter filter)
@@ -37,14 +40,15 @@ std::vector<Row> InputRows()
                }};
     select.spec.newLine = true;
     select.spec.notWithBatch = true;
-    return {PanRow<EtmJob>(BrowseEtmPan),
-            BlueRow<EtmJob>(BrowseEtmBlue, "The Blue band, a multi-band .img file (3 or more "
-                                           "bands) or an Idrisi32 .rgf group."),
-            OtherBandRow<EtmJob>(kEtmGreen, "--green", "The Green band.", BrowseEtmOtherBand,
-                                 kBlueSupplies),
-            OtherBandRow<EtmJob>(kEtmRed, "--red", "The Red band.", BrowseEtmOtherBand,
-                                 kBlueSupplies),
-            select};
+    return {
+        PanRow<EtmJob>(BrowseEtmPan),
+        BlueRow<EtmJob>(BrowseEtmBlue,
+                        "The Blue band, a multi-band .img file (3 or more "
+                        "bands) or an Idrisi32 .rgf group."),
+        OtherBandRow<EtmJob>(kEtmGreen, "--green", "The Green band.", BrowseEtmOtherBand,
+                             kBlueSupplies),
+        OtherBandRow<EtmJob>(kEtmRed, "--red", "The Red band.", BrowseEtmOtherBand, kBlueSupplies),
+        select};
 }
 
 std::vector<Row> FilterRows()
@@ -52,10 +56,9 @@ std::vector<Row> FilterRows()
     Row filter = FilterRow<EtmJob>({"smooth", "smooth-sharpen", "none", "detail", "sharpen"},
                                    "none", FilterFlagsFor);
     filter.spec.newLine = true;
-    return {filter,
-            FilterBandsRow<EtmJob>({"blue", "green", "red"},
-                                   "all three when a filter is set, none otherwise",
-                                   EtmFilter::None, "--filter-bands needs a --filter other than none")};
+    return {filter, FilterBandsRow<EtmJob>(
+                        {"blue", "green", "red"}, "all three when a filter is set, none otherwise",
+                        EtmFilter::None, "--filter-bands needs a --filter other than none")};
 }
 
 OptionTable<EtmJob> MakeTable()

@@ -34,12 +34,12 @@ OptionRow<Job> PanRow(BrowseFunction<Job> browsePan)
 template <typename Job>
 OptionRow<Job> BlueRow(BrowseFunction<Job> browseBlue, const char* help)
 {
-    OptionRow<Job> blue{FileSpec(ValueKind::InputFile, "--blue", {".img", ".rst", ".rgf", ".tif"},
-                                 true, help),
-                        [browseBlue](Job& job, const OptionUse& use) {
-                            if (job.batchMode) return Applied();
-                            return AppliedOrStopped(browseBlue(job, FullPath(use.Text()), use.host));
-                        }};
+    OptionRow<Job> blue{
+        FileSpec(ValueKind::InputFile, "--blue", {".img", ".rst", ".rgf", ".tif"}, true, help),
+        [browseBlue](Job& job, const OptionUse& use) {
+            if (job.batchMode) return Applied();
+            return AppliedOrStopped(browseBlue(job, FullPath(use.Text()), use.host));
+        }};
     blue.spec.synopsis = Synopsis::Plain;
     blue.spec.need = Need::RequiredUnlessBatch;
     blue.spec.notWithBatch = true;
@@ -92,25 +92,25 @@ std::vector<OptionRow<Job>> PanSizeRows()
 template <typename Job>
 std::vector<OptionRow<Job>> MethodAndOutputRows(void (*setSuffix)(Job&, const std::string&))
 {
-    OptionRow<Job> method{IntegerSpec("--method", "1|2", 1, 2,
-                                      "The fusion method: 1 \"Optimisation 1\", 2 \"Optimisation 2\".",
-                                      "1"),
-                          StoresInt(&Job::method, -1)};
-    OptionRow<Job> suffix{TextSpec("--suffix", "TEXT",
-                                   "Added to the input MS file names for the results.", "_Fused"),
-                          [setSuffix](Job& job, const OptionUse& use) {
-                              setSuffix(job, use.Text());
-                              return Applied();
-                          }};
+    OptionRow<Job> method{
+        IntegerSpec("--method", "1|2", 1, 2,
+                    "The fusion method: 1 \"Optimisation 1\", 2 \"Optimisation 2\".", "1"),
+        StoresInt(&Job::method, -1)};
+    OptionRow<Job> suffix{
+        TextSpec("--suffix", "TEXT", "Added to the input MS file names for the results.", "_Fused"),
+        [setSuffix](Job& job, const OptionUse& use) {
+            setSuffix(job, use.Text());
+            return Applied();
+        }};
     OptionRow<Job> bmp{FileSpec(ValueKind::OutputFile, "--bmp", {".bmp"}, true,
                                 "The 24-bit BMP picture of the result.",
                                 "derived from the pan path and suffix as the dialog does"),
                        StoresFullPath(&Job::bmpName)};
     bmp.spec.notWithBatch = true;
     bmp.spec.newLine = true;
-    OptionRow<Job> colourMatch{FlagSpec("--colour-match",
-                                        "\"Colours match with those of inputs closely\"."),
-                               StoresGiven(&Job::colourMatch), true};
+    OptionRow<Job> colourMatch{
+        FlagSpec("--colour-match", "\"Colours match with those of inputs closely\"."),
+        StoresGiven(&Job::colourMatch), true};
     return {method, suffix, bmp, colourMatch};
 }
 
@@ -120,36 +120,35 @@ template <typename Job, typename Filter, typename Flags>
 OptionRow<Job> FilterRow(std::vector<std::string> choices, const char* defaultText,
                          Flags (*flagsFor)(Filter))
 {
-    OptionRow<Job> filter{
-        ChoiceSpec(ValueKind::Choice, "--filter", std::move(choices),
-                   "The spatial filter applied to the fused bands.", defaultText),
-        [flagsFor](Job& job, const OptionUse& use) {
-            const auto& names = use.spec.choices;
-            const auto found = std::find(names.begin(), names.end(), use.Text());
-            if (found == names.end()) return WrongCommandLine(WrongValueText(use.spec));
-            job.filterType = static_cast<Filter>(found - names.begin());
-            job.filterFlags = flagsFor(job.filterType);
-            return Applied();
-        }};
+    OptionRow<Job> filter{ChoiceSpec(ValueKind::Choice, "--filter", std::move(choices),
+                                     "The spatial filter applied to the fused bands.", defaultText),
+                          [flagsFor](Job& job, const OptionUse& use) {
+                              const auto& names = use.spec.choices;
+                              const auto found = std::find(names.begin(), names.end(), use.Text());
+                              if (found == names.end())
+                                  return WrongCommandLine(WrongValueText(use.spec));
+                              job.filterType = static_cast<Filter>(found - names.begin());
+                              job.filterFlags = flagsFor(job.filterType);
+                              return Applied();
+                          }};
     filter.spec.checkedWhenSet = true;
     return filter;
 }
 
 // --filter-bands LIST|none: the band boxes, refused while no filter is chosen.
 template <typename Job, typename Filter>
-OptionRow<Job> FilterBandsRow(std::vector<std::string> bands, const char* defaultText,
-                              Filter none, const char* needsFilter)
+OptionRow<Job> FilterBandsRow(std::vector<std::string> bands, const char* defaultText, Filter none,
+                              const char* needsFilter)
 {
-    OptionRow<Job> filterBands{
-        ChoiceSpec(ValueKind::ChoiceList, "--filter-bands", std::move(bands),
-                   "The bands the filter is applied to.", defaultText),
-        [none, needsFilter](Job& job, const OptionUse& use) {
-            if (job.filterType == none) return WrongCommandLine(needsFilter);
-            const auto flags = ParseChoiceList(use.Text(), use.spec.choices);
-            if (!flags) return WrongCommandLine(WrongValueText(use.spec));
-            std::copy(flags->begin(), flags->end(), job.filterFlags.begin());
-            return Applied();
-        }};
+    OptionRow<Job> filterBands{ChoiceSpec(ValueKind::ChoiceList, "--filter-bands", std::move(bands),
+                                          "The bands the filter is applied to.", defaultText),
+                               [none, needsFilter](Job& job, const OptionUse& use) {
+                                   if (job.filterType == none) return WrongCommandLine(needsFilter);
+                                   const auto flags = ParseChoiceList(use.Text(), use.spec.choices);
+                                   if (!flags) return WrongCommandLine(WrongValueText(use.spec));
+                                   std::copy(flags->begin(), flags->end(), job.filterFlags.begin());
+                                   return Applied();
+                               }};
     filterBands.spec.metavar = "LIST|none";
     filterBands.spec.checkedWhenSet = true;
     return filterBands;

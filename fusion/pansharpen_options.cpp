@@ -17,7 +17,10 @@ const char kDescription[] =
     "Blue, Green, Red and NIR entries of such a file (1-based, default 1,2,3,4).\n";
 const char kBlueSupplies[] = "a four-band file or a group";
 
-bool IsBatchFile(const std::string& path) { return ExtensionLower(path) == "bif"; }
+bool IsBatchFile(const std::string& path)
+{
+    return ExtensionLower(path) == "bif";
+}
 
 // In batch mode the four numbers are the colour band selectors (1..4); otherwise entries of
 // the band lists, each within its list.
@@ -45,23 +48,24 @@ std::vector<Row> InputRows()
                                "1,2,3,4"),
                SetSelect};
     select.spec.newLine = true;
-    return {PanRow<PanSharpenJob>(BrowsePan),
-            BlueRow<PanSharpenJob>(BrowseBlue, "The Blue band, a four-band .img file or an "
-                                               "Idrisi32 .rgf group."),
-            OtherBandRow<PanSharpenJob>(kGreen, "--green", "The Green band.", BrowseOtherBand,
-                                        kBlueSupplies),
-            OtherBandRow<PanSharpenJob>(kRed, "--red", "The Red band.", BrowseOtherBand,
-                                        kBlueSupplies),
-            OtherBandRow<PanSharpenJob>(kNir, "--nir", "The near-infrared band.", BrowseOtherBand,
-                                        kBlueSupplies),
-            select};
+    return {
+        PanRow<PanSharpenJob>(BrowsePan),
+        BlueRow<PanSharpenJob>(BrowseBlue,
+                               "The Blue band, a four-band .img file or an "
+                               "Idrisi32 .rgf group."),
+        OtherBandRow<PanSharpenJob>(kGreen, "--green", "The Green band.", BrowseOtherBand,
+                                    kBlueSupplies),
+        OtherBandRow<PanSharpenJob>(kRed, "--red", "The Red band.", BrowseOtherBand, kBlueSupplies),
+        OtherBandRow<PanSharpenJob>(kNir, "--nir", "The near-infrared band.", BrowseOtherBand,
+                                    kBlueSupplies),
+        select};
 }
 
 std::vector<Row> FilterRows()
 {
-    Row filterBands = FilterBandsRow<PanSharpenJob>({"blue", "green", "red", "nir"}, "green,red",
-                                                    FilterType16::None,
-                                                    "--filter-bands needs --filter sharpen or detail");
+    Row filterBands = FilterBandsRow<PanSharpenJob>(
+        {"blue", "green", "red", "nir"}, "green,red", FilterType16::None,
+        "--filter-bands needs --filter sharpen or detail");
     filterBands.spec.newLine = true;
     Row adjust{IntegerListSpec("--adjust", "B,G,R", 3, 0, 30,
                                "The colour adjustments of the Blue, Green and Red bands.", "0,0,0"),
@@ -81,9 +85,9 @@ OptionTable<PanSharpenJob> MakeTable()
     table.tool.summary = "Pan-Sharpening, 16-bit (QuickBird, IKONOS, OrbView-3)";
     table.tool.description = kDescription;
     table.tool.isBatchFile = IsBatchFile;
-    for (auto rows : {InputRows(), PanSizeRows<PanSharpenJob>(),
-                      MethodAndOutputRows<PanSharpenJob>(SetSuffix), FilterRows(),
-                      StretchOptionRows(&PanSharpenJob::stretch)}) {
+    for (auto rows :
+         {InputRows(), PanSizeRows<PanSharpenJob>(), MethodAndOutputRows<PanSharpenJob>(SetSuffix),
+          FilterRows(), StretchOptionRows(&PanSharpenJob::stretch)}) {
         table.rows.insert(table.rows.end(), rows.begin(), rows.end());
     }
     RowNamed(table.rows, "--nonlinear").spec.newLine = true;

@@ -14,14 +14,22 @@ namespace {
 const char* KindName(ValueKind kind)
 {
     switch (kind) {
-        case ValueKind::None: return "flag";
-        case ValueKind::InputFile: return "input-file";
-        case ValueKind::OutputFile: return "output-file";
-        case ValueKind::Text: return "text";
-        case ValueKind::Integer: return "integer";
-        case ValueKind::IntegerList: return "integer-list";
-        case ValueKind::Choice: return "choice";
-        case ValueKind::ChoiceList: return "choice-list";
+        case ValueKind::None:
+            return "flag";
+        case ValueKind::InputFile:
+            return "input-file";
+        case ValueKind::OutputFile:
+            return "output-file";
+        case ValueKind::Text:
+            return "text";
+        case ValueKind::Integer:
+            return "integer";
+        case ValueKind::IntegerList:
+            return "integer-list";
+        case ValueKind::Choice:
+            return "choice";
+        case ValueKind::ChoiceList:
+            return "choice-list";
     }
     return "text";
 }
@@ -29,9 +37,12 @@ const char* KindName(ValueKind kind)
 const char* NeedName(Need need)
 {
     switch (need) {
-        case Need::Optional: return "optional";
-        case Need::Required: return "required";
-        case Need::RequiredUnlessBatch: return "required-unless-batch";
+        case Need::Optional:
+            return "optional";
+        case Need::Required:
+            return "required";
+        case Need::RequiredUnlessBatch:
+            return "required-unless-batch";
     }
     return "optional";
 }
@@ -87,7 +98,8 @@ void DumpOptionTables(const std::vector<ToolOptions>& tools, std::ostream& out)
     for (const auto& tool : tools) {
         out << "tool\t" << tool.tool.name << '\t' << tool.tool.summary << '\n';
         for (const auto& spec : tool.options) {
-            const bool isFile = spec.kind == ValueKind::InputFile || spec.kind == ValueKind::OutputFile;
+            const bool isFile =
+                spec.kind == ValueKind::InputFile || spec.kind == ValueKind::OutputFile;
             out << "option\t" << spec.name << '\t' << spec.metavar << '\t' << KindName(spec.kind)
                 << '\t' << NeedName(spec.need) << '\t'
                 << (isFile ? Joined(spec.fileFilters, spec.otherFileNames) : std::string()) << '\t'

@@ -18,7 +18,10 @@ struct ToyJob {
     std::vector<std::string> order;  // the options in the order they were set
 };
 
-bool IsBatch(const std::string& path) { return path.size() > 4 && path.substr(path.size() - 4) == ".bif"; }
+bool IsBatch(const std::string& path)
+{
+    return path.size() > 4 && path.substr(path.size() - 4) == ".bif";
+}
 
 OptionTable<ToyJob> ToyTable(CheckOrder order)
 {
@@ -67,7 +70,8 @@ OptionTable<ToyJob> ToyTable(CheckOrder order)
 class OptionTableTest : public ::testing::Test {
 protected:
     // Reads, checks and applies a command line; the wrong-command-line text, or "stopped", or "".
-    std::string Run(const std::vector<std::string>& args, CheckOrder order = CheckOrder::ValuesFirst)
+    std::string Run(const std::vector<std::string>& args,
+                    CheckOrder order = CheckOrder::ValuesFirst)
     {
         const auto table = ToyTable(order);
         const ToolOptions tool = table.Describe();
@@ -105,9 +109,12 @@ TEST_F(OptionTableTest, ValuesAreCheckedWithTheirOwnTexts)
     };
     EXPECT_EQ(Run(with({"--count", "10"})), "--count takes a whole number from 1 to 9");
     EXPECT_EQ(Run(with({"--count", "3x"})), "--count takes a whole number from 1 to 9");
-    EXPECT_EQ(Run(with({"--list", "1,2,"})), "--list takes 2 comma-separated whole numbers from 0 to 5");
-    EXPECT_EQ(Run(with({"--list", "1"})), "--list takes 2 comma-separated whole numbers from 0 to 5");
-    EXPECT_EQ(Run(with({"--list", "1,6"})), "--list takes 2 comma-separated whole numbers from 0 to 5");
+    EXPECT_EQ(Run(with({"--list", "1,2,"})),
+              "--list takes 2 comma-separated whole numbers from 0 to 5");
+    EXPECT_EQ(Run(with({"--list", "1"})),
+              "--list takes 2 comma-separated whole numbers from 0 to 5");
+    EXPECT_EQ(Run(with({"--list", "1,6"})),
+              "--list takes 2 comma-separated whole numbers from 0 to 5");
     EXPECT_EQ(Run(with({"--mode", "d"})), "--mode takes a, b or c");
     EXPECT_EQ(Run(with({"--parts", "x,none"})), "--parts takes x, y or none");
     EXPECT_EQ(Run(with({"--parts", ",x"})), "--parts takes x, y or none");
@@ -119,7 +126,8 @@ TEST_F(OptionTableTest, CheckOrderDecidesWhichFaultIsNamedFirst)
 {
     // The options every tool takes come first, whatever the order.
     EXPECT_EQ(Run({"--count", "0", "--log="}), "--log needs a file name");
-    EXPECT_EQ(Run({"--count", "0"}, CheckOrder::ValuesFirst), "--count takes a whole number from 1 to 9");
+    EXPECT_EQ(Run({"--count", "0"}, CheckOrder::ValuesFirst),
+              "--count takes a whole number from 1 to 9");
     EXPECT_EQ(Run({"--count", "0"}, CheckOrder::RequiredFirst), "--in is required");
     EXPECT_EQ(Run({"--in", "a"}), "--other is required");
     // A batch file given to the arming option makes the other input optional.
@@ -141,8 +149,8 @@ TEST_F(OptionTableTest, RowsSetTheJobInTableOrderAndStopAtTheFirstFailure)
     job = ToyJob();
     EXPECT_EQ(Run({"--in", "a", "--other", "o", "--parts", "y", "--list", "5,0", "--count", "2"}),
               "five first");
-    EXPECT_EQ(job.count, 2);            // set before --list
-    EXPECT_TRUE(job.parts.empty());     // never reached
+    EXPECT_EQ(job.count, 2);         // set before --list
+    EXPECT_TRUE(job.parts.empty());  // never reached
     job = ToyJob();
     EXPECT_EQ(Run({"--in", "refused", "--other", "o", "--count", "2"}), "stopped");
     EXPECT_EQ(job.count, 7);
@@ -159,7 +167,8 @@ TEST_F(OptionTableTest, SynopsisFollowsTheRowsLayout)
     auto table = ToyTable(CheckOrder::ValuesFirst);
     table.tool.runOptionsLayout = RunOptionsLayout::NoDisplayQuiet;
     const std::string usage = UsageText(table.Describe());
-    EXPECT_NE(usage.find("[--fast] [--log FILE] [--yes|--no]\n         [--quiet]\n"), std::string::npos)
+    EXPECT_NE(usage.find("[--fast] [--log FILE] [--yes|--no]\n         [--quiet]\n"),
+              std::string::npos)
         << usage;
 }
 

@@ -68,60 +68,71 @@ TEST_F(OptionTablesTest, PanSharpenOptionsSetTheirJobFields)
     WriteFileBytes(Path("jobs.bif"), "1 0\n");
     const Args base{"--pan", Path("pan.img"), "--blue", Path("blue.img")};
     using Job = PanSharpenJob;
-    ExpectCases<Job>(PanSharpenOptions(), [] { return Job(); }, {
-        {base, [&](const Job& job) {
-             EXPECT_EQ(job.panPath, Path("pan.img"));
-             EXPECT_EQ(job.msPath[kBlue], Path("blue.img"));
-             EXPECT_EQ(job.width, 32);
-             EXPECT_EQ(job.method, 0);
-             EXPECT_FALSE(job.colourMatch);
-             EXPECT_FALSE(job.displayBmp);  // only with --display on the command line
-             EXPECT_EQ(job.filterType, FilterType16::Sharpen);
-             EXPECT_EQ(job.filterFlags, (std::array<bool, 4>{false, true, true, false}));
-         }},
-        {Plus(base, {"--green", Path("green.img"), "--red", Path("red.img"), "--nir", Path("nir.img")}),
-         [&](const Job& job) {
-             EXPECT_EQ(job.msPath[kGreen], Path("green.img"));
-             EXPECT_EQ(job.msPath[kRed], Path("red.img"));
-             EXPECT_EQ(job.msPath[kNir], Path("nir.img"));
-         }},
-        {{"--pan", Path("pan.img"), "--blue", Path("ms.img"), "--select", "4,3,2,1"},
-         [](const Job& job) { EXPECT_EQ(job.selectedIndex, (std::array<int, 4>{3, 2, 1, 0})); }},
-        {{"--pan", Path("jobs.bif"), "--select", "2,1,3,4"}, [](const Job& job) {
-             EXPECT_TRUE(job.batchMode);
-             EXPECT_EQ(job.selectedIndex, (std::array<int, 4>{1, 0, 2, 3}));
-         }},
-        {Plus(base, {"--width", "40", "--height", "50", "--method", "2"}), [](const Job& job) {
-             EXPECT_EQ(job.width, 40);
-             EXPECT_EQ(job.height, 50);
-             EXPECT_EQ(job.method, 1);
-         }},
-        {Plus(base, {"--suffix", "_X"}), [&](const Job& job) {
-             EXPECT_EQ(job.suffix, "_X");
-             EXPECT_EQ(job.bmpName, Path("pan_X.bmp"));
-         }},
-        {Plus(base, {"--bmp", Path("sub/../out.bmp"), "--colour-match", "--display"}),
-         [&](const Job& job) {
-             EXPECT_EQ(job.bmpName, Path("out.bmp"));
-             EXPECT_TRUE(job.colourMatch);
-             EXPECT_TRUE(job.displayBmp);
-         }},
-        {Plus(base, {"--filter", "none"}), [](const Job& job) {
-             EXPECT_EQ(job.filterType, FilterType16::None);
-             EXPECT_EQ(job.filterFlags, (std::array<bool, 4>{}));
-         }},
-        {Plus(base, {"--filter", "detail", "--filter-bands", "blue,nir", "--adjust", "1,2,3"}),
-         [](const Job& job) {
-             EXPECT_EQ(job.filterType, FilterType16::Detail);
-             EXPECT_EQ(job.filterFlags, (std::array<bool, 4>{true, false, false, true}));
-             EXPECT_EQ(job.colourAmounts, (std::array<int, 3>{1, 2, 3}));
-         }},
-        {Plus(base, {"--cutoffs", "1,2,3,4,5,6", "--nonlinear", "7,8,9"}), [](const Job& job) {
-             EXPECT_EQ(job.stretch.leftCutoff, (std::array<int, 3>{1, 3, 5}));
-             EXPECT_EQ(job.stretch.rightCutoff, (std::array<int, 3>{2, 4, 6}));
-             EXPECT_EQ(job.stretch.nonlinear, (std::array<int, 3>{7, 8, 9}));
-         }},
-    });
+    ExpectCases<Job>(
+        PanSharpenOptions(), [] { return Job(); },
+        {
+            {base,
+             [&](const Job& job) {
+                 EXPECT_EQ(job.panPath, Path("pan.img"));
+                 EXPECT_EQ(job.msPath[kBlue], Path("blue.img"));
+                 EXPECT_EQ(job.width, 32);
+                 EXPECT_EQ(job.method, 0);
+                 EXPECT_FALSE(job.colourMatch);
+                 EXPECT_FALSE(job.displayBmp);  // only with --display on the command line
+                 EXPECT_EQ(job.filterType, FilterType16::Sharpen);
+                 EXPECT_EQ(job.filterFlags, (std::array<bool, 4>{false, true, true, false}));
+             }},
+            {Plus(base, {"--green", Path("green.img"), "--red", Path("red.img"), "--nir",
+                         Path("nir.img")}),
+             [&](const Job& job) {
+                 EXPECT_EQ(job.msPath[kGreen], Path("green.img"));
+                 EXPECT_EQ(job.msPath[kRed], Path("red.img"));
+                 EXPECT_EQ(job.msPath[kNir], Path("nir.img"));
+             }},
+            {{"--pan", Path("pan.img"), "--blue", Path("ms.img"), "--select", "4,3,2,1"},
+             [](const Job& job) {
+                 EXPECT_EQ(job.selectedIndex, (std::array<int, 4>{3, 2, 1, 0}));
+             }},
+            {{"--pan", Path("jobs.bif"), "--select", "2,1,3,4"},
+             [](const Job& job) {
+                 EXPECT_TRUE(job.batchMode);
+                 EXPECT_EQ(job.selectedIndex, (std::array<int, 4>{1, 0, 2, 3}));
+             }},
+            {Plus(base, {"--width", "40", "--height", "50", "--method", "2"}),
+             [](const Job& job) {
+                 EXPECT_EQ(job.width, 40);
+                 EXPECT_EQ(job.height, 50);
+                 EXPECT_EQ(job.method, 1);
+             }},
+            {Plus(base, {"--suffix", "_X"}),
+             [&](const Job& job) {
+                 EXPECT_EQ(job.suffix, "_X");
+                 EXPECT_EQ(job.bmpName, Path("pan_X.bmp"));
+             }},
+            {Plus(base, {"--bmp", Path("sub/../out.bmp"), "--colour-match", "--display"}),
+             [&](const Job& job) {
+                 EXPECT_EQ(job.bmpName, Path("out.bmp"));
+                 EXPECT_TRUE(job.colourMatch);
+                 EXPECT_TRUE(job.displayBmp);
+             }},
+            {Plus(base, {"--filter", "none"}),
+             [](const Job& job) {
+                 EXPECT_EQ(job.filterType, FilterType16::None);
+                 EXPECT_EQ(job.filterFlags, (std::array<bool, 4>{}));
+             }},
+            {Plus(base, {"--filter", "detail", "--filter-bands", "blue,nir", "--adjust", "1,2,3"}),
+             [](const Job& job) {
+                 EXPECT_EQ(job.filterType, FilterType16::Detail);
+                 EXPECT_EQ(job.filterFlags, (std::array<bool, 4>{true, false, false, true}));
+                 EXPECT_EQ(job.colourAmounts, (std::array<int, 3>{1, 2, 3}));
+             }},
+            {Plus(base, {"--cutoffs", "1,2,3,4,5,6", "--nonlinear", "7,8,9"}),
+             [](const Job& job) {
+                 EXPECT_EQ(job.stretch.leftCutoff, (std::array<int, 3>{1, 3, 5}));
+                 EXPECT_EQ(job.stretch.rightCutoff, (std::array<int, 3>{2, 4, 6}));
+                 EXPECT_EQ(job.stretch.nonlinear, (std::array<int, 3>{7, 8, 9}));
+             }},
+        });
 }
 
 TEST_F(OptionTablesTest, EtmOptionsSetTheirJobFields)
@@ -134,37 +145,42 @@ TEST_F(OptionTablesTest, EtmOptionsSetTheirJobFields)
     WriteEnviHeader(Path("ms.img"), 16, 16, 3, {"b1", "b2", "b3"}, 1);
     const Args base{"--pan", Path("pan.img"), "--blue", Path("blue.img")};
     using Job = EtmJob;
-    ExpectCases<Job>(EtmOptions(), [] { return Job(); }, {
-        {Plus(base, {"--green", Path("green.img"), "--red", Path("red.img")}), [&](const Job& job) {
-             EXPECT_EQ(job.msPath[kEtmBlue], Path("blue.img"));
-             EXPECT_EQ(job.msPath[kEtmRed], Path("red.img"));
-             EXPECT_EQ(job.filterType, EtmFilter::None);
-             EXPECT_EQ(job.filterFlags, (std::array<bool, 3>{}));
-         }},
-        {{"--pan", Path("pan.img"), "--blue", Path("ms.img"), "--select", "3,1,2"},
-         [](const Job& job) { EXPECT_EQ(job.selectedIndex, (std::array<int, 3>{2, 0, 1})); }},
-        {Plus(base, {"--width", "8", "--height", "9", "--method", "2", "--suffix", "_Y",
-                     "--colour-match"}),
-         [&](const Job& job) {
-             EXPECT_EQ(job.width, 8);
-             EXPECT_EQ(job.height, 9);
-             EXPECT_EQ(job.method, 1);
-             EXPECT_EQ(job.bmpName, Path("pan_Y.bmp"));
-             EXPECT_TRUE(job.colourMatch);
-         }},
-        {Plus(base, {"--filter", "smooth-sharpen"}), [](const Job& job) {
-             EXPECT_EQ(job.filterType, EtmFilter::SmoothSharpen);
-             EXPECT_EQ(job.filterFlags, (std::array<bool, 3>{true, true, true}));
-         }},
-        {Plus(base, {"--filter", "sharpen", "--filter-bands", "red", "--bmp", Path("e.bmp"),
-                     "--cutoffs", "3,3,3,3,3,4"}),
-         [&](const Job& job) {
-             EXPECT_EQ(job.filterType, EtmFilter::Sharpen);
-             EXPECT_EQ(job.filterFlags, (std::array<bool, 3>{false, false, true}));
-             EXPECT_EQ(job.bmpName, Path("e.bmp"));
-             EXPECT_EQ(job.stretch.rightCutoff[2], 4);
-         }},
-    });
+    ExpectCases<Job>(EtmOptions(), [] { return Job(); },
+                     {
+                         {Plus(base, {"--green", Path("green.img"), "--red", Path("red.img")}),
+                          [&](const Job& job) {
+                              EXPECT_EQ(job.msPath[kEtmBlue], Path("blue.img"));
+                              EXPECT_EQ(job.msPath[kEtmRed], Path("red.img"));
+                              EXPECT_EQ(job.filterType, EtmFilter::None);
+                              EXPECT_EQ(job.filterFlags, (std::array<bool, 3>{}));
+                          }},
+                         {{"--pan", Path("pan.img"), "--blue", Path("ms.img"), "--select", "3,1,2"},
+                          [](const Job& job) {
+                              EXPECT_EQ(job.selectedIndex, (std::array<int, 3>{2, 0, 1}));
+                          }},
+                         {Plus(base, {"--width", "8", "--height", "9", "--method", "2", "--suffix",
+                                      "_Y", "--colour-match"}),
+                          [&](const Job& job) {
+                              EXPECT_EQ(job.width, 8);
+                              EXPECT_EQ(job.height, 9);
+                              EXPECT_EQ(job.method, 1);
+                              EXPECT_EQ(job.bmpName, Path("pan_Y.bmp"));
+                              EXPECT_TRUE(job.colourMatch);
+                          }},
+                         {Plus(base, {"--filter", "smooth-sharpen"}),
+                          [](const Job& job) {
+                              EXPECT_EQ(job.filterType, EtmFilter::SmoothSharpen);
+                              EXPECT_EQ(job.filterFlags, (std::array<bool, 3>{true, true, true}));
+                          }},
+                         {Plus(base, {"--filter", "sharpen", "--filter-bands", "red", "--bmp",
+                                      Path("e.bmp"), "--cutoffs", "3,3,3,3,3,4"}),
+                          [&](const Job& job) {
+                              EXPECT_EQ(job.filterType, EtmFilter::Sharpen);
+                              EXPECT_EQ(job.filterFlags, (std::array<bool, 3>{false, false, true}));
+                              EXPECT_EQ(job.bmpName, Path("e.bmp"));
+                              EXPECT_EQ(job.stretch.rightCutoff[2], 4);
+                          }},
+                     });
 }
 
 TEST_F(OptionTablesTest, CombineOptionsSetTheirJobFields)
@@ -174,31 +190,38 @@ TEST_F(OptionTablesTest, CombineOptionsSetTheirJobFields)
     WriteEnvi4Scene(dir.Path(), scene);
     WriteFileBytes(Path("jobs.bif"), "1 0\n");
     using Job = BandCombinationJob;
-    const Args base{"--blue", Path("blue.img"), "--green", Path("green.img"), "--red", Path("red.img")};
-    ExpectCases<Job>(CombineOptions(CombineDepth::Sixteen), [] { return Job(CombineDepth::Sixteen); }, {
-        {base, [&](const Job& job) {
-             EXPECT_EQ(job.bandPath[kCompositeGreen], Path("green.img"));
-             EXPECT_EQ(job.bmpPath, Path("blue_Composite.bmp"));
-             EXPECT_FALSE(job.geoTiffOutput);
-             EXPECT_FALSE(job.displayBmp);
-         }},
-        {{"--blue", Path("ms.img"), "--select", "4,2,1"},
-         [](const Job& job) { EXPECT_EQ(job.selectedIndex, (std::array<int, 3>{3, 1, 0})); }},
-        {Plus(base, {"--width", "6", "--height", "7", "--bmp", Path("c.bmp"), "--geotiff",
-                     "--display", "--nonlinear", "0,5,0"}),
-         [&](const Job& job) {
-             EXPECT_EQ(job.width, 6);
-             EXPECT_EQ(job.height, 7);
-             EXPECT_EQ(job.bmpPath, Path("c.bmp"));
-             EXPECT_TRUE(job.geoTiffOutput);
-             EXPECT_TRUE(job.displayBmp);
-             EXPECT_EQ(job.stretch.nonlinear, (std::array<int, 3>{0, 5, 0}));
-         }},
-        {{"--blue", Path("jobs.bif"), "--display"}, [](const Job& job) {
-             EXPECT_TRUE(job.batchMode);
-             EXPECT_FALSE(job.displayBmp);  // never in batch mode
-         }},
-    });
+    const Args base{"--blue",          Path("blue.img"), "--green",
+                    Path("green.img"), "--red",          Path("red.img")};
+    ExpectCases<Job>(CombineOptions(CombineDepth::Sixteen),
+                     [] { return Job(CombineDepth::Sixteen); },
+                     {
+                         {base,
+                          [&](const Job& job) {
+                              EXPECT_EQ(job.bandPath[kCompositeGreen], Path("green.img"));
+                              EXPECT_EQ(job.bmpPath, Path("blue_Composite.bmp"));
+                              EXPECT_FALSE(job.geoTiffOutput);
+                              EXPECT_FALSE(job.displayBmp);
+                          }},
+                         {{"--blue", Path("ms.img"), "--select", "4,2,1"},
+                          [](const Job& job) {
+                              EXPECT_EQ(job.selectedIndex, (std::array<int, 3>{3, 1, 0}));
+                          }},
+                         {Plus(base, {"--width", "6", "--height", "7", "--bmp", Path("c.bmp"),
+                                      "--geotiff", "--display", "--nonlinear", "0,5,0"}),
+                          [&](const Job& job) {
+                              EXPECT_EQ(job.width, 6);
+                              EXPECT_EQ(job.height, 7);
+                              EXPECT_EQ(job.bmpPath, Path("c.bmp"));
+                              EXPECT_TRUE(job.geoTiffOutput);
+                              EXPECT_TRUE(job.displayBmp);
+                              EXPECT_EQ(job.stretch.nonlinear, (std::array<int, 3>{0, 5, 0}));
+                          }},
+                         {{"--blue", Path("jobs.bif"), "--display"},
+                          [](const Job& job) {
+                              EXPECT_TRUE(job.batchMode);
+                              EXPECT_FALSE(job.displayBmp);  // never in batch mode
+                          }},
+                     });
 }
 
 TEST_F(OptionTablesTest, AssessmentOptionsSetTheirJobFields)
@@ -206,35 +229,42 @@ TEST_F(OptionTablesTest, AssessmentOptionsSetTheirJobFields)
     const Scene scene = MakeScene(32, 32);
     WriteEnviScene(dir.Path(), scene);
     WriteEnvi4Scene(dir.Path(), scene);
-    ExpectCases<SemivarianceJob>(SemivarianceOptions(), [] { return SemivarianceJob(); }, {
-        {{"--input", Path("ms.img"), "--band", "3", "--max-lag", "0", "--output", Path("s.txt")},
-         [&](const SemivarianceJob& job) {
-             EXPECT_EQ(job.input.inputPath, Path("ms.img"));
-             EXPECT_EQ(job.input.bandIndex, 2);
-             EXPECT_EQ(job.maxLag, 0);  // the run refuses it with its own message
-             EXPECT_EQ(job.outputPath, Path("s.txt"));
-         }},
-    });
-    ExpectCases<ImageStatsJob>(ImageStatsOptions(), [] { return ImageStatsJob(); }, {
-        {{"--input", Path("red.img"), "--width", "11", "--height", "12", "--level", "2"},
-         [](const ImageStatsJob& job) {
-             EXPECT_EQ(job.input.width, 11);
-             EXPECT_EQ(job.input.height, 12);
-             EXPECT_EQ(job.level, 2);
-         }},
-    });
-    ExpectCases<HaarJob>(HaarOptions(), [] { return HaarJob(); }, {
-        {{"--input", Path("red.img")},
-         [](const HaarJob& job) { EXPECT_EQ(job.form, HaarForm::InverseSqrt2); }},
-        {{"--input", Path("red.img"), "--levels", "3", "--form", "half", "--output", Path("h.rst"),
-          "--bmp", Path("h.bmp")},
-         [&](const HaarJob& job) {
-             EXPECT_EQ(job.levels, 3);
-             EXPECT_EQ(job.form, HaarForm::Half);
-             EXPECT_EQ(job.outputImagePath, Path("h.rst"));
-             EXPECT_EQ(job.bmpPath, Path("h.bmp"));
-         }},
-    });
+    ExpectCases<SemivarianceJob>(SemivarianceOptions(), [] { return SemivarianceJob(); },
+                                 {
+                                     {{"--input", Path("ms.img"), "--band", "3", "--max-lag", "0",
+                                       "--output", Path("s.txt")},
+                                      [&](const SemivarianceJob& job) {
+                                          EXPECT_EQ(job.input.inputPath, Path("ms.img"));
+                                          EXPECT_EQ(job.input.bandIndex, 2);
+                                          EXPECT_EQ(job.maxLag,
+                                                    0);  // the run refuses it with its own message
+                                          EXPECT_EQ(job.outputPath, Path("s.txt"));
+                                      }},
+                                 });
+    ExpectCases<ImageStatsJob>(
+        ImageStatsOptions(), [] { return ImageStatsJob(); },
+        {
+            {{"--input", Path("red.img"), "--width", "11", "--height", "12", "--level", "2"},
+             [](const ImageStatsJob& job) {
+                 EXPECT_EQ(job.input.width, 11);
+                 EXPECT_EQ(job.input.height, 12);
+                 EXPECT_EQ(job.level, 2);
+             }},
+        });
+    ExpectCases<HaarJob>(
+        HaarOptions(), [] { return HaarJob(); },
+        {
+            {{"--input", Path("red.img")},
+             [](const HaarJob& job) { EXPECT_EQ(job.form, HaarForm::InverseSqrt2); }},
+            {{"--input", Path("red.img"), "--levels", "3", "--form", "half", "--output",
+              Path("h.rst"), "--bmp", Path("h.bmp")},
+             [&](const HaarJob& job) {
+                 EXPECT_EQ(job.levels, 3);
+                 EXPECT_EQ(job.form, HaarForm::Half);
+                 EXPECT_EQ(job.outputImagePath, Path("h.rst"));
+                 EXPECT_EQ(job.bmpPath, Path("h.bmp"));
+             }},
+        });
 }
 
 // The catalog is what manual pages and completion are made from: every tool with every option
@@ -242,12 +272,16 @@ TEST_F(OptionTablesTest, AssessmentOptionsSetTheirJobFields)
 TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
 {
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"pansharpen", "--pan --blue --green --red --nir --select --width --height --method --suffix "
-                       "--bmp --colour-match --filter --filter-bands --adjust --cutoffs --nonlinear"},
-        {"pansharpen-etm", "--pan --blue --green --red --select --width --height --method --suffix "
-                           "--bmp --colour-match --filter --filter-bands --cutoffs --nonlinear"},
-        {"combine", "--blue --green --red --select --width --height --bmp --geotiff --cutoffs --nonlinear"},
-        {"combine8", "--blue --green --red --select --width --height --bmp --geotiff --cutoffs --nonlinear"},
+        {"pansharpen",
+         "--pan --blue --green --red --nir --select --width --height --method --suffix "
+         "--bmp --colour-match --filter --filter-bands --adjust --cutoffs --nonlinear"},
+        {"pansharpen-etm",
+         "--pan --blue --green --red --select --width --height --method --suffix "
+         "--bmp --colour-match --filter --filter-bands --cutoffs --nonlinear"},
+        {"combine",
+         "--blue --green --red --select --width --height --bmp --geotiff --cutoffs --nonlinear"},
+        {"combine8",
+         "--blue --green --red --select --width --height --bmp --geotiff --cutoffs --nonlinear"},
         {"semivariance", "--input --band --width --height --max-lag --output"},
         {"stats", "--input --band --width --height --level --output"},
         {"haar", "--input --band --width --height --levels --form --output --bmp"},
@@ -259,7 +293,8 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
         std::string names;
         for (const auto& spec : tools[i].options) {
             names += (names.empty() ? "" : " ") + spec.name;
-            const bool isFile = spec.kind == ValueKind::InputFile || spec.kind == ValueKind::OutputFile;
+            const bool isFile =
+                spec.kind == ValueKind::InputFile || spec.kind == ValueKind::OutputFile;
             if (isFile) {
                 EXPECT_FALSE(spec.fileFilters.empty()) << spec.name;
             }
@@ -289,10 +324,12 @@ TEST(ToolCatalogTest, DumpHasOneTabSeparatedLinePerToolAndOption)
     }
     EXPECT_EQ(tools, 7);
     EXPECT_EQ(options, 17 + 15 + 10 + 10 + 6 + 6 + 8 + 7 * 5);
-    EXPECT_NE(out.str().find("option\t--pan\tPATH\tinput-file\trequired\t.img .rst .tif .bif *\t\t\t"),
-              std::string::npos);
-    EXPECT_NE(out.str().find("option\t--filter\t\tchoice\toptional\t\tsharpen detail none\tsharpen\t"),
-              std::string::npos);
+    EXPECT_NE(
+        out.str().find("option\t--pan\tPATH\tinput-file\trequired\t.img .rst .tif .bif *\t\t\t"),
+        std::string::npos);
+    EXPECT_NE(
+        out.str().find("option\t--filter\t\tchoice\toptional\t\tsharpen detail none\tsharpen\t"),
+        std::string::npos);
 }
 
 }  // namespace
