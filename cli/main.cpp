@@ -54,20 +54,35 @@ const ToolRunner kRunners[] = {
     {"haar", lumesta::cli::RunHaarCommand},
 };
 
-int Dispatch(const std::string& tool, const std::vector<std::string>& args)
+// A tool's name is one word ("haar") or a command and its subcommand ("quality reduced"): the
+// number of arguments it takes from the front of the command line, or 0 when it does not match.
+std::size_t NameWords(const std::string& name, const std::string& first,
+                      const std::vector<std::string>& rest)
+{
+    const auto space = name.find(' ');
+    if (space == std::string::npos) return name == first ? 1 : 0;
+    const bool matches = name.compare(0, space, first) == 0 && space == first.size() &&
+                         !rest.empty() && name.substr(space + 1) == rest.front();
+    return matches ? 2 : 0;
+}
+
+int Dispatch(const std::string& first, const std::vector<std::string>& rest)
 {
     using namespace lumesta::cli;
     for (const lumesta::ToolOptions& options : lumesta::CommandLineTools()) {
-        if (tool != options.tool.name) continue;
+        const std::size_t words = NameWords(options.tool.name, first, rest);
+        if (words == 0) continue;
+        const std::vector<std::string> args(rest.begin() + static_cast<long>(words - 1),
+                                            rest.end());
         if (WantsHelp(args)) {
             std::cout << lumesta::UsageText(options);
             return kExitFinished;
         }
         for (const ToolRunner& runner : kRunners) {
-            if (tool == runner.name) return runner.run(args);
+            if (options.tool.name == runner.name) return runner.run(args);
         }
     }
-    std::cerr << "lumesta-cli: unknown tool " << tool << "\n" << ProgramUsage();
+    std::cerr << "lumesta-cli: unknown tool " << first << "\n" << ProgramUsage();
     return kExitUsage;
 }
 

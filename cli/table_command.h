@@ -16,10 +16,11 @@ namespace lumesta::cli {
 // The terminal's settings from the options every tool takes.
 TerminalOptions TerminalOptionsOf(const OptionValues& values);
 
-// run(job, host) runs the set job and returns the exit status.
+// run(job, host, values) runs the set job and returns the exit status; values holds the whole
+// command line for options that steer the run rather than set the job.
 template <typename Job>
 int RunTableCommand(const std::vector<std::string>& args, const OptionTable<Job>& table, Job& job,
-                    const std::function<int(Job&, Host&)>& run)
+                    const std::function<int(Job&, Host&, const OptionValues&)>& run)
 {
     const ToolOptions tool = table.Describe();
     OptionValues values;
@@ -33,7 +34,7 @@ int RunTableCommand(const std::vector<std::string>& args, const OptionTable<Job>
     if (applied.status == ApplyStatus::WrongCommandLine) {
         return ReportUsageError(applied.text, UsageText(tool));
     }
-    return run(job, host);
+    return run(job, host, values);
 }
 
 }  // namespace lumesta::cli

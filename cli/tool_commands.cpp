@@ -54,7 +54,8 @@ int RunCombine(const std::vector<std::string>& args, CombineDepth depth)
 {
     BandCombinationJob job(depth);
     return RunTableCommand<BandCombinationJob>(
-        args, CombineOptions(depth), job, [](BandCombinationJob& set, Host& host) {
+        args, CombineOptions(depth), job,
+        [](BandCombinationJob& set, Host& host, const OptionValues&) {
             return RunOnceOrBatch(set, host, RunBandCombination, RunBandCombinationBatch);
         });
 }
@@ -65,7 +66,7 @@ int RunPanSharpenCommand(const std::vector<std::string>& args)
 {
     PanSharpenJob job;
     return RunTableCommand<PanSharpenJob>(
-        args, PanSharpenOptions(), job, [](PanSharpenJob& set, Host& host) {
+        args, PanSharpenOptions(), job, [](PanSharpenJob& set, Host& host, const OptionValues&) {
             return RunOnceOrBatch(set, host, RunPanSharpen, RunPanSharpenBatch);
         });
 }
@@ -73,9 +74,10 @@ int RunPanSharpenCommand(const std::vector<std::string>& args)
 int RunEtmCommand(const std::vector<std::string>& args)
 {
     EtmJob job;
-    return RunTableCommand<EtmJob>(args, EtmOptions(), job, [](EtmJob& set, Host& host) {
-        return RunOnceOrBatch(set, host, RunEtmPanSharpen, RunEtmBatch);
-    });
+    return RunTableCommand<EtmJob>(
+        args, EtmOptions(), job, [](EtmJob& set, Host& host, const OptionValues&) {
+            return RunOnceOrBatch(set, host, RunEtmPanSharpen, RunEtmBatch);
+        });
 }
 
 int RunCombineCommand(const std::vector<std::string>& args)
@@ -93,23 +95,27 @@ int RunSemivarianceCommand(const std::vector<std::string>& args)
     SemivarianceJob job;
     return RunTableCommand<SemivarianceJob>(
         args, SemivarianceOptions(), job,
-        [](SemivarianceJob& set, Host& host) { return RunOnce(set, host, ComputeSemivariance); });
+        [](SemivarianceJob& set, Host& host, const OptionValues&) {
+            return RunOnce(set, host, ComputeSemivariance);
+        });
 }
 
 int RunImageStatsCommand(const std::vector<std::string>& args)
 {
     ImageStatsJob job;
-    return RunTableCommand<ImageStatsJob>(
-        args, ImageStatsOptions(), job,
-        [](ImageStatsJob& set, Host& host) { return RunOnce(set, host, ComputeImageStatistics); });
+    return RunTableCommand<ImageStatsJob>(args, ImageStatsOptions(), job,
+                                          [](ImageStatsJob& set, Host& host, const OptionValues&) {
+                                              return RunOnce(set, host, ComputeImageStatistics);
+                                          });
 }
 
 int RunHaarCommand(const std::vector<std::string>& args)
 {
     HaarJob job;
-    return RunTableCommand<HaarJob>(args, HaarOptions(), job, [](HaarJob& set, Host& host) {
-        return RunOnce(set, host, ComputeHaarTransform);
-    });
+    return RunTableCommand<HaarJob>(args, HaarOptions(), job,
+                                    [](HaarJob& set, Host& host, const OptionValues&) {
+                                        return RunOnce(set, host, ComputeHaarTransform);
+                                    });
 }
 
 }  // namespace lumesta::cli

@@ -68,9 +68,10 @@ std::string CheckValues(const OptionValues& values, const std::vector<const Opti
 {
     for (const OptionSpec* spec : specs) {
         if (spec->checkedWhenSet) continue;
-        const auto text = values.Text(spec->name);
-        if (!text || !TakesValue(*spec)) continue;
-        if (auto wrong = CheckValue(*spec, *text); !wrong.empty()) return wrong;
+        if (!TakesValue(*spec)) continue;
+        for (const auto& text : values.Texts(spec->name)) {
+            if (auto wrong = CheckValue(*spec, text); !wrong.empty()) return wrong;
+        }
     }
     return std::string();
 }
@@ -188,17 +189,25 @@ std::string OptionValues::Read(const std::vector<std::string>& args,
             inlineValue = name.substr(eq + 1);
             name = name.substr(0, eq);
         }
-        if (m_values.count(name)) return "option " + name + " given twice";
         const OptionSpec* spec = Spec(name);
+        if (m_values.count(name) && !(spec && spec->repeatable)) {
+            return "option " + name + " given twice";
+        }
         if (spec && !TakesValue(*spec) && !inlineValue) {
-            m_values[name] = std::string();
+            m_values[name].push_back(std::string());
         } else if (spec && TakesValue(*spec)) {
+            auto& values = m_values[name];
             if (inlineValue) {
-                m_values[name] = *inlineValue;
+                values.push_back(*inlineValue);
             } else if (i + 1 < args.size()) {
-                m_values[name] = args[++i];
+                values.push_back(args[++i]);
             } else {
+                m_values.erase(name);
                 return "option " + name + " needs a value";
+            }
+            // An option taking several values takes every argument up to the next option.
+            while (spec->takesSeveral && i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
+                values.push_back(args[++i]);
             }
         } else {
             return "unknown option " + args[i];
@@ -219,7 +228,13 @@ std::optional<std::string> OptionValues::Text(const std::string& name) const
 {
     const auto found = m_values.find(name);
     if (found == m_values.end()) return std::nullopt;
-    return found->second;
+    return found->second.front();
+}
+
+std::vector<std::string> OptionValues::Texts(const std::string& name) const
+{
+    const auto found = m_values.find(name);
+    return found == m_values.end() ? std::vector<std::string>() : found->second;
 }
 
 std::optional<int> OptionValues::Int(const std::string& name) const
@@ -378,6 +393,7 @@ std::string UsageText(const ToolOptions& tool)
             case Synopsis::Hidden:
                 break;
         }
+        if (spec.repeatable) line += "...";
     }
     std::string text;
     for (const auto& line : lines) text += line + "\n";

@@ -60,6 +60,8 @@ struct OptionSpec {
     std::vector<std::string> fileFilters;
     bool otherFileNames = false;
     bool emptyRefused = false;  // an empty value is "NAME needs a file name"
+    bool repeatable = false;    // may be given more than once ("[--method NAME]..."); all kept
+    bool takesSeveral = false;  // takes every argument up to the next option ("--ms a b c d")
     // The value is checked when it sets the job, after the inputs are read, instead of before
     // anything runs (its meaning depends on what the inputs gave).
     bool checkedWhenSet = false;
@@ -124,7 +126,10 @@ public:
     std::string Read(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
 
     bool Has(const std::string& name) const { return m_values.count(name) > 0; }
+    // The value given (the first, for an option given more than once or taking several).
     std::optional<std::string> Text(const std::string& name) const;
+    // Every value given, in command-line order.
+    std::vector<std::string> Texts(const std::string& name) const;
     // The number or numbers of an option that passed CheckCommandLine; nullopt when absent.
     std::optional<int> Int(const std::string& name) const;
     std::optional<std::vector<int>> Ints(const std::string& name) const;
@@ -136,7 +141,7 @@ public:
 private:
     const OptionSpec* Spec(const std::string& name) const;
 
-    std::map<std::string, std::string> m_values;
+    std::map<std::string, std::vector<std::string>> m_values;
     std::vector<OptionSpec> m_specs;
 };
 

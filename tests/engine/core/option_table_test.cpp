@@ -172,5 +172,36 @@ TEST_F(OptionTableTest, SynopsisFollowsTheRowsLayout)
         << usage;
 }
 
+TEST(OptionValuesTest, RepeatableOptionsAndOptionsTakingSeveralValuesKeepEveryValue)
+{
+    ToolOptions tool;
+    tool.tool.name = "multi";
+    OptionSpec ms = FileSpec(ValueKind::InputFile, "--ms", {".tif"}, true, "ms");
+    ms.metavar = "M...";
+    ms.takesSeveral = true;
+    ms.synopsis = Synopsis::Plain;
+    OptionSpec method = ChoiceSpec(ValueKind::Choice, "--method", {"gsa", "awlp"}, "method");
+    method.metavar = "NAME";
+    method.repeatable = true;
+    tool.options = {ms, method, IntegerSpec("--ratio", "N", 2, 8, "ratio")};
+
+    OptionValues values;
+    ASSERT_EQ(
+        values.Read({"--ms", "a", "b", "-c", "--method", "gsa", "--ratio", "4", "--method=awlp"},
+                    tool.options),
+        "");
+    EXPECT_EQ(values.Texts("--ms"), (std::vector<std::string>{"a", "b", "-c"}));
+    EXPECT_EQ(values.Texts("--method"), (std::vector<std::string>{"gsa", "awlp"}));
+    EXPECT_EQ(CheckCommandLine(values, tool), "");
+    ASSERT_EQ(values.Read({"--ms", "a", "--method", "gsa", "--method", "brovey"}, tool.options),
+              "");
+    EXPECT_EQ(CheckCommandLine(values, tool), "--method takes gsa or awlp");
+    EXPECT_EQ(values.Read({"--ratio", "4", "--ratio", "2"}, tool.options),
+              "option --ratio given twice");
+    EXPECT_EQ(values.Read({"--ms"}, tool.options), "option --ms needs a value");
+    EXPECT_EQ(UsageText(tool),
+              "usage: lumesta-cli multi --ms M... [--method NAME]... [--ratio N]\n\n");
+}
+
 }  // namespace
 }  // namespace lumesta::testing
