@@ -30,18 +30,18 @@ const char kHaarDescription[] =
 template <typename Job>
 std::vector<OptionRow<Job>> InputRows(bool (*browse)(Job&, const std::string&, Host&))
 {
-    OptionRow<Job> input{FileSpec(ValueKind::InputFile, "--input", {".img", ".rst"}, true,
-                                  "The input band (ENVI, Idrisi32 or a generic matrix)."),
+    OptionRow<Job> input{FileOption(ValueKind::InputFile, "--input", {".img", ".rst"}, true,
+                                    "The input band (ENVI, Idrisi32 or a generic matrix)."),
                          [browse](Job& job, const OptionUse& use) {
                              return AppliedOrStopped(browse(job, FullPath(use.Text()), use.host));
                          }};
-    input.spec.synopsis = Synopsis::Plain;
-    input.spec.need = Need::Required;
+    input.def.synopsis = Synopsis::Plain;
+    input.def.need = Need::Required;
     OptionRow<Job> band{
-        IntegerSpec("--band", "N", 1, INT_MAX,
-                    "The entry of the input list (the band of a multi-band ENVI "
-                    "file), 1-based.",
-                    "1"),
+        IntegerOption("--band", "N", 1, INT_MAX,
+                      "The entry of the input list (the band of a multi-band ENVI "
+                      "file), 1-based.",
+                      "1"),
         [](Job& job, const OptionUse& use) {
             if (use.Int() > static_cast<int>(job.input.inputList.size())) {
                 return WrongCommandLine("--band names an entry beyond the input list");
@@ -50,34 +50,34 @@ std::vector<OptionRow<Job>> InputRows(bool (*browse)(Job&, const std::string&, H
             return Applied();
         }};
     OptionRow<Job> width{
-        IntegerSpec("--width", "N", 0, INT_MAX, "The Width field (typed for a headerless file).",
-                    "from the header"),
+        IntegerOption("--width", "N", 0, INT_MAX, "The Width field (typed for a headerless file).",
+                      "from the header"),
         [](Job& job, const OptionUse& use) {
             job.input.width = use.Int();
             return Applied();
         }};
     OptionRow<Job> height{
-        IntegerSpec("--height", "N", 0, INT_MAX, "The Height field (typed for a headerless file).",
-                    "from the header"),
+        IntegerOption("--height", "N", 0, INT_MAX,
+                      "The Height field (typed for a headerless file).", "from the header"),
         [](Job& job, const OptionUse& use) {
             job.input.height = use.Int();
             return Applied();
         }};
-    height.spec.synopsis = Synopsis::WithPrevious;
+    height.def.synopsis = Synopsis::WithPrevious;
     return {input, band, width, height};
 }
 
 // A count goes to the run unchecked: a 0 or negative count gets the tool's own message.
-OptionSpec CountSpec(const char* name, const char* help, const char* defaultText)
+OptionDef CountOption(const char* name, const char* help, const char* defaultText)
 {
-    return IntegerSpec(name, "N", INT_MIN, INT_MAX, help, defaultText);
+    return IntegerOption(name, "N", INT_MIN, INT_MAX, help, defaultText);
 }
 
 template <typename Job>
 OptionRow<Job> TextOutputRow(std::string Job::*field, const char* defaultText)
 {
-    return {FileSpec(ValueKind::OutputFile, "--output", {".txt"}, true, "The text table written.",
-                     defaultText),
+    return {FileOption(ValueKind::OutputFile, "--output", {".txt"}, true, "The text table written.",
+                       defaultText),
             StoresFullPath(field)};
 }
 
@@ -99,9 +99,9 @@ OptionTable<SemivarianceJob> MakeSemivarianceTable()
     auto table = MakeTable<SemivarianceJob>("semivariance", "Geostatistical Semivariance",
                                             kSemivarianceDescription, BrowseSemivarianceInput);
     OptionRow<SemivarianceJob> maxLag{
-        CountSpec("--max-lag", "\"Maximum Lag (Pixels):\": the largest lag in pixels.", "100"),
+        CountOption("--max-lag", "\"Maximum Lag (Pixels):\": the largest lag in pixels.", "100"),
         StoresInt(&SemivarianceJob::maxLag)};
-    maxLag.spec.newLine = true;
+    maxLag.def.newLine = true;
     table.rows.push_back(maxLag);
     table.rows.push_back(
         TextOutputRow(&SemivarianceJob::outputPath, "the input name + _SemiVariance.txt"));
@@ -112,14 +112,14 @@ OptionTable<ImageStatsJob> MakeImageStatsTable()
 {
     auto table = MakeTable<ImageStatsJob>("stats", "Multi-Resolution Image Statistics",
                                           kImageStatsDescription, BrowseImageStatsInput);
-    table.rows.push_back({CountSpec("--level",
-                                    "\"Level\": the highest 2 x 2 averaged level "
-                                    "(0: the band itself).",
-                                    "0"),
+    table.rows.push_back({CountOption("--level",
+                                      "\"Level\": the highest 2 x 2 averaged level "
+                                      "(0: the band itself).",
+                                      "0"),
                           StoresInt(&ImageStatsJob::level)});
     table.rows.push_back(
         TextOutputRow(&ImageStatsJob::outputPath, "the input name + _ImageStats.txt"));
-    table.rows.back().spec.newLine = true;
+    table.rows.back().def.newLine = true;
     return table;
 }
 
@@ -128,25 +128,26 @@ OptionTable<HaarJob> MakeHaarTable()
     auto table =
         MakeTable<HaarJob>("haar", "Haar Wavelet Transforms", kHaarDescription, BrowseHaarInput);
     table.tool.runOptionsLayout = RunOptionsLayout::NoDisplayQuiet;
-    table.rows.push_back({CountSpec("--levels", "\"Level(s)\": the decomposition levels.", "1"),
+    table.rows.push_back({CountOption("--levels", "\"Level(s)\": the decomposition levels.", "1"),
                           StoresInt(&HaarJob::levels)});
-    OptionRow<HaarJob> form{ChoiceSpec(ValueKind::Choice, "--form", {"half", "sqrt2"},
-                                       "The coefficient form: 1/2 or 1/sqrt(2).", "sqrt2"),
+    OptionRow<HaarJob> form{ChoiceOption(ValueKind::Choice, "--form", {"half", "sqrt2"},
+                                         "The coefficient form: 1/2 or 1/sqrt(2).", "sqrt2"),
                             [](HaarJob& job, const OptionUse& use) {
                                 job.form =
                                     use.Text() == "half" ? HaarForm::Half : HaarForm::InverseSqrt2;
                                 return Applied();
                             }};
-    form.spec.newLine = true;
+    form.def.newLine = true;
     table.rows.push_back(form);
-    table.rows.push_back({FileSpec(ValueKind::OutputFile, "--output", {".img", ".rst"}, true,
-                                   "The 32-bit float raster of the coefficients, with its header.",
-                                   "the input name + _Haar.img or _Haar.rst"),
-                          StoresFullPath(&HaarJob::outputImagePath)});
     table.rows.push_back(
-        {FileSpec(ValueKind::OutputFile, "--bmp", {".bmp"}, true,
-                  "The grey 24-bit BMP picture of the coefficients.", "the input name + _Haar.bmp"),
-         StoresFullPath(&HaarJob::bmpPath)});
+        {FileOption(ValueKind::OutputFile, "--output", {".img", ".rst"}, true,
+                    "The 32-bit float raster of the coefficients, with its header.",
+                    "the input name + _Haar.img or _Haar.rst"),
+         StoresFullPath(&HaarJob::outputImagePath)});
+    table.rows.push_back({FileOption(ValueKind::OutputFile, "--bmp", {".bmp"}, true,
+                                     "The grey 24-bit BMP picture of the coefficients.",
+                                     "the input name + _Haar.bmp"),
+                          StoresFullPath(&HaarJob::bmpPath)});
     return table;
 }
 

@@ -39,18 +39,18 @@ ApplyResult SetBlue(BandCombinationJob& job, const OptionUse& use)
 Row OtherBandRow(int band, const char* name, const char* help)
 {
     Row row{
-        FileSpec(ValueKind::InputFile, name, {".img", ".rst", ".tif"}, true, help),
+        FileOption(ValueKind::InputFile, name, {".img", ".rst", ".tif"}, true, help),
         [band](BandCombinationJob& job, const OptionUse& use) {
             if (!job.browseEnabled[band]) {
-                return WrongCommandLine(use.spec.name +
+                return WrongCommandLine(use.def.name +
                                         " cannot be used when --blue names a multi-band file "
                                         "or a group");
             }
             return AppliedOrStopped(BrowseCombineBand(job, band, FullPath(use.Text()), use.host));
         }};
-    row.spec.synopsis = band == kCompositeGreen ? Synopsis::Optional : Synopsis::WithPrevious;
-    row.spec.newLine = band == kCompositeGreen;
-    row.spec.notWithBatch = true;
+    row.def.synopsis = band == kCompositeGreen ? Synopsis::Optional : Synopsis::WithPrevious;
+    row.def.newLine = band == kCompositeGreen;
+    row.def.notWithBatch = true;
     return row;
 }
 
@@ -63,17 +63,17 @@ ApplyResult SetSelect(BandCombinationJob& job, const OptionUse& use)
 std::vector<Row> InputRows()
 {
     Row blue{
-        FileSpec(ValueKind::InputFile, "--blue", {".img", ".rst", ".rgf", ".tif", ".bif"}, true,
-                 "The Blue band, a multi-band .img or .tif file, an Idrisi32 .rgf group, "
-                 "or a .bif batch file that runs every job it lists."),
+        FileOption(ValueKind::InputFile, "--blue", {".img", ".rst", ".rgf", ".tif", ".bif"}, true,
+                   "The Blue band, a multi-band .img or .tif file, an Idrisi32 .rgf group, "
+                   "or a .bif batch file that runs every job it lists."),
         SetBlue};
-    blue.spec.synopsis = Synopsis::Plain;
-    blue.spec.need = Need::Required;
-    blue.spec.armsBatch = true;
-    Row select{IntegerListSpec("--select", "B,G,R", 3, 1, 1000000,
-                               "The selected entries of the Blue, Green and Red lists "
-                               "(1-based); with a batch file the colour band selectors.",
-                               "1,2,3"),
+    blue.def.synopsis = Synopsis::Plain;
+    blue.def.need = Need::Required;
+    blue.def.armsBatch = true;
+    Row select{IntegerListOption("--select", "B,G,R", 3, 1, 1000000,
+                                 "The selected entries of the Blue, Green and Red lists "
+                                 "(1-based); with a batch file the colour band selectors.",
+                                 "1,2,3"),
                SetSelect};
     return {blue, OtherBandRow(kCompositeGreen, "--green", "The Green band."),
             OtherBandRow(kCompositeRed, "--red", "The Red band."), select};
@@ -81,28 +81,28 @@ std::vector<Row> InputRows()
 
 std::vector<Row> OutputRows()
 {
-    Row width{IntegerSpec("--width", "N", 0, INT_MAX,
-                          "The Width field (typed for a generic matrix).", "from the headers"),
+    Row width{IntegerOption("--width", "N", 0, INT_MAX,
+                            "The Width field (typed for a generic matrix).", "from the headers"),
               StoresInt(&BandCombinationJob::width)};
-    width.spec.notWithBatch = true;
-    Row height{IntegerSpec("--height", "N", 0, INT_MAX,
-                           "The Height field (typed for a generic matrix).", "from the headers"),
+    width.def.notWithBatch = true;
+    Row height{IntegerOption("--height", "N", 0, INT_MAX,
+                             "The Height field (typed for a generic matrix).", "from the headers"),
                StoresInt(&BandCombinationJob::height)};
-    height.spec.synopsis = Synopsis::WithPrevious;
-    height.spec.notWithBatch = true;
-    Row bmp{FileSpec(ValueKind::OutputFile, "--bmp", {".bmp"}, true, "The 24-bit BMP composite.",
-                     "the Blue path without its extension + _Composite.bmp"),
+    height.def.synopsis = Synopsis::WithPrevious;
+    height.def.notWithBatch = true;
+    Row bmp{FileOption(ValueKind::OutputFile, "--bmp", {".bmp"}, true, "The 24-bit BMP composite.",
+                       "the Blue path without its extension + _Composite.bmp"),
             StoresFullPath(&BandCombinationJob::bmpPath)};
-    bmp.spec.notWithBatch = true;
-    Row geoTiff{
-        FlagSpec("--geotiff", "For inputs in GeoTIFF, also write a three-band GeoTIFF composite."),
-        [](BandCombinationJob& job, const OptionUse& use) {
-            if (!job.batchMode) job.geoTiffOutput = use.Given();
-            return Applied();
-        },
-        true};
-    geoTiff.spec.newLine = true;
-    geoTiff.spec.notWithBatch = true;
+    bmp.def.notWithBatch = true;
+    Row geoTiff{FlagOption("--geotiff",
+                           "For inputs in GeoTIFF, also write a three-band GeoTIFF composite."),
+                [](BandCombinationJob& job, const OptionUse& use) {
+                    if (!job.batchMode) job.geoTiffOutput = use.Given();
+                    return Applied();
+                },
+                true};
+    geoTiff.def.newLine = true;
+    geoTiff.def.notWithBatch = true;
     return {width, height, bmp, geoTiff};
 }
 

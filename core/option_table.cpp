@@ -9,15 +9,15 @@ namespace lumesta {
 
 namespace {
 
-OptionSpec MakeSpec(std::string name, std::string metavar, std::string help,
-                    std::string defaultText)
+OptionDef MakeOption(std::string name, std::string metavar, std::string help,
+                     std::string defaultText)
 {
-    OptionSpec spec;
-    spec.name = std::move(name);
-    spec.metavar = std::move(metavar);
-    spec.help = std::move(help);
-    spec.defaultText = std::move(defaultText);
-    return spec;
+    OptionDef def;
+    def.name = std::move(name);
+    def.metavar = std::move(metavar);
+    def.help = std::move(help);
+    def.defaultText = std::move(defaultText);
+    return def;
 }
 
 std::string JoinChoices(const std::vector<std::string>& choices)
@@ -30,47 +30,47 @@ std::string JoinChoices(const std::vector<std::string>& choices)
     return text;
 }
 
-bool TakesValue(const OptionSpec& spec)
+bool TakesValue(const OptionDef& def)
 {
-    return spec.kind != ValueKind::None;
+    return def.kind != ValueKind::None;
 }
 
 // The value's text for a wrong command line, or empty when the value passes.
-std::string CheckValue(const OptionSpec& spec, const std::string& text)
+std::string CheckValue(const OptionDef& def, const std::string& text)
 {
     bool good = true;
-    switch (spec.kind) {
+    switch (def.kind) {
         case ValueKind::Integer: {
             const auto value = ParseInteger(text);
-            good = value && *value >= spec.low && *value <= spec.high;
+            good = value && *value >= def.low && *value <= def.high;
             break;
         }
         case ValueKind::IntegerList:
-            good = ParseIntegerList(text, spec.count, spec.low, spec.high).has_value();
+            good = ParseIntegerList(text, def.count, def.low, def.high).has_value();
             break;
         case ValueKind::Choice:
-            good = std::find(spec.choices.begin(), spec.choices.end(), text) != spec.choices.end();
+            good = std::find(def.choices.begin(), def.choices.end(), text) != def.choices.end();
             break;
         case ValueKind::ChoiceList:
-            good = ParseChoiceList(text, spec.choices).has_value();
+            good = ParseChoiceList(text, def.choices).has_value();
             break;
         case ValueKind::InputFile:
         case ValueKind::OutputFile:
         case ValueKind::Text:
         case ValueKind::None:
-            good = !(spec.emptyRefused && text.empty());
+            good = !(def.emptyRefused && text.empty());
             break;
     }
-    return good ? std::string() : WrongValueText(spec);
+    return good ? std::string() : WrongValueText(def);
 }
 
-std::string CheckValues(const OptionValues& values, const std::vector<const OptionSpec*>& specs)
+std::string CheckValues(const OptionValues& values, const std::vector<const OptionDef*>& defs)
 {
-    for (const OptionSpec* spec : specs) {
-        if (spec->checkedWhenSet) continue;
-        if (!TakesValue(*spec)) continue;
-        for (const auto& text : values.Texts(spec->name)) {
-            if (auto wrong = CheckValue(*spec, text); !wrong.empty()) return wrong;
+    for (const OptionDef* def : defs) {
+        if (def->checkedWhenSet) continue;
+        if (!TakesValue(*def)) continue;
+        for (const auto& text : values.Texts(def->name)) {
+            if (auto wrong = CheckValue(*def, text); !wrong.empty()) return wrong;
         }
     }
     return std::string();
@@ -79,108 +79,108 @@ std::string CheckValues(const OptionValues& values, const std::vector<const Opti
 std::string CheckRequired(const OptionValues& values, const ToolOptions& tool)
 {
     bool batch = false;
-    for (const OptionSpec& spec : tool.options) {
-        const auto text = values.Text(spec.name);
-        if (spec.need == Need::Required && !text) return spec.name + " is required";
-        if (spec.need == Need::RequiredUnlessBatch && !text && !batch) {
-            return spec.name + " is required";
+    for (const OptionDef& def : tool.options) {
+        const auto text = values.Text(def.name);
+        if (def.need == Need::Required && !text) return def.name + " is required";
+        if (def.need == Need::RequiredUnlessBatch && !text && !batch) {
+            return def.name + " is required";
         }
-        if (spec.armsBatch && text && tool.tool.isBatchFile) batch = tool.tool.isBatchFile(*text);
+        if (def.armsBatch && text && tool.tool.isBatchFile) batch = tool.tool.isBatchFile(*text);
     }
     return std::string();
 }
 
 }  // namespace
 
-OptionSpec FlagSpec(std::string name, std::string help, std::string defaultText)
+OptionDef FlagOption(std::string name, std::string help, std::string defaultText)
 {
-    return MakeSpec(std::move(name), {}, std::move(help), std::move(defaultText));
+    return MakeOption(std::move(name), {}, std::move(help), std::move(defaultText));
 }
 
-OptionSpec TextSpec(std::string name, std::string metavar, std::string help,
-                    std::string defaultText)
+OptionDef TextOption(std::string name, std::string metavar, std::string help,
+                     std::string defaultText)
 {
-    OptionSpec spec =
-        MakeSpec(std::move(name), std::move(metavar), std::move(help), std::move(defaultText));
-    spec.kind = ValueKind::Text;
-    return spec;
+    OptionDef def =
+        MakeOption(std::move(name), std::move(metavar), std::move(help), std::move(defaultText));
+    def.kind = ValueKind::Text;
+    return def;
 }
 
-OptionSpec FileSpec(ValueKind kind, std::string name, std::vector<std::string> fileFilters,
-                    bool otherFileNames, std::string help, std::string defaultText)
+OptionDef FileOption(ValueKind kind, std::string name, std::vector<std::string> fileFilters,
+                     bool otherFileNames, std::string help, std::string defaultText)
 {
-    OptionSpec spec = MakeSpec(std::move(name), "PATH", std::move(help), std::move(defaultText));
-    spec.kind = kind;
-    spec.fileFilters = std::move(fileFilters);
-    spec.otherFileNames = otherFileNames;
-    return spec;
+    OptionDef def = MakeOption(std::move(name), "PATH", std::move(help), std::move(defaultText));
+    def.kind = kind;
+    def.fileFilters = std::move(fileFilters);
+    def.otherFileNames = otherFileNames;
+    return def;
 }
 
-OptionSpec IntegerSpec(std::string name, std::string metavar, long long low, long long high,
+OptionDef IntegerOption(std::string name, std::string metavar, long long low, long long high,
+                        std::string help, std::string defaultText)
+{
+    OptionDef def =
+        MakeOption(std::move(name), std::move(metavar), std::move(help), std::move(defaultText));
+    def.kind = ValueKind::Integer;
+    def.low = low;
+    def.high = high;
+    return def;
+}
+
+OptionDef IntegerListOption(std::string name, std::string metavar, std::size_t count, long long low,
+                            long long high, std::string help, std::string defaultText)
+{
+    OptionDef def = IntegerOption(std::move(name), std::move(metavar), low, high, std::move(help),
+                                  std::move(defaultText));
+    def.kind = ValueKind::IntegerList;
+    def.count = count;
+    return def;
+}
+
+OptionDef ChoiceOption(ValueKind kind, std::string name, std::vector<std::string> choices,
                        std::string help, std::string defaultText)
 {
-    OptionSpec spec =
-        MakeSpec(std::move(name), std::move(metavar), std::move(help), std::move(defaultText));
-    spec.kind = ValueKind::Integer;
-    spec.low = low;
-    spec.high = high;
-    return spec;
+    OptionDef def = MakeOption(std::move(name), {}, std::move(help), std::move(defaultText));
+    def.kind = kind;
+    def.choices = std::move(choices);
+    return def;
 }
 
-OptionSpec IntegerListSpec(std::string name, std::string metavar, std::size_t count, long long low,
-                           long long high, std::string help, std::string defaultText)
+std::vector<OptionDef> RunOptionDefs(RunOptionsLayout layout)
 {
-    OptionSpec spec = IntegerSpec(std::move(name), std::move(metavar), low, high, std::move(help),
-                                  std::move(defaultText));
-    spec.kind = ValueKind::IntegerList;
-    spec.count = count;
-    return spec;
-}
-
-OptionSpec ChoiceSpec(ValueKind kind, std::string name, std::vector<std::string> choices,
-                      std::string help, std::string defaultText)
-{
-    OptionSpec spec = MakeSpec(std::move(name), {}, std::move(help), std::move(defaultText));
-    spec.kind = kind;
-    spec.choices = std::move(choices);
-    return spec;
-}
-
-std::vector<OptionSpec> RunOptionSpecs(RunOptionsLayout layout)
-{
-    OptionSpec log = FileSpec(ValueKind::OutputFile, "--log", {".txt"}, true,
-                              "Append the report block to FILE (created when missing) instead "
-                              "of writing it to standard output.");
+    OptionDef log = FileOption(ValueKind::OutputFile, "--log", {".txt"}, true,
+                               "Append the report block to FILE (created when missing) instead "
+                               "of writing it to standard output.");
     log.metavar = "FILE";
     log.emptyRefused = true;
     log.newLine = layout == RunOptionsLayout::OwnLine;
-    OptionSpec yes = FlagSpec("--yes", "Answer Yes to every question of the run.", {});
-    OptionSpec no = FlagSpec("--no",
-                             "Answer No to every question of the run (without --yes or "
-                             "--no: asked on a terminal, otherwise No).",
-                             {});
+    OptionDef yes = FlagOption("--yes", "Answer Yes to every question of the run.", {});
+    OptionDef no = FlagOption("--no",
+                              "Answer No to every question of the run (without --yes or "
+                              "--no: asked on a terminal, otherwise No).",
+                              {});
     no.excludes = "--yes";
     no.synopsis = Synopsis::OrPrevious;
-    OptionSpec display =
-        FlagSpec("--display", "Open the result in the desktop's viewer at the end.");
+    OptionDef display =
+        FlagOption("--display", "Open the result in the desktop's viewer at the end.");
     if (layout == RunOptionsLayout::NoDisplayQuiet) display.synopsis = Synopsis::Hidden;
-    OptionSpec quiet = FlagSpec("--quiet", "Show no progress bar on standard error.", {});
+    OptionDef quiet = FlagOption("--quiet", "Show no progress bar on standard error.", {});
     quiet.newLine = layout == RunOptionsLayout::NoDisplayQuiet;
     return {log, yes, no, display, quiet};
 }
 
-const OptionSpec* FindOption(const ToolOptions& tool, const std::string& name)
+const OptionDef* FindOption(const ToolOptions& tool, const std::string& name)
 {
-    for (const OptionSpec& spec : tool.options) {
-        if (spec.name == name) return &spec;
+    for (const OptionDef& def : tool.options) {
+        if (def.name == name) return &def;
     }
     return nullptr;
 }
 
 std::string OptionValues::Read(const std::vector<std::string>& args,
-                               const std::vector<OptionSpec>& specs)
+                               const std::vector<OptionDef>& defs)
 {
-    m_specs = specs;
+    m_defs = defs;
     m_values.clear();
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -189,13 +189,13 @@ std::string OptionValues::Read(const std::vector<std::string>& args,
             inlineValue = name.substr(eq + 1);
             name = name.substr(0, eq);
         }
-        const OptionSpec* spec = Spec(name);
-        if (m_values.count(name) && !(spec && spec->repeatable)) {
+        const OptionDef* def = Definition(name);
+        if (m_values.count(name) && !(def && def->repeatable)) {
             return "option " + name + " given twice";
         }
-        if (spec && !TakesValue(*spec) && !inlineValue) {
+        if (def && !TakesValue(*def) && !inlineValue) {
             m_values[name].push_back(std::string());
-        } else if (spec && TakesValue(*spec)) {
+        } else if (def && TakesValue(*def)) {
             auto& values = m_values[name];
             if (inlineValue) {
                 values.push_back(*inlineValue);
@@ -206,7 +206,7 @@ std::string OptionValues::Read(const std::vector<std::string>& args,
                 return "option " + name + " needs a value";
             }
             // An option taking several values takes every argument up to the next option.
-            while (spec->takesSeveral && i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
+            while (def->takesSeveral && i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
                 values.push_back(args[++i]);
             }
         } else {
@@ -216,10 +216,10 @@ std::string OptionValues::Read(const std::vector<std::string>& args,
     return std::string();
 }
 
-const OptionSpec* OptionValues::Spec(const std::string& name) const
+const OptionDef* OptionValues::Definition(const std::string& name) const
 {
-    for (const OptionSpec& spec : m_specs) {
-        if (spec.name == name) return &spec;
+    for (const OptionDef& def : m_defs) {
+        if (def.name == name) return &def;
     }
     return nullptr;
 }
@@ -249,35 +249,35 @@ std::optional<int> OptionValues::Int(const std::string& name) const
 std::optional<std::vector<int>> OptionValues::Ints(const std::string& name) const
 {
     const auto text = Text(name);
-    const OptionSpec* spec = Spec(name);
-    if (!text || !spec) return std::nullopt;
-    return ParseIntegerList(*text, spec->count, spec->low, spec->high);
+    const OptionDef* def = Definition(name);
+    if (!text || !def) return std::nullopt;
+    return ParseIntegerList(*text, def->count, def->low, def->high);
 }
 
 std::optional<std::vector<bool>> OptionValues::Choices(const std::string& name) const
 {
     const auto text = Text(name);
-    const OptionSpec* spec = Spec(name);
-    if (!text || !spec) return std::nullopt;
-    return ParseChoiceList(*text, spec->choices);
+    const OptionDef* def = Definition(name);
+    if (!text || !def) return std::nullopt;
+    return ParseChoiceList(*text, def->choices);
 }
 
 std::string CheckCommandLine(const OptionValues& values, const ToolOptions& tool)
 {
-    for (const OptionSpec& spec : tool.options) {
-        if (!spec.excludes.empty() && values.Has(spec.name) && values.Has(spec.excludes)) {
-            return spec.excludes + " and " + spec.name + " exclude each other";
+    for (const OptionDef& def : tool.options) {
+        if (!def.excludes.empty() && values.Has(def.name) && values.Has(def.excludes)) {
+            return def.excludes + " and " + def.name + " exclude each other";
         }
     }
     // The options every tool takes first, then the tool's own in table order.
-    const auto runSpecs = RunOptionSpecs(tool.tool.runOptionsLayout);
-    std::vector<const OptionSpec*> runOptions;
-    std::vector<const OptionSpec*> toolOptions;
-    for (const OptionSpec& spec : tool.options) {
+    const auto runDefs = RunOptionDefs(tool.tool.runOptionsLayout);
+    std::vector<const OptionDef*> runOptions;
+    std::vector<const OptionDef*> toolOptions;
+    for (const OptionDef& def : tool.options) {
         const bool isRunOption =
-            std::any_of(runSpecs.begin(), runSpecs.end(),
-                        [&](const OptionSpec& run) { return run.name == spec.name; });
-        (isRunOption ? runOptions : toolOptions).push_back(&spec);
+            std::any_of(runDefs.begin(), runDefs.end(),
+                        [&](const OptionDef& run) { return run.name == def.name; });
+        (isRunOption ? runOptions : toolOptions).push_back(&def);
     }
     if (auto wrong = CheckValues(values, runOptions); !wrong.empty()) return wrong;
     if (tool.tool.checkOrder == CheckOrder::RequiredFirst) {
@@ -338,20 +338,20 @@ std::string WrongIntegerListText(const std::string& name, std::size_t count, lon
            std::to_string(low) + " to " + std::to_string(high);
 }
 
-std::string WrongValueText(const OptionSpec& spec)
+std::string WrongValueText(const OptionDef& def)
 {
-    switch (spec.kind) {
+    switch (def.kind) {
         case ValueKind::Integer:
-            return spec.name + " takes a whole number from " + std::to_string(spec.low) + " to " +
-                   std::to_string(spec.high);
+            return def.name + " takes a whole number from " + std::to_string(def.low) + " to " +
+                   std::to_string(def.high);
         case ValueKind::IntegerList:
-            return WrongIntegerListText(spec.name, spec.count, spec.low, spec.high);
+            return WrongIntegerListText(def.name, def.count, def.low, def.high);
         case ValueKind::Choice:
-            return spec.name + " takes " + JoinChoices(spec.choices);
+            return def.name + " takes " + JoinChoices(def.choices);
         case ValueKind::ChoiceList: {
-            auto names = spec.choices;
+            auto names = def.choices;
             names.push_back("none");
-            return spec.name + " takes " + JoinChoices(names);
+            return def.name + " takes " + JoinChoices(names);
         }
         case ValueKind::InputFile:
         case ValueKind::OutputFile:
@@ -359,23 +359,22 @@ std::string WrongValueText(const OptionSpec& spec)
         case ValueKind::None:
             break;
     }
-    return spec.name + " needs a file name";
+    return def.name + " needs a file name";
 }
 
 std::string UsageText(const ToolOptions& tool)
 {
     std::vector<std::string> lines{"usage: lumesta-cli " + tool.tool.name};
-    for (const OptionSpec& spec : tool.options) {
-        if (spec.synopsis == Synopsis::Hidden) continue;
-        std::string metavar = spec.metavar;
-        if (metavar.empty() && spec.kind == ValueKind::Choice) {
-            for (const auto& choice : spec.choices)
-                metavar += (metavar.empty() ? "" : "|") + choice;
+    for (const OptionDef& def : tool.options) {
+        if (def.synopsis == Synopsis::Hidden) continue;
+        std::string metavar = def.metavar;
+        if (metavar.empty() && def.kind == ValueKind::Choice) {
+            for (const auto& choice : def.choices) metavar += (metavar.empty() ? "" : "|") + choice;
         }
-        const std::string token = metavar.empty() ? spec.name : spec.name + " " + metavar;
-        if (spec.newLine) lines.push_back("        ");
+        const std::string token = metavar.empty() ? def.name : def.name + " " + metavar;
+        if (def.newLine) lines.push_back("        ");
         std::string& line = lines.back();
-        switch (spec.synopsis) {
+        switch (def.synopsis) {
             case Synopsis::Plain:
                 line += " " + token;
                 break;
@@ -393,7 +392,7 @@ std::string UsageText(const ToolOptions& tool)
             case Synopsis::Hidden:
                 break;
         }
-        if (spec.repeatable) line += "...";
+        if (def.repeatable) line += "...";
     }
     std::string text;
     for (const auto& line : lines) text += line + "\n";
@@ -416,9 +415,9 @@ ApplyResult AfterBatchArmingBrowse(bool browsed, bool batchMode, const OptionVal
 
 std::string OptionValues::RefusedWithBatch() const
 {
-    for (const OptionSpec& spec : m_specs) {
-        if (spec.notWithBatch && Has(spec.name)) {
-            return spec.name + " cannot be used with a batch file";
+    for (const OptionDef& def : m_defs) {
+        if (def.notWithBatch && Has(def.name)) {
+            return def.name + " cannot be used with a batch file";
         }
     }
     return std::string();

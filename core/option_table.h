@@ -2,7 +2,7 @@
 // Option tables: each command-line tool declares its options once -- name, value syntax, help
 // text, default, the file names it accepts, and how it sets the tool's job record -- and the
 // usage text, the parsing, the checks and the manual pages and shell completion all read that
-// one table. The job-free part (OptionSpec, ToolOptions) describes; OptionTable<Job> also sets.
+// one table. The job-free part (OptionDef, ToolOptions) describes; OptionTable<Job> also sets.
 
 #include <array>
 #include <functional>
@@ -44,10 +44,11 @@ enum class Synopsis {
 };
 
 // One option of a tool, without the job it sets.
-struct OptionSpec {
+struct OptionDef {
     std::string name;  // "--pan"
-    std::string
-        metavar;  // the value's syntax in the synopsis ("PATH"); choices joined by '|' when empty
+    // The value's syntax in the synopsis ("PATH"); for a Choice left empty, the choices
+    // joined by '|'.
+    std::string metavar;
     std::string help;         // one sentence for manual pages and tooltips
     std::string defaultText;  // empty: none, or derived as the dialog does (see help)
     ValueKind kind = ValueKind::None;
@@ -96,34 +97,34 @@ struct ToolInfo {
 // A tool and all of its options (its own, then those every tool takes), in synopsis order.
 struct ToolOptions {
     ToolInfo tool;
-    std::vector<OptionSpec> options;
+    std::vector<OptionDef> options;
 };
 
 // Builders of the common kinds of option, for the tables.
-OptionSpec FlagSpec(std::string name, std::string help, std::string defaultText = "off");
-OptionSpec TextSpec(std::string name, std::string metavar, std::string help,
-                    std::string defaultText = {});
-OptionSpec FileSpec(ValueKind kind, std::string name, std::vector<std::string> fileFilters,
-                    bool otherFileNames, std::string help, std::string defaultText = {});
-OptionSpec IntegerSpec(std::string name, std::string metavar, long long low, long long high,
+OptionDef FlagOption(std::string name, std::string help, std::string defaultText = "off");
+OptionDef TextOption(std::string name, std::string metavar, std::string help,
+                     std::string defaultText = {});
+OptionDef FileOption(ValueKind kind, std::string name, std::vector<std::string> fileFilters,
+                     bool otherFileNames, std::string help, std::string defaultText = {});
+OptionDef IntegerOption(std::string name, std::string metavar, long long low, long long high,
+                        std::string help, std::string defaultText = {});
+OptionDef IntegerListOption(std::string name, std::string metavar, std::size_t count, long long low,
+                            long long high, std::string help, std::string defaultText = {});
+OptionDef ChoiceOption(ValueKind kind, std::string name, std::vector<std::string> choices,
                        std::string help, std::string defaultText = {});
-OptionSpec IntegerListSpec(std::string name, std::string metavar, std::size_t count, long long low,
-                           long long high, std::string help, std::string defaultText = {});
-OptionSpec ChoiceSpec(ValueKind kind, std::string name, std::vector<std::string> choices,
-                      std::string help, std::string defaultText = {});
 
 // The option of a tool with that name, or nullptr (for tooltips and manual pages).
-const OptionSpec* FindOption(const ToolOptions& tool, const std::string& name);
+const OptionDef* FindOption(const ToolOptions& tool, const std::string& name);
 
 // The options every tool takes: --log FILE, --yes, --no, --display, --quiet.
-std::vector<OptionSpec> RunOptionSpecs(RunOptionsLayout layout);
+std::vector<OptionDef> RunOptionDefs(RunOptionsLayout layout);
 
-// The options of a command line, split by a tool's specs.
+// The options of a command line, split by a tool's defs.
 class OptionValues {
 public:
     // Splits args ("--name value", "--name=value", flags). Returns the wrong-command-line text
     // for unknown options, missing values and repeated options, or empty.
-    std::string Read(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
+    std::string Read(const std::vector<std::string>& args, const std::vector<OptionDef>& defs);
 
     bool Has(const std::string& name) const { return m_values.count(name) > 0; }
     // The value given (the first, for an option given more than once or taking several).
@@ -139,10 +140,10 @@ public:
     std::string RefusedWithBatch() const;
 
 private:
-    const OptionSpec* Spec(const std::string& name) const;
+    const OptionDef* Definition(const std::string& name) const;
 
     std::map<std::string, std::vector<std::string>> m_values;
-    std::vector<OptionSpec> m_specs;
+    std::vector<OptionDef> m_defs;
 };
 
 // Checks a read command line before anything runs: options that exclude each other, every
@@ -156,7 +157,7 @@ std::optional<std::vector<int>> ParseIntegerList(const std::string& text, std::s
 std::optional<std::vector<bool>> ParseChoiceList(const std::string& text,
                                                  const std::vector<std::string>& choices);
 // The text naming a wrong value of an option ("--width takes a whole number from 0 to ...").
-std::string WrongValueText(const OptionSpec& spec);
+std::string WrongValueText(const OptionDef& def);
 std::string WrongIntegerListText(const std::string& name, std::size_t count, long long low,
                                  long long high);
 
@@ -191,15 +192,15 @@ inline ApplyResult AppliedOrStopped(bool applied)
 
 // What a row's setter sees: its option, the whole checked command line, the host.
 struct OptionUse {
-    const OptionSpec& spec;
+    const OptionDef& def;
     const OptionValues& values;
     Host& host;
 
-    bool Given() const { return values.Has(spec.name); }
-    std::string Text() const { return values.Text(spec.name).value_or(std::string()); }
+    bool Given() const { return values.Has(def.name); }
+    std::string Text() const { return values.Text(def.name).value_or(std::string()); }
     // The value of a checked Integer or IntegerList option.
-    int Int() const { return values.Int(spec.name).value_or(0); }
-    std::vector<int> Ints() const { return values.Ints(spec.name).value_or(std::vector<int>()); }
+    int Int() const { return values.Int(def.name).value_or(0); }
+    std::vector<int> Ints() const { return values.Ints(def.name).value_or(std::vector<int>()); }
 };
 
 // A tool's option table: each row an option and how it sets the job. Rows are applied in
@@ -207,7 +208,7 @@ struct OptionUse {
 template <typename Job>
 struct OptionRow {
     using Setter = std::function<ApplyResult(Job&, const OptionUse&)>;
-    OptionSpec spec;
+    OptionDef def;
     Setter set = {};             // empty: the option sets nothing of the job
     bool setWhenAbsent = false;  // set runs whether or not the option is given
 };
@@ -222,8 +223,8 @@ struct OptionTable {
     ToolOptions Describe() const
     {
         ToolOptions described{tool, {}};
-        for (const auto& row : rows) described.options.push_back(row.spec);
-        for (auto& spec : RunOptionSpecs(tool.runOptionsLayout)) described.options.push_back(spec);
+        for (const auto& row : rows) described.options.push_back(row.def);
+        for (auto& def : RunOptionDefs(tool.runOptionsLayout)) described.options.push_back(def);
         return described;
     }
 
@@ -231,8 +232,8 @@ struct OptionTable {
     ApplyResult Apply(Job& job, const OptionValues& values, Host& host) const
     {
         for (const auto& row : rows) {
-            if (!row.set || (!row.setWhenAbsent && !values.Has(row.spec.name))) continue;
-            ApplyResult result = row.set(job, OptionUse{row.spec, values, host});
+            if (!row.set || (!row.setWhenAbsent && !values.Has(row.def.name))) continue;
+            ApplyResult result = row.set(job, OptionUse{row.def, values, host});
             if (result.status != ApplyStatus::Applied) return result;
         }
         if (setRunOptions) setRunOptions(job, values);
@@ -245,7 +246,7 @@ template <typename Job>
 OptionRow<Job>& RowNamed(std::vector<OptionRow<Job>>& rows, const std::string& name)
 {
     for (auto& row : rows) {
-        if (row.spec.name == name) return row;
+        if (row.def.name == name) return row;
     }
     return rows.back();
 }

@@ -32,14 +32,14 @@ std::array<bool, 3> FilterFlagsFor(EtmFilter filter)
 
 std::vector<Row> InputRows()
 {
-    Row select{IntegerListSpec("--select", "B,G,R", 3, 1, 1000000,
-                               "The selected entries of the Blue, Green and Red lists (1-based).",
-                               "1,2,3"),
+    Row select{IntegerListOption("--select", "B,G,R", 3, 1, 1000000,
+                                 "The selected entries of the Blue, Green and Red lists (1-based).",
+                                 "1,2,3"),
                [](EtmJob& job, const OptionUse& use) {
                    return SelectListEntries(job, job.bandLists, use.Ints(), SelectEtmBand);
                }};
-    select.spec.newLine = true;
-    select.spec.notWithBatch = true;
+    select.def.newLine = true;
+    select.def.notWithBatch = true;
     return {
         PanRow<EtmJob>(BrowseEtmPan),
         BlueRow<EtmJob>(BrowseEtmBlue,
@@ -55,7 +55,7 @@ std::vector<Row> FilterRows()
 {
     Row filter = FilterRow<EtmJob>({"smooth", "smooth-sharpen", "none", "detail", "sharpen"},
                                    "none", FilterFlagsFor);
-    filter.spec.newLine = true;
+    filter.def.newLine = true;
     return {filter, FilterBandsRow<EtmJob>(
                         {"blue", "green", "red"}, "all three when a filter is set, none otherwise",
                         EtmFilter::None, "--filter-bands needs a --filter other than none")};
@@ -73,7 +73,7 @@ OptionTable<EtmJob> MakeTable()
                       FilterRows(), StretchOptionRows(&EtmJob::stretch)}) {
         table.rows.insert(table.rows.end(), rows.begin(), rows.end());
     }
-    RowNamed(table.rows, "--cutoffs").spec.newLine = true;
+    RowNamed(table.rows, "--cutoffs").def.newLine = true;
     // The picture opens in a viewer only when asked for on the command line.
     table.setRunOptions = [](EtmJob& job, const OptionValues& values) {
         if (!values.Has("--display")) job.displayBmp = false;

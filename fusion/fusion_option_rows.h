@@ -18,15 +18,15 @@ using BrowseFunction = bool (*)(Job&, const std::string&, Host&);
 template <typename Job>
 OptionRow<Job> PanRow(BrowseFunction<Job> browsePan)
 {
-    OptionRow<Job> pan{FileSpec(ValueKind::InputFile, "--pan", {".img", ".rst", ".tif", ".bif"},
-                                true, "The pan band; a .bif batch file runs every job it lists."),
+    OptionRow<Job> pan{FileOption(ValueKind::InputFile, "--pan", {".img", ".rst", ".tif", ".bif"},
+                                  true, "The pan band; a .bif batch file runs every job it lists."),
                        [browsePan](Job& job, const OptionUse& use) {
                            const bool browsed = browsePan(job, FullPath(use.Text()), use.host);
                            return AfterBatchArmingBrowse(browsed, job.batchMode, use.values);
                        }};
-    pan.spec.synopsis = Synopsis::Plain;
-    pan.spec.need = Need::Required;
-    pan.spec.armsBatch = true;
+    pan.def.synopsis = Synopsis::Plain;
+    pan.def.need = Need::Required;
+    pan.def.armsBatch = true;
     return pan;
 }
 
@@ -35,14 +35,14 @@ template <typename Job>
 OptionRow<Job> BlueRow(BrowseFunction<Job> browseBlue, const char* help)
 {
     OptionRow<Job> blue{
-        FileSpec(ValueKind::InputFile, "--blue", {".img", ".rst", ".rgf", ".tif"}, true, help),
+        FileOption(ValueKind::InputFile, "--blue", {".img", ".rst", ".rgf", ".tif"}, true, help),
         [browseBlue](Job& job, const OptionUse& use) {
             if (job.batchMode) return Applied();
             return AppliedOrStopped(browseBlue(job, FullPath(use.Text()), use.host));
         }};
-    blue.spec.synopsis = Synopsis::Plain;
-    blue.spec.need = Need::RequiredUnlessBatch;
-    blue.spec.notWithBatch = true;
+    blue.def.synopsis = Synopsis::Plain;
+    blue.def.need = Need::RequiredUnlessBatch;
+    blue.def.notWithBatch = true;
     return blue;
 }
 
@@ -53,17 +53,17 @@ OptionRow<Job> OtherBandRow(int band, const char* name, const char* help,
                             const char* blueSupplies)
 {
     OptionRow<Job> row{
-        FileSpec(ValueKind::InputFile, name, {".img", ".rst", ".tif"}, true, help),
+        FileOption(ValueKind::InputFile, name, {".img", ".rst", ".tif"}, true, help),
         [band, browseBand, blueSupplies](Job& job, const OptionUse& use) {
             if (job.batchMode) return Applied();
             if (!job.browseEnabled[band]) {
-                return WrongCommandLine(use.spec.name + " cannot be used when --blue names " +
+                return WrongCommandLine(use.def.name + " cannot be used when --blue names " +
                                         blueSupplies);
             }
             return AppliedOrStopped(browseBand(job, band, FullPath(use.Text()), use.host));
         }};
-    row.spec.synopsis = band == 1 ? Synopsis::Optional : Synopsis::WithPrevious;
-    row.spec.notWithBatch = true;
+    row.def.synopsis = band == 1 ? Synopsis::Optional : Synopsis::WithPrevious;
+    row.def.notWithBatch = true;
     return row;
 }
 
@@ -71,19 +71,19 @@ OptionRow<Job> OtherBandRow(int band, const char* name, const char* help,
 template <typename Job>
 std::vector<OptionRow<Job>> PanSizeRows()
 {
-    OptionRow<Job> width{IntegerSpec("--width", "N", 0, INT_MAX,
-                                     "The Width field: pan width in pixels (typed for a generic "
-                                     "matrix).",
-                                     "from the pan header"),
+    OptionRow<Job> width{IntegerOption("--width", "N", 0, INT_MAX,
+                                       "The Width field: pan width in pixels (typed for a generic "
+                                       "matrix).",
+                                       "from the pan header"),
                          StoresInt(&Job::width)};
-    width.spec.notWithBatch = true;
-    OptionRow<Job> height{IntegerSpec("--height", "N", 0, INT_MAX,
-                                      "The Height field: pan height in pixels (typed for a "
-                                      "generic matrix).",
-                                      "from the pan header"),
+    width.def.notWithBatch = true;
+    OptionRow<Job> height{IntegerOption("--height", "N", 0, INT_MAX,
+                                        "The Height field: pan height in pixels (typed for a "
+                                        "generic matrix).",
+                                        "from the pan header"),
                           StoresInt(&Job::height)};
-    height.spec.synopsis = Synopsis::WithPrevious;
-    height.spec.notWithBatch = true;
+    height.def.synopsis = Synopsis::WithPrevious;
+    height.def.notWithBatch = true;
     return {width, height};
 }
 
@@ -93,23 +93,23 @@ template <typename Job>
 std::vector<OptionRow<Job>> MethodAndOutputRows(void (*setSuffix)(Job&, const std::string&))
 {
     OptionRow<Job> method{
-        IntegerSpec("--method", "1|2", 1, 2,
-                    "The fusion method: 1 \"Optimisation 1\", 2 \"Optimisation 2\".", "1"),
+        IntegerOption("--method", "1|2", 1, 2,
+                      "The fusion method: 1 \"Optimisation 1\", 2 \"Optimisation 2\".", "1"),
         StoresInt(&Job::method, -1)};
-    OptionRow<Job> suffix{
-        TextSpec("--suffix", "TEXT", "Added to the input MS file names for the results.", "_Fused"),
-        [setSuffix](Job& job, const OptionUse& use) {
-            setSuffix(job, use.Text());
-            return Applied();
-        }};
-    OptionRow<Job> bmp{FileSpec(ValueKind::OutputFile, "--bmp", {".bmp"}, true,
-                                "The 24-bit BMP picture of the result.",
-                                "derived from the pan path and suffix as the dialog does"),
+    OptionRow<Job> suffix{TextOption("--suffix", "TEXT",
+                                     "Added to the input MS file names for the results.", "_Fused"),
+                          [setSuffix](Job& job, const OptionUse& use) {
+                              setSuffix(job, use.Text());
+                              return Applied();
+                          }};
+    OptionRow<Job> bmp{FileOption(ValueKind::OutputFile, "--bmp", {".bmp"}, true,
+                                  "The 24-bit BMP picture of the result.",
+                                  "derived from the pan path and suffix as the dialog does"),
                        StoresFullPath(&Job::bmpName)};
-    bmp.spec.notWithBatch = true;
-    bmp.spec.newLine = true;
+    bmp.def.notWithBatch = true;
+    bmp.def.newLine = true;
     OptionRow<Job> colourMatch{
-        FlagSpec("--colour-match", "\"Colours match with those of inputs closely\"."),
+        FlagOption("--colour-match", "\"Colours match with those of inputs closely\"."),
         StoresGiven(&Job::colourMatch), true};
     return {method, suffix, bmp, colourMatch};
 }
@@ -120,18 +120,18 @@ template <typename Job, typename Filter, typename Flags>
 OptionRow<Job> FilterRow(std::vector<std::string> choices, const char* defaultText,
                          Flags (*flagsFor)(Filter))
 {
-    OptionRow<Job> filter{ChoiceSpec(ValueKind::Choice, "--filter", std::move(choices),
-                                     "The spatial filter applied to the fused bands.", defaultText),
-                          [flagsFor](Job& job, const OptionUse& use) {
-                              const auto& names = use.spec.choices;
-                              const auto found = std::find(names.begin(), names.end(), use.Text());
-                              if (found == names.end())
-                                  return WrongCommandLine(WrongValueText(use.spec));
-                              job.filterType = static_cast<Filter>(found - names.begin());
-                              job.filterFlags = flagsFor(job.filterType);
-                              return Applied();
-                          }};
-    filter.spec.checkedWhenSet = true;
+    OptionRow<Job> filter{
+        ChoiceOption(ValueKind::Choice, "--filter", std::move(choices),
+                     "The spatial filter applied to the fused bands.", defaultText),
+        [flagsFor](Job& job, const OptionUse& use) {
+            const auto& names = use.def.choices;
+            const auto found = std::find(names.begin(), names.end(), use.Text());
+            if (found == names.end()) return WrongCommandLine(WrongValueText(use.def));
+            job.filterType = static_cast<Filter>(found - names.begin());
+            job.filterFlags = flagsFor(job.filterType);
+            return Applied();
+        }};
+    filter.def.checkedWhenSet = true;
     return filter;
 }
 
@@ -140,17 +140,18 @@ template <typename Job, typename Filter>
 OptionRow<Job> FilterBandsRow(std::vector<std::string> bands, const char* defaultText, Filter none,
                               const char* needsFilter)
 {
-    OptionRow<Job> filterBands{ChoiceSpec(ValueKind::ChoiceList, "--filter-bands", std::move(bands),
-                                          "The bands the filter is applied to.", defaultText),
-                               [none, needsFilter](Job& job, const OptionUse& use) {
-                                   if (job.filterType == none) return WrongCommandLine(needsFilter);
-                                   const auto flags = ParseChoiceList(use.Text(), use.spec.choices);
-                                   if (!flags) return WrongCommandLine(WrongValueText(use.spec));
-                                   std::copy(flags->begin(), flags->end(), job.filterFlags.begin());
-                                   return Applied();
-                               }};
-    filterBands.spec.metavar = "LIST|none";
-    filterBands.spec.checkedWhenSet = true;
+    OptionRow<Job> filterBands{
+        ChoiceOption(ValueKind::ChoiceList, "--filter-bands", std::move(bands),
+                     "The bands the filter is applied to.", defaultText),
+        [none, needsFilter](Job& job, const OptionUse& use) {
+            if (job.filterType == none) return WrongCommandLine(needsFilter);
+            const auto flags = ParseChoiceList(use.Text(), use.def.choices);
+            if (!flags) return WrongCommandLine(WrongValueText(use.def));
+            std::copy(flags->begin(), flags->end(), job.filterFlags.begin());
+            return Applied();
+        }};
+    filterBands.def.metavar = "LIST|none";
+    filterBands.def.checkedWhenSet = true;
     return filterBands;
 }
 

@@ -28,7 +28,7 @@ ApplyResult SetSelect(PanSharpenJob& job, const OptionUse& use)
 {
     if (!job.batchMode) return SelectListEntries(job, job.bandLists, use.Ints(), SelectBand);
     const auto select = ParseIntegerList(use.Text(), 4, 1, 4);
-    if (!select) return WrongCommandLine(WrongIntegerListText(use.spec.name, 4, 1, 4));
+    if (!select) return WrongCommandLine(WrongIntegerListText(use.def.name, 4, 1, 4));
     for (int band = kBlue; band <= kNir; ++band) SelectBand(job, band, (*select)[band] - 1);
     return Applied();
 }
@@ -42,12 +42,12 @@ std::array<bool, 4> FilterFlagsFor(FilterType16 filter)
 
 std::vector<Row> InputRows()
 {
-    Row select{IntegerListSpec("--select", "B,G,R,N", 4, 1, 1000000,
-                               "The selected entries of the Blue, Green, Red and NIR lists "
-                               "(1-based); with a batch file the colour band selectors.",
-                               "1,2,3,4"),
+    Row select{IntegerListOption("--select", "B,G,R,N", 4, 1, 1000000,
+                                 "The selected entries of the Blue, Green, Red and NIR lists "
+                                 "(1-based); with a batch file the colour band selectors.",
+                                 "1,2,3,4"),
                SetSelect};
-    select.spec.newLine = true;
+    select.def.newLine = true;
     return {
         PanRow<PanSharpenJob>(BrowsePan),
         BlueRow<PanSharpenJob>(BrowseBlue,
@@ -66,14 +66,15 @@ std::vector<Row> FilterRows()
     Row filterBands = FilterBandsRow<PanSharpenJob>(
         {"blue", "green", "red", "nir"}, "green,red", FilterType16::None,
         "--filter-bands needs --filter sharpen or detail");
-    filterBands.spec.newLine = true;
-    Row adjust{IntegerListSpec("--adjust", "B,G,R", 3, 0, 30,
-                               "The colour adjustments of the Blue, Green and Red bands.", "0,0,0"),
-               [](PanSharpenJob& job, const OptionUse& use) {
-                   const auto amounts = use.Ints();
-                   std::copy(amounts.begin(), amounts.end(), job.colourAmounts.begin());
-                   return Applied();
-               }};
+    filterBands.def.newLine = true;
+    Row adjust{
+        IntegerListOption("--adjust", "B,G,R", 3, 0, 30,
+                          "The colour adjustments of the Blue, Green and Red bands.", "0,0,0"),
+        [](PanSharpenJob& job, const OptionUse& use) {
+            const auto amounts = use.Ints();
+            std::copy(amounts.begin(), amounts.end(), job.colourAmounts.begin());
+            return Applied();
+        }};
     return {FilterRow<PanSharpenJob>({"sharpen", "detail", "none"}, "sharpen", FilterFlagsFor),
             filterBands, adjust};
 }
@@ -90,7 +91,7 @@ OptionTable<PanSharpenJob> MakeTable()
           FilterRows(), StretchOptionRows(&PanSharpenJob::stretch)}) {
         table.rows.insert(table.rows.end(), rows.begin(), rows.end());
     }
-    RowNamed(table.rows, "--nonlinear").spec.newLine = true;
+    RowNamed(table.rows, "--nonlinear").def.newLine = true;
     // The picture opens in a viewer only when asked for on the command line.
     table.setRunOptions = [](PanSharpenJob& job, const OptionValues& values) {
         if (!values.Has("--display")) job.displayBmp = false;

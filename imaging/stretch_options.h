@@ -15,10 +15,10 @@ template <typename Job>
 std::vector<OptionRow<Job>> StretchOptionRows(StretchParams Job::*stretch)
 {
     OptionRow<Job> cutoffs{
-        IntegerListSpec("--cutoffs", "BL,BR,GL,GR,RL,RR", 6, 1, 20,
-                        "The histogram cut-offs in percent at the left and right ends of the "
-                        "Blue, Green and Red histograms.",
-                        "2,2,2,2,2,2"),
+        IntegerListOption("--cutoffs", "BL,BR,GL,GR,RL,RR", 6, 1, 20,
+                          "The histogram cut-offs in percent at the left and right ends of the "
+                          "Blue, Green and Red histograms.",
+                          "2,2,2,2,2,2"),
         [stretch](Job& job, const OptionUse& use) {
             const auto list = use.Ints();
             for (std::size_t band = 0; band < 3; ++band) {
@@ -28,9 +28,9 @@ std::vector<OptionRow<Job>> StretchOptionRows(StretchParams Job::*stretch)
             return Applied();
         }};
     OptionRow<Job> nonlinear{
-        IntegerListSpec("--nonlinear", "B,G,R", 3, 0, 20,
-                        "The nonlinear stretch strengths of the Blue, Green and Red bands.",
-                        "0,0,0"),
+        IntegerListOption("--nonlinear", "B,G,R", 3, 0, 20,
+                          "The nonlinear stretch strengths of the Blue, Green and Red bands.",
+                          "0,0,0"),
         [stretch](Job& job, const OptionUse& use) {
             const auto list = use.Ints();
             std::copy(list.begin(), list.end(), (job.*stretch).nonlinear.begin());

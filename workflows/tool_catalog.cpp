@@ -82,9 +82,9 @@ std::string ToolListText(const std::vector<ToolOptions>& tools)
 std::string RunOptionsText()
 {
     std::string text;
-    for (const auto& spec : RunOptionSpecs(RunOptionsLayout::SameLine)) {
-        const std::string token = spec.metavar.empty() ? spec.name : spec.name + " " + spec.metavar;
-        if (spec.synopsis == Synopsis::OrPrevious) {
+    for (const auto& def : RunOptionDefs(RunOptionsLayout::SameLine)) {
+        const std::string token = def.metavar.empty() ? def.name : def.name + " " + def.metavar;
+        if (def.synopsis == Synopsis::OrPrevious) {
             text += " | " + token;
         } else {
             text += (text.empty() ? "" : ", ") + token;
@@ -97,13 +97,13 @@ void DumpOptionTables(const std::vector<ToolOptions>& tools, std::ostream& out)
 {
     for (const auto& tool : tools) {
         out << "tool\t" << tool.tool.name << '\t' << tool.tool.summary << '\n';
-        for (const auto& spec : tool.options) {
+        for (const auto& def : tool.options) {
             const bool isFile =
-                spec.kind == ValueKind::InputFile || spec.kind == ValueKind::OutputFile;
-            out << "option\t" << spec.name << '\t' << spec.metavar << '\t' << KindName(spec.kind)
-                << '\t' << NeedName(spec.need) << '\t'
-                << (isFile ? Joined(spec.fileFilters, spec.otherFileNames) : std::string()) << '\t'
-                << Joined(spec.choices, false) << '\t' << spec.defaultText << '\t' << spec.help
+                def.kind == ValueKind::InputFile || def.kind == ValueKind::OutputFile;
+            out << "option\t" << def.name << '\t' << def.metavar << '\t' << KindName(def.kind)
+                << '\t' << NeedName(def.need) << '\t'
+                << (isFile ? Joined(def.fileFilters, def.otherFileNames) : std::string()) << '\t'
+                << Joined(def.choices, false) << '\t' << def.defaultText << '\t' << def.help
                 << '\n';
         }
     }

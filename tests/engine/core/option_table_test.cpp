@@ -30,39 +30,40 @@ OptionTable<ToyJob> ToyTable(CheckOrder order)
     table.tool.description = "Does toy things.\n";
     table.tool.checkOrder = order;
     table.tool.isBatchFile = IsBatch;
-    OptionRow<ToyJob> input{FileSpec(ValueKind::InputFile, "--in", {".img"}, true, "input"),
+    OptionRow<ToyJob> input{FileOption(ValueKind::InputFile, "--in", {".img"}, true, "input"),
                             [](ToyJob& job, const OptionUse& use) {
                                 job.input = use.Text();
                                 job.order.push_back("in");
                                 return use.Text() == "refused" ? Stopped() : Applied();
                             }};
-    input.spec.synopsis = Synopsis::Plain;
-    input.spec.need = Need::Required;
-    input.spec.armsBatch = true;
-    OptionRow<ToyJob> other{FileSpec(ValueKind::InputFile, "--other", {}, true, "other")};
-    other.spec.need = Need::RequiredUnlessBatch;
-    other.spec.synopsis = Synopsis::Plain;
-    OptionRow<ToyJob> count{IntegerSpec("--count", "N", 1, 9, "count"), StoresInt(&ToyJob::count)};
-    count.spec.newLine = true;
-    OptionRow<ToyJob> list{IntegerListSpec("--list", "A,B", 2, 0, 5, "list"),
+    input.def.synopsis = Synopsis::Plain;
+    input.def.need = Need::Required;
+    input.def.armsBatch = true;
+    OptionRow<ToyJob> other{FileOption(ValueKind::InputFile, "--other", {}, true, "other")};
+    other.def.need = Need::RequiredUnlessBatch;
+    other.def.synopsis = Synopsis::Plain;
+    OptionRow<ToyJob> count{IntegerOption("--count", "N", 1, 9, "count"),
+                            StoresInt(&ToyJob::count)};
+    count.def.newLine = true;
+    OptionRow<ToyJob> list{IntegerListOption("--list", "A,B", 2, 0, 5, "list"),
                            [](ToyJob& job, const OptionUse& use) {
                                job.list = use.Ints();
                                job.order.push_back("list");
                                return job.list[0] == 5 ? WrongCommandLine("five first") : Applied();
                            }};
-    list.spec.synopsis = Synopsis::WithPrevious;
-    OptionRow<ToyJob> mode{ChoiceSpec(ValueKind::Choice, "--mode", {"a", "b", "c"}, "mode"),
+    list.def.synopsis = Synopsis::WithPrevious;
+    OptionRow<ToyJob> mode{ChoiceOption(ValueKind::Choice, "--mode", {"a", "b", "c"}, "mode"),
                            [](ToyJob& job, const OptionUse& use) {
                                job.mode = use.Text();
                                return Applied();
                            }};
-    OptionRow<ToyJob> parts{ChoiceSpec(ValueKind::ChoiceList, "--parts", {"x", "y"}, "parts"),
+    OptionRow<ToyJob> parts{ChoiceOption(ValueKind::ChoiceList, "--parts", {"x", "y"}, "parts"),
                             [](ToyJob& job, const OptionUse& use) {
-                                job.parts = *use.values.Choices(use.spec.name);
+                                job.parts = *use.values.Choices(use.def.name);
                                 return Applied();
                             }};
-    parts.spec.metavar = "LIST|none";
-    OptionRow<ToyJob> fast{FlagSpec("--fast", "fast"), StoresGiven(&ToyJob::fast), true};
+    parts.def.metavar = "LIST|none";
+    OptionRow<ToyJob> fast{FlagOption("--fast", "fast"), StoresGiven(&ToyJob::fast), true};
     table.rows = {input, other, count, list, mode, parts, fast};
     return table;
 }
@@ -176,14 +177,14 @@ TEST(OptionValuesTest, RepeatableOptionsAndOptionsTakingSeveralValuesKeepEveryVa
 {
     ToolOptions tool;
     tool.tool.name = "multi";
-    OptionSpec ms = FileSpec(ValueKind::InputFile, "--ms", {".tif"}, true, "ms");
+    OptionDef ms = FileOption(ValueKind::InputFile, "--ms", {".tif"}, true, "ms");
     ms.metavar = "M...";
     ms.takesSeveral = true;
     ms.synopsis = Synopsis::Plain;
-    OptionSpec method = ChoiceSpec(ValueKind::Choice, "--method", {"gsa", "awlp"}, "method");
+    OptionDef method = ChoiceOption(ValueKind::Choice, "--method", {"gsa", "awlp"}, "method");
     method.metavar = "NAME";
     method.repeatable = true;
-    tool.options = {ms, method, IntegerSpec("--ratio", "N", 2, 8, "ratio")};
+    tool.options = {ms, method, IntegerOption("--ratio", "N", 2, 8, "ratio")};
 
     OptionValues values;
     ASSERT_EQ(

@@ -291,14 +291,14 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
     for (std::size_t i = 0; i < tools.size(); ++i) {
         EXPECT_EQ(tools[i].tool.name, expected[i].first);
         std::string names;
-        for (const auto& spec : tools[i].options) {
-            names += (names.empty() ? "" : " ") + spec.name;
+        for (const auto& def : tools[i].options) {
+            names += (names.empty() ? "" : " ") + def.name;
             const bool isFile =
-                spec.kind == ValueKind::InputFile || spec.kind == ValueKind::OutputFile;
+                def.kind == ValueKind::InputFile || def.kind == ValueKind::OutputFile;
             if (isFile) {
-                EXPECT_FALSE(spec.fileFilters.empty()) << spec.name;
+                EXPECT_FALSE(def.fileFilters.empty()) << def.name;
             }
-            EXPECT_FALSE(spec.help.empty()) << spec.name;
+            EXPECT_FALSE(def.help.empty()) << def.name;
         }
         EXPECT_EQ(names, expected[i].second + " --log --yes --no --display --quiet");
     }
