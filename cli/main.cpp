@@ -14,22 +14,6 @@
 
 namespace {
 
-std::string ProgramUsage()
-{
-    return "usage: lumesta-cli TOOL [OPTIONS]\n"
-           "       lumesta-cli --help | --version\n"
-           "       lumesta-cli TOOL --help\n"
-           "\n"
-           "Tools:\n" +
-           lumesta::ToolListText(lumesta::CommandLineTools()) +
-           "\n"
-           "Options of every tool: " +
-           lumesta::RunOptionsText() +
-           ".\n"
-           "Exit status: 0 finished, 1 stopped on a message, 2 wrong command line, 130 "
-           "cancelled.\n";
-}
-
 bool WantsHelp(const std::vector<std::string>& args)
 {
     for (const auto& arg : args) {
@@ -82,7 +66,7 @@ int Dispatch(const std::string& first, const std::vector<std::string>& rest)
             if (options.tool.name == runner.name) return runner.run(args);
         }
     }
-    std::cerr << "lumesta-cli: unknown tool " << first << "\n" << ProgramUsage();
+    std::cerr << "lumesta-cli: unknown tool " << first << "\n" << lumesta::ProgramUsageText();
     return kExitUsage;
 }
 
@@ -91,12 +75,12 @@ int Dispatch(const std::string& first, const std::vector<std::string>& rest)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::cerr << ProgramUsage();
+        std::cerr << lumesta::ProgramUsageText();
         return lumesta::cli::kExitUsage;
     }
     const std::string first = argv[1];
     if (first == "--help" || first == "-h") {
-        std::cout << ProgramUsage();
+        std::cout << lumesta::ProgramUsageText();
         return 0;
     }
     if (first == "--version") {

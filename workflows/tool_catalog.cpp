@@ -93,6 +93,22 @@ std::string RunOptionsText()
     return text;
 }
 
+std::string ProgramUsageText()
+{
+    return "usage: lumesta-cli TOOL [OPTIONS]\n"
+           "       lumesta-cli --help | --version\n"
+           "       lumesta-cli TOOL --help\n"
+           "\n"
+           "Tools:\n" +
+           ToolListText(CommandLineTools()) +
+           "\n"
+           "Options of every tool: " +
+           RunOptionsText() +
+           ".\n"
+           "Exit status: 0 finished, 1 stopped on a message, 2 wrong command line, 130 "
+           "cancelled.\n";
+}
+
 void DumpOptionTables(const std::vector<ToolOptions>& tools, std::ostream& out)
 {
     for (const auto& tool : tools) {

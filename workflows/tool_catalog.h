@@ -19,6 +19,10 @@ std::string ToolListText(const std::vector<ToolOptions>& tools);
 // "--log FILE, --yes | --no, --display, --quiet": the options every tool takes.
 std::string RunOptionsText();
 
+// The usage text of lumesta-cli itself: its synopsis, the tool list, the options every tool
+// takes and the exit statuses.
+std::string ProgramUsageText();
+
 // A plain dump of every tool and option, one tab-separated line each:
 //   tool    NAME    SUMMARY
 //   option  NAME    METAVAR  KIND  NEED  FILTERS  CHOICES  DEFAULT  HELP
