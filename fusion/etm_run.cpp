@@ -7,7 +7,11 @@
 
 #include "core/wait_cursor.h"
 #include "fusion/etm_steps.h"
+#include "fusion/confirm_fused_outputs.h"
+#include "fusion/fusion_validation.h"
 #include "fusion/geotiff_steps.h"
+#include "fusion/output_cleanup.h"
+#include "fusion/report_sections.h"
 #include "raster/band_io.h"
 #include "raster/file_name.h"
 #include "raster/geotiff.h"

@@ -4,8 +4,12 @@
 #include <vector>
 
 #include "core/allocate.h"
+#include "fusion/band_read.h"
+#include "fusion/band_view.h"
 #include "fusion/filters.h"
 #include "fusion/matrix.h"
+#include "fusion/regression.h"
+#include "fusion/stretched_bmp.h"
 
 namespace lumesta {
 namespace {

@@ -10,7 +10,8 @@
 #include "fusion/etm_fusion.h"
 #include "fusion/etm_job.h"
 #include "fusion/pansharpen_outputs.h"
-#include "fusion/run_support.h"
+#include "fusion/fusion_strips.h"
+#include "fusion/step_result.h"
 #include "raster/raw_file.h"
 
 namespace lumesta {

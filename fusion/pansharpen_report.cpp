@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <string>
 
+#include "fusion/confirm_fused_outputs.h"
+#include "fusion/fusion_validation.h"
+#include "fusion/report_sections.h"
 #include "raster/band_io.h"
 #include "raster/file_name.h"
 #include "raster/image_info.h"

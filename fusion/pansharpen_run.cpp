@@ -6,9 +6,11 @@
 
 #include "core/wait_cursor.h"
 #include "fusion/geotiff_steps.h"
+#include "fusion/output_cleanup.h"
 #include "fusion/pansharpen_outputs.h"
 #include "fusion/pansharpen_report.h"
 #include "fusion/pansharpen_steps.h"
+#include "fusion/report_sections.h"
 #include "raster/band_io.h"
 #include "raster/file_name.h"
 #include "raster/geotiff.h"

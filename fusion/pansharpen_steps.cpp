@@ -5,9 +5,13 @@
 
 #include "core/allocate.h"
 #include "core/truncate.h"
+#include "fusion/band_read.h"
+#include "fusion/band_view.h"
 #include "fusion/filters.h"
 #include "fusion/matrix.h"
+#include "fusion/regression.h"
 #include "fusion/resampling.h"
+#include "fusion/stretched_bmp.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
               "band files hold little-endian samples that are read directly into memory");

@@ -13,7 +13,8 @@
 #include "fusion/fusion_methods.h"
 #include "fusion/pansharpen_job.h"
 #include "fusion/pansharpen_outputs.h"
-#include "fusion/run_support.h"
+#include "fusion/fusion_strips.h"
+#include "fusion/step_result.h"
 #include "raster/raw_file.h"
 
 namespace lumesta {
