@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fusion/confirm_fused_outputs.h"
-#include "fusion/fusion_validation.h"
+#include "fusion/input_reset.h"
 #include "fusion/report_sections.h"
 #include "raster/band_io.h"
 #include "raster/file_name.h"
@@ -13,65 +13,9 @@
 namespace lumesta {
 namespace {
 
-constexpr std::int64_t kVeryLargePixels = 67108864;
 const char* const kBandNames[4] = {"Blue", "Green", "Red", "NIR"};
 
 std::string Num(std::int64_t value) { return std::to_string(static_cast<long long>(value)); }
-
-bool AnyRasterKindSet(const PanSharpenJob& job)
-{
-    for (int flag : job.rasterKind) {
-        if (flag) return true;
-    }
-    return false;
-}
-
-bool AllMsRasterKindsSet(const PanSharpenJob& job)
-{
-    return job.rasterKind[1] && job.rasterKind[2] && job.rasterKind[3] && job.rasterKind[4];
-}
-
-bool SelectionsRepeat(const PanSharpenJob& job)
-{
-    for (int a = kBlue; a <= kNir; ++a) {
-        for (int b = a + 1; b <= kNir; ++b) {
-            if (job.selection[a] == job.selection[b]) return true;
-        }
-    }
-    return false;
-}
-
-bool TypesAgree(const PanSharpenJob& job, Host& host)
-{
-    if (HasFourBandMsFile(job)) {
-        if (job.panExt == job.msExt[kBlue]) return true;
-        host.ShowMessage("Pan and Ms image types are not the same.");
-        return false;
-    }
-    if (!AnyRasterKindSet(job)) {
-        for (int band = kBlue; band <= kNir; ++band) {
-            if (job.msExt[band] != job.panExt) {
-                host.ShowMessage("Pan and Ms image types are not the same, as identified by file extensions");
-                return false;
-            }
-        }
-        return true;
-    }
-    for (int band = kBlue; band <= kNir; ++band) {
-        if (job.msExt[band] == "rst" || job.msExt[band] == "img") {
-            host.ShowMessage("Ms image types are not the same, as identified by file extensions");
-            return false;
-        }
-    }
-    return true;
-}
-
-void ClearBand(PanSharpenJob& job, int band)
-{
-    job.selection[band].clear();
-    job.selectedIndex[band] = -1;
-    job.bandLists[band].clear();
-}
 
 // Reads the MS band headers and checks that each band is a quarter of the pan's size.
 bool CheckMsHeaders(PanRunState& state)
@@ -89,11 +33,7 @@ bool CheckMsHeaders(PanRunState& state)
         }
         if (header.width != state.msWidth || header.height != state.msHeight) {
             state.host.ShowMessage("Check the width/height of the input image.");
-            if (HasFourBandMsFile(job)) {
-                for (int b = kBlue; b <= kNir; ++b) ClearBand(job, b);
-            } else {
-                ClearBand(job, band);
-            }
+            ClearMsSelections(job, band, HasFourBandMsFile(job));
             return false;
         }
     }
@@ -119,29 +59,6 @@ bool WritePanSection(PanRunState& state, std::int64_t& panLength)
 }
 
 }  // namespace
-
-bool ValidatePanSharpenJob(PanSharpenJob& job, Host& host)
-{
-    if (job.panName.empty() || job.bmpName.empty() || job.selection[kBlue].empty() ||
-        job.selection[kGreen].empty() || job.selection[kRed].empty() || job.selection[kNir].empty()) {
-        host.ShowMessage("Please input images.");
-        return false;
-    }
-    if (!PanSizeAcceptable(job.width, job.height, host)) return false;
-    if (SelectionsRepeat(job)) {
-        host.ShowMessage("Input images should not have the same name.");
-        return false;
-    }
-    if (!TypesAgree(job, host)) return false;
-    if (AllMsRasterKindsSet(job) && job.panExt != "tif" && job.displayBmp &&
-        static_cast<std::int64_t>(job.width) * job.height > kVeryLargePixels) {
-        if (host.AskYesNo("Input images are very large. Do you wish to disable the automatic "
-                          "display of 24-bit BMP?")) {
-            job.displayBmp = false;
-        }
-    }
-    return true;
-}
 
 bool WriteInputSections(PanRunState& state)
 {
@@ -230,19 +147,6 @@ bool ConfirmPanOutputs(PanRunState& state)
     std::vector<std::string> inputs{job.panPath};
     inputs.insert(inputs.end(), job.msPath.begin(), job.msPath.end());
     return ConfirmFusedOutputs(targets, inputs, outputs.data[kBlue], state.host);
-}
-
-void ResetPanSharpenInputs(PanSharpenJob& job)
-{
-    for (int band = kBlue; band <= kNir; ++band) {
-        job.bandLists[band].clear();
-        job.selection[band].clear();
-        job.selectedIndex[band] = -1;
-    }
-    job.panName.clear();
-    job.panPath.clear();
-    job.width = 0;
-    job.height = 0;
 }
 
 }  // namespace lumesta

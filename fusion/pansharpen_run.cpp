@@ -5,7 +5,9 @@
 #include <new>
 
 #include "core/wait_cursor.h"
+#include "fusion/fusion_validation.h"
 #include "fusion/geotiff_steps.h"
+#include "fusion/input_reset.h"
 #include "fusion/output_cleanup.h"
 #include "fusion/pansharpen_outputs.h"
 #include "fusion/pansharpen_report.h"
