@@ -95,7 +95,7 @@ void ApplyParameters(const Arguments& args, EtmJob& job)
 {
     if (const auto width = args.Int("--width", 0, 2147483647)) job.width = *width;
     if (const auto height = args.Int("--height", 0, 2147483647)) job.height = *height;
-    if (const auto method = args.Int("--method", 1, 2)) job.method = *method - 1;
+    if (const auto method = args.Int("--method", 1, 2)) job.method = static_cast<FusionMethod>(*method - 1);
     if (const auto suffix = args.Value("--suffix")) SetEtmSuffix(job, *suffix);
     if (const auto bmp = args.Value("--bmp")) job.bmpName = FullPath(*bmp);
     job.colourMatch = args.Has("--colour-match");

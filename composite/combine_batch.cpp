@@ -59,7 +59,7 @@ BatchOutcome RunBandCombinationBatch(BandCombinationJob& job, RunCounters& count
     auto record = [&](BatchReader& reader, int indicator) {
         job.inputKind = ".tif";
         job.bandExt = {"tif", "tif", "tif"};
-        job.notEnviIdrisi = {true, true, true};
+        job.bandKind.fill(RasterKind::GeoTiffOrMatrix);
         job.groupInput = false;
         std::string pan, bmp, geoTiff;
         if (!reader.ReadLine(pan)) {  // the pan line is read and not used

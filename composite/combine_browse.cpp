@@ -25,7 +25,7 @@ void EmptyBandLists(BandCombinationJob& job)
         job.selection[band].clear();
         job.bandPath[band].clear();
         job.bandExt[band].clear();
-        job.notEnviIdrisi[band] = false;
+        job.bandKind[band] = RasterKind::EnviOrIdrisi;
     }
     job.inputBands = 0;
     job.groupInput = false;
@@ -68,7 +68,7 @@ void TakeSingleBlue(BandCombinationJob& job, const std::string& ext)
     job.selection[kCompositeBlue] = job.bandLists[kCompositeBlue][0];
     job.bandPath[kCompositeBlue] = job.bluePath;
     job.bandExt[kCompositeBlue] = ext;
-    job.notEnviIdrisi[kCompositeBlue] = !IsEnviOrIdrisi(ext);
+    job.bandKind[kCompositeBlue] = RasterKindOf(ext);
 }
 
 // Every list offers every name; Blue, Green and Red start at entries 0, 1 and 2.
@@ -135,7 +135,7 @@ bool TakeEnviOrIdrisi(BandCombinationJob& job, const std::string& ext, Host& hos
 bool TakeGeoTiff(BandCombinationJob& job, Host& host)
 {
     if (!TakeHeaderBands(job, "tif", host)) return false;
-    job.notEnviIdrisi = {true, true, true};
+    job.bandKind.fill(RasterKind::GeoTiffOrMatrix);
     return true;
 }
 
@@ -197,7 +197,7 @@ bool BrowseCombineBand(BandCombinationJob& job, int band, const std::string& pat
     job.selection[band] = job.bandLists[band][0];
     job.bandPath[band] = path;
     job.bandExt[band] = ext;
-    job.notEnviIdrisi[band] = !IsEnviOrIdrisi(ext);
+    job.bandKind[band] = RasterKindOf(ext);
     return true;
 }
 

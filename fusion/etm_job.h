@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "fusion/fusion_method.h"
 #include "imaging/stretch.h"
 #include "raster/image_info.h"
+#include "raster/raster_kind.h"
 
 namespace lumesta {
 
@@ -35,10 +37,10 @@ struct EtmJob {
     std::string groupFolder;
     std::array<bool, 3> browseEnabled{true, true, true};
 
-    // 1 where an input is neither ENVI nor Idrisi32: index 0 the pan, 1..3 Blue, Green, Red.
-    std::array<int, 4> rasterKind{};
+    // The kind of each input: index 0 the pan, 1..3 Blue, Green, Red.
+    std::array<RasterKind, 4> rasterKind{};
 
-    int method = 0;
+    FusionMethod method = FusionMethod::Optimisation1;
     int resampling = 0;
     std::string suffix = "_Fused";
     std::string bmpName;

@@ -99,7 +99,7 @@ void WriteParameterAndOutputSections(const EtmJob& job, const FusedOutputs<3>& o
         "Spatial Filtering:\tSharpen\r\n"};
     static const char* const kFlagLabels[3] = {"\t- Blue:\t\t", "\t- Green:\t", "\t- Red:\t\t"};
     log.Append("(c) Key Parameters:\r\n");
-    log.Append(job.method == 1 ? "Pan-Sharpening Method:\tOptimisation 2\r\n"
+    log.Append(job.method == FusionMethod::Optimisation2 ? "Pan-Sharpening Method:\tOptimisation 2\r\n"
                                : "Pan-Sharpening Method:\tOptimisation 1\r\n");
     log.Append("Resampling Method:\tImproved Bilinear\r\n");
     log.Append(kFilters[static_cast<int>(job.filterType)]);

@@ -67,7 +67,7 @@ RunOutcome FailStep(EtmRunState& state, StepResult result)
     }
     if (result == StepResult::Implausible) {
         state.log.Append("\tUnfortunate\r\n\r\n\r\n");
-        if (state.job.method == 0) ResetEtmInputs(state.job);
+        if (state.job.method == FusionMethod::Optimisation1) ResetEtmInputs(state.job);
     } else {
         state.log.Append(kStepUnsuccessful);
     }

@@ -72,8 +72,7 @@ StepResult EstimateEtmCoefficients(EtmRunState& state)
         if (!state.Pump()) return StepResult::Cancelled;
     }
 
-    state.coefficients.method = state.job.method == 1 ? FusionMethod::Optimisation2
-                                                      : FusionMethod::Optimisation1;
+    state.coefficients.method = state.job.method;
     const int unknowns = state.coefficients.Count();
     const bool intercept = state.coefficients.method == FusionMethod::Optimisation2;
     NormalEquations equations(unknowns);

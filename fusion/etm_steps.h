@@ -11,7 +11,7 @@
 #include "fusion/etm_job.h"
 #include "fusion/pansharpen_outputs.h"
 #include "fusion/fusion_strips.h"
-#include "fusion/step_result.h"
+#include "core/step_result.h"
 #include "raster/raw_file.h"
 
 namespace lumesta {

@@ -7,10 +7,9 @@
 #include <cstdint>
 
 #include "core/truncate.h"
+#include "fusion/fusion_method.h"
 
 namespace lumesta {
-
-enum class FusionMethod { Optimisation1 = 0, Optimisation2 = 1 };
 
 // The fitted coefficients as single-precision values: for Optimisation 1 c[0..3] belong to
 // Blue, Green, Red, NIR; for Optimisation 2 c[0] is the intercept and c[1..4] the bands.

@@ -11,7 +11,7 @@
 #include "core/allocate.h"
 #include "core/host.h"
 #include "fusion/parallel_rows.h"
-#include "fusion/step_result.h"
+#include "core/step_result.h"
 #include "raster/raw_file.h"
 
 namespace lumesta {

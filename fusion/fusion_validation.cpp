@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::int64_t kVeryLargePixels = 67108864;
 
-// The job record of either tool: index 0 of rasterKind is the pan, 1.. the MS bands.
+// The MS bands of either tool's job record (rasterKind has the pan first, then these).
 template <typename Job>
 constexpr int BandCount()
 {
@@ -42,8 +42,8 @@ bool SelectionsRepeat(const Job& job)
 template <typename Job>
 bool AnyRasterKindSet(const Job& job)
 {
-    for (int flag : job.rasterKind) {
-        if (flag) return true;
+    for (RasterKind kind : job.rasterKind) {
+        if (kind == RasterKind::GeoTiffOrMatrix) return true;
     }
     return false;
 }
@@ -52,7 +52,7 @@ template <typename Job>
 bool AllMsRasterKindsSet(const Job& job)
 {
     for (int band = 1; band <= BandCount<Job>(); ++band) {
-        if (!job.rasterKind[band]) return false;
+        if (job.rasterKind[band] != RasterKind::GeoTiffOrMatrix) return false;
     }
     return true;
 }

@@ -14,7 +14,7 @@ void MarkInputsGeoTiff(Job& job)
 {
     job.panExt = "tif";
     for (auto& ext : job.msExt) ext = "tif";
-    job.rasterKind.fill(1);
+    job.rasterKind.fill(RasterKind::GeoTiffOrMatrix);
 }
 
 template <typename Job>

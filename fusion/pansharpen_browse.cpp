@@ -49,7 +49,7 @@ void EmptyBandLists(Job& job)
         job.selection[band].clear();
         job.msPath[band].clear();
         job.msExt[band].clear();
-        job.rasterKind[band + 1] = 0;
+        job.rasterKind[band + 1] = RasterKind::EnviOrIdrisi;
     }
     job.msBandCount = 0;
     job.msHeaderType.clear();
@@ -124,7 +124,7 @@ bool TakeGeoTiffPan(Job& job, const std::string& path, Host& host, const std::st
 {
     const std::string& multiBand = tiffSingleBand.empty() ? kEnviSingleBand : tiffSingleBand;
     if (!TakeHeaderPan<Traits>(job, path, host, multiBand)) return false;
-    job.rasterKind[0] = 1;
+    job.rasterKind[0] = RasterKind::GeoTiffOrMatrix;
     return true;
 }
 
@@ -157,7 +157,7 @@ template <typename Job>
 bool TakeMatrixPan(Job& job, const std::string& path)
 {
     job.bmpName = path + job.suffix + ".bmp";
-    job.rasterKind[0] = 1;
+    job.rasterKind[0] = RasterKind::GeoTiffOrMatrix;
     return true;
 }
 
@@ -173,7 +173,7 @@ bool BrowsePanOf(Job& job, const std::string& path, Host& host, const std::strin
     job.panName = FileNameOf(path);
     job.panPath = path;
     job.panExt = ExtensionLower(path);
-    job.rasterKind[0] = 0;
+    job.rasterKind[0] = RasterKind::EnviOrIdrisi;
     if (IsEnviOrIdrisi(job.panExt)) return TakeEnviOrIdrisiPan<Traits>(job, path, host);
     if (job.panExt == "tif") return TakeGeoTiffPan<Traits>(job, path, host, tiffSingleBand);
     if (job.panExt == "bif") return TakeBatchFile<Traits>(job, path);
@@ -191,7 +191,7 @@ void TakeSingleBlue(Job& job, const std::string& path, const std::string& ext)
     job.selection[0] = job.bandLists[0][0];
     job.msPath[0] = path;
     job.msExt[0] = ext;
-    job.rasterKind[1] = IsEnviOrIdrisi(ext) ? 0 : 1;
+    job.rasterKind[1] = RasterKindOf(ext);
     EnableOtherBrowses<Traits>(job, true);
 }
 
@@ -247,7 +247,7 @@ bool TakeMultiBandOrSingle(Job& job, const std::string& path, const std::string&
         job.selection[band] = job.bandLists[band][band];
         job.msPath[band] = path;
         job.msExt[band] = ext;
-        job.rasterKind[band + 1] = ext == "tif" ? 1 : 0;
+        job.rasterKind[band + 1] = RasterKindOf(ext);
     }
     EnableOtherBrowses<Traits>(job, false);
     return true;
@@ -280,7 +280,7 @@ bool BrowseOtherBandOf(Job& job, int band, const std::string& path, Host& host)
     job.selection[band] = job.bandLists[band][0];
     job.msPath[band] = path;
     job.msExt[band] = ext;
-    job.rasterKind[band + 1] = IsEnviOrIdrisi(ext) ? 0 : 1;
+    job.rasterKind[band + 1] = RasterKindOf(ext);
     return true;
 }
 

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "fusion/fusion_method.h"
 #include "imaging/stretch.h"
 #include "raster/image_info.h"
+#include "raster/raster_kind.h"
 
 namespace lumesta {
 
@@ -41,11 +43,10 @@ struct PanSharpenJob {
     // Browse buttons of Green, Red, NIR (disabled when a group or four-band file supplies them).
     std::array<bool, 4> browseEnabled{true, true, true, true};
 
-    // 1 where an input is neither ENVI nor Idrisi32 (GeoTIFF or generic matrix):
-    // index 0 the pan, 1..4 Blue, Green, Red, NIR.
-    std::array<int, 5> rasterKind{};
+    // The kind of each input: index 0 the pan, 1..4 Blue, Green, Red, NIR.
+    std::array<RasterKind, 5> rasterKind{};
 
-    int method = 0;      // 0 "Optimisation 1", 1 "Optimisation 2"
+    FusionMethod method = FusionMethod::Optimisation1;
     int resampling = 0;  // 0 "Improved Bilinear"
     std::string suffix = "_Fused";
     std::string bmpName;

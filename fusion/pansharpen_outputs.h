@@ -27,27 +27,27 @@ struct FusedOutputs {
     std::string geoTiff;                 // the one GeoTIFF result (GeoTiff kind only)
 };
 
-// The MS inputs as the dialog holds them: paths and extensions per band, the raster-kind flags
+// The MS inputs as the dialog holds them: paths and extensions per band, the raster kinds
 // (index 0 the pan), and whether one multi-band ENVI file supplies every band.
 template <std::size_t N>
 FusedOutputs<N> DeriveFusedOutputs(const std::string& panPath, const std::string& panExt,
                                    const std::array<std::string, N>& msPath,
                                    const std::array<std::string, N>& msExt,
-                                   const std::array<int, N + 1>& rasterKind, bool multiBandEnvi,
+                                   const std::array<RasterKind, N + 1>& rasterKind, bool multiBandEnvi,
                                    const std::string& suffix)
 {
     FusedOutputs<N> outputs;
-    bool allMsFlags = true;
+    bool allMsExtracted = true;
     bool envi = true;
     bool idrisi = true;
     for (std::size_t band = 0; band < N; ++band) {
-        allMsFlags = allMsFlags && rasterKind[band + 1] != 0;
+        allMsExtracted = allMsExtracted && rasterKind[band + 1] == RasterKind::GeoTiffOrMatrix;
         envi = envi && msExt[band] == "img";
         idrisi = idrisi && msExt[band] == "rst";
     }
     for (std::size_t band = 0; band < N; ++band) {
         const std::string number = std::to_string(band + 1);
-        if (panExt == "tif" && allMsFlags) {
+        if (panExt == "tif" && allMsExtracted) {
             outputs.kind = PanOutputKind::GeoTiff;
             outputs.data[band] = msPath[band] + suffix + "_" + number;
             outputs.geoTiff = WithoutLastFour(panPath) + suffix + ".tif";

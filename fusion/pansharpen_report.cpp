@@ -103,7 +103,7 @@ void WriteParameterSection(const PanSharpenJob& job, RunLog& log)
     static const char* const kFlagLabels[4] = {"\t- Blue:\t\t", "\t- Green:\t", "\t- Red:\t\t",
                                                "\t- NIR:\t\t"};
     log.Append("(c) Key Parameters:\r\n");
-    log.Append(job.method == 1 ? "Pan-Sharpening Method:\tOptimisation 2\r\n"
+    log.Append(job.method == FusionMethod::Optimisation2 ? "Pan-Sharpening Method:\tOptimisation 2\r\n"
                                : "Pan-Sharpening Method:\tOptimisation 1\r\n");
     log.Append("Resampling Method:\tImproved Bilinear\r\n");
     log.Append(kFilters[static_cast<int>(job.filterType)]);

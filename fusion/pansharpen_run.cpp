@@ -156,7 +156,7 @@ RunOutcome AnalyticalRun::Fail(StepResult result)
     }
     if (result == StepResult::Implausible) {
         m_state.log.Append(kUnfortunate);
-        if (m_state.job.method == 0) ResetPanSharpenInputs(m_state.job);
+        if (m_state.job.method == FusionMethod::Optimisation1) ResetPanSharpenInputs(m_state.job);
     } else {
         m_state.log.Append(kStepUnsuccessful);
     }

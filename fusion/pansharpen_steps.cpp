@@ -84,7 +84,7 @@ StepResult EstimateCoefficients(PanRunState& state)
         if (!state.Pump()) return StepResult::Cancelled;
     }
 
-    state.coefficients.method = static_cast<FusionMethod>(state.job.method == 1 ? 1 : 0);
+    state.coefficients.method = state.job.method;
     const int unknowns = state.coefficients.Count();
     NormalEquations equations(unknowns);
     std::int32_t regressors[5];

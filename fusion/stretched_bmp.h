@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/host.h"
-#include "fusion/step_result.h"
+#include "core/step_result.h"
 #include "imaging/stretch.h"
 #include "raster/raw_file.h"
 

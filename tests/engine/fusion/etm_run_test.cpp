@@ -123,7 +123,7 @@ TEST_F(EtmRunTest, StripsGiveTheWholeImageResultForShortLastStripsAndFilterOrder
         EtmJob job = WriteAndBrowse(dir.Path(), scene);
         job.filterType = EtmFilter::SmoothSharpen;
         job.filterFlags = {true, true, true};
-        job.method = intercept ? 1 : 0;
+        job.method = intercept ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;
         host.QueueAnswers({true});
         ASSERT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Finished)
             << ::testing::PrintToString(host.Messages());
