@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fusion/fusion_method.h"
+#include "batch/batch_file.h"
 #include "imaging/stretch.h"
 #include "raster/image_info.h"
 #include "raster/raster_kind.h"
@@ -55,7 +56,7 @@ struct EtmJob {
     // 2 GeoTIFF only), and the current job's GeoTIFF output and georeference (the pan).
     bool batchMode = false;
     std::string batchPath;
-    int batchOutputFormat = 0;
+    BatchOutputFormat batchOutputFormat = BatchOutputFormat::BmpAndGeoTiff;
     std::string batchGeoTiff;
     std::string geoReference;
     CImageInfo info;

@@ -74,13 +74,13 @@ FusedOutputs<N> DeriveFusedOutputs(const std::string& panPath, const std::string
 template <typename Job>
 bool WritesBmp(const Job& job)
 {
-    return !job.batchMode || job.batchOutputFormat != 2;
+    return !job.batchMode || job.batchOutputFormat != BatchOutputFormat::GeoTiffOnly;
 }
 
 template <typename Job>
 bool WritesGeoTiff(const Job& job, PanOutputKind kind)
 {
-    return kind == PanOutputKind::GeoTiff && (!job.batchMode || job.batchOutputFormat != 1);
+    return kind == PanOutputKind::GeoTiff && (!job.batchMode || job.batchOutputFormat != BatchOutputFormat::BmpOnly);
 }
 
 using PanOutputs = FusedOutputs<4>;
