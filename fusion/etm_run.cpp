@@ -130,25 +130,25 @@ RunOutcome RunAnalyticalSteps(EtmRunState& state, OutputCleanup& cleanup)
         state.log.Append("\tFinished (GeoTIFF image input)\r\n");
     }
     state.log.Append("    Step 1: .");
-    result = EstimateEtmCoefficients(state);
+    result = EstimateCoefficients(state);
     if (result != StepResult::Ok) return FailStep(state, result);
     state.log.Append(kFinished);
-    if (job.colourMatch && (result = ComputeEtmInputStretchLimits(state)) != StepResult::Ok) {
+    if (job.colourMatch && (result = ComputeInputStretchLimits(state)) != StepResult::Ok) {
         return FailStep(state, result);
     }
     state.log.Append("    Step 2: ......");
-    if ((result = FuseEtmStrips(state)) != StepResult::Ok) return FailStep(state, result);
+    if ((result = FuseStrips(state)) != StepResult::Ok) return FailStep(state, result);
     state.log.Append(kFinished);
     const std::time_t postProcessing = std::time(nullptr);
     state.log.Append("    Step 3: ");
-    if ((result = PostProcessEtmBands(state)) != StepResult::Ok) return FailStep(state, result);
+    if ((result = PostProcessBands(state)) != StepResult::Ok) return FailStep(state, result);
     state.log.Append(kFinished);
     if (!WriteResultHeaders(state)) return FailStep(state, StepResult::Failed);
     state.log.Append("    Step 4: ......" + kFinished);
     const bool bmp = WritesBmp(job);
     if (bmp) {
         state.log.Append("    Step 5: ......");
-        if ((result = WriteEtmBmp(state)) != StepResult::Ok) return FailStep(state, result);
+        if ((result = WriteFusedBmp(state)) != StepResult::Ok) return FailStep(state, result);
         state.log.Append("\tFinished (24-bit BMP output)\r\n");
     }
     if (WritesGeoTiff(job, state.outputs.kind)) {

@@ -28,15 +28,9 @@ const std::string& Step1ReadFailure(const EtmRunState& state)
 
 }  // namespace
 
-bool EtmRunState::Pump()
-{
-    host.PumpPendingMessages();
-    return !(host.IsCancelled() || progress.IsCancelled());
-}
-
 bool HasMultiBandMsFile(const EtmJob& job) { return job.msBandCount >= 3; }
 
-StepResult EstimateEtmCoefficients(EtmRunState& state)
+StepResult EstimateCoefficients(EtmRunState& state)
 {
     const std::int64_t sampledRows = static_cast<std::int64_t>(state.msHeight * 0.0625);
     const std::int64_t msWidth = state.msWidth;
@@ -91,7 +85,7 @@ StepResult EstimateEtmCoefficients(EtmRunState& state)
     return StepResult::Ok;
 }
 
-StepResult ComputeEtmInputStretchLimits(EtmRunState& state)
+StepResult ComputeInputStretchLimits(EtmRunState& state)
 {
     const std::int64_t count = state.msWidth * state.msHeight;
     std::vector<std::uint8_t> band;
@@ -230,7 +224,7 @@ void FuseEtmCellRow(const EtmRunState& state, EtmStrip& strip, std::int64_t d)
 
 }  // namespace
 
-StepResult FuseEtmStrips(EtmRunState& state)
+StepResult FuseStrips(EtmRunState& state)
 {
     // Cell row D joins MS rows D and D + 1 and fills pan rows 2D + 1 and 2D + 2; rows and
     // columns that no cell reaches stay 0.
@@ -243,7 +237,7 @@ StepResult FuseEtmStrips(EtmRunState& state)
         [&state](EtmStrip& strip, std::int64_t d) { FuseEtmCellRow(state, strip, d); });
 }
 
-StepResult PostProcessEtmBands(EtmRunState& state)
+StepResult PostProcessBands(EtmRunState& state)
 {
     const std::int64_t count = state.width * state.height;
     const EtmJob& job = state.job;
@@ -284,7 +278,7 @@ StepResult PostProcessEtmBands(EtmRunState& state)
     return StepResult::Ok;
 }
 
-StepResult WriteEtmBmp(EtmRunState& state)
+StepResult WriteFusedBmp(EtmRunState& state)
 {
     StretchedBmpJob picture;
     picture.width = state.width;

@@ -128,7 +128,7 @@ bool PanSizeAcceptable(int width, int height, Host& host)
 
 bool ValidatePanSharpenJob(PanSharpenJob& job, Host& host)
 {
-    return ValidateFusionJob(job, HasFourBandMsFile(job), true, host);
+    return ValidateFusionJob(job, HasMultiBandMsFile(job), true, host);
 }
 
 bool ValidateEtmJob(EtmJob& job, Host& host)

@@ -86,12 +86,12 @@ bool WritesGeoTiff(const Job& job, PanOutputKind kind)
 using PanOutputs = FusedOutputs<4>;
 
 // True when one file holds all four MS bands.
-inline bool HasFourBandMsFile(const PanSharpenJob& job) { return job.msBandCount == 4; }
+inline bool HasMultiBandMsFile(const PanSharpenJob& job) { return job.msBandCount == 4; }
 
 inline PanOutputs DerivePanOutputs(const PanSharpenJob& job)
 {
     const bool multiBandEnvi =
-        HasFourBandMsFile(job) && job.panExt == "img" && job.msHeaderType == "ENVI";
+        HasMultiBandMsFile(job) && job.panExt == "img" && job.msHeaderType == "ENVI";
     PanOutputs outputs = DeriveFusedOutputs<4>(job.panPath, job.panExt, job.msPath, job.msExt,
                                                job.rasterKind, multiBandEnvi, job.suffix);
     if (job.batchMode) outputs.geoTiff = job.batchGeoTiff;

@@ -21,7 +21,7 @@ std::string Num(std::int64_t value) { return std::to_string(static_cast<long lon
 bool CheckMsHeaders(PanRunState& state)
 {
     PanSharpenJob& job = state.job;
-    const int bandsToRead = HasFourBandMsFile(job) ? 1 : 4;
+    const int bandsToRead = HasMultiBandMsFile(job) ? 1 : 4;
     for (int band = kBlue; band < bandsToRead; ++band) {
         const std::string& ext = job.msExt[band];
         if (ext != "img" && ext != "rst" && ext != "tif") continue;  // generic matrices have no header
@@ -33,7 +33,7 @@ bool CheckMsHeaders(PanRunState& state)
         }
         if (header.width != state.msWidth || header.height != state.msHeight) {
             state.host.ShowMessage("Check the width/height of the input image.");
-            ClearMsSelections(job, band, HasFourBandMsFile(job));
+            ClearMsSelections(job, band, HasMultiBandMsFile(job));
             return false;
         }
     }
@@ -67,7 +67,7 @@ bool WriteInputSections(PanRunState& state)
     const PanSharpenJob& job = state.job;
     RunLog& log = state.log;
     log.Append("(b) Input Low Resolution Multispectral Bands:\r\n");
-    const bool fourBand = HasFourBandMsFile(job);
+    const bool fourBand = HasMultiBandMsFile(job);
     for (int band = kBlue; band <= kNir; ++band) {
         log.Append(std::string(kBandNames[band]) + ":\t" + job.msPath[band]);
         log.Append(fourBand ? "(" + job.selection[band] + ")\r\n" : std::string("\r\n"));

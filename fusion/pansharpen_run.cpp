@@ -90,7 +90,7 @@ void LocateInputs(PanRunState& state)
     const std::int64_t bandBytes = state.msWidth * state.msHeight * 2;
     for (int band = kBlue; band <= kNir; ++band) {
         state.msInput[band] = job.msPath[band];
-        state.msByteOffset[band] = HasFourBandMsFile(job) ? job.selectedIndex[band] * bandBytes : 0;
+        state.msByteOffset[band] = HasMultiBandMsFile(job) ? job.selectedIndex[band] * bandBytes : 0;
     }
 }
 
@@ -100,7 +100,7 @@ StepResult ExtractInputs(PanRunState& state, TempFiles& temps)
     const PanSharpenJob& job = state.job;
     GeoTiffInputs inputs;
     inputs.panPath = job.panPath;
-    inputs.multiBandFile = HasFourBandMsFile(job);
+    inputs.multiBandFile = HasMultiBandMsFile(job);
     inputs.bandsInFile = inputs.multiBandFile ? 4 : 1;
     inputs.msPaths.assign(job.msPath.begin(), inputs.multiBandFile ? job.msPath.begin() + 1 : job.msPath.end());
     inputs.msBandBytes = state.msWidth * state.msHeight * 2;

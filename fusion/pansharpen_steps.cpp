@@ -42,12 +42,6 @@ int RegressorRow(FusionMethod method, const std::array<std::int16_t, 4>& ms, std
 
 }  // namespace
 
-bool PanRunState::Pump()
-{
-    host.PumpPendingMessages();
-    return !(host.IsCancelled() || progress.IsCancelled());
-}
-
 StepResult EstimateCoefficients(PanRunState& state)
 {
     const std::int64_t sampledRows = static_cast<std::int64_t>(state.msHeight * 0.125);
