@@ -91,34 +91,18 @@ bool WriteInputSections(EtmRunState& state)
     return CheckMsHeaders(state);
 }
 
-void WriteParameterAndOutputSections(const EtmJob& job, const FusedOutputs<3>& outputs, RunLog& log)
+void WriteParameterSection(const EtmJob& job, RunLog& log)
 {
     static const char* const kFilters[5] = {
         "Spatial Filtering:\tSmooth\r\n", "Spatial Filtering:\tSmooth, followed by sharpening\r\n",
         "Spatial Filtering:\tNone\r\n", "Spatial Filtering:\tDetail\r\n",
         "Spatial Filtering:\tSharpen\r\n"};
     static const char* const kFlagLabels[3] = {"\t- Blue:\t\t", "\t- Green:\t", "\t- Red:\t\t"};
-    log.Append("(c) Key Parameters:\r\n");
-    log.Append(job.method == FusionMethod::Optimisation2 ? "Pan-Sharpening Method:\tOptimisation 2\r\n"
-                               : "Pan-Sharpening Method:\tOptimisation 1\r\n");
-    log.Append("Resampling Method:\tImproved Bilinear\r\n");
+    WriteMethodLines(job.method, log);
     log.Append(kFilters[static_cast<int>(job.filterType)]);
     for (int band = 0; band < 3; ++band) {
         log.Append(std::string(kFlagLabels[band]) + (job.filterFlags[band] ? "Yes\r\n" : "No\r\n"));
     }
-    log.Append("(d) Output Pan-Sharpened Colour Images:\r\n");
-    // In batch mode only the outputs the indicator asks for are listed.
-    for (int band = 0; band < 3; ++band) {
-        if (outputs.kind != PanOutputKind::GeoTiff) {
-            log.Append(std::string(kBandNames[band]) + ":\t" + outputs.data[band] + "\r\n");
-        } else if (WritesGeoTiff(job, outputs.kind)) {
-            log.Append(std::string(kBandNames[band]) + ":\t" + outputs.geoTiff + " (Band " +
-                       std::to_string(band + 1) + ")\r\n");
-        }
-    }
-    if (WritesBmp(job)) log.Append("BMP:\t" + job.bmpName + "\r\n");
-    log.Append(std::string("Display it?\t\t") + (job.displayBmp ? "Yes\r\n" : "No\r\n"));
-    WriteStretchReport(job.colourMatch, job.stretch, log);
 }
 
 }  // namespace lumesta

@@ -11,7 +11,7 @@ namespace lumesta {
 
 // Sections (a) and (b) with the file-size and header checks; false after a message.
 bool WriteInputSections(EtmRunState& state);
-// Sections (c) and (d): methods, filters, output names, the picture and its stretch.
-void WriteParameterAndOutputSections(const EtmJob& job, const FusedOutputs<3>& outputs, RunLog& log);
+// Section (c): methods and filters.
+void WriteParameterSection(const EtmJob& job, RunLog& log);
 
 }  // namespace lumesta

@@ -186,7 +186,8 @@ RunOutcome RunValidated(EtmJob& job, RunCounters& counters, Host& host)
         log.Append(kUnsuccessful);
         return RunOutcome::Stopped;
     }
-    WriteParameterAndOutputSections(job, state.outputs, log);
+    WriteParameterSection(job, log);
+    WriteOutputSection(job, state.outputs, log);
     std::vector<std::string> targets(state.outputs.data.begin(), state.outputs.data.end());
     targets.insert(targets.end(), state.outputs.headers.begin(), state.outputs.headers.end());
     if (WritesGeoTiff(job, state.outputs.kind)) targets.push_back(state.outputs.geoTiff);

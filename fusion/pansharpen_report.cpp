@@ -102,10 +102,7 @@ void WriteParameterSection(const PanSharpenJob& job, RunLog& log)
                                             "Spatial Filtering:\tNone\r\n"};
     static const char* const kFlagLabels[4] = {"\t- Blue:\t\t", "\t- Green:\t", "\t- Red:\t\t",
                                                "\t- NIR:\t\t"};
-    log.Append("(c) Key Parameters:\r\n");
-    log.Append(job.method == FusionMethod::Optimisation2 ? "Pan-Sharpening Method:\tOptimisation 2\r\n"
-                               : "Pan-Sharpening Method:\tOptimisation 1\r\n");
-    log.Append("Resampling Method:\tImproved Bilinear\r\n");
+    WriteMethodLines(job.method, log);
     log.Append(kFilters[static_cast<int>(job.filterType)]);
     for (int band = kBlue; band <= kNir; ++band) {
         log.Append(std::string(kFlagLabels[band]) + (job.filterFlags[band] ? "Yes\r\n" : "No\r\n"));
@@ -115,23 +112,6 @@ void WriteParameterSection(const PanSharpenJob& job, RunLog& log)
         log.Append(std::string(kFlagLabels[band]) + Num(job.colourAmounts[band]) + "\r\n");
     }
     log.Append("\t- NIR:\t\tN/A\r\n\r\n");
-}
-
-void WriteOutputSection(const PanSharpenJob& job, const PanOutputs& outputs, RunLog& log)
-{
-    log.Append("(d) Output Pan-Sharpened Colour Images:\r\n");
-    // In batch mode only the outputs the indicator asks for are listed.
-    for (int band = kBlue; band <= kNir; ++band) {
-        if (outputs.kind != PanOutputKind::GeoTiff) {
-            log.Append(std::string(kBandNames[band]) + ":\t" + outputs.data[band] + "\r\n");
-        } else if (WritesGeoTiff(job, outputs.kind)) {
-            log.Append(std::string(kBandNames[band]) + ":\t" + outputs.geoTiff + " (Band " +
-                       std::to_string(band + 1) + ")\r\n");
-        }
-    }
-    if (WritesBmp(job)) log.Append("BMP:\t" + job.bmpName + "\r\n");
-    log.Append(std::string("Display it?\t\t") + (job.displayBmp ? "Yes\r\n" : "No\r\n"));
-    WriteStretchReport(job.colourMatch, job.stretch, log);
 }
 
 bool ConfirmPanOutputs(PanRunState& state)

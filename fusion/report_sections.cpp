@@ -1,6 +1,8 @@
 #include "fusion/report_sections.h"
 
 #include "core/time_stamp.h"
+#include "fusion/etm_job.h"
+#include "fusion/pansharpen_job.h"
 
 namespace lumesta {
 namespace {
@@ -38,6 +40,36 @@ std::unique_ptr<RunProgress> OpenPanSharpeningReport(RunLog& log, Host& host)
     progress->SetPosition(0);
     return progress;
 }
+
+void WriteMethodLines(FusionMethod method, RunLog& log)
+{
+    log.Append("(c) Key Parameters:\r\n");
+    log.Append(method == FusionMethod::Optimisation2 ? "Pan-Sharpening Method:\tOptimisation 2\r\n"
+                                                     : "Pan-Sharpening Method:\tOptimisation 1\r\n");
+    log.Append("Resampling Method:\tImproved Bilinear\r\n");
+}
+
+template <typename Job, std::size_t N>
+void WriteOutputSection(const Job& job, const FusedOutputs<N>& outputs, RunLog& log)
+{
+    static const char* const kBandNames[4] = {"Blue", "Green", "Red", "NIR"};
+    log.Append("(d) Output Pan-Sharpened Colour Images:\r\n");
+    // In batch mode only the outputs the indicator asks for are listed.
+    for (std::size_t band = 0; band < N; ++band) {
+        if (outputs.kind != PanOutputKind::GeoTiff) {
+            log.Append(std::string(kBandNames[band]) + ":\t" + outputs.data[band] + "\r\n");
+        } else if (WritesGeoTiff(job, outputs.kind)) {
+            log.Append(std::string(kBandNames[band]) + ":\t" + outputs.geoTiff + " (Band " +
+                       std::to_string(band + 1) + ")\r\n");
+        }
+    }
+    if (WritesBmp(job)) log.Append("BMP:\t" + job.bmpName + "\r\n");
+    log.Append(std::string("Display it?\t\t") + (job.displayBmp ? "Yes\r\n" : "No\r\n"));
+    WriteStretchReport(job.colourMatch, job.stretch, log);
+}
+
+template void WriteOutputSection(const PanSharpenJob&, const FusedOutputs<4>&, RunLog&);
+template void WriteOutputSection(const EtmJob&, const FusedOutputs<3>&, RunLog&);
 
 void WriteReportEnd(RunLog& log, std::time_t start, std::time_t postProcessing, std::time_t end)
 {
