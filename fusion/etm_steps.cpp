@@ -28,8 +28,6 @@ const std::string& Step1ReadFailure(const EtmRunState& state)
 
 }  // namespace
 
-bool HasMultiBandMsFile(const EtmJob& job) { return job.msBandCount >= 3; }
-
 StepResult EstimateCoefficients(EtmRunState& state)
 {
     const std::int64_t sampledRows = static_cast<std::int64_t>(state.msHeight * 0.0625);

@@ -14,9 +14,7 @@
 namespace lumesta {
 
 // The state of a Landsat run: three 8-bit MS bands at half the pan's size.
-using EtmRunState = FusionRunState<EtmJob, std::uint8_t, 3>;
-
-bool HasMultiBandMsFile(const EtmJob& job);
+using EtmRunState = FusionRunState<EtmJob, std::uint8_t, 3, 2>;
 
 // Step 1: coefficients from every sixteenth MS row.
 StepResult EstimateCoefficients(EtmRunState& state);

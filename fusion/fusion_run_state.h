@@ -1,5 +1,6 @@
 #pragma once
-// What a pan-sharpening run shares between its steps, for N MS bands of sample type Sample.
+// What a pan-sharpening run shares between its steps, for N MS bands of sample type Sample at
+// pan/MS ratio Ratio.
 
 #include <array>
 #include <cstdint>
@@ -14,11 +15,12 @@
 
 namespace lumesta {
 
-template <typename JobType, typename SampleType, int N>
+template <typename JobType, typename SampleType, int N, int Ratio>
 struct FusionRunState {
     using Job = JobType;
     using Sample = SampleType;
     static constexpr int kBands = N;
+    static constexpr int kRatio = Ratio;  // pan pixels per MS pixel along each side
 
     FusionRunState(Job& runJob, Host& runHost, RunLog& runLog, RunProgress& runProgress)
         : job(runJob), host(runHost), log(runLog), progress(runProgress)

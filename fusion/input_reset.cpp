@@ -12,7 +12,7 @@ void ClearBand(Job& job, int band)
 }
 
 template <typename Job>
-void ResetInputs(Job& job)
+void ResetJobInputs(Job& job)
 {
     for (std::size_t band = 0; band < job.msPath.size(); ++band) ClearBand(job, static_cast<int>(band));
     job.panName.clear();
@@ -33,9 +33,9 @@ void ClearSelections(Job& job, int band, bool multiBandMsFile)
 
 }  // namespace
 
-void ResetPanSharpenInputs(PanSharpenJob& job) { ResetInputs(job); }
+void ResetInputs(PanSharpenJob& job) { ResetJobInputs(job); }
 
-void ResetEtmInputs(EtmJob& job) { ResetInputs(job); }
+void ResetInputs(EtmJob& job) { ResetJobInputs(job); }
 
 void ClearMsSelections(PanSharpenJob& job, int band, bool multiBandMsFile)
 {

@@ -8,8 +8,8 @@ namespace lumesta {
 
 // Empties the band lists, clears the pan and sets the size to 0 (after a failed regression or
 // GeoTIFF length check).
-void ResetPanSharpenInputs(PanSharpenJob& job);
-void ResetEtmInputs(EtmJob& job);
+void ResetInputs(PanSharpenJob& job);
+void ResetInputs(EtmJob& job);
 
 // Empties the list, selection and index of the MS band whose header disagrees with the pan;
 // of every band when one multi-band file supplies them all.

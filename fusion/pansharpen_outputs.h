@@ -3,7 +3,9 @@
 
 #include <array>
 #include <string>
+#include <tuple>
 
+#include "fusion/etm_job.h"
 #include "fusion/pansharpen_job.h"
 #include "raster/file_name.h"
 
@@ -80,20 +82,26 @@ bool WritesBmp(const Job& job)
 template <typename Job>
 bool WritesGeoTiff(const Job& job, PanOutputKind kind)
 {
-    return kind == PanOutputKind::GeoTiff && (!job.batchMode || job.batchOutputFormat != BatchOutputFormat::BmpOnly);
+    return kind == PanOutputKind::GeoTiff &&
+           (!job.batchMode || job.batchOutputFormat != BatchOutputFormat::BmpOnly);
 }
 
 using PanOutputs = FusedOutputs<4>;
 
-// True when one file holds all four MS bands.
+// True when one file holds every MS band: four for the 16-bit tool, three or more for the
+// Landsat tool.
 inline bool HasMultiBandMsFile(const PanSharpenJob& job) { return job.msBandCount == 4; }
+inline bool HasMultiBandMsFile(const EtmJob& job) { return job.msBandCount >= 3; }
 
-inline PanOutputs DerivePanOutputs(const PanSharpenJob& job)
+// The outputs of a job of either tool, with the batch job's GeoTIFF in batch mode.
+template <typename Job>
+auto DeriveJobOutputs(const Job& job)
 {
+    constexpr std::size_t kBands = std::tuple_size<decltype(job.msPath)>::value;
     const bool multiBandEnvi =
         HasMultiBandMsFile(job) && job.panExt == "img" && job.msHeaderType == "ENVI";
-    PanOutputs outputs = DeriveFusedOutputs<4>(job.panPath, job.panExt, job.msPath, job.msExt,
-                                               job.rasterKind, multiBandEnvi, job.suffix);
+    FusedOutputs<kBands> outputs = DeriveFusedOutputs<kBands>(
+        job.panPath, job.panExt, job.msPath, job.msExt, job.rasterKind, multiBandEnvi, job.suffix);
     if (job.batchMode) outputs.geoTiff = job.batchGeoTiff;
     return outputs;
 }

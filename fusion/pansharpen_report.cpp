@@ -114,19 +114,4 @@ void WriteParameterSection(const PanSharpenJob& job, RunLog& log)
     log.Append("\t- NIR:\t\tN/A\r\n\r\n");
 }
 
-bool ConfirmPanOutputs(PanRunState& state)
-{
-    const PanSharpenJob& job = state.job;
-    const PanOutputs& outputs = state.outputs;
-    std::vector<std::string> targets(outputs.data.begin(), outputs.data.end());
-    for (const auto& header : outputs.headers) {
-        if (!header.empty()) targets.push_back(header);
-    }
-    if (WritesGeoTiff(job, outputs.kind)) targets.push_back(outputs.geoTiff);
-    if (WritesBmp(job)) targets.push_back(job.bmpName);
-    std::vector<std::string> inputs{job.panPath};
-    inputs.insert(inputs.end(), job.msPath.begin(), job.msPath.end());
-    return ConfirmFusedOutputs(targets, inputs, outputs.data[kBlue], state.host);
-}
-
 }  // namespace lumesta

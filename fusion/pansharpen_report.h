@@ -14,8 +14,4 @@ namespace lumesta {
 bool WriteInputSections(PanRunState& state);
 // Section (c): methods, filters and colour adjustments.
 void WriteParameterSection(const PanSharpenJob& job, RunLog& log);
-// Refuses outputs that would replace an input, then asks once before existing outputs are
-// replaced (and deletes them on Yes); false when the run must stop.
-bool ConfirmPanOutputs(PanRunState& state);
-
 }  // namespace lumesta

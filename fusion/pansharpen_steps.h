@@ -16,7 +16,7 @@
 namespace lumesta {
 
 // The state of a 16-bit run: four MS bands at a quarter of the pan's size.
-using PanRunState = FusionRunState<PanSharpenJob, std::int16_t, 4>;
+using PanRunState = FusionRunState<PanSharpenJob, std::int16_t, 4, 4>;
 
 // Step 1: estimates the regression coefficients from every eighth MS row.
 StepResult EstimateCoefficients(PanRunState& state);
