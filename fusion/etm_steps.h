@@ -1,5 +1,6 @@
 #pragma once
-// The analytical steps of the Landsat ETM+ run and the state they share.
+// The analytical steps of the Landsat ETM+ run and the state they share. Steps 1, 2 and 5 are
+// shared with the 16-bit tool (fusion_steps.cpp); Step 3 is this tool's own (etm_steps.cpp).
 
 #include <array>
 #include <cstdint>

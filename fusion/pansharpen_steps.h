@@ -1,7 +1,8 @@
 #pragma once
 // The analytical steps of the 16-bit pan-sharpening run, working on the state the run shares
 // between them. Each step appends its own progress dots; the run writes the step headings and
-// closing lines.
+// closing lines. Steps 1, 2 and 5 are shared with the Landsat tool (fusion_steps.cpp); Step 3
+// is this tool's own (pansharpen_steps.cpp).
 
 #include <array>
 #include <cstdint>
