@@ -50,7 +50,8 @@ template <typename T>
 bool BandView<T>::Commit(const RawFile& file, Host& host)
 {
     if (m_mapped || file.WriteAt(0, m_bytes, m_buffer.data())) return true;
-    host.ShowMessage("Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.");
+    host.ShowMessage(
+        "Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.");
     return false;
 }
 

@@ -11,11 +11,13 @@ bool ConfirmFusedOutputs(const std::vector<std::string>& targets,
                          Host& host)
 {
     for (const auto& input : inputs) {
-        for (const auto& name : {input, WithoutLastFour(input) + ".hdr", WithoutLastFour(input) + ".rdc"}) {
+        for (const auto& name :
+             {input, WithoutLastFour(input) + ".hdr", WithoutLastFour(input) + ".rdc"}) {
             for (const auto& target : targets) {
                 if (!SamePath(target, name)) continue;
-                host.ShowMessage(target + " is an input of this run.\nChange the suffix used or "
-                                          "the name of the 24-bit BMP.");
+                host.ShowMessage(target +
+                                 " is an input of this run.\nChange the suffix used or "
+                                 "the name of the 24-bit BMP.");
                 return false;
             }
         }

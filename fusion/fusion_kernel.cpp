@@ -18,16 +18,18 @@ inline std::int16_t StoreFused(double value)
 {
     const bool inRange = value > -2147483649.0 && value < 2147483648.0;
     const std::int32_t truncated = inRange ? static_cast<std::int32_t>(value) : INT32_MIN;
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(truncated)));
+    return static_cast<std::int16_t>(
+        static_cast<std::uint16_t>(static_cast<std::uint32_t>(truncated)));
 }
 
 // Stores the fused values of one chunk. 16-bit: Blue keeps an offset of 70 and is 0 where the
 // synthetic pan is not positive (a ratio of 0 gives the zeros of the other bands). 8-bit: each
 // product above 255 is 255, otherwise truncated.
 template <int N, int Ratio>
-inline __attribute__((always_inline)) void StoreChunk(const double (&m)[N][kChunk], const double* ratio,
-                                                      const bool* positive, std::int16_t* const out[N],
-                                                      std::int64_t e0, int count)
+inline __attribute__((always_inline)) void StoreChunk(const double (&m)[N][kChunk],
+                                                      const double* ratio, const bool* positive,
+                                                      std::int16_t* const out[N], std::int64_t e0,
+                                                      int count)
 {
     std::int16_t* blue = out[0] + Ratio * e0;
     for (int i = 0; i < count; ++i) {
@@ -40,15 +42,17 @@ inline __attribute__((always_inline)) void StoreChunk(const double (&m)[N][kChun
 }
 
 template <int N, int Ratio>
-inline __attribute__((always_inline)) void StoreChunk(const double (&m)[N][kChunk], const double* ratio,
-                                                      const bool* /*positive*/, std::uint8_t* const out[N],
-                                                      std::int64_t e0, int count)
+inline __attribute__((always_inline)) void StoreChunk(const double (&m)[N][kChunk],
+                                                      const double* ratio, const bool* /*positive*/,
+                                                      std::uint8_t* const out[N], std::int64_t e0,
+                                                      int count)
 {
     for (int band = 0; band < N; ++band) {
         std::uint8_t* o = out[band] + Ratio * e0;
         for (int i = 0; i < count; ++i) {
             const double product = m[band][i] * ratio[i];
-            o[Ratio * i] = product > 255 ? 255 : static_cast<std::uint8_t>(static_cast<int>(product));
+            o[Ratio * i] =
+                product > 255 ? 255 : static_cast<std::uint8_t>(static_cast<int>(product));
         }
     }
 }
@@ -58,12 +62,10 @@ inline __attribute__((always_inline)) void StoreChunk(const double (&m)[N][kChun
 // arrays so the compiler can use vector instructions; each pixel still sees the same
 // operations in the same order.
 template <typename Sample, int N, int Ratio, bool kIntercept>
-inline __attribute__((always_inline)) void FuseChunk(const BandCoefficients<N>& coefficients,
-                                                     const BilinearWeights& w,
-                                                     const Sample* const top[N], const Sample* const bottom[N],
-                                                     const float* residualTop, const float* residualBottom,
-                                                     const Sample* pan, Sample* const out[N],
-                                                     std::int64_t e0, int count)
+inline __attribute__((always_inline)) void FuseChunk(
+    const BandCoefficients<N>& coefficients, const BilinearWeights& w, const Sample* const top[N],
+    const Sample* const bottom[N], const float* residualTop, const float* residualBottom,
+    const Sample* pan, Sample* const out[N], std::int64_t e0, int count)
 {
     double m[N][kChunk];
     double residual[kChunk];
@@ -107,11 +109,11 @@ __attribute__((target_clones("avx2", "default"))) void FuseChunkOf(
     std::int64_t e0, int count)
 {
     if (intercept) {
-        FuseChunk<std::int16_t, 4, 4, true>(coefficients, w, top, bottom, residualTop, residualBottom,
-                                            pan, out, e0, count);
+        FuseChunk<std::int16_t, 4, 4, true>(coefficients, w, top, bottom, residualTop,
+                                            residualBottom, pan, out, e0, count);
     } else {
-        FuseChunk<std::int16_t, 4, 4, false>(coefficients, w, top, bottom, residualTop, residualBottom,
-                                             pan, out, e0, count);
+        FuseChunk<std::int16_t, 4, 4, false>(coefficients, w, top, bottom, residualTop,
+                                             residualBottom, pan, out, e0, count);
     }
 }
 
@@ -122,16 +124,22 @@ __attribute__((target_clones("avx2", "default"))) void FuseChunkOf(
     std::int64_t e0, int count)
 {
     if (intercept) {
-        FuseChunk<std::uint8_t, 3, 2, true>(coefficients, w, top, bottom, residualTop, residualBottom,
-                                            pan, out, e0, count);
+        FuseChunk<std::uint8_t, 3, 2, true>(coefficients, w, top, bottom, residualTop,
+                                            residualBottom, pan, out, e0, count);
     } else {
-        FuseChunk<std::uint8_t, 3, 2, false>(coefficients, w, top, bottom, residualTop, residualBottom,
-                                             pan, out, e0, count);
+        FuseChunk<std::uint8_t, 3, 2, false>(coefficients, w, top, bottom, residualTop,
+                                             residualBottom, pan, out, e0, count);
     }
 }
 
-BilinearWeights WeightsOf(const PanRunState& /*state*/, int p, int q) { return BilinearWeights4(p, q); }
-BilinearWeights WeightsOf(const EtmRunState& /*state*/, int p, int q) { return BilinearWeights2(p, q); }
+BilinearWeights WeightsOf(const PanRunState& /*state*/, int p, int q)
+{
+    return BilinearWeights4(p, q);
+}
+BilinearWeights WeightsOf(const EtmRunState& /*state*/, int p, int q)
+{
+    return BilinearWeights2(p, q);
+}
 
 // The 16-bit tool's colour adjustment needs each pixel's NDVI: with adjustments set, one
 // sub-position is fused pixel by pixel. False (nothing fused) without adjustments.
@@ -197,7 +205,8 @@ void FuseCellRowOf(const State& state, FusionStrip<typename State::Sample, State
                 continue;
             }
             for (std::int64_t e0 = 0; e0 + 1 < msWidth; e0 += kChunk) {
-                const int count = static_cast<int>(std::min<std::int64_t>(kChunk, msWidth - 1 - e0));
+                const int count =
+                    static_cast<int>(std::min<std::int64_t>(kChunk, msWidth - 1 - e0));
                 FuseChunkOf(intercept, state.coefficients, w, top, bottom, residualTop,
                             residualBottom, pan, out, e0, count);
             }

@@ -38,16 +38,34 @@ const std::string kWriteFailure =
 
 // The title of a band's Idrisi32 result header: the 16-bit tool takes the pan's path, the
 // Landsat tool the band's label.
-std::string IdrisiTitle(const PanSharpenJob& job, const char* /*label*/) { return job.panPath; }
-std::string IdrisiTitle(const EtmJob& /*job*/, const char* label) { return label; }
+std::string IdrisiTitle(const PanSharpenJob& job, const char* /*label*/)
+{
+    return job.panPath;
+}
+std::string IdrisiTitle(const EtmJob& /*job*/, const char* label)
+{
+    return label;
+}
 
 // Whether Step 0 extracts one multi-band MS GeoTIFF (the 16-bit tool's four-band file) rather
 // than one file per band.
-bool ExtractsMultiBandFile(const PanSharpenJob& job) { return HasMultiBandMsFile(job); }
-bool ExtractsMultiBandFile(const EtmJob& /*job*/) { return false; }
+bool ExtractsMultiBandFile(const PanSharpenJob& job)
+{
+    return HasMultiBandMsFile(job);
+}
+bool ExtractsMultiBandFile(const EtmJob& /*job*/)
+{
+    return false;
+}
 
-bool ValidateJob(PanSharpenJob& job, Host& host) { return ValidatePanSharpenJob(job, host); }
-bool ValidateJob(EtmJob& job, Host& host) { return ValidateEtmJob(job, host); }
+bool ValidateJob(PanSharpenJob& job, Host& host)
+{
+    return ValidatePanSharpenJob(job, host);
+}
+bool ValidateJob(EtmJob& job, Host& host)
+{
+    return ValidateEtmJob(job, host);
+}
 
 // Every file the run writes, in the order the overwrite question checks them.
 template <typename State>
@@ -111,8 +129,8 @@ bool WriteResultHeaders(State& state)
             values.displayMin = stretched ? state.limits[band].low : state.minValue[band];
             values.displayMax = stretched ? state.limits[band].high : state.maxValue[band];
             WriteIdrisiResultHeader(IdrisiTitle(job, kLabels[band]),
-                                    WithoutLastFour(job.msPath[band]) + ".rdc", outputs.headers[band],
-                                    values, state.host);
+                                    WithoutLastFour(job.msPath[band]) + ".rdc",
+                                    outputs.headers[band], values, state.host);
         } else {
             continue;
         }
@@ -131,7 +149,8 @@ void LocateInputs(State& state)
         state.msWidth * state.msHeight * static_cast<std::int64_t>(sizeof(typename State::Sample));
     for (int band = 0; band < State::kBands; ++band) {
         state.msInput[band] = job.msPath[band];
-        state.msByteOffset[band] = HasMultiBandMsFile(job) ? job.selectedIndex[band] * bandBytes : 0;
+        state.msByteOffset[band] =
+            HasMultiBandMsFile(job) ? job.selectedIndex[band] * bandBytes : 0;
     }
 }
 
@@ -144,13 +163,15 @@ StepResult ExtractInputs(State& state, TempFiles& temps)
     inputs.panPath = job.panPath;
     inputs.multiBandFile = ExtractsMultiBandFile(job);
     inputs.bandsInFile = inputs.multiBandFile ? State::kBands : 1;
-    inputs.msPaths.assign(job.msPath.begin(), inputs.multiBandFile ? job.msPath.begin() + 1 : job.msPath.end());
+    inputs.msPaths.assign(job.msPath.begin(),
+                          inputs.multiBandFile ? job.msPath.begin() + 1 : job.msPath.end());
     inputs.msBandBytes =
         state.msWidth * state.msHeight * static_cast<std::int64_t>(sizeof(typename State::Sample));
     inputs.panToMsRatio = State::kRatio * State::kRatio;
     ExtractedInputs extracted;
     bool lengthCheckFailed = false;
-    const StepResult result = ExtractGeoTiffInputs(inputs, temps, state.host, extracted, lengthCheckFailed);
+    const StepResult result =
+        ExtractGeoTiffInputs(inputs, temps, state.host, extracted, lengthCheckFailed);
     if (result != StepResult::Ok) {
         temps.RemoveNow();
         if (lengthCheckFailed) ResetInputs(state.job);

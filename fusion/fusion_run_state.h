@@ -36,7 +36,7 @@ struct FusionRunState {
     std::int64_t height = 0;
     std::int64_t msWidth = 0;  // W and H over the pan/MS ratio
     std::int64_t msHeight = 0;
-    std::array<std::string, N> msInput;         // the files the MS samples are read from
+    std::array<std::string, N> msInput;          // the files the MS samples are read from
     std::array<std::int64_t, N> msByteOffset{};  // where each band starts in its file
     std::string panInput;                        // the file the pan samples are read from
 

@@ -27,9 +27,18 @@ const std::string kImplausible =
 
 // Step 1's read failures: the pan's, and the MS bands' (the Landsat tool names a multi-band
 // file's failure apart).
-std::string PanStep1Failure(const PanSharpenJob&) { return "Error: Integer/Binary - ReadDataBlock for Step 1"; }
-std::string PanStep1Failure(const EtmJob&) { return "Error: Byte/Binary - ReadDataBlock for Step 1"; }
-std::string MsStep1Failure(const PanSharpenJob& job) { return PanStep1Failure(job); }
+std::string PanStep1Failure(const PanSharpenJob&)
+{
+    return "Error: Integer/Binary - ReadDataBlock for Step 1";
+}
+std::string PanStep1Failure(const EtmJob&)
+{
+    return "Error: Byte/Binary - ReadDataBlock for Step 1";
+}
+std::string MsStep1Failure(const PanSharpenJob& job)
+{
+    return PanStep1Failure(job);
+}
 std::string MsStep1Failure(const EtmJob& job)
 {
     return HasMultiBandMsFile(job) ? "Error: ReadDataBlock in Byte/Binary" : PanStep1Failure(job);
@@ -54,8 +63,14 @@ void BlockAverage(int msRows, int msCols, const std::uint8_t* pan, int panWidth,
     BlockAverage2(msRows, msCols, pan, panWidth, out);
 }
 
-bool Plausible(const Coefficients& coefficients) { return CoefficientsPlausible(coefficients); }
-bool Plausible(const EtmCoefficients& coefficients) { return EtmCoefficientsPlausible(coefficients); }
+bool Plausible(const Coefficients& coefficients)
+{
+    return CoefficientsPlausible(coefficients);
+}
+bool Plausible(const EtmCoefficients& coefficients)
+{
+    return EtmCoefficientsPlausible(coefficients);
+}
 
 StretchCutoffs CutoffsOf(std::int64_t count, const std::int16_t* samples, int left, int right)
 {
@@ -78,7 +93,8 @@ float ResidualAt(const Coefficients& coefficients, const FusionStrip<std::int16_
 float ResidualAt(const EtmCoefficients& coefficients, const FusionStrip<std::uint8_t, 3>& strip,
                  std::int64_t i)
 {
-    return EtmResidual(coefficients, strip.panLow[i], strip.ms[0][i], strip.ms[1][i], strip.ms[2][i]);
+    return EtmResidual(coefficients, strip.panLow[i], strip.ms[0][i], strip.ms[1][i],
+                       strip.ms[2][i]);
 }
 
 // The degraded pan of the sampled rows: MS rows 0, 32 / ratio, ... each with the ratio pan rows
@@ -95,13 +111,14 @@ StepResult ReadSampledPan(State& state, std::int64_t sampledRows,
         return StepResult::Failed;
     }
     for (std::int64_t k = 0; k < sampledRows; ++k) {
-        const std::int64_t offset = 32 * k * state.width * static_cast<std::int64_t>(sizeof(Sample));
+        const std::int64_t offset =
+            32 * k * state.width * static_cast<std::int64_t>(sizeof(Sample));
         if (!ReadSamples(state.panInput, offset, kRatio * state.width, panRows.data(),
                          PanStep1Failure(state.job), state.host)) {
             return StepResult::Failed;
         }
-        BlockAverage(1, static_cast<int>(state.msWidth), panRows.data(), static_cast<int>(state.width),
-                     panLow.data() + k * state.msWidth);
+        BlockAverage(1, static_cast<int>(state.msWidth), panRows.data(),
+                     static_cast<int>(state.width), panLow.data() + k * state.msWidth);
     }
     state.log.Append(".");
     return state.Pump() ? StepResult::Ok : StepResult::Cancelled;
@@ -119,7 +136,8 @@ StepResult ReadSampledMs(State& state, std::int64_t sampledRows,
         if (!TryAllocate(ms[band], sampledRows * msWidth, state.host)) return StepResult::Failed;
         for (std::int64_t k = 0; k < sampledRows; ++k) {
             const std::int64_t offset =
-                state.msByteOffset[band] + kRowStep * k * msWidth * static_cast<std::int64_t>(sizeof(Sample));
+                state.msByteOffset[band] +
+                kRowStep * k * msWidth * static_cast<std::int64_t>(sizeof(Sample));
             if (!ReadSamples(state.msInput[band], offset, msWidth, ms[band].data() + k * msWidth,
                              MsStep1Failure(state.job), state.host)) {
                 return StepResult::Failed;
@@ -153,8 +171,9 @@ StepResult EstimateCoefficientsOf(State& state)
         for (int band = 0; band < State::kBands; ++band) regressors[band + 1] = ms[band][i];
         equations.Add(intercept ? regressors : regressors + 1, panLow[i]);
     }
-    if (!SolveNormalEquations(equations, unknowns, state.coefficients.c.data(), state.log,
-                              [&state] { return state.Pump(); }, state.host)) {
+    if (!SolveNormalEquations(
+            equations, unknowns, state.coefficients.c.data(), state.log,
+            [&state] { return state.Pump(); }, state.host)) {
         return StepResult::Cancelled;
     }
     if (!Plausible(state.coefficients)) {
@@ -176,7 +195,8 @@ StepResult ComputeInputStretchLimitsOf(State& state)
                          MsStep1Failure(state.job), state.host)) {
             return StepResult::Failed;
         }
-        state.limits[b] = CutoffsOf(count, band.data(), stretch.leftCutoff[b], stretch.rightCutoff[b]);
+        state.limits[b] =
+            CutoffsOf(count, band.data(), stretch.leftCutoff[b], stretch.rightCutoff[b]);
         if (!state.Pump()) return StepResult::Cancelled;
     }
     return StepResult::Ok;
@@ -192,11 +212,13 @@ bool PrepareStrip(State& state, FusionStrip<typename State::Sample, State::kBand
     constexpr int kRatio = State::kRatio;
     const std::int64_t msRows = cells + 1;
     if (!ReadSamples(state.panInput, kRatio * firstCell * state.width * kSampleBytes,
-                     kRatio * msRows * state.width, strip.pan.data(), kPartReadFailure, state.host)) {
+                     kRatio * msRows * state.width, strip.pan.data(), kPartReadFailure,
+                     state.host)) {
         return false;
     }
     for (int band = 0; band < State::kBands; ++band) {
-        const std::int64_t offset = state.msByteOffset[band] + firstCell * state.msWidth * kSampleBytes;
+        const std::int64_t offset =
+            state.msByteOffset[band] + firstCell * state.msWidth * kSampleBytes;
         if (!ReadSamples(state.msInput[band], offset, msRows * state.msWidth, strip.ms[band].data(),
                          kPartReadFailure, state.host)) {
             return false;
@@ -216,7 +238,8 @@ template <typename State>
 StepResult FuseStripsOf(State& state)
 {
     using Strip = FusionStrip<typename State::Sample, State::kBands>;
-    const FusionTarget target{State::kRatio, state.width, state.height, state.msWidth, state.msHeight};
+    const FusionTarget target{State::kRatio, state.width, state.height, state.msWidth,
+                              state.msHeight};
     return FuseAllStrips<typename State::Sample, State::kBands>(
         target, state.fused, state.progress, state.host, [&state] { return state.Pump(); },
         [&state](Strip& strip, std::int64_t firstCell, std::int64_t cells) {
@@ -245,16 +268,40 @@ StepResult WriteFusedBmpOf(State& state)
 
 }  // namespace
 
-StepResult EstimateCoefficients(PanRunState& state) { return EstimateCoefficientsOf(state); }
-StepResult EstimateCoefficients(EtmRunState& state) { return EstimateCoefficientsOf(state); }
+StepResult EstimateCoefficients(PanRunState& state)
+{
+    return EstimateCoefficientsOf(state);
+}
+StepResult EstimateCoefficients(EtmRunState& state)
+{
+    return EstimateCoefficientsOf(state);
+}
 
-StepResult ComputeInputStretchLimits(PanRunState& state) { return ComputeInputStretchLimitsOf(state); }
-StepResult ComputeInputStretchLimits(EtmRunState& state) { return ComputeInputStretchLimitsOf(state); }
+StepResult ComputeInputStretchLimits(PanRunState& state)
+{
+    return ComputeInputStretchLimitsOf(state);
+}
+StepResult ComputeInputStretchLimits(EtmRunState& state)
+{
+    return ComputeInputStretchLimitsOf(state);
+}
 
-StepResult FuseStrips(PanRunState& state) { return FuseStripsOf(state); }
-StepResult FuseStrips(EtmRunState& state) { return FuseStripsOf(state); }
+StepResult FuseStrips(PanRunState& state)
+{
+    return FuseStripsOf(state);
+}
+StepResult FuseStrips(EtmRunState& state)
+{
+    return FuseStripsOf(state);
+}
 
-StepResult WriteFusedBmp(PanRunState& state) { return WriteFusedBmpOf(state); }
-StepResult WriteFusedBmp(EtmRunState& state) { return WriteFusedBmpOf(state); }
+StepResult WriteFusedBmp(PanRunState& state)
+{
+    return WriteFusedBmpOf(state);
+}
+StepResult WriteFusedBmp(EtmRunState& state)
+{
+    return WriteFusedBmpOf(state);
+}
 
 }  // namespace lumesta

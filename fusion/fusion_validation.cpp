@@ -68,7 +68,8 @@ bool TypesAgree(const Job& job, bool multiBandMsFile, Host& host)
     if (!AnyRasterKindSet(job)) {
         for (const auto& ext : job.msExt) {
             if (ext != job.panExt) {
-                host.ShowMessage("Pan and Ms image types are not the same, as identified by file extensions");
+                host.ShowMessage(
+                    "Pan and Ms image types are not the same, as identified by file extensions");
                 return false;
             }
         }
@@ -120,7 +121,8 @@ bool PanSizeAcceptable(int width, int height, Host& host)
     }
     if (width > 40000 && height > 40000) {
         host.ShowMessage(
-            "Image size is too big; If you wish to have this limit relaxed, please contact developer.");
+            "Image size is too big; If you wish to have this limit relaxed, please contact "
+            "developer.");
         return false;
     }
     return true;

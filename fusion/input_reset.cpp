@@ -14,7 +14,8 @@ void ClearBand(Job& job, int band)
 template <typename Job>
 void ResetJobInputs(Job& job)
 {
-    for (std::size_t band = 0; band < job.msPath.size(); ++band) ClearBand(job, static_cast<int>(band));
+    for (std::size_t band = 0; band < job.msPath.size(); ++band)
+        ClearBand(job, static_cast<int>(band));
     job.panName.clear();
     job.panPath.clear();
     job.width = 0;
@@ -33,9 +34,15 @@ void ClearSelections(Job& job, int band, bool multiBandMsFile)
 
 }  // namespace
 
-void ResetInputs(PanSharpenJob& job) { ResetJobInputs(job); }
+void ResetInputs(PanSharpenJob& job)
+{
+    ResetJobInputs(job);
+}
 
-void ResetInputs(EtmJob& job) { ResetJobInputs(job); }
+void ResetInputs(EtmJob& job)
+{
+    ResetJobInputs(job);
+}
 
 void ClearMsSelections(PanSharpenJob& job, int band, bool multiBandMsFile)
 {

@@ -11,7 +11,10 @@ namespace {
 
 const char* const kBandNames[4] = {"Blue", "Green", "Red", "NIR"};
 
-std::string Num(std::int64_t value) { return std::to_string(static_cast<long long>(value)); }
+std::string Num(std::int64_t value)
+{
+    return std::to_string(static_cast<long long>(value));
+}
 
 template <typename State>
 constexpr std::int64_t SampleBytes()
@@ -55,8 +58,8 @@ void WriteMsListingOf(State& state, std::array<std::int64_t, State::kBands>& msL
     }
     log.Append("Width:\t\t\t" + Num(state.msWidth) + " pixels\r\n");
     log.Append("Height:\t\t\t" + Num(state.msHeight) + " pixels\r\n");
-    log.Append("Image Size:\t\t" + Num(state.width * state.height / (State::kRatio * State::kRatio)) +
-               " pixels\r\n");
+    log.Append("Image Size:\t\t" +
+               Num(state.width * state.height / (State::kRatio * State::kRatio)) + " pixels\r\n");
     log.Append("File Size:\t\t" + Num(msLength[0]) + " bytes\r\n\r\n");
 }
 
@@ -67,10 +70,12 @@ bool CheckMsHeadersOf(State& state)
     const int bandsToRead = HasMultiBandMsFile(job) ? 1 : State::kBands;
     for (int band = 0; band < bandsToRead; ++band) {
         const std::string& ext = job.msExt[band];
-        if (ext != "img" && ext != "rst" && ext != "tif") continue;  // generic matrices have no header
+        if (ext != "img" && ext != "rst" && ext != "tif")
+            continue;  // generic matrices have no header
         CImageInfo header;
-        const int read = SampleBytes<State>() == 2 ? header.ReadHeader16(job.msPath[band], state.host)
-                                                   : header.ReadHeader8(job.msPath[band], state.host);
+        const int read = SampleBytes<State>() == 2
+                             ? header.ReadHeader16(job.msPath[band], state.host)
+                             : header.ReadHeader8(job.msPath[band], state.host);
         if (read == 0) {
             state.host.ShowMessage(std::string(kBandNames[band]) +
                                    " Band: Check the format of its header file.");
@@ -87,13 +92,31 @@ bool CheckMsHeadersOf(State& state)
 
 }  // namespace
 
-bool WritePanSection(PanRunState& state, std::int64_t& panLength) { return WritePanSectionOf(state, panLength); }
-bool WritePanSection(EtmRunState& state, std::int64_t& panLength) { return WritePanSectionOf(state, panLength); }
+bool WritePanSection(PanRunState& state, std::int64_t& panLength)
+{
+    return WritePanSectionOf(state, panLength);
+}
+bool WritePanSection(EtmRunState& state, std::int64_t& panLength)
+{
+    return WritePanSectionOf(state, panLength);
+}
 
-void WriteMsListing(PanRunState& state, std::array<std::int64_t, 4>& msLength) { WriteMsListingOf(state, msLength); }
-void WriteMsListing(EtmRunState& state, std::array<std::int64_t, 3>& msLength) { WriteMsListingOf(state, msLength); }
+void WriteMsListing(PanRunState& state, std::array<std::int64_t, 4>& msLength)
+{
+    WriteMsListingOf(state, msLength);
+}
+void WriteMsListing(EtmRunState& state, std::array<std::int64_t, 3>& msLength)
+{
+    WriteMsListingOf(state, msLength);
+}
 
-bool CheckMsHeaders(PanRunState& state) { return CheckMsHeadersOf(state); }
-bool CheckMsHeaders(EtmRunState& state) { return CheckMsHeadersOf(state); }
+bool CheckMsHeaders(PanRunState& state)
+{
+    return CheckMsHeadersOf(state);
+}
+bool CheckMsHeaders(EtmRunState& state)
+{
+    return CheckMsHeadersOf(state);
+}
 
 }  // namespace lumesta

@@ -7,22 +7,26 @@
 namespace lumesta {
 namespace {
 
-std::string Num(std::int64_t value) { return std::to_string(static_cast<long long>(value)); }
+std::string Num(std::int64_t value)
+{
+    return std::to_string(static_cast<long long>(value));
+}
 
 }  // namespace
 
 void WriteStretchReport(bool colourMatch, const StretchParams& stretch, RunLog& log)
 {
-    static const char* const kCutoffLabels[3] = {"\t- Blue: \tleft-side: ", "\t- Green:\tleft-side: ",
-                                                 "\t- Red:  \tleft-side: "};
-    static const char* const kNonlinearLabels[3] = {"\t- Blue: \t", "\t- Green: \t", "\t- Red: \t\t"};
+    static const char* const kCutoffLabels[3] = {
+        "\t- Blue: \tleft-side: ", "\t- Green:\tleft-side: ", "\t- Red:  \tleft-side: "};
+    static const char* const kNonlinearLabels[3] = {"\t- Blue: \t", "\t- Green: \t",
+                                                    "\t- Red: \t\t"};
     log.Append("Stretch:\r\n");
     log.Append(colourMatch ? "\tColours match with those of inputs more closely?\tYes\r\n"
                            : "\tColours match with those of inputs more closely?\tNo\r\n");
     log.Append("\tHistogram stretching: cutoffs at both ends (%)\r\n");
     for (int band = 0; band < 3; ++band) {
-        log.Append(kCutoffLabels[band] + Num(stretch.leftCutoff[band]) + "\t" + "right-side: " +
-                   Num(stretch.rightCutoff[band]) + "\r\n");
+        log.Append(kCutoffLabels[band] + Num(stretch.leftCutoff[band]) + "\t" +
+                   "right-side: " + Num(stretch.rightCutoff[band]) + "\r\n");
     }
     log.Append("\tNonlinear stretching\r\n");
     for (int band = 0; band < 3; ++band) {
@@ -44,8 +48,9 @@ std::unique_ptr<RunProgress> OpenPanSharpeningReport(RunLog& log, Host& host)
 void WriteMethodLines(FusionMethod method, RunLog& log)
 {
     log.Append("(c) Key Parameters:\r\n");
-    log.Append(method == FusionMethod::Optimisation2 ? "Pan-Sharpening Method:\tOptimisation 2\r\n"
-                                                     : "Pan-Sharpening Method:\tOptimisation 1\r\n");
+    log.Append(method == FusionMethod::Optimisation2
+                   ? "Pan-Sharpening Method:\tOptimisation 2\r\n"
+                   : "Pan-Sharpening Method:\tOptimisation 1\r\n");
     log.Append("Resampling Method:\tImproved Bilinear\r\n");
 }
 
