@@ -73,7 +73,7 @@ BatchOutcome ProcessBatchFile(const std::string& path, Host& host,
                 return BatchOutcome::Stopped;
             }
             reader.ReadLine(rest);
-            if (handleRecord(reader, static_cast<int>(indicator)) == BatchRecord::Stop) {
+            if (handleRecord(reader, static_cast<BatchOutputFormat>(indicator)) == BatchRecord::Stop) {
                 return BatchOutcome::Stopped;
             }
         }

@@ -10,12 +10,16 @@
 
 namespace lumesta {
 
+// The file's output format indicator, as the file stores it: which pictures every job writes.
+enum class BatchOutputFormat { BmpAndGeoTiff = 0, BmpOnly = 1, GeoTiffOnly = 2 };
+
 // What one job record of a batch file came to.
 enum class BatchRecord { Run, Skip, Stop };
 
 // Reads one job record after its job number line (reader positioned at the record's first
 // input line) with the file's output format indicator; runs the job itself when it can.
-using BatchRecordHandler = std::function<BatchRecord(BatchReader& reader, int indicator)>;
+using BatchRecordHandler =
+    std::function<BatchRecord(BatchReader& reader, BatchOutputFormat indicator)>;
 
 // Processes a batch file: the header (job count, indicator), then each job record through
 // handleRecord. onJob (may be empty) hears of every job before it is read (1-based index,

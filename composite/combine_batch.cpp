@@ -39,12 +39,12 @@ BatchRecord ReadEightBitInputs(BatchReader& reader, BandCombinationJob& job, Hos
 
 // Every input of a batch job is a GeoTIFF; the outputs follow the file's indicator.
 void TakeOutputs(BandCombinationJob& job, const std::string& bmp, const std::string& geoTiff,
-                 int indicator)
+                 BatchOutputFormat indicator)
 {
     job.bmpPath = bmp;
     job.geoTiffPath = geoTiff;
     job.outputs = static_cast<CombineOutputs>(indicator);
-    job.geoTiffOutput = indicator != 1;
+    job.geoTiffOutput = indicator != BatchOutputFormat::BmpOnly;
     job.displayBmp = false;
     job.bluePath = job.bandPath[kCompositeBlue];
     job.folder = FolderOf(job.bluePath);
@@ -56,10 +56,10 @@ BatchOutcome RunBandCombinationBatch(BandCombinationJob& job, RunCounters& count
                                      const std::function<void(long, long)>& onJob)
 {
     const bool sixteen = job.depth == CombineDepth::Sixteen;
-    auto record = [&](BatchReader& reader, int indicator) {
+    auto record = [&](BatchReader& reader, BatchOutputFormat indicator) {
         job.inputKind = ".tif";
         job.bandExt = {"tif", "tif", "tif"};
-        job.notEnviIdrisi = {true, true, true};
+        job.bandKind.fill(RasterKind::GeoTiffOrMatrix);
         job.groupInput = false;
         std::string pan, bmp, geoTiff;
         if (!reader.ReadLine(pan)) {  // the pan line is read and not used

@@ -25,7 +25,7 @@ void EmptyBandLists(BandCombinationJob& job)
         job.selection[band].clear();
         job.bandPath[band].clear();
         job.bandExt[band].clear();
-        job.notEnviIdrisi[band] = false;
+        job.bandKind[band] = RasterKind::EnviOrIdrisi;
     }
     job.inputBands = 0;
     job.groupInput = false;
@@ -68,7 +68,7 @@ void TakeSingleBlue(BandCombinationJob& job, const std::string& ext)
     job.selection[kCompositeBlue] = job.bandLists[kCompositeBlue][0];
     job.bandPath[kCompositeBlue] = job.bluePath;
     job.bandExt[kCompositeBlue] = ext;
-    job.notEnviIdrisi[kCompositeBlue] = !IsEnviOrIdrisi(ext);
+    job.bandKind[kCompositeBlue] = RasterKindOf(ext);
 }
 
 // Every list offers every name; Blue, Green and Red start at entries 0, 1 and 2.
@@ -102,8 +102,8 @@ bool TakeGroup(BandCombinationJob& job, Host& host)
     return true;
 }
 
-// An ENVI or GeoTIFF file: one band for Blue, or several that the three colours select from.
-bool TakeEnviOrGeoTiff(BandCombinationJob& job, const std::string& ext, Host& host)
+// A file with a header: one band for Blue, or several that the three colours select from.
+bool TakeHeaderBands(BandCombinationJob& job, const std::string& ext, Host& host)
 {
     if (ReadHeaderOf(job, job.bluePath, host) == 0) return RefuseBlue(job);
     TakeHeaderSize(job);
@@ -116,8 +116,48 @@ bool TakeEnviOrGeoTiff(BandCombinationJob& job, const std::string& ext, Host& ho
         for (auto& path : job.bandPath) path = job.bluePath;
         job.inputBands = job.info.bands;
     }
-    // GeoTIFF bands are extracted before the run reads them, Green and Red included.
-    if (ext == "tif") job.notEnviIdrisi = {true, true, true};
+    return true;
+}
+
+// An ENVI file (one or several bands), an Idrisi32 image (one band) or an Idrisi32 group.
+bool TakeEnviOrIdrisi(BandCombinationJob& job, const std::string& ext, Host& host)
+{
+    if (ext == "rgf") return TakeGroup(job, host);
+    if (ext == "img") return TakeHeaderBands(job, ext, host);
+    if (ReadHeaderOf(job, job.bluePath, host) == 0) return RefuseBlue(job);
+    TakeHeaderSize(job);
+    TakeSingleBlue(job, ext);
+    return true;
+}
+
+// A GeoTIFF file (one or several bands); its bands are extracted before the run reads them,
+// Green and Red included.
+bool TakeGeoTiff(BandCombinationJob& job, Host& host)
+{
+    if (!TakeHeaderBands(job, "tif", host)) return false;
+    job.bandKind.fill(RasterKind::GeoTiffOrMatrix);
+    return true;
+}
+
+// Batch mode: the file's jobs supply the inputs; the lists become colour selectors.
+bool TakeBatchFile(BandCombinationJob& job, const std::string& path)
+{
+    job.batchMode = true;
+    job.batchPath = path;
+    job.width = 0;
+    job.height = 0;
+    for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {
+        if (job.depth == CombineDepth::Sixteen) {
+            job.bandLists[band] = {"Band 1", "Band 2", "Band 3", "Band 4"};
+            job.selectedIndex[band] = band;
+        } else {
+            job.bandLists[band] = {FileNameOf(path)};
+            job.selectedIndex[band] = 0;
+        }
+        job.selection[band] = job.bandLists[band][job.selectedIndex[band]];
+        job.browseEnabled[band] = false;
+    }
+    job.displayBmp = false;
     return true;
 }
 
@@ -131,39 +171,12 @@ bool BrowseCombineBlue(BandCombinationJob& job, const std::string& path, Host& h
     job.folder = FolderOf(path);
     job.inputKind = LastFourLower(path);
     const std::string ext = ExtensionLower(path);
-    if (ext == "bif") {
-        // Batch mode: the file's jobs supply the inputs; the lists become colour selectors.
-        job.batchMode = true;
-        job.batchPath = path;
-        job.width = 0;
-        job.height = 0;
-        for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {
-            if (job.depth == CombineDepth::Sixteen) {
-                job.bandLists[band] = {"Band 1", "Band 2", "Band 3", "Band 4"};
-                job.selectedIndex[band] = band;
-            } else {
-                job.bandLists[band] = {FileNameOf(path)};
-                job.selectedIndex[band] = 0;
-            }
-            job.selection[band] = job.bandLists[band][job.selectedIndex[band]];
-            job.browseEnabled[band] = false;
-        }
-        job.displayBmp = false;
-        return true;
-    }
+    if (ext == "bif") return TakeBatchFile(job, path);
     bool taken = true;
-    if (ext == "rgf") {
-        taken = TakeGroup(job, host);
-    } else if (ext == "img" || ext == "tif") {
-        taken = TakeEnviOrGeoTiff(job, ext, host);
-    } else if (ext == "rst") {
-        taken = ReadHeaderOf(job, path, host) != 0;
-        if (taken) {
-            TakeHeaderSize(job);
-            TakeSingleBlue(job, ext);
-        } else {
-            RefuseBlue(job);
-        }
+    if (IsEnviOrIdrisi(ext) || ext == "rgf") {
+        taken = TakeEnviOrIdrisi(job, ext, host);
+    } else if (ext == "tif") {
+        taken = TakeGeoTiff(job, host);
     } else {
         // A generic matrix: Width and Height are typed.
         TakeSingleBlue(job, ext);
@@ -184,7 +197,7 @@ bool BrowseCombineBand(BandCombinationJob& job, int band, const std::string& pat
     job.selection[band] = job.bandLists[band][0];
     job.bandPath[band] = path;
     job.bandExt[band] = ext;
-    job.notEnviIdrisi[band] = !IsEnviOrIdrisi(ext);
+    job.bandKind[band] = RasterKindOf(ext);
     return true;
 }
 

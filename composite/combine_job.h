@@ -10,6 +10,7 @@
 
 #include "imaging/stretch.h"
 #include "raster/image_info.h"
+#include "raster/raster_kind.h"
 
 namespace lumesta {
 
@@ -40,8 +41,8 @@ struct BandCombinationJob {
     std::array<std::string, 3> selection;
     std::array<std::string, 3> bandPath;
     std::array<std::string, 3> bandExt;
-    // Set where an input is neither ENVI nor Idrisi32 (GeoTIFF or generic matrix).
-    std::array<bool, 3> notEnviIdrisi{};
+    // The kind of each band's input.
+    std::array<RasterKind, 3> bandKind{};
     // The Green and Red browse buttons (disabled when a group or multi-band file supplies them).
     std::array<bool, 3> browseEnabled{true, true, true};
 

@@ -24,7 +24,10 @@ std::string Num(std::int64_t value)
 
 bool AnyNotEnviIdrisi(const BandCombinationJob& job)
 {
-    return job.notEnviIdrisi[0] || job.notEnviIdrisi[1] || job.notEnviIdrisi[2];
+    for (RasterKind kind : job.bandKind) {
+        if (kind == RasterKind::GeoTiffOrMatrix) return true;
+    }
+    return false;
 }
 
 bool IsSixteen(const BandCombinationJob& job)

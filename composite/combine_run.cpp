@@ -17,9 +17,9 @@ const std::string kUnsuccessful = "\r\n\r\nUnsuccessful\r\n";
 const std::string kCancelled = "\r\nCancelled\r\n\r\n";
 
 // The closing line of a step that did not finish, and the run's outcome.
-RunOutcome EndEarly(CombineRunState& state, CombineStep result)
+RunOutcome EndEarly(CombineRunState& state, StepResult result)
 {
-    if (result == CombineStep::Cancelled) {
+    if (result == StepResult::Cancelled) {
         for (auto& file : state.files) file.Close();
         state.temporaries.RemoveNow();
         // A cancelled run leaves no half-written picture behind.
@@ -27,7 +27,7 @@ RunOutcome EndEarly(CombineRunState& state, CombineStep result)
         state.log.Append(kCancelled);
         return RunOutcome::Cancelled;
     }
-    if (result == CombineStep::Failed) state.log.Append(kUnsuccessful);
+    if (result == StepResult::Failed) state.log.Append(kUnsuccessful);
     return RunOutcome::Stopped;
 }
 
@@ -49,18 +49,18 @@ RunOutcome Process(CombineRunState& state)
     const BandCombinationJob& job = state.job;
     RunLog& log = state.log;
     LocateBands(state);
-    CombineStep result = CombineStep::Ok;
+    StepResult result = StepResult::Ok;
     if (job.inputKind == ".tif") {
         log.Append("    \tStep 0: ......");
-        if ((result = ExtractGeoTiffInputs(state)) != CombineStep::Ok)
+        if ((result = ExtractGeoTiffInputs(state)) != StepResult::Ok)
             return EndEarly(state, result);
         log.Append("\tFinished (GeoTIFF image input)\r\n");
     }
-    if ((result = OpenBandFiles(state)) != CombineStep::Ok) return EndEarly(state, result);
-    if ((result = ComputeBandCutoffs(state)) != CombineStep::Ok) return EndEarly(state, result);
+    if ((result = OpenBandFiles(state)) != StepResult::Ok) return EndEarly(state, result);
+    if ((result = ComputeBandCutoffs(state)) != StepResult::Ok) return EndEarly(state, result);
     if (WritesCompositeBmp(job)) {
         log.Append("    \tStep 1: ......");
-        if ((result = WriteCompositeBmp(state)) != CombineStep::Ok) return EndEarly(state, result);
+        if ((result = WriteCompositeBmp(state)) != StepResult::Ok) return EndEarly(state, result);
         log.Append("\tFinished (24-bit BMP output)\r\n");
     }
     if (WritesCompositeGeoTiff(job)) {
@@ -69,7 +69,7 @@ RunOutcome Process(CombineRunState& state)
         result = WriteCompositeGeoTiff(state);
     }
     state.temporaries.RemoveNow();
-    if (result != CombineStep::Ok) return EndEarly(state, result);
+    if (result != StepResult::Ok) return EndEarly(state, result);
     if (state.geoTiffWritten) log.Append("\tFinished (GeoTIFF image output)\r\n");
     log.Append("\r\nNotes:\r\n");
     for (auto& file : state.files) file.Close();

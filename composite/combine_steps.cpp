@@ -68,20 +68,20 @@ StretchCutoffs CutoffsOf(const std::vector<std::uint8_t>& band, double left, dou
 }
 
 template <typename Sample>
-CombineStep ComputeCutoffsOf(CombineRunState& state)
+StepResult ComputeCutoffsOf(CombineRunState& state)
 {
     const StretchParams& stretch = state.job.stretch;
     std::vector<Sample> band;
-    if (!TryAllocate(band, state.width * state.height, state.host)) return CombineStep::Failed;
+    if (!TryAllocate(band, state.width * state.height, state.host)) return StepResult::Failed;
     for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
         if (!ReadExactly(*state.source[b], state.byteOffset[b], state.BandBytes(), band.data(),
                          state.host)) {
-            return CombineStep::Failed;
+            return StepResult::Failed;
         }
         state.host.PumpPendingMessages();
         state.cutoffs[b] = CutoffsOf(band, stretch.leftCutoff[b], stretch.rightCutoff[b]);
     }
-    return CombineStep::Ok;
+    return StepResult::Ok;
 }
 
 // The byte of every possible sample value of one band, so the pixel loop is a table look-up.
@@ -148,7 +148,7 @@ bool BuildRow(const CombineRunState& state, std::int64_t line, StripBuffers<Samp
 }
 
 template <typename Sample>
-CombineStep WriteStrips(CombineRunState& state, BmpStripWriter& writer, RunProgress& progress,
+StepResult WriteStrips(CombineRunState& state, BmpStripWriter& writer, RunProgress& progress,
                         StripBuffers<Sample>& buffers)
 {
     const auto height = static_cast<std::int32_t>(state.height);
@@ -159,32 +159,32 @@ CombineStep WriteStrips(CombineRunState& state, BmpStripWriter& writer, RunProgr
             const std::int64_t line = part.firstLine + i;
             progress.SetPosition(static_cast<int>(line * 100 / state.height));
             progress.PumpMessages(true);
-            if (progress.IsCancelled()) return CombineStep::Cancelled;
+            if (progress.IsCancelled()) return StepResult::Cancelled;
             // Strips are stored bottom-up: the strip's last line is its first row.
             std::uint8_t* row = buffers.rows.data() + (part.lineCount - 1 - i) * stride;
-            if (!BuildRow(state, line, buffers, row)) return CombineStep::Failed;
+            if (!BuildRow(state, line, buffers, row)) return StepResult::Failed;
         }
         if (part.lineCount > 0 &&
             !writer.WriteStrip(part.firstLine, part.lineCount, buffers.rows.data(), state.host)) {
-            return CombineStep::Failed;
+            return StepResult::Failed;
         }
     }
     if (!writer.Close()) {
         state.host.ShowMessage("Error during writing image");
-        return CombineStep::Failed;
+        return StepResult::Failed;
     }
-    return CombineStep::Ok;
+    return StepResult::Ok;
 }
 
 template <typename Sample>
-CombineStep WriteBmpOf(CombineRunState& state)
+StepResult WriteBmpOf(CombineRunState& state)
 {
     StripBuffers<Sample> buffers;
-    if (!AllocateStripBuffers(state, buffers)) return CombineStep::Failed;
+    if (!AllocateStripBuffers(state, buffers)) return StepResult::Failed;
     BmpStripWriter writer;
     if (!writer.Create(state.job.bmpPath, static_cast<std::int32_t>(state.width),
                        static_cast<std::int32_t>(state.height), state.host)) {
-        return CombineStep::Failed;
+        return StepResult::Failed;
     }
     const auto progress = state.host.OpenProgress("Writing 24-bit BMP ...", ProgressOwner::Window);
     progress->SetRange(0, 100, 1);
@@ -210,7 +210,7 @@ bool WritesCompositeGeoTiff(const BandCombinationJob& job)
     return job.outputs != CombineOutputs::BmpOnly && job.inputKind == ".tif" && job.geoTiffOutput;
 }
 
-CombineStep ExtractGeoTiffInputs(CombineRunState& state)
+StepResult ExtractGeoTiffInputs(CombineRunState& state)
 {
     static const char* const kTemporaryNames[3] = {"~tmp001.tmp", "~tmp002.tmp", "~tmp003.tmp"};
     const BandCombinationJob& job = state.job;
@@ -223,7 +223,7 @@ CombineStep ExtractGeoTiffInputs(CombineRunState& state)
                 : ExtractGeoTiff(job.bandPath[b], temporary, state.host);
         if (extracted == 0) {
             state.host.ShowMessage("Error: Extracting Ms band ...");
-            return CombineStep::Stopped;
+            return StepResult::Stopped;
         }
         state.readPath[b] = temporary;
         state.byteOffset[b] = 0;
@@ -235,12 +235,12 @@ CombineStep ExtractGeoTiffInputs(CombineRunState& state)
     if (lengths[0] == 0 || lengths[0] != lengths[1] || lengths[0] != lengths[2]) {
         state.host.ShowMessage("The file size of Ms bands is not the same.");
         state.temporaries.RemoveNow();
-        return CombineStep::Failed;
+        return StepResult::Failed;
     }
-    return CombineStep::Ok;
+    return StepResult::Ok;
 }
 
-CombineStep OpenBandFiles(CombineRunState& state)
+StepResult OpenBandFiles(CombineRunState& state)
 {
     static const char kOpenFailure[] = "Error: Integer/Binary - ReadDataBlock for Step 1";
     // A multi-band ENVI file is opened once and read at each band's offset.
@@ -252,30 +252,30 @@ CombineStep OpenBandFiles(CombineRunState& state)
         }
         if (!state.files[b].OpenForReading(state.readPath[b])) {
             state.host.ShowMessage(kOpenFailure);
-            return CombineStep::Failed;
+            return StepResult::Failed;
         }
         state.source[b] = &state.files[b];
     }
-    return CombineStep::Ok;
+    return StepResult::Ok;
 }
 
-CombineStep ComputeBandCutoffs(CombineRunState& state)
+StepResult ComputeBandCutoffs(CombineRunState& state)
 {
     return state.job.depth == CombineDepth::Sixteen ? ComputeCutoffsOf<std::int16_t>(state)
                                                     : ComputeCutoffsOf<std::uint8_t>(state);
 }
 
-CombineStep WriteCompositeBmp(CombineRunState& state)
+StepResult WriteCompositeBmp(CombineRunState& state)
 {
-    const CombineStep result = state.job.depth == CombineDepth::Sixteen
+    const StepResult result = state.job.depth == CombineDepth::Sixteen
                                    ? WriteBmpOf<std::int16_t>(state)
                                    : WriteBmpOf<std::uint8_t>(state);
     // A picture that failed half-way is no result; a cancelled one stays as written so far.
-    if (result == CombineStep::Failed) std::remove(state.job.bmpPath.c_str());
+    if (result == StepResult::Failed) std::remove(state.job.bmpPath.c_str());
     return result;
 }
 
-CombineStep WriteCompositeGeoTiff(CombineRunState& state)
+StepResult WriteCompositeGeoTiff(CombineRunState& state)
 {
     const BandCombinationJob& job = state.job;
     MessageWatch watch(state.host);
@@ -286,11 +286,11 @@ CombineStep WriteCompositeGeoTiff(CombineRunState& state)
     if (written != 0) {
         // A template the writer refuses (with its message) leaves no output but is no failure.
         state.geoTiffWritten = !watch.Shown();
-        return CombineStep::Ok;
+        return StepResult::Ok;
     }
     // The writer removes its own partial output.
     if (!watch.Shown()) state.host.ShowMessage("Error with GeoTIFF writing.\n");
-    return CombineStep::Failed;
+    return StepResult::Failed;
 }
 
 }  // namespace lumesta

@@ -10,15 +10,15 @@
 
 #include "core/host.h"
 #include "core/run_log.h"
+#include "core/step_result.h"
 #include "composite/combine_job.h"
 #include "imaging/stretch.h"
 #include "raster/raw_file.h"
 
 namespace lumesta {
 
-// How a step ended: Stopped ends the run without a closing line, Failed with
+// The steps answer a StepResult: Stopped ends the run without a closing line, Failed with
 // "\r\n\r\nUnsuccessful\r\n", Cancelled with "\r\nCancelled\r\n\r\n".
-enum class CombineStep { Ok, Stopped, Failed, Cancelled };
 
 // Temporary raw files of the extracted GeoTIFF bands, removed when the run ends (every path).
 class ExtractedBands {
@@ -67,25 +67,25 @@ bool WritesCompositeGeoTiff(const BandCombinationJob& job);
 // Step 0 for GeoTIFF inputs: extracts Blue, Green and Red into "~tmp001.tmp" to "~tmp003.tmp"
 // in the Blue folder and reads from them. Messages: "Error: Extracting Ms band ..." (Stopped),
 // "The file size of Ms bands is not the same." (Failed).
-CombineStep ExtractGeoTiffInputs(CombineRunState& state);
+StepResult ExtractGeoTiffInputs(CombineRunState& state);
 
 // Opens the band files, or shows "Error: Integer/Binary - ReadDataBlock for Step 1" (Failed).
-CombineStep OpenBandFiles(CombineRunState& state);
+StepResult OpenBandFiles(CombineRunState& state);
 
 // Reads each band whole (one band buffer at a time) and computes its cutoffs. Messages:
 // "Error: reading image file - Cannot allocate memory", "Error! reading an image  file -
 // length problem." (both Failed).
-CombineStep ComputeBandCutoffs(CombineRunState& state);
+StepResult ComputeBandCutoffs(CombineRunState& state);
 
 // Step 1: the stretched 24-bit BMP in eight strips, read line by line from the bands, with the
 // progress window "Writing 24-bit BMP ..." checked before each line. Messages: the allocation,
 // length and BMP writer messages (Failed; the partial file is removed). After Cancel the
 // partly written BMP stays.
-CombineStep WriteCompositeBmp(CombineRunState& state);
+StepResult WriteCompositeBmp(CombineRunState& state);
 
 // Step 2: the three-band GeoTIFF (red, green, blue planes) with the Blue input's
 // georeferencing; sets geoTiffWritten. Failed when the writer reports a failure (it shows
 // its message, or "Error with GeoTIFF writing.\n" is shown here; no partial file stays).
-CombineStep WriteCompositeGeoTiff(CombineRunState& state);
+StepResult WriteCompositeGeoTiff(CombineRunState& state);
 
 }  // namespace lumesta

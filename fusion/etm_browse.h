@@ -1,5 +1,6 @@
 #pragma once
 // What the Landsat ETM+ pan-sharpening dialog does when the user picks files or edits fields.
+// The two pan-sharpening tools browse alike: both are implemented in pansharpen_browse.cpp.
 
 #include <string>
 

@@ -12,12 +12,8 @@
 
 namespace lumesta {
 
-// Optimisation 1: c[0..2] for Blue, Green, Red; Optimisation 2: c[0] the intercept, c[1..3].
-struct EtmCoefficients {
-    FusionMethod method = FusionMethod::Optimisation1;
-    std::array<float, 4> c{};
-    int Count() const { return method == FusionMethod::Optimisation1 ? 3 : 4; }
-};
+// The coefficients of Blue, Green and Red.
+using EtmCoefficients = BandCoefficients<3>;
 
 // Both methods accept 1e-13 ≤ |c| ≤ 1e+12 for every coefficient; NaN fails.
 bool EtmCoefficientsPlausible(const EtmCoefficients& coefficients);

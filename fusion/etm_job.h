@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "fusion/fusion_method.h"
+#include "batch/batch_file.h"
 #include "imaging/stretch.h"
 #include "raster/image_info.h"
+#include "raster/raster_kind.h"
 
 namespace lumesta {
 
@@ -35,10 +38,10 @@ struct EtmJob {
     std::string groupFolder;
     std::array<bool, 3> browseEnabled{true, true, true};
 
-    // 1 where an input is neither ENVI nor Idrisi32: index 0 the pan, 1..3 Blue, Green, Red.
-    std::array<int, 4> rasterKind{};
+    // The kind of each input: index 0 the pan, 1..3 Blue, Green, Red.
+    std::array<RasterKind, 4> rasterKind{};
 
-    int method = 0;
+    FusionMethod method = FusionMethod::Optimisation1;
     int resampling = 0;
     std::string suffix = "_Fused";
     std::string bmpName;
@@ -53,7 +56,7 @@ struct EtmJob {
     // 2 GeoTIFF only), and the current job's GeoTIFF output and georeference (the pan).
     bool batchMode = false;
     std::string batchPath;
-    int batchOutputFormat = 0;
+    BatchOutputFormat batchOutputFormat = BatchOutputFormat::BmpAndGeoTiff;
     std::string batchGeoTiff;
     std::string geoReference;
     CImageInfo info;

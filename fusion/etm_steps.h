@@ -1,60 +1,31 @@
 #pragma once
-// The analytical steps of the Landsat ETM+ run and the state they share.
+// The analytical steps of the Landsat ETM+ run and the state they share. Steps 1, 2 and 5 are
+// shared with the 16-bit tool (fusion_steps.cpp); Step 3 is this tool's own (etm_steps.cpp).
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-#include "core/host.h"
-#include "core/run_log.h"
+#include "core/step_result.h"
 #include "fusion/etm_fusion.h"
 #include "fusion/etm_job.h"
-#include "fusion/pansharpen_outputs.h"
-#include "fusion/run_support.h"
-#include "raster/raw_file.h"
+#include "fusion/fusion_run_state.h"
+#include "fusion/fusion_strips.h"
 
 namespace lumesta {
 
-struct EtmRunState {
-    EtmRunState(EtmJob& runJob, Host& runHost, RunLog& runLog, RunProgress& runProgress)
-        : job(runJob), host(runHost), log(runLog), progress(runProgress)
-    {
-    }
-
-    EtmJob& job;
-    Host& host;
-    RunLog& log;
-    RunProgress& progress;
-
-    std::int64_t width = 0;  // pan W and H
-    std::int64_t height = 0;
-    std::int64_t msWidth = 0;  // W / 2 and H / 2
-    std::int64_t msHeight = 0;
-    std::string panInput;
-    std::array<std::string, 3> msInput;
-    std::array<std::int64_t, 3> msByteOffset{};
-
-    FusedOutputs<3> outputs;
-    std::array<RawFile, 3> fused;
-    EtmCoefficients coefficients;
-    std::array<StretchCutoffs, 3> limits;
-    std::array<int, 3> minValue{};
-    std::array<int, 3> maxValue{};
-
-    bool Pump();
-};
-
-bool HasMultiBandMsFile(const EtmJob& job);
+// The state of a Landsat run: three 8-bit MS bands at half the pan's size.
+using EtmRunState = FusionRunState<EtmJob, std::uint8_t, 3, 2>;
 
 // Step 1: coefficients from every sixteenth MS row.
-StepResult EstimateEtmCoefficients(EtmRunState& state);
+StepResult EstimateCoefficients(EtmRunState& state);
 // With the colour-match option: stretch limits from the input MS bands.
-StepResult ComputeEtmInputStretchLimits(EtmRunState& state);
+StepResult ComputeInputStretchLimits(EtmRunState& state);
 // Step 2: fusion in eight strips into the fused band files.
-StepResult FuseEtmStrips(EtmRunState& state);
+StepResult FuseStrips(EtmRunState& state);
 // Step 3: border replication, stretch limits, filters and statistics per band.
-StepResult PostProcessEtmBands(EtmRunState& state);
+StepResult PostProcessBands(EtmRunState& state);
 // Step 5: the stretched 24-bit BMP.
-StepResult WriteEtmBmp(EtmRunState& state);
+StepResult WriteFusedBmp(EtmRunState& state);
 
 }  // namespace lumesta

@@ -7,18 +7,12 @@
 #include <cstdint>
 
 #include "core/truncate.h"
+#include "fusion/fusion_method.h"
 
 namespace lumesta {
 
-enum class FusionMethod { Optimisation1 = 0, Optimisation2 = 1 };
-
-// The fitted coefficients as single-precision values: for Optimisation 1 c[0..3] belong to
-// Blue, Green, Red, NIR; for Optimisation 2 c[0] is the intercept and c[1..4] the bands.
-struct Coefficients {
-    FusionMethod method = FusionMethod::Optimisation1;
-    std::array<float, 5> c{};
-    int Count() const { return method == FusionMethod::Optimisation1 ? 4 : 5; }
-};
+// The coefficients of Blue, Green, Red and NIR.
+using Coefficients = BandCoefficients<4>;
 
 // True when every coefficient lies in the plausibility range on its absolute value:
 // Optimisation 1: 1e-08 ≤ |c| ≤ 1e+07; Optimisation 2: 1e-13 ≤ |c| ≤ 1e+12. NaN fails.

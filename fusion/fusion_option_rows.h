@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "core/option_table.h"
+#include "fusion/fusion_method.h"
 
 namespace lumesta {
 
@@ -95,7 +96,10 @@ std::vector<OptionRow<Job>> MethodAndOutputRows(void (*setSuffix)(Job&, const st
     OptionRow<Job> method{
         IntegerOption("--method", "1|2", 1, 2,
                       "The fusion method: 1 \"Optimisation 1\", 2 \"Optimisation 2\".", "1"),
-        StoresInt(&Job::method, -1)};
+        [](Job& job, const OptionUse& use) {
+            job.method = static_cast<FusionMethod>(use.Int() - 1);
+            return Applied();
+        }};
     OptionRow<Job> suffix{TextOption("--suffix", "TEXT",
                                      "Added to the input MS file names for the results.", "_Fused"),
                           [setSuffix](Job& job, const OptionUse& use) {

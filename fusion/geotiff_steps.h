@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/host.h"
-#include "fusion/run_support.h"
+#include "core/step_result.h"
 
 namespace lumesta {
 

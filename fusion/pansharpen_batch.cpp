@@ -14,12 +14,12 @@ void MarkInputsGeoTiff(Job& job)
 {
     job.panExt = "tif";
     for (auto& ext : job.msExt) ext = "tif";
-    job.rasterKind.fill(1);
+    job.rasterKind.fill(RasterKind::GeoTiffOrMatrix);
 }
 
 template <typename Job>
 void TakePanAndOutputs(Job& job, const std::string& pan, const std::string& bmp,
-                       const std::string& geoTiff, int indicator)
+                       const std::string& geoTiff, BatchOutputFormat indicator)
 {
     job.panPath = pan;
     job.panName = FileNameOf(pan);
@@ -64,7 +64,7 @@ BatchRecord ReadMsLines(BatchReader& reader, PanSharpenJob& job, Host& host, boo
 BatchOutcome RunPanSharpenBatch(PanSharpenJob& job, RunCounters& counters, Host& host,
                                 const std::function<void(long, long)>& onJob)
 {
-    auto record = [&](BatchReader& reader, int indicator) {
+    auto record = [&](BatchReader& reader, BatchOutputFormat indicator) {
         MarkInputsGeoTiff(job);
         std::string pan, bmp, geoTiff;
         if (!ReadGeoTiffLine(reader, pan, host)) return BatchRecord::Stop;
@@ -95,7 +95,7 @@ BatchOutcome RunPanSharpenBatch(PanSharpenJob& job, RunCounters& counters, Host&
 BatchOutcome RunEtmBatch(EtmJob& job, RunCounters& counters, Host& host,
                          const std::function<void(long, long)>& onJob)
 {
-    auto record = [&](BatchReader& reader, int indicator) {
+    auto record = [&](BatchReader& reader, BatchOutputFormat indicator) {
         MarkInputsGeoTiff(job);
         std::string pan, bmp, geoTiff;
         if (!ReadGeoTiffLine(reader, pan, host)) return BatchRecord::Stop;

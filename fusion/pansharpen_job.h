@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "fusion/fusion_method.h"
+#include "batch/batch_file.h"
 #include "imaging/stretch.h"
 #include "raster/image_info.h"
+#include "raster/raster_kind.h"
 
 namespace lumesta {
 
@@ -41,11 +44,10 @@ struct PanSharpenJob {
     // Browse buttons of Green, Red, NIR (disabled when a group or four-band file supplies them).
     std::array<bool, 4> browseEnabled{true, true, true, true};
 
-    // 1 where an input is neither ENVI nor Idrisi32 (GeoTIFF or generic matrix):
-    // index 0 the pan, 1..4 Blue, Green, Red, NIR.
-    std::array<int, 5> rasterKind{};
+    // The kind of each input: index 0 the pan, 1..4 Blue, Green, Red, NIR.
+    std::array<RasterKind, 5> rasterKind{};
 
-    int method = 0;      // 0 "Optimisation 1", 1 "Optimisation 2"
+    FusionMethod method = FusionMethod::Optimisation1;
     int resampling = 0;  // 0 "Improved Bilinear"
     std::string suffix = "_Fused";
     std::string bmpName;
@@ -61,7 +63,7 @@ struct PanSharpenJob {
     // 2 GeoTIFF only), and the current job's GeoTIFF output and georeference (the pan).
     bool batchMode = false;
     std::string batchPath;
-    int batchOutputFormat = 0;
+    BatchOutputFormat batchOutputFormat = BatchOutputFormat::BmpAndGeoTiff;
     std::string batchGeoTiff;
     std::string geoReference;
     CImageInfo info;  // the dialog's header record, filled by the browse handlers

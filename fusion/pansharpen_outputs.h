@@ -3,7 +3,9 @@
 
 #include <array>
 #include <string>
+#include <tuple>
 
+#include "fusion/etm_job.h"
 #include "fusion/pansharpen_job.h"
 #include "raster/file_name.h"
 
@@ -27,27 +29,27 @@ struct FusedOutputs {
     std::string geoTiff;                 // the one GeoTIFF result (GeoTiff kind only)
 };
 
-// The MS inputs as the dialog holds them: paths and extensions per band, the raster-kind flags
+// The MS inputs as the dialog holds them: paths and extensions per band, the raster kinds
 // (index 0 the pan), and whether one multi-band ENVI file supplies every band.
 template <std::size_t N>
 FusedOutputs<N> DeriveFusedOutputs(const std::string& panPath, const std::string& panExt,
                                    const std::array<std::string, N>& msPath,
                                    const std::array<std::string, N>& msExt,
-                                   const std::array<int, N + 1>& rasterKind, bool multiBandEnvi,
+                                   const std::array<RasterKind, N + 1>& rasterKind, bool multiBandEnvi,
                                    const std::string& suffix)
 {
     FusedOutputs<N> outputs;
-    bool allMsFlags = true;
+    bool allMsExtracted = true;
     bool envi = true;
     bool idrisi = true;
     for (std::size_t band = 0; band < N; ++band) {
-        allMsFlags = allMsFlags && rasterKind[band + 1] != 0;
+        allMsExtracted = allMsExtracted && rasterKind[band + 1] == RasterKind::GeoTiffOrMatrix;
         envi = envi && msExt[band] == "img";
         idrisi = idrisi && msExt[band] == "rst";
     }
     for (std::size_t band = 0; band < N; ++band) {
         const std::string number = std::to_string(band + 1);
-        if (panExt == "tif" && allMsFlags) {
+        if (panExt == "tif" && allMsExtracted) {
             outputs.kind = PanOutputKind::GeoTiff;
             outputs.data[band] = msPath[band] + suffix + "_" + number;
             outputs.geoTiff = WithoutLastFour(panPath) + suffix + ".tif";
@@ -74,26 +76,32 @@ FusedOutputs<N> DeriveFusedOutputs(const std::string& panPath, const std::string
 template <typename Job>
 bool WritesBmp(const Job& job)
 {
-    return !job.batchMode || job.batchOutputFormat != 2;
+    return !job.batchMode || job.batchOutputFormat != BatchOutputFormat::GeoTiffOnly;
 }
 
 template <typename Job>
 bool WritesGeoTiff(const Job& job, PanOutputKind kind)
 {
-    return kind == PanOutputKind::GeoTiff && (!job.batchMode || job.batchOutputFormat != 1);
+    return kind == PanOutputKind::GeoTiff &&
+           (!job.batchMode || job.batchOutputFormat != BatchOutputFormat::BmpOnly);
 }
 
 using PanOutputs = FusedOutputs<4>;
 
-// True when one file holds all four MS bands.
-inline bool HasFourBandMsFile(const PanSharpenJob& job) { return job.msBandCount == 4; }
+// True when one file holds every MS band: four for the 16-bit tool, three or more for the
+// Landsat tool.
+inline bool HasMultiBandMsFile(const PanSharpenJob& job) { return job.msBandCount == 4; }
+inline bool HasMultiBandMsFile(const EtmJob& job) { return job.msBandCount >= 3; }
 
-inline PanOutputs DerivePanOutputs(const PanSharpenJob& job)
+// The outputs of a job of either tool, with the batch job's GeoTIFF in batch mode.
+template <typename Job>
+auto DeriveJobOutputs(const Job& job)
 {
+    constexpr std::size_t kBands = std::tuple_size<decltype(job.msPath)>::value;
     const bool multiBandEnvi =
-        HasFourBandMsFile(job) && job.panExt == "img" && job.msHeaderType == "ENVI";
-    PanOutputs outputs = DeriveFusedOutputs<4>(job.panPath, job.panExt, job.msPath, job.msExt,
-                                               job.rasterKind, multiBandEnvi, job.suffix);
+        HasMultiBandMsFile(job) && job.panExt == "img" && job.msHeaderType == "ENVI";
+    FusedOutputs<kBands> outputs = DeriveFusedOutputs<kBands>(
+        job.panPath, job.panExt, job.msPath, job.msExt, job.rasterKind, multiBandEnvi, job.suffix);
     if (job.batchMode) outputs.geoTiff = job.batchGeoTiff;
     return outputs;
 }

@@ -1,165 +1,27 @@
 #include "fusion/pansharpen_report.h"
 
-#include <cstdio>
+#include <array>
+#include <cstdint>
 #include <string>
 
-#include "raster/band_io.h"
-#include "raster/file_name.h"
-#include "raster/image_info.h"
+#include "fusion/input_sections.h"
+#include "fusion/report_sections.h"
 
 namespace lumesta {
 namespace {
 
-constexpr std::int64_t kVeryLargePixels = 67108864;
-const char* const kBandNames[4] = {"Blue", "Green", "Red", "NIR"};
-
 std::string Num(std::int64_t value) { return std::to_string(static_cast<long long>(value)); }
 
-bool AnyRasterKindSet(const PanSharpenJob& job)
-{
-    for (int flag : job.rasterKind) {
-        if (flag) return true;
-    }
-    return false;
-}
-
-bool AllMsRasterKindsSet(const PanSharpenJob& job)
-{
-    return job.rasterKind[1] && job.rasterKind[2] && job.rasterKind[3] && job.rasterKind[4];
-}
-
-bool SelectionsRepeat(const PanSharpenJob& job)
-{
-    for (int a = kBlue; a <= kNir; ++a) {
-        for (int b = a + 1; b <= kNir; ++b) {
-            if (job.selection[a] == job.selection[b]) return true;
-        }
-    }
-    return false;
-}
-
-bool TypesAgree(const PanSharpenJob& job, Host& host)
-{
-    if (HasFourBandMsFile(job)) {
-        if (job.panExt == job.msExt[kBlue]) return true;
-        host.ShowMessage("Pan and Ms image types are not the same.");
-        return false;
-    }
-    if (!AnyRasterKindSet(job)) {
-        for (int band = kBlue; band <= kNir; ++band) {
-            if (job.msExt[band] != job.panExt) {
-                host.ShowMessage("Pan and Ms image types are not the same, as identified by file extensions");
-                return false;
-            }
-        }
-        return true;
-    }
-    for (int band = kBlue; band <= kNir; ++band) {
-        if (job.msExt[band] == "rst" || job.msExt[band] == "img") {
-            host.ShowMessage("Ms image types are not the same, as identified by file extensions");
-            return false;
-        }
-    }
-    return true;
-}
-
-void ClearBand(PanSharpenJob& job, int band)
-{
-    job.selection[band].clear();
-    job.selectedIndex[band] = -1;
-    job.bandLists[band].clear();
-}
-
-// Reads the MS band headers and checks that each band is a quarter of the pan's size.
-bool CheckMsHeaders(PanRunState& state)
-{
-    PanSharpenJob& job = state.job;
-    const int bandsToRead = HasFourBandMsFile(job) ? 1 : 4;
-    for (int band = kBlue; band < bandsToRead; ++band) {
-        const std::string& ext = job.msExt[band];
-        if (ext != "img" && ext != "rst" && ext != "tif") continue;  // generic matrices have no header
-        CImageInfo header;
-        if (header.ReadHeader16(job.msPath[band], state.host) == 0) {
-            state.host.ShowMessage(std::string(kBandNames[band]) +
-                                   " Band: Check the format of its header file.");
-            return false;
-        }
-        if (header.width != state.msWidth || header.height != state.msHeight) {
-            state.host.ShowMessage("Check the width/height of the input image.");
-            if (HasFourBandMsFile(job)) {
-                for (int b = kBlue; b <= kNir; ++b) ClearBand(job, b);
-            } else {
-                ClearBand(job, band);
-            }
-            return false;
-        }
-    }
-    return true;
-}
-
-bool WritePanSection(PanRunState& state, std::int64_t& panLength)
-{
-    const PanSharpenJob& job = state.job;
-    RunLog& log = state.log;
-    panLength = GetDataBlockLength(job.panPath, state.host);
-    log.Append("(a) Input High Resolution Panchromatic Band:\r\n");
-    log.Append("PAN:\t" + job.panPath + "\r\n");
-    log.Append("Width:\t\t\t" + Num(state.width) + " pixels\r\n");
-    log.Append("Height:\t\t\t" + Num(state.height) + " pixels\r\n");
-    log.Append("Image Size:\t\t" + Num(state.width * state.height) + " pixels\r\n");
-    log.Append("File Size:\t\t" + Num(panLength) + " bytes\r\n\r\n");
-    if (job.panExt != "tif" && panLength != state.width * state.height * 2) {
-        state.host.ShowMessage("Check the file size of Pan image.");
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
-
-bool ValidatePanSharpenJob(PanSharpenJob& job, Host& host)
-{
-    if (job.panName.empty() || job.bmpName.empty() || job.selection[kBlue].empty() ||
-        job.selection[kGreen].empty() || job.selection[kRed].empty() || job.selection[kNir].empty()) {
-        host.ShowMessage("Please input images.");
-        return false;
-    }
-    if (!PanSizeAcceptable(job.width, job.height, host)) return false;
-    if (SelectionsRepeat(job)) {
-        host.ShowMessage("Input images should not have the same name.");
-        return false;
-    }
-    if (!TypesAgree(job, host)) return false;
-    if (AllMsRasterKindsSet(job) && job.panExt != "tif" && job.displayBmp &&
-        static_cast<std::int64_t>(job.width) * job.height > kVeryLargePixels) {
-        if (host.AskYesNo("Input images are very large. Do you wish to disable the automatic "
-                          "display of 24-bit BMP?")) {
-            job.displayBmp = false;
-        }
-    }
-    return true;
-}
 
 bool WriteInputSections(PanRunState& state)
 {
     std::int64_t panLength = 0;
     if (!WritePanSection(state, panLength)) return false;
     const PanSharpenJob& job = state.job;
-    RunLog& log = state.log;
-    log.Append("(b) Input Low Resolution Multispectral Bands:\r\n");
-    const bool fourBand = HasFourBandMsFile(job);
-    for (int band = kBlue; band <= kNir; ++band) {
-        log.Append(std::string(kBandNames[band]) + ":\t" + job.msPath[band]);
-        log.Append(fourBand ? "(" + job.selection[band] + ")\r\n" : std::string("\r\n"));
-    }
-    std::int64_t msLength[4] = {};
-    for (int band = kBlue; band < (fourBand ? 1 : 4); ++band) {
-        msLength[band] = GetDataBlockLength(job.msPath[band], state.host);
-    }
-    log.Append("Width:\t\t\t" + Num(state.msWidth) + " pixels\r\n");
-    log.Append("Height:\t\t\t" + Num(state.msHeight) + " pixels\r\n");
-    log.Append("Image Size:\t\t" + Num(state.width * state.height / 16) + " pixels\r\n");
-    log.Append("File Size:\t\t" + Num(msLength[kBlue]) + " bytes\r\n\r\n");
+    const bool fourBand = HasMultiBandMsFile(job);
+    std::array<std::int64_t, 4> msLength{};
+    WriteMsListing(state, msLength);
     // GeoTIFF files may be compressed: their extracted lengths are compared in Step 0 instead.
     if (!fourBand && job.panExt != "tif" &&
         (msLength[1] != msLength[0] || msLength[2] != msLength[0] || msLength[3] != msLength[0])) {
@@ -182,10 +44,7 @@ void WriteParameterSection(const PanSharpenJob& job, RunLog& log)
                                             "Spatial Filtering:\tNone\r\n"};
     static const char* const kFlagLabels[4] = {"\t- Blue:\t\t", "\t- Green:\t", "\t- Red:\t\t",
                                                "\t- NIR:\t\t"};
-    log.Append("(c) Key Parameters:\r\n");
-    log.Append(job.method == 1 ? "Pan-Sharpening Method:\tOptimisation 2\r\n"
-                               : "Pan-Sharpening Method:\tOptimisation 1\r\n");
-    log.Append("Resampling Method:\tImproved Bilinear\r\n");
+    WriteMethodLines(job.method, log);
     log.Append(kFilters[static_cast<int>(job.filterType)]);
     for (int band = kBlue; band <= kNir; ++band) {
         log.Append(std::string(kFlagLabels[band]) + (job.filterFlags[band] ? "Yes\r\n" : "No\r\n"));
@@ -195,51 +54,6 @@ void WriteParameterSection(const PanSharpenJob& job, RunLog& log)
         log.Append(std::string(kFlagLabels[band]) + Num(job.colourAmounts[band]) + "\r\n");
     }
     log.Append("\t- NIR:\t\tN/A\r\n\r\n");
-}
-
-void WriteOutputSection(const PanSharpenJob& job, const PanOutputs& outputs, RunLog& log)
-{
-    log.Append("(d) Output Pan-Sharpened Colour Images:\r\n");
-    // In batch mode only the outputs the indicator asks for are listed.
-    for (int band = kBlue; band <= kNir; ++band) {
-        if (outputs.kind != PanOutputKind::GeoTiff) {
-            log.Append(std::string(kBandNames[band]) + ":\t" + outputs.data[band] + "\r\n");
-        } else if (WritesGeoTiff(job, outputs.kind)) {
-            log.Append(std::string(kBandNames[band]) + ":\t" + outputs.geoTiff + " (Band " +
-                       std::to_string(band + 1) + ")\r\n");
-        }
-    }
-    if (WritesBmp(job)) log.Append("BMP:\t" + job.bmpName + "\r\n");
-    log.Append(std::string("Display it?\t\t") + (job.displayBmp ? "Yes\r\n" : "No\r\n"));
-    WriteStretchReport(job.colourMatch, job.stretch, log);
-}
-
-bool ConfirmPanOutputs(PanRunState& state)
-{
-    const PanSharpenJob& job = state.job;
-    const PanOutputs& outputs = state.outputs;
-    std::vector<std::string> targets(outputs.data.begin(), outputs.data.end());
-    for (const auto& header : outputs.headers) {
-        if (!header.empty()) targets.push_back(header);
-    }
-    if (WritesGeoTiff(job, outputs.kind)) targets.push_back(outputs.geoTiff);
-    if (WritesBmp(job)) targets.push_back(job.bmpName);
-    std::vector<std::string> inputs{job.panPath};
-    inputs.insert(inputs.end(), job.msPath.begin(), job.msPath.end());
-    return ConfirmFusedOutputs(targets, inputs, outputs.data[kBlue], state.host);
-}
-
-void ResetPanSharpenInputs(PanSharpenJob& job)
-{
-    for (int band = kBlue; band <= kNir; ++band) {
-        job.bandLists[band].clear();
-        job.selection[band].clear();
-        job.selectedIndex[band] = -1;
-    }
-    job.panName.clear();
-    job.panPath.clear();
-    job.width = 0;
-    job.height = 0;
 }
 
 }  // namespace lumesta

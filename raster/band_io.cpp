@@ -129,9 +129,9 @@ std::int64_t ReadDataBlockPart(const std::string& path, std::int64_t byteOffset,
 }
 
 std::int64_t ReadDataBlock(const std::string& path, void* buffer, Host& host,
-                           ReadDataBlockCaller caller)
+                           OpenFailureMessage message)
 {
-    static const char kDialog85[] = "Error: Integer/Binary - ReadDataBlock in DIALOG 85";
+    static const char kNamesDialog[] = "Error: Integer/Binary - ReadDataBlock in DIALOG 85";
     static const char kPlain[] = "Error: Integer/Binary - ReadDataBlock()";
     if (buffer == nullptr) {
         host.ShowMessage(kCannotAllocate);
@@ -139,7 +139,7 @@ std::int64_t ReadDataBlock(const std::string& path, void* buffer, Host& host,
     }
     const ReadOnlyFile file(path);
     if (!file.IsOpen()) {
-        host.ShowMessage(caller == ReadDataBlockCaller::Dialog85 ? kDialog85 : kPlain);
+        host.ShowMessage(message == OpenFailureMessage::NamesDialog ? kNamesDialog : kPlain);
         return -1;
     }
     TransferBytes(file, 0, file.Length(), buffer, host);

@@ -33,14 +33,16 @@ std::int64_t ReadDataBlockPartAt(const std::string& path, std::int64_t byteOffse
 std::int64_t ReadDataBlockPart(const std::string& path, std::int64_t byteOffset,
                                std::int64_t byteCount, std::uint8_t* buffer, Host& host);
 
-// Which of the two whole-file readers: they differ only in their open-failure message.
-enum class ReadDataBlockCaller { Dialog85, Plain };
+// The two whole-file readers differ only in the message shown when the file cannot be opened:
+// one names the dialog that calls it ("... ReadDataBlock in DIALOG 85"), the other is plain
+// ("... ReadDataBlock()").
+enum class OpenFailureMessage { NamesDialog, Plain };
 
 // Reads the whole file into buffer (sized by the caller from GetDataBlockLength or the image
 // size). A null buffer (failed allocation) shows "Error: reading image file - Cannot allocate
 // memory" and returns -1. Returns the file length.
 std::int64_t ReadDataBlock(const std::string& path, void* buffer, Host& host,
-                           ReadDataBlockCaller caller = ReadDataBlockCaller::Plain);
+                           OpenFailureMessage message = OpenFailureMessage::Plain);
 
 // The file's length in bytes; a file that cannot be opened shows "Error: ReadDataBlock Length"
 // and gives 0.

@@ -84,7 +84,7 @@ private:
                     [this, band](int index) { Traits::SelectBand(m_job, band, index); });
         }
         connect(MethodList(), qOverload<int>(&QComboBox::activated), this,
-                [this](int index) { m_job.method = index; });
+                [this](int index) { m_job.method = static_cast<FusionMethod>(index); });
         connect(ResamplingList(), qOverload<int>(&QComboBox::activated), this,
                 [this](int index) { m_job.resampling = index; });
         connect(SuffixField(), &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -126,8 +126,8 @@ private:
             ShowBand(band, m_job.bandLists[band], m_job.selectedIndex[band], true,
                      inputsEnabled && (band == 0 || m_job.browseEnabled[band]));
         }
-        ShowOutputs(m_job.method, m_job.resampling, m_job.suffix, m_job.bmpName, m_job.displayBmp,
-                    m_job.colourMatch);
+        ShowOutputs(static_cast<int>(m_job.method), m_job.resampling, m_job.suffix,
+                    m_job.bmpName, m_job.displayBmp, m_job.colourMatch);
         // In batch mode the selectors choose the colour bands; the file supplies the rest.
         ShowBatchMode(m_job.batchMode);
     }

@@ -82,12 +82,14 @@ TEST_F(CombineBrowseTest, OutputNamesFlagsAndRefusals)
 
     ASSERT_TRUE(BrowseCombineBlue(job, "/data/v1.2/scene", host));  // a generic matrix
     EXPECT_EQ(job.bmpPath, "/data/v1.2/scene_Composite.bmp");
-    EXPECT_EQ(job.notEnviIdrisi, (std::array<bool, 3>{true, false, false}));
+    EXPECT_EQ(job.bandKind, (std::array<RasterKind, 3>{RasterKind::GeoTiffOrMatrix,
+                                                       RasterKind::EnviOrIdrisi,
+                                                       RasterKind::EnviOrIdrisi}));
     ASSERT_TRUE(BrowseCombineBlue(job, "/data/blue.raw", host));
     EXPECT_EQ(job.bmpPath, "/data/blue_Composite.bmp");
     ASSERT_TRUE(BrowseCombineBand(job, kCompositeRed, "/data/red.IMG", host));
     EXPECT_EQ(job.bandExt[kCompositeRed], "img");
-    EXPECT_FALSE(job.notEnviIdrisi[kCompositeRed]);
+    EXPECT_EQ(job.bandKind[kCompositeRed], RasterKind::EnviOrIdrisi);
 
     host.ClearMessages();
     // A batch file arms batch mode: the 16-bit lists become the selectors "Band 1" .. "Band 4".

@@ -7,6 +7,7 @@
 #include "fusion/etm_fusion.h"
 #include "fusion/filters.h"
 #include "fusion/matrix.h"
+#include "fusion/pansharpen_run.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
@@ -123,7 +124,7 @@ TEST_F(EtmRunTest, StripsGiveTheWholeImageResultForShortLastStripsAndFilterOrder
         EtmJob job = WriteAndBrowse(dir.Path(), scene);
         job.filterType = EtmFilter::SmoothSharpen;
         job.filterFlags = {true, true, true};
-        job.method = intercept ? 1 : 0;
+        job.method = intercept ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;
         host.QueueAnswers({true});
         ASSERT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Finished)
             << ::testing::PrintToString(host.Messages());
@@ -158,6 +159,67 @@ TEST_F(EtmRunTest, SameNamesAreAllowedOnlyInBatchMode)
     job.selection[2] = job.selection[1];
     EXPECT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Stopped);
     EXPECT_THAT(host.Messages(), ElementsAre("Input images should not have the same name."));
+}
+
+TEST_F(EtmRunTest, ImplausibleCoefficientsAndCancelRemoveEveryOutput)
+{
+    Scene8 scene = MakeScene8(512, 512);
+    std::fill(scene.ms[2].begin(), scene.ms[2].end(), 0);
+    EtmJob job = WriteAndBrowse(dir.Path(), scene);
+    EXPECT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(),
+                ElementsAre("Sorry, Cannot process the inputs selected. Please check input images."));
+    EXPECT_THAT(host.Log(), EndsWith("    Step 1: ........\tUnfortunate\r\n\r\n\r\n"));
+    EXPECT_TRUE(job.panPath.empty());  // "Optimisation 1" resets the inputs
+    EXPECT_TRUE(job.selection[0].empty());
+
+    for (long pump : {3L, 20L, 60L}) {
+        job = WriteAndBrowse(dir.Path(), MakeScene8(512, 512));
+        host.ClearLog();
+        host.cancelAtPump = host.Pumps() + pump;
+        EXPECT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Cancelled);
+        EXPECT_THAT(host.Log(), EndsWith("\r\nCancelled\r\n\r\n"));
+        for (const char* name : {"blue_Fused.img", "red_Fused.hdr", "pan_Fused.bmp"}) {
+            EXPECT_FALSE(Exists(dir.File(name))) << name << " after pump " << pump;
+        }
+    }
+}
+
+// The two tools' Idrisi32 result headers differ only where the tools do: the Landsat tool names
+// the band where the 16-bit tool names the pan, and the 16-bit NIR shows its value range.
+TEST_F(EtmRunTest, IdrisiResultHeadersFollowEachTool)
+{
+    const Scene8 scene = MakeScene8(512, 512);
+    WriteByteFile(dir.File("pan.rst"), scene.pan);
+    WriteIdrisiHeader(dir.File("pan.rst"), 512, 512, "byte");
+    EtmJob job;
+    ASSERT_TRUE(BrowseEtmPan(job, dir.File("pan.rst"), host));
+    for (int b = 0; b < 3; ++b) {
+        const std::string path = dir.File(std::string(kNames[b]) + ".rst");
+        WriteByteFile(path, scene.ms[b]);
+        WriteIdrisiHeader(path, 256, 256, "byte");
+        ASSERT_TRUE(b == 0 ? BrowseEtmBlue(job, path, host) : BrowseEtmOtherBand(job, b, path, host));
+    }
+    ASSERT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Finished)
+        << ::testing::PrintToString(host.Messages());
+    EXPECT_THAT(ReadFileBytes(dir.File("green_Fused.rdc")),
+                EndsWith("lineage     : This file was fused with the pan band Green (Band 2)"));
+
+    TempDir sixteen;
+    WriteIdrisiScene(sixteen.Path(), MakeScene(512, 512));
+    PanSharpenJob panJob = BrowsedJob(sixteen.Path(), "rst");
+    ASSERT_EQ(RunPanSharpen(panJob, counters, host), RunOutcome::Finished);
+    const std::string nir = ReadFileBytes(sixteen.File("nir_Fused.rdc"));
+    auto field = [&nir](const std::string& name) {
+        const std::size_t at = nir.find(name + " : ");
+        if (at == std::string::npos) return std::string("missing");
+        const std::size_t value = at + name.size() + 3;
+        return nir.substr(value, nir.find('\r', value) - value);
+    };
+    EXPECT_EQ(field("display min"), field("min. value "));
+    EXPECT_EQ(field("display max"), field("max. value "));
+    EXPECT_THAT(nir, EndsWith("lineage     : This file was fused with the pan band " +
+                              sixteen.File("pan.rst")));
 }
 
 TEST(EtmFusionTest, PixelScalingClampsAndZeroesWhereTheSyntheticPanIsNotPositive)

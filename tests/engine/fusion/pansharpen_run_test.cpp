@@ -52,7 +52,7 @@ TEST_F(PanSharpenRunTest, ValidationStopsAtTheFirstFailureBeforeTheReport)
          "Input images should not have the same name."},
         {[](PanSharpenJob& j) { j.msExt[kNir] = "rst"; },
          "Pan and Ms image types are not the same, as identified by file extensions"},
-        {[](PanSharpenJob& j) { j.rasterKind[0] = 1; },
+        {[](PanSharpenJob& j) { j.rasterKind[0] = RasterKind::GeoTiffOrMatrix; },
          "Ms image types are not the same, as identified by file extensions"},
     };
     for (const Case& c : cases) {
@@ -189,7 +189,7 @@ TEST_F(PanSharpenRunTest, StripsGiveTheWholeImageResultEvenWhenTheLastStripIsSho
     for (int variant = 0; variant < 3; ++variant) {
         PanSharpenJob job = BrowsedJob(dir.Path(), "img");
         job.filterType = FilterType16::None;
-        job.method = variant == 1 ? 1 : 0;
+        job.method = variant == 1 ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;
         job.colourAmounts = variant == 2 ? ColourAmounts{10, 20, 30} : ColourAmounts{0, 0, 0};
         host.QueueAnswers({true});
         ASSERT_EQ(Run(job), RunOutcome::Finished) << ::testing::PrintToString(host.Messages());

@@ -62,7 +62,7 @@ TEST_F(BandReadTest, FailuresGiveTheirMessages)
     const std::string missing = dir.File("missing.img");
     EXPECT_EQ(ReadDataBlockPart(missing, 0, 2, samples, host), -1);
     EXPECT_EQ(ReadDataBlock(missing, samples, host), -1);
-    EXPECT_EQ(ReadDataBlock(dir.Path(), samples, host, ReadDataBlockCaller::Dialog85), -1);
+    EXPECT_EQ(ReadDataBlock(dir.Path(), samples, host, OpenFailureMessage::NamesDialog), -1);
     EXPECT_EQ(ReadDataBlock(path, nullptr, host), -1);
     EXPECT_EQ(GetDataBlockLength(missing, host), 0);
     testing::WriteFileBytes(dir.File("empty.img"), "");

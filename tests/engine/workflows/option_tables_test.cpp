@@ -76,7 +76,7 @@ TEST_F(OptionTablesTest, PanSharpenOptionsSetTheirJobFields)
                  EXPECT_EQ(job.panPath, Path("pan.img"));
                  EXPECT_EQ(job.msPath[kBlue], Path("blue.img"));
                  EXPECT_EQ(job.width, 32);
-                 EXPECT_EQ(job.method, 0);
+                 EXPECT_EQ(job.method, FusionMethod::Optimisation1);
                  EXPECT_FALSE(job.colourMatch);
                  EXPECT_FALSE(job.displayBmp);  // only with --display on the command line
                  EXPECT_EQ(job.filterType, FilterType16::Sharpen);
@@ -102,7 +102,7 @@ TEST_F(OptionTablesTest, PanSharpenOptionsSetTheirJobFields)
              [](const Job& job) {
                  EXPECT_EQ(job.width, 40);
                  EXPECT_EQ(job.height, 50);
-                 EXPECT_EQ(job.method, 1);
+                 EXPECT_EQ(job.method, FusionMethod::Optimisation2);
              }},
             {Plus(base, {"--suffix", "_X"}),
              [&](const Job& job) {
@@ -163,7 +163,7 @@ TEST_F(OptionTablesTest, EtmOptionsSetTheirJobFields)
                           [&](const Job& job) {
                               EXPECT_EQ(job.width, 8);
                               EXPECT_EQ(job.height, 9);
-                              EXPECT_EQ(job.method, 1);
+                              EXPECT_EQ(job.method, FusionMethod::Optimisation2);
                               EXPECT_EQ(job.bmpName, Path("pan_Y.bmp"));
                               EXPECT_TRUE(job.colourMatch);
                           }},

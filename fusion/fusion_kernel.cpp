@@ -1,0 +1,229 @@
+#include "fusion/fusion_kernel.h"
+
+#include <algorithm>
+#include <type_traits>
+
+#include "fusion/etm_fusion.h"
+#include "fusion/fusion_methods.h"
+#include "fusion/resampling.h"
+
+namespace lumesta {
+namespace {
+
+constexpr int kChunk = 256;
+
+// A 16-bit fused value as FusePixel stores it: truncated toward zero, out-of-range values as
+// the 32-bit marker, kept to 16 bits.
+inline std::int16_t StoreFused(double value)
+{
+    const bool inRange = value > -2147483649.0 && value < 2147483648.0;
+    const std::int32_t truncated = inRange ? static_cast<std::int32_t>(value) : INT32_MIN;
+    return static_cast<std::int16_t>(
+        static_cast<std::uint16_t>(static_cast<std::uint32_t>(truncated)));
+}
+
+// Stores the fused values of one chunk. 16-bit: Blue keeps an offset of 70 and is 0 where the
+// synthetic pan is not positive (a ratio of 0 gives the zeros of the other bands). 8-bit: each
+// product above 255 is 255, otherwise truncated.
+template <int N, int Ratio>
+inline __attribute__((always_inline)) void StoreChunk(const double (&m)[N][kChunk],
+                                                      const double* ratio, const bool* positive,
+                                                      std::int16_t* const out[N], std::int64_t e0,
+                                                      int count)
+{
+    std::int16_t* blue = out[0] + Ratio * e0;
+    for (int i = 0; i < count; ++i) {
+        blue[Ratio * i] = positive[i] ? StoreFused((m[0][i] - 70) * ratio[i] + 70) : 0;
+    }
+    for (int band = 1; band < N; ++band) {
+        std::int16_t* o = out[band] + Ratio * e0;
+        for (int i = 0; i < count; ++i) o[Ratio * i] = StoreFused(m[band][i] * ratio[i]);
+    }
+}
+
+template <int N, int Ratio>
+inline __attribute__((always_inline)) void StoreChunk(const double (&m)[N][kChunk],
+                                                      const double* ratio, const bool* /*positive*/,
+                                                      std::uint8_t* const out[N], std::int64_t e0,
+                                                      int count)
+{
+    for (int band = 0; band < N; ++band) {
+        std::uint8_t* o = out[band] + Ratio * e0;
+        for (int i = 0; i < count; ++i) {
+            const double product = m[band][i] * ratio[i];
+            o[Ratio * i] =
+                product > 255 ? 255 : static_cast<std::uint8_t>(static_cast<int>(product));
+        }
+    }
+}
+
+// Fuses cells e0 .. e0 + count - 1 of one sub-position without colour adjustment. The
+// arithmetic is FusePixel's (FuseEtmPixel's for bytes), split into simple passes over short
+// arrays so the compiler can use vector instructions; each pixel still sees the same
+// operations in the same order.
+template <typename Sample, int N, int Ratio, bool kIntercept>
+inline __attribute__((always_inline)) void FuseChunk(
+    const BandCoefficients<N>& coefficients, const BilinearWeights& w, const Sample* const top[N],
+    const Sample* const bottom[N], const float* residualTop, const float* residualBottom,
+    const Sample* pan, Sample* const out[N], std::int64_t e0, int count)
+{
+    double m[N][kChunk];
+    double residual[kChunk];
+    double ratio[kChunk];
+    bool positive[kChunk];
+    for (int band = 0; band < N; ++band) {
+        const Sample* t = top[band] + e0;
+        const Sample* b = bottom[band] + e0;
+        for (int i = 0; i < count; ++i) {
+            m[band][i] = w.w00 * t[i] + w.w01 * t[i + 1] + w.w10 * b[i] + w.w11 * b[i + 1];
+        }
+    }
+    const float* rt = residualTop + e0;
+    const float* rb = residualBottom + e0;
+    for (int i = 0; i < count; ++i) {
+        residual[i] = w.w00 * static_cast<double>(rt[i]) + w.w01 * static_cast<double>(rt[i + 1]) +
+                      w.w10 * static_cast<double>(rb[i]) + w.w11 * static_cast<double>(rb[i + 1]);
+    }
+    double c[N + 1];
+    for (int k = 0; k <= N; ++k) c[k] = coefficients.c[k];
+    constexpr int kFirst = kIntercept ? 1 : 0;  // the first band's coefficient
+    for (int i = 0; i < count; ++i) {
+        // Summed left to right, as the per-pixel routine does.
+        double synthetic = kIntercept ? c[0] + c[1] * m[0][i] : c[0] * m[0][i];
+        for (int band = 1; band < N; ++band) synthetic = synthetic + c[kFirst + band] * m[band][i];
+        synthetic = synthetic + residual[i];
+        const double quotient = pan[Ratio * (e0 + i)] / synthetic;
+        positive[i] = synthetic > 0;
+        ratio[i] = positive[i] ? quotient : 0.0;
+    }
+    StoreChunk<N, Ratio>(m, ratio, positive, out, e0, count);
+}
+
+// The same loops built twice, for processors with and without AVX2, and chosen when the program
+// starts. Both give the same bytes: the operations and their order do not change, only the
+// width of the vector registers (no fused multiply-add either way).
+__attribute__((target_clones("avx2", "default"))) void FuseChunkOf(
+    bool intercept, const Coefficients& coefficients, const BilinearWeights& w,
+    const std::int16_t* const top[4], const std::int16_t* const bottom[4], const float* residualTop,
+    const float* residualBottom, const std::int16_t* pan, std::int16_t* const out[4],
+    std::int64_t e0, int count)
+{
+    if (intercept) {
+        FuseChunk<std::int16_t, 4, 4, true>(coefficients, w, top, bottom, residualTop,
+                                            residualBottom, pan, out, e0, count);
+    } else {
+        FuseChunk<std::int16_t, 4, 4, false>(coefficients, w, top, bottom, residualTop,
+                                             residualBottom, pan, out, e0, count);
+    }
+}
+
+__attribute__((target_clones("avx2", "default"))) void FuseChunkOf(
+    bool intercept, const EtmCoefficients& coefficients, const BilinearWeights& w,
+    const std::uint8_t* const top[3], const std::uint8_t* const bottom[3], const float* residualTop,
+    const float* residualBottom, const std::uint8_t* pan, std::uint8_t* const out[3],
+    std::int64_t e0, int count)
+{
+    if (intercept) {
+        FuseChunk<std::uint8_t, 3, 2, true>(coefficients, w, top, bottom, residualTop,
+                                            residualBottom, pan, out, e0, count);
+    } else {
+        FuseChunk<std::uint8_t, 3, 2, false>(coefficients, w, top, bottom, residualTop,
+                                             residualBottom, pan, out, e0, count);
+    }
+}
+
+BilinearWeights WeightsOf(const PanRunState& /*state*/, int p, int q)
+{
+    return BilinearWeights4(p, q);
+}
+BilinearWeights WeightsOf(const EtmRunState& /*state*/, int p, int q)
+{
+    return BilinearWeights2(p, q);
+}
+
+// The 16-bit tool's colour adjustment needs each pixel's NDVI: with adjustments set, one
+// sub-position is fused pixel by pixel. False (nothing fused) without adjustments.
+bool FuseAdjustedColours(const PanRunState& state, const BilinearWeights& w,
+                         const std::int16_t* const top[4], const std::int16_t* const bottom[4],
+                         const float* residualTop, const float* residualBottom,
+                         const std::int16_t* pan, std::int16_t* const out[4])
+{
+    const ColourAmounts amounts = state.job.colourAmounts;
+    if (amounts[0] == 0 && amounts[1] == 0 && amounts[2] == 0) return false;
+    for (std::int64_t e = 0; e + 1 < state.msWidth; ++e) {
+        InterpolatedPixel m;
+        m.blue = Interpolate(w, top[0][e], top[0][e + 1], bottom[0][e], bottom[0][e + 1]);
+        m.green = Interpolate(w, top[1][e], top[1][e + 1], bottom[1][e], bottom[1][e + 1]);
+        m.red = Interpolate(w, top[2][e], top[2][e + 1], bottom[2][e], bottom[2][e + 1]);
+        m.nir = Interpolate(w, top[3][e], top[3][e + 1], bottom[3][e], bottom[3][e + 1]);
+        m.residual = Interpolate(w, residualTop[e], residualTop[e + 1], residualBottom[e],
+                                 residualBottom[e + 1]);
+        const auto fused = FusePixel(state.coefficients, m, pan[4 * e], amounts);
+        for (int band = 0; band < 4; ++band) out[band][4 * e] = fused[band];
+    }
+    return true;
+}
+
+bool FuseAdjustedColours(const EtmRunState& /*state*/, const BilinearWeights& /*w*/,
+                         const std::uint8_t* const* /*top*/, const std::uint8_t* const* /*bottom*/,
+                         const float* /*residualTop*/, const float* /*residualBottom*/,
+                         const std::uint8_t* /*pan*/, std::uint8_t* const* /*out*/)
+{
+    return false;
+}
+
+template <typename State>
+void FuseCellRowOf(const State& state, FusionStrip<typename State::Sample, State::kBands>& strip,
+                   std::int64_t d)
+{
+    using Sample = typename State::Sample;
+    constexpr int kBands = State::kBands;
+    constexpr int kRatio = State::kRatio;
+    const std::int64_t msWidth = state.msWidth;
+    const std::int64_t width = state.width;
+    const bool intercept = state.coefficients.method == FusionMethod::Optimisation2;
+    const Sample* top[kBands];
+    const Sample* bottom[kBands];
+    for (int band = 0; band < kBands; ++band) {
+        top[band] = strip.ms[band].data() + d * msWidth;
+        bottom[band] = top[band] + msWidth;
+    }
+    const float* residualTop = strip.residual.data() + d * msWidth;
+    const float* residualBottom = residualTop + msWidth;
+    // Cell row d fills pan rows ratio·d + ratio/2 ...; its first output row is ratio·d of the
+    // strip, and columns start at ratio/2.
+    constexpr int kHalf = kRatio / 2;
+    for (int p = 0; p < kRatio; ++p) {
+        for (int q = 0; q < kRatio; ++q) {
+            const Sample* pan = strip.pan.data() + (kRatio * d + kHalf + p) * width + kHalf + q;
+            Sample* out[kBands];
+            for (int band = 0; band < kBands; ++band) {
+                out[band] = strip.out[band].data() + (kRatio * d + p) * width + kHalf + q;
+            }
+            const BilinearWeights w = WeightsOf(state, p, q);
+            if (FuseAdjustedColours(state, w, top, bottom, residualTop, residualBottom, pan, out)) {
+                continue;
+            }
+            for (std::int64_t e0 = 0; e0 + 1 < msWidth; e0 += kChunk) {
+                const int count =
+                    static_cast<int>(std::min<std::int64_t>(kChunk, msWidth - 1 - e0));
+                FuseChunkOf(intercept, state.coefficients, w, top, bottom, residualTop,
+                            residualBottom, pan, out, e0, count);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void FuseCellRow(const PanRunState& state, FusionStrip<std::int16_t, 4>& strip, std::int64_t d)
+{
+    FuseCellRowOf(state, strip, d);
+}
+
+void FuseCellRow(const EtmRunState& state, FusionStrip<std::uint8_t, 3>& strip, std::int64_t d)
+{
+    FuseCellRowOf(state, strip, d);
+}
+
+}  // namespace lumesta

@@ -1,0 +1,386 @@
+#include <cstdio>
+#include <ctime>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "core/wait_cursor.h"
+#include "fusion/confirm_fused_outputs.h"
+#include "fusion/etm_report.h"
+#include "fusion/etm_run.h"
+#include "fusion/etm_steps.h"
+#include "fusion/fusion_validation.h"
+#include "fusion/geotiff_steps.h"
+#include "fusion/input_reset.h"
+#include "fusion/output_cleanup.h"
+#include "fusion/pansharpen_report.h"
+#include "fusion/pansharpen_run.h"
+#include "fusion/pansharpen_steps.h"
+#include "fusion/report_sections.h"
+#include "raster/file_name.h"
+#include "raster/geotiff.h"
+#include "raster/result_header.h"
+
+// Both pan-sharpening runs, one routine over the run state: the 16-bit tool's four bands of
+// 16-bit samples at ratio 4 and the Landsat tool's three bands of bytes at ratio 2. What the
+// tools do differently lives in their steps and report files, found by overload.
+
+namespace lumesta {
+namespace {
+
+const std::string kUnsuccessful = "\r\nUnsuccessful\r\n";
+const std::string kStepUnsuccessful = "\r\n\r\nUnsuccessful\r\n";
+const std::string kUnfortunate = "\tUnfortunate\r\n\r\n\r\n";
+const std::string kCancelled = "\r\nCancelled\r\n\r\n";
+const std::string kFinished = "\tFinished\r\n";
+const std::string kWriteFailure =
+    "Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.";
+
+// The title of a band's Idrisi32 result header: the 16-bit tool takes the pan's path, the
+// Landsat tool the band's label.
+std::string IdrisiTitle(const PanSharpenJob& job, const char* /*label*/)
+{
+    return job.panPath;
+}
+std::string IdrisiTitle(const EtmJob& /*job*/, const char* label)
+{
+    return label;
+}
+
+// Whether Step 0 extracts one multi-band MS GeoTIFF (the 16-bit tool's four-band file) rather
+// than one file per band.
+bool ExtractsMultiBandFile(const PanSharpenJob& job)
+{
+    return HasMultiBandMsFile(job);
+}
+bool ExtractsMultiBandFile(const EtmJob& /*job*/)
+{
+    return false;
+}
+
+bool ValidateJob(PanSharpenJob& job, Host& host)
+{
+    return ValidatePanSharpenJob(job, host);
+}
+bool ValidateJob(EtmJob& job, Host& host)
+{
+    return ValidateEtmJob(job, host);
+}
+
+// Every file the run writes, in the order the overwrite question checks them.
+template <typename State>
+std::vector<std::string> OutputTargets(const State& state)
+{
+    const auto& outputs = state.outputs;
+    std::vector<std::string> targets(outputs.data.begin(), outputs.data.end());
+    for (const auto& header : outputs.headers) {
+        if (!header.empty()) targets.push_back(header);
+    }
+    if (WritesGeoTiff(state.job, outputs.kind)) targets.push_back(outputs.geoTiff);
+    if (WritesBmp(state.job)) targets.push_back(state.job.bmpName);
+    return targets;
+}
+
+template <typename State>
+bool ConfirmOutputs(State& state, const std::vector<std::string>& targets)
+{
+    std::vector<std::string> inputs{state.job.panPath};
+    inputs.insert(inputs.end(), state.job.msPath.begin(), state.job.msPath.end());
+    return ConfirmFusedOutputs(targets, inputs, state.outputs.data[0], state.host);
+}
+
+template <typename State>
+bool CreateOutputFiles(State& state)
+{
+    for (int band = 0; band < State::kBands; ++band) {
+        if (!state.fused[band].CreateForReadWrite(state.outputs.data[band])) {
+            state.host.ShowMessage(kWriteFailure);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Result headers in the format of the inputs; false when one could not be written.
+template <typename State>
+bool WriteResultHeaders(State& state)
+{
+    static const char* const kLabels[4] = {"Blue (Band 1)", "Green (Band 2)", "Red (Band 3)",
+                                           "NIR (Band 4)"};
+    const auto& job = state.job;
+    const auto& outputs = state.outputs;
+    for (int band = 0; band < State::kBands; ++band) {
+        if (outputs.kind == PanOutputKind::Envi || outputs.kind == PanOutputKind::MultiBandEnvi) {
+            WriteEnviResultHeader(WithoutLastFour(job.panPath) + ".hdr", kLabels[band],
+                                  outputs.headers[band], job.width, job.height, job.selection[band],
+                                  state.host);
+        } else if (outputs.kind == PanOutputKind::Idrisi) {
+            IdrisiResultValues values;
+            values.columns = job.width;
+            values.rows = job.height;
+            values.minX = job.panMinX;
+            values.maxX = job.panMaxX;
+            values.minY = job.panMinY;
+            values.maxY = job.panMaxY;
+            values.minValue = state.minValue[band];
+            values.maxValue = state.maxValue[band];
+            // NIR has no picture stretch: its display range is its value range.
+            const bool stretched = band < 3;
+            values.displayMin = stretched ? state.limits[band].low : state.minValue[band];
+            values.displayMax = stretched ? state.limits[band].high : state.maxValue[band];
+            WriteIdrisiResultHeader(IdrisiTitle(job, kLabels[band]),
+                                    WithoutLastFour(job.msPath[band]) + ".rdc",
+                                    outputs.headers[band], values, state.host);
+        } else {
+            continue;
+        }
+        if (!FileExists(outputs.headers[band])) return false;
+    }
+    return true;
+}
+
+// Where the run reads each input's samples: the inputs themselves, band by band.
+template <typename State>
+void LocateInputs(State& state)
+{
+    const auto& job = state.job;
+    state.panInput = job.panPath;
+    const std::int64_t bandBytes =
+        state.msWidth * state.msHeight * static_cast<std::int64_t>(sizeof(typename State::Sample));
+    for (int band = 0; band < State::kBands; ++band) {
+        state.msInput[band] = job.msPath[band];
+        state.msByteOffset[band] =
+            HasMultiBandMsFile(job) ? job.selectedIndex[band] * bandBytes : 0;
+    }
+}
+
+// Step 0: GeoTIFF inputs become raw files, which the other steps read in their place.
+template <typename State>
+StepResult ExtractInputs(State& state, TempFiles& temps)
+{
+    const auto& job = state.job;
+    GeoTiffInputs inputs;
+    inputs.panPath = job.panPath;
+    inputs.multiBandFile = ExtractsMultiBandFile(job);
+    inputs.bandsInFile = inputs.multiBandFile ? State::kBands : 1;
+    inputs.msPaths.assign(job.msPath.begin(),
+                          inputs.multiBandFile ? job.msPath.begin() + 1 : job.msPath.end());
+    inputs.msBandBytes =
+        state.msWidth * state.msHeight * static_cast<std::int64_t>(sizeof(typename State::Sample));
+    inputs.panToMsRatio = State::kRatio * State::kRatio;
+    ExtractedInputs extracted;
+    bool lengthCheckFailed = false;
+    const StepResult result =
+        ExtractGeoTiffInputs(inputs, temps, state.host, extracted, lengthCheckFailed);
+    if (result != StepResult::Ok) {
+        temps.RemoveNow();
+        if (lengthCheckFailed) ResetInputs(state.job);
+        return result;
+    }
+    state.panInput = extracted.pan;
+    for (int band = 0; band < State::kBands; ++band) {
+        state.msInput[band] = extracted.ms[inputs.multiBandFile ? 0 : band];
+    }
+    return StepResult::Ok;
+}
+
+// Writes the fused bands as one GeoTIFF of the reference's georeferencing: four 16-bit planes
+// or three 8-bit ones.
+int WriteFusedPlanes(const std::string& reference, const FusedOutputs<4>& outputs, Host& host)
+{
+    return WriteGeoTiff(reference, outputs.geoTiff, outputs.data[0], outputs.data[1],
+                        outputs.data[2], outputs.data[3], 2, true, host);
+}
+
+int WriteFusedPlanes(const std::string& reference, const FusedOutputs<3>& outputs, Host& host)
+{
+    return WriteGeoTiff(reference, outputs.geoTiff, outputs.data[0], outputs.data[1],
+                        outputs.data[2], 1, false, host);
+}
+
+// Step 6: the fused bands as one GeoTIFF with the pan's georeferencing.
+template <typename State>
+StepResult WriteFusedGeoTiff(State& state)
+{
+    for (auto& file : state.fused) file.Close();
+    const std::string& reference = state.job.batchMode ? state.job.geoReference : state.job.panPath;
+    if (WriteFusedPlanes(reference, state.outputs, state.host) == 1 &&
+        FileExists(state.outputs.geoTiff)) {
+        return StepResult::Ok;
+    }
+    return state.Pump() ? StepResult::Failed : StepResult::Cancelled;
+}
+
+// The run after its report sections: outputs, the analytical steps and the report end.
+template <typename State>
+class AnalyticalRun {
+public:
+    AnalyticalRun(State& state, OutputCleanup& cleanup) : m_state(state), m_cleanup(cleanup) {}
+    RunOutcome Run();
+
+private:
+    StepResult RunInputSteps(TempFiles& temps, bool geoTiff);
+    StepResult RunOutputSteps();
+    RunOutcome Fail(StepResult result);
+    RunOutcome Finish(std::time_t start, std::time_t postProcessing);
+
+    State& m_state;
+    OutputCleanup& m_cleanup;
+};
+
+template <typename State>
+RunOutcome AnalyticalRun<State>::Fail(StepResult result)
+{
+    if (result == StepResult::Cancelled) {
+        m_state.log.Append(kCancelled);
+        return RunOutcome::Cancelled;
+    }
+    if (result == StepResult::Implausible) {
+        m_state.log.Append(kUnfortunate);
+        if (m_state.job.method == FusionMethod::Optimisation1) ResetInputs(m_state.job);
+    } else {
+        m_state.log.Append(kStepUnsuccessful);
+    }
+    return RunOutcome::Stopped;
+}
+
+// Step 0 for GeoTIFF inputs and Step 1 (with the input stretch limits when colours match).
+template <typename State>
+StepResult AnalyticalRun<State>::RunInputSteps(TempFiles& temps, bool geoTiff)
+{
+    State& state = m_state;
+    StepResult result = StepResult::Ok;
+    if (geoTiff) {
+        state.log.Append("    Step 0: ......");
+        if ((result = ExtractInputs(state, temps)) != StepResult::Ok) return result;
+        state.log.Append("\tFinished (GeoTIFF image input)\r\n");
+    }
+    state.log.Append("    Step 1: .");
+    if ((result = EstimateCoefficients(state)) != StepResult::Ok) return result;
+    state.log.Append(kFinished);
+    if (state.job.colourMatch) return ComputeInputStretchLimits(state);
+    return StepResult::Ok;
+}
+
+// Steps 4 to 6: the result headers, the picture and the GeoTIFF.
+template <typename State>
+StepResult AnalyticalRun<State>::RunOutputSteps()
+{
+    State& state = m_state;
+    if (!WriteResultHeaders(state)) return StepResult::Failed;
+    state.log.Append("    Step 4: ......");
+    state.log.Append(kFinished);
+    StepResult result = StepResult::Ok;
+    const bool bmp = WritesBmp(state.job);
+    if (bmp) {
+        state.log.Append("    Step 5: ......");
+        if ((result = WriteFusedBmp(state)) != StepResult::Ok) return result;
+        state.log.Append("\tFinished (24-bit BMP output)\r\n");
+    }
+    if (WritesGeoTiff(state.job, state.outputs.kind)) {
+        state.log.Append(bmp ? "    Step 6: ......" : "    Step 5: ......");
+        if ((result = WriteFusedGeoTiff(state)) != StepResult::Ok) return result;
+        state.log.Append("\tFinished (GeoTIFF image output)\r\n");
+    }
+    return StepResult::Ok;
+}
+
+template <typename State>
+RunOutcome AnalyticalRun<State>::Run()
+{
+    State& state = m_state;
+    const std::time_t start = std::time(nullptr);
+    WaitCursorScope busy(state.host);
+    state.log.Append("\r\n(e) Analytical Steps \r\n");
+    LocateInputs(state);
+    TempFiles temps(state.job.panPath);
+    const bool geoTiff = state.outputs.kind == PanOutputKind::GeoTiff;
+    StepResult result = RunInputSteps(temps, geoTiff);
+    if (result != StepResult::Ok) return Fail(result);
+
+    state.log.Append("    Step 2: ......");
+    if ((result = FuseStrips(state)) != StepResult::Ok) return Fail(result);
+    state.log.Append(kFinished);
+    const std::time_t postProcessing = std::time(nullptr);
+
+    state.log.Append("    Step 3: ");
+    if ((result = PostProcessBands(state)) != StepResult::Ok) return Fail(result);
+    state.log.Append(kFinished);
+    if ((result = RunOutputSteps()) != StepResult::Ok) return Fail(result);
+    if (geoTiff) {
+        // The fused raw files were only the GeoTIFF's planes.
+        for (auto& file : state.fused) file.Close();
+        for (const auto& path : state.outputs.data) std::remove(path.c_str());
+    }
+    temps.RemoveNow();
+    return Finish(start, postProcessing);
+}
+
+template <typename State>
+RunOutcome AnalyticalRun<State>::Finish(std::time_t start, std::time_t postProcessing)
+{
+    for (auto& file : m_state.fused) file.Close();
+    m_cleanup.Keep();
+    WriteReportEnd(m_state.log, start, postProcessing, std::time(nullptr));
+    if (m_state.job.displayBmp) m_state.host.OpenInViewer(ViewerKind::Picture, m_state.job.bmpName);
+    return RunOutcome::Finished;
+}
+
+template <typename State>
+RunOutcome RunValidated(typename State::Job& job, RunCounters& counters, Host& host)
+{
+    RunLog log(counters, host);
+    const auto progress = OpenPanSharpeningReport(log, host);
+    State state(job, host, log, *progress);
+    state.width = job.width;
+    state.height = job.height;
+    state.msWidth = job.width / State::kRatio;
+    state.msHeight = job.height / State::kRatio;
+    state.outputs = DeriveJobOutputs(job);
+
+    if (!WriteInputSections(state)) {
+        log.Append(kUnsuccessful);
+        return RunOutcome::Stopped;
+    }
+    WriteParameterSection(job, log);
+    WriteOutputSection(job, state.outputs, log);
+    const std::vector<std::string> targets = OutputTargets(state);
+    if (!ConfirmOutputs(state, targets)) {
+        log.Append(kUnsuccessful);
+        return RunOutcome::Stopped;
+    }
+    OutputCleanup cleanup(targets);
+    if (!CreateOutputFiles(state)) {
+        log.Append(kUnsuccessful);
+        return RunOutcome::Stopped;
+    }
+    return AnalyticalRun<State>(state, cleanup).Run();
+}
+
+template <typename State>
+RunOutcome RunFusion(typename State::Job& job, RunCounters& counters, Host& host)
+{
+    WaitCursorScope busy(host);
+    if (!ValidateJob(job, host)) return RunOutcome::Stopped;
+    try {
+        return RunValidated<State>(job, counters, host);
+    } catch (const std::bad_alloc&) {
+        host.ShowMessage("Error: reading image file - Cannot allocate memory");
+        host.AppendLog(kStepUnsuccessful);
+        return RunOutcome::Stopped;
+    }
+}
+
+}  // namespace
+
+RunOutcome RunPanSharpen(PanSharpenJob& job, RunCounters& counters, Host& host)
+{
+    return RunFusion<PanRunState>(job, counters, host);
+}
+
+RunOutcome RunEtmPanSharpen(EtmJob& job, RunCounters& counters, Host& host)
+{
+    return RunFusion<EtmRunState>(job, counters, host);
+}
+
+}  // namespace lumesta

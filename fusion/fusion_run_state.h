@@ -1,0 +1,58 @@
+#pragma once
+// What a pan-sharpening run shares between its steps, for N MS bands of sample type Sample at
+// pan/MS ratio Ratio.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/host.h"
+#include "core/run_log.h"
+#include "fusion/fusion_method.h"
+#include "fusion/pansharpen_outputs.h"
+#include "imaging/stretch.h"
+#include "raster/raw_file.h"
+
+namespace lumesta {
+
+template <typename JobType, typename SampleType, int N, int Ratio>
+struct FusionRunState {
+    using Job = JobType;
+    using Sample = SampleType;
+    static constexpr int kBands = N;
+    static constexpr int kRatio = Ratio;  // pan pixels per MS pixel along each side
+
+    FusionRunState(Job& runJob, Host& runHost, RunLog& runLog, RunProgress& runProgress)
+        : job(runJob), host(runHost), log(runLog), progress(runProgress)
+    {
+    }
+
+    Job& job;
+    Host& host;
+    RunLog& log;
+    RunProgress& progress;
+
+    std::int64_t width = 0;  // pan W and H
+    std::int64_t height = 0;
+    std::int64_t msWidth = 0;  // W and H over the pan/MS ratio
+    std::int64_t msHeight = 0;
+    std::array<std::string, N> msInput;          // the files the MS samples are read from
+    std::array<std::int64_t, N> msByteOffset{};  // where each band starts in its file
+    std::string panInput;                        // the file the pan samples are read from
+
+    FusedOutputs<N> outputs;
+    std::array<RawFile, N> fused;  // the fused band files, open for reading and writing
+    BandCoefficients<N> coefficients;
+    std::array<StretchCutoffs, 3> limits;  // Blue, Green, Red
+    std::array<int, N> minValue{};
+    std::array<int, N> maxValue{};
+
+    // Lets waiting messages be handled; false when the user cancelled the run.
+    bool Pump()
+    {
+        host.PumpPendingMessages();
+        return !(host.IsCancelled() || progress.IsCancelled());
+    }
+};
+
+}  // namespace lumesta

@@ -1,0 +1,307 @@
+#include <algorithm>
+#include <vector>
+
+#include "core/allocate.h"
+#include "fusion/band_read.h"
+#include "fusion/etm_steps.h"
+#include "fusion/fusion_kernel.h"
+#include "fusion/pansharpen_steps.h"
+#include "fusion/regression.h"
+#include "fusion/resampling.h"
+#include "fusion/stretched_bmp.h"
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "band files hold little-endian samples that are read directly into memory");
+
+// Steps 1, 2 and 5 of both pan-sharpening runs, one routine over the run state: the 16-bit
+// tool's four bands of 16-bit samples at ratio 4 and the Landsat tool's three bands of bytes at
+// ratio 2. The arithmetic that differs per tool (block averaging, residual, storing a fused
+// value) is chosen by overload on the sample type or coefficient record.
+
+namespace lumesta {
+namespace {
+
+const std::string kPartReadFailure = "Error: Integer/Binary - ReadDataBlockPart";
+const std::string kImplausible =
+    "Sorry, Cannot process the inputs selected. Please check input images.";
+
+// Step 1's read failures: the pan's, and the MS bands' (the Landsat tool names a multi-band
+// file's failure apart).
+std::string PanStep1Failure(const PanSharpenJob&)
+{
+    return "Error: Integer/Binary - ReadDataBlock for Step 1";
+}
+std::string PanStep1Failure(const EtmJob&)
+{
+    return "Error: Byte/Binary - ReadDataBlock for Step 1";
+}
+std::string MsStep1Failure(const PanSharpenJob& job)
+{
+    return PanStep1Failure(job);
+}
+std::string MsStep1Failure(const EtmJob& job)
+{
+    return HasMultiBandMsFile(job) ? "Error: ReadDataBlock in Byte/Binary" : PanStep1Failure(job);
+}
+
+template <typename Sample>
+bool ReadSamples(const std::string& path, std::int64_t byteOffset, std::int64_t count,
+                 Sample* buffer, const std::string& openFailure, Host& host)
+{
+    return ReadBandBytes(path, byteOffset, count * static_cast<std::int64_t>(sizeof(Sample)),
+                         buffer, openFailure, host);
+}
+
+// The pan degraded to MS resolution by averaging ratio × ratio blocks.
+void BlockAverage(int msRows, int msCols, const std::int16_t* pan, int panWidth, std::int16_t* out)
+{
+    BlockAverage4(msRows, msCols, pan, panWidth, out);
+}
+
+void BlockAverage(int msRows, int msCols, const std::uint8_t* pan, int panWidth, std::uint8_t* out)
+{
+    BlockAverage2(msRows, msCols, pan, panWidth, out);
+}
+
+bool Plausible(const Coefficients& coefficients)
+{
+    return CoefficientsPlausible(coefficients);
+}
+bool Plausible(const EtmCoefficients& coefficients)
+{
+    return EtmCoefficientsPlausible(coefficients);
+}
+
+StretchCutoffs CutoffsOf(std::int64_t count, const std::int16_t* samples, int left, int right)
+{
+    return ComputeStretchCutoffs16(count, samples, left, right);
+}
+
+StretchCutoffs CutoffsOf(std::int64_t count, const std::uint8_t* samples, int left, int right)
+{
+    return ComputeStretchCutoffs8(count, samples, left, right);
+}
+
+// The residual of MS pixel i of a strip.
+float ResidualAt(const Coefficients& coefficients, const FusionStrip<std::int16_t, 4>& strip,
+                 std::int64_t i)
+{
+    return Residual(coefficients, strip.panLow[i], strip.ms[0][i], strip.ms[1][i], strip.ms[2][i],
+                    strip.ms[3][i]);
+}
+
+float ResidualAt(const EtmCoefficients& coefficients, const FusionStrip<std::uint8_t, 3>& strip,
+                 std::int64_t i)
+{
+    return EtmResidual(coefficients, strip.panLow[i], strip.ms[0][i], strip.ms[1][i],
+                       strip.ms[2][i]);
+}
+
+// The degraded pan of the sampled rows: MS rows 0, 32 / ratio, ... each with the ratio pan rows
+// above it. Stops with Failed or Cancelled.
+template <typename State>
+StepResult ReadSampledPan(State& state, std::int64_t sampledRows,
+                          std::vector<typename State::Sample>& panLow)
+{
+    using Sample = typename State::Sample;
+    constexpr int kRatio = State::kRatio;
+    std::vector<Sample> panRows;
+    if (!TryAllocate(panLow, sampledRows * state.msWidth, state.host) ||
+        !TryAllocate(panRows, kRatio * state.width, state.host)) {
+        return StepResult::Failed;
+    }
+    for (std::int64_t k = 0; k < sampledRows; ++k) {
+        const std::int64_t offset =
+            32 * k * state.width * static_cast<std::int64_t>(sizeof(Sample));
+        if (!ReadSamples(state.panInput, offset, kRatio * state.width, panRows.data(),
+                         PanStep1Failure(state.job), state.host)) {
+            return StepResult::Failed;
+        }
+        BlockAverage(1, static_cast<int>(state.msWidth), panRows.data(),
+                     static_cast<int>(state.width), panLow.data() + k * state.msWidth);
+    }
+    state.log.Append(".");
+    return state.Pump() ? StepResult::Ok : StepResult::Cancelled;
+}
+
+// The sampled rows of every MS band, one band at a time with a dot after each.
+template <typename State>
+StepResult ReadSampledMs(State& state, std::int64_t sampledRows,
+                         std::array<std::vector<typename State::Sample>, State::kBands>& ms)
+{
+    using Sample = typename State::Sample;
+    constexpr std::int64_t kRowStep = 32 / State::kRatio;
+    const std::int64_t msWidth = state.msWidth;
+    for (int band = 0; band < State::kBands; ++band) {
+        if (!TryAllocate(ms[band], sampledRows * msWidth, state.host)) return StepResult::Failed;
+        for (std::int64_t k = 0; k < sampledRows; ++k) {
+            const std::int64_t offset =
+                state.msByteOffset[band] +
+                kRowStep * k * msWidth * static_cast<std::int64_t>(sizeof(Sample));
+            if (!ReadSamples(state.msInput[band], offset, msWidth, ms[band].data() + k * msWidth,
+                             MsStep1Failure(state.job), state.host)) {
+                return StepResult::Failed;
+            }
+        }
+        state.log.Append(".");
+        if (!state.Pump()) return StepResult::Cancelled;
+    }
+    return StepResult::Ok;
+}
+
+template <typename State>
+StepResult EstimateCoefficientsOf(State& state)
+{
+    // Only every (32 / ratio)-th MS row enters the regression: every eighth at ratio 4, every
+    // sixteenth at ratio 2.
+    constexpr double kSampledFraction = State::kRatio / 32.0;
+    const auto sampledRows = static_cast<std::int64_t>(state.msHeight * kSampledFraction);
+    std::vector<typename State::Sample> panLow;
+    StepResult result = ReadSampledPan(state, sampledRows, panLow);
+    if (result != StepResult::Ok) return result;
+    std::array<std::vector<typename State::Sample>, State::kBands> ms;
+    if ((result = ReadSampledMs(state, sampledRows, ms)) != StepResult::Ok) return result;
+
+    state.coefficients.method = state.job.method;
+    const int unknowns = state.coefficients.Count();
+    const bool intercept = state.coefficients.method == FusionMethod::Optimisation2;
+    NormalEquations equations(unknowns);
+    std::int32_t regressors[State::kBands + 1] = {1};  // (1,) then the bands
+    for (std::int64_t i = 0; i < sampledRows * state.msWidth; ++i) {
+        for (int band = 0; band < State::kBands; ++band) regressors[band + 1] = ms[band][i];
+        equations.Add(intercept ? regressors : regressors + 1, panLow[i]);
+    }
+    if (!SolveNormalEquations(
+            equations, unknowns, state.coefficients.c.data(), state.log,
+            [&state] { return state.Pump(); }, state.host)) {
+        return StepResult::Cancelled;
+    }
+    if (!Plausible(state.coefficients)) {
+        state.host.ShowMessage(kImplausible);
+        return StepResult::Implausible;
+    }
+    return StepResult::Ok;
+}
+
+template <typename State>
+StepResult ComputeInputStretchLimitsOf(State& state)
+{
+    const std::int64_t count = state.msWidth * state.msHeight;
+    std::vector<typename State::Sample> band;
+    if (!TryAllocate(band, count, state.host)) return StepResult::Failed;
+    const StretchParams& stretch = state.job.stretch;
+    for (int b = 0; b < 3; ++b) {
+        if (!ReadSamples(state.msInput[b], state.msByteOffset[b], count, band.data(),
+                         MsStep1Failure(state.job), state.host)) {
+            return StepResult::Failed;
+        }
+        state.limits[b] =
+            CutoffsOf(count, band.data(), stretch.leftCutoff[b], stretch.rightCutoff[b]);
+        if (!state.Pump()) return StepResult::Cancelled;
+    }
+    return StepResult::Ok;
+}
+
+// Reads the pan and MS rows of the strip whose cell rows are firstCell .. firstCell + cells - 1,
+// and forms its degraded pan and residual.
+template <typename State>
+bool PrepareStrip(State& state, FusionStrip<typename State::Sample, State::kBands>& strip,
+                  std::int64_t firstCell, std::int64_t cells)
+{
+    constexpr std::int64_t kSampleBytes = sizeof(typename State::Sample);
+    constexpr int kRatio = State::kRatio;
+    const std::int64_t msRows = cells + 1;
+    if (!ReadSamples(state.panInput, kRatio * firstCell * state.width * kSampleBytes,
+                     kRatio * msRows * state.width, strip.pan.data(), kPartReadFailure,
+                     state.host)) {
+        return false;
+    }
+    for (int band = 0; band < State::kBands; ++band) {
+        const std::int64_t offset =
+            state.msByteOffset[band] + firstCell * state.msWidth * kSampleBytes;
+        if (!ReadSamples(state.msInput[band], offset, msRows * state.msWidth, strip.ms[band].data(),
+                         kPartReadFailure, state.host)) {
+            return false;
+        }
+    }
+    BlockAverage(static_cast<int>(msRows), static_cast<int>(state.msWidth), strip.pan.data(),
+                 static_cast<int>(state.width), strip.panLow.data());
+    for (std::int64_t i = 0; i < msRows * state.msWidth; ++i) {
+        strip.residual[i] = ResidualAt(state.coefficients, strip, i);
+    }
+    return true;
+}
+
+// Cell row D joins MS rows D and D + 1 and fills pan rows ratio·D + ratio/2 onwards; the
+// strips share one MS row of overlap, and the rows and columns that no cell reaches stay 0.
+template <typename State>
+StepResult FuseStripsOf(State& state)
+{
+    using Strip = FusionStrip<typename State::Sample, State::kBands>;
+    const FusionTarget target{State::kRatio, state.width, state.height, state.msWidth,
+                              state.msHeight};
+    return FuseAllStrips<typename State::Sample, State::kBands>(
+        target, state.fused, state.progress, state.host, [&state] { return state.Pump(); },
+        [&state](Strip& strip, std::int64_t firstCell, std::int64_t cells) {
+            return PrepareStrip(state, strip, firstCell, cells);
+        },
+        [&state](Strip& strip, std::int64_t d) { FuseCellRow(state, strip, d); });
+}
+
+template <typename State>
+StepResult WriteFusedBmpOf(State& state)
+{
+    StretchedBmpJob picture;
+    picture.width = state.width;
+    picture.height = state.height;
+    picture.bands = {&state.fused[0], &state.fused[1], &state.fused[2]};
+    picture.limits = state.limits;
+    picture.nonlinear = state.job.stretch.nonlinear;
+    picture.path = state.job.bmpName;
+    const auto pump = [&state] { return state.Pump(); };
+    if constexpr (sizeof(typename State::Sample) == 2) {
+        return WriteStretchedBmp16(picture, state.progress, pump, state.host);
+    } else {
+        return WriteStretchedBmp8(picture, state.progress, pump, state.host);
+    }
+}
+
+}  // namespace
+
+StepResult EstimateCoefficients(PanRunState& state)
+{
+    return EstimateCoefficientsOf(state);
+}
+StepResult EstimateCoefficients(EtmRunState& state)
+{
+    return EstimateCoefficientsOf(state);
+}
+
+StepResult ComputeInputStretchLimits(PanRunState& state)
+{
+    return ComputeInputStretchLimitsOf(state);
+}
+StepResult ComputeInputStretchLimits(EtmRunState& state)
+{
+    return ComputeInputStretchLimitsOf(state);
+}
+
+StepResult FuseStrips(PanRunState& state)
+{
+    return FuseStripsOf(state);
+}
+StepResult FuseStrips(EtmRunState& state)
+{
+    return FuseStripsOf(state);
+}
+
+StepResult WriteFusedBmp(PanRunState& state)
+{
+    return WriteFusedBmpOf(state);
+}
+StepResult WriteFusedBmp(EtmRunState& state)
+{
+    return WriteFusedBmpOf(state);
+}
+
+}  // namespace lumesta

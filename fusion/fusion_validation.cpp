@@ -1,0 +1,141 @@
+#include "fusion/fusion_validation.h"
+
+#include <cstdint>
+#include <string>
+
+#include "fusion/etm_steps.h"
+#include "fusion/pansharpen_outputs.h"
+
+namespace lumesta {
+namespace {
+
+constexpr std::int64_t kVeryLargePixels = 67108864;
+
+// The MS bands of either tool's job record (rasterKind has the pan first, then these).
+template <typename Job>
+constexpr int BandCount()
+{
+    return static_cast<int>(std::tuple_size<decltype(Job::msPath)>::value);
+}
+
+template <typename Job>
+bool AllInputsChosen(const Job& job)
+{
+    if (job.panName.empty() || job.bmpName.empty()) return false;
+    for (const auto& selection : job.selection) {
+        if (selection.empty()) return false;
+    }
+    return true;
+}
+
+template <typename Job>
+bool SelectionsRepeat(const Job& job)
+{
+    for (int a = 0; a < BandCount<Job>(); ++a) {
+        for (int b = a + 1; b < BandCount<Job>(); ++b) {
+            if (job.selection[a] == job.selection[b]) return true;
+        }
+    }
+    return false;
+}
+
+template <typename Job>
+bool AnyRasterKindSet(const Job& job)
+{
+    for (RasterKind kind : job.rasterKind) {
+        if (kind == RasterKind::GeoTiffOrMatrix) return true;
+    }
+    return false;
+}
+
+template <typename Job>
+bool AllMsRasterKindsSet(const Job& job)
+{
+    for (int band = 1; band <= BandCount<Job>(); ++band) {
+        if (job.rasterKind[band] != RasterKind::GeoTiffOrMatrix) return false;
+    }
+    return true;
+}
+
+template <typename Job>
+bool TypesAgree(const Job& job, bool multiBandMsFile, Host& host)
+{
+    if (multiBandMsFile) {
+        if (job.panExt == job.msExt[0]) return true;
+        host.ShowMessage("Pan and Ms image types are not the same.");
+        return false;
+    }
+    if (!AnyRasterKindSet(job)) {
+        for (const auto& ext : job.msExt) {
+            if (ext != job.panExt) {
+                host.ShowMessage(
+                    "Pan and Ms image types are not the same, as identified by file extensions");
+                return false;
+            }
+        }
+        return true;
+    }
+    for (const auto& ext : job.msExt) {
+        if (ext == "rst" || ext == "img") {
+            host.ShowMessage("Ms image types are not the same, as identified by file extensions");
+            return false;
+        }
+    }
+    return true;
+}
+
+template <typename Job>
+bool ValidateFusionJob(Job& job, bool multiBandMsFile, bool namesCheckedInBatch, Host& host)
+{
+    if (!AllInputsChosen(job)) {
+        host.ShowMessage("Please input images.");
+        return false;
+    }
+    if (!PanSizeAcceptable(job.width, job.height, host)) return false;
+    if ((namesCheckedInBatch || !job.batchMode) && SelectionsRepeat(job)) {
+        host.ShowMessage("Input images should not have the same name.");
+        return false;
+    }
+    if (!TypesAgree(job, multiBandMsFile, host)) return false;
+    if (AllMsRasterKindsSet(job) && job.panExt != "tif" && job.displayBmp &&
+        static_cast<std::int64_t>(job.width) * job.height > kVeryLargePixels &&
+        host.AskYesNo("Input images are very large. Do you wish to disable the automatic display "
+                      "of 24-bit BMP?")) {
+        job.displayBmp = false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool PanSizeAcceptable(int width, int height, Host& host)
+{
+    // Negative sizes (typed, or from a damaged header) are refused like missing ones.
+    if (width <= 0 || height <= 0) {
+        host.ShowMessage("Please input width and height.");
+        return false;
+    }
+    if (width < 512 && height < 512) {
+        host.ShowMessage("Image size is too small; the minimum size is 512*512.");
+        return false;
+    }
+    if (width > 40000 && height > 40000) {
+        host.ShowMessage(
+            "Image size is too big; If you wish to have this limit relaxed, please contact "
+            "developer.");
+        return false;
+    }
+    return true;
+}
+
+bool ValidatePanSharpenJob(PanSharpenJob& job, Host& host)
+{
+    return ValidateFusionJob(job, HasMultiBandMsFile(job), true, host);
+}
+
+bool ValidateEtmJob(EtmJob& job, Host& host)
+{
+    return ValidateFusionJob(job, HasMultiBandMsFile(job), false, host);
+}
+
+}  // namespace lumesta
