@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/build_info.h"
 #include "cli/exit_status.h"
 #include "cli/terminal_host.h"
 #include "cli/tool_commands.h"
@@ -84,7 +85,8 @@ int main(int argc, char** argv)
         return 0;
     }
     if (first == "--version") {
-        std::cout << "lumesta-cli 0.1.0\n";
+        std::cout << "lumesta-cli " << lumesta::kPackageVersion << " (commit "
+                  << lumesta::kBuildCommit << ")\n";
         return 0;
     }
     lumesta::cli::TerminalHost::InstallInterruptHandler();

@@ -120,6 +120,11 @@ void DrawPicture(QPainter& p, ToolbarPicture picture)
 
 }  // namespace
 
+QPixmap AppIconPixmap(int size)
+{
+    return DrawAppIcon(size);
+}
+
 QIcon AppIcon()
 {
     QIcon icon;

@@ -19,6 +19,7 @@
 #include "desktop/about_dialog.h"
 #include "desktop/icons.h"
 #include "desktop/lock_keys.h"
+#include "desktop/user_guide.h"
 #include "ui/combine_dialog.h"
 #include "ui/etm_dialog.h"
 #include "ui/file_chooser.h"
@@ -417,12 +418,10 @@ void MainFrame::OnAbout()
 
 void MainFrame::OnUserGuide()
 {
-    static const char kNoUserGuide[] =
-        "Sorry, cannot launch Acrobat Reader to open Lumesta User Guide file. \nThe User Guide "
-        "file should be put in the same folder with Lumesta.exe";
-    const QString path = m_document.ProgramFolder() + "User_Guide.pdf";
-    if (!QFileInfo::exists(path)) {
-        m_host->ShowMessage(kNoUserGuide);
+    const QStringList places = UserGuidePlaces(m_document.ProgramFolder());
+    const QString path = FindUserGuide(places);
+    if (path.isEmpty()) {
+        m_host->ShowMessage(ToEngine(NoUserGuideText(places)));
         return;
     }
     m_host->OpenInViewer(ViewerKind::Pdf, ToEngine(path));

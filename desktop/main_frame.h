@@ -35,8 +35,8 @@ public:
     void OnFilePrintPreview();
     void OnFilePrintSetup();
     void OnAbout();
-    // Opens "User_Guide.pdf" from the program folder in the desktop's PDF reader, or explains
-    // where it should be.
+    // Opens "User_Guide.pdf" (installed in share/lumesta, or beside the program in a build
+    // folder) in the desktop's PDF reader, or explains where it looked.
     void OnUserGuide();
     void OnImageSource(const char* address);
     // Opens the tool's dialog modally; only the dialogs that exist are reachable.

@@ -2,7 +2,9 @@
 
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -223,20 +225,33 @@ private slots:
         QCOMPARE(m_frame->Document().Counters().Get(Tool::PanSharpening), 2);
     }
 
-    void UserGuideOpensFromTheProgramFolderOrExplains()
+    void UserGuideOpensInstalledOrBesideTheProgramOrExplains()
     {
-        const QString guide = m_frame->Document().ProgramFolder() + "User_Guide.pdf";
-        QFile::remove(guide);
+        const QString folder = m_frame->Document().ProgramFolder();
+        const QString beside = QDir::cleanPath(folder + "User_Guide.pdf");
+        const QString installed = QDir::cleanPath(folder + "../share/lumesta/User_Guide.pdf");
+        QFile::remove(beside);
+        QFile::remove(installed);
         m_frame->OnUserGuide();
         QCOMPARE(m_prompts->informed,
                  QStringList({"Sorry, cannot launch Acrobat Reader to open Lumesta User Guide file. \n"
-                              "The User Guide file should be put in the same folder with Lumesta.exe"}));
+                              "The User Guide file should be put in the same folder with Lumesta.exe\n"
+                              "Looked for it at:\n  " +
+                              installed + "\n  " + beside}));
         QVERIFY(m_openedUrls.isEmpty());
 
-        WriteFileBytes(guide.toStdString(), "%PDF-1.4\n");
+        // A build folder: the guide beside the program.
+        WriteFileBytes(beside.toStdString(), "%PDF-1.4\n");
         m_frame->OnUserGuide();
-        QFile::remove(guide);
-        QCOMPARE(m_openedUrls, QStringList({QUrl::fromLocalFile(guide).toString()}));
+        QCOMPARE(m_openedUrls, QStringList({QUrl::fromLocalFile(beside).toString()}));
+
+        // Installed: share/lumesta beside the bin folder is taken first.
+        QVERIFY(QDir().mkpath(QFileInfo(installed).path()));
+        WriteFileBytes(installed.toStdString(), "%PDF-1.4\n");
+        m_frame->OnUserGuide();
+        QFile::remove(beside);
+        QDir(QFileInfo(installed).path() + "/..").removeRecursively();
+        QCOMPARE(m_openedUrls.last(), QUrl::fromLocalFile(installed).toString());
     }
 
     void ImageSourceItemsOpenTheirSites()
