@@ -117,12 +117,13 @@ std::string ToolNameCases(const std::vector<ToolOptions>& tools)
             subcommands[first].push_back(tool.tool.name.substr(first.size() + 1));
         }
     }
-    std::string out = "    if [ \"$COMP_CWORD\" -eq 1 ]; then\n"
-                      "        COMPREPLY=($(compgen -W '" +
-                      Words(firstWords) +
-                      " --help --version' -- \"$word\"))\n"
-                      "        return\n"
-                      "    fi\n";
+    std::string out =
+        "    if [ \"$COMP_CWORD\" -eq 1 ]; then\n"
+        "        COMPREPLY=($(compgen -W '" +
+        Words(firstWords) +
+        " --help --version' -- \"$word\"))\n"
+        "        return\n"
+        "    fi\n";
     if (subcommands.empty()) return out;
     out += "    case $tool in\n";
     for (const auto& [first, names] : subcommands) {
@@ -148,9 +149,12 @@ std::string OptionCases(const std::vector<ToolOptions>& tools)
         for (const OptionDef& def : tool.options) {
             names.push_back(def.name);
             const std::string key = "\"" + tool.tool.name + " " + def.name + "\"";
-            if (def.takesSeveral) several += "                " + key + ") option=${COMP_WORDS[i]} ;;\n";
+            if (def.takesSeveral)
+                several += "                " + key + ") option=${COMP_WORDS[i]} ;;\n";
             const std::string completion = ValueCompletion(def);
-            if (!completion.empty()) values += "        " + key + ")\n            " + completion + "\n            return\n            ;;\n";
+            if (!completion.empty())
+                values += "        " + key + ")\n            " + completion +
+                          "\n            return\n            ;;\n";
         }
         names.push_back("--help");
         lists += "        \"" + tool.tool.name + "\") COMPREPLY=($(compgen -W '" + Words(names) +
@@ -170,8 +174,9 @@ std::string OptionCases(const std::vector<ToolOptions>& tools)
 
 std::string BashCompletionScript(const std::vector<ToolOptions>& tools)
 {
-    return std::string("# Completion of lumesta-cli in bash, written at build time from its option "
-                       "tables; do not edit.\n\n") +
+    return std::string(
+               "# Completion of lumesta-cli in bash, written at build time from its option "
+               "tables; do not edit.\n\n") +
            kFileHelper + kFunctionStart + ToolNameCases(tools) + OptionCases(tools) + "}\n\n" +
            "complete -F _lumesta_cli lumesta-cli\n";
 }

@@ -70,7 +70,8 @@ std::string OptionFacts(const OptionDef& def)
 {
     std::vector<std::string> facts;
     if (def.need == Need::Required) facts.push_back("Required.");
-    if (def.need == Need::RequiredUnlessBatch) facts.push_back("Required unless a batch file is given.");
+    if (def.need == Need::RequiredUnlessBatch)
+        facts.push_back("Required unless a batch file is given.");
     if (!def.fileFilters.empty()) {
         std::string others = ".";
         if (def.otherFileNames) {
@@ -88,10 +89,10 @@ std::string OptionFacts(const OptionDef& def)
         facts.push_back(std::to_string(def.count) + " comma-separated whole numbers, each from " +
                         std::to_string(def.low) + " to " + std::to_string(def.high) + ".");
     }
-    if (def.kind == ValueKind::Choice) facts.push_back("One of: " + Joined(def.choices, ", ") + ".");
+    if (def.kind == ValueKind::Choice)
+        facts.push_back("One of: " + Joined(def.choices, ", ") + ".");
     if (def.kind == ValueKind::ChoiceList) {
-        facts.push_back("Comma-separated names from: " + Joined(def.choices, ", ") +
-                        "; or none.");
+        facts.push_back("Comma-separated names from: " + Joined(def.choices, ", ") + "; or none.");
     }
     if (def.takesSeveral) facts.push_back("Takes every argument up to the next option.");
     if (def.repeatable) facts.push_back("May be given more than once.");
@@ -220,51 +221,59 @@ std::string RoffEscaped(const std::string& text)
 std::string CliManualPage(const std::vector<ToolOptions>& tools, const std::string& version,
                           const std::vector<ManualExample>& examples)
 {
-    std::string out = Header("LUMESTA-CLI", version,
-                             "lumesta-cli - fuse and inspect satellite imagery from the command line");
-    out += ".SH SYNOPSIS\n" + NoFill("lumesta-cli TOOL [OPTIONS]\nlumesta-cli --help | --version\n"
-                                     "lumesta-cli TOOL --help");
+    std::string out =
+        Header("LUMESTA-CLI", version,
+               "lumesta-cli - fuse and inspect satellite imagery from the command line");
+    out += ".SH SYNOPSIS\n" + NoFill(
+                                  "lumesta-cli TOOL [OPTIONS]\nlumesta-cli --help | --version\n"
+                                  "lumesta-cli TOOL --help");
     out += ".SH DESCRIPTION\n" +
-           Paragraphs("lumesta-cli runs the tools of Lumesta without windows, on the same engine "
-                      "as the desktop program lumesta(1). For the same job it writes the same "
-                      "files and the same report block as the tool's dialog.\n\n"
-                      "The report block goes to standard output, or is appended to the file of "
-                      "--log. Messages and questions go to standard error. Ctrl-C cancels a run "
-                      "cleanly: the run removes what it had begun to write.\n\n"
-                      "Tools:");
+           Paragraphs(
+               "lumesta-cli runs the tools of Lumesta without windows, on the same engine "
+               "as the desktop program lumesta(1). For the same job it writes the same "
+               "files and the same report block as the tool's dialog.\n\n"
+               "The report block goes to standard output, or is appended to the file of "
+               "--log. Messages and questions go to standard error. Ctrl-C cancels a run "
+               "cleanly: the run removes what it had begun to write.\n\n"
+               "Tools:");
     out += NoFill(ToolListText(tools));
-    out += ".PP\n\\fB\\-\\-version\\fR prints the package version and the commit it was built "
-           "from.\n";
+    out +=
+        ".PP\n\\fB\\-\\-version\\fR prints the package version and the commit it was built "
+        "from.\n";
     out += ".SH \"OPTIONS OF EVERY TOOL\"\n";
     for (const auto& def : RunOptionDefs(RunOptionsLayout::SameLine)) out += OptionEntry(def);
     for (const ToolOptions& tool : tools) out += ToolSection(tool);
     out += ExitStatusSection() + ExamplesSection(examples);
-    out += ".SH FILES\n"
-           ".TP\n\\fI/usr/share/lumesta/User_Guide.pdf\\fR\nThe user guide.\n"
-           ".TP\n\\fI/usr/share/bash\\-completion/completions/lumesta\\-cli\\fR\n"
-           "Completion of tools, options, choices and file names in bash.\n"
-           ".SH \"SEE ALSO\"\n\\fBlumesta\\fR(1)\n";
+    out +=
+        ".SH FILES\n"
+        ".TP\n\\fI/usr/share/lumesta/User_Guide.pdf\\fR\nThe user guide.\n"
+        ".TP\n\\fI/usr/share/bash\\-completion/completions/lumesta\\-cli\\fR\n"
+        "Completion of tools, options, choices and file names in bash.\n"
+        ".SH \"SEE ALSO\"\n\\fBlumesta\\fR(1)\n";
     return out;
 }
 
 std::string DesktopManualPage(const std::vector<ToolOptions>& tools, const std::string& version)
 {
-    std::string out =
-        Header("LUMESTA", version, "lumesta - fuse and inspect satellite imagery (desktop program)");
+    std::string out = Header("LUMESTA", version,
+                             "lumesta - fuse and inspect satellite imagery (desktop program)");
     out += ".SH SYNOPSIS\n.B lumesta\n[\\fILOGFILE\\fR]\n";
     out += ".SH DESCRIPTION\n" +
-           Paragraphs("lumesta is the desktop program of Lumesta: one window showing the run "
-                      "log, and a dialog per tool, opened from the menu. Every run appends a "
-                      "readable report to the log, which can be saved, opened and printed.\n\n"
-                      "The tools, each also run by lumesta-cli(1) with the same results:");
+           Paragraphs(
+               "lumesta is the desktop program of Lumesta: one window showing the run "
+               "log, and a dialog per tool, opened from the menu. Every run appends a "
+               "readable report to the log, which can be saved, opened and printed.\n\n"
+               "The tools, each also run by lumesta-cli(1) with the same results:");
     out += NoFill(ToolListText(tools));
-    out += ".SH ARGUMENTS\n.TP\n\\fILOGFILE\\fR\nA saved run log, opened in place of the new, "
-           "empty log. The program ends with status 1 when it cannot be opened.\n";
-    out += ".SH FILES\n"
-           ".TP\n\\fI/usr/share/lumesta/User_Guide.pdf\\fR\nThe user guide, opened by Help > "
-           "User Guide; in a build folder, the guide beside the executable.\n"
-           ".TP\n\\fI/usr/share/applications/lumesta.desktop\\fR\nThe menu entry.\n"
-           ".SH \"SEE ALSO\"\n\\fBlumesta\\-cli\\fR(1)\n";
+    out +=
+        ".SH ARGUMENTS\n.TP\n\\fILOGFILE\\fR\nA saved run log, opened in place of the new, "
+        "empty log. The program ends with status 1 when it cannot be opened.\n";
+    out +=
+        ".SH FILES\n"
+        ".TP\n\\fI/usr/share/lumesta/User_Guide.pdf\\fR\nThe user guide, opened by Help > "
+        "User Guide; in a build folder, the guide beside the executable.\n"
+        ".TP\n\\fI/usr/share/applications/lumesta.desktop\\fR\nThe menu entry.\n"
+        ".SH \"SEE ALSO\"\n\\fBlumesta\\-cli\\fR(1)\n";
     return out;
 }
 
