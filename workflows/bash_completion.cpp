@@ -51,8 +51,10 @@ constexpr char kFunctionStart[] = R"(_lumesta_cli() {
 )";
 
 // Finds the option whose value is being completed: the word before, or for an option taking
-// every argument up to the next option, the last option before the word.
+// every argument up to the next option, the last option before the word. In "--name=value",
+// bash splits off "=" as a word of its own.
 constexpr char kFindOption[] = R"(    i=$((COMP_CWORD - 1))
+    [ "${COMP_WORDS[i]}" = "=" ] && i=$((i - 1))
     if [ "$i" -ge "$first" ] && [[ ${COMP_WORDS[i]} == --* ]]; then option=${COMP_WORDS[i]}; fi
     if [ -z "$option" ] && [[ $word != -* ]]; then
         for ((i = COMP_CWORD - 1; i >= first; i--)); do

@@ -142,7 +142,7 @@ std::string Header(const std::string& name, const std::string& version, const st
 {
     return ".\\\" Written at build time from the option tables of lumesta-cli; do not edit.\n"
            ".TH " +
-           name + " 1 \"\" \"Lumesta " + version + "\" \"User Commands\"\n.SH NAME\n" +
+           name + " 1 \"\" \"Lumesta " + version + "\" \"User Commands\"\n.nh\n.ad l\n.SH NAME\n" +
            RoffEscaped(what) + "\n";
 }
 

@@ -3,13 +3,15 @@
 # as a user would meet it: every installed path, the dependencies, the installed lumesta-cli
 # (help, version, a real pan-sharpening with the same bytes as the build's), the manual pages
 # and the bash completion, and for the desktop program its guide, icons and menu entry.
-# Usage: deb_package.sh CPACK BUILD_DIR MAKE_TEST_RASTERS VERSION DESKTOP(0|1)
+# The tools and options expected are those of the option tables, as DUMP_OPTIONS prints them.
+# Usage: deb_package.sh CPACK BUILD_DIR MAKE_TEST_RASTERS DUMP_OPTIONS VERSION DESKTOP(0|1)
 set -u
-CPACK=${1:?usage: deb_package.sh CPACK BUILD_DIR MAKE_TEST_RASTERS VERSION DESKTOP}
+CPACK=${1:?usage: deb_package.sh CPACK BUILD_DIR MAKE_TEST_RASTERS DUMP_OPTIONS VERSION DESKTOP}
 BUILD=${2:?}
 GEN=${3:?}
-VERSION=${4:?}
-DESKTOP=${5:?}
+DUMP=${4:?}
+VERSION=${5:?}
+DESKTOP=${6:?}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 FAILURES=0
@@ -67,34 +69,45 @@ grep -q '^Tools:' "$WORK/help.txt" || fail "--help lists no tools"
 [[ $("$CLI" --version) =~ ^lumesta-cli\ ${VERSION//./\\.}\ \(commit\ [0-9a-f]+(-modified)?\)$ ]] ||
     [[ $("$CLI" --version) == "lumesta-cli $VERSION (commit unknown)" ]] ||
     fail "--version says $("$CLI" --version)"
-TOOLS=$(sed -n '/^Tools:/,/^$/p' "$WORK/help.txt" | awk 'NF > 1 && /^  / {print $1}')
-[ -n "$TOOLS" ] || fail "no tools in --help"
+"$DUMP" >"$WORK/tables.txt" || { echo "FAIL: $DUMP"; exit 1; }
+TOOLS=$(awk -F '\t' '$1 == "tool" {print $2}' "$WORK/tables.txt")
+[ -n "$TOOLS" ] || fail "no tools in the option tables"
+while IFS= read -r tool; do
+    "$CLI" $tool --help >/dev/null || fail "installed lumesta-cli $tool --help"
+done <<<"$TOOLS"
 
-# The manual pages: formatted without a warning, and lumesta-cli(1) names every tool and every
-# option that each tool's --help shows.
+# The manual pages: formatted without a warning, and lumesta-cli(1) has a section for every
+# tool that documents each of its options (those of every tool in a section of their own).
 for page in lumesta-cli lumesta; do
     file=$ROOT/usr/share/man/man1/$page.1.gz
     [ -f "$file" ] || continue
     LC_ALL=C MANWIDTH=100 man --warnings -l "$file" >"$WORK/$page.txt" 2>"$WORK/$page.err" || fail "man -l $page"
     [ ! -s "$WORK/$page.err" ] || fail "man -l $page warns: $(cat "$WORK/$page.err")"
 done
-for tool in $TOOLS; do
-    grep -q "^TOOL $tool\$" "$WORK/lumesta-cli.txt" || fail "lumesta-cli(1) has no section for $tool"
-    for option in $("$CLI" $tool --help | sed '/^$/q' | grep -o -- '--[a-z0-9-]*' | sort -u); do
-        grep -q -- "^ *$option\( \|$\)" "$WORK/lumesta-cli.txt" || fail "lumesta-cli(1) lacks $tool $option"
+section() { # HEADING: the text of a section of lumesta-cli(1)
+    awk -v heading="$1" '$0 == heading {on = 1; next} /^[A-Z]/ {on = 0} on' "$WORK/lumesta-cli.txt"
+}
+EVERY_TOOL=$(section "OPTIONS OF EVERY TOOL")
+while IFS=$'\t' read -r kind tool summary; do
+    [ "$kind" = tool ] || continue
+    text=$(section "TOOL $tool")
+    [ -n "$text" ] || { fail "lumesta-cli(1) has no section for $tool"; continue; }
+    grep -qF -- "$summary" <<<"$text" || fail "lumesta-cli(1) lacks the summary of $tool"
+    for option in $(awk -F '\t' -v tool="$tool" '$1 == "tool" {on = $2 == tool} on && $1 == "option" {print $2}' "$WORK/tables.txt"); do
+        grep -q -- "^ *$option\( \|$\)" <<<"$text"$'\n'"$EVERY_TOOL" || fail "lumesta-cli(1) lacks $tool $option"
     done
-done
+done <"$WORK/tables.txt"
 grep -q '^EXIT STATUS' "$WORK/lumesta-cli.txt" || fail "lumesta-cli(1) has no exit statuses"
 grep -q '^EXAMPLES' "$WORK/lumesta-cli.txt" || fail "lumesta-cli(1) has no examples"
 
-# The completion offers the tools of --help, then each tool's options.
+# The completion offers the tools of the option tables, then each tool's options.
 COMPLETION=$ROOT/usr/share/bash-completion/completions/lumesta-cli
 complete_words() {
     bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _lumesta_cli
              printf "%s\n" "${COMPREPLY[@]}"' _ "$COMPLETION" lumesta-cli "$@"
 }
-[ "$(complete_words "" | grep -v '^--' | sort)" = "$(sort <<<"$TOOLS")" ] ||
-    fail "completion offers other tools than --help"
+[ "$(complete_words "" | grep -v '^--' | sort)" = "$(awk '{print $1}' <<<"$TOOLS" | sort -u)" ] ||
+    fail "completion offers other tools than the option tables"
 complete_words pansharpen --p | grep -qx -- --pan || fail "completion lacks pansharpen --pan"
 
 # A real pan-sharpening with the installed program gives the bytes of the built one.

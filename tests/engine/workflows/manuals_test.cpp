@@ -114,6 +114,7 @@ TEST(BashCompletionTest, CompletesToolsOptionsChoicesAndFiles)
     EXPECT_EQ(Complete(script, folder, "quality full --v"), "--verbose\n");
     EXPECT_EQ(Complete(script, folder, "fuse --f"), "--filter\n");
     EXPECT_EQ(Complete(script, folder, "fuse --filter \"\""), "none\nsharpen\n");
+    EXPECT_EQ(Complete(script, folder, "fuse --filter = s"), "sharpen\n");
     EXPECT_EQ(Complete(script, folder, "fuse --bands red,g"), "red,green\n");
     // File names: those with the option's endings, in any case; any name when none matches and
     // other names are taken.
