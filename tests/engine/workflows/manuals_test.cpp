@@ -93,7 +93,7 @@ std::string Complete(const std::string& script, const std::string& folder, const
     const std::string command =
         "cd '" + folder + "' && bash -c 'source \"$0\"; COMP_WORDS=(lumesta-cli " + words +
         "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _lumesta_cli; " +
-        "printf \"%s\\n\" \"${COMPREPLY[@]}\" | sort' '" + script + "' > '" + output + "'";
+        "printf \"%s\\n\" \"${COMPREPLY[@]}\" | LC_ALL=C sort' '" + script + "' > '" + output + "'";
     if (std::system(command.c_str()) != 0) return "bash failed";
     return ReadFileBytes(output);
 }
