@@ -120,13 +120,17 @@ run() { # CLI FOLDER
     "$1" pansharpen --pan "$2/pan.img" --blue "$2/blue.img" --green "$2/green.img" \
         --red "$2/red.img" --nir "$2/nir.img" --yes --quiet >/dev/null 2>"$2/err.txt"
 }
-check "installed pan-sharpening" run "$CLI" "$S"
-check "built pan-sharpening" run "$BUILD/lumesta-cli" "$B"
+run "$CLI" "$S" || fail "installed pan-sharpening: $(cat "$S/err.txt")"
+run "$BUILD/lumesta-cli" "$B" || fail "built pan-sharpening: $(cat "$B/err.txt")"
 for result in blue_Fused.img red_Fused.img nir_Fused.img pan_Fused.bmp; do
     cmp -s "$S/$result" "$B/$result" || fail "installed and built $result differ"
 done
 
 if [ "$DESKTOP" = 1 ]; then
+    # The installed desktop program starts (still running when stopped after a few seconds).
+    env HOME="$WORK" XDG_CONFIG_HOME="$WORK/config" QT_QPA_PLATFORM=offscreen \
+        timeout 4 "$ROOT/usr/bin/lumesta" >"$WORK/desktop.txt" 2>&1
+    [ $? = 124 ] || fail "installed lumesta did not start: $(cat "$WORK/desktop.txt")"
     share=$ROOT/usr/share
     [ "$(readlink -f "$share/doc/lumesta/User_Guide.pdf")" = "$(readlink -f "$share/lumesta/User_Guide.pdf")" ] ||
         fail "the guide's link does not lead to the guide"
