@@ -37,6 +37,10 @@ const ToolRunner kRunners[] = {
     {"semivariance", lumesta::cli::RunSemivarianceCommand},
     {"stats", lumesta::cli::RunImageStatsCommand},
     {"haar", lumesta::cli::RunHaarCommand},
+    {"quality reduced", lumesta::cli::RunQualityReducedCommand},
+    {"quality full", lumesta::cli::RunQualityFullCommand},
+    {"quality wald", lumesta::cli::RunQualityWaldCommand},
+    {"degrade", lumesta::cli::RunDegradeCommand},
 };
 
 // A tool's name is one word ("haar") or a command and its subcommand ("quality reduced"): the

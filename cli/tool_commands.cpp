@@ -1,5 +1,7 @@
 #include "cli/tool_commands.h"
 
+#include <iostream>
+
 #include "assess/assess_options.h"
 #include "assess/haar_transform.h"
 #include "assess/image_stats.h"
@@ -13,6 +15,9 @@
 #include "fusion/pansharpen_batch.h"
 #include "fusion/pansharpen_options.h"
 #include "fusion/pansharpen_run.h"
+#include "workflows/quality_line.h"
+#include "workflows/quality_options.h"
+#include "workflows/quality_runs.h"
 
 namespace lumesta::cli {
 
@@ -60,14 +65,81 @@ int RunCombine(const std::vector<std::string>& args, CombineDepth depth)
         });
 }
 
+// The program's host without the report block: standard output carries only the results
+// unless --log names a file for the block.
+class ResultOnlyHost : public Host {
+public:
+    ResultOnlyHost(Host& outer, bool keepLog) : m_outer(outer), m_keepLog(keepLog) {}
+    void ShowMessage(const std::string& text) override { m_outer.ShowMessage(text); }
+    bool AskYesNo(const std::string& question) override { return m_outer.AskYesNo(question); }
+    void AppendLog(const std::string& bytes) override
+    {
+        if (m_keepLog) m_outer.AppendLog(bytes);
+    }
+    void PumpPendingMessages() override { m_outer.PumpPendingMessages(); }
+    bool IsCancelled() const override { return m_outer.IsCancelled(); }
+    std::unique_ptr<RunProgress> OpenProgress(const std::string& caption, ProgressOwner owner) override
+    {
+        return m_outer.OpenProgress(caption, owner);
+    }
+    void OpenInViewer(ViewerKind kind, const std::string& path) override { m_outer.OpenInViewer(kind, path); }
+    void SetBusyCursor(bool on) override { m_outer.SetBusyCursor(on); }
+
+private:
+    Host& m_outer;
+    bool m_keepLog;
+};
+
+int RunQuality(const std::vector<std::string>& args, QualityProtocol protocol)
+{
+    QualityJob job;
+    return RunTableCommand<QualityJob>(
+        args, QualityOptions(protocol), job,
+        [protocol](QualityJob& set, Host& host, const OptionValues& values) {
+            ResultOnlyHost results(host, values.Has("--log"));
+            RunCounters counters;
+            std::vector<QualityRow> rows;
+            const RunOutcome outcome = RunQuality(set, counters, results, rows);
+            if (outcome == RunOutcome::Finished && protocol != QualityProtocol::Degrade) {
+                const std::string format = values.Text("--format").value_or("text");
+                std::cout << FormatQualityRows(rows, KindOf(protocol),
+                                               format == "json"  ? QualityFormat::Json
+                                               : format == "csv" ? QualityFormat::Csv
+                                                                 : QualityFormat::Text)
+                          << std::flush;
+            }
+            return ExitStatusOf(outcome);
+        });
+}
+
 }  // namespace
+
+int RunQualityReducedCommand(const std::vector<std::string>& args)
+{
+    return RunQuality(args, QualityProtocol::Reduced);
+}
+
+int RunQualityFullCommand(const std::vector<std::string>& args)
+{
+    return RunQuality(args, QualityProtocol::Full);
+}
+
+int RunQualityWaldCommand(const std::vector<std::string>& args)
+{
+    return RunQuality(args, QualityProtocol::Wald);
+}
+
+int RunDegradeCommand(const std::vector<std::string>& args)
+{
+    return RunQuality(args, QualityProtocol::Degrade);
+}
 
 int RunPanSharpenCommand(const std::vector<std::string>& args)
 {
     PanSharpenJob job;
     return RunTableCommand<PanSharpenJob>(
         args, PanSharpenOptions(), job, [](PanSharpenJob& set, Host& host, const OptionValues&) {
-            return RunOnceOrBatch(set, host, RunPanSharpen, RunPanSharpenBatch);
+            return RunOnceOrBatch(set, host, RunPanSharpenWithQuality, RunPanSharpenBatch);
         });
 }
 
@@ -76,7 +148,7 @@ int RunEtmCommand(const std::vector<std::string>& args)
     EtmJob job;
     return RunTableCommand<EtmJob>(
         args, EtmOptions(), job, [](EtmJob& set, Host& host, const OptionValues&) {
-            return RunOnceOrBatch(set, host, RunEtmPanSharpen, RunEtmBatch);
+            return RunOnceOrBatch(set, host, RunEtmPanSharpenWithQuality, RunEtmBatch);
         });
 }
 

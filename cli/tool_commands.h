@@ -15,5 +15,11 @@ int RunCombine8Command(const std::vector<std::string>& args);
 int RunSemivarianceCommand(const std::vector<std::string>& args);
 int RunImageStatsCommand(const std::vector<std::string>& args);
 int RunHaarCommand(const std::vector<std::string>& args);
+// The fusion quality tools print only their results on standard output (text, JSON or CSV by
+// --format); their report block goes to --log FILE when given, nowhere otherwise.
+int RunQualityReducedCommand(const std::vector<std::string>& args);
+int RunQualityFullCommand(const std::vector<std::string>& args);
+int RunQualityWaldCommand(const std::vector<std::string>& args);
+int RunDegradeCommand(const std::vector<std::string>& args);
 
 }  // namespace lumesta::cli

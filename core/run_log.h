@@ -1,5 +1,5 @@
 #pragma once
-// The run log protocol shared by every tool: the five run counters of the log document,
+// The run log protocol shared by every tool: the run counters of the log document,
 // opening a report block with its first line, and appending the report's pieces in order.
 
 #include <array>
@@ -12,9 +12,16 @@ namespace lumesta {
 
 // The tools that number their reports; the 16-bit and Landsat pan-sharpening tools share one
 // counter, and so do the 16-bit and 8-bit band combination tools.
-enum class Tool { PanSharpening = 0, BandCombination, Semivariance, ImageStatistics, HaarWavelet };
+enum class Tool {
+    PanSharpening = 0,
+    BandCombination,
+    Semivariance,
+    ImageStatistics,
+    HaarWavelet,
+    FusionQuality
+};
 
-// The five counters of the log document; all 0 at program start, never reset afterwards.
+// The counters of the log document; all 0 at program start, never reset afterwards.
 class RunCounters {
 public:
     std::int32_t Get(Tool tool) const { return m_counts[static_cast<int>(tool)]; }
@@ -22,7 +29,7 @@ public:
     std::int32_t GetTotalRunCount() const;
 
 private:
-    std::array<std::int32_t, 5> m_counts{};
+    std::array<std::int32_t, 6> m_counts{};
 };
 
 // Appends one run's report block to the log through the host.

@@ -28,7 +28,9 @@ const std::vector<ToolMenu>& ToolMenus()
           {"&Multi-Resolution Image Statistics",
            "Calculate image-based statistics at multiple spatial resolutions", K::ImageStatistics},
           {nullptr, nullptr, K::Separator},
-          {"Haar &Wavelet Transforms", "Perform Haar wavelet transforms", K::HaarWavelet}}},
+          {"Haar &Wavelet Transforms", "Perform Haar wavelet transforms", K::HaarWavelet},
+          {nullptr, nullptr, K::Separator},
+          {"&Fusion Quality...", "Measure the quality of fused images", K::FusionQuality}}},
     };
     return menus;
 }
@@ -56,7 +58,7 @@ bool IsToolAvailable(ToolDialogKind dialog)
            dialog == ToolDialogKind::BandCombination8 || dialog == ToolDialogKind::PanSharpen16 ||
            dialog == ToolDialogKind::PanSharpenEtm ||
            dialog == ToolDialogKind::Semivariance || dialog == ToolDialogKind::ImageStatistics ||
-           dialog == ToolDialogKind::HaarWavelet;
+           dialog == ToolDialogKind::HaarWavelet || dialog == ToolDialogKind::FusionQuality;
 }
 
 }  // namespace lumesta

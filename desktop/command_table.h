@@ -15,7 +15,8 @@ enum class ToolDialogKind {
     PanSharpenEtm,
     Semivariance,
     ImageStatistics,
-    HaarWavelet
+    HaarWavelet,
+    FusionQuality
 };
 
 struct ToolMenuItem {

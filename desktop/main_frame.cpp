@@ -26,6 +26,7 @@
 #include "ui/haar_dialog.h"
 #include "ui/image_stats_dialog.h"
 #include "ui/pansharpen_dialog.h"
+#include "ui/quality_dialog.h"
 #include "ui/semivariance_dialog.h"
 #include "ui/text.h"
 
@@ -450,6 +451,8 @@ void MainFrame::OnToolCommand(ToolDialogKind dialog)
         tool = std::make_unique<CImageStatsDlg>(m_document.Counters(), *m_host, this);
     } else if (dialog == ToolDialogKind::HaarWavelet) {
         tool = std::make_unique<CHaarWaveletDlg>(m_document.Counters(), *m_host, this);
+    } else if (dialog == ToolDialogKind::FusionQuality) {
+        tool = std::make_unique<FusionQualityDialog>(m_document.Counters(), *m_host, this);
     } else {
         return;
     }

@@ -46,6 +46,11 @@ struct EtmJob {
     std::string suffix = "_Fused";
     std::string bmpName;
     bool displayBmp = true;
+    // A run inside the quality protocol on a reduced-scale scene: no minimum image size and no
+    // BMP; everything else as the dialog would run it.
+    bool protocolRun = false;
+    // Close the report with the full-resolution quality line (D_lambda, D_s, QNR).
+    bool qualityLine = false;
     bool colourMatch = false;
 
     EtmFilter filterType = EtmFilter::None;

@@ -91,7 +91,9 @@ bool ValidateFusionJob(Job& job, bool multiBandMsFile, bool namesCheckedInBatch,
         host.ShowMessage("Please input images.");
         return false;
     }
-    if (!PanSizeAcceptable(job.width, job.height, host)) return false;
+    // A quality protocol run takes scenes of any size: they are reduced-scale copies.
+    const bool protocolSize = job.protocolRun && job.width > 0 && job.height > 0;
+    if (!protocolSize && !PanSizeAcceptable(job.width, job.height, host)) return false;
     if ((namesCheckedInBatch || !job.batchMode) && SelectionsRepeat(job)) {
         host.ShowMessage("Input images should not have the same name.");
         return false;

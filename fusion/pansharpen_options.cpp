@@ -91,6 +91,10 @@ OptionTable<PanSharpenJob> MakeTable()
           FilterRows(), StretchOptionRows(&PanSharpenJob::stretch)}) {
         table.rows.insert(table.rows.end(), rows.begin(), rows.end());
     }
+    table.rows.push_back({FlagOption("--quality",
+                                     "After the run, append the full-resolution D_lambda, D_s "
+                                     "and QNR of the result to the report."),
+                          StoresGiven(&PanSharpenJob::qualityLine), true});
     RowNamed(table.rows, "--nonlinear").def.newLine = true;
     // The picture opens in a viewer only when asked for on the command line.
     table.setRunOptions = [](PanSharpenJob& job, const OptionValues& values) {

@@ -72,11 +72,13 @@ FusedOutputs<N> DeriveFusedOutputs(const std::string& panPath, const std::string
 }
 
 // Which pictures a job writes: outside batch mode both (the GeoTIFF only for GeoTIFF inputs);
-// in batch mode as the file's output format indicator says (0 both, 1 BMP only, 2 GeoTIFF only).
+// in batch mode as the file's output format indicator says (0 both, 1 BMP only, 2 GeoTIFF only);
+// never for a quality protocol run.
 template <typename Job>
 bool WritesBmp(const Job& job)
 {
-    return !job.batchMode || job.batchOutputFormat != BatchOutputFormat::GeoTiffOnly;
+    return !job.protocolRun &&
+           (!job.batchMode || job.batchOutputFormat != BatchOutputFormat::GeoTiffOnly);
 }
 
 template <typename Job>

@@ -10,6 +10,7 @@
 #include "fusion/etm_run.h"
 #include "fusion/pansharpen_batch.h"
 #include "ui/pansharpen_job_dialog.h"
+#include "workflows/quality_line.h"
 
 namespace lumesta {
 
@@ -23,7 +24,7 @@ struct EtmTraits {
     static constexpr auto SelectBand = &SelectEtmBand;
     static constexpr auto SetSuffix = &SetEtmSuffix;
     static constexpr auto ChooseBmp = &ChooseEtmBmp;
-    static constexpr auto Run = &RunEtmPanSharpen;
+    static constexpr auto Run = &RunEtmPanSharpenWithQuality;
     static BatchOutcome RunBatch(EtmJob& job, RunCounters& counters, Host& host)
     {
         return RunEtmBatch(job, counters, host);

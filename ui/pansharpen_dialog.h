@@ -10,6 +10,7 @@
 #include "fusion/pansharpen_run.h"
 #include "fusion/pansharpen_batch.h"
 #include "ui/pansharpen_job_dialog.h"
+#include "workflows/quality_line.h"
 
 namespace lumesta {
 
@@ -24,7 +25,7 @@ struct PanSharpen16Traits {
     static constexpr auto SelectBand = &lumesta::SelectBand;
     static constexpr auto SetSuffix = &lumesta::SetSuffix;
     static constexpr auto ChooseBmp = &lumesta::ChooseBmp;
-    static constexpr auto Run = &RunPanSharpen;
+    static constexpr auto Run = &RunPanSharpenWithQuality;
     static BatchOutcome RunBatch(PanSharpenJob& job, RunCounters& counters, Host& host)
     {
         return RunPanSharpenBatch(job, counters, host);

@@ -106,6 +106,7 @@ QWidget* PanSharpenDialogBase::MakeOutputGroup()
     m_displayBmp = new QCheckBox("Display BMP", group);
     m_colourMatch = new QCheckBox("Colours match with those of inputs closely", group);
     m_stretch = MakeStretchButton(group);
+    m_qualityLine = new QCheckBox("Add a quality line (D_lambda, D_s, QNR) to the report", group);
 
     auto* grid = new QGridLayout(group);
     grid->addWidget(new QLabel("Bands:", group), 0, 0);
@@ -123,6 +124,7 @@ QWidget* PanSharpenDialogBase::MakeOutputGroup()
     flagRow->addStretch();
     flagRow->addWidget(m_stretch);
     grid->addLayout(flagRow, 2, 0, 1, 3);
+    grid->addWidget(m_qualityLine, 3, 0, 1, 3);
 
     connect(m_bmpBrowse, &QPushButton::clicked, this, [this] { OnBrowseBmp(); });
     connect(m_stretch, &QPushButton::clicked, this, [this] { OnStretch(); });
@@ -149,7 +151,7 @@ void PanSharpenDialogBase::ShowBand(int band, const std::vector<std::string>& en
 
 void PanSharpenDialogBase::ShowOutputs(int method, int resampling, const std::string& suffix,
                                        const std::string& bmpName, bool displayBmp,
-                                       bool colourMatch)
+                                       bool colourMatch, bool qualityLine)
 {
     m_method->setCurrentIndex(method);
     m_resampling->setCurrentIndex(resampling);
@@ -157,6 +159,7 @@ void PanSharpenDialogBase::ShowOutputs(int method, int resampling, const std::st
     ShowText(m_bmp, ToQt(bmpName));
     m_displayBmp->setChecked(displayBmp);
     m_colourMatch->setChecked(colourMatch);
+    m_qualityLine->setChecked(qualityLine);
 }
 
 void PanSharpenDialogBase::OnBrowsePan()
@@ -220,7 +223,7 @@ void PanSharpenDialogBase::accept()
 
 void PanSharpenDialogBase::ShowBatchMode(bool batch)
 {
-    SetAllEnabled({m_width, m_height, m_bmp, m_bmpBrowse, m_displayBmp, m_suffix}, !batch);
+    SetAllEnabled({m_width, m_height, m_bmp, m_bmpBrowse, m_displayBmp, m_suffix, m_qualityLine}, !batch);
 }
 
 void PanSharpenDialogBase::showEvent(QShowEvent* event)

@@ -49,6 +49,7 @@ public:
     QLineEdit* BmpField() const { return m_bmp; }
     QCheckBox* DisplayBmpBox() const { return m_displayBmp; }
     QCheckBox* ColourMatchBox() const { return m_colourMatch; }
+    QCheckBox* QualityLineBox() const { return m_qualityLine; }
     QPushButton* MoreButton() const { return m_more; }
     QPushButton* StretchButton() const { return m_stretch; }
     QProgressBar* ProgressBar() const { return m_progress; }
@@ -73,7 +74,8 @@ protected:
     void ShowBand(int band, const std::vector<std::string>& entries, int index, bool listEnabled,
                   bool browseEnabled);
     void ShowOutputs(int method, int resampling, const std::string& suffix,
-                     const std::string& bmpName, bool displayBmp, bool colourMatch);
+                     const std::string& bmpName, bool displayBmp, bool colourMatch,
+                     bool qualityLine);
 
     void showEvent(QShowEvent* event) override;
 
@@ -100,6 +102,7 @@ private:
     QPushButton* m_bmpBrowse = nullptr;
     QCheckBox* m_displayBmp = nullptr;
     QCheckBox* m_colourMatch = nullptr;
+    QCheckBox* m_qualityLine = nullptr;
     QPushButton* m_stretch = nullptr;
     QProgressBar* m_progress = nullptr;
 };

@@ -97,6 +97,8 @@ private:
                 [this](bool on) { m_job.displayBmp = on; });
         connect(ColourMatchBox(), &QCheckBox::clicked, this,
                 [this](bool on) { m_job.colourMatch = on; });
+        connect(QualityLineBox(), &QCheckBox::clicked, this,
+                [this](bool on) { m_job.qualityLine = on; });
     }
 
     bool BlueChosen() const override { return !m_job.selection[0].empty(); }
@@ -127,7 +129,7 @@ private:
                      inputsEnabled && (band == 0 || m_job.browseEnabled[band]));
         }
         ShowOutputs(static_cast<int>(m_job.method), m_job.resampling, m_job.suffix,
-                    m_job.bmpName, m_job.displayBmp, m_job.colourMatch);
+                    m_job.bmpName, m_job.displayBmp, m_job.colourMatch, m_job.qualityLine);
         // In batch mode the selectors choose the colour bands; the file supplies the rest.
         ShowBatchMode(m_job.batchMode);
     }

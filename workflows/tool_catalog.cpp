@@ -6,6 +6,7 @@
 #include "composite/combine_options.h"
 #include "fusion/etm_options.h"
 #include "fusion/pansharpen_options.h"
+#include "workflows/quality_options.h"
 
 namespace lumesta {
 
@@ -65,7 +66,11 @@ std::vector<ToolOptions> CommandLineTools()
             CombineOptions(CombineDepth::Eight).Describe(),
             SemivarianceOptions().Describe(),
             ImageStatsOptions().Describe(),
-            HaarOptions().Describe()};
+            HaarOptions().Describe(),
+            QualityOptions(QualityProtocol::Reduced).Describe(),
+            QualityOptions(QualityProtocol::Full).Describe(),
+            QualityOptions(QualityProtocol::Wald).Describe(),
+            QualityOptions(QualityProtocol::Degrade).Describe()};
 }
 
 std::string ToolListText(const std::vector<ToolOptions>& tools)

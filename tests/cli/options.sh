@@ -12,11 +12,13 @@ fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
 [ -x "$DUMP" ] || { echo "FAIL: no $DUMP" >&2; exit 1; }
 tools=$("$DUMP" | awk -F'\t' '$1 == "tool" { print $2 }')
 [ "$(echo "$tools" | wc -l)" -ge 7 ] || fail "fewer than 7 tools in the tables"
-for tool in $tools; do
-    usage=$("$CLI" "$tool" --help) || fail "$tool --help: exit status $?"
+# A tool's name may be a command and its subcommand ("quality wald"): one name per line.
+while IFS= read -r tool; do
+    read -r -a words <<<"$tool"
+    usage=$("$CLI" "${words[@]}" --help) || fail "$tool --help: exit status $?"
     [[ "$usage" == "usage: lumesta-cli $tool "* ]] || fail "$tool --help does not start with its synopsis"
     "$CLI" --help | grep -q "^  $tool  *[A-Z]" || fail "$tool missing from the tool list"
-    err=$("$CLI" "$tool" 2>&1 >/dev/null)
+    err=$("$CLI" "${words[@]}" 2>&1 >/dev/null)
     status=$?
     [ "$status" = 2 ] || fail "$tool without options: exit status $status"
     [[ "$err" == *"unknown tool"* ]] && fail "$tool has no command"
@@ -24,6 +26,6 @@ for tool in $tools; do
         [ "$tool $option" = "haar --display" ] && continue  # accepted, not shown
         [[ "$usage" == *"$option"* ]] || fail "$tool --help does not show $option"
     done
-done
+done <<<"$tools"
 if [ "$FAILURES" -ne 0 ]; then echo "$FAILURES failures"; exit 1; fi
 echo "option tables: every tool runs and shows its options"

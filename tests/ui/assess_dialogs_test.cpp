@@ -356,7 +356,8 @@ private slots:
         QDesktopServices::unsetUrlHandler("file");
         QCOMPARE(titles, QStringList({"Geostatistical Semivariance (For 16- or 8-bit data)",
                                       "Multi-Resolution Image Statistics (For 16- or 8-bit data)",
-                                      "Haar Wavelet Transform (For 16- or 8-bit data)"}));
+                                      "Haar Wavelet Transform (For 16- or 8-bit data)",
+                                      "Fusion Quality"}));
         QCOMPARE(m_openedFiles, QStringList({Q(dir.File("multi_SemiVariance.txt"))}));
         QVERIFY(frame.View().toPlainText().contains("SemiVariance Calculation (1)"));
         frame.View().document()->setModified(false);

@@ -11,6 +11,7 @@ int RunEtmDialogTests(int argc, char** argv);
 int RunAssessDialogTests(int argc, char** argv);
 int RunCombineDialogTests(int argc, char** argv);
 int RunMainFrameTests(int argc, char** argv);
+int RunQualityDialogTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -28,5 +29,6 @@ int main(int argc, char** argv)
     failures += RunAssessDialogTests(argc, argv);
     failures += RunCombineDialogTests(argc, argv);
     failures += RunMainFrameTests(argc, argv);
+    failures += RunQualityDialogTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -111,7 +111,7 @@ private slots:
                  QStringList({"&QuickBird", "I&KONOS", "&OrbView-3", "-", "&Landsat ETM+"}));
         QCOMPARE(Items(MenuNamed(frame, "&Assessment Tools")),
                  QStringList({"&Geostatistical Semivariance", "&Multi-Resolution Image Statistics", "-",
-                              "Haar &Wavelet Transforms"}));
+                              "Haar &Wavelet Transforms", "-", "&Fusion Quality..."}));
         QCOMPARE(Items(MenuNamed(frame, "&View")), QStringList({"&Toolbar", "&Status Bar"}));
         QMenu* help = MenuNamed(frame, "&Help");
         QCOMPARE(Items(help), QStringList({"&About Lumesta...", "-", "&User Guide", "-", "> Image &Sources"}));

@@ -1,0 +1,51 @@
+#pragma once
+// A band of a raster file as a row stream (rows read on demand, converted to double).
+
+#include "imaging/row_stream.h"
+#include "raster/sample_raster.h"
+
+namespace lumesta {
+
+class BandStream : public RowStream {
+public:
+    BandStream(const RasterLayout& layout, int band);
+    // False after the reader's message when the file cannot be opened.
+    bool Open(Host& host);
+
+protected:
+    bool Produce(std::int64_t y, double* out) override { return m_reader.ReadRow(y, out); }
+
+private:
+    RasterLayout m_layout;
+    int m_band;
+    BandRowReader m_reader;
+};
+
+}  // namespace lumesta
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lumesta {
+
+// One band of one raster file.
+struct BandSource {
+    RasterLayout layout;
+    int band = 0;
+};
+
+// The bands named on a command line or in a dialog: several single-band files in band order,
+// or one file with all its bands. False after the message ("PATH holds N bands: give one
+// multi-band file or single-band files." or a reader's message).
+bool ResolveBands(const std::vector<std::string>& paths, const GenericSize& generic, Host& host,
+                  std::vector<BandSource>& bands);
+
+// Opens a stream per band; false after the reader's message.
+bool OpenBandStreams(const std::vector<BandSource>& bands, Host& host,
+                     std::vector<std::unique_ptr<BandStream>>& streams);
+
+// Raw pointers to the streams, for the metric functions.
+std::vector<RowStream*> StreamPointers(const std::vector<std::unique_ptr<BandStream>>& streams);
+
+}  // namespace lumesta

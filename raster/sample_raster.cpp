@@ -1,0 +1,178 @@
+#include "raster/sample_raster.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "raster/raw_file.h"
+#include "raster/tiff_handle.h"
+
+namespace lumesta {
+namespace {
+
+template <typename T>
+double Load(const unsigned char* bytes, bool swap)
+{
+    unsigned char copy[sizeof(T)];
+    std::memcpy(copy, bytes, sizeof(T));
+    if (swap) std::reverse(copy, copy + sizeof(T));
+    T value;
+    std::memcpy(&value, copy, sizeof(T));
+    return static_cast<double>(value);
+}
+
+template <typename T>
+void LoadRow(const unsigned char* first, std::int64_t stride, std::int64_t count, bool swap,
+             double* out)
+{
+    for (std::int64_t x = 0; x < count; ++x) out[x] = Load<T>(first + x * stride, swap);
+}
+
+// The samples of one row, the type decided once per row.
+void LoadSamples(SampleType type, const unsigned char* first, std::int64_t stride,
+                 std::int64_t count, bool swap, double* out)
+{
+    switch (type) {
+        case SampleType::UInt8:
+            LoadRow<std::uint8_t>(first, stride, count, false, out);
+            break;
+        case SampleType::Int8:
+            LoadRow<std::int8_t>(first, stride, count, false, out);
+            break;
+        case SampleType::UInt16:
+            LoadRow<std::uint16_t>(first, stride, count, swap, out);
+            break;
+        case SampleType::Int16:
+            LoadRow<std::int16_t>(first, stride, count, swap, out);
+            break;
+        case SampleType::UInt32:
+            LoadRow<std::uint32_t>(first, stride, count, swap, out);
+            break;
+        case SampleType::Int32:
+            LoadRow<std::int32_t>(first, stride, count, swap, out);
+            break;
+        case SampleType::UInt64:
+            LoadRow<std::uint64_t>(first, stride, count, swap, out);
+            break;
+        case SampleType::Int64:
+            LoadRow<std::int64_t>(first, stride, count, swap, out);
+            break;
+        case SampleType::Float32:
+            LoadRow<float>(first, stride, count, swap, out);
+            break;
+        case SampleType::Float64:
+            LoadRow<double>(first, stride, count, swap, out);
+            break;
+    }
+}
+
+bool MachineIsBigEndian()
+{
+    const std::uint16_t probe = 1;
+    return *reinterpret_cast<const unsigned char*>(&probe) == 0;
+}
+
+}  // namespace
+
+struct BandRowReader::State {
+    RasterLayout layout;
+    int band = 0;
+    Host* host = nullptr;
+    RawFile file;
+    TiffPtr tiff;
+    std::vector<unsigned char> bytes;
+    tstrip_t cachedStrip = static_cast<tstrip_t>(-1);
+    std::uint32_t rowsPerStrip = 1;
+    bool separate = false;
+};
+
+BandRowReader::BandRowReader() : m_state(std::make_unique<State>()) {}
+BandRowReader::~BandRowReader() = default;
+
+bool BandRowReader::Open(const RasterLayout& layout, int band, Host& host)
+{
+    State& s = *m_state;
+    s.layout = layout;
+    s.band = band;
+    s.host = &host;
+    if (layout.tiff) {
+        s.tiff = OpenGeoTiff(layout.path, "r");
+        if (!s.tiff) {
+            host.ShowMessage("Cannot open " + layout.path + ".");
+            return false;
+        }
+        std::uint16_t planar = PLANARCONFIG_CONTIG;
+        TIFFGetFieldDefaulted(s.tiff.get(), TIFFTAG_PLANARCONFIG, &planar);
+        s.separate = planar == PLANARCONFIG_SEPARATE;
+        TIFFGetFieldDefaulted(s.tiff.get(), TIFFTAG_ROWSPERSTRIP, &s.rowsPerStrip);
+        s.rowsPerStrip =
+            std::min<std::uint32_t>(s.rowsPerStrip, static_cast<std::uint32_t>(layout.height));
+        s.bytes.resize(static_cast<std::size_t>(TIFFStripSize(s.tiff.get())));
+        return true;
+    }
+    if (!s.file.OpenForReading(layout.path)) {
+        host.ShowMessage("Cannot open " + layout.path + ".");
+        return false;
+    }
+    const std::int64_t perPixel = layout.interleave == Interleave::Bip ? layout.bands : 1;
+    s.bytes.resize(static_cast<std::size_t>(layout.width * perPixel * SampleBytes(layout.type)));
+    return true;
+}
+
+bool BandRowReader::ReadRow(std::int64_t y, double* out)
+{
+    State& s = *m_state;
+    const RasterLayout& l = s.layout;
+    const int size = SampleBytes(l.type);
+    std::int64_t stride = size;  // bytes from one sample of the band to the next
+    const unsigned char* first = nullptr;
+    bool swap = false;
+    if (l.tiff) {
+        const tstrip_t strip = TIFFComputeStrip(s.tiff.get(), static_cast<std::uint32_t>(y),
+                                                static_cast<tsample_t>(s.separate ? s.band : 0));
+        if (strip != s.cachedStrip) {
+            s.cachedStrip = static_cast<tstrip_t>(-1);
+            if (TIFFReadEncodedStrip(s.tiff.get(), strip, s.bytes.data(),
+                                     static_cast<tmsize_t>(s.bytes.size())) < 0) {
+                s.host->ShowMessage("Error reading " + l.path + ".");
+                return false;
+            }
+            s.cachedStrip = strip;
+        }
+        const std::int64_t rowSamples = l.width * (s.separate ? 1 : l.bands);
+        const std::int64_t rowInStrip = y % s.rowsPerStrip;
+        first = s.bytes.data() + (rowInStrip * rowSamples + (s.separate ? 0 : s.band)) * size;
+        if (!s.separate) stride = static_cast<std::int64_t>(size) * l.bands;
+    } else {
+        std::int64_t offset = 0;
+        const std::int64_t rowBytes = l.width * size;
+        switch (l.interleave) {
+            case Interleave::Bsq:
+                offset = (s.band * l.height + y) * rowBytes;
+                break;
+            case Interleave::Bil:
+                offset = (y * l.bands + s.band) * rowBytes;
+                break;
+            case Interleave::Bip:
+                offset = y * rowBytes * l.bands;
+                break;
+        }
+        const std::int64_t count = static_cast<std::int64_t>(s.bytes.size());
+        if (s.file.ReadAt(l.headerOffset + offset, count, s.bytes.data()) != count) {
+            s.host->ShowMessage("Error reading " + l.path + ".");
+            return false;
+        }
+        first = s.bytes.data();
+        if (l.interleave == Interleave::Bip) {
+            first += static_cast<std::int64_t>(s.band) * size;
+            stride = static_cast<std::int64_t>(size) * l.bands;
+        }
+        swap = l.bigEndian != MachineIsBigEndian();
+    }
+    LoadSamples(l.type, first, stride, l.width, swap, out);
+    return true;
+}
+
+}  // namespace lumesta

@@ -1,0 +1,370 @@
+// The fusion quality metrics: hand-computed cases and identities, and the streamed metrics
+// against a straightforward whole-image implementation on generated scenes.
+
+#include "assess/quality_metrics.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "assess/quality_kernels.h"
+#include "imaging/interpolator23.h"
+#include "imaging/mtf_filter.h"
+#include "imaging/row_stream.h"
+
+namespace lumesta {
+namespace {
+
+using Image = std::vector<double>;  // row-major
+
+struct Scene {
+    std::int64_t w, h;
+    std::vector<Image> bands;
+};
+
+Scene RandomScene(std::int64_t w, std::int64_t h, int bands, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> value(0.0, 1000.0);
+    Scene scene{w, h, {}};
+    for (int k = 0; k < bands; ++k) {
+        Image band(static_cast<std::size_t>(w * h));
+        for (std::int64_t i = 0; i < w * h; ++i)
+            band[i] = 100 * (k + 1) + value(random) * (1 + (i % w) / 40.0);
+        scene.bands.push_back(band);
+    }
+    return scene;
+}
+
+// Noisy copy: a fused image that is close but not equal.
+Scene Perturbed(const Scene& scene, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::normal_distribution<double> noise(0.0, 30.0);
+    Scene out = scene;
+    for (auto& band : out.bands) {
+        for (double& v : band) v = v * 0.97 + noise(random);
+    }
+    return out;
+}
+
+struct Streams {
+    std::vector<std::unique_ptr<BufferStream>> owned;
+    std::vector<RowStream*> pointers;
+    explicit Streams(const Scene& scene)
+    {
+        for (const Image& band : scene.bands) {
+            owned.push_back(std::make_unique<BufferStream>(scene.w, scene.h, band));
+            pointers.push_back(owned.back().get());
+        }
+    }
+};
+
+// Reference Q of one block, from the textbook formula.
+double DirectQ(const Image& x, const Image& y, std::int64_t w, std::int64_t top, std::int64_t left)
+{
+    const double n = 32.0 * 32.0;
+    double mx = 0, my = 0;
+    for (int r = 0; r < 32; ++r)
+        for (int c = 0; c < 32; ++c) {
+            mx += x[(top + r) * w + left + c];
+            my += y[(top + r) * w + left + c];
+        }
+    mx /= n;
+    my /= n;
+    double sxx = 0, syy = 0, sxy = 0;
+    for (int r = 0; r < 32; ++r)
+        for (int c = 0; c < 32; ++c) {
+            const double dx = x[(top + r) * w + left + c] - mx,
+                         dy = y[(top + r) * w + left + c] - my;
+            sxx += dx * dx;
+            syy += dy * dy;
+            sxy += dx * dy;
+        }
+    sxx /= n - 1;
+    syy /= n - 1;
+    sxy /= n - 1;
+    return 4 * sxy * mx * my / ((sxx + syy) * (mx * mx + my * my));
+}
+
+double DirectImageQ(const Image& x, const Image& y, std::int64_t w, std::int64_t h)
+{
+    double sum = 0;
+    int blocks = 0;
+    for (std::int64_t top = 0; top + 32 <= h; top += 32)
+        for (std::int64_t left = 0; left + 32 <= w; left += 32, ++blocks)
+            sum += DirectQ(x, y, w, top, left);
+    return sum / blocks;
+}
+
+double DirectQ2n(const Scene& f, const Scene& g)
+{
+    const int bands = static_cast<int>(g.bands.size());
+    const int n = PaddedBandCount(bands);
+    const std::int64_t rows = (g.h + 31) / 32, columns = (g.w + 31) / 32;
+    double total = 0;
+    for (std::int64_t by = 0; by < rows; ++by) {
+        for (std::int64_t bx = 0; bx < columns; ++bx) {
+            auto at = [&](const Image& band, int r, int c) {
+                return band[MirrorIndex(by * 32 + r, g.h) * g.w + MirrorIndex(bx * 32 + c, g.w)];
+            };
+            std::vector<double> mean(bands, 0.0), sd(bands, 0.0);
+            for (int k = 0; k < bands; ++k) {
+                for (int r = 0; r < 32; ++r)
+                    for (int c = 0; c < 32; ++c) mean[k] += at(g.bands[k], r, c) / 1024.0;
+                for (int r = 0; r < 32; ++r)
+                    for (int c = 0; c < 32; ++c)
+                        sd[k] += std::pow(at(g.bands[k], r, c) - mean[k], 2) / 1023.0;
+                sd[k] = sd[k] == 0 ? 1 : std::sqrt(sd[k]);
+            }
+            std::vector<std::vector<double>> gp, fp;
+            for (int r = 0; r < 32; ++r)
+                for (int c = 0; c < 32; ++c) {
+                    std::vector<double> a(n, 0.0), b(n, 0.0);
+                    for (int k = 0; k < bands; ++k) {
+                        a[k] = (at(g.bands[k], r, c) - mean[k]) / sd[k] + 1;
+                        b[k] = (at(f.bands[k], r, c) - mean[k]) / sd[k] + 1;
+                    }
+                    gp.push_back(a);
+                    fp.push_back(b);
+                }
+            std::vector<double> muG(n, 0.0), muF(n, 0.0), mGF(n, 0.0), prod(n);
+            double eG = 0, eF = 0;
+            for (std::size_t p = 0; p < gp.size(); ++p) {
+                std::vector<double> conj = fp[p];
+                Conjugate(conj.data(), n);
+                HypercomplexProduct(gp[p].data(), conj.data(), prod.data(), n);
+                for (int k = 0; k < n; ++k) {
+                    muG[k] += gp[p][k] / 1024;
+                    muF[k] += fp[p][k] / 1024;
+                    mGF[k] += prod[k] / 1024;
+                    eG += gp[p][k] * gp[p][k] / 1024;
+                    eF += fp[p][k] * fp[p][k] / 1024;
+                }
+            }
+            double nG = 0, nF = 0;
+            for (int k = 0; k < n; ++k) {
+                nG += muG[k] * muG[k];
+                nF += muF[k] * muF[k];
+            }
+            const double s = 1024.0 / 1023.0;
+            const double vG = s * (eG - nG), vF = s * (eF - nF);
+            std::vector<double> conjMu = muF;
+            Conjugate(conjMu.data(), n);
+            HypercomplexProduct(muG.data(), conjMu.data(), prod.data(), n);
+            double norm = 0;
+            for (int k = 0; k < n; ++k) {
+                const double q =
+                    2 * std::sqrt(nG * nF) / (nG + nF) * 2 / (vG + vF) * s * (mGF[k] - prod[k]);
+                norm += q * q;
+            }
+            total += std::sqrt(norm);
+        }
+    }
+    return total / (rows * columns);
+}
+
+double Relative(double a, double b)
+{
+    return std::fabs(a - b) / std::max(1e-300, std::fabs(b));
+}
+
+TEST(QualityKernelsTest, HandComputedBlocksAndDegenerateCases)
+{
+    // x = (1 2 / 3 4), y = (2 2 / 4 4): Q = 40 / 45.75 with sample statistics.
+    const double x[] = {1, 2, 3, 4};
+    const double y[] = {2, 2, 4, 4};
+    EXPECT_NEAR(QualityIndexOfBlocks(x, y, 2, 2), 40 / 45.75, 1e-15);
+    const double c3[] = {3, 3, 3, 3}, c5[] = {5, 5, 5, 5}, zero[] = {0, 0, 0, 0};
+    EXPECT_NEAR(QualityIndexOfBlocks(c3, c5, 2, 2), 30.0 / 34.0, 1e-15);  // 2·3·5 / (9 + 25)
+    EXPECT_EQ(QualityIndexOfBlocks(zero, zero, 2, 2), 1.0);
+    const double centred[] = {-1, 1, -1, 1}, flipped[] = {1, -1, 1, -1};
+    EXPECT_NEAR(QualityIndexOfBlocks(centred, flipped, 2, 2), -1.0, 1e-15);  // means 0
+}
+
+TEST(QualityKernelsTest, CayleyDicksonProductIsTheQuaternionProductAndKeepsNorms)
+{
+    const double i[] = {0, 1, 0, 0}, j[] = {0, 0, 1, 0};
+    double k[4];
+    HypercomplexProduct(i, j, k, 4);
+    EXPECT_EQ(std::fabs(k[3]), 1.0);
+    EXPECT_EQ(k[0] + k[1] + k[2], 0.0);
+    double ji[4];
+    HypercomplexProduct(j, i, ji, 4);
+    EXPECT_EQ(ji[3], -k[3]);  // anticommutative
+    std::mt19937 random(1);
+    std::uniform_real_distribution<double> value(-2, 2);
+    for (int n : {2, 4, 8}) {  // composition algebras: |xy| = |x||y|
+        std::vector<double> a(n), b(n), p(n);
+        for (int t = 0; t < n; ++t) a[t] = value(random), b[t] = value(random);
+        HypercomplexProduct(a.data(), b.data(), p.data(), n);
+        double na = 0, nb = 0, np = 0;
+        for (int t = 0; t < n; ++t) na += a[t] * a[t], nb += b[t] * b[t], np += p[t] * p[t];
+        EXPECT_NEAR(np, na * nb, 1e-12 * na * nb);
+    }
+}
+
+TEST(QualityMetricsTest, IdenticalImagesGiveTheIdealValuesAndGainsActOnSamOnlyPerBand)
+{
+    const Scene g = RandomScene(64, 64, 4, 1);
+    Streams f(g), r(g);
+    ReducedMetrics m;
+    ASSERT_TRUE(ComputeReducedMetrics(
+        f.pointers, r.pointers, 4, [] { return true; }, m));
+    EXPECT_EQ(m.ergas, 0.0);
+    EXPECT_NEAR(m.sam, 0.0, 1e-12);
+    EXPECT_NEAR(m.q, 1.0, 1e-12);
+    EXPECT_NEAR(m.q2n, 1.0, 1e-12);
+    EXPECT_NEAR(m.scc, 1.0, 1e-12);
+
+    Scene allGain = g, oneGain = g;
+    for (auto& band : allGain.bands)
+        for (double& v : band) v *= 1.5;
+    for (double& v : oneGain.bands[2]) v *= 1.5;
+    Streams a(allGain), o(oneGain), r2(g), r3(g);
+    ReducedMetrics ma, mo;
+    ASSERT_TRUE(ComputeReducedMetrics(
+        a.pointers, r2.pointers, 4, [] { return true; }, ma));
+    ASSERT_TRUE(ComputeReducedMetrics(
+        o.pointers, r3.pointers, 4, [] { return true; }, mo));
+    EXPECT_NEAR(ma.sam, 0.0, 1e-12);
+    EXPECT_GT(mo.sam, 0.1);
+}
+
+TEST(QualityMetricsTest, ZeroDenominatorsGiveNaN)
+{
+    Scene flat{40, 40, {Image(1600, 0.0), Image(1600, 0.0)}};
+    Streams f(flat), r(flat);
+    ReducedMetrics m;
+    ASSERT_TRUE(ComputeReducedMetrics(
+        f.pointers, r.pointers, 2, [] { return true; }, m));
+    EXPECT_TRUE(std::isnan(m.ergas));
+    EXPECT_TRUE(std::isnan(m.sam));
+    EXPECT_TRUE(std::isnan(m.scc));
+    EXPECT_EQ(m.q, 1.0);  // both denominators 0
+    Scene small = RandomScene(20, 20, 3, 4);
+    Streams fs(small), rs(small);
+    ASSERT_TRUE(ComputeReducedMetrics(
+        fs.pointers, rs.pointers, 2, [] { return true; }, m));
+    EXPECT_TRUE(std::isnan(m.q));    // no whole block
+    EXPECT_NEAR(m.q2n, 1.0, 1e-12);  // the padded block counts
+}
+
+TEST(QualityMetricsTest, StreamedReducedMetricsEqualTheWholeImageDefinitions)
+{
+    for (int bands : {3, 4}) {
+        const Scene g = RandomScene(100, 75, bands, 7);  // partial blocks on both axes
+        const Scene f = Perturbed(g, 9);
+        Streams fs(f), gs(g);
+        ReducedMetrics m;
+        ASSERT_TRUE(ComputeReducedMetrics(
+            fs.pointers, gs.pointers, 4, [] { return true; }, m));
+        double relative = 0, angles = 0, fg = 0, ff = 0, gg = 0, q = 0;
+        for (int k = 0; k < bands; ++k) {
+            double mse = 0, mean = 0;
+            for (std::size_t i = 0; i < g.bands[k].size(); ++i) {
+                mse += std::pow(f.bands[k][i] - g.bands[k][i], 2);
+                mean += g.bands[k][i];
+            }
+            mean /= 7500;
+            relative += mse / 7500 / (mean * mean);
+            q += DirectImageQ(f.bands[k], g.bands[k], 100, 75) / bands;
+            EXPECT_LT(Relative(m.qBands[k], DirectImageQ(f.bands[k], g.bands[k], 100, 75)), 1e-12);
+            for (std::int64_t y = 1; y < 74; ++y)
+                for (std::int64_t x = 1; x < 99; ++x) {
+                    auto sobel = [&](const Image& b) {
+                        auto v = [&](int dy, int dx) { return b[(y + dy) * 100 + x + dx]; };
+                        const double sx =
+                            v(-1, 1) + 2 * v(0, 1) + v(1, 1) - v(-1, -1) - 2 * v(0, -1) - v(1, -1);
+                        const double sy =
+                            v(1, -1) + 2 * v(1, 0) + v(1, 1) - v(-1, -1) - 2 * v(-1, 0) - v(-1, 1);
+                        return std::sqrt(sx * sx + sy * sy);
+                    };
+                    const double a = sobel(f.bands[k]), b = sobel(g.bands[k]);
+                    fg += a * b, ff += a * a, gg += b * b;
+                }
+        }
+        for (std::size_t i = 0; i < 7500; ++i) {
+            double dot = 0, nf = 0, ng = 0;
+            for (int k = 0; k < bands; ++k) {
+                dot += f.bands[k][i] * g.bands[k][i];
+                nf += f.bands[k][i] * f.bands[k][i];
+                ng += g.bands[k][i] * g.bands[k][i];
+            }
+            angles += std::acos(std::min(1.0, dot / std::sqrt(nf * ng)));
+        }
+        EXPECT_LT(Relative(m.ergas, 25 * std::sqrt(relative / bands)), 1e-12);
+        EXPECT_NEAR(m.sam, angles / 7500 * 180 / M_PI, 1e-9);  // arccos is the coarse one here
+        EXPECT_LT(Relative(m.scc, fg / (std::sqrt(ff) * std::sqrt(gg))), 1e-12);
+        EXPECT_LT(Relative(m.q, q), 1e-12);
+        EXPECT_LT(Relative(m.q2n, DirectQ2n(f, g)), 1e-12);
+        EXPECT_EQ(m.q2nMap.rows * m.q2nMap.columns, 4 * 3);
+    }
+}
+
+TEST(QualityMetricsTest, StreamedFullMetricsEqualTheWholeImageDefinitions)
+{
+    const int ratio = 4, bands = 4;
+    const Scene ms = RandomScene(24, 17, bands, 3);
+    const Scene pan = RandomScene(96, 68, 1, 5);
+    // The fused image: upsampled MS with a little of the pan.
+    Scene up{96, 68, {}}, fused{96, 68, {}};
+    for (const Image& band : ms.bands) {
+        BufferStream source(24, 17, band);
+        UpsampleChain u(source, ratio);
+        up.bands.push_back(ReadAllRows(u.Output()));
+        Image f = up.bands.back();
+        for (std::size_t i = 0; i < f.size(); ++i) f[i] += 0.2 * pan.bands[0][i];
+        fused.bands.push_back(f);
+    }
+    BufferStream panSource(96, 68, pan.bands[0]);
+    MtfFilterStream low(panSource, MtfGaussian(0.15, ratio), ratio, ratio / 2);
+    UpsampleChain panUp(low, ratio);
+    const Image panTilde = ReadAllRows(panUp.Output());
+
+    Streams fs(fused), mss(ms), p1(pan), p2(pan);
+    FullMetrics m;
+    ASSERT_TRUE(ComputeFullMetrics(
+        fs.pointers, mss.pointers, *p1.pointers[0], *p2.pointers[0], ratio, 0.15,
+        [] { return true; }, m));
+    double dl = 0, ds = 0;
+    for (int i = 0; i < bands; ++i) {
+        for (int j = i + 1; j < bands; ++j) {
+            dl += std::fabs(DirectImageQ(fused.bands[i], fused.bands[j], 96, 68) -
+                            DirectImageQ(up.bands[i], up.bands[j], 96, 68));
+        }
+        ds += std::fabs(DirectImageQ(fused.bands[i], pan.bands[0], 96, 68) -
+                        DirectImageQ(up.bands[i], panTilde, 96, 68));
+    }
+    dl *= 2.0 / (bands * (bands - 1));
+    ds /= bands;
+    EXPECT_LT(Relative(m.dLambda, dl), 1e-12);
+    EXPECT_LT(Relative(m.dS, ds), 1e-12);
+    EXPECT_LT(Relative(m.qnr, (1 - dl) * (1 - ds)), 1e-12);
+    EXPECT_EQ(m.qnrMap.rows, 2);
+    EXPECT_EQ(m.qnrMap.columns, 3);
+
+    // F = the upsampled MS: no spectral distortion at all.
+    Streams same(up), mss2(ms), p3(pan), p4(pan);
+    ASSERT_TRUE(ComputeFullMetrics(
+        same.pointers, mss2.pointers, *p3.pointers[0], *p4.pointers[0], ratio, 0.15,
+        [] { return true; }, m));
+    EXPECT_EQ(m.dLambda, 0.0);
+}
+
+TEST(QualityMetricsTest, ACancelStopsTheMeasurement)
+{
+    const Scene g = RandomScene(64, 96, 2, 2);
+    Streams f(g), r(g);
+    int pumps = 0;
+    ReducedMetrics m;
+    EXPECT_FALSE(ComputeReducedMetrics(
+        f.pointers, r.pointers, 2, [&] { return ++pumps < 2; }, m));
+    EXPECT_EQ(pumps, 2);
+}
+
+}  // namespace
+}  // namespace lumesta

@@ -1,0 +1,71 @@
+#pragma once
+// "Fusion Quality": a view of one QualityJob. The user picks the protocol, the files (or the last
+// pan-sharpening run in one click), the sensor and the ratio; Measure runs the job, whose report
+// block goes to the log, and shows the results in a table that can be copied or saved as CSV.
+// The dialog stays open for further measurements.
+
+#include <QStringList>
+#include <vector>
+
+#include "ui/tool_dialog.h"
+#include "workflows/quality_runs.h"
+
+class QComboBox;
+class QGridLayout;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+namespace lumesta {
+
+class FusionQualityDialog : public ToolDialog {
+public:
+    FusionQualityDialog(RunCounters& counters, Host& host, QWidget* parent);
+
+    // Measure: copies the fields into the job, runs it and shows its results.
+    void OnMeasure();
+    // Fills the fields with the last pan-sharpening run of this program (full resolution).
+    void OnLastRun();
+    // The results table as CSV text onto the clipboard, or into a file the user chooses.
+    void OnCopy();
+    void OnSave();
+    // The file choosers' results (the tests call these directly): several paths for the
+    // band fields, one for the pan.
+    void OnFilesChosen(QLineEdit* field, const QStringList& paths);
+
+    const QualityJob& Job() const { return m_job; }
+    QComboBox* ProtocolList() const { return m_protocol; }
+    QLineEdit* FusedField() const { return m_fused; }
+    QLineEdit* ReferenceField() const { return m_reference; }
+    QLineEdit* MsField() const { return m_ms; }
+    QLineEdit* PanField() const { return m_pan; }
+    QComboBox* SensorList() const { return m_sensor; }
+    QComboBox* RatioList() const { return m_ratio; }
+    QPushButton* LastRunButton() const { return m_lastRun; }
+    QTableWidget* Table() const { return m_table; }
+
+private:
+    QWidget* MakeInputGroup();
+    QWidget* MakeResultGroup();
+    QLineEdit* AddPathRow(QGridLayout& grid, int row, const QString& label, bool several);
+    void TakeFields();
+    void ShowJob();
+    void ShowResults();
+
+    QualityJob m_job;
+    std::vector<QualityRow> m_rows;
+    QComboBox* m_protocol = nullptr;
+    QLineEdit* m_fused = nullptr;
+    QLineEdit* m_reference = nullptr;
+    QLineEdit* m_ms = nullptr;
+    QLineEdit* m_pan = nullptr;
+    QComboBox* m_sensor = nullptr;
+    QComboBox* m_ratio = nullptr;
+    QPushButton* m_lastRun = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QTableWidget* m_table = nullptr;
+    std::vector<std::pair<QLineEdit*, QPushButton*>> m_browse;  // each path field's "..."
+};
+
+}  // namespace lumesta

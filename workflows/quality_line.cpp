@@ -1,0 +1,161 @@
+#include "workflows/quality_line.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "assess/quality_metrics.h"
+#include "assess/quality_table.h"
+#include "fusion/etm_run.h"
+#include "fusion/pansharpen_outputs.h"
+#include "fusion/pansharpen_run.h"
+#include "imaging/band_stream.h"
+
+namespace lumesta {
+namespace {
+
+const std::string kLabel = "Quality (full resolution):\t";
+
+// What the run read and wrote, for any of its layouts.
+struct RunFiles {
+    std::string pan;
+    std::vector<std::string> ms;     // per band
+    std::vector<int> msBand;         // the band of each file
+    std::vector<std::string> fused;  // per band, or one multi-band GeoTIFF
+    int ratio = 4;
+    int bytes = 2;
+    int width = 0;
+    int height = 0;
+};
+
+// The last finished run's measurement; only the thread that runs the tools touches it.
+std::optional<QualityJob>& LastRun()
+{
+    static std::optional<QualityJob> last;
+    return last;
+}
+
+// The files as the quality tool's full-resolution job: multi-band inputs by their band list
+// only when they hold exactly the run's bands in order.
+QualityJob FullJobOf(const RunFiles& files)
+{
+    QualityJob job;
+    job.protocol = QualityProtocol::Full;
+    job.pan = files.pan;
+    job.fused = files.fused;
+    job.ratio = files.ratio;
+    job.generic = GenericSize{files.width, files.height, files.bytes};
+    for (std::size_t k = 0; k < files.ms.size(); ++k) {
+        if (k == 0 || files.ms[k] != files.ms[0]) job.ms.push_back(files.ms[k]);
+    }
+    return job;
+}
+
+bool Open(const std::string& path, int band, const GenericSize& generic, Host& host,
+          std::vector<std::unique_ptr<BandStream>>& streams)
+{
+    RasterLayout layout;
+    if (!DescribeRaster(path, generic, layout, host)) return false;
+    streams.push_back(std::make_unique<BandStream>(layout, band));
+    return streams.back()->Open(host);
+}
+
+bool Measure(const RunFiles& files, double panGain, Host& host, FullMetrics& metrics)
+{
+    const GenericSize panSize{files.width, files.height, files.bytes};
+    const GenericSize msSize{files.width / files.ratio, files.height / files.ratio, files.bytes};
+    std::vector<std::unique_ptr<BandStream>> fused, ms, pan;
+    for (std::size_t k = 0; k < files.ms.size(); ++k) {
+        const bool oneFile = files.fused.size() == 1;
+        if (!Open(files.fused[oneFile ? 0 : k], oneFile ? static_cast<int>(k) : 0, panSize, host,
+                  fused) ||
+            !Open(files.ms[k], files.msBand[k], msSize, host, ms)) {
+            return false;
+        }
+    }
+    if (!Open(files.pan, 0, panSize, host, pan) || !Open(files.pan, 0, panSize, host, pan))
+        return false;
+    return ComputeFullMetrics(
+        StreamPointers(fused), StreamPointers(ms), *pan[0], *pan[1], files.ratio, panGain,
+        [&host] { return !host.IsCancelled(); }, metrics);
+}
+
+void AppendLine(const RunFiles& files, const SensorGains& sensor, Host& host)
+{
+    FullMetrics metrics;
+    if (!Measure(files, sensor.pan, host, metrics)) {
+        host.AppendLog(kLabel + "not measured\r\n");
+        return;
+    }
+    host.AppendLog(kLabel + "D_lambda " + ShortNumber(metrics.dLambda) + "\tD_s " +
+                   ShortNumber(metrics.dS) + "\tQNR " + ShortNumber(metrics.qnr) + "\r\n");
+}
+
+template <std::size_t N, typename Job>
+RunFiles FilesOf(const Job& job, const FusedOutputs<N>& outputs, int ratio, int bytes)
+{
+    RunFiles files;
+    files.pan = job.panPath;
+    files.ratio = ratio;
+    files.bytes = bytes;
+    files.width = job.width;
+    files.height = job.height;
+    for (std::size_t band = 0; band < N; ++band) {
+        files.ms.push_back(job.msPath[band]);
+        files.msBand.push_back(job.msBandCount > 1 ? job.selectedIndex[band] : 0);
+    }
+    if (outputs.kind == PanOutputKind::GeoTiff) {
+        files.fused = {outputs.geoTiff};
+    } else {
+        files.fused.assign(outputs.data.begin(), outputs.data.end());
+    }
+    return files;
+}
+
+template <typename Job>
+RunFiles FilesOfJob(const Job& job)
+{
+    constexpr bool kLandsat = std::is_same_v<Job, EtmJob>;
+    return FilesOf(job, DeriveJobOutputs(job), kLandsat ? 2 : 4, kLandsat ? 1 : 2);
+}
+
+template <typename Job, typename Run>
+RunOutcome RunWithQuality(Job& job, RunCounters& counters, Host& host, Run run)
+{
+    const RunOutcome outcome = run(job, counters, host);
+    if (outcome != RunOutcome::Finished || job.batchMode) return outcome;
+    if (job.qualityLine) AppendQualityLine(job, *FindSensor("generic"), host);
+    LastRun() = FullJobOf(FilesOfJob(job));
+    return outcome;
+}
+
+}  // namespace
+
+void AppendQualityLine(const PanSharpenJob& job, const SensorGains& sensor, Host& host)
+{
+    if (job.batchMode) return;
+    AppendLine(FilesOfJob(job), sensor, host);
+}
+
+void AppendQualityLine(const EtmJob& job, const SensorGains& sensor, Host& host)
+{
+    if (job.batchMode) return;
+    AppendLine(FilesOfJob(job), sensor, host);
+}
+
+RunOutcome RunPanSharpenWithQuality(PanSharpenJob& job, RunCounters& counters, Host& host)
+{
+    return RunWithQuality(job, counters, host, RunPanSharpen);
+}
+
+RunOutcome RunEtmPanSharpenWithQuality(EtmJob& job, RunCounters& counters, Host& host)
+{
+    return RunWithQuality(job, counters, host, RunEtmPanSharpen);
+}
+
+std::optional<QualityJob> LastPanSharpening()
+{
+    return LastRun();
+}
+
+}  // namespace lumesta

@@ -1,0 +1,82 @@
+#include <ctime>
+#include <string>
+
+#include "core/time_stamp.h"
+#include "workflows/quality_runs.h"
+
+namespace lumesta {
+namespace {
+
+const char* ProtocolName(QualityProtocol protocol)
+{
+    switch (protocol) {
+        case QualityProtocol::Reduced:
+            return "reduced resolution (fused against a reference)";
+        case QualityProtocol::Full:
+            return "full resolution (no reference)";
+        case QualityProtocol::Wald:
+            return "reduced resolution, each fusion method (Wald)";
+        case QualityProtocol::Degrade:
+            return "degradation to the reduced scale";
+    }
+    return "";
+}
+
+void AppendPaths(const std::string& label, const std::vector<std::string>& paths, RunLog& log)
+{
+    for (const std::string& path : paths) log.Append("    " + label + ":\t" + path + "\r\n");
+}
+
+// The table's lines with the log's line ends.
+std::string WithCrLf(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+void WriteQualityReportHead(const QualityJob& job, RunLog& log)
+{
+    const std::int32_t number = log.OpenBlock(Tool::FusionQuality);
+    log.Append("_____________ Fusion Quality Run (" + std::to_string(number) +
+               ") _____________________\r\n\r\n");
+    log.Append(std::string("(a) Protocol:\t") + ProtocolName(job.protocol) + "\r\n\r\n");
+    log.Append("(b) Inputs\r\n");
+    AppendPaths("Fused", job.fused, log);
+    AppendPaths("Reference", job.reference, log);
+    if (!job.pan.empty()) log.Append("    Pan:\t" + job.pan + "\r\n");
+    AppendPaths("MS", job.ms, log);
+    log.Append("    Ratio:\t" + std::to_string(job.ratio) + "\r\n");
+    if (job.protocol == QualityProtocol::Reduced) {
+        log.Append("    Border cut:\t" + std::to_string(job.cut) + "\r\n");
+    } else {
+        log.Append("    Sensor:\t" + job.sensor + "\r\n");
+    }
+}
+
+void WriteQualityReportEnd(const QualityJob& job, const std::vector<QualityRow>& rows,
+                           std::time_t start, RunLog& log)
+{
+    if (job.protocol == QualityProtocol::Degrade) {
+        log.Append("\r\n(c) Outputs\r\n    " + job.outFolder + "/pan.tif\r\n    " + job.outFolder +
+                   "/ms.tif\r\n");
+    } else {
+        log.Append("\r\n(c) Results\r\n");
+        log.Append(WithCrLf(FormatQualityRows(rows, KindOf(job.protocol), QualityFormat::Text)));
+        if (!job.mapPath.empty()) log.Append("    Block map:\t" + job.mapPath + "\r\n");
+        if (!job.keepFolder.empty()) log.Append("    Kept in:\t" + job.keepFolder + "\r\n");
+    }
+    const std::time_t end = std::time(nullptr);
+    log.Append("\r\n(d) Seconds spent:\t" + std::to_string(static_cast<long long>(end - start)) +
+               " s\r\n");
+    log.Append("    Start time:\t\t" + TimeStamp(start) + "\r\n");
+    log.Append("    End time:\t\t" + TimeStamp(end) + "\r\n");
+    log.Append("\tFinished\r\n");
+}
+
+}  // namespace lumesta

@@ -1,0 +1,34 @@
+#pragma once
+// The reduced-resolution protocol's steps: MTF-matched degradation of a scene, its files for
+// other tools, and the fusion and measurement of each method.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "assess/quality_metrics.h"
+#include "assess/quality_table.h"
+#include "workflows/fusion_registry.h"
+
+namespace lumesta {
+
+// Filters every MS band with its gain and the pan with the pan gain, and decimates them by
+// ratio (offset ratio / 2). Sides must be multiples of ratio (checked by the caller). False
+// after a read failure (message shown).
+bool DegradeScene(const BandSource& pan, const std::vector<BandSource>& ms, int ratio,
+                  const SensorGains& sensor, Host& host, DegradedScene& scene);
+
+// Writes folder/pan.tif and folder/ms.tif (created folder) in the given sample types. False after
+// "Cannot write PATH.".
+bool WriteDegradedScene(const DegradedScene& scene, const std::string& folder, SampleType panType,
+                        SampleType msType, Host& host);
+
+// Fuses the scene with each method and measures the result against the MS (reference). With
+// keepFolder, also writes METHOD.tif there. A method that stops on a message gives a row of
+// NaN; Stopped when every method stopped; Cancelled stops everything.
+RunOutcome RunMethods(const DegradedScene& scene,
+                      const std::vector<const FusionMethodEntry*>& methods,
+                      const std::vector<BandSource>& reference, const std::string& keepFolder,
+                      Host& host, const std::function<bool()>& pump, std::vector<QualityRow>& rows);
+
+}  // namespace lumesta
