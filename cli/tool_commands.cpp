@@ -78,11 +78,15 @@ public:
     }
     void PumpPendingMessages() override { m_outer.PumpPendingMessages(); }
     bool IsCancelled() const override { return m_outer.IsCancelled(); }
-    std::unique_ptr<RunProgress> OpenProgress(const std::string& caption, ProgressOwner owner) override
+    std::unique_ptr<RunProgress> OpenProgress(const std::string& caption,
+                                              ProgressOwner owner) override
     {
         return m_outer.OpenProgress(caption, owner);
     }
-    void OpenInViewer(ViewerKind kind, const std::string& path) override { m_outer.OpenInViewer(kind, path); }
+    void OpenInViewer(ViewerKind kind, const std::string& path) override
+    {
+        m_outer.OpenInViewer(kind, path);
+    }
     void SetBusyCursor(bool on) override { m_outer.SetBusyCursor(on); }
 
 private:

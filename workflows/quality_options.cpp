@@ -95,12 +95,13 @@ Row SensorRow()
 {
     std::vector<std::string> names;
     for (const SensorGains& sensor : KnownSensors()) names.push_back(sensor.name);
-    Row row{ChoiceOption(ValueKind::Choice, "--sensor", names,
-                         "The sensor whose Nyquist gains shape the MTF-matched filters.", "generic"),
-            [](QualityJob& job, const OptionUse& use) {
-                job.sensor = use.Text();
-                return Applied();
-            }};
+    Row row{
+        ChoiceOption(ValueKind::Choice, "--sensor", names,
+                     "The sensor whose Nyquist gains shape the MTF-matched filters.", "generic"),
+        [](QualityJob& job, const OptionUse& use) {
+            job.sensor = use.Text();
+            return Applied();
+        }};
     row.def.metavar = "NAME";
     return row;
 }
@@ -117,7 +118,8 @@ Row FormatRow()
 
 Row FolderRow(const char* name, const char* help, std::string QualityJob::*field)
 {
-    Row row{FileOption(ValueKind::OutputFile, name, {}, true, help), StoresFullPath(field)};
+    Row row{TextOption(name, "DIR", help),
+            StoresFullPath(field)};  // a folder, created when missing
     row.def.metavar = "DIR";
     return row;
 }
@@ -137,14 +139,16 @@ OptionTable<QualityJob> MakeTable(QualityProtocol protocol)
     const std::vector<Row> common = CommonRows();
     switch (protocol) {
         case QualityProtocol::Reduced:
-            table.tool = {"quality reduced", "Fusion quality against a reference (ERGAS, SAM, Q2n, Q, SCC)",
-                          kReducedDescription, RunOptionsLayout::OwnLine, CheckOrder::RequiredFirst};
-            rows = {BandListRow("--fused", "F...", "The fused bands.", &QualityJob::fused),
-                    BandListRow("--reference", "R...", "The reference bands.", &QualityJob::reference),
-                    common[0],
-                    {IntegerOption("--cut", "N", 0, INT_MAX,
-                                   "Pixels left out at every border before measuring.", "0"),
-                     StoresInt(&QualityJob::cut)}};
+            table.tool = {
+                "quality reduced", "Fusion quality against a reference (ERGAS, SAM, Q2n, Q, SCC)",
+                kReducedDescription, RunOptionsLayout::OwnLine, CheckOrder::RequiredFirst};
+            rows = {
+                BandListRow("--fused", "F...", "The fused bands.", &QualityJob::fused),
+                BandListRow("--reference", "R...", "The reference bands.", &QualityJob::reference),
+                common[0],
+                {IntegerOption("--cut", "N", 0, INT_MAX,
+                               "Pixels left out at every border before measuring.", "0"),
+                 StoresInt(&QualityJob::cut)}};
             break;
         case QualityProtocol::Full:
             table.tool = {"quality full", "Fusion quality without a reference (D_lambda, D_s, QNR)",
@@ -154,22 +158,26 @@ OptionTable<QualityJob> MakeTable(QualityProtocol protocol)
                     PanRow(), common[0], SensorRow()};
             break;
         case QualityProtocol::Wald:
-            table.tool = {"quality wald", "Fusion quality of each fusion method on your scene (Wald)",
+            table.tool = {"quality wald",
+                          "Fusion quality of each fusion method on your scene (Wald)",
                           kWaldDescription, RunOptionsLayout::OwnLine, CheckOrder::RequiredFirst};
             rows = {PanRow(), BandListRow("--ms", "M...", "The MS bands.", &QualityJob::ms),
                     common[0], SensorRow()};
-            rows.push_back({TextOption("--method", "NAME", "A fusion method to test (all when none is given)."),
+            rows.push_back({TextOption("--method", "NAME",
+                                       "A fusion method to test (all when none is given)."),
                             [](QualityJob& job, const OptionUse& use) {
                                 job.methods = use.values.Texts(use.def.name);
                                 return Applied();
                             }});
             rows.back().def.repeatable = true;
-            rows.push_back(FolderRow("--keep", "Keep the degraded inputs and each method's result here.",
+            rows.push_back(FolderRow("--keep",
+                                     "Keep the degraded inputs and each method's result here.",
                                      &QualityJob::keepFolder));
             break;
         case QualityProtocol::Degrade:
             table.tool = {"degrade", "Degrade a pan and MS to the reduced scale for other tools",
-                          kDegradeDescription, RunOptionsLayout::OwnLine, CheckOrder::RequiredFirst};
+                          kDegradeDescription, RunOptionsLayout::OwnLine,
+                          CheckOrder::RequiredFirst};
             rows = {PanRow(), BandListRow("--ms", "M...", "The MS bands.", &QualityJob::ms),
                     FolderRow("--out", "The folder of pan.tif and ms.tif.", &QualityJob::outFolder),
                     common[0], SensorRow()};
@@ -178,10 +186,14 @@ OptionTable<QualityJob> MakeTable(QualityProtocol protocol)
             break;
     }
     if (protocol != QualityProtocol::Degrade) rows.push_back(FormatRow());
-    if (protocol == QualityProtocol::Reduced) rows.push_back(MapRow("Also write the per-block Q2n as a float TIFF."));
-    if (protocol == QualityProtocol::Full) rows.push_back(MapRow("Also write the per-block QNR as a float TIFF."));
+    if (protocol == QualityProtocol::Reduced)
+        rows.push_back(MapRow("Also write the per-block Q2n as a float TIFF."));
+    if (protocol == QualityProtocol::Full)
+        rows.push_back(MapRow("Also write the per-block QNR as a float TIFF."));
     rows.insert(rows.end(), common.begin() + 1, common.end());
-    table.setRunOptions = [protocol](QualityJob& job, const OptionValues&) { job.protocol = protocol; };
+    table.setRunOptions = [protocol](QualityJob& job, const OptionValues&) {
+        job.protocol = protocol;
+    };
     return table;
 }
 

@@ -274,10 +274,10 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"pansharpen",
          "--pan --blue --green --red --nir --select --width --height --method --suffix "
-         "--bmp --colour-match --filter --filter-bands --adjust --cutoffs --nonlinear"},
+         "--bmp --colour-match --filter --filter-bands --adjust --cutoffs --nonlinear --quality"},
         {"pansharpen-etm",
          "--pan --blue --green --red --select --width --height --method --suffix "
-         "--bmp --colour-match --filter --filter-bands --cutoffs --nonlinear"},
+         "--bmp --colour-match --filter --filter-bands --cutoffs --nonlinear --quality"},
         {"combine",
          "--blue --green --red --select --width --height --bmp --geotiff --cutoffs --nonlinear"},
         {"combine8",
@@ -285,6 +285,13 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
         {"semivariance", "--input --band --width --height --max-lag --output"},
         {"stats", "--input --band --width --height --level --output"},
         {"haar", "--input --band --width --height --levels --form --output --bmp"},
+        {"quality reduced",
+         "--fused --reference --ratio --cut --format --map --width --height --bytes"},
+        {"quality full",
+         "--fused --ms --pan --ratio --sensor --format --map --width --height --bytes"},
+        {"quality wald",
+         "--pan --ms --ratio --sensor --method --keep --format --width --height --bytes"},
+        {"degrade", "--pan --ms --out --ratio --sensor --width --height --bytes"},
     };
     const auto tools = CommandLineTools();
     ASSERT_EQ(tools.size(), expected.size());
@@ -322,8 +329,8 @@ TEST(ToolCatalogTest, DumpHasOneTabSeparatedLinePerToolAndOption)
             EXPECT_EQ(fields, 9) << line;
         }
     }
-    EXPECT_EQ(tools, 7);
-    EXPECT_EQ(options, 17 + 15 + 10 + 10 + 6 + 6 + 8 + 7 * 5);
+    EXPECT_EQ(tools, 11);
+    EXPECT_EQ(options, 18 + 16 + 10 + 10 + 6 + 6 + 8 + 9 + 10 + 10 + 8 + 11 * 5);
     EXPECT_NE(
         out.str().find("option\t--pan\tPATH\tinput-file\trequired\t.img .rst .tif .bif *\t\t\t"),
         std::string::npos);
