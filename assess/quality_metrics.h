@@ -2,7 +2,7 @@
 // The fusion quality metrics over whole images read as row streams, in strips of block rows
 // (32 rows plus the halos the filters need), so memory stays bounded for any image size. Each
 // block and each row is computed by one thread, and sums are combined in image order, so the
-// numbers do not depend on the number of threads. Definitions: the product's quality guide.
+// numbers do not depend on the number of threads.
 
 #include <cstdint>
 #include <functional>
