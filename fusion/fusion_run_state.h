@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/host.h"
@@ -14,6 +15,8 @@
 #include "raster/raw_file.h"
 
 namespace lumesta {
+
+struct InjectionModel;  // the fitted detail-injection method (injection_model.h)
 
 template <typename JobType, typename SampleType, int N, int Ratio>
 struct FusionRunState {
@@ -43,6 +46,7 @@ struct FusionRunState {
     FusedOutputs<N> outputs;
     std::array<RawFile, N> fused;  // the fused band files, open for reading and writing
     BandCoefficients<N> coefficients;
+    std::shared_ptr<InjectionModel> injection;  // for the detail-injection methods
     std::array<StretchCutoffs, 3> limits;  // Blue, Green, Red
     std::array<int, N> minValue{};
     std::array<int, N> maxValue{};

@@ -270,6 +270,7 @@ StepResult WriteFusedBmpOf(State& state)
 
 StepResult EstimateCoefficients(PanRunState& state)
 {
+    if (InjectsDetail(state.job.method)) return FitInjection(state);
     return EstimateCoefficientsOf(state);
 }
 StepResult EstimateCoefficients(EtmRunState& state)
@@ -288,6 +289,7 @@ StepResult ComputeInputStretchLimits(EtmRunState& state)
 
 StepResult FuseStrips(PanRunState& state)
 {
+    if (InjectsDetail(state.job.method)) return FuseInjection(state);
     return FuseStripsOf(state);
 }
 StepResult FuseStrips(EtmRunState& state)

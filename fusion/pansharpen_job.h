@@ -48,6 +48,7 @@ struct PanSharpenJob {
     std::array<RasterKind, 5> rasterKind{};
 
     FusionMethod method = FusionMethod::Optimisation1;
+    std::string sensor = "generic";  // whose Nyquist gains the MTF-matched methods use
     int resampling = 0;  // 0 "Improved Bilinear"
     std::string suffix = "_Fused";
     std::string bmpName;

@@ -2,6 +2,7 @@
 
 #include "fusion/fusion_option_rows.h"
 #include "fusion/pansharpen_browse.h"
+#include "imaging/sensor_gains.h"
 #include "imaging/stretch_options.h"
 #include "raster/file_name.h"
 
@@ -79,6 +80,54 @@ std::vector<Row> FilterRows()
             filterBands, adjust};
 }
 
+// The method names of --method in the order of the dialog's list.
+const std::vector<std::string> kMethodNames = {"1", "2", "gsa", "glp-hpm", "awlp", "brovey"};
+
+// --method: the two optimisation methods or a detail-injection method. The latter inject the
+// pan's detail themselves, so choosing one clears the spatial filter (--filter may set it again).
+Row MethodRow()
+{
+    Row method{ChoiceOption(ValueKind::Choice, "--method", kMethodNames,
+                            "The fusion method: 1 \"Optimisation 1\", 2 \"Optimisation 2\", gsa "
+                            "(adaptive Gram-Schmidt), glp-hpm (MTF-matched Laplacian pyramid, "
+                            "high-pass modulation), awlp (additive wavelet luminance "
+                            "proportional), brovey (weighted Brovey). The last four default to "
+                            "--filter none.",
+                            "1"),
+               [](PanSharpenJob& job, const OptionUse& use) {
+                   const auto found =
+                       std::find(kMethodNames.begin(), kMethodNames.end(), use.Text());
+                   if (found == kMethodNames.end()) return WrongCommandLine(WrongValueText(use.def));
+                   job.method = static_cast<FusionMethod>(found - kMethodNames.begin());
+                   if (InjectsDetail(job.method)) {
+                       job.filterType = FilterType16::None;
+                       job.filterFlags = FilterFlagsFor(FilterType16::None);
+                   }
+                   return Applied();
+               }};
+    method.def.checkedWhenSet = true;
+    return method;
+}
+
+Row SensorRow()
+{
+    std::vector<std::string> names;
+    for (const SensorGains& sensor : KnownSensors()) names.push_back(sensor.name);
+    Row sensor{ChoiceOption(ValueKind::Choice, "--sensor", names,
+                            "The sensor whose Nyquist gains shape the MTF-matched filters of "
+                            "gsa, glp-hpm and awlp.",
+                            "generic"),
+               [names](PanSharpenJob& job, const OptionUse& use) {
+                   if (std::find(names.begin(), names.end(), use.Text()) == names.end()) {
+                       return WrongCommandLine(WrongValueText(use.def));
+                   }
+                   job.sensor = use.Text();
+                   return Applied();
+               }};
+    sensor.def.checkedWhenSet = true;
+    return sensor;
+}
+
 OptionTable<PanSharpenJob> MakeTable()
 {
     OptionTable<PanSharpenJob> table;
@@ -95,6 +144,10 @@ OptionTable<PanSharpenJob> MakeTable()
                                      "After the run, append the full-resolution D_lambda, D_s "
                                      "and QNR of the result to the report."),
                           StoresGiven(&PanSharpenJob::qualityLine), true});
+    RowNamed(table.rows, "--method") = MethodRow();
+    const auto filter = std::find_if(table.rows.begin(), table.rows.end(),
+                                     [](const Row& row) { return row.def.name == "--filter"; });
+    table.rows.insert(filter, SensorRow());
     RowNamed(table.rows, "--nonlinear").def.newLine = true;
     // The picture opens in a viewer only when asked for on the command line.
     table.setRunOptions = [](PanSharpenJob& job, const OptionValues& values) {

@@ -20,7 +20,8 @@ StepResult PostProcessBands(PanRunState& state)
         if (!view.Open(state.fused[b], count, state.host)) return StepResult::Failed;
         std::int16_t* band = view.Data();
         if (!state.Pump()) return StepResult::Cancelled;
-        ReplicateBorders(height, width, band);
+        // The detail-injection methods fuse every pixel, borders included.
+        if (!InjectsDetail(job.method)) ReplicateBorders(height, width, band);
         if (job.filterFlags[b] && job.filterType != FilterType16::None) {
             const Kernel16 kernel =
                 job.filterType == FilterType16::Sharpen ? Kernel16::Sharpen : Kernel16::Detail;

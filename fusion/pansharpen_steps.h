@@ -23,6 +23,10 @@ using PanRunState = FusionRunState<PanSharpenJob, std::int16_t, 4, 4>;
 StepResult EstimateCoefficients(PanRunState& state);
 // With "Colours match with those of inputs closely": stretch limits from the input MS bands.
 StepResult ComputeInputStretchLimits(PanRunState& state);
+// Step 1 of the detail-injection methods: the first pass at MS scale (injection_model.h).
+StepResult FitInjection(PanRunState& state);
+// Step 2 of the detail-injection methods: the strips at pan scale (injection_fusion.h).
+StepResult FuseInjection(PanRunState& state);
 // Step 2: fuses the image in eight strips into the fused band files.
 StepResult FuseStrips(PanRunState& state);
 // Step 3: border replication, filtering, clipping, statistics and stretch limits per band.

@@ -48,9 +48,7 @@ std::unique_ptr<RunProgress> OpenPanSharpeningReport(RunLog& log, Host& host)
 void WriteMethodLines(FusionMethod method, RunLog& log)
 {
     log.Append("(c) Key Parameters:\r\n");
-    log.Append(method == FusionMethod::Optimisation2
-                   ? "Pan-Sharpening Method:\tOptimisation 2\r\n"
-                   : "Pan-Sharpening Method:\tOptimisation 1\r\n");
+    log.Append(std::string("Pan-Sharpening Method:\t") + MethodLabel(method) + "\r\n");
     log.Append("Resampling Method:\tImproved Bilinear\r\n");
 }
 

@@ -1,0 +1,251 @@
+#include "fusion/injection_model.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/allocate.h"
+#include "fusion/band_read.h"
+#include "fusion/parallel_rows.h"
+#include "imaging/mtf_filter.h"
+#include "imaging/row_stream.h"
+
+namespace lumesta {
+namespace {
+
+constexpr std::int64_t kBlockMsRows = 16;  // MS rows degraded per block of pan rows
+
+struct Moments {
+    double mean = 0;
+    double deviation = 0;  // population standard deviation
+};
+
+// Mean and population deviation of value(i) for i < count, summed in index order.
+template <typename Value>
+Moments MomentsOf(std::int64_t count, Value value)
+{
+    Moments m;
+    if (count <= 0) return m;
+    double sum = 0;
+    for (std::int64_t i = 0; i < count; ++i) sum += value(i);
+    m.mean = sum / static_cast<double>(count);
+    double squares = 0;
+    for (std::int64_t i = 0; i < count; ++i) squares += (value(i) - m.mean) * (value(i) - m.mean);
+    m.deviation = std::sqrt(squares / static_cast<double>(count));
+    return m;
+}
+
+// The Gaussians the method degrades the pan with: the pan's own for the methods that match the
+// pan to an intensity, one per distinct band gain for the Laplacian pyramid, none for Brovey.
+std::vector<double> DegradationGains(const InjectionInputs& inputs, std::array<int, 4>& ofBand)
+{
+    std::vector<double> gains;
+    ofBand.fill(0);
+    if (inputs.method == FusionMethod::Brovey) return gains;
+    if (inputs.method != FusionMethod::GlpHpm) return {inputs.panGain};
+    for (int k = 0; k < kInjectionBands; ++k) {
+        const auto found = std::find(gains.begin(), gains.end(), inputs.msGains[k]);
+        ofBand[k] = static_cast<int>(found - gains.begin());
+        if (found == gains.end()) gains.push_back(inputs.msGains[k]);
+    }
+    return gains;
+}
+
+bool ReadMsBands(const InjectionInputs& inputs, InjectionModel& model,
+                 const std::string& readFailure, Host& host)
+{
+    const std::int64_t count = model.msWidth * model.msHeight;
+    for (int k = 0; k < kInjectionBands; ++k) {
+        if (!TryAllocate(model.ms[k], count, host) ||
+            !ReadBandBytes(inputs.msPaths[k], inputs.msByteOffsets[k], count * 2,
+                           model.ms[k].data(), readFailure, host)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Degrades the pan with each Gaussian (filter, then keep samples 2 + 4j on both axes), block by
+// block of MS rows; the rows of a block are filtered on every core, each from the same source
+// rows whatever the thread, so the values do not depend on the number of threads.
+StepResult DegradePan(const InjectionInputs& inputs, const std::vector<double>& gains,
+                      InjectionModel& model, const std::string& readFailure, Host& host,
+                      const std::function<bool()>& pump)
+{
+    std::vector<MtfTaps> taps;
+    for (double gain : gains) taps.push_back(MtfGaussian(gain, kInjectionRatio));
+    model.panLow.assign(gains.size(), {});
+    for (auto& image : model.panLow) {
+        if (!TryAllocate(image, model.msWidth * model.msHeight, host)) return StepResult::Failed;
+    }
+    const std::int64_t width = model.width;
+    std::vector<std::int16_t> samples;
+    std::vector<double> rows;
+    for (std::int64_t i0 = 0; i0 < model.msHeight; i0 += kBlockMsRows) {
+        const std::int64_t i1 = std::min(model.msHeight, i0 + kBlockMsRows);
+        const std::int64_t p0 = std::max<std::int64_t>(0, 4 * i0 + 2 - kMtfHalo);
+        const std::int64_t p1 = std::min(model.height, 4 * (i1 - 1) + 2 + kMtfHalo + 1);
+        samples.resize(static_cast<std::size_t>((p1 - p0) * width));
+        if (!ReadBandBytes(inputs.panPath, p0 * width * 2, (p1 - p0) * width * 2, samples.data(),
+                           readFailure, host)) {
+            return StepResult::Failed;
+        }
+        rows.assign(samples.begin(), samples.end());
+        const bool going = ForEachRowInParallel(
+            (i1 - i0) * static_cast<std::int64_t>(gains.size()),
+            [&](std::int64_t job) {
+                const std::int64_t i = i0 + job / static_cast<std::int64_t>(gains.size());
+                const std::size_t g = static_cast<std::size_t>(job) % gains.size();
+                std::array<const double*, kMtfTaps> window{};
+                for (int t = 0; t < kMtfTaps; ++t) {
+                    const std::int64_t y = ClampIndex(4 * i + 2 - kMtfHalo + t, model.height);
+                    window[t] = rows.data() + (y - p0) * width;
+                }
+                std::vector<double> scratch(static_cast<std::size_t>(width));
+                std::vector<double> out(static_cast<std::size_t>(model.msWidth));
+                FilterDecimateRow(taps[g], window.data(), width, kInjectionRatio, 2, model.msWidth,
+                                  scratch.data(), out.data());
+                std::copy(out.begin(), out.end(), model.panLow[g].begin() + i * model.msWidth);
+            },
+            pump);
+        if (!going) return StepResult::Cancelled;
+    }
+    return StepResult::Ok;
+}
+
+// The pan scaled and shifted so that its low-pass image takes the mean and deviation of the
+// target; a flat pan carries no detail to inject and is replaced by the target's mean.
+void EqualisePan(InjectionModel& model, int k, const Moments& low, const Moments& target)
+{
+    const double scale = low.deviation > 0 ? target.deviation / low.deviation : 0.0;
+    model.panScale[k] = scale;
+    model.panOffset[k] = target.mean - scale * low.mean;
+}
+
+std::int64_t MsCount(const InjectionModel& model)
+{
+    return model.msWidth * model.msHeight;
+}
+
+void FitGsa(InjectionModel& model)
+{
+    const std::vector<float>& low = model.panLow[0];
+    const auto& ms = model.ms;
+    std::array<std::array<double, 6>, 5> normal{};
+    double x[5] = {1, 0, 0, 0, 0};
+    for (std::int64_t i = 0; i < MsCount(model); ++i) {
+        for (int k = 0; k < kInjectionBands; ++k) x[k + 1] = ms[k][i];
+        for (int r = 0; r < 5; ++r) {
+            for (int c = 0; c < 5; ++c) normal[r][c] += x[r] * x[c];
+            normal[r][5] += x[r] * low[i];
+        }
+    }
+    const auto solution = SolveIntensityWeights(normal);
+    model.intercept = solution[0];
+    for (int k = 0; k < kInjectionBands; ++k) model.weight[k] = solution[k + 1];
+    const auto intensity = [&](std::int64_t i) {
+        double sum = model.intercept;
+        for (int k = 0; k < kInjectionBands; ++k) sum += model.weight[k] * ms[k][i];
+        return sum;
+    };
+    const Moments in = MomentsOf(MsCount(model), intensity);
+    const Moments p = MomentsOf(MsCount(model), [&](std::int64_t i) { return double{low[i]}; });
+    const double variance = in.deviation * in.deviation;
+    for (int k = 0; k < kInjectionBands; ++k) {
+        const Moments b = MomentsOf(MsCount(model), [&](std::int64_t i) { return static_cast<double>(ms[k][i]); });
+        double covariance = 0;
+        for (std::int64_t i = 0; i < MsCount(model); ++i) {
+            covariance += (ms[k][i] - b.mean) * (intensity(i) - in.mean);
+        }
+        covariance /= static_cast<double>(std::max<std::int64_t>(MsCount(model), 1));
+        // A flat intensity or a flat pan leaves no detail to inject.
+        model.gain[k] = variance > 0 && p.deviation > 0 ? covariance / variance : 0;
+        EqualisePan(model, k, p, in);
+    }
+}
+
+void FitGlpHpm(InjectionModel& model)
+{
+    for (int k = 0; k < kInjectionBands; ++k) {
+        const std::vector<float>& low = model.panLow[model.panLowOfBand[k]];
+        EqualisePan(model, k, MomentsOf(MsCount(model), [&](std::int64_t i) { return double{low[i]}; }),
+                    MomentsOf(MsCount(model), [&](std::int64_t i) { return static_cast<double>(model.ms[k][i]); }));
+    }
+}
+
+// AWLP injects the pan matched to the mean of the bands; Brovey takes the pan as it is.
+void FitLuminance(InjectionModel& model)
+{
+    model.weight.fill(1.0 / kInjectionBands);
+    if (model.method == FusionMethod::Brovey) {
+        model.panScale.fill(1.0);
+        return;
+    }
+    const auto& ms = model.ms;
+    const Moments in = MomentsOf(MsCount(model), [&](std::int64_t i) {
+        return 0.25 * ms[0][i] + 0.25 * ms[1][i] + 0.25 * ms[2][i] + 0.25 * ms[3][i];
+    });
+    const std::vector<float>& low = model.panLow[0];
+    const Moments p = MomentsOf(MsCount(model), [&](std::int64_t i) { return double{low[i]}; });
+    for (int k = 0; k < kInjectionBands; ++k) EqualisePan(model, k, p, in);
+}
+
+}  // namespace
+
+InjectionModel::InjectionModel(const InjectionInputs& inputs)
+    : method(inputs.method),
+      width(inputs.width),
+      height(inputs.height),
+      msWidth(inputs.width / kInjectionRatio),
+      msHeight(inputs.height / kInjectionRatio),
+      columns(inputs.width / kInjectionRatio, kInjectionRatio),
+      rows(inputs.height / kInjectionRatio, kInjectionRatio)
+{
+}
+
+std::array<double, 5> SolveIntensityWeights(const std::array<std::array<double, 6>, 5>& normal)
+{
+    auto a = normal;
+    constexpr int n = 5;
+    for (int col = 0; col < n; ++col) {
+        int pivot = col;
+        for (int r = col + 1; r < n; ++r) {
+            if (std::fabs(a[r][col]) > std::fabs(a[pivot][col])) pivot = r;
+        }
+        if (!(std::fabs(a[pivot][col]) > 1e-12 * std::max(1.0, std::fabs(a[0][0])))) return {};
+        std::swap(a[pivot], a[col]);
+        for (int r = col + 1; r < n; ++r) {
+            const double f = a[r][col] / a[col][col];
+            for (int c = col; c <= n; ++c) a[r][c] -= f * a[col][c];
+        }
+    }
+    std::array<double, 5> x{};
+    for (int r = n - 1; r >= 0; --r) {
+        double sum = a[r][n];
+        for (int c = r + 1; c < n; ++c) sum -= a[r][c] * x[c];
+        x[r] = sum / a[r][r];
+    }
+    return x;
+}
+
+StepResult FitInjectionModel(const InjectionInputs& inputs, InjectionModel& model,
+                             const std::string& readFailure, Host& host,
+                             const std::function<bool()>& pump)
+{
+    if (!ReadMsBands(inputs, model, readFailure, host)) return StepResult::Failed;
+    if (!pump()) return StepResult::Cancelled;
+    const std::vector<double> gains = DegradationGains(inputs, model.panLowOfBand);
+    const StepResult result = DegradePan(inputs, gains, model, readFailure, host, pump);
+    if (result != StepResult::Ok) return result;
+    if (model.method == FusionMethod::Gsa) {
+        FitGsa(model);
+    } else if (model.method == FusionMethod::GlpHpm) {
+        FitGlpHpm(model);
+    } else {
+        FitLuminance(model);
+    }
+    // Only the pyramid needs the degraded pan again.
+    if (model.method != FusionMethod::GlpHpm) model.panLow.clear();
+    return pump() ? StepResult::Ok : StepResult::Cancelled;
+}
+
+}  // namespace lumesta

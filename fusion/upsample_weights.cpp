@@ -1,0 +1,77 @@
+#include "fusion/upsample_weights.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "imaging/interpolator23.h"
+
+namespace lumesta {
+namespace {
+
+// Coarse samples on each side of an impulse that its upsampled response can reach, with room
+// to spare: every ×2 step reaches 6 coarse samples, and the samples padded in at the ends of a
+// shortened line are zeros as long as the impulse stays this far from them.
+constexpr std::int64_t kReach = 12;
+
+// The upsampled response of coarse sample i of a line of `coarse` samples, on the stretch of
+// the line that it can reach: fine samples ratio·lo .. ratio·hi − 1.
+std::vector<double> ImpulseResponse(std::int64_t i, std::int64_t coarse, int ratio, std::int64_t& lo)
+{
+    lo = std::max<std::int64_t>(0, i - kReach);
+    const std::int64_t hi = std::min(coarse, i + kReach + 1);
+    std::vector<double> line(static_cast<std::size_t>(hi - lo), 0.0);
+    line[static_cast<std::size_t>(i - lo)] = 1.0;
+    std::vector<double> finer;
+    int phase = 1;  // the first step puts sample j on 2j + 1, later ones on 2j
+    for (int r = ratio; r > 1; r /= 2, phase = 0) {
+        finer.assign(2 * line.size(), 0.0);
+        Upsample2Line(line.data(), static_cast<std::int64_t>(line.size()), phase, finer.data());
+        line.swap(finer);
+    }
+    return line;
+}
+
+}  // namespace
+
+AxisWeights::AxisWeights(std::int64_t coarse, int ratio)
+{
+    const std::int64_t fine = coarse * ratio;
+    std::vector<std::vector<std::pair<std::int64_t, double>>> taps(static_cast<std::size_t>(fine));
+    for (std::int64_t i = 0; i < coarse; ++i) {
+        std::int64_t lo = 0;
+        const std::vector<double> response = ImpulseResponse(i, coarse, ratio, lo);
+        for (std::size_t t = 0; t < response.size(); ++t) {
+            if (response[t] != 0) taps[ratio * lo + t].emplace_back(i, response[t]);
+        }
+    }
+    m_first.assign(static_cast<std::size_t>(fine), 0);
+    m_count.assign(static_cast<std::size_t>(fine), 0);
+    for (const auto& list : taps) {
+        if (!list.empty()) {
+            m_stride = std::max<std::size_t>(
+                m_stride, static_cast<std::size_t>(list.back().first - list.front().first + 1));
+        }
+    }
+    m_weights.assign(static_cast<std::size_t>(fine) * m_stride, 0.0);
+    for (std::size_t n = 0; n < taps.size(); ++n) {
+        if (taps[n].empty()) continue;
+        m_first[n] = taps[n].front().first;
+        m_count[n] = static_cast<int>(taps[n].back().first - m_first[n] + 1);
+        for (const auto& [index, weight] : taps[n]) {
+            m_weights[n * m_stride + static_cast<std::size_t>(index - m_first[n])] = weight;
+        }
+    }
+}
+
+void AxisWeights::Apply(const double* in, double* out) const
+{
+    for (std::int64_t n = 0; n < Fine(); ++n) {
+        const double* w = Weights(n);
+        const double* x = in + First(n);
+        double sum = 0;
+        for (int j = 0; j < Count(n); ++j) sum += w[j] * x[j];
+        out[n] = sum;
+    }
+}
+
+}  // namespace lumesta

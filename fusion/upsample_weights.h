@@ -1,0 +1,36 @@
+#pragma once
+// The 23-tap interpolator along one axis as explicit weights: fine sample n of an upsampled line
+// is the weighted sum of a few neighbouring coarse samples. The weights come from running the
+// interpolator (its zero insertion, phases and mirrored borders) on unit impulses, so a band
+// can be upsampled row by row, in any strip, with the same sums for every pixel.
+
+#include <cstdint>
+#include <vector>
+
+namespace lumesta {
+
+class AxisWeights {
+public:
+    // The weights of a line of coarse samples upsampled by ratio (a power of two).
+    AxisWeights(std::int64_t coarse, int ratio);
+
+    std::int64_t Fine() const { return static_cast<std::int64_t>(m_first.size()); }
+    // The first coarse sample that reaches fine sample n, and how many do (from there on).
+    std::int64_t First(std::int64_t n) const { return m_first[static_cast<std::size_t>(n)]; }
+    int Count(std::int64_t n) const { return m_count[static_cast<std::size_t>(n)]; }
+    const double* Weights(std::int64_t n) const
+    {
+        return m_weights.data() + static_cast<std::size_t>(n) * m_stride;
+    }
+
+    // out[n] = Σ Weights(n)[j] · in[First(n) + j], summed in order of j, for every fine n.
+    void Apply(const double* in, double* out) const;
+
+private:
+    std::vector<std::int64_t> m_first;
+    std::vector<int> m_count;
+    std::vector<double> m_weights;
+    std::size_t m_stride = 0;
+};
+
+}  // namespace lumesta
