@@ -18,23 +18,11 @@ constexpr double kSpline[5] = {1.0 / 16, 4.0 / 16, 6.0 / 16, 4.0 / 16, 1.0 / 16}
 // Two levels (log2 of the ratio) at dilations 1 and 2 reach 2 + 4 rows on each side.
 constexpr std::int64_t kWaveletHalo = 2 + 4;
 
-// One image upsampled along its rows for MS rows first .. first + count − 1.
-struct WideRows {
-    std::int64_t first = 0;
-    std::int64_t count = 0;
-    std::vector<double> data;
-    const double* Row(std::int64_t msRow, std::int64_t width) const
-    {
-        return data.data() + (msRow - first) * width;
-    }
-};
-
-// Everything one strip reads: the upsampled rows of the bands (and of the degraded pans for
-// the pyramid), the pan rows with the wavelet's halo, and the wavelet's first level.
+// Everything one strip reads besides the model: the pan rows with the wavelet's halo, and the
+// wavelet's first level.
 struct StripInputs {
     std::int64_t row0 = 0;
     std::int64_t row1 = 0;
-    std::vector<WideRows> wide;  // the four bands, then the degraded pans
     std::int64_t panFirst = 0;
     std::vector<double> pan;
     std::int64_t levelFirst = 0;
@@ -51,50 +39,21 @@ std::int16_t StoreSample(double value)
     return static_cast<std::int16_t>(std::clamp(rounded, -32768.0, 32767.0));
 }
 
-// out[c] = Σ_j w[j] · rows[j][c], summed in order of j.
-void CombineRows(const double* w, int count, const double* rows, std::int64_t width, double* out)
+// Pan row r of an MS-scale image upsampled by the 23-tap interpolator: down the columns at MS
+// width first (the MS rows that reach row r, summed in their order), then along the row.
+template <typename Sample>
+void UpsampleRow(const InjectionModel& model, const Sample* image, std::int64_t r, double* line,
+                 double* out)
 {
-    for (std::int64_t c = 0; c < width; ++c) out[c] = w[0] * rows[c];
-    for (int j = 1; j < count; ++j) {
-        const double* row = rows + j * width;
-        for (std::int64_t c = 0; c < width; ++c) out[c] += w[j] * row[c];
+    const std::int64_t msWidth = model.msWidth;
+    const double* w = model.rows.Weights(r);
+    const Sample* source = image + model.rows.First(r) * msWidth;
+    for (std::int64_t i = 0; i < msWidth; ++i) line[i] = w[0] * source[i];
+    for (int j = 1; j < model.rows.Count(r); ++j) {
+        const Sample* row = source + j * msWidth;
+        for (std::int64_t i = 0; i < msWidth; ++i) line[i] += w[j] * row[i];
     }
-}
-
-// Upsamples along their rows the MS rows that pan rows row0 .. row1 − 1 need, of the bands and
-// of the model's degraded pans.
-bool WidenRows(const InjectionModel& model, StripInputs& strip, const std::function<bool()>& pump)
-{
-    const std::int64_t first = model.rows.First(strip.row0);
-    std::int64_t end = first;
-    for (std::int64_t r = strip.row0; r < strip.row1; ++r) {
-        end = std::max(end, model.rows.First(r) + model.rows.Count(r));
-    }
-    const std::size_t images = kInjectionBands + model.panLow.size();
-    strip.wide.resize(images);
-    for (auto& wide : strip.wide) {
-        wide.first = first;
-        wide.count = end - first;
-        wide.data.resize(static_cast<std::size_t>(wide.count * model.width));
-    }
-    const auto jobs = static_cast<std::int64_t>(images) * (end - first);
-    return ForEachRowInParallel(
-        jobs,
-        [&](std::int64_t job) {
-            const auto image = static_cast<std::size_t>(job / (end - first));
-            const std::int64_t msRow = first + job % (end - first);
-            std::vector<double> line(static_cast<std::size_t>(model.msWidth));
-            const std::size_t at = static_cast<std::size_t>(msRow * model.msWidth);
-            if (image < kInjectionBands) {
-                std::copy_n(model.ms[image].begin() + at, line.size(), line.begin());
-            } else {
-                std::copy_n(model.panLow[image - kInjectionBands].begin() + at, line.size(),
-                            line.begin());
-            }
-            auto& wide = strip.wide[image];
-            model.columns.Apply(line.data(), wide.data.data() + (msRow - first) * model.width);
-        },
-        pump);
+    model.columns.Apply(line, out);
 }
 
 // One row of the wavelet's smoothing at dilation step: rows[t] is the source row at offset
@@ -163,29 +122,40 @@ void WaveletDetail(const InjectionModel& model, const StripInputs& strip, std::i
     for (std::int64_t c = 0; c < width; ++c) detail[c] = model.panScale[0] * (pan[c] - detail[c]);
 }
 
-// The fused value of band k at one pixel; m holds the four upsampled bands there.
-double FusePixelOf(const InjectionModel& model, int k, const double (&m)[4], double pan,
-                   double panLowK, double detail)
+// Band k's fused row from the upsampled bands m (rows of width samples) and the pan row; low
+// is band k's upsampled low-pass pan (pyramid), detail the equalised wavelet detail (AWLP).
+void FuseBandRow(const InjectionModel& model, int k, const double* const m[4], const double* pan,
+                 const double* low, const double* detail, std::int64_t width, std::int16_t* out)
 {
+    const double scale = model.panScale[k];
+    const double offset = model.panOffset[k];
     switch (model.method) {
-    case FusionMethod::Gsa: {
-        double intensity = model.intercept;
-        for (int b = 0; b < kInjectionBands; ++b) intensity += model.weight[b] * m[b];
-        return m[k] + model.gain[k] * (model.panScale[k] * pan + model.panOffset[k] - intensity);
-    }
-    case FusionMethod::GlpHpm: {
-        const double low = model.panScale[k] * panLowK + model.panOffset[k];
-        if (!(low > 0)) return m[k];  // no ratio without a positive low-pass pan
-        return m[k] * (model.panScale[k] * pan + model.panOffset[k]) / low;
-    }
-    case FusionMethod::Awlp: {
-        const double mean = 0.25 * m[0] + 0.25 * m[1] + 0.25 * m[2] + 0.25 * m[3];
-        return m[k] + (mean > 0 ? m[k] / mean : 1.0) * detail;
-    }
-    default: {
-        const double mean = 0.25 * m[0] + 0.25 * m[1] + 0.25 * m[2] + 0.25 * m[3];
-        return mean > 0 ? m[k] * pan / mean : m[k];
-    }
+    case FusionMethod::Gsa:
+        for (std::int64_t c = 0; c < width; ++c) {
+            double intensity = model.intercept;
+            for (int b = 0; b < kInjectionBands; ++b) intensity += model.weight[b] * m[b][c];
+            out[c] = StoreSample(m[k][c] + model.gain[k] * (scale * pan[c] + offset - intensity));
+        }
+        break;
+    case FusionMethod::GlpHpm:
+        for (std::int64_t c = 0; c < width; ++c) {
+            const double lowPan = scale * low[c] + offset;
+            // No ratio without a positive low-pass pan: the band is kept.
+            const double value = lowPan > 0 ? m[k][c] * (scale * pan[c] + offset) / lowPan : m[k][c];
+            out[c] = StoreSample(value);
+        }
+        break;
+    case FusionMethod::Awlp:
+        for (std::int64_t c = 0; c < width; ++c) {
+            const double mean = 0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
+            out[c] = StoreSample(m[k][c] + (mean > 0 ? m[k][c] / mean : 1.0) * detail[c]);
+        }
+        break;
+    default:
+        for (std::int64_t c = 0; c < width; ++c) {
+            const double mean = 0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
+            out[c] = StoreSample(mean > 0 ? m[k][c] * pan[c] / mean : m[k][c]);
+        }
     }
 }
 
@@ -194,40 +164,31 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
              const std::array<int, 3>& amounts, std::vector<std::int16_t>* out)
 {
     const std::int64_t width = model.width;
-    const double* w = model.rows.Weights(r);
-    const int count = model.rows.Count(r);
-    const std::int64_t first = model.rows.First(r);
-    std::vector<double> up(static_cast<std::size_t>((kInjectionBands + 2) * width));
+    std::vector<double> work(static_cast<std::size_t>((kInjectionBands + 3) * width));
+    double* line = work.data() + (kInjectionBands + 2) * width;  // MS width is enough
+    const double* m[4];
     for (int k = 0; k < kInjectionBands; ++k) {
-        CombineRows(w, count, strip.wide[k].Row(first, width), width, up.data() + k * width);
+        UpsampleRow(model, model.ms[k].data(), r, line, work.data() + k * width);
+        m[k] = work.data() + k * width;
     }
-    double* detail = up.data() + kInjectionBands * width;
+    double* detail = work.data() + kInjectionBands * width;
     double* low = detail + width;
-    if (model.method == FusionMethod::Awlp) {
-        std::vector<double> scratch(static_cast<std::size_t>(width));
-        WaveletDetail(model, strip, r, scratch.data(), detail);
-    }
+    if (model.method == FusionMethod::Awlp) WaveletDetail(model, strip, r, low, detail);
     const double* pan = strip.pan.data() + (r - strip.panFirst) * width;
-    const bool adjust = amounts[0] != 0 || amounts[1] != 0 || amounts[2] != 0;
+    const std::int64_t at = (r - strip.row0) * width;
     for (int k = 0; k < kInjectionBands; ++k) {
         if (model.method == FusionMethod::GlpHpm) {
-            const auto& wide = strip.wide[kInjectionBands + model.panLowOfBand[k]];
-            CombineRows(w, count, wide.Row(first, width), width, low);
+            UpsampleRow(model, model.panLow[model.panLowOfBand[k]].data(), r, line, low);
         }
-        std::int16_t* o = out[k].data() + (r - strip.row0) * width;
-        for (std::int64_t c = 0; c < width; ++c) {
-            const double m[4] = {up[c], up[width + c], up[2 * width + c], up[3 * width + c]};
-            o[c] = StoreSample(FusePixelOf(model, k, m, pan[c], low[c], detail[c]));
-        }
+        FuseBandRow(model, k, m, pan, low, detail, width, out[k].data() + at);
     }
-    if (!adjust) return;
+    if (amounts[0] == 0 && amounts[1] == 0 && amounts[2] == 0) return;
     for (std::int64_t c = 0; c < width; ++c) {
-        const std::int64_t at = (r - strip.row0) * width + c;
-        std::int32_t blue = out[0][at], green = out[1][at], red = out[2][at];
-        AdjustColours(up[2 * width + c], up[3 * width + c], amounts, blue, green, red);
-        out[0][at] = StoreSample(blue);
-        out[1][at] = StoreSample(green);
-        out[2][at] = StoreSample(red);
+        std::int32_t blue = out[0][at + c], green = out[1][at + c], red = out[2][at + c];
+        AdjustColours(m[2][c], m[3][c], amounts, blue, green, red);
+        out[0][at + c] = StoreSample(blue);
+        out[1][at + c] = StoreSample(green);
+        out[2][at + c] = StoreSample(red);
     }
 }
 
@@ -252,7 +213,6 @@ StepResult FuseInjectedImage(const InjectionModel& model, const std::string& pan
         if (!ReadPanRows(model, panPath, strip, readFailure, host, pump)) {
             return pump() ? StepResult::Failed : StepResult::Cancelled;
         }
-        if (!WidenRows(model, strip, pump)) return StepResult::Cancelled;
         const bool going = ForEachRowInParallel(
             strip.row1 - row0,
             [&](std::int64_t i) { FuseRow(model, strip, row0 + i, colourAmounts, out); }, pump);

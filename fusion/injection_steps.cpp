@@ -39,9 +39,11 @@ StepResult FitInjection(PanRunState& state)
 
 StepResult FuseInjection(PanRunState& state)
 {
-    return FuseInjectedImage(*state.injection, state.panInput, state.fused, state.job.colourAmounts,
-                             kInjectionStripRows, kPartReadFailure, state.progress, state.host,
-                             [&state] { return state.Pump(); });
+    const StepResult result = FuseInjectedImage(
+        *state.injection, state.panInput, state.fused, state.job.colourAmounts, kInjectionStripRows,
+        kPartReadFailure, state.progress, state.host, [&state] { return state.Pump(); });
+    state.injection.reset();  // the MS and degraded pans are not needed after the fusion
+    return result;
 }
 
 }  // namespace lumesta
