@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# End-to-end checks of the detail-injection methods of `lumesta-cli pansharpen`: every method
+# in every input layout writes its outputs and names itself in the report, with no filter by
+# default; ENVI, four-band and GeoTIFF inputs of the same samples give the same fused samples;
+# wrong method and sensor names are refused.
+# Usage: pansharpen_methods.sh LUMESTA_CLI MAKE_TEST_RASTERS
+set -u
+CLI=${1:?usage: pansharpen_methods.sh LUMESTA_CLI MAKE_TEST_RASTERS}
+GEN=${2:?usage: pansharpen_methods.sh LUMESTA_CLI MAKE_TEST_RASTERS}
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+FAILURES=0
+PASSES=0
+fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
+pass() { PASSES=$((PASSES + 1)); }
+check() { # NAME COMMAND...
+    local name=$1; shift
+    if "$@"; then pass; else fail "$name"; fi
+}
+
+"$GEN" pansharpen "$WORK/s" --width 512 --height 512 --layouts envi,envi4,idrisi,generic --seed 5 || exit 1
+E=$WORK/s/envi
+G=$WORK/s/generic
+T=$WORK/tif
+mkdir -p "$T"
+"$GEN" geotiff "$T/pan.tif" --width 512 --height 512 --bits 16 "$G/pan.raw" || exit 1
+"$GEN" geotiff "$T/ms.tif" --width 128 --height 128 --bits 16 "$G/blue.raw" "$G/green.raw" \
+    "$G/red.raw" "$G/nir.raw" || exit 1
+
+declare -A LABEL=([gsa]="Adaptive Gram-Schmidt (GSA)" [glp-hpm]="MTF-GLP-HPM" [awlp]="AWLP"
+                  [brovey]="Weighted Brovey")
+for method in gsa glp-hpm awlp brovey; do
+    log=$WORK/$method.log
+    "$CLI" pansharpen --pan "$E/pan.img" --blue "$E/blue.img" --green "$E/green.img" \
+        --red "$E/red.img" --nir "$E/nir.img" --method "$method" --sensor quickbird \
+        --suffix "_$method" --yes --quiet --log "$log" 2>"$WORK/err.txt"
+    check "$method: exit status 0" [ $? = 0 ]
+    check "$method: nothing on stderr" [ ! -s "$WORK/err.txt" ]
+    check "$method: method line" grep -q $'^Pan-Sharpening Method:\t'"${LABEL[$method]}"$'\r$' "$log"
+    check "$method: no filter by default" grep -q $'^Spatial Filtering:\tNone\r$' "$log"
+    check "$method: finished" grep -q $'^    Step 2: \\.\\.\\.\\.\\.\\.\tFinished\r$' "$log"
+    for band in blue green red nir; do
+        check "$method: $band written" [ -s "$E/${band}_$method.img" ]
+    done
+    check "$method: picture" [ -s "$E/pan_$method.bmp" ]
+
+    # The same samples as one four-band file, as Idrisi32 bands and as GeoTIFFs.
+    "$CLI" pansharpen --pan "$WORK/s/envi4/pan.img" --blue "$WORK/s/envi4/ms.img" \
+        --method "$method" --sensor quickbird --suffix "_$method" --yes --quiet >/dev/null 2>&1
+    check "$method: four-band file" [ $? = 0 ]
+    I=$WORK/s/idrisi
+    "$CLI" pansharpen --pan "$I/pan.rst" --blue "$I/blue.rst" --green "$I/green.rst" \
+        --red "$I/red.rst" --nir "$I/nir.rst" --method "$method" --sensor quickbird \
+        --suffix "_$method" --yes --quiet >/dev/null 2>&1
+    check "$method: Idrisi32" [ $? = 0 ]
+    for band in blue green red nir; do
+        check "$method: Idrisi32 $band as ENVI" cmp -s "$I/${band}_$method.rst" "$E/${band}_$method.img"
+    done
+    "$CLI" pansharpen --pan "$T/pan.tif" --blue "$T/ms.tif" --method "$method" --sensor quickbird \
+        --suffix "_$method" --yes --quiet >/dev/null 2>&1
+    check "$method: GeoTIFF" [ $? = 0 ]
+    check "$method: GeoTIFF written" [ -n "$(ls "$T"/*"_$method"*.tif 2>/dev/null)" ]
+done
+
+# The sensor's gains change the MTF-matched methods (Blue: 0.34 for QuickBird, 0.30 generic).
+"$CLI" pansharpen --pan "$E/pan.img" --blue "$E/blue.img" --green "$E/green.img" --red "$E/red.img" \
+    --nir "$E/nir.img" --method glp-hpm --suffix _generic --yes --quiet >/dev/null 2>&1
+differ() { ! cmp -s "$1" "$2"; }
+check "sensor changes the pyramid" differ "$E/blue_generic.img" "$E/blue_glp-hpm.img"
+# A filter asked for is applied on top.
+"$CLI" pansharpen --pan "$E/pan.img" --blue "$E/blue.img" --green "$E/green.img" --red "$E/red.img" \
+    --nir "$E/nir.img" --method glp-hpm --filter sharpen --suffix _sharp --yes --quiet --log "$WORK/f.log" >/dev/null 2>&1
+check "filter asked for" grep -q $'^Spatial Filtering:\tSharpen' "$WORK/f.log"
+
+"$CLI" pansharpen --pan "$E/pan.img" --blue "$E/blue.img" --green "$E/green.img" --red "$E/red.img" \
+    --nir "$E/nir.img" --method ihs --yes --quiet 2>"$WORK/err.txt"
+check "unknown method: status 2" [ $? = 2 ]
+check "unknown method: message" grep -q -- '--method' "$WORK/err.txt"
+"$CLI" pansharpen --pan "$E/pan.img" --blue "$E/blue.img" --green "$E/green.img" --red "$E/red.img" \
+    --nir "$E/nir.img" --method gsa --sensor landsat --yes --quiet 2>"$WORK/err.txt"
+check "unknown sensor: status 2" [ $? = 2 ]
+check "unknown sensor: message" grep -q -- '--sensor takes worldview2, quickbird, ikonos or generic' "$WORK/err.txt"
+
+echo "$PASSES passed, $FAILURES failed"
+[ "$FAILURES" -eq 0 ]
