@@ -61,17 +61,50 @@ AxisWeights::AxisWeights(std::int64_t coarse, int ratio)
             m_weights[n * m_stride + static_cast<std::size_t>(index - m_first[n])] = weight;
         }
     }
+    FindPeriodicStretch(ratio);
+}
+
+void AxisWeights::FindPeriodicStretch(int ratio)
+{
+    m_ratio = ratio;
+    const std::int64_t begin = ratio * (2 * kReach + 2);
+    const std::int64_t end = Fine() - ratio * (2 * kReach + 2);
+    if (begin + ratio >= end) return;
+    for (std::int64_t n = begin + ratio; n < end; ++n) {
+        const std::int64_t model = n - ratio;
+        if (Count(n) != Count(model) || First(n) != First(model) + 1 ||
+            !std::equal(Weights(n), Weights(n) + m_stride, Weights(model))) {
+            return;  // not periodic: every sample takes the general sum
+        }
+    }
+    m_periodicBegin = begin;
+    m_periodicEnd = end;
 }
 
 void AxisWeights::Apply(const double* in, double* out) const
 {
-    for (std::int64_t n = 0; n < Fine(); ++n) {
+    const auto general = [&](std::int64_t n) {
         const double* w = Weights(n);
         const double* x = in + First(n);
         double sum = 0;
         for (int j = 0; j < Count(n); ++j) sum += w[j] * x[j];
         out[n] = sum;
+    };
+    for (std::int64_t n = 0; n < m_periodicBegin; ++n) general(n);
+    // The periodic stretch, one phase at a time: the same weights for every sample, summed in
+    // the same order as the general sum, so that the loops run over whole rows of samples.
+    std::vector<double> sums(static_cast<std::size_t>((m_periodicEnd - m_periodicBegin) / m_ratio + 1));
+    for (std::int64_t n0 = m_periodicBegin; n0 < m_periodicBegin + m_ratio && n0 < m_periodicEnd; ++n0) {
+        const std::int64_t samples = (m_periodicEnd - n0 + m_ratio - 1) / m_ratio;
+        const double* w = Weights(n0);
+        const double* x = in + First(n0);
+        for (std::int64_t i = 0; i < samples; ++i) sums[i] = 0 + w[0] * x[i];
+        for (int j = 1; j < Count(n0); ++j) {
+            for (std::int64_t i = 0; i < samples; ++i) sums[i] += w[j] * x[i + j];
+        }
+        for (std::int64_t i = 0; i < samples; ++i) out[n0 + i * m_ratio] = sums[i];
     }
+    for (std::int64_t n = std::max(m_periodicBegin, m_periodicEnd); n < Fine(); ++n) general(n);
 }
 
 }  // namespace lumesta

@@ -27,10 +27,17 @@ public:
     void Apply(const double* in, double* out) const;
 
 private:
+    // Finds the stretch of fine samples whose weights repeat every ratio samples (the line away
+    // from its borders), which Apply sums phase by phase over whole runs of samples.
+    void FindPeriodicStretch(int ratio);
+
     std::vector<std::int64_t> m_first;
     std::vector<int> m_count;
     std::vector<double> m_weights;
     std::size_t m_stride = 0;
+    int m_ratio = 1;
+    std::int64_t m_periodicBegin = 0;  // empty when no stretch repeats
+    std::int64_t m_periodicEnd = 0;
 };
 
 }  // namespace lumesta
