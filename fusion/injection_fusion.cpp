@@ -164,8 +164,11 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
              const std::array<int, 3>& amounts, std::vector<std::int16_t>* out)
 {
     const std::int64_t width = model.width;
-    std::vector<double> work(static_cast<std::size_t>((kInjectionBands + 3) * width));
-    double* line = work.data() + (kInjectionBands + 2) * width;  // MS width is enough
+    // The four bands, the wavelet detail, the low-pass pans (one per distinct Gaussian) and
+    // one MS-width line.
+    const std::int64_t lows = static_cast<std::int64_t>(model.panLow.size());
+    std::vector<double> work(static_cast<std::size_t>((kInjectionBands + 2 + lows) * width));
+    double* line = work.data() + (kInjectionBands + 1 + lows) * width;
     const double* m[4];
     for (int k = 0; k < kInjectionBands; ++k) {
         UpsampleRow(model, model.ms[k].data(), r, line, work.data() + k * width);
@@ -174,13 +177,14 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
     double* detail = work.data() + kInjectionBands * width;
     double* low = detail + width;
     if (model.method == FusionMethod::Awlp) WaveletDetail(model, strip, r, low, detail);
+    for (std::int64_t g = 0; g < lows; ++g) {
+        UpsampleRow(model, model.panLow[static_cast<std::size_t>(g)].data(), r, line, low + g * width);
+    }
     const double* pan = strip.pan.data() + (r - strip.panFirst) * width;
     const std::int64_t at = (r - strip.row0) * width;
     for (int k = 0; k < kInjectionBands; ++k) {
-        if (model.method == FusionMethod::GlpHpm) {
-            UpsampleRow(model, model.panLow[model.panLowOfBand[k]].data(), r, line, low);
-        }
-        FuseBandRow(model, k, m, pan, low, detail, width, out[k].data() + at);
+        FuseBandRow(model, k, m, pan, low + model.panLowOfBand[k] * width, detail, width,
+                    out[k].data() + at);
     }
     if (amounts[0] == 0 && amounts[1] == 0 && amounts[2] == 0) return;
     for (std::int64_t c = 0; c < width; ++c) {

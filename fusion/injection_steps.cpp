@@ -1,3 +1,5 @@
+#include <malloc.h>
+
 #include "fusion/injection_fusion.h"
 #include "fusion/injection_model.h"
 #include "fusion/pansharpen_steps.h"
@@ -42,7 +44,10 @@ StepResult FuseInjection(PanRunState& state)
     const StepResult result = FuseInjectedImage(
         *state.injection, state.panInput, state.fused, state.job.colourAmounts, kInjectionStripRows,
         kPartReadFailure, state.progress, state.host, [&state] { return state.Pump(); });
-    state.injection.reset();  // the MS and degraded pans are not needed after the fusion
+    // The MS and degraded pans are not needed after the fusion; their memory goes back to the
+    // system before the post-processing maps whole bands.
+    state.injection.reset();
+    malloc_trim(0);
     return result;
 }
 
