@@ -5,8 +5,8 @@
 
 namespace lumesta {
 
-// What a tool menu item opens. Items of one dialog are interchangeable: no sensor identity is
-// passed on.
+// What a tool menu item opens. Items of one dialog differ only in the sensor the 16-bit
+// pan-sharpening items preset (its Nyquist gains shape the MTF-matched methods).
 enum class ToolDialogKind {
     Separator,
     BandCombination16,
@@ -23,6 +23,7 @@ struct ToolMenuItem {
     const char* text;    // with its mnemonic
     const char* prompt;  // the status-bar prompt
     ToolDialogKind dialog;
+    const char* sensor = nullptr;  // the --sensor name the dialog opens with, if any
 };
 
 struct ToolMenu {

@@ -198,7 +198,9 @@ void MainFrame::CreateToolMenus()
             QAction* action = AddCommand(menu, item.text, item.prompt, nullptr);
             action->setEnabled(IsToolAvailable(item.dialog));
             const ToolDialogKind dialog = item.dialog;
-            connect(action, &QAction::triggered, this, [this, dialog] { OnToolCommand(dialog); });
+            const char* sensor = item.sensor;
+            connect(action, &QAction::triggered, this,
+                    [this, dialog, sensor] { OnToolCommand(dialog, sensor); });
         }
     }
 }
@@ -433,7 +435,7 @@ void MainFrame::OnImageSource(const char* address)
     m_host->OpenInViewer(ViewerKind::Web, address);
 }
 
-void MainFrame::OnToolCommand(ToolDialogKind dialog)
+void MainFrame::OnToolCommand(ToolDialogKind dialog, const char* sensor)
 {
     if (m_toolOpen) return;
     std::unique_ptr<QDialog> tool;
@@ -442,7 +444,8 @@ void MainFrame::OnToolCommand(ToolDialogKind dialog)
     } else if (dialog == ToolDialogKind::BandCombination8) {
         tool = std::make_unique<CBandCombination8Dlg>(m_document.Counters(), *m_host, this);
     } else if (dialog == ToolDialogKind::PanSharpen16) {
-        tool = std::make_unique<PanSharpenDialog>(m_document.Counters(), *m_host, this);
+        tool = std::make_unique<PanSharpenDialog>(m_document.Counters(), *m_host, this,
+                                                  sensor ? sensor : "generic");
     } else if (dialog == ToolDialogKind::PanSharpenEtm) {
         tool = std::make_unique<EtmDialog>(m_document.Counters(), *m_host, this);
     } else if (dialog == ToolDialogKind::Semivariance) {

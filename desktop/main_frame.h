@@ -40,7 +40,7 @@ public:
     void OnUserGuide();
     void OnImageSource(const char* address);
     // Opens the tool's dialog modally; only the dialogs that exist are reachable.
-    void OnToolCommand(ToolDialogKind dialog);
+    void OnToolCommand(ToolDialogKind dialog, const char* sensor = nullptr);
 
     // Replaces the log with a file's text (counters kept); false after the failure message.
     bool OpenFile(const QString& path);

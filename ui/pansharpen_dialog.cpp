@@ -1,12 +1,51 @@
 #include "ui/pansharpen_dialog.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
+
+#include "imaging/sensor_gains.h"
 #include "ui/more_params_dialog.h"
 
 namespace lumesta {
 
-PanSharpenDialog::PanSharpenDialog(RunCounters& counters, Host& host, QWidget* parent)
+PanSharpenDialog::PanSharpenDialog(RunCounters& counters, Host& host, QWidget* parent,
+                                   const std::string& sensor)
     : PanSharpenJobDialog("Pan-Sharpening Module (For 16-bit data)", counters, host, parent)
 {
+    for (FusionMethod method : {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp,
+                                FusionMethod::Brovey}) {
+        MethodList()->addItem(MethodLabel(method));
+    }
+    // Choosing a method sets its default filter: the detail-injection methods sharpen by
+    // themselves, so theirs is none; methods 1 and 2 sharpen Green and Red. "More >>" may choose
+    // another afterwards.
+    connect(MethodList(), qOverload<int>(&QComboBox::activated), this, [this](int index) {
+        const PanSharpenJob defaults;
+        const bool injects = InjectsDetail(static_cast<FusionMethod>(index));
+        m_job.filterType = injects ? FilterType16::None : defaults.filterType;
+        m_job.filterFlags = injects ? std::array<bool, 4>{} : defaults.filterFlags;
+    });
+    AddSensorList(sensor);
+}
+
+// The Sensor list follows the Methods list in the Key Parameters row.
+void PanSharpenDialog::AddSensorList(const std::string& sensor)
+{
+    QWidget* group = MethodList()->parentWidget();
+    m_sensor = new QComboBox(group);
+    for (const SensorGains& known : KnownSensors()) {
+        m_sensor->addItem(known.name);
+        if (sensor == known.name) m_sensor->setCurrentIndex(m_sensor->count() - 1);
+    }
+    m_job.sensor = KnownSensors()[static_cast<std::size_t>(m_sensor->currentIndex())].name;
+    connect(m_sensor, qOverload<int>(&QComboBox::activated), this, [this](int index) {
+        m_job.sensor = KnownSensors()[static_cast<std::size_t>(index)].name;
+    });
+    auto* row = static_cast<QHBoxLayout*>(group->layout());
+    const int at = row->indexOf(MethodList()) + 1;
+    row->insertSpacing(at, 16);
+    row->insertWidget(at + 1, new QLabel("Sensor", group));
+    row->insertWidget(at + 2, m_sensor);
 }
 
 void PanSharpenDialog::OnMore()

@@ -4,6 +4,7 @@
 // log document's counters.
 
 #include <array>
+#include <string>
 
 #include "fusion/pansharpen_browse.h"
 #include "fusion/pansharpen_job.h"
@@ -34,11 +35,20 @@ struct PanSharpen16Traits {
 
 class PanSharpenDialog : public PanSharpenJobDialog<PanSharpen16Traits> {
 public:
-    PanSharpenDialog(RunCounters& counters, Host& host, QWidget* parent);
+    // sensor: the --sensor name the Sensor list starts at (the menu command's sensor).
+    PanSharpenDialog(RunCounters& counters, Host& host, QWidget* parent,
+                     const std::string& sensor = "generic");
+
+    QComboBox* SensorList() const { return m_sensor; }
 
     // "More >>": "More Paramaters ..." opens at its defaults; on OK its filter, band flags and
     // colour amounts replace the job's.
     void OnMore() override;
+
+private:
+    void AddSensorList(const std::string& sensor);
+
+    QComboBox* m_sensor = nullptr;
 };
 
 }  // namespace lumesta

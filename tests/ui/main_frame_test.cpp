@@ -108,7 +108,8 @@ private slots:
                  QStringList({"&QuickBird", "I&KONOS", "&Orbview-3", "-", "&Landsat ETM+", "&ASTER",
                               "&MODIS", "-", "&SPOT"}));
         QCOMPARE(Items(MenuNamed(frame, "&Pan-Sharpening")),
-                 QStringList({"&QuickBird", "I&KONOS", "&OrbView-3", "-", "&Landsat ETM+"}));
+                 QStringList({"&QuickBird", "I&KONOS", "&OrbView-3", "&WorldView-2", "-",
+                              "&Landsat ETM+"}));
         QCOMPARE(Items(MenuNamed(frame, "&Assessment Tools")),
                  QStringList({"&Geostatistical Semivariance", "&Multi-Resolution Image Statistics", "-",
                               "Haar &Wavelet Transforms", "-", "&Fusion Quality..."}));
@@ -125,7 +126,7 @@ private slots:
     {
         QMenu* pan = MenuNamed(*m_frame, "&Pan-Sharpening");
         QCOMPARE(ItemNamed(pan, "I&KONOS")->statusTip(), QString("Perform image fusion - IKONOS images"));
-        for (const char* item : {"&QuickBird", "I&KONOS", "&OrbView-3", "&Landsat ETM+"}) {
+        for (const char* item : {"&QuickBird", "I&KONOS", "&OrbView-3", "&WorldView-2", "&Landsat ETM+"}) {
             QVERIFY(ItemNamed(pan, item)->isEnabled());
         }
         for (QAction* action : MenuNamed(*m_frame, "&Band Combination")->actions()) {

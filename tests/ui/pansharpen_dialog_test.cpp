@@ -63,7 +63,12 @@ private slots:
         RunCounters counters;
         PanSharpenDialog dialog(counters, host, nullptr);
         QCOMPARE(dialog.windowTitle(), QString("Pan-Sharpening Module (For 16-bit data)"));
-        QCOMPARE(ComboEntries(dialog.MethodList()), QStringList({"Optimisation 1", "Optimisation 2"}));
+        QCOMPARE(ComboEntries(dialog.MethodList()),
+                 QStringList({"Optimisation 1", "Optimisation 2", "Adaptive Gram-Schmidt (GSA)",
+                              "MTF-GLP-HPM", "AWLP", "Weighted Brovey"}));
+        QCOMPARE(ComboEntries(dialog.SensorList()),
+                 QStringList({"worldview2", "quickbird", "ikonos", "generic"}));
+        QCOMPARE(dialog.SensorList()->currentText(), QString("generic"));
         QCOMPARE(ComboEntries(dialog.ResamplingList()), QStringList({"Improved Bilinear"}));
         QCOMPARE(dialog.SuffixField()->text(), QString("_Fused"));
         QVERIFY(dialog.DisplayBmpBox()->isChecked() && !dialog.ColourMatchBox()->isChecked());
@@ -75,6 +80,29 @@ private slots:
         } else {
             QVERIFY(screen.contains(dialog.frameGeometry()));
         }
+    }
+
+    void MenuSensorAndMethodChoicesReachTheJob()
+    {
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr, "ikonos");
+        QCOMPARE(dialog.SensorList()->currentText(), QString("ikonos"));
+        QCOMPARE(dialog.Job().sensor, std::string("ikonos"));
+        dialog.SensorList()->setCurrentIndex(0);
+        emit dialog.SensorList()->activated(0);
+        QCOMPARE(dialog.Job().sensor, std::string("worldview2"));
+        // A detail-injection method turns the filter off; method 1 brings its filter back.
+        dialog.MethodList()->setCurrentIndex(3);
+        emit dialog.MethodList()->activated(3);
+        QCOMPARE(dialog.Job().method, FusionMethod::GlpHpm);
+        QCOMPARE(dialog.Job().filterType, FilterType16::None);
+        QCOMPARE(dialog.Job().filterFlags, (std::array<bool, 4>{}));
+        dialog.MethodList()->setCurrentIndex(0);
+        emit dialog.MethodList()->activated(0);
+        QCOMPARE(dialog.Job().method, FusionMethod::Optimisation1);
+        QCOMPARE(dialog.Job().filterType, FilterType16::Sharpen);
+        QCOMPARE(dialog.Job().filterFlags, (std::array<bool, 4>{false, true, true, false}));
     }
 
     void BlueChoiceFillsTheLists_data()
