@@ -3,8 +3,9 @@
 # bands of SIZE/4) and, where GDAL's pan-sharpening script is installed, the same scene through
 # it. Reports wall time, megapixels per second and peak resident memory.
 #
-# Usage: bench/run_bench.sh [SIZE] [16|etm]  (default 8192, the 16-bit tool; etm: the 8-bit
-#        Landsat ETM+ tool, MS bands of SIZE/2 for Blue, Green and Red)
+# Usage: bench/run_bench.sh [SIZE] [16|etm] [METHOD]  (default 8192, the 16-bit tool; etm: the
+#        8-bit Landsat ETM+ tool, MS bands of SIZE/2 for Blue, Green and Red; METHOD: the
+#        --method of our tool, default 1; the 16-bit tool also takes gsa, glp-hpm, awlp, brovey)
 # Binaries: $LUMESTA_CLI and $MAKE_TEST_RASTERS, else build/lumesta-cli and
 # build/make_test_rasters of this checkout. Nothing is built here.
 # BENCH_KEEP=1 keeps the scratch folder (its path is printed) instead of removing it.
@@ -12,6 +13,7 @@ set -u
 
 SIZE=${1:-8192}
 KIND=${2:-16}
+METHOD=${3:-1}
 case $KIND in
     16) RATIO=4 BITS=16 BANDS="blue green red nir" TOOL=pansharpen ;;
     etm) RATIO=2 BITS=8 BANDS="blue green red" TOOL=pansharpen-etm ;;
@@ -73,11 +75,12 @@ FAILED=0
 OUR_ROW="lumesta-cli          not run"
 OUR_SECONDS=""
 if [ $HAVE_CLI = 1 ]; then
-    echo "Timing lumesta-cli $TOOL ..."
+    echo "Timing lumesta-cli $TOOL --method $METHOD ..."
     cd "$SCENE" || die "cannot enter $SCENE"
     band_args=()
     for band in $BANDS; do band_args+=(--"$band" "$band.img"); done
-    timed lumesta "$CLI" "$TOOL" --pan pan.img "${band_args[@]}" --yes --quiet --log run.log
+    timed lumesta "$CLI" "$TOOL" --pan pan.img "${band_args[@]}" --method "$METHOD" --yes --quiet \
+        --log run.log
     cd "$WORK" || die "cannot enter $WORK"
     if [ "$STATUS" = 0 ]; then
         OUR_SECONDS=$SECONDS_TAKEN
