@@ -104,6 +104,20 @@ TEST_F(OptionTablesTest, PanSharpenOptionsSetTheirJobFields)
                  EXPECT_EQ(job.height, 50);
                  EXPECT_EQ(job.method, FusionMethod::Optimisation2);
              }},
+            {Plus(base, {"--method", "glp-hpm", "--sensor", "ikonos"}),
+             [](const Job& job) {
+                 EXPECT_EQ(job.method, FusionMethod::GlpHpm);
+                 EXPECT_EQ(job.sensor, "ikonos");
+                 EXPECT_EQ(job.filterType, FilterType16::None);  // the method sharpens itself
+                 EXPECT_EQ(job.filterFlags, (std::array<bool, 4>{}));
+             }},
+            {Plus(base, {"--filter", "detail", "--method", "awlp"}),
+             [](const Job& job) {
+                 EXPECT_EQ(job.method, FusionMethod::Awlp);
+                 EXPECT_EQ(job.sensor, "generic");
+                 EXPECT_EQ(job.filterType, FilterType16::Detail);  // asked for: kept
+                 EXPECT_EQ(job.filterFlags, (std::array<bool, 4>{false, true, true, false}));
+             }},
             {Plus(base, {"--suffix", "_X"}),
              [&](const Job& job) {
                  EXPECT_EQ(job.suffix, "_X");
@@ -274,7 +288,8 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"pansharpen",
          "--pan --blue --green --red --nir --select --width --height --method --suffix "
-         "--bmp --colour-match --filter --filter-bands --adjust --cutoffs --nonlinear --quality"},
+         "--bmp --colour-match --sensor --filter --filter-bands --adjust --cutoffs --nonlinear "
+         "--quality"},
         {"pansharpen-etm",
          "--pan --blue --green --red --select --width --height --method --suffix "
          "--bmp --colour-match --filter --filter-bands --cutoffs --nonlinear --quality"},
@@ -330,7 +345,7 @@ TEST(ToolCatalogTest, DumpHasOneTabSeparatedLinePerToolAndOption)
         }
     }
     EXPECT_EQ(tools, 11);
-    EXPECT_EQ(options, 18 + 16 + 10 + 10 + 6 + 6 + 8 + 9 + 10 + 10 + 8 + 11 * 5);
+    EXPECT_EQ(options, 19 + 16 + 10 + 10 + 6 + 6 + 8 + 9 + 10 + 10 + 8 + 11 * 5);
     EXPECT_NE(
         out.str().find("option\t--pan\tPATH\tinput-file\trequired\t.img .rst .tif .bif *\t\t\t"),
         std::string::npos);
