@@ -16,6 +16,9 @@ PanSharpenDialog::PanSharpenDialog(RunCounters& counters, Host& host, QWidget* p
                                 FusionMethod::Brovey}) {
         MethodList()->addItem(MethodLabel(method));
     }
+    // The list keeps the width of "Optimisation 1"; its popup shows the longer names whole.
+    MethodList()->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    MethodList()->setMinimumContentsLength(static_cast<int>(std::string("Optimisation 1").size()));
     // Choosing a method sets its default filter: the detail-injection methods sharpen by
     // themselves, so theirs is none; methods 1 and 2 sharpen Green and Red. "More >>" may choose
     // another afterwards.
