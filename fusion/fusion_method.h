@@ -29,9 +29,9 @@ inline bool InjectsDetail(FusionMethod method)
 // The method's name as the dialogs list it and the report names it.
 inline const char* MethodLabel(FusionMethod method)
 {
-    static const char* const kLabels[] = {"Optimisation 1", "Optimisation 2",
-                                          "Adaptive Gram-Schmidt (GSA)", "MTF-GLP-HPM",
-                                          "AWLP", "Weighted Brovey"};
+    static const char* const kLabels[] = {
+        "Optimisation 1", "Optimisation 2", "Adaptive Gram-Schmidt (GSA)",
+        "MTF-GLP-HPM",    "AWLP",           "Weighted Brovey"};
     return kLabels[static_cast<int>(method)];
 }
 

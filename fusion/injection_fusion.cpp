@@ -68,7 +68,8 @@ void SmoothRow(const double* const rows[5], std::int64_t width, std::int64_t ste
     }
     for (std::int64_t c = 0; c < width; ++c) {
         double sum = 0;
-        for (int t = 0; t < 5; ++t) sum += kSpline[t] * scratch[ClampIndex(c + (t - 2) * step, width)];
+        for (int t = 0; t < 5; ++t)
+            sum += kSpline[t] * scratch[ClampIndex(c + (t - 2) * step, width)];
         out[c] = sum;
     }
 }
@@ -99,7 +100,8 @@ bool ReadPanRows(const InjectionModel& model, const std::string& panPath, StripI
             const std::int64_t y = strip.levelFirst + i;
             const double* rows[5];
             for (int t = 0; t < 5; ++t) {
-                rows[t] = strip.pan.data() + (ClampIndex(y + t - 2, model.height) - strip.panFirst) * width;
+                rows[t] = strip.pan.data() +
+                          (ClampIndex(y + t - 2, model.height) - strip.panFirst) * width;
             }
             std::vector<double> scratch(static_cast<std::size_t>(width));
             SmoothRow(rows, width, 1, scratch.data(), strip.level1.data() + i * width);
@@ -130,32 +132,36 @@ void FuseBandRow(const InjectionModel& model, int k, const double* const m[4], c
     const double scale = model.panScale[k];
     const double offset = model.panOffset[k];
     switch (model.method) {
-    case FusionMethod::Gsa:
-        for (std::int64_t c = 0; c < width; ++c) {
-            double intensity = model.intercept;
-            for (int b = 0; b < kInjectionBands; ++b) intensity += model.weight[b] * m[b][c];
-            out[c] = StoreSample(m[k][c] + model.gain[k] * (scale * pan[c] + offset - intensity));
-        }
-        break;
-    case FusionMethod::GlpHpm:
-        for (std::int64_t c = 0; c < width; ++c) {
-            const double lowPan = scale * low[c] + offset;
-            // No ratio without a positive low-pass pan: the band is kept.
-            const double value = lowPan > 0 ? m[k][c] * (scale * pan[c] + offset) / lowPan : m[k][c];
-            out[c] = StoreSample(value);
-        }
-        break;
-    case FusionMethod::Awlp:
-        for (std::int64_t c = 0; c < width; ++c) {
-            const double mean = 0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
-            out[c] = StoreSample(m[k][c] + (mean > 0 ? m[k][c] / mean : 1.0) * detail[c]);
-        }
-        break;
-    default:
-        for (std::int64_t c = 0; c < width; ++c) {
-            const double mean = 0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
-            out[c] = StoreSample(mean > 0 ? m[k][c] * pan[c] / mean : m[k][c]);
-        }
+        case FusionMethod::Gsa:
+            for (std::int64_t c = 0; c < width; ++c) {
+                double intensity = model.intercept;
+                for (int b = 0; b < kInjectionBands; ++b) intensity += model.weight[b] * m[b][c];
+                out[c] =
+                    StoreSample(m[k][c] + model.gain[k] * (scale * pan[c] + offset - intensity));
+            }
+            break;
+        case FusionMethod::GlpHpm:
+            for (std::int64_t c = 0; c < width; ++c) {
+                const double lowPan = scale * low[c] + offset;
+                // No ratio without a positive low-pass pan: the band is kept.
+                const double value =
+                    lowPan > 0 ? m[k][c] * (scale * pan[c] + offset) / lowPan : m[k][c];
+                out[c] = StoreSample(value);
+            }
+            break;
+        case FusionMethod::Awlp:
+            for (std::int64_t c = 0; c < width; ++c) {
+                const double mean =
+                    0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
+                out[c] = StoreSample(m[k][c] + (mean > 0 ? m[k][c] / mean : 1.0) * detail[c]);
+            }
+            break;
+        default:
+            for (std::int64_t c = 0; c < width; ++c) {
+                const double mean =
+                    0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
+                out[c] = StoreSample(mean > 0 ? m[k][c] * pan[c] / mean : m[k][c]);
+            }
     }
 }
 
@@ -178,7 +184,8 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
     double* low = detail + width;
     if (model.method == FusionMethod::Awlp) WaveletDetail(model, strip, r, low, detail);
     for (std::int64_t g = 0; g < lows; ++g) {
-        UpsampleRow(model, model.panLow[static_cast<std::size_t>(g)].data(), r, line, low + g * width);
+        UpsampleRow(model, model.panLow[static_cast<std::size_t>(g)].data(), r, line,
+                    low + g * width);
     }
     const double* pan = strip.pan.data() + (r - strip.panFirst) * width;
     const std::int64_t at = (r - strip.row0) * width;

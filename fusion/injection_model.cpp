@@ -151,7 +151,8 @@ void FitGsa(InjectionModel& model)
     const Moments p = MomentsOf(MsCount(model), [&](std::int64_t i) { return double{low[i]}; });
     const double variance = in.deviation * in.deviation;
     for (int k = 0; k < kInjectionBands; ++k) {
-        const Moments b = MomentsOf(MsCount(model), [&](std::int64_t i) { return static_cast<double>(ms[k][i]); });
+        const Moments b = MomentsOf(MsCount(model),
+                                    [&](std::int64_t i) { return static_cast<double>(ms[k][i]); });
         double covariance = 0;
         for (std::int64_t i = 0; i < MsCount(model); ++i) {
             covariance += (ms[k][i] - b.mean) * (intensity(i) - in.mean);
@@ -167,8 +168,10 @@ void FitGlpHpm(InjectionModel& model)
 {
     for (int k = 0; k < kInjectionBands; ++k) {
         const std::vector<float>& low = model.panLow[model.panLowOfBand[k]];
-        EqualisePan(model, k, MomentsOf(MsCount(model), [&](std::int64_t i) { return double{low[i]}; }),
-                    MomentsOf(MsCount(model), [&](std::int64_t i) { return static_cast<double>(model.ms[k][i]); }));
+        EqualisePan(model, k,
+                    MomentsOf(MsCount(model), [&](std::int64_t i) { return double{low[i]}; }),
+                    MomentsOf(MsCount(model),
+                              [&](std::int64_t i) { return static_cast<double>(model.ms[k][i]); }));
     }
 }
 

@@ -18,8 +18,7 @@ const std::string kPartReadFailure = "Error: Integer/Binary - ReadDataBlockPart"
 StepResult FitInjection(PanRunState& state)
 {
     const PanSharpenJob& job = state.job;
-    const SensorGains sensor =
-        FindSensor(job.sensor).value_or(*FindSensor("generic"));
+    const SensorGains sensor = FindSensor(job.sensor).value_or(*FindSensor("generic"));
     InjectionInputs inputs;
     inputs.method = job.method;
     inputs.width = state.width;
@@ -33,8 +32,8 @@ StepResult FitInjection(PanRunState& state)
     inputs.panGain = sensor.pan;
     state.injection = std::make_shared<InjectionModel>(inputs);
     state.log.Append(".");
-    const StepResult result = FitInjectionModel(inputs, *state.injection, kStep1Failure,
-                                                state.host, [&state] { return state.Pump(); });
+    const StepResult result = FitInjectionModel(inputs, *state.injection, kStep1Failure, state.host,
+                                                [&state] { return state.Pump(); });
     if (result == StepResult::Ok) state.log.Append("..");
     return result;
 }

@@ -97,7 +97,8 @@ Row MethodRow()
                [](PanSharpenJob& job, const OptionUse& use) {
                    const auto found =
                        std::find(kMethodNames.begin(), kMethodNames.end(), use.Text());
-                   if (found == kMethodNames.end()) return WrongCommandLine(WrongValueText(use.def));
+                   if (found == kMethodNames.end())
+                       return WrongCommandLine(WrongValueText(use.def));
                    job.method = static_cast<FusionMethod>(found - kMethodNames.begin());
                    if (InjectsDetail(job.method)) {
                        job.filterType = FilterType16::None;

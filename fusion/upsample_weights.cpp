@@ -15,7 +15,8 @@ constexpr std::int64_t kReach = 12;
 
 // The upsampled response of coarse sample i of a line of `coarse` samples, on the stretch of
 // the line that it can reach: fine samples ratio·lo .. ratio·hi − 1.
-std::vector<double> ImpulseResponse(std::int64_t i, std::int64_t coarse, int ratio, std::int64_t& lo)
+std::vector<double> ImpulseResponse(std::int64_t i, std::int64_t coarse, int ratio,
+                                    std::int64_t& lo)
 {
     lo = std::max<std::int64_t>(0, i - kReach);
     const std::int64_t hi = std::min(coarse, i + kReach + 1);
@@ -93,8 +94,10 @@ void AxisWeights::Apply(const double* in, double* out) const
     for (std::int64_t n = 0; n < m_periodicBegin; ++n) general(n);
     // The periodic stretch, one phase at a time: the same weights for every sample, summed in
     // the same order as the general sum, so that the loops run over whole rows of samples.
-    std::vector<double> sums(static_cast<std::size_t>((m_periodicEnd - m_periodicBegin) / m_ratio + 1));
-    for (std::int64_t n0 = m_periodicBegin; n0 < m_periodicBegin + m_ratio && n0 < m_periodicEnd; ++n0) {
+    std::vector<double> sums(
+        static_cast<std::size_t>((m_periodicEnd - m_periodicBegin) / m_ratio + 1));
+    for (std::int64_t n0 = m_periodicBegin; n0 < m_periodicBegin + m_ratio && n0 < m_periodicEnd;
+         ++n0) {
         const std::int64_t samples = (m_periodicEnd - n0 + m_ratio - 1) / m_ratio;
         const double* w = Weights(n0);
         const double* x = in + First(n0);

@@ -12,8 +12,8 @@ PanSharpenDialog::PanSharpenDialog(RunCounters& counters, Host& host, QWidget* p
                                    const std::string& sensor)
     : PanSharpenJobDialog("Pan-Sharpening Module (For 16-bit data)", counters, host, parent)
 {
-    for (FusionMethod method : {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp,
-                                FusionMethod::Brovey}) {
+    for (FusionMethod method :
+         {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp, FusionMethod::Brovey}) {
         MethodList()->addItem(MethodLabel(method));
     }
     // The list keeps the width of "Optimisation 1"; its popup shows the longer names whole.

@@ -1,11 +1,10 @@
-#include "fusion/injection_fusion.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
+#include "fusion/injection_fusion.h"
 #include "fusion/injection_model.h"
 #include "fusion/upsample_weights.h"
 #include "imaging/interpolator23.h"
@@ -119,7 +118,8 @@ TEST_F(InjectionTest, AxisWeightsUpsampleAsTheInterpolatorItselfDoes)
         const AxisWeights weights(coarse, 4);
         ASSERT_EQ(weights.Fine(), 4 * coarse);
         weights.Apply(line.data(), actual.data());
-        for (int n = 0; n < 4 * coarse; ++n) EXPECT_NEAR(actual[n], expected[n], 1e-9) << coarse << ":" << n;
+        for (int n = 0; n < 4 * coarse; ++n)
+            EXPECT_NEAR(actual[n], expected[n], 1e-9) << coarse << ":" << n;
     }
 }
 
@@ -127,7 +127,8 @@ TEST_F(InjectionTest, FlatPanInjectsNoDetailAndGivesTheUpsampledBands)
 {
     // 8 × 8 pan, 2 × 2 MS; the NIR band is all zeros, so the pyramid's low-pass pan is 0 there.
     Scene scene{8, 8, Band(64, 900), {}};
-    scene.ms = {Band{100, 300, 500, 700}, Band{50, 50, 900, 60}, Band{1000, 10, 10, 1000}, Band(4, 0)};
+    scene.ms = {Band{100, 300, 500, 700}, Band{50, 50, 900, 60}, Band{1000, 10, 10, 1000},
+                Band(4, 0)};
     for (FusionMethod method : {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp}) {
         const auto fused = Fuse(scene, method, 8);
         for (int k = 0; k < 4; ++k) {
@@ -186,7 +187,8 @@ TEST_F(InjectionTest, OutputBytesDoNotDependOnTheStripHeight)
     for (FusionMethod method : kMethods) {
         const auto whole = Fuse(scene, method, 44);
         for (std::int64_t rows : {1, 5, 16}) {
-            EXPECT_EQ(Fuse(scene, method, rows), whole) << MethodLabel(method) << " strips " << rows;
+            EXPECT_EQ(Fuse(scene, method, rows), whole)
+                << MethodLabel(method) << " strips " << rows;
         }
         // The colour adjustment follows the same pixels.
         EXPECT_EQ(Fuse(scene, method, 3, {5, 10, 15}), Fuse(scene, method, 44, {5, 10, 15}));
@@ -270,7 +272,8 @@ TEST_F(InjectionTest, FusionBeatsTheUpsampledBandsAndKeepsItsQuality)
                                                       {FusionMethod::Awlp, 0.71},
                                                       {FusionMethod::Brovey, 3.0}};
     for (const auto& [method, bound] : pinned) {
-        const double ergas = Ergas(Fuse(made.scene, method, 32, {0, 0, 0}, "quickbird"), made.truth);
+        const double ergas =
+            Ergas(Fuse(made.scene, method, 32, {0, 0, 0}, "quickbird"), made.truth);
         if (method != FusionMethod::Brovey) {
             EXPECT_LT(ergas, plain) << MethodLabel(method);
         }
