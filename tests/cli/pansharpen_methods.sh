@@ -81,5 +81,22 @@ check "unknown method: message" grep -q -- '--method' "$WORK/err.txt"
 check "unknown sensor: status 2" [ $? = 2 ]
 check "unknown sensor: message" grep -q -- '--sensor takes worldview2, quickbird, ikonos or generic' "$WORK/err.txt"
 
+# Ctrl-C while a method fuses: status 130, the Cancelled line, no output left.
+"$GEN" pansharpen "$WORK/big" --width 2048 --height 2048 --layouts envi --seed 2 || exit 1
+B=$WORK/big/envi
+"$CLI" pansharpen --pan "$B/pan.img" --blue "$B/blue.img" --green "$B/green.img" --red "$B/red.img" \
+    --nir "$B/nir.img" --method awlp --yes --quiet --log "$WORK/c.log" 2>/dev/null &
+pid=$!
+for _ in $(seq 1 1000); do
+    grep -q 'Step 2' "$WORK/c.log" 2>/dev/null && break
+    sleep 0.005
+done
+kill -INT $pid
+wait $pid
+check "Ctrl-C: status 130" [ $? = 130 ]
+check "Ctrl-C: Cancelled line" grep -q $'^Cancelled\r$' "$WORK/c.log"
+for band in blue green red nir; do check "Ctrl-C: no $band left" [ ! -e "$B/${band}_Fused.img" ]; done
+check "Ctrl-C: no picture left" [ ! -e "$B/pan_Fused.bmp" ]
+
 echo "$PASSES passed, $FAILURES failed"
 [ "$FAILURES" -eq 0 ]
