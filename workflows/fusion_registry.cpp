@@ -100,6 +100,11 @@ RunOutcome FuseWith16BitTool(int method, const DegradedScene& scene, const std::
             return RunOutcome::Stopped;
     }
     job.method = static_cast<FusionMethod>(method);
+    job.sensor = scene.sensor.name;
+    if (InjectsDetail(job.method)) {  // their default filter, as --method NAME sets it
+        job.filterType = FilterType16::None;
+        job.filterFlags = {false, false, false, false};
+    }
     job.protocolRun = true;
     job.displayBmp = false;
     RunCounters counters;
@@ -134,7 +139,8 @@ RunOutcome FuseWithEtmTool(int method, const DegradedScene& scene, const std::st
     const auto outputs = DeriveJobOutputs(job);
     return DescribeFused({outputs.data.begin(), outputs.data.end()}, host, fused)
                ? RunOutcome::Finished
-               : RunOutcome::Stopped;}
+               : RunOutcome::Stopped;
+}
 
 template <typename T>
 bool Fits(double value)
@@ -147,7 +153,24 @@ bool Fits(double value)
 
 const std::vector<FusionMethodEntry>& FusionMethodRegistry()
 {
+    // The detail-injection methods first, as the dialog lists them after methods 1 and 2.
     static const std::vector<FusionMethodEntry> kMethods = {
+        {"gsa", 4, 4, SampleType::Int16,
+         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
+             return FuseWith16BitTool(static_cast<int>(FusionMethod::Gsa), s, f, h, out);
+         }},
+        {"glp-hpm", 4, 4, SampleType::Int16,
+         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
+             return FuseWith16BitTool(static_cast<int>(FusionMethod::GlpHpm), s, f, h, out);
+         }},
+        {"awlp", 4, 4, SampleType::Int16,
+         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
+             return FuseWith16BitTool(static_cast<int>(FusionMethod::Awlp), s, f, h, out);
+         }},
+        {"brovey", 4, 4, SampleType::Int16,
+         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
+             return FuseWith16BitTool(static_cast<int>(FusionMethod::Brovey), s, f, h, out);
+         }},
         {"1", 4, 4, SampleType::Int16,
          [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
              return FuseWith16BitTool(0, s, f, h, out);
