@@ -17,6 +17,7 @@
 #include "assess/haar_header.h"
 #include "raster/bmp_writer.h"
 #include "raster/raw_file.h"
+#include "raster/world_file.h"
 
 namespace lumesta {
 namespace {
@@ -344,6 +345,7 @@ RunOutcome DecomposeAndWrite(const HaarJob& job, SampleKind kind, RunLog& log, H
     progress->SetPosition(0);
     progress.reset();
     WriteBmp24(job.input.width, job.input.height, image.data(), job.bmpPath, 0, host);
+    WriteWorldFilesFromInput(job.bmpPath, job.input.inputPath);
     WriteHaarHeader(job, raster.File(), host);
     raster.Keep();
     log.Append(kAssessFinished);

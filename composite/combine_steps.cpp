@@ -8,6 +8,7 @@
 #include "raster/band_io.h"
 #include "raster/bmp_writer.h"
 #include "raster/geotiff.h"
+#include "raster/world_file.h"
 
 namespace lumesta {
 namespace {
@@ -272,6 +273,8 @@ StepResult WriteCompositeBmp(CombineRunState& state)
                                    : WriteBmpOf<std::uint8_t>(state);
     // A picture that failed half-way is no result; a cancelled one stays as written so far.
     if (result == StepResult::Failed) std::remove(state.job.bmpPath.c_str());
+    // The composite lies on the blue band's grid.
+    if (result == StepResult::Ok) WriteWorldFilesFromInput(state.job.bmpPath, state.job.bluePath);
     return result;
 }
 

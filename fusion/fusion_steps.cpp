@@ -9,6 +9,7 @@
 #include "fusion/regression.h"
 #include "fusion/resampling.h"
 #include "fusion/stretched_bmp.h"
+#include "raster/world_file.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
               "band files hold little-endian samples that are read directly into memory");
@@ -259,11 +260,15 @@ StepResult WriteFusedBmpOf(State& state)
     picture.nonlinear = state.job.stretch.nonlinear;
     picture.path = state.job.bmpName;
     const auto pump = [&state] { return state.Pump(); };
+    StepResult result = StepResult::Ok;
     if constexpr (sizeof(typename State::Sample) == 2) {
-        return WriteStretchedBmp16(picture, state.progress, pump, state.host);
+        result = WriteStretchedBmp16(picture, state.progress, pump, state.host);
     } else {
-        return WriteStretchedBmp8(picture, state.progress, pump, state.host);
+        result = WriteStretchedBmp8(picture, state.progress, pump, state.host);
     }
+    // The picture lies on the pan's grid: it takes the pan's place on the ground.
+    if (result == StepResult::Ok) WriteWorldFilesFromInput(picture.path, state.job.panPath);
+    return result;
 }
 
 }  // namespace

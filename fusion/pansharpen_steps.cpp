@@ -5,6 +5,7 @@
 #include "fusion/band_view.h"
 #include "fusion/filters.h"
 #include "fusion/resampling.h"
+#include "raster/world_file.h"
 
 namespace lumesta {
 

@@ -1,0 +1,251 @@
+// GeoTIFF images for viewing: any sample type of 8 to 64 bits, stripped or tiled, compressed or
+// not, contiguous or separate planes. Blocks (strips or tiles) are decoded on demand and a few
+// are kept; a strip too large to hold is decoded row by row.
+
+#include <tiffio.h>
+
+#include <list>
+#include <mutex>
+#include <sys/stat.h>
+#include <vector>
+
+#include "raster/image_open.h"
+#include "raster/sample_convert.h"
+#include "raster/tiff_handle.h"
+
+namespace lumesta {
+namespace {
+
+// Decoded blocks kept; a strip larger than the limit is read by scanlines instead.
+constexpr std::size_t kKeptBlocks = 24;
+constexpr tmsize_t kMaxBlockBytes = 64 << 20;
+
+struct TiffLayout {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint16_t samples = 1;
+    std::uint16_t bits = 8;
+    std::uint16_t format = SAMPLEFORMAT_UINT;
+    std::uint16_t planar = PLANARCONFIG_CONTIG;
+    std::uint16_t compression = COMPRESSION_NONE;
+    bool tiled = false;
+    std::uint32_t blockWidth = 0;   // tile width, or the image width for strips
+    std::uint32_t blockHeight = 0;  // tile height or rows per strip
+};
+
+std::optional<SampleType> TypeOf(const TiffLayout& t)
+{
+    const bool isSigned = t.format == SAMPLEFORMAT_INT;
+    if (t.format == SAMPLEFORMAT_IEEEFP) {
+        if (t.bits == 32) return SampleType::Float32;
+        if (t.bits == 64) return SampleType::Float64;
+        return std::nullopt;
+    }
+    if (t.format != SAMPLEFORMAT_UINT && t.format != SAMPLEFORMAT_INT && t.format != SAMPLEFORMAT_VOID) {
+        return std::nullopt;
+    }
+    if (t.bits == 8) return isSigned ? SampleType::Int8 : SampleType::UInt8;
+    if (t.bits == 16) return isSigned ? SampleType::Int16 : SampleType::UInt16;
+    if (t.bits == 32) return isSigned ? SampleType::Int32 : SampleType::UInt32;
+    return std::nullopt;
+}
+
+std::string CompressionName(std::uint16_t compression)
+{
+    switch (compression) {
+        case COMPRESSION_NONE:
+            return "uncompressed";
+        case COMPRESSION_LZW:
+            return "LZW";
+        case COMPRESSION_ADOBE_DEFLATE:
+        case COMPRESSION_DEFLATE:
+            return "Deflate";
+        case COMPRESSION_PACKBITS:
+            return "PackBits";
+        case COMPRESSION_JPEG:
+            return "JPEG";
+        default:
+            return "compression " + std::to_string(compression);
+    }
+}
+
+class GeoTiffSource : public RasterSource {
+public:
+    GeoTiffSource(TiffPtr tiff, const TiffLayout& layout, RasterDescription description)
+        : m_tiff(std::move(tiff)), m_t(layout)
+    {
+        m_description = std::move(description);
+        m_sampleBytes = SampleBytes(m_description.type);
+        m_blockBytes = m_t.tiled ? TIFFTileSize(m_tiff.get()) : TIFFStripSize(m_tiff.get());
+        m_byScanline = !m_t.tiled && m_blockBytes > kMaxBlockBytes;
+        m_scanline.resize(static_cast<std::size_t>(TIFFScanlineSize(m_tiff.get())));
+    }
+
+    bool ReadWindow(int band, const SampleWindow& window, float* out,
+                    const std::atomic<bool>* cancel) override
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        for (int j = 0; j < window.rows; ++j) {
+            if (cancel && cancel->load()) return false;
+            float* row = out + static_cast<std::int64_t>(j) * window.columns;
+            const int y = window.y0 + j * window.step;
+            for (int i = 0; i < window.columns; ++i) {
+                const int x = window.x0 + i * window.step;
+                const std::uint8_t* sample = SampleAt(band, x, y);
+                row[i] = sample ? static_cast<float>(SampleValue(sample, m_description.type, false)) : 0.0f;
+            }
+        }
+        return true;
+    }
+
+    std::optional<double> ReadValue(int band, int x, int y) override
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        const std::uint8_t* sample = SampleAt(band, x, y);
+        if (!sample) return {};
+        return SampleValue(sample, m_description.type, false);
+    }
+
+private:
+    struct Block {
+        std::uint32_t index = 0;
+        bool ok = false;
+        std::vector<std::uint8_t> bytes;
+    };
+
+    // The bytes of one sample, or null outside the image or in a block that cannot be decoded.
+    const std::uint8_t* SampleAt(int band, int x, int y)
+    {
+        if (band < 0 || band >= m_t.samples || x < 0 || y < 0 ||
+            x >= static_cast<int>(m_t.width) || y >= static_cast<int>(m_t.height)) {
+            return nullptr;
+        }
+        const bool separate = m_t.planar == PLANARCONFIG_SEPARATE;
+        const int perPixel = separate ? 1 : m_t.samples;
+        const int plane = separate ? band : 0;
+        const int inPixel = separate ? 0 : band;
+        if (m_byScanline) {
+            if (!LoadScanline(y, plane)) return nullptr;
+            return m_scanline.data() + (static_cast<std::size_t>(x) * perPixel + inPixel) * m_sampleBytes;
+        }
+        const auto ux = static_cast<std::uint32_t>(x);
+        const auto uy = static_cast<std::uint32_t>(y);
+        const std::uint32_t index = m_t.tiled
+            ? TIFFComputeTile(m_tiff.get(), ux, uy, 0, static_cast<std::uint16_t>(plane))
+            : TIFFComputeStrip(m_tiff.get(), uy, static_cast<std::uint16_t>(plane));
+        const Block* block = LoadBlock(index);
+        if (!block || !block->ok) return nullptr;
+        const std::uint32_t bx = m_t.tiled ? ux % m_t.blockWidth : ux;
+        const std::uint32_t by = uy % m_t.blockHeight;
+        const std::size_t at = ((static_cast<std::size_t>(by) * m_t.blockWidth + bx) * perPixel + inPixel) *
+                               static_cast<std::size_t>(m_sampleBytes);
+        return at + m_sampleBytes <= block->bytes.size() ? block->bytes.data() + at : nullptr;
+    }
+
+    const Block* LoadBlock(std::uint32_t index)
+    {
+        for (auto it = m_blocks.begin(); it != m_blocks.end(); ++it) {
+            if (it->index == index) {
+                m_blocks.splice(m_blocks.begin(), m_blocks, it);
+                return &m_blocks.front();
+            }
+        }
+        Block block;
+        block.index = index;
+        block.bytes.resize(static_cast<std::size_t>(m_blockBytes));
+        const tmsize_t got = m_t.tiled
+            ? TIFFReadEncodedTile(m_tiff.get(), index, block.bytes.data(), m_blockBytes)
+            : TIFFReadEncodedStrip(m_tiff.get(), index, block.bytes.data(), m_blockBytes);
+        block.ok = got > 0;
+        if (got > 0) block.bytes.resize(static_cast<std::size_t>(got));
+        m_blocks.push_front(std::move(block));
+        if (m_blocks.size() > kKeptBlocks) m_blocks.pop_back();
+        return &m_blocks.front();
+    }
+
+    bool LoadScanline(int y, int plane)
+    {
+        if (y == m_scanlineRow && plane == m_scanlinePlane) return m_scanlineOk;
+        m_scanlineRow = y;
+        m_scanlinePlane = plane;
+        m_scanlineOk = TIFFReadScanline(m_tiff.get(), m_scanline.data(), static_cast<std::uint32_t>(y),
+                                        static_cast<std::uint16_t>(plane)) == 1;
+        return m_scanlineOk;
+    }
+
+    std::mutex m_mutex;
+    TiffPtr m_tiff;
+    TiffLayout m_t;
+    int m_sampleBytes = 1;
+    tmsize_t m_blockBytes = 0;
+    bool m_byScanline = false;
+    std::list<Block> m_blocks;
+    std::vector<std::uint8_t> m_scanline;
+    int m_scanlineRow = -1;
+    int m_scanlinePlane = -1;
+    bool m_scanlineOk = false;
+};
+
+TiffLayout ReadLayout(TIFF* tiff)
+{
+    TiffLayout t;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &t.width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &t.height);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &t.samples);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &t.bits);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &t.format);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &t.planar);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &t.compression);
+    t.tiled = TIFFIsTiled(tiff) != 0;
+    if (t.tiled) {
+        TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &t.blockWidth);
+        TIFFGetField(tiff, TIFFTAG_TILELENGTH, &t.blockHeight);
+    } else {
+        t.blockWidth = t.width;
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &t.blockHeight);
+        if (t.blockHeight == 0 || t.blockHeight > t.height) t.blockHeight = t.height;
+    }
+    return t;
+}
+
+}  // namespace
+
+std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::string& error)
+{
+    TiffPtr tiff = OpenGeoTiff(path, "r");
+    if (!tiff) {
+        error = "This file cannot be read as a TIFF image.";
+        return nullptr;
+    }
+    const TiffLayout t = ReadLayout(tiff.get());
+    const std::optional<SampleType> type = TypeOf(t);
+    if (!type) {
+        error = "TIFF samples of " + std::to_string(t.bits) + " bits in sample format " +
+                std::to_string(t.format) + " cannot be shown.";
+        return nullptr;
+    }
+    if (!CheckImageSize(static_cast<std::int64_t>(t.width), t.height, t.samples, error)) return nullptr;
+    if (t.blockWidth == 0 || t.blockHeight == 0) {
+        error = "The TIFF file has no usable strip or tile size.";
+        return nullptr;
+    }
+    RasterDescription d;
+    d.format = "GeoTIFF";
+    d.dataPaths = {path};
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0) d.byteSize = status.st_size;
+    d.width = static_cast<int>(t.width);
+    d.height = static_cast<int>(t.height);
+    d.bands = t.samples;
+    d.type = *type;
+    for (int band = 0; band < d.bands; ++band) d.bandNames.push_back("Band " + std::to_string(band + 1));
+    d.layout = (t.tiled ? "tiles of " + std::to_string(t.blockWidth) + " x " + std::to_string(t.blockHeight)
+                        : "strips of " + std::to_string(t.blockHeight) + " rows") +
+               ", " + CompressionName(t.compression) + ", " +
+               (t.planar == PLANARCONFIG_SEPARATE ? "separate planes" : "contiguous samples");
+    d.availableRows = d.height;
+    d.geo = ReadGeoTiffGeoreference(path);
+    return std::make_unique<GeoTiffSource>(std::move(tiff), t, std::move(d));
+}
+
+}  // namespace lumesta

@@ -1,0 +1,323 @@
+#include "raster/raster_source.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "raster/raw_file.h"
+#include "raster/sample_convert.h"
+
+namespace lumesta {
+namespace {
+
+// Above this span one row is read sample by sample instead of in one piece.
+constexpr std::int64_t kMaxRowSpan = 4 << 20;
+
+std::int64_t FileLength(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? static_cast<std::int64_t>(status.st_size) : -1;
+}
+
+class RawSource : public RasterSource {
+public:
+    RawSource(RawFile file, RasterDescription description, const RawLayout& layout,
+              std::int64_t fileLength)
+        : m_file(std::move(file)), m_layout(layout), m_fileLength(fileLength)
+    {
+        m_description = std::move(description);
+        m_sampleBytes = SampleBytes(m_description.type);
+        m_description.availableRows = CountAvailableRows();
+        if (m_description.availableRows < m_description.height) {
+            m_description.missingNote =
+                "The file ends after " + std::to_string(m_description.availableRows) + " of " +
+                std::to_string(m_description.height) + " rows; the rest is missing and shows black.";
+        }
+    }
+
+    bool ReadWindow(int band, const SampleWindow& window, float* out,
+                    const std::atomic<bool>* cancel) override
+    {
+        std::vector<std::uint8_t> bytes;
+        for (int j = 0; j < window.rows; ++j) {
+            if (cancel && cancel->load()) return false;
+            float* row = out + static_cast<std::int64_t>(j) * window.columns;
+            std::fill(row, row + window.columns, 0.0f);
+            ReadRow(band, window, window.y0 + j * window.step, row, bytes);
+        }
+        return true;
+    }
+
+    std::optional<double> ReadValue(int band, int x, int y) override
+    {
+        const RasterDescription& d = m_description;
+        if (band < 0 || band >= d.bands || x < 0 || y < 0 || x >= d.width || y >= d.height) return {};
+        std::uint8_t sample[8] = {};
+        if (m_file.ReadAt(Offset(band, y, x), m_sampleBytes, sample) != m_sampleBytes) return {};
+        return SampleValue(sample, d.type, m_layout.bigEndian);
+    }
+
+private:
+    std::int64_t Offset(int band, int y, int x) const
+    {
+        return m_layout.firstSample + band * m_layout.bandStride + y * m_layout.rowStride +
+               x * m_layout.pixelStride;
+    }
+
+    // True when the first rows rows of every band lie inside the file.
+    bool RowsComplete(int rows) const
+    {
+        if (rows <= 0) return true;
+        for (int band = 0; band < m_description.bands; ++band) {
+            const std::int64_t end = Offset(band, rows - 1, m_description.width - 1) + m_sampleBytes;
+            if (end > m_fileLength || Offset(band, rows - 1, 0) < 0) return false;
+        }
+        return true;
+    }
+
+    // Rows that the file holds completely. Bottom-up files lose their top rows first, so for
+    // them a short file counts no complete row.
+    int CountAvailableRows() const
+    {
+        const int height = m_description.height;
+        if (RowsComplete(height)) return height;
+        if (m_layout.rowStride < 0) return 0;
+        int low = 0;
+        int high = height;
+        while (high - low > 1) {
+            const int middle = low + (high - low) / 2;
+            (RowsComplete(middle) ? low : high) = middle;
+        }
+        return low;
+    }
+
+    void ReadRow(int band, const SampleWindow& window, int y, float* row,
+                 std::vector<std::uint8_t>& bytes)
+    {
+        const RasterDescription& d = m_description;
+        if (y < 0 || y >= d.height) return;
+        // The columns of the window inside the image: i from first to last.
+        const int first = window.x0 >= 0 ? 0 : (-window.x0 + window.step - 1) / window.step;
+        int last = window.columns - 1;
+        if (window.x0 + static_cast<std::int64_t>(last) * window.step >= d.width) {
+            last = d.width - 1 - window.x0 < 0 ? -1 : (d.width - 1 - window.x0) / window.step;
+        }
+        if (last < first) return;
+        const int xFirst = window.x0 + first * window.step;
+        const std::int64_t pixelBytes = m_layout.pixelStride * window.step;
+        const std::int64_t span = (last - first) * pixelBytes + m_sampleBytes;
+        if (span > kMaxRowSpan) {
+            for (int i = first; i <= last; ++i) {
+                row[i] = static_cast<float>(ReadValue(band, window.x0 + i * window.step, y).value_or(0));
+            }
+            return;
+        }
+        bytes.assign(static_cast<std::size_t>(span), 0);
+        m_file.ReadAt(Offset(band, y, xFirst), span, bytes.data());
+        for (int i = first; i <= last; ++i) {
+            row[i] = static_cast<float>(
+                SampleValue(bytes.data() + (i - first) * pixelBytes, d.type, m_layout.bigEndian));
+        }
+    }
+
+    RawFile m_file;
+    RawLayout m_layout;
+    std::int64_t m_fileLength = 0;
+    int m_sampleBytes = 1;
+};
+
+class StackedSource : public RasterSource {
+public:
+    StackedSource(std::vector<std::unique_ptr<RasterSource>> parts, const std::string& format)
+        : m_parts(std::move(parts))
+    {
+        m_description = m_parts.front()->Description();
+        m_description.format = format;
+        m_description.bands = 0;
+        m_description.byteSize = 0;
+        m_description.dataPaths.clear();
+        m_description.headerPaths.clear();
+        m_description.bandNames.clear();
+        for (const auto& part : m_parts) {
+            const RasterDescription& d = part->Description();
+            for (int band = 0; band < d.bands; ++band) m_bands.push_back({part.get(), band});
+            m_description.bands += d.bands;
+            m_description.byteSize += d.byteSize;
+            m_description.availableRows = std::min(m_description.availableRows, d.availableRows);
+            if (m_description.missingNote.empty()) m_description.missingNote = d.missingNote;
+            for (const auto& path : d.dataPaths) m_description.dataPaths.push_back(path);
+            for (const auto& path : d.headerPaths) m_description.headerPaths.push_back(path);
+            for (const auto& name : d.bandNames) m_description.bandNames.push_back(name);
+        }
+    }
+
+    bool ReadWindow(int band, const SampleWindow& window, float* out,
+                    const std::atomic<bool>* cancel) override
+    {
+        if (band < 0 || band >= static_cast<int>(m_bands.size())) return false;
+        return m_bands[band].part->ReadWindow(m_bands[band].band, window, out, cancel);
+    }
+
+    std::optional<double> ReadValue(int band, int x, int y) override
+    {
+        if (band < 0 || band >= static_cast<int>(m_bands.size())) return {};
+        return m_bands[band].part->ReadValue(m_bands[band].band, x, y);
+    }
+
+private:
+    struct BandOf {
+        RasterSource* part;
+        int band;
+    };
+    std::vector<std::unique_ptr<RasterSource>> m_parts;
+    std::vector<BandOf> m_bands;
+};
+
+class ResampledSource : public RasterSource {
+public:
+    ResampledSource(std::unique_ptr<RasterSource> inner, int width, int height)
+        : m_inner(std::move(inner))
+    {
+        const RasterDescription& d = m_inner->Description();
+        m_description = d;
+        m_description.width = width;
+        m_description.height = height;
+        m_description.availableRows = static_cast<int>(
+            static_cast<std::int64_t>(d.availableRows) * height / std::max(d.height, 1));
+        m_description.layout = d.layout + ", shown on a " + std::to_string(width) + " x " +
+                               std::to_string(height) + " grid by nearest neighbour";
+        if (d.geo.valid) m_description.geo = d.geo.Regridded(d.width, d.height, width, height);
+    }
+
+    bool ReadWindow(int band, const SampleWindow& window, float* out,
+                    const std::atomic<bool>* cancel) override
+    {
+        std::vector<int> columns(static_cast<std::size_t>(window.columns));
+        for (int i = 0; i < window.columns; ++i) columns[i] = InnerX(window.x0 + i * window.step);
+        int low = m_inner->Description().width;
+        int high = -1;
+        for (const int x : columns) {
+            if (x >= 0) {
+                low = std::min(low, x);
+                high = std::max(high, x);
+            }
+        }
+        std::vector<float> innerRow(static_cast<std::size_t>(std::max(high - low + 1, 1)));
+        for (int j = 0; j < window.rows; ++j) {
+            if (cancel && cancel->load()) return false;
+            float* row = out + static_cast<std::int64_t>(j) * window.columns;
+            std::fill(row, row + window.columns, 0.0f);
+            const int y = InnerY(window.y0 + j * window.step);
+            if (y < 0 || high < 0) continue;
+            const SampleWindow source{low, y, high - low + 1, 1, 1};
+            if (!m_inner->ReadWindow(band, source, innerRow.data(), cancel)) return false;
+            for (int i = 0; i < window.columns; ++i) {
+                if (columns[i] >= 0) row[i] = innerRow[static_cast<std::size_t>(columns[i] - low)];
+            }
+        }
+        return true;
+    }
+
+    std::optional<double> ReadValue(int band, int x, int y) override
+    {
+        const int innerX = InnerX(x);
+        const int innerY = InnerY(y);
+        if (innerX < 0 || innerY < 0) return {};
+        return m_inner->ReadValue(band, innerX, innerY);
+    }
+
+private:
+    int InnerX(int x) const
+    {
+        if (x < 0 || x >= m_description.width) return -1;
+        return static_cast<int>(static_cast<std::int64_t>(x) * m_inner->Description().width /
+                                m_description.width);
+    }
+    int InnerY(int y) const
+    {
+        if (y < 0 || y >= m_description.height) return -1;
+        return static_cast<int>(static_cast<std::int64_t>(y) * m_inner->Description().height /
+                                m_description.height);
+    }
+
+    std::unique_ptr<RasterSource> m_inner;
+};
+
+}  // namespace
+
+int SampleBytes(SampleType type)
+{
+    switch (type) {
+        case SampleType::UInt8:
+        case SampleType::Int8:
+            return 1;
+        case SampleType::UInt16:
+        case SampleType::Int16:
+            return 2;
+        case SampleType::UInt32:
+        case SampleType::Int32:
+        case SampleType::Float32:
+            return 4;
+        case SampleType::Float64:
+            return 8;
+    }
+    return 1;
+}
+
+std::string SampleTypeName(SampleType type)
+{
+    switch (type) {
+        case SampleType::UInt8:
+            return "8-bit unsigned integer";
+        case SampleType::Int8:
+            return "8-bit signed integer";
+        case SampleType::UInt16:
+            return "16-bit unsigned integer";
+        case SampleType::Int16:
+            return "16-bit signed integer";
+        case SampleType::UInt32:
+            return "32-bit unsigned integer";
+        case SampleType::Int32:
+            return "32-bit signed integer";
+        case SampleType::Float32:
+            return "32-bit float";
+        case SampleType::Float64:
+            return "64-bit float";
+    }
+    return {};
+}
+
+std::unique_ptr<RasterSource> OpenRawSource(const std::string& path, RasterDescription description,
+                                            const RawLayout& layout, std::string& error)
+{
+    RawFile file;
+    const std::int64_t length = FileLength(path);
+    if (length < 0 || !file.OpenForReading(path)) {
+        error = "Cannot open " + path + ".";
+        return nullptr;
+    }
+    description.byteSize += length;
+    if (description.dataPaths.empty()) description.dataPaths.push_back(path);
+    if (description.bandNames.empty()) {
+        for (int band = 0; band < description.bands; ++band) {
+            description.bandNames.push_back("Band " + std::to_string(band + 1));
+        }
+    }
+    return std::make_unique<RawSource>(std::move(file), std::move(description), layout, length);
+}
+
+std::unique_ptr<RasterSource> StackSources(std::vector<std::unique_ptr<RasterSource>> parts,
+                                           const std::string& format)
+{
+    if (parts.empty()) return nullptr;
+    return std::make_unique<StackedSource>(std::move(parts), format);
+}
+
+std::unique_ptr<RasterSource> ResampleNearest(std::unique_ptr<RasterSource> inner, int width,
+                                              int height)
+{
+    if (!inner || width <= 0 || height <= 0) return nullptr;
+    return std::make_unique<ResampledSource>(std::move(inner), width, height);
+}
+
+}  // namespace lumesta

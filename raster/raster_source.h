@@ -1,0 +1,98 @@
+#pragma once
+// Images opened for viewing: one description of any layout the program reads (ENVI, Idrisi32
+// and their groups, GeoTIFF, generic matrices, 24-bit BMP) and reads of windows of it, at full
+// resolution or decimated, without ever loading the whole image. Samples arrive as floats
+// (exact for every 8- and 16-bit type); single values as doubles.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "raster/georeference.h"
+
+namespace lumesta {
+
+enum class SampleType { UInt8, Int8, UInt16, Int16, UInt32, Int32, Float32, Float64 };
+
+// Bytes of one sample of the type.
+int SampleBytes(SampleType type);
+// "8-bit unsigned integer", "16-bit signed integer", "32-bit float", ...
+std::string SampleTypeName(SampleType type);
+
+struct RasterDescription {
+    std::string format;                    // "ENVI", "Idrisi32", "GeoTIFF", ...
+    std::vector<std::string> dataPaths;    // one per file holding bands
+    std::vector<std::string> headerPaths;  // headers and group files read
+    std::int64_t byteSize = 0;             // of all data files together
+    int width = 0;
+    int height = 0;
+    int bands = 0;
+    SampleType type = SampleType::UInt8;
+    std::vector<std::string> bandNames;
+    std::string layout;  // how the samples are stored, for the information panel
+    Georeference geo;
+    // Set when the data files hold fewer rows than the header declares: the rows from
+    // availableRows on read 0, and this note says so.
+    int availableRows = 0;
+    std::string missingNote;
+};
+
+// Which samples a window read takes: sample (i, j) of the result is image pixel
+// (x0 + i * step, y0 + j * step), for i < columns and j < rows.
+struct SampleWindow {
+    int x0 = 0;
+    int y0 = 0;
+    int columns = 0;
+    int rows = 0;
+    int step = 1;
+};
+
+class RasterSource {
+public:
+    virtual ~RasterSource() = default;
+    const RasterDescription& Description() const { return m_description; }
+
+    // Fills out (window.columns × window.rows floats, row-major, owned by the caller) with the
+    // band's samples; pixels outside the image or beyond the end of the data read 0. Checks
+    // cancel (when given) between rows: false when cancelled. May be called from any one thread
+    // at a time together with ReadValue from another.
+    virtual bool ReadWindow(int band, const SampleWindow& window, float* out,
+                            const std::atomic<bool>* cancel) = 0;
+    // The exact value of one sample; nothing when it lies outside the image or the data.
+    virtual std::optional<double> ReadValue(int band, int x, int y) = 0;
+
+protected:
+    RasterDescription m_description;
+};
+
+// Where the bytes of a sample lie in one file: band b, row y, column x starts at
+// firstSample + b × bandStride + y × rowStride + x × pixelStride (rowStride is negative for
+// bottom-up rows, firstSample then pointing at the top row).
+struct RawLayout {
+    std::int64_t firstSample = 0;
+    std::int64_t bandStride = 0;
+    std::int64_t rowStride = 0;
+    std::int64_t pixelStride = 0;
+    bool bigEndian = false;
+};
+
+// A source over one raw file laid out as given; description is completed with the rows the
+// file holds. Nothing when the file cannot be opened (error says why).
+std::unique_ptr<RasterSource> OpenRawSource(const std::string& path, RasterDescription description,
+                                            const RawLayout& layout, std::string& error);
+
+// Bands of several sources of the same size, one after the other (an Idrisi32 group, the input
+// bands of a run). The description is that of the first part with every band and file added.
+std::unique_ptr<RasterSource> StackSources(std::vector<std::unique_ptr<RasterSource>> parts,
+                                           const std::string& format);
+
+// inner shown on a width × height grid by nearest neighbour: pixel (x, y) takes inner's pixel
+// (x × innerWidth / width, y × innerHeight / height), integer division. Georeferencing is
+// that of the grid when given, else inner's scaled.
+std::unique_ptr<RasterSource> ResampleNearest(std::unique_ptr<RasterSource> inner, int width,
+                                              int height);
+
+}  // namespace lumesta
