@@ -70,6 +70,7 @@ std::unique_ptr<RunProgress> DesktopHost::OpenProgress(const std::string& captio
 void DesktopHost::OpenInViewer(ViewerKind kind, const std::string& pathOrAddress)
 {
     const QString target = Unquoted(pathOrAddress);
+    if (kind == ViewerKind::Picture && m_pictureViewer && m_pictureViewer(ToEngine(target))) return;
     QDesktopServices::openUrl(kind == ViewerKind::Web ? QUrl(target) : QUrl::fromLocalFile(target));
 }
 

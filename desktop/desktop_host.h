@@ -3,6 +3,7 @@
 // windows, the desktop's default viewers and the busy cursor.
 
 #include <QElapsedTimer>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,8 +32,11 @@ public:
     // window); a tool dialog's own bar is provided by the dialog, so here it shows nowhere.
     std::unique_ptr<RunProgress> OpenProgress(const std::string& caption,
                                               ProgressOwner owner) override;
-    // Opens the file or web address with the desktop's default program; the result is ignored.
+    // Pictures go to the built-in viewer when one is set (and takes them); anything else opens
+    // with the desktop's default program; the result is ignored.
     void OpenInViewer(ViewerKind kind, const std::string& pathOrAddress) override;
+    // The built-in picture viewer: true when it showed the file.
+    void SetPictureViewer(std::function<bool(const std::string&)> viewer) { m_pictureViewer = std::move(viewer); }
     void SetBusyCursor(bool on) override;
 
     // Puts other boxes in place of the real ones (the tests answer through these).
@@ -46,6 +50,7 @@ private:
     QWidget& m_mainWindow;
     std::unique_ptr<Prompts> m_prompts;
     QElapsedTimer m_sincePump;
+    std::function<bool(const std::string&)> m_pictureViewer;
 };
 
 }  // namespace lumesta

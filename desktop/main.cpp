@@ -6,6 +6,7 @@
 
 #include "desktop/icons.h"
 #include "desktop/main_frame.h"
+#include "desktop/viewer/viewer_dock.h"
 
 int main(int argc, char* argv[])
 {
@@ -17,9 +18,14 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(lumesta::AppIcon());
 
     lumesta::MainFrame frame;
-    // A log file named on the command line is opened in place of the new, empty log.
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() > 1 && !frame.OpenFile(arguments.at(1))) return 1;
+    // A log file (.txt) named on the command line is opened in place of the new, empty log;
+    // other files are images for the viewer.
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    if (!arguments.isEmpty() && arguments.first().endsWith(".txt", Qt::CaseInsensitive)) {
+        if (!frame.OpenFile(arguments.takeFirst())) return 1;
+    }
     frame.show();
+    frame.Viewer().OpenPaths(arguments);
     return application.exec();
 }

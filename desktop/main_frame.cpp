@@ -20,6 +20,9 @@
 #include "desktop/icons.h"
 #include "desktop/lock_keys.h"
 #include "desktop/user_guide.h"
+#include "desktop/viewer/run_viewer.h"
+#include "desktop/viewer/viewer_dock.h"
+#include "desktop/viewer/viewer_prompts.h"
 #include "ui/combine_dialog.h"
 #include "ui/etm_dialog.h"
 #include "ui/file_chooser.h"
@@ -68,6 +71,7 @@ MainFrame::MainFrame() : m_view(new LogView(this)), m_document(*m_view)
     CreateHelpMenu();
     CreateToolBar();
     CreateStatusBar();
+    CreateViewer();
     PlaceOnScreen();
     m_document.NewDocument();
 }
@@ -95,6 +99,9 @@ void MainFrame::CreateFileMenu()
                              {QKeySequence("Ctrl+N")});
     m_openAction = AddCommand(menu, "&Open...\tCtrl+O", "Open an existing document", "Open",
                               {QKeySequence("Ctrl+O")});
+    QAction* openImage = AddCommand(menu, "Open &Image...",
+                                    "Show an image in the viewer beside the log", "Open Image");
+    connect(openImage, &QAction::triggered, this, [this] { OnOpenImage(); });
     m_saveAction = AddCommand(menu, "&Save\tCtrl+S", "Save the active document", "Save",
                               {QKeySequence("Ctrl+S")});
     QAction* saveAs = AddCommand(menu, "Save &As...", "Save the active document with a new name",
@@ -301,6 +308,23 @@ void MainFrame::CreateStatusBar()
     UpdateLockIndicators();
 }
 
+// The viewer docks beside the log (which stays the main document), hidden until an image is
+// shown; run pictures come to it instead of an outside program.
+void MainFrame::CreateViewer()
+{
+    m_viewer = new ViewerDock(this);
+    addDockWidget(Qt::RightDockWidgetArea, m_viewer);
+    m_viewer->hide();
+    statusBar()->addWidget(m_viewer->Readout(), 1);
+    m_host->SetPictureViewer([this](const std::string& path) { return m_viewer->OpenPath(ToQt(path)); });
+}
+
+void MainFrame::OnOpenImage()
+{
+    const QString path = ChooseImageToView(this);
+    if (!path.isEmpty()) m_viewer->OpenPath(path);
+}
+
 // An indicator shows its text while its lock key is on and stays blank otherwise.
 void MainFrame::UpdateLockIndicators()
 {
@@ -460,8 +484,9 @@ void MainFrame::OnToolCommand(ToolDialogKind dialog, const char* sensor)
         return;
     }
     m_toolOpen = true;
-    tool->exec();
+    const int result = tool->exec();
     m_toolOpen = false;
+    if (result == QDialog::Accepted) ShowRunInViewer(*m_viewer, *tool);
 }
 
 void MainFrame::closeEvent(QCloseEvent* event)

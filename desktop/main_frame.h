@@ -17,6 +17,8 @@ class QMenu;
 
 namespace lumesta {
 
+class ViewerDock;
+
 class MainFrame : public QMainWindow {
 public:
     MainFrame();
@@ -26,9 +28,12 @@ public:
     LogView& View() { return *m_view; }
     DesktopHost& Host() { return *m_host; }
     RecentFileList& RecentFiles() { return m_recent; }
+    ViewerDock& Viewer() { return *m_viewer; }
 
     void OnFileNew();
     void OnFileOpen();
+    // File > Open Image...: shows an image in the viewer beside the log.
+    void OnOpenImage();
     bool OnFileSave();
     bool OnFileSaveAs();
     void OnFilePrint();
@@ -61,12 +66,14 @@ private:
     void CreateHelpMenu();
     void CreateToolBar();
     void CreateStatusBar();
+    void CreateViewer();
     void RebuildRecentFiles();
     void UpdateLockIndicators();
     void PlaceOnScreen();
     QString DocumentTitle() const;
 
     LogView* m_view = nullptr;
+    ViewerDock* m_viewer = nullptr;
     LogDocument m_document;
     std::unique_ptr<DesktopHost> m_host;
     RecentFileList m_recent;

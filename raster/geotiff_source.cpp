@@ -98,9 +98,12 @@ public:
         return true;
     }
 
+    // Gives nothing while another thread is reading: a pointer readout must never wait for a
+    // long decode.
     std::optional<double> ReadValue(int band, int x, int y) override
     {
-        const std::lock_guard<std::mutex> lock(m_mutex);
+        const std::unique_lock<std::mutex> lock(m_mutex, std::try_to_lock);
+        if (!lock.owns_lock()) return {};
         const std::uint8_t* sample = SampleAt(band, x, y);
         if (!sample) return {};
         return SampleValue(sample, m_description.type, false);

@@ -142,11 +142,21 @@ public:
             const RasterDescription& d = part->Description();
             for (int band = 0; band < d.bands; ++band) m_bands.push_back({part.get(), band});
             m_description.bands += d.bands;
-            m_description.byteSize += d.byteSize;
             m_description.availableRows = std::min(m_description.availableRows, d.availableRows);
             if (m_description.missingNote.empty()) m_description.missingNote = d.missingNote;
-            for (const auto& path : d.dataPaths) m_description.dataPaths.push_back(path);
-            for (const auto& path : d.headerPaths) m_description.headerPaths.push_back(path);
+            // Several bands may come from one file: each file counts once.
+            const auto isNew = [](const std::vector<std::string>& list, const std::string& path) {
+                return std::find(list.begin(), list.end(), path) == list.end();
+            };
+            if (!d.dataPaths.empty() && isNew(m_description.dataPaths, d.dataPaths.front())) {
+                m_description.byteSize += d.byteSize;
+            }
+            for (const auto& path : d.dataPaths) {
+                if (isNew(m_description.dataPaths, path)) m_description.dataPaths.push_back(path);
+            }
+            for (const auto& path : d.headerPaths) {
+                if (isNew(m_description.headerPaths, path)) m_description.headerPaths.push_back(path);
+            }
             for (const auto& name : d.bandNames) m_description.bandNames.push_back(name);
         }
     }
@@ -171,6 +181,44 @@ private:
     };
     std::vector<std::unique_ptr<RasterSource>> m_parts;
     std::vector<BandOf> m_bands;
+};
+
+class PickedSource : public RasterSource {
+public:
+    PickedSource(std::shared_ptr<RasterSource> inner, std::vector<int> bands, const std::vector<std::string>& given)
+        : m_inner(std::move(inner)), m_bands(std::move(bands))
+    {
+        m_description = m_inner->Description();
+        m_description.bands = static_cast<int>(m_bands.size());
+        m_description.bandNames.clear();
+        const auto& names = m_inner->Description().bandNames;
+        for (std::size_t i = 0; i < m_bands.size(); ++i) {
+            const int band = m_bands[i];
+            if (i < given.size() && !given[i].empty()) {
+                m_description.bandNames.push_back(given[i]);
+            } else {
+                m_description.bandNames.push_back(band < static_cast<int>(names.size()) ? names[band]
+                                                                                        : "Band " + std::to_string(band + 1));
+            }
+        }
+    }
+
+    bool ReadWindow(int band, const SampleWindow& window, float* out,
+                    const std::atomic<bool>* cancel) override
+    {
+        if (band < 0 || band >= static_cast<int>(m_bands.size())) return false;
+        return m_inner->ReadWindow(m_bands[band], window, out, cancel);
+    }
+
+    std::optional<double> ReadValue(int band, int x, int y) override
+    {
+        if (band < 0 || band >= static_cast<int>(m_bands.size())) return {};
+        return m_inner->ReadValue(m_bands[band], x, y);
+    }
+
+private:
+    std::shared_ptr<RasterSource> m_inner;
+    std::vector<int> m_bands;
 };
 
 class ResampledSource : public RasterSource {
@@ -311,6 +359,15 @@ std::unique_ptr<RasterSource> StackSources(std::vector<std::unique_ptr<RasterSou
 {
     if (parts.empty()) return nullptr;
     return std::make_unique<StackedSource>(std::move(parts), format);
+}
+
+std::unique_ptr<RasterSource> PickBands(std::shared_ptr<RasterSource> inner, std::vector<int> bands,
+                                        const std::vector<std::string>& names)
+{
+    for (const int band : bands) {
+        if (!inner || band < 0 || band >= inner->Description().bands) return nullptr;
+    }
+    return std::make_unique<PickedSource>(std::move(inner), std::move(bands), names);
 }
 
 std::unique_ptr<RasterSource> ResampleNearest(std::unique_ptr<RasterSource> inner, int width,

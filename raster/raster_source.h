@@ -61,7 +61,8 @@ public:
     // at a time together with ReadValue from another.
     virtual bool ReadWindow(int band, const SampleWindow& window, float* out,
                             const std::atomic<bool>* cancel) = 0;
-    // The exact value of one sample; nothing when it lies outside the image or the data.
+    // The exact value of one sample; nothing when it lies outside the image or the data (or,
+    // for readers that decode blocks, while another thread is reading).
     virtual std::optional<double> ReadValue(int band, int x, int y) = 0;
 
 protected:
@@ -88,6 +89,11 @@ std::unique_ptr<RasterSource> OpenRawSource(const std::string& path, RasterDescr
 // bands of a run). The description is that of the first part with every band and file added.
 std::unique_ptr<RasterSource> StackSources(std::vector<std::unique_ptr<RasterSource>> parts,
                                            const std::string& format);
+
+// The given bands of a shared source (several picks may share one open file), named by names
+// where a name is given.
+std::unique_ptr<RasterSource> PickBands(std::shared_ptr<RasterSource> inner, std::vector<int> bands,
+                                        const std::vector<std::string>& names = {});
 
 // inner shown on a width × height grid by nearest neighbour: pixel (x, y) takes inner's pixel
 // (x × innerWidth / width, y × innerHeight / height), integer division. Georeferencing is

@@ -12,6 +12,7 @@ int RunAssessDialogTests(int argc, char** argv);
 int RunCombineDialogTests(int argc, char** argv);
 int RunMainFrameTests(int argc, char** argv);
 int RunQualityDialogTests(int argc, char** argv);
+int RunViewerTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -30,5 +31,6 @@ int main(int argc, char** argv)
     failures += RunCombineDialogTests(argc, argv);
     failures += RunMainFrameTests(argc, argv);
     failures += RunQualityDialogTests(argc, argv);
+    failures += RunViewerTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

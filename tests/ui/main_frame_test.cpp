@@ -99,7 +99,7 @@ private slots:
                                       "&Assessment Tools", "&View", "&Help"}));
         const MainFrame& frame = *m_frame;
         QCOMPARE(Items(MenuNamed(frame, "&File")),
-                 QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...", "-",
+                 QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "Open &Image...", "&Save\tCtrl+S", "Save &As...", "-",
                               "&Print...\tCtrl+P", "Print Pre&view", "P&rint Setup...", "-",
                               "Recent File", "-", "E&xit"}));
         QCOMPARE(Items(MenuNamed(frame, "&Edit")),
@@ -200,8 +200,8 @@ private slots:
         QCOMPARE(m_frame->RecentFiles().Paths(), expected);
         QCOMPARE(QSettings().value("Recent File List/File1").toString(), expected[0]);
         const QStringList file = Items(MenuNamed(*m_frame, "&File"));
-        QCOMPARE(file.mid(9, 4).value(0), "&1 " + QDir::toNativeSeparators(expected[0]));
-        QCOMPARE(file.mid(13), QStringList({"-", "E&xit"}));
+        QCOMPARE(file.mid(10, 4).value(0), "&1 " + QDir::toNativeSeparators(expected[0]));
+        QCOMPARE(file.mid(14), QStringList({"-", "E&xit"}));
 
         QVERIFY(!m_frame->OpenFile(Q(dir.File("missing.txt"))));
         QCOMPARE(m_prompts->informed, QStringList({"Failed to open document."}));

@@ -1,0 +1,102 @@
+#pragma once
+// The viewer's picture: an image (and optionally a second one to compare with, on the same
+// grid) drawn from its overview and from tiles read at the current zoom. Wheel zooms around
+// the cursor, dragging pans, a vertical divider swipes between the two images or a toggle
+// blinks between them; both always share zoom, position and stretch.
+
+#include <QCache>
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+#include "desktop/viewer/display_layer.h"
+#include "desktop/viewer/tile_store.h"
+
+namespace lumesta {
+
+enum class CompareMode { None, Swipe, Blink };
+
+class ImageCanvas : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kPrimary = 0;
+    static constexpr int kCompare = 1;
+
+    explicit ImageCanvas(QWidget* parent = nullptr);
+    ~ImageCanvas() override;
+
+    // Shows layer as kPrimary or kCompare (null removes it) and starts reading its overview.
+    void SetLayer(int index, std::shared_ptr<DisplayLayer> layer);
+    std::shared_ptr<DisplayLayer> Layer(int index) const { return m_layers[index]; }
+    void SetDisplay(int index, const BandChoice& choice, const std::array<ChannelStretch, 3>& stretch);
+    const std::array<ChannelStretch, 3>& Stretch(int index) const { return m_stretch[index]; }
+    const BandChoice& Choice(int index) const { return m_choice[index]; }
+    // The text shown while there is no image (a reason when opening failed).
+    void SetEmptyText(const QString& text);
+
+    void SetCompareMode(CompareMode mode);
+    CompareMode Mode() const { return m_mode; }
+    // The divider's place as a share of the width (0 to 1); left of it the compared image.
+    void SetSwipe(double share);
+    double Swipe() const { return m_swipe; }
+    bool BlinkShowsCompare() const { return m_blinkCompare; }
+    void ToggleBlink();
+
+    void ZoomAround(QPointF screen, double factor);
+    void Fit();
+    void OneToOne();
+    double Zoom() const { return m_zoom; }
+    QPointF Centre() const { return m_centre; }
+    QPointF ScreenToImage(QPointF screen) const;
+    QPointF ImageToScreen(QPointF image) const;
+    // The tile step the current zoom reads at (1 at 1:1 and closer).
+    int CurrentStep() const;
+    TileStore& Store() { return *m_store; }
+
+signals:
+    // The image pixel under the pointer (column, row), or (-1, -1) when it leaves the image.
+    void PointerMoved(int column, int row);
+    // A layer's overview has been read (stretch limits and statistics can be taken from it).
+    void OverviewReady(int index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void OnDataArrived();
+    void DrawLayer(QPainter& painter, int index);
+    void DrawTiles(QPainter& painter, int index, int step);
+    QImage RenderTile(int index, const TileKey& key);
+    const QImage& OverviewImage(int index);
+    QSize ImageSize() const;
+
+    std::array<std::shared_ptr<DisplayLayer>, 2> m_layers;
+    std::array<BandChoice, 2> m_choice;
+    std::array<std::array<ChannelStretch, 3>, 2> m_stretch;
+    std::array<QImage, 2> m_overviewImage;
+    std::array<bool, 2> m_announced{false, false};
+    QCache<QString, QImage> m_rendered;
+    std::unique_ptr<TileStore> m_store;
+    QString m_emptyText;
+    CompareMode m_mode = CompareMode::None;
+    double m_swipe = 0.5;
+    bool m_blinkCompare = false;
+    QTimer m_blinkTimer;
+    double m_zoom = 1;
+    QPointF m_centre;
+    bool m_fitted = true;
+    bool m_panning = false;
+    bool m_draggingDivider = false;
+    QPoint m_lastPointer;
+};
+
+}  // namespace lumesta
