@@ -16,8 +16,10 @@
 namespace lumesta {
 namespace {
 
-// Decoded blocks kept; a strip larger than the limit is read by scanlines instead.
-constexpr std::size_t kKeptBlocks = 24;
+// Decoded blocks kept: at least a row of tiles across the image (a decimated read walks along
+// rows), within a memory bound. A strip larger than the limit is read by scanlines instead.
+constexpr std::size_t kMinKeptBlocks = 24;
+constexpr tmsize_t kKeptBytes = 64 << 20;
 constexpr tmsize_t kMaxBlockBytes = 64 << 20;
 
 struct TiffLayout {
@@ -78,6 +80,10 @@ public:
         m_sampleBytes = SampleBytes(m_description.type);
         m_blockBytes = m_t.tiled ? TIFFTileSize(m_tiff.get()) : TIFFStripSize(m_tiff.get());
         m_byScanline = !m_t.tiled && m_blockBytes > kMaxBlockBytes;
+        const std::size_t across = (m_t.width + m_t.blockWidth - 1) / m_t.blockWidth + 1;
+        const std::size_t affordable = static_cast<std::size_t>(kKeptBytes / std::max<tmsize_t>(m_blockBytes, 1));
+        m_keptBlocks = std::max<std::size_t>(std::min(across, affordable), std::min(kMinKeptBlocks, affordable));
+        m_keptBlocks = std::max<std::size_t>(m_keptBlocks, 1);
         m_scanline.resize(static_cast<std::size_t>(TIFFScanlineSize(m_tiff.get())));
     }
 
@@ -162,7 +168,7 @@ private:
         block.ok = got > 0;
         if (got > 0) block.bytes.resize(static_cast<std::size_t>(got));
         m_blocks.push_front(std::move(block));
-        if (m_blocks.size() > kKeptBlocks) m_blocks.pop_back();
+        if (m_blocks.size() > m_keptBlocks) m_blocks.pop_back();
         return &m_blocks.front();
     }
 
@@ -182,6 +188,7 @@ private:
     int m_sampleBytes = 1;
     tmsize_t m_blockBytes = 0;
     bool m_byScanline = false;
+    std::size_t m_keptBlocks = kMinKeptBlocks;
     std::list<Block> m_blocks;
     std::vector<std::uint8_t> m_scanline;
     int m_scanlineRow = -1;
@@ -215,7 +222,8 @@ TiffLayout ReadLayout(TIFF* tiff)
 
 std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::string& error)
 {
-    TiffPtr tiff = OpenGeoTiff(path, "r");
+    // "m": read, not memory-mapped, so that only the blocks decoded take memory.
+    TiffPtr tiff = OpenGeoTiff(path, "rm");
     if (!tiff) {
         error = "This file cannot be read as a TIFF image.";
         return nullptr;

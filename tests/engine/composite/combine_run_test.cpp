@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "composite/combine_browse.h"
+#include "raster/world_file.h"
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/scene_builder.h"
@@ -380,6 +381,10 @@ TEST_F(CombineGeoTiffTest, CompositeHasThreeRedGreenBluePlanesAndNoTemporariesSt
                           "\tFinished (24-bit BMP output)\r\n    \tStep 2: ......"
                           "\tFinished (GeoTIFF image output)\r\n\r\nNotes:\r\n"));
     EXPECT_FALSE(TemporariesLeft());
+    // The Landsat scene is UTM zone 18N: the picture gets its world file and coordinate system.
+    EXPECT_EQ(ReadFileBytes(dir.File("blue_Composite.wld")),
+              WorldFileText(ReadGeoTiffGeoreference(dir.File("blue.tif"))));
+    EXPECT_THAT(ReadFileBytes(dir.File("blue_Composite.bmp.aux.xml")), HasSubstr("UTM zone 18N"));
     TIFF* tiff = TIFFOpen(dir.File("blue_Composite.tif").c_str(), "r");
     ASSERT_NE(tiff, nullptr);
     std::uint16_t samples = 0, planar = 0, bits = 0;

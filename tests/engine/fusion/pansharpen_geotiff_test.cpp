@@ -11,6 +11,7 @@
 
 #include "fusion/pansharpen_browse.h"
 #include "fusion/pansharpen_run.h"
+#include "raster/world_file.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/geotiff_builder.h"
 #include "tests/support/scene_builder.h"
@@ -94,6 +95,11 @@ TEST_F(PanSharpenGeoTiffTest, SeparateAndFourBandGeoTiffsGiveTheEnviResultAsOneG
                 << kNames[b] << (fourBand ? " from the four-band file" : "");
         }
         EXPECT_EQ(ReadFileBytes(dir.File("pan_Fused.bmp")), ReadFileBytes(envi.File("pan_Fused.bmp")));
+        // The picture lies where the pan lies; the ENVI pan has no map info, so no world file.
+        EXPECT_EQ(ReadFileBytes(dir.File("pan_Fused.wld")),
+                  WorldFileText(ReadGeoTiffGeoreference(dir.File("pan.tif"))));
+        EXPECT_TRUE(Exists(dir.File("pan_Fused.bmp.aux.xml")));
+        EXPECT_FALSE(Exists(envi.File("pan_Fused.wld")));
         EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
         EXPECT_FALSE(Exists(dir.File("blue.tif_Fused_1")));  // the planes were intermediate files
         host.QueueAnswers({true});
