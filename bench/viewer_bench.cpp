@@ -46,7 +46,8 @@ int MakeEnvi(const std::string& path, int size)
     std::vector<std::int16_t> row(static_cast<std::size_t>(size));
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) row[static_cast<std::size_t>(x)] = SampleAt(x, y);
-        data.write(reinterpret_cast<const char*>(row.data()), static_cast<std::streamsize>(row.size() * 2));
+        data.write(reinterpret_cast<const char*>(row.data()),
+                   static_cast<std::streamsize>(row.size() * 2));
     }
     std::ofstream header(lumesta::WithoutLastFour(path) + ".hdr");
     header << "ENVI\ndescription = {bench}\nsamples = " << size << "\nlines = " << size
@@ -71,9 +72,11 @@ int MakeTiledTiff(const std::string& path, int size)
     for (int ty = 0; ty < size; ty += kTile) {
         for (int tx = 0; tx < size; tx += kTile) {
             for (int y = 0; y < kTile; ++y) {
-                for (int x = 0; x < kTile; ++x) tile[static_cast<std::size_t>(y) * kTile + x] = SampleAt(tx + x, ty + y);
+                for (int x = 0; x < kTile; ++x)
+                    tile[static_cast<std::size_t>(y) * kTile + x] = SampleAt(tx + x, ty + y);
             }
-            TIFFWriteTile(tiff, tile.data(), static_cast<std::uint32_t>(tx), static_cast<std::uint32_t>(ty), 0, 0);
+            TIFFWriteTile(tiff, tile.data(), static_cast<std::uint32_t>(tx),
+                          static_cast<std::uint32_t>(ty), 0, 0);
         }
     }
     TIFFClose(tiff);
@@ -96,8 +99,8 @@ int View(const std::string& path)
     const int rows = (d.height + step - 1) / step;
     std::vector<float> overview(static_cast<std::size_t>(columns) * rows);
     source->ReadWindow(0, {0, 0, columns, rows, step}, overview.data(), nullptr);
-    const lumesta::ViewLimits limits =
-        lumesta::ComputeViewLimits(overview.data(), static_cast<std::int64_t>(overview.size()), 2, 2);
+    const lumesta::ViewLimits limits = lumesta::ComputeViewLimits(
+        overview.data(), static_cast<std::int64_t>(overview.size()), 2, 2);
     lumesta::ComputeBandStatistics(overview.data(), static_cast<std::int64_t>(overview.size()));
     const double firstPicture = Seconds(start);
 
@@ -115,10 +118,11 @@ int View(const std::string& path)
     const double tilesTime = Seconds(tilesStart);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("%d x %d %s: first picture %.3f s (overview %d x %d, step %d, limits %g..%g); "
-                "%d tiles at 1:1 %.3f s; peak memory %.1f MiB\n",
-                d.width, d.height, d.format.c_str(), firstPicture, columns, rows, step, limits.low, limits.high,
-                tiles, tilesTime, usage.ru_maxrss / 1024.0);
+    std::printf(
+        "%d x %d %s: first picture %.3f s (overview %d x %d, step %d, limits %g..%g); "
+        "%d tiles at 1:1 %.3f s; peak memory %.1f MiB\n",
+        d.width, d.height, d.format.c_str(), firstPicture, columns, rows, step, limits.low,
+        limits.high, tiles, tilesTime, usage.ru_maxrss / 1024.0);
     return 0;
 }
 
@@ -130,7 +134,8 @@ int main(int argc, char** argv)
     if (command == "make" && argc == 4) {
         const std::string path = argv[2];
         const int size = std::stoi(argv[3]);
-        return lumesta::LastFourLower(path) == ".tif" ? MakeTiledTiff(path, size) : MakeEnvi(path, size);
+        return lumesta::LastFourLower(path) == ".tif" ? MakeTiledTiff(path, size)
+                                                      : MakeEnvi(path, size);
     }
     if (command == "view" && argc == 3) return View(argv[2]);
     std::fprintf(stderr, "usage: viewer_bench make PATH SIZE | viewer_bench view PATH\n");

@@ -90,7 +90,8 @@ ViewLimits ComputeViewLimits(const float* samples, std::int64_t count, double le
     bool lowFound = false;
     for (int bin = 0; bin < kBins; ++bin) {
         cumulative += histogram[bin];
-        const double percent = static_cast<double>(cumulative) * 100.0 / static_cast<double>(e.nonZero);
+        const double percent =
+            static_cast<double>(cumulative) * 100.0 / static_cast<double>(e.nonZero);
         if (!lowFound && percent >= leftPercent) {
             limits.low = e.min + bin * width;
             lowFound = true;

@@ -77,8 +77,10 @@ std::string EpsgName(int epsg)
     const auto zoned = [](const char* datum, int zone, char hemisphere) {
         return std::string(datum) + " / UTM zone " + std::to_string(zone) + hemisphere;
     };
-    if (epsg > kUtmNorthBase && epsg <= kUtmNorthBase + 60) return zoned("WGS 84", epsg - kUtmNorthBase, 'N');
-    if (epsg > kUtmSouthBase && epsg <= kUtmSouthBase + 60) return zoned("WGS 84", epsg - kUtmSouthBase, 'S');
+    if (epsg > kUtmNorthBase && epsg <= kUtmNorthBase + 60)
+        return zoned("WGS 84", epsg - kUtmNorthBase, 'N');
+    if (epsg > kUtmSouthBase && epsg <= kUtmSouthBase + 60)
+        return zoned("WGS 84", epsg - kUtmSouthBase, 'S');
     if (epsg >= 26901 && epsg <= 26923) return zoned("NAD83", epsg - 26900, 'N');
     if (epsg >= 26703 && epsg <= 26722) return zoned("NAD27", epsg - 26700, 'N');
     if (epsg == 4326) return "WGS 84";
@@ -106,11 +108,14 @@ std::string UtmWkt(int epsg)
            "AUTHORITY[\"EPSG\",\"7030\"]],AUTHORITY[\"EPSG\",\"6326\"]],PRIMEM[\"Greenwich\",0,"
            "AUTHORITY[\"EPSG\",\"8901\"]],UNIT[\"degree\",0.0174532925199433,AUTHORITY[\"EPSG\","
            "\"9122\"]],AUTHORITY[\"EPSG\",\"4326\"]],PROJECTION[\"Transverse_Mercator\"],"
-           "PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\"," + meridian +
+           "PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\"," +
+           meridian +
            "],PARAMETER[\"scale_factor\",0.9996],PARAMETER[\"false_easting\",500000],"
-           "PARAMETER[\"false_northing\"," + (south ? "10000000" : "0") +
+           "PARAMETER[\"false_northing\"," +
+           (south ? "10000000" : "0") +
            "],UNIT[\"metre\",1,AUTHORITY[\"EPSG\",\"9001\"]],AXIS[\"Easting\",EAST],"
-           "AXIS[\"Northing\",NORTH],AUTHORITY[\"EPSG\",\"" + std::to_string(epsg) + "\"]]";
+           "AXIS[\"Northing\",NORTH],AUTHORITY[\"EPSG\",\"" +
+           std::to_string(epsg) + "\"]]";
 }
 
 // map info = {projection, reference pixel x, y (1-based, (1, 1) the upper-left corner of the

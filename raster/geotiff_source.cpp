@@ -2,11 +2,11 @@
 // not, contiguous or separate planes. Blocks (strips or tiles) are decoded on demand and a few
 // are kept; a strip too large to hold is decoded row by row.
 
+#include <sys/stat.h>
 #include <tiffio.h>
 
 #include <list>
 #include <mutex>
-#include <sys/stat.h>
 #include <vector>
 
 #include "raster/image_open.h"
@@ -43,7 +43,8 @@ std::optional<SampleType> TypeOf(const TiffLayout& t)
         if (t.bits == 64) return SampleType::Float64;
         return std::nullopt;
     }
-    if (t.format != SAMPLEFORMAT_UINT && t.format != SAMPLEFORMAT_INT && t.format != SAMPLEFORMAT_VOID) {
+    if (t.format != SAMPLEFORMAT_UINT && t.format != SAMPLEFORMAT_INT &&
+        t.format != SAMPLEFORMAT_VOID) {
         return std::nullopt;
     }
     if (t.bits == 8) return isSigned ? SampleType::Int8 : SampleType::UInt8;
@@ -81,8 +82,10 @@ public:
         m_blockBytes = m_t.tiled ? TIFFTileSize(m_tiff.get()) : TIFFStripSize(m_tiff.get());
         m_byScanline = !m_t.tiled && m_blockBytes > kMaxBlockBytes;
         const std::size_t across = (m_t.width + m_t.blockWidth - 1) / m_t.blockWidth + 1;
-        const std::size_t affordable = static_cast<std::size_t>(kKeptBytes / std::max<tmsize_t>(m_blockBytes, 1));
-        m_keptBlocks = std::max<std::size_t>(std::min(across, affordable), std::min(kMinKeptBlocks, affordable));
+        const std::size_t affordable =
+            static_cast<std::size_t>(kKeptBytes / std::max<tmsize_t>(m_blockBytes, 1));
+        m_keptBlocks = std::max<std::size_t>(std::min(across, affordable),
+                                             std::min(kMinKeptBlocks, affordable));
         m_keptBlocks = std::max<std::size_t>(m_keptBlocks, 1);
         m_scanline.resize(static_cast<std::size_t>(TIFFScanlineSize(m_tiff.get())));
     }
@@ -98,7 +101,8 @@ public:
             for (int i = 0; i < window.columns; ++i) {
                 const int x = window.x0 + i * window.step;
                 const std::uint8_t* sample = SampleAt(band, x, y);
-                row[i] = sample ? static_cast<float>(SampleValue(sample, m_description.type, false)) : 0.0f;
+                row[i] = sample ? static_cast<float>(SampleValue(sample, m_description.type, false))
+                                : 0.0f;
             }
         }
         return true;
@@ -125,8 +129,8 @@ private:
     // The bytes of one sample, or null outside the image or in a block that cannot be decoded.
     const std::uint8_t* SampleAt(int band, int x, int y)
     {
-        if (band < 0 || band >= m_t.samples || x < 0 || y < 0 ||
-            x >= static_cast<int>(m_t.width) || y >= static_cast<int>(m_t.height)) {
+        if (band < 0 || band >= m_t.samples || x < 0 || y < 0 || x >= static_cast<int>(m_t.width) ||
+            y >= static_cast<int>(m_t.height)) {
             return nullptr;
         }
         const bool separate = m_t.planar == PLANARCONFIG_SEPARATE;
@@ -135,19 +139,21 @@ private:
         const int inPixel = separate ? 0 : band;
         if (m_byScanline) {
             if (!LoadScanline(y, plane)) return nullptr;
-            return m_scanline.data() + (static_cast<std::size_t>(x) * perPixel + inPixel) * m_sampleBytes;
+            return m_scanline.data() +
+                   (static_cast<std::size_t>(x) * perPixel + inPixel) * m_sampleBytes;
         }
         const auto ux = static_cast<std::uint32_t>(x);
         const auto uy = static_cast<std::uint32_t>(y);
-        const std::uint32_t index = m_t.tiled
-            ? TIFFComputeTile(m_tiff.get(), ux, uy, 0, static_cast<std::uint16_t>(plane))
-            : TIFFComputeStrip(m_tiff.get(), uy, static_cast<std::uint16_t>(plane));
+        const std::uint32_t index =
+            m_t.tiled ? TIFFComputeTile(m_tiff.get(), ux, uy, 0, static_cast<std::uint16_t>(plane))
+                      : TIFFComputeStrip(m_tiff.get(), uy, static_cast<std::uint16_t>(plane));
         const Block* block = LoadBlock(index);
         if (!block || !block->ok) return nullptr;
         const std::uint32_t bx = m_t.tiled ? ux % m_t.blockWidth : ux;
         const std::uint32_t by = uy % m_t.blockHeight;
-        const std::size_t at = ((static_cast<std::size_t>(by) * m_t.blockWidth + bx) * perPixel + inPixel) *
-                               static_cast<std::size_t>(m_sampleBytes);
+        const std::size_t at =
+            ((static_cast<std::size_t>(by) * m_t.blockWidth + bx) * perPixel + inPixel) *
+            static_cast<std::size_t>(m_sampleBytes);
         return at + m_sampleBytes <= block->bytes.size() ? block->bytes.data() + at : nullptr;
     }
 
@@ -162,9 +168,9 @@ private:
         Block block;
         block.index = index;
         block.bytes.resize(static_cast<std::size_t>(m_blockBytes));
-        const tmsize_t got = m_t.tiled
-            ? TIFFReadEncodedTile(m_tiff.get(), index, block.bytes.data(), m_blockBytes)
-            : TIFFReadEncodedStrip(m_tiff.get(), index, block.bytes.data(), m_blockBytes);
+        const tmsize_t got =
+            m_t.tiled ? TIFFReadEncodedTile(m_tiff.get(), index, block.bytes.data(), m_blockBytes)
+                      : TIFFReadEncodedStrip(m_tiff.get(), index, block.bytes.data(), m_blockBytes);
         block.ok = got > 0;
         if (got > 0) block.bytes.resize(static_cast<std::size_t>(got));
         m_blocks.push_front(std::move(block));
@@ -177,8 +183,9 @@ private:
         if (y == m_scanlineRow && plane == m_scanlinePlane) return m_scanlineOk;
         m_scanlineRow = y;
         m_scanlinePlane = plane;
-        m_scanlineOk = TIFFReadScanline(m_tiff.get(), m_scanline.data(), static_cast<std::uint32_t>(y),
-                                        static_cast<std::uint16_t>(plane)) == 1;
+        m_scanlineOk =
+            TIFFReadScanline(m_tiff.get(), m_scanline.data(), static_cast<std::uint32_t>(y),
+                             static_cast<std::uint16_t>(plane)) == 1;
         return m_scanlineOk;
     }
 
@@ -235,7 +242,8 @@ std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::st
                 std::to_string(t.format) + " cannot be shown.";
         return nullptr;
     }
-    if (!CheckImageSize(static_cast<std::int64_t>(t.width), t.height, t.samples, error)) return nullptr;
+    if (!CheckImageSize(static_cast<std::int64_t>(t.width), t.height, t.samples, error))
+        return nullptr;
     if (t.blockWidth == 0 || t.blockHeight == 0) {
         error = "The TIFF file has no usable strip or tile size.";
         return nullptr;
@@ -249,8 +257,10 @@ std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::st
     d.height = static_cast<int>(t.height);
     d.bands = t.samples;
     d.type = *type;
-    for (int band = 0; band < d.bands; ++band) d.bandNames.push_back("Band " + std::to_string(band + 1));
-    d.layout = (t.tiled ? "tiles of " + std::to_string(t.blockWidth) + " x " + std::to_string(t.blockHeight)
+    for (int band = 0; band < d.bands; ++band)
+        d.bandNames.push_back("Band " + std::to_string(band + 1));
+    d.layout = (t.tiled ? "tiles of " + std::to_string(t.blockWidth) + " x " +
+                              std::to_string(t.blockHeight)
                         : "strips of " + std::to_string(t.blockHeight) + " rows") +
                ", " + CompressionName(t.compression) + ", " +
                (t.planar == PLANARCONFIG_SEPARATE ? "separate planes" : "contiguous samples");

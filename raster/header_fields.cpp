@@ -98,8 +98,8 @@ std::optional<HeaderFields> ReadEnviFields(const std::string& headerPath)
         const std::string key = NormalisedKey(text->substr(at, equals - at));
         std::size_t valueStart = text->find_first_not_of(" \t", equals + 1);
         if (valueStart == std::string::npos) valueStart = text->size();
-        std::size_t valueEnd = (*text)[valueStart] == '{' ? text->find('}', valueStart)
-                                                          : text->find('\n', valueStart);
+        std::size_t valueEnd =
+            (*text)[valueStart] == '{' ? text->find('}', valueStart) : text->find('\n', valueStart);
         if (valueEnd == std::string::npos) valueEnd = text->size();
         if ((*text)[valueStart] == '{' && valueEnd < text->size()) ++valueEnd;
         fields[key] = Trimmed(text->substr(valueStart, valueEnd - valueStart));

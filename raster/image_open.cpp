@@ -1,8 +1,9 @@
 #include "raster/image_open.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <optional>
-#include <sys/stat.h>
 
 #include "raster/file_name.h"
 #include "raster/header_fields.h"
@@ -76,7 +77,8 @@ std::unique_ptr<RasterSource> OpenEnvi(const std::string& dataPath, std::string&
         return nullptr;
     }
     if (!CheckImageSize(*width, *height, *bands, error)) return nullptr;
-    const std::optional<SampleType> type = EnviType(ParseInteger(Field(*fields, "data type")).value_or(0));
+    const std::optional<SampleType> type =
+        EnviType(ParseInteger(Field(*fields, "data type")).value_or(0));
     const std::string interleave = LowerText(Field(*fields, "interleave"));
     if (!type) {
         error = "ENVI data type " + Field(*fields, "data type") + " cannot be shown.";
@@ -196,8 +198,10 @@ std::unique_ptr<RasterSource> OpenGroup(const std::string& path, std::string& er
             error = "Band \"" + name + "\" of the group: " + error;
             return nullptr;
         }
-        const RasterDescription& first = parts.empty() ? part->Description() : parts.front()->Description();
-        if (part->Description().width != first.width || part->Description().height != first.height) {
+        const RasterDescription& first =
+            parts.empty() ? part->Description() : parts.front()->Description();
+        if (part->Description().width != first.width ||
+            part->Description().height != first.height) {
             error = "Band \"" + name + "\" of the group has another size than the first band.";
             return nullptr;
         }

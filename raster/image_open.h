@@ -29,7 +29,8 @@ std::unique_ptr<RasterSource> OpenImage(const std::string& path, const MatrixSiz
 
 // Refuses sizes no image has: a zero or negative side, more than a million columns or rows,
 // more than 1024 bands, or more than 2^40 samples. False with error set.
-bool CheckImageSize(std::int64_t width, std::int64_t height, std::int64_t bands, std::string& error);
+bool CheckImageSize(std::int64_t width, std::int64_t height, std::int64_t bands,
+                    std::string& error);
 
 // The readers behind OpenImage for GeoTIFF, 24-bit BMP (blue, green, red bands; georeferenced
 // by a world file beside it) and headerless matrices (as many bands as the file length holds).

@@ -1,9 +1,10 @@
 // The two readers of the viewer without a text header: 24-bit BMP pictures and headerless
 // matrices whose size the user gives.
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <fstream>
-#include <sys/stat.h>
 
 #include "raster/image_open.h"
 #include "raster/world_file.h"
@@ -39,7 +40,8 @@ std::unique_ptr<RasterSource> OpenBmpSource(const std::string& path, std::string
     const std::int64_t compression = LittleEndian(header + 30, 4);
     if (bits != 24 || compression != 0) {
         error = "Only uncompressed 24-bit BMP pictures can be shown (this one has " +
-                std::to_string(bits) + " bits per pixel, compression " + std::to_string(compression) + ").";
+                std::to_string(bits) + " bits per pixel, compression " +
+                std::to_string(compression) + ").";
         return nullptr;
     }
     const std::int64_t height = signedHeight < 0 ? -signedHeight : signedHeight;
@@ -82,11 +84,13 @@ std::unique_ptr<RasterSource> OpenMatrixSource(const std::string& path, const Ma
     d.width = matrix.width;
     d.height = matrix.height;
     d.bands = static_cast<int>(bands);
-    d.type = matrix.sampleBytes == 1 ? SampleType::UInt8
-             : matrix.sampleBytes == 2 ? SampleType::Int16 : SampleType::Float32;
+    d.type = matrix.sampleBytes == 1   ? SampleType::UInt8
+             : matrix.sampleBytes == 2 ? SampleType::Int16
+                                       : SampleType::Float32;
     d.layout = "headerless, band-sequential";
     if (length % bandBytes != 0 && length > bandBytes) {
-        d.layout += " (" + std::to_string(length % bandBytes) + " bytes after the last band ignored)";
+        d.layout +=
+            " (" + std::to_string(length % bandBytes) + " bytes after the last band ignored)";
     }
     const RawLayout layout{0, bandBytes, std::int64_t{matrix.width} * matrix.sampleBytes,
                            matrix.sampleBytes, false};

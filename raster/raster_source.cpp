@@ -1,8 +1,9 @@
 #include "raster/raster_source.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "raster/raw_file.h"
 #include "raster/sample_convert.h"
@@ -29,9 +30,10 @@ public:
         m_sampleBytes = SampleBytes(m_description.type);
         m_description.availableRows = CountAvailableRows();
         if (m_description.availableRows < m_description.height) {
-            m_description.missingNote =
-                "The file ends after " + std::to_string(m_description.availableRows) + " of " +
-                std::to_string(m_description.height) + " rows; the rest is missing and shows black.";
+            m_description.missingNote = "The file ends after " +
+                                        std::to_string(m_description.availableRows) + " of " +
+                                        std::to_string(m_description.height) +
+                                        " rows; the rest is missing and shows black.";
         }
     }
 
@@ -51,7 +53,8 @@ public:
     std::optional<double> ReadValue(int band, int x, int y) override
     {
         const RasterDescription& d = m_description;
-        if (band < 0 || band >= d.bands || x < 0 || y < 0 || x >= d.width || y >= d.height) return {};
+        if (band < 0 || band >= d.bands || x < 0 || y < 0 || x >= d.width || y >= d.height)
+            return {};
         std::uint8_t sample[8] = {};
         if (m_file.ReadAt(Offset(band, y, x), m_sampleBytes, sample) != m_sampleBytes) return {};
         return SampleValue(sample, d.type, m_layout.bigEndian);
@@ -69,7 +72,8 @@ private:
     {
         if (rows <= 0) return true;
         for (int band = 0; band < m_description.bands; ++band) {
-            const std::int64_t end = Offset(band, rows - 1, m_description.width - 1) + m_sampleBytes;
+            const std::int64_t end =
+                Offset(band, rows - 1, m_description.width - 1) + m_sampleBytes;
             if (end > m_fileLength || Offset(band, rows - 1, 0) < 0) return false;
         }
         return true;
@@ -108,7 +112,8 @@ private:
         const std::int64_t span = (last - first) * pixelBytes + m_sampleBytes;
         if (span > kMaxRowSpan) {
             for (int i = first; i <= last; ++i) {
-                row[i] = static_cast<float>(ReadValue(band, window.x0 + i * window.step, y).value_or(0));
+                row[i] =
+                    static_cast<float>(ReadValue(band, window.x0 + i * window.step, y).value_or(0));
             }
             return;
         }
@@ -155,7 +160,8 @@ public:
                 if (isNew(m_description.dataPaths, path)) m_description.dataPaths.push_back(path);
             }
             for (const auto& path : d.headerPaths) {
-                if (isNew(m_description.headerPaths, path)) m_description.headerPaths.push_back(path);
+                if (isNew(m_description.headerPaths, path))
+                    m_description.headerPaths.push_back(path);
             }
             for (const auto& name : d.bandNames) m_description.bandNames.push_back(name);
         }
@@ -185,7 +191,8 @@ private:
 
 class PickedSource : public RasterSource {
 public:
-    PickedSource(std::shared_ptr<RasterSource> inner, std::vector<int> bands, const std::vector<std::string>& given)
+    PickedSource(std::shared_ptr<RasterSource> inner, std::vector<int> bands,
+                 const std::vector<std::string>& given)
         : m_inner(std::move(inner)), m_bands(std::move(bands))
     {
         m_description = m_inner->Description();
@@ -197,8 +204,9 @@ public:
             if (i < given.size() && !given[i].empty()) {
                 m_description.bandNames.push_back(given[i]);
             } else {
-                m_description.bandNames.push_back(band < static_cast<int>(names.size()) ? names[band]
-                                                                                        : "Band " + std::to_string(band + 1));
+                m_description.bandNames.push_back(band < static_cast<int>(names.size())
+                                                      ? names[band]
+                                                      : "Band " + std::to_string(band + 1));
             }
         }
     }
@@ -230,8 +238,8 @@ public:
         m_description = d;
         m_description.width = width;
         m_description.height = height;
-        m_description.availableRows = static_cast<int>(
-            static_cast<std::int64_t>(d.availableRows) * height / std::max(d.height, 1));
+        m_description.availableRows = static_cast<int>(static_cast<std::int64_t>(d.availableRows) *
+                                                       height / std::max(d.height, 1));
         m_description.layout = d.layout + ", shown on a " + std::to_string(width) + " x " +
                                std::to_string(height) + " grid by nearest neighbour";
         if (d.geo.valid) m_description.geo = d.geo.Regridded(d.width, d.height, width, height);

@@ -15,7 +15,8 @@ namespace {
 std::string NumberText(double value)
 {
     char buffer[400];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     return error == std::errc() ? std::string(buffer, end) : std::string("0");
 }
 
@@ -86,8 +87,8 @@ bool WriteWhole(const std::string& path, const std::string& text)
 std::string WorldFileText(const Georeference& geo)
 {
     const MapPoint centre = geo.PixelToMap(0.5, 0.5);
-    const double lines[6] = {geo.pixelWidth, geo.columnSkewY, geo.rowSkewX,
-                             geo.pixelHeight, centre.x, centre.y};
+    const double lines[6] = {geo.pixelWidth,  geo.columnSkewY, geo.rowSkewX,
+                             geo.pixelHeight, centre.x,        centre.y};
     std::string text;
     for (const double value : lines) text += NumberText(value) + "\n";
     return text;
@@ -101,8 +102,7 @@ std::string AuxXmlText(const Georeference& geo)
     if (!srs.empty()) text += "  <SRS>" + XmlEscaped(srs) + "</SRS>\n";
     text += "  <GeoTransform>" + NumberText(geo.originX) + ", " + NumberText(geo.pixelWidth) +
             ", " + NumberText(geo.rowSkewX) + ", " + NumberText(geo.originY) + ", " +
-            NumberText(geo.columnSkewY) + ", " + NumberText(geo.pixelHeight) +
-            "</GeoTransform>\n";
+            NumberText(geo.columnSkewY) + ", " + NumberText(geo.pixelHeight) + "</GeoTransform>\n";
     text += "</PAMDataset>\n";
     return text;
 }
@@ -111,7 +111,8 @@ std::string WorldFilePath(const std::string& picturePath)
 {
     const std::size_t slash = picturePath.find_last_of("/\\");
     const std::size_t dot = picturePath.find_last_of('.');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
     return (hasExtension ? picturePath.substr(0, dot) : picturePath) + ".wld";
 }
 

@@ -1,11 +1,11 @@
 #include "workflows/run_images.h"
 
+#include <map>
+
 #include "composite/combine_steps.h"
 #include "fusion/etm_steps.h"
 #include "fusion/pansharpen_outputs.h"
 #include "raster/file_name.h"
-
-#include <map>
 
 namespace lumesta {
 namespace {
@@ -14,8 +14,9 @@ const char* const kBandNames[4] = {"Blue", "Green", "Red", "NIR"};
 
 // The input MS bands: one multi-band file gives its selected bands, separate files band 0.
 template <std::size_t N>
-std::vector<BandFile> InputBands(const std::array<std::string, N>& paths, const std::array<int, N>& selected,
-                                 bool oneFile, MatrixSize matrix)
+std::vector<BandFile> InputBands(const std::array<std::string, N>& paths,
+                                 const std::array<int, N>& selected, bool oneFile,
+                                 MatrixSize matrix)
 {
     std::vector<BandFile> bands;
     for (std::size_t b = 0; b < N; ++b) {
@@ -56,9 +57,12 @@ std::unique_ptr<RasterSource> OpenBandFiles(const std::vector<BandFile>& bands, 
             error = FileNameOf(band.path) + " has no band " + std::to_string(band.band + 1) + ".";
             return nullptr;
         }
-        const RasterDescription& first = parts.empty() ? source->Description() : parts.front()->Description();
-        if (source->Description().width != first.width || source->Description().height != first.height) {
-            error = FileNameOf(band.path) + " has another size than " + FileNameOf(first.dataPaths.front()) + ".";
+        const RasterDescription& first =
+            parts.empty() ? source->Description() : parts.front()->Description();
+        if (source->Description().width != first.width ||
+            source->Description().height != first.height) {
+            error = FileNameOf(band.path) + " has another size than " +
+                    FileNameOf(first.dataPaths.front()) + ".";
             return nullptr;
         }
         parts.push_back(PickBands(source, {band.band}, {band.name}));
@@ -93,10 +97,12 @@ RunImages ImagesOfRun(const EtmJob& job)
     images.height = job.height;
     const MatrixSize panSize{job.width, job.height, 1};
     const MatrixSize msSize{job.width / 2, job.height / 2, 1};
-    const bool multiBandEnvi = HasMultiBandMsFile(job) && job.panExt == "img" && job.msHeaderType == "ENVI";
-    images.result = ResultBands(DeriveFusedOutputs<3>(job.panPath, job.panExt, job.msPath, job.msExt,
-                                                      job.rasterKind, multiBandEnvi, job.suffix),
-                                panSize);
+    const bool multiBandEnvi =
+        HasMultiBandMsFile(job) && job.panExt == "img" && job.msHeaderType == "ENVI";
+    images.result =
+        ResultBands(DeriveFusedOutputs<3>(job.panPath, job.panExt, job.msPath, job.msExt,
+                                          job.rasterKind, multiBandEnvi, job.suffix),
+                    panSize);
     images.inputs = InputBands(job.msPath, job.selectedIndex, HasMultiBandMsFile(job), msSize);
     images.pan = {job.panPath, 0, panSize, "Pan"};
     if (WritesBmp(job)) images.picture = job.bmpName;
@@ -116,7 +122,8 @@ RunImages ImagesOfRun(const BandCombinationJob& job)
         for (int b = 0; b < 3; ++b) images.result.push_back({job.bmpPath, b, size, kBandNames[b]});
         images.sameUnits = false;
     } else {
-        for (int b = 0; b < 3; ++b) images.result.push_back({job.geoTiffPath, 2 - b, size, kBandNames[b]});
+        for (int b = 0; b < 3; ++b)
+            images.result.push_back({job.geoTiffPath, 2 - b, size, kBandNames[b]});
     }
     return images;
 }

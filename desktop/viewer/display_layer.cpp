@@ -13,7 +13,8 @@ DisplayLayer::DisplayLayer(std::shared_ptr<RasterSource> source) : m_source(std:
 void DisplayLayer::LoadOverview(const std::atomic<bool>& cancel, std::int64_t samplesPerBand)
 {
     const RasterDescription& d = Description();
-    const double scale = std::sqrt(static_cast<double>(d.width) * d.height / static_cast<double>(samplesPerBand));
+    const double scale =
+        std::sqrt(static_cast<double>(d.width) * d.height / static_cast<double>(samplesPerBand));
     m_step = std::max(1, static_cast<int>(std::ceil(scale)));
     m_columns = (d.width + m_step - 1) / m_step;
     m_rows = (d.height + m_step - 1) / m_step;
@@ -27,11 +28,13 @@ void DisplayLayer::LoadOverview(const std::atomic<bool>& cancel, std::int64_t sa
         for (int row = 0; row < m_rows; row += slice) {
             const int rows = std::min(slice, m_rows - row);
             const SampleWindow window{0, row * m_step, m_columns, rows, m_step};
-            if (!m_source->ReadWindow(band, window, samples.data() + static_cast<std::size_t>(row) * m_columns, &cancel)) {
+            if (!m_source->ReadWindow(band, window,
+                                      samples.data() + static_cast<std::size_t>(row) * m_columns,
+                                      &cancel)) {
                 return;
             }
-            m_progress = static_cast<int>((static_cast<std::int64_t>(band) * m_rows + row + rows) * 100 /
-                                          (static_cast<std::int64_t>(d.bands) * m_rows));
+            m_progress = static_cast<int>((static_cast<std::int64_t>(band) * m_rows + row + rows) *
+                                          100 / (static_cast<std::int64_t>(d.bands) * m_rows));
         }
         statistics[static_cast<std::size_t>(band)] =
             ComputeBandStatistics(samples.data(), static_cast<std::int64_t>(samples.size()));
@@ -53,8 +56,8 @@ ViewLimits DisplayLayer::LimitsOf(int band, const ChannelStretch& channel) const
 {
     if (!OverviewReady() || band < 0 || band >= static_cast<int>(m_overview.size())) return {};
     const auto& samples = m_overview[static_cast<std::size_t>(band)];
-    return ComputeViewLimits(samples.data(), static_cast<std::int64_t>(samples.size()), channel.leftPercent,
-                             channel.rightPercent);
+    return ComputeViewLimits(samples.data(), static_cast<std::int64_t>(samples.size()),
+                             channel.leftPercent, channel.rightPercent);
 }
 
 BandChoice DisplayLayer::DefaultChoice() const
@@ -65,7 +68,8 @@ BandChoice DisplayLayer::DefaultChoice() const
     int found = 0;
     for (int channel = 0; channel < 3; ++channel) {
         for (int band = 0; band < d.bands; ++band) {
-            if (band < static_cast<int>(d.bandNames.size()) && LowerText(d.bandNames[band]) == names[channel]) {
+            if (band < static_cast<int>(d.bandNames.size()) &&
+                LowerText(d.bandNames[band]) == names[channel]) {
                 choice.rgb[channel] = band;
                 ++found;
                 break;

@@ -48,8 +48,14 @@ public:
     int OverviewColumns() const { return m_columns; }
     int OverviewRows() const { return m_rows; }
     // Valid once OverviewReady(): the overview samples and statistics of a band.
-    const std::vector<float>& OverviewBand(int band) const { return m_overview[static_cast<std::size_t>(band)]; }
-    const BandStatistics& Statistics(int band) const { return m_statistics[static_cast<std::size_t>(band)]; }
+    const std::vector<float>& OverviewBand(int band) const
+    {
+        return m_overview[static_cast<std::size_t>(band)];
+    }
+    const BandStatistics& Statistics(int band) const
+    {
+        return m_statistics[static_cast<std::size_t>(band)];
+    }
     std::size_t OverviewBytes() const;
 
     // The cut-off limits of a band's overview for a channel's percentages.

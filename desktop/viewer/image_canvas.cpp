@@ -34,7 +34,8 @@ ImageCanvas::ImageCanvas(QWidget* parent) : QWidget(parent), m_rendered(kRendere
     setMinimumSize(160, 120);
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_store = std::make_unique<TileStore>(kTileBudget, [this] {
-        QMetaObject::invokeMethod(this, [this] { OnDataArrived(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { OnDataArrived(); }, Qt::QueuedConnection);
     });
     m_blinkTimer.setInterval(kBlinkMs);
     connect(&m_blinkTimer, &QTimer::timeout, this, [this] { ToggleBlink(); });
@@ -54,15 +55,18 @@ void ImageCanvas::SetLayer(int index, std::shared_ptr<DisplayLayer> layer)
     m_rendered.clear();
     m_store->SetLayer(index, layer ? layer->SharedSource() : nullptr);
     if (layer) {
-        const std::int64_t perBand =
-            std::min(kOverviewSamples, kOverviewBytes / 4 / std::max(layer->Description().bands, 1));
-        m_store->RunFirst(index, [layer, perBand](const std::atomic<bool>& cancel) { layer->LoadOverview(cancel, perBand); });
+        const std::int64_t perBand = std::min(
+            kOverviewSamples, kOverviewBytes / 4 / std::max(layer->Description().bands, 1));
+        m_store->RunFirst(index, [layer, perBand](const std::atomic<bool>& cancel) {
+            layer->LoadOverview(cancel, perBand);
+        });
     }
     if (index == kPrimary) Fit();
     update();
 }
 
-void ImageCanvas::SetDisplay(int index, const BandChoice& choice, const std::array<ChannelStretch, 3>& stretch)
+void ImageCanvas::SetDisplay(int index, const BandChoice& choice,
+                             const std::array<ChannelStretch, 3>& stretch)
 {
     m_choice[index] = choice;
     m_stretch[index] = stretch;
@@ -131,7 +135,8 @@ void ImageCanvas::Fit()
 {
     const QSize size = ImageSize();
     if (size.isEmpty()) return;
-    m_zoom = std::clamp(std::min(width() / double(size.width()), height() / double(size.height())), kMinZoom, kMaxZoom);
+    m_zoom = std::clamp(std::min(width() / double(size.width()), height() / double(size.height())),
+                        kMinZoom, kMaxZoom);
     m_centre = QPointF(size.width() / 2.0, size.height() / 2.0);
     m_fitted = true;
     update();
@@ -173,7 +178,8 @@ const QImage& ImageCanvas::OverviewImage(int index)
         std::array<const float*, 3> channels{};
         for (int c = 0; c < 3; ++c) {
             const int band = choice.grey ? choice.rgb[0] : choice.rgb[c];
-            if (band >= 0 && band < layer.Description().bands) channels[c] = layer.OverviewBand(band).data();
+            if (band >= 0 && band < layer.Description().bands)
+                channels[c] = layer.OverviewBand(band).data();
         }
         std::array<ChannelStretch, 3> stretch = m_stretch[index];
         if (choice.grey) stretch = {stretch[0], stretch[0], stretch[0]};
@@ -214,8 +220,10 @@ void ImageCanvas::DrawTiles(QPainter& painter, int index, int step)
     const double span = double(kTileSize) * step;
     const int firstColumn = std::max(0, int(std::floor(topLeft.x() / span)));
     const int firstRow = std::max(0, int(std::floor(topLeft.y() / span)));
-    const int lastColumn = std::min(int(std::ceil(size.width() / span)) - 1, int(std::floor(bottomRight.x() / span)));
-    const int lastRow = std::min(int(std::ceil(size.height() / span)) - 1, int(std::floor(bottomRight.y() / span)));
+    const int lastColumn =
+        std::min(int(std::ceil(size.width() / span)) - 1, int(std::floor(bottomRight.x() / span)));
+    const int lastRow =
+        std::min(int(std::ceil(size.height() / span)) - 1, int(std::floor(bottomRight.y() / span)));
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int column = firstColumn; column <= lastColumn; ++column) {
             const TileKey key{index, 0, step, column, row};
@@ -234,12 +242,14 @@ void ImageCanvas::DrawLayer(QPainter& painter, int index)
     if (!layer) return;
     if (!layer->OverviewReady()) {
         painter.setPen(Qt::white);
-        painter.drawText(rect(), Qt::AlignCenter, QString("Reading the image ... %1 %").arg(layer->Progress()));
+        painter.drawText(rect(), Qt::AlignCenter,
+                         QString("Reading the image ... %1 %").arg(layer->Progress()));
         return;
     }
     const int step = layer->OverviewStep();
-    const QRectF covered(ImageToScreen(QPointF(0, 0)),
-                         ImageToScreen(QPointF(layer->OverviewColumns() * step, layer->OverviewRows() * step)));
+    const QRectF covered(
+        ImageToScreen(QPointF(0, 0)),
+        ImageToScreen(QPointF(layer->OverviewColumns() * step, layer->OverviewRows() * step)));
     painter.drawImage(covered, OverviewImage(index));
     if (CurrentStep() < step) DrawTiles(painter, index, CurrentStep());
 }
@@ -250,7 +260,8 @@ void ImageCanvas::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), QColor(64, 64, 64));
     if (!m_layers[kPrimary]) {
         painter.setPen(Qt::white);
-        painter.drawText(rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
+        painter.drawText(rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap,
+                         m_emptyText);
         return;
     }
     m_store->BeginFrame();
@@ -268,7 +279,8 @@ void ImageCanvas::paintEvent(QPaintEvent*)
         painter.setBrush(Qt::yellow);
         painter.drawEllipse(QPoint(divider, height() / 2), kDividerGrip, kDividerGrip);
     } else {
-        DrawLayer(painter, compare && m_mode == CompareMode::Blink && m_blinkCompare ? kCompare : kPrimary);
+        DrawLayer(painter,
+                  compare && m_mode == CompareMode::Blink && m_blinkCompare ? kCompare : kPrimary);
     }
 }
 
@@ -303,7 +315,8 @@ void ImageCanvas::mouseMoveEvent(QMouseEvent* event)
     m_lastPointer = position;
     const QPointF image = ScreenToImage(event->position());
     const QSize size = ImageSize();
-    const bool inside = image.x() >= 0 && image.y() >= 0 && image.x() < size.width() && image.y() < size.height();
+    const bool inside =
+        image.x() >= 0 && image.y() >= 0 && image.x() < size.width() && image.y() < size.height();
     emit PointerMoved(inside ? int(image.x()) : -1, inside ? int(image.y()) : -1);
 }
 
@@ -343,7 +356,8 @@ void ImageCanvas::keyPressEvent(QKeyEvent* event)
         case Qt::Key_Up:
         case Qt::Key_Down: {
             const bool horizontal = event->key() == Qt::Key_Left || event->key() == Qt::Key_Right;
-            const double sign = (event->key() == Qt::Key_Left || event->key() == Qt::Key_Up) ? -1 : 1;
+            const double sign =
+                (event->key() == Qt::Key_Left || event->key() == Qt::Key_Up) ? -1 : 1;
             m_centre += horizontal ? QPointF(sign * pan, 0) : QPointF(0, sign * pan);
             m_fitted = false;
             update();

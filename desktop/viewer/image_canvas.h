@@ -30,7 +30,8 @@ public:
     // Shows layer as kPrimary or kCompare (null removes it) and starts reading its overview.
     void SetLayer(int index, std::shared_ptr<DisplayLayer> layer);
     std::shared_ptr<DisplayLayer> Layer(int index) const { return m_layers[index]; }
-    void SetDisplay(int index, const BandChoice& choice, const std::array<ChannelStretch, 3>& stretch);
+    void SetDisplay(int index, const BandChoice& choice,
+                    const std::array<ChannelStretch, 3>& stretch);
     const std::array<ChannelStretch, 3>& Stretch(int index) const { return m_stretch[index]; }
     const BandChoice& Choice(int index) const { return m_choice[index]; }
     // The text shown while there is no image (a reason when opening failed).

@@ -24,10 +24,12 @@ QString GeoreferenceText(const Georeference& geo, int width, int height)
     return "Georeferencing (" + ToQt(geo.source) + "):\n" +
            "  CRS: " + (geo.crsName.empty() ? QString("unknown") : ToQt(geo.crsName)) +
            (geo.epsg ? QString(" (EPSG:%1)").arg(geo.epsg) : QString()) + "\n" +
-           "  Origin (upper-left corner): " + Number(geo.originX) + ", " + Number(geo.originY) + "\n" +
-           "  Pixel size: " + Number(geo.pixelWidth) + ", " + Number(geo.pixelHeight) + "\n" +
-           "  Extent: X " + Number(std::min(geo.originX, corner.x)) + " to " + Number(std::max(geo.originX, corner.x)) +
-           ", Y " + Number(std::min(geo.originY, corner.y)) + " to " + Number(std::max(geo.originY, corner.y)) + "\n";
+           "  Origin (upper-left corner): " + Number(geo.originX) + ", " + Number(geo.originY) +
+           "\n" + "  Pixel size: " + Number(geo.pixelWidth) + ", " + Number(geo.pixelHeight) +
+           "\n" + "  Extent: X " + Number(std::min(geo.originX, corner.x)) + " to " +
+           Number(std::max(geo.originX, corner.x)) + ", Y " +
+           Number(std::min(geo.originY, corner.y)) + " to " +
+           Number(std::max(geo.originY, corner.y)) + "\n";
 }
 
 }  // namespace
@@ -45,16 +47,19 @@ QString DescriptionText(const DisplayLayer& layer)
     if (!d.missingNote.empty()) text += ToQt(d.missingNote) + "\n";
     text += GeoreferenceText(d.geo, d.width, d.height);
     if (!layer.OverviewReady()) return text + "Statistics: reading ...\n";
-    text += QString("Statistics from a decimated read (every %1th pixel and row, %2 x %3 samples):\n")
-                .arg(layer.OverviewStep())
-                .arg(layer.OverviewColumns())
-                .arg(layer.OverviewRows());
+    text +=
+        QString("Statistics from a decimated read (every %1th pixel and row, %2 x %3 samples):\n")
+            .arg(layer.OverviewStep())
+            .arg(layer.OverviewColumns())
+            .arg(layer.OverviewRows());
     for (int band = 0; band < d.bands; ++band) {
         const BandStatistics& s = layer.Statistics(band);
-        const QString name = band < static_cast<int>(d.bandNames.size()) ? ToQt(d.bandNames[band])
-                                                                         : QString("Band %1").arg(band + 1);
+        const QString name = band < static_cast<int>(d.bandNames.size())
+                                 ? ToQt(d.bandNames[band])
+                                 : QString("Band %1").arg(band + 1);
         text += "  " + name + ": min " + Number(s.min) + ", max " + Number(s.max) + ", mean " +
-                QString::number(s.mean, 'f', 3) + ", std. dev. " + QString::number(s.standardDeviation, 'f', 3) + "\n";
+                QString::number(s.mean, 'f', 3) + ", std. dev. " +
+                QString::number(s.standardDeviation, 'f', 3) + "\n";
     }
     return text;
 }
@@ -73,7 +78,8 @@ void HistogramView::Show(const std::array<const std::vector<float>*, 3>& bands,
     m_high = -INFINITY;
     for (int c = 0; c < 3; ++c) {
         if (!bands[c] || (grey && c > 0)) continue;
-        const BandStatistics s = ComputeBandStatistics(bands[c]->data(), static_cast<std::int64_t>(bands[c]->size()));
+        const BandStatistics s =
+            ComputeBandStatistics(bands[c]->data(), static_cast<std::int64_t>(bands[c]->size()));
         m_low = std::min({m_low, s.min, stretch[c].low});
         m_high = std::max({m_high, s.max, stretch[c].high});
     }
@@ -81,11 +87,13 @@ void HistogramView::Show(const std::array<const std::vector<float>*, 3>& bands,
     for (int c = 0; c < 3; ++c) {
         m_counts[c].clear();
         if (!bands[c] || (grey && c > 0)) continue;
-        m_counts[c] = ComputeHistogram(bands[c]->data(), static_cast<std::int64_t>(bands[c]->size()), m_low, m_high,
-                                       kHistogramBins);
+        m_counts[c] =
+            ComputeHistogram(bands[c]->data(), static_cast<std::int64_t>(bands[c]->size()), m_low,
+                             m_high, kHistogramBins);
         // Zero is background: its spike would flatten the rest.
         const int zeroBin = static_cast<int>((0 - m_low) / (m_high - m_low) * kHistogramBins);
-        if (zeroBin >= 0 && zeroBin < kHistogramBins) m_counts[c][static_cast<std::size_t>(zeroBin)] = 0;
+        if (zeroBin >= 0 && zeroBin < kHistogramBins)
+            m_counts[c][static_cast<std::size_t>(zeroBin)] = 0;
     }
     update();
 }
@@ -104,7 +112,8 @@ void HistogramView::paintEvent(QPaintEvent*)
         if (m_counts[c].empty()) continue;
         painter.setPen(colours[c]);
         for (int bin = 0; bin < kHistogramBins; ++bin) {
-            const double bar = double(m_counts[c][static_cast<std::size_t>(bin)]) / peak * (height() - 4);
+            const double bar =
+                double(m_counts[c][static_cast<std::size_t>(bin)]) / peak * (height() - 4);
             const int x = int(bin * binWidth);
             painter.drawLine(x, height() - 1, x, height() - 1 - int(bar));
         }

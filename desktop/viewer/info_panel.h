@@ -18,8 +18,8 @@ class HistogramView : public QWidget {
 public:
     explicit HistogramView(QWidget* parent = nullptr);
     // The displayed bands' overview samples (null for an unused channel) and their limits.
-    void Show(const std::array<const std::vector<float>*, 3>& bands, const std::array<ChannelStretch, 3>& stretch,
-              bool grey);
+    void Show(const std::array<const std::vector<float>*, 3>& bands,
+              const std::array<ChannelStretch, 3>& stretch, bool grey);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -37,7 +37,8 @@ StretchPanel::StretchPanel(QWidget* parent) : QWidget(parent)
 {
     auto* grid = new QGridLayout(this);
     const char* const headers[] = {"", "Left cut-off", "Right cut-off", "Low", "High", "Nonlinear"};
-    for (int column = 0; column < 6; ++column) grid->addWidget(new QLabel(headers[column], this), 0, column);
+    for (int column = 0; column < 6; ++column)
+        grid->addWidget(new QLabel(headers[column], this), 0, column);
     const char* const names[] = {"Red", "Green", "Blue"};
     for (int c = 0; c < 3; ++c) {
         m_names[c] = new QLabel(names[c], this);
@@ -68,8 +69,8 @@ std::array<ChannelStretch, 3> StretchPanel::Stretch() const
 {
     std::array<ChannelStretch, 3> stretch;
     for (int c = 0; c < 3; ++c) {
-        stretch[c] = {m_left[c]->value(), m_right[c]->value(), m_low[c]->value(), m_high[c]->value(),
-                      m_strength[c]->value()};
+        stretch[c] = {m_left[c]->value(), m_right[c]->value(), m_low[c]->value(),
+                      m_high[c]->value(), m_strength[c]->value()};
     }
     return stretch;
 }
@@ -86,7 +87,8 @@ void StretchPanel::SetGrey(bool grey)
 {
     m_names[0]->setText(grey ? "Grey" : "Red");
     for (int c = 1; c < 3; ++c) {
-        for (QWidget* widget : std::initializer_list<QWidget*>{m_names[c], m_left[c], m_right[c], m_low[c], m_high[c], m_strength[c]}) {
+        for (QWidget* widget : std::initializer_list<QWidget*>{
+                 m_names[c], m_left[c], m_right[c], m_low[c], m_high[c], m_strength[c]}) {
             widget->setVisible(!grey);
         }
     }

@@ -24,7 +24,8 @@ void TileStore::SetLayer(int layer, std::shared_ptr<RasterSource> source)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     if (m_busyLayer == layer) m_cancel = true;
-    m_jobs.erase(std::remove_if(m_jobs.begin(), m_jobs.end(), [layer](const auto& job) { return job.first == layer; }),
+    m_jobs.erase(std::remove_if(m_jobs.begin(), m_jobs.end(),
+                                [layer](const auto& job) { return job.first == layer; }),
                  m_jobs.end());
     for (auto it = m_tiles.begin(); it != m_tiles.end();) {
         if (it->first.layer == layer) {
@@ -134,9 +135,11 @@ void TileStore::Work()
         const std::shared_ptr<RasterSource> source = layer->second;
         m_busyLayer = key.layer;
         lock.unlock();
-        auto data = std::make_shared<std::vector<float>>(static_cast<std::size_t>(kTileSize) * kTileSize);
+        auto data =
+            std::make_shared<std::vector<float>>(static_cast<std::size_t>(kTileSize) * kTileSize);
         const int span = kTileSize * key.step;
-        const SampleWindow window{key.column * span, key.row * span, kTileSize, kTileSize, key.step};
+        const SampleWindow window{key.column * span, key.row * span, kTileSize, kTileSize,
+                                  key.step};
         const bool read = source->ReadWindow(key.band, window, data->data(), &m_cancel);
         lock.lock();
         if (!read || m_layers.count(key.layer) == 0 || m_layers[key.layer] != source) continue;

@@ -80,7 +80,7 @@ private:
     std::condition_variable m_wake;
     std::map<int, std::shared_ptr<RasterSource>> m_layers;
     std::deque<std::pair<int, std::function<void(const std::atomic<bool>&)>>> m_jobs;
-    int m_busyLayer = -1;  // the layer whose job or tile is being read
+    int m_busyLayer = -1;           // the layer whose job or tile is being read
     std::vector<TileKey> m_wanted;  // newest last
     std::map<TileKey, std::pair<TileData, std::list<TileKey>::iterator>> m_tiles;
     std::list<TileKey> m_recent;  // most recently used first

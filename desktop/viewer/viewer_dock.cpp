@@ -15,8 +15,8 @@
 
 #include "desktop/viewer/image_canvas.h"
 #include "desktop/viewer/info_panel.h"
-#include "desktop/viewer/viewer_prompts.h"
 #include "desktop/viewer/stretch_panel.h"
+#include "desktop/viewer/viewer_prompts.h"
 #include "ui/text.h"
 
 namespace lumesta {
@@ -64,8 +64,10 @@ ViewerDock::ViewerDock(QWidget* parent) : QDockWidget("Image Viewer", parent)
     m_readout->setObjectName("ViewerReadout");
     m_askSize = [this](const QString& path) { return AskMatrixSize(this, path, m_lastSize); };
 
-    connect(m_canvas, &ImageCanvas::OverviewReady, this, [this](int index) { OnOverviewReady(index); });
-    connect(m_canvas, &ImageCanvas::PointerMoved, this, [this](int column, int row) { OnPointer(column, row); });
+    connect(m_canvas, &ImageCanvas::OverviewReady, this,
+            [this](int index) { OnOverviewReady(index); });
+    connect(m_canvas, &ImageCanvas::PointerMoved, this,
+            [this](int column, int row) { OnPointer(column, row); });
     connect(m_stretch, &StretchPanel::CutoffsChanged, this, [this](int channel) {
         RecomputeLimits(channel);
         ApplyDisplay();
@@ -115,9 +117,8 @@ QWidget* ViewerDock::BuildControls()
     row->addWidget(m_compareMode);
     row->addWidget(m_against);
     row->addStretch(1);
-    connect(m_compareMode, &QComboBox::currentIndexChanged, this, [this](int mode) {
-        m_canvas->SetCompareMode(static_cast<CompareMode>(mode));
-    });
+    connect(m_compareMode, &QComboBox::currentIndexChanged, this,
+            [this](int mode) { m_canvas->SetCompareMode(static_cast<CompareMode>(mode)); });
     connect(m_against, &QComboBox::currentIndexChanged, this, [this] { ChooseCompare(); });
     connect(open, &QPushButton::clicked, this, [this] {
         const QString path = ChooseImageToView(this);
@@ -182,15 +183,18 @@ void ViewerDock::OpenPaths(const QStringList& paths)
     for (int i = 1; i < paths.size(); ++i) {
         std::string error;
         std::unique_ptr<RasterSource> source = OpenImage(ToEngine(paths[i]), m_lastSize, error);
-        if (!source || source->Description().width != shown.width || source->Description().height != shown.height) {
+        if (!source || source->Description().width != shown.width ||
+            source->Description().height != shown.height) {
             SetProblem(QFileInfo(paths[i]).fileName() + " is not offered for comparison: " +
                        (source ? QString("its size differs from the image shown.") : ToQt(error)));
             continue;
         }
-        m_candidates.push_back({QFileInfo(paths[i]).fileName(), std::make_shared<DisplayLayer>(std::move(source)), false});
+        m_candidates.push_back({QFileInfo(paths[i]).fileName(),
+                                std::make_shared<DisplayLayer>(std::move(source)), false});
         m_against->addItem(m_candidates.back().name);
     }
-    if (m_candidates.size() > 1) m_compareMode->setCurrentIndex(static_cast<int>(CompareMode::Swipe));
+    if (m_candidates.size() > 1)
+        m_compareMode->setCurrentIndex(static_cast<int>(CompareMode::Swipe));
 }
 
 void ViewerDock::ShowRun(const RunImages& images)
@@ -207,13 +211,18 @@ void ViewerDock::ShowRun(const RunImages& images)
     show();
     raise();
     if (auto inputs = OpenBandFiles(images.inputs, error)) {
-        m_candidates.push_back({"Input MS bands", std::make_shared<DisplayLayer>(ResampleNearest(std::move(inputs), width, height)),
-                                images.sameUnits});
+        m_candidates.push_back(
+            {"Input MS bands",
+             std::make_shared<DisplayLayer>(ResampleNearest(std::move(inputs), width, height)),
+             images.sameUnits});
         m_against->addItem(m_candidates.back().name);
     }
     if (!images.pan.path.empty()) {
         if (auto pan = OpenBandFiles({images.pan}, error)) {
-            m_candidates.push_back({"Pan", std::make_shared<DisplayLayer>(ResampleNearest(std::move(pan), width, height)), false});
+            m_candidates.push_back(
+                {"Pan",
+                 std::make_shared<DisplayLayer>(ResampleNearest(std::move(pan), width, height)),
+                 false});
             m_against->addItem(m_candidates.back().name);
         }
     }
@@ -246,8 +255,9 @@ void ViewerDock::FillBandBoxes()
     for (int c = 0; c < 3; ++c) {
         m_bandBoxes[c]->clear();
         for (int band = 0; band < d.bands; ++band) {
-            m_bandBoxes[c]->addItem(band < static_cast<int>(d.bandNames.size()) ? ToQt(d.bandNames[band])
-                                                                                 : QString("Band %1").arg(band + 1));
+            m_bandBoxes[c]->addItem(band < static_cast<int>(d.bandNames.size())
+                                        ? ToQt(d.bandNames[band])
+                                        : QString("Band %1").arg(band + 1));
         }
         m_bandBoxes[c]->setCurrentIndex(choice.rgb[c]);
     }
@@ -281,12 +291,14 @@ std::array<ChannelStretch, 3> ViewerDock::CompareStretch() const
     const std::shared_ptr<DisplayLayer> layer = m_canvas->Layer(ImageCanvas::kCompare);
     const int index = m_against->currentIndex() + 1;
     if (!layer || index <= 0 || index >= static_cast<int>(m_candidates.size()) ||
-        (m_candidates[static_cast<std::size_t>(index)].sameUnits && m_candidates.front().sameUnits)) {
+        (m_candidates[static_cast<std::size_t>(index)].sameUnits &&
+         m_candidates.front().sameUnits)) {
         return stretch;
     }
     const BandChoice choice = m_canvas->Choice(ImageCanvas::kCompare);
     for (int c = 0; c < 3; ++c) {
-        const ViewLimits limits = layer->LimitsOf(choice.grey ? choice.rgb[0] : choice.rgb[c], stretch[c]);
+        const ViewLimits limits =
+            layer->LimitsOf(choice.grey ? choice.rgb[0] : choice.rgb[c], stretch[c]);
         stretch[c].low = limits.low;
         stretch[c].high = limits.high;
     }
@@ -300,7 +312,8 @@ void ViewerDock::ApplyDisplay()
     m_canvas->SetDisplay(ImageCanvas::kPrimary, choice, m_stretch->Stretch());
     if (const auto compare = m_canvas->Layer(ImageCanvas::kCompare)) {
         BandChoice compareChoice = choice;
-        if (compare->Description().bands <= std::max({choice.rgb[0], choice.rgb[1], choice.rgb[2]})) {
+        if (compare->Description().bands <=
+            std::max({choice.rgb[0], choice.rgb[1], choice.rgb[2]})) {
             compareChoice = compare->DefaultChoice();
         }
         m_canvas->SetDisplay(ImageCanvas::kCompare, compareChoice, m_stretch->Stretch());
@@ -319,7 +332,8 @@ void ViewerDock::ChooseCompare()
     if (m_filling) return;
     const int index = m_against->currentIndex() + 1;
     const bool valid = index > 0 && index < static_cast<int>(m_candidates.size());
-    m_canvas->SetLayer(ImageCanvas::kCompare, valid ? m_candidates[static_cast<std::size_t>(index)].layer : nullptr);
+    m_canvas->SetLayer(ImageCanvas::kCompare,
+                       valid ? m_candidates[static_cast<std::size_t>(index)].layer : nullptr);
     ApplyDisplay();
 }
 
@@ -343,8 +357,9 @@ void ViewerDock::OnPointer(int column, int row)
     const RasterDescription& d = layer.Description();
     QString text = QString("Row %1, Column %2 |").arg(row).arg(column);
     for (int band = 0; band < d.bands && band < 16; ++band) {
-        const QString name = band < static_cast<int>(d.bandNames.size()) ? ToQt(d.bandNames[band])
-                                                                          : QString("Band %1").arg(band + 1);
+        const QString name = band < static_cast<int>(d.bandNames.size())
+                                 ? ToQt(d.bandNames[band])
+                                 : QString("Band %1").arg(band + 1);
         text += " " + name + " " + ValueText(layer.Source().ReadValue(band, column, row));
     }
     if (d.geo.valid) {

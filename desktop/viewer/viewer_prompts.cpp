@@ -19,7 +19,8 @@ QString ChooseImageToView(QWidget* parent)
         "Generic Image Matrix (*)");
 }
 
-std::optional<MatrixSize> AskMatrixSize(QWidget* parent, const QString& path, const MatrixSize& suggestion)
+std::optional<MatrixSize> AskMatrixSize(QWidget* parent, const QString& path,
+                                        const MatrixSize& suggestion)
 {
     QDialog dialog(parent);
     dialog.setWindowTitle("Generic Image Matrix: " + QFileInfo(path).fileName());

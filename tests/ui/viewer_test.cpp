@@ -7,8 +7,8 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDoubleSpinBox>
-#include <QSpinBox>
 #include <QLabel>
+#include <QSpinBox>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -42,7 +42,8 @@ std::vector<std::int16_t> Band(int band)
 {
     std::vector<std::int16_t> samples;
     for (int y = 0; y < kH; ++y) {
-        for (int x = 0; x < kW; ++x) samples.push_back(static_cast<std::int16_t>(Sample(band, x, y)));
+        for (int x = 0; x < kW; ++x)
+            samples.push_back(static_cast<std::int16_t>(Sample(band, x, y)));
     }
     return samples;
 }
@@ -62,8 +63,8 @@ void PointAt(ImageCanvas& canvas, int x, int y)
 
 void Wheel(QWidget* widget, QPointF at, int delta)
 {
-    QWheelEvent event(at, widget->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
+    QWheelEvent event(at, widget->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(widget, &event);
 }
 
@@ -93,7 +94,8 @@ private slots:
         QTest::newRow("ENVI") << "a.img" << 1 << "";
         QTest::newRow("Idrisi32 group") << "g.rgf" << 2 << "";
         // The test GeoTIFF lies at (500000, 4500000) with 2 m pixels: the pixel's centre.
-        QTest::newRow("GeoTIFF tiled") << "t.tif" << 3 << " | X 500247.000, Y 4499909.000 (WGS 84 / UTM zone 18N)";
+        QTest::newRow("GeoTIFF tiled")
+            << "t.tif" << 3 << " | X 500247.000, Y 4499909.000 (WGS 84 / UTM zone 18N)";
         QTest::newRow("generic matrix") << "m.raw" << 1 << "";
     }
     void EveryFormatOpensAndReadsOutTheValueUnderThePointer()
@@ -197,7 +199,8 @@ private slots:
         const double high = m_dock->StretchControl().High(0)->value();
         m_dock->StretchControl().RightCutoff(0)->setValue(20);
         QVERIFY(m_dock->StretchControl().High(0)->value() < high);
-        QCOMPARE(canvas.Stretch(ImageCanvas::kPrimary)[0].high, m_dock->StretchControl().High(0)->value());
+        QCOMPARE(canvas.Stretch(ImageCanvas::kPrimary)[0].high,
+                 m_dock->StretchControl().High(0)->value());
         m_dock->StretchControl().Strength(0)->setValue(7);
         QCOMPARE(canvas.Stretch(ImageCanvas::kPrimary)[0].strength, 7);
     }
@@ -207,7 +210,8 @@ private slots:
         WriteEnviHeader(m_dir.File("z.img"), 0, 0, 1);
         WriteFileBytes(m_dir.File("z.img"), "");
         QVERIFY(!m_dock->OpenPath(Q(m_dir.File("z.img"))));
-        QVERIFY(m_dock->Problem().startsWith("z.img cannot be shown: The header gives a size of 0 x 0"));
+        QVERIFY(m_dock->Problem().startsWith(
+            "z.img cannot be shown: The header gives a size of 0 x 0"));
         QVERIFY(!m_dock->Canvas().Layer(ImageCanvas::kPrimary));
 
         std::vector<std::int16_t> part = Band(0);
@@ -215,7 +219,9 @@ private slots:
         WriteInt16File(m_dir.File("cut.img"), part);
         WriteEnviHeader(m_dir.File("cut.img"), kW, kH, 1);
         QVERIFY(m_dock->OpenPath(Q(m_dir.File("cut.img"))));
-        QCOMPARE(m_dock->Problem(), QString("The file ends after 50 of 200 rows; the rest is missing and shows black."));
+        QCOMPARE(
+            m_dock->Problem(),
+            QString("The file ends after 50 of 200 rows; the rest is missing and shows black."));
     }
 
     void RunThroughTheMainWindowEndsInTheViewer()
@@ -270,7 +276,8 @@ private slots:
         m_dock->ShowRun(ImagesOfRun(job));
         ImageCanvas& canvas = m_dock->Canvas();
         QTRY_VERIFY(canvas.Layer(ImageCanvas::kPrimary)->OverviewReady());
-        QTRY_VERIFY(canvas.Layer(ImageCanvas::kCompare) && canvas.Layer(ImageCanvas::kCompare)->OverviewReady());
+        QTRY_VERIFY(canvas.Layer(ImageCanvas::kCompare) &&
+                    canvas.Layer(ImageCanvas::kCompare)->OverviewReady());
         const QString folder = QCoreApplication::applicationDirPath() + "/";
         canvas.SetSwipe(0.5);
         QTest::qWait(200);

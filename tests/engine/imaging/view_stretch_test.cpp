@@ -22,10 +22,10 @@ TEST(ViewStretchTest, ElevenBitLimitsEqualThePictureCutoffs)
     }
     const std::vector<float> asFloat(samples.begin(), samples.end());
     for (const auto& [left, right] : {std::pair{2, 2}, std::pair{1, 20}, std::pair{20, 1}}) {
-        const StretchCutoffs tools = ComputeStretchCutoffs16(static_cast<std::int64_t>(samples.size()),
-                                                             samples.data(), left, right);
-        const ViewLimits view = ComputeViewLimits(asFloat.data(), static_cast<std::int64_t>(asFloat.size()),
-                                                  left, right);
+        const StretchCutoffs tools = ComputeStretchCutoffs16(
+            static_cast<std::int64_t>(samples.size()), samples.data(), left, right);
+        const ViewLimits view = ComputeViewLimits(
+            asFloat.data(), static_cast<std::int64_t>(asFloat.size()), left, right);
         EXPECT_EQ(view.low, tools.low) << left << "/" << right;
         EXPECT_EQ(view.high, tools.high) << left << "/" << right;
     }
@@ -35,7 +35,8 @@ TEST(ViewStretchTest, EvenlySpreadValuesCutTwoPercentAtEachEndAndZeroIsBackgroun
 {
     std::vector<float> samples(5000, 0.0f);
     for (int v = 1; v <= 100; ++v) samples.push_back(static_cast<float>(v));
-    ViewLimits limits = ComputeViewLimits(samples.data(), static_cast<std::int64_t>(samples.size()), 2, 2);
+    ViewLimits limits =
+        ComputeViewLimits(samples.data(), static_cast<std::int64_t>(samples.size()), 2, 2);
     EXPECT_EQ(limits.low, 2);
     EXPECT_EQ(limits.high, 98);
 

@@ -1,11 +1,12 @@
 // Window reads of every layout the viewer opens must give exactly the samples a full read gives.
 
+#include "raster/image_open.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
 
-#include "raster/image_open.h"
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/geotiff_builder.h"
 #include "tests/support/scene_builder.h"
@@ -35,9 +36,12 @@ std::vector<float> Read(RasterSource& source, int band, const SampleWindow& wind
 void ExpectWindowsMatch(RasterSource& source, int bands, int width, int height,
                         const std::function<int(int, int, int)>& value)
 {
-    const SampleWindow windows[] = {{0, 0, width, height, 1},  {0, 0, (width + 2) / 3, (height + 2) / 3, 3},
-                                    {5, 4, 7, 6, 1},           {-3, -2, 9, 8, 2},
-                                    {width - 4, height - 3, 8, 7, 1}, {1, 2, 4, 3, 5}};
+    const SampleWindow windows[] = {{0, 0, width, height, 1},
+                                    {0, 0, (width + 2) / 3, (height + 2) / 3, 3},
+                                    {5, 4, 7, 6, 1},
+                                    {-3, -2, 9, 8, 2},
+                                    {width - 4, height - 3, 8, 7, 1},
+                                    {1, 2, 4, 3, 5}};
     for (int band = 0; band < bands; ++band) {
         for (const SampleWindow& w : windows) {
             const std::vector<float> got = Read(source, band, w);
@@ -46,7 +50,8 @@ void ExpectWindowsMatch(RasterSource& source, int bands, int width, int height,
                     const int x = w.x0 + i * w.step;
                     const int y = w.y0 + j * w.step;
                     const bool inside = x >= 0 && y >= 0 && x < width && y < height;
-                    ASSERT_EQ(got[static_cast<std::size_t>(j) * w.columns + i], inside ? value(band, x, y) : 0)
+                    ASSERT_EQ(got[static_cast<std::size_t>(j) * w.columns + i],
+                              inside ? value(band, x, y) : 0)
                         << "band " << band << " at " << x << "," << y << " step " << w.step;
                 }
             }
@@ -60,7 +65,8 @@ std::vector<std::int16_t> Band16(int band, int width, int height)
 {
     std::vector<std::int16_t> samples;
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) samples.push_back(static_cast<std::int16_t>(Value(band, x, y)));
+        for (int x = 0; x < width; ++x)
+            samples.push_back(static_cast<std::int16_t>(Value(band, x, y)));
     }
     return samples;
 }
@@ -91,7 +97,10 @@ TEST_F(ImageOpenTest, EnviInterleavesAndByteOrdersReadTheSameSamples)
                 bytes += byteOrder ? std::string{high, low} : std::string{low, high};
             };
             for (int a = 0; a < (interleave == "bsq" ? bands : kHeight); ++a) {
-                for (int b = 0; b < (interleave == "bsq" ? kHeight : interleave == "bil" ? bands : kWidth); ++b) {
+                for (int b = 0; b < (interleave == "bsq"   ? kHeight
+                                     : interleave == "bil" ? bands
+                                                           : kWidth);
+                     ++b) {
                     for (int c = 0; c < (interleave == "bip" ? bands : kWidth); ++c) {
                         if (interleave == "bsq") put(Value(a, c, b));
                         if (interleave == "bil") put(Value(b, c, a));
@@ -100,11 +109,13 @@ TEST_F(ImageOpenTest, EnviInterleavesAndByteOrdersReadTheSameSamples)
                 }
             }
             testing::WriteFileBytes(dir.File("m.img"), std::string(16, '\0') + bytes);
-            testing::WriteFileBytes(dir.File("m.hdr"),
-                                    "ENVI\ndescription = {\n  test}\nsamples = 23\nlines   = 17\nbands = 3\n"
-                                    "header offset = 16\nfile type = ENVI Standard\ndata type = 12\n"
-                                    "interleave = " + interleave + "\nbyte order = " +
-                                        std::to_string(byteOrder) + "\nband names = {\n a, b , c}\n");
+            testing::WriteFileBytes(
+                dir.File("m.hdr"),
+                "ENVI\ndescription = {\n  test}\nsamples = 23\nlines   = 17\nbands = 3\n"
+                "header offset = 16\nfile type = ENVI Standard\ndata type = 12\n"
+                "interleave = " +
+                    interleave + "\nbyte order = " + std::to_string(byteOrder) +
+                    "\nband names = {\n a, b , c}\n");
             const auto source = Open(dir.File("m.hdr"));
             ASSERT_TRUE(source);
             EXPECT_EQ(source->Description().type, SampleType::UInt16);
@@ -137,11 +148,14 @@ TEST_F(ImageOpenTest, IdrisiGroupsGenericMatricesAndBmpReadTheirSamples)
     ExpectWindowsMatch(*matrix, 2, kWidth, kHeight, Value);
 
     // A BMP row is padded and stored bottom-up; its bands are blue, green, red.
-    const auto byteValue = [](int band, int x, int y) { return (band * 80 + x * 7 + y * 13) % 251 + 1; };
+    const auto byteValue = [](int band, int x, int y) {
+        return (band * 80 + x * 7 + y * 13) % 251 + 1;
+    };
     const int stride = (kWidth * 3 + 3) / 4 * 4;
     std::string bmp(54 + static_cast<std::size_t>(stride) * kHeight, '\0');
     const auto put32 = [&bmp](int at, std::int32_t v) {
-        for (int i = 0; i < 4; ++i) bmp[static_cast<std::size_t>(at + i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        for (int i = 0; i < 4; ++i)
+            bmp[static_cast<std::size_t>(at + i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
     };
     bmp[0] = 'B';
     bmp[1] = 'M';
@@ -171,11 +185,11 @@ TEST_F(ImageOpenTest, GeoTiffLayoutsAndSampleTypesReadTheSameSamples)
         return Value(band, static_cast<int>(x), static_cast<int>(y));
     };
     testing::TiffSpec specs[5];
-    specs[0] = {kWidth, kHeight, 16, 3, 1, 2, 0, 1};          // contiguous strips
-    specs[1] = {kWidth, kHeight, 16, 3, 2, 5, 0, 8};          // separate planes, deflate
-    specs[2] = {kWidth, kHeight, 16, 2, 1, 0, 16, 5};         // contiguous tiles, LZW
-    specs[3] = {kWidth, kHeight, 16, 2, 2, 0, 16, 1};         // separate tiles
-    specs[4] = {kWidth, kHeight, 16, 1, 1, kHeight, 0, 8};    // one compressed strip
+    specs[0] = {kWidth, kHeight, 16, 3, 1, 2, 0, 1};        // contiguous strips
+    specs[1] = {kWidth, kHeight, 16, 3, 2, 5, 0, 8};        // separate planes, deflate
+    specs[2] = {kWidth, kHeight, 16, 2, 1, 0, 16, 5};       // contiguous tiles, LZW
+    specs[3] = {kWidth, kHeight, 16, 2, 2, 0, 16, 1};       // separate tiles
+    specs[4] = {kWidth, kHeight, 16, 1, 1, kHeight, 0, 8};  // one compressed strip
     for (const testing::TiffSpec& spec : specs) {
         testing::WriteTestTiff(dir.File("t.tif"), spec, sample);
         const auto source = Open(dir.File("t.tif"));
@@ -216,8 +230,9 @@ TEST_F(ImageOpenTest, UnreadableFilesSayWhy)
               "The header gives a size of 0 x 0 with 1 band(s): an image needs at least one row, "
               "one column and one band.");
     testing::WriteEnviHeader(dir.File("z.img"), 900000, 900000, 4);
-    EXPECT_EQ(refused(dir.File("z.img")),
-              "The header gives a size of 900000 x 900000 with 4 band(s), too large for a real image.");
+    EXPECT_EQ(
+        refused(dir.File("z.img")),
+        "The header gives a size of 900000 x 900000 with 4 band(s), too large for a real image.");
     testing::WriteFileBytes(dir.File("x.hdr"), "not a header\n");
     testing::WriteFileBytes(dir.File("x.img"), "1234");
     EXPECT_NE(refused(dir.File("x.img")).find("does not start with \"ENVI\""), std::string::npos);
@@ -225,9 +240,11 @@ TEST_F(ImageOpenTest, UnreadableFilesSayWhy)
     EXPECT_EQ(refused(dir.File("x.tif")), "This file cannot be read as a TIFF image.");
     testing::WriteFileBytes(dir.File("x.bmp"), "GIF89a");
     EXPECT_EQ(refused(dir.File("x.bmp")), "This file is not a BMP picture (no \"BM\" header).");
-    EXPECT_EQ(refused(dir.File("none.img")), "The file " + dir.File("none.img") + " does not exist.");
+    EXPECT_EQ(refused(dir.File("none.img")),
+              "The file " + dir.File("none.img") + " does not exist.");
     EXPECT_EQ(refused(dir.File("x.img"), {}), refused(dir.File("x.img")));
-    EXPECT_EQ(refused(dir.File("x.raw") + "", {4, 4, 3}), "The file " + dir.File("x.raw") + " does not exist.");
+    EXPECT_EQ(refused(dir.File("x.raw") + "", {4, 4, 3}),
+              "The file " + dir.File("x.raw") + " does not exist.");
 }
 
 TEST_F(ImageOpenTest, NearestNeighbourGridRepeatsEachInnerPixel)
@@ -236,7 +253,8 @@ TEST_F(ImageOpenTest, NearestNeighbourGridRepeatsEachInnerPixel)
     testing::WriteEnviHeader(dir.File("ms.img"), 5, 4, 1);
     const auto grid = ResampleNearest(Open(dir.File("ms.img")), 20, 16);
     ASSERT_TRUE(grid);
-    ExpectWindowsMatch(*grid, 1, 20, 16, [](int band, int x, int y) { return Value(band, x / 4, y / 4); });
+    ExpectWindowsMatch(*grid, 1, 20, 16,
+                       [](int band, int x, int y) { return Value(band, x / 4, y / 4); });
 }
 
 TEST_F(ImageOpenTest, SharedScenesReadAlikeInEveryLayout)

@@ -37,7 +37,8 @@ TEST_F(WorldFileTest, GeoTiffAreaTiepointGivesCornerOriginAndCentreInTheWorldFil
     const std::string aux = AuxXmlText(geo);
     EXPECT_NE(aux.find("<SRS>PROJCS[&quot;WGS 84 / UTM zone 18N&quot;"), std::string::npos);
     EXPECT_NE(aux.find("AUTHORITY[&quot;EPSG&quot;,&quot;32618&quot;]]</SRS>"), std::string::npos);
-    EXPECT_NE(aux.find("<GeoTransform>500000, 2, 0, 4500000, 0, -2</GeoTransform>"), std::string::npos);
+    EXPECT_NE(aux.find("<GeoTransform>500000, 2, 0, 4500000, 0, -2</GeoTransform>"),
+              std::string::npos);
 }
 
 TEST_F(WorldFileTest, PointTiepointAwayFromTheCornerIsShiftedHalfAPixel)
@@ -72,18 +73,20 @@ TEST_F(WorldFileTest, PointTiepointAwayFromTheCornerIsShiftedHalfAPixel)
 
 TEST_F(WorldFileTest, EnviMapInfoReferencePixelIsOneBasedCorner)
 {
-    testing::WriteFileBytes(dir.File("a.hdr"),
-                            "ENVI\nsamples = 4\nlines = 4\nbands = 1\ndata type = 1\ninterleave = bsq\n"
-                            "map info = {UTM, 1.5, 1.5, 1000.5, 2000.25, 10, 20, 33, South, WGS-84, "
-                            "units=Meters}\n");
+    testing::WriteFileBytes(
+        dir.File("a.hdr"),
+        "ENVI\nsamples = 4\nlines = 4\nbands = 1\ndata type = 1\ninterleave = bsq\n"
+        "map info = {UTM, 1.5, 1.5, 1000.5, 2000.25, 10, 20, 33, South, WGS-84, "
+        "units=Meters}\n");
     const Georeference geo = ReadEnviGeoreference(dir.File("a.hdr"));
     ASSERT_TRUE(geo.valid);
     EXPECT_EQ(WorldFileText(geo), "10\n0\n0\n-20\n1000.5\n2000.25\n");
     EXPECT_EQ(geo.epsg, 32733);
     EXPECT_EQ(geo.crsName, "WGS 84 / UTM zone 33S");
 
-    testing::WriteFileBytes(dir.File("r.hdr"), "ENVI\nmap info = {UTM, 1, 1, 0, 0, 1, 1, 18, North, "
-                                               "WGS-84, rotation=30}\n");
+    testing::WriteFileBytes(dir.File("r.hdr"),
+                            "ENVI\nmap info = {UTM, 1, 1, 0, 0, 1, 1, 18, North, "
+                            "WGS-84, rotation=30}\n");
     EXPECT_FALSE(ReadEnviGeoreference(dir.File("r.hdr")).valid);
     testing::WriteFileBytes(dir.File("n.hdr"), "ENVI\nsamples = 4\n");
     EXPECT_FALSE(ReadEnviGeoreference(dir.File("n.hdr")).valid);

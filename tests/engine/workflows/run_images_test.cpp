@@ -21,7 +21,8 @@ TEST(RunImagesTest, FourBandEnviRunShowsItsFusedBandsAgainstTheBandsOfTheOneInpu
     PanSharpenJob job = BrowsedJob(dir.Path(), "img", true);
     FakeHost host;
     RunCounters counters;
-    ASSERT_EQ(RunPanSharpen(job, counters, host), RunOutcome::Finished) << ::testing::PrintToString(host.Messages());
+    ASSERT_EQ(RunPanSharpen(job, counters, host), RunOutcome::Finished)
+        << ::testing::PrintToString(host.Messages());
     const RunImages images = ImagesOfRun(job);
     ASSERT_EQ(images.result.size(), 4u);
     std::string error;
@@ -29,7 +30,8 @@ TEST(RunImagesTest, FourBandEnviRunShowsItsFusedBandsAgainstTheBandsOfTheOneInpu
     const auto inputs = OpenBandFiles(images.inputs, error);
     const auto pan = OpenBandFiles({images.pan}, error);
     ASSERT_TRUE(result && inputs && pan) << error;
-    EXPECT_EQ(result->Description().bandNames, (std::vector<std::string>{"Blue", "Green", "Red", "NIR"}));
+    EXPECT_EQ(result->Description().bandNames,
+              (std::vector<std::string>{"Blue", "Green", "Red", "NIR"}));
     EXPECT_EQ(inputs->Description().dataPaths, std::vector<std::string>{dir.File("ms.img")});
     EXPECT_EQ(result->Description().width, 512);
     EXPECT_EQ(inputs->Description().width, 128);
