@@ -5,7 +5,6 @@
 #include "fusion/band_view.h"
 #include "fusion/filters.h"
 #include "fusion/resampling.h"
-#include "raster/world_file.h"
 
 namespace lumesta {
 

@@ -25,7 +25,7 @@ void SetEnviCrs(const std::vector<std::string>& items, const HeaderFields& field
 {
     const std::string projection = LowerText(items[0]);
     if (projection == "utm" && items.size() >= 10 && IsWgs84(items[9])) {
-        const std::optional<long long> zone = ParseInteger(items[7]);
+        const std::optional<long long> zone = ParseHeaderInteger(items[7]);
         const bool south = LowerText(items[8]) == "south";
         if (zone && *zone >= 1 && *zone <= 60) {
             geo.epsg = static_cast<int>((south ? kUtmSouthBase : kUtmNorthBase) + *zone);
@@ -134,7 +134,7 @@ Georeference ReadEnviGeoreference(const std::string& headerPath)
         if (LowerText(item).rfind("rotation", 0) == 0) return geo;
     }
     std::optional<double> numbers[6];
-    for (int i = 0; i < 6; ++i) numbers[i] = ParseNumber(items[static_cast<std::size_t>(i) + 1]);
+    for (int i = 0; i < 6; ++i) numbers[i] = ParseHeaderNumber(items[static_cast<std::size_t>(i) + 1]);
     for (const auto& number : numbers) {
         if (!number) return geo;
     }

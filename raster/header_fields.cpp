@@ -52,7 +52,7 @@ std::string Trimmed(const std::string& text)
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-std::optional<double> ParseNumber(const std::string& text)
+std::optional<double> ParseHeaderNumber(const std::string& text)
 {
     const std::string trimmed = Trimmed(text);
     const char* first = trimmed.data();
@@ -64,7 +64,7 @@ std::optional<double> ParseNumber(const std::string& text)
     return value;
 }
 
-std::optional<long long> ParseInteger(const std::string& text)
+std::optional<long long> ParseHeaderInteger(const std::string& text)
 {
     const std::string trimmed = Trimmed(text);
     long long value = 0;

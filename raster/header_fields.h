@@ -21,8 +21,8 @@ std::optional<HeaderFields> ReadIdrisiFields(const std::string& headerPath);
 // The comma-separated items of a value, each without surrounding spaces and braces.
 std::vector<std::string> SplitItems(const std::string& value);
 // A number read locale-independently from the whole (trimmed) text; nothing otherwise.
-std::optional<double> ParseNumber(const std::string& text);
-std::optional<long long> ParseInteger(const std::string& text);
+std::optional<double> ParseHeaderNumber(const std::string& text);
+std::optional<long long> ParseHeaderInteger(const std::string& text);
 std::string LowerText(std::string text);
 std::string Trimmed(const std::string& text);
 

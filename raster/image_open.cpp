@@ -69,16 +69,16 @@ std::unique_ptr<RasterSource> OpenEnvi(const std::string& dataPath, std::string&
         error = "The ENVI header " + headerPath + " is missing or does not start with \"ENVI\".";
         return nullptr;
     }
-    const auto width = ParseInteger(Field(*fields, "samples"));
-    const auto height = ParseInteger(Field(*fields, "lines"));
-    const auto bands = ParseInteger(Field(*fields, "bands"));
+    const auto width = ParseHeaderInteger(Field(*fields, "samples"));
+    const auto height = ParseHeaderInteger(Field(*fields, "lines"));
+    const auto bands = ParseHeaderInteger(Field(*fields, "bands"));
     if (!width || !height || !bands) {
         error = "The ENVI header does not give samples, lines and bands as numbers.";
         return nullptr;
     }
     if (!CheckImageSize(*width, *height, *bands, error)) return nullptr;
     const std::optional<SampleType> type =
-        EnviType(ParseInteger(Field(*fields, "data type")).value_or(0));
+        EnviType(ParseHeaderInteger(Field(*fields, "data type")).value_or(0));
     const std::string interleave = LowerText(Field(*fields, "interleave"));
     if (!type) {
         error = "ENVI data type " + Field(*fields, "data type") + " cannot be shown.";
@@ -99,8 +99,8 @@ std::unique_ptr<RasterSource> OpenEnvi(const std::string& dataPath, std::string&
     if (static_cast<int>(names.size()) == d.bands) d.bandNames = names;
     d.layout = "band " + interleave + " interleaved";
     d.geo = ReadEnviGeoreference(headerPath);
-    const std::int64_t offset = ParseInteger(Field(*fields, "header offset")).value_or(0);
-    const bool bigEndian = ParseInteger(Field(*fields, "byte order")).value_or(0) == 1;
+    const std::int64_t offset = ParseHeaderInteger(Field(*fields, "header offset")).value_or(0);
+    const bool bigEndian = ParseHeaderInteger(Field(*fields, "byte order")).value_or(0) == 1;
     const RawLayout layout = InterleavedLayout(interleave, d, offset, bigEndian);
     return OpenRawSource(dataPath, std::move(d), layout, error);
 }
@@ -110,10 +110,10 @@ Georeference IdrisiGeoreference(const HeaderFields& fields, int width, int heigh
 {
     Georeference geo;
     const std::string system = Field(fields, "ref. system");
-    const auto minX = ParseNumber(Field(fields, "min. x"));
-    const auto maxX = ParseNumber(Field(fields, "max. x"));
-    const auto minY = ParseNumber(Field(fields, "min. y"));
-    const auto maxY = ParseNumber(Field(fields, "max. y"));
+    const auto minX = ParseHeaderNumber(Field(fields, "min. x"));
+    const auto maxX = ParseHeaderNumber(Field(fields, "max. x"));
+    const auto minY = ParseHeaderNumber(Field(fields, "min. y"));
+    const auto maxY = ParseHeaderNumber(Field(fields, "max. y"));
     if (system.empty() || LowerText(system) == "plane" || !minX || !maxX || !minY || !maxY ||
         *maxX <= *minX || *maxY <= *minY) {
         return geo;
@@ -136,8 +136,8 @@ std::unique_ptr<RasterSource> OpenIdrisi(const std::string& dataPath, std::strin
         error = "The Idrisi32 header " + headerPath + " is missing or gives no columns.";
         return nullptr;
     }
-    const auto width = ParseInteger(Field(*fields, "columns"));
-    const auto height = ParseInteger(Field(*fields, "rows"));
+    const auto width = ParseHeaderInteger(Field(*fields, "columns"));
+    const auto height = ParseHeaderInteger(Field(*fields, "rows"));
     if (!width || !height) {
         error = "The Idrisi32 header does not give columns and rows as numbers.";
         return nullptr;
@@ -182,7 +182,7 @@ std::unique_ptr<RasterSource> OpenGroup(const std::string& path, std::string& er
     long long count = 0;
     if (file && std::getline(file, line)) {
         const std::string first = Trimmed(line);
-        count = ParseInteger(first.substr(0, first.find_first_of(" \t"))).value_or(0);
+        count = ParseHeaderInteger(first.substr(0, first.find_first_of(" \t"))).value_or(0);
     }
     if (count < 1 || count > kMaxBands) {
         error = "The group file does not start with a band count.";

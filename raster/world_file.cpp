@@ -136,7 +136,7 @@ Georeference ReadWorldFiles(const std::string& picturePath)
     std::string line;
     for (double& value : values) {
         if (!std::getline(world, line)) return geo;
-        const std::optional<double> number = ParseNumber(line);
+        const std::optional<double> number = ParseHeaderNumber(line);
         if (!number) return geo;
         value = *number;
     }

@@ -83,8 +83,8 @@ RunImages ImagesOfRun(const PanSharpenJob& job)
     images.height = job.height;
     const MatrixSize panSize{job.width, job.height, 2};
     const MatrixSize msSize{job.width / 4, job.height / 4, 2};
-    images.result = ResultBands(DerivePanOutputs(job), panSize);
-    images.inputs = InputBands(job.msPath, job.selectedIndex, HasFourBandMsFile(job), msSize);
+    images.result = ResultBands(DeriveJobOutputs(job), panSize);
+    images.inputs = InputBands(job.msPath, job.selectedIndex, HasMultiBandMsFile(job), msSize);
     images.pan = {job.panPath, 0, panSize, "Pan"};
     if (WritesBmp(job)) images.picture = job.bmpName;
     return images;
@@ -97,12 +97,7 @@ RunImages ImagesOfRun(const EtmJob& job)
     images.height = job.height;
     const MatrixSize panSize{job.width, job.height, 1};
     const MatrixSize msSize{job.width / 2, job.height / 2, 1};
-    const bool multiBandEnvi =
-        HasMultiBandMsFile(job) && job.panExt == "img" && job.msHeaderType == "ENVI";
-    images.result =
-        ResultBands(DeriveFusedOutputs<3>(job.panPath, job.panExt, job.msPath, job.msExt,
-                                          job.rasterKind, multiBandEnvi, job.suffix),
-                    panSize);
+    images.result = ResultBands(DeriveJobOutputs(job), panSize);
     images.inputs = InputBands(job.msPath, job.selectedIndex, HasMultiBandMsFile(job), msSize);
     images.pan = {job.panPath, 0, panSize, "Pan"};
     if (WritesBmp(job)) images.picture = job.bmpName;
