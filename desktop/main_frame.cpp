@@ -315,7 +315,8 @@ void MainFrame::CreateViewer()
     m_viewer = new ViewerDock(this);
     addDockWidget(Qt::RightDockWidgetArea, m_viewer);
     m_viewer->hide();
-    statusBar()->addWidget(m_viewer->Readout(), 1);
+    // Permanent, or the idle text of the message pane would hide it.
+    statusBar()->insertPermanentWidget(0, m_viewer->Readout());
     m_host->SetPictureViewer([this](const std::string& path) { return m_viewer->OpenPath(ToQt(path)); });
 }
 

@@ -134,7 +134,8 @@ Georeference ReadEnviGeoreference(const std::string& headerPath)
         if (LowerText(item).rfind("rotation", 0) == 0) return geo;
     }
     std::optional<double> numbers[6];
-    for (int i = 0; i < 6; ++i) numbers[i] = ParseHeaderNumber(items[static_cast<std::size_t>(i) + 1]);
+    for (int i = 0; i < 6; ++i)
+        numbers[i] = ParseHeaderNumber(items[static_cast<std::size_t>(i) + 1]);
     for (const auto& number : numbers) {
         if (!number) return geo;
     }

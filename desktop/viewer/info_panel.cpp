@@ -47,11 +47,17 @@ QString DescriptionText(const DisplayLayer& layer)
     if (!d.missingNote.empty()) text += ToQt(d.missingNote) + "\n";
     text += GeoreferenceText(d.geo, d.width, d.height);
     if (!layer.OverviewReady()) return text + "Statistics: reading ...\n";
-    text +=
-        QString("Statistics from a decimated read (every %1th pixel and row, %2 x %3 samples):\n")
-            .arg(layer.OverviewStep())
-            .arg(layer.OverviewColumns())
-            .arg(layer.OverviewRows());
+    if (layer.OverviewStep() == 1) {
+        text +=
+            QString("Statistics of every pixel (%1 x %2 samples):\n").arg(d.width).arg(d.height);
+    } else {
+        text += QString(
+                    "Statistics from a decimated read (one pixel in %1 along rows and columns, "
+                    "%2 x %3 samples):\n")
+                    .arg(layer.OverviewStep())
+                    .arg(layer.OverviewColumns())
+                    .arg(layer.OverviewRows());
+    }
     for (int band = 0; band < d.bands; ++band) {
         const BandStatistics& s = layer.Statistics(band);
         const QString name = band < static_cast<int>(d.bandNames.size())
