@@ -13,6 +13,7 @@ int RunCombineDialogTests(int argc, char** argv);
 int RunMainFrameTests(int argc, char** argv);
 int RunQualityDialogTests(int argc, char** argv);
 int RunViewerTests(int argc, char** argv);
+int RunTileStoreTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -32,5 +33,6 @@ int main(int argc, char** argv)
     failures += RunMainFrameTests(argc, argv);
     failures += RunQualityDialogTests(argc, argv);
     failures += RunViewerTests(argc, argv);
+    failures += RunTileStoreTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
