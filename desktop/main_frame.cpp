@@ -20,6 +20,7 @@
 #include "desktop/icons.h"
 #include "desktop/lock_keys.h"
 #include "desktop/user_guide.h"
+#include "desktop/viewer/image_drops.h"
 #include "desktop/viewer/run_viewer.h"
 #include "desktop/viewer/viewer_dock.h"
 #include "desktop/viewer/viewer_prompts.h"
@@ -317,6 +318,7 @@ void MainFrame::CreateViewer()
     m_viewer->hide();
     // Permanent, or the idle text of the message pane would hide it.
     statusBar()->insertPermanentWidget(0, m_viewer->Readout());
+    ForwardImageDrops(m_view->viewport(), *m_viewer);
     m_host->SetPictureViewer([this](const std::string& path) { return m_viewer->OpenPath(ToQt(path)); });
 }
 

@@ -19,7 +19,7 @@ namespace {
 // Decoded blocks kept: at least a row of tiles across the image (a decimated read walks along
 // rows), within a memory bound. A strip larger than the limit is read by scanlines instead.
 constexpr std::size_t kMinKeptBlocks = 24;
-constexpr tmsize_t kKeptBytes = 64 << 20;
+constexpr tmsize_t kKeptBytes = 24 << 20;
 constexpr tmsize_t kMaxBlockBytes = 64 << 20;
 
 struct TiffLayout {

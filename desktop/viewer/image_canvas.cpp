@@ -9,11 +9,12 @@
 namespace lumesta {
 namespace {
 
-// Memory: tiles, rendered tiles and two overviews of at most kOverviewBytes each stay within
-// 256 MiB together (with the two overview pictures of at most 4 MiB each).
-constexpr std::size_t kTileBudget = std::size_t{128} << 20;
+// Memory: tiles (96 MiB), rendered tiles (24 MiB), two overviews of at most 32 MiB and their
+// pictures of at most 4 MiB each stay within 192 MiB, leaving room for the blocks the GeoTIFF
+// readers keep decoded (at most 24 MiB each): 256 MiB in all for a result and its comparison.
+constexpr std::size_t kTileBudget = std::size_t{96} << 20;
 constexpr int kRenderedBudgetKiB = 24 << 10;
-constexpr std::int64_t kOverviewBytes = std::int64_t{44} << 20;
+constexpr std::int64_t kOverviewBytes = std::int64_t{32} << 20;
 constexpr std::int64_t kOverviewSamples = std::int64_t{1} << 20;
 constexpr double kMinZoom = 1.0 / 4096;
 constexpr double kMaxZoom = 64;

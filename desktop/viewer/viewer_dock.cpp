@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "desktop/viewer/image_canvas.h"
+#include "desktop/viewer/image_drops.h"
 #include "desktop/viewer/info_panel.h"
 #include "desktop/viewer/stretch_panel.h"
 #include "desktop/viewer/viewer_prompts.h"
@@ -372,16 +373,12 @@ void ViewerDock::OnPointer(int column, int row)
 
 void ViewerDock::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (!ImagePaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void ViewerDock::dropEvent(QDropEvent* event)
 {
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) paths << url.toLocalFile();
-    }
-    OpenPaths(paths);
+    OpenPaths(ImagePaths(event->mimeData()));
     event->acceptProposedAction();
 }
 

@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QMimeData>
 #include <QSpinBox>
 #include <QWheelEvent>
 #include <QtTest>
@@ -223,6 +224,32 @@ private slots:
         QCOMPARE(
             m_dock->Problem(),
             QString("The file ends after 50 of 200 rows; the rest is missing and shows black."));
+    }
+
+    void ImagesDroppedOnTheLogOpenInTheViewerAndLogsDoNot()
+    {
+        m_dock->hide();
+        MainFrame frame;
+        WriteInt16File(m_dir.File("a.img"), Band(0));
+        WriteEnviHeader(m_dir.File("a.img"), kW, kH, 1);
+        WriteFileBytes(m_dir.File("log.txt"), "text");
+        QWidget* log = frame.View().viewport();
+        const auto drop = [log](const QString& path) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QApplication::sendEvent(log, &enter);
+            QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(log, &event);
+            return enter.isAccepted();
+        };
+        QVERIFY(!drop(Q(m_dir.File("log.txt"))) ||
+                !frame.Viewer().Canvas().Layer(ImageCanvas::kPrimary));
+        QVERIFY(!frame.Viewer().Canvas().Layer(ImageCanvas::kPrimary));
+        QVERIFY(drop(Q(m_dir.File("a.img"))));
+        QVERIFY(frame.Viewer().Canvas().Layer(ImageCanvas::kPrimary));
+        QVERIFY(!frame.Viewer().isHidden());
     }
 
     void RunThroughTheMainWindowEndsInTheViewer()
