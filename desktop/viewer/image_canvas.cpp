@@ -367,6 +367,9 @@ void ImageCanvas::keyPressEvent(QKeyEvent* event)
         case Qt::Key_B:
             if (m_layers[kCompare]) ToggleBlink();
             break;
+        case Qt::Key_Escape:
+            if (m_layers[kPrimary] && !m_layers[kPrimary]->OverviewReady()) emit CancelRequested();
+            break;
         default:
             QWidget::keyPressEvent(event);
     }

@@ -61,6 +61,8 @@ signals:
     void PointerMoved(int column, int row);
     // A layer's overview has been read (stretch limits and statistics can be taken from it).
     void OverviewReady(int index);
+    // Escape while the image is still being read: the user gives up on it.
+    void CancelRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

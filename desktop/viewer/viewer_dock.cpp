@@ -67,6 +67,10 @@ ViewerDock::ViewerDock(QWidget* parent) : QDockWidget("Image Viewer", parent)
 
     connect(m_canvas, &ImageCanvas::OverviewReady, this,
             [this](int index) { OnOverviewReady(index); });
+    connect(m_canvas, &ImageCanvas::CancelRequested, this, [this] {
+        const QString title = m_candidates.empty() ? QString() : m_candidates.front().name;
+        ShowReason(title + ": reading was cancelled.");
+    });
     connect(m_canvas, &ImageCanvas::PointerMoved, this,
             [this](int column, int row) { OnPointer(column, row); });
     connect(m_stretch, &StretchPanel::CutoffsChanged, this, [this](int channel) {
@@ -164,17 +168,22 @@ bool ViewerDock::OpenPath(const QString& path, const MatrixSize& size)
     show();
     raise();
     if (!source) {
-        m_candidates.clear();
-        m_canvas->SetLayer(ImageCanvas::kCompare, nullptr);
-        m_canvas->SetLayer(ImageCanvas::kPrimary, nullptr);
-        m_info->Describe(nullptr);
-        const QString reason = QFileInfo(path).fileName() + " cannot be shown: " + ToQt(error);
-        SetProblem(reason);
-        m_canvas->SetEmptyText(reason);
+        ShowReason(QFileInfo(path).fileName() + " cannot be shown: " + ToQt(error));
         return false;
     }
     Show(std::move(source), QFileInfo(path).fileName());
     return true;
+}
+
+// Nothing is shown any more (reading stops), and the reason takes the picture's place.
+void ViewerDock::ShowReason(const QString& reason)
+{
+    m_candidates.clear();
+    m_canvas->SetLayer(ImageCanvas::kCompare, nullptr);
+    m_canvas->SetLayer(ImageCanvas::kPrimary, nullptr);
+    m_info->Describe(nullptr);
+    SetProblem(reason);
+    m_canvas->SetEmptyText(reason);
 }
 
 void ViewerDock::OpenPaths(const QStringList& paths)

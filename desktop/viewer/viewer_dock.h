@@ -67,6 +67,7 @@ private:
     QWidget* BuildControls();
     void Show(std::unique_ptr<RasterSource> source, const QString& title);
     void SetProblem(const QString& text);
+    void ShowReason(const QString& reason);
     void FillBandBoxes();
     void ApplyDisplay();
     void RecomputeLimits(int channel);

@@ -224,6 +224,10 @@ private slots:
         QCOMPARE(
             m_dock->Problem(),
             QString("The file ends after 50 of 200 rows; the rest is missing and shows black."));
+        // Escape gives up on an image still being read (here it may already be done).
+        const bool reading = !m_dock->Canvas().Layer(ImageCanvas::kPrimary)->OverviewReady();
+        QTest::keyClick(&m_dock->Canvas(), Qt::Key_Escape);
+        QCOMPARE(!m_dock->Canvas().Layer(ImageCanvas::kPrimary), reading);
     }
 
     void ImagesDroppedOnTheLogOpenInTheViewerAndLogsDoNot()
