@@ -1,7 +1,9 @@
 // Time to the viewer's first picture and its peak memory on large 16-bit bands.
 //
-//   viewer_bench make PATH SIZE   writes PATH (.img + .hdr, ENVI, or .tif, tiled GeoTIFF) of
-//                                 SIZE x SIZE 16-bit samples
+//   viewer_bench make PATH SIZE [strip]
+//                                 writes PATH (.img + .hdr, ENVI, or .tif, tiled GeoTIFF, or
+//                                 with "strip" one Deflate-compressed strip) of SIZE x SIZE
+//                                 16-bit samples
 //   viewer_bench view PATH        opens it as the viewer does, reads the overview (the first
 //                                 picture), computes its stretch limits and statistics, then
 //                                 reads the tiles of a 1400 x 900 window at 1:1 in the middle;
@@ -54,6 +56,31 @@ int MakeEnvi(const std::string& path, int size)
            << "\nbands = 1\nheader offset = 0\nfile type = ENVI Standard\ndata type = 2\n"
               "interleave = bsq\nbyte order = 0\n";
     return data && header ? 0 : 1;
+}
+
+// The whole band as one Deflate strip: the layout a viewer must decode from its start.
+int MakeOneStripTiff(const std::string& path, int size)
+{
+    TIFF* tiff = TIFFOpen(path.c_str(), "w8");
+    if (!tiff) return 1;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, size);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, size);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_INT);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, size);
+    std::vector<std::int16_t> row(static_cast<std::size_t>(size));
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) row[static_cast<std::size_t>(x)] = SampleAt(x, y);
+        if (TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0) != 1) {
+            TIFFClose(tiff);
+            return 1;
+        }
+    }
+    TIFFClose(tiff);
+    return 0;
 }
 
 int MakeTiledTiff(const std::string& path, int size)
@@ -131,13 +158,14 @@ int View(const std::string& path)
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "make" && argc == 4) {
+    if (command == "make" && (argc == 4 || argc == 5)) {
         const std::string path = argv[2];
         const int size = std::stoi(argv[3]);
+        if (argc == 5 && std::string(argv[4]) == "strip") return MakeOneStripTiff(path, size);
         return lumesta::LastFourLower(path) == ".tif" ? MakeTiledTiff(path, size)
                                                       : MakeEnvi(path, size);
     }
     if (command == "view" && argc == 3) return View(argv[2]);
-    std::fprintf(stderr, "usage: viewer_bench make PATH SIZE | viewer_bench view PATH\n");
+    std::fprintf(stderr, "usage: viewer_bench make PATH SIZE [strip] | viewer_bench view PATH\n");
     return 2;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Time to the image viewer's first picture and peak memory for 16-bit bands of 8192², 16384²
-# and 33000² (ENVI; also a tiled GeoTIFF of 16384² unless BENCH_TIFF=0). Each file is written
+# and 33000² (ENVI; also a tiled GeoTIFF of 16384² and a single-strip Deflate GeoTIFF of 8192²
+# unless BENCH_TIFF=0). Each file is written
 # first (so it is in the page cache), then opened in a fresh process. Needs about 2.2 GB of
 # free disk for the largest band; BENCH_SIZES="4096 8192" chooses other sizes.
 set -euo pipefail
@@ -16,5 +17,8 @@ for size in ${BENCH_SIZES:-8192 16384 33000}; do
 done
 if [ "${BENCH_TIFF:-1}" != 0 ]; then
   "$bench" make "$scratch/band.tif" 16384
+  "$bench" view "$scratch/band.tif"
+  # One compressed strip: decoded row by row from the start (the slow layout).
+  "$bench" make "$scratch/band.tif" 8192 strip
   "$bench" view "$scratch/band.tif"
 fi

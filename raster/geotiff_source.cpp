@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <tiffio.h>
 
+#include <deque>
 #include <list>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -20,7 +22,6 @@ namespace {
 // rows), within a memory bound. A strip larger than the limit is read by scanlines instead.
 constexpr std::size_t kMinKeptBlocks = 24;
 constexpr tmsize_t kKeptBytes = 24 << 20;
-constexpr tmsize_t kMaxBlockBytes = 64 << 20;
 
 struct TiffLayout {
     std::uint32_t width = 0;
@@ -74,13 +75,14 @@ std::string CompressionName(std::uint16_t compression)
 
 class GeoTiffSource : public RasterSource {
 public:
-    GeoTiffSource(TiffPtr tiff, const TiffLayout& layout, RasterDescription description)
+    GeoTiffSource(TiffPtr tiff, const TiffLayout& layout, RasterDescription description,
+                  tmsize_t maxBlockBytes)
         : m_tiff(std::move(tiff)), m_t(layout)
     {
         m_description = std::move(description);
         m_sampleBytes = SampleBytes(m_description.type);
         m_blockBytes = m_t.tiled ? TIFFTileSize(m_tiff.get()) : TIFFStripSize(m_tiff.get());
-        m_byScanline = !m_t.tiled && m_blockBytes > kMaxBlockBytes;
+        m_byScanline = !m_t.tiled && m_blockBytes > maxBlockBytes;
         const std::size_t across = (m_t.width + m_t.blockWidth - 1) / m_t.blockWidth + 1;
         const std::size_t affordable =
             static_cast<std::size_t>(kKeptBytes / std::max<tmsize_t>(m_blockBytes, 1));
@@ -138,9 +140,9 @@ private:
         const int plane = separate ? band : 0;
         const int inPixel = separate ? 0 : band;
         if (m_byScanline) {
-            if (!LoadScanline(y, plane)) return nullptr;
-            return m_scanline.data() +
-                   (static_cast<std::size_t>(x) * perPixel + inPixel) * m_sampleBytes;
+            const std::uint8_t* line = RowOf(y, plane);
+            if (!line) return nullptr;
+            return line + (static_cast<std::size_t>(x) * perPixel + inPixel) * m_sampleBytes;
         }
         const auto ux = static_cast<std::uint32_t>(x);
         const auto uy = static_cast<std::uint32_t>(y);
@@ -178,15 +180,34 @@ private:
         return &m_blocks.front();
     }
 
-    bool LoadScanline(int y, int plane)
+    // Compressed strips decode only forward: rows between the last one decoded and y are
+    // decoded and dropped, an earlier row starts again at the beginning of its strip. Rows asked
+    // for are kept (within kKeptBytes), so the tiles of one tile row decode their rows once.
+    const std::uint8_t* RowOf(int y, int plane)
     {
-        if (y == m_scanlineRow && plane == m_scanlinePlane) return m_scanlineOk;
-        m_scanlineRow = y;
+        const std::int64_t key = static_cast<std::int64_t>(y) * m_t.samples + plane;
+        const auto kept = m_rows.find(key);
+        if (kept != m_rows.end()) return kept->second.data();
+        const int stripStart = y - y % static_cast<int>(m_t.blockHeight);
+        const bool onward = plane == m_scanlinePlane && m_scanlineOk &&
+                            m_scanlineRow >= stripStart && m_scanlineRow < y;
         m_scanlinePlane = plane;
-        m_scanlineOk =
-            TIFFReadScanline(m_tiff.get(), m_scanline.data(), static_cast<std::uint32_t>(y),
-                             static_cast<std::uint16_t>(plane)) == 1;
-        return m_scanlineOk;
+        m_scanlineOk = true;
+        for (int row = onward ? m_scanlineRow + 1 : stripStart; row <= y && m_scanlineOk; ++row) {
+            m_scanlineRow = row;
+            m_scanlineOk =
+                TIFFReadScanline(m_tiff.get(), m_scanline.data(), static_cast<std::uint32_t>(row),
+                                 static_cast<std::uint16_t>(plane)) == 1;
+        }
+        if (!m_scanlineOk) return nullptr;
+        const std::size_t keep =
+            std::max<std::size_t>(1, static_cast<std::size_t>(kKeptBytes) / m_scanline.size());
+        if (m_rowOrder.size() >= keep) {
+            m_rows.erase(m_rowOrder.front());
+            m_rowOrder.pop_front();
+        }
+        m_rowOrder.push_back(key);
+        return m_rows.emplace(key, m_scanline).first->second.data();
     }
 
     std::mutex m_mutex;
@@ -198,6 +219,9 @@ private:
     std::size_t m_keptBlocks = kMinKeptBlocks;
     std::list<Block> m_blocks;
     std::vector<std::uint8_t> m_scanline;
+    std::map<std::int64_t, std::vector<std::uint8_t>>
+        m_rows;                           // decoded rows kept, by row and plane
+    std::deque<std::int64_t> m_rowOrder;  // oldest first
     int m_scanlineRow = -1;
     int m_scanlinePlane = -1;
     bool m_scanlineOk = false;
@@ -227,7 +251,8 @@ TiffLayout ReadLayout(TIFF* tiff)
 
 }  // namespace
 
-std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::string& error)
+std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::string& error,
+                                                std::int64_t maxBlockBytes)
 {
     // "m": read, not memory-mapped, so that only the blocks decoded take memory.
     TiffPtr tiff = OpenGeoTiff(path, "rm");
@@ -266,7 +291,8 @@ std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::st
                (t.planar == PLANARCONFIG_SEPARATE ? "separate planes" : "contiguous samples");
     d.availableRows = d.height;
     d.geo = ReadGeoTiffGeoreference(path);
-    return std::make_unique<GeoTiffSource>(std::move(tiff), t, std::move(d));
+    return std::make_unique<GeoTiffSource>(std::move(tiff), t, std::move(d),
+                                           static_cast<tmsize_t>(maxBlockBytes));
 }
 
 }  // namespace lumesta

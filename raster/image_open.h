@@ -34,7 +34,10 @@ bool CheckImageSize(std::int64_t width, std::int64_t height, std::int64_t bands,
 
 // The readers behind OpenImage for GeoTIFF, 24-bit BMP (blue, green, red bands; georeferenced
 // by a world file beside it) and headerless matrices (as many bands as the file length holds).
-std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::string& error);
+// A GeoTIFF strip larger than maxBlockBytes is decoded row by row instead of whole.
+std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::string& error,
+                                                std::int64_t maxBlockBytes = std::int64_t{64}
+                                                                             << 20);
 std::unique_ptr<RasterSource> OpenBmpSource(const std::string& path, std::string& error);
 std::unique_ptr<RasterSource> OpenMatrixSource(const std::string& path, const MatrixSize& matrix,
                                                std::string& error);
