@@ -51,6 +51,7 @@ std::optional<SampleType> TypeOf(const TiffLayout& t)
     if (t.bits == 8) return isSigned ? SampleType::Int8 : SampleType::UInt8;
     if (t.bits == 16) return isSigned ? SampleType::Int16 : SampleType::UInt16;
     if (t.bits == 32) return isSigned ? SampleType::Int32 : SampleType::UInt32;
+    if (t.bits == 64) return isSigned ? SampleType::Int64 : SampleType::UInt64;
     return std::nullopt;
 }
 

@@ -33,6 +33,10 @@ std::optional<SampleType> EnviType(long long code)
             return SampleType::UInt16;
         case 13:
             return SampleType::UInt32;
+        case 14:
+            return SampleType::Int64;
+        case 15:
+            return SampleType::UInt64;
         default:
             return std::nullopt;
     }

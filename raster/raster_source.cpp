@@ -301,25 +301,6 @@ private:
 
 }  // namespace
 
-int SampleBytes(SampleType type)
-{
-    switch (type) {
-        case SampleType::UInt8:
-        case SampleType::Int8:
-            return 1;
-        case SampleType::UInt16:
-        case SampleType::Int16:
-            return 2;
-        case SampleType::UInt32:
-        case SampleType::Int32:
-        case SampleType::Float32:
-            return 4;
-        case SampleType::Float64:
-            return 8;
-    }
-    return 1;
-}
-
 std::string SampleTypeName(SampleType type)
 {
     switch (type) {
@@ -335,6 +316,10 @@ std::string SampleTypeName(SampleType type)
             return "32-bit unsigned integer";
         case SampleType::Int32:
             return "32-bit signed integer";
+        case SampleType::UInt64:
+            return "64-bit unsigned integer";
+        case SampleType::Int64:
+            return "64-bit signed integer";
         case SampleType::Float32:
             return "32-bit float";
         case SampleType::Float64:

@@ -12,13 +12,11 @@
 #include <vector>
 
 #include "raster/georeference.h"
+#include "raster/sample_raster.h"
 
 namespace lumesta {
 
-enum class SampleType { UInt8, Int8, UInt16, Int16, UInt32, Int32, Float32, Float64 };
-
-// Bytes of one sample of the type.
-int SampleBytes(SampleType type);
+// SampleType and SampleBytes are those of the band row readers (sample_raster.h).
 // "8-bit unsigned integer", "16-bit signed integer", "32-bit float", ...
 std::string SampleTypeName(SampleType type);
 

@@ -40,6 +40,16 @@ inline double SampleValue(const std::uint8_t* bytes, SampleType type, bool bigEn
             std::memcpy(&v, ordered, 4);
             return v;
         }
+        case SampleType::UInt64: {
+            std::uint64_t v;
+            std::memcpy(&v, ordered, 8);
+            return static_cast<double>(v);
+        }
+        case SampleType::Int64: {
+            std::int64_t v;
+            std::memcpy(&v, ordered, 8);
+            return static_cast<double>(v);
+        }
         case SampleType::Float32: {
             float v;
             std::memcpy(&v, ordered, 4);
