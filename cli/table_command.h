@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/exit_status.h"
+#include "cli/run_file_list.h"
 #include "cli/terminal_host.h"
 #include "core/option_table.h"
 
@@ -17,7 +18,9 @@ namespace lumesta::cli {
 TerminalOptions TerminalOptionsOf(const OptionValues& values);
 
 // run(job, host, values) runs the set job and returns the exit status; values holds the whole
-// command line for options that steer the run rather than set the job.
+// command line for options that steer the run rather than set the job. The log is opened
+// only once the job is set and is none of its files, so nothing is written before; a report
+// that could not be written whole makes the command unsuccessful.
 template <typename Job>
 int RunTableCommand(const std::vector<std::string>& args, const OptionTable<Job>& table, Job& job,
                     const std::function<int(Job&, Host&, const OptionValues&)>& run)
@@ -28,13 +31,13 @@ int RunTableCommand(const std::vector<std::string>& args, const OptionTable<Job>
     if (wrong.empty()) wrong = CheckCommandLine(values, tool);
     if (!wrong.empty()) return ReportUsageError(wrong, UsageText(tool));
     TerminalHost host(TerminalOptionsOf(values));
-    if (!host.OpenLog()) return kExitStopped;
     const ApplyResult applied = table.Apply(job, values, host);
     if (applied.status == ApplyStatus::Stopped) return kExitStopped;
     if (applied.status == ApplyStatus::WrongCommandLine) {
         return ReportUsageError(applied.text, UsageText(tool));
     }
-    return run(job, host, values);
+    if (host.RefuseLogAmong(RunFilesOf(job)) || !host.OpenLog()) return kExitStopped;
+    return FinishCommand(host, run(job, host, values));
 }
 
 }  // namespace lumesta::cli

@@ -257,7 +257,7 @@ StepResult WriteFusedBmpOf(State& state)
     picture.bands = {&state.fused[0], &state.fused[1], &state.fused[2]};
     picture.limits = state.limits;
     picture.nonlinear = state.job.stretch.nonlinear;
-    picture.path = state.job.bmpName;
+    picture.path = state.outputs.bmp;
     const auto pump = [&state] { return state.Pump(); };
     if constexpr (sizeof(typename State::Sample) == 2) {
         return WriteStretchedBmp16(picture, state.progress, pump, state.host);
