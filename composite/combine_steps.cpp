@@ -264,8 +264,8 @@ StepResult ComputeBandCutoffs(CombineRunState& state)
 StepResult WriteCompositeBmp(CombineRunState& state)
 {
     const StepResult result = state.job.depth == CombineDepth::Sixteen
-                                   ? WriteBmpOf<std::int16_t>(state)
-                                   : WriteBmpOf<std::uint8_t>(state);
+                                  ? WriteBmpOf<std::int16_t>(state)
+                                  : WriteBmpOf<std::uint8_t>(state);
     return result;
 }
 

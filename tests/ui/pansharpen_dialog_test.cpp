@@ -263,7 +263,8 @@ private slots:
         WriteFileBytes(dir.File("jobs.bif"), "0 1\n");
         host.ClearMessages();
         dialog.accept();
-        QCOMPARE(host.Messages(), std::vector<std::string>{"Error - when reading the batch inputs file."});
+        QCOMPARE(host.Messages(),
+                 std::vector<std::string>{"Error - when reading the batch inputs file."});
         QVERIFY(dialog.isVisible());
         QVERIFY(host.Log().empty());
     }
