@@ -18,9 +18,9 @@ namespace lumesta::cli {
 TerminalOptions TerminalOptionsOf(const OptionValues& values);
 
 // run(job, host, values) runs the set job and returns the exit status; values holds the whole
-// command line for options that steer the run rather than set the job. The log is opened
-// only once the job is set and is none of its files, so nothing is written before; a report
-// that could not be written whole makes the command unsuccessful.
+// command line for options that steer the run rather than set the job. A log that is one of
+// the set job's files is refused before anything is written to it; a report that could not be
+// written whole makes the command unsuccessful.
 template <typename Job>
 int RunTableCommand(const std::vector<std::string>& args, const OptionTable<Job>& table, Job& job,
                     const std::function<int(Job&, Host&, const OptionValues&)>& run)
@@ -31,12 +31,16 @@ int RunTableCommand(const std::vector<std::string>& args, const OptionTable<Job>
     if (wrong.empty()) wrong = CheckCommandLine(values, tool);
     if (!wrong.empty()) return ReportUsageError(wrong, UsageText(tool));
     TerminalHost host(TerminalOptionsOf(values));
+    if (!host.OpenLog()) return kExitStopped;
     const ApplyResult applied = table.Apply(job, values, host);
     if (applied.status == ApplyStatus::Stopped) return kExitStopped;
     if (applied.status == ApplyStatus::WrongCommandLine) {
         return ReportUsageError(applied.text, UsageText(tool));
     }
-    if (host.RefuseLogAmong(RunFilesOf(job)) || !host.OpenLog()) return kExitStopped;
+    if (host.RefuseLogAmong(RunFilesOf(job))) {
+        host.DiscardLog();
+        return kExitStopped;
+    }
     return FinishCommand(host, run(job, host, values));
 }
 

@@ -72,6 +72,8 @@ TerminalHost::~TerminalHost()
 bool TerminalHost::OpenLog()
 {
     if (m_options.logPath.empty()) return true;
+    struct stat status {};
+    m_logCreated = ::stat(m_options.logPath.c_str(), &status) != 0;
     m_log = std::fopen(m_options.logPath.c_str(), "ab");
     if (m_log) return true;
     std::cerr << "Cannot open the log file " << m_options.logPath << " for appending.\n";
@@ -88,6 +90,14 @@ bool TerminalHost::RefuseLogAmong(const std::vector<std::string>& runFiles)
         return true;
     }
     return false;
+}
+
+void TerminalHost::DiscardLog()
+{
+    if (!m_log) return;
+    std::fclose(m_log);
+    m_log = nullptr;
+    if (m_logCreated) std::remove(m_options.logPath.c_str());
 }
 
 bool TerminalHost::FinishLog()

@@ -30,6 +30,8 @@ public:
     // True (after a line on standard error) when the log file is one of runFiles (an input or
     // output of the run), by identity for existing files, links included.
     bool RefuseLogAmong(const std::vector<std::string>& runFiles);
+    // Closes the log unwritten, and removes it when OpenLog made it.
+    void DiscardLog();
     // Flushes and closes the log (or flushes standard output); false (after a line on standard
     // error, once) when any of the report could not be written.
     bool FinishLog();
@@ -59,6 +61,7 @@ private:
 
     std::FILE* m_log = nullptr;
     bool m_logFailed = false;
+    bool m_logCreated = false;
     bool m_logFailureShown = false;
     bool m_barShown = false;
     bool m_barAllowed = false;
