@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = fuzz::WriteScratch("jobs.bif", data, size);
     fuzz::QuietHost host;
     BatchTally tally;
-    const auto record = [&host](BatchReader& reader, int) {
+    const auto record = [&host](BatchReader& reader, BatchOutputFormat) {
         std::string pan, bmp, geoTiff;
         if (!ReadGeoTiffLine(reader, pan, host)) return BatchRecord::Stop;
         std::array<std::string, 4> files;
