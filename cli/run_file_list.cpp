@@ -102,4 +102,20 @@ std::vector<std::string> RunFilesOf(const HaarJob& job)
                        {job.outputImagePath, job.outputHeaderPath, job.bmpPath});
 }
 
+std::vector<std::string> RunFilesOf(const QualityJob& job)
+{
+    std::vector<std::string> inputs(job.fused.begin(), job.fused.end());
+    inputs.insert(inputs.end(), job.reference.begin(), job.reference.end());
+    inputs.insert(inputs.end(), job.ms.begin(), job.ms.end());
+    inputs.push_back(job.pan);
+    std::vector<std::string> outputs{job.mapPath};
+    // The degraded inputs and results the folders of --keep and --out take.
+    for (const std::string& folder : {job.keepFolder, job.outFolder}) {
+        if (folder.empty()) continue;
+        outputs.insert(outputs.end(), {folder + "/pan.tif", folder + "/ms.tif"});
+        for (const auto& method : job.methods) outputs.push_back(folder + "/" + method + ".tif");
+    }
+    return RunFileList(inputs, outputs);
+}
+
 }  // namespace lumesta::cli
