@@ -11,6 +11,7 @@
 
 #include "core/allocate.h"
 #include "core/confirm_overwrite.h"
+#include "core/run_files.h"
 #include "core/truncate.h"
 #include "core/wait_cursor.h"
 #include "assess/assess_run.h"
@@ -80,42 +81,17 @@ void WriteSpecifications(const HaarJob& job, RunLog& log)
     log.Append("24-bit BMP:\t" + job.bmpPath + "\r\n\r\n");
 }
 
-// The float raster while the run writes it: deleted again unless the run finishes.
-class HaarRaster {
-public:
-    explicit HaarRaster(std::string path) : m_path(std::move(path)) {}
-    ~HaarRaster()
-    {
-        m_file.Close();
-        if (m_created && !m_keep) std::remove(m_path.c_str());
+// Creates the float raster at its full length; false after the message.
+bool CreateRaster(RawFile& raster, const std::string& path, std::int64_t bytes, Host& host)
+{
+    static const char kLastByte = 0;
+    if (!raster.CreateForReadWrite(path) ||
+        (bytes > 0 && !raster.WriteAt(bytes - 1, 1, &kLastByte))) {
+        ShowWriteFailure(host);
+        return false;
     }
-    HaarRaster(const HaarRaster&) = delete;
-    HaarRaster& operator=(const HaarRaster&) = delete;
-
-    // Creates the file (truncating an existing one) at its full length; false after the message.
-    bool Create(std::int64_t bytes, Host& host)
-    {
-        static const char kLastByte = 0;
-        m_created = m_file.CreateForReadWrite(m_path);
-        if (!m_created || (bytes > 0 && !m_file.WriteAt(bytes - 1, 1, &kLastByte))) {
-            ShowWriteFailure(host);
-            return false;
-        }
-        return true;
-    }
-    const RawFile& File() const { return m_file; }
-    void Keep()
-    {
-        m_keep = true;
-        m_file.Close();
-    }
-
-private:
-    std::string m_path;
-    RawFile m_file;
-    bool m_created = false;
-    bool m_keep = false;
-};
+    return true;
+}
 
 struct MinMax {
     double minimum = DBL_MAX;
@@ -321,12 +297,16 @@ void WriteHaarHeader(const HaarJob& job, const RawFile& raster, Host& host)
     }
 }
 
-// Steps from the raster's creation to the end of the run; the raster is deleted unless the
-// run finishes.
+// Steps from the raster's creation to the end of the run. The raster, the picture and the
+// header are written under names of the run's own and renamed into place when the run
+// finishes; otherwise they are deleted.
 RunOutcome DecomposeAndWrite(const HaarJob& job, SampleKind kind, RunLog& log, Host& host)
 {
-    HaarRaster raster(job.outputImagePath);
-    if (!raster.Create(4 * SampleCount(job.input), host)) {
+    RunFiles files;
+    HaarJob staged = job;
+    staged.outputImagePath = files.StageOutput(job.outputImagePath);
+    RawFile raster;
+    if (!CreateRaster(raster, staged.outputImagePath, 4 * SampleCount(job.input), host)) {
         log.Append(kAssessUnsuccessful);
         return RunOutcome::Stopped;
     }
@@ -337,17 +317,25 @@ RunOutcome DecomposeAndWrite(const HaarJob& job, SampleKind kind, RunLog& log, H
         return RunOutcome::Stopped;
     }
     StartAssessProgress(*progress);
-    const RunOutcome outcome = HaarDecomposition(job, image, raster.File(), *progress, host).Run();
+    const RunOutcome outcome = HaarDecomposition(job, image, raster, *progress, host).Run();
     if (outcome != RunOutcome::Finished) {
         log.Append(outcome == RunOutcome::Cancelled ? kAssessCancelled : kAssessUnsuccessful);
         return outcome;
     }
     progress->SetPosition(0);
     progress.reset();
-    WriteBmp24(job.input.width, job.input.height, image.data(), job.bmpPath, 0, host);
+    staged.bmpPath = files.StageOutput(job.bmpPath);
+    if (!job.outputHeaderPath.empty())
+        staged.outputHeaderPath = files.StageOutput(job.outputHeaderPath);
+    WriteBmp24(job.input.width, job.input.height, image.data(), staged.bmpPath, 0, host);
+    WriteHaarHeader(staged, raster, host);
+    if (!raster.Close() || !files.Commit()) {
+        ShowWriteFailure(host);
+        log.Append(kAssessUnsuccessful);
+        return RunOutcome::Stopped;
+    }
+    // The picture lies on the input's grid: it takes the input's place on the ground.
     WriteWorldFilesFromInput(job.bmpPath, job.input.inputPath);
-    WriteHaarHeader(job, raster.File(), host);
-    raster.Keep();
     log.Append(kAssessFinished);
     return RunOutcome::Finished;
 }

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <thread>
 
+#include "core/run_files.h"
 #include "core/truncate.h"
 #include "assess/number_text.h"
 #include "raster/text_reader.h"
@@ -194,7 +195,9 @@ bool WriteStatisticsTable(const std::string& path, const std::vector<LevelSize>&
     static const char* const kNames[9] = {
         "Min",      "Max",      "Mean",   "Variance", "Std. deviation", "Coef. variation",
         "Skewness", "Kurtosis", "Entropy"};
-    FilePtr file(std::fopen(path.c_str(), "wb"));
+    RunFiles files;  // the table is renamed into place only when written whole
+    const std::string staged = files.StageOutput(path);
+    FilePtr file(staged.empty() ? nullptr : std::fopen(staged.c_str(), "wb"));
     if (!file) {
         host.ShowMessage(kCannotWrite);
         return false;
@@ -212,8 +215,7 @@ bool WriteStatisticsTable(const std::string& path, const std::vector<LevelSize>&
     }
     text += "\r\n\r\n\r\n";
     const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-    if (std::fclose(file.release()) != 0 || !written) {
-        std::remove(path.c_str());  // a half-written table would pass for a whole one
+    if (std::fclose(file.release()) != 0 || !written || !files.Commit()) {
         host.ShowMessage(kCannotWrite);
         return false;
     }

@@ -6,6 +6,7 @@
 
 #include "core/allocate.h"
 #include "core/confirm_overwrite.h"
+#include "core/run_files.h"
 #include "core/truncate.h"
 #include "core/wait_cursor.h"
 #include "assess/assess_run.h"
@@ -130,7 +131,9 @@ std::string TableLine(const SemivarianceTable& table, int lag)
 bool WriteSemivarianceTable(const std::string& path, const SemivarianceTable& table, Host& host)
 {
     static const char kCannotWrite[] = "Error - output text!";
-    FilePtr file(std::fopen(path.c_str(), "wb"));
+    RunFiles files;  // the table is renamed into place only when written whole
+    const std::string staged = files.StageOutput(path);
+    FilePtr file(staged.empty() ? nullptr : std::fopen(staged.c_str(), "wb"));
     if (!file) {
         host.ShowMessage(kCannotWrite);
         return false;
@@ -139,8 +142,7 @@ bool WriteSemivarianceTable(const std::string& path, const SemivarianceTable& ta
     const int lags = static_cast<int>(table.gamma[0].size());
     for (int lag = 1; lag <= lags; ++lag) text += TableLine(table, lag);
     const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-    if (std::fclose(file.release()) != 0 || !written) {
-        std::remove(path.c_str());  // a half-written table would pass for a whole one
+    if (std::fclose(file.release()) != 0 || !written || !files.Commit()) {
         host.ShowMessage(kCannotWrite);
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "core/input_file.h"
 #include "raster/image_info.h"
 
 namespace lumesta {
@@ -39,17 +40,61 @@ bool ReadOutputLine(BatchReader& reader, std::string& line, Host& host)
     return false;
 }
 
+BatchRecord RecordOf(RunOutcome outcome)
+{
+    switch (outcome) {
+        case RunOutcome::Finished:
+            return BatchRecord::Run;
+        case RunOutcome::Cancelled:
+            return BatchRecord::Cancelled;
+        case RunOutcome::Stopped:
+            break;
+    }
+    return BatchRecord::Failed;
+}
+
+namespace {
+
+// Reads the announced jobs of one group; Stop or Cancelled end the whole batch.
+BatchRecord ReadGroup(BatchReader& reader, long count, long indicator, Host& host,
+                      const BatchRecordHandler& handleRecord,
+                      const std::function<void(long, long)>& onJob, BatchTally& tally,
+                      long& processed)
+{
+    for (long job = 1; job <= count; ++job) {
+        ++processed;
+        if (onJob) onJob(job, count);
+        long number = 0;
+        std::string rest;
+        if (!reader.ReadWholeNumber(number)) {
+            host.ShowMessage(kBatchOrderMessage);
+            return BatchRecord::Stop;
+        }
+        reader.ReadLine(rest);
+        const BatchRecord result = handleRecord(reader, static_cast<BatchOutputFormat>(indicator));
+        if (result == BatchRecord::Stop || result == BatchRecord::Cancelled) return result;
+        ++(result == BatchRecord::Run ? tally.finished : tally.stopped);
+    }
+    return BatchRecord::Run;
+}
+
+}  // namespace
+
 BatchOutcome ProcessBatchFile(const std::string& path, Host& host,
                               const BatchRecordHandler& handleRecord,
-                              const std::function<void(long, long)>& onJob)
+                              const std::function<void(long, long)>& onJob, BatchTally* tally)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    BatchTally ownTally;
+    BatchTally& counts = tally ? *tally : ownTally;
+    counts = BatchTally();
+    std::ifstream in;
+    // A folder opens as a stream that reads nothing, a pipe would block: both are refused.
+    if (IsRegularFile(path)) in.open(path, std::ios::binary);
+    BatchReader reader(in);
+    if (!in || reader.AtEnd()) {
         host.ShowMessage(kBatchReadFailureMessage);
         return BatchOutcome::Stopped;
     }
-    BatchReader reader(in);
-    if (reader.AtEnd()) return BatchOutcome::Completed;
     long processed = 0;
     long count = 1;
     do {
@@ -63,22 +108,17 @@ BatchOutcome ProcessBatchFile(const std::string& path, Host& host,
             host.ShowMessage(kBatchIndicatorMessage);
             return BatchOutcome::Stopped;
         }
-        for (long job = 1; job <= count; ++job) {
-            ++processed;
-            if (onJob) onJob(job, count);
-            long number = 0;
-            std::string rest;
-            if (!reader.ReadWholeNumber(number)) {
-                host.ShowMessage(kBatchOrderMessage);
-                return BatchOutcome::Stopped;
-            }
-            reader.ReadLine(rest);
-            if (handleRecord(reader, static_cast<BatchOutputFormat>(indicator)) == BatchRecord::Stop) {
-                return BatchOutcome::Stopped;
-            }
-        }
+        const BatchRecord group =
+            ReadGroup(reader, count, indicator, host, handleRecord, onJob, counts, processed);
+        if (group == BatchRecord::Cancelled) return BatchOutcome::Cancelled;
+        if (group == BatchRecord::Stop) return BatchOutcome::Stopped;
     } while (processed != count && !reader.AtEnd());
-    return BatchOutcome::Completed;
+    if (processed == 0) {
+        // A file announcing no job holds nothing to do: that is no finished batch.
+        host.ShowMessage(kBatchReadFailureMessage);
+        return BatchOutcome::Stopped;
+    }
+    return counts.stopped == 0 ? BatchOutcome::Completed : BatchOutcome::Stopped;
 }
 
 }  // namespace lumesta

@@ -13,8 +13,12 @@ namespace lumesta {
 // The file's output format indicator, as the file stores it: which pictures every job writes.
 enum class BatchOutputFormat { BmpAndGeoTiff = 0, BmpOnly = 1, GeoTiffOnly = 2 };
 
-// What one job record of a batch file came to.
-enum class BatchRecord { Run, Skip, Stop };
+// What one job record of a batch file came to: the job ran and finished, was skipped after a
+// message, ran and stopped on a message, was cancelled, or the batch file cannot be read on.
+enum class BatchRecord { Run, Skip, Failed, Cancelled, Stop };
+
+// The record result of a job that ran with the given outcome.
+BatchRecord RecordOf(RunOutcome outcome);
 
 // Reads one job record after its job number line (reader positioned at the record's first
 // input line) with the file's output format indicator; runs the job itself when it can.
@@ -23,10 +27,13 @@ using BatchRecordHandler =
 
 // Processes a batch file: the header (job count, indicator), then each job record through
 // handleRecord. onJob (may be empty) hears of every job before it is read (1-based index,
-// announced count). Every stop shows its message; earlier jobs stay done.
+// announced count). Every stop shows its message; earlier jobs stay done. A batch file that
+// is not a regular file, cannot be read or announces no job stops with "Error - when reading
+// the batch inputs file.". tally (may be null) counts the jobs that finished and stopped.
 BatchOutcome ProcessBatchFile(const std::string& path, Host& host,
                               const BatchRecordHandler& handleRecord,
-                              const std::function<void(long, long)>& onJob);
+                              const std::function<void(long, long)>& onJob,
+                              BatchTally* tally = nullptr);
 
 // Reads one input line and applies the GeoTIFF test; false (after the order message) when the
 // line is missing or is not a .tif path.

@@ -32,7 +32,15 @@ private:
 // The last three characters of an input line, lower-cased, must be "tif".
 bool PassesGeoTiffTest(const std::string& line);
 
-// How a batch ended: every announced job read (and run or skipped), or stopped on a message.
-enum class BatchOutcome { Completed, Stopped };
+// How a batch ended: every announced job read and finished; stopped on a message (the batch
+// file's, or any job's, which does not keep the later jobs from running); or cancelled, which
+// starts no further job.
+enum class BatchOutcome { Completed, Stopped, Cancelled };
+
+// How many jobs of a batch finished and how many stopped (skipped jobs included).
+struct BatchTally {
+    long finished = 0;
+    long stopped = 0;
+};
 
 }  // namespace lumesta

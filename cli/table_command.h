@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/exit_status.h"
+#include "cli/run_file_list.h"
 #include "cli/terminal_host.h"
 #include "core/option_table.h"
 
@@ -17,7 +18,9 @@ namespace lumesta::cli {
 TerminalOptions TerminalOptionsOf(const OptionValues& values);
 
 // run(job, host, values) runs the set job and returns the exit status; values holds the whole
-// command line for options that steer the run rather than set the job.
+// command line for options that steer the run rather than set the job. A log that is one of
+// the set job's files is refused before anything is written to it; a report that could not be
+// written whole makes the command unsuccessful.
 template <typename Job>
 int RunTableCommand(const std::vector<std::string>& args, const OptionTable<Job>& table, Job& job,
                     const std::function<int(Job&, Host&, const OptionValues&)>& run)
@@ -34,7 +37,11 @@ int RunTableCommand(const std::vector<std::string>& args, const OptionTable<Job>
     if (applied.status == ApplyStatus::WrongCommandLine) {
         return ReportUsageError(applied.text, UsageText(tool));
     }
-    return run(job, host, values);
+    if (host.RefuseLogAmong(RunFilesOf(job))) {
+        host.DiscardLog();
+        return kExitStopped;
+    }
+    return FinishCommand(host, run(job, host, values));
 }
 
 }  // namespace lumesta::cli

@@ -5,7 +5,10 @@
 #include <iostream>
 #include <spawn.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 extern char** environ;
 
@@ -13,8 +16,18 @@ namespace lumesta::cli {
 namespace {
 
 std::atomic<bool> g_interrupted{false};
+std::atomic<int> g_cancelSignal{0};
 
-extern "C" void OnInterrupt(int) { g_interrupted.store(true); }
+// The first of SIGINT, SIGTERM and SIGHUP decides the exit status; the run takes its cancel
+// path at its next check, so its clean-up runs whatever asked it to stop.
+extern "C" void OnInterrupt(int signalNumber)
+{
+    int none = 0;
+    g_cancelSignal.compare_exchange_strong(none, signalNumber);
+    g_interrupted.store(true);
+}
+
+const char kLogWriteFailure[] = "Cannot write the report to ";
 
 class TerminalProgress : public RunProgress {
 public:
@@ -59,10 +72,54 @@ TerminalHost::~TerminalHost()
 bool TerminalHost::OpenLog()
 {
     if (m_options.logPath.empty()) return true;
+    struct stat status {};
+    m_logCreated = ::stat(m_options.logPath.c_str(), &status) != 0;
     m_log = std::fopen(m_options.logPath.c_str(), "ab");
     if (m_log) return true;
     std::cerr << "Cannot open the log file " << m_options.logPath << " for appending.\n";
     return false;
+}
+
+bool TerminalHost::RefuseLogAmong(const std::vector<std::string>& runFiles)
+{
+    if (m_options.logPath.empty()) return false;
+    for (const auto& path : runFiles) {
+        if (path.empty() || !SameFile(m_options.logPath, path)) continue;
+        std::cerr << "The log file " << m_options.logPath
+                  << " is also a file of this run; choose another log file.\n";
+        return true;
+    }
+    return false;
+}
+
+void TerminalHost::DiscardLog()
+{
+    if (!m_log) return;
+    std::fclose(m_log);
+    m_log = nullptr;
+    if (m_logCreated) std::remove(m_options.logPath.c_str());
+}
+
+bool TerminalHost::FinishLog()
+{
+    std::FILE* out = m_log ? m_log : stdout;
+    bool written = !m_logFailed && std::fflush(out) == 0 && !std::ferror(out);
+    if (m_log) {
+        written = std::fclose(m_log) == 0 && written;
+        m_log = nullptr;
+    }
+    if (!written && !m_logFailureShown) ShowLogFailure();
+    m_logFailed = !written;
+    return written;
+}
+
+void TerminalHost::ShowLogFailure()
+{
+    m_logFailureShown = true;
+    ClearBar();
+    std::cerr << kLogWriteFailure
+              << (m_options.logPath.empty() ? "standard output" : m_options.logPath) << ".\n"
+              << std::flush;
 }
 
 void TerminalHost::ShowMessage(const std::string& text)
@@ -88,8 +145,12 @@ void TerminalHost::AppendLog(const std::string& bytes)
     // Written at once, so the report block is complete up to the last step even if the
     // process is killed.
     std::FILE* out = m_log ? m_log : stdout;
-    std::fwrite(bytes.data(), 1, bytes.size(), out);
-    std::fflush(out);
+    const bool written =
+        std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0;
+    if (written || m_logFailed) return;
+    // A full disk: said once, and the command ends unsuccessfully after the run.
+    m_logFailed = true;
+    ShowLogFailure();
 }
 
 bool TerminalHost::IsCancelled() const { return g_interrupted.load(); }
@@ -131,7 +192,27 @@ void TerminalHost::InstallInterruptHandler()
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signalNumber, &action, nullptr);
+}
+
+int TerminalHost::CancelSignal()
+{
+    const int signalNumber = g_cancelSignal.load();
+    return signalNumber != 0 ? signalNumber : SIGINT;
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat first {};
+    struct stat second {};
+    // Existing files are the same by identity, whatever links or names lead to them.
+    if (::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0) {
+        return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    }
+    std::error_code ignored;
+    return std::filesystem::weakly_canonical(a, ignored) ==
+           std::filesystem::weakly_canonical(b, ignored);
 }
 
 }  // namespace lumesta::cli

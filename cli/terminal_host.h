@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/host.h"
 
@@ -26,6 +27,14 @@ public:
 
     // False (after a line on standard error) when the log file cannot be opened for appending.
     bool OpenLog();
+    // True (after a line on standard error) when the log file is one of runFiles (an input or
+    // output of the run), by identity for existing files, links included.
+    bool RefuseLogAmong(const std::vector<std::string>& runFiles);
+    // Closes the log unwritten, and removes it when OpenLog made it.
+    void DiscardLog();
+    // Flushes and closes the log (or flushes standard output); false (after a line on standard
+    // error, once) when any of the report could not be written.
+    bool FinishLog();
 
     void ShowMessage(const std::string& text) override;
     bool AskYesNo(const std::string& question) override;
@@ -41,14 +50,24 @@ public:
     void ClearBar();
     void DrawBar(int percent);
 
-    // Routes SIGINT to the cancelled flag of every run of this process.
+    // Routes SIGINT, SIGTERM and SIGHUP to the cancelled flag of every run of this process.
     static void InstallInterruptHandler();
+    // The signal that cancelled the run (SIGINT when none arrived).
+    static int CancelSignal();
 
 private:
     TerminalOptions m_options;
+    void ShowLogFailure();
+
     std::FILE* m_log = nullptr;
+    bool m_logFailed = false;
+    bool m_logCreated = false;
+    bool m_logFailureShown = false;
     bool m_barShown = false;
     bool m_barAllowed = false;
 };
+
+// True when both names lead to the same file, or would once it exists.
+bool SameFile(const std::string& a, const std::string& b);
 
 }  // namespace lumesta::cli

@@ -35,6 +35,19 @@ TerminalOptions TerminalOptionsOf(const OptionValues& values)
 
 namespace {
 
+// The exit status of a batch: 0 when every job finished, the cancel status when cancelled
+// (no further job started), otherwise 1 with a closing line counting the jobs.
+int BatchExitStatus(BatchOutcome outcome, const BatchTally& tally, Host& host)
+{
+    if (outcome == BatchOutcome::Completed) return kExitFinished;
+    if (outcome == BatchOutcome::Cancelled) return CancelledExitStatus();
+    if (tally.finished + tally.stopped > 0) {
+        host.ShowMessage("Batch jobs finished: " + std::to_string(tally.finished) +
+                         ", stopped: " + std::to_string(tally.stopped) + ".");
+    }
+    return kExitStopped;
+}
+
 // A batch job runs every job of its file, with one progress line per job on standard error.
 template <typename Job, typename Run, typename RunBatch>
 int RunOnceOrBatch(Job& job, Host& host, Run run, RunBatch runBatch)
@@ -44,8 +57,9 @@ int RunOnceOrBatch(Job& job, Host& host, Run run, RunBatch runBatch)
     const auto onJob = [&host](long index, long count) {
         host.ShowMessage("Batch job " + std::to_string(index) + " of " + std::to_string(count));
     };
-    return runBatch(job, counters, host, onJob) == BatchOutcome::Completed ? kExitFinished
-                                                                           : kExitStopped;
+    BatchTally tally;
+    const BatchOutcome outcome = runBatch(job, counters, host, onJob, &tally);
+    return BatchExitStatus(outcome, tally, host);
 }
 
 template <typename Job, typename Run>

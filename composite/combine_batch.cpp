@@ -53,7 +53,8 @@ void TakeOutputs(BandCombinationJob& job, const std::string& bmp, const std::str
 }  // namespace
 
 BatchOutcome RunBandCombinationBatch(BandCombinationJob& job, RunCounters& counters, Host& host,
-                                     const std::function<void(long, long)>& onJob)
+                                     const std::function<void(long, long)>& onJob,
+                                     BatchTally* tally)
 {
     const bool sixteen = job.depth == CombineDepth::Sixteen;
     auto record = [&](BatchReader& reader, BatchOutputFormat indicator) {
@@ -91,10 +92,9 @@ BatchOutcome RunBandCombinationBatch(BandCombinationJob& job, RunCounters& count
         job.height = header.height;
         job.blueHeaderWidth = header.width;
         job.blueHeaderHeight = header.height;
-        RunBandCombination(job, counters, host);
-        return BatchRecord::Run;
+        return RecordOf(RunBandCombination(job, counters, host));
     };
-    return ProcessBatchFile(job.batchPath, host, record, onJob);
+    return ProcessBatchFile(job.batchPath, host, record, onJob, tally);
 }
 
 }  // namespace lumesta

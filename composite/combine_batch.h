@@ -14,6 +14,7 @@ namespace lumesta {
 
 // onJob (may be empty) hears of each job before it is read: its 1-based index and the count.
 BatchOutcome RunBandCombinationBatch(BandCombinationJob& job, RunCounters& counters, Host& host,
-                                     const std::function<void(long, long)>& onJob = {});
+                                     const std::function<void(long, long)>& onJob = {},
+                                     BatchTally* tally = nullptr);
 
 }  // namespace lumesta

@@ -8,6 +8,7 @@
 #include "core/wait_cursor.h"
 #include "composite/combine_report.h"
 #include "composite/combine_steps.h"
+#include "raster/world_file.h"
 
 namespace lumesta {
 namespace {
@@ -21,9 +22,8 @@ RunOutcome EndEarly(CombineRunState& state, StepResult result)
 {
     if (result == StepResult::Cancelled) {
         for (auto& file : state.files) file.Close();
-        state.temporaries.RemoveNow();
-        // A cancelled run leaves no half-written picture behind.
-        if (WritesCompositeBmp(state.job)) std::remove(state.job.bmpPath.c_str());
+        // A cancelled run leaves none of its files behind.
+        state.runFiles.RemoveNow();
         state.log.Append(kCancelled);
         return RunOutcome::Cancelled;
     }
@@ -68,11 +68,18 @@ RunOutcome Process(CombineRunState& state)
                                                               : "    \tStep 2: ......");
         result = WriteCompositeGeoTiff(state);
     }
-    state.temporaries.RemoveNow();
+    state.runFiles.RemoveTemporaries();
     if (result != StepResult::Ok) return EndEarly(state, result);
+    for (auto& file : state.files) file.Close();
+    // Only a complete run puts its outputs under their final names.
+    if (!state.runFiles.Commit()) {
+        state.host.ShowMessage(RunFiles::kCannotWriteOutput);
+        return EndEarly(state, StepResult::Failed);
+    }
+    // The composite lies on the blue band's grid.
+    if (WritesCompositeBmp(job)) WriteWorldFilesFromInput(job.bmpPath, job.bluePath);
     if (state.geoTiffWritten) log.Append("\tFinished (GeoTIFF image output)\r\n");
     log.Append("\r\nNotes:\r\n");
-    for (auto& file : state.files) file.Close();
     if (job.displayBmp && WritesCompositeBmp(job)) {
         state.host.OpenInViewer(ViewerKind::Picture, job.bmpPath);
     }

@@ -7,8 +7,8 @@
 #include "core/allocate.h"
 #include "raster/band_io.h"
 #include "raster/bmp_writer.h"
+#include "raster/file_name.h"
 #include "raster/geotiff.h"
-#include "raster/world_file.h"
 
 namespace lumesta {
 namespace {
@@ -183,7 +183,9 @@ StepResult WriteBmpOf(CombineRunState& state)
     StripBuffers<Sample> buffers;
     if (!AllocateStripBuffers(state, buffers)) return StepResult::Failed;
     BmpStripWriter writer;
-    if (!writer.Create(state.job.bmpPath, static_cast<std::int32_t>(state.width),
+    // A folder that takes no new file fails in Create with the writer's message.
+    const std::string path = state.runFiles.StageOutput(state.job.bmpPath);
+    if (!writer.Create(path, static_cast<std::int32_t>(state.width),
                        static_cast<std::int32_t>(state.height), state.host)) {
         return StepResult::Failed;
     }
@@ -194,12 +196,6 @@ StepResult WriteBmpOf(CombineRunState& state)
 }
 
 }  // namespace
-
-void ExtractedBands::RemoveNow()
-{
-    for (int i = 0; i < m_count; ++i) std::remove(m_paths[i].c_str());
-    m_count = 0;
-}
 
 bool WritesCompositeBmp(const BandCombinationJob& job)
 {
@@ -213,11 +209,10 @@ bool WritesCompositeGeoTiff(const BandCombinationJob& job)
 
 StepResult ExtractGeoTiffInputs(CombineRunState& state)
 {
-    static const char* const kTemporaryNames[3] = {"~tmp001.tmp", "~tmp002.tmp", "~tmp003.tmp"};
     const BandCombinationJob& job = state.job;
     for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
-        const std::string temporary = job.folder + kTemporaryNames[b];
-        state.temporaries.Add(temporary);
+        // An empty name (no folder takes a new file) fails in the extraction with its message.
+        const std::string temporary = state.runFiles.CreateTemp(job.folder);
         const int extracted =
             HasMultiBandInput(job)
                 ? ExtractGeoTiffSample(job.bandPath[b], temporary, job.selectedIndex[b], state.host)
@@ -235,7 +230,7 @@ StepResult ExtractGeoTiffInputs(CombineRunState& state)
     }
     if (lengths[0] == 0 || lengths[0] != lengths[1] || lengths[0] != lengths[2]) {
         state.host.ShowMessage("The file size of Ms bands is not the same.");
-        state.temporaries.RemoveNow();
+        state.runFiles.RemoveTemporaries();
         return StepResult::Failed;
     }
     return StepResult::Ok;
@@ -269,26 +264,28 @@ StepResult ComputeBandCutoffs(CombineRunState& state)
 StepResult WriteCompositeBmp(CombineRunState& state)
 {
     const StepResult result = state.job.depth == CombineDepth::Sixteen
-                                   ? WriteBmpOf<std::int16_t>(state)
-                                   : WriteBmpOf<std::uint8_t>(state);
-    // A picture that failed half-way is no result; a cancelled one stays as written so far.
-    if (result == StepResult::Failed) std::remove(state.job.bmpPath.c_str());
-    // The composite lies on the blue band's grid.
-    if (result == StepResult::Ok) WriteWorldFilesFromInput(state.job.bmpPath, state.job.bluePath);
+                                  ? WriteBmpOf<std::int16_t>(state)
+                                  : WriteBmpOf<std::uint8_t>(state);
     return result;
 }
 
 StepResult WriteCompositeGeoTiff(CombineRunState& state)
 {
     const BandCombinationJob& job = state.job;
+    for (const auto& input : job.bandPath) {
+        // The result is renamed into place: one named like an input would replace it.
+        if (!SamePath(input, job.geoTiffPath)) continue;
+        state.host.ShowMessage("Error with GeoTIFF writing.\n");
+        return StepResult::Failed;
+    }
     MessageWatch watch(state.host);
+    const std::string path = state.runFiles.StageOutput(job.geoTiffPath);
     const int written =
-        WriteGeoTiff(job.bandPath[kCompositeBlue], job.geoTiffPath, state.readPath[kCompositeRed],
+        WriteGeoTiff(job.bandPath[kCompositeBlue], path, state.readPath[kCompositeRed],
                      state.readPath[kCompositeGreen], state.readPath[kCompositeBlue],
                      static_cast<int>(state.BytesPerSample()), false, watch);
     if (written != 0) {
-        // A template the writer refuses (with its message) leaves no output but is no failure.
-        state.geoTiffWritten = !watch.Shown();
+        state.geoTiffWritten = true;
         return StepResult::Ok;
     }
     // The writer removes its own partial output.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/host.h"
+#include "core/run_files.h"
 #include "core/run_log.h"
 #include "core/step_result.h"
 #include "composite/combine_job.h"
@@ -19,22 +20,6 @@ namespace lumesta {
 
 // The steps answer a StepResult: Stopped ends the run without a closing line, Failed with
 // "\r\n\r\nUnsuccessful\r\n", Cancelled with "\r\nCancelled\r\n\r\n".
-
-// Temporary raw files of the extracted GeoTIFF bands, removed when the run ends (every path).
-class ExtractedBands {
-public:
-    ExtractedBands() = default;
-    ~ExtractedBands() { RemoveNow(); }
-    ExtractedBands(const ExtractedBands&) = delete;
-    ExtractedBands& operator=(const ExtractedBands&) = delete;
-
-    void Add(const std::string& path) { m_paths[m_count++] = path; }
-    void RemoveNow();
-
-private:
-    std::array<std::string, 3> m_paths;
-    int m_count = 0;
-};
 
 struct CombineRunState {
     CombineRunState(BandCombinationJob& runJob, Host& runHost, RunLog& runLog)
@@ -56,7 +41,9 @@ struct CombineRunState {
     std::array<RawFile, 3> files;              // open band files (one for a multi-band ENVI file)
     std::array<const RawFile*, 3> source{};    // the file each band reads from
     std::array<StretchCutoffs, 3> cutoffs;
-    ExtractedBands temporaries;
+    // The extracted GeoTIFF bands and the outputs under names of the run's own; removed when
+    // the run ends unless Commit put the outputs in place.
+    RunFiles runFiles;
     bool geoTiffWritten = false;
 };
 
@@ -64,8 +51,8 @@ struct CombineRunState {
 bool WritesCompositeBmp(const BandCombinationJob& job);
 bool WritesCompositeGeoTiff(const BandCombinationJob& job);
 
-// Step 0 for GeoTIFF inputs: extracts Blue, Green and Red into "~tmp001.tmp" to "~tmp003.tmp"
-// in the Blue folder and reads from them. Messages: "Error: Extracting Ms band ..." (Stopped),
+// Step 0 for GeoTIFF inputs: extracts Blue, Green and Red into temporary files of the run in
+// the Blue folder and reads from them. Messages: "Error: Extracting Ms band ..." (Stopped),
 // "The file size of Ms bands is not the same." (Failed).
 StepResult ExtractGeoTiffInputs(CombineRunState& state);
 
@@ -79,13 +66,14 @@ StepResult ComputeBandCutoffs(CombineRunState& state);
 
 // Step 1: the stretched 24-bit BMP in eight strips, read line by line from the bands, with the
 // progress window "Writing 24-bit BMP ..." checked before each line. Messages: the allocation,
-// length and BMP writer messages (Failed; the partial file is removed). After Cancel the
-// partly written BMP stays.
+// length and BMP writer messages (Failed). The picture is written under a name of the run's
+// own until the run finishes.
 StepResult WriteCompositeBmp(CombineRunState& state);
 
 // Step 2: the three-band GeoTIFF (red, green, blue planes) with the Blue input's
 // georeferencing; sets geoTiffWritten. Failed when the writer reports a failure (it shows
-// its message, or "Error with GeoTIFF writing.\n" is shown here; no partial file stays).
+// its message, or "Error with GeoTIFF writing.\n" is shown here), also for an output named
+// like an input.
 StepResult WriteCompositeGeoTiff(CombineRunState& state);
 
 }  // namespace lumesta

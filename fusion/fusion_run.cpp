@@ -1,9 +1,9 @@
-#include <cstdio>
 #include <ctime>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "core/run_files.h"
 #include "core/wait_cursor.h"
 #include "fusion/confirm_fused_outputs.h"
 #include "fusion/etm_report.h"
@@ -12,14 +12,15 @@
 #include "fusion/fusion_validation.h"
 #include "fusion/geotiff_steps.h"
 #include "fusion/input_reset.h"
-#include "fusion/output_cleanup.h"
 #include "fusion/pansharpen_report.h"
 #include "fusion/pansharpen_run.h"
 #include "fusion/pansharpen_steps.h"
 #include "fusion/report_sections.h"
+#include "fusion/staged_outputs.h"
 #include "raster/file_name.h"
 #include "raster/geotiff.h"
 #include "raster/result_header.h"
+#include "raster/world_file.h"
 
 // Both pan-sharpening runs, one routine over the run state: the 16-bit tool's four bands of
 // 16-bit samples at ratio 4 and the Landsat tool's three bands of bytes at ratio 2. What the
@@ -67,18 +68,12 @@ bool ValidateJob(EtmJob& job, Host& host)
     return ValidateEtmJob(job, host);
 }
 
-// Every file the run writes, in the order the overwrite question checks them.
+// Every file the run puts in place, in the order the overwrite question checks them.
 template <typename State>
 std::vector<std::string> OutputTargets(const State& state)
 {
-    const auto& outputs = state.outputs;
-    std::vector<std::string> targets(outputs.data.begin(), outputs.data.end());
-    for (const auto& header : outputs.headers) {
-        if (!header.empty()) targets.push_back(header);
-    }
-    if (WritesGeoTiff(state.job, outputs.kind)) targets.push_back(outputs.geoTiff);
-    if (WritesBmp(state.job)) targets.push_back(state.job.bmpName);
-    return targets;
+    return FusedTargets(state.outputs, WritesGeoTiff(state.job, state.outputs.kind),
+                        WritesBmp(state.job), state.job.bmpName);
 }
 
 template <typename State>
@@ -89,9 +84,15 @@ bool ConfirmOutputs(State& state, const std::vector<std::string>& targets)
     return ConfirmFusedOutputs(targets, inputs, state.outputs.data[0], state.host);
 }
 
+// Every output under a name of the run's own, then the fused band files opened.
 template <typename State>
-bool CreateOutputFiles(State& state)
+bool CreateOutputFiles(State& state, RunFiles& files)
 {
+    state.outputs.bmp = WritesBmp(state.job) ? state.job.bmpName : std::string();
+    if (!StageFusedOutputs(state.outputs, WritesGeoTiff(state.job, state.outputs.kind),
+                           state.outputs.bmp, files, state.host)) {
+        return false;
+    }
     for (int band = 0; band < State::kBands; ++band) {
         if (!state.fused[band].CreateForReadWrite(state.outputs.data[band])) {
             state.host.ShowMessage(kWriteFailure);
@@ -111,9 +112,11 @@ bool WriteResultHeaders(State& state)
     const auto& outputs = state.outputs;
     for (int band = 0; band < State::kBands; ++band) {
         if (outputs.kind == PanOutputKind::Envi || outputs.kind == PanOutputKind::MultiBandEnvi) {
-            WriteEnviResultHeader(WithoutLastFour(job.panPath) + ".hdr", kLabels[band],
-                                  outputs.headers[band], job.width, job.height, job.selection[band],
-                                  state.host);
+            if (!WriteEnviResultHeader(WithoutLastFour(job.panPath) + ".hdr", kLabels[band],
+                                       outputs.headers[band], job.width, job.height,
+                                       job.selection[band], state.host)) {
+                return false;
+            }
         } else if (outputs.kind == PanOutputKind::Idrisi) {
             IdrisiResultValues values;
             values.columns = job.width;
@@ -128,13 +131,12 @@ bool WriteResultHeaders(State& state)
             const bool stretched = band < 3;
             values.displayMin = stretched ? state.limits[band].low : state.minValue[band];
             values.displayMax = stretched ? state.limits[band].high : state.maxValue[band];
-            WriteIdrisiResultHeader(IdrisiTitle(job, kLabels[band]),
-                                    WithoutLastFour(job.msPath[band]) + ".rdc",
-                                    outputs.headers[band], values, state.host);
-        } else {
-            continue;
+            if (!WriteIdrisiResultHeader(IdrisiTitle(job, kLabels[band]),
+                                         WithoutLastFour(job.msPath[band]) + ".rdc",
+                                         outputs.headers[band], values, state.host)) {
+                return false;
+            }
         }
-        if (!FileExists(outputs.headers[band])) return false;
     }
     return true;
 }
@@ -156,7 +158,7 @@ void LocateInputs(State& state)
 
 // Step 0: GeoTIFF inputs become raw files, which the other steps read in their place.
 template <typename State>
-StepResult ExtractInputs(State& state, TempFiles& temps)
+StepResult ExtractInputs(State& state, RunFiles& temps)
 {
     const auto& job = state.job;
     GeoTiffInputs inputs;
@@ -173,7 +175,7 @@ StepResult ExtractInputs(State& state, TempFiles& temps)
     const StepResult result =
         ExtractGeoTiffInputs(inputs, temps, state.host, extracted, lengthCheckFailed);
     if (result != StepResult::Ok) {
-        temps.RemoveNow();
+        temps.RemoveTemporaries();
         if (lengthCheckFailed) ResetInputs(state.job);
         return result;
     }
@@ -202,10 +204,14 @@ int WriteFusedPlanes(const std::string& reference, const FusedOutputs<3>& output
 template <typename State>
 StepResult WriteFusedGeoTiff(State& state)
 {
-    for (auto& file : state.fused) file.Close();
+    bool closed = true;
+    for (auto& file : state.fused) closed = file.Close() && closed;
+    if (!closed) {
+        state.host.ShowMessage(kWriteFailure);
+        return StepResult::Failed;
+    }
     const std::string& reference = state.job.batchMode ? state.job.geoReference : state.job.panPath;
-    if (WriteFusedPlanes(reference, state.outputs, state.host) == 1 &&
-        FileExists(state.outputs.geoTiff)) {
+    if (WriteFusedPlanes(reference, state.outputs, state.host) == 1) {
         return StepResult::Ok;
     }
     return state.Pump() ? StepResult::Failed : StepResult::Cancelled;
@@ -215,17 +221,17 @@ StepResult WriteFusedGeoTiff(State& state)
 template <typename State>
 class AnalyticalRun {
 public:
-    AnalyticalRun(State& state, OutputCleanup& cleanup) : m_state(state), m_cleanup(cleanup) {}
+    AnalyticalRun(State& state, RunFiles& files) : m_state(state), m_files(files) {}
     RunOutcome Run();
 
 private:
-    StepResult RunInputSteps(TempFiles& temps, bool geoTiff);
+    StepResult RunInputSteps(bool geoTiff);
     StepResult RunOutputSteps();
     RunOutcome Fail(StepResult result);
     RunOutcome Finish(std::time_t start, std::time_t postProcessing);
 
     State& m_state;
-    OutputCleanup& m_cleanup;
+    RunFiles& m_files;
 };
 
 template <typename State>
@@ -246,13 +252,13 @@ RunOutcome AnalyticalRun<State>::Fail(StepResult result)
 
 // Step 0 for GeoTIFF inputs and Step 1 (with the input stretch limits when colours match).
 template <typename State>
-StepResult AnalyticalRun<State>::RunInputSteps(TempFiles& temps, bool geoTiff)
+StepResult AnalyticalRun<State>::RunInputSteps(bool geoTiff)
 {
     State& state = m_state;
     StepResult result = StepResult::Ok;
     if (geoTiff) {
         state.log.Append("    Step 0: ......");
-        if ((result = ExtractInputs(state, temps)) != StepResult::Ok) return result;
+        if ((result = ExtractInputs(state, m_files)) != StepResult::Ok) return result;
         state.log.Append("\tFinished (GeoTIFF image input)\r\n");
     }
     state.log.Append("    Step 1: .");
@@ -293,9 +299,8 @@ RunOutcome AnalyticalRun<State>::Run()
     WaitCursorScope busy(state.host);
     state.log.Append("\r\n(e) Analytical Steps \r\n");
     LocateInputs(state);
-    TempFiles temps(state.job.panPath);
     const bool geoTiff = state.outputs.kind == PanOutputKind::GeoTiff;
-    StepResult result = RunInputSteps(temps, geoTiff);
+    StepResult result = RunInputSteps(geoTiff);
     if (result != StepResult::Ok) return Fail(result);
 
     state.log.Append("    Step 2: ......");
@@ -307,20 +312,22 @@ RunOutcome AnalyticalRun<State>::Run()
     if ((result = PostProcessBands(state)) != StepResult::Ok) return Fail(result);
     state.log.Append(kFinished);
     if ((result = RunOutputSteps()) != StepResult::Ok) return Fail(result);
-    if (geoTiff) {
-        // The fused raw files were only the GeoTIFF's planes.
-        for (auto& file : state.fused) file.Close();
-        for (const auto& path : state.outputs.data) std::remove(path.c_str());
-    }
-    temps.RemoveNow();
+    m_files.RemoveTemporaries();
     return Finish(start, postProcessing);
 }
 
 template <typename State>
 RunOutcome AnalyticalRun<State>::Finish(std::time_t start, std::time_t postProcessing)
 {
-    for (auto& file : m_state.fused) file.Close();
-    m_cleanup.Keep();
+    bool closed = true;
+    for (auto& file : m_state.fused) closed = file.Close() && closed;
+    // Only a complete run puts its outputs under their final names.
+    if (!closed || !m_files.Commit()) {
+        m_state.host.ShowMessage(RunFiles::kCannotWriteOutput);
+        return Fail(StepResult::Failed);
+    }
+    // The picture lies on the pan's grid: it takes the pan's place on the ground.
+    if (WritesBmp(m_state.job)) WriteWorldFilesFromInput(m_state.job.bmpName, m_state.job.panPath);
     WriteReportEnd(m_state.log, start, postProcessing, std::time(nullptr));
     if (m_state.job.displayBmp) m_state.host.OpenInViewer(ViewerKind::Picture, m_state.job.bmpName);
     return RunOutcome::Finished;
@@ -349,12 +356,12 @@ RunOutcome RunValidated(typename State::Job& job, RunCounters& counters, Host& h
         log.Append(kUnsuccessful);
         return RunOutcome::Stopped;
     }
-    OutputCleanup cleanup(targets);
-    if (!CreateOutputFiles(state)) {
+    RunFiles files;  // every file below is the run's own and goes unless the run finishes
+    if (!CreateOutputFiles(state, files)) {
         log.Append(kUnsuccessful);
         return RunOutcome::Stopped;
     }
-    return AnalyticalRun<State>(state, cleanup).Run();
+    return AnalyticalRun<State>(state, files).Run();
 }
 
 template <typename State>

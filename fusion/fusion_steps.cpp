@@ -9,7 +9,6 @@
 #include "fusion/regression.h"
 #include "fusion/resampling.h"
 #include "fusion/stretched_bmp.h"
-#include "raster/world_file.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
               "band files hold little-endian samples that are read directly into memory");
@@ -258,7 +257,7 @@ StepResult WriteFusedBmpOf(State& state)
     picture.bands = {&state.fused[0], &state.fused[1], &state.fused[2]};
     picture.limits = state.limits;
     picture.nonlinear = state.job.stretch.nonlinear;
-    picture.path = state.job.bmpName;
+    picture.path = state.outputs.bmp;
     const auto pump = [&state] { return state.Pump(); };
     StepResult result = StepResult::Ok;
     if constexpr (sizeof(typename State::Sample) == 2) {
@@ -266,8 +265,6 @@ StepResult WriteFusedBmpOf(State& state)
     } else {
         result = WriteStretchedBmp8(picture, state.progress, pump, state.host);
     }
-    // The picture lies on the pan's grid: it takes the pan's place on the ground.
-    if (result == StepResult::Ok) WriteWorldFilesFromInput(picture.path, state.job.panPath);
     return result;
 }
 

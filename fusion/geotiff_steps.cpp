@@ -1,43 +1,22 @@
 #include "fusion/geotiff_steps.h"
 
-#include <cstdio>
-
 #include "raster/band_io.h"
-#include "raster/file_name.h"
 #include "raster/geotiff.h"
 
 namespace lumesta {
 
-TempFiles::TempFiles(const std::string& besidePath) : m_folder(FolderOf(besidePath)) {}
-
-TempFiles::~TempFiles() { RemoveNow(); }
-
-std::string TempFiles::Name(int index)
-{
-    char name[16];
-    std::snprintf(name, sizeof name, "~tmp%03d.tmp", index);
-    m_made.push_back(m_folder + name);
-    return m_made.back();
-}
-
-void TempFiles::RemoveNow()
-{
-    for (const auto& path : m_made) std::remove(path.c_str());
-    m_made.clear();
-}
-
-StepResult ExtractGeoTiffInputs(const GeoTiffInputs& inputs, TempFiles& temps, Host& host,
+StepResult ExtractGeoTiffInputs(const GeoTiffInputs& inputs, RunFiles& temps, Host& host,
                                 ExtractedInputs& extracted, bool& lengthCheckFailed)
 {
     lengthCheckFailed = false;
-    extracted.pan = temps.Name(0);
+    extracted.pan = temps.CreateTemp(inputs.panPath);
     if (ExtractGeoTiff(inputs.panPath, extracted.pan, host) == 0) {
         host.ShowMessage("Error: Extracting Pan ...");
         return StepResult::Failed;
     }
     extracted.ms.clear();
     for (std::size_t i = 0; i < inputs.msPaths.size(); ++i) {
-        extracted.ms.push_back(temps.Name(static_cast<int>(i) + 1));
+        extracted.ms.push_back(temps.CreateTemp(inputs.panPath));
         if (ExtractGeoTiff(inputs.msPaths[i], extracted.ms.back(), host) == 0) {
             host.ShowMessage(inputs.multiBandFile ? "Error: Extracting Ms bands ..."
                                                   : "Error: Extracting Ms band ...");

@@ -62,7 +62,7 @@ BatchRecord ReadMsLines(BatchReader& reader, PanSharpenJob& job, Host& host, boo
 }  // namespace
 
 BatchOutcome RunPanSharpenBatch(PanSharpenJob& job, RunCounters& counters, Host& host,
-                                const std::function<void(long, long)>& onJob)
+                                const std::function<void(long, long)>& onJob, BatchTally* tally)
 {
     auto record = [&](BatchReader& reader, BatchOutputFormat indicator) {
         MarkInputsGeoTiff(job);
@@ -86,14 +86,13 @@ BatchOutcome RunPanSharpenBatch(PanSharpenJob& job, RunCounters& counters, Host&
         }
         job.width = header.width;
         job.height = header.height;
-        RunPanSharpen(job, counters, host);
-        return BatchRecord::Run;
+        return RecordOf(RunPanSharpen(job, counters, host));
     };
-    return ProcessBatchFile(job.batchPath, host, record, onJob);
+    return ProcessBatchFile(job.batchPath, host, record, onJob, tally);
 }
 
 BatchOutcome RunEtmBatch(EtmJob& job, RunCounters& counters, Host& host,
-                         const std::function<void(long, long)>& onJob)
+                         const std::function<void(long, long)>& onJob, BatchTally* tally)
 {
     auto record = [&](BatchReader& reader, BatchOutputFormat indicator) {
         MarkInputsGeoTiff(job);
@@ -116,10 +115,9 @@ BatchOutcome RunEtmBatch(EtmJob& job, RunCounters& counters, Host& host,
         }
         job.width = header.width;
         job.height = header.height;
-        RunEtmPanSharpen(job, counters, host);
-        return BatchRecord::Run;
+        return RecordOf(RunEtmPanSharpen(job, counters, host));
     };
-    return ProcessBatchFile(job.batchPath, host, record, onJob);
+    return ProcessBatchFile(job.batchPath, host, record, onJob, tally);
 }
 
 }  // namespace lumesta

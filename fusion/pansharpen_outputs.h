@@ -27,6 +27,7 @@ struct FusedOutputs {
     std::array<std::string, N> data;     // fused band files in band order
     std::array<std::string, N> headers;  // empty where the kind has no header
     std::string geoTiff;                 // the one GeoTIFF result (GeoTiff kind only)
+    std::string bmp;                     // the picture the run writes (empty: none)
 };
 
 // The MS inputs as the dialog holds them: paths and extensions per band, the raster kinds

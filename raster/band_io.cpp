@@ -8,20 +8,22 @@
 #include <cstdint>
 #include <limits>
 
+#include "core/input_file.h"
+
 namespace lumesta {
 namespace {
 
 const char kPartOpenFailure[] = "Error: Integer/Binary - ReadDataBlockPart";
 const char kCannotAllocate[] = "Error: reading image file - Cannot allocate memory";
 
-// A read-only descriptor that closes itself; folders count as files that cannot be opened.
+// A read-only descriptor that closes itself; folders, pipes and devices count as files that
+// cannot be opened.
 class ReadOnlyFile {
 public:
-    explicit ReadOnlyFile(const std::string& path)
-        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
+    explicit ReadOnlyFile(const std::string& path) : m_fd(OpenRegularForReading(path))
     {
         struct stat status {};
-        if (m_fd >= 0 && (::fstat(m_fd, &status) != 0 || S_ISDIR(status.st_mode))) Close();
+        if (m_fd >= 0 && ::fstat(m_fd, &status) != 0) Close();
         if (m_fd >= 0) m_length = status.st_size;
     }
     ~ReadOnlyFile() { Close(); }

@@ -6,8 +6,8 @@
 // descriptive tags, georeferencing tags and GeoTIFF keys from an input GeoTIFF.
 //
 // The caller chooses every file name and owns every file: temporary raw files are named and
-// deleted by the run (the pan-sharpening run uses "~tmp000.tmp" .. "~tmp004.tmp"). The only
-// files these routines delete are their own unfinished outputs, after a failure.
+// deleted by the run. The only files these routines delete are their own unfinished outputs,
+// after a failure.
 
 #include <string>
 
@@ -40,7 +40,8 @@ int ExtractGeoTiffSample(const std::string& geoTiffPath, const std::string& rawP
 
 // Writes the GeoTIFF outputPath from raw plane files (each width x height samples of
 // bytesPerSample bytes, little-endian, as the extraction gives them), with the GeoTIFF
-// inputPath as template: its size, BitsPerSample, Compression, FillOrder and tiling (tiled
+// inputPath as template: its size, BitsPerSample, Compression (none where it cannot encode
+// the layout: JPEG in strips of one row, schemes libtiff only decodes), FillOrder and tiling (tiled
 // input: tiles of its tile size; stripped input: strips of one row), Photometric RGB,
 // PlanarConfiguration 2 (separate planes), its descriptive tags, ModelTiepoint,
 // ModelPixelScale and ModelTransformation tags and all its GeoTIFF keys. ImageDescription
@@ -49,12 +50,11 @@ int ExtractGeoTiffSample(const std::string& geoTiffPath, const std::string& rawP
 // bytesPerSample must match the template's BitsPerSample (1 for 8-bit, 2 for 16-bit).
 // Shows the progress window "Writing GeoTIFF imagery ..." with Cancel while the rows are written.
 // Returns:
-//   1 when the output is complete, and also after refusing a template with more than one
-//     directory ("GeoTIFF file with more than one directories is not supported.", nothing is
-//     written);
+//   1 when the output is complete (written whole and flushed);
 //   0 without a message when the template cannot be opened or the output cannot be created
 //     (the caller reports it);
-//   0 after one of these messages: "Error: Writing GeoTIFF" (a plane file cannot be opened),
+//   0 after one of these messages: "GeoTIFF file with more than one directories is not
+//     supported." (nothing is written), "Error: Writing GeoTIFF" (a plane file cannot be opened),
 //     "Error with GeoTIFF writing.\n" (Cancel, a short plane file, a failed write, a sample
 //     size other than the template's, or an output path naming the template or a plane file),
 //     the "Cannot read this GeoTIFF image ..." refusal (a planar configuration that cannot be

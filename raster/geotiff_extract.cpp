@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -32,7 +33,7 @@ struct InputLayout {
 
 enum class Reader { Contiguous, Separate, Refused };
 
-// False when the directory has no usable size or sample count.
+// False when the directory has no usable size or sample count, or rows no sane buffer takes.
 bool ReadLayout(TIFF* tiff, InputLayout& layout)
 {
     std::uint32_t width = 0;
@@ -53,7 +54,10 @@ bool ReadLayout(TIFF* tiff, InputLayout& layout)
     layout.bytesPerSample = bits / 8;
     layout.samples = samples;
     layout.planar = planar;
-    return width > 0 && height > 0 && samples > 0;
+    // One row of every sample must fit a sane buffer, whatever the header declares.
+    constexpr std::int64_t kMaxRowBytes = std::int64_t{64} << 20;
+    return width > 0 && height > 0 && samples > 0 &&
+           layout.BandRowBytes() * samples <= kMaxRowBytes;
 }
 
 // Both readers take whole rows of whole 8- or 16-bit samples from strips; a row as libtiff
@@ -112,9 +116,40 @@ void GatherSample(const std::uint8_t* pixels, std::int64_t pixelCount, const Inp
     }
 }
 
-// Decodes the strips in order (the last one holding the remaining rows) and writes the wanted
-// samples of their rows to the wanted bands. A strip that decodes to fewer bytes than its rows
-// need (a truncated or inconsistent file) ends the reading.
+// Rows are decoded into a buffer of at most this many bytes (one row at least), so the memory
+// a strip takes follows what is read, never what a header declares.
+constexpr std::int64_t kChunkBytes = std::int64_t{8} << 20;
+
+// An uncompressed strip must hold every byte of its rows, within the file: a file declaring
+// more than it stores (a crafted or cut file) is refused before anything is read or allocated
+// for it.
+bool StripsHoldTheirRows(TIFF* tiff, std::int64_t stripRows, std::int64_t rowBytes,
+                         std::int64_t height)
+{
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    if (compression != COMPRESSION_NONE) return true;
+    struct stat status {};
+    if (::fstat(TIFFFileno(tiff), &status) != 0) return false;
+    const auto fileBytes = static_cast<std::uint64_t>(status.st_size);
+    std::uint32_t index = 0;
+    for (std::int64_t first = 0; first < height; first += stripRows, ++index) {
+        const auto needed =
+            static_cast<std::uint64_t>(std::min(stripRows, height - first) * rowBytes);
+        if (index >= TIFFNumberOfStrips(tiff)) return false;
+        const std::uint64_t offset = TIFFGetStrileOffset(tiff, index);
+        if (TIFFGetStrileByteCount(tiff, index) < needed || offset > fileBytes ||
+            fileBytes - offset < needed) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Decodes the strips in order (the last one holding the remaining rows), row by row in chunks
+// of bounded size, and writes the wanted samples of their rows to the wanted bands. A strip
+// that holds fewer bytes than its rows need (a truncated or inconsistent file) ends the
+// reading.
 bool ReadContiguous(TIFF* tiff, const InputLayout& layout, const std::vector<int>& wanted,
                     const RawBands& bands, Host& host)
 {
@@ -122,31 +157,42 @@ bool ReadContiguous(TIFF* tiff, const InputLayout& layout, const std::vector<int
     TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     const std::int64_t stripRows = std::clamp<std::int64_t>(rowsPerStrip, 1, layout.height);
     const std::int64_t rowBytes = layout.BandRowBytes() * layout.samples;
-    std::vector<std::uint8_t> strip;
-    std::vector<std::uint8_t> band;
-    if (!TryAllocate(strip, stripRows * rowBytes, host, kErrorReading)) return false;
-    if (layout.samples > 1 &&
-        !TryAllocate(band, stripRows * layout.BandRowBytes(), host, kErrorReading)) {
+    if (!StripsHoldTheirRows(tiff, stripRows, rowBytes, layout.height)) {
+        host.ShowMessage(kErrorReading);
         return false;
     }
-    std::uint32_t index = 0;
-    for (std::int64_t first = 0; first < layout.height; first += stripRows, ++index) {
+    const std::int64_t chunkRows = std::clamp<std::int64_t>(kChunkBytes / rowBytes, 1, stripRows);
+    std::vector<std::uint8_t> chunk;
+    std::vector<std::uint8_t> band;
+    if (!TryAllocate(chunk, chunkRows * rowBytes, host, kErrorReading)) return false;
+    if (layout.samples > 1 &&
+        !TryAllocate(band, chunkRows * layout.BandRowBytes(), host, kErrorReading)) {
+        return false;
+    }
+    for (std::int64_t strip = 0; strip < layout.height; strip += stripRows) {
         host.PumpPendingMessages();
-        const std::int64_t rows = std::min(stripRows, layout.height - first);
-        const auto expected = static_cast<tmsize_t>(rows * rowBytes);
-        if (TIFFReadEncodedStrip(tiff, index, strip.data(), expected) != expected) {
-            host.ShowMessage(kErrorReading);
-            return false;
-        }
-        SwapRawSamples(strip.data(), static_cast<std::size_t>(expected), layout.bytesPerSample);
-        for (std::size_t k = 0; k < wanted.size(); ++k) {
-            const std::uint8_t* rowsOfBand = strip.data();
-            if (layout.samples > 1) {
-                GatherSample(strip.data(), rows * layout.width, layout, wanted[k], band.data());
-                rowsOfBand = band.data();
+        const std::int64_t stripEnd = std::min(strip + stripRows, layout.height);
+        for (std::int64_t first = strip; first < stripEnd; first += chunkRows) {
+            const std::int64_t rows = std::min(chunkRows, stripEnd - first);
+            for (std::int64_t r = 0; r < rows; ++r) {
+                if (TIFFReadScanline(tiff, chunk.data() + r * rowBytes,
+                                     static_cast<std::uint32_t>(first + r), 0) < 0) {
+                    host.ShowMessage(kErrorReading);
+                    return false;
+                }
             }
-            const std::int64_t bytes = rows * layout.BandRowBytes();
-            if (!bands.WriteRows(static_cast<int>(k), first, bytes, rowsOfBand, host)) return false;
+            SwapRawSamples(chunk.data(), static_cast<std::size_t>(rows * rowBytes),
+                           layout.bytesPerSample);
+            for (std::size_t k = 0; k < wanted.size(); ++k) {
+                const std::uint8_t* rowsOfBand = chunk.data();
+                if (layout.samples > 1) {
+                    GatherSample(chunk.data(), rows * layout.width, layout, wanted[k], band.data());
+                    rowsOfBand = band.data();
+                }
+                const std::int64_t bytes = rows * layout.BandRowBytes();
+                if (!bands.WriteRows(static_cast<int>(k), first, bytes, rowsOfBand, host))
+                    return false;
+            }
         }
     }
     return true;

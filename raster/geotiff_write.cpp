@@ -51,9 +51,12 @@ bool NamesSameFile(const std::string& first, const std::string& second)
     return std::filesystem::equivalent(first, second, error);
 }
 
-// Size and tiling of the template; false when it has no usable size.
+// Size and tiling of the template; false when it has no usable size, or one whose rows or
+// tiles no sane buffer takes (a damaged or crafted template).
 bool ReadTemplate(TIFF* input, WriterSettings& settings)
 {
+    constexpr std::int64_t kMaxRowBytes = std::int64_t{64} << 20;
+    constexpr std::int64_t kMaxTileRowsBytes = std::int64_t{512} << 20;
     std::uint32_t width = 0;
     std::uint32_t length = 0;
     TIFFGetField(input, TIFFTAG_IMAGEWIDTH, &width);
@@ -65,8 +68,14 @@ bool ReadTemplate(TIFF* input, WriterSettings& settings)
         TIFFGetField(input, TIFFTAG_TILEWIDTH, &settings.tileWidth);
         TIFFGetField(input, TIFFTAG_TILELENGTH, &settings.tileLength);
         if (settings.tileWidth == 0 || settings.tileLength == 0) return false;
+        const std::int64_t tileRowBytes =
+            std::int64_t{settings.tileWidth} * settings.bytesPerSample;
+        if (tileRowBytes * settings.tileLength > kMaxRowBytes ||
+            settings.RowBytes() * settings.tileLength > kMaxTileRowsBytes) {
+            return false;
+        }
     }
-    return width > 0 && length > 0;
+    return width > 0 && length > 0 && settings.RowBytes() <= kMaxRowBytes;
 }
 
 // The rows taken from the plane files must fill the template's samples exactly, and the output
@@ -85,10 +94,18 @@ bool Acceptable(TIFF* input, const std::string& inputPath, const std::string& ou
     return true;
 }
 
-void SetCompression(TIFF* input, TIFF* output)
+// The template's compression, where it can encode the output's layout: JPEG encodes blocks of
+// 8 or 16 rows and cannot take strips of one row, and a scheme this libtiff only decodes
+// cannot write at all; such results are written uncompressed instead of failing.
+void SetCompression(TIFF* input, TIFF* output, bool tiled)
 {
     std::uint16_t compression = 0;
     TIFFGetFieldDefaulted(input, TIFFTAG_COMPRESSION, &compression);
+    const bool blockCoded = compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG;
+    if ((blockCoded && !tiled) || compression == COMPRESSION_OJPEG ||
+        !TIFFIsCODECConfigured(compression)) {
+        compression = COMPRESSION_NONE;
+    }
     TIFFSetField(output, TIFFTAG_COMPRESSION, compression);
     if (compression == COMPRESSION_LZW || compression == COMPRESSION_DEFLATE) {
         std::uint16_t predictor = 0;
@@ -111,7 +128,7 @@ void SetUpDirectory(TIFF* input, TIFF* output, const WriterSettings& settings)
     TIFFSetField(output, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(settings.width));
     TIFFSetField(output, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(settings.height));
     TIFFSetField(output, TIFFTAG_BITSPERSAMPLE, bits);
-    SetCompression(input, output);
+    SetCompression(input, output, settings.tiled);
     TIFFSetField(output, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     if (TIFFGetField(input, TIFFTAG_FILLORDER, &fillOrder)) {
         TIFFSetField(output, TIFFTAG_FILLORDER, fillOrder);
@@ -279,7 +296,8 @@ bool WriteOutput(TIFF* input, TIFF* output, const WriterSettings& settings, Host
         return false;
     }
     if (!copy(output, settings, host)) return false;
-    return TIFFWriteDirectory(output) != 0 || Failed(host);
+    // Every write reaches the file before the result counts (a full disk fails here).
+    return (TIFFWriteDirectory(output) != 0 && TIFFFlush(output) != 0) || Failed(host);
 }
 
 }  // namespace
@@ -301,8 +319,9 @@ int WriteGeoTiff(const std::string& inputPath, const std::string& outputPath,
     const TiffPtr input = OpenGeoTiff(inputPath, "r");
     if (!input) return 0;
     if (TIFFNumberOfDirectories(input.get()) > 1) {
+        // Nothing is written: the run that asked for the GeoTIFF did not get it.
         host.ShowMessage(kSeveralDirectories);
-        return 1;
+        return 0;
     }
     WriterSettings settings;
     settings.planeFiles = {plane1, plane2, plane3, plane4};

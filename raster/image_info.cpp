@@ -1,3 +1,4 @@
+#include "core/input_file.h"
 #include "raster/image_info.h"
 
 #include <tiffio.h>
@@ -253,6 +254,7 @@ int ClampToInt(std::uint32_t value)
 bool ReadTiffTags(const std::string& path, CImageInfo& info)
 {
     SilenceTiffMessages();
+    if (!IsRegularFile(path)) return false;
     TIFF* tiff = XTIFFOpen(path.c_str(), "r");
     if (tiff == nullptr) return false;
     std::uint32_t width = 0;

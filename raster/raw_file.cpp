@@ -1,9 +1,12 @@
 #include "raster/raw_file.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
+
+#include <cerrno>
+
+#include "core/input_file.h"
 
 namespace lumesta {
 
@@ -20,7 +23,7 @@ RawFile& RawFile::operator=(RawFile&& other) noexcept
 bool RawFile::OpenForReading(const std::string& path)
 {
     Close();
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    m_fd = OpenRegularForReading(path);
     return m_fd >= 0;
 }
 
@@ -44,10 +47,11 @@ void RawFile::Unmap(void* address, std::int64_t byteCount)
     if (address) ::munmap(address, static_cast<size_t>(byteCount));
 }
 
-void RawFile::Close()
+bool RawFile::Close()
 {
-    if (m_fd >= 0) ::close(m_fd);
+    const bool closed = m_fd < 0 || ::close(m_fd) == 0;
     m_fd = -1;
+    return closed;
 }
 
 std::int64_t RawFile::ReadAt(std::int64_t byteOffset, std::int64_t byteCount, void* buffer) const

@@ -20,7 +20,9 @@ public:
     // Creates (or truncates) the file for reading and writing.
     bool CreateForReadWrite(const std::string& path);
     bool IsOpen() const { return m_fd >= 0; }
-    void Close();
+    // Closes the file; false when the system reported a failure (a write that did not reach
+    // the disk). Closing a file that is not open answers true.
+    bool Close();
 
     // Reads up to byteCount bytes at byteOffset; returns the bytes actually read.
     std::int64_t ReadAt(std::int64_t byteOffset, std::int64_t byteCount, void* buffer) const;

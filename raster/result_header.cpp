@@ -31,17 +31,29 @@ struct HeaderFiles {
     FilePtr output;
 };
 
+const char kCannotWriteOutput[] = "Error - when writing to the output file!";
+
 HeaderFiles OpenHeaderFiles(const std::string& templatePath, const std::string& outputPath,
                             Host& host)
 {
     static const char kCannotReadTemplate[] = "Error - when reading the input header file!";
-    static const char kCannotWriteOutput[] = "Error - when writing to the output file!";
     HeaderFiles files;
     files.templateFile = OpenFileForReading(templatePath);
     if (!files.templateFile) host.ShowMessage(kCannotReadTemplate);
     files.output.reset(std::fopen(outputPath.c_str(), "wb"));
     if (!files.output) host.ShowMessage(kCannotWriteOutput);
     return files;
+}
+
+// Closes the output; false after the output message when any of its writes, its flush or its
+// close failed (a full disk), since an empty or cut header would pass for a result.
+bool CloseOutput(HeaderFiles& files, Host& host)
+{
+    std::FILE* out = files.output.release();
+    bool written = !std::ferror(out) && std::fflush(out) == 0;
+    written = std::fclose(out) == 0 && written;
+    if (!written) host.ShowMessage(kCannotWriteOutput);
+    return written;
 }
 
 // Walks through the template of an Idrisi32 header: template lines are copied or dropped, new
@@ -105,12 +117,12 @@ bool IsBandNamesStart(const std::string& head)
 
 }  // namespace
 
-void WriteIdrisiResultHeader(const std::string& panName, const std::string& templatePath,
+bool WriteIdrisiResultHeader(const std::string& panName, const std::string& templatePath,
                              const std::string& outputPath, const IdrisiResultValues& values,
                              Host& host)
 {
-    const HeaderFiles files = OpenHeaderFiles(templatePath, outputPath, host);
-    if (!files.output) return;
+    HeaderFiles files = OpenHeaderFiles(templatePath, outputPath, host);
+    if (!files.output) return false;
     IdrisiTemplateCopy header(files.templateFile.get(), files.output.get());
     header.Copy(1);  // file format
     header.Drop(1);
@@ -133,22 +145,23 @@ void WriteIdrisiResultHeader(const std::string& panName, const std::string& temp
     header.Write("display max : " + std::to_string(values.displayMax));
     header.CopyRest();
     header.WriteLineage("lineage     : This file was fused with the pan band " + panName);
+    return CloseOutput(files, host);
 }
 
-void WriteEnviResultHeader(const std::string& templatePath, const std::string& bandLabel,
+bool WriteEnviResultHeader(const std::string& templatePath, const std::string& bandLabel,
                            const std::string& outputPath, int samples, int lines,
                            const std::string& bandText, Host& host)
 {
-    WriteEnviResultHeader(templatePath, bandLabel, outputPath, samples, lines, bandText,
-                          std::time(nullptr), host);
+    return WriteEnviResultHeader(templatePath, bandLabel, outputPath, samples, lines, bandText,
+                                 std::time(nullptr), host);
 }
 
-void WriteEnviResultHeader(const std::string& templatePath, const std::string& bandLabel,
+bool WriteEnviResultHeader(const std::string& templatePath, const std::string& bandLabel,
                            const std::string& outputPath, int samples, int /*lines*/,
                            const std::string& bandText, std::time_t when, Host& host)
 {
-    const HeaderFiles files = OpenHeaderFiles(templatePath, outputPath, host);
-    if (!files.output) return;
+    HeaderFiles files = OpenHeaderFiles(templatePath, outputPath, host);
+    if (!files.output) return false;
     std::FILE* out = files.output.get();
     WriteLine(out, "ENVI");
     WriteLine(out, "description = {");
@@ -165,10 +178,11 @@ void WriteEnviResultHeader(const std::string& templatePath, const std::string& b
         if (IsBandNamesStart(head)) {
             WriteLine(out, head + "{");
             WriteText(out, "Lumesta Pan-sharpen (" + bandLabel + ":" + bandText + ")}");
-            return;
+            break;
         }
         if (!line.empty()) WriteLine(out, line);
     }
+    return CloseOutput(files, host);
 }
 
 }  // namespace lumesta

@@ -3,7 +3,8 @@
 // .rdc for .rst results and an ENVI .hdr for .img results. Output lines end with CR LF.
 // Messages: "Error - when reading the input header file!" (template cannot be opened; the
 // writer goes on with the lines that do not need it) and "Error - when writing to the output
-// file!" (output cannot be created; nothing is written).
+// file!" (output cannot be created, or a write, flush or close of it failed). Each writer
+// answers true when the output was written whole and closed.
 
 #include <ctime>
 #include <string>
@@ -22,16 +23,16 @@ struct IdrisiResultValues {
     int displayMax = 0;
 };
 
-void WriteIdrisiResultHeader(const std::string& panName, const std::string& templatePath,
+bool WriteIdrisiResultHeader(const std::string& panName, const std::string& templatePath,
                              const std::string& outputPath, const IdrisiResultValues& values,
                              Host& host);
 
 // The lines argument is accepted and not written: the template's lines entry is copied.
-void WriteEnviResultHeader(const std::string& templatePath, const std::string& bandLabel,
+bool WriteEnviResultHeader(const std::string& templatePath, const std::string& bandLabel,
                            const std::string& outputPath, int samples, int lines,
                            const std::string& bandText, Host& host);
 // The same with a given time of writing (for the description line).
-void WriteEnviResultHeader(const std::string& templatePath, const std::string& bandLabel,
+bool WriteEnviResultHeader(const std::string& templatePath, const std::string& bandLabel,
                            const std::string& outputPath, int samples, int lines,
                            const std::string& bandText, std::time_t when, Host& host);
 

@@ -1,9 +1,11 @@
 #include "raster/text_reader.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstring>
+
+#include "core/input_file.h"
 
 namespace lumesta {
 namespace {
@@ -22,10 +24,11 @@ bool IsDigit(int c)
 
 FilePtr OpenFileForReading(const std::string& path)
 {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) return nullptr;
-    struct stat status {};
-    if (::fstat(::fileno(file.get()), &status) != 0 || S_ISDIR(status.st_mode)) return nullptr;
+    // Folders, pipes and devices count as files that cannot be opened.
+    const int fd = OpenRegularForReading(path);
+    if (fd < 0) return nullptr;
+    FilePtr file(::fdopen(fd, "rb"));
+    if (!file) ::close(fd);
     return file;
 }
 

@@ -2,6 +2,8 @@
 
 #include <xtiffio.h>
 
+#include "core/input_file.h"
+
 namespace lumesta {
 
 void SilenceTiffMessages()
@@ -24,6 +26,8 @@ void TiffCloser::operator()(TIFF* tiff) const
 TiffPtr OpenGeoTiff(const std::string& path, const char* mode)
 {
     SilenceTiffMessages();
+    // Read from regular files only: a pipe would block the open forever.
+    if (mode[0] == 'r' && !IsRegularFile(path)) return nullptr;
     return TiffPtr(XTIFFOpen(path.c_str(), mode));
 }
 

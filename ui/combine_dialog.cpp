@@ -173,6 +173,7 @@ void BandCombinationDialog::OnStretch()
 RunOutcome BandCombinationDialog::RunBatch()
 {
     const BatchOutcome outcome = RunBandCombinationBatch(m_job, Counters(), ProgramHost());
+    if (outcome == BatchOutcome::Cancelled) return RunOutcome::Cancelled;
     return outcome == BatchOutcome::Completed ? RunOutcome::Finished : RunOutcome::Stopped;
 }
 

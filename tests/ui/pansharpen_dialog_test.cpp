@@ -259,9 +259,13 @@ private slots:
         QVERIFY(dialog.isVisible());
         QCOMPARE(dialog.result(), 0);
 
+        // A file announcing no job is refused like an unreadable one.
         WriteFileBytes(dir.File("jobs.bif"), "0 1\n");
+        host.ClearMessages();
         dialog.accept();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(host.Messages(),
+                 std::vector<std::string>{"Error - when reading the batch inputs file."});
+        QVERIFY(dialog.isVisible());
         QVERIFY(host.Log().empty());
     }
 

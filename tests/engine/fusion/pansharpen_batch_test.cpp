@@ -5,6 +5,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <sstream>
 
@@ -62,11 +63,12 @@ protected:
         EXPECT_TRUE(BrowsePan(job, dir.File("jobs.bif"), host));
         EXPECT_TRUE(job.batchMode);
         for (int b = 0; b < 4; ++b) SelectBand(job, b, selectors[b]);
-        return RunPanSharpenBatch(job, counters, host);
+        return RunPanSharpenBatch(job, counters, host, {}, &tally);
     }
 
     static constexpr const char* kNames[4] = {"blue", "green", "red", "nir"};
     TempDir dir;
+    BatchTally tally;
     FakeHost host;
     RunCounters counters;
 };
@@ -120,8 +122,48 @@ TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDone)
     EXPECT_FALSE(Exists(dir.File("x.bmp")));
     EXPECT_TRUE(Exists(dir.File("e.bmp")));  // the job before the stop stays done
     EXPECT_TRUE(Exists(dir.File("f.bmp")));
-    EXPECT_EQ(Run("0 1\n" + Single(1, "h")), BatchOutcome::Completed);
+    // A file announcing no job, or holding nothing, is no finished batch.
+    for (const std::string& text :
+         {"0 1\n" + Single(1, "h"), std::string(), std::string("0 0\n")}) {
+        host.ClearMessages();
+        EXPECT_EQ(Run(text), BatchOutcome::Stopped);
+        EXPECT_THAT(host.Messages(), ElementsAre("Error - when reading the batch inputs file."));
+    }
     EXPECT_FALSE(Exists(dir.File("h.bmp")));
+}
+
+TEST_F(PanSharpenBatchTest, AStoppedJobMakesTheBatchUnsuccessfulAndTheRestStillRuns)
+{
+    std::string missingPan = Single(1, "a");
+    missingPan.replace(missingPan.find("pan.tif"), 7, "gone.tif");
+    EXPECT_EQ(Run("2 1\n" + missingPan + Single(2, "b")), BatchOutcome::Stopped);
+    EXPECT_EQ(tally.finished, 1);
+    EXPECT_EQ(tally.stopped, 1);
+    EXPECT_FALSE(Exists(dir.File("a.bmp")));
+    EXPECT_TRUE(Exists(dir.File("b.bmp")));
+    EXPECT_FALSE(host.Messages().empty());
+}
+
+TEST_F(PanSharpenBatchTest, CancelEndsTheBatchWithoutStartingTheNextJob)
+{
+    host.cancelAtPump = 5;
+    EXPECT_EQ(Run("2 1\n" + Single(1, "a") + Single(2, "b")), BatchOutcome::Cancelled);
+    EXPECT_FALSE(Exists(dir.File("a.bmp")));
+    EXPECT_FALSE(Exists(dir.File("b.bmp")));
+    EXPECT_EQ(counters.Get(Tool::PanSharpening), 1);
+}
+
+TEST_F(PanSharpenBatchTest, AFolderOrAPipeIsNoBatchFile)
+{
+    PanSharpenJob job;
+    ASSERT_EQ(::mkdir(dir.File("x.bif").c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(dir.File("p.bif").c_str(), 0644), 0);
+    for (const char* name : {"x.bif", "p.bif"}) {
+        host.ClearMessages();
+        job.batchPath = dir.File(name);
+        EXPECT_EQ(RunPanSharpenBatch(job, counters, host), BatchOutcome::Stopped);
+        EXPECT_THAT(host.Messages(), ElementsAre("Error - when reading the batch inputs file."));
+    }
 }
 
 }  // namespace

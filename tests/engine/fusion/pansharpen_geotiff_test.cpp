@@ -26,10 +26,11 @@ using ::testing::HasSubstr;
 
 const char* const kNames[4] = {"blue", "green", "red", "nir"};
 
+// Temporary files and unfinished outputs of a run start with '~'.
 bool HasTemporaryFiles(const std::string& dir)
 {
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        if (entry.path().filename().string().rfind("~tmp", 0) == 0) return true;
+        if (entry.path().filename().string().rfind("~", 0) == 0) return true;
     }
     return false;
 }

@@ -286,7 +286,7 @@ TEST_F(GeoTiffWriterTest, RefusalsFailuresAndCancelLeaveNoOutputAndTheTemplateIn
 
     EXPECT_EQ(WriteGeoTiff(Made(twoDirectories, "two.tif"), out, planes[0], planes[1], planes[2], 2,
                            false, host),
-              1);
+              0);
     EXPECT_EQ(WriteGeoTiff(pan, out, planes[0], planes[1], dir.File("none.raw"), 2, false, host),
               0);
     EXPECT_EQ(WriteGeoTiff(pan, out, planes[0], planes[1], dir.File("short.raw"), 2, false, host),

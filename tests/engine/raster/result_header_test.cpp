@@ -118,6 +118,19 @@ TEST_F(ResultHeaderTest, MissingTemplateOrUnwritableOutputAreReported)
                                              "Error - when writing to the output file!"));
 }
 
+TEST_F(ResultHeaderTest, AFullDeviceFailsTheWriteWithTheOutputMessage)
+{
+    testing::WriteFileBytes(dir.File("t.hdr"), "ENVI\r\nsamples = 1\r\nbands = 1\r\n");
+    testing::WriteFileBytes(dir.File("t.rdc"), "file format : IDRISI Raster A.1\r\n");
+    EXPECT_TRUE(WriteEnviResultHeader(dir.File("t.hdr"), "Blue", dir.File("ok.hdr"), 5, 6, "x",
+                                      kWhen, host));
+    EXPECT_FALSE(
+        WriteEnviResultHeader(dir.File("t.hdr"), "Blue", "/dev/full", 5, 6, "x", kWhen, host));
+    EXPECT_FALSE(WriteIdrisiResultHeader("p", dir.File("t.rdc"), "/dev/full", values, host));
+    EXPECT_THAT(host.Messages(), ElementsAre("Error - when writing to the output file!",
+                                             "Error - when writing to the output file!"));
+}
+
 TEST_F(ResultHeaderTest, RealIdrisiTemplateGivesOneCrLfPerLineAndLineageLast)
 {
     const std::string scenes = testing::SharedScenesFolder();
