@@ -27,12 +27,6 @@ void TakeEnviBands(AssessInput& input)
     input.inputName = input.inputList[0];
 }
 
-// Creates the file empty (truncating an existing one), as the save dialogs of the tools do.
-void CreateEmpty(const std::string& path)
-{
-    if (std::FILE* file = std::fopen(path.c_str(), "wb")) std::fclose(file);
-}
-
 }  // namespace
 
 bool BrowseAssessInput(AssessInput& input, const std::string& path, Host& host)
@@ -107,25 +101,21 @@ bool BrowseHaarInput(HaarJob& job, const std::string& path, Host& host)
 
 void ChooseSemivarianceOutput(SemivarianceJob& job, const std::string& path)
 {
-    CreateEmpty(path);
     job.outputPath = path;
 }
 
 void ChooseImageStatsOutput(ImageStatsJob& job, const std::string& path)
 {
-    CreateEmpty(path);
     job.outputPath = path;
 }
 
 void ChooseHaarOutputImage(HaarJob& job, const std::string& path)
 {
-    CreateEmpty(path);
     job.outputImagePath = path;
 }
 
 void ChooseHaarBmp(HaarJob& job, const std::string& path)
 {
-    CreateEmpty(path);
     job.bmpPath = path;
 }
 

@@ -30,8 +30,8 @@ bool BrowseSemivarianceInput(SemivarianceJob& job, const std::string& path, Host
 bool BrowseImageStatsInput(ImageStatsJob& job, const std::string& path, Host& host);
 bool BrowseHaarInput(HaarJob& job, const std::string& path, Host& host);
 
-// The output "..." choices: the chosen file is created empty at once (an existing one is
-// truncated) and its path taken. The Haar header paths do not follow the output image.
+// The output "..." choices: the chosen path is taken; nothing is created (an existing file is
+// the run's to replace, after its overwrite question). The Haar header paths do not follow the output image.
 void ChooseSemivarianceOutput(SemivarianceJob& job, const std::string& path);
 void ChooseImageStatsOutput(ImageStatsJob& job, const std::string& path);
 void ChooseHaarOutputImage(HaarJob& job, const std::string& path);

@@ -1,5 +1,7 @@
 #include "composite/combine_browse.h"
 
+#include <vector>
+
 #include "raster/file_name.h"
 #include "raster/group_file.h"
 
@@ -13,6 +15,7 @@ bool IsEnviOrIdrisi(const std::string& ext)
 
 int ReadHeaderOf(BandCombinationJob& job, const std::string& path, Host& host)
 {
+    if (!HeaderFileOpens(path, host)) return 0;
     return job.depth == CombineDepth::Sixteen ? job.info.ReadHeader16(path, host)
                                               : job.info.ReadHeader8(path, host);
 }
@@ -208,6 +211,23 @@ void SelectCombineBand(BandCombinationJob& job, int band, int index)
     job.selectedIndex[band] = index;
     job.selection[band] = list[index];
     if (job.groupInput && list.size() >= 4) job.bandPath[band] = job.folder + list[index] + ".rst";
+}
+
+bool ChooseCombineBmp(BandCombinationJob& job, const std::string& path, Host& host)
+{
+    std::vector<std::string> inputs{job.bluePath};
+    inputs.insert(inputs.end(), job.bandPath.begin(), job.bandPath.end());
+    for (const auto& input : inputs) {
+        if (input.empty()) continue;
+        for (const auto& name :
+             {input, WithoutLastFour(input) + ".hdr", WithoutLastFour(input) + ".rdc"}) {
+            if (!SamePath(path, name)) continue;
+            host.ShowMessage(path + " is an input of this run.\nChange the name of the 24-bit BMP.");
+            return false;
+        }
+    }
+    job.bmpPath = path;
+    return true;
 }
 
 }  // namespace lumesta

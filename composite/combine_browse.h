@@ -27,6 +27,11 @@ bool BrowseCombineBlue(BandCombinationJob& job, const std::string& path, Host& h
 // Blue band is chosen; returns false then.
 bool BrowseCombineBand(BandCombinationJob& job, int band, const std::string& path, Host& host);
 
+// The 24-bit BMP "..." choice: takes the path; nothing is created (an existing file is the
+// run's overwrite question). A path that is one of the inputs or their headers is refused with
+// "<path> is an input of this run.\nChange the name of the 24-bit BMP." and returns false.
+bool ChooseCombineBmp(BandCombinationJob& job, const std::string& path, Host& host);
+
 // A band list's selection change: stores the index and the shown text; in a group the band's
 // path becomes the group folder + entry + ".rst", in a multi-band file the index picks the band.
 // An index outside the list changes nothing.

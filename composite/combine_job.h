@@ -62,7 +62,7 @@ struct BandCombinationJob {
     int height = 0;
     std::string bmpPath;      // "24-bit BMP"
     std::string geoTiffPath;  // derived from a GeoTIFF Blue input
-    bool displayBmp = true;   // "Display BMP in Microsoft Paint"
+    bool displayBmp = true;   // "Display BMP"
     // "For inputs in GeoTIFF, also produce a composite in this format?"
     bool geoTiffOutput = false;
     StretchParams stretch;

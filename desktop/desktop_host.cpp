@@ -34,6 +34,7 @@ DesktopHost::DesktopHost(LogView& view, QWidget& mainWindow)
 QWidget* DesktopHost::BoxParent() const
 {
     if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    if (m_toolWindow && m_toolWindow->isVisible()) return m_toolWindow;
     return &m_mainWindow;
 }
 
@@ -69,9 +70,21 @@ std::unique_ptr<RunProgress> DesktopHost::OpenProgress(const std::string& captio
 
 void DesktopHost::OpenInViewer(ViewerKind kind, const std::string& pathOrAddress)
 {
+    static const std::string kNoViewer = "No program to display ";
+    static const std::string kNoViewerResult = " was found; the file was written.";
+    static const std::string kNoViewerDocument = " was found.";
+    static const std::string kNoBrowser = "No web browser to open ";
     const QString target = Unquoted(pathOrAddress);
     if (kind == ViewerKind::Picture && m_pictureViewer && m_pictureViewer(ToEngine(target))) return;
-    QDesktopServices::openUrl(kind == ViewerKind::Web ? QUrl(target) : QUrl::fromLocalFile(target));
+    const bool web = kind == ViewerKind::Web;
+    if (QDesktopServices::openUrl(web ? QUrl(target) : QUrl::fromLocalFile(target))) return;
+    const std::string shown = ToEngine(target);
+    if (web) {
+        ShowMessage(kNoBrowser + shown + kNoViewerDocument);
+    } else {
+        ShowMessage(kNoViewer + shown +
+                    (kind == ViewerKind::Pdf ? kNoViewerDocument : kNoViewerResult));
+    }
 }
 
 void DesktopHost::SetBusyCursor(bool on)

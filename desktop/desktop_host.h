@@ -33,7 +33,9 @@ public:
     std::unique_ptr<RunProgress> OpenProgress(const std::string& caption,
                                               ProgressOwner owner) override;
     // Pictures go to the built-in viewer when one is set (and takes them); anything else opens
-    // with the desktop's default program; the result is ignored.
+    // with the desktop's default program. When none can be started, says so: "No program to
+    // display <path> was found; the file was written." (a result), "No program to display
+    // <path> was found." (a document), "No web browser to open <address> was found.".
     void OpenInViewer(ViewerKind kind, const std::string& pathOrAddress) override;
     // The built-in picture viewer: true when it showed the file.
     void SetPictureViewer(std::function<bool(const std::string&)> viewer) { m_pictureViewer = std::move(viewer); }
@@ -42,12 +44,16 @@ public:
     // Puts other boxes in place of the real ones (the tests answer through these).
     void SetPrompts(std::unique_ptr<Prompts> prompts) { m_prompts = std::move(prompts); }
     Prompts& GetPrompts() { return *m_prompts; }
-    // The window the boxes belong to: the open modal dialog, else the main window.
+    // The window the boxes belong to: the open modal dialog, else the open tool dialog, else
+    // the main window.
     QWidget* BoxParent() const;
+    // The open tool dialog (not modal, so that the main window stays usable during a run).
+    void SetToolWindow(QWidget* window) { m_toolWindow = window; }
 
 private:
     LogView& m_view;
     QWidget& m_mainWindow;
+    QWidget* m_toolWindow = nullptr;
     std::unique_ptr<Prompts> m_prompts;
     QElapsedTimer m_sincePump;
     std::function<bool(const std::string&)> m_pictureViewer;

@@ -3,16 +3,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPageSetupDialog>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 
@@ -21,25 +18,19 @@
 #include "desktop/lock_keys.h"
 #include "desktop/user_guide.h"
 #include "desktop/viewer/image_drops.h"
-#include "desktop/viewer/run_viewer.h"
 #include "desktop/viewer/viewer_dock.h"
 #include "desktop/viewer/viewer_prompts.h"
-#include "ui/combine_dialog.h"
-#include "ui/etm_dialog.h"
 #include "ui/file_chooser.h"
-#include "ui/haar_dialog.h"
-#include "ui/image_stats_dialog.h"
-#include "ui/pansharpen_dialog.h"
-#include "ui/quality_dialog.h"
-#include "ui/semivariance_dialog.h"
+#include "ui/tool_run_guard.h"
 #include "ui/text.h"
 
 namespace lumesta {
-namespace {
 
 const char kFrameTitle[] = "Lumesta: An Advanced Image Fusion Tool";
+
+namespace {
+
 const char kIdleText[] = "Ready";
-const char kLogFilter[] = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
 constexpr double kFrameWidthShare = 0.5882352941176471;
 constexpr int kLockPollMs = 250;
 
@@ -61,7 +52,9 @@ MainFrame::MainFrame() : m_view(new LogView(this)), m_document(*m_view)
 {
     m_host = std::make_unique<DesktopHost>(*m_view, *this);
     setCentralWidget(m_view);
-    setWindowTitle(kFrameTitle);
+    setAcceptDrops(true);
+    connect(m_view->document(), &QTextDocument::modificationChanged, this, [this] { UpdateTitle(); });
+    ToolRunGuard::SetRunStateListener([this](bool running) { ShowRunState(running); });
     setWindowIcon(AppIcon());
     m_recent.Load();
 
@@ -75,9 +68,19 @@ MainFrame::MainFrame() : m_view(new LogView(this)), m_document(*m_view)
     CreateViewer();
     PlaceOnScreen();
     m_document.NewDocument();
+    UpdateTitle();
 }
 
-MainFrame::~MainFrame() = default;
+MainFrame::~MainFrame()
+{
+    ToolRunGuard::SetRunStateListener(nullptr);
+}
+
+void MainFrame::UpdateTitle()
+{
+    setWindowTitle(QString(kFrameTitle) + " - " + DocumentTitle() +
+                   (m_document.IsModified() ? " *" : ""));
+}
 
 // Half the screen's height, 10/17 of its width, a quarter of the height from the top and a
 // fifth of the width from the left.
@@ -339,107 +342,6 @@ void MainFrame::UpdateLockIndicators()
     }
 }
 
-QString MainFrame::DocumentTitle() const
-{
-    return m_document.FilePath().isEmpty() ? QString("Untitled")
-                                           : QFileInfo(m_document.FilePath()).fileName();
-}
-
-bool MainFrame::SaveModified()
-{
-    if (!m_document.IsModified()) return true;
-    switch (m_host->GetPrompts().AskYesNoCancel(this, "Save changes to " + DocumentTitle() + "?")) {
-        case QMessageBox::Yes:
-            return OnFileSave();
-        case QMessageBox::No:
-            return true;
-        default:
-            return false;
-    }
-}
-
-void MainFrame::OnFileNew()
-{
-    if (m_toolOpen || !SaveModified()) return;
-    m_document.NewDocument();
-}
-
-void MainFrame::OnFileOpen()
-{
-    if (m_toolOpen || !SaveModified()) return;
-    QFileDialog chooser(this, "Open");
-    chooser.setAcceptMode(QFileDialog::AcceptOpen);
-    chooser.setFileMode(QFileDialog::ExistingFile);
-    chooser.setOption(QFileDialog::HideNameFilterDetails);
-    chooser.setNameFilters(ChooserFilters(kLogFilter));
-    if (chooser.exec() == QDialog::Accepted && !chooser.selectedFiles().isEmpty()) {
-        OpenFile(chooser.selectedFiles().first());
-    }
-}
-
-bool MainFrame::OpenFile(const QString& path)
-{
-    static const char kCannotOpen[] = "Failed to open document.";
-    if (!m_document.OpenDocument(path)) {
-        m_recent.Remove(path);
-        m_recent.Save();
-        RebuildRecentFiles();
-        m_host->ShowMessage(kCannotOpen);
-        return false;
-    }
-    m_recent.Add(path);
-    m_recent.Save();
-    RebuildRecentFiles();
-    return true;
-}
-
-bool MainFrame::OnFileSave()
-{
-    if (m_document.FilePath().isEmpty()) return OnFileSaveAs();
-    return SaveFile(m_document.FilePath());
-}
-
-bool MainFrame::OnFileSaveAs()
-{
-    const QString initial = m_document.FilePath().isEmpty() ? QString("Untitled.txt")
-                                                            : m_document.FilePath();
-    const QString path = ChooseFileToSave(this, kLogFilter, "txt", initial);
-    return !path.isEmpty() && SaveFile(path);
-}
-
-bool MainFrame::SaveFile(const QString& path)
-{
-    static const char kCannotSave[] = "Failed to save document.";
-    if (!m_document.SaveDocument(path)) {
-        m_host->ShowMessage(kCannotSave);
-        return false;
-    }
-    m_recent.Add(path);
-    m_recent.Save();
-    RebuildRecentFiles();
-    return true;
-}
-
-void MainFrame::OnFilePrint()
-{
-    QPrintDialog dialog(&m_printer, this);
-    if (dialog.exec() == QDialog::Accepted) m_view->print(&m_printer);
-}
-
-void MainFrame::OnFilePrintPreview()
-{
-    QPrintPreviewDialog preview(&m_printer, this);
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* printer) { m_view->print(printer); });
-    preview.exec();
-}
-
-void MainFrame::OnFilePrintSetup()
-{
-    QPageSetupDialog setup(&m_printer, this);
-    setup.exec();
-}
-
 void MainFrame::OnAbout()
 {
     AboutDialog about(this);
@@ -460,46 +362,6 @@ void MainFrame::OnUserGuide()
 void MainFrame::OnImageSource(const char* address)
 {
     m_host->OpenInViewer(ViewerKind::Web, address);
-}
-
-void MainFrame::OnToolCommand(ToolDialogKind dialog, const char* sensor)
-{
-    if (m_toolOpen) return;
-    std::unique_ptr<QDialog> tool;
-    if (dialog == ToolDialogKind::BandCombination16) {
-        tool = std::make_unique<CBandCombination16Dlg>(m_document.Counters(), *m_host, this);
-    } else if (dialog == ToolDialogKind::BandCombination8) {
-        tool = std::make_unique<CBandCombination8Dlg>(m_document.Counters(), *m_host, this);
-    } else if (dialog == ToolDialogKind::PanSharpen16) {
-        tool = std::make_unique<PanSharpenDialog>(m_document.Counters(), *m_host, this,
-                                                  sensor ? sensor : "generic");
-    } else if (dialog == ToolDialogKind::PanSharpenEtm) {
-        tool = std::make_unique<EtmDialog>(m_document.Counters(), *m_host, this);
-    } else if (dialog == ToolDialogKind::Semivariance) {
-        tool = std::make_unique<CSemivarianceDlg>(m_document.Counters(), *m_host, this);
-    } else if (dialog == ToolDialogKind::ImageStatistics) {
-        tool = std::make_unique<CImageStatsDlg>(m_document.Counters(), *m_host, this);
-    } else if (dialog == ToolDialogKind::HaarWavelet) {
-        tool = std::make_unique<CHaarWaveletDlg>(m_document.Counters(), *m_host, this);
-    } else if (dialog == ToolDialogKind::FusionQuality) {
-        tool = std::make_unique<FusionQualityDialog>(m_document.Counters(), *m_host, this);
-    } else {
-        return;
-    }
-    m_toolOpen = true;
-    const int result = tool->exec();
-    m_toolOpen = false;
-    if (result == QDialog::Accepted) ShowRunInViewer(*m_viewer, *tool);
-}
-
-void MainFrame::closeEvent(QCloseEvent* event)
-{
-    if (m_toolOpen || !SaveModified()) {
-        event->ignore();
-        return;
-    }
-    m_recent.Save();
-    event->accept();
 }
 
 }  // namespace lumesta

@@ -12,6 +12,9 @@
 #include "desktop/log_view.h"
 #include "desktop/recent_files.h"
 
+class QDialog;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QMenu;
 
@@ -44,8 +47,19 @@ public:
     // folder) in the desktop's PDF reader, or explains where it looked.
     void OnUserGuide();
     void OnImageSource(const char* address);
-    // Opens the tool's dialog modally; only the dialogs that exist are reachable.
+    // Opens the tool's dialog; only the dialogs that exist are reachable. While it is open the
+    // menus and the toolbar are disabled; while its run goes the log cannot be edited, but the
+    // window repaints, scrolls and can be closed (which asks to cancel the run first).
+    // sensor presets the 16-bit pan-sharpening dialog's sensor ("generic" when null).
     void OnToolCommand(ToolDialogKind dialog, const char* sensor = nullptr);
+    // Opens the dialog of the tool that takes path (a dropped file) with path chosen in it: a
+    // batch input file or a raster goes to the 16-bit pan-sharpening dialog as its pan input.
+    void OpenToolWith(const QString& path);
+    // The open tool dialog, or null.
+    QDialog* ToolWindow() const { return m_toolWindow; }
+    // "Lumesta: An Advanced Image Fusion Tool - " + the log's file name ("Untitled" before its
+    // first save) + " *" while it has unsaved changes.
+    void UpdateTitle();
 
     // Replaces the log with a file's text (counters kept); false after the failure message.
     bool OpenFile(const QString& path);
@@ -57,6 +71,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateFileMenu();
@@ -71,6 +87,13 @@ private:
     void UpdateLockIndicators();
     void PlaceOnScreen();
     QString DocumentTitle() const;
+    std::unique_ptr<QDialog> MakeToolDialog(ToolDialogKind dialog, const char* sensor);
+    // Shows tool until it closes, with the menus and the toolbar disabled meanwhile.
+    void RunToolDialog(QDialog& tool);
+    // Locks the log's editing and the commands while a run goes.
+    void ShowRunState(bool running);
+    // Closing during a run: asks to cancel it; false when the window must stay.
+    bool CancelRunForClose();
 
     LogView* m_view = nullptr;
     ViewerDock* m_viewer = nullptr;
@@ -79,6 +102,8 @@ private:
     RecentFileList m_recent;
     QPrinter m_printer;
     bool m_toolOpen = false;
+    QDialog* m_toolWindow = nullptr;
+    bool m_closeAfterTool = false;
 
     QMenu* m_fileMenu = nullptr;
     QAction* m_recentAnchor = nullptr;

@@ -30,8 +30,8 @@ QString FindUserGuide(const QStringList& places)
 QString NoUserGuideText(const QStringList& places)
 {
     static const char kNoUserGuide[] =
-        "Sorry, cannot launch Acrobat Reader to open Lumesta User Guide file. \nThe User Guide "
-        "file should be put in the same folder with Lumesta.exe";
+        "Sorry, cannot open the Lumesta User Guide with the desktop's PDF viewer. \nThe User "
+        "Guide file (User_Guide.pdf) should be put in the same folder with the lumesta program.";
     QString text = QString(kNoUserGuide) + "\nLooked for it at:";
     for (const QString& place : places) text += "\n  " + place;
     return text;

@@ -19,6 +19,9 @@ bool BrowseEtmBlue(EtmJob& job, const std::string& path, Host& host);
 bool BrowseEtmOtherBand(EtmJob& job, int band, const std::string& path, Host& host);
 void SelectEtmBand(EtmJob& job, int band, int index);
 void SetEtmSuffix(EtmJob& job, const std::string& suffix);
-void ChooseEtmBmp(EtmJob& job, const std::string& path);
+// The 24-bit BMP "..." choice: takes the path; nothing is created. A path that is one of the
+// job's inputs or their headers is refused with "<path> is an input of this run.\nChange the
+// name of the 24-bit BMP." and returns false.
+bool ChooseEtmBmp(EtmJob& job, const std::string& path, Host& host);
 
 }  // namespace lumesta

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "fusion/etm_browse.h"
 #include "raster/file_name.h"
@@ -19,6 +20,7 @@ struct Browse16 {
     static constexpr int kBands = 4;
     static int ReadHeader(CImageInfo& info, const std::string& path, Host& host)
     {
+        if (!HeaderFileOpens(path, host)) return 0;
         return info.ReadHeader16(path, host);
     }
     static bool IsMultiBand(int bands) { return bands == 4; }
@@ -30,6 +32,7 @@ struct Browse8 {
     static constexpr int kBands = 3;
     static int ReadHeader(CImageInfo& info, const std::string& path, Host& host)
     {
+        if (!HeaderFileOpens(path, host)) return 0;
         return info.ReadHeader8(path, host);
     }
     static bool IsMultiBand(int bands) { return bands >= 3; }
@@ -305,11 +308,25 @@ void SetSuffixOf(Job& job, const std::string& suffix)
     job.bmpName = DerivedBmpName(job);
 }
 
+// Nothing is created here: an existing file is the run's overwrite question to ask. A name that
+// is one of the job's inputs (or their headers) would be deleted by that question's Yes, so it
+// is refused at once.
 template <typename Job>
-void ChooseBmpOf(Job& job, const std::string& path)
+bool ChooseBmpOf(Job& job, const std::string& path, Host& host)
 {
-    if (std::FILE* file = std::fopen(path.c_str(), "wb")) std::fclose(file);
+    std::vector<std::string> inputs{job.panPath, job.batchPath};
+    inputs.insert(inputs.end(), job.msPath.begin(), job.msPath.end());
+    for (const auto& input : inputs) {
+        if (input.empty()) continue;
+        for (const auto& name :
+             {input, WithoutLastFour(input) + ".hdr", WithoutLastFour(input) + ".rdc"}) {
+            if (!SamePath(path, name)) continue;
+            host.ShowMessage(path + " is an input of this run.\nChange the name of the 24-bit BMP.");
+            return false;
+        }
+    }
     job.bmpName = path;
+    return true;
 }
 
 }  // namespace
@@ -334,7 +351,10 @@ void SelectBand(PanSharpenJob& job, int band, int index) { SelectBandOf<Browse16
 
 void SetSuffix(PanSharpenJob& job, const std::string& suffix) { SetSuffixOf(job, suffix); }
 
-void ChooseBmp(PanSharpenJob& job, const std::string& path) { ChooseBmpOf(job, path); }
+bool ChooseBmp(PanSharpenJob& job, const std::string& path, Host& host)
+{
+    return ChooseBmpOf(job, path, host);
+}
 
 bool BrowseEtmPan(EtmJob& job, const std::string& path, Host& host)
 {
@@ -356,6 +376,9 @@ void SelectEtmBand(EtmJob& job, int band, int index) { SelectBandOf<Browse8>(job
 
 void SetEtmSuffix(EtmJob& job, const std::string& suffix) { SetSuffixOf(job, suffix); }
 
-void ChooseEtmBmp(EtmJob& job, const std::string& path) { ChooseBmpOf(job, path); }
+bool ChooseEtmBmp(EtmJob& job, const std::string& path, Host& host)
+{
+    return ChooseBmpOf(job, path, host);
+}
 
 }  // namespace lumesta

@@ -27,7 +27,9 @@ void SelectBand(PanSharpenJob& job, int band, int index);
 // The suffix field edited: stores it and rebuilds the BMP name from the pan path.
 void SetSuffix(PanSharpenJob& job, const std::string& suffix);
 
-// The 24-bit BMP "..." choice: creates the (empty) file at once and takes its path.
-void ChooseBmp(PanSharpenJob& job, const std::string& path);
+// The 24-bit BMP "..." choice: takes the path; nothing is created. A path that is one of the
+// job's inputs or their headers is refused with "<path> is an input of this run.\nChange the
+// name of the 24-bit BMP." and returns false.
+bool ChooseBmp(PanSharpenJob& job, const std::string& path, Host& host);
 
 }  // namespace lumesta

@@ -134,6 +134,12 @@ void SetUpDirectory(TIFF* input, TIFF* output, const WriterSettings& settings)
         TIFFSetField(output, TIFFTAG_FILLORDER, fillOrder);
     }
     TIFFSetField(output, TIFFTAG_SAMPLESPERPIXEL, settings.planes);
+    // RGB takes three samples: a fourth plane is declared as an extra one (of no stated meaning),
+    // or readers warn on every open.
+    if (settings.planes > 3) {
+        static const std::uint16_t kUnspecified[] = {EXTRASAMPLE_UNSPECIFIED};
+        TIFFSetField(output, TIFFTAG_EXTRASAMPLES, std::uint16_t{1}, kUnspecified);
+    }
     if (settings.tiled) {
         TIFFSetField(output, TIFFTAG_TILEWIDTH, settings.tileWidth);
         TIFFSetField(output, TIFFTAG_TILELENGTH, settings.tileLength);

@@ -339,4 +339,15 @@ int CImageInfo::ReadHeader16(const std::string& path, Host& host)
     return ReadAnyHeader(*this, path, Reader::Int16, host);
 }
 
+bool HeaderFileOpens(const std::string& path, Host& host)
+{
+    static const std::string kCannotOpen = "Cannot open the header file ";
+    const std::string extension = LastFourLower(path);
+    if (extension != ".img" && extension != ".rst") return true;
+    const std::string header = WithoutLastFour(path) + (extension == ".img" ? ".hdr" : ".rdc");
+    if (OpenFileForReading(header)) return true;
+    host.ShowMessage(kCannotOpen + header + ".");
+    return false;
+}
+
 }  // namespace lumesta

@@ -40,4 +40,9 @@ public:
     std::string nameScratch;
 };
 
+// For an ENVI (.img) or Idrisi32 (.rst) file named by the user: true when its header file
+// (.hdr, .rdc) opens; otherwise shows "Cannot open the header file <header path>." and returns
+// false. Any other extension gives true (it has no header file, or reads its own).
+bool HeaderFileOpens(const std::string& path, Host& host);
+
 }  // namespace lumesta

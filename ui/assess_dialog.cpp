@@ -11,6 +11,7 @@
 #include <climits>
 
 #include "assess/assess_browse.h"
+#include "ui/dialog_keys.h"
 #include "ui/dialog_parts.h"
 #include "ui/text.h"
 
@@ -32,6 +33,11 @@ void AssessDialog::LayOut(const std::vector<QWidget*>& toolGroups)
     if (m_sizeRow) column->addLayout(m_sizeRow);
     for (QWidget* group : toolGroups) column->addWidget(group);
     column->addWidget(buttons);
+    SetTip(m_inputList, "The band of the input that is assessed (drop a file here to choose it)",
+           "--band N");
+    SetTip(m_inputBrowse, "Chooses the input image", "--input PATH");
+    SetTip(m_width, "Width in pixels (typed for a headerless matrix)", "--width N");
+    SetTip(m_height, "Height in pixels (typed for a headerless matrix)", "--height N");
     ShowJob();
 }
 
@@ -48,6 +54,9 @@ QGroupBox* AssessDialog::MakeInputGroup(bool withSize)
     if (withSize) grid->addLayout(MakeSizeFields(group), 1, 0, 1, 2);
 
     connect(m_inputBrowse, &QPushButton::clicked, this, [this] { OnBrowseInput(); });
+    AcceptFileDrops(*m_inputList, [this](const QString& path) {
+        if (!IsRunning()) OnInputChosen(path);
+    });
     connect(m_inputList, qOverload<int>(&QComboBox::activated), this,
             [this](int entry) { OnInputSelected(entry); });
     return group;
@@ -73,6 +82,11 @@ QLineEdit* AssessDialog::MakePathField(QWidget* parent)
     auto* field = new QLineEdit(parent);
     field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QString(52, 'x')));
     connect(field, &QLineEdit::textEdited, this, [this] { TakeFields(); });
+    BindPathField(*field, [this, field](const QString& path) {
+        if (IsRunning()) return;
+        ShowText(field, path);
+        TakeFields();
+    });
     return field;
 }
 
@@ -97,7 +111,8 @@ void AssessDialog::OnBrowseInput()
 {
     static const char kInputFilter[] =
         "ENVI (*.img), Idrisi32 (*.rst) Images|*.img;*.rst|Generic Image Matrix (*.*)|*.*||";
-    BrowseToOpen(kInputFilter, [this](const QString& path) { OnInputChosen(path); });
+    BrowseToOpen(kInputFilter, [this](const QString& path) { OnInputChosen(path); },
+                 ToQt(Input().inputPath));
 }
 
 void AssessDialog::OnInputChosen(const QString& path)

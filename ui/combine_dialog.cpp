@@ -13,6 +13,7 @@
 #include "composite/combine_batch.h"
 #include "composite/combine_browse.h"
 #include "composite/combine_run.h"
+#include "ui/dialog_keys.h"
 #include "ui/dialog_parts.h"
 #include "ui/stretch_params_dialog.h"
 #include "ui/text.h"
@@ -37,7 +38,28 @@ BandCombinationDialog::BandCombinationDialog(CombineDepth depth, RunCounters& co
     setWindowTitle(TitleOf(depth));
     QDialogButtonBox* buttons = MakeOkCancelButtons(this);
     LayOutColumn(this, {MakeInputGroup(), MakeOutputGroup(), buttons});
+    SetTips();
     ShowJob();
+}
+
+void BandCombinationDialog::SetTips()
+{
+    static const char* const kBandOptions[] = {
+        "--blue PATH (a .bif batch file too)", "--green PATH", "--red PATH"};
+    for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {
+        SetTip(m_bandList[band], "The entry shown in this colour (drop a file here to choose it)",
+               "--select B,G,R");
+        SetTip(m_bandBrowse[band], "Chooses the band for this colour", kBandOptions[band]);
+    }
+    SetTip(m_width, "Width in pixels (typed for a headerless matrix)", "--width N");
+    SetTip(m_height, "Height in pixels (typed for a headerless matrix)", "--height N");
+    SetTip(m_bmp, "The colour composite written by the run (type, paste or drop a path)",
+           "--bmp PATH");
+    SetTip(m_bmpBrowse, "Names the colour composite; nothing is written before OK", "--bmp PATH");
+    SetTip(m_displayBmp, "Shows the composite once the run has finished", "--display");
+    SetTip(m_stretch, "Histogram cutoffs and nonlinear stretching", "--cutoffs, --nonlinear");
+    SetTip(m_geoTiff, "Also writes a GeoTIFF composite for GeoTIFF inputs", "--geotiff");
+    SetButtonTips(*this, m_job.depth == CombineDepth::Sixteen ? "combine" : "combine8");
 }
 
 QWidget* BandCombinationDialog::MakeInputGroup()
@@ -51,6 +73,9 @@ QWidget* BandCombinationDialog::MakeInputGroup()
         m_bandBrowse[band] = row.browse;
         connect(m_bandBrowse[band], &QPushButton::clicked, this,
                 [this, band] { OnBrowseBand(band); });
+        AcceptFileDrops(*m_bandList[band], [this, band](const QString& path) {
+            if (!IsRunning()) OnBandChosen(band, path);
+        });
         connect(m_bandList[band], qOverload<int>(&QComboBox::activated), this,
                 [this, band](int index) { SelectCombineBand(m_job, band, index); });
     }
@@ -66,7 +91,7 @@ QWidget* BandCombinationDialog::MakeOutputGroup()
     auto* group = new QGroupBox("Output Colour Composite", this);
     m_bmp = new QLineEdit(group);
     m_bmpBrowse = MakeBrowseButton(group);
-    m_displayBmp = new QCheckBox("Display BMP in Microsoft Paint", group);
+    m_displayBmp = new QCheckBox("Display BMP", group);
     m_stretch = MakeStretchButton(group);
     m_geoTiff =
         new QCheckBox("For inputs in GeoTIFF, also produce a composite in this format?", group);
@@ -87,6 +112,9 @@ QWidget* BandCombinationDialog::MakeOutputGroup()
     connect(m_bmp, &QLineEdit::textEdited, this,
             [this](const QString& text) { m_job.bmpPath = ToEngine(text); });
     connect(m_bmpBrowse, &QPushButton::clicked, this, [this] { OnBrowseBmp(); });
+    BindPathField(*m_bmp, [this](const QString& path) {
+        if (!IsRunning()) OnBmpChosen(path);
+    });
     connect(m_displayBmp, &QCheckBox::clicked, this, [this](bool on) { m_job.displayBmp = on; });
     connect(m_geoTiff, &QCheckBox::clicked, this, [this](bool on) { m_job.geoTiffOutput = on; });
     connect(m_stretch, &QPushButton::clicked, this, [this] { OnStretch(); });
@@ -137,7 +165,10 @@ void BandCombinationDialog::OnBrowseBand(int band)
     const char* filter = band != kCompositeBlue                 ? kOtherBandFilter
                          : m_job.depth == CombineDepth::Sixteen ? kBlueFilter16
                                                                 : kBlueFilter8;
-    BrowseToOpen(filter, [this, band](const QString& path) { OnBandChosen(band, path); });
+    const std::string& current =
+        band == kCompositeBlue && !m_job.bluePath.empty() ? m_job.bluePath : m_job.bandPath[band];
+    BrowseToOpen(filter, [this, band](const QString& path) { OnBandChosen(band, path); },
+                 ToQt(current));
 }
 
 void BandCombinationDialog::OnBandChosen(int band, const QString& path)
@@ -159,7 +190,7 @@ void BandCombinationDialog::OnBrowseBmp()
 
 void BandCombinationDialog::OnBmpChosen(const QString& path)
 {
-    m_job.bmpPath = ToEngine(path);
+    ChooseCombineBmp(m_job, ToEngine(path), ProgramHost());
     ShowJob();
 }
 
@@ -188,11 +219,11 @@ void BandCombinationDialog::accept()
     }
     if (!CheckIntegerFields({m_width, m_height}, ProgramHost())) return;
     TakeSizeFields();
-    const bool reported = RunWroteReport(Tool::BandCombination, [this] {
-        return RunBandCombination(m_job, Counters(), ProgramHost());
-    });
+    // A stop (a message, a declined overwrite) keeps the dialog with the user's fields.
+    const RunOutcome outcome =
+        RunGuarded([this] { return RunBandCombination(m_job, Counters(), ProgramHost()); });
     ShowJob();
-    if (reported) QDialog::accept();
+    if (outcome != RunOutcome::Stopped) QDialog::accept();
 }
 
 CBandCombination16Dlg::CBandCombination16Dlg(RunCounters& counters, Host& host, QWidget* parent)

@@ -3,9 +3,9 @@
 // (For 8-bit data)": one window over a BandCombinationJob of the tool's depth. Each handler hands
 // the user's choice to the engine (composite/combine_browse.h) and shows the job again.
 //
-// OK runs the job with the log document's counters. A run that stopped before its report began
-// (a validation message) keeps the dialog open with its fields; any other outcome closes it with
-// OK. With a batch file chosen in the Blue browse, OK runs every job of the file and closes the
+// OK runs the job with the log document's counters. A run that stopped (a message, a declined
+// overwrite question) keeps the dialog open with its fields; a finished or cancelled run closes
+// it with OK. With a batch file chosen in the Blue browse, OK runs every job of the file and closes the
 // dialog only when the whole file was processed; after a stop it stays open and armed.
 
 #include <array>
@@ -57,6 +57,7 @@ private:
     // Copies the typed fields (Width, Height) into the job, as any edit of them does.
     void TakeSizeFields();
     void ShowJob();
+    void SetTips();
     RunOutcome RunBatch();
 
     BandCombinationJob m_job;

@@ -1,6 +1,9 @@
 #include "ui/file_chooser.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
 
 namespace lumesta {
 namespace {
@@ -10,6 +13,39 @@ QString RunChooser(QFileDialog& chooser)
     chooser.setOption(QFileDialog::HideNameFilterDetails);
     if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return QString();
     return chooser.selectedFiles().first();
+}
+
+const char kFolderKeyPrefix[] = "Folders/";
+
+QString FolderKey(const QString& tool)
+{
+    QString key = tool;
+    key.replace('/', '_');
+    return kFolderKeyPrefix + key;
+}
+
+// At the folder of current (with its name) when it exists, else at tool's last folder.
+void StartAt(QFileDialog& chooser, const QString& current, const QString& tool)
+{
+    const QFileInfo info(current);
+    if (!current.isEmpty() && info.dir().exists() && current.contains('/')) {
+        chooser.setDirectory(info.absolutePath());
+        chooser.selectFile(info.fileName());
+        return;
+    }
+    if (!tool.isEmpty()) {
+        const QString folder = QSettings().value(FolderKey(tool)).toString();
+        if (!folder.isEmpty() && QDir(folder).exists()) chooser.setDirectory(folder);
+    }
+    if (!current.isEmpty()) chooser.selectFile(current);
+}
+
+QString Remembered(const QString& path, const QString& tool)
+{
+    if (!path.isEmpty() && !tool.isEmpty()) {
+        QSettings().setValue(FolderKey(tool), QFileInfo(path).absolutePath());
+    }
+    return path;
 }
 
 }  // namespace
@@ -28,25 +64,29 @@ QStringList ChooserFilters(const QString& filterText)
     return filters;
 }
 
-QString ChooseFileToOpen(QWidget* parent, const QString& filterText)
+QString ChooseFileToOpen(QWidget* parent, const QString& filterText, const QString& current,
+                         const QString& tool)
 {
     QFileDialog chooser(parent, "Open File");
     chooser.setAcceptMode(QFileDialog::AcceptOpen);
     chooser.setFileMode(QFileDialog::ExistingFile);
     chooser.setNameFilters(ChooserFilters(filterText));
-    return RunChooser(chooser);
+    StartAt(chooser, current, tool);
+    return Remembered(RunChooser(chooser), tool);
 }
 
 QString ChooseFileToSave(QWidget* parent, const QString& filterText, const QString& defaultSuffix,
-                         const QString& initialName)
+                         const QString& initialName, const QString& tool)
 {
     QFileDialog chooser(parent, "Save As");
     chooser.setAcceptMode(QFileDialog::AcceptSave);
     chooser.setFileMode(QFileDialog::AnyFile);
+    // The chooser only names the file; the run asks before an existing one is replaced.
+    chooser.setOption(QFileDialog::DontConfirmOverwrite);
     chooser.setNameFilters(ChooserFilters(filterText));
     chooser.setDefaultSuffix(defaultSuffix);
-    chooser.selectFile(initialName);
-    return RunChooser(chooser);
+    StartAt(chooser, initialName, tool);
+    return Remembered(RunChooser(chooser), tool);
 }
 
 }  // namespace lumesta

@@ -13,11 +13,16 @@ namespace lumesta {
 QStringList ChooserFilters(const QString& filterText);
 
 // An open-file chooser titled "Open File"; the chosen path, or an empty text when cancelled.
-QString ChooseFileToOpen(QWidget* parent, const QString& filterText);
+// It opens at current (its folder, with its name selected) when that folder exists, else in
+// the folder last chosen under tool (kept in the settings across sessions); a choice is kept
+// as tool's folder.
+QString ChooseFileToOpen(QWidget* parent, const QString& filterText,
+                         const QString& current = QString(), const QString& tool = QString());
 
-// A save-file chooser starting with initialName; a name typed without extension gets
-// defaultSuffix. The chosen path, or an empty text when cancelled.
+// A save-file chooser starting with initialName, placed as ChooseFileToOpen places current; a
+// name typed without extension gets defaultSuffix. The chosen path, or an empty text when
+// cancelled. Nothing is created.
 QString ChooseFileToSave(QWidget* parent, const QString& filterText, const QString& defaultSuffix,
-                         const QString& initialName);
+                         const QString& initialName, const QString& tool = QString());
 
 }  // namespace lumesta

@@ -12,6 +12,7 @@
 
 #include "assess/assess_browse.h"
 #include "assess/haar_transform.h"
+#include "ui/dialog_keys.h"
 #include "ui/dialog_parts.h"
 #include "ui/text.h"
 
@@ -21,6 +22,14 @@ CHaarWaveletDlg::CHaarWaveletDlg(RunCounters& counters, Host& host, QWidget* par
     : AssessDialog("Haar Wavelet Transform (For 16- or 8-bit data)", true, counters, host, parent)
 {
     LayOut({MakeSpecificationsGroup(), MakeOutputGroup()});
+    SetTip(m_levels, "How many decomposition levels are computed", "--levels N");
+    SetTip(m_wavelet, "The wavelet of the transform", "always Haar");
+    SetTip(m_half, "Coefficients formed with the factor 1/2", "--form half");
+    SetTip(m_inverseSqrt2, "Coefficients formed with the factor 1/sqrt(2)", "--form sqrt2");
+    SetTip(m_outputImage, "The coefficient raster the run writes (type, paste or drop a path)",
+           "--output PATH");
+    SetTip(m_bmp, "The picture of the coefficients (type, paste or drop a path)", "--bmp PATH");
+    SetButtonTips(*this, "haar");
 }
 
 QWidget* CHaarWaveletDlg::MakeSpecificationsGroup()
@@ -71,6 +80,9 @@ QWidget* CHaarWaveletDlg::MakeOutputGroup()
     grid->addWidget(bmpBrowse, 1, 2);
     grid->setColumnStretch(1, 1);
 
+    SetTip(imageBrowse, "Names the coefficient raster; nothing is written before OK",
+           "--output PATH");
+    SetTip(bmpBrowse, "Names the picture; nothing is written before OK", "--bmp PATH");
     connect(imageBrowse, &QPushButton::clicked, this, [this] { OnBrowseOutputImage(); });
     connect(bmpBrowse, &QPushButton::clicked, this, [this] { OnBrowseBmp(); });
     return group;
@@ -85,7 +97,7 @@ void CHaarWaveletDlg::OnBrowseOutputImage()
 {
     static const char kImageFilter[] =
         "ENVI (*.img), Idrisi32 (*.rst) Images|*.img;*.rst|All Files (*.*)|*.*||";
-    BrowseToSave(kImageFilter, "RST", "*.rst",
+    BrowseToSave(kImageFilter, "RST", m_outputImage->text(),
                  [this](const QString& path) { OnOutputImageChosen(path); });
 }
 
@@ -98,7 +110,8 @@ void CHaarWaveletDlg::OnOutputImageChosen(const QString& path)
 void CHaarWaveletDlg::OnBrowseBmp()
 {
     static const char kBmpFilter[] = "24-Bit BMP File (*.bmp)|*.bmp|All Files (*.*)|*.*||";
-    BrowseToSave(kBmpFilter, "BMP", "*.bmp", [this](const QString& path) { OnBmpChosen(path); });
+    BrowseToSave(kBmpFilter, "BMP", m_bmp->text(),
+                 [this](const QString& path) { OnBmpChosen(path); });
 }
 
 void CHaarWaveletDlg::OnBmpChosen(const QString& path)

@@ -16,6 +16,9 @@ struct ImageStatsTraits {
     static constexpr const char* kTitle =
         "Multi-Resolution Image Statistics (For 16- or 8-bit data)";
     static constexpr const char* kOutputGroup = "Output File for Image Statistics";
+    static constexpr const char* kCountTip = "The resolution level of the statistics";
+    static constexpr const char* kCountOption = "--level N";
+    static constexpr const char* kCommand = "stats";
     static constexpr int Job::*kCount = &ImageStatsJob::level;
     // "Level" with the level field and the note on level 0 beside it.
     static QLayout* SpecificationsLayout(QWidget* group, QLineEdit* count);

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/dialog_keys.h"
 #include "ui/dialog_parts.h"
 #include "ui/text.h"
 #include "ui/tool_dialog_host.h"
@@ -37,16 +38,65 @@ PanSharpenDialogBase::PanSharpenDialogBase(const QString& title,
     m_progress->setValue(0);
     m_progress->setTextVisible(false);
 
-    QDialogButtonBox* buttons = MakeOkCancelButtons(this);
-    LayOutColumn(this, {MakePanGroup(), MakeBandGroup(bandLabels), MakeParameterGroup(),
-                        MakeOutputGroup(), m_progress, buttons});
+    QWidget* pan = MakePanGroup();
+    QWidget* bands = MakeBandGroup(bandLabels);
+    QWidget* parameters = MakeParameterGroup();
+    QWidget* outputs = MakeOutputGroup();
+    LayOutColumn(this, {pan, bands, parameters, outputs, m_progress, MakeOkCancelButtons(this)});
+    BindFileFields();
+    SetTips();
+}
+
+void PanSharpenDialogBase::SetTips()
+{
+    static const char* const kBandOptions[] = {"--blue PATH", "--green PATH", "--red PATH",
+                                               "--nir PATH"};
+    SetTip(m_pan, "The high-resolution pan band (type, paste or drop a path), or a .bif batch file",
+           "--pan PATH");
+    SetTip(m_panBrowse, "Chooses the pan band or a .bif batch file", "--pan PATH");
+    SetTip(m_width, "Width of the pan band in pixels (typed for a headerless matrix)", "--width N");
+    SetTip(m_height, "Height of the pan band in pixels (typed for a headerless matrix)",
+           "--height N");
+    for (int band = 0; band < BandCount(); ++band) {
+        SetTip(m_bandList[band], "The entry used for this colour (drop a file here to choose it)",
+               "--select LIST");
+        SetTip(m_bandBrowse[band], "Chooses this multispectral band", kBandOptions[band]);
+    }
+    SetTip(m_method, "The fusion method", "--method 1|2");
+    SetTip(m_resampling, "How the multispectral bands are brought to the pan's size",
+           "always this method");
+    SetTip(m_more, "Spatial filter and colour adjustments", "--filter, --filter-bands, --adjust");
+    SetTip(m_suffix, "Added to each multispectral file name to name its fused band",
+           "--suffix TEXT");
+    SetTip(m_bmp, "The stretched colour picture written by the run (type, paste or drop a path)",
+           "--bmp PATH");
+    SetTip(m_bmpBrowse, "Names the colour picture; nothing is written before OK", "--bmp PATH");
+    SetTip(m_displayBmp, "Shows the picture once the run has finished", "--display");
+    SetTip(m_colourMatch, "Keeps the colours close to those of the inputs", "--colour-match");
+    SetTip(m_stretch, "Histogram cutoffs and nonlinear stretching of the picture",
+           "--cutoffs, --nonlinear");
+    SetButtonTips(*this, "pansharpen (pansharpen-etm for Landsat ETM+)");
+}
+
+void PanSharpenDialogBase::BindFileFields()
+{
+    BindPathField(*m_pan, [this](const QString& path) {
+        if (!IsRunning() && path != m_pan->property("shown").toString()) OnPanChosen(path);
+    });
+    for (int band = 0; band < BandCount(); ++band) {
+        AcceptFileDrops(*m_bandList[band], [this, band](const QString& path) {
+            if (!IsRunning()) OnBandChosen(band, path);
+        });
+    }
+    BindPathField(*m_bmp, [this](const QString& path) {
+        if (!IsRunning()) OnBmpChosen(path);
+    });
 }
 
 QWidget* PanSharpenDialogBase::MakePanGroup()
 {
     auto* group = new QGroupBox("Input High Resolution Panchromatic Band", this);
     m_pan = new QLineEdit(group);
-    m_pan->setReadOnly(true);
     m_pan->setMinimumWidth(360);
     m_panBrowse = MakeBrowseButton(group);
     QHBoxLayout* sizes = MakeSizeRow(group, m_width, m_height);
@@ -135,6 +185,7 @@ void PanSharpenDialogBase::ShowPan(const std::string& name, int width, int heigh
                                    bool inputsEnabled)
 {
     ShowText(m_pan, ToQt(name));
+    m_pan->setProperty("shown", ToQt(name));
     ShowText(m_width, QString::number(width));
     ShowText(m_height, QString::number(height));
     m_width->setEnabled(inputsEnabled);
@@ -167,7 +218,7 @@ void PanSharpenDialogBase::OnBrowsePan()
     static const char kPanFilter[] =
         "ENVI (*.img), Idrisi32 (*.rst), GeoTIFF (*.tif)|*.img;*.rst;*.tif|Generic Image Matrix "
         "(*.*)|*.*|Ascii Batch Input File (*.bif)|*.bif||";
-    BrowseToOpen(kPanFilter, [this](const QString& path) { OnPanChosen(path); });
+    BrowseToOpen(kPanFilter, [this](const QString& path) { OnPanChosen(path); }, m_pan->text());
 }
 
 void PanSharpenDialogBase::OnBrowseBand(int band)
@@ -185,13 +236,15 @@ void PanSharpenDialogBase::OnBrowseBand(int band)
         return;
     }
     BrowseToOpen(band == 0 ? kBlueFilter : kOtherBandFilter,
-                 [this, band](const QString& path) { OnBandChosen(band, path); });
+                 [this, band](const QString& path) { OnBandChosen(band, path); },
+                 CurrentBandPath(band));
 }
 
 void PanSharpenDialogBase::OnBrowseBmp()
 {
     static const char kBmpFilter[] = "24-Bit BMP File (*.bmp)|*.bmp|All Files (*.*)|*.*||";
-    BrowseToSave(kBmpFilter, "BMP", "*.bmp", [this](const QString& path) { OnBmpChosen(path); });
+    BrowseToSave(kBmpFilter, "BMP", m_bmp->text(),
+                 [this](const QString& path) { OnBmpChosen(path); });
 }
 
 bool PanSharpenDialogBase::ReadSizeFields()
@@ -207,18 +260,20 @@ void PanSharpenDialogBase::accept()
     ToolDialogHost host(ProgramHost(), *m_progress);
     if (InBatchMode()) {
         // The dialog closes once the whole batch file is processed and stays armed after a stop.
-        const RunOutcome outcome = RunGuarded([this, &host] {
-            return RunBatchJobs(host) ? RunOutcome::Finished : RunOutcome::Stopped;
-        });
+        const RunOutcome outcome = RunGuarded(
+            [this] {
+                return RunBatchJobs(ProgramHost()) ? RunOutcome::Finished : RunOutcome::Stopped;
+            },
+            &host);
         if (outcome == RunOutcome::Finished) QDialog::accept();
         ShowJob();
         return;
     }
     if (!ReadSizeFields()) return;
-    const bool reported =
-        RunWroteReport(Tool::PanSharpening, [this, &host] { return RunJob(host); });
+    // A stop (a message, a declined overwrite) keeps the dialog with the user's fields.
+    const RunOutcome outcome = RunGuarded([this] { return RunJob(ProgramHost()); }, &host);
     ShowJob();
-    if (reported) QDialog::accept();
+    if (outcome != RunOutcome::Stopped) QDialog::accept();
 }
 
 void PanSharpenDialogBase::ShowBatchMode(bool batch)
@@ -228,7 +283,7 @@ void PanSharpenDialogBase::ShowBatchMode(bool batch)
 
 void PanSharpenDialogBase::showEvent(QShowEvent* event)
 {
-    QDialog::showEvent(event);
+    ToolDialog::showEvent(event);
     if (m_placed) return;
     m_placed = true;
     QPoint place = kOpenPosition;

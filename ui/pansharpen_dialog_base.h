@@ -32,8 +32,8 @@ public:
     virtual void OnMore() = 0;
     virtual void OnStretch() = 0;
 
-    // OK: runs the job. A run that stopped before its report began (a validation message)
-    // keeps the dialog open with its fields; any other outcome closes it with OK.
+    // OK: runs the job. A run that stopped (a message, a declined overwrite question) keeps
+    // the dialog open with its fields; a finished or cancelled run closes it with OK.
     void accept() override;
 
     int BandCount() const { return static_cast<int>(m_bandList.size()); }
@@ -61,6 +61,8 @@ protected:
 
     // The job's side of the dialog.
     virtual bool BlueChosen() const = 0;
+    // The path the band's "..." chooser opens at (empty while none is chosen).
+    virtual QString CurrentBandPath(int band) const = 0;
     virtual void TakeSize(int width, int height) = 0;
     virtual RunOutcome RunJob(Host& host) = 0;
     virtual bool InBatchMode() const = 0;
@@ -85,6 +87,9 @@ private:
     QWidget* MakeParameterGroup();
     QWidget* MakeOutputGroup();
     bool ReadSizeFields();
+    // Typed, pasted and dropped files act as the "..." choices.
+    void BindFileFields();
+    void SetTips();
 
     bool m_placed = false;
 

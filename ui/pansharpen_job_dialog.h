@@ -41,7 +41,7 @@ public:
     }
     void OnBmpChosen(const QString& path) override
     {
-        Traits::ChooseBmp(m_job, ToEngine(path));
+        Traits::ChooseBmp(m_job, ToEngine(path), ProgramHost());
         ShowJob();
     }
     // ">>": the stretch dialog opens at its own defaults; on OK its nine values replace the
@@ -102,6 +102,7 @@ private:
     }
 
     bool BlueChosen() const override { return !m_job.selection[0].empty(); }
+    QString CurrentBandPath(int band) const override { return ToQt(m_job.msPath[band]); }
 
     void TakeSize(int width, int height) override
     {

@@ -50,7 +50,8 @@ CProgressWindow::CProgressWindow(QWidget* parent, const QString& caption, bool s
     m_status->setWordWrap(false);
     m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_bar = new QProgressBar(this);
-    m_bar->setTextVisible(false);
+    m_bar->setTextVisible(true);
+    m_bar->setFormat("%p%");
     // A smooth bar shows a plain fill; the segmented one shows its steps as chunks.
     m_bar->setProperty("smooth", smooth);
     m_cancel = new QPushButton(QString(kCancelLabel), this);
@@ -115,7 +116,8 @@ bool CProgressWindow::eventFilter(QObject* watched, QEvent* event)
 
 void CProgressWindow::OnCancel()
 {
-    m_cancelled = true;
+    m_cancelled.store(true);
+    if (m_onCancel) m_onCancel();
     hide();
     if (QWidget* mainWindow = MainWindowOrNull()) {
         mainWindow->raise();

@@ -5,6 +5,8 @@
 
 #include <QElapsedTimer>
 #include <QWidget>
+#include <atomic>
+#include <functional>
 #include <string>
 
 #include "core/host.h"
@@ -32,11 +34,15 @@ public:
     // Lets waiting input be handled; with cancelOnEscape the Escape key cancels, wherever the
     // focus is. Does nothing once cancelled.
     void PumpMessages(bool cancelOnEscape) override;
-    bool IsCancelled() const override { return m_cancelled; }
+    // Safe to call from a run's worker thread.
+    bool IsCancelled() const override { return m_cancelled.load(); }
 
-    // The Cancel button: marks the run cancelled, hides the window at once and brings the main
-    // window to the front. The flag never returns to false.
+    // The Cancel button (and Escape): marks the run cancelled, calls the cancel action, hides
+    // the window at once and brings the main window to the front. The flag never returns to
+    // false.
     void OnCancel();
+    // What OnCancel does besides its own flag (a worker run sets its cancel flag).
+    void SetOnCancel(std::function<void()> action) { m_onCancel = std::move(action); }
     // Saves the position to the profile and hides the window for good; later calls do nothing.
     void DestroyWindow();
 
@@ -56,7 +62,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool m_cancelled = false;
+    std::atomic<bool> m_cancelled{false};
+    std::function<void()> m_onCancel;
     int m_textLines = 1;
     QLabel* m_status = nullptr;
     QProgressBar* m_bar = nullptr;

@@ -206,7 +206,7 @@ void FusionQualityDialog::OnMeasure()
     if (IsRunning()) return;
     TakeFields();
     ToolDialogHost host(ProgramHost(), *m_progress);
-    RunGuarded([this, &host] { return RunQuality(m_job, Counters(), host, m_rows); });
+    RunGuarded([this] { return RunQuality(m_job, Counters(), ProgramHost(), m_rows); }, &host);
     ShowResults();
 }
 

@@ -15,6 +15,9 @@ struct SemivarianceTraits {
     using Job = SemivarianceJob;
     static constexpr const char* kTitle = "Geostatistical Semivariance (For 16- or 8-bit data)";
     static constexpr const char* kOutputGroup = "Output File for Image Semivariances";
+    static constexpr const char* kCountTip = "The largest lag, in pixels, of the semivariances";
+    static constexpr const char* kCountOption = "--max-lag N";
+    static constexpr const char* kCommand = "semivariance";
     static constexpr int Job::*kCount = &SemivarianceJob::maxLag;
     // "Maximum Lag (Pixels):" with the lag field, and the fixed orientation labels.
     static QLayout* SpecificationsLayout(QWidget* group, QLineEdit* count);

@@ -5,6 +5,7 @@
 //   using Job = ...;                                  // SemivarianceJob, ImageStatsJob
 //   static constexpr const char* kTitle, kOutputGroup;
 //   static constexpr int Job::*kCount;                // the count field's job value
+//   static constexpr const char* kCountTip, kCountOption, kCommand;   // tooltips
 //   static QLayout* SpecificationsLayout(QWidget* group, QLineEdit* count);
 //   Browse, ChooseOutput, Run                         // the engine's functions
 
@@ -14,6 +15,7 @@
 #include <QPushButton>
 
 #include "ui/assess_dialog.h"
+#include "ui/dialog_keys.h"
 #include "ui/dialog_parts.h"
 #include "ui/text.h"
 
@@ -28,6 +30,10 @@ public:
         : AssessDialog(Traits::kTitle, false, counters, host, parent)
     {
         LayOut({MakeSpecificationsGroup(), MakeOutputGroup()});
+        SetTip(m_count, Traits::kCountTip, Traits::kCountOption);
+        SetTip(m_output, "The table the run writes (type, paste or drop a path)", "--output PATH");
+        SetTip(m_outputBrowse, "Names the table; nothing is written before OK", "--output PATH");
+        SetButtonTips(*this, Traits::kCommand);
     }
 
     const JobType& Job() const { return m_job; }
@@ -36,10 +42,10 @@ public:
     void OnBrowseOutput()
     {
         static const char kTextFilter[] = "Text File (*.txt)|*.txt|All Files (*.*)|*.*||";
-        BrowseToSave(kTextFilter, "TXT", "*.txt",
+        BrowseToSave(kTextFilter, "TXT", m_output->text(),
                      [this](const QString& path) { OnOutputChosen(path); });
     }
-    // The table chosen: the engine creates it empty at once and takes its path.
+    // The table chosen: the engine takes its path (nothing is created).
     void OnOutputChosen(const QString& path)
     {
         Traits::ChooseOutput(m_job, ToEngine(path));

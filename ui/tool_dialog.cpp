@@ -1,5 +1,8 @@
 #include "ui/tool_dialog.h"
 
+#include <QLayout>
+
+#include "ui/dialog_keys.h"
 #include "ui/file_chooser.h"
 #include "ui/tool_run_guard.h"
 
@@ -21,23 +24,24 @@ void ToolDialog::reject()
     QDialog::reject();
 }
 
-RunOutcome ToolDialog::RunGuarded(const std::function<RunOutcome()>& run)
+RunOutcome ToolDialog::RunGuarded(const std::function<RunOutcome()>& run, Host* gui)
 {
-    return m_guard->Run(m_host, run);
-}
-
-bool ToolDialog::RunWroteReport(Tool tool, const std::function<RunOutcome()>& run)
-{
-    const std::int32_t reportsBefore = m_counters.Get(tool);
-    RunGuarded(run);
-    return m_counters.Get(tool) != reportsBefore;
+    return m_guard->Run(gui ? *gui : m_host, [this, &run](Host& worker) {
+        m_runHost.store(&worker);
+        struct Restore {
+            std::atomic<Host*>& host;
+            ~Restore() { host.store(nullptr); }
+        } restore{m_runHost};
+        return run();
+    });
 }
 
 void ToolDialog::BrowseToOpen(const char* filterText,
-                              const std::function<void(const QString&)>& take)
+                              const std::function<void(const QString&)>& take,
+                              const QString& current)
 {
     if (IsRunning()) return;
-    const QString path = ChooseFileToOpen(this, filterText);
+    const QString path = ChooseFileToOpen(this, filterText, current, windowTitle());
     if (!path.isEmpty()) take(path);
 }
 
@@ -46,8 +50,19 @@ void ToolDialog::BrowseToSave(const char* filterText, const QString& defaultSuff
                               const std::function<void(const QString&)>& take)
 {
     if (IsRunning()) return;
-    const QString path = ChooseFileToSave(this, filterText, defaultSuffix, initialName);
+    const QString path =
+        ChooseFileToSave(this, filterText, defaultSuffix, initialName, windowTitle());
     if (!path.isEmpty()) take(path);
+}
+
+void ToolDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_keysArranged) return;
+    m_keysArranged = true;
+    if (layout()) layout()->activate();
+    OrderTabsByPosition(*this);
+    AssignMnemonics(*this);
 }
 
 }  // namespace lumesta

@@ -1,9 +1,10 @@
 #pragma once
 // What every tool dialog that runs a job shares: the program's host and run counters, the guard
-// that keeps the user's input away from a run that is pumping, Cancel and close doing nothing
-// meanwhile, and the "..." choosers that open only while no run is going on.
+// that runs the job on a worker thread and keeps the user's input away from it, Cancel and close
+// doing nothing meanwhile, and the "..." choosers that open only while no run is going on.
 
 #include <QDialog>
+#include <atomic>
 #include <functional>
 
 #include "core/host.h"
@@ -23,26 +24,38 @@ public:
 protected:
     ToolDialog(RunCounters& counters, Host& host, QWidget* parent);
 
-    Host& ProgramHost() const { return m_host; }
+    // The program's host; while a run goes, the worker thread's host that forwards to it.
+    Host& ProgramHost() const
+    {
+        Host* running = m_runHost.load();
+        return running ? *running : m_host;
+    }
     RunCounters& Counters() const { return m_counters; }
 
-    // Calls run under the guard (see ToolRunGuard::Run) and returns its outcome.
-    RunOutcome RunGuarded(const std::function<RunOutcome()>& run);
-    // Calls run under the guard; true when it wrote a report block of tool. No block means the
-    // run stopped on a validation message, for the user to correct the fields and try again.
-    bool RunWroteReport(Tool tool, const std::function<RunOutcome()>& run);
+    // Calls run on the guard's worker thread (see ToolRunGuard::Run) and returns its outcome.
+    // Meanwhile ProgramHost() forwards to gui (the program's host when null).
+    RunOutcome RunGuarded(const std::function<RunOutcome()>& run, Host* gui = nullptr);
 
-    // The "Open File" chooser with filterText; take gets the chosen path. Does nothing while a
-    // run is going on or when the chooser is cancelled.
-    void BrowseToOpen(const char* filterText, const std::function<void(const QString&)>& take);
-    // The "Save As" chooser with filterText, defaultSuffix and initialName; as BrowseToOpen.
+    // The "Open File" chooser with filterText, opened at the folder and name of current (else
+    // in the folder this tool last chose from, kept across sessions); take gets the chosen
+    // path. Does nothing while a run is going on or when the chooser is cancelled.
+    void BrowseToOpen(const char* filterText, const std::function<void(const QString&)>& take,
+                      const QString& current = QString());
+    // The "Save As" chooser with filterText, defaultSuffix and initialName (the current value);
+    // as BrowseToOpen. It only names the file: nothing is created.
     void BrowseToSave(const char* filterText, const QString& defaultSuffix,
                       const QString& initialName, const std::function<void(const QString&)>& take);
+
+    // On the first show: Tab in visual order from the first input, which gets the focus, and
+    // Alt shortcuts on every label and button.
+    void showEvent(QShowEvent* event) override;
 
 private:
     RunCounters& m_counters;
     Host& m_host;
+    std::atomic<Host*> m_runHost{nullptr};
     ToolRunGuard* m_guard = nullptr;
+    bool m_keysArranged = false;
 };
 
 }  // namespace lumesta

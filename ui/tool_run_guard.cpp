@@ -2,30 +2,82 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QThread>
 #include <QWidget>
 #include <exception>
 #include <string>
 
+#include "ui/worker_host.h"
+
 namespace lumesta {
+namespace {
+
+ToolRunGuard* g_active = nullptr;
+std::function<void(bool)>& RunStateListener()
+{
+    static std::function<void(bool)> listener;
+    return listener;
+}
+
+void NotifyRunState(bool running)
+{
+    if (RunStateListener()) RunStateListener()(running);
+}
+
+}  // namespace
 
 ToolRunGuard::ToolRunGuard(QWidget& dialog) : QObject(&dialog), m_dialog(dialog) {}
 
-RunOutcome ToolRunGuard::Run(Host& host, const std::function<RunOutcome()>& run)
+ToolRunGuard::~ToolRunGuard()
+{
+    if (g_active == this) g_active = nullptr;
+}
+
+ToolRunGuard* ToolRunGuard::Active()
+{
+    return g_active;
+}
+
+void ToolRunGuard::SetRunStateListener(std::function<void(bool running)> listener)
+{
+    RunStateListener() = std::move(listener);
+}
+
+RunOutcome ToolRunGuard::Run(Host& gui, const std::function<RunOutcome(Host&)>& run)
 {
     static const std::string kUnexpectedFailure = "The run stopped on an unexpected error: ";
-    if (m_running) return RunOutcome::Stopped;
+    if (m_running || g_active) return RunOutcome::Stopped;
     m_running = true;
+    g_active = this;
+    m_cancelled.store(false);
     qApp->installEventFilter(this);
+    NotifyRunState(true);
+
+    WorkerHost worker(gui, *this, &m_dialog, m_dialog.windowTitle(), m_cancelled);
     RunOutcome outcome = RunOutcome::Stopped;
-    try {
-        outcome = run();
-    } catch (const std::exception& error) {
-        host.ShowMessage(kUnexpectedFailure + error.what());
-    } catch (...) {
-        host.ShowMessage(kUnexpectedFailure + "unknown");
-    }
+    QEventLoop loop;
+    QThread* thread = QThread::create([&] {
+        try {
+            outcome = run(worker);
+        } catch (const std::exception& error) {
+            worker.ShowMessage(kUnexpectedFailure + error.what());
+        } catch (...) {
+            worker.ShowMessage(kUnexpectedFailure + "unknown");
+        }
+        // Posted after everything the run posted, so the loop ends once all of it is shown.
+        QMetaObject::invokeMethod(this, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    thread->start();
+    loop.exec();
+    thread->wait();
+    delete thread;
+
     qApp->removeEventFilter(this);
+    g_active = nullptr;
     m_running = false;
+    NotifyRunState(false);
     return outcome;
 }
 
@@ -33,10 +85,18 @@ bool ToolRunGuard::eventFilter(QObject* watched, QEvent* event)
 {
     if (!m_running || !watched->isWidgetType()) return false;
     switch (event->type()) {
+        case QEvent::KeyPress:
+            // Escape cancels, except in a box the run is waiting on.
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+                (!QApplication::activeModalWidget() ||
+                 QApplication::activeModalWidget() == &m_dialog)) {
+                Cancel();
+                return true;
+            }
+            [[fallthrough]];
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
-        case QEvent::KeyPress:
         case QEvent::KeyRelease:
         case QEvent::Wheel:
         case QEvent::Shortcut:

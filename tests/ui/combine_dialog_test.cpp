@@ -169,7 +169,11 @@ private slots:
         dialog.accept();
         QCOMPARE(host.Messages().back(),
                  std::string("File size does not match with image size (16 bit data)."));
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));  // the report had begun
+        // A stop keeps the dialog and every field, for one correction and OK again.
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.BmpField()->text(), File("typed.bmp"));
+        QCOMPARE(dialog.HeightField()->text(), QString::number(kH - 1));
+        QCOMPARE(dialog.BandList(kCompositeRed)->count(), 1);
     }
 
     void BatchFileArmsTheSelectorsAndOkStaysOpenAfterAStop_data()

@@ -14,6 +14,8 @@ int RunMainFrameTests(int argc, char** argv);
 int RunQualityDialogTests(int argc, char** argv);
 int RunViewerTests(int argc, char** argv);
 int RunTileStoreTests(int argc, char** argv);
+int RunRunCancelTests(int argc, char** argv);
+int RunDialogKeysTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -34,5 +36,7 @@ int main(int argc, char** argv)
     failures += RunQualityDialogTests(argc, argv);
     failures += RunViewerTests(argc, argv);
     failures += RunTileStoreTests(argc, argv);
+    failures += RunRunCancelTests(argc, argv);
+    failures += RunDialogKeysTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

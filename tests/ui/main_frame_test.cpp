@@ -12,6 +12,8 @@
 #include <QToolBar>
 #include <QtTest>
 
+#include "tests/support/temp_dir.h"
+
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_test_support.h"
@@ -158,7 +160,20 @@ private slots:
         const int width = static_cast<int>(screen.width() * 0.5882352941176471);
         QCOMPARE(m_frame->size(), QSize(width, height));
         QCOMPARE(m_frame->pos(), QPoint(width / 5, height / 4));
-        QCOMPARE(m_frame->windowTitle(), QString("Lumesta: An Advanced Image Fusion Tool"));
+    }
+
+    // The title names the log and marks unsaved changes; a save clears the mark.
+    void TitleShowsTheLogNameAndItsUnsavedMark()
+    {
+        const QString title = "Lumesta: An Advanced Image Fusion Tool - ";
+        m_frame->OnFileNew();
+        QCOMPARE(m_frame->windowTitle(), title + "Untitled");
+        m_frame->Host().AppendLog("a line\r\n");
+        m_frame->View().document()->setModified(true);
+        QCOMPARE(m_frame->windowTitle(), title + "Untitled *");
+        TempDir dir;
+        QVERIFY(m_frame->SaveFile(QString::fromStdString(dir.File("run.txt"))));
+        QCOMPARE(m_frame->windowTitle(), title + "run.txt");
     }
 
     void RunTextGoesToTheEndWithoutUndoAndSavesByteForByte()
@@ -235,8 +250,9 @@ private slots:
         QFile::remove(installed);
         m_frame->OnUserGuide();
         QCOMPARE(m_prompts->informed,
-                 QStringList({"Sorry, cannot launch Acrobat Reader to open Lumesta User Guide file. \n"
-                              "The User Guide file should be put in the same folder with Lumesta.exe\n"
+                 QStringList({"Sorry, cannot open the Lumesta User Guide with the desktop's PDF "
+                              "viewer. \nThe User Guide file (User_Guide.pdf) should be put in the "
+                              "same folder with the lumesta program.\n"
                               "Looked for it at:\n  " +
                               installed + "\n  " + beside}));
         QVERIFY(m_openedUrls.isEmpty());

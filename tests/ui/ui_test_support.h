@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "desktop/prompts.h"
+#include "ui/tool_dialog.h"
 
 namespace lumesta::testing {
 
@@ -49,22 +50,33 @@ inline QStringList ComboEntries(const QComboBox* list)
     return entries;
 }
 
-// Calls act with the next modal dialog to open (for up to five seconds). A dialog still open
-// after act returns is rejected, so a test never hangs on it; opened reports whether one came.
+// The window the user acts in: the active modal dialog, else a tool dialog the main window
+// opened (those are not modal, so that the log stays usable during a run).
+inline QWidget* ActiveDialog()
+{
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible() && dynamic_cast<ToolDialog*>(widget)) return widget;
+    }
+    return nullptr;
+}
+
+// Calls act with the next dialog to open (for up to five seconds). A dialog still open after
+// act returns is rejected, so a test never hangs on it; opened reports whether one came.
 inline void WhenModalOpens(std::function<void(QWidget*)> act, bool* opened = nullptr)
 {
     if (opened) *opened = false;
     auto* poll = new QTimer;
     auto* waited = new QElapsedTimer;
     waited->start();
-    QWidget* before = QApplication::activeModalWidget();
+    QWidget* before = ActiveDialog();
     QObject::connect(poll, &QTimer::timeout, [=] {
-        QWidget* modal = QApplication::activeModalWidget();
+        QWidget* modal = ActiveDialog();
         if (modal && modal != before) {
             poll->stop();
             if (opened) *opened = true;
             act(modal);
-            if (modal->isVisible() && QApplication::activeModalWidget() == modal) {
+            if (modal->isVisible() && ActiveDialog() == modal) {
                 QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
             }
         } else if (waited->elapsed() < 5000) {

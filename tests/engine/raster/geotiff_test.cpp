@@ -203,6 +203,12 @@ TEST_F(GeoTiffWriterTest, FourPlanesTakeTheTemplatesGeoreferenceAndTagsAndKeepTh
                           Field16(tiff, TIFFTAG_PHOTOMETRIC), Field16(tiff, TIFFTAG_SAMPLEFORMAT),
                           page, pages, static_cast<int>(rowsPerStrip)}),
         ElementsAre(4, 2, 16, 2, 2, 1, 2, 1));
+    // RGB plus one extra sample of unstated meaning, so that readers open it without a warning.
+    std::uint16_t extraCount = 0;
+    std::uint16_t* extra = nullptr;
+    ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra));
+    ASSERT_EQ(extraCount, 1);
+    EXPECT_EQ(extra[0], EXTRASAMPLE_UNSPECIFIED);
     EXPECT_STREQ(software, "test scene");
     EXPECT_STREQ(description,
                  "{\n\t\t\tbandList = \n\t\t\t[ "
@@ -260,6 +266,9 @@ TEST_F(GeoTiffWriterTest, TiledCompressedByteTemplateGivesThreeTiledPlanes)
                                   Field16(tiff, TIFFTAG_COMPRESSION),
                                   Field16(tiff, TIFFTAG_PREDICTOR), static_cast<int>(tileWidth)}),
                 ElementsAre(3, COMPRESSION_LZW, 2, 16));
+    std::uint16_t extraCount = 0;
+    std::uint16_t* extra = nullptr;
+    EXPECT_FALSE(TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra));
     std::vector<std::uint8_t> tile(16 * 16);
     for (std::uint16_t plane = 0; plane < 3; ++plane) {
         for (std::uint32_t y = 0; y < spec.height; y += 16) {

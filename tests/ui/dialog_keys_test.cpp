@@ -1,0 +1,225 @@
+// What every tool dialog offers the keyboard, the mouse and the file manager: Tab in visual
+// order from the first input, Alt shortcuts, tooltips naming the command-line option, typed and
+// dropped paths, and a BMP chooser that never touches a file.
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QtTest>
+#include <memory>
+
+#include "desktop/main_frame.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/scene_builder.h"
+#include "tests/support/temp_dir.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/combine_dialog.h"
+#include "ui/etm_dialog.h"
+#include "ui/haar_dialog.h"
+#include "ui/image_stats_dialog.h"
+#include "ui/pansharpen_dialog.h"
+#include "ui/semivariance_dialog.h"
+
+namespace lumesta::testing {
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+std::unique_ptr<ToolDialog> MakeDialog(int kind, RunCounters& counters, Host& host)
+{
+    switch (kind) {
+        case 0: return std::make_unique<PanSharpenDialog>(counters, host, nullptr);
+        case 1: return std::make_unique<EtmDialog>(counters, host, nullptr);
+        case 2: return std::make_unique<CBandCombination16Dlg>(counters, host, nullptr);
+        case 3: return std::make_unique<CBandCombination8Dlg>(counters, host, nullptr);
+        case 4: return std::make_unique<CSemivarianceDlg>(counters, host, nullptr);
+        case 5: return std::make_unique<CImageStatsDlg>(counters, host, nullptr);
+        default: return std::make_unique<CHaarWaveletDlg>(counters, host, nullptr);
+    }
+}
+
+// Drops one local file on widget as the file manager would.
+void DropFile(QWidget* widget, const QString& path)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    const QPoint at = widget->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &drop);
+}
+
+// Keeps a picture of widget in the build folder's "screenshots", to look at.
+void SaveScreenshot(QWidget* widget, const QString& name)
+{
+    const QString folder = QCoreApplication::applicationDirPath() + "/screenshots";
+    QDir().mkpath(folder);
+    widget->grab().save(folder + "/" + name + ".png");
+}
+
+QByteArray Bytes(const std::string& path)
+{
+    QFile file(Q(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class DialogKeysTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void EveryDialogTabsInVisualOrderWithShortcutsAndTips_data()
+    {
+        QTest::addColumn<int>("kind");
+        const char* names[] = {"pan-sharpening", "Landsat", "combination 16", "combination 8",
+                               "semivariance", "statistics", "Haar"};
+        for (int kind = 0; kind < 7; ++kind) QTest::newRow(names[kind]) << kind;
+    }
+
+    void EveryDialogTabsInVisualOrderWithShortcutsAndTips()
+    {
+        QFETCH(int, kind);
+        FakeHost host;
+        RunCounters counters;
+        std::unique_ptr<ToolDialog> dialog = MakeDialog(kind, counters, host);
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        SaveScreenshot(dialog.get(), QString("dialog_%1").arg(kind));
+
+        // The focus starts on the first input and Tab walks down the window, row by row.
+        QWidget* first = dialog->focusWidget();
+        QVERIFY(first);
+        QVERIFY(qobject_cast<QLineEdit*>(first) || qobject_cast<QComboBox*>(first));
+        QWidget* control = first;
+        int visited = 0;
+        do {
+            QWidget* next = control->nextInFocusChain();
+            while (next != first && (!next->isVisible() || !(next->focusPolicy() & Qt::TabFocus) ||
+                                     next->window() != dialog.get() || next->focusProxy())) {
+                next = next->nextInFocusChain();
+            }
+            if (next == first) break;
+            const QPoint from = control->mapTo(dialog.get(), control->rect().center());
+            const QPoint to = next->mapTo(dialog.get(), next->rect().center());
+            QVERIFY2(to.y() > from.y() - 10, qPrintable(next->objectName() + next->toolTip()));
+            if (std::abs(to.y() - from.y()) <= 10) QVERIFY(to.x() > from.x());
+            // Every control says what it does and which option of lumesta-cli does the same.
+            QVERIFY2(next->toolTip().contains("lumesta-cli"),
+                     qPrintable(QString(next->metaObject()->className()) + " " +
+                                next->property("text").toString()));
+            control = next;
+        } while (++visited < 100);
+        QVERIFY(first->toolTip().contains("lumesta-cli"));
+        QVERIFY(visited > 5);
+
+        // Every label names a control it leads to with Alt and a letter of its own.
+        QSet<QChar> letters;
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+            if (label->text().isEmpty()) continue;
+            QVERIFY2(label->buddy(), qPrintable(label->text()));
+            const int at = label->text().indexOf('&');
+            QVERIFY2(at >= 0, qPrintable(label->text()));
+            QVERIFY2(!letters.contains(label->text()[at + 1].toLower()), qPrintable(label->text()));
+            letters.insert(label->text()[at + 1].toLower());
+        }
+    }
+
+    // A typed path acts on Enter (without pressing OK) and a dropped one at once, as "..." does.
+    void TypedAndDroppedFilesActAsTheChooser()
+    {
+        TempDir dir;
+        WriteEnviScene(dir.Path(), MakeScene(512, 512));
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        dialog.show();
+        dialog.PanField()->setFocus();
+        QTest::keyClicks(dialog.PanField(), Q(dir.File("pan.img")));
+        QTest::keyClick(dialog.PanField(), Qt::Key_Return);
+        QVERIFY(dialog.isVisible() && host.Log().empty());
+        QCOMPARE(dialog.Job().panPath, dir.File("pan.img"));
+        QCOMPARE(dialog.WidthField()->text(), QString("512"));
+
+        DropFile(dialog.BandList(0), Q(dir.File("blue.img")));
+        QCOMPARE(dialog.Job().msPath[0], dir.File("blue.img"));
+        DropFile(dialog.BmpField(), Q(dir.File("chosen.bmp")));
+        QCOMPARE(dialog.Job().bmpName, dir.File("chosen.bmp"));
+        QVERIFY(host.Messages().empty());
+    }
+
+    // The chooser only names the picture: an existing file keeps its bytes until the run's
+    // overwrite question, and an input (or its header) is refused at once.
+    void BmpChoiceNeverTouchesAFile()
+    {
+        TempDir dir;
+        WriteEnviScene(dir.Path(), MakeScene(512, 512));
+        WriteFileBytes(dir.File("old.bmp"), std::string("BM\x01\x02\x03", 5));
+        const QByteArray pan = Bytes(dir.File("pan.img"));
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        dialog.OnPanChosen(Q(dir.File("pan.img")));
+        dialog.OnBandChosen(0, Q(dir.File("blue.img")));
+        const std::string derived = dialog.Job().bmpName;
+
+        dialog.OnBmpChosen(Q(dir.File("old.bmp")));
+        QCOMPARE(Bytes(dir.File("old.bmp")), QByteArray("BM\x01\x02\x03", 5));
+        QCOMPARE(dialog.Job().bmpName, dir.File("old.bmp"));
+
+        dialog.OnBmpChosen(Q(dir.File("pan.img")));
+        dialog.OnBmpChosen(Q(dir.File("blue.hdr")));
+        QCOMPARE(Bytes(dir.File("pan.img")), pan);
+        QCOMPARE(dialog.Job().bmpName, dir.File("old.bmp"));
+        QCOMPARE(host.Messages(),
+                 (std::vector<std::string>{
+                     dir.File("pan.img") + " is an input of this run.\nChange the name of the 24-bit BMP.",
+                     dir.File("blue.hdr") + " is an input of this run.\nChange the name of the 24-bit BMP."}));
+        QVERIFY(!derived.empty());
+    }
+
+    // A batch file dropped on the main window opens the pan-sharpening dialog with it.
+    void BatchFileDroppedOnTheWindowOpensItsDialog()
+    {
+        TempDir dir;
+        WriteFileBytes(dir.File("jobs.bif"), "1\r\n");
+        MainFrame frame;
+        frame.Host().SetPrompts(std::make_unique<ScriptedPrompts>());
+        bool batch = false;
+        WhenModalOpens([&batch](QWidget* window) {
+            auto* dialog = dynamic_cast<PanSharpenDialog*>(window);
+            batch = dialog && dialog->Job().batchMode;
+        });
+        DropFile(&frame, Q(dir.File("jobs.bif")));
+        QTRY_VERIFY(batch);
+        QTRY_VERIFY(!frame.ToolWindow());
+    }
+
+    void MissingHeaderIsNamedWhenBrowsing()
+    {
+        TempDir dir;
+        WriteFileBytes(dir.File("lone.img"), std::string(16, '\0'));
+        FakeHost host;
+        RunCounters counters;
+        CBandCombination16Dlg dialog(counters, host, nullptr);
+        dialog.OnBandChosen(kCompositeBlue, Q(dir.File("lone.img")));
+        QCOMPARE(host.Messages(),
+                 std::vector<std::string>{"Cannot open the header file " + dir.File("lone.hdr") + "."});
+        QCOMPARE(dialog.BandList(kCompositeBlue)->count(), 0);
+    }
+};
+
+}  // namespace lumesta::testing
+
+int RunDialogKeysTests(int argc, char** argv)
+{
+    lumesta::testing::DialogKeysTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "dialog_keys_test.moc"

@@ -1,0 +1,231 @@
+// Runs on the worker thread through the real DesktopHost: cancelling each tool with its
+// progress window's Cancel, closing the main window during a run, and the log view locked
+// meanwhile.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "desktop/main_frame.h"
+#include "tests/engine/assess/assess_bands.h"
+#include "tests/support/scene_builder.h"
+#include "tests/support/temp_dir.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/combine_dialog.h"
+#include "ui/etm_dialog.h"
+#include "ui/haar_dialog.h"
+#include "ui/image_stats_dialog.h"
+#include "ui/pansharpen_dialog.h"
+#include "ui/progress_window.h"
+#include "ui/semivariance_dialog.h"
+#include "ui/tool_run_guard.h"
+
+namespace lumesta::testing {
+namespace {
+
+enum ToolCase { kPan16, kEtm, kCombine16, kCombine8, kSemivariance, kStats, kHaar };
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// The visible progress window of the run, or null.
+CProgressWindow* VisibleProgressWindow()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* window = dynamic_cast<CProgressWindow*>(widget);
+        if (window && window->isVisible()) return window;
+    }
+    return nullptr;
+}
+
+// Calls act once a progress window shows (polling every few milliseconds for up to a minute).
+void WhenProgressShows(std::function<void(CProgressWindow*)> act)
+{
+    auto* poll = new QTimer;
+    auto* waited = new QElapsedTimer;
+    waited->start();
+    QObject::connect(poll, &QTimer::timeout, [=] {
+        CProgressWindow* window = VisibleProgressWindow();
+        if (!window && waited->elapsed() < 60000) return;
+        poll->stop();
+        if (window) act(window);
+        poll->deleteLater();
+        delete waited;
+    });
+    poll->start(2);
+}
+
+// Inputs of each tool in dir, chosen in dialog as the "..." buttons would.
+std::unique_ptr<ToolDialog> MakeChosenDialog(ToolCase tool, const TempDir& dir, MainFrame& frame)
+{
+    RunCounters& counters = frame.Document().Counters();
+    DesktopHost& host = frame.Host();
+    const auto file = [&dir](const char* name) { return Q(dir.File(name)); };
+    switch (tool) {
+        case kPan16: {
+            WriteEnviScene(dir.Path(), MakeScene(2048, 2048));
+            auto dialog = std::make_unique<PanSharpenDialog>(counters, host, &frame);
+            dialog->OnPanChosen(file("pan.img"));
+            const char* bands[] = {"blue.img", "green.img", "red.img", "nir.img"};
+            for (int band = 0; band < 4; ++band) dialog->OnBandChosen(band, file(bands[band]));
+            return dialog;
+        }
+        case kEtm: {
+            WriteEnviScene8(dir.Path(), MakeScene8(2048, 2048));
+            auto dialog = std::make_unique<EtmDialog>(counters, host, &frame);
+            dialog->OnPanChosen(file("pan.img"));
+            const char* bands[] = {"blue.img", "green.img", "red.img"};
+            for (int band = 0; band < 3; ++band) dialog->OnBandChosen(band, file(bands[band]));
+            return dialog;
+        }
+        case kCombine16:
+        case kCombine8: {
+            if (tool == kCombine16) {
+                WriteEnviScene(dir.Path(), MakeScene(4096, 4096));
+            } else {
+                WriteEnviScene8(dir.Path(), MakeScene8(4096, 4096));
+            }
+            std::unique_ptr<BandCombinationDialog> dialog;
+            if (tool == kCombine16) {
+                dialog = std::make_unique<CBandCombination16Dlg>(counters, host, &frame);
+            } else {
+                dialog = std::make_unique<CBandCombination8Dlg>(counters, host, &frame);
+            }
+            const char* bands[] = {"blue.img", "green.img", "red.img"};
+            for (int band = 0; band < 3; ++band) dialog->OnBandChosen(band, file(bands[band]));
+            return dialog;
+        }
+        default: {
+            WriteEnviScene(dir.Path(), MakeScene(1024, 1024));
+            if (tool == kSemivariance) {
+                auto dialog = std::make_unique<CSemivarianceDlg>(counters, host, &frame);
+                dialog->OnInputChosen(file("pan.img"));
+                return dialog;
+            }
+            if (tool == kStats) {
+                auto dialog = std::make_unique<CImageStatsDlg>(counters, host, &frame);
+                dialog->OnInputChosen(file("pan.img"));
+                return dialog;
+            }
+            auto dialog = std::make_unique<CHaarWaveletDlg>(counters, host, &frame);
+            dialog->OnInputChosen(file("pan.img"));
+            return dialog;
+        }
+    }
+}
+
+}  // namespace
+
+class RunCancelTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void EveryToolStopsCleanlyOnItsProgressWindowsCancel_data()
+    {
+        QTest::addColumn<int>("tool");
+        QTest::newRow("pan-sharpening 16-bit") << int(kPan16);
+        QTest::newRow("pan-sharpening Landsat ETM+") << int(kEtm);
+        QTest::newRow("band combination 16-bit") << int(kCombine16);
+        QTest::newRow("band combination 8-bit") << int(kCombine8);
+        QTest::newRow("semivariance") << int(kSemivariance);
+        QTest::newRow("statistics") << int(kStats);
+        QTest::newRow("Haar") << int(kHaar);
+    }
+
+    void EveryToolStopsCleanlyOnItsProgressWindowsCancel()
+    {
+        QFETCH(int, tool);
+        TempDir dir;
+        MainFrame frame;
+        auto prompts = std::make_unique<ScriptedPrompts>();
+        ScriptedPrompts& answers = *prompts;
+        frame.Host().SetPrompts(std::move(prompts));
+        std::unique_ptr<ToolDialog> dialog = MakeChosenDialog(ToolCase(tool), dir, frame);
+        const QStringList inputs = QDir(Q(dir.Path())).entryList(QDir::Files);
+        dialog->show();
+
+        bool lockedDuringRun = false;
+        QElapsedTimer sinceCancel;
+        WhenProgressShows([&](CProgressWindow* window) {
+            lockedDuringRun = frame.View().isReadOnly() && ToolRunGuard::Active();
+            // A picture of the window mid-run, kept in the build folder to look at.
+            const QString folder = QCoreApplication::applicationDirPath() + "/screenshots";
+            QDir().mkpath(folder);
+            window->grab().save(folder + QString("/progress_%1.png").arg(tool));
+            sinceCancel.start();
+            QTest::mouseClick(window->CancelButton(), Qt::LeftButton);
+        });
+        dialog->accept();
+
+        QVERIFY(sinceCancel.isValid());
+        // The run notices at its next check; the machine running the tests may be busy.
+        QVERIFY2(sinceCancel.elapsed() < 5000, qPrintable(QString::number(sinceCancel.elapsed())));
+        QVERIFY(lockedDuringRun);
+        QVERIFY(!frame.View().isReadOnly());
+        QVERIFY2(answers.informed.isEmpty(), qPrintable(answers.informed.join("|")));
+        QVERIFY(Q(frame.View().TextForSaving()).contains("Cancelled"));
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        // Outputs and temporary files are gone: only the inputs are left.
+        QCOMPARE(QDir(Q(dir.Path())).entryList(QDir::Files), inputs);
+    }
+
+    void EscapeCancelsAPanSharpeningRun()
+    {
+        TempDir dir;
+        MainFrame frame;
+        frame.Host().SetPrompts(std::make_unique<ScriptedPrompts>());
+        std::unique_ptr<ToolDialog> dialog = MakeChosenDialog(kPan16, dir, frame);
+        const QStringList inputs = QDir(Q(dir.Path())).entryList(QDir::Files);
+        dialog->show();
+        WhenProgressShows([&](CProgressWindow*) { QTest::keyClick(dialog.get(), Qt::Key_Escape); });
+        dialog->accept();
+        QVERIFY(Q(frame.View().TextForSaving()).contains("Cancelled"));
+        QCOMPARE(QDir(Q(dir.Path())).entryList(QDir::Files), inputs);
+    }
+
+    // Closing asks first; Yes cancels, lets the run clean up, closes the dialog, then the
+    // window (after its save question).
+    void ClosingTheMainWindowDuringARunCancelsItFirst()
+    {
+        TempDir dir;
+        MainFrame frame;
+        auto prompts = std::make_unique<ScriptedPrompts>();
+        ScriptedPrompts& answers = *prompts;
+        answers.answers = {QMessageBox::Yes, QMessageBox::No};  // cancel it; do not save
+        frame.Host().SetPrompts(std::move(prompts));
+        frame.show();
+        WriteEnviScene(dir.Path(), MakeScene(2048, 2048));
+        bool opened = false;
+        WhenModalOpens(
+            [&](QWidget* window) {
+                auto* dialog = dynamic_cast<PanSharpenDialog*>(window);
+                QVERIFY(dialog);
+                dialog->OnPanChosen(Q(dir.File("pan.img")));
+                const char* bands[] = {"blue.img", "green.img", "red.img", "nir.img"};
+                for (int band = 0; band < 4; ++band) {
+                    dialog->OnBandChosen(band, Q(dir.File(bands[band])));
+                }
+                WhenProgressShows([&](CProgressWindow*) { frame.close(); });
+                dialog->accept();
+            },
+            &opened);
+        frame.OnToolCommand(ToolDialogKind::PanSharpen16);
+        QVERIFY(opened);
+        QTRY_VERIFY(!frame.isVisible());
+        QCOMPARE(answers.asked.first(), QString("A run is going on. Cancel it and close Lumesta?"));
+        QVERIFY(Q(frame.View().TextForSaving()).contains("Cancelled"));
+        QVERIFY(!QFile::exists(Q(dir.File("blue_Fused.img"))));
+    }
+};
+
+}  // namespace lumesta::testing
+
+int RunRunCancelTests(int argc, char** argv)
+{
+    lumesta::testing::RunCancelTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "run_cancel_test.moc"

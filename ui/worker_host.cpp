@@ -1,0 +1,156 @@
+#include "ui/worker_host.h"
+
+#include <QMetaObject>
+#include <QThread>
+#include <QWidget>
+#include <vector>
+
+#include "ui/progress_window.h"
+#include "ui/text.h"
+
+namespace lumesta {
+namespace {
+
+// Progress of a run on the worker thread, shown by displays that live on the user-interface
+// thread. Changes are posted in order; the displays are deleted there, after the last change.
+class PostedProgress : public RunProgress {
+public:
+    PostedProgress(WorkerHost& host, QObject& context, std::vector<RunProgress*> displays,
+                   const std::atomic<bool>& cancelled)
+        : m_host(host), m_context(context), m_displays(std::move(displays)), m_cancelled(cancelled)
+    {
+    }
+    ~PostedProgress() override
+    {
+        Post([displays = m_displays] {
+            for (RunProgress* display : displays) delete display;
+        });
+    }
+    PostedProgress(const PostedProgress&) = delete;
+    PostedProgress& operator=(const PostedProgress&) = delete;
+
+    void SetRange(int low, int high, int step) override
+    {
+        Post([low, high, step, displays = m_displays] {
+            for (RunProgress* display : displays) display->SetRange(low, high, step);
+        });
+    }
+    // Some runs set the position per pixel: only a change is posted.
+    void SetPosition(int position) override
+    {
+        if (m_posted && position == m_position) return;
+        m_posted = true;
+        m_position = position;
+        Post([position, displays = m_displays] {
+            for (RunProgress* display : displays) display->SetPosition(position);
+        });
+    }
+    void SetStatusText(const std::string& text) override
+    {
+        Post([text, displays = m_displays] {
+            for (RunProgress* display : displays) display->SetStatusText(text);
+        });
+    }
+    void PumpMessages(bool cancelOnEscape) override
+    {
+        m_host.Pump(m_displays.front(), cancelOnEscape);
+    }
+    bool IsCancelled() const override { return m_cancelled.load(); }
+
+private:
+    void Post(std::function<void()> act)
+    {
+        QMetaObject::invokeMethod(&m_context, std::move(act), Qt::QueuedConnection);
+    }
+
+    WorkerHost& m_host;
+    QObject& m_context;
+    std::vector<RunProgress*> m_displays;
+    const std::atomic<bool>& m_cancelled;
+    bool m_posted = false;
+    int m_position = 0;
+};
+
+}  // namespace
+
+WorkerHost::WorkerHost(Host& gui, QObject& context, QWidget* window, QString caption,
+                       std::atomic<bool>& cancelled)
+    : m_gui(gui), m_context(context), m_window(window), m_caption(std::move(caption)),
+      m_cancelled(cancelled)
+{
+}
+
+void WorkerHost::OnGui(const std::function<void()>& act) const
+{
+    if (QThread::currentThread() == m_context.thread()) {
+        act();
+        return;
+    }
+    QMetaObject::invokeMethod(&m_context, act, Qt::BlockingQueuedConnection);
+}
+
+void WorkerHost::ShowMessage(const std::string& text)
+{
+    OnGui([&] { m_gui.ShowMessage(text); });
+}
+
+bool WorkerHost::AskYesNo(const std::string& question)
+{
+    bool answer = false;
+    OnGui([&] { answer = m_gui.AskYesNo(question); });
+    return answer;
+}
+
+void WorkerHost::AppendLog(const std::string& bytes)
+{
+    OnGui([&] { m_gui.AppendLog(bytes); });
+}
+
+std::unique_ptr<RunProgress> WorkerHost::OpenProgress(const std::string& caption,
+                                                      ProgressOwner owner)
+{
+    std::vector<RunProgress*> displays;
+    OnGui([&] {
+        displays.push_back(m_gui.OpenProgress(caption, owner).release());
+        CProgressWindow* window = dynamic_cast<CProgressWindow*>(displays.front());
+        if (!window && owner == ProgressOwner::ToolDialog) {
+            window = new CProgressWindow(m_window, m_caption, true);
+            displays.push_back(window);
+        }
+        if (window) window->SetOnCancel([flag = &m_cancelled] { flag->store(true); });
+    });
+    return std::make_unique<PostedProgress>(*this, m_context, std::move(displays), m_cancelled);
+}
+
+void WorkerHost::PumpPendingMessages()
+{
+    Pump(nullptr, false);
+}
+
+void WorkerHost::Pump(RunProgress* display, bool cancelOnEscape)
+{
+    constexpr qint64 kPumpIntervalMs = 25;
+    if (m_cancelled.load()) return;
+    if (m_sincePump.isValid() && m_sincePump.elapsed() < kPumpIntervalMs) return;
+    m_sincePump.start();
+    OnGui([&] {
+        if (display) {
+            display->PumpMessages(cancelOnEscape);
+        } else {
+            m_gui.PumpPendingMessages();
+        }
+        if ((display && display->IsCancelled()) || m_gui.IsCancelled()) m_cancelled.store(true);
+    });
+}
+
+void WorkerHost::OpenInViewer(ViewerKind kind, const std::string& pathOrAddress)
+{
+    OnGui([&] { m_gui.OpenInViewer(kind, pathOrAddress); });
+}
+
+void WorkerHost::SetBusyCursor(bool on)
+{
+    OnGui([&] { m_gui.SetBusyCursor(on); });
+}
+
+}  // namespace lumesta
