@@ -112,7 +112,9 @@ private slots:
             // Every control says what it does and which option of lumesta-cli does the same.
             QVERIFY2(next->toolTip().contains("lumesta-cli"),
                      qPrintable(QString(next->metaObject()->className()) + " " +
-                                next->property("text").toString()));
+                                next->property("text").toString() + " in " +
+                                next->parentWidget()->property("title").toString() + " tip " +
+                                next->toolTip()));
             control = next;
         } while (++visited < 100);
         QVERIFY(first->toolTip().contains("lumesta-cli"));

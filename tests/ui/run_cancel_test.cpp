@@ -82,10 +82,16 @@ std::unique_ptr<ToolDialog> MakeChosenDialog(ToolCase tool, const TempDir& dir, 
         }
         case kCombine16:
         case kCombine8: {
-            if (tool == kCombine16) {
-                WriteEnviScene(dir.Path(), MakeScene(4096, 4096));
-            } else {
-                WriteEnviScene8(dir.Path(), MakeScene8(4096, 4096));
+            // Bands large enough for the picture's writing to be under way when Cancel comes.
+            const int side = 3072;
+            const bool sixteen = tool == kCombine16;
+            std::string samples(std::size_t(side) * side * (sixteen ? 2 : 1), '\0');
+            for (std::size_t i = 0; i < samples.size(); i += sixteen ? 2 : 1) {
+                samples[i] = static_cast<char>((i / 7 + i / (7 * side)) % 200 + 20);
+            }
+            for (const char* band : {"blue.img", "green.img", "red.img"}) {
+                WriteEnviHeader(dir.File(band), side, side, 1, {}, sixteen ? 2 : 1);
+                WriteFileBytes(dir.File(band), samples);
             }
             std::unique_ptr<BandCombinationDialog> dialog;
             if (tool == kCombine16) {

@@ -98,9 +98,11 @@ TEST_F(CombineBrowseTest, OutputNamesFlagsAndRefusals)
     EXPECT_EQ(job.bandLists[kCompositeRed],
               (std::vector<std::string>{"Band 1", "Band 2", "Band 3", "Band 4"}));
     EXPECT_EQ(job.selectedIndex[kCompositeRed], 2);
-    EXPECT_FALSE(BrowseCombineBlue(job, dir.File("missing.rst"), host));  // no header: silent
+    // A header that cannot be opened is named.
+    EXPECT_FALSE(BrowseCombineBlue(job, dir.File("missing.rst"), host));
     EXPECT_FALSE(job.batchMode);
-    EXPECT_TRUE(host.Messages().empty());
+    EXPECT_EQ(host.Messages(),
+              std::vector<std::string>{"Cannot open the header file " + dir.File("missing.rdc") + "."});
     EXPECT_TRUE(job.bandLists[kCompositeRed].empty());
     EXPECT_EQ(job.width, 0);
 }
