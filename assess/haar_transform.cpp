@@ -123,6 +123,7 @@ public:
           m_image(image),
           m_raster(raster),
           m_counter(progress, ProgressTotal()),
+          m_progress(progress),
           m_factor(job.form == HaarForm::Half ? 0.5f : kInverseSqrt2),
           m_host(host)
     {
@@ -134,7 +135,8 @@ private:
     std::int64_t ProgressTotal() const;
     RunOutcome Level(int k);
     bool ComputeCoefficients(int k, std::int64_t sourceStride);
-    bool WriteSubband(const std::vector<float>& subband, int quadrant, const MinMax& range);
+    RunOutcome WriteSubband(const std::vector<float>& subband, int quadrant, const MinMax& range);
+    bool Cancelled() const { return m_host.IsCancelled() || m_progress.IsCancelled(); }
 
     const HaarJob& m_job;
     const int m_width;
@@ -142,6 +144,7 @@ private:
     std::vector<std::int16_t>& m_image;
     const RawFile& m_raster;
     ProgressCounter m_counter;
+    RunProgress& m_progress;
     const float m_factor;
     Host& m_host;
     std::vector<std::int32_t> m_approximation;  // level k's, row stride m_levelWidth
@@ -187,7 +190,8 @@ RunOutcome HaarDecomposition::Level(int k)
     const MinMax approximationRange = FindMinMax(m_subbands[0]);
     if (k == m_job.levels) {
         m_host.PumpPendingMessages();
-        if (!WriteSubband(m_subbands[0], 1, approximationRange)) return RunOutcome::Stopped;
+        const RunOutcome written = WriteSubband(m_subbands[0], 1, approximationRange);
+        if (written != RunOutcome::Finished) return written;
     } else {
         for (std::int64_t i = 0; i < count; ++i) {
             m_approximation[static_cast<std::size_t>(i)] =
@@ -198,7 +202,8 @@ RunOutcome HaarDecomposition::Level(int k)
         m_host.PumpPendingMessages();
         const MinMax range = FindMinMax(m_subbands[detail]);
         m_host.PumpPendingMessages();
-        if (!WriteSubband(m_subbands[detail], detail + 1, range)) return RunOutcome::Stopped;
+        const RunOutcome written = WriteSubband(m_subbands[detail], detail + 1, range);
+        if (written != RunOutcome::Finished) return written;
     }
     for (auto& subband : m_subbands) std::vector<float>().swap(subband);
     return RunOutcome::Finished;
@@ -231,20 +236,22 @@ bool HaarDecomposition::ComputeCoefficients(int k, std::int64_t sourceStride)
 }
 
 // Writes one sub-band into its quadrant of the raster, line by line, and its picture values,
-// stretched from its own minimum (0) to its own maximum (255), into the working image.
-bool HaarDecomposition::WriteSubband(const std::vector<float>& subband, int quadrant,
-                                     const MinMax& range)
+// stretched from its own minimum (0) to its own maximum (255), into the working image. A large
+// band takes a while: a cancel is taken before each line.
+RunOutcome HaarDecomposition::WriteSubband(const std::vector<float>& subband, int quadrant,
+                                           const MinMax& range)
 {
     const std::int64_t originLine = quadrant >= 3 ? m_levelHeight : 0;
     const std::int64_t originColumn = quadrant == 2 || quadrant == 4 ? m_levelWidth : 0;
     const double spread = range.maximum - range.minimum;
     for (std::int64_t i = 0; i < m_levelHeight; ++i) {
         m_host.PumpPendingMessages();
+        if (Cancelled()) return RunOutcome::Cancelled;
         const float* line = subband.data() + i * m_levelWidth;
         const std::int64_t cell = (originLine + i) * m_width + originColumn;
         if (!m_raster.WriteAt(4 * cell, 4 * static_cast<std::int64_t>(m_levelWidth), line)) {
             ShowWriteFailure(m_host);
-            return false;
+            return RunOutcome::Stopped;
         }
         std::int16_t* picture = m_image.data() + cell;
         for (std::int64_t j = 0; j < m_levelWidth; ++j) {
@@ -252,7 +259,7 @@ bool HaarDecomposition::WriteSubband(const std::vector<float>& subband, int quad
                                        : TruncToInt16((line[j] - range.minimum) * 255 / spread);
         }
     }
-    return true;
+    return RunOutcome::Finished;
 }
 
 // Fills the working image with the band (8-bit samples zero-extended). False after a message.

@@ -79,18 +79,20 @@ TEST_F(AssessBrowseTest, HeaderFailureEmptiesInputNameAndKeepsOutputs)
     EXPECT_EQ(job.outputPath, "kept.txt");
 }
 
-TEST_F(AssessBrowseTest, ChosenOutputsAreCreatedEmpty)
+// Choosing only names the output: an existing file keeps its bytes until the run replaces it.
+TEST_F(AssessBrowseTest, ChosenOutputsAreOnlyNamed)
 {
     testing::WriteFileBytes(dir.File("old.txt"), "old table");
     ImageStatsJob stats;
     ChooseImageStatsOutput(stats, dir.File("old.txt"));
-    EXPECT_EQ(testing::ReadFileBytes(dir.File("old.txt")), "");
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("old.txt")), "old table");
     EXPECT_EQ(stats.outputPath, dir.File("old.txt"));
 
     HaarJob haar;
     haar.outputHeaderPath = dir.File("in_Haar.hdr");
     ChooseHaarOutputImage(haar, dir.File("elsewhere.img"));
-    EXPECT_TRUE(testing::Exists(dir.File("elsewhere.img")));
+    EXPECT_FALSE(testing::Exists(dir.File("elsewhere.img")));
+    EXPECT_EQ(haar.outputImagePath, dir.File("elsewhere.img"));
     EXPECT_EQ(haar.outputHeaderPath, dir.File("in_Haar.hdr"));
 }
 
