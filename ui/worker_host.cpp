@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QThread>
 #include <QWidget>
+#include <cctype>
 #include <vector>
 
 #include "ui/progress_window.h"
@@ -71,6 +72,26 @@ private:
     int m_position = 0;
 };
 
+// The last line of a log append that names something (not only dots or spaces), trimmed.
+std::string LastStep(const std::string& bytes)
+{
+    std::size_t end = bytes.size();
+    while (end > 0) {
+        const std::size_t start = bytes.find_last_of("\r\n", end - 1);
+        const std::size_t from = start == std::string::npos ? 0 : start + 1;
+        const std::string line = bytes.substr(from, end - from);
+        for (char c : line) {
+            if (std::isalpha(static_cast<unsigned char>(c))) {
+                const std::size_t first = line.find_first_not_of(" \t");
+                return line.substr(first);
+            }
+        }
+        if (start == std::string::npos) break;
+        end = start;
+    }
+    return std::string();
+}
+
 }  // namespace
 
 WorkerHost::WorkerHost(Host& gui, QObject& context, QWidget* window, QString caption,
@@ -103,7 +124,12 @@ bool WorkerHost::AskYesNo(const std::string& question)
 
 void WorkerHost::AppendLog(const std::string& bytes)
 {
-    OnGui([&] { m_gui.AppendLog(bytes); });
+    OnGui([&] {
+        m_gui.AppendLog(bytes);
+        auto* window = dynamic_cast<CProgressWindow*>(m_barWindow.data());
+        const std::string step = LastStep(bytes);
+        if (window && !step.empty()) window->SetStatusText(step);
+    });
 }
 
 std::unique_ptr<RunProgress> WorkerHost::OpenProgress(const std::string& caption,
@@ -116,6 +142,7 @@ std::unique_ptr<RunProgress> WorkerHost::OpenProgress(const std::string& caption
         if (!window && owner == ProgressOwner::ToolDialog) {
             window = new CProgressWindow(m_window, m_caption, true);
             displays.push_back(window);
+            m_barWindow = window;
         }
         if (window) window->SetOnCancel([flag = &m_cancelled] { flag->store(true); });
     });

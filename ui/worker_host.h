@@ -30,6 +30,8 @@ public:
 
     void ShowMessage(const std::string& text) override;
     bool AskYesNo(const std::string& question) override;
+    // Also shows the last line of bytes that has a letter as the step being run, in the window
+    // beside a tool dialog's bar (those runs set no status text of their own).
     void AppendLog(const std::string& bytes) override;
     void PumpPendingMessages() override;
     bool IsCancelled() const override { return m_cancelled.load(); }
@@ -54,6 +56,8 @@ private:
     QString m_caption;
     std::atomic<bool>& m_cancelled;
     QElapsedTimer m_sincePump;
+    // The window beside a tool dialog's bar: its status line shows the report's latest step.
+    QPointer<QWidget> m_barWindow;
 };
 
 }  // namespace lumesta
