@@ -1,4 +1,4 @@
-// The desktop program: one main window showing the run log; every tool is a modal dialog
+// The desktop program: one main window showing the run log; every tool is a dialog
 // opened from its menu.
 
 #include <QApplication>

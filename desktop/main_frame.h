@@ -1,6 +1,6 @@
 #pragma once
 // The main window: the log view, the menus of every command, the toolbar and the status bar.
-// Tool commands open their dialog modally with the log document's counters.
+// Tool commands open their dialog with the log document's counters; the window stays usable.
 
 #include <QMainWindow>
 #include <QPrinter>

@@ -83,7 +83,8 @@ std::vector<QWidget*> FocusableByPosition(QWidget& window)
 {
     std::vector<QWidget*> controls;
     for (QWidget* widget : window.findChildren<QWidget*>()) {
-        if (TakesFocus(widget)) controls.push_back(widget);
+        // Pop-ups (a list's drop-down) are windows of their own.
+        if (widget->window() == &window && TakesFocus(widget)) controls.push_back(widget);
     }
     std::stable_sort(controls.begin(), controls.end(), [&window](QWidget* a, QWidget* b) {
         const QPoint pa = Middle(a, window);

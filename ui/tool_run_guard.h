@@ -33,7 +33,7 @@ public:
     // Asks the run to stop at its next cancel check; nothing without a run.
     void Cancel() { m_cancelled.store(true); }
 
-    // The run going on in the program, or null (one at a time: the tool dialogs are modal).
+    // The run going on in the program, or null (one at a time: one tool dialog is open).
     static ToolRunGuard* Active();
     // Called with true when a run starts and false when it ended (the main window locks the
     // log's editing meanwhile).

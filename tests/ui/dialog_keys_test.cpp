@@ -5,6 +5,9 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -22,6 +25,7 @@
 #include "ui/image_stats_dialog.h"
 #include "ui/pansharpen_dialog.h"
 #include "ui/semivariance_dialog.h"
+#include "ui/text.h"
 
 namespace lumesta::testing {
 namespace {
@@ -200,6 +204,43 @@ private slots:
         DropFile(&frame, Q(dir.File("jobs.bif")));
         QTRY_VERIFY(batch);
         QTRY_VERIFY(!frame.ToolWindow());
+    }
+
+    // A chooser opens at its current file, else where this tool last chose one (kept in the
+    // settings), and remembers the folder of a choice.
+    void ChoosersOpenAtTheCurrentFileOrTheToolsLastFolder()
+    {
+        TempDir dir;
+        TempDir other;
+        WriteEnviScene(dir.Path(), MakeScene(512, 512));
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        QSettings().setValue("Folders/" + dialog.windowTitle(), Q(other.Path()));
+        QString opened;
+        WhenModalOpens([&opened](QWidget* modal) {
+            if (auto* chooser = dynamic_cast<QFileDialog*>(modal)) {
+                opened = chooser->directory().absolutePath();
+            }
+        });
+        dialog.OnBrowseBand(0);
+        QCOMPARE(opened, QDir(Q(other.Path())).absolutePath());
+
+        dialog.OnPanChosen(Q(dir.File("pan.img")));
+        QString selected;
+        WhenModalOpens([&opened, &selected](QWidget* modal) {
+            auto* chooser = dynamic_cast<QFileDialog*>(modal);
+            if (!chooser) return;
+            opened = chooser->directory().absolutePath();
+            selected = chooser->selectedFiles().value(0);
+            QMetaObject::invokeMethod(chooser, "accept", Qt::DirectConnection);
+        });
+        dialog.OnBrowseBmp();
+        QCOMPARE(opened, QDir(Q(dir.Path())).absolutePath());
+        QCOMPARE(QFileInfo(selected).fileName(), QString("pan_Fused.bmp"));
+        QCOMPARE(dialog.Job().bmpName, ToEngine(selected));
+        QCOMPARE(QSettings().value("Folders/" + dialog.windowTitle()).toString(),
+                 QDir(Q(dir.Path())).absolutePath());
     }
 
     void MissingHeaderIsNamedWhenBrowsing()
