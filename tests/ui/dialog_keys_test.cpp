@@ -243,6 +243,33 @@ private slots:
                  QDir(Q(dir.Path())).absolutePath());
     }
 
+    // No to the overwrite question (whose text says to change the suffix) keeps the dialog and
+    // every choice, so only the suffix needs changing before OK again.
+    void DeclinedOverwriteKeepsTheDialogWithItsChoices()
+    {
+        TempDir dir;
+        WriteEnviScene(dir.Path(), MakeScene(512, 512));
+        WriteFileBytes(dir.File("blue_Fused.img"), "earlier result");
+        FakeHost host;
+        host.defaultAnswer = false;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        dialog.show();
+        dialog.OnPanChosen(Q(dir.File("pan.img")));
+        const char* bands[] = {"blue.img", "green.img", "red.img", "nir.img"};
+        for (int band = 0; band < 4; ++band) dialog.OnBandChosen(band, Q(dir.File(bands[band])));
+        dialog.MethodList()->setCurrentIndex(1);
+        emit dialog.MethodList()->activated(1);
+        dialog.accept();
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(host.Questions().size(), std::size_t{1});
+        QCOMPARE(Bytes(dir.File("blue_Fused.img")), QByteArray("earlier result"));
+        QCOMPARE(dialog.PanField()->text(), QString("pan.img"));
+        QCOMPARE(dialog.BandList(3)->currentText(), QString("nir.img"));
+        QCOMPARE(dialog.MethodList()->currentIndex(), 1);
+        QCOMPARE(dialog.SuffixField()->text(), QString("_Fused"));
+    }
+
     void MissingHeaderIsNamedWhenBrowsing()
     {
         TempDir dir;
