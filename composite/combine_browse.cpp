@@ -222,7 +222,8 @@ bool ChooseCombineBmp(BandCombinationJob& job, const std::string& path, Host& ho
         for (const auto& name :
              {input, WithoutLastFour(input) + ".hdr", WithoutLastFour(input) + ".rdc"}) {
             if (!SamePath(path, name)) continue;
-            host.ShowMessage(path + " is an input of this run.\nChange the name of the 24-bit BMP.");
+            host.ShowMessage(path +
+                             " is an input of this run.\nChange the name of the 24-bit BMP.");
             return false;
         }
     }

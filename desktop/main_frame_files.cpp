@@ -80,8 +80,8 @@ bool MainFrame::OnFileSave()
 
 bool MainFrame::OnFileSaveAs()
 {
-    const QString initial = m_document.FilePath().isEmpty() ? QString("Untitled.txt")
-                                                            : m_document.FilePath();
+    const QString initial =
+        m_document.FilePath().isEmpty() ? QString("Untitled.txt") : m_document.FilePath();
     const QString path = ChooseFileToSave(this, kLogFilter, "txt", initial);
     return !path.isEmpty() && SaveFile(path);
 }

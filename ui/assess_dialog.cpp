@@ -111,8 +111,9 @@ void AssessDialog::OnBrowseInput()
 {
     static const char kInputFilter[] =
         "ENVI (*.img), Idrisi32 (*.rst) Images|*.img;*.rst|Generic Image Matrix (*.*)|*.*||";
-    BrowseToOpen(kInputFilter, [this](const QString& path) { OnInputChosen(path); },
-                 ToQt(Input().inputPath));
+    BrowseToOpen(
+        kInputFilter, [this](const QString& path) { OnInputChosen(path); },
+        ToQt(Input().inputPath));
 }
 
 void AssessDialog::OnInputChosen(const QString& path)

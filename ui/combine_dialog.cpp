@@ -44,8 +44,8 @@ BandCombinationDialog::BandCombinationDialog(CombineDepth depth, RunCounters& co
 
 void BandCombinationDialog::SetTips()
 {
-    static const char* const kBandOptions[] = {
-        "--blue PATH (a .bif batch file too)", "--green PATH", "--red PATH"};
+    static const char* const kBandOptions[] = {"--blue PATH (a .bif batch file too)",
+                                               "--green PATH", "--red PATH"};
     for (int band = kCompositeBlue; band <= kCompositeRed; ++band) {
         SetTip(m_bandList[band], "The entry shown in this colour (drop a file here to choose it)",
                "--select B,G,R");
@@ -167,8 +167,8 @@ void BandCombinationDialog::OnBrowseBand(int band)
                                                                 : kBlueFilter8;
     const std::string& current =
         band == kCompositeBlue && !m_job.bluePath.empty() ? m_job.bluePath : m_job.bandPath[band];
-    BrowseToOpen(filter, [this, band](const QString& path) { OnBandChosen(band, path); },
-                 ToQt(current));
+    BrowseToOpen(
+        filter, [this, band](const QString& path) { OnBandChosen(band, path); }, ToQt(current));
 }
 
 void BandCombinationDialog::OnBandChosen(int band, const QString& path)

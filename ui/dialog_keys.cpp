@@ -3,11 +3,11 @@
 #include <QAbstractButton>
 #include <QDialogButtonBox>
 #include <QDropEvent>
-#include <QPushButton>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSet>
 #include <QUrl>
 #include <QWidget>
@@ -212,7 +212,8 @@ void AssignMnemonics(QWidget& window)
     }
     for (QWidget* widget : ordered) {
         auto* button = qobject_cast<QAbstractButton*>(widget);
-        if (button && !button->text().isEmpty()) button->setText(WithMnemonic(button->text(), taken));
+        if (button && !button->text().isEmpty())
+            button->setText(WithMnemonic(button->text(), taken));
     }
 }
 

@@ -218,7 +218,8 @@ void PanSharpenDialogBase::OnBrowsePan()
     static const char kPanFilter[] =
         "ENVI (*.img), Idrisi32 (*.rst), GeoTIFF (*.tif)|*.img;*.rst;*.tif|Generic Image Matrix "
         "(*.*)|*.*|Ascii Batch Input File (*.bif)|*.bif||";
-    BrowseToOpen(kPanFilter, [this](const QString& path) { OnPanChosen(path); }, m_pan->text());
+    BrowseToOpen(
+        kPanFilter, [this](const QString& path) { OnPanChosen(path); }, m_pan->text());
 }
 
 void PanSharpenDialogBase::OnBrowseBand(int band)
@@ -235,9 +236,9 @@ void PanSharpenDialogBase::OnBrowseBand(int band)
         OnBandChosen(band, QString());
         return;
     }
-    BrowseToOpen(band == 0 ? kBlueFilter : kOtherBandFilter,
-                 [this, band](const QString& path) { OnBandChosen(band, path); },
-                 CurrentBandPath(band));
+    BrowseToOpen(
+        band == 0 ? kBlueFilter : kOtherBandFilter,
+        [this, band](const QString& path) { OnBandChosen(band, path); }, CurrentBandPath(band));
 }
 
 void PanSharpenDialogBase::OnBrowseBmp()

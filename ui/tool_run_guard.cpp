@@ -67,7 +67,8 @@ RunOutcome ToolRunGuard::Run(Host& gui, const std::function<RunOutcome(Host&)>& 
             worker.ShowMessage(kUnexpectedFailure + "unknown");
         }
         // Posted after everything the run posted, so the loop ends once all of it is shown.
-        QMetaObject::invokeMethod(this, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
     thread->start();
     loop.exec();

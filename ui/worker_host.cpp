@@ -96,7 +96,10 @@ std::string LastStep(const std::string& bytes)
 
 WorkerHost::WorkerHost(Host& gui, QObject& context, QWidget* window, QString caption,
                        std::atomic<bool>& cancelled)
-    : m_gui(gui), m_context(context), m_window(window), m_caption(std::move(caption)),
+    : m_gui(gui),
+      m_context(context),
+      m_window(window),
+      m_caption(std::move(caption)),
       m_cancelled(cancelled)
 {
 }

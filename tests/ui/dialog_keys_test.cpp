@@ -7,10 +7,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSettings>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QSettings>
 #include <QtTest>
 #include <memory>
 
@@ -30,18 +30,28 @@
 namespace lumesta::testing {
 namespace {
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
 
 std::unique_ptr<ToolDialog> MakeDialog(int kind, RunCounters& counters, Host& host)
 {
     switch (kind) {
-        case 0: return std::make_unique<PanSharpenDialog>(counters, host, nullptr);
-        case 1: return std::make_unique<EtmDialog>(counters, host, nullptr);
-        case 2: return std::make_unique<CBandCombination16Dlg>(counters, host, nullptr);
-        case 3: return std::make_unique<CBandCombination8Dlg>(counters, host, nullptr);
-        case 4: return std::make_unique<CSemivarianceDlg>(counters, host, nullptr);
-        case 5: return std::make_unique<CImageStatsDlg>(counters, host, nullptr);
-        default: return std::make_unique<CHaarWaveletDlg>(counters, host, nullptr);
+        case 0:
+            return std::make_unique<PanSharpenDialog>(counters, host, nullptr);
+        case 1:
+            return std::make_unique<EtmDialog>(counters, host, nullptr);
+        case 2:
+            return std::make_unique<CBandCombination16Dlg>(counters, host, nullptr);
+        case 3:
+            return std::make_unique<CBandCombination8Dlg>(counters, host, nullptr);
+        case 4:
+            return std::make_unique<CSemivarianceDlg>(counters, host, nullptr);
+        case 5:
+            return std::make_unique<CImageStatsDlg>(counters, host, nullptr);
+        default:
+            return std::make_unique<CHaarWaveletDlg>(counters, host, nullptr);
     }
 }
 
@@ -81,8 +91,9 @@ private slots:
     void EveryDialogTabsInVisualOrderWithShortcutsAndTips_data()
     {
         QTest::addColumn<int>("kind");
-        const char* names[] = {"pan-sharpening", "Landsat", "combination 16", "combination 8",
-                               "semivariance", "statistics", "Haar"};
+        const char* names[] = {
+            "pan-sharpening", "Landsat", "combination 16", "combination 8", "semivariance",
+            "statistics",     "Haar"};
         for (int kind = 0; kind < 7; ++kind) QTest::newRow(names[kind]) << kind;
     }
 
@@ -184,8 +195,10 @@ private slots:
         QCOMPARE(dialog.Job().bmpName, dir.File("old.bmp"));
         QCOMPARE(host.Messages(),
                  (std::vector<std::string>{
-                     dir.File("pan.img") + " is an input of this run.\nChange the name of the 24-bit BMP.",
-                     dir.File("blue.hdr") + " is an input of this run.\nChange the name of the 24-bit BMP."}));
+                     dir.File("pan.img") +
+                         " is an input of this run.\nChange the name of the 24-bit BMP.",
+                     dir.File("blue.hdr") +
+                         " is an input of this run.\nChange the name of the 24-bit BMP."}));
         QVERIFY(!derived.empty());
     }
 
@@ -278,8 +291,8 @@ private slots:
         RunCounters counters;
         CBandCombination16Dlg dialog(counters, host, nullptr);
         dialog.OnBandChosen(kCompositeBlue, Q(dir.File("lone.img")));
-        QCOMPARE(host.Messages(),
-                 std::vector<std::string>{"Cannot open the header file " + dir.File("lone.hdr") + "."});
+        QCOMPARE(host.Messages(), std::vector<std::string>{"Cannot open the header file " +
+                                                           dir.File("lone.hdr") + "."});
         QCOMPARE(dialog.BandList(kCompositeBlue)->count(), 0);
     }
 };

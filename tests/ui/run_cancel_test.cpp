@@ -28,7 +28,10 @@ namespace {
 
 enum ToolCase { kPan16, kEtm, kCombine16, kCombine8, kSemivariance, kStats, kHaar };
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
 
 // The visible progress window of the run, or null.
 CProgressWindow* VisibleProgressWindow()
