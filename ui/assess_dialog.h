@@ -57,6 +57,7 @@ protected:
 
     // Shows the whole job: the input part, then the tool's fields.
     void ShowJob();
+    void ShowJobState() override { ShowJob(); }
 
     // The tool's side.
     virtual AssessInput& Input() = 0;

@@ -58,6 +58,7 @@ private:
     void TakeSizeFields();
     void ShowJob();
     void SetTips();
+    void ShowJobState() override { ShowJob(); }
     RunOutcome RunBatch();
 
     BandCombinationJob m_job;

@@ -70,6 +70,7 @@ protected:
     // Disables the controls that only serve single-file input while a batch file is chosen.
     void ShowBatchMode(bool batch);
     virtual void ShowJob() = 0;
+    void ShowJobState() override { ShowJob(); }
 
     // Pieces of ShowJob: each field shows its job value (an unchanged text keeps its cursor).
     void ShowPan(const std::string& name, int width, int height, bool inputsEnabled);

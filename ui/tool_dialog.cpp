@@ -26,14 +26,17 @@ void ToolDialog::reject()
 
 RunOutcome ToolDialog::RunGuarded(const std::function<RunOutcome()>& run, Host* gui)
 {
-    return m_guard->Run(gui ? *gui : m_host, [this, &run](Host& worker) {
-        m_runHost.store(&worker);
-        struct Restore {
-            std::atomic<Host*>& host;
-            ~Restore() { host.store(nullptr); }
-        } restore{m_runHost};
-        return run();
-    });
+    return m_guard->Run(
+        gui ? *gui : m_host,
+        [this, &run](Host& worker) {
+            m_runHost.store(&worker);
+            struct Restore {
+                std::atomic<Host*>& host;
+                ~Restore() { host.store(nullptr); }
+            } restore{m_runHost};
+            return run();
+        },
+        [this] { ShowJobState(); });
 }
 
 void ToolDialog::BrowseToOpen(const char* filterText,

@@ -33,7 +33,8 @@ protected:
     RunCounters& Counters() const { return m_counters; }
 
     // Calls run on the guard's worker thread (see ToolRunGuard::Run) and returns its outcome.
-    // Meanwhile ProgramHost() forwards to gui (the program's host when null).
+    // Meanwhile ProgramHost() forwards to gui (the program's host when null), and after each
+    // question the fields show the job again (the "very large" question turns a display off).
     RunOutcome RunGuarded(const std::function<RunOutcome()>& run, Host* gui = nullptr);
 
     // The "Open File" chooser with filterText, opened at the folder and name of current (else
@@ -49,6 +50,8 @@ protected:
     // On the first show: Tab in visual order from the first input, which gets the focus, and
     // Alt shortcuts on every label and button.
     void showEvent(QShowEvent* event) override;
+    // Shows every field's job value; called while a run waits, so the job is not changing.
+    virtual void ShowJobState() {}
 
 private:
     RunCounters& m_counters;

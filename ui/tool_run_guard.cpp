@@ -45,7 +45,8 @@ void ToolRunGuard::SetRunStateListener(std::function<void(bool running)> listene
     RunStateListener() = std::move(listener);
 }
 
-RunOutcome ToolRunGuard::Run(Host& gui, const std::function<RunOutcome(Host&)>& run)
+RunOutcome ToolRunGuard::Run(Host& gui, const std::function<RunOutcome(Host&)>& run,
+                             const std::function<void()>& refresh)
 {
     static const std::string kUnexpectedFailure = "The run stopped on an unexpected error: ";
     if (m_running || g_active) return RunOutcome::Stopped;
@@ -56,6 +57,7 @@ RunOutcome ToolRunGuard::Run(Host& gui, const std::function<RunOutcome(Host&)>& 
     NotifyRunState(true);
 
     WorkerHost worker(gui, *this, &m_dialog, m_dialog.windowTitle(), m_cancelled);
+    worker.SetAfterQuestion(refresh);
     RunOutcome outcome = RunOutcome::Stopped;
     QEventLoop loop;
     QThread* thread = QThread::create([&] {

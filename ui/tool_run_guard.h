@@ -28,7 +28,9 @@ public:
     // returns its outcome once it ended; events are handled meanwhile. An exception from run
     // is shown as "The run stopped on an unexpected error: " + its text through gui, and gives
     // Stopped. Does nothing and returns Stopped while a run is going on.
-    RunOutcome Run(Host& gui, const std::function<RunOutcome(Host&)>& run);
+    // After a question, refresh is called while the run waits (see WorkerHost).
+    RunOutcome Run(Host& gui, const std::function<RunOutcome(Host&)>& run,
+                   const std::function<void()>& refresh = {});
 
     // Asks the run to stop at its next cancel check; nothing without a run.
     void Cancel() { m_cancelled.store(true); }

@@ -104,13 +104,19 @@ WorkerHost::WorkerHost(Host& gui, QObject& context, QWidget* window, QString cap
 {
 }
 
-void WorkerHost::OnGui(const std::function<void()>& act) const
+void WorkerHost::OnGui(const std::function<void()>& act)
 {
-    if (QThread::currentThread() == m_context.thread()) {
+    const bool refresh = m_questionAnswered && m_afterQuestion;
+    m_questionAnswered = false;
+    const auto both = [&] {
+        if (refresh) m_afterQuestion();
         act();
+    };
+    if (QThread::currentThread() == m_context.thread()) {
+        both();
         return;
     }
-    QMetaObject::invokeMethod(&m_context, act, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(&m_context, both, Qt::BlockingQueuedConnection);
 }
 
 void WorkerHost::ShowMessage(const std::string& text)
@@ -122,6 +128,7 @@ bool WorkerHost::AskYesNo(const std::string& question)
 {
     bool answer = false;
     OnGui([&] { answer = m_gui.AskYesNo(question); });
+    m_questionAnswered = true;
     return answer;
 }
 

@@ -28,6 +28,11 @@ public:
     WorkerHost(Host& gui, QObject& context, QWidget* window, QString caption,
                std::atomic<bool>& cancelled);
 
+    // Called on the user-interface thread during the first call carried there after each
+    // question, while the run waits for it: the job is not changing then, so the dialog can
+    // show what the answer changed in it (a display switched off).
+    void SetAfterQuestion(std::function<void()> refresh) { m_afterQuestion = std::move(refresh); }
+
     void ShowMessage(const std::string& text) override;
     bool AskYesNo(const std::string& question) override;
     // Also shows the last line of bytes that has a letter as the step being run, in the window
@@ -48,7 +53,7 @@ public:
 
 private:
     // Calls act on the user-interface thread and returns when it is done.
-    void OnGui(const std::function<void()>& act) const;
+    void OnGui(const std::function<void()>& act);
 
     Host& m_gui;
     QObject& m_context;
@@ -58,6 +63,8 @@ private:
     QElapsedTimer m_sincePump;
     // The window beside a tool dialog's bar: its status line shows the report's latest step.
     QPointer<QWidget> m_barWindow;
+    std::function<void()> m_afterQuestion;
+    bool m_questionAnswered = false;
 };
 
 }  // namespace lumesta

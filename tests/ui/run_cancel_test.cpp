@@ -4,13 +4,16 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPushButton>
+#include <QThread>
 #include <QtTest>
 #include <functional>
 #include <memory>
 
 #include "desktop/main_frame.h"
 #include "tests/engine/assess/assess_bands.h"
+#include "tests/support/fake_host.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_test_support.h"
@@ -22,6 +25,7 @@
 #include "ui/progress_window.h"
 #include "ui/semivariance_dialog.h"
 #include "ui/tool_run_guard.h"
+#include "ui/worker_host.h"
 
 namespace lumesta::testing {
 namespace {
@@ -178,6 +182,37 @@ private slots:
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         // Outputs and temporary files are gone: only the inputs are left.
         QCOMPARE(QDir(Q(dir.Path())).entryList(QDir::Files), inputs);
+    }
+
+    // The worker's host: calls reach the user-interface thread in order; after a question the
+    // dialog is refreshed once, while the run waits; a pump passes on the host's own cancel.
+    void WorkerHostCarriesCallsRefreshesAfterAQuestionAndTakesCancels()
+    {
+        FakeHost gui;
+        gui.cancelAtPump = 1;
+        QObject context;
+        std::atomic<bool> cancelled{false};
+        WorkerHost worker(gui, context, nullptr, "caption", cancelled);
+        int refreshes = 0;
+        worker.SetAfterQuestion([&refreshes] { ++refreshes; });
+        bool answer = false;
+        QThread* thread = QThread::create([&] {
+            worker.AppendLog("a");
+            answer = worker.AskYesNo("Go on?");
+            worker.AppendLog("b");
+            worker.AppendLog("c");
+            worker.PumpPendingMessages();
+        });
+        QEventLoop loop;
+        connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+        thread->start();
+        loop.exec();
+        thread->wait();
+        delete thread;
+        QVERIFY(answer);
+        QCOMPARE(refreshes, 1);
+        QCOMPARE(gui.Log(), std::string("abc"));
+        QVERIFY(worker.IsCancelled());
     }
 
     void EscapeCancelsAPanSharpeningRun()
