@@ -73,6 +73,8 @@ void PanSharpenDialogBase::SetTips()
     SetTip(m_bmpBrowse, "Names the colour picture; nothing is written before OK", "--bmp PATH");
     SetTip(m_displayBmp, "Shows the picture once the run has finished", "--display");
     SetTip(m_colourMatch, "Keeps the colours close to those of the inputs", "--colour-match");
+    SetTip(m_qualityLine, "Appends the full-resolution quality of the result to the report",
+           "--quality");
     SetTip(m_stretch, "Histogram cutoffs and nonlinear stretching of the picture",
            "--cutoffs, --nonlinear");
     SetButtonTips(*this, "pansharpen (pansharpen-etm for Landsat ETM+)");
