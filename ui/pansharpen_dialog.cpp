@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include "imaging/sensor_gains.h"
+#include "ui/dialog_keys.h"
 #include "ui/more_params_dialog.h"
 
 namespace lumesta {
@@ -49,6 +50,7 @@ void PanSharpenDialog::AddSensorList(const std::string& sensor)
     row->insertSpacing(at, 16);
     row->insertWidget(at + 1, new QLabel("Sensor", group));
     row->insertWidget(at + 2, m_sensor);
+    SetTip(m_sensor, "The sensor whose MTF the detail-injection methods match", "--sensor NAME");
 }
 
 void PanSharpenDialog::OnMore()
