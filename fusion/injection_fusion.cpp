@@ -39,6 +39,9 @@ std::int16_t StoreSample(double value)
     return static_cast<std::int16_t>(std::clamp(rounded, -32768.0, 32767.0));
 }
 
+// Columns of an MS row summed together down the columns (their sums stay in registers).
+constexpr std::int64_t kColumnBlock = 8;
+
 // Pan row r of an MS-scale image upsampled by the 23-tap interpolator: down the columns at MS
 // width first (the MS rows that reach row r, summed in their order), then along the row.
 template <typename Sample>
@@ -47,11 +50,22 @@ void UpsampleRow(const InjectionModel& model, const Sample* image, std::int64_t 
 {
     const std::int64_t msWidth = model.msWidth;
     const double* w = model.rows.Weights(r);
+    const int count = model.rows.Count(r);
     const Sample* source = image + model.rows.First(r) * msWidth;
-    for (std::int64_t i = 0; i < msWidth; ++i) line[i] = w[0] * source[i];
-    for (int j = 1; j < model.rows.Count(r); ++j) {
-        const Sample* row = source + j * msWidth;
-        for (std::int64_t i = 0; i < msWidth; ++i) line[i] += w[j] * row[i];
+    std::int64_t i = 0;
+    for (; i + kColumnBlock <= msWidth; i += kColumnBlock) {
+        double sums[kColumnBlock];
+        for (int l = 0; l < kColumnBlock; ++l) sums[l] = w[0] * source[i + l];
+        for (int j = 1; j < count; ++j) {
+            const Sample* row = source + j * msWidth + i;
+            for (int l = 0; l < kColumnBlock; ++l) sums[l] += w[j] * row[l];
+        }
+        for (int l = 0; l < kColumnBlock; ++l) line[i + l] = sums[l];
+    }
+    for (; i < msWidth; ++i) {
+        double sum = w[0] * source[i];
+        for (int j = 1; j < count; ++j) sum += w[j] * source[j * msWidth + i];
+        line[i] = sum;
     }
     model.columns.Apply(line, out);
 }
@@ -124,43 +138,59 @@ void WaveletDetail(const InjectionModel& model, const StripInputs& strip, std::i
     for (std::int64_t c = 0; c < width; ++c) detail[c] = model.panScale[0] * (pan[c] - detail[c]);
 }
 
-// Band k's fused row from the upsampled bands m (rows of width samples) and the pan row; low
-// is band k's upsampled low-pass pan (pyramid), detail the equalised wavelet detail (AWLP).
-void FuseBandRow(const InjectionModel& model, int k, const double* const m[4], const double* pan,
-                 const double* low, const double* detail, std::int64_t width, std::int16_t* out)
+// What every band of a pixel shares: the synthetic intensity (GSA) or the mean of the bands
+// (AWLP, Brovey), summed as the band rows use it.
+void SharedRow(const InjectionModel& model, const double* const m[4], std::int64_t width,
+               double* shared)
+{
+    if (model.method == FusionMethod::Gsa) {
+        for (std::int64_t c = 0; c < width; ++c) {
+            double intensity = model.intercept;
+            for (int b = 0; b < kInjectionBands; ++b) intensity += model.weight[b] * m[b][c];
+            shared[c] = intensity;
+        }
+    } else if (model.method != FusionMethod::GlpHpm) {
+        for (std::int64_t c = 0; c < width; ++c) {
+            shared[c] = 0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
+        }
+    }
+}
+
+// Band k's fused row from the upsampled band mk, the pan row and the shared row (intensity or
+// mean); low is band k's upsampled low-pass pan (pyramid), detail the equalised wavelet detail
+// (AWLP).
+void FuseBandRow(const InjectionModel& model, int k, const double* mk, const double* shared,
+                 const double* pan, const double* low, const double* detail, std::int64_t width,
+                 std::int16_t* out)
 {
     const double scale = model.panScale[k];
     const double offset = model.panOffset[k];
     switch (model.method) {
-        case FusionMethod::Gsa:
+        case FusionMethod::Gsa: {
+            const double gain = model.gain[k];
             for (std::int64_t c = 0; c < width; ++c) {
-                double intensity = model.intercept;
-                for (int b = 0; b < kInjectionBands; ++b) intensity += model.weight[b] * m[b][c];
-                out[c] =
-                    StoreSample(m[k][c] + model.gain[k] * (scale * pan[c] + offset - intensity));
+                out[c] = StoreSample(mk[c] + gain * (scale * pan[c] + offset - shared[c]));
             }
             break;
+        }
         case FusionMethod::GlpHpm:
             for (std::int64_t c = 0; c < width; ++c) {
                 const double lowPan = scale * low[c] + offset;
                 // No ratio without a positive low-pass pan: the band is kept.
-                const double value =
-                    lowPan > 0 ? m[k][c] * (scale * pan[c] + offset) / lowPan : m[k][c];
+                const double value = lowPan > 0 ? mk[c] * (scale * pan[c] + offset) / lowPan : mk[c];
                 out[c] = StoreSample(value);
             }
             break;
         case FusionMethod::Awlp:
             for (std::int64_t c = 0; c < width; ++c) {
-                const double mean =
-                    0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
-                out[c] = StoreSample(m[k][c] + (mean > 0 ? m[k][c] / mean : 1.0) * detail[c]);
+                const double mean = shared[c];
+                out[c] = StoreSample(mk[c] + (mean > 0 ? mk[c] / mean : 1.0) * detail[c]);
             }
             break;
         default:
             for (std::int64_t c = 0; c < width; ++c) {
-                const double mean =
-                    0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
-                out[c] = StoreSample(mean > 0 ? m[k][c] * pan[c] / mean : m[k][c]);
+                const double mean = shared[c];
+                out[c] = StoreSample(mean > 0 ? mk[c] * pan[c] / mean : mk[c]);
             }
     }
 }
@@ -170,11 +200,13 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
              const std::array<int, 3>& amounts, std::vector<std::int16_t>* out)
 {
     const std::int64_t width = model.width;
-    // The four bands, the wavelet detail, the low-pass pans (one per distinct Gaussian) and
-    // one MS-width line.
+    // The four bands, the wavelet detail, the low-pass pans (one per distinct Gaussian), the
+    // shared row and one MS-width line; each thread keeps its rows from one pan row to the next.
     const std::int64_t lows = static_cast<std::int64_t>(model.panLow.size());
-    std::vector<double> work(static_cast<std::size_t>((kInjectionBands + 2 + lows) * width));
-    double* line = work.data() + (kInjectionBands + 1 + lows) * width;
+    thread_local std::vector<double> work;
+    work.resize(static_cast<std::size_t>((kInjectionBands + 3 + lows) * width));
+    double* shared = work.data() + (kInjectionBands + 1 + lows) * width;
+    double* line = shared + width;
     const double* m[4];
     for (int k = 0; k < kInjectionBands; ++k) {
         UpsampleRow(model, model.ms[k].data(), r, line, work.data() + k * width);
@@ -189,9 +221,10 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
     }
     const double* pan = strip.pan.data() + (r - strip.panFirst) * width;
     const std::int64_t at = (r - strip.row0) * width;
+    SharedRow(model, m, width, shared);
     for (int k = 0; k < kInjectionBands; ++k) {
-        FuseBandRow(model, k, m, pan, low + model.panLowOfBand[k] * width, detail, width,
-                    out[k].data() + at);
+        FuseBandRow(model, k, m[k], shared, pan, low + model.panLowOfBand[k] * width, detail,
+                    width, out[k].data() + at);
     }
     if (amounts[0] == 0 && amounts[1] == 0 && amounts[2] == 0) return;
     for (std::int64_t c = 0; c < width; ++c) {

@@ -13,6 +13,9 @@ namespace {
 // shortened line are zeros as long as the impulse stays this far from them.
 constexpr std::int64_t kReach = 12;
 
+// Samples of the periodic stretch summed together (their sums stay in registers).
+constexpr int kBlock = 8;
+
 // The upsampled response of coarse sample i of a line of `coarse` samples, on the stretch of
 // the line that it can reach: fine samples ratio·lo .. ratio·hi − 1.
 std::vector<double> ImpulseResponse(std::int64_t i, std::int64_t coarse, int ratio,
@@ -93,19 +96,28 @@ void AxisWeights::Apply(const double* in, double* out) const
     };
     for (std::int64_t n = 0; n < m_periodicBegin; ++n) general(n);
     // The periodic stretch, one phase at a time: the same weights for every sample, summed in
-    // the same order as the general sum, so that the loops run over whole rows of samples.
-    std::vector<double> sums(
-        static_cast<std::size_t>((m_periodicEnd - m_periodicBegin) / m_ratio + 1));
+    // the same order as the general sum. Blocks of samples keep their sums in registers while
+    // the taps run, and the loops over a block vectorise.
     for (std::int64_t n0 = m_periodicBegin; n0 < m_periodicBegin + m_ratio && n0 < m_periodicEnd;
          ++n0) {
         const std::int64_t samples = (m_periodicEnd - n0 + m_ratio - 1) / m_ratio;
         const double* w = Weights(n0);
         const double* x = in + First(n0);
-        for (std::int64_t i = 0; i < samples; ++i) sums[i] = 0 + w[0] * x[i];
-        for (int j = 1; j < Count(n0); ++j) {
-            for (std::int64_t i = 0; i < samples; ++i) sums[i] += w[j] * x[i + j];
+        const int count = Count(n0);
+        std::int64_t i = 0;
+        for (; i + kBlock <= samples; i += kBlock) {
+            double sums[kBlock];
+            for (int l = 0; l < kBlock; ++l) sums[l] = 0 + w[0] * x[i + l];
+            for (int j = 1; j < count; ++j) {
+                for (int l = 0; l < kBlock; ++l) sums[l] += w[j] * x[i + j + l];
+            }
+            for (int l = 0; l < kBlock; ++l) out[n0 + (i + l) * m_ratio] = sums[l];
         }
-        for (std::int64_t i = 0; i < samples; ++i) out[n0 + i * m_ratio] = sums[i];
+        for (; i < samples; ++i) {
+            double sum = 0 + w[0] * x[i];
+            for (int j = 1; j < count; ++j) sum += w[j] * x[i + j];
+            out[n0 + i * m_ratio] = sum;
+        }
     }
     for (std::int64_t n = std::max(m_periodicBegin, m_periodicEnd); n < Fine(); ++n) general(n);
 }
