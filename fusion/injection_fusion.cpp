@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/allocate.h"
+#include "core/double_lanes.h"
 #include "fusion/band_read.h"
 #include "fusion/fusion_methods.h"
 #include "fusion/parallel_rows.h"
@@ -32,15 +33,20 @@ struct StripInputs {
 const std::string kWriteFailure =
     "Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.";
 
+// 2^52: adding and taking it away again rounds a smaller magnitude to the nearest integer,
+// ties to even, as the default rounding mode does.
+constexpr double kRoundingShift = 4503599627370496.0;
+
+// The nearest 16-bit sample (ties to even). Clamping before rounding gives the same sample as
+// rounding first, and keeps the rounding inline, without a call into the maths library.
 std::int16_t StoreSample(double value)
 {
     if (!std::isfinite(value)) return 0;
-    const double rounded = std::nearbyint(value);
-    return static_cast<std::int16_t>(std::clamp(rounded, -32768.0, 32767.0));
+    const double clamped = std::clamp(value, -32768.0, 32767.0);
+    const double rounded = clamped >= 0 ? (clamped + kRoundingShift) - kRoundingShift
+                                        : (clamped - kRoundingShift) + kRoundingShift;
+    return static_cast<std::int16_t>(rounded);
 }
-
-// Columns of an MS row summed together down the columns (their sums stay in registers).
-constexpr std::int64_t kColumnBlock = 8;
 
 // Pan row r of an MS-scale image upsampled by the 23-tap interpolator: down the columns at MS
 // width first (the MS rows that reach row r, summed in their order), then along the row.
@@ -53,14 +59,14 @@ void UpsampleRow(const InjectionModel& model, const Sample* image, std::int64_t 
     const int count = model.rows.Count(r);
     const Sample* source = image + model.rows.First(r) * msWidth;
     std::int64_t i = 0;
-    for (; i + kColumnBlock <= msWidth; i += kColumnBlock) {
-        double sums[kColumnBlock];
-        for (int l = 0; l < kColumnBlock; ++l) sums[l] = w[0] * source[i + l];
+    for (; i + kBlockSamples <= msWidth; i += kBlockSamples) {
+        DoubleLanes sums[kBlockVectors];
+        for (int v = 0; v < kBlockVectors; ++v) sums[v] = w[0] * LoadLanes(source + i + v * kLanes);
         for (int j = 1; j < count; ++j) {
             const Sample* row = source + j * msWidth + i;
-            for (int l = 0; l < kColumnBlock; ++l) sums[l] += w[j] * row[l];
+            for (int v = 0; v < kBlockVectors; ++v) sums[v] += w[j] * LoadLanes(row + v * kLanes);
         }
-        for (int l = 0; l < kColumnBlock; ++l) line[i + l] = sums[l];
+        for (int v = 0; v < kBlockVectors; ++v) StoreLanes(line + i + v * kLanes, sums[v]);
     }
     for (; i < msWidth; ++i) {
         double sum = w[0] * source[i];

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/double_lanes.h"
 #include "imaging/interpolator23.h"
 
 namespace lumesta {
@@ -12,9 +13,6 @@ namespace {
 // to spare: every ×2 step reaches 6 coarse samples, and the samples padded in at the ends of a
 // shortened line are zeros as long as the impulse stays this far from them.
 constexpr std::int64_t kReach = 12;
-
-// Samples of the periodic stretch summed together (their sums stay in registers).
-constexpr int kBlock = 8;
 
 // The upsampled response of coarse sample i of a line of `coarse` samples, on the stretch of
 // the line that it can reach: fine samples ratio·lo .. ratio·hi − 1.
@@ -96,8 +94,8 @@ void AxisWeights::Apply(const double* in, double* out) const
     };
     for (std::int64_t n = 0; n < m_periodicBegin; ++n) general(n);
     // The periodic stretch, one phase at a time: the same weights for every sample, summed in
-    // the same order as the general sum. Blocks of samples keep their sums in registers while
-    // the taps run, and the loops over a block vectorise.
+    // the same order as the general sum. Blocks of eight samples keep their sums in vector
+    // registers while the taps run.
     for (std::int64_t n0 = m_periodicBegin; n0 < m_periodicBegin + m_ratio && n0 < m_periodicEnd;
          ++n0) {
         const std::int64_t samples = (m_periodicEnd - n0 + m_ratio - 1) / m_ratio;
@@ -105,13 +103,20 @@ void AxisWeights::Apply(const double* in, double* out) const
         const double* x = in + First(n0);
         const int count = Count(n0);
         std::int64_t i = 0;
-        for (; i + kBlock <= samples; i += kBlock) {
-            double sums[kBlock];
-            for (int l = 0; l < kBlock; ++l) sums[l] = 0 + w[0] * x[i + l];
-            for (int j = 1; j < count; ++j) {
-                for (int l = 0; l < kBlock; ++l) sums[l] += w[j] * x[i + j + l];
+        for (; i + kBlockSamples <= samples; i += kBlockSamples) {
+            const DoubleLanes zero{};
+            DoubleLanes sums[kBlockVectors];
+            for (int v = 0; v < kBlockVectors; ++v) {
+                sums[v] = zero + w[0] * LoadLanes(x + i + v * kLanes);
             }
-            for (int l = 0; l < kBlock; ++l) out[n0 + (i + l) * m_ratio] = sums[l];
+            for (int j = 1; j < count; ++j) {
+                for (int v = 0; v < kBlockVectors; ++v) {
+                    sums[v] += w[j] * LoadLanes(x + i + j + v * kLanes);
+                }
+            }
+            for (int l = 0; l < kBlockSamples; ++l) {
+                out[n0 + (i + l) * m_ratio] = sums[l / kLanes][l % kLanes];
+            }
         }
         for (; i < samples; ++i) {
             double sum = 0 + w[0] * x[i];
