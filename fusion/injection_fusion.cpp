@@ -162,42 +162,77 @@ void SharedRow(const InjectionModel& model, const double* const m[4], std::int64
     }
 }
 
+// Loads of one sample or of a vector of samples, and the test for a positive value, so that a
+// fusion formula is written once for the vector loop and its scalar tail.
+double Load(const double* p, double)
+{
+    return *p;
+}
+
+DoubleLanes Load(const double* p, DoubleLanes)
+{
+    return LoadLanes(p);
+}
+
+double Positive(double x, double a, double b)
+{
+    return x > 0 ? a : b;
+}
+
+DoubleLanes Positive(DoubleLanes x, DoubleLanes a, DoubleLanes b)
+{
+    return x > DoubleLanes{} ? a : b;
+}
+
+// Runs formula (a generic lambda of a column and a value of the type it works on) over a row,
+// two columns at a time, and stores its rounded results.
+template <typename Formula>
+void StoreRow(std::int64_t width, double* values, std::int16_t* out, const Formula& formula)
+{
+    std::int64_t c = 0;
+    for (; c + kLanes <= width; c += kLanes) StoreLanes(values + c, formula(c, DoubleLanes{}));
+    for (; c < width; ++c) values[c] = formula(c, 0.0);
+    for (c = 0; c < width; ++c) out[c] = StoreSample(values[c]);
+}
+
 // Band k's fused row from the upsampled band mk, the pan row and the shared row (intensity or
 // mean); low is band k's upsampled low-pass pan (pyramid), detail the equalised wavelet detail
-// (AWLP).
+// (AWLP); values is a row of scratch.
 void FuseBandRow(const InjectionModel& model, int k, const double* mk, const double* shared,
                  const double* pan, const double* low, const double* detail, std::int64_t width,
-                 std::int16_t* out)
+                 double* values, std::int16_t* out)
 {
     const double scale = model.panScale[k];
     const double offset = model.panOffset[k];
+    const double gain = model.gain[k];
     switch (model.method) {
-        case FusionMethod::Gsa: {
-            const double gain = model.gain[k];
-            for (std::int64_t c = 0; c < width; ++c) {
-                out[c] = StoreSample(mk[c] + gain * (scale * pan[c] + offset - shared[c]));
-            }
+        case FusionMethod::Gsa:
+            StoreRow(width, values, out, [&](std::int64_t c, auto v) {
+                return Load(mk + c, v) +
+                       gain * (scale * Load(pan + c, v) + offset - Load(shared + c, v));
+            });
             break;
-        }
         case FusionMethod::GlpHpm:
-            for (std::int64_t c = 0; c < width; ++c) {
-                const double lowPan = scale * low[c] + offset;
-                // No ratio without a positive low-pass pan: the band is kept.
-                const double value = lowPan > 0 ? mk[c] * (scale * pan[c] + offset) / lowPan : mk[c];
-                out[c] = StoreSample(value);
-            }
+            // No ratio without a positive low-pass pan: the band is kept.
+            StoreRow(width, values, out, [&](std::int64_t c, auto v) {
+                const auto m = Load(mk + c, v);
+                const auto lowPan = scale * Load(low + c, v) + offset;
+                return Positive(lowPan, m * (scale * Load(pan + c, v) + offset) / lowPan, m);
+            });
             break;
         case FusionMethod::Awlp:
-            for (std::int64_t c = 0; c < width; ++c) {
-                const double mean = shared[c];
-                out[c] = StoreSample(mk[c] + (mean > 0 ? mk[c] / mean : 1.0) * detail[c]);
-            }
+            StoreRow(width, values, out, [&](std::int64_t c, auto v) {
+                const auto m = Load(mk + c, v);
+                const auto mean = Load(shared + c, v);
+                return m + Positive(mean, m / mean, v + 1.0) * Load(detail + c, v);
+            });
             break;
         default:
-            for (std::int64_t c = 0; c < width; ++c) {
-                const double mean = shared[c];
-                out[c] = StoreSample(mean > 0 ? mk[c] * pan[c] / mean : mk[c]);
-            }
+            StoreRow(width, values, out, [&](std::int64_t c, auto v) {
+                const auto m = Load(mk + c, v);
+                const auto mean = Load(shared + c, v);
+                return Positive(mean, m * Load(pan + c, v) / mean, m);
+            });
     }
 }
 
@@ -230,7 +265,7 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
     SharedRow(model, m, width, shared);
     for (int k = 0; k < kInjectionBands; ++k) {
         FuseBandRow(model, k, m[k], shared, pan, low + model.panLowOfBand[k] * width, detail,
-                    width, out[k].data() + at);
+                    width, line, out[k].data() + at);
     }
     if (amounts[0] == 0 && amounts[1] == 0 && amounts[2] == 0) return;
     for (std::int64_t c = 0; c < width; ++c) {
