@@ -33,10 +33,12 @@ inline DoubleLanes LoadLanes(const float* p)
 
 inline DoubleLanes LoadLanes(const std::int16_t* p)
 {
+    // Widened to 32 bits first: the conversion of 32-bit integers to doubles is a vector one.
     using ShortLanes = std::int16_t __attribute__((vector_size(kLanes * sizeof(std::int16_t))));
+    using IntLanes = std::int32_t __attribute__((vector_size(kLanes * sizeof(std::int32_t))));
     ShortLanes v;
     std::memcpy(&v, p, sizeof v);
-    return __builtin_convertvector(v, DoubleLanes);
+    return __builtin_convertvector(__builtin_convertvector(v, IntLanes), DoubleLanes);
 }
 
 inline void StoreLanes(double* p, DoubleLanes v)

@@ -162,6 +162,18 @@ void SharedRow(const InjectionModel& model, const double* const m[4], std::int64
     }
 }
 
+// StoreSample of two values at once, as doubles holding the samples.
+DoubleLanes RoundLanes(DoubleLanes value)
+{
+    const DoubleLanes low = value - value == 0 ? value : DoubleLanes{};  // not finite: 0
+    const DoubleLanes lowest = DoubleLanes{} - 32768.0;
+    const DoubleLanes highest = DoubleLanes{} + 32767.0;
+    DoubleLanes clamped = low < lowest ? lowest : low;
+    clamped = highest < clamped ? highest : clamped;
+    return clamped >= 0 ? (clamped + kRoundingShift) - kRoundingShift
+                        : (clamped - kRoundingShift) + kRoundingShift;
+}
+
 // Loads of one sample or of a vector of samples, and the test for a positive value, so that a
 // fusion formula is written once for the vector loop and its scalar tail.
 double Load(const double* p, double)
@@ -190,9 +202,11 @@ template <typename Formula>
 void StoreRow(std::int64_t width, double* values, std::int16_t* out, const Formula& formula)
 {
     std::int64_t c = 0;
-    for (; c + kLanes <= width; c += kLanes) StoreLanes(values + c, formula(c, DoubleLanes{}));
-    for (; c < width; ++c) values[c] = formula(c, 0.0);
-    for (c = 0; c < width; ++c) out[c] = StoreSample(values[c]);
+    for (; c + kLanes <= width; c += kLanes) {
+        StoreLanes(values + c, RoundLanes(formula(c, DoubleLanes{})));
+    }
+    for (; c < width; ++c) values[c] = StoreSample(formula(c, 0.0));
+    for (c = 0; c < width; ++c) out[c] = static_cast<std::int16_t>(values[c]);
 }
 
 // Band k's fused row from the upsampled band mk, the pan row and the shared row (intensity or
