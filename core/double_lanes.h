@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lumesta {
 
 constexpr int kLanes = 2;
@@ -33,12 +37,19 @@ inline DoubleLanes LoadLanes(const float* p)
 
 inline DoubleLanes LoadLanes(const std::int16_t* p)
 {
-    // Widened to 32 bits first: the conversion of 32-bit integers to doubles is a vector one.
+#if defined(__SSE2__)
+    // The compiler's generic conversion goes one sample at a time here: the two samples are
+    // sign-extended to 32 bits and converted together.
+    std::int32_t pair;
+    std::memcpy(&pair, p, sizeof pair);
+    const __m128i wide = _mm_cvtsi32_si128(pair);
+    return _mm_cvtepi32_pd(_mm_srai_epi32(_mm_unpacklo_epi16(wide, wide), 16));
+#else
     using ShortLanes = std::int16_t __attribute__((vector_size(kLanes * sizeof(std::int16_t))));
-    using IntLanes = std::int32_t __attribute__((vector_size(kLanes * sizeof(std::int32_t))));
     ShortLanes v;
     std::memcpy(&v, p, sizeof v);
-    return __builtin_convertvector(__builtin_convertvector(v, IntLanes), DoubleLanes);
+    return __builtin_convertvector(v, DoubleLanes);
+#endif
 }
 
 inline void StoreLanes(double* p, DoubleLanes v)
