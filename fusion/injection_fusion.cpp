@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/allocate.h"
+#include "core/double_lanes.h"
 #include "fusion/band_read.h"
 #include "fusion/fusion_methods.h"
 #include "fusion/parallel_rows.h"
@@ -32,11 +33,19 @@ struct StripInputs {
 const std::string kWriteFailure =
     "Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.";
 
+// 2^52: adding and taking it away again rounds a smaller magnitude to the nearest integer,
+// ties to even, as the default rounding mode does.
+constexpr double kRoundingShift = 4503599627370496.0;
+
+// The nearest 16-bit sample (ties to even). Clamping before rounding gives the same sample as
+// rounding first, and keeps the rounding inline, without a call into the maths library.
 std::int16_t StoreSample(double value)
 {
     if (!std::isfinite(value)) return 0;
-    const double rounded = std::nearbyint(value);
-    return static_cast<std::int16_t>(std::clamp(rounded, -32768.0, 32767.0));
+    const double clamped = std::clamp(value, -32768.0, 32767.0);
+    const double rounded = clamped >= 0 ? (clamped + kRoundingShift) - kRoundingShift
+                                        : (clamped - kRoundingShift) + kRoundingShift;
+    return static_cast<std::int16_t>(rounded);
 }
 
 // Pan row r of an MS-scale image upsampled by the 23-tap interpolator: down the columns at MS
@@ -47,11 +56,22 @@ void UpsampleRow(const InjectionModel& model, const Sample* image, std::int64_t 
 {
     const std::int64_t msWidth = model.msWidth;
     const double* w = model.rows.Weights(r);
+    const int count = model.rows.Count(r);
     const Sample* source = image + model.rows.First(r) * msWidth;
-    for (std::int64_t i = 0; i < msWidth; ++i) line[i] = w[0] * source[i];
-    for (int j = 1; j < model.rows.Count(r); ++j) {
-        const Sample* row = source + j * msWidth;
-        for (std::int64_t i = 0; i < msWidth; ++i) line[i] += w[j] * row[i];
+    std::int64_t i = 0;
+    for (; i + kBlockSamples <= msWidth; i += kBlockSamples) {
+        DoubleLanes sums[kBlockVectors];
+        for (int v = 0; v < kBlockVectors; ++v) sums[v] = w[0] * LoadLanes(source + i + v * kLanes);
+        for (int j = 1; j < count; ++j) {
+            const Sample* row = source + j * msWidth + i;
+            for (int v = 0; v < kBlockVectors; ++v) sums[v] += w[j] * LoadLanes(row + v * kLanes);
+        }
+        for (int v = 0; v < kBlockVectors; ++v) StoreLanes(line + i + v * kLanes, sums[v]);
+    }
+    for (; i < msWidth; ++i) {
+        double sum = w[0] * source[i];
+        for (int j = 1; j < count; ++j) sum += w[j] * source[j * msWidth + i];
+        line[i] = sum;
     }
     model.columns.Apply(line, out);
 }
@@ -124,44 +144,109 @@ void WaveletDetail(const InjectionModel& model, const StripInputs& strip, std::i
     for (std::int64_t c = 0; c < width; ++c) detail[c] = model.panScale[0] * (pan[c] - detail[c]);
 }
 
-// Band k's fused row from the upsampled bands m (rows of width samples) and the pan row; low
-// is band k's upsampled low-pass pan (pyramid), detail the equalised wavelet detail (AWLP).
-void FuseBandRow(const InjectionModel& model, int k, const double* const m[4], const double* pan,
-                 const double* low, const double* detail, std::int64_t width, std::int16_t* out)
+// What every band of a pixel shares: the synthetic intensity (GSA) or the mean of the bands
+// (AWLP, Brovey), summed as the band rows use it.
+void SharedRow(const InjectionModel& model, const double* const m[4], std::int64_t width,
+               double* shared)
+{
+    if (model.method == FusionMethod::Gsa) {
+        for (std::int64_t c = 0; c < width; ++c) {
+            double intensity = model.intercept;
+            for (int b = 0; b < kInjectionBands; ++b) intensity += model.weight[b] * m[b][c];
+            shared[c] = intensity;
+        }
+    } else if (model.method != FusionMethod::GlpHpm) {
+        for (std::int64_t c = 0; c < width; ++c) {
+            shared[c] = 0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
+        }
+    }
+}
+
+// StoreSample of two values at once, as doubles holding the samples.
+DoubleLanes RoundLanes(DoubleLanes value)
+{
+    const DoubleLanes low = value - value == 0 ? value : DoubleLanes{};  // not finite: 0
+    const DoubleLanes lowest = DoubleLanes{} - 32768.0;
+    const DoubleLanes highest = DoubleLanes{} + 32767.0;
+    DoubleLanes clamped = low < lowest ? lowest : low;
+    clamped = highest < clamped ? highest : clamped;
+    return clamped >= 0 ? (clamped + kRoundingShift) - kRoundingShift
+                        : (clamped - kRoundingShift) + kRoundingShift;
+}
+
+// Loads of one sample or of a vector of samples, and the test for a positive value, so that a
+// fusion formula is written once for the vector loop and its scalar tail.
+double Load(const double* p, double)
+{
+    return *p;
+}
+
+DoubleLanes Load(const double* p, DoubleLanes)
+{
+    return LoadLanes(p);
+}
+
+double Positive(double x, double a, double b)
+{
+    return x > 0 ? a : b;
+}
+
+DoubleLanes Positive(DoubleLanes x, DoubleLanes a, DoubleLanes b)
+{
+    return x > DoubleLanes{} ? a : b;
+}
+
+// Runs formula (a generic lambda of a column and a value of the type it works on) over a row,
+// two columns at a time, and stores its rounded results.
+template <typename Formula>
+void StoreRow(std::int64_t width, double* values, std::int16_t* out, const Formula& formula)
+{
+    std::int64_t c = 0;
+    for (; c + kLanes <= width; c += kLanes) {
+        StoreLanes(values + c, RoundLanes(formula(c, DoubleLanes{})));
+    }
+    for (; c < width; ++c) values[c] = StoreSample(formula(c, 0.0));
+    for (c = 0; c < width; ++c) out[c] = static_cast<std::int16_t>(values[c]);
+}
+
+// Band k's fused row from the upsampled band mk, the pan row and the shared row (intensity or
+// mean); low is band k's upsampled low-pass pan (pyramid), detail the equalised wavelet detail
+// (AWLP); values is a row of scratch.
+void FuseBandRow(const InjectionModel& model, int k, const double* mk, const double* shared,
+                 const double* pan, const double* low, const double* detail, std::int64_t width,
+                 double* values, std::int16_t* out)
 {
     const double scale = model.panScale[k];
     const double offset = model.panOffset[k];
+    const double gain = model.gain[k];
     switch (model.method) {
         case FusionMethod::Gsa:
-            for (std::int64_t c = 0; c < width; ++c) {
-                double intensity = model.intercept;
-                for (int b = 0; b < kInjectionBands; ++b) intensity += model.weight[b] * m[b][c];
-                out[c] =
-                    StoreSample(m[k][c] + model.gain[k] * (scale * pan[c] + offset - intensity));
-            }
+            StoreRow(width, values, out, [&](std::int64_t c, auto v) {
+                return Load(mk + c, v) +
+                       gain * (scale * Load(pan + c, v) + offset - Load(shared + c, v));
+            });
             break;
         case FusionMethod::GlpHpm:
-            for (std::int64_t c = 0; c < width; ++c) {
-                const double lowPan = scale * low[c] + offset;
-                // No ratio without a positive low-pass pan: the band is kept.
-                const double value =
-                    lowPan > 0 ? m[k][c] * (scale * pan[c] + offset) / lowPan : m[k][c];
-                out[c] = StoreSample(value);
-            }
+            // No ratio without a positive low-pass pan: the band is kept.
+            StoreRow(width, values, out, [&](std::int64_t c, auto v) {
+                const auto m = Load(mk + c, v);
+                const auto lowPan = scale * Load(low + c, v) + offset;
+                return Positive(lowPan, m * (scale * Load(pan + c, v) + offset) / lowPan, m);
+            });
             break;
         case FusionMethod::Awlp:
-            for (std::int64_t c = 0; c < width; ++c) {
-                const double mean =
-                    0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
-                out[c] = StoreSample(m[k][c] + (mean > 0 ? m[k][c] / mean : 1.0) * detail[c]);
-            }
+            StoreRow(width, values, out, [&](std::int64_t c, auto v) {
+                const auto m = Load(mk + c, v);
+                const auto mean = Load(shared + c, v);
+                return m + Positive(mean, m / mean, v + 1.0) * Load(detail + c, v);
+            });
             break;
         default:
-            for (std::int64_t c = 0; c < width; ++c) {
-                const double mean =
-                    0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
-                out[c] = StoreSample(mean > 0 ? m[k][c] * pan[c] / mean : m[k][c]);
-            }
+            StoreRow(width, values, out, [&](std::int64_t c, auto v) {
+                const auto m = Load(mk + c, v);
+                const auto mean = Load(shared + c, v);
+                return Positive(mean, m * Load(pan + c, v) / mean, m);
+            });
     }
 }
 
@@ -170,11 +255,13 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
              const std::array<int, 3>& amounts, std::vector<std::int16_t>* out)
 {
     const std::int64_t width = model.width;
-    // The four bands, the wavelet detail, the low-pass pans (one per distinct Gaussian) and
-    // one MS-width line.
+    // The four bands, the wavelet detail, the low-pass pans (one per distinct Gaussian), the
+    // shared row and one MS-width line; each thread keeps its rows from one pan row to the next.
     const std::int64_t lows = static_cast<std::int64_t>(model.panLow.size());
-    std::vector<double> work(static_cast<std::size_t>((kInjectionBands + 2 + lows) * width));
-    double* line = work.data() + (kInjectionBands + 1 + lows) * width;
+    thread_local std::vector<double> work;
+    work.resize(static_cast<std::size_t>((kInjectionBands + 3 + lows) * width));
+    double* shared = work.data() + (kInjectionBands + 1 + lows) * width;
+    double* line = shared + width;
     const double* m[4];
     for (int k = 0; k < kInjectionBands; ++k) {
         UpsampleRow(model, model.ms[k].data(), r, line, work.data() + k * width);
@@ -189,9 +276,10 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
     }
     const double* pan = strip.pan.data() + (r - strip.panFirst) * width;
     const std::int64_t at = (r - strip.row0) * width;
+    SharedRow(model, m, width, shared);
     for (int k = 0; k < kInjectionBands; ++k) {
-        FuseBandRow(model, k, m, pan, low + model.panLowOfBand[k] * width, detail, width,
-                    out[k].data() + at);
+        FuseBandRow(model, k, m[k], shared, pan, low + model.panLowOfBand[k] * width, detail,
+                    width, line, out[k].data() + at);
     }
     if (amounts[0] == 0 && amounts[1] == 0 && amounts[2] == 0) return;
     for (std::int64_t c = 0; c < width; ++c) {

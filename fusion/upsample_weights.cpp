@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/double_lanes.h"
 #include "imaging/interpolator23.h"
 
 namespace lumesta {
@@ -93,19 +94,35 @@ void AxisWeights::Apply(const double* in, double* out) const
     };
     for (std::int64_t n = 0; n < m_periodicBegin; ++n) general(n);
     // The periodic stretch, one phase at a time: the same weights for every sample, summed in
-    // the same order as the general sum, so that the loops run over whole rows of samples.
-    std::vector<double> sums(
-        static_cast<std::size_t>((m_periodicEnd - m_periodicBegin) / m_ratio + 1));
+    // the same order as the general sum. Blocks of eight samples keep their sums in vector
+    // registers while the taps run.
     for (std::int64_t n0 = m_periodicBegin; n0 < m_periodicBegin + m_ratio && n0 < m_periodicEnd;
          ++n0) {
         const std::int64_t samples = (m_periodicEnd - n0 + m_ratio - 1) / m_ratio;
         const double* w = Weights(n0);
         const double* x = in + First(n0);
-        for (std::int64_t i = 0; i < samples; ++i) sums[i] = 0 + w[0] * x[i];
-        for (int j = 1; j < Count(n0); ++j) {
-            for (std::int64_t i = 0; i < samples; ++i) sums[i] += w[j] * x[i + j];
+        const int count = Count(n0);
+        std::int64_t i = 0;
+        for (; i + kBlockSamples <= samples; i += kBlockSamples) {
+            const DoubleLanes zero{};
+            DoubleLanes sums[kBlockVectors];
+            for (int v = 0; v < kBlockVectors; ++v) {
+                sums[v] = zero + w[0] * LoadLanes(x + i + v * kLanes);
+            }
+            for (int j = 1; j < count; ++j) {
+                for (int v = 0; v < kBlockVectors; ++v) {
+                    sums[v] += w[j] * LoadLanes(x + i + j + v * kLanes);
+                }
+            }
+            for (int l = 0; l < kBlockSamples; ++l) {
+                out[n0 + (i + l) * m_ratio] = sums[l / kLanes][l % kLanes];
+            }
         }
-        for (std::int64_t i = 0; i < samples; ++i) out[n0 + i * m_ratio] = sums[i];
+        for (; i < samples; ++i) {
+            double sum = 0 + w[0] * x[i];
+            for (int j = 1; j < count; ++j) sum += w[j] * x[i + j];
+            out[n0 + i * m_ratio] = sum;
+        }
     }
     for (std::int64_t n = std::max(m_periodicBegin, m_periodicEnd); n < Fine(); ++n) general(n);
 }

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "core/double_lanes.h"
+
 namespace lumesta {
 namespace {
 
@@ -40,11 +42,21 @@ double FilterResponse(const MtfTaps& taps, double frequency)
 void FilterDecimateRow(const MtfTaps& taps, const double* const* rows, std::int64_t sourceWidth,
                        int step, int offset, std::int64_t outWidth, double* scratch, double* out)
 {
-    for (std::int64_t x = 0; x < sourceWidth; ++x) scratch[x] = 0;
-    for (int k = 0; k < kMtfTaps; ++k) {
-        const double tap = taps[k];
-        const double* row = rows[k];
-        for (std::int64_t x = 0; x < sourceWidth; ++x) scratch[x] += tap * row[x];
+    // Down the columns, eight columns at a time with their sums in vector registers; every sum
+    // still starts from 0 and adds the taps in order.
+    std::int64_t x0 = 0;
+    for (; x0 + kBlockSamples <= sourceWidth; x0 += kBlockSamples) {
+        DoubleLanes sums[kBlockVectors] = {};
+        for (int k = 0; k < kMtfTaps; ++k) {
+            const double* row = rows[k] + x0;
+            for (int v = 0; v < kBlockVectors; ++v) sums[v] += taps[k] * LoadLanes(row + v * kLanes);
+        }
+        for (int v = 0; v < kBlockVectors; ++v) StoreLanes(scratch + x0 + v * kLanes, sums[v]);
+    }
+    for (std::int64_t x = x0; x < sourceWidth; ++x) {
+        double sum = 0;
+        for (int k = 0; k < kMtfTaps; ++k) sum += taps[k] * rows[k][x];
+        scratch[x] = sum;
     }
     for (std::int64_t j = 0; j < outWidth; ++j) {
         const std::int64_t centre = offset + j * step;
