@@ -319,6 +319,13 @@ void MainFrame::CreateViewer()
     m_viewer = new ViewerDock(this);
     addDockWidget(Qt::RightDockWidgetArea, m_viewer);
     m_viewer->hide();
+    // The first time the viewer appears it takes three fifths of the width; the log keeps the
+    // rest (the dock's own size hint would leave the log a sliver).
+    connect(m_viewer, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!visible || m_viewerPlaced || m_viewer->isFloating()) return;
+        m_viewerPlaced = true;
+        resizeDocks({m_viewer}, {width() * 3 / 5}, Qt::Horizontal);
+    });
     // Permanent, or the idle text of the message pane would hide it.
     statusBar()->insertPermanentWidget(0, m_viewer->Readout());
     ForwardImageDrops(m_view->viewport(), *m_viewer);

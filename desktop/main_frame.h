@@ -97,6 +97,7 @@ private:
 
     LogView* m_view = nullptr;
     ViewerDock* m_viewer = nullptr;
+    bool m_viewerPlaced = false;
     LogDocument m_document;
     std::unique_ptr<DesktopHost> m_host;
     RecentFileList m_recent;

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -52,8 +53,13 @@ ViewerDock::ViewerDock(QWidget* parent) : QDockWidget("Image Viewer", parent)
     auto* tabs = new QTabWidget(split);
     m_stretch = new StretchPanel(tabs);
     m_info = new InfoPanel(tabs);
+    // The information panel scrolls, so the picture keeps most of a short window's height.
+    auto* infoScroll = new QScrollArea(tabs);
+    infoScroll->setWidget(m_info);
+    infoScroll->setWidgetResizable(true);
+    infoScroll->setFrameShape(QFrame::NoFrame);
     tabs->addTab(m_stretch, "Stretch");
-    tabs->addTab(m_info, "Information");
+    tabs->addTab(infoScroll, "Information");
     split->addWidget(m_canvas);
     split->addWidget(tabs);
     split->setStretchFactor(0, 3);
@@ -88,9 +94,15 @@ ViewerDock::~ViewerDock()
 
 QWidget* ViewerDock::BuildControls()
 {
+    // Two rows (view and comparison above, bands below) keep the dock narrow enough for the
+    // log beside it.
     auto* controls = new QWidget(this);
-    auto* row = new QHBoxLayout(controls);
-    row->setContentsMargins(0, 0, 0, 0);
+    auto* rows = new QVBoxLayout(controls);
+    rows->setContentsMargins(0, 0, 0, 0);
+    auto* row = new QHBoxLayout;
+    auto* bandRow = new QHBoxLayout;
+    rows->addLayout(row);
+    rows->addLayout(bandRow);
     auto* open = new QPushButton("Open...", controls);
     auto* fit = new QPushButton("Fit", controls);
     auto* actual = new QPushButton("1:1", controls);
@@ -99,9 +111,9 @@ QWidget* ViewerDock::BuildControls()
     row->addWidget(actual);
     const char* const names[] = {"R", "G", "B"};
     for (int c = 0; c < 3; ++c) {
-        row->addWidget(new QLabel(names[c], controls));
+        bandRow->addWidget(new QLabel(names[c], controls));
         m_bandBoxes[c] = new QComboBox(controls);
-        row->addWidget(m_bandBoxes[c]);
+        bandRow->addWidget(m_bandBoxes[c], 1);
         connect(m_bandBoxes[c], &QComboBox::currentIndexChanged, this, [this, c] {
             if (m_filling) return;
             RecomputeLimits(c);
@@ -109,7 +121,7 @@ QWidget* ViewerDock::BuildControls()
         });
     }
     m_grey = new QCheckBox("Grey", controls);
-    row->addWidget(m_grey);
+    bandRow->addWidget(m_grey);
     connect(m_grey, &QCheckBox::toggled, this, [this] {
         if (m_filling) return;
         m_stretch->SetGrey(m_grey->isChecked());
