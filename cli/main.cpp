@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/build_info.h"
+#include "cli/cluster_command.h"
 #include "cli/exit_status.h"
 #include "cli/terminal_host.h"
 #include "cli/tool_commands.h"
@@ -58,6 +59,13 @@ std::size_t NameWords(const std::string& name, const std::string& first,
 int Dispatch(const std::string& first, const std::vector<std::string>& rest)
 {
     using namespace lumesta::cli;
+    if (first == "cluster") {
+        if (WantsHelp(rest)) {
+            std::cout << kClusterUsage;
+            return kExitFinished;
+        }
+        return RunClusterCommand(rest);
+    }
     for (const lumesta::ToolOptions& options : lumesta::CommandLineTools()) {
         const std::size_t words = NameWords(options.tool.name, first, rest);
         if (words == 0) continue;

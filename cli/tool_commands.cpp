@@ -6,7 +6,7 @@
 #include "assess/haar_transform.h"
 #include "assess/image_stats.h"
 #include "assess/semivariance.h"
-#include "cli/table_command.h"
+#include "cli/batch_table_command.h"
 #include "composite/combine_batch.h"
 #include "composite/combine_options.h"
 #include "composite/combine_run.h"
@@ -69,14 +69,16 @@ int RunOnce(Job& job, Host& host, Run run)
     return ExitStatusOf(run(job, counters, host));
 }
 
-int RunCombine(const std::vector<std::string>& args, CombineDepth depth)
+int RunCombine(const std::vector<std::string>& args, CombineDepth depth,
+               const JobListConsumer& consumer)
 {
     BandCombinationJob job(depth);
-    return RunTableCommand<BandCombinationJob>(
+    return RunBatchTableCommand<BandCombinationJob>(
         args, CombineOptions(depth), job,
         [](BandCombinationJob& set, Host& host, const OptionValues&) {
             return RunOnceOrBatch(set, host, RunBandCombination, RunBandCombinationBatch);
-        });
+        },
+        BandCombinationBatchActions, consumer);
 }
 
 // The program's host without the report block: standard output carries only the results
@@ -152,32 +154,53 @@ int RunDegradeCommand(const std::vector<std::string>& args)
     return RunQuality(args, QualityProtocol::Degrade);
 }
 
-int RunPanSharpenCommand(const std::vector<std::string>& args)
+int RunPanSharpenCommand(const std::vector<std::string>& args, const JobListConsumer& consumer)
 {
     PanSharpenJob job;
-    return RunTableCommand<PanSharpenJob>(
-        args, PanSharpenOptions(), job, [](PanSharpenJob& set, Host& host, const OptionValues&) {
+    return RunBatchTableCommand<PanSharpenJob>(
+        args, PanSharpenOptions(), job,
+        [](PanSharpenJob& set, Host& host, const OptionValues&) {
             return RunOnceOrBatch(set, host, RunPanSharpenWithQuality, RunPanSharpenBatch);
-        });
+        },
+        PanSharpenBatchActions, consumer);
 }
 
-int RunEtmCommand(const std::vector<std::string>& args)
+int RunEtmCommand(const std::vector<std::string>& args, const JobListConsumer& consumer)
 {
     EtmJob job;
-    return RunTableCommand<EtmJob>(
-        args, EtmOptions(), job, [](EtmJob& set, Host& host, const OptionValues&) {
+    return RunBatchTableCommand<EtmJob>(
+        args, EtmOptions(), job,
+        [](EtmJob& set, Host& host, const OptionValues&) {
             return RunOnceOrBatch(set, host, RunEtmPanSharpenWithQuality, RunEtmBatch);
-        });
+        },
+        EtmBatchActions, consumer);
 }
 
+int RunCombineCommand(const std::vector<std::string>& args, const JobListConsumer& consumer)
+{
+    return RunCombine(args, CombineDepth::Sixteen, consumer);
+}
+
+int RunCombine8Command(const std::vector<std::string>& args, const JobListConsumer& consumer)
+{
+    return RunCombine(args, CombineDepth::Eight, consumer);
+}
+
+int RunPanSharpenCommand(const std::vector<std::string>& args)
+{
+    return RunPanSharpenCommand(args, {});
+}
+int RunEtmCommand(const std::vector<std::string>& args)
+{
+    return RunEtmCommand(args, {});
+}
 int RunCombineCommand(const std::vector<std::string>& args)
 {
-    return RunCombine(args, CombineDepth::Sixteen);
+    return RunCombineCommand(args, {});
 }
-
 int RunCombine8Command(const std::vector<std::string>& args)
 {
-    return RunCombine(args, CombineDepth::Eight);
+    return RunCombine8Command(args, {});
 }
 
 int RunSemivarianceCommand(const std::vector<std::string>& args)

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/job_mode.h"
+
 namespace lumesta::cli {
 
 // The tools of lumesta-cli: each sets its tool's job record from the command line as the
@@ -21,5 +23,12 @@ int RunQualityReducedCommand(const std::vector<std::string>& args);
 int RunQualityFullCommand(const std::vector<std::string>& args);
 int RunQualityWaldCommand(const std::vector<std::string>& args);
 int RunDegradeCommand(const std::vector<std::string>& args);
+
+// The batch tools with a batch file, handing its job list to consumer instead of running
+// anything (cluster plan and collect).
+int RunPanSharpenCommand(const std::vector<std::string>& args, const JobListConsumer& consumer);
+int RunEtmCommand(const std::vector<std::string>& args, const JobListConsumer& consumer);
+int RunCombineCommand(const std::vector<std::string>& args, const JobListConsumer& consumer);
+int RunCombine8Command(const std::vector<std::string>& args, const JobListConsumer& consumer);
 
 }  // namespace lumesta::cli

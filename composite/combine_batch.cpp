@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "composite/combine_report.h"
 #include "composite/combine_run.h"
+#include "composite/combine_steps.h"
 #include "raster/file_name.h"
 #include "raster/image_info.h"
 
@@ -50,51 +52,87 @@ void TakeOutputs(BandCombinationJob& job, const std::string& bmp, const std::str
     job.folder = FolderOf(job.bluePath);
 }
 
+// A record into the job: the pan line (read, not used), Blue, Green, Red, the outputs, then
+// the Blue file's header.
+BatchRecord LoadCombineRecord(BatchReader& reader, BatchOutputFormat indicator, BandCombinationJob& job, Host& host)
+{
+    const bool sixteen = job.depth == CombineDepth::Sixteen;
+    job.inputKind = ".tif";
+    job.bandExt = {"tif", "tif", "tif"};
+    job.bandKind.fill(RasterKind::GeoTiffOrMatrix);
+    job.groupInput = false;
+    std::string pan, bmp, geoTiff;
+    if (!reader.ReadLine(pan)) {  // the pan line is read and not used
+        host.ShowMessage(kBatchOrderMessage);
+        return BatchRecord::Stop;
+    }
+    bool skip = false;
+    const BatchRecord inputs =
+        sixteen ? ReadSixteenBitInputs(reader, job, host, skip) : ReadEightBitInputs(reader, job, host);
+    if (inputs == BatchRecord::Stop) return BatchRecord::Stop;
+    if (!ReadOutputLine(reader, bmp, host) || !ReadOutputLine(reader, geoTiff, host)) {
+        return BatchRecord::Stop;
+    }
+    TakeOutputs(job, bmp, geoTiff, indicator);
+    if (skip) {
+        host.AppendLog("Batch job skipped: the header of " + job.bandPath[kCompositeBlue] +
+                       " cannot be read.\r\n");
+        return BatchRecord::Skip;
+    }
+    CImageInfo header;
+    const int read = sixteen ? header.ReadHeader16(job.bluePath, host) : header.ReadHeader8(job.bluePath, host);
+    if (read == 0) return BatchRecord::Skip;
+    if (!sixteen && header.bands >= 2) {
+        host.ShowMessage(
+            "Batch mode cannot process 8-bit geotiff file with multiple bands. Reprepare input file.");
+        return BatchRecord::Stop;
+    }
+    job.width = header.width;
+    job.height = header.height;
+    job.blueHeaderWidth = header.width;
+    job.blueHeaderHeight = header.height;
+    return BatchRecord::Run;
+}
+
+// Each distinct band file, and the composites the indicator asks for.
+void DescribeJob(const BandCombinationJob& job, std::vector<std::string>& inputs,
+                 std::vector<std::string>& outputs)
+{
+    inputs.clear();
+    for (const auto& path : job.bandPath) {
+        if (std::find(inputs.begin(), inputs.end(), path) == inputs.end()) inputs.push_back(path);
+    }
+    outputs.clear();
+    if (WritesCompositeBmp(job)) outputs.push_back(job.bmpPath);
+    if (WritesCompositeGeoTiff(job)) outputs.push_back(job.geoTiffPath);
+}
+
 }  // namespace
+
+BatchToolActions BandCombinationBatchActions(BandCombinationJob& job, RunCounters& counters)
+{
+    BatchToolActions actions;
+    // Each record is loaded over the settings the batch started with, so that what one run
+    // leaves in the job record never reaches the next job.
+    actions.load = [&job, settings = job](BatchReader& reader, BatchOutputFormat indicator, Host& host) {
+        job = settings;
+        return LoadCombineRecord(reader, indicator, job, host);
+    };
+    actions.describe = [&job](std::vector<std::string>& inputs, std::vector<std::string>& outputs) {
+        DescribeJob(job, inputs, outputs);
+    };
+    actions.countRun = [&job, &counters](Host& quiet) {
+        if (ValidateCombineJob(job, quiet)) counters.Increment(Tool::BandCombination);
+    };
+    actions.run = [&job, &counters](Host& host) { return RunBandCombination(job, counters, host); };
+    return actions;
+}
 
 BatchOutcome RunBandCombinationBatch(BandCombinationJob& job, RunCounters& counters, Host& host,
                                      const std::function<void(long, long)>& onJob,
                                      BatchTally* tally)
 {
-    const bool sixteen = job.depth == CombineDepth::Sixteen;
-    auto record = [&](BatchReader& reader, BatchOutputFormat indicator) {
-        job.inputKind = ".tif";
-        job.bandExt = {"tif", "tif", "tif"};
-        job.bandKind.fill(RasterKind::GeoTiffOrMatrix);
-        job.groupInput = false;
-        std::string pan, bmp, geoTiff;
-        if (!reader.ReadLine(pan)) {  // the pan line is read and not used
-            host.ShowMessage(kBatchOrderMessage);
-            return BatchRecord::Stop;
-        }
-        bool skip = false;
-        const BatchRecord inputs =
-            sixteen ? ReadSixteenBitInputs(reader, job, host, skip) : ReadEightBitInputs(reader, job, host);
-        if (inputs == BatchRecord::Stop) return BatchRecord::Stop;
-        if (!ReadOutputLine(reader, bmp, host) || !ReadOutputLine(reader, geoTiff, host)) {
-            return BatchRecord::Stop;
-        }
-        TakeOutputs(job, bmp, geoTiff, indicator);
-        if (skip) {
-            host.AppendLog("Batch job skipped: the header of " + job.bandPath[kCompositeBlue] +
-                           " cannot be read.\r\n");
-            return BatchRecord::Skip;
-        }
-        CImageInfo header;
-        const int read = sixteen ? header.ReadHeader16(job.bluePath, host) : header.ReadHeader8(job.bluePath, host);
-        if (read == 0) return BatchRecord::Skip;
-        if (!sixteen && header.bands >= 2) {
-            host.ShowMessage(
-                "Batch mode cannot process 8-bit geotiff file with multiple bands. Reprepare input file.");
-            return BatchRecord::Stop;
-        }
-        job.width = header.width;
-        job.height = header.height;
-        job.blueHeaderWidth = header.width;
-        job.blueHeaderHeight = header.height;
-        return RecordOf(RunBandCombination(job, counters, host));
-    };
-    return ProcessBatchFile(job.batchPath, host, record, onJob, tally);
+    return RunAllBatchJobs(job.batchPath, host, BandCombinationBatchActions(job, counters), onJob, tally);
 }
 
 }  // namespace lumesta

@@ -9,8 +9,13 @@
 #include "core/run_log.h"
 #include "composite/combine_job.h"
 #include "batch/batch_file.h"
+#include "batch/batch_jobs.h"
 
 namespace lumesta {
+
+// How the tool's batch files are read, listed, counted and run, on the job record given: each
+// record is loaded over the settings the job holds now, the same for every job.
+BatchToolActions BandCombinationBatchActions(BandCombinationJob& job, RunCounters& counters);
 
 // onJob (may be empty) hears of each job before it is read: its 1-based index and the count.
 BatchOutcome RunBandCombinationBatch(BandCombinationJob& job, RunCounters& counters, Host& host,

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "batch/batch_job_rows.h"
 #include "composite/combine_browse.h"
 #include "imaging/stretch_options.h"
 #include "raster/file_name.h"
@@ -116,7 +117,8 @@ OptionTable<BandCombinationJob> MakeTable(CombineDepth depth)
         std::string(kSharedDescription) + (sixteen ? kDescription16 : kDescription8);
     table.tool.runOptionsLayout = RunOptionsLayout::OwnLine;
     table.tool.isBatchFile = IsBatchFile;
-    for (auto rows : {InputRows(), OutputRows(), StretchOptionRows(&BandCombinationJob::stretch)}) {
+    for (auto rows : {InputRows(), OutputRows(), StretchOptionRows(&BandCombinationJob::stretch),
+                      BatchJobRows<BandCombinationJob>()}) {
         table.rows.insert(table.rows.end(), rows.begin(), rows.end());
     }
     // The picture opens in a viewer only when asked for on the command line, never in batch.

@@ -1,5 +1,6 @@
 #include "fusion/etm_options.h"
 
+#include "batch/batch_job_rows.h"
 #include "fusion/etm_browse.h"
 #include "fusion/fusion_option_rows.h"
 #include "imaging/stretch_options.h"
@@ -70,7 +71,7 @@ OptionTable<EtmJob> MakeTable()
     table.tool.runOptionsLayout = RunOptionsLayout::OwnLine;
     table.tool.isBatchFile = IsBatchFile;
     for (auto rows : {InputRows(), PanSizeRows<EtmJob>(), MethodAndOutputRows<EtmJob>(SetEtmSuffix),
-                      FilterRows(), StretchOptionRows(&EtmJob::stretch)}) {
+                      FilterRows(), StretchOptionRows(&EtmJob::stretch), BatchJobRows<EtmJob>()}) {
         table.rows.insert(table.rows.end(), rows.begin(), rows.end());
     }
     table.rows.push_back({FlagOption("--quality",

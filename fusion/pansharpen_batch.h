@@ -8,10 +8,16 @@
 #include "core/host.h"
 #include "core/run_log.h"
 #include "batch/batch_file.h"
+#include "batch/batch_jobs.h"
 #include "fusion/etm_job.h"
 #include "fusion/pansharpen_job.h"
 
 namespace lumesta {
+
+// How batch files of each tool are read, listed, counted and run, on the job record given: each
+// record is loaded over the settings the job holds now, the same for every job.
+BatchToolActions PanSharpenBatchActions(PanSharpenJob& job, RunCounters& counters);
+BatchToolActions EtmBatchActions(EtmJob& job, RunCounters& counters);
 
 // onJob (may be empty) hears of each job before it is read: its 1-based index and the count.
 BatchOutcome RunPanSharpenBatch(PanSharpenJob& job, RunCounters& counters, Host& host,

@@ -1,5 +1,6 @@
 #include "fusion/pansharpen_options.h"
 
+#include "batch/batch_job_rows.h"
 #include "fusion/fusion_option_rows.h"
 #include "fusion/pansharpen_browse.h"
 #include "imaging/sensor_gains.h"
@@ -136,9 +137,9 @@ OptionTable<PanSharpenJob> MakeTable()
     table.tool.summary = "Pan-Sharpening, 16-bit (QuickBird, IKONOS, OrbView-3)";
     table.tool.description = kDescription;
     table.tool.isBatchFile = IsBatchFile;
-    for (auto rows :
-         {InputRows(), PanSizeRows<PanSharpenJob>(), MethodAndOutputRows<PanSharpenJob>(SetSuffix),
-          FilterRows(), StretchOptionRows(&PanSharpenJob::stretch)}) {
+    for (auto rows : {InputRows(), PanSizeRows<PanSharpenJob>(),
+                      MethodAndOutputRows<PanSharpenJob>(SetSuffix), FilterRows(),
+                      StretchOptionRows(&PanSharpenJob::stretch), BatchJobRows<PanSharpenJob>()}) {
         table.rows.insert(table.rows.end(), rows.begin(), rows.end());
     }
     table.rows.push_back({FlagOption("--quality",

@@ -106,6 +106,7 @@ std::string ProgramUsageText()
            "\n"
            "Tools:\n" +
            ToolListText(CommandLineTools()) +
+           "  cluster         Batch files as Slurm job arrays: plan, collect\n"
            "\n"
            "Options of every tool: " +
            RunOptionsText() +

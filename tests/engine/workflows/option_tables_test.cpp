@@ -289,14 +289,17 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
         {"pansharpen",
          "--pan --blue --green --red --nir --select --width --height --method --suffix "
          "--bmp --colour-match --sensor --filter --filter-bands --adjust --cutoffs --nonlinear "
-         "--quality"},
+         "--job --skip-done --list-jobs --quality"},
         {"pansharpen-etm",
          "--pan --blue --green --red --select --width --height --method --suffix "
-         "--bmp --colour-match --filter --filter-bands --cutoffs --nonlinear --quality"},
+         "--bmp --colour-match --filter --filter-bands --cutoffs --nonlinear --job "
+         "--skip-done --list-jobs --quality"},
         {"combine",
-         "--blue --green --red --select --width --height --bmp --geotiff --cutoffs --nonlinear"},
+         "--blue --green --red --select --width --height --bmp --geotiff --cutoffs --nonlinear "
+         "--job --skip-done --list-jobs"},
         {"combine8",
-         "--blue --green --red --select --width --height --bmp --geotiff --cutoffs --nonlinear"},
+         "--blue --green --red --select --width --height --bmp --geotiff --cutoffs --nonlinear "
+         "--job --skip-done --list-jobs"},
         {"semivariance", "--input --band --width --height --max-lag --output"},
         {"stats", "--input --band --width --height --level --output"},
         {"haar", "--input --band --width --height --levels --form --output --bmp"},
@@ -345,7 +348,7 @@ TEST(ToolCatalogTest, DumpHasOneTabSeparatedLinePerToolAndOption)
         }
     }
     EXPECT_EQ(tools, 11);
-    EXPECT_EQ(options, 19 + 16 + 10 + 10 + 6 + 6 + 8 + 9 + 10 + 10 + 8 + 11 * 5);
+    EXPECT_EQ(options, 19 + 16 + 10 + 10 + 6 + 6 + 8 + 9 + 10 + 10 + 8 + 11 * 5 + 4 * 3);
     EXPECT_NE(
         out.str().find("option\t--pan\tPATH\tinput-file\trequired\t.img .rst .tif .bif *\t\t\t"),
         std::string::npos);

@@ -1,0 +1,117 @@
+#include "cli/cluster_collect.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "cli/exit_status.h"
+#include "cli/job_mode.h"
+#include "cli/sbatch_script.h"
+#include "raster/file_name.h"
+
+namespace lumesta::cli {
+namespace {
+
+enum class JobState { Done, Failed, Missing };
+
+// A failed job's messages: its Slurm output less the progress lines, or else the last line of
+// its report ("Cancelled", "Unsuccessful", ...).
+std::vector<std::string> FailureMessages(const std::string& bifPath, long job)
+{
+    std::vector<std::string> messages;
+    std::istringstream output(ReadWholeFile(TaskOutputPath(bifPath, job)));
+    std::string line;
+    while (std::getline(output, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line.rfind("Batch job ", 0) == 0) continue;
+        messages.push_back(line);
+    }
+    if (!messages.empty()) return messages;
+    std::istringstream report(ReadWholeFile(TaskReportPath(bifPath, job)));
+    while (std::getline(report, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find_first_not_of(" \t") != std::string::npos) messages.assign(1, line);
+    }
+    if (messages.empty()) messages.push_back("no report and no message");
+    return messages;
+}
+
+// "1,2,5" for a list of job numbers; "none" for no job.
+std::string JobNumbers(const std::vector<long>& jobs)
+{
+    if (jobs.empty()) return "none";
+    std::string text;
+    for (const long job : jobs) text += (text.empty() ? "" : ",") + std::to_string(job);
+    return text;
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes, Host& host)
+{
+    const std::string temporary = path + ".~" + std::to_string(::getpid());
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << bytes;
+        out.close();
+        if (out && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
+    }
+    std::remove(temporary.c_str());
+    host.ShowMessage("Cannot write " + path + ".");
+    return false;
+}
+
+int CollectTaskReports(const std::string& bifPath, const std::string& scriptPath, long count,
+                       const std::vector<BatchJobEntry>& jobs, Host& host)
+{
+    std::string merged;
+    std::vector<long> done, failed, missing;
+    std::ostringstream details;
+    for (long job = 1; job <= count; ++job) {
+        const std::string report = TaskReportPath(bifPath, job);
+        const bool listed = job <= static_cast<long>(jobs.size());
+        if (FileExists(report)) merged += ReadWholeFile(report);
+        if (listed && JobIsDone(bifPath, jobs[job - 1])) {
+            done.push_back(job);
+        } else if (FileExists(report) || FileExists(TaskOutputPath(bifPath, job))) {
+            failed.push_back(job);
+            for (const auto& message : FailureMessages(bifPath, job)) {
+                details << "  job " << job << ": " << message << "\n";
+            }
+        } else {
+            missing.push_back(job);
+        }
+    }
+    const std::string logPath = BesideBatchFile(bifPath, ".log");
+    if (!WriteWholeFile(logPath, merged, host)) return kExitStopped;
+    std::cout << count << (count == 1 ? " job: " : " jobs: ") << done.size() << " done, "
+              << failed.size() << " failed, " << missing.size() << " missing\n"
+              << "done:    " << JobNumbers(done) << "\n"
+              << "failed:  " << JobNumbers(failed) << "\n"
+              << details.str() << "missing: " << JobNumbers(missing) << "\n"
+              << "Report blocks merged in job order into " << logPath << "\n";
+    if (failed.empty() && missing.empty()) {
+        std::cout << std::flush;
+        return kExitFinished;
+    }
+    std::vector<long> rerun = failed;
+    rerun.insert(rerun.end(), missing.begin(), missing.end());
+    std::sort(rerun.begin(), rerun.end());
+    std::cout << "To run them again: sbatch --array=" << JobNumbers(rerun) << " "
+              << ShellWord(scriptPath) << std::endl;
+    host.ShowMessage("Not every job of the batch file is done.");
+    return kExitStopped;
+}
+
+}  // namespace lumesta::cli

@@ -1,0 +1,44 @@
+#pragma once
+// The Slurm batch script of a planned batch file: a job array with one task per job, each task
+// running this lumesta-cli on its own job. The script keeps the tool's command line in a bash
+// array that cluster collect reads back.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumesta::cli {
+
+// What the array asks of Slurm; empty texts and 0 leave Slurm's defaults (no limit).
+struct ClusterRequest {
+    std::string partition;
+    int cpusPerTask = 1;
+    std::string memory;
+    std::string timeLimit;
+    long maxParallel = 0;
+};
+
+struct SbatchPlan {
+    std::string program;  // absolute path of lumesta-cli
+    std::string bifPath;  // full path of the batch file
+    std::string workingFolder;
+    long jobCount = 0;
+    std::vector<std::string> toolArgs;  // TOOL, its batch option, the batch file, tool options
+    ClusterRequest request;
+};
+
+// The script's text.
+std::string SbatchScriptText(const SbatchPlan& plan);
+
+// The tool's command line from a script's "args=(...)" line; nullopt when the text holds none.
+std::optional<std::vector<std::string>> ReadPlannedArgs(const std::string& scriptText);
+
+// A word quoted for bash: '...' with every ' written as '\''.
+std::string ShellQuote(const std::string& word);
+// The word as it is when bash reads it so, else quoted.
+std::string ShellWord(const std::string& word);
+
+// The absolute path of the running program.
+std::string RunningProgramPath();
+
+}  // namespace lumesta::cli
