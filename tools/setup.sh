@@ -4,7 +4,8 @@ set -euo pipefail
 
 packages=(build-essential cmake pkg-config libtiff-dev libgeotiff-dev libgtest-dev libgmock-dev
           qt6-base-dev locales xvfb xdg-utils
-          man-db dpkg-dev file slurm-wlm munge)
+          man-db dpkg-dev file slurm-wlm munge
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
