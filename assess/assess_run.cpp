@@ -87,14 +87,18 @@ std::optional<SampleKind> WriteInputSection(const AssessInput& input, RunLog& lo
     const std::int64_t fileSize = GetDataBlockLength(input.inputPath, host);
     const std::string fileSizeLine = "File Size:\t" + std::to_string(fileSize) + " bytes\r\n\r\n";
     if (IsMultiBandEnvi(input)) {
-        log.Append(fileSizeLine);
-        return input.dataType == 1 ? SampleKind::Bits8 : SampleKind::Bits16;
-    }
-    if (fileSize == 2 * samples) {
+        // The file must hold every band its header declares, as a single band's file must
+        // hold that band: otherwise the chosen band may lie partly or wholly beyond its end.
+        const SampleKind kind = input.dataType == 1 ? SampleKind::Bits8 : SampleKind::Bits16;
+        const std::int64_t bytesPerSample = kind == SampleKind::Bits8 ? 1 : 2;
+        if (fileSize == input.bandCount * samples * bytesPerSample) {
+            log.Append(fileSizeLine);
+            return kind;
+        }
+    } else if (fileSize == 2 * samples) {
         log.Append(fileSizeLine);
         return SampleKind::Bits16;
-    }
-    if (fileSize == samples) {
+    } else if (fileSize == samples) {
         log.Append(fileSizeLine);
         return SampleKind::Bits8;
     }
@@ -121,6 +125,42 @@ bool ReadAssessBand(const AssessInput& input, SampleKind kind, void* buffer, Hos
     // bytes keeps the buffer safe even if the file grew since.
     return ReadBytesAt(input.inputPath, 0, samples * bytesPerSample, buffer, kCannotOpen, host) >=
            0;
+}
+
+AssessBandStrips::AssessBandStrips(const AssessInput& input, SampleKind kind)
+    : m_input(input),
+      m_bytesPerSample(kind == SampleKind::Bits16 ? 2 : 1),
+      m_firstByte(IsMultiBandEnvi(input)
+                      ? static_cast<std::int64_t>(input.bandIndex) * SampleCount(input) *
+                            m_bytesPerSample
+                      : 0)
+{
+}
+
+bool AssessBandStrips::Open(Host& host)
+{
+    static const char kCannotOpenPart[] = "Error: Integer/Binary - ReadDataBlockPart";
+    static const char kCannotOpen[] = "Error: Integer/Binary - ReadDataBlock()";
+    if (m_file.OpenForReading(m_input.inputPath)) return true;
+    host.ShowMessage(IsMultiBandEnvi(m_input) ? kCannotOpenPart : kCannotOpen);
+    return false;
+}
+
+int AssessBandStrips::LinesPerStrip() const
+{
+    constexpr std::int64_t kStripBytes = std::int64_t{4} << 20;
+    const std::int64_t lineBytes = std::max<std::int64_t>(1, m_input.width * m_bytesPerSample);
+    return static_cast<int>(std::clamp<std::int64_t>(kStripBytes / lineBytes, 1, m_input.height));
+}
+
+bool AssessBandStrips::Read(int firstLine, int lineCount, void* buffer, Host& host) const
+{
+    static const char kLengthProblem[] = "Error! reading an image  file - length problem.";
+    const std::int64_t lineBytes = m_input.width * m_bytesPerSample;
+    const std::int64_t bytes = lineBytes * lineCount;
+    if (m_file.ReadAt(m_firstByte + lineBytes * firstLine, bytes, buffer) == bytes) return true;
+    host.ShowMessage(kLengthProblem);
+    return false;
 }
 
 std::unique_ptr<RunProgress> OpenAssessProgress(Host& host)

@@ -11,6 +11,7 @@
 #include "core/host.h"
 #include "core/run_log.h"
 #include "assess/assess_input.h"
+#include "raster/raw_file.h"
 
 namespace lumesta {
 
@@ -39,20 +40,42 @@ inline std::int64_t SampleCount(const AssessInput& input)
     return static_cast<std::int64_t>(input.width) * input.height;
 }
 
-// Writes section (a) of the report (input, width, height, image size, file size) and decides
-// the sample kind: the data type code for a band of a multi-band ENVI file, otherwise the file
-// size (2 × width × height bytes: 16-bit; width × height: 8-bit). Any other size shows "Check
-// the file size of the input image." and returns nothing (the report stays as it is).
 // The overwrite question for one output, after refusing an output that names the input or its
 // header (answering Yes would delete the input). False when the run must stop.
 bool ConfirmAssessOutput(const std::string& output, const AssessInput& input, Host& host);
 
+// Writes section (a) of the report (input, width, height, image size, file size) and decides
+// the sample kind: the data type code for a band of a multi-band ENVI file (whose file must
+// hold band count × width × height samples of that kind), otherwise the file size (2 × width ×
+// height bytes: 16-bit; width × height: 8-bit). Any other size shows "Check the file size of
+// the input image." and returns nothing (the report stays as it is).
 std::optional<SampleKind> WriteInputSection(const AssessInput& input, RunLog& log, Host& host);
 
 // Reads the band's width × height samples into buffer (the caller's, sized for them): from its
 // place in a multi-band ENVI file, otherwise from the start of the file. False after the
 // reader's message when the file cannot be opened.
 bool ReadAssessBand(const AssessInput& input, SampleKind kind, void* buffer, Host& host);
+
+// The band read a strip of lines at a time, so that a run holds only the lines it works on.
+// The file stays open from Open to the destructor.
+class AssessBandStrips {
+public:
+    AssessBandStrips(const AssessInput& input, SampleKind kind);
+    // Opens the file; false after the reader's open-failure message.
+    bool Open(Host& host);
+    // Lines that make up about one read of a few megabytes (at least 1).
+    int LinesPerStrip() const;
+    // Reads lineCount lines from firstLine into buffer (samples of the kind: std::int16_t or
+    // std::uint8_t). A read that comes up short shows "Error! reading an image  file - length
+    // problem." and returns false: the run stops instead of working on samples never read.
+    bool Read(int firstLine, int lineCount, void* buffer, Host& host) const;
+
+private:
+    const AssessInput& m_input;
+    std::int64_t m_bytesPerSample;
+    std::int64_t m_firstByte;
+    RawFile m_file;
+};
 
 // The progress window of the assessment runs ("Processing ...", a segmented bar).
 std::unique_ptr<RunProgress> OpenAssessProgress(Host& host);

@@ -1,5 +1,6 @@
 #include "assess/image_stats.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 #include "core/truncate.h"
 #include "core/wait_cursor.h"
 #include "assess/assess_run.h"
+#include "assess/level_pyramid.h"
 #include "assess/level_statistics.h"
 
 namespace lumesta {
@@ -39,63 +41,77 @@ void WriteSpecifications(const ImageStatsJob& job, RunLog& log)
 }
 
 // The progress total counts the base samples and the block means as if every level were
-// exactly a quarter of the one before.
+// exactly a quarter of the one before, once for each of the two walks over the band.
 std::int64_t ProgressTotal(const ImageStatsJob& job)
 {
     std::int64_t total = 0;
     const double samples = static_cast<double>(SampleCount(job.input));
     for (int k = 0; k <= job.level; ++k)
         total += static_cast<std::int64_t>(samples / std::pow(4.0, k));
-    return total;
+    return 2 * total;
 }
 
-// Reads the band and converts it to floats, one progress unit per sample. The band is released
-// on return. Stopped (after its message) when it cannot be had, Cancelled on Cancel.
+// One walk over the band: reads it a strip at a time, converts each sample to a float (one
+// progress unit each) and passes the lines of every level to the sink. Stopped (after its
+// message) on a failed read, Cancelled on Cancel.
 template <typename T>
-RunOutcome ReadLevelZero(const ImageStatsJob& job, SampleKind kind, std::vector<float>& level,
-                         ProgressCounter& counter, RunProgress& progress, Host& host)
+RunOutcome WalkBand(const AssessBandStrips& strips, const std::vector<LevelSize>& sizes,
+                    ProgressCounter& counter, const LevelPyramid::LineSink& sink, Host& host)
 {
-    std::vector<T> band;
-    if (!TryAllocate(band, SampleCount(job.input), host) ||
-        !ReadAssessBand(job.input, kind, band.data(), host)) {
+    const int width = sizes[0].width;
+    const int height = sizes[0].height;
+    const int stripLines = strips.LinesPerStrip();
+    std::vector<T> strip;
+    std::vector<float> line;
+    LevelPyramid pyramid(sizes);
+    if (!TryAllocate(strip, static_cast<std::int64_t>(stripLines) * width, host) ||
+        !TryAllocate(line, width, host) || !pyramid.Allocate(host)) {
         return RunOutcome::Stopped;
     }
-    StartAssessProgress(progress);
-    for (std::size_t i = 0; i < band.size(); ++i) {
-        if (!counter.Advance()) return RunOutcome::Cancelled;
-        level[i] = static_cast<float>(band[i]);
+    for (int first = 0; first < height; first += stripLines) {
+        const int count = std::min(stripLines, height - first);
+        if (!strips.Read(first, count, strip.data(), host)) return RunOutcome::Stopped;
+        for (int i = 0; i < count; ++i) {
+            const T* samples = strip.data() + static_cast<std::int64_t>(i) * width;
+            for (int j = 0; j < width; ++j) {
+                if (!counter.Advance()) return RunOutcome::Cancelled;
+                line[static_cast<std::size_t>(j)] = static_cast<float>(samples[j]);
+            }
+            if (!pyramid.TakeBaseLine(line.data(), counter, sink)) return RunOutcome::Cancelled;
+        }
     }
-    return RunOutcome::Finished;
+    return pyramid.Finish(counter, sink) ? RunOutcome::Finished : RunOutcome::Cancelled;
 }
 
-// Level 0 and every further level with its statistics; the previous level is released as soon
-// as the next one is built.
+// Every level's statistics in two walks over the band (the sums, minimum and maximum first,
+// then the sums that need the mean), so that no level is ever held whole.
 RunOutcome ComputeLevels(const ImageStatsJob& job, SampleKind kind, RunProgress& progress,
                          std::vector<LevelSize>& sizes, std::vector<LevelStatistics>& rows,
                          Host& host)
 {
+    for (int k = 1; k <= job.level; ++k) sizes[k] = NextLevelSize(sizes[k - 1]);
+    std::vector<LevelAccumulator> levels;
+    for (const LevelSize& size : sizes)
+        levels.emplace_back(static_cast<std::int64_t>(size.width) * size.height);
+    AssessBandStrips strips(job.input, kind);
+    if (!strips.Open(host)) return RunOutcome::Stopped;
+    StartAssessProgress(progress);
     ProgressCounter counter(progress, ProgressTotal(job));
-    std::vector<float> level;
-    if (!TryAllocate(level, SampleCount(job.input), host)) return RunOutcome::Stopped;
-    const RunOutcome read =
-        kind == SampleKind::Bits16
-            ? ReadLevelZero<std::int16_t>(job, kind, level, counter, progress, host)
-            : ReadLevelZero<std::uint8_t>(job, kind, level, counter, progress, host);
-    if (read != RunOutcome::Finished) return read;
-    rows[0] = ComputeLevelStatistics(level.data(), static_cast<std::int64_t>(level.size()));
-    for (int k = 1; k <= job.level; ++k) {
-        const LevelSize size = NextLevelSize(sizes[k - 1]);
-        std::vector<float> next;
-        if (!TryAllocate(next, static_cast<std::int64_t>(size.width) * size.height, host)) {
-            return RunOutcome::Stopped;
-        }
-        if (!BuildNextLevel(level.data(), sizes[k - 1], next.data(), counter)) {
-            return RunOutcome::Cancelled;
-        }
-        rows[k] = ComputeLevelStatistics(next.data(), static_cast<std::int64_t>(next.size()));
-        sizes[k] = size;
-        level.swap(next);
-    }
+    const auto walk = [&](const LevelPyramid::LineSink& sink) {
+        return kind == SampleKind::Bits16
+                   ? WalkBand<std::int16_t>(strips, sizes, counter, sink, host)
+                   : WalkBand<std::uint8_t>(strips, sizes, counter, sink, host);
+    };
+    RunOutcome outcome = walk([&](int level, const float* line, int width) {
+        levels[static_cast<std::size_t>(level)].TakeFirst(line, width);
+    });
+    if (outcome != RunOutcome::Finished) return outcome;
+    for (LevelAccumulator& level : levels) level.StartSecondWalk();
+    outcome = walk([&](int level, const float* line, int width) {
+        levels[static_cast<std::size_t>(level)].TakeSecond(line, width);
+    });
+    if (outcome != RunOutcome::Finished) return outcome;
+    for (std::size_t k = 0; k < levels.size(); ++k) rows[k] = levels[k].Finish();
     return RunOutcome::Finished;
 }
 

@@ -1,5 +1,6 @@
 #include "assess/level_statistics.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -19,8 +20,8 @@ namespace {
 // holds few distinct values (a 16-bit band at most 65536), so each thread remembers the powers
 // of the values it met; the results are those of the power function, only fewer calls. The
 // blocks are formed on every core and then summed in sample order on the calling thread.
-constexpr std::int64_t kPowerBlock = std::int64_t{1} << 18;
-constexpr unsigned kMaxThreads = 8;
+constexpr std::int64_t kPowerBlock = std::int64_t{1} << 17;
+constexpr unsigned kMaxThreads = 4;
 constexpr int kCacheBits = 16;
 
 struct PowerEntry {
@@ -28,6 +29,28 @@ struct PowerEntry {
     double cube = 0.0;
     double fourth = 0.0;
 };
+
+void PowersOfDeviations(const float* x, std::int64_t count, double mean, double* cubes,
+                        double* fourths, std::vector<PowerCache>& caches);
+
+int EntropyBin(float x, double minimum, double maximum)
+{
+    // A constant level has no spread: all of it falls into bin 0.
+    const int bin = maximum > minimum ? TruncToInt((x - minimum) * 255.0 / (maximum - minimum)) : 0;
+    return bin < 0 ? 0 : bin > 255 ? 255 : bin;
+}
+
+double Entropy(const std::array<std::int64_t, 256>& bins, std::int64_t count)
+{
+    double entropy = 0.0;
+    for (const std::int64_t bin : bins) {
+        const double p = static_cast<double>(bin) / static_cast<double>(count);
+        if (p > 0) entropy -= p * std::log10(p) / std::log10(2.0);
+    }
+    return entropy;
+}
+
+}  // namespace
 
 class PowerCache {
 public:
@@ -48,6 +71,8 @@ public:
 private:
     std::vector<PowerEntry> m_entries;
 };
+
+namespace {
 
 void PowersOfDeviations(const float* x, std::int64_t count, double mean, double* cubes,
                         double* fourths, std::vector<PowerCache>& caches)
@@ -71,55 +96,82 @@ void PowersOfDeviations(const float* x, std::int64_t count, double mean, double*
     for (auto& worker : workers) worker.join();
 }
 
-// The sums that need the mean: squares, third and fourth powers of the deviations and the
-// histogram of the entropy. Each is taken in sample order; they share one walk over the level.
-struct DeviationSums {
-    double squares = 0.0;
-    double cubes = 0.0;
-    double fourths = 0.0;
-    std::array<std::int64_t, 256> bins{};
-};
-
-int EntropyBin(float x, double minimum, double maximum)
-{
-    // A constant level has no spread: all of it falls into bin 0.
-    const int bin = maximum > minimum ? TruncToInt((x - minimum) * 255.0 / (maximum - minimum)) : 0;
-    return bin < 0 ? 0 : bin > 255 ? 255 : bin;
-}
-
-DeviationSums SumDeviations(const float* x, std::int64_t count, double mean, double minimum,
-                            double maximum)
-{
-    const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMaxThreads));
-    std::vector<PowerCache> caches(count < kPowerBlock / 4 ? 1 : cores);
-    std::vector<double> cubeBlock(static_cast<std::size_t>(std::min(count, kPowerBlock)));
-    std::vector<double> fourthBlock(cubeBlock.size());
-    DeviationSums sums;
-    for (std::int64_t first = 0; first < count; first += kPowerBlock) {
-        const std::int64_t block = std::min(kPowerBlock, count - first);
-        PowersOfDeviations(x + first, block, mean, cubeBlock.data(), fourthBlock.data(), caches);
-        for (std::int64_t i = 0; i < block; ++i) {
-            const float value = x[first + i];
-            sums.squares += (value - mean) * (value - mean);
-            sums.cubes += cubeBlock[static_cast<std::size_t>(i)];
-            sums.fourths += fourthBlock[static_cast<std::size_t>(i)];
-            ++sums.bins[static_cast<std::size_t>(EntropyBin(value, minimum, maximum))];
-        }
-    }
-    return sums;
-}
-
-double Entropy(const std::array<std::int64_t, 256>& bins, std::int64_t count)
-{
-    double entropy = 0.0;
-    for (const std::int64_t bin : bins) {
-        const double p = static_cast<double>(bin) / static_cast<double>(count);
-        if (p > 0) entropy -= p * std::log10(p) / std::log10(2.0);
-    }
-    return entropy;
-}
-
 }  // namespace
+
+LevelAccumulator::LevelAccumulator(std::int64_t count)
+    : m_minimum(DBL_MAX), m_maximum(-DBL_MAX), m_expected(count)
+{
+}
+
+LevelAccumulator::~LevelAccumulator() = default;
+LevelAccumulator::LevelAccumulator(LevelAccumulator&&) noexcept = default;
+LevelAccumulator& LevelAccumulator::operator=(LevelAccumulator&&) noexcept = default;
+
+void LevelAccumulator::TakeFirst(const float* x, std::int64_t count)
+{
+    for (std::int64_t i = 0; i < count; ++i) {
+        m_sum += x[i];
+        if (x[i] >= m_maximum) m_maximum = x[i];
+        if (x[i] <= m_minimum) m_minimum = x[i];
+    }
+    m_count += count;
+}
+
+void LevelAccumulator::StartSecondWalk()
+{
+    m_mean = m_sum / static_cast<double>(m_count);
+    const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMaxThreads));
+    m_caches = std::vector<PowerCache>(m_expected < kPowerBlock / 4 ? 1 : cores);
+    m_block.assign(static_cast<std::size_t>(std::clamp<std::int64_t>(m_expected, 1, kPowerBlock)),
+                   0.0f);
+    m_blockFill = 0;
+}
+
+void LevelAccumulator::TakeSecond(const float* x, std::int64_t count)
+{
+    while (count > 0) {
+        const std::size_t take =
+            std::min(static_cast<std::size_t>(count), m_block.size() - m_blockFill);
+        std::copy(x, x + take, m_block.begin() + static_cast<std::ptrdiff_t>(m_blockFill));
+        m_blockFill += take;
+        x += take;
+        count -= static_cast<std::int64_t>(take);
+        if (m_blockFill == m_block.size()) SumBlock();
+    }
+}
+
+void LevelAccumulator::SumBlock()
+{
+    const auto block = static_cast<std::int64_t>(m_blockFill);
+    std::vector<double> cubes(m_blockFill);
+    std::vector<double> fourths(m_blockFill);
+    PowersOfDeviations(m_block.data(), block, m_mean, cubes.data(), fourths.data(), m_caches);
+    for (std::size_t i = 0; i < m_blockFill; ++i) {
+        const float value = m_block[i];
+        m_squares += (value - m_mean) * (value - m_mean);
+        m_cubes += cubes[i];
+        m_fourths += fourths[i];
+        ++m_bins[static_cast<std::size_t>(EntropyBin(value, m_minimum, m_maximum))];
+    }
+    m_blockFill = 0;
+}
+
+LevelStatistics LevelAccumulator::Finish()
+{
+    if (m_blockFill > 0) SumBlock();
+    const double n1 = static_cast<double>(m_count - 1);
+    const double variance = m_squares / n1;
+    const double deviation = std::sqrt(variance);
+    return {m_minimum,
+            m_maximum,
+            m_mean,
+            variance,
+            deviation,
+            deviation / m_mean,
+            m_cubes / (std::pow(deviation, 3.0) * n1),
+            m_fourths / (std::pow(deviation, 4.0) * n1),
+            Entropy(m_bins, m_count)};
+}
 
 LevelSize NextLevelSize(LevelSize size)
 {
@@ -128,64 +180,47 @@ LevelSize NextLevelSize(LevelSize size)
     return {halfWidth + size.width % 2, halfHeight + size.height % 2};
 }
 
+bool BuildNextLevelLine(const float* even, const float* odd, int width, float* y,
+                        ProgressCounter& counter)
+{
+    const int w2 = TruncToInt(width * 0.5);
+    if (odd != nullptr) {
+        for (int j = 0; j < w2; ++j) {
+            if (!counter.Advance()) return false;
+            double sum = 0.0;
+            sum += even[2 * j];
+            sum += even[2 * j + 1];
+            sum += odd[2 * j];
+            sum += odd[2 * j + 1];
+            y[j] = static_cast<float>(0.25 * sum);
+        }
+        if (width % 2 != 0) y[w2] = static_cast<float>(0.5 * (odd[width - 1] + even[width - 1]));
+        return true;
+    }
+    for (int j = 0; j < w2; ++j) y[j] = static_cast<float>(0.5 * (even[2 * j + 1] + even[2 * j]));
+    if (width % 2 != 0) y[w2] = even[width - 1];
+    return true;
+}
+
 bool BuildNextLevel(const float* x, LevelSize size, float* y, ProgressCounter& counter)
 {
     const std::int64_t w = size.width;
-    const std::int64_t h = size.height;
-    const std::int64_t w2 = TruncToInt(w * 0.5);
-    const std::int64_t h2 = TruncToInt(h * 0.5);
-    const std::int64_t stride = w2 + w % 2;  // width of the new level
-    for (std::int64_t i = 0; i < h2; ++i) {
-        for (std::int64_t j = 0; j < w2; ++j) {
-            if (!counter.Advance()) return false;
-            double sum = 0.0;
-            sum += x[2 * i * w + 2 * j];
-            sum += x[2 * i * w + 2 * j + 1];
-            sum += x[(2 * i + 1) * w + 2 * j];
-            sum += x[(2 * i + 1) * w + 2 * j + 1];
-            y[i * stride + j] = static_cast<float>(0.25 * sum);
-        }
+    const std::int64_t stride = NextLevelSize(size).width;
+    for (std::int64_t i = 0; 2 * i < size.height; ++i) {
+        const float* even = x + 2 * i * w;
+        const float* odd = 2 * i + 1 < size.height ? even + w : nullptr;
+        if (!BuildNextLevelLine(even, odd, size.width, y + i * stride, counter)) return false;
     }
-    if (w % 2 != 0) {
-        for (std::int64_t i = 0; i < h2; ++i) {
-            y[i * stride + w2] =
-                static_cast<float>(0.5 * (x[(2 * i + 1) * w + w - 1] + x[2 * i * w + w - 1]));
-        }
-    }
-    if (h % 2 != 0) {
-        for (std::int64_t j = 0; j < w2; ++j) {
-            y[h2 * stride + j] =
-                static_cast<float>(0.5 * (x[(h - 1) * w + 2 * j + 1] + x[(h - 1) * w + 2 * j]));
-        }
-    }
-    if (w % 2 != 0 && h % 2 != 0) y[h2 * stride + w2] = x[(h - 1) * w + w - 1];
     return true;
 }
 
 LevelStatistics ComputeLevelStatistics(const float* x, std::int64_t count)
 {
-    double sum = 0.0;
-    double maximum = -DBL_MAX;
-    double minimum = DBL_MAX;
-    for (std::int64_t i = 0; i < count; ++i) {
-        sum += x[i];
-        if (x[i] >= maximum) maximum = x[i];
-        if (x[i] <= minimum) minimum = x[i];
-    }
-    const double mean = sum / static_cast<double>(count);
-    const DeviationSums sums = SumDeviations(x, count, mean, minimum, maximum);
-    const double n1 = static_cast<double>(count - 1);
-    const double variance = sums.squares / n1;
-    const double deviation = std::sqrt(variance);
-    return {minimum,
-            maximum,
-            mean,
-            variance,
-            deviation,
-            deviation / mean,
-            sums.cubes / (std::pow(deviation, 3.0) * n1),
-            sums.fourths / (std::pow(deviation, 4.0) * n1),
-            Entropy(sums.bins, count)};
+    LevelAccumulator accumulator(count);
+    accumulator.TakeFirst(x, count);
+    accumulator.StartSecondWalk();
+    accumulator.TakeSecond(x, count);
+    return accumulator.Finish();
 }
 
 bool WriteStatisticsTable(const std::string& path, const std::vector<LevelSize>& sizes,
