@@ -109,9 +109,24 @@ void ChooseImageStatsOutput(ImageStatsJob& job, const std::string& path)
     job.outputPath = path;
 }
 
-void ChooseHaarOutputImage(HaarJob& job, const std::string& path)
+std::string HaarHeaderPathFor(const std::string& outputImagePath, const std::string& extension)
+{
+    const char* suffix = extension == "img" ? ".hdr" : extension == "rst" ? ".rdc" : nullptr;
+    if (suffix == nullptr) return "";
+    const std::string name = FileNameOf(outputImagePath);
+    const bool hasExtension = name.size() > 4 && name[name.size() - 4] == '.';
+    return (hasExtension ? WithoutLastFour(outputImagePath) : outputImagePath) + suffix;
+}
+
+void SetHaarOutputImage(HaarJob& job, const std::string& path)
 {
     job.outputImagePath = path;
+    job.outputHeaderPath = HaarHeaderPathFor(path, job.input.extension);
+}
+
+void ChooseHaarOutputImage(HaarJob& job, const std::string& path)
+{
+    SetHaarOutputImage(job, path);
 }
 
 void ChooseHaarBmp(HaarJob& job, const std::string& path)

@@ -30,8 +30,15 @@ bool BrowseSemivarianceInput(SemivarianceJob& job, const std::string& path, Host
 bool BrowseImageStatsInput(ImageStatsJob& job, const std::string& path, Host& host);
 bool BrowseHaarInput(HaarJob& job, const std::string& path, Host& host);
 
+// The header of a Haar raster: beside it, with its four-character extension (if it has one)
+// replaced by ".hdr" for an ENVI input or ".rdc" for an Idrisi32 input; empty for a generic
+// input, which gets no header.
+std::string HaarHeaderPathFor(const std::string& outputImagePath, const std::string& extension);
+// Takes the output raster's path and the header path that goes with it.
+void SetHaarOutputImage(HaarJob& job, const std::string& path);
+
 // The output "..." choices: the chosen path is taken; nothing is created (an existing file is
-// the run's to replace, after its overwrite question). The Haar header paths do not follow the output image.
+// the run's to replace, after its overwrite question). The Haar header follows the output image.
 void ChooseSemivarianceOutput(SemivarianceJob& job, const std::string& path);
 void ChooseImageStatsOutput(ImageStatsJob& job, const std::string& path);
 void ChooseHaarOutputImage(HaarJob& job, const std::string& path);

@@ -59,7 +59,7 @@ bool CheckMaximumLevel(int level, const AssessInput& input, int subtract, Host& 
     return false;
 }
 
-bool ConfirmAssessOutput(const std::string& output, const AssessInput& input, Host& host)
+bool CheckNotAnInput(const std::string& output, const AssessInput& input, Host& host)
 {
     const std::string base = WithoutLastFour(input.inputPath);
     for (const std::string& name : {input.inputPath, base + ".hdr", base + ".rdc"}) {
@@ -68,7 +68,12 @@ bool ConfirmAssessOutput(const std::string& output, const AssessInput& input, Ho
             return false;
         }
     }
-    return ConfirmOverwrite(output, host);
+    return true;
+}
+
+bool ConfirmAssessOutput(const std::string& output, const AssessInput& input, Host& host)
+{
+    return CheckNotAnInput(output, input, host) && ConfirmOverwrite(output, host);
 }
 
 std::optional<SampleKind> WriteInputSection(const AssessInput& input, RunLog& log, Host& host)

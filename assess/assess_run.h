@@ -40,6 +40,8 @@ inline std::int64_t SampleCount(const AssessInput& input)
     return static_cast<std::int64_t>(input.width) * input.height;
 }
 
+// Refuses (with a message) an output that names the input or its header; true otherwise.
+bool CheckNotAnInput(const std::string& output, const AssessInput& input, Host& host);
 // The overwrite question for one output, after refusing an output that names the input or its
 // header (answering Yes would delete the input). False when the run must stop.
 bool ConfirmAssessOutput(const std::string& output, const AssessInput& input, Host& host);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <utility>
 
 #include "core/time_stamp.h"
 #include "core/truncate.h"
@@ -31,7 +32,10 @@ class TemplateCopy {
 public:
     TemplateCopy(std::FILE* templateFile, std::FILE* output) : m_in(templateFile), m_out(output) {}
 
-    void Write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), m_out); }
+    void Write(const std::string& text)
+    {
+        if (std::fwrite(text.data(), 1, text.size(), m_out) != text.size()) m_failed = true;
+    }
     void WriteLine(const std::string& text) { Write(text + "\r\n"); }
 
     void Copy(int count)
@@ -72,11 +76,24 @@ public:
     {
         if (::fseeko(m_out, -2, SEEK_END) != 0) std::fseek(m_out, 0, SEEK_END);
     }
+    // True when every write reached the file.
+    bool Succeeded() const { return !m_failed; }
 
 private:
     TextFileReader m_in;
     std::FILE* m_out;
+    bool m_failed = false;
 };
+
+// Closes the header after its writes; a failed write or close removes it and shows the message.
+bool FinishHeader(FilePtr output, const TemplateCopy& header, const std::string& path, Host& host)
+{
+    const bool closed = std::fclose(output.release()) == 0;
+    if (closed && header.Succeeded()) return true;
+    std::remove(path.c_str());
+    host.ShowMessage(kCannotWriteOutput);
+    return false;
+}
 
 bool IsBandsLine(const std::string& line)
 {
@@ -97,24 +114,24 @@ bool IsMinValueLine(const std::string& line)
 
 }  // namespace
 
-void WriteEnviHaarHeader(const std::string& templatePath, const std::string& outputPath,
+bool WriteEnviHaarHeader(const std::string& templatePath, const std::string& outputPath,
                          const std::string& bandName, int width, int height, Host& host)
 {
-    WriteEnviHaarHeader(templatePath, outputPath, bandName, width, height, std::time(nullptr),
+    return WriteEnviHaarHeader(templatePath, outputPath, bandName, width, height, std::time(nullptr),
                         host);
 }
 
-void WriteEnviHaarHeader(const std::string& templatePath, const std::string& outputPath,
+bool WriteEnviHaarHeader(const std::string& templatePath, const std::string& outputPath,
                          const std::string& bandName, int width, int height, std::time_t when,
                          Host& host)
 {
     static const char kCannotReadTemplate[] = "Error - when reading the input header files!";
     const FilePtr templateFile = OpenFileForReading(templatePath);
     if (!templateFile) host.ShowMessage(kCannotReadTemplate);
-    const FilePtr output(std::fopen(outputPath.c_str(), "wb"));
+    FilePtr output(std::fopen(outputPath.c_str(), "wb"));
     if (!output) {
         host.ShowMessage(kCannotWriteOutput);
-        return;
+        return false;
     }
     TemplateCopy header(templateFile.get(), output.get());
     header.WriteLine("ENVI");
@@ -129,24 +146,25 @@ void WriteEnviHaarHeader(const std::string& templatePath, const std::string& out
         if (header.CopyUntil(IsDataTypeLine)) header.WriteLine("data type = 4");
         if (header.CopyUntil(IsBandNamesLine)) {
             header.Write(bandNames);
-            return;
+            return FinishHeader(std::move(output), header, outputPath, host);
         }
     }
     header.MoveBackOverLastLineEnd();
     header.Write(bandNames);
+    return FinishHeader(std::move(output), header, outputPath, host);
 }
 
-void WriteIdrisiHaarHeader(const std::string& templatePath, const std::string& inputPath,
+bool WriteIdrisiHaarHeader(const std::string& templatePath, const std::string& inputPath,
                            double minimum, double maximum, const std::string& outputPath,
                            Host& host)
 {
     static const char kCannotReadTemplate[] = "Error - when reading the input header file.";
     const FilePtr templateFile = OpenFileForReading(templatePath);
     if (!templateFile) host.ShowMessage(kCannotReadTemplate);
-    const FilePtr output(std::fopen(outputPath.c_str(), "wb"));
+    FilePtr output(std::fopen(outputPath.c_str(), "wb"));
     if (!output) {
         host.ShowMessage(kCannotWriteOutput);
-        return;
+        return false;
     }
     TemplateCopy header(templateFile.get(), output.get());
     header.Copy(1);  // file format
@@ -165,6 +183,7 @@ void WriteIdrisiHaarHeader(const std::string& templatePath, const std::string& i
     header.Write(
         "lineage     : This file was created by a Haar wavelet transform; the input image is " +
         inputPath);
+    return FinishHeader(std::move(output), header, outputPath, host);
 }
 
 }  // namespace lumesta

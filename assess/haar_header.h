@@ -15,19 +15,21 @@ namespace lumesta {
 // replaced by "data type = 4", up to its band names line, which becomes the one band name
 // "Haar Wavelet Transform (Band:" + bandName + ")}" (no line end after it). A template without
 // band names gets them in place of its last line end. Messages: "Error - when reading the input
-// header files!" (the writer goes on) and "Error - when writing to the output file!".
-void WriteEnviHaarHeader(const std::string& templatePath, const std::string& outputPath,
+// header files!" (the writer goes on) and "Error - when writing to the output file!" (also
+// when a write or the close fails; the header is removed then). False after the latter.
+bool WriteEnviHaarHeader(const std::string& templatePath, const std::string& outputPath,
                          const std::string& bandName, int width, int height, Host& host);
 // The same with a given time of writing.
-void WriteEnviHaarHeader(const std::string& templatePath, const std::string& outputPath,
+bool WriteEnviHaarHeader(const std::string& templatePath, const std::string& outputPath,
                          const std::string& bandName, int width, int height, std::time_t when,
                          Host& host);
 
 // Idrisi32: the template with the title naming the input path, data type real, the value
 // range minimum..maximum ("%g") with its display range truncated toward zero, and a lineage
-// line without line end. Messages: "Error - when reading the input header file." and "Error -
-// when writing to the output file!"; the writer goes on after either.
-void WriteIdrisiHaarHeader(const std::string& templatePath, const std::string& inputPath,
+// line without line end. Messages: "Error - when reading the input header file." (the writer
+// goes on) and "Error - when writing to the output file!" (the output cannot be created or
+// written; it is removed then). False after the latter.
+bool WriteIdrisiHaarHeader(const std::string& templatePath, const std::string& inputPath,
                            double minimum, double maximum, const std::string& outputPath,
                            Host& host);
 

@@ -199,6 +199,13 @@ bool BmpStripWriter::Close()
     return closed;
 }
 
+bool BmpStripWriter::Close(Host& host)
+{
+    if (Close()) return true;
+    host.ShowMessage(kImageFailed);
+    return false;
+}
+
 BmpStrip BmpStripOf(std::int32_t height, int stripIndex)
 {
     BmpStrip strip;

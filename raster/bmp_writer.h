@@ -44,6 +44,9 @@ public:
                     Host& host);
     // Closes the file; false when closing failed.
     bool Close();
+    // The same, showing "Error during writing image" when closing failed (the last bytes may
+    // not have reached the disk).
+    bool Close(Host& host);
 
 private:
     std::FILE* m_file = nullptr;

@@ -184,7 +184,7 @@ private slots:
         QCOMPARE(lags.Job().maxLag, -3);
         QCOMPARE(lags.Job().outputPath, std::string("/elsewhere/t.txt"));
 
-        // A chosen output image is shown; the header stays beside the input.
+        // A chosen output image is shown; without an input there is no header to place.
         CHaarWaveletDlg haar(counters, host, nullptr);
         haar.OnOutputImageChosen(Q(dir.File("other.rst")));
         QCOMPARE(haar.OutputImageField()->text(), Q(dir.File("other.rst")));

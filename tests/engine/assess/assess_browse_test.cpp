@@ -88,12 +88,19 @@ TEST_F(AssessBrowseTest, ChosenOutputsAreOnlyNamed)
     EXPECT_EQ(testing::ReadFileBytes(dir.File("old.txt")), "old table");
     EXPECT_EQ(stats.outputPath, dir.File("old.txt"));
 
+    // The header follows the chosen raster, whatever its extension; a generic input has none.
     HaarJob haar;
+    haar.input.extension = "img";
     haar.outputHeaderPath = dir.File("in_Haar.hdr");
     ChooseHaarOutputImage(haar, dir.File("elsewhere.img"));
     EXPECT_FALSE(testing::Exists(dir.File("elsewhere.img")));
     EXPECT_EQ(haar.outputImagePath, dir.File("elsewhere.img"));
-    EXPECT_EQ(haar.outputHeaderPath, dir.File("in_Haar.hdr"));
+    EXPECT_EQ(haar.outputHeaderPath, dir.File("elsewhere.hdr"));
+    haar.input.extension = "rst";
+    ChooseHaarOutputImage(haar, dir.File("result"));
+    EXPECT_EQ(haar.outputHeaderPath, dir.File("result.rdc"));
+    EXPECT_EQ(HaarHeaderPathFor("/d/x.y/out", "img"), "/d/x.y/out.hdr");
+    EXPECT_EQ(HaarHeaderPathFor("/d/out.img", "raw"), "");
 }
 
 }  // namespace
