@@ -9,19 +9,24 @@
 #include <vector>
 
 #include "core/host.h"
+#include "core/memory_available.h"
 
 namespace lumesta {
 
 inline const std::string kCannotAllocate = "Error: reading image file - Cannot allocate memory";
 
 // Resizes buffer to count elements (zero-filled); false after showing message when the memory
-// cannot be had.
+// cannot be had. A large request is first compared with the memory the run can still commit,
+// since the system may grant more than it can hold and end the program while it is filled.
 template <typename T>
 bool TryAllocate(std::vector<T>& buffer, std::int64_t count, Host& host,
                  const std::string& message = kCannotAllocate)
 {
     try {
-        if (count < 0 || static_cast<std::uint64_t>(count) > buffer.max_size()) throw std::bad_alloc();
+        if (count < 0 || static_cast<std::uint64_t>(count) > buffer.max_size() ||
+            !MemoryAllows(static_cast<std::uint64_t>(count) * sizeof(T))) {
+            throw std::bad_alloc();
+        }
         buffer.assign(static_cast<std::size_t>(count), T{});
         return true;
     } catch (const std::bad_alloc&) {

@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "core/memory_available.h"
 #include "core/truncate.h"
 #include "core/wait_cursor.h"
 
@@ -116,9 +117,11 @@ void WriteBmp24(std::int32_t width, std::int32_t height, const std::int16_t* sam
     const std::int64_t stride = BmpRowStride(width);
     const std::int64_t imageSize = BmpImageSize(width, height);
     std::vector<std::uint8_t> rows;
-    bool haveBuffer = true;
+    // A picture the memory cannot hold goes row by row, before the system would end the
+    // program for filling a buffer it granted.
+    bool haveBuffer = MemoryAllows(static_cast<std::uint64_t>(imageSize));
     try {
-        rows.assign(static_cast<std::size_t>(imageSize), 0);
+        if (haveBuffer) rows.assign(static_cast<std::size_t>(imageSize), 0);
     } catch (const std::bad_alloc&) {
         haveBuffer = false;
     }

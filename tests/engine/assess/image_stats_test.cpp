@@ -212,5 +212,46 @@ TEST_F(ImageStatsRunTest, ValidationMessagesAndTheCancelPath)
     EXPECT_THAT(host.Viewed(), IsEmpty());
 }
 
+// 2049 × 1300 16-bit samples come in two strips, and both sides are odd at some level: the
+// table equals the one computed from whole levels.
+TEST_F(ImageStatsRunTest, StreamedLevelsEqualWholeLevelsAcrossStrips)
+{
+    const int w = 2049;
+    const int h = 1300;
+    const std::vector<std::int16_t> band = testing::PatternBand(w, h, 4000, 3);
+    ImageStatsJob job = BrowsedJob(w, h, band, 4);
+    ASSERT_EQ(ComputeImageStatistics(job, counters, host), RunOutcome::Finished);
+
+    std::vector<LevelSize> sizes{{w, h}};
+    std::vector<float> level(band.begin(), band.end());
+    std::vector<LevelStatistics> rows{ComputeLevelStatistics(level.data(), w * h)};
+    const auto progress = host.OpenProgress("", ProgressOwner::Window);
+    ProgressCounter counter(*progress, 1);
+    for (int k = 1; k <= 4; ++k) {
+        sizes.push_back(NextLevelSize(sizes.back()));
+        std::vector<float> next(static_cast<std::size_t>(sizes[k].width) * sizes[k].height);
+        ASSERT_TRUE(BuildNextLevel(level.data(), sizes[k - 1], next.data(), counter));
+        rows.push_back(ComputeLevelStatistics(next.data(), static_cast<std::int64_t>(next.size())));
+        level.swap(next);
+    }
+    ASSERT_TRUE(WriteStatisticsTable(dir.File("whole.txt"), sizes, rows, host));
+    EXPECT_EQ(testing::ReadFileBytes(job.outputPath), testing::ReadFileBytes(dir.File("whole.txt")));
+}
+
+TEST_F(ImageStatsRunTest, BandBeyondTheEndOfItsFileIsRefused)
+{
+    // The header declares four bands over a file that holds one.
+    const std::string path = dir.File("short.img");
+    testing::WriteInt16File(path, testing::PatternBand(32, 32, 100));
+    testing::WriteAssessEnviHeader(path, 32, 32, 4, 2, "A,\nB,\nC,\nD");
+    ImageStatsJob job;
+    ASSERT_TRUE(BrowseImageStatsInput(job, path, host));
+    SelectAssessInputEntry(job.input, 3);
+    EXPECT_EQ(ComputeImageStatistics(job, counters, host), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(), ElementsAre("Check the file size of the input image."));
+    EXPECT_THAT(host.Log(), EndsWith("Unsucessful\r\n\r\n"));
+    EXPECT_FALSE(testing::Exists(job.outputPath));
+}
+
 }  // namespace
 }  // namespace lumesta
