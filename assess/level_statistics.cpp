@@ -10,6 +10,7 @@
 
 #include "core/run_files.h"
 #include "core/truncate.h"
+#include "core/worker_threads.h"
 #include "assess/number_text.h"
 #include "raster/text_reader.h"
 
@@ -120,7 +121,7 @@ void LevelAccumulator::TakeFirst(const float* x, std::int64_t count)
 void LevelAccumulator::StartSecondWalk()
 {
     m_mean = m_sum / static_cast<double>(m_count);
-    const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMaxThreads));
+    const unsigned cores = WorkerThreads(kMaxThreads);
     m_caches = std::vector<PowerCache>(m_expected < kPowerBlock / 4 ? 1 : cores);
     m_block.assign(static_cast<std::size_t>(std::clamp<std::int64_t>(m_expected, 1, kPowerBlock)),
                    0.0f);

@@ -5,6 +5,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/worker_threads.h"
+
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -180,7 +182,7 @@ PairSumKernel<T>::PairSumKernel(const T* band, int width, int height)
         m_rowKernel = HasAvx2() ? &RowSumAvx2<T> : &RowSumSse2<T>;
     }
 #endif
-    const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMaxThreads));
+    const unsigned cores = WorkerThreads(kMaxThreads);
     m_threads = static_cast<int>(std::min<std::int64_t>(cores, 1 + samples / kPairsPerThread));
 }
 

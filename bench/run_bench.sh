@@ -9,7 +9,10 @@
 # Binaries: $LUMESTA_CLI and $MAKE_TEST_RASTERS, else build/lumesta-cli and
 # build/make_test_rasters of this checkout. Nothing is built here.
 # BENCH_KEEP=1 keeps the scratch folder (its path is printed) instead of removing it.
+# BENCH_ROUNDS=N (default 3) rounds; the two tools alternate which goes first, and the medians
+# are reported. GDAL is installed with apt-get when missing (BENCH_NO_INSTALL=1 prevents it).
 set -u
+NAME=run_bench
 
 SIZE=${1:-8192}
 KIND=${2:-16}
@@ -20,6 +23,7 @@ case $KIND in
     *) echo "run_bench: the kind is 16 or etm" >&2; exit 1 ;;
 esac
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$ROOT/bench/bench_lib.sh"
 CLI=${LUMESTA_CLI:-$ROOT/build/lumesta-cli}
 GEN=${MAKE_TEST_RASTERS:-$ROOT/build/make_test_rasters}
 TIME=/usr/bin/time
@@ -32,8 +36,6 @@ die() { echo "run_bench: $*" >&2; exit 1; }
 [ -x "$GEN" ] || die "scene generator not found at $GEN (build target make_test_rasters or set MAKE_TEST_RASTERS)"
 HAVE_CLI=1
 [ -x "$CLI" ] || { HAVE_CLI=0; echo "run_bench: lumesta-cli not found at $CLI (set LUMESTA_CLI); skipping it" >&2; }
-HAVE_GDAL=0
-command -v gdal_pansharpen.py >/dev/null && command -v gdal_translate >/dev/null && HAVE_GDAL=1
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/lumesta-bench.XXXXXX") || die "cannot create a scratch folder"
 if [ "${BENCH_KEEP:-0}" = 1 ]; then
@@ -42,25 +44,8 @@ else
     trap 'rm -rf "$WORK"' EXIT
 fi
 trap 'exit 130' INT TERM
-
-# Runs a command under /usr/bin/time -v; sets SECONDS_TAKEN, PEAK_MIB and STATUS.
-timed() { # LABEL COMMAND...
-    local label=$1
-    shift
-    # Start each timed run with no earlier writes still being flushed to disk.
-    sync
-    "$TIME" -v -o "$WORK/$label.time" "$@" >"$WORK/$label.out" 2>"$WORK/$label.err"
-    STATUS=$?
-    SECONDS_TAKEN=$(awk -F': ' '/Elapsed \(wall clock\)/ {
-        n = split($2, part, ":"); s = 0
-        for (i = 1; i <= n; ++i) s = s * 60 + part[i]
-        printf "%.2f", s }' "$WORK/$label.time")
-    PEAK_MIB=$(awk -F': ' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }' "$WORK/$label.time")
-    if [ "$STATUS" != 0 ]; then
-        echo "run_bench: $label exited with status $STATUS; its last messages:" >&2
-        tail -n 5 "$WORK/$label.err" >&2
-    fi
-}
+HAVE_GDAL=0
+ensure_gdal && HAVE_GDAL=1
 
 megapixels_per_second() { # SECONDS
     awk -v n="$SIZE" -v s="$1" 'BEGIN { if (s > 0) printf "%.2f", n * n / s / 1e6; else print "-" }'
@@ -71,29 +56,12 @@ echo "Generating a ${SIZE} x ${SIZE} scene in $WORK ..."
     die "scene generation failed"
 SCENE=$WORK/scene/envi
 
-FAILED=0
-OUR_ROW="lumesta-cli          not run"
-OUR_SECONDS=""
-if [ $HAVE_CLI = 1 ]; then
-    echo "Timing lumesta-cli $TOOL --method $METHOD ..."
-    cd "$SCENE" || die "cannot enter $SCENE"
-    band_args=()
-    for band in $BANDS; do band_args+=(--"$band" "$band.img"); done
-    timed lumesta "$CLI" "$TOOL" --pan pan.img "${band_args[@]}" --method "$METHOD" --yes --quiet \
-        --log run.log
-    cd "$WORK" || die "cannot enter $WORK"
-    if [ "$STATUS" = 0 ]; then
-        OUR_SECONDS=$SECONDS_TAKEN
-        OUR_ROW=$(printf "%-20s %9s %9s %10s" lumesta-cli "$SECONDS_TAKEN" \
-            "$(megapixels_per_second "$SECONDS_TAKEN")" "$PEAK_MIB")
-    else
-        OUR_ROW="lumesta-cli          failed (exit $STATUS)"
-        FAILED=1
-    fi
-fi
+LOAD_BEFORE=$(load_now)
+band_args=()
+for band in $BANDS; do band_args+=(--"$band" "$band.img"); done
+ms_args=()
+for band in $BANDS; do ms_args+=("$band.tif,band=1"); done
 
-GDAL_ROW="gdal_pansharpen.py   not installed"
-GDAL_SECONDS=""
 if [ $HAVE_GDAL = 1 ]; then
     echo "Converting the bands to GeoTIFF (not timed) ..."
     # The bands carry no georeferencing: give all of them the same extent, so that GDAL lines up
@@ -102,29 +70,55 @@ if [ $HAVE_GDAL = 1 ]; then
         gdal_translate -q -of GTiff -a_ullr 0 "$SIZE" "$SIZE" 0 "$SCENE/$band.img" "$WORK/$band.tif" ||
             die "gdal_translate failed on $band.img"
     done
-    echo "Timing gdal_pansharpen.py ..."
-    cd "$WORK" || die "cannot enter $WORK"
-    ms_args=()
-    for band in $BANDS; do ms_args+=("$band.tif,band=1"); done
-    timed gdal gdal_pansharpen.py -q -threads ALL_CPUS -of GTiff -r bilinear pan.tif "${ms_args[@]}" out.tif
-    if [ "$STATUS" = 0 ]; then
-        GDAL_SECONDS=$SECONDS_TAKEN
-        GDAL_ROW=$(printf "%-20s %9s %9s %10s" gdal_pansharpen.py "$SECONDS_TAKEN" \
-            "$(megapixels_per_second "$SECONDS_TAKEN")" "$PEAK_MIB")
-    else
-        GDAL_ROW="gdal_pansharpen.py   failed (exit $STATUS)"
-        FAILED=1
-    fi
 fi
+ls -1 "$SCENE" >"$WORK/scene.list"
+
+FAILED=0
+OUR_TIMES=() OUR_PEAKS=() GDAL_TIMES=() GDAL_PEAKS=() ROUND_RATIOS=()
+run_ours() {
+    cd "$SCENE" || die "cannot enter $SCENE"
+    timed "lumesta$1" "$CLI" "$TOOL" --pan pan.img "${band_args[@]}" --method "$METHOD" --yes --quiet \
+        --log run.log
+    cd "$WORK" || die "cannot enter $WORK"
+    remove_new_files "$SCENE" "$WORK/scene.list"
+    if [ "$STATUS" = 0 ]; then OUR_TIMES+=("$SECONDS_TAKEN"); OUR_PEAKS+=("$PEAK_MIB"); else FAILED=1; fi
+}
+run_gdal() {
+    cd "$WORK" || die "cannot enter $WORK"
+    timed "gdal$1" gdal_pansharpen.py -q -threads ALL_CPUS -of GTiff -r bilinear pan.tif "${ms_args[@]}" out.tif
+    rm -f out.tif
+    if [ "$STATUS" = 0 ]; then GDAL_TIMES+=("$SECONDS_TAKEN"); GDAL_PEAKS+=("$PEAK_MIB"); else FAILED=1; fi
+}
+for round in $(seq 1 "$BENCH_ROUNDS"); do
+    order="ours gdal"
+    [ $((round % 2)) = 0 ] && order="gdal ours"
+    echo "Round $round of $BENCH_ROUNDS ($order) ..."
+    for who in $order; do
+        if [ "$who" = ours ] && [ $HAVE_CLI = 1 ]; then run_ours "$round"; fi
+        if [ "$who" = gdal ] && [ $HAVE_GDAL = 1 ]; then run_gdal "$round"; fi
+    done
+    if [ ${#OUR_TIMES[@]} = "$round" ] && [ ${#GDAL_TIMES[@]} = "$round" ]; then
+        ROUND_RATIOS+=("$(ratio "${OUR_TIMES[-1]}" "${GDAL_TIMES[-1]}")")
+    fi
+done
+
+row() { # LABEL TIMES-NAME PEAKS-NAME
+    local -n times=$2 peaks=$3
+    if [ ${#times[@]} = 0 ]; then printf "%-20s not run or failed\n" "$1"; return; fi
+    local m
+    m=$(median "${times[@]}")
+    printf "%-20s %9s %9s %10s   %s\n" "$1" "$m" "$(megapixels_per_second "$m")" \
+        "$(largest "${peaks[@]}")" "${times[*]}"
+}
 
 echo
 NBANDS=$(echo $BANDS | wc -w)
-echo "Pan-sharpening ${SIZE} x ${SIZE} (${BITS}-bit, $NBANDS MS bands of $((SIZE / RATIO)) x $((SIZE / RATIO))), $(nproc) CPU(s)"
-printf "%-20s %9s %9s %10s\n" tool seconds "Mpix/s" "peak MiB"
-echo "$OUR_ROW"
-echo "$GDAL_ROW"
-if [ -n "$OUR_SECONDS" ] && [ -n "$GDAL_SECONDS" ]; then
-    awk -v a="$OUR_SECONDS" -v b="$GDAL_SECONDS" \
-        'BEGIN { if (b > 0) printf "time ratio lumesta / gdal: %.2f\n", a / b }'
+echo "Pan-sharpening ${SIZE} x ${SIZE} (${BITS}-bit, $NBANDS MS bands of $((SIZE / RATIO)) x $((SIZE / RATIO))), $BENCH_ROUNDS alternating rounds"
+echo "before: $LOAD_BEFORE; after: $(load_now)"
+printf "%-20s %9s %9s %10s   %s\n" tool "median s" "Mpix/s" "peak MiB" "every run (s)"
+row lumesta-cli OUR_TIMES OUR_PEAKS
+row gdal_pansharpen.py GDAL_TIMES GDAL_PEAKS
+if [ ${#OUR_TIMES[@]} -gt 0 ] && [ ${#GDAL_TIMES[@]} -gt 0 ]; then
+    echo "time ratio lumesta / gdal: $(ratio "$(median "${OUR_TIMES[@]}")" "$(median "${GDAL_TIMES[@]}")") (of the medians); per round: ${ROUND_RATIOS[*]} (median $(median "${ROUND_RATIOS[@]}"))"
 fi
 exit $FAILED

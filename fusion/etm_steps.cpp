@@ -1,47 +1,48 @@
 #include "fusion/etm_steps.h"
 
-#include <algorithm>
-
-#include "fusion/band_view.h"
-#include "fusion/filters.h"
+#include <vector>
 
 namespace lumesta {
+namespace {
 
+// The filters of the job, in the order they are applied.
+std::vector<Kernel8> EtmFilters(EtmFilter type)
+{
+    switch (type) {
+        case EtmFilter::Smooth: return {Kernel8::Smooth};
+        case EtmFilter::SmoothSharpen: return {Kernel8::Smooth, Kernel8::Sharpen};
+        case EtmFilter::Sharpen: return {Kernel8::Sharpen};
+        case EtmFilter::Detail: return {Kernel8::Detail};
+        case EtmFilter::None: break;
+    }
+    return {};
+}
+
+}  // namespace
+
+BandPassSpec<std::uint8_t> PostProcessingOf(const EtmRunState& state, int b)
+{
+    const EtmJob& job = state.job;
+    BandPassSpec<std::uint8_t> spec;
+    spec.width = state.width;
+    spec.height = state.height;
+    spec.borderDepth = 1;
+    if (job.filterFlags[b] && job.filterType != EtmFilter::None) spec.filters = EtmFilters(job.filterType);
+    // The picture's limits come from the band before it is filtered.
+    spec.histogram = job.colourMatch ? HistogramPoint::None : HistogramPoint::BeforeFilters;
+    spec.minMax = state.outputs.kind == PanOutputKind::Idrisi;
+    return spec;
+}
+
+// The bands were post-processed as they were fused (FuseStrips); the step keeps its report
+// dots and its pauses for the user.
 StepResult PostProcessBands(EtmRunState& state)
 {
-    const std::int64_t count = state.width * state.height;
     const EtmJob& job = state.job;
-    const int height = static_cast<int>(state.height);
-    const int width = static_cast<int>(state.width);
-    BandView<std::uint8_t> view;
     for (int b = kEtmBlue; b <= kEtmRed; ++b) {
-        if (!view.Open(state.fused[b], count, state.host)) return StepResult::Failed;
-        std::uint8_t* band = view.Data();
         if (!state.Pump()) return StepResult::Cancelled;
-        ReplicateBorders2(height, width, band);
-        // The picture's limits come from the band before it is filtered.
-        if (!job.colourMatch) {
-            state.limits[b] = ComputeStretchCutoffs8(count, band, job.stretch.leftCutoff[b],
-                                                     job.stretch.rightCutoff[b]);
-        }
-        if (job.filterFlags[b] && job.filterType != EtmFilter::None) {
-            if (job.filterType == EtmFilter::Smooth || job.filterType == EtmFilter::SmoothSharpen) {
-                FilterBand8(height, width, band, Kernel8::Smooth, state.host);
-            }
-            if (job.filterType == EtmFilter::SmoothSharpen || job.filterType == EtmFilter::Sharpen) {
-                FilterBand8(height, width, band, Kernel8::Sharpen, state.host);
-            }
-            if (job.filterType == EtmFilter::Detail) {
-                FilterBand8(height, width, band, Kernel8::Detail, state.host);
-            }
-            if (!state.Pump()) return StepResult::Cancelled;
-        }
-        if (state.outputs.kind == PanOutputKind::Idrisi && count > 0) {
-            const auto [lowest, highest] = std::minmax_element(band, band + count);
-            state.minValue[b] = *lowest;
-            state.maxValue[b] = *highest;
-        }
-        if (!view.Commit(state.fused[b], state.host)) return StepResult::Failed;
+        const bool filtered = job.filterFlags[b] && job.filterType != EtmFilter::None;
+        if (filtered && !state.Pump()) return StepResult::Cancelled;
         state.log.Append("..");
         if (!state.Pump()) return StepResult::Cancelled;
     }

@@ -75,6 +75,12 @@ struct DetailKernel8 {
     }
 };
 
+template <typename Kernel, typename T>
+void ApplyToRow(const T* above, const T* centre, const T* below, std::int64_t width, T* out)
+{
+    for (std::int64_t x = 1; x < width - 1; ++x) out[x] = Kernel::Apply(above, centre, below, x);
+}
+
 // The filtered row is written straight into the band while its unfiltered neighbours are read
 // from three rolling copies: the row above, the row itself and the row below.
 template <typename Kernel, typename T>
@@ -90,9 +96,7 @@ void FilterRows(std::int64_t height, std::int64_t width, T* band, Host& host)
         host.PumpPendingMessages();
         const T* next = band + (y + 1) * width;
         std::copy(next, next + width, below);
-        T* out = band + y * width;
-        for (std::int64_t x = 1; x < width - 1; ++x)
-            out[x] = Kernel::Apply(above, centre, below, x);
+        ApplyToRow<Kernel>(above, centre, below, width, band + y * width);
         T* oldest = above;
         above = centre;
         centre = below;
@@ -119,6 +123,32 @@ void FilterBand8(int height, int width, std::uint8_t* band, Kernel8 kernel, Host
         case Kernel8::Smooth: FilterRows<SmoothKernel8>(height, width, band, host); break;
         case Kernel8::Sharpen: FilterRows<SharpenKernel8>(height, width, band, host); break;
         case Kernel8::Detail: FilterRows<DetailKernel8>(height, width, band, host); break;
+    }
+}
+
+void FilterRow(Kernel16 kernel, const std::int16_t* above, const std::int16_t* centre,
+               const std::int16_t* below, std::int64_t width, std::int16_t* out)
+{
+    if (width <= 0) return;
+    out[0] = centre[0];
+    out[width - 1] = centre[width - 1];
+    if (kernel == Kernel16::Sharpen) {
+        ApplyToRow<SharpenKernel>(above, centre, below, width, out);
+    } else {
+        ApplyToRow<DetailKernel>(above, centre, below, width, out);
+    }
+}
+
+void FilterRow(Kernel8 kernel, const std::uint8_t* above, const std::uint8_t* centre,
+               const std::uint8_t* below, std::int64_t width, std::uint8_t* out)
+{
+    if (width <= 0) return;
+    out[0] = centre[0];
+    out[width - 1] = centre[width - 1];
+    switch (kernel) {
+        case Kernel8::Smooth: ApplyToRow<SmoothKernel8>(above, centre, below, width, out); break;
+        case Kernel8::Sharpen: ApplyToRow<SharpenKernel8>(above, centre, below, width, out); break;
+        case Kernel8::Detail: ApplyToRow<DetailKernel8>(above, centre, below, width, out); break;
     }
 }
 

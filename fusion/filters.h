@@ -24,6 +24,14 @@ enum class Kernel8 { Smooth, Sharpen, Detail };
 // precision, kept within 0..255 and truncated.
 void FilterBand8(int height, int width, std::uint8_t* band, Kernel8 kernel, Host& host);
 
+// One inner row of FilterBand or FilterBand8 computed from the unfiltered rows above, centre
+// and below (width samples each): out takes centre's first and last samples and the filtered
+// inner samples. out must not be one of the three rows.
+void FilterRow(Kernel16 kernel, const std::int16_t* above, const std::int16_t* centre,
+               const std::int16_t* below, std::int64_t width, std::int16_t* out);
+void FilterRow(Kernel8 kernel, const std::uint8_t* above, const std::uint8_t* centre,
+               const std::uint8_t* below, std::int64_t width, std::uint8_t* out);
+
 // Every sample below 0 becomes 0 and every sample above 2047 becomes 2047.
 void ClipBand(std::int64_t count, std::int16_t* band);
 

@@ -9,6 +9,7 @@
 
 #include "core/host.h"
 #include "core/run_log.h"
+#include "fusion/band_pass.h"
 #include "fusion/fusion_method.h"
 #include "fusion/pansharpen_outputs.h"
 #include "imaging/stretch.h"
@@ -58,5 +59,20 @@ struct FusionRunState {
         return !(host.IsCancelled() || progress.IsCancelled());
     }
 };
+
+// Takes the figures of band b's post-processing walk: its range for the Idrisi32 result
+// header and the picture's stretch cutoffs.
+template <typename State, typename Sample>
+void TakeBandFigures(State& state, int b, const BandPassFigures<Sample>& figures)
+{
+    if (state.outputs.kind == PanOutputKind::Idrisi && state.width * state.height > 0) {
+        state.minValue[b] = figures.minimum;
+        state.maxValue[b] = figures.maximum;
+    }
+    if (figures.histogram) {
+        state.limits[b] = figures.histogram->Cutoffs(state.job.stretch.leftCutoff[b],
+                                                     state.job.stretch.rightCutoff[b]);
+    }
+}
 
 }  // namespace lumesta

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <vector>
 
 #include "core/allocate.h"
@@ -234,18 +236,34 @@ bool PrepareStrip(State& state, FusionStrip<typename State::Sample, State::kBand
 
 // Cell row D joins MS rows D and D + 1 and fills pan rows ratio·D + ratio/2 onwards; the
 // strips share one MS row of overlap, and the rows and columns that no cell reaches stay 0.
+template <typename State, std::size_t... B>
+std::array<BandPass<typename State::Sample>, State::kBands> BandPassesOf(State& state,
+                                                                       std::index_sequence<B...>)
+{
+    return {BandPass<typename State::Sample>(state.fused[B], PostProcessingOf(state, B), state.host)...};
+}
+
+// The fused rows are post-processed on their way to the files (Step 3's work), so each band
+// is written once; the figures of the walks become the run's stretch limits and ranges.
 template <typename State>
 StepResult FuseStripsOf(State& state)
 {
     using Strip = FusionStrip<typename State::Sample, State::kBands>;
     const FusionTarget target{State::kRatio, state.width, state.height, state.msWidth,
                               state.msHeight};
-    return FuseAllStrips<typename State::Sample, State::kBands>(
-        target, state.fused, state.progress, state.host, [&state] { return state.Pump(); },
+    auto passes = BandPassesOf(state, std::make_index_sequence<State::kBands>());
+    for (auto& pass : passes) {
+        if (!pass.Allocate()) return StepResult::Failed;
+    }
+    const StepResult result = FuseAllStrips<typename State::Sample, State::kBands>(
+        target, passes, state.progress, state.host, [&state] { return state.Pump(); },
         [&state](Strip& strip, std::int64_t firstCell, std::int64_t cells) {
             return PrepareStrip(state, strip, firstCell, cells);
         },
         [&state](Strip& strip, std::int64_t d) { FuseCellRow(state, strip, d); });
+    if (result != StepResult::Ok) return result;
+    for (int b = 0; b < State::kBands; ++b) TakeBandFigures(state, b, passes[static_cast<std::size_t>(b)].Figures());
+    return StepResult::Ok;
 }
 
 template <typename State>

@@ -1,6 +1,7 @@
 #pragma once
 // The fusion step (Step 2) of both pan-sharpening runs: the strip buffers, the partition of
-// the MS cell rows into eight strips and the loop that fuses and writes them.
+// the MS cell rows into eight strips and the loop that fuses them and hands the fused rows to
+// the bands' post-processing.
 
 #include <algorithm>
 #include <array>
@@ -10,6 +11,7 @@
 
 #include "core/allocate.h"
 #include "core/host.h"
+#include "fusion/band_pass.h"
 #include "fusion/parallel_rows.h"
 #include "core/step_result.h"
 #include "raster/raw_file.h"
@@ -50,11 +52,12 @@ struct FusionTarget {
 
 // Step 2 of both pan-sharpening runs: ratio / 2 zero rows, then the eight strips (each read by
 // prepare(strip, firstCell, cells), fused cell row by cell row on every core by fuseRow(strip, d)
-// and written in order), then zero rows up to the last row. Cell rows are independent and each
-// writes its own output rows, so the bytes do not depend on the number of threads. A failed
-// write shows the output-file message.
+// and handed on in order), then zero rows up to the last row. Every band's rows go through its
+// post-processing walk, which writes the finished rows to the band's file. Cell rows are
+// independent and each writes its own output rows, so the bytes do not depend on the number of
+// threads. A failed write shows the output-file message.
 template <typename T, int N>
-StepResult FuseAllStrips(const FusionTarget& target, const std::array<RawFile, N>& files,
+StepResult FuseAllStrips(const FusionTarget& target, std::array<BandPass<T>, N>& passes,
                          RunProgress& progress, Host& host, const std::function<bool()>& pump,
                          const std::function<bool(FusionStrip<T, N>&, std::int64_t, std::int64_t)>& prepare,
                          const std::function<void(FusionStrip<T, N>&, std::int64_t)>& fuseRow);
@@ -78,30 +81,46 @@ bool FusionStrip<T, N>::Allocate(int ratio, std::int64_t maxCells, std::int64_t 
 }
 
 template <typename T, int N>
-StepResult FuseAllStrips(const FusionTarget& target, const std::array<RawFile, N>& files,
+StepResult FuseAllStrips(const FusionTarget& target, std::array<BandPass<T>, N>& passes,
                          RunProgress& progress, Host& host, const std::function<bool()>& pump,
                          const std::function<bool(FusionStrip<T, N>&, std::int64_t, std::int64_t)>& prepare,
                          const std::function<void(FusionStrip<T, N>&, std::int64_t)>& fuseRow)
 {
-    const std::int64_t rowBytes = target.width * static_cast<std::int64_t>(sizeof(T));
-    auto writeRows = [&](int band, std::int64_t firstRow, std::int64_t rows, const T* samples) {
-        if (files[band].WriteAt(firstRow * rowBytes, rows * rowBytes, samples)) return true;
-        host.ShowMessage("Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.");
-        return false;
+    // The bands' walks are independent: each strip's rows go to them on every core.
+    auto passAll = [&](const std::function<bool(BandPass<T>&, int)>& step) {
+        std::array<bool, N> done{};
+        ForEachRowInParallel(
+            N, [&](std::int64_t band) { done[band] = step(passes[band], static_cast<int>(band)); },
+            [] { return true; });
+        for (auto& pass : passes) pass.PumpForFilteredRows(host);
+        for (int band = 0; band < N; ++band) {
+            if (!done[band]) {
+                passes[band].ShowFailure(host);
+                return false;
+            }
+        }
+        return true;
     };
     auto writeZeroRows = [&](std::int64_t firstRow, std::int64_t rows) {
         const std::vector<T> zeros(static_cast<std::size_t>(target.width * std::min<std::int64_t>(rows, 64)));
         for (std::int64_t row = firstRow; row < firstRow + rows; row += 64) {
             const std::int64_t count = std::min<std::int64_t>(64, firstRow + rows - row);
-            for (int band = 0; band < N; ++band) {
-                if (!writeRows(band, row, count, zeros.data())) return false;
+            if (!passAll([&](BandPass<T>& pass, int) { return pass.Take(zeros.data(), count); })) {
+                return false;
             }
         }
         return true;
     };
+    // Each of the eight strips is fused in pieces of a bounded number of cell rows, so the
+    // buffers do not grow with the image; cell rows are independent, so the bytes are the same.
     FusionStrip<T, N> strip;
     const std::int64_t stripCells = std::max<std::int64_t>((target.msHeight + 7) / 8, 1);
-    if (!strip.Allocate(target.ratio, stripCells, target.width, target.msWidth, host)) {
+    const std::int64_t cellBytes =
+        static_cast<std::int64_t>(sizeof(T)) * (target.ratio * target.width * (N + 1) + target.msWidth * (N + 1)) +
+        4 * target.msWidth;
+    const std::int64_t pieceCells =
+        std::clamp<std::int64_t>((std::int64_t{24} << 20) / std::max<std::int64_t>(cellBytes, 1), 1, stripCells);
+    if (!strip.Allocate(target.ratio, pieceCells, target.width, target.msWidth, host)) {
         return StepResult::Failed;
     }
     std::int64_t nextRow = std::min<std::int64_t>(target.ratio / 2, target.height);
@@ -109,20 +128,25 @@ StepResult FuseAllStrips(const FusionTarget& target, const std::array<RawFile, N
     const StepResult result = ForEachFusionStrip(
         target.msHeight, [&](int index, std::int64_t firstCell, std::int64_t cells) {
             progress.SetPosition(static_cast<int>(index * 12.5));
-            if (!prepare(strip, firstCell, cells)) return StepResult::Failed;
-            if (!ForEachRowInParallel(cells, [&](std::int64_t d) { fuseRow(strip, d); }, pump)) {
-                return StepResult::Cancelled;
-            }
-            for (int band = 0; band < N; ++band) {
-                if (!writeRows(band, nextRow, target.ratio * cells, strip.out[band].data())) {
+            for (std::int64_t first = firstCell; first < firstCell + cells; first += pieceCells) {
+                const std::int64_t count = std::min(pieceCells, firstCell + cells - first);
+                if (!prepare(strip, first, count)) return StepResult::Failed;
+                if (!ForEachRowInParallel(count, [&](std::int64_t d) { fuseRow(strip, d); }, pump)) {
+                    return StepResult::Cancelled;
+                }
+                if (!passAll([&](BandPass<T>& pass, int band) {
+                        return pass.Take(strip.out[band].data(), target.ratio * count);
+                    })) {
                     return StepResult::Failed;
                 }
+                nextRow += target.ratio * count;
             }
-            nextRow += target.ratio * cells;
             return StepResult::Ok;
         });
     if (result != StepResult::Ok) return result;
-    return writeZeroRows(nextRow, target.height - nextRow) ? StepResult::Ok : StepResult::Failed;
+    if (!writeZeroRows(nextRow, target.height - nextRow)) return StepResult::Failed;
+    return passAll([](BandPass<T>& pass, int) { return pass.Finish(); }) ? StepResult::Ok
+                                                                          : StepResult::Failed;
 }
 
 }  // namespace lumesta

@@ -1,44 +1,46 @@
 #include "fusion/pansharpen_steps.h"
 
-#include <algorithm>
-
-#include "fusion/band_view.h"
-#include "fusion/filters.h"
-#include "fusion/resampling.h"
+#include "fusion/fusion_method.h"
 
 namespace lumesta {
 
+BandPassSpec<std::int16_t> PostProcessingOf(const PanRunState& state, int b)
+{
+    const PanSharpenJob& job = state.job;
+    BandPassSpec<std::int16_t> spec;
+    spec.width = state.width;
+    spec.height = state.height;
+    // The detail-injection methods fuse every pixel, borders included.
+    spec.borderDepth = InjectsDetail(job.method) ? 0 : 2;
+    if (job.filterFlags[b] && job.filterType != FilterType16::None) {
+        spec.filters.push_back(job.filterType == FilterType16::Sharpen ? Kernel16::Sharpen
+                                                                      : Kernel16::Detail);
+    }
+    spec.clip11Bit = true;
+    spec.histogram =
+        b != kNir && !job.colourMatch ? HistogramPoint::AfterFilters : HistogramPoint::None;
+    spec.minMax = state.outputs.kind == PanOutputKind::Idrisi;
+    return spec;
+}
+
+// The bands of the regression methods were post-processed as they were fused (FuseStrips);
+// those of the detail-injection methods are walked here, from their files. Either way the
+// step keeps its report dots and its pauses for the user.
 StepResult PostProcessBands(PanRunState& state)
 {
     static const char* const kDots[4] = {".", "..", ".", ".."};
-    const std::int64_t count = state.width * state.height;
     const PanSharpenJob& job = state.job;
-    const int height = static_cast<int>(state.height);
-    const int width = static_cast<int>(state.width);
-    BandView<std::int16_t> view;
     for (int b = kBlue; b <= kNir; ++b) {
-        if (!view.Open(state.fused[b], count, state.host)) return StepResult::Failed;
-        std::int16_t* band = view.Data();
         if (!state.Pump()) return StepResult::Cancelled;
-        // The detail-injection methods fuse every pixel, borders included.
-        if (!InjectsDetail(job.method)) ReplicateBorders(height, width, band);
-        if (job.filterFlags[b] && job.filterType != FilterType16::None) {
-            const Kernel16 kernel =
-                job.filterType == FilterType16::Sharpen ? Kernel16::Sharpen : Kernel16::Detail;
-            FilterBand(height, width, band, kernel, state.host);
-            if (!state.Pump()) return StepResult::Cancelled;
+        if (InjectsDetail(job.method)) {
+            BandPassFigures<std::int16_t> figures;
+            if (!RunBandPass(state.fused[b], PostProcessingOf(state, b), figures, state.host)) {
+                return StepResult::Failed;
+            }
+            TakeBandFigures(state, b, figures);
         }
-        ClipBand(count, band);
-        if (state.outputs.kind == PanOutputKind::Idrisi && count > 0) {
-            const auto [lowest, highest] = std::minmax_element(band, band + count);
-            state.minValue[b] = *lowest;
-            state.maxValue[b] = *highest;
-        }
-        if (b != kNir && !job.colourMatch) {
-            state.limits[b] = ComputeStretchCutoffs16(count, band, job.stretch.leftCutoff[b],
-                                                      job.stretch.rightCutoff[b]);
-        }
-        if (!view.Commit(state.fused[b], state.host)) return StepResult::Failed;
+        const bool filtered = job.filterFlags[b] && job.filterType != FilterType16::None;
+        if (filtered && !state.Pump()) return StepResult::Cancelled;
         state.log.Append(kDots[b]);
         if (!state.Pump()) return StepResult::Cancelled;
     }

@@ -10,6 +10,7 @@
 
 #include "core/step_result.h"
 #include "fusion/fusion_methods.h"
+#include "fusion/band_pass.h"
 #include "fusion/fusion_run_state.h"
 #include "fusion/fusion_strips.h"
 #include "fusion/pansharpen_job.h"
@@ -27,9 +28,15 @@ StepResult ComputeInputStretchLimits(PanRunState& state);
 StepResult FitInjection(PanRunState& state);
 // Step 2 of the detail-injection methods: the strips at pan scale (injection_fusion.h).
 StepResult FuseInjection(PanRunState& state);
-// Step 2: fuses the image in eight strips into the fused band files.
+// Step 2: fuses the image in eight strips and post-processes the fused rows into the band files.
 StepResult FuseStrips(PanRunState& state);
-// Step 3: border replication, filtering, clipping, statistics and stretch limits per band.
+// Step 3's work on band b (0 Blue … 3 NIR), done on the fused rows as Step 2 writes them
+// (after Step 2 from the files for the detail-injection methods, which keep their borders):
+// border replication, the job's filter, clipping to 11 bits, the picture's histogram (Blue,
+// Green, Red without colour matching) and the Idrisi32 range.
+BandPassSpec<std::int16_t> PostProcessingOf(const PanRunState& state, int b);
+// Step 3: the post-processing of the detail-injection methods' bands, and for every method
+// the step's report dots and pauses.
 StepResult PostProcessBands(PanRunState& state);
 // Step 5: the stretched 24-bit BMP of Red, Green and Blue.
 StepResult WriteFusedBmp(PanRunState& state);

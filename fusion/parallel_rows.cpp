@@ -5,12 +5,14 @@
 #include <thread>
 #include <vector>
 
+#include "core/worker_threads.h"
+
 namespace lumesta {
 
 bool ForEachRowInParallel(std::int64_t rows, const std::function<void(std::int64_t)>& work,
                           const std::function<bool()>& pump)
 {
-    const unsigned cores = std::max(1u, std::min(16u, std::thread::hardware_concurrency()));
+    const unsigned cores = WorkerThreads(16);
     const std::int64_t helpers = std::max<std::int64_t>(0, std::min<std::int64_t>(cores, rows) - 1);
     std::atomic<std::int64_t> next{0};
     std::atomic<bool> stop{false};

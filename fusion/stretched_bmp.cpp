@@ -1,9 +1,14 @@
 #include "fusion/stretched_bmp.h"
 
+#include <algorithm>
+#include <atomic>
+#include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
 #include "core/allocate.h"
+#include "core/worker_threads.h"
 #include "raster/bmp_writer.h"
 
 namespace lumesta {
@@ -26,22 +31,67 @@ std::vector<std::uint8_t> StretchTable(const StretchCutoffs& limits, int strengt
     return table;
 }
 
+// Rows of the picture converted and written at a time: bounded, so the memory does not grow
+// with the image; the eight strips of the progress are made of such pieces.
+constexpr std::int64_t kPieceBytes = std::int64_t{2} << 20;
+
+// The buffers of one thread's pieces.
+template <typename T>
+struct PictureBuffers {
+    std::vector<std::uint8_t> rows;
+    std::array<std::vector<T>, 3> lines;
+};
+
+// Converts lines [first, first + count) of the three bands into file rows and writes them at
+// their place. False (after the message) when a read or the write failed.
+template <typename T>
+bool WritePicturePiece(const StretchedBmpJob& job, const std::array<std::vector<std::uint8_t>, 3>& tables,
+                       BmpStripWriter& writer, std::int32_t first, std::int32_t count,
+                       PictureBuffers<T>& buffers, std::string& failure)
+{
+    using Index = std::make_unsigned_t<T>;
+    const std::int64_t stride = BmpRowStride(job.width);
+    const std::int64_t bytes = job.width * count * static_cast<std::int64_t>(sizeof(T));
+    for (int b = 0; b < 3; ++b) {
+        const std::int64_t offset = first * job.width * static_cast<std::int64_t>(sizeof(T));
+        if (job.bands[b]->ReadAt(offset, bytes, buffers.lines[b].data()) != bytes) {
+            failure = kLengthProblem;
+            return false;
+        }
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+        // File order is bottom-up: the piece's last line comes first.
+        std::uint8_t* out = buffers.rows.data() + static_cast<std::int64_t>(count - 1 - i) * stride;
+        const std::int64_t at = static_cast<std::int64_t>(i) * job.width;
+        for (std::int64_t x = 0; x < job.width; ++x) {
+            for (int b = 0; b < 3; ++b) out[3 * x + b] = tables[b][static_cast<Index>(buffers.lines[b][at + x])];
+        }
+    }
+    if (writer.WriteStripAt(first, count, buffers.rows.data())) return true;
+    failure = "Error during writing image";
+    return false;
+}
+
 template <typename T>
 StepResult WriteStretchedBmp(const StretchedBmpJob& job, RunProgress& progress,
                              const std::function<bool()>& pump, Host& host)
 {
-    using Index = std::make_unsigned_t<T>;
     const auto width = static_cast<std::int32_t>(job.width);
     const auto height = static_cast<std::int32_t>(job.height);
     const std::int64_t stride = BmpRowStride(width);
     std::array<std::vector<std::uint8_t>, 3> tables;
     for (int b = 0; b < 3; ++b) tables[b] = StretchTable<T>(job.limits[b], job.nonlinear[b]);
-    const std::int32_t maxStrip = BmpStripOf(height, 0).lineCount;
-    std::vector<std::uint8_t> rows;
-    std::array<std::vector<T>, 3> lines;
-    if (!TryAllocate(rows, stride * maxStrip, host)) return StepResult::Failed;
-    for (auto& line : lines) {
-        if (!TryAllocate(line, job.width * maxStrip, host)) return StepResult::Failed;
+    const std::int64_t lineBytes = std::max<std::int64_t>(1, stride + 3 * job.width * static_cast<std::int64_t>(sizeof(T)));
+    const auto pieceLines = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        kPieceBytes / lineBytes, 1, std::max(1, BmpStripOf(height, 0).lineCount)));
+    // Pieces are independent: each thread converts and writes its own with its own buffers.
+    const unsigned threads = WorkerThreads(2);
+    std::vector<PictureBuffers<T>> buffers(threads);
+    for (auto& buffer : buffers) {
+        if (!TryAllocate(buffer.rows, stride * pieceLines, host)) return StepResult::Failed;
+        for (auto& line : buffer.lines) {
+            if (!TryAllocate(line, job.width * pieceLines, host)) return StepResult::Failed;
+        }
     }
     BmpStripWriter writer;
     if (!writer.Create(job.path, width, height, host)) return StepResult::Failed;
@@ -49,25 +99,23 @@ StepResult WriteStretchedBmp(const StretchedBmpJob& job, RunProgress& progress,
     for (int strip = 0; strip < kStripCount; ++strip) {
         const BmpStrip part = BmpStripOf(height, strip);
         if (part.lineCount <= 0) continue;
-        const std::int64_t bytes = job.width * part.lineCount * static_cast<std::int64_t>(sizeof(T));
-        for (int b = 0; b < 3; ++b) {
-            const std::int64_t offset = part.firstLine * job.width * static_cast<std::int64_t>(sizeof(T));
-            if (job.bands[b]->ReadAt(offset, bytes, lines[b].data()) != bytes) {
-                host.ShowMessage(kLengthProblem);
-                return StepResult::Failed;
+        const std::int64_t pieces = (part.lineCount + pieceLines - 1) / pieceLines;
+        std::vector<std::string> failures(threads);
+        std::atomic<std::int64_t> next{0};
+        const auto work = [&](unsigned thread) {
+            for (std::int64_t piece = next++; piece < pieces; piece = next++) {
+                const std::int32_t first = part.firstLine + static_cast<std::int32_t>(piece) * pieceLines;
+                const std::int32_t count = std::min(pieceLines, part.firstLine + part.lineCount - first);
+                if (!WritePicturePiece(job, tables, writer, first, count, buffers[thread], failures[thread])) return;
             }
-        }
-        for (std::int32_t i = 0; i < part.lineCount; ++i) {
-            // File order is bottom-up: the strip's last line comes first.
-            std::uint8_t* out = rows.data() + static_cast<std::int64_t>(part.lineCount - 1 - i) * stride;
-            const std::int64_t at = static_cast<std::int64_t>(i) * job.width;
-            for (std::int64_t x = 0; x < job.width; ++x) {
-                for (int b = 0; b < 3; ++b) {
-                    out[3 * x + b] = tables[b][static_cast<Index>(lines[b][at + x])];
-                }
-            }
-        }
-        if (!writer.WriteStrip(part.firstLine, part.lineCount, rows.data(), host)) {
+        };
+        std::vector<std::thread> helpers;
+        for (unsigned thread = 1; thread < threads && pieces > 1; ++thread) helpers.emplace_back(work, thread);
+        work(0);
+        for (auto& helper : helpers) helper.join();
+        for (const std::string& failure : failures) {
+            if (failure.empty()) continue;
+            host.ShowMessage(failure);
             return StepResult::Failed;
         }
         rowsDone += part.lineCount;

@@ -8,15 +8,12 @@
 namespace lumesta {
 namespace {
 
-// Zero-valued samples are image background: bin 0 is counted but takes no part in the
-// cumulative percentages.
+// Four partial histograms let neighbouring samples of equal value count without waiting for
+// each other; the sums are the same.
 template <typename Sample>
-StretchCutoffs CutoffsFromHistogram(std::int64_t count, const Sample* samples, int bins,
-                                    double leftPercent, double rightPercent)
+void AddToHistogram(std::vector<std::int64_t>& partial, int bins, std::int64_t count,
+                    const Sample* samples)
 {
-    // Four partial histograms let neighbouring samples of equal value count without waiting
-    // for each other; the sums are the same.
-    std::vector<std::int64_t> partial(static_cast<std::size_t>(4 * bins), 0);
     auto add = [&](int lane, int value) {
         if (value >= 0 && value < bins) ++partial[static_cast<std::size_t>(lane * bins + value)];
     };
@@ -28,9 +25,33 @@ StretchCutoffs CutoffsFromHistogram(std::int64_t count, const Sample* samples, i
         add(3, samples[next + 3]);
     }
     for (; next < count; ++next) add(0, samples[next]);
+}
+
+}  // namespace
+
+StretchHistogram::StretchHistogram(int bins)
+    : m_bins(bins), m_partial(static_cast<std::size_t>(4 * bins), 0)
+{
+}
+
+void StretchHistogram::Add(std::int64_t count, const std::int16_t* samples)
+{
+    AddToHistogram(m_partial, m_bins, count, samples);
+}
+
+void StretchHistogram::Add(std::int64_t count, const std::uint8_t* samples)
+{
+    AddToHistogram(m_partial, m_bins, count, samples);
+}
+
+// Zero-valued samples are image background: bin 0 is counted but takes no part in the
+// cumulative percentages.
+StretchCutoffs StretchHistogram::Cutoffs(double leftPercent, double rightPercent) const
+{
+    const int bins = m_bins;
     std::vector<std::int64_t> histogram(static_cast<std::size_t>(bins), 0);
     for (int lane = 0; lane < 4; ++lane) {
-        for (int b = 0; b < bins; ++b) histogram[b] += partial[static_cast<std::size_t>(lane * bins + b)];
+        for (int b = 0; b < bins; ++b) histogram[b] += m_partial[static_cast<std::size_t>(lane * bins + b)];
     }
     std::vector<std::int64_t> cumulative(static_cast<std::size_t>(bins), 0);
     for (int i = 1; i < bins; ++i) cumulative[i] = cumulative[i - 1] + histogram[i];
@@ -50,18 +71,20 @@ StretchCutoffs CutoffsFromHistogram(std::int64_t count, const Sample* samples, i
     return cutoffs;
 }
 
-}  // namespace
-
 StretchCutoffs ComputeStretchCutoffs16(std::int64_t count, const std::int16_t* samples,
                                        double leftPercent, double rightPercent)
 {
-    return CutoffsFromHistogram(count, samples, 2048, leftPercent, rightPercent);
+    StretchHistogram histogram(2048);
+    histogram.Add(count, samples);
+    return histogram.Cutoffs(leftPercent, rightPercent);
 }
 
 StretchCutoffs ComputeStretchCutoffs8(std::int64_t count, const std::uint8_t* samples,
                                       double leftPercent, double rightPercent)
 {
-    return CutoffsFromHistogram(count, samples, 256, leftPercent, rightPercent);
+    StretchHistogram histogram(256);
+    histogram.Add(count, samples);
+    return histogram.Cutoffs(leftPercent, rightPercent);
 }
 
 std::uint8_t LinearStretchByte(double value, double low, double high)

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace lumesta {
 
@@ -27,6 +28,22 @@ StretchCutoffs ComputeStretchCutoffs16(std::int64_t count, const std::int16_t* s
 // The same over the values 1..255.
 StretchCutoffs ComputeStretchCutoffs8(std::int64_t count, const std::uint8_t* samples,
                                       double leftPercent, double rightPercent);
+
+// The histogram behind the cutoffs, filled a part of the band at a time (the counts, and so
+// the cutoffs, do not depend on how the band is split). bins: 2048 for 16-bit samples, 256 for
+// 8-bit ones; values outside 0..bins−1 are not counted.
+class StretchHistogram {
+public:
+    explicit StretchHistogram(int bins);
+    void Add(std::int64_t count, const std::int16_t* samples);
+    void Add(std::int64_t count, const std::uint8_t* samples);
+    // The cutoffs of ComputeStretchCutoffs16 / ComputeStretchCutoffs8 over everything added.
+    StretchCutoffs Cutoffs(double leftPercent, double rightPercent) const;
+
+private:
+    int m_bins;
+    std::vector<std::int64_t> m_partial;  // four partial histograms, summed by Cutoffs
+};
 
 // Linear stretch of v between low and high (0 at or below low, 255 at or above high, otherwise
 // trunc((v − low) × 255 / (high − low)) in double precision).

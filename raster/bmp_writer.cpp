@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 #include <vector>
 
@@ -192,6 +193,29 @@ bool BmpStripWriter::WriteStrip(std::int32_t firstLine, std::int32_t lineCount,
     }
     host.ShowMessage(kImageFailed);
     return false;
+}
+
+bool BmpStripWriter::WriteStripAt(std::int32_t firstLine, std::int32_t lineCount,
+                                  const std::uint8_t* rows) const
+{
+    const bool inside = firstLine >= 0 && lineCount >= 0 &&
+                        static_cast<std::int64_t>(firstLine) + lineCount <= m_height;
+    if (m_file == nullptr || !inside || rows == nullptr) return false;
+    const std::int64_t stride = BmpRowStride(m_width);
+    std::int64_t offset =
+        kHeadersSize + (static_cast<std::int64_t>(m_height) - firstLine - lineCount) * stride;
+    const auto* bytes = rows;
+    std::int64_t left = stride * lineCount;
+    while (left > 0) {
+        const ssize_t put = ::pwrite(::fileno(m_file), bytes, static_cast<std::size_t>(left),
+                                     static_cast<off_t>(offset));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        bytes += put;
+        offset += put;
+        left -= put;
+    }
+    return true;
 }
 
 bool BmpStripWriter::Close()

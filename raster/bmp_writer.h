@@ -42,6 +42,9 @@ public:
     // zero padding. False (after "Error during writing image") when the write failed.
     bool WriteStrip(std::int32_t firstLine, std::int32_t lineCount, const std::uint8_t* rows,
                     Host& host);
+    // The same without a message, for writers on several threads: each call is one
+    // positioned write, so strips that do not overlap may be written at the same time.
+    bool WriteStripAt(std::int32_t firstLine, std::int32_t lineCount, const std::uint8_t* rows) const;
     // Closes the file; false when closing failed.
     bool Close();
     // The same, showing "Error during writing image" when closing failed (the last bytes may

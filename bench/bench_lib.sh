@@ -1,0 +1,70 @@
+# Shared pieces of the benchmark scripts (sourced, not run): timing under /usr/bin/time,
+# medians of alternating rounds, the machine's load, and installing GDAL when it is missing.
+# The sourcing script sets NAME (for messages) and WORK (its scratch folder) first.
+
+BENCH_TIME=/usr/bin/time
+BENCH_ROUNDS=${BENCH_ROUNDS:-3}
+
+bench_die() { echo "$NAME: $*" >&2; exit 1; }
+
+# Runs a command under /usr/bin/time -v; sets SECONDS_TAKEN, PEAK_MIB and STATUS. Each run starts
+# with no earlier writes still being flushed to disk.
+timed() { # LABEL COMMAND...
+    local label=$1
+    shift
+    sync
+    "$BENCH_TIME" -v -o "$WORK/$label.time" "$@" >"$WORK/$label.out" 2>"$WORK/$label.err"
+    STATUS=$?
+    SECONDS_TAKEN=$(awk -F': ' '/Elapsed \(wall clock\)/ {
+        n = split($2, part, ":"); s = 0
+        for (i = 1; i <= n; ++i) s = s * 60 + part[i]
+        printf "%.2f", s }' "$WORK/$label.time")
+    PEAK_MIB=$(awk -F': ' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }' "$WORK/$label.time")
+    if [ "$STATUS" != 0 ]; then
+        echo "$NAME: $label exited with status $STATUS; its last messages:" >&2
+        tail -n 5 "$WORK/$label.err" >&2
+    fi
+}
+
+# The median of whole or decimal numbers (the mean of the middle two for an even count).
+median() { # NUMBER...
+    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
+        if (NR == 0) { print "-"; exit }
+        if (NR % 2) printf "%.2f\n", v[(NR + 1) / 2]; else printf "%.2f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# The largest of the numbers.
+largest() { # NUMBER...
+    printf '%s\n' "$@" | sort -g | tail -n 1
+}
+
+ratio() { # A B
+    awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'
+}
+
+# The one-minute load average and the CPU count, for the report.
+load_now() {
+    echo "load $(cut -d' ' -f1 /proc/loadavg) on $(nproc) CPU(s)"
+}
+
+# Installs GDAL's tools with apt-get when they are missing and this user may install; true
+# when they are there afterwards.
+ensure_gdal() {
+    command -v gdal_pansharpen.py >/dev/null && command -v gdal_translate >/dev/null && return 0
+    [ "${BENCH_NO_INSTALL:-0}" = 1 ] && return 1
+    local sudo=""
+    [ "$(id -u)" = 0 ] || { command -v sudo >/dev/null && sudo -n true 2>/dev/null && sudo="sudo -n"; } ||
+        return 1
+    echo "Installing gdal-bin and python3-gdal for the comparison ..."
+    $sudo apt-get install -y gdal-bin python3-gdal >"$WORK/apt.log" 2>&1 ||
+        { $sudo apt-get update >/dev/null 2>&1 && $sudo apt-get install -y gdal-bin python3-gdal >"$WORK/apt.log" 2>&1; }
+    command -v gdal_pansharpen.py >/dev/null && command -v gdal_translate >/dev/null
+}
+
+# Removes the files of a folder that are not named in a list made by `ls -1` beforehand.
+remove_new_files() { # FOLDER LISTFILE
+    local name
+    for name in $(ls -1 "$1"); do
+        grep -qxF "$name" "$2" || rm -rf "${1:?}/$name"
+    done
+}

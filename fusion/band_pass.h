@@ -1,0 +1,111 @@
+#pragma once
+// Post-processing of a fused band file in one walk of a strip of rows at a time: border
+// replication, 3 × 3 filters in sequence, clipping, and the figures the run needs (the stretch
+// histogram before or after the filters, the smallest and largest sample). The rows are read
+// and written back in place with large positioned transfers, so the run holds a few megabytes
+// whatever the band's size, and the bytes equal those of the whole-band routines.
+
+#include <cstdint>
+#include <optional>
+#include <type_traits>
+#include <vector>
+
+#include "core/host.h"
+#include "imaging/stretch.h"
+#include "fusion/filters.h"
+#include "raster/raw_file.h"
+
+namespace lumesta {
+
+enum class HistogramPoint { None, BeforeFilters, AfterFilters };
+
+// What one walk does; T is std::int16_t (16-bit tool) or std::uint8_t (Landsat ETM+ tool).
+template <typename T>
+struct BandPassSpec {
+    using KernelType = std::conditional_t<sizeof(T) == 2, Kernel16, Kernel8>;
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    // Rows and columns within this distance of the edge take the nearest inner one (2:
+    // ReplicateBorders, 1: ReplicateBorders2), when the band has an inner part at all.
+    int borderDepth = 0;
+    std::vector<KernelType> filters;  // applied in order, each to the previous one's result
+    bool clip11Bit = false;           // ClipBand after the filters
+    HistogramPoint histogram = HistogramPoint::None;
+    bool minMax = false;
+};
+
+template <typename T>
+struct BandPassFigures {
+    std::optional<StretchHistogram> histogram;
+    T minimum = 0;
+    T maximum = 0;
+};
+
+template <typename T>
+class FilterStage;
+
+// The walk over one band whose fused rows arrive in order from the top (Take), each finished
+// row going to the file at its place; Finish writes the last rows. The bordered rows need no
+// fused values: they are replaced by the nearest inner row.
+template <typename T>
+class BandPass {
+public:
+    BandPass(const RawFile& file, const BandPassSpec<T>& spec, Host& host);
+    ~BandPass();
+    BandPass(BandPass&&) noexcept;
+    BandPass(const BandPass&) = delete;
+    BandPass& operator=(const BandPass&) = delete;
+
+    // Makes the buffers; false after the allocation message.
+    bool Allocate();
+    // Takes the next rowCount rows (width samples each). False when a write failed. Shows
+    // nothing and pumps nothing, so that the bands can be walked on several threads.
+    bool Take(const T* rows, std::int64_t rowCount);
+    // After the last row: completes and writes the rest. False when a write failed.
+    bool Finish();
+    // Pumps messages once for every row filtered since the last call (as a whole-band filter
+    // does), on the caller's thread.
+    void PumpForFilteredRows(Host& host);
+    // After Take or Finish answered false: the output-file message, on the caller's thread.
+    void ShowFailure(Host& host) const;
+    const BandPassFigures<T>& Figures() const { return m_figures; }
+
+private:
+    bool TakeRow(const T* row);
+    bool SourceRow(const T* row);
+    bool Emit(std::size_t stage, const T* row);
+    bool Complete(const T* row);
+    bool Flush();
+
+    const RawFile* m_file;
+    BandPassSpec<T> m_spec;
+    Host* m_host;
+    BandPassFigures<T> m_figures;
+    bool m_bordered = false;
+    std::int64_t m_stripRows = 1;
+    std::vector<FilterStage<T>> m_stages;
+    std::int64_t m_received = 0;  // source rows taken so far
+    std::vector<T> m_row;         // the bordered source row
+    std::vector<T> m_lastInner;   // the bordered last inner row, for the rows below it
+    std::vector<T> m_out;         // finished rows waiting to be written
+    std::int64_t m_outFirst = 0;
+    std::int64_t m_outRows = 0;
+    bool m_haveMinMax = false;
+    bool m_failed = false;
+};
+
+// Walks the band already in file (width × height samples from offset 0), reading it a strip
+// at a time, and writes the result back; the messages are its own. False after "Error! reading an image  file - length
+// problem." or the output-file message.
+template <typename T>
+bool RunBandPass(const RawFile& file, const BandPassSpec<T>& spec, BandPassFigures<T>& figures,
+                 Host& host);
+
+extern template class BandPass<std::int16_t>;
+extern template class BandPass<std::uint8_t>;
+extern template bool RunBandPass<std::int16_t>(const RawFile&, const BandPassSpec<std::int16_t>&,
+                                               BandPassFigures<std::int16_t>&, Host&);
+extern template bool RunBandPass<std::uint8_t>(const RawFile&, const BandPassSpec<std::uint8_t>&,
+                                               BandPassFigures<std::uint8_t>&, Host&);
+
+}  // namespace lumesta
