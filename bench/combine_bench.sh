@@ -8,10 +8,14 @@
 # Binaries: $LUMESTA_CLI and $MAKE_TEST_RASTERS, else build/lumesta-cli and
 # build/make_test_rasters of this checkout. Nothing is built here.
 # BENCH_KEEP=1 keeps the scratch folder (its path is printed) instead of removing it.
+# BENCH_ROUNDS=N (default 3) rounds; the two tools alternate which goes first, and the medians
+# are reported. GDAL is installed with apt-get when missing (BENCH_NO_INSTALL=1 prevents it).
 set -u
+NAME=combine_bench
 
 SIZE=${1:-8192}
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$ROOT/bench/bench_lib.sh"
 CLI=${LUMESTA_CLI:-$ROOT/build/lumesta-cli}
 GEN=${MAKE_TEST_RASTERS:-$ROOT/build/make_test_rasters}
 TIME=/usr/bin/time
@@ -26,8 +30,6 @@ die() { echo "combine_bench: $*" >&2; exit 1; }
 CLI=$(readlink -f "$CLI")
 GEN=$(readlink -f "$GEN")
 command -v perl >/dev/null || die "perl is needed to compute the cutoffs for GDAL"
-HAVE_GDAL=0
-command -v gdal_translate >/dev/null && command -v gdalbuildvrt >/dev/null && HAVE_GDAL=1
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/lumesta-combine-bench.XXXXXX") || die "cannot create a scratch folder"
 if [ "${BENCH_KEEP:-0}" = 1 ]; then
@@ -36,23 +38,8 @@ else
     trap 'rm -rf "$WORK"' EXIT
 fi
 trap 'exit 130' INT TERM
-
-# Runs a command under /usr/bin/time -v; sets SECONDS_TAKEN, PEAK_MIB and STATUS.
-timed() { # LABEL COMMAND...
-    local label=$1
-    shift
-    "$TIME" -v -o "$WORK/$label.time" "$@" >"$WORK/$label.out" 2>"$WORK/$label.err"
-    STATUS=$?
-    SECONDS_TAKEN=$(awk -F': ' '/Elapsed \(wall clock\)/ {
-        n = split($2, part, ":"); s = 0
-        for (i = 1; i <= n; ++i) s = s * 60 + part[i]
-        printf "%.2f", s }' "$WORK/$label.time")
-    PEAK_MIB=$(awk -F': ' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }' "$WORK/$label.time")
-    if [ "$STATUS" != 0 ]; then
-        echo "combine_bench: $label exited with status $STATUS; its last messages:" >&2
-        tail -n 5 "$WORK/$label.err" >&2
-    fi
-}
+HAVE_GDAL=0
+ensure_gdal && command -v gdalbuildvrt >/dev/null && HAVE_GDAL=1
 
 megapixels_per_second() { # SECONDS
     awk -v n="$SIZE" -v s="$1" 'BEGIN { if (s > 0) printf "%.2f", n * n / s / 1e6; else print "-" }'
@@ -91,15 +78,8 @@ cd "$WORK" || die "cannot enter $WORK"
 # Read once so that both tools start with the bands in the page cache.
 cat blue.img green.img red.img >/dev/null
 
-echo "Timing lumesta-cli combine ..."
-timed lumesta "$CLI" combine --blue blue.img --green green.img --red red.img --yes --quiet --log run.log
-[ "$STATUS" = 0 ] || exit 1
-OUR_SECONDS=$SECONDS_TAKEN
-OUR_ROW=$(printf 'lumesta-cli combine   %8s s  %8s MP/s  %8s MiB' "$SECONDS_TAKEN" \
-    "$(megapixels_per_second "$SECONDS_TAKEN")" "$PEAK_MIB")
-
-GDAL_ROW="gdal_translate        not run (gdal_translate or gdalbuildvrt missing)"
-RATIO=""
+LOAD_BEFORE=$(load_now)
+FORMAT=""
 if [ $HAVE_GDAL = 1 ]; then
     echo "Computing the cutoffs for GDAL (not timed) ..."
     read -r RED_LOW RED_HIGH < <(cutoffs_of red.img)
@@ -108,19 +88,54 @@ if [ $HAVE_GDAL = 1 ]; then
     gdalbuildvrt -q -separate stack.vrt red.img green.img blue.img || die "gdalbuildvrt failed"
     FORMAT=BMP
     gdal_translate --formats 2>/dev/null | grep -q '^  BMP' || FORMAT=GTiff
-    echo "Timing gdal_translate -of $FORMAT ..."
-    timed gdal gdal_translate -q -of "$FORMAT" -ot Byte \
+fi
+ls -1 "$WORK" >"$WORK/before.list"
+
+OUR_TIMES=() OUR_PEAKS=() GDAL_TIMES=() GDAL_PEAKS=() ROUND_RATIOS=()
+run_ours() {
+    timed "lumesta$1" "$CLI" combine --blue blue.img --green green.img --red red.img --yes --quiet --log run.log
+    [ "$STATUS" = 0 ] || exit 1
+    OUR_TIMES+=("$SECONDS_TAKEN"); OUR_PEAKS+=("$PEAK_MIB")
+}
+run_gdal() {
+    timed "gdal$1" gdal_translate -q -of "$FORMAT" -ot Byte \
         -scale_1 "$RED_LOW" "$RED_HIGH" 0 255 -scale_2 "$GREEN_LOW" "$GREEN_HIGH" 0 255 \
         -scale_3 "$BLUE_LOW" "$BLUE_HIGH" 0 255 stack.vrt "gdal_out.${FORMAT,,}"
     [ "$STATUS" = 0 ] || exit 1
-    GDAL_ROW=$(printf 'gdal_translate (%s) %6s s  %8s MP/s  %8s MiB' "$FORMAT" "$SECONDS_TAKEN" \
-        "$(megapixels_per_second "$SECONDS_TAKEN")" "$PEAK_MIB")
-    RATIO=$(awk -v a="$OUR_SECONDS" -v b="$SECONDS_TAKEN" 'BEGIN { if (b > 0) printf "%.2f", a / b }')
-fi
+    GDAL_TIMES+=("$SECONDS_TAKEN"); GDAL_PEAKS+=("$PEAK_MIB")
+}
+for round in $(seq 1 "$BENCH_ROUNDS"); do
+    order="ours gdal"
+    [ $((round % 2)) = 0 ] && order="gdal ours"
+    echo "Round $round of $BENCH_ROUNDS ($order) ..."
+    for who in $order; do
+        [ "$who" = ours ] && run_ours "$round"
+        [ "$who" = gdal ] && [ $HAVE_GDAL = 1 ] && run_gdal "$round"
+        # Every run writes its outputs afresh, as the first one did.
+        for name in $(ls -1 "$WORK"); do
+            grep -qxF "$name" "$WORK/before.list" || case $name in *.time|*.out|*.err) ;; *) rm -f "$WORK/$name" ;; esac
+        done
+    done
+    [ $HAVE_GDAL = 1 ] && ROUND_RATIOS+=("$(ratio "${OUR_TIMES[-1]}" "${GDAL_TIMES[-1]}")")
+done
+
+row() { # LABEL TIMES-NAME PEAKS-NAME
+    local -n times=$2 peaks=$3
+    local m
+    m=$(median "${times[@]}")
+    printf "%-24s %9s %9s %10s   %s\n" "$1" "$m" "$(megapixels_per_second "$m")" \
+        "$(largest "${peaks[@]}")" "${times[*]}"
+}
 
 echo
-echo "Band combination of three ${SIZE} x ${SIZE} 16-bit bands (wall time, throughput, peak RSS)"
-echo "$OUR_ROW"
-echo "$GDAL_ROW"
-[ -n "$RATIO" ] && echo "time ratio lumesta / GDAL: $RATIO"
+echo "Band combination of three ${SIZE} x ${SIZE} 16-bit bands, $BENCH_ROUNDS alternating rounds"
+echo "before: $LOAD_BEFORE; after: $(load_now)"
+printf "%-24s %9s %9s %10s   %s\n" tool "median s" "Mpix/s" "peak MiB" "every run (s)"
+row "lumesta-cli combine" OUR_TIMES OUR_PEAKS
+if [ $HAVE_GDAL = 1 ]; then
+    row "gdal_translate ($FORMAT)" GDAL_TIMES GDAL_PEAKS
+    echo "time ratio lumesta / GDAL: $(ratio "$(median "${OUR_TIMES[@]}")" "$(median "${GDAL_TIMES[@]}")") (of the medians); per round: ${ROUND_RATIOS[*]}"
+else
+    echo "gdal_translate           not run (GDAL missing)"
+fi
 exit 0
