@@ -1,6 +1,8 @@
 #include "assess/semivariance.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -11,6 +13,7 @@
 #include "core/wait_cursor.h"
 #include "assess/assess_run.h"
 #include "assess/number_text.h"
+#include "assess/pair_sum_stream.h"
 #include "assess/semivariance_kernel.h"
 #include "raster/text_reader.h"
 
@@ -56,49 +59,108 @@ bool AllocateTable(SemivarianceTable& table, int maxLag, Host& host)
     return true;
 }
 
-// The four passes in the order 0°, 135°, 90°, 45°; before each lag the bar moves and messages
-// are pumped, so one lag of one orientation is the unit of cancelling. False when cancelled.
+// Lines of the band whose pairs are summed at a time: the window holds them and the maximum
+// lag's lines below.
+constexpr int kStripLines = 64;
+
+// The progress of a walk: one step per lag of each of the four orientations (in the order 0°,
+// 135°, 90°, 45°), each moving the bar to lag × 25 / L + 25 × pass and pumping messages with
+// Escape cancelling. The steps are spread over the strips, each strip's share taken before
+// its sums. False when cancelled.
+class LagSteps {
+public:
+    LagSteps(RunProgress& progress, int maxLag, int strips)
+        : m_progress(progress), m_maxLag(maxLag), m_strips(strips)
+    {
+    }
+    bool BeforeStrip(int strip)
+    {
+        const std::int64_t units = 4 * static_cast<std::int64_t>(m_maxLag);
+        const std::int64_t target = units * (strip + 1) / m_strips;
+        for (; m_done < target; ++m_done) {
+            const auto pass = static_cast<int>(m_done / m_maxLag);
+            const auto lag = static_cast<int>(m_done % m_maxLag) + 1;
+            m_progress.SetPosition(TruncToInt(lag * 25.0 / m_maxLag + 25 * pass));
+            m_progress.PumpMessages(true);
+            if (m_progress.IsCancelled()) return false;
+        }
+        return true;
+    }
+
+private:
+    RunProgress& m_progress;
+    int m_maxLag;
+    int m_strips;
+    std::int64_t m_done = 0;
+};
+
+// One walk over the band: the window slides down a strip at a time, reading only the lines it
+// gains. Stopped after a read failure's message, Cancelled on Cancel.
 template <typename T>
-bool ComputePasses(const T* band, const SemivarianceJob& job, RunProgress& progress,
-                   SemivarianceTable& table)
+RunOutcome WalkBand(const AssessBandStrips& band, const SemivarianceJob& job, RunProgress& progress,
+                    const std::function<void(const T*, int, int, int, int)>& add,
+                    std::vector<T>& window, Host& host)
 {
-    static const Orientation kPassOrder[4] = {Orientation::Deg0, Orientation::Deg135,
-                                              Orientation::Deg90, Orientation::Deg45};
     const int width = job.input.width;
     const int height = job.input.height;
-    const int maxLag = job.maxLag;
-    const PairSumKernel<T> kernel(band, width, height);
-    for (int pass = 0; pass < 4; ++pass) {
-        const Orientation orientation = kPassOrder[pass];
-        const int o = static_cast<int>(orientation);
-        for (int lag = 1; lag <= maxLag; ++lag) {
-            progress.SetPosition(TruncToInt(lag * 25.0 / maxLag + 25 * pass));
-            progress.PumpMessages(true);
-            if (progress.IsCancelled()) return false;
-            const std::int64_t pairs = PairCount(orientation, width, height, lag);
-            table.pairs[o][lag - 1] = pairs;
-            table.gamma[o][lag - 1] =
-                kernel.SumOfSquares(orientation, lag) / static_cast<double>(2 * pairs);
+    int windowFirst = 0;
+    int windowLines = 0;
+    LagSteps steps(progress, job.maxLag, (height + kStripLines - 1) / kStripLines);
+    for (int first = 0; first < height; first += kStripLines) {
+        const int lines = std::min(kStripLines, height - first);
+        const int end = std::min(height, first + lines + job.maxLag);
+        const int kept = std::max(0, windowFirst + windowLines - first);
+        std::copy(window.begin() + static_cast<std::int64_t>(first - windowFirst) * width,
+                  window.begin() + static_cast<std::int64_t>(first - windowFirst + kept) * width,
+                  window.begin());
+        windowFirst = first;
+        if (end > first + kept &&
+            !band.Read(first + kept, end - first - kept, window.data() + static_cast<std::int64_t>(kept) * width, host)) {
+            return RunOutcome::Stopped;
         }
+        windowLines = end - first;
+        if (!steps.BeforeStrip(first / kStripLines)) return RunOutcome::Cancelled;
+        add(window.data(), windowFirst, windowLines, first, lines);
     }
-    return true;
+    return RunOutcome::Finished;
 }
 
-// Reads the band in its native sample type and computes; the band is released on return.
+// Reads the band a strip at a time in its native sample type and fills the table; a second
+// walk only when some sum needs pair order.
 template <typename T>
 RunOutcome ReadAndCompute(const SemivarianceJob& job, SampleKind kind, RunProgress& progress,
                           SemivarianceTable& table, RunLog& log, Host& host)
 {
-    std::vector<T> band;
-    if (!TryAllocate(band, SampleCount(job.input), host) ||
-        !ReadAssessBand(job.input, kind, band.data(), host)) {
+    const int width = job.input.width;
+    const int height = job.input.height;
+    AssessBandStrips band(job.input, kind);
+    std::vector<T> window;
+    if (!band.Open(host) ||
+        !TryAllocate(window, static_cast<std::int64_t>(std::min(height, kStripLines + job.maxLag)) * width, host)) {
         log.Append(kAssessUnsuccessful);
         return RunOutcome::Stopped;
     }
     StartAssessProgress(progress);
-    if (!ComputePasses(band.data(), job, progress, table)) {
-        log.Append(kAssessCancelled);
-        return RunOutcome::Cancelled;
+    PairSumStream<T> sums(width, height, job.maxLag);
+    RunOutcome outcome = WalkBand<T>(band, job, progress,
+                                     [&](const T* w, int wf, int wl, int f, int l) { sums.Add(w, wf, wl, f, l); },
+                                     window, host);
+    if (outcome == RunOutcome::Finished && sums.NeedsPairOrderWalk()) {
+        outcome = WalkBand<T>(band, job, progress,
+                              [&](const T* w, int wf, int wl, int f, int l) { sums.AddInPairOrder(w, wf, wl, f, l); },
+                              window, host);
+    }
+    if (outcome != RunOutcome::Finished) {
+        log.Append(outcome == RunOutcome::Cancelled ? kAssessCancelled : kAssessUnsuccessful);
+        return outcome;
+    }
+    for (int o = 0; o < 4; ++o) {
+        const auto orientation = static_cast<Orientation>(o);
+        for (int lag = 1; lag <= job.maxLag; ++lag) {
+            const std::int64_t pairs = PairCount(orientation, width, height, lag);
+            table.pairs[o][lag - 1] = pairs;
+            table.gamma[o][lag - 1] = sums.SumOfSquares(orientation, lag) / static_cast<double>(2 * pairs);
+        }
     }
     return RunOutcome::Finished;
 }

@@ -21,31 +21,6 @@ constexpr std::uint64_t kExactInDouble = std::uint64_t{1} << 53;
 constexpr std::int64_t kPairsPerThread = std::int64_t{1} << 18;
 constexpr unsigned kMaxThreads = 8;
 
-// Where the pairs of one orientation and lag lie: for each of `rows` lines i, the samples
-// x[i][first + j] and x[i + rowStep][second + j] for j < count.
-struct PairRows {
-    int rows;
-    int rowStep;
-    int first;
-    int second;
-    int count;
-};
-
-PairRows PairRowsOf(Orientation orientation, int width, int height, int lag)
-{
-    switch (orientation) {
-        case Orientation::Deg0:
-            return {height, 0, 0, lag, width - lag};
-        case Orientation::Deg45:
-            return {height - lag, lag, lag, 0, width - lag};
-        case Orientation::Deg90:
-            return {height - lag, lag, 0, 0, width};
-        case Orientation::Deg135:
-            break;
-    }
-    return {height - lag, lag, 0, lag, width - lag};
-}
-
 template <typename T>
 std::uint64_t RowSumScalar(const T* a, const T* b, std::int64_t count, std::int64_t)
 {
@@ -135,20 +110,6 @@ bool HasAvx2()
 
 #endif
 
-// The largest difference between two samples of the band.
-template <typename T>
-std::int64_t SampleRange(const T* band, std::int64_t samples)
-{
-    if (samples <= 0) return 0;
-    T low = band[0];
-    T high = band[0];
-    for (std::int64_t i = 1; i < samples; ++i) {
-        low = std::min(low, band[i]);
-        high = std::max(high, band[i]);
-    }
-    return static_cast<std::int64_t>(high) - static_cast<std::int64_t>(low);
-}
-
 // A sum that remembers when it left the range where double sums are exact.
 struct ExactSum {
     std::uint64_t value = 0;
@@ -161,6 +122,49 @@ struct ExactSum {
 };
 
 }  // namespace
+
+PairRows PairRowsOf(Orientation orientation, int width, int height, int lag)
+{
+    switch (orientation) {
+        case Orientation::Deg0:
+            return {height, 0, 0, lag, width - lag};
+        case Orientation::Deg45:
+            return {height - lag, lag, lag, 0, width - lag};
+        case Orientation::Deg90:
+            return {height - lag, lag, 0, 0, width};
+        case Orientation::Deg135:
+            break;
+    }
+    return {height - lag, lag, 0, lag, width - lag};
+}
+
+template <typename T>
+std::int64_t SampleRange(const T* samples, std::int64_t count)
+{
+    if (count <= 0) return 0;
+    T low = samples[0];
+    T high = samples[0];
+    for (std::int64_t i = 1; i < count; ++i) {
+        low = std::min(low, samples[i]);
+        high = std::max(high, samples[i]);
+    }
+    return static_cast<std::int64_t>(high) - static_cast<std::int64_t>(low);
+}
+
+template <typename T>
+RowPairSummer<T>::RowPairSummer(std::int64_t range) : m_kernel(&RowSumScalar<T>)
+{
+#if defined(__x86_64__)
+    if (range <= 32767) {
+        // Each 32-bit lane gains at most 2·range² per vector.
+        const std::int64_t perVector = std::max<std::int64_t>(1, 2 * range * range);
+        m_chunk = std::min<std::int64_t>(INT32_MAX / perVector, std::int64_t{1} << 16);
+        m_kernel = HasAvx2() ? &RowSumAvx2<T> : &RowSumSse2<T>;
+    }
+#else
+    (void)range;
+#endif
+}
 
 std::int64_t PairCount(Orientation orientation, int width, int height, int lag)
 {
@@ -239,5 +243,9 @@ double PairSumKernel<T>::SumOfSquares(Orientation orientation, int lag) const
 
 template class PairSumKernel<std::uint8_t>;
 template class PairSumKernel<std::int16_t>;
+template class RowPairSummer<std::uint8_t>;
+template class RowPairSummer<std::int16_t>;
+template std::int64_t SampleRange<std::uint8_t>(const std::uint8_t*, std::int64_t);
+template std::int64_t SampleRange<std::int16_t>(const std::int16_t*, std::int64_t);
 
 }  // namespace lumesta

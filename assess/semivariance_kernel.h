@@ -13,6 +13,37 @@ namespace lumesta {
 // 90°: h lines below; 135°: h lines below and h columns to the right.
 enum class Orientation { Deg0 = 0, Deg45 = 1, Deg90 = 2, Deg135 = 3 };
 
+// Where the pairs of one orientation and lag lie: for each of `rows` lines i, the samples
+// x[i][first + j] and x[i + rowStep][second + j] for j < count.
+struct PairRows {
+    int rows;
+    int rowStep;
+    int first;
+    int second;
+    int count;
+};
+PairRows PairRowsOf(Orientation orientation, int width, int height, int lag);
+
+// The exact Σ (a[j] − b[j])² of count pairs, with the widest vector instructions that cannot
+// overflow for samples whose largest difference is `range`.
+template <typename T>
+class RowPairSummer {
+public:
+    explicit RowPairSummer(std::int64_t range);
+    std::uint64_t operator()(const T* a, const T* b, std::int64_t count) const
+    {
+        return m_kernel(a, b, count, m_chunk);
+    }
+
+private:
+    std::uint64_t (*m_kernel)(const T*, const T*, std::int64_t, std::int64_t);
+    std::int64_t m_chunk = 1;  // vectors a 32-bit lane can take before it is widened
+};
+
+// The largest difference between two of the samples.
+template <typename T>
+std::int64_t SampleRange(const T* samples, std::int64_t count);
+
 // N(h): H·(W−h) at 0°, (H−h)·(W−h) at 45° and 135°, (H−h)·W at 90°.
 std::int64_t PairCount(Orientation orientation, int width, int height, int lag);
 
@@ -40,5 +71,9 @@ private:
 
 extern template class PairSumKernel<std::uint8_t>;
 extern template class PairSumKernel<std::int16_t>;
+extern template class RowPairSummer<std::uint8_t>;
+extern template class RowPairSummer<std::int16_t>;
+extern template std::int64_t SampleRange<std::uint8_t>(const std::uint8_t*, std::int64_t);
+extern template std::int64_t SampleRange<std::int16_t>(const std::int16_t*, std::int64_t);
 
 }  // namespace lumesta

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "assess/assess_browse.h"
+#include "assess/pair_sum_stream.h"
 #include "assess/semivariance_kernel.h"
 #include "tests/engine/assess/assess_bands.h"
 #include "tests/support/fake_host.h"
@@ -79,6 +80,48 @@ TEST(PairSumKernelTest, LargeSumsFollowThePairOrderRounding)
     const double inOrder = NaiveSum(band, w, h, Orientation::Deg90, 5);
     EXPECT_GT(inOrder, 9007199254740992.0);
     EXPECT_EQ(kernel.SumOfSquares(Orientation::Deg90, 5), inOrder);
+}
+
+// Streams a band through PairSumStream a strip of `lines` at a time, as the run does.
+template <typename T>
+PairSumStream<T> Streamed(const std::vector<T>& band, int w, int h, int maxLag, int lines)
+{
+    PairSumStream<T> sums(w, h, maxLag);
+    for (int walk = 0; walk < 2; ++walk) {
+        if (walk == 1 && !sums.NeedsPairOrderWalk()) break;
+        for (int first = 0; first < h; first += lines) {
+            const int count = std::min(lines, h - first);
+            const int windowLines = std::min(h, first + count + maxLag) - first;
+            const T* window = band.data() + static_cast<std::size_t>(first) * w;
+            if (walk == 0) sums.Add(window, first, windowLines, first, count);
+            if (walk == 1) sums.AddInPairOrder(window, first, windowLines, first, count);
+        }
+    }
+    return sums;
+}
+
+// Strips of any height give the whole band's sums, small ones exact and large ones in pair
+// order.
+TEST(PairSumKernelTest, StreamedStripsGiveTheWholeBandSums)
+{
+    const int w = 61;
+    const int h = 203;
+    const auto band = testing::PatternBand(w, h, 4096, 5);
+    for (const int lines : {1, 7, 64, 203}) {
+        const PairSumStream<std::int16_t> sums = Streamed(band, w, h, 12, lines);
+        for (int o = 0; o < 4; ++o) {
+            for (int lag = 1; lag <= 12; ++lag) {
+                const auto orientation = static_cast<Orientation>(o);
+                ASSERT_EQ(sums.SumOfSquares(orientation, lag), NaiveSum(band, w, h, orientation, lag))
+                    << lines << " " << o << " " << lag;
+            }
+        }
+    }
+    auto extremes = testing::PatternBand(2048, 4096, 2, 3);
+    for (auto& sample : extremes) sample = sample ? 32767 : -32768;
+    const PairSumStream<std::int16_t> large = Streamed(extremes, 2048, 4096, 5, 64);
+    EXPECT_TRUE(large.NeedsPairOrderWalk());
+    EXPECT_EQ(large.SumOfSquares(Orientation::Deg90, 5), NaiveSum(extremes, 2048, 4096, Orientation::Deg90, 5));
 }
 
 class SemivarianceRunTest : public ::testing::Test {
