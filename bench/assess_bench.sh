@@ -13,7 +13,7 @@ set -u
 NAME=assess_bench
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-. "$ROOT/bench/bench_lib.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/bench_lib.sh" || exit 1
 CLI=${LUMESTA_CLI:-$ROOT/build/lumesta-cli}
 GEN=${MAKE_TEST_RASTERS:-$ROOT/build/make_test_rasters}
 SEMI_SIZE=4096

@@ -23,7 +23,7 @@ case $KIND in
     *) echo "run_bench: the kind is 16 or etm" >&2; exit 1 ;;
 esac
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-. "$ROOT/bench/bench_lib.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/bench_lib.sh" || exit 1
 CLI=${LUMESTA_CLI:-$ROOT/build/lumesta-cli}
 GEN=${MAKE_TEST_RASTERS:-$ROOT/build/make_test_rasters}
 TIME=/usr/bin/time

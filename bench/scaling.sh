@@ -13,7 +13,7 @@ set -u
 NAME=scaling
 ROUNDS=${BENCH_ROUNDS:-1}
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-. "$ROOT/bench/bench_lib.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/bench_lib.sh" || exit 1
 CLI=${LUMESTA_CLI:-$ROOT/build/lumesta-cli}
 GEN=${MAKE_TEST_RASTERS:-$ROOT/build/make_test_rasters}
 BENCH_ROUNDS=$ROUNDS
