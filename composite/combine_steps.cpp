@@ -1,5 +1,6 @@
 #include "composite/combine_steps.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <type_traits>
 #include <vector>
@@ -57,30 +58,30 @@ bool ReadExactly(const RawFile& file, std::int64_t offset, std::int64_t byteCoun
     return false;
 }
 
-StretchCutoffs CutoffsOf(const std::vector<std::int16_t>& band, double left, double right)
-{
-    return ComputeStretchCutoffs16(static_cast<std::int64_t>(band.size()), band.data(), left,
-                                   right);
-}
-
-StretchCutoffs CutoffsOf(const std::vector<std::uint8_t>& band, double left, double right)
-{
-    return ComputeStretchCutoffs8(static_cast<std::int64_t>(band.size()), band.data(), left, right);
-}
+// Bytes of a band read at a time for its histogram and of picture rows written at a time:
+// the memory of a run does not grow with the image.
+constexpr std::int64_t kChunkBytes = std::int64_t{4} << 20;
 
 template <typename Sample>
 StepResult ComputeCutoffsOf(CombineRunState& state)
 {
     const StretchParams& stretch = state.job.stretch;
+    const std::int64_t samples = state.width * state.height;
+    const std::int64_t chunk = std::min<std::int64_t>(samples, kChunkBytes / sizeof(Sample));
     std::vector<Sample> band;
-    if (!TryAllocate(band, state.width * state.height, state.host)) return StepResult::Failed;
+    if (!TryAllocate(band, chunk, state.host)) return StepResult::Failed;
     for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
-        if (!ReadExactly(*state.source[b], state.byteOffset[b], state.BandBytes(), band.data(),
-                         state.host)) {
-            return StepResult::Failed;
+        StretchHistogram histogram(sizeof(Sample) == 2 ? 2048 : 256);
+        for (std::int64_t first = 0; first < samples; first += chunk) {
+            const std::int64_t count = std::min(chunk, samples - first);
+            if (!ReadExactly(*state.source[b], state.byteOffset[b] + first * static_cast<std::int64_t>(sizeof(Sample)),
+                             count * static_cast<std::int64_t>(sizeof(Sample)), band.data(), state.host)) {
+                return StepResult::Failed;
+            }
+            histogram.Add(count, band.data());
         }
         state.host.PumpPendingMessages();
-        state.cutoffs[b] = CutoffsOf(band, stretch.leftCutoff[b], stretch.rightCutoff[b]);
+        state.cutoffs[b] = histogram.Cutoffs(stretch.leftCutoff[b], stretch.rightCutoff[b]);
     }
     return StepResult::Ok;
 }
@@ -100,7 +101,15 @@ std::vector<std::uint8_t> StretchTable(const StretchCutoffs& cutoffs, int streng
     return table;
 }
 
-// Buffers of the picture loop: one strip of BMP rows and one line per band.
+// Lines of BMP rows written at a time: a few megabytes, within the first strip.
+std::int32_t PieceLines(const CombineRunState& state)
+{
+    const std::int64_t stride = std::max<std::int64_t>(1, BmpRowStride(state.width));
+    const std::int32_t maxLines = BmpStripOf(static_cast<std::int32_t>(state.height), 0).lineCount;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(kChunkBytes / stride, 1, std::max(1, maxLines)));
+}
+
+// Buffers of the picture loop: a piece of BMP rows and one line per band.
 template <typename Sample>
 struct StripBuffers {
     std::vector<std::uint8_t> rows;
@@ -111,9 +120,7 @@ struct StripBuffers {
 template <typename Sample>
 bool AllocateStripBuffers(const CombineRunState& state, StripBuffers<Sample>& buffers)
 {
-    const std::int64_t stride = BmpRowStride(state.width);
-    const std::int32_t maxLines = BmpStripOf(static_cast<std::int32_t>(state.height), 0).lineCount;
-    if (!TryAllocate(buffers.rows, stride * maxLines, state.host)) return false;
+    if (!TryAllocate(buffers.rows, BmpRowStride(state.width) * PieceLines(state), state.host)) return false;
     for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
         if (!TryAllocate(buffers.lines[b], state.width, state.host)) return false;
         buffers.tables[b] = StretchTable<Sample>(state.cutoffs[b], state.job.stretch.nonlinear[b]);
@@ -154,20 +161,23 @@ StepResult WriteStrips(CombineRunState& state, BmpStripWriter& writer, RunProgre
 {
     const auto height = static_cast<std::int32_t>(state.height);
     const std::int64_t stride = BmpRowStride(state.width);
+    const std::int32_t pieceLines = PieceLines(state);
     for (int strip = 0; strip < kStripCount; ++strip) {
         const BmpStrip part = BmpStripOf(height, strip);
-        for (std::int32_t i = 0; i < part.lineCount; ++i) {
-            const std::int64_t line = part.firstLine + i;
-            progress.SetPosition(static_cast<int>(line * 100 / state.height));
-            progress.PumpMessages(true);
-            if (progress.IsCancelled()) return StepResult::Cancelled;
-            // Strips are stored bottom-up: the strip's last line is its first row.
-            std::uint8_t* row = buffers.rows.data() + (part.lineCount - 1 - i) * stride;
-            if (!BuildRow(state, line, buffers, row)) return StepResult::Failed;
-        }
-        if (part.lineCount > 0 &&
-            !writer.WriteStrip(part.firstLine, part.lineCount, buffers.rows.data(), state.host)) {
-            return StepResult::Failed;
+        for (std::int32_t first = 0; first < part.lineCount; first += pieceLines) {
+            const std::int32_t count = std::min(pieceLines, part.lineCount - first);
+            for (std::int32_t i = 0; i < count; ++i) {
+                const std::int64_t line = part.firstLine + first + i;
+                progress.SetPosition(static_cast<int>(line * 100 / state.height));
+                progress.PumpMessages(true);
+                if (progress.IsCancelled()) return StepResult::Cancelled;
+                // Pieces are stored bottom-up: the piece's last line is its first row.
+                std::uint8_t* row = buffers.rows.data() + (count - 1 - i) * stride;
+                if (!BuildRow(state, line, buffers, row)) return StepResult::Failed;
+            }
+            if (!writer.WriteStrip(part.firstLine + first, count, buffers.rows.data(), state.host)) {
+                return StepResult::Failed;
+            }
         }
     }
     if (!writer.Close()) {
