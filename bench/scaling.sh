@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Scaling benchmark: every tool of lumesta-cli on synthetic scenes of 4096², 8192² and 16384²
-# (the Haar and statistics tools, limited to 16000 on both sides, take SIZE x SIZE/2 at the
-# largest size). Prints, per tool and size, the median wall time of BENCH_ROUNDS runs (default
-# 1), the largest peak resident memory, and the time over the previous size's: four times the
-# pixels should take at most 4.4 times as long, with the same peak memory.
+# (above 16000 on both sides the statistics tool takes SIZE x 16000 and the Haar tool, which
+# needs powers of two, SIZE x SIZE/2). Prints, per tool and size, the median wall time of
+# BENCH_ROUNDS runs (default 1), the largest peak resident memory, the time over the previous
+# size's, and that factor scaled to four times the pixels: four times the pixels should take
+# at most 4.4 times as long, with the same peak memory.
 #
 # Usage: bench/scaling.sh [SIZES...]   (default 4096 8192 16384)
 # Binaries: $LUMESTA_CLI and $MAKE_TEST_RASTERS, else build/lumesta-cli and
@@ -52,20 +53,25 @@ measure() { # TOOL SIZE FOLDER COMMAND...
         peaks+=("$(awk -F': ' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }' "$WORK/$tool-$size-$round.time")")
         remove_new_files "$folder" "$WORK/before.list"
     done
-    echo "$tool $size $(median "${times[@]}") $(largest "${peaks[@]}")" >>"$WORK/results"
+    echo "$tool $size $(median "${times[@]}") $(largest "${peaks[@]}") ${PIXELS[$tool-$size]:-$((size * size))}" >>"$WORK/results"
     echo "  $tool: $(median "${times[@]}") s, $(largest "${peaks[@]}") MiB"
 }
 
 Q="--yes --quiet --log run.log"
+declare -A PIXELS
 for size in "${SIZES[@]}"; do
     echo "Size $size: generating the scenes ..."
     half=$size
-    [ "$size" -gt 16000 ] && half=$((size / 2))
+    rows=$size
+    [ "$size" -gt 16000 ] && half=$((size / 2)) && rows=16000
     rm -rf "$WORK/s16" "$WORK/s8" "$WORK/bands"
     "$GEN" pansharpen "$WORK/s16" --width "$size" --height "$size" --layouts envi --seed 1 >/dev/null || bench_die "generation failed"
     "$GEN" pansharpen "$WORK/s8" --width "$size" --height "$size" --layouts envi --seed 1 --bits 8 >/dev/null || bench_die "generation failed"
     mkdir -p "$WORK/bands"
-    "$GEN" raw "$WORK/bands/big.raw" --width "$size" --height "$half" --bits 16 --seed 1 >/dev/null || bench_die "generation failed"
+    "$GEN" raw "$WORK/bands/big.raw" --width "$size" --height "$size" --bits 16 --seed 1 >/dev/null || bench_die "generation failed"
+    # The Haar and statistics tools read the first lines of the same band.
+    head -c $((size * half * 2)) "$WORK/bands/big.raw" >"$WORK/bands/haar.raw"
+    head -c $((size * rows * 2)) "$WORK/bands/big.raw" >"$WORK/bands/stats.raw"
     S16=$WORK/s16/envi
     S8=$WORK/s8/envi
     measure pansharpen "$size" "$S16" "$CLI" pansharpen --pan pan.img --blue blue.img --green green.img \
@@ -78,18 +84,24 @@ for size in "${SIZES[@]}"; do
         sed "s/pan/$band/" "$S16/pan.hdr" >"$WORK/bands/$band.hdr"
     done
     measure combine "$size" "$WORK/bands" "$CLI" combine --blue blue.img --green green.img --red red.img $Q
-    measure haar "$size" "$WORK/bands" "$CLI" haar --input big.raw --width "$size" --height "$half" --levels 3 $Q
-    measure stats "$size" "$WORK/bands" "$CLI" stats --input big.raw --width "$size" --height "$half" --level 3 $Q
+    PIXELS[haar-$size]=$((size * half))
+    measure haar "$size" "$WORK/bands" "$CLI" haar --input haar.raw --width "$size" --height "$half" --levels 3 $Q
+    PIXELS[stats-$size]=$((size * rows))
+    measure stats "$size" "$WORK/bands" "$CLI" stats --input stats.raw --width "$size" --height "$rows" --level 3 $Q
     measure semivariance "$size" "$WORK/bands" "$CLI" semivariance --input big.raw --width "$size" \
-        --height "$half" --max-lag 100 $Q
+        --height "$size" --max-lag 100 $Q
 done
 
 echo
 echo "Scaling, medians of $BENCH_ROUNDS run(s); before: $LOAD_BEFORE; after: $(load_now)"
-printf "%-16s %7s %9s %10s %14s\n" tool size seconds "peak MiB" "x previous"
+printf "%-16s %7s %12s %9s %10s %11s %16s\n" tool size pixels seconds "peak MiB" "x previous" "x per 4x pixels"
 awk '{
     key = $1
-    factor = (key in last && last[key] > 0) ? sprintf("%.2f", $3 / last[key]) : "-"
-    printf "%-16s %7s %9s %10s %14s\n", $1, $2, $3, $4, factor
-    last[key] = $3
+    factor = "-"; scaled = "-"
+    if (key in last && last[key] > 0) {
+        factor = sprintf("%.2f", $3 / last[key])
+        scaled = sprintf("%.2f", $3 / last[key] * 4 / ($5 / pixels[key]))
+    }
+    printf "%-16s %7s %12s %9s %10s %11s %16s\n", $1, $2, $5, $3, $4, factor, scaled
+    last[key] = $3; pixels[key] = $5
 }' "$WORK/results"
