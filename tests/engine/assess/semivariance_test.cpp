@@ -191,6 +191,31 @@ TEST_F(SemivarianceRunTest, ReportBlockAndTableOfATwoValuedImage)
     EXPECT_EQ(host.Log().substr(0, 46), "\r\n~~~~~~~~~~~ SemiVariance Calculation (2) ~~~");
 }
 
+// A band of 300 lines slides its window over five strips, the maximum lag reaching well into
+// the next strip: every table entry equals the whole-band sum of its orientation and lag.
+TEST_F(SemivarianceRunTest, SlidingWindowGivesTheWholeBandTable)
+{
+    const int w = 45;
+    const int h = 300;
+    const int maxLag = 30;
+    const auto band = testing::PatternBand(w, h, 2048, 9);
+    SemivarianceJob job = BrowsedJob(w, h, band, maxLag);
+    ASSERT_EQ(ComputeSemivariance(job, counters, host), RunOutcome::Finished);
+
+    SemivarianceTable expected;
+    for (int o = 0; o < 4; ++o) {
+        for (int lag = 1; lag <= maxLag; ++lag) {
+            const auto orientation = static_cast<Orientation>(o);
+            const std::int64_t pairs = PairCount(orientation, w, h, lag);
+            expected.pairs[o].push_back(pairs);
+            expected.gamma[o].push_back(NaiveSum(band, w, h, orientation, lag) / static_cast<double>(2 * pairs));
+        }
+    }
+    ASSERT_TRUE(WriteSemivarianceTable(dir.File("whole.txt"), expected, host));
+    EXPECT_EQ(testing::ReadFileBytes(job.outputPath), testing::ReadFileBytes(dir.File("whole.txt")));
+    EXPECT_EQ(host.ProgressPositions().back(), 100);  // one step per lag and orientation
+}
+
 TEST_F(SemivarianceRunTest, ValidationMessagesInOrderWithNothingLogged)
 {
     SemivarianceJob job = BrowsedJob(64, 64, std::vector<std::int16_t>(64 * 64), 54);
