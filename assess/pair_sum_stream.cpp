@@ -13,6 +13,9 @@ namespace {
 
 constexpr std::uint64_t kExactInDouble = std::uint64_t{1} << 53;
 constexpr unsigned kMaxThreads = 8;
+// Columns of the window summed at a time: with the strip and the lag's lines they fit the
+// second-level cache.
+constexpr int kTileColumns = 2048;
 
 // Calls work(unit) for units 0 … count − 1 on the worker threads; each unit is one thread's.
 void ForEachUnit(int count, const std::function<void(int)>& work)
@@ -62,21 +65,44 @@ template <typename T>
 void PairSumStream<T>::Add(const T* window, int windowFirst, int windowLines, int first, int lines)
 {
     const RowPairSummer<T> sum(SampleRange(window, static_cast<std::int64_t>(windowLines) * m_width));
-    ForEachUnit(4 * m_maxLag, [&](int unit) {
-        const auto orientation = static_cast<Orientation>(unit / m_maxLag);
-        const int lag = unit % m_maxLag + 1;
-        const PairRows pairs = PairRowsOf(orientation, m_width, m_height, lag);
-        const LineRange range = PairLinesIn(pairs, first, lines);
-        std::uint64_t& total = m_exact[static_cast<std::size_t>(unit)];
-        char& beyond = m_beyond[static_cast<std::size_t>(unit)];
-        for (int i = range.first; i < range.end && pairs.count > 0; ++i) {
-            const T* a = window + static_cast<std::int64_t>(i - windowFirst) * m_width + pairs.first;
-            const T* b = window + static_cast<std::int64_t>(i + pairs.rowStep - windowFirst) * m_width +
-                         pairs.second;
-            if (__builtin_add_overflow(total, sum(a, b, pairs.count), &total)) beyond = 1;
+    const int units = 4 * m_maxLag;
+    const int threads = static_cast<int>(std::min<unsigned>(WorkerThreads(kMaxThreads),
+                                                            static_cast<unsigned>(units)));
+    // Each thread takes its share of orientations and lags through the window a band of
+    // columns at a time, so that the lines it reads again and again stay in its cache.
+    const auto work = [&](int part) {
+        const int firstUnit = units * part / threads;
+        const int endUnit = units * (part + 1) / threads;
+        for (int column = 0; column < m_width; column += kTileColumns) {
+            for (int unit = firstUnit; unit < endUnit; ++unit) {
+                const auto orientation = static_cast<Orientation>(unit / m_maxLag);
+                const PairRows pairs = PairRowsOf(orientation, m_width, m_height, unit % m_maxLag + 1);
+                const int count = std::min(kTileColumns, pairs.count - column);
+                if (count <= 0) continue;
+                const LineRange range = PairLinesIn(pairs, first, lines);
+                std::uint64_t& total = m_exact[static_cast<std::size_t>(unit)];
+                char& beyond = m_beyond[static_cast<std::size_t>(unit)];
+                for (int i = range.first; i < range.end; ++i) {
+                    const T* a = window + static_cast<std::int64_t>(i - windowFirst) * m_width +
+                                 pairs.first + column;
+                    const T* b = window + static_cast<std::int64_t>(i + pairs.rowStep - windowFirst) * m_width +
+                                 pairs.second + column;
+                    if (__builtin_add_overflow(total, sum(a, b, count), &total)) beyond = 1;
+                }
+                if (total > kExactInDouble) beyond = 1;
+            }
         }
-        if (total > kExactInDouble) beyond = 1;
-    });
+    };
+    std::vector<std::thread> helpers;
+    for (int part = 1; part < threads; ++part) {
+        try {
+            helpers.emplace_back(work, part);
+        } catch (const std::system_error&) {
+            work(part);  // no thread to be had: this one does the part
+        }
+    }
+    work(0);
+    for (auto& helper : helpers) helper.join();
 }
 
 template <typename T>
