@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -117,6 +118,12 @@ QWidget* FusionQualityDialog::MakeInputGroup()
     row->addSpacing(16);
     row->addWidget(new QLabel("Ratio", this));
     row->addWidget(m_ratio);
+    row->addSpacing(16);
+    m_showMap = new QCheckBox("Per-block &map", this);
+    m_showMap->setToolTip("Also write the per-block Q2n (reduced) or QNR (full) map beside the "
+                          "first fused band as <name>_quality_map.tif and show it in the image "
+                          "viewer (lumesta-cli quality --map FILE.tif)");
+    row->addWidget(m_showMap);
     row->addStretch();
     row->addWidget(m_lastRun);
     grid->addLayout(row, 5, 0, 1, 3);
@@ -186,6 +193,7 @@ void FusionQualityDialog::ShowJob()
     m_ms->setEnabled(p != QualityProtocol::Reduced);
     m_pan->setEnabled(p != QualityProtocol::Reduced);
     m_sensor->setEnabled(p != QualityProtocol::Reduced);
+    m_showMap->setEnabled(p == QualityProtocol::Reduced || p == QualityProtocol::Full);
     for (const auto& [field, browse] : m_browse) browse->setEnabled(field->isEnabled());
     m_lastRun->setEnabled(LastPanSharpening().has_value());
 }
@@ -201,13 +209,28 @@ void FusionQualityDialog::OnLastRun()
     ShowJob();
 }
 
+// The per-block map goes beside the first fused band, named after it; none when not asked.
+std::string FusionQualityDialog::MapPathFor(const QualityJob& job, bool wanted)
+{
+    if (!wanted || job.fused.empty()) return std::string();
+    const std::string& first = job.fused.front();
+    const std::size_t slash = first.find_last_of('/');
+    const std::size_t dot = first.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? first.substr(0, dot) : first) + "_quality_map.tif";
+}
+
 void FusionQualityDialog::OnMeasure()
 {
     if (IsRunning()) return;
     TakeFields();
+    m_job.mapPath = MapPathFor(m_job, m_showMap->isEnabled() && m_showMap->isChecked());
     ToolDialogHost host(ProgramHost(), *m_progress);
-    RunGuarded([this] { return RunQuality(m_job, Counters(), ProgramHost(), m_rows); }, &host);
+    const RunOutcome outcome =
+        RunGuarded([this] { return RunQuality(m_job, Counters(), ProgramHost(), m_rows); }, &host);
     ShowResults();
+    if (outcome == RunOutcome::Finished && !m_job.mapPath.empty())
+        ProgramHost().OpenInViewer(ViewerKind::Picture, m_job.mapPath);
 }
 
 void FusionQualityDialog::ShowResults()

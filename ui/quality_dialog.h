@@ -10,6 +10,7 @@
 #include "ui/tool_dialog.h"
 #include "workflows/quality_runs.h"
 
+class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QLineEdit;
@@ -43,6 +44,7 @@ public:
     QComboBox* SensorList() const { return m_sensor; }
     QComboBox* RatioList() const { return m_ratio; }
     QPushButton* LastRunButton() const { return m_lastRun; }
+    QCheckBox* MapBox() const { return m_showMap; }
     QTableWidget* Table() const { return m_table; }
 
 private:
@@ -52,6 +54,8 @@ private:
     void TakeFields();
     void ShowJob();
     void ShowResults();
+
+    static std::string MapPathFor(const QualityJob& job, bool wanted);
 
     QualityJob m_job;
     std::vector<QualityRow> m_rows;
@@ -63,6 +67,7 @@ private:
     QComboBox* m_sensor = nullptr;
     QComboBox* m_ratio = nullptr;
     QPushButton* m_lastRun = nullptr;
+    QCheckBox* m_showMap = nullptr;
     QProgressBar* m_progress = nullptr;
     QTableWidget* m_table = nullptr;
     std::vector<std::pair<QLineEdit*, QPushButton*>> m_browse;  // each path field's "..."

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -105,11 +106,18 @@ private slots:
         QCOMPARE(dialog.ProtocolList()->currentIndex(), 1);
         QCOMPARE(dialog.PanField()->text(), Q(dir.File("pan.img")));
         QVERIFY(dialog.FusedField()->text().contains("blue_Fused.img"));
+        QVERIFY(dialog.MapBox()->isEnabled());
+        dialog.MapBox()->setChecked(true);
         dialog.OnMeasure();
         QCOMPARE(dialog.Table()->rowCount(), 1);
         const QStringList cells = Row(dialog.Table(), 0);
         QCOMPARE(QString::number(cells[0].toDouble(), 'f', 6), line[1].mid(9));  // D_lambda
         QCOMPARE(QString::number(cells[2].toDouble(), 'f', 6), line[3].mid(4));  // QNR
+        // The per-block map lies beside the first fused band and is shown in the viewer.
+        const std::string map = dir.File("blue_Fused_quality_map.tif");
+        QVERIFY(QFileInfo::exists(Q(map)));
+        QVERIFY(!host.Viewed().empty());
+        QCOMPARE(Q(host.Viewed().back()), Q(map));
     }
 };
 
