@@ -278,6 +278,20 @@ bool CopyPlanesToTiles(TIFF* output, const WriterSettings& settings, Host& host)
     return true;
 }
 
+// True unless a plane file is known to be shorter than one plane of the image; a file whose
+// size cannot be read is left to the copy, which reports it when it opens the file.
+bool PlanesHoldTheImage(const WriterSettings& settings)
+{
+    const std::uintmax_t needed =
+        static_cast<std::uintmax_t>(settings.RowBytes()) * static_cast<std::uintmax_t>(settings.height);
+    for (int plane = 0; plane < settings.planes; ++plane) {
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(settings.planeFiles[plane], error);
+        if (!error && size < needed) return false;
+    }
+    return true;
+}
+
 // The samples come from the plane files, so neither the template's planar configuration nor
 // its tiling changes how the output is filled: contiguous and separate templates, stripped or
 // tiled, all take the routine of the output's layout (which follows the template's tiling).
@@ -301,6 +315,9 @@ bool WriteOutput(TIFF* input, TIFF* output, const WriterSettings& settings, Host
         host.ShowMessage(kCannotReadThisGeoTiff);
         return false;
     }
+    // Plane files shorter than the template's image fail before libtiff sets up a strip table
+    // sized by the template's declared height (which a hostile file can make huge).
+    if (!PlanesHoldTheImage(settings)) return Failed(host);
     if (!copy(output, settings, host)) return false;
     // Every write reaches the file before the result counts (a full disk fails here).
     return (TIFFWriteDirectory(output) != 0 && TIFFFlush(output) != 0) || Failed(host);
