@@ -76,13 +76,16 @@ std::unique_ptr<RasterSource> OpenBandFiles(const std::vector<BandFile>& bands, 
     return StackSources(std::move(parts), format);
 }
 
-RunImages ImagesOfRun(const PanSharpenJob& job)
+// Both pan-sharpening tools: the MS grid is the pan's divided by the tool's ratio, and every
+// band has the tool's sample size.
+template <typename Job>
+RunImages ImagesOfFusionRun(const Job& job, int ratio, int sampleBytes)
 {
     RunImages images;
     images.width = job.width;
     images.height = job.height;
-    const MatrixSize panSize{job.width, job.height, 2};
-    const MatrixSize msSize{job.width / 4, job.height / 4, 2};
+    const MatrixSize panSize{job.width, job.height, sampleBytes};
+    const MatrixSize msSize{job.width / ratio, job.height / ratio, sampleBytes};
     images.result = ResultBands(DeriveJobOutputs(job), panSize);
     images.inputs = InputBands(job.msPath, job.selectedIndex, HasMultiBandMsFile(job), msSize);
     images.pan = {job.panPath, 0, panSize, "Pan"};
@@ -90,18 +93,14 @@ RunImages ImagesOfRun(const PanSharpenJob& job)
     return images;
 }
 
+RunImages ImagesOfRun(const PanSharpenJob& job)
+{
+    return ImagesOfFusionRun(job, 4, 2);
+}
+
 RunImages ImagesOfRun(const EtmJob& job)
 {
-    RunImages images;
-    images.width = job.width;
-    images.height = job.height;
-    const MatrixSize panSize{job.width, job.height, 1};
-    const MatrixSize msSize{job.width / 2, job.height / 2, 1};
-    images.result = ResultBands(DeriveJobOutputs(job), panSize);
-    images.inputs = InputBands(job.msPath, job.selectedIndex, HasMultiBandMsFile(job), msSize);
-    images.pan = {job.panPath, 0, panSize, "Pan"};
-    if (WritesBmp(job)) images.picture = job.bmpName;
-    return images;
+    return ImagesOfFusionRun(job, 2, 1);
 }
 
 RunImages ImagesOfRun(const BandCombinationJob& job)
