@@ -98,6 +98,7 @@ bool CreateOutputFiles(State& state, RunFiles& files)
             state.host.ShowMessage(kWriteFailure);
             return false;
         }
+        state.fused[band].StreamWrites();
     }
     return true;
 }

@@ -156,6 +156,7 @@ bool BmpStripWriter::Create(const std::string& path, std::int32_t width, std::in
     Close();
     m_width = width;
     m_height = height;
+    m_behind = std::make_unique<WriteBehind>();
     m_file = std::fopen(path.c_str(), "wb");
     if (m_file == nullptr) {
         host.ShowMessage(kCannotOpen);
@@ -188,7 +189,8 @@ bool BmpStripWriter::WriteStrip(std::int32_t firstLine, std::int32_t lineCount,
     const auto size = static_cast<std::size_t>(stride * lineCount);
     if (m_file != nullptr && inside && rows != nullptr &&
         ::fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) == 0 &&
-        std::fwrite(rows, 1, size, m_file) == size) {
+        std::fwrite(rows, 1, size, m_file) == size && std::fflush(m_file) == 0 &&
+        m_behind->Wrote(::fileno(m_file), offset, static_cast<std::int64_t>(size))) {
         return true;
     }
     host.ShowMessage(kImageFailed);
@@ -215,7 +217,7 @@ bool BmpStripWriter::WriteStripAt(std::int32_t firstLine, std::int32_t lineCount
         offset += put;
         left -= put;
     }
-    return true;
+    return m_behind->Wrote(::fileno(m_file), offset - stride * lineCount, stride * lineCount);
 }
 
 bool BmpStripWriter::Close()

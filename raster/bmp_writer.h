@@ -7,9 +7,11 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "core/host.h"
+#include "raster/write_behind.h"
 
 namespace lumesta {
 
@@ -27,7 +29,8 @@ void WriteBmp24(std::int32_t width, std::int32_t height, const std::int16_t* sam
 
 // The strip writer of the runs: writes the headers, pre-sizes the file to its final length,
 // then takes the picture in horizontal strips of consecutive lines, each written with one
-// positioned write at its place in the file.
+// positioned write at its place in the file. The written strips leave the page cache as they
+// reach the disk.
 class BmpStripWriter {
 public:
     BmpStripWriter() = default;
@@ -53,6 +56,7 @@ public:
 
 private:
     std::FILE* m_file = nullptr;
+    std::unique_ptr<WriteBehind> m_behind;  // pictures are written once, not read back
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
 };

@@ -3,7 +3,10 @@
 // 64-bit offsets throughout; the descriptor is closed when the object goes.
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "raster/write_behind.h"
 
 namespace lumesta {
 
@@ -11,7 +14,7 @@ class RawFile {
 public:
     RawFile() = default;
     ~RawFile() { Close(); }
-    RawFile(RawFile&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    RawFile(RawFile&& other) noexcept;
     RawFile& operator=(RawFile&& other) noexcept;
     RawFile(const RawFile&) = delete;
     RawFile& operator=(const RawFile&) = delete;
@@ -19,6 +22,12 @@ public:
     bool OpenForReading(const std::string& path);
     // Creates (or truncates) the file for reading and writing.
     bool CreateForReadWrite(const std::string& path);
+    // For a large output written once and read back at most once or twice: from now on its
+    // written bytes go to the disk as they are written and leave the page cache a window later
+    // (see WriteBehind), and reads come straight from the disk into the caller's memory
+    // instead of filling the cache again. Where the file system refuses either, the file
+    // keeps the ordinary path.
+    void StreamWrites();
     bool IsOpen() const { return m_fd >= 0; }
     // Closes the file; false when the system reported a failure (a write that did not reach
     // the disk). Closing a file that is not open answers true.
@@ -29,13 +38,14 @@ public:
     // Writes byteCount bytes at byteOffset; false when not all could be written.
     bool WriteAt(std::int64_t byteOffset, std::int64_t byteCount, const void* buffer) const;
 
-    // Maps the first byteCount bytes for reading and writing in place (changes reach the file
-    // through the page cache); null when the system refuses. Release with Unmap.
-    void* Map(std::int64_t byteCount) const;
-    static void Unmap(void* address, std::int64_t byteCount);
-
 private:
+    std::int64_t ReadCached(std::int64_t byteOffset, std::int64_t byteCount, void* buffer) const;
+    std::int64_t ReadDirect(std::int64_t byteOffset, std::int64_t byteCount, void* buffer) const;
+
     int m_fd = -1;
+    int m_directFd = -1;  // the same file opened for reads that bypass the cache, or -1
+    std::string m_path;   // of a file this object created
+    std::unique_ptr<WriteBehind> m_behind;
 };
 
 }  // namespace lumesta

@@ -1,0 +1,68 @@
+#include "raster/write_behind.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+
+namespace lumesta {
+namespace {
+
+// A failure that means the file system does not offer the calls, not that data was lost.
+bool Unsupported(int error)
+{
+    return error == ENOSYS || error == EINVAL || error == ESPIPE || error == EOPNOTSUPP;
+}
+
+// The cache keeps files in blocks of up to 2 MiB and drops only whole blocks: ranges are
+// widened to that alignment, so the blocks shared by two pieces written one after the other
+// leave with the later one's range. Widening is harmless: pages not yet written out stay.
+constexpr std::int64_t kBlockAlign = std::int64_t{2} << 20;
+
+}  // namespace
+
+bool WriteBehind::Wrote(int fd, std::int64_t offset, std::int64_t length)
+{
+    if (fd < 0 || length <= 0) return true;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_unsupported) return true;
+    }
+    // Start writing the range out now; the call does not wait for the disk.
+    if (::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE) != 0) {
+        const int error = errno;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (Unsupported(error)) {
+            m_unsupported = true;
+            return true;
+        }
+        return false;
+    }
+    std::deque<std::pair<std::int64_t, std::int64_t>> due;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_ranges.emplace_back(offset, length);
+        m_bytes += length;
+        while (m_bytes > m_window && !m_ranges.empty()) {
+            due.push_back(m_ranges.front());
+            m_bytes -= m_ranges.front().second;
+            m_ranges.pop_front();
+        }
+    }
+    // Ranges written a window ago: by now mostly on disk. Wait for the rest, then let the
+    // cache drop them (only clean pages are dropped, so nothing unwritten is lost).
+    bool written = true;
+    for (const auto& [start, count] : due) {
+        const std::int64_t first = start / kBlockAlign * kBlockAlign;
+        const std::int64_t span = (start + count + kBlockAlign - 1) / kBlockAlign * kBlockAlign - first;
+        constexpr unsigned kWait =
+            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+        if (::sync_file_range(fd, first, span, kWait) != 0) {
+            if (!Unsupported(errno)) written = false;
+            continue;
+        }
+        ::posix_fadvise(fd, first, span, POSIX_FADV_DONTNEED);
+    }
+    return written;
+}
+
+}  // namespace lumesta
