@@ -37,6 +37,7 @@ for method in gsa glp-hpm awlp brovey; do
     check "$method: exit status 0" [ $? = 0 ]
     check "$method: nothing on stderr" [ ! -s "$WORK/err.txt" ]
     check "$method: method line" grep -q $'^Pan-Sharpening Method:\t'"${LABEL[$method]}"$'\r$' "$log"
+    check "$method: resampling line" grep -q $'^Resampling Method:\t23-Tap Interpolator\r$' "$log"
     check "$method: no filter by default" grep -q $'^Spatial Filtering:\tNone\r$' "$log"
     check "$method: finished" grep -q $'^    Step 2: \\.\\.\\.\\.\\.\\.\tFinished\r$' "$log"
     for band in blue green red nir; do
