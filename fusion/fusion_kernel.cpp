@@ -22,55 +22,64 @@ inline std::int16_t StoreFused(double value)
         static_cast<std::uint16_t>(static_cast<std::uint32_t>(truncated)));
 }
 
-// Stores the fused values of one chunk. 16-bit: Blue keeps an offset of 70 and is 0 where the
-// synthetic pan is not positive (a ratio of 0 gives the zeros of the other bands). 8-bit: each
-// product above 255 is 255, otherwise truncated.
-template <int N, int Ratio>
+// Stores the fused values of one chunk, one after the other. 16-bit: Blue keeps an offset of 70
+// and is 0 where the synthetic pan is not positive (a ratio of 0 gives the zeros of the other
+// bands). 8-bit: each product above 255 is 255, otherwise truncated.
+template <int N>
 inline __attribute__((always_inline)) void StoreChunk(const double (&m)[N][kChunk],
                                                       const double* ratio, const bool* positive,
-                                                      std::int16_t* const out[N], std::int64_t e0,
-                                                      int count)
+                                                      std::int16_t (&out)[N][kChunk], int count)
 {
-    std::int16_t* blue = out[0] + Ratio * e0;
     for (int i = 0; i < count; ++i) {
-        blue[Ratio * i] = positive[i] ? StoreFused((m[0][i] - 70) * ratio[i] + 70) : 0;
+        out[0][i] = positive[i] ? StoreFused((m[0][i] - 70) * ratio[i] + 70) : 0;
     }
     for (int band = 1; band < N; ++band) {
-        std::int16_t* o = out[band] + Ratio * e0;
-        for (int i = 0; i < count; ++i) o[Ratio * i] = StoreFused(m[band][i] * ratio[i]);
+        for (int i = 0; i < count; ++i) out[band][i] = StoreFused(m[band][i] * ratio[i]);
     }
 }
 
-template <int N, int Ratio>
+template <int N>
 inline __attribute__((always_inline)) void StoreChunk(const double (&m)[N][kChunk],
                                                       const double* ratio, const bool* /*positive*/,
-                                                      std::uint8_t* const out[N], std::int64_t e0,
-                                                      int count)
+                                                      std::uint8_t (&out)[N][kChunk], int count)
 {
     for (int band = 0; band < N; ++band) {
-        std::uint8_t* o = out[band] + Ratio * e0;
         for (int i = 0; i < count; ++i) {
             const double product = m[band][i] * ratio[i];
-            o[Ratio * i] =
+            out[band][i] =
                 product > 255 ? 255 : static_cast<std::uint8_t>(static_cast<int>(product));
         }
     }
 }
 
-// Fuses cells e0 .. e0 + count - 1 of one sub-position without colour adjustment. The
-// arithmetic is FusePixel's (FuseEtmPixel's for bytes), split into simple passes over short
-// arrays so the compiler can use vector instructions; each pixel still sees the same
-// operations in the same order.
-template <typename Sample, int N, int Ratio, bool kIntercept>
-inline __attribute__((always_inline)) void FuseChunk(
-    const BandCoefficients<N>& coefficients, const BilinearWeights& w, const Sample* const top[N],
-    const Sample* const bottom[N], const float* residualTop, const float* residualBottom,
-    const Sample* pan, Sample* const out[N], std::int64_t e0, int count)
+// The interpolated band values of one chunk. Where the four weights are whole sixteenths (the
+// ETM+ weights 9/16, 3/16, 1/16) and the samples bytes, every product and partial sum of the
+// double-precision interpolation is exact, so the sum of whole numbers times 1/16 is the same
+// double; otherwise the sum is taken in double precision in the order w00, w01, w10, w11.
+template <typename Sample, int N>
+inline __attribute__((always_inline)) void InterpolateChunk(const BilinearWeights& w,
+                                                            const Sample* const top[N],
+                                                            const Sample* const bottom[N],
+                                                            std::int64_t e0, int count,
+                                                            double (&m)[N][kChunk])
 {
-    double m[N][kChunk];
-    double residual[kChunk];
-    double ratio[kChunk];
-    bool positive[kChunk];
+    if constexpr (sizeof(Sample) == 1) {
+        const int w00 = static_cast<int>(w.w00 * 16);
+        const int w01 = static_cast<int>(w.w01 * 16);
+        const int w10 = static_cast<int>(w.w10 * 16);
+        const int w11 = static_cast<int>(w.w11 * 16);
+        if (w00 == w.w00 * 16 && w01 == w.w01 * 16 && w10 == w.w10 * 16 && w11 == w.w11 * 16) {
+            for (int band = 0; band < N; ++band) {
+                const Sample* t = top[band] + e0;
+                const Sample* b = bottom[band] + e0;
+                for (int i = 0; i < count; ++i) {
+                    const int sixteenths = w00 * t[i] + w01 * t[i + 1] + w10 * b[i] + w11 * b[i + 1];
+                    m[band][i] = sixteenths * 0.0625;
+                }
+            }
+            return;
+        }
+    }
     for (int band = 0; band < N; ++band) {
         const Sample* t = top[band] + e0;
         const Sample* b = bottom[band] + e0;
@@ -78,6 +87,24 @@ inline __attribute__((always_inline)) void FuseChunk(
             m[band][i] = w.w00 * t[i] + w.w01 * t[i + 1] + w.w10 * b[i] + w.w11 * b[i + 1];
         }
     }
+}
+
+// Fuses cells e0 .. e0 + count - 1 of one sub-position without colour adjustment into
+// out[band][0 .. count - 1]; pan[i] is the pan sample of cell e0 + i. The arithmetic is
+// FusePixel's (FuseEtmPixel's for bytes), split into simple passes over short arrays so the
+// compiler can use vector instructions; each pixel still sees the same operations in the same
+// order.
+template <typename Sample, int N, bool kIntercept>
+inline __attribute__((always_inline)) void FuseChunk(
+    const BandCoefficients<N>& coefficients, const BilinearWeights& w, const Sample* const top[N],
+    const Sample* const bottom[N], const float* residualTop, const float* residualBottom,
+    const Sample* pan, Sample (&out)[N][kChunk], std::int64_t e0, int count)
+{
+    double m[N][kChunk];
+    double residual[kChunk];
+    double ratio[kChunk];
+    bool positive[kChunk];
+    InterpolateChunk<Sample, N>(w, top, bottom, e0, count, m);
     const float* rt = residualTop + e0;
     const float* rb = residualBottom + e0;
     for (int i = 0; i < count; ++i) {
@@ -92,43 +119,72 @@ inline __attribute__((always_inline)) void FuseChunk(
         double synthetic = kIntercept ? c[0] + c[1] * m[0][i] : c[0] * m[0][i];
         for (int band = 1; band < N; ++band) synthetic = synthetic + c[kFirst + band] * m[band][i];
         synthetic = synthetic + residual[i];
-        const double quotient = pan[Ratio * (e0 + i)] / synthetic;
+        const double quotient = pan[i] / synthetic;
         positive[i] = synthetic > 0;
         ratio[i] = positive[i] ? quotient : 0.0;
     }
-    StoreChunk<N, Ratio>(m, ratio, positive, out, e0, count);
+    StoreChunk<N>(m, ratio, positive, out, count);
 }
 
-// The same loops built twice, for processors with and without AVX2, and chosen when the program
-// starts. Both give the same bytes: the operations and their order do not change, only the
-// width of the vector registers (no fused multiply-add either way).
-__attribute__((target_clones("avx2", "default"))) void FuseChunkOf(
-    bool intercept, const Coefficients& coefficients, const BilinearWeights& w,
+// Fuses cells e0 .. e0 + count - 1 of one output row at every sub-position q of the row. The
+// pan samples of the row are first split by sub-position and each sub-position's fused values
+// gathered in short arrays, so that the row is read and written with contiguous accesses:
+// out[band][Ratio · e + q] is cell e's value at sub-position q.
+template <typename Sample, int N, int Ratio, bool kIntercept>
+inline __attribute__((always_inline)) void FuseRowChunk(
+    const BandCoefficients<N>& coefficients, const BilinearWeights (&w)[Ratio],
+    const Sample* const top[N], const Sample* const bottom[N], const float* residualTop,
+    const float* residualBottom, const Sample* pan, Sample* const out[N], std::int64_t e0,
+    int count)
+{
+    Sample panOf[Ratio][kChunk];
+    Sample fused[Ratio][N][kChunk];
+    const Sample* panChunk = pan + Ratio * e0;
+    for (int i = 0; i < count; ++i) {
+        for (int q = 0; q < Ratio; ++q) panOf[q][i] = panChunk[Ratio * i + q];
+    }
+    for (int q = 0; q < Ratio; ++q) {
+        FuseChunk<Sample, N, kIntercept>(coefficients, w[q], top, bottom, residualTop,
+                                         residualBottom, panOf[q], fused[q], e0, count);
+    }
+    for (int band = 0; band < N; ++band) {
+        Sample* o = out[band] + Ratio * e0;
+        for (int i = 0; i < count; ++i) {
+            for (int q = 0; q < Ratio; ++q) o[Ratio * i + q] = fused[q][band][i];
+        }
+    }
+}
+
+// The same loops built three times, for processors with AVX-512, with AVX2 and with neither,
+// and chosen when the program starts. All give the same bytes: the operations and their order
+// do not change, only the width of the vector registers (no fused multiply-add either way).
+__attribute__((target_clones("avx512f", "avx2", "default"))) void FuseChunkOf(
+    bool intercept, const Coefficients& coefficients, const BilinearWeights (&w)[4],
     const std::int16_t* const top[4], const std::int16_t* const bottom[4], const float* residualTop,
     const float* residualBottom, const std::int16_t* pan, std::int16_t* const out[4],
     std::int64_t e0, int count)
 {
     if (intercept) {
-        FuseChunk<std::int16_t, 4, 4, true>(coefficients, w, top, bottom, residualTop,
-                                            residualBottom, pan, out, e0, count);
+        FuseRowChunk<std::int16_t, 4, 4, true>(coefficients, w, top, bottom, residualTop,
+                                               residualBottom, pan, out, e0, count);
     } else {
-        FuseChunk<std::int16_t, 4, 4, false>(coefficients, w, top, bottom, residualTop,
-                                             residualBottom, pan, out, e0, count);
+        FuseRowChunk<std::int16_t, 4, 4, false>(coefficients, w, top, bottom, residualTop,
+                                                residualBottom, pan, out, e0, count);
     }
 }
 
-__attribute__((target_clones("avx2", "default"))) void FuseChunkOf(
-    bool intercept, const EtmCoefficients& coefficients, const BilinearWeights& w,
+__attribute__((target_clones("avx512f", "avx2", "default"))) void FuseChunkOf(
+    bool intercept, const EtmCoefficients& coefficients, const BilinearWeights (&w)[2],
     const std::uint8_t* const top[3], const std::uint8_t* const bottom[3], const float* residualTop,
     const float* residualBottom, const std::uint8_t* pan, std::uint8_t* const out[3],
     std::int64_t e0, int count)
 {
     if (intercept) {
-        FuseChunk<std::uint8_t, 3, 2, true>(coefficients, w, top, bottom, residualTop,
-                                            residualBottom, pan, out, e0, count);
+        FuseRowChunk<std::uint8_t, 3, 2, true>(coefficients, w, top, bottom, residualTop,
+                                               residualBottom, pan, out, e0, count);
     } else {
-        FuseChunk<std::uint8_t, 3, 2, false>(coefficients, w, top, bottom, residualTop,
-                                             residualBottom, pan, out, e0, count);
+        FuseRowChunk<std::uint8_t, 3, 2, false>(coefficients, w, top, bottom, residualTop,
+                                                residualBottom, pan, out, e0, count);
     }
 }
 
@@ -194,22 +250,25 @@ void FuseCellRowOf(const State& state, FusionStrip<typename State::Sample, State
     // strip, and columns start at ratio/2.
     constexpr int kHalf = kRatio / 2;
     for (int p = 0; p < kRatio; ++p) {
+        const Sample* panRow = strip.pan.data() + (kRatio * d + kHalf + p) * width + kHalf;
+        Sample* outRow[kBands];
+        for (int band = 0; band < kBands; ++band) {
+            outRow[band] = strip.out[band].data() + (kRatio * d + p) * width + kHalf;
+        }
+        BilinearWeights w[kRatio];
+        bool adjusted = false;
         for (int q = 0; q < kRatio; ++q) {
-            const Sample* pan = strip.pan.data() + (kRatio * d + kHalf + p) * width + kHalf + q;
+            w[q] = WeightsOf(state, p, q);
             Sample* out[kBands];
-            for (int band = 0; band < kBands; ++band) {
-                out[band] = strip.out[band].data() + (kRatio * d + p) * width + kHalf + q;
-            }
-            const BilinearWeights w = WeightsOf(state, p, q);
-            if (FuseAdjustedColours(state, w, top, bottom, residualTop, residualBottom, pan, out)) {
-                continue;
-            }
-            for (std::int64_t e0 = 0; e0 + 1 < msWidth; e0 += kChunk) {
-                const int count =
-                    static_cast<int>(std::min<std::int64_t>(kChunk, msWidth - 1 - e0));
-                FuseChunkOf(intercept, state.coefficients, w, top, bottom, residualTop,
-                            residualBottom, pan, out, e0, count);
-            }
+            for (int band = 0; band < kBands; ++band) out[band] = outRow[band] + q;
+            adjusted = FuseAdjustedColours(state, w[q], top, bottom, residualTop, residualBottom,
+                                           panRow + q, out);
+        }
+        if (adjusted) continue;
+        for (std::int64_t e0 = 0; e0 + 1 < msWidth; e0 += kChunk) {
+            const int count = static_cast<int>(std::min<std::int64_t>(kChunk, msWidth - 1 - e0));
+            FuseChunkOf(intercept, state.coefficients, w, top, bottom, residualTop, residualBottom,
+                        panRow, outRow, e0, count);
         }
     }
 }

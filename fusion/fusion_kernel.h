@@ -8,8 +8,8 @@
 
 namespace lumesta {
 
-// Fuses cell row d of a strip (MS rows d and d + 1) into its ratio output rows, one
-// sub-position at a time along the row so that memory is read and written in order. Reads only
+// Fuses cell row d of a strip (MS rows d and d + 1) into its ratio output rows, one output row
+// at a time in pieces of cells, so that memory is read and written in order. Reads only
 // the strip's inputs and writes only the cell row's own output rows, so cell rows may be fused
 // on several threads at once.
 void FuseCellRow(const PanRunState& state, FusionStrip<std::int16_t, 4>& strip, std::int64_t d);
