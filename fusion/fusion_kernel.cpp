@@ -1,6 +1,7 @@
 #include "fusion/fusion_kernel.h"
 
 #include <algorithm>
+#include <cstring>
 #include <type_traits>
 
 #include "fusion/etm_fusion.h"
@@ -22,16 +23,29 @@ inline std::int16_t StoreFused(double value)
         static_cast<std::uint16_t>(static_cast<std::uint32_t>(truncated)));
 }
 
+// value where keep holds, otherwise +0.0; written with a bit mask rather than a choice, so the
+// compiler does not move the division into a branch and the loop stays a vector loop.
+inline double KeepIf(bool keep, double value)
+{
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    bits &= std::uint64_t{0} - static_cast<std::uint64_t>(keep);
+    std::memcpy(&value, &bits, sizeof bits);
+    return value;
+}
+
 // Stores the fused values of one chunk, one after the other. 16-bit: Blue keeps an offset of 70
 // and is 0 where the synthetic pan is not positive (a ratio of 0 gives the zeros of the other
 // bands). 8-bit: each product above 255 is 255, otherwise truncated.
 template <int N>
 inline __attribute__((always_inline)) void StoreChunk(const double (&m)[N][kChunk],
-                                                      const double* ratio, const bool* positive,
+                                                      const double* ratio, const std::int16_t* keep,
                                                       std::int16_t (&out)[N][kChunk], int count)
 {
     for (int i = 0; i < count; ++i) {
-        out[0][i] = positive[i] ? StoreFused((m[0][i] - 70) * ratio[i] + 70) : 0;
+        // Computed for every pixel and masked, which keeps the loop free of branches.
+        const std::int16_t blue = StoreFused((m[0][i] - 70) * ratio[i] + 70);
+        out[0][i] = static_cast<std::int16_t>(blue & keep[i]);
     }
     for (int band = 1; band < N; ++band) {
         for (int i = 0; i < count; ++i) out[band][i] = StoreFused(m[band][i] * ratio[i]);
@@ -40,7 +54,7 @@ inline __attribute__((always_inline)) void StoreChunk(const double (&m)[N][kChun
 
 template <int N>
 inline __attribute__((always_inline)) void StoreChunk(const double (&m)[N][kChunk],
-                                                      const double* ratio, const bool* /*positive*/,
+                                                      const double* ratio, const std::int16_t* /*keep*/,
                                                       std::uint8_t (&out)[N][kChunk], int count)
 {
     for (int band = 0; band < N; ++band) {
@@ -103,7 +117,7 @@ inline __attribute__((always_inline)) void FuseChunk(
     double m[N][kChunk];
     double residual[kChunk];
     double ratio[kChunk];
-    bool positive[kChunk];
+    std::int16_t keep[kChunk];  // all bits set where the synthetic pan is positive
     InterpolateChunk<Sample, N>(w, top, bottom, e0, count, m);
     const float* rt = residualTop + e0;
     const float* rb = residualBottom + e0;
@@ -120,10 +134,11 @@ inline __attribute__((always_inline)) void FuseChunk(
         for (int band = 1; band < N; ++band) synthetic = synthetic + c[kFirst + band] * m[band][i];
         synthetic = synthetic + residual[i];
         const double quotient = pan[i] / synthetic;
-        positive[i] = synthetic > 0;
-        ratio[i] = positive[i] ? quotient : 0.0;
+        const bool positive = synthetic > 0;
+        keep[i] = static_cast<std::int16_t>(-static_cast<int>(positive));
+        ratio[i] = KeepIf(positive, quotient);
     }
-    StoreChunk<N>(m, ratio, positive, out, count);
+    StoreChunk<N>(m, ratio, keep, out, count);
 }
 
 // Fuses cells e0 .. e0 + count - 1 of one output row at every sub-position q of the row. The
