@@ -59,12 +59,23 @@ bool WritePicturePiece(const StretchedBmpJob& job, const std::array<std::vector<
             return false;
         }
     }
+    // Plain pointers held in locals: the byte stores below could otherwise alias the vectors'
+    // own pointers, which the compiler would then reload for every byte.
+    const std::uint8_t* const blueTable = tables[0].data();
+    const std::uint8_t* const greenTable = tables[1].data();
+    const std::uint8_t* const redTable = tables[2].data();
+    const std::int64_t width = job.width;
     for (std::int32_t i = 0; i < count; ++i) {
         // File order is bottom-up: the piece's last line comes first.
         std::uint8_t* out = buffers.rows.data() + static_cast<std::int64_t>(count - 1 - i) * stride;
-        const std::int64_t at = static_cast<std::int64_t>(i) * job.width;
-        for (std::int64_t x = 0; x < job.width; ++x) {
-            for (int b = 0; b < 3; ++b) out[3 * x + b] = tables[b][static_cast<Index>(buffers.lines[b][at + x])];
+        const std::int64_t at = static_cast<std::int64_t>(i) * width;
+        const T* blue = buffers.lines[0].data() + at;
+        const T* green = buffers.lines[1].data() + at;
+        const T* red = buffers.lines[2].data() + at;
+        for (std::int64_t x = 0; x < width; ++x) {
+            out[3 * x] = blueTable[static_cast<Index>(blue[x])];
+            out[3 * x + 1] = greenTable[static_cast<Index>(green[x])];
+            out[3 * x + 2] = redTable[static_cast<Index>(red[x])];
         }
     }
     if (writer.WriteStripAt(first, count, buffers.rows.data())) return true;
