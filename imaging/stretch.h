@@ -42,7 +42,8 @@ public:
 
 private:
     int m_bins;
-    std::vector<std::int64_t> m_partial;  // four partial histograms, summed by Cutoffs
+    static constexpr int kLanes = 8;
+    std::vector<std::int64_t> m_partial;  // kLanes partial histograms, summed by Cutoffs
 };
 
 // Linear stretch of v between low and high (0 at or below low, 255 at or above high, otherwise
