@@ -173,7 +173,7 @@ inline __attribute__((always_inline)) void FuseRowChunk(
 // The same loops built three times, for processors with AVX-512, with AVX2 and with neither,
 // and chosen when the program starts. All give the same bytes: the operations and their order
 // do not change, only the width of the vector registers (no fused multiply-add either way).
-__attribute__((target_clones("avx512f", "avx2", "default"))) void FuseChunkOf(
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FuseChunkOf(
     bool intercept, const Coefficients& coefficients, const BilinearWeights (&w)[4],
     const std::int16_t* const top[4], const std::int16_t* const bottom[4], const float* residualTop,
     const float* residualBottom, const std::int16_t* pan, std::int16_t* const out[4],
@@ -188,7 +188,7 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void FuseChunkOf(
     }
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void FuseChunkOf(
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FuseChunkOf(
     bool intercept, const EtmCoefficients& coefficients, const BilinearWeights (&w)[2],
     const std::uint8_t* const top[3], const std::uint8_t* const bottom[3], const float* residualTop,
     const float* residualBottom, const std::uint8_t* pan, std::uint8_t* const out[3],
