@@ -137,6 +137,30 @@ TEST_F(EtmRunTest, StripsGiveTheWholeImageResultForShortLastStripsAndFilterOrder
     }
 }
 
+TEST_F(EtmRunTest, RowsWiderThanOneKernelPieceGiveTheWholeImageResult)
+{
+    // 515 MS columns: the fusion kernel takes a row in pieces of cells and the last piece is
+    // short; a dark pan patch gives ratio 0 pixels, and the intercept takes the other kernel.
+    Scene8 scene = MakeScene8(1030, 130);
+    for (int y = 6; y < 12; ++y) {
+        for (int x = 500; x < 530; ++x) scene.pan[static_cast<std::size_t>(y) * 1030 + x] = 0;
+    }
+    for (bool intercept : {false, true}) {
+        EtmJob job = WriteAndBrowse(dir.Path(), scene);
+        job.filterType = EtmFilter::None;
+        job.method = intercept ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;
+        host.QueueAnswers({true});
+        ASSERT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Finished)
+            << ::testing::PrintToString(host.Messages());
+        const auto expected = Reference(scene, EtmFilter::None, intercept);
+        for (int b = 0; b < 3; ++b) {
+            const std::string bytes = ReadFileBytes(dir.File(std::string(kNames[b]) + "_Fused.img"));
+            EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), expected[b])
+                << kNames[b] << (intercept ? " with intercept" : "");
+        }
+    }
+}
+
 TEST_F(EtmRunTest, MultiBandFileWithTheWrongLengthIsRefused)
 {
     const Scene8 scene = MakeScene8(512, 512);

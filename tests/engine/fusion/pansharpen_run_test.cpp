@@ -202,6 +202,30 @@ TEST_F(PanSharpenRunTest, StripsGiveTheWholeImageResultEvenWhenTheLastStripIsSho
     }
 }
 
+TEST_F(PanSharpenRunTest, RowsWiderThanOneKernelPieceGiveTheWholeImageResult)
+{
+    // 259 MS columns: the fusion kernel takes a row in pieces of cells and the last piece is
+    // short; the dark patch gives ratio 0 pixels, whose Blue is 0.
+    Scene scene = MakeScene(1036, 164);
+    for (int y = 8; y < 16; ++y) {
+        for (int x = 1000; x < 1030; ++x) scene.pan[static_cast<std::size_t>(y) * 1036 + x] = 0;
+    }
+    WriteEnviScene(dir.Path(), scene);
+    for (bool intercept : {false, true}) {
+        PanSharpenJob job = BrowsedJob(dir.Path(), "img");
+        job.filterType = FilterType16::None;
+        job.method = intercept ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;
+        host.QueueAnswers({true});
+        ASSERT_EQ(Run(job), RunOutcome::Finished) << ::testing::PrintToString(host.Messages());
+        const auto expected = WholeImageFusion(scene, intercept, job.colourAmounts);
+        const char* names[4] = {"blue", "green", "red", "nir"};
+        for (int b = 0; b < 4; ++b) {
+            EXPECT_EQ(ReadInt16File(Path(std::string(names[b]) + "_Fused.img")), expected[b])
+                << names[b] << (intercept ? " with intercept" : "");
+        }
+    }
+}
+
 TEST_F(PanSharpenRunTest, FourBandFileAndGroupFuseLikeSeparateFiles)
 {
     const Scene scene = MakeScene(512, 512);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace lumesta {
@@ -24,6 +25,30 @@ TEST_F(StretchTest, CutoffsIgnoreBackgroundAndOutOfRangeSamples)
     std::vector<std::int16_t> dominant(50, 37);  // half of the pixels: the low cutoff at 1 %
     for (int v = 100; v < 150; ++v) dominant.push_back(static_cast<std::int16_t>(v));
     EXPECT_EQ(ComputeStretchCutoffs16(100, dominant.data(), 1, 20).low, 37);
+}
+
+TEST_F(StretchTest, BytesAddedInPiecesOfAnyLengthCountLikeOneRun)
+{
+    // 1 .. 250 once each, shuffled, with background zeros, added in pieces of 1 to 19 bytes:
+    // groups of eight and the bytes after the last group must each count once.
+    std::vector<std::uint8_t> bytes;
+    for (int v = 1; v <= 250; ++v) bytes.push_back(static_cast<std::uint8_t>((v * 101) % 251));
+    bytes.insert(bytes.begin() + 77, 13, 0);
+    StretchHistogram pieces(256);
+    std::size_t at = 0;
+    for (std::size_t length = 1; at < bytes.size(); length = length % 19 + 1) {
+        const std::size_t count = std::min(length, bytes.size() - at);
+        pieces.Add(static_cast<std::int64_t>(count), bytes.data() + at);
+        at += count;
+    }
+    EXPECT_EQ(pieces.Cutoffs(2, 2).low, 5);
+    EXPECT_EQ(pieces.Cutoffs(2, 2).high, 245);
+    EXPECT_EQ(pieces.Cutoffs(0.4, 0).low, 1);     // 1 / 250 = 0.4 %: every value counted once
+    EXPECT_EQ(pieces.Cutoffs(0, 0.4).high, 249);  // 249 / 250 = 99.6 %
+    StretchHistogram narrow(100);                 // values of 100 and above have no bin
+    narrow.Add(static_cast<std::int64_t>(bytes.size()), bytes.data());
+    EXPECT_EQ(narrow.Cutoffs(50, 2).low, 50);
+    EXPECT_EQ(narrow.Cutoffs(50, 2).high, 98);
 }
 
 TEST_F(StretchTest, BandWithoutCountedSamplesGivesZeroCutoffsAndADefinedMapping)
