@@ -25,7 +25,8 @@ void BlockAverage2(int msRows, int msCols, const std::uint8_t* panStrip, int pan
         const std::uint8_t* bottom = top + width;
         for (std::int64_t j = 0; j < msCols; ++j) {
             const std::int32_t sum = top[2 * j] + top[2 * j + 1] + bottom[2 * j] + bottom[2 * j + 1];
-            out[i * msCols + j] = TruncToByte(sum * 0.25);
+            // sum × 0.25 is exact and lies in 0 .. 255, so its truncation is sum / 4.
+            out[i * msCols + j] = static_cast<std::uint8_t>(sum / 4);
         }
     }
 }
@@ -36,16 +37,6 @@ BilinearWeights BilinearWeights2(int p, int q)
     const double a = kOffsets[p];
     const double b = kOffsets[q];
     return BilinearWeights{(1 - a) * (1 - b), (1 - a) * b, a * (1 - b), a * b};
-}
-
-float EtmResidual(const EtmCoefficients& coefficients, std::uint8_t panLow, std::uint8_t blue,
-                  std::uint8_t green, std::uint8_t red)
-{
-    const std::array<float, 4>& c = coefficients.c;
-    const float synthetic = coefficients.method == FusionMethod::Optimisation1
-                                ? c[0] * blue + c[1] * green + c[2] * red
-                                : c[0] + c[1] * blue + c[2] * green + c[3] * red;
-    return static_cast<float>(panLow) - synthetic;
 }
 
 void ReplicateBorders2(int height, int width, std::uint8_t* band)

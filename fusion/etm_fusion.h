@@ -27,8 +27,16 @@ BilinearWeights BilinearWeights2(int p, int q);
 
 // r = PanLow − (c1·B + c2·G + c3·R), with c0 first inside the parentheses for Optimisation 2,
 // in single precision and not clipped.
-float EtmResidual(const EtmCoefficients& coefficients, std::uint8_t panLow, std::uint8_t blue,
-                  std::uint8_t green, std::uint8_t red);
+// Inline, so that loops over whole rows become vector loops.
+inline float EtmResidual(const EtmCoefficients& coefficients, std::uint8_t panLow,
+                         std::uint8_t blue, std::uint8_t green, std::uint8_t red)
+{
+    const std::array<float, 4>& c = coefficients.c;
+    const float synthetic = coefficients.method == FusionMethod::Optimisation1
+                                ? c[0] * blue + c[1] * green + c[2] * red
+                                : c[0] + c[1] * blue + c[2] * green + c[3] * red;
+    return static_cast<float>(panLow) - synthetic;
+}
 
 // The three fused bytes of one pan pixel: each interpolated band × pan / synthetic pan, above
 // 255 → 255, otherwise truncated; all 0 where the synthetic pan is not positive.

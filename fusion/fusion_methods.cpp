@@ -35,21 +35,6 @@ bool CoefficientsPlausible(const Coefficients& coefficients)
     return true;
 }
 
-float Residual(const Coefficients& coefficients, std::int16_t panLow, std::int16_t blue,
-               std::int16_t green, std::int16_t red, std::int16_t nir)
-{
-    const std::array<float, 5>& c = coefficients.c;
-    float synthetic;
-    if (coefficients.method == FusionMethod::Optimisation1) {
-        synthetic = c[0] * blue + c[1] * green + c[2] * red + c[3] * nir;
-    } else {
-        synthetic = c[0] + c[1] * blue + c[2] * green + c[3] * red + c[4] * nir;
-    }
-    float residual = static_cast<float>(panLow) - synthetic;
-    if (residual > 50.0f) residual = 50.0f;
-    if (residual < -50.0f) residual = -50.0f;
-    return residual;
-}
 
 void AdjustColours(double red, double nir, const ColourAmounts& amounts, std::int32_t& fusedBlue,
                    std::int32_t& fusedGreen, std::int32_t& fusedRed)

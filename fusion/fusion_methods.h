@@ -20,8 +20,22 @@ bool CoefficientsPlausible(const Coefficients& coefficients);
 
 // r = PanLow − (c1·B + c2·G + c3·R + c4·N [+ c0 first]) in single precision, clipped to
 // [−50, 50].
-float Residual(const Coefficients& coefficients, std::int16_t panLow, std::int16_t blue,
-               std::int16_t green, std::int16_t red, std::int16_t nir);
+// Inline, so that loops over whole rows become vector loops.
+inline float Residual(const Coefficients& coefficients, std::int16_t panLow, std::int16_t blue,
+                      std::int16_t green, std::int16_t red, std::int16_t nir)
+{
+    const std::array<float, 5>& c = coefficients.c;
+    float synthetic;
+    if (coefficients.method == FusionMethod::Optimisation1) {
+        synthetic = c[0] * blue + c[1] * green + c[2] * red + c[3] * nir;
+    } else {
+        synthetic = c[0] + c[1] * blue + c[2] * green + c[3] * red + c[4] * nir;
+    }
+    float residual = static_cast<float>(panLow) - synthetic;
+    if (residual > 50.0f) residual = 50.0f;
+    if (residual < -50.0f) residual = -50.0f;
+    return residual;
+}
 
 // Interpolated values of one pan pixel (double precision).
 struct InterpolatedPixel {

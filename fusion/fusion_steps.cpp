@@ -7,6 +7,7 @@
 #include "fusion/band_read.h"
 #include "fusion/etm_steps.h"
 #include "fusion/fusion_kernel.h"
+#include "fusion/parallel_rows.h"
 #include "fusion/pansharpen_steps.h"
 #include "fusion/regression.h"
 #include "fusion/resampling.h"
@@ -84,19 +85,32 @@ StretchCutoffs CutoffsOf(std::int64_t count, const std::uint8_t* samples, int le
     return ComputeStretchCutoffs8(count, samples, left, right);
 }
 
-// The residual of MS pixel i of a strip.
-float ResidualAt(const Coefficients& coefficients, const FusionStrip<std::int16_t, 4>& strip,
-                 std::int64_t i)
+// The residuals of MS pixels first .. first + count - 1 of a strip.
+void ResidualsOf(const Coefficients& coefficients, FusionStrip<std::int16_t, 4>& strip,
+                 std::int64_t first, std::int64_t count)
 {
-    return Residual(coefficients, strip.panLow[i], strip.ms[0][i], strip.ms[1][i], strip.ms[2][i],
-                    strip.ms[3][i]);
+    const std::int16_t* low = strip.panLow.data() + first;
+    const std::int16_t* blue = strip.ms[0].data() + first;
+    const std::int16_t* green = strip.ms[1].data() + first;
+    const std::int16_t* red = strip.ms[2].data() + first;
+    const std::int16_t* nir = strip.ms[3].data() + first;
+    float* out = strip.residual.data() + first;
+    for (std::int64_t i = 0; i < count; ++i) {
+        out[i] = Residual(coefficients, low[i], blue[i], green[i], red[i], nir[i]);
+    }
 }
 
-float ResidualAt(const EtmCoefficients& coefficients, const FusionStrip<std::uint8_t, 3>& strip,
-                 std::int64_t i)
+void ResidualsOf(const EtmCoefficients& coefficients, FusionStrip<std::uint8_t, 3>& strip,
+                 std::int64_t first, std::int64_t count)
 {
-    return EtmResidual(coefficients, strip.panLow[i], strip.ms[0][i], strip.ms[1][i],
-                       strip.ms[2][i]);
+    const std::uint8_t* low = strip.panLow.data() + first;
+    const std::uint8_t* blue = strip.ms[0].data() + first;
+    const std::uint8_t* green = strip.ms[1].data() + first;
+    const std::uint8_t* red = strip.ms[2].data() + first;
+    float* out = strip.residual.data() + first;
+    for (std::int64_t i = 0; i < count; ++i) {
+        out[i] = EtmResidual(coefficients, low[i], blue[i], green[i], red[i]);
+    }
 }
 
 // The degraded pan of the sampled rows: MS rows 0, 32 / ratio, ... each with the ratio pan rows
@@ -226,11 +240,16 @@ bool PrepareStrip(State& state, FusionStrip<typename State::Sample, State::kBand
             return false;
         }
     }
-    BlockAverage(static_cast<int>(msRows), static_cast<int>(state.msWidth), strip.pan.data(),
-                 static_cast<int>(state.width), strip.panLow.data());
-    for (std::int64_t i = 0; i < msRows * state.msWidth; ++i) {
-        strip.residual[i] = ResidualAt(state.coefficients, strip, i);
-    }
+    // Each MS row's degraded pan and residual depend on that row alone: rows go to every core.
+    const std::int64_t msWidth = state.msWidth;
+    ForEachRowInParallel(
+        msRows,
+        [&](std::int64_t row) {
+            BlockAverage(1, static_cast<int>(msWidth), strip.pan.data() + kRatio * row * state.width,
+                         static_cast<int>(state.width), strip.panLow.data() + row * msWidth);
+            ResidualsOf(state.coefficients, strip, row * msWidth, msWidth);
+        },
+        [] { return true; });
     return true;
 }
 

@@ -19,7 +19,8 @@ void BlockAverage4(int msRows, int msCols, const std::int16_t* panStrip, int pan
                 const std::int16_t* line = block + row * width;
                 sum += line[0] + line[1] + line[2] + line[3];
             }
-            out[i * msCols + j] = TruncToInt16(sum * 0.0625);
+            // sum × 0.0625 is exact, so its truncation toward zero is the integer sum / 16.
+            out[i * msCols + j] = WrapToInt16(sum / 16);
         }
     }
 }
