@@ -66,37 +66,60 @@ inline __attribute__((always_inline)) void StoreChunk(const double (&m)[N][kChun
     }
 }
 
-// The interpolated band values of one chunk. Where the four weights are whole sixteenths (the
-// ETM+ weights 9/16, 3/16, 1/16) and the samples bytes, every product and partial sum of the
-// double-precision interpolation is exact, so the sum of whole numbers times 1/16 is the same
-// double; otherwise the sum is taken in double precision in the order w00, w01, w10, w11.
+// The MS samples of cells e0 .. e0 + count of the cell row's top and bottom MS rows, widened to
+// double once for all sub-positions.
+template <int N>
+struct WideRows {
+    double top[N][kChunk + 1];
+    double bottom[N][kChunk + 1];
+    double residualTop[kChunk + 1];
+    double residualBottom[kChunk + 1];
+};
+
+// Whole sixteenths summing to one (the ETM+ weights 9/16, 3/16, 1/16), or zeros.
+struct Sixteenths {
+    int w00 = 0, w01 = 0, w10 = 0, w11 = 0;
+    bool exact = false;
+};
+inline Sixteenths SixteenthsOf(const BilinearWeights& w)
+{
+    Sixteenths s{static_cast<int>(w.w00 * 16), static_cast<int>(w.w01 * 16),
+                 static_cast<int>(w.w10 * 16), static_cast<int>(w.w11 * 16), false};
+    s.exact = s.w00 == w.w00 * 16 && s.w01 == w.w01 * 16 && s.w10 == w.w10 * 16 &&
+              s.w11 == w.w11 * 16 && s.w00 >= 0 && s.w01 >= 0 && s.w10 >= 0 && s.w11 >= 0 &&
+              s.w00 + s.w01 + s.w10 + s.w11 == 16;
+    return s;
+}
+
+// The interpolated band values of one chunk. With weights of whole sixteenths and byte samples
+// every product and partial sum of the double-precision interpolation is exact, so the sum of
+// whole numbers times 1/16 is the same double; otherwise the sum is taken in double precision in
+// the order w00, w01, w10, w11 on the widened rows.
 template <typename Sample, int N>
 inline __attribute__((always_inline)) void InterpolateChunk(const BilinearWeights& w,
+                                                            const Sixteenths& whole,
                                                             const Sample* const top[N],
                                                             const Sample* const bottom[N],
+                                                            const WideRows<N>& wide,
                                                             std::int64_t e0, int count,
                                                             double (&m)[N][kChunk])
 {
-    if constexpr (sizeof(Sample) == 1) {
-        const int w00 = static_cast<int>(w.w00 * 16);
-        const int w01 = static_cast<int>(w.w01 * 16);
-        const int w10 = static_cast<int>(w.w10 * 16);
-        const int w11 = static_cast<int>(w.w11 * 16);
-        if (w00 == w.w00 * 16 && w01 == w.w01 * 16 && w10 == w.w10 * 16 && w11 == w.w11 * 16) {
-            for (int band = 0; band < N; ++band) {
-                const Sample* t = top[band] + e0;
-                const Sample* b = bottom[band] + e0;
-                for (int i = 0; i < count; ++i) {
-                    const int sixteenths = w00 * t[i] + w01 * t[i + 1] + w10 * b[i] + w11 * b[i + 1];
-                    m[band][i] = sixteenths * 0.0625;
-                }
+    if (sizeof(Sample) == 1 && whole.exact) {
+        for (int band = 0; band < N; ++band) {
+            const Sample* t = top[band] + e0;
+            const Sample* b = bottom[band] + e0;
+            for (int i = 0; i < count; ++i) {
+                // At most 16 × 255: held in 16 bits, which doubles the vector width.
+                const auto sixteenths = static_cast<std::int16_t>(
+                    whole.w00 * t[i] + whole.w01 * t[i + 1] + whole.w10 * b[i] + whole.w11 * b[i + 1]);
+                m[band][i] = sixteenths * 0.0625;
             }
-            return;
         }
+        return;
     }
     for (int band = 0; band < N; ++band) {
-        const Sample* t = top[band] + e0;
-        const Sample* b = bottom[band] + e0;
+        const double* t = wide.top[band];
+        const double* b = wide.bottom[band];
         for (int i = 0; i < count; ++i) {
             m[band][i] = w.w00 * t[i] + w.w01 * t[i + 1] + w.w10 * b[i] + w.w11 * b[i + 1];
         }
@@ -110,20 +133,19 @@ inline __attribute__((always_inline)) void InterpolateChunk(const BilinearWeight
 // order.
 template <typename Sample, int N, bool kIntercept>
 inline __attribute__((always_inline)) void FuseChunk(
-    const BandCoefficients<N>& coefficients, const BilinearWeights& w, const Sample* const top[N],
-    const Sample* const bottom[N], const float* residualTop, const float* residualBottom,
+    const BandCoefficients<N>& coefficients, const BilinearWeights& w, const Sixteenths& whole,
+    const Sample* const top[N], const Sample* const bottom[N], const WideRows<N>& wide,
     const Sample* pan, Sample (&out)[N][kChunk], std::int64_t e0, int count)
 {
+    const double* rt = wide.residualTop;
+    const double* rb = wide.residualBottom;
     double m[N][kChunk];
     double residual[kChunk];
     double ratio[kChunk];
     std::int16_t keep[kChunk];  // all bits set where the synthetic pan is positive
-    InterpolateChunk<Sample, N>(w, top, bottom, e0, count, m);
-    const float* rt = residualTop + e0;
-    const float* rb = residualBottom + e0;
+    InterpolateChunk<Sample, N>(w, whole, top, bottom, wide, e0, count, m);
     for (int i = 0; i < count; ++i) {
-        residual[i] = w.w00 * static_cast<double>(rt[i]) + w.w01 * static_cast<double>(rt[i + 1]) +
-                      w.w10 * static_cast<double>(rb[i]) + w.w11 * static_cast<double>(rb[i + 1]);
+        residual[i] = w.w00 * rt[i] + w.w01 * rt[i + 1] + w.w10 * rb[i] + w.w11 * rb[i + 1];
     }
     double c[N + 1];
     for (int k = 0; k <= N; ++k) c[k] = coefficients.c[k];
@@ -141,31 +163,60 @@ inline __attribute__((always_inline)) void FuseChunk(
     StoreChunk<N>(m, ratio, keep, out, count);
 }
 
-// Fuses cells e0 .. e0 + count - 1 of one output row at every sub-position q of the row. The
-// pan samples of the row are first split by sub-position and each sub-position's fused values
-// gathered in short arrays, so that the row is read and written with contiguous accesses:
+// Fuses cells e0 .. e0 + count - 1 of a cell row at every sub-position: output row p of the
+// cell row starts at out[band] + p · width and its pan row at pan + p · width. Each row's pan
+// samples are first split by sub-position and each sub-position's fused values gathered in
+// short arrays, so that the rows are read and written with contiguous accesses:
 // out[band][Ratio · e + q] is cell e's value at sub-position q.
 template <typename Sample, int N, int Ratio, bool kIntercept>
-inline __attribute__((always_inline)) void FuseRowChunk(
-    const BandCoefficients<N>& coefficients, const BilinearWeights (&w)[Ratio],
+inline __attribute__((always_inline)) void FuseCellChunk(
+    const BandCoefficients<N>& coefficients, const BilinearWeights (&w)[Ratio][Ratio],
     const Sample* const top[N], const Sample* const bottom[N], const float* residualTop,
-    const float* residualBottom, const Sample* pan, Sample* const out[N], std::int64_t e0,
-    int count)
+    const float* residualBottom, const Sample* pan, Sample* const out[N], std::int64_t width,
+    std::int64_t e0, int count)
 {
+    WideRows<N> wide;
+    for (int i = 0; i <= count; ++i) {
+        wide.residualTop[i] = residualTop[e0 + i];
+        wide.residualBottom[i] = residualBottom[e0 + i];
+    }
+    // Whole sixteenths are used only when every sub-position has them; otherwise the rows are
+    // widened and every sub-position interpolates in double precision.
+    Sixteenths whole[Ratio][Ratio];
+    bool allWhole = sizeof(Sample) == 1;
+    for (int p = 0; p < Ratio; ++p) {
+        for (int q = 0; q < Ratio; ++q) {
+            whole[p][q] = SixteenthsOf(w[p][q]);
+            allWhole = allWhole && whole[p][q].exact;
+        }
+    }
+    if (!allWhole) {
+        for (int p = 0; p < Ratio; ++p) {
+            for (int q = 0; q < Ratio; ++q) whole[p][q].exact = false;
+        }
+        for (int band = 0; band < N; ++band) {
+            for (int i = 0; i <= count; ++i) {
+                wide.top[band][i] = top[band][e0 + i];
+                wide.bottom[band][i] = bottom[band][e0 + i];
+            }
+        }
+    }
     Sample panOf[Ratio][kChunk];
     Sample fused[Ratio][N][kChunk];
-    const Sample* panChunk = pan + Ratio * e0;
-    for (int i = 0; i < count; ++i) {
-        for (int q = 0; q < Ratio; ++q) panOf[q][i] = panChunk[Ratio * i + q];
-    }
-    for (int q = 0; q < Ratio; ++q) {
-        FuseChunk<Sample, N, kIntercept>(coefficients, w[q], top, bottom, residualTop,
-                                         residualBottom, panOf[q], fused[q], e0, count);
-    }
-    for (int band = 0; band < N; ++band) {
-        Sample* o = out[band] + Ratio * e0;
+    for (int p = 0; p < Ratio; ++p) {
+        const Sample* panChunk = pan + p * width + Ratio * e0;
         for (int i = 0; i < count; ++i) {
-            for (int q = 0; q < Ratio; ++q) o[Ratio * i + q] = fused[q][band][i];
+            for (int q = 0; q < Ratio; ++q) panOf[q][i] = panChunk[Ratio * i + q];
+        }
+        for (int q = 0; q < Ratio; ++q) {
+            FuseChunk<Sample, N, kIntercept>(coefficients, w[p][q], whole[p][q], top, bottom, wide,
+                                             panOf[q], fused[q], e0, count);
+        }
+        for (int band = 0; band < N; ++band) {
+            Sample* o = out[band] + p * width + Ratio * e0;
+            for (int i = 0; i < count; ++i) {
+                for (int q = 0; q < Ratio; ++q) o[Ratio * i + q] = fused[q][band][i];
+            }
         }
     }
 }
@@ -174,32 +225,32 @@ inline __attribute__((always_inline)) void FuseRowChunk(
 // and chosen when the program starts. All give the same bytes: the operations and their order
 // do not change, only the width of the vector registers (no fused multiply-add either way).
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FuseChunkOf(
-    bool intercept, const Coefficients& coefficients, const BilinearWeights (&w)[4],
+    bool intercept, const Coefficients& coefficients, const BilinearWeights (&w)[4][4],
     const std::int16_t* const top[4], const std::int16_t* const bottom[4], const float* residualTop,
     const float* residualBottom, const std::int16_t* pan, std::int16_t* const out[4],
-    std::int64_t e0, int count)
+    std::int64_t width, std::int64_t e0, int count)
 {
     if (intercept) {
-        FuseRowChunk<std::int16_t, 4, 4, true>(coefficients, w, top, bottom, residualTop,
-                                               residualBottom, pan, out, e0, count);
+        FuseCellChunk<std::int16_t, 4, 4, true>(coefficients, w, top, bottom, residualTop,
+                                                residualBottom, pan, out, width, e0, count);
     } else {
-        FuseRowChunk<std::int16_t, 4, 4, false>(coefficients, w, top, bottom, residualTop,
-                                                residualBottom, pan, out, e0, count);
+        FuseCellChunk<std::int16_t, 4, 4, false>(coefficients, w, top, bottom, residualTop,
+                                                residualBottom, pan, out, width, e0, count);
     }
 }
 
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FuseChunkOf(
-    bool intercept, const EtmCoefficients& coefficients, const BilinearWeights (&w)[2],
+    bool intercept, const EtmCoefficients& coefficients, const BilinearWeights (&w)[2][2],
     const std::uint8_t* const top[3], const std::uint8_t* const bottom[3], const float* residualTop,
     const float* residualBottom, const std::uint8_t* pan, std::uint8_t* const out[3],
-    std::int64_t e0, int count)
+    std::int64_t width, std::int64_t e0, int count)
 {
     if (intercept) {
-        FuseRowChunk<std::uint8_t, 3, 2, true>(coefficients, w, top, bottom, residualTop,
-                                               residualBottom, pan, out, e0, count);
+        FuseCellChunk<std::uint8_t, 3, 2, true>(coefficients, w, top, bottom, residualTop,
+                                                residualBottom, pan, out, width, e0, count);
     } else {
-        FuseRowChunk<std::uint8_t, 3, 2, false>(coefficients, w, top, bottom, residualTop,
-                                                residualBottom, pan, out, e0, count);
+        FuseCellChunk<std::uint8_t, 3, 2, false>(coefficients, w, top, bottom, residualTop,
+                                                residualBottom, pan, out, width, e0, count);
     }
 }
 
@@ -264,27 +315,29 @@ void FuseCellRowOf(const State& state, FusionStrip<typename State::Sample, State
     // Cell row d fills pan rows ratio·d + ratio/2 ...; its first output row is ratio·d of the
     // strip, and columns start at ratio/2.
     constexpr int kHalf = kRatio / 2;
+    const Sample* panRows = strip.pan.data() + (kRatio * d + kHalf) * width + kHalf;
+    Sample* outRows[kBands];
+    for (int band = 0; band < kBands; ++band) {
+        outRows[band] = strip.out[band].data() + kRatio * d * width + kHalf;
+    }
+    BilinearWeights w[kRatio][kRatio];
     for (int p = 0; p < kRatio; ++p) {
-        const Sample* panRow = strip.pan.data() + (kRatio * d + kHalf + p) * width + kHalf;
-        Sample* outRow[kBands];
-        for (int band = 0; band < kBands; ++band) {
-            outRow[band] = strip.out[band].data() + (kRatio * d + p) * width + kHalf;
-        }
-        BilinearWeights w[kRatio];
-        bool adjusted = false;
+        for (int q = 0; q < kRatio; ++q) w[p][q] = WeightsOf(state, p, q);
+    }
+    bool adjusted = false;
+    for (int p = 0; p < kRatio; ++p) {
         for (int q = 0; q < kRatio; ++q) {
-            w[q] = WeightsOf(state, p, q);
             Sample* out[kBands];
-            for (int band = 0; band < kBands; ++band) out[band] = outRow[band] + q;
-            adjusted = FuseAdjustedColours(state, w[q], top, bottom, residualTop, residualBottom,
-                                           panRow + q, out);
+            for (int band = 0; band < kBands; ++band) out[band] = outRows[band] + p * width + q;
+            adjusted = FuseAdjustedColours(state, w[p][q], top, bottom, residualTop, residualBottom,
+                                           panRows + p * width + q, out);
         }
-        if (adjusted) continue;
-        for (std::int64_t e0 = 0; e0 + 1 < msWidth; e0 += kChunk) {
-            const int count = static_cast<int>(std::min<std::int64_t>(kChunk, msWidth - 1 - e0));
-            FuseChunkOf(intercept, state.coefficients, w, top, bottom, residualTop, residualBottom,
-                        panRow, outRow, e0, count);
-        }
+    }
+    if (adjusted) return;
+    for (std::int64_t e0 = 0; e0 + 1 < msWidth; e0 += kChunk) {
+        const int count = static_cast<int>(std::min<std::int64_t>(kChunk, msWidth - 1 - e0));
+        FuseChunkOf(intercept, state.coefficients, w, top, bottom, residualTop, residualBottom,
+                    panRows, outRows, width, e0, count);
     }
 }
 
