@@ -53,6 +53,45 @@ TEST_F(FiltersTest, ConstantAndTooSmallBandsAreUnchangedWithOnePumpPerRow)
     EXPECT_EQ(host.Pumps(), 10);
 }
 
+TEST_F(FiltersTest, SharpenRowsAtTheEndsOfBothSampleRanges)
+{
+    // The sharpened value is the weighted sum × 0.0625 truncated toward zero: negative sums
+    // that are not multiples of 16, the 16-bit wrap of sums beyond the range, and the 8-bit
+    // results below 0, at 255 and above it.
+    const std::int16_t low[5] = {-32768, -32768, -32768, -32768, -32768};
+    const std::int16_t mid[5] = {-32768, -32768, 32767, -7, 5};
+    std::int16_t out[5] = {};
+    FilterRow(Kernel16::Sharpen, low, mid, low, 5, out);
+    const auto expected16 = [&](int x) {
+        const int sum = -2 * (low[x - 1] + low[x] + low[x + 1] + low[x - 1] + low[x] + low[x + 1]) -
+                        2 * mid[x - 1] + 32 * mid[x] - 2 * mid[x + 1];
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::int32_t>(sum * 0.0625)));
+    };
+    for (int x = 1; x < 4; ++x) EXPECT_EQ(out[x], expected16(x)) << x;
+    EXPECT_EQ(out[2], 28670);  // 1507310 / 16 = 94206, kept to 16 bits
+    const std::int16_t zeros[5] = {};
+    const std::int16_t odd[5] = {0, 0, -1, 0, 9};
+    FilterRow(Kernel16::Sharpen, zeros, odd, zeros, 5, out);
+    EXPECT_EQ(out[2], -2);  // -32 / 16
+    EXPECT_EQ(out[3], -1);  // (2 - 18) / 16
+    const std::uint8_t flat[6] = {0, 0, 0, 0, 0, 0};
+    const std::uint8_t bytes[6] = {0, 1, 128, 255, 8, 0};
+    std::uint8_t out8[6] = {};
+    FilterRow(Kernel8::Sharpen, flat, bytes, flat, 6, out8);
+    // 32 × 1 - 2 × 128 < 0; 32 × 128 - 2 × 256 = 3584 → 224; 32 × 255 - 2 × 136 → 255;
+    // 32 × 8 - 2 × 255 < 0.
+    EXPECT_EQ(std::vector<int>(out8 + 1, out8 + 5), (std::vector<int>{0, 224, 255, 0}));
+    const std::uint8_t edge[5] = {0, 0, 128, 0, 0};
+    FilterRow(Kernel8::Sharpen, flat, edge, flat, 5, out8);
+    EXPECT_EQ(out8[2], 255);  // 4096 / 16 = 256, above 255
+    const std::uint8_t top[5] = {0, 4, 128, 4, 0};
+    FilterRow(Kernel8::Sharpen, flat, top, flat, 5, out8);
+    EXPECT_EQ(out8[2], 255);  // 4080 / 16 = 255 exactly
+    const std::uint8_t below[5] = {0, 4, 128, 5, 0};
+    FilterRow(Kernel8::Sharpen, flat, below, flat, 5, out8);
+    EXPECT_EQ(out8[2], 254);  // 4078 / 16 = 254.875
+}
+
 TEST_F(FiltersTest, ClipBandLimitsToElevenBits)
 {
     Band band = {-32768, -5, 0, 1, 2047, 2048, 32767};
