@@ -9,47 +9,55 @@
 namespace lumesta {
 namespace {
 
-// Partial histograms let neighbouring samples of equal value count without waiting for each
-// other; the counts are whole numbers, so their sums are the same in any order.
-void AddToHistogram(std::int64_t* partial, int bins, std::int64_t count, const std::int16_t* samples)
+// Partial histograms ("lanes") let neighbouring samples of equal value count without waiting
+// for each other; the counts are whole numbers, so their sums are the same in any order. Each
+// lane has bins + 1 places: the last takes the samples outside 0 .. bins - 1 and is never read,
+// so no sample needs a branch. kBins is the bin count when it is known here, otherwise 0.
+template <int kBins, typename Sample>
+void AddToLanes(std::int64_t* partial, int bins, std::int64_t count, const Sample* samples)
 {
-    auto add = [partial, bins](int lane, int value) {
-        if (value >= 0 && value < bins) ++partial[lane * bins + value];
+    const auto limit = static_cast<unsigned>(kBins > 0 ? kBins : bins);
+    const std::int64_t stride = static_cast<std::int64_t>(limit) + 1;
+    auto place = [limit](int value) {
+        return static_cast<unsigned>(value) < limit ? static_cast<unsigned>(value) : limit;
     };
     std::int64_t next = 0;
-    for (; next + 4 <= count; next += 4) {
-        add(0, samples[next]);
-        add(1, samples[next + 1]);
-        add(2, samples[next + 2]);
-        add(3, samples[next + 3]);
-    }
-    for (; next < count; ++next) add(0, samples[next]);
-}
-
-// Bytes: with 256 bins or more every value has its bin, so eight lanes take eight bytes read
-// at once without a range check.
-void AddToHistogram(std::int64_t* partial, int bins, std::int64_t count, const std::uint8_t* samples)
-{
-    std::int64_t next = 0;
-    if (bins >= 256) {
+    if constexpr (sizeof(Sample) == 1) {
+        // Eight bytes read at once; lane k counts bits 8k .. 8k + 7 of the word.
         for (; next + 8 <= count; next += 8) {
             std::uint64_t word;
             std::memcpy(&word, samples + next, sizeof word);
-            // Lane k counts bits 8k .. 8k + 7 of the word: every byte once, in some lane.
             for (int lane = 0; lane < 8; ++lane) {
-                ++partial[lane * bins + static_cast<int>((word >> (8 * lane)) & 0xFF)];
+                ++partial[lane * stride + place(static_cast<int>((word >> (8 * lane)) & 0xFF))];
+            }
+        }
+    } else {
+        // 16-bit samples seldom leave the bins: a branch costs less than the spare place here.
+        for (; next + 4 <= count; next += 4) {
+            for (int lane = 0; lane < 4; ++lane) {
+                const auto value = static_cast<unsigned>(samples[next + lane]);
+                if (value < limit) ++partial[lane * stride + value];
             }
         }
     }
-    for (; next < count; ++next) {
-        if (samples[next] < bins) ++partial[samples[next]];
+    for (; next < count; ++next) ++partial[place(samples[next])];
+}
+
+template <typename Sample>
+void AddToHistogram(std::int64_t* partial, int bins, std::int64_t count, const Sample* samples)
+{
+    // The run's histograms: 2048 bins for 16-bit samples, 256 for bytes.
+    if (bins == (sizeof(Sample) == 2 ? 2048 : 256)) {
+        AddToLanes<sizeof(Sample) == 2 ? 2048 : 256>(partial, bins, count, samples);
+    } else {
+        AddToLanes<0>(partial, bins, count, samples);
     }
 }
 
 }  // namespace
 
 StretchHistogram::StretchHistogram(int bins)
-    : m_bins(bins), m_partial(static_cast<std::size_t>(kLanes * bins), 0)
+    : m_bins(bins), m_partial(static_cast<std::size_t>(kLanes * (bins + 1)), 0)
 {
 }
 
@@ -70,7 +78,7 @@ StretchCutoffs StretchHistogram::Cutoffs(double leftPercent, double rightPercent
     const int bins = m_bins;
     std::vector<std::int64_t> histogram(static_cast<std::size_t>(bins), 0);
     for (int lane = 0; lane < kLanes; ++lane) {
-        for (int b = 0; b < bins; ++b) histogram[b] += m_partial[static_cast<std::size_t>(lane * bins + b)];
+        for (int b = 0; b < bins; ++b) histogram[b] += m_partial[static_cast<std::size_t>(lane * (bins + 1) + b)];
     }
     std::vector<std::int64_t> cumulative(static_cast<std::size_t>(bins), 0);
     for (int i = 1; i < bins; ++i) cumulative[i] = cumulative[i - 1] + histogram[i];

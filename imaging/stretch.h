@@ -43,7 +43,9 @@ public:
 private:
     int m_bins;
     static constexpr int kLanes = 8;
-    std::vector<std::int64_t> m_partial;  // kLanes partial histograms, summed by Cutoffs
+    // kLanes partial histograms of m_bins + 1 places (the last for samples without a bin),
+    // summed by Cutoffs.
+    std::vector<std::int64_t> m_partial;
 };
 
 // Linear stretch of v between low and high (0 at or below low, 255 at or above high, otherwise
