@@ -23,8 +23,8 @@ inline std::int16_t StoreFused(double value)
         static_cast<std::uint16_t>(static_cast<std::uint32_t>(truncated)));
 }
 
-// value where keep holds, otherwise +0.0; written with a bit mask rather than a choice, so the
-// compiler does not move the division into a branch and the loop stays a vector loop.
+// The value where keep holds, otherwise +0.0; written with a bit mask rather than a choice, so
+// the compiler does not move the division into a branch and the loop stays a vector loop.
 inline double KeepIf(bool keep, double value)
 {
     std::uint64_t bits;
