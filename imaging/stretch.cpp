@@ -13,14 +13,16 @@ namespace {
 // for each other; the counts are whole numbers, so their sums are the same in any order. Each
 // lane has bins + 1 places: the last takes the samples outside 0 .. bins - 1 and is never read,
 // so no sample needs a branch. kBins is the bin count when it is known here, otherwise 0.
+inline unsigned PlaceOf(int value, unsigned limit)
+{
+    return static_cast<unsigned>(value) < limit ? static_cast<unsigned>(value) : limit;
+}
+
 template <int kBins, typename Sample>
 void AddToLanes(std::int64_t* partial, int bins, std::int64_t count, const Sample* samples)
 {
     const auto limit = static_cast<unsigned>(kBins > 0 ? kBins : bins);
     const std::int64_t stride = static_cast<std::int64_t>(limit) + 1;
-    auto place = [limit](int value) {
-        return static_cast<unsigned>(value) < limit ? static_cast<unsigned>(value) : limit;
-    };
     std::int64_t next = 0;
     if constexpr (sizeof(Sample) == 1) {
         // Eight bytes read at once; lane k counts bits 8k .. 8k + 7 of the word.
@@ -28,7 +30,7 @@ void AddToLanes(std::int64_t* partial, int bins, std::int64_t count, const Sampl
             std::uint64_t word;
             std::memcpy(&word, samples + next, sizeof word);
             for (int lane = 0; lane < 8; ++lane) {
-                ++partial[lane * stride + place(static_cast<int>((word >> (8 * lane)) & 0xFF))];
+                ++partial[lane * stride + PlaceOf(static_cast<int>((word >> (8 * lane)) & 0xFF), limit)];
             }
         }
     } else {
@@ -40,7 +42,7 @@ void AddToLanes(std::int64_t* partial, int bins, std::int64_t count, const Sampl
             }
         }
     }
-    for (; next < count; ++next) ++partial[place(samples[next])];
+    for (; next < count; ++next) ++partial[PlaceOf(samples[next], limit)];
 }
 
 template <typename Sample>
