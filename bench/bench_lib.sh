@@ -7,8 +7,9 @@ BENCH_ROUNDS=${BENCH_ROUNDS:-3}
 
 bench_die() { echo "$NAME: $*" >&2; exit 1; }
 
-# Runs a command under /usr/bin/time -v; sets SECONDS_TAKEN, PEAK_MIB and STATUS. Each run starts
-# with no earlier writes still being flushed to disk.
+# Runs a command under /usr/bin/time -v; sets SECONDS_TAKEN, USER_TAKEN, SYSTEM_TAKEN (CPU
+# seconds), PEAK_MIB and STATUS. Each run starts with no earlier writes still being flushed
+# to disk.
 timed() { # LABEL COMMAND...
     local label=$1
     shift
@@ -20,6 +21,8 @@ timed() { # LABEL COMMAND...
         for (i = 1; i <= n; ++i) s = s * 60 + part[i]
         printf "%.2f", s }' "$WORK/$label.time")
     PEAK_MIB=$(awk -F': ' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }' "$WORK/$label.time")
+    USER_TAKEN=$(awk -F': ' '/User time \(seconds\)/ { printf "%.2f", $2 }' "$WORK/$label.time")
+    SYSTEM_TAKEN=$(awk -F': ' '/System time \(seconds\)/ { printf "%.2f", $2 }' "$WORK/$label.time")
     if [ "$STATUS" != 0 ]; then
         echo "$NAME: $label exited with status $STATUS; its last messages:" >&2
         tail -n 5 "$WORK/$label.err" >&2
