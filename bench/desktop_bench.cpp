@@ -75,6 +75,10 @@ private:
 class NoExternalViewer : public QObject {
     Q_OBJECT
 
+public:
+    NoExternalViewer() { QDesktopServices::setUrlHandler("file", this, "Open"); }
+    ~NoExternalViewer() override { QDesktopServices::unsetUrlHandler("file"); }
+
 public slots:
     void Open(const QUrl&) {}
 };
@@ -157,6 +161,31 @@ int Usage()
     return 2;
 }
 
+struct Options {
+    std::string tool;
+    QString folder;
+    QString logPath;
+    bool display = false;
+};
+
+// False when the command line is wrong.
+bool ReadOptions(const QStringList& arguments, Options& options)
+{
+    if (arguments.size() < 3) return false;
+    options.tool = arguments[1].toStdString();
+    options.folder = arguments[2];
+    for (int i = 3; i < arguments.size(); ++i) {
+        if (arguments[i] == "--log" && i + 1 < arguments.size()) {
+            options.logPath = arguments[++i];
+        } else if (arguments[i] == "--display") {
+            options.display = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -168,34 +197,21 @@ int main(int argc, char** argv)
     QTemporaryDir profile;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, profile.path());
 
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() < 3) return Usage();
-    const std::string tool = arguments[1].toStdString();
-    const QDir folder(arguments[2]);
-    QString logPath;
-    bool display = false;
-    for (int i = 3; i < arguments.size(); ++i) {
-        if (arguments[i] == "--log" && i + 1 < arguments.size()) {
-            logPath = arguments[++i];
-        } else if (arguments[i] == "--display") {
-            display = true;
-        } else {
-            return Usage();
-        }
-    }
+    Options options;
+    if (!ReadOptions(QCoreApplication::arguments(), options)) return Usage();
+    const QDir folder(options.folder);
     if (!folder.exists()) {
-        std::fprintf(stderr, "desktop_bench: no folder %s\n", qPrintable(arguments[2]));
+        std::fprintf(stderr, "desktop_bench: no folder %s\n", qPrintable(options.folder));
         return 1;
     }
 
-    NoExternalViewer noViewer;
-    QDesktopServices::setUrlHandler("file", &noViewer, "Open");
+    const NoExternalViewer noViewer;
     MainFrame frame;
     auto prompts = std::make_unique<BenchPrompts>();
     const BenchPrompts& answers = *prompts;
     frame.Host().SetPrompts(std::move(prompts));
     frame.show();
-    std::unique_ptr<ToolDialog> dialog = MakeChosenDialog(tool, folder, frame, display);
+    std::unique_ptr<ToolDialog> dialog = MakeChosenDialog(options.tool, folder, frame, options.display);
     if (!dialog) return Usage();
     dialog->show();
     WaitUntilIdle();
@@ -213,8 +229,8 @@ int main(int argc, char** argv)
     std::printf("time %.3f user %.3f system %.3f\n", seconds,
                 CpuSeconds(after.ru_utime) - CpuSeconds(before.ru_utime),
                 CpuSeconds(after.ru_stime) - CpuSeconds(before.ru_stime));
-    if (!logPath.isEmpty() && !WriteLog(logPath, frame.View().TextForSaving())) {
-        std::fprintf(stderr, "desktop_bench: cannot write %s\n", qPrintable(logPath));
+    if (!options.logPath.isEmpty() && !WriteLog(options.logPath, frame.View().TextForSaving())) {
+        std::fprintf(stderr, "desktop_bench: cannot write %s\n", qPrintable(options.logPath));
         return 1;
     }
     if (dialog->isVisible() || dialog->result() != QDialog::Accepted || answers.Messages() > 0) {

@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <cctype>
 #include <vector>
@@ -100,9 +101,17 @@ WorkerHost::WorkerHost(Host& gui, QObject& context, QWidget* window, QString cap
       m_context(context),
       m_window(window),
       m_caption(std::move(caption)),
-      m_cancelled(cancelled)
+      m_cancelled(cancelled),
+      m_pumpTimer(std::make_unique<QTimer>())
 {
+    constexpr int kPumpIntervalMs = 25;
+    m_pumpTimer->setInterval(kPumpIntervalMs);
+    QObject::connect(m_pumpTimer.get(), &QTimer::timeout,
+                     [this] { m_pumpDue.store(true, std::memory_order_relaxed); });
+    m_pumpTimer->start();
 }
+
+WorkerHost::~WorkerHost() = default;
 
 void WorkerHost::OnGui(const std::function<void()>& act)
 {
@@ -164,12 +173,9 @@ void WorkerHost::PumpPendingMessages()
     Pump(nullptr, false);
 }
 
-void WorkerHost::Pump(RunProgress* display, bool cancelOnEscape)
+void WorkerHost::PassOnPump(RunProgress* display, bool cancelOnEscape)
 {
-    constexpr qint64 kPumpIntervalMs = 25;
-    if (m_cancelled.load()) return;
-    if (m_sincePump.isValid() && m_sincePump.elapsed() < kPumpIntervalMs) return;
-    m_sincePump.start();
+    m_pumpDue.store(false, std::memory_order_relaxed);
     OnGui([&] {
         if (display) {
             display->PumpMessages(cancelOnEscape);

@@ -5,8 +5,9 @@
 // so a pump is only passed on now and then (at most every 25 ms), for the host to report a
 // cancel of its own. Every cancel check reads one flag that the progress window's Cancel, the
 // Escape key, closing the main window and such a reported cancel set.
+// Some runs pump per pixel: between two passed-on pumps a pump only reads two flags (a timer on
+// the user-interface thread marks the next one due), never the clock.
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <atomic>
@@ -17,6 +18,7 @@
 #include "core/host.h"
 
 class QObject;
+class QTimer;
 class QWidget;
 
 namespace lumesta {
@@ -25,8 +27,12 @@ class WorkerHost : public Host {
 public:
     // gui is the host that acts on the user-interface thread, where context lives; window owns
     // the progress windows; caption titles the window that mirrors a tool dialog's own bar.
+    // Made and destroyed on the user-interface thread.
     WorkerHost(Host& gui, QObject& context, QWidget* window, QString caption,
                std::atomic<bool>& cancelled);
+    ~WorkerHost() override;
+    WorkerHost(const WorkerHost&) = delete;
+    WorkerHost& operator=(const WorkerHost&) = delete;
 
     // Called on the user-interface thread during the first call carried there after each
     // question, while the run waits for it: the job is not changing then, so the dialog can
@@ -49,9 +55,14 @@ public:
 
     // A pump of display (null for the host's own): passed on when due, after which a cancel
     // reported by the display or the host sets the flag.
-    void Pump(RunProgress* display, bool cancelOnEscape);
+    void Pump(RunProgress* display, bool cancelOnEscape)
+    {
+        if (!m_pumpDue.load(std::memory_order_relaxed) || m_cancelled.load()) return;
+        PassOnPump(display, cancelOnEscape);
+    }
 
 private:
+    void PassOnPump(RunProgress* display, bool cancelOnEscape);
     // Calls act on the user-interface thread and returns when it is done.
     void OnGui(const std::function<void()>& act);
 
@@ -60,7 +71,9 @@ private:
     QPointer<QWidget> m_window;
     QString m_caption;
     std::atomic<bool>& m_cancelled;
-    QElapsedTimer m_sincePump;
+    // Set by m_pumpTimer every 25 ms (and at the start), cleared by each pump passed on.
+    std::atomic<bool> m_pumpDue{true};
+    std::unique_ptr<QTimer> m_pumpTimer;
     // The window beside a tool dialog's bar: its status line shows the report's latest step.
     QPointer<QWidget> m_barWindow;
     std::function<void()> m_afterQuestion;

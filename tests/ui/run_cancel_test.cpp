@@ -215,6 +215,57 @@ private slots:
         QVERIFY(worker.IsCancelled());
     }
 
+    // Runs that pump per pixel: the host's pumps and a progress display's pumps are passed on
+    // about every 25 ms for as long as the run goes (not once only, not at every call), and a
+    // cancel the host reports at a later pump still stops the run.
+    void WorkerHostPassesOnPumpsEvery25MsThroughoutARun()
+    {
+        FakeHost gui;
+        QObject context;
+        std::atomic<bool> cancelled{false};
+        WorkerHost worker(gui, context, nullptr, "caption", cancelled);
+        constexpr qint64 kRunMs = 400;
+        long calls = 0;
+        qint64 ranMs = 0;
+        QThread* thread = QThread::create([&] {
+            const std::unique_ptr<RunProgress> progress =
+                worker.OpenProgress("Processing ...", ProgressOwner::Window);
+            QElapsedTimer clock;
+            clock.start();
+            while (clock.elapsed() < kRunMs) {
+                worker.PumpPendingMessages();
+                progress->PumpMessages(true);
+                calls += 2;
+            }
+            ranMs = clock.elapsed();
+        });
+        QEventLoop loop;
+        connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+        thread->start();
+        loop.exec();
+        thread->wait();
+        delete thread;
+        const long pumps = gui.Pumps();
+        QVERIFY2(calls > 1000, qPrintable(QString::number(calls)));
+        QVERIFY2(pumps >= 4, qPrintable(QString::number(pumps)));
+        QVERIFY2(pumps <= ranMs / 20 + 2, qPrintable(QString("%1 in %2 ms").arg(pumps).arg(ranMs)));
+        QVERIFY(!worker.IsCancelled());
+
+        // The host reports a cancel at its next pump: a run that keeps pumping sees it.
+        gui.cancelAtPump = pumps + 1;
+        QThread* second = QThread::create([&] {
+            QElapsedTimer clock;
+            clock.start();
+            while (!worker.IsCancelled() && clock.elapsed() < 5000) worker.PumpPendingMessages();
+        });
+        connect(second, &QThread::finished, &loop, &QEventLoop::quit);
+        second->start();
+        loop.exec();
+        second->wait();
+        delete second;
+        QVERIFY(worker.IsCancelled());
+    }
+
     void EscapeCancelsAPanSharpeningRun()
     {
         TempDir dir;
