@@ -2,13 +2,15 @@
 // user-interface thread has nothing left to do: the real main window and the real tool dialog,
 // the inputs chosen in it as the "..." buttons would, OK pressed.
 //
-//   desktop_bench TOOL FOLDER [--log FILE] [--display]
+//   desktop_bench TOOL FOLDER [--log FILE] [--profile DIR] [--display]
 //     TOOL     pansharpen (16-bit; pan.img, blue.img, green.img, red.img, nir.img),
 //              etm (Landsat ETM+; pan.img, blue.img, green.img, red.img),
 //              combine (16-bit band combination; blue.img, green.img, red.img),
 //              stats, haar, semivariance (pan.img)
 //     FOLDER   the scene; outputs are written where the dialog puts them (beside the inputs)
 //     --log    writes the log view's text (the run's report block) to FILE afterwards
+//     --profile  keeps the program's profile (window places, last folders) in DIR, as a user's
+//              profile lasts from run to run; without it, a scratch folder of this run
 //     --display  keeps "Display BMP" as the dialog opens it (on); without it the box is
 //              cleared, as the command line's default is no display
 //
@@ -157,7 +159,7 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: desktop_bench pansharpen|etm|combine|stats|haar|semivariance FOLDER "
-                 "[--log FILE] [--display]\n");
+                 "[--log FILE] [--profile DIR] [--display]\n");
     return 2;
 }
 
@@ -165,6 +167,7 @@ struct Options {
     std::string tool;
     QString folder;
     QString logPath;
+    QString profilePath;
     bool display = false;
 };
 
@@ -177,6 +180,8 @@ bool ReadOptions(const QStringList& arguments, Options& options)
     for (int i = 3; i < arguments.size(); ++i) {
         if (arguments[i] == "--log" && i + 1 < arguments.size()) {
             options.logPath = arguments[++i];
+        } else if (arguments[i] == "--profile" && i + 1 < arguments.size()) {
+            options.profilePath = arguments[++i];
         } else if (arguments[i] == "--display") {
             options.display = true;
         } else {
@@ -193,12 +198,12 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QCoreApplication::setOrganizationName("Local AppWizard-Generated Applications");
     QCoreApplication::setApplicationName("Lumesta");
-    // The profile (window places, last folders) goes to a scratch folder, not the user's.
-    QTemporaryDir profile;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, profile.path());
-
     Options options;
     if (!ReadOptions(QCoreApplication::arguments(), options)) return Usage();
+    // The profile (window places, last folders) never goes to the user's.
+    QTemporaryDir scratchProfile;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       options.profilePath.isEmpty() ? scratchProfile.path() : options.profilePath);
     const QDir folder(options.folder);
     if (!folder.exists()) {
         std::fprintf(stderr, "desktop_bench: no folder %s\n", qPrintable(options.folder));

@@ -12,6 +12,7 @@
 #   stats, haar the 16-bit scene's pan, at the dialogs' defaults
 # The desktop's time runs from OK until the run has ended and the user-interface thread is idle
 # (Qt's start and the window's creation are not in it); the command line's is the whole process.
+# The desktop's profile (window places) lasts from run to run, as a user's does.
 # Both run with the dialog's defaults except "Display BMP", which the bench clears (the command
 # line shows nothing by default). The first round's outputs and report blocks of the two are
 # compared byte for byte (the time stamps of reports and headers aside); a difference fails
@@ -140,7 +141,7 @@ run_cli() { # TOOL ROUND
     remove_new_files "$SCENE" "$WORK/scene.list"
 }
 run_desktop() { # TOOL ROUND
-    timed "$1.desktop$2" "$DESK" "$1" "$SCENE" --log "$WORK/desktop.log"
+    timed "$1.desktop$2" "$DESK" "$1" "$SCENE" --log "$WORK/desktop.log" --profile "$WORK/profile"
     [ "$STATUS" = 0 ] || { FAILED=1; return 1; }
     local seconds user system
     read -r _ seconds _ user _ system <"$WORK/$1.desktop$2.out"

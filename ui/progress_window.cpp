@@ -180,10 +180,15 @@ void CProgressWindow::RestoreWindowPosition()
     move(around.center() - QPoint(width() / 2, height() / 2));
 }
 
+// Writes the profile only when the place changed: a write waits for the disk (the profile's
+// lock file is synced), and the disk is at its busiest right after a run wrote its outputs.
 void CProgressWindow::SaveWindowPosition()
 {
     if (m_destroyed) return;
     QSettings profile;
+    if (profile.value(kProfileX, -1).toInt() == x() && profile.value(kProfileY, -1).toInt() == y()) {
+        return;
+    }
     profile.setValue(kProfileX, x());
     profile.setValue(kProfileY, y());
 }

@@ -1,5 +1,7 @@
 #include "ui/progress_window.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
@@ -81,6 +83,27 @@ private slots:
         QCOMPARE(profile.value("Settings/Y").toInt(), moved.y());
         CProgressWindow second(m_owner.get(), "Processing ...", false);
         QCOMPARE(second.pos(), moved);
+    }
+
+    // The profile is written when the place changed, and left alone otherwise (each write waits
+    // for the disk at the end of a run).
+    void ThePlaceIsWrittenOnlyWhenItChanged()
+    {
+        { CProgressWindow first(m_owner.get(), "Processing ...", false); }
+        const QString file = QSettings().fileName();
+        const QDateTime written = QFileInfo(file).lastModified();
+        QVERIFY(written.isValid());
+        QTest::qSleep(50);
+        { CProgressWindow second(m_owner.get(), "Processing ...", false); }
+        QCOMPARE(QFileInfo(file).lastModified(), written);
+        {
+            CProgressWindow third(m_owner.get(), "Processing ...", false);
+            third.move(third.x(), third.y() + 5);
+        }
+        QVERIFY(QFileInfo(file).lastModified() > written);
+        CProgressWindow fourth(m_owner.get(), "Processing ...", false);
+        QSettings profile;
+        QCOMPARE(profile.value("Settings/Y").toInt(), fourth.y());
     }
 
     void PositionsOffTheScreenAreIgnored_data()
