@@ -128,6 +128,15 @@ void WorkerHost::OnGui(const std::function<void()>& act)
     QMetaObject::invokeMethod(&m_context, both, Qt::BlockingQueuedConnection);
 }
 
+void WorkerHost::Post(std::function<void()> act)
+{
+    if ((m_questionAnswered && m_afterQuestion) || QThread::currentThread() == m_context.thread()) {
+        OnGui(act);
+        return;
+    }
+    QMetaObject::invokeMethod(&m_context, std::move(act), Qt::QueuedConnection);
+}
+
 void WorkerHost::ShowMessage(const std::string& text)
 {
     OnGui([&] { m_gui.ShowMessage(text); });
@@ -143,7 +152,7 @@ bool WorkerHost::AskYesNo(const std::string& question)
 
 void WorkerHost::AppendLog(const std::string& bytes)
 {
-    OnGui([&] {
+    Post([this, bytes] {
         m_gui.AppendLog(bytes);
         auto* window = dynamic_cast<CProgressWindow*>(m_barWindow.data());
         const std::string step = LastStep(bytes);
@@ -176,13 +185,25 @@ void WorkerHost::PumpPendingMessages()
 void WorkerHost::PassOnPump(RunProgress* display, bool cancelOnEscape)
 {
     m_pumpDue.store(false, std::memory_order_relaxed);
-    OnGui([&] {
-        if (display) {
-            display->PumpMessages(cancelOnEscape);
-        } else {
-            m_gui.PumpPendingMessages();
-        }
-        if ((display && display->IsCancelled()) || m_gui.IsCancelled()) m_cancelled.store(true);
+    if ((m_questionAnswered && m_afterQuestion) || QThread::currentThread() == m_context.thread()) {
+        OnGui([&] {
+            if (display) {
+                display->PumpMessages(cancelOnEscape);
+            } else {
+                m_gui.PumpPendingMessages();
+            }
+            if ((display && display->IsCancelled()) || m_gui.IsCancelled()) m_cancelled.store(true);
+        });
+        return;
+    }
+    // Without waiting: the display's own pump would handle events inside this call, where the
+    // display's deletion (posted by the run after this) could be handled too, so the display is
+    // only asked for its cancel, before the host's pump. The user-interface thread's own loop
+    // handles the events meanwhile, Escape and the progress window's Cancel included.
+    Post([this, display] {
+        const bool displayCancelled = display && display->IsCancelled();
+        m_gui.PumpPendingMessages();
+        if (displayCancelled || m_gui.IsCancelled()) m_cancelled.store(true);
     });
 }
 
@@ -193,7 +214,7 @@ void WorkerHost::OpenInViewer(ViewerKind kind, const std::string& pathOrAddress)
 
 void WorkerHost::SetBusyCursor(bool on)
 {
-    OnGui([&] { m_gui.SetBusyCursor(on); });
+    Post([this, on] { m_gui.SetBusyCursor(on); });
 }
 
 }  // namespace lumesta

@@ -1,9 +1,10 @@
 #pragma once
-// The host a run sees while it executes on a worker thread. Messages, questions, log appends,
-// viewers and the busy cursor are carried to the user-interface thread and waited for; progress
-// is posted there without waiting. The user-interface thread keeps its own event loop running,
-// so a pump is only passed on now and then (at most every 25 ms), for the host to report a
-// cancel of its own. Every cancel check reads one flag that the progress window's Cancel, the
+// The host a run sees while it executes on a worker thread. Messages, questions, progress
+// windows and viewers are carried to the user-interface thread and waited for; log appends, the
+// busy cursor and progress are posted there without waiting, in order (after a question, the
+// next call waits, see SetAfterQuestion). The user-interface thread keeps its own event loop
+// running, so a pump is only posted now and then (at most every 25 ms), for the host to report
+// a cancel of its own. Every cancel check reads one flag that the progress window's Cancel, the
 // Escape key, closing the main window and such a reported cancel set.
 // Some runs pump per pixel: between two passed-on pumps a pump only reads two flags (a timer on
 // the user-interface thread marks the next one due), never the clock.
@@ -65,6 +66,9 @@ private:
     void PassOnPump(RunProgress* display, bool cancelOnEscape);
     // Calls act on the user-interface thread and returns when it is done.
     void OnGui(const std::function<void()>& act);
+    // Calls act there after everything carried there before, without waiting; while a
+    // question's refresh is due, as OnGui (the refresh needs the run to wait).
+    void Post(std::function<void()> act);
 
     Host& m_gui;
     QObject& m_context;

@@ -16,6 +16,7 @@ int RunViewerTests(int argc, char** argv);
 int RunTileStoreTests(int argc, char** argv);
 int RunRunCancelTests(int argc, char** argv);
 int RunDialogKeysTests(int argc, char** argv);
+int RunWorkerHostTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -38,5 +39,6 @@ int main(int argc, char** argv)
     failures += RunTileStoreTests(argc, argv);
     failures += RunRunCancelTests(argc, argv);
     failures += RunDialogKeysTests(argc, argv);
+    failures += RunWorkerHostTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

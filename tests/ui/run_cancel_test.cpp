@@ -4,16 +4,13 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QPushButton>
-#include <QThread>
 #include <QtTest>
 #include <functional>
 #include <memory>
 
 #include "desktop/main_frame.h"
 #include "tests/engine/assess/assess_bands.h"
-#include "tests/support/fake_host.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_test_support.h"
@@ -25,7 +22,6 @@
 #include "ui/progress_window.h"
 #include "ui/semivariance_dialog.h"
 #include "ui/tool_run_guard.h"
-#include "ui/worker_host.h"
 
 namespace lumesta::testing {
 namespace {
@@ -182,88 +178,6 @@ private slots:
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         // Outputs and temporary files are gone: only the inputs are left.
         QCOMPARE(QDir(Q(dir.Path())).entryList(QDir::Files), inputs);
-    }
-
-    // The worker's host: calls reach the user-interface thread in order; after a question the
-    // dialog is refreshed once, while the run waits; a pump passes on the host's own cancel.
-    void WorkerHostCarriesCallsRefreshesAfterAQuestionAndTakesCancels()
-    {
-        FakeHost gui;
-        gui.cancelAtPump = 1;
-        QObject context;
-        std::atomic<bool> cancelled{false};
-        WorkerHost worker(gui, context, nullptr, "caption", cancelled);
-        int refreshes = 0;
-        worker.SetAfterQuestion([&refreshes] { ++refreshes; });
-        bool answer = false;
-        QThread* thread = QThread::create([&] {
-            worker.AppendLog("a");
-            answer = worker.AskYesNo("Go on?");
-            worker.AppendLog("b");
-            worker.AppendLog("c");
-            worker.PumpPendingMessages();
-        });
-        QEventLoop loop;
-        connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
-        thread->start();
-        loop.exec();
-        thread->wait();
-        delete thread;
-        QVERIFY(answer);
-        QCOMPARE(refreshes, 1);
-        QCOMPARE(gui.Log(), std::string("abc"));
-        QVERIFY(worker.IsCancelled());
-    }
-
-    // Runs that pump per pixel: the host's pumps and a progress display's pumps are passed on
-    // about every 25 ms for as long as the run goes (not once only, not at every call), and a
-    // cancel the host reports at a later pump still stops the run.
-    void WorkerHostPassesOnPumpsEvery25MsThroughoutARun()
-    {
-        FakeHost gui;
-        QObject context;
-        std::atomic<bool> cancelled{false};
-        WorkerHost worker(gui, context, nullptr, "caption", cancelled);
-        constexpr qint64 kRunMs = 400;
-        long calls = 0;
-        qint64 ranMs = 0;
-        QThread* thread = QThread::create([&] {
-            const std::unique_ptr<RunProgress> progress =
-                worker.OpenProgress("Processing ...", ProgressOwner::Window);
-            QElapsedTimer clock;
-            clock.start();
-            while (clock.elapsed() < kRunMs) {
-                worker.PumpPendingMessages();
-                progress->PumpMessages(true);
-                calls += 2;
-            }
-            ranMs = clock.elapsed();
-        });
-        QEventLoop loop;
-        connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
-        thread->start();
-        loop.exec();
-        thread->wait();
-        delete thread;
-        const long pumps = gui.Pumps();
-        QVERIFY2(calls > 1000, qPrintable(QString::number(calls)));
-        QVERIFY2(pumps >= 4, qPrintable(QString::number(pumps)));
-        QVERIFY2(pumps <= ranMs / 20 + 2, qPrintable(QString("%1 in %2 ms").arg(pumps).arg(ranMs)));
-        QVERIFY(!worker.IsCancelled());
-
-        // The host reports a cancel at its next pump: a run that keeps pumping sees it.
-        gui.cancelAtPump = pumps + 1;
-        QThread* second = QThread::create([&] {
-            QElapsedTimer clock;
-            clock.start();
-            while (!worker.IsCancelled() && clock.elapsed() < 5000) worker.PumpPendingMessages();
-        });
-        connect(second, &QThread::finished, &loop, &QEventLoop::quit);
-        second->start();
-        loop.exec();
-        second->wait();
-        delete second;
-        QVERIFY(worker.IsCancelled());
     }
 
     void EscapeCancelsAPanSharpeningRun()
