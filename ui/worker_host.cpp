@@ -185,7 +185,11 @@ void WorkerHost::PumpPendingMessages()
 void WorkerHost::PassOnPump(RunProgress* display, bool cancelOnEscape)
 {
     m_pumpDue.store(false, std::memory_order_relaxed);
-    if ((m_questionAnswered && m_afterQuestion) || QThread::currentThread() == m_context.thread()) {
+    // The first pump waits, so that a cancel the host already reports stops the run before its
+    // work; so does one whose question refresh is due.
+    const bool first = !m_pumpedOnce.exchange(true);
+    if (first || (m_questionAnswered && m_afterQuestion) ||
+        QThread::currentThread() == m_context.thread()) {
         OnGui([&] {
             if (display) {
                 display->PumpMessages(cancelOnEscape);

@@ -3,8 +3,8 @@
 // windows and viewers are carried to the user-interface thread and waited for; log appends, the
 // busy cursor and progress are posted there without waiting, in order (after a question, the
 // next call waits, see SetAfterQuestion). The user-interface thread keeps its own event loop
-// running, so a pump is only posted now and then (at most every 25 ms), for the host to report
-// a cancel of its own. Every cancel check reads one flag that the progress window's Cancel, the
+// running, so a pump is only posted now and then (at most every 25 ms; the first one waits),
+// for the host to report a cancel of its own. Every cancel check reads one flag that the progress window's Cancel, the
 // Escape key, closing the main window and such a reported cancel set.
 // Some runs pump per pixel: between two passed-on pumps a pump only reads two flags (a timer on
 // the user-interface thread marks the next one due), never the clock.
@@ -77,6 +77,7 @@ private:
     std::atomic<bool>& m_cancelled;
     // Set by m_pumpTimer every 25 ms (and at the start), cleared by each pump passed on.
     std::atomic<bool> m_pumpDue{true};
+    std::atomic<bool> m_pumpedOnce{false};
     std::unique_ptr<QTimer> m_pumpTimer;
     // The window beside a tool dialog's bar: its status line shows the report's latest step.
     QPointer<QWidget> m_barWindow;
