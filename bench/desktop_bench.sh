@@ -4,12 +4,12 @@
 # wall and user CPU times of each and the ratio desktop / command line.
 #
 # Usage: bench/desktop_bench.sh [SIZE] [TOOL...]   (default 8192; tools: pansharpen etm combine
-#        stats haar, the default being all five)
+#        stats haar, the default being these five, and semivariance)
 #   pansharpen  16-bit tool on `make_test_rasters pansharpen` (seed 1, ENVI): SIZE² pan, four
 #               MS bands of SIZE/4
 #   etm         Landsat ETM+ tool on the same scene made with --bits 8 (MS bands of SIZE/2)
 #   combine     16-bit band combination of three SIZE² bands (`make_test_rasters raw`, seeds 1-3)
-#   stats, haar the 16-bit scene's pan, at the dialogs' defaults
+#   stats, haar, semivariance  the 16-bit scene's pan, at the dialogs' defaults
 # The desktop's time runs from OK until the run has ended and the user-interface thread is idle
 # (Qt's start and the window's creation are not in it); the command line's is the whole process.
 # The desktop's profile (window places) lasts from run to run, as a user's does.
@@ -36,7 +36,7 @@ DESK=${DESKTOP_BENCH:-$ROOT/build/bench/desktop_bench}
 [[ $SIZE =~ ^[0-9]+$ ]] && [ "$SIZE" -ge 128 ] && [ $((SIZE % 4)) = 0 ] ||
     bench_die "SIZE must be a multiple of 4 of at least 128"
 for tool in $TOOLS; do
-    case $tool in pansharpen|etm|combine|stats|haar) ;; *) bench_die "unknown tool $tool" ;; esac
+    case $tool in pansharpen|etm|combine|stats|haar|semivariance) ;; *) bench_die "unknown tool $tool" ;; esac
 done
 [ -x "$BENCH_TIME" ] || bench_die "$BENCH_TIME not found: install the package 'time'"
 for program in "$CLI" "$GEN" "$DESK"; do
