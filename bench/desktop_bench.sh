@@ -109,6 +109,7 @@ keep_outputs() { # FOLDER
 # Compares the outputs and report blocks the two programs wrote in the first round.
 compare_runs() { # TOOL
     local a=$WORK/$1.cli.out b=$WORK/$1.desktop.out name same=1
+    [ -d "$a" ] && [ -d "$b" ] || { echo "  $1: not compared (a run failed)"; return 1; }
     if [ "$(ls -1 "$a")" != "$(ls -1 "$b")" ]; then
         echo "  $1: the two runs wrote different files: $(ls -1 "$a" | tr '\n' ' ')/ $(ls -1 "$b" | tr '\n' ' ')"
         same=0
