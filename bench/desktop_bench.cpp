@@ -231,9 +231,8 @@ int main(int argc, char** argv)
     rusage after{};
     getrusage(RUSAGE_SELF, &after);
 
-    std::printf("time %.3f user %.3f system %.3f\n", seconds,
-                CpuSeconds(after.ru_utime) - CpuSeconds(before.ru_utime),
-                CpuSeconds(after.ru_stime) - CpuSeconds(before.ru_stime));
+    // The log view is not saved: no question at the end.
+    frame.View().document()->setModified(false);
     if (!options.logPath.isEmpty() && !WriteLog(options.logPath, frame.View().TextForSaving())) {
         std::fprintf(stderr, "desktop_bench: cannot write %s\n", qPrintable(options.logPath));
         return 1;
@@ -242,8 +241,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "desktop_bench: the run did not finish\n");
         return 1;
     }
-    // The log view is not saved: no question at the end.
-    frame.View().document()->setModified(false);
+    std::printf("time %.3f user %.3f system %.3f\n", seconds,
+                CpuSeconds(after.ru_utime) - CpuSeconds(before.ru_utime),
+                CpuSeconds(after.ru_stime) - CpuSeconds(before.ru_stime));
     return 0;
 }
 
