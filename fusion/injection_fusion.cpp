@@ -5,17 +5,15 @@
 #include <vector>
 
 #include "core/allocate.h"
-#include "core/double_lanes.h"
 #include "fusion/band_read.h"
 #include "fusion/fusion_methods.h"
+#include "fusion/injection_kernels.h"
 #include "fusion/parallel_rows.h"
 #include "imaging/row_stream.h"
 
 namespace lumesta {
 namespace {
 
-// The à trous starlet's B3-spline kernel; its taps are exact binary fractions summing to 1.
-constexpr double kSpline[5] = {1.0 / 16, 4.0 / 16, 6.0 / 16, 4.0 / 16, 1.0 / 16};
 // Two levels (log2 of the ratio) at dilations 1 and 2 reach 2 + 4 rows on each side.
 constexpr std::int64_t kWaveletHalo = 2 + 4;
 
@@ -54,44 +52,9 @@ template <typename Sample>
 void UpsampleRow(const InjectionModel& model, const Sample* image, std::int64_t r, double* line,
                  double* out)
 {
-    const std::int64_t msWidth = model.msWidth;
-    const double* w = model.rows.Weights(r);
-    const int count = model.rows.Count(r);
-    const Sample* source = image + model.rows.First(r) * msWidth;
-    std::int64_t i = 0;
-    for (; i + kBlockSamples <= msWidth; i += kBlockSamples) {
-        DoubleLanes sums[kBlockVectors];
-        for (int v = 0; v < kBlockVectors; ++v) sums[v] = w[0] * LoadLanes(source + i + v * kLanes);
-        for (int j = 1; j < count; ++j) {
-            const Sample* row = source + j * msWidth + i;
-            for (int v = 0; v < kBlockVectors; ++v) sums[v] += w[j] * LoadLanes(row + v * kLanes);
-        }
-        for (int v = 0; v < kBlockVectors; ++v) StoreLanes(line + i + v * kLanes, sums[v]);
-    }
-    for (; i < msWidth; ++i) {
-        double sum = w[0] * source[i];
-        for (int j = 1; j < count; ++j) sum += w[j] * source[j * msWidth + i];
-        line[i] = sum;
-    }
+    SumRows(model.rows.Weights(r), model.rows.Count(r), image + model.rows.First(r) * model.msWidth,
+            model.msWidth, model.msWidth, line);
     model.columns.Apply(line, out);
-}
-
-// One row of the wavelet's smoothing at dilation step: rows[t] is the source row at offset
-// (t − 2)·step, edge-replicated; columns are edge-replicated too.
-void SmoothRow(const double* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
-               double* out)
-{
-    for (std::int64_t c = 0; c < width; ++c) {
-        double sum = 0;
-        for (int t = 0; t < 5; ++t) sum += kSpline[t] * rows[t][c];
-        scratch[c] = sum;
-    }
-    for (std::int64_t c = 0; c < width; ++c) {
-        double sum = 0;
-        for (int t = 0; t < 5; ++t)
-            sum += kSpline[t] * scratch[ClampIndex(c + (t - 2) * step, width)];
-        out[c] = sum;
-    }
 }
 
 // The pan rows of the strip with the halo of the wavelet (AWLP) or without it, and for AWLP the
@@ -144,112 +107,6 @@ void WaveletDetail(const InjectionModel& model, const StripInputs& strip, std::i
     for (std::int64_t c = 0; c < width; ++c) detail[c] = model.panScale[0] * (pan[c] - detail[c]);
 }
 
-// What every band of a pixel shares: the synthetic intensity (GSA) or the mean of the bands
-// (AWLP, Brovey), summed as the band rows use it.
-void SharedRow(const InjectionModel& model, const double* const m[4], std::int64_t width,
-               double* shared)
-{
-    if (model.method == FusionMethod::Gsa) {
-        for (std::int64_t c = 0; c < width; ++c) {
-            double intensity = model.intercept;
-            for (int b = 0; b < kInjectionBands; ++b) intensity += model.weight[b] * m[b][c];
-            shared[c] = intensity;
-        }
-    } else if (model.method != FusionMethod::GlpHpm) {
-        for (std::int64_t c = 0; c < width; ++c) {
-            shared[c] = 0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
-        }
-    }
-}
-
-// StoreSample of two values at once, as doubles holding the samples.
-DoubleLanes RoundLanes(DoubleLanes value)
-{
-    const DoubleLanes low = value - value == 0 ? value : DoubleLanes{};  // not finite: 0
-    const DoubleLanes lowest = DoubleLanes{} - 32768.0;
-    const DoubleLanes highest = DoubleLanes{} + 32767.0;
-    DoubleLanes clamped = low < lowest ? lowest : low;
-    clamped = highest < clamped ? highest : clamped;
-    return clamped >= 0 ? (clamped + kRoundingShift) - kRoundingShift
-                        : (clamped - kRoundingShift) + kRoundingShift;
-}
-
-// Loads of one sample or of a vector of samples, and the test for a positive value, so that a
-// fusion formula is written once for the vector loop and its scalar tail.
-double Load(const double* p, double)
-{
-    return *p;
-}
-
-DoubleLanes Load(const double* p, DoubleLanes)
-{
-    return LoadLanes(p);
-}
-
-double Positive(double x, double a, double b)
-{
-    return x > 0 ? a : b;
-}
-
-DoubleLanes Positive(DoubleLanes x, DoubleLanes a, DoubleLanes b)
-{
-    return x > DoubleLanes{} ? a : b;
-}
-
-// Runs formula (a generic lambda of a column and a value of the type it works on) over a row,
-// two columns at a time, and stores its rounded results.
-template <typename Formula>
-void StoreRow(std::int64_t width, double* values, std::int16_t* out, const Formula& formula)
-{
-    std::int64_t c = 0;
-    for (; c + kLanes <= width; c += kLanes) {
-        StoreLanes(values + c, RoundLanes(formula(c, DoubleLanes{})));
-    }
-    for (; c < width; ++c) values[c] = StoreSample(formula(c, 0.0));
-    for (c = 0; c < width; ++c) out[c] = static_cast<std::int16_t>(values[c]);
-}
-
-// Band k's fused row from the upsampled band mk, the pan row and the shared row (intensity or
-// mean); low is band k's upsampled low-pass pan (pyramid), detail the equalised wavelet detail
-// (AWLP); values is a row of scratch.
-void FuseBandRow(const InjectionModel& model, int k, const double* mk, const double* shared,
-                 const double* pan, const double* low, const double* detail, std::int64_t width,
-                 double* values, std::int16_t* out)
-{
-    const double scale = model.panScale[k];
-    const double offset = model.panOffset[k];
-    const double gain = model.gain[k];
-    switch (model.method) {
-        case FusionMethod::Gsa:
-            StoreRow(width, values, out, [&](std::int64_t c, auto v) {
-                return Load(mk + c, v) +
-                       gain * (scale * Load(pan + c, v) + offset - Load(shared + c, v));
-            });
-            break;
-        case FusionMethod::GlpHpm:
-            // No ratio without a positive low-pass pan: the band is kept.
-            StoreRow(width, values, out, [&](std::int64_t c, auto v) {
-                const auto m = Load(mk + c, v);
-                const auto lowPan = scale * Load(low + c, v) + offset;
-                return Positive(lowPan, m * (scale * Load(pan + c, v) + offset) / lowPan, m);
-            });
-            break;
-        case FusionMethod::Awlp:
-            StoreRow(width, values, out, [&](std::int64_t c, auto v) {
-                const auto m = Load(mk + c, v);
-                const auto mean = Load(shared + c, v);
-                return m + Positive(mean, m / mean, v + 1.0) * Load(detail + c, v);
-            });
-            break;
-        default:
-            StoreRow(width, values, out, [&](std::int64_t c, auto v) {
-                const auto m = Load(mk + c, v);
-                const auto mean = Load(shared + c, v);
-                return Positive(mean, m * Load(pan + c, v) / mean, m);
-            });
-    }
-}
-
 // Fuses pan row r of the strip into out (four bands, rows of the strip).
 void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
              const std::array<int, 3>& amounts, std::vector<std::int16_t>* out)
@@ -276,10 +133,22 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
     }
     const double* pan = strip.pan.data() + (r - strip.panFirst) * width;
     const std::int64_t at = (r - strip.row0) * width;
-    SharedRow(model, m, width, shared);
+    if (model.method == FusionMethod::Gsa) {
+        SharedRow(m, model.weight.data(), model.intercept, width, shared);
+    } else if (model.method != FusionMethod::GlpHpm) {
+        SharedRow(m, nullptr, 0, width, shared);
+    }
     for (int k = 0; k < kInjectionBands; ++k) {
-        FuseBandRow(model, k, m[k], shared, pan, low + model.panLowOfBand[k] * width, detail,
-                    width, line, out[k].data() + at);
+        BandRowInputs in;
+        in.band = m[k];
+        in.shared = shared;
+        in.pan = pan;
+        in.low = low + model.panLowOfBand[k] * width;
+        in.detail = detail;
+        in.scale = model.panScale[k];
+        in.offset = model.panOffset[k];
+        in.gain = model.gain[k];
+        FuseBandRow(model.method, in, width, out[k].data() + at);
     }
     if (amounts[0] == 0 && amounts[1] == 0 && amounts[2] == 0) return;
     for (std::int64_t c = 0; c < width; ++c) {
