@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "core/allocate.h"
@@ -163,16 +164,17 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
 }  // namespace
 
 StepResult FuseInjectedImage(const InjectionModel& model, const std::string& panPath,
-                             const std::array<RawFile, kInjectionBands>& files,
-                             const std::array<int, 3>& colourAmounts, std::int64_t stripRows,
-                             const std::string& readFailure, RunProgress& progress, Host& host,
-                             const std::function<bool()>& pump)
+                             const FusedRowsSink& sink, const std::array<int, 3>& colourAmounts,
+                             std::int64_t stripRows, const std::string& readFailure,
+                             RunProgress& progress, Host& host, const std::function<bool()>& pump)
 {
     const std::int64_t width = model.width;
     std::vector<std::int16_t> out[kInjectionBands];
     for (auto& band : out) {
         if (!TryAllocate(band, stripRows * width, host)) return StepResult::Failed;
     }
+    const std::array<const std::int16_t*, kInjectionBands> rows = {out[0].data(), out[1].data(),
+                                                                   out[2].data(), out[3].data()};
     StripInputs strip;
     for (std::int64_t row0 = 0; row0 < model.height; row0 += stripRows) {
         progress.SetPosition(static_cast<int>(row0 * 100 / model.height));
@@ -185,15 +187,29 @@ StepResult FuseInjectedImage(const InjectionModel& model, const std::string& pan
             strip.row1 - row0,
             [&](std::int64_t i) { FuseRow(model, strip, row0 + i, colourAmounts, out); }, pump);
         if (!going) return StepResult::Cancelled;
-        const std::int64_t bytes = (strip.row1 - row0) * width * 2;
-        for (int k = 0; k < kInjectionBands; ++k) {
-            if (!files[k].WriteAt(row0 * width * 2, bytes, out[k].data())) {
-                host.ShowMessage(kWriteFailure);
-                return StepResult::Failed;
-            }
-        }
+        if (!sink(rows, strip.row1 - row0)) return StepResult::Failed;
     }
     return StepResult::Ok;
+}
+
+FusedRowsSink WriteRowsTo(const std::array<RawFile, kInjectionBands>& files, std::int64_t width,
+                          Host& host)
+{
+    auto written = std::make_shared<std::int64_t>(0);  // rows already in the files
+    return [&files, &host, width, written](
+               const std::array<const std::int16_t*, kInjectionBands>& rows, std::int64_t rowCount) {
+        std::array<bool, kInjectionBands> done{};
+        ForEachRowInParallel(
+            kInjectionBands,
+            [&](std::int64_t k) {
+                done[k] = files[k].WriteAt(*written * width * 2, rowCount * width * 2, rows[k]);
+            },
+            [] { return true; });
+        *written += rowCount;
+        if (done == std::array<bool, kInjectionBands>{true, true, true, true}) return true;
+        host.ShowMessage(kWriteFailure);
+        return false;
+    };
 }
 
 }  // namespace lumesta

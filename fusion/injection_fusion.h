@@ -19,15 +19,24 @@ namespace lumesta {
 
 constexpr std::int64_t kInjectionStripRows = 128;
 
+// Takes the fused rows of the four bands strip by strip from the top: rows[k] holds rowCount
+// rows of band k. Answers false after showing its own message when the rows cannot be kept.
+using FusedRowsSink = std::function<bool(
+    const std::array<const std::int16_t*, kInjectionBands>& rows, std::int64_t rowCount)>;
+
 // Fuses the image of the fitted model with the pan read from panPath (raw 16-bit samples) and
-// writes the four bands' rows to files in order. Fused values are rounded to the nearest
-// integer and kept within the 16-bit range; colourAmounts (Blue, Green, Red) add the tool's
-// NDVI colour adjustment. A read failure shows readFailure, a write failure the output-file
-// message; both answer Failed. pump answering false answers Cancelled.
+// hands the four bands' rows to sink in order. Fused values are rounded to the nearest integer
+// and kept within the 16-bit range; colourAmounts (Blue, Green, Red) add the tool's NDVI colour
+// adjustment. A read failure shows readFailure and answers Failed, as does a sink answering
+// false. pump answering false answers Cancelled.
 StepResult FuseInjectedImage(const InjectionModel& model, const std::string& panPath,
-                             const std::array<RawFile, kInjectionBands>& files,
-                             const std::array<int, 3>& colourAmounts, std::int64_t stripRows,
-                             const std::string& readFailure, RunProgress& progress, Host& host,
-                             const std::function<bool()>& pump);
+                             const FusedRowsSink& sink, const std::array<int, 3>& colourAmounts,
+                             std::int64_t stripRows, const std::string& readFailure,
+                             RunProgress& progress, Host& host, const std::function<bool()>& pump);
+
+// A sink that writes each band's rows (width samples each) to its file, one after the other
+// from the top, the four files at once; a write failure shows the output-file message.
+FusedRowsSink WriteRowsTo(const std::array<RawFile, kInjectionBands>& files, std::int64_t width,
+                          Host& host);
 
 }  // namespace lumesta

@@ -12,7 +12,7 @@
 namespace lumesta {
 namespace {
 
-constexpr std::int64_t kBlockMsRows = 16;  // MS rows degraded per block of pan rows
+constexpr std::int64_t kBlockMsRows = 64;  // MS rows degraded per block of pan rows
 
 struct Moments {
     double mean = 0;
@@ -79,7 +79,6 @@ StepResult DegradePan(const InjectionInputs& inputs, const std::vector<double>& 
     }
     const std::int64_t width = model.width;
     std::vector<std::int16_t> samples;
-    std::vector<double> rows;
     for (std::int64_t i0 = 0; i0 < model.msHeight; i0 += kBlockMsRows) {
         const std::int64_t i1 = std::min(model.msHeight, i0 + kBlockMsRows);
         const std::int64_t p0 = std::max<std::int64_t>(0, 4 * i0 + 2 - kMtfHalo);
@@ -89,19 +88,20 @@ StepResult DegradePan(const InjectionInputs& inputs, const std::vector<double>& 
                            readFailure, host)) {
             return StepResult::Failed;
         }
-        rows.assign(samples.begin(), samples.end());
         const bool going = ForEachRowInParallel(
             (i1 - i0) * static_cast<std::int64_t>(gains.size()),
             [&](std::int64_t job) {
                 const std::int64_t i = i0 + job / static_cast<std::int64_t>(gains.size());
                 const std::size_t g = static_cast<std::size_t>(job) % gains.size();
-                std::array<const double*, kMtfTaps> window{};
+                std::array<const std::int16_t*, kMtfTaps> window{};
                 for (int t = 0; t < kMtfTaps; ++t) {
                     const std::int64_t y = ClampIndex(4 * i + 2 - kMtfHalo + t, model.height);
-                    window[t] = rows.data() + (y - p0) * width;
+                    window[t] = samples.data() + (y - p0) * width;
                 }
-                std::vector<double> scratch(static_cast<std::size_t>(width));
-                std::vector<double> out(static_cast<std::size_t>(model.msWidth));
+                thread_local std::vector<double> scratch;
+                thread_local std::vector<double> out;
+                scratch.resize(static_cast<std::size_t>(width));
+                out.resize(static_cast<std::size_t>(model.msWidth));
                 FilterDecimateRow(taps[g], window.data(), width, kInjectionRatio, 2, model.msWidth,
                                   scratch.data(), out.data());
                 std::copy(out.begin(), out.end(), model.panLow[g].begin() + i * model.msWidth);

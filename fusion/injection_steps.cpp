@@ -1,8 +1,10 @@
 #include <malloc.h>
 
+#include "fusion/band_pass.h"
 #include "fusion/injection_fusion.h"
 #include "fusion/injection_model.h"
 #include "fusion/pansharpen_steps.h"
+#include "fusion/parallel_rows.h"
 #include "imaging/sensor_gains.h"
 
 // Steps 1 and 2 of the 16-bit run for the detail-injection methods.
@@ -12,6 +14,27 @@ namespace {
 
 const std::string kStep1Failure = "Error: Integer/Binary - ReadDataBlock for Step 1";
 const std::string kPartReadFailure = "Error: Integer/Binary - ReadDataBlockPart";
+
+using Passes = std::array<BandPass<std::int16_t>, kInjectionBands>;
+
+// Runs step on the four bands' walks at once; after a failure, the failing walk's message.
+bool WalkAll(Passes& passes, Host& host,
+             const std::function<bool(BandPass<std::int16_t>&, int)>& step)
+{
+    std::array<bool, kInjectionBands> done{};
+    ForEachRowInParallel(
+        kInjectionBands,
+        [&](std::int64_t b) { done[b] = step(passes[b], static_cast<int>(b)); },
+        [] { return true; });
+    for (auto& pass : passes) pass.PumpForFilteredRows(host);
+    for (int b = 0; b < kInjectionBands; ++b) {
+        if (!done[b]) {
+            passes[b].ShowFailure(host);
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -38,11 +61,36 @@ StepResult FitInjection(PanRunState& state)
     return result;
 }
 
+// The fused rows are post-processed on their way to the files (Step 3's work), so each band
+// is written once; the figures of the walks become the run's stretch limits and ranges.
 StepResult FuseInjection(PanRunState& state)
 {
-    const StepResult result = FuseInjectedImage(
-        *state.injection, state.panInput, state.fused, state.job.colourAmounts, kInjectionStripRows,
-        kPartReadFailure, state.progress, state.host, [&state] { return state.Pump(); });
+    Passes passes = {BandPass<std::int16_t>(state.fused[0], PostProcessingOf(state, 0), state.host),
+                     BandPass<std::int16_t>(state.fused[1], PostProcessingOf(state, 1), state.host),
+                     BandPass<std::int16_t>(state.fused[2], PostProcessingOf(state, 2), state.host),
+                     BandPass<std::int16_t>(state.fused[3], PostProcessingOf(state, 3), state.host)};
+    StepResult result = StepResult::Ok;
+    for (auto& pass : passes) {
+        if (!pass.Allocate()) result = StepResult::Failed;
+    }
+    const FusedRowsSink sink = [&](const std::array<const std::int16_t*, kInjectionBands>& rows,
+                                   std::int64_t rowCount) {
+        return WalkAll(passes, state.host, [&](BandPass<std::int16_t>& pass, int b) {
+            return pass.Take(rows[b], rowCount);
+        });
+    };
+    if (result == StepResult::Ok) {
+        result = FuseInjectedImage(*state.injection, state.panInput, sink, state.job.colourAmounts,
+                                   kInjectionStripRows, kPartReadFailure, state.progress,
+                                   state.host, [&state] { return state.Pump(); });
+    }
+    if (result == StepResult::Ok &&
+        !WalkAll(passes, state.host, [](BandPass<std::int16_t>& pass, int) { return pass.Finish(); })) {
+        result = StepResult::Failed;
+    }
+    if (result == StepResult::Ok) {
+        for (int b = 0; b < kInjectionBands; ++b) TakeBandFigures(state, b, passes[b].Figures());
+    }
     // The MS and degraded pans are not needed after the fusion; their memory goes back to the
     // system before the post-processing maps whole bands.
     state.injection.reset();

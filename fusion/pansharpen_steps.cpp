@@ -23,22 +23,14 @@ BandPassSpec<std::int16_t> PostProcessingOf(const PanRunState& state, int b)
     return spec;
 }
 
-// The bands of the regression methods were post-processed as they were fused (FuseStrips);
-// those of the detail-injection methods are walked here, from their files. Either way the
-// step keeps its report dots and its pauses for the user.
+// The bands of every method were post-processed as they were fused (FuseStrips); the step
+// keeps its report dots and its pauses for the user.
 StepResult PostProcessBands(PanRunState& state)
 {
     static const char* const kDots[4] = {".", "..", ".", ".."};
     const PanSharpenJob& job = state.job;
     for (int b = kBlue; b <= kNir; ++b) {
         if (!state.Pump()) return StepResult::Cancelled;
-        if (InjectsDetail(job.method)) {
-            BandPassFigures<std::int16_t> figures;
-            if (!RunBandPass(state.fused[b], PostProcessingOf(state, b), figures, state.host)) {
-                return StepResult::Failed;
-            }
-            TakeBandFigures(state, b, figures);
-        }
         const bool filtered = job.filterFlags[b] && job.filterType != FilterType16::None;
         if (filtered && !state.Pump()) return StepResult::Cancelled;
         state.log.Append(kDots[b]);

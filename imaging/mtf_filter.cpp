@@ -1,8 +1,9 @@
 #include "imaging/mtf_filter.h"
 
+#include <algorithm>
 #include <cmath>
 
-#include "core/double_lanes.h"
+#include "core/wide_lanes.h"
 
 namespace lumesta {
 namespace {
@@ -39,38 +40,107 @@ double FilterResponse(const MtfTaps& taps, double frequency)
     return response;
 }
 
-void FilterDecimateRow(const MtfTaps& taps, const double* const* rows, std::int64_t sourceWidth,
-                       int step, int offset, std::int64_t outWidth, double* scratch, double* out)
+namespace {
+
+// Down the columns: scratch[x] = Σ_k taps[k] · rows[k][x], every sum starting from 0 and adding
+// the taps in order, sixteen columns at a time in vector registers.
+template <typename Sample>
+[[gnu::always_inline]] inline void FilterColumns(const MtfTaps& taps, const Sample* const* rows,
+                                                 std::int64_t width, double* scratch)
 {
-    // Down the columns, eight columns at a time with their sums in vector registers; every sum
-    // still starts from 0 and adds the taps in order.
     std::int64_t x0 = 0;
-    for (; x0 + kBlockSamples <= sourceWidth; x0 += kBlockSamples) {
-        DoubleLanes sums[kBlockVectors] = {};
+    for (; x0 + 2 * kWideLanes <= width; x0 += 2 * kWideLanes) {
+        WideLanes a{};
+        WideLanes b{};
         for (int k = 0; k < kMtfTaps; ++k) {
-            const double* row = rows[k] + x0;
-            for (int v = 0; v < kBlockVectors; ++v) sums[v] += taps[k] * LoadLanes(row + v * kLanes);
+            const Sample* row = rows[k] + x0;
+            a += taps[k] * LoadWide(row);
+            b += taps[k] * LoadWide(row + kWideLanes);
         }
-        for (int v = 0; v < kBlockVectors; ++v) StoreLanes(scratch + x0 + v * kLanes, sums[v]);
+        StoreWide(scratch + x0, a);
+        StoreWide(scratch + x0 + kWideLanes, b);
     }
-    for (std::int64_t x = x0; x < sourceWidth; ++x) {
+    for (std::int64_t x = x0; x < width; ++x) {
         double sum = 0;
         for (int k = 0; k < kMtfTaps; ++k) sum += taps[k] * rows[k][x];
         scratch[x] = sum;
     }
-    for (std::int64_t j = 0; j < outWidth; ++j) {
+}
+
+// Along the row: out[j] = Σ_k taps[k] · line[offset + j·step − kMtfHalo + k] (edge-replicated),
+// summed from 0 in order of k. Away from the ends eight outputs are summed side by side from
+// the line split into its step phases (phase q holding samples q, q + step, ...), so that each
+// tap reads consecutive samples.
+[[gnu::always_inline]] inline void FilterAlong(const MtfTaps& taps, const double* line,
+                                               std::int64_t width, int step, int offset,
+                                               std::int64_t outWidth, double* out)
+{
+    const auto edge = [&](std::int64_t j) {
         const std::int64_t centre = offset + j * step;
         double sum = 0;
-        if (centre >= kMtfHalo && centre + kMtfHalo < sourceWidth) {
-            const double* window = scratch + centre - kMtfHalo;
-            for (int k = 0; k < kMtfTaps; ++k) sum += taps[k] * window[k];
-        } else {
-            for (int k = 0; k < kMtfTaps; ++k) {
-                sum += taps[k] * scratch[ClampIndex(centre - kMtfHalo + k, sourceWidth)];
-            }
+        for (int k = 0; k < kMtfTaps; ++k) {
+            sum += taps[k] * line[ClampIndex(centre - kMtfHalo + k, width)];
         }
         out[j] = sum;
+    };
+    // Outputs j0 .. j1 − 1 have all their taps inside the line.
+    const std::int64_t j0 = std::min<std::int64_t>(
+        outWidth, offset >= kMtfHalo ? 0 : (kMtfHalo - offset + step - 1) / step);
+    std::int64_t j1 = width - kMtfHalo - offset > 0 ? (width - kMtfHalo - offset - 1) / step + 1 : 0;
+    j1 = std::clamp<std::int64_t>(j1, j0, outWidth);
+    for (std::int64_t j = 0; j < j0; ++j) edge(j);
+    thread_local std::vector<double> phases;
+    const std::int64_t phaseLength = (width + step - 1) / step;
+    const double* phase[kMtfTaps];
+    std::int64_t shift[kMtfTaps];
+    if (step == 1) {
+        for (int k = 0; k < kMtfTaps; ++k) {
+            phase[k] = line;
+            shift[k] = offset - kMtfHalo + k;
+        }
+    } else {
+        phases.resize(static_cast<std::size_t>(step * phaseLength));
+        for (int q = 0; q < step; ++q) {
+            double* to = phases.data() + q * phaseLength;
+            for (std::int64_t i = 0; q + i * step < width; ++i) to[i] = line[q + i * step];
+        }
+        for (int k = 0; k < kMtfTaps; ++k) {
+            const int d = offset - kMtfHalo + k;
+            const int q = ((d % step) + step) % step;
+            phase[k] = phases.data() + q * phaseLength;
+            shift[k] = (d - q) / step;
+        }
     }
+    std::int64_t j = j0;
+    for (; j + kWideLanes <= j1; j += kWideLanes) {
+        WideLanes sum{};
+        for (int k = 0; k < kMtfTaps; ++k) sum += taps[k] * LoadWide(phase[k] + j + shift[k]);
+        StoreWide(out + j, sum);
+    }
+    for (; j < j1; ++j) {
+        double sum = 0;
+        for (int k = 0; k < kMtfTaps; ++k) sum += taps[k] * phase[k][j + shift[k]];
+        out[j] = sum;
+    }
+    for (j = j1; j < outWidth; ++j) edge(j);
+}
+
+}  // namespace
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void FilterDecimateRow(
+    const MtfTaps& taps, const double* const* rows, std::int64_t sourceWidth, int step,
+    int offset, std::int64_t outWidth, double* scratch, double* out)
+{
+    FilterColumns(taps, rows, sourceWidth, scratch);
+    FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void FilterDecimateRow(
+    const MtfTaps& taps, const std::int16_t* const* rows, std::int64_t sourceWidth, int step,
+    int offset, std::int64_t outWidth, double* scratch, double* out)
+{
+    FilterColumns(taps, rows, sourceWidth, scratch);
+    FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
 }
 
 MtfFilterStream::MtfFilterStream(RowStream& source, const MtfTaps& taps, int step, int offset)

@@ -80,7 +80,7 @@ protected:
         std::array<RawFile, 4> files;
         for (int k = 0; k < 4; ++k) files[k].CreateForReadWrite(dir.File("f" + std::to_string(k)));
         const auto progress = host.OpenProgress("", ProgressOwner::ToolDialog);
-        EXPECT_EQ(FuseInjectedImage(model, inputs.panPath, files, amounts, stripRows, "read",
+        EXPECT_EQ(FuseInjectedImage(model, inputs.panPath, WriteRowsTo(files, scene.width, host), amounts, stripRows, "read",
                                     *progress, host, going),
                   StepResult::Ok);
         std::array<Band, 4> fused;
