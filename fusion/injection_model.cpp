@@ -19,18 +19,29 @@ struct Moments {
     double deviation = 0;  // population standard deviation
 };
 
-// Mean and population deviation of value(i) for i < count, summed in index order.
-template <typename Value>
-Moments MomentsOf(std::int64_t count, Value value)
+constexpr int kMostSeries = 8;
+
+// Mean and population deviation of series 0 .. n − 1 (n ≤ kMostSeries), values(i, v) filling
+// v[s] with series s at index i; each sum runs in index order, and the series are summed side
+// by side, so that the processor has independent sums to work on.
+template <typename Values>
+std::array<Moments, kMostSeries> MomentsOfEach(std::int64_t count, int n, Values values)
 {
-    Moments m;
+    std::array<Moments, kMostSeries> m{};
     if (count <= 0) return m;
-    double sum = 0;
-    for (std::int64_t i = 0; i < count; ++i) sum += value(i);
-    m.mean = sum / static_cast<double>(count);
-    double squares = 0;
-    for (std::int64_t i = 0; i < count; ++i) squares += (value(i) - m.mean) * (value(i) - m.mean);
-    m.deviation = std::sqrt(squares / static_cast<double>(count));
+    double v[kMostSeries] = {};
+    double sum[kMostSeries] = {};
+    for (std::int64_t i = 0; i < count; ++i) {
+        values(i, v);
+        for (int s = 0; s < n; ++s) sum[s] += v[s];
+    }
+    for (int s = 0; s < n; ++s) m[s].mean = sum[s] / static_cast<double>(count);
+    double squares[kMostSeries] = {};
+    for (std::int64_t i = 0; i < count; ++i) {
+        values(i, v);
+        for (int s = 0; s < n; ++s) squares[s] += (v[s] - m[s].mean) * (v[s] - m[s].mean);
+    }
+    for (int s = 0; s < n; ++s) m[s].deviation = std::sqrt(squares[s] / static_cast<double>(count));
     return m;
 }
 
@@ -147,31 +158,47 @@ void FitGsa(InjectionModel& model)
         for (int k = 0; k < kInjectionBands; ++k) sum += model.weight[k] * ms[k][i];
         return sum;
     };
-    const Moments in = MomentsOf(MsCount(model), intensity);
-    const Moments p = MomentsOf(MsCount(model), [&](std::int64_t i) { return double{low[i]}; });
+    // Series 0: the intensity, 1: the degraded pan, 2 ..: the bands (for their means).
+    const std::int64_t count = MsCount(model);
+    const auto moments = MomentsOfEach(count, 2, [&](std::int64_t i, double* v) {
+        v[0] = intensity(i);
+        v[1] = double{low[i]};
+    });
+    const Moments& in = moments[0];
+    const Moments& p = moments[1];
+    double bandMean[kInjectionBands] = {};
+    if (count > 0) {
+        double sum[kInjectionBands] = {};
+        for (std::int64_t i = 0; i < count; ++i) {
+            for (int k = 0; k < kInjectionBands; ++k) sum[k] += static_cast<double>(ms[k][i]);
+        }
+        for (int k = 0; k < kInjectionBands; ++k) bandMean[k] = sum[k] / static_cast<double>(count);
+    }
+    double covariance[kInjectionBands] = {};
+    for (std::int64_t i = 0; i < count; ++i) {
+        const double centred = intensity(i) - in.mean;
+        for (int k = 0; k < kInjectionBands; ++k) covariance[k] += (ms[k][i] - bandMean[k]) * centred;
+    }
     const double variance = in.deviation * in.deviation;
     for (int k = 0; k < kInjectionBands; ++k) {
-        const Moments b = MomentsOf(MsCount(model),
-                                    [&](std::int64_t i) { return static_cast<double>(ms[k][i]); });
-        double covariance = 0;
-        for (std::int64_t i = 0; i < MsCount(model); ++i) {
-            covariance += (ms[k][i] - b.mean) * (intensity(i) - in.mean);
-        }
-        covariance /= static_cast<double>(std::max<std::int64_t>(MsCount(model), 1));
+        covariance[k] /= static_cast<double>(std::max<std::int64_t>(count, 1));
         // A flat intensity or a flat pan leaves no detail to inject.
-        model.gain[k] = variance > 0 && p.deviation > 0 ? covariance / variance : 0;
+        model.gain[k] = variance > 0 && p.deviation > 0 ? covariance[k] / variance : 0;
         EqualisePan(model, k, p, in);
     }
 }
 
+// Series 0 .. 3: the bands; 4 ..: the degraded pans, one per distinct Gaussian.
 void FitGlpHpm(InjectionModel& model)
 {
+    const int lows = static_cast<int>(model.panLow.size());
+    const auto moments =
+        MomentsOfEach(MsCount(model), kInjectionBands + lows, [&](std::int64_t i, double* v) {
+            for (int k = 0; k < kInjectionBands; ++k) v[k] = static_cast<double>(model.ms[k][i]);
+            for (int g = 0; g < lows; ++g) v[kInjectionBands + g] = double{model.panLow[g][i]};
+        });
     for (int k = 0; k < kInjectionBands; ++k) {
-        const std::vector<float>& low = model.panLow[model.panLowOfBand[k]];
-        EqualisePan(model, k,
-                    MomentsOf(MsCount(model), [&](std::int64_t i) { return double{low[i]}; }),
-                    MomentsOf(MsCount(model),
-                              [&](std::int64_t i) { return static_cast<double>(model.ms[k][i]); }));
+        EqualisePan(model, k, moments[kInjectionBands + model.panLowOfBand[k]], moments[k]);
     }
 }
 
@@ -184,12 +211,13 @@ void FitLuminance(InjectionModel& model)
         return;
     }
     const auto& ms = model.ms;
-    const Moments in = MomentsOf(MsCount(model), [&](std::int64_t i) {
-        return 0.25 * ms[0][i] + 0.25 * ms[1][i] + 0.25 * ms[2][i] + 0.25 * ms[3][i];
-    });
     const std::vector<float>& low = model.panLow[0];
-    const Moments p = MomentsOf(MsCount(model), [&](std::int64_t i) { return double{low[i]}; });
-    for (int k = 0; k < kInjectionBands; ++k) EqualisePan(model, k, p, in);
+    // Series 0: the mean of the bands, 1: the degraded pan.
+    const auto moments = MomentsOfEach(MsCount(model), 2, [&](std::int64_t i, double* v) {
+        v[0] = 0.25 * ms[0][i] + 0.25 * ms[1][i] + 0.25 * ms[2][i] + 0.25 * ms[3][i];
+        v[1] = double{low[i]};
+    });
+    for (int k = 0; k < kInjectionBands; ++k) EqualisePan(model, k, moments[1], moments[0]);
 }
 
 }  // namespace
