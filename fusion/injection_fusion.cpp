@@ -24,7 +24,7 @@ struct StripInputs {
     std::int64_t row0 = 0;
     std::int64_t row1 = 0;
     std::int64_t panFirst = 0;
-    std::vector<double> pan;
+    std::vector<std::int16_t> pan;
     std::int64_t levelFirst = 0;
     std::vector<double> level1;
 };
@@ -68,12 +68,11 @@ bool ReadPanRows(const InjectionModel& model, const std::string& panPath, StripI
     const std::int64_t width = model.width;
     strip.panFirst = std::max<std::int64_t>(0, strip.row0 - halo);
     const std::int64_t panEnd = std::min(model.height, strip.row1 + halo);
-    std::vector<std::int16_t> samples(static_cast<std::size_t>((panEnd - strip.panFirst) * width));
+    strip.pan.resize(static_cast<std::size_t>((panEnd - strip.panFirst) * width));
     if (!ReadBandBytes(panPath, strip.panFirst * width * 2, (panEnd - strip.panFirst) * width * 2,
-                       samples.data(), readFailure, host)) {
+                       strip.pan.data(), readFailure, host)) {
         return false;
     }
-    strip.pan.assign(samples.begin(), samples.end());
     if (!wavelet) return true;
     strip.levelFirst = std::max<std::int64_t>(0, strip.row0 - 4);
     const std::int64_t levelEnd = std::min(model.height, strip.row1 + 4);
@@ -82,12 +81,13 @@ bool ReadPanRows(const InjectionModel& model, const std::string& panPath, StripI
         levelEnd - strip.levelFirst,
         [&](std::int64_t i) {
             const std::int64_t y = strip.levelFirst + i;
-            const double* rows[5];
+            const std::int16_t* rows[5];
             for (int t = 0; t < 5; ++t) {
                 rows[t] = strip.pan.data() +
                           (ClampIndex(y + t - 2, model.height) - strip.panFirst) * width;
             }
-            std::vector<double> scratch(static_cast<std::size_t>(width));
+            thread_local std::vector<double> scratch;
+            scratch.resize(static_cast<std::size_t>(width));
             SmoothRow(rows, width, 1, scratch.data(), strip.level1.data() + i * width);
         },
         pump);
@@ -104,7 +104,7 @@ void WaveletDetail(const InjectionModel& model, const StripInputs& strip, std::i
         rows[t] = strip.level1.data() + (y - strip.levelFirst) * width;
     }
     SmoothRow(rows, width, 2, scratch, detail);
-    const double* pan = strip.pan.data() + (r - strip.panFirst) * width;
+    const std::int16_t* pan = strip.pan.data() + (r - strip.panFirst) * width;
     for (std::int64_t c = 0; c < width; ++c) detail[c] = model.panScale[0] * (pan[c] - detail[c]);
 }
 
@@ -132,7 +132,7 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
         UpsampleRow(model, model.panLow[static_cast<std::size_t>(g)].data(), r, line,
                     low + g * width);
     }
-    const double* pan = strip.pan.data() + (r - strip.panFirst) * width;
+    const std::int16_t* pan = strip.pan.data() + (r - strip.panFirst) * width;
     const std::int64_t at = (r - strip.row0) * width;
     if (model.method == FusionMethod::Gsa) {
         SharedRow(m, model.weight.data(), model.intercept, width, shared);

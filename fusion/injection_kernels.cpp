@@ -57,6 +57,16 @@ constexpr double kRoundingShift = 4503599627370496.0;
     return LoadWide(p);
 }
 
+[[gnu::always_inline]] inline double Load(const std::int16_t* p, double)
+{
+    return *p;
+}
+
+[[gnu::always_inline]] inline WideLanes Load(const std::int16_t* p, WideLanes)
+{
+    return LoadWide(p);
+}
+
 [[gnu::always_inline]] inline double Positive(double x, double a, double b)
 {
     return x > 0 ? a : b;
@@ -93,6 +103,19 @@ template <typename V>
     }
 }
 
+// One band's fused row with the method fixed, so that the loop holds only its formula; the
+// inputs are copied, so that the stores to out cannot make the loop read them again.
+template <FusionMethod Method>
+[[gnu::always_inline]] inline void FuseBandRowOf(const BandRowInputs in, std::int64_t width,
+                                                 std::int16_t* out)
+{
+    std::int64_t c = 0;
+    for (; c + kWideLanes <= width; c += kWideLanes) {
+        StoreWideSamples(FusedValue(Method, in, c, WideLanes{}), out + c);
+    }
+    for (; c < width; ++c) out[c] = StoreSample(FusedValue(Method, in, c, 0.0));
+}
+
 template <typename Sample>
 [[gnu::always_inline]] inline void SumRowsOf(const double* w, int count, const Sample* source,
                                              std::int64_t stride, std::int64_t width, double* line)
@@ -115,6 +138,44 @@ template <typename Sample>
         line[i] = sum;
     }
 }
+
+template <typename Sample>
+[[gnu::always_inline]] inline void SmoothRowOf(const Sample* const rows[5], std::int64_t width,
+                                               std::int64_t step, double* scratch, double* out)
+{
+    std::int64_t c = 0;
+    for (; c + kWideLanes <= width; c += kWideLanes) {
+        WideLanes sum{};
+        for (int t = 0; t < 5; ++t) sum += kSpline[t] * LoadWide(rows[t] + c);
+        StoreWide(scratch + c, sum);
+    }
+    for (; c < width; ++c) {
+        double sum = 0;
+        for (int t = 0; t < 5; ++t) sum += kSpline[t] * rows[t][c];
+        scratch[c] = sum;
+    }
+    // Columns whose five taps all lie inside the row need no replication.
+    const std::int64_t inner0 = std::min(width, 2 * step);
+    const std::int64_t inner1 = std::max(inner0, width - 2 * step);
+    const auto edge = [&](std::int64_t x) {
+        double sum = 0;
+        for (int t = 0; t < 5; ++t) sum += kSpline[t] * scratch[ClampIndex(x + (t - 2) * step, width)];
+        out[x] = sum;
+    };
+    for (c = 0; c < inner0; ++c) edge(c);
+    for (c = inner0; c + kWideLanes <= inner1; c += kWideLanes) {
+        WideLanes sum{};
+        for (int t = 0; t < 5; ++t) sum += kSpline[t] * LoadWide(scratch + c + (t - 2) * step);
+        StoreWide(out + c, sum);
+    }
+    for (; c < inner1; ++c) {
+        double sum = 0;
+        for (int t = 0; t < 5; ++t) sum += kSpline[t] * scratch[c + (t - 2) * step];
+        out[c] = sum;
+    }
+    for (c = inner1; c < width; ++c) edge(c);
+}
+
 
 }  // namespace
 
@@ -160,48 +221,33 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void SharedRow(
 __attribute__((target_clones("avx512f", "avx2", "default"))) void FuseBandRow(
     FusionMethod method, const BandRowInputs& in, std::int64_t width, std::int16_t* out)
 {
-    std::int64_t c = 0;
-    for (; c + kWideLanes <= width; c += kWideLanes) {
-        StoreWideSamples(FusedValue(method, in, c, WideLanes{}), out + c);
+    switch (method) {
+        case FusionMethod::Gsa:
+            FuseBandRowOf<FusionMethod::Gsa>(in, width, out);
+            break;
+        case FusionMethod::GlpHpm:
+            FuseBandRowOf<FusionMethod::GlpHpm>(in, width, out);
+            break;
+        case FusionMethod::Awlp:
+            FuseBandRowOf<FusionMethod::Awlp>(in, width, out);
+            break;
+        default:
+            FuseBandRowOf<FusionMethod::Brovey>(in, width, out);
     }
-    for (; c < width; ++c) out[c] = StoreSample(FusedValue(method, in, c, 0.0));
 }
 
 __attribute__((target_clones("avx512f", "avx2", "default"))) void SmoothRow(
     const double* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
     double* out)
 {
-    std::int64_t c = 0;
-    for (; c + kWideLanes <= width; c += kWideLanes) {
-        WideLanes sum{};
-        for (int t = 0; t < 5; ++t) sum += kSpline[t] * LoadWide(rows[t] + c);
-        StoreWide(scratch + c, sum);
-    }
-    for (; c < width; ++c) {
-        double sum = 0;
-        for (int t = 0; t < 5; ++t) sum += kSpline[t] * rows[t][c];
-        scratch[c] = sum;
-    }
-    // Columns whose five taps all lie inside the row need no replication.
-    const std::int64_t inner0 = std::min(width, 2 * step);
-    const std::int64_t inner1 = std::max(inner0, width - 2 * step);
-    const auto edge = [&](std::int64_t x) {
-        double sum = 0;
-        for (int t = 0; t < 5; ++t) sum += kSpline[t] * scratch[ClampIndex(x + (t - 2) * step, width)];
-        out[x] = sum;
-    };
-    for (c = 0; c < inner0; ++c) edge(c);
-    for (c = inner0; c + kWideLanes <= inner1; c += kWideLanes) {
-        WideLanes sum{};
-        for (int t = 0; t < 5; ++t) sum += kSpline[t] * LoadWide(scratch + c + (t - 2) * step);
-        StoreWide(out + c, sum);
-    }
-    for (; c < inner1; ++c) {
-        double sum = 0;
-        for (int t = 0; t < 5; ++t) sum += kSpline[t] * scratch[c + (t - 2) * step];
-        out[c] = sum;
-    }
-    for (c = inner1; c < width; ++c) edge(c);
+    SmoothRowOf(rows, width, step, scratch, out);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void SmoothRow(
+    const std::int16_t* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
+    double* out)
+{
+    SmoothRowOf(rows, width, step, scratch, out);
 }
 
 }  // namespace lumesta

@@ -28,7 +28,7 @@ void SharedRow(const double* const m[4], const double* weight, double intercept,
 struct BandRowInputs {
     const double* band = nullptr;
     const double* shared = nullptr;
-    const double* pan = nullptr;
+    const std::int16_t* pan = nullptr;
     const double* low = nullptr;
     const double* detail = nullptr;
     double scale = 1;
@@ -46,5 +46,7 @@ void FuseBandRow(FusionMethod method, const BandRowInputs& in, std::int64_t widt
 // edge-replicated.
 void SmoothRow(const double* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
                double* out);
+void SmoothRow(const std::int16_t* const rows[5], std::int64_t width, std::int64_t step,
+               double* scratch, double* out);
 
 }  // namespace lumesta
