@@ -57,14 +57,16 @@ constexpr double kRoundingShift = 4503599627370496.0;
     return LoadWide(p);
 }
 
-[[gnu::always_inline]] inline double Load(const std::int16_t* p, double)
+template <bool Biased>
+[[gnu::always_inline]] inline double LoadPan(const std::int16_t* p, double)
 {
     return *p;
 }
 
-[[gnu::always_inline]] inline WideLanes Load(const std::int16_t* p, WideLanes)
+template <bool Biased>
+[[gnu::always_inline]] inline WideLanes LoadPan(const std::int16_t* p, WideLanes)
 {
-    return LoadWide(p);
+    return LoadSamples<Biased>(p);
 }
 
 [[gnu::always_inline]] inline double Positive(double x, double a, double b)
@@ -78,19 +80,19 @@ constexpr double kRoundingShift = 4503599627370496.0;
 }
 
 // The fused value of column c (one sample or eight, as V) by the method's formula.
-template <typename V>
+template <bool Biased, typename V>
 [[gnu::always_inline]] inline V FusedValue(FusionMethod method, const BandRowInputs& in,
                                            std::int64_t c, V v)
 {
     const V m = Load(in.band + c, v);
     switch (method) {
         case FusionMethod::Gsa:
-            return m + in.gain * (in.scale * Load(in.pan + c, v) + in.offset -
+            return m + in.gain * (in.scale * LoadPan<Biased>(in.pan + c, v) + in.offset -
                                   Load(in.shared + c, v));
         case FusionMethod::GlpHpm: {
             // No ratio without a positive low-pass pan: the band is kept.
             const V lowPan = in.scale * Load(in.low + c, v) + in.offset;
-            return Positive(lowPan, m * (in.scale * Load(in.pan + c, v) + in.offset) / lowPan, m);
+            return Positive(lowPan, m * (in.scale * LoadPan<Biased>(in.pan + c, v) + in.offset) / lowPan, m);
         }
         case FusionMethod::Awlp: {
             const V mean = Load(in.shared + c, v);
@@ -98,36 +100,70 @@ template <typename V>
         }
         default: {
             const V mean = Load(in.shared + c, v);
-            return Positive(mean, m * Load(in.pan + c, v) / mean, m);
+            return Positive(mean, m * LoadPan<Biased>(in.pan + c, v) / mean, m);
         }
     }
 }
 
 // One band's fused row with the method fixed, so that the loop holds only its formula; the
 // inputs are copied, so that the stores to out cannot make the loop read them again.
-template <FusionMethod Method>
+template <FusionMethod Method, bool Biased>
 [[gnu::always_inline]] inline void FuseBandRowOf(const BandRowInputs in, std::int64_t width,
                                                  std::int16_t* out)
 {
     std::int64_t c = 0;
     for (; c + kWideLanes <= width; c += kWideLanes) {
-        StoreWideSamples(FusedValue(Method, in, c, WideLanes{}), out + c);
+        StoreWideSamples(FusedValue<Biased>(Method, in, c, WideLanes{}), out + c);
     }
-    for (; c < width; ++c) out[c] = StoreSample(FusedValue(Method, in, c, 0.0));
+    for (; c < width; ++c) out[c] = StoreSample(FusedValue<Biased>(Method, in, c, 0.0));
 }
 
-template <typename Sample>
+template <bool Biased>
+[[gnu::always_inline]] inline void FuseBandRowWith(FusionMethod method, const BandRowInputs& in,
+                                                   std::int64_t width, std::int16_t* out)
+{
+    switch (method) {
+        case FusionMethod::Gsa:
+            FuseBandRowOf<FusionMethod::Gsa, Biased>(in, width, out);
+            break;
+        case FusionMethod::GlpHpm:
+            FuseBandRowOf<FusionMethod::GlpHpm, Biased>(in, width, out);
+            break;
+        case FusionMethod::Awlp:
+            FuseBandRowOf<FusionMethod::Awlp, Biased>(in, width, out);
+            break;
+        default:
+            FuseBandRowOf<FusionMethod::Brovey, Biased>(in, width, out);
+    }
+}
+
+__attribute__((target("avx512f"))) void FuseBandRowAvx512(FusionMethod method,
+                                                          const BandRowInputs& in,
+                                                          std::int64_t width, std::int16_t* out)
+{
+    FuseBandRowWith<true>(method, in, width, out);
+}
+
+__attribute__((target_clones("avx2", "default"))) void FuseBandRowOther(FusionMethod method,
+                                                                        const BandRowInputs& in,
+                                                                        std::int64_t width,
+                                                                        std::int16_t* out)
+{
+    FuseBandRowWith<false>(method, in, width, out);
+}
+
+template <bool Biased, typename Sample>
 [[gnu::always_inline]] inline void SumRowsOf(const double* w, int count, const Sample* source,
                                              std::int64_t stride, std::int64_t width, double* line)
 {
     std::int64_t i = 0;
     for (; i + 2 * kWideLanes <= width; i += 2 * kWideLanes) {
-        WideLanes a = w[0] * LoadWide(source + i);
-        WideLanes b = w[0] * LoadWide(source + i + kWideLanes);
+        WideLanes a = w[0] * LoadSamples<Biased>(source + i);
+        WideLanes b = w[0] * LoadSamples<Biased>(source + i + kWideLanes);
         for (int j = 1; j < count; ++j) {
             const Sample* row = source + j * stride + i;
-            a += w[j] * LoadWide(row);
-            b += w[j] * LoadWide(row + kWideLanes);
+            a += w[j] * LoadSamples<Biased>(row);
+            b += w[j] * LoadSamples<Biased>(row + kWideLanes);
         }
         StoreWide(line + i, a);
         StoreWide(line + i + kWideLanes, b);
@@ -177,20 +213,40 @@ template <typename Sample>
 }
 
 
+__attribute__((target("avx512f"))) void SumRowsAvx512(const double* w, int count,
+                                                      const std::int16_t* source,
+                                                      std::int64_t stride, std::int64_t width,
+                                                      double* line)
+{
+    SumRowsOf<true>(w, count, source, stride, width, line);
+}
+
+__attribute__((target_clones("avx2", "default"))) void SumRowsOther(const double* w, int count,
+                                                                    const std::int16_t* source,
+                                                                    std::int64_t stride,
+                                                                    std::int64_t width,
+                                                                    double* line)
+{
+    SumRowsOf<false>(w, count, source, stride, width, line);
+}
+
 }  // namespace
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void SumRows(
-    const double* w, int count, const std::int16_t* source, std::int64_t stride,
-    std::int64_t width, double* line)
+void SumRows(const double* w, int count, const std::int16_t* source, std::int64_t stride,
+             std::int64_t width, double* line)
 {
-    SumRowsOf(w, count, source, stride, width, line);
+    if (HasAvx512()) {
+        SumRowsAvx512(w, count, source, stride, width, line);
+    } else {
+        SumRowsOther(w, count, source, stride, width, line);
+    }
 }
 
 __attribute__((target_clones("avx512f", "avx2", "default"))) void SumRows(
     const double* w, int count, const float* source, std::int64_t stride, std::int64_t width,
     double* line)
 {
-    SumRowsOf(w, count, source, stride, width, line);
+    SumRowsOf<false>(w, count, source, stride, width, line);
 }
 
 __attribute__((target_clones("avx512f", "avx2", "default"))) void SharedRow(
@@ -218,21 +274,13 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void SharedRow(
     for (; c < width; ++c) shared[c] = 0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void FuseBandRow(
-    FusionMethod method, const BandRowInputs& in, std::int64_t width, std::int16_t* out)
+void FuseBandRow(FusionMethod method, const BandRowInputs& in, std::int64_t width,
+                 std::int16_t* out)
 {
-    switch (method) {
-        case FusionMethod::Gsa:
-            FuseBandRowOf<FusionMethod::Gsa>(in, width, out);
-            break;
-        case FusionMethod::GlpHpm:
-            FuseBandRowOf<FusionMethod::GlpHpm>(in, width, out);
-            break;
-        case FusionMethod::Awlp:
-            FuseBandRowOf<FusionMethod::Awlp>(in, width, out);
-            break;
-        default:
-            FuseBandRowOf<FusionMethod::Brovey>(in, width, out);
+    if (HasAvx512()) {
+        FuseBandRowAvx512(method, in, width, out);
+    } else {
+        FuseBandRowOther(method, in, width, out);
     }
 }
 

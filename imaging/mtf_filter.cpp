@@ -44,7 +44,7 @@ namespace {
 
 // Down the columns: scratch[x] = Σ_k taps[k] · rows[k][x], every sum starting from 0 and adding
 // the taps in order, sixteen columns at a time in vector registers.
-template <typename Sample>
+template <bool Biased, typename Sample>
 [[gnu::always_inline]] inline void FilterColumns(const MtfTaps& taps, const Sample* const* rows,
                                                  std::int64_t width, double* scratch)
 {
@@ -54,8 +54,8 @@ template <typename Sample>
         WideLanes b{};
         for (int k = 0; k < kMtfTaps; ++k) {
             const Sample* row = rows[k] + x0;
-            a += taps[k] * LoadWide(row);
-            b += taps[k] * LoadWide(row + kWideLanes);
+            a += taps[k] * LoadSamples<Biased>(row);
+            b += taps[k] * LoadSamples<Biased>(row + kWideLanes);
         }
         StoreWide(scratch + x0, a);
         StoreWide(scratch + x0 + kWideLanes, b);
@@ -125,22 +125,41 @@ template <typename Sample>
     for (j = j1; j < outWidth; ++j) edge(j);
 }
 
+__attribute__((target("avx512f"))) void FilterDecimateAvx512(
+    const MtfTaps& taps, const std::int16_t* const* rows, std::int64_t sourceWidth, int step,
+    int offset, std::int64_t outWidth, double* scratch, double* out)
+{
+    FilterColumns<true>(taps, rows, sourceWidth, scratch);
+    FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
+}
+
+__attribute__((target_clones("avx2", "default"))) void FilterDecimateOther(
+    const MtfTaps& taps, const std::int16_t* const* rows, std::int64_t sourceWidth, int step,
+    int offset, std::int64_t outWidth, double* scratch, double* out)
+{
+    FilterColumns<false>(taps, rows, sourceWidth, scratch);
+    FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
+}
+
 }  // namespace
 
 __attribute__((target_clones("avx512f", "avx2", "default"))) void FilterDecimateRow(
     const MtfTaps& taps, const double* const* rows, std::int64_t sourceWidth, int step,
     int offset, std::int64_t outWidth, double* scratch, double* out)
 {
-    FilterColumns(taps, rows, sourceWidth, scratch);
+    FilterColumns<false>(taps, rows, sourceWidth, scratch);
     FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void FilterDecimateRow(
-    const MtfTaps& taps, const std::int16_t* const* rows, std::int64_t sourceWidth, int step,
-    int offset, std::int64_t outWidth, double* scratch, double* out)
+void FilterDecimateRow(const MtfTaps& taps, const std::int16_t* const* rows,
+                       std::int64_t sourceWidth, int step, int offset, std::int64_t outWidth,
+                       double* scratch, double* out)
 {
-    FilterColumns(taps, rows, sourceWidth, scratch);
-    FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
+    if (HasAvx512()) {
+        FilterDecimateAvx512(taps, rows, sourceWidth, step, offset, outWidth, scratch, out);
+    } else {
+        FilterDecimateOther(taps, rows, sourceWidth, step, offset, outWidth, scratch, out);
+    }
 }
 
 MtfFilterStream::MtfFilterStream(RowStream& source, const MtfTaps& taps, int step, int offset)
