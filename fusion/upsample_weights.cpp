@@ -34,35 +34,61 @@ std::vector<double> ImpulseResponse(std::int64_t i, std::int64_t coarse, int rat
     return line;
 }
 
+// Fine samples 4·i .. 4·i + 31 from the four phases' sums of samples i .. i + 7.
+[[gnu::always_inline]] inline void Interleave4(const WideLanes phase[4], double* out)
+{
+    const WideMask low = {0, 8, 1, 9, 2, 10, 3, 11};
+    const WideMask high = {4, 12, 5, 13, 6, 14, 7, 15};
+    const WideMask pairsLow = {0, 1, 8, 9, 2, 3, 10, 11};
+    const WideMask pairsHigh = {4, 5, 12, 13, 6, 7, 14, 15};
+    const WideLanes ab0 = __builtin_shuffle(phase[0], phase[1], low);
+    const WideLanes ab1 = __builtin_shuffle(phase[0], phase[1], high);
+    const WideLanes cd0 = __builtin_shuffle(phase[2], phase[3], low);
+    const WideLanes cd1 = __builtin_shuffle(phase[2], phase[3], high);
+    StoreWide(out, __builtin_shuffle(ab0, cd0, pairsLow));
+    StoreWide(out + kWideLanes, __builtin_shuffle(ab0, cd0, pairsHigh));
+    StoreWide(out + 2 * kWideLanes, __builtin_shuffle(ab1, cd1, pairsLow));
+    StoreWide(out + 3 * kWideLanes, __builtin_shuffle(ab1, cd1, pairsHigh));
+}
+
+// Phase sums of Blocks runs of eight samples from sample i on: sums[b][p] for samples
+// i + 8·b .. i + 8·b + 7. The runs' sums are independent, so their additions overlap.
+template <int Blocks>
+[[gnu::always_inline]] inline void PhaseSums(const double* const* w, const double* const* x,
+                                             const int* count, std::int64_t i,
+                                             WideLanes sums[][4])
+{
+    for (int p = 0; p < 4; ++p) {
+        const double* xp = x[p] + i;
+        const double* wp = w[p];
+        WideLanes sum[Blocks];
+        for (int b = 0; b < Blocks; ++b) sum[b] = WideLanes{} + wp[0] * LoadWide(xp + b * kWideLanes);
+        for (int j = 1; j < count[p]; ++j) {
+            for (int b = 0; b < Blocks; ++b) sum[b] += wp[j] * LoadWide(xp + j + b * kWideLanes);
+        }
+        for (int b = 0; b < Blocks; ++b) sums[b][p] = sum[b];
+    }
+}
+
 // The periodic stretch of a line upsampled by four: fine sample 4·i + p is
 // Σ_j w[p][j] · x[p][i + j], summed from 0 in order of j, as the general sum does. Eight samples
-// of each phase are summed side by side, then interleaved into 32 consecutive fine samples.
+// of each phase are summed side by side, four runs of them at once, then interleaved into
+// consecutive fine samples.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void ApplyPeriodic4(
     const double* const* w, const double* const* x, const int* count, std::int64_t samples,
     double* out)
 {
+    constexpr int kRuns = 4;
     std::int64_t i = 0;
+    for (; i + kRuns * kWideLanes <= samples; i += kRuns * kWideLanes) {
+        WideLanes sums[kRuns][4];
+        PhaseSums<kRuns>(w, x, count, i, sums);
+        for (int b = 0; b < kRuns; ++b) Interleave4(sums[b], out + 4 * (i + b * kWideLanes));
+    }
     for (; i + kWideLanes <= samples; i += kWideLanes) {
-        WideLanes phase[4];
-        for (int p = 0; p < 4; ++p) {
-            const double* xp = x[p] + i;
-            WideLanes sum = WideLanes{} + w[p][0] * LoadWide(xp);
-            for (int j = 1; j < count[p]; ++j) sum += w[p][j] * LoadWide(xp + j);
-            phase[p] = sum;
-        }
-        const WideMask low = {0, 8, 1, 9, 2, 10, 3, 11};
-        const WideMask high = {4, 12, 5, 13, 6, 14, 7, 15};
-        const WideMask pairsLow = {0, 1, 8, 9, 2, 3, 10, 11};
-        const WideMask pairsHigh = {4, 5, 12, 13, 6, 7, 14, 15};
-        const WideLanes ab0 = __builtin_shuffle(phase[0], phase[1], low);
-        const WideLanes ab1 = __builtin_shuffle(phase[0], phase[1], high);
-        const WideLanes cd0 = __builtin_shuffle(phase[2], phase[3], low);
-        const WideLanes cd1 = __builtin_shuffle(phase[2], phase[3], high);
-        double* o = out + 4 * i;
-        StoreWide(o, __builtin_shuffle(ab0, cd0, pairsLow));
-        StoreWide(o + kWideLanes, __builtin_shuffle(ab0, cd0, pairsHigh));
-        StoreWide(o + 2 * kWideLanes, __builtin_shuffle(ab1, cd1, pairsLow));
-        StoreWide(o + 3 * kWideLanes, __builtin_shuffle(ab1, cd1, pairsHigh));
+        WideLanes sums[1][4];
+        PhaseSums<1>(w, x, count, i, sums);
+        Interleave4(sums[0], out + 4 * i);
     }
     for (; i < samples; ++i) {
         for (int p = 0; p < 4; ++p) {
