@@ -175,14 +175,17 @@ template <bool Biased, typename Sample>
     }
 }
 
-template <typename Sample>
-[[gnu::always_inline]] inline void SmoothRowOf(const Sample* const rows[5], std::int64_t width,
+template <bool Biased, typename Sample>
+[[gnu::always_inline]] inline void SmoothRowOf(const Sample* const source[5], std::int64_t width,
                                                std::int64_t step, double* scratch, double* out)
 {
+    // A copy of the row pointers that the stores cannot touch, so they stay in registers.
+    const Sample* rows[5];
+    for (int t = 0; t < 5; ++t) rows[t] = source[t];
     std::int64_t c = 0;
     for (; c + kWideLanes <= width; c += kWideLanes) {
         WideLanes sum{};
-        for (int t = 0; t < 5; ++t) sum += kSpline[t] * LoadWide(rows[t] + c);
+        for (int t = 0; t < 5; ++t) sum += kSpline[t] * LoadSamples<Biased>(rows[t] + c);
         StoreWide(scratch + c, sum);
     }
     for (; c < width; ++c) {
@@ -212,6 +215,20 @@ template <typename Sample>
     for (c = inner1; c < width; ++c) edge(c);
 }
 
+
+__attribute__((target("avx512f"))) void SmoothRowAvx512(const std::int16_t* const rows[5],
+                                                        std::int64_t width, std::int64_t step,
+                                                        double* scratch, double* out)
+{
+    SmoothRowOf<true>(rows, width, step, scratch, out);
+}
+
+__attribute__((target_clones("avx2", "default"))) void SmoothRowOther(
+    const std::int16_t* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
+    double* out)
+{
+    SmoothRowOf<false>(rows, width, step, scratch, out);
+}
 
 __attribute__((target("avx512f"))) void SumRowsAvx512(const double* w, int count,
                                                       const std::int16_t* source,
@@ -288,14 +305,17 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void SmoothRow(
     const double* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
     double* out)
 {
-    SmoothRowOf(rows, width, step, scratch, out);
+    SmoothRowOf<false>(rows, width, step, scratch, out);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void SmoothRow(
-    const std::int16_t* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
-    double* out)
+void SmoothRow(const std::int16_t* const rows[5], std::int64_t width, std::int64_t step,
+               double* scratch, double* out)
 {
-    SmoothRowOf(rows, width, step, scratch, out);
+    if (HasAvx512()) {
+        SmoothRowAvx512(rows, width, step, scratch, out);
+    } else {
+        SmoothRowOther(rows, width, step, scratch, out);
+    }
 }
 
 }  // namespace lumesta
