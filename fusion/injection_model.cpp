@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/allocate.h"
+#include "core/wide_lanes.h"
 #include "fusion/band_read.h"
 #include "fusion/parallel_rows.h"
 #include "imaging/mtf_filter.h"
@@ -137,19 +138,33 @@ std::int64_t MsCount(const InjectionModel& model)
     return model.msWidth * model.msHeight;
 }
 
+// The sums of the intensity fit's normal equations over every MS pixel in order: row r of
+// normal adds x[r] · x[c] (c < 5) and x[r] · P, x = (1, M_1 .. M_4). Each row of sums is one
+// vector, so that a pixel takes five vector products instead of thirty scalar ones.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void AccumulateNormal(
+    const std::int16_t* const ms[kInjectionBands], const float* low, std::int64_t count,
+    std::array<std::array<double, 6>, 5>& normal)
+{
+    WideLanes sums[5] = {};
+    for (std::int64_t i = 0; i < count; ++i) {
+        const double x[5] = {1, static_cast<double>(ms[0][i]), static_cast<double>(ms[1][i]),
+                             static_cast<double>(ms[2][i]), static_cast<double>(ms[3][i])};
+        const WideLanes v = {x[0], x[1], x[2], x[3], x[4], double{low[i]}, 0, 0};
+        for (int r = 0; r < 5; ++r) sums[r] += x[r] * v;
+    }
+    for (int r = 0; r < 5; ++r) {
+        for (int c = 0; c < 6; ++c) normal[r][c] = sums[r][c];
+    }
+}
+
 void FitGsa(InjectionModel& model)
 {
     const std::vector<float>& low = model.panLow[0];
     const auto& ms = model.ms;
     std::array<std::array<double, 6>, 5> normal{};
-    double x[5] = {1, 0, 0, 0, 0};
-    for (std::int64_t i = 0; i < MsCount(model); ++i) {
-        for (int k = 0; k < kInjectionBands; ++k) x[k + 1] = ms[k][i];
-        for (int r = 0; r < 5; ++r) {
-            for (int c = 0; c < 5; ++c) normal[r][c] += x[r] * x[c];
-            normal[r][5] += x[r] * low[i];
-        }
-    }
+    const std::int16_t* const bands[kInjectionBands] = {ms[0].data(), ms[1].data(), ms[2].data(),
+                                                        ms[3].data()};
+    AccumulateNormal(bands, low.data(), MsCount(model), normal);
     const auto solution = SolveIntensityWeights(normal);
     model.intercept = solution[0];
     for (int k = 0; k < kInjectionBands; ++k) model.weight[k] = solution[k + 1];
