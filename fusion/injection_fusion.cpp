@@ -32,21 +32,6 @@ struct StripInputs {
 const std::string kWriteFailure =
     "Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.";
 
-// 2^52: adding and taking it away again rounds a smaller magnitude to the nearest integer,
-// ties to even, as the default rounding mode does.
-constexpr double kRoundingShift = 4503599627370496.0;
-
-// The nearest 16-bit sample (ties to even). Clamping before rounding gives the same sample as
-// rounding first, and keeps the rounding inline, without a call into the maths library.
-std::int16_t StoreSample(double value)
-{
-    if (!std::isfinite(value)) return 0;
-    const double clamped = std::clamp(value, -32768.0, 32767.0);
-    const double rounded = clamped >= 0 ? (clamped + kRoundingShift) - kRoundingShift
-                                        : (clamped - kRoundingShift) + kRoundingShift;
-    return static_cast<std::int16_t>(rounded);
-}
-
 // Pan row r of an MS-scale image upsampled by the 23-tap interpolator: down the columns at MS
 // width first (the MS rows that reach row r, summed in their order), then along the row.
 template <typename Sample>
@@ -155,9 +140,9 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
     for (std::int64_t c = 0; c < width; ++c) {
         std::int32_t blue = out[0][at + c], green = out[1][at + c], red = out[2][at + c];
         AdjustColours(m[2][c], m[3][c], amounts, blue, green, red);
-        out[0][at + c] = StoreSample(blue);
-        out[1][at + c] = StoreSample(green);
-        out[2][at + c] = StoreSample(red);
+        out[0][at + c] = NearestSample(blue);
+        out[1][at + c] = NearestSample(green);
+        out[2][at + c] = NearestSample(red);
     }
 }
 

@@ -291,6 +291,11 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void SharedRow(
     for (; c < width; ++c) shared[c] = 0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
 }
 
+std::int16_t NearestSample(double value)
+{
+    return StoreSample(value);
+}
+
 void FuseBandRow(FusionMethod method, const BandRowInputs& in, std::int64_t width,
                  std::int16_t* out)
 {

@@ -41,6 +41,10 @@ struct BandRowInputs {
 void FuseBandRow(FusionMethod method, const BandRowInputs& in, std::int64_t width,
                  std::int16_t* out);
 
+// The nearest 16-bit sample (ties to even), 0 for a value that is not finite: the rounding of
+// FuseBandRow, for the colour adjustment of its samples.
+std::int16_t NearestSample(double value);
+
 // One row of the à trous smoothing at dilation step: the five rows (source offsets −2 .. 2
 // times step, edge-replicated) down the columns into scratch, then along it with the columns
 // edge-replicated.
