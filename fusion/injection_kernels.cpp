@@ -247,6 +247,33 @@ __attribute__((target_clones("avx2", "default"))) void SumRowsOther(const double
     SumRowsOf<false>(w, count, source, stride, width, line);
 }
 
+// SharedRow's loops (a template, so that each clone gets its own copy of the vector code).
+template <typename Lanes>
+[[gnu::always_inline]] inline void SharedRowOf(const double* const m[4], const double* weight,
+                                               double intercept, std::int64_t width,
+                                               double* shared)
+{
+    std::int64_t c = 0;
+    if (weight != nullptr) {
+        for (; c + kWideLanes <= width; c += kWideLanes) {
+            Lanes intensity = Lanes{} + intercept;
+            for (int b = 0; b < 4; ++b) intensity += weight[b] * LoadWide(m[b] + c);
+            StoreWide(shared + c, intensity);
+        }
+        for (; c < width; ++c) {
+            double intensity = intercept;
+            for (int b = 0; b < 4; ++b) intensity += weight[b] * m[b][c];
+            shared[c] = intensity;
+        }
+        return;
+    }
+    for (; c + kWideLanes <= width; c += kWideLanes) {
+        StoreWide(shared + c, 0.25 * LoadWide(m[0] + c) + 0.25 * LoadWide(m[1] + c) +
+                                  0.25 * LoadWide(m[2] + c) + 0.25 * LoadWide(m[3] + c));
+    }
+    for (; c < width; ++c) shared[c] = 0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
+}
+
 }  // namespace
 
 void SumRows(const double* w, int count, const std::int16_t* source, std::int64_t stride,
@@ -270,25 +297,7 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void SharedRow(
     const double* const m[4], const double* weight, double intercept, std::int64_t width,
     double* shared)
 {
-    std::int64_t c = 0;
-    if (weight != nullptr) {
-        for (; c + kWideLanes <= width; c += kWideLanes) {
-            WideLanes intensity = WideLanes{} + intercept;
-            for (int b = 0; b < 4; ++b) intensity += weight[b] * LoadWide(m[b] + c);
-            StoreWide(shared + c, intensity);
-        }
-        for (; c < width; ++c) {
-            double intensity = intercept;
-            for (int b = 0; b < 4; ++b) intensity += weight[b] * m[b][c];
-            shared[c] = intensity;
-        }
-        return;
-    }
-    for (; c + kWideLanes <= width; c += kWideLanes) {
-        StoreWide(shared + c, 0.25 * LoadWide(m[0] + c) + 0.25 * LoadWide(m[1] + c) +
-                                  0.25 * LoadWide(m[2] + c) + 0.25 * LoadWide(m[3] + c));
-    }
-    for (; c < width; ++c) shared[c] = 0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
+    SharedRowOf<WideLanes>(m, weight, intercept, width, shared);
 }
 
 std::int16_t NearestSample(double value)

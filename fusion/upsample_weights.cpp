@@ -34,21 +34,20 @@ std::vector<double> ImpulseResponse(std::int64_t i, std::int64_t coarse, int rat
     return line;
 }
 
-// Fine samples 4·i .. 4·i + 31 from the four phases' sums of samples i .. i + 7.
-[[gnu::always_inline]] inline void Interleave4(const WideLanes phase[4], double* out)
+// Fine samples 4·i .. 4·i + 31 from the four phases' sums of samples i .. i + 7 (a template,
+// like every helper here that handles the vectors, so that each clone gets its own copy).
+template <typename Lanes>
+[[gnu::always_inline]] inline void Interleave4(const Lanes phase[4], double* out)
 {
-    const WideMask low = {0, 8, 1, 9, 2, 10, 3, 11};
-    const WideMask high = {4, 12, 5, 13, 6, 14, 7, 15};
-    const WideMask pairsLow = {0, 1, 8, 9, 2, 3, 10, 11};
-    const WideMask pairsHigh = {4, 5, 12, 13, 6, 7, 14, 15};
-    const WideLanes ab0 = __builtin_shuffle(phase[0], phase[1], low);
-    const WideLanes ab1 = __builtin_shuffle(phase[0], phase[1], high);
-    const WideLanes cd0 = __builtin_shuffle(phase[2], phase[3], low);
-    const WideLanes cd1 = __builtin_shuffle(phase[2], phase[3], high);
-    StoreWide(out, __builtin_shuffle(ab0, cd0, pairsLow));
-    StoreWide(out + kWideLanes, __builtin_shuffle(ab0, cd0, pairsHigh));
-    StoreWide(out + 2 * kWideLanes, __builtin_shuffle(ab1, cd1, pairsLow));
-    StoreWide(out + 3 * kWideLanes, __builtin_shuffle(ab1, cd1, pairsHigh));
+    const Lanes ab0 = __builtin_shufflevector(phase[0], phase[1], 0, 8, 1, 9, 2, 10, 3, 11);
+    const Lanes ab1 = __builtin_shufflevector(phase[0], phase[1], 4, 12, 5, 13, 6, 14, 7, 15);
+    const Lanes cd0 = __builtin_shufflevector(phase[2], phase[3], 0, 8, 1, 9, 2, 10, 3, 11);
+    const Lanes cd1 = __builtin_shufflevector(phase[2], phase[3], 4, 12, 5, 13, 6, 14, 7, 15);
+    StoreWide(out, __builtin_shufflevector(ab0, cd0, 0, 1, 8, 9, 2, 3, 10, 11));
+    StoreWide(out + kWideLanes, __builtin_shufflevector(ab0, cd0, 4, 5, 12, 13, 6, 7, 14, 15));
+    StoreWide(out + 2 * kWideLanes, __builtin_shufflevector(ab1, cd1, 0, 1, 8, 9, 2, 3, 10, 11));
+    StoreWide(out + 3 * kWideLanes,
+              __builtin_shufflevector(ab1, cd1, 4, 5, 12, 13, 6, 7, 14, 15));
 }
 
 // Phase sums of Blocks runs of eight samples from sample i on: sums[b][p] for samples
