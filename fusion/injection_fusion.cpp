@@ -88,9 +88,8 @@ void WaveletDetail(const InjectionModel& model, const StripInputs& strip, std::i
         const std::int64_t y = ClampIndex(r + 2 * (t - 2), model.height);
         rows[t] = strip.level1.data() + (y - strip.levelFirst) * width;
     }
-    SmoothRow(rows, width, 2, scratch, detail);
     const std::int16_t* pan = strip.pan.data() + (r - strip.panFirst) * width;
-    for (std::int64_t c = 0; c < width; ++c) detail[c] = model.panScale[0] * (pan[c] - detail[c]);
+    WaveletDetailRow(rows, pan, model.panScale[0], width, scratch, detail);
 }
 
 // Fuses pan row r of the strip into out (four bands, rows of the strip).

@@ -230,6 +230,36 @@ __attribute__((target_clones("avx2", "default"))) void SmoothRowOther(
     SmoothRowOf<false>(rows, width, step, scratch, out);
 }
 
+// WaveletDetailRow's loops.
+template <bool Biased>
+[[gnu::always_inline]] inline void WaveletDetailOf(const double* const rows[5],
+                                                   const std::int16_t* pan, double scale,
+                                                   std::int64_t width, double* scratch,
+                                                   double* detail)
+{
+    SmoothRowOf<false>(rows, width, 2, scratch, detail);
+    std::int64_t c = 0;
+    for (; c + kWideLanes <= width; c += kWideLanes) {
+        StoreWide(detail + c, scale * (LoadSamples<Biased>(pan + c) - LoadWide(detail + c)));
+    }
+    for (; c < width; ++c) detail[c] = scale * (pan[c] - detail[c]);
+}
+
+__attribute__((target("avx512f"))) void WaveletDetailAvx512(const double* const rows[5],
+                                                            const std::int16_t* pan, double scale,
+                                                            std::int64_t width, double* scratch,
+                                                            double* detail)
+{
+    WaveletDetailOf<true>(rows, pan, scale, width, scratch, detail);
+}
+
+__attribute__((target_clones("avx2", "default"))) void WaveletDetailOther(
+    const double* const rows[5], const std::int16_t* pan, double scale, std::int64_t width,
+    double* scratch, double* detail)
+{
+    WaveletDetailOf<false>(rows, pan, scale, width, scratch, detail);
+}
+
 __attribute__((target("avx512f"))) void SumRowsAvx512(const double* w, int count,
                                                       const std::int16_t* source,
                                                       std::int64_t stride, std::int64_t width,
@@ -298,6 +328,16 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void SharedRow(
     double* shared)
 {
     SharedRowOf<WideLanes>(m, weight, intercept, width, shared);
+}
+
+void WaveletDetailRow(const double* const rows[5], const std::int16_t* pan, double scale,
+                      std::int64_t width, double* scratch, double* detail)
+{
+    if (HasAvx512()) {
+        WaveletDetailAvx512(rows, pan, scale, width, scratch, detail);
+    } else {
+        WaveletDetailOther(rows, pan, scale, width, scratch, detail);
+    }
 }
 
 std::int16_t NearestSample(double value)

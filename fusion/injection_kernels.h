@@ -53,4 +53,9 @@ void SmoothRow(const double* const rows[5], std::int64_t width, std::int64_t ste
 void SmoothRow(const std::int16_t* const rows[5], std::int64_t width, std::int64_t step,
                double* scratch, double* out);
 
+// The equalised wavelet detail of a pan row: its second smoothing level (SmoothRow at step 2
+// from the first level's rows) taken from the row, times scale: scale · (P − smoothed).
+void WaveletDetailRow(const double* const rows[5], const std::int16_t* pan, double scale,
+                      std::int64_t width, double* scratch, double* detail);
+
 }  // namespace lumesta
