@@ -32,8 +32,10 @@ std::vector<std::uint8_t> StretchTable(const StretchCutoffs& limits, int strengt
 }
 
 // Rows of the picture converted and written at a time: bounded, so the memory does not grow
-// with the image; the eight strips of the progress are made of such pieces.
-constexpr std::int64_t kPieceBytes = std::int64_t{2} << 20;
+// with the image; the eight strips of the progress are made of such pieces. The fused bands
+// are read back from the disk, so pieces are large enough for each read to cost little more
+// than its bytes.
+constexpr std::int64_t kPieceBytes = std::int64_t{8} << 20;
 
 // The buffers of one thread's pieces.
 template <typename T>
