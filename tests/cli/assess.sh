@@ -3,18 +3,7 @@
 # statuses, standard error lines, report blocks, tables, the Haar raster, header and picture,
 # overwrite answers and Ctrl-C.
 # Usage: assess.sh LUMESTA_CLI MAKE_TEST_RASTERS
-set -u
-CLI=${1:?usage: assess.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-GEN=${2:?usage: assess.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-FAILURES=0
-PASSES=0
-fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
-pass() { PASSES=$((PASSES + 1)); }
-expect_status() { # NAME EXPECTED ACTUAL
-    if [ "$2" = "$3" ]; then pass; else fail "$1: exit status $3, expected $2"; fi
-}
+source "$(dirname "$0")/lib/harness.bash" "$@"
 expect_file() { if [ -f "$1" ]; then pass; else fail "missing $1"; fi; }
 expect_no_file() { if [ -e "$1" ]; then fail "left behind: $1"; else pass; fi; }
 expect_stderr() { # NAME FILE EXACT-TEXT
@@ -162,5 +151,4 @@ expect_ending "Ctrl-C haar" "$WORK/h.log" 'Cancelled\r\n\r\n'
 expect_no_file "$WORK/big.raw_Haar"
 expect_no_file "$WORK/big_Haar.bmp"
 
-echo "$PASSES passed, $FAILURES failed"
-[ "$FAILURES" -eq 0 ]
+finish

@@ -3,18 +3,7 @@
 # indicator, four-band and single-band records, permuted selectors, and the stops that keep
 # earlier jobs done. The batch pictures must equal those of the same jobs run alone.
 # Usage: batch.sh LUMESTA_CLI MAKE_TEST_RASTERS
-set -u
-CLI=${1:?usage: batch.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-GEN=${2:?usage: batch.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-FAILURES=0
-PASSES=0
-check() { # NAME COMMAND...
-    local name=$1
-    shift
-    if "$@"; then PASSES=$((PASSES + 1)); else echo "FAIL: $name" >&2; FAILURES=$((FAILURES + 1)); fi
-}
+source "$(dirname "$0")/lib/harness.bash" "$@"
 
 # A 16-bit scene as ENVI files and as GeoTIFFs made from the same samples.
 "$GEN" pansharpen "$WORK/s" --width 512 --height 512 --layouts envi,generic --seed 11 || exit 1
@@ -110,5 +99,4 @@ printf '1 1\n1\nnot used\n%s\n%s\n%s\n%s\n%s\n' "$T/blue8.tif" "$T/green8.tif" "
 "$CLI" combine8 --blue "$WORK/combine8.bif" --quiet --log "$WORK/combine8.log" 2>/dev/null
 check "8-bit combine batch writes only its picture" [ -s "$WORK/k.bmp" ] && [ ! -e "$WORK/k.tif" ]
 
-echo "$PASSES passed, $FAILURES failed"
-[ "$FAILURES" -eq 0 ]
+finish

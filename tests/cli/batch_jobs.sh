@@ -3,19 +3,8 @@
 # batch tools, and of cluster plan / collect with the planned script run by bash as Slurm would
 # run each array task. Every job alone gives the whole batch's outputs and report blocks.
 # Usage: batch_jobs.sh LUMESTA_CLI MAKE_TEST_RASTERS
-set -u
-CLI=${1:?usage: batch_jobs.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-GEN=${2:?usage: batch_jobs.sh LUMESTA_CLI MAKE_TEST_RASTERS}
+source "$(dirname "$0")/lib/harness.bash" "$@"
 CLI=$(realpath "$CLI")
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-FAILURES=0
-PASSES=0
-check() { # NAME COMMAND...
-    local name=$1
-    shift
-    if "$@"; then PASSES=$((PASSES + 1)); else echo "FAIL: $name" >&2; FAILURES=$((FAILURES + 1)); fi
-}
 status() { "$@" >/dev/null 2>&1; echo $?; }
 timeless() { grep -av -e $'^(f) Seconds spent:\t' -e $'^    Start time:\t' -e $'^    Post-processing:\t' \
     -e $'^    End time:\t' "$1"; }
@@ -132,5 +121,4 @@ check "collect still fails for the skipped job" [ $? = 1 ] && grep -qx 'done:   
 check "the merged log holds the blocks in job order" cmp -s "$WORK/p.log" <(cat "$WORK"/p.job{1,2,3}.log)
 check "collect needs a plan" [ "$(status "$CLI" cluster collect e.bif)" = 1 ]
 
-echo "$PASSES passed, $FAILURES failed"
-[ "$FAILURES" -eq 0 ]
+finish

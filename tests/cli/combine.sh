@@ -3,17 +3,8 @@
 # layout gives the same picture, exit statuses, standard error lines, the report block,
 # overwrite answers, wrong command lines, Ctrl-C, and GeoTIFF inputs when the shared scenes exist.
 # Usage: combine.sh LUMESTA_CLI MAKE_TEST_RASTERS
-set -u
-CLI=${1:?usage: combine.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-GEN=${2:?usage: combine.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-FAILURES=0
-PASSES=0
-fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
-pass() { PASSES=$((PASSES + 1)); }
+source "$(dirname "$0")/lib/harness.bash" "$@"
 check() { if eval "$2"; then pass; else fail "$1"; fi; }  # NAME CONDITION
-expect_status() { if [ "$2" = "$3" ]; then pass; else fail "$1: exit status $3, expected $2"; fi; }
 expect_stderr() { if [ "$(cat "$2")" = "$3" ]; then pass; else fail "$1: stderr was $(printf '%q' "$(cat "$2")")"; fi; }
 same() { if cmp -s "$2" "$3"; then pass; else fail "$1: $2 differs from $3"; fi; }
 starts_with() { [ "$(head -c ${#2} "$1"; printf x)" = "$2"x ]; }  # FILE TEXT
@@ -144,5 +135,4 @@ wait $pid
 expect_status "Ctrl-C" 130 $?
 ends_with "$WORK/c.log" $'Step 1: ......\r\nCancelled\r\n\r\n' && pass || fail "Cancelled line"
 
-echo "$PASSES passed, $FAILURES failed"
-[ "$FAILURES" -eq 0 ]
+finish

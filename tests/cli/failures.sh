@@ -2,13 +2,7 @@
 # Every way each tool of lumesta-cli stops on a message (exit status 1) says why on standard
 # error, and leaves no output behind. One line per case: tool, what is wrong, its arguments.
 # Usage: failures.sh LUMESTA_CLI MAKE_TEST_RASTERS
-set -u
-CLI=${1:?usage: failures.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-GEN=${2:?usage: failures.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-FAILURES=0
-PASSES=0
+source "$(dirname "$0")/lib/harness.bash" "$@"
 
 "$GEN" pansharpen "$WORK/s" --width 512 --height 512 --layouts envi,generic --seed 3 &&
 "$GEN" pansharpen "$WORK/b" --width 512 --height 512 --layouts envi --bits 8 --seed 4 ||
@@ -67,5 +61,4 @@ for entry in "${CASES[@]}"; do
   rm -f "$WORK/err.txt"
 done
 
-echo "$PASSES passed, $FAILURES failed"
-[ "$FAILURES" = 0 ]
+finish

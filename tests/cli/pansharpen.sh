@@ -2,18 +2,7 @@
 # End-to-end checks of `lumesta-cli pansharpen` on generated scenes: exit statuses, standard
 # error lines, the report block, outputs of every input layout, overwrite answers, Ctrl-C.
 # Usage: pansharpen.sh LUMESTA_CLI MAKE_TEST_RASTERS
-set -u
-CLI=${1:?usage: pansharpen.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-GEN=${2:?usage: pansharpen.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-FAILURES=0
-PASSES=0
-fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
-pass() { PASSES=$((PASSES + 1)); }
-expect_status() { # NAME EXPECTED ACTUAL
-    if [ "$2" = "$3" ]; then pass; else fail "$1: exit status $3, expected $2"; fi
-}
+source "$(dirname "$0")/lib/harness.bash" "$@"
 expect_file() { if [ -f "$1" ]; then pass; else fail "missing $1"; fi; }
 expect_no_file() { if [ -e "$1" ]; then fail "left behind: $1"; else pass; fi; }
 expect_stderr() { # NAME FILE EXACT-TEXT
@@ -111,5 +100,4 @@ tail -c 13 "$WORK/c.log" | od -c | grep -q 'C   a   n   c   e   l   l   e   d  \
 for band in blue green red nir; do expect_no_file "$B/${band}_Fused.img"; done
 expect_no_file "$B/pan_Fused.bmp"
 
-echo "$PASSES passed, $FAILURES failed"
-[ "$FAILURES" -eq 0 ]
+finish

@@ -2,18 +2,7 @@
 # End-to-end checks of `lumesta-cli pansharpen-etm` on a generated 8-bit scene: every input
 # layout gives the same fused bands, the report and its exit statuses.
 # Usage: pansharpen_etm.sh LUMESTA_CLI MAKE_TEST_RASTERS
-set -u
-CLI=${1:?usage: pansharpen_etm.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-GEN=${2:?usage: pansharpen_etm.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-FAILURES=0
-PASSES=0
-check() { # NAME CONDITION...
-    local name=$1
-    shift
-    if "$@"; then PASSES=$((PASSES + 1)); else echo "FAIL: $name" >&2; FAILURES=$((FAILURES + 1)); fi
-}
+source "$(dirname "$0")/lib/harness.bash" "$@"
 
 "$GEN" pansharpen "$WORK/s" --width 640 --height 576 --bits 8 --seed 7 || { echo "generator failed"; exit 1; }
 E=$WORK/s/envi
@@ -58,5 +47,4 @@ check "--nir is not an option here" [ $? = 2 ]
 "$CLI" pansharpen-etm --pan "$E/pan.img" --blue "$E/blue.img" --filter-bands red >/dev/null 2>&1
 check "--filter-bands needs a filter" [ $? = 2 ]
 
-echo "$PASSES passed, $FAILURES failed"
-[ "$FAILURES" -eq 0 ]
+finish

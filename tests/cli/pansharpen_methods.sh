@@ -4,19 +4,7 @@
 # default; ENVI, four-band and GeoTIFF inputs of the same samples give the same fused samples;
 # wrong method and sensor names are refused.
 # Usage: pansharpen_methods.sh LUMESTA_CLI MAKE_TEST_RASTERS
-set -u
-CLI=${1:?usage: pansharpen_methods.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-GEN=${2:?usage: pansharpen_methods.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-FAILURES=0
-PASSES=0
-fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
-pass() { PASSES=$((PASSES + 1)); }
-check() { # NAME COMMAND...
-    local name=$1; shift
-    if "$@"; then pass; else fail "$name"; fi
-}
+source "$(dirname "$0")/lib/harness.bash" "$@"
 
 "$GEN" pansharpen "$WORK/s" --width 512 --height 512 --layouts envi,envi4,idrisi,generic --seed 5 || exit 1
 E=$WORK/s/envi
@@ -99,5 +87,4 @@ check "Ctrl-C: Cancelled line" grep -q $'^Cancelled\r$' "$WORK/c.log"
 for band in blue green red nir; do check "Ctrl-C: no $band left" [ ! -e "$B/${band}_Fused.img" ]; done
 check "Ctrl-C: no picture left" [ ! -e "$B/pan_Fused.bmp" ]
 
-echo "$PASSES passed, $FAILURES failed"
-[ "$FAILURES" -eq 0 ]
+finish

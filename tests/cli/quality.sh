@@ -3,18 +3,7 @@
 # the same numbers, the protocol's pieces agree with each other, the output formats, and each
 # bad input stops with a message and writes nothing.
 # Usage: quality.sh LUMESTA_CLI MAKE_TEST_RASTERS
-set -u
-CLI=${1:?usage: quality.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-GEN=${2:?usage: quality.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-FAILURES=0
-PASSES=0
-check() { # NAME CONDITION...
-    local name=$1
-    shift
-    if "$@"; then PASSES=$((PASSES + 1)); else echo "FAIL: $name" >&2; FAILURES=$((FAILURES + 1)); fi
-}
+source "$(dirname "$0")/lib/harness.bash" "$@"
 # Runs the CLI; stdout to $WORK/out, stderr to $WORK/err, status in $STATUS.
 run() { "$CLI" "$@" >"$WORK/out" 2>"$WORK/err"; STATUS=$?; }
 
@@ -146,5 +135,4 @@ check "Ctrl-C status" [ $? = 130 ]
 check "Ctrl-C closing line" grep -q $'^Cancelled\r$' "$WORK/c.log"
 check "no result after Ctrl-C" [ ! -s "$WORK/c.out" ]
 
-echo "$PASSES passed, $FAILURES failed"
-[ "$FAILURES" -eq 0 ]
+finish

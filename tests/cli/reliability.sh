@@ -4,23 +4,13 @@
 # tmpfs where mounting is allowed, /dev/full for the log), a log naming an input, a pipe as
 # input, and the exit statuses of batch files.
 # Usage: reliability.sh LUMESTA_CLI MAKE_TEST_RASTERS
-set -u
-CLI=${1:?usage: reliability.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-GEN=${2:?usage: reliability.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-WORK=$(mktemp -d)
+source "$(dirname "$0")/lib/harness.bash" "$@"
 MOUNTED=""
 cleanup() {
     [ -n "$MOUNTED" ] && umount "$MOUNTED" 2>/dev/null
     rm -rf "$WORK"
 }
 trap cleanup EXIT
-FAILURES=0
-PASSES=0
-fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
-pass() { PASSES=$((PASSES + 1)); }
-expect_status() { # NAME EXPECTED ACTUAL
-    if [ "$2" = "$3" ]; then pass; else fail "$1: exit status $3, expected $2"; fi
-}
 expect_no_file() { if [ -e "$1" ]; then fail "left behind: $1"; else pass; fi; }
 expect_no_temporaries() { # NAME FOLDER
     if ls -A "$2" | grep -q '^~'; then fail "$1: temporary files left: $(ls -A "$2" | grep '^~' | tr '\n' ' ')"; else pass; fi
@@ -182,5 +172,4 @@ expect_no_file "$T/c.bmp"
 expect_no_file "$T/d.bmp"
 [ "$(grep -c 'Pan-Sharpening Run (' "$T/c.log")" = 1 ] && pass || fail "batch Ctrl-C: a further job started"
 
-echo "$PASSES passed, $FAILURES failed"
-[ "$FAILURES" -eq 0 ]
+finish
