@@ -186,11 +186,10 @@ bool BmpStripWriter::WriteStrip(std::int32_t firstLine, std::int32_t lineCount,
     // File row r holds image line height - 1 - r: the strip's lowest line comes first.
     const std::int64_t offset =
         kHeadersSize + (static_cast<std::int64_t>(m_height) - firstLine - lineCount) * stride;
-    const auto size = static_cast<std::size_t>(stride * lineCount);
-    if (m_file != nullptr && inside && rows != nullptr &&
-        ::fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) == 0 &&
-        std::fwrite(rows, 1, size, m_file) == size && std::fflush(m_file) == 0 &&
-        m_behind->Wrote(::fileno(m_file), offset, static_cast<std::int64_t>(size))) {
+    const std::int64_t size = stride * lineCount;
+    if (m_file != nullptr && inside && rows != nullptr && std::fflush(m_file) == 0 &&
+        WriteAllAt(::fileno(m_file), offset, rows, size) &&
+        m_behind->Wrote(::fileno(m_file), offset, size)) {
         return true;
     }
     host.ShowMessage(kImageFailed);
@@ -204,20 +203,11 @@ bool BmpStripWriter::WriteStripAt(std::int32_t firstLine, std::int32_t lineCount
                         static_cast<std::int64_t>(firstLine) + lineCount <= m_height;
     if (m_file == nullptr || !inside || rows == nullptr) return false;
     const std::int64_t stride = BmpRowStride(m_width);
-    std::int64_t offset =
+    const std::int64_t offset =
         kHeadersSize + (static_cast<std::int64_t>(m_height) - firstLine - lineCount) * stride;
-    const auto* bytes = rows;
-    std::int64_t left = stride * lineCount;
-    while (left > 0) {
-        const ssize_t put = ::pwrite(::fileno(m_file), bytes, static_cast<std::size_t>(left),
-                                     static_cast<off_t>(offset));
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        bytes += put;
-        offset += put;
-        left -= put;
-    }
-    return m_behind->Wrote(::fileno(m_file), offset - stride * lineCount, stride * lineCount);
+    const std::int64_t size = stride * lineCount;
+    return WriteAllAt(::fileno(m_file), offset, rows, size) &&
+           m_behind->Wrote(::fileno(m_file), offset, size);
 }
 
 bool BmpStripWriter::Close()

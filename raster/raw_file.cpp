@@ -73,10 +73,10 @@ bool RawFile::CreateForReadWrite(const std::string& path)
     return m_fd >= 0;
 }
 
-void RawFile::StreamWrites()
+void RawFile::StreamWrites(std::int64_t windowBytes)
 {
     if (m_fd < 0 || m_path.empty()) return;
-    m_behind = std::make_unique<WriteBehind>();
+    m_behind = std::make_unique<WriteBehind>(windowBytes);
     if (m_directFd < 0) m_directFd = ::open(m_path.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC);
 }
 
@@ -93,7 +93,7 @@ bool RawFile::Close()
 
 std::int64_t RawFile::ReadAt(std::int64_t byteOffset, std::int64_t byteCount, void* buffer) const
 {
-    if (m_directFd >= 0) {
+    if (m_directFd >= 0 && m_behind && m_behind->Dropped()) {
         const std::int64_t done = ReadDirect(byteOffset, byteCount, buffer);
         if (done >= 0) return done;
     }
@@ -145,15 +145,7 @@ std::int64_t RawFile::ReadDirect(std::int64_t byteOffset, std::int64_t byteCount
 
 bool RawFile::WriteAt(std::int64_t byteOffset, std::int64_t byteCount, const void* buffer) const
 {
-    const auto* bytes = static_cast<const char*>(buffer);
-    std::int64_t done = 0;
-    while (done < byteCount) {
-        const ssize_t put = ::pwrite(m_fd, bytes + done, static_cast<size_t>(byteCount - done),
-                                     static_cast<off_t>(byteOffset + done));
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        done += put;
-    }
+    if (!WriteAllAt(m_fd, byteOffset, buffer, byteCount)) return false;
     return !m_behind || m_behind->Wrote(m_fd, byteOffset, byteCount);
 }
 

@@ -24,10 +24,10 @@ public:
     bool CreateForReadWrite(const std::string& path);
     // For a large output written once and read back at most once or twice: from now on its
     // written bytes go to the disk as they are written and leave the page cache a window later
-    // (see WriteBehind), and reads come straight from the disk into the caller's memory
-    // instead of filling the cache again. Where the file system refuses either, the file
-    // keeps the ordinary path.
-    void StreamWrites();
+    // (see WriteBehind). Reads come from the cache while the file is whole there; once some of
+    // it has left, straight from the disk into the caller's memory instead of filling the cache
+    // again. Where the file system refuses either, the file keeps the ordinary path.
+    void StreamWrites(std::int64_t windowBytes = WriteBehind::kWindowBytes);
     bool IsOpen() const { return m_fd >= 0; }
     // Closes the file; false when the system reported a failure (a write that did not reach
     // the disk). Closing a file that is not open answers true.
