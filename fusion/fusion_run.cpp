@@ -98,7 +98,10 @@ bool CreateOutputFiles(State& state, RunFiles& files)
             state.host.ShowMessage(kWriteFailure);
             return false;
         }
-        state.fused[band].StreamWrites();
+        // The picture reads Blue, Green and Red back; the GeoTIFF output reads every band.
+        const bool readBack = (band < 3 && WritesBmp(state.job)) ||
+                              WritesGeoTiff(state.job, state.outputs.kind);
+        state.fused[band].StreamWrites(readBack);
     }
     return true;
 }

@@ -73,10 +73,11 @@ bool RawFile::CreateForReadWrite(const std::string& path)
     return m_fd >= 0;
 }
 
-void RawFile::StreamWrites(std::int64_t windowBytes)
+void RawFile::StreamWrites(bool readBack)
 {
     if (m_fd < 0 || m_path.empty()) return;
-    m_behind = std::make_unique<WriteBehind>(windowBytes);
+    m_behind = std::make_unique<WriteBehind>(readBack ? WriteBehind::WideWindowBytes()
+                                                      : WriteBehind::kNarrowWindowBytes);
     if (m_directFd < 0) m_directFd = ::open(m_path.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC);
 }
 
@@ -93,11 +94,15 @@ bool RawFile::Close()
 
 std::int64_t RawFile::ReadAt(std::int64_t byteOffset, std::int64_t byteCount, void* buffer) const
 {
-    if (m_directFd >= 0 && m_behind && m_behind->Dropped()) {
+    if (m_directFd >= 0 && m_behind && m_behind->Dropped(byteOffset, byteCount)) {
         const std::int64_t done = ReadDirect(byteOffset, byteCount, buffer);
         if (done >= 0) return done;
     }
-    return ReadCached(byteOffset, byteCount, buffer);
+    const std::int64_t done = ReadCached(byteOffset, byteCount, buffer);
+    // Read once: the pages can go, and the run's next writes reuse them. Pages the disk has not
+    // taken yet stay.
+    if (m_behind) ::posix_fadvise(m_fd, byteOffset, byteCount, POSIX_FADV_DONTNEED);
+    return done;
 }
 
 std::int64_t RawFile::ReadCached(std::int64_t byteOffset, std::int64_t byteCount, void* buffer) const

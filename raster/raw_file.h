@@ -22,12 +22,13 @@ public:
     bool OpenForReading(const std::string& path);
     // Creates (or truncates) the file for reading and writing.
     bool CreateForReadWrite(const std::string& path);
-    // For a large output written once and read back at most once or twice: from now on its
-    // written bytes go to the disk as they are written and leave the page cache a window later
-    // (see WriteBehind). Reads come from the cache while the file is whole there; once some of
-    // it has left, straight from the disk into the caller's memory instead of filling the cache
+    // For a large output written once and read back at most once: from now on its written
+    // bytes go to the disk as they are written and leave the page cache a window later (see
+    // WriteBehind; readBack chooses the wide window). Reads come from the cache where the
+    // bytes are still there and then let them go, since each part is read once; where they
+    // have left, straight from the disk into the caller's memory instead of filling the cache
     // again. Where the file system refuses either, the file keeps the ordinary path.
-    void StreamWrites(std::int64_t windowBytes = WriteBehind::kWindowBytes);
+    void StreamWrites(bool readBack);
     bool IsOpen() const { return m_fd >= 0; }
     // Closes the file; false when the system reported a failure (a write that did not reach
     // the disk). Closing a file that is not open answers true.

@@ -44,10 +44,23 @@ bool WriteAllAt(int fd, std::int64_t offset, const void* bytes, std::int64_t cou
     return true;
 }
 
-bool WriteBehind::Dropped() const
+std::int64_t WriteBehind::WideWindowBytes()
+{
+    static const std::int64_t bytes = [] {
+        constexpr std::int64_t kMost = std::int64_t{1} << 30;
+        const long pages = ::sysconf(_SC_PHYS_PAGES);
+        const long pageSize = ::sysconf(_SC_PAGESIZE);
+        if (pages <= 0 || pageSize <= 0) return kMost / 4;
+        const std::int64_t sixteenth = static_cast<std::int64_t>(pages) * pageSize / 16;
+        return std::clamp(sixteenth, kNarrowWindowBytes, kMost);
+    }();
+    return bytes;
+}
+
+bool WriteBehind::Dropped(std::int64_t offset, std::int64_t length) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_dropped;
+    return offset < m_droppedEnd && offset + length > m_droppedFirst;
 }
 
 bool WriteBehind::Wrote(int fd, std::int64_t offset, std::int64_t length)
@@ -73,7 +86,16 @@ bool WriteBehind::Wrote(int fd, std::int64_t offset, std::int64_t length)
         m_ranges.emplace_back(offset, length);
         m_bytes += length;
         while (m_bytes > m_window && !m_ranges.empty()) {
-            m_dropped = true;
+            const auto [start, count] = m_ranges.front();
+            const std::int64_t first = start / kBlockAlign * kBlockAlign;
+            const std::int64_t end = (start + count + kBlockAlign - 1) / kBlockAlign * kBlockAlign;
+            if (m_droppedFirst >= m_droppedEnd) {
+                m_droppedFirst = first;
+                m_droppedEnd = end;
+            } else {
+                m_droppedFirst = std::min(m_droppedFirst, first);
+                m_droppedEnd = std::max(m_droppedEnd, end);
+            }
             due.push_back(m_ranges.front());
             m_bytes -= m_ranges.front().second;
             m_ranges.pop_front();
