@@ -84,6 +84,21 @@ bool ConfirmOutputs(State& state, const std::vector<std::string>& targets)
     return ConfirmFusedOutputs(targets, inputs, state.outputs.data[0], state.host);
 }
 
+// Whether fused band b stays in the cache whole until it is read back: the picture reads Blue,
+// Green and Red back, the GeoTIFF output every band; they stay when together they fit the
+// run's cache allowance, otherwise they are read back from the disk.
+template <typename State>
+bool KeptForReadBack(const State& state, int b)
+{
+    const bool geoTiff = WritesGeoTiff(state.job, state.outputs.kind);
+    const auto readBack = [&](int band) { return geoTiff || (band < 3 && WritesBmp(state.job)); };
+    int bands = 0;
+    for (int band = 0; band < State::kBands; ++band) bands += readBack(band) ? 1 : 0;
+    const std::int64_t bandBytes =
+        state.width * state.height * static_cast<std::int64_t>(sizeof(typename State::Sample));
+    return readBack(b) && bands * bandBytes <= WriteBehind::kReadBackCacheBytes;
+}
+
 // Every output under a name of the run's own, then the fused band files opened.
 template <typename State>
 bool CreateOutputFiles(State& state, RunFiles& files)
@@ -98,10 +113,7 @@ bool CreateOutputFiles(State& state, RunFiles& files)
             state.host.ShowMessage(kWriteFailure);
             return false;
         }
-        // The picture reads Blue, Green and Red back; the GeoTIFF output reads every band.
-        const bool readBack = (band < 3 && WritesBmp(state.job)) ||
-                              WritesGeoTiff(state.job, state.outputs.kind);
-        state.fused[band].StreamWrites(readBack);
+        state.fused[band].StreamWrites(KeptForReadBack(state, band));
     }
     return true;
 }

@@ -156,7 +156,7 @@ bool BmpStripWriter::Create(const std::string& path, std::int32_t width, std::in
     Close();
     m_width = width;
     m_height = height;
-    m_behind = std::make_unique<WriteBehind>(WriteBehind::WideWindowBytes());
+    m_behind = std::make_unique<WriteBehind>(WriteBehind::kWindowBytes);
     m_file = std::fopen(path.c_str(), "wb");
     if (m_file == nullptr) {
         host.ShowMessage(kCannotOpen);

@@ -44,19 +44,6 @@ bool WriteAllAt(int fd, std::int64_t offset, const void* bytes, std::int64_t cou
     return true;
 }
 
-std::int64_t WriteBehind::WideWindowBytes()
-{
-    static const std::int64_t bytes = [] {
-        constexpr std::int64_t kMost = std::int64_t{1} << 30;
-        const long pages = ::sysconf(_SC_PHYS_PAGES);
-        const long pageSize = ::sysconf(_SC_PAGESIZE);
-        if (pages <= 0 || pageSize <= 0) return kMost / 4;
-        const std::int64_t sixteenth = static_cast<std::int64_t>(pages) * pageSize / 16;
-        return std::clamp(sixteenth, kNarrowWindowBytes, kMost);
-    }();
-    return bytes;
-}
-
 bool WriteBehind::Dropped(std::int64_t offset, std::int64_t length) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

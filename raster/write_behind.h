@@ -5,11 +5,12 @@
 // the kernel never stalls it at its dirty-page limits, and the pages it frees are the ones its
 // next writes reuse.
 //
-// Two widths of window: a narrow one for files nobody reads back during the run, and a wide
-// one (a sixteenth of the machine's memory, at most 1 GiB) for files the run reads back, such
-// as fused bands on their way to the picture, and for the picture itself: an ordinary scene's
-// files then stay in the cache whole, the read back finds them there, and the run does not
-// wait for the disk to take them.
+// A run that reads some of its outputs back soon (fused bands on their way to the picture) may
+// keep them in the cache whole, with a window as wide as the whole files, while together they
+// stay within kReadBackCacheBytes: a few hundred megabytes of cache are cheap, and the read back
+// then costs no disk time. Larger outputs are streamed like the others and read back from the
+// disk: on machines that hand free memory back to their host, holding gigabytes in the cache
+// costs more than reading them again.
 
 #include <cstdint>
 #include <deque>
@@ -20,10 +21,10 @@ namespace lumesta {
 
 class WriteBehind {
 public:
-    // Bytes a file nobody reads back may hold written but not yet dropped.
-    static constexpr std::int64_t kNarrowWindowBytes = std::int64_t{16} << 20;
-    // The same for a file read back during the run, or a picture.
-    static std::int64_t WideWindowBytes();
+    // Bytes a streamed file may hold written but not yet dropped.
+    static constexpr std::int64_t kWindowBytes = std::int64_t{16} << 20;
+    // The most a run's outputs kept whole for reading back may hold together.
+    static constexpr std::int64_t kReadBackCacheBytes = std::int64_t{256} << 20;
 
     explicit WriteBehind(std::int64_t windowBytes) : m_window(windowBytes) {}
 

@@ -48,7 +48,7 @@ TEST(RawFileTest, StreamedFileReadsBackEveryByteWrittenInAnyOrder)
     testing::TempDir dir;
     std::vector<std::string> folders{dir.Path()};
     if (::access("/dev/shm", W_OK) == 0) folders.push_back("/dev/shm");
-    constexpr std::int64_t kWindow = WriteBehind::kNarrowWindowBytes;
+    constexpr std::int64_t kWindow = WriteBehind::kWindowBytes;
     constexpr std::int64_t kSize = (std::int64_t{96} << 20) + 12345;  // beyond the window
     const std::vector<std::uint8_t> expected = Pattern(kSize);
     for (const std::string& folder : folders) {
