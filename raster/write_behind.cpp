@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace lumesta {
 namespace {
@@ -19,6 +20,13 @@ bool Unsupported(int error)
 // widened to that alignment, so the blocks shared by two pieces written one after the other
 // leave with the later one's range. Widening is harmless: pages not yet written out stay.
 constexpr std::int64_t kBlockAlign = std::int64_t{2} << 20;
+
+// Bytes [start, start + count) widened to whole blocks: the first byte and the end.
+std::pair<std::int64_t, std::int64_t> Widened(std::int64_t start, std::int64_t count)
+{
+    return {start / kBlockAlign * kBlockAlign,
+            (start + count + kBlockAlign - 1) / kBlockAlign * kBlockAlign};
+}
 
 // A single write of 2 MiB or more makes the kernel cache it in 2 MiB blocks of memory. On a
 // virtual machine that hands its unused memory back to the host, free blocks of that size are
@@ -73,9 +81,7 @@ bool WriteBehind::Wrote(int fd, std::int64_t offset, std::int64_t length)
         m_ranges.emplace_back(offset, length);
         m_bytes += length;
         while (m_bytes > m_window && !m_ranges.empty()) {
-            const auto [start, count] = m_ranges.front();
-            const std::int64_t first = start / kBlockAlign * kBlockAlign;
-            const std::int64_t end = (start + count + kBlockAlign - 1) / kBlockAlign * kBlockAlign;
+            const auto [first, end] = Widened(m_ranges.front().first, m_ranges.front().second);
             if (m_droppedFirst >= m_droppedEnd) {
                 m_droppedFirst = first;
                 m_droppedEnd = end;
@@ -92,8 +98,8 @@ bool WriteBehind::Wrote(int fd, std::int64_t offset, std::int64_t length)
     // cache drop them (only clean pages are dropped, so nothing unwritten is lost).
     bool written = true;
     for (const auto& [start, count] : due) {
-        const std::int64_t first = start / kBlockAlign * kBlockAlign;
-        const std::int64_t span = (start + count + kBlockAlign - 1) / kBlockAlign * kBlockAlign - first;
+        const auto [first, end] = Widened(start, count);
+        const std::int64_t span = end - first;
         constexpr unsigned kWait =
             SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
         if (::sync_file_range(fd, first, span, kWait) != 0) {
