@@ -184,11 +184,14 @@ int ProgressCounter::PositionAt(std::int64_t count) const
     return TruncToInt(static_cast<double>(count) * 100.0 / static_cast<double>(m_total));
 }
 
-bool ProgressCounter::Advance()
+bool ProgressCounter::AdvanceBy(std::int64_t units)
 {
     // The position only changes a hundred times; between changes no arithmetic is needed. The
-    // position grows with the count, so the next change is found near its estimate.
-    if (++m_count >= m_nextChange) {
+    // position grows with the count, so the next change is found near its estimate. A batch of
+    // units that passes several changes shows each of them in turn.
+    const std::int64_t end = m_count + units;
+    while (end >= m_nextChange && m_count < end) {
+        m_count = std::max(m_count + 1, m_nextChange);
         m_shown = PositionAt(m_count);
         m_progress.SetPosition(m_shown);
         std::int64_t next = m_count + 1;
@@ -199,6 +202,7 @@ bool ProgressCounter::Advance()
         }
         m_nextChange = next;
     }
+    m_count = end;
     m_progress.PumpMessages(true);
     return !m_progress.IsCancelled();
 }

@@ -84,8 +84,9 @@ std::unique_ptr<RunProgress> OpenAssessProgress(Host& host);
 // Range 0..100 with step 1 and the status text "Press Cancel to stop ...\n\n".
 void StartAssessProgress(RunProgress& progress);
 
-// Counts the run's work units against a total fixed in advance: before each unit the bar goes
-// to trunc(count × 100.0 / total) and messages are pumped with Escape cancelling.
+// Counts the run's work units against a total fixed in advance: the bar shows
+// trunc(count × 100.0 / total), stepping through every position the count passes, and messages
+// are pumped with Escape cancelling.
 class ProgressCounter {
 public:
     ProgressCounter(RunProgress& progress, std::int64_t total)
@@ -93,7 +94,10 @@ public:
     {
     }
     // Counts one unit; false when the user cancelled.
-    bool Advance();
+    bool Advance() { return AdvanceBy(1); }
+    // Counts the units of a line of work at once, before the line is done: the bar passes the
+    // same positions as unit by unit, messages are pumped once. False when the user cancelled.
+    bool AdvanceBy(std::int64_t units);
 
 private:
     int PositionAt(std::int64_t count) const;

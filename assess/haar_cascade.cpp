@@ -70,8 +70,8 @@ RunOutcome HaarCascade::BuildLine(int k, const std::int32_t* even, const std::in
     const auto at = static_cast<std::size_t>(k);
     const int w = m_levelWidth[at];
     std::array<HaarRange, 4>& ranges = m_ranges[at - 1];
+    if (w > 0 && !m_counter.AdvanceBy(w)) return RunOutcome::Cancelled;
     for (int j = 0; j < w; ++j) {
-        if (!m_counter.Advance()) return RunOutcome::Cancelled;
         const HaarCoefficients c =
             HaarBlock(even[2 * j], even[2 * j + 1], odd[2 * j], odd[2 * j + 1], m_factor);
         m_rows[0][static_cast<std::size_t>(j)] = c.approximation;

@@ -73,8 +73,8 @@ RunOutcome WalkBand(const AssessBandStrips& strips, const std::vector<LevelSize>
         if (!strips.Read(first, count, strip.data(), host)) return RunOutcome::Stopped;
         for (int i = 0; i < count; ++i) {
             const T* samples = strip.data() + static_cast<std::int64_t>(i) * width;
+            if (!counter.AdvanceBy(width)) return RunOutcome::Cancelled;
             for (int j = 0; j < width; ++j) {
-                if (!counter.Advance()) return RunOutcome::Cancelled;
                 line[static_cast<std::size_t>(j)] = static_cast<float>(samples[j]);
             }
             if (!pyramid.TakeBaseLine(line.data(), counter, sink)) return RunOutcome::Cancelled;

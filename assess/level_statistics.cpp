@@ -186,8 +186,8 @@ bool BuildNextLevelLine(const float* even, const float* odd, int width, float* y
 {
     const int w2 = TruncToInt(width * 0.5);
     if (odd != nullptr) {
+        if (w2 > 0 && !counter.AdvanceBy(w2)) return false;
         for (int j = 0; j < w2; ++j) {
-            if (!counter.Advance()) return false;
             double sum = 0.0;
             sum += even[2 * j];
             sum += even[2 * j + 1];

@@ -167,7 +167,7 @@ TEST_F(HaarRunTest, ValidationMessagesInOrder)
 TEST_F(HaarRunTest, CancelAndUnwritableRasterLeaveNothingBehind)
 {
     HaarJob job = BrowsedJob(64, 64, testing::PatternBand(64, 64, 2048), 2, HaarForm::Half);
-    host.cancelAtPump = 500;
+    host.cancelAtPump = 50;
     EXPECT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Cancelled);
     EXPECT_THAT(host.Log(), EndsWith("Cancelled\r\n\r\n"));
     EXPECT_FALSE(testing::Exists(job.outputImagePath));

@@ -46,7 +46,7 @@ TEST(LevelStatisticsTest, OddSidesKeepPairMeansAndTheCorner)
     EXPECT_EQ(level[3 * 17 + 16], 0.5f * (7 * 33 + 32 + 6 * 33 + 32));    // last column
     EXPECT_EQ(level[16 * 17 + 5], 0.5f * (32 * 33 + 11 + 32 * 33 + 10));  // last row
     EXPECT_EQ(level[16 * 17 + 16], 33 * 33 - 1);                          // corner
-    EXPECT_EQ(host.Pumps(), 256);  // one per block mean, none for the edges
+    EXPECT_EQ(host.Pumps(), 16);  // one per line of block means, none for the edges
     EXPECT_EQ(host.ProgressPositions().back(), 100);
 }
 
@@ -113,6 +113,35 @@ TEST(ProgressCounterTest, ShowsEveryPositionChangeOfTheCount)
         EXPECT_EQ(host.ProgressPositions(), expected) << total;
         EXPECT_EQ(host.Pumps(), total);
     }
+}
+
+// Lines of work counted at once show the bar the same positions as unit by unit, also when one
+// line passes several of them, and the cancel is seen at the next line.
+TEST(ProgressCounterTest, LinesCountedAtOnceShowTheSamePositions)
+{
+    for (const std::int64_t total : {7, 333, 65536}) {
+        for (const std::int64_t line : {1, 3, 50, 4096}) {
+            testing::FakeHost units;
+            testing::FakeHost lines;
+            const auto unitBar = units.OpenProgress("", ProgressOwner::Window);
+            const auto lineBar = lines.OpenProgress("", ProgressOwner::Window);
+            ProgressCounter byUnit(*unitBar, total);
+            ProgressCounter byLine(*lineBar, total);
+            for (std::int64_t done = 0; done < total; done += line) {
+                const std::int64_t count = std::min(line, total - done);
+                for (std::int64_t k = 0; k < count; ++k) ASSERT_TRUE(byUnit.Advance());
+                ASSERT_TRUE(byLine.AdvanceBy(count));
+            }
+            EXPECT_EQ(lines.ProgressPositions(), units.ProgressPositions()) << total << " " << line;
+            EXPECT_EQ(lines.Pumps(), (total + line - 1) / line);
+        }
+    }
+    testing::FakeHost host;
+    host.cancelAtPump = 2;
+    const auto progress = host.OpenProgress("", ProgressOwner::Window);
+    ProgressCounter counter(*progress, 100);
+    EXPECT_TRUE(counter.AdvanceBy(10));
+    EXPECT_FALSE(counter.AdvanceBy(10));
 }
 
 class ImageStatsRunTest : public ::testing::Test {
