@@ -73,11 +73,10 @@ bool RawFile::CreateForReadWrite(const std::string& path)
     return m_fd >= 0;
 }
 
-void RawFile::StreamWrites(bool keepWhole)
+void RawFile::StreamWrites(std::int64_t keptBytes)
 {
     if (m_fd < 0 || m_path.empty()) return;
-    m_behind = std::make_unique<WriteBehind>(keepWhole ? WriteBehind::kReadBackCacheBytes
-                                                       : WriteBehind::kWindowBytes);
+    m_behind = std::make_unique<WriteBehind>(WriteBehind::kWindowBytes, keptBytes);
     if (m_directFd < 0) m_directFd = ::open(m_path.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC);
 }
 
