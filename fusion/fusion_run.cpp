@@ -84,23 +84,19 @@ bool ConfirmOutputs(State& state, const std::vector<std::string>& targets)
     return ConfirmFusedOutputs(targets, inputs, state.outputs.data[0], state.host);
 }
 
-// How much of fused band b stays in the cache until it is read back: the picture reads Blue,
-// Green and Red back, the GeoTIFF output every band. Bands read back are kept whole when together
-// they fit the run's cache allowance, else each keeps an equal first part of it and the rest is
-// read back from the disk; bands not read back keep nothing.
+// Whether fused band b stays in the cache whole until it is read back: the picture reads Blue,
+// Green and Red back, the GeoTIFF output every band; they stay when together they fit the
+// run's cache allowance, otherwise they are read back from the disk.
 template <typename State>
-std::int64_t KeptForReadBack(const State& state, int b)
+bool KeptForReadBack(const State& state, int b)
 {
     const bool geoTiff = WritesGeoTiff(state.job, state.outputs.kind);
     const auto readBack = [&](int band) { return geoTiff || (band < 3 && WritesBmp(state.job)); };
-    if (!readBack(b)) return 0;
     int bands = 0;
     for (int band = 0; band < State::kBands; ++band) bands += readBack(band) ? 1 : 0;
     const std::int64_t bandBytes =
         state.width * state.height * static_cast<std::int64_t>(sizeof(typename State::Sample));
-    if (bands * bandBytes <= WriteBehind::kReadBackCacheBytes) return bandBytes;
-    const std::int64_t share = WriteBehind::kReadBackCacheBytes / bands;
-    return share / WriteBehind::kBlockBytes * WriteBehind::kBlockBytes;
+    return readBack(b) && bands * bandBytes <= WriteBehind::kReadBackCacheBytes;
 }
 
 // Every output under a name of the run's own, then the fused band files opened.

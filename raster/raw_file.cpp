@@ -73,10 +73,11 @@ bool RawFile::CreateForReadWrite(const std::string& path)
     return m_fd >= 0;
 }
 
-void RawFile::StreamWrites(std::int64_t keptBytes)
+void RawFile::StreamWrites(bool keepWhole)
 {
     if (m_fd < 0 || m_path.empty()) return;
-    m_behind = std::make_unique<WriteBehind>(WriteBehind::kWindowBytes, keptBytes);
+    m_behind = std::make_unique<WriteBehind>(keepWhole ? WriteBehind::kReadBackCacheBytes
+                                                       : WriteBehind::kWindowBytes);
     if (m_directFd < 0) m_directFd = ::open(m_path.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC);
 }
 

@@ -24,12 +24,12 @@ public:
     bool CreateForReadWrite(const std::string& path);
     // For a large output written once and read back at most once: from now on its written
     // bytes go to the disk as they are written and leave the page cache a window later (see
-    // WriteBehind), except its first keptBytes, which stay for a run that reads them back soon.
-    // Reads come from the cache where the bytes are still there and then let them go, since
-    // each part is read once; where they have left, straight from the disk into the caller's
-    // memory instead of filling the cache again. Where the file system refuses either, the
-    // file keeps the ordinary path.
-    void StreamWrites(std::int64_t keptBytes);
+    // WriteBehind); keepWhole makes the window as wide as WriteBehind::kReadBackCacheBytes, for
+    // a file the run reads back soon. Reads come from the cache where the bytes are still
+    // there and then let them go, since each part is read once; where they have left,
+    // straight from the disk into the caller's memory instead of filling the cache again.
+    // Where the file system refuses either, the file keeps the ordinary path.
+    void StreamWrites(bool keepWhole);
     bool IsOpen() const { return m_fd >= 0; }
     // Closes the file; false when the system reported a failure (a write that did not reach
     // the disk). Closing a file that is not open answers true.

@@ -19,7 +19,7 @@ bool Unsupported(int error)
 // The cache keeps files in blocks of up to 2 MiB and drops only whole blocks: ranges are
 // widened to that alignment, so the blocks shared by two pieces written one after the other
 // leave with the later one's range. Widening is harmless: pages not yet written out stay.
-constexpr std::int64_t kBlockAlign = WriteBehind::kBlockBytes;
+constexpr std::int64_t kBlockAlign = std::int64_t{2} << 20;
 
 // Bytes [start, start + count) widened to whole blocks: the first byte and the end.
 std::pair<std::int64_t, std::int64_t> Widened(std::int64_t start, std::int64_t count)
@@ -52,12 +52,6 @@ bool WriteAllAt(int fd, std::int64_t offset, const void* bytes, std::int64_t cou
     return true;
 }
 
-WriteBehind::WriteBehind(std::int64_t windowBytes, std::int64_t keptBytes)
-    : m_window(windowBytes),
-      m_kept((std::max<std::int64_t>(0, keptBytes) + kBlockAlign - 1) / kBlockAlign * kBlockAlign)
-{
-}
-
 bool WriteBehind::Dropped(std::int64_t offset, std::int64_t length) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -80,13 +74,6 @@ bool WriteBehind::Wrote(int fd, std::int64_t offset, std::int64_t length)
             return true;
         }
         return false;
-    }
-    // The kept first part only goes out to the disk; the window covers the rest.
-    if (offset < m_kept) {
-        const std::int64_t kept = std::min(length, m_kept - offset);
-        offset += kept;
-        length -= kept;
-        if (length <= 0) return true;
     }
     std::deque<std::pair<std::int64_t, std::int64_t>> due;
     {

@@ -5,12 +5,12 @@
 // the kernel never stalls it at its dirty-page limits, and the pages it frees are the ones its
 // next writes reuse.
 //
-// A run that reads some of its outputs back soon (fused bands on their way to the picture) keeps
-// a first part of each in the cache, never dropped, while together these parts stay within
-// kReadBackCacheBytes: a few hundred megabytes of cache are cheap, and reading them back then
-// costs no disk time. Outputs that fit are kept whole; of larger ones the rest is streamed like
-// any output and read back from the disk: on machines that hand free memory back to their
-// host, holding gigabytes in the cache costs more than reading them again.
+// A run that reads some of its outputs back soon (fused bands on their way to the picture) may
+// keep them in the cache whole, with a window as wide as the whole files, while together they
+// stay within kReadBackCacheBytes: a few hundred megabytes of cache are cheap, and the read back
+// then costs no disk time. Larger outputs are streamed like the others and read back from the
+// disk: on machines that hand free memory back to their host, holding gigabytes in the cache
+// costs more than reading them again.
 
 #include <cstdint>
 #include <deque>
@@ -23,14 +23,10 @@ class WriteBehind {
 public:
     // Bytes a streamed file may hold written but not yet dropped.
     static constexpr std::int64_t kWindowBytes = std::int64_t{16} << 20;
-    // The most the kept parts of a run's outputs read back may hold together.
+    // The most a run's outputs kept whole for reading back may hold together.
     static constexpr std::int64_t kReadBackCacheBytes = std::int64_t{256} << 20;
-    // Kept parts end on this boundary: the cache drops whole blocks of up to 2 MiB.
-    static constexpr std::int64_t kBlockBytes = std::int64_t{2} << 20;
 
-    // Bytes [0, keptBytes) are written out but never dropped (keptBytes is rounded up to a
-    // whole block); later bytes leave the cache windowBytes of writes after theirs.
-    explicit WriteBehind(std::int64_t windowBytes, std::int64_t keptBytes = 0);
+    explicit WriteBehind(std::int64_t windowBytes) : m_window(windowBytes) {}
 
     // Records bytes [offset, offset + length) of the file just written; safe to call from
     // several threads. False when the disk reported a failure for an earlier range (the bytes
@@ -46,7 +42,6 @@ private:
     std::deque<std::pair<std::int64_t, std::int64_t>> m_ranges;  // offset, length; oldest first
     std::int64_t m_bytes = 0;
     std::int64_t m_window;
-    std::int64_t m_kept;
     bool m_unsupported = false;
     // The span of the file whose written bytes have left the cache (empty when first >= end).
     std::int64_t m_droppedFirst = 0;
