@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Scaling benchmark: every tool of lumesta-cli on synthetic scenes of 4096², 8192² and 16384²
 # (above 16000 on both sides the statistics tool takes SIZE x 16000 and the Haar tool, which
-# needs powers of two, SIZE x SIZE/2). Prints, per tool and size, the median wall time of
-# BENCH_ROUNDS runs (default 1), the largest peak resident memory, the time over the previous
+# needs powers of two, SIZE x SIZE/2). Each of BENCH_ROUNDS rounds (default 1) runs every tool
+# at every size in turn. Prints, per tool and size, the median wall time of the rounds, the
+# largest peak resident memory, the time over the previous
 # size's, and that factor scaled to four times the pixels: four times the pixels should take
 # at most 4.4 times as long, with the same peak memory.
 #
 # Usage: bench/scaling.sh [SIZES...]   (default 4096 8192 16384)
 # Binaries: $LUMESTA_CLI and $MAKE_TEST_RASTERS, else build/lumesta-cli and
-# build/make_test_rasters of this checkout. Nothing is built here. A 16384 round needs about
-# 8 GB of disk in $TMPDIR (or /tmp). BENCH_KEEP=1 keeps the scratch folder.
+# build/make_test_rasters of this checkout. Nothing is built here. The default sizes need about
+# 10 GB of disk in $TMPDIR (or /tmp): every size's scenes are made first. BENCH_KEEP=1 keeps the scratch folder.
 set -u
 NAME=scaling
 ROUNDS=${BENCH_ROUNDS:-1}
@@ -38,58 +39,81 @@ fi
 trap 'exit 130' INT TERM
 LOAD_BEFORE=$(load_now)
 
-# Runs a tool BENCH_ROUNDS times in FOLDER, removing what it wrote after each run; appends a
-# row "tool size seconds peak" to the results.
+# Runs a tool once in FOLDER, removing what it wrote afterwards; appends "tool size seconds
+# peak" to the tool's rounds.
 measure() { # TOOL SIZE FOLDER COMMAND...
-    local tool=$1 size=$2 folder=$3 times=() peaks=()
+    local tool=$1 size=$2 folder=$3
     shift 3
     ls -1 "$folder" >"$WORK/before.list"
-    for round in $(seq 1 "$BENCH_ROUNDS"); do
-        (cd "$folder" && timed "$tool-$size-$round" "$@")
-        STATUS=$(awk -F': ' '/Exit status/ { print $2 }' "$WORK/$tool-$size-$round.time")
-        [ "${STATUS:-1}" = 0 ] || { tail -n 3 "$WORK/$tool-$size-$round.err" >&2; bench_die "$tool at $size failed"; }
-        times+=("$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0
-            for (i = 1; i <= n; ++i) s = s * 60 + p[i]; printf "%.2f", s }' "$WORK/$tool-$size-$round.time")")
-        peaks+=("$(awk -F': ' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }' "$WORK/$tool-$size-$round.time")")
-        remove_new_files "$folder" "$WORK/before.list"
-    done
-    echo "$tool $size $(median "${times[@]}") $(largest "${peaks[@]}") ${PIXELS[$tool-$size]:-$((size * size))}" >>"$WORK/results"
-    echo "  $tool: $(median "${times[@]}") s, $(largest "${peaks[@]}") MiB"
+    cd "$folder" || bench_die "cannot enter $folder"
+    timed "$tool-$size-$ROUND" "$@"
+    cd "$WORK" || bench_die "cannot enter $WORK"
+    [ "${STATUS:-1}" = 0 ] || bench_die "$tool at $size failed"
+    remove_new_files "$folder" "$WORK/before.list"
+    echo "$tool $size $SECONDS_TAKEN $PEAK_MIB" >>"$WORK/rounds"
+    printf "  %-15s %6s: %5s s (user %s, system %s), %s MiB\n" "$tool" "$size" "$SECONDS_TAKEN" \
+        "$USER_TAKEN" "$SYSTEM_TAKEN" "$PEAK_MIB"
 }
 
 Q="--yes --quiet --log run.log"
-declare -A PIXELS
+declare -A PIXELS HALF ROWS
+# Every size's scenes first, so that each round runs a tool at every size in turn: a slower
+# spell of the machine then falls on all sizes alike instead of on one.
 for size in "${SIZES[@]}"; do
     echo "Size $size: generating the scenes ..."
     half=$size
     rows=$size
     [ "$size" -gt 16000 ] && half=$((size / 2)) && rows=16000
-    rm -rf "$WORK/s16" "$WORK/s8" "$WORK/bands"
-    "$GEN" pansharpen "$WORK/s16" --width "$size" --height "$size" --layouts envi --seed 1 >/dev/null || bench_die "generation failed"
-    "$GEN" pansharpen "$WORK/s8" --width "$size" --height "$size" --layouts envi --seed 1 --bits 8 >/dev/null || bench_die "generation failed"
-    mkdir -p "$WORK/bands"
-    "$GEN" raw "$WORK/bands/big.raw" --width "$size" --height "$size" --bits 16 --seed 1 >/dev/null || bench_die "generation failed"
+    D=$WORK/$size
+    "$GEN" pansharpen "$D/s16" --width "$size" --height "$size" --layouts envi --seed 1 >/dev/null || bench_die "generation failed"
+    "$GEN" pansharpen "$D/s8" --width "$size" --height "$size" --layouts envi --seed 1 --bits 8 >/dev/null || bench_die "generation failed"
+    mkdir -p "$D/bands"
+    "$GEN" raw "$D/bands/big.raw" --width "$size" --height "$size" --bits 16 --seed 1 >/dev/null || bench_die "generation failed"
     # The Haar and statistics tools read the first lines of the same band.
-    head -c $((size * half * 2)) "$WORK/bands/big.raw" >"$WORK/bands/haar.raw"
-    head -c $((size * rows * 2)) "$WORK/bands/big.raw" >"$WORK/bands/stats.raw"
-    S16=$WORK/s16/envi
-    S8=$WORK/s8/envi
-    measure pansharpen "$size" "$S16" "$CLI" pansharpen --pan pan.img --blue blue.img --green green.img \
-        --red red.img --nir nir.img $Q
-    measure pansharpen-etm "$size" "$S8" "$CLI" pansharpen-etm --pan pan.img --blue blue.img \
-        --green green.img --red red.img $Q
+    head -c $((size * half * 2)) "$D/bands/big.raw" >"$D/bands/haar.raw"
+    head -c $((size * rows * 2)) "$D/bands/big.raw" >"$D/bands/stats.raw"
     # Band combination of three pan-sized 16-bit bands: the pan three times under other names.
     for band in blue green red; do
-        ln -sf "$S16/pan.img" "$WORK/bands/$band.img"
-        sed "s/pan/$band/" "$S16/pan.hdr" >"$WORK/bands/$band.hdr"
+        ln -sf "$D/s16/envi/pan.img" "$D/bands/$band.img"
+        sed "s/pan/$band/" "$D/s16/envi/pan.hdr" >"$D/bands/$band.hdr"
     done
-    measure combine "$size" "$WORK/bands" "$CLI" combine --blue blue.img --green green.img --red red.img $Q
+    HALF[$size]=$half
+    ROWS[$size]=$rows
     PIXELS[haar-$size]=$((size * half))
-    measure haar "$size" "$WORK/bands" "$CLI" haar --input haar.raw --width "$size" --height "$half" --levels 3 $Q
     PIXELS[stats-$size]=$((size * rows))
-    measure stats "$size" "$WORK/bands" "$CLI" stats --input stats.raw --width "$size" --height "$rows" --level 3 $Q
-    measure semivariance "$size" "$WORK/bands" "$CLI" semivariance --input big.raw --width "$size" \
-        --height "$size" --max-lag 100 $Q
+done
+
+TOOLS=(pansharpen pansharpen-etm combine haar stats semivariance)
+for ROUND in $(seq 1 "$ROUNDS"); do
+    echo "Round $ROUND of $ROUNDS ..."
+    for tool in "${TOOLS[@]}"; do
+        for size in "${SIZES[@]}"; do
+            D=$WORK/$size
+            case $tool in
+            pansharpen) measure "$tool" "$size" "$D/s16/envi" "$CLI" pansharpen --pan pan.img \
+                --blue blue.img --green green.img --red red.img --nir nir.img $Q ;;
+            pansharpen-etm) measure "$tool" "$size" "$D/s8/envi" "$CLI" pansharpen-etm --pan pan.img \
+                --blue blue.img --green green.img --red red.img $Q ;;
+            combine) measure "$tool" "$size" "$D/bands" "$CLI" combine --blue blue.img --green green.img \
+                --red red.img $Q ;;
+            haar) measure "$tool" "$size" "$D/bands" "$CLI" haar --input haar.raw --width "$size" \
+                --height "${HALF[$size]}" --levels 3 $Q ;;
+            stats) measure "$tool" "$size" "$D/bands" "$CLI" stats --input stats.raw --width "$size" \
+                --height "${ROWS[$size]}" --level 3 $Q ;;
+            semivariance) measure "$tool" "$size" "$D/bands" "$CLI" semivariance --input big.raw \
+                --width "$size" --height "$size" --max-lag 100 $Q ;;
+            esac
+        done
+    done
+done
+
+# Per tool and size: the median time and the largest peak of the rounds.
+for tool in "${TOOLS[@]}"; do
+    for size in "${SIZES[@]}"; do
+        times=($(awk -v t="$tool" -v s="$size" '$1 == t && $2 == s { print $3 }' "$WORK/rounds"))
+        peaks=($(awk -v t="$tool" -v s="$size" '$1 == t && $2 == s { print $4 }' "$WORK/rounds"))
+        echo "$tool $size $(median "${times[@]}") $(largest "${peaks[@]}") ${PIXELS[$tool-$size]:-$((size * size))}" >>"$WORK/results"
+    done
 done
 
 echo
