@@ -256,6 +256,9 @@ bool WriteEnviBand(const std::string& imgPath, const std::string& bandName,
         << "data type = " << (bytes ? 1 : 2)
         << "\ninterleave = bsq\nbyte order = 0\nband names = {\n"
         << bandName << "}\n";
+    // Closed before the check: a full disk may only show when the last bytes go out.
+    img.close();
+    hdr.close();
     if (!img || !hdr) {
         host.ShowMessage("Cannot write " + imgPath + ".");
         return false;
