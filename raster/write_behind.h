@@ -49,7 +49,7 @@ private:
 };
 
 // Writes count bytes at offset, retrying interrupted calls; false when not all could be
-// written. Each call hands the kernel at most 1 MiB (see the definition).
+// written. Each call hands the kernel at most 64 KiB (see the definition).
 bool WriteAllAt(int fd, std::int64_t offset, const void* bytes, std::int64_t count);
 
 }  // namespace lumesta
