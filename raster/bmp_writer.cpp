@@ -187,8 +187,9 @@ bool BmpStripWriter::WriteStrip(std::int32_t firstLine, std::int32_t lineCount,
     const std::int64_t offset =
         kHeadersSize + (static_cast<std::int64_t>(m_height) - firstLine - lineCount) * stride;
     const std::int64_t size = stride * lineCount;
+    const std::int64_t callBytes = WriteBehind::CallBytes(m_behind.get());
     if (m_file != nullptr && inside && rows != nullptr && std::fflush(m_file) == 0 &&
-        WriteAllAt(::fileno(m_file), offset, rows, size) &&
+        WriteAllAt(::fileno(m_file), offset, rows, size, callBytes) &&
         m_behind->Wrote(::fileno(m_file), offset, size)) {
         return true;
     }
@@ -206,7 +207,8 @@ bool BmpStripWriter::WriteStripAt(std::int32_t firstLine, std::int32_t lineCount
     const std::int64_t offset =
         kHeadersSize + (static_cast<std::int64_t>(m_height) - firstLine - lineCount) * stride;
     const std::int64_t size = stride * lineCount;
-    return WriteAllAt(::fileno(m_file), offset, rows, size) &&
+    const std::int64_t callBytes = WriteBehind::CallBytes(m_behind.get());
+    return WriteAllAt(::fileno(m_file), offset, rows, size, callBytes) &&
            m_behind->Wrote(::fileno(m_file), offset, size);
 }
 

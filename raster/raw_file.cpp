@@ -150,7 +150,9 @@ std::int64_t RawFile::ReadDirect(std::int64_t byteOffset, std::int64_t byteCount
 
 bool RawFile::WriteAt(std::int64_t byteOffset, std::int64_t byteCount, const void* buffer) const
 {
-    if (!WriteAllAt(m_fd, byteOffset, buffer, byteCount)) return false;
+    if (!WriteAllAt(m_fd, byteOffset, buffer, byteCount, WriteBehind::CallBytes(m_behind.get()))) {
+        return false;
+    }
     return !m_behind || m_behind->Wrote(m_fd, byteOffset, byteCount);
 }
 

@@ -37,6 +37,11 @@ public:
     // back means reading from the disk.
     bool Dropped(std::int64_t offset, std::int64_t length) const;
 
+    // The most bytes one write call should hand the kernel for a file streamed through behind,
+    // or for one whose bytes stay in the cache (no behind, or a window as wide as the
+    // allowance); see the definition.
+    static std::int64_t CallBytes(const WriteBehind* behind);
+
 private:
     mutable std::mutex m_mutex;
     std::deque<std::pair<std::int64_t, std::int64_t>> m_ranges;  // offset, length; oldest first
@@ -48,8 +53,9 @@ private:
     std::int64_t m_droppedEnd = 0;
 };
 
-// Writes count bytes at offset, retrying interrupted calls; false when not all could be
-// written. Each call hands the kernel at most 64 KiB (see the definition).
-bool WriteAllAt(int fd, std::int64_t offset, const void* bytes, std::int64_t count);
+// Writes count bytes at offset, retrying interrupted calls, at most callBytes per call
+// (WriteBehind::CallBytes); false when not all could be written.
+bool WriteAllAt(int fd, std::int64_t offset, const void* bytes, std::int64_t count,
+                std::int64_t callBytes);
 
 }  // namespace lumesta
