@@ -5,6 +5,7 @@
 // and written back in place with large positioned transfers, so the run holds a few megabytes
 // whatever the band's size, and the bytes equal those of the whole-band routines.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <type_traits>
@@ -13,6 +14,7 @@
 #include "core/host.h"
 #include "imaging/stretch.h"
 #include "fusion/filters.h"
+#include "fusion/parallel_rows.h"
 #include "raster/raw_file.h"
 
 namespace lumesta {
@@ -107,5 +109,25 @@ extern template bool RunBandPass<std::int16_t>(const RawFile&, const BandPassSpe
                                                BandPassFigures<std::int16_t>&, Host&);
 extern template bool RunBandPass<std::uint8_t>(const RawFile&, const BandPassSpec<std::uint8_t>&,
                                                BandPassFigures<std::uint8_t>&, Host&);
+
+// Runs step on every band's walk at once, one band per core; then pumps for the rows the walks
+// filtered. False after the first failing walk's message.
+template <typename T, std::size_t N, typename Step>
+bool WalkAllBands(std::array<BandPass<T>, N>& passes, Host& host, const Step& step)
+{
+    std::array<bool, N> done{};
+    ForEachRowInParallel(
+        static_cast<std::int64_t>(N),
+        [&](std::int64_t band) { done[band] = step(passes[band], static_cast<int>(band)); },
+        [] { return true; });
+    for (auto& pass : passes) pass.PumpForFilteredRows(host);
+    for (std::size_t band = 0; band < N; ++band) {
+        if (!done[band]) {
+            passes[band].ShowFailure(host);
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace lumesta

@@ -88,18 +88,7 @@ StepResult FuseAllStrips(const FusionTarget& target, std::array<BandPass<T>, N>&
 {
     // The bands' walks are independent: each strip's rows go to them on every core.
     auto passAll = [&](const std::function<bool(BandPass<T>&, int)>& step) {
-        std::array<bool, N> done{};
-        ForEachRowInParallel(
-            N, [&](std::int64_t band) { done[band] = step(passes[band], static_cast<int>(band)); },
-            [] { return true; });
-        for (auto& pass : passes) pass.PumpForFilteredRows(host);
-        for (int band = 0; band < N; ++band) {
-            if (!done[band]) {
-                passes[band].ShowFailure(host);
-                return false;
-            }
-        }
-        return true;
+        return WalkAllBands(passes, host, step);
     };
     auto writeZeroRows = [&](std::int64_t firstRow, std::int64_t rows) {
         const std::vector<T> zeros(static_cast<std::size_t>(target.width * std::min<std::int64_t>(rows, 64)));

@@ -17,25 +17,6 @@ const std::string kPartReadFailure = "Error: Integer/Binary - ReadDataBlockPart"
 
 using Passes = std::array<BandPass<std::int16_t>, kInjectionBands>;
 
-// Runs step on the four bands' walks at once; after a failure, the failing walk's message.
-bool WalkAll(Passes& passes, Host& host,
-             const std::function<bool(BandPass<std::int16_t>&, int)>& step)
-{
-    std::array<bool, kInjectionBands> done{};
-    ForEachRowInParallel(
-        kInjectionBands,
-        [&](std::int64_t b) { done[b] = step(passes[b], static_cast<int>(b)); },
-        [] { return true; });
-    for (auto& pass : passes) pass.PumpForFilteredRows(host);
-    for (int b = 0; b < kInjectionBands; ++b) {
-        if (!done[b]) {
-            passes[b].ShowFailure(host);
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 StepResult FitInjection(PanRunState& state)
@@ -75,7 +56,7 @@ StepResult FuseInjection(PanRunState& state)
     }
     const FusedRowsSink sink = [&](const std::array<const std::int16_t*, kInjectionBands>& rows,
                                    std::int64_t rowCount) {
-        return WalkAll(passes, state.host, [&](BandPass<std::int16_t>& pass, int b) {
+        return WalkAllBands(passes, state.host, [&](BandPass<std::int16_t>& pass, int b) {
             return pass.Take(rows[b], rowCount);
         });
     };
@@ -85,7 +66,7 @@ StepResult FuseInjection(PanRunState& state)
                                    state.host, [&state] { return state.Pump(); });
     }
     if (result == StepResult::Ok &&
-        !WalkAll(passes, state.host, [](BandPass<std::int16_t>& pass, int) { return pass.Finish(); })) {
+        !WalkAllBands(passes, state.host, [](BandPass<std::int16_t>& pass, int) { return pass.Finish(); })) {
         result = StepResult::Failed;
     }
     if (result == StepResult::Ok) {
