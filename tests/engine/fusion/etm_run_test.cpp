@@ -116,47 +116,32 @@ TEST_F(EtmRunTest, ReportSectionsFollowTheLandsatLayout)
     EXPECT_EQ(log.find("Colour Modification"), std::string::npos);
 }
 
-TEST_F(EtmRunTest, StripsGiveTheWholeImageResultForShortLastStripsAndFilterOrder)
+// 512 × 82: 41 MS rows, so the seven full strips would reach past the last cell row; the
+// filters follow in order. 1030 × 130: 515 MS columns, so the fusion kernel's last piece of a
+// row is short; a dark pan patch gives ratio 0 pixels. The intercept takes the other kernel.
+TEST_F(EtmRunTest, StripsAndRowPiecesGiveTheWholeImageResult)
 {
-    // 82 rows: 41 MS rows, so the seven full strips would reach past the last cell row.
-    const Scene8 scene = MakeScene8(512, 82);
-    for (bool intercept : {false, true}) {
-        EtmJob job = WriteAndBrowse(dir.Path(), scene);
-        job.filterType = EtmFilter::SmoothSharpen;
-        job.filterFlags = {true, true, true};
-        job.method = intercept ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;
-        host.QueueAnswers({true});
-        ASSERT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Finished)
-            << ::testing::PrintToString(host.Messages());
-        const auto expected = Reference(scene, EtmFilter::SmoothSharpen, intercept);
-        for (int b = 0; b < 3; ++b) {
-            const std::string bytes = ReadFileBytes(dir.File(std::string(kNames[b]) + "_Fused.img"));
-            EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), expected[b])
-                << kNames[b] << (intercept ? " with intercept" : "");
-        }
-    }
-}
-
-TEST_F(EtmRunTest, RowsWiderThanOneKernelPieceGiveTheWholeImageResult)
-{
-    // 515 MS columns: the fusion kernel takes a row in pieces of cells and the last piece is
-    // short; a dark pan patch gives ratio 0 pixels, and the intercept takes the other kernel.
-    Scene8 scene = MakeScene8(1030, 130);
+    Scene8 wide = MakeScene8(1030, 130);
     for (int y = 6; y < 12; ++y) {
-        for (int x = 500; x < 530; ++x) scene.pan[static_cast<std::size_t>(y) * 1030 + x] = 0;
+        for (int x = 500; x < 530; ++x) wide.pan[static_cast<std::size_t>(y) * 1030 + x] = 0;
     }
-    for (bool intercept : {false, true}) {
-        EtmJob job = WriteAndBrowse(dir.Path(), scene);
-        job.filterType = EtmFilter::None;
-        job.method = intercept ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;
-        host.QueueAnswers({true});
-        ASSERT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Finished)
-            << ::testing::PrintToString(host.Messages());
-        const auto expected = Reference(scene, EtmFilter::None, intercept);
-        for (int b = 0; b < 3; ++b) {
-            const std::string bytes = ReadFileBytes(dir.File(std::string(kNames[b]) + "_Fused.img"));
-            EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), expected[b])
-                << kNames[b] << (intercept ? " with intercept" : "");
+    const Scene8 tall = MakeScene8(512, 82);
+    for (const auto& [scene, filter] : {std::pair<const Scene8*, EtmFilter>{&tall, EtmFilter::SmoothSharpen},
+                                        {&wide, EtmFilter::None}}) {
+        for (bool intercept : {false, true}) {
+            EtmJob job = WriteAndBrowse(dir.Path(), *scene);
+            job.filterType = filter;
+            job.filterFlags = {true, true, true};
+            job.method = intercept ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;
+            host.QueueAnswers({true});
+            ASSERT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Finished)
+                << ::testing::PrintToString(host.Messages());
+            const auto expected = Reference(*scene, filter, intercept);
+            for (int b = 0; b < 3; ++b) {
+                const std::string bytes = ReadFileBytes(dir.File(std::string(kNames[b]) + "_Fused.img"));
+                EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), expected[b])
+                    << kNames[b] << " " << scene->width << (intercept ? " with intercept" : "");
+            }
         }
     }
 }

@@ -60,7 +60,7 @@ TEST(InjectionKernelsTest, SumRowsConvertsEverySampleExactlyAndSumsRowsInOrder)
 TEST(InjectionKernelsTest, UpsamplingAlongARowEqualsTheGeneralSumAtEveryRatio)
 {
     for (int ratio : {2, 4, 8}) {
-        for (std::int64_t coarse : {3, 30, 61, 64, 257}) {
+        for (std::int64_t coarse : {3, 29, 30, 31, 32, 33, 34, 35, 36, 37, 61, 64, 257}) {
             const AxisWeights weights(coarse, ratio);
             std::mt19937 random(static_cast<unsigned>(coarse * ratio));
             std::uniform_real_distribution<double> value(-100.0, 3000.0);
@@ -104,7 +104,7 @@ std::vector<double> DegradeRowDirect(const MtfTaps& taps, const std::vector<cons
 TEST(InjectionKernelsTest, PanDegradationRowsEqualTheDirectSumsFromSamplesOrDoubles)
 {
     const MtfTaps taps = MtfGaussian(0.15, 4);
-    for (std::int64_t width : {7L, 40L, 41L, 83L, 200L, 1003L}) {
+    for (std::int64_t width : {5L, 7L, 8L, 37L, 40L, 41L, 64L, 83L, 101L, 200L, 1003L}) {
         const auto samples = RandomSamples(static_cast<std::size_t>(kMtfTaps * width), 9);
         const std::vector<double> values(samples.begin(), samples.end());
         std::vector<const std::int16_t*> sampleRows;

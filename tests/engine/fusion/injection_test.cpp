@@ -123,46 +123,6 @@ TEST_F(InjectionTest, AxisWeightsUpsampleAsTheInterpolatorItselfDoes)
     }
 }
 
-// The vector loops must give, bit for bit, the sums taken one sample at a time in tap order,
-// whatever part of a line falls outside their blocks of samples.
-TEST_F(InjectionTest, AxisWeightsSumInTapOrderBitForBit)
-{
-    for (int coarse : {29, 30, 31, 32, 33, 34, 35, 36, 37, 64, 257}) {
-        std::vector<double> line(coarse);
-        for (int i = 0; i < coarse; ++i) line[i] = std::sin(2.3 * i) * 900 + 0.37 * i;
-        const AxisWeights weights(coarse, 4);
-        std::vector<double> actual(4 * coarse);
-        weights.Apply(line.data(), actual.data());
-        for (int n = 0; n < 4 * coarse; ++n) {
-            double sum = 0;
-            for (int j = 0; j < weights.Count(n); ++j)
-                sum += weights.Weights(n)[j] * line[weights.First(n) + j];
-            ASSERT_EQ(actual[n], sum) << coarse << ":" << n;
-        }
-    }
-}
-
-TEST_F(InjectionTest, MtfDegradationSumsInTapOrderBitForBit)
-{
-    const MtfTaps taps = MtfGaussian(0.29, 4);
-    for (int width : {5, 8, 37, 64, 101}) {
-        std::vector<std::vector<double>> rows(kMtfTaps, std::vector<double>(width));
-        std::vector<const double*> window;
-        for (int k = 0; k < kMtfTaps; ++k) {
-            for (int x = 0; x < width; ++x) rows[k][x] = std::cos(0.7 * x + k) * 1000 + k;
-            window.push_back(rows[k].data());
-        }
-        const int outWidth = (width + 1) / 4;
-        std::vector<double> scratch(width), out(outWidth);
-        FilterDecimateRow(taps, window.data(), width, 4, 2, outWidth, scratch.data(), out.data());
-        for (int x = 0; x < width; ++x) {
-            double sum = 0;
-            for (int k = 0; k < kMtfTaps; ++k) sum += taps[k] * rows[k][x];
-            ASSERT_EQ(scratch[x], sum) << width << ":" << x;
-        }
-    }
-}
-
 TEST_F(InjectionTest, FlatPanInjectsNoDetailAndGivesTheUpsampledBands)
 {
     // 8 × 8 pan, 2 × 2 MS; the NIR band is all zeros, so the pyramid's low-pass pan is 0 there.

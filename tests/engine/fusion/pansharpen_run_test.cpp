@@ -177,51 +177,41 @@ std::array<std::vector<std::int16_t>, 4> WholeImageFusion(const Scene& s, bool i
     return out;
 }
 
-TEST_F(PanSharpenRunTest, StripsGiveTheWholeImageResultEvenWhenTheLastStripIsShort)
+// 512 × 164: 41 MS rows, so seven strips of 6 cells would reach past the last cell row.
+// 1036 × 164: 259 MS columns, so the fusion kernel's last piece of a row is short. Both
+// methods, and colour adjustment (which takes the per-pixel path); a dark patch gives pan 0
+// where the synthetic pan is positive (ratio 0 pixels, whose Blue is 0).
+TEST_F(PanSharpenRunTest, StripsAndRowPiecesGiveTheWholeImageResult)
 {
-    // 164 rows: 41 MS rows, so seven strips of 6 cells would reach past the last cell row.
-    // Both methods, with and without colour adjustment (which takes the per-pixel path).
-    Scene scene = MakeScene(512, 164);
-    for (int y = 40; y < 44; ++y) {  // a dark patch: pan 0 where the synthetic pan is positive
-        for (int x = 100; x < 140; ++x) scene.pan[static_cast<std::size_t>(y) * 512 + x] = 0;
-    }
-    WriteEnviScene(dir.Path(), scene);
-    for (int variant = 0; variant < 3; ++variant) {
-        PanSharpenJob job = BrowsedJob(dir.Path(), "img");
-        job.filterType = FilterType16::None;
-        job.method = variant == 1 ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;
-        job.colourAmounts = variant == 2 ? ColourAmounts{10, 20, 30} : ColourAmounts{0, 0, 0};
-        host.QueueAnswers({true});
-        ASSERT_EQ(Run(job), RunOutcome::Finished) << ::testing::PrintToString(host.Messages());
-        const auto expected = WholeImageFusion(scene, variant == 1, job.colourAmounts);
-        const char* names[4] = {"blue", "green", "red", "nir"};
-        for (int b = 0; b < 4; ++b) {
-            EXPECT_EQ(ReadInt16File(Path(std::string(names[b]) + "_Fused.img")), expected[b])
-                << names[b] << " in variant " << variant;
+    struct Case {
+        int width, top, bottom, left, right;  // the dark patch
+        FusionMethod method;
+        ColourAmounts amounts;
+    };
+    const FusionMethod one = FusionMethod::Optimisation1, two = FusionMethod::Optimisation2;
+    const Case cases[] = {{512, 40, 44, 100, 140, one, {0, 0, 0}},
+                          {512, 40, 44, 100, 140, two, {0, 0, 0}},
+                          {512, 40, 44, 100, 140, one, {10, 20, 30}},
+                          {1036, 8, 16, 1000, 1030, one, {0, 0, 0}},
+                          {1036, 8, 16, 1000, 1030, two, {0, 0, 0}}};
+    for (const Case& c : cases) {
+        Scene scene = MakeScene(c.width, 164);
+        for (int y = c.top; y < c.bottom; ++y) {
+            for (int x = c.left; x < c.right; ++x)
+                scene.pan[static_cast<std::size_t>(y) * c.width + x] = 0;
         }
-    }
-}
-
-TEST_F(PanSharpenRunTest, RowsWiderThanOneKernelPieceGiveTheWholeImageResult)
-{
-    // 259 MS columns: the fusion kernel takes a row in pieces of cells and the last piece is
-    // short; the dark patch gives ratio 0 pixels, whose Blue is 0.
-    Scene scene = MakeScene(1036, 164);
-    for (int y = 8; y < 16; ++y) {
-        for (int x = 1000; x < 1030; ++x) scene.pan[static_cast<std::size_t>(y) * 1036 + x] = 0;
-    }
-    WriteEnviScene(dir.Path(), scene);
-    for (bool intercept : {false, true}) {
+        WriteEnviScene(dir.Path(), scene);
         PanSharpenJob job = BrowsedJob(dir.Path(), "img");
         job.filterType = FilterType16::None;
-        job.method = intercept ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;
+        job.method = c.method;
+        job.colourAmounts = c.amounts;
         host.QueueAnswers({true});
         ASSERT_EQ(Run(job), RunOutcome::Finished) << ::testing::PrintToString(host.Messages());
-        const auto expected = WholeImageFusion(scene, intercept, job.colourAmounts);
+        const auto expected = WholeImageFusion(scene, c.method == two, c.amounts);
         const char* names[4] = {"blue", "green", "red", "nir"};
         for (int b = 0; b < 4; ++b) {
             EXPECT_EQ(ReadInt16File(Path(std::string(names[b]) + "_Fused.img")), expected[b])
-                << names[b] << (intercept ? " with intercept" : "");
+                << names[b] << " " << c.width << " " << MethodLabel(c.method) << " " << c.amounts[0];
         }
     }
 }
