@@ -202,10 +202,14 @@ TEST_F(HaarRunTest, IdrisiInputGetsItsRangeInTheHeader)
         << header;
 }
 
-TEST(HaarHeaderTest, EnviHeaderFromStandardTemplate)
-{
+class HaarHeaderTest : public ::testing::Test {
+protected:
     testing::TempDir dir;
     testing::FakeHost host;
+};
+
+TEST_F(HaarHeaderTest, EnviHeaderFromStandardTemplate)
+{
     testing::WriteAssessEnviHeader(dir.File("in.img"), 64, 32, 3, 2, "B1,\nB2,\nB3");
     WriteEnviHaarHeader(dir.File("in.hdr"), dir.File("out.hdr"), "B2", 64, 32, kWhen, host);
     EXPECT_EQ(testing::ReadFileBytes(dir.File("out.hdr")),
@@ -216,10 +220,8 @@ TEST(HaarHeaderTest, EnviHeaderFromStandardTemplate)
     EXPECT_THAT(host.Messages(), IsEmpty());
 }
 
-TEST(HaarHeaderTest, EnviTemplateWithoutBandNamesKeepsEmptyLines)
+TEST_F(HaarHeaderTest, EnviTemplateWithoutBandNamesKeepsEmptyLines)
 {
-    testing::TempDir dir;
-    testing::FakeHost host;
     testing::WriteFileBytes(dir.File("in.hdr"),
                             "ENVI\r\nsamples = 8\r\nlines = 8\r\nbands = 1\r\n\r\n"
                             "data type = 1\r\ninterleave = bsq\r\n");
@@ -234,10 +236,8 @@ TEST(HaarHeaderTest, EnviTemplateWithoutBandNamesKeepsEmptyLines)
     EXPECT_EQ(testing::ReadFileBytes(dir.File("out2.hdr")).substr(0, 6), "ENVI\r\n");
 }
 
-TEST(HaarHeaderTest, IdrisiHeaderFromStandardTemplate)
+TEST_F(HaarHeaderTest, IdrisiHeaderFromStandardTemplate)
 {
-    testing::TempDir dir;
-    testing::FakeHost host;
     testing::WriteAssessIdrisiHeader(dir.File("in.rst"), 64, 64);
     WriteIdrisiHaarHeader(dir.File("in.rdc"), "/data/in.rst", -12.5, 1234.5678, dir.File("out.rdc"),
                           host);
