@@ -107,25 +107,6 @@ TEST_F(BatchJobsTest, StopsBeforeTheJobAndJobsBeyondTheFileAreReported)
     EXPECT_THAT(host.Messages(), ElementsAre("The batch file has no job 2 (it lists 1)."));
 }
 
-// A run that fails in its length check clears the job's inputs and selectors; the next job of
-// the batch still runs with the selectors the batch started with.
-TEST_F(BatchJobsTest, AFailedRunDoesNotStopTheJobsAfterIt)
-{
-    WriteGeoTiff16(dir.File("short.tif"), 64, 64, {std::vector<std::int16_t>(64 * 64, 100)});
-    std::string first = "1\n" + dir.File("pan.tif") + "\n";
-    for (const char* name : {"blue", "green", "red"})
-        first += dir.File(std::string(name) + ".tif") + "\n";
-    first += dir.File("short.tif") + "\n" + dir.File("a.bmp") + "\n" + dir.File("a.tif") + "\n";
-    PanSharpenJob job = BatchJob("2 1\n" + first + Record(2, dir.File("pan.tif"), "b"));
-    RunCounters counters;
-    FakeHost host;
-    BatchTally tally;
-    EXPECT_EQ(RunPanSharpenBatch(job, counters, host, {}, &tally), BatchOutcome::Stopped);
-    EXPECT_EQ(tally.finished, 1);
-    EXPECT_FALSE(Exists(dir.File("a.bmp")));
-    EXPECT_TRUE(Exists(dir.File("b.bmp"))) << ::testing::PrintToString(host.Messages());
-}
-
 TEST_F(BatchJobsTest, ListingNamesInputsAndTheIndicatorsOutputsWithoutRunning)
 {
     const std::string fourBand = "2\nnot used\n" + dir.File("ms.tif") + "\n" + dir.File("b.bmp") +

@@ -132,16 +132,24 @@ TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDone)
     EXPECT_FALSE(Exists(dir.File("h.bmp")));
 }
 
+// A job with a missing pan is stopped; one failing its size check clears the job's inputs
+// and selectors. Either makes the batch unsuccessful, and the next job still runs with the
+// selectors the batch started with.
 TEST_F(PanSharpenBatchTest, AStoppedJobMakesTheBatchUnsuccessfulAndTheRestStillRuns)
 {
+    WriteGeoTiff16(dir.File("short.tif"), 64, 64, {std::vector<std::int16_t>(64 * 64, 100)});
     std::string missingPan = Single(1, "a");
     missingPan.replace(missingPan.find("pan.tif"), 7, "gone.tif");
-    EXPECT_EQ(Run("2 1\n" + missingPan + Single(2, "b")), BatchOutcome::Stopped);
+    std::string shortNir = Single(2, "b");
+    shortNir.replace(shortNir.find("nir.tif"), 7, "short.tif");
+    EXPECT_EQ(Run("3 1\n" + missingPan + shortNir + Single(3, "c")), BatchOutcome::Stopped);
     EXPECT_EQ(tally.finished, 1);
-    EXPECT_EQ(tally.stopped, 1);
+    EXPECT_EQ(tally.stopped, 2);
     EXPECT_FALSE(Exists(dir.File("a.bmp")));
-    EXPECT_TRUE(Exists(dir.File("b.bmp")));
-    EXPECT_FALSE(host.Messages().empty());
+    EXPECT_FALSE(Exists(dir.File("b.bmp")));
+    EXPECT_TRUE(Exists(dir.File("c.bmp"))) << ::testing::PrintToString(host.Messages());
+    EXPECT_THAT(host.Messages(),
+                ElementsAre("Error: Reading GeoTIFF.", "Check the width/height of the input image."));
 }
 
 TEST_F(PanSharpenBatchTest, CancelEndsTheBatchWithoutStartingTheNextJob)
