@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "raster/bmp_writer.h"
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/geotiff_builder.h"
 #include "tests/support/scene_builder.h"
@@ -151,20 +152,10 @@ TEST_F(ImageOpenTest, IdrisiGroupsGenericMatricesAndBmpReadTheirSamples)
     const auto byteValue = [](int band, int x, int y) {
         return (band * 80 + x * 7 + y * 13) % 251 + 1;
     };
-    const int stride = (kWidth * 3 + 3) / 4 * 4;
-    std::string bmp(54 + static_cast<std::size_t>(stride) * kHeight, '\0');
-    const auto put32 = [&bmp](int at, std::int32_t v) {
-        for (int i = 0; i < 4; ++i)
-            bmp[static_cast<std::size_t>(at + i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
-    };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, kWidth);
-    put32(22, kHeight);
-    bmp[26] = 1;
-    bmp[28] = 24;
+    const int stride = BmpRowStride(kWidth);
+    const auto headers = BmpHeaders(kWidth, kHeight);
+    std::string bmp(headers.begin(), headers.end());
+    bmp.resize(54 + static_cast<std::size_t>(stride) * kHeight);
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {
             for (int band = 0; band < 3; ++band) {
