@@ -76,23 +76,6 @@ class CombineDialogTest : public QObject {
 private slots:
     void initTestCase() { WriteInputs(m_dir); }
 
-    void OpensWithTheDefaultsOfANewJob()
-    {
-        for (bool sixteen : {true, false}) {
-            const auto dialog = MakeDialog(sixteen, m_counters, m_host);
-            QCOMPARE(dialog->windowTitle(),
-                     QString("Band Combination (For %1 data)").arg(sixteen ? "16-bit" : "8-bit"));
-            QCOMPARE(dialog->Job().depth, sixteen ? CombineDepth::Sixteen : CombineDepth::Eight);
-            for (int band = kCompositeBlue; band <= kCompositeRed; ++band)
-                QVERIFY(dialog->BandList(band)->count() == 0 &&
-                        dialog->BandBrowse(band)->isEnabled());
-            QCOMPARE(dialog->WidthField()->text(), QString("0"));
-            QCOMPARE(dialog->HeightField()->text(), QString("0"));
-            QVERIFY(dialog->BmpField()->text().isEmpty());
-            QVERIFY(dialog->DisplayBmpBox()->isChecked() && !dialog->GeoTiffBox()->isChecked());
-        }
-    }
-
     void BlueChoiceFillsTheListsAndNamesTheOutputs_data()
     {
         QTest::addColumn<bool>("sixteen");
@@ -342,7 +325,6 @@ private:
     }
 
     TempDir m_dir;
-    FakeHost m_host;
     RunCounters m_counters;
 };
 

@@ -8,7 +8,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -57,31 +56,6 @@ class PanSharpenDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void OpensWithTheDefaultsOfANewJob()
-    {
-        FakeHost host;
-        RunCounters counters;
-        PanSharpenDialog dialog(counters, host, nullptr);
-        QCOMPARE(dialog.windowTitle(), QString("Pan-Sharpening Module (For 16-bit data)"));
-        QCOMPARE(ComboEntries(dialog.MethodList()),
-                 QStringList({"Optimisation 1", "Optimisation 2", "Adaptive Gram-Schmidt (GSA)",
-                              "MTF-GLP-HPM", "AWLP", "Weighted Brovey"}));
-        QCOMPARE(ComboEntries(dialog.SensorList()),
-                 QStringList({"worldview2", "quickbird", "ikonos", "generic"}));
-        QCOMPARE(dialog.SensorList()->currentText(), QString("generic"));
-        QCOMPARE(ComboEntries(dialog.ResamplingList()), QStringList({"Improved Bilinear"}));
-        QCOMPARE(dialog.SuffixField()->text(), QString("_Fused"));
-        QVERIFY(dialog.DisplayBmpBox()->isChecked() && !dialog.ColourMatchBox()->isChecked());
-
-        dialog.show();
-        const QRect screen = dialog.screen()->availableGeometry();
-        if (screen.contains(QRect(QPoint(550, 60), dialog.frameGeometry().size()))) {
-            QCOMPARE(dialog.pos(), QPoint(550, 60));
-        } else {
-            QVERIFY(screen.contains(dialog.frameGeometry()));
-        }
-    }
-
     void MenuSensorAndMethodChoicesReachTheJob()
     {
         FakeHost host;

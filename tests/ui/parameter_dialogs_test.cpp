@@ -63,22 +63,6 @@ private slots:
         QCOMPARE(host.Messages(), std::vector<std::string>{"Please enter an integer between 0 and 30."});
     }
 
-    void StretchHandsEachValueToItsOwnBand()
-    {
-        FakeHost host;
-        CStretchParamsDlg dialog(host, nullptr);
-        QCOMPARE(dialog.windowTitle(), QString("Parameters for Image Stretching"));
-        for (int band = 0; band < 3; ++band) {
-            dialog.LeftField(band)->setValue(3 + band);
-            dialog.RightField(band)->setValue(10 + band);
-            dialog.NonlinearField(band)->setValue(17 + band);
-        }
-        const StretchParams params = dialog.Params();
-        QCOMPARE(params.leftCutoff, (std::array<int, 3>{3, 4, 5}));
-        QCOMPARE(params.rightCutoff, (std::array<int, 3>{10, 11, 12}));
-        QCOMPARE(params.nonlinear, (std::array<int, 3>{17, 18, 19}));
-    }
-
     void StretchRefusesAnEmptyCutoffAndStaysOpen()
     {
         FakeHost host;
