@@ -23,11 +23,6 @@ namespace {
 
 enum Tool { kSemivariance, kStatistics, kHaar };
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 std::unique_ptr<AssessDialog> MakeDialog(int tool, RunCounters& counters, Host& host)
 {
     if (tool == kSemivariance) return std::make_unique<CSemivarianceDlg>(counters, host, nullptr);
@@ -48,18 +43,6 @@ QStringList OutputTexts(AssessDialog& dialog)
     if (auto* stats = dynamic_cast<CImageStatsDlg*>(&dialog)) return {stats->OutputField()->text()};
     auto& haar = static_cast<CHaarWaveletDlg&>(dialog);
     return {haar.OutputImageField()->text(), haar.BmpField()->text()};
-}
-
-void TypeInto(QLineEdit* field, const QString& text)
-{
-    field->selectAll();
-    QTest::keyClicks(field, text);
-}
-
-void Select(QComboBox* list, int entry)
-{
-    list->setCurrentIndex(entry);
-    emit list->activated(entry);
 }
 
 // A 16-bit ENVI file of three named bands, 64 × 48.
@@ -236,7 +219,7 @@ private slots:
         const auto dialog = MakeDialog(tool, counters, host);
         dialog->show();
         dialog->OnInputChosen(inputPath);
-        if (tool == kSemivariance) Select(dialog->InputList(), 1);
+        if (tool == kSemivariance) Choose(dialog->InputList(), 1);
         if (tool == kStatistics) TypeInto(dialog->WidthField(), "40");
         if (tool == kStatistics) TypeInto(dialog->HeightField(), "36");
         if (tool == kHaar)

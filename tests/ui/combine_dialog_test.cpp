@@ -62,12 +62,6 @@ std::unique_ptr<BandCombinationDialog> MakeDialog(bool sixteen, RunCounters& cou
     return std::make_unique<CBandCombination8Dlg>(counters, host, nullptr);
 }
 
-void ChooseEntry(BandCombinationDialog& dialog, int band, int index)
-{
-    dialog.BandList(band)->setCurrentIndex(index);
-    emit dialog.BandList(band)->activated(index);
-}
-
 }  // namespace
 
 class CombineDialogTest : public QObject {
@@ -117,7 +111,7 @@ private slots:
         }
         if (single) return;
         // The last entry for Red: a group member names its own file, a band stays in its file.
-        ChooseEntry(*dialog, kCompositeRed, 3);
+        Choose(dialog->BandList(kCompositeRed), 3);
         QCOMPARE(dialog->Job().selectedIndex[kCompositeRed], 3);
         QCOMPARE(ToQt(dialog->Job().bandPath[kCompositeRed]), File(group ? "b4.rst" : blue));
     }
@@ -208,7 +202,7 @@ private slots:
         CBandCombination16Dlg dialog(counters, host, nullptr);
         dialog.show();
         dialog.OnBandChosen(kCompositeBlue, File("ms.img"));
-        ChooseEntry(dialog, kCompositeRed, 3);
+        Choose(dialog.BandList(kCompositeRed), 3);
         QTest::mouseClick(dialog.DisplayBmpBox(), Qt::LeftButton);  // lumesta-cli displays nothing
         WhenModalOpens([](QWidget* modal) {
             auto* stretch = dynamic_cast<CStretchParamsDlg*>(modal);
@@ -256,8 +250,8 @@ private slots:
         CBandCombination16Dlg dialog(counters, host, nullptr);
         dialog.show();
         dialog.OnBandChosen(kCompositeBlue, File("jobs.bif"));
-        ChooseEntry(dialog, kCompositeBlue, 2);
-        ChooseEntry(dialog, kCompositeRed, 0);
+        Choose(dialog.BandList(kCompositeBlue), 2);
+        Choose(dialog.BandList(kCompositeRed), 0);
         CompareWithCommandLine(dialog, host, {"job.tif"},
                                {"combine", "--blue", File("jobs.bif"), "--select", "3,2,1"});
         QVERIFY(!Exists(m_dir.File("job.bmp")));

@@ -20,11 +20,6 @@
 namespace lumesta::testing {
 namespace {
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 // A menu as its item texts, "-" for a separator and "> title" for a submenu.
 QStringList Items(const QMenu* menu)
 {
@@ -228,11 +223,7 @@ private:
             [&dir](QWidget* modal) {
                 auto* dialog = dynamic_cast<PanSharpenDialog*>(modal);
                 QVERIFY(dialog);
-                dialog->OnPanChosen(Q(dir.File("pan.img")));
-                const char* const stems[4] = {"blue", "green", "red", "nir"};
-                for (int band = kBlue; band <= kNir; ++band) {
-                    dialog->OnBandChosen(band, Q(dir.File(std::string(stems[band]) + ".img")));
-                }
+                ChooseEnviScene(*dialog, dir.Path());
                 QTest::mouseClick(dialog->DisplayBmpBox(), Qt::LeftButton);
                 dialog->accept();
             },

@@ -28,11 +28,6 @@ namespace {
 
 enum ToolCase { kPan16, kEtm, kCombine16, kCombine8, kSemivariance, kStats, kHaar };
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 // The visible progress window of the run, or null.
 CProgressWindow* VisibleProgressWindow()
 {
@@ -70,9 +65,7 @@ std::unique_ptr<ToolDialog> MakeChosenDialog(ToolCase tool, const TempDir& dir, 
         case kPan16: {
             WriteEnviScene(dir.Path(), MakeScene(2048, 2048));
             auto dialog = std::make_unique<PanSharpenDialog>(counters, host, &frame);
-            dialog->OnPanChosen(file("pan.img"));
-            const char* bands[] = {"blue.img", "green.img", "red.img", "nir.img"};
-            for (int band = 0; band < 4; ++band) dialog->OnBandChosen(band, file(bands[band]));
+            ChooseEnviScene(*dialog, dir.Path());
             return dialog;
         }
         case kEtm: {
@@ -159,10 +152,7 @@ private slots:
         QElapsedTimer sinceCancel;
         WhenProgressShows([&](CProgressWindow* window) {
             lockedDuringRun = frame.View().isReadOnly() && ToolRunGuard::Active();
-            // A picture of the window mid-run, kept in the build folder to look at.
-            const QString folder = QCoreApplication::applicationDirPath() + "/screenshots";
-            QDir().mkpath(folder);
-            window->grab().save(folder + QString("/progress_%1.png").arg(tool));
+            SaveScreenshot(window, QString("progress_%1").arg(tool));  // mid-run, to look at
             sinceCancel.start();
             QTest::mouseClick(window->CancelButton(), Qt::LeftButton);
         });
@@ -211,11 +201,7 @@ private slots:
             [&](QWidget* window) {
                 auto* dialog = dynamic_cast<PanSharpenDialog*>(window);
                 QVERIFY(dialog);
-                dialog->OnPanChosen(Q(dir.File("pan.img")));
-                const char* bands[] = {"blue.img", "green.img", "red.img", "nir.img"};
-                for (int band = 0; band < 4; ++band) {
-                    dialog->OnBandChosen(band, Q(dir.File(bands[band])));
-                }
+                ChooseEnviScene(*dialog, dir.Path());
                 WhenProgressShows([&](CProgressWindow*) { frame.close(); });
                 dialog->accept();
             },
