@@ -51,27 +51,22 @@ private slots:
         QCOMPARE(job.colourAmounts, (std::array<int, 3>{0, 0, 30}));
     }
 
-    void MoreRefusesAnAmountThatIsNotInRange()
+    // An empty field is refused with its range and the dialog stays open.
+    void EmptyFieldsAreRefusedAndTheDialogStaysOpen()
     {
         FakeHost host;
-        MoreParamsDialog dialog(host, nullptr);
-        dialog.show();
-        ClearField(dialog.AmountField(kGreen));
-        dialog.accept();
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(host.Messages(), std::vector<std::string>{"Please enter an integer between 0 and 30."});
-    }
-
-    void StretchRefusesAnEmptyCutoffAndStaysOpen()
-    {
-        FakeHost host;
-        CStretchParamsDlg dialog(host, nullptr);
-        dialog.show();
-        ClearField(dialog.RightField(kGreen));
-        dialog.accept();
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(host.Messages(), std::vector<std::string>{"Please enter an integer between 1 and 20."});
+        MoreParamsDialog more(host, nullptr);
+        CStretchParamsDlg stretch(host, nullptr);
+        more.show();
+        stretch.show();
+        ClearField(more.AmountField(kGreen));
+        ClearField(stretch.RightField(kGreen));
+        more.accept();
+        stretch.accept();
+        QCOMPARE(more.result(), int(QDialog::Rejected));
+        QVERIFY(more.isVisible() && stretch.isVisible());
+        QCOMPARE(host.Messages(), (std::vector<std::string>{"Please enter an integer between 0 and 30.",
+                                                            "Please enter an integer between 1 and 20."}));
     }
 };
 

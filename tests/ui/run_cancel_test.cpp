@@ -90,28 +90,18 @@ std::unique_ptr<ToolDialog> MakeChosenDialog(ToolCase tool, const TempDir& dir, 
                 WriteFileBytes(dir.File(band), samples);
             }
             std::unique_ptr<BandCombinationDialog> dialog;
-            if (tool == kCombine16) {
-                dialog = std::make_unique<CBandCombination16Dlg>(counters, host, &frame);
-            } else {
-                dialog = std::make_unique<CBandCombination8Dlg>(counters, host, &frame);
-            }
+            if (sixteen) dialog = std::make_unique<CBandCombination16Dlg>(counters, host, &frame);
+            if (!sixteen) dialog = std::make_unique<CBandCombination8Dlg>(counters, host, &frame);
             const char* bands[] = {"blue.img", "green.img", "red.img"};
             for (int band = 0; band < 3; ++band) dialog->OnBandChosen(band, file(bands[band]));
             return dialog;
         }
         default: {
             WriteEnviScene(dir.Path(), MakeScene(1024, 1024));
-            if (tool == kSemivariance) {
-                auto dialog = std::make_unique<CSemivarianceDlg>(counters, host, &frame);
-                dialog->OnInputChosen(file("pan.img"));
-                return dialog;
-            }
-            if (tool == kStats) {
-                auto dialog = std::make_unique<CImageStatsDlg>(counters, host, &frame);
-                dialog->OnInputChosen(file("pan.img"));
-                return dialog;
-            }
-            auto dialog = std::make_unique<CHaarWaveletDlg>(counters, host, &frame);
+            std::unique_ptr<AssessDialog> dialog;
+            if (tool == kSemivariance) dialog = std::make_unique<CSemivarianceDlg>(counters, host, &frame);
+            if (tool == kStats) dialog = std::make_unique<CImageStatsDlg>(counters, host, &frame);
+            if (tool == kHaar) dialog = std::make_unique<CHaarWaveletDlg>(counters, host, &frame);
             dialog->OnInputChosen(file("pan.img"));
             return dialog;
         }
