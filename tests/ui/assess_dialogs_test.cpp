@@ -1,6 +1,5 @@
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -24,11 +23,6 @@ namespace {
 
 enum Tool { kSemivariance, kStatistics, kHaar };
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 std::unique_ptr<AssessDialog> MakeDialog(int tool, RunCounters& counters, Host& host)
 {
     if (tool == kSemivariance) return std::make_unique<CSemivarianceDlg>(counters, host, nullptr);
@@ -49,32 +43,6 @@ QStringList OutputTexts(AssessDialog& dialog)
     if (auto* stats = dynamic_cast<CImageStatsDlg*>(&dialog)) return {stats->OutputField()->text()};
     auto& haar = static_cast<CHaarWaveletDlg&>(dialog);
     return {haar.OutputImageField()->text(), haar.BmpField()->text()};
-}
-
-QStringList Entries(const QComboBox* list)
-{
-    QStringList entries;
-    for (int i = 0; i < list->count(); ++i) entries << list->itemText(i);
-    return entries;
-}
-
-QStringList Labels(const QWidget& dialog)
-{
-    QStringList texts;
-    for (const QLabel* label : dialog.findChildren<QLabel*>()) texts << label->text();
-    return texts;
-}
-
-void TypeInto(QLineEdit* field, const QString& text)
-{
-    field->selectAll();
-    QTest::keyClicks(field, text);
-}
-
-void Select(QComboBox* list, int entry)
-{
-    list->setCurrentIndex(entry);
-    emit list->activated(entry);
 }
 
 // A 16-bit ENVI file of three named bands, 64 × 48.
@@ -101,31 +69,6 @@ public slots:
     void RecordUrl(const QUrl& url) { m_openedFiles << url.toLocalFile(); }
 
 private slots:
-    void OpenWithTheirControlsAndDefaults()
-    {
-        FakeHost host;
-        RunCounters counters;
-        CSemivarianceDlg lags(counters, host, nullptr);
-        QCOMPARE(lags.windowTitle(),
-                 QString("Geostatistical Semivariance (For 16- or 8-bit data)"));
-        QCOMPARE(CountField(lags)->text(), QString("100"));
-        QVERIFY(Labels(lags).contains("At 0, 45, 90, 135 degrees"));
-        CImageStatsDlg stats(counters, host, nullptr);
-        QCOMPARE(CountField(stats)->text(), QString("0"));
-        QVERIFY(Labels(stats).contains("(if level = 0, calculate statistics of the image itself)"));
-        CHaarWaveletDlg haar(counters, host, nullptr);
-        QCOMPARE(CountField(haar)->text(), QString("1"));
-        QCOMPARE(Entries(haar.WaveletList()), QStringList({"Haar"}));
-        QVERIFY(haar.FormButton(HaarForm::InverseSqrt2)->isChecked());
-        haar.FormButton(HaarForm::Half)->click();
-        QCOMPARE(haar.Job().form, HaarForm::Half);
-        // The size fields sit inside the Haar input group, below it in the other two dialogs.
-        QVERIFY(haar.WidthField()->parentWidget() == haar.InputList()->parentWidget());
-        QVERIFY(stats.WidthField()->parentWidget() == &stats);
-        QCOMPARE(haar.WidthField()->text() + haar.HeightField()->text(), QString("00"));
-        QCOMPARE(OutputTexts(haar), QStringList({"", ""}));
-    }
-
     void InputChoiceFillsListSizeAndOutputNames_data()
     {
         QTest::addColumn<QString>("input");
@@ -158,37 +101,12 @@ private slots:
         for (int tool : {kSemivariance, kStatistics, kHaar}) {
             const auto dialog = MakeDialog(tool, counters, host);
             dialog->OnInputChosen(Q(dir.File(input.toStdString())));
-            QCOMPARE(Entries(dialog->InputList()), entries);
+            QCOMPARE(ComboEntries(dialog->InputList()), entries);
             QCOMPARE(dialog->InputList()->currentIndex(), 0);
             QCOMPARE(dialog->WidthField()->text(), QString::number(width));
             QCOMPARE(OutputTexts(*dialog), outputs[tool]);
         }
         QVERIFY(host.Messages().empty());
-    }
-
-    void SelectionTypingAndChosenOutputReachTheJob()
-    {
-        TempDir dir;
-        WriteMultiBandEnvi(dir);
-        FakeHost host;
-        RunCounters counters;
-        CSemivarianceDlg lags(counters, host, nullptr);
-        lags.OnInputChosen(Q(dir.File("multi.img")));
-        Select(lags.InputList(), 2);
-        TypeInto(lags.HeightField(), "40");
-        TypeInto(lags.CountField(), "-3");
-        TypeInto(lags.OutputField(), "/elsewhere/t.txt");
-        QCOMPARE(lags.Job().input.inputName, std::string("Red"));
-        QCOMPARE(lags.Job().input.bandIndex, 2);
-        QCOMPARE(lags.Job().input.height, 40);
-        QCOMPARE(lags.Job().maxLag, -3);
-        QCOMPARE(lags.Job().outputPath, std::string("/elsewhere/t.txt"));
-
-        // A chosen output image is shown; without an input there is no header to place.
-        CHaarWaveletDlg haar(counters, host, nullptr);
-        haar.OnOutputImageChosen(Q(dir.File("other.rst")));
-        QCOMPARE(haar.OutputImageField()->text(), Q(dir.File("other.rst")));
-        QCOMPARE(haar.Job().outputHeaderPath, std::string());
     }
 
     // Every stop keeps the dialog open with its fields; those after the report began log.
@@ -301,7 +219,7 @@ private slots:
         const auto dialog = MakeDialog(tool, counters, host);
         dialog->show();
         dialog->OnInputChosen(inputPath);
-        if (tool == kSemivariance) Select(dialog->InputList(), 1);
+        if (tool == kSemivariance) Choose(dialog->InputList(), 1);
         if (tool == kStatistics) TypeInto(dialog->WidthField(), "40");
         if (tool == kStatistics) TypeInto(dialog->HeightField(), "36");
         if (tool == kHaar)

@@ -62,12 +62,6 @@ std::unique_ptr<BandCombinationDialog> MakeDialog(bool sixteen, RunCounters& cou
     return std::make_unique<CBandCombination8Dlg>(counters, host, nullptr);
 }
 
-void ChooseEntry(BandCombinationDialog& dialog, int band, int index)
-{
-    dialog.BandList(band)->setCurrentIndex(index);
-    emit dialog.BandList(band)->activated(index);
-}
-
 }  // namespace
 
 class CombineDialogTest : public QObject {
@@ -75,23 +69,6 @@ class CombineDialogTest : public QObject {
 
 private slots:
     void initTestCase() { WriteInputs(m_dir); }
-
-    void OpensWithTheDefaultsOfANewJob()
-    {
-        for (bool sixteen : {true, false}) {
-            const auto dialog = MakeDialog(sixteen, m_counters, m_host);
-            QCOMPARE(dialog->windowTitle(),
-                     QString("Band Combination (For %1 data)").arg(sixteen ? "16-bit" : "8-bit"));
-            QCOMPARE(dialog->Job().depth, sixteen ? CombineDepth::Sixteen : CombineDepth::Eight);
-            for (int band = kCompositeBlue; band <= kCompositeRed; ++band)
-                QVERIFY(dialog->BandList(band)->count() == 0 &&
-                        dialog->BandBrowse(band)->isEnabled());
-            QCOMPARE(dialog->WidthField()->text(), QString("0"));
-            QCOMPARE(dialog->HeightField()->text(), QString("0"));
-            QVERIFY(dialog->BmpField()->text().isEmpty());
-            QVERIFY(dialog->DisplayBmpBox()->isChecked() && !dialog->GeoTiffBox()->isChecked());
-        }
-    }
 
     void BlueChoiceFillsTheListsAndNamesTheOutputs_data()
     {
@@ -134,7 +111,7 @@ private slots:
         }
         if (single) return;
         // The last entry for Red: a group member names its own file, a band stays in its file.
-        ChooseEntry(*dialog, kCompositeRed, 3);
+        Choose(dialog->BandList(kCompositeRed), 3);
         QCOMPARE(dialog->Job().selectedIndex[kCompositeRed], 3);
         QCOMPARE(ToQt(dialog->Job().bandPath[kCompositeRed]), File(group ? "b4.rst" : blue));
     }
@@ -225,7 +202,7 @@ private slots:
         CBandCombination16Dlg dialog(counters, host, nullptr);
         dialog.show();
         dialog.OnBandChosen(kCompositeBlue, File("ms.img"));
-        ChooseEntry(dialog, kCompositeRed, 3);
+        Choose(dialog.BandList(kCompositeRed), 3);
         QTest::mouseClick(dialog.DisplayBmpBox(), Qt::LeftButton);  // lumesta-cli displays nothing
         WhenModalOpens([](QWidget* modal) {
             auto* stretch = dynamic_cast<CStretchParamsDlg*>(modal);
@@ -273,8 +250,8 @@ private slots:
         CBandCombination16Dlg dialog(counters, host, nullptr);
         dialog.show();
         dialog.OnBandChosen(kCompositeBlue, File("jobs.bif"));
-        ChooseEntry(dialog, kCompositeBlue, 2);
-        ChooseEntry(dialog, kCompositeRed, 0);
+        Choose(dialog.BandList(kCompositeBlue), 2);
+        Choose(dialog.BandList(kCompositeRed), 0);
         CompareWithCommandLine(dialog, host, {"job.tif"},
                                {"combine", "--blue", File("jobs.bif"), "--select", "3,2,1"});
         QVERIFY(!Exists(m_dir.File("job.bmp")));
@@ -342,7 +319,6 @@ private:
     }
 
     TempDir m_dir;
-    FakeHost m_host;
     RunCounters m_counters;
 };
 

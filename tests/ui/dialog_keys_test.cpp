@@ -30,56 +30,15 @@
 namespace lumesta::testing {
 namespace {
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 std::unique_ptr<ToolDialog> MakeDialog(int kind, RunCounters& counters, Host& host)
 {
-    switch (kind) {
-        case 0:
-            return std::make_unique<PanSharpenDialog>(counters, host, nullptr);
-        case 1:
-            return std::make_unique<EtmDialog>(counters, host, nullptr);
-        case 2:
-            return std::make_unique<CBandCombination16Dlg>(counters, host, nullptr);
-        case 3:
-            return std::make_unique<CBandCombination8Dlg>(counters, host, nullptr);
-        case 4:
-            return std::make_unique<CSemivarianceDlg>(counters, host, nullptr);
-        case 5:
-            return std::make_unique<CImageStatsDlg>(counters, host, nullptr);
-        default:
-            return std::make_unique<CHaarWaveletDlg>(counters, host, nullptr);
-    }
-}
-
-// Drops one local file on widget as the file manager would.
-void DropFile(QWidget* widget, const QString& path)
-{
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path)});
-    const QPoint at = widget->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &drop);
-}
-
-// Keeps a picture of widget in the build folder's "screenshots", to look at.
-void SaveScreenshot(QWidget* widget, const QString& name)
-{
-    const QString folder = QCoreApplication::applicationDirPath() + "/screenshots";
-    QDir().mkpath(folder);
-    widget->grab().save(folder + "/" + name + ".png");
-}
-
-QByteArray Bytes(const std::string& path)
-{
-    QFile file(Q(path));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (kind == 0) return std::make_unique<PanSharpenDialog>(counters, host, nullptr);
+    if (kind == 1) return std::make_unique<EtmDialog>(counters, host, nullptr);
+    if (kind == 2) return std::make_unique<CBandCombination16Dlg>(counters, host, nullptr);
+    if (kind == 3) return std::make_unique<CBandCombination8Dlg>(counters, host, nullptr);
+    if (kind == 4) return std::make_unique<CSemivarianceDlg>(counters, host, nullptr);
+    if (kind == 5) return std::make_unique<CImageStatsDlg>(counters, host, nullptr);
+    return std::make_unique<CHaarWaveletDlg>(counters, host, nullptr);
 }
 
 }  // namespace
@@ -163,9 +122,9 @@ private slots:
         QCOMPARE(dialog.Job().panPath, dir.File("pan.img"));
         QCOMPARE(dialog.WidthField()->text(), QString("512"));
 
-        DropFile(dialog.BandList(0), Q(dir.File("blue.img")));
+        QVERIFY(DropFile(dialog.BandList(0), Q(dir.File("blue.img"))));
         QCOMPARE(dialog.Job().msPath[0], dir.File("blue.img"));
-        DropFile(dialog.BmpField(), Q(dir.File("chosen.bmp")));
+        QVERIFY(DropFile(dialog.BmpField(), Q(dir.File("chosen.bmp"))));
         QCOMPARE(dialog.Job().bmpName, dir.File("chosen.bmp"));
         QVERIFY(host.Messages().empty());
     }
@@ -177,7 +136,7 @@ private slots:
         TempDir dir;
         WriteEnviScene(dir.Path(), MakeScene(512, 512));
         WriteFileBytes(dir.File("old.bmp"), std::string("BM\x01\x02\x03", 5));
-        const QByteArray pan = Bytes(dir.File("pan.img"));
+        const std::string pan = ReadFileBytes(dir.File("pan.img"));
         FakeHost host;
         RunCounters counters;
         PanSharpenDialog dialog(counters, host, nullptr);
@@ -186,12 +145,12 @@ private slots:
         const std::string derived = dialog.Job().bmpName;
 
         dialog.OnBmpChosen(Q(dir.File("old.bmp")));
-        QCOMPARE(Bytes(dir.File("old.bmp")), QByteArray("BM\x01\x02\x03", 5));
+        QCOMPARE(ReadFileBytes(dir.File("old.bmp")), std::string("BM\x01\x02\x03", 5));
         QCOMPARE(dialog.Job().bmpName, dir.File("old.bmp"));
 
         dialog.OnBmpChosen(Q(dir.File("pan.img")));
         dialog.OnBmpChosen(Q(dir.File("blue.hdr")));
-        QCOMPARE(Bytes(dir.File("pan.img")), pan);
+        QCOMPARE(ReadFileBytes(dir.File("pan.img")), pan);
         QCOMPARE(dialog.Job().bmpName, dir.File("old.bmp"));
         QCOMPARE(host.Messages(),
                  (std::vector<std::string>{
@@ -214,7 +173,7 @@ private slots:
             auto* dialog = dynamic_cast<PanSharpenDialog*>(window);
             batch = dialog && dialog->Job().batchMode;
         });
-        DropFile(&frame, Q(dir.File("jobs.bif")));
+        QVERIFY(DropFile(&frame, Q(dir.File("jobs.bif"))));
         QTRY_VERIFY(batch);
         QTRY_VERIFY(!frame.ToolWindow());
     }
@@ -268,15 +227,12 @@ private slots:
         RunCounters counters;
         PanSharpenDialog dialog(counters, host, nullptr);
         dialog.show();
-        dialog.OnPanChosen(Q(dir.File("pan.img")));
-        const char* bands[] = {"blue.img", "green.img", "red.img", "nir.img"};
-        for (int band = 0; band < 4; ++band) dialog.OnBandChosen(band, Q(dir.File(bands[band])));
-        dialog.MethodList()->setCurrentIndex(1);
-        emit dialog.MethodList()->activated(1);
+        ChooseEnviScene(dialog, dir.Path());
+        Choose(dialog.MethodList(), 1);
         dialog.accept();
         QVERIFY(dialog.isVisible());
         QCOMPARE(host.Questions().size(), std::size_t{1});
-        QCOMPARE(Bytes(dir.File("blue_Fused.img")), QByteArray("earlier result"));
+        QCOMPARE(ReadFileBytes(dir.File("blue_Fused.img")), std::string("earlier result"));
         QCOMPARE(dialog.PanField()->text(), QString("pan.img"));
         QCOMPARE(dialog.BandList(3)->currentText(), QString("nir.img"));
         QCOMPARE(dialog.MethodList()->currentIndex(), 1);

@@ -26,11 +26,6 @@ const char* const kStems[5] = {"blue", "green", "red", "nir", "swir"};
 constexpr int kW = 600;  // pan size of the written scenes; the MS bands are 300 x 270
 constexpr int kH = 540;
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 // Every input form in one folder: pan.img/.rst/.raw, single bands blue..swir as .img and .rst,
 // ms3.img and ms5.img (bands B1...), groups ms2.rgf and ms4.rgf.
 void WriteScenes(const TempDir& dir)
@@ -122,8 +117,7 @@ private slots:
         // A later entry chosen: a group member names its own file, a band of a multi-band file
         // stays in that file.
         const int last = static_cast<int>(entries.size()) - 1;
-        dialog.BandList(kEtmRed)->setCurrentIndex(last);
-        emit dialog.BandList(kEtmRed)->activated(last);
+        Choose(dialog.BandList(kEtmRed), last);
         QCOMPARE(Q(dialog.Job().selection[kEtmRed]), entries[last]);
         QCOMPARE(Q(dialog.Job().msPath[kEtmRed]),
                  File(blue.endsWith(".rgf") ? entries[last] + ".rst" : blue));
@@ -211,10 +205,8 @@ private slots:
         dialog.show();
         dialog.OnPanChosen(File("pan.img"));
         dialog.OnBandChosen(kEtmBlue, File("ms5.img"));
-        dialog.BandList(kEtmGreen)->setCurrentIndex(3);
-        emit dialog.BandList(kEtmGreen)->activated(3);
-        dialog.MethodList()->setCurrentIndex(1);
-        emit dialog.MethodList()->activated(1);
+        Choose(dialog.BandList(kEtmGreen), 3);
+        Choose(dialog.MethodList(), 1);
         dialog.SuffixField()->selectAll();
         QTest::keyClicks(dialog.SuffixField(), "_Etm");
         QTest::mouseClick(dialog.DisplayBmpBox(), Qt::LeftButton);  // lumesta-cli displays nothing

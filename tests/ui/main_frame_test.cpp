@@ -7,9 +7,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScreen>
 #include <QSettings>
-#include <QToolBar>
 #include <QtTest>
 
 #include "tests/support/temp_dir.h"
@@ -21,11 +19,6 @@
 
 namespace lumesta::testing {
 namespace {
-
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 // A menu as its item texts, "-" for a separator and "> title" for a submenu.
 QStringList Items(const QMenu* menu)
@@ -91,75 +84,6 @@ private slots:
     {
         m_frame->View().document()->setModified(false);
         m_frame.reset();
-    }
-
-    void MenusHoldEveryCommandInOrder()
-    {
-        QStringList titles;
-        for (QAction* action : m_frame->menuBar()->actions()) titles << action->text();
-        QCOMPARE(titles, QStringList({"&File", "&Edit", "&Band Combination", "&Pan-Sharpening",
-                                      "&Assessment Tools", "&View", "&Help"}));
-        const MainFrame& frame = *m_frame;
-        QCOMPARE(Items(MenuNamed(frame, "&File")),
-                 QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "Open &Image...", "&Save\tCtrl+S", "Save &As...", "-",
-                              "&Print...\tCtrl+P", "Print Pre&view", "P&rint Setup...", "-",
-                              "Recent File", "-", "E&xit"}));
-        QCOMPARE(Items(MenuNamed(frame, "&Edit")),
-                 QStringList({"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"}));
-        QCOMPARE(Items(MenuNamed(frame, "&Band Combination")),
-                 QStringList({"&QuickBird", "I&KONOS", "&Orbview-3", "-", "&Landsat ETM+", "&ASTER",
-                              "&MODIS", "-", "&SPOT"}));
-        QCOMPARE(Items(MenuNamed(frame, "&Pan-Sharpening")),
-                 QStringList({"&QuickBird", "I&KONOS", "&OrbView-3", "&WorldView-2", "-",
-                              "&Landsat ETM+"}));
-        QCOMPARE(Items(MenuNamed(frame, "&Assessment Tools")),
-                 QStringList({"&Geostatistical Semivariance", "&Multi-Resolution Image Statistics", "-",
-                              "Haar &Wavelet Transforms", "-", "&Fusion Quality..."}));
-        QCOMPARE(Items(MenuNamed(frame, "&View")), QStringList({"&Toolbar", "&Status Bar"}));
-        QMenu* help = MenuNamed(frame, "&Help");
-        QCOMPARE(Items(help), QStringList({"&About Lumesta...", "-", "&User Guide", "-", "> Image &Sources"}));
-        QCOMPARE(Items(ItemNamed(help, "Image &Sources")->menu()),
-                 QStringList({"&DigitalGlobe", "&Space Imaging", "&ORBIMAGE", "&ImageSat International",
-                              "-", "&Spot Image", "&Landsat 7", "&USGS", "&NASA/JPL",
-                              "&Global Land Cover Facility"}));
-    }
-
-    void PromptsKeysAndAvailability()
-    {
-        QMenu* pan = MenuNamed(*m_frame, "&Pan-Sharpening");
-        QCOMPARE(ItemNamed(pan, "I&KONOS")->statusTip(), QString("Perform image fusion - IKONOS images"));
-        for (const char* item : {"&QuickBird", "I&KONOS", "&OrbView-3", "&WorldView-2", "&Landsat ETM+"}) {
-            QVERIFY(ItemNamed(pan, item)->isEnabled());
-        }
-        for (QAction* action : MenuNamed(*m_frame, "&Band Combination")->actions()) {
-            QVERIFY(action->isSeparator() || action->isEnabled());
-        }
-        QCOMPARE(ItemNamed(MenuNamed(*m_frame, "&Assessment Tools"), "Haar &Wavelet Transforms")->statusTip(),
-                 QString("Perform Haar wavelet transforms"));
-        QMenu* help = MenuNamed(*m_frame, "&Help");
-        QCOMPARE(ItemNamed(help, "&User Guide")->statusTip(), QString("Display Lumesta User Guide in PDF Format"));
-        QCOMPARE(ItemNamed(ItemNamed(help, "Image &Sources")->menu(), "&USGS")->statusTip(),
-                 QString("Go to http://www.usgs.gov"));
-        QCOMPARE(ItemNamed(MenuNamed(*m_frame, "&Edit"), "&Undo\tCtrl+Z")->shortcuts(),
-                 (QList<QKeySequence>{QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
-    }
-
-    void ToolbarHasTheStandardButtons()
-    {
-        auto* toolBar = m_frame->findChild<QToolBar*>();
-        QVERIFY(toolBar);
-        QStringList tips;
-        for (QAction* action : toolBar->actions()) tips << (action->isSeparator() ? "-" : action->toolTip());
-        QCOMPARE(tips, QStringList({"New", "Open", "Save", "-", "Cut", "Copy", "Paste", "-", "Print", "-", "About"}));
-    }
-
-    void FrameTakesItsShareOfTheScreen()
-    {
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        const int height = screen.height() / 2;
-        const int width = static_cast<int>(screen.width() * 0.5882352941176471);
-        QCOMPARE(m_frame->size(), QSize(width, height));
-        QCOMPARE(m_frame->pos(), QPoint(width / 5, height / 4));
     }
 
     // The title names the log and marks unsaved changes; a save clears the mark.
@@ -299,11 +223,7 @@ private:
             [&dir](QWidget* modal) {
                 auto* dialog = dynamic_cast<PanSharpenDialog*>(modal);
                 QVERIFY(dialog);
-                dialog->OnPanChosen(Q(dir.File("pan.img")));
-                const char* const stems[4] = {"blue", "green", "red", "nir"};
-                for (int band = kBlue; band <= kNir; ++band) {
-                    dialog->OnBandChosen(band, Q(dir.File(std::string(stems[band]) + ".img")));
-                }
+                ChooseEnviScene(*dialog, dir.Path());
                 QTest::mouseClick(dialog->DisplayBmpBox(), Qt::LeftButton);
                 dialog->accept();
             },

@@ -8,7 +8,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -25,31 +24,12 @@ namespace {
 
 const char* const kBandStems[4] = {"blue", "green", "red", "nir"};
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
-void TypeInto(QLineEdit* field, const QString& text)
-{
-    field->selectAll();
-    QTest::keyClicks(field, text);
-}
-
 // The report's lines (each ended by "\r\n"), times masked, for a line-by-line comparison.
 QStringList ReportLines(const std::string& log)
 {
     return Q(MaskTimes(log)).split("\r\n");
 }
 
-// Fills the dialog with pan.img and the four single-band files of dir, as a user would.
-void BrowseEnviScene(PanSharpenDialog& dialog, const TempDir& dir)
-{
-    dialog.OnPanChosen(Q(dir.File("pan.img")));
-    for (int band = kBlue; band <= kNir; ++band) {
-        dialog.OnBandChosen(band, Q(dir.File(std::string(kBandStems[band]) + ".img")));
-    }
-}
 
 }  // namespace
 
@@ -57,31 +37,6 @@ class PanSharpenDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void OpensWithTheDefaultsOfANewJob()
-    {
-        FakeHost host;
-        RunCounters counters;
-        PanSharpenDialog dialog(counters, host, nullptr);
-        QCOMPARE(dialog.windowTitle(), QString("Pan-Sharpening Module (For 16-bit data)"));
-        QCOMPARE(ComboEntries(dialog.MethodList()),
-                 QStringList({"Optimisation 1", "Optimisation 2", "Adaptive Gram-Schmidt (GSA)",
-                              "MTF-GLP-HPM", "AWLP", "Weighted Brovey"}));
-        QCOMPARE(ComboEntries(dialog.SensorList()),
-                 QStringList({"worldview2", "quickbird", "ikonos", "generic"}));
-        QCOMPARE(dialog.SensorList()->currentText(), QString("generic"));
-        QCOMPARE(ComboEntries(dialog.ResamplingList()), QStringList({"Improved Bilinear"}));
-        QCOMPARE(dialog.SuffixField()->text(), QString("_Fused"));
-        QVERIFY(dialog.DisplayBmpBox()->isChecked() && !dialog.ColourMatchBox()->isChecked());
-
-        dialog.show();
-        const QRect screen = dialog.screen()->availableGeometry();
-        if (screen.contains(QRect(QPoint(550, 60), dialog.frameGeometry().size()))) {
-            QCOMPARE(dialog.pos(), QPoint(550, 60));
-        } else {
-            QVERIFY(screen.contains(dialog.frameGeometry()));
-        }
-    }
-
     void MenuSensorAndMethodChoicesReachTheJob()
     {
         FakeHost host;
@@ -89,17 +44,14 @@ private slots:
         PanSharpenDialog dialog(counters, host, nullptr, "ikonos");
         QCOMPARE(dialog.SensorList()->currentText(), QString("ikonos"));
         QCOMPARE(dialog.Job().sensor, std::string("ikonos"));
-        dialog.SensorList()->setCurrentIndex(0);
-        emit dialog.SensorList()->activated(0);
+        Choose(dialog.SensorList(), 0);
         QCOMPARE(dialog.Job().sensor, std::string("worldview2"));
         // A detail-injection method turns the filter off; method 1 brings its filter back.
-        dialog.MethodList()->setCurrentIndex(3);
-        emit dialog.MethodList()->activated(3);
+        Choose(dialog.MethodList(), 3);
         QCOMPARE(dialog.Job().method, FusionMethod::GlpHpm);
         QCOMPARE(dialog.Job().filterType, FilterType16::None);
         QCOMPARE(dialog.Job().filterFlags, (std::array<bool, 4>{}));
-        dialog.MethodList()->setCurrentIndex(0);
-        emit dialog.MethodList()->activated(0);
+        Choose(dialog.MethodList(), 0);
         QCOMPARE(dialog.Job().method, FusionMethod::Optimisation1);
         QCOMPARE(dialog.Job().filterType, FilterType16::Sharpen);
         QCOMPARE(dialog.Job().filterFlags, (std::array<bool, 4>{false, true, true, false}));
@@ -141,8 +93,7 @@ private slots:
         if (single) return;
         // A later entry chosen: a group member names its own file, a band of a four-band file
         // stays in that file.
-        dialog.BandList(kGreen)->setCurrentIndex(3);
-        emit dialog.BandList(kGreen)->activated(3);
+        Choose(dialog.BandList(kGreen), 3);
         QCOMPARE(Q(dialog.Job().selection[kGreen]), entries[3]);
         QCOMPARE(dialog.Job().msPath[kGreen], dir.File(blue == "ms.rgf" ? "nir.rst" : "ms.img"));
     }
@@ -279,7 +230,7 @@ private slots:
         RunCounters counters;
         PanSharpenDialog dialog(counters, host, nullptr);
         dialog.show();
-        BrowseEnviScene(dialog, dir);
+        ChooseEnviScene(dialog, dir.Path());
         // lumesta-cli displays nothing unless asked to.
         QTest::mouseClick(dialog.DisplayBmpBox(), Qt::LeftButton);
         dialog.accept();

@@ -51,43 +51,22 @@ private slots:
         QCOMPARE(job.colourAmounts, (std::array<int, 3>{0, 0, 30}));
     }
 
-    void MoreRefusesAnAmountThatIsNotInRange()
+    // An empty field is refused with its range and the dialog stays open.
+    void EmptyFieldsAreRefusedAndTheDialogStaysOpen()
     {
         FakeHost host;
-        MoreParamsDialog dialog(host, nullptr);
-        dialog.show();
-        ClearField(dialog.AmountField(kGreen));
-        dialog.accept();
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(host.Messages(), std::vector<std::string>{"Please enter an integer between 0 and 30."});
-    }
-
-    void StretchHandsEachValueToItsOwnBand()
-    {
-        FakeHost host;
-        CStretchParamsDlg dialog(host, nullptr);
-        QCOMPARE(dialog.windowTitle(), QString("Parameters for Image Stretching"));
-        for (int band = 0; band < 3; ++band) {
-            dialog.LeftField(band)->setValue(3 + band);
-            dialog.RightField(band)->setValue(10 + band);
-            dialog.NonlinearField(band)->setValue(17 + band);
-        }
-        const StretchParams params = dialog.Params();
-        QCOMPARE(params.leftCutoff, (std::array<int, 3>{3, 4, 5}));
-        QCOMPARE(params.rightCutoff, (std::array<int, 3>{10, 11, 12}));
-        QCOMPARE(params.nonlinear, (std::array<int, 3>{17, 18, 19}));
-    }
-
-    void StretchRefusesAnEmptyCutoffAndStaysOpen()
-    {
-        FakeHost host;
-        CStretchParamsDlg dialog(host, nullptr);
-        dialog.show();
-        ClearField(dialog.RightField(kGreen));
-        dialog.accept();
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(host.Messages(), std::vector<std::string>{"Please enter an integer between 1 and 20."});
+        MoreParamsDialog more(host, nullptr);
+        CStretchParamsDlg stretch(host, nullptr);
+        more.show();
+        stretch.show();
+        ClearField(more.AmountField(kGreen));
+        ClearField(stretch.RightField(kGreen));
+        more.accept();
+        stretch.accept();
+        QCOMPARE(more.result(), int(QDialog::Rejected));
+        QVERIFY(more.isVisible() && stretch.isVisible());
+        QCOMPARE(host.Messages(), (std::vector<std::string>{"Please enter an integer between 0 and 30.",
+                                                            "Please enter an integer between 1 and 20."}));
     }
 };
 

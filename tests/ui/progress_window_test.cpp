@@ -58,17 +58,6 @@ private slots:
         QCOMPARE(window.size(), QSize(286, text.height() + button.height() + 24));
     }
 
-    void StatusTextRangeAndPositionReachTheControls()
-    {
-        CProgressWindow window(m_owner.get(), "Writing 24-bit BMP ...", false);
-        window.SetRange(0, 100, 1);
-        window.SetPosition(42);
-        window.SetStatusText("Press Cancel to stop ...\n\n");
-        QCOMPARE(window.Bar()->maximum(), 100);
-        QCOMPARE(window.Bar()->value(), 42);
-        QVERIFY(window.StatusLabel()->text().startsWith("Press Cancel to stop ..."));
-    }
-
     void FirstWindowIsCentredAndTheNextOpensWhereTheLastWasLeft()
     {
         QPoint moved;

@@ -12,16 +12,12 @@
 #include "tests/support/fake_host.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
+#include "tests/ui/ui_test_support.h"
 #include "ui/pansharpen_dialog.h"
 #include "workflows/quality_line.h"
 
 namespace lumesta::testing {
 namespace {
-
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 QStringList Row(const QTableWidget* table, int row)
 {
@@ -42,8 +38,7 @@ private slots:
         FakeHost host;
         RunCounters counters;
         FusionQualityDialog dialog(counters, host, nullptr);
-        dialog.ProtocolList()->setCurrentIndex(2);
-        emit dialog.ProtocolList()->activated(2);
+        Choose(dialog.ProtocolList(), 2);
         QVERIFY(!dialog.ReferenceField()->isEnabled());
         const QStringList ms = {Q(dir.File("blue.img")), Q(dir.File("green.img")),
                                 Q(dir.File("red.img")), Q(dir.File("nir.img"))};
@@ -83,12 +78,7 @@ private slots:
         FakeHost host;
         RunCounters counters;
         PanSharpenDialog fusion(counters, host, nullptr);
-        fusion.OnPanChosen(Q(dir.File("pan.img")));
-        fusion.OnBandChosen(0, Q(dir.File("blue.img")));
-        for (int band = 1; band < 4; ++band) {
-            static const char* const kNames[] = {"", "green.img", "red.img", "nir.img"};
-            fusion.OnBandChosen(band, Q(dir.File(kNames[band])));
-        }
+        ChooseEnviScene(fusion, dir.Path());
         QVERIFY(!fusion.Job().qualityLine);
         fusion.QualityLineBox()->click();
         QVERIFY(fusion.Job().qualityLine);

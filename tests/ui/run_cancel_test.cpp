@@ -28,11 +28,6 @@ namespace {
 
 enum ToolCase { kPan16, kEtm, kCombine16, kCombine8, kSemivariance, kStats, kHaar };
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 // The visible progress window of the run, or null.
 CProgressWindow* VisibleProgressWindow()
 {
@@ -70,9 +65,7 @@ std::unique_ptr<ToolDialog> MakeChosenDialog(ToolCase tool, const TempDir& dir, 
         case kPan16: {
             WriteEnviScene(dir.Path(), MakeScene(2048, 2048));
             auto dialog = std::make_unique<PanSharpenDialog>(counters, host, &frame);
-            dialog->OnPanChosen(file("pan.img"));
-            const char* bands[] = {"blue.img", "green.img", "red.img", "nir.img"};
-            for (int band = 0; band < 4; ++band) dialog->OnBandChosen(band, file(bands[band]));
+            ChooseEnviScene(*dialog, dir.Path());
             return dialog;
         }
         case kEtm: {
@@ -97,28 +90,18 @@ std::unique_ptr<ToolDialog> MakeChosenDialog(ToolCase tool, const TempDir& dir, 
                 WriteFileBytes(dir.File(band), samples);
             }
             std::unique_ptr<BandCombinationDialog> dialog;
-            if (tool == kCombine16) {
-                dialog = std::make_unique<CBandCombination16Dlg>(counters, host, &frame);
-            } else {
-                dialog = std::make_unique<CBandCombination8Dlg>(counters, host, &frame);
-            }
+            if (sixteen) dialog = std::make_unique<CBandCombination16Dlg>(counters, host, &frame);
+            if (!sixteen) dialog = std::make_unique<CBandCombination8Dlg>(counters, host, &frame);
             const char* bands[] = {"blue.img", "green.img", "red.img"};
             for (int band = 0; band < 3; ++band) dialog->OnBandChosen(band, file(bands[band]));
             return dialog;
         }
         default: {
             WriteEnviScene(dir.Path(), MakeScene(1024, 1024));
-            if (tool == kSemivariance) {
-                auto dialog = std::make_unique<CSemivarianceDlg>(counters, host, &frame);
-                dialog->OnInputChosen(file("pan.img"));
-                return dialog;
-            }
-            if (tool == kStats) {
-                auto dialog = std::make_unique<CImageStatsDlg>(counters, host, &frame);
-                dialog->OnInputChosen(file("pan.img"));
-                return dialog;
-            }
-            auto dialog = std::make_unique<CHaarWaveletDlg>(counters, host, &frame);
+            std::unique_ptr<AssessDialog> dialog;
+            if (tool == kSemivariance) dialog = std::make_unique<CSemivarianceDlg>(counters, host, &frame);
+            if (tool == kStats) dialog = std::make_unique<CImageStatsDlg>(counters, host, &frame);
+            if (tool == kHaar) dialog = std::make_unique<CHaarWaveletDlg>(counters, host, &frame);
             dialog->OnInputChosen(file("pan.img"));
             return dialog;
         }
@@ -159,10 +142,7 @@ private slots:
         QElapsedTimer sinceCancel;
         WhenProgressShows([&](CProgressWindow* window) {
             lockedDuringRun = frame.View().isReadOnly() && ToolRunGuard::Active();
-            // A picture of the window mid-run, kept in the build folder to look at.
-            const QString folder = QCoreApplication::applicationDirPath() + "/screenshots";
-            QDir().mkpath(folder);
-            window->grab().save(folder + QString("/progress_%1.png").arg(tool));
+            SaveScreenshot(window, QString("progress_%1").arg(tool));  // mid-run, to look at
             sinceCancel.start();
             QTest::mouseClick(window->CancelButton(), Qt::LeftButton);
         });
@@ -211,11 +191,7 @@ private slots:
             [&](QWidget* window) {
                 auto* dialog = dynamic_cast<PanSharpenDialog*>(window);
                 QVERIFY(dialog);
-                dialog->OnPanChosen(Q(dir.File("pan.img")));
-                const char* bands[] = {"blue.img", "green.img", "red.img", "nir.img"};
-                for (int band = 0; band < 4; ++band) {
-                    dialog->OnBandChosen(band, Q(dir.File(bands[band])));
-                }
+                ChooseEnviScene(*dialog, dir.Path());
                 WhenProgressShows([&](CProgressWindow*) { frame.close(); });
                 dialog->accept();
             },

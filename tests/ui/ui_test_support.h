@@ -4,13 +4,19 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMimeData>
 #include <QStringList>
 #include <QTimer>
+#include <QtTest>
 #include <deque>
 #include <functional>
+#include <string>
 
 #include "desktop/prompts.h"
+#include "ui/pansharpen_dialog.h"
 #include "ui/tool_dialog.h"
 
 namespace lumesta::testing {
@@ -41,6 +47,55 @@ public:
     QStringList asked;
     std::deque<QMessageBox::StandardButton> answers;
 };
+
+inline QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// Replaces a field's text by typing.
+inline void TypeInto(QLineEdit* field, const QString& text)
+{
+    field->selectAll();
+    QTest::keyClicks(field, text);
+}
+
+// Picks an entry of a drop-down list as the user does.
+inline void Choose(QComboBox* list, int entry)
+{
+    list->setCurrentIndex(entry);
+    emit list->activated(entry);
+}
+
+// Drops one local file on widget as the file manager would; whether the drag was accepted.
+inline bool DropFile(QWidget* widget, const QString& path)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    const QPoint at = widget->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &enter);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &drop);
+    return enter.isAccepted();
+}
+
+// Keeps a picture of widget in the build folder's "screenshots", to look at.
+inline void SaveScreenshot(QWidget* widget, const QString& name)
+{
+    const QString folder = QCoreApplication::applicationDirPath() + "/screenshots";
+    QDir().mkpath(folder);
+    widget->grab().save(folder + "/" + name + ".png");
+}
+
+// Chooses pan.img and blue, green, red, nir.img of folder in the dialog, as "..." does.
+inline void ChooseEnviScene(PanSharpenDialog& dialog, const std::string& folder)
+{
+    dialog.OnPanChosen(Q(folder + "/pan.img"));
+    const char* const stems[4] = {"blue", "green", "red", "nir"};
+    for (int band = 0; band < 4; ++band)
+        dialog.OnBandChosen(band, Q(folder + "/" + stems[band] + ".img"));
+}
 
 // The texts of a drop-down list's entries, in order.
 inline QStringList ComboEntries(const QComboBox* list)

@@ -49,11 +49,6 @@ std::vector<std::int16_t> Band(int band)
     return samples;
 }
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 // Moves the pointer over image pixel (x, y) of the canvas (from elsewhere, so that a move
 // to the same place as before still counts).
 void PointAt(ImageCanvas& canvas, int x, int y)
@@ -104,8 +99,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(int, bands);
         QFETCH(QString, place);
-        WriteInt16File(m_dir.File("a.img"), Band(0));
-        WriteEnviHeader(m_dir.File("a.img"), kW, kH, 1);
+        WriteBand("a.img", 0);
         WriteInt16File(m_dir.File("m.raw"), Band(0));
         for (const char* name : {"b0", "b1"}) {
             WriteInt16File(m_dir.File(std::string(name) + ".rst"), Band(name[1] - '0'));
@@ -134,8 +128,7 @@ private slots:
 
     void WheelZoomsAroundTheCursorAndDragAndKeysMoveTheView()
     {
-        WriteInt16File(m_dir.File("a.img"), Band(0));
-        WriteEnviHeader(m_dir.File("a.img"), kW, kH, 1);
+        WriteBand("a.img", 0);
         QVERIFY(m_dock->OpenPath(Q(m_dir.File("a.img"))));
         ImageCanvas& canvas = m_dock->Canvas();
         const QPointF cursor(100, 80);
@@ -169,10 +162,8 @@ private slots:
 
     void SwipeDividerFollowsTheMouseAndBlinkToggles()
     {
-        WriteInt16File(m_dir.File("a.img"), Band(0));
-        WriteEnviHeader(m_dir.File("a.img"), kW, kH, 1);
-        WriteInt16File(m_dir.File("b.img"), Band(1));
-        WriteEnviHeader(m_dir.File("b.img"), kW, kH, 1);
+        WriteBand("a.img", 0);
+        WriteBand("b.img", 1);
         m_dock->OpenPaths({Q(m_dir.File("a.img")), Q(m_dir.File("b.img"))});
         ImageCanvas& canvas = m_dock->Canvas();
         QVERIFY(canvas.Layer(ImageCanvas::kCompare));
@@ -193,8 +184,7 @@ private slots:
 
     void StretchControlUpdatesTheLimitsAtOnce()
     {
-        WriteInt16File(m_dir.File("a.img"), Band(0));
-        WriteEnviHeader(m_dir.File("a.img"), kW, kH, 1);
+        WriteBand("a.img", 0);
         QVERIFY(m_dock->OpenPath(Q(m_dir.File("a.img"))));
         ImageCanvas& canvas = m_dock->Canvas();
         QTRY_VERIFY(m_dock->StretchControl().High(0)->value() > 0);
@@ -234,24 +224,13 @@ private slots:
     {
         m_dock->hide();
         MainFrame frame;
-        WriteInt16File(m_dir.File("a.img"), Band(0));
-        WriteEnviHeader(m_dir.File("a.img"), kW, kH, 1);
+        WriteBand("a.img", 0);
         WriteFileBytes(m_dir.File("log.txt"), "text");
         QWidget* log = frame.View().viewport();
-        const auto drop = [log](const QString& path) {
-            QMimeData data;
-            data.setUrls({QUrl::fromLocalFile(path)});
-            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
-                                  Qt::NoModifier);
-            QApplication::sendEvent(log, &enter);
-            QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(log, &event);
-            return enter.isAccepted();
-        };
-        QVERIFY(!drop(Q(m_dir.File("log.txt"))) ||
+        QVERIFY(!DropFile(log, Q(m_dir.File("log.txt"))) ||
                 !frame.Viewer().Canvas().Layer(ImageCanvas::kPrimary));
         QVERIFY(!frame.Viewer().Canvas().Layer(ImageCanvas::kPrimary));
-        QVERIFY(drop(Q(m_dir.File("a.img"))));
+        QVERIFY(DropFile(log, Q(m_dir.File("a.img"))));
         QVERIFY(frame.Viewer().Canvas().Layer(ImageCanvas::kPrimary));
         QVERIFY(!frame.Viewer().isHidden());
     }
@@ -269,11 +248,7 @@ private slots:
             [this](QWidget* modal) {
                 auto* dialog = dynamic_cast<PanSharpenDialog*>(modal);
                 QVERIFY(dialog);
-                dialog->OnPanChosen(Q(m_dir.File("pan.img")));
-                const char* const stems[4] = {"blue", "green", "red", "nir"};
-                for (int band = kBlue; band <= kNir; ++band) {
-                    dialog->OnBandChosen(band, Q(m_dir.File(std::string(stems[band]) + ".img")));
-                }
+                ChooseEnviScene(*dialog, m_dir.Path());
                 dialog->accept();
             },
             &opened);
@@ -338,6 +313,13 @@ private slots:
     }
 
 private:
+    // An ENVI file of band `band` in the folder.
+    void WriteBand(const std::string& name, int band)
+    {
+        WriteInt16File(m_dir.File(name), Band(band));
+        WriteEnviHeader(m_dir.File(name), kW, kH, 1);
+    }
+
     TempDir m_dir;
     std::unique_ptr<ViewerDock> m_dock;
     QStringList m_openedUrls;
