@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(build-essential cmake pkg-config libtiff-dev libgeotiff-dev libgtest-dev libgmock-dev
           qt6-base-dev locales xvfb xdg-utils
           man-db dpkg-dev file slurm-wlm munge
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev ccache)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
