@@ -18,7 +18,7 @@
 #include "fusion/report_sections.h"
 #include "fusion/staged_outputs.h"
 #include "raster/file_name.h"
-#include "raster/geotiff.h"
+#include "raster/geotiff/geotiff_write.h"
 #include "raster/result_header.h"
 #include "raster/world_file.h"
 

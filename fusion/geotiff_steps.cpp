@@ -1,7 +1,7 @@
 #include "fusion/geotiff_steps.h"
 
 #include "raster/band_io.h"
-#include "raster/geotiff.h"
+#include "raster/geotiff/geotiff_extract.h"
 
 namespace lumesta {
 

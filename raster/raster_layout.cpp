@@ -1,4 +1,4 @@
-// The layouts of the rasters the analysis tools read: headers parsed by key, sizes checked.
+#include "raster/raster_layout.h"
 
 #include <tiffio.h>
 
@@ -7,7 +7,6 @@
 #include <map>
 
 #include "raster/file_name.h"
-#include "raster/sample_raster.h"
 #include "raster/tiff_handle.h"
 
 namespace lumesta {

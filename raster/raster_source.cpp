@@ -301,6 +301,23 @@ private:
 
 }  // namespace
 
+bool CheckImageSize(std::int64_t width, std::int64_t height, std::int64_t bands, std::string& error)
+{
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (width < 1 || height < 1 || bands < 1) {
+        error = "The header gives a size of " + size + " with " + std::to_string(bands) +
+                " band(s): an image needs at least one row, one column and one band.";
+        return false;
+    }
+    if (width > kMaxImageSide || height > kMaxImageSide || bands > kMaxImageBands ||
+        width * height > kMaxImageSamples / bands) {
+        error = "The header gives a size of " + size + " with " + std::to_string(bands) +
+                " band(s), too large for a real image.";
+        return false;
+    }
+    return true;
+}
+
 std::string SampleTypeName(SampleType type)
 {
     switch (type) {

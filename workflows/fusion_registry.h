@@ -47,11 +47,4 @@ const std::vector<FusionMethodEntry>& FusionMethodRegistry();
 bool SelectFusionMethods(int bands, int ratio, const std::vector<std::string>& names, Host& host,
                          std::vector<const FusionMethodEntry*>& chosen);
 
-// Writes an ENVI band (.img and .hdr) of the given type from doubles, rounded to the nearest
-// integer (ties to even). False after "The samples do not fit the METHOD method's SIZE-bit
-// range." or a write failure message.
-bool WriteEnviBand(const std::string& imgPath, const std::string& bandName,
-                   const std::vector<double>& samples, std::int64_t width, std::int64_t height,
-                   SampleType type, Host& host);
-
 }  // namespace lumesta

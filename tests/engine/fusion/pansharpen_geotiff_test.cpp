@@ -11,6 +11,7 @@
 
 #include "fusion/pansharpen_browse.h"
 #include "fusion/pansharpen_run.h"
+#include "raster/geotiff/geotiff_georeference.h"
 #include "raster/world_file.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/geotiff_builder.h"

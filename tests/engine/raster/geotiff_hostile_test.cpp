@@ -12,7 +12,8 @@
 #include <string>
 
 #include "raster/file_name.h"
-#include "raster/geotiff.h"
+#include "raster/geotiff/geotiff_extract.h"
+#include "raster/geotiff/geotiff_write.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/geotiff_builder.h"
 #include "tests/support/temp_dir.h"

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "raster/bmp_writer.h"
+#include "raster/geotiff/geotiff_source.h"
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/geotiff_builder.h"
 #include "tests/support/scene_builder.h"

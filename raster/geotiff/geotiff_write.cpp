@@ -1,3 +1,5 @@
+#include "raster/geotiff/geotiff_write.h"
+
 #include <tiffio.h>
 
 #include <algorithm>
@@ -11,9 +13,8 @@
 #include <vector>
 
 #include "core/allocate.h"
-#include "raster/geotiff.h"
-#include "raster/geotiff_support.h"
-#include "raster/geotiff_tags.h"
+#include "raster/geotiff/geotiff_support.h"
+#include "raster/geotiff/geotiff_tags.h"
 #include "raster/raw_file.h"
 #include "raster/tiff_handle.h"
 

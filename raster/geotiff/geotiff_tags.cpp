@@ -1,4 +1,4 @@
-#include "raster/geotiff_tags.h"
+#include "raster/geotiff/geotiff_tags.h"
 
 #include <geotiff.h>
 #include <xtiffio.h>

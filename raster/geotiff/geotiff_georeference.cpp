@@ -1,4 +1,4 @@
-// Reading the georeferencing of a GeoTIFF: model tags through libtiff, keys through libgeotiff.
+#include "raster/geotiff/geotiff_georeference.h"
 
 #include <geotiff.h>
 #include <xtiffio.h>
@@ -7,7 +7,6 @@
 #include <memory>
 #include <vector>
 
-#include "raster/georeference.h"
 #include "raster/tiff_handle.h"
 
 namespace lumesta {

@@ -1,7 +1,7 @@
 // The bands the quality protocol hands to each fusion method: rounded, little-endian samples
 // with their header, and a write the disk refused is reported instead of fusing a short file.
 
-#include "workflows/fusion_registry.h"
+#include "raster/envi_band_writer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+#include "raster/geotiff/geotiff_extract.h"
+
 #include <sys/stat.h>
 #include <tiffio.h>
 
@@ -6,8 +8,7 @@
 #include <vector>
 
 #include "core/allocate.h"
-#include "raster/geotiff.h"
-#include "raster/geotiff_support.h"
+#include "raster/geotiff/geotiff_support.h"
 #include "raster/raw_file.h"
 #include "raster/tiff_handle.h"
 

@@ -1,6 +1,7 @@
-// GeoTIFF images for viewing: any sample type of 8 to 64 bits, stripped or tiled, compressed or
-// not, contiguous or separate planes. Blocks (strips or tiles) are decoded on demand and a few
-// are kept; a strip too large to hold is decoded row by row.
+#include "raster/geotiff/geotiff_source.h"
+
+// Blocks (strips or tiles) are decoded on demand and a few are kept; a strip too large to hold
+// is decoded row by row.
 
 #include <sys/stat.h>
 #include <tiffio.h>
@@ -11,8 +12,8 @@
 #include <mutex>
 #include <vector>
 
-#include "raster/image_open.h"
 #include "raster/sample_convert.h"
+#include "raster/geotiff/geotiff_georeference.h"
 #include "raster/tiff_handle.h"
 
 namespace lumesta {
