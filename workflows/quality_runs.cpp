@@ -235,11 +235,6 @@ RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, Host& hos
 
 }  // namespace
 
-QualityKind KindOf(QualityProtocol protocol)
-{
-    return protocol == QualityProtocol::Full ? QualityKind::Full : QualityKind::Reduced;
-}
-
 RunOutcome RunQuality(const QualityJob& job, RunCounters& counters, Host& host,
                       std::vector<QualityRow>& rows)
 {

@@ -1,4 +1,4 @@
-#include "workflows/manual_page.h"
+#include "tools/manual_page.h"
 
 #include <cctype>
 #include <sstream>

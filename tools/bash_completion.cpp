@@ -1,4 +1,4 @@
-#include "workflows/bash_completion.h"
+#include "tools/bash_completion.h"
 
 #include <algorithm>
 #include <cctype>

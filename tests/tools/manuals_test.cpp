@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "tests/support/temp_dir.h"
-#include "workflows/bash_completion.h"
-#include "workflows/manual_page.h"
+#include "tools/bash_completion.h"
+#include "tools/manual_page.h"
 
 namespace lumesta::testing {
 namespace {
