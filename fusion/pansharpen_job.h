@@ -1,7 +1,7 @@
 #pragma once
 // The job record of the 16-bit pan-sharpening tool: everything its dialog holds. The dialog's
 // browse handlers and lumesta-cli's option parser both fill it through the functions of
-// pansharpen_browse.h and then call RunPanSharpen (pansharpen_run.h).
+// fusion_browse.h and then call RunPanSharpen (fusion_run.h).
 
 #include <array>
 #include <string>

@@ -2,7 +2,7 @@
 
 #include "batch/batch_job_rows.h"
 #include "fusion/fusion_option_rows.h"
-#include "fusion/pansharpen_browse.h"
+#include "fusion/fusion_browse.h"
 #include "imaging/sensor_gains.h"
 #include "imaging/stretch_options.h"
 #include "raster/file_name.h"

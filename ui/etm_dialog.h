@@ -5,10 +5,10 @@
 
 #include <array>
 
-#include "fusion/etm_browse.h"
+#include "fusion/fusion_browse.h"
 #include "fusion/etm_job.h"
-#include "fusion/etm_run.h"
-#include "fusion/pansharpen_batch.h"
+#include "fusion/fusion_run.h"
+#include "fusion/fusion_batch.h"
 #include "ui/pansharpen_job_dialog.h"
 #include "workflows/quality_line.h"
 

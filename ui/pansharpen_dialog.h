@@ -6,10 +6,10 @@
 #include <array>
 #include <string>
 
-#include "fusion/pansharpen_batch.h"
-#include "fusion/pansharpen_browse.h"
+#include "fusion/fusion_batch.h"
+#include "fusion/fusion_browse.h"
 #include "fusion/pansharpen_job.h"
-#include "fusion/pansharpen_run.h"
+#include "fusion/fusion_run.h"
 #include "ui/pansharpen_job_dialog.h"
 #include "workflows/quality_line.h"
 

@@ -6,11 +6,9 @@
 #include <memory>
 
 #include "core/run_log.h"
-#include "fusion/etm_browse.h"
-#include "fusion/etm_run.h"
-#include "fusion/pansharpen_browse.h"
-#include "fusion/pansharpen_outputs.h"
-#include "fusion/pansharpen_run.h"
+#include "fusion/fusion_browse.h"
+#include "fusion/fusion_run.h"
+#include "fusion/outputs/fusion_outputs.h"
 #include "raster/envi_band_writer.h"
 #include "raster/file_name.h"
 

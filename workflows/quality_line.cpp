@@ -6,9 +6,8 @@
 
 #include "assess/quality_metrics.h"
 #include "assess/quality_table.h"
-#include "fusion/etm_run.h"
-#include "fusion/pansharpen_outputs.h"
-#include "fusion/pansharpen_run.h"
+#include "fusion/fusion_run.h"
+#include "fusion/outputs/fusion_outputs.h"
 #include "imaging/band_stream.h"
 
 namespace lumesta {

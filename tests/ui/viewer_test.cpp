@@ -19,7 +19,7 @@
 #include "desktop/viewer/info_panel.h"
 #include "desktop/viewer/stretch_panel.h"
 #include "desktop/viewer/viewer_dock.h"
-#include "fusion/pansharpen_run.h"
+#include "fusion/fusion_run.h"
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/geotiff_builder.h"

@@ -1,13 +1,12 @@
-#include "fusion/etm_run.h"
+#include "fusion/fusion_run.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "fusion/etm_browse.h"
-#include "fusion/etm_fusion.h"
+#include "fusion/fusion_browse.h"
+#include "fusion/optimisation/etm_arithmetic.h"
 #include "fusion/filters.h"
-#include "fusion/matrix.h"
-#include "fusion/pansharpen_run.h"
+#include "fusion/optimisation/matrix.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
