@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/host.h"
+#include "core/option_table.h"
 
 namespace lumesta::cli {
 
@@ -19,6 +20,10 @@ struct TerminalOptions {
     bool display = false;
     bool quiet = false;
 };
+
+// The terminal's settings from the options every tool takes (--log, --yes, --no, --display,
+// --quiet).
+TerminalOptions TerminalOptionsOf(const OptionValues& values);
 
 class TerminalHost : public Host {
 public:
