@@ -3,10 +3,18 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTextDocument>
@@ -16,13 +24,16 @@
 #include "desktop/about_dialog.h"
 #include "desktop/icons.h"
 #include "desktop/lock_keys.h"
+#include "desktop/tool_dialogs.h"
 #include "desktop/user_guide.h"
 #include "desktop/viewer/image_drops.h"
+#include "desktop/viewer/run_viewer.h"
 #include "desktop/viewer/viewer_dock.h"
 #include "desktop/viewer/viewer_prompts.h"
 #include "ui/file_chooser.h"
-#include "ui/tool_run_guard.h"
+#include "ui/pansharpen_dialog.h"
 #include "ui/text.h"
+#include "ui/tool_run_guard.h"
 
 namespace lumesta {
 
@@ -44,6 +55,18 @@ QAction* AddCommand(QMenu* menu, const char* text, const char* prompt, const cha
     if (tip) action->setToolTip(tip);
     action->setShortcuts(keys);
     return action;
+}
+
+const char kLogFilter[] = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
+
+const char kCancelRunToClose[] = "A run is going on. Cancel it and close Lumesta?";
+
+// The one local file of a drop, or an empty text.
+QString DroppedFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return QString();
+    const QUrl url = data->urls().first();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
 }
 
 }  // namespace
@@ -369,6 +392,219 @@ void MainFrame::OnUserGuide()
 void MainFrame::OnImageSource(const char* address)
 {
     m_host->OpenInViewer(ViewerKind::Web, address);
+}
+
+// The File commands: the log document's title, new, open, save and print.
+
+QString MainFrame::DocumentTitle() const
+{
+    return m_document.FilePath().isEmpty() ? QString("Untitled")
+                                           : QFileInfo(m_document.FilePath()).fileName();
+}
+
+bool MainFrame::SaveModified()
+{
+    if (!m_document.IsModified()) return true;
+    switch (m_host->GetPrompts().AskYesNoCancel(this, "Save changes to " + DocumentTitle() + "?")) {
+        case QMessageBox::Yes:
+            return OnFileSave();
+        case QMessageBox::No:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void MainFrame::OnFileNew()
+{
+    if (m_toolOpen || !SaveModified()) return;
+    m_document.NewDocument();
+    UpdateTitle();
+}
+
+void MainFrame::OnFileOpen()
+{
+    if (m_toolOpen || !SaveModified()) return;
+    QFileDialog chooser(this, "Open");
+    chooser.setAcceptMode(QFileDialog::AcceptOpen);
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    chooser.setOption(QFileDialog::HideNameFilterDetails);
+    chooser.setNameFilters(ChooserFilters(kLogFilter));
+    if (chooser.exec() == QDialog::Accepted && !chooser.selectedFiles().isEmpty()) {
+        OpenFile(chooser.selectedFiles().first());
+    }
+}
+
+bool MainFrame::OpenFile(const QString& path)
+{
+    static const char kCannotOpen[] = "Failed to open document.";
+    if (!m_document.OpenDocument(path)) {
+        m_recent.Remove(path);
+        m_recent.Save();
+        RebuildRecentFiles();
+        m_host->ShowMessage(kCannotOpen);
+        return false;
+    }
+    m_recent.Add(path);
+    m_recent.Save();
+    RebuildRecentFiles();
+    UpdateTitle();
+    return true;
+}
+
+bool MainFrame::OnFileSave()
+{
+    if (m_document.FilePath().isEmpty()) return OnFileSaveAs();
+    return SaveFile(m_document.FilePath());
+}
+
+bool MainFrame::OnFileSaveAs()
+{
+    const QString initial =
+        m_document.FilePath().isEmpty() ? QString("Untitled.txt") : m_document.FilePath();
+    const QString path = ChooseFileToSave(this, kLogFilter, "txt", initial);
+    return !path.isEmpty() && SaveFile(path);
+}
+
+bool MainFrame::SaveFile(const QString& path)
+{
+    static const char kCannotSave[] = "Failed to save document.";
+    if (!m_document.SaveDocument(path)) {
+        m_host->ShowMessage(kCannotSave);
+        return false;
+    }
+    m_recent.Add(path);
+    m_recent.Save();
+    RebuildRecentFiles();
+    UpdateTitle();
+    return true;
+}
+
+void MainFrame::OnFilePrint()
+{
+    QPrintDialog dialog(&m_printer, this);
+    if (dialog.exec() == QDialog::Accepted) m_view->print(&m_printer);
+}
+
+void MainFrame::OnFilePrintPreview()
+{
+    QPrintPreviewDialog preview(&m_printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* printer) { m_view->print(printer); });
+    preview.exec();
+}
+
+void MainFrame::OnFilePrintSetup()
+{
+    QPageSetupDialog setup(&m_printer, this);
+    setup.exec();
+}
+
+
+// The tool dialogs: opening them, the run state, closing during a run and files dropped on the
+// window.
+
+void MainFrame::OnToolCommand(ToolDialogKind dialog, const char* sensor)
+{
+    if (m_toolOpen) return;
+    const std::unique_ptr<QDialog> tool = MakeToolDialog(dialog, m_document.Counters(), *m_host, this, sensor);
+    if (tool) RunToolDialog(*tool);
+}
+
+void MainFrame::OpenToolWith(const QString& path)
+{
+    if (m_toolOpen || path.isEmpty()) return;
+    PanSharpenDialog tool(m_document.Counters(), *m_host, this);
+    tool.OnPanChosen(path);
+    RunToolDialog(tool);
+}
+
+// The dialog is not modal: the log must stay scrollable and the window closable during a run.
+// The menus and the toolbar stand in for the modality while it is open.
+void MainFrame::RunToolDialog(QDialog& tool)
+{
+    m_toolOpen = true;
+    m_toolWindow = &tool;
+    m_host->SetToolWindow(&tool);
+    menuBar()->setEnabled(false);
+    m_toolBar->setEnabled(false);
+
+    QEventLoop loop;
+    connect(&tool, &QDialog::finished, &loop, &QEventLoop::quit);
+    tool.show();
+    loop.exec();
+
+    menuBar()->setEnabled(true);
+    m_toolBar->setEnabled(true);
+    if (tool.result() == QDialog::Accepted && !m_closeAfterTool) ShowRunInViewer(*m_viewer, tool);
+    m_host->SetToolWindow(nullptr);
+    m_toolWindow = nullptr;
+    m_toolOpen = false;
+    if (m_closeAfterTool) {
+        m_closeAfterTool = false;
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
+void MainFrame::ShowRunState(bool running)
+{
+    m_view->setReadOnly(running);
+    // A run cancelled for closing the window may still have stopped on a message: its dialog
+    // closes all the same.
+    if (!running && m_closeAfterTool && m_toolWindow) {
+        QDialog* tool = m_toolWindow;
+        QTimer::singleShot(0, tool, [tool] {
+            if (tool->isVisible()) tool->reject();
+        });
+    }
+}
+
+bool MainFrame::CancelRunForClose()
+{
+    ToolRunGuard* run = ToolRunGuard::Active();
+    if (!run) return true;
+    if (m_host->AskYesNo(kCancelRunToClose)) {
+        // The dialog closes once the run has cleaned up; then the window closes (see
+        // RunToolDialog).
+        run->Cancel();
+        m_closeAfterTool = true;
+    }
+    return false;
+}
+
+void MainFrame::closeEvent(QCloseEvent* event)
+{
+    if (!CancelRunForClose()) {
+        event->ignore();
+        return;
+    }
+    if (m_toolOpen) {
+        // An idle tool dialog closes with the window.
+        m_closeAfterTool = true;
+        m_toolWindow->reject();
+        event->ignore();
+        return;
+    }
+    if (!SaveModified()) {
+        event->ignore();
+        return;
+    }
+    m_recent.Save();
+    event->accept();
+}
+
+void MainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!m_toolOpen && !DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainFrame::dropEvent(QDropEvent* event)
+{
+    const QString path = DroppedFile(event->mimeData());
+    if (m_toolOpen || path.isEmpty()) return;
+    event->acceptProposedAction();
+    // The tool dialog runs its own event loop: open it once the drop is over.
+    QTimer::singleShot(0, this, [this, path] { OpenToolWith(path); });
 }
 
 }  // namespace lumesta

@@ -87,7 +87,6 @@ private:
     void UpdateLockIndicators();
     void PlaceOnScreen();
     QString DocumentTitle() const;
-    std::unique_ptr<QDialog> MakeToolDialog(ToolDialogKind dialog, const char* sensor);
     // Shows tool until it closes, with the menus and the toolbar disabled meanwhile.
     void RunToolDialog(QDialog& tool);
     // Locks the log's editing and the commands while a run goes.

@@ -44,14 +44,6 @@ void DisplayLayer::LoadOverview(const std::atomic<bool>& cancel, std::int64_t sa
     m_ready.store(true, std::memory_order_release);
 }
 
-std::size_t DisplayLayer::OverviewBytes() const
-{
-    if (!OverviewReady()) return 0;
-    std::size_t bytes = 0;
-    for (const auto& band : m_overview) bytes += band.size() * sizeof(float);
-    return bytes;
-}
-
 ViewLimits DisplayLayer::LimitsOf(int band, const ChannelStretch& channel) const
 {
     if (!OverviewReady() || band < 0 || band >= static_cast<int>(m_overview.size())) return {};

@@ -56,7 +56,6 @@ public:
     {
         return m_statistics[static_cast<std::size_t>(band)];
     }
-    std::size_t OverviewBytes() const;
 
     // The cut-off limits of a band's overview for a channel's percentages.
     ViewLimits LimitsOf(int band, const ChannelStretch& channel) const;

@@ -24,7 +24,6 @@ public:
     void SetLimits(int channel, double low, double high);
     // Grey shows one row only.
     void SetGrey(bool grey);
-    QDoubleSpinBox* LeftCutoff(int channel) const { return m_left[channel]; }
     QDoubleSpinBox* RightCutoff(int channel) const { return m_right[channel]; }
     QDoubleSpinBox* Low(int channel) const { return m_low[channel]; }
     QDoubleSpinBox* High(int channel) const { return m_high[channel]; }

@@ -44,18 +44,6 @@ void TileStore::SetLayer(int layer, std::shared_ptr<RasterSource> source)
     }
 }
 
-void TileStore::Clear()
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_cancel = true;
-    m_layers.clear();
-    m_jobs.clear();
-    m_wanted.clear();
-    m_tiles.clear();
-    m_recent.clear();
-    m_bytes = 0;
-}
-
 TileData TileStore::Tile(const TileKey& key)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);

@@ -55,8 +55,6 @@ public:
     // Makes source the reader of layer (replacing what the layer read before; its cached tiles
     // and waiting jobs go, and its read under way is cancelled).
     void SetLayer(int layer, std::shared_ptr<RasterSource> source);
-    // Forgets every layer, job and tile.
-    void Clear();
 
     // The tile when cached; otherwise nothing, and the tile is asked for. Requests not renewed
     // before the next BeginFrame are dropped, so the worker reads only what is on screen.

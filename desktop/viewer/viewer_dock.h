@@ -49,7 +49,6 @@ public:
     QLabel* Readout() const { return m_readout; }
     QString Problem() const;
     QComboBox* BandBox(int channel) const { return m_bandBoxes[channel]; }
-    QCheckBox* GreyBox() const { return m_grey; }
     QComboBox* CompareBox() const { return m_compareMode; }
     QComboBox* AgainstBox() const { return m_against; }
 

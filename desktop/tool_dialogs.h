@@ -1,0 +1,19 @@
+#pragma once
+// The dialog behind each tool command of the main window.
+
+#include <QDialog>
+#include <memory>
+
+#include "core/host.h"
+#include "core/run_log.h"
+#include "desktop/command_table.h"
+
+namespace lumesta {
+
+// The tool's dialog over the log document's counters, with parent as its owner; sensor presets
+// the 16-bit pan-sharpening dialog's sensor ("generic" when null). Nothing for a command whose
+// dialog does not exist.
+std::unique_ptr<QDialog> MakeToolDialog(ToolDialogKind dialog, RunCounters& counters, Host& host,
+                                        QWidget* parent, const char* sensor);
+
+}  // namespace lumesta
