@@ -169,14 +169,6 @@ std::vector<OptionDef> RunOptionDefs(RunOptionsLayout layout)
     return {log, yes, no, display, quiet};
 }
 
-const OptionDef* FindOption(const ToolOptions& tool, const std::string& name)
-{
-    for (const OptionDef& def : tool.options) {
-        if (def.name == name) return &def;
-    }
-    return nullptr;
-}
-
 std::string OptionValues::Read(const std::vector<std::string>& args,
                                const std::vector<OptionDef>& defs)
 {

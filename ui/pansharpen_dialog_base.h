@@ -42,7 +42,6 @@ public:
     QLineEdit* HeightField() const { return m_height; }
     QComboBox* BandList(int band) const { return m_bandList[band]; }
     QPushButton* BandBrowse(int band) const { return m_bandBrowse[band]; }
-    QPushButton* PanBrowse() const { return m_panBrowse; }
     QComboBox* MethodList() const { return m_method; }
     QComboBox* ResamplingList() const { return m_resampling; }
     QLineEdit* SuffixField() const { return m_suffix; }
@@ -50,8 +49,6 @@ public:
     QCheckBox* DisplayBmpBox() const { return m_displayBmp; }
     QCheckBox* ColourMatchBox() const { return m_colourMatch; }
     QCheckBox* QualityLineBox() const { return m_qualityLine; }
-    QPushButton* MoreButton() const { return m_more; }
-    QPushButton* StretchButton() const { return m_stretch; }
     QProgressBar* ProgressBar() const { return m_progress; }
 
 protected:

@@ -54,7 +54,6 @@ public:
 
     QLineEdit* CountField() const { return m_count; }
     QLineEdit* OutputField() const { return m_output; }
-    QPushButton* OutputBrowse() const { return m_outputBrowse; }
 
 private:
     QWidget* MakeSpecificationsGroup()
