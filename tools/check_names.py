@@ -41,7 +41,7 @@ def strip(text):
 
 
 def outside_parens(text):
-    """text with everything inside (), <> and [] removed."""
+    """text with everything inside () and [] removed."""
     out, depth = [], 0
     for ch in text:
         if ch in '([':
@@ -118,6 +118,7 @@ def drop_balanced(text, opener, open_ch, close_ch):
 
 
 def function_name(head, definition=False):
+    """The unqualified name of the function head declares or defines, or None."""
     head = drop_balanced(head, r'\b__attribute__', '(', ')')
     head = re.sub(r'\[\[.*?\]\]', ' ', head, flags=re.S).strip()
     if definition:
@@ -128,8 +129,8 @@ def function_name(head, definition=False):
     if not match or match.group(2).lstrip().startswith('*'):
         return None
     before = head[:match.start()].strip()
-    # A call or member initialiser has no type before the name (constructors are the exception,
-    # told apart by the scope they sit in: their name repeats a class name).
+    # Without a type before it the name is a call or an initialiser, unless it is capitalised
+    # (a constructor: the code's own functions are PascalCase) or a destructor.
     name = match.group(1).split('::')[-1]
     if not before and not name[0].isupper() and not name.startswith('~'):
         return None
