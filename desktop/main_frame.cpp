@@ -351,7 +351,8 @@ void MainFrame::CreateViewer()
     });
     // Permanent, or the idle text of the message pane would hide it.
     statusBar()->insertPermanentWidget(0, m_viewer->Readout());
-    ForwardImageDrops(m_view->viewport(), *m_viewer);
+    ForwardImageDrops(m_view->viewport(),
+                      [this](const QStringList& paths) { m_viewer->OpenPaths(paths); });
     m_host->SetPictureViewer([this](const std::string& path) { return m_viewer->OpenPath(ToQt(path)); });
 }
 
