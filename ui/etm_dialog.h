@@ -9,7 +9,7 @@
 #include "fusion/etm_job.h"
 #include "fusion/fusion_run.h"
 #include "fusion/fusion_batch.h"
-#include "ui/pansharpen_job_dialog.h"
+#include "ui/fusion_job_dialog.h"
 #include "workflows/quality_line.h"
 
 namespace lumesta {

@@ -10,7 +10,7 @@
 #include "fusion/fusion_browse.h"
 #include "fusion/pansharpen_job.h"
 #include "fusion/fusion_run.h"
-#include "ui/pansharpen_job_dialog.h"
+#include "ui/fusion_job_dialog.h"
 #include "workflows/quality_line.h"
 
 namespace lumesta {

@@ -12,7 +12,7 @@
 #include <array>
 #include <tuple>
 
-#include "ui/pansharpen_dialog_base.h"
+#include "ui/fusion_dialog_base.h"
 #include "ui/stretch_params_dialog.h"
 #include "ui/text.h"
 

@@ -2,7 +2,7 @@
 // The window shared by the pan-sharpening dialogs (16-bit and Landsat ETM+): the pan row with its
 // size fields, one row per MS band, the method and resampling lists, the output fields, the
 // progress bar and OK/Cancel. It also owns what does not depend on the job: the file choosers and
-// the dialog's place on screen. The job binding is PanSharpenJobDialog (pansharpen_job_dialog.h).
+// the dialog's place on screen. The job binding is PanSharpenJobDialog (fusion_job_dialog.h).
 
 #include <string>
 #include <vector>

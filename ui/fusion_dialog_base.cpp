@@ -1,4 +1,4 @@
-#include "ui/pansharpen_dialog_base.h"
+#include "ui/fusion_dialog_base.h"
 
 #include <QCheckBox>
 #include <QComboBox>
