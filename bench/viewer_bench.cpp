@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "imaging/view_stretch.h"
+#include "raster/area_average.h"
 #include "raster/file_name.h"
 #include "raster/image_open.h"
 
@@ -125,7 +126,7 @@ int View(const std::string& path)
     const int columns = (d.width + step - 1) / step;
     const int rows = (d.height + step - 1) / step;
     std::vector<float> overview(static_cast<std::size_t>(columns) * rows);
-    source->ReadWindow(0, {0, 0, columns, rows, step}, overview.data(), nullptr);
+    lumesta::ReadAreaAverage(*source, 0, {0, 0, columns, rows, step}, overview.data(), nullptr);
     const lumesta::ViewLimits limits = lumesta::ComputeViewLimits(
         overview.data(), static_cast<std::int64_t>(overview.size()), 2, 2);
     lumesta::ComputeBandStatistics(overview.data(), static_cast<std::int64_t>(overview.size()));

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "imaging/stretch.h"
+#include "raster/area_average.h"
 #include "raster/header_fields.h"
 
 namespace lumesta {
@@ -28,9 +29,9 @@ void DisplayLayer::LoadOverview(const std::atomic<bool>& cancel, std::int64_t sa
         for (int row = 0; row < m_rows; row += slice) {
             const int rows = std::min(slice, m_rows - row);
             const SampleWindow window{0, row * m_step, m_columns, rows, m_step};
-            if (!m_source->ReadWindow(band, window,
-                                      samples.data() + static_cast<std::size_t>(row) * m_columns,
-                                      &cancel)) {
+            if (!ReadAreaAverage(*m_source, band, window,
+                                 samples.data() + static_cast<std::size_t>(row) * m_columns,
+                                 &cancel)) {
                 return;
             }
             m_progress = static_cast<int>((static_cast<std::int64_t>(band) * m_rows + row + rows) *
