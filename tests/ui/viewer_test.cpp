@@ -91,7 +91,9 @@ private slots:
         QTest::newRow("Idrisi32 group") << "g.rgf" << 2 << "";
         // The test GeoTIFF lies at (500000, 4500000) with 2 m pixels: the pixel's centre.
         QTest::newRow("GeoTIFF tiled")
-            << "t.tif" << 3 << " | X 500247.000, Y 4499909.000 (WGS 84 / UTM zone 18N)";
+            << "t.tif" << 3
+            << " | X 500247.000, Y 4499909.000 (WGS 84 / UTM zone 18N) | 40.650037\u00b0 N, "
+               "74.997078\u00b0 W";
         QTest::newRow("generic matrix") << "m.raw" << 1 << "";
     }
     void EveryFormatOpensAndReadsOutTheValueUnderThePointer()
@@ -260,7 +262,8 @@ private slots:
         QVERIFY2(viewer.Canvas().Layer(ImageCanvas::kPrimary), qPrintable(viewer.Problem()));
         QVERIFY(!viewer.isHidden());
         QCOMPARE(viewer.Canvas().Layer(ImageCanvas::kPrimary)->Description().bands, 4);
-        QCOMPARE(ComboEntries(viewer.AgainstBox()), QStringList({"Input MS bands", "Pan"}));
+        QCOMPARE(ComboEntries(viewer.AgainstBox()),
+                 QStringList({"Result 1 (x)", "Input MS bands", "Pan"}));
         QCOMPARE(viewer.Canvas().Mode(), CompareMode::Swipe);
         QVERIFY(viewer.Canvas().Layer(ImageCanvas::kCompare));
         QCOMPARE(viewer.Canvas().Layer(ImageCanvas::kCompare)->Description().width, 512);
