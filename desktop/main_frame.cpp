@@ -233,9 +233,11 @@ void MainFrame::CreateViewMenu()
     viewer->setChecked(false);
     connect(toolBar, &QAction::toggled, this, [this](bool on) { m_toolBar->setVisible(on); });
     connect(statusLine, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
-    connect(viewer, &QAction::triggered, this, [this](bool on) {
-        m_viewer->setVisible(on);
-        if (on) m_viewer->raise();
+    connect(viewer, &QAction::triggered, this, [this, viewer] {
+        const bool show = m_viewer->isHidden();
+        m_viewer->setVisible(show);
+        viewer->setChecked(show);
+        if (show) m_viewer->raise();
     });
     // The toolbar can also be closed while floating: keep the check marks true to them.
     connect(menu, &QMenu::aboutToShow, this, [this, toolBar, statusLine, viewer] {

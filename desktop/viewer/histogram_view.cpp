@@ -124,7 +124,7 @@ void HistogramView::paintEvent(QPaintEvent*)
     painter.setPen(palette().windowText().color());
     painter.drawRect(plot.adjusted(0, 0, -1, -1));
     const QFontMetrics metrics(painter.font());
-    const double step = TickStep(m_high - m_low, std::max(2, plot.width() / 80));
+    const double step = TickStep(m_high - m_low, std::max(2, plot.width() / 60));
     for (double value = std::ceil(m_low / step) * step; value <= m_high + step * 1e-9;
          value += step) {
         const int x = XOf(value);

@@ -404,10 +404,10 @@ void ImageCanvas::DrawScale(QPainter& painter)
     const auto [pixels, label] = ScaleBar();
     const int bar = int(std::lround(pixels * m_zoom));
     const QString zoom = QString("%1 %").arg(m_zoom * 100, 0, 'g', m_zoom < 0.1 ? 2 : 3);
+    const QString text = zoom + "   " + label;
     const QFontMetrics metrics(painter.font());
-    const int textWidth =
-        std::max(metrics.horizontalAdvance(label), metrics.horizontalAdvance(zoom));
-    const QRect plate(6, height() - 12 - 2 * metrics.height(), std::max(bar, textWidth) + 12,
+    const QRect plate(6, height() - 12 - 2 * metrics.height(),
+                      std::max(bar, metrics.horizontalAdvance(text)) + 12,
                       2 * metrics.height() + 6);
     painter.fillRect(plate, QColor(0, 0, 0, 170));
     painter.setPen(Qt::white);

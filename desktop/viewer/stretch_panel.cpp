@@ -40,9 +40,9 @@ StretchPanel::StretchPanel(QWidget* parent) : QWidget(parent)
 {
     auto* layout = new QHBoxLayout(this);
     m_histogram = new HistogramView(this);
-    layout->addWidget(m_histogram, 1);
+    layout->addWidget(m_histogram, 3);
     auto* side = new QVBoxLayout;
-    layout->addLayout(side);
+    layout->addLayout(side, 2);
     auto* presets = new QHBoxLayout;
     presets->addWidget(new QLabel("Presets:", this));
     const std::pair<const char*, StretchPreset> buttons[] = {

@@ -293,6 +293,11 @@ bool ViewerDock::OpenPath(const QString& path, const MatrixSize& size)
     const int index = AddImage(
         QFileInfo(path).fileName(), file,
         [file, size](std::string& why) { return OpenImage(file, size, why); }, true);
+    // A newly opened image is shown alone.
+    m_filling = true;
+    m_compareMode->setCurrentIndex(static_cast<int>(CompareMode::None));
+    m_filling = false;
+    m_canvas->SetCompareMode(CompareMode::None);
     ShowImage(index, std::move(source));
     return true;
 }
