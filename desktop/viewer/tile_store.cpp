@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "raster/area_average.h"
+
 namespace lumesta {
 
 TileStore::TileStore(std::size_t budgetBytes, std::function<void()> notify)
@@ -168,7 +170,8 @@ void TileStore::Work()
         const int span = kTileSize * key.step;
         const SampleWindow window{key.column * span, key.row * span, kTileSize, kTileSize,
                                   key.step};
-        const bool read = source->ReadWindow(key.band, window, data->data(), &m_cancel);
+        // Reduced tiles average their blocks, as the overview does: no moiré at any zoom.
+        const bool read = ReadAreaAverage(*source, key.band, window, data->data(), &m_cancel);
         lock.lock();
         if (!read || m_layers.count(key.layer) == 0 || m_layers[key.layer] != source) continue;
         m_recent.push_front(key);

@@ -20,7 +20,8 @@
 
 namespace lumesta {
 
-// Tiles are kTileSize × kTileSize samples of one band, read with a power-of-two step.
+// Tiles are kTileSize × kTileSize samples of one band, read with a power-of-two step: each the
+// mean of its step × step block of pixels.
 constexpr int kTileSize = 256;
 
 struct TileKey {
