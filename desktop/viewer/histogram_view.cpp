@@ -37,7 +37,7 @@ QColor ChannelColour(int channel, bool grey)
 
 HistogramView::HistogramView(QWidget* parent) : QWidget(parent)
 {
-    setMinimumSize(240, 120);
+    setMinimumSize(240, 100);
     setMouseTracking(true);
     setToolTip("Drag the dashed marks to set each colour's Low and High limits");
 }

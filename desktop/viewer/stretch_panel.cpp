@@ -22,6 +22,7 @@ QDoubleSpinBox* PercentBox(QWidget* parent)
     box->setSingleStep(0.5);
     box->setValue(2);
     box->setSuffix(" %");
+    box->setMaximumWidth(90);
     return box;
 }
 
@@ -31,6 +32,7 @@ QDoubleSpinBox* LimitBox(QWidget* parent)
     box->setRange(-kLimitRange, kLimitRange);
     box->setDecimals(3);
     box->setKeyboardTracking(false);
+    box->setMaximumWidth(130);
     return box;
 }
 
@@ -38,7 +40,9 @@ QDoubleSpinBox* LimitBox(QWidget* parent)
 
 StretchPanel::StretchPanel(QWidget* parent) : QWidget(parent)
 {
+    // Tight margins: in a short window the picture keeps the height.
     auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
     m_histogram = new HistogramView(this);
     layout->addWidget(m_histogram, 3);
     auto* side = new QVBoxLayout;
@@ -58,6 +62,8 @@ StretchPanel::StretchPanel(QWidget* parent) : QWidget(parent)
     presets->addStretch(1);
     side->addLayout(presets);
     auto* grid = new QGridLayout;
+    grid->setVerticalSpacing(2);
+    side->setSpacing(2);
     side->addLayout(grid);
     side->addStretch(1);
     const char* const headers[] = {"", "Left cut-off", "Right cut-off", "Low", "High", "Nonlinear"};
@@ -72,6 +78,7 @@ StretchPanel::StretchPanel(QWidget* parent) : QWidget(parent)
         m_high[c] = LimitBox(this);
         m_strength[c] = new QSpinBox(this);
         m_strength[c]->setRange(0, 20);
+        m_strength[c]->setMaximumWidth(70);
         QWidget* row[] = {m_names[c], m_left[c], m_right[c], m_low[c], m_high[c], m_strength[c]};
         for (int column = 0; column < 6; ++column) grid->addWidget(row[column], c + 1, column);
         const auto cutoffs = [this, c] {
