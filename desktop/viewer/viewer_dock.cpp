@@ -205,7 +205,10 @@ QWidget* ViewerDock::BuildControls()
     connect(m_compareMode, &QComboBox::currentIndexChanged, this, [this](int mode) {
         if (m_filling) return;
         m_canvas->SetCompareMode(static_cast<CompareMode>(mode));
-        SetCompared(m_against->currentIndex());
+        // Between swipe, blink and side by side the compared image stays as it is.
+        const bool shown = m_canvas->Layer(ImageCanvas::kCompare) != nullptr;
+        if (shown != (mode != 0) || m_compared != m_against->currentIndex())
+            SetCompared(m_against->currentIndex());
     });
     connect(m_against, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!m_filling) SetCompared(index);
@@ -226,8 +229,8 @@ QWidget* ViewerDock::BuildControls()
         if (m_compared == m_shown) m_compared = -1;
         if (m_compared > m_shown) --m_compared;
         m_shown = -1;
+        FillImageBoxes();
         if (m_images.empty()) {
-            FillImageBoxes();
             ShowReason(kEmptyText);
             SetProblem(QString());
             return;

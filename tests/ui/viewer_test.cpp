@@ -348,6 +348,13 @@ private slots:
         // Result 1 holds half the values of result 2: its own limits are half.
         QCOMPARE(canvas.Stretch(ImageCanvas::kCompare)[0].high * 2,
                  canvas.Stretch(ImageCanvas::kPrimary)[0].high);
+        // Close takes the image shown off the list, and the first one is shown.
+        for (QPushButton* button : m_dock->findChildren<QPushButton*>()) {
+            if (button->text() == "Close") button->click();
+        }
+        QCOMPARE(ComboEntries(m_dock->AgainstBox()),
+                 QStringList({"Result 1 (a.img)", "Input MS bands"}));
+        QCOMPARE(m_dock->ImageBox()->currentText(), QString("Result 1 (a.img)"));
     }
 
     // Zoom percentage and scale bar in ground units, and Go To by pixel, map position or
