@@ -249,12 +249,24 @@ void MainFrame::CreateViewMenu()
     toolBar->setChecked(true);
     statusLine->setCheckable(true);
     statusLine->setChecked(true);
+    // The viewer closed with its title bar button comes back from here.
+    QAction* viewer = AddCommand(menu, "&Image Viewer", "Show or hide the image viewer",
+                                 "Toggle Image Viewer");
+    viewer->setCheckable(true);
+    viewer->setChecked(false);
     connect(toolBar, &QAction::toggled, this, [this](bool on) { m_toolBar->setVisible(on); });
     connect(statusLine, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
-    // The toolbar can also be closed while floating: keep the check mark true to it.
-    connect(menu, &QMenu::aboutToShow, this, [this, toolBar, statusLine] {
+    connect(viewer, &QAction::triggered, this, [this, viewer] {
+        const bool show = m_viewer->isHidden();
+        m_viewer->setVisible(show);
+        viewer->setChecked(show);
+        if (show) m_viewer->raise();
+    });
+    // The toolbar can also be closed while floating: keep the check marks true to them.
+    connect(menu, &QMenu::aboutToShow, this, [this, toolBar, statusLine, viewer] {
         toolBar->setChecked(m_toolBar->isVisible());
         statusLine->setChecked(statusBar()->isVisible());
+        viewer->setChecked(m_viewer->isVisible());
     });
 }
 

@@ -1,12 +1,15 @@
-// Build tool: turns the Markdown user guide into "User_Guide.pdf" with Qt's own text layout and
-// PDF writer, so the guide needs nothing beyond the Qt the program is built with.
+// Build tool: turns the Markdown user guide (with its pictures from docs/images/) into
+// "User_Guide.pdf" with Qt's own text layout and PDF writer, so the guide needs nothing beyond
+// the Qt the program is built with.
 
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QTextDocument>
+#include <QUrl>
 #include <cstdio>
 
 int main(int argc, char* argv[])
@@ -22,6 +25,9 @@ int main(int argc, char* argv[])
         return 1;
     }
     QTextDocument guide;
+    // Pictures (![...](images/name.png)) are found beside the guide.
+    guide.setMetaInformation(QTextDocument::DocumentUrl,
+                             QUrl::fromLocalFile(QFileInfo(source).absoluteFilePath()).toString());
     guide.setMarkdown(QString::fromUtf8(source.readAll()));
     QFont font("DejaVu Sans");
     font.setPointSize(10);
