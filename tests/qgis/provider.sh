@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The QGIS Processing provider through qgis_process (headless): it lists its algorithms, its
+# help shows every parameter, pan-sharpening and the Wald protocol give the bytes and numbers
+# of lumesta-cli, a cancelled run leaves no file, and a bad parameter is a Processing error that
+# names it. Parameters whose lumesta-cli options do not exist yet are noted and skipped.
+# Skipped (77) where QGIS is not installed.
+# Usage: provider.sh PLUGIN_FOLDER LUMESTA_CLI MAKE_TEST_RASTERS
+set -u
+PLUGINS=${1:?usage: provider.sh PLUGIN_FOLDER LUMESTA_CLI MAKE_TEST_RASTERS}
+CLI=${2:?}
+GEN=${3:?}
+QGIS=$(command -v qgis_process.bin || command -v qgis_process) || { echo "QGIS is not installed"; exit 77; }
+PY=/usr/bin/python3
+[ -x "$PY" ] && "$PY" -c 'import qgis.core' 2>/dev/null || { echo "QGIS's Python is not installed"; exit 77; }
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+FAILURES=0
+fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
+export HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/run QT_QPA_PLATFORM=offscreen QGIS_PLUGINPATH=$PLUGINS
+export PATH=$(dirname "$CLI"):$PATH
+mkdir -p "$HOME" -m 700 "$XDG_RUNTIME_DIR"
+# qgis NAME ARGUMENTS...: runs qgis_process in the background (two at a time), its output in
+# $WORK/NAME.txt and its exit status in $WORK/NAME.status (after `wait`).
+qgis() {
+    local name=$1
+    shift
+    while [ "$(jobs -rp | wc -l)" -ge 2 ]; do wait -n; done
+    { "$QGIS" "$@" >"$WORK/$name.txt" 2>&1; echo $? >"$WORK/$name.status"; } &
+}
+ok() { [ "$(cat "$WORK/$1.status")" = 0 ]; }
+qgis enable plugins enable lumesta
+wait
+ok enable || { cat "$WORK/enable.txt"; echo "FAIL: plugins enable lumesta"; exit 1; }
+
+# Every algorithm of algorithms.json is listed, and its help shows each of its parameters.
+"$PY" -c 'import json, sys
+for a in json.load(open(sys.argv[1]))["algorithms"]:
+    print("lumesta:" + a["id"], *[p["name"] for p in a["parameters"]])' \
+    "$PLUGINS/lumesta/algorithms.json" >"$WORK/algorithms.txt"
+qgis list list
+while read -r id names; do qgis "help-$id" help "$id"; done <"$WORK/algorithms.txt"
+has() { grep -q "^lumesta:$1 .* $2\b" "$WORK/algorithms.txt"; }
+for parameter in NODATA FORMAT RGB REGISTER; do
+    has pansharpen $parameter || echo "note: lumesta:pansharpen has no $parameter yet (no such lumesta-cli option): skipped"
+done
+
+# The shared WorldView-2 scene, or a generated one where it is absent.
+SCENE=${LUMESTA_SCENES:-$(dirname "$0")/../../../shared/data}/ps16/envi
+if [ ! -f "$SCENE/pan.img" ]; then
+    "$GEN" pansharpen "$WORK/generated" --width 512 --height 512 --layouts envi --seed 5 >/dev/null
+    SCENE=$WORK/generated/envi
+fi
+MS=(--MS="$SCENE/blue.img" --MS="$SCENE/green.img" --MS="$SCENE/red.img" --MS="$SCENE/nir.img")
+mkdir "$WORK/p"
+qgis pansharpen run lumesta:pansharpen --PAN="$SCENE/pan.img" "${MS[@]}" --METHOD=glp-hpm \
+    --SENSOR=worldview2 --OUTPUT="$WORK/p/fused.img" --BMP="$WORK/p/fused.bmp"
+qgis wald run lumesta:qualitywald --PAN="$SCENE/pan.img" "${MS[@]}" --SENSOR=worldview2 \
+    --OUTPUT="$WORK/p/wald.csv" --TABLE="$WORK/p/wald_table.csv"
+# Bad parameters: refused before the run by the provider, or by lumesta-cli, naming the parameter.
+qgis five run lumesta:pansharpen --PAN="$SCENE/pan.img" "${MS[@]}" --MS="$SCENE/nir.img" --OUTPUT="$WORK/bad.img"
+qgis ratio run lumesta:qualitywald --PAN="$SCENE/pan.img" "${MS[@]}" --RATIO=2000000 --OUTPUT="$WORK/bad.csv"
+# A cancelled run stops lumesta-cli and leaves no file.
+"$GEN" pansharpen "$WORK/big" --width 4096 --height 4096 --layouts envi --seed 3 >/dev/null
+"$PY" "$(dirname "$0")/cancel.py" "$PLUGINS" "$WORK/big/envi" "$WORK/cancelled" >"$WORK/cancel.txt" 2>&1 ||
+    fail "cancel: $(grep -v '^ERROR 1: ' "$WORK/cancel.txt")"
+
+cp -r "$SCENE" "$WORK/cli" && chmod -R u+w "$WORK/cli"
+C=$WORK/cli
+"$CLI" pansharpen --pan "$C/pan.img" --blue "$C/blue.img" --green "$C/green.img" --red "$C/red.img" \
+    --nir "$C/nir.img" --sensor worldview2 --method glp-hpm --yes --quiet >/dev/null ||
+    fail "lumesta-cli pansharpen"
+"$CLI" quality wald --pan "$C/pan.img" --ms "$C"/{blue,green,red,nir}.img --sensor worldview2 --format csv >"$WORK/wald.csv"
+wait
+
+while read -r id names; do
+    grep -q "^	$id	" "$WORK/list.txt" || fail "$id is not listed"
+    ok "help-$id" || fail "help $id"
+    for name in $names; do grep -q "^$name: " "$WORK/help-$id.txt" || fail "help $id lacks $name"; done
+done <"$WORK/algorithms.txt"
+
+ok pansharpen || fail "pansharpen: $(cat "$WORK/pansharpen.txt")"
+cat "$C"/{blue,green,red,nir}_Fused.img | cmp -s - "$WORK/p/fused.img" || fail "pansharpen: other bands than lumesta-cli"
+cmp -s "$C/pan_Fused.bmp" "$WORK/p/fused.bmp" || fail "pansharpen: another picture than lumesta-cli"
+grep -q '^band names' "$WORK/p/fused.hdr" || fail "pansharpen: the header lacks the band names"
+ok wald || fail "qualitywald: $(cat "$WORK/wald.txt")"
+without_seconds() { sed 's/,[^,]*$//' "$1"; }
+[ "$(without_seconds "$WORK/wald.csv")" = "$(without_seconds "$WORK/p/wald.csv")" ] || fail "qualitywald: other numbers than lumesta-cli"
+[ "$(wc -l <"$WORK/p/wald_table.csv")" = "$(wc -l <"$WORK/wald.csv")" ] || fail "qualitywald: the table layer lacks methods"
+[ "$(ls "$WORK/p" | tr '\n' ' ')" = "fused.bmp fused.hdr fused.img wald.csv wald_table.csv " ] ||
+    fail "the runs left other files: $(ls "$WORK/p")"
+
+! ok five && grep -q 'MS: give one multi-band layer or at most 4 band layers' "$WORK/five.txt" ||
+    fail "five MS layers: $(cat "$WORK/five.txt")"
+! ok ratio && grep -q 'Incorrect parameter value for RATIO: --ratio takes' "$WORK/ratio.txt" ||
+    fail "a ratio lumesta-cli refuses: $(cat "$WORK/ratio.txt")"
+[ ! -e "$WORK/bad.img" ] && [ ! -e "$WORK/bad.csv" ] || fail "a refused run left its output"
+
+# The registration, once lumesta-cli has it, gives lumesta-cli's estimate.
+if grep -q '^lumesta:register ' "$WORK/algorithms.txt"; then
+    "$CLI" register --pan "$C/pan.img" --ms "$C"/{blue,green,red,nir}.img --sensor worldview2 --format json >"$WORK/register.json"
+    qgis register --json run lumesta:register --PAN="$SCENE/pan.img" "${MS[@]}" --SENSOR=worldview2
+    wait
+    "$PY" -c 'import json, sys
+cli, run = json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))["results"]
+sys.exit(not (cli["dx"] == run["DX"] and cli["dy"] == run["DY"]))' "$WORK/register.json" "$WORK/register.txt" ||
+        fail "register: another estimate than lumesta-cli: $(cat "$WORK/register.txt")"
+else
+    echo "note: lumesta:register is absent until lumesta-cli has the register tool: skipped"
+fi
+
+if [ "$FAILURES" -ne 0 ]; then
+    echo "$FAILURES check(s) failed"
+    exit 1
+fi
+echo "the QGIS provider lists, explains and runs its algorithms"
