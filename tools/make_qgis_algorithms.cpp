@@ -240,9 +240,11 @@ std::string ParameterJson(const Parameter& parameter, const Tool& tool,
         return "";
     if (present.empty() && !parameter.always) return "";
 
+    // Results the provider makes from the tool's output need the option but are not it.
     Option option;
-    if (!present.empty() && !tableKind) option = tool.options.at(present.front());
-    if (tableKind) present.clear();  // the provider asks for CSV itself
+    const bool provided = tableKind || kind == "scale" || kind == "arrows";
+    if (!present.empty() && !provided) option = tool.options.at(present.front());
+    if (provided) present.clear();
     std::vector<std::string> choices = option.choices;
     // The methods quality wald tests are those pansharpen offers, "auto" aside.
     if (kind == "enums" && choices.empty() && tools.count("pansharpen") &&

@@ -128,7 +128,7 @@ class LumestaAlgorithm(QgsProcessingAlgorithm):
             return valid, message
         spec = self.specs.get('MS')
         if spec and spec['kind'] == 'bands':
-            count = len(parameters.get('MS') or [])
+            count = len(self.parameterAsLayerList(parameters, 'MS', context))
             files = len([o for o in spec['options'] if o != '--ms'])
             if count > files:
                 return False, 'MS: give one multi-band layer or at most {} band layers, not {}.' \
@@ -274,11 +274,12 @@ class LumestaAlgorithm(QgsProcessingAlgorithm):
         rows = results.read_table(text)
         results.write_table(rows, text, output)
         if 'TABLE' in self.specs:
-            sink, found['TABLE'] = self.parameterAsSink(
+            sink, table = self.parameterAsSink(
                 parameters, 'TABLE', context, results.table_fields(rows[0]),
                 QgsWkbTypes.NoGeometry, results.NO_CRS)
             if sink is not None:
                 results.add_rows(sink, rows[0], rows[1:])
+                found['TABLE'] = table
         return found
 
     def register(self, parameters, context, feedback, workspace):
@@ -294,14 +295,15 @@ class LumestaAlgorithm(QgsProcessingAlgorithm):
                           .format(**found))
         if 'BLOCKS' in self.specs and is_set(parameters, 'GRID'):
             pan = self.parameterAsRasterLayer(parameters, 'PAN', context)
-            sink, found['BLOCKS'] = self.parameterAsSink(
+            sink, blocks = self.parameterAsSink(
                 parameters, 'BLOCKS', context, results.arrow_fields(), results.ARROW_GEOMETRY,
                 pan.crs())
             if sink is not None:
                 results.add_arrows(sink, estimate.get('blocks') or [],
                                    self.parameterAsInt(parameters, 'GRID', context), pan,
                                    self.parameterAsDouble(parameters, 'SCALE', context))
-                if context.willLoadLayerOnCompletion(found['BLOCKS']):
-                    context.layerToLoadOnCompletionDetails(found['BLOCKS']).setPostProcessor(
+                found['BLOCKS'] = blocks
+                if context.willLoadLayerOnCompletion(blocks):
+                    context.layerToLoadOnCompletionDetails(blocks).setPostProcessor(
                         results.Arrows.create())
         return found
