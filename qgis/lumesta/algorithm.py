@@ -103,14 +103,14 @@ class LumestaAlgorithm(QgsProcessingAlgorithm):
         text = '<p>{}. Runs <code>lumesta-cli {}</code>.</p>'.format(
             html.escape(self.definition['summary']), html.escape(self.definition['tool']))
         for spec in self.definition['parameters']:
-            facts = [html.escape(spec['help'])] if spec['help'] else []
+            facts = [spec['help']] if spec['help'] else []
             if spec['choices']:
                 facts.append('Choices: ' + ', '.join(spec['choices']) + '.')
             if spec['default'] is not None:
                 facts.append('Default: {}.'.format(spec['default']))
-            option = ' ({})'.format(' '.join(spec['options'])) if spec['options'] else ''
-            text += '<p><b>{}</b>{}: {} {}</p>'.format(
-                spec['name'], html.escape(option), html.escape(spec['label']), ' '.join(facts))
+            names = ', '.join([spec['name']] + spec['options'])
+            text += '<p><b>{}</b> ({}): {}</p>'.format(
+                html.escape(spec['label']), html.escape(names), html.escape(' '.join(facts)))
         return text
 
     def initAlgorithm(self, config=None):
