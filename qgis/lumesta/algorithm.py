@@ -17,7 +17,7 @@ from qgis.core import (QgsProcessing, QgsProcessingAlgorithm, QgsProcessingConte
 
 from . import results
 from .command import Run
-from .inputs import Workspace, layer_file
+from .inputs import Workspace, input_files, layer_file
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 BMP_FILTER = 'BMP files (*.bmp)'
@@ -133,6 +133,9 @@ class LumestaAlgorithm(QgsProcessingAlgorithm):
             if count > files:
                 return False, 'MS: give one multi-band layer or at most {} band layers, not {}.' \
                     .format(files, count)
+        clash = self.output_among_inputs(parameters, context)
+        if clash:
+            return False, clash
         for name, endings in (('OUTPUT', None), ('MAP', ('.tif', '.tiff'))):
             if self.specs.get(name, {}).get('kind') not in ('raster', 'map') or \
                     not is_set(parameters, name):
@@ -146,6 +149,24 @@ class LumestaAlgorithm(QgsProcessingAlgorithm):
                 return False, '{}: this result is written as a {} file, not {}.'.format(
                     name, ' or '.join(endings), ending or 'a file without an ending')
         return True, ''
+
+    def output_among_inputs(self, parameters, context):
+        """A message when a result would be written over an input's file (or its header)."""
+        inputs = set()
+        for spec in self.definition['parameters']:
+            if spec['kind'] in ('layer', 'layers', 'bands') and is_set(parameters, spec['name']):
+                for layer in self.parameterAsLayerList(parameters, spec['name'], context):
+                    inputs.update(input_files(layer))
+        for spec in self.definition['parameters']:
+            if spec['kind'] not in ('raster', 'picture', 'file', 'table', 'map') or \
+                    not is_set(parameters, spec['name']):
+                continue
+            path = self.parameterAsFileOutput(parameters, spec['name'], context)
+            written = {os.path.realpath(path), os.path.realpath(os.path.splitext(path)[0] + '.hdr')}
+            if written & inputs:
+                return '{}: {} is a file of an input layer; choose another file.'.format(
+                    spec['name'], path)
+        return ''
 
     def chosen_format(self, parameters, context):
         """FORMAT as chosen; unset, the one the OUTPUT's name ending stands for."""

@@ -89,6 +89,17 @@ def gdal_source(layer, parameter):
     return source, parts.get('path') or source, parts.get('layerName')
 
 
+def input_files(layer):
+    """The real paths of a layer's file and of the files beside it with its name (its header)."""
+    if layer is None or layer.providerType() != 'gdal':
+        return set()
+    path = QgsProviderRegistry.instance().decodeUri('gdal', layer.source()).get('path') or ''
+    if not os.path.isfile(path):
+        return set()
+    stem = os.path.splitext(path)[0]
+    return {os.path.realpath(f) for f in glob.glob(glob.escape(stem) + '.*')} | {os.path.realpath(path)}
+
+
 def reads_itself(path, layer_name, readers):
     """Whether lumesta-cli reads this file as it is."""
     ending = os.path.splitext(path)[1].lower()

@@ -1,6 +1,7 @@
-"""Cancels lumesta:pansharpen once lumesta-cli reports progress: the run ends as cancelled,
-lumesta-cli has stopped, and neither the result nor the run's temporary folder is left.
-Usage: python3 cancel.py PLUGIN_FOLDER SCENE_FOLDER OUTPUT_FOLDER"""
+"""Runs of lumesta:pansharpen that stop leave no file: one cancelled once lumesta-cli reports
+progress ends as cancelled with neither its result nor its temporary folder left, and one whose
+OUTPUT is an input's file is refused before it starts, the input untouched.
+Usage: python3 stopped_runs.py PLUGIN_FOLDER SCENE_FOLDER OUTPUT_FOLDER"""
 
 import glob
 import os
@@ -44,5 +45,16 @@ if glob.glob(os.path.join(QgsProcessingUtils.tempFolder(), 'lumesta-*')):
     failures.append('the temporary folder of the run is left')
 if glob.glob(os.path.join(scene, '*_Fused*')):
     failures.append('results beside the inputs')
-print('\n'.join(failures) or 'cancelled without leaving a file')
+
+blue = parameters['MS'][0]
+with open(blue, 'rb') as band:
+    before = band.read()
+parameters['OUTPUT'] = blue
+valid, message = algorithm.checkParameterValues(parameters, QgsProcessingContext())
+if valid or not message.startswith('OUTPUT: ' + blue + ' is a file of an input layer'):
+    failures.append('an OUTPUT over an input: {} {}'.format(valid, message))
+with open(blue, 'rb') as band:
+    if band.read() != before:
+        failures.append('the input was written to')
+print('\n'.join(failures) or 'stopped runs leave no file')
 sys.exit(1 if failures else 0)
