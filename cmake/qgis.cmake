@@ -8,10 +8,14 @@ set(LUMESTA_QGIS_PLUGIN_DIR ${PROJECT_BINARY_DIR}/qgis/lumesta)
 set(LUMESTA_QGIS_PLUGIN_DESTINATION ${CMAKE_INSTALL_DATADIR}/qgis/python/plugins)
 
 # The provider finds lumesta-cli from its own folder first: the path from the installed plugin
-# folder to the installed program folder.
+# folder to the installed program
+# folder, and its Help button opens the installed user guide.
 file(RELATIVE_PATH LUMESTA_QGIS_RELATIVE_BIN
      ${CMAKE_INSTALL_PREFIX}/${LUMESTA_QGIS_PLUGIN_DESTINATION}/lumesta
      ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR})
+file(RELATIVE_PATH LUMESTA_QGIS_RELATIVE_GUIDE
+     ${CMAKE_INSTALL_PREFIX}/${LUMESTA_QGIS_PLUGIN_DESTINATION}/lumesta
+     ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/lumesta/User_Guide.pdf)
 
 file(GLOB LUMESTA_QGIS_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/qgis/lumesta/*.py)
 foreach(source ${LUMESTA_QGIS_SOURCES})

@@ -218,14 +218,6 @@ bool Contains(const std::vector<std::string>& items, const std::string& item)
     return false;
 }
 
-bool IsWholeNumber(const std::string& text)
-{
-    if (text.empty()) return false;
-    for (const char c : text)
-        if (c < '0' || c > '9') return false;
-    return true;
-}
-
 // The Processing parameter of one row of the map, or "" when the tool lacks its options.
 std::string ParameterJson(const Parameter& parameter, const Tool& tool,
                           const std::map<std::string, Tool>& tools)
@@ -254,7 +246,9 @@ std::string ParameterJson(const Parameter& parameter, const Tool& tool,
     }
     if ((kind == "enum" || kind == "enums") && choices.empty()) return "";
 
-    // A default the tables state as a value; one described in words is the tool's own.
+    // A choice's default as the tables state it; that of a number or free text is left to the
+    // tool (it may depend on the other values: --ratio on the georeferencing, --select on the
+    // files), so such a parameter is unset unless given.
     std::string defaultJson = "null";
     std::string help = option.help;
     const std::string& stated = option.defaultText;
@@ -262,10 +256,6 @@ std::string ParameterJson(const Parameter& parameter, const Tool& tool,
         defaultJson = "20";
         help = "The arrows are drawn this many times longer than the offsets they show.";
     } else if (kind == "enum" && Contains(choices, stated)) {
-        defaultJson = Quoted(stated);
-    } else if (kind == "integer" && IsWholeNumber(stated)) {
-        defaultJson = stated;
-    } else if (kind == "text" && !stated.empty() && stated.find(' ') == std::string::npos) {
         defaultJson = Quoted(stated);
     } else if (!stated.empty() && (kind == "enum" || kind == "text" || kind == "integer" ||
                                    kind == "number")) {

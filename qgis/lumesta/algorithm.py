@@ -14,9 +14,10 @@ from qgis.core import (QgsProcessing, QgsProcessingAlgorithm, QgsProcessingConte
                        QgsProcessingParameterRasterDestination,
                        QgsProcessingParameterRasterLayer, QgsProcessingParameterString,
                        QgsWkbTypes)
+from qgis.PyQt.QtCore import QUrl
 
 from . import results
-from .command import Run
+from .command import Run, installed
 from .inputs import Workspace, input_files, layer_file
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -112,6 +113,10 @@ class LumestaAlgorithm(QgsProcessingAlgorithm):
             text += '<p><b>{}</b> ({}): {}</p>'.format(
                 html.escape(spec['label']), html.escape(names), html.escape(' '.join(facts)))
         return text
+
+    def helpUrl(self):
+        guide = installed('guide')
+        return QUrl.fromLocalFile(guide).toString() if os.path.isfile(guide) else ''
 
     def initAlgorithm(self, config=None):
         for spec in self.definition['parameters']:

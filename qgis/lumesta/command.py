@@ -31,6 +31,12 @@ def configured_program():
         return ''
 
 
+def installed(name):
+    """The path of an installed file ("bin" folder, "guide") from the plugin's folder."""
+    with open(os.path.join(HERE, 'locations.json'), encoding='utf-8') as locations:
+        return os.path.normpath(os.path.join(HERE, json.load(locations)[name]))
+
+
 def find_program():
     """lumesta-cli: the configured path, else beside the installed plugin, else on PATH."""
     configured = configured_program()
@@ -40,8 +46,7 @@ def find_program():
         raise QgsProcessingException(
             'The Lumesta provider\'s setting "{}" names {}, which is not an executable program.'
             .format(SETTING, configured))
-    with open(os.path.join(HERE, 'locations.json'), encoding='utf-8') as locations:
-        beside = os.path.normpath(os.path.join(HERE, json.load(locations)['bin'], PROGRAM))
+    beside = os.path.join(installed('bin'), PROGRAM)
     if os.path.isfile(beside) and os.access(beside, os.X_OK):
         return beside
     found = shutil.which(PROGRAM)
