@@ -2,6 +2,7 @@
 Processing feedback, stops it with SIGTERM when the user cancels (its cancel path removes what
 it had begun to write) and turns its messages into Processing errors."""
 
+import codecs
 import json
 import os
 import pty
@@ -68,27 +69,35 @@ class Run:
         self.shown = shown
         self.messages = []
         self.pending = ''
+        self.decoder = codecs.getincrementaldecoder('utf-8')('replace')
 
     def execute(self):
         """Runs the program; returns its standard output or raises with its messages."""
-        # The progress bar is drawn on a terminal only: standard error is a pseudo-terminal.
-        master, slave = pty.openpty()
-        attributes = termios.tcgetattr(slave)
-        attributes[1] &= ~termios.OPOST
-        termios.tcsetattr(slave, termios.TCSANOW, attributes)
+        # The progress bar is drawn on a terminal only: standard error is a pseudo-terminal
+        # (where the system has none, a pipe: the messages without the bar).
+        try:
+            master, slave = pty.openpty()
+            attributes = termios.tcgetattr(slave)
+            attributes[1] &= ~termios.OPOST
+            termios.tcsetattr(slave, termios.TCSANOW, attributes)
+        except OSError:
+            master, slave = None, subprocess.PIPE
         try:
             process = subprocess.Popen(self.arguments, stdin=subprocess.DEVNULL,
                                        stdout=subprocess.PIPE, stderr=slave, close_fds=True)
         except OSError as error:
-            os.close(master)
+            if master is not None:
+                os.close(master)
             raise QgsProcessingException('Cannot start {}: {}'.format(self.arguments[0], error))
         finally:
-            os.close(slave)
+            if master is not None:
+                os.close(slave)
+        errors = master if master is not None else process.stderr.fileno()
         output = bytearray()
         cancelled = False
         with selectors.DefaultSelector() as selector:
             selector.register(process.stdout, selectors.EVENT_READ)
-            selector.register(master, selectors.EVENT_READ)
+            selector.register(errors, selectors.EVENT_READ)
             while selector.get_map():
                 if not cancelled and self.feedback.isCanceled():
                     cancelled = True
@@ -100,15 +109,19 @@ class Run:
                         chunk = b''
                     if not chunk:
                         selector.unregister(key.fileobj)
-                    elif key.fileobj is master:
-                        self.read_errors(chunk.decode('utf-8', 'replace'))
+                    elif key.fileobj == errors:
+                        self.read_errors(self.decoder.decode(chunk))
                     else:
                         output.extend(chunk)
-        os.close(master)
+        if master is not None:
+            os.close(master)
+        else:
+            process.stderr.close()
         process.stdout.close()
         status = process.wait()
-        self.read_errors('\n')
-        if cancelled or status in (128 + signal.SIGINT, 128 + signal.SIGTERM, 128 + signal.SIGHUP):
+        self.read_errors(self.decoder.decode(b'', final=True) + '\n')
+        # A run that finished before the cancel reached it keeps its results.
+        if status in (128 + signal.SIGINT, 128 + signal.SIGTERM, 128 + signal.SIGHUP):
             raise QgsProcessingException('The run was cancelled.')
         text = output.decode('utf-8', 'replace')
         if status != 0:
