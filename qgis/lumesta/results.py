@@ -37,11 +37,18 @@ def fused_bands(report):
 def write_raster(bands, names, output, feedback):
     """Writes the fused bands as one file: ENVI for an .img name, otherwise a Cloud Optimized
     GeoTIFF, under a temporary name renamed into place."""
+    # The bands as one dataset (in memory) that carries their names into the file written.
     separate = [path for _, path, band in bands]
     if all(band for _, _, band in bands) and len(set(separate)) == 1:
-        source = separate[0]
+        source = gdal.Translate('', separate[0], options=gdal.TranslateOptions(format='VRT'))
     else:
         source = gdal.BuildVRT('', separate, options=gdal.BuildVRTOptions(separate=True))
+    if source is None:
+        raise QgsProcessingException('Cannot read the fused bands: ' + gdal.GetLastErrorMsg())
+    for index, name in enumerate(names[:source.RasterCount]):
+        band = source.GetRasterBand(index + 1)
+        band.SetDescription(name)
+        band.SetColorInterpretation(gdal.GCI_Undefined)  # bands of a spectrum, not R, G, B
     stem, ending = os.path.splitext(output)
     envi = ending.lower() == '.img'
     partial = stem + '.lumesta-part' + (ending if envi else '.tif')
@@ -52,10 +59,7 @@ def write_raster(bands, names, output, feedback):
         dataset = gdal.Translate(partial, source, options=options)
         if dataset is None:
             raise RuntimeError(gdal.GetLastErrorMsg())
-        for index, name in enumerate(names[:dataset.RasterCount]):
-            dataset.GetRasterBand(index + 1).SetDescription(name)
-        dataset.FlushCache()
-        dataset = None
+        dataset = None  # closed: written
         if envi:
             # The header's description names the file written: the final name.
             with open(made[1], encoding='utf-8') as header:
