@@ -8,9 +8,9 @@ SCENES=${2:?usage: qgis_screenshots.sh BUILD_DIR SCENES_DIR}
 IMAGES=$(cd "$(dirname "$0")/../docs/images" && pwd)
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-mkdir -p -m 700 "$WORK/run" "$WORK/shots"
+mkdir -p -m 700 "$WORK/run" "$WORK/shots" "$WORK/tmp"
 printf '[PythonPlugins]\nlumesta=true\n' >"$WORK/global.ini"
-env HOME="$WORK" XDG_RUNTIME_DIR="$WORK/run" QGIS_PLUGINPATH="$BUILD/qgis" PATH="$BUILD:$PATH" \
+env HOME="$WORK" XDG_RUNTIME_DIR="$WORK/run" TMPDIR="$WORK/tmp" QGIS_PLUGINPATH="$BUILD/qgis" PATH="$BUILD:$PATH" \
     LUMESTA_SHOTS="$WORK/shots" LUMESTA_SCENE="$SCENES/ps16/envi4" \
     timeout 120 xvfb-run -a -s '-screen 0 1600x1000x24' qgis --noversioncheck --nologo \
     --profiles-path "$WORK/profiles" --globalsettingsfile "$WORK/global.ini" \
