@@ -136,5 +136,11 @@ check "collect takes only the batch file" [ $? = 2 ]
 check "collect still fails for the skipped job" [ $? = 1 ] && grep -qx 'done:    1,3' "$WORK/collect.txt"
 check "the merged log holds the blocks in job order" cmp -s "$WORK/p.log" <(cat "$WORK"/p.job{1,2,3}.log)
 check "collect needs a plan" [ "$(status "$CLI" cluster collect e.bif)" = 1 ]
+# Pipes named like a task's report and output are never waited on: collect ends at once.
+rm -f "$WORK/p.job2.log" "$WORK/p.job2.out" "$WORK/p.job1.log"
+mkfifo "$WORK/p.job2.log" "$WORK/p.job2.out" "$WORK/p.job1.log"
+timeout -k 5 20 "$CLI" cluster collect p.bif >"$WORK/collect.txt" 2>/dev/null
+check "collect does not wait on pipes" [ $? = 1 ] && grep -qx 'failed:  1,2' "$WORK/collect.txt" &&
+    grep -qx '  job 2: no report and no message' "$WORK/collect.txt"
 
 finish
