@@ -54,7 +54,8 @@ struct GenericSize {
 };
 
 // Reads the layout of path from its header (by extension: .img, .rst, .tif, anything else a
-// generic matrix). Checks that the file holds every sample it declares. False after one
+// generic matrix). Checks that the file can hold every sample it declares (a compressed TIFF
+// at most kMaxDecodedPerStoredByte per stored byte), overflow-safe. False after one
 // message: "Cannot read the header of PATH.", "PATH: unsupported data type.", "PATH: give
 // --width, --height and --bytes for a headerless matrix.", "Cannot open PATH.", "PATH is
 // shorter than its size says (truncated?).".
@@ -69,9 +70,11 @@ public:
     BandRowReader(const BandRowReader&) = delete;
     BandRowReader& operator=(const BandRowReader&) = delete;
 
-    // False after "Cannot open PATH." (or the TIFF refusal).
+    // False after "Cannot open PATH.", "PATH changed while it was being read." (a TIFF whose
+    // layout is no longer the one described) or the allocation message.
     bool Open(const RasterLayout& layout, int band, Host& host);
-    // Row y of the band as doubles (width samples). False after "Error reading PATH.".
+    // Row y of the band as doubles (width samples). False after "Error reading PATH." (also
+    // for a strip that decodes too short to hold the row).
     bool ReadRow(std::int64_t y, double* out);
 
 private:
