@@ -95,6 +95,45 @@ check "large protocol run" [ "$STATUS" = 0 ]
 run quality reduced --fused "$WORK/xk/1.tif" --reference "$WORK/xk/pan_Fused.tif" --format csv
 check "kept result equals pansharpen on the kept inputs" [ "$(sed -n 2p "$WORK/out" | cut -d, -f1,2)" = 0,0 ]
 
+# What the tools write is guarded as every tool's outputs are: never one of the inputs (through a
+# link too, even with --yes), an existing file replaced only after the question, and nothing
+# under a final name, no temporary file and no new folder after a failure.
+O=$WORK/own
+mkdir -p "$O"
+cp "$WORK/pan.tif" "$WORK/ms.tif" "$O/"
+ln "$O/ms.tif" "$O/link.tif"
+refused() { [ "$STATUS" = 1 ] && grep -q "^$1 is an input of this run.\$" "$WORK/err"; }
+run quality wald --pan "$O/pan.tif" --ms "$O/ms.tif" --method 2 --keep "$O" --yes
+check "--keep onto the inputs is refused" refused "$O/pan.tif"
+run degrade --pan "$O/pan.tif" --ms "$O/ms.tif" --out "$O" --yes
+check "--out onto the inputs is refused" refused "$O/pan.tif"
+run quality reduced --fused "$O/ms.tif" --reference "$O/ms.tif" --map "$O/link.tif" --yes
+check "--map onto a link to an input is refused" refused "$O/link.tif"
+check "the inputs are unchanged" cmp -s "$O/pan.tif" "$WORK/pan.tif"
+check "the inputs are unchanged" cmp -s "$O/ms.tif" "$WORK/ms.tif"
+check "and no file was left beside them" [ "$(ls -A "$O" | tr '\n' ' ')" = "link.tif ms.tif pan.tif " ]
+run degrade --pan "$O/pan.tif" --ms "$O/ms.tif" --out "$O/d"
+cp "$O/d/pan.tif" "$O/pan.first"
+run degrade --pan "$O/pan.tif" --ms "$O/ms.tif" --sensor ikonos --out "$O/d"
+check "an existing output is asked about" grep -qx "$O/d/pan.tif already exists." "$WORK/err"
+check "and kept on No" [ "$STATUS" = 1 ]
+check "and kept on No" cmp -s "$O/d/pan.tif" "$O/pan.first"
+run degrade --pan "$O/pan.tif" --ms "$O/ms.tif" --sensor ikonos --out "$O/d" --yes
+check "and replaced on Yes" [ "$STATUS" = 0 ]
+check "and replaced on Yes" eval '! cmp -s "$O/d/pan.tif" "$O/pan.first"'
+# A disk that takes no more (a file size limit of 0 bytes): nothing is left under the map's name
+# (its folder there beforehand), nor the folder the run made for it.
+mkdir -p "$O/full"
+for map in "$O/full/map.tif" "$O/made/map.tif"; do
+    # Standard error goes through a pipe to a writer without the limit.
+    (trap '' XFSZ; ulimit -f 0; exec "$CLI" quality reduced --fused "$WORK/xk/1.tif" \
+        --reference "$WORK/xk/pan_Fused.tif" --map "$map" 2>&1 >/dev/null) | cat >"$WORK/err"
+    check "a full disk stops the run" [ "${PIPESTATUS[0]}" = 1 ]
+    check "a full disk stops the run" grep -qx "Cannot write $map." "$WORK/err"
+done
+check "and leaves no map or temporary file" [ -z "$(ls -A "$O/full")" ]
+check "and no folder it made" [ ! -e "$O/made" ]
+
 # Bad input: a message, exit 1, nothing written.
 run quality wald --pan "$E/pan.img" --ms $MS --ratio 3 --keep "$WORK/nokeep"
 check "ratio not a power of two" [ "$STATUS" = 1 -a -s "$WORK/err" -a ! -e "$WORK/nokeep" ]
