@@ -204,6 +204,10 @@ RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, Qualit
     if (!ComputeReducedMetrics(f, r, job.ratio, pump, row.reduced)) {
         return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     }
+    if (!row.reduced.undefined.empty()) {
+        host.ShowMessage(row.reduced.undefined);
+        return RunOutcome::Stopped;
+    }
     row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!WriteMap(row.reduced.q2nMap, job.mapPath, outputs, host)) return RunOutcome::Stopped;
     rows.push_back(row);
@@ -225,6 +229,10 @@ RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, QualityOu
                             job.ratio, in.sensor.pan, pump, row.full)) {
         return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     }
+    if (!row.full.undefined.empty()) {
+        host.ShowMessage(row.full.undefined);
+        return RunOutcome::Stopped;
+    }
     row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!WriteMap(row.full.qnrMap, job.mapPath, outputs, host)) return RunOutcome::Stopped;
     rows.push_back(row);
@@ -242,6 +250,23 @@ std::vector<std::string> ProtocolOutputs(const std::string& folder,
     return paths;
 }
 
+// The metrics every method's result is measured with, left undefined by the reference alone
+// (a band of mean 0, no gradient, no whole block): found by measuring the reference against
+// itself, before any method fuses. False after the message naming the metric, or a cancel.
+bool ReferenceDefinesMetrics(const std::vector<BandSource>& reference, int ratio, Host& host,
+                             const QualityPump& pump)
+{
+    std::vector<std::unique_ptr<BandStream>> first, second;
+    if (!OpenBandStreams(reference, host, first) || !OpenBandStreams(reference, host, second))
+        return false;
+    ReducedMetrics self;
+    if (!ComputeReducedMetrics(StreamPointers(first), StreamPointers(second), ratio, pump, self))
+        return false;
+    if (self.undefined.empty()) return true;
+    host.ShowMessage(self.undefined);
+    return false;
+}
+
 RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, QualityOutputs& outputs,
                        Host& host, const QualityPump& pump, std::vector<QualityRow>& rows)
 {
@@ -254,6 +279,10 @@ RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, QualityOu
     const std::string& folder =
         job.protocol == QualityProtocol::Degrade ? job.outFolder : job.keepFolder;
     if (!outputs.Confirm(ProtocolOutputs(folder, methods), host)) return RunOutcome::Stopped;
+    if (job.protocol == QualityProtocol::Wald &&
+        !ReferenceDefinesMetrics(in.ms, job.ratio, host, pump)) {
+        return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
+    }
     DegradedScene scene;
     if (!DegradeScene(in.pan, in.ms, job.ratio, in.sensor, host, scene)) return RunOutcome::Stopped;
     if (!pump()) return RunOutcome::Cancelled;

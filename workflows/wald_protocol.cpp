@@ -70,7 +70,7 @@ QualityRow FailedRow(const std::string& method, int bands)
     QualityRow row;
     row.method = method;
     row.reduced =
-        ReducedMetrics{kNaN, kNaN, kNaN, kNaN, kNaN, std::vector<double>(bands, kNaN), {}};
+        ReducedMetrics{kNaN, kNaN, kNaN, kNaN, kNaN, std::vector<double>(bands, kNaN), {}, {}};
     return row;
 }
 
@@ -172,6 +172,10 @@ RunOutcome RunMethods(const DegradedScene& scene,
         if (!ComputeReducedMetrics(StreamPointers(fusedStreams), StreamPointers(referenceStreams),
                                    scene.ratio, pump, row.reduced)) {
             return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
+        }
+        if (!row.reduced.undefined.empty()) {
+            host.ShowMessage(row.reduced.undefined);
+            return RunOutcome::Stopped;
         }
         if (!KeepMethod(keepFolder, *method, fused, reference[0].layout.type, outputs, host))
             return RunOutcome::Stopped;

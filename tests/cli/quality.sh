@@ -63,7 +63,7 @@ run quality wald --pan "$E8/pan.img" --ms "$E8/blue.img" "$E8/green.img" "$E8/re
 check "three bands at ratio 2 use the Landsat methods" [ "$STATUS" = 0 -a "$(wc -l <"$WORK/out")" = 3 ]
 for band in pan b g r; do
     if [ $band = pan ]; then size="--width 128 --height 96"; else size="--width 64 --height 48"; fi
-    "$GEN" raw "$WORK/w16_$band.raw" $size --bits 16 --value 3000 >/dev/null
+    "$GEN" raw "$WORK/w16_$band.raw" $size --bits 16 --seed 3 >/dev/null
 done
 run quality wald --pan "$WORK/w16_pan.raw" --ms "$WORK/w16_b.raw" "$WORK/w16_g.raw" "$WORK/w16_r.raw" \
     --ratio 2 --width 128 --height 96 --bytes 2
@@ -157,6 +157,26 @@ run degrade --pan "$E/pan.img" --ms $MS
 check "--out required" [ "$STATUS" = 2 ]
 run quality reduced --fused "$E/blue.img" --reference "$E/blue.img" --format xml
 check "unknown format" [ "$STATUS" = 2 ]
+
+# A metric the input leaves undefined ends the run with a message naming it, never a bare nan;
+# an all-zero MS stops before any method fuses (no singular-matrix text from the methods).
+for band in pan b g r n; do
+    if [ $band = pan ]; then size="--width 128 --height 128"; else size="--width 32 --height 32"; fi
+    "$GEN" raw "$WORK/z_$band.raw" $size --bits 16 --value 0 >/dev/null
+done
+"$GEN" raw "$WORK/flat.raw" --width 64 --height 64 --bits 16 --value 100 >/dev/null
+"$GEN" raw "$WORK/dot.raw" --width 1 --height 1 --bits 16 --value 100 >/dev/null
+undefined() { # MESSAGE: the run stopped with it alone and printed no result
+    [ "$STATUS" = 1 ] && [ ! -s "$WORK/out" ] && [ "$(cat "$WORK/err")" = "$1" ]
+}
+run quality wald --pan "$WORK/z_pan.raw" --ms "$WORK"/z_{b,g,r,n}.raw --width 128 --height 128 --bytes 2
+check "all-zero MS: ERGAS undefined" undefined "ERGAS is undefined: band 1 of the reference has mean 0."
+run quality reduced --fused "$WORK/flat.raw" --reference "$WORK/flat.raw" --width 64 --height 64 --bytes 2
+check "constant bands: SCC undefined" undefined "SCC is undefined: the reference has no gradient (its bands are constant)."
+run quality reduced --fused "$WORK/dot.raw" --reference "$WORK/dot.raw" --width 1 --height 1 --bytes 2
+check "1 x 1 image: Q undefined" undefined "Q is undefined: the image (1 x 1) holds no whole block of 32 x 32 pixels."
+run quality full --fused "$WORK/flat.raw" --ms "$WORK/z_b.raw" --pan "$WORK/flat.raw" --ratio 2 --width 64 --height 64 --bytes 2
+check "one band: D_lambda undefined" undefined "D_lambda is undefined: it compares pairs of bands, and the images have one band."
 
 # Ctrl-C while measuring: status 130 and the cancel line.
 "$GEN" raw "$WORK/big.raw" --width 4096 --height 4096 --bits 16 --seed 1
