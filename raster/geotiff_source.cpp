@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <deque>
 #include <list>
 #include <map>
@@ -175,7 +176,7 @@ private:
         // A block is made only as large as the bytes the file stores for it can decode to: a
         // header may declare blocks of gigabytes over a few stored bytes.
         const bool compressed = m_t.compression != COMPRESSION_NONE;
-        const auto stored = static_cast<std::int64_t>(TIFFGetStrileByteCount(m_tiff.get(), index));
+        const std::int64_t stored = StoredBytes(index);
         if (StoredBytesCanHold(stored, m_blockBytes, compressed) ||
             (!m_t.tiled && StoredBytesCanHold(stored, LastStripBytes(index), compressed))) {
             block.bytes.resize(static_cast<std::size_t>(m_blockBytes));
@@ -189,6 +190,17 @@ private:
         m_blocks.push_front(std::move(block));
         if (m_blocks.size() > m_keptBlocks) m_blocks.pop_back();
         return &m_blocks.front();
+    }
+
+    // The bytes stored for a block that lie inside the file (a byte count or offset may point
+    // past its end).
+    std::int64_t StoredBytes(std::uint32_t index) const
+    {
+        const std::uint64_t offset = TIFFGetStrileOffset(m_tiff.get(), index);
+        const std::uint64_t count = TIFFGetStrileByteCount(m_tiff.get(), index);
+        const auto file = static_cast<std::uint64_t>(std::max<std::int64_t>(m_description.byteSize, 0));
+        if (offset >= file) return 0;
+        return static_cast<std::int64_t>(std::min(count, file - offset));
     }
 
     // The decoded size of the last strip of its plane when index is one (it holds only the
