@@ -40,7 +40,7 @@ struct FullMetrics {
     double dLambda = 0;
     double dS = 0;
     double qnr = 0;
-    BlockMap qnrMap;  // whole blocks only
+    BlockMap qnrMap;        // whole blocks only
     std::string undefined;  // as in ReducedMetrics
 };
 

@@ -2,9 +2,8 @@
 
 #include <unistd.h>
 
-#include <cerrno>
-
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <iostream>

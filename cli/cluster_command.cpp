@@ -149,8 +149,12 @@ int Plan(const std::vector<std::string>& args)
     } catch (const UsageError& error) {
         return ReportUsageError(error.text, kClusterUsage);
     }
-    const SbatchPlan unlisted{RunningProgramPath(), toolArgs[2],
-                              std::filesystem::current_path().string(), 0, toolArgs, request};
+    const SbatchPlan unlisted{RunningProgramPath(),
+                              toolArgs[2],
+                              std::filesystem::current_path().string(),
+                              0,
+                              toolArgs,
+                              request};
     if (const std::string refused = RefusedInScript(unlisted); !refused.empty()) {
         std::cerr << refused << "\n";
         return kExitStopped;

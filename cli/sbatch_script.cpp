@@ -120,8 +120,8 @@ std::string SbatchScriptText(const SbatchPlan& plan)
     text << "set -u\n"
          << ": \"${SLURM_ARRAY_TASK_ID:?run this script with sbatch}\"\n";
     if (ownOutput) {
-        text << "exec >" << ShellQuote(stem + ".job") << "\"$SLURM_ARRAY_TASK_ID\"" << ShellQuote(".out")
-             << " 2>&1\n";
+        text << "exec >" << ShellQuote(stem + ".job") << "\"$SLURM_ARRAY_TASK_ID\""
+             << ShellQuote(".out") << " 2>&1\n";
     }
     text << kArgsLineStart;
     for (std::size_t i = 0; i < plan.toolArgs.size(); ++i) {

@@ -39,8 +39,7 @@ DeclaredSizeVerdict CheckDeclaredRaster(const DeclaredRaster& raster, std::int64
     const std::optional<std::int64_t> bytes = DeclaredBytes(raster);
     if (!bytes || dataOffset < 0 || *bytes > kLargest - dataOffset)
         return DeclaredSizeVerdict::Overflows;
-    if (fileBytes < dataOffset ||
-        !StoredBytesCanHold(fileBytes - dataOffset, *bytes, compressed)) {
+    if (fileBytes < dataOffset || !StoredBytesCanHold(fileBytes - dataOffset, *bytes, compressed)) {
         return DeclaredSizeVerdict::BeyondFile;
     }
     if (bufferBytes < 0 || !MemoryAllows(static_cast<std::uint64_t>(bufferBytes)))

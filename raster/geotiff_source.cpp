@@ -198,7 +198,8 @@ private:
     {
         const std::uint64_t offset = TIFFGetStrileOffset(m_tiff.get(), index);
         const std::uint64_t count = TIFFGetStrileByteCount(m_tiff.get(), index);
-        const auto file = static_cast<std::uint64_t>(std::max<std::int64_t>(m_description.byteSize, 0));
+        const auto file =
+            static_cast<std::uint64_t>(std::max<std::int64_t>(m_description.byteSize, 0));
         if (offset >= file) return 0;
         return static_cast<std::int64_t>(std::min(count, file - offset));
     }
@@ -312,7 +313,8 @@ std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::st
     const tmsize_t scanlineBytes = TIFFScanlineSize(tiff.get());
     const tmsize_t heldBytes = !t.tiled && blockBytes > maxBlockBytes ? scanlineBytes : blockBytes;
     if (blockBytes <= 0 || scanlineBytes <= 0 ||
-        !MemoryAllows(static_cast<std::uint64_t>(heldBytes) + static_cast<std::uint64_t>(scanlineBytes))) {
+        !MemoryAllows(static_cast<std::uint64_t>(heldBytes) +
+                      static_cast<std::uint64_t>(scanlineBytes))) {
         error = "The TIFF file's " + std::string(t.tiled ? "tiles" : "strips") +
                 " are larger than the memory that is free.";
         return nullptr;

@@ -272,11 +272,10 @@ bool DescribeRaster(const std::string& path, const GenericSize& generic, RasterL
     // A TIFF's strips are checked by libtiff as they are read; here only that the file can
     // hold what the header declares.
     const bool fits =
-        result == 0 &&
-        (layout.tiff ||
-         CheckDeclaredRaster({layout.width, layout.height, layout.bands, SampleBytes(layout.type)},
-                             layout.headerOffset, FileLength(path), false,
-                             0) == DeclaredSizeVerdict::Fits);
+        result == 0 && (layout.tiff || CheckDeclaredRaster({layout.width, layout.height,
+                                                            layout.bands, SampleBytes(layout.type)},
+                                                           layout.headerOffset, FileLength(path),
+                                                           false, 0) == DeclaredSizeVerdict::Fits);
     if (result == 4 || (result == 0 && !fits)) {
         host.ShowMessage(path + " is shorter than its size says (truncated?).");
     }

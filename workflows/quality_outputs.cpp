@@ -38,7 +38,8 @@ bool QualityOutputs::Confirm(const std::vector<std::string>& finalPaths, Host& h
         }
     }
     for (const std::string& path : finalPaths) {
-        if (FileExists(path) && !host.AskYesNo(path + " already exists.\nDo you want to overwrite?"))
+        if (FileExists(path) &&
+            !host.AskYesNo(path + " already exists.\nDo you want to overwrite?"))
             return false;
     }
     return true;
@@ -56,7 +57,8 @@ std::string QualityOutputs::Stage(const std::string& finalPath, Host& host)
         if (folder == folder.parent_path()) break;
     }
     for (const auto& folder : missing) {
-        if (std::filesystem::create_directory(folder, error)) m_madeFolders.push_back(folder.string());
+        if (std::filesystem::create_directory(folder, error))
+            m_madeFolders.push_back(folder.string());
     }
     const std::string staged = m_files.StageOutput(finalPath);
     if (staged.empty()) host.ShowMessage("Cannot write " + finalPath + ".");

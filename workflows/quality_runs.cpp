@@ -246,7 +246,8 @@ std::vector<std::string> ProtocolOutputs(const std::string& folder,
 {
     if (folder.empty()) return {};
     std::vector<std::string> paths{DegradedPanPath(folder), DegradedMsPath(folder)};
-    for (const FusionMethodEntry* method : methods) paths.push_back(KeptResultPath(folder, *method));
+    for (const FusionMethodEntry* method : methods)
+        paths.push_back(KeptResultPath(folder, *method));
     return paths;
 }
 

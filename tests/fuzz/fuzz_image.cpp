@@ -32,8 +32,9 @@ void ReadSome(RasterSource& source)
 {
     const RasterDescription& d = source.Description();
     const int step = std::max(1, std::max(d.width, d.height) / 48);
-    const SampleWindow windows[] = {{0, 0, (d.width + step - 1) / step, (d.height + step - 1) / step, step},
-                                    {-2, d.height / 2 - 1, 5, 3, 1}};
+    const SampleWindow windows[] = {
+        {0, 0, (d.width + step - 1) / step, (d.height + step - 1) / step, step},
+        {-2, d.height / 2 - 1, 5, 3, 1}};
     std::vector<float> out;
     for (int band = 0; band < std::min(d.bands, 4); ++band) {
         for (const SampleWindow& window : windows) {

@@ -138,7 +138,9 @@ void WriteGeoTiff8(const std::string& path, int width, int height, const std::ve
 std::string CraftedTiff(const std::vector<CraftedTag>& tags, std::size_t dataBytes)
 {
     std::string bytes("II*\0\x08\0\0\0", 8);
-    auto put16 = [&bytes](std::uint32_t v) { bytes.append({char(v & 0xff), char((v >> 8) & 0xff)}); };
+    auto put16 = [&bytes](std::uint32_t v) {
+        bytes.append({char(v & 0xff), char((v >> 8) & 0xff)});
+    };
     auto put32 = [&](std::uint32_t v) {
         put16(v & 0xffff);
         put16(v >> 16);

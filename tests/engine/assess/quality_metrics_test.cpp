@@ -286,8 +286,8 @@ TEST(QualityMetricsTest, UndefinedMetricsAreNaNAndNamedWithTheirReason)
         Streams p(panScene), q(panScene);
         FullMetrics full;
         EXPECT_TRUE(ComputeFullMetrics(
-            f.pointers, r.pointers, *p.pointers[0], *q.pointers[0], 2, 0.15,
-            [] { return true; }, full));
+            f.pointers, r.pointers, *p.pointers[0], *q.pointers[0], 2, 0.15, [] { return true; },
+            full));
         return full.undefined;
     };
     EXPECT_EQ(fullUndefined(RandomScene(64, 64, 1, 5), RandomScene(32, 32, 1, 6)),

@@ -293,7 +293,8 @@ TEST_F(ImageOpenTest, TilesDeclaredOverAFewBytesAreNeitherMadeNorZeroFilled)
     // One tile of 65536 x 65536 samples is 8 GiB per band, or 64 GiB for eight bands together.
     for (const std::uint16_t compression : {1, 8}) {
         for (const std::uint16_t samples : {1, 8}) {
-            testing::WriteFileBytes(dir.File("tiles.tif"), HugeTileTiff(65536, samples, compression));
+            testing::WriteFileBytes(dir.File("tiles.tif"),
+                                    HugeTileTiff(65536, samples, compression));
             bool opened = false;
             const long peakKiB = PeakKiBOfViewing(dir.File("tiles.tif"), opened);
             EXPECT_GE(peakKiB, 0) << compression << " " << samples;

@@ -146,8 +146,9 @@ std::string TinyTiff(std::uint32_t width, std::uint32_t height, std::uint16_t co
 TEST_F(SampleRasterTest, DeclaredSizesNoFileHoldsAreRefusedBeforeAnythingIsMade)
 {
     // 2^31 x 2^31 x 4 bands of 2 bytes is 2^65 bytes: wrapped, the product would be 0.
-    testing::WriteFileBytes(dir.File("wrap.hdr"), "ENVI\nsamples = 2147483648\nlines = 2147483648\n"
-                                                  "bands = 4\ndata type = 2\n");
+    testing::WriteFileBytes(dir.File("wrap.hdr"),
+                            "ENVI\nsamples = 2147483648\nlines = 2147483648\n"
+                            "bands = 4\ndata type = 2\n");
     testing::WriteFileBytes(dir.File("wrap.img"), std::string(8, '\0'));
     // 2^32 + 1 bands cast to int would be one band.
     testing::WriteFileBytes(dir.File("many.hdr"),
@@ -158,11 +159,12 @@ TEST_F(SampleRasterTest, DeclaredSizesNoFileHoldsAreRefusedBeforeAnythingIsMade)
     RasterLayout layout;
     for (const char* name : {"wrap.img", "many.img", "plain.tif", "deflate.tif"})
         EXPECT_FALSE(DescribeRaster(dir.File(name), GenericSize{}, layout, host)) << name;
-    EXPECT_THAT(host.Messages(),
-                ElementsAre(dir.File("wrap.img") + " is shorter than its size says (truncated?).",
-                            "Cannot read the header of " + dir.File("many.img") + ".",
-                            dir.File("plain.tif") + " is shorter than its size says (truncated?).",
-                            dir.File("deflate.tif") + " is shorter than its size says (truncated?)."));
+    EXPECT_THAT(
+        host.Messages(),
+        ElementsAre(dir.File("wrap.img") + " is shorter than its size says (truncated?).",
+                    "Cannot read the header of " + dir.File("many.img") + ".",
+                    dir.File("plain.tif") + " is shorter than its size says (truncated?).",
+                    dir.File("deflate.tif") + " is shorter than its size says (truncated?)."));
 }
 
 TEST_F(SampleRasterTest, ATiffReplacedAfterItWasDescribedIsNotReadWithTheOldLayout)
