@@ -99,7 +99,7 @@ check "kept result equals pansharpen on the kept inputs" [ "$(sed -n 2p "$WORK/o
 # link too, even with --yes), an existing file replaced only after the question, and nothing
 # under a final name, no temporary file and no new folder after a failure.
 O=$WORK/own
-mkdir -p "$O"
+mkdir -p "$O/full"
 cp "$WORK/pan.tif" "$WORK/ms.tif" "$O/"
 ln "$O/ms.tif" "$O/link.tif"
 refused() { [ "$STATUS" = 1 ] && grep -q "^$1 is an input of this run.\$" "$WORK/err"; }
@@ -109,30 +109,23 @@ run degrade --pan "$O/pan.tif" --ms "$O/ms.tif" --out "$O" --yes
 check "--out onto the inputs is refused" refused "$O/pan.tif"
 run quality reduced --fused "$O/ms.tif" --reference "$O/ms.tif" --map "$O/link.tif" --yes
 check "--map onto a link to an input is refused" refused "$O/link.tif"
-check "the inputs are unchanged" cmp -s "$O/pan.tif" "$WORK/pan.tif"
-check "the inputs are unchanged" cmp -s "$O/ms.tif" "$WORK/ms.tif"
-check "and no file was left beside them" [ "$(ls -A "$O" | tr '\n' ' ')" = "link.tif ms.tif pan.tif " ]
+check "the inputs are unchanged" eval 'cmp -s "$O/pan.tif" "$WORK/pan.tif" && cmp -s "$O/ms.tif" "$WORK/ms.tif"'
+check "and nothing was left beside them" [ "$(ls -A "$O" | tr '\n' ' ')" = "full link.tif ms.tif pan.tif " ]
 run degrade --pan "$O/pan.tif" --ms "$O/ms.tif" --out "$O/d"
 cp "$O/d/pan.tif" "$O/pan.first"
 run degrade --pan "$O/pan.tif" --ms "$O/ms.tif" --sensor ikonos --out "$O/d"
-check "an existing output is asked about" grep -qx "$O/d/pan.tif already exists." "$WORK/err"
-check "and kept on No" [ "$STATUS" = 1 ]
-check "and kept on No" cmp -s "$O/d/pan.tif" "$O/pan.first"
+check "an existing output is kept on No" \
+    eval 'grep -qx "$O/d/pan.tif already exists." "$WORK/err" && cmp -s "$O/d/pan.tif" "$O/pan.first"'
 run degrade --pan "$O/pan.tif" --ms "$O/ms.tif" --sensor ikonos --out "$O/d" --yes
-check "and replaced on Yes" [ "$STATUS" = 0 ]
-check "and replaced on Yes" eval '! cmp -s "$O/d/pan.tif" "$O/pan.first"'
-# A disk that takes no more (a file size limit of 0 bytes): nothing is left under the map's name
-# (its folder there beforehand), nor the folder the run made for it.
-mkdir -p "$O/full"
+check "and replaced on Yes" eval '[ "$STATUS" = 0 ] && ! cmp -s "$O/d/pan.tif" "$O/pan.first"'
+# A full disk (a file size limit of 0 bytes; standard error through a pipe to a writer without it).
 for map in "$O/full/map.tif" "$O/made/map.tif"; do
-    # Standard error goes through a pipe to a writer without the limit.
     (trap '' XFSZ; ulimit -f 0; exec "$CLI" quality reduced --fused "$WORK/xk/1.tif" \
         --reference "$WORK/xk/pan_Fused.tif" --map "$map" 2>&1 >/dev/null) | cat >"$WORK/err"
     check "a full disk stops the run" [ "${PIPESTATUS[0]}" = 1 ]
-    check "a full disk stops the run" grep -qx "Cannot write $map." "$WORK/err"
+    check "and says so" grep -qx "Cannot write $map." "$WORK/err"
 done
-check "and leaves no map or temporary file" [ -z "$(ls -A "$O/full")" ]
-check "and no folder it made" [ ! -e "$O/made" ]
+check "and leaves no map, temporary file or folder it made" eval '[ -z "$(ls -A "$O/full")" ] && [ ! -e "$O/made" ]'
 
 # Bad input: a message, exit 1, nothing written.
 run quality wald --pan "$E/pan.img" --ms $MS --ratio 3 --keep "$WORK/nokeep"
@@ -160,23 +153,16 @@ check "unknown format" [ "$STATUS" = 2 ]
 
 # A metric the input leaves undefined ends the run with a message naming it, never a bare nan;
 # an all-zero MS stops before any method fuses (no singular-matrix text from the methods).
-for band in pan b g r n; do
-    if [ $band = pan ]; then size="--width 128 --height 128"; else size="--width 32 --height 32"; fi
-    "$GEN" raw "$WORK/z_$band.raw" $size --bits 16 --value 0 >/dev/null
-done
+"$GEN" raw "$WORK/z_pan.raw" --width 128 --height 128 --bits 16 --value 0 >/dev/null
+"$GEN" raw "$WORK/z_ms.raw" --width 32 --height 32 --bits 16 --value 0 >/dev/null
 "$GEN" raw "$WORK/flat.raw" --width 64 --height 64 --bits 16 --value 100 >/dev/null
-"$GEN" raw "$WORK/dot.raw" --width 1 --height 1 --bits 16 --value 100 >/dev/null
-undefined() { # MESSAGE: the run stopped with it alone and printed no result
-    [ "$STATUS" = 1 ] && [ ! -s "$WORK/out" ] && [ "$(cat "$WORK/err")" = "$1" ]
-}
-run quality wald --pan "$WORK/z_pan.raw" --ms "$WORK"/z_{b,g,r,n}.raw --width 128 --height 128 --bytes 2
-check "all-zero MS: ERGAS undefined" undefined "ERGAS is undefined: band 1 of the reference has mean 0."
+undefined() { [ "$STATUS" = 1 ] && [ ! -s "$WORK/out" ] && [ "$(cat "$WORK/err")" = "$1" ]; }
+run quality wald --pan "$WORK/z_pan.raw" --ms "$WORK"/z_ms.raw{,,,} --width 128 --height 128 --bytes 2
+check "all-zero MS" undefined "ERGAS is undefined: band 1 of the reference has mean 0."
 run quality reduced --fused "$WORK/flat.raw" --reference "$WORK/flat.raw" --width 64 --height 64 --bytes 2
-check "constant bands: SCC undefined" undefined "SCC is undefined: the reference has no gradient (its bands are constant)."
-run quality reduced --fused "$WORK/dot.raw" --reference "$WORK/dot.raw" --width 1 --height 1 --bytes 2
-check "1 x 1 image: Q undefined" undefined "Q is undefined: the image (1 x 1) holds no whole block of 32 x 32 pixels."
-run quality full --fused "$WORK/flat.raw" --ms "$WORK/z_b.raw" --pan "$WORK/flat.raw" --ratio 2 --width 64 --height 64 --bytes 2
-check "one band: D_lambda undefined" undefined "D_lambda is undefined: it compares pairs of bands, and the images have one band."
+check "constant bands" undefined "SCC is undefined: the reference has no gradient (its bands are constant)."
+run quality reduced --fused "$WORK/flat.raw" --reference "$WORK/flat.raw" --width 1 --height 1 --bytes 2
+check "1 x 1 image" undefined "Q is undefined: the image (1 x 1) holds no whole block of 32 x 32 pixels."
 
 # Ctrl-C while measuring: status 130 and the cancel line.
 "$GEN" raw "$WORK/big.raw" --width 4096 --height 4096 --bits 16 --seed 1

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,17 +15,6 @@
 using namespace lumesta;
 
 namespace {
-
-// Writes the header (up to the first NUL) and the data file (the rest); returns the data path.
-std::string WritePair(const char* header, const char* name, const std::uint8_t* data,
-                      std::size_t size)
-{
-    const auto* nul = static_cast<const std::uint8_t*>(std::memchr(data, 0, size));
-    const std::size_t headerSize = nul ? static_cast<std::size_t>(nul - data) : size;
-    fuzz::WriteScratch(header, data, headerSize);
-    const std::size_t rest = nul ? headerSize + 1 : size;
-    return fuzz::WriteScratch(name, data + rest, size - rest);
-}
 
 void ReadSome(RasterSource& source)
 {
@@ -60,10 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             path = fuzz::WriteScratch("image.tif", rest, restSize);
             break;
         case 1:
-            path = WritePair("image.hdr", "image.img", rest, restSize);
+            path = fuzz::WriteHeaderAndData("image.hdr", "image.img", rest, restSize);
             break;
         case 2:
-            path = WritePair("image.rdc", "image.rst", rest, restSize);
+            path = fuzz::WriteHeaderAndData("image.rdc", "image.rst", rest, restSize);
             break;
         case 3:
             path = fuzz::WriteScratch("image.bmp", rest, restSize);

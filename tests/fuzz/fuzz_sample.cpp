@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -14,20 +13,6 @@
 #include "tests/fuzz/fuzz_support.h"
 
 using namespace lumesta;
-
-namespace {
-
-std::string WritePair(const char* header, const char* name, const std::uint8_t* data,
-                      std::size_t size)
-{
-    const auto* nul = static_cast<const std::uint8_t*>(std::memchr(data, 0, size));
-    const std::size_t headerSize = nul ? static_cast<std::size_t>(nul - data) : size;
-    fuzz::WriteScratch(header, data, headerSize);
-    const std::size_t rest = nul ? headerSize + 1 : size;
-    return fuzz::WriteScratch(name, data + rest, size - rest);
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -41,10 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             path = fuzz::WriteScratch("band.tif", rest, restSize);
             break;
         case 1:
-            path = WritePair("band.hdr", "band.img", rest, restSize);
+            path = fuzz::WriteHeaderAndData("band.hdr", "band.img", rest, restSize);
             break;
         case 2:
-            path = WritePair("band.rdc", "band.rst", rest, restSize);
+            path = fuzz::WriteHeaderAndData("band.rdc", "band.rst", rest, restSize);
             break;
         default:
             if (restSize < 3) return 0;

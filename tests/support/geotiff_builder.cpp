@@ -161,4 +161,19 @@ std::string CraftedTiff(const std::vector<CraftedTag>& tags, std::size_t dataByt
     return bytes + std::string(dataBytes, '\x11');
 }
 
+std::string CraftedStripTiff(std::uint32_t width, std::uint32_t height, std::uint32_t byteCount,
+                             std::uint16_t compression)
+{
+    return CraftedTiff({{256, 4, width},
+                        {257, 4, height},
+                        {258, 3, 16},
+                        {259, 3, compression},
+                        {262, 3, 1},
+                        {273, 4, CraftedDataOffset(9)},
+                        {277, 3, 1},
+                        {278, 4, height},
+                        {279, 4, byteCount}},
+                       16);
+}
+
 }  // namespace lumesta::testing

@@ -56,4 +56,9 @@ constexpr std::uint32_t CraftedDataOffset(std::size_t tagCount)
     return static_cast<std::uint32_t>(8 + 2 + 12 * tagCount + 4);
 }
 
+// One strip of 16-bit samples declaring width x height over 16 stored bytes, with the given
+// byte count and compression.
+std::string CraftedStripTiff(std::uint32_t width, std::uint32_t height, std::uint32_t byteCount,
+                             std::uint16_t compression);
+
 }  // namespace lumesta::testing

@@ -128,21 +128,6 @@ TEST_F(SampleRasterTest, RefusalsNameTheFile)
                             "Cannot open " + dir.File("t.raw") + "."));
 }
 
-// A 16-bit strip TIFF declaring width x height over a few stored bytes.
-std::string TinyTiff(std::uint32_t width, std::uint32_t height, std::uint16_t compression)
-{
-    return testing::CraftedTiff({{256, 4, width},
-                                 {257, 4, height},
-                                 {258, 3, 16},
-                                 {259, 3, compression},
-                                 {262, 3, 1},
-                                 {273, 4, testing::CraftedDataOffset(9)},
-                                 {277, 3, 1},
-                                 {278, 4, height},
-                                 {279, 4, 16}},
-                                16);
-}
-
 TEST_F(SampleRasterTest, DeclaredSizesNoFileHoldsAreRefusedBeforeAnythingIsMade)
 {
     // 2^31 x 2^31 x 4 bands of 2 bytes is 2^65 bytes: wrapped, the product would be 0.
@@ -154,8 +139,9 @@ TEST_F(SampleRasterTest, DeclaredSizesNoFileHoldsAreRefusedBeforeAnythingIsMade)
     testing::WriteFileBytes(dir.File("many.hdr"),
                             "ENVI\nsamples = 1\nlines = 1\nbands = 4294967297\ndata type = 1\n");
     testing::WriteFileBytes(dir.File("many.img"), std::string(1, '\0'));
-    testing::WriteFileBytes(dir.File("plain.tif"), TinyTiff(60000, 40000, 1));
-    testing::WriteFileBytes(dir.File("deflate.tif"), TinyTiff(60000, 40000, 8));
+    testing::WriteFileBytes(dir.File("plain.tif"), testing::CraftedStripTiff(60000, 40000, 16, 1));
+    testing::WriteFileBytes(dir.File("deflate.tif"),
+                            testing::CraftedStripTiff(60000, 40000, 16, 8));
     RasterLayout layout;
     for (const char* name : {"wrap.img", "many.img", "plain.tif", "deflate.tif"})
         EXPECT_FALSE(DescribeRaster(dir.File(name), GenericSize{}, layout, host)) << name;
