@@ -1,5 +1,7 @@
 #include "fusion/fusion_method.h"
 
+#include "fusion/injection/injection_methods.h"
+
 namespace lumesta {
 
 const MethodTable& FusionMethods()
@@ -9,21 +11,22 @@ const MethodTable& FusionMethods()
     constexpr auto kOptimisation = MethodEngine::Optimisation;
     constexpr auto kInjection = MethodEngine::DetailInjection;
     // The optimisation methods take the Landsat tool's three bands and the 16-bit tool's four;
-    // the detail-injection methods the 16-bit tool's four.
+    // the detail-injection engine takes 3 to 16.
     static const MethodTable kTable = {
-        {FusionMethod::Optimisation1, "1", "Optimisation 1", "Optimisation 1",
-         "\"Optimisation 1\"", F::Sharpen, false, 3, 4, kClassical, kOptimisation, true},
-        {FusionMethod::Optimisation2, "2", "Optimisation 2", "Optimisation 2",
-         "\"Optimisation 2\"", F::Sharpen, false, 3, 4, kClassical, kOptimisation, true},
+        {FusionMethod::Optimisation1, "1", "Optimisation 1", "Optimisation 1", "\"Optimisation 1\"",
+         F::Sharpen, false, 3, 4, kClassical, kOptimisation, true, nullptr},
+        {FusionMethod::Optimisation2, "2", "Optimisation 2", "Optimisation 2", "\"Optimisation 2\"",
+         F::Sharpen, false, 3, 4, kClassical, kOptimisation, true, nullptr},
         {FusionMethod::Gsa, "gsa", "Adaptive Gram-Schmidt (GSA)", "Adaptive Gram-Schmidt (GSA)",
-         "(adaptive Gram-Schmidt)", F::None, true, 4, 4, kClassical, kInjection, false},
+         "(adaptive Gram-Schmidt)", F::None, true, 3, 16, kClassical, kInjection, false,
+         &kGsaRecipe},
         {FusionMethod::GlpHpm, "glp-hpm", "MTF-GLP-HPM", "MTF-GLP-HPM",
-         "(MTF-matched Laplacian pyramid, high-pass modulation)", F::None, true, 4, 4, kClassical,
-         kInjection, false},
+         "(MTF-matched Laplacian pyramid, high-pass modulation)", F::None, true, 3, 16, kClassical,
+         kInjection, false, &kGlpHpmRecipe},
         {FusionMethod::Awlp, "awlp", "AWLP", "AWLP", "(additive wavelet luminance proportional)",
-         F::None, true, 4, 4, kClassical, kInjection, false},
-        {FusionMethod::Brovey, "brovey", "Weighted Brovey", "Weighted Brovey",
-         "(weighted Brovey)", F::None, false, 4, 4, kClassical, kInjection, false},
+         F::None, true, 3, 16, kClassical, kInjection, false, &kAwlpRecipe},
+        {FusionMethod::Brovey, "brovey", "Weighted Brovey", "Weighted Brovey", "(weighted Brovey)",
+         F::None, false, 3, 16, kClassical, kInjection, false, &kBroveyRecipe},
     };
     return kTable;
 }

@@ -32,6 +32,8 @@ enum class MethodEngine { Optimisation, DetailInjection };
 // the quality protocol only when named.
 enum class MethodKind { Classical, Learned };
 
+struct InjectionRecipe;  // the detail-injection engine's parts of a method (injection/)
+
 struct FusionMethodRow {
     FusionMethod method;
     const char* name;        // the --method value; also the name in JSON and CSV results
@@ -45,6 +47,8 @@ struct FusionMethodRow {
     MethodKind kind;
     MethodEngine engine;
     bool inLandsatTool;  // also offered by the Landsat ETM+ tool (every method is in the 16-bit tool)
+    // The degradation, fit and row formula of a detail-injection method; none for the others.
+    const InjectionRecipe* injection;
 };
 
 using MethodTable = std::vector<FusionMethodRow>;

@@ -23,10 +23,10 @@ MethodTable WithTwoNewRows()
     MethodTable table = FusionMethods();
     table.push_back({static_cast<FusionMethod>(90), "ridge-x", "Ridge X", "Ridge X", "(ridge test)",
                      FilterType16::None, true, 3, 16, MethodKind::Classical,
-                     MethodEngine::DetailInjection, false});
+                     MethodEngine::DetailInjection, false, nullptr});
     table.push_back({static_cast<FusionMethod>(91), "learned-x", "Learned X", "Learned X",
                      "(learned test)", FilterType16::None, false, 4, 4, MethodKind::Learned,
-                     MethodEngine::DetailInjection, false});
+                     MethodEngine::DetailInjection, false, nullptr});
     return table;
 }
 
@@ -43,7 +43,8 @@ TEST(MethodTableTest, NoNameOrLabelContainsAnothers)
     for (const FusionMethodRow& a : table) {
         for (const FusionMethodRow& b : table) {
             if (&a == &b) continue;
-            EXPECT_EQ(std::string(a.name).find(b.name), std::string::npos) << a.name << " " << b.name;
+            EXPECT_EQ(std::string(a.name).find(b.name), std::string::npos)
+                << a.name << " " << b.name;
             EXPECT_EQ(std::string(a.label).find(b.label), std::string::npos) << a.label;
             EXPECT_EQ(std::string(a.reportName).find(b.reportName), std::string::npos) << a.label;
         }

@@ -11,6 +11,7 @@
 #include "imaging/mtf_filter.h"
 #include "imaging/row_stream.h"
 #include "imaging/sensor_gains.h"
+#include "raster/raster_source.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"
 
@@ -20,6 +21,7 @@ namespace {
 using testing::FakeHost;
 using testing::TempDir;
 using Band = std::vector<std::int16_t>;
+using Values = std::vector<double>;
 
 const FusionMethod kMethods[] = {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp,
                                  FusionMethod::Brovey};
@@ -30,6 +32,25 @@ struct Scene {
     Band pan;
     std::array<Band, 4> ms;
 };
+
+// A scene of any band count, sample type and ratio, its samples as whole numbers.
+struct AnyScene {
+    int width = 0;
+    int height = 0;
+    int ratio = 4;
+    SampleType type = SampleType::Int16;
+    Values pan;
+    std::vector<Values> ms;
+};
+
+AnyScene FromScene(const Scene& scene)
+{
+    AnyScene any{
+        scene.width, scene.height, 4, SampleType::Int16, Values(scene.pan.begin(), scene.pan.end()),
+        {}};
+    for (const Band& band : scene.ms) any.ms.emplace_back(band.begin(), band.end());
+    return any;
+}
 
 // Upsamples a band by 4 with the interpolator's ×2 steps, rows first, then columns.
 std::vector<double> Upsample(const Band& band, int msWidth, int msHeight)
@@ -54,41 +75,100 @@ std::vector<double> Upsample(const Band& band, int msWidth, int msHeight)
     return out;
 }
 
+// Writes values as little-endian samples of type and opens them as a one-band raw source.
+std::shared_ptr<RasterSource> RawBand(const std::string& path, const Values& values, int width,
+                                      int height, SampleType type)
+{
+    const int bytes = SampleBytes(type);
+    std::string data(values.size() * static_cast<std::size_t>(bytes), '\0');
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const auto v = static_cast<std::int64_t>(values[i]);
+        for (int b = 0; b < bytes; ++b)
+            data[i * bytes + b] = static_cast<char>((v >> (8 * b)) & 0xff);
+    }
+    testing::WriteFileBytes(path, data);
+    RasterDescription description;
+    description.width = width;
+    description.height = height;
+    description.bands = 1;
+    description.type = type;
+    RawLayout layout;
+    layout.rowStride = std::int64_t{width} * bytes;
+    layout.bandStride = layout.rowStride * height;
+    layout.pixelStride = bytes;
+    std::string error;
+    return OpenRawSource(path, description, layout, error);
+}
+
+Values ReadValues(const std::string& path, SampleType type)
+{
+    const std::string data = testing::ReadFileBytes(path);
+    const int bytes = SampleBytes(type);
+    Values values(data.size() / static_cast<std::size_t>(bytes));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        std::uint32_t u = 0;
+        for (int b = 0; b < bytes; ++b)
+            u |= std::uint32_t{static_cast<std::uint8_t>(data[i * bytes + b])} << (8 * b);
+        values[i] =
+            type == SampleType::Int16 ? static_cast<std::int16_t>(u) : static_cast<double>(u);
+    }
+    return values;
+}
+
 class InjectionTest : public ::testing::Test {
 protected:
     // Fuses the scene with a method through both passes, strips of stripRows pan rows.
-    std::array<Band, 4> Fuse(const Scene& scene, FusionMethod method, std::int64_t stripRows,
-                             const std::array<int, 3>& amounts = {0, 0, 0},
-                             const char* sensorName = "worldview2")
+    std::vector<Values> FuseAny(const AnyScene& scene, FusionMethod method, std::int64_t stripRows,
+                                const std::vector<double>& msGains, double panGain,
+                                const std::array<int, 3>& amounts = {0, 0, 0})
     {
         InjectionInputs inputs;
         inputs.method = method;
         inputs.width = scene.width;
         inputs.height = scene.height;
-        inputs.panPath = dir.File("pan.raw");
-        testing::WriteInt16File(inputs.panPath, scene.pan);
-        for (int k = 0; k < 4; ++k) {
-            inputs.msPaths[k] = dir.File("ms" + std::to_string(k) + ".raw");
-            testing::WriteInt16File(inputs.msPaths[k], scene.ms[k]);
+        inputs.ratio = scene.ratio;
+        inputs.type = scene.type;
+        inputs.pan = {
+            RawBand(dir.File("pan.raw"), scene.pan, scene.width, scene.height, scene.type), 0};
+        for (std::size_t k = 0; k < scene.ms.size(); ++k) {
+            inputs.ms.push_back(
+                {RawBand(dir.File("ms" + std::to_string(k) + ".raw"), scene.ms[k],
+                         scene.width / scene.ratio, scene.height / scene.ratio, scene.type),
+                 0});
         }
-        const SensorGains sensor = *FindSensor(sensorName);
-        inputs.msGains = sensor.ms;
-        inputs.panGain = sensor.pan;
+        inputs.msGains = msGains;
+        inputs.panGain = panGain;
+        inputs.tempBeside = dir.File("pan.raw");
         InjectionModel model(inputs);
         const auto going = [] { return true; };
-        EXPECT_EQ(FitInjectionModel(inputs, model, "read", host, going), StepResult::Ok);
-        std::array<RawFile, 4> files;
-        for (int k = 0; k < 4; ++k) files[k].CreateForReadWrite(dir.File("f" + std::to_string(k)));
+        EXPECT_EQ(FitInjectionModel(model, "read", host, going), StepResult::Ok);
+        std::vector<RawFile> files(scene.ms.size());
+        for (std::size_t k = 0; k < files.size(); ++k) {
+            files[k].CreateForReadWrite(dir.File("f" + std::to_string(k)));
+        }
         const auto progress = host.OpenProgress("", ProgressOwner::ToolDialog);
-        EXPECT_EQ(FuseInjectedImage(model, inputs.panPath, WriteRowsTo(files, scene.width, host), amounts, stripRows, "read",
+        EXPECT_EQ(FuseInjectedImage(model, WriteRowsTo(files, host), amounts, stripRows, "read",
                                     *progress, host, going),
                   StepResult::Ok);
-        std::array<Band, 4> fused;
-        for (int k = 0; k < 4; ++k) {
+        std::vector<Values> fused;
+        for (std::size_t k = 0; k < files.size(); ++k) {
             files[k].Close();
-            fused[k] = testing::ReadInt16File(dir.File("f" + std::to_string(k)));
+            fused.push_back(ReadValues(dir.File("f" + std::to_string(k)), scene.type));
         }
         return fused;
+    }
+
+    // The four-band 16-bit scene fused with a sensor's gains.
+    std::array<Band, 4> Fuse(const Scene& scene, FusionMethod method, std::int64_t stripRows,
+                             const std::array<int, 3>& amounts = {0, 0, 0},
+                             const char* sensorName = "worldview2")
+    {
+        const SensorGains sensor = *FindSensor(sensorName);
+        const auto fused = FuseAny(FromScene(scene), method, stripRows,
+                                   {sensor.ms.begin(), sensor.ms.end()}, sensor.pan, amounts);
+        std::array<Band, 4> bands;
+        for (int k = 0; k < 4; ++k) bands[k].assign(fused[k].begin(), fused[k].end());
+        return bands;
     }
 
     TempDir dir;
@@ -159,7 +239,7 @@ TEST_F(InjectionTest, PanEqualToTheBandsMeanGivesBroveyTheUpsampledBands)
 TEST_F(InjectionTest, LeastSquaresRecoverTheWeightsOfAKnownCombination)
 {
     const double truth[5] = {12.5, 0.25, -0.5, 1.5, 0.125};
-    std::array<std::array<double, 6>, 5> normal{};
+    std::vector<std::vector<double>> normal(5, std::vector<double>(6, 0.0));
     std::srand(7);
     for (int i = 0; i < 200; ++i) {
         double x[5] = {1, 0, 0, 0, 0};
@@ -178,7 +258,7 @@ TEST_F(InjectionTest, LeastSquaresRecoverTheWeightsOfAKnownCombination)
     // Two identical bands leave the system singular: no weights rather than huge ones.
     for (auto& row : normal) row[2] = row[1];
     normal[2] = normal[1];
-    EXPECT_EQ(SolveIntensityWeights(normal), (std::array<double, 5>{}));
+    EXPECT_EQ(SolveIntensityWeights(normal), std::vector<double>(5, 0.0));
 }
 
 TEST_F(InjectionTest, OutputBytesDoNotDependOnTheStripHeight)
@@ -278,6 +358,114 @@ TEST_F(InjectionTest, FusionBeatsTheUpsampledBandsAndKeepsItsQuality)
             EXPECT_LT(ergas, plain) << MethodLabel(method);
         }
         EXPECT_LE(ergas, bound) << MethodLabel(method);
+    }
+}
+
+AnyScene RandomAnyScene(int width, int height, int ratio, int bands, unsigned seed)
+{
+    std::srand(seed);
+    AnyScene scene{
+        width, height, ratio, SampleType::Int16, Values(static_cast<std::size_t>(width) * height),
+        {}};
+    for (auto& value : scene.pan) value = 200 + std::rand() % 1800;
+    scene.ms.resize(static_cast<std::size_t>(bands));
+    for (auto& band : scene.ms) {
+        band.resize(static_cast<std::size_t>(width / ratio) * (height / ratio));
+        for (auto& value : band) value = 100 + std::rand() % 1900;
+    }
+    return scene;
+}
+
+// With the generic sensor every band has the same Gaussian, so the pyramid fuses each band
+// from its own statistics alone, and the mean of the bands repeated is the mean of the bands.
+TEST_F(InjectionTest, ThreeAndEightBandRunsFuseEachBandAsTheFourBandRunDoes)
+{
+    const AnyScene four = RandomAnyScene(64, 48, 4, 4, 21);
+    AnyScene three = four;
+    three.ms.pop_back();
+    AnyScene eight = four;
+    eight.ms.insert(eight.ms.end(), four.ms.begin(), four.ms.end());
+    for (FusionMethod method : {FusionMethod::GlpHpm, FusionMethod::Awlp, FusionMethod::Brovey}) {
+        const auto fourFused = FuseAny(four, method, 7, std::vector<double>(4, 0.3), 0.15);
+        const auto eightFused = FuseAny(eight, method, 7, std::vector<double>(8, 0.3), 0.15);
+        ASSERT_EQ(eightFused.size(), 8u);
+        for (int k = 0; k < 8; ++k)
+            EXPECT_EQ(eightFused[k], fourFused[k % 4]) << MethodLabel(method) << k;
+        if (method != FusionMethod::GlpHpm) continue;
+        const auto threeFused = FuseAny(three, method, 7, std::vector<double>(3, 0.3), 0.15);
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(threeFused[k], fourFused[k]) << k;
+    }
+}
+
+// A UInt16 delivery four times as bright as a 16-bit one: the pyramid's arithmetic scales by
+// four exactly, so the samples are four times the 16-bit ones up to the rounding, above 32767
+// included, and clipped at 0 and 65535 instead of wrapping.
+TEST_F(InjectionTest, UnsignedSixteenBitSamplesAboveTheSignedRangeFuseAndClip)
+{
+    AnyScene scene = RandomAnyScene(48, 40, 4, 4, 5);
+    for (auto& band : scene.ms) {
+        for (auto& value : band) value = 100 + std::fmod(value * 37, 16000);
+    }
+    const std::vector<double> gains(4, 0.3);
+    const auto signedFused = FuseAny(scene, FusionMethod::GlpHpm, 0, gains, 0.15);
+    scene.type = SampleType::UInt16;
+    for (auto& band : scene.ms) {
+        for (auto& value : band) value *= 4;
+    }
+    const auto unsignedFused = FuseAny(scene, FusionMethod::GlpHpm, 0, gains, 0.15);
+    int above = 0, clipped = 0;
+    for (int k = 0; k < 4; ++k) {
+        for (std::size_t i = 0; i < scene.pan.size(); ++i) {
+            const double four = 4 * signedFused[k][i];
+            if (four >= 65538 || four <= -2) {
+                EXPECT_EQ(unsignedFused[k][i], four > 0 ? 65535 : 0) << k << ":" << i;
+                ++clipped;
+            } else {
+                EXPECT_LE(std::fabs(unsignedFused[k][i] - four), 2) << k << ":" << i;
+                above += unsignedFused[k][i] > 32767 ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_GT(above, 100);
+    EXPECT_GT(clipped, 0);
+}
+
+// A flat pan carries no detail at any ratio: the fused bands are the upsampled bands, which
+// shows the strips reach the right MS rows and the wavelet the right levels at ratios 2 and 8.
+// The bytes are the same for every strip height and thread count.
+TEST_F(InjectionTest, EveryRatioFusesFlatPansToTheUpsampledBandsOnAnyStripsAndThreads)
+{
+    for (int ratio : {2, 8}) {
+        AnyScene scene = RandomAnyScene(8 * ratio, 6 * ratio, ratio, 3, 13);
+        const std::vector<double> gains = {0.3, 0.3, 0.25};
+        for (FusionMethod method : kMethods) {
+            SCOPED_TRACE(std::string(MethodLabel(method)) + " ratio " + std::to_string(ratio));
+            const auto whole = FuseAny(scene, method, 0, gains, 0.15);
+            ::setenv("LUMESTA_THREADS", "1", 1);
+            EXPECT_EQ(FuseAny(scene, method, 3, gains, 0.15), whole);
+            ::unsetenv("LUMESTA_THREADS");
+        }
+        std::fill(scene.pan.begin(), scene.pan.end(), 900);
+        const AxisWeights columns(8, ratio), rows(6, ratio);
+        for (FusionMethod method : {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp}) {
+            SCOPED_TRACE(std::string(MethodLabel(method)) + " ratio " + std::to_string(ratio));
+            const auto whole = FuseAny(scene, method, 0, gains, 0.15);
+            for (int k = 0; k < 3; ++k) {
+                std::vector<double> wide(static_cast<std::size_t>(8 * ratio) * 6), line(8 * ratio);
+                for (int y = 0; y < 6; ++y) {
+                    columns.Apply(scene.ms[k].data() + y * 8, line.data());
+                    std::copy(line.begin(), line.end(), wide.begin() + y * 8 * ratio);
+                }
+                std::vector<double> column(6), tall(static_cast<std::size_t>(6 * ratio));
+                for (int x = 0; x < 8 * ratio; ++x) {
+                    for (int y = 0; y < 6; ++y) column[y] = wide[y * 8 * ratio + x];
+                    rows.Apply(column.data(), tall.data());
+                    for (int y = 0; y < 6 * ratio; ++y) {
+                        EXPECT_NEAR(whole[k][y * 8 * ratio + x], tall[y], 0.5 + 1e-9) << k;
+                    }
+                }
+            }
+        }
     }
 }
 
