@@ -1,6 +1,7 @@
 #include "fusion/injection/injection_fusion.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 
 #include "core/allocate.h"
@@ -133,11 +134,10 @@ StepResult ReadStrip(const InjectionModel& model, StripInputs& strip,
     strip.msRows = msEnd - strip.msFirst;
     const std::int64_t image = strip.msRows * model.msWidth;
     strip.ms.resize(static_cast<std::size_t>(model.bands * image));
-    bool read = ReadPanRows(model, strip.panFirst, panEnd - strip.panFirst, strip.pan.data());
-    for (int k = 0; read && k < model.bands; ++k) {
-        read = ReadMsRows(model, k, strip.msFirst, strip.msRows, strip.ms.data() + k * image);
-    }
-    if (!read) {
+    std::vector<float*> bands;
+    for (int k = 0; k < model.bands; ++k) bands.push_back(strip.ms.data() + k * image);
+    if (!ReadPanRows(model, strip.panFirst, panEnd - strip.panFirst, strip.pan.data()) ||
+        !ReadMsRows(model, strip.msFirst, strip.msRows, bands.data())) {
         host.ShowMessage(readFailure);
         return StepResult::Failed;
     }
@@ -191,9 +191,11 @@ void AdjustRowColours(const double* const* m, const std::array<int, 3>& amounts,
     }
 }
 
-// Fuses pan row r of the strip into out (every band's rows of the strip).
+// Fuses row r of the window into out (every band's rows of the strip), at sample at of each
+// band's buffer.
 void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
-             const std::array<int, 3>& amounts, std::vector<std::vector<unsigned char>>& out)
+             const std::array<int, 3>& amounts, std::int64_t sampleAt,
+             std::vector<std::vector<unsigned char>>& out)
 {
     const std::int64_t width = model.width;
     const int n = model.bands;
@@ -222,8 +224,7 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
     } else if (model.recipe.shared == SharedRowKind::Mean) {
         MeanRow(m.data(), n, width, shared);
     }
-    const std::int64_t sampleBytes = SampleBytes(model.inputs.type);
-    const std::int64_t at = (r - strip.row0) * width * sampleBytes;
+    const std::int64_t at = sampleAt * SampleBytes(model.inputs.type);
     for (int k = 0; k < n; ++k) {
         BandRowInputs in;
         in.band = m[k];
@@ -244,6 +245,59 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
     AdjustRowColours(m.data(), amounts, width, colours);
 }
 
+// Samples of type T: invalid pixels take the no-data value; a valid one equal to it moves by
+// one toward the middle of the type's range, so that it stays valid.
+template <typename T>
+void MaskRow(const std::uint8_t* valid, std::int64_t width, double noData, unsigned char* bytes)
+{
+    T* samples = reinterpret_cast<T*>(bytes);
+    const T marker = static_cast<T>(noData);
+    const double middle =
+        (double{std::numeric_limits<T>::lowest()} + std::numeric_limits<T>::max()) / 2;
+    const T moved = static_cast<T>(noData < middle ? noData + 1 : noData - 1);
+    for (std::int64_t x = 0; x < width; ++x) {
+        if (!valid[x]) {
+            samples[x] = marker;
+        } else if (samples[x] == marker) {
+            samples[x] = moved;
+        }
+    }
+}
+
+// Marks the strip's pan rows row0 .. row1 − 1 where they are not valid.
+StepResult MaskStrip(const InjectionModel& model, std::int64_t row0, std::int64_t row1,
+                     std::vector<std::uint8_t>& valid, std::vector<std::vector<unsigned char>>& out,
+                     const std::string& readFailure, Host& host, const std::function<bool()>& pump)
+{
+    const std::int64_t width = model.inputs.width;
+    for (std::int64_t y = row0; y < row1; ++y) {
+        if (!model.scene.ReadValid(y, valid.data() + (y - row0) * width)) {
+            host.ShowMessage(readFailure);
+            return StepResult::Failed;
+        }
+    }
+    const SampleType type = model.inputs.type;
+    const double noData = model.scene.NoDataValue();
+    const std::int64_t bytes = SampleBytes(type);
+    const bool going = ForEachRowInParallel(
+        row1 - row0,
+        [&](std::int64_t i) {
+            const std::uint8_t* row = valid.data() + i * width;
+            for (auto& band : out) {
+                unsigned char* samples = band.data() + i * width * bytes;
+                if (type == SampleType::UInt8) {
+                    MaskRow<std::uint8_t>(row, width, noData, samples);
+                } else if (type == SampleType::UInt16) {
+                    MaskRow<std::uint16_t>(row, width, noData, samples);
+                } else {
+                    MaskRow<std::int16_t>(row, width, noData, samples);
+                }
+            }
+        },
+        pump);
+    return going ? StepResult::Ok : StepResult::Cancelled;
+}
+
 }  // namespace
 
 std::int64_t InjectionStripRows(const InjectionModel& model)
@@ -254,7 +308,9 @@ std::int64_t InjectionStripRows(const InjectionModel& model)
     const std::int64_t msImages = model.bands + lows;
     // Per strip row: the pan row, the wavelet's levels, the fused rows and the MS rows.
     const std::int64_t rowBytes =
-        model.width * (4 + 8 * (levels - 1) + model.bands * SampleBytes(model.inputs.type)) +
+        model.width * (4 + 8 * (levels - 1)) +
+        model.inputs.width *
+            (model.bands * SampleBytes(model.inputs.type) + (model.scene.Masked() ? 1 : 0)) +
         msImages * model.msWidth * 4 / model.ratio;
     // Per strip: the halos; per thread: the rows FuseRow works on.
     std::int64_t haloBytes = 2 * kMsRowsHalo * msImages * model.msWidth * 4;
@@ -275,32 +331,51 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
                              const std::function<bool()>& pump)
 {
     if (stripRows <= 0) stripRows = InjectionStripRows(model);
-    const std::int64_t width = model.width;
+    const std::int64_t width = model.inputs.width;
+    const std::int64_t height = model.inputs.height;
+    const SceneWindow& window = model.scene.Window();
     std::vector<std::vector<unsigned char>> out(static_cast<std::size_t>(model.bands));
     for (auto& band : out) {
         if (!TryAllocate(band, stripRows * width * SampleBytes(model.inputs.type), host)) {
             return StepResult::Failed;
         }
     }
+    std::vector<std::uint8_t> valid;
+    if (model.scene.Masked() && !TryAllocate(valid, stripRows * width, host)) {
+        return StepResult::Failed;
+    }
     FusedStrip fused;
     fused.type = model.inputs.type;
     fused.width = width;
     for (const auto& band : out) fused.bands.push_back(band.data());
     StripInputs strip;
-    for (std::int64_t row0 = 0; row0 < model.height; row0 += stripRows) {
-        progress.SetPosition(static_cast<int>(row0 * 100 / model.height));
-        strip.row0 = row0;
-        strip.row1 = std::min(model.height, row0 + stripRows);
-        const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
-        if (read != StepResult::Ok) {
-            return read == StepResult::Failed && !pump() ? StepResult::Cancelled : read;
+    for (std::int64_t row0 = 0; row0 < height; row0 += stripRows) {
+        progress.SetPosition(static_cast<int>(row0 * 100 / height));
+        const std::int64_t row1 = std::min(height, row0 + stripRows);
+        // The strip's rows of the window, in the window's rows.
+        strip.row0 = std::clamp<std::int64_t>(row0 - window.y0, 0, window.height);
+        strip.row1 = std::clamp<std::int64_t>(row1 - window.y0, 0, window.height);
+        if (strip.row0 < strip.row1) {
+            const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
+            if (read != StepResult::Ok) {
+                return read == StepResult::Failed && !pump() ? StepResult::Cancelled : read;
+            }
+            const std::int64_t first = (window.y0 + strip.row0 - row0) * width + window.x0;
+            const bool going = ForEachRowInParallel(
+                strip.row1 - strip.row0,
+                [&](std::int64_t i) {
+                    FuseRow(model, strip, strip.row0 + i, colourAmounts, first + i * width, out);
+                },
+                pump);
+            if (!going) return StepResult::Cancelled;
         }
-        const bool going = ForEachRowInParallel(
-            strip.row1 - row0,
-            [&](std::int64_t i) { FuseRow(model, strip, row0 + i, colourAmounts, out); }, pump);
-        if (!going) return StepResult::Cancelled;
+        if (model.scene.Masked()) {
+            const StepResult masked =
+                MaskStrip(model, row0, row1, valid, out, readFailure, host, pump);
+            if (masked != StepResult::Ok) return masked;
+        }
         fused.firstRow = row0;
-        fused.rowCount = strip.row1 - row0;
+        fused.rowCount = row1 - row0;
         if (!sink(fused)) return StepResult::Failed;
     }
     return StepResult::Ok;

@@ -9,6 +9,12 @@
 namespace lumesta {
 namespace {
 
+// Whether sample i of the chunk takes part in the statistics.
+inline bool Counts(const FitChunk& chunk, std::int64_t i)
+{
+    return chunk.valid == nullptr || chunk.valid[i] != 0;
+}
+
 struct Moments {
     double mean = 0;
     double deviation = 0;  // population standard deviation
@@ -26,15 +32,17 @@ StepResult MomentsOfEach(const FitPass& pass, std::size_t series, Values values,
     std::int64_t count = 0;
     StepResult result = pass([&](const FitChunk& chunk) {
         for (std::int64_t i = 0; i < chunk.count; ++i) {
+            if (!Counts(chunk, i)) continue;
             values(chunk, i, v.data());
             for (std::size_t s = 0; s < series; ++s) sum[s] += v[s];
+            ++count;
         }
-        count += chunk.count;
     });
     if (result != StepResult::Ok || count <= 0) return result;
     for (std::size_t s = 0; s < series; ++s) moments[s].mean = sum[s] / static_cast<double>(count);
     result = pass([&](const FitChunk& chunk) {
         for (std::int64_t i = 0; i < chunk.count; ++i) {
+            if (!Counts(chunk, i)) continue;
             values(chunk, i, v.data());
             for (std::size_t s = 0; s < series; ++s) {
                 squares[s] += (v[s] - moments[s].mean) * (v[s] - moments[s].mean);
@@ -63,7 +71,8 @@ constexpr int kNormalBlocks = (kMostBands + 2 + kWideLanes - 1) / kWideLanes;
 // x[r] · x[c] (c ≤ n) and x[r] · P, x = (1, M_1 .. M_n). Each row of sums is a few vectors, so
 // that a pixel takes n + 1 vector products per block instead of (n + 1)(n + 2) scalar ones.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void AccumulateNormal(
-    const float* const* ms, int n, const float* low, std::int64_t count, double* sums)
+    const float* const* ms, int n, const float* low, const std::uint8_t* valid, std::int64_t count,
+    double* sums)
 {
     const int blocks = (n + 2 + kWideLanes - 1) / kWideLanes;
     WideLanes rows[kMostBands + 1][kNormalBlocks];
@@ -73,6 +82,7 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void AccumulateNorm
     }
     double v[kNormalBlocks * kWideLanes] = {};
     for (std::int64_t i = 0; i < count; ++i) {
+        if (valid != nullptr && valid[i] == 0) continue;
         v[0] = 1;
         for (int k = 0; k < n; ++k) v[k + 1] = ms[k][i];
         v[n + 1] = low[i];
@@ -102,7 +112,8 @@ StepResult FitIntensityWeights(InjectionModel& model, const FitPass& pass)
     const int blocks = (n + 2 + kWideLanes - 1) / kWideLanes;
     std::vector<double> sums(static_cast<std::size_t>((n + 1) * blocks * kWideLanes), 0.0);
     const StepResult result = pass([&](const FitChunk& chunk) {
-        AccumulateNormal(chunk.bands.data(), n, chunk.lows[0], chunk.count, sums.data());
+        AccumulateNormal(chunk.bands.data(), n, chunk.lows[0], chunk.valid, chunk.count,
+                         sums.data());
     });
     if (result != StepResult::Ok) return result;
     std::vector<std::vector<double>> normal(static_cast<std::size_t>(n + 1));
@@ -138,12 +149,13 @@ StepResult FitGsa(InjectionModel& model, const FitPass& pass)
     std::int64_t count = 0;
     result = pass([&](const FitChunk& chunk) {
         for (std::int64_t i = 0; i < chunk.count; ++i) {
+            if (!Counts(chunk, i)) continue;
             const double centred = Intensity(model, chunk, i) - in.mean;
             for (int k = 0; k < model.bands; ++k) {
                 covariance[k] += (chunk.bands[k][i] - moments[2 + k].mean) * centred;
             }
+            ++count;
         }
-        count += chunk.count;
     });
     if (result != StepResult::Ok) return result;
     const double variance = in.deviation * in.deviation;

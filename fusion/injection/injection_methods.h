@@ -23,11 +23,12 @@ enum class PanDegradation { None, PanGain, BandGains };
 enum class SharedRowKind { None, Intensity, Mean };
 
 // One stretch of rows of the fit's samples at MS scale, in row order: every band and every
-// degraded pan, count samples each.
+// degraded pan, count samples each. The statistics leave out the samples that do not count.
 struct FitChunk {
     std::int64_t count = 0;
     std::vector<const float*> bands;
     std::vector<const float*> lows;
+    const std::uint8_t* valid = nullptr;  // which samples count (1); none: every one
 };
 using FitVisitor = std::function<void(const FitChunk& chunk)>;
 // One pass over every sample of the fit, top to bottom: Ok, or Failed (message shown) or

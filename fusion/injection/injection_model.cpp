@@ -93,31 +93,38 @@ StepResult DegradePan(InjectionModel& model, const std::string& readFailure, Hos
     return StepResult::Ok;
 }
 
-// One pass over the MS rows and the degraded pans, a chunk of rows at a time.
+// One pass over the MS rows and the degraded pans, a chunk of rows at a time, with which
+// samples count where the scene is masked.
 StepResult PassOverMsRows(const InjectionModel& model, const FitVisitor& visit,
                           const std::string& readFailure, Host& host,
                           const std::function<bool()>& pump)
 {
     const int images = model.bands + model.lows.Count();
-    const std::int64_t rowBytes = model.msWidth * static_cast<std::int64_t>(sizeof(float));
+    const bool masked = model.scene.Masked();
+    const std::int64_t rowBytes =
+        model.msWidth * (static_cast<std::int64_t>(sizeof(float)) * images + (masked ? 1 : 0));
     const std::int64_t chunkRows =
-        std::clamp<std::int64_t>(kInjectionBufferBytes / (images * rowBytes), 1, model.msHeight);
-    std::vector<float> buffer(static_cast<std::size_t>(images * chunkRows * model.msWidth));
+        std::clamp<std::int64_t>(kInjectionBufferBytes / rowBytes, 1, model.msHeight);
+    const std::int64_t image = chunkRows * model.msWidth;
+    std::vector<float> buffer(static_cast<std::size_t>(images * image));
+    std::vector<std::uint8_t> valid(masked ? static_cast<std::size_t>(image) : 0);
     FitChunk chunk;
-    for (int image = 0; image < images; ++image) {
-        const float* start = buffer.data() + image * chunkRows * model.msWidth;
-        (image < model.bands ? chunk.bands : chunk.lows).push_back(start);
+    std::vector<float*> bands;
+    for (int i = 0; i < images; ++i) {
+        float* start = buffer.data() + i * image;
+        if (i < model.bands) bands.push_back(start);
+        (i < model.bands ? chunk.bands : chunk.lows).push_back(start);
     }
+    chunk.valid = masked ? valid.data() : nullptr;
     for (std::int64_t y0 = 0; y0 < model.msHeight; y0 += chunkRows) {
         const std::int64_t rows = std::min(chunkRows, model.msHeight - y0);
-        for (int k = 0; k < model.bands; ++k) {
-            if (!ReadMsRows(model, k, y0, rows, buffer.data() + k * chunkRows * model.msWidth)) {
-                host.ShowMessage(readFailure);
-                return StepResult::Failed;
-            }
+        if (!ReadMsRows(model, y0, rows, bands.data()) ||
+            (masked && !model.scene.ReadMsValid(y0, rows, valid.data()))) {
+            host.ShowMessage(readFailure);
+            return StepResult::Failed;
         }
         for (int g = 0; g < model.lows.Count(); ++g) {
-            float* to = buffer.data() + (model.bands + g) * chunkRows * model.msWidth;
+            float* to = buffer.data() + (model.bands + g) * image;
             if (!model.lows.ReadRows(g, y0, rows, to, host)) return StepResult::Failed;
         }
         chunk.count = rows * model.msWidth;
@@ -132,40 +139,39 @@ StepResult PassOverMsRows(const InjectionModel& model, const FitVisitor& visit,
 InjectionModel::InjectionModel(const InjectionInputs& runInputs)
     : inputs(runInputs),
       recipe(*MethodRowOf(runInputs.method).injection),
-      width(runInputs.width),
-      height(runInputs.height),
-      msWidth(runInputs.width / runInputs.ratio),
-      msHeight(runInputs.height / runInputs.ratio),
+      scene(inputs),
       ratio(runInputs.ratio),
       bands(static_cast<int>(runInputs.ms.size())),
       weight(runInputs.ms.size(), 0.0),
       gain(runInputs.ms.size(), 0.0),
       panScale(runInputs.ms.size(), 0.0),
-      panOffset(runInputs.ms.size(), 0.0),
-      columns(runInputs.width / runInputs.ratio, runInputs.ratio),
-      rows(runInputs.height / runInputs.ratio, runInputs.ratio)
+      panOffset(runInputs.ms.size(), 0.0)
 {
 }
 
 bool ReadPanRows(const InjectionModel& model, std::int64_t first, std::int64_t count, float* out)
 {
-    const SampleWindow window{0, static_cast<int>(first), static_cast<int>(model.width),
-                              static_cast<int>(count), 1};
-    return model.inputs.pan.source->ReadWindow(model.inputs.pan.band, window, out, nullptr);
+    return model.scene.ReadPan(first, count, out);
 }
 
-bool ReadMsRows(const InjectionModel& model, int k, std::int64_t first, std::int64_t count,
-                float* out)
+bool ReadMsRows(const InjectionModel& model, std::int64_t first, std::int64_t count,
+                float* const* out)
 {
-    const SampleWindow window{0, static_cast<int>(first), static_cast<int>(model.msWidth),
-                              static_cast<int>(count), 1};
-    const BandInput& band = model.inputs.ms[static_cast<std::size_t>(k)];
-    return band.source->ReadWindow(band.band, window, out, nullptr);
+    return model.scene.ReadMs(first, count, out);
 }
 
 StepResult FitInjectionModel(InjectionModel& model, const std::string& readFailure, Host& host,
                              const std::function<bool()>& pump)
 {
+    const StepResult prepared = model.scene.Prepare(readFailure, host, pump);
+    if (prepared != StepResult::Ok) return prepared;
+    const SceneWindow& window = model.scene.Window();
+    model.width = window.width;
+    model.height = window.height;
+    model.msWidth = window.width / model.ratio;
+    model.msHeight = window.height / model.ratio;
+    model.columns = AxisWeights(model.msWidth, model.ratio);
+    model.rows = AxisWeights(model.msHeight, model.ratio);
     model.lowGains = DegradationGains(model, model.lowOfBand);
     const int lows = static_cast<int>(model.lowGains.size());
     if (lows > 0) {

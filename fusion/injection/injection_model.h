@@ -15,7 +15,9 @@
 #include "core/step_result.h"
 #include "fusion/fusion_method.h"
 #include "fusion/injection/degraded_pans.h"
+#include "fusion/injection/injection_inputs.h"
 #include "fusion/injection/injection_methods.h"
+#include "fusion/injection/scene_rows.h"
 #include "fusion/injection/upsample_weights.h"
 #include "raster/raster_source.h"
 
@@ -25,33 +27,16 @@ namespace lumesta {
 // MS rows of a fit chunk, the rows of a fusion strip), whatever the image's size.
 constexpr std::int64_t kInjectionBufferBytes = std::int64_t{16} << 20;
 
-// One band of a source.
-struct BandInput {
-    std::shared_ptr<RasterSource> source;
-    int band = 0;
-};
-
-// What one run fuses. The sources are read by one thread at a time.
-struct InjectionInputs {
-    FusionMethod method = FusionMethod::Gsa;  // a detail-injection method
-    std::int64_t width = 0;                   // pan W and H, multiples of the ratio
-    std::int64_t height = 0;
-    int ratio = 4;                        // pan pixels per MS pixel along each side: 2, 4, 8 ...
-    SampleType type = SampleType::Int16;  // of the MS and the fused bands: UInt8, UInt16, Int16
-    BandInput pan;
-    std::vector<BandInput> ms;    // 3 to 16 bands of W / ratio × H / ratio samples
-    std::vector<double> msGains;  // the sensor's Nyquist gain of each band
-    double panGain = 0.15;
-    std::string tempBeside;  // the degraded pans' temporary file goes into this path's folder
-};
-
-// What the fusion pass needs. The pan of band k, equalised, is panScale[k] · P + panOffset[k].
+// What the fusion pass needs. It fuses the scene's window (the whole pan unless the scene is
+// masked): width, height and the MS sizes are the window's. The pan of band k, equalised, is
+// panScale[k] · P + panOffset[k].
 struct InjectionModel {
     explicit InjectionModel(const InjectionInputs& runInputs);
 
     InjectionInputs inputs;
     const InjectionRecipe& recipe;
-    std::int64_t width, height, msWidth, msHeight;
+    SceneRows scene;
+    std::int64_t width = 0, height = 0, msWidth = 0, msHeight = 0;
     int ratio, bands;
     // The pan degraded to MS scale, one image per distinct Gaussian, and the image of each band.
     std::vector<double> lowGains;
@@ -67,19 +52,19 @@ struct InjectionModel {
     AxisWeights rows;
 };
 
-// The first pass: degrades the pan and fits the method's intensity weights, injection gains
-// and pan equalisation. A read failure shows readFailure and answers Failed, as does a
-// temporary file that cannot be made or written (the output-file message); pump answering
-// false answers Cancelled. The degraded pans stay in their file only when the fusion pass
-// needs them.
+// The first pass: finds the scene's window (scene_rows.h), degrades the pan and fits the
+// method's intensity weights, injection gains and pan equalisation from the valid samples. A
+// read failure shows readFailure and answers Failed, as do a scene without valid pixels and a
+// temporary file that cannot be made or written (their own messages); pump answering false
+// answers Cancelled. The degraded pans stay in their file only when the fusion pass needs them.
 StepResult FitInjectionModel(InjectionModel& model, const std::string& readFailure, Host& host,
                              const std::function<bool()>& pump);
 
-// Pan rows first .. first + count − 1 (whole rows) into out, as floats; false when the source
-// could not give them.
+// The window's pan rows first .. first + count − 1 (whole rows) into out, as floats; false when
+// the source could not give them.
 bool ReadPanRows(const InjectionModel& model, std::int64_t first, std::int64_t count, float* out);
-// MS rows first .. first + count − 1 of band k (whole rows) into out.
-bool ReadMsRows(const InjectionModel& model, int k, std::int64_t first, std::int64_t count,
-                float* out);
+// The window's MS rows first .. first + count − 1 of every band: out[k] for band k.
+bool ReadMsRows(const InjectionModel& model, std::int64_t first, std::int64_t count,
+                float* const* out);
 
 }  // namespace lumesta

@@ -11,6 +11,7 @@ namespace lumesta {
 
 class AxisWeights {
 public:
+    AxisWeights() = default;  // a line of no samples
     // The weights of a line of coarse samples upsampled by ratio (a power of two).
     AxisWeights(std::int64_t coarse, int ratio);
 

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "fusion/injection/injection_fusion.h"
 #include "fusion/injection/injection_model.h"
+#include "fusion/injection/scene_rows.h"
 #include "fusion/injection/upsample_weights.h"
 #include "imaging/interpolator23.h"
 #include "imaging/mtf_filter.h"
@@ -41,13 +44,20 @@ struct AnyScene {
     SampleType type = SampleType::Int16;
     Values pan;
     std::vector<Values> ms;
+    int msWidth = 0;  // the MS as delivered: W / ratio × H / ratio when 0
+    int msHeight = 0;
+    double shiftX = 0;
+    double shiftY = 0;
+    std::optional<double> panNoData;
+    std::optional<double> msNoData;
 };
 
 AnyScene FromScene(const Scene& scene)
 {
-    AnyScene any{
-        scene.width, scene.height, 4, SampleType::Int16, Values(scene.pan.begin(), scene.pan.end()),
-        {}};
+    AnyScene any;
+    any.width = scene.width;
+    any.height = scene.height;
+    any.pan.assign(scene.pan.begin(), scene.pan.end());
     for (const Band& band : scene.ms) any.ms.emplace_back(band.begin(), band.end());
     return any;
 }
@@ -130,12 +140,17 @@ protected:
         inputs.type = scene.type;
         inputs.pan = {
             RawBand(dir.File("pan.raw"), scene.pan, scene.width, scene.height, scene.type), 0};
+        const int msWidth = scene.msWidth > 0 ? scene.msWidth : scene.width / scene.ratio;
+        const int msHeight = scene.msHeight > 0 ? scene.msHeight : scene.height / scene.ratio;
         for (std::size_t k = 0; k < scene.ms.size(); ++k) {
-            inputs.ms.push_back(
-                {RawBand(dir.File("ms" + std::to_string(k) + ".raw"), scene.ms[k],
-                         scene.width / scene.ratio, scene.height / scene.ratio, scene.type),
-                 0});
+            inputs.ms.push_back({RawBand(dir.File("ms" + std::to_string(k) + ".raw"), scene.ms[k],
+                                         msWidth, msHeight, scene.type),
+                                 0});
         }
+        inputs.shiftX = scene.shiftX;
+        inputs.shiftY = scene.shiftY;
+        inputs.panNoData = scene.panNoData;
+        inputs.msNoData = scene.msNoData;
         inputs.msGains = msGains;
         inputs.panGain = panGain;
         inputs.tempBeside = dir.File("pan.raw");
@@ -364,9 +379,11 @@ TEST_F(InjectionTest, FusionBeatsTheUpsampledBandsAndKeepsItsQuality)
 AnyScene RandomAnyScene(int width, int height, int ratio, int bands, unsigned seed)
 {
     std::srand(seed);
-    AnyScene scene{
-        width, height, ratio, SampleType::Int16, Values(static_cast<std::size_t>(width) * height),
-        {}};
+    AnyScene scene;
+    scene.width = width;
+    scene.height = height;
+    scene.ratio = ratio;
+    scene.pan.resize(static_cast<std::size_t>(width) * height);
     for (auto& value : scene.pan) value = 200 + std::rand() % 1800;
     scene.ms.resize(static_cast<std::size_t>(bands));
     for (auto& band : scene.ms) {
@@ -464,6 +481,240 @@ TEST_F(InjectionTest, EveryRatioFusesFlatPansToTheUpsampledBandsOnAnyStripsAndTh
                         EXPECT_NEAR(whole[k][y * 8 * ratio + x], tall[y], 0.5 + 1e-9) << k;
                     }
                 }
+            }
+        }
+    }
+}
+
+// The part of a scene from MS sample (left, top) on, cols × rows MS samples, as a scene of its
+// own; the MS cut from its own sample (msLeft, msTop).
+AnyScene Crop(const AnyScene& scene, int left, int top, int cols, int rows, int msLeft, int msTop)
+{
+    const int r = scene.ratio;
+    const int msWidth = scene.msWidth > 0 ? scene.msWidth : scene.width / r;
+    AnyScene crop;
+    crop.width = cols * r;
+    crop.height = rows * r;
+    crop.ratio = r;
+    crop.type = scene.type;
+    for (int y = 0; y < rows * r; ++y) {
+        for (int x = 0; x < cols * r; ++x)
+            crop.pan.push_back(scene.pan[(top * r + y) * scene.width + left * r + x]);
+    }
+    for (const Values& band : scene.ms) {
+        crop.ms.emplace_back();
+        for (int i = 0; i < rows; ++i) {
+            for (int j = 0; j < cols; ++j)
+                crop.ms.back().push_back(band[(msTop + i) * msWidth + msLeft + j]);
+        }
+    }
+    return crop;
+}
+
+// Compares a masked fusion with the fusion of its valid rectangle alone (MS samples left ..
+// left + cols − 1, top .. top + rows − 1): equal inside (a value equal to the no-data value moved
+// by one toward the middle), the no-data value outside.
+void ExpectWindowIsTheCrop(const std::vector<Values>& fused, const std::vector<Values>& crop,
+                           const AnyScene& scene, int left, int top, int cols, int rows,
+                           double noData)
+{
+    const int r = scene.ratio;
+    for (std::size_t k = 0; k < fused.size(); ++k) {
+        for (int y = 0; y < scene.height; ++y) {
+            for (int x = 0; x < scene.width; ++x) {
+                const int cx = x - left * r, cy = y - top * r;
+                const bool inside = cx >= 0 && cy >= 0 && cx < cols * r && cy < rows * r;
+                double expected = noData;
+                if (inside) {
+                    expected = crop[k][cy * cols * r + cx];
+                    if (expected == noData) expected = noData < 0 ? noData + 1 : noData - 1;
+                }
+                ASSERT_EQ(fused[k][y * scene.width + x], expected) << k << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+// A frame of no data in whole MS pixels around the scene: the rest fuses exactly as the scene
+// cut to it, its borders handled as the image's borders, and no fused value lies in the frame.
+TEST_F(InjectionTest, NoDataFrameFusesItsInsideAsTheCroppedScene)
+{
+    AnyScene scene = RandomAnyScene(64, 48, 4, 4, 31);
+    const int left = 2, top = 1, cols = 11, rows = 9;  // MS samples inside the frame
+    for (int y = 0; y < scene.height; ++y) {
+        for (int x = 0; x < scene.width; ++x) {
+            const bool frame =
+                x / 4 < left || x / 4 >= left + cols || y / 4 < top || y / 4 >= top + rows;
+            if (frame) scene.pan[y * 64 + x] = 0;
+        }
+    }
+    for (auto& band : scene.ms) {
+        for (int i = 0; i < 12; ++i) {
+            for (int j = 0; j < 16; ++j) {
+                if (j < left || j >= left + cols || i < top || i >= top + rows)
+                    band[i * 16 + j] = 7;
+            }
+        }
+    }
+    scene.panNoData = 0;
+    scene.msNoData = 7;
+    const AnyScene crop = Crop(scene, left, top, cols, rows, left, top);
+    for (FusionMethod method : kMethods) {
+        SCOPED_TRACE(MethodLabel(method));
+        const std::vector<double> gains = {0.35, 0.3, 0.3, 0.25};
+        const auto fused = FuseAny(scene, method, 5, gains, 0.15);
+        ExpectWindowIsTheCrop(fused, FuseAny(crop, method, 0, gains, 0.15), scene, left, top, cols,
+                              rows, 7);
+    }
+}
+
+// An MS placed whole pixels right and down of the pan's corner: the pan pixels it does not
+// cover are no data, and the rest fuses as the pan cut to the MS with the MS's matching part.
+TEST_F(InjectionTest, MsShiftedByWholePixelsFusesAsTheMatchingCrop)
+{
+    AnyScene scene = RandomAnyScene(64, 48, 4, 4, 37);
+    scene.shiftX = 2;
+    scene.shiftY = 1;
+    const AnyScene crop = Crop(scene, 2, 1, 14, 11, 0, 0);
+    for (FusionMethod method : {FusionMethod::Gsa, FusionMethod::Awlp}) {
+        SCOPED_TRACE(MethodLabel(method));
+        const std::vector<double> gains(4, 0.3);
+        ExpectWindowIsTheCrop(FuseAny(scene, method, 0, gains, 0.15),
+                              FuseAny(crop, method, 0, gains, 0.15), scene, 2, 1, 14, 11, 0);
+    }
+}
+
+// Holes and a fractional shift: the holes are no data in every band, and the bytes do not
+// depend on the strips or the threads.
+TEST_F(InjectionTest, HolesAndFractionalShiftsGiveTheSameBytesOnAnyStripsAndThreads)
+{
+    AnyScene scene = RandomAnyScene(64, 48, 4, 3, 41);
+    scene.shiftX = -0.375;
+    scene.shiftY = 0.5;
+    scene.panNoData = 0;
+    scene.msNoData = 0;
+    scene.pan[20 * 64 + 30] = 0;
+    scene.ms[1][5 * 16 + 9] = 0;  // sits on pan pixels 36 .. 39 of rows 20 .. 23
+    const std::vector<double> gains(3, 0.3);
+    for (FusionMethod method : kMethods) {
+        SCOPED_TRACE(MethodLabel(method));
+        const auto whole = FuseAny(scene, method, 0, gains, 0.15);
+        ::setenv("LUMESTA_THREADS", "1", 1);
+        EXPECT_EQ(FuseAny(scene, method, 3, gains, 0.15), whole);
+        ::unsetenv("LUMESTA_THREADS");
+        for (const auto& band : whole) {
+            EXPECT_EQ(band[20 * 64 + 30], 0);
+            EXPECT_EQ(band[22 * 64 + 37], 0);
+            EXPECT_NE(band[22 * 64 + 33], 0);
+        }
+    }
+}
+
+TEST_F(InjectionTest, SceneWithoutValidPixelsIsRefused)
+{
+    AnyScene scene = RandomAnyScene(16, 16, 4, 3, 3);
+    scene.shiftX = 5;  // the MS lies beyond the pan's right edge
+    InjectionInputs inputs;
+    inputs.method = FusionMethod::Brovey;
+    inputs.width = 16;
+    inputs.height = 16;
+    inputs.pan = {RawBand(dir.File("pan.raw"), scene.pan, 16, 16, scene.type), 0};
+    for (int k = 0; k < 3; ++k) {
+        inputs.ms.push_back(
+            {RawBand(dir.File("m" + std::to_string(k)), scene.ms[k], 4, 4, scene.type), 0});
+    }
+    inputs.msGains.assign(3, 0.3);
+    inputs.shiftX = 5;
+    InjectionModel model(inputs);
+    EXPECT_EQ(FitInjectionModel(model, "read", host, [] { return true; }), StepResult::Failed);
+    EXPECT_EQ(host.Messages(),
+              std::vector<std::string>{
+                  "Nothing to fuse: no pixel of the pan is valid together with the MS."});
+}
+
+class SceneRowsTest : public ::testing::Test {
+protected:
+    // A scene of a pan and one MS band read as the engine reads them.
+    InjectionInputs Inputs(const Values& pan, int width, int height, const Values& ms, int msWidth,
+                           int msHeight)
+    {
+        InjectionInputs inputs;
+        inputs.width = width;
+        inputs.height = height;
+        inputs.pan = {RawBand(dir.File("pan.raw"), pan, width, height, SampleType::Int16), 0};
+        inputs.ms = {{RawBand(dir.File("ms.raw"), ms, msWidth, msHeight, SampleType::Int16), 0}};
+        return inputs;
+    }
+
+    TempDir dir;
+    FakeHost host;
+};
+
+// Holes read as the nearest valid pixel along the row (the left one on a tie); rows without a
+// valid pixel read the nearest row that has one (the upper one on a tie), at both scales.
+TEST_F(SceneRowsTest, HolesReadAsTheNearestValidPixelsAlongTheRowThenDownTheColumn)
+{
+    Values pan(16 * 16);
+    for (int i = 0; i < 256; ++i) pan[i] = 1000 + i;
+    for (const int hole : {2 * 16 + 3, 9 * 16 + 0}) pan[hole] = 0;
+    for (int x = 0; x < 16; ++x) pan[5 * 16 + x] = pan[6 * 16 + x] = 0;
+    Values ms(16);
+    for (int i = 0; i < 16; ++i) ms[i] = 100 + i;
+    InjectionInputs inputs = Inputs(pan, 16, 16, ms, 4, 4);
+    inputs.panNoData = 0;
+    SceneRows scene(inputs);
+    ASSERT_EQ(scene.Prepare("read", host, [] { return true; }), StepResult::Ok);
+    ASSERT_TRUE(scene.Masked());
+    EXPECT_EQ(scene.Window().width, 16);
+    EXPECT_EQ(scene.Window().height, 16);
+    std::vector<float> read(256);
+    ASSERT_TRUE(scene.ReadPan(0, 16, read.data()));
+    EXPECT_EQ(read[2 * 16 + 3], pan[2 * 16 + 2]);
+    EXPECT_EQ(read[9 * 16 + 0], pan[9 * 16 + 1]);
+    for (int x = 0; x < 16; ++x) {
+        EXPECT_EQ(read[5 * 16 + x], pan[4 * 16 + x]);
+        EXPECT_EQ(read[6 * 16 + x], pan[7 * 16 + x]);
+    }
+    std::vector<std::uint8_t> valid(16);
+    ASSERT_TRUE(scene.ReadValid(2, valid.data()));
+    EXPECT_EQ(std::count(valid.begin(), valid.end(), 0), 1);
+    EXPECT_EQ(valid[3], 0);
+    // MS row 1 sits on pan row 6, which holds no valid pixel: it reads MS row 0.
+    std::vector<std::uint8_t> msValid(16);
+    ASSERT_TRUE(scene.ReadMsValid(0, 4, msValid.data()));
+    EXPECT_EQ(std::count(msValid.begin(), msValid.end(), 0), 4);
+    std::vector<float> placed(16);
+    float* rows[1] = {placed.data()};
+    ASSERT_TRUE(scene.ReadMs(0, 4, rows));
+    for (int j = 0; j < 4; ++j) EXPECT_EQ(placed[4 + j], ms[j]);
+}
+
+// Whole pixels move the MS exactly; a fraction resamples it (a ramp stays a ramp away from
+// its ends, within the fortieth of a pixel Lanczos-3 bends it), and a sample is valid where
+// its nearest MS pixel lies inside the MS.
+TEST_F(SceneRowsTest, ShiftsMoveTheMsByWholePixelsOrResampleItsFraction)
+{
+    Values ms(8 * 4);
+    for (int i = 0; i < 32; ++i) ms[i] = 100 + 10 * (i % 8);
+    for (const double shift : {2.0, 0.25, 0.75}) {
+        SCOPED_TRACE(shift);
+        InjectionInputs inputs = Inputs(Values(32 * 16, 500), 32, 16, ms, 8, 4);
+        inputs.shiftX = shift;
+        SceneRows scene(inputs);
+        ASSERT_EQ(scene.Prepare("read", host, [] { return true; }), StepResult::Ok);
+        const int firstValid = shift > 0.5 ? static_cast<int>(std::ceil(shift - 0.5)) : 0;
+        EXPECT_EQ(scene.Window().x0, 4 * firstValid);
+        const int width = 8 - firstValid;
+        std::vector<float> placed(static_cast<std::size_t>(4 * width));
+        float* rows[1] = {placed.data()};
+        ASSERT_TRUE(scene.ReadMs(0, 4, rows));
+        for (int j = firstValid; j < 8; ++j) {
+            const double expected = 100 + 10 * (j - shift);
+            const float value = placed[2 * width + j - firstValid];
+            if (shift == 2.0) {
+                EXPECT_EQ(value, expected) << j;
+            } else if (j >= 3 && j <= 5) {
+                EXPECT_NEAR(value, expected, 0.25) << j;
             }
         }
     }
