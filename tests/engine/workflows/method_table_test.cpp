@@ -1,5 +1,6 @@
 // The method table is the one place a fusion method is declared: a row added to it reaches the
-// --method option (choices, usage, help), the dialogs' lists and the quality protocol.
+// --method option (choices, usage, help) and the quality protocol (the dialogs' lists: the
+// dialog tests).
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -76,16 +77,6 @@ TEST(MethodTableTest, AddedRowReachesTheMethodOptionItsUsageAndHelp)
     EXPECT_EQ(job.method, static_cast<FusionMethod>(90));
     EXPECT_EQ(job.filterType, FilterType16::None);
     EXPECT_EQ(job.filterFlags, (std::array<bool, 4>{}));
-}
-
-TEST(MethodTableTest, DialogListsTakeTheToolsRowsInTableOrder)
-{
-    const MethodTable table = WithTwoNewRows();
-    const auto sixteenBit = MethodsOfTool(false, table);
-    ASSERT_EQ(sixteenBit.size(), table.size());
-    EXPECT_EQ(sixteenBit.back(), static_cast<FusionMethod>(91));
-    EXPECT_THAT(MethodsOfTool(true, table),
-                ElementsAre(FusionMethod::Optimisation1, FusionMethod::Optimisation2));
 }
 
 TEST(MethodTableTest, WaldRunsEveryClassicalMethodAndLearnedOnesOnlyWhenNamed)

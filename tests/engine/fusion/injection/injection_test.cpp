@@ -23,18 +23,10 @@ namespace {
 
 using testing::FakeHost;
 using testing::TempDir;
-using Band = std::vector<std::int16_t>;
 using Values = std::vector<double>;
 
 const FusionMethod kMethods[] = {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp,
                                  FusionMethod::Brovey};
-
-struct Scene {
-    int width = 0;  // pan W × H; the MS is W/4 × H/4
-    int height = 0;
-    Band pan;
-    std::array<Band, 4> ms;
-};
 
 // A scene of any band count, sample type and ratio, its samples as whole numbers.
 struct AnyScene {
@@ -52,35 +44,18 @@ struct AnyScene {
     std::optional<double> msNoData;
 };
 
-AnyScene FromScene(const Scene& scene)
+// A band upsampled by the 23-tap interpolator's weights, rows first, then columns.
+Values Upsample(const Values& band, int msWidth, int msHeight, int ratio)
 {
-    AnyScene any;
-    any.width = scene.width;
-    any.height = scene.height;
-    any.pan.assign(scene.pan.begin(), scene.pan.end());
-    for (const Band& band : scene.ms) any.ms.emplace_back(band.begin(), band.end());
-    return any;
-}
-
-// Upsamples a band by 4 with the interpolator's ×2 steps, rows first, then columns.
-std::vector<double> Upsample(const Band& band, int msWidth, int msHeight)
-{
-    std::vector<double> wide(static_cast<std::size_t>(msHeight) * msWidth * 4);
-    for (int y = 0; y < msHeight; ++y) {
-        std::vector<double> line(band.begin() + y * msWidth, band.begin() + (y + 1) * msWidth);
-        std::vector<double> twice(2 * line.size()), fourTimes(4 * line.size());
-        Upsample2Line(line.data(), msWidth, 1, twice.data());
-        Upsample2Line(twice.data(), 2 * msWidth, 0, fourTimes.data());
-        std::copy(fourTimes.begin(), fourTimes.end(), wide.begin() + y * msWidth * 4);
-    }
-    const int width = 4 * msWidth;
-    std::vector<double> out(static_cast<std::size_t>(width) * msHeight * 4);
+    const AxisWeights columns(msWidth, ratio), rows(msHeight, ratio);
+    const int width = msWidth * ratio;
+    Values wide(static_cast<std::size_t>(width) * msHeight), out(wide.size() * ratio);
+    for (int y = 0; y < msHeight; ++y) columns.Apply(band.data() + y * msWidth, &wide[y * width]);
+    Values column(msHeight), tall(static_cast<std::size_t>(msHeight) * ratio);
     for (int x = 0; x < width; ++x) {
-        std::vector<double> column(msHeight), twice(2 * msHeight), fourTimes(4 * msHeight);
         for (int y = 0; y < msHeight; ++y) column[y] = wide[y * width + x];
-        Upsample2Line(column.data(), msHeight, 1, twice.data());
-        Upsample2Line(twice.data(), 2 * msHeight, 0, fourTimes.data());
-        for (int y = 0; y < 4 * msHeight; ++y) out[y * width + x] = fourTimes[y];
+        rows.Apply(column.data(), tall.data());
+        for (int y = 0; y < msHeight * ratio; ++y) out[y * width + x] = tall[y];
     }
     return out;
 }
@@ -173,31 +148,33 @@ protected:
         return fused;
     }
 
-    // The four-band 16-bit scene fused with a sensor's gains.
-    std::array<Band, 4> Fuse(const Scene& scene, FusionMethod method, std::int64_t stripRows,
-                             const std::array<int, 3>& amounts = {0, 0, 0},
-                             const char* sensorName = "worldview2")
+    // The sensor's gains of four bands.
+    std::vector<Values> FuseWith(const AnyScene& scene, FusionMethod method, std::int64_t stripRows,
+                                 const char* sensorName,
+                                 const std::array<int, 3>& amounts = {0, 0, 0})
     {
         const SensorGains sensor = *FindSensor(sensorName);
-        const auto fused = FuseAny(FromScene(scene), method, stripRows,
-                                   {sensor.ms.begin(), sensor.ms.end()}, sensor.pan, amounts);
-        std::array<Band, 4> bands;
-        for (int k = 0; k < 4; ++k) bands[k].assign(fused[k].begin(), fused[k].end());
-        return bands;
+        return FuseAny(scene, method, stripRows, {sensor.ms.begin(), sensor.ms.end()}, sensor.pan,
+                       amounts);
     }
 
     TempDir dir;
     FakeHost host;
 };
 
-Scene RandomScene(int width, int height, unsigned seed)
+AnyScene RandomAnyScene(int width, int height, int ratio, int bands, unsigned seed)
 {
     std::srand(seed);
-    Scene scene{width, height, Band(static_cast<std::size_t>(width) * height), {}};
-    for (auto& value : scene.pan) value = static_cast<std::int16_t>(200 + std::rand() % 1800);
+    AnyScene scene;
+    scene.width = width;
+    scene.height = height;
+    scene.ratio = ratio;
+    scene.pan.resize(static_cast<std::size_t>(width) * height);
+    for (auto& value : scene.pan) value = 200 + std::rand() % 1800;
+    scene.ms.resize(static_cast<std::size_t>(bands));
     for (auto& band : scene.ms) {
-        band.resize(static_cast<std::size_t>(width / 4) * (height / 4));
-        for (auto& value : band) value = static_cast<std::int16_t>(100 + std::rand() % 1900);
+        band.resize(static_cast<std::size_t>(width / ratio) * (height / ratio));
+        for (auto& value : band) value = 100 + std::rand() % 1900;
     }
     return scene;
 }
@@ -221,13 +198,14 @@ TEST_F(InjectionTest, AxisWeightsUpsampleAsTheInterpolatorItselfDoes)
 TEST_F(InjectionTest, FlatPanInjectsNoDetailAndGivesTheUpsampledBands)
 {
     // 8 × 8 pan, 2 × 2 MS; the NIR band is all zeros, so the pyramid's low-pass pan is 0 there.
-    Scene scene{8, 8, Band(64, 900), {}};
-    scene.ms = {Band{100, 300, 500, 700}, Band{50, 50, 900, 60}, Band{1000, 10, 10, 1000},
-                Band(4, 0)};
+    AnyScene scene;
+    scene.width = scene.height = 8;
+    scene.pan.assign(64, 900);
+    scene.ms = {{100, 300, 500, 700}, {50, 50, 900, 60}, {1000, 10, 10, 1000}, Values(4, 0)};
     for (FusionMethod method : {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp}) {
-        const auto fused = Fuse(scene, method, 8);
+        const auto fused = FuseWith(scene, method, 8, "worldview2");
         for (int k = 0; k < 4; ++k) {
-            const auto expected = Upsample(scene.ms[k], 2, 2);
+            const auto expected = Upsample(scene.ms[k], 2, 2, 4);
             for (int i = 0; i < 64; ++i) {
                 EXPECT_NEAR(fused[k][i], expected[i], 0.5 + 1e-9)
                     << MethodLabel(method) << " band " << k << " pixel " << i;
@@ -238,14 +216,14 @@ TEST_F(InjectionTest, FlatPanInjectsNoDetailAndGivesTheUpsampledBands)
 
 TEST_F(InjectionTest, PanEqualToTheBandsMeanGivesBroveyTheUpsampledBands)
 {
-    Scene scene = RandomScene(8, 8, 3);
-    std::array<std::vector<double>, 4> up;
-    for (int k = 0; k < 4; ++k) up[k] = Upsample(scene.ms[k], 2, 2);
+    AnyScene scene = RandomAnyScene(8, 8, 4, 4, 3);
+    std::array<Values, 4> up;
+    for (int k = 0; k < 4; ++k) up[k] = Upsample(scene.ms[k], 2, 2, 4);
     for (int i = 0; i < 64; ++i) {
-        scene.pan[i] = static_cast<std::int16_t>(
-            std::lround(0.25 * up[0][i] + 0.25 * up[1][i] + 0.25 * up[2][i] + 0.25 * up[3][i]));
+        scene.pan[i] =
+            std::round(0.25 * up[0][i] + 0.25 * up[1][i] + 0.25 * up[2][i] + 0.25 * up[3][i]);
     }
-    const auto fused = Fuse(scene, FusionMethod::Brovey, 8);
+    const auto fused = FuseWith(scene, FusionMethod::Brovey, 8, "worldview2");
     for (int k = 0; k < 4; ++k) {
         for (int i = 0; i < 64; ++i) EXPECT_NEAR(fused[k][i], up[k][i], 2.0) << k << ":" << i;
     }
@@ -278,15 +256,16 @@ TEST_F(InjectionTest, LeastSquaresRecoverTheWeightsOfAKnownCombination)
 
 TEST_F(InjectionTest, OutputBytesDoNotDependOnTheStripHeight)
 {
-    const Scene scene = RandomScene(64, 44, 11);
+    const AnyScene scene = RandomAnyScene(64, 44, 4, 4, 11);
     for (FusionMethod method : kMethods) {
-        const auto whole = Fuse(scene, method, 44);
+        const auto whole = FuseWith(scene, method, 44, "worldview2");
         for (std::int64_t rows : {1, 5, 16}) {
-            EXPECT_EQ(Fuse(scene, method, rows), whole)
+            EXPECT_EQ(FuseWith(scene, method, rows, "worldview2"), whole)
                 << MethodLabel(method) << " strips " << rows;
         }
         // The colour adjustment follows the same pixels.
-        EXPECT_EQ(Fuse(scene, method, 3, {5, 10, 15}), Fuse(scene, method, 44, {5, 10, 15}));
+        EXPECT_EQ(FuseWith(scene, method, 3, "worldview2", {5, 10, 15}),
+                  FuseWith(scene, method, 44, "worldview2", {5, 10, 15}));
     }
 }
 
@@ -294,50 +273,49 @@ TEST_F(InjectionTest, OutputBytesDoNotDependOnTheStripHeight)
 // different spectra and fine texture. The MS is the truth degraded with the sensor's MTF
 // Gaussians and decimated; the pan a brighter weighted sum of the true bands.
 struct TruthScene {
-    Scene scene;
-    std::array<std::vector<double>, 4> truth;
+    AnyScene scene;
+    std::array<Values, 4> truth;
 };
 
 TruthScene MakeTruthScene(int side, const SensorGains& sensor)
 {
     TruthScene made;
-    made.scene = Scene{side, side, Band(static_cast<std::size_t>(side) * side), {}};
+    made.scene.width = made.scene.height = side;
+    made.scene.pan.resize(static_cast<std::size_t>(side) * side);
     const double spectra[3][4] = {{300, 450, 380, 900}, {500, 520, 600, 700}, {200, 250, 180, 300}};
     for (int k = 0; k < 4; ++k) made.truth[k].resize(made.scene.pan.size());
     for (int y = 0; y < side; ++y) {
         for (int x = 0; x < side; ++x) {
             const int field = (x > side / 3 + y / 4) + (y > 2 * side / 3 && x < side / 2);
+            const int i = y * side + x;
             for (int k = 0; k < 4; ++k) {
-                made.truth[k][y * side + x] = spectra[field][k] + 2.0 * (x + y) +
-                                              40 * std::sin(0.9 * x + k) * std::cos(0.7 * y);
+                made.truth[k][i] = spectra[field][k] + 2.0 * (x + y) +
+                                   40 * std::sin(0.9 * x + k) * std::cos(0.7 * y);
             }
-            const double* t[4];
-            for (int k = 0; k < 4; ++k) t[k] = &made.truth[k][y * side + x];
-            made.scene.pan[y * side + x] = static_cast<std::int16_t>(
-                std::lround(1.1 * (0.2 * *t[0] + 0.3 * *t[1] + 0.3 * *t[2] + 0.2 * *t[3]) + 20));
+            made.scene.pan[i] = std::round(1.1 * (0.2 * made.truth[0][i] + 0.3 * made.truth[1][i] +
+                                                  0.3 * made.truth[2][i] + 0.2 * made.truth[3][i]) +
+                                           20);
         }
     }
     const int msSide = side / 4;
+    made.scene.ms.resize(4);
     for (int k = 0; k < 4; ++k) {
         const MtfTaps taps = MtfGaussian(sensor.ms[k], 4);
         std::vector<double> scratch(side), row(msSide);
-        made.scene.ms[k].resize(static_cast<std::size_t>(msSide) * msSide);
         for (int i = 0; i < msSide; ++i) {
             const double* rows[kMtfTaps];
             for (int t = 0; t < kMtfTaps; ++t) {
                 rows[t] = made.truth[k].data() + ClampIndex(4 * i + 2 - kMtfHalo + t, side) * side;
             }
             FilterDecimateRow(taps, rows, side, 4, 2, msSide, scratch.data(), row.data());
-            for (int j = 0; j < msSide; ++j) {
-                made.scene.ms[k][i * msSide + j] = static_cast<std::int16_t>(std::lround(row[j]));
-            }
+            for (double value : row) made.scene.ms[k].push_back(std::round(value));
         }
     }
     return made;
 }
 
 template <typename Image>
-double Ergas(const Image& fused, const std::array<std::vector<double>, 4>& truth)
+double Ergas(const Image& fused, const std::array<Values, 4>& truth)
 {
     double sum = 0;
     for (int k = 0; k < 4; ++k) {
@@ -356,8 +334,8 @@ TEST_F(InjectionTest, FusionBeatsTheUpsampledBandsAndKeepsItsQuality)
 {
     const SensorGains sensor = *FindSensor("quickbird");
     const TruthScene made = MakeTruthScene(128, sensor);
-    std::array<std::vector<double>, 4> upsampled;
-    for (int k = 0; k < 4; ++k) upsampled[k] = Upsample(made.scene.ms[k], 32, 32);
+    std::array<Values, 4> upsampled;
+    for (int k = 0; k < 4; ++k) upsampled[k] = Upsample(made.scene.ms[k], 32, 32, 4);
     const double plain = Ergas(upsampled, made.truth);
     // ERGAS as the methods reached it when written (0.631, 0.652, 0.705, 2.996); a change may
     // only lower it. Brovey takes the pan's radiometry unmatched, so only it may lose to the
@@ -367,30 +345,12 @@ TEST_F(InjectionTest, FusionBeatsTheUpsampledBandsAndKeepsItsQuality)
                                                       {FusionMethod::Awlp, 0.71},
                                                       {FusionMethod::Brovey, 3.0}};
     for (const auto& [method, bound] : pinned) {
-        const double ergas =
-            Ergas(Fuse(made.scene, method, 32, {0, 0, 0}, "quickbird"), made.truth);
+        const double ergas = Ergas(FuseWith(made.scene, method, 32, "quickbird"), made.truth);
         if (method != FusionMethod::Brovey) {
             EXPECT_LT(ergas, plain) << MethodLabel(method);
         }
         EXPECT_LE(ergas, bound) << MethodLabel(method);
     }
-}
-
-AnyScene RandomAnyScene(int width, int height, int ratio, int bands, unsigned seed)
-{
-    std::srand(seed);
-    AnyScene scene;
-    scene.width = width;
-    scene.height = height;
-    scene.ratio = ratio;
-    scene.pan.resize(static_cast<std::size_t>(width) * height);
-    for (auto& value : scene.pan) value = 200 + std::rand() % 1800;
-    scene.ms.resize(static_cast<std::size_t>(bands));
-    for (auto& band : scene.ms) {
-        band.resize(static_cast<std::size_t>(width / ratio) * (height / ratio));
-        for (auto& value : band) value = 100 + std::rand() % 1900;
-    }
-    return scene;
 }
 
 // With the generic sensor every band has the same Gaussian, so the pyramid fuses each band
@@ -463,23 +423,13 @@ TEST_F(InjectionTest, EveryRatioFusesFlatPansToTheUpsampledBandsOnAnyStripsAndTh
             ::unsetenv("LUMESTA_THREADS");
         }
         std::fill(scene.pan.begin(), scene.pan.end(), 900);
-        const AxisWeights columns(8, ratio), rows(6, ratio);
         for (FusionMethod method : {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp}) {
             SCOPED_TRACE(std::string(MethodLabel(method)) + " ratio " + std::to_string(ratio));
-            const auto whole = FuseAny(scene, method, 0, gains, 0.15);
+            const auto fused = FuseAny(scene, method, 0, gains, 0.15);
             for (int k = 0; k < 3; ++k) {
-                std::vector<double> wide(static_cast<std::size_t>(8 * ratio) * 6), line(8 * ratio);
-                for (int y = 0; y < 6; ++y) {
-                    columns.Apply(scene.ms[k].data() + y * 8, line.data());
-                    std::copy(line.begin(), line.end(), wide.begin() + y * 8 * ratio);
-                }
-                std::vector<double> column(6), tall(static_cast<std::size_t>(6 * ratio));
-                for (int x = 0; x < 8 * ratio; ++x) {
-                    for (int y = 0; y < 6; ++y) column[y] = wide[y * 8 * ratio + x];
-                    rows.Apply(column.data(), tall.data());
-                    for (int y = 0; y < 6 * ratio; ++y) {
-                        EXPECT_NEAR(whole[k][y * 8 * ratio + x], tall[y], 0.5 + 1e-9) << k;
-                    }
+                const Values expected = Upsample(scene.ms[k], 8, 6, ratio);
+                for (std::size_t i = 0; i < expected.size(); ++i) {
+                    EXPECT_NEAR(fused[k][i], expected[i], 0.5 + 1e-9) << k << ":" << i;
                 }
             }
         }
@@ -610,28 +560,6 @@ TEST_F(InjectionTest, HolesAndFractionalShiftsGiveTheSameBytesOnAnyStripsAndThre
     }
 }
 
-TEST_F(InjectionTest, SceneWithoutValidPixelsIsRefused)
-{
-    AnyScene scene = RandomAnyScene(16, 16, 4, 3, 3);
-    scene.shiftX = 5;  // the MS lies beyond the pan's right edge
-    InjectionInputs inputs;
-    inputs.method = FusionMethod::Brovey;
-    inputs.width = 16;
-    inputs.height = 16;
-    inputs.pan = {RawBand(dir.File("pan.raw"), scene.pan, 16, 16, scene.type), 0};
-    for (int k = 0; k < 3; ++k) {
-        inputs.ms.push_back(
-            {RawBand(dir.File("m" + std::to_string(k)), scene.ms[k], 4, 4, scene.type), 0});
-    }
-    inputs.msGains.assign(3, 0.3);
-    inputs.shiftX = 5;
-    InjectionModel model(inputs);
-    EXPECT_EQ(FitInjectionModel(model, "read", host, [] { return true; }), StepResult::Failed);
-    EXPECT_EQ(host.Messages(),
-              std::vector<std::string>{
-                  "Nothing to fuse: no pixel of the pan is valid together with the MS."});
-}
-
 class SceneRowsTest : public ::testing::Test {
 protected:
     // A scene of a pan and one MS band read as the engine reads them.
@@ -718,6 +646,17 @@ TEST_F(SceneRowsTest, ShiftsMoveTheMsByWholePixelsOrResampleItsFraction)
             }
         }
     }
+}
+
+TEST_F(SceneRowsTest, SceneWithoutValidPixelsIsRefused)
+{
+    InjectionInputs inputs = Inputs(Values(256, 500), 16, 16, Values(16, 100), 4, 4);
+    inputs.shiftX = 5;  // the MS lies beyond the pan's right edge
+    SceneRows scene(inputs);
+    EXPECT_EQ(scene.Prepare("read", host, [] { return true; }), StepResult::Failed);
+    EXPECT_EQ(host.Messages(),
+              std::vector<std::string>{
+                  "Nothing to fuse: no pixel of the pan is valid together with the MS."});
 }
 
 }  // namespace
