@@ -262,6 +262,44 @@ template <typename Level>
     for (; c < width; ++c) detail[c] = scale * (pan[c] - detail[c]);
 }
 
+// IntensityRow's and MeanRow's loops (templates, so that each clone gets its own copy of the
+// vector code).
+template <typename Lanes>
+[[gnu::always_inline]] inline void IntensityRowOf(const double* const* m, int bands,
+                                                  const double* weight, double intercept,
+                                                  std::int64_t width, double* shared)
+{
+    std::int64_t c = 0;
+    for (; c + kWideLanes <= width; c += kWideLanes) {
+        Lanes intensity = Lanes{} + intercept;
+        for (int b = 0; b < bands; ++b) intensity += weight[b] * LoadWide(m[b] + c);
+        StoreWide(shared + c, intensity);
+    }
+    for (; c < width; ++c) {
+        double intensity = intercept;
+        for (int b = 0; b < bands; ++b) intensity += weight[b] * m[b][c];
+        shared[c] = intensity;
+    }
+}
+
+template <typename Lanes>
+[[gnu::always_inline]] inline void MeanRowOf(const double* const* m, int bands, std::int64_t width,
+                                             double* shared)
+{
+    const double w = 1.0 / bands;
+    std::int64_t c = 0;
+    for (; c + kWideLanes <= width; c += kWideLanes) {
+        Lanes mean = w * LoadWide(m[0] + c);
+        for (int b = 1; b < bands; ++b) mean += w * LoadWide(m[b] + c);
+        StoreWide(shared + c, mean);
+    }
+    for (; c < width; ++c) {
+        double mean = w * m[0][c];
+        for (int b = 1; b < bands; ++b) mean += w * m[b][c];
+        shared[c] = mean;
+    }
+}
+
 }  // namespace
 
 __attribute__((target_clones("avx512f", "avx2", "default"))) void SumRows(
@@ -275,17 +313,7 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void IntensityRow(
     const double* const* m, int bands, const double* weight, double intercept, std::int64_t width,
     double* shared)
 {
-    std::int64_t c = 0;
-    for (; c + kWideLanes <= width; c += kWideLanes) {
-        WideLanes intensity = WideLanes{} + intercept;
-        for (int b = 0; b < bands; ++b) intensity += weight[b] * LoadWide(m[b] + c);
-        StoreWide(shared + c, intensity);
-    }
-    for (; c < width; ++c) {
-        double intensity = intercept;
-        for (int b = 0; b < bands; ++b) intensity += weight[b] * m[b][c];
-        shared[c] = intensity;
-    }
+    IntensityRowOf<WideLanes>(m, bands, weight, intercept, width, shared);
 }
 
 __attribute__((target_clones("avx512f", "avx2", "default"))) void MeanRow(const double* const* m,
@@ -293,18 +321,7 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void MeanRow(const 
                                                                           std::int64_t width,
                                                                           double* shared)
 {
-    const double w = 1.0 / bands;
-    std::int64_t c = 0;
-    for (; c + kWideLanes <= width; c += kWideLanes) {
-        WideLanes mean = w * LoadWide(m[0] + c);
-        for (int b = 1; b < bands; ++b) mean += w * LoadWide(m[b] + c);
-        StoreWide(shared + c, mean);
-    }
-    for (; c < width; ++c) {
-        double mean = w * m[0][c];
-        for (int b = 1; b < bands; ++b) mean += w * m[b][c];
-        shared[c] = mean;
-    }
+    MeanRowOf<WideLanes>(m, bands, width, shared);
 }
 
 __attribute__((target_clones("avx512f", "avx2", "default"))) void GsaFormula(

@@ -70,12 +70,14 @@ constexpr int kNormalBlocks = (kMostBands + 2 + kWideLanes - 1) / kWideLanes;
 // The sums of the intensity fit's normal equations over a chunk, added to sums: row r adds
 // x[r] · x[c] (c ≤ n) and x[r] · P, x = (1, M_1 .. M_n). Each row of sums is a few vectors, so
 // that a pixel takes n + 1 vector products per block instead of (n + 1)(n + 2) scalar ones.
-__attribute__((target_clones("avx512f", "avx2", "default"))) void AccumulateNormal(
-    const float* const* ms, int n, const float* low, const std::uint8_t* valid, std::int64_t count,
-    double* sums)
+// (A template, so that each clone of AccumulateNormal gets its own copy of the vector code.)
+template <typename Lanes>
+[[gnu::always_inline]] inline void AccumulateNormalOf(const float* const* ms, int n,
+                                                      const float* low, const std::uint8_t* valid,
+                                                      std::int64_t count, double* sums)
 {
     const int blocks = (n + 2 + kWideLanes - 1) / kWideLanes;
-    WideLanes rows[kMostBands + 1][kNormalBlocks];
+    Lanes rows[kMostBands + 1][kNormalBlocks];
     for (int r = 0; r <= n; ++r) {
         for (int b = 0; b < blocks; ++b)
             rows[r][b] = LoadWide(sums + (r * blocks + b) * kWideLanes);
@@ -86,7 +88,7 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void AccumulateNorm
         v[0] = 1;
         for (int k = 0; k < n; ++k) v[k + 1] = ms[k][i];
         v[n + 1] = low[i];
-        WideLanes lanes[kNormalBlocks];
+        Lanes lanes[kNormalBlocks];
         for (int b = 0; b < blocks; ++b) lanes[b] = LoadWide(v + b * kWideLanes);
         for (int r = 0; r <= n; ++r) {
             for (int b = 0; b < blocks; ++b) rows[r][b] += v[r] * lanes[b];
@@ -96,6 +98,13 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void AccumulateNorm
         for (int b = 0; b < blocks; ++b)
             StoreWide(sums + (r * blocks + b) * kWideLanes, rows[r][b]);
     }
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void AccumulateNormal(
+    const float* const* ms, int n, const float* low, const std::uint8_t* valid, std::int64_t count,
+    double* sums)
+{
+    AccumulateNormalOf<WideLanes>(ms, n, low, valid, count, sums);
 }
 
 double Intensity(const InjectionModel& model, const FitChunk& chunk, std::int64_t i)
