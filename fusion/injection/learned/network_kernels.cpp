@@ -28,42 +28,74 @@ template <typename V>
     std::memcpy(p, &v, sizeof v);
 }
 
-// Outputs o0 .. o0 + B − 1 of the columns x .. x + lanes − 1 (V holds the lanes).
-template <typename V, int B>
+// Outputs o0 .. o0 + B − 1 of G groups of columns from x on (V holds a group's lanes): each
+// weight read serves every group.
+template <typename V, int B, int G>
 [[gnu::always_inline]] inline void ConvolveGroup(const float* in, int inChannels,
                                                  const PlaneLayout& layout, const float* weights,
                                                  const float* bias, int o0, float* out,
                                                  std::int64_t outChannelStride, std::int64_t x,
                                                  bool relu)
 {
+    constexpr std::int64_t kLanes = sizeof(V) / sizeof(float);
     const std::int64_t perOutput = std::int64_t{inChannels} * 9;
-    V acc[B];
-    for (int b = 0; b < B; ++b) acc[b] = V{} + bias[o0 + b];
+    V acc[B][G];
+    for (int b = 0; b < B; ++b) {
+        for (int g = 0; g < G; ++g) acc[b][g] = V{} + bias[o0 + b];
+    }
     for (int i = 0; i < inChannels; ++i) {
         const float* plane = in + i * layout.channelStride + x;
         const float* w = weights + o0 * perOutput + i * 9;
         for (int dy = 0; dy < 3; ++dy) {
             const float* row = plane + dy * layout.rowStride;
-            const V v0 = LoadLanes<V>(row);
-            const V v1 = LoadLanes<V>(row + 1);
-            const V v2 = LoadLanes<V>(row + 2);
+            V v[G][3];
+            for (int g = 0; g < G; ++g) {
+                for (int dx = 0; dx < 3; ++dx) v[g][dx] = LoadLanes<V>(row + g * kLanes + dx);
+            }
             for (int b = 0; b < B; ++b) {
                 const float* wb = w + b * perOutput + dy * 3;
-                acc[b] += v0 * wb[0];
-                acc[b] += v1 * wb[1];
-                acc[b] += v2 * wb[2];
+                for (int dx = 0; dx < 3; ++dx) {
+                    const float weight = wb[dx];
+                    for (int g = 0; g < G; ++g) acc[b][g] += v[g][dx] * weight;
+                }
             }
         }
     }
     for (int b = 0; b < B; ++b) {
-        V value = acc[b];
-        if (relu) value = value > V{} ? value : V{};
-        StoreLanes(out + (o0 + b) * outChannelStride + x, value);
+        for (int g = 0; g < G; ++g) {
+            V value = acc[b][g];
+            if (relu) value = value > V{} ? value : V{};
+            StoreLanes(out + (o0 + b) * outChannelStride + x + g * kLanes, value);
+        }
+    }
+}
+
+// The outputs of G column groups from x on, B at a time, then the rest fewer at a time.
+template <typename V, int B, int G>
+[[gnu::always_inline]] inline void ConvolveColumns(const float* in, int inChannels,
+                                                   const PlaneLayout& layout,
+                                                   const float* weights, const float* bias,
+                                                   int outChannels, float* out,
+                                                   std::int64_t outChannelStride, std::int64_t x,
+                                                   bool relu)
+{
+    int o = 0;
+    for (; o + B <= outChannels; o += B) {
+        ConvolveGroup<V, B, G>(in, inChannels, layout, weights, bias, o, out, outChannelStride, x,
+                               relu);
+    }
+    for (; o + 4 <= outChannels; o += 4) {
+        ConvolveGroup<V, 4, G>(in, inChannels, layout, weights, bias, o, out, outChannelStride, x,
+                               relu);
+    }
+    for (; o < outChannels; ++o) {
+        ConvolveGroup<V, 1, G>(in, inChannels, layout, weights, bias, o, out, outChannelStride, x,
+                               relu);
     }
 }
 
 // A column group's inputs stay in the first-level cache while every output takes them.
-template <typename V, int B>
+template <typename V, int B, int G>
 [[gnu::always_inline]] inline void ConvolveRowOf(const float* in, int inChannels,
                                                  const PlaneLayout& layout, const float* weights,
                                                  const float* bias, int outChannels, float* out,
@@ -72,20 +104,14 @@ template <typename V, int B>
 {
     constexpr std::int64_t kLanes = sizeof(V) / sizeof(float);
     const std::int64_t padded = PaddedColumns(width);
-    for (std::int64_t x = 0; x < padded; x += kLanes) {
-        int o = 0;
-        for (; o + B <= outChannels; o += B) {
-            ConvolveGroup<V, B>(in, inChannels, layout, weights, bias, o, out, outChannelStride,
-                                x, relu);
-        }
-        for (; o + 4 <= outChannels; o += 4) {
-            ConvolveGroup<V, 4>(in, inChannels, layout, weights, bias, o, out, outChannelStride,
-                                x, relu);
-        }
-        for (; o < outChannels; ++o) {
-            ConvolveGroup<V, 1>(in, inChannels, layout, weights, bias, o, out, outChannelStride,
-                                x, relu);
-        }
+    std::int64_t x = 0;
+    for (; x + G * kLanes <= padded; x += G * kLanes) {
+        ConvolveColumns<V, B, G>(in, inChannels, layout, weights, bias, outChannels, out,
+                                 outChannelStride, x, relu);
+    }
+    for (; x < padded; x += kLanes) {
+        ConvolveColumns<V, B, 1>(in, inChannels, layout, weights, bias, outChannels, out,
+                                 outChannelStride, x, relu);
     }
 }
 
@@ -154,7 +180,8 @@ template <int B>
     }
 }
 
-// Each processor's copy: as many lanes and outputs at once as its registers hold.
+// Each processor's copy: as many lanes, outputs and column groups at once as its registers
+// hold.
 using ConvolveRowFunction = void (*)(const float*, int, const PlaneLayout&, const float*,
                                      const float*, int, float*, std::int64_t, std::int64_t, bool);
 using GradientFunction = void (*)(const float*, int, const PlaneLayout&, const float*, int,
@@ -165,7 +192,7 @@ __attribute__((target("avx512f"))) void ConvolveRowAvx512(
     const float* bias, int outChannels, float* out, std::int64_t outChannelStride,
     std::int64_t width, bool relu)
 {
-    ConvolveRowOf<Float16, 8>(in, inChannels, inLayout, weights, bias, outChannels, out,
+    ConvolveRowOf<Float16, 8, 2>(in, inChannels, inLayout, weights, bias, outChannels, out,
                               outChannelStride, width, relu);
 }
 
@@ -176,7 +203,7 @@ __attribute__((target("avx2"))) void ConvolveRowAvx2(const float* in, int inChan
                                                      std::int64_t outChannelStride,
                                                      std::int64_t width, bool relu)
 {
-    ConvolveRowOf<Float8, 8>(in, inChannels, inLayout, weights, bias, outChannels, out,
+    ConvolveRowOf<Float8, 8, 1>(in, inChannels, inLayout, weights, bias, outChannels, out,
                              outChannelStride, width, relu);
 }
 
@@ -184,7 +211,7 @@ void ConvolveRowPlain(const float* in, int inChannels, const PlaneLayout& inLayo
                       const float* weights, const float* bias, int outChannels, float* out,
                       std::int64_t outChannelStride, std::int64_t width, bool relu)
 {
-    ConvolveRowOf<Float4, 4>(in, inChannels, inLayout, weights, bias, outChannels, out,
+    ConvolveRowOf<Float4, 4, 1>(in, inChannels, inLayout, weights, bias, outChannels, out,
                              outChannelStride, width, relu);
 }
 
