@@ -275,8 +275,13 @@ StepResult TrainSceneNetwork(const TrainingPool& pool, SceneNetwork& network,
             best = i;
         }
     }
-    outcome.useNetwork = checks > 0 && bestMean < 1 - kLeastGain &&
-                         outcome.heldOut[0][best] < 1 && outcome.heldOut[1][best] < 1;
+    // A held-out error that reaches the base method's at any check shows a network that
+    // overfits this scene within the steps tried: its corrections are not to be trusted.
+    bool steady = true;
+    for (const auto& half : outcome.heldOut) {
+        for (double error : half) steady = steady && error < 1;
+    }
+    outcome.useNetwork = checks > 0 && steady && bestMean < 1 - kLeastGain;
     network = ZeroNetwork(pool.bands);
     if (!outcome.useNetwork) return StepResult::Ok;
     outcome.steps = static_cast<int>(best + 1) * kCheckEvery;

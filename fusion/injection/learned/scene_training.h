@@ -11,8 +11,9 @@
 // The held-out check trains on one half of the pair for kMostSteps steps and measures the error
 // on the other half every kCheckEvery steps, both ways. The network is used only when, at the
 // step count where the two halves' mean error is lowest, that mean lies at least 1 % below the
-// base method's and each half's error below it; it is then trained on both halves for that
-// many steps.
+// base method's, and when no check of either half reached the base method's error (a network
+// that overfits the scene within kMostSteps is not trusted); it is then trained on both
+// halves for that many steps.
 
 #include <functional>
 #include <string>
