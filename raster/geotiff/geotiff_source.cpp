@@ -277,6 +277,7 @@ std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::st
     }
     RasterDescription d;
     d.format = "GeoTIFF";
+    d.reader = ReaderKind::StripTiff;
     d.dataPaths = {path};
     struct stat status {};
     if (::stat(path.c_str(), &status) == 0) d.byteSize = status.st_size;

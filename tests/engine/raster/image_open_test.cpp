@@ -78,7 +78,7 @@ protected:
     std::unique_ptr<RasterSource> Open(const std::string& path, MatrixSize matrix = {})
     {
         error.clear();
-        auto source = OpenImage(path, matrix, error);
+        auto source = OpenRaster(path, matrix, error);
         EXPECT_TRUE(source) << error;
         return source;
     }
@@ -217,7 +217,7 @@ TEST_F(ImageOpenTest, UnreadableFilesSayWhy)
 {
     const auto refused = [this](const std::string& path, MatrixSize matrix = {}) {
         error.clear();
-        EXPECT_FALSE(OpenImage(path, matrix, error)) << path;
+        EXPECT_FALSE(OpenRaster(path, matrix, error)) << path;
         return error;
     };
     testing::WriteFileBytes(dir.File("z.img"), "");
