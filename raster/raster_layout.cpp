@@ -7,6 +7,7 @@
 #include <map>
 
 #include "raster/file_name.h"
+#include "raster/gdal/gdal_source.h"
 #include "raster/tiff_handle.h"
 
 namespace lumesta {
@@ -193,6 +194,23 @@ int ReadTiffLayout(const std::string& path, RasterLayout& layout)
     return 0;
 }
 
+// The size and type GDAL reports; 4 (after the reader's message) when GDAL cannot read it.
+int ReadGdalLayout(const std::string& path, RasterLayout& layout, Host& host)
+{
+    std::string error;
+    const std::unique_ptr<RasterSource> source = OpenGdalSource(path, error);
+    if (!source) {
+        host.ShowMessage(error);
+        return 4;
+    }
+    const RasterDescription& d = source->Description();
+    layout.width = d.width;
+    layout.height = d.height;
+    layout.bands = d.bands;
+    layout.type = d.type;
+    return 0;
+}
+
 int ReadGeneric(const GenericSize& generic, RasterLayout& layout)
 {
     if (generic.width <= 0 || generic.height <= 0 || (generic.bytes != 1 && generic.bytes != 2))
@@ -237,18 +255,34 @@ bool DescribeRaster(const std::string& path, const GenericSize& generic, RasterL
         host.ShowMessage("Cannot open " + path + ".");
         return false;
     }
-    const std::string extension = LastFourLower(path);
-    const int result = extension == ".img"                          ? ReadEnvi(path, layout)
-                       : extension == ".rst"                        ? ReadIdrisi(path, layout)
-                       : extension == ".tif" || extension == "tiff" ? ReadTiffLayout(path, layout)
-                                                                    : ReadGeneric(generic, layout);
+    layout.reader = ChooseReader(path);
+    int result = 0;
+    switch (layout.reader) {
+        case ReaderKind::Envi:
+            result = ReadEnvi(path, layout);
+            break;
+        case ReaderKind::Idrisi:
+            result = ReadIdrisi(path, layout);
+            break;
+        case ReaderKind::StripTiff:
+            result = ReadTiffLayout(path, layout);
+            break;
+        case ReaderKind::Gdal:
+            result = ReadGdalLayout(path, layout, host);
+            break;
+        default:
+            layout.reader = ReaderKind::Matrix;
+            result = ReadGeneric(generic, layout);
+            break;
+    }
     if (result == 1) host.ShowMessage("Cannot read the header of " + path + ".");
     if (result == 2) host.ShowMessage(path + ": unsupported data type.");
     if (result == 3) {
         host.ShowMessage(path + ": give --width, --height and --bytes for a headerless matrix.");
     }
     if (result != 0) return false;
-    if (layout.tiff) return true;  // libtiff checks the strips as it reads them
+    // libtiff checks the strips as it reads them, GDAL its blocks.
+    if (layout.tiff || layout.reader == ReaderKind::Gdal) return true;
     std::error_code error;
     const auto length = static_cast<std::int64_t>(std::filesystem::file_size(path, error));
     const std::int64_t needed = layout.headerOffset + layout.width * layout.height * layout.bands *

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "raster/raw_file.h"
@@ -332,10 +333,14 @@ bool RasterSource::ReadMaskWindow(int band, const SampleWindow& window, std::uin
         if (!ReadWindow(band, window, samples.data(), nullptr)) return false;
     }
     const float noData = d.noData ? static_cast<float>(*d.noData) : 0.0f;
+    // A NaN no-data value marks the NaN samples (no NaN equals another).
+    const bool nanNoData = d.noData && std::isnan(noData);
     for (int j = 0; j < window.rows; ++j) {
         for (int i = 0; i < window.columns; ++i) {
             const std::int64_t at = static_cast<std::int64_t>(j) * window.columns + i;
-            const bool valid = inside(i, j) && (!d.noData || samples[at] != noData);
+            const bool marked =
+                d.noData && (nanNoData ? std::isnan(samples[at]) : samples[at] == noData);
+            const bool valid = inside(i, j) && !marked;
             out[at] = valid ? 1 : 0;
         }
     }

@@ -71,9 +71,11 @@ std::optional<SampleType> TypeOf(GDALDataType type)
     }
 }
 
-std::string WithGdalText(const std::string& sentence)
+// sentence (which names path) completed with GDAL's own text, less the path GDAL repeats.
+std::string WithGdalText(const std::string& sentence, const std::string& path)
 {
-    const std::string gdal = TakeGdalError();
+    std::string gdal = TakeGdalError();
+    if (gdal.compare(0, path.size() + 2, path + ": ") == 0) gdal.erase(0, path.size() + 2);
     return gdal.empty() ? sentence + "." : sentence + ": " + gdal;
 }
 
@@ -246,7 +248,7 @@ private:
     {
         const std::string path =
             m_description.dataPaths.empty() ? std::string() : m_description.dataPaths.front();
-        m_readError = WithGdalText("Cannot read " + path);
+        m_readError = WithGdalText("Cannot read " + path, path);
         return false;
     }
 
@@ -387,7 +389,7 @@ std::unique_ptr<RasterSource> OpenGdalSource(const std::string& path, std::strin
         path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, drivers.data(),
         nullptr, nullptr));
     if (!dataset) {
-        error = WithGdalText("GDAL cannot read " + path);
+        error = WithGdalText("GDAL cannot read " + path, path);
         return nullptr;
     }
     const std::vector<int> bands = DataBands(*dataset);
