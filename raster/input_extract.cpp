@@ -1,6 +1,7 @@
 #include "raster/input_extract.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -17,12 +18,23 @@ namespace {
 // Rows are read into a float buffer of about this size (one row at least).
 constexpr std::int64_t kStripFloats = std::int64_t{2} << 20;
 
+// A sample within the type's range: GDAL may hand over values a file declares outside it (a
+// VRT's no-data value fills its empty areas whatever the band's type); NaN gives 0.
+float InRange(float value, SampleType type)
+{
+    if (std::isnan(value)) return 0.0f;
+    const float low = type == SampleType::Int16 ? -32768.0f : 0.0f;
+    const float high = type == SampleType::UInt8 ? 255.0f : type == SampleType::Int16 ? 32767.0f
+                                                                                    : 65535.0f;
+    return std::clamp(value, low, high);
+}
+
 // The samples of a strip as the raw file stores them: bytes, or 16-bit little-endian.
 void ToRawBytes(const std::vector<float>& samples, std::int64_t count, SampleType type,
                 std::vector<std::uint8_t>& bytes)
 {
     for (std::int64_t i = 0; i < count; ++i) {
-        const float value = samples[static_cast<std::size_t>(i)];
+        const float value = InRange(samples[static_cast<std::size_t>(i)], type);
         if (type == SampleType::UInt8) {
             bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value);
             continue;

@@ -13,6 +13,7 @@
 #include "core/memory_available.h"
 #include "raster/file_name.h"
 #include "raster/gdal/gdal_setup.h"
+#include "raster/gdal/jpeg2000_check.h"
 
 namespace lumesta {
 namespace {
@@ -303,22 +304,33 @@ bool CheckBlocks(GDALDataset& dataset, const std::vector<int>& bands, const std:
     return true;
 }
 
+// The sample type of a band. Signed bytes come as Byte marked signed; GDAL then reads them as
+// -128 .. 127.
+std::optional<SampleType> BandType(GDALRasterBand& band)
+{
+    const GDALDataType type = band.GetRasterDataType();
+    const char* pixelType = band.GetMetadataItem("PIXELTYPE", "IMAGE_STRUCTURE");
+    if (type == GDT_Byte && pixelType != nullptr && EQUAL(pixelType, "SIGNEDBYTE"))
+        return SampleType::Int8;
+    return TypeOf(type);
+}
+
 // The sample type shared by every band; false with error set when there is none.
 bool CommonType(GDALDataset& dataset, const std::vector<int>& bands, const std::string& path,
                 SampleType& type, std::string& error)
 {
-    const GDALDataType first = dataset.GetRasterBand(bands.front())->GetRasterDataType();
-    const std::optional<SampleType> known = TypeOf(first);
+    GDALRasterBand* first = dataset.GetRasterBand(bands.front());
+    const std::optional<SampleType> known = BandType(*first);
     if (!known) {
-        error = path + " holds samples of type " + GDALGetDataTypeName(first) +
-                ", which cannot be read.";
+        error = path + " holds samples of type " +
+                GDALGetDataTypeName(first->GetRasterDataType()) + ", which cannot be read.";
         return false;
     }
     for (const int b : bands) {
-        const GDALDataType other = dataset.GetRasterBand(b)->GetRasterDataType();
-        if (other != first) {
-            error = path + " holds bands of different sample types (" +
-                    GDALGetDataTypeName(first) + " and " + GDALGetDataTypeName(other) + ").";
+        GDALRasterBand* other = dataset.GetRasterBand(b);
+        if (BandType(*other) != known) {
+            error = path + " holds bands of different sample types (" + SampleTypeName(*known) +
+                    " and " + GDALGetDataTypeName(other->GetRasterDataType()) + ").";
             return false;
         }
     }
@@ -384,6 +396,9 @@ std::unique_ptr<RasterSource> OpenGdalSource(const std::string& path, std::strin
 {
     PrepareGdal();
     TakeGdalError();
+    const std::string ext = ExtensionLower(path);
+    if ((ext == "jp2" || ext == "j2k" || ext == "jpx") && !CheckJpeg2000Structure(path, error))
+        return nullptr;
     const std::vector<const char*> drivers = DriversFor(path);
     DatasetPtr dataset(GDALDataset::Open(
         path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, drivers.data(),

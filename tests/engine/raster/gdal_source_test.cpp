@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "raster/file_name.h"
 #include "raster/gdal/gdal_setup.h"
 #include "raster/image_open.h"
 #include "raster/input_extract.h"
@@ -215,6 +216,24 @@ TEST_F(GdalSourceTest, CraftedHugeSizesAreRefusedQuickly)
     WriteFileBytes(dir.File("text.ntf"), "no imagery here");
     EXPECT_FALSE(OpenRaster(dir.File("text.ntf"), {}, error));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(GdalSourceTest, FuzzFindingsAreRefusedOrReadWithinTheirType)
+{
+    // Corpus files: a selector byte, then the file.
+    const std::string corpus = FolderOf(__FILE__) + "../../fuzz/gdal/";
+    const std::string jp2 = ReadFileBytes(corpus + "jp2_segment_beyond_codestream");
+    const std::string vrt = ReadFileBytes(corpus + "vrt_nodata_outside_type");
+    ASSERT_FALSE(jp2.empty() || vrt.empty());
+    // Its decoder would stop the program on this codestream: it never gets it.
+    WriteFileBytes(dir.File("bad.jp2"), jp2.substr(1));
+    std::string error;
+    EXPECT_FALSE(OpenRaster(dir.File("bad.jp2"), {}, error));
+    EXPECT_THAT(error, HasSubstr("is no sound JPEG 2000 file"));
+    // A Byte band whose empty area GDAL fills with the no-data value -1: extracted as 0.
+    WriteFileBytes(dir.File("fill.vrt"), vrt.substr(1));
+    ASSERT_EQ(ExtractInputBands(dir.File("fill.vrt"), dir.File("fill.raw"), 0, host), 1);
+    EXPECT_EQ(ReadFileBytes(dir.File("fill.raw")), std::string(24 * 12, '\0'));
 }
 
 TEST_F(GdalSourceTest, NoDataMasksAlphaAndGeoreferencingAreDescribed)
