@@ -24,8 +24,9 @@ float InRange(float value, SampleType type)
 {
     if (std::isnan(value)) return 0.0f;
     const float low = type == SampleType::Int16 ? -32768.0f : 0.0f;
-    const float high = type == SampleType::UInt8 ? 255.0f : type == SampleType::Int16 ? 32767.0f
-                                                                                    : 65535.0f;
+    const float high = type == SampleType::UInt8   ? 255.0f
+                       : type == SampleType::Int16 ? 32767.0f
+                                                   : 65535.0f;
     return std::clamp(value, low, high);
 }
 
@@ -52,7 +53,8 @@ bool CopyBand(RasterSource& source, int band, std::int64_t bandStart, const RawF
 {
     const RasterDescription& d = source.Description();
     const int sampleBytes = SampleBytes(d.type);
-    const int rows = static_cast<int>(std::clamp<std::int64_t>(kStripFloats / d.width, 1, d.height));
+    const int rows =
+        static_cast<int>(std::clamp<std::int64_t>(kStripFloats / d.width, 1, d.height));
     const std::int64_t strip = static_cast<std::int64_t>(rows) * d.width;
     std::vector<float> samples;
     std::vector<std::uint8_t> bytes;
@@ -68,7 +70,8 @@ bool CopyBand(RasterSource& source, int band, std::int64_t bandStart, const RawF
         }
         const std::int64_t n = static_cast<std::int64_t>(count) * d.width;
         ToRawBytes(samples, n, d.type, bytes);
-        const std::int64_t offset = bandStart + static_cast<std::int64_t>(y) * d.width * sampleBytes;
+        const std::int64_t offset =
+            bandStart + static_cast<std::int64_t>(y) * d.width * sampleBytes;
         if (!raw.WriteAt(offset, n * sampleBytes, bytes.data())) {
             host.ShowMessage("Cannot write the temporary file " + rawPath + ".");
             return false;
@@ -121,7 +124,8 @@ int ExtractThroughGdal(const std::string& path, const std::string& rawPath, int 
 
 int ExtractInputBands(const std::string& path, const std::string& rawPath, int band, Host& host)
 {
-    if (ChooseReader(path) == ReaderKind::Gdal) return ExtractThroughGdal(path, rawPath, band, host);
+    if (ChooseReader(path) == ReaderKind::Gdal)
+        return ExtractThroughGdal(path, rawPath, band, host);
     return band < 0 ? ExtractGeoTiff(path, rawPath, host)
                     : ExtractGeoTiffSample(path, rawPath, band, host);
 }

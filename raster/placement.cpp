@@ -24,7 +24,8 @@ std::string NameOf(const RasterDescription& d)
 std::string Number(double value)
 {
     char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+    const auto result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
     return std::string(text, result.ptr);
 }
 

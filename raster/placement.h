@@ -11,9 +11,9 @@
 namespace lumesta {
 
 struct MsPlacement {
-    int ratio = 0;        // R: 2, 4, 8 or 16
-    double offsetX = 0;   // MS origin − pan origin, in pan pixels along the rows
-    double offsetY = 0;   // ... down the columns
+    int ratio = 0;                  // R: 2, 4, 8 or 16
+    double offsetX = 0;             // MS origin − pan origin, in pan pixels along the rows
+    double offsetY = 0;             // ... down the columns
     bool fromGeoreference = false;  // both images georeferenced: the geotransforms decided
 };
 

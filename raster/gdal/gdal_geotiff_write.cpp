@@ -50,9 +50,9 @@ DatasetPtr CreateOutput(GDALDataset& reference, const std::string& outputPath, i
 {
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (driver == nullptr) return nullptr;
-    const char* const options[] = {"TILED=YES",       "BLOCKXSIZE=256", "BLOCKYSIZE=256",
-                                   "INTERLEAVE=BAND", "PHOTOMETRIC=RGB", "ALPHA=NO",
-                                   "BIGTIFF=IF_SAFER", nullptr};
+    const char* const options[] = {
+        "TILED=YES",       "BLOCKXSIZE=256", "BLOCKYSIZE=256",   "INTERLEAVE=BAND",
+        "PHOTOMETRIC=RGB", "ALPHA=NO",       "BIGTIFF=IF_SAFER", nullptr};
     DatasetPtr output(driver->Create(outputPath.c_str(), reference.GetRasterXSize(),
                                      reference.GetRasterYSize(), planes, type,
                                      const_cast<char**>(options)));
@@ -82,15 +82,16 @@ bool CopyPlanes(GDALDataset& output, const std::vector<std::string>& planes, int
         RawFile file;
         if (!file.OpenForReading(planes[p])) return Failed(host);
         for (std::int64_t y = 0; y < height; y += rows) {
-            progress->SetPosition(static_cast<int>((static_cast<std::int64_t>(p) * height + y) *
-                                                   100 / total));
+            progress->SetPosition(
+                static_cast<int>((static_cast<std::int64_t>(p) * height + y) * 100 / total));
             progress->PumpMessages(true);
             if (progress->IsCancelled()) return Failed(host);
             const std::int64_t count = std::min(rows, height - y);
             const std::int64_t bytes = count * rowBytes;
             if (file.ReadAt(y * rowBytes, bytes, strip.data()) != bytes) return Failed(host);
             // Plane files are little-endian; GDAL takes the machine's order.
-            if (bytesPerSample == 2 && CPL_IS_LSB == 0) GDALSwapWords(strip.data(), 2, bytes / 2, 2);
+            if (bytesPerSample == 2 && CPL_IS_LSB == 0)
+                GDALSwapWords(strip.data(), 2, bytes / 2, 2);
             if (output.GetRasterBand(static_cast<int>(p) + 1)
                     ->RasterIO(GF_Write, 0, static_cast<int>(y), static_cast<int>(width),
                                static_cast<int>(count), strip.data(), static_cast<int>(width),
@@ -112,7 +113,8 @@ int WriteGeoTiffThroughGdal(const std::string& referencePath, const std::string&
                                            nullptr, nullptr, nullptr));
     bool acceptable = reference != nullptr && (bytesPerSample == 1 || bytesPerSample == 2) &&
                       !planes.empty() && !NamesSameFile(referencePath, outputPath);
-    for (const std::string& plane : planes) acceptable = acceptable && !NamesSameFile(plane, outputPath);
+    for (const std::string& plane : planes)
+        acceptable = acceptable && !NamesSameFile(plane, outputPath);
     TakeGdalError();
     if (!acceptable) {
         Failed(host);

@@ -18,7 +18,6 @@ namespace lumesta {
 // after "Error with GeoTIFF writing.\n" (the reference cannot be read, a plane file is short
 // or unreadable, the output names an input, a write fails, Cancel); a failed output is removed.
 int WriteGeoTiffThroughGdal(const std::string& referencePath, const std::string& outputPath,
-                            const std::vector<std::string>& planes, int bytesPerSample,
-                            Host& host);
+                            const std::vector<std::string>& planes, int bytesPerSample, Host& host);
 
 }  // namespace lumesta

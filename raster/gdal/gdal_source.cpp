@@ -151,8 +151,8 @@ public:
     {
         const std::unique_lock<std::mutex> lock(m_mutex, std::try_to_lock);
         GDALRasterBand* b = Band(band);
-        if (!lock.owns_lock() || b == nullptr || x < 0 || y < 0 ||
-            x >= m_description.width || y >= m_description.height) {
+        if (!lock.owns_lock() || b == nullptr || x < 0 || y < 0 || x >= m_description.width ||
+            y >= m_description.height) {
             return {};
         }
         double value = 0;
@@ -234,8 +234,8 @@ private:
     // The first index i >= 0 with start + i × step >= 0.
     static int FirstInside(int start, int step)
     {
-        return start >= 0 ? 0 : static_cast<int>((-static_cast<std::int64_t>(start) + step - 1) /
-                                                 step);
+        return start >= 0 ? 0
+                          : static_cast<int>((-static_cast<std::int64_t>(start) + step - 1) / step);
     }
     // The last index i < count with start + i × step < size (-1 when none).
     static int LastInside(int start, int step, int count, int size)
@@ -322,8 +322,8 @@ bool CommonType(GDALDataset& dataset, const std::vector<int>& bands, const std::
     GDALRasterBand* first = dataset.GetRasterBand(bands.front());
     const std::optional<SampleType> known = BandType(*first);
     if (!known) {
-        error = path + " holds samples of type " +
-                GDALGetDataTypeName(first->GetRasterDataType()) + ", which cannot be read.";
+        error = path + " holds samples of type " + GDALGetDataTypeName(first->GetRasterDataType()) +
+                ", which cannot be read.";
         return false;
     }
     for (const int b : bands) {
@@ -343,8 +343,8 @@ std::string LayoutOf(GDALDataset& dataset, int band)
     int blockWidth = 0;
     int blockHeight = 0;
     dataset.GetRasterBand(band)->GetBlockSize(&blockWidth, &blockHeight);
-    std::string layout = "blocks of " + std::to_string(blockWidth) + " x " +
-                         std::to_string(blockHeight);
+    std::string layout =
+        "blocks of " + std::to_string(blockWidth) + " x " + std::to_string(blockHeight);
     if (const char* compression = dataset.GetMetadataItem("COMPRESSION", "IMAGE_STRUCTURE"))
         layout += std::string(", ") + compression;
     if (const char* interleave = dataset.GetMetadataItem("INTERLEAVE", "IMAGE_STRUCTURE"))
@@ -400,9 +400,9 @@ std::unique_ptr<RasterSource> OpenGdalSource(const std::string& path, std::strin
     if ((ext == "jp2" || ext == "j2k" || ext == "jpx") && !CheckJpeg2000Structure(path, error))
         return nullptr;
     const std::vector<const char*> drivers = DriversFor(path);
-    DatasetPtr dataset(GDALDataset::Open(
-        path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, drivers.data(),
-        nullptr, nullptr));
+    DatasetPtr dataset(GDALDataset::Open(path.c_str(),
+                                         GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
+                                         drivers.data(), nullptr, nullptr));
     if (!dataset) {
         error = WithGdalText("GDAL cannot read " + path, path);
         return nullptr;

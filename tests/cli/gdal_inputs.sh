@@ -77,6 +77,24 @@ done
 same "combine picture" "$WORK/strip/ms_Composite.bmp" "$WORK/tile/ms_Composite.bmp"
 same_samples "combine GeoTIFF" "$WORK/strip/ms_Composite.tif" "$WORK/tile/ms_Composite.tif"
 
+# The assessment tools and quality read a tiled band as its ENVI original.
+"$GEN" pansharpen "$WORK/e" --width 256 --height 256 --layouts envi --seed 8 || { echo "generator failed"; exit 1; }
+E=$WORK/e/envi
+tiled "$E/red.img" "$WORK/red.tif"
+for f in "$E/red.img" "$WORK/red.tif"; do
+    "$CLI" stats --input "$f" --level 2 --yes --quiet --log "$WORK/st.log" 2>/dev/null
+    expect_status "stats $f" 0 $?
+    "$CLI" haar --input "$f" --yes --quiet --log "$WORK/h.log" 2>/dev/null
+    expect_status "haar $f" 0 $?
+done
+same "stats table" "$E/red_ImageStats.txt" "$WORK/red_ImageStats.txt"
+same "haar raster" "$E/red_Haar.img" "$WORK/red.tif_Haar"
+"$CLI" quality reduced --fused "$E/red.img" --reference "$E/nir.img" --ratio 4 >"$WORK/q1.txt" 2>&1
+tiled "$E/nir.img" "$WORK/nir.tif"
+"$CLI" quality reduced --fused "$WORK/red.tif" --reference "$WORK/nir.tif" --ratio 4 >"$WORK/q2.txt" 2>&1
+expect_status "quality on tiled bands" 0 $?
+same "quality figures" "$WORK/q1.txt" "$WORK/q2.txt"
+
 # A damaged .tif keeps the strip reader's refusal; a .jp2 GDAL cannot read is named.
 head -c 300 "$WORK/strip/pan.tif" >"$WORK/cut.tif"
 "$CLI" combine --blue "$WORK/cut.tif" --green "$WORK/cut.tif" --red "$WORK/cut.tif" --yes --quiet \

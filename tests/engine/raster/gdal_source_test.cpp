@@ -25,8 +25,8 @@ namespace lumesta {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using testing::FakeHost;
+using ::testing::HasSubstr;
 using testing::ReadFileBytes;
 using testing::ReadInt16File;
 using testing::TempDir;
@@ -41,7 +41,8 @@ using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
 std::vector<float> ReadAll(RasterSource& source, int band, int step = 1)
 {
     const RasterDescription& d = source.Description();
-    const SampleWindow window{0, 0, (d.width + step - 1) / step, (d.height + step - 1) / step, step};
+    const SampleWindow window{0, 0, (d.width + step - 1) / step, (d.height + step - 1) / step,
+                              step};
     std::vector<float> out(static_cast<std::size_t>(window.columns) * window.rows);
     EXPECT_TRUE(source.ReadWindow(band, window, out.data(), nullptr)) << source.ReadError();
     return out;
@@ -81,10 +82,10 @@ protected:
                     samples[static_cast<std::size_t>(y) * width + x] =
                         static_cast<std::uint16_t>(1 + b * 1000 + y * 7 + x);
             }
-            EXPECT_EQ(dataset->GetRasterBand(b + 1)->RasterIO(GF_Write, 0, 0, width, height,
-                                                              samples.data(), width, height,
-                                                              GDT_UInt16, 0, 0),
-                      CE_None);
+            EXPECT_EQ(
+                dataset->GetRasterBand(b + 1)->RasterIO(
+                    GF_Write, 0, 0, width, height, samples.data(), width, height, GDT_UInt16, 0, 0),
+                CE_None);
         }
         return dataset;
     }
@@ -101,8 +102,8 @@ void ExpectSameSamples(RasterSource& a, RasterSource& b)
     ASSERT_EQ(a.Description().bands, b.Description().bands);
     for (int band = 0; band < a.Description().bands; ++band) {
         for (const int step : {1, 3}) {
-            EXPECT_EQ(ReadAll(a, band, step), ReadAll(b, band, step)) << "band " << band << " step "
-                                                                       << step;
+            EXPECT_EQ(ReadAll(a, band, step), ReadAll(b, band, step))
+                << "band " << band << " step " << step;
         }
     }
 }
@@ -113,9 +114,9 @@ TEST_F(GdalSourceTest, TiledAndInterleavedCopiesOfTheSceneReadAsTheEnviOriginals
     if (scenes.empty()) GTEST_SKIP() << "shared scenes absent";
     const std::string pan = scenes + "ps16/envi4/pan.img";
     const std::string ms = scenes + "ps16/envi4/ms.img";
-    const std::string tiledPan = Translate(pan, "pan.tif", "GTiff",
-                                           {"TILED=YES", "BLOCKXSIZE=128", "BLOCKYSIZE=64",
-                                            "COMPRESS=DEFLATE", "PREDICTOR=2"});
+    const std::string tiledPan = Translate(
+        pan, "pan.tif", "GTiff",
+        {"TILED=YES", "BLOCKXSIZE=128", "BLOCKYSIZE=64", "COMPRESS=DEFLATE", "PREDICTOR=2"});
     const std::string pixelMs =
         Translate(ms, "ms.tiff", "GTiff", {"INTERLEAVE=PIXEL", "COMPRESS=LZW"});
     ASSERT_FALSE(tiledPan.empty());
@@ -166,18 +167,19 @@ TEST_F(GdalSourceTest, LosslessJpeg2000CopyReadsAsTheOriginal)
 TEST_F(GdalSourceTest, PartsNamesKeepTheirReaders)
 {
     WriteFileBytes(dir.File("scene.raw"), std::string(64, '\1'));
-    WriteFileBytes(dir.File("scene.hdr"), "ENVI\nsamples = 8\nlines = 4\nbands = 1\n"
-                                          "data type = 2\ninterleave = bsq\n");
+    WriteFileBytes(dir.File("scene.hdr"),
+                   "ENVI\nsamples = 8\nlines = 4\nbands = 1\n"
+                   "data type = 2\ninterleave = bsq\n");
     EXPECT_EQ(ChooseReader(dir.File("scene.raw")), ReaderKind::Matrix);
     EXPECT_TRUE(NeedsMatrixSize(dir.File("scene.raw")));
     EXPECT_FALSE(NeedsMatrixSize(dir.File("scene.hdr")));  // the viewer opens its .img
     RasterLayout layout;
     EXPECT_FALSE(DescribeRaster(dir.File("scene.raw"), {}, layout, host));
-    EXPECT_THAT(host.Messages(), ElementsAre(
-                                     dir.File("scene.raw") +
-                                     ": give --width, --height and --bytes for a headerless matrix."));
-    for (const char* name : {"a.TIFF", "b.jp2", "c.J2K", "d.jpx", "e.ntf", "f.NITF", "g.vrt",
-                             "h.til", "i.gpkg"}) {
+    EXPECT_THAT(host.Messages(),
+                ElementsAre(dir.File("scene.raw") +
+                            ": give --width, --height and --bytes for a headerless matrix."));
+    for (const char* name :
+         {"a.TIFF", "b.jp2", "c.J2K", "d.jpx", "e.ntf", "f.NITF", "g.vrt", "h.til", "i.gpkg"}) {
         EXPECT_EQ(ReaderByName(name), ReaderKind::Gdal) << name;
     }
     EXPECT_EQ(ReaderByName("a.bif"), ReaderKind::Batch);
@@ -201,9 +203,9 @@ TEST_F(GdalSourceTest, CraftedHugeSizesAreRefusedQuickly)
                    "<VRTDataset rasterXSize=\"1000000\" rasterYSize=\"1000000\">"
                    "<VRTRasterBand dataType=\"UInt16\" band=\"1\"/>"
                    "<VRTRasterBand dataType=\"UInt16\" band=\"2\"/></VRTDataset>");
-    Create("block.tif", 64, 64, 1, {"TILED=YES", "BLOCKXSIZE=16384", "BLOCKYSIZE=16384",
-                                    "SPARSE_OK=TRUE"},
-           GDT_UInt16, false);
+    Create("block.tif", 64, 64, 1,
+           {"TILED=YES", "BLOCKXSIZE=16384", "BLOCKYSIZE=16384", "SPARSE_OK=TRUE"}, GDT_UInt16,
+           false);
     const auto start = std::chrono::steady_clock::now();
     std::string error;
     EXPECT_FALSE(OpenRaster(dir.File("huge.vrt"), {}, error));
@@ -254,8 +256,8 @@ TEST_F(GdalSourceTest, NoDataMasksAlphaAndGeoreferencingAreDescribed)
         ASSERT_EQ(masked->GetRasterBand(1)->GetMaskBand()->RasterIO(
                       GF_Write, 0, 0, 20, 10, mask.data(), 20, 10, GDT_Byte, 0, 0),
                   CE_None);
-        DatasetPtr alpha = Create("alpha.tiff", 20, 10, 4, {"ALPHA=YES", "PHOTOMETRIC=RGB"},
-                                  GDT_UInt16);
+        DatasetPtr alpha =
+            Create("alpha.tiff", 20, 10, 4, {"ALPHA=YES", "PHOTOMETRIC=RGB"}, GDT_UInt16);
     }
     std::string error;
     const auto noData = OpenRaster(dir.File("nodata.tif"), {}, error);
@@ -291,8 +293,8 @@ TEST_F(GdalSourceTest, NoDataMasksAlphaAndGeoreferencingAreDescribed)
 
 TEST_F(GdalSourceTest, ExtractionWritesTheRawBandsOfAnyLayout)
 {
-    Create("pixel.tif", 33, 21, 3, {"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16",
-                                    "INTERLEAVE=PIXEL", "COMPRESS=DEFLATE"});
+    Create("pixel.tif", 33, 21, 3,
+           {"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16", "INTERLEAVE=PIXEL", "COMPRESS=DEFLATE"});
     ASSERT_EQ(ExtractInputBands(dir.File("pixel.tif"), dir.File("all.raw"), -1, host), 1);
     ASSERT_EQ(ExtractInputBands(dir.File("pixel.tif"), dir.File("third.raw"), 2, host), 1);
     const std::vector<std::int16_t> all = ReadInt16File(dir.File("all.raw"));
@@ -303,9 +305,9 @@ TEST_F(GdalSourceTest, ExtractionWritesTheRawBandsOfAnyLayout)
     EXPECT_EQ(ExtractInputBands(dir.File("pixel.tif"), dir.File("x.raw"), 3, host), 0);
     Create("float.tif", 8, 8, 1, {"TILED=YES"}, GDT_Float32);
     EXPECT_EQ(ExtractInputBands(dir.File("float.tif"), dir.File("y.raw"), -1, host), 0);
-    EXPECT_THAT(host.Messages(),
-                ElementsAre(
-                    dir.File("pixel.tif") + " has no band 4.",
+    EXPECT_THAT(
+        host.Messages(),
+        ElementsAre(dir.File("pixel.tif") + " has no band 4.",
                     dir.File("float.tif") +
                         " holds 32-bit float samples: only 8- and 16-bit integer samples can be "
                         "extracted."));
@@ -314,8 +316,8 @@ TEST_F(GdalSourceTest, ExtractionWritesTheRawBandsOfAnyLayout)
 
 TEST_F(GdalSourceTest, DamagedBlockFailsTheReadWithTheFileNamed)
 {
-    Create("broken.tif", 64, 64, 1, {"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16",
-                                     "COMPRESS=DEFLATE"});
+    Create("broken.tif", 64, 64, 1,
+           {"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16", "COMPRESS=DEFLATE"});
     std::size_t offset = 0;
     {
         DatasetPtr written(GDALDataset::Open(dir.File("broken.tif").c_str(), GDAL_OF_RASTER));
