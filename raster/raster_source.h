@@ -48,8 +48,8 @@ struct RasterDescription {
     // The file's own no-data declaration (ENVI "data ignore value", the GeoTIFF no-data tag,
     // GDAL's band no-data value of the first band), if any.
     std::optional<double> noData;
-    // GDAL reports a mask that is neither "all valid" nor derived from noData (a per-dataset
-    // or per-band mask, an alpha band): ReadMaskWindow reads it.
+    // GDAL reports a mask that is neither "all valid" nor derived from a no-data value (a
+    // per-dataset or per-band mask, an alpha band); ReadMaskWindow reads it.
     bool maskBand = false;
     // Set when the data files hold fewer rows than the header declares: the rows from
     // availableRows on read 0, and this note says so.
@@ -89,8 +89,9 @@ public:
     // Fills out (window.columns × window.rows bytes, row-major, owned by the caller) with the
     // band's validity: 1 valid, 0 no data. Pixels outside the image are 0. The default: valid
     // where the sample differs from noData (compared as ReadWindow's floats), every pixel of
-    // the image valid without a noData; GDAL sources with maskBand read GDAL's mask. False when
-    // the samples cannot be read (ReadError says why).
+    // the image valid without a noData. GDAL sources read GDAL's mask of the band (its own
+    // no-data value, a per-band or per-dataset mask, an alpha band). False when the samples
+    // cannot be read (ReadError says why).
     virtual bool ReadMaskWindow(int band, const SampleWindow& window, std::uint8_t* out);
 
     // Why the last read returned false: empty after a cancel or when nothing failed.

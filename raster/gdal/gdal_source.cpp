@@ -163,11 +163,16 @@ public:
         return value;
     }
 
+    // GDAL's own mask of the band: its no-data value (each band its own), a per-band or
+    // per-dataset mask, an alpha band.
     bool ReadMaskWindow(int band, const SampleWindow& window, std::uint8_t* out) override
     {
-        if (!m_description.maskBand) return RasterSource::ReadMaskWindow(band, window, out);
         const std::lock_guard<std::mutex> lock(m_mutex);
         GDALRasterBand* b = Band(band);
+        if (b != nullptr && (b->GetMaskFlags() & GMF_ALL_VALID) != 0) {
+            MarkInside(window, out);
+            return true;
+        }
         if (!ReadClipped(b != nullptr ? b->GetMaskBand() : nullptr, window, out, GDT_Byte,
                          nullptr)) {
             return false;
@@ -229,6 +234,20 @@ private:
             for (int i = 0; i < count; ++i) at[i] = row[static_cast<std::size_t>(i) * w.step];
         }
         return true;
+    }
+
+    // 1 for the window's pixels inside the image, 0 for the others.
+    void MarkInside(const SampleWindow& w, std::uint8_t* out) const
+    {
+        std::fill(out, out + static_cast<std::int64_t>(w.columns) * w.rows, std::uint8_t{0});
+        const int first = FirstInside(w.x0, w.step);
+        const int last = LastInside(w.x0, w.step, w.columns, m_description.width);
+        const int top = FirstInside(w.y0, w.step);
+        const int bottom = LastInside(w.y0, w.step, w.rows, m_description.height);
+        for (int j = top; j <= bottom && first <= last; ++j) {
+            std::uint8_t* row = out + static_cast<std::int64_t>(j) * w.columns;
+            std::fill(row + first, row + last + 1, std::uint8_t{1});
+        }
     }
 
     // The first index i >= 0 with start + i × step >= 0.

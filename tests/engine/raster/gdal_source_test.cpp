@@ -273,9 +273,18 @@ TEST_F(GdalSourceTest, NoDataMasksAlphaAndGeoreferencingAreDescribed)
     std::vector<std::uint8_t> valid(12);
     ASSERT_TRUE(noData->ReadMaskWindow(0, {3, 2, 4, 3, 1}, valid.data()));
     EXPECT_EQ(valid, (std::vector<std::uint8_t>{1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1, 1}));
+    ASSERT_TRUE(noData->ReadMaskWindow(1, {3, 2, 4, 3, 1}, valid.data()));
+    EXPECT_EQ(valid, std::vector<std::uint8_t>(12, 1));  // band 2 never holds the value
     ASSERT_TRUE(noData->ReadMaskWindow(0, {18, 9, 2, 2, 1}, valid.data()));
     EXPECT_EQ(std::vector<std::uint8_t>(valid.begin(), valid.begin() + 4),
               (std::vector<std::uint8_t>{1, 1, 0, 0}));  // outside the image
+
+    // The strip reader's source reads GDAL's no-data tag too.
+    const std::string stripped = Translate(dir.File("nodata.tif"), "strips.tif", "GTiff", {});
+    ASSERT_EQ(ChooseReader(stripped), ReaderKind::StripTiff);
+    const auto strips = OpenRaster(stripped, {}, error);
+    ASSERT_TRUE(strips && strips->Description().noData) << error;
+    EXPECT_EQ(*strips->Description().noData, 26);
 
     const auto masked = OpenRaster(dir.File("masked.tiff"), {}, error);
     ASSERT_TRUE(masked) << error;
