@@ -2,10 +2,12 @@
 
 #include <tiffio.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
+#include "raster/declared_size.h"
 #include "raster/file_name.h"
 #include "raster/gdal/gdal_source.h"
 #include "raster/tiff_handle.h"
@@ -99,10 +101,14 @@ int ReadEnvi(const std::string& path, RasterLayout& layout)
     std::int64_t bands = 1;
     std::int64_t code = 0;
     if (!opened || !ParseCount(values, "samples", layout.width) ||
-        !ParseCount(values, "lines", layout.height) || !ParseCount(values, "data type", code)) {
+        !ParseCount(values, "lines", layout.height) || !ParseCount(values, "data type", code) ||
+        layout.width < 1 || layout.height < 1) {
         return 1;
     }
-    if (values.count("bands") && (!ParseCount(values, "bands", bands) || bands < 1)) return 1;
+    if (values.count("bands") &&
+        (!ParseCount(values, "bands", bands) || bands < 1 || bands > INT_MAX)) {
+        return 1;
+    }
     layout.bands = static_cast<int>(bands);
     if (values.count("header offset") && !ParseCount(values, "header offset", layout.headerOffset))
         return 1;
@@ -126,7 +132,8 @@ int ReadIdrisi(const std::string& path, RasterLayout& layout)
     bool opened = false;
     const auto values = ReadKeyValues(WithoutLastFour(path) + ".rdc", ':', opened);
     if (!opened || !ParseCount(values, "columns", layout.width) ||
-        !ParseCount(values, "rows", layout.height) || !values.count("data type")) {
+        !ParseCount(values, "rows", layout.height) || !values.count("data type") ||
+        layout.width < 1 || layout.height < 1) {
         return 1;
     }
     const auto fileType = values.find("file type");
@@ -171,6 +178,14 @@ bool TiffType(int bits, int format, SampleType& type)
     }
 }
 
+std::int64_t FileLength(const std::string& path)
+{
+    std::error_code error;
+    const auto length = std::filesystem::file_size(path, error);
+    return error ? -1 : static_cast<std::int64_t>(length);
+}
+
+// 0: fine; 1: header unreadable; 2: unsupported type; 4: more data declared than the file holds.
 int ReadTiffLayout(const std::string& path, RasterLayout& layout)
 {
     const TiffPtr tiff = OpenGeoTiff(path, "r");
@@ -185,23 +200,29 @@ int ReadTiffLayout(const std::string& path, RasterLayout& layout)
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bits);
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLEFORMAT, &format);
-    if (width == 0 || height == 0) return 1;
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_COMPRESSION, &compression);
+    if (width == 0 || height == 0 || samples == 0) return 1;
     if (TIFFIsTiled(tiff.get()) || !TiffType(bits, format, layout.type)) return 2;
     layout.width = width;
     layout.height = height;
     layout.bands = samples;
     layout.tiff = true;
-    return 0;
+    const DeclaredRaster declared{width, height, samples, SampleBytes(layout.type)};
+    return CheckDeclaredRaster(declared, 0, FileLength(path), compression != COMPRESSION_NONE, 0) ==
+                   DeclaredSizeVerdict::Fits
+               ? 0
+               : 4;
 }
 
-// The size and type GDAL reports; 4 (after the reader's message) when GDAL cannot read it.
+// The size and type GDAL reports; 5 (after the reader's message) when GDAL cannot read it.
 int ReadGdalLayout(const std::string& path, RasterLayout& layout, Host& host)
 {
     std::string error;
     const std::unique_ptr<RasterSource> source = OpenGdalSource(path, error);
     if (!source) {
         host.ShowMessage(error);
-        return 4;
+        return 5;
     }
     const RasterDescription& d = source->Description();
     layout.width = d.width;
@@ -280,18 +301,18 @@ bool DescribeRaster(const std::string& path, const GenericSize& generic, RasterL
     if (result == 3) {
         host.ShowMessage(path + ": give --width, --height and --bytes for a headerless matrix.");
     }
-    if (result != 0) return false;
-    // libtiff checks the strips as it reads them, GDAL its blocks.
-    if (layout.tiff || layout.reader == ReaderKind::Gdal) return true;
-    std::error_code error;
-    const auto length = static_cast<std::int64_t>(std::filesystem::file_size(path, error));
-    const std::int64_t needed = layout.headerOffset + layout.width * layout.height * layout.bands *
-                                                          SampleBytes(layout.type);
-    if (error || length < needed) {
+    // A TIFF's strips are checked by libtiff as they are read, a GDAL-read file's blocks by
+    // GDAL; here only that the file can hold what the header declares.
+    const bool fits =
+        result == 0 &&
+        (layout.tiff || layout.reader == ReaderKind::Gdal ||
+         CheckDeclaredRaster({layout.width, layout.height, layout.bands, SampleBytes(layout.type)},
+                             layout.headerOffset, FileLength(path), false,
+                             0) == DeclaredSizeVerdict::Fits);
+    if (result == 4 || (result == 0 && !fits)) {
         host.ShowMessage(path + " is shorter than its size says (truncated?).");
-        return false;
     }
-    return true;
+    return fits;
 }
 
 }  // namespace lumesta

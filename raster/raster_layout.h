@@ -56,9 +56,10 @@ struct GenericSize {
 };
 
 // Reads the layout of path from its header (the reader ChooseReader names: .img, .rst, .tif,
-// GDAL-read files, anything else a generic matrix). Checks that the file holds every sample it
-// declares. False after one message: "Cannot read the header of PATH.", "PATH: unsupported data
-// type.", "PATH: give --width, --height and --bytes for a headerless matrix.", "Cannot open
+// GDAL-read files, anything else a generic matrix). Checks that the file can hold every sample
+// it declares (a compressed TIFF at most kMaxDecodedPerStoredByte per stored byte),
+// overflow-safe. False after one message: "Cannot read the header of PATH.", "PATH: unsupported
+// data type.", "PATH: give --width, --height and --bytes for a headerless matrix.", "Cannot open
 // PATH.", "PATH is shorter than its size says (truncated?).", or for GDAL-read files the
 // reader's sentence naming the file.
 bool DescribeRaster(const std::string& path, const GenericSize& generic, RasterLayout& layout,
