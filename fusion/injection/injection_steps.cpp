@@ -2,6 +2,8 @@
 
 #include <malloc.h>
 
+#include <algorithm>
+
 #include "fusion/band_pass.h"
 #include "fusion/injection/injection_fusion.h"
 #include "fusion/injection/injection_model.h"
@@ -32,7 +34,7 @@ StepResult FitInjection(PanRunState& state)
         inputs.msPaths[band] = state.msInput[band];
         inputs.msByteOffsets[band] = state.msByteOffset[band];
     }
-    inputs.msGains = sensor.ms;
+    std::copy_n(sensor.ms.begin(), inputs.msGains.size(), inputs.msGains.begin());
     inputs.panGain = sensor.pan;
     state.injection = std::make_shared<InjectionModel>(inputs);
     state.log.Append(".");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -72,7 +73,7 @@ protected:
             testing::WriteInt16File(inputs.msPaths[k], scene.ms[k]);
         }
         const SensorGains sensor = *FindSensor(sensorName);
-        inputs.msGains = sensor.ms;
+        std::copy_n(sensor.ms.begin(), inputs.msGains.size(), inputs.msGains.begin());
         inputs.panGain = sensor.pan;
         InjectionModel model(inputs);
         const auto going = [] { return true; };
