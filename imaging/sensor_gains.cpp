@@ -50,7 +50,8 @@ const std::vector<SensorGains>& KnownSensors()
 std::optional<SensorGains> FindSensor(const std::string& name, int bands)
 {
     if (name == kGeneric && bands > 0)
-        return SensorGains{kGeneric, std::vector<double>(static_cast<std::size_t>(bands), kGenericMs),
+        return SensorGains{kGeneric,
+                           std::vector<double>(static_cast<std::size_t>(bands), kGenericMs),
                            kGenericPan};
     for (const SensorGains& row : GainRows()) {
         if (name == row.name && row.ms.size() == static_cast<std::size_t>(bands)) return row;

@@ -14,8 +14,8 @@
 namespace lumesta {
 
 struct SensorGains {
-    const char* name;       // the --sensor value
-    std::vector<double> ms; // one per MS band, in band order
+    const char* name;        // the --sensor value
+    std::vector<double> ms;  // one per MS band, in band order
     double pan;
 };
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "core/time_stamp.h"
-#include "imaging/band_stream.h"
+#include "imaging/band_window.h"
 #include "imaging/interpolator23.h"
 #include "imaging/sensor_gains.h"
 #include "raster/sample_tiff_writer.h"
@@ -149,44 +149,63 @@ bool ResolveInputs(const QualityJob& job, Host& host, QualityInputs& in)
     return true;
 }
 
-bool WriteMap(const BlockMap& map, const std::string& path, Host& host)
-{
-    if (path.empty()) return true;
-    if (map.rows > 0 && map.columns > 0 &&
-        WriteSampleTiff(path, map.columns, map.rows, {map.values}, SampleType::Float32)) {
-        return true;
+// Collects a per-block map a block row at a time and writes it as a float TIFF.
+class MapRows {
+public:
+    BlockRowSink Sink()
+    {
+        return [this](const std::vector<double>& row) {
+            m_columns = static_cast<std::int64_t>(row.size());
+            m_values.insert(m_values.end(), row.begin(), row.end());
+            ++m_rows;
+            return true;
+        };
     }
-    host.ShowMessage("Cannot write " + path + ".");
-    return false;
-}
+    bool Write(const std::string& path, Host& host) const
+    {
+        if (path.empty()) return true;
+        if (m_rows > 0 && m_columns > 0 &&
+            WriteSampleTiff(path, m_columns, m_rows, {m_values}, SampleType::Float32)) {
+            return true;
+        }
+        host.ShowMessage("Cannot write " + path + ".");
+        return false;
+    }
+
+private:
+    std::int64_t m_rows = 0;
+    std::int64_t m_columns = 0;
+    std::vector<double> m_values;
+};
 
 RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, Host& host,
                           const QualityPump& pump, std::vector<QualityRow>& rows)
 {
-    std::vector<std::unique_ptr<BandStream>> fused, reference;
-    if (!OpenBandStreams(in.fused, host, fused) ||
-        !OpenBandStreams(in.reference, host, reference)) {
+    std::vector<std::unique_ptr<BandWindowSource>> fused, reference;
+    if (!OpenBandWindows(in.fused, std::nullopt, host, fused) ||
+        !OpenBandWindows(in.reference, std::nullopt, host, reference)) {
         return RunOutcome::Stopped;
     }
-    std::vector<std::unique_ptr<RowStream>> cropped;
-    std::vector<RowStream*> f = StreamPointers(fused), r = StreamPointers(reference);
+    std::vector<std::unique_ptr<RowWindowSource>> cropped;
+    std::vector<RowWindowSource*> f = WindowPointers(fused), r = WindowPointers(reference);
     if (job.cut > 0) {
         for (auto* list : {&f, &r}) {
-            for (RowStream*& stream : *list) {
-                cropped.push_back(std::make_unique<CropStream>(*stream, job.cut, job.cut,
-                                                               stream->Width() - 2 * job.cut,
-                                                               stream->Height() - 2 * job.cut));
-                stream = cropped.back().get();
+            for (RowWindowSource*& source : *list) {
+                cropped.push_back(std::make_unique<CroppedWindowSource>(
+                    *source, job.cut, job.cut, source->Width() - 2 * job.cut,
+                    source->Height() - 2 * job.cut));
+                source = cropped.back().get();
             }
         }
     }
     QualityRow row;
+    MapRows map;
     const auto start = std::chrono::steady_clock::now();
-    if (!ComputeReducedMetrics(f, r, job.ratio, pump, row.reduced)) {
+    if (!ComputeReducedMetrics(f, r, job.ratio, pump, host, row.reduced, map.Sink())) {
         return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     }
     row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!WriteMap(row.reduced.q2nMap, job.mapPath, host)) return RunOutcome::Stopped;
+    if (!map.Write(job.mapPath, host)) return RunOutcome::Stopped;
     rows.push_back(row);
     return RunOutcome::Finished;
 }
@@ -194,19 +213,21 @@ RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, Host& 
 RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, Host& host,
                        const QualityPump& pump, std::vector<QualityRow>& rows)
 {
-    std::vector<std::unique_ptr<BandStream>> fused, ms, pans;
-    if (!OpenBandStreams(in.fused, host, fused) || !OpenBandStreams(in.ms, host, ms) ||
-        !OpenBandStreams({in.pan, in.pan}, host, pans)) {
+    std::vector<std::unique_ptr<BandWindowSource>> fused, ms, pans;
+    if (!OpenBandWindows(in.fused, std::nullopt, host, fused) ||
+        !OpenBandWindows(in.ms, std::nullopt, host, ms) ||
+        !OpenBandWindows({in.pan, in.pan}, std::nullopt, host, pans)) {
         return RunOutcome::Stopped;
     }
     QualityRow row;
+    MapRows map;
     const auto start = std::chrono::steady_clock::now();
-    if (!ComputeFullMetrics(StreamPointers(fused), StreamPointers(ms), *pans[0], *pans[1],
-                            job.ratio, in.sensor.pan, pump, row.full)) {
+    if (!ComputeFullMetrics(WindowPointers(fused), WindowPointers(ms), *pans[0], *pans[1],
+                            job.ratio, in.sensor.pan, pump, host, row.full, map.Sink())) {
         return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     }
     row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!WriteMap(row.full.qnrMap, job.mapPath, host)) return RunOutcome::Stopped;
+    if (!map.Write(job.mapPath, host)) return RunOutcome::Stopped;
     rows.push_back(row);
     return RunOutcome::Finished;
 }

@@ -7,6 +7,7 @@
 #include <limits>
 #include <memory>
 
+#include "imaging/band_window.h"
 #include "imaging/mtf_filter.h"
 #include "raster/sample_tiff_writer.h"
 
@@ -143,15 +144,15 @@ RunOutcome RunMethods(const DegradedScene& scene,
             rows.push_back(FailedRow(method->name, bands));
             continue;
         }
-        std::vector<std::unique_ptr<BandStream>> fusedStreams, referenceStreams;
-        if (!OpenBandStreams(fused, host, fusedStreams) ||
-            !OpenBandStreams(reference, host, referenceStreams)) {
+        std::vector<std::unique_ptr<BandWindowSource>> fusedSources, referenceSources;
+        if (!OpenBandWindows(fused, std::nullopt, host, fusedSources) ||
+            !OpenBandWindows(reference, std::nullopt, host, referenceSources)) {
             return RunOutcome::Stopped;
         }
         QualityRow row;
         row.method = method->name;
-        if (!ComputeReducedMetrics(StreamPointers(fusedStreams), StreamPointers(referenceStreams),
-                                   scene.ratio, pump, row.reduced)) {
+        if (!ComputeReducedMetrics(WindowPointers(fusedSources), WindowPointers(referenceSources),
+                                   scene.ratio, pump, host, row.reduced)) {
             return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
         }
         if (!KeepMethod(keepFolder, *method, fused, reference[0].layout.type, host))

@@ -1,0 +1,55 @@
+#include "imaging/band_window.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace lumesta {
+
+BandWindowSource::BandWindowSource(const BandSource& source, std::optional<double> noData)
+    : m_source(source), m_noData(noData)
+{
+}
+
+bool BandWindowSource::Open(Host& host)
+{
+    m_row.resize(static_cast<std::size_t>(m_source.layout.width));
+    return m_reader.Open(m_source.layout, m_source.band, host);
+}
+
+bool BandWindowSource::ReadRow(std::int64_t y, std::int64_t left, std::int64_t count, double* out)
+{
+    if (y != m_rowHeld) {
+        m_rowHeld = -1;
+        if (!m_reader.ReadRow(y, m_row.data())) return false;
+        m_rowHeld = y;
+    }
+    std::copy(m_row.begin() + left, m_row.begin() + left + count, out);
+    if (m_noData) {
+        const double noData = *m_noData;
+        for (std::int64_t x = 0; x < count; ++x) {
+            if (out[x] == noData) out[x] = std::numeric_limits<double>::quiet_NaN();
+        }
+    }
+    return true;
+}
+
+bool OpenBandWindows(const std::vector<BandSource>& bands, std::optional<double> noData, Host& host,
+                     std::vector<std::unique_ptr<BandWindowSource>>& sources)
+{
+    sources.clear();
+    for (const BandSource& band : bands) {
+        sources.push_back(std::make_unique<BandWindowSource>(band, noData));
+        if (!sources.back()->Open(host)) return false;
+    }
+    return true;
+}
+
+std::vector<RowWindowSource*> WindowPointers(
+    const std::vector<std::unique_ptr<BandWindowSource>>& sources)
+{
+    std::vector<RowWindowSource*> pointers;
+    for (const auto& source : sources) pointers.push_back(source.get());
+    return pointers;
+}
+
+}  // namespace lumesta
