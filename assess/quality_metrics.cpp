@@ -164,7 +164,8 @@ void SumRow(const RowBuffer& rows, int bands, std::int64_t r, std::int64_t y, st
         for (std::int64_t x = 1; x + 1 < width; ++x) {
             const double gf = SobelMagnitude(fa, fm, fb, x);
             const double gg = SobelMagnitude(ga, gm, gb, x);
-            if (std::isnan(gf) || std::isnan(gg)) continue;  // the window touches no data
+            // The window touches no data (the gradient leaves out the centre: asked apart).
+            if (std::isnan(gf) || std::isnan(gg) || std::isnan(fm[x])) continue;
             sums.gradientFG += gf * gg;
             sums.gradientFF += gf * gf;
             sums.gradientGG += gg * gg;

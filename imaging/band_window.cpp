@@ -33,12 +33,15 @@ bool BandWindowSource::ReadRow(std::int64_t y, std::int64_t left, std::int64_t c
     return true;
 }
 
-bool OpenBandWindows(const std::vector<BandSource>& bands, std::optional<double> noData, Host& host,
+bool OpenBandWindows(const std::vector<BandSource>& bands,
+                     const std::vector<std::optional<double>>& noData, Host& host,
                      std::vector<std::unique_ptr<BandWindowSource>>& sources)
 {
     sources.clear();
-    for (const BandSource& band : bands) {
-        sources.push_back(std::make_unique<BandWindowSource>(band, noData));
+    for (std::size_t k = 0; k < bands.size(); ++k) {
+        const BandSource& band = bands[k];
+        sources.push_back(
+            std::make_unique<BandWindowSource>(band, k < noData.size() ? noData[k] : std::nullopt));
         if (!sources.back()->Open(host)) return false;
     }
     return true;

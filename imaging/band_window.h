@@ -28,8 +28,10 @@ private:
     std::int64_t m_rowHeld = -1;  // the row m_row holds
 };
 
-// Opens a source per band; false after the reader's message.
-bool OpenBandWindows(const std::vector<BandSource>& bands, std::optional<double> noData, Host& host,
+// Opens a source per band, with noData[k] as band k's no-data value (none when noData is
+// empty); false after the reader's message.
+bool OpenBandWindows(const std::vector<BandSource>& bands,
+                     const std::vector<std::optional<double>>& noData, Host& host,
                      std::vector<std::unique_ptr<BandWindowSource>>& sources);
 
 // Raw pointers to the sources, for the metric functions.

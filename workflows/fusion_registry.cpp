@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -9,11 +10,15 @@
 #include "fusion/fusion_browse.h"
 #include "fusion/fusion_run.h"
 #include "fusion/outputs/fusion_outputs.h"
-#include "raster/envi_band_writer.h"
 #include "raster/file_name.h"
+#include "workflows/degraded_scene.h"
 
 namespace lumesta {
 namespace {
+
+// The band counts of one multi-band MS file the detail-injection methods fuse.
+constexpr int kMultiBandFewest = 3;
+constexpr int kMultiBandMost = 16;
 
 // A progress display that shows nothing and reports the outer host's cancel.
 class SilentProgress : public RunProgress {
@@ -51,24 +56,19 @@ private:
     Host& m_outer;
 };
 
-const char* const kBandNames[4] = {"Blue", "Green", "Red", "NIR"};
-const char* const kBandFiles[4] = {"blue.img", "green.img", "red.img", "nir.img"};
-
-// Writes the scene's pan and MS bands as ENVI files of the method's sample type.
-bool WriteScene(const DegradedScene& scene, const std::string& folder, SampleType type, Host& host)
+// Links (or, across file systems, copies) every file of the scene into folder.
+bool TakeScene(const DegradedScene& scene, const std::string& folder, Host& host)
 {
-    if (!WriteEnviBand(folder + "/pan.img", "Pan", scene.pan, scene.panWidth, scene.panHeight, type,
-                       host)) {
-        return false;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(scene.folder, error)) {
+        const auto target = std::filesystem::path(folder) / entry.path().filename();
+        std::filesystem::create_hard_link(entry.path(), target, error);
+        if (error) std::filesystem::copy_file(entry.path(), target, error);
+        if (error) break;
     }
-    for (std::size_t band = 0; band < scene.ms.size(); ++band) {
-        if (!WriteEnviBand(folder + "/" + kBandFiles[band], kBandNames[band], scene.ms[band],
-                           scene.panWidth / scene.ratio, scene.panHeight / scene.ratio, type,
-                           host)) {
-            return false;
-        }
-    }
-    return true;
+    if (!error) return true;
+    host.ShowMessage("Cannot write " + folder + " (" + error.message() + ").");
+    return false;
 }
 
 // The fused band files of a finished run, described for reading.
@@ -87,15 +87,16 @@ bool DescribeFused(const std::vector<std::string>& paths, Host& host,
 RunOutcome FuseWith16BitTool(int method, const DegradedScene& scene, const std::string& folder,
                              Host& host, std::vector<BandSource>& fused)
 {
-    if (!WriteScene(scene, folder, SampleType::Int16, host)) return RunOutcome::Stopped;
+    if (!TakeScene(scene, folder, host)) return RunOutcome::Stopped;
     ProtocolHost quiet(host);
     PanSharpenJob job;
-    if (!BrowsePan(job, folder + "/pan.img", quiet) ||
-        !BrowseBlue(job, folder + "/blue.img", quiet)) {
+    if (!BrowsePan(job, ToolPanFile(folder), quiet) ||
+        !BrowseBlue(job, ToolBandFile(folder, kBlue), quiet)) {
         return RunOutcome::Stopped;
     }
     for (int band = kGreen; band <= kNir; ++band) {
-        if (!BrowseOtherBand(job, band, folder + "/" + kBandFiles[band], quiet))
+        if (!BrowseOtherBand(job, band, ToolBandFile(folder, static_cast<std::size_t>(band)),
+                             quiet))
             return RunOutcome::Stopped;
     }
     job.method = static_cast<FusionMethod>(method);
@@ -118,15 +119,16 @@ RunOutcome FuseWith16BitTool(int method, const DegradedScene& scene, const std::
 RunOutcome FuseWithEtmTool(int method, const DegradedScene& scene, const std::string& folder,
                            Host& host, std::vector<BandSource>& fused)
 {
-    if (!WriteScene(scene, folder, SampleType::UInt8, host)) return RunOutcome::Stopped;
+    if (!TakeScene(scene, folder, host)) return RunOutcome::Stopped;
     ProtocolHost quiet(host);
     EtmJob job;
-    if (!BrowseEtmPan(job, folder + "/pan.img", quiet) ||
-        !BrowseEtmBlue(job, folder + "/blue.img", quiet)) {
+    if (!BrowseEtmPan(job, ToolPanFile(folder), quiet) ||
+        !BrowseEtmBlue(job, ToolBandFile(folder, kEtmBlue), quiet)) {
         return RunOutcome::Stopped;
     }
     for (int band = kEtmGreen; band <= kEtmRed; ++band) {
-        if (!BrowseEtmOtherBand(job, band, folder + "/" + kBandFiles[band], quiet))
+        if (!BrowseEtmOtherBand(job, band, ToolBandFile(folder, static_cast<std::size_t>(band)),
+                                quiet))
             return RunOutcome::Stopped;
     }
     job.method = static_cast<FusionMethod>(method);
@@ -141,7 +143,37 @@ RunOutcome FuseWithEtmTool(int method, const DegradedScene& scene, const std::st
                : RunOutcome::Stopped;
 }
 
+// The route of scenes no tool takes: the detail-injection methods fuse the pan and one
+// multi-band MS file (MultiBandPanFile, MultiBandMsFile) as `pansharpen --method NAME --ms` does.
+// Until pan-sharpening reads such an MS, the method says so and the scene is not fused.
+RunOutcome FuseMultiBandFile(const char* method, const DegradedScene& scene,
+                             const std::string& folder, Host& host, std::vector<BandSource>&)
+{
+    if (!TakeScene(scene, folder, host)) return RunOutcome::Stopped;
+    host.ShowMessage(std::string(method) + " cannot fuse " + std::to_string(scene.bands) +
+                     " MS bands yet: it takes them once pan-sharpening reads one multi-band MS "
+                     "file (--ms).");
+    return RunOutcome::Stopped;
+}
+
+FusionMethodEntry MultiBandEntry(const char* name)
+{
+    return {name, 0, 0, SampleType::Int16,
+            [name](const DegradedScene& s, const std::string& f, Host& h,
+                   std::vector<BandSource>& out) { return FuseMultiBandFile(name, s, f, h, out); }};
+}
+
 }  // namespace
+
+std::string MultiBandPanFile(const std::string& folder)
+{
+    return folder + "/pan.img";
+}
+
+std::string MultiBandMsFile(const std::string& folder)
+{
+    return folder + "/ms.img";
+}
 
 const std::vector<FusionMethodEntry>& FusionMethodRegistry()
 {
@@ -179,6 +211,10 @@ const std::vector<FusionMethodEntry>& FusionMethodRegistry()
          [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
              return FuseWithEtmTool(1, s, f, h, out);
          }},
+        MultiBandEntry("gsa"),
+        MultiBandEntry("glp-hpm"),
+        MultiBandEntry("awlp"),
+        MultiBandEntry("brovey"),
     };
     return kMethods;
 }
@@ -191,6 +227,12 @@ bool SelectFusionMethods(int bands, int ratio, const std::vector<std::string>& n
     std::string known;
     for (const FusionMethodEntry& entry : FusionMethodRegistry()) {
         if (entry.bands != bands || entry.ratio != ratio) continue;
+        fitting.push_back(&entry);
+        known += (known.empty() ? "" : ", ") + entry.name;
+    }
+    for (const FusionMethodEntry& entry : FusionMethodRegistry()) {
+        if (!fitting.empty() && fitting.front()->bands != 0) break;  // a tool takes the scene
+        if (entry.bands != 0 || bands < kMultiBandFewest || bands > kMultiBandMost) continue;
         fitting.push_back(&entry);
         known += (known.empty() ? "" : ", ") + entry.name;
     }

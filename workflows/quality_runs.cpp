@@ -3,13 +3,15 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <limits>
 #include <memory>
 
 #include "core/time_stamp.h"
 #include "imaging/band_window.h"
 #include "imaging/interpolator23.h"
 #include "imaging/sensor_gains.h"
-#include "raster/sample_tiff_writer.h"
+#include "raster/output/band_file_writer.h"
+#include "workflows/quality_inputs.h"
 #include "workflows/wald_protocol.h"
 
 namespace lumesta {
@@ -18,172 +20,48 @@ namespace {
 const std::string kCancelled = "\r\nCancelled\r\n\r\n";
 const std::string kUnsuccessful = "\r\nUnsuccessful\r\n";
 
-std::string SizeText(std::int64_t width, std::int64_t height)
-{
-    return std::to_string(width) + " x " + std::to_string(height);
-}
-
-// The inputs of a job, resolved into bands.
-struct QualityInputs {
-    std::vector<BandSource> fused;
-    std::vector<BandSource> reference;
-    std::vector<BandSource> ms;
-    BandSource pan;
-    SensorGains sensor{};
-};
-
-bool SameSize(const std::vector<BandSource>& bands)
-{
-    for (const BandSource& band : bands) {
-        if (band.layout.width != bands[0].layout.width ||
-            band.layout.height != bands[0].layout.height) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool CheckBandSizes(const std::vector<BandSource>& bands, const std::string& what, Host& host)
-{
-    if (SameSize(bands)) return true;
-    host.ShowMessage("The " + what + " bands differ in size.");
-    return false;
-}
-
-bool ResolvePan(const std::string& path, const GenericSize& generic, Host& host, BandSource& pan)
-{
-    std::vector<BandSource> bands;
-    if (!ResolveBands({path}, generic, host, bands)) return false;
-    pan = bands[0];
-    return true;
-}
-
-// The MS must be 1/ratio of the pan (and, for the protocol, have sides that are multiples of it).
-bool CheckPanAndMs(const QualityInputs& in, int ratio, bool protocol, Host& host)
-{
-    const RasterLayout& pan = in.pan.layout;
-    const RasterLayout& ms = in.ms[0].layout;
-    if (pan.width % ratio != 0 || pan.height % ratio != 0) {
-        host.ShowMessage("The pan's sides (" + SizeText(pan.width, pan.height) +
-                         ") are not multiples of the ratio " + std::to_string(ratio) + ".");
-        return false;
-    }
-    if (ms.width * ratio != pan.width || ms.height * ratio != pan.height) {
-        host.ShowMessage("The MS bands (" + SizeText(ms.width, ms.height) + ") are not 1/" +
-                         std::to_string(ratio) + " of the pan (" + SizeText(pan.width, pan.height) +
-                         ").");
-        return false;
-    }
-    if (protocol && (ms.width % ratio != 0 || ms.height % ratio != 0)) {
-        host.ShowMessage("The MS bands' sides (" + SizeText(ms.width, ms.height) +
-                         ") are not multiples of the ratio " + std::to_string(ratio) + ".");
-        return false;
-    }
-    return true;
-}
-
-bool CheckPair(const std::vector<BandSource>& a, const std::vector<BandSource>& b,
-               const std::string& what, Host& host)
-{
-    if (a.size() != b.size()) {
-        host.ShowMessage("The fused image has " + std::to_string(a.size()) + " bands, the " + what +
-                         " " + std::to_string(b.size()) + ".");
-        return false;
-    }
-    return true;
-}
-
-bool ResolveInputs(const QualityJob& job, Host& host, QualityInputs& in)
-{
-    if (!IsPowerOfTwo(job.ratio)) {
-        host.ShowMessage("The ratio " + std::to_string(job.ratio) +
-                         " is not a power of two (2, 4, 8, ...).");
-        return false;
-    }
-    const auto sensor = FindSensor(job.sensor);
-    if (!sensor) {
-        host.ShowMessage("Unknown sensor " + job.sensor + " (known: " + SensorNames() + ").");
-        return false;
-    }
-    in.sensor = *sensor;
-    const GenericSize& g = job.generic;
-    if (job.protocol == QualityProtocol::Reduced) {
-        if (!ResolveBands(job.fused, g, host, in.fused) ||
-            !ResolveBands(job.reference, g, host, in.reference) ||
-            !CheckBandSizes(in.fused, "fused", host) ||
-            !CheckBandSizes(in.reference, "reference", host) ||
-            !CheckPair(in.fused, in.reference, "reference", host)) {
-            return false;
-        }
-        const RasterLayout& f = in.fused[0].layout;
-        const RasterLayout& r = in.reference[0].layout;
-        if (f.width != r.width || f.height != r.height) {
-            host.ShowMessage("The fused image (" + SizeText(f.width, f.height) +
-                             ") and the reference (" + SizeText(r.width, r.height) +
-                             ") differ in size.");
-            return false;
-        }
-        if (2 * static_cast<std::int64_t>(job.cut) >= std::min(f.width, f.height)) {
-            host.ShowMessage("A border cut of " + std::to_string(job.cut) + " leaves no pixels.");
-            return false;
-        }
-        return true;
-    }
-    // A headerless MS is typed with the pan's size: it is 1/ratio of it.
-    const GenericSize msSize{g.width / job.ratio, g.height / job.ratio, g.bytes};
-    if (!ResolvePan(job.pan, g, host, in.pan) || !ResolveBands(job.ms, msSize, host, in.ms) ||
-        !CheckBandSizes(in.ms, "MS", host)) {
-        return false;
-    }
-    if (job.protocol != QualityProtocol::Full) return CheckPanAndMs(in, job.ratio, true, host);
-    if (!ResolveBands(job.fused, g, host, in.fused) || !CheckBandSizes(in.fused, "fused", host) ||
-        !CheckPair(in.fused, in.ms, "MS", host) || !CheckPanAndMs(in, job.ratio, false, host)) {
-        return false;
-    }
-    const RasterLayout& f = in.fused[0].layout;
-    if (f.width != in.pan.layout.width || f.height != in.pan.layout.height) {
-        host.ShowMessage("The fused image (" + SizeText(f.width, f.height) + ") and the pan (" +
-                         SizeText(in.pan.layout.width, in.pan.layout.height) + ") differ in size.");
-        return false;
-    }
-    return true;
-}
-
-// Collects a per-block map a block row at a time and writes it as a float TIFF.
-class MapRows {
+// A per-block map as a float GeoTIFF, written a block row at a time while the metrics go.
+class BlockMapFile {
 public:
-    BlockRowSink Sink()
-    {
-        return [this](const std::vector<double>& row) {
-            m_columns = static_cast<std::int64_t>(row.size());
-            m_values.insert(m_values.end(), row.begin(), row.end());
-            ++m_rows;
-            return true;
-        };
-    }
-    bool Write(const std::string& path, Host& host) const
+    // Opens the writer of path (staged by files) for grid; nothing to do without a path. False
+    // after the writer's message.
+    bool Open(const std::string& path, BlockGrid grid, RunFiles& files, Host& host)
     {
         if (path.empty()) return true;
-        if (m_rows > 0 && m_columns > 0 &&
-            WriteSampleTiff(path, m_columns, m_rows, {m_values}, SampleType::Float32)) {
-            return true;
+        BandFileSpec spec;
+        spec.format = BandFileFormat::GeoTiff;
+        spec.width = static_cast<int>(grid.columns);
+        spec.height = static_cast<int>(grid.rows);
+        spec.bands = 1;
+        spec.type = SampleType::Float32;
+        spec.noData = std::numeric_limits<double>::quiet_NaN();  // blocks left out
+        if (grid.rows <= 0 || grid.columns <= 0) {
+            host.ShowMessage("Cannot write " + path + ".");
+            return false;
         }
-        host.ShowMessage("Cannot write " + path + ".");
-        return false;
+        m_writer = OpenStagedBandFileWriter(spec, path, files, host);
+        return m_writer != nullptr;
     }
+    BlockRowSink Sink()
+    {
+        if (!m_writer) return {};
+        return [this](const std::vector<double>& row) {
+            const double* band = row.data();
+            return m_writer->WriteRows(&band, 1);
+        };
+    }
+    bool Finish() { return !m_writer || m_writer->Finish({}) == RunOutcome::Finished; }
 
 private:
-    std::int64_t m_rows = 0;
-    std::int64_t m_columns = 0;
-    std::vector<double> m_values;
+    std::unique_ptr<BandFileWriter> m_writer;
 };
 
-RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, Host& host,
-                          const QualityPump& pump, std::vector<QualityRow>& rows)
+RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, RunFiles& files,
+                          Host& host, const QualityPump& pump, std::vector<QualityRow>& rows)
 {
     std::vector<std::unique_ptr<BandWindowSource>> fused, reference;
-    if (!OpenBandWindows(in.fused, std::nullopt, host, fused) ||
-        !OpenBandWindows(in.reference, std::nullopt, host, reference)) {
+    if (!OpenBandWindows(in.fused, in.fusedNoData, host, fused) ||
+        !OpenBandWindows(in.reference, in.referenceNoData, host, reference)) {
         return RunOutcome::Stopped;
     }
     std::vector<std::unique_ptr<RowWindowSource>> cropped;
@@ -198,60 +76,78 @@ RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, Host& 
             }
         }
     }
+    BlockMapFile map;
+    if (!map.Open(job.mapPath, ReducedMapGrid(f[0]->Width(), f[0]->Height()), files, host))
+        return RunOutcome::Stopped;
     QualityRow row;
-    MapRows map;
     const auto start = std::chrono::steady_clock::now();
     if (!ComputeReducedMetrics(f, r, job.ratio, pump, host, row.reduced, map.Sink())) {
         return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     }
     row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!map.Write(job.mapPath, host)) return RunOutcome::Stopped;
+    if (!map.Finish()) return RunOutcome::Stopped;
     rows.push_back(row);
     return RunOutcome::Finished;
 }
 
-RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, Host& host,
+RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, RunFiles& files, Host& host,
                        const QualityPump& pump, std::vector<QualityRow>& rows)
 {
     std::vector<std::unique_ptr<BandWindowSource>> fused, ms, pans;
-    if (!OpenBandWindows(in.fused, std::nullopt, host, fused) ||
-        !OpenBandWindows(in.ms, std::nullopt, host, ms) ||
-        !OpenBandWindows({in.pan, in.pan}, std::nullopt, host, pans)) {
+    const std::vector<std::optional<double>> panNoData(2, in.panNoData);
+    if (!OpenBandWindows(in.fused, in.fusedNoData, host, fused) ||
+        !OpenBandWindows(in.ms, in.msNoData, host, ms) ||
+        !OpenBandWindows({in.pan, in.pan}, panNoData, host, pans)) {
+        return RunOutcome::Stopped;
+    }
+    BlockMapFile map;
+    if (!map.Open(job.mapPath, FullMapGrid(in.pan.layout.width, in.pan.layout.height), files,
+                  host)) {
         return RunOutcome::Stopped;
     }
     QualityRow row;
-    MapRows map;
     const auto start = std::chrono::steady_clock::now();
     if (!ComputeFullMetrics(WindowPointers(fused), WindowPointers(ms), *pans[0], *pans[1],
                             job.ratio, in.sensor.pan, pump, host, row.full, map.Sink())) {
         return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     }
     row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!map.Write(job.mapPath, host)) return RunOutcome::Stopped;
+    if (!map.Finish()) return RunOutcome::Stopped;
     rows.push_back(row);
     return RunOutcome::Finished;
 }
 
-RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, Host& host,
+// The scene's no-data value for the degraded files: that of the inputs' first band.
+std::optional<double> FirstOf(const std::vector<std::optional<double>>& values)
+{
+    return values.empty() ? std::nullopt : values[0];
+}
+
+RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, RunFiles& files, Host& host,
                        const QualityPump& pump, std::vector<QualityRow>& rows)
 {
     std::vector<const FusionMethodEntry*> methods;
-    if (job.protocol == QualityProtocol::Wald &&
-        !SelectFusionMethods(static_cast<int>(in.ms.size()), job.ratio, job.methods, host,
-                             methods)) {
+    const bool wald = job.protocol == QualityProtocol::Wald;
+    if (wald && !SelectFusionMethods(static_cast<int>(in.ms.size()), job.ratio, job.methods, host,
+                                     methods)) {
         return RunOutcome::Stopped;
     }
+    const std::string& kept = wald ? job.keepFolder : job.outFolder;
+    // The files the methods fuse, for the protocol only.
+    std::unique_ptr<WorkFolder> scenes = wald ? std::make_unique<WorkFolder>() : nullptr;
+    if (scenes && scenes->Path().empty()) {
+        host.ShowMessage("Cannot create a temporary folder.");
+        return RunOutcome::Stopped;
+    }
+    const std::string sceneFolder = scenes ? scenes->Path() : std::string();
     DegradedScene scene;
-    if (!DegradeScene(in.pan, in.ms, job.ratio, in.sensor, host, scene)) return RunOutcome::Stopped;
-    if (!pump()) return RunOutcome::Cancelled;
-    const std::string& folder =
-        job.protocol == QualityProtocol::Degrade ? job.outFolder : job.keepFolder;
-    if (!folder.empty() &&
-        !WriteDegradedScene(scene, folder, in.pan.layout.type, in.ms[0].layout.type, host)) {
-        return RunOutcome::Stopped;
+    if (!MakeDegradedScene(in.pan, in.panNoData, in.ms, FirstOf(in.msNoData), job.ratio, in.sensor,
+                           methods, sceneFolder, kept, files, pump, host, scene)) {
+        return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     }
-    if (job.protocol == QualityProtocol::Degrade) return RunOutcome::Finished;
-    return RunMethods(scene, methods, in.ms, job.keepFolder, host, pump, rows);
+    if (!pump()) return RunOutcome::Cancelled;
+    if (!wald) return RunOutcome::Finished;
+    return RunMethods(scene, methods, in.ms, in.msNoData, job.keepFolder, files, host, pump, rows);
 }
 
 }  // namespace
@@ -261,7 +157,8 @@ RunOutcome RunQuality(const QualityJob& job, RunCounters& counters, Host& host,
 {
     rows.clear();
     QualityInputs inputs;
-    if (!ResolveInputs(job, host, inputs)) return RunOutcome::Stopped;
+    if (!ResolveQualityInputs(job, host, inputs)) return RunOutcome::Stopped;
+    RunFiles files;  // every output, renamed into place when the run has finished
     RunLog log(counters, host);
     const std::time_t start = std::time(nullptr);
     WriteQualityReportHead(job, log);
@@ -273,14 +170,18 @@ RunOutcome RunQuality(const QualityJob& job, RunCounters& counters, Host& host,
     RunOutcome outcome = RunOutcome::Finished;
     switch (job.protocol) {
         case QualityProtocol::Reduced:
-            outcome = MeasureReduced(job, inputs, host, pump, rows);
+            outcome = MeasureReduced(job, inputs, files, host, pump, rows);
             break;
         case QualityProtocol::Full:
-            outcome = MeasureFull(job, inputs, host, pump, rows);
+            outcome = MeasureFull(job, inputs, files, host, pump, rows);
             break;
         default:
-            outcome = RunProtocol(job, inputs, host, pump, rows);
+            outcome = RunProtocol(job, inputs, files, host, pump, rows);
             break;
+    }
+    if (outcome == RunOutcome::Finished && !files.Commit()) {
+        host.ShowMessage(RunFiles::kCannotWriteOutput);
+        outcome = RunOutcome::Stopped;
     }
     if (outcome == RunOutcome::Cancelled) {
         log.Append(kCancelled);

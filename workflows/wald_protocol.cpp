@@ -8,126 +8,147 @@
 #include <memory>
 
 #include "imaging/band_window.h"
-#include "imaging/mtf_filter.h"
-#include "raster/sample_tiff_writer.h"
+#include "workflows/degraded_scene.h"
 
 namespace lumesta {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// A fresh folder under the system's temporary folder, removed with its contents on every path.
-class WorkFolder {
-public:
-    WorkFolder()
-    {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "lumesta-quality-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) m_path = pattern;
-    }
-    ~WorkFolder()
-    {
-        std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-    }
-    WorkFolder(const WorkFolder&) = delete;
-    WorkFolder& operator=(const WorkFolder&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-bool DegradeBand(const BandSource& source, double gain, int ratio, Host& host,
-                 std::vector<double>& out)
-{
-    BandStream band(source.layout, source.band);
-    if (!band.Open(host)) return false;
-    MtfFilterStream degraded(band, MtfGaussian(gain, ratio), ratio, ratio / 2);
-    out = ReadAllRows(degraded);
-    return !degraded.Failed();
-}
-
-bool ReadFused(const std::vector<BandSource>& fused, std::vector<std::vector<double>>& bands,
-               Host& host)
-{
-    std::vector<std::unique_ptr<BandStream>> streams;
-    if (!OpenBandStreams(fused, host, streams)) return false;
-    bands.clear();
-    for (auto& stream : streams) {
-        bands.push_back(ReadAllRows(*stream));
-        if (stream->Failed()) return false;
-    }
-    return true;
-}
-
 QualityRow FailedRow(const std::string& method, int bands)
 {
     QualityRow row;
     row.method = method;
-    row.reduced =
-        ReducedMetrics{kNaN, kNaN, kNaN, kNaN, kNaN, std::vector<double>(bands, kNaN), {}};
+    row.reduced = ReducedMetrics{kNaN, kNaN, kNaN, kNaN, kNaN, std::vector<double>(bands, kNaN)};
     return row;
 }
 
-// The method's bands as keepFolder/METHOD.tif in the sample type of the user's MS.
+BandFileSpec SpecOf(BandFileFormat format, std::int64_t width, std::int64_t height, int bands,
+                    SampleType type, std::optional<double> noData)
+{
+    BandFileSpec spec;
+    spec.format = format;
+    spec.width = static_cast<int>(width);
+    spec.height = static_cast<int>(height);
+    spec.bands = bands;
+    spec.type = type;
+    spec.noData = noData;
+    return spec;
+}
+
+// A writer of finalPath (folder made when missing), staged by files.
+std::unique_ptr<BandFileWriter> OpenResult(const BandFileSpec& spec, const std::string& finalPath,
+                                           RunFiles& files, Host& host)
+{
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(finalPath).parent_path(), ignored);
+    return OpenStagedBandFileWriter(spec, finalPath, files, host);
+}
+
+// The samples the methods' files hold: those of the tools, or the inputs' for one multi-band file.
+SampleType MethodType(const std::vector<const FusionMethodEntry*>& methods, SampleType inputType)
+{
+    return !methods.empty() && methods[0]->bands != 0 ? methods[0]->sampleType : inputType;
+}
+
+// The method's fused bands as keepFolder/METHOD.tif, a row at a time.
 bool KeepMethod(const std::string& keepFolder, const FusionMethodEntry& method,
-                const std::vector<BandSource>& fused, SampleType type, Host& host)
+                const std::vector<BandSource>& fused, SampleType type, RunFiles& files, Host& host)
 {
     if (keepFolder.empty()) return true;
-    std::vector<std::vector<double>> bands;
-    if (!ReadFused(fused, bands, host)) return false;
-    const std::string path = keepFolder + "/" + method.name + ".tif";
-    if (WriteSampleTiff(path, fused[0].layout.width, fused[0].layout.height, bands, type)) {
-        return true;
+    std::vector<std::unique_ptr<BandWindowSource>> sources;
+    if (!OpenBandWindows(fused, {}, host, sources)) return false;
+    const std::int64_t width = fused[0].layout.width;
+    const std::int64_t height = fused[0].layout.height;
+    const auto writer = OpenResult(SpecOf(BandFileFormat::GeoTiff, width, height,
+                                          static_cast<int>(fused.size()), type, std::nullopt),
+                                   keepFolder + "/" + method.name + ".tif", files, host);
+    if (!writer) return false;
+    std::vector<std::vector<double>> rows(fused.size(),
+                                          std::vector<double>(static_cast<std::size_t>(width)));
+    std::vector<const double*> pointers;
+    for (const auto& row : rows) pointers.push_back(row.data());
+    for (std::int64_t y = 0; y < height; ++y) {
+        for (std::size_t k = 0; k < sources.size(); ++k) {
+            if (!sources[k]->ReadRow(y, 0, width, rows[k].data())) return false;
+        }
+        if (!writer->WriteRows(pointers.data(), 1)) return false;
     }
-    host.ShowMessage("Cannot write " + path + ".");
-    return false;
+    return writer->Finish({}) == RunOutcome::Finished;
 }
 
 }  // namespace
 
-bool DegradeScene(const BandSource& pan, const std::vector<BandSource>& ms, int ratio,
-                  const SensorGains& sensor, Host& host, DegradedScene& scene)
+WorkFolder::WorkFolder()
+{
+    std::error_code ignored;
+    std::string pattern =
+        (std::filesystem::temp_directory_path(ignored) / "lumesta-quality-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) m_path = pattern;
+}
+
+WorkFolder::~WorkFolder()
+{
+    std::error_code ignored;
+    if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
+}
+
+bool MakeDegradedScene(const BandSource& pan, std::optional<double> panNoData,
+                       const std::vector<BandSource>& ms, std::optional<double> msNoData, int ratio,
+                       const SensorGains& sensor,
+                       const std::vector<const FusionMethodEntry*>& methods,
+                       const std::string& sceneFolder, const std::string& keptFolder,
+                       RunFiles& files, const QualityPump& pump, Host& host, DegradedScene& scene)
 {
     scene = DegradedScene{};
     scene.ratio = ratio;
+    scene.bands = static_cast<int>(ms.size());
     scene.sensor = sensor;
     scene.panWidth = pan.layout.width / ratio;
     scene.panHeight = pan.layout.height / ratio;
-    if (!DegradeBand(pan, sensor.pan, ratio, host, scene.pan)) return false;
-    for (std::size_t k = 0; k < ms.size(); ++k) {
-        scene.ms.emplace_back();
-        const double gain = sensor.ms[std::min<std::size_t>(k, sensor.ms.size() - 1)];
-        if (!DegradeBand(ms[k], gain, ratio, host, scene.ms.back())) return false;
+    scene.folder = sceneFolder;
+    const std::int64_t msWidth = scene.panWidth / ratio;
+    const std::int64_t msHeight = scene.panHeight / ratio;
+    const SampleType panType = pan.layout.type;
+    const SampleType msType = ms[0].layout.type;
+    DegradationTargets targets;
+    std::vector<std::unique_ptr<BandFileWriter>> writers;
+    auto add = [&](BandFileFormat format, const std::string& path, bool isPan) {
+        writers.push_back(OpenResult(
+            SpecOf(format, isPan ? scene.panWidth : msWidth, isPan ? scene.panHeight : msHeight,
+                   isPan ? 1 : scene.bands, isPan ? panType : msType, isPan ? panNoData : msNoData),
+            path, files, host));
+        if (!writers.back()) return false;
+        (isPan ? targets.pan : targets.ms).push_back(writers.back().get());
+        return true;
+    };
+    const bool oneFile = !methods.empty() && methods[0]->bands == 0;
+    if (!sceneFolder.empty() && !oneFile) {
+        targets.toolFolder = sceneFolder;
+        targets.toolType = MethodType(methods, msType);
     }
-    return true;
-}
-
-bool WriteDegradedScene(const DegradedScene& scene, const std::string& folder, SampleType panType,
-                        SampleType msType, Host& host)
-{
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    const std::string panPath = folder + "/pan.tif";
-    const std::string msPath = folder + "/ms.tif";
-    if (!WriteSampleTiff(panPath, scene.panWidth, scene.panHeight, {scene.pan}, panType)) {
-        host.ShowMessage("Cannot write " + panPath + ".");
+    if ((!sceneFolder.empty() && oneFile &&
+         (!add(BandFileFormat::Envi, MultiBandPanFile(sceneFolder), true) ||
+          !add(BandFileFormat::Envi, MultiBandMsFile(sceneFolder), false))) ||
+        (!keptFolder.empty() && (!add(BandFileFormat::GeoTiff, keptFolder + "/pan.tif", true) ||
+                                 !add(BandFileFormat::GeoTiff, keptFolder + "/ms.tif", false)))) {
         return false;
     }
-    if (!WriteSampleTiff(msPath, scene.panWidth / scene.ratio, scene.panHeight / scene.ratio,
-                         scene.ms, msType)) {
-        std::remove(panPath.c_str());
-        host.ShowMessage("Cannot write " + msPath + ".");
+    if (!DegradeIntoFiles(pan, panNoData, ms, msNoData, ratio, sensor, targets, pump, host))
         return false;
+    for (auto& writer : writers) {
+        const RunOutcome outcome = writer->Finish(pump);
+        if (outcome != RunOutcome::Finished) return false;
     }
     return true;
 }
 
 RunOutcome RunMethods(const DegradedScene& scene,
                       const std::vector<const FusionMethodEntry*>& methods,
-                      const std::vector<BandSource>& reference, const std::string& keepFolder,
-                      Host& host, const std::function<bool()>& pump, std::vector<QualityRow>& rows)
+                      const std::vector<BandSource>& reference,
+                      const std::vector<std::optional<double>>& referenceNoData,
+                      const std::string& keepFolder, RunFiles& files, Host& host,
+                      const QualityPump& pump, std::vector<QualityRow>& rows)
 {
     const int bands = static_cast<int>(reference.size());
     for (const FusionMethodEntry* method : methods) {
@@ -145,8 +166,8 @@ RunOutcome RunMethods(const DegradedScene& scene,
             continue;
         }
         std::vector<std::unique_ptr<BandWindowSource>> fusedSources, referenceSources;
-        if (!OpenBandWindows(fused, std::nullopt, host, fusedSources) ||
-            !OpenBandWindows(reference, std::nullopt, host, referenceSources)) {
+        if (!OpenBandWindows(fused, {}, host, fusedSources) ||
+            !OpenBandWindows(reference, referenceNoData, host, referenceSources)) {
             return RunOutcome::Stopped;
         }
         QualityRow row;
@@ -155,16 +176,15 @@ RunOutcome RunMethods(const DegradedScene& scene,
                                    scene.ratio, pump, host, row.reduced)) {
             return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
         }
-        if (!KeepMethod(keepFolder, *method, fused, reference[0].layout.type, host))
+        if (!KeepMethod(keepFolder, *method, fused, reference[0].layout.type, files, host))
             return RunOutcome::Stopped;
         row.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         rows.push_back(row);
     }
     // When no method could fuse the scene there is nothing to report.
-    const bool anyMeasured = std::any_of(rows.begin(), rows.end(), [](const QualityRow& row) {
-        return !std::isnan(row.reduced.q);
-    });
+    const bool anyMeasured = std::any_of(
+        rows.begin(), rows.end(), [](const QualityRow& row) { return !std::isnan(row.reduced.q); });
     return anyMeasured || methods.empty() ? RunOutcome::Finished : RunOutcome::Stopped;
 }
 
