@@ -118,6 +118,25 @@ run degrade --pan "$E/pan.img" --ms $MS
 check "--out required" [ "$STATUS" = 2 ]
 run quality reduced --fused "$E/blue.img" --reference "$E/blue.img" --format xml
 check "unknown format" [ "$STATUS" = 2 ]
+run quality reduced --fused "$E/blue.img" --reference "$E/blue.img" --nodata blue
+check "malformed no-data value" [ "$STATUS" = 2 ]
+run degrade --pan "$E/pan.img" --ms $MS --ms-nodata 40000 --out "$WORK/noout"
+check "no-data value outside the samples" [ "$STATUS" = 1 -a ! -e "$WORK/noout" ] &&
+    check "no-data message" grep -q 'no-data value 40000 does not fit the samples of .*blue.img' "$WORK/err"
+run degrade --pan "$E/pan.img" --ms $MS --sensor worldview3 --out "$WORK/noout"
+check "a sensor without gains for four bands" [ "$STATUS" = 1 -a ! -e "$WORK/noout" ] &&
+    check "sensor message" grep -q 'worldview3 has no Nyquist gains for 4 MS bands' "$WORK/err"
+
+# No data: none ignores the files' own; a value marks the pixels holding it in every band.
+S=$WORK/s/envi
+run quality reduced --fused "$WORK/keep/deep/1.tif" --reference "$S/blue.img" "$S/green.img" "$S/red.img" \
+    "$S/nir.img" --format json --nodata none
+check "--nodata none keeps every block" grep -q '"blocks_used": 4, "blocks_total": 4,' "$WORK/out"
+most=$(od -An -v -t d2 "$S/blue.img" | tr -s ' ' '\n' | sort -n | tail -n 1)
+run quality reduced --fused "$WORK/keep/deep/1.tif" --reference "$S/blue.img" "$S/green.img" "$S/red.img" \
+    "$S/nir.img" --format json --nodata "$most"
+used=$(sed 's/.*"blocks_used": \([0-9]*\),.*/\1/' "$WORK/out")
+check "the blocks holding the value are left out" [ "$STATUS" = 0 ] && check "some, not all" [ "$used" -gt 0 -a "$used" -lt 4 ]
 
 # Ctrl-C while measuring: status 130 and the cancel line.
 "$GEN" raw "$WORK/big.raw" --width 4096 --height 4096 --bits 16 --seed 1
