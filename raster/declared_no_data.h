@@ -1,6 +1,6 @@
 #pragma once
 // The no-data value a raster file declares for its bands: ENVI "data ignore value", the GeoTIFF
-// no-data tag, Idrisi32's flag value, as GDAL reads them. Headerless matrices declare none.
+// no-data tag (as GDAL reads it), Idrisi32's flag value. Headerless matrices declare none.
 
 #include <optional>
 #include <string>
