@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <string>
 
 #include "assess/block_store.h"
 #include "assess/quality_kernels.h"
@@ -33,6 +34,28 @@ std::int64_t WholeBlocks(std::int64_t side)
 std::int64_t PaddedBlocks(std::int64_t side)
 {
     return (side + kQualityBlock - 1) / kQualityBlock;
+}
+
+std::string SizeText(std::int64_t width, std::int64_t height)
+{
+    return "(" + std::to_string(width) + " x " + std::to_string(height) + ")";
+}
+
+std::string NoWholeBlock(std::int64_t width, std::int64_t height)
+{
+    return " is undefined: the image " + SizeText(width, height) +
+           " holds no whole block of 32 x 32 pixels.";
+}
+
+// A metric that came out NaN for a reason not named otherwise: a sample that is no number.
+std::string NotANumber(const char* metric)
+{
+    return std::string(metric) + " is undefined: the images hold samples that are not numbers.";
+}
+
+std::string NoDataEverywhere(const char* metric, const char* where)
+{
+    return std::string(metric) + " is undefined: every " + where + " holds no data.";
 }
 
 // Columns [first, end) of the block grid a panel covers.
@@ -365,6 +388,47 @@ bool FinishBlocks(BlockStore& store, BlockGrid grid, int bands, const BlockRowSi
     return true;
 }
 
+// Why the first undefined metric of result is undefined (ERGAS, SAM, Q2n, Q, SCC in turn).
+std::string ReducedUndefined(const ReducedMetrics& result, const PixelTotals& totals,
+                             std::int64_t width, std::int64_t height)
+{
+    if (std::isnan(result.ergas)) {
+        if (totals.validPixels == 0) return NoDataEverywhere("ERGAS", "pixel");
+        for (std::size_t k = 0; k < totals.referenceSum.size(); ++k) {
+            if (totals.referenceSum[k] / static_cast<double>(totals.validPixels) == 0) {
+                return "ERGAS is undefined: band " + std::to_string(k + 1) +
+                       " of the reference has mean 0.";
+            }
+        }
+        return NotANumber("ERGAS");
+    }
+    if (std::isnan(result.sam)) {
+        return totals.angleCount == 0 ? "SAM is undefined: no pixel is nonzero in both the fused "
+                                        "image and the reference."
+                                      : NotANumber("SAM");
+    }
+    if (std::isnan(result.q2n)) {
+        return result.blocksUsed == 0 ? NoDataEverywhere("Q2n", "block") : NotANumber("Q2n");
+    }
+    if (std::isnan(result.q)) {
+        if (width < kQualityBlock || height < kQualityBlock)
+            return "Q" + NoWholeBlock(width, height);
+        return result.blocksUsed < result.blocksTotal ? NoDataEverywhere("Q", "whole block")
+                                                      : NotANumber("Q");
+    }
+    if (std::isnan(result.scc)) {
+        if (width < 3 || height < 3)
+            return "SCC is undefined: the image " + SizeText(width, height) +
+                   " is smaller than 3 x 3 pixels.";
+        if (totals.gg == 0)
+            return "SCC is undefined: the reference has no gradient (its bands are constant).";
+        if (totals.ff == 0)
+            return "SCC is undefined: the fused image has no gradient (its bands are constant).";
+        return NotANumber("SCC");
+    }
+    return {};
+}
+
 }  // namespace
 
 BlockGrid ReducedMapGrid(std::int64_t width, std::int64_t height)
@@ -391,9 +455,13 @@ bool ComputeReducedMetrics(const std::vector<RowWindowSource*>& fused,
     FinishPixels(totals, bands, ratio, result);
     const BlockGrid grid = ReducedMapGrid(streams[0]->Width(), streams[0]->Height());
     BlockStore store;
-    return store.Open(grid.rows, grid.columns, bands + 2, host) &&
-           MeasureReducedBlocks(streams, bands, pump, panelBytes, store) &&
-           FinishBlocks(store, grid, bands, map, result);
+    if (!store.Open(grid.rows, grid.columns, bands + 2, host) ||
+        !MeasureReducedBlocks(streams, bands, pump, panelBytes, store) ||
+        !FinishBlocks(store, grid, bands, map, result)) {
+        return false;
+    }
+    result.undefined = ReducedUndefined(result, totals, streams[0]->Width(), streams[0]->Height());
+    return true;
 }
 
 namespace {
@@ -571,11 +639,23 @@ bool ComputeFullMetrics(const std::vector<RowWindowSource*>& fused,
     result.blocksTotal = grid.rows * grid.columns;
     if (result.blocksUsed == 0) {
         result.dLambda = result.dS = result.qnr = kNaN;
+        result.undefined = result.blocksTotal == 0
+                               ? "D_lambda" + NoWholeBlock(pan.Width(), pan.Height())
+                               : NoDataEverywhere("D_lambda", "block");
         return true;
     }
     for (double& value : meanQ) value /= static_cast<double>(result.blocksUsed);
     Distortions(meanQ.data(), bands, result.dLambda, result.dS);
     result.qnr = (1 - result.dLambda) * (1 - result.dS);
+    if (std::isnan(result.dLambda)) {
+        result.undefined = bands < 2 ? "D_lambda is undefined: it compares pairs of bands, and the "
+                                       "images have one band."
+                                     : NotANumber("D_lambda");
+    } else if (std::isnan(result.dS)) {
+        result.undefined = NotANumber("D_s");
+    } else if (std::isnan(result.qnr)) {
+        result.undefined = NotANumber("QNR");
+    }
     return true;
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "core/host.h"
@@ -31,6 +32,10 @@ struct ReducedMetrics {
     // hold no no-data pixel, and all of them.
     std::int64_t blocksUsed = 0;
     std::int64_t blocksTotal = 0;
+    // The first metric (in the order above) the images leave undefined, as the message that
+    // names it and why ("ERGAS is undefined: band 2 of the reference has mean 0."); empty when
+    // every metric is defined.
+    std::string undefined;
 };
 
 // Full resolution: fused F against the MS M (upsampled) and the pan P.
@@ -40,6 +45,7 @@ struct FullMetrics {
     double qnr = 0;
     std::int64_t blocksUsed = 0;  // whole blocks without no data, of all whole blocks
     std::int64_t blocksTotal = 0;
+    std::string undefined;  // as in ReducedMetrics
 };
 
 // Answers false to stop (a cancel); called once per block row.
@@ -62,9 +68,11 @@ inline constexpr std::int64_t kQualityPanelBytes = std::int64_t{24} << 20;
 
 // ERGAS (with the resolution ratio), SAM, Q2n, Q per band and overall, SCC. fused and reference
 // hold the same number of bands, every source the same size. Results that divide by zero are NaN
-// (ERGAS with a zero band mean, SCC without gradients, SAM without a valid pixel; Q and Q2n
-// without a block). map, when given, receives the Q2n map. False when pump answered false or a
-// reader or the block store failed (its message was shown).
+// and named in result.undefined (ERGAS with a zero band mean of the reference, SCC without
+// gradients or below 3 x 3 pixels, SAM without a pixel that is not zero in both, Q below one
+// block, any of them when no data leaves nothing to measure or a sample is not a number). map,
+// when given, receives the Q2n map. False when pump answered false or a reader or the block
+// store failed (its message was shown).
 bool ComputeReducedMetrics(const std::vector<RowWindowSource*>& fused,
                            const std::vector<RowWindowSource*>& reference, int ratio,
                            const QualityPump& pump, Host& host, ReducedMetrics& result,
@@ -73,8 +81,9 @@ bool ComputeReducedMetrics(const std::vector<RowWindowSource*>& fused,
 
 // D_lambda, D_s, QNR. fused: N bands at pan size; ms: N bands at pan size / ratio; pan and
 // panForDegrading: the pan twice (two independent readers; the second is MTF-filtered with
-// panGain, decimated and upsampled). ratio a power of two. map receives the QNR map. False as
-// above.
+// panGain, decimated and upsampled). ratio a power of two. Results that are undefined (below one
+// block, every block holding no data, D_lambda of one band) are NaN and named in
+// result.undefined. map receives the QNR map. False as above.
 bool ComputeFullMetrics(const std::vector<RowWindowSource*>& fused,
                         const std::vector<RowWindowSource*>& ms, RowWindowSource& pan,
                         RowWindowSource& panForDegrading, int ratio, double panGain,

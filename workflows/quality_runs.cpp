@@ -12,6 +12,7 @@
 #include "imaging/sensor_gains.h"
 #include "raster/output/band_file_writer.h"
 #include "workflows/quality_inputs.h"
+#include "workflows/quality_outputs.h"
 #include "workflows/wald_protocol.h"
 
 namespace lumesta {
@@ -23,9 +24,9 @@ const std::string kUnsuccessful = "\r\nUnsuccessful\r\n";
 // A per-block map as a float GeoTIFF, written a block row at a time while the metrics go.
 class BlockMapFile {
 public:
-    // Opens the writer of path (staged by files) for grid; nothing to do without a path. False
-    // after the writer's message.
-    bool Open(const std::string& path, BlockGrid grid, RunFiles& files, Host& host)
+    // Opens the writer of path (staged through outputs) for grid; nothing to do without a path.
+    // False after the writer's message.
+    bool Open(const std::string& path, BlockGrid grid, QualityOutputs& outputs, Host& host)
     {
         if (path.empty()) return true;
         BandFileSpec spec;
@@ -39,7 +40,9 @@ public:
             host.ShowMessage("Cannot write " + path + ".");
             return false;
         }
-        m_writer = OpenStagedBandFileWriter(spec, path, files, host);
+        const std::string staged = outputs.Stage(path, host);
+        if (staged.empty()) return false;
+        m_writer = OpenBandFileWriter(spec, {staged}, path, host);
         return m_writer != nullptr;
     }
     BlockRowSink Sink()
@@ -56,9 +59,33 @@ private:
     std::unique_ptr<BandFileWriter> m_writer;
 };
 
-RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, RunFiles& files,
+// Every file the job reads.
+std::vector<std::string> InputFilesOf(const QualityJob& job)
+{
+    std::vector<std::string> inputs(job.fused.begin(), job.fused.end());
+    inputs.insert(inputs.end(), job.reference.begin(), job.reference.end());
+    inputs.insert(inputs.end(), job.ms.begin(), job.ms.end());
+    inputs.push_back(job.pan);
+    return inputs;
+}
+
+bool ConfirmMap(const std::string& path, QualityOutputs& outputs, Host& host)
+{
+    return path.empty() || outputs.Confirm({path}, host);
+}
+
+// A metric the inputs leave undefined: its message. True when every metric is defined.
+bool Defined(const std::string& undefined, Host& host)
+{
+    if (undefined.empty()) return true;
+    host.ShowMessage(undefined);
+    return false;
+}
+
+RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, QualityOutputs& outputs,
                           Host& host, const QualityPump& pump, std::vector<QualityRow>& rows)
 {
+    if (!ConfirmMap(job.mapPath, outputs, host)) return RunOutcome::Stopped;
     std::vector<std::unique_ptr<BandWindowSource>> fused, reference;
     if (!OpenBandWindows(in.fused, in.fusedNoData, host, fused) ||
         !OpenBandWindows(in.reference, in.referenceNoData, host, reference)) {
@@ -77,22 +104,24 @@ RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, RunFil
         }
     }
     BlockMapFile map;
-    if (!map.Open(job.mapPath, ReducedMapGrid(f[0]->Width(), f[0]->Height()), files, host))
+    if (!map.Open(job.mapPath, ReducedMapGrid(f[0]->Width(), f[0]->Height()), outputs, host))
         return RunOutcome::Stopped;
     QualityRow row;
     const auto start = std::chrono::steady_clock::now();
     if (!ComputeReducedMetrics(f, r, job.ratio, pump, host, row.reduced, map.Sink())) {
         return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     }
+    if (!Defined(row.reduced.undefined, host)) return RunOutcome::Stopped;
     row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!map.Finish()) return RunOutcome::Stopped;
     rows.push_back(row);
     return RunOutcome::Finished;
 }
 
-RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, RunFiles& files, Host& host,
-                       const QualityPump& pump, std::vector<QualityRow>& rows)
+RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, QualityOutputs& outputs,
+                       Host& host, const QualityPump& pump, std::vector<QualityRow>& rows)
 {
+    if (!ConfirmMap(job.mapPath, outputs, host)) return RunOutcome::Stopped;
     std::vector<std::unique_ptr<BandWindowSource>> fused, ms, pans;
     const std::vector<std::optional<double>> panNoData(2, in.panNoData);
     if (!OpenBandWindows(in.fused, in.fusedNoData, host, fused) ||
@@ -101,7 +130,7 @@ RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, RunFiles&
         return RunOutcome::Stopped;
     }
     BlockMapFile map;
-    if (!map.Open(job.mapPath, FullMapGrid(in.pan.layout.width, in.pan.layout.height), files,
+    if (!map.Open(job.mapPath, FullMapGrid(in.pan.layout.width, in.pan.layout.height), outputs,
                   host)) {
         return RunOutcome::Stopped;
     }
@@ -111,6 +140,7 @@ RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, RunFiles&
                             job.ratio, in.sensor.pan, pump, host, row.full, map.Sink())) {
         return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     }
+    if (!Defined(row.full.undefined, host)) return RunOutcome::Stopped;
     row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!map.Finish()) return RunOutcome::Stopped;
     rows.push_back(row);
@@ -123,8 +153,38 @@ std::optional<double> FirstOf(const std::vector<std::optional<double>>& values)
     return values.empty() ? std::nullopt : values[0];
 }
 
-RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, RunFiles& files, Host& host,
-                       const QualityPump& pump, std::vector<QualityRow>& rows)
+// The files the protocol writes in its folder: the degraded scene, and with --keep each
+// method's result.
+std::vector<std::string> ProtocolOutputs(const std::string& folder,
+                                         const std::vector<const FusionMethodEntry*>& methods)
+{
+    if (folder.empty()) return {};
+    std::vector<std::string> paths{DegradedPanPath(folder), DegradedMsPath(folder)};
+    for (const FusionMethodEntry* method : methods)
+        paths.push_back(KeptResultPath(folder, *method));
+    return paths;
+}
+
+// The metrics every method's result is measured with, left undefined by the reference alone
+// (a band of mean 0, no gradient, no whole block, no data everywhere): found by measuring the
+// reference against itself, before any method fuses. False after the message naming the metric,
+// or a cancel.
+bool ReferenceDefinesMetrics(const QualityInputs& in, int ratio, Host& host,
+                             const QualityPump& pump)
+{
+    std::vector<std::unique_ptr<BandWindowSource>> first, second;
+    if (!OpenBandWindows(in.ms, in.msNoData, host, first) ||
+        !OpenBandWindows(in.ms, in.msNoData, host, second)) {
+        return false;
+    }
+    ReducedMetrics self;
+    return ComputeReducedMetrics(WindowPointers(first), WindowPointers(second), ratio, pump, host,
+                                 self) &&
+           Defined(self.undefined, host);
+}
+
+RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, QualityOutputs& outputs,
+                       Host& host, const QualityPump& pump, std::vector<QualityRow>& rows)
 {
     std::vector<const FusionMethodEntry*> methods;
     const bool wald = job.protocol == QualityProtocol::Wald;
@@ -133,6 +193,9 @@ RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, RunFiles&
         return RunOutcome::Stopped;
     }
     const std::string& kept = wald ? job.keepFolder : job.outFolder;
+    if (!outputs.Confirm(ProtocolOutputs(kept, methods), host)) return RunOutcome::Stopped;
+    if (wald && !ReferenceDefinesMetrics(in, job.ratio, host, pump))
+        return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     // The files the methods fuse, for the protocol only.
     std::unique_ptr<WorkFolder> scenes = wald ? std::make_unique<WorkFolder>() : nullptr;
     if (scenes && scenes->Path().empty()) {
@@ -142,12 +205,13 @@ RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, RunFiles&
     const std::string sceneFolder = scenes ? scenes->Path() : std::string();
     DegradedScene scene;
     if (!MakeDegradedScene(in.pan, in.panNoData, in.ms, FirstOf(in.msNoData), job.ratio, in.sensor,
-                           methods, sceneFolder, kept, files, pump, host, scene)) {
+                           methods, sceneFolder, kept, outputs, pump, host, scene)) {
         return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     }
     if (!pump()) return RunOutcome::Cancelled;
     if (!wald) return RunOutcome::Finished;
-    return RunMethods(scene, methods, in.ms, in.msNoData, job.keepFolder, files, host, pump, rows);
+    return RunMethods(scene, methods, in.ms, in.msNoData, job.keepFolder, outputs, host, pump,
+                      rows);
 }
 
 }  // namespace
@@ -158,7 +222,6 @@ RunOutcome RunQuality(const QualityJob& job, RunCounters& counters, Host& host,
     rows.clear();
     QualityInputs inputs;
     if (!ResolveQualityInputs(job, host, inputs)) return RunOutcome::Stopped;
-    RunFiles files;  // every output, renamed into place when the run has finished
     RunLog log(counters, host);
     const std::time_t start = std::time(nullptr);
     WriteQualityReportHead(job, log);
@@ -167,22 +230,20 @@ RunOutcome RunQuality(const QualityJob& job, RunCounters& counters, Host& host,
         progress->PumpMessages(true);
         return !progress->IsCancelled();
     };
+    QualityOutputs outputs(InputFilesOf(job));
     RunOutcome outcome = RunOutcome::Finished;
     switch (job.protocol) {
         case QualityProtocol::Reduced:
-            outcome = MeasureReduced(job, inputs, files, host, pump, rows);
+            outcome = MeasureReduced(job, inputs, outputs, host, pump, rows);
             break;
         case QualityProtocol::Full:
-            outcome = MeasureFull(job, inputs, files, host, pump, rows);
+            outcome = MeasureFull(job, inputs, outputs, host, pump, rows);
             break;
         default:
-            outcome = RunProtocol(job, inputs, files, host, pump, rows);
+            outcome = RunProtocol(job, inputs, outputs, host, pump, rows);
             break;
     }
-    if (outcome == RunOutcome::Finished && !files.Commit()) {
-        host.ShowMessage(RunFiles::kCannotWriteOutput);
-        outcome = RunOutcome::Stopped;
-    }
+    if (outcome == RunOutcome::Finished && !outputs.Commit(host)) outcome = RunOutcome::Stopped;
     if (outcome == RunOutcome::Cancelled) {
         log.Append(kCancelled);
     } else if (outcome == RunOutcome::Stopped) {

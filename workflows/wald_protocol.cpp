@@ -19,7 +19,8 @@ QualityRow FailedRow(const std::string& method, int bands)
 {
     QualityRow row;
     row.method = method;
-    row.reduced = ReducedMetrics{kNaN, kNaN, kNaN, kNaN, kNaN, std::vector<double>(bands, kNaN)};
+    row.reduced.ergas = row.reduced.sam = row.reduced.q2n = row.reduced.q = row.reduced.scc = kNaN;
+    row.reduced.qBands.assign(static_cast<std::size_t>(bands), kNaN);
     return row;
 }
 
@@ -36,13 +37,21 @@ BandFileSpec SpecOf(BandFileFormat format, std::int64_t width, std::int64_t heig
     return spec;
 }
 
-// A writer of finalPath (folder made when missing), staged by files.
-std::unique_ptr<BandFileWriter> OpenResult(const BandFileSpec& spec, const std::string& finalPath,
-                                           RunFiles& files, Host& host)
+std::string InFolder(const std::string& folder, const std::string& name)
 {
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(finalPath).parent_path(), ignored);
-    return OpenStagedBandFileWriter(spec, finalPath, files, host);
+    return folder + (!folder.empty() && folder.back() == '/' ? "" : "/") + name;
+}
+
+// A writer of finalPath's files, staged through outputs (its folder made when missing).
+std::unique_ptr<BandFileWriter> OpenResult(const BandFileSpec& spec, const std::string& finalPath,
+                                           QualityOutputs& outputs, Host& host)
+{
+    std::vector<std::string> staged;
+    for (const std::string& path : BandFilePaths(spec.format, finalPath)) {
+        staged.push_back(outputs.Stage(path, host));
+        if (staged.back().empty()) return nullptr;
+    }
+    return OpenBandFileWriter(spec, staged, finalPath, host);
 }
 
 // The samples the methods' files hold: those of the tools, or the inputs' for one multi-band file.
@@ -53,7 +62,8 @@ SampleType MethodType(const std::vector<const FusionMethodEntry*>& methods, Samp
 
 // The method's fused bands as keepFolder/METHOD.tif, a row at a time.
 bool KeepMethod(const std::string& keepFolder, const FusionMethodEntry& method,
-                const std::vector<BandSource>& fused, SampleType type, RunFiles& files, Host& host)
+                const std::vector<BandSource>& fused, SampleType type, QualityOutputs& outputs,
+                Host& host)
 {
     if (keepFolder.empty()) return true;
     std::vector<std::unique_ptr<BandWindowSource>> sources;
@@ -62,7 +72,7 @@ bool KeepMethod(const std::string& keepFolder, const FusionMethodEntry& method,
     const std::int64_t height = fused[0].layout.height;
     const auto writer = OpenResult(SpecOf(BandFileFormat::GeoTiff, width, height,
                                           static_cast<int>(fused.size()), type, std::nullopt),
-                                   keepFolder + "/" + method.name + ".tif", files, host);
+                                   KeptResultPath(keepFolder, method), outputs, host);
     if (!writer) return false;
     std::vector<std::vector<double>> rows(fused.size(),
                                           std::vector<double>(static_cast<std::size_t>(width)));
@@ -78,6 +88,21 @@ bool KeepMethod(const std::string& keepFolder, const FusionMethodEntry& method,
 }
 
 }  // namespace
+
+std::string DegradedPanPath(const std::string& folder)
+{
+    return InFolder(folder, "pan.tif");
+}
+
+std::string DegradedMsPath(const std::string& folder)
+{
+    return InFolder(folder, "ms.tif");
+}
+
+std::string KeptResultPath(const std::string& folder, const FusionMethodEntry& method)
+{
+    return InFolder(folder, method.name + ".tif");
+}
 
 WorkFolder::WorkFolder()
 {
@@ -98,7 +123,8 @@ bool MakeDegradedScene(const BandSource& pan, std::optional<double> panNoData,
                        const SensorGains& sensor,
                        const std::vector<const FusionMethodEntry*>& methods,
                        const std::string& sceneFolder, const std::string& keptFolder,
-                       RunFiles& files, const QualityPump& pump, Host& host, DegradedScene& scene)
+                       QualityOutputs& outputs, const QualityPump& pump, Host& host,
+                       DegradedScene& scene)
 {
     scene = DegradedScene{};
     scene.ratio = ratio;
@@ -114,10 +140,13 @@ bool MakeDegradedScene(const BandSource& pan, std::optional<double> panNoData,
     DegradationTargets targets;
     std::vector<std::unique_ptr<BandFileWriter>> writers;
     auto add = [&](BandFileFormat format, const std::string& path, bool isPan) {
-        writers.push_back(OpenResult(
+        const BandFileSpec spec =
             SpecOf(format, isPan ? scene.panWidth : msWidth, isPan ? scene.panHeight : msHeight,
-                   isPan ? 1 : scene.bands, isPan ? panType : msType, isPan ? panNoData : msNoData),
-            path, files, host));
+                   isPan ? 1 : scene.bands, isPan ? panType : msType, isPan ? panNoData : msNoData);
+        // The methods' own files belong to the run; the kept ones go through the run's outputs.
+        writers.push_back(format == BandFileFormat::Envi
+                              ? OpenBandFileWriter(spec, BandFilePaths(format, path), path, host)
+                              : OpenResult(spec, path, outputs, host));
         if (!writers.back()) return false;
         (isPan ? targets.pan : targets.ms).push_back(writers.back().get());
         return true;
@@ -130,8 +159,9 @@ bool MakeDegradedScene(const BandSource& pan, std::optional<double> panNoData,
     if ((!sceneFolder.empty() && oneFile &&
          (!add(BandFileFormat::Envi, MultiBandPanFile(sceneFolder), true) ||
           !add(BandFileFormat::Envi, MultiBandMsFile(sceneFolder), false))) ||
-        (!keptFolder.empty() && (!add(BandFileFormat::GeoTiff, keptFolder + "/pan.tif", true) ||
-                                 !add(BandFileFormat::GeoTiff, keptFolder + "/ms.tif", false)))) {
+        (!keptFolder.empty() &&
+         (!add(BandFileFormat::GeoTiff, DegradedPanPath(keptFolder), true) ||
+          !add(BandFileFormat::GeoTiff, DegradedMsPath(keptFolder), false)))) {
         return false;
     }
     if (!DegradeIntoFiles(pan, panNoData, ms, msNoData, ratio, sensor, targets, pump, host))
@@ -147,7 +177,7 @@ RunOutcome RunMethods(const DegradedScene& scene,
                       const std::vector<const FusionMethodEntry*>& methods,
                       const std::vector<BandSource>& reference,
                       const std::vector<std::optional<double>>& referenceNoData,
-                      const std::string& keepFolder, RunFiles& files, Host& host,
+                      const std::string& keepFolder, QualityOutputs& outputs, Host& host,
                       const QualityPump& pump, std::vector<QualityRow>& rows)
 {
     const int bands = static_cast<int>(reference.size());
@@ -176,7 +206,11 @@ RunOutcome RunMethods(const DegradedScene& scene,
                                    scene.ratio, pump, host, row.reduced)) {
             return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
         }
-        if (!KeepMethod(keepFolder, *method, fused, reference[0].layout.type, files, host))
+        if (!row.reduced.undefined.empty()) {
+            host.ShowMessage(row.reduced.undefined);
+            return RunOutcome::Stopped;
+        }
+        if (!KeepMethod(keepFolder, *method, fused, reference[0].layout.type, outputs, host))
             return RunOutcome::Stopped;
         row.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -9,8 +9,8 @@
 
 #include "assess/quality_metrics.h"
 #include "assess/quality_table.h"
-#include "core/run_files.h"
 #include "workflows/fusion_registry.h"
+#include "workflows/quality_outputs.h"
 
 namespace lumesta {
 
@@ -28,27 +28,35 @@ private:
     std::string m_path;
 };
 
+// The files of a protocol's folder: the degraded pan and MS, and a method's kept result.
+std::string DegradedPanPath(const std::string& folder);
+std::string DegradedMsPath(const std::string& folder);
+std::string KeptResultPath(const std::string& folder, const FusionMethodEntry& method);
+
 // The degraded scene the protocol and `degrade` make: the pan and MS (sides multiples of ratio,
 // checked by the caller) filtered by the sensor's MTF and decimated. With sceneFolder, the files
 // the methods fuse (rounded into the methods' sample type, or the inputs' for methods fusing one
-// multi-band file); with keptFolder, pan.tif and ms.tif there in the inputs' sample types,
-// staged by files (the folder made when missing). False after a message or a cancel.
+// multi-band file); with keptFolder, DegradedPanPath and DegradedMsPath there in the inputs'
+// sample types, staged through outputs (confirmed by the caller). False after a message or a
+// cancel.
 bool MakeDegradedScene(const BandSource& pan, std::optional<double> panNoData,
                        const std::vector<BandSource>& ms, std::optional<double> msNoData, int ratio,
                        const SensorGains& sensor,
                        const std::vector<const FusionMethodEntry*>& methods,
                        const std::string& sceneFolder, const std::string& keptFolder,
-                       RunFiles& files, const QualityPump& pump, Host& host, DegradedScene& scene);
+                       QualityOutputs& outputs, const QualityPump& pump, Host& host,
+                       DegradedScene& scene);
 
 // Fuses the scene with each method and measures the result against the MS (reference, its no
-// data per band). With keepFolder, also writes METHOD.tif there (the reference's sample type),
-// staged by files. A method that stops on a message gives a row of NaN; Stopped when every method
+// data per band). With keepFolder, also writes KeptResultPath there (the reference's sample
+// type), staged through outputs. A method that stops on a message gives a row of NaN; a metric
+// its result leaves undefined stops with the message naming it; Stopped when every method
 // stopped; Cancelled stops everything.
 RunOutcome RunMethods(const DegradedScene& scene,
                       const std::vector<const FusionMethodEntry*>& methods,
                       const std::vector<BandSource>& reference,
                       const std::vector<std::optional<double>>& referenceNoData,
-                      const std::string& keepFolder, RunFiles& files, Host& host,
+                      const std::string& keepFolder, QualityOutputs& outputs, Host& host,
                       const QualityPump& pump, std::vector<QualityRow>& rows);
 
 }  // namespace lumesta

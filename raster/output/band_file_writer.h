@@ -57,7 +57,8 @@ public:
 
     // The next rows rows of every band: bands[k] points at rows × width samples of band k, row
     // after row, of the type T that is the file's sample type (std::uint8_t, std::uint16_t,
-    // std::int16_t, float). False after a message ("Cannot write PATH." with the reason).
+    // std::int16_t, float). False after "Cannot write PATH." (with the reason for a row count
+    // or sample type the file does not take).
     template <typename T>
     bool WriteRows(const T* const* bands, int rows)
     {
@@ -79,7 +80,8 @@ protected:
     // Writes the strip (bands[k]: rows × width samples of the file's type); false after a
     // message.
     virtual bool WriteStrip(const void* const* bands, int rows) = 0;
-    // Shows "Cannot write PATH." (with ": reason" when one is given); returns false.
+    // Shows "Cannot write PATH." (with ": reason" when one is given: for what the file cannot
+    // take, not for a write the system refused); returns false.
     bool Fail(const std::string& reason);
     // Fails unless every row was written.
     bool CheckComplete();
@@ -118,8 +120,8 @@ std::string ExactNumberText(double value);
 
 // Opens a writer of spec.format over stagedPaths (the names BandFilePaths gives for the final
 // path, as the run's guard staged them, in that order). shownPath names the result in
-// messages. Nothing after a message: "Cannot write PATH." with the reason (a type or size the
-// format cannot hold, a no-data value outside the type, a file that cannot be created).
+// messages. Nothing after a message: "Cannot write PATH: REASON." for a type, size, no-data value
+// or grid the format cannot hold, "Cannot write PATH." for a file that cannot be created.
 std::unique_ptr<BandFileWriter> OpenBandFileWriter(const BandFileSpec& spec,
                                                    const std::vector<std::string>& stagedPaths,
                                                    const std::string& shownPath, Host& host);

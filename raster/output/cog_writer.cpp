@@ -142,7 +142,7 @@ protected:
             if (GDALRasterIO(GDALGetRasterBand(m_levels[0].get(), k + 1), GF_Write, 0,
                              m_rowsWritten, m_spec.width, rows, const_cast<void*>(bands[k]),
                              m_spec.width, rows, GdalTypeOf(m_spec.type), 0, 0) != CE_None) {
-                return Fail(GdalFailureText());
+                return Fail({});
             }
         }
         return !m_pyramid || FeedPyramid(bands, rows);
@@ -151,14 +151,14 @@ protected:
 private:
     RunOutcome Stop()
     {
-        Fail(GdalFailureText());
+        Fail({});
         return RunOutcome::Stopped;
     }
 
     bool CreateLevel(int width, int height)
     {
         const std::string path = m_temps.CreateTemp(m_path);
-        if (path.empty()) return Fail("no temporary file can be made beside it");
+        if (path.empty()) return Fail({});
         GdalOptions options;
         options.Set("INTERLEAVE", "BAND")
             .Set("PHOTOMETRIC", "MINISBLACK")
@@ -169,7 +169,7 @@ private:
         m_levels.emplace_back(GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), width, height,
                                          m_spec.bands, GdalTypeOf(m_spec.type), options.List()));
         m_levelPaths.push_back(path);
-        return m_levels.back() != nullptr || Fail(GdalFailureText());
+        return m_levels.back() != nullptr || Fail({});
     }
 
     bool FeedPyramid(const void* const* bands, int rows)
@@ -200,7 +200,7 @@ private:
                     GDALGetRasterBand(m_levels[static_cast<std::size_t>(level)].get(), k + 1),
                     GF_Write, 0, row, width, 1, const_cast<double*>(values.data()), width, 1,
                     GDT_Float64, 0, 0) != CE_None) {
-                return Fail(GdalFailureText());
+                return Fail({});
             }
         }
         return true;

@@ -17,8 +17,8 @@
 namespace lumesta {
 
 // A writer of spec (checked by OpenBandFileWriter) into path, which exists (the run's staged
-// name). Nothing after "Cannot write PATH: REASON." (GDAL's text, or no temporary file could be
-// made beside it).
+// name). Nothing after "Cannot write PATH." (GDAL could not create it, or no temporary file
+// could be made beside it).
 std::unique_ptr<BandFileWriter> OpenCogWriter(const BandFileSpec& spec, const std::string& path,
                                               const std::string& shownPath, Host& host);
 

@@ -3,9 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "raster/file_name.h"
 #include "raster/output/gdal_library.h"
@@ -95,8 +93,8 @@ public:
 
     bool Open(const std::string& imgPath)
     {
-        m_fd = ::open(imgPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        return m_fd >= 0 || Fail(std::strerror(errno));
+        m_fd = ::open(imgPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        return m_fd >= 0 || Fail({});
     }
 
     RunOutcome Finish(const std::function<bool()>&) override
@@ -105,7 +103,7 @@ public:
         const int fd = m_fd;
         m_fd = -1;
         if (::close(fd) != 0) {
-            Fail(std::strerror(errno));
+            Fail({});
             return RunOutcome::Stopped;
         }
         return WriteHeader() ? RunOutcome::Finished : RunOutcome::Stopped;
@@ -120,10 +118,9 @@ protected:
             const std::int64_t offset =
                 (static_cast<std::int64_t>(k) * m_spec.height + m_rowsWritten) * rowBytes;
             const std::int64_t length = rows * rowBytes;
-            errno = 0;
             if (!WriteAllAt(m_fd, offset, bands[k], length, WriteBehind::CallBytes(&m_behind)) ||
                 !m_behind.Wrote(m_fd, offset, length)) {
-                return Fail(errno != 0 ? std::strerror(errno) : "the disk refused the data");
+                return Fail({});
             }
         }
         return true;
@@ -134,10 +131,10 @@ private:
     {
         const std::string text = HeaderText(m_spec, m_shownPath);
         std::FILE* file = std::fopen(m_hdrPath.c_str(), "wb");
-        if (file == nullptr) return Fail(std::strerror(errno));
+        if (file == nullptr) return Fail({});
         const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
         const bool closed = std::fclose(file) == 0;
-        return (written && closed) || Fail(std::strerror(errno));
+        return (written && closed) || Fail({});
     }
 
     std::string m_hdrPath;

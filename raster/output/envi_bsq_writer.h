@@ -10,9 +10,10 @@
 
 namespace lumesta {
 
-// A writer of spec (checked by OpenBandFileWriter) into imgPath and hdrPath, which exist (the
-// run's staged names). Nothing after "Cannot write PATH: REASON." (an image that cannot be
-// opened, a grid that is rotated or not north-up, which ENVI's map info cannot hold).
+// A writer of spec (checked by OpenBandFileWriter) into imgPath and hdrPath (the run's staged
+// names, or new files). Nothing after "Cannot write PATH: REASON." (a grid that is rotated or
+// not north-up, which ENVI's map info cannot hold) or "Cannot write PATH." (an image that cannot
+// be opened).
 std::unique_ptr<BandFileWriter> OpenEnviBsqWriter(const BandFileSpec& spec,
                                                   const std::string& imgPath,
                                                   const std::string& hdrPath,

@@ -55,10 +55,4 @@ void DescribeDataset(GDALDatasetH dataset, const BandFileSpec& spec)
     OSRDestroySpatialReference(srs);
 }
 
-std::string GdalFailureText()
-{
-    const std::string text = LastGdalFailure();
-    return text.empty() ? "GDAL gave no reason" : text;
-}
-
 }  // namespace lumesta

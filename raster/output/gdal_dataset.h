@@ -37,7 +37,4 @@ GDALDataType GdalTypeOf(SampleType type);
 // Sets spec's band names, no-data value, geotransform and coordinate system on dataset.
 void DescribeDataset(GDALDatasetH dataset, const BandFileSpec& spec);
 
-// The last failure GDAL reported on this thread, or a sentence saying it gave none.
-std::string GdalFailureText();
-
 }  // namespace lumesta

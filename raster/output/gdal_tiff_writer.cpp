@@ -24,9 +24,9 @@ public:
         m_dataset.reset(GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), m_spec.width,
                                    m_spec.height, m_spec.bands, GdalTypeOf(m_spec.type),
                                    options.List()));
-        if (!m_dataset) return Fail(GdalFailureText());
+        if (!m_dataset) return Fail({});
         DescribeDataset(m_dataset.get(), m_spec);
-        return LastGdalFailure().empty() || Fail(GdalFailureText());
+        return LastGdalFailure().empty() || Fail({});
     }
 
     RunOutcome Finish(const std::function<bool()>&) override
@@ -35,7 +35,7 @@ public:
         ClearGdalFailure();
         m_dataset.reset();
         if (LastGdalFailure().empty()) return RunOutcome::Finished;
-        Fail(GdalFailureText());
+        Fail({});
         return RunOutcome::Stopped;
     }
 
@@ -47,7 +47,7 @@ protected:
             if (GDALRasterIO(GDALGetRasterBand(m_dataset.get(), k + 1), GF_Write, 0, m_rowsWritten,
                              m_spec.width, rows, const_cast<void*>(bands[k]), m_spec.width, rows,
                              GdalTypeOf(m_spec.type), 0, 0) != CE_None) {
-                return Fail(GdalFailureText());
+                return Fail({});
             }
         }
         return true;

@@ -10,7 +10,7 @@
 namespace lumesta {
 
 // A writer of spec (checked by OpenBandFileWriter) into path, which exists (the run's staged
-// name). Nothing after "Cannot write PATH: REASON." (GDAL's text).
+// name). Nothing after "Cannot write PATH." (GDAL could not create it).
 std::unique_ptr<BandFileWriter> OpenGdalTiffWriter(const BandFileSpec& spec,
                                                    const std::string& path,
                                                    const std::string& shownPath, Host& host);
