@@ -145,7 +145,13 @@ protected:
                 return Fail({});
             }
         }
-        return !m_pyramid || FeedPyramid(bands, rows);
+        if (m_pyramid && !FeedPyramid(bands, rows)) return false;
+        m_unflushed += static_cast<std::int64_t>(rows) * m_spec.width * m_spec.bands *
+                       SampleBytes(m_spec.type);
+        if (m_unflushed < kGdalFlushBytes) return true;
+        m_unflushed = 0;
+        for (const DatasetPtr& level : m_levels) GDALFlushCache(level.get());
+        return LastGdalFailure().empty() || Fail({});
     }
 
 private:
@@ -242,6 +248,7 @@ private:
     std::vector<DatasetPtr> m_levels;  // closed before their files are removed
     std::unique_ptr<OverviewPyramid> m_pyramid;
     std::vector<std::vector<double>> m_rowValues;  // one row of every band, for the pyramid
+    std::int64_t m_unflushed = 0;                  // bytes written since the last flush
 };
 
 }  // namespace

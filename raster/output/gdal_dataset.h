@@ -5,6 +5,7 @@
 
 #include <gdal.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -30,6 +31,10 @@ public:
 private:
     char** m_list = nullptr;
 };
+
+// Bytes a writer hands GDAL between two flushes of the dataset's blocks: flushed blocks leave
+// GDAL's cache, so a writer holds at most this much there whatever the image's size.
+inline constexpr std::int64_t kGdalFlushBytes = std::int64_t{8} << 20;
 
 // UInt8, UInt16, Int16, Float32 as GDAL names them.
 GDALDataType GdalTypeOf(SampleType type);

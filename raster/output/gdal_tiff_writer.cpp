@@ -50,11 +50,17 @@ protected:
                 return Fail({});
             }
         }
-        return true;
+        m_unflushed += static_cast<std::int64_t>(rows) * m_spec.width * m_spec.bands *
+                       SampleBytes(m_spec.type);
+        if (m_unflushed < kGdalFlushBytes) return true;
+        m_unflushed = 0;
+        GDALFlushCache(m_dataset.get());
+        return LastGdalFailure().empty() || Fail({});
     }
 
 private:
     DatasetPtr m_dataset;
+    std::int64_t m_unflushed = 0;  // bytes written since the last flush
 };
 
 }  // namespace
