@@ -34,7 +34,7 @@ private:
 
 // Bytes a writer hands GDAL between two flushes of the dataset's blocks: flushed blocks leave
 // GDAL's cache, so a writer holds at most this much there whatever the image's size.
-inline constexpr std::int64_t kGdalFlushBytes = std::int64_t{8} << 20;
+inline constexpr std::int64_t kGdalFlushBytes = std::int64_t{2} << 20;
 
 // UInt8, UInt16, Int16, Float32 as GDAL names them.
 GDALDataType GdalTypeOf(SampleType type);
