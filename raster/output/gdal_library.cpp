@@ -39,7 +39,13 @@ void UseGdal()
 
 std::string LastGdalFailure()
 {
-    return t_lastFailure;
+    if (!t_lastFailure.empty()) return t_lastFailure;
+    // Another handler may have been installed since: GDAL's own record of the last error.
+    if (CPLGetLastErrorType() >= CE_Failure) {
+        const char* text = CPLGetLastErrorMsg();
+        return text != nullptr && *text != '\0' ? text : "GDAL reported a failure";
+    }
+    return {};
 }
 
 void ClearGdalFailure()
