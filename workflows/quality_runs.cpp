@@ -6,11 +6,13 @@
 #include <limits>
 #include <memory>
 
+#include "assess/quality_kernels.h"
 #include "core/time_stamp.h"
 #include "imaging/band_window.h"
 #include "imaging/interpolator23.h"
 #include "imaging/sensor_gains.h"
 #include "raster/output/band_file_writer.h"
+#include "raster/world_file.h"
 #include "workflows/quality_inputs.h"
 #include "workflows/quality_outputs.h"
 #include "workflows/wald_protocol.h"
@@ -26,7 +28,9 @@ class BlockMapFile {
 public:
     // Opens the writer of path (staged through outputs) for grid; nothing to do without a path.
     // False after the writer's message.
-    bool Open(const std::string& path, BlockGrid grid, QualityOutputs& outputs, Host& host)
+    // geo: the measured image's; the map's pixels are its blocks.
+    bool Open(const std::string& path, BlockGrid grid, const Georeference& geo,
+              QualityOutputs& outputs, Host& host)
     {
         if (path.empty()) return true;
         BandFileSpec spec;
@@ -36,6 +40,9 @@ public:
         spec.bands = 1;
         spec.type = SampleType::Float32;
         spec.noData = std::numeric_limits<double>::quiet_NaN();  // blocks left out
+        spec.geo = geo.Regridded(static_cast<int>(grid.columns * kQualityBlock),
+                                 static_cast<int>(grid.rows * kQualityBlock),
+                                 static_cast<int>(grid.columns), static_cast<int>(grid.rows));
         if (grid.rows <= 0 || grid.columns <= 0) {
             host.ShowMessage("Cannot write " + path + ".");
             return false;
@@ -104,7 +111,12 @@ RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, Qualit
         }
     }
     BlockMapFile map;
-    if (!map.Open(job.mapPath, ReducedMapGrid(f[0]->Width(), f[0]->Height()), outputs, host))
+    // The map starts where the cut leaves the image.
+    Georeference geo = ReadInputGeoreference(in.fused[0].layout.path);
+    const MapPoint corner = geo.PixelToMap(job.cut, job.cut);
+    geo.originX = corner.x;
+    geo.originY = corner.y;
+    if (!map.Open(job.mapPath, ReducedMapGrid(f[0]->Width(), f[0]->Height()), geo, outputs, host))
         return RunOutcome::Stopped;
     QualityRow row;
     const auto start = std::chrono::steady_clock::now();
@@ -130,8 +142,8 @@ RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, QualityOu
         return RunOutcome::Stopped;
     }
     BlockMapFile map;
-    if (!map.Open(job.mapPath, FullMapGrid(in.pan.layout.width, in.pan.layout.height), outputs,
-                  host)) {
+    if (!map.Open(job.mapPath, FullMapGrid(in.pan.layout.width, in.pan.layout.height),
+                  ReadInputGeoreference(in.pan.layout.path), outputs, host)) {
         return RunOutcome::Stopped;
     }
     QualityRow row;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "imaging/band_window.h"
+#include "raster/world_file.h"
 #include "workflows/degraded_scene.h"
 
 namespace lumesta {
@@ -25,9 +26,10 @@ QualityRow FailedRow(const std::string& method, int bands)
 }
 
 BandFileSpec SpecOf(BandFileFormat format, std::int64_t width, std::int64_t height, int bands,
-                    SampleType type, std::optional<double> noData)
+                    SampleType type, std::optional<double> noData, const Georeference& geo)
 {
     BandFileSpec spec;
+    spec.geo = geo;
     spec.format = format;
     spec.width = static_cast<int>(width);
     spec.height = static_cast<int>(height);
@@ -35,6 +37,16 @@ BandFileSpec SpecOf(BandFileFormat format, std::int64_t width, std::int64_t heig
     spec.type = type;
     spec.noData = noData;
     return spec;
+}
+
+// Where the degraded band lies: the input's ground, its pixels ratio times as large.
+Georeference DegradedGeoreference(const BandSource& source, int ratio)
+{
+    const std::int64_t width = source.layout.width;
+    const std::int64_t height = source.layout.height;
+    return ReadInputGeoreference(source.layout.path)
+        .Regridded(static_cast<int>(width), static_cast<int>(height),
+                   static_cast<int>(width / ratio), static_cast<int>(height / ratio));
 }
 
 std::string InFolder(const std::string& folder, const std::string& name)
@@ -62,16 +74,17 @@ SampleType MethodType(const std::vector<const FusionMethodEntry*>& methods, Samp
 
 // The method's fused bands as keepFolder/METHOD.tif, a row at a time.
 bool KeepMethod(const std::string& keepFolder, const FusionMethodEntry& method,
-                const std::vector<BandSource>& fused, SampleType type, QualityOutputs& outputs,
-                Host& host)
+                const std::vector<BandSource>& fused, SampleType type, const Georeference& geo,
+                QualityOutputs& outputs, Host& host)
 {
     if (keepFolder.empty()) return true;
     std::vector<std::unique_ptr<BandWindowSource>> sources;
     if (!OpenBandWindows(fused, {}, host, sources)) return false;
     const std::int64_t width = fused[0].layout.width;
     const std::int64_t height = fused[0].layout.height;
+    // The result lies on the reference's grid.
     const auto writer = OpenResult(SpecOf(BandFileFormat::GeoTiff, width, height,
-                                          static_cast<int>(fused.size()), type, std::nullopt),
+                                          static_cast<int>(fused.size()), type, std::nullopt, geo),
                                    KeptResultPath(keepFolder, method), outputs, host);
     if (!writer) return false;
     std::vector<std::vector<double>> rows(fused.size(),
@@ -139,10 +152,13 @@ bool MakeDegradedScene(const BandSource& pan, std::optional<double> panNoData,
     const SampleType msType = ms[0].layout.type;
     DegradationTargets targets;
     std::vector<std::unique_ptr<BandFileWriter>> writers;
+    const Georeference panGeo = DegradedGeoreference(pan, ratio);
+    const Georeference msGeo = DegradedGeoreference(ms[0], ratio);
     auto add = [&](BandFileFormat format, const std::string& path, bool isPan) {
         const BandFileSpec spec =
             SpecOf(format, isPan ? scene.panWidth : msWidth, isPan ? scene.panHeight : msHeight,
-                   isPan ? 1 : scene.bands, isPan ? panType : msType, isPan ? panNoData : msNoData);
+                   isPan ? 1 : scene.bands, isPan ? panType : msType, isPan ? panNoData : msNoData,
+                   isPan ? panGeo : msGeo);
         // The methods' own files belong to the run; the kept ones go through the run's outputs.
         writers.push_back(format == BandFileFormat::Envi
                               ? OpenBandFileWriter(spec, BandFilePaths(format, path), path, host)
@@ -210,7 +226,8 @@ RunOutcome RunMethods(const DegradedScene& scene,
             host.ShowMessage(row.reduced.undefined);
             return RunOutcome::Stopped;
         }
-        if (!KeepMethod(keepFolder, *method, fused, reference[0].layout.type, outputs, host))
+        if (!KeepMethod(keepFolder, *method, fused, reference[0].layout.type,
+                        ReadInputGeoreference(reference[0].layout.path), outputs, host))
             return RunOutcome::Stopped;
         row.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
