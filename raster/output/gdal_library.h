@@ -7,15 +7,14 @@
 #include <cstdint>
 #include <string>
 
+#include "raster/gdal/gdal_setup.h"
 #include "raster/georeference.h"
 
 namespace lumesta {
 
-// The most GDAL's block cache holds, for the whole process.
-inline constexpr std::int64_t kGdalCacheBytes = std::int64_t{64} << 20;
-
-// Registers the drivers, bounds the cache and installs the quiet error handler, once per
-// process; every routine that calls GDAL calls it first. Safe from any thread.
+// Registers the drivers of the results, bounds the cache and installs the quiet error handler,
+// once per process (PrepareGdalForResults); every routine that writes through GDAL calls it
+// first. Safe from any thread.
 void UseGdal();
 
 // The text of the last failure GDAL reported on this thread since ClearGdalFailure (empty when
