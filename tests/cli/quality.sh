@@ -58,6 +58,30 @@ check "degrade finishes silently" [ "$STATUS" = 0 -a ! -s "$WORK/out" ]
 check "degrade writes what --keep kept" cmp -s "$WORK/deg/x/ms.tif" "$WORK/keep/deep/ms.tif"
 check "degrade report block closes" grep -q $'^\tFinished\r$' "$WORK/d.log"
 
+# Georeferenced pan and MS are placed by their geotransforms: the ratio is theirs, a --ratio must
+# agree, and an MS off the pan's corner or on another coordinate system is refused.
+if command -v gdal_translate >/dev/null; then
+    geo() { gdal_translate -q -a_srs "EPSG:$1" -a_ullr 500000 4000000 500256 3999808 "${@:2}"; }
+    geo 32618 "$WORK/pan.tif" "$WORK/gpan.tif"
+    geo 32618 "$WORK/ms.tif" "$WORK/gms.tif"
+    geo 32618 -outsize 50% 50% "$WORK/pan.tif" "$WORK/gpan2.tif"
+    geo 32632 "$WORK/ms.tif" "$WORK/gms_utm32.tif"
+    gdal_translate -q -a_srs EPSG:32618 -a_ullr 500004 4000000 500260 3999808 "$WORK/ms.tif" "$WORK/gms_off.tif"
+    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms.tif" --sensor worldview2 --method 2 --format csv
+    check "georeferenced on one corner: the same numbers" [ "$STATUS" = 0 -a \
+        "$(printf '%.6f' "$(sed -n 2p "$WORK/out" | cut -d, -f2)")" = "$(awk '$1 == "2" {print $2}' "$WORK/wald.txt")" ]
+    run degrade --pan "$WORK/gpan2.tif" --ms "$WORK/gms.tif" --out "$WORK/g2"
+    check "the georeferenced pair's own ratio 2" eval '[ "$STATUS" = 0 ] && gdalinfo "$WORK/g2/ms.tif" | grep -q "Size is 32, 24"'
+    run degrade --pan "$WORK/gpan2.tif" --ms "$WORK/gms.tif" --ratio 4 --out "$WORK/g4"
+    check "a --ratio the geotransforms disagree with" [ "$STATUS" = 1 -a ! -e "$WORK/g4" ]
+    check "ratio message" grep -q "give a ratio of 2, not the ratio 4 given" "$WORK/err"
+    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_off.tif" --method 2
+    check "an MS off the pan's corner" [ "$STATUS" = 1 -a ! -s "$WORK/out" ]
+    check "offset message" grep -q "The MS lies 4, 0 pan pixels from the corner of the PAN" "$WORK/err"
+    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_utm32.tif" --method 2
+    check "another coordinate system" eval '[ "$STATUS" = 1 ] && grep -q "The coordinate systems of PAN" "$WORK/err"'
+fi
+
 E8=$WORK/e/envi
 run quality wald --pan "$E8/pan.img" --ms "$E8/blue.img" "$E8/green.img" "$E8/red.img" --ratio 2
 check "three bands at ratio 2 use the Landsat methods" [ "$STATUS" = 0 -a "$(wc -l <"$WORK/out")" = 3 ]
