@@ -80,6 +80,11 @@ if command -v gdal_translate >/dev/null; then
     check "offset message" grep -q "The MS lies 4, 0 pan pixels from the corner of the PAN" "$WORK/err"
     run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_utm32.tif" --method 2
     check "another coordinate system" eval '[ "$STATUS" = 1 ] && grep -q "The coordinate systems of PAN" "$WORK/err"'
+    # A VRT's own no-data value (here the first band's largest sample) takes its blocks out.
+    top=$(gdalinfo -mm "$WORK/ms.tif" | grep -m1 "Computed Min/Max" | sed 's/.*,//; s/\..*//')
+    gdal_translate -q -of VRT -a_nodata "$top" "$WORK/ms.tif" "$WORK/ms_nd.vrt"
+    run quality reduced --fused "$WORK/ms.tif" --reference "$WORK/ms_nd.vrt" --format json
+    check "a VRT's no-data value is honoured" eval '[ "$STATUS" = 0 ] && grep -q "\"blocks_used\": 2, \"blocks_total\": 4" "$WORK/out"'
 fi
 
 E8=$WORK/e/envi
