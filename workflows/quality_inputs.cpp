@@ -210,14 +210,16 @@ bool FitsSamples(double value, SampleType type)
     }
 }
 
-// The no-data value of each band: the option for its input, else --nodata, else its file's own.
-// False after "The no-data value V does not fit the samples of PATH (TYPE)." for a given value.
-bool NoDataOf(const std::vector<BandSource>& bands, const NoDataChoice& own,
-              const NoDataChoice& all, Host& host, std::vector<std::optional<double>>& values)
+// The no-data value of each band: the option for its input, else --nodata, else its file's own
+// (its declared value and its mask). False after "The no-data value V does not fit the samples
+// of PATH (TYPE)." for a given value.
+bool NoDataOf(std::vector<BandSource>& bands, const NoDataChoice& own, const NoDataChoice& all,
+              Host& host, std::vector<std::optional<double>>& values)
 {
     const NoDataChoice& choice = own.given ? own : all;
     values.clear();
-    for (const BandSource& band : bands) {
+    for (BandSource& band : bands) {
+        band.ownMask = !choice.given;
         if (!choice.given) {
             values.push_back(DeclaredNoData(band.layout.path));
             continue;
@@ -250,7 +252,9 @@ bool ResolveQualityInputs(const QualityJob& job, Host& host, QualityInputs& in)
         return false;
     }
     if (job.protocol == QualityProtocol::Reduced) return true;
-    if (!NoDataOf({in.pan}, job.panNoData, job.noData, host, pan)) return false;
+    std::vector<BandSource> panBand{in.pan};
+    if (!NoDataOf(panBand, job.panNoData, job.noData, host, pan)) return false;
+    in.pan = panBand[0];
     in.panNoData = pan[0];
     const auto sensor = SensorForBands(job.sensor, static_cast<int>(in.ms.size()), host);
     if (!sensor) return false;

@@ -85,6 +85,18 @@ if command -v gdal_translate >/dev/null; then
     gdal_translate -q -of VRT -a_nodata "$top" "$WORK/ms.tif" "$WORK/ms_nd.vrt"
     run quality reduced --fused "$WORK/ms.tif" --reference "$WORK/ms_nd.vrt" --format json
     check "a VRT's no-data value is honoured" eval '[ "$STATUS" = 0 ] && grep -q "\"blocks_used\": 2, \"blocks_total\": 4" "$WORK/out"'
+    # A file's own mask (here an internal one, made from an alpha band where the image is
+    # widened by four MS columns) takes its blocks out; --nodata none ignores it.
+    if command -v gdalwarp >/dev/null; then
+        gdalwarp -q -dstalpha -te 499984 3999808 500256 4000000 -tr 4 4 "$WORK/gms.tif" "$WORK/wa.tif"
+        gdalwarp -q -te 499984 3999808 500256 4000000 -tr 4 4 "$WORK/gms.tif" "$WORK/wn.tif"
+        gdal_translate -q -b 1 -b 2 -b 3 -b 4 -mask 5 --config GDAL_TIFF_INTERNAL_MASK YES -co TILED=YES \
+            -co BLOCKXSIZE=16 -co BLOCKYSIZE=16 "$WORK/wa.tif" "$WORK/wm.tif"
+        run quality reduced --fused "$WORK/wm.tif" --reference "$WORK/wn.tif" --format json
+        check "a file's own mask is honoured" eval '[ "$STATUS" = 0 ] && grep -q "\"blocks_used\": 4, \"blocks_total\": 6" "$WORK/out"'
+        run quality reduced --fused "$WORK/wm.tif" --reference "$WORK/wn.tif" --format json --nodata none
+        check "--nodata none ignores the mask" eval '[ "$STATUS" = 0 ] && grep -q "\"blocks_used\": 6, \"blocks_total\": 6" "$WORK/out"'
+    fi
 fi
 
 E8=$WORK/e/envi
