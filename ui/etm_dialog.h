@@ -9,6 +9,7 @@
 #include "fusion/etm_job.h"
 #include "fusion/etm_run.h"
 #include "fusion/pansharpen_batch.h"
+#include "fusion/etm_options.h"
 #include "ui/pansharpen_job_dialog.h"
 #include "workflows/quality_line.h"
 
@@ -23,6 +24,7 @@ struct EtmTraits {
     static constexpr auto BrowseOtherBand = &BrowseEtmOtherBand;
     static constexpr auto SelectBand = &SelectEtmBand;
     static constexpr auto SetSuffix = &SetEtmSuffix;
+    static constexpr auto Options = &EtmOptions;
     static constexpr auto ChooseBmp = &ChooseEtmBmp;
     static constexpr auto Run = &RunEtmPanSharpenWithQuality;
     static BatchOutcome RunBatch(EtmJob& job, RunCounters& counters, Host& host)

@@ -10,6 +10,7 @@
 #include "fusion/pansharpen_browse.h"
 #include "fusion/pansharpen_job.h"
 #include "fusion/pansharpen_run.h"
+#include "fusion/pansharpen_options.h"
 #include "ui/pansharpen_job_dialog.h"
 #include "workflows/quality_line.h"
 
@@ -25,6 +26,7 @@ struct PanSharpen16Traits {
     static constexpr auto BrowseOtherBand = &lumesta::BrowseOtherBand;
     static constexpr auto SelectBand = &lumesta::SelectBand;
     static constexpr auto SetSuffix = &lumesta::SetSuffix;
+    static constexpr auto Options = &PanSharpenOptions;
     static constexpr auto ChooseBmp = &lumesta::ChooseBmp;
     static constexpr auto Run = &RunPanSharpenWithQuality;
     static BatchOutcome RunBatch(PanSharpenJob& job, RunCounters& counters, Host& host)

@@ -62,9 +62,9 @@ void PanSharpenDialogBase::SetTips()
                "--select LIST");
         SetTip(m_bandBrowse[band], "Chooses this multispectral band", kBandOptions[band]);
     }
-    SetTip(m_method, "The fusion method", "--method 1|2");
-    SetTip(m_resampling, "How the multispectral bands are brought to the pan's size",
-           "always this method");
+    SetTip(m_resampling,
+           "How the multispectral bands are brought to the pan's size: set by the method",
+           "follows --method");
     SetTip(m_more, "Spatial filter and colour adjustments", "--filter, --filter-bands, --adjust");
     SetTip(m_suffix, "Added to each multispectral file name to name its fused band",
            "--suffix TEXT");
@@ -202,12 +202,16 @@ void PanSharpenDialogBase::ShowBand(int band, const std::vector<std::string>& en
     m_bandBrowse[band]->setEnabled(browseEnabled);
 }
 
-void PanSharpenDialogBase::ShowOutputs(int method, int resampling, const std::string& suffix,
+void PanSharpenDialogBase::ShowOutputs(int method, const char* resampling, const std::string& suffix,
                                        const std::string& bmpName, bool displayBmp,
                                        bool colourMatch, bool qualityLine)
 {
     m_method->setCurrentIndex(method);
-    m_resampling->setCurrentIndex(resampling);
+    // The method decides the resampling: the list holds the one the run will use.
+    if (m_resampling->count() != 1 || m_resampling->itemText(0) != resampling) {
+        m_resampling->clear();
+        m_resampling->addItem(resampling);
+    }
     ShowText(m_suffix, ToQt(suffix));
     ShowText(m_bmp, ToQt(bmpName));
     m_displayBmp->setChecked(displayBmp);

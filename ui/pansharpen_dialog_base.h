@@ -76,7 +76,7 @@ protected:
     void ShowPan(const std::string& name, int width, int height, bool inputsEnabled);
     void ShowBand(int band, const std::vector<std::string>& entries, int index, bool listEnabled,
                   bool browseEnabled);
-    void ShowOutputs(int method, int resampling, const std::string& suffix,
+    void ShowOutputs(int method, const char* resampling, const std::string& suffix,
                      const std::string& bmpName, bool displayBmp, bool colourMatch,
                      bool qualityLine);
 

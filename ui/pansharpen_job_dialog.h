@@ -2,7 +2,7 @@
 // A pan-sharpening dialog as a view of its job record. Traits names the tool's engine side:
 //   using Job = ...;                                   // PanSharpenJob, EtmJob
 //   static constexpr std::array<const char*, N> kBandLabels;
-//   BrowsePan, BrowseBlue, BrowseOtherBand, SelectBand, SetSuffix, ChooseBmp, Run
+//   BrowsePan, BrowseBlue, BrowseOtherBand, SelectBand, SetSuffix, ChooseBmp, Run, Options
 // Each handler hands the user's choice to the engine and then shows the job again; the dialog
 // itself computes nothing.
 
@@ -12,6 +12,7 @@
 #include <array>
 #include <tuple>
 
+#include "ui/dialog_keys.h"
 #include "ui/pansharpen_dialog_base.h"
 #include "ui/stretch_params_dialog.h"
 #include "ui/text.h"
@@ -58,6 +59,7 @@ protected:
         : PanSharpenDialogBase(title, BandLabels(), counters, host, parent)
     {
         BindFields();
+        SetOptionTip(MethodList(), Traits::Options().Describe(), "--method");
         ShowJob();
     }
 
@@ -84,7 +86,10 @@ private:
                     [this, band](int index) { Traits::SelectBand(m_job, band, index); });
         }
         connect(MethodList(), qOverload<int>(&QComboBox::activated), this,
-                [this](int index) { m_job.method = static_cast<FusionMethod>(index); });
+                [this](int index) {
+                    m_job.method = static_cast<FusionMethod>(index);
+                    ShowJob();
+                });
         connect(ResamplingList(), qOverload<int>(&QComboBox::activated), this,
                 [this](int index) { m_job.resampling = index; });
         connect(SuffixField(), &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -129,7 +134,7 @@ private:
             ShowBand(band, m_job.bandLists[band], m_job.selectedIndex[band], true,
                      inputsEnabled && (band == 0 || m_job.browseEnabled[band]));
         }
-        ShowOutputs(static_cast<int>(m_job.method), m_job.resampling, m_job.suffix,
+        ShowOutputs(static_cast<int>(m_job.method), ResamplingLabel(m_job.method), m_job.suffix,
                     m_job.bmpName, m_job.displayBmp, m_job.colourMatch, m_job.qualityLine);
         // In batch mode the selectors choose the colour bands; the file supplies the rest.
         ShowBatchMode(m_job.batchMode);

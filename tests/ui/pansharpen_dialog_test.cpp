@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QtTest>
 
+#include "fusion/report_sections.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
@@ -55,6 +56,22 @@ private slots:
         QCOMPARE(dialog.Job().method, FusionMethod::Optimisation1);
         QCOMPARE(dialog.Job().filterType, FilterType16::Sharpen);
         QCOMPARE(dialog.Job().filterFlags, (std::array<bool, 4>{false, true, true, false}));
+
+        // Every method of the list is in the tooltip; Resampling shows what the report says.
+        QCOMPARE(dialog.MethodList()->count(), 6);
+        QVERIFY(dialog.MethodList()->toolTip().contains("--method 1|2|gsa|glp-hpm|awlp|brovey"));
+        for (int method = 0; method < dialog.MethodList()->count(); ++method) {
+            Choose(dialog.MethodList(), method);
+            FakeHost report;
+            RunLog log(counters, report);
+            WriteMethodLines(dialog.Job().method, log);
+            QCOMPARE(dialog.ResamplingList()->count(), 1);
+            QVERIFY2(Q(report.Log()).contains("Pan-Sharpening Method:\t" +
+                                              dialog.MethodList()->currentText() +
+                                              "\r\nResampling Method:\t" +
+                                              dialog.ResamplingList()->currentText() + "\r\n"),
+                     report.Log().c_str());
+        }
     }
 
     void BlueChoiceFillsTheLists_data()
