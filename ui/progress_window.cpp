@@ -69,6 +69,16 @@ CProgressWindow::~CProgressWindow()
     DestroyWindow();
 }
 
+CProgressWindow* CProgressWindow::Showing()
+{
+    CProgressWindow* showing = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* window = dynamic_cast<CProgressWindow*>(widget);
+        if (window && window->isVisible() && !window->m_destroyed) showing = window;
+    }
+    return showing;
+}
+
 void CProgressWindow::SetRange(int low, int high, int /*step*/)
 {
     m_bar->setRange(low, high);

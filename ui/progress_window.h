@@ -54,6 +54,10 @@ public:
     void RestoreWindowPosition();
     void SaveWindowPosition();
 
+    // The progress window on the screen (the latest, when several are), or null. Message boxes
+    // belong to it while it shows: it stays on top of every other window.
+    static CProgressWindow* Showing();
+
     QLabel* StatusLabel() const { return m_status; }
     QProgressBar* Bar() const { return m_bar; }
     QPushButton* CancelButton() const { return m_cancel; }

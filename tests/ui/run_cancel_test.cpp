@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 #include <functional>
@@ -200,8 +201,39 @@ private slots:
         QVERIFY(opened);
         QTRY_VERIFY(!frame.isVisible());
         QCOMPARE(answers.asked.first(), QString("A run is going on. Cancel it and close Lumesta?"));
+        // Asked above the progress window, which would otherwise hide the box's buttons.
+        QVERIFY(answers.aboveProgress.first());
         QVERIFY(Q(frame.View().TextForSaving()).contains("Cancelled"));
         QVERIFY(!QFile::exists(Q(dir.File("blue_Fused.img"))));
+    }
+
+    // A message of a run opens above the run's progress window (which stays on top of every
+    // window): the box is the active window, owned by the progress window and on top too.
+    void AMessageDuringARunIsTheActiveTopmostWindow()
+    {
+        MainFrame frame;  // the real message boxes
+        frame.show();
+        QWidget owner;
+        ToolRunGuard guard(owner);
+        bool seen = false;
+        WhenModalOpens([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            QCOMPARE(box->text(), QString("Error during writing image"));
+            QVERIFY(CProgressWindow::Showing());
+            QCOMPARE(box->parentWidget(), CProgressWindow::Showing());
+            QVERIFY(box->windowFlags() & Qt::WindowStaysOnTopHint);
+            QTRY_VERIFY(box->isActiveWindow());
+            QCOMPARE(QApplication::activeWindow(), box);
+            seen = true;
+            box->button(QMessageBox::Ok)->click();
+        });
+        guard.Run(frame.Host(), [](Host& host) {
+            const auto progress = host.OpenProgress("Writing 24-bit BMP ...", ProgressOwner::Window);
+            host.ShowMessage("Error during writing image");
+            return RunOutcome::Stopped;
+        });
+        QVERIFY(seen);
     }
 };
 

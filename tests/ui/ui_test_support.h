@@ -17,6 +17,7 @@
 
 #include "desktop/prompts.h"
 #include "ui/pansharpen_dialog.h"
+#include "ui/progress_window.h"
 #include "ui/tool_dialog.h"
 
 namespace lumesta::testing {
@@ -25,10 +26,15 @@ namespace lumesta::testing {
 // save-changes question unless queued otherwise).
 class ScriptedPrompts : public Prompts {
 public:
-    void Inform(QWidget*, const QString& text) override { informed << text; }
-    bool AskYesNo(QWidget*, const QString& question) override
+    void Inform(QWidget* parent, const QString& text) override
+    {
+        informed << text;
+        aboveProgress << (dynamic_cast<CProgressWindow*>(parent) != nullptr);
+    }
+    bool AskYesNo(QWidget* parent, const QString& question) override
     {
         asked << question;
+        aboveProgress << (dynamic_cast<CProgressWindow*>(parent) != nullptr);
         if (answers.empty()) return true;
         const bool answer = answers.front() == QMessageBox::Yes;
         answers.pop_front();
@@ -45,6 +51,7 @@ public:
 
     QStringList informed;
     QStringList asked;
+    QList<bool> aboveProgress;  // of each box above, in order: owned by a progress window
     std::deque<QMessageBox::StandardButton> answers;
 };
 
