@@ -13,9 +13,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "imaging/sensor_gains.h"
 #include "ui/dialog_parts.h"
@@ -26,6 +28,8 @@
 
 namespace lumesta {
 namespace {
+
+constexpr int kTableMinimumHeight = 120;
 
 const char kImageFilter[] =
     "ENVI (*.img), Idrisi32 (*.rst), GeoTIFF (*.tif)|*.img;*.rst;*.tif|Generic Image Matrix "
@@ -142,7 +146,7 @@ QWidget* FusionQualityDialog::MakeResultGroup()
     m_table = new QTableWidget(this);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
-    m_table->setMinimumHeight(120);
+    m_table->setMinimumHeight(kTableMinimumHeight);
     m_progress = new QProgressBar(this);
     auto* row = new QHBoxLayout;
     auto* copy = new QPushButton("Copy", this);
@@ -233,21 +237,62 @@ void FusionQualityDialog::OnMeasure()
         ProgramHost().OpenInViewer(ViewerKind::Picture, m_job.mapPath);
 }
 
+// The table people read, as the engine rounds, names, sorts and marks it: each column says
+// which way is better, and its best value stands out.
 void FusionQualityDialog::ShowResults()
 {
-    const QString csv = ToQt(FormatQualityRows(m_rows, KindOf(m_job.protocol), QualityFormat::Csv));
-    const QStringList lines = csv.split('\n', Qt::SkipEmptyParts);
+    const ReadableQualityTable table = MakeReadableQualityTable(m_rows, KindOf(m_job.protocol));
+    const bool named = std::any_of(table.methods.begin(), table.methods.end(),
+                                   [](const std::string& name) { return !name.empty(); });
+    const int first = named ? 1 : 0;
     m_table->clear();
-    m_table->setRowCount(std::max<int>(0, static_cast<int>(lines.size()) - 1));
-    m_table->setColumnCount(lines.isEmpty() ? 0 : static_cast<int>(lines[0].split(',').size()));
-    if (lines.isEmpty()) return;
-    m_table->setHorizontalHeaderLabels(lines[0].split(','));
-    for (int r = 1; r < lines.size(); ++r) {
-        const QStringList cells = lines[r].split(',');
-        for (int c = 0; c < cells.size(); ++c)
-            m_table->setItem(r - 1, c, new QTableWidgetItem(cells[c]));
+    m_table->setRowCount(static_cast<int>(table.methods.size()));
+    m_table->setColumnCount(first + static_cast<int>(table.columns.size()));
+    QStringList headers;
+    if (named) headers << "Method";
+    for (const ReadableColumn& column : table.columns)
+        headers << ToQt(column.name) + (column.lowerIsBetter ? " \u2193" : " \u2191");
+    m_table->setHorizontalHeaderLabels(headers);
+    for (int r = 0; r < m_table->rowCount(); ++r) {
+        if (named) m_table->setItem(r, 0, new QTableWidgetItem(ToQt(table.methods[r])));
+        for (int c = 0; c < static_cast<int>(table.columns.size()); ++c) {
+            const ReadableColumn& column = table.columns[c];
+            auto* cell = new QTableWidgetItem(ToQt(column.cells[r]));
+            cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (column.best[r]) MarkBest(*cell);
+            m_table->setItem(r, first + c, cell);
+        }
     }
+    for (int c = 0; c < static_cast<int>(table.columns.size()); ++c) {
+        m_table->horizontalHeaderItem(first + c)
+            ->setToolTip(table.columns[c].lowerIsBetter ? "Lower is better" : "Higher is better");
+    }
+    FitTableWidth();
+}
+
+void FusionQualityDialog::MarkBest(QTableWidgetItem& cell)
+{
+    QFont bold = m_table->font();
+    bold.setBold(true);
+    cell.setFont(bold);
+    cell.setBackground(QColor(0xc8, 0xe6, 0xc9));
+    cell.setToolTip("The best value of this column");
+}
+
+// The columns fit their contents and the table shows them all, and up to eight rows, without
+// scrolling: the dialog grows to take it.
+void FusionQualityDialog::FitTableWidth()
+{
+    constexpr int kRowsShown = 8;
     m_table->resizeColumnsToContents();
+    m_table->resizeRowsToContents();
+    int width = 2 * m_table->frameWidth() + m_table->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < m_table->columnCount(); ++c) width += m_table->columnWidth(c);
+    int height = 2 * m_table->frameWidth() + m_table->horizontalHeader()->sizeHint().height();
+    for (int r = 0; r < std::min(m_table->rowCount(), kRowsShown); ++r)
+        height += m_table->rowHeight(r);
+    m_table->setMinimumSize(width, std::max(height, kTableMinimumHeight));
+    layout()->activate();
 }
 
 void FusionQualityDialog::OnCopy()

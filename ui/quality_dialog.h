@@ -1,7 +1,8 @@
 #pragma once
 // "Fusion Quality": a view of one QualityJob. The user picks the protocol, the files (or the last
 // pan-sharpening run in one click), the sensor and the ratio; Measure runs the job, whose report
-// block goes to the log, and shows the results in a table that can be copied or saved as CSV.
+// block goes to the log, and shows the results in a table to read (rounded, methods ranked, the
+// best of each column marked) that can be copied or saved as CSV with every digit.
 // The dialog stays open for further measurements.
 
 #include <QStringList>
@@ -17,6 +18,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
+class QTableWidgetItem;
 
 namespace lumesta {
 
@@ -54,6 +56,8 @@ private:
     void TakeFields();
     void ShowJob();
     void ShowResults();
+    void MarkBest(QTableWidgetItem& cell);
+    void FitTableWidth();
 
     static std::string MapPathFor(const QualityJob& job, bool wanted);
 

@@ -155,35 +155,35 @@ const std::vector<FusionMethodEntry>& FusionMethodRegistry()
 {
     // The detail-injection methods first, as the dialog lists them after methods 1 and 2.
     static const std::vector<FusionMethodEntry> kMethods = {
-        {"gsa", 4, 4, SampleType::Int16,
+        {"gsa", MethodLabel(FusionMethod::Gsa), 4, 4, SampleType::Int16,
          [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
              return FuseWith16BitTool(static_cast<int>(FusionMethod::Gsa), s, f, h, out);
          }},
-        {"glp-hpm", 4, 4, SampleType::Int16,
+        {"glp-hpm", MethodLabel(FusionMethod::GlpHpm), 4, 4, SampleType::Int16,
          [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
              return FuseWith16BitTool(static_cast<int>(FusionMethod::GlpHpm), s, f, h, out);
          }},
-        {"awlp", 4, 4, SampleType::Int16,
+        {"awlp", MethodLabel(FusionMethod::Awlp), 4, 4, SampleType::Int16,
          [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
              return FuseWith16BitTool(static_cast<int>(FusionMethod::Awlp), s, f, h, out);
          }},
-        {"brovey", 4, 4, SampleType::Int16,
+        {"brovey", MethodLabel(FusionMethod::Brovey), 4, 4, SampleType::Int16,
          [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
              return FuseWith16BitTool(static_cast<int>(FusionMethod::Brovey), s, f, h, out);
          }},
-        {"1", 4, 4, SampleType::Int16,
+        {"1", MethodLabel(FusionMethod::Optimisation1), 4, 4, SampleType::Int16,
          [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
              return FuseWith16BitTool(0, s, f, h, out);
          }},
-        {"2", 4, 4, SampleType::Int16,
+        {"2", MethodLabel(FusionMethod::Optimisation2), 4, 4, SampleType::Int16,
          [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
              return FuseWith16BitTool(1, s, f, h, out);
          }},
-        {"1", 3, 2, SampleType::UInt8,
+        {"1", MethodLabel(FusionMethod::Optimisation1), 3, 2, SampleType::UInt8,
          [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
              return FuseWithEtmTool(0, s, f, h, out);
          }},
-        {"2", 3, 2, SampleType::UInt8,
+        {"2", MethodLabel(FusionMethod::Optimisation2), 3, 2, SampleType::UInt8,
          [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
              return FuseWithEtmTool(1, s, f, h, out);
          }},

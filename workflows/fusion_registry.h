@@ -28,6 +28,7 @@ struct DegradedScene {
 
 struct FusionMethodEntry {
     std::string name;                           // the --method value
+    std::string label;                          // the method as the dialogs name it
     int bands = 4;                              // the MS band count it takes
     int ratio = 4;                              // the resolution ratio it takes
     SampleType sampleType = SampleType::Int16;  // the samples its files hold

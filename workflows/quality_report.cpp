@@ -67,7 +67,7 @@ void WriteQualityReportEnd(const QualityJob& job, const std::vector<QualityRow>&
                    "/ms.tif\r\n");
     } else {
         log.Append("\r\n(c) Results\r\n");
-        log.Append(WithCrLf(FormatQualityRows(rows, KindOf(job.protocol), QualityFormat::Text)));
+        log.Append(WithCrLf(FormatQualityRows(rows, KindOf(job.protocol), QualityFormat::Report)));
         if (!job.mapPath.empty()) log.Append("    Block map:\t" + job.mapPath + "\r\n");
         if (!job.keepFolder.empty()) log.Append("    Kept in:\t" + job.keepFolder + "\r\n");
     }

@@ -60,10 +60,11 @@ bool ReadFused(const std::vector<BandSource>& fused, std::vector<std::vector<dou
     return true;
 }
 
-QualityRow FailedRow(const std::string& method, int bands)
+QualityRow FailedRow(const FusionMethodEntry& method, int bands)
 {
     QualityRow row;
-    row.method = method;
+    row.method = method.name;
+    row.label = method.label;
     row.reduced =
         ReducedMetrics{kNaN, kNaN, kNaN, kNaN, kNaN, std::vector<double>(bands, kNaN), {}};
     return row;
@@ -140,7 +141,7 @@ RunOutcome RunMethods(const DegradedScene& scene,
         const RunOutcome outcome = method->fuse(scene, work.Path(), host, fused);
         if (outcome == RunOutcome::Cancelled || !pump()) return RunOutcome::Cancelled;
         if (outcome != RunOutcome::Finished) {
-            rows.push_back(FailedRow(method->name, bands));
+            rows.push_back(FailedRow(*method, bands));
             continue;
         }
         std::vector<std::unique_ptr<BandStream>> fusedStreams, referenceStreams;
@@ -150,6 +151,7 @@ RunOutcome RunMethods(const DegradedScene& scene,
         }
         QualityRow row;
         row.method = method->name;
+        row.label = method->label;
         if (!ComputeReducedMetrics(StreamPointers(fusedStreams), StreamPointers(referenceStreams),
                                    scene.ratio, pump, row.reduced)) {
             return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
