@@ -205,11 +205,8 @@ void FusionQualityDialog::ShowJob()
 void FusionQualityDialog::OnLastRun()
 {
     if (IsRunning()) return;
-    if (const auto last = LastPanSharpening()) {
-        const std::string sensor = m_job.sensor;
-        m_job = *last;
-        m_job.sensor = sensor;
-    }
+    TakeFields();
+    TakeLastPanSharpening(m_job);
     ShowJob();
 }
 

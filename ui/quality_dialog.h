@@ -28,7 +28,8 @@ public:
 
     // Measure: copies the fields into the job, runs it and shows its results.
     void OnMeasure();
-    // Fills the fields with the last pan-sharpening run of this program (full resolution).
+    // Fills the files the chosen protocol takes from the last pan-sharpening run of this program;
+    // the protocol and the sensor stay as chosen.
     void OnLastRun();
     // The results table as CSV text onto the clipboard, or into a file the user chooses.
     void OnCopy();

@@ -111,10 +111,15 @@ private slots:
 
         FusionQualityDialog dialog(counters, host, nullptr);
         QVERIFY(dialog.LastRunButton()->isEnabled());
+        // The run fills the files of the protocol and sensor the user chose, which stay.
+        Choose(dialog.ProtocolList(), 1);
+        Choose(dialog.SensorList(), dialog.SensorList()->findText("ikonos"));
         dialog.LastRunButton()->click();
         QCOMPARE(dialog.ProtocolList()->currentIndex(), 1);
+        QCOMPARE(dialog.SensorList()->currentText(), QString("ikonos"));
         QCOMPARE(dialog.PanField()->text(), Q(dir.File("pan.img")));
         QVERIFY(dialog.FusedField()->text().contains("blue_Fused.img"));
+        Choose(dialog.SensorList(), dialog.SensorList()->findText("generic"));  // as the line
         QVERIFY(dialog.MapBox()->isEnabled());
         dialog.MapBox()->setChecked(true);
         dialog.OnMeasure();
@@ -129,6 +134,20 @@ private slots:
         QVERIFY(QFileInfo::exists(Q(map)));
         QVERIFY(!host.Viewed().empty());
         QCOMPARE(Q(host.Viewed().back()), Q(map));
+
+        // The Wald protocol takes the run's MS and pan; its report lists only those.
+        Choose(dialog.ProtocolList(), 2);
+        Choose(dialog.SensorList(), dialog.SensorList()->findText("ikonos"));
+        dialog.LastRunButton()->click();
+        QCOMPARE(dialog.ProtocolList()->currentIndex(), 2);
+        QCOMPARE(dialog.SensorList()->currentText(), QString("ikonos"));
+        QCOMPARE(dialog.PanField()->text(), Q(dir.File("pan.img")));
+        QVERIFY(dialog.MsField()->text().contains("nir.img"));
+        FakeHost report;
+        RunLog reportLog(counters, report);
+        WriteQualityReportHead(dialog.Job(), reportLog);
+        QVERIFY(Q(report.Log()).contains("    MS:\t" + Q(dir.File("nir.img"))));
+        QVERIFY2(!Q(report.Log()).contains("Fused"), report.Log().c_str());
     }
 };
 
