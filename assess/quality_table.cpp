@@ -228,6 +228,12 @@ ReadableQualityTable MakeReadableQualityTable(const std::vector<QualityRow>& row
         }
     }
     for (ReadableColumn& column : table.columns) MarkBest(column);
+    if (!order.empty()) {
+        const QualityRow& first = rows[order.front()];
+        const double rank = kind == QualityKind::Full ? first.full.qnr : first.reduced.q2n;
+        if (std::isfinite(rank)) table.bestMethod = first.method;
+        table.bands = static_cast<int>(first.reduced.qBands.size());
+    }
     return table;
 }
 

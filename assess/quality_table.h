@@ -46,6 +46,8 @@ struct ReadableColumn {
 struct ReadableQualityTable {
     std::vector<std::string> methods;  // the row names (empty for a plain measurement)
     std::vector<ReadableColumn> columns;
+    std::string bestMethod;  // the --method name of the first row, when it could be measured
+    int bands = 0;           // the bands each result holds
     bool AnyBest() const;
 };
 ReadableQualityTable MakeReadableQualityTable(const std::vector<QualityRow>& rows,

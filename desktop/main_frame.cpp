@@ -14,6 +14,7 @@
 #include <QToolBar>
 
 #include "desktop/about_dialog.h"
+#include "desktop/history_panel.h"
 #include "desktop/icons.h"
 #include "desktop/lock_keys.h"
 #include "desktop/user_guide.h"
@@ -33,6 +34,7 @@ namespace {
 const char kIdleText[] = "Ready";
 constexpr double kFrameWidthShare = 0.5882352941176471;
 constexpr int kLockPollMs = 250;
+constexpr int kHistoryHeight = 150;
 
 // A menu command: its text (mnemonic and shown accelerator included), its status-bar prompt
 // and toolbar tip, and its keys.
@@ -66,6 +68,7 @@ MainFrame::MainFrame() : m_view(new LogView(this)), m_document(*m_view)
     CreateToolBar();
     CreateStatusBar();
     CreateViewer();
+    CreateHistory();
     PlaceOnScreen();
     m_document.NewDocument();
     UpdateTitle();
@@ -74,6 +77,7 @@ MainFrame::MainFrame() : m_view(new LogView(this)), m_document(*m_view)
 MainFrame::~MainFrame()
 {
     ToolRunGuard::SetRunStateListener(nullptr);
+    JobMemory::SetHistoryListener(nullptr);
 }
 
 void MainFrame::UpdateTitle()
@@ -219,6 +223,7 @@ void MainFrame::CreateToolMenus()
 void MainFrame::CreateViewMenu()
 {
     QMenu* menu = menuBar()->addMenu("&View");
+    m_viewMenu = menu;
     QAction* toolBar = AddCommand(menu, "&Toolbar", "Show or hide the toolbar", "Toggle ToolBar");
     QAction* statusLine =
         AddCommand(menu, "&Status Bar", "Show or hide the status bar", "Toggle StatusBar");
@@ -330,6 +335,23 @@ void MainFrame::CreateViewer()
     statusBar()->insertPermanentWidget(0, m_viewer->Readout());
     ForwardImageDrops(m_view->viewport(), *m_viewer);
     m_host->SetPictureViewer([this](const std::string& path) { return m_viewer->OpenPath(ToQt(path)); });
+}
+
+// The History docks below the log (the viewer keeps the window's whole height), a few rows
+// high, with the View menu's "History" to show or hide it.
+void MainFrame::CreateHistory()
+{
+    m_history = new HistoryPanel(this);
+    setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
+    addDockWidget(Qt::BottomDockWidgetArea, m_history);
+    resizeDocks({m_history}, {kHistoryHeight}, Qt::Vertical);
+    QAction* toggle = m_history->toggleViewAction();
+    toggle->setText("&History");
+    toggle->setStatusTip("Show or hide the History of runs");
+    m_viewMenu->addAction(toggle);
+    m_history->SetActions([this](const JobCommand& command) { RunAgain(command); },
+                          [this](const JobCommand& command) { ShowResult(command); });
+    JobMemory::SetHistoryListener([this](const RunRecord& record) { m_history->Add(record); });
 }
 
 void MainFrame::OnOpenImage()

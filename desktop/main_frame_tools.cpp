@@ -10,8 +10,11 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "desktop/history_panel.h"
 #include "desktop/main_frame.h"
+#include "desktop/run_results.h"
 #include "desktop/viewer/run_viewer.h"
+#include "desktop/viewer/viewer_dock.h"
 #include "ui/combine_dialog.h"
 #include "ui/etm_dialog.h"
 #include "ui/haar_dialog.h"
@@ -19,6 +22,7 @@
 #include "ui/pansharpen_dialog.h"
 #include "ui/quality_dialog.h"
 #include "ui/semivariance_dialog.h"
+#include "ui/text.h"
 #include "ui/tool_run_guard.h"
 
 namespace lumesta {
@@ -36,7 +40,7 @@ QString DroppedFile(const QMimeData* data)
 
 }  // namespace
 
-std::unique_ptr<QDialog> MainFrame::MakeToolDialog(ToolDialogKind dialog, const char* sensor)
+std::unique_ptr<ToolDialog> MainFrame::MakeToolDialog(ToolDialogKind dialog, const char* sensor)
 {
     RunCounters& counters = m_document.Counters();
     switch (dialog) {
@@ -55,8 +59,11 @@ std::unique_ptr<QDialog> MainFrame::MakeToolDialog(ToolDialogKind dialog, const 
             return std::make_unique<CImageStatsDlg>(counters, *m_host, this);
         case ToolDialogKind::HaarWavelet:
             return std::make_unique<CHaarWaveletDlg>(counters, *m_host, this);
-        case ToolDialogKind::FusionQuality:
-            return std::make_unique<FusionQualityDialog>(counters, *m_host, this);
+        case ToolDialogKind::FusionQuality: {
+            auto quality = std::make_unique<FusionQualityDialog>(counters, *m_host, this);
+            quality->SetResultViewer([this](const RunImages& images) { m_viewer->ShowRun(images); });
+            return quality;
+        }
         default:
             return nullptr;
     }
@@ -65,8 +72,32 @@ std::unique_ptr<QDialog> MainFrame::MakeToolDialog(ToolDialogKind dialog, const 
 void MainFrame::OnToolCommand(ToolDialogKind dialog, const char* sensor)
 {
     if (m_toolOpen) return;
-    const std::unique_ptr<QDialog> tool = MakeToolDialog(dialog, sensor);
-    if (tool) RunToolDialog(*tool);
+    const std::unique_ptr<ToolDialog> tool = MakeToolDialog(dialog, sensor);
+    if (!tool) return;
+    if (const auto last = JobMemory::LastJob(tool->Command().DialogKey())) tool->Restore(*last);
+    if (auto* pan = dynamic_cast<PanSharpenDialog*>(tool.get()); pan && sensor)
+        pan->ChooseSensor(sensor);
+    RunToolDialog(*tool);
+}
+
+void MainFrame::RunAgain(const JobCommand& command)
+{
+    if (m_toolOpen) return;
+    const std::unique_ptr<ToolDialog> tool =
+        MakeToolDialog(DialogOfTool(ToEngine(command.DialogKey())), nullptr);
+    if (!tool) return;
+    tool->Restore(command);
+    RunToolDialog(*tool);
+}
+
+void MainFrame::ShowResult(const JobCommand& command)
+{
+    static const char kNoResult[] = "The results of this run are not there any more.";
+    const std::unique_ptr<ToolDialog> tool =
+        MakeToolDialog(DialogOfTool(ToEngine(command.DialogKey())), nullptr);
+    if (!tool) return;
+    tool->Restore(command);
+    if (!ShowRunResult(*tool, *m_viewer, *m_host)) m_host->ShowMessage(kNoResult);
 }
 
 void MainFrame::OpenToolWith(const QString& path)
@@ -86,6 +117,7 @@ void MainFrame::RunToolDialog(QDialog& tool)
     m_host->SetToolWindow(&tool);
     menuBar()->setEnabled(false);
     m_toolBar->setEnabled(false);
+    m_history->SetRunAgainEnabled(false);
 
     QEventLoop loop;
     connect(&tool, &QDialog::finished, &loop, &QEventLoop::quit);
@@ -94,6 +126,7 @@ void MainFrame::RunToolDialog(QDialog& tool)
 
     menuBar()->setEnabled(true);
     m_toolBar->setEnabled(true);
+    m_history->SetRunAgainEnabled(true);
     if (tool.result() == QDialog::Accepted && !m_closeAfterTool) ShowRunInViewer(*m_viewer, tool);
     m_host->SetToolWindow(nullptr);
     m_toolWindow = nullptr;

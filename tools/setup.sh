@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libtiff-dev libgeotiff-dev libgtest-dev libgmock-dev
-          qt6-base-dev locales xvfb xdg-utils
+          qt6-base-dev qt6-charts-dev locales xvfb xdg-utils
           man-db dpkg-dev file slurm-wlm munge
           clang libclang-rt-14-dev ccache)
 missing=()

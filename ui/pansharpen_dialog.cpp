@@ -30,6 +30,27 @@ PanSharpenDialog::PanSharpenDialog(RunCounters& counters, Host& host, QWidget* p
         m_job.filterFlags = injects ? std::array<bool, 4>{} : defaults.filterFlags;
     });
     AddSensorList(sensor);
+    m_openedSensor = m_job.sensor;
+}
+
+void PanSharpenDialog::ChooseSensor(const std::string& sensor)
+{
+    if (!FindSensor(sensor)) return;
+    m_job.sensor = sensor;
+    ShowJob();
+}
+
+void PanSharpenDialog::ShowJob()
+{
+    PanSharpenJobDialog::ShowJob();
+    if (m_sensor) m_sensor->setCurrentText(ToQt(m_job.sensor));
+}
+
+void PanSharpenDialog::ResetJob()
+{
+    m_job = PanSharpenJob();
+    m_job.sensor = m_openedSensor;
+    ShowJob();
 }
 
 // The Sensor list follows the Methods list in the Key Parameters row.

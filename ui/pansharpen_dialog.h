@@ -42,15 +42,23 @@ public:
                      const std::string& sensor = "generic");
 
     QComboBox* SensorList() const { return m_sensor; }
+    // The menu command's sensor, over a restored job's.
+    void ChooseSensor(const std::string& sensor);
 
     // "More >>": "More Paramaters ..." opens at its defaults; on OK its filter, band flags and
     // colour amounts replace the job's.
     void OnMore() override;
 
+protected:
+    void ShowJob() override;
+    // The fresh job keeps the sensor the dialog was opened with.
+    void ResetJob() override;
+
 private:
     void AddSensorList(const std::string& sensor);
 
     QComboBox* m_sensor = nullptr;
+    std::string m_openedSensor;
 };
 
 }  // namespace lumesta

@@ -42,7 +42,7 @@ PanSharpenDialogBase::PanSharpenDialogBase(const QString& title,
     QWidget* bands = MakeBandGroup(bandLabels);
     QWidget* parameters = MakeParameterGroup();
     QWidget* outputs = MakeOutputGroup();
-    LayOutColumn(this, {pan, bands, parameters, outputs, m_progress, MakeOkCancelButtons(this)});
+    LayOutColumn(this, {pan, bands, parameters, outputs, m_progress, MakeToolButtons(this)});
     BindFileFields();
     SetTips();
 }
@@ -277,10 +277,11 @@ void PanSharpenDialogBase::accept()
         return;
     }
     if (!ReadSizeFields()) return;
-    // A stop (a message, a declined overwrite) keeps the dialog with the user's fields.
+    // A stop (a message, a declined overwrite) or a cancel keeps the dialog with the user's
+    // fields, for another go.
     const RunOutcome outcome = RunGuarded([this] { return RunJob(ProgramHost()); }, &host);
     ShowJob();
-    if (outcome != RunOutcome::Stopped) QDialog::accept();
+    if (outcome == RunOutcome::Finished) QDialog::accept();
 }
 
 void PanSharpenDialogBase::ShowBatchMode(bool batch)

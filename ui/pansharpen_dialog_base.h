@@ -32,8 +32,8 @@ public:
     virtual void OnMore() = 0;
     virtual void OnStretch() = 0;
 
-    // OK: runs the job. A run that stopped (a message, a declined overwrite question) keeps
-    // the dialog open with its fields; a finished or cancelled run closes it with OK.
+    // OK: runs the job. A run that stopped (a message, a declined overwrite question) or was
+    // cancelled keeps the dialog open with its fields; a finished run closes it with OK.
     void accept() override;
 
     int BandCount() const { return static_cast<int>(m_bandList.size()); }

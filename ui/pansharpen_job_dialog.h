@@ -12,6 +12,7 @@
 #include <array>
 #include <tuple>
 
+#include "batch/batch_jobs.h"
 #include "ui/dialog_keys.h"
 #include "ui/pansharpen_dialog_base.h"
 #include "ui/stretch_params_dialog.h"
@@ -45,6 +46,19 @@ public:
         Traits::ChooseBmp(m_job, ToEngine(path), ProgramHost());
         ShowJob();
     }
+    JobCommand Command() const override
+    {
+        return {Traits::Options().tool.name, Traits::Options().CommandLine(m_job)};
+    }
+    void Restore(const JobCommand& command) override
+    {
+        JobType job;
+        QuietHost quiet;
+        Traits::Options().ApplyRemembered(job, command.arguments, quiet);
+        m_job = std::move(job);
+        ShowJob();
+    }
+
     // ">>": the stretch dialog opens at its own defaults; on OK its nine values replace the
     // job's, each to the band of its column.
     void OnStretch() override
@@ -61,6 +75,27 @@ protected:
         BindFields();
         SetOptionTip(MethodList(), Traits::Options().Describe(), "--method");
         ShowJob();
+    }
+
+    void ResetJob() override
+    {
+        m_job = JobType();
+        ShowJob();
+    }
+
+    void ShowJob() override
+    {
+        // A batch file supplies the inputs: they are shown but cannot be edited.
+        const bool inputsEnabled = !m_job.batchMode;
+        ShowPan(m_job.panName, m_job.width, m_job.height, inputsEnabled);
+        for (int band = 0; band < kBands; ++band) {
+            ShowBand(band, m_job.bandLists[band], m_job.selectedIndex[band], true,
+                     inputsEnabled && (band == 0 || m_job.browseEnabled[band]));
+        }
+        ShowOutputs(static_cast<int>(m_job.method), ResamplingLabel(m_job.method), m_job.suffix,
+                    m_job.bmpName, m_job.displayBmp, m_job.colourMatch, m_job.qualityLine);
+        // In batch mode the selectors choose the colour bands; the file supplies the rest.
+        ShowBatchMode(m_job.batchMode);
     }
 
     JobType m_job;
@@ -123,21 +158,6 @@ private:
     bool RunBatchJobs(Host& host) override
     {
         return Traits::RunBatch(m_job, Counters(), host) == BatchOutcome::Completed;
-    }
-
-    void ShowJob() override
-    {
-        // A batch file supplies the inputs: they are shown but cannot be edited.
-        const bool inputsEnabled = !m_job.batchMode;
-        ShowPan(m_job.panName, m_job.width, m_job.height, inputsEnabled);
-        for (int band = 0; band < kBands; ++band) {
-            ShowBand(band, m_job.bandLists[band], m_job.selectedIndex[band], true,
-                     inputsEnabled && (band == 0 || m_job.browseEnabled[band]));
-        }
-        ShowOutputs(static_cast<int>(m_job.method), ResamplingLabel(m_job.method), m_job.suffix,
-                    m_job.bmpName, m_job.displayBmp, m_job.colourMatch, m_job.qualityLine);
-        // In batch mode the selectors choose the colour bands; the file supplies the rest.
-        ShowBatchMode(m_job.batchMode);
     }
 };
 

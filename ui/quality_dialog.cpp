@@ -15,16 +15,21 @@
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "batch/batch_jobs.h"
 #include "imaging/sensor_gains.h"
 #include "ui/dialog_parts.h"
 #include "ui/file_chooser.h"
+#include "ui/quality_chart.h"
 #include "ui/text.h"
 #include "ui/tool_dialog_host.h"
 #include "workflows/quality_line.h"
+#include "workflows/quality_options.h"
+#include "workflows/wald_results.h"
 
 namespace lumesta {
 namespace {
@@ -64,6 +69,9 @@ FusionQualityDialog::FusionQualityDialog(RunCounters& counters, Host& host, QWid
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* measure = buttons->addButton("Measure", QDialogButtonBox::ActionRole);
     buttons->addButton(QDialogButtonBox::Close);
+    QPushButton* reset = buttons->addButton(QDialogButtonBox::Reset);
+    reset->setAutoDefault(false);
+    connect(reset, &QPushButton::clicked, this, [this] { OnReset(); });
     measure->setDefault(true);
     connect(measure, &QPushButton::clicked, this, [this] { OnMeasure(); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -110,6 +118,18 @@ QWidget* FusionQualityDialog::MakeInputGroup()
     m_reference = AddPathRow(*grid, 2, "Reference bands", true);
     m_ms = AddPathRow(*grid, 3, "MS bands", true);
     m_pan = AddPathRow(*grid, 4, "Pan", false);
+    m_keep = new QLineEdit(this);
+    m_keepBrowse = MakeBrowseButton(this);
+    grid->addWidget(new QLabel("Keep results in", this), 5, 0);
+    grid->addWidget(m_keep, 5, 1);
+    grid->addWidget(m_keepBrowse, 5, 2);
+    m_keep->setToolTip("The folder where the Wald protocol keeps the degraded inputs and each "
+                       "method's result (empty: nothing kept)\nlumesta-cli: --keep DIR");
+    connect(m_keepBrowse, &QPushButton::clicked, this, [this] {
+        if (IsRunning()) return;
+        const QString folder = QFileDialog::getExistingDirectory(this, "Keep results in", m_keep->text());
+        if (!folder.isEmpty()) OnFilesChosen(m_keep, {folder});
+    });
     m_sensor = new QComboBox(this);
     for (const SensorGains& sensor : KnownSensors()) m_sensor->addItem(sensor.name);
     m_ratio = new QComboBox(this);
@@ -130,7 +150,7 @@ QWidget* FusionQualityDialog::MakeInputGroup()
     row->addWidget(m_showMap);
     row->addStretch();
     row->addWidget(m_lastRun);
-    grid->addLayout(row, 5, 0, 1, 3);
+    grid->addLayout(row, 6, 0, 1, 3);
     connect(m_protocol, qOverload<int>(&QComboBox::activated), this, [this] {
         TakeFields();
         ShowJob();
@@ -147,17 +167,25 @@ QWidget* FusionQualityDialog::MakeResultGroup()
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
     m_table->setMinimumHeight(kTableMinimumHeight);
+    m_chart = new QualityChart(this);
+    m_views = new QTabWidget(this);
+    m_views->addTab(m_table, "&Table");
+    m_views->addTab(m_chart, "C&hart");
     m_progress = new QProgressBar(this);
+    m_openBest = new QPushButton("Open the &best result", this);
+    m_openBest->setToolTip("Shows the kept result of the method that ranks first (by Q2n) in "
+                           "the image viewer, beside the MS bands it was measured against");
     auto* row = new QHBoxLayout;
     auto* copy = new QPushButton("Copy", this);
     auto* save = new QPushButton("Save CSV...", this);
-    copy->setAutoDefault(false);
-    save->setAutoDefault(false);
+    for (QPushButton* button : {m_openBest, copy, save}) button->setAutoDefault(false);
     row->addWidget(m_progress, 1);
+    row->addWidget(m_openBest);
     row->addWidget(copy);
     row->addWidget(save);
-    column->addWidget(m_table);
+    column->addWidget(m_views);
     column->addLayout(row);
+    connect(m_openBest, &QPushButton::clicked, this, [this] { OnOpenBest(); });
     connect(copy, &QPushButton::clicked, this, [this] { OnCopy(); });
     connect(save, &QPushButton::clicked, this, [this] { OnSave(); });
     return group;
@@ -167,6 +195,16 @@ void FusionQualityDialog::OnFilesChosen(QLineEdit* field, const QStringList& pat
 {
     field->setText(paths.join("; "));
     TakeFields();
+    TakeDefaultKeepFolder();
+}
+
+// The Wald protocol keeps its results beside the MS unless told otherwise, so that the best
+// can be opened.
+void FusionQualityDialog::TakeDefaultKeepFolder()
+{
+    if (m_job.protocol != QualityProtocol::Wald || !m_job.keepFolder.empty()) return;
+    m_job.keepFolder = DefaultKeepFolder(m_job);
+    ShowJob();
 }
 
 void FusionQualityDialog::TakeFields()
@@ -179,6 +217,7 @@ void FusionQualityDialog::TakeFields()
     m_job.pan = pan.empty() ? std::string() : pan[0];
     m_job.sensor = ToEngine(m_sensor->currentText());
     m_job.ratio = m_ratio->currentText().toInt();
+    m_job.keepFolder = ToEngine(m_keep->text().trimmed());
 }
 
 void FusionQualityDialog::ShowJob()
@@ -188,6 +227,7 @@ void FusionQualityDialog::ShowJob()
     ShowText(m_reference, JoinPaths(m_job.reference));
     ShowText(m_ms, JoinPaths(m_job.ms));
     ShowText(m_pan, ToQt(m_job.pan));
+    ShowText(m_keep, ToQt(m_job.keepFolder));
     m_sensor->setCurrentText(ToQt(m_job.sensor));
     m_ratio->setCurrentText(QString::number(m_job.ratio));
     // Each protocol takes its own files.
@@ -198,8 +238,42 @@ void FusionQualityDialog::ShowJob()
     m_pan->setEnabled(p != QualityProtocol::Reduced);
     m_sensor->setEnabled(p != QualityProtocol::Reduced);
     m_showMap->setEnabled(p == QualityProtocol::Reduced || p == QualityProtocol::Full);
+    m_keep->setEnabled(p == QualityProtocol::Wald);
+    m_keepBrowse->setEnabled(p == QualityProtocol::Wald);
     for (const auto& [field, browse] : m_browse) browse->setEnabled(field->isEnabled());
     m_lastRun->setEnabled(LastPanSharpening().has_value());
+}
+
+JobCommand FusionQualityDialog::Command() const
+{
+    const auto& options = QualityOptions(m_job.protocol);
+    return {options.tool.name, options.CommandLine(m_job)};
+}
+
+void FusionQualityDialog::Restore(const JobCommand& command)
+{
+    for (QualityProtocol protocol :
+         {QualityProtocol::Reduced, QualityProtocol::Full, QualityProtocol::Wald}) {
+        const auto& options = QualityOptions(protocol);
+        if (options.tool.name != command.tool) continue;
+        QualityJob job;
+        QuietHost quiet;
+        options.ApplyRemembered(job, command.arguments, quiet);
+        m_job = std::move(job);
+        m_showMap->setChecked(!m_job.mapPath.empty());
+        m_rows.clear();
+        ShowJob();
+        ShowResults();
+    }
+}
+
+void FusionQualityDialog::ResetJob()
+{
+    m_job = QualityJob();
+    m_showMap->setChecked(false);
+    m_rows.clear();
+    ShowJob();
+    ShowResults();
 }
 
 void FusionQualityDialog::OnLastRun()
@@ -208,6 +282,7 @@ void FusionQualityDialog::OnLastRun()
     TakeFields();
     TakeLastPanSharpening(m_job);
     ShowJob();
+    TakeDefaultKeepFolder();
 }
 
 // The per-block map goes beside the first fused band, named after it; none when not asked.
@@ -230,6 +305,8 @@ void FusionQualityDialog::OnMeasure()
     const RunOutcome outcome =
         RunGuarded([this] { return RunQuality(m_job, Counters(), ProgramHost(), m_rows); }, &host);
     ShowResults();
+    if (outcome == RunOutcome::Finished && m_views->isTabEnabled(m_views->indexOf(m_chart)))
+        m_views->setCurrentWidget(m_chart);
     if (outcome == RunOutcome::Finished && !m_job.mapPath.empty())
         ProgramHost().OpenInViewer(ViewerKind::Picture, m_job.mapPath);
 }
@@ -265,6 +342,21 @@ void FusionQualityDialog::ShowResults()
             ->setToolTip(table.columns[c].lowerIsBetter ? "Lower is better" : "Higher is better");
     }
     FitTableWidth();
+    // Methods to compare: a Wald run.
+    m_chart->Show(table);
+    m_views->setTabEnabled(m_views->indexOf(m_chart), named);
+    if (!named) m_views->setCurrentWidget(m_table);
+    m_best = m_job.protocol == QualityProtocol::Wald && !m_job.keepFolder.empty()
+                 ? ImagesOfWaldResult(m_job, table.bestMethod, table.bands)
+                 : RunImages();
+    if (table.bestMethod.empty()) m_best = RunImages();
+    m_openBest->setEnabled(!m_best.result.empty());
+}
+
+void FusionQualityDialog::OnOpenBest()
+{
+    if (IsRunning() || m_best.result.empty() || !m_resultViewer) return;
+    m_resultViewer(m_best);
 }
 
 void FusionQualityDialog::MarkBest(QTableWidgetItem& cell)

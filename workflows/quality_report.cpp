@@ -71,7 +71,8 @@ void WriteQualityReportEnd(const QualityJob& job, const std::vector<QualityRow>&
         log.Append("\r\n(c) Results\r\n");
         log.Append(WithCrLf(FormatQualityRows(rows, KindOf(job.protocol), QualityFormat::Report)));
         if (!job.mapPath.empty()) log.Append("    Block map:\t" + job.mapPath + "\r\n");
-        if (!job.keepFolder.empty()) log.Append("    Kept in:\t" + job.keepFolder + "\r\n");
+        if (job.protocol == QualityProtocol::Wald && !job.keepFolder.empty())
+            log.Append("    Kept in:\t" + job.keepFolder + "\r\n");
     }
     const std::time_t end = std::time(nullptr);
     log.Append("\r\n(d) Seconds spent:\t" + std::to_string(static_cast<long long>(end - start)) +

@@ -137,6 +137,7 @@ private slots:
         frame.Host().SetPrompts(std::move(prompts));
         std::unique_ptr<ToolDialog> dialog = MakeChosenDialog(ToolCase(tool), dir, frame);
         const QStringList inputs = QDir(Q(dir.Path())).entryList(QDir::Files);
+        const std::vector<std::string> job = dialog->Command().arguments;
         dialog->show();
 
         bool lockedDuringRun = false;
@@ -156,7 +157,10 @@ private slots:
         QVERIFY(!frame.View().isReadOnly());
         QVERIFY2(answers.informed.isEmpty(), qPrintable(answers.informed.join("|")));
         QVERIFY(Q(frame.View().TextForSaving()).contains("Cancelled"));
-        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        // The dialog stays open with its job, for another go.
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->result(), 0);
+        QCOMPARE(dialog->Command().arguments, job);
         // Outputs and temporary files are gone: only the inputs are left.
         QCOMPARE(QDir(Q(dir.Path())).entryList(QDir::Files), inputs);
     }
@@ -181,6 +185,7 @@ private slots:
     {
         TempDir dir;
         MainFrame frame;
+        ForgetRememberedJobs();
         auto prompts = std::make_unique<ScriptedPrompts>();
         ScriptedPrompts& answers = *prompts;
         answers.answers = {QMessageBox::Yes, QMessageBox::No};  // cancel it; do not save

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QSettings>
 #include <QStringList>
 #include <QTimer>
 #include <QtTest>
@@ -85,6 +86,12 @@ inline bool DropFile(QWidget* widget, const QString& path)
     QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(widget, &drop);
     return enter.isAccepted();
+}
+
+// The main window's tool dialogs open with their fresh jobs, not those of earlier tests' runs.
+inline void ForgetRememberedJobs()
+{
+    QSettings().remove("Remembered");
 }
 
 // Keeps a picture of widget in the build folder's "screenshots", to look at.
