@@ -7,6 +7,7 @@
 #include <QChartView>
 #include <QCursor>
 #include <QHBoxLayout>
+#include <QScatterSeries>
 #include <QToolTip>
 #include <QValueAxis>
 #include <algorithm>
@@ -19,13 +20,27 @@
 namespace lumesta {
 namespace {
 
-constexpr int kBestDarkness = 220;  // QColor::darker's factor for a best bar
+// The higher-is-better chart has the legend and most metrics.
+constexpr int kLowerChartWidth = 290;
+constexpr int kHigherChartWidth = 640;
+constexpr int kChartHeight = 340;
 
-QChartView* MakeView(QWidget* parent)
+constexpr double kGroupWidth = 0.8;  // of a category, taken by its bar group
+constexpr double kMarkerLift = 0.03;  // of the value axis's span, between a bar and its star
+
+// Where the bar of row r (of rows) in category c stands on the category axis, whose categories
+// stand at 0, 1, 2, ...
+double BarCentre(std::size_t c, std::size_t r, std::size_t rows)
+{
+    return static_cast<double>(c) - kGroupWidth / 2 +
+           (static_cast<double>(r) + 0.5) * kGroupWidth / static_cast<double>(rows);
+}
+
+QChartView* MakeView(int width, QWidget* parent)
 {
     auto* view = new QChartView(parent);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumSize(320, 300);
+    view->setMinimumSize(width, kChartHeight);
     return view;
 }
 
@@ -48,12 +63,12 @@ QValueAxis* MakeValueAxis(double lowest, double highest, bool lowerIsBetter)
 
 QualityChart::QualityChart(QWidget* parent) : QWidget(parent)
 {
-    m_lower = MakeView(this);
-    m_higher = MakeView(this);
+    m_lower = MakeView(kLowerChartWidth, this);
+    m_higher = MakeView(kHigherChartWidth, this);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(m_lower, 2);
-    row->addWidget(m_higher, 5);
+    row->addWidget(m_lower, kLowerChartWidth);
+    row->addWidget(m_higher, kHigherChartWidth);
 }
 
 void QualityChart::Show(const ReadableQualityTable& table)
@@ -69,14 +84,14 @@ QChart* QualityChart::MakeChart(const ReadableQualityTable& table, bool lowerIsB
 {
     auto* chart = new QChart;
     chart->setTitle(lowerIsBetter ? "Lower is better" : "Higher is better");
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->setAlignment(Qt::AlignRight);
     chart->legend()->setVisible(!lowerIsBetter);  // one legend for both charts
     std::vector<const ReadableColumn*> columns;
     QStringList categories;
     for (const ReadableColumn& column : table.columns) {
         if (column.lowerIsBetter != lowerIsBetter) continue;
         columns.push_back(&column);
-        categories << ToQt(column.name) + (lowerIsBetter ? " \u2193" : " \u2191");
+        categories << ToQt(column.name);  // the chart's title says which way is better
     }
     auto* series = new QBarSeries;
     double lowest = INFINITY;
@@ -101,20 +116,35 @@ QChart* QualityChart::MakeChart(const ReadableQualityTable& table, bool lowerIsB
         series->append(set);
         sets.push_back(set);
     }
-    chart->addSeries(series);  // gives every set its colour
+    series->setBarWidth(kGroupWidth);
+    chart->addSeries(series);
+    // A star above each metric's best bar (selected, too, for whoever reads the series).
+    auto* best = new QScatterSeries;
+    best->setName("Best");
+    best->setMarkerShape(QScatterSeries::MarkerShapeStar);
+    best->setMarkerSize(14);
+    best->setColor(Qt::black);
+    best->setBorderColor(Qt::black);
+    QValueAxis* valueAxis = MakeValueAxis(lowest, highest, lowerIsBetter);
+    const double lift = (valueAxis->max() - valueAxis->min()) * kMarkerLift;
     for (std::size_t r = 0; r < sets.size(); ++r) {
-        sets[r]->setSelectedColor(sets[r]->color().darker(kBestDarkness));
         for (std::size_t c = 0; c < columns.size(); ++c) {
-            if (columns[c]->best[r]) sets[r]->selectBar(static_cast<int>(c));
+            if (!columns[c]->best[r]) continue;
+            sets[r]->selectBar(static_cast<int>(c));
+            best->append(BarCentre(c, r, sets.size()), columns[c]->values[r] + lift);
         }
     }
+    for (QBarSet* set : sets) set->setSelectedColor(set->color());
+    chart->addSeries(best);
     auto* categoryAxis = new QBarCategoryAxis;
     categoryAxis->append(categories);
     chart->addAxis(categoryAxis, Qt::AlignBottom);
-    series->attachAxis(categoryAxis);
-    QValueAxis* valueAxis = MakeValueAxis(lowest, highest, lowerIsBetter);
     chart->addAxis(valueAxis, Qt::AlignLeft);
-    series->attachAxis(valueAxis);
+    for (QAbstractSeries* each : {static_cast<QAbstractSeries*>(series),
+                                  static_cast<QAbstractSeries*>(best)}) {
+        each->attachAxis(categoryAxis);
+        each->attachAxis(valueAxis);
+    }
     return chart;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The results of a Wald run as bar charts: one bar group per metric, one colour per method
-// (named in the legend), each metric's best bar drawn dark. The metrics where lower is better
+// (named in the legend), a star above each metric's best bar. The metrics where lower is better
 // and those where higher is better have a chart each, on their own scales.
 
 #include <QWidget>

@@ -10,12 +10,17 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QtTest>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
 
 #include "tests/support/fake_host.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/pansharpen_dialog.h"
+#include "ui/quality_chart.h"
 #include "workflows/quality_line.h"
 
 namespace lumesta::testing {
@@ -85,7 +90,31 @@ private slots:
                    !dialog.Table()->horizontalScrollBar()->isVisible();
         };
         QTRY_VERIFY(tableShowsWhole());
+        dialog.Views()->setCurrentWidget(dialog.Table());
         SaveScreenshot(&dialog, "quality_table");
+
+        // The chart: a bar per method in each metric's group, the best bar marked, the one the
+        // table ranks first holding the best Q2n; the results were kept beside the MS.
+        dialog.Views()->setCurrentWidget(dialog.Chart());
+        auto* higher = qobject_cast<QBarSeries*>(dialog.Chart()->HigherView()->chart()->series()[0]);
+        QVERIFY(higher);
+        QCOMPARE(higher->count(), 6);
+        QCOMPARE(higher->barSets()[0]->label(), dialog.Table()->item(0, 0)->text());
+        QVERIFY(higher->barSets()[0]->isBarSelected(0));  // Q2n
+        for (int set = 1; set < 6; ++set) QVERIFY(!higher->barSets()[set]->isBarSelected(0));
+        QCOMPARE(dialog.KeepField()->text(), Q(dir.File("blue_Wald")));
+        QTest::qWait(100);
+        SaveScreenshot(&dialog, "quality_chart");
+
+        // "Open the best result": that method's kept result beside the MS bands.
+        RunImages shown;
+        dialog.SetResultViewer([&shown](const RunImages& images) { shown = images; });
+        QVERIFY(dialog.OpenBestButton()->isEnabled());
+        dialog.OpenBestButton()->click();
+        QCOMPARE(shown.result.size(), std::size_t(4));
+        QVERIFY(QFileInfo::exists(Q(shown.result[0].path)));
+        QVERIFY(Q(shown.result[0].path).startsWith(Q(dir.File("blue_Wald/"))));
+        QCOMPARE(Q(shown.inputs[3].path), ms[3]);
     }
 
     // The pan-sharpening dialog's check box adds the quality line; the quality dialog then
