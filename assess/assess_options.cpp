@@ -25,6 +25,12 @@ const char kHaarDescription[] =
     "_Haar.img or _Haar.rst with its header) and a grey 24-bit BMP (_Haar.bmp).\n"
     "--band and --width/--height as for semivariance.\n";
 
+// True when the input's size is typed, not read from its header: a headerless file.
+bool SizeTyped(const AssessInput& input)
+{
+    return input.extension != "img" && input.extension != "rst";
+}
+
 // --input, --band, --width and --height, shared by the three tools: the input browse, the
 // input list entry and the typed size.
 template <typename Job>
@@ -66,7 +72,9 @@ std::vector<OptionRow<Job>> InputRows(bool (*browse)(Job&, const std::string&, H
             return Applied();
         },
         false,
-        [](const Job& job) { return Given(std::to_string(job.input.width)); }};
+        [](const Job& job) {
+            return SizeTyped(job.input) ? Given(std::to_string(job.input.width)) : GivenValues();
+        }};
     OptionRow<Job> height{
         IntegerOption("--height", "N", 0, INT_MAX,
                       "The Height field (typed for a headerless file).", "from the header"),
@@ -75,7 +83,9 @@ std::vector<OptionRow<Job>> InputRows(bool (*browse)(Job&, const std::string&, H
             return Applied();
         },
         false,
-        [](const Job& job) { return Given(std::to_string(job.input.height)); }};
+        [](const Job& job) {
+            return SizeTyped(job.input) ? Given(std::to_string(job.input.height)) : GivenValues();
+        }};
     height.def.synopsis = Synopsis::WithPrevious;
     return {input, band, width, height};
 }

@@ -1,6 +1,7 @@
 #include "assess/assess_run.h"
 
 #include "core/confirm_overwrite.h"
+#include "core/run_steps.h"
 #include "raster/file_name.h"
 
 #include <algorithm>
@@ -168,8 +169,12 @@ bool AssessBandStrips::Read(int firstLine, int lineCount, void* buffer, Host& ho
     return false;
 }
 
-std::unique_ptr<RunProgress> OpenAssessProgress(Host& host)
+std::unique_ptr<RunProgress> OpenAssessProgress(Host& host, const std::string& step)
 {
+    RunSteps steps(host);
+    steps.Add(step, 1);
+    steps.Announce();
+    steps.Begin(step);
     return host.OpenProgress("Processing ...", ProgressOwner::Window);
 }
 

@@ -102,20 +102,27 @@ std::vector<Row> InputRows()
             OtherBandRow(kCompositeRed, "--red", "The Red band."), select};
 }
 
+// True when the bands' size is typed, not read from a header: generic matrices.
+bool SizeTyped(const BandCombinationJob& job)
+{
+    const std::string& kind = job.inputKind;
+    return !job.batchMode && kind != ".img" && kind != ".rst" && kind != ".tif";
+}
+
 std::vector<Row> OutputRows()
 {
     Row width{IntegerOption("--width", "N", 0, INT_MAX,
                             "The Width field (typed for a generic matrix).", "from the headers"),
               StoresInt(&BandCombinationJob::width)};
     width.get = [](const BandCombinationJob& job) {
-        return job.batchMode ? GivenValues() : Given(std::to_string(job.width));
+        return SizeTyped(job) ? Given(std::to_string(job.width)) : GivenValues();
     };
     width.def.notWithBatch = true;
     Row height{IntegerOption("--height", "N", 0, INT_MAX,
                              "The Height field (typed for a generic matrix).", "from the headers"),
                StoresInt(&BandCombinationJob::height)};
     height.get = [](const BandCombinationJob& job) {
-        return job.batchMode ? GivenValues() : Given(std::to_string(job.height));
+        return SizeTyped(job) ? Given(std::to_string(job.height)) : GivenValues();
     };
     height.def.synopsis = Synopsis::WithPrevious;
     height.def.notWithBatch = true;

@@ -79,6 +79,13 @@ OptionRow<Job> OtherBandRow(int band, const char* name, const char* help,
     return row;
 }
 
+// True when the pan's size is typed, not read from its header: a generic matrix.
+template <typename Job>
+bool PanSizeTyped(const Job& job)
+{
+    return !job.batchMode && job.panExt != "img" && job.panExt != "rst" && job.panExt != "tif";
+}
+
 // --width N and --height N: the Width and Height fields (typed for a generic matrix).
 template <typename Job>
 std::vector<OptionRow<Job>> PanSizeRows()
@@ -89,7 +96,7 @@ std::vector<OptionRow<Job>> PanSizeRows()
                                        "from the pan header"),
                          StoresInt(&Job::width)};
     width.get = [](const Job& job) {
-        return job.batchMode ? GivenValues() : Given(std::to_string(job.width));
+        return PanSizeTyped(job) ? Given(std::to_string(job.width)) : GivenValues();
     };
     width.def.notWithBatch = true;
     OptionRow<Job> height{IntegerOption("--height", "N", 0, INT_MAX,
@@ -98,7 +105,7 @@ std::vector<OptionRow<Job>> PanSizeRows()
                                         "from the pan header"),
                           StoresInt(&Job::height)};
     height.get = [](const Job& job) {
-        return job.batchMode ? GivenValues() : Given(std::to_string(job.height));
+        return PanSizeTyped(job) ? Given(std::to_string(job.height)) : GivenValues();
     };
     height.def.synopsis = Synopsis::WithPrevious;
     height.def.notWithBatch = true;

@@ -133,6 +133,9 @@ QWidget* PanSharpenDialogBase::MakeParameterGroup()
     m_method->addItems({"Optimisation 1", "Optimisation 2"});
     m_resampling = new QComboBox(group);
     m_resampling->addItem("Improved Bilinear");
+    // Wide enough for either method's resampling.
+    m_resampling->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_resampling->setMinimumContentsLength(static_cast<int>(std::string("23-Tap Interpolator").size()));
     m_more = new QPushButton("More >>", group);
     m_more->setAutoDefault(false);
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "core/run_steps.h"
 #include "core/time_stamp.h"
 #include "imaging/band_stream.h"
 #include "imaging/interpolator23.h"
@@ -16,6 +17,7 @@ namespace lumesta {
 namespace {
 
 const std::string kCancelled = "\r\nCancelled\r\n\r\n";
+const char kDegradeStep[] = "Degrading the scene";
 const std::string kUnsuccessful = "\r\nUnsuccessful\r\n";
 
 std::string SizeText(std::int64_t width, std::int64_t height)
@@ -211,6 +213,19 @@ RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, Host& hos
     return RunOutcome::Finished;
 }
 
+// The progress window's steps: the degradation, then the degraded scene's files or each
+// method's fusion and measurement (RunMethods begins those).
+void AnnounceProtocolSteps(const QualityJob& job,
+                           const std::vector<const FusionMethodEntry*>& methods, Host& host)
+{
+    RunSteps steps(host);
+    steps.Add(kDegradeStep, 1);
+    if (job.protocol == QualityProtocol::Degrade) steps.Add("Writing the degraded scene", 1);
+    for (const FusionMethodEntry* method : methods) steps.Add(MethodStepName(*method), 2);
+    steps.Announce();
+    steps.Begin(kDegradeStep);
+}
+
 RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, Host& host,
                        const QualityPump& pump, std::vector<QualityRow>& rows)
 {
@@ -220,17 +235,29 @@ RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, Host& hos
                              methods)) {
         return RunOutcome::Stopped;
     }
+    AnnounceProtocolSteps(job, methods, host);
     DegradedScene scene;
     if (!DegradeScene(in.pan, in.ms, job.ratio, in.sensor, host, scene)) return RunOutcome::Stopped;
     if (!pump()) return RunOutcome::Cancelled;
     const std::string& folder =
         job.protocol == QualityProtocol::Degrade ? job.outFolder : job.keepFolder;
+    if (job.protocol == QualityProtocol::Degrade) host.BeginRunStep(1);
     if (!folder.empty() &&
         !WriteDegradedScene(scene, folder, in.pan.layout.type, in.ms[0].layout.type, host)) {
         return RunOutcome::Stopped;
     }
     if (job.protocol == QualityProtocol::Degrade) return RunOutcome::Finished;
     return RunMethods(scene, methods, in.ms, job.keepFolder, host, pump, rows);
+}
+
+// A measurement's one step, for the progress window.
+void AnnounceMeasuring(Host& host)
+{
+    static const char kMeasureStep[] = "Measuring the fused image";
+    RunSteps steps(host);
+    steps.Add(kMeasureStep, 1);
+    steps.Announce();
+    steps.Begin(kMeasureStep);
 }
 
 }  // namespace
@@ -257,9 +284,11 @@ RunOutcome RunQuality(const QualityJob& job, RunCounters& counters, Host& host,
     RunOutcome outcome = RunOutcome::Finished;
     switch (job.protocol) {
         case QualityProtocol::Reduced:
+            AnnounceMeasuring(host);
             outcome = MeasureReduced(job, inputs, host, pump, rows);
             break;
         case QualityProtocol::Full:
+            AnnounceMeasuring(host);
             outcome = MeasureFull(job, inputs, host, pump, rows);
             break;
         default:

@@ -124,13 +124,20 @@ bool WriteDegradedScene(const DegradedScene& scene, const std::string& folder, S
     return true;
 }
 
+std::string MethodStepName(const FusionMethodEntry& method)
+{
+    return "Fusing with " + method.label + " and measuring";
+}
+
 RunOutcome RunMethods(const DegradedScene& scene,
                       const std::vector<const FusionMethodEntry*>& methods,
                       const std::vector<BandSource>& reference, const std::string& keepFolder,
                       Host& host, const std::function<bool()>& pump, std::vector<QualityRow>& rows)
 {
     const int bands = static_cast<int>(reference.size());
-    for (const FusionMethodEntry* method : methods) {
+    for (std::size_t m = 0; m < methods.size(); ++m) {
+        const FusionMethodEntry* method = methods[m];
+        host.BeginRunStep(1 + m);
         const auto start = std::chrono::steady_clock::now();
         WorkFolder work;
         if (work.Path().empty()) {

@@ -23,9 +23,13 @@ bool DegradeScene(const BandSource& pan, const std::vector<BandSource>& ms, int 
 bool WriteDegradedScene(const DegradedScene& scene, const std::string& folder, SampleType panType,
                         SampleType msType, Host& host);
 
+// The progress window's name of a method's step: its fusion and measurement.
+std::string MethodStepName(const FusionMethodEntry& method);
+
 // Fuses the scene with each method and measures the result against the MS (reference). With
 // keepFolder, also writes METHOD.tif there. A method that stops on a message gives a row of
-// NaN; Stopped when every method stopped; Cancelled stops everything.
+// NaN; Stopped when every method stopped; Cancelled stops everything. Each method's step begins
+// as step 1, 2, ... of the host's run steps (the degradation is step 0).
 RunOutcome RunMethods(const DegradedScene& scene,
                       const std::vector<const FusionMethodEntry*>& methods,
                       const std::vector<BandSource>& reference, const std::string& keepFolder,

@@ -4,8 +4,12 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <algorithm>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -163,6 +167,41 @@ private slots:
         QCOMPARE(dialog->Command().arguments, job);
         // Outputs and temporary files are gone: only the inputs are left.
         QCOMPARE(QDir(Q(dir.Path())).entryList(QDir::Files), inputs);
+    }
+
+    // The progress window names each step of the run, shows the whole run's progress on its
+    // bar (which never goes back) and the time left, and is wide enough for its caption.
+    void ProgressNamesEachStepAndShowsTheWholeRun()
+    {
+        TempDir dir;
+        MainFrame frame;
+        frame.Host().SetPrompts(std::make_unique<ScriptedPrompts>());
+        std::unique_ptr<ToolDialog> dialog = MakeChosenDialog(kPan16, dir, frame);
+        dialog->show();
+        QStringList steps;
+        QList<int> overall;
+        bool wideEnough = true;
+        bool saved = false;
+        QTimer sample;
+        connect(&sample, &QTimer::timeout, [&] {
+            CProgressWindow* window = VisibleProgressWindow();
+            if (!window || window->StatusLabel()->text().isEmpty()) return;
+            const QString step = window->StatusLabel()->text().section('\n', 0, 0);
+            if (steps.isEmpty() || steps.last() != step) steps << step;
+            overall << window->Bar()->value();
+            wideEnough = wideEnough && window->width() > window->fontMetrics().horizontalAdvance(
+                                                              window->windowTitle());
+            if (!saved && step.contains("Fusing")) saved = SaveScreenshot(window, "progress_steps");
+        });
+        sample.start(2);
+        dialog->accept();
+        sample.stop();
+        QVERIFY2(steps.size() >= 2, qPrintable(steps.join(" | ")));
+        const QRegularExpression named("^Step [1-5] of 5: [A-Z][a-z]+ [a-z]");
+        for (const QString& step : steps) QVERIFY2(named.match(step).hasMatch(), qPrintable(step));
+        QVERIFY(steps.contains("Step 2 of 5: Fusing the bands"));
+        QVERIFY(std::is_sorted(overall.begin(), overall.end()));
+        QVERIFY(wideEnough);
     }
 
     void EscapeCancelsAPanSharpeningRun()

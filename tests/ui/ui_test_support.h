@@ -95,11 +95,11 @@ inline void ForgetRememberedJobs()
 }
 
 // Keeps a picture of widget in the build folder's "screenshots", to look at.
-inline void SaveScreenshot(QWidget* widget, const QString& name)
+inline bool SaveScreenshot(QWidget* widget, const QString& name)
 {
     const QString folder = QCoreApplication::applicationDirPath() + "/screenshots";
     QDir().mkpath(folder);
-    widget->grab().save(folder + "/" + name + ".png");
+    return widget->grab().save(folder + "/" + name + ".png");
 }
 
 // Chooses pan.img and blue, green, red, nir.img of folder in the dialog, as "..." does.

@@ -56,14 +56,13 @@ TEST_F(JobCommandLinesTest, EveryChoiceOfEveryToolComesBack)
     WriteEnvi4Scene(dir.Path(), scene);
     ExpectRoundTrip(PanSharpenOptions(),
                     {"--pan", Path("pan.img"), "--blue", Path("ms.img"), "--select", "2,1,3,4",
-                     "--width", "32", "--height", "32", "--method", "glp-hpm", "--suffix", "_X",
+                     "--method", "glp-hpm", "--suffix", "_X",
                      "--bmp", Path("out.bmp"), "--colour-match", "--sensor", "ikonos", "--filter",
                      "detail", "--filter-bands", "blue,nir", "--adjust", "1,2,3", "--cutoffs",
                      "1,2,3,4,5,6", "--nonlinear", "1,0,2", "--quality", "--display"});
     ExpectRoundTrip(PanSharpenOptions(), {"--pan", Path("pan.img"), "--blue", Path("blue.img"),
                                           "--green", Path("green.img"), "--red", Path("red.img"),
-                                          "--nir", Path("nir.img"), "--width", "32", "--height",
-                                          "32", "--method", "1", "--bmp", Path("pan_Fused.bmp"),
+                                          "--nir", Path("nir.img"), "--method", "1", "--bmp", Path("pan_Fused.bmp"),
                                           "--sensor", "generic", "--filter", "sharpen",
                                           "--filter-bands", "green,red"});
     WriteFileBytes(Path("jobs.bif"), "1 0\n");
@@ -74,23 +73,21 @@ TEST_F(JobCommandLinesTest, EveryChoiceOfEveryToolComesBack)
     WriteEnviScene8(dir.Path(), MakeScene8(32, 32));
     ExpectRoundTrip(EtmOptions(),
                     {"--pan", Path("pan.img"), "--blue", Path("blue.img"), "--green",
-                     Path("green.img"), "--red", Path("red.img"), "--width", "32", "--height", "32",
-                     "--method", "2", "--suffix", "_Y", "--bmp", Path("e.bmp"), "--filter",
+                     Path("green.img"), "--red", Path("red.img"), "--method", "2", "--suffix", "_Y", "--bmp", Path("e.bmp"), "--filter",
                      "smooth", "--filter-bands", "green", "--nonlinear", "0,5,0", "--quality"});
     ExpectRoundTrip(CombineOptions(CombineDepth::Eight),
                     {"--blue", Path("blue.img"), "--green", Path("green.img"), "--red",
-                     Path("red.img"), "--width", "16", "--height", "16", "--bmp", Path("c.bmp"),
+                     Path("red.img"), "--bmp", Path("c.bmp"),
                      "--geotiff", "--cutoffs", "3,3,3,3,3,4", "--display"},
                     BandCombinationJob(CombineDepth::Eight));
 
-    ExpectRoundTrip(SemivarianceOptions(), {"--input", Path("ms.img"), "--band", "3", "--width",
-                                            "8", "--height", "8", "--max-lag", "7", "--output",
-                                            Path("s.txt")});
-    ExpectRoundTrip(ImageStatsOptions(), {"--input", Path("red.img"), "--width", "16", "--height",
-                                          "16", "--level", "2", "--output", Path("t.txt")});
-    ExpectRoundTrip(HaarOptions(), {"--input", Path("red.img"), "--width", "16", "--height", "16",
-                                    "--levels", "3", "--form", "half", "--output", Path("h.rst"),
-                                    "--bmp", Path("h.bmp")});
+    ExpectRoundTrip(SemivarianceOptions(), {"--input", Path("ms.img"), "--band", "3", "--max-lag",
+                                            "7", "--output", Path("s.txt")});
+    WriteFileBytes(Path("band.raw"), std::string(16 * 8 * 2, '\1'));  // sizes typed
+    ExpectRoundTrip(ImageStatsOptions(), {"--input", Path("band.raw"), "--width", "16", "--height",
+                                          "8", "--level", "2", "--output", Path("t.txt")});
+    ExpectRoundTrip(HaarOptions(), {"--input", Path("red.img"), "--levels", "3", "--form", "half",
+                                    "--output", Path("h.rst"), "--bmp", Path("h.bmp")});
     ExpectRoundTrip(QualityOptions(QualityProtocol::Wald),
                     {"--pan", Path("pan.img"), "--ms", Path("blue.img"), Path("green.img"),
                      Path("red.img"), Path("nir.img"), "--ratio", "4", "--sensor", "worldview2",
