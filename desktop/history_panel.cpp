@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -16,7 +17,7 @@ namespace lumesta {
 namespace {
 
 enum Column { kStarted, kTime, kOutcome, kTool, kJob, kColumns };
-constexpr int kToolColumnWidth = 180;
+constexpr int kToolColumnWidth = 160;
 
 // The job's options with files by their names (the tooltip has the whole command).
 QString JobSummary(const JobCommand& command)
@@ -117,6 +118,7 @@ void HistoryPanel::ShowRecords()
     m_table->resizeColumnsToContents();
     m_table->setColumnWidth(kTool, std::min(m_table->columnWidth(kTool), kToolColumnWidth));
     if (!m_records.isEmpty()) m_table->selectRow(0);
+    m_table->horizontalScrollBar()->setValue(0);  // the row's selection scrolled to its end
     ShowChoice();
 }
 

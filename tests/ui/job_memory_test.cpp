@@ -183,8 +183,7 @@ private slots:
         QVERIFY2(frame.Viewer().Canvas().Layer(ImageCanvas::kPrimary),
                  qPrintable(frame.Viewer().Problem()));
         QCOMPARE(ComboEntries(frame.Viewer().AgainstBox()), QStringList({"Input MS bands", "Pan"}));
-        QTest::qWait(200);
-        SaveScreenshot(&frame, "history_panel");
+        SaveScreenshot(&history, "history_panel");
 
         bool opened = false;
         WhenModalOpens(
