@@ -139,7 +139,8 @@ OptionTable<ImageStatsJob> MakeImageStatsTable()
                                       "\"Level\": the highest 2 x 2 averaged level "
                                       "(0: the band itself).",
                                       "0"),
-                          StoresInt(&ImageStatsJob::level), false, GivesInt(&ImageStatsJob::level)});
+                          StoresInt(&ImageStatsJob::level), false,
+                          GivesInt(&ImageStatsJob::level)});
     table.rows.push_back(
         TextOutputRow(&ImageStatsJob::outputPath, "the input name + _ImageStats.txt"));
     table.rows.back().def.newLine = true;
@@ -153,17 +154,15 @@ OptionTable<HaarJob> MakeHaarTable()
     table.tool.runOptionsLayout = RunOptionsLayout::NoDisplayQuiet;
     table.rows.push_back({CountOption("--levels", "\"Level(s)\": the decomposition levels.", "1"),
                           StoresInt(&HaarJob::levels), false, GivesInt(&HaarJob::levels)});
-    OptionRow<HaarJob> form{ChoiceOption(ValueKind::Choice, "--form", {"half", "sqrt2"},
-                                         "The coefficient form: 1/2 or 1/sqrt(2).", "sqrt2"),
-                            [](HaarJob& job, const OptionUse& use) {
-                                job.form =
-                                    use.Text() == "half" ? HaarForm::Half : HaarForm::InverseSqrt2;
-                                return Applied();
-                            },
-                            false,
-                            [](const HaarJob& job) {
-                                return Given(job.form == HaarForm::Half ? "half" : "sqrt2");
-                            }};
+    OptionRow<HaarJob> form{
+        ChoiceOption(ValueKind::Choice, "--form", {"half", "sqrt2"},
+                     "The coefficient form: 1/2 or 1/sqrt(2).", "sqrt2"),
+        [](HaarJob& job, const OptionUse& use) {
+            job.form = use.Text() == "half" ? HaarForm::Half : HaarForm::InverseSqrt2;
+            return Applied();
+        },
+        false,
+        [](const HaarJob& job) { return Given(job.form == HaarForm::Half ? "half" : "sqrt2"); }};
     form.def.newLine = true;
     table.rows.push_back(form);
     table.rows.push_back(

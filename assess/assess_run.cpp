@@ -1,14 +1,13 @@
 #include "assess/assess_run.h"
 
-#include "core/confirm_overwrite.h"
-#include "core/run_steps.h"
-#include "raster/file_name.h"
-
 #include <algorithm>
 #include <cmath>
 
+#include "core/confirm_overwrite.h"
+#include "core/run_steps.h"
 #include "core/truncate.h"
 #include "raster/band_io.h"
+#include "raster/file_name.h"
 
 namespace lumesta {
 

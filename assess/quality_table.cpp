@@ -133,7 +133,8 @@ std::string Text(const std::vector<QualityRow>& rows, QualityKind kind)
     }
     std::vector<std::size_t> widths(lines[0].size(), 0);
     for (const auto& line : lines) {
-        for (std::size_t c = 0; c < line.size(); ++c) widths[c] = std::max(widths[c], line[c].size());
+        for (std::size_t c = 0; c < line.size(); ++c)
+            widths[c] = std::max(widths[c], line[c].size());
     }
     std::string out;
     for (const auto& line : lines) {
@@ -208,8 +209,7 @@ bool ReadableQualityTable::AnyBest() const
     return false;
 }
 
-ReadableQualityTable MakeReadableQualityTable(const std::vector<QualityRow>& rows,
-                                              QualityKind kind)
+ReadableQualityTable MakeReadableQualityTable(const std::vector<QualityRow>& rows, QualityKind kind)
 {
     ReadableQualityTable table;
     const std::vector<std::size_t> order = ReadingOrder(rows, kind);

@@ -1,14 +1,13 @@
 #include "composite/combine_run.h"
 
 #include <cstdio>
-
 #include <new>
 
+#include "composite/combine_report.h"
+#include "composite/combine_steps.h"
 #include "core/allocate.h"
 #include "core/run_steps.h"
 #include "core/wait_cursor.h"
-#include "composite/combine_report.h"
-#include "composite/combine_steps.h"
 #include "raster/world_file.h"
 
 namespace lumesta {

@@ -210,9 +210,10 @@ std::vector<std::string> StillApplicable(const std::vector<std::string>& args,
                 values.push_back(args[i++]);
         }
         if (def->kind == ValueKind::InputFile) {
-            values.erase(std::remove_if(values.begin(), values.end(),
-                                        [](const std::string& path) { return !IsRegularFile(path); }),
-                         values.end());
+            values.erase(
+                std::remove_if(values.begin(), values.end(),
+                               [](const std::string& path) { return !IsRegularFile(path); }),
+                values.end());
             if (values.empty()) continue;
         }
         AppendOption(*def, values, kept);

@@ -58,10 +58,10 @@ ToolDialogKind DialogOfTool(const std::string& dialogKey)
 {
     using K = ToolDialogKind;
     static const std::pair<const char*, ToolDialogKind> kTools[] = {
-        {"pansharpen", K::PanSharpen16},      {"pansharpen-etm", K::PanSharpenEtm},
-        {"combine", K::BandCombination16},    {"combine8", K::BandCombination8},
-        {"semivariance", K::Semivariance},    {"stats", K::ImageStatistics},
-        {"haar", K::HaarWavelet},             {"quality", K::FusionQuality}};
+        {"pansharpen", K::PanSharpen16},   {"pansharpen-etm", K::PanSharpenEtm},
+        {"combine", K::BandCombination16}, {"combine8", K::BandCombination8},
+        {"semivariance", K::Semivariance}, {"stats", K::ImageStatistics},
+        {"haar", K::HaarWavelet},          {"quality", K::FusionQuality}};
     for (const auto& [tool, dialog] : kTools) {
         if (dialogKey == tool) return dialog;
     }

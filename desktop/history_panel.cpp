@@ -44,7 +44,8 @@ HistoryPanel::HistoryPanel(QWidget* parent) : QDockWidget("History", parent)
     setObjectName("History");
     auto* body = new QWidget(this);
     m_table = new QTableWidget(0, kColumns, body);
-    m_table->setHorizontalHeaderLabels({"Started", "Time", "Outcome", "Tool", "Inputs and choices"});
+    m_table->setHorizontalHeaderLabels(
+        {"Started", "Time", "Outcome", "Tool", "Inputs and choices"});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -152,7 +153,8 @@ void HistoryPanel::OnShowResult()
 
 void HistoryPanel::OnCopyCommand()
 {
-    if (const RunRecord* chosen = Chosen()) QApplication::clipboard()->setText(chosen->command.Text());
+    if (const RunRecord* chosen = Chosen())
+        QApplication::clipboard()->setText(chosen->command.Text());
 }
 
 }  // namespace lumesta

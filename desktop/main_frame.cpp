@@ -22,8 +22,8 @@
 #include "desktop/viewer/viewer_dock.h"
 #include "desktop/viewer/viewer_prompts.h"
 #include "ui/file_chooser.h"
-#include "ui/tool_run_guard.h"
 #include "ui/text.h"
+#include "ui/tool_run_guard.h"
 
 namespace lumesta {
 

@@ -61,7 +61,8 @@ std::unique_ptr<ToolDialog> MainFrame::MakeToolDialog(ToolDialogKind dialog, con
             return std::make_unique<CHaarWaveletDlg>(counters, *m_host, this);
         case ToolDialogKind::FusionQuality: {
             auto quality = std::make_unique<FusionQualityDialog>(counters, *m_host, this);
-            quality->SetResultViewer([this](const RunImages& images) { m_viewer->ShowRun(images); });
+            quality->SetResultViewer(
+                [this](const RunImages& images) { m_viewer->ShowRun(images); });
             return quality;
         }
         default:

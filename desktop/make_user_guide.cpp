@@ -28,7 +28,8 @@ void AddPictures(QTextDocument& guide, int textWidth)
             const QUrl name(picture.name());
             QImage image = guide.resource(QTextDocument::ImageResource, name).value<QImage>();
             if (image.isNull()) continue;
-            if (image.width() > textWidth) image = image.scaledToWidth(textWidth, Qt::SmoothTransformation);
+            if (image.width() > textWidth)
+                image = image.scaledToWidth(textWidth, Qt::SmoothTransformation);
             // Printing works on a copy of the guide, which has only the resources added.
             guide.addResource(QTextDocument::ImageResource, name, image);
         }

@@ -89,7 +89,8 @@ OptionTable<EtmJob> MakeTable()
     table.rows.push_back({FlagOption("--quality",
                                      "After the run, append the full-resolution D_lambda, D_s "
                                      "and QNR of the result to the report."),
-                          StoresGiven(&EtmJob::qualityLine), true, GivesFlag(&EtmJob::qualityLine)});
+                          StoresGiven(&EtmJob::qualityLine), true,
+                          GivesFlag(&EtmJob::qualityLine)});
     RowNamed(table.rows, "--cutoffs").def.newLine = true;
     // The picture opens in a viewer only when asked for on the command line.
     table.setRunOptions = [](EtmJob& job, const OptionValues& values) {

@@ -126,16 +126,15 @@ std::vector<OptionRow<Job>> MethodAndOutputRows(void (*setSuffix)(Job&, const st
         },
         false,
         [](const Job& job) { return Given(std::to_string(static_cast<int>(job.method) + 1)); }};
-    OptionRow<Job> suffix{TextOption("--suffix", "TEXT",
-                                     "Added to the input MS file names for the results.", "_Fused"),
-                          [setSuffix](Job& job, const OptionUse& use) {
-                              setSuffix(job, use.Text());
-                              return Applied();
-                          },
-                          false,
-                          [](const Job& job) {
-                              return job.suffix == "_Fused" ? GivenValues() : Given(job.suffix);
-                          }};
+    OptionRow<Job> suffix{
+        TextOption("--suffix", "TEXT", "Added to the input MS file names for the results.",
+                   "_Fused"),
+        [setSuffix](Job& job, const OptionUse& use) {
+            setSuffix(job, use.Text());
+            return Applied();
+        },
+        false,
+        [](const Job& job) { return job.suffix == "_Fused" ? GivenValues() : Given(job.suffix); }};
     OptionRow<Job> bmp{FileOption(ValueKind::OutputFile, "--bmp", {".bmp"}, true,
                                   "The 24-bit BMP picture of the result.",
                                   "derived from the pan path and suffix as the dialog does"),

@@ -92,8 +92,9 @@ std::vector<Row> FilterRows()
         },
         false,
         [](const PanSharpenJob& job) {
-            return job.colourAmounts == std::array<int, 3>{} ? GivenValues()
-                                                             : Given(JoinedNumbers(job.colourAmounts));
+            return job.colourAmounts == std::array<int, 3>{}
+                       ? GivenValues()
+                       : Given(JoinedNumbers(job.colourAmounts));
         }};
     return {FilterRow<PanSharpenJob>({"sharpen", "detail", "none"}, "sharpen", FilterFlagsFor),
             filterBands, adjust};
@@ -147,8 +148,7 @@ Row SensorRow()
                    job.sensor = use.Text();
                    return Applied();
                },
-               false,
-               GivesText(&PanSharpenJob::sensor)};
+               false, GivesText(&PanSharpenJob::sensor)};
     sensor.def.checkedWhenSet = true;
     return sensor;
 }

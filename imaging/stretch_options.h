@@ -32,7 +32,8 @@ std::vector<OptionRow<Job>> StretchOptionRows(StretchParams Job::*stretch)
         [stretch](const Job& job) {
             const StretchParams& params = job.*stretch;
             const StretchParams defaults;
-            if (params.leftCutoff == defaults.leftCutoff && params.rightCutoff == defaults.rightCutoff)
+            if (params.leftCutoff == defaults.leftCutoff &&
+                params.rightCutoff == defaults.rightCutoff)
                 return GivenValues();
             std::array<int, 6> list{};
             for (std::size_t band = 0; band < 3; ++band) {

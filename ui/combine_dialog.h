@@ -5,8 +5,8 @@
 //
 // OK runs the job with the log document's counters. A run that stopped (a message, a declined
 // overwrite question) or was cancelled keeps the dialog open with its fields; a finished run
-// closes it with OK. With a batch file chosen in the Blue browse, OK runs every job of the file and closes
-// the dialog only when the whole file was processed; after a stop it stays open and armed.
+// closes it with OK. With a batch file chosen in the Blue browse, OK runs every job of the file and
+// closes the dialog only when the whole file was processed; after a stop it stays open and armed.
 
 #include <array>
 

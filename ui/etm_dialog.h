@@ -7,9 +7,9 @@
 
 #include "fusion/etm_browse.h"
 #include "fusion/etm_job.h"
+#include "fusion/etm_options.h"
 #include "fusion/etm_run.h"
 #include "fusion/pansharpen_batch.h"
-#include "fusion/etm_options.h"
 #include "ui/pansharpen_job_dialog.h"
 #include "workflows/quality_line.h"
 

@@ -9,8 +9,8 @@
 #include "fusion/pansharpen_batch.h"
 #include "fusion/pansharpen_browse.h"
 #include "fusion/pansharpen_job.h"
-#include "fusion/pansharpen_run.h"
 #include "fusion/pansharpen_options.h"
+#include "fusion/pansharpen_run.h"
 #include "ui/pansharpen_job_dialog.h"
 #include "workflows/quality_line.h"
 

@@ -135,7 +135,8 @@ QWidget* PanSharpenDialogBase::MakeParameterGroup()
     m_resampling->addItem("Improved Bilinear");
     // Wide enough for either method's resampling.
     m_resampling->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_resampling->setMinimumContentsLength(static_cast<int>(std::string("23-Tap Interpolator").size()));
+    m_resampling->setMinimumContentsLength(
+        static_cast<int>(std::string("23-Tap Interpolator").size()));
     m_more = new QPushButton("More >>", group);
     m_more->setAutoDefault(false);
 
@@ -205,9 +206,9 @@ void PanSharpenDialogBase::ShowBand(int band, const std::vector<std::string>& en
     m_bandBrowse[band]->setEnabled(browseEnabled);
 }
 
-void PanSharpenDialogBase::ShowOutputs(int method, const char* resampling, const std::string& suffix,
-                                       const std::string& bmpName, bool displayBmp,
-                                       bool colourMatch, bool qualityLine)
+void PanSharpenDialogBase::ShowOutputs(int method, const char* resampling,
+                                       const std::string& suffix, const std::string& bmpName,
+                                       bool displayBmp, bool colourMatch, bool qualityLine)
 {
     m_method->setCurrentIndex(method);
     // The method decides the resampling: the list holds the one the run will use.

@@ -120,11 +120,10 @@ private:
             connect(BandList(band), qOverload<int>(&QComboBox::activated), this,
                     [this, band](int index) { Traits::SelectBand(m_job, band, index); });
         }
-        connect(MethodList(), qOverload<int>(&QComboBox::activated), this,
-                [this](int index) {
-                    m_job.method = static_cast<FusionMethod>(index);
-                    ShowJob();
-                });
+        connect(MethodList(), qOverload<int>(&QComboBox::activated), this, [this](int index) {
+            m_job.method = static_cast<FusionMethod>(index);
+            ShowJob();
+        });
         connect(ResamplingList(), qOverload<int>(&QComboBox::activated), this,
                 [this](int index) { m_job.resampling = index; });
         connect(SuffixField(), &QLineEdit::textEdited, this, [this](const QString& text) {

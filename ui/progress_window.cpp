@@ -65,8 +65,9 @@ CProgressWindow::CProgressWindow(QWidget* parent, const QString& caption, bool s
     connect(m_cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
 
     const QFontMetrics titleMetrics(QApplication::font("QMdiSubWindowTitleBar"));
-    LayoutControls(m_textLines, std::max(kDefaultWidth, titleMetrics.horizontalAdvance(windowTitle()) +
-                                                            kTitleAllowance - 2 * kMargin));
+    LayoutControls(m_textLines,
+                   std::max(kDefaultWidth, titleMetrics.horizontalAdvance(windowTitle()) +
+                                               kTitleAllowance - 2 * kMargin));
     RestoreWindowPosition();
     show();
     repaint();
@@ -149,11 +150,12 @@ void CProgressWindow::ShowOverall()
     }
     const double overall = done / total;
     m_bar->setValue(static_cast<int>(overall * 100));
-    m_status->setText(QString("Step %1 of %2: %3\n%4")
-                          .arg(m_step + 1)
-                          .arg(m_steps.size())
-                          .arg(QString::fromStdString(m_steps[m_step].name))
-                          .arg(TimeLeftText(overall, m_runClock.isValid() ? m_runClock.elapsed() : 0)));
+    m_status->setText(
+        QString("Step %1 of %2: %3\n%4")
+            .arg(m_step + 1)
+            .arg(m_steps.size())
+            .arg(QString::fromStdString(m_steps[m_step].name))
+            .arg(TimeLeftText(overall, m_runClock.isValid() ? m_runClock.elapsed() : 0)));
 }
 
 QString CProgressWindow::TimeLeftText(double overall, qint64 elapsedMs)

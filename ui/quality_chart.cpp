@@ -25,7 +25,7 @@ constexpr int kLowerChartWidth = 290;
 constexpr int kHigherChartWidth = 640;
 constexpr int kChartHeight = 340;
 
-constexpr double kGroupWidth = 0.8;  // of a category, taken by its bar group
+constexpr double kGroupWidth = 0.8;   // of a category, taken by its bar group
 constexpr double kMarkerLift = 0.03;  // of the value axis's span, between a bar and its star
 
 // Where the bar of row r (of rows) in category c stands on the category axis, whose categories
@@ -140,8 +140,8 @@ QChart* QualityChart::MakeChart(const ReadableQualityTable& table, bool lowerIsB
     categoryAxis->append(categories);
     chart->addAxis(categoryAxis, Qt::AlignBottom);
     chart->addAxis(valueAxis, Qt::AlignLeft);
-    for (QAbstractSeries* each : {static_cast<QAbstractSeries*>(series),
-                                  static_cast<QAbstractSeries*>(best)}) {
+    for (QAbstractSeries* each :
+         {static_cast<QAbstractSeries*>(series), static_cast<QAbstractSeries*>(best)}) {
         each->attachAxis(categoryAxis);
         each->attachAxis(valueAxis);
     }

@@ -1,8 +1,8 @@
 #include "ui/quality_dialog.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -13,8 +13,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QScrollBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -123,11 +123,13 @@ QWidget* FusionQualityDialog::MakeInputGroup()
     grid->addWidget(new QLabel("Keep results in", this), 5, 0);
     grid->addWidget(m_keep, 5, 1);
     grid->addWidget(m_keepBrowse, 5, 2);
-    m_keep->setToolTip("The folder where the Wald protocol keeps the degraded inputs and each "
-                       "method's result (empty: nothing kept)\nlumesta-cli: --keep DIR");
+    m_keep->setToolTip(
+        "The folder where the Wald protocol keeps the degraded inputs and each "
+        "method's result (empty: nothing kept)\nlumesta-cli: --keep DIR");
     connect(m_keepBrowse, &QPushButton::clicked, this, [this] {
         if (IsRunning()) return;
-        const QString folder = QFileDialog::getExistingDirectory(this, "Keep results in", m_keep->text());
+        const QString folder =
+            QFileDialog::getExistingDirectory(this, "Keep results in", m_keep->text());
         if (!folder.isEmpty()) OnFilesChosen(m_keep, {folder});
     });
     m_sensor = new QComboBox(this);
@@ -173,8 +175,9 @@ QWidget* FusionQualityDialog::MakeResultGroup()
     m_views->addTab(m_chart, "C&hart");
     m_progress = new QProgressBar(this);
     m_openBest = new QPushButton("Open the &best result", this);
-    m_openBest->setToolTip("Shows the kept result of the method that ranks first (by Q2n) in "
-                           "the image viewer, beside the MS bands it was measured against");
+    m_openBest->setToolTip(
+        "Shows the kept result of the method that ranks first (by Q2n) in "
+        "the image viewer, beside the MS bands it was measured against");
     auto* row = new QHBoxLayout;
     auto* copy = new QPushButton("Copy", this);
     auto* save = new QPushButton("Save CSV...", this);
@@ -338,8 +341,8 @@ void FusionQualityDialog::ShowResults()
         }
     }
     for (int c = 0; c < static_cast<int>(table.columns.size()); ++c) {
-        m_table->horizontalHeaderItem(first + c)
-            ->setToolTip(table.columns[c].lowerIsBetter ? "Lower is better" : "Higher is better");
+        m_table->horizontalHeaderItem(first + c)->setToolTip(
+            table.columns[c].lowerIsBetter ? "Lower is better" : "Higher is better");
     }
     FitTableWidth();
     // Methods to compare: a Wald run.

@@ -6,9 +6,8 @@
 // The dialog stays open for further measurements.
 
 #include <QStringList>
-#include <vector>
-
 #include <functional>
+#include <vector>
 
 #include "ui/tool_dialog.h"
 #include "workflows/quality_runs.h"

@@ -6,10 +6,10 @@
 // time: the progress it opens while one shows goes to that window, which is told the run's
 // steps and shows the whole run. The user-interface thread keeps its own event loop
 // running, so a pump is only posted now and then (at most every 25 ms; the first one waits),
-// for the host to report a cancel of its own. Every cancel check reads one flag that the progress window's Cancel, the
-// Escape key, closing the main window and such a reported cancel set.
-// Some runs pump per pixel: between two passed-on pumps a pump only reads two flags (a timer on
-// the user-interface thread marks the next one due), never the clock.
+// for the host to report a cancel of its own. Every cancel check reads one flag that the progress
+// window's Cancel, the Escape key, closing the main window and such a reported cancel set. Some
+// runs pump per pixel: between two passed-on pumps a pump only reads two flags (a timer on the
+// user-interface thread marks the next one due), never the clock.
 
 #include <QElapsedTimer>
 #include <QPointer>

@@ -92,8 +92,7 @@ std::vector<Row> CommonRows()
                    job.generic.height = use.Int();
                    return Applied();
                },
-               false,
-               generic(&GenericSize::height)};
+               false, generic(&GenericSize::height)};
     height.def.synopsis = Synopsis::WithPrevious;
     Row bytes{IntegerOption("--bytes", "1|2", 1, 2,
                             "The sample size of a headerless matrix: 1 (unsigned) or 2 (signed)."),
@@ -121,8 +120,7 @@ Row SensorRow()
             job.sensor = use.Text();
             return Applied();
         },
-        false,
-        GivesText(&QualityJob::sensor)};
+        false, GivesText(&QualityJob::sensor)};
     row.def.metavar = "NAME";
     return row;
 }
@@ -169,8 +167,7 @@ OptionTable<QualityJob> MakeTable(QualityProtocol protocol)
                 common[0],
                 {IntegerOption("--cut", "N", 0, INT_MAX,
                                "Pixels left out at every border before measuring.", "0"),
-                 StoresInt(&QualityJob::cut), false,
-                 [](const QualityJob& job) {
+                 StoresInt(&QualityJob::cut), false, [](const QualityJob& job) {
                      return job.cut == 0 ? GivenValues() : Given(std::to_string(job.cut));
                  }}};
             break;

@@ -13,9 +13,9 @@
 
 #include "fusion/report_sections.h"
 #include "tests/support/fake_host.h"
+#include "tests/support/report_text.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/report_text.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/more_params_dialog.h"
 #include "ui/stretch_params_dialog.h"
@@ -66,10 +66,10 @@ private slots:
             RunLog log(counters, report);
             WriteMethodLines(dialog.Job().method, log);
             QCOMPARE(dialog.ResamplingList()->count(), 1);
-            QVERIFY2(Q(report.Log()).contains("Pan-Sharpening Method:\t" +
-                                              dialog.MethodList()->currentText() +
-                                              "\r\nResampling Method:\t" +
-                                              dialog.ResamplingList()->currentText() + "\r\n"),
+            QVERIFY2(Q(report.Log())
+                         .contains("Pan-Sharpening Method:\t" + dialog.MethodList()->currentText() +
+                                   "\r\nResampling Method:\t" +
+                                   dialog.ResamplingList()->currentText() + "\r\n"),
                      report.Log().c_str());
         }
     }

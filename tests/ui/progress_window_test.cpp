@@ -139,7 +139,8 @@ private slots:
         clock.start();
         window.SetStatusText("Press Cancel to stop ...\n\n");
         window.ShowSteps({{"Reading", 1}, {"Fusing the bands", 3}}, 0, clock);
-        QCOMPARE(window.StatusLabel()->text(), QString("Step 1 of 2: Reading\nEstimating the time left ..."));
+        QCOMPARE(window.StatusLabel()->text(),
+                 QString("Step 1 of 2: Reading\nEstimating the time left ..."));
         window.SetRange(0, 200, 1);
         window.SetPosition(100);
         QCOMPARE(window.Bar()->value(), 12);  // half of a quarter
@@ -148,10 +149,12 @@ private slots:
         window.SetPosition(100);
         QCOMPARE(window.Bar()->value(), 62);
         QVERIFY(window.StatusLabel()->text().startsWith("Step 2 of 2: Fusing the bands\n"));
-        QVERIFY(window.width() > QFontMetrics(window.font()).horizontalAdvance(window.windowTitle()));
+        QVERIFY(window.width() >
+                QFontMetrics(window.font()).horizontalAdvance(window.windowTitle()));
 
         QCOMPARE(CProgressWindow::TimeLeftText(0.5, 1000), QString("Estimating the time left ..."));
-        QCOMPARE(CProgressWindow::TimeLeftText(0.01, 60000), QString("Estimating the time left ..."));
+        QCOMPARE(CProgressWindow::TimeLeftText(0.01, 60000),
+                 QString("Estimating the time left ..."));
         QCOMPARE(CProgressWindow::TimeLeftText(0.9, 20000), QString("A few seconds left"));
         QCOMPARE(CProgressWindow::TimeLeftText(0.5, 21000), QString("About 25 s left"));
         QCOMPARE(CProgressWindow::TimeLeftText(0.25, 60000), QString("About 3 min left"));

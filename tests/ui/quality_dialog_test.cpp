@@ -1,5 +1,9 @@
 #include "ui/quality_dialog.h"
 
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -10,10 +14,6 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QtTest>
-#include <QBarSeries>
-#include <QBarSet>
-#include <QChart>
-#include <QChartView>
 
 #include "tests/support/fake_host.h"
 #include "tests/support/scene_builder.h"
@@ -86,7 +86,8 @@ private slots:
         // Every column shows: the dialog grows to the table's width.
         const auto tableShowsWhole = [&dialog] {
             const QWidget* table = dialog.Table();
-            return dialog.rect().contains(QRect(table->mapTo(&dialog, QPoint(0, 0)), table->size())) &&
+            return dialog.rect().contains(
+                       QRect(table->mapTo(&dialog, QPoint(0, 0)), table->size())) &&
                    !dialog.Table()->horizontalScrollBar()->isVisible();
         };
         QTRY_VERIFY(tableShowsWhole());
@@ -96,7 +97,8 @@ private slots:
         // The chart: a bar per method in each metric's group, the best bar marked, the one the
         // table ranks first holding the best Q2n; the results were kept beside the MS.
         dialog.Views()->setCurrentWidget(dialog.Chart());
-        auto* higher = qobject_cast<QBarSeries*>(dialog.Chart()->HigherView()->chart()->series()[0]);
+        auto* higher =
+            qobject_cast<QBarSeries*>(dialog.Chart()->HigherView()->chart()->series()[0]);
         QVERIFY(higher);
         QCOMPARE(higher->count(), 6);
         QCOMPARE(higher->barSets()[0]->label(), dialog.Table()->item(0, 0)->text());

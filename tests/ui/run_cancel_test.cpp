@@ -9,8 +9,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <algorithm>
 #include <QtTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -190,7 +190,7 @@ private slots:
             if (steps.isEmpty() || steps.last() != step) steps << step;
             overall << window->Bar()->value();
             wideEnough = wideEnough && window->width() > window->fontMetrics().horizontalAdvance(
-                                                              window->windowTitle());
+                                                             window->windowTitle());
             if (!saved && step.contains("Fusing")) saved = SaveScreenshot(window, "progress_steps");
         });
         sample.start(2);
@@ -273,7 +273,8 @@ private slots:
             box->button(QMessageBox::Ok)->click();
         });
         guard.Run(frame.Host(), [](Host& host) {
-            const auto progress = host.OpenProgress("Writing 24-bit BMP ...", ProgressOwner::Window);
+            const auto progress =
+                host.OpenProgress("Writing 24-bit BMP ...", ProgressOwner::Window);
             host.ShowMessage("Error during writing image");
             return RunOutcome::Stopped;
         });

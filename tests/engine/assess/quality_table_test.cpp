@@ -51,7 +51,8 @@ TEST(QualityTableTest, RowsAreRankedByQ2nWithTheBestOfEachColumnMarked)
     const std::string text = FormatQualityRows(rows, QualityKind::Reduced, QualityFormat::Text);
     EXPECT_EQ(text.substr(0, text.find('\n')),
               "method                       ERGAS   SAM     Q2n      Q        SCC      Q_1");
-    EXPECT_NE(text.find("\nAWLP                         2.000*  2.000*  0.9500*"), std::string::npos);
+    EXPECT_NE(text.find("\nAWLP                         2.000*  2.000*  0.9500*"),
+              std::string::npos);
     EXPECT_NE(text.find("\n* the best value of its column\n"), std::string::npos);
     // The machine formats keep the --method names, the protocol's order and every digit.
     const std::string csv = FormatQualityRows(rows, QualityKind::Reduced, QualityFormat::Csv);
@@ -68,9 +69,10 @@ TEST(QualityTableTest, OneMeasurementMarksNothing)
     EXPECT_EQ(table.columns[2].cells, std::vector<std::string>{"0.9383"});
     EXPECT_FALSE(table.AnyBest());
     const std::string text = FormatQualityRows({row}, QualityKind::Full, QualityFormat::Text);
-    EXPECT_EQ(text, "          D_lambda  D_s     QNR\n"
-                    "(better)  lower     lower   higher\n"
-                    "          0.0123    0.0500  0.9383\n");
+    EXPECT_EQ(text,
+              "          D_lambda  D_s     QNR\n"
+              "(better)  lower     lower   higher\n"
+              "          0.0123    0.0500  0.9383\n");
 }
 
 }  // namespace

@@ -55,15 +55,21 @@ TEST_F(JobCommandLinesTest, EveryChoiceOfEveryToolComesBack)
     WriteEnviScene(dir.Path(), scene);
     WriteEnvi4Scene(dir.Path(), scene);
     ExpectRoundTrip(PanSharpenOptions(),
-                    {"--pan", Path("pan.img"), "--blue", Path("ms.img"), "--select", "2,1,3,4",
-                     "--method", "glp-hpm", "--suffix", "_X",
-                     "--bmp", Path("out.bmp"), "--colour-match", "--sensor", "ikonos", "--filter",
-                     "detail", "--filter-bands", "blue,nir", "--adjust", "1,2,3", "--cutoffs",
-                     "1,2,3,4,5,6", "--nonlinear", "1,0,2", "--quality", "--display"});
-    ExpectRoundTrip(PanSharpenOptions(), {"--pan", Path("pan.img"), "--blue", Path("blue.img"),
-                                          "--green", Path("green.img"), "--red", Path("red.img"),
-                                          "--nir", Path("nir.img"), "--method", "1", "--bmp", Path("pan_Fused.bmp"),
-                                          "--sensor", "generic", "--filter", "sharpen",
+                    {"--pan",     Path("pan.img"), "--blue",         Path("ms.img"), "--select",
+                     "2,1,3,4",   "--method",      "glp-hpm",        "--suffix",     "_X",
+                     "--bmp",     Path("out.bmp"), "--colour-match", "--sensor",     "ikonos",
+                     "--filter",  "detail",        "--filter-bands", "blue,nir",     "--adjust",
+                     "1,2,3",     "--cutoffs",     "1,2,3,4,5,6",    "--nonlinear",  "1,0,2",
+                     "--quality", "--display"});
+    ExpectRoundTrip(PanSharpenOptions(), {"--pan",          Path("pan.img"),
+                                          "--blue",         Path("blue.img"),
+                                          "--green",        Path("green.img"),
+                                          "--red",          Path("red.img"),
+                                          "--nir",          Path("nir.img"),
+                                          "--method",       "1",
+                                          "--bmp",          Path("pan_Fused.bmp"),
+                                          "--sensor",       "generic",
+                                          "--filter",       "sharpen",
                                           "--filter-bands", "green,red"});
     WriteFileBytes(Path("jobs.bif"), "1 0\n");
     ExpectRoundTrip(PanSharpenOptions(),
@@ -71,15 +77,22 @@ TEST_F(JobCommandLinesTest, EveryChoiceOfEveryToolComesBack)
                      "generic", "--filter", "none"});
 
     WriteEnviScene8(dir.Path(), MakeScene8(32, 32));
-    ExpectRoundTrip(EtmOptions(),
-                    {"--pan", Path("pan.img"), "--blue", Path("blue.img"), "--green",
-                     Path("green.img"), "--red", Path("red.img"), "--method", "2", "--suffix", "_Y", "--bmp", Path("e.bmp"), "--filter",
-                     "smooth", "--filter-bands", "green", "--nonlinear", "0,5,0", "--quality"});
-    ExpectRoundTrip(CombineOptions(CombineDepth::Eight),
-                    {"--blue", Path("blue.img"), "--green", Path("green.img"), "--red",
-                     Path("red.img"), "--bmp", Path("c.bmp"),
-                     "--geotiff", "--cutoffs", "3,3,3,3,3,4", "--display"},
-                    BandCombinationJob(CombineDepth::Eight));
+    ExpectRoundTrip(EtmOptions(), {"--pan",          Path("pan.img"),
+                                   "--blue",         Path("blue.img"),
+                                   "--green",        Path("green.img"),
+                                   "--red",          Path("red.img"),
+                                   "--method",       "2",
+                                   "--suffix",       "_Y",
+                                   "--bmp",          Path("e.bmp"),
+                                   "--filter",       "smooth",
+                                   "--filter-bands", "green",
+                                   "--nonlinear",    "0,5,0",
+                                   "--quality"});
+    ExpectRoundTrip(
+        CombineOptions(CombineDepth::Eight),
+        {"--blue", Path("blue.img"), "--green", Path("green.img"), "--red", Path("red.img"),
+         "--bmp", Path("c.bmp"), "--geotiff", "--cutoffs", "3,3,3,3,3,4", "--display"},
+        BandCombinationJob(CombineDepth::Eight));
 
     ExpectRoundTrip(SemivarianceOptions(), {"--input", Path("ms.img"), "--band", "3", "--max-lag",
                                             "7", "--output", Path("s.txt")});
@@ -92,10 +105,10 @@ TEST_F(JobCommandLinesTest, EveryChoiceOfEveryToolComesBack)
                     {"--pan", Path("pan.img"), "--ms", Path("blue.img"), Path("green.img"),
                      Path("red.img"), Path("nir.img"), "--ratio", "4", "--sensor", "worldview2",
                      "--method", "gsa", "--method", "1", "--keep", Path("kept")});
-    ExpectRoundTrip(QualityOptions(QualityProtocol::Reduced),
-                    {"--fused", Path("red.img"), "--reference", Path("nir.img"), "--ratio", "2",
-                     "--cut", "3", "--map", Path("m.tif"), "--width", "8", "--height", "8",
-                     "--bytes", "2"});
+    ExpectRoundTrip(
+        QualityOptions(QualityProtocol::Reduced),
+        {"--fused", Path("red.img"), "--reference", Path("nir.img"), "--ratio", "2", "--cut", "3",
+         "--map", Path("m.tif"), "--width", "8", "--height", "8", "--bytes", "2"});
 }
 
 // A remembered job whose Blue file is gone comes back without it; every other choice stays,
@@ -103,9 +116,10 @@ TEST_F(JobCommandLinesTest, EveryChoiceOfEveryToolComesBack)
 TEST_F(JobCommandLinesTest, ARememberedJobComesBackWithoutFilesThatAreGone)
 {
     WriteEnviScene(dir.Path(), MakeScene(32, 32));
-    const Args remembered = {"--pan",    Path("pan.img"), "--blue",     Path("gone.img"),
-                             "--green",  Path("green.img"), "--retired", "x",
-                             "--method", "awlp",          "--suffix",   "_Kept"};
+    const Args remembered = {
+        "--pan",           Path("pan.img"), "--blue", Path("gone.img"), "--green",
+        Path("green.img"), "--retired",     "x",      "--method",       "awlp",
+        "--suffix",        "_Kept"};
     EXPECT_EQ(StillApplicable(remembered, PanSharpenOptions().Describe().options),
               (Args{"--pan", Path("pan.img"), "--green", Path("green.img"), "--method", "awlp",
                     "--suffix", "_Kept"}));
