@@ -112,24 +112,13 @@ std::optional<SampleKind> WriteInputSection(const AssessInput& input, RunLog& lo
     return std::nullopt;
 }
 
-bool ReadAssessBand(const AssessInput& input, SampleKind kind, void* buffer, Host& host)
+std::optional<SampleKind> OpenAssessReport(Tool tool, const char* bannerStart,
+                                           const char* bannerEnd, const AssessInput& input,
+                                           RunLog& log, Host& host)
 {
-    static const char kCannotOpen[] = "Error: Integer/Binary - ReadDataBlock()";
-    const std::int64_t samples = SampleCount(input);
-    const std::int64_t bytesPerSample = kind == SampleKind::Bits16 ? 2 : 1;
-    if (IsMultiBandEnvi(input)) {
-        const std::int64_t first = static_cast<std::int64_t>(input.bandIndex) * samples;
-        if (kind == SampleKind::Bits16) {
-            return ReadDataBlockPart(input.inputPath, first, samples,
-                                     static_cast<std::int16_t*>(buffer), host) >= 0;
-        }
-        return ReadDataBlockPart(input.inputPath, first, samples,
-                                 static_cast<std::uint8_t*>(buffer), host) >= 0;
-    }
-    // The whole file, whose size was checked against the band; reading exactly the band's
-    // bytes keeps the buffer safe even if the file grew since.
-    return ReadBytesAt(input.inputPath, 0, samples * bytesPerSample, buffer, kCannotOpen, host) >=
-           0;
+    const std::int32_t number = log.OpenBlock(tool);
+    log.Append(bannerStart + std::to_string(number) + bannerEnd);
+    return WriteInputSection(input, log, host);
 }
 
 AssessBandStrips::AssessBandStrips(const AssessInput& input, SampleKind kind)

@@ -46,17 +46,19 @@ bool CheckNotAnInput(const std::string& output, const AssessInput& input, Host& 
 // header (answering Yes would delete the input). False when the run must stop.
 bool ConfirmAssessOutput(const std::string& output, const AssessInput& input, Host& host);
 
+// Opens the report block of an assessment run whose job was checked: the banner (bannerStart,
+// the block's number, bannerEnd) and section (a) with the sample kind (WriteInputSection).
+// Nothing after "Check the file size of the input image.".
+std::optional<SampleKind> OpenAssessReport(Tool tool, const char* bannerStart,
+                                           const char* bannerEnd, const AssessInput& input,
+                                           RunLog& log, Host& host);
+
 // Writes section (a) of the report (input, width, height, image size, file size) and decides
 // the sample kind: the data type code for a band of a multi-band ENVI file (whose file must
 // hold band count × width × height samples of that kind), otherwise the file size (2 × width ×
 // height bytes: 16-bit; width × height: 8-bit). Any other size shows "Check the file size of
 // the input image." and returns nothing (the report stays as it is).
 std::optional<SampleKind> WriteInputSection(const AssessInput& input, RunLog& log, Host& host);
-
-// Reads the band's width × height samples into buffer (the caller's, sized for them): from its
-// place in a multi-band ENVI file, otherwise from the start of the file. False after the
-// reader's message when the file cannot be opened.
-bool ReadAssessBand(const AssessInput& input, SampleKind kind, void* buffer, Host& host);
 
 // The band read a strip of lines at a time, so that a run holds only the lines it works on.
 // The file stays open from Open to the destructor.

@@ -4,9 +4,14 @@
 
 #include "core/allocate.h"
 #include "core/truncate.h"
-#include "assess/haar_transform.h"
 
 namespace lumesta {
+
+HaarCoefficients HaarBlock(std::int64_t a, std::int64_t b, std::int64_t p, std::int64_t q, float f)
+{
+    return {static_cast<float>(a + b + p + q) * f, static_cast<float>(a - b + p - q) * f,
+            static_cast<float>(a + b - p - q) * f, static_cast<float>(a - b - p + q) * f};
+}
 
 HaarCascade::HaarCascade(int width, int height, int levels, float factor, const RawFile& raster,
                          ProgressCounter& counter, Host& host)

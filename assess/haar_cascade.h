@@ -15,6 +15,16 @@
 
 namespace lumesta {
 
+// The four coefficients of the 2 × 2 block a b / p q, each integer sum multiplied by f in
+// single precision: approximation, left minus right column, top minus bottom line, diagonal.
+struct HaarCoefficients {
+    float approximation;
+    float detail1;
+    float detail2;
+    float detail3;
+};
+HaarCoefficients HaarBlock(std::int64_t a, std::int64_t b, std::int64_t p, std::int64_t q, float f);
+
 // The smallest and largest value taken (≤ and ≥ replace, as the picture's stretch expects).
 struct HaarRange {
     double minimum = DBL_MAX;

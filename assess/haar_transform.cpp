@@ -225,21 +225,14 @@ RunOutcome DecomposeAndWrite(const HaarJob& job, SampleKind kind, RunLog& log, H
 
 }  // namespace
 
-HaarCoefficients HaarBlock(std::int64_t a, std::int64_t b, std::int64_t p, std::int64_t q, float f)
-{
-    return {static_cast<float>(a + b + p + q) * f, static_cast<float>(a - b + p - q) * f,
-            static_cast<float>(a + b - p - q) * f, static_cast<float>(a - b - p + q) * f};
-}
-
 RunOutcome ComputeHaarTransform(HaarJob& job, RunCounters& counters, Host& host)
 {
     WaitCursorScope busy(host);
     if (!ValidateHaarJob(job, host)) return RunOutcome::Stopped;
     RunLog log(counters, host);
-    const std::int32_t number = log.OpenBlock(Tool::HaarWavelet);
-    log.Append("******* Multi-Resolution Haar Wavelet Transforms (" + std::to_string(number) +
-               ") **********\r\n\r\n");
-    const std::optional<SampleKind> kind = WriteInputSection(job.input, log, host);
+    const std::optional<SampleKind> kind =
+        OpenAssessReport(Tool::HaarWavelet, "******* Multi-Resolution Haar Wavelet Transforms (",
+                         ") **********\r\n\r\n", job.input, log, host);
     if (!kind) return RunOutcome::Stopped;
     WriteSpecifications(job, log);
     // The header belongs beside the raster, wherever the raster was put.

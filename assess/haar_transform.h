@@ -11,16 +11,6 @@
 
 namespace lumesta {
 
-// The four coefficients of the 2 × 2 block a b / p q, each integer sum multiplied by f in
-// single precision: approximation, left minus right column, top minus bottom line, diagonal.
-struct HaarCoefficients {
-    float approximation;
-    float detail1;
-    float detail2;
-    float detail3;
-};
-HaarCoefficients HaarBlock(std::int64_t a, std::int64_t b, std::int64_t p, std::int64_t q, float f);
-
 // The OK handler. Validates the job ("Please input file names", "Please input width and
 // height.", "Please input down-sampling level." (also for a negative count), the size limits 32
 // and 16000, the power-of-two message, " The maximum level you can select for this image is

@@ -122,10 +122,9 @@ RunOutcome ComputeImageStatistics(ImageStatsJob& job, RunCounters& counters, Hos
     WaitCursorScope busy(host);
     if (!ValidateImageStatsJob(job, host)) return RunOutcome::Stopped;
     RunLog log(counters, host);
-    const std::int32_t number = log.OpenBlock(Tool::ImageStatistics);
-    log.Append("========= Multi-Resolution Image Statistics (" + std::to_string(number) +
-               ") ==========\r\n\r\n");
-    const std::optional<SampleKind> kind = WriteInputSection(job.input, log, host);
+    const std::optional<SampleKind> kind =
+        OpenAssessReport(Tool::ImageStatistics, "========= Multi-Resolution Image Statistics (",
+                         ") ==========\r\n\r\n", job.input, log, host);
     if (!kind) return RunOutcome::Stopped;
     WriteSpecifications(job, log);
     if (!ConfirmAssessOutput(job.outputPath, job.input, host)) {

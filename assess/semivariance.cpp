@@ -216,10 +216,9 @@ RunOutcome ComputeSemivariance(SemivarianceJob& job, RunCounters& counters, Host
     WaitCursorScope busy(host);
     if (!ValidateSemivarianceJob(job, host)) return RunOutcome::Stopped;
     RunLog log(counters, host);
-    const std::int32_t number = log.OpenBlock(Tool::Semivariance);
-    log.Append("~~~~~~~~~~~ SemiVariance Calculation (" + std::to_string(number) +
-               ") ~~~~~~~~~~~~~~~~\r\n\r\n");
-    const std::optional<SampleKind> kind = WriteInputSection(job.input, log, host);
+    const std::optional<SampleKind> kind =
+        OpenAssessReport(Tool::Semivariance, "~~~~~~~~~~~ SemiVariance Calculation (",
+                         ") ~~~~~~~~~~~~~~~~\r\n\r\n", job.input, log, host);
     if (!kind) return RunOutcome::Stopped;
     WriteSpecifications(job, log);
     if (!ConfirmAssessOutput(job.outputPath, job.input, host)) {

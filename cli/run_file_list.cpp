@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "core/input_file.h"
-#include "fusion/pansharpen_outputs.h"
+#include "fusion/outputs/fusion_outputs.h"
 
 namespace lumesta::cli {
 namespace {

@@ -14,9 +14,6 @@
 
 namespace lumesta::cli {
 
-// The terminal's settings from the options every tool takes.
-TerminalOptions TerminalOptionsOf(const OptionValues& values);
-
 // run(job, host, values) runs the set job and returns the exit status; values holds the whole
 // command line for options that steer the run rather than set the job. A log that is one of
 // the set job's files is refused before anything is written to it; a report that could not be

@@ -13,6 +13,19 @@
 extern char** environ;
 
 namespace lumesta::cli {
+
+TerminalOptions TerminalOptionsOf(const OptionValues& values)
+{
+    TerminalOptions options;
+    options.logPath = values.Text("--log").value_or(std::string());
+    options.answer = values.Has("--yes")  ? Answer::Yes
+                     : values.Has("--no") ? Answer::No
+                                          : Answer::Ask;
+    options.display = values.Has("--display");
+    options.quiet = values.Has("--quiet");
+    return options;
+}
+
 namespace {
 
 std::atomic<bool> g_interrupted{false};
@@ -126,6 +139,12 @@ void TerminalHost::ShowMessage(const std::string& text)
 {
     ClearBar();
     std::cerr << text << '\n' << std::flush;
+}
+
+void TerminalHost::WriteErrorStream(const std::string& text)
+{
+    ClearBar();
+    std::cerr << text << std::flush;
 }
 
 bool TerminalHost::AskYesNo(const std::string& question)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/host.h"
+#include "core/option_table.h"
 
 namespace lumesta::cli {
 
@@ -19,6 +20,10 @@ struct TerminalOptions {
     bool display = false;
     bool quiet = false;
 };
+
+// The terminal's settings from the options every tool takes (--log, --yes, --no, --display,
+// --quiet).
+TerminalOptions TerminalOptionsOf(const OptionValues& values);
 
 class TerminalHost : public Host {
 public:
@@ -37,6 +42,7 @@ public:
     bool FinishLog();
 
     void ShowMessage(const std::string& text) override;
+    void WriteErrorStream(const std::string& text) override;
     bool AskYesNo(const std::string& question) override;
     void AppendLog(const std::string& bytes) override;
     void PumpPendingMessages() override {}

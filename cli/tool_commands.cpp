@@ -11,27 +11,14 @@
 #include "composite/combine_options.h"
 #include "composite/combine_run.h"
 #include "fusion/etm_options.h"
-#include "fusion/etm_run.h"
-#include "fusion/pansharpen_batch.h"
+#include "fusion/fusion_batch.h"
+#include "fusion/fusion_run.h"
 #include "fusion/pansharpen_options.h"
-#include "fusion/pansharpen_run.h"
 #include "workflows/quality_line.h"
 #include "workflows/quality_options.h"
 #include "workflows/quality_runs.h"
 
 namespace lumesta::cli {
-
-TerminalOptions TerminalOptionsOf(const OptionValues& values)
-{
-    TerminalOptions options;
-    options.logPath = values.Text("--log").value_or(std::string());
-    options.answer = values.Has("--yes")  ? Answer::Yes
-                     : values.Has("--no") ? Answer::No
-                                          : Answer::Ask;
-    options.display = values.Has("--display");
-    options.quiet = values.Has("--quiet");
-    return options;
-}
 
 namespace {
 
@@ -88,6 +75,7 @@ public:
     ResultOnlyHost(Host& outer, bool keepLog) : m_outer(outer), m_keepLog(keepLog) {}
     void ShowMessage(const std::string& text) override { m_outer.ShowMessage(text); }
     bool AskYesNo(const std::string& question) override { return m_outer.AskYesNo(question); }
+    void WriteErrorStream(const std::string& text) override { m_outer.WriteErrorStream(text); }
     void AppendLog(const std::string& bytes) override
     {
         if (m_keepLog) m_outer.AppendLog(bytes);

@@ -1,7 +1,11 @@
 # The manual pages lumesta-cli(1) and lumesta(1) and the bash completion of lumesta-cli, written
 # by make_manuals from the option tables (the README gives the examples), and where they go.
+# The writers are built only into the generator (and its tests), never into the programs.
+add_library(lumesta_manual_writers STATIC ${PROJECT_SOURCE_DIR}/tools/manual_page.cpp
+            ${PROJECT_SOURCE_DIR}/tools/bash_completion.cpp)
+target_link_libraries(lumesta_manual_writers PUBLIC lumesta_engine)
 add_executable(make_manuals ${PROJECT_SOURCE_DIR}/tools/make_manuals.cpp)
-target_link_libraries(make_manuals PRIVATE lumesta_engine)
+target_link_libraries(make_manuals PRIVATE lumesta_manual_writers)
 
 find_program(LUMESTA_GZIP gzip REQUIRED)
 set(LUMESTA_MANUALS_DIR ${PROJECT_BINARY_DIR}/manuals)

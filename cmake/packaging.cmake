@@ -9,7 +9,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Lumesta pan-sharpens satellite imagery (16-bit scenes and Landsat ETM+), makes stretched
 colour composites and assesses images with semivariance, multi-resolution statistics and
 Haar wavelets. It comes as a desktop program, lumesta, and a command-line program,
-lumesta-cli, that write the same results and reports.")
+lumesta-cli, that write the same results and reports. With QGIS installed, its Processing
+toolbox offers the same tools as the Lumesta provider.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -19,6 +20,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 # Help > User Guide hands the guide to the desktop's PDF reader.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# The QGIS provider is there for those who have QGIS; nothing else needs it.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qgis")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 find_program(LUMESTA_DPKG dpkg)
 set(LUMESTA_DEB_ARCHITECTURE amd64)

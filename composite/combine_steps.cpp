@@ -9,7 +9,8 @@
 #include "raster/band_io.h"
 #include "raster/bmp_writer.h"
 #include "raster/file_name.h"
-#include "raster/geotiff.h"
+#include "raster/geotiff/geotiff_extract.h"
+#include "raster/geotiff/geotiff_write.h"
 
 namespace lumesta {
 namespace {

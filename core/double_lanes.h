@@ -52,9 +52,4 @@ inline DoubleLanes LoadLanes(const std::int16_t* p)
 #endif
 }
 
-inline void StoreLanes(double* p, DoubleLanes v)
-{
-    std::memcpy(p, &v, sizeof v);
-}
-
 }  // namespace lumesta

@@ -59,6 +59,9 @@ public:
     // steps done. Hosts without one ignore them.
     virtual void SetRunSteps(const std::vector<RunStep>& steps) { (void)steps; }
     virtual void BeginRunStep(std::size_t index) { (void)index; }
+    // Writes text as it is on the program's standard error stream, where diagnostics go that no
+    // window shows; a host without such a stream drops it.
+    virtual void WriteErrorStream(const std::string& text) { (void)text; }
 };
 
 // How a run ended: lumesta-cli maps these to exit statuses 0, 1 and 130.

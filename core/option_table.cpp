@@ -221,14 +221,6 @@ std::vector<std::string> StillApplicable(const std::vector<std::string>& args,
     return kept;
 }
 
-const OptionDef* FindOption(const ToolOptions& tool, const std::string& name)
-{
-    for (const OptionDef& def : tool.options) {
-        if (def.name == name) return &def;
-    }
-    return nullptr;
-}
-
 std::string OptionValues::Read(const std::vector<std::string>& args,
                                const std::vector<OptionDef>& defs)
 {

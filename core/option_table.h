@@ -113,9 +113,6 @@ OptionDef IntegerListOption(std::string name, std::string metavar, std::size_t c
 OptionDef ChoiceOption(ValueKind kind, std::string name, std::vector<std::string> choices,
                        std::string help, std::string defaultText = {});
 
-// The option of a tool with that name, or nullptr (for tooltips and manual pages).
-const OptionDef* FindOption(const ToolOptions& tool, const std::string& name);
-
 // The options every tool takes: --log FILE, --yes, --no, --display, --quiet.
 std::vector<OptionDef> RunOptionDefs(RunOptionsLayout layout);
 

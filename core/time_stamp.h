@@ -8,6 +8,5 @@
 namespace lumesta {
 
 std::string TimeStamp(std::time_t when);
-inline std::string TimeStampNow() { return TimeStamp(std::time(nullptr)); }
 
 }  // namespace lumesta

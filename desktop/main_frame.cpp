@@ -3,10 +3,18 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTextDocument>
@@ -17,11 +25,15 @@
 #include "desktop/history_panel.h"
 #include "desktop/icons.h"
 #include "desktop/lock_keys.h"
+#include "desktop/run_results.h"
+#include "desktop/tool_dialogs.h"
 #include "desktop/user_guide.h"
 #include "desktop/viewer/image_drops.h"
+#include "desktop/viewer/run_viewer.h"
 #include "desktop/viewer/viewer_dock.h"
 #include "desktop/viewer/viewer_prompts.h"
 #include "ui/file_chooser.h"
+#include "ui/pansharpen_dialog.h"
 #include "ui/text.h"
 #include "ui/tool_run_guard.h"
 
@@ -46,6 +58,18 @@ QAction* AddCommand(QMenu* menu, const char* text, const char* prompt, const cha
     if (tip) action->setToolTip(tip);
     action->setShortcuts(keys);
     return action;
+}
+
+const char kLogFilter[] = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
+
+const char kCancelRunToClose[] = "A run is going on. Cancel it and close Lumesta?";
+
+// The one local file of a drop, or an empty text.
+QString DroppedFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return QString();
+    const QUrl url = data->urls().first();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
 }
 
 }  // namespace
@@ -231,12 +255,24 @@ void MainFrame::CreateViewMenu()
     toolBar->setChecked(true);
     statusLine->setCheckable(true);
     statusLine->setChecked(true);
+    // The viewer closed with its title bar button comes back from here.
+    QAction* viewer = AddCommand(menu, "&Image Viewer", "Show or hide the image viewer",
+                                 "Toggle Image Viewer");
+    viewer->setCheckable(true);
+    viewer->setChecked(false);
     connect(toolBar, &QAction::toggled, this, [this](bool on) { m_toolBar->setVisible(on); });
     connect(statusLine, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
-    // The toolbar can also be closed while floating: keep the check mark true to it.
-    connect(menu, &QMenu::aboutToShow, this, [this, toolBar, statusLine] {
+    connect(viewer, &QAction::triggered, this, [this, viewer] {
+        const bool show = m_viewer->isHidden();
+        m_viewer->setVisible(show);
+        viewer->setChecked(show);
+        if (show) m_viewer->raise();
+    });
+    // The toolbar can also be closed while floating: keep the check marks true to them.
+    connect(menu, &QMenu::aboutToShow, this, [this, toolBar, statusLine, viewer] {
         toolBar->setChecked(m_toolBar->isVisible());
         statusLine->setChecked(statusBar()->isVisible());
+        viewer->setChecked(m_viewer->isVisible());
     });
 }
 
@@ -333,7 +369,8 @@ void MainFrame::CreateViewer()
     });
     // Permanent, or the idle text of the message pane would hide it.
     statusBar()->insertPermanentWidget(0, m_viewer->Readout());
-    ForwardImageDrops(m_view->viewport(), *m_viewer);
+    ForwardImageDrops(m_view->viewport(),
+                      [this](const QStringList& paths) { m_viewer->OpenPaths(paths); });
     m_host->SetPictureViewer([this](const std::string& path) { return m_viewer->OpenPath(ToQt(path)); });
 }
 
@@ -391,6 +428,251 @@ void MainFrame::OnUserGuide()
 void MainFrame::OnImageSource(const char* address)
 {
     m_host->OpenInViewer(ViewerKind::Web, address);
+}
+
+// The File commands: the log document's title, new, open, save and print.
+
+QString MainFrame::DocumentTitle() const
+{
+    return m_document.FilePath().isEmpty() ? QString("Untitled")
+                                           : QFileInfo(m_document.FilePath()).fileName();
+}
+
+bool MainFrame::SaveModified()
+{
+    if (!m_document.IsModified()) return true;
+    switch (m_host->GetPrompts().AskYesNoCancel(this, "Save changes to " + DocumentTitle() + "?")) {
+        case QMessageBox::Yes:
+            return OnFileSave();
+        case QMessageBox::No:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void MainFrame::OnFileNew()
+{
+    if (m_toolOpen || !SaveModified()) return;
+    m_document.NewDocument();
+    UpdateTitle();
+}
+
+void MainFrame::OnFileOpen()
+{
+    if (m_toolOpen || !SaveModified()) return;
+    QFileDialog chooser(this, "Open");
+    chooser.setAcceptMode(QFileDialog::AcceptOpen);
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    chooser.setOption(QFileDialog::HideNameFilterDetails);
+    chooser.setNameFilters(ChooserFilters(kLogFilter));
+    if (chooser.exec() == QDialog::Accepted && !chooser.selectedFiles().isEmpty()) {
+        OpenFile(chooser.selectedFiles().first());
+    }
+}
+
+bool MainFrame::OpenFile(const QString& path)
+{
+    static const char kCannotOpen[] = "Failed to open document.";
+    if (!m_document.OpenDocument(path)) {
+        m_recent.Remove(path);
+        m_recent.Save();
+        RebuildRecentFiles();
+        m_host->ShowMessage(kCannotOpen);
+        return false;
+    }
+    m_recent.Add(path);
+    m_recent.Save();
+    RebuildRecentFiles();
+    UpdateTitle();
+    return true;
+}
+
+bool MainFrame::OnFileSave()
+{
+    if (m_document.FilePath().isEmpty()) return OnFileSaveAs();
+    return SaveFile(m_document.FilePath());
+}
+
+bool MainFrame::OnFileSaveAs()
+{
+    const QString initial =
+        m_document.FilePath().isEmpty() ? QString("Untitled.txt") : m_document.FilePath();
+    const QString path = ChooseFileToSave(this, kLogFilter, "txt", initial);
+    return !path.isEmpty() && SaveFile(path);
+}
+
+bool MainFrame::SaveFile(const QString& path)
+{
+    static const char kCannotSave[] = "Failed to save document.";
+    if (!m_document.SaveDocument(path)) {
+        m_host->ShowMessage(kCannotSave);
+        return false;
+    }
+    m_recent.Add(path);
+    m_recent.Save();
+    RebuildRecentFiles();
+    UpdateTitle();
+    return true;
+}
+
+void MainFrame::OnFilePrint()
+{
+    QPrintDialog dialog(&m_printer, this);
+    if (dialog.exec() == QDialog::Accepted) m_view->print(&m_printer);
+}
+
+void MainFrame::OnFilePrintPreview()
+{
+    QPrintPreviewDialog preview(&m_printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* printer) { m_view->print(printer); });
+    preview.exec();
+}
+
+void MainFrame::OnFilePrintSetup()
+{
+    QPageSetupDialog setup(&m_printer, this);
+    setup.exec();
+}
+
+
+// The tool dialogs: opening them, the run state, closing during a run and files dropped on the
+// window.
+
+std::unique_ptr<ToolDialog> MainFrame::MakeDialog(ToolDialogKind dialog, const char* sensor)
+{
+    return MakeToolDialog(dialog, m_document.Counters(), *m_host, this, sensor,
+                          [this](const RunImages& images) { m_viewer->ShowRun(images); });
+}
+
+void MainFrame::OnToolCommand(ToolDialogKind dialog, const char* sensor)
+{
+    if (m_toolOpen) return;
+    const std::unique_ptr<ToolDialog> tool = MakeDialog(dialog, sensor);
+    if (!tool) return;
+    if (const auto last = JobMemory::LastJob(tool->Command().DialogKey())) tool->Restore(*last);
+    if (auto* pan = dynamic_cast<PanSharpenDialog*>(tool.get()); pan && sensor)
+        pan->ChooseSensor(sensor);
+    RunToolDialog(*tool);
+}
+
+void MainFrame::RunAgain(const JobCommand& command)
+{
+    if (m_toolOpen) return;
+    const std::unique_ptr<ToolDialog> tool =
+        MakeDialog(DialogOfTool(ToEngine(command.DialogKey())), nullptr);
+    if (!tool) return;
+    tool->Restore(command);
+    RunToolDialog(*tool);
+}
+
+void MainFrame::ShowResult(const JobCommand& command)
+{
+    static const char kNoResult[] = "The results of this run are not there any more.";
+    const std::unique_ptr<ToolDialog> tool =
+        MakeDialog(DialogOfTool(ToEngine(command.DialogKey())), nullptr);
+    if (!tool) return;
+    tool->Restore(command);
+    if (!ShowRunResult(*tool, *m_viewer, *m_host)) m_host->ShowMessage(kNoResult);
+}
+
+void MainFrame::OpenToolWith(const QString& path)
+{
+    if (m_toolOpen || path.isEmpty()) return;
+    PanSharpenDialog tool(m_document.Counters(), *m_host, this);
+    tool.OnPanChosen(path);
+    RunToolDialog(tool);
+}
+
+// The dialog is not modal: the log must stay scrollable and the window closable during a run.
+// The menus and the toolbar stand in for the modality while it is open.
+void MainFrame::RunToolDialog(QDialog& tool)
+{
+    m_toolOpen = true;
+    m_toolWindow = &tool;
+    m_host->SetToolWindow(&tool);
+    menuBar()->setEnabled(false);
+    m_toolBar->setEnabled(false);
+    m_history->SetRunAgainEnabled(false);
+
+    QEventLoop loop;
+    connect(&tool, &QDialog::finished, &loop, &QEventLoop::quit);
+    tool.show();
+    loop.exec();
+
+    menuBar()->setEnabled(true);
+    m_toolBar->setEnabled(true);
+    m_history->SetRunAgainEnabled(true);
+    if (tool.result() == QDialog::Accepted && !m_closeAfterTool) ShowRunInViewer(*m_viewer, tool);
+    m_host->SetToolWindow(nullptr);
+    m_toolWindow = nullptr;
+    m_toolOpen = false;
+    if (m_closeAfterTool) {
+        m_closeAfterTool = false;
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
+void MainFrame::ShowRunState(bool running)
+{
+    m_view->setReadOnly(running);
+    // A run cancelled for closing the window may still have stopped on a message: its dialog
+    // closes all the same.
+    if (!running && m_closeAfterTool && m_toolWindow) {
+        QDialog* tool = m_toolWindow;
+        QTimer::singleShot(0, tool, [tool] {
+            if (tool->isVisible()) tool->reject();
+        });
+    }
+}
+
+bool MainFrame::CancelRunForClose()
+{
+    ToolRunGuard* run = ToolRunGuard::Active();
+    if (!run) return true;
+    if (m_host->AskYesNo(kCancelRunToClose)) {
+        // The dialog closes once the run has cleaned up; then the window closes (see
+        // RunToolDialog).
+        run->Cancel();
+        m_closeAfterTool = true;
+    }
+    return false;
+}
+
+void MainFrame::closeEvent(QCloseEvent* event)
+{
+    if (!CancelRunForClose()) {
+        event->ignore();
+        return;
+    }
+    if (m_toolOpen) {
+        // An idle tool dialog closes with the window.
+        m_closeAfterTool = true;
+        m_toolWindow->reject();
+        event->ignore();
+        return;
+    }
+    if (!SaveModified()) {
+        event->ignore();
+        return;
+    }
+    m_recent.Save();
+    event->accept();
+}
+
+void MainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!m_toolOpen && !DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainFrame::dropEvent(QDropEvent* event)
+{
+    const QString path = DroppedFile(event->mimeData());
+    if (m_toolOpen || path.isEmpty()) return;
+    event->acceptProposedAction();
+    // The tool dialog runs its own event loop: open it once the drop is over.
+    QTimer::singleShot(0, this, [this, path] { OpenToolWith(path); });
 }
 
 }  // namespace lumesta

@@ -97,7 +97,8 @@ private:
     void UpdateLockIndicators();
     void PlaceOnScreen();
     QString DocumentTitle() const;
-    std::unique_ptr<ToolDialog> MakeToolDialog(ToolDialogKind dialog, const char* sensor);
+    // The tool's dialog, its results shown in this window's viewer.
+    std::unique_ptr<ToolDialog> MakeDialog(ToolDialogKind dialog, const char* sensor);
     void CreateHistory();
     // Shows tool until it closes, with the menus and the toolbar disabled meanwhile.
     void RunToolDialog(QDialog& tool);

@@ -1,39 +1,54 @@
-// Build tool: turns the Markdown user guide into "User_Guide.pdf" with Qt's own text layout and
-// PDF writer, so the guide needs nothing beyond the Qt the program is built with. Pictures are
-// taken from beside the guide (docs/images/NAME.png).
+// Build tool: turns the Markdown user guide (with its pictures from docs/images/) into
+// "User_Guide.pdf" with Qt's own text layout and PDF writer, so the guide needs nothing beyond
+// the Qt the program is built with.
 
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QImage>
 #include <QPdfWriter>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
-#include <QTextImageFormat>
+#include <QTextFormat>
 #include <QUrl>
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
-// Gives the guide its pictures, each narrowed to the text width where it is wider (the page is
-// laid out in the screen's units, so a picture prints at the size it has on a screen).
-void AddPictures(QTextDocument& guide, int textWidth)
+// The widest a picture is laid out: the printed text runs 13 cm wide (A4 less the writer's
+// 2 cm and the print layout's own 2 cm on either side), and pictures fill most of it.
+constexpr double kPictureWidth = 480.0;
+
+// Every picture of the guide, read from its folder, and no wider than the text.
+bool FitPictures(QTextDocument& guide, const QString& folder)
 {
-    for (QTextBlock block = guide.begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextImageFormat picture = it.fragment().charFormat().toImageFormat();
-            if (!picture.isValid()) continue;
-            const QUrl name(picture.name());
-            QImage image = guide.resource(QTextDocument::ImageResource, name).value<QImage>();
-            if (image.isNull()) continue;
-            if (image.width() > textWidth)
-                image = image.scaledToWidth(textWidth, Qt::SmoothTransformation);
-            // Printing works on a copy of the guide, which has only the resources added.
-            guide.addResource(QTextDocument::ImageResource, name, image);
+    std::vector<int> positions;  // of the pictures' characters
+    for (QTextBlock block = guide.begin(); block.isValid(); block = block.next())
+        for (auto part = block.begin(); !part.atEnd(); ++part)
+            if (part.fragment().charFormat().isImageFormat())
+                for (int i = 0; i < part.fragment().length(); ++i)
+                    positions.push_back(part.fragment().position() + i);
+    for (const int position : positions) {
+        QTextCursor cursor(&guide);
+        cursor.setPosition(position);
+        cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+        QTextImageFormat picture = cursor.charFormat().toImageFormat();
+        const QImage image(folder + "/" + picture.name());
+        if (image.isNull()) {
+            std::fprintf(stderr, "make_user_guide: cannot read the picture %s\n",
+                         qPrintable(picture.name()));
+            return false;
         }
+        guide.addResource(QTextDocument::ImageResource, QUrl(picture.name()), image);
+        picture.setWidth(std::min<double>(image.width(), kPictureWidth));
+        cursor.setCharFormat(picture);
     }
+    return true;
 }
 
 }  // namespace
@@ -51,8 +66,11 @@ int main(int argc, char* argv[])
         return 1;
     }
     QTextDocument guide;
-    guide.setBaseUrl(QUrl::fromLocalFile(QFileInfo(source).absolutePath() + "/"));
+    // Pictures (![...](images/name.png)) are found beside the guide.
+    guide.setMetaInformation(QTextDocument::DocumentUrl,
+                             QUrl::fromLocalFile(QFileInfo(source).absoluteFilePath()).toString());
     guide.setMarkdown(QString::fromUtf8(source.readAll()));
+    if (!FitPictures(guide, QFileInfo(source).absolutePath())) return 1;
     QFont font("DejaVu Sans");
     font.setPointSize(10);
     guide.setDefaultFont(font);
@@ -63,11 +81,6 @@ int main(int argc, char* argv[])
     pdf.setPageSize(QPageSize(QPageSize::A4));
     pdf.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
     pdf.setResolution(300);
-    // The text width in the document's units (the screen's 96 per inch): printing keeps a
-    // margin of its own inside the page's, which leaves the text about three quarters of it.
-    constexpr double kTextShare = 0.72;
-    const QRectF page = pdf.pageLayout().paintRect(QPageLayout::Inch);
-    AddPictures(guide, static_cast<int>(page.width() * 96 * kTextShare));
     guide.print(&pdf);
     return QFile::exists(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "batch/batch_job_rows.h"
-#include "fusion/etm_browse.h"
+#include "fusion/fusion_browse.h"
 #include "fusion/fusion_option_rows.h"
 #include "imaging/stretch_options.h"
 #include "raster/file_name.h"

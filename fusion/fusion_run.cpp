@@ -1,3 +1,5 @@
+#include "fusion/fusion_run.h"
+
 #include <ctime>
 #include <new>
 #include <string>
@@ -6,26 +8,25 @@
 #include "core/run_files.h"
 #include "core/run_steps.h"
 #include "core/wait_cursor.h"
-#include "fusion/confirm_fused_outputs.h"
-#include "fusion/etm_report.h"
-#include "fusion/etm_run.h"
 #include "fusion/etm_steps.h"
+#include "fusion/fusion_steps.h"
 #include "fusion/fusion_validation.h"
-#include "fusion/geotiff_steps.h"
-#include "fusion/input_reset.h"
-#include "fusion/pansharpen_report.h"
-#include "fusion/pansharpen_run.h"
+#include "fusion/inputs/geotiff_inputs.h"
+#include "fusion/inputs/input_reset.h"
+#include "fusion/outputs/confirm_fused_outputs.h"
+#include "fusion/outputs/staged_outputs.h"
 #include "fusion/pansharpen_steps.h"
-#include "fusion/report_sections.h"
-#include "fusion/staged_outputs.h"
+#include "fusion/report/input_sections.h"
+#include "fusion/report/parameter_section.h"
+#include "fusion/report/report_sections.h"
 #include "raster/file_name.h"
-#include "raster/geotiff.h"
+#include "raster/geotiff/geotiff_write.h"
 #include "raster/result_header.h"
 #include "raster/world_file.h"
 
 // Both pan-sharpening runs, one routine over the run state: the 16-bit tool's four bands of
 // 16-bit samples at ratio 4 and the Landsat tool's three bands of bytes at ratio 2. What the
-// tools do differently lives in their steps and report files, found by overload.
+// tools do differently lives in their steps and report sections, found by overload.
 
 namespace lumesta {
 namespace {

@@ -10,14 +10,16 @@
 #include "core/host.h"
 #include "core/run_log.h"
 #include "fusion/band_pass.h"
+#include "fusion/etm_job.h"
 #include "fusion/fusion_method.h"
-#include "fusion/pansharpen_outputs.h"
+#include "fusion/pansharpen_job.h"
+#include "fusion/outputs/fusion_outputs.h"
 #include "imaging/stretch.h"
 #include "raster/raw_file.h"
 
 namespace lumesta {
 
-struct InjectionModel;  // the fitted detail-injection method (injection_model.h)
+struct InjectionModel;  // the fitted detail-injection method (injection/injection_model.h)
 
 template <typename JobType, typename SampleType, int N, int Ratio>
 struct FusionRunState {
@@ -59,6 +61,11 @@ struct FusionRunState {
         return !(host.IsCancelled() || progress.IsCancelled());
     }
 };
+
+// The state of a 16-bit run: four MS bands at a quarter of the pan's size.
+using PanRunState = FusionRunState<PanSharpenJob, std::int16_t, 4, 4>;
+// The state of a Landsat run: three 8-bit MS bands at half the pan's size.
+using EtmRunState = FusionRunState<EtmJob, std::uint8_t, 3, 2>;
 
 // Takes the figures of band b's post-processing walk: its range for the Idrisi32 result
 // header and the picture's stretch cutoffs.

@@ -1,17 +1,23 @@
+#include "fusion/fusion_steps.h"
+
 #include <algorithm>
 #include <array>
 #include <utility>
 #include <vector>
 
 #include "core/allocate.h"
-#include "fusion/band_read.h"
 #include "fusion/etm_steps.h"
-#include "fusion/fusion_kernel.h"
-#include "fusion/parallel_rows.h"
+#include "fusion/fusion_strips.h"
+#include "fusion/injection/injection_steps.h"
+#include "fusion/inputs/band_read.h"
+#include "fusion/optimisation/etm_arithmetic.h"
+#include "fusion/optimisation/fusion_kernel.h"
+#include "fusion/optimisation/pansharpen_arithmetic.h"
+#include "fusion/optimisation/regression.h"
+#include "fusion/optimisation/resampling.h"
+#include "fusion/outputs/stretched_bmp.h"
 #include "fusion/pansharpen_steps.h"
-#include "fusion/regression.h"
-#include "fusion/resampling.h"
-#include "fusion/stretched_bmp.h"
+#include "fusion/parallel_rows.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
               "band files hold little-endian samples that are read directly into memory");

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fusion/etm_steps.h"
-#include "fusion/pansharpen_outputs.h"
+#include "fusion/outputs/fusion_outputs.h"
 
 namespace lumesta {
 namespace {

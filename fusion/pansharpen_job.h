@@ -1,7 +1,7 @@
 #pragma once
 // The job record of the 16-bit pan-sharpening tool: everything its dialog holds. The dialog's
 // browse handlers and lumesta-cli's option parser both fill it through the functions of
-// pansharpen_browse.h and then call RunPanSharpen (pansharpen_run.h).
+// fusion_browse.h and then call RunPanSharpen (fusion_run.h).
 
 #include <array>
 #include <string>
@@ -17,9 +17,6 @@ namespace lumesta {
 
 // Indices of the four MS bands in every per-band array.
 enum MsBand { kBlue = 0, kGreen = 1, kRed = 2, kNir = 3 };
-
-// Spatial filter choices of the 16-bit tool, in the order of the dialog's radio buttons.
-enum class FilterType16 { Sharpen = 0, Detail = 1, None = 2 };
 
 struct PanSharpenJob {
     // Pan: displayed file name, full path, extension without dot, lower case.

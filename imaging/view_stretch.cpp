@@ -104,4 +104,24 @@ ViewLimits ComputeViewLimits(const float* samples, std::int64_t count, double le
     return limits;
 }
 
+ViewLimits ComputeMeanSigmaLimits(const float* samples, std::int64_t count, double sigmas)
+{
+    double sum = 0;
+    std::int64_t used = 0;
+    for (std::int64_t i = 0; i < count; ++i) {
+        if (samples[i] == 0 || std::isnan(samples[i])) continue;
+        sum += samples[i];
+        ++used;
+    }
+    if (used == 0) return {};
+    const double mean = sum / used;
+    double squares = 0;
+    for (std::int64_t i = 0; i < count; ++i) {
+        if (samples[i] == 0 || std::isnan(samples[i])) continue;
+        squares += (samples[i] - mean) * (samples[i] - mean);
+    }
+    const double deviation = std::sqrt(squares / used);
+    return {mean - sigmas * deviation, mean + sigmas * deviation};
+}
+
 }  // namespace lumesta

@@ -37,4 +37,8 @@ struct ViewLimits {
 ViewLimits ComputeViewLimits(const float* samples, std::int64_t count, double leftPercent,
                              double rightPercent);
 
+// mean ± sigmas × standard deviation of the non-zero, non-NaN samples (the population's); none:
+// 0, 0.
+ViewLimits ComputeMeanSigmaLimits(const float* samples, std::int64_t count, double sigmas);
+
 }  // namespace lumesta

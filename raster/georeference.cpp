@@ -150,12 +150,4 @@ Georeference ReadEnviGeoreference(const std::string& headerPath)
     return geo;
 }
 
-Georeference ReadInputGeoreference(const std::string& path)
-{
-    const std::string extension = LastFourLower(path);
-    if (extension == ".tif") return ReadGeoTiffGeoreference(path);
-    if (extension == ".img") return ReadEnviGeoreference(WithoutLastFour(path) + ".hdr");
-    return {};
-}
-
 }  // namespace lumesta

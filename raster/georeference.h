@@ -51,13 +51,4 @@ std::string UtmWkt(int epsg);
 // "coordinate system string"): not valid when the header has none or cannot be read.
 Georeference ReadEnviGeoreference(const std::string& headerPath);
 
-// The georeferencing of the GeoTIFF at path (ModelTransformation, or ModelTiepoint with
-// ModelPixelScale, raster type PixelIsArea or PixelIsPoint, CRS from the GeoTIFF keys): not
-// valid when the file has none or cannot be opened.
-Georeference ReadGeoTiffGeoreference(const std::string& path);
-
-// The georeferencing of any input by its last four characters: ".tif" GeoTIFF, ".img" ENVI
-// (header beside it), otherwise none.
-Georeference ReadInputGeoreference(const std::string& path);
-
 }  // namespace lumesta

@@ -6,15 +6,12 @@
 #include <optional>
 
 #include "raster/file_name.h"
+#include "raster/geotiff/geotiff_source.h"
 #include "raster/header_fields.h"
 #include "raster/world_file.h"
 
 namespace lumesta {
 namespace {
-
-constexpr std::int64_t kMaxSide = 1000000;
-constexpr std::int64_t kMaxBands = 1024;
-constexpr std::int64_t kMaxSamples = std::int64_t{1} << 40;
 
 std::optional<SampleType> EnviType(long long code)
 {
@@ -188,7 +185,7 @@ std::unique_ptr<RasterSource> OpenGroup(const std::string& path, std::string& er
         const std::string first = Trimmed(line);
         count = ParseHeaderInteger(first.substr(0, first.find_first_of(" \t"))).value_or(0);
     }
-    if (count < 1 || count > kMaxBands) {
+    if (count < 1 || count > kMaxImageBands) {
         error = "The group file does not start with a band count.";
         return nullptr;
     }
@@ -221,23 +218,6 @@ std::unique_ptr<RasterSource> OpenGroup(const std::string& path, std::string& er
 }
 
 }  // namespace
-
-bool CheckImageSize(std::int64_t width, std::int64_t height, std::int64_t bands, std::string& error)
-{
-    const std::string size = std::to_string(width) + " x " + std::to_string(height);
-    if (width < 1 || height < 1 || bands < 1) {
-        error = "The header gives a size of " + size + " with " + std::to_string(bands) +
-                " band(s): an image needs at least one row, one column and one band.";
-        return false;
-    }
-    if (width > kMaxSide || height > kMaxSide || bands > kMaxBands ||
-        width * height > kMaxSamples / bands) {
-        error = "The header gives a size of " + size + " with " + std::to_string(bands) +
-                " band(s), too large for a real image.";
-        return false;
-    }
-    return true;
-}
 
 bool NeedsMatrixSize(const std::string& path)
 {

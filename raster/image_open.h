@@ -8,16 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "raster/picture_source.h"
 #include "raster/raster_source.h"
 
 namespace lumesta {
-
-// What the user types for a headerless matrix.
-struct MatrixSize {
-    int width = 0;
-    int height = 0;
-    int sampleBytes = 2;  // 1: 8-bit unsigned, 2: 16-bit signed little-endian, 4: 32-bit float
-};
 
 // True when path names a headerless matrix (its size must be asked for).
 bool NeedsMatrixSize(const std::string& path);
@@ -26,20 +20,5 @@ bool NeedsMatrixSize(const std::string& path);
 // headerless matrices.
 std::unique_ptr<RasterSource> OpenImage(const std::string& path, const MatrixSize& matrix,
                                         std::string& error);
-
-// Refuses sizes no image has: a zero or negative side, more than a million columns or rows,
-// more than 1024 bands, or more than 2^40 samples. False with error set.
-bool CheckImageSize(std::int64_t width, std::int64_t height, std::int64_t bands,
-                    std::string& error);
-
-// The readers behind OpenImage for GeoTIFF, 24-bit BMP (blue, green, red bands; georeferenced
-// by a world file beside it) and headerless matrices (as many bands as the file length holds).
-// A GeoTIFF strip larger than maxBlockBytes is decoded row by row instead of whole.
-std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::string& error,
-                                                std::int64_t maxBlockBytes = std::int64_t{64}
-                                                                             << 20);
-std::unique_ptr<RasterSource> OpenBmpSource(const std::string& path, std::string& error);
-std::unique_ptr<RasterSource> OpenMatrixSource(const std::string& path, const MatrixSize& matrix,
-                                               std::string& error);
 
 }  // namespace lumesta

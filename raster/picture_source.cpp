@@ -1,12 +1,10 @@
-// The two readers of the viewer without a text header: 24-bit BMP pictures and headerless
-// matrices whose size the user gives.
+#include "raster/picture_source.h"
 
 #include <sys/stat.h>
 
 #include <cstdint>
 #include <fstream>
 
-#include "raster/image_open.h"
 #include "raster/world_file.h"
 
 namespace lumesta {

@@ -119,10 +119,37 @@ private:
         }
         bytes.assign(static_cast<std::size_t>(span), 0);
         m_file.ReadAt(Offset(band, y, xFirst), span, bytes.data());
+        if (pixelBytes == m_sampleBytes && !m_layout.bigEndian &&
+            ConvertPacked(bytes.data(), last - first + 1, d.type, row + first)) {
+            return;
+        }
         for (int i = first; i <= last; ++i) {
             row[i] = static_cast<float>(
                 SampleValue(bytes.data() + (i - first) * pixelBytes, d.type, m_layout.bigEndian));
         }
+    }
+
+    // Consecutive little-endian 8- and 16-bit samples, converted in one typed loop (the rows
+    // of the fusion runs); false for the other types, which take SampleValue.
+    static bool ConvertPacked(const std::uint8_t* bytes, int count, SampleType type, float* row)
+    {
+        const auto convert = [&](auto sample) {
+            for (int i = 0; i < count; ++i) {
+                std::memcpy(&sample, bytes + static_cast<std::size_t>(i) * sizeof sample,
+                            sizeof sample);
+                row[i] = static_cast<float>(sample);
+            }
+        };
+        if (type == SampleType::UInt8) {
+            convert(std::uint8_t{});
+        } else if (type == SampleType::Int16) {
+            convert(std::int16_t{});
+        } else if (type == SampleType::UInt16) {
+            convert(std::uint16_t{});
+        } else {
+            return false;
+        }
+        return true;
     }
 
     RawFile m_file;
@@ -300,6 +327,23 @@ private:
 };
 
 }  // namespace
+
+bool CheckImageSize(std::int64_t width, std::int64_t height, std::int64_t bands, std::string& error)
+{
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (width < 1 || height < 1 || bands < 1) {
+        error = "The header gives a size of " + size + " with " + std::to_string(bands) +
+                " band(s): an image needs at least one row, one column and one band.";
+        return false;
+    }
+    if (width > kMaxImageSide || height > kMaxImageSide || bands > kMaxImageBands ||
+        width * height > kMaxImageSamples / bands) {
+        error = "The header gives a size of " + size + " with " + std::to_string(bands) +
+                " band(s), too large for a real image.";
+        return false;
+    }
+    return true;
+}
 
 std::string SampleTypeName(SampleType type)
 {

@@ -12,13 +12,23 @@
 #include <vector>
 
 #include "raster/georeference.h"
-#include "raster/sample_raster.h"
+#include "raster/raster_layout.h"
 
 namespace lumesta {
 
-// SampleType and SampleBytes are those of the band row readers (sample_raster.h).
+// SampleType and SampleBytes are those of the raster layouts (raster_layout.h).
 // "8-bit unsigned integer", "16-bit signed integer", "32-bit float", ...
 std::string SampleTypeName(SampleType type);
+
+// The largest image the readers accept: a million columns or rows, 1024 bands, 2^40 samples.
+inline constexpr std::int64_t kMaxImageSide = 1000000;
+inline constexpr std::int64_t kMaxImageBands = 1024;
+inline constexpr std::int64_t kMaxImageSamples = std::int64_t{1} << 40;
+
+// Refuses sizes no image has: a zero or negative side, more than a million columns or rows,
+// more than 1024 bands, or more than 2^40 samples. False with error set.
+bool CheckImageSize(std::int64_t width, std::int64_t height, std::int64_t bands,
+                    std::string& error);
 
 struct RasterDescription {
     std::string format;                    // "ENVI", "Idrisi32", "GeoTIFF", ...

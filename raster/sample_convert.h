@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "raster/raster_source.h"
+#include "raster/raster_layout.h"
 
 namespace lumesta {
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "raster/file_name.h"
+#include "raster/geotiff/geotiff_georeference.h"
 #include "raster/header_fields.h"
 
 namespace lumesta {
@@ -160,6 +161,14 @@ Georeference ReadWorldFiles(const std::string& picturePath)
         geo.crsName = WktName(geo.crsWkt).empty() ? geo.crsWkt : WktName(geo.crsWkt);
     }
     return geo;
+}
+
+Georeference ReadInputGeoreference(const std::string& path)
+{
+    const std::string extension = LastFourLower(path);
+    if (extension == ".tif") return ReadGeoTiffGeoreference(path);
+    if (extension == ".img") return ReadEnviGeoreference(WithoutLastFour(path) + ".hdr");
+    return {};
 }
 
 void WriteWorldFilesFromInput(const std::string& picturePath, const std::string& inputPath)

@@ -32,4 +32,8 @@ Georeference ReadWorldFiles(const std::string& picturePath);
 // world files when the input is georeferenced (GeoTIFF tags, ENVI map info).
 void WriteWorldFilesFromInput(const std::string& picturePath, const std::string& inputPath);
 
+// The georeferencing of any input by its last four characters: ".tif" GeoTIFF, ".img" ENVI
+// (header beside it), otherwise none.
+Georeference ReadInputGeoreference(const std::string& path);
+
 }  // namespace lumesta

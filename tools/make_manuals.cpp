@@ -5,8 +5,8 @@
 #include <iostream>
 #include <string>
 
-#include "workflows/bash_completion.h"
-#include "workflows/manual_page.h"
+#include "tools/bash_completion.h"
+#include "tools/manual_page.h"
 #include "workflows/tool_catalog.h"
 
 namespace {

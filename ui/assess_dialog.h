@@ -37,7 +37,6 @@ public:
     void accept() override;
 
     QComboBox* InputList() const { return m_inputList; }
-    QPushButton* InputBrowse() const { return m_inputBrowse; }
     QLineEdit* WidthField() const { return m_width; }
     QLineEdit* HeightField() const { return m_height; }
 

@@ -48,7 +48,6 @@ public:
     QPushButton* BmpBrowse() const { return m_bmpBrowse; }
     QCheckBox* DisplayBmpBox() const { return m_displayBmp; }
     QCheckBox* GeoTiffBox() const { return m_geoTiff; }
-    QPushButton* StretchButton() const { return m_stretch; }
 
 protected:
     BandCombinationDialog(CombineDepth depth, RunCounters& counters, Host& host, QWidget* parent);

@@ -14,9 +14,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/option_table.h"
-#include "ui/text.h"
-
 namespace lumesta {
 namespace {
 
@@ -177,17 +174,6 @@ void BindPathField(QLineEdit& field, std::function<void(const QString&)> take)
 void SetTip(QWidget* control, const QString& what, const QString& option)
 {
     control->setToolTip(what + "\nlumesta-cli: " + option);
-}
-
-void SetOptionTip(QWidget* control, const ToolOptions& tool, const std::string& option)
-{
-    const OptionDef* def = FindOption(tool, option);
-    if (!def) return;
-    std::string syntax = def->metavar;
-    for (const std::string& choice : def->choices) {
-        if (def->metavar.empty()) syntax += (syntax.empty() ? "" : "|") + choice;
-    }
-    SetTip(control, ToQt(def->help), ToQt(def->name + " " + syntax));
 }
 
 void SetButtonTips(QWidget& window, const QString& command)

@@ -4,14 +4,11 @@
 
 #include <QString>
 #include <functional>
-#include <string>
 
 class QLineEdit;
 class QWidget;
 
 namespace lumesta {
-
-struct ToolOptions;
 
 // Orders Tab through window's focusable controls top-to-bottom, then left-to-right (controls
 // whose middles are within a few pixels of each other form one row), and gives the first one
@@ -25,10 +22,6 @@ void AssignMnemonics(QWidget& window);
 
 // The tooltip of control: what it does, and the lumesta-cli option that does the same.
 void SetTip(QWidget* control, const QString& what, const QString& option);
-
-// The tooltip of control from the tool's option table: the option's help, and the option with
-// its value syntax (every choice of a choice option).
-void SetOptionTip(QWidget* control, const ToolOptions& tool, const std::string& option);
 
 // Tooltips for a dialog's OK and Cancel buttons (and any other button of its button box):
 // OK runs the job as "lumesta-cli command" would.

@@ -5,12 +5,12 @@
 
 #include <array>
 
-#include "fusion/etm_browse.h"
+#include "fusion/fusion_browse.h"
 #include "fusion/etm_job.h"
 #include "fusion/etm_options.h"
-#include "fusion/etm_run.h"
-#include "fusion/pansharpen_batch.h"
-#include "ui/pansharpen_job_dialog.h"
+#include "fusion/fusion_run.h"
+#include "fusion/fusion_batch.h"
+#include "ui/fusion_job_dialog.h"
 #include "workflows/quality_line.h"
 
 namespace lumesta {
@@ -19,6 +19,7 @@ namespace lumesta {
 struct EtmTraits {
     using Job = EtmJob;
     static constexpr std::array<const char*, 3> kBandLabels{"Blue Band", "Green Band", "Red Band"};
+    static constexpr bool kLandsatTool = true;
     static constexpr auto BrowsePan = &BrowseEtmPan;
     static constexpr auto BrowseBlue = &BrowseEtmBlue;
     static constexpr auto BrowseOtherBand = &BrowseEtmOtherBand;

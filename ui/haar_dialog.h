@@ -27,7 +27,6 @@ public:
     void OnBmpChosen(const QString& path);
 
     QLineEdit* LevelsField() const { return m_levels; }
-    QComboBox* WaveletList() const { return m_wavelet; }
     QRadioButton* FormButton(HaarForm form) const;
     QLineEdit* OutputImageField() const { return m_outputImage; }
     QLineEdit* BmpField() const { return m_bmp; }

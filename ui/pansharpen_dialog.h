@@ -6,12 +6,12 @@
 #include <array>
 #include <string>
 
-#include "fusion/pansharpen_batch.h"
-#include "fusion/pansharpen_browse.h"
+#include "fusion/fusion_batch.h"
+#include "fusion/fusion_browse.h"
 #include "fusion/pansharpen_job.h"
+#include "fusion/fusion_run.h"
 #include "fusion/pansharpen_options.h"
-#include "fusion/pansharpen_run.h"
-#include "ui/pansharpen_job_dialog.h"
+#include "ui/fusion_job_dialog.h"
 #include "workflows/quality_line.h"
 
 namespace lumesta {
@@ -21,6 +21,7 @@ struct PanSharpen16Traits {
     using Job = PanSharpenJob;
     static constexpr std::array<const char*, 4> kBandLabels{"Blue Band", "Green Band", "Red Band",
                                                             "NIR Band"};
+    static constexpr bool kLandsatTool = false;
     static constexpr auto BrowsePan = &lumesta::BrowsePan;
     static constexpr auto BrowseBlue = &lumesta::BrowseBlue;
     static constexpr auto BrowseOtherBand = &lumesta::BrowseOtherBand;

@@ -60,7 +60,6 @@ public:
     QLineEdit* MsField() const { return m_ms; }
     QLineEdit* PanField() const { return m_pan; }
     QComboBox* SensorList() const { return m_sensor; }
-    QComboBox* RatioList() const { return m_ratio; }
     QPushButton* LastRunButton() const { return m_lastRun; }
     QCheckBox* MapBox() const { return m_showMap; }
     QTableWidget* Table() const { return m_table; }

@@ -68,7 +68,6 @@ public:
 
     QLineEdit* CountField() const { return m_count; }
     QLineEdit* OutputField() const { return m_output; }
-    QPushButton* OutputBrowse() const { return m_outputBrowse; }
 
 protected:
     void ResetJob() override

@@ -48,6 +48,8 @@ public:
 
     void ShowMessage(const std::string& text) override;
     bool AskYesNo(const std::string& question) override;
+    // Written from the run's thread: a stream needs no window.
+    void WriteErrorStream(const std::string& text) override { m_gui.WriteErrorStream(text); }
     void AppendLog(const std::string& bytes) override;
     void PumpPendingMessages() override;
     bool IsCancelled() const override { return m_cancelled.load(); }

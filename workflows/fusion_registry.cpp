@@ -6,11 +6,10 @@
 #include <memory>
 
 #include "core/run_log.h"
-#include "fusion/etm_browse.h"
-#include "fusion/etm_run.h"
-#include "fusion/pansharpen_browse.h"
-#include "fusion/pansharpen_outputs.h"
-#include "fusion/pansharpen_run.h"
+#include "fusion/fusion_browse.h"
+#include "fusion/fusion_run.h"
+#include "fusion/outputs/fusion_outputs.h"
+#include "raster/envi_band_writer.h"
 #include "raster/file_name.h"
 
 namespace lumesta {
@@ -30,9 +29,9 @@ private:
     Host& m_outer;
 };
 
-// The host a protocol fusion runs under: messages reach the user, the report block and the
-// progress display do not, questions are answered Yes (the work folder is fresh), Cancel is
-// the outer run's.
+// The host a protocol fusion runs under: messages reach the user, the report block, the progress
+// display and the error-stream diagnostics do not, questions are answered Yes (the work folder
+// is fresh), Cancel is the outer run's.
 class ProtocolHost : public Host {
 public:
     explicit ProtocolHost(Host& outer) : m_outer(outer) {}
@@ -85,8 +84,9 @@ bool DescribeFused(const std::vector<std::string>& paths, Host& host,
     return true;
 }
 
-RunOutcome FuseWith16BitTool(int method, const DegradedScene& scene, const std::string& folder,
-                             Host& host, std::vector<BandSource>& fused)
+RunOutcome FuseWith16BitTool(const FusionMethodRow& method, const DegradedScene& scene,
+                             const std::string& folder, Host& host,
+                             std::vector<BandSource>& fused)
 {
     if (!WriteScene(scene, folder, SampleType::Int16, host)) return RunOutcome::Stopped;
     ProtocolHost quiet(host);
@@ -99,12 +99,8 @@ RunOutcome FuseWith16BitTool(int method, const DegradedScene& scene, const std::
         if (!BrowseOtherBand(job, band, folder + "/" + kBandFiles[band], quiet))
             return RunOutcome::Stopped;
     }
-    job.method = static_cast<FusionMethod>(method);
+    ChooseMethod(job, method);  // with its default filter, as --method NAME sets it
     job.sensor = scene.sensor.name;
-    if (InjectsDetail(job.method)) {  // their default filter, as --method NAME sets it
-        job.filterType = FilterType16::None;
-        job.filterFlags = {false, false, false, false};
-    }
     job.protocolRun = true;
     job.displayBmp = false;
     RunCounters counters;
@@ -116,7 +112,7 @@ RunOutcome FuseWith16BitTool(int method, const DegradedScene& scene, const std::
                : RunOutcome::Stopped;
 }
 
-RunOutcome FuseWithEtmTool(int method, const DegradedScene& scene, const std::string& folder,
+RunOutcome FuseWithEtmTool(FusionMethod method, const DegradedScene& scene, const std::string& folder,
                            Host& host, std::vector<BandSource>& fused)
 {
     if (!WriteScene(scene, folder, SampleType::UInt8, host)) return RunOutcome::Stopped;
@@ -130,7 +126,7 @@ RunOutcome FuseWithEtmTool(int method, const DegradedScene& scene, const std::st
         if (!BrowseEtmOtherBand(job, band, folder + "/" + kBandFiles[band], quiet))
             return RunOutcome::Stopped;
     }
-    job.method = static_cast<FusionMethod>(method);
+    job.method = method;
     job.protocolRun = true;
     job.displayBmp = false;
     RunCounters counters;
@@ -142,62 +138,58 @@ RunOutcome FuseWithEtmTool(int method, const DegradedScene& scene, const std::st
                : RunOutcome::Stopped;
 }
 
-template <typename T>
-bool Fits(double value)
-{
-    return value >= static_cast<double>(std::numeric_limits<T>::lowest()) &&
-           value <= static_cast<double>(std::numeric_limits<T>::max());
-}
-
 }  // namespace
+
+std::vector<FusionMethodEntry> FusionMethodsOf(const MethodTable& table)
+{
+    using Fuse = decltype(FusionMethodEntry::fuse);
+    const auto with16BitTool = [](const FusionMethodRow& method) -> Fuse {
+        return [method](const DegradedScene& s, const std::string& f, Host& h,
+                        std::vector<BandSource>& out) {
+            return FuseWith16BitTool(method, s, f, h, out);
+        };
+    };
+    const auto withEtmTool = [](FusionMethod method) -> Fuse {
+        return [method](const DegradedScene& s, const std::string& f, Host& h,
+                        std::vector<BandSource>& out) {
+            return FuseWithEtmTool(method, s, f, h, out);
+        };
+    };
+    // The 16-bit tool's four bands: the detail-injection methods first, as the dialog lists
+    // them after methods 1 and 2; then the Landsat tool's three.
+    std::vector<FusionMethodEntry> entries;
+    for (const bool injection : {true, false}) {
+        for (const FusionMethodRow& row : table) {
+            if ((row.engine == MethodEngine::DetailInjection) != injection) continue;
+            if (row.minBands <= 4 && 4 <= row.maxBands) {
+                entries.push_back({row.name, row.label, 4, 4, SampleType::Int16,
+                                   row.kind == MethodKind::Learned, with16BitTool(row)});
+            }
+        }
+    }
+    for (const FusionMethodRow& row : table) {
+        if (row.inLandsatTool) {
+            entries.push_back({row.name, row.label, 3, 2, SampleType::UInt8,
+                               row.kind == MethodKind::Learned, withEtmTool(row.method)});
+        }
+    }
+    return entries;
+}
 
 const std::vector<FusionMethodEntry>& FusionMethodRegistry()
 {
-    // The detail-injection methods first, as the dialog lists them after methods 1 and 2.
-    static const std::vector<FusionMethodEntry> kMethods = {
-        {"gsa", MethodLabel(FusionMethod::Gsa), 4, 4, SampleType::Int16,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWith16BitTool(static_cast<int>(FusionMethod::Gsa), s, f, h, out);
-         }},
-        {"glp-hpm", MethodLabel(FusionMethod::GlpHpm), 4, 4, SampleType::Int16,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWith16BitTool(static_cast<int>(FusionMethod::GlpHpm), s, f, h, out);
-         }},
-        {"awlp", MethodLabel(FusionMethod::Awlp), 4, 4, SampleType::Int16,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWith16BitTool(static_cast<int>(FusionMethod::Awlp), s, f, h, out);
-         }},
-        {"brovey", MethodLabel(FusionMethod::Brovey), 4, 4, SampleType::Int16,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWith16BitTool(static_cast<int>(FusionMethod::Brovey), s, f, h, out);
-         }},
-        {"1", MethodLabel(FusionMethod::Optimisation1), 4, 4, SampleType::Int16,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWith16BitTool(0, s, f, h, out);
-         }},
-        {"2", MethodLabel(FusionMethod::Optimisation2), 4, 4, SampleType::Int16,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWith16BitTool(1, s, f, h, out);
-         }},
-        {"1", MethodLabel(FusionMethod::Optimisation1), 3, 2, SampleType::UInt8,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWithEtmTool(0, s, f, h, out);
-         }},
-        {"2", MethodLabel(FusionMethod::Optimisation2), 3, 2, SampleType::UInt8,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWithEtmTool(1, s, f, h, out);
-         }},
-    };
+    static const std::vector<FusionMethodEntry> kMethods = FusionMethodsOf(FusionMethods());
     return kMethods;
 }
 
 bool SelectFusionMethods(int bands, int ratio, const std::vector<std::string>& names, Host& host,
-                         std::vector<const FusionMethodEntry*>& chosen)
+                         std::vector<const FusionMethodEntry*>& chosen,
+                         const std::vector<FusionMethodEntry>& registry)
 {
     chosen.clear();
     std::vector<const FusionMethodEntry*> fitting;
     std::string known;
-    for (const FusionMethodEntry& entry : FusionMethodRegistry()) {
+    for (const FusionMethodEntry& entry : registry) {
         if (entry.bands != bands || entry.ratio != ratio) continue;
         fitting.push_back(&entry);
         known += (known.empty() ? "" : ", ") + entry.name;
@@ -207,8 +199,10 @@ bool SelectFusionMethods(int bands, int ratio, const std::vector<std::string>& n
         host.ShowMessage("No fusion method takes " + what + ".");
         return false;
     }
-    if (names.empty()) {
-        chosen = fitting;
+    if (names.empty()) {  // learned methods only when named
+        for (const FusionMethodEntry* entry : fitting) {
+            if (!entry->learned) chosen.push_back(entry);
+        }
         return true;
     }
     for (const std::string& name : names) {
@@ -221,47 +215,6 @@ bool SelectFusionMethods(int bands, int ratio, const std::vector<std::string>& n
             return false;
         }
         chosen.push_back(*found);
-    }
-    return true;
-}
-
-bool WriteEnviBand(const std::string& imgPath, const std::string& bandName,
-                   const std::vector<double>& samples, std::int64_t width, std::int64_t height,
-                   SampleType type, Host& host)
-{
-    const bool bytes = type == SampleType::UInt8;
-    std::vector<unsigned char> data(samples.size() * (bytes ? 1 : 2));
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const double value = std::nearbyint(samples[i]);
-        if (bytes ? !Fits<std::uint8_t>(value) : !Fits<std::int16_t>(value)) {
-            host.ShowMessage(std::string("The samples do not fit the method's ") +
-                             (bytes ? "8" : "16") + "-bit range.");
-            return false;
-        }
-        if (bytes) {
-            data[i] = static_cast<unsigned char>(value);
-        } else {
-            const auto sample = static_cast<std::uint16_t>(static_cast<std::int16_t>(value));
-            data[2 * i] = static_cast<unsigned char>(sample & 0xff);
-            data[2 * i + 1] = static_cast<unsigned char>(sample >> 8);
-        }
-    }
-    std::ofstream img(imgPath, std::ios::binary);
-    img.write(reinterpret_cast<const char*>(data.data()),
-              static_cast<std::streamsize>(data.size()));
-    std::ofstream hdr(WithoutLastFour(imgPath) + ".hdr", std::ios::binary);
-    hdr << "ENVI\ndescription = {\n"
-        << FileNameOf(imgPath) << "}\nsamples = " << width << "\nlines   = " << height
-        << "\nbands   = 1\nheader offset = 0\nfile type = ENVI Standard\n"
-        << "data type = " << (bytes ? 1 : 2)
-        << "\ninterleave = bsq\nbyte order = 0\nband names = {\n"
-        << bandName << "}\n";
-    // Closed before the check: a full disk may only show when the last bytes go out.
-    img.close();
-    hdr.close();
-    if (!img || !hdr) {
-        host.ShowMessage("Cannot write " + imgPath + ".");
-        return false;
     }
     return true;
 }

@@ -1,8 +1,9 @@
+#include "workflows/quality_report.h"
+
 #include <ctime>
 #include <string>
 
 #include "core/time_stamp.h"
-#include "workflows/quality_runs.h"
 
 namespace lumesta {
 namespace {
@@ -39,6 +40,11 @@ std::string WithCrLf(const std::string& text)
 }
 
 }  // namespace
+
+QualityKind KindOf(QualityProtocol protocol)
+{
+    return protocol == QualityProtocol::Full ? QualityKind::Full : QualityKind::Reduced;
+}
 
 void WriteQualityReportHead(const QualityJob& job, RunLog& log)
 {

@@ -4,7 +4,7 @@
 
 #include "composite/combine_steps.h"
 #include "fusion/etm_steps.h"
-#include "fusion/pansharpen_outputs.h"
+#include "fusion/outputs/fusion_outputs.h"
 #include "raster/file_name.h"
 
 namespace lumesta {

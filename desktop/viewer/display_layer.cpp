@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "imaging/stretch.h"
+#include "raster/area_average.h"
 #include "raster/header_fields.h"
 
 namespace lumesta {
@@ -41,15 +42,45 @@ void DisplayLayer::LoadOverview(const std::atomic<bool>& cancel, std::int64_t sa
     }
     m_overview = std::move(overview);
     m_statistics = std::move(statistics);
+    m_averagedReady = m_step == 1;
+    m_adopted = m_step == 1;
     m_ready.store(true, std::memory_order_release);
 }
 
-std::size_t DisplayLayer::OverviewBytes() const
+bool DisplayLayer::RefineOverview(const std::atomic<bool>& cancel)
 {
-    if (!OverviewReady()) return 0;
-    std::size_t bytes = 0;
-    for (const auto& band : m_overview) bytes += band.size() * sizeof(float);
-    return bytes;
+    if (!OverviewReady() || m_averagedReady.load()) return false;
+    const RasterDescription& d = Description();
+    if (m_averaged.empty()) m_averaged.resize(static_cast<std::size_t>(d.bands));
+    auto& samples = m_averaged[static_cast<std::size_t>(m_refineBand)];
+    if (samples.empty()) samples.assign(static_cast<std::size_t>(m_columns) * m_rows, 0.0f);
+    // A slice of about a million source pixels: the worker returns to tiles soon.
+    const int slice = std::max(
+        1, static_cast<int>((std::int64_t{1} << 20) / (std::int64_t{m_step} * m_step * m_columns)));
+    const int rows = std::min(slice, m_rows - m_refineRow);
+    const SampleWindow window{0, m_refineRow * m_step, m_columns, rows, m_step};
+    if (!ReadAreaAverage(*m_source, m_refineBand, window,
+                         samples.data() + static_cast<std::size_t>(m_refineRow) * m_columns,
+                         &cancel)) {
+        return !cancel.load();  // a cancelled slice is read again when the worker comes back
+    }
+    m_refineRow += rows;
+    if (m_refineRow < m_rows) return true;
+    m_averagedStatistics.push_back(
+        ComputeBandStatistics(samples.data(), static_cast<std::int64_t>(samples.size())));
+    m_refineRow = 0;
+    if (++m_refineBand < d.bands) return true;
+    m_averagedReady.store(true, std::memory_order_release);
+    return false;
+}
+
+bool DisplayLayer::AdoptAveragedOverview()
+{
+    if (m_adopted || !m_averagedReady.load(std::memory_order_acquire)) return false;
+    m_overview = std::move(m_averaged);
+    m_statistics = std::move(m_averagedStatistics);
+    m_adopted = true;
+    return true;
 }
 
 ViewLimits DisplayLayer::LimitsOf(int band, const ChannelStretch& channel) const

@@ -1,7 +1,10 @@
 #pragma once
-// One image as the viewer shows it: its reader, the decimated overview of every band (read on
+// One image as the viewer shows it: its reader, the reduced overview of every band (read on
 // the worker thread; the first picture and the statistics come from it) and the conversion of
-// samples to screen colours through the stretch of each colour channel.
+// samples to screen colours through the stretch of each colour channel. The overview is first
+// read by picking one pixel per block (quick: only the rows picked are read), then, while the
+// worker has nothing else to do, by averaging every block, which replaces it: a reduced view
+// of fine regular patterns then shows their mean instead of moiré.
 
 #include <QImage>
 #include <array>
@@ -56,7 +59,13 @@ public:
     {
         return m_statistics[static_cast<std::size_t>(band)];
     }
-    std::size_t OverviewBytes() const;
+    // The averaged overview, a slice at a time on the worker once OverviewReady(): true while
+    // more remains. Then, on the window thread, AdoptAveragedOverview() puts it (and its
+    // statistics) in the picked one's place, once; true when it did.
+    bool RefineOverview(const std::atomic<bool>& cancel);
+    bool AdoptAveragedOverview();
+    // True once the overview shown holds block means (or every pixel, at step 1).
+    bool OverviewAveraged() const { return m_adopted; }
 
     // The cut-off limits of a band's overview for a channel's percentages.
     ViewLimits LimitsOf(int band, const ChannelStretch& channel) const;
@@ -73,6 +82,13 @@ private:
     int m_columns = 0;
     int m_rows = 0;
     std::atomic<bool> m_ready{false};
+    // Written by the worker until m_averagedReady, then taken by the window thread.
+    std::vector<std::vector<float>> m_averaged;
+    std::vector<BandStatistics> m_averagedStatistics;
+    int m_refineBand = 0;
+    int m_refineRow = 0;
+    std::atomic<bool> m_averagedReady{false};
+    bool m_adopted = false;
     std::atomic<int> m_progress{0};
 };
 

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 #include <cmath>
+#include <vector>
 
 namespace lumesta {
 namespace {
@@ -61,8 +62,14 @@ void ImageCanvas::SetLayer(int index, std::shared_ptr<DisplayLayer> layer)
         m_store->RunFirst(index, [layer, perBand](const std::atomic<bool>& cancel) {
             layer->LoadOverview(cancel, perBand);
         });
+        m_store->RunWhenIdle(index, [layer](const std::atomic<bool>& cancel) {
+            return layer->RefineOverview(cancel);
+        });
     }
-    if (index == kPrimary) Fit();
+    if (index == kPrimary) {
+        m_mark.reset();
+        Fit();
+    }
     update();
 }
 
@@ -76,6 +83,12 @@ void ImageCanvas::SetDisplay(int index, const BandChoice& choice,
     update();
 }
 
+void ImageCanvas::SetLayerName(int index, const QString& name)
+{
+    m_names[index] = name;
+    update();
+}
+
 void ImageCanvas::SetEmptyText(const QString& text)
 {
     m_emptyText = text;
@@ -84,6 +97,8 @@ void ImageCanvas::SetEmptyText(const QString& text)
 
 void ImageCanvas::SetCompareMode(CompareMode mode)
 {
+    const bool panesChange =
+        (mode == CompareMode::SideBySide) != (m_mode == CompareMode::SideBySide);
     m_mode = mode;
     m_blinkCompare = false;
     if (mode == CompareMode::Blink) {
@@ -91,7 +106,9 @@ void ImageCanvas::SetCompareMode(CompareMode mode)
     } else {
         m_blinkTimer.stop();
     }
+    if (panesChange && m_fitted) Fit();
     update();
+    ReportPointer();
 }
 
 void ImageCanvas::SetSwipe(double share)
@@ -104,6 +121,7 @@ void ImageCanvas::ToggleBlink()
 {
     m_blinkCompare = !m_blinkCompare;
     update();
+    ReportPointer();
 }
 
 QSize ImageCanvas::ImageSize() const
@@ -112,22 +130,76 @@ QSize ImageCanvas::ImageSize() const
     return {m_layers[kPrimary]->Description().width, m_layers[kPrimary]->Description().height};
 }
 
+bool ImageCanvas::SideBySide() const
+{
+    return m_mode == CompareMode::SideBySide && m_layers[kCompare];
+}
+
+QRect ImageCanvas::PaneRect(int pane) const
+{
+    if (!SideBySide()) return rect();
+    const int half = width() / 2;
+    return pane == kCompare ? QRect(0, 0, half, height())
+                            : QRect(half, 0, width() - half, height());
+}
+
+int ImageCanvas::PaneAt(QPointF screen) const
+{
+    return SideBySide() && screen.x() < width() / 2 ? kCompare : kPrimary;
+}
+
+QPointF ImageCanvas::PaneToImage(QPointF screen, int pane) const
+{
+    return (screen - QRectF(PaneRect(pane)).center()) / m_zoom + m_centre;
+}
+
+QPointF ImageCanvas::ImageToPane(QPointF image, int pane) const
+{
+    return (image - m_centre) * m_zoom + QRectF(PaneRect(pane)).center();
+}
+
 QPointF ImageCanvas::ScreenToImage(QPointF screen) const
 {
-    return (screen - QPointF(width() / 2.0, height() / 2.0)) / m_zoom + m_centre;
+    return PaneToImage(screen, PaneAt(screen));
 }
 
 QPointF ImageCanvas::ImageToScreen(QPointF image) const
 {
-    return (image - m_centre) * m_zoom + QPointF(width() / 2.0, height() / 2.0);
+    return ImageToPane(image, kPrimary);
+}
+
+int ImageCanvas::LayerAt(QPointF screen) const
+{
+    if (!m_layers[kPrimary]) return -1;
+    if (!m_layers[kCompare]) return kPrimary;
+    switch (m_mode) {
+        case CompareMode::Swipe:
+            return screen.x() < std::lround(m_swipe * width()) ? kCompare : kPrimary;
+        case CompareMode::Blink:
+            return m_blinkCompare ? kCompare : kPrimary;
+        case CompareMode::SideBySide:
+            return PaneAt(screen);
+        case CompareMode::None:
+            break;
+    }
+    return kPrimary;
 }
 
 void ImageCanvas::ZoomAround(QPointF screen, double factor)
 {
-    const QPointF fixed = ScreenToImage(screen);
+    const int pane = PaneAt(screen);
+    const QPointF fixed = PaneToImage(screen, pane);
     m_zoom = std::clamp(m_zoom * factor, kMinZoom, kMaxZoom);
     // The image point under the cursor stays under it.
-    m_centre = fixed - (screen - QPointF(width() / 2.0, height() / 2.0)) / m_zoom;
+    m_centre = fixed - (screen - QRectF(PaneRect(pane)).center()) / m_zoom;
+    m_fitted = false;
+    update();
+}
+
+void ImageCanvas::CentreOn(QPointF image)
+{
+    m_centre = image;
+    m_mark = image;
     m_fitted = false;
     update();
 }
@@ -136,8 +208,10 @@ void ImageCanvas::Fit()
 {
     const QSize size = ImageSize();
     if (size.isEmpty()) return;
-    m_zoom = std::clamp(std::min(width() / double(size.width()), height() / double(size.height())),
-                        kMinZoom, kMaxZoom);
+    const QRect pane = PaneRect(kPrimary);
+    m_zoom = std::clamp(
+        std::min(pane.width() / double(size.width()), pane.height() / double(size.height())),
+        kMinZoom, kMaxZoom);
     m_centre = QPointF(size.width() / 2.0, size.height() / 2.0);
     m_fitted = true;
     update();
@@ -145,9 +219,7 @@ void ImageCanvas::Fit()
 
 void ImageCanvas::OneToOne()
 {
-    const QPointF centre = ScreenToImage(QPointF(width() / 2.0, height() / 2.0));
     m_zoom = 1;
-    m_centre = centre;
     m_fitted = false;
     update();
 }
@@ -162,12 +234,47 @@ int ImageCanvas::CurrentStep() const
 void ImageCanvas::OnDataArrived()
 {
     for (int index = 0; index < 2; ++index) {
-        if (m_layers[index] && m_layers[index]->OverviewReady() && !m_announced[index]) {
+        if (!m_layers[index]) continue;
+        if (m_layers[index]->OverviewReady() && !m_announced[index]) {
             m_announced[index] = true;
             emit OverviewReady(index);
         }
+        if (m_announced[index] && m_layers[index]->AdoptAveragedOverview()) {
+            m_overviewImage[index] = QImage();
+            emit OverviewRefined(index);
+        }
     }
     update();
+}
+
+std::pair<double, QString> ImageCanvas::ScaleBar() const
+{
+    if (!m_layers[kPrimary]) return {0, QString()};
+    const Georeference& geo = m_layers[kPrimary]->Description().geo;
+    // Ground per image pixel, and its unit: degrees for geographic systems, else metres.
+    const bool geographic =
+        geo.epsg == 4326 || geo.epsg == 4269 || geo.epsg == 4267 || geo.crsName == "latlong";
+    const double ground = geo.valid ? std::hypot(geo.pixelWidth, geo.columnSkewY) : 1.0;
+    // The longest round length (1, 2 or 5 times a power of ten) within 120 screen pixels.
+    const double most = 120 / m_zoom * ground;
+    double length = std::pow(10.0, std::floor(std::log10(most)));
+    for (const double factor : {5.0, 2.0}) {
+        if (length * factor <= most) {
+            length *= factor;
+            break;
+        }
+    }
+    QString label;
+    if (!geo.valid) {
+        label = QString("%1 px").arg(length);
+    } else if (geographic) {
+        label = QString::number(length, 'g', 6) + QChar(0x00B0);
+    } else if (length >= 1000) {
+        label = QString("%1 km").arg(length / 1000);
+    } else {
+        label = QString("%1 m").arg(length);
+    }
+    return {length / ground, label};
 }
 
 const QImage& ImageCanvas::OverviewImage(int index)
@@ -213,11 +320,14 @@ QImage ImageCanvas::RenderTile(int index, const TileKey& key)
     return image;
 }
 
-void ImageCanvas::DrawTiles(QPainter& painter, int index, int step)
+// Tile edges are rounded to whole screen pixels once, from the image position they share with
+// the neighbouring tile, so that neighbours always meet without a gap or an overlap.
+void ImageCanvas::DrawTiles(QPainter& painter, int index, int pane, int step)
 {
     const QSize size = ImageSize();
-    const QPointF topLeft = ScreenToImage(QPointF(0, 0));
-    const QPointF bottomRight = ScreenToImage(QPointF(width(), height()));
+    const QRect area = PaneRect(pane);
+    const QPointF topLeft = PaneToImage(area.topLeft(), pane);
+    const QPointF bottomRight = PaneToImage(QPointF(area.right() + 1, area.bottom() + 1), pane);
     const double span = double(kTileSize) * step;
     const int firstColumn = std::max(0, int(std::floor(topLeft.x() / span)));
     const int firstRow = std::max(0, int(std::floor(topLeft.y() / span)));
@@ -225,34 +335,86 @@ void ImageCanvas::DrawTiles(QPainter& painter, int index, int step)
         std::min(int(std::ceil(size.width() / span)) - 1, int(std::floor(bottomRight.x() / span)));
     const int lastRow =
         std::min(int(std::ceil(size.height() / span)) - 1, int(std::floor(bottomRight.y() / span)));
+    const auto edge = [&](int column, int row) {
+        const QPointF at = ImageToPane(QPointF(column * span, row * span), pane);
+        return QPoint(int(std::lround(at.x())), int(std::lround(at.y())));
+    };
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int column = firstColumn; column <= lastColumn; ++column) {
             const TileKey key{index, 0, step, column, row};
             const QImage tile = RenderTile(index, key);
             if (tile.isNull()) continue;
-            const QRectF target(ImageToScreen(QPointF(column * span, row * span)),
-                                ImageToScreen(QPointF((column + 1) * span, (row + 1) * span)));
-            painter.drawImage(target, tile);
+            painter.drawImage(QRect(edge(column, row), edge(column + 1, row + 1) - QPoint(1, 1)),
+                              tile);
         }
     }
 }
 
-void ImageCanvas::DrawLayer(QPainter& painter, int index)
+void ImageCanvas::DrawLayer(QPainter& painter, int index, int pane, const QRect& clip)
 {
     const std::shared_ptr<DisplayLayer> layer = m_layers[index];
     if (!layer) return;
+    painter.save();
+    painter.setClipRect(clip);
     if (!layer->OverviewReady()) {
         painter.setPen(Qt::white);
-        painter.drawText(rect(), Qt::AlignCenter,
+        painter.drawText(clip, Qt::AlignCenter,
                          QString("Reading the image ... %1 %").arg(layer->Progress()));
+        painter.restore();
         return;
     }
+    // Only the image itself: the last overview cell and edge tiles reach beyond it.
+    const QSize size = ImageSize();
+    const QPointF imageEnd = ImageToPane(QPointF(size.width(), size.height()), pane);
+    const QPointF imageStart = ImageToPane(QPointF(0, 0), pane);
+    painter.setClipRect(
+        QRect(QPoint(int(std::lround(imageStart.x())), int(std::lround(imageStart.y()))),
+              QPoint(int(std::lround(imageEnd.x())) - 1, int(std::lround(imageEnd.y())) - 1)),
+        Qt::IntersectClip);
     const int step = layer->OverviewStep();
     const QRectF covered(
-        ImageToScreen(QPointF(0, 0)),
-        ImageToScreen(QPointF(layer->OverviewColumns() * step, layer->OverviewRows() * step)));
+        ImageToPane(QPointF(0, 0), pane),
+        ImageToPane(QPointF(layer->OverviewColumns() * step, layer->OverviewRows() * step), pane));
     painter.drawImage(covered, OverviewImage(index));
-    if (CurrentStep() < step) DrawTiles(painter, index, CurrentStep());
+    if (CurrentStep() < step) DrawTiles(painter, index, pane, CurrentStep());
+    painter.restore();
+}
+
+// The image's name on a dark plate in the upper corner of its side.
+void ImageCanvas::DrawCaption(QPainter& painter, const QRect& pane, int index, bool right)
+{
+    if (m_names[index].isEmpty()) return;
+    const QFontMetrics metrics(painter.font());
+    const QRect text = metrics.boundingRect(m_names[index]).adjusted(-6, -3, 6, 3);
+    QRect plate(QPoint(0, 0), text.size());
+    plate.moveTop(pane.top() + 6);
+    if (right) {
+        plate.moveRight(pane.right() - 6);
+    } else {
+        plate.moveLeft(pane.left() + 6);
+    }
+    painter.fillRect(plate, QColor(0, 0, 0, 170));
+    painter.setPen(Qt::white);
+    painter.drawText(plate, Qt::AlignCenter, m_names[index]);
+}
+
+// Bottom left: the zoom percentage and a bar of a round ground length.
+void ImageCanvas::DrawScale(QPainter& painter)
+{
+    const auto [pixels, label] = ScaleBar();
+    const int bar = int(std::lround(pixels * m_zoom));
+    const QString zoom = QString("%1 %").arg(m_zoom * 100, 0, 'g', m_zoom < 0.1 ? 2 : 3);
+    const QString text = zoom + "   " + label;
+    const QFontMetrics metrics(painter.font());
+    const QRect plate(6, height() - 12 - 2 * metrics.height(),
+                      std::max(bar, metrics.horizontalAdvance(text)) + 12,
+                      2 * metrics.height() + 6);
+    painter.fillRect(plate, QColor(0, 0, 0, 170));
+    painter.setPen(Qt::white);
+    painter.drawText(plate.adjusted(6, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+                     zoom + "   " + label);
+    const int y = plate.bottom() - 6;
+    painter.fillRect(QRect(plate.left() + 6, y - 3, bar, 4), Qt::white);
 }
 
 void ImageCanvas::paintEvent(QPaintEvent*)
@@ -269,20 +431,37 @@ void ImageCanvas::paintEvent(QPaintEvent*)
     const bool compare = m_layers[kCompare] != nullptr;
     if (compare && m_mode == CompareMode::Swipe) {
         const int divider = int(std::lround(m_swipe * width()));
-        painter.save();
-        painter.setClipRect(QRect(divider, 0, width() - divider, height()));
-        DrawLayer(painter, kPrimary);
-        painter.setClipRect(QRect(0, 0, divider, height()));
-        DrawLayer(painter, kCompare);
-        painter.restore();
+        DrawLayer(painter, kPrimary, kPrimary, QRect(divider, 0, width() - divider, height()));
+        DrawLayer(painter, kCompare, kPrimary, QRect(0, 0, divider, height()));
         painter.setPen(QPen(Qt::yellow, 2));
         painter.drawLine(divider, 0, divider, height());
         painter.setBrush(Qt::yellow);
         painter.drawEllipse(QPoint(divider, height() / 2), kDividerGrip, kDividerGrip);
+        DrawCaption(painter, rect(), kCompare, false);
+        DrawCaption(painter, rect(), kPrimary, true);
+    } else if (SideBySide()) {
+        for (const int pane : {kCompare, kPrimary}) {
+            DrawLayer(painter, pane, pane, PaneRect(pane));
+            DrawCaption(painter, PaneRect(pane), pane, false);
+        }
+        painter.setPen(QPen(Qt::yellow, 2));
+        painter.drawLine(width() / 2, 0, width() / 2, height());
     } else {
-        DrawLayer(painter,
-                  compare && m_mode == CompareMode::Blink && m_blinkCompare ? kCompare : kPrimary);
+        const int shown =
+            compare && m_mode == CompareMode::Blink && m_blinkCompare ? kCompare : kPrimary;
+        DrawLayer(painter, shown, kPrimary, rect());
+        if (compare && m_mode == CompareMode::Blink) DrawCaption(painter, rect(), shown, false);
     }
+    if (m_mark) {
+        painter.setPen(QPen(Qt::cyan, 2));
+        for (const int pane :
+             SideBySide() ? std::vector<int>{kCompare, kPrimary} : std::vector<int>{kPrimary}) {
+            const QPoint at = ImageToPane(*m_mark, pane).toPoint();
+            painter.drawLine(at - QPoint(12, 0), at + QPoint(12, 0));
+            painter.drawLine(at - QPoint(0, 12), at + QPoint(0, 12));
+        }
+    }
+    DrawScale(painter);
 }
 
 void ImageCanvas::wheelEvent(QWheelEvent* event)
@@ -295,7 +474,7 @@ void ImageCanvas::wheelEvent(QWheelEvent* event)
 void ImageCanvas::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) return;
-    const int divider = int(std::lround(m_swipe * width()));
+    const long divider = std::lround(m_swipe * width());
     m_draggingDivider = m_mode == CompareMode::Swipe && m_layers[kCompare] &&
                         std::abs(event->position().x() - divider) <= kDividerGrip;
     m_panning = !m_draggingDivider;
@@ -314,11 +493,22 @@ void ImageCanvas::mouseMoveEvent(QMouseEvent* event)
         update();
     }
     m_lastPointer = position;
-    const QPointF image = ScreenToImage(event->position());
+    m_pointer = event->position();
+    ReportPointer();
+}
+
+void ImageCanvas::ReportPointer()
+{
+    if (!m_pointer) return;
+    const QPointF image = ScreenToImage(*m_pointer);
     const QSize size = ImageSize();
     const bool inside =
         image.x() >= 0 && image.y() >= 0 && image.x() < size.width() && image.y() < size.height();
-    emit PointerMoved(inside ? int(image.x()) : -1, inside ? int(image.y()) : -1);
+    if (!inside) {
+        emit PointerMoved(-1, -1, -1);
+        return;
+    }
+    emit PointerMoved(int(image.x()), int(image.y()), LayerAt(*m_pointer));
 }
 
 void ImageCanvas::mouseReleaseEvent(QMouseEvent*)
@@ -330,7 +520,8 @@ void ImageCanvas::mouseReleaseEvent(QMouseEvent*)
 
 void ImageCanvas::leaveEvent(QEvent*)
 {
-    emit PointerMoved(-1, -1);
+    m_pointer.reset();
+    emit PointerMoved(-1, -1, -1);
 }
 
 void ImageCanvas::keyPressEvent(QKeyEvent* event)
@@ -368,7 +559,12 @@ void ImageCanvas::keyPressEvent(QKeyEvent* event)
             if (m_layers[kCompare]) ToggleBlink();
             break;
         case Qt::Key_Escape:
-            if (m_layers[kPrimary] && !m_layers[kPrimary]->OverviewReady()) emit CancelRequested();
+            if (m_layers[kPrimary] && !m_layers[kPrimary]->OverviewReady()) {
+                emit CancelRequested();
+            } else if (m_mark) {
+                m_mark.reset();
+                update();
+            }
             break;
         default:
             QWidget::keyPressEvent(event);

@@ -1,8 +1,10 @@
 #pragma once
 // The viewer's picture: an image (and optionally a second one to compare with, on the same
 // grid) drawn from its overview and from tiles read at the current zoom. Wheel zooms around
-// the cursor, dragging pans, a vertical divider swipes between the two images or a toggle
-// blinks between them; both always share zoom, position and stretch.
+// the cursor, dragging pans, a vertical divider swipes between the two images, a toggle blinks
+// between them, or they stand side by side (the compared one left); both always share zoom and
+// position. Each shown image is named in a corner; the zoom percentage and a scale bar sit at
+// the bottom left.
 
 #include <QCache>
 #include <QImage>
@@ -10,13 +12,15 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "desktop/viewer/display_layer.h"
 #include "desktop/viewer/tile_store.h"
 
 namespace lumesta {
 
-enum class CompareMode { None, Swipe, Blink };
+enum class CompareMode { None, Swipe, Blink, SideBySide };
 
 class ImageCanvas : public QWidget {
     Q_OBJECT
@@ -34,6 +38,8 @@ public:
                     const std::array<ChannelStretch, 3>& stretch);
     const std::array<ChannelStretch, 3>& Stretch(int index) const { return m_stretch[index]; }
     const BandChoice& Choice(int index) const { return m_choice[index]; }
+    // The name shown in the image's corner while two images are shown.
+    void SetLayerName(int index, const QString& name);
     // The text shown while there is no image (a reason when opening failed).
     void SetEmptyText(const QString& text);
 
@@ -45,22 +51,35 @@ public:
     bool BlinkShowsCompare() const { return m_blinkCompare; }
     void ToggleBlink();
 
+    // The layer visible at a point of the canvas (kPrimary or kCompare), or -1 on no image.
+    int LayerAt(QPointF screen) const;
+
     void ZoomAround(QPointF screen, double factor);
+    // Puts image point at the middle of the view and marks it with a cross.
+    void CentreOn(QPointF image);
+    std::optional<QPointF> Mark() const { return m_mark; }
     void Fit();
     void OneToOne();
     double Zoom() const { return m_zoom; }
     QPointF Centre() const { return m_centre; }
+    // Screen points map through the pane they lie in (side by side: the left pane shows the
+    // compared image); image points map into the primary image's pane.
     QPointF ScreenToImage(QPointF screen) const;
     QPointF ImageToScreen(QPointF image) const;
+    // The length of the scale bar in image pixels and its label ("500 m", "100 px").
+    std::pair<double, QString> ScaleBar() const;
     // The tile step the current zoom reads at (1 at 1:1 and closer).
     int CurrentStep() const;
     TileStore& Store() { return *m_store; }
 
 signals:
-    // The image pixel under the pointer (column, row), or (-1, -1) when it leaves the image.
-    void PointerMoved(int column, int row);
+    // The image pixel under the pointer (column, row) and the layer shown there, or
+    // (-1, -1, -1) when it leaves the image. Sent again when blinking changes the layer.
+    void PointerMoved(int column, int row, int layer);
     // A layer's overview has been read (stretch limits and statistics can be taken from it).
     void OverviewReady(int index);
+    // A layer's averaged overview has replaced the first one (statistics changed).
+    void OverviewRefined(int index);
     // Escape while the image is still being read: the user gives up on it.
     void CancelRequested();
 
@@ -76,8 +95,16 @@ protected:
 
 private:
     void OnDataArrived();
-    void DrawLayer(QPainter& painter, int index);
-    void DrawTiles(QPainter& painter, int index, int step);
+    bool SideBySide() const;
+    QRect PaneRect(int pane) const;  // pane 0 the primary's, 1 the compared image's
+    int PaneAt(QPointF screen) const;
+    QPointF PaneToImage(QPointF screen, int pane) const;
+    QPointF ImageToPane(QPointF image, int pane) const;
+    void ReportPointer();
+    void DrawLayer(QPainter& painter, int index, int pane, const QRect& clip);
+    void DrawTiles(QPainter& painter, int index, int pane, int step);
+    void DrawCaption(QPainter& painter, const QRect& pane, int index, bool right);
+    void DrawScale(QPainter& painter);
     QImage RenderTile(int index, const TileKey& key);
     const QImage& OverviewImage(int index);
     QSize ImageSize() const;
@@ -86,6 +113,9 @@ private:
     std::array<BandChoice, 2> m_choice;
     std::array<std::array<ChannelStretch, 3>, 2> m_stretch;
     std::array<QImage, 2> m_overviewImage;
+    std::array<QString, 2> m_names;
+    std::optional<QPointF> m_mark;
+    std::optional<QPointF> m_pointer;
     std::array<bool, 2> m_announced{false, false};
     QCache<QString, QImage> m_rendered;
     std::unique_ptr<TileStore> m_store;

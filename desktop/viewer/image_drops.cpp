@@ -3,15 +3,17 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QWidget>
-
-#include "desktop/viewer/viewer_dock.h"
+#include <utility>
 
 namespace lumesta {
 namespace {
 
 class DropForwarder : public QObject {
 public:
-    DropForwarder(QObject* parent, ViewerDock& viewer) : QObject(parent), m_viewer(viewer) {}
+    DropForwarder(QObject* parent, std::function<void(const QStringList&)> open)
+        : QObject(parent), m_open(std::move(open))
+    {
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -27,14 +29,14 @@ protected:
             const QStringList paths = ImagePaths(drop->mimeData());
             if (paths.isEmpty()) return QObject::eventFilter(watched, event);
             drop->acceptProposedAction();
-            m_viewer.OpenPaths(paths);
+            m_open(paths);
             return true;
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    ViewerDock& m_viewer;
+    std::function<void(const QStringList&)> m_open;
 };
 
 }  // namespace
@@ -50,10 +52,10 @@ QStringList ImagePaths(const QMimeData* data)
     return paths;
 }
 
-void ForwardImageDrops(QWidget* target, ViewerDock& viewer)
+void ForwardImageDrops(QWidget* target, std::function<void(const QStringList&)> open)
 {
     target->setAcceptDrops(true);
-    target->installEventFilter(new DropForwarder(target, viewer));
+    target->installEventFilter(new DropForwarder(target, std::move(open)));
 }
 
 }  // namespace lumesta

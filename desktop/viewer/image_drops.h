@@ -3,18 +3,17 @@
 // become text), they open in the viewer. Logs (.txt) are left to the log.
 
 #include <QStringList>
+#include <functional>
 
 class QMimeData;
 class QWidget;
 
 namespace lumesta {
 
-class ViewerDock;
-
 // The dropped local files that are not logs.
 QStringList ImagePaths(const QMimeData* data);
 
-// Lets image files dropped on target open in viewer; other drops are left to target.
-void ForwardImageDrops(QWidget* target, ViewerDock& viewer);
+// Hands image files dropped on target to open (the viewer's); other drops are left to target.
+void ForwardImageDrops(QWidget* target, std::function<void(const QStringList&)> open);
 
 }  // namespace lumesta

@@ -1,6 +1,5 @@
 #include "desktop/viewer/info_panel.h"
 
-#include <QPainter>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 #include <cmath>
@@ -9,8 +8,6 @@
 
 namespace lumesta {
 namespace {
-
-constexpr int kHistogramBins = 256;
 
 QString Number(double value)
 {
@@ -50,6 +47,13 @@ QString DescriptionText(const DisplayLayer& layer)
     if (layer.OverviewStep() == 1) {
         text +=
             QString("Statistics of every pixel (%1 x %2 samples):\n").arg(d.width).arg(d.height);
+    } else if (layer.OverviewAveraged()) {
+        text += QString(
+                    "Statistics from a reduced read (the mean of each block of %1 x %1 pixels, "
+                    "%2 x %3 samples):\n")
+                    .arg(layer.OverviewStep())
+                    .arg(layer.OverviewColumns())
+                    .arg(layer.OverviewRows());
     } else {
         text += QString(
                     "Statistics from a decimated read (one pixel in %1 along rows and columns, "
@@ -70,75 +74,12 @@ QString DescriptionText(const DisplayLayer& layer)
     return text;
 }
 
-HistogramView::HistogramView(QWidget* parent) : QWidget(parent)
-{
-    setMinimumHeight(90);
-}
-
-void HistogramView::Show(const std::array<const std::vector<float>*, 3>& bands,
-                         const std::array<ChannelStretch, 3>& stretch, bool grey)
-{
-    m_stretch = stretch;
-    m_grey = grey;
-    m_low = INFINITY;
-    m_high = -INFINITY;
-    for (int c = 0; c < 3; ++c) {
-        if (!bands[c] || (grey && c > 0)) continue;
-        const BandStatistics s =
-            ComputeBandStatistics(bands[c]->data(), static_cast<std::int64_t>(bands[c]->size()));
-        m_low = std::min({m_low, s.min, stretch[c].low});
-        m_high = std::max({m_high, s.max, stretch[c].high});
-    }
-    if (!(m_high > m_low)) m_high = m_low + 1;
-    for (int c = 0; c < 3; ++c) {
-        m_counts[c].clear();
-        if (!bands[c] || (grey && c > 0)) continue;
-        m_counts[c] =
-            ComputeHistogram(bands[c]->data(), static_cast<std::int64_t>(bands[c]->size()), m_low,
-                             m_high, kHistogramBins);
-        // Zero is background: its spike would flatten the rest.
-        const int zeroBin = static_cast<int>((0 - m_low) / (m_high - m_low) * kHistogramBins);
-        if (zeroBin >= 0 && zeroBin < kHistogramBins)
-            m_counts[c][static_cast<std::size_t>(zeroBin)] = 0;
-    }
-    update();
-}
-
-void HistogramView::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    std::int64_t peak = 1;
-    for (const auto& counts : m_counts) {
-        for (const std::int64_t count : counts) peak = std::max(peak, count);
-    }
-    const QColor colours[3] = {m_grey ? Qt::darkGray : Qt::red, Qt::darkGreen, Qt::blue};
-    const double binWidth = double(width()) / kHistogramBins;
-    for (int c = 0; c < 3; ++c) {
-        if (m_counts[c].empty()) continue;
-        painter.setPen(colours[c]);
-        for (int bin = 0; bin < kHistogramBins; ++bin) {
-            const double bar =
-                double(m_counts[c][static_cast<std::size_t>(bin)]) / peak * (height() - 4);
-            const int x = int(bin * binWidth);
-            painter.drawLine(x, height() - 1, x, height() - 1 - int(bar));
-        }
-        for (const double limit : {m_stretch[c].low, m_stretch[c].high}) {
-            const int x = int((limit - m_low) / (m_high - m_low) * width());
-            painter.setPen(QPen(colours[c], 1, Qt::DashLine));
-            painter.drawLine(x, 0, x, height());
-        }
-    }
-}
-
 InfoPanel::InfoPanel(QWidget* parent) : QWidget(parent)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_text = new QTextBrowser(this);
-    m_histogram = new HistogramView(this);
     layout->addWidget(m_text, 1);
-    layout->addWidget(m_histogram);
 }
 
 void InfoPanel::Describe(const DisplayLayer* layer)

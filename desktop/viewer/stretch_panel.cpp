@@ -2,9 +2,12 @@
 
 #include <QDoubleSpinBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QVBoxLayout>
 
 namespace lumesta {
 namespace {
@@ -19,6 +22,7 @@ QDoubleSpinBox* PercentBox(QWidget* parent)
     box->setSingleStep(0.5);
     box->setValue(2);
     box->setSuffix(" %");
+    box->setMaximumWidth(90);
     return box;
 }
 
@@ -28,6 +32,7 @@ QDoubleSpinBox* LimitBox(QWidget* parent)
     box->setRange(-kLimitRange, kLimitRange);
     box->setDecimals(3);
     box->setKeyboardTracking(false);
+    box->setMaximumWidth(130);
     return box;
 }
 
@@ -35,7 +40,32 @@ QDoubleSpinBox* LimitBox(QWidget* parent)
 
 StretchPanel::StretchPanel(QWidget* parent) : QWidget(parent)
 {
-    auto* grid = new QGridLayout(this);
+    // Tight margins: in a short window the picture keeps the height.
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    m_histogram = new HistogramView(this);
+    layout->addWidget(m_histogram, 3);
+    auto* side = new QVBoxLayout;
+    layout->addLayout(side, 2);
+    auto* presets = new QHBoxLayout;
+    presets->addWidget(new QLabel("Presets:", this));
+    const std::pair<const char*, StretchPreset> buttons[] = {
+        {"Min-max", StretchPreset::MinMax},
+        {"2 % cut", StretchPreset::TwoPercent},
+        {"Mean \u00b1 2\u03c3", StretchPreset::MeanSigma}};
+    for (const auto& [text, preset] : buttons) {
+        auto* button = new QPushButton(QString::fromUtf8(text), this);
+        button->setObjectName(QString("Preset%1").arg(static_cast<int>(preset)));
+        presets->addWidget(button);
+        connect(button, &QPushButton::clicked, this, [this, p = preset] { emit PresetChosen(p); });
+    }
+    presets->addStretch(1);
+    side->addLayout(presets);
+    auto* grid = new QGridLayout;
+    grid->setVerticalSpacing(2);
+    side->setSpacing(2);
+    side->addLayout(grid);
+    side->addStretch(1);
     const char* const headers[] = {"", "Left cut-off", "Right cut-off", "Low", "High", "Nonlinear"};
     for (int column = 0; column < 6; ++column)
         grid->addWidget(new QLabel(headers[column], this), 0, column);
@@ -48,6 +78,7 @@ StretchPanel::StretchPanel(QWidget* parent) : QWidget(parent)
         m_high[c] = LimitBox(this);
         m_strength[c] = new QSpinBox(this);
         m_strength[c]->setRange(0, 20);
+        m_strength[c]->setMaximumWidth(70);
         QWidget* row[] = {m_names[c], m_left[c], m_right[c], m_low[c], m_high[c], m_strength[c]};
         for (int column = 0; column < 6; ++column) grid->addWidget(row[column], c + 1, column);
         const auto cutoffs = [this, c] {
@@ -62,7 +93,21 @@ StretchPanel::StretchPanel(QWidget* parent) : QWidget(parent)
         connect(m_high[c], &QDoubleSpinBox::valueChanged, this, changed);
         connect(m_strength[c], &QSpinBox::valueChanged, this, changed);
     }
-    grid->setRowStretch(4, 1);
+    connect(m_histogram, &HistogramView::LimitDragged, this,
+            [this](int channel, bool high, double value) {
+                (high ? m_high : m_low)[channel]->setValue(value);
+            });
+}
+
+void StretchPanel::SetCutoffs(double percent)
+{
+    for (int c = 0; c < 3; ++c) {
+        m_quiet = true;
+        m_left[c]->setValue(percent);
+        m_right[c]->setValue(percent);
+        m_quiet = false;
+        emit CutoffsChanged(c);
+    }
 }
 
 std::array<ChannelStretch, 3> StretchPanel::Stretch() const

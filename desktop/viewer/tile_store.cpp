@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "raster/area_average.h"
+
 namespace lumesta {
 
 TileStore::TileStore(std::size_t budgetBytes, std::function<void()> notify)
@@ -27,6 +29,9 @@ void TileStore::SetLayer(int layer, std::shared_ptr<RasterSource> source)
     m_jobs.erase(std::remove_if(m_jobs.begin(), m_jobs.end(),
                                 [layer](const auto& job) { return job.first == layer; }),
                  m_jobs.end());
+    m_idle.erase(std::remove_if(m_idle.begin(), m_idle.end(),
+                                [layer](const auto& job) { return job.first == layer; }),
+                 m_idle.end());
     for (auto it = m_tiles.begin(); it != m_tiles.end();) {
         if (it->first.layer == layer) {
             m_bytes -= it->second.first->size() * sizeof(float);
@@ -42,18 +47,6 @@ void TileStore::SetLayer(int layer, std::shared_ptr<RasterSource> source)
     } else {
         m_layers.erase(layer);
     }
-}
-
-void TileStore::Clear()
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_cancel = true;
-    m_layers.clear();
-    m_jobs.clear();
-    m_wanted.clear();
-    m_tiles.clear();
-    m_recent.clear();
-    m_bytes = 0;
 }
 
 TileData TileStore::Tile(const TileKey& key)
@@ -84,6 +77,15 @@ void TileStore::RunFirst(int layer, std::function<void(const std::atomic<bool>&)
     m_wake.notify_one();
 }
 
+void TileStore::RunWhenIdle(int layer, std::function<bool(const std::atomic<bool>&)> step)
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_idle.emplace_back(layer, std::move(step));
+    }
+    m_wake.notify_one();
+}
+
 std::size_t TileStore::CachedBytes() const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
@@ -93,7 +95,7 @@ std::size_t TileStore::CachedBytes() const
 bool TileStore::IsBusy() const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_working || !m_jobs.empty() || !m_wanted.empty();
+    return m_working || !m_jobs.empty() || !m_wanted.empty() || !m_idle.empty();
 }
 
 // Oldest tiles go first once the budget is exceeded.
@@ -113,7 +115,9 @@ void TileStore::Work()
     while (true) {
         m_working = false;
         m_busyLayer = -1;
-        m_wake.wait(lock, [this] { return m_stop || !m_jobs.empty() || !m_wanted.empty(); });
+        m_wake.wait(lock, [this] {
+            return m_stop || !m_jobs.empty() || !m_wanted.empty() || !m_idle.empty();
+        });
         if (m_stop) return;
         m_working = true;
         m_cancel = false;
@@ -125,6 +129,19 @@ void TileStore::Work()
             job.second(m_cancel);
             if (m_notify) m_notify();
             lock.lock();
+            continue;
+        }
+        if (m_wanted.empty()) {
+            auto step = std::move(m_idle.front());
+            m_idle.pop_front();
+            m_busyLayer = step.first;
+            lock.unlock();
+            const bool more = step.second(m_cancel);
+            if (!more && m_notify) m_notify();
+            lock.lock();
+            // Unless its layer went meanwhile (SetLayer cancelled it), it comes back later.
+            if (more && !m_cancel && m_layers.count(step.first) != 0)
+                m_idle.push_back(std::move(step));
             continue;
         }
         // The newest request first: it belongs to what the user looks at now.
@@ -140,7 +157,8 @@ void TileStore::Work()
         const int span = kTileSize * key.step;
         const SampleWindow window{key.column * span, key.row * span, kTileSize, kTileSize,
                                   key.step};
-        const bool read = source->ReadWindow(key.band, window, data->data(), &m_cancel);
+        // Reduced tiles average their blocks, as the overview does: no moiré at any zoom.
+        const bool read = ReadAreaAverage(*source, key.band, window, data->data(), &m_cancel);
         lock.lock();
         if (!read || m_layers.count(key.layer) == 0 || m_layers[key.layer] != source) continue;
         m_recent.push_front(key);

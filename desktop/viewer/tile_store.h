@@ -20,7 +20,8 @@
 
 namespace lumesta {
 
-// Tiles are kTileSize × kTileSize samples of one band, read with a power-of-two step.
+// Tiles are kTileSize × kTileSize samples of one band, read with a power-of-two step: each the
+// mean of its step × step block of pixels.
 constexpr int kTileSize = 256;
 
 struct TileKey {
@@ -55,8 +56,6 @@ public:
     // Makes source the reader of layer (replacing what the layer read before; its cached tiles
     // and waiting jobs go, and its read under way is cancelled).
     void SetLayer(int layer, std::shared_ptr<RasterSource> source);
-    // Forgets every layer, job and tile.
-    void Clear();
 
     // The tile when cached; otherwise nothing, and the tile is asked for. Requests not renewed
     // before the next BeginFrame are dropped, so the worker reads only what is on screen.
@@ -65,6 +64,10 @@ public:
 
     // Runs job for layer on the worker before any tile (overviews); it gets the cancel flag.
     void RunFirst(int layer, std::function<void(const std::atomic<bool>& cancel)> job);
+
+    // Runs step for layer on the worker whenever it has no job and no tile to read, again and
+    // again while it returns true (refinements that may wait for what is on screen).
+    void RunWhenIdle(int layer, std::function<bool(const std::atomic<bool>& cancel)> step);
 
     std::size_t CachedBytes() const;
     // True while the worker has anything to do.
@@ -80,6 +83,7 @@ private:
     std::condition_variable m_wake;
     std::map<int, std::shared_ptr<RasterSource>> m_layers;
     std::deque<std::pair<int, std::function<void(const std::atomic<bool>&)>>> m_jobs;
+    std::deque<std::pair<int, std::function<bool(const std::atomic<bool>&)>>> m_idle;
     int m_busyLayer = -1;           // the layer whose job or tile is being read
     std::vector<TileKey> m_wanted;  // newest last
     std::map<TileKey, std::pair<TileData, std::list<TileKey>::iterator>> m_tiles;

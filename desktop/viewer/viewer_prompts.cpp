@@ -6,6 +6,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
 #include <QSpinBox>
 
 namespace lumesta {
@@ -44,6 +48,60 @@ std::optional<MatrixSize> AskMatrixSize(QWidget* parent, const QString& path,
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return MatrixSize{width->value(), height->value(), sample->currentData().toInt()};
+}
+
+}  // namespace lumesta
+
+namespace lumesta {
+
+std::optional<CoordinateRequest> AskCoordinate(QWidget* parent, bool georeferenced, bool geographic)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle("Go to Coordinate");
+    auto* form = new QFormLayout(&dialog);
+    auto* kind = new QComboBox(&dialog);
+    kind->addItem("Pixel (column, row)", static_cast<int>(CoordinateKind::Pixel));
+    if (georeferenced) kind->addItem("Map (X, Y)", static_cast<int>(CoordinateKind::Map));
+    if (geographic) {
+        kind->addItem("Latitude, longitude (degrees)", static_cast<int>(CoordinateKind::LatLon));
+    }
+    auto* first = new QLineEdit(&dialog);
+    auto* second = new QLineEdit(&dialog);
+    form->addRow("Coordinates:", kind);
+    auto* firstLabel = new QLabel(&dialog);
+    auto* secondLabel = new QLabel(&dialog);
+    form->addRow(firstLabel, first);
+    form->addRow(secondLabel, second);
+    const auto relabel = [=] {
+        const auto chosen = static_cast<CoordinateKind>(kind->currentData().toInt());
+        firstLabel->setText(chosen == CoordinateKind::Pixel ? "Column:"
+                            : chosen == CoordinateKind::Map ? "X:"
+                                                            : "Latitude:");
+        secondLabel->setText(chosen == CoordinateKind::Pixel ? "Row:"
+                             : chosen == CoordinateKind::Map ? "Y:"
+                                                             : "Longitude:");
+    };
+    relabel();
+    QObject::connect(kind, &QComboBox::currentIndexChanged, &dialog, relabel);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    form->addRow(buttons);
+    std::optional<CoordinateRequest> request;
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+        // Numbers in the program's own notation (a point for decimals), whatever the locale.
+        bool firstOk = false;
+        bool secondOk = false;
+        const double a = QLocale::c().toDouble(first->text().trimmed(), &firstOk);
+        const double b = QLocale::c().toDouble(second->text().trimmed(), &secondOk);
+        if (!firstOk || !secondOk) {
+            QMessageBox::warning(&dialog, "Go to Coordinate", "Please type two numbers.");
+            return;
+        }
+        request = CoordinateRequest{static_cast<CoordinateKind>(kind->currentData().toInt()), a, b};
+        dialog.accept();
+    });
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return request;
 }
 
 }  // namespace lumesta

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "raster/geotiff.h"
+#include "raster/geotiff/geotiff_extract.h"
+#include "raster/geotiff/geotiff_write.h"
 #include "raster/image_info.h"
 #include "tests/fuzz/fuzz_support.h"
 

@@ -2,7 +2,8 @@
 # Builds the Debian package of a build folder, unpacks it into a throw-away root and checks it
 # as a user would meet it: every installed path, the dependencies, the installed lumesta-cli
 # (help, version, a real pan-sharpening with the same bytes as the build's), the manual pages
-# and the bash completion, and for the desktop program its guide, icons and menu entry.
+# and the bash completion, the QGIS provider (run through qgis_process where QGIS is installed),
+# and for the desktop program its guide, icons and menu entry.
 # The tools and options expected are those of the option tables, as DUMP_OPTIONS prints them.
 # Usage: deb_package.sh CPACK BUILD_DIR MAKE_TEST_RASTERS DUMP_OPTIONS VERSION DESKTOP(0|1)
 set -u
@@ -34,6 +35,9 @@ for library in libc6 libstdc++6 libtiff; do
     [[ $DEPENDS == *"$library"* ]] || fail "Depends lacks $library: $DEPENDS"
 done
 [ "$DESKTOP" = 0 ] || [[ $DEPENDS == *libqt6widgets6* ]] || fail "Depends lacks Qt: $DEPENDS"
+# QGIS is only suggested, for the provider.
+[[ $DEPENDS != *qgis* ]] && [[ $(dpkg-deb -f "$DEB" Suggests) == *qgis* ]] ||
+    fail "QGIS is not merely suggested: Depends $DEPENDS, Suggests $(dpkg-deb -f "$DEB" Suggests)"
 
 ROOT=$WORK/root
 dpkg -x "$DEB" "$ROOT" || { echo "FAIL: dpkg -x"; exit 1; }
@@ -44,6 +48,11 @@ EXPECTED=(
     usr/share/man/man1/lumesta-cli.1.gz
     usr/share/bash-completion/completions/lumesta-cli
 )
+PLUGIN=usr/share/qgis/python/plugins/lumesta
+for file in __init__.py algorithm.py algorithms.json command.py icon.svg inputs.py locations.json \
+    metadata.txt plugin.py provider.py results.py; do
+    EXPECTED+=("$PLUGIN/$file")
+done
 if [ "$DESKTOP" = 1 ]; then
     EXPECTED+=(
         usr/bin/lumesta
@@ -125,6 +134,26 @@ run "$BUILD/lumesta-cli" "$B" || fail "built pan-sharpening: $(cat "$B/err.txt")
 for result in blue_Fused.img red_Fused.img nir_Fused.img pan_Fused.bmp; do
     cmp -s "$S/$result" "$B/$result" || fail "installed and built $result differ"
 done
+
+# The installed QGIS provider, where QGIS is installed: it finds the installed lumesta-cli from
+# its own folder (not on PATH) and gives the same bands as the built lumesta-cli.
+QGIS=$(command -v qgis_process.bin || command -v qgis_process)
+grep -qx "version=$VERSION" "$ROOT/$PLUGIN/metadata.txt" || fail "the plugin's metadata lacks version $VERSION"
+if [ -n "$QGIS" ]; then
+    mkdir -m 700 "$WORK/home" "$WORK/run"
+    qgis() {
+        env HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/run" QT_QPA_PLATFORM=offscreen \
+            QGIS_PLUGINPATH="$ROOT/usr/share/qgis/python/plugins" PATH=/usr/bin:/bin \
+            "$QGIS" "$@" >"$WORK/qgis.txt" 2>&1 || fail "qgis_process $1: $(cat "$WORK/qgis.txt")"
+    }
+    qgis plugins enable lumesta
+    qgis run lumesta:pansharpen --PAN="$S/pan.img" --MS="$S/blue.img" --MS="$S/green.img" \
+        --MS="$S/red.img" --MS="$S/nir.img" --OUTPUT="$WORK/fused.img"
+    cat "$B"/{blue,green,red,nir}_Fused.img | cmp -s - "$WORK/fused.img" ||
+        fail "the installed provider's bands differ from the built lumesta-cli's"
+else
+    echo "note: QGIS is not installed: the provider's run is not checked"
+fi
 
 if [ "$DESKTOP" = 1 ]; then
     # The installed desktop program starts (still running when stopped after a few seconds).

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "fusion/pansharpen_browse.h"
+#include "fusion/fusion_browse.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/geotiff_builder.h"
 #include "tests/support/temp_dir.h"

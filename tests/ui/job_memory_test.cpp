@@ -191,7 +191,9 @@ private slots:
         QVERIFY(!frame.Viewer().isHidden());
         QVERIFY2(frame.Viewer().Canvas().Layer(ImageCanvas::kPrimary),
                  qPrintable(frame.Viewer().Problem()));
-        QCOMPARE(ComboEntries(frame.Viewer().AgainstBox()), QStringList({"Input MS bands", "Pan"}));
+        QCOMPARE(ComboEntries(frame.Viewer().AgainstBox()),
+                 QStringList({"Result 1 (blue_Fused.img)", "Input MS bands", "Pan"}));
+        QCOMPARE(frame.Viewer().ImageBox()->currentText(), QString("Result 1 (blue_Fused.img)"));
         SaveScreenshot(&history, "history_panel");
 
         bool opened = false;

@@ -52,8 +52,9 @@ private slots:
         const TileData tile =
             WaitForTile(store, {0, 0, 2, 1, 1});  // x from 512, y from 512, step 2
         QVERIFY(tile);
-        QCOMPARE((*tile)[0], 512.0f + 512.0f);
-        QCOMPARE((*tile)[kTileSize + 3], 518.0f + 514.0f);
+        // Each sample the mean of its 2 x 2 block: x + y at the block's centre.
+        QCOMPARE((*tile)[0], 512.5f + 512.5f);
+        QCOMPARE((*tile)[kTileSize + 3], 518.5f + 514.5f);
         QCOMPARE((*tile)[static_cast<std::size_t>(kTileSize) * 100],
                  0.0f);  // row 712: below the image
         QVERIFY(notified > 0);

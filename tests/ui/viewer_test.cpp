@@ -1,25 +1,33 @@
-// The image viewer: every format opens and reads out the right value under the pointer, wheel,
-// drag and keys move the view, the swipe divider follows the mouse, bad files say why, and a
-// run through the main window ends with its result in the viewer. Screenshots of a real scene
-// go to the build folder (viewer_*.png) for people to look at.
+// The image viewer: every format opens and reads out the right value under the pointer (of the
+// image shown there when two are compared), wheel, drag and keys move the view, the swipe
+// divider follows the mouse, results compare with each other, Go To and the stretch controls
+// work, overviews show no moiré and tiles no seams, bad files say why, and a run through the
+// main window ends with its result in the viewer. Screenshots of real scenes go to the build
+// folder (viewer_*.png) for people to look at.
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QWheelEvent>
 #include <QtTest>
 
 #include "core/run_log.h"
 #include "desktop/main_frame.h"
+#include "desktop/viewer/histogram_view.h"
 #include "desktop/viewer/image_canvas.h"
 #include "desktop/viewer/info_panel.h"
 #include "desktop/viewer/stretch_panel.h"
 #include "desktop/viewer/viewer_dock.h"
-#include "fusion/pansharpen_run.h"
+#include "fusion/fusion_run.h"
+#include "raster/lat_lon.h"
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/geotiff_builder.h"
@@ -57,6 +65,14 @@ void PointAt(ImageCanvas& canvas, int x, int y)
     QTest::mouseMove(&canvas, canvas.ImageToScreen(QPointF(x + 0.5, y + 0.5)).toPoint());
 }
 
+// Waits until the canvas has read and drawn everything it wants.
+void Settle(ImageCanvas& canvas)
+{
+    QTest::qWait(100);
+    QTRY_VERIFY(!canvas.Store().IsBusy());
+    QTest::qWait(100);
+}
+
 void Wheel(QWidget* widget, QPointF at, int delta)
 {
     QWheelEvent event(at, widget->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
@@ -91,7 +107,9 @@ private slots:
         QTest::newRow("Idrisi32 group") << "g.rgf" << 2 << "";
         // The test GeoTIFF lies at (500000, 4500000) with 2 m pixels: the pixel's centre.
         QTest::newRow("GeoTIFF tiled")
-            << "t.tif" << 3 << " | X 500247.000, Y 4499909.000 (WGS 84 / UTM zone 18N)";
+            << "t.tif" << 3
+            << " | X 500247.000, Y 4499909.000 (WGS 84 / UTM zone 18N) | 40.650037\u00b0 N, "
+               "74.997078\u00b0 W";
         QTest::newRow("generic matrix") << "m.raw" << 1 << "";
     }
     void EveryFormatOpensAndReadsOutTheValueUnderThePointer()
@@ -106,10 +124,7 @@ private slots:
             WriteIdrisiHeader(m_dir.File(std::string(name) + ".rst"), kW, kH);
         }
         WriteFileBytes(m_dir.File("g.rgf"), "2\nb0\nb1\n");
-        TiffSpec spec{kW, kH, 16, 3, 1, 0, 64, 8};
-        WriteTestTiff(m_dir.File("t.tif"), spec, [](int band, std::uint32_t x, std::uint32_t y) {
-            return Sample(band, static_cast<int>(x), static_cast<int>(y));
-        });
+        WriteGeoTiff();
         QVERIFY(m_dock->OpenPath(Q(m_dir.File(file.toStdString()))));
         ImageCanvas& canvas = m_dock->Canvas();
         QTRY_VERIFY(
@@ -180,6 +195,228 @@ private slots:
         const bool before = canvas.BlinkShowsCompare();
         QTest::keyClick(&canvas, Qt::Key_B);
         QCOMPARE(canvas.BlinkShowsCompare(), !before);
+    }
+
+    // Whatever shows under the pointer is what the readout gives, named: either side of the
+    // swipe divider, the image blinked in, either pane side by side.
+    void ReadoutFollowsTheImageUnderThePointerInEveryComparison()
+    {
+        WriteBand("a.img", 0);
+        WriteBand("b.img", 1);
+        m_dock->OpenPaths({Q(m_dir.File("a.img")), Q(m_dir.File("b.img"))});
+        ImageCanvas& canvas = m_dock->Canvas();
+        QCOMPARE(canvas.Mode(), CompareMode::Swipe);
+        const auto readout = [this](const char* image, int band, int x, int y) {
+            return QString("%1: Row %2, Column %3 | Band 1 %4")
+                .arg(image)
+                .arg(y)
+                .arg(x)
+                .arg(Sample(band, x, y));
+        };
+        PointAt(canvas, 20, 30);  // left of the divider: the compared image
+        QTRY_COMPARE(m_dock->Readout()->text(), readout("b.img", 1, 20, 30));
+        PointAt(canvas, 280, 30);
+        QTRY_COMPARE(m_dock->Readout()->text(), readout("a.img", 0, 280, 30));
+
+        m_dock->CompareBox()->setCurrentIndex(static_cast<int>(CompareMode::Blink));
+        PointAt(canvas, 150, 60);
+        const bool compared = canvas.BlinkShowsCompare();
+        QTRY_COMPARE(m_dock->Readout()->text(),
+                     compared ? readout("b.img", 1, 150, 60) : readout("a.img", 0, 150, 60));
+        canvas.ToggleBlink();  // the pointer stays; the image under it changes
+        QCOMPARE(m_dock->Readout()->text(),
+                 compared ? readout("a.img", 0, 150, 60) : readout("b.img", 1, 150, 60));
+
+        m_dock->CompareBox()->setCurrentIndex(static_cast<int>(CompareMode::SideBySide));
+        PointAt(canvas, 100, 50);  // the primary's pane, on the right
+        QVERIFY(canvas.ImageToScreen(QPointF(100, 50)).x() > canvas.width() / 2);
+        QTRY_COMPARE(m_dock->Readout()->text(), readout("a.img", 0, 100, 50));
+        const QPointF right = canvas.ImageToScreen(QPointF(100.5, 50.5));
+        QTest::mouseMove(&canvas, (right - QPointF(canvas.width() / 2.0, 0)).toPoint());
+        QTRY_COMPARE(m_dock->Readout()->text(), readout("b.img", 1, 100, 50));
+        QCOMPARE(canvas.LayerAt(QPointF(5, 5)), int(ImageCanvas::kCompare));
+    }
+
+    // The information text takes the room the dock gives it, and View > Image Viewer brings a
+    // closed viewer back.
+    void InformationGrowsWithTheDockAndTheViewMenuBringsTheViewerBack()
+    {
+        WriteBand("a.img", 0);
+        QVERIFY(m_dock->OpenPath(Q(m_dir.File("a.img"))));
+        m_dock->findChild<QTabWidget*>()->setCurrentIndex(1);
+        QTest::qWait(50);
+        const int before = m_dock->Info().height();
+        m_dock->resize(900, 1100);
+        QTRY_VERIFY(m_dock->Info().height() >= before + 100);
+
+        m_dock->hide();
+        MainFrame frame;
+        frame.show();
+        QAction* entry = nullptr;
+        for (QAction* menu : frame.menuBar()->actions()) {
+            if (menu->text() != "&View") continue;
+            for (QAction* action : menu->menu()->actions()) {
+                if (action->text() == "&Image Viewer") entry = action;
+            }
+        }
+        QVERIFY(entry);
+        QVERIFY(frame.Viewer().isHidden());
+        entry->trigger();
+        QVERIFY(!frame.Viewer().isHidden());
+        frame.Viewer().close();
+        QVERIFY(frame.Viewer().isHidden());
+        entry->trigger();
+        QVERIFY(!frame.Viewer().isHidden());
+    }
+
+    // One-pixel stripes: the overview and reduced tiles show their mean (no moiré), and tiles
+    // meet without a line of overview showing between them.
+    void FineDetailShowsNoMoireAndTilesMeetWithoutSeams()
+    {
+        constexpr int kSide = 1100;  // more than the overview's million pixels: step 2
+        std::vector<std::int16_t> stripes;
+        for (int y = 0; y < kSide; ++y) {
+            for (int x = 0; x < kSide; ++x) stripes.push_back((x + y) % 2 ? 2000 : 100);
+        }
+        WriteInt16File(m_dir.File("s.img"), stripes);
+        WriteEnviHeader(m_dir.File("s.img"), kSide, kSide, 1);
+        QVERIFY(m_dock->OpenPath(Q(m_dir.File("s.img"))));
+        ImageCanvas& canvas = m_dock->Canvas();
+        QTRY_VERIFY(canvas.Layer(ImageCanvas::kPrimary)->OverviewAveraged());
+        QVERIFY(m_dock->Info().Text().contains("the mean of each block of 2 x 2 pixels"));
+        m_dock->StretchControl().Low(0)->setValue(100);
+        m_dock->StretchControl().High(0)->setValue(2000);
+        Settle(canvas);
+        const auto colours = [&canvas](QRect area) {
+            const QImage shot = canvas.grab().toImage();
+            QSet<QRgb> seen;
+            for (int y = area.top(); y <= area.bottom(); ++y) {
+                for (int x = area.left(); x <= area.right(); ++x) seen.insert(shot.pixel(x, y));
+            }
+            return seen;
+        };
+        const QPointF corner = canvas.ImageToScreen(QPointF(0, 0));
+        const QRect upper(int(corner.x()) + 1, int(corner.y()) + 1, 200, 100);
+        QCOMPARE(colours(upper).size(), 1);  // a single grey
+        // Zoomed out, tiles at full resolution show only the stripes; reduced ones their mean.
+        for (const double zoom : {0.77, 0.43}) {
+            canvas.ZoomAround(QPointF(canvas.width() / 2.0 + 13.3, canvas.height() / 2.0 + 7.1),
+                              zoom / canvas.Zoom());
+            Settle(canvas);
+            const QRect image(canvas.ImageToScreen(QPointF(0, 0)).toPoint() + QPoint(1, 1),
+                              canvas.ImageToScreen(QPointF(kSide, kSide)).toPoint() - QPoint(2, 2));
+            const QSet<QRgb> seen =
+                colours(image & QRect(0, 0, canvas.width(), canvas.height() / 2));
+            if (canvas.CurrentStep() == 1) {
+                QCOMPARE(seen, QSet<QRgb>({qRgb(0, 0, 0), qRgb(255, 255, 255)}));
+            } else {
+                QCOMPARE(seen.size(), 1);
+            }
+        }
+    }
+
+    // Every result stays listed; any two compare, with one stretch for both when asked.
+    void AnyTwoResultsCompareWithTheSameStretchWhenAsked()
+    {
+        WriteBand("a.img", 0);
+        WriteBand("c.img", 2);
+        std::vector<std::int16_t> doubled = Band(0);
+        for (auto& v : doubled) v = static_cast<std::int16_t>(v * 2);
+        WriteInt16File(m_dir.File("b.img"), doubled);
+        WriteEnviHeader(m_dir.File("b.img"), kW, kH, 1);
+        const auto run = [this](const char* result) {
+            RunImages images;
+            images.result = {{m_dir.File(result), 0, {}, "Blue"}};
+            images.inputs = {{m_dir.File("c.img"), 0, {}, "Blue"}};
+            return images;
+        };
+        m_dock->ShowRun(run("a.img"));
+        m_dock->ShowRun(run("b.img"));
+        QCOMPARE(ComboEntries(m_dock->ImageBox()),
+                 QStringList({"Result 1 (a.img)", "Input MS bands", "Result 2 (b.img)"}));
+        QCOMPARE(m_dock->ImageBox()->currentText(), QString("Result 2 (b.img)"));
+        m_dock->CompareBox()->setCurrentIndex(static_cast<int>(CompareMode::SideBySide));
+        m_dock->AgainstBox()->setCurrentIndex(0);
+        ImageCanvas& canvas = m_dock->Canvas();
+        QTRY_VERIFY(canvas.Layer(ImageCanvas::kCompare) &&
+                    canvas.Layer(ImageCanvas::kCompare)->OverviewReady());
+        QTRY_VERIFY(m_dock->StretchControl().High(0)->value() > 0);
+        QVERIFY(m_dock->SameStretchBox()->isChecked());
+        QCOMPARE(canvas.Stretch(ImageCanvas::kCompare)[0].high,
+                 canvas.Stretch(ImageCanvas::kPrimary)[0].high);
+        m_dock->SameStretchBox()->setChecked(false);
+        // Result 1 holds half the values of result 2: its own limits are half.
+        QCOMPARE(canvas.Stretch(ImageCanvas::kCompare)[0].high * 2,
+                 canvas.Stretch(ImageCanvas::kPrimary)[0].high);
+        // Close takes the image shown off the list, and the first one is shown.
+        for (QPushButton* button : m_dock->findChildren<QPushButton*>()) {
+            if (button->text() == "Close") button->click();
+        }
+        QCOMPARE(ComboEntries(m_dock->AgainstBox()),
+                 QStringList({"Result 1 (a.img)", "Input MS bands"}));
+        QCOMPARE(m_dock->ImageBox()->currentText(), QString("Result 1 (a.img)"));
+    }
+
+    // Zoom percentage and scale bar in ground units, and Go To by pixel, map position or
+    // latitude and longitude.
+    void ScaleBarAndGoToFindPlaces()
+    {
+        WriteGeoTiff();
+        QVERIFY(m_dock->OpenPath(Q(m_dir.File("t.tif"))));
+        ImageCanvas& canvas = m_dock->Canvas();
+        canvas.OneToOne();
+        QCOMPARE(canvas.ScaleBar(), std::make_pair(100.0, QString("200 m")));  // 2 m pixels
+        QVERIFY(m_dock->GoTo({CoordinateKind::Pixel, 10, 20}));
+        QCOMPARE(canvas.Centre(), QPointF(10.5, 20.5));
+        QVERIFY(m_dock->GoTo({CoordinateKind::Map, 500101, 4499899}));
+        QCOMPARE(canvas.Centre(), QPointF(50.5, 50.5));
+        const Georeference geo = canvas.Layer(ImageCanvas::kPrimary)->Description().geo;
+        const auto place = LatLonConverter(geo).ToLatLon(geo.PixelToMap(120.5, 80.5));
+        QVERIFY(place);
+        QVERIFY(m_dock->GoTo({CoordinateKind::LatLon, place->latitude, place->longitude}));
+        QVERIFY(std::abs(canvas.Centre().x() - 120.5) < 1e-6);
+        QVERIFY(std::abs(canvas.Centre().y() - 80.5) < 1e-6);
+        QCOMPARE(canvas.Mark(), std::optional<QPointF>(canvas.Centre()));
+        QVERIFY(!m_dock->GoTo({CoordinateKind::Map, 400000, 4499899}));
+        QCOMPARE(m_dock->Problem(),
+                 QString("Cannot go there: it lies outside the image (column -50000, row 50)."));
+        QVERIFY(std::abs(canvas.Centre().x() - 120.5) < 1e-6);
+
+        WriteBand("a.img", 0);
+        QVERIFY(m_dock->OpenPath(Q(m_dir.File("a.img"))));
+        QVERIFY(!m_dock->GoTo({CoordinateKind::LatLon, 40, -75}));
+        QCOMPARE(m_dock->Problem(), QString("Cannot go there: the image has no geographic "
+                                            "coordinates."));
+    }
+
+    // Dragging a limit mark restretches at once; the presets set cut-offs or mean ± 2σ.
+    void HistogramMarksDragTheLimitsAndPresetsSetThem()
+    {
+        WriteBand("a.img", 0);
+        QVERIFY(m_dock->OpenPath(Q(m_dir.File("a.img"))));
+        m_dock->StretchControl().resize(900, 260);
+        StretchPanel& panel = m_dock->StretchControl();
+        ImageCanvas& canvas = m_dock->Canvas();
+        QTRY_VERIFY(panel.High(0)->value() > 0);
+        HistogramView& histogram = panel.Histogram();
+        const int y = histogram.height() / 2;
+        const int from = histogram.XOf(panel.High(0)->value());
+        QTest::mousePress(&histogram, Qt::LeftButton, {}, QPoint(from, y));
+        QTest::mouseMove(&histogram, QPoint(histogram.XOf(1000), y));
+        QTest::mouseRelease(&histogram, Qt::LeftButton, {}, QPoint(histogram.XOf(1000), y));
+        const double pixel = (histogram.High() - histogram.Low()) / histogram.width();
+        QVERIFY(std::abs(panel.High(0)->value() - 1000) <= pixel);
+        QCOMPARE(canvas.Stretch(ImageCanvas::kPrimary)[0].high, panel.High(0)->value());
+
+        panel.findChild<QPushButton*>("Preset0")->click();  // min-max
+        QCOMPARE(panel.LeftCutoff(0)->value(), 0.0);
+        const BandStatistics& s = canvas.Layer(ImageCanvas::kPrimary)->Statistics(0);
+        QCOMPARE(panel.Low(0)->value(), s.min);
+        QCOMPARE(panel.High(0)->value(), s.max);
+        panel.findChild<QPushButton*>("Preset2")->click();  // mean ± 2σ
+        QVERIFY(std::abs(panel.Low(0)->value() - (s.mean - 2 * s.standardDeviation)) < 1e-3);
+        QVERIFY(std::abs(panel.High(0)->value() - (s.mean + 2 * s.standardDeviation)) < 1e-3);
+        QCOMPARE(canvas.Stretch(ImageCanvas::kPrimary)[0].low, panel.Low(0)->value());
     }
 
     void StretchControlUpdatesTheLimitsAtOnce()
@@ -261,7 +498,11 @@ private slots:
         QVERIFY2(viewer.Canvas().Layer(ImageCanvas::kPrimary), qPrintable(viewer.Problem()));
         QVERIFY(!viewer.isHidden());
         QCOMPARE(viewer.Canvas().Layer(ImageCanvas::kPrimary)->Description().bands, 4);
-        QCOMPARE(ComboEntries(viewer.AgainstBox()), QStringList({"Input MS bands", "Pan"}));
+        // The picture "Display BMP" showed stays on the list with the run's images.
+        QCOMPARE(
+            ComboEntries(viewer.AgainstBox()),
+            QStringList({"pan_Fused.bmp", "Result 1 (blue_Fused.img)", "Input MS bands", "Pan"}));
+        QCOMPARE(viewer.ImageBox()->currentText(), QString("Result 1 (blue_Fused.img)"));
         QCOMPARE(viewer.Canvas().Mode(), CompareMode::Swipe);
         QVERIFY(viewer.Canvas().Layer(ImageCanvas::kCompare));
         QCOMPARE(viewer.Canvas().Layer(ImageCanvas::kCompare)->Description().width, 512);
@@ -270,7 +511,10 @@ private slots:
         QTRY_VERIFY(viewer.Canvas().Layer(ImageCanvas::kPrimary)->OverviewReady());
         QTest::qWait(300);
         PointAt(viewer.Canvas(), 10, 20);
-        QTRY_VERIFY(viewer.Readout()->text().startsWith("Row 20, Column 10 | Blue "));
+        // Left of the swipe divider: the input bands, named.
+        QTRY_VERIFY2(
+            viewer.Readout()->text().startsWith("Input MS bands: Row 20, Column 10 | Blue "),
+            qPrintable(viewer.Readout()->text()));
         QVERIFY(viewer.Readout()->isVisible());
         QVERIFY(
             frame.grab().save(QCoreApplication::applicationDirPath() + "/viewer_main_window.png"));
@@ -298,22 +542,53 @@ private slots:
                     canvas.Layer(ImageCanvas::kCompare)->OverviewReady());
         const QString folder = QCoreApplication::applicationDirPath() + "/";
         canvas.SetSwipe(0.5);
-        QTest::qWait(200);
+        Settle(canvas);
         QVERIFY(m_dock->grab().save(folder + "viewer_swipe_fit.png"));
         canvas.ZoomAround(QPointF(canvas.width() / 2.0, canvas.height() / 2.0), 4);
-        QTRY_VERIFY(!canvas.Store().IsBusy());
-        QTest::qWait(200);
+        Settle(canvas);
         QVERIFY(m_dock->grab().save(folder + "viewer_swipe_zoom.png"));
-        m_dock->AgainstBox()->setCurrentIndex(1);
-        QTRY_VERIFY(canvas.Layer(ImageCanvas::kCompare)->OverviewReady());
-        QTRY_VERIFY(!canvas.Store().IsBusy());
-        QTest::qWait(200);
+        m_dock->AgainstBox()->setCurrentIndex(2);  // the pan
+        Settle(canvas);
         QVERIFY(m_dock->grab().save(folder + "viewer_swipe_pan.png"));
+        m_dock->CompareBox()->setCurrentIndex(static_cast<int>(CompareMode::SideBySide));
+        m_dock->AgainstBox()->setCurrentIndex(1);  // the input MS bands
+        canvas.Fit();
+        canvas.ZoomAround(QPointF(canvas.width() * 0.75, canvas.height() / 2.0), 3);
+        Settle(canvas);
+        QVERIFY(m_dock->grab().save(folder + "viewer_side_by_side.png"));
+        m_dock->CompareBox()->setCurrentIndex(static_cast<int>(CompareMode::Blink));
+        canvas.SetCompareMode(CompareMode::Blink);  // stops the timer: a steady screenshot
+        canvas.ToggleBlink();
+        Settle(canvas);
+        QVERIFY(m_dock->grab().save(folder + "viewer_blink.png"));
         m_dock->Info().resize(880, 420);
         QVERIFY(m_dock->Info().grab().save(folder + "viewer_information.png"));
+        m_dock->StretchControl().resize(880, 260);
+        QVERIFY(m_dock->StretchControl().grab().save(folder + "viewer_stretch.png"));
+
+        // The georeferenced Landsat scene: a place found by latitude and longitude.
+        const std::string landsat = scenes + "combine8/envi3/ms.img";
+        QVERIFY(m_dock->OpenPath(Q(landsat)));
+        QTRY_VERIFY(canvas.Layer(ImageCanvas::kPrimary)->OverviewReady());
+        const Georeference geo = canvas.Layer(ImageCanvas::kPrimary)->Description().geo;
+        const auto place = LatLonConverter(geo).ToLatLon(geo.PixelToMap(200.5, 100.5));
+        QVERIFY(place);
+        QVERIFY(m_dock->GoTo({CoordinateKind::LatLon, place->latitude, place->longitude}));
+        canvas.ZoomAround(canvas.ImageToScreen(*canvas.Mark()), 2);
+        Settle(canvas);
+        QVERIFY(m_dock->grab().save(folder + "viewer_go_to.png"));
     }
 
 private:
+    // A tiled 3-band GeoTIFF at (500000, 4500000) in UTM 18N with 2 m pixels.
+    void WriteGeoTiff()
+    {
+        TiffSpec spec{kW, kH, 16, 3, 1, 0, 64, 8};
+        WriteTestTiff(m_dir.File("t.tif"), spec, [](int band, std::uint32_t x, std::uint32_t y) {
+            return Sample(band, static_cast<int>(x), static_cast<int>(y));
+        });
+    }
+
     // An ENVI file of band `band` in the folder.
     void WriteBand(const std::string& name, int band)
     {

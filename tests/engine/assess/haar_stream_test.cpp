@@ -9,6 +9,7 @@
 
 #include "core/truncate.h"
 #include "assess/assess_browse.h"
+#include "assess/haar_cascade.h"
 #include "assess/haar_transform.h"
 #include "tests/engine/assess/assess_bands.h"
 #include "tests/support/fake_host.h"

@@ -6,6 +6,7 @@
 #include "core/time_stamp.h"
 #include "core/truncate.h"
 #include "assess/assess_browse.h"
+#include "assess/haar_cascade.h"
 #include "assess/haar_header.h"
 #include "assess/haar_transform.h"
 #include "tests/engine/assess/assess_bands.h"

@@ -62,7 +62,7 @@ TEST(QualityTableTest, RowsAreRankedByQ2nWithTheBestOfEachColumnMarked)
 TEST(QualityTableTest, OneMeasurementMarksNothing)
 {
     QualityRow row;
-    row.full = FullMetrics{0.01234, 0.05, 0.93826, {}};
+    row.full = FullMetrics{0.01234, 0.05, 0.93826, {}, {}};
     const ReadableQualityTable table = MakeReadableQualityTable({row}, QualityKind::Full);
     ASSERT_EQ(table.columns.size(), 3u);
     EXPECT_TRUE(table.columns[1].lowerIsBetter);

@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "composite/combine_browse.h"
+#include "raster/geotiff/geotiff_georeference.h"
 #include "raster/world_file.h"
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/fake_host.h"

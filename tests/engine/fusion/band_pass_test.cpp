@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <random>
 
-#include "fusion/etm_fusion.h"
-#include "fusion/resampling.h"
+#include "fusion/optimisation/etm_arithmetic.h"
+#include "fusion/optimisation/resampling.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"
 

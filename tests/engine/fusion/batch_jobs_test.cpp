@@ -6,8 +6,8 @@
 
 #include "composite/combine_batch.h"
 #include "composite/combine_browse.h"
-#include "fusion/pansharpen_batch.h"
-#include "fusion/pansharpen_browse.h"
+#include "fusion/fusion_batch.h"
+#include "fusion/fusion_browse.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/geotiff_builder.h"
 #include "tests/support/report_text.h"

@@ -1,13 +1,12 @@
-#include "fusion/etm_run.h"
+#include "fusion/fusion_run.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "fusion/etm_browse.h"
-#include "fusion/etm_fusion.h"
+#include "fusion/fusion_browse.h"
+#include "fusion/optimisation/etm_arithmetic.h"
 #include "fusion/filters.h"
-#include "fusion/matrix.h"
-#include "fusion/pansharpen_run.h"
+#include "fusion/optimisation/matrix.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
@@ -53,7 +52,7 @@ std::array<std::vector<std::uint8_t>, 3> Reference(const Scene8& s, EtmFilter fi
     FakeHost host;
     auto inverted = MakeMatrix<float>(k, k), scratch = MakeMatrix<float>(k, k);
     auto solution = MakeMatrix<float>(k, 1);
-    inverse(k, k, equations.NormalMatrix(), inverted, scratch);
+    inverse(k, k, equations.NormalMatrix(), inverted, scratch, host);
     MultiplyFloatMatrices(k, k, inverted, k, 1, equations.RightHandSide(), solution, host);
     EtmCoefficients c;
     c.method = intercept ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;

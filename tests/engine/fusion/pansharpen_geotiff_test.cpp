@@ -9,8 +9,9 @@
 #include <geovalues.h>
 #include <xtiffio.h>
 
-#include "fusion/pansharpen_browse.h"
-#include "fusion/pansharpen_run.h"
+#include "fusion/fusion_browse.h"
+#include "fusion/fusion_run.h"
+#include "raster/geotiff/geotiff_georeference.h"
 #include "raster/world_file.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/geotiff_builder.h"

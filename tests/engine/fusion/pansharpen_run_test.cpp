@@ -1,14 +1,14 @@
-#include "fusion/pansharpen_run.h"
+#include "fusion/fusion_run.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 
 #include "fusion/filters.h"
-#include "fusion/fusion_methods.h"
-#include "fusion/matrix.h"
-#include "fusion/pansharpen_browse.h"
-#include "fusion/resampling.h"
+#include "fusion/optimisation/pansharpen_arithmetic.h"
+#include "fusion/optimisation/matrix.h"
+#include "fusion/fusion_browse.h"
+#include "fusion/optimisation/resampling.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
@@ -141,7 +141,7 @@ std::array<std::vector<std::int16_t>, 4> WholeImageFusion(const Scene& s, bool i
     FakeHost host;
     auto inverted = MakeMatrix<float>(n, n), scratch = MakeMatrix<float>(n, n);
     auto solution = MakeMatrix<float>(n, 1);
-    inverse(n, n, equations.NormalMatrix(), inverted, scratch);
+    inverse(n, n, equations.NormalMatrix(), inverted, scratch, host);
     MultiplyFloatMatrices(n, n, inverted, n, 1, equations.RightHandSide(), solution, host);
     Coefficients c;
     c.method = intercept ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;

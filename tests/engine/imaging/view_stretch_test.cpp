@@ -66,6 +66,11 @@ TEST(ViewStretchTest, StatisticsAndHistogramOfAKnownBand)
     EXPECT_DOUBLE_EQ(stats.standardDeviation, std::sqrt(10.0));
     const std::vector<std::int64_t> histogram = ComputeHistogram(samples.data(), 6, 0, 10, 5);
     EXPECT_EQ(histogram, (std::vector<std::int64_t>{1, 2, 1, 0, 1}));
+    // Mean ± 2σ leaves the background zeros and NaN out: mean 4, σ √10 over 1, 2, 3, 4, 10.
+    const std::vector<float> framed = {0, 1, 2, 0, 3, 4, NAN, 10, 0};
+    const ViewLimits limits = ComputeMeanSigmaLimits(framed.data(), 9, 2);
+    EXPECT_DOUBLE_EQ(limits.low, 4 - 2 * std::sqrt(10.0));
+    EXPECT_DOUBLE_EQ(limits.high, 4 + 2 * std::sqrt(10.0));
 }
 
 }  // namespace

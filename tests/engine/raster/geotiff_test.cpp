@@ -1,4 +1,5 @@
-#include "raster/geotiff.h"
+#include "raster/geotiff/geotiff_extract.h"
+#include "raster/geotiff/geotiff_write.h"
 
 #include <geotiff.h>
 #include <geovalues.h>

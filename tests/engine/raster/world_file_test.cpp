@@ -1,6 +1,7 @@
 // World files must put a picture where the georeferenced input lies: the numbers are checked
 // against what the GeoTIFF tags and the ENVI map info say, pixel corner against pixel centre.
 
+#include "raster/geotiff/geotiff_georeference.h"
 #include "raster/world_file.h"
 
 #include <geotiff.h>

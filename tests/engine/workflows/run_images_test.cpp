@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fusion/pansharpen_run.h"
+#include "fusion/fusion_run.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"

@@ -1,0 +1,54 @@
+#pragma once
+// The fusion pass of the detail-injection methods: the image is fused strip by strip of pan
+// rows. Each strip reads the MS rows it needs (its halo included) and upsamples them with the
+// 23-tap interpolator, reads its pan rows (with the wavelet's halo for AWLP) and fuses its rows
+// on every core. Every pixel is computed from the same samples by the same sums whatever the
+// strip height or the number of threads, so the output bytes depend on neither.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/host.h"
+#include "core/step_result.h"
+#include "fusion/injection/injection_model.h"
+#include "raster/raw_file.h"
+
+namespace lumesta {
+
+// The fused rows of one strip: rowCount rows of width samples of type for every band, the
+// strip starting at pan row firstRow. The buffers belong to the pass and change after the call.
+struct FusedStrip {
+    SampleType type = SampleType::Int16;
+    std::int64_t width = 0;
+    std::int64_t firstRow = 0;
+    std::int64_t rowCount = 0;
+    std::vector<const void*> bands;
+};
+
+// Takes the fused strips from the top, in order. Answers false after showing its own message
+// when the rows cannot be kept.
+using FusedRowsSink = std::function<bool(const FusedStrip& strip)>;
+
+// The strip height of the pass: as many pan rows as kInjectionBufferBytes holds for the
+// strip's pan rows, wavelet levels and fused rows (at least one).
+std::int64_t InjectionStripRows(const InjectionModel& model);
+
+// Fuses the image of the fitted model and hands the bands' rows to sink in order, strips of
+// stripRows pan rows (0: InjectionStripRows). Fused values are rounded to the nearest integer
+// and kept within the range of the MS's sample type; colourAmounts (Blue, Green, Red; four
+// 16-bit bands only) add the 16-bit tool's NDVI colour adjustment. A read failure shows
+// readFailure and answers Failed, as does a sink answering false. pump answering false answers
+// Cancelled.
+StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& sink,
+                             const std::array<int, 3>& colourAmounts, std::int64_t stripRows,
+                             const std::string& readFailure, RunProgress& progress, Host& host,
+                             const std::function<bool()>& pump);
+
+// A sink that writes each band's rows to its file, one after the other from the top, the
+// files at once; a write failure shows the output-file message. files outlive the sink.
+FusedRowsSink WriteRowsTo(const std::vector<RawFile>& files, Host& host);
+
+}  // namespace lumesta

@@ -1,0 +1,193 @@
+#include "fusion/injection/injection_model.h"
+
+#include <algorithm>
+
+#include "core/worker_threads.h"
+#include "fusion/parallel_rows.h"
+#include "imaging/mtf_filter.h"
+#include "imaging/row_stream.h"
+
+namespace lumesta {
+namespace {
+
+// The Gaussians the method degrades the pan with, and which one serves each band.
+std::vector<double> DegradationGains(const InjectionModel& model, std::vector<int>& ofBand)
+{
+    std::vector<double> gains;
+    ofBand.assign(static_cast<std::size_t>(model.bands), 0);
+    switch (model.recipe.degradation) {
+        case PanDegradation::None:
+            return gains;
+        case PanDegradation::PanGain:
+            return {model.inputs.panGain};
+        case PanDegradation::BandGains:
+            break;
+    }
+    for (int k = 0; k < model.bands; ++k) {
+        const auto found = std::find(gains.begin(), gains.end(), model.inputs.msGains[k]);
+        ofBand[k] = static_cast<int>(found - gains.begin());
+        if (found == gains.end()) gains.push_back(model.inputs.msGains[k]);
+    }
+    return gains;
+}
+
+// Degrades the pan with each Gaussian (filter, then keep samples R·j + R/2 on both axes),
+// block by block of MS rows, into the degraded pans' file; the rows of a block are filtered on
+// every core, each from the same source rows whatever the thread, so the values do not depend
+// on the number of threads or on the block's height.
+StepResult DegradePan(InjectionModel& model, const std::string& readFailure, Host& host,
+                      const std::function<bool()>& pump)
+{
+    const int lows = static_cast<int>(model.lowGains.size());
+    std::vector<MtfTaps> taps;
+    for (double gain : model.lowGains) taps.push_back(MtfGaussian(gain, model.ratio));
+    const std::int64_t width = model.width;
+    const int ratio = model.ratio;
+    const int half = ratio / 2;
+    // The block's pan rows (its halo included), its degraded rows and each thread's rows share
+    // the buffer bytes.
+    const std::int64_t spare = kInjectionBufferBytes - kMtfTaps * width * 4 -
+                               WorkerThreads(16) * (width + model.msWidth) * 8;
+    const std::int64_t block =
+        std::max<std::int64_t>(1, spare / (ratio * width * 4 + lows * model.msWidth * 4));
+    std::vector<float> samples;
+    std::vector<float> degraded(static_cast<std::size_t>(lows * block * model.msWidth));
+    for (std::int64_t i0 = 0; i0 < model.msHeight; i0 += block) {
+        const std::int64_t i1 = std::min(model.msHeight, i0 + block);
+        const std::int64_t p0 = std::max<std::int64_t>(0, ratio * i0 + half - kMtfHalo);
+        const std::int64_t p1 = std::min(model.height, ratio * (i1 - 1) + half + kMtfHalo + 1);
+        samples.resize(static_cast<std::size_t>((p1 - p0) * width));
+        if (!ReadPanRows(model, p0, p1 - p0, samples.data())) {
+            host.ShowMessage(readFailure);
+            return StepResult::Failed;
+        }
+        const bool going = ForEachRowInParallel(
+            (i1 - i0) * lows,
+            [&](std::int64_t job) {
+                const std::int64_t i = i0 + job / lows;
+                const int g = static_cast<int>(job % lows);
+                std::array<const float*, kMtfTaps> window{};
+                for (int t = 0; t < kMtfTaps; ++t) {
+                    const std::int64_t y =
+                        ClampIndex(ratio * i + half - kMtfHalo + t, model.height);
+                    window[t] = samples.data() + (y - p0) * width;
+                }
+                thread_local std::vector<double> scratch;
+                thread_local std::vector<double> out;
+                scratch.resize(static_cast<std::size_t>(width));
+                out.resize(static_cast<std::size_t>(model.msWidth));
+                FilterDecimateRow(taps[g], window.data(), width, ratio, half, model.msWidth,
+                                  scratch.data(), out.data());
+                std::copy(out.begin(), out.end(),
+                          degraded.begin() + (g * block + i - i0) * model.msWidth);
+            },
+            pump);
+        if (!going) return StepResult::Cancelled;
+        for (int g = 0; g < lows; ++g) {
+            if (!model.lows.WriteRows(g, i0, i1 - i0, degraded.data() + g * block * model.msWidth,
+                                      host)) {
+                return StepResult::Failed;
+            }
+        }
+    }
+    return StepResult::Ok;
+}
+
+// One pass over the MS rows and the degraded pans, a chunk of rows at a time, with which
+// samples count where the scene is masked.
+StepResult PassOverMsRows(const InjectionModel& model, const FitVisitor& visit,
+                          const std::string& readFailure, Host& host,
+                          const std::function<bool()>& pump)
+{
+    const int images = model.bands + model.lows.Count();
+    const bool masked = model.scene.Masked();
+    const std::int64_t rowBytes =
+        model.msWidth * (static_cast<std::int64_t>(sizeof(float)) * images + (masked ? 1 : 0));
+    const std::int64_t chunkRows =
+        std::clamp<std::int64_t>(kInjectionBufferBytes / rowBytes, 1, model.msHeight);
+    const std::int64_t image = chunkRows * model.msWidth;
+    std::vector<float> buffer(static_cast<std::size_t>(images * image));
+    std::vector<std::uint8_t> valid(masked ? static_cast<std::size_t>(image) : 0);
+    FitChunk chunk;
+    std::vector<float*> bands;
+    for (int i = 0; i < images; ++i) {
+        float* start = buffer.data() + i * image;
+        if (i < model.bands) bands.push_back(start);
+        (i < model.bands ? chunk.bands : chunk.lows).push_back(start);
+    }
+    chunk.valid = masked ? valid.data() : nullptr;
+    for (std::int64_t y0 = 0; y0 < model.msHeight; y0 += chunkRows) {
+        const std::int64_t rows = std::min(chunkRows, model.msHeight - y0);
+        if (!ReadMsRows(model, y0, rows, bands.data()) ||
+            (masked && !model.scene.ReadMsValid(y0, rows, valid.data()))) {
+            host.ShowMessage(readFailure);
+            return StepResult::Failed;
+        }
+        for (int g = 0; g < model.lows.Count(); ++g) {
+            float* to = buffer.data() + (model.bands + g) * image;
+            if (!model.lows.ReadRows(g, y0, rows, to, host)) return StepResult::Failed;
+        }
+        chunk.count = rows * model.msWidth;
+        visit(chunk);
+        if (!pump()) return StepResult::Cancelled;
+    }
+    return StepResult::Ok;
+}
+
+}  // namespace
+
+InjectionModel::InjectionModel(const InjectionInputs& runInputs)
+    : inputs(runInputs),
+      recipe(*MethodRowOf(runInputs.method).injection),
+      scene(inputs),
+      ratio(runInputs.ratio),
+      bands(static_cast<int>(runInputs.ms.size())),
+      weight(runInputs.ms.size(), 0.0),
+      gain(runInputs.ms.size(), 0.0),
+      panScale(runInputs.ms.size(), 0.0),
+      panOffset(runInputs.ms.size(), 0.0)
+{
+}
+
+bool ReadPanRows(const InjectionModel& model, std::int64_t first, std::int64_t count, float* out)
+{
+    return model.scene.ReadPan(first, count, out);
+}
+
+bool ReadMsRows(const InjectionModel& model, std::int64_t first, std::int64_t count,
+                float* const* out)
+{
+    return model.scene.ReadMs(first, count, out);
+}
+
+StepResult FitInjectionModel(InjectionModel& model, const std::string& readFailure, Host& host,
+                             const std::function<bool()>& pump)
+{
+    const StepResult prepared = model.scene.Prepare(readFailure, host, pump);
+    if (prepared != StepResult::Ok) return prepared;
+    const SceneWindow& window = model.scene.Window();
+    model.width = window.width;
+    model.height = window.height;
+    model.msWidth = window.width / model.ratio;
+    model.msHeight = window.height / model.ratio;
+    model.columns = AxisWeights(model.msWidth, model.ratio);
+    model.rows = AxisWeights(model.msHeight, model.ratio);
+    model.lowGains = DegradationGains(model, model.lowOfBand);
+    const int lows = static_cast<int>(model.lowGains.size());
+    if (lows > 0) {
+        if (!model.lows.Create(model.inputs.tempBeside, lows, model.msWidth, model.msHeight,
+                               host)) {
+            return StepResult::Failed;
+        }
+        const StepResult result = DegradePan(model, readFailure, host, pump);
+        if (result != StepResult::Ok) return result;
+    }
+    const StepResult result = model.recipe.fit(model, [&](const FitVisitor& visit) {
+        return PassOverMsRows(model, visit, readFailure, host, pump);
+    });
+    if (result != StepResult::Ok) return result;
+    if (!model.recipe.lowPassPans) model.lows.Release();
+    return pump() ? StepResult::Ok : StepResult::Cancelled;
+}
+
+}  // namespace lumesta

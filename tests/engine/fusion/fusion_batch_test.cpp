@@ -1,0 +1,178 @@
+// Batch input files of the pan-sharpening tools: the reading primitives, the record layouts,
+// the output format indicator and every stop message.
+
+#include "fusion/fusion_batch.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <sstream>
+
+#include "fusion/fusion_browse.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/geotiff_builder.h"
+#include "tests/support/scene_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace lumesta::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+TEST(BatchReaderTest, NumbersSkipLineEndsAndLinesDropTheirEnds)
+{
+    std::istringstream in(" 2\r\n 0\r\n7 text after\r\n/a b/pan.TIF\n/x/ms.tiff\r\n");
+    BatchReader reader(in);
+    long count = 0, indicator = -1, number = 0;
+    std::string line;
+    ASSERT_TRUE(reader.ReadWholeNumber(count));
+    ASSERT_TRUE(reader.ReadWholeNumber(indicator));
+    ASSERT_TRUE(reader.ReadWholeNumber(number));
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(indicator, 0);
+    EXPECT_EQ(number, 7);
+    ASSERT_TRUE(reader.ReadLine(line));
+    EXPECT_EQ(line, " text after");
+    ASSERT_TRUE(reader.ReadLine(line));
+    EXPECT_EQ(line, "/a b/pan.TIF");
+    EXPECT_TRUE(PassesGeoTiffTest(line));
+    ASSERT_TRUE(reader.ReadLine(line));
+    EXPECT_FALSE(PassesGeoTiffTest(line));
+    EXPECT_FALSE(reader.ReadLine(line));
+    EXPECT_FALSE(reader.ReadWholeNumber(number));
+}
+
+class PanSharpenBatchTest : public ::testing::Test {
+protected:
+    void SetUp() override { WriteGeoTiffScene(dir.Path(), MakeScene(512, 512)); }
+
+    std::string Single(int number, const std::string& out) const
+    {
+        std::string record = std::to_string(number) + "\n" + dir.File("pan.tif") + "\n";
+        for (const char* name : kNames) record += dir.File(std::string(name) + ".tif") + "\n";
+        return record + dir.File(out + ".bmp") + "\n" + dir.File(out + ".tif") + "\n";
+    }
+
+    BatchOutcome Run(const std::string& text, std::array<int, 4> selectors = {0, 1, 2, 3})
+    {
+        WriteFileBytes(dir.File("jobs.bif"), text);
+        PanSharpenJob job;
+        EXPECT_TRUE(BrowsePan(job, dir.File("jobs.bif"), host));
+        EXPECT_TRUE(job.batchMode);
+        for (int b = 0; b < 4; ++b) SelectBand(job, b, selectors[b]);
+        return RunPanSharpenBatch(job, counters, host, {}, &tally);
+    }
+
+    static constexpr const char* kNames[4] = {"blue", "green", "red", "nir"};
+    TempDir dir;
+    BatchTally tally;
+    FakeHost host;
+    RunCounters counters;
+};
+
+TEST_F(PanSharpenBatchTest, EachIndicatorWritesItsOutputsAndListsThem)
+{
+    ASSERT_EQ(Run("2 0\n" + Single(1, "a") + Single(2, "b")), BatchOutcome::Completed)
+        << ::testing::PrintToString(host.Messages());
+    EXPECT_TRUE(Exists(dir.File("a.bmp")) && Exists(dir.File("a.tif")) && Exists(dir.File("b.tif")));
+    EXPECT_THAT(host.Log(), HasSubstr("_____________ Pan-Sharpening Run (2) ____"));
+    EXPECT_THAT(host.Log(), HasSubstr("NIR:\t" + dir.File("b.tif") + " (Band 4)\r\nBMP:\t" + dir.File("b.bmp")));
+    EXPECT_TRUE(host.Viewed().empty());
+
+    host.ClearLog();
+    ASSERT_EQ(Run("1 1\r\n" + Single(3, "c")), BatchOutcome::Completed);
+    EXPECT_TRUE(Exists(dir.File("c.bmp")));
+    EXPECT_FALSE(Exists(dir.File("c.tif")));
+    EXPECT_THAT(host.Log(), HasSubstr("(d) Output Pan-Sharpened Colour Images:\r\nBMP:\t"));
+    EXPECT_THAT(host.Log(), Not(HasSubstr("Step 6")));
+
+    host.ClearLog();
+    // Six lines for a four-band file: number, pan, MS, BMP, GeoTIFF.
+    const std::string fourBand = "1 2\n5\n" + dir.File("pan.tif") + "\n" + dir.File("ms.tif") + "\n" +
+                                 dir.File("d.bmp") + "\n" + dir.File("d.tif") + "\nignored\n";
+    ASSERT_EQ(Run(fourBand), BatchOutcome::Completed) << ::testing::PrintToString(host.Messages());
+    EXPECT_FALSE(Exists(dir.File("d.bmp")));
+    EXPECT_TRUE(Exists(dir.File("d.tif")));
+    EXPECT_THAT(host.Log(), HasSubstr("    Step 4: ......\tFinished\r\n    Step 5: ......\tFinished (GeoTIFF image output)\r\n"));
+    EXPECT_THAT(host.Log(), HasSubstr("ms.tif( (Band 1))\r\n"));
+    EXPECT_EQ(ReadFileBytes(dir.File("d.tif")).size(), ReadFileBytes(dir.File("a.tif")).size());
+}
+
+TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDone)
+{
+    struct Case {
+        std::string text;
+        const char* message;
+    };
+    const std::string tiff = "2\n" + dir.File("pan.tif") + "\n" + dir.File("blue.tiff") + "\n";
+    const Case cases[] = {
+        {"1 3\n" + Single(1, "x"), "Output format indicator in the *.bif file should be 0, 1, or 2."},
+        {"2 1\n" + Single(1, "e") + tiff, "Check the group/order of files in Batch Input File; \r\nBatch mode processes geotiff file (*.tif) only."},
+        {"2 1\n" + Single(1, "f"), "Check the group/order of files in Batch Input File; \r\nBatch mode processes geotiff file (*.tif) only."},
+        {"x 1\n" + Single(1, "g"), "Check the group/order of files in Batch Input File; \r\nBatch mode processes geotiff file (*.tif) only."},
+    };
+    for (const Case& c : cases) {
+        host.ClearMessages();
+        EXPECT_EQ(Run(c.text), BatchOutcome::Stopped);
+        EXPECT_THAT(host.Messages(), ElementsAre(c.message));
+    }
+    EXPECT_FALSE(Exists(dir.File("x.bmp")));
+    EXPECT_TRUE(Exists(dir.File("e.bmp")));  // the job before the stop stays done
+    EXPECT_TRUE(Exists(dir.File("f.bmp")));
+    // A file announcing no job, or holding nothing, is no finished batch.
+    for (const std::string& text :
+         {"0 1\n" + Single(1, "h"), std::string(), std::string("0 0\n")}) {
+        host.ClearMessages();
+        EXPECT_EQ(Run(text), BatchOutcome::Stopped);
+        EXPECT_THAT(host.Messages(), ElementsAre("Error - when reading the batch inputs file."));
+    }
+    EXPECT_FALSE(Exists(dir.File("h.bmp")));
+}
+
+// A job with a missing pan is stopped; one failing its size check clears the job's inputs
+// and selectors. Either makes the batch unsuccessful, and the next job still runs with the
+// selectors the batch started with.
+TEST_F(PanSharpenBatchTest, AStoppedJobMakesTheBatchUnsuccessfulAndTheRestStillRuns)
+{
+    WriteGeoTiff16(dir.File("short.tif"), 64, 64, {std::vector<std::int16_t>(64 * 64, 100)});
+    std::string missingPan = Single(1, "a");
+    missingPan.replace(missingPan.find("pan.tif"), 7, "gone.tif");
+    std::string shortNir = Single(2, "b");
+    shortNir.replace(shortNir.find("nir.tif"), 7, "short.tif");
+    EXPECT_EQ(Run("3 1\n" + missingPan + shortNir + Single(3, "c")), BatchOutcome::Stopped);
+    EXPECT_EQ(tally.finished, 1);
+    EXPECT_EQ(tally.stopped, 2);
+    EXPECT_FALSE(Exists(dir.File("a.bmp")));
+    EXPECT_FALSE(Exists(dir.File("b.bmp")));
+    EXPECT_TRUE(Exists(dir.File("c.bmp"))) << ::testing::PrintToString(host.Messages());
+    EXPECT_THAT(host.Messages(),
+                ElementsAre("Error: Reading GeoTIFF.", "Check the width/height of the input image."));
+}
+
+TEST_F(PanSharpenBatchTest, CancelEndsTheBatchWithoutStartingTheNextJob)
+{
+    host.cancelAtPump = 5;
+    EXPECT_EQ(Run("2 1\n" + Single(1, "a") + Single(2, "b")), BatchOutcome::Cancelled);
+    EXPECT_FALSE(Exists(dir.File("a.bmp")));
+    EXPECT_FALSE(Exists(dir.File("b.bmp")));
+    EXPECT_EQ(counters.Get(Tool::PanSharpening), 1);
+}
+
+TEST_F(PanSharpenBatchTest, AFolderOrAPipeIsNoBatchFile)
+{
+    PanSharpenJob job;
+    ASSERT_EQ(::mkdir(dir.File("x.bif").c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(dir.File("p.bif").c_str(), 0644), 0);
+    for (const char* name : {"x.bif", "p.bif"}) {
+        host.ClearMessages();
+        job.batchPath = dir.File(name);
+        EXPECT_EQ(RunPanSharpenBatch(job, counters, host), BatchOutcome::Stopped);
+        EXPECT_THAT(host.Messages(), ElementsAre("Error - when reading the batch inputs file."));
+    }
+}
+
+}  // namespace
+}  // namespace lumesta::testing

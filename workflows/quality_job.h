@@ -1,0 +1,29 @@
+#pragma once
+// The job record of the fusion quality tool, as its command line and its dialog fill it.
+
+#include <string>
+#include <vector>
+
+#include "raster/raster_layout.h"
+
+namespace lumesta {
+
+enum class QualityProtocol { Reduced, Full, Wald, Degrade };
+
+struct QualityJob {
+    QualityProtocol protocol = QualityProtocol::Reduced;
+    std::vector<std::string> fused;      // reduced, full
+    std::vector<std::string> reference;  // reduced
+    std::vector<std::string> ms;         // full, wald, degrade
+    std::string pan;                     // full, wald, degrade
+    GenericSize generic;                 // for headerless matrices
+    int ratio = 4;
+    int cut = 0;                       // reduced: pixels left out at every border
+    std::string sensor = "generic";    // full, wald, degrade
+    std::vector<std::string> methods;  // wald: empty for every method that fits
+    std::string keepFolder;            // wald: degraded inputs and fused results
+    std::string outFolder;             // degrade
+    std::string mapPath;               // reduced, full: per-block map as a float TIFF
+};
+
+}  // namespace lumesta
