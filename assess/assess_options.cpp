@@ -25,10 +25,11 @@ const char kHaarDescription[] =
     "_Haar.img or _Haar.rst with its header) and a grey 24-bit BMP (_Haar.bmp).\n"
     "--band and --width/--height as for semivariance.\n";
 
-// True when the input's size is typed, not read from its header: a headerless file.
+// True when the input's size is typed, not read from its header: a headerless file (not one
+// read through GDAL).
 bool SizeTyped(const AssessInput& input)
 {
-    return input.extension != "img" && input.extension != "rst";
+    return input.extension != "img" && input.extension != "rst" && !input.gdal;
 }
 
 // --input, --band, --width and --height, shared by the three tools: the input browse, the

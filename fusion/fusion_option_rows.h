@@ -9,6 +9,7 @@
 
 #include "core/option_table.h"
 #include "fusion/fusion_method.h"
+#include "raster/reader_choice.h"
 
 namespace lumesta {
 
@@ -84,7 +85,8 @@ OptionRow<Job> OtherBandRow(int band, const char* name, const char* help,
 template <typename Job>
 bool PanSizeTyped(const Job& job)
 {
-    return !job.batchMode && job.panExt != "img" && job.panExt != "rst" && job.panExt != "tif";
+    return !job.batchMode && job.panExt != "img" && job.panExt != "rst" &&
+           !IsExtractedExtension(job.panExt);
 }
 
 // --width N and --height N: the Width and Height fields (typed for a generic matrix).

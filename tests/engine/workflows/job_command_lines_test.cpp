@@ -111,6 +111,37 @@ TEST_F(JobCommandLinesTest, EveryChoiceOfEveryToolComesBack)
          "--map", Path("m.tif"), "--width", "8", "--height", "8", "--bytes", "2"});
 }
 
+// A VRT over a file of little-endian 16-bit samples, read through GDAL.
+void WriteRawVrt(const std::string& vrtPath, const std::string& rawName, int width, int height)
+{
+    WriteFileBytes(vrtPath, "<VRTDataset rasterXSize=\"" + std::to_string(width) +
+                                "\" rasterYSize=\"" + std::to_string(height) +
+                                "\"><VRTRasterBand dataType=\"Int16\" band=\"1\" "
+                                "subClass=\"VRTRawRasterBand\"><SourceFilename relativeToVRT=\"1\">" +
+                                rawName + "</SourceFilename><ImageOffset>0</ImageOffset>"
+                                "<PixelOffset>2</PixelOffset><LineOffset>" +
+                                std::to_string(2 * width) +
+                                "</LineOffset><ByteOrder>LSB</ByteOrder></VRTRasterBand>"
+                                "</VRTDataset>\n");
+}
+
+// Files read through GDAL have their size in them: their jobs give no typed --width/--height.
+TEST_F(JobCommandLinesTest, SizesOfFilesReadThroughGdalAreNotTyped)
+{
+    const Scene scene = MakeScene(32, 32);
+    WriteEnviScene(dir.Path(), scene);
+    WriteRawVrt(Path("pan.vrt"), "pan.img", scene.width, scene.height);
+    ExpectRoundTrip(PanSharpenOptions(),
+                    {"--pan", Path("pan.vrt"), "--blue", Path("blue.img"), "--green",
+                     Path("green.img"), "--red", Path("red.img"), "--nir", Path("nir.img"),
+                     "--method", "1", "--bmp", Path("pan_Fused.bmp"), "--sensor", "generic",
+                     "--filter", "sharpen", "--filter-bands", "green,red"});
+    WriteFileBytes(Path("band.raw"), std::string(16 * 8 * 2, '\1'));
+    WriteRawVrt(Path("band.vrt"), "band.raw", 16, 8);
+    ExpectRoundTrip(ImageStatsOptions(),
+                    {"--input", Path("band.vrt"), "--level", "2", "--output", Path("t.txt")});
+}
+
 // A remembered job whose Blue file is gone comes back without it; every other choice stays,
 // and options the tool no longer knows are passed over.
 TEST_F(JobCommandLinesTest, ARememberedJobComesBackWithoutFilesThatAreGone)
