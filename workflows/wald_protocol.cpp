@@ -16,10 +16,11 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-QualityRow FailedRow(const std::string& method, int bands)
+QualityRow FailedRow(const FusionMethodEntry& method, int bands)
 {
     QualityRow row;
-    row.method = method;
+    row.method = method.name;
+    row.label = method.label;
     row.reduced.ergas = row.reduced.sam = row.reduced.q2n = row.reduced.q = row.reduced.scc = kNaN;
     row.reduced.qBands.assign(static_cast<std::size_t>(bands), kNaN);
     return row;
@@ -195,6 +196,11 @@ bool MakeDegradedScene(const BandSource& pan, std::optional<double> panNoData,
     return true;
 }
 
+std::string MethodStepName(const FusionMethodEntry& method)
+{
+    return "Fusing with " + method.label + " and measuring";
+}
+
 RunOutcome RunMethods(const DegradedScene& scene,
                       const std::vector<const FusionMethodEntry*>& methods,
                       const std::vector<BandSource>& reference,
@@ -203,7 +209,9 @@ RunOutcome RunMethods(const DegradedScene& scene,
                       const QualityPump& pump, std::vector<QualityRow>& rows)
 {
     const int bands = static_cast<int>(reference.size());
-    for (const FusionMethodEntry* method : methods) {
+    for (std::size_t m = 0; m < methods.size(); ++m) {
+        const FusionMethodEntry* method = methods[m];
+        host.BeginRunStep(1 + m);
         const auto start = std::chrono::steady_clock::now();
         WorkFolder work;
         if (work.Path().empty()) {
@@ -214,7 +222,7 @@ RunOutcome RunMethods(const DegradedScene& scene,
         const RunOutcome outcome = method->fuse(scene, work.Path(), host, fused);
         if (outcome == RunOutcome::Cancelled || !pump()) return RunOutcome::Cancelled;
         if (outcome != RunOutcome::Finished) {
-            rows.push_back(FailedRow(method->name, bands));
+            rows.push_back(FailedRow(*method, bands));
             continue;
         }
         std::vector<std::unique_ptr<BandWindowSource>> fusedSources, referenceSources;
@@ -224,6 +232,7 @@ RunOutcome RunMethods(const DegradedScene& scene,
         }
         QualityRow row;
         row.method = method->name;
+        row.label = method->label;
         if (!ComputeReducedMetrics(WindowPointers(fusedSources), WindowPointers(referenceSources),
                                    scene.ratio, pump, host, row.reduced)) {
             return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
