@@ -13,7 +13,6 @@
 #include "imaging/interpolator23.h"
 #include "imaging/sensor_gains.h"
 #include "raster/output/band_file_writer.h"
-#include "raster/world_file.h"
 #include "workflows/quality_inputs.h"
 #include "workflows/quality_outputs.h"
 #include "workflows/wald_protocol.h"
@@ -114,7 +113,7 @@ RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, Qualit
     }
     BlockMapFile map;
     // The map starts where the cut leaves the image.
-    Georeference geo = ReadInputGeoreference(in.fused[0].layout.path);
+    Georeference geo = BandGeoreference(in.fused[0]);
     const MapPoint corner = geo.PixelToMap(job.cut, job.cut);
     geo.originX = corner.x;
     geo.originY = corner.y;
@@ -144,8 +143,8 @@ RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, QualityOu
         return RunOutcome::Stopped;
     }
     BlockMapFile map;
-    if (!map.Open(job.mapPath, FullMapGrid(in.pan.layout.width, in.pan.layout.height),
-                  ReadInputGeoreference(in.pan.layout.path), outputs, host)) {
+    if (!map.Open(job.mapPath, FullMapGrid(BandWidth(in.pan), BandHeight(in.pan)),
+                  BandGeoreference(in.pan), outputs, host)) {
         return RunOutcome::Stopped;
     }
     QualityRow row;

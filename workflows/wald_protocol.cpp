@@ -1,5 +1,7 @@
 #include "workflows/wald_protocol.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -8,7 +10,6 @@
 #include <memory>
 
 #include "imaging/band_window.h"
-#include "raster/world_file.h"
 #include "workflows/degraded_scene.h"
 
 namespace lumesta {
@@ -43,9 +44,9 @@ BandFileSpec SpecOf(BandFileFormat format, std::int64_t width, std::int64_t heig
 // Where the degraded band lies: the input's ground, its pixels ratio times as large.
 Georeference DegradedGeoreference(const BandSource& source, int ratio)
 {
-    const std::int64_t width = source.layout.width;
-    const std::int64_t height = source.layout.height;
-    return ReadInputGeoreference(source.layout.path)
+    const std::int64_t width = BandWidth(source);
+    const std::int64_t height = BandHeight(source);
+    return BandGeoreference(source)
         .Regridded(static_cast<int>(width), static_cast<int>(height),
                    static_cast<int>(width / ratio), static_cast<int>(height / ratio));
 }
@@ -81,8 +82,8 @@ bool KeepMethod(const std::string& keepFolder, const FusionMethodEntry& method,
     if (keepFolder.empty()) return true;
     std::vector<std::unique_ptr<BandWindowSource>> sources;
     if (!OpenBandWindows(fused, {}, host, sources)) return false;
-    const std::int64_t width = fused[0].layout.width;
-    const std::int64_t height = fused[0].layout.height;
+    const std::int64_t width = BandWidth(fused[0]);
+    const std::int64_t height = BandHeight(fused[0]);
     // The result lies on the reference's grid.
     const auto writer = OpenResult(SpecOf(BandFileFormat::GeoTiff, width, height,
                                           static_cast<int>(fused.size()), type, std::nullopt, geo),
@@ -144,8 +145,8 @@ bool MakeDegradedScene(const BandSource& pan, std::optional<double> panNoData,
     scene.ratio = ratio;
     scene.bands = static_cast<int>(ms.size());
     scene.sensor = sensor;
-    scene.panWidth = pan.layout.width / ratio;
-    scene.panHeight = pan.layout.height / ratio;
+    scene.panWidth = BandWidth(pan) / ratio;
+    scene.panHeight = BandHeight(pan) / ratio;
     scene.folder = sceneFolder;
     const std::int64_t msWidth = scene.panWidth / ratio;
     const std::int64_t msHeight = scene.panHeight / ratio;
@@ -219,7 +220,11 @@ RunOutcome RunMethods(const DegradedScene& scene,
             return RunOutcome::Stopped;
         }
         std::vector<BandSource> fused;
+        // What the degradation and the previous method freed goes back to the system before the
+        // method's run takes its own, so the peak stays that of the largest stage.
+        malloc_trim(0);
         const RunOutcome outcome = method->fuse(scene, work.Path(), host, fused);
+        malloc_trim(0);
         if (outcome == RunOutcome::Cancelled || !pump()) return RunOutcome::Cancelled;
         if (outcome != RunOutcome::Finished) {
             rows.push_back(FailedRow(*method, bands));
@@ -242,7 +247,7 @@ RunOutcome RunMethods(const DegradedScene& scene,
             return RunOutcome::Stopped;
         }
         if (!KeepMethod(keepFolder, *method, fused, reference[0].layout.type,
-                        ReadInputGeoreference(reference[0].layout.path), outputs, host))
+                        BandGeoreference(reference[0]), outputs, host))
             return RunOutcome::Stopped;
         row.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -74,7 +74,8 @@ check "degrade writes what --keep kept" cmp -s "$WORK/deg/x/ms.tif" "$WORK/keep/
 check "degrade report block closes" grep -q $'^\tFinished\r$' "$WORK/d.log"
 
 # Georeferenced pan and MS are placed by their geotransforms: the ratio is theirs, a --ratio must
-# agree, and an MS off the pan's corner or on another coordinate system is refused.
+# agree, an MS off the pan's corner is measured where both lie, and an MS a fraction of its pixel
+# off or on another coordinate system is refused.
 if command -v gdal_translate >/dev/null; then
     geo() { gdal_translate -q -a_srs "EPSG:$1" -a_ullr 500000 4000000 500256 3999808 "${@:2}"; }
     geo 32618 "$WORK/pan.tif" "$WORK/gpan.tif"
@@ -90,9 +91,19 @@ if command -v gdal_translate >/dev/null; then
     run degrade --pan "$WORK/gpan2.tif" --ms "$WORK/gms.tif" --ratio 4 --out "$WORK/g4"
     check "a --ratio the geotransforms disagree with" [ "$STATUS" = 1 -a ! -e "$WORK/g4" ]
     check "ratio message" grep -q "give a ratio of 2, not the ratio 4 given" "$WORK/err"
-    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_off.tif" --method 2
-    check "an MS off the pan's corner" [ "$STATUS" = 1 -a ! -s "$WORK/out" ]
-    check "offset message" grep -q "The MS lies 4, 0 pan pixels from the corner of the PAN" "$WORK/err"
+    # An MS one MS pixel right of the pan's corner: measured on the area both cover (for the
+    # protocol, sides cut to multiples of the ratio), as on copies cut to it.
+    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_off.tif" --method 2 --format csv
+    cut -d, -f1-10 "$WORK/out" >"$WORK/placed.csv"
+    gdal_translate -q -srcwin 4 0 240 192 "$WORK/pan.tif" "$WORK/cut_pan.tif"
+    gdal_translate -q -srcwin 0 0 60 48 "$WORK/ms.tif" "$WORK/cut_ms.tif"
+    run quality wald --pan "$WORK/cut_pan.tif" --ms "$WORK/cut_ms.tif" --method 2 --format csv
+    check "an MS on whole MS pixels off the corner: the common area" eval \
+        '[ "$STATUS" = 0 ] && cut -d, -f1-10 "$WORK/out" | cmp -s - "$WORK/placed.csv"'
+    gdal_translate -q -a_srs EPSG:32618 -a_ullr 500002 4000000 500258 3999808 "$WORK/ms.tif" "$WORK/gms_half.tif"
+    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_half.tif" --method 2
+    check "half an MS pixel off: refused" [ "$STATUS" = 1 -a ! -s "$WORK/out" ]
+    check "offset message" grep -q "The MS lies 2, 0 pan pixels from the corner of PAN .*not on whole MS pixels" "$WORK/err"
     run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_utm32.tif" --method 2
     check "another coordinate system" eval '[ "$STATUS" = 1 ] && grep -q "The coordinate systems of PAN" "$WORK/err"'
     # A VRT's own no-data value (here the first band's largest sample) takes its blocks out.
