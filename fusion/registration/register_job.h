@@ -1,0 +1,30 @@
+#pragma once
+// The job record of the registration tool (lumesta-cli register), as its command line fills it.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumesta {
+
+enum class RegisterFormat { Text, Json };
+
+// A no-data choice of one input: not given (the file's own), "none" (no value), or a value.
+struct NoDataChoice {
+    bool given = false;
+    std::optional<double> value;
+};
+
+struct RegisterJob {
+    std::string pan;
+    std::vector<std::string> ms;  // one multi-band file or single-band files in band order
+    int ratio = 4;
+    std::string sensor = "generic";
+    int grid = 0;  // 0: no block offsets
+    RegisterFormat format = RegisterFormat::Text;
+    NoDataChoice noData;     // both inputs
+    NoDataChoice panNoData;  // wins over noData for the pan
+    NoDataChoice msNoData;   // wins over noData for the MS
+};
+
+}  // namespace lumesta
