@@ -244,23 +244,36 @@ TEST(RegistrationTest, FindsWholePixelCutsOfTheSharedSceneInEachAxis)
     }
 }
 
-TEST(RegistrationTest, FindsFractionalShiftsOfGeneratedScenesAtEveryRatio)
+// The estimate is the offset beyond the placement (georeferencing may put the MS's origin at a
+// fraction of a pan pixel, or outside the pan).
+TEST(RegistrationTest, FindsFractionalShiftsOfGeneratedScenesAtEveryRatioAndPlacement)
 {
     struct Case {
         int ratio;
         double dx;
         double dy;
+        double placementX = 0.0;
+        double placementY = 0.0;
     };
-    for (const Case& c : {Case{4, 0.0, 0.0}, Case{4, 0.3, -1.7}, Case{4, -0.45, 2.8},
-                          Case{2, 0.25, -0.6}, Case{8, -1.3, 0.5}}) {
-        Pair pair = GeneratedPair(512, 384, c.ratio, c.dx, c.dy);
-        const RegistrationEstimate estimate = Estimate(*pair.pan, *pair.ms, c.ratio);
+    for (const Case& c :
+         {Case{4, 0.0, 0.0}, Case{4, 0.3, -1.7}, Case{4, -0.45, 2.8}, Case{2, 0.25, -0.6},
+          Case{8, -1.3, 0.5}, Case{4, 0.4, -0.3, -6.5, 10.25}}) {
+        Pair pair = GeneratedPair(512, 384, c.ratio, c.placementX + c.dx, c.placementY + c.dy);
+        RegistrationInputs inputs;
+        inputs.pan = pair.pan.get();
+        inputs.ms = pair.ms.get();
+        inputs.ratio = c.ratio;
+        inputs.placementX = c.placementX;
+        inputs.placementY = c.placementY;
+        const auto estimate = EstimateRegistration(inputs);
+        ASSERT_TRUE(estimate.has_value());
         SCOPED_TRACE("ratio " + std::to_string(c.ratio) + ", shift " + std::to_string(c.dx) + ", " +
-                     std::to_string(c.dy));
-        EXPECT_TRUE(estimate.applicable) << estimate.reason;
-        EXPECT_NEAR(estimate.dx, c.dx, 0.05);
-        EXPECT_NEAR(estimate.dy, c.dy, 0.05);
-        EXPECT_GT(estimate.confidence, 0.5);
+                     std::to_string(c.dy) + " from " + std::to_string(c.placementX) + ", " +
+                     std::to_string(c.placementY));
+        EXPECT_TRUE(estimate->applicable) << estimate->reason;
+        EXPECT_NEAR(estimate->dx, c.dx, 0.05);
+        EXPECT_NEAR(estimate->dy, c.dy, 0.05);
+        EXPECT_GT(estimate->confidence, 0.5);
     }
 }
 
