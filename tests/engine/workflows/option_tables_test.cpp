@@ -310,6 +310,8 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
         {"quality wald",
          "--pan --ms --ratio --sensor --method --keep --format --width --height --bytes"},
         {"degrade", "--pan --ms --out --ratio --sensor --width --height --bytes"},
+        {"register",
+         "--pan --ms --ratio --sensor --grid --format --nodata --pan-nodata --ms-nodata"},
     };
     const auto tools = CommandLineTools();
     ASSERT_EQ(tools.size(), expected.size());
@@ -347,8 +349,8 @@ TEST(ToolCatalogTest, DumpHasOneTabSeparatedLinePerToolAndOption)
             EXPECT_EQ(fields, 9) << line;
         }
     }
-    EXPECT_EQ(tools, 11);
-    EXPECT_EQ(options, 19 + 16 + 10 + 10 + 6 + 6 + 8 + 9 + 10 + 10 + 8 + 11 * 5 + 4 * 3);
+    EXPECT_EQ(tools, 12);
+    EXPECT_EQ(options, 19 + 16 + 10 + 10 + 6 + 6 + 8 + 9 + 10 + 10 + 8 + 9 + 12 * 5 + 4 * 3);
     EXPECT_NE(
         out.str().find("option\t--pan\tPATH\tinput-file\trequired\t.img .rst .tif .bif *\t\t\t"),
         std::string::npos);
