@@ -10,6 +10,7 @@
 #include <cmath>
 #include <random>
 
+#include "fusion/registration/register_choice.h"
 #include "imaging/mtf_filter.h"
 #include "raster/image_open.h"
 #include "tests/engine/raster/shared_scenes.h"
@@ -407,6 +408,37 @@ TEST(RegistrationTest, OnlyApplicableEstimatesBeyondAHundredthAreApplied)
     EXPECT_EQ(DecimalText(-0.004), "0.00");
     EXPECT_EQ(DecimalText(-1.256), "-1.26");
     EXPECT_EQ(DecimalText(12.5), "12.50");
+}
+
+TEST(RegistrationTest, RegisterValuesAreAutoOffOrTwoNumbers)
+{
+    EXPECT_EQ(ParseRegisterChoice("auto")->mode, RegisterMode::Auto);
+    EXPECT_EQ(ParseRegisterChoice("off")->mode, RegisterMode::Off);
+    const auto given = ParseRegisterChoice("-1.5,0.25");
+    ASSERT_TRUE(given.has_value());
+    EXPECT_EQ(given->mode, RegisterMode::Given);
+    EXPECT_EQ(given->dx, -1.5);
+    EXPECT_EQ(given->dy, 0.25);
+    EXPECT_EQ(ParseRegisterChoice("+2,+0")->dx, 2.0);
+    for (const char* wrong : {"", "Auto", "1", "1,", ",2", "1,2,3", "1;2", " 1,2", "1,2 ", "a,b",
+                              "1,5e999", "nan,0", "0,inf", "1,0x10", "+-1,0", "+,0"}) {
+        EXPECT_FALSE(ParseRegisterChoice(wrong).has_value()) << wrong;
+    }
+}
+
+TEST(RegistrationTest, TheReportLineSaysWhatWasApplied)
+{
+    RegistrationEstimate estimate;
+    estimate.applicable = true;
+    estimate.dx = 0.04;
+    estimate.dy = -1.26;
+    EXPECT_EQ(EstimatedOffsetLine(estimate),
+              "MS offset on the pan:\t0.00, -1.26 pan pixels (estimated)");
+    estimate.applicable = false;
+    estimate.reason = "low confidence (0.12)";
+    EXPECT_EQ(EstimatedOffsetLine(estimate),
+              "MS offset on the pan:\t0.04, -1.26 pan pixels (not applied: low confidence (0.12))");
+    EXPECT_EQ(GivenOffsetLine(2, -0.5), "MS offset on the pan:\t2.00, -0.50 pan pixels (given)");
 }
 
 TEST(RegistrationTest, ACancelledEstimateGivesNothing)
