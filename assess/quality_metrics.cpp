@@ -126,9 +126,71 @@ void SumRow(const StripBuffer& strip, int bands, std::int64_t y, std::int64_t fi
     }
 }
 
-void FinishReduced(const std::vector<RowSums>& rows, int bands, int ratio, std::int64_t pixels,
-                   const std::vector<std::vector<double>>& blockQ, ReducedMetrics& result)
+std::string SizeText(std::int64_t width, std::int64_t height)
 {
+    return "(" + std::to_string(width) + " x " + std::to_string(height) + ")";
+}
+
+std::string NoWholeBlock(std::int64_t width, std::int64_t height)
+{
+    return " is undefined: the image " + SizeText(width, height) +
+           " holds no whole block of 32 x 32 pixels.";
+}
+
+// A metric that came out NaN for a reason not named otherwise: a sample that is no number.
+std::string NotANumber(const char* metric)
+{
+    return std::string(metric) + " is undefined: the images hold samples that are not numbers.";
+}
+
+// Why the first undefined metric of result is undefined (ERGAS, SAM, Q2n, Q, SCC in turn).
+struct ReducedTotals {
+    std::vector<double> referenceSum;  // per band
+    std::int64_t angleCount = 0;
+    double ff = 0;  // Σ of the fused image's squared gradients
+    double gg = 0;  // the reference's
+};
+
+std::string ReducedUndefined(const ReducedMetrics& result, const ReducedTotals& totals,
+                             std::int64_t width, std::int64_t height)
+{
+    if (std::isnan(result.ergas)) {
+        for (std::size_t k = 0; k < totals.referenceSum.size(); ++k) {
+            if (totals.referenceSum[k] / static_cast<double>(width * height) == 0) {
+                return "ERGAS is undefined: band " + std::to_string(k + 1) +
+                       " of the reference has mean 0.";
+            }
+        }
+        return NotANumber("ERGAS");
+    }
+    if (std::isnan(result.sam)) {
+        return totals.angleCount == 0 ? "SAM is undefined: no pixel is nonzero in both the fused "
+                                        "image and the reference."
+                                      : NotANumber("SAM");
+    }
+    if (std::isnan(result.q2n)) return NotANumber("Q2n");
+    if (std::isnan(result.q)) {
+        const bool noBlock = width < kQualityBlock || height < kQualityBlock;
+        return noBlock ? "Q" + NoWholeBlock(width, height) : NotANumber("Q");
+    }
+    if (std::isnan(result.scc)) {
+        if (width < 3 || height < 3)
+            return "SCC is undefined: the image " + SizeText(width, height) +
+                   " is smaller than 3 x 3 pixels.";
+        if (totals.gg == 0)
+            return "SCC is undefined: the reference has no gradient (its bands are constant).";
+        if (totals.ff == 0)
+            return "SCC is undefined: the fused image has no gradient (its bands are constant).";
+        return NotANumber("SCC");
+    }
+    return {};
+}
+
+void FinishReduced(const std::vector<RowSums>& rows, int bands, int ratio, std::int64_t width,
+                   std::int64_t height, const std::vector<std::vector<double>>& blockQ,
+                   ReducedMetrics& result)
+{
+    const std::int64_t pixels = width * height;
     std::vector<double> squaredError(static_cast<std::size_t>(bands)),
         referenceSum(static_cast<std::size_t>(bands));
     double angles = 0;
@@ -170,6 +232,8 @@ void FinishReduced(const std::vector<RowSums>& rows, int bands, int ratio, std::
     result.q2n = result.q2nMap.values.empty()
                      ? kNaN
                      : q2n / static_cast<double>(result.q2nMap.values.size());
+    result.undefined =
+        ReducedUndefined(result, ReducedTotals{referenceSum, angleCount, ff, gg}, width, height);
 }
 
 }  // namespace
@@ -219,7 +283,7 @@ bool ComputeReducedMetrics(const std::vector<RowStream*>& fused,
         }
         if (!pump()) return false;
     }
-    FinishReduced(rows, bands, ratio, width * height, blockQ, result);
+    FinishReduced(rows, bands, ratio, width, height, blockQ, result);
     return true;
 }
 
@@ -313,11 +377,21 @@ bool ComputeFullMetrics(const std::vector<RowStream*>& fused, const std::vector<
     }
     if (blocks == 0) {
         result.dLambda = result.dS = result.qnr = kNaN;
+        result.undefined = "D_lambda" + NoWholeBlock(width, pan.Height());
         return true;
     }
     for (double& value : meanQ) value /= static_cast<double>(blocks);
     Distortions(meanQ.data(), bands, result.dLambda, result.dS);
     result.qnr = (1 - result.dLambda) * (1 - result.dS);
+    if (std::isnan(result.dLambda)) {
+        result.undefined = bands < 2 ? "D_lambda is undefined: it compares pairs of bands, and the "
+                                       "images have one band."
+                                     : NotANumber("D_lambda");
+    } else if (std::isnan(result.dS)) {
+        result.undefined = NotANumber("D_s");
+    } else if (std::isnan(result.qnr)) {
+        result.undefined = NotANumber("QNR");
+    }
     return true;
 }
 

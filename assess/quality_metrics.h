@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "imaging/row_stream.h"
@@ -28,6 +29,10 @@ struct ReducedMetrics {
     double scc = 0;
     std::vector<double> qBands;
     BlockMap q2nMap;  // blocks of 32 with shift 32, the image mirror-padded to whole blocks
+    // The first metric (in the order above) the images leave undefined, as the message that
+    // names it and why ("ERGAS is undefined: band 2 of the reference has mean 0."); empty when
+    // every metric is defined.
+    std::string undefined;
 };
 
 // Full resolution: fused F against the MS M (upsampled) and the pan P.
@@ -35,7 +40,8 @@ struct FullMetrics {
     double dLambda = 0;
     double dS = 0;
     double qnr = 0;
-    BlockMap qnrMap;  // whole blocks only
+    BlockMap qnrMap;        // whole blocks only
+    std::string undefined;  // as in ReducedMetrics
 };
 
 // Answers false to stop (a cancel); called once per block row.
@@ -43,8 +49,9 @@ using QualityPump = std::function<bool()>;
 
 // ERGAS (with the resolution ratio), SAM, Q2n, Q per band and overall, SCC. fused and reference
 // hold the same number of bands, every stream the same size. Results that divide by zero are NaN
-// (ERGAS with a zero band mean, SCC without gradients, SAM without a valid pixel; Q and Q2n
-// when the image is smaller than one block). False when pump answered false or a stream
+// and named in result.undefined (ERGAS with a zero band mean of the reference, SCC without
+// gradients or below 3 x 3 pixels, SAM without a pixel that is not zero in both, Q below one
+// block; any of them when a sample is not a number). False when pump answered false or a stream
 // failed (its message was shown).
 bool ComputeReducedMetrics(const std::vector<RowStream*>& fused,
                            const std::vector<RowStream*>& reference, int ratio,
@@ -52,7 +59,8 @@ bool ComputeReducedMetrics(const std::vector<RowStream*>& fused,
 
 // D_lambda, D_s, QNR. fused: N bands at pan size; ms: N bands at pan size / ratio; pan and
 // panForDegrading: the pan twice (two independent readers; the second is MTF-filtered with
-// panGain, decimated and upsampled). ratio a power of two. False as above.
+// panGain, decimated and upsampled). ratio a power of two. Results that are undefined (below
+// one block, D_lambda of one band) are NaN and named in result.undefined. False as above.
 bool ComputeFullMetrics(const std::vector<RowStream*>& fused, const std::vector<RowStream*>& ms,
                         RowStream& pan, RowStream& panForDegrading, int ratio, double panGain,
                         const QualityPump& pump, FullMetrics& result);

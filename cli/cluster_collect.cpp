@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -12,6 +13,8 @@
 #include "cli/exit_status.h"
 #include "cli/job_mode.h"
 #include "cli/sbatch_script.h"
+#include "cli/task_report.h"
+#include "core/input_file.h"
 #include "raster/file_name.h"
 
 namespace lumesta::cli {
@@ -19,26 +22,11 @@ namespace {
 
 enum class JobState { Done, Failed, Missing };
 
-// A failed job's messages: its Slurm output less the progress lines, or else the last line of
-// its report ("Cancelled", "Unsuccessful", ...).
+// A failed job's messages, from its Slurm output and its report.
 std::vector<std::string> FailureMessages(const std::string& bifPath, long job)
 {
-    std::vector<std::string> messages;
-    std::istringstream output(ReadWholeFile(TaskOutputPath(bifPath, job)));
-    std::string line;
-    while (std::getline(output, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line.rfind("Batch job ", 0) == 0) continue;
-        messages.push_back(line);
-    }
-    if (!messages.empty()) return messages;
-    std::istringstream report(ReadWholeFile(TaskReportPath(bifPath, job)));
-    while (std::getline(report, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.find_first_not_of(" \t") != std::string::npos) messages.assign(1, line);
-    }
-    if (messages.empty()) messages.push_back("no report and no message");
-    return messages;
+    return FailureMessagesOf(ReadWholeFile(TaskOutputPath(bifPath, job)),
+                             ReadWholeFile(TaskReportPath(bifPath, job)));
 }
 
 // "1,2,5" for a list of job numbers; "none" for no job.
@@ -54,8 +42,20 @@ std::string JobNumbers(const std::vector<long>& jobs)
 
 std::string ReadWholeFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Only a regular file is opened for good: a pipe or a device named like a task's file would
+    // hold the command forever, past any signal.
+    const int fd = OpenRegularForReading(path);
+    if (fd < 0) return std::string();
+    std::string text;
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return text;
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes, Host& host)
@@ -81,7 +81,7 @@ int CollectTaskReports(const std::string& bifPath, const std::string& scriptPath
     for (long job = 1; job <= count; ++job) {
         const std::string report = TaskReportPath(bifPath, job);
         const bool listed = job <= static_cast<long>(jobs.size());
-        if (FileExists(report)) merged += ReadWholeFile(report);
+        merged += ReadWholeFile(report);
         if (listed && JobIsDone(bifPath, jobs[job - 1])) {
             done.push_back(job);
         } else if (FileExists(report) || FileExists(TaskOutputPath(bifPath, job))) {

@@ -55,10 +55,11 @@ const BatchTool* FindTool(const std::string& name)
     return nullptr;
 }
 
-// Slurm values go into #SBATCH lines as they are: no blanks, quotes or line ends.
+// Slurm values go into #SBATCH lines as they are: no blanks, quotes or control characters.
 std::string SlurmValue(const std::string& option, const std::string& value)
 {
-    const bool plain = !value.empty() && value.find_first_of(" \t\r\n'\"\\#") == std::string::npos;
+    const bool plain = !value.empty() && value.find_first_of(" '\"\\#") == std::string::npos &&
+                       !HasControlCharacter(value);
     if (!plain) throw UsageError{option + " takes one word"};
     return value;
 }
@@ -110,6 +111,27 @@ std::vector<std::string> SplitClusterOptions(const std::vector<std::string>& res
     return toolOptions;
 }
 
+// The paths and words the script carries, checked before anything is read or written: a
+// control character in any of them would break the script's lines. Returns the refusal, or
+// empty.
+std::string RefusedInScript(const SbatchPlan& plan)
+{
+    static const char kControl[] =
+        " holds a control character (a line end, a tab or the like), which a job script cannot "
+        "carry safely.";
+    if (HasControlCharacter(plan.workingFolder))
+        return "The working folder's path" + std::string(kControl) +
+               " Run cluster plan from another folder.";
+    if (HasControlCharacter(plan.bifPath))
+        return "The batch file's path" + std::string(kControl) + " Rename it or its folder.";
+    if (HasControlCharacter(plan.program))
+        return "The path of this lumesta-cli" + std::string(kControl);
+    for (const std::string& word : plan.toolArgs) {
+        if (HasControlCharacter(word)) return "A tool option" + std::string(kControl);
+    }
+    return {};
+}
+
 int Plan(const std::vector<std::string>& args)
 {
     ClusterRequest request;
@@ -127,18 +149,29 @@ int Plan(const std::vector<std::string>& args)
     } catch (const UsageError& error) {
         return ReportUsageError(error.text, kClusterUsage);
     }
+    const SbatchPlan unlisted{RunningProgramPath(),
+                              toolArgs[2],
+                              std::filesystem::current_path().string(),
+                              0,
+                              toolArgs,
+                              request};
+    if (const std::string refused = RefusedInScript(unlisted); !refused.empty()) {
+        std::cerr << refused << "\n";
+        return kExitStopped;
+    }
     const auto write = [&](const std::string& bifPath, long count,
                            const std::vector<BatchJobEntry>&, Host& host) {
         if (count < 1) {
             host.ShowMessage("The batch file lists no job: there is nothing to plan.");
             return kExitStopped;
         }
-        SbatchPlan plan{RunningProgramPath(),
-                        bifPath,
-                        std::filesystem::current_path().string(),
-                        count,
-                        toolArgs,
-                        request};
+        SbatchPlan plan = unlisted;
+        plan.bifPath = bifPath;
+        plan.jobCount = count;
+        if (const std::string refused = RefusedInScript(plan); !refused.empty()) {
+            host.ShowMessage(refused);
+            return kExitStopped;
+        }
         const std::string script = BesideBatchFile(bifPath, ".sbatch");
         if (!WriteWholeFile(script, SbatchScriptText(plan), host)) return kExitStopped;
         host.ShowMessage("Wrote " + script + ": a job array of " + std::to_string(count) +

@@ -1,19 +1,21 @@
 #include "cli/job_mode.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 
 #include "cli/exit_status.h"
+#include "cli/task_report.h"
+#include "core/input_file.h"
 #include "raster/file_name.h"
 
 namespace lumesta::cli {
 
 namespace {
-
-// The line every run of the batch tools ends its report block with when it finished.
-const std::string kFinishingLine = "Notes:\r\n";
 
 void PrintJobList(long count, const std::vector<BatchJobEntry>& jobs)
 {
@@ -95,15 +97,20 @@ std::string TaskOutputPath(const std::string& bifPath, long job)
 
 bool TaskReportFinished(const std::string& reportPath)
 {
-    std::ifstream in(reportPath, std::ios::binary | std::ios::ate);
-    if (!in) return false;
-    const std::streamoff size = in.tellg();
-    const auto tail = static_cast<std::streamoff>(kFinishingLine.size());
-    if (size < tail) return false;
-    in.seekg(size - tail);
-    std::string end(kFinishingLine.size(), '\0');
-    in.read(&end[0], tail);
-    return in && end == kFinishingLine;
+    // The end of a regular file only: a pipe named like the report must not hold the run.
+    constexpr off_t kTail = 64;
+    const int fd = OpenRegularForReading(reportPath);
+    if (fd < 0) return false;
+    struct stat info {};
+    std::string tail;
+    if (::fstat(fd, &info) == 0) {
+        const off_t start = info.st_size > kTail ? info.st_size - kTail : 0;
+        tail.resize(static_cast<std::size_t>(info.st_size - start));
+        const ssize_t got = ::pread(fd, &tail[0], tail.size(), start);
+        tail.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    }
+    ::close(fd);
+    return ReportTextFinished(tail);
 }
 
 bool JobIsDone(const std::string& bifPath, const BatchJobEntry& job)

@@ -27,8 +27,13 @@ struct SbatchPlan {
     ClusterRequest request;
 };
 
-// The script's text.
+// The script's text. Paths in shell lines are quoted for bash, values of #SBATCH lines as
+// sbatch reads them; none of them may hold a control character (see HasControlCharacter).
 std::string SbatchScriptText(const SbatchPlan& plan);
+
+// True when text holds a byte below 0x20 or 0x7f (a line end, a tab, ...): written into a
+// script, a line end would end a comment or a directive and run what follows it as a command.
+bool HasControlCharacter(const std::string& text);
 
 // The tool's command line from a script's "args=(...)" line; nullopt when the text holds none.
 std::optional<std::vector<std::string>> ReadPlannedArgs(const std::string& scriptText);

@@ -141,6 +141,12 @@ void TerminalHost::ShowMessage(const std::string& text)
     std::cerr << text << '\n' << std::flush;
 }
 
+void TerminalHost::WriteErrorStream(const std::string& text)
+{
+    ClearBar();
+    std::cerr << text << std::flush;
+}
+
 bool TerminalHost::AskYesNo(const std::string& question)
 {
     ClearBar();

@@ -42,6 +42,7 @@ public:
     bool FinishLog();
 
     void ShowMessage(const std::string& text) override;
+    void WriteErrorStream(const std::string& text) override;
     bool AskYesNo(const std::string& question) override;
     void AppendLog(const std::string& bytes) override;
     void PumpPendingMessages() override {}

@@ -77,6 +77,7 @@ public:
     ResultOnlyHost(Host& outer, bool keepLog) : m_outer(outer), m_keepLog(keepLog) {}
     void ShowMessage(const std::string& text) override { m_outer.ShowMessage(text); }
     bool AskYesNo(const std::string& question) override { return m_outer.AskYesNo(question); }
+    void WriteErrorStream(const std::string& text) override { m_outer.WriteErrorStream(text); }
     void AppendLog(const std::string& bytes) override
     {
         if (m_keepLog) m_outer.AppendLog(bytes);

@@ -46,6 +46,9 @@ public:
     // Opens a file or address in the desktop's default program; the result is ignored.
     virtual void OpenInViewer(ViewerKind kind, const std::string& pathOrAddress) = 0;
     virtual void SetBusyCursor(bool on) = 0;
+    // Writes text as it is on the program's standard error stream, where diagnostics go that no
+    // window shows; a host without such a stream drops it.
+    virtual void WriteErrorStream(const std::string& text) { (void)text; }
 };
 
 // How a run ended: lumesta-cli maps these to exit statuses 0, 1 and 130.

@@ -66,6 +66,14 @@ std::string CreateUniqueFile(const std::string& stem, const std::string& tail, u
     return std::string();
 }
 
+bool IsSameExistingFile(const std::string& a, const std::string& b)
+{
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 std::string RunFiles::CreateTemp(const std::string& besidePath)
 {
     std::string path = CreateUniqueFile(FolderPart(besidePath) + "~tmp", ".tmp", 0600);
@@ -94,10 +102,11 @@ std::string RunFiles::StageOutput(const std::string& finalPath)
     return path;
 }
 
-bool RunFiles::Commit()
+bool RunFiles::Commit(std::string* failedFinal)
 {
     for (std::size_t i = 0; i < m_staged.size(); ++i) {
         if (std::rename(m_staged[i].temporary.c_str(), m_staged[i].final.c_str()) == 0) continue;
+        if (failedFinal) *failedFinal = m_staged[i].final;
         // Those already in place were made by this run: a failed run leaves none of its outputs.
         for (std::size_t done = 0; done < i; ++done) std::remove(m_staged[done].final.c_str());
         m_staged.erase(m_staged.begin(), m_staged.begin() + static_cast<std::ptrdiff_t>(i));

@@ -30,9 +30,9 @@ public:
     std::string StageOutput(const std::string& finalPath);
 
     // Renames every staged output into its final name, in the order staged, replacing what is
-    // there. False when a rename failed: then no staged output stays, neither under its own
-    // name nor under a final one.
-    bool Commit();
+    // there. False when a rename failed (failedFinal, when given, then names its final name):
+    // then no staged output stays, neither under its own name nor under a final one.
+    bool Commit(std::string* failedFinal = nullptr);
 
     // Removes every file made so far and not committed.
     void RemoveNow();
@@ -54,6 +54,10 @@ private:
     std::vector<std::string> m_temps;
     std::vector<Staged> m_staged;
 };
+
+// True when both names lead to one existing file: the same device and inode, so that hard and
+// symbolic links and every other spelling of a name count as that file.
+bool IsSameExistingFile(const std::string& a, const std::string& b);
 
 // Creates a new empty file exclusively under a name that starts with stem and ends with six
 // random characters plus tail; the name made, or empty after 100 names already taken or any

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QUrl>
+#include <iostream>
 
 #include "desktop/log_view.h"
 #include "ui/progress_window.h"
@@ -41,6 +42,11 @@ QWidget* DesktopHost::BoxParent() const
 void DesktopHost::ShowMessage(const std::string& text)
 {
     m_prompts->Inform(BoxParent(), ToQt(text));
+}
+
+void DesktopHost::WriteErrorStream(const std::string& text)
+{
+    std::cerr << text << std::flush;
 }
 
 bool DesktopHost::AskYesNo(const std::string& question)

@@ -21,6 +21,7 @@ public:
     DesktopHost(LogView& view, QWidget& mainWindow);
 
     void ShowMessage(const std::string& text) override;
+    void WriteErrorStream(const std::string& text) override;
     bool AskYesNo(const std::string& question) override;
     // Appends at the end of the log view, caret at the end, no undo record.
     void AppendLog(const std::string& bytes) override;

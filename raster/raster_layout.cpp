@@ -2,10 +2,12 @@
 
 #include <tiffio.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
+#include "raster/declared_size.h"
 #include "raster/file_name.h"
 #include "raster/tiff_handle.h"
 
@@ -98,10 +100,14 @@ int ReadEnvi(const std::string& path, RasterLayout& layout)
     std::int64_t bands = 1;
     std::int64_t code = 0;
     if (!opened || !ParseCount(values, "samples", layout.width) ||
-        !ParseCount(values, "lines", layout.height) || !ParseCount(values, "data type", code)) {
+        !ParseCount(values, "lines", layout.height) || !ParseCount(values, "data type", code) ||
+        layout.width < 1 || layout.height < 1) {
         return 1;
     }
-    if (values.count("bands") && (!ParseCount(values, "bands", bands) || bands < 1)) return 1;
+    if (values.count("bands") &&
+        (!ParseCount(values, "bands", bands) || bands < 1 || bands > INT_MAX)) {
+        return 1;
+    }
     layout.bands = static_cast<int>(bands);
     if (values.count("header offset") && !ParseCount(values, "header offset", layout.headerOffset))
         return 1;
@@ -125,7 +131,8 @@ int ReadIdrisi(const std::string& path, RasterLayout& layout)
     bool opened = false;
     const auto values = ReadKeyValues(WithoutLastFour(path) + ".rdc", ':', opened);
     if (!opened || !ParseCount(values, "columns", layout.width) ||
-        !ParseCount(values, "rows", layout.height) || !values.count("data type")) {
+        !ParseCount(values, "rows", layout.height) || !values.count("data type") ||
+        layout.width < 1 || layout.height < 1) {
         return 1;
     }
     const auto fileType = values.find("file type");
@@ -170,6 +177,14 @@ bool TiffType(int bits, int format, SampleType& type)
     }
 }
 
+std::int64_t FileLength(const std::string& path)
+{
+    std::error_code error;
+    const auto length = std::filesystem::file_size(path, error);
+    return error ? -1 : static_cast<std::int64_t>(length);
+}
+
+// 0: fine; 1: header unreadable; 2: unsupported type; 4: more data declared than the file holds.
 int ReadTiffLayout(const std::string& path, RasterLayout& layout)
 {
     const TiffPtr tiff = OpenGeoTiff(path, "r");
@@ -184,13 +199,19 @@ int ReadTiffLayout(const std::string& path, RasterLayout& layout)
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bits);
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLEFORMAT, &format);
-    if (width == 0 || height == 0) return 1;
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_COMPRESSION, &compression);
+    if (width == 0 || height == 0 || samples == 0) return 1;
     if (TIFFIsTiled(tiff.get()) || !TiffType(bits, format, layout.type)) return 2;
     layout.width = width;
     layout.height = height;
     layout.bands = samples;
     layout.tiff = true;
-    return 0;
+    const DeclaredRaster declared{width, height, samples, SampleBytes(layout.type)};
+    return CheckDeclaredRaster(declared, 0, FileLength(path), compression != COMPRESSION_NONE, 0) ==
+                   DeclaredSizeVerdict::Fits
+               ? 0
+               : 4;
 }
 
 int ReadGeneric(const GenericSize& generic, RasterLayout& layout)
@@ -247,17 +268,17 @@ bool DescribeRaster(const std::string& path, const GenericSize& generic, RasterL
     if (result == 3) {
         host.ShowMessage(path + ": give --width, --height and --bytes for a headerless matrix.");
     }
-    if (result != 0) return false;
-    if (layout.tiff) return true;  // libtiff checks the strips as it reads them
-    std::error_code error;
-    const auto length = static_cast<std::int64_t>(std::filesystem::file_size(path, error));
-    const std::int64_t needed = layout.headerOffset + layout.width * layout.height * layout.bands *
-                                                          SampleBytes(layout.type);
-    if (error || length < needed) {
+    // A TIFF's strips are checked by libtiff as they are read; here only that the file can
+    // hold what the header declares.
+    const bool fits =
+        result == 0 && (layout.tiff || CheckDeclaredRaster({layout.width, layout.height,
+                                                            layout.bands, SampleBytes(layout.type)},
+                                                           layout.headerOffset, FileLength(path),
+                                                           false, 0) == DeclaredSizeVerdict::Fits);
+    if (result == 4 || (result == 0 && !fits)) {
         host.ShowMessage(path + " is shorter than its size says (truncated?).");
-        return false;
     }
-    return true;
+    return fits;
 }
 
 }  // namespace lumesta

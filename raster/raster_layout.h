@@ -53,7 +53,8 @@ struct GenericSize {
 };
 
 // Reads the layout of path from its header (by extension: .img, .rst, .tif, anything else a
-// generic matrix). Checks that the file holds every sample it declares. False after one
+// generic matrix). Checks that the file can hold every sample it declares (a compressed TIFF
+// at most kMaxDecodedPerStoredByte per stored byte), overflow-safe. False after one
 // message: "Cannot read the header of PATH.", "PATH: unsupported data type.", "PATH: give
 // --width, --height and --bytes for a headerless matrix.", "Cannot open PATH.", "PATH is
 // shorter than its size says (truncated?).".

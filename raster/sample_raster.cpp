@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/allocate.h"
 #include "raster/raw_file.h"
 #include "raster/tiff_handle.h"
 
@@ -74,6 +75,22 @@ bool MachineIsBigEndian()
     return *reinterpret_cast<const unsigned char*>(&probe) == 0;
 }
 
+// True when the TIFF open now is still the one layout describes: a file replaced since it was
+// described would be read with another layout, past the end of its strips.
+bool SameTiffLayout(TIFF* tiff, const RasterLayout& layout)
+{
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint16_t samples = 1;
+    std::uint16_t bits = 8;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    return width == layout.width && height == layout.height && samples == layout.bands &&
+           bits == 8 * SampleBytes(layout.type) && !TIFFIsTiled(tiff);
+}
+
 }  // namespace
 
 struct BandRowReader::State {
@@ -84,6 +101,7 @@ struct BandRowReader::State {
     TiffPtr tiff;
     std::vector<unsigned char> bytes;
     tstrip_t cachedStrip = static_cast<tstrip_t>(-1);
+    std::int64_t cachedBytes = 0;  // decoded bytes of the cached strip
     std::uint32_t rowsPerStrip = 1;
     bool separate = false;
 };
@@ -103,22 +121,24 @@ bool BandRowReader::Open(const RasterLayout& layout, int band, Host& host)
             host.ShowMessage("Cannot open " + layout.path + ".");
             return false;
         }
+        if (!SameTiffLayout(s.tiff.get(), layout)) {
+            host.ShowMessage(layout.path + " changed while it was being read.");
+            return false;
+        }
         std::uint16_t planar = PLANARCONFIG_CONTIG;
         TIFFGetFieldDefaulted(s.tiff.get(), TIFFTAG_PLANARCONFIG, &planar);
         s.separate = planar == PLANARCONFIG_SEPARATE;
         TIFFGetFieldDefaulted(s.tiff.get(), TIFFTAG_ROWSPERSTRIP, &s.rowsPerStrip);
-        s.rowsPerStrip =
-            std::min<std::uint32_t>(s.rowsPerStrip, static_cast<std::uint32_t>(layout.height));
-        s.bytes.resize(static_cast<std::size_t>(TIFFStripSize(s.tiff.get())));
-        return true;
+        s.rowsPerStrip = std::max<std::uint32_t>(
+            1, std::min<std::uint32_t>(s.rowsPerStrip, static_cast<std::uint32_t>(layout.height)));
+        return TryAllocate(s.bytes, static_cast<std::int64_t>(TIFFStripSize(s.tiff.get())), host);
     }
     if (!s.file.OpenForReading(layout.path)) {
         host.ShowMessage("Cannot open " + layout.path + ".");
         return false;
     }
     const std::int64_t perPixel = layout.interleave == Interleave::Bip ? layout.bands : 1;
-    s.bytes.resize(static_cast<std::size_t>(layout.width * perPixel * SampleBytes(layout.type)));
-    return true;
+    return TryAllocate(s.bytes, layout.width * perPixel * SampleBytes(layout.type), host);
 }
 
 bool BandRowReader::ReadRow(std::int64_t y, double* out)
@@ -134,17 +154,21 @@ bool BandRowReader::ReadRow(std::int64_t y, double* out)
                                                 static_cast<tsample_t>(s.separate ? s.band : 0));
         if (strip != s.cachedStrip) {
             s.cachedStrip = static_cast<tstrip_t>(-1);
-            if (TIFFReadEncodedStrip(s.tiff.get(), strip, s.bytes.data(),
-                                     static_cast<tmsize_t>(s.bytes.size())) < 0) {
-                s.host->ShowMessage("Error reading " + l.path + ".");
-                return false;
-            }
-            s.cachedStrip = strip;
+            s.cachedBytes = TIFFReadEncodedStrip(s.tiff.get(), strip, s.bytes.data(),
+                                                 static_cast<tmsize_t>(s.bytes.size()));
+            if (s.cachedBytes >= 0) s.cachedStrip = strip;
         }
         const std::int64_t rowSamples = l.width * (s.separate ? 1 : l.bands);
         const std::int64_t rowInStrip = y % s.rowsPerStrip;
-        first = s.bytes.data() + (rowInStrip * rowSamples + (s.separate ? 0 : s.band)) * size;
+        const std::int64_t start = (rowInStrip * rowSamples + (s.separate ? 0 : s.band)) * size;
         if (!s.separate) stride = static_cast<std::int64_t>(size) * l.bands;
+        // A strip that decoded short (damaged, or stored in a layout of other row sizes) does
+        // not hold the row.
+        if (s.cachedStrip != strip || start + (l.width - 1) * stride + size > s.cachedBytes) {
+            s.host->ShowMessage("Error reading " + l.path + ".");
+            return false;
+        }
+        first = s.bytes.data() + start;
     } else {
         std::int64_t offset = 0;
         const std::int64_t rowBytes = l.width * size;

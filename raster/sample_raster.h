@@ -19,9 +19,11 @@ public:
     BandRowReader(const BandRowReader&) = delete;
     BandRowReader& operator=(const BandRowReader&) = delete;
 
-    // False after "Cannot open PATH." (or the TIFF refusal).
+    // False after "Cannot open PATH.", "PATH changed while it was being read." (a TIFF whose
+    // layout is no longer the one described) or the allocation message.
     bool Open(const RasterLayout& layout, int band, Host& host);
-    // Row y of the band as doubles (width samples). False after "Error reading PATH.".
+    // Row y of the band as doubles (width samples). False after "Error reading PATH." (also
+    // for a strip that decodes too short to hold the row).
     bool ReadRow(std::int64_t y, double* out);
 
 private:

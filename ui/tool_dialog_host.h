@@ -33,6 +33,7 @@ public:
 
     void ShowMessage(const std::string& text) override { m_outer.ShowMessage(text); }
     bool AskYesNo(const std::string& question) override { return m_outer.AskYesNo(question); }
+    void WriteErrorStream(const std::string& text) override { m_outer.WriteErrorStream(text); }
     void AppendLog(const std::string& bytes) override { m_outer.AppendLog(bytes); }
     void PumpPendingMessages() override { m_outer.PumpPendingMessages(); }
     bool IsCancelled() const override { return m_outer.IsCancelled(); }

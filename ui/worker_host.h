@@ -42,6 +42,8 @@ public:
 
     void ShowMessage(const std::string& text) override;
     bool AskYesNo(const std::string& question) override;
+    // Written from the run's thread: a stream needs no window.
+    void WriteErrorStream(const std::string& text) override { m_gui.WriteErrorStream(text); }
     // Also shows the last line of bytes that has a letter as the step being run, in the window
     // beside a tool dialog's bar (those runs set no status text of their own).
     void AppendLog(const std::string& bytes) override;

@@ -29,9 +29,9 @@ private:
     Host& m_outer;
 };
 
-// The host a protocol fusion runs under: messages reach the user, the report block and the
-// progress display do not, questions are answered Yes (the work folder is fresh), Cancel is
-// the outer run's.
+// The host a protocol fusion runs under: messages reach the user, the report block, the progress
+// display and the error-stream diagnostics do not, questions are answered Yes (the work folder
+// is fresh), Cancel is the outer run's.
 class ProtocolHost : public Host {
 public:
     explicit ProtocolHost(Host& outer) : m_outer(outer) {}

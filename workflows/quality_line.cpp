@@ -16,7 +16,7 @@ namespace {
 const std::string kLabel = "Quality (full resolution):\t";
 
 // What the run read and wrote, for any of its layouts.
-struct RunFiles {
+struct MeasuredRun {
     std::string pan;
     std::vector<std::string> ms;     // per band
     std::vector<int> msBand;         // the band of each file
@@ -36,7 +36,7 @@ std::optional<QualityJob>& LastRun()
 
 // The files as the quality tool's full-resolution job: multi-band inputs by their band list
 // only when they hold exactly the run's bands in order.
-QualityJob FullJobOf(const RunFiles& files)
+QualityJob FullJobOf(const MeasuredRun& files)
 {
     QualityJob job;
     job.protocol = QualityProtocol::Full;
@@ -59,7 +59,7 @@ bool Open(const std::string& path, int band, const GenericSize& generic, Host& h
     return streams.back()->Open(host);
 }
 
-bool Measure(const RunFiles& files, double panGain, Host& host, FullMetrics& metrics)
+bool Measure(const MeasuredRun& files, double panGain, Host& host, FullMetrics& metrics)
 {
     const GenericSize panSize{files.width, files.height, files.bytes};
     const GenericSize msSize{files.width / files.ratio, files.height / files.ratio, files.bytes};
@@ -79,7 +79,7 @@ bool Measure(const RunFiles& files, double panGain, Host& host, FullMetrics& met
         [&host] { return !host.IsCancelled(); }, metrics);
 }
 
-void AppendLine(const RunFiles& files, const SensorGains& sensor, Host& host)
+void AppendLine(const MeasuredRun& files, const SensorGains& sensor, Host& host)
 {
     FullMetrics metrics;
     if (!Measure(files, sensor.pan, host, metrics)) {
@@ -91,9 +91,9 @@ void AppendLine(const RunFiles& files, const SensorGains& sensor, Host& host)
 }
 
 template <std::size_t N, typename Job>
-RunFiles FilesOf(const Job& job, const FusedOutputs<N>& outputs, int ratio, int bytes)
+MeasuredRun FilesOf(const Job& job, const FusedOutputs<N>& outputs, int ratio, int bytes)
 {
-    RunFiles files;
+    MeasuredRun files;
     files.pan = job.panPath;
     files.ratio = ratio;
     files.bytes = bytes;
@@ -112,7 +112,7 @@ RunFiles FilesOf(const Job& job, const FusedOutputs<N>& outputs, int ratio, int 
 }
 
 template <typename Job>
-RunFiles FilesOfJob(const Job& job)
+MeasuredRun FilesOfJob(const Job& job)
 {
     constexpr bool kLandsat = std::is_same_v<Job, EtmJob>;
     return FilesOf(job, DeriveJobOutputs(job), kLandsat ? 2 : 4, kLandsat ? 1 : 2);

@@ -10,6 +10,7 @@
 #include "imaging/interpolator23.h"
 #include "imaging/sensor_gains.h"
 #include "raster/sample_tiff_writer.h"
+#include "workflows/quality_outputs.h"
 #include "workflows/wald_protocol.h"
 
 namespace lumesta {
@@ -149,20 +150,38 @@ bool ResolveInputs(const QualityJob& job, Host& host, QualityInputs& in)
     return true;
 }
 
-bool WriteMap(const BlockMap& map, const std::string& path, Host& host)
+// Every file the job reads.
+std::vector<std::string> InputFilesOf(const QualityJob& job)
+{
+    std::vector<std::string> inputs(job.fused.begin(), job.fused.end());
+    inputs.insert(inputs.end(), job.reference.begin(), job.reference.end());
+    inputs.insert(inputs.end(), job.ms.begin(), job.ms.end());
+    inputs.push_back(job.pan);
+    return inputs;
+}
+
+bool ConfirmMap(const std::string& path, QualityOutputs& outputs, Host& host)
+{
+    return path.empty() || outputs.Confirm({path}, host);
+}
+
+bool WriteMap(const BlockMap& map, const std::string& path, QualityOutputs& outputs, Host& host)
 {
     if (path.empty()) return true;
+    const std::string staged = outputs.Stage(path, host);
+    if (staged.empty()) return false;
     if (map.rows > 0 && map.columns > 0 &&
-        WriteSampleTiff(path, map.columns, map.rows, {map.values}, SampleType::Float32)) {
+        WriteSampleTiff(staged, map.columns, map.rows, {map.values}, SampleType::Float32)) {
         return true;
     }
     host.ShowMessage("Cannot write " + path + ".");
     return false;
 }
 
-RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, Host& host,
-                          const QualityPump& pump, std::vector<QualityRow>& rows)
+RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, QualityOutputs& outputs,
+                          Host& host, const QualityPump& pump, std::vector<QualityRow>& rows)
 {
+    if (!ConfirmMap(job.mapPath, outputs, host)) return RunOutcome::Stopped;
     std::vector<std::unique_ptr<BandStream>> fused, reference;
     if (!OpenBandStreams(in.fused, host, fused) ||
         !OpenBandStreams(in.reference, host, reference)) {
@@ -185,15 +204,20 @@ RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, Host& 
     if (!ComputeReducedMetrics(f, r, job.ratio, pump, row.reduced)) {
         return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     }
+    if (!row.reduced.undefined.empty()) {
+        host.ShowMessage(row.reduced.undefined);
+        return RunOutcome::Stopped;
+    }
     row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!WriteMap(row.reduced.q2nMap, job.mapPath, host)) return RunOutcome::Stopped;
+    if (!WriteMap(row.reduced.q2nMap, job.mapPath, outputs, host)) return RunOutcome::Stopped;
     rows.push_back(row);
     return RunOutcome::Finished;
 }
 
-RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, Host& host,
-                       const QualityPump& pump, std::vector<QualityRow>& rows)
+RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, QualityOutputs& outputs,
+                       Host& host, const QualityPump& pump, std::vector<QualityRow>& rows)
 {
+    if (!ConfirmMap(job.mapPath, outputs, host)) return RunOutcome::Stopped;
     std::vector<std::unique_ptr<BandStream>> fused, ms, pans;
     if (!OpenBandStreams(in.fused, host, fused) || !OpenBandStreams(in.ms, host, ms) ||
         !OpenBandStreams({in.pan, in.pan}, host, pans)) {
@@ -205,14 +229,47 @@ RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, Host& hos
                             job.ratio, in.sensor.pan, pump, row.full)) {
         return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     }
+    if (!row.full.undefined.empty()) {
+        host.ShowMessage(row.full.undefined);
+        return RunOutcome::Stopped;
+    }
     row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!WriteMap(row.full.qnrMap, job.mapPath, host)) return RunOutcome::Stopped;
+    if (!WriteMap(row.full.qnrMap, job.mapPath, outputs, host)) return RunOutcome::Stopped;
     rows.push_back(row);
     return RunOutcome::Finished;
 }
 
-RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, Host& host,
-                       const QualityPump& pump, std::vector<QualityRow>& rows)
+// The files the protocol writes in its folder: the degraded scene, and with --keep each
+// method's result.
+std::vector<std::string> ProtocolOutputs(const std::string& folder,
+                                         const std::vector<const FusionMethodEntry*>& methods)
+{
+    if (folder.empty()) return {};
+    std::vector<std::string> paths{DegradedPanPath(folder), DegradedMsPath(folder)};
+    for (const FusionMethodEntry* method : methods)
+        paths.push_back(KeptResultPath(folder, *method));
+    return paths;
+}
+
+// The metrics every method's result is measured with, left undefined by the reference alone
+// (a band of mean 0, no gradient, no whole block): found by measuring the reference against
+// itself, before any method fuses. False after the message naming the metric, or a cancel.
+bool ReferenceDefinesMetrics(const std::vector<BandSource>& reference, int ratio, Host& host,
+                             const QualityPump& pump)
+{
+    std::vector<std::unique_ptr<BandStream>> first, second;
+    if (!OpenBandStreams(reference, host, first) || !OpenBandStreams(reference, host, second))
+        return false;
+    ReducedMetrics self;
+    if (!ComputeReducedMetrics(StreamPointers(first), StreamPointers(second), ratio, pump, self))
+        return false;
+    if (self.undefined.empty()) return true;
+    host.ShowMessage(self.undefined);
+    return false;
+}
+
+RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, QualityOutputs& outputs,
+                       Host& host, const QualityPump& pump, std::vector<QualityRow>& rows)
 {
     std::vector<const FusionMethodEntry*> methods;
     if (job.protocol == QualityProtocol::Wald &&
@@ -220,17 +277,22 @@ RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, Host& hos
                              methods)) {
         return RunOutcome::Stopped;
     }
+    const std::string& folder =
+        job.protocol == QualityProtocol::Degrade ? job.outFolder : job.keepFolder;
+    if (!outputs.Confirm(ProtocolOutputs(folder, methods), host)) return RunOutcome::Stopped;
+    if (job.protocol == QualityProtocol::Wald &&
+        !ReferenceDefinesMetrics(in.ms, job.ratio, host, pump)) {
+        return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
+    }
     DegradedScene scene;
     if (!DegradeScene(in.pan, in.ms, job.ratio, in.sensor, host, scene)) return RunOutcome::Stopped;
     if (!pump()) return RunOutcome::Cancelled;
-    const std::string& folder =
-        job.protocol == QualityProtocol::Degrade ? job.outFolder : job.keepFolder;
-    if (!folder.empty() &&
-        !WriteDegradedScene(scene, folder, in.pan.layout.type, in.ms[0].layout.type, host)) {
+    if (!folder.empty() && !WriteDegradedScene(scene, folder, in.pan.layout.type,
+                                               in.ms[0].layout.type, outputs, host)) {
         return RunOutcome::Stopped;
     }
     if (job.protocol == QualityProtocol::Degrade) return RunOutcome::Finished;
-    return RunMethods(scene, methods, in.ms, job.keepFolder, host, pump, rows);
+    return RunMethods(scene, methods, in.ms, job.keepFolder, outputs, host, pump, rows);
 }
 
 }  // namespace
@@ -249,18 +311,20 @@ RunOutcome RunQuality(const QualityJob& job, RunCounters& counters, Host& host,
         progress->PumpMessages(true);
         return !progress->IsCancelled();
     };
+    QualityOutputs outputs(InputFilesOf(job));
     RunOutcome outcome = RunOutcome::Finished;
     switch (job.protocol) {
         case QualityProtocol::Reduced:
-            outcome = MeasureReduced(job, inputs, host, pump, rows);
+            outcome = MeasureReduced(job, inputs, outputs, host, pump, rows);
             break;
         case QualityProtocol::Full:
-            outcome = MeasureFull(job, inputs, host, pump, rows);
+            outcome = MeasureFull(job, inputs, outputs, host, pump, rows);
             break;
         default:
-            outcome = RunProtocol(job, inputs, host, pump, rows);
+            outcome = RunProtocol(job, inputs, outputs, host, pump, rows);
             break;
     }
+    if (outcome == RunOutcome::Finished && !outputs.Commit(host)) outcome = RunOutcome::Stopped;
     if (outcome == RunOutcome::Cancelled) {
         log.Append(kCancelled);
     } else if (outcome == RunOutcome::Stopped) {

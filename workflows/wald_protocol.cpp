@@ -37,6 +37,11 @@ private:
     std::string m_path;
 };
 
+std::string InFolder(const std::string& folder, const std::string& name)
+{
+    return folder + (!folder.empty() && folder.back() == '/' ? "" : "/") + name;
+}
+
 bool DegradeBand(const BandSource& source, double gain, int ratio, Host& host,
                  std::vector<double>& out)
 {
@@ -65,23 +70,32 @@ QualityRow FailedRow(const std::string& method, int bands)
     QualityRow row;
     row.method = method;
     row.reduced =
-        ReducedMetrics{kNaN, kNaN, kNaN, kNaN, kNaN, std::vector<double>(bands, kNaN), {}};
+        ReducedMetrics{kNaN, kNaN, kNaN, kNaN, kNaN, std::vector<double>(bands, kNaN), {}, {}};
     return row;
 }
 
-// The method's bands as keepFolder/METHOD.tif in the sample type of the user's MS.
+// Writes the bands under the staged name of path; false after "Cannot write PATH.".
+bool WriteStaged(const std::string& path, std::int64_t width, std::int64_t height,
+                 const std::vector<std::vector<double>>& bands, SampleType type,
+                 QualityOutputs& outputs, Host& host)
+{
+    const std::string staged = outputs.Stage(path, host);
+    if (staged.empty()) return false;
+    if (WriteSampleTiff(staged, width, height, bands, type)) return true;
+    host.ShowMessage("Cannot write " + path + ".");
+    return false;
+}
+
+// The method's bands as its kept result in the sample type of the user's MS.
 bool KeepMethod(const std::string& keepFolder, const FusionMethodEntry& method,
-                const std::vector<BandSource>& fused, SampleType type, Host& host)
+                const std::vector<BandSource>& fused, SampleType type, QualityOutputs& outputs,
+                Host& host)
 {
     if (keepFolder.empty()) return true;
     std::vector<std::vector<double>> bands;
     if (!ReadFused(fused, bands, host)) return false;
-    const std::string path = keepFolder + "/" + method.name + ".tif";
-    if (WriteSampleTiff(path, fused[0].layout.width, fused[0].layout.height, bands, type)) {
-        return true;
-    }
-    host.ShowMessage("Cannot write " + path + ".");
-    return false;
+    return WriteStaged(KeptResultPath(keepFolder, method), fused[0].layout.width,
+                       fused[0].layout.height, bands, type, outputs, host);
 }
 
 }  // namespace
@@ -103,30 +117,35 @@ bool DegradeScene(const BandSource& pan, const std::vector<BandSource>& ms, int 
     return true;
 }
 
-bool WriteDegradedScene(const DegradedScene& scene, const std::string& folder, SampleType panType,
-                        SampleType msType, Host& host)
+std::string DegradedPanPath(const std::string& folder)
 {
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    const std::string panPath = folder + "/pan.tif";
-    const std::string msPath = folder + "/ms.tif";
-    if (!WriteSampleTiff(panPath, scene.panWidth, scene.panHeight, {scene.pan}, panType)) {
-        host.ShowMessage("Cannot write " + panPath + ".");
-        return false;
-    }
-    if (!WriteSampleTiff(msPath, scene.panWidth / scene.ratio, scene.panHeight / scene.ratio,
-                         scene.ms, msType)) {
-        std::remove(panPath.c_str());
-        host.ShowMessage("Cannot write " + msPath + ".");
-        return false;
-    }
-    return true;
+    return InFolder(folder, "pan.tif");
+}
+
+std::string DegradedMsPath(const std::string& folder)
+{
+    return InFolder(folder, "ms.tif");
+}
+
+std::string KeptResultPath(const std::string& folder, const FusionMethodEntry& method)
+{
+    return InFolder(folder, method.name + ".tif");
+}
+
+bool WriteDegradedScene(const DegradedScene& scene, const std::string& folder, SampleType panType,
+                        SampleType msType, QualityOutputs& outputs, Host& host)
+{
+    return WriteStaged(DegradedPanPath(folder), scene.panWidth, scene.panHeight, {scene.pan},
+                       panType, outputs, host) &&
+           WriteStaged(DegradedMsPath(folder), scene.panWidth / scene.ratio,
+                       scene.panHeight / scene.ratio, scene.ms, msType, outputs, host);
 }
 
 RunOutcome RunMethods(const DegradedScene& scene,
                       const std::vector<const FusionMethodEntry*>& methods,
                       const std::vector<BandSource>& reference, const std::string& keepFolder,
-                      Host& host, const std::function<bool()>& pump, std::vector<QualityRow>& rows)
+                      QualityOutputs& outputs, Host& host, const std::function<bool()>& pump,
+                      std::vector<QualityRow>& rows)
 {
     const int bands = static_cast<int>(reference.size());
     for (const FusionMethodEntry* method : methods) {
@@ -154,7 +173,11 @@ RunOutcome RunMethods(const DegradedScene& scene,
                                    scene.ratio, pump, row.reduced)) {
             return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
         }
-        if (!KeepMethod(keepFolder, *method, fused, reference[0].layout.type, host))
+        if (!row.reduced.undefined.empty()) {
+            host.ShowMessage(row.reduced.undefined);
+            return RunOutcome::Stopped;
+        }
+        if (!KeepMethod(keepFolder, *method, fused, reference[0].layout.type, outputs, host))
             return RunOutcome::Stopped;
         row.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -9,6 +9,7 @@
 #include "assess/quality_metrics.h"
 #include "assess/quality_table.h"
 #include "workflows/fusion_registry.h"
+#include "workflows/quality_outputs.h"
 
 namespace lumesta {
 
@@ -18,17 +19,25 @@ namespace lumesta {
 bool DegradeScene(const BandSource& pan, const std::vector<BandSource>& ms, int ratio,
                   const SensorGains& sensor, Host& host, DegradedScene& scene);
 
-// Writes folder/pan.tif and folder/ms.tif (created folder) in the given sample types. False after
-// "Cannot write PATH.".
+// The files of a protocol's folder: the degraded pan and MS, and a method's kept result.
+std::string DegradedPanPath(const std::string& folder);
+std::string DegradedMsPath(const std::string& folder);
+std::string KeptResultPath(const std::string& folder, const FusionMethodEntry& method);
+
+// Writes the degraded pan and MS of folder (made when missing) in the given sample types,
+// staged through outputs (confirmed by the caller); they reach their names at its Commit.
+// False after "Cannot write PATH.".
 bool WriteDegradedScene(const DegradedScene& scene, const std::string& folder, SampleType panType,
-                        SampleType msType, Host& host);
+                        SampleType msType, QualityOutputs& outputs, Host& host);
 
 // Fuses the scene with each method and measures the result against the MS (reference). With
-// keepFolder, also writes METHOD.tif there. A method that stops on a message gives a row of
-// NaN; Stopped when every method stopped; Cancelled stops everything.
+// keepFolder, also writes each method's result there, staged through outputs. A method that
+// stops on a message gives a row of NaN; Stopped when every method stopped; Cancelled stops
+// everything.
 RunOutcome RunMethods(const DegradedScene& scene,
                       const std::vector<const FusionMethodEntry*>& methods,
                       const std::vector<BandSource>& reference, const std::string& keepFolder,
-                      Host& host, const std::function<bool()>& pump, std::vector<QualityRow>& rows);
+                      QualityOutputs& outputs, Host& host, const std::function<bool()>& pump,
+                      std::vector<QualityRow>& rows);
 
 }  // namespace lumesta

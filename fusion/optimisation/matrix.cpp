@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 #include <limits>
 #include <string>
 #include <utility>
@@ -140,9 +139,8 @@ void SwapRows(int i, int j, int cols, Matrix<float>& m)
 }
 
 void inverse(int rows, int cols, const Matrix<float>& a, Matrix<float>& result,
-             Matrix<float>& scratch)
+             Matrix<float>& scratch, Host& host)
 {
-    static const char* const kSingular = "ERROR <MATRIX::inverse()> : Singular Matrix\n";
     constexpr double kTolerance = 1e-10;
     Matrix<float>& s = scratch;
     Matrix<float>& r = result;
@@ -156,7 +154,7 @@ void inverse(int rows, int cols, const Matrix<float>& a, Matrix<float>& result,
             if (FindPivotRow(i, rows, cols, s, r)) {
                 p = s[i][i];
             } else {
-                std::cerr << kSingular;
+                host.WriteErrorStream(kSingularMatrix);
             }
         }
         for (int c = 0; c < cols; ++c) {

@@ -39,10 +39,11 @@ void SwapRows(int i, int j, int cols, Matrix<float>& m);
 
 // result = a⁻¹ by Gauss-Jordan elimination with row exchange (tolerance 1e-10). scratch is a
 // rows × cols float matrix owned by the caller; result must be zero-filled by the caller. A
-// singular matrix writes "ERROR <MATRIX::inverse()> : Singular Matrix\n" to standard error and
-// goes on; the result is then not meaningful.
+// singular matrix writes kSingularMatrix through host on the standard error stream for each
+// pivot without a usable row, and goes on; the result is then not meaningful.
 void inverse(int rows, int cols, const Matrix<float>& a, Matrix<float>& result,
-             Matrix<float>& scratch);
+             Matrix<float>& scratch, Host& host);
+inline const char kSingularMatrix[] = "ERROR <MATRIX::inverse()> : Singular Matrix\n";
 
 // Accumulates XᵀX and Xᵀy of a regression one observation at a time, without holding X:
 // the sums are formed exactly as the matrix products above form them (integer products added

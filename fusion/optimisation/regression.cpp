@@ -10,7 +10,7 @@ bool SolveNormalEquations(const NormalEquations& equations, int unknowns, float*
     if (!pump()) return false;
     Matrix<float> inverted = MakeMatrix<float>(unknowns, unknowns);
     Matrix<float> scratch = MakeMatrix<float>(unknowns, unknowns);
-    inverse(unknowns, unknowns, normal, inverted, scratch);
+    inverse(unknowns, unknowns, normal, inverted, scratch, host);
     Matrix<float> rhs = equations.RightHandSide();
     log.Append(".");
     if (!pump()) return false;

@@ -6,12 +6,16 @@
 #include <sys/stat.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <deque>
 #include <list>
 #include <map>
 #include <mutex>
 #include <vector>
 
+#include "core/memory_available.h"
+#include "raster/declared_size.h"
+#include "raster/image_open.h"
 #include "raster/sample_convert.h"
 #include "raster/geotiff/geotiff_georeference.h"
 #include "raster/tiff_handle.h"
@@ -78,12 +82,12 @@ std::string CompressionName(std::uint16_t compression)
 class GeoTiffSource : public RasterSource {
 public:
     GeoTiffSource(TiffPtr tiff, const TiffLayout& layout, RasterDescription description,
-                  tmsize_t maxBlockBytes)
+                  tmsize_t blockBytes, tmsize_t maxBlockBytes)
         : m_tiff(std::move(tiff)), m_t(layout)
     {
         m_description = std::move(description);
         m_sampleBytes = SampleBytes(m_description.type);
-        m_blockBytes = m_t.tiled ? TIFFTileSize(m_tiff.get()) : TIFFStripSize(m_tiff.get());
+        m_blockBytes = blockBytes;
         m_byScanline = !m_t.tiled && m_blockBytes > maxBlockBytes;
         const std::size_t across = (m_t.width + m_t.blockWidth - 1) / m_t.blockWidth + 1;
         const std::size_t affordable =
@@ -171,15 +175,45 @@ private:
         }
         Block block;
         block.index = index;
-        block.bytes.resize(static_cast<std::size_t>(m_blockBytes));
-        const tmsize_t got =
-            m_t.tiled ? TIFFReadEncodedTile(m_tiff.get(), index, block.bytes.data(), m_blockBytes)
-                      : TIFFReadEncodedStrip(m_tiff.get(), index, block.bytes.data(), m_blockBytes);
-        block.ok = got > 0;
-        if (got > 0) block.bytes.resize(static_cast<std::size_t>(got));
+        // A block is made only as large as the bytes the file stores for it can decode to: a
+        // header may declare blocks of gigabytes over a few stored bytes.
+        const bool compressed = m_t.compression != COMPRESSION_NONE;
+        const std::int64_t stored = StoredBytes(index);
+        if (StoredBytesCanHold(stored, m_blockBytes, compressed) ||
+            (!m_t.tiled && StoredBytesCanHold(stored, LastStripBytes(index), compressed))) {
+            block.bytes.resize(static_cast<std::size_t>(m_blockBytes));
+            const tmsize_t got =
+                m_t.tiled
+                    ? TIFFReadEncodedTile(m_tiff.get(), index, block.bytes.data(), m_blockBytes)
+                    : TIFFReadEncodedStrip(m_tiff.get(), index, block.bytes.data(), m_blockBytes);
+            block.ok = got > 0;
+            if (got > 0) block.bytes.resize(static_cast<std::size_t>(got));
+        }
         m_blocks.push_front(std::move(block));
         if (m_blocks.size() > m_keptBlocks) m_blocks.pop_back();
         return &m_blocks.front();
+    }
+
+    // The bytes stored for a block that lie inside the file (a byte count or offset may point
+    // past its end).
+    std::int64_t StoredBytes(std::uint32_t index) const
+    {
+        const std::uint64_t offset = TIFFGetStrileOffset(m_tiff.get(), index);
+        const std::uint64_t count = TIFFGetStrileByteCount(m_tiff.get(), index);
+        const auto file =
+            static_cast<std::uint64_t>(std::max<std::int64_t>(m_description.byteSize, 0));
+        if (offset >= file) return 0;
+        return static_cast<std::int64_t>(std::min(count, file - offset));
+    }
+
+    // The decoded size of the last strip of its plane when index is one (it holds only the
+    // rows left), else -1.
+    std::int64_t LastStripBytes(std::uint32_t index) const
+    {
+        const std::uint32_t perPlane = (m_t.height + m_t.blockHeight - 1) / m_t.blockHeight;
+        if (perPlane == 0 || index % perPlane != perPlane - 1) return -1;
+        const std::uint32_t rows = m_t.height - (perPlane - 1) * m_t.blockHeight;
+        return static_cast<std::int64_t>(TIFFVStripSize(m_tiff.get(), rows));
     }
 
     // Compressed strips decode only forward: rows between the last one decoded and y are
@@ -275,6 +309,18 @@ std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::st
         error = "The TIFF file has no usable strip or tile size.";
         return nullptr;
     }
+    // A block is decoded whole unless it is a strip larger than maxBlockBytes, which goes row by
+    // row: what the reader holds at once must fit in memory.
+    const tmsize_t blockBytes = t.tiled ? TIFFTileSize(tiff.get()) : TIFFStripSize(tiff.get());
+    const tmsize_t scanlineBytes = TIFFScanlineSize(tiff.get());
+    const tmsize_t heldBytes = !t.tiled && blockBytes > maxBlockBytes ? scanlineBytes : blockBytes;
+    if (blockBytes <= 0 || scanlineBytes <= 0 ||
+        !MemoryAllows(static_cast<std::uint64_t>(heldBytes) +
+                      static_cast<std::uint64_t>(scanlineBytes))) {
+        error = "The TIFF file's " + std::string(t.tiled ? "tiles" : "strips") +
+                " are larger than the memory that is free.";
+        return nullptr;
+    }
     RasterDescription d;
     d.format = "GeoTIFF";
     d.dataPaths = {path};
@@ -293,7 +339,7 @@ std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::st
                (t.planar == PLANARCONFIG_SEPARATE ? "separate planes" : "contiguous samples");
     d.availableRows = d.height;
     d.geo = ReadGeoTiffGeoreference(path);
-    return std::make_unique<GeoTiffSource>(std::move(tiff), t, std::move(d),
+    return std::make_unique<GeoTiffSource>(std::move(tiff), t, std::move(d), blockBytes,
                                            static_cast<tmsize_t>(maxBlockBytes));
 }
 

@@ -105,6 +105,25 @@ check "plan checks tool options" [ "$(status "$CLI" cluster plan pansharpen p.bi
 "$CLI" cluster plan pansharpen p.bif --select 1,1,3,4 >/dev/null 2>"$WORK/err.txt"
 check "plan stops where the batch would stop" [ $? = 1 ] && grep -qx 'Input MS bands should not be the same.' "$WORK/err.txt"
 
+# A control character in anything the script would carry (the working folder, the batch file's
+# path, a tool option) is refused: status 1, a message, no script, nothing run.
+INJECT=$'w\ntouch PWNED\n'
+mkdir -p "$WORK/$INJECT" "$WORK/tab"$'\t'"folder"
+cp "$WORK/p.bif" "$WORK/$INJECT/"
+cp "$WORK/p.bif" "$WORK/tab"$'\t'"folder/"
+(cd "$WORK/$INJECT" && "$CLI" cluster plan pansharpen p.bif --method 2 >/dev/null 2>"$WORK/err.txt")
+check "a line end in the working folder is refused" [ $? = 1 ]
+check "and says so" grep -q "^The working folder's path holds a control character" "$WORK/err.txt"
+"$CLI" cluster plan pansharpen "$WORK/tab"$'\t'"folder/p.bif" >/dev/null 2>"$WORK/err.txt"
+check "a tab in the batch file's path is refused" [ $? = 1 ]
+check "and says so" grep -q "^The batch file's path holds a control character" "$WORK/err.txt"
+"$CLI" cluster plan pansharpen p.bif --suffix $'_a\rb' >/dev/null 2>"$WORK/err.txt"
+check "a control character in a tool option is refused" [ $? = 1 ]
+check "and says so" grep -q '^A tool option holds a control character' "$WORK/err.txt"
+check "a refused plan writes no script" [ -z "$(find "$WORK" -name '*.sbatch' ! -path "$WORK/p.sbatch")" ]
+[ -f "$WORK/$INJECT/p.sbatch" ] && (cd "$WORK" && SLURM_ARRAY_TASK_ID=1 bash "$WORK/$INJECT/p.sbatch" >/dev/null 2>&1)
+check "so no text of a name runs as a command" [ -z "$(find "$WORK" -name PWNED)" ]
+
 rm -f "$WORK"/p[123].* "$WORK"/p.job*.log
 SLURM_ARRAY_TASK_ID=1 bash "$WORK/p.sbatch" >"$WORK/p.job1.out" 2>&1
 SLURM_ARRAY_TASK_ID=2 bash "$WORK/p.sbatch" >"$WORK/p.job2.out" 2>&1
@@ -120,5 +139,12 @@ check "collect takes only the batch file" [ $? = 2 ]
 check "collect still fails for the skipped job" [ $? = 1 ] && grep -qx 'done:    1,3' "$WORK/collect.txt"
 check "the merged log holds the blocks in job order" cmp -s "$WORK/p.log" <(cat "$WORK"/p.job{1,2,3}.log)
 check "collect needs a plan" [ "$(status "$CLI" cluster collect e.bif)" = 1 ]
+# Pipes named like a task's report and output are never waited on: collect ends at once.
+rm -f "$WORK/p.job2.log" "$WORK/p.job2.out" "$WORK/p.job1.log"
+mkfifo "$WORK/p.job2.log" "$WORK/p.job2.out" "$WORK/p.job1.log"
+timeout -k 5 20 "$CLI" cluster collect p.bif >"$WORK/collect.txt" 2>/dev/null
+check "collect does not wait on pipes" [ $? = 1 ]
+check "and counts their jobs failed" grep -qx 'failed:  1,2' "$WORK/collect.txt"
+check "without a message" grep -qx '  job 2: no report and no message' "$WORK/collect.txt"
 
 finish

@@ -61,4 +61,15 @@ for entry in "${CASES[@]}"; do
   rm -f "$WORK/err.txt"
 done
 
+# A singular regression (an MS of zeros) says so on standard error once per pivot, through the
+# terminal, before the run's refusal.
+for band in blue green red nir; do "$GEN" raw "$WORK/zero_$band.raw" --width 128 --height 128 --bits 16 --value 0 >/dev/null; done
+"$CLI" pansharpen --pan "$R/pan.raw" --blue "$WORK/zero_blue.raw" --green "$WORK/zero_green.raw" \
+    --red "$WORK/zero_red.raw" --nir "$WORK/zero_nir.raw" --width 512 --height 512 --yes --quiet \
+    >/dev/null 2>"$WORK/err.txt"
+check "singular regression: status 1" [ $? = 1 ]
+check "singular regression: its lines and the refusal" cmp -s "$WORK/err.txt" <(
+    for _ in 1 2 3 4; do echo 'ERROR <MATRIX::inverse()> : Singular Matrix'; done
+    echo 'Sorry, Cannot process the inputs selected. Please check input images.')
+
 finish

@@ -63,7 +63,7 @@ run quality wald --pan "$E8/pan.img" --ms "$E8/blue.img" "$E8/green.img" "$E8/re
 check "three bands at ratio 2 use the Landsat methods" [ "$STATUS" = 0 -a "$(wc -l <"$WORK/out")" = 3 ]
 for band in pan b g r; do
     if [ $band = pan ]; then size="--width 128 --height 96"; else size="--width 64 --height 48"; fi
-    "$GEN" raw "$WORK/w16_$band.raw" $size --bits 16 --value 3000 >/dev/null
+    "$GEN" raw "$WORK/w16_$band.raw" $size --bits 16 --seed 3 >/dev/null
 done
 run quality wald --pan "$WORK/w16_pan.raw" --ms "$WORK/w16_b.raw" "$WORK/w16_g.raw" "$WORK/w16_r.raw" \
     --ratio 2 --width 128 --height 96 --bytes 2
@@ -95,6 +95,38 @@ check "large protocol run" [ "$STATUS" = 0 ]
 run quality reduced --fused "$WORK/xk/1.tif" --reference "$WORK/xk/pan_Fused.tif" --format csv
 check "kept result equals pansharpen on the kept inputs" [ "$(sed -n 2p "$WORK/out" | cut -d, -f1,2)" = 0,0 ]
 
+# What the tools write is guarded as every tool's outputs are: never one of the inputs (through a
+# link too, even with --yes), an existing file replaced only after the question, and nothing
+# under a final name, no temporary file and no new folder after a failure.
+O=$WORK/own
+mkdir -p "$O/full"
+cp "$WORK/pan.tif" "$WORK/ms.tif" "$O/"
+ln "$O/ms.tif" "$O/link.tif"
+refused() { [ "$STATUS" = 1 ] && grep -q "^$1 is an input of this run.\$" "$WORK/err"; }
+run quality wald --pan "$O/pan.tif" --ms "$O/ms.tif" --method 2 --keep "$O" --yes
+check "--keep onto the inputs is refused" refused "$O/pan.tif"
+run degrade --pan "$O/pan.tif" --ms "$O/ms.tif" --out "$O" --yes
+check "--out onto the inputs is refused" refused "$O/pan.tif"
+run quality reduced --fused "$O/ms.tif" --reference "$O/ms.tif" --map "$O/link.tif" --yes
+check "--map onto a link to an input is refused" refused "$O/link.tif"
+check "the inputs are unchanged" eval 'cmp -s "$O/pan.tif" "$WORK/pan.tif" && cmp -s "$O/ms.tif" "$WORK/ms.tif"'
+check "and nothing was left beside them" [ "$(ls -A "$O" | tr '\n' ' ')" = "full link.tif ms.tif pan.tif " ]
+run degrade --pan "$O/pan.tif" --ms "$O/ms.tif" --out "$O/d"
+cp "$O/d/pan.tif" "$O/pan.first"
+run degrade --pan "$O/pan.tif" --ms "$O/ms.tif" --sensor ikonos --out "$O/d"
+check "an existing output is kept on No" \
+    eval 'grep -qx "$O/d/pan.tif already exists." "$WORK/err" && cmp -s "$O/d/pan.tif" "$O/pan.first"'
+run degrade --pan "$O/pan.tif" --ms "$O/ms.tif" --sensor ikonos --out "$O/d" --yes
+check "and replaced on Yes" eval '[ "$STATUS" = 0 ] && ! cmp -s "$O/d/pan.tif" "$O/pan.first"'
+# A full disk (a file size limit of 0 bytes; standard error through a pipe to a writer without it).
+for map in "$O/full/map.tif" "$O/made/map.tif"; do
+    (trap '' XFSZ; ulimit -f 0; exec "$CLI" quality reduced --fused "$WORK/xk/1.tif" \
+        --reference "$WORK/xk/pan_Fused.tif" --map "$map" 2>&1 >/dev/null) | cat >"$WORK/err"
+    check "a full disk stops the run" [ "${PIPESTATUS[0]}" = 1 ]
+    check "and says so" grep -qx "Cannot write $map." "$WORK/err"
+done
+check "and leaves no map, temporary file or folder it made" eval '[ -z "$(ls -A "$O/full")" ] && [ ! -e "$O/made" ]'
+
 # Bad input: a message, exit 1, nothing written.
 run quality wald --pan "$E/pan.img" --ms $MS --ratio 3 --keep "$WORK/nokeep"
 check "ratio not a power of two" [ "$STATUS" = 1 -a -s "$WORK/err" -a ! -e "$WORK/nokeep" ]
@@ -118,6 +150,19 @@ run degrade --pan "$E/pan.img" --ms $MS
 check "--out required" [ "$STATUS" = 2 ]
 run quality reduced --fused "$E/blue.img" --reference "$E/blue.img" --format xml
 check "unknown format" [ "$STATUS" = 2 ]
+
+# A metric the input leaves undefined ends the run with a message naming it, never a bare nan;
+# an all-zero MS stops before any method fuses (no singular-matrix text from the methods).
+"$GEN" raw "$WORK/z_pan.raw" --width 128 --height 128 --bits 16 --value 0 >/dev/null
+"$GEN" raw "$WORK/z_ms.raw" --width 32 --height 32 --bits 16 --value 0 >/dev/null
+"$GEN" raw "$WORK/flat.raw" --width 64 --height 64 --bits 16 --value 100 >/dev/null
+undefined() { [ "$STATUS" = 1 ] && [ ! -s "$WORK/out" ] && [ "$(cat "$WORK/err")" = "$1" ]; }
+run quality wald --pan "$WORK/z_pan.raw" --ms "$WORK"/z_ms.raw{,,,} --width 128 --height 128 --bytes 2
+check "all-zero MS" undefined "ERGAS is undefined: band 1 of the reference has mean 0."
+run quality reduced --fused "$WORK/flat.raw" --reference "$WORK/flat.raw" --width 64 --height 64 --bytes 2
+check "constant bands" undefined "SCC is undefined: the reference has no gradient (its bands are constant)."
+run quality reduced --fused "$WORK/flat.raw" --reference "$WORK/flat.raw" --width 1 --height 1 --bytes 2
+check "1 x 1 image" undefined "Q is undefined: the image (1 x 1) holds no whole block of 32 x 32 pixels."
 
 # Ctrl-C while measuring: status 130 and the cancel line.
 "$GEN" raw "$WORK/big.raw" --width 4096 --height 4096 --bits 16 --seed 1

@@ -2,7 +2,9 @@
 # A batch of six jobs over generated scenes run as a Slurm job array on a single-node Slurm
 # started for this test: the outputs equal a plain batch run byte for byte (tasks reading the
 # same inputs at once included), collect merges the same report blocks, a task cancelled mid-run
-# leaves nothing that looks finished, and submitting the script again completes only that job. Skipped (status 77) where Slurm cannot be installed or started.
+# leaves nothing that looks finished, and submitting the script again completes only that job.
+# Then arrays planned in folders whose names #SBATCH lines must quote. Skipped (status 77) where
+# Slurm cannot be installed or started.
 # Usage: slurm_array.sh LUMESTA_CLI MAKE_TEST_RASTERS
 set -u
 CLI=${1:?usage: slurm_array.sh LUMESTA_CLI MAKE_TEST_RASTERS}
@@ -113,6 +115,31 @@ check "collect lists six done" grep -qx 'done:    1,2,3,4,5,6' "$WORK/collect2.t
 check "the merged log has the plain run's report blocks" same_report "$WORK/scenes.log" "$WORK/reference.log"
 check "no temporary file is left beside the inputs" \
     [ "$(ls "$WORK"/scenes/*/ | grep -cv -e '^$' -e ':$' -e '^\(pan\|blue\|green\|red\|nir\)\.tif$')" = 0 ]
+
+# Folders whose names hold a blank, a quote, #, a backslash or %, the batch file's name a blank:
+# each task runs in the working folder (its outputs are named relative to it), writes its own
+# output file beside the batch file, and collect finds every job done.
+for name in 'a b' "it's" 'say "x"' 'no#1' 'back\slash' '50%a'; do
+    dir="$WORK/$name"
+    mkdir -p "$dir"
+    cp "$WORK"/scenes/1/*.tif "$dir/"
+    { echo "2 0"; for n in 1 2; do printf '%s\n' $n "$dir"/{pan,blue,green,red,nir}.tif "out$n.bmp" "out$n.tif"; done; } \
+        >"$dir/my jobs.bif"
+    (cd "$dir" && "$CLI" cluster plan pansharpen "my jobs.bif" --method 2 >/dev/null 2>&1)
+    if ! JOB=$(sbatch --parsable "$dir/my jobs.sbatch" 2>&1); then
+        echo "FAIL: [$name] sbatch refused the script: $JOB" >&2
+        FAILURES=$((FAILURES + 1))
+        continue
+    fi
+    JOBS+=("$JOB")
+    check "[$name] the array ends in time" wait_for_job "$JOB" 120
+    for n in 1 2; do
+        check "[$name] task $n ran in the working folder" [ -s "$dir/out$n.bmp" ]
+        check "[$name] task $n wrote its own output file" grep -qx "Batch job $n of 2" "$dir/my jobs.job$n.out"
+    done
+    (cd "$dir" && "$CLI" cluster collect "my jobs.bif" >/dev/null 2>&1)
+    check "[$name] collect finds every job done" [ $? = 0 ]
+done
 
 echo "$PASSES passed, $FAILURES failed"
 [ "$FAILURES" -eq 0 ]

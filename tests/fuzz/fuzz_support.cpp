@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace lumesta::fuzz {
 
@@ -26,6 +27,16 @@ std::string WriteScratch(const std::string& name, const std::uint8_t* data, std:
     if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
     std::fclose(file);
     return path;
+}
+
+std::string WriteHeaderAndData(const std::string& header, const std::string& name,
+                               const std::uint8_t* data, std::size_t size)
+{
+    const auto* nul = static_cast<const std::uint8_t*>(std::memchr(data, 0, size));
+    const std::size_t headerSize = nul ? static_cast<std::size_t>(nul - data) : size;
+    WriteScratch(header, data, headerSize);
+    const std::size_t rest = nul ? headerSize + 1 : size;
+    return WriteScratch(name, data + rest, size - rest);
 }
 
 }  // namespace lumesta::fuzz

@@ -41,4 +41,9 @@ std::string ScratchFolder();
 // Writes the bytes to name in the scratch folder and returns its path.
 std::string WriteScratch(const std::string& name, const std::uint8_t* data, std::size_t size);
 
+// Writes the bytes up to the first NUL to header and the rest after it to name (a header beside
+// its data file); returns the data file's path.
+std::string WriteHeaderAndData(const std::string& header, const std::string& name,
+                               const std::uint8_t* data, std::size_t size);
+
 }  // namespace lumesta::fuzz

@@ -22,6 +22,7 @@ public:
                                               ProgressOwner owner) override;
     void OpenInViewer(ViewerKind kind, const std::string& path) override;
     void SetBusyCursor(bool on) override { m_busyDepth += on ? 1 : -1; }
+    void WriteErrorStream(const std::string& text) override { m_errorStream += text; }
 
     // Answers for the next questions, in order; when none is left the answer is defaultAnswer.
     void QueueAnswers(std::initializer_list<bool> answers) { m_answers.insert(m_answers.end(), answers); }
@@ -32,6 +33,7 @@ public:
     const std::vector<std::string>& Messages() const { return m_messages; }
     const std::vector<std::string>& Questions() const { return m_questions; }
     const std::string& Log() const { return m_log; }
+    const std::string& ErrorStream() const { return m_errorStream; }
     const std::vector<std::string>& Viewed() const { return m_viewed; }
     const std::vector<std::string>& ProgressCaptions() const { return m_captions; }
     std::vector<int>& ProgressPositions() { return m_positions; }
@@ -46,6 +48,7 @@ private:
     std::vector<std::string> m_questions;
     std::deque<bool> m_answers;
     std::string m_log;
+    std::string m_errorStream;
     std::vector<std::string> m_viewed;
     std::vector<std::string> m_captions;
     std::vector<int> m_positions;

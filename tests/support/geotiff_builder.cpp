@@ -135,4 +135,45 @@ void WriteGeoTiff8(const std::string& path, int width, int height, const std::ve
     });
 }
 
+std::string CraftedTiff(const std::vector<CraftedTag>& tags, std::size_t dataBytes)
+{
+    std::string bytes("II*\0\x08\0\0\0", 8);
+    auto put16 = [&bytes](std::uint32_t v) {
+        bytes.append({char(v & 0xff), char((v >> 8) & 0xff)});
+    };
+    auto put32 = [&](std::uint32_t v) {
+        put16(v & 0xffff);
+        put16(v >> 16);
+    };
+    put16(static_cast<std::uint32_t>(tags.size()));
+    for (const CraftedTag& entry : tags) {
+        put16(entry.tag);
+        put16(entry.type);
+        put32(1);
+        if (entry.type == 3) {
+            put16(entry.value);
+            put16(0);
+        } else {
+            put32(entry.value);
+        }
+    }
+    put32(0);
+    return bytes + std::string(dataBytes, '\x11');
+}
+
+std::string CraftedStripTiff(std::uint32_t width, std::uint32_t height, std::uint32_t byteCount,
+                             std::uint16_t compression)
+{
+    return CraftedTiff({{256, 4, width},
+                        {257, 4, height},
+                        {258, 3, 16},
+                        {259, 3, compression},
+                        {262, 3, 1},
+                        {273, 4, CraftedDataOffset(9)},
+                        {277, 3, 1},
+                        {278, 4, height},
+                        {279, 4, byteCount}},
+                       16);
+}
+
 }  // namespace lumesta::testing

@@ -41,4 +41,24 @@ void WriteGeoTiff16(const std::string& path, int width, int height,
 // One band of bytes, uncompressed strips of 7 rows.
 void WriteGeoTiff8(const std::string& path, int width, int height, const std::vector<std::uint8_t>& band);
 
+// One tag of a crafted TIFF directory with a single SHORT (3) or LONG (4) value.
+struct CraftedTag {
+    std::uint16_t tag;
+    std::uint16_t type;
+    std::uint32_t value;
+};
+
+// The bytes of a little-endian TIFF of one directory holding tags (in ascending order), then
+// dataBytes bytes of 0x11 at CraftedDataOffset(tags.size()), where offsets tags may point.
+std::string CraftedTiff(const std::vector<CraftedTag>& tags, std::size_t dataBytes);
+constexpr std::uint32_t CraftedDataOffset(std::size_t tagCount)
+{
+    return static_cast<std::uint32_t>(8 + 2 + 12 * tagCount + 4);
+}
+
+// One strip of 16-bit samples declaring width x height over 16 stored bytes, with the given
+// byte count and compression.
+std::string CraftedStripTiff(std::uint32_t width, std::uint32_t height, std::uint32_t byteCount,
+                             std::uint16_t compression);
+
 }  // namespace lumesta::testing

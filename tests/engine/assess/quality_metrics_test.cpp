@@ -8,6 +8,7 @@
 #include <cmath>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "assess/quality_kernels.h"
@@ -234,23 +235,66 @@ TEST(QualityMetricsTest, IdenticalImagesGiveTheIdealValuesAndGainsActOnSamOnlyPe
     EXPECT_GT(mo.sam, 0.1);
 }
 
-TEST(QualityMetricsTest, ZeroDenominatorsGiveNaN)
+// The reason the reduced metrics of fused against reference leave undefined, "" for none.
+std::string ReducedUndefined(const Scene& fused, const Scene& reference, ReducedMetrics& m)
 {
-    Scene flat{40, 40, {Image(1600, 0.0), Image(1600, 0.0)}};
-    Streams f(flat), r(flat);
-    ReducedMetrics m;
-    ASSERT_TRUE(ComputeReducedMetrics(
+    Streams f(fused), r(reference);
+    EXPECT_TRUE(ComputeReducedMetrics(
         f.pointers, r.pointers, 2, [] { return true; }, m));
+    return m.undefined;
+}
+
+TEST(QualityMetricsTest, UndefinedMetricsAreNaNAndNamedWithTheirReason)
+{
+    ReducedMetrics m;
+    const Scene flat{40, 40, {Image(1600, 0.0), Image(1600, 0.0)}};
+    EXPECT_EQ(ReducedUndefined(flat, flat, m),
+              "ERGAS is undefined: band 1 of the reference has mean 0.");
     EXPECT_TRUE(std::isnan(m.ergas));
     EXPECT_TRUE(std::isnan(m.sam));
     EXPECT_TRUE(std::isnan(m.scc));
-    EXPECT_EQ(m.q, 1.0);  // both denominators 0
-    Scene small = RandomScene(20, 20, 3, 4);
-    Streams fs(small), rs(small);
-    ASSERT_TRUE(ComputeReducedMetrics(
-        fs.pointers, rs.pointers, 2, [] { return true; }, m));
-    EXPECT_TRUE(std::isnan(m.q));    // no whole block
+    EXPECT_EQ(m.q, 1.0);  // both denominators 0: defined
+    Scene secondZero = RandomScene(40, 40, 3, 2);
+    secondZero.bands[1].assign(1600, 0.0);
+    EXPECT_EQ(ReducedUndefined(secondZero, secondZero, m),
+              "ERGAS is undefined: band 2 of the reference has mean 0.");
+    const Scene constant{40, 40, {Image(1600, 7.0), Image(1600, 9.0)}};
+    const Scene random = RandomScene(40, 40, 2, 3);
+    EXPECT_EQ(ReducedUndefined(random, constant, m),
+              "SCC is undefined: the reference has no gradient (its bands are constant).");
+    EXPECT_EQ(ReducedUndefined(constant, random, m),
+              "SCC is undefined: the fused image has no gradient (its bands are constant).");
+    EXPECT_EQ(ReducedUndefined(flat, random, m),
+              "SAM is undefined: no pixel is nonzero in both the fused image and the reference.");
+    const Scene small = RandomScene(20, 20, 3, 4);
+    EXPECT_EQ(ReducedUndefined(small, small, m),
+              "Q is undefined: the image (20 x 20) holds no whole block of 32 x 32 pixels.");
     EXPECT_NEAR(m.q2n, 1.0, 1e-12);  // the padded block counts
+    const Scene dot{1, 1, {Image(1, 5.0)}};
+    EXPECT_EQ(ReducedUndefined(dot, dot, m),
+              "Q is undefined: the image (1 x 1) holds no whole block of 32 x 32 pixels.");
+    Scene notANumber = random;
+    notANumber.bands[0][5] = std::nan("");
+    EXPECT_EQ(ReducedUndefined(notANumber, random, m),
+              "ERGAS is undefined: the images hold samples that are not numbers.");
+    EXPECT_EQ(ReducedUndefined(random, random, m), "");
+
+    // Full resolution: D_lambda compares pairs of bands, and needs a whole block.
+    const auto fullUndefined = [](const Scene& fused, const Scene& ms) {
+        Streams f(fused), r(ms);
+        Scene panScene{fused.w, fused.h, {fused.bands[0]}};
+        Streams p(panScene), q(panScene);
+        FullMetrics full;
+        EXPECT_TRUE(ComputeFullMetrics(
+            f.pointers, r.pointers, *p.pointers[0], *q.pointers[0], 2, 0.15, [] { return true; },
+            full));
+        return full.undefined;
+    };
+    EXPECT_EQ(fullUndefined(RandomScene(64, 64, 1, 5), RandomScene(32, 32, 1, 6)),
+              "D_lambda is undefined: it compares pairs of bands, and the images have one band.");
+    EXPECT_EQ(fullUndefined(RandomScene(16, 16, 2, 5), RandomScene(8, 8, 2, 6)),
+              "D_lambda is undefined: the image (16 x 16) holds no whole block of 32 x 32 pixels.");
+    EXPECT_EQ(fullUndefined(RandomScene(64, 64, 2, 5), RandomScene(32, 32, 2, 6)), "");
 }
 
 TEST(QualityMetricsTest, StreamedReducedMetricsEqualTheWholeImageDefinitions)

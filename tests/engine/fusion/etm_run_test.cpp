@@ -52,7 +52,7 @@ std::array<std::vector<std::uint8_t>, 3> Reference(const Scene8& s, EtmFilter fi
     FakeHost host;
     auto inverted = MakeMatrix<float>(k, k), scratch = MakeMatrix<float>(k, k);
     auto solution = MakeMatrix<float>(k, 1);
-    inverse(k, k, equations.NormalMatrix(), inverted, scratch);
+    inverse(k, k, equations.NormalMatrix(), inverted, scratch, host);
     MultiplyFloatMatrices(k, k, inverted, k, 1, equations.RightHandSide(), solution, host);
     EtmCoefficients c;
     c.method = intercept ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;

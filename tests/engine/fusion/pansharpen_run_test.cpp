@@ -141,7 +141,7 @@ std::array<std::vector<std::int16_t>, 4> WholeImageFusion(const Scene& s, bool i
     FakeHost host;
     auto inverted = MakeMatrix<float>(n, n), scratch = MakeMatrix<float>(n, n);
     auto solution = MakeMatrix<float>(n, 1);
-    inverse(n, n, equations.NormalMatrix(), inverted, scratch);
+    inverse(n, n, equations.NormalMatrix(), inverted, scratch, host);
     MultiplyFloatMatrices(n, n, inverted, n, 1, equations.RightHandSide(), solution, host);
     Coefficients c;
     c.method = intercept ? FusionMethod::Optimisation2 : FusionMethod::Optimisation1;

@@ -23,42 +23,6 @@ namespace {
 
 using ::testing::ElementsAre;
 
-// A little-endian TIFF of one uncompressed 16-bit strip declaring width x height, with a few
-// bytes of data and the given byte count and compression.
-std::string CraftedTiff(std::uint32_t width, std::uint32_t height, std::uint32_t byteCount,
-                        std::uint16_t compression)
-{
-    std::string bytes = std::string("II*\0", 4) + std::string("\x08\0\0\0", 4);
-    auto put16 = [&bytes](std::uint16_t v) { bytes.append({char(v & 0xff), char(v >> 8)}); };
-    auto put32 = [&](std::uint32_t v) {
-        put16(std::uint16_t(v & 0xffff));
-        put16(std::uint16_t(v >> 16));
-    };
-    const std::uint16_t kShort = 3, kLong = 4;
-    const struct {
-        std::uint16_t tag, type;
-        std::uint32_t value;
-    } entries[] = {
-        {256, kLong, width},        {257, kLong, height}, {258, kShort, 16},
-        {259, kShort, compression}, {262, kShort, 1},     {273, kLong, 8 + 2 + 9 * 12 + 4},
-        {277, kShort, 1},           {278, kLong, height}, {279, kLong, byteCount},
-    };
-    put16(9);
-    for (const auto& entry : entries) {
-        put16(entry.tag);
-        put16(entry.type);
-        put32(1);
-        if (entry.type == kShort) {
-            put16(std::uint16_t(entry.value));
-            put16(0);
-        } else {
-            put32(entry.value);
-        }
-    }
-    put32(0);
-    return bytes + std::string(16, '\x11');
-}
-
 // Runs the extraction in a child process; true when it failed with the reading message, and
 // peakKiB tells the child's peak resident memory.
 bool ExtractionRefusedInChild(const std::string& tiff, const std::string& raw, long& peakKiB)
@@ -91,7 +55,8 @@ TEST(GeoTiffHostileTest, HugeDeclaredStripsFailWithTheReadingMessageAndLittleMem
         {0xffffffffu, COMPRESSION_ADOBE_DEFLATE},
     };
     for (const auto& c : cases) {
-        WriteFileBytes(dir.File("huge.tif"), CraftedTiff(60000, 40000, c.byteCount, c.compression));
+        WriteFileBytes(dir.File("huge.tif"),
+                       CraftedStripTiff(60000, 40000, c.byteCount, c.compression));
         long peakKiB = 0;
         EXPECT_TRUE(ExtractionRefusedInChild(dir.File("huge.tif"), dir.File("huge.raw"), peakKiB))
             << c.byteCount << " " << c.compression;

@@ -3,6 +3,9 @@
 #include "raster/image_open.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <fstream>
@@ -241,6 +244,51 @@ TEST_F(ImageOpenTest, UnreadableFilesSayWhy)
     EXPECT_EQ(refused(dir.File("x.img"), {}), refused(dir.File("x.img")));
     EXPECT_EQ(refused(dir.File("x.raw") + "", {4, 4, 3}),
               "The file " + dir.File("x.raw") + " does not exist.");
+}
+
+// Opens the file and reads a window of every band in a child process; the child's peak memory in
+// KiB, or -1 when it did not end normally.
+long PeakKiBOfViewing(const std::string& path)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::string error;
+        const auto source = OpenImage(path, {}, error);
+        std::vector<float> out(16 * 16);
+        for (int band = 0; source && band < source->Description().bands; ++band)
+            source->ReadWindow(band, {0, 0, 16, 16, 1}, out.data(), nullptr);
+        ::_exit(0);
+    }
+    int status = 0;
+    struct rusage usage {};
+    ::wait4(child, &status, 0, &usage);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
+}
+
+TEST_F(ImageOpenTest, TilesDeclaredOverAFewBytesAreNeitherMadeNorZeroFilled)
+{
+    // A 16 x 16 image in one tile of 65536 x 65536 16-bit samples: 8 GiB per band, or 64 GiB for
+    // eight bands, over 16 stored bytes.
+    for (const std::uint16_t compression : {1, 8}) {
+        for (const std::uint16_t samples : {1, 8}) {
+            testing::WriteFileBytes(dir.File("tiles.tif"),
+                                    testing::CraftedTiff({{256, 4, 16},
+                                                          {257, 4, 16},
+                                                          {258, 3, 16},
+                                                          {259, 3, compression},
+                                                          {262, 3, 1},
+                                                          {277, 3, samples},
+                                                          {284, 3, 2},
+                                                          {322, 4, 65536},
+                                                          {323, 4, 65536},
+                                                          {324, 4, testing::CraftedDataOffset(11)},
+                                                          {325, 4, 16}},
+                                                         16));
+            const long peakKiB = PeakKiBOfViewing(dir.File("tiles.tif"));
+            EXPECT_GE(peakKiB, 0) << compression << " " << samples;
+            EXPECT_LT(peakKiB, 256 * 1024) << compression << " " << samples;
+        }
+    }
 }
 
 TEST_F(ImageOpenTest, NearestNeighbourGridRepeatsEachInnerPixel)

@@ -12,6 +12,7 @@
 
 #include "raster/sample_tiff_writer.h"
 #include "tests/support/fake_host.h"
+#include "tests/support/geotiff_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace lumesta {
@@ -125,6 +126,45 @@ TEST_F(SampleRasterTest, RefusalsNameTheFile)
                             dir.File("t.img") + " is shorter than its size says (truncated?).",
                             "Cannot read the header of " + dir.File("n.img") + ".",
                             "Cannot open " + dir.File("t.raw") + "."));
+}
+
+TEST_F(SampleRasterTest, DeclaredSizesNoFileHoldsAreRefusedBeforeAnythingIsMade)
+{
+    // 2^31 x 2^31 x 4 bands of 2 bytes is 2^65 bytes: wrapped, the product would be 0.
+    testing::WriteFileBytes(dir.File("wrap.hdr"),
+                            "ENVI\nsamples = 2147483648\nlines = 2147483648\n"
+                            "bands = 4\ndata type = 2\n");
+    testing::WriteFileBytes(dir.File("wrap.img"), std::string(8, '\0'));
+    // 2^32 + 1 bands cast to int would be one band.
+    testing::WriteFileBytes(dir.File("many.hdr"),
+                            "ENVI\nsamples = 1\nlines = 1\nbands = 4294967297\ndata type = 1\n");
+    testing::WriteFileBytes(dir.File("many.img"), std::string(1, '\0'));
+    testing::WriteFileBytes(dir.File("plain.tif"), testing::CraftedStripTiff(60000, 40000, 16, 1));
+    testing::WriteFileBytes(dir.File("deflate.tif"),
+                            testing::CraftedStripTiff(60000, 40000, 16, 8));
+    RasterLayout layout;
+    for (const char* name : {"wrap.img", "many.img", "plain.tif", "deflate.tif"})
+        EXPECT_FALSE(DescribeRaster(dir.File(name), GenericSize{}, layout, host)) << name;
+    EXPECT_THAT(
+        host.Messages(),
+        ElementsAre(dir.File("wrap.img") + " is shorter than its size says (truncated?).",
+                    "Cannot read the header of " + dir.File("many.img") + ".",
+                    dir.File("plain.tif") + " is shorter than its size says (truncated?).",
+                    dir.File("deflate.tif") + " is shorter than its size says (truncated?)."));
+}
+
+TEST_F(SampleRasterTest, ATiffReplacedAfterItWasDescribedIsNotReadWithTheOldLayout)
+{
+    ASSERT_TRUE(WriteSampleTiff(dir.File("a.tif"), 64, 4, {std::vector<double>(256, 1.0)},
+                                SampleType::UInt16));
+    RasterLayout layout;
+    ASSERT_TRUE(DescribeRaster(dir.File("a.tif"), GenericSize{}, layout, host));
+    ASSERT_TRUE(WriteSampleTiff(dir.File("a.tif"), 16, 1, {std::vector<double>(16, 1.0)},
+                                SampleType::UInt8));
+    BandRowReader reader;
+    EXPECT_FALSE(reader.Open(layout, 0, host));
+    EXPECT_THAT(host.Messages(),
+                ElementsAre(dir.File("a.tif") + " changed while it was being read."));
 }
 
 }  // namespace
