@@ -56,10 +56,10 @@ int DegradationHalo(double sigma);
 // every side.
 PanRect SampledPan(const PanSampling& sampling, const MsWindow& window, int margin);
 
-// Reads rect of the pan's first band, clipped to the pan, into block (samples equal to
+// Reads rect of the pan (band of source), clipped to the pan, into block (samples equal to
 // panNoData are not valid).
-void ReadPanBlock(RasterSource& pan, std::optional<double> panNoData, const PanRect& rect,
-                  PanBlock& block);
+void ReadPanBlock(RasterSource& source, int band, std::optional<double> panNoData,
+                  const PanRect& rect, PanBlock& block);
 
 // True when block holds every pan pixel of rect that lies inside a pan of the given size.
 bool BlockHolds(const PanBlock& block, const PanRect& rect, int panWidth, int panHeight);

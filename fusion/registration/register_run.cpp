@@ -152,8 +152,9 @@ RunOutcome RunRegister(const RegisterJob& job, Host& host, RegistrationEstimate&
     const auto ms = OpenMs(job.ms, host);
     if (!ms) return RunOutcome::Stopped;
     RegistrationInputs inputs;
-    inputs.pan = pan.get();
-    inputs.ms = ms.get();
+    inputs.pan = {pan.get(), 0};
+    for (int band = 0; band < ms->Description().bands; ++band)
+        inputs.ms.push_back({ms.get(), band});
     inputs.ratio = job.ratio;
     inputs.msGains.assign(sensor->ms.begin(), sensor->ms.end());
     inputs.panNoData = NoDataOf(job.panNoData, job.noData);

@@ -66,18 +66,18 @@ public:
 
     bool ReadMs(WindowData& data) const
     {
-        const int bands = m_in.ms->Description().bands;
+        const std::size_t bands = m_in.ms.size();
         SampleWindow read;
         read.x0 = data.window.x0;
         read.y0 = data.window.y0;
         read.columns = data.window.columns;
         read.rows = data.window.rows;
-        data.bands.resize(static_cast<std::size_t>(bands));
+        data.bands.resize(bands);
         std::vector<std::uint8_t> valid;
-        for (int band = 0; band < bands; ++band) {
+        for (std::size_t band = 0; band < bands; ++band) {
             if (m_in.cancelled && m_in.cancelled()) return false;
-            ReadValidSamples(*m_in.ms, band, read, m_in.msNoData, data.bands[band],
-                             band == 0 ? data.msValid : valid);
+            ReadValidSamples(*m_in.ms[band].source, m_in.ms[band].band, read, m_in.msNoData,
+                             data.bands[band], band == 0 ? data.msValid : valid);
             for (std::size_t i = 0; band > 0 && i < valid.size(); ++i) data.msValid[i] &= valid[i];
         }
         return true;
@@ -90,11 +90,11 @@ public:
         PanSampling at = m_sampling;
         at.originX += dx;
         at.originY += dy;
-        const RasterDescription& pan = m_in.pan->Description();
+        const RasterDescription& pan = m_in.pan.source->Description();
         if (data.block.samples.empty() ||
             !BlockHolds(data.block, SampledPan(at, data.window, 0), pan.width, pan.height)) {
             if (m_in.cancelled && m_in.cancelled()) return false;
-            ReadPanBlock(*m_in.pan, m_in.panNoData,
+            ReadPanBlock(*m_in.pan.source, m_in.pan.band, m_in.panNoData,
                          SampledPan(at, data.window, kBlockMargin * m_in.ratio), data.block);
         }
         DegradePanWindow(data.block, at, data.window, data.pan, data.panValid);
@@ -355,11 +355,15 @@ std::optional<std::vector<BlockOffset>> EstimateBlocks(const Estimator& estimato
 std::optional<RegistrationEstimate> EstimateRegistration(const RegistrationInputs& inputs)
 {
     const Estimator estimator(inputs);
-    const RasterDescription& pan = inputs.pan->Description();
-    const RasterDescription& ms = inputs.ms->Description();
+    RegistrationEstimate estimate;
+    if (!inputs.pan.source || inputs.ms.empty()) {
+        estimate.reason = "no pan or no MS bands";
+        return estimate;
+    }
+    const RasterDescription& pan = inputs.pan.source->Description();
+    const RasterDescription& ms = inputs.ms.front().source->Description();
     const MsWindow area =
         UsableArea(ms.width, ms.height, pan.width, pan.height, estimator.Sampling());
-    RegistrationEstimate estimate;
     if (area.columns < kMinSide || area.rows < kMinSide) {
         estimate.reason = "the MS and the pan overlap in less than " + std::to_string(kMinSide) +
                           " x " + std::to_string(kMinSide) + " MS pixels";
@@ -371,7 +375,7 @@ std::optional<RegistrationEstimate> EstimateRegistration(const RegistrationInput
         return estimate;
     }
     DetailMap map;
-    if (!MapDetail(*inputs.ms, inputs.msNoData, area, map, inputs.cancelled)) return std::nullopt;
+    if (!MapDetail(inputs.ms, inputs.msNoData, area, map, inputs.cancelled)) return std::nullopt;
     std::optional<IntensityFit> fit;
     const auto offsets = EstimateWindows(estimator, SceneWindows(map, estimator.WindowSide()), fit);
     if (!offsets) return std::nullopt;

@@ -18,14 +18,14 @@
 #include <string>
 #include <vector>
 
-#include "raster/raster_source.h"
+#include "fusion/registration/valid_samples.h"
 
 namespace lumesta {
 
 struct RegistrationInputs {
-    RasterSource* pan = nullptr;  // its first band is the pan
-    RasterSource* ms = nullptr;   // every band is an MS band, all on one grid
-    int ratio = 4;                // pan pixels per MS pixel, a power of two
+    SourceBand pan;
+    std::vector<SourceBand> ms;  // the MS bands, all of one size
+    int ratio = 4;               // pan pixels per MS pixel, a power of two
     // The placement: the MS origin's position on the pan grid in pan pixels (fractions kept),
     // 0 when the corners are aligned.
     double placementX = 0.0;
@@ -62,8 +62,8 @@ struct RegistrationEstimate {
 };
 
 // Estimates the MS's offset. Reads the sources from this thread only; memory and time are
-// bounded by the windows (a few times 256² MS pixels), not by the scene. Nothing when
-// cancelled.
+// bounded by the windows (four of at most 768 × 768 pan pixels), not by the scene. Nothing
+// when cancelled.
 std::optional<RegistrationEstimate> EstimateRegistration(const RegistrationInputs& inputs);
 
 // The offset to place the MS with for an estimate: (dx, dy) when applicable, each within 0.05

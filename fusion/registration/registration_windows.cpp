@@ -69,8 +69,8 @@ MsWindow UsableArea(int msWidth, int msHeight, int panWidth, int panHeight,
     return area;
 }
 
-bool MapDetail(RasterSource& ms, std::optional<double> msNoData, const MsWindow& area,
-               DetailMap& map, const std::function<bool()>& cancelled)
+bool MapDetail(const std::vector<SourceBand>& ms, std::optional<double> msNoData,
+               const MsWindow& area, DetailMap& map, const std::function<bool()>& cancelled)
 {
     const double pixels = static_cast<double>(area.columns) * area.rows;
     const int step = std::max(1, static_cast<int>(std::sqrt(pixels / kMapSamples)));
@@ -98,8 +98,8 @@ bool MapDetail(RasterSource& ms, std::optional<double> msNoData, const MsWindow&
         sum.assign(count, 0.0);
         ok.assign(count, 1);
         if (cancelled && cancelled()) return false;
-        for (int band = 0; band < ms.Description().bands; ++band) {
-            ReadValidSamples(ms, band, window, msNoData, samples, valid);
+        for (const SourceBand& band : ms) {
+            ReadValidSamples(*band.source, band.band, window, msNoData, samples, valid);
             for (std::size_t i = 0; i < count; ++i) {
                 sum[i] += samples[i];
                 ok[i] &= valid[i];

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fusion/registration/degraded_pan.h"
-#include "raster/raster_source.h"
+#include "fusion/registration/valid_samples.h"
 
 namespace lumesta {
 
@@ -27,10 +27,10 @@ struct DetailMap {
     std::vector<double> validShare;  // of the tile's pixels read, 0 … 1
 };
 
-// Maps area of the MS (every band; samples equal to msNoData are no data). False when
-// cancelled.
-bool MapDetail(RasterSource& ms, std::optional<double> msNoData, const MsWindow& area,
-               DetailMap& map, const std::function<bool()>& cancelled);
+// Maps area of the MS (every band, each a band of its source; samples equal to msNoData are
+// no data). False when cancelled.
+bool MapDetail(const std::vector<SourceBand>& ms, std::optional<double> msNoData,
+               const MsWindow& area, DetailMap& map, const std::function<bool()>& cancelled);
 
 // The window of at most side × side MS pixels inside region (part of the map's area) with the
 // most valid detail; region itself when it is no larger.

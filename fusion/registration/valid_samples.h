@@ -10,6 +10,12 @@
 
 namespace lumesta {
 
+// One band of a source (several bands may share a source: they are read one after another).
+struct SourceBand {
+    RasterSource* source = nullptr;
+    int band = 0;
+};
+
 // Reads window of band into samples (columns × rows, row-major) and sets valid to 1 where the
 // sample is not noData (everywhere when there is none) and lies inside the image, 0 elsewhere.
 // Both buffers are resized here and owned by the caller.

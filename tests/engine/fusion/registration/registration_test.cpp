@@ -197,12 +197,19 @@ std::vector<float> Noise(int width, int height, unsigned seed)
     return out;
 }
 
+std::vector<SourceBand> BandsOf(RasterSource& source)
+{
+    std::vector<SourceBand> bands;
+    for (int band = 0; band < source.Description().bands; ++band) bands.push_back({&source, band});
+    return bands;
+}
+
 RegistrationEstimate Estimate(RasterSource& pan, RasterSource& ms, int ratio = 4, int grid = 0,
                               std::optional<double> noData = std::nullopt)
 {
     RegistrationInputs inputs;
-    inputs.pan = &pan;
-    inputs.ms = &ms;
+    inputs.pan = {&pan, 0};
+    inputs.ms = BandsOf(ms);
     inputs.ratio = ratio;
     inputs.grid = grid;
     inputs.panNoData = noData;
@@ -232,8 +239,8 @@ TEST(RegistrationTest, FindsWholePixelCutsOfTheSharedSceneInEachAxis)
             }
             const auto ms = StackSources(std::move(bands), "MS");
             RegistrationInputs inputs;
-            inputs.pan = &pan;
-            inputs.ms = ms.get();
+            inputs.pan = {&pan, 0};
+            inputs.ms = BandsOf(*ms);
             inputs.msGains = {0.35, 0.35, 0.35, 0.27};
             const auto estimate = EstimateRegistration(inputs);
             ASSERT_TRUE(estimate.has_value());
@@ -261,8 +268,8 @@ TEST(RegistrationTest, FindsFractionalShiftsOfGeneratedScenesAtEveryRatioAndPlac
           Case{8, -1.3, 0.5}, Case{4, 0.4, -0.3, -6.5, 10.25}}) {
         Pair pair = GeneratedPair(512, 384, c.ratio, c.placementX + c.dx, c.placementY + c.dy);
         RegistrationInputs inputs;
-        inputs.pan = pair.pan.get();
-        inputs.ms = pair.ms.get();
+        inputs.pan = {pair.pan.get(), 0};
+        inputs.ms = BandsOf(*pair.ms);
         inputs.ratio = c.ratio;
         inputs.placementX = c.placementX;
         inputs.placementY = c.placementY;
@@ -445,8 +452,8 @@ TEST(RegistrationTest, ACancelledEstimateGivesNothing)
 {
     Pair pair = GeneratedPair(256, 256, 4, 0.0, 0.0);
     RegistrationInputs inputs;
-    inputs.pan = pair.pan.get();
-    inputs.ms = pair.ms.get();
+    inputs.pan = {pair.pan.get(), 0};
+    inputs.ms = BandsOf(*pair.ms);
     inputs.cancelled = [] { return true; };
     EXPECT_FALSE(EstimateRegistration(inputs).has_value());
 }
