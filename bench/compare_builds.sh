@@ -37,6 +37,12 @@ run_all() { # CLI GEN
     run g16_idrisi pansharpen --pan $G/idrisi/pan.rst --blue $G/idrisi/ms.rgf --colour-match --filter detail --yes
     run g16_generic pansharpen --pan $G/generic/pan.raw --blue $G/generic/blue.raw --green $G/generic/green.raw --red $G/generic/red.raw --nir $G/generic/nir.raw --width 1032 --height 520 --yes
     run g16_badsize pansharpen --pan $G/generic/pan.raw --blue $G/generic/blue.raw --green $G/generic/green.raw --red $G/generic/red.raw --nir $G/generic/nir.raw --width 1032 --height 500 --suffix _b --yes
+    run g16_gsa pansharpen --pan $G/envi/pan.img --blue $G/envi/blue.img --green $G/envi/green.img --red $G/envi/red.img --nir $G/envi/nir.img --method gsa --sensor quickbird --suffix _gsa --yes
+    run g16_glp pansharpen --pan $G/envi4/pan.img --blue $G/envi4/ms.img --select 4,3,2,1 --method glp-hpm --sensor worldview2 --adjust 5,10,30 --suffix _glp --yes
+    run g16_awlp pansharpen --pan $G/idrisi/pan.rst --blue $G/idrisi/ms.rgf --method awlp --sensor ikonos --filter sharpen --suffix _awlp --yes
+    run g16_brovey pansharpen --pan $G/generic/pan.raw --blue $G/generic/blue.raw --green $G/generic/green.raw --red $G/generic/red.raw --nir $G/generic/nir.raw --width 1032 --height 520 --method brovey --colour-match --suffix _bro --yes
+    "$GEN" pansharpen "$W/gw" --width 512 --height 272 --layouts envi --seed 5 --bits 16 >/dev/null
+    run g16_wald quality wald --pan $W/gw/envi/pan.img --ms $W/gw/envi/blue.img $W/gw/envi/green.img $W/gw/envi/red.img $W/gw/envi/nir.img --sensor worldview2 --keep $W/g16_keep
     run g8_envi pansharpen-etm --pan $G8/envi/pan.img --blue $G8/envi/blue.img --green $G8/envi/green.img --red $G8/envi/red.img --filter smooth-sharpen --cutoffs 1,3,2,4,5,6 --nonlinear 4,0,2 --yes
     run g8_envi4 pansharpen-etm --pan $G8/envi4/pan.img --blue $G8/envi4/ms.img --method 2 --yes
     run g8_idrisi pansharpen-etm --pan $G8/idrisi/pan.rst --blue $G8/idrisi/ms.rgf --colour-match --filter detail --yes
@@ -60,6 +66,11 @@ run_real() {
     run ps_idrisi_single pansharpen --pan $P/idrisi/pan.rst --blue $P/idrisi/blue.rst --green $P/idrisi/green.rst --red $P/idrisi/red.rst --nir $P/idrisi/nir.rst --suffix _s --colour-match --yes
     run ps_geotiff pansharpen --pan $P/geotiff/pan.tif --blue $P/geotiff/blue.tif --green $P/geotiff/green.tif --red $P/geotiff/red.tif --nir $P/geotiff/nir.tif --yes
     run ps_geotiff4 pansharpen --pan $P/geotiff4/pan.tif --blue $P/geotiff4/ms.tif --method 2 --yes
+    for m in gsa glp-hpm awlp brovey; do
+        run ps_envi_$m pansharpen --pan $P/envi/pan.img --blue $P/envi/blue.img --green $P/envi/green.img --red $P/envi/red.img --nir $P/envi/nir.img --method $m --sensor quickbird --suffix _$m --yes
+    done
+    run ps_geotiff4_glp pansharpen --pan $P/geotiff4/pan.tif --blue $P/geotiff4/ms.tif --method glp-hpm --adjust 3,0,9 --suffix _glp --yes
+    run ps_wald quality wald --pan $P/envi/pan.img --ms $P/envi/blue.img $P/envi/green.img $P/envi/red.img $P/envi/nir.img --sensor quickbird --keep $W/ps_keep
     run ps_mixed pansharpen --pan $P/envi/pan.img --blue $P/idrisi/blue.rst --green $P/envi/green.img --red $P/envi/red.img --nir $P/envi/nir.img --yes
     run ps_wrongsize pansharpen --pan $P/envi/pan.img --blue $C/envi/blue.img --green $C/envi/green.img --red $C/envi/red.img --nir $C/envi/nir.img --yes
     run etm_envi pansharpen-etm --pan $E/envi/pan.img --blue $E/envi/blue.img --green $E/envi/green.img --red $E/envi/red.img --yes

@@ -355,6 +355,19 @@ bool ChooseBmp(PanSharpenJob& job, const std::string& path, Host& host)
     return ChooseBmpOf(job, path, host);
 }
 
+void ChooseMethod(PanSharpenJob& job, const FusionMethodRow& method)
+{
+    job.method = method.method;
+    job.filterType = method.defaultFilter;
+    job.filterFlags = DefaultFilterFlags(job.filterType);
+}
+
+std::array<bool, 4> DefaultFilterFlags(FilterType16 filter)
+{
+    if (filter == FilterType16::None) return {false, false, false, false};
+    return {false, true, true, false};
+}
+
 bool BrowseEtmPan(EtmJob& job, const std::string& path, Host& host)
 {
     // A multi-band GeoTIFF pan is already refused by the 8-bit header reader.

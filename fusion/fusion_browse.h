@@ -2,6 +2,7 @@
 // What the two pan-sharpening dialogs do when the user picks files or edits fields; they browse
 // alike. The desktop dialogs and lumesta-cli call these and then show or use the job record.
 
+#include <array>
 #include <string>
 
 #include "core/host.h"
@@ -32,6 +33,14 @@ void SetSuffix(PanSharpenJob& job, const std::string& suffix);
 // job's inputs or their headers is refused with "<path> is an input of this run.\nChange the
 // name of the 24-bit BMP." and returns false.
 bool ChooseBmp(PanSharpenJob& job, const std::string& path, Host& host);
+
+// A method chosen from the list (or by --method): stores it with the method's default spatial
+// filter. The detail-injection methods sharpen by themselves, so theirs is none; methods 1 and
+// 2 sharpen Green and Red. A filter chosen afterwards replaces it.
+void ChooseMethod(PanSharpenJob& job, const FusionMethodRow& method);
+
+// The band boxes a filter choice checks: Green and Red for a filter, none for None.
+std::array<bool, 4> DefaultFilterFlags(FilterType16 filter);
 
 // The Landsat ETM+ tool.
 // The pan "..." choice (8-bit header reader). False after a refusal (message shown).

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <string>
 
 #include "core/option_table.h"
 #include "fusion/fusion_method.h"
@@ -97,7 +98,7 @@ std::vector<OptionRow<Job>> MethodAndOutputRows(void (*setSuffix)(Job&, const st
         IntegerOption("--method", "1|2", 1, 2,
                       "The fusion method: 1 \"Optimisation 1\", 2 \"Optimisation 2\".", "1"),
         [](Job& job, const OptionUse& use) {
-            job.method = static_cast<FusionMethod>(use.Int() - 1);
+            job.method = FindMethod(std::to_string(use.Int()))->method;  // "1" or "2"
             return Applied();
         }};
     OptionRow<Job> suffix{TextOption("--suffix", "TEXT",

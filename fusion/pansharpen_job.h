@@ -18,9 +18,6 @@ namespace lumesta {
 // Indices of the four MS bands in every per-band array.
 enum MsBand { kBlue = 0, kGreen = 1, kRed = 2, kNir = 3 };
 
-// Spatial filter choices of the 16-bit tool, in the order of the dialog's radio buttons.
-enum class FilterType16 { Sharpen = 0, Detail = 1, None = 2 };
-
 struct PanSharpenJob {
     // Pan: displayed file name, full path, extension without dot, lower case.
     std::string panName;

@@ -35,13 +35,6 @@ ApplyResult SetSelect(PanSharpenJob& job, const OptionUse& use)
     return Applied();
 }
 
-// Choosing a filter checks the Green and Red boxes; "none" clears them all.
-std::array<bool, 4> FilterFlagsFor(FilterType16 filter)
-{
-    if (filter == FilterType16::None) return {false, false, false, false};
-    return {false, true, true, false};
-}
-
 std::vector<Row> InputRows()
 {
     Row select{IntegerListOption("--select", "B,G,R,N", 4, 1, 1000000,
@@ -77,47 +70,70 @@ std::vector<Row> FilterRows()
             std::copy(amounts.begin(), amounts.end(), job.colourAmounts.begin());
             return Applied();
         }};
-    return {FilterRow<PanSharpenJob>({"sharpen", "detail", "none"}, "sharpen", FilterFlagsFor),
+    return {FilterRow<PanSharpenJob>({"sharpen", "detail", "none"}, "sharpen", DefaultFilterFlags),
             filterBands, adjust};
 }
 
-// The method names of --method in the order of the dialog's list.
-const std::vector<std::string> kMethodNames = {"1", "2", "gsa", "glp-hpm", "awlp", "brovey"};
-
-// --method: the two optimisation methods or a detail-injection method. The latter inject the
-// pan's detail themselves, so choosing one clears the spatial filter (--filter may set it again).
-Row MethodRow()
+// "four" for 4: how the --method help counts the methods that default to --filter none.
+std::string CountWord(std::size_t count)
 {
-    Row method{ChoiceOption(ValueKind::Choice, "--method", kMethodNames,
-                            "The fusion method: 1 \"Optimisation 1\", 2 \"Optimisation 2\", gsa "
-                            "(adaptive Gram-Schmidt), glp-hpm (MTF-matched Laplacian pyramid, "
-                            "high-pass modulation), awlp (additive wavelet luminance "
-                            "proportional), brovey (weighted Brovey). The last four default to "
-                            "--filter none.",
-                            "1"),
-               [](PanSharpenJob& job, const OptionUse& use) {
-                   const auto found =
-                       std::find(kMethodNames.begin(), kMethodNames.end(), use.Text());
-                   if (found == kMethodNames.end())
-                       return WrongCommandLine(WrongValueText(use.def));
-                   job.method = static_cast<FusionMethod>(found - kMethodNames.begin());
-                   if (InjectsDetail(job.method)) {
-                       job.filterType = FilterType16::None;
-                       job.filterFlags = FilterFlagsFor(FilterType16::None);
-                   }
+    static const char* const kWords[] = {"no",    "one",  "two", "three", "four",   "five",
+                                         "six",   "seven", "eight", "nine", "ten",   "eleven",
+                                         "twelve"};
+    return count < std::size(kWords) ? kWords[count] : std::to_string(count);
+}
+
+// "a, b and c".
+std::string JoinedWithAnd(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += i + 1 == names.size() ? " and " : ", ";
+        text += names[i];
+    }
+    return text;
+}
+
+}  // namespace
+
+// --method: every method of the table by its name. Choosing one sets its default spatial filter
+// (--filter may set another).
+OptionRow<PanSharpenJob> MethodOption(const MethodTable& methods)
+{
+    std::vector<std::string> names;
+    std::string help = "The fusion method: ";
+    std::size_t filterless = 0;
+    for (const FusionMethodRow& row : methods) {
+        help += (names.empty() ? "" : ", ") + std::string(row.name) + " " + row.summary;
+        names.push_back(row.name);
+        if (row.defaultFilter == FilterType16::None) ++filterless;
+    }
+    help += ".";
+    if (filterless > 0) help += " The last " + CountWord(filterless) + " default to --filter none.";
+    Row method{ChoiceOption(ValueKind::Choice, "--method", names, help, names.front()),
+               [methods](PanSharpenJob& job, const OptionUse& use) {
+                   const FusionMethodRow* row = FindMethod(use.Text(), methods);
+                   if (!row) return WrongCommandLine(WrongValueText(use.def));
+                   ChooseMethod(job, *row);
                    return Applied();
                }};
     method.def.checkedWhenSet = true;
     return method;
 }
 
+namespace {
+
 Row SensorRow()
 {
     std::vector<std::string> names;
     for (const SensorGains& sensor : KnownSensors()) names.push_back(sensor.name);
+    std::vector<std::string> matched;
+    for (const FusionMethodRow& row : FusionMethods()) {
+        if (row.needsSensor) matched.push_back(row.name);
+    }
     Row sensor{ChoiceOption(ValueKind::Choice, "--sensor", names,
-                            "The sensor whose Nyquist gains shape the MTF-matched filters of "
-                            "gsa, glp-hpm and awlp.",
+                            "The sensor whose Nyquist gains shape the MTF-matched filters of " +
+                                JoinedWithAnd(matched) + ".",
                             "generic"),
                [names](PanSharpenJob& job, const OptionUse& use) {
                    if (std::find(names.begin(), names.end(), use.Text()) == names.end()) {
@@ -146,7 +162,7 @@ OptionTable<PanSharpenJob> MakeTable()
                                      "After the run, append the full-resolution D_lambda, D_s "
                                      "and QNR of the result to the report."),
                           StoresGiven(&PanSharpenJob::qualityLine), true});
-    RowNamed(table.rows, "--method") = MethodRow();
+    RowNamed(table.rows, "--method") = MethodOption(FusionMethods());
     const auto filter = std::find_if(table.rows.begin(), table.rows.end(),
                                      [](const Row& row) { return row.def.name == "--filter"; });
     table.rows.insert(filter, SensorRow());

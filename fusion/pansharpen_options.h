@@ -9,4 +9,8 @@ namespace lumesta {
 
 const OptionTable<PanSharpenJob>& PanSharpenOptions();
 
+// The --method option over a method table (PanSharpenOptions takes FusionMethods()): its
+// choices and help list every row; a choice sets the method and its default filter.
+OptionRow<PanSharpenJob> MethodOption(const MethodTable& methods);
+
 }  // namespace lumesta

@@ -151,6 +151,14 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void FilterDecimate
     FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
 }
 
+__attribute__((target_clones("avx512f", "avx2", "default"))) void FilterDecimateRow(
+    const MtfTaps& taps, const float* const* rows, std::int64_t sourceWidth, int step, int offset,
+    std::int64_t outWidth, double* scratch, double* out)
+{
+    FilterColumns<false>(taps, rows, sourceWidth, scratch);
+    FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
+}
+
 void FilterDecimateRow(const MtfTaps& taps, const std::int16_t* const* rows,
                        std::int64_t sourceWidth, int step, int offset, std::int64_t outWidth,
                        double* scratch, double* out)

@@ -47,9 +47,12 @@ private:
 // j = 0 .. outWidth − 1 at columns offset + j·step. scratch holds sourceWidth samples.
 void FilterDecimateRow(const MtfTaps& taps, const double* const* rows, std::int64_t sourceWidth,
                        int step, int offset, std::int64_t outWidth, double* scratch, double* out);
-// The same from rows of 16-bit samples (each converted exactly, so the sums are the same).
+// The same from rows of 16-bit samples or of floats (each converted exactly, so the sums are
+// the same).
 void FilterDecimateRow(const MtfTaps& taps, const std::int16_t* const* rows,
                        std::int64_t sourceWidth, int step, int offset, std::int64_t outWidth,
                        double* scratch, double* out);
+void FilterDecimateRow(const MtfTaps& taps, const float* const* rows, std::int64_t sourceWidth,
+                       int step, int offset, std::int64_t outWidth, double* scratch, double* out);
 
 }  // namespace lumesta

@@ -119,10 +119,37 @@ private:
         }
         bytes.assign(static_cast<std::size_t>(span), 0);
         m_file.ReadAt(Offset(band, y, xFirst), span, bytes.data());
+        if (pixelBytes == m_sampleBytes && !m_layout.bigEndian &&
+            ConvertPacked(bytes.data(), last - first + 1, d.type, row + first)) {
+            return;
+        }
         for (int i = first; i <= last; ++i) {
             row[i] = static_cast<float>(
                 SampleValue(bytes.data() + (i - first) * pixelBytes, d.type, m_layout.bigEndian));
         }
+    }
+
+    // Consecutive little-endian 8- and 16-bit samples, converted in one typed loop (the rows
+    // of the fusion runs); false for the other types, which take SampleValue.
+    static bool ConvertPacked(const std::uint8_t* bytes, int count, SampleType type, float* row)
+    {
+        const auto convert = [&](auto sample) {
+            for (int i = 0; i < count; ++i) {
+                std::memcpy(&sample, bytes + static_cast<std::size_t>(i) * sizeof sample,
+                            sizeof sample);
+                row[i] = static_cast<float>(sample);
+            }
+        };
+        if (type == SampleType::UInt8) {
+            convert(std::uint8_t{});
+        } else if (type == SampleType::Int16) {
+            convert(std::int16_t{});
+        } else if (type == SampleType::UInt16) {
+            convert(std::uint16_t{});
+        } else {
+            return false;
+        }
+        return true;
     }
 
     RawFile m_file;

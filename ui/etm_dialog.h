@@ -18,6 +18,7 @@ namespace lumesta {
 struct EtmTraits {
     using Job = EtmJob;
     static constexpr std::array<const char*, 3> kBandLabels{"Blue Band", "Green Band", "Red Band"};
+    static constexpr bool kLandsatTool = true;
     static constexpr auto BrowsePan = &BrowseEtmPan;
     static constexpr auto BrowseBlue = &BrowseEtmBlue;
     static constexpr auto BrowseOtherBand = &BrowseEtmOtherBand;

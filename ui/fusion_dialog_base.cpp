@@ -130,7 +130,6 @@ QWidget* PanSharpenDialogBase::MakeParameterGroup()
 {
     auto* group = new QGroupBox("Key Parameters", this);
     m_method = new QComboBox(group);
-    m_method->addItems({"Optimisation 1", "Optimisation 2"});
     m_resampling = new QComboBox(group);
     m_resampling->addItem("Improved Bilinear");
     m_more = new QPushButton("More >>", group);

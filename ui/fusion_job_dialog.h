@@ -2,6 +2,7 @@
 // A pan-sharpening dialog as a view of its job record. Traits names the tool's engine side:
 //   using Job = ...;                                   // PanSharpenJob, EtmJob
 //   static constexpr std::array<const char*, N> kBandLabels;
+//   static constexpr bool kLandsatTool;                // which methods the list offers
 //   BrowsePan, BrowseBlue, BrowseOtherBand, SelectBand, SetSuffix, ChooseBmp, Run
 // Each handler hands the user's choice to the engine and then shows the job again; the dialog
 // itself computes nothing.
@@ -9,9 +10,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <algorithm>
 #include <array>
 #include <tuple>
 
+#include "fusion/fusion_method.h"
 #include "ui/fusion_dialog_base.h"
 #include "ui/stretch_params_dialog.h"
 #include "ui/text.h"
@@ -62,6 +65,8 @@ protected:
     }
 
     JobType m_job;
+    // The methods of the list, in its order: the tool's rows of the method table.
+    const std::vector<FusionMethod> m_methods = MethodsOfTool(Traits::kLandsatTool);
 
 private:
     static constexpr int kBands = static_cast<int>(std::tuple_size_v<decltype(JobType::bandLists)>);
@@ -72,9 +77,16 @@ private:
         return std::vector<QString>(Traits::kBandLabels.begin(), Traits::kBandLabels.end());
     }
 
+    int MethodIndex() const
+    {
+        const auto at = std::find(m_methods.begin(), m_methods.end(), m_job.method);
+        return at == m_methods.end() ? 0 : static_cast<int>(at - m_methods.begin());
+    }
+
     // The edits that only store a value; the others go through the engine.
     void BindFields()
     {
+        for (const FusionMethod method : m_methods) MethodList()->addItem(MethodLabel(method));
         connect(WidthField(), &QLineEdit::textEdited, this,
                 [this](const QString& text) { m_job.width = text.toInt(); });
         connect(HeightField(), &QLineEdit::textEdited, this,
@@ -84,7 +96,7 @@ private:
                     [this, band](int index) { Traits::SelectBand(m_job, band, index); });
         }
         connect(MethodList(), qOverload<int>(&QComboBox::activated), this,
-                [this](int index) { m_job.method = static_cast<FusionMethod>(index); });
+                [this](int index) { m_job.method = m_methods[static_cast<std::size_t>(index)]; });
         connect(ResamplingList(), qOverload<int>(&QComboBox::activated), this,
                 [this](int index) { m_job.resampling = index; });
         connect(SuffixField(), &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -129,7 +141,7 @@ private:
             ShowBand(band, m_job.bandLists[band], m_job.selectedIndex[band], true,
                      inputsEnabled && (band == 0 || m_job.browseEnabled[band]));
         }
-        ShowOutputs(static_cast<int>(m_job.method), m_job.resampling, m_job.suffix,
+        ShowOutputs(MethodIndex(), m_job.resampling, m_job.suffix,
                     m_job.bmpName, m_job.displayBmp, m_job.colourMatch, m_job.qualityLine);
         // In batch mode the selectors choose the colour bands; the file supplies the rest.
         ShowBatchMode(m_job.batchMode);

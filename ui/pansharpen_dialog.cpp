@@ -6,6 +6,7 @@
 #include "imaging/sensor_gains.h"
 #include "ui/dialog_keys.h"
 #include "ui/more_params_dialog.h"
+#include "ui/text.h"
 
 namespace lumesta {
 
@@ -13,21 +14,17 @@ PanSharpenDialog::PanSharpenDialog(RunCounters& counters, Host& host, QWidget* p
                                    const std::string& sensor)
     : PanSharpenJobDialog("Pan-Sharpening Module (For 16-bit data)", counters, host, parent)
 {
-    for (FusionMethod method :
-         {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp, FusionMethod::Brovey}) {
-        MethodList()->addItem(MethodLabel(method));
-    }
     // The list keeps the width of "Optimisation 1"; its popup shows the longer names whole.
     MethodList()->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     MethodList()->setMinimumContentsLength(static_cast<int>(std::string("Optimisation 1").size()));
-    // Choosing a method sets its default filter: the detail-injection methods sharpen by
-    // themselves, so theirs is none; methods 1 and 2 sharpen Green and Red. "More >>" may choose
-    // another afterwards.
+    std::string names;
+    for (const FusionMethod method : m_methods) {
+        names += (names.empty() ? "" : "|") + std::string(MethodRowOf(method).name);
+    }
+    SetTip(MethodList(), "The fusion method", ToQt("--method " + names));
+    // Choosing a method sets its default filter; "More >>" may choose another afterwards.
     connect(MethodList(), qOverload<int>(&QComboBox::activated), this, [this](int index) {
-        const PanSharpenJob defaults;
-        const bool injects = InjectsDetail(static_cast<FusionMethod>(index));
-        m_job.filterType = injects ? FilterType16::None : defaults.filterType;
-        m_job.filterFlags = injects ? std::array<bool, 4>{} : defaults.filterFlags;
+        ChooseMethod(m_job, MethodRowOf(m_methods[static_cast<std::size_t>(index)]));
     });
     AddSensorList(sensor);
 }

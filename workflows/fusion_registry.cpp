@@ -84,8 +84,9 @@ bool DescribeFused(const std::vector<std::string>& paths, Host& host,
     return true;
 }
 
-RunOutcome FuseWith16BitTool(int method, const DegradedScene& scene, const std::string& folder,
-                             Host& host, std::vector<BandSource>& fused)
+RunOutcome FuseWith16BitTool(const FusionMethodRow& method, const DegradedScene& scene,
+                             const std::string& folder, Host& host,
+                             std::vector<BandSource>& fused)
 {
     if (!WriteScene(scene, folder, SampleType::Int16, host)) return RunOutcome::Stopped;
     ProtocolHost quiet(host);
@@ -98,12 +99,8 @@ RunOutcome FuseWith16BitTool(int method, const DegradedScene& scene, const std::
         if (!BrowseOtherBand(job, band, folder + "/" + kBandFiles[band], quiet))
             return RunOutcome::Stopped;
     }
-    job.method = static_cast<FusionMethod>(method);
+    ChooseMethod(job, method);  // with its default filter, as --method NAME sets it
     job.sensor = scene.sensor.name;
-    if (InjectsDetail(job.method)) {  // their default filter, as --method NAME sets it
-        job.filterType = FilterType16::None;
-        job.filterFlags = {false, false, false, false};
-    }
     job.protocolRun = true;
     job.displayBmp = false;
     RunCounters counters;
@@ -115,7 +112,7 @@ RunOutcome FuseWith16BitTool(int method, const DegradedScene& scene, const std::
                : RunOutcome::Stopped;
 }
 
-RunOutcome FuseWithEtmTool(int method, const DegradedScene& scene, const std::string& folder,
+RunOutcome FuseWithEtmTool(FusionMethod method, const DegradedScene& scene, const std::string& folder,
                            Host& host, std::vector<BandSource>& fused)
 {
     if (!WriteScene(scene, folder, SampleType::UInt8, host)) return RunOutcome::Stopped;
@@ -129,7 +126,7 @@ RunOutcome FuseWithEtmTool(int method, const DegradedScene& scene, const std::st
         if (!BrowseEtmOtherBand(job, band, folder + "/" + kBandFiles[band], quiet))
             return RunOutcome::Stopped;
     }
-    job.method = static_cast<FusionMethod>(method);
+    job.method = method;
     job.protocolRun = true;
     job.displayBmp = false;
     RunCounters counters;
@@ -143,53 +140,56 @@ RunOutcome FuseWithEtmTool(int method, const DegradedScene& scene, const std::st
 
 }  // namespace
 
+std::vector<FusionMethodEntry> FusionMethodsOf(const MethodTable& table)
+{
+    using Fuse = decltype(FusionMethodEntry::fuse);
+    const auto with16BitTool = [](const FusionMethodRow& method) -> Fuse {
+        return [method](const DegradedScene& s, const std::string& f, Host& h,
+                        std::vector<BandSource>& out) {
+            return FuseWith16BitTool(method, s, f, h, out);
+        };
+    };
+    const auto withEtmTool = [](FusionMethod method) -> Fuse {
+        return [method](const DegradedScene& s, const std::string& f, Host& h,
+                        std::vector<BandSource>& out) {
+            return FuseWithEtmTool(method, s, f, h, out);
+        };
+    };
+    // The 16-bit tool's four bands: the detail-injection methods first, as the dialog lists
+    // them after methods 1 and 2; then the Landsat tool's three.
+    std::vector<FusionMethodEntry> entries;
+    for (const bool injection : {true, false}) {
+        for (const FusionMethodRow& row : table) {
+            if ((row.engine == MethodEngine::DetailInjection) != injection) continue;
+            if (row.minBands <= 4 && 4 <= row.maxBands) {
+                entries.push_back({row.name, 4, 4, SampleType::Int16,
+                                   row.kind == MethodKind::Learned, with16BitTool(row)});
+            }
+        }
+    }
+    for (const FusionMethodRow& row : table) {
+        if (row.inLandsatTool) {
+            entries.push_back({row.name, 3, 2, SampleType::UInt8, row.kind == MethodKind::Learned,
+                               withEtmTool(row.method)});
+        }
+    }
+    return entries;
+}
+
 const std::vector<FusionMethodEntry>& FusionMethodRegistry()
 {
-    // The detail-injection methods first, as the dialog lists them after methods 1 and 2.
-    static const std::vector<FusionMethodEntry> kMethods = {
-        {"gsa", 4, 4, SampleType::Int16,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWith16BitTool(static_cast<int>(FusionMethod::Gsa), s, f, h, out);
-         }},
-        {"glp-hpm", 4, 4, SampleType::Int16,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWith16BitTool(static_cast<int>(FusionMethod::GlpHpm), s, f, h, out);
-         }},
-        {"awlp", 4, 4, SampleType::Int16,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWith16BitTool(static_cast<int>(FusionMethod::Awlp), s, f, h, out);
-         }},
-        {"brovey", 4, 4, SampleType::Int16,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWith16BitTool(static_cast<int>(FusionMethod::Brovey), s, f, h, out);
-         }},
-        {"1", 4, 4, SampleType::Int16,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWith16BitTool(0, s, f, h, out);
-         }},
-        {"2", 4, 4, SampleType::Int16,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWith16BitTool(1, s, f, h, out);
-         }},
-        {"1", 3, 2, SampleType::UInt8,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWithEtmTool(0, s, f, h, out);
-         }},
-        {"2", 3, 2, SampleType::UInt8,
-         [](const DegradedScene& s, const std::string& f, Host& h, std::vector<BandSource>& out) {
-             return FuseWithEtmTool(1, s, f, h, out);
-         }},
-    };
+    static const std::vector<FusionMethodEntry> kMethods = FusionMethodsOf(FusionMethods());
     return kMethods;
 }
 
 bool SelectFusionMethods(int bands, int ratio, const std::vector<std::string>& names, Host& host,
-                         std::vector<const FusionMethodEntry*>& chosen)
+                         std::vector<const FusionMethodEntry*>& chosen,
+                         const std::vector<FusionMethodEntry>& registry)
 {
     chosen.clear();
     std::vector<const FusionMethodEntry*> fitting;
     std::string known;
-    for (const FusionMethodEntry& entry : FusionMethodRegistry()) {
+    for (const FusionMethodEntry& entry : registry) {
         if (entry.bands != bands || entry.ratio != ratio) continue;
         fitting.push_back(&entry);
         known += (known.empty() ? "" : ", ") + entry.name;
@@ -199,8 +199,10 @@ bool SelectFusionMethods(int bands, int ratio, const std::vector<std::string>& n
         host.ShowMessage("No fusion method takes " + what + ".");
         return false;
     }
-    if (names.empty()) {
-        chosen = fitting;
+    if (names.empty()) {  // learned methods only when named
+        for (const FusionMethodEntry* entry : fitting) {
+            if (!entry->learned) chosen.push_back(entry);
+        }
         return true;
     }
     for (const std::string& name : names) {

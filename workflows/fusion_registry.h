@@ -2,7 +2,8 @@
 // The fusion methods the quality protocol can put through its reduced-resolution test. Each
 // entry fuses a degraded scene exactly as `pansharpen --method NAME` (or `pansharpen-etm`) with
 // its defaults would: the tool's own run on files in a work folder, with its default filter and
-// clipping, without colour adjustment and without a picture. New methods add an entry here.
+// clipping, without colour adjustment and without a picture. The entries come from the method
+// table's rows.
 
 #include <cstdint>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "core/host.h"
+#include "fusion/fusion_method.h"
 #include "imaging/band_stream.h"
 #include "imaging/sensor_gains.h"
 
@@ -31,6 +33,7 @@ struct FusionMethodEntry {
     int bands = 4;                              // the MS band count it takes
     int ratio = 4;                              // the resolution ratio it takes
     SampleType sampleType = SampleType::Int16;  // the samples its files hold
+    bool learned = false;  // run only when named
     // Fuses the scene in workFolder and describes the fused bands (files in workFolder, at pan
     // size, band order). Messages go to host; the log block of the run is not kept.
     std::function<RunOutcome(const DegradedScene&, const std::string& workFolder, Host& host,
@@ -38,13 +41,19 @@ struct FusionMethodEntry {
         fuse;
 };
 
-// Every method, in the order the protocol reports them.
+// The entries of a method table's rows, in the order the protocol reports them: the 16-bit
+// tool's four bands at ratio 4 (the detail-injection methods first), then the Landsat tool's
+// three bands at ratio 2.
+std::vector<FusionMethodEntry> FusionMethodsOf(const MethodTable& table);
+
+// The entries of FusionMethods().
 const std::vector<FusionMethodEntry>& FusionMethodRegistry();
 
-// The methods that take bands bands at ratio; names, when not empty, picks those (in the given
-// order). False after "No fusion method takes N bands at ratio R." or "Unknown fusion method
-// NAME for N bands at ratio R (known: ...).".
+// The methods of registry that take bands bands at ratio: when names is empty every classical
+// one, otherwise those named (in the given order). False after "No fusion method takes N bands
+// at ratio R." or "Unknown fusion method NAME for N bands at ratio R (known: ...).".
 bool SelectFusionMethods(int bands, int ratio, const std::vector<std::string>& names, Host& host,
-                         std::vector<const FusionMethodEntry*>& chosen);
+                         std::vector<const FusionMethodEntry*>& chosen,
+                         const std::vector<FusionMethodEntry>& registry = FusionMethodRegistry());
 
 }  // namespace lumesta

@@ -1,196 +1,399 @@
 #include "fusion/injection/injection_fusion.h"
 
 #include <algorithm>
-#include <cmath>
+#include <limits>
 #include <memory>
-#include <vector>
 
 #include "core/allocate.h"
-#include "fusion/inputs/band_read.h"
-#include "fusion/optimisation/pansharpen_arithmetic.h"
+#include "core/worker_threads.h"
 #include "fusion/injection/injection_kernels.h"
+#include "fusion/optimisation/pansharpen_arithmetic.h"
 #include "fusion/parallel_rows.h"
 #include "imaging/row_stream.h"
 
 namespace lumesta {
 namespace {
 
-// Two levels (log2 of the ratio) at dilations 1 and 2 reach 2 + 4 rows on each side.
-constexpr std::int64_t kWaveletHalo = 2 + 4;
-
-// Everything one strip reads besides the model: the pan rows with the wavelet's halo, and the
-// wavelet's first level.
-struct StripInputs {
-    std::int64_t row0 = 0;
-    std::int64_t row1 = 0;
-    std::int64_t panFirst = 0;
-    std::vector<std::int16_t> pan;
-    std::int64_t levelFirst = 0;
-    std::vector<double> level1;
-};
+// The MS rows the 23-tap upsampling of a strip reaches beyond its own, on each side (the line's
+// mirrored ends included), and the fewest rows a strip takes whatever the memory.
+constexpr std::int64_t kMsRowsHalo = 8;
+constexpr std::int64_t kLeastStripRows = 8;
 
 const std::string kWriteFailure =
     "Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.";
 
+// The à trous levels of the wavelet detail: log2 of the ratio.
+int WaveletLevels(int ratio)
+{
+    int levels = 0;
+    for (int r = ratio; r > 1; r /= 2) ++levels;
+    return levels;
+}
+
+// Rows of level l needed on each side of a strip: the later levels' taps reach 2 · 2^(j − 1)
+// rows each (j = l + 1 .. L), 2 · (ratio − 2^l) together. Level 0 is the pan.
+std::int64_t LevelHalo(int ratio, int l)
+{
+    return 2 * (ratio - (std::int64_t{1} << l));
+}
+
+// Everything one strip reads besides the model: the pan rows with the wavelet's halo, the
+// wavelet's intermediate levels, and the MS rows and degraded pans' rows the upsampling of its
+// rows reaches.
+struct StripInputs {
+    std::int64_t row0 = 0;
+    std::int64_t row1 = 0;
+    std::int64_t panFirst = 0;
+    std::vector<float> pan;
+    std::vector<std::int64_t> levelFirst;  // levels 1 .. L − 1
+    std::vector<std::vector<double>> levels;
+    std::int64_t msFirst = 0;
+    std::int64_t msRows = 0;
+    std::vector<float> ms;    // every band's rows, band after band
+    std::vector<float> lows;  // every degraded pan's rows
+};
+
+const float* PanRow(const StripInputs& strip, const InjectionModel& model, std::int64_t y)
+{
+    return strip.pan.data() + (y - strip.panFirst) * model.width;
+}
+
 // Pan row r of an MS-scale image upsampled by the 23-tap interpolator: down the columns at MS
 // width first (the MS rows that reach row r, summed in their order), then along the row.
-template <typename Sample>
-void UpsampleRow(const InjectionModel& model, const Sample* image, std::int64_t r, double* line,
-                 double* out)
+void UpsampleRow(const InjectionModel& model, const StripInputs& strip, const float* image,
+                 std::int64_t r, double* line, double* out)
 {
-    SumRows(model.rows.Weights(r), model.rows.Count(r), image + model.rows.First(r) * model.msWidth,
-            model.msWidth, model.msWidth, line);
+    SumRows(model.rows.Weights(r), model.rows.Count(r),
+            image + (model.rows.First(r) - strip.msFirst) * model.msWidth, model.msWidth,
+            model.msWidth, line);
     model.columns.Apply(line, out);
 }
 
-// The pan rows of the strip with the halo of the wavelet (AWLP) or without it, and for AWLP the
-// first smoothing level over the rows the second needs.
-bool ReadPanRows(const InjectionModel& model, const std::string& panPath, StripInputs& strip,
-                 const std::string& readFailure, Host& host, const std::function<bool()>& pump)
+// The wavelet's levels 1 .. L − 1 over the rows the next levels need, each smoothed from the
+// level before at dilation 2^(l − 1), on every core.
+bool SmoothLevels(const InjectionModel& model, StripInputs& strip,
+                  const std::function<bool()>& pump)
 {
-    const bool wavelet = model.method == FusionMethod::Awlp;
-    const std::int64_t halo = wavelet ? kWaveletHalo : 0;
+    const int levels = WaveletLevels(model.ratio);
     const std::int64_t width = model.width;
-    strip.panFirst = std::max<std::int64_t>(0, strip.row0 - halo);
-    const std::int64_t panEnd = std::min(model.height, strip.row1 + halo);
-    strip.pan.resize(static_cast<std::size_t>((panEnd - strip.panFirst) * width));
-    if (!ReadBandBytes(panPath, strip.panFirst * width * 2, (panEnd - strip.panFirst) * width * 2,
-                       strip.pan.data(), readFailure, host)) {
-        return false;
+    strip.levelFirst.assign(static_cast<std::size_t>(std::max(0, levels - 1)), 0);
+    strip.levels.resize(strip.levelFirst.size());
+    for (int l = 1; l < levels; ++l) {
+        const std::int64_t first =
+            std::max<std::int64_t>(0, strip.row0 - LevelHalo(model.ratio, l));
+        const std::int64_t end = std::min(model.height, strip.row1 + LevelHalo(model.ratio, l));
+        const std::int64_t step = std::int64_t{1} << (l - 1);
+        std::vector<double>& level = strip.levels[l - 1];
+        strip.levelFirst[l - 1] = first;
+        level.resize(static_cast<std::size_t>((end - first) * width));
+        const bool going = ForEachRowInParallel(
+            end - first,
+            [&](std::int64_t i) {
+                const std::int64_t y = first + i;
+                thread_local std::vector<double> scratch;
+                scratch.resize(static_cast<std::size_t>(width));
+                double* out = level.data() + i * width;
+                if (l == 1) {
+                    const float* rows[5];
+                    for (int t = 0; t < 5; ++t) {
+                        rows[t] =
+                            PanRow(strip, model, ClampIndex(y + step * (t - 2), model.height));
+                    }
+                    SmoothRow(rows, width, step, scratch.data(), out);
+                } else {
+                    const double* rows[5];
+                    for (int t = 0; t < 5; ++t) {
+                        const std::int64_t from = ClampIndex(y + step * (t - 2), model.height);
+                        rows[t] =
+                            strip.levels[l - 2].data() + (from - strip.levelFirst[l - 2]) * width;
+                    }
+                    SmoothRow(rows, width, step, scratch.data(), out);
+                }
+            },
+            pump);
+        if (!going) return false;
     }
-    if (!wavelet) return true;
-    strip.levelFirst = std::max<std::int64_t>(0, strip.row0 - 4);
-    const std::int64_t levelEnd = std::min(model.height, strip.row1 + 4);
-    strip.level1.resize(static_cast<std::size_t>((levelEnd - strip.levelFirst) * width));
-    return ForEachRowInParallel(
-        levelEnd - strip.levelFirst,
-        [&](std::int64_t i) {
-            const std::int64_t y = strip.levelFirst + i;
-            const std::int16_t* rows[5];
-            for (int t = 0; t < 5; ++t) {
-                rows[t] = strip.pan.data() +
-                          (ClampIndex(y + t - 2, model.height) - strip.panFirst) * width;
-            }
-            thread_local std::vector<double> scratch;
-            scratch.resize(static_cast<std::size_t>(width));
-            SmoothRow(rows, width, 1, scratch.data(), strip.level1.data() + i * width);
-        },
-        pump);
+    return true;
 }
 
-// The pan's detail at row r (P minus its second starlet approximation), equalised.
+// The strip's pan rows, MS rows and degraded pans' rows, and the wavelet's levels.
+StepResult ReadStrip(const InjectionModel& model, StripInputs& strip,
+                     const std::string& readFailure, Host& host, const std::function<bool()>& pump)
+{
+    const bool wavelet = model.recipe.waveletDetail;
+    const std::int64_t halo = wavelet ? LevelHalo(model.ratio, 0) : 0;
+    strip.panFirst = std::max<std::int64_t>(0, strip.row0 - halo);
+    const std::int64_t panEnd = std::min(model.height, strip.row1 + halo);
+    strip.pan.resize(static_cast<std::size_t>((panEnd - strip.panFirst) * model.width));
+    std::int64_t msEnd = 0;
+    strip.msFirst = model.msHeight;
+    for (std::int64_t r = strip.row0; r < strip.row1; ++r) {
+        strip.msFirst = std::min(strip.msFirst, model.rows.First(r));
+        msEnd = std::max(msEnd, model.rows.First(r) + model.rows.Count(r));
+    }
+    strip.msRows = msEnd - strip.msFirst;
+    const std::int64_t image = strip.msRows * model.msWidth;
+    strip.ms.resize(static_cast<std::size_t>(model.bands * image));
+    std::vector<float*> bands;
+    for (int k = 0; k < model.bands; ++k) bands.push_back(strip.ms.data() + k * image);
+    if (!ReadPanRows(model, strip.panFirst, panEnd - strip.panFirst, strip.pan.data()) ||
+        !ReadMsRows(model, strip.msFirst, strip.msRows, bands.data())) {
+        host.ShowMessage(readFailure);
+        return StepResult::Failed;
+    }
+    if (model.recipe.lowPassPans) {
+        strip.lows.resize(static_cast<std::size_t>(model.lows.Count() * image));
+        for (int g = 0; g < model.lows.Count(); ++g) {
+            if (!model.lows.ReadRows(g, strip.msFirst, strip.msRows, strip.lows.data() + g * image,
+                                     host)) {
+                return StepResult::Failed;
+            }
+        }
+    }
+    if (wavelet && !SmoothLevels(model, strip, pump)) return StepResult::Cancelled;
+    return StepResult::Ok;
+}
+
+// The pan's detail at row r (P minus its last à trous approximation), equalised.
 void WaveletDetail(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
                    double* scratch, double* detail)
 {
+    const int levels = WaveletLevels(model.ratio);
+    const std::int64_t step = std::int64_t{1} << (levels - 1);
     const std::int64_t width = model.width;
+    const float* pan = PanRow(strip, model, r);
+    if (levels == 1) {
+        const float* rows[5];
+        for (int t = 0; t < 5; ++t)
+            rows[t] = PanRow(strip, model, ClampIndex(r + step * (t - 2), model.height));
+        WaveletDetailRow(rows, pan, model.panScale[0], width, step, scratch, detail);
+        return;
+    }
     const double* rows[5];
     for (int t = 0; t < 5; ++t) {
-        const std::int64_t y = ClampIndex(r + 2 * (t - 2), model.height);
-        rows[t] = strip.level1.data() + (y - strip.levelFirst) * width;
+        const std::int64_t y = ClampIndex(r + step * (t - 2), model.height);
+        rows[t] = strip.levels[levels - 2].data() + (y - strip.levelFirst[levels - 2]) * width;
     }
-    const std::int16_t* pan = strip.pan.data() + (r - strip.panFirst) * width;
-    WaveletDetailRow(rows, pan, model.panScale[0], width, scratch, detail);
+    WaveletDetailRow(rows, pan, model.panScale[0], width, step, scratch, detail);
 }
 
-// Fuses pan row r of the strip into out (four bands, rows of the strip).
+// The 16-bit tool's colour adjustment of the Blue, Green and Red samples of row at, driven by
+// the upsampled Red and NIR bands.
+void AdjustRowColours(const double* const* m, const std::array<int, 3>& amounts, std::int64_t width,
+                      std::int16_t* const* out)
+{
+    for (std::int64_t c = 0; c < width; ++c) {
+        std::int32_t blue = out[0][c], green = out[1][c], red = out[2][c];
+        AdjustColours(m[2][c], m[3][c], amounts, blue, green, red);
+        out[0][c] = NearestSample(blue);
+        out[1][c] = NearestSample(green);
+        out[2][c] = NearestSample(red);
+    }
+}
+
+// Fuses row r of the window into out (every band's rows of the strip), at sample at of each
+// band's buffer.
 void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
-             const std::array<int, 3>& amounts, std::vector<std::int16_t>* out)
+             const std::array<int, 3>& amounts, std::int64_t sampleAt,
+             std::vector<std::vector<unsigned char>>& out)
 {
     const std::int64_t width = model.width;
-    // The four bands, the wavelet detail, the low-pass pans (one per distinct Gaussian), the
-    // shared row and one MS-width line; each thread keeps its rows from one pan row to the next.
-    const std::int64_t lows = static_cast<std::int64_t>(model.panLow.size());
+    const int n = model.bands;
+    const std::int64_t lows = model.recipe.lowPassPans ? model.lows.Count() : 0;
+    // The bands, the wavelet detail, the low-pass pans, the shared row, one MS-width line and
+    // the fused row; each thread keeps its rows from one pan row to the next.
     thread_local std::vector<double> work;
-    work.resize(static_cast<std::size_t>((kInjectionBands + 3 + lows) * width));
-    double* shared = work.data() + (kInjectionBands + 1 + lows) * width;
+    work.resize(static_cast<std::size_t>((n + 4 + lows) * width));
+    std::vector<const double*> m(static_cast<std::size_t>(n));
+    double* detail = work.data() + n * width;
+    double* low = detail + width;
+    double* shared = low + lows * width;
     double* line = shared + width;
-    const double* m[4];
-    for (int k = 0; k < kInjectionBands; ++k) {
-        UpsampleRow(model, model.ms[k].data(), r, line, work.data() + k * width);
+    double* fused = line + width;
+    const std::int64_t image = strip.msRows * model.msWidth;
+    for (int k = 0; k < n; ++k) {
+        UpsampleRow(model, strip, strip.ms.data() + k * image, r, line, work.data() + k * width);
         m[k] = work.data() + k * width;
     }
-    double* detail = work.data() + kInjectionBands * width;
-    double* low = detail + width;
-    if (model.method == FusionMethod::Awlp) WaveletDetail(model, strip, r, low, detail);
+    if (model.recipe.waveletDetail) WaveletDetail(model, strip, r, fused, detail);
     for (std::int64_t g = 0; g < lows; ++g) {
-        UpsampleRow(model, model.panLow[static_cast<std::size_t>(g)].data(), r, line,
-                    low + g * width);
+        UpsampleRow(model, strip, strip.lows.data() + g * image, r, line, low + g * width);
     }
-    const std::int16_t* pan = strip.pan.data() + (r - strip.panFirst) * width;
-    const std::int64_t at = (r - strip.row0) * width;
-    if (model.method == FusionMethod::Gsa) {
-        SharedRow(m, model.weight.data(), model.intercept, width, shared);
-    } else if (model.method != FusionMethod::GlpHpm) {
-        SharedRow(m, nullptr, 0, width, shared);
+    if (model.recipe.shared == SharedRowKind::Intensity) {
+        IntensityRow(m.data(), n, model.weight.data(), model.intercept, width, shared);
+    } else if (model.recipe.shared == SharedRowKind::Mean) {
+        MeanRow(m.data(), n, width, shared);
     }
-    for (int k = 0; k < kInjectionBands; ++k) {
+    const std::int64_t at = sampleAt * SampleBytes(model.inputs.type);
+    for (int k = 0; k < n; ++k) {
         BandRowInputs in;
         in.band = m[k];
         in.shared = shared;
-        in.pan = pan;
-        in.low = low + model.panLowOfBand[k] * width;
+        in.pan = PanRow(strip, model, r);
+        in.low = low + model.lowOfBand[k] * width;
         in.detail = detail;
         in.scale = model.panScale[k];
         in.offset = model.panOffset[k];
         in.gain = model.gain[k];
-        FuseBandRow(model.method, in, width, out[k].data() + at);
+        model.recipe.formula(in, width, fused);
+        StoreFusedRow(model.inputs.type, fused, width, out[k].data() + at);
     }
     if (amounts[0] == 0 && amounts[1] == 0 && amounts[2] == 0) return;
-    for (std::int64_t c = 0; c < width; ++c) {
-        std::int32_t blue = out[0][at + c], green = out[1][at + c], red = out[2][at + c];
-        AdjustColours(m[2][c], m[3][c], amounts, blue, green, red);
-        out[0][at + c] = NearestSample(blue);
-        out[1][at + c] = NearestSample(green);
-        out[2][at + c] = NearestSample(red);
+    std::int16_t* const colours[3] = {reinterpret_cast<std::int16_t*>(out[0].data() + at),
+                                      reinterpret_cast<std::int16_t*>(out[1].data() + at),
+                                      reinterpret_cast<std::int16_t*>(out[2].data() + at)};
+    AdjustRowColours(m.data(), amounts, width, colours);
+}
+
+// Samples of type T: invalid pixels take the no-data value; a valid one equal to it moves by
+// one toward the middle of the type's range, so that it stays valid.
+template <typename T>
+void MaskRow(const std::uint8_t* valid, std::int64_t width, double noData, unsigned char* bytes)
+{
+    T* samples = reinterpret_cast<T*>(bytes);
+    const T marker = static_cast<T>(noData);
+    const double middle =
+        (double{std::numeric_limits<T>::lowest()} + std::numeric_limits<T>::max()) / 2;
+    const T moved = static_cast<T>(noData < middle ? noData + 1 : noData - 1);
+    for (std::int64_t x = 0; x < width; ++x) {
+        if (!valid[x]) {
+            samples[x] = marker;
+        } else if (samples[x] == marker) {
+            samples[x] = moved;
+        }
     }
+}
+
+// Marks the strip's pan rows row0 .. row1 − 1 where they are not valid.
+StepResult MaskStrip(const InjectionModel& model, std::int64_t row0, std::int64_t row1,
+                     std::vector<std::uint8_t>& valid, std::vector<std::vector<unsigned char>>& out,
+                     const std::string& readFailure, Host& host, const std::function<bool()>& pump)
+{
+    const std::int64_t width = model.inputs.width;
+    for (std::int64_t y = row0; y < row1; ++y) {
+        if (!model.scene.ReadValid(y, valid.data() + (y - row0) * width)) {
+            host.ShowMessage(readFailure);
+            return StepResult::Failed;
+        }
+    }
+    const SampleType type = model.inputs.type;
+    const double noData = model.scene.NoDataValue();
+    const std::int64_t bytes = SampleBytes(type);
+    const bool going = ForEachRowInParallel(
+        row1 - row0,
+        [&](std::int64_t i) {
+            const std::uint8_t* row = valid.data() + i * width;
+            for (auto& band : out) {
+                unsigned char* samples = band.data() + i * width * bytes;
+                if (type == SampleType::UInt8) {
+                    MaskRow<std::uint8_t>(row, width, noData, samples);
+                } else if (type == SampleType::UInt16) {
+                    MaskRow<std::uint16_t>(row, width, noData, samples);
+                } else {
+                    MaskRow<std::int16_t>(row, width, noData, samples);
+                }
+            }
+        },
+        pump);
+    return going ? StepResult::Ok : StepResult::Cancelled;
 }
 
 }  // namespace
 
-StepResult FuseInjectedImage(const InjectionModel& model, const std::string& panPath,
-                             const FusedRowsSink& sink, const std::array<int, 3>& colourAmounts,
-                             std::int64_t stripRows, const std::string& readFailure,
-                             RunProgress& progress, Host& host, const std::function<bool()>& pump)
+std::int64_t InjectionStripRows(const InjectionModel& model)
 {
-    const std::int64_t width = model.width;
-    std::vector<std::int16_t> out[kInjectionBands];
-    for (auto& band : out) {
-        if (!TryAllocate(band, stripRows * width, host)) return StepResult::Failed;
+    const bool wavelet = model.recipe.waveletDetail;
+    const int levels = wavelet ? WaveletLevels(model.ratio) : 1;
+    const std::int64_t lows = model.recipe.lowPassPans ? model.lows.Count() : 0;
+    const std::int64_t msImages = model.bands + lows;
+    // Per strip row: the pan row, the wavelet's levels, the fused rows and the MS rows.
+    const std::int64_t rowBytes =
+        model.width * (4 + 8 * (levels - 1)) +
+        model.inputs.width *
+            (model.bands * SampleBytes(model.inputs.type) + (model.scene.Masked() ? 1 : 0)) +
+        msImages * model.msWidth * 4 / model.ratio;
+    // Per strip: the halos; per thread: the rows FuseRow works on.
+    std::int64_t haloBytes = 2 * kMsRowsHalo * msImages * model.msWidth * 4;
+    if (wavelet) {
+        haloBytes += 2 * LevelHalo(model.ratio, 0) * model.width * 4;
+        for (int l = 1; l < levels; ++l)
+            haloBytes += 2 * LevelHalo(model.ratio, l) * model.width * 8;
     }
-    const std::array<const std::int16_t*, kInjectionBands> rows = {out[0].data(), out[1].data(),
-                                                                   out[2].data(), out[3].data()};
-    StripInputs strip;
-    for (std::int64_t row0 = 0; row0 < model.height; row0 += stripRows) {
-        progress.SetPosition(static_cast<int>(row0 * 100 / model.height));
-        strip.row0 = row0;
-        strip.row1 = std::min(model.height, row0 + stripRows);
-        if (!ReadPanRows(model, panPath, strip, readFailure, host, pump)) {
-            return pump() ? StepResult::Failed : StepResult::Cancelled;
+    const std::int64_t threadBytes = (model.bands + 4 + lows) * model.width * 8;
+    const std::int64_t rows =
+        (kInjectionBufferBytes - haloBytes - WorkerThreads(16) * threadBytes) / rowBytes;
+    return std::clamp<std::int64_t>(rows, kLeastStripRows, std::max<std::int64_t>(1, model.height));
+}
+
+StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& sink,
+                             const std::array<int, 3>& colourAmounts, std::int64_t stripRows,
+                             const std::string& readFailure, RunProgress& progress, Host& host,
+                             const std::function<bool()>& pump)
+{
+    if (stripRows <= 0) stripRows = InjectionStripRows(model);
+    const std::int64_t width = model.inputs.width;
+    const std::int64_t height = model.inputs.height;
+    const SceneWindow& window = model.scene.Window();
+    std::vector<std::vector<unsigned char>> out(static_cast<std::size_t>(model.bands));
+    for (auto& band : out) {
+        if (!TryAllocate(band, stripRows * width * SampleBytes(model.inputs.type), host)) {
+            return StepResult::Failed;
         }
-        const bool going = ForEachRowInParallel(
-            strip.row1 - row0,
-            [&](std::int64_t i) { FuseRow(model, strip, row0 + i, colourAmounts, out); }, pump);
-        if (!going) return StepResult::Cancelled;
-        if (!sink(rows, strip.row1 - row0)) return StepResult::Failed;
+    }
+    std::vector<std::uint8_t> valid;
+    if (model.scene.Masked() && !TryAllocate(valid, stripRows * width, host)) {
+        return StepResult::Failed;
+    }
+    FusedStrip fused;
+    fused.type = model.inputs.type;
+    fused.width = width;
+    for (const auto& band : out) fused.bands.push_back(band.data());
+    StripInputs strip;
+    for (std::int64_t row0 = 0; row0 < height; row0 += stripRows) {
+        progress.SetPosition(static_cast<int>(row0 * 100 / height));
+        const std::int64_t row1 = std::min(height, row0 + stripRows);
+        // The strip's rows of the window, in the window's rows.
+        strip.row0 = std::clamp<std::int64_t>(row0 - window.y0, 0, window.height);
+        strip.row1 = std::clamp<std::int64_t>(row1 - window.y0, 0, window.height);
+        if (strip.row0 < strip.row1) {
+            const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
+            if (read != StepResult::Ok) {
+                return read == StepResult::Failed && !pump() ? StepResult::Cancelled : read;
+            }
+            const std::int64_t first = (window.y0 + strip.row0 - row0) * width + window.x0;
+            const bool going = ForEachRowInParallel(
+                strip.row1 - strip.row0,
+                [&](std::int64_t i) {
+                    FuseRow(model, strip, strip.row0 + i, colourAmounts, first + i * width, out);
+                },
+                pump);
+            if (!going) return StepResult::Cancelled;
+        }
+        if (model.scene.Masked()) {
+            const StepResult masked =
+                MaskStrip(model, row0, row1, valid, out, readFailure, host, pump);
+            if (masked != StepResult::Ok) return masked;
+        }
+        fused.firstRow = row0;
+        fused.rowCount = row1 - row0;
+        if (!sink(fused)) return StepResult::Failed;
     }
     return StepResult::Ok;
 }
 
-FusedRowsSink WriteRowsTo(const std::array<RawFile, kInjectionBands>& files, std::int64_t width,
-                          Host& host)
+FusedRowsSink WriteRowsTo(const std::vector<RawFile>& files, Host& host)
 {
-    auto written = std::make_shared<std::int64_t>(0);  // rows already in the files
-    return [&files, &host, width, written](
-               const std::array<const std::int16_t*, kInjectionBands>& rows, std::int64_t rowCount) {
-        std::array<bool, kInjectionBands> done{};
+    return [&files, &host](const FusedStrip& strip) {
+        const std::int64_t rowBytes = strip.width * SampleBytes(strip.type);
+        std::vector<char> done(files.size(), 0);
         ForEachRowInParallel(
-            kInjectionBands,
+            static_cast<std::int64_t>(files.size()),
             [&](std::int64_t k) {
-                done[k] = files[k].WriteAt(*written * width * 2, rowCount * width * 2, rows[k]);
+                done[k] = files[k].WriteAt(strip.firstRow * rowBytes, strip.rowCount * rowBytes,
+                                           strip.bands[k]);
             },
             [] { return true; });
-        *written += rowCount;
-        if (done == std::array<bool, kInjectionBands>{true, true, true, true}) return true;
+        if (std::all_of(done.begin(), done.end(), [](char ok) { return ok != 0; })) return true;
         host.ShowMessage(kWriteFailure);
         return false;
     };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 #include "core/wide_lanes.h"
 #include "imaging/row_stream.h"
@@ -16,33 +18,84 @@ constexpr double kSpline[5] = {1.0 / 16, 4.0 / 16, 6.0 / 16, 4.0 / 16, 1.0 / 16}
 // ties to even, as the default rounding mode does.
 constexpr double kRoundingShift = 4503599627370496.0;
 
-// The nearest 16-bit sample (ties to even). Clamping before rounding gives the same sample as
-// rounding first, and keeps the rounding inline, without a call into the maths library.
-[[gnu::always_inline]] inline std::int16_t StoreSample(double value)
+// The nearest sample of type T (ties to even). Clamping before rounding gives the same sample
+// as rounding first, and keeps the rounding inline, without a call into the maths library.
+template <typename T>
+[[gnu::always_inline]] inline T StoreSample(double value)
 {
     if (!std::isfinite(value)) return 0;
-    const double clamped = std::clamp(value, -32768.0, 32767.0);
+    const double clamped = std::clamp(value, double{std::numeric_limits<T>::lowest()},
+                                      double{std::numeric_limits<T>::max()});
     const double rounded = clamped >= 0 ? (clamped + kRoundingShift) - kRoundingShift
                                         : (clamped - kRoundingShift) + kRoundingShift;
-    return static_cast<std::int16_t>(rounded);
+    return static_cast<T>(rounded);
 }
 
-// StoreSample of eight values at once, stored as 16-bit samples.
-[[gnu::always_inline]] inline void StoreWideSamples(WideLanes value, std::int16_t* out)
+// Eight samples of a type as one value.
+using IntLanes = std::int32_t __attribute__((vector_size(kWideLanes * sizeof(std::int32_t))));
+using Int16Lanes = std::int16_t __attribute__((vector_size(kWideLanes * sizeof(std::int16_t))));
+using UInt16Lanes = std::uint16_t __attribute__((vector_size(kWideLanes * sizeof(std::uint16_t))));
+using UInt8Lanes = std::uint8_t __attribute__((vector_size(kWideLanes * sizeof(std::uint8_t))));
+
+template <typename T>
+struct LanesOf;
+template <>
+struct LanesOf<std::int16_t> {
+    using Type = Int16Lanes;
+};
+template <>
+struct LanesOf<std::uint16_t> {
+    using Type = UInt16Lanes;
+};
+template <>
+struct LanesOf<std::uint8_t> {
+    using Type = UInt8Lanes;
+};
+
+// StoreSample of eight values at once.
+template <typename T>
+[[gnu::always_inline]] inline void StoreWideSamples(WideLanes value, T* out)
 {
-    using IntLanes = std::int32_t __attribute__((vector_size(kWideLanes * sizeof(std::int32_t))));
-    using ShortLanes = std::int16_t __attribute__((vector_size(kWideLanes * sizeof(std::int16_t))));
+    using SampleLanes = typename LanesOf<T>::Type;
     const WideLanes zero{};
     const WideLanes finite = value - value == zero ? value : zero;  // not finite: 0
-    const WideLanes lowest = zero - 32768.0;
-    const WideLanes highest = zero + 32767.0;
+    const WideLanes lowest = zero + double{std::numeric_limits<T>::lowest()};
+    const WideLanes highest = zero + double{std::numeric_limits<T>::max()};
     WideLanes clamped = finite < lowest ? lowest : finite;
     clamped = highest < clamped ? highest : clamped;
     const WideLanes rounded = clamped >= zero ? (clamped + kRoundingShift) - kRoundingShift
                                               : (clamped - kRoundingShift) + kRoundingShift;
-    const ShortLanes samples =
-        __builtin_convertvector(__builtin_convertvector(rounded, IntLanes), ShortLanes);
+    const SampleLanes samples =
+        __builtin_convertvector(__builtin_convertvector(rounded, IntLanes), SampleLanes);
     std::memcpy(out, &samples, sizeof samples);
+}
+
+template <typename T>
+[[gnu::always_inline]] inline void StoreRowOf(const double* fused, std::int64_t width, T* out)
+{
+    std::int64_t c = 0;
+    for (; c + kWideLanes <= width; c += kWideLanes) StoreWideSamples(LoadWide(fused + c), out + c);
+    for (; c < width; ++c) out[c] = StoreSample<T>(fused[c]);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void StoreInt16Row(const double* fused,
+                                                                                std::int64_t width,
+                                                                                std::int16_t* out)
+{
+    StoreRowOf(fused, width, out);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void StoreUInt16Row(
+    const double* fused, std::int64_t width, std::uint16_t* out)
+{
+    StoreRowOf(fused, width, out);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void StoreUInt8Row(const double* fused,
+                                                                                std::int64_t width,
+                                                                                std::uint8_t* out)
+{
+    StoreRowOf(fused, width, out);
 }
 
 // Loads of one sample or of eight, and the choice by a positive value, so that each formula is
@@ -57,16 +110,14 @@ constexpr double kRoundingShift = 4503599627370496.0;
     return LoadWide(p);
 }
 
-template <bool Biased>
-[[gnu::always_inline]] inline double LoadPan(const std::int16_t* p, double)
+[[gnu::always_inline]] inline double Load(const float* p, double)
 {
     return *p;
 }
 
-template <bool Biased>
-[[gnu::always_inline]] inline WideLanes LoadPan(const std::int16_t* p, WideLanes)
+[[gnu::always_inline]] inline WideLanes Load(const float* p, WideLanes)
 {
-    return LoadSamples<Biased>(p);
+    return LoadWide(p);
 }
 
 [[gnu::always_inline]] inline double Positive(double x, double a, double b)
@@ -79,91 +130,71 @@ template <bool Biased>
     return x > WideLanes{} ? a : b;
 }
 
-// The fused value of column c (one sample or eight, as V) by the method's formula.
-template <bool Biased, typename V>
-[[gnu::always_inline]] inline V FusedValue(FusionMethod method, const BandRowInputs& in,
-                                           std::int64_t c, V v)
-{
-    const V m = Load(in.band + c, v);
-    switch (method) {
-        case FusionMethod::Gsa:
-            return m + in.gain * (in.scale * LoadPan<Biased>(in.pan + c, v) + in.offset -
-                                  Load(in.shared + c, v));
-        case FusionMethod::GlpHpm: {
-            // No ratio without a positive low-pass pan: the band is kept.
-            const V lowPan = in.scale * Load(in.low + c, v) + in.offset;
-            return Positive(lowPan, m * (in.scale * LoadPan<Biased>(in.pan + c, v) + in.offset) / lowPan, m);
-        }
-        case FusionMethod::Awlp: {
-            const V mean = Load(in.shared + c, v);
-            return m + Positive(mean, m / mean, v + 1.0) * Load(in.detail + c, v);
-        }
-        default: {
-            const V mean = Load(in.shared + c, v);
-            return Positive(mean, m * LoadPan<Biased>(in.pan + c, v) / mean, m);
-        }
+// The methods' formulas for column c, one sample or eight (as V).
+struct Gsa {
+    template <typename V>
+    [[gnu::always_inline]] static V At(const BandRowInputs& in, std::int64_t c, V v)
+    {
+        return Load(in.band + c, v) +
+               in.gain * (in.scale * Load(in.pan + c, v) + in.offset - Load(in.shared + c, v));
     }
-}
+};
 
-// One band's fused row with the method fixed, so that the loop holds only its formula; the
-// inputs are copied, so that the stores to out cannot make the loop read them again.
-template <FusionMethod Method, bool Biased>
-[[gnu::always_inline]] inline void FuseBandRowOf(const BandRowInputs in, std::int64_t width,
-                                                 std::int16_t* out)
+struct GlpHpm {
+    template <typename V>
+    [[gnu::always_inline]] static V At(const BandRowInputs& in, std::int64_t c, V v)
+    {
+        const V m = Load(in.band + c, v);
+        const V lowPan = in.scale * Load(in.low + c, v) + in.offset;
+        return Positive(lowPan, m * (in.scale * Load(in.pan + c, v) + in.offset) / lowPan, m);
+    }
+};
+
+struct Awlp {
+    template <typename V>
+    [[gnu::always_inline]] static V At(const BandRowInputs& in, std::int64_t c, V v)
+    {
+        const V m = Load(in.band + c, v);
+        const V mean = Load(in.shared + c, v);
+        return m + Positive(mean, m / mean, v + 1.0) * Load(in.detail + c, v);
+    }
+};
+
+struct Brovey {
+    template <typename V>
+    [[gnu::always_inline]] static V At(const BandRowInputs& in, std::int64_t c, V v)
+    {
+        const V m = Load(in.band + c, v);
+        const V mean = Load(in.shared + c, v);
+        return Positive(mean, m * Load(in.pan + c, v) / mean, m);
+    }
+};
+
+// Runs a formula over the row: eight columns at a time, then the rest one by one. The inputs
+// are copied, so that the stores to fused cannot make the loop read them again.
+template <typename Formula>
+[[gnu::always_inline]] inline void FormulaRow(const BandRowInputs in, std::int64_t width,
+                                              double* fused)
 {
     std::int64_t c = 0;
     for (; c + kWideLanes <= width; c += kWideLanes) {
-        StoreWideSamples(FusedValue<Biased>(Method, in, c, WideLanes{}), out + c);
+        StoreWide(fused + c, Formula::At(in, c, WideLanes{}));
     }
-    for (; c < width; ++c) out[c] = StoreSample(FusedValue<Biased>(Method, in, c, 0.0));
+    for (; c < width; ++c) fused[c] = Formula::At(in, c, 0.0);
 }
 
-template <bool Biased>
-[[gnu::always_inline]] inline void FuseBandRowWith(FusionMethod method, const BandRowInputs& in,
-                                                   std::int64_t width, std::int16_t* out)
-{
-    switch (method) {
-        case FusionMethod::Gsa:
-            FuseBandRowOf<FusionMethod::Gsa, Biased>(in, width, out);
-            break;
-        case FusionMethod::GlpHpm:
-            FuseBandRowOf<FusionMethod::GlpHpm, Biased>(in, width, out);
-            break;
-        case FusionMethod::Awlp:
-            FuseBandRowOf<FusionMethod::Awlp, Biased>(in, width, out);
-            break;
-        default:
-            FuseBandRowOf<FusionMethod::Brovey, Biased>(in, width, out);
-    }
-}
-
-__attribute__((target("avx512f"))) void FuseBandRowAvx512(FusionMethod method,
-                                                          const BandRowInputs& in,
-                                                          std::int64_t width, std::int16_t* out)
-{
-    FuseBandRowWith<true>(method, in, width, out);
-}
-
-__attribute__((target_clones("avx2", "default"))) void FuseBandRowOther(FusionMethod method,
-                                                                        const BandRowInputs& in,
-                                                                        std::int64_t width,
-                                                                        std::int16_t* out)
-{
-    FuseBandRowWith<false>(method, in, width, out);
-}
-
-template <bool Biased, typename Sample>
+template <typename Sample>
 [[gnu::always_inline]] inline void SumRowsOf(const double* w, int count, const Sample* source,
                                              std::int64_t stride, std::int64_t width, double* line)
 {
     std::int64_t i = 0;
     for (; i + 2 * kWideLanes <= width; i += 2 * kWideLanes) {
-        WideLanes a = w[0] * LoadSamples<Biased>(source + i);
-        WideLanes b = w[0] * LoadSamples<Biased>(source + i + kWideLanes);
+        WideLanes a = w[0] * LoadWide(source + i);
+        WideLanes b = w[0] * LoadWide(source + i + kWideLanes);
         for (int j = 1; j < count; ++j) {
             const Sample* row = source + j * stride + i;
-            a += w[j] * LoadSamples<Biased>(row);
-            b += w[j] * LoadSamples<Biased>(row + kWideLanes);
+            a += w[j] * LoadWide(row);
+            b += w[j] * LoadWide(row + kWideLanes);
         }
         StoreWide(line + i, a);
         StoreWide(line + i + kWideLanes, b);
@@ -175,7 +206,7 @@ template <bool Biased, typename Sample>
     }
 }
 
-template <bool Biased, typename Sample>
+template <typename Sample>
 [[gnu::always_inline]] inline void SmoothRowOf(const Sample* const source[5], std::int64_t width,
                                                std::int64_t step, double* scratch, double* out)
 {
@@ -185,7 +216,7 @@ template <bool Biased, typename Sample>
     std::int64_t c = 0;
     for (; c + kWideLanes <= width; c += kWideLanes) {
         WideLanes sum{};
-        for (int t = 0; t < 5; ++t) sum += kSpline[t] * LoadSamples<Biased>(rows[t] + c);
+        for (int t = 0; t < 5; ++t) sum += kSpline[t] * LoadWide(rows[t] + c);
         StoreWide(scratch + c, sum);
     }
     for (; c < width; ++c) {
@@ -198,7 +229,8 @@ template <bool Biased, typename Sample>
     const std::int64_t inner1 = std::max(inner0, width - 2 * step);
     const auto edge = [&](std::int64_t x) {
         double sum = 0;
-        for (int t = 0; t < 5; ++t) sum += kSpline[t] * scratch[ClampIndex(x + (t - 2) * step, width)];
+        for (int t = 0; t < 5; ++t)
+            sum += kSpline[t] * scratch[ClampIndex(x + (t - 2) * step, width)];
         out[x] = sum;
     };
     for (c = 0; c < inner0; ++c) edge(c);
@@ -215,161 +247,148 @@ template <bool Biased, typename Sample>
     for (c = inner1; c < width; ++c) edge(c);
 }
 
-
-__attribute__((target("avx512f"))) void SmoothRowAvx512(const std::int16_t* const rows[5],
-                                                        std::int64_t width, std::int64_t step,
-                                                        double* scratch, double* out)
-{
-    SmoothRowOf<true>(rows, width, step, scratch, out);
-}
-
-__attribute__((target_clones("avx2", "default"))) void SmoothRowOther(
-    const std::int16_t* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
-    double* out)
-{
-    SmoothRowOf<false>(rows, width, step, scratch, out);
-}
-
 // WaveletDetailRow's loops.
-template <bool Biased>
-[[gnu::always_inline]] inline void WaveletDetailOf(const double* const rows[5],
-                                                   const std::int16_t* pan, double scale,
-                                                   std::int64_t width, double* scratch,
+template <typename Level>
+[[gnu::always_inline]] inline void WaveletDetailOf(const Level* const rows[5], const float* pan,
+                                                   double scale, std::int64_t width,
+                                                   std::int64_t step, double* scratch,
                                                    double* detail)
 {
-    SmoothRowOf<false>(rows, width, 2, scratch, detail);
+    SmoothRowOf(rows, width, step, scratch, detail);
     std::int64_t c = 0;
     for (; c + kWideLanes <= width; c += kWideLanes) {
-        StoreWide(detail + c, scale * (LoadSamples<Biased>(pan + c) - LoadWide(detail + c)));
+        StoreWide(detail + c, scale * (LoadWide(pan + c) - LoadWide(detail + c)));
     }
     for (; c < width; ++c) detail[c] = scale * (pan[c] - detail[c]);
 }
 
-__attribute__((target("avx512f"))) void WaveletDetailAvx512(const double* const rows[5],
-                                                            const std::int16_t* pan, double scale,
-                                                            std::int64_t width, double* scratch,
-                                                            double* detail)
-{
-    WaveletDetailOf<true>(rows, pan, scale, width, scratch, detail);
-}
-
-__attribute__((target_clones("avx2", "default"))) void WaveletDetailOther(
-    const double* const rows[5], const std::int16_t* pan, double scale, std::int64_t width,
-    double* scratch, double* detail)
-{
-    WaveletDetailOf<false>(rows, pan, scale, width, scratch, detail);
-}
-
-__attribute__((target("avx512f"))) void SumRowsAvx512(const double* w, int count,
-                                                      const std::int16_t* source,
-                                                      std::int64_t stride, std::int64_t width,
-                                                      double* line)
-{
-    SumRowsOf<true>(w, count, source, stride, width, line);
-}
-
-__attribute__((target_clones("avx2", "default"))) void SumRowsOther(const double* w, int count,
-                                                                    const std::int16_t* source,
-                                                                    std::int64_t stride,
-                                                                    std::int64_t width,
-                                                                    double* line)
-{
-    SumRowsOf<false>(w, count, source, stride, width, line);
-}
-
-// SharedRow's loops (a template, so that each clone gets its own copy of the vector code).
+// IntensityRow's and MeanRow's loops (templates, so that each clone gets its own copy of the
+// vector code).
 template <typename Lanes>
-[[gnu::always_inline]] inline void SharedRowOf(const double* const m[4], const double* weight,
-                                               double intercept, std::int64_t width,
-                                               double* shared)
+[[gnu::always_inline]] inline void IntensityRowOf(const double* const* m, int bands,
+                                                  const double* weight, double intercept,
+                                                  std::int64_t width, double* shared)
 {
     std::int64_t c = 0;
-    if (weight != nullptr) {
-        for (; c + kWideLanes <= width; c += kWideLanes) {
-            Lanes intensity = Lanes{} + intercept;
-            for (int b = 0; b < 4; ++b) intensity += weight[b] * LoadWide(m[b] + c);
-            StoreWide(shared + c, intensity);
-        }
-        for (; c < width; ++c) {
-            double intensity = intercept;
-            for (int b = 0; b < 4; ++b) intensity += weight[b] * m[b][c];
-            shared[c] = intensity;
-        }
-        return;
-    }
     for (; c + kWideLanes <= width; c += kWideLanes) {
-        StoreWide(shared + c, 0.25 * LoadWide(m[0] + c) + 0.25 * LoadWide(m[1] + c) +
-                                  0.25 * LoadWide(m[2] + c) + 0.25 * LoadWide(m[3] + c));
+        Lanes intensity = Lanes{} + intercept;
+        for (int b = 0; b < bands; ++b) intensity += weight[b] * LoadWide(m[b] + c);
+        StoreWide(shared + c, intensity);
     }
-    for (; c < width; ++c) shared[c] = 0.25 * m[0][c] + 0.25 * m[1][c] + 0.25 * m[2][c] + 0.25 * m[3][c];
+    for (; c < width; ++c) {
+        double intensity = intercept;
+        for (int b = 0; b < bands; ++b) intensity += weight[b] * m[b][c];
+        shared[c] = intensity;
+    }
+}
+
+template <typename Lanes>
+[[gnu::always_inline]] inline void MeanRowOf(const double* const* m, int bands, std::int64_t width,
+                                             double* shared)
+{
+    const double w = 1.0 / bands;
+    std::int64_t c = 0;
+    for (; c + kWideLanes <= width; c += kWideLanes) {
+        Lanes mean = w * LoadWide(m[0] + c);
+        for (int b = 1; b < bands; ++b) mean += w * LoadWide(m[b] + c);
+        StoreWide(shared + c, mean);
+    }
+    for (; c < width; ++c) {
+        double mean = w * m[0][c];
+        for (int b = 1; b < bands; ++b) mean += w * m[b][c];
+        shared[c] = mean;
+    }
 }
 
 }  // namespace
-
-void SumRows(const double* w, int count, const std::int16_t* source, std::int64_t stride,
-             std::int64_t width, double* line)
-{
-    if (HasAvx512()) {
-        SumRowsAvx512(w, count, source, stride, width, line);
-    } else {
-        SumRowsOther(w, count, source, stride, width, line);
-    }
-}
 
 __attribute__((target_clones("avx512f", "avx2", "default"))) void SumRows(
     const double* w, int count, const float* source, std::int64_t stride, std::int64_t width,
     double* line)
 {
-    SumRowsOf<false>(w, count, source, stride, width, line);
+    SumRowsOf(w, count, source, stride, width, line);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void SharedRow(
-    const double* const m[4], const double* weight, double intercept, std::int64_t width,
+__attribute__((target_clones("avx512f", "avx2", "default"))) void IntensityRow(
+    const double* const* m, int bands, const double* weight, double intercept, std::int64_t width,
     double* shared)
 {
-    SharedRowOf<WideLanes>(m, weight, intercept, width, shared);
+    IntensityRowOf<WideLanes>(m, bands, weight, intercept, width, shared);
 }
 
-void WaveletDetailRow(const double* const rows[5], const std::int16_t* pan, double scale,
-                      std::int64_t width, double* scratch, double* detail)
+__attribute__((target_clones("avx512f", "avx2", "default"))) void MeanRow(const double* const* m,
+                                                                          int bands,
+                                                                          std::int64_t width,
+                                                                          double* shared)
 {
-    if (HasAvx512()) {
-        WaveletDetailAvx512(rows, pan, scale, width, scratch, detail);
+    MeanRowOf<WideLanes>(m, bands, width, shared);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void GsaFormula(
+    const BandRowInputs& in, std::int64_t width, double* fused)
+{
+    FormulaRow<Gsa>(in, width, fused);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void GlpHpmFormula(
+    const BandRowInputs& in, std::int64_t width, double* fused)
+{
+    FormulaRow<GlpHpm>(in, width, fused);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void AwlpFormula(
+    const BandRowInputs& in, std::int64_t width, double* fused)
+{
+    FormulaRow<Awlp>(in, width, fused);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void BroveyFormula(
+    const BandRowInputs& in, std::int64_t width, double* fused)
+{
+    FormulaRow<Brovey>(in, width, fused);
+}
+
+void StoreFusedRow(SampleType type, const double* fused, std::int64_t width, void* out)
+{
+    if (type == SampleType::UInt8) {
+        StoreUInt8Row(fused, width, static_cast<std::uint8_t*>(out));
+    } else if (type == SampleType::UInt16) {
+        StoreUInt16Row(fused, width, static_cast<std::uint16_t*>(out));
     } else {
-        WaveletDetailOther(rows, pan, scale, width, scratch, detail);
+        StoreInt16Row(fused, width, static_cast<std::int16_t*>(out));
     }
 }
 
 std::int16_t NearestSample(double value)
 {
-    return StoreSample(value);
-}
-
-void FuseBandRow(FusionMethod method, const BandRowInputs& in, std::int64_t width,
-                 std::int16_t* out)
-{
-    if (HasAvx512()) {
-        FuseBandRowAvx512(method, in, width, out);
-    } else {
-        FuseBandRowOther(method, in, width, out);
-    }
+    return StoreSample<std::int16_t>(value);
 }
 
 __attribute__((target_clones("avx512f", "avx2", "default"))) void SmoothRow(
     const double* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
     double* out)
 {
-    SmoothRowOf<false>(rows, width, step, scratch, out);
+    SmoothRowOf(rows, width, step, scratch, out);
 }
 
-void SmoothRow(const std::int16_t* const rows[5], std::int64_t width, std::int64_t step,
-               double* scratch, double* out)
+__attribute__((target_clones("avx512f", "avx2", "default"))) void SmoothRow(
+    const float* const rows[5], std::int64_t width, std::int64_t step, double* scratch, double* out)
 {
-    if (HasAvx512()) {
-        SmoothRowAvx512(rows, width, step, scratch, out);
-    } else {
-        SmoothRowOther(rows, width, step, scratch, out);
-    }
+    SmoothRowOf(rows, width, step, scratch, out);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void WaveletDetailRow(
+    const double* const rows[5], const float* pan, double scale, std::int64_t width,
+    std::int64_t step, double* scratch, double* detail)
+{
+    WaveletDetailOf(rows, pan, scale, width, step, scratch, detail);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void WaveletDetailRow(
+    const float* const rows[5], const float* pan, double scale, std::int64_t width,
+    std::int64_t step, double* scratch, double* detail)
+{
+    WaveletDetailOf(rows, pan, scale, width, step, scratch, detail);
 }
 
 }  // namespace lumesta

@@ -6,21 +6,22 @@
 
 #include <cstdint>
 
-#include "fusion/fusion_method.h"
+#include "raster/raster_layout.h"
 
 namespace lumesta {
 
 // line[i] = w[0] · source[i] + w[1] · source[stride + i] + ... for i < width: the weighted sum of
 // count rows, in order of the rows.
-void SumRows(const double* w, int count, const std::int16_t* source, std::int64_t stride,
-             std::int64_t width, double* line);
 void SumRows(const double* w, int count, const float* source, std::int64_t stride,
              std::int64_t width, double* line);
 
-// What every band of a pixel shares: intercept + Σ weight[k] · m[k] (the synthetic intensity)
-// when weight is given, else 0.25 · (m[0] + m[1] + m[2] + m[3]) summed term by term (the mean).
-void SharedRow(const double* const m[4], const double* weight, double intercept,
-               std::int64_t width, double* shared);
+// The synthetic intensity of the bands' upsampled rows m[0 .. bands − 1]:
+// intercept + Σ weight[k] · m[k], summed in order of the bands.
+void IntensityRow(const double* const* m, int bands, const double* weight, double intercept,
+                  std::int64_t width, double* shared);
+
+// The mean of the bands' rows: (1/bands) · m[0] + (1/bands) · m[1] + ..., summed in order.
+void MeanRow(const double* const* m, int bands, std::int64_t width, double* shared);
 
 // The rows one band's fused row is made from and the band's numbers: the upsampled band, the
 // shared row (intensity or mean), the pan row, the band's upsampled low-pass pan (pyramid) and
@@ -28,7 +29,7 @@ void SharedRow(const double* const m[4], const double* weight, double intercept,
 struct BandRowInputs {
     const double* band = nullptr;
     const double* shared = nullptr;
-    const std::int16_t* pan = nullptr;
+    const float* pan = nullptr;
     const double* low = nullptr;
     const double* detail = nullptr;
     double scale = 1;
@@ -36,13 +37,27 @@ struct BandRowInputs {
     double gain = 0;
 };
 
-// The band's fused row by the method's formula, rounded to the nearest 16-bit sample (ties to
-// even; values that are not finite give 0).
-void FuseBandRow(FusionMethod method, const BandRowInputs& in, std::int64_t width,
-                 std::int16_t* out);
+// A method's formula for one band's fused row, before rounding.
+using FusionFormula = void (*)(const BandRowInputs& in, std::int64_t width, double* fused);
+
+// Component substitution: M + gain · (scale · P + offset − I).
+void GsaFormula(const BandRowInputs& in, std::int64_t width, double* fused);
+// High-pass modulation: M · (scale · P + offset) / (scale · P_low + offset); M where the
+// low-pass pan is not positive.
+void GlpHpmFormula(const BandRowInputs& in, std::int64_t width, double* fused);
+// Additive wavelet, proportional to the band: M + (M / mean) · detail; M + detail where the
+// mean is not positive.
+void AwlpFormula(const BandRowInputs& in, std::int64_t width, double* fused);
+// Weighted Brovey: M · P / mean; M where the mean is not positive.
+void BroveyFormula(const BandRowInputs& in, std::int64_t width, double* fused);
+
+// The fused values as samples of type (UInt8, UInt16 or Int16): rounded to the nearest integer
+// (ties to even) and kept within the type's range (clipped, never wrapped); values that are
+// not finite give 0. out holds width samples of the type.
+void StoreFusedRow(SampleType type, const double* fused, std::int64_t width, void* out);
 
 // The nearest 16-bit sample (ties to even), 0 for a value that is not finite: the rounding of
-// FuseBandRow, for the colour adjustment of its samples.
+// StoreFusedRow for Int16, for the colour adjustment of its samples.
 std::int16_t NearestSample(double value);
 
 // One row of the à trous smoothing at dilation step: the five rows (source offsets −2 .. 2
@@ -50,12 +65,14 @@ std::int16_t NearestSample(double value);
 // edge-replicated.
 void SmoothRow(const double* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
                double* out);
-void SmoothRow(const std::int16_t* const rows[5], std::int64_t width, std::int64_t step,
-               double* scratch, double* out);
+void SmoothRow(const float* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
+               double* out);
 
-// The equalised wavelet detail of a pan row: its second smoothing level (SmoothRow at step 2
-// from the first level's rows) taken from the row, times scale: scale · (P − smoothed).
-void WaveletDetailRow(const double* const rows[5], const std::int16_t* pan, double scale,
-                      std::int64_t width, double* scratch, double* detail);
+// The equalised wavelet detail of a pan row: the last smoothing level (SmoothRow at step from
+// the previous level's rows) taken from the row, times scale: scale · (P − smoothed).
+void WaveletDetailRow(const double* const rows[5], const float* pan, double scale,
+                      std::int64_t width, std::int64_t step, double* scratch, double* detail);
+void WaveletDetailRow(const float* const rows[5], const float* pan, double scale,
+                      std::int64_t width, std::int64_t step, double* scratch, double* detail);
 
 }  // namespace lumesta

@@ -1,70 +1,70 @@
 #pragma once
-// The detail-injection methods of the 16-bit tool (adaptive component substitution, MTF-matched
-// Laplacian pyramid with high-pass modulation, additive wavelet luminance proportional and
-// weighted Brovey). A first pass at MS scale reads the MS bands, degrades the pan with the
-// sensor's MTF-matched Gaussians and fits every global number the methods need; the fusion
-// pass (injection_fusion.h) then works strip by strip at pan scale.
+// The detail-injection engine's first pass at MS scale: for N bands of 8- or 16-bit samples at
+// any power-of-two ratio, it degrades the pan with the sensor's MTF-matched Gaussians (into a
+// temporary file of the run) and fits every global number the method needs from the MS rows
+// streamed past, as many times as its statistics need; the fusion pass (injection_fusion.h)
+// then works strip by strip at pan scale. No whole band is ever held, at any scale.
 
-#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/host.h"
 #include "core/step_result.h"
 #include "fusion/fusion_method.h"
+#include "fusion/injection/degraded_pans.h"
+#include "fusion/injection/injection_inputs.h"
+#include "fusion/injection/injection_methods.h"
+#include "fusion/injection/scene_rows.h"
 #include "fusion/injection/upsample_weights.h"
+#include "raster/raster_source.h"
 
 namespace lumesta {
 
-constexpr int kInjectionRatio = 4;  // pan pixels per MS pixel along each side
-constexpr int kInjectionBands = 4;  // Blue, Green, Red, NIR
+// About this many bytes go to the rows a pass holds at once (pan rows of a degradation block,
+// MS rows of a fit chunk, the rows of a fusion strip), whatever the image's size.
+constexpr std::int64_t kInjectionBufferBytes = std::int64_t{16} << 20;
 
-// Where the samples of one run are read and what shapes its filters.
-struct InjectionInputs {
-    FusionMethod method = FusionMethod::Gsa;
-    std::int64_t width = 0;  // pan W and H, multiples of 4
-    std::int64_t height = 0;
-    std::string panPath;  // raw 16-bit samples
-    std::array<std::string, kInjectionBands> msPaths;
-    std::array<std::int64_t, kInjectionBands> msByteOffsets{};
-    std::array<double, kInjectionBands> msGains{};  // the sensor's Nyquist gains
-    double panGain = 0.15;
-};
-
-// What the fusion pass needs. The pan of band k, equalised, is panScale[k] · P + panOffset[k].
+// What the fusion pass needs. It fuses the scene's window (the whole pan unless the scene is
+// masked): width, height and the MS sizes are the window's. The pan of band k, equalised, is
+// panScale[k] · P + panOffset[k].
 struct InjectionModel {
-    InjectionModel(const InjectionInputs& inputs);
+    explicit InjectionModel(const InjectionInputs& runInputs);
 
-    FusionMethod method;
-    std::int64_t width, height, msWidth, msHeight;
-    std::array<std::vector<std::int16_t>, kInjectionBands> ms;  // whole MS bands
-    // The pan degraded to MS scale, one image per distinct Gaussian (GLP-HPM keeps one per
-    // distinct band gain for the fusion pass; the other methods only take statistics from it).
-    std::vector<std::vector<float>> panLow;
-    std::array<int, kInjectionBands> panLowOfBand{};
+    InjectionInputs inputs;
+    const InjectionRecipe& recipe;
+    SceneRows scene;
+    std::int64_t width = 0, height = 0, msWidth = 0, msHeight = 0;
+    int ratio, bands;
+    // The pan degraded to MS scale, one image per distinct Gaussian, and the image of each band.
+    std::vector<double> lowGains;
+    std::vector<int> lowOfBand;
+    DegradedPans lows;
     // The synthetic intensity I = intercept + Σ weight[k] · M_k and the injection gains.
-    std::array<double, kInjectionBands> weight{};
+    std::vector<double> weight;
     double intercept = 0;
-    std::array<double, kInjectionBands> gain{};
-    std::array<double, kInjectionBands> panScale{};
-    std::array<double, kInjectionBands> panOffset{};
+    std::vector<double> gain;
+    std::vector<double> panScale;
+    std::vector<double> panOffset;
     AxisWeights columns;  // the 23-tap interpolator along a row, and down a column
     AxisWeights rows;
 };
 
-// The first pass: reads the MS bands whole, streams the pan once to degrade it and fits the
-// method's intensity weights, injection gains and pan equalisation. A read failure shows
-// readFailure (or the length message) and answers Failed; pump answering false answers
-// Cancelled.
-StepResult FitInjectionModel(const InjectionInputs& inputs, InjectionModel& model,
-                             const std::string& readFailure, Host& host,
+// The first pass: finds the scene's window (scene_rows.h), degrades the pan and fits the
+// method's intensity weights, injection gains and pan equalisation from the valid samples. A
+// read failure shows readFailure and answers Failed, as do a scene without valid pixels and a
+// temporary file that cannot be made or written (their own messages); pump answering false
+// answers Cancelled. The degraded pans stay in their file only when the fusion pass needs them.
+StepResult FitInjectionModel(InjectionModel& model, const std::string& readFailure, Host& host,
                              const std::function<bool()>& pump);
 
-// Least squares of y on (1, x_1 .. x_4) from accumulated sums: the intercept and the four
-// weights, {0, 0, 0, 0, 0} when the system is singular.
-std::array<double, kInjectionBands + 1> SolveIntensityWeights(
-    const std::array<std::array<double, kInjectionBands + 2>, kInjectionBands + 1>& normal);
+// The window's pan rows first .. first + count − 1 (whole rows) into out, as floats; false when
+// the source could not give them.
+bool ReadPanRows(const InjectionModel& model, std::int64_t first, std::int64_t count, float* out);
+// The window's MS rows first .. first + count − 1 of every band: out[k] for band k.
+bool ReadMsRows(const InjectionModel& model, std::int64_t first, std::int64_t count,
+                float* const* out);
 
 }  // namespace lumesta

@@ -14,11 +14,53 @@ namespace {
 
 const std::string kStep1Failure = "Error: Integer/Binary - ReadDataBlock for Step 1";
 const std::string kPartReadFailure = "Error: Integer/Binary - ReadDataBlockPart";
+const char kLengthProblem[] = "Error! reading an image  file - length problem.";
 
-using Passes = std::array<BandPass<std::int16_t>, kInjectionBands>;
+using Passes = std::array<BandPass<std::int16_t>, 4>;
+
+// One band of 16-bit samples starting at byteOffset of a raw file (an input, or the raw file
+// Step 0 extracted from a GeoTIFF), read through a raw source. A file that cannot be opened
+// shows openFailure; one too short for the band shows the length message.
+std::shared_ptr<RasterSource> OpenRawBand(const std::string& path, std::int64_t byteOffset,
+                                          std::int64_t width, std::int64_t height,
+                                          const std::string& openFailure, Host& host)
+{
+    RasterDescription description;
+    description.format = "raw";
+    description.width = static_cast<int>(width);
+    description.height = static_cast<int>(height);
+    description.bands = 1;
+    description.type = SampleType::Int16;
+    RawLayout layout;
+    layout.firstSample = byteOffset;
+    layout.rowStride = width * 2;
+    layout.bandStride = width * height * 2;
+    layout.pixelStride = 2;
+    std::string error;
+    std::shared_ptr<RasterSource> source = OpenRawSource(path, description, layout, error);
+    if (!source) {
+        host.ShowMessage(openFailure);
+        return nullptr;
+    }
+    if (source->Description().availableRows < height) {
+        host.ShowMessage(kLengthProblem);
+        return nullptr;
+    }
+    return source;
+}
+
+bool OpenPan(PanRunState& state, const std::string& openFailure)
+{
+    InjectionInputs& inputs = state.injection->inputs;
+    inputs.pan.source =
+        OpenRawBand(state.panInput, 0, state.width, state.height, openFailure, state.host);
+    return inputs.pan.source != nullptr;
+}
 
 }  // namespace
 
+// The four MS bands are checked and opened first, then the pan when the method degrades it;
+// Brovey reads the pan in Step 2 only.
 StepResult FitInjection(PanRunState& state)
 {
     const PanSharpenJob& job = state.job;
@@ -27,16 +69,25 @@ StepResult FitInjection(PanRunState& state)
     inputs.method = job.method;
     inputs.width = state.width;
     inputs.height = state.height;
-    inputs.panPath = state.panInput;
-    for (int band = kBlue; band <= kNir; ++band) {
-        inputs.msPaths[band] = state.msInput[band];
-        inputs.msByteOffsets[band] = state.msByteOffset[band];
-    }
-    inputs.msGains = sensor.ms;
+    inputs.ratio = PanRunState::kRatio;
+    inputs.type = SampleType::Int16;
+    inputs.msGains.assign(sensor.ms.begin(), sensor.ms.end());
     inputs.panGain = sensor.pan;
-    state.injection = std::make_shared<InjectionModel>(inputs);
+    inputs.tempBeside = state.outputs.data[0];
     state.log.Append(".");
-    const StepResult result = FitInjectionModel(inputs, *state.injection, kStep1Failure, state.host,
+    for (int band = kBlue; band <= kNir; ++band) {
+        auto source = OpenRawBand(state.msInput[band], state.msByteOffset[band], state.msWidth,
+                                  state.msHeight, kStep1Failure, state.host);
+        if (!source) return StepResult::Failed;
+        inputs.ms.push_back({std::move(source), 0});
+    }
+    state.injection = std::make_shared<InjectionModel>(inputs);
+    if (!state.Pump()) return StepResult::Cancelled;
+    if (state.injection->recipe.degradation != PanDegradation::None &&
+        !OpenPan(state, kStep1Failure)) {
+        return StepResult::Failed;
+    }
+    const StepResult result = FitInjectionModel(*state.injection, kStep1Failure, state.host,
                                                 [&state] { return state.Pump(); });
     if (result == StepResult::Ok) state.log.Append("..");
     return result;
@@ -46,34 +97,39 @@ StepResult FitInjection(PanRunState& state)
 // is written once; the figures of the walks become the run's stretch limits and ranges.
 StepResult FuseInjection(PanRunState& state)
 {
-    Passes passes = {BandPass<std::int16_t>(state.fused[0], PostProcessingOf(state, 0), state.host),
-                     BandPass<std::int16_t>(state.fused[1], PostProcessingOf(state, 1), state.host),
-                     BandPass<std::int16_t>(state.fused[2], PostProcessingOf(state, 2), state.host),
-                     BandPass<std::int16_t>(state.fused[3], PostProcessingOf(state, 3), state.host)};
+    Passes passes = {
+        BandPass<std::int16_t>(state.fused[0], PostProcessingOf(state, 0), state.host),
+        BandPass<std::int16_t>(state.fused[1], PostProcessingOf(state, 1), state.host),
+        BandPass<std::int16_t>(state.fused[2], PostProcessingOf(state, 2), state.host),
+        BandPass<std::int16_t>(state.fused[3], PostProcessingOf(state, 3), state.host)};
     StepResult result = StepResult::Ok;
     for (auto& pass : passes) {
         if (!pass.Allocate()) result = StepResult::Failed;
     }
-    const FusedRowsSink sink = [&](const std::array<const std::int16_t*, kInjectionBands>& rows,
-                                   std::int64_t rowCount) {
+    if (result == StepResult::Ok && !state.injection->inputs.pan.source &&
+        !OpenPan(state, kPartReadFailure)) {
+        result = StepResult::Failed;
+    }
+    const FusedRowsSink sink = [&](const FusedStrip& strip) {
         return WalkAllBands(passes, state.host, [&](BandPass<std::int16_t>& pass, int b) {
-            return pass.Take(rows[b], rowCount);
+            return pass.Take(static_cast<const std::int16_t*>(strip.bands[b]), strip.rowCount);
         });
     };
     if (result == StepResult::Ok) {
-        result = FuseInjectedImage(*state.injection, state.panInput, sink, state.job.colourAmounts,
-                                   kInjectionStripRows, kPartReadFailure, state.progress,
-                                   state.host, [&state] { return state.Pump(); });
+        result =
+            FuseInjectedImage(*state.injection, sink, state.job.colourAmounts, 0, kPartReadFailure,
+                              state.progress, state.host, [&state] { return state.Pump(); });
     }
     if (result == StepResult::Ok &&
-        !WalkAllBands(passes, state.host, [](BandPass<std::int16_t>& pass, int) { return pass.Finish(); })) {
+        !WalkAllBands(passes, state.host,
+                      [](BandPass<std::int16_t>& pass, int) { return pass.Finish(); })) {
         result = StepResult::Failed;
     }
     if (result == StepResult::Ok) {
-        for (int b = 0; b < kInjectionBands; ++b) TakeBandFigures(state, b, passes[b].Figures());
+        for (int b = 0; b < 4; ++b) TakeBandFigures(state, b, passes[b].Figures());
     }
-    // The MS and degraded pans are not needed after the fusion; their memory goes back to the
-    // system before the post-processing maps whole bands.
+    // The model's buffers and temporary file are not needed after the fusion; their memory
+    // goes back to the system before the post-processing reads whole bands.
     state.injection.reset();
     malloc_trim(0);
     return result;

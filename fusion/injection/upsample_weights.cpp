@@ -129,6 +129,24 @@ AxisWeights::AxisWeights(std::int64_t coarse, int ratio)
         }
     }
     FindPeriodicStretch(ratio);
+    DropRepeatedWeights();
+}
+
+void AxisWeights::DropRepeatedWeights()
+{
+    if (m_periodicEnd <= m_periodicBegin) {
+        m_periodicBegin = m_periodicEnd = Fine();  // every sample keeps its own weights
+        m_keptBeforeEnd = Fine();
+        return;
+    }
+    const std::int64_t head = std::min(m_periodicBegin + m_ratio, m_periodicEnd);
+    const auto at = [&](std::int64_t n) {
+        return m_weights.begin() + n * static_cast<std::int64_t>(m_stride);
+    };
+    std::copy(at(m_periodicEnd), m_weights.end(), at(head));
+    m_weights.resize(static_cast<std::size_t>((head + Fine() - m_periodicEnd)) * m_stride);
+    m_weights.shrink_to_fit();
+    m_keptBeforeEnd = head;
 }
 
 void AxisWeights::FindPeriodicStretch(int ratio)

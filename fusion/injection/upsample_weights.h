@@ -11,6 +11,7 @@ namespace lumesta {
 
 class AxisWeights {
 public:
+    AxisWeights() = default;  // a line of no samples
     // The weights of a line of coarse samples upsampled by ratio (a power of two).
     AxisWeights(std::int64_t coarse, int ratio);
 
@@ -20,7 +21,7 @@ public:
     int Count(std::int64_t n) const { return m_count[static_cast<std::size_t>(n)]; }
     const double* Weights(std::int64_t n) const
     {
-        return m_weights.data() + static_cast<std::size_t>(n) * m_stride;
+        return m_weights.data() + static_cast<std::size_t>(Slot(n)) * m_stride;
     }
 
     // out[n] = Σ Weights(n)[j] · in[First(n) + j], summed in order of j, for every fine n.
@@ -30,6 +31,18 @@ private:
     // Finds the stretch of fine samples whose weights repeat every ratio samples (the line away
     // from its borders), which Apply sums phase by phase over whole runs of samples.
     void FindPeriodicStretch(int ratio);
+    // Keeps the weights of the samples before the periodic stretch, of its first ratio samples
+    // and of the samples after it: the stretch repeats its first ratio samples' weights, so a
+    // line's weights take the same memory whatever its length.
+    void DropRepeatedWeights();
+    // Where sample n's weights are kept.
+    std::int64_t Slot(std::int64_t n) const
+    {
+        if (n < m_periodicBegin + m_ratio || n >= m_periodicEnd) {
+            return n < m_periodicEnd ? n : n - m_periodicEnd + m_keptBeforeEnd;
+        }
+        return m_periodicBegin + (n - m_periodicBegin) % m_ratio;
+    }
 
     std::vector<std::int64_t> m_first;
     std::vector<int> m_count;
@@ -38,6 +51,7 @@ private:
     int m_ratio = 1;
     std::int64_t m_periodicBegin = 0;  // empty when no stretch repeats
     std::int64_t m_periodicEnd = 0;
+    std::int64_t m_keptBeforeEnd = 0;  // slots of the samples before m_periodicEnd
 };
 
 }  // namespace lumesta

@@ -12,7 +12,7 @@ std::string Num(std::int64_t value) { return std::to_string(static_cast<long lon
 void WriteMethodLines(FusionMethod method, RunLog& log)
 {
     log.Append("(c) Key Parameters:\r\n");
-    log.Append(std::string("Pan-Sharpening Method:\t") + MethodLabel(method) + "\r\n");
+    log.Append(std::string("Pan-Sharpening Method:\t") + MethodRowOf(method).reportName + "\r\n");
     // The detail-injecting methods upsample the MS with the 23-tap interpolator.
     log.Append(InjectsDetail(method) ? "Resampling Method:\t23-Tap Interpolator\r\n"
                                      : "Resampling Method:\tImproved Bilinear\r\n");

@@ -2,6 +2,8 @@
 // way: every result must be the same double (or 16-bit sample), bit for bit, at every width,
 // since the fused bands must not depend on the processor or on where a row's vector part ends.
 
+#include "fusion/injection/injection_kernels.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,9 +11,9 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
-#include "fusion/injection/injection_kernels.h"
 #include "fusion/injection/upsample_weights.h"
 #include "imaging/mtf_filter.h"
 #include "imaging/row_stream.h"
@@ -35,10 +37,20 @@ std::vector<std::int16_t> RandomSamples(std::size_t count, unsigned seed)
     return samples;
 }
 
+// Samples of every 8- and 16-bit type as the sources deliver them: floats.
+std::vector<float> RandomFloatSamples(std::size_t count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> value(-32768, 65535);
+    std::vector<float> samples(count);
+    for (auto& sample : samples) sample = static_cast<float>(value(random));
+    return samples;
+}
+
 TEST(InjectionKernelsTest, SumRowsConvertsEverySampleExactlyAndSumsRowsInOrder)
 {
-    std::vector<std::int16_t> all(65536);
-    for (int i = 0; i < 65536; ++i) all[i] = static_cast<std::int16_t>(i - 32768);
+    std::vector<float> all(65536 + 32768);
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<float>(i) - 32768;
     std::vector<double> line(all.size());
     const double one = 1.0;
     SumRows(&one, 1, all.data(), 0, static_cast<std::int64_t>(all.size()), line.data());
@@ -46,7 +58,7 @@ TEST(InjectionKernelsTest, SumRowsConvertsEverySampleExactlyAndSumsRowsInOrder)
 
     const double w[5] = {-0.1, 0.7, 0.55, -0.2, 0.05};
     for (std::int64_t width : kWidths) {
-        const auto source = RandomSamples(static_cast<std::size_t>(5 * width), 3);
+        const auto source = RandomFloatSamples(static_cast<std::size_t>(5 * width), 3);
         std::vector<double> sums(static_cast<std::size_t>(width));
         SumRows(w, 5, source.data(), width, width, sums.data());
         for (std::int64_t i = 0; i < width; ++i) {
@@ -82,7 +94,8 @@ TEST(InjectionKernelsTest, UpsamplingAlongARowEqualsTheGeneralSumAtEveryRatio)
 // The degradation row as first written: columns summed from 0 in tap order, then the taps
 // along the row with clamped indices.
 std::vector<double> DegradeRowDirect(const MtfTaps& taps, const std::vector<const double*>& rows,
-                                     std::int64_t width, int step, int offset, std::int64_t outWidth)
+                                     std::int64_t width, int step, int offset,
+                                     std::int64_t outWidth)
 {
     std::vector<double> column(static_cast<std::size_t>(width));
     for (std::int64_t x = 0; x < width; ++x) {
@@ -101,17 +114,20 @@ std::vector<double> DegradeRowDirect(const MtfTaps& taps, const std::vector<cons
     return out;
 }
 
-TEST(InjectionKernelsTest, PanDegradationRowsEqualTheDirectSumsFromSamplesOrDoubles)
+TEST(InjectionKernelsTest, PanDegradationRowsEqualTheDirectSumsFromSamplesFloatsOrDoubles)
 {
     const MtfTaps taps = MtfGaussian(0.15, 4);
     for (std::int64_t width : {5L, 7L, 8L, 37L, 40L, 41L, 64L, 83L, 101L, 200L, 1003L}) {
         const auto samples = RandomSamples(static_cast<std::size_t>(kMtfTaps * width), 9);
         const std::vector<double> values(samples.begin(), samples.end());
+        const std::vector<float> floats(samples.begin(), samples.end());
         std::vector<const std::int16_t*> sampleRows;
         std::vector<const double*> valueRows;
+        std::vector<const float*> floatRows;
         for (int k = 0; k < kMtfTaps; ++k) {
             sampleRows.push_back(samples.data() + k * width);
             valueRows.push_back(values.data() + k * width);
+            floatRows.push_back(floats.data() + k * width);
         }
         for (const auto& [step, offset] : {std::pair{4, 2}, std::pair{2, 1}, std::pair{1, 0}}) {
             const std::int64_t outWidth = (width - offset + step - 1) / step;
@@ -119,13 +135,20 @@ TEST(InjectionKernelsTest, PanDegradationRowsEqualTheDirectSumsFromSamplesOrDoub
             std::vector<double> scratch(static_cast<std::size_t>(width));
             std::vector<double> fromSamples(static_cast<std::size_t>(outWidth));
             std::vector<double> fromValues(static_cast<std::size_t>(outWidth));
+            std::vector<double> fromFloats(static_cast<std::size_t>(outWidth));
             FilterDecimateRow(taps, sampleRows.data(), width, step, offset, outWidth,
                               scratch.data(), fromSamples.data());
-            FilterDecimateRow(taps, valueRows.data(), width, step, offset, outWidth,
-                              scratch.data(), fromValues.data());
+            FilterDecimateRow(taps, floatRows.data(), width, step, offset, outWidth, scratch.data(),
+                              fromFloats.data());
+            FilterDecimateRow(taps, valueRows.data(), width, step, offset, outWidth, scratch.data(),
+                              fromValues.data());
             for (std::int64_t j = 0; j < outWidth; ++j) {
-                ASSERT_TRUE(SameBits(fromSamples[j], expected[j])) << width << " " << step << " " << j;
-                ASSERT_TRUE(SameBits(fromValues[j], expected[j])) << width << " " << step << " " << j;
+                ASSERT_TRUE(SameBits(fromSamples[j], expected[j]))
+                    << width << " " << step << " " << j;
+                ASSERT_TRUE(SameBits(fromValues[j], expected[j]))
+                    << width << " " << step << " " << j;
+                ASSERT_TRUE(SameBits(fromFloats[j], expected[j]))
+                    << width << " " << step << " " << j;
             }
         }
     }
@@ -135,9 +158,9 @@ TEST(InjectionKernelsTest, WaveletSmoothingEqualsTheClampedSumAtEveryWidthAndSte
 {
     const double spline[5] = {1.0 / 16, 4.0 / 16, 6.0 / 16, 4.0 / 16, 1.0 / 16};
     for (std::int64_t width : kWidths) {
-        const auto samples = RandomSamples(static_cast<std::size_t>(5 * width), 5);
+        const auto samples = RandomFloatSamples(static_cast<std::size_t>(5 * width), 5);
         const std::vector<double> values(samples.begin(), samples.end());
-        const std::int16_t* sampleRows[5];
+        const float* sampleRows[5];
         const double* valueRows[5];
         for (int t = 0; t < 5; ++t) {
             sampleRows[t] = samples.data() + t * width;
@@ -167,23 +190,24 @@ TEST(InjectionKernelsTest, WaveletSmoothingEqualsTheClampedSumAtEveryWidthAndSte
     }
 }
 
-// The nearest sample, ties to even, 0 for values that are not finite.
-std::int16_t Nearest(double value)
+// The nearest sample of a type's range, ties to even, 0 for values that are not finite.
+double Nearest(double value, double lowest, double highest)
 {
     if (!std::isfinite(value)) return 0;
-    return static_cast<std::int16_t>(std::nearbyint(std::clamp(value, -32768.0, 32767.0)));
+    return std::nearbyint(std::clamp(value, lowest, highest));
 }
 
-TEST(InjectionKernelsTest, FusedRowsRoundEveryColumnAlikeWhereverTheVectorPartEnds)
+TEST(InjectionKernelsTest, FormulasRoundEveryColumnAlikeWhereverTheVectorPartEnds)
 {
     // Halves (ties), values beyond the 16-bit range, zero and negative denominators.
     const double band[] = {2.5, 3.5, -2.5, 40000, -40000, 100, 7, 0, 12.25, -0.5, 1e300, 5};
     const double shared[] = {1, 2, 0, -1, 4, 0.5, 0, 0, 3, 2, 1e-300, 8};
-    const std::int16_t pan[] = {1, 2, 3, -4, 5, 600, 7, 0, 9, 10, 32767, -32768};
+    const float pan[] = {1, 2, 3, -4, 5, 600, 7, 0, 9, 10, 65535, -32768};
     const double low[] = {0.5, 0, -1, 3, 2, 1, 1e-320, 4, 9, 1, 2, 3};
     const double detail[] = {0.5, -1.5, 2, 3, 1, 0.25, -7, 1, 0, 2, 1, -3};
-    for (const FusionMethod method :
-         {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp, FusionMethod::Brovey}) {
+    const std::pair<FusionFormula, int> formulas[] = {
+        {GsaFormula, 0}, {GlpHpmFormula, 1}, {AwlpFormula, 2}, {BroveyFormula, 3}};
+    for (const auto& [formula, which] : formulas) {
         for (std::int64_t width = 1; width <= 12; ++width) {
             BandRowInputs in;
             in.band = band;
@@ -194,24 +218,63 @@ TEST(InjectionKernelsTest, FusedRowsRoundEveryColumnAlikeWhereverTheVectorPartEn
             in.scale = 1.5;
             in.offset = -0.5;
             in.gain = 0.75;
+            double fused[12] = {};
+            formula(in, width, fused);
             std::int16_t out[12] = {};
-            FuseBandRow(method, in, width, out);
+            StoreFusedRow(SampleType::Int16, fused, width, out);
             for (std::int64_t c = 0; c < width; ++c) {
                 const double m = band[c];
                 double value = 0;
-                if (method == FusionMethod::Gsa) {
+                if (which == 0) {
                     value = m + in.gain * (in.scale * pan[c] + in.offset - shared[c]);
-                } else if (method == FusionMethod::GlpHpm) {
+                } else if (which == 1) {
                     const double lowPan = in.scale * low[c] + in.offset;
                     value = lowPan > 0 ? m * (in.scale * pan[c] + in.offset) / lowPan : m;
-                } else if (method == FusionMethod::Awlp) {
+                } else if (which == 2) {
                     value = m + (shared[c] > 0 ? m / shared[c] : 1.0) * detail[c];
                 } else {
                     value = shared[c] > 0 ? m * pan[c] / shared[c] : m;
                 }
-                EXPECT_EQ(out[c], Nearest(value)) << static_cast<int>(method) << " " << width
-                                                  << " " << c;
+                ASSERT_TRUE(SameBits(fused[c], value)) << which << " " << width << " " << c;
+                EXPECT_EQ(out[c], Nearest(value, -32768, 32767))
+                    << which << " " << width << " " << c;
             }
+        }
+    }
+}
+
+TEST(InjectionKernelsTest, StoredSamplesAreClippedToTheirTypeNeverWrapped)
+{
+    const double values[] = {-1e9,
+                             -32769,
+                             -32768.5,
+                             -0.5,
+                             0.5,
+                             1.5,
+                             254.5,
+                             255.5,
+                             256,
+                             32767.5,
+                             32768,
+                             40000.5,
+                             65534.5,
+                             65535.5,
+                             65536,
+                             1e9,
+                             std::numeric_limits<double>::quiet_NaN(),
+                             std::numeric_limits<double>::infinity()};
+    const std::int64_t count = std::size(values);
+    for (std::int64_t width = 1; width <= count; ++width) {
+        std::uint8_t bytes[std::size(values)];
+        std::uint16_t words[std::size(values)];
+        std::int16_t shorts[std::size(values)];
+        StoreFusedRow(SampleType::UInt8, values, width, bytes);
+        StoreFusedRow(SampleType::UInt16, values, width, words);
+        StoreFusedRow(SampleType::Int16, values, width, shorts);
+        for (std::int64_t c = 0; c < width; ++c) {
+            EXPECT_EQ(bytes[c], Nearest(values[c], 0, 255)) << values[c];
+            EXPECT_EQ(words[c], Nearest(values[c], 0, 65535)) << values[c];
+            EXPECT_EQ(shorts[c], Nearest(values[c], -32768, 32767)) << values[c];
         }
     }
 }

@@ -1,0 +1,262 @@
+#include "fusion/injection/injection_methods.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/wide_lanes.h"
+#include "fusion/injection/injection_model.h"
+
+namespace lumesta {
+namespace {
+
+// Whether sample i of the chunk takes part in the statistics.
+inline bool Counts(const FitChunk& chunk, std::int64_t i)
+{
+    return chunk.valid == nullptr || chunk.valid[i] != 0;
+}
+
+struct Moments {
+    double mean = 0;
+    double deviation = 0;  // population standard deviation
+};
+
+// Mean and population deviation of several series, from two passes: values(chunk, i, v) fills
+// v[s] with series s at sample i of the chunk. Each sum runs in sample order, and the series
+// are summed side by side, so that the processor has independent sums to work on.
+template <typename Values>
+StepResult MomentsOfEach(const FitPass& pass, std::size_t series, Values values,
+                         std::vector<Moments>& moments)
+{
+    moments.assign(series, Moments{});
+    std::vector<double> v(series), sum(series), squares(series);
+    std::int64_t count = 0;
+    StepResult result = pass([&](const FitChunk& chunk) {
+        for (std::int64_t i = 0; i < chunk.count; ++i) {
+            if (!Counts(chunk, i)) continue;
+            values(chunk, i, v.data());
+            for (std::size_t s = 0; s < series; ++s) sum[s] += v[s];
+            ++count;
+        }
+    });
+    if (result != StepResult::Ok || count <= 0) return result;
+    for (std::size_t s = 0; s < series; ++s) moments[s].mean = sum[s] / static_cast<double>(count);
+    result = pass([&](const FitChunk& chunk) {
+        for (std::int64_t i = 0; i < chunk.count; ++i) {
+            if (!Counts(chunk, i)) continue;
+            values(chunk, i, v.data());
+            for (std::size_t s = 0; s < series; ++s) {
+                squares[s] += (v[s] - moments[s].mean) * (v[s] - moments[s].mean);
+            }
+        }
+    });
+    for (std::size_t s = 0; s < series; ++s) {
+        moments[s].deviation = std::sqrt(squares[s] / static_cast<double>(count));
+    }
+    return result;
+}
+
+// The pan scaled and shifted so that its low-pass image takes the mean and deviation of the
+// target; a flat pan carries no detail to inject and is replaced by the target's mean.
+void EqualisePan(InjectionModel& model, int k, const Moments& low, const Moments& target)
+{
+    const double scale = low.deviation > 0 ? target.deviation / low.deviation : 0.0;
+    model.panScale[k] = scale;
+    model.panOffset[k] = target.mean - scale * low.mean;
+}
+
+constexpr int kMostBands = 16;
+constexpr int kNormalBlocks = (kMostBands + 2 + kWideLanes - 1) / kWideLanes;
+
+// The sums of the intensity fit's normal equations over a chunk, added to sums: row r adds
+// x[r] · x[c] (c ≤ n) and x[r] · P, x = (1, M_1 .. M_n). Each row of sums is a few vectors, so
+// that a pixel takes n + 1 vector products per block instead of (n + 1)(n + 2) scalar ones.
+// (A template, so that each clone of AccumulateNormal gets its own copy of the vector code.)
+template <typename Lanes>
+[[gnu::always_inline]] inline void AccumulateNormalOf(const float* const* ms, int n,
+                                                      const float* low, const std::uint8_t* valid,
+                                                      std::int64_t count, double* sums)
+{
+    const int blocks = (n + 2 + kWideLanes - 1) / kWideLanes;
+    Lanes rows[kMostBands + 1][kNormalBlocks];
+    for (int r = 0; r <= n; ++r) {
+        for (int b = 0; b < blocks; ++b)
+            rows[r][b] = LoadWide(sums + (r * blocks + b) * kWideLanes);
+    }
+    double v[kNormalBlocks * kWideLanes] = {};
+    for (std::int64_t i = 0; i < count; ++i) {
+        if (valid != nullptr && valid[i] == 0) continue;
+        v[0] = 1;
+        for (int k = 0; k < n; ++k) v[k + 1] = ms[k][i];
+        v[n + 1] = low[i];
+        Lanes lanes[kNormalBlocks];
+        for (int b = 0; b < blocks; ++b) lanes[b] = LoadWide(v + b * kWideLanes);
+        for (int r = 0; r <= n; ++r) {
+            for (int b = 0; b < blocks; ++b) rows[r][b] += v[r] * lanes[b];
+        }
+    }
+    for (int r = 0; r <= n; ++r) {
+        for (int b = 0; b < blocks; ++b)
+            StoreWide(sums + (r * blocks + b) * kWideLanes, rows[r][b]);
+    }
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void AccumulateNormal(
+    const float* const* ms, int n, const float* low, const std::uint8_t* valid, std::int64_t count,
+    double* sums)
+{
+    AccumulateNormalOf<WideLanes>(ms, n, low, valid, count, sums);
+}
+
+double Intensity(const InjectionModel& model, const FitChunk& chunk, std::int64_t i)
+{
+    double sum = model.intercept;
+    for (int k = 0; k < model.bands; ++k) sum += model.weight[k] * chunk.bands[k][i];
+    return sum;
+}
+
+// GSA's intensity weights by least squares against the degraded pan.
+StepResult FitIntensityWeights(InjectionModel& model, const FitPass& pass)
+{
+    const int n = model.bands;
+    const int blocks = (n + 2 + kWideLanes - 1) / kWideLanes;
+    std::vector<double> sums(static_cast<std::size_t>((n + 1) * blocks * kWideLanes), 0.0);
+    const StepResult result = pass([&](const FitChunk& chunk) {
+        AccumulateNormal(chunk.bands.data(), n, chunk.lows[0], chunk.valid, chunk.count,
+                         sums.data());
+    });
+    if (result != StepResult::Ok) return result;
+    std::vector<std::vector<double>> normal(static_cast<std::size_t>(n + 1));
+    for (int r = 0; r <= n; ++r) {
+        const double* row = sums.data() + r * blocks * kWideLanes;
+        normal[r].assign(row, row + n + 2);
+    }
+    const std::vector<double> solution = SolveIntensityWeights(std::move(normal));
+    model.intercept = solution[0];
+    for (int k = 0; k < n; ++k) model.weight[k] = solution[k + 1];
+    return StepResult::Ok;
+}
+
+StepResult FitGsa(InjectionModel& model, const FitPass& pass)
+{
+    StepResult result = FitIntensityWeights(model, pass);
+    // Series 0: the intensity, 1: the degraded pan; 2 ..: the bands (for their means).
+    std::vector<Moments> moments;
+    if (result == StepResult::Ok) {
+        result = MomentsOfEach(
+            pass, 2 + model.bands,
+            [&](const FitChunk& chunk, std::int64_t i, double* v) {
+                v[0] = Intensity(model, chunk, i);
+                v[1] = double{chunk.lows[0][i]};
+                for (int k = 0; k < model.bands; ++k) v[2 + k] = chunk.bands[k][i];
+            },
+            moments);
+    }
+    if (result != StepResult::Ok) return result;
+    const Moments& in = moments[0];
+    const Moments& p = moments[1];
+    std::vector<double> covariance(static_cast<std::size_t>(model.bands), 0.0);
+    std::int64_t count = 0;
+    result = pass([&](const FitChunk& chunk) {
+        for (std::int64_t i = 0; i < chunk.count; ++i) {
+            if (!Counts(chunk, i)) continue;
+            const double centred = Intensity(model, chunk, i) - in.mean;
+            for (int k = 0; k < model.bands; ++k) {
+                covariance[k] += (chunk.bands[k][i] - moments[2 + k].mean) * centred;
+            }
+            ++count;
+        }
+    });
+    if (result != StepResult::Ok) return result;
+    const double variance = in.deviation * in.deviation;
+    for (int k = 0; k < model.bands; ++k) {
+        covariance[k] /= static_cast<double>(std::max<std::int64_t>(count, 1));
+        // A flat intensity or a flat pan leaves no detail to inject.
+        model.gain[k] = variance > 0 && p.deviation > 0 ? covariance[k] / variance : 0;
+        EqualisePan(model, k, p, in);
+    }
+    return StepResult::Ok;
+}
+
+// Series 0 .. n − 1: the bands; n ..: the degraded pans, one per distinct Gaussian.
+StepResult FitGlpHpm(InjectionModel& model, const FitPass& pass)
+{
+    const int n = model.bands;
+    const int lows = static_cast<int>(model.lowGains.size());
+    std::vector<Moments> moments;
+    const StepResult result = MomentsOfEach(
+        pass, static_cast<std::size_t>(n + lows),
+        [&](const FitChunk& chunk, std::int64_t i, double* v) {
+            for (int k = 0; k < n; ++k) v[k] = chunk.bands[k][i];
+            for (int g = 0; g < lows; ++g) v[n + g] = double{chunk.lows[g][i]};
+        },
+        moments);
+    if (result != StepResult::Ok) return result;
+    for (int k = 0; k < n; ++k) EqualisePan(model, k, moments[n + model.lowOfBand[k]], moments[k]);
+    return StepResult::Ok;
+}
+
+// AWLP injects the pan matched to the mean of the bands.
+StepResult FitAwlp(InjectionModel& model, const FitPass& pass)
+{
+    const double w = 1.0 / model.bands;
+    std::vector<Moments> moments;
+    // Series 0: the mean of the bands, 1: the degraded pan.
+    const StepResult result = MomentsOfEach(
+        pass, 2,
+        [&](const FitChunk& chunk, std::int64_t i, double* v) {
+            double mean = w * chunk.bands[0][i];
+            for (int k = 1; k < model.bands; ++k) mean += w * chunk.bands[k][i];
+            v[0] = mean;
+            v[1] = double{chunk.lows[0][i]};
+        },
+        moments);
+    if (result != StepResult::Ok) return result;
+    for (int k = 0; k < model.bands; ++k) EqualisePan(model, k, moments[1], moments[0]);
+    return StepResult::Ok;
+}
+
+// Brovey takes the pan as it is.
+StepResult FitBrovey(InjectionModel& model, const FitPass&)
+{
+    std::fill(model.panScale.begin(), model.panScale.end(), 1.0);
+    return StepResult::Ok;
+}
+
+}  // namespace
+
+const InjectionRecipe kGsaRecipe = {
+    PanDegradation::PanGain, SharedRowKind::Intensity, false, false, FitGsa, GsaFormula};
+const InjectionRecipe kGlpHpmRecipe = {
+    PanDegradation::BandGains, SharedRowKind::None, true, false, FitGlpHpm, GlpHpmFormula};
+const InjectionRecipe kAwlpRecipe = {
+    PanDegradation::PanGain, SharedRowKind::Mean, false, true, FitAwlp, AwlpFormula};
+const InjectionRecipe kBroveyRecipe = {
+    PanDegradation::None, SharedRowKind::Mean, false, false, FitBrovey, BroveyFormula};
+
+std::vector<double> SolveIntensityWeights(std::vector<std::vector<double>> a)
+{
+    const int n = static_cast<int>(a.size());
+    for (int col = 0; col < n; ++col) {
+        int pivot = col;
+        for (int r = col + 1; r < n; ++r) {
+            if (std::fabs(a[r][col]) > std::fabs(a[pivot][col])) pivot = r;
+        }
+        if (!(std::fabs(a[pivot][col]) > 1e-12 * std::max(1.0, std::fabs(a[0][0])))) {
+            return std::vector<double>(static_cast<std::size_t>(n), 0.0);
+        }
+        std::swap(a[pivot], a[col]);
+        for (int r = col + 1; r < n; ++r) {
+            const double f = a[r][col] / a[col][col];
+            for (int c = col; c <= n; ++c) a[r][c] -= f * a[col][c];
+        }
+    }
+    std::vector<double> x(static_cast<std::size_t>(n), 0.0);
+    for (int r = n - 1; r >= 0; --r) {
+        double sum = a[r][n];
+        for (int c = r + 1; c < n; ++c) sum -= a[r][c] * x[c];
+        x[r] = sum / a[r][r];
+    }
+    return x;
+}
+
+}  // namespace lumesta
