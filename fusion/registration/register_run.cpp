@@ -21,7 +21,7 @@ std::unique_ptr<RasterSource> OpenInput(const std::string& path, Host& host)
         return nullptr;
     }
     std::string error;
-    auto source = OpenImage(path, MatrixSize{}, error);
+    auto source = OpenRaster(path, MatrixSize{}, error);
     if (!source) host.ShowMessage(error);
     return source;
 }

@@ -229,12 +229,12 @@ TEST(RegistrationTest, FindsWholePixelCutsOfTheSharedSceneInEachAxis)
     for (const bool across : {true, false}) {
         for (int k = 0; k <= 3; ++k) {
             std::string error;
-            CropSource pan(OpenImage(folder + "pan.img", {}, error), across ? k : 0, across ? 0 : k,
+            CropSource pan(OpenRaster(folder + "pan.img", {}, error), across ? k : 0, across ? 0 : k,
                            across ? 768 - k : 768, across ? 640 : 640 - k);
             std::vector<std::unique_ptr<RasterSource>> bands;
             for (const char* band : {"blue", "green", "red", "nir"}) {
                 bands.push_back(
-                    std::make_unique<CropSource>(OpenImage(folder + band + ".img", {}, error), 0, 0,
+                    std::make_unique<CropSource>(OpenRaster(folder + band + ".img", {}, error), 0, 0,
                                                  across ? 191 : 192, across ? 160 : 159));
             }
             const auto ms = StackSources(std::move(bands), "MS");
