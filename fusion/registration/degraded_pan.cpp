@@ -103,10 +103,10 @@ PanRect SampledPan(const PanSampling& sampling, const MsWindow& window, int marg
     return rect;
 }
 
-void ReadPanBlock(RasterSource& source, int band, std::optional<double> panNoData,
-                  const PanRect& rect, PanBlock& block)
+bool ReadPanBlock(const SourceBand& pan, const Validity& rule, const PanRect& rect,
+                  PanBlock& block, std::string& error)
 {
-    const RasterDescription& image = source.Description();
+    const RasterDescription& image = pan.source->Description();
     const std::int64_t x0 = std::clamp<std::int64_t>(rect.x0, 0, image.width);
     const std::int64_t y0 = std::clamp<std::int64_t>(rect.y0, 0, image.height);
     const std::int64_t x1 = std::clamp<std::int64_t>(rect.x0 + rect.columns, x0, image.width);
@@ -117,7 +117,7 @@ void ReadPanBlock(RasterSource& source, int band, std::optional<double> panNoDat
     read.y0 = static_cast<int>(y0);
     read.columns = static_cast<int>(x1 - x0);
     read.rows = static_cast<int>(y1 - y0);
-    ReadValidSamples(source, band, read, panNoData, block.samples, block.valid);
+    return ReadValidSamples(pan, read, rule, block.samples, block.valid, error);
 }
 
 bool BlockHolds(const PanBlock& block, const PanRect& rect, int panWidth, int panHeight)

@@ -5,10 +5,10 @@
 // trial offset puts it): the estimate then depends on no decimation's phase.
 
 #include <cstdint>
-#include <optional>
+#include <string>
 #include <vector>
 
-#include "raster/raster_source.h"
+#include "fusion/registration/valid_samples.h"
 
 namespace lumesta {
 
@@ -56,10 +56,10 @@ int DegradationHalo(double sigma);
 // every side.
 PanRect SampledPan(const PanSampling& sampling, const MsWindow& window, int margin);
 
-// Reads rect of the pan (band of source), clipped to the pan, into block (samples equal to
-// panNoData are not valid).
-void ReadPanBlock(RasterSource& source, int band, std::optional<double> panNoData,
-                  const PanRect& rect, PanBlock& block);
+// Reads rect of the pan, clipped to the pan, into block (its no data by rule). False when the
+// pan could not be read (error: why).
+bool ReadPanBlock(const SourceBand& pan, const Validity& rule, const PanRect& rect,
+                  PanBlock& block, std::string& error);
 
 // True when block holds every pan pixel of rect that lies inside a pan of the given size.
 bool BlockHolds(const PanBlock& block, const PanRect& rect, int panWidth, int panHeight);

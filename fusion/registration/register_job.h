@@ -11,14 +11,14 @@ enum class RegisterFormat { Text, Json };
 
 // A no-data choice of one input: not given (the file's own), "none" (no value), or a value.
 struct NoDataChoice {
-    bool given = false;
+    bool given = false;  // false: the file's own declaration
     std::optional<double> value;
 };
 
 struct RegisterJob {
     std::string pan;
     std::vector<std::string> ms;  // one multi-band file or single-band files in band order
-    int ratio = 4;
+    int ratio = 0;  // --ratio; 0: from the georeferencing or the sizes
     std::string sensor = "generic";
     int grid = 0;  // 0: no block offsets
     RegisterFormat format = RegisterFormat::Text;

@@ -16,10 +16,11 @@ const char kDescription[] =
     "Estimates where the MS lies on the pan, to a fraction of a pan pixel: the pan degraded to\n"
     "the MS's scale by the sensor's MTF against an MS intensity fitted to it, over valid pixels,\n"
     "by upsampled cross-correlation in the scene's most detailed windows. dx > 0: the MS's\n"
-    "content lies right of where its pixels cover the pan (ratio x ratio pan pixels each, corners\n"
-    "aligned); dy > 0: below. --grid K also estimates K x K blocks, so a warp shows as blocks\n"
-    "that disagree. A featureless or small scene, a low confidence or a warp is reported as not\n"
-    "applicable, with the reason.\n";
+    "content lies right of where its pixels cover the pan (ratio x ratio pan pixels each, placed\n"
+    "by the georeferencing, else corners aligned); dy > 0: below. No data: the files' own unless\n"
+    "--nodata, --pan-nodata or --ms-nodata say otherwise. --grid K also estimates K x K blocks,\n"
+    "so a warp shows as blocks that disagree. A featureless or small scene, a low confidence or\n"
+    "a warp is reported as not applicable, with the reason.\n";
 
 Row PanRow()
 {
@@ -89,8 +90,10 @@ OptionTable<RegisterJob> MakeTable()
     table.rows = {
         PanRow(),
         MsRow(),
-        {IntegerOption("--ratio", "N", 1, 1 << 20, "The resolution ratio pan : MS, a power of two.",
-                       "4"),
+        {IntegerOption("--ratio", "N", 1, 1 << 20,
+                       "The resolution ratio pan : MS, a power of two; it must agree with the "
+                       "georeferencing or the sizes.",
+                       "from the images"),
          StoresInt(&RegisterJob::ratio)},
         SensorRow(),
         {IntegerOption("--grid", "K", 1, 64,

@@ -6,6 +6,7 @@
 #include "imaging/interpolator23.h"
 #include "imaging/sensor_gains.h"
 #include "raster/image_open.h"
+#include "raster/placement.h"
 
 namespace lumesta {
 namespace {
@@ -17,7 +18,8 @@ std::unique_ptr<RasterSource> OpenInput(const std::string& path, Host& host)
 {
     if (NeedsMatrixSize(path)) {
         host.ShowMessage(path +
-                         " has no header: register reads ENVI, Idrisi32 and GeoTIFF images.");
+                         " has no header: register reads ENVI, Idrisi32, GeoTIFF and the images GDAL "
+                         "reads.");
         return nullptr;
     }
     std::string error;
@@ -66,13 +68,13 @@ std::unique_ptr<RasterSource> OpenMs(const std::vector<std::string>& paths, Host
     return ms;
 }
 
-// The per-input choice wins over the one for both; without either there is no value (the
-// files' own declarations join here once the image model carries them).
-std::optional<double> NoDataOf(const NoDataChoice& own, const NoDataChoice& both)
+// Which pixels of an input are no data: the per-input choice wins over the one for both; without
+// either, the file's own declaration (its no-data value, GDAL's masks).
+Validity ValidityOf(const NoDataChoice& own, const NoDataChoice& both)
 {
-    if (own.given) return own.value;
-    if (both.given) return both.value;
-    return std::nullopt;
+    const NoDataChoice& choice = own.given ? own : both;
+    if (choice.given) return Validity{choice.value, false};
+    return Validity{std::nullopt, true};
 }
 
 // The shortest decimal that reads back as value (JSON).
@@ -137,7 +139,7 @@ std::string JsonFormat(const RegistrationEstimate& estimate)
 
 RunOutcome RunRegister(const RegisterJob& job, Host& host, RegistrationEstimate& estimate)
 {
-    if (!IsPowerOfTwo(job.ratio)) {
+    if (job.ratio != 0 && !IsPowerOfTwo(job.ratio)) {
         host.ShowMessage("The ratio " + std::to_string(job.ratio) +
                          " is not a power of two (2, 4, 8, ...).");
         return RunOutcome::Stopped;
@@ -151,18 +153,34 @@ RunOutcome RunRegister(const RegisterJob& job, Host& host, RegistrationEstimate&
     if (!pan) return RunOutcome::Stopped;
     const auto ms = OpenMs(job.ms, host);
     if (!ms) return RunOutcome::Stopped;
+    MsPlacement placement;
+    std::string error;
+    if (!PlaceMsOnPan(pan->Description(), ms->Description(), job.ratio, placement, error)) {
+        host.ShowMessage(error);
+        return RunOutcome::Stopped;
+    }
     RegistrationInputs inputs;
     inputs.pan = {pan.get(), 0};
     for (int band = 0; band < ms->Description().bands; ++band)
         inputs.ms.push_back({ms.get(), band});
-    inputs.ratio = job.ratio;
+    inputs.ratio = placement.ratio;
+    inputs.placementX = placement.offsetX;
+    inputs.placementY = placement.offsetY;
     inputs.msGains.assign(sensor->ms.begin(), sensor->ms.end());
-    inputs.panNoData = NoDataOf(job.panNoData, job.noData);
-    inputs.msNoData = NoDataOf(job.msNoData, job.noData);
+    const Validity panRule = ValidityOf(job.panNoData, job.noData);
+    const Validity msRule = ValidityOf(job.msNoData, job.noData);
+    inputs.panNoData = panRule.noData;
+    inputs.panOwnMask = panRule.ownMask;
+    inputs.msNoData = msRule.noData;
+    inputs.msOwnMask = msRule.ownMask;
     inputs.grid = job.grid;
     inputs.cancelled = [&host] { return host.IsCancelled(); };
-    const auto estimated = EstimateRegistration(inputs);
-    if (!estimated) return RunOutcome::Cancelled;
+    const auto estimated = EstimateRegistration(inputs, error);
+    if (!estimated) {
+        if (error.empty()) return RunOutcome::Cancelled;
+        host.ShowMessage(error);
+        return RunOutcome::Stopped;
+    }
     estimate = *estimated;
     return RunOutcome::Finished;
 }

@@ -51,7 +51,8 @@ double Rounded(double value)
 
 class Estimator {
 public:
-    explicit Estimator(const RegistrationInputs& in) : m_in(in)
+    explicit Estimator(const RegistrationInputs& in)
+        : m_in(in), m_panRule{in.panNoData, in.panOwnMask}, m_msRule{in.msNoData, in.msOwnMask}
     {
         double gain = 0.0;
         for (double g : in.msGains) gain += g;
@@ -63,7 +64,11 @@ public:
     }
 
     const PanSampling& Sampling() const { return m_sampling; }
+    const Validity& MsRule() const { return m_msRule; }
+    // Why the last read failed; empty after a cancel.
+    const std::string& Error() const { return m_error; }
 
+    // The window's MS bands and where every band is valid. False when cancelled or unreadable.
     bool ReadMs(WindowData& data) const
     {
         const std::size_t bands = m_in.ms.size();
@@ -76,15 +81,18 @@ public:
         std::vector<std::uint8_t> valid;
         for (std::size_t band = 0; band < bands; ++band) {
             if (m_in.cancelled && m_in.cancelled()) return false;
-            ReadValidSamples(*m_in.ms[band].source, m_in.ms[band].band, read, m_in.msNoData,
-                             data.bands[band], band == 0 ? data.msValid : valid);
+            if (!ReadValidSamples(m_in.ms[band], read, m_msRule, data.bands[band],
+                                  band == 0 ? data.msValid : valid, m_error)) {
+                return false;
+            }
             for (std::size_t i = 0; band > 0 && i < valid.size(); ++i) data.msValid[i] &= valid[i];
         }
         return true;
     }
 
     // The pan degraded with the MS pixels' centres moved by (dx, dy) pan pixels; the pan is
-    // read again only when the move leaves the part read before. False when cancelled.
+    // read again only when the move leaves the part read before. False when cancelled or
+    // unreadable.
     bool Degrade(WindowData& data, double dx, double dy) const
     {
         PanSampling at = m_sampling;
@@ -94,8 +102,11 @@ public:
         if (data.block.samples.empty() ||
             !BlockHolds(data.block, SampledPan(at, data.window, 0), pan.width, pan.height)) {
             if (m_in.cancelled && m_in.cancelled()) return false;
-            ReadPanBlock(*m_in.pan.source, m_in.pan.band, m_in.panNoData,
-                         SampledPan(at, data.window, kBlockMargin * m_in.ratio), data.block);
+            if (!ReadPanBlock(m_in.pan, m_panRule,
+                              SampledPan(at, data.window, kBlockMargin * m_in.ratio), data.block,
+                              m_error)) {
+                return false;
+            }
         }
         DegradePanWindow(data.block, at, data.window, data.pan, data.panValid);
         return true;
@@ -156,7 +167,10 @@ public:
 
 private:
     const RegistrationInputs& m_in;
+    Validity m_panRule;
+    Validity m_msRule;
     PanSampling m_sampling;
+    mutable std::string m_error;
 };
 
 // The windows looked at for the scene's offset: one per quadrant of a large enough area.
@@ -352,8 +366,10 @@ std::optional<std::vector<BlockOffset>> EstimateBlocks(const Estimator& estimato
 
 }  // namespace
 
-std::optional<RegistrationEstimate> EstimateRegistration(const RegistrationInputs& inputs)
+std::optional<RegistrationEstimate> EstimateRegistration(const RegistrationInputs& inputs,
+                                                         std::string& error)
 {
+    error.clear();
     const Estimator estimator(inputs);
     RegistrationEstimate estimate;
     if (!inputs.pan.source || inputs.ms.empty()) {
@@ -375,14 +391,21 @@ std::optional<RegistrationEstimate> EstimateRegistration(const RegistrationInput
         return estimate;
     }
     DetailMap map;
-    if (!MapDetail(inputs.ms, inputs.msNoData, area, map, inputs.cancelled)) return std::nullopt;
+    if (!MapDetail(inputs.ms, estimator.MsRule(), area, map, inputs.cancelled, error))
+        return std::nullopt;
     std::optional<IntensityFit> fit;
     const auto offsets = EstimateWindows(estimator, SceneWindows(map, estimator.WindowSide()), fit);
-    if (!offsets) return std::nullopt;
+    if (!offsets) {
+        error = estimator.Error();
+        return std::nullopt;
+    }
     estimate = Combine(*offsets);
     if (inputs.grid > 0) {
         const auto blocks = EstimateBlocks(estimator, map, ms.width, ms.height, inputs.grid, fit);
-        if (!blocks) return std::nullopt;
+        if (!blocks) {
+            error = estimator.Error();
+            return std::nullopt;
+        }
         estimate.blocks = *blocks;
     }
     return estimate;

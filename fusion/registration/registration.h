@@ -35,6 +35,10 @@ struct RegistrationInputs {
     std::vector<double> msGains;
     std::optional<double> panNoData;  // samples of this value are no data
     std::optional<double> msNoData;   // in any MS band
+    // Without a value: whether the source's own mask (its no-data value, GDAL's masks) marks no
+    // data.
+    bool panOwnMask = false;
+    bool msOwnMask = false;
     int grid = 0;                     // K > 0: also the offsets of K × K blocks
     std::function<bool()> cancelled;  // polled between strips; empty: never
 };
@@ -63,8 +67,10 @@ struct RegistrationEstimate {
 
 // Estimates the MS's offset. Reads the sources from this thread only; memory and time are
 // bounded by the windows (four of at most 768 × 768 pan pixels), not by the scene. Nothing
-// when cancelled.
-std::optional<RegistrationEstimate> EstimateRegistration(const RegistrationInputs& inputs);
+// when cancelled (error left empty) or when a source could not be read (error: the reader's
+// sentence).
+std::optional<RegistrationEstimate> EstimateRegistration(const RegistrationInputs& inputs,
+                                                         std::string& error);
 
 // The offset to place the MS with for an estimate: (dx, dy) when applicable, each within 0.05
 // pan pixel of 0 counting as 0; (0, 0) when not applicable.

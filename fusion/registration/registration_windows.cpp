@@ -69,8 +69,8 @@ MsWindow UsableArea(int msWidth, int msHeight, int panWidth, int panHeight,
     return area;
 }
 
-bool MapDetail(const std::vector<SourceBand>& ms, std::optional<double> msNoData,
-               const MsWindow& area, DetailMap& map, const std::function<bool()>& cancelled)
+bool MapDetail(const std::vector<SourceBand>& ms, const Validity& rule, const MsWindow& area,
+               DetailMap& map, const std::function<bool()>& cancelled, std::string& error)
 {
     const double pixels = static_cast<double>(area.columns) * area.rows;
     const int step = std::max(1, static_cast<int>(std::sqrt(pixels / kMapSamples)));
@@ -99,7 +99,7 @@ bool MapDetail(const std::vector<SourceBand>& ms, std::optional<double> msNoData
         ok.assign(count, 1);
         if (cancelled && cancelled()) return false;
         for (const SourceBand& band : ms) {
-            ReadValidSamples(*band.source, band.band, window, msNoData, samples, valid);
+            if (!ReadValidSamples(band, window, rule, samples, valid, error)) return false;
             for (std::size_t i = 0; i < count; ++i) {
                 sum[i] += samples[i];
                 ok[i] &= valid[i];

@@ -3,7 +3,7 @@
 // map of their valid detail, and the windows with the most of it.
 
 #include <functional>
-#include <optional>
+#include <string>
 #include <vector>
 
 #include "fusion/registration/degraded_pan.h"
@@ -27,10 +27,10 @@ struct DetailMap {
     std::vector<double> validShare;  // of the tile's pixels read, 0 … 1
 };
 
-// Maps area of the MS (every band, each a band of its source; samples equal to msNoData are
-// no data). False when cancelled.
-bool MapDetail(const std::vector<SourceBand>& ms, std::optional<double> msNoData,
-               const MsWindow& area, DetailMap& map, const std::function<bool()>& cancelled);
+// Maps area of the MS (every band; no data by rule). False when cancelled, or when a band could
+// not be read (error: why).
+bool MapDetail(const std::vector<SourceBand>& ms, const Validity& rule, const MsWindow& area,
+               DetailMap& map, const std::function<bool()>& cancelled, std::string& error);
 
 // The window of at most side × side MS pixels inside region (part of the map's area) with the
 // most valid detail; region itself when it is no larger.

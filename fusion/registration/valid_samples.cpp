@@ -2,14 +2,21 @@
 
 namespace lumesta {
 
-void ReadValidSamples(RasterSource& source, int band, const SampleWindow& window,
-                      std::optional<double> noData, std::vector<float>& samples,
-                      std::vector<std::uint8_t>& valid)
+bool ReadValidSamples(const SourceBand& band, const SampleWindow& window, const Validity& rule,
+                      std::vector<float>& samples, std::vector<std::uint8_t>& valid,
+                      std::string& error)
 {
+    RasterSource& source = *band.source;
     const std::size_t count = static_cast<std::size_t>(window.columns) * window.rows;
     samples.assign(count, 0.0f);
     valid.assign(count, 0);
-    source.ReadWindow(band, window, samples.data(), nullptr);
+    if (!source.ReadWindow(band.band, window, samples.data(), nullptr) ||
+        (!rule.noData && rule.ownMask &&
+         !source.ReadMaskWindow(band.band, window, valid.data()))) {
+        error = source.ReadError().empty() ? "An image could not be read." : source.ReadError();
+        return false;
+    }
+    if (!rule.noData && rule.ownMask) return true;
     const RasterDescription& image = source.Description();
     const int rowsHeld = image.availableRows > 0 ? image.availableRows : image.height;
     for (int j = 0; j < window.rows; ++j) {
@@ -18,9 +25,10 @@ void ReadValidSamples(RasterSource& source, int band, const SampleWindow& window
         for (int i = 0; i < window.columns; ++i) {
             const std::int64_t x = window.x0 + static_cast<std::int64_t>(i) * window.step;
             const std::size_t at = static_cast<std::size_t>(j) * window.columns + i;
-            valid[at] = x >= 0 && x < image.width && (!noData || samples[at] != *noData);
+            valid[at] = x >= 0 && x < image.width && (!rule.noData || samples[at] != *rule.noData);
         }
     }
+    return true;
 }
 
 }  // namespace lumesta

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "raster/raster_source.h"
@@ -16,11 +17,18 @@ struct SourceBand {
     int band = 0;
 };
 
-// Reads window of band into samples (columns × rows, row-major) and sets valid to 1 where the
-// sample is not noData (everywhere when there is none) and lies inside the image, 0 elsewhere.
-// Both buffers are resized here and owned by the caller.
-void ReadValidSamples(RasterSource& source, int band, const SampleWindow& window,
-                      std::optional<double> noData, std::vector<float>& samples,
-                      std::vector<std::uint8_t>& valid);
+// Which pixels of an input are no data: those equal to noData when there is one; without it,
+// those the source's own mask marks (its no-data value, GDAL's masks) when ownMask, else none.
+struct Validity {
+    std::optional<double> noData;
+    bool ownMask = false;
+};
+
+// Reads window of the band into samples (columns × rows, row-major) and sets valid to 1 where
+// the pixel lies inside the image and is not no data, 0 elsewhere. Both buffers are resized
+// here and owned by the caller. False when the source could not be read (error: its reason).
+bool ReadValidSamples(const SourceBand& band, const SampleWindow& window, const Validity& rule,
+                      std::vector<float>& samples, std::vector<std::uint8_t>& valid,
+                      std::string& error);
 
 }  // namespace lumesta

@@ -20,7 +20,8 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// Bands held in memory (reads outside the image give 0).
+// Bands held in memory (reads outside the image give 0), optionally with a mask of their own
+// (as GDAL gives one) or failing every read.
 class BufferSource : public RasterSource {
 public:
     BufferSource(int width, int height, std::vector<std::vector<float>> bands)
@@ -31,8 +32,35 @@ public:
         m_description.bands = static_cast<int>(m_bands.size());
         m_description.availableRows = height;
     }
+    void DeclareNoData(double value) { m_description.noData = value; }
+    void HoldMask(std::vector<std::uint8_t> mask)
+    {
+        m_mask = std::move(mask);
+        m_description.maskBand = true;
+    }
+    void FailReads() { m_fail = true; }
+
+    bool ReadMaskWindow(int band, const SampleWindow& w, std::uint8_t* out) override
+    {
+        if (m_mask.empty()) return RasterSource::ReadMaskWindow(band, w, out);
+        for (int j = 0; j < w.rows; ++j) {
+            for (int i = 0; i < w.columns; ++i) {
+                const int x = w.x0 + i * w.step;
+                const int y = w.y0 + j * w.step;
+                const bool inside = x >= 0 && y >= 0 && x < m_description.width &&
+                                    y < m_description.height;
+                out[j * w.columns + i] =
+                    inside ? m_mask[static_cast<std::size_t>(y) * m_description.width + x] : 0;
+            }
+        }
+        return true;
+    }
     bool ReadWindow(int band, const SampleWindow& w, float* out, const std::atomic<bool>*) override
     {
+        if (m_fail) {
+            m_readError = "Error reading buffer: the disk went away.";
+            return false;
+        }
         for (int j = 0; j < w.rows; ++j) {
             for (int i = 0; i < w.columns; ++i) {
                 out[j * w.columns + i] = Pixel(band, w.x0 + i * w.step, w.y0 + j * w.step);
@@ -43,6 +71,8 @@ public:
     std::optional<double> ReadValue(int band, int x, int y) override { return Pixel(band, x, y); }
 
 private:
+    std::vector<std::uint8_t> m_mask;
+    bool m_fail = false;
     float Pixel(int band, int x, int y) const
     {
         const RasterDescription& d = m_description;
@@ -197,6 +227,15 @@ std::vector<float> Noise(int width, int height, unsigned seed)
     return out;
 }
 
+// The estimate of sources that read without failing.
+std::optional<RegistrationEstimate> Estimated(const RegistrationInputs& inputs)
+{
+    std::string error;
+    auto estimate = EstimateRegistration(inputs, error);
+    EXPECT_EQ(error, "");
+    return estimate;
+}
+
 std::vector<SourceBand> BandsOf(RasterSource& source)
 {
     std::vector<SourceBand> bands;
@@ -214,7 +253,7 @@ RegistrationEstimate Estimate(RasterSource& pan, RasterSource& ms, int ratio = 4
     inputs.grid = grid;
     inputs.panNoData = noData;
     inputs.msNoData = noData;
-    const auto estimate = EstimateRegistration(inputs);
+    const auto estimate = Estimated(inputs);
     EXPECT_TRUE(estimate.has_value());
     return estimate.value_or(RegistrationEstimate{});
 }
@@ -242,7 +281,7 @@ TEST(RegistrationTest, FindsWholePixelCutsOfTheSharedSceneInEachAxis)
             inputs.pan = {&pan, 0};
             inputs.ms = BandsOf(*ms);
             inputs.msGains = {0.35, 0.35, 0.35, 0.27};
-            const auto estimate = EstimateRegistration(inputs);
+            const auto estimate = Estimated(inputs);
             ASSERT_TRUE(estimate.has_value());
             SCOPED_TRACE((across ? "columns cut: " : "rows cut: ") + std::to_string(k));
             EXPECT_TRUE(estimate->applicable) << estimate->reason;
@@ -273,7 +312,7 @@ TEST(RegistrationTest, FindsFractionalShiftsOfGeneratedScenesAtEveryRatioAndPlac
         inputs.ratio = c.ratio;
         inputs.placementX = c.placementX;
         inputs.placementY = c.placementY;
-        const auto estimate = EstimateRegistration(inputs);
+        const auto estimate = Estimated(inputs);
         ASSERT_TRUE(estimate.has_value());
         SCOPED_TRACE("ratio " + std::to_string(c.ratio) + ", shift " + std::to_string(c.dx) + ", " +
                      std::to_string(c.dy) + " from " + std::to_string(c.placementX) + ", " +
@@ -373,33 +412,95 @@ TEST(RegistrationTest, AWarpIsNotAppliedAndItsBlocksShowIt)
     }
 }
 
-// A fill frame lies where the placement puts it, not where the content is: declared as no
-// data, it leaves the estimate alone.
+// A fill frame lies where the placement puts it, not where the content is: marked as no data by
+// a value given, by the file's own no-data value or by a mask of the file's own, it leaves the
+// estimate alone.
 TEST(RegistrationTest, NoDataTakesNoPartInTheEstimate)
 {
     Pair pair = GeneratedPair(512, 384, 4, 0.6, -0.4);
-    std::vector<float> pan(512 * 384);
-    pair.pan->ReadWindow(0, {0, 0, 512, 384, 1}, pan.data(), nullptr);
-    for (int i = 0; i < 512 * 384; ++i) {
-        if (i % 512 < 160 || i / 512 >= 300) pan[i] = 0.0f;
-    }
-    std::vector<std::vector<float>> bands;
-    for (int band = 0; band < 4; ++band) {
-        std::vector<float> b(128 * 96);
-        pair.ms->ReadWindow(band, {0, 0, 128, 96, 1}, b.data(), nullptr);
-        for (int i = 0; i < 128 * 96; ++i) {
-            if (i % 128 < 40 || i / 128 >= 75) b[i] = 0.0f;
+    const auto fill = [](int width, int height, int left, int bottom, float value) {
+        std::vector<std::uint8_t> valid(static_cast<std::size_t>(width) * height, 1);
+        for (int i = 0; i < width * height; ++i) {
+            if (i % width < left || i / width >= bottom) valid[i] = 0;
         }
-        bands.push_back(b);
+        return std::make_pair(valid, value);
+    };
+    const auto filled = [](RasterSource& source, int band, const std::vector<std::uint8_t>& valid,
+                           float value, bool garbage) {
+        const RasterDescription& d = source.Description();
+        std::vector<float> samples(valid.size());
+        source.ReadWindow(band, {0, 0, d.width, d.height, 1}, samples.data(), nullptr);
+        std::mt19937 random(band);
+        for (std::size_t i = 0; i < valid.size(); ++i) {
+            if (!valid[i]) samples[i] = garbage ? static_cast<float>(random() % 2000) : value;
+        }
+        return samples;
+    };
+    const auto [panValid, panFill] = fill(512, 384, 160, 300, 0.0f);
+    const auto [msValid, msFill] = fill(128, 96, 40, 75, 0.0f);
+    enum class Marked { Given, FilesValue, FilesMask, Not };
+    for (const Marked marked : {Marked::Given, Marked::FilesValue, Marked::FilesMask, Marked::Not}) {
+        const bool garbage = marked == Marked::FilesMask;
+        BufferSource pan(512, 384, {filled(*pair.pan, 0, panValid, panFill, garbage)});
+        std::vector<std::vector<float>> bands;
+        for (int band = 0; band < 4; ++band)
+            bands.push_back(filled(*pair.ms, band, msValid, msFill, garbage));
+        BufferSource ms(128, 96, std::move(bands));
+        RegistrationInputs inputs;
+        inputs.pan = {&pan, 0};
+        inputs.ms = BandsOf(ms);
+        if (marked == Marked::Given) {
+            inputs.panNoData = 0.0;
+            inputs.msNoData = 0.0;
+        }
+        if (marked == Marked::FilesValue) {
+            pan.DeclareNoData(0.0);
+            ms.DeclareNoData(0.0);
+        }
+        if (marked == Marked::FilesMask) {
+            pan.HoldMask(panValid);
+            ms.HoldMask(msValid);
+        }
+        inputs.panOwnMask = inputs.msOwnMask = marked != Marked::Given;
+        const auto estimate = Estimated(inputs);
+        ASSERT_TRUE(estimate.has_value());
+        SCOPED_TRACE("marked " + std::to_string(static_cast<int>(marked)));
+        if (marked == Marked::Not) {
+            EXPECT_GT(std::hypot(estimate->dx - 0.6, estimate->dy + 0.4), 0.1);
+            continue;
+        }
+        EXPECT_TRUE(estimate->applicable) << estimate->reason;
+        EXPECT_NEAR(estimate->dx, 0.6, 0.05);
+        EXPECT_NEAR(estimate->dy, -0.4, 0.05);
     }
-    BufferSource filledPan(512, 384, {pan});
-    BufferSource filledMs(128, 96, std::move(bands));
-    const RegistrationEstimate estimate = Estimate(filledPan, filledMs, 4, 0, 0.0);
-    EXPECT_TRUE(estimate.applicable) << estimate.reason;
-    EXPECT_NEAR(estimate.dx, 0.6, 0.05);
-    EXPECT_NEAR(estimate.dy, -0.4, 0.05);
-    const RegistrationEstimate undeclared = Estimate(filledPan, filledMs);
-    EXPECT_GT(std::hypot(undeclared.dx - 0.6, undeclared.dy + 0.4), 0.1);
+}
+
+// A source that cannot be read stops the estimate with the reader's sentence, also through a
+// stack of single-band files.
+TEST(RegistrationTest, AReadFailureStopsTheEstimateWithTheReadersSentence)
+{
+    for (const bool panFails : {true, false}) {
+        Pair pair = GeneratedPair(256, 256, 4, 0.0, 0.0);
+        std::vector<std::unique_ptr<RasterSource>> parts;
+        for (int band = 0; band < 3; ++band) {
+            std::vector<float> samples(64 * 64);
+            pair.ms->ReadWindow(band, {0, 0, 64, 64, 1}, samples.data(), nullptr);
+            auto part = std::make_unique<BufferSource>(64, 64, std::vector<std::vector<float>>{samples});
+            if (!panFails && band == 2) part->FailReads();
+            parts.push_back(std::move(part));
+        }
+        const auto ms = StackSources(std::move(parts), "MS");
+        std::vector<float> samples(256 * 256);
+        pair.pan->ReadWindow(0, {0, 0, 256, 256, 1}, samples.data(), nullptr);
+        BufferSource pan(256, 256, {samples});
+        if (panFails) pan.FailReads();
+        RegistrationInputs inputs;
+        inputs.pan = {&pan, 0};
+        inputs.ms = BandsOf(*ms);
+        std::string error;
+        EXPECT_FALSE(EstimateRegistration(inputs, error).has_value());
+        EXPECT_EQ(error, "Error reading buffer: the disk went away.");
+    }
 }
 
 TEST(RegistrationTest, OnlyApplicableEstimatesBeyondAHundredthAreApplied)
@@ -455,7 +556,7 @@ TEST(RegistrationTest, ACancelledEstimateGivesNothing)
     inputs.pan = {pair.pan.get(), 0};
     inputs.ms = BandsOf(*pair.ms);
     inputs.cancelled = [] { return true; };
-    EXPECT_FALSE(EstimateRegistration(inputs).has_value());
+    EXPECT_FALSE(Estimated(inputs).has_value());
 }
 
 }  // namespace
