@@ -12,6 +12,7 @@
 
 #include "core/host.h"
 #include "fusion/fusion_method.h"
+#include "fusion/registration/register_choice.h"
 #include "imaging/band_stream.h"
 #include "imaging/sensor_gains.h"
 
@@ -26,6 +27,8 @@ struct DegradedScene {
     std::vector<double> pan;
     std::vector<std::vector<double>> ms;
     SensorGains sensor{};
+    // How the detail-injection methods place the MS: as it lies unless asked otherwise.
+    RegisterChoice registerChoice{RegisterMode::Off};
 };
 
 struct FusionMethodEntry {

@@ -286,6 +286,7 @@ RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, QualityOu
     }
     DegradedScene scene;
     if (!DegradeScene(in.pan, in.ms, job.ratio, in.sensor, host, scene)) return RunOutcome::Stopped;
+    scene.registerChoice = job.registerChoice;
     if (!pump()) return RunOutcome::Cancelled;
     if (!folder.empty() && !WriteDegradedScene(scene, folder, in.pan.layout.type,
                                                in.ms[0].layout.type, outputs, host)) {

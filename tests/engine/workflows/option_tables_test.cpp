@@ -288,7 +288,8 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"pansharpen",
          "--pan --blue --green --red --nir --select --width --height --method --suffix "
-         "--bmp --colour-match --sensor --filter --filter-bands --adjust --cutoffs --nonlinear "
+         "--bmp --colour-match --sensor --register --filter --filter-bands --adjust --cutoffs "
+         "--nonlinear "
          "--job --skip-done --list-jobs --quality"},
         {"pansharpen-etm",
          "--pan --blue --green --red --select --width --height --method --suffix "
@@ -308,7 +309,8 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
         {"quality full",
          "--fused --ms --pan --ratio --sensor --format --map --width --height --bytes"},
         {"quality wald",
-         "--pan --ms --ratio --sensor --method --keep --format --width --height --bytes"},
+         "--pan --ms --ratio --sensor --method --keep --register --format --width --height "
+         "--bytes"},
         {"degrade", "--pan --ms --out --ratio --sensor --width --height --bytes"},
         {"register",
          "--pan --ms --ratio --sensor --grid --format --nodata --pan-nodata --ms-nodata"},
@@ -350,7 +352,7 @@ TEST(ToolCatalogTest, DumpHasOneTabSeparatedLinePerToolAndOption)
         }
     }
     EXPECT_EQ(tools, 12);
-    EXPECT_EQ(options, 19 + 16 + 10 + 10 + 6 + 6 + 8 + 9 + 10 + 10 + 8 + 9 + 12 * 5 + 4 * 3);
+    EXPECT_EQ(options, 20 + 16 + 10 + 10 + 6 + 6 + 8 + 9 + 10 + 11 + 8 + 9 + 12 * 5 + 4 * 3);
     EXPECT_NE(
         out.str().find("option\t--pan\tPATH\tinput-file\trequired\t.img .rst .tif .bif *\t\t\t"),
         std::string::npos);

@@ -5,12 +5,14 @@
 
 #include "fusion/registration/registration.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
 #include "fusion/registration/register_choice.h"
+#include "fusion/registration/run_registration.h"
 #include "imaging/mtf_filter.h"
 #include "raster/image_open.h"
 #include "tests/engine/raster/shared_scenes.h"
@@ -547,6 +549,40 @@ TEST(RegistrationTest, TheReportLineSaysWhatWasApplied)
     EXPECT_EQ(EstimatedOffsetLine(estimate),
               "MS offset on the pan:\t0.04, -1.26 pan pixels (not applied: low confidence (0.12))");
     EXPECT_EQ(GivenOffsetLine(2, -0.5), "MS offset on the pan:\t2.00, -0.50 pan pixels (given)");
+}
+
+// A run places the MS so that its pixels' centres land on their blocks' centres on the
+// upsampling's grid (sample j on pan pixel ratio · j + ratio / 2): at the estimate or the offset
+// given, beyond the georeferenced placement; with off, as it lies.
+TEST(RegistrationTest, RunsPlaceTheMsOnTheUpsamplingGrid)
+{
+    Pair pair = GeneratedPair(512, 384, 4, 0.3, -1.7);
+    InjectionInputs inputs;
+    inputs.pan = {std::shared_ptr<RasterSource>(std::move(pair.pan)), 0};
+    std::shared_ptr<RasterSource> ms(std::move(pair.ms));
+    for (int band = 0; band < 4; ++band) inputs.ms.push_back({ms, band});
+    inputs.msGains = {0.3, 0.3, 0.3, 0.3};
+    const auto never = [] { return false; };
+
+    RunRegistration run = RegisterRun(inputs, RegisterChoice{}, 0.0, 0.0, never);
+    EXPECT_NEAR(run.shiftX, (0.3 - 0.5) / 4, 0.05 / 4);
+    EXPECT_NEAR(run.shiftY, (-1.7 - 0.5) / 4, 0.05 / 4);
+    EXPECT_THAT(run.reportLine,
+                ::testing::MatchesRegex("MS offset on the pan:\t0\\.(29|30|31), -1\\.(69|70|71) "
+                                      "pan pixels \\(estimated\\)"));
+
+    run = RegisterRun(inputs, RegisterChoice{RegisterMode::Off}, -6.5, 10.25, never);
+    EXPECT_DOUBLE_EQ(run.shiftX, -6.5 / 4);
+    EXPECT_DOUBLE_EQ(run.shiftY, 10.25 / 4);
+    EXPECT_EQ(run.reportLine, "");
+
+    for (const auto& [ratio, aligned] : {std::pair{2, -0.25}, {4, -0.125}, {8, -0.0625}}) {
+        inputs.ratio = ratio;
+        run = RegisterRun(inputs, RegisterChoice{RegisterMode::Given, 2.0, -0.5}, -8.0, 0.0, never);
+        EXPECT_DOUBLE_EQ(run.shiftX, aligned + (2.0 - 8.0) / ratio) << ratio;
+        EXPECT_DOUBLE_EQ(run.shiftY, aligned - 0.5 / ratio) << ratio;
+        EXPECT_EQ(run.reportLine, "MS offset on the pan:\t2.00, -0.50 pan pixels (given)");
+    }
 }
 
 TEST(RegistrationTest, ACancelledEstimateGivesNothing)
