@@ -92,6 +92,12 @@ std::string Json(const std::vector<QualityRow>& rows, QualityKind kind)
             }
             object += "]";
         }
+        // The blocks whose statistics count: those without no data, of all.
+        const bool full = kind == QualityKind::Full;
+        object += ", \"blocks_used\": " +
+                  std::to_string(full ? row.full.blocksUsed : row.reduced.blocksUsed) +
+                  ", \"blocks_total\": " +
+                  std::to_string(full ? row.full.blocksTotal : row.reduced.blocksTotal);
         object += ", \"seconds\": " + number(row.seconds) + "}";
         out += methods ? "  " + object + (r + 1 < rows.size() ? ",\n" : "\n") : object + "\n";
     }

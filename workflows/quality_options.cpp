@@ -1,8 +1,10 @@
 #include "workflows/quality_options.h"
 
 #include <climits>
+#include <cmath>
 
 #include "imaging/sensor_gains.h"
+#include "raster/header_fields.h"
 
 namespace lumesta {
 namespace {
@@ -21,8 +23,9 @@ const char kReducedDescription[] =
 const char kFullDescription[] =
     "Measures a fused image against the MS and pan it was fused from: D_lambda, D_s and QNR.\n"
     "The MS is upsampled with the 23-tap interpolator; the pan is degraded with the sensor's\n"
-    "MTF (worldview2, quickbird, ikonos, generic). --map writes the per-block QNR as a float\n"
-    "TIFF. A headerless MS is 1/ratio of the typed size.\n";
+    "MTF (worldview2, quickbird, ikonos, worldview3, geoeye1, generic: its gains for the band\n"
+    "count). --map writes the per-block QNR as a float TIFF. A headerless MS is 1/ratio of the\n"
+    "typed size. No data (each file's own, or --nodata) takes no part in the block statistics.\n";
 
 const char kWaldDescription[] =
     "Degrades the pan and MS by the ratio (MTF-matched to --sensor), fuses them with each\n"
@@ -68,7 +71,11 @@ std::vector<Row> CommonRows()
 {
     Row ratio{IntegerOption("--ratio", "N", 1, 1 << 20,
                             "The resolution ratio pan : MS, a power of two.", "4"),
-              StoresInt(&QualityJob::ratio)};
+              [](QualityJob& job, const OptionUse& use) {
+                  job.ratio = use.Int();
+                  job.ratioGiven = true;
+                  return Applied();
+              }};
     Row width{IntegerOption("--width", "W", 1, INT_MAX,
                             "The width of a headerless matrix (the pan's or fused image's).")};
     width.set = [](QualityJob& job, const OptionUse& use) {
@@ -123,6 +130,41 @@ Row FolderRow(const char* name, const char* help, std::string QualityJob::*field
             StoresFullPath(field)};  // a folder, created when missing
     row.def.metavar = "DIR";
     return row;
+}
+
+// --nodata V|none and its per-input forms.
+Row NoDataRow(const char* name, const char* help, NoDataChoice QualityJob::*field)
+{
+    Row row{TextOption(name, "V|none", help), [field](QualityJob& job, const OptionUse& use) {
+                NoDataChoice choice;
+                choice.given = true;
+                choice.none = use.Text() == "none";
+                if (!choice.none) {
+                    const std::optional<double> value = ParseHeaderNumber(use.Text());
+                    if (!value || !std::isfinite(*value))
+                        return WrongCommandLine(WrongValueText(use.def));
+                    choice.value = *value;
+                }
+                job.*field = choice;
+                return Applied();
+            }};
+    return row;
+}
+
+std::vector<Row> NoDataRows(bool perInput)
+{
+    std::vector<Row> rows{
+        NoDataRow("--nodata",
+                  "The value marking no data in every input (none: ignore the files' own); by "
+                  "default each file's own declaration.",
+                  &QualityJob::noData)};
+    rows.front().def.newLine = true;
+    if (!perInput) return rows;
+    rows.push_back(NoDataRow("--pan-nodata", "The same for the pan; wins over --nodata.",
+                             &QualityJob::panNoData));
+    rows.push_back(NoDataRow("--ms-nodata", "The same for the MS; wins over --nodata.",
+                             &QualityJob::msNoData));
+    return rows;
 }
 
 Row MapRow(const char* help)
@@ -206,6 +248,8 @@ OptionTable<QualityJob> MakeTable(QualityProtocol protocol)
         rows.push_back(MapRow("Also write the per-block Q2n as a float TIFF."));
     if (protocol == QualityProtocol::Full)
         rows.push_back(MapRow("Also write the per-block QNR as a float TIFF."));
+    const std::vector<Row> noData = NoDataRows(protocol != QualityProtocol::Reduced);
+    rows.insert(rows.end(), noData.begin(), noData.end());
     rows.insert(rows.end(), common.begin() + 1, common.end());
     table.setRunOptions = [protocol](QualityJob& job, const OptionValues&) {
         job.protocol = protocol;

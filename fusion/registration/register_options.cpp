@@ -63,10 +63,10 @@ Row SensorRow()
     return row;
 }
 
-Row NoDataRow(const char* name, const char* help, NoDataChoice RegisterJob::*field)
+Row NoDataRow(const char* name, const char* help, NoDataOption RegisterJob::*field)
 {
     Row row{TextOption(name, "V|none", help), [field](RegisterJob& job, const OptionUse& use) {
-                const auto choice = ParseNoDataChoice(use.Text());
+                const auto choice = ParseNoDataOption(use.Text());
                 if (!choice) return WrongCommandLine(use.def.name + " takes a number or none");
                 job.*field = *choice;
                 return Applied();
@@ -118,9 +118,9 @@ const OptionTable<RegisterJob>& RegisterOptions()
     return table;
 }
 
-std::optional<NoDataChoice> ParseNoDataChoice(const std::string& text)
+std::optional<NoDataOption> ParseNoDataOption(const std::string& text)
 {
-    NoDataChoice choice;
+    NoDataOption choice;
     choice.given = true;
     if (text == "none") return choice;
     double value = 0.0;

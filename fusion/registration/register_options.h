@@ -10,6 +10,6 @@ namespace lumesta {
 const OptionTable<RegisterJob>& RegisterOptions();
 
 // A no-data value as the options take it: a number, or "none"; nothing for anything else.
-std::optional<NoDataChoice> ParseNoDataChoice(const std::string& text);
+std::optional<NoDataOption> ParseNoDataOption(const std::string& text);
 
 }  // namespace lumesta

@@ -70,9 +70,9 @@ std::unique_ptr<RasterSource> OpenMs(const std::vector<std::string>& paths, Host
 
 // Which pixels of an input are no data: the per-input choice wins over the one for both; without
 // either, the file's own declaration (its no-data value, GDAL's masks).
-Validity ValidityOf(const NoDataChoice& own, const NoDataChoice& both)
+Validity ValidityOf(const NoDataOption& own, const NoDataOption& both)
 {
-    const NoDataChoice& choice = own.given ? own : both;
+    const NoDataOption& choice = own.given ? own : both;
     if (choice.given) return Validity{choice.value, false};
     return Validity{std::nullopt, true};
 }

@@ -3,22 +3,52 @@
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <gdal.h>
+#include <gdal_frmts.h>
 
 #include <mutex>
 
 namespace lumesta {
+namespace {
 
-void PrepareGdal()
+thread_local std::string t_keptFailure;
+
+// Quiet: failures are kept for the code that asked; warnings and debug text are dropped. GDAL
+// keeps the last message of each thread whatever the handler does.
+void KeepFailure(CPLErr level, CPLErrorNum, const char* text)
+{
+    if (level >= CE_Failure) t_keptFailure = text != nullptr ? text : "";
+}
+
+void PrepareHandlerAndCache()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        // GDAL keeps the last message of each thread whatever the handler does: the readers
-        // take it from there into their own messages.
-        CPLSetErrorHandler(CPLQuietErrorHandler);
-        GDALAllRegister();
+        CPLSetErrorHandler(KeepFailure);
         if (CPLGetConfigOption("GDAL_CACHEMAX", nullptr) == nullptr)
             GDALSetCacheMax64(kGdalCacheBytes);
     });
+}
+
+}  // namespace
+
+void PrepareGdalForResults()
+{
+    PrepareHandlerAndCache();
+    static std::once_flag once;
+    std::call_once(once, [] {
+        GDALRegister_GTiff();
+        GDALRegister_COG();
+        GDALRegister_VRT();
+        GDALRegister_ENVI();
+        GDALRegister_IDRISI();
+    });
+}
+
+void PrepareGdal()
+{
+    PrepareGdalForResults();
+    static std::once_flag once;
+    std::call_once(once, [] { GDALAllRegister(); });
 }
 
 std::string TakeGdalError()
@@ -26,9 +56,20 @@ std::string TakeGdalError()
     const char* text = CPLGetLastErrorMsg();
     std::string message = text != nullptr ? text : "";
     CPLErrorReset();
+    t_keptFailure.clear();
     while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
         message.pop_back();
     return message;
+}
+
+const std::string& KeptGdalFailure()
+{
+    return t_keptFailure;
+}
+
+void ClearKeptGdalFailure()
+{
+    t_keptFailure.clear();
 }
 
 }  // namespace lumesta

@@ -48,7 +48,7 @@ check "GeoTIFF gives the method's numbers" \
 # The protocol's pieces: the kept result measured on its own gives the protocol's row.
 run quality reduced --fused "$WORK/keep/deep/1.tif" --reference $MS --format json --map "$WORK/q2n.tif"
 check "reduced finishes" [ "$STATUS" = 0 ]
-check "JSON keys" grep -q '^{"ERGAS": .*"SAM": .*"Q2n": .*"Q": .*"SCC": .*"Q_bands": \[.*\], "seconds": ' "$WORK/out"
+check "JSON keys" grep -q '^{"ERGAS": .*"SAM": .*"Q2n": .*"Q": .*"SCC": .*"Q_bands": \[.*\], "blocks_used": [0-9]*, "blocks_total": [0-9]*, "seconds": ' "$WORK/out"
 ergas=$(sed 's/^{"ERGAS": \([^,]*\),.*/\1/' "$WORK/out")
 check "kept result measures as in the protocol" [ "$(printf '%.6f' "$ergas")" = "$(awk '$1 == "1" {print $2}' "$WORK/wald.txt")" ]
 check "--map written" [ -s "$WORK/q2n.tif" ]
@@ -57,6 +57,47 @@ run degrade --pan "$E/pan.img" --ms $MS --sensor worldview2 --out "$WORK/deg/x" 
 check "degrade finishes silently" [ "$STATUS" = 0 -a ! -s "$WORK/out" ]
 check "degrade writes what --keep kept" cmp -s "$WORK/deg/x/ms.tif" "$WORK/keep/deep/ms.tif"
 check "degrade report block closes" grep -q $'^\tFinished\r$' "$WORK/d.log"
+
+# Georeferenced pan and MS are placed by their geotransforms: the ratio is theirs, a --ratio must
+# agree, and an MS off the pan's corner or on another coordinate system is refused.
+if command -v gdal_translate >/dev/null; then
+    geo() { gdal_translate -q -a_srs "EPSG:$1" -a_ullr 500000 4000000 500256 3999808 "${@:2}"; }
+    geo 32618 "$WORK/pan.tif" "$WORK/gpan.tif"
+    geo 32618 "$WORK/ms.tif" "$WORK/gms.tif"
+    geo 32618 -outsize 50% 50% "$WORK/pan.tif" "$WORK/gpan2.tif"
+    geo 32632 "$WORK/ms.tif" "$WORK/gms_utm32.tif"
+    gdal_translate -q -a_srs EPSG:32618 -a_ullr 500004 4000000 500260 3999808 "$WORK/ms.tif" "$WORK/gms_off.tif"
+    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms.tif" --sensor worldview2 --method 2 --format csv
+    check "georeferenced on one corner: the same numbers" [ "$STATUS" = 0 -a \
+        "$(printf '%.6f' "$(sed -n 2p "$WORK/out" | cut -d, -f2)")" = "$(awk '$1 == "2" {print $2}' "$WORK/wald.txt")" ]
+    run degrade --pan "$WORK/gpan2.tif" --ms "$WORK/gms.tif" --out "$WORK/g2"
+    check "the georeferenced pair's own ratio 2" eval '[ "$STATUS" = 0 ] && gdalinfo "$WORK/g2/ms.tif" | grep -q "Size is 32, 24"'
+    run degrade --pan "$WORK/gpan2.tif" --ms "$WORK/gms.tif" --ratio 4 --out "$WORK/g4"
+    check "a --ratio the geotransforms disagree with" [ "$STATUS" = 1 -a ! -e "$WORK/g4" ]
+    check "ratio message" grep -q "give a ratio of 2, not the ratio 4 given" "$WORK/err"
+    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_off.tif" --method 2
+    check "an MS off the pan's corner" [ "$STATUS" = 1 -a ! -s "$WORK/out" ]
+    check "offset message" grep -q "The MS lies 4, 0 pan pixels from the corner of the PAN" "$WORK/err"
+    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_utm32.tif" --method 2
+    check "another coordinate system" eval '[ "$STATUS" = 1 ] && grep -q "The coordinate systems of PAN" "$WORK/err"'
+    # A VRT's own no-data value (here the first band's largest sample) takes its blocks out.
+    top=$(gdalinfo -mm "$WORK/ms.tif" | grep -m1 "Computed Min/Max" | sed 's/.*,//; s/\..*//')
+    gdal_translate -q -of VRT -a_nodata "$top" "$WORK/ms.tif" "$WORK/ms_nd.vrt"
+    run quality reduced --fused "$WORK/ms.tif" --reference "$WORK/ms_nd.vrt" --format json
+    check "a VRT's no-data value is honoured" eval '[ "$STATUS" = 0 ] && grep -q "\"blocks_used\": 2, \"blocks_total\": 4" "$WORK/out"'
+    # A file's own mask (here an internal one, made from an alpha band where the image is
+    # widened by four MS columns) takes its blocks out; --nodata none ignores it.
+    if command -v gdalwarp >/dev/null; then
+        gdalwarp -q -dstalpha -te 499984 3999808 500256 4000000 -tr 4 4 "$WORK/gms.tif" "$WORK/wa.tif"
+        gdalwarp -q -te 499984 3999808 500256 4000000 -tr 4 4 "$WORK/gms.tif" "$WORK/wn.tif"
+        gdal_translate -q -b 1 -b 2 -b 3 -b 4 -mask 5 --config GDAL_TIFF_INTERNAL_MASK YES -co TILED=YES \
+            -co BLOCKXSIZE=16 -co BLOCKYSIZE=16 "$WORK/wa.tif" "$WORK/wm.tif"
+        run quality reduced --fused "$WORK/wm.tif" --reference "$WORK/wn.tif" --format json
+        check "a file's own mask is honoured" eval '[ "$STATUS" = 0 ] && grep -q "\"blocks_used\": 4, \"blocks_total\": 6" "$WORK/out"'
+        run quality reduced --fused "$WORK/wm.tif" --reference "$WORK/wn.tif" --format json --nodata none
+        check "--nodata none ignores the mask" eval '[ "$STATUS" = 0 ] && grep -q "\"blocks_used\": 6, \"blocks_total\": 6" "$WORK/out"'
+    fi
+fi
 
 E8=$WORK/e/envi
 run quality wald --pan "$E8/pan.img" --ms "$E8/blue.img" "$E8/green.img" "$E8/red.img" --ratio 2
@@ -150,6 +191,25 @@ run degrade --pan "$E/pan.img" --ms $MS
 check "--out required" [ "$STATUS" = 2 ]
 run quality reduced --fused "$E/blue.img" --reference "$E/blue.img" --format xml
 check "unknown format" [ "$STATUS" = 2 ]
+run quality reduced --fused "$E/blue.img" --reference "$E/blue.img" --nodata blue
+check "malformed no-data value" [ "$STATUS" = 2 ]
+run degrade --pan "$E/pan.img" --ms $MS --ms-nodata 40000 --out "$WORK/noout"
+check "no-data value outside the samples" [ "$STATUS" = 1 -a ! -e "$WORK/noout" ] &&
+    check "no-data message" grep -q 'no-data value 40000 does not fit the samples of .*blue.img' "$WORK/err"
+run degrade --pan "$E/pan.img" --ms $MS --sensor worldview3 --out "$WORK/noout"
+check "a sensor without gains for four bands" [ "$STATUS" = 1 -a ! -e "$WORK/noout" ] &&
+    check "sensor message" grep -q 'worldview3 has no Nyquist gains for 4 MS bands' "$WORK/err"
+
+# No data: none ignores the files' own; a value marks the pixels holding it in every band.
+S=$WORK/s/envi
+run quality reduced --fused "$WORK/keep/deep/1.tif" --reference "$S/blue.img" "$S/green.img" "$S/red.img" \
+    "$S/nir.img" --format json --nodata none
+check "--nodata none keeps every block" grep -q '"blocks_used": 4, "blocks_total": 4,' "$WORK/out"
+most=$(od -An -v -t d2 "$S/blue.img" | tr -s ' ' '\n' | sort -n | tail -n 1)
+run quality reduced --fused "$WORK/keep/deep/1.tif" --reference "$S/blue.img" "$S/green.img" "$S/red.img" \
+    "$S/nir.img" --format json --nodata "$most"
+used=$(sed 's/.*"blocks_used": \([0-9]*\),.*/\1/' "$WORK/out")
+check "the blocks holding the value are left out" [ "$STATUS" = 0 ] && check "some, not all" [ "$used" -gt 0 -a "$used" -lt 4 ]
 
 # A metric the input leaves undefined ends the run with a message naming it, never a bare nan;
 # an all-zero MS stops before any method fuses (no singular-matrix text from the methods).

@@ -305,13 +305,16 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
         {"stats", "--input --band --width --height --level --output"},
         {"haar", "--input --band --width --height --levels --form --output --bmp"},
         {"quality reduced",
-         "--fused --reference --ratio --cut --format --map --width --height --bytes"},
+         "--fused --reference --ratio --cut --format --map --nodata --width --height --bytes"},
         {"quality full",
-         "--fused --ms --pan --ratio --sensor --format --map --width --height --bytes"},
+         "--fused --ms --pan --ratio --sensor --format --map --nodata --pan-nodata --ms-nodata "
+         "--width --height --bytes"},
         {"quality wald",
-         "--pan --ms --ratio --sensor --method --keep --register --format --width --height "
+         "--pan --ms --ratio --sensor --method --keep --register --format --nodata --pan-nodata "
+         "--ms-nodata --width --height --bytes"},
+        {"degrade",
+         "--pan --ms --out --ratio --sensor --nodata --pan-nodata --ms-nodata --width --height "
          "--bytes"},
-        {"degrade", "--pan --ms --out --ratio --sensor --width --height --bytes"},
         {"register",
          "--pan --ms --ratio --sensor --grid --format --nodata --pan-nodata --ms-nodata"},
     };
@@ -352,7 +355,7 @@ TEST(ToolCatalogTest, DumpHasOneTabSeparatedLinePerToolAndOption)
         }
     }
     EXPECT_EQ(tools, 12);
-    EXPECT_EQ(options, 20 + 16 + 10 + 10 + 6 + 6 + 8 + 9 + 10 + 11 + 8 + 9 + 12 * 5 + 4 * 3);
+    EXPECT_EQ(options, 20 + 16 + 10 + 10 + 6 + 6 + 8 + 10 + 13 + 14 + 11 + 9 + 12 * 5 + 4 * 3);
     EXPECT_NE(
         out.str().find("option\t--pan\tPATH\tinput-file\trequired\t.img .rst .tif .bif *\t\t\t"),
         std::string::npos);
