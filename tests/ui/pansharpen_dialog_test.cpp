@@ -67,7 +67,7 @@ private slots:
             Choose(dialog.MethodList(), method);
             FakeHost report;
             RunLog log(counters, report);
-            WriteParameterSection(dialog.Job(), log);
+            WriteParameterSection(dialog.Job(), std::string(), log);
             QCOMPARE(dialog.ResamplingList()->count(), 1);
             QVERIFY2(Q(report.Log())
                          .contains("Pan-Sharpening Method:\t" + dialog.MethodList()->currentText() +

@@ -1,0 +1,15 @@
+#pragma once
+// The options of lumesta-cli register: each with its value syntax, help, default and how it sets
+// the RegisterJob.
+
+#include "core/option_table.h"
+#include "fusion/registration/register_job.h"
+
+namespace lumesta {
+
+const OptionTable<RegisterJob>& RegisterOptions();
+
+// A no-data value as the options take it: a number, or "none"; nothing for anything else.
+std::optional<NoDataOption> ParseNoDataOption(const std::string& text);
+
+}  // namespace lumesta
