@@ -41,12 +41,8 @@ std::vector<int> NoiseBand(std::size_t count, unsigned seed, int top, std::vecto
 
 void WriteBand(const std::string& path, const std::vector<int>& band, bool sixteen)
 {
-    std::string bytes;
-    for (int v : band) {
-        bytes += static_cast<char>(v & 0xFF);
-        if (sixteen) bytes += static_cast<char>((v >> 8) & 0xFF);
-    }
-    WriteFileBytes(path, bytes);
+    if (sixteen) return WriteInt16File(path, std::vector<std::int16_t>(band.begin(), band.end()));
+    WriteByteFile(path, std::vector<std::uint8_t>(band.begin(), band.end()));
 }
 
 // The picture computed pixel by pixel, row by row, without strips or look-up tables.
@@ -361,14 +357,6 @@ protected:
                                          std::filesystem::perm_options::add);
         }
     }
-    // Temporary files and unfinished outputs of a run start with '~'.
-    bool TemporariesLeft() const
-    {
-        for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-            if (entry.path().filename().string().rfind('~', 0) == 0) return true;
-        }
-        return false;
-    }
 };
 
 TEST_F(CombineGeoTiffTest, CompositeHasThreeRedGreenBluePlanesAndNoTemporariesStay)
@@ -382,7 +370,7 @@ TEST_F(CombineGeoTiffTest, CompositeHasThreeRedGreenBluePlanesAndNoTemporariesSt
                 HasSubstr("Step 0: ......\tFinished (GeoTIFF image input)\r\n    \tStep 1: ......"
                           "\tFinished (24-bit BMP output)\r\n    \tStep 2: ......"
                           "\tFinished (GeoTIFF image output)\r\n\r\nNotes:\r\n"));
-    EXPECT_FALSE(TemporariesLeft());
+    EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
     // The Landsat scene is UTM zone 18N: the picture gets its world file and coordinate system.
     EXPECT_EQ(ReadFileBytes(dir.File("blue_Composite.wld")),
               WorldFileText(ReadGeoTiffGeoreference(dir.File("blue.tif"))));
@@ -419,7 +407,7 @@ TEST_F(CombineGeoTiffTest, CancelAndFailedExtractionRemoveTemporaries)
     job.geoTiffOutput = true;
     host.cancelAtPump = 200;  // while the BMP is written
     EXPECT_EQ(Run(job), RunOutcome::Cancelled);
-    EXPECT_FALSE(TemporariesLeft());
+    EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
     EXPECT_FALSE(Exists(job.geoTiffPath));
 
     host.cancelAtPump = 1000;  // while the GeoTIFF is written: the writer's failure
@@ -427,7 +415,7 @@ TEST_F(CombineGeoTiffTest, CancelAndFailedExtractionRemoveTemporaries)
     EXPECT_EQ(Run(job), RunOutcome::Stopped);
     EXPECT_THAT(host.Messages(), ElementsAre("Error with GeoTIFF writing.\n"));
     EXPECT_THAT(host.Log(), EndsWith("    \tStep 2: ......\r\n\r\nUnsuccessful\r\n"));
-    EXPECT_FALSE(TemporariesLeft());
+    EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
     EXPECT_FALSE(Exists(job.geoTiffPath));
     EXPECT_FALSE(Exists(job.bmpPath));  // a failed run leaves none of its outputs
 
@@ -439,7 +427,7 @@ TEST_F(CombineGeoTiffTest, CancelAndFailedExtractionRemoveTemporaries)
     EXPECT_EQ(Run(job), RunOutcome::Stopped);
     EXPECT_THAT(host.Messages(), ::testing::Contains("Error: Extracting Ms band ..."));
     EXPECT_THAT(host.Log(), EndsWith("    \tStep 0: ......"));
-    EXPECT_FALSE(TemporariesLeft());
+    EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
 }
 
 }  // namespace

@@ -27,15 +27,6 @@ using ::testing::HasSubstr;
 
 const char* const kNames[4] = {"blue", "green", "red", "nir"};
 
-// Temporary files and unfinished outputs of a run start with '~'.
-bool HasTemporaryFiles(const std::string& dir)
-{
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        if (entry.path().filename().string().rfind("~", 0) == 0) return true;
-    }
-    return false;
-}
-
 // Reads plane `plane` of a separate-planes 16-bit GeoTIFF.
 std::vector<std::int16_t> ReadPlane(const std::string& path, int plane)
 {

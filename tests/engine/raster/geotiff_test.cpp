@@ -9,7 +9,6 @@
 #include <xtiffio.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -23,7 +22,6 @@ namespace lumesta {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 const std::string kReadError = "Error when reading GeoTIFF.\n";
@@ -219,11 +217,17 @@ TEST_F(GeoTiffWriterTest, FourPlanesTakeTheTemplatesGeoreferenceAndTagsAndKeepTh
     ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_GEOTIEPOINTS, &count, &tiepoints));
     EXPECT_EQ(std::vector<double>(tiepoints, tiepoints + count),
               (std::vector<double>{0, 0, 0, 500000, 4500000, 0}));
+    double* scale = nullptr;
+    ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_GEOPIXELSCALE, &count, &scale));
+    EXPECT_EQ(std::vector<double>(scale, scale + count), (std::vector<double>{2, 2, 0}));
     GTIF* gtif = GTIFNew(tiff);
-    unsigned short projected = 0;
+    unsigned short projected = 0, model = 0, raster = 0;
     char citation[64] = {};
     EXPECT_EQ(GTIFKeyGetSHORT(gtif, ProjectedCSTypeGeoKey, &projected, 0, 1), 1);
-    EXPECT_EQ(projected, PCS_WGS84_UTM_zone_18N);
+    GTIFKeyGetSHORT(gtif, GTModelTypeGeoKey, &model, 0, 1);
+    GTIFKeyGetSHORT(gtif, GTRasterTypeGeoKey, &raster, 0, 1);
+    EXPECT_EQ(std::vector<int>({projected, model, raster}),
+              std::vector<int>({PCS_WGS84_UTM_zone_18N, ModelTypeProjected, RasterPixelIsArea}));
     EXPECT_GT(GTIFKeyGetASCII(gtif, GTCitationGeoKey, citation, sizeof citation), 0);
     EXPECT_STREQ(citation, "WGS 84 / UTM zone 18N");
     GTIFFree(gtif);
@@ -231,18 +235,6 @@ TEST_F(GeoTiffWriterTest, FourPlanesTakeTheTemplatesGeoreferenceAndTagsAndKeepTh
 
     ASSERT_EQ(ExtractGeoTiff(out, dir.File("back.raw"), host), 1);
     EXPECT_EQ(testing::ReadFileBytes(dir.File("back.raw")), FourBands(spec));
-
-    if (std::system("gdalinfo --version > /dev/null 2>&1") != 0) return;  // GDAL's view, if any
-    FILE* pipe = popen(("LC_ALL=C gdalinfo '" + out + "' 2>&1").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string info(1 << 16, '\0');
-    info.resize(std::fread(info.data(), 1, info.size(), pipe));
-    pclose(pipe);
-    for (const char* line : {"Size is 6, 5", "Band 4 Block=6x1 Type=Int16", "WGS 84 / UTM zone 18N",
-                             "Origin = (500000.000000000000000,4500000.000000000000000)",
-                             "Pixel Size = (2.000000000000000,-2.000000000000000)"}) {
-        EXPECT_THAT(info, HasSubstr(line));
-    }
 }
 
 TEST_F(GeoTiffWriterTest, TiledCompressedByteTemplateGivesThreeTiledPlanes)
