@@ -205,18 +205,9 @@ TEST_F(HaarRunTest, ValidationMessagesInOrder)
     EXPECT_EQ(host.Log(), "");
 }
 
-TEST_F(HaarRunTest, CancelAndUnwritableRasterLeaveNothingBehind)
+TEST_F(HaarRunTest, UnwritableRasterStopsAndLeavesNoPicture)
 {
     HaarJob job = BrowsedJob(64, 64, testing::PatternBand(64, 64, 2048), 2, HaarForm::Half);
-    host.cancelAtPump = 50;
-    EXPECT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Cancelled);
-    EXPECT_THAT(host.Log(), EndsWith("Cancelled\r\n\r\n"));
-    EXPECT_FALSE(testing::Exists(job.outputImagePath));
-    EXPECT_FALSE(testing::Exists(job.bmpPath));
-    EXPECT_FALSE(testing::Exists(job.outputHeaderPath));
-
-    host.cancelAtPump = 0;
-    host.ClearLog();
     job.outputImagePath = dir.File("missing/folder/out.img");
     EXPECT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Stopped);
     EXPECT_THAT(host.Messages(), ElementsAre("Error: Writing to float/binary file."));
@@ -312,19 +303,24 @@ TEST_F(HaarRunTest, FailedPictureOrHeaderStopsTheRunAndRemovesItsOutputs)
     EXPECT_FALSE(testing::Exists(job.outputHeaderPath));
 }
 
-TEST_F(HaarRunTest, CancelWhileThePictureIsWrittenLeavesNothing)
+// Cancelled during the decomposition or while the picture is written, a run leaves none of its
+// three outputs.
+TEST_F(HaarRunTest, CancelLeavesNothingBehind)
 {
     HaarJob job = BrowsedJob(64, 64, testing::PatternBand(64, 64, 500), 2);
     const long before = host.Pumps();
     ASSERT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Finished);
     const long runPumps = host.Pumps() - before;
-    for (const std::string& path : {job.outputImagePath, job.bmpPath, job.outputHeaderPath})
-        std::filesystem::remove(path);
-    host.cancelAtPump = host.Pumps() + runPumps - 20;  // the picture pumps once per line
-    EXPECT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Cancelled);
-    EXPECT_THAT(host.Log(), EndsWith("Cancelled\r\n\r\n"));
-    for (const std::string& path : {job.outputImagePath, job.bmpPath, job.outputHeaderPath})
-        EXPECT_FALSE(testing::Exists(path)) << path;
+    for (const long pump : {50L, runPumps - 20}) {  // the picture pumps once per line
+        for (const std::string& path : {job.outputImagePath, job.bmpPath, job.outputHeaderPath})
+            std::filesystem::remove(path);
+        host.ClearLog();
+        host.cancelAtPump = host.Pumps() + pump;
+        EXPECT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Cancelled);
+        EXPECT_THAT(host.Log(), EndsWith("Cancelled\r\n\r\n"));
+        for (const std::string& path : {job.outputImagePath, job.bmpPath, job.outputHeaderPath})
+            EXPECT_FALSE(testing::Exists(path)) << path << " after pump " << pump;
+    }
 }
 
 class HaarHeaderTest : public ::testing::Test {
