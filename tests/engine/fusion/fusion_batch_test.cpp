@@ -116,7 +116,7 @@ TEST_F(PanSharpenBatchTest, EachIndicatorWritesItsOutputsAndListsThem)
     EXPECT_EQ(ReadFileBytes(dir.File("d.tif")).size(), ReadFileBytes(dir.File("a.tif")).size());
 }
 
-TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDone)
+TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDoneAndUnreadableFilesRunNothing)
 {
     struct Case {
         std::string text;
@@ -137,7 +137,8 @@ TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDone)
     EXPECT_FALSE(Exists(dir.File("x.bmp")));
     EXPECT_TRUE(Exists(dir.File("e.bmp")));  // the job before the stop stays done
     EXPECT_TRUE(Exists(dir.File("f.bmp")));
-    // A file announcing no job, or holding nothing, is no finished batch.
+    // A file announcing no job, or holding nothing, is no finished batch; a folder or a pipe
+    // (never waited on) is no batch file.
     for (const std::string& text :
          {"0 1\n" + Single(1, "h"), std::string(), std::string("0 0\n")}) {
         host.ClearMessages();
@@ -145,6 +146,15 @@ TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDone)
         EXPECT_THAT(host.Messages(), ElementsAre("Error - when reading the batch inputs file."));
     }
     EXPECT_FALSE(Exists(dir.File("h.bmp")));
+    PanSharpenJob job;
+    ASSERT_EQ(::mkdir(dir.File("x.bif").c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(dir.File("p.bif").c_str(), 0644), 0);
+    for (const char* name : {"x.bif", "p.bif"}) {
+        host.ClearMessages();
+        job.batchPath = dir.File(name);
+        EXPECT_EQ(RunPanSharpenBatch(job, counters, host), BatchOutcome::Stopped);
+        EXPECT_THAT(host.Messages(), ElementsAre("Error - when reading the batch inputs file."));
+    }
 }
 
 // A job with a missing pan is stopped; one failing its size check clears the job's inputs
@@ -174,19 +184,6 @@ TEST_F(PanSharpenBatchTest, CancelEndsTheBatchWithoutStartingTheNextJob)
     EXPECT_FALSE(Exists(dir.File("a.bmp")));
     EXPECT_FALSE(Exists(dir.File("b.bmp")));
     EXPECT_EQ(counters.Get(Tool::PanSharpening), 1);
-}
-
-TEST_F(PanSharpenBatchTest, AFolderOrAPipeIsNoBatchFile)
-{
-    PanSharpenJob job;
-    ASSERT_EQ(::mkdir(dir.File("x.bif").c_str(), 0755), 0);
-    ASSERT_EQ(::mkfifo(dir.File("p.bif").c_str(), 0644), 0);
-    for (const char* name : {"x.bif", "p.bif"}) {
-        host.ClearMessages();
-        job.batchPath = dir.File(name);
-        EXPECT_EQ(RunPanSharpenBatch(job, counters, host), BatchOutcome::Stopped);
-        EXPECT_THAT(host.Messages(), ElementsAre("Error - when reading the batch inputs file."));
-    }
 }
 
 // The jobs before the selected one are read and counted, not run: a skipped job (unreadable pan)
