@@ -24,6 +24,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 constexpr std::time_t kWhen = 1700000000;
@@ -228,6 +229,8 @@ TEST_F(HaarRunTest, RasterAndPictureEqualAWholeLevelDecompositionAcrossStrips)
     const std::string raster = testing::ReadFileBytes(job.outputImagePath);
     ASSERT_EQ(raster.size(), expected.raster.size() * 4);
     EXPECT_EQ(std::memcmp(raster.data(), expected.raster.data(), raster.size()), 0);
+    EXPECT_THAT(testing::ReadFileBytes(job.outputHeaderPath),
+                HasSubstr("\r\nsamples = 1024\r\nlines   = 4096\r\nbands   = 1\r\n"));
 
     // Line 3000 lies in level 1's lower half (D2, D3); line 10 crosses every level's D1 and
     // level 5's approximation.
