@@ -73,11 +73,10 @@ protected:
         return job;
     }
 
-    BatchOutcome Run(const std::string& text, std::array<int, 4> selectors = {0, 1, 2, 3})
+    BatchOutcome Run(const std::string& text)
     {
         PanSharpenJob job = BatchJob(text);
         EXPECT_TRUE(job.batchMode);
-        for (int b = 0; b < 4; ++b) SelectBand(job, b, selectors[b]);
         return RunPanSharpenBatch(job, counters, host, {}, &tally);
     }
 
