@@ -27,6 +27,9 @@ const MethodTable& FusionMethods()
          F::None, true, 3, 16, kClassical, kInjection, false, &kAwlpRecipe},
         {FusionMethod::Brovey, "brovey", "Weighted Brovey", "Weighted Brovey", "(weighted Brovey)",
          F::None, false, 3, 16, kClassical, kInjection, false, &kBroveyRecipe},
+        {FusionMethod::GlpEbp, "glp-ebp", "MTF-GLP-EBP", "MTF-GLP-EBP",
+         "(MTF-matched Laplacian pyramid, energy-matched gain, spectral back-projection)", F::None,
+         true, 3, 16, kClassical, kInjection, false, &kGlpEbpRecipe},
     };
     return kTable;
 }

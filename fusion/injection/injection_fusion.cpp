@@ -49,8 +49,10 @@ struct StripInputs {
     std::vector<std::vector<double>> levels;
     std::int64_t msFirst = 0;
     std::int64_t msRows = 0;
-    std::vector<float> ms;    // every band's rows, band after band
-    std::vector<float> lows;  // every degraded pan's rows
+    bool corrected = false;          // the model's corrections are added
+    std::vector<float> ms;           // every band's rows, band after band
+    std::vector<float> lows;         // every degraded pan's rows
+    std::vector<float> corrections;  // every band's correction rows
 };
 
 const float* PanRow(const StripInputs& strip, const InjectionModel& model, std::int64_t y)
@@ -142,10 +144,19 @@ StepResult ReadStrip(const InjectionModel& model, StripInputs& strip,
         return StepResult::Failed;
     }
     if (model.recipe.lowPassPans) {
-        strip.lows.resize(static_cast<std::size_t>(model.lows.Count() * image));
-        for (int g = 0; g < model.lows.Count(); ++g) {
+        strip.lows.resize(static_cast<std::size_t>(model.fusedLows * image));
+        for (int g = 0; g < model.fusedLows; ++g) {
             if (!model.lows.ReadRows(g, strip.msFirst, strip.msRows, strip.lows.data() + g * image,
                                      host)) {
+                return StepResult::Failed;
+            }
+        }
+    }
+    if (strip.corrected) {
+        strip.corrections.resize(static_cast<std::size_t>(model.bands * image));
+        for (int k = 0; k < model.bands; ++k) {
+            if (!model.corrections.ReadRows(k, strip.msFirst, strip.msRows,
+                                            strip.corrections.data() + k * image, host)) {
                 return StepResult::Failed;
             }
         }
@@ -191,43 +202,50 @@ void AdjustRowColours(const double* const* m, const std::array<int, 3>& amounts,
     }
 }
 
-// Fuses row r of the window into out (every band's rows of the strip), at sample at of each
-// band's buffer.
-void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
-             const std::array<int, 3>& amounts, std::int64_t sampleAt,
-             std::vector<std::vector<unsigned char>>& out)
+// The rows one thread fuses a pan row with, kept from one pan row to the next: the upsampled
+// bands, the wavelet detail, the upsampled low-pass pans, the shared row, one MS-width line, an
+// upsampled correction and the fused row.
+struct RowWork {
+    std::vector<double> rows;
+    std::vector<const double*> m;  // the upsampled bands
+};
+
+// Fuses row r of the window, band after band, before rounding: take(k, fused) receives band k's
+// row (width values, valid until the next call); the strip's corrections, when it has them,
+// are added upsampled.
+template <typename Take>
+void FuseRowBands(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
+                  RowWork& work, const Take& take)
 {
     const std::int64_t width = model.width;
     const int n = model.bands;
-    const std::int64_t lows = model.recipe.lowPassPans ? model.lows.Count() : 0;
-    // The bands, the wavelet detail, the low-pass pans, the shared row, one MS-width line and
-    // the fused row; each thread keeps its rows from one pan row to the next.
-    thread_local std::vector<double> work;
-    work.resize(static_cast<std::size_t>((n + 4 + lows) * width));
-    std::vector<const double*> m(static_cast<std::size_t>(n));
-    double* detail = work.data() + n * width;
+    const std::int64_t lows = model.recipe.lowPassPans ? model.fusedLows : 0;
+    work.rows.resize(static_cast<std::size_t>((n + 5 + lows) * width));
+    work.m.resize(static_cast<std::size_t>(n));
+    double* detail = work.rows.data() + n * width;
     double* low = detail + width;
     double* shared = low + lows * width;
     double* line = shared + width;
-    double* fused = line + width;
+    double* correction = line + width;
+    double* fused = correction + width;
     const std::int64_t image = strip.msRows * model.msWidth;
     for (int k = 0; k < n; ++k) {
-        UpsampleRow(model, strip, strip.ms.data() + k * image, r, line, work.data() + k * width);
-        m[k] = work.data() + k * width;
+        double* band = work.rows.data() + k * width;
+        UpsampleRow(model, strip, strip.ms.data() + k * image, r, line, band);
+        work.m[k] = band;
     }
     if (model.recipe.waveletDetail) WaveletDetail(model, strip, r, fused, detail);
     for (std::int64_t g = 0; g < lows; ++g) {
         UpsampleRow(model, strip, strip.lows.data() + g * image, r, line, low + g * width);
     }
     if (model.recipe.shared == SharedRowKind::Intensity) {
-        IntensityRow(m.data(), n, model.weight.data(), model.intercept, width, shared);
+        IntensityRow(work.m.data(), n, model.weight.data(), model.intercept, width, shared);
     } else if (model.recipe.shared == SharedRowKind::Mean) {
-        MeanRow(m.data(), n, width, shared);
+        MeanRow(work.m.data(), n, width, shared);
     }
-    const std::int64_t at = sampleAt * SampleBytes(model.inputs.type);
     for (int k = 0; k < n; ++k) {
         BandRowInputs in;
-        in.band = m[k];
+        in.band = work.m[k];
         in.shared = shared;
         in.pan = PanRow(strip, model, r);
         in.low = low + model.lowOfBand[k] * width;
@@ -236,13 +254,31 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
         in.offset = model.panOffset[k];
         in.gain = model.gain[k];
         model.recipe.formula(in, width, fused);
-        StoreFusedRow(model.inputs.type, fused, width, out[k].data() + at);
+        if (strip.corrected) {
+            UpsampleRow(model, strip, strip.corrections.data() + k * image, r, line, correction);
+            AddToRow(correction, width, fused);
+        }
+        take(k, fused);
     }
+}
+
+// Fuses row r of the window into out (every band's rows of the strip), at sample at of each
+// band's buffer.
+void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
+             const std::array<int, 3>& amounts, std::int64_t sampleAt,
+             std::vector<std::vector<unsigned char>>& out)
+{
+    thread_local RowWork work;
+    const std::int64_t width = model.width;
+    const std::int64_t at = sampleAt * SampleBytes(model.inputs.type);
+    FuseRowBands(model, strip, r, work, [&](int k, const double* fused) {
+        StoreFusedRow(model.inputs.type, fused, width, out[k].data() + at);
+    });
     if (amounts[0] == 0 && amounts[1] == 0 && amounts[2] == 0) return;
     std::int16_t* const colours[3] = {reinterpret_cast<std::int16_t*>(out[0].data() + at),
                                       reinterpret_cast<std::int16_t*>(out[1].data() + at),
                                       reinterpret_cast<std::int16_t*>(out[2].data() + at)};
-    AdjustRowColours(m.data(), amounts, width, colours);
+    AdjustRowColours(work.m.data(), amounts, width, colours);
 }
 
 // Samples of type T: invalid pixels take the no-data value; a valid one equal to it moves by
@@ -304,8 +340,8 @@ std::int64_t InjectionStripRows(const InjectionModel& model)
 {
     const bool wavelet = model.recipe.waveletDetail;
     const int levels = wavelet ? WaveletLevels(model.ratio) : 1;
-    const std::int64_t lows = model.recipe.lowPassPans ? model.lows.Count() : 0;
-    const std::int64_t msImages = model.bands + lows;
+    const std::int64_t lows = model.recipe.lowPassPans ? model.fusedLows : 0;
+    const std::int64_t msImages = model.bands + lows + (model.corrected ? model.bands : 0);
     // Per strip row: the pan row, the wavelet's levels, the fused rows and the MS rows.
     const std::int64_t rowBytes =
         model.width * (4 + 8 * (levels - 1)) +
@@ -319,7 +355,7 @@ std::int64_t InjectionStripRows(const InjectionModel& model)
         for (int l = 1; l < levels; ++l)
             haloBytes += 2 * LevelHalo(model.ratio, l) * model.width * 8;
     }
-    const std::int64_t threadBytes = (model.bands + 4 + lows) * model.width * 8;
+    const std::int64_t threadBytes = (model.bands + 5 + lows) * model.width * 8;
     const std::int64_t rows =
         (kInjectionBufferBytes - haloBytes - WorkerThreads(16) * threadBytes) / rowBytes;
     return std::clamp<std::int64_t>(rows, kLeastStripRows, std::max<std::int64_t>(1, model.height));
@@ -349,6 +385,7 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
     fused.width = width;
     for (const auto& band : out) fused.bands.push_back(band.data());
     StripInputs strip;
+    strip.corrected = model.corrected;
     for (std::int64_t row0 = 0; row0 < height; row0 += stripRows) {
         progress.SetPosition(static_cast<int>(row0 * 100 / height));
         const std::int64_t row1 = std::min(height, row0 + stripRows);
@@ -377,6 +414,37 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
         fused.firstRow = row0;
         fused.rowCount = row1 - row0;
         if (!sink(fused)) return StepResult::Failed;
+    }
+    return StepResult::Ok;
+}
+
+StepResult VisitFusedRows(const InjectionModel& model, std::int64_t stripRows,
+                          const FusedBandVisitor& visit, const FusedStripDone& done,
+                          const std::string& readFailure, Host& host,
+                          const std::function<bool()>& pump)
+{
+    if (stripRows <= 0) stripRows = InjectionStripRows(model);
+    StripInputs strip;
+    strip.corrected = model.corrected;
+    for (std::int64_t row0 = 0; row0 < model.height; row0 += stripRows) {
+        strip.row0 = row0;
+        strip.row1 = std::min(model.height, row0 + stripRows);
+        const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
+        if (read != StepResult::Ok) {
+            return read == StepResult::Failed && !pump() ? StepResult::Cancelled : read;
+        }
+        const bool going = ForEachRowInParallel(
+            strip.row1 - strip.row0,
+            [&](std::int64_t i) {
+                thread_local RowWork work;
+                const std::int64_t r = strip.row0 + i;
+                FuseRowBands(model, strip, r, work,
+                             [&](int k, const double* fused) { visit(r, k, fused); });
+            },
+            pump);
+        if (!going) return StepResult::Cancelled;
+        const StepResult result = done(strip.row0, strip.row1);
+        if (result != StepResult::Ok) return result;
     }
     return StepResult::Ok;
 }
