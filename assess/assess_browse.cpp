@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "raster/file_name.h"
+#include "raster/gdal/gdal_source.h"
+#include "raster/reader_choice.h"
 
 namespace lumesta {
 namespace {
@@ -27,6 +29,46 @@ void TakeEnviBands(AssessInput& input)
     input.inputName = input.inputList[0];
 }
 
+// An image read through GDAL: its size, bands and names from GDAL; 8- and 16-bit integer
+// samples only, as the runs read them. False after the reader's message or the refusal.
+bool TakeGdalInput(AssessInput& input, const std::string& path, Host& host)
+{
+    std::string error;
+    const std::unique_ptr<RasterSource> source = OpenGdalSource(path, error);
+    const RasterDescription* d = source ? &source->Description() : nullptr;
+    if (d != nullptr && d->type != SampleType::UInt8 && d->type != SampleType::Int16 &&
+        d->type != SampleType::UInt16) {
+        error = path + " holds " + SampleTypeName(d->type) +
+                " samples: the assessment tools read 8- and 16-bit integer samples.";
+    }
+    if (!error.empty()) {
+        host.ShowMessage(error);
+        input.inputName.clear();
+        return false;
+    }
+    input.gdal = true;
+    input.width = d->width;
+    input.height = d->height;
+    input.bandCount = d->bands;
+    input.dataType = d->type == SampleType::UInt8 ? 1 : d->type == SampleType::Int16 ? 2 : 12;
+    input.bandIndex = 0;
+    if (d->bands < 2) {
+        ListOnlyTheFileName(input);
+    } else {
+        input.inputList = d->bandNames;
+        input.listSelection = 0;
+        input.inputName = input.inputList[0];
+    }
+    return true;
+}
+
+// Output names follow the input without its extension (the last four characters for the
+// Parts' names, the whole extension for names read through GDAL).
+std::string BaseOf(const AssessInput& input)
+{
+    return input.gdal ? WithoutExtension(input.inputPath) : WithoutLastFour(input.inputPath);
+}
+
 }  // namespace
 
 bool BrowseAssessInput(AssessInput& input, const std::string& path, Host& host)
@@ -35,6 +77,8 @@ bool BrowseAssessInput(AssessInput& input, const std::string& path, Host& host)
     input.inputName = FileNameOf(path);
     input.inputPath = path;
     input.extension = ExtensionLower(path);
+    input.gdal = false;
+    if (ChooseReader(path) == ReaderKind::Gdal) return TakeGdalInput(input, path, host);
     if (input.extension != "img" && input.extension != "rst") {
         input.width = 0;  // a generic matrix: the user types its size
         input.height = 0;
@@ -60,7 +104,7 @@ void SelectAssessInputEntry(AssessInput& input, int entry)
 {
     if (entry < 0 || entry >= static_cast<int>(input.inputList.size())) return;
     input.listSelection = entry;
-    if (input.extension == "img" && input.inputList.size() >= 2) {
+    if ((input.extension == "img" || input.gdal) && input.inputList.size() >= 2) {
         input.bandIndex = entry;
         input.inputName = input.inputList[entry];
     }
@@ -69,21 +113,21 @@ void SelectAssessInputEntry(AssessInput& input, int entry)
 bool BrowseSemivarianceInput(SemivarianceJob& job, const std::string& path, Host& host)
 {
     if (!BrowseAssessInput(job.input, path, host)) return false;
-    job.outputPath = WithoutLastFour(path) + "_SemiVariance.txt";
+    job.outputPath = BaseOf(job.input) + "_SemiVariance.txt";
     return true;
 }
 
 bool BrowseImageStatsInput(ImageStatsJob& job, const std::string& path, Host& host)
 {
     if (!BrowseAssessInput(job.input, path, host)) return false;
-    job.outputPath = WithoutLastFour(path) + "_ImageStats.txt";
+    job.outputPath = BaseOf(job.input) + "_ImageStats.txt";
     return true;
 }
 
 bool BrowseHaarInput(HaarJob& job, const std::string& path, Host& host)
 {
     if (!BrowseAssessInput(job.input, path, host)) return false;
-    const std::string base = WithoutLastFour(path);
+    const std::string base = BaseOf(job.input);
     if (job.input.extension == "rst") {
         job.outputImagePath = base + "_Haar.rst";
         job.outputHeaderPath = base + "_Haar.rdc";

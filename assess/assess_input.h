@@ -22,9 +22,10 @@ struct AssessInput {
     std::string extension;  // its extension, lower case, without the dot
     int width = 0;          // samples per line
     int height = 0;         // lines
-    int bandIndex = 0;      // band of a multi-band ENVI file (entry of the list)
-    int bandCount = 0;      // bands named by an ENVI header
-    int dataType = 0;       // ENVI data type code
+    int bandIndex = 0;      // band of a multi-band ENVI or GDAL-read file (entry of the list)
+    int bandCount = 0;      // bands named by an ENVI header or described by GDAL
+    int dataType = 0;       // ENVI data type code (GDAL-read files: 1, 2 or 12 alike)
+    bool gdal = false;      // read through GDAL (tiled .tif, .tiff, .jp2, .vrt, ...)
     CImageInfo info;        // the header of the chosen ENVI or Idrisi32 file
 };
 
@@ -32,6 +33,12 @@ struct AssessInput {
 inline bool IsMultiBandEnvi(const AssessInput& input)
 {
     return input.extension == "img" && input.bandCount > 1;
+}
+
+// True for a band of any multi-band file (the report names the band).
+inline bool IsBandOfMultiBandFile(const AssessInput& input)
+{
+    return IsMultiBandEnvi(input) || (input.gdal && input.bandCount > 1);
 }
 
 }  // namespace lumesta

@@ -8,6 +8,7 @@
 
 #include "core/truncate.h"
 #include "raster/band_io.h"
+#include "raster/gdal/gdal_source.h"
 
 namespace lumesta {
 
@@ -80,7 +81,7 @@ std::optional<SampleKind> WriteInputSection(const AssessInput& input, RunLog& lo
 {
     static const char kWrongFileSize[] = "Check the file size of the input image.";
     log.Append("(a) Input Image Name:\r\n");
-    if (IsMultiBandEnvi(input)) {
+    if (IsBandOfMultiBandFile(input)) {
         log.Append("Input:\t\t" + input.inputPath + " (" + input.inputName + ")\r\n");
     } else {
         log.Append("Input:\t\t" + input.inputPath + "\r\n");
@@ -91,6 +92,11 @@ std::optional<SampleKind> WriteInputSection(const AssessInput& input, RunLog& lo
     log.Append("Image Size:\t" + std::to_string(samples) + " pixels\r\n");
     const std::int64_t fileSize = GetDataBlockLength(input.inputPath, host);
     const std::string fileSizeLine = "File Size:\t" + std::to_string(fileSize) + " bytes\r\n\r\n";
+    if (input.gdal) {
+        // GDAL decodes the samples: their type decides, whatever the file's size.
+        log.Append(fileSizeLine);
+        return input.dataType == 1 ? SampleKind::Bits8 : SampleKind::Bits16;
+    }
     if (IsMultiBandEnvi(input)) {
         // The file must hold every band its header declares, as a single band's file must
         // hold that band: otherwise the chosen band may lie partly or wholly beyond its end.
@@ -135,6 +141,14 @@ bool AssessBandStrips::Open(Host& host)
 {
     static const char kCannotOpenPart[] = "Error: Integer/Binary - ReadDataBlockPart";
     static const char kCannotOpen[] = "Error: Integer/Binary - ReadDataBlock()";
+    if (m_input.gdal) {
+        std::string error;
+        m_gdal = OpenGdalSource(m_input.inputPath, error);
+        if (m_gdal && m_input.bandIndex < m_gdal->Description().bands) return true;
+        host.ShowMessage(m_gdal ? kCannotOpenPart : error);
+        m_gdal.reset();
+        return false;
+    }
     if (m_file.OpenForReading(m_input.inputPath)) return true;
     host.ShowMessage(IsMultiBandEnvi(m_input) ? kCannotOpenPart : kCannotOpen);
     return false;
@@ -150,11 +164,43 @@ int AssessBandStrips::LinesPerStrip() const
 bool AssessBandStrips::Read(int firstLine, int lineCount, void* buffer, Host& host) const
 {
     static const char kLengthProblem[] = "Error! reading an image  file - length problem.";
+    if (m_gdal) return ReadThroughGdal(firstLine, lineCount, buffer, host);
     const std::int64_t lineBytes = m_input.width * m_bytesPerSample;
     const std::int64_t bytes = lineBytes * lineCount;
     if (m_file.ReadAt(m_firstByte + lineBytes * firstLine, bytes, buffer) == bytes) return true;
     host.ShowMessage(kLengthProblem);
     return false;
+}
+
+// The samples arrive as floats (exact for these types) and are stored as the raw files hold
+// them: bytes, or 16-bit words (unsigned ones keep their bits, as a 16-bit raw file gives them).
+bool AssessBandStrips::ReadThroughGdal(int firstLine, int lineCount, void* buffer,
+                                       Host& host) const
+{
+    const std::int64_t count = static_cast<std::int64_t>(m_input.width) * lineCount;
+    std::vector<float> samples(static_cast<std::size_t>(count));
+    const SampleWindow window{0, firstLine, m_input.width, lineCount, 1};
+    if (!m_gdal->ReadWindow(m_input.bandIndex, window, samples.data(), nullptr)) {
+        host.ShowMessage(m_gdal->ReadError());
+        return false;
+    }
+    const SampleType type = m_gdal->Description().type;
+    for (std::int64_t i = 0; i < count; ++i) {
+        // A VRT fills its empty areas with its no-data value, whatever the band's type.
+        const float read = samples[static_cast<std::size_t>(i)];
+        const float value = std::isnan(read) ? 0.0f : read;
+        if (m_bytesPerSample == 1) {
+            static_cast<std::uint8_t*>(buffer)[i] =
+                static_cast<std::uint8_t>(std::clamp(value, 0.0f, 255.0f));
+        } else if (type == SampleType::UInt16) {
+            static_cast<std::int16_t*>(buffer)[i] = static_cast<std::int16_t>(
+                static_cast<std::uint16_t>(std::clamp(value, 0.0f, 65535.0f)));
+        } else {
+            static_cast<std::int16_t*>(buffer)[i] =
+                static_cast<std::int16_t>(std::clamp(value, -32768.0f, 32767.0f));
+        }
+    }
+    return true;
 }
 
 std::unique_ptr<RunProgress> OpenAssessProgress(Host& host)

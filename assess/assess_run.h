@@ -11,6 +11,7 @@
 #include "core/host.h"
 #include "core/run_log.h"
 #include "assess/assess_input.h"
+#include "raster/raster_source.h"
 #include "raster/raw_file.h"
 
 namespace lumesta {
@@ -75,10 +76,13 @@ public:
     bool Read(int firstLine, int lineCount, void* buffer, Host& host) const;
 
 private:
+    bool ReadThroughGdal(int firstLine, int lineCount, void* buffer, Host& host) const;
+
     const AssessInput& m_input;
     std::int64_t m_bytesPerSample;
     std::int64_t m_firstByte;
     RawFile m_file;
+    std::unique_ptr<RasterSource> m_gdal;  // the input read through GDAL, when it is
 };
 
 // The progress window of the assessment runs ("Processing ...", a segmented bar).

@@ -9,7 +9,12 @@ seconds=${1:-600}
 command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ is needed (apt-get install clang)" >&2; exit 1; }
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
       -DLUMESTA_FUZZ=ON -DLUMESTA_TESTS=OFF -DLUMESTA_DESKTOP=OFF >/dev/null
-readers=(header group band geotiff batch image sample collect)
+readers=()
+for harness in tests/fuzz/fuzz_*.cpp; do
+    reader=$(basename "$harness" .cpp)
+    reader=${reader#fuzz_}
+    [ "$reader" = support ] || readers+=("$reader")
+done
 cmake --build build-fuzz -j "$(nproc 2>/dev/null || echo 2)" --target "${readers[@]/#/fuzz_}"
 status=0
 for reader in "${readers[@]}"; do

@@ -116,7 +116,7 @@ int View(const std::string& path)
 {
     const auto start = Clock::now();
     std::string error;
-    const auto source = lumesta::OpenImage(path, {}, error);
+    const auto source = lumesta::OpenRaster(path, {}, error);
     if (!source) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;

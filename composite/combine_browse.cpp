@@ -4,6 +4,7 @@
 
 #include "raster/file_name.h"
 #include "raster/group_file.h"
+#include "raster/reader_choice.h"
 
 namespace lumesta {
 namespace {
@@ -59,7 +60,7 @@ void DeriveOutputNames(BandCombinationJob& job)
     const std::string base =
         ext.empty() ? job.bluePath : job.bluePath.substr(0, job.bluePath.size() - ext.size() - 1);
     job.bmpPath = base + "_Composite.bmp";
-    if (ext == "tif") job.geoTiffPath = base + "_Composite.tif";
+    if (IsExtractedExtension(ext)) job.geoTiffPath = base + "_Composite.tif";
 }
 
 // One band file in the Blue list; the other lists wait for their own browse.
@@ -133,11 +134,12 @@ bool TakeEnviOrIdrisi(BandCombinationJob& job, const std::string& ext, Host& hos
     return true;
 }
 
-// A GeoTIFF file (one or several bands); its bands are extracted before the run reads them,
-// Green and Red included.
-bool TakeGeoTiff(BandCombinationJob& job, Host& host)
+// A GeoTIFF file or one read through GDAL (one or several bands); its bands are extracted before
+// the run reads them, Green and Red included. Both are of the GeoTIFF kind.
+bool TakeGeoTiff(BandCombinationJob& job, const std::string& ext, Host& host)
 {
-    if (!TakeHeaderBands(job, "tif", host)) return false;
+    job.inputKind = ".tif";
+    if (!TakeHeaderBands(job, ext, host)) return false;
     job.bandKind.fill(RasterKind::GeoTiffOrMatrix);
     return true;
 }
@@ -178,8 +180,8 @@ bool BrowseCombineBlue(BandCombinationJob& job, const std::string& path, Host& h
     bool taken = true;
     if (IsEnviOrIdrisi(ext) || ext == "rgf") {
         taken = TakeEnviOrIdrisi(job, ext, host);
-    } else if (ext == "tif") {
-        taken = TakeGeoTiff(job, host);
+    } else if (IsExtractedExtension(ext)) {
+        taken = TakeGeoTiff(job, ext, host);
     } else {
         // A generic matrix: Width and Height are typed.
         TakeSingleBlue(job, ext);

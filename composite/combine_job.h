@@ -50,8 +50,9 @@ struct BandCombinationJob {
     // final separator (group members and temporary files live there).
     std::string bluePath;
     std::string folder;
-    // The Blue input's kind: ".img", ".rst" (files and groups), ".tif"; otherwise the last
-    // four characters of its name.
+    // The Blue input's kind: ".img", ".rst" (files and groups), ".tif" (GeoTIFF and every file
+    // read through GDAL: extracted before the run); otherwise the last four characters of its
+    // name.
     std::string inputKind;
     int inputBands = 0;       // bands of the Blue file: 1, or more for a multi-band file
     bool groupInput = false;  // the Blue browse picked an Idrisi32 .rgf group

@@ -9,7 +9,7 @@
 #include "raster/band_io.h"
 #include "raster/bmp_writer.h"
 #include "raster/file_name.h"
-#include "raster/geotiff/geotiff_extract.h"
+#include "raster/input_extract.h"
 #include "raster/geotiff/geotiff_write.h"
 
 namespace lumesta {
@@ -224,10 +224,8 @@ StepResult ExtractGeoTiffInputs(CombineRunState& state)
     for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
         // An empty name (no folder takes a new file) fails in the extraction with its message.
         const std::string temporary = state.runFiles.CreateTemp(job.folder);
-        const int extracted =
-            HasMultiBandInput(job)
-                ? ExtractGeoTiffSample(job.bandPath[b], temporary, job.selectedIndex[b], state.host)
-                : ExtractGeoTiff(job.bandPath[b], temporary, state.host);
+        const int band = HasMultiBandInput(job) ? job.selectedIndex[b] : -1;
+        const int extracted = ExtractInputBands(job.bandPath[b], temporary, band, state.host);
         if (extracted == 0) {
             state.host.ShowMessage("Error: Extracting Ms band ...");
             return StepResult::Stopped;

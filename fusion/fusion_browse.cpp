@@ -8,6 +8,7 @@
 #include "raster/file_name.h"
 #include "raster/group_file.h"
 #include "raster/image_info.h"
+#include "raster/reader_choice.h"
 
 namespace lumesta {
 namespace {
@@ -100,7 +101,9 @@ bool TakeHeaderPan(Job& job, const std::string& path, Host& host, const std::str
     if (static_cast<std::int64_t>(job.width) * job.height > kNoAutoDisplayPixels) {
         job.displayBmp = false;
     }
-    job.bmpName = WithoutLastFour(path) + job.suffix + ".bmp";
+    // Names read through GDAL may have longer extensions (".tiff", ".nitf"): the stem counts.
+    job.bmpName = (IsGdalName(path) ? WithoutExtension(path) : WithoutLastFour(path)) + job.suffix +
+                  ".bmp";
     return true;
 }
 
@@ -119,8 +122,8 @@ bool TakeEnviOrIdrisiPan(Job& job, const std::string& path, Host& host)
     return true;
 }
 
-// A GeoTIFF pan, extracted before the run reads it. tiffSingleBand is the tool's refusal of a
-// multi-band GeoTIFF (empty: the ENVI one).
+// A GeoTIFF pan or one read through GDAL, extracted before the run reads it. tiffSingleBand is
+// the tool's refusal of a multi-band GeoTIFF (empty: the ENVI one).
 template <typename Traits, typename Job>
 bool TakeGeoTiffPan(Job& job, const std::string& path, Host& host, const std::string& tiffSingleBand)
 {
@@ -177,7 +180,8 @@ bool BrowsePanOf(Job& job, const std::string& path, Host& host, const std::strin
     job.panExt = ExtensionLower(path);
     job.rasterKind[0] = RasterKind::EnviOrIdrisi;
     if (IsEnviOrIdrisi(job.panExt)) return TakeEnviOrIdrisiPan<Traits>(job, path, host);
-    if (job.panExt == "tif") return TakeGeoTiffPan<Traits>(job, path, host, tiffSingleBand);
+    if (IsExtractedExtension(job.panExt))
+        return TakeGeoTiffPan<Traits>(job, path, host, tiffSingleBand);
     if (job.panExt == "bif") return TakeBatchFile<Traits>(job, path);
     return TakeMatrixPan(job, path);
 }
@@ -260,7 +264,8 @@ bool BrowseBlueOf(Job& job, const std::string& path, Host& host)
 {
     const std::string ext = ExtensionLower(path);
     if (ext == "rgf") return TakeGroup<Traits>(job, path, host);
-    if (ext == "img" || ext == "tif") return TakeMultiBandOrSingle<Traits>(job, path, ext, host);
+    if (ext == "img" || IsExtractedExtension(ext))
+        return TakeMultiBandOrSingle<Traits>(job, path, ext, host);
     if (ext == "rst") {
         EmptyBandLists<Traits>(job);
         if (Traits::ReadHeader(job.info, path, host) == 0) return false;

@@ -5,6 +5,7 @@
 
 #include "fusion/etm_steps.h"
 #include "fusion/outputs/fusion_outputs.h"
+#include "raster/reader_choice.h"
 
 namespace lumesta {
 namespace {
@@ -61,7 +62,11 @@ template <typename Job>
 bool TypesAgree(const Job& job, bool multiBandMsFile, Host& host)
 {
     if (multiBandMsFile) {
-        if (job.panExt == job.msExt[0]) return true;
+        // TIFF and GDAL-read files are all extracted alike: they mix.
+        if (job.panExt == job.msExt[0] ||
+            (IsExtractedExtension(job.panExt) && IsExtractedExtension(job.msExt[0]))) {
+            return true;
+        }
         host.ShowMessage("Pan and Ms image types are not the same.");
         return false;
     }
@@ -99,7 +104,7 @@ bool ValidateFusionJob(Job& job, bool multiBandMsFile, bool namesCheckedInBatch,
         return false;
     }
     if (!TypesAgree(job, multiBandMsFile, host)) return false;
-    if (AllMsRasterKindsSet(job) && job.panExt != "tif" && job.displayBmp &&
+    if (AllMsRasterKindsSet(job) && !IsExtractedExtension(job.panExt) && job.displayBmp &&
         static_cast<std::int64_t>(job.width) * job.height > kVeryLargePixels &&
         host.AskYesNo("Input images are very large. Do you wish to disable the automatic display "
                       "of 24-bit BMP?")) {

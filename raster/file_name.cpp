@@ -38,6 +38,13 @@ std::string ExtensionLower(const std::string& path)
     return dot == std::string::npos ? std::string() : LowerAscii(name.substr(dot + 1));
 }
 
+std::string WithoutExtension(const std::string& path)
+{
+    const std::string name = FileNameOf(path);
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? path : path.substr(0, path.size() - (name.size() - dot));
+}
+
 std::string FileNameOf(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');

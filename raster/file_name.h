@@ -17,6 +17,10 @@ std::string WithoutLastFour(const std::string& path);
 // "rgf", "bif"; whatever follows the last dot of the file name, or empty).
 std::string ExtensionLower(const std::string& path);
 
+// The path without the last dot of its file name and what follows it (the whole path when the
+// file name has no dot): "a/pan.tiff" gives "a/pan".
+std::string WithoutExtension(const std::string& path);
+
 // The file name without its folder.
 std::string FileNameOf(const std::string& path);
 

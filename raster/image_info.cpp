@@ -8,6 +8,8 @@
 #include <limits>
 
 #include "raster/file_name.h"
+#include "raster/gdal/gdal_source.h"
+#include "raster/reader_choice.h"
 #include "raster/text_reader.h"
 #include "raster/tiff_handle.h"
 
@@ -309,6 +311,44 @@ int ReadGeoTiff(CImageInfo& info, const std::string& path, Reader reader, Host& 
     return 1;
 }
 
+// Images read through GDAL by name (".tiff", ".jp2", ".vrt", ...) pass the same gates as a
+// GeoTIFF: 8-bit single-band data for the 8-bit tools, 16-bit integer data in 1 or 4 bands for
+// the 16-bit tools. Band names are GDAL's band descriptions where the file has them.
+int ReadGdalHeader(CImageInfo& info, const std::string& path, Reader reader, Host& host)
+{
+    std::string error;
+    const std::unique_ptr<RasterSource> source = OpenGdalSource(path, error);
+    if (!source) {
+        host.ShowMessage(error);
+        return 0;
+    }
+    const RasterDescription& d = source->Description();
+    info.width = d.width;
+    info.height = d.height;
+    info.bitsPerSample = 8 * SampleBytes(d.type);
+    info.samplesPerPixel = d.bands;
+    std::string refusal;
+    if (reader == Reader::Byte) {
+        if (d.type != SampleType::UInt8)
+            refusal = "Error: " + path + " does not hold 8-bit samples.";
+        else if (d.bands >= 2)
+            refusal = "Error: " + path + " should not have multiple bands.";
+    } else if (d.type != SampleType::UInt16 && d.type != SampleType::Int16) {
+        refusal = "Error: " + path + " does not hold 16-bit integer samples.";
+    } else if (d.bands != 1 && d.bands != 4) {
+        refusal = "Error: " + path + " should have 1 or 4 bands.";
+    }
+    if (!refusal.empty()) {
+        host.ShowMessage(refusal);
+        return 0;
+    }
+    info.bands = d.bands;
+    if (reader == Reader::Int16) {
+        for (int i = 0; i < d.bands && i < 4; ++i) info.bandNames4[i] = d.bandNames[i];
+    }
+    return 1;
+}
+
 int ReadAnyHeader(CImageInfo& info, const std::string& path, Reader reader, Host& host)
 {
     info.extension = LastFourLower(path);
@@ -317,6 +357,7 @@ int ReadAnyHeader(CImageInfo& info, const std::string& path, Reader reader, Host
     if (info.extension == ".tif" && reader != Reader::Generic) {
         return ReadGeoTiff(info, path, reader, host);
     }
+    if (reader != Reader::Generic && IsGdalName(path)) return ReadGdalHeader(info, path, reader, host);
     if (info.extension == ".img") return ReadEnvi(info, path, reader, host);
     if (info.extension == ".rst") return ReadIdrisi(info, path, reader, host);
     return 1;  // a generic image matrix: its size comes from the dialog

@@ -18,14 +18,16 @@ public:
     // Idrisi32. Returns 1 on success or for any other extension (".tif" included), 0 on failure.
     int ReadHeader(const std::string& path, Host& host);
     // Reader of the 8-bit tools: ENVI byte data with 1 or 3 to 8 bands (returns the band
-    // count), Idrisi32 byte data and GeoTIFF (return 1), other extensions 1, failure 0.
+    // count), Idrisi32 byte data, GeoTIFF and single-band 8-bit files read through GDAL by name
+    // (return 1), other extensions 1, failure 0.
     int ReadHeader8(const std::string& path, Host& host);
     // Reader of the 16-bit tools: ENVI 16-bit data with 1 or 4 bands (returns the band count),
-    // Idrisi32 integer data and GeoTIFF (return 1), other extensions 1, failure 0.
+    // Idrisi32 integer data, GeoTIFF and 16-bit integer files of 1 or 4 bands read through GDAL
+    // by name (return 1), other extensions 1, failure 0.
     int ReadHeader16(const std::string& path, Host& host);
 
-    int bitsPerSample = 0;    // GeoTIFF only
-    int samplesPerPixel = 0;  // GeoTIFF only
+    int bitsPerSample = 0;    // GeoTIFF and GDAL-read files only
+    int samplesPerPixel = 0;  // GeoTIFF and GDAL-read files only
     int height = 0;
     int width = 0;
     std::string minX, maxX, minY, maxY;  // Idrisi32 only (ReadHeader8, ReadHeader16)

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "raster/file_name.h"
+#include "raster/gdal/gdal_source.h"
 #include "raster/geotiff/geotiff_source.h"
 #include "raster/header_fields.h"
 #include "raster/world_file.h"
@@ -91,6 +92,7 @@ std::unique_ptr<RasterSource> OpenEnvi(const std::string& dataPath, std::string&
     }
     RasterDescription d;
     d.format = "ENVI";
+    d.reader = ReaderKind::Envi;
     d.headerPaths = {headerPath};
     d.width = static_cast<int>(*width);
     d.height = static_cast<int>(*height);
@@ -100,6 +102,7 @@ std::unique_ptr<RasterSource> OpenEnvi(const std::string& dataPath, std::string&
     if (static_cast<int>(names.size()) == d.bands) d.bandNames = names;
     d.layout = "band " + interleave + " interleaved";
     d.geo = ReadEnviGeoreference(headerPath);
+    d.noData = ParseHeaderNumber(Field(*fields, "data ignore value"));
     const std::int64_t offset = ParseHeaderInteger(Field(*fields, "header offset")).value_or(0);
     const bool bigEndian = ParseHeaderInteger(Field(*fields, "byte order")).value_or(0) == 1;
     const RawLayout layout = InterleavedLayout(interleave, d, offset, bigEndian);
@@ -153,6 +156,7 @@ std::unique_ptr<RasterSource> OpenIdrisi(const std::string& dataPath, std::strin
     }
     RasterDescription d;
     d.format = "Idrisi32";
+    d.reader = ReaderKind::Idrisi;
     d.headerPaths = {headerPath};
     d.width = static_cast<int>(*width);
     d.height = static_cast<int>(*height);
@@ -213,32 +217,50 @@ std::unique_ptr<RasterSource> OpenGroup(const std::string& path, std::string& er
         error = "The group file lists fewer bands than its count says.";
         return nullptr;
     }
-    auto group = StackSources(std::move(parts), "Idrisi32 group");
-    return group;
+    return StackSources(std::move(parts), "Idrisi32 group", ReaderKind::IdrisiGroup);
+}
+
+// A header name stands for its data file.
+std::string DataNameOf(const std::string& path)
+{
+    const std::string four = LastFourLower(path);
+    if (four == ".hdr") return WithoutLastFour(path) + ".img";
+    if (four == ".rdc") return WithoutLastFour(path) + ".rst";
+    return path;
 }
 
 }  // namespace
 
 bool NeedsMatrixSize(const std::string& path)
 {
-    const std::string four = LastFourLower(path);
-    return four != ".img" && four != ".hdr" && four != ".rst" && four != ".rdc" && four != ".rgf" &&
-           four != ".tif" && four != "tiff" && four != ".bmp";
+    return ChooseReader(DataNameOf(path)) == ReaderKind::Matrix;
 }
 
-std::unique_ptr<RasterSource> OpenImage(const std::string& path, const MatrixSize& matrix,
-                                        std::string& error)
+std::unique_ptr<RasterSource> OpenRaster(const std::string& path, const MatrixSize& matrix,
+                                         std::string& error)
 {
-    const std::string four = LastFourLower(path);
     if (!FileExists(path)) {
         error = "The file " + path + " does not exist.";
         return nullptr;
     }
-    if (four == ".img" || four == ".hdr") return OpenEnvi(WithoutLastFour(path) + ".img", error);
-    if (four == ".rst" || four == ".rdc") return OpenIdrisi(WithoutLastFour(path) + ".rst", error);
-    if (four == ".rgf") return OpenGroup(path, error);
-    if (four == ".tif" || four == "tiff") return OpenGeoTiffSource(path, error);
-    if (four == ".bmp") return OpenBmpSource(path, error);
+    const std::string data = DataNameOf(path);
+    switch (ChooseReader(data)) {
+        case ReaderKind::Envi:
+            return OpenEnvi(data, error);
+        case ReaderKind::Idrisi:
+            return OpenIdrisi(data, error);
+        case ReaderKind::IdrisiGroup:
+            return OpenGroup(path, error);
+        case ReaderKind::StripTiff:
+            return OpenGeoTiffSource(path, error);
+        case ReaderKind::Gdal:
+            return OpenGdalSource(path, error);
+        case ReaderKind::Bmp:
+            return OpenBmpSource(path, error);
+        case ReaderKind::Batch:
+        case ReaderKind::Matrix:
+            break;
+    }
     return OpenMatrixSource(path, matrix, error);
 }
 

@@ -47,6 +47,7 @@ std::unique_ptr<RasterSource> OpenBmpSource(const std::string& path, std::string
     const std::int64_t stride = (width * 3 + 3) / 4 * 4;
     RasterDescription d;
     d.format = "24-bit BMP";
+    d.reader = ReaderKind::Bmp;
     d.width = static_cast<int>(width);
     d.height = static_cast<int>(height);
     d.bands = 3;

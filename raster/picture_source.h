@@ -1,5 +1,5 @@
 #pragma once
-// The two readers of the viewer without a text header (behind OpenImage): 24-bit BMP pictures
+// The two readers of the viewer without a text header (behind OpenRaster): 24-bit BMP pictures
 // and headerless matrices whose size the user gives.
 
 #include <memory>

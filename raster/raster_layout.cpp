@@ -9,6 +9,7 @@
 
 #include "raster/declared_size.h"
 #include "raster/file_name.h"
+#include "raster/gdal/gdal_source.h"
 #include "raster/tiff_handle.h"
 
 namespace lumesta {
@@ -214,6 +215,23 @@ int ReadTiffLayout(const std::string& path, RasterLayout& layout)
                : 4;
 }
 
+// The size and type GDAL reports; 5 (after the reader's message) when GDAL cannot read it.
+int ReadGdalLayout(const std::string& path, RasterLayout& layout, Host& host)
+{
+    std::string error;
+    const std::unique_ptr<RasterSource> source = OpenGdalSource(path, error);
+    if (!source) {
+        host.ShowMessage(error);
+        return 5;
+    }
+    const RasterDescription& d = source->Description();
+    layout.width = d.width;
+    layout.height = d.height;
+    layout.bands = d.bands;
+    layout.type = d.type;
+    return 0;
+}
+
 int ReadGeneric(const GenericSize& generic, RasterLayout& layout)
 {
     if (generic.width <= 0 || generic.height <= 0 || (generic.bytes != 1 && generic.bytes != 2))
@@ -258,23 +276,39 @@ bool DescribeRaster(const std::string& path, const GenericSize& generic, RasterL
         host.ShowMessage("Cannot open " + path + ".");
         return false;
     }
-    const std::string extension = LastFourLower(path);
-    const int result = extension == ".img"                          ? ReadEnvi(path, layout)
-                       : extension == ".rst"                        ? ReadIdrisi(path, layout)
-                       : extension == ".tif" || extension == "tiff" ? ReadTiffLayout(path, layout)
-                                                                    : ReadGeneric(generic, layout);
+    layout.reader = ChooseReader(path);
+    int result = 0;
+    switch (layout.reader) {
+        case ReaderKind::Envi:
+            result = ReadEnvi(path, layout);
+            break;
+        case ReaderKind::Idrisi:
+            result = ReadIdrisi(path, layout);
+            break;
+        case ReaderKind::StripTiff:
+            result = ReadTiffLayout(path, layout);
+            break;
+        case ReaderKind::Gdal:
+            result = ReadGdalLayout(path, layout, host);
+            break;
+        default:
+            layout.reader = ReaderKind::Matrix;
+            result = ReadGeneric(generic, layout);
+            break;
+    }
     if (result == 1) host.ShowMessage("Cannot read the header of " + path + ".");
     if (result == 2) host.ShowMessage(path + ": unsupported data type.");
     if (result == 3) {
         host.ShowMessage(path + ": give --width, --height and --bytes for a headerless matrix.");
     }
-    // A TIFF's strips are checked by libtiff as they are read; here only that the file can
-    // hold what the header declares.
+    // A TIFF's strips are checked by libtiff as they are read, a GDAL-read file's blocks by
+    // GDAL; here only that the file can hold what the header declares.
     const bool fits =
-        result == 0 && (layout.tiff || CheckDeclaredRaster({layout.width, layout.height,
-                                                            layout.bands, SampleBytes(layout.type)},
-                                                           layout.headerOffset, FileLength(path),
-                                                           false, 0) == DeclaredSizeVerdict::Fits);
+        result == 0 &&
+        (layout.tiff || layout.reader == ReaderKind::Gdal ||
+         CheckDeclaredRaster({layout.width, layout.height, layout.bands, SampleBytes(layout.type)},
+                             layout.headerOffset, FileLength(path), false,
+                             0) == DeclaredSizeVerdict::Fits);
     if (result == 4 || (result == 0 && !fits)) {
         host.ShowMessage(path + " is shorter than its size says (truncated?).");
     }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "raster/raw_file.h"
@@ -160,11 +161,13 @@ private:
 
 class StackedSource : public RasterSource {
 public:
-    StackedSource(std::vector<std::unique_ptr<RasterSource>> parts, const std::string& format)
+    StackedSource(std::vector<std::unique_ptr<RasterSource>> parts, const std::string& format,
+                  std::optional<ReaderKind> reader)
         : m_parts(std::move(parts))
     {
         m_description = m_parts.front()->Description();
         m_description.format = format;
+        if (reader) m_description.reader = *reader;
         m_description.bands = 0;
         m_description.byteSize = 0;
         m_description.dataPaths.clear();
@@ -328,6 +331,49 @@ private:
 
 }  // namespace
 
+bool RasterSource::ReadWindowDouble(int band, const SampleWindow& window, double* out,
+                                    const std::atomic<bool>* cancel)
+{
+    // Row by row through a float row, so no second window-sized buffer is made.
+    std::vector<float> row(static_cast<std::size_t>(std::max(window.columns, 0)));
+    for (int j = 0; j < window.rows; ++j) {
+        const SampleWindow one{window.x0, window.y0 + j * window.step, window.columns, 1,
+                               window.step};
+        if (!ReadWindow(band, one, row.data(), cancel)) return false;
+        std::copy(row.begin(), row.end(), out + static_cast<std::int64_t>(j) * window.columns);
+    }
+    return true;
+}
+
+bool RasterSource::ReadMaskWindow(int band, const SampleWindow& window, std::uint8_t* out)
+{
+    const std::int64_t count = static_cast<std::int64_t>(window.columns) * window.rows;
+    const RasterDescription& d = m_description;
+    const auto inside = [&](int i, int j) {
+        const std::int64_t x = window.x0 + static_cast<std::int64_t>(i) * window.step;
+        const std::int64_t y = window.y0 + static_cast<std::int64_t>(j) * window.step;
+        return x >= 0 && y >= 0 && x < d.width && y < d.height;
+    };
+    std::vector<float> samples;
+    if (d.noData) {
+        samples.resize(static_cast<std::size_t>(count));
+        if (!ReadWindow(band, window, samples.data(), nullptr)) return false;
+    }
+    const float noData = d.noData ? static_cast<float>(*d.noData) : 0.0f;
+    // A NaN no-data value marks the NaN samples (no NaN equals another).
+    const bool nanNoData = d.noData && std::isnan(noData);
+    for (int j = 0; j < window.rows; ++j) {
+        for (int i = 0; i < window.columns; ++i) {
+            const std::int64_t at = static_cast<std::int64_t>(j) * window.columns + i;
+            const bool marked =
+                d.noData && (nanNoData ? std::isnan(samples[at]) : samples[at] == noData);
+            const bool valid = inside(i, j) && !marked;
+            out[at] = valid ? 1 : 0;
+        }
+    }
+    return true;
+}
+
 bool CheckImageSize(std::int64_t width, std::int64_t height, std::int64_t bands, std::string& error)
 {
     const std::string size = std::to_string(width) + " x " + std::to_string(height);
@@ -392,10 +438,11 @@ std::unique_ptr<RasterSource> OpenRawSource(const std::string& path, RasterDescr
 }
 
 std::unique_ptr<RasterSource> StackSources(std::vector<std::unique_ptr<RasterSource>> parts,
-                                           const std::string& format)
+                                           const std::string& format,
+                                           std::optional<ReaderKind> reader)
 {
     if (parts.empty()) return nullptr;
-    return std::make_unique<StackedSource>(std::move(parts), format);
+    return std::make_unique<StackedSource>(std::move(parts), format, reader);
 }
 
 std::unique_ptr<RasterSource> PickBands(std::shared_ptr<RasterSource> inner, std::vector<int> bands,

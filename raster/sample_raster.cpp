@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/allocate.h"
+#include "raster/gdal/gdal_source.h"
 #include "raster/raw_file.h"
 #include "raster/tiff_handle.h"
 
@@ -99,6 +100,7 @@ struct BandRowReader::State {
     Host* host = nullptr;
     RawFile file;
     TiffPtr tiff;
+    std::unique_ptr<RasterSource> gdal;
     std::vector<unsigned char> bytes;
     tstrip_t cachedStrip = static_cast<tstrip_t>(-1);
     std::int64_t cachedBytes = 0;  // decoded bytes of the cached strip
@@ -115,6 +117,15 @@ bool BandRowReader::Open(const RasterLayout& layout, int band, Host& host)
     s.layout = layout;
     s.band = band;
     s.host = &host;
+    if (layout.reader == ReaderKind::Gdal) {
+        std::string error;
+        s.gdal = OpenGdalSource(layout.path, error);
+        if (!s.gdal || band < 0 || band >= s.gdal->Description().bands) {
+            host.ShowMessage(s.gdal ? "Cannot open " + layout.path + "." : error);
+            return false;
+        }
+        return true;
+    }
     if (layout.tiff) {
         s.tiff = OpenGeoTiff(layout.path, "r");
         if (!s.tiff) {
@@ -149,6 +160,12 @@ bool BandRowReader::ReadRow(std::int64_t y, double* out)
     std::int64_t stride = size;  // bytes from one sample of the band to the next
     const unsigned char* first = nullptr;
     bool swap = false;
+    if (s.gdal) {
+        const SampleWindow row{0, static_cast<int>(y), static_cast<int>(l.width), 1, 1};
+        if (s.gdal->ReadWindowDouble(s.band, row, out, nullptr)) return true;
+        s.host->ShowMessage(s.gdal->ReadError());
+        return false;
+    }
     if (l.tiff) {
         const tstrip_t strip = TIFFComputeStrip(s.tiff.get(), static_cast<std::uint32_t>(y),
                                                 static_cast<tsample_t>(s.separate ? s.band : 0));

@@ -5,6 +5,22 @@
 #include "core/input_file.h"
 
 namespace lumesta {
+namespace {
+
+TIFFExtendProc g_previousExtender = nullptr;
+
+// GDAL's no-data tag (ASCII text of the value) is known to every handle, so it is read instead
+// of being skipped with a warning.
+void AddGdalTags(TIFF* tiff)
+{
+    static const TIFFFieldInfo kGdalTags[] = {
+        {TIFFTAG_GDAL_NODATA, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0,
+         const_cast<char*>("GDALNoDataValue")}};
+    TIFFMergeFieldInfo(tiff, kGdalTags, 1);
+    if (g_previousExtender != nullptr) g_previousExtender(tiff);
+}
+
+}  // namespace
 
 void SilenceTiffMessages()
 {
@@ -13,6 +29,7 @@ void SilenceTiffMessages()
     static const bool silenced = [] {
         TIFFSetErrorHandler(nullptr);
         TIFFSetWarningHandler(nullptr);
+        g_previousExtender = TIFFSetTagExtender(AddGdalTags);
         return true;
     }();
     (void)silenced;

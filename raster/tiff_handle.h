@@ -10,8 +10,9 @@
 
 namespace lumesta {
 
-// Removes libtiff's warning and error handlers (once per process). Every GeoTIFF routine of the
-// engine calls it before opening a file; hosts may call it at start-up as well.
+// Removes libtiff's warning and error handlers and makes GDAL's no-data tag (TIFFTAG_GDAL_NODATA)
+// known (once per process). Every GeoTIFF routine of the engine calls it before opening a file;
+// hosts may call it at start-up as well.
 void SilenceTiffMessages();
 
 struct TiffCloser {

@@ -6,8 +6,10 @@
 #include <sstream>
 
 #include "raster/file_name.h"
+#include "raster/gdal/gdal_source.h"
 #include "raster/geotiff/geotiff_georeference.h"
 #include "raster/header_fields.h"
+#include "raster/reader_choice.h"
 
 namespace lumesta {
 namespace {
@@ -168,6 +170,11 @@ Georeference ReadInputGeoreference(const std::string& path)
     const std::string extension = LastFourLower(path);
     if (extension == ".tif") return ReadGeoTiffGeoreference(path);
     if (extension == ".img") return ReadEnviGeoreference(WithoutLastFour(path) + ".hdr");
+    if (IsGdalName(path)) {
+        std::string error;
+        const std::unique_ptr<RasterSource> source = OpenGdalSource(path, error);
+        if (source) return source->Description().geo;
+    }
     return {};
 }
 

@@ -29,11 +29,11 @@ bool WriteWorldFiles(const std::string& picturePath, const Georeference& geo);
 Georeference ReadWorldFiles(const std::string& picturePath);
 
 // For the runs: the picture at picturePath shows inputPath's grid (same size); writes the
-// world files when the input is georeferenced (GeoTIFF tags, ENVI map info).
+// world files when the input is georeferenced (GeoTIFF tags, ENVI map info, GDAL's).
 void WriteWorldFilesFromInput(const std::string& picturePath, const std::string& inputPath);
 
 // The georeferencing of any input by its last four characters: ".tif" GeoTIFF, ".img" ENVI
-// (header beside it), otherwise none.
+// (header beside it), names read through GDAL (".jp2", ".vrt", ...) GDAL's, otherwise none.
 Georeference ReadInputGeoreference(const std::string& path);
 
 }  // namespace lumesta

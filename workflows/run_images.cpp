@@ -48,7 +48,7 @@ std::unique_ptr<RasterSource> OpenBandFiles(const std::vector<BandFile>& bands, 
     std::vector<std::unique_ptr<RasterSource>> parts;
     for (const BandFile& band : bands) {
         std::shared_ptr<RasterSource>& source = opened[band.path];
-        if (!source) source = OpenImage(band.path, band.matrix, error);
+        if (!source) source = OpenRaster(band.path, band.matrix, error);
         if (!source) {
             error = FileNameOf(band.path) + ": " + error;
             return nullptr;

@@ -41,6 +41,8 @@ QString DescriptionText(const DisplayLayer& layer)
     for (const std::string& path : d.dataPaths) text += "Data file: " + ToQt(path) + "\n";
     for (const std::string& path : d.headerPaths) text += "Header file: " + ToQt(path) + "\n";
     text += QString("Bytes on disk: %1\n").arg(d.byteSize);
+    if (d.noData) text += "No data value: " + Number(*d.noData) + "\n";
+    if (d.maskBand) text += "No data mask: the file's own\n";
     if (!d.missingNote.empty()) text += ToQt(d.missingNote) + "\n";
     text += GeoreferenceText(d.geo, d.width, d.height);
     if (!layer.OverviewReady()) return text + "Statistics: reading ...\n";

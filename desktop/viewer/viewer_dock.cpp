@@ -286,7 +286,7 @@ bool ViewerDock::OpenPath(const QString& path, const MatrixSize& size)
 {
     const std::string file = ToEngine(path);
     std::string error;
-    std::unique_ptr<RasterSource> source = OpenImage(file, size, error);
+    std::unique_ptr<RasterSource> source = OpenRaster(file, size, error);
     show();
     raise();
     if (!source) {
@@ -295,7 +295,7 @@ bool ViewerDock::OpenPath(const QString& path, const MatrixSize& size)
     }
     const int index = AddImage(
         QFileInfo(path).fileName(), file,
-        [file, size](std::string& why) { return OpenImage(file, size, why); }, true);
+        [file, size](std::string& why) { return OpenRaster(file, size, why); }, true);
     // A newly opened image is shown alone.
     m_filling = true;
     m_compareMode->setCurrentIndex(static_cast<int>(CompareMode::None));
@@ -329,7 +329,7 @@ void ViewerDock::OpenPaths(const QStringList& paths)
     for (int i = 1; i < paths.size(); ++i) {
         const std::string file = ToEngine(paths[i]);
         std::string error;
-        std::unique_ptr<RasterSource> source = OpenImage(file, m_lastSize, error);
+        std::unique_ptr<RasterSource> source = OpenRaster(file, m_lastSize, error);
         if (!source || source->Description().width != shown.width ||
             source->Description().height != shown.height) {
             SetProblem(QFileInfo(paths[i]).fileName() + " is not offered for comparison: " +
@@ -339,7 +339,7 @@ void ViewerDock::OpenPaths(const QStringList& paths)
         const MatrixSize size = m_lastSize;
         const int index = AddImage(
             QFileInfo(paths[i]).fileName(), file,
-            [file, size](std::string& why) { return OpenImage(file, size, why); }, true);
+            [file, size](std::string& why) { return OpenRaster(file, size, why); }, true);
         if (compared < 0) compared = index;
     }
     if (compared < 0) return;

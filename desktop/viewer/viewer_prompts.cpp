@@ -12,15 +12,26 @@
 #include <QMessageBox>
 #include <QSpinBox>
 
+#include "raster/reader_choice.h"
+
 namespace lumesta {
 
 QString ChooseImageToView(QWidget* parent)
 {
+    // Every name read through GDAL, in both cases (the dialog matches names case-sensitively).
+    QString gdal;
+    for (const std::string& ext : GdalExtensions()) {
+        if (ext == "tiff") continue;
+        const QString lower = QString::fromStdString(ext);
+        gdal += " *." + lower + " *." + lower.toUpper();
+    }
+    gdal = gdal.trimmed();
     return QFileDialog::getOpenFileName(
         parent, "Open Image", QString(),
-        "Images (*.img *.hdr *.rst *.rdc *.rgf *.tif *.tiff *.bmp);;ENVI (*.img *.hdr);;"
-        "Idrisi32 (*.rst *.rdc *.rgf);;GeoTIFF (*.tif *.tiff);;24-bit BMP (*.bmp);;"
-        "Generic Image Matrix (*)");
+        "Images (*.img *.hdr *.rst *.rdc *.rgf *.tif *.tiff *.TIF *.TIFF " + gdal +
+            " *.bmp);;ENVI (*.img *.hdr);;Idrisi32 (*.rst *.rdc *.rgf);;"
+            "GeoTIFF (*.tif *.tiff *.TIF *.TIFF);;JPEG 2000, NITF, VRT, ... (" +
+            gdal + ");;24-bit BMP (*.bmp);;Generic Image Matrix (*)");
 }
 
 std::optional<MatrixSize> AskMatrixSize(QWidget* parent, const QString& path,

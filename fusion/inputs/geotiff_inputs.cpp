@@ -1,7 +1,7 @@
 #include "fusion/inputs/geotiff_inputs.h"
 
 #include "raster/band_io.h"
-#include "raster/geotiff/geotiff_extract.h"
+#include "raster/input_extract.h"
 
 namespace lumesta {
 
@@ -10,14 +10,14 @@ StepResult ExtractGeoTiffInputs(const GeoTiffInputs& inputs, RunFiles& temps, Ho
 {
     lengthCheckFailed = false;
     extracted.pan = temps.CreateTemp(inputs.panPath);
-    if (ExtractGeoTiff(inputs.panPath, extracted.pan, host) == 0) {
+    if (ExtractInputBands(inputs.panPath, extracted.pan, -1, host) == 0) {
         host.ShowMessage("Error: Extracting Pan ...");
         return StepResult::Failed;
     }
     extracted.ms.clear();
     for (std::size_t i = 0; i < inputs.msPaths.size(); ++i) {
         extracted.ms.push_back(temps.CreateTemp(inputs.panPath));
-        if (ExtractGeoTiff(inputs.msPaths[i], extracted.ms.back(), host) == 0) {
+        if (ExtractInputBands(inputs.msPaths[i], extracted.ms.back(), -1, host) == 0) {
             host.ShowMessage(inputs.multiBandFile ? "Error: Extracting Ms bands ..."
                                                   : "Error: Extracting Ms band ...");
             return StepResult::Failed;

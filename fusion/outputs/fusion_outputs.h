@@ -8,6 +8,7 @@
 #include "fusion/etm_job.h"
 #include "fusion/pansharpen_job.h"
 #include "raster/file_name.h"
+#include "raster/reader_choice.h"
 
 namespace lumesta {
 
@@ -17,8 +18,8 @@ enum class PanOutputKind {
     Envi,           // one ENVI file per band: path without ".img" + suffix + ".img", ENVI headers
     Idrisi,         // Idrisi32 files: ".rst" data with ".rdc" headers
     Generic,        // generic matrices: each path + suffix, no header
-    GeoTiff,        // GeoTIFF pan and MS: intermediate raw files (suffix + "_1" ...), then one
-                    // GeoTIFF result named after the pan
+    GeoTiff,        // GeoTIFF (or GDAL-read) pan and MS: intermediate raw files (suffix +
+                    // "_1" ...), then one GeoTIFF result named after the pan
 };
 
 template <std::size_t N>
@@ -50,10 +51,13 @@ FusedOutputs<N> DeriveFusedOutputs(const std::string& panPath, const std::string
     }
     for (std::size_t band = 0; band < N; ++band) {
         const std::string number = std::to_string(band + 1);
-        if (panExt == "tif" && allMsExtracted) {
+        if (IsExtractedExtension(panExt) && allMsExtracted) {
+            // A pan read through GDAL gives a GeoTIFF too, named after the pan's stem.
             outputs.kind = PanOutputKind::GeoTiff;
             outputs.data[band] = msPath[band] + suffix + "_" + number;
-            outputs.geoTiff = WithoutLastFour(panPath) + suffix + ".tif";
+            outputs.geoTiff =
+                (panExt == "tif" ? WithoutLastFour(panPath) : WithoutExtension(panPath)) + suffix +
+                ".tif";
         } else if (multiBandEnvi) {
             outputs.kind = PanOutputKind::MultiBandEnvi;
             const std::string base = WithoutLastFour(msPath[0]) + suffix + number;

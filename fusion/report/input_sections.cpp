@@ -7,6 +7,7 @@
 #include "fusion/inputs/input_reset.h"
 #include "raster/band_io.h"
 #include "raster/image_info.h"
+#include "raster/reader_choice.h"
 
 namespace lumesta {
 namespace {
@@ -36,7 +37,7 @@ bool WritePanSectionOf(State& state, std::int64_t& panLength)
     log.Append("Height:\t\t\t" + Num(state.height) + " pixels\r\n");
     log.Append("Image Size:\t\t" + Num(state.width * state.height) + " pixels\r\n");
     log.Append("File Size:\t\t" + Num(panLength) + " bytes\r\n\r\n");
-    if (job.panExt != "tif" && panLength != state.width * state.height * SampleBytes<State>()) {
+    if (!IsExtractedExtension(job.panExt) && panLength != state.width * state.height * SampleBytes<State>()) {
         state.host.ShowMessage("Check the file size of Pan image.");
         return false;
     }
@@ -72,7 +73,7 @@ bool CheckMsHeadersOf(State& state)
     const int bandsToRead = HasMultiBandMsFile(job) ? 1 : State::kBands;
     for (int band = 0; band < bandsToRead; ++band) {
         const std::string& ext = job.msExt[band];
-        if (ext != "img" && ext != "rst" && ext != "tif")
+        if (ext != "img" && ext != "rst" && !IsExtractedExtension(ext))
             continue;  // generic matrices have no header
         CImageInfo header;
         const int read = SampleBytes<State>() == 2
@@ -103,14 +104,14 @@ bool WriteInputSections(PanRunState& state)
     std::array<std::int64_t, 4> msLength{};
     WriteMsListingOf(state, msLength);
     // GeoTIFF files may be compressed: their extracted lengths are compared in Step 0 instead.
-    if (!fourBand && job.panExt != "tif" &&
+    if (!fourBand && !IsExtractedExtension(job.panExt) &&
         (msLength[1] != msLength[0] || msLength[2] != msLength[0] || msLength[3] != msLength[0])) {
         state.host.ShowMessage("The file size of Ms bands is not the same.");
         return false;
     }
     // A four-band file holds four bands: the pan is compared with 16 times one band.
     const std::int64_t panExpected = fourBand ? 4 * msLength[kBlue] : 16 * msLength[kBlue];
-    if (job.panExt != "tif" && panLength != panExpected) {
+    if (!IsExtractedExtension(job.panExt) && panLength != panExpected) {
         state.host.ShowMessage("Check the file sizes of Pan and Ms bands.");
         return false;
     }
@@ -130,13 +131,13 @@ bool WriteInputSections(EtmRunState& state)
         return false;
     }
     // GeoTIFF files may be compressed: their extracted lengths are compared in Step 0 instead.
-    if (!multiBand && job.panExt != "tif" &&
+    if (!multiBand && !IsExtractedExtension(job.panExt) &&
         (msLength[1] != msLength[0] || msLength[2] != msLength[0])) {
         state.host.ShowMessage("The file size of Ms bands is not the same.");
         return false;
     }
     const std::int64_t oneBand = multiBand ? msLength[0] / job.msBandCount : msLength[0];
-    if (job.panExt != "tif" && panLength != 4 * oneBand) {
+    if (!IsExtractedExtension(job.panExt) && panLength != 4 * oneBand) {
         state.host.ShowMessage("Check the file sizes of Pan and Ms bands.");
         return false;
     }

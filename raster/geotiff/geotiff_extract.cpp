@@ -260,6 +260,19 @@ int Extract(const std::string& geoTiffPath, const std::string& rawPath, int samp
 
 }  // namespace
 
+StripReaderVerdict JudgeForStripReader(const std::string& path)
+{
+    const TiffPtr tiff = OpenGeoTiff(path, "r");
+    InputLayout layout;
+    if (!tiff || !ReadLayout(tiff.get(), layout)) return StripReaderVerdict::Damaged;
+    std::uint16_t format = SAMPLEFORMAT_UINT;
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLEFORMAT, &format);
+    // Floating-point samples of 16 bits would be copied as integers: another sample type.
+    if (format == SAMPLEFORMAT_IEEEFP || ChooseReader(tiff.get(), layout) == Reader::Refused)
+        return StripReaderVerdict::Layout;
+    return StripReaderVerdict::Takes;
+}
+
 int ExtractGeoTiff(const std::string& geoTiffPath, const std::string& rawPath, Host& host)
 {
     return Extract(geoTiffPath, rawPath, kAllSamples, host);

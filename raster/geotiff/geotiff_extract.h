@@ -37,4 +37,11 @@ int ExtractGeoTiff(const std::string& geoTiffPath, const std::string& rawPath, H
 int ExtractGeoTiffSample(const std::string& geoTiffPath, const std::string& rawPath,
                          int sampleIndex, Host& host);
 
+// What the extraction makes of the TIFF at path, judged from its first directory without
+// decoding anything: Takes (it extracts it), Layout (it refuses the layout: tiles, samples other
+// than 8- or 16-bit integers, an unknown planar configuration, subsampled rows) or Damaged (it
+// is no TIFF libtiff reads, or its size is unusable).
+enum class StripReaderVerdict { Takes, Layout, Damaged };
+StripReaderVerdict JudgeForStripReader(const std::string& path);
+
 }  // namespace lumesta

@@ -7,7 +7,9 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <charconv>
 #include <deque>
+#include <limits>
 #include <list>
 #include <map>
 #include <mutex>
@@ -285,6 +287,20 @@ TiffLayout ReadLayout(TIFF* tiff)
     return t;
 }
 
+// The value of GDAL's no-data tag, when the file has one that reads as a number.
+std::optional<double> NoDataOf(TIFF* tiff)
+{
+    const char* text = nullptr;
+    if (TIFFGetField(tiff, TIFFTAG_GDAL_NODATA, &text) != 1 || text == nullptr) return {};
+    const std::string value = text;
+    if (value == "nan" || value == "NaN") return std::numeric_limits<double>::quiet_NaN();
+    double number = 0;
+    const auto end = value.data() + value.size();
+    const auto result = std::from_chars(value.data(), end, number);
+    if (result.ec != std::errc() || result.ptr == value.data()) return {};
+    return number;
+}
+
 }  // namespace
 
 std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::string& error,
@@ -323,6 +339,7 @@ std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::st
     }
     RasterDescription d;
     d.format = "GeoTIFF";
+    d.reader = ReaderKind::StripTiff;
     d.dataPaths = {path};
     struct stat status {};
     if (::stat(path.c_str(), &status) == 0) d.byteSize = status.st_size;
@@ -339,6 +356,7 @@ std::unique_ptr<RasterSource> OpenGeoTiffSource(const std::string& path, std::st
                (t.planar == PLANARCONFIG_SEPARATE ? "separate planes" : "contiguous samples");
     d.availableRows = d.height;
     d.geo = ReadGeoTiffGeoreference(path);
+    d.noData = NoDataOf(tiff.get());
     return std::make_unique<GeoTiffSource>(std::move(tiff), t, std::move(d), blockBytes,
                                            static_cast<tmsize_t>(maxBlockBytes));
 }

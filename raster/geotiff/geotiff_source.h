@@ -1,6 +1,7 @@
 #pragma once
-// GeoTIFF images for viewing (the reader behind OpenImage for ".tif" and "tiff"): any sample
-// type of 8 to 64 bits, stripped or tiled, compressed or not, contiguous or separate planes.
+// GeoTIFF images read with libtiff (the reader behind OpenRaster for the ".tif" files the strip
+// reader takes): any sample type of 8 to 64 bits, stripped or tiled, compressed or not,
+// contiguous or separate planes.
 
 #include <cstdint>
 #include <memory>

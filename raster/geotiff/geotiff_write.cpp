@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "core/allocate.h"
+#include "raster/gdal/gdal_geotiff_write.h"
+#include "raster/reader_choice.h"
 #include "raster/geotiff/geotiff_support.h"
 #include "raster/geotiff/geotiff_tags.h"
 #include "raster/raw_file.h"
@@ -340,7 +342,16 @@ int WriteGeoTiff(const std::string& inputPath, const std::string& outputPath,
 {
     static const char kSeveralDirectories[] =
         "GeoTIFF file with more than one directories is not supported.";
-    const TiffPtr input = OpenGeoTiff(inputPath, "r");
+    TiffPtr input = OpenGeoTiff(inputPath, "r");
+    // A template read through GDAL that libtiff cannot serve (no TIFF, or one with overviews)
+    // lends its size and georeferencing through GDAL instead.
+    if ((!input || TIFFNumberOfDirectories(input.get()) > 1) &&
+        ChooseReader(inputPath) == ReaderKind::Gdal) {
+        input.reset();
+        std::vector<std::string> planes = {plane1, plane2, plane3, plane4};
+        planes.resize(bytesPerSample == 2 && fourPlanes ? 4 : 3);
+        return WriteGeoTiffThroughGdal(inputPath, outputPath, planes, bytesPerSample, host);
+    }
     if (!input) return 0;
     if (TIFFNumberOfDirectories(input.get()) > 1) {
         // Nothing is written: the run that asked for the GeoTIFF did not get it.

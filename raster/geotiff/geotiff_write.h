@@ -33,6 +33,9 @@ namespace lumesta {
 //     size other than the template's, or an output path naming the template or a plane file),
 //     the "Cannot read this GeoTIFF image ..." refusal (a planar configuration that cannot be
 //     copied).
+// A template read through GDAL that libtiff cannot open, or that has more than one directory
+// (overviews), is no refusal: the result is written through GDAL with its size and
+// georeferencing (gdal_geotiff_write.h, same returns and messages).
 // A failed or cancelled write removes its partial output. Plane files are only read; the caller
 // owns and deletes them.
 int WriteGeoTiff(const std::string& inputPath, const std::string& outputPath,

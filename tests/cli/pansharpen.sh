@@ -84,7 +84,7 @@ expect_status "unknown option" 2 $?
 expect_status "unknown tool" 2 $?
 
 # Ctrl-C during the fusion takes the cancel path: status 130, closing line, no outputs.
-"$GEN" pansharpen "$WORK/big" --width 6144 --height 6144 --layouts envi --seed 4
+"$GEN" pansharpen "$WORK/big" --width "$CANCEL_SIDE" --height "$CANCEL_SIDE" --layouts envi --seed 4
 B=$WORK/big/envi
 "$CLI" pansharpen --pan "$B/pan.img" --blue "$B/blue.img" --green "$B/green.img" --red "$B/red.img" \
     --nir "$B/nir.img" --yes --quiet --log "$WORK/c.log" 2>/dev/null &

@@ -51,7 +51,7 @@ expect_no_temporaries "concurrent runs" "$C"
 
 # SIGTERM and SIGHUP take the cancel path: 128 + the signal, the closing line, no outputs.
 S=$WORK/sig
-"$GEN" pansharpen "$S" --width 6144 --height 6144 --layouts envi --seed 4 >/dev/null || exit 1
+"$GEN" pansharpen "$S" --width "$CANCEL_SIDE" --height "$CANCEL_SIDE" --layouts envi --seed 4 >/dev/null || exit 1
 B=$S/envi
 for signal in TERM HUP; do
     "$CLI" pansharpen --pan "$B/pan.img" --blue "$B/blue.img" --green "$B/green.img" --red "$B/red.img" \
@@ -156,7 +156,7 @@ for file in empty none folder; do
     expect_status "batch $file" 1 $?
     grep -q '^Error - when reading the batch inputs file\.$' "$T/err.txt" && pass || fail "batch $file: no message"
 done
-geotiff_scene "$T/big" 6144 8
+geotiff_scene "$T/big" "$CANCEL_SIDE" 8
 { echo "2 1"; job 1 "$T/big/pan.tif" c; job 2 "$T/pan.tif" d; } >"$T/cancel.bif"
 sed -i "s|$T/blue.tif|$T/big/blue.tif|; s|$T/green.tif|$T/big/green.tif|; s|$T/red.tif|$T/big/red.tif|; s|$T/nir.tif|$T/big/nir.tif|" "$T/cancel.bif"
 "$CLI" pansharpen --pan "$T/cancel.bif" --yes --quiet --log "$T/c.log" 2>/dev/null &

@@ -1,4 +1,4 @@
-// The viewer's image readers (OpenImage): GeoTIFF, ENVI, Idrisi32, 24-bit BMP and generic
+// The viewer's image readers (OpenRaster): GeoTIFF, ENVI, Idrisi32, 24-bit BMP and generic
 // matrices. The first byte picks the format; for ENVI and Idrisi32 the header text runs up to the
 // first NUL byte and the data file holds the rest. Windows of up to four bands are read, whole
 // and decimated, and single values.
@@ -64,6 +64,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
     }
     std::string error;
-    if (const auto source = OpenImage(path, matrix, error)) ReadSome(*source);
+    if (const auto source = OpenRaster(path, matrix, error)) ReadSome(*source);
     return 0;
 }

@@ -31,7 +31,7 @@ private:
         WriteInt16File(m_dir.File("b.img"), samples);
         WriteEnviHeader(m_dir.File("b.img"), 1000, 700, 1);
         std::string error;
-        return OpenImage(m_dir.File("b.img"), {}, error);
+        return OpenRaster(m_dir.File("b.img"), {}, error);
     }
     static TileData WaitForTile(TileStore& store, const TileKey& key)
     {
@@ -112,13 +112,13 @@ private slots:
         WriteInt16File(m_dir.File("m.img"), std::vector<std::int16_t>(4 * 4 * 4, 1));
         WriteEnviHeader(m_dir.File("m.img"), 4, 4, 4, {"NIR", "Red", "Green", "Blue"});
         std::string error;
-        DisplayLayer named(OpenImage(m_dir.File("m.img"), {}, error));
+        DisplayLayer named(OpenRaster(m_dir.File("m.img"), {}, error));
         QCOMPARE(named.DefaultChoice().rgb, (std::array<int, 3>{1, 2, 3}));
         WriteEnviHeader(m_dir.File("m.img"), 4, 4, 4);
-        DisplayLayer plain(OpenImage(m_dir.File("m.img"), {}, error));
+        DisplayLayer plain(OpenRaster(m_dir.File("m.img"), {}, error));
         QCOMPARE(plain.DefaultChoice().rgb, (std::array<int, 3>{2, 1, 0}));
         WriteEnviHeader(m_dir.File("m.img"), 4, 8, 2);
-        QVERIFY(DisplayLayer(OpenImage(m_dir.File("m.img"), {}, error)).DefaultChoice().grey);
+        QVERIFY(DisplayLayer(OpenRaster(m_dir.File("m.img"), {}, error)).DefaultChoice().grey);
     }
 
 private:

@@ -126,7 +126,7 @@ TEST_F(HeaderReaderTest, CutShortHostileOrMissingHeaders)
               4);
     EXPECT_EQ(info.bandNames4[0].size(), 254u);
     EXPECT_EQ(info.ReadHeader8(dir.File("missing.rst"), host), 0);  // silent: the caller reports
-    EXPECT_EQ(info.ReadHeader8(dir.File("scene.tiff"), host), 1);   // a generic matrix
+    EXPECT_EQ(info.ReadHeader8(dir.File("scene.raw"), host), 1);    // a generic matrix
     EXPECT_THAT(
         host.Messages(),
         ElementsAre(kEof, kEof, "To make sure this is a right ENVI header file.", kEof, kEof));

@@ -81,7 +81,7 @@ protected:
     std::unique_ptr<RasterSource> Open(const std::string& path, MatrixSize matrix = {})
     {
         error.clear();
-        auto source = OpenImage(path, matrix, error);
+        auto source = OpenRaster(path, matrix, error);
         EXPECT_TRUE(source) << error;
         return source;
     }
@@ -220,7 +220,7 @@ TEST_F(ImageOpenTest, UnreadableFilesSayWhy)
 {
     const auto refused = [this](const std::string& path, MatrixSize matrix = {}) {
         error.clear();
-        EXPECT_FALSE(OpenImage(path, matrix, error)) << path;
+        EXPECT_FALSE(OpenRaster(path, matrix, error)) << path;
         return error;
     };
     testing::WriteFileBytes(dir.File("z.img"), "");
@@ -253,7 +253,7 @@ long PeakKiBOfViewing(const std::string& path)
     const pid_t child = ::fork();
     if (child == 0) {
         std::string error;
-        const auto source = OpenImage(path, {}, error);
+        const auto source = OpenRaster(path, {}, error);
         std::vector<float> out(16 * 16);
         for (int band = 0; source && band < source->Description().bands; ++band)
             source->ReadWindow(band, {0, 0, 16, 16, 1}, out.data(), nullptr);

@@ -132,7 +132,7 @@ TEST_F(WorldFileTest, SharedLandsatSceneAgreesAcrossEnviIdrisiAndGeoTiff)
     const Georeference envi = ReadInputGeoreference(scenes + "combine8/envi/blue.img");
     const Georeference tiff = ReadInputGeoreference(scenes + "combine8/geotiff/blue.tif");
     std::string error;
-    const auto idrisi = OpenImage(scenes + "combine8/idrisi/blue.rst", {}, error);
+    const auto idrisi = OpenRaster(scenes + "combine8/idrisi/blue.rst", {}, error);
     ASSERT_TRUE(envi.valid && tiff.valid && idrisi);
     const Georeference& rdc = idrisi->Description().geo;
     for (const Georeference* other : {&tiff, &rdc}) {
