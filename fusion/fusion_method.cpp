@@ -30,6 +30,12 @@ const MethodTable& FusionMethods()
         {FusionMethod::GlpEbp, "glp-ebp", "MTF-GLP-EBP", "MTF-GLP-EBP",
          "(MTF-matched Laplacian pyramid, energy-matched gain, spectral back-projection)", F::None,
          true, 3, 16, kClassical, kInjection, false, &kGlpEbpRecipe},
+        {FusionMethod::GlpFs, "glp-fs", "MTF-GLP-FS", "MTF-GLP-FS",
+         "(MTF-matched Laplacian pyramid, regression gains at full scale)", F::None, true, 3, 16,
+         kClassical, kInjection, false, &kGlpFsRecipe},
+        {FusionMethod::BdsdPc, "bdsd-pc", "BDSD-PC", "BDSD-PC",
+         "(band-dependent spatial detail, physically constrained)", F::None, true, 3, 16,
+         kClassical, kInjection, false, &kBdsdPcRecipe},
     };
     return kTable;
 }

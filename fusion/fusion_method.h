@@ -18,7 +18,9 @@ enum class FusionMethod {
     GlpHpm = 3,
     Awlp = 4,
     Brovey = 5,
-    GlpEbp = 6
+    GlpEbp = 6,
+    GlpFs = 7,
+    BdsdPc = 8
 };
 
 // Spatial filter choices of the 16-bit tool, in the order of the dialog's radio buttons.

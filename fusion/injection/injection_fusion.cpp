@@ -253,6 +253,9 @@ void FuseRowBands(const InjectionModel& model, const StripInputs& strip, std::in
         in.scale = model.panScale[k];
         in.offset = model.panOffset[k];
         in.gain = model.gain[k];
+        if (model.recipe.shared == SharedRowKind::BandIntensity) {
+            IntensityRow(work.m.data(), n, model.bandWeight.data() + k * n, 0.0, width, shared);
+        }
         model.recipe.formula(in, width, fused);
         if (strip.corrected) {
             UpsampleRow(model, strip, strip.corrections.data() + k * image, r, line, correction);

@@ -181,6 +181,14 @@ struct GlpEbp {
     }
 };
 
+struct GlpFs {
+    template <typename V>
+    [[gnu::always_inline]] static V At(const BandRowInputs& in, std::int64_t c, V v)
+    {
+        return Load(in.band + c, v) + in.gain * (Load(in.pan + c, v) - Load(in.low + c, v));
+    }
+};
+
 // Runs a formula over the row: eight columns at a time, then the rest one by one. The inputs
 // are copied, so that the stores to fused cannot make the loop read them again.
 template <typename Formula>
@@ -363,6 +371,12 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void GlpEbpFormula(
     const BandRowInputs& in, std::int64_t width, double* fused)
 {
     FormulaRow<GlpEbp>(in, width, fused);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void GlpFsFormula(
+    const BandRowInputs& in, std::int64_t width, double* fused)
+{
+    FormulaRow<GlpFs>(in, width, fused);
 }
 
 __attribute__((target_clones("avx512f", "avx2", "default"))) void AddToRow(const double* add,

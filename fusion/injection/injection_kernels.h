@@ -53,6 +53,8 @@ void BroveyFormula(const BandRowInputs& in, std::int64_t width, double* fused);
 // High-pass modulation with a gain on the detail: M + gain · M · (Pe − PLe) / PLe with
 // Pe = scale · P + offset and PLe = scale · P_low + offset; M where PLe is not positive.
 void GlpEbpFormula(const BandRowInputs& in, std::int64_t width, double* fused);
+// Additive injection of the pyramid's detail: M + gain · (P − P_low).
+void GlpFsFormula(const BandRowInputs& in, std::int64_t width, double* fused);
 
 // row[c] += add[c] for c < width.
 void AddToRow(const double* add, std::int64_t width, double* row);

@@ -5,6 +5,7 @@
 
 #include "core/wide_lanes.h"
 #include "fusion/injection/back_projection.h"
+#include "fusion/injection/bdsd_fit.h"
 #include "fusion/injection/energy_gain.h"
 #include "fusion/injection/injection_model.h"
 
@@ -197,6 +198,46 @@ StepResult FitGlpHpm(InjectionModel& model, const FitPass& pass)
     return StepResult::Ok;
 }
 
+// MTF-GLP-FS: each band's gain is the slope of the band regressed on its low-pass pan at the
+// scale of the MS itself (no further degradation): cov(M_k, P_low) / var(P_low). The pan is
+// injected as it is (its scale is in the gain); a flat low-pass pan injects nothing.
+StepResult FitGlpFs(InjectionModel& model, const FitPass& pass)
+{
+    const int n = model.bands;
+    const int lows = static_cast<int>(model.lowGains.size());
+    std::vector<Moments> moments;
+    StepResult result = MomentsOfEach(
+        pass, static_cast<std::size_t>(n + lows),
+        [&](const FitChunk& chunk, std::int64_t i, double* v) {
+            for (int k = 0; k < n; ++k) v[k] = chunk.bands[k][i];
+            for (int g = 0; g < lows; ++g) v[n + g] = double{chunk.lows[g][i]};
+        },
+        moments);
+    if (result != StepResult::Ok) return result;
+    std::vector<double> covariance(static_cast<std::size_t>(n), 0.0);
+    std::int64_t count = 0;
+    result = pass([&](const FitChunk& chunk) {
+        for (std::int64_t i = 0; i < chunk.count; ++i) {
+            if (!Counts(chunk, i)) continue;
+            for (int k = 0; k < n; ++k) {
+                const Moments& low = moments[n + model.lowOfBand[k]];
+                covariance[k] += (chunk.bands[k][i] - moments[k].mean) *
+                                 (chunk.lows[model.lowOfBand[k]][i] - low.mean);
+            }
+            ++count;
+        }
+    });
+    if (result != StepResult::Ok) return result;
+    for (int k = 0; k < n; ++k) {
+        const Moments& low = moments[n + model.lowOfBand[k]];
+        const double variance = low.deviation * low.deviation;
+        model.gain[k] = variance > 0 ? covariance[k] / static_cast<double>(count) / variance : 0;
+        model.panScale[k] = 1;
+        model.panOffset[k] = 0;
+    }
+    return StepResult::Ok;
+}
+
 // AWLP injects the pan matched to the mean of the bands.
 StepResult FitAwlp(InjectionModel& model, const FitPass& pass)
 {
@@ -221,6 +262,12 @@ StepResult FitAwlp(InjectionModel& model, const FitPass& pass)
 StepResult FitBrovey(InjectionModel& model, const FitPass&)
 {
     std::fill(model.panScale.begin(), model.panScale.end(), 1.0);
+    return StepResult::Ok;
+}
+
+// BDSD-PC fits everything from the pair degraded once more (bdsd_fit.h).
+StepResult FitLater(InjectionModel&, const FitPass&)
+{
     return StepResult::Ok;
 }
 
@@ -268,6 +315,16 @@ const InjectionRecipe kGlpEbpRecipe = {PanDegradation::BandAndPanGains,
                                        FitGlpHpm,
                                        GlpEbpFormula,
                                        CorrectGlpEbp};
+const InjectionRecipe kGlpFsRecipe = {
+    PanDegradation::BandGains, SharedRowKind::None, true, false, FitGlpFs, GlpFsFormula, nullptr};
+// F_k = M_k + 1 · (g_k · P + 0 − I_k), the pan unequalised.
+const InjectionRecipe kBdsdPcRecipe = {PanDegradation::PanGain,
+                                       SharedRowKind::BandIntensity,
+                                       false,
+                                       false,
+                                       FitLater,
+                                       GsaFormula,
+                                       FitBdsdPc};
 
 std::vector<double> SolveIntensityWeights(std::vector<std::vector<double>> a)
 {

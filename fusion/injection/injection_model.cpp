@@ -186,14 +186,14 @@ StepResult FitInjectionModel(InjectionModel& model, const std::string& readFailu
         const StepResult result = DegradePan(model, readFailure, host, pump);
         if (result != StepResult::Ok) return result;
     }
-    const StepResult result = model.recipe.fit(model, [&](const FitVisitor& visit) {
+    StepResult result = model.recipe.fit(model, [&](const FitVisitor& visit) {
         return PassOverMsRows(model, visit, readFailure, host, pump);
     });
     if (result != StepResult::Ok) return result;
-    if (!model.recipe.lowPassPans) model.lows.Release();
     if (!pump()) return StepResult::Cancelled;
-    return model.recipe.correct ? model.recipe.correct(model, readFailure, host, pump)
-                                : StepResult::Ok;
+    if (model.recipe.correct) result = model.recipe.correct(model, readFailure, host, pump);
+    if (!model.recipe.lowPassPans) model.lows.Release();
+    return result;
 }
 
 }  // namespace lumesta

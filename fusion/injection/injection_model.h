@@ -48,6 +48,9 @@ struct InjectionModel {
     DegradedPans lows;
     // The synthetic intensity I = intercept + Σ weight[k] · M_k and the injection gains.
     std::vector<double> weight;
+    // Band-dependent intensities I_k = Σ_i bandWeight[k · bands + i] · M_i (SharedRowKind::
+    // BandIntensity).
+    std::vector<double> bandWeight;
     double intercept = 0;
     std::vector<double> gain;
     std::vector<double> panScale;

@@ -16,8 +16,9 @@ mkdir -p "$T"
     "$G/red.raw" "$G/nir.raw" || exit 1
 
 declare -A LABEL=([gsa]="Adaptive Gram-Schmidt (GSA)" [glp-hpm]="MTF-GLP-HPM" [awlp]="AWLP"
-                  [brovey]="Weighted Brovey" [glp-ebp]="MTF-GLP-EBP")
-for method in gsa glp-hpm awlp brovey glp-ebp; do
+                  [brovey]="Weighted Brovey" [glp-ebp]="MTF-GLP-EBP" [glp-fs]="MTF-GLP-FS"
+                  [bdsd-pc]="BDSD-PC")
+for method in gsa glp-hpm awlp brovey glp-ebp glp-fs bdsd-pc; do
     log=$WORK/$method.log
     "$CLI" pansharpen --pan "$E/pan.img" --blue "$E/blue.img" --green "$E/green.img" \
         --red "$E/red.img" --nir "$E/nir.img" --method "$method" --sensor quickbird \

@@ -16,10 +16,10 @@ MS="$E/blue.img $E/green.img $E/red.img $E/nir.img"
 
 run quality wald --pan "$E/pan.img" --ms $MS --sensor worldview2 --keep "$WORK/keep/deep"
 check "wald finishes" [ "$STATUS" = 0 ]
-check "only the table on stdout" [ "$(wc -l <"$WORK/out")" = 8 ]
+check "only the table on stdout" [ "$(wc -l <"$WORK/out")" = 10 ]
 check "table header" grep -q '^method  ERGAS       SAM         Q2n         Q           SCC' "$WORK/out"
 check "every method, the detail-injection ones first" \
-    [ "$(awk '{print $1}' "$WORK/out" | tr '\n' ' ')" = "method gsa glp-hpm awlp brovey glp-ebp 1 2 " ]
+    [ "$(awk '{print $1}' "$WORK/out" | tr '\n' ' ')" = "method gsa glp-hpm awlp brovey glp-ebp glp-fs bdsd-pc 1 2 " ]
 check "nothing on stderr" [ ! -s "$WORK/err" ]
 check "--keep folder made with the degraded inputs and results" \
     [ -s "$WORK/keep/deep/pan.tif" -a -s "$WORK/keep/deep/ms.tif" -a -s "$WORK/keep/deep/1.tif" -a -s "$WORK/keep/deep/2.tif" ]

@@ -48,9 +48,9 @@ private slots:
         dialog.OnMeasure();
         QVERIFY2(host.Messages().empty(),
                  host.Messages().empty() ? "" : host.Messages()[0].c_str());
-        QCOMPARE(dialog.Table()->rowCount(), 7);  // gsa, glp-hpm, awlp, brovey, glp-ebp, 1, 2
+        QCOMPARE(dialog.Table()->rowCount(), 9);  // the seven detail-injection methods, 1, 2
         QCOMPARE(dialog.Table()->item(0, 0)->text(), QString("gsa"));
-        QCOMPARE(dialog.Table()->item(5, 0)->text(), QString("1"));
+        QCOMPARE(dialog.Table()->item(7, 0)->text(), QString("1"));
         const QString log = Q(host.Log());
         QVERIFY(log.contains("Fusion Quality Run (1)"));
         QVERIFY(log.endsWith("\tFinished\r\n"));
@@ -62,7 +62,7 @@ private slots:
         QVERIFY(cli.waitForFinished(60000));
         const QStringList lines =
             QString(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 8);
+        QCOMPARE(lines.size(), 10);
         for (const QString& line : lines) QVERIFY2(log.contains(line + "\r\n"), qPrintable(line));
         // The CSV table: the same numbers, all digits.
         QCOMPARE(Row(dialog.Table(), 1)[1].left(7),

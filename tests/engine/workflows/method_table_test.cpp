@@ -60,10 +60,11 @@ TEST(MethodTableTest, AddedRowReachesTheMethodOptionItsUsageAndHelp)
         if (def.name == "--method") def = MethodOption(table).def;
     }
     EXPECT_NE(
-        UsageText(tool).find("[--method 1|2|gsa|glp-hpm|awlp|brovey|glp-ebp|ridge-x|learned-x]"),
+        UsageText(tool).find(
+            "[--method 1|2|gsa|glp-hpm|awlp|brovey|glp-ebp|glp-fs|bdsd-pc|ridge-x|learned-x]"),
         std::string::npos);
     const std::string help = MethodOption(table).def.help;
-    EXPECT_NE(help.find(", ridge-x (ridge test), learned-x (learned test). The last seven default "
+    EXPECT_NE(help.find(", ridge-x (ridge test), learned-x (learned test). The last nine default "
                         "to --filter none."),
               std::string::npos)
         << help;
@@ -86,8 +87,8 @@ TEST(MethodTableTest, WaldRunsEveryClassicalMethodAndLearnedOnesOnlyWhenNamed)
     FakeHost host;
     std::vector<const FusionMethodEntry*> chosen;
     ASSERT_TRUE(SelectFusionMethods(4, 4, {}, host, chosen, registry));
-    EXPECT_THAT(NamesOf(chosen),
-                ElementsAre("gsa", "glp-hpm", "awlp", "brovey", "glp-ebp", "ridge-x", "1", "2"));
+    EXPECT_THAT(NamesOf(chosen), ElementsAre("gsa", "glp-hpm", "awlp", "brovey", "glp-ebp",
+                                             "glp-fs", "bdsd-pc", "ridge-x", "1", "2"));
     ASSERT_TRUE(SelectFusionMethods(4, 4, {"learned-x", "1"}, host, chosen, registry));
     EXPECT_THAT(NamesOf(chosen), ElementsAre("learned-x", "1"));
     // The Landsat tool's three bands at ratio 2 take the optimisation methods only.

@@ -15,6 +15,7 @@
 #include "fusion/injection/injection_fusion.h"
 #include "fusion/injection/injection_model.h"
 #include "fusion/injection/upsample_weights.h"
+#include "imaging/interpolator23.h"
 #include "imaging/mtf_filter.h"
 #include "imaging/row_stream.h"
 #include "imaging/sensor_gains.h"
@@ -224,6 +225,87 @@ inline TruthScene MakeTruthScene(int side, const SensorGains& sensor)
         }
     }
     return made;
+}
+
+// Whole-image references of the engine's steps, computed straight from their definitions.
+
+// An image upsampled by ratio with the 23-tap interpolator, ×2 steps along the rows, then down
+// the columns.
+inline Values UpsampleWhole(const Values& image, int width, int height, int ratio)
+{
+    Values out = image;
+    int w = width, h = height;
+    for (int phase = 1; w < width * ratio; phase = 0, w *= 2, h *= 2) {
+        Values wide(static_cast<std::size_t>(2 * w) * h), tall(wide.size() * 2);
+        for (int y = 0; y < h; ++y) Upsample2Line(&out[y * w], w, phase, &wide[y * 2 * w]);
+        Values column(h), twice(2 * h);
+        for (int x = 0; x < 2 * w; ++x) {
+            for (int y = 0; y < h; ++y) column[y] = wide[y * 2 * w + x];
+            Upsample2Line(column.data(), h, phase, twice.data());
+            for (int y = 0; y < 2 * h; ++y) tall[y * 2 * w + x] = twice[y];
+        }
+        out.swap(tall);
+    }
+    return out;
+}
+
+// An image filtered with the Gaussian of gain (edge replication) and decimated: sample (i, j)
+// at row ratio·i + ratio/2, column ratio·j + ratio/2.
+inline Values DegradeWhole(const Values& image, int width, int height, double gain, int ratio)
+{
+    const MtfTaps taps = MtfGaussian(gain, ratio);
+    const int w = width / ratio, h = height / ratio;
+    Values out(static_cast<std::size_t>(w) * h, 0.0);
+    for (int i = 0; i < h; ++i) {
+        for (int j = 0; j < w; ++j) {
+            double sum = 0;
+            for (int t = 0; t < kMtfTaps; ++t) {
+                const std::int64_t y = ClampIndex(ratio * i + ratio / 2 - kMtfHalo + t, height);
+                double row = 0;
+                for (int s = 0; s < kMtfTaps; ++s) {
+                    const std::int64_t x = ClampIndex(ratio * j + ratio / 2 - kMtfHalo + s, width);
+                    row += taps[s] * image[y * width + x];
+                }
+                sum += taps[t] * row;
+            }
+            out[i * w + j] = sum;
+        }
+    }
+    return out;
+}
+
+inline Values AsFloats(Values values)
+{
+    for (double& v : values) v = static_cast<float>(v);
+    return values;
+}
+
+inline Values Crop(const Values& image, int width, int cropWidth, int cropHeight)
+{
+    Values out;
+    for (int y = 0; y < cropHeight; ++y) {
+        out.insert(out.end(), image.begin() + y * width, image.begin() + y * width + cropWidth);
+    }
+    return out;
+}
+
+// Population mean and deviation.
+inline std::pair<double, double> MomentsOf(const Values& values)
+{
+    double sum = 0, squares = 0;
+    for (double v : values) sum += v;
+    const double mean = sum / static_cast<double>(values.size());
+    for (double v : values) squares += (v - mean) * (v - mean);
+    return {mean, std::sqrt(squares / static_cast<double>(values.size()))};
+}
+
+// The pan of each band equalised to the band against its low-pass pan: (scale, offset).
+inline std::pair<double, double> Equalisation(const Values& band, const Values& low)
+{
+    const auto [bandMean, bandDeviation] = MomentsOf(band);
+    const auto [lowMean, lowDeviation] = MomentsOf(low);
+    const double scale = lowDeviation > 0 ? bandDeviation / lowDeviation : 0.0;
+    return {scale, bandMean - scale * lowMean};
 }
 
 template <typename Image>

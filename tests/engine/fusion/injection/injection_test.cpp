@@ -25,7 +25,8 @@ namespace {
 using namespace injection_test;
 
 const FusionMethod kMethods[] = {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp,
-                                 FusionMethod::Brovey, FusionMethod::GlpEbp};
+                                 FusionMethod::Brovey, FusionMethod::GlpEbp, FusionMethod::GlpFs,
+                                 FusionMethod::BdsdPc};
 
 TEST_F(InjectionTest, AxisWeightsUpsampleAsTheInterpolatorItselfDoes)
 {
