@@ -10,6 +10,9 @@
 
 namespace lumesta {
 
+// The --method value that ranks the classical methods on the scene and runs the best.
+constexpr char kAutoMethodName[] = "auto";
+
 // Which method a job runs: the key of its row in the method table.
 enum class FusionMethod {
     Optimisation1 = 0,

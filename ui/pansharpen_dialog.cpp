@@ -9,6 +9,12 @@
 #include "ui/text.h"
 
 namespace lumesta {
+namespace {
+
+// The method list's last entry: --method auto.
+const char kBestForScene[] = "Best for this scene";
+
+}  // namespace
 
 PanSharpenDialog::PanSharpenDialog(RunCounters& counters, Host& host, QWidget* parent,
                                    const std::string& sensor)
@@ -21,9 +27,18 @@ PanSharpenDialog::PanSharpenDialog(RunCounters& counters, Host& host, QWidget* p
     for (const FusionMethod method : m_methods) {
         names += (names.empty() ? "" : "|") + std::string(MethodRowOf(method).name);
     }
-    SetTip(MethodList(), "The fusion method", ToQt("--method " + names));
-    // Choosing a method sets its default filter; "More >>" may choose another afterwards.
+    MethodList()->addItem(kBestForScene);
+    SetTip(MethodList(), "The fusion method", ToQt("--method " + names + "|" + kAutoMethodName));
+    // Choosing a method sets its default filter; "More >>" may choose another afterwards. "Best
+    // for this scene" ranks the methods when the run starts, and the chosen one brings its
+    // default filter unless "More >>" chose one after it.
     connect(MethodList(), qOverload<int>(&QComboBox::activated), this, [this](int index) {
+        if (static_cast<std::size_t>(index) == m_methods.size()) {
+            m_job.autoMethod.requested = true;
+            m_job.autoMethod.filterType = m_job.filterType;
+            m_job.autoMethod.filterFlags = m_job.filterFlags;
+            return;
+        }
         ChooseMethod(m_job, MethodRowOf(m_methods[static_cast<std::size_t>(index)]));
     });
     AddSensorList(sensor);

@@ -15,28 +15,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// A fresh folder under the system's temporary folder, removed with its contents on every path.
-class WorkFolder {
-public:
-    WorkFolder()
-    {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "lumesta-quality-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) m_path = pattern;
-    }
-    ~WorkFolder()
-    {
-        std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-    }
-    WorkFolder(const WorkFolder&) = delete;
-    WorkFolder& operator=(const WorkFolder&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
 std::string InFolder(const std::string& folder, const std::string& name)
 {
     return folder + (!folder.empty() && folder.back() == '/' ? "" : "/") + name;

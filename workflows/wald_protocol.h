@@ -2,6 +2,8 @@
 // The reduced-resolution protocol's steps: MTF-matched degradation of a scene, its files for
 // other tools, and the fusion and measurement of each method.
 
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,6 +14,28 @@
 #include "workflows/quality_outputs.h"
 
 namespace lumesta {
+
+// A fresh folder under the system's temporary folder, removed with its contents on every path.
+class WorkFolder {
+public:
+    WorkFolder()
+    {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "lumesta-quality-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) m_path = pattern;
+    }
+    ~WorkFolder()
+    {
+        std::error_code ignored;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
+    }
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
 
 // Filters every MS band with its gain and the pan with the pan gain, and decimates them by
 // ratio (offset ratio / 2). Sides must be multiples of ratio (checked by the caller). False

@@ -2,17 +2,21 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace lumesta {
 namespace {
 
 std::string Num(std::int64_t value) { return std::to_string(static_cast<long long>(value)); }
 
-// The opening lines of section (c): its title, the fusion method and the resampling method.
-void WriteMethodLines(FusionMethod method, RunLog& log)
+// The opening lines of section (c): its title, the fusion method (and, when auto chose it, how)
+// and the resampling method.
+void WriteMethodLines(FusionMethod method, RunLog& log,
+                      const std::vector<std::string>& autoLines = {})
 {
     log.Append("(c) Key Parameters:\r\n");
     log.Append(std::string("Pan-Sharpening Method:\t") + MethodRowOf(method).reportName + "\r\n");
+    for (const std::string& line : autoLines) log.Append(line);
     // The detail-injecting methods upsample the MS with the 23-tap interpolator.
     log.Append(InjectsDetail(method) ? "Resampling Method:\t23-Tap Interpolator\r\n"
                                      : "Resampling Method:\tImproved Bilinear\r\n");
@@ -27,7 +31,9 @@ void WriteParameterSection(const PanSharpenJob& job, RunLog& log)
                                             "Spatial Filtering:\tNone\r\n"};
     static const char* const kFlagLabels[4] = {"\t- Blue:\t\t", "\t- Green:\t", "\t- Red:\t\t",
                                                "\t- NIR:\t\t"};
-    WriteMethodLines(job.method, log);
+    WriteMethodLines(job.method, log,
+                     job.autoMethod.requested ? job.autoMethod.reportLines
+                                              : std::vector<std::string>{});
     log.Append(kFilters[static_cast<int>(job.filterType)]);
     for (int band = kBlue; band <= kNir; ++band) {
         log.Append(std::string(kFlagLabels[band]) + (job.filterFlags[band] ? "Yes\r\n" : "No\r\n"));

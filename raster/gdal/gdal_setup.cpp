@@ -15,6 +15,11 @@ void PrepareGdal()
         // GDAL keeps the last message of each thread whatever the handler does: the readers
         // take it from there into their own messages.
         CPLSetErrorHandler(CPLQuietErrorHandler);
+        // GDAL would otherwise leave NAME.aux.xml beside every input it opened (the ENVI
+        // header's band names, statistics): a run must not change or add files beside its
+        // inputs. A setting of the user's own is kept.
+        if (CPLGetConfigOption("GDAL_PAM_ENABLED", nullptr) == nullptr)
+            CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
         GDALAllRegister();
         if (CPLGetConfigOption("GDAL_CACHEMAX", nullptr) == nullptr)
             GDALSetCacheMax64(kGdalCacheBytes);

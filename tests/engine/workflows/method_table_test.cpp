@@ -61,7 +61,7 @@ TEST(MethodTableTest, AddedRowReachesTheMethodOptionItsUsageAndHelp)
     }
     EXPECT_NE(
         UsageText(tool).find(
-            "[--method 1|2|gsa|glp-hpm|awlp|brovey|glp-ebp|glp-fs|bdsd-pc|ridge-x|learned-x]"),
+            "[--method 1|2|gsa|glp-hpm|awlp|brovey|glp-ebp|glp-fs|bdsd-pc|ridge-x|learned-x|auto]"),
         std::string::npos);
     const std::string help = MethodOption(table).def.help;
     EXPECT_NE(help.find(", ridge-x (ridge test), learned-x (learned test). The last nine default "
