@@ -8,6 +8,7 @@ const MethodTable& FusionMethods()
 {
     using F = FilterType16;
     constexpr auto kClassical = MethodKind::Classical;
+    constexpr auto kLearned = MethodKind::Learned;
     constexpr auto kOptimisation = MethodEngine::Optimisation;
     constexpr auto kInjection = MethodEngine::DetailInjection;
     // The optimisation methods take the Landsat tool's three bands and the 16-bit tool's four;
@@ -36,6 +37,10 @@ const MethodTable& FusionMethods()
         {FusionMethod::BdsdPc, "bdsd-pc", "BDSD-PC", "BDSD-PC",
          "(band-dependent spatial detail, physically constrained)", F::None, true, 3, 16,
          kClassical, kInjection, false, &kBdsdPcRecipe},
+        // The network learns a correction of its base method's fused values, MTF-GLP-HPM's.
+        {FusionMethod::SceneCnn, "sacnn", "Scene-adaptive CNN", "Scene-adaptive CNN",
+         "(a small network trained on the scene itself, added to MTF-GLP-HPM)", F::None, true, 3,
+         16, kLearned, kInjection, false, &kGlpHpmRecipe},
     };
     return kTable;
 }

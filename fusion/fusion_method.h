@@ -23,7 +23,8 @@ enum class FusionMethod {
     Brovey = 5,
     GlpEbp = 6,
     GlpFs = 7,
-    BdsdPc = 8
+    BdsdPc = 8,
+    SceneCnn = 9
 };
 
 // Spatial filter choices of the 16-bit tool, in the order of the dialog's radio buttons.
@@ -83,6 +84,13 @@ inline const char* MethodLabel(FusionMethod method)
 inline bool InjectsDetail(FusionMethod method)
 {
     return MethodRowOf(method).engine == MethodEngine::DetailInjection;
+}
+
+// How the method brings the MS bands to the pan's size, as the dialogs show it and the report
+// names it: the detail-injecting methods upsample with the 23-tap interpolator.
+inline const char* ResamplingLabel(FusionMethod method)
+{
+    return InjectsDetail(method) ? "23-Tap Interpolator" : "Improved Bilinear";
 }
 
 // The fitted coefficients of N MS bands as single-precision values: for Optimisation 1

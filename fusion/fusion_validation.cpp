@@ -5,6 +5,7 @@
 
 #include "fusion/etm_steps.h"
 #include "fusion/outputs/fusion_outputs.h"
+#include "imaging/sensor_gains.h"
 #include "raster/reader_choice.h"
 
 namespace lumesta {
@@ -137,7 +138,9 @@ bool PanSizeAcceptable(int width, int height, Host& host)
 
 bool ValidatePanSharpenJob(PanSharpenJob& job, Host& host)
 {
-    return ValidateFusionJob(job, HasMultiBandMsFile(job), true, host);
+    if (!ValidateFusionJob(job, HasMultiBandMsFile(job), true, host)) return false;
+    // The tool fuses four MS bands: a sensor whose gains are for other counts cannot shape them.
+    return SensorForBands(job.sensor, BandCount<PanSharpenJob>(), host).has_value();
 }
 
 bool ValidateEtmJob(EtmJob& job, Host& host)

@@ -7,6 +7,11 @@ namespace {
 
 constexpr int kReach = 11;  // taps on each side of the centre
 
+// Rows the streams keep: a fine row reaches twelve widened coarse rows; a step's output is read in
+// order, by the next step or the caller.
+constexpr std::size_t kWidenedRows = 16;
+constexpr std::size_t kUpsampledRows = 4;
+
 // The coarse samples that reach fine sample o: m = (o − phase − t) / 2 for the odd offsets t in
 // −11 .. 11. Calls add(tap, m) in order of increasing t; the even offsets have zero taps except
 // the centre, which the callers handle as an exact copy.
@@ -59,7 +64,7 @@ void Upsample2Line(const double* in, std::int64_t n, int phase, double* out)
 }
 
 Upsample2Stream::Widened::Widened(RowStream& source, int phase)
-    : RowStream(2 * source.Width(), source.Height(), 32), m_source(source), m_phase(phase)
+    : RowStream(2 * source.Width(), source.Height(), kWidenedRows), m_source(source), m_phase(phase)
 {
 }
 
@@ -70,7 +75,7 @@ bool Upsample2Stream::Widened::Produce(std::int64_t y, double* out)
 }
 
 Upsample2Stream::Upsample2Stream(RowStream& source, int phase)
-    : RowStream(2 * source.Width(), 2 * source.Height(), 48),
+    : RowStream(2 * source.Width(), 2 * source.Height(), kUpsampledRows),
       m_widened(source, phase),
       m_phase(phase)
 {

@@ -57,8 +57,8 @@ bool BufferStream::Produce(std::int64_t y, double* out)
 }
 
 CropStream::CropStream(RowStream& source, std::int64_t left, std::int64_t top, std::int64_t width,
-                       std::int64_t height)
-    : RowStream(width, height), m_source(source), m_left(left), m_top(top)
+                       std::int64_t height, std::size_t window)
+    : RowStream(width, height, window), m_source(source), m_left(left), m_top(top)
 {
 }
 

@@ -72,7 +72,7 @@ private:
 class CropStream : public RowStream {
 public:
     CropStream(RowStream& source, std::int64_t left, std::int64_t top, std::int64_t width,
-               std::int64_t height);
+               std::int64_t height, std::size_t window = 48);
 
 protected:
     bool Produce(std::int64_t y, double* out) override;

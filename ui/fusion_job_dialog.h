@@ -4,7 +4,7 @@
 //   static constexpr std::array<const char*, N> kBandLabels;
 //   static constexpr bool kLandsatTool;                // which methods the list offers
 //   static constexpr bool kOffersAuto;                 // "Best for this scene" after them
-//   BrowsePan, BrowseBlue, BrowseOtherBand, SelectBand, SetSuffix, ChooseBmp, Run
+//   BrowsePan, BrowseBlue, BrowseOtherBand, SelectBand, SetSuffix, ChooseBmp, Run, Options
 // Each handler hands the user's choice to the engine and then shows the job again; the dialog
 // itself computes nothing.
 
@@ -13,9 +13,12 @@
 #include <QLineEdit>
 #include <algorithm>
 #include <array>
+#include <string>
 #include <tuple>
 
+#include "batch/batch_jobs.h"
 #include "fusion/fusion_method.h"
+#include "ui/dialog_keys.h"
 #include "ui/fusion_dialog_base.h"
 #include "ui/stretch_params_dialog.h"
 #include "ui/text.h"
@@ -48,6 +51,19 @@ public:
         Traits::ChooseBmp(m_job, ToEngine(path), ProgramHost());
         ShowJob();
     }
+    JobCommand Command() const override
+    {
+        return {Traits::Options().tool.name, Traits::Options().CommandLine(m_job)};
+    }
+    void Restore(const JobCommand& command) override
+    {
+        JobType job;
+        QuietHost quiet;
+        Traits::Options().ApplyRemembered(job, command.arguments, quiet);
+        m_job = std::move(job);
+        ShowJob();
+    }
+
     // ">>": the stretch dialog opens at its own defaults; on OK its nine values replace the
     // job's, each to the band of its column.
     void OnStretch() override
@@ -62,7 +78,34 @@ protected:
         : PanSharpenDialogBase(title, BandLabels(), counters, host, parent)
     {
         BindFields();
+        std::string names;
+        for (const FusionMethod method : m_methods) {
+            names += (names.empty() ? "" : "|") + std::string(MethodRowOf(method).name);
+        }
+        if constexpr (Traits::kOffersAuto) names += std::string("|") + kAutoMethodName;
+        SetTip(MethodList(), "The fusion method", ToQt("--method " + names));
         ShowJob();
+    }
+
+    void ResetJob() override
+    {
+        m_job = JobType();
+        ShowJob();
+    }
+
+    void ShowJob() override
+    {
+        // A batch file supplies the inputs: they are shown but cannot be edited.
+        const bool inputsEnabled = !m_job.batchMode;
+        ShowPan(m_job.panName, m_job.width, m_job.height, inputsEnabled);
+        for (int band = 0; band < kBands; ++band) {
+            ShowBand(band, m_job.bandLists[band], m_job.selectedIndex[band], true,
+                     inputsEnabled && (band == 0 || m_job.browseEnabled[band]));
+        }
+        ShowOutputs(MethodIndex(), ResamplingLabel(m_job.method), m_job.suffix,
+                    m_job.bmpName, m_job.displayBmp, m_job.colourMatch, m_job.qualityLine);
+        // In batch mode the selectors choose the colour bands; the file supplies the rest.
+        ShowBatchMode(m_job.batchMode);
     }
 
     JobType m_job;
@@ -100,11 +143,12 @@ private:
             connect(BandList(band), qOverload<int>(&QComboBox::activated), this,
                     [this, band](int index) { Traits::SelectBand(m_job, band, index); });
         }
-        connect(MethodList(), qOverload<int>(&QComboBox::activated), this,
-                [this](int index) {
-                    if (static_cast<std::size_t>(index) < m_methods.size())
-                        m_job.method = m_methods[static_cast<std::size_t>(index)];
-                });
+        connect(MethodList(), qOverload<int>(&QComboBox::activated), this, [this](int index) {
+            // An entry after the methods ("Best for this scene") is the tool's own to handle.
+            if (static_cast<std::size_t>(index) >= m_methods.size()) return;
+            m_job.method = m_methods[static_cast<std::size_t>(index)];
+            ShowJob();
+        });
         connect(ResamplingList(), qOverload<int>(&QComboBox::activated), this,
                 [this](int index) { m_job.resampling = index; });
         connect(SuffixField(), &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -138,21 +182,6 @@ private:
     bool RunBatchJobs(Host& host) override
     {
         return Traits::RunBatch(m_job, Counters(), host) == BatchOutcome::Completed;
-    }
-
-    void ShowJob() override
-    {
-        // A batch file supplies the inputs: they are shown but cannot be edited.
-        const bool inputsEnabled = !m_job.batchMode;
-        ShowPan(m_job.panName, m_job.width, m_job.height, inputsEnabled);
-        for (int band = 0; band < kBands; ++band) {
-            ShowBand(band, m_job.bandLists[band], m_job.selectedIndex[band], true,
-                     inputsEnabled && (band == 0 || m_job.browseEnabled[band]));
-        }
-        ShowOutputs(MethodIndex(), m_job.resampling, m_job.suffix,
-                    m_job.bmpName, m_job.displayBmp, m_job.colourMatch, m_job.qualityLine);
-        // In batch mode the selectors choose the colour bands; the file supplies the rest.
-        ShowBatchMode(m_job.batchMode);
     }
 };
 

@@ -23,12 +23,7 @@ PanSharpenDialog::PanSharpenDialog(RunCounters& counters, Host& host, QWidget* p
     // The list keeps the width of "Optimisation 1"; its popup shows the longer names whole.
     MethodList()->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     MethodList()->setMinimumContentsLength(static_cast<int>(std::string("Optimisation 1").size()));
-    std::string names;
-    for (const FusionMethod method : m_methods) {
-        names += (names.empty() ? "" : "|") + std::string(MethodRowOf(method).name);
-    }
     MethodList()->addItem(kBestForScene);
-    SetTip(MethodList(), "The fusion method", ToQt("--method " + names + "|" + kAutoMethodName));
     // Choosing a method sets its default filter; "More >>" may choose another afterwards. "Best
     // for this scene" ranks the methods when the run starts, and the chosen one brings its
     // default filter unless "More >>" chose one after it.
@@ -37,11 +32,34 @@ PanSharpenDialog::PanSharpenDialog(RunCounters& counters, Host& host, QWidget* p
             m_job.autoMethod.requested = true;
             m_job.autoMethod.filterType = m_job.filterType;
             m_job.autoMethod.filterFlags = m_job.filterFlags;
+            ShowJob();
             return;
         }
         ChooseMethod(m_job, MethodRowOf(m_methods[static_cast<std::size_t>(index)]));
+        ShowJob();
     });
     AddSensorList(sensor);
+    m_openedSensor = m_job.sensor;
+}
+
+void PanSharpenDialog::ChooseSensor(const std::string& sensor)
+{
+    if (!FindSensor(sensor)) return;
+    m_job.sensor = sensor;
+    ShowJob();
+}
+
+void PanSharpenDialog::ShowJob()
+{
+    PanSharpenJobDialog::ShowJob();
+    if (m_sensor) m_sensor->setCurrentText(ToQt(m_job.sensor));
+}
+
+void PanSharpenDialog::ResetJob()
+{
+    m_job = PanSharpenJob();
+    m_job.sensor = m_openedSensor;
+    ShowJob();
 }
 
 // The Sensor list follows the Methods list in the Key Parameters row.

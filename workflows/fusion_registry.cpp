@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -9,8 +10,8 @@
 #include "fusion/fusion_browse.h"
 #include "fusion/fusion_run.h"
 #include "fusion/outputs/fusion_outputs.h"
-#include "raster/envi_band_writer.h"
 #include "raster/file_name.h"
+#include "workflows/degraded_scene.h"
 
 namespace lumesta {
 namespace {
@@ -51,24 +52,19 @@ private:
     Host& m_outer;
 };
 
-const char* const kBandNames[4] = {"Blue", "Green", "Red", "NIR"};
-const char* const kBandFiles[4] = {"blue.img", "green.img", "red.img", "nir.img"};
-
-// Writes the scene's pan and MS bands as ENVI files of the method's sample type.
-bool WriteScene(const DegradedScene& scene, const std::string& folder, SampleType type, Host& host)
+// Links (or, across file systems, copies) every file of the scene into folder.
+bool TakeScene(const DegradedScene& scene, const std::string& folder, Host& host)
 {
-    if (!WriteEnviBand(folder + "/pan.img", "Pan", scene.pan, scene.panWidth, scene.panHeight, type,
-                       host)) {
-        return false;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(scene.folder, error)) {
+        const auto target = std::filesystem::path(folder) / entry.path().filename();
+        std::filesystem::create_hard_link(entry.path(), target, error);
+        if (error) std::filesystem::copy_file(entry.path(), target, error);
+        if (error) break;
     }
-    for (std::size_t band = 0; band < scene.ms.size(); ++band) {
-        if (!WriteEnviBand(folder + "/" + kBandFiles[band], kBandNames[band], scene.ms[band],
-                           scene.panWidth / scene.ratio, scene.panHeight / scene.ratio, type,
-                           host)) {
-            return false;
-        }
-    }
-    return true;
+    if (!error) return true;
+    host.ShowMessage("Cannot write " + folder + " (" + error.message() + ").");
+    return false;
 }
 
 // The fused band files of a finished run, described for reading.
@@ -88,15 +84,16 @@ RunOutcome FuseWith16BitTool(const FusionMethodRow& method, const DegradedScene&
                              const std::string& folder, Host& host,
                              std::vector<BandSource>& fused)
 {
-    if (!WriteScene(scene, folder, SampleType::Int16, host)) return RunOutcome::Stopped;
+    if (!TakeScene(scene, folder, host)) return RunOutcome::Stopped;
     ProtocolHost quiet(host);
     PanSharpenJob job;
-    if (!BrowsePan(job, folder + "/pan.img", quiet) ||
-        !BrowseBlue(job, folder + "/blue.img", quiet)) {
+    if (!BrowsePan(job, ToolPanFile(folder), quiet) ||
+        !BrowseBlue(job, ToolBandFile(folder, kBlue), quiet)) {
         return RunOutcome::Stopped;
     }
     for (int band = kGreen; band <= kNir; ++band) {
-        if (!BrowseOtherBand(job, band, folder + "/" + kBandFiles[band], quiet))
+        if (!BrowseOtherBand(job, band, ToolBandFile(folder, static_cast<std::size_t>(band)),
+                             quiet))
             return RunOutcome::Stopped;
     }
     ChooseMethod(job, method);  // with its default filter, as --method NAME sets it
@@ -115,15 +112,16 @@ RunOutcome FuseWith16BitTool(const FusionMethodRow& method, const DegradedScene&
 RunOutcome FuseWithEtmTool(FusionMethod method, const DegradedScene& scene, const std::string& folder,
                            Host& host, std::vector<BandSource>& fused)
 {
-    if (!WriteScene(scene, folder, SampleType::UInt8, host)) return RunOutcome::Stopped;
+    if (!TakeScene(scene, folder, host)) return RunOutcome::Stopped;
     ProtocolHost quiet(host);
     EtmJob job;
-    if (!BrowseEtmPan(job, folder + "/pan.img", quiet) ||
-        !BrowseEtmBlue(job, folder + "/blue.img", quiet)) {
+    if (!BrowseEtmPan(job, ToolPanFile(folder), quiet) ||
+        !BrowseEtmBlue(job, ToolBandFile(folder, kEtmBlue), quiet)) {
         return RunOutcome::Stopped;
     }
     for (int band = kEtmGreen; band <= kEtmRed; ++band) {
-        if (!BrowseEtmOtherBand(job, band, folder + "/" + kBandFiles[band], quiet))
+        if (!BrowseEtmOtherBand(job, band, ToolBandFile(folder, static_cast<std::size_t>(band)),
+                                quiet))
             return RunOutcome::Stopped;
     }
     job.method = method;
@@ -138,7 +136,30 @@ RunOutcome FuseWithEtmTool(FusionMethod method, const DegradedScene& scene, cons
                : RunOutcome::Stopped;
 }
 
+// The route of scenes no tool takes: the detail-injection methods fuse the pan and one
+// multi-band MS file (MultiBandPanFile, MultiBandMsFile) as `pansharpen --method NAME --ms` does.
+// Until pan-sharpening reads such an MS, the method says so and the scene is not fused.
+RunOutcome FuseMultiBandFile(const char* method, const DegradedScene& scene,
+                             const std::string& folder, Host& host, std::vector<BandSource>&)
+{
+    if (!TakeScene(scene, folder, host)) return RunOutcome::Stopped;
+    host.ShowMessage(std::string(method) + " cannot fuse " + std::to_string(scene.bands) +
+                     " MS bands yet: it takes them once pan-sharpening reads one multi-band MS "
+                     "file (--ms).");
+    return RunOutcome::Stopped;
+}
+
 }  // namespace
+
+std::string MultiBandPanFile(const std::string& folder)
+{
+    return folder + "/pan.img";
+}
+
+std::string MultiBandMsFile(const std::string& folder)
+{
+    return folder + "/ms.img";
+}
 
 std::vector<FusionMethodEntry> FusionMethodsOf(const MethodTable& table)
 {
@@ -155,22 +176,34 @@ std::vector<FusionMethodEntry> FusionMethodsOf(const MethodTable& table)
             return FuseWithEtmTool(method, s, f, h, out);
         };
     };
+    const auto withMultiBandFile = [](const char* name) -> Fuse {
+        return [name](const DegradedScene& s, const std::string& f, Host& h,
+                      std::vector<BandSource>& out) { return FuseMultiBandFile(name, s, f, h, out); };
+    };
     // The 16-bit tool's four bands: the detail-injection methods first, as the dialog lists
-    // them after methods 1 and 2; then the Landsat tool's three.
+    // them after methods 1 and 2; then the Landsat tool's three; then the detail-injection
+    // methods on one multi-band MS file.
     std::vector<FusionMethodEntry> entries;
     for (const bool injection : {true, false}) {
         for (const FusionMethodRow& row : table) {
             if ((row.engine == MethodEngine::DetailInjection) != injection) continue;
             if (row.minBands <= 4 && 4 <= row.maxBands) {
-                entries.push_back({row.name, 4, 4, SampleType::Int16,
+                entries.push_back({row.name, row.label, 4, 4, SampleType::Int16,
                                    row.kind == MethodKind::Learned, with16BitTool(row)});
             }
         }
     }
     for (const FusionMethodRow& row : table) {
         if (row.inLandsatTool) {
-            entries.push_back({row.name, 3, 2, SampleType::UInt8, row.kind == MethodKind::Learned,
-                               withEtmTool(row.method)});
+            entries.push_back({row.name, row.label, 3, 2, SampleType::UInt8,
+                               row.kind == MethodKind::Learned, withEtmTool(row.method)});
+        }
+    }
+    for (const FusionMethodRow& row : table) {
+        if (row.engine == MethodEngine::DetailInjection) {
+            entries.push_back({row.name, row.label, 0, 0, SampleType::Int16,
+                               row.kind == MethodKind::Learned,
+                               withMultiBandFile(row.name), row.minBands, row.maxBands});
         }
     }
     return entries;
@@ -191,6 +224,12 @@ bool SelectFusionMethods(int bands, int ratio, const std::vector<std::string>& n
     std::string known;
     for (const FusionMethodEntry& entry : registry) {
         if (entry.bands != bands || entry.ratio != ratio) continue;
+        fitting.push_back(&entry);
+        known += (known.empty() ? "" : ", ") + entry.name;
+    }
+    for (const FusionMethodEntry& entry : registry) {
+        if (!fitting.empty() && fitting.front()->bands != 0) break;  // a tool takes the scene
+        if (entry.bands != 0 || bands < entry.fewestBands || bands > entry.mostBands) continue;
         fitting.push_back(&entry);
         known += (known.empty() ? "" : ", ") + entry.name;
     }

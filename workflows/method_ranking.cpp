@@ -6,8 +6,6 @@
 
 #include "assess/quality_table.h"
 #include "fusion/fusion_browse.h"
-#include "imaging/mtf_filter.h"
-#include "raster/envi_band_writer.h"
 #include "workflows/wald_protocol.h"
 
 namespace lumesta {
@@ -17,26 +15,14 @@ namespace {
 // pixels), and the window moves over them.
 constexpr std::int64_t kTileSide = 256;
 
-// Reads the window of a band (whole image coordinates at the band's scale), degraded with gain
-// when ratio > 0, or as it is.
-bool ReadWindow(const BandSource& source, const PanWindow& window, double gain, int ratio,
-                Host& host, std::vector<double>& out)
+// The part of a band the window covers (window in the band's own pixels, within its part).
+BandSource InWindow(BandSource band, const PanWindow& window)
 {
-    BandStream band(source.layout, source.band);
-    if (!band.Open(host)) return false;
-    CropStream crop(band, window.x, window.y, window.width, window.height);
-    if (ratio == 0) {
-        out = ReadAllRows(crop);
-        return !crop.Failed();
-    }
-    MtfFilterStream degraded(crop, MtfGaussian(gain, ratio), ratio, ratio / 2);
-    out = ReadAllRows(degraded);
-    return !degraded.Failed();
-}
-
-PanWindow AtScale(const PanWindow& window, int ratio)
-{
-    return {window.x / ratio, window.y / ratio, window.width / ratio, window.height / ratio};
+    band.left += window.x;
+    band.top += window.y;
+    band.width = window.width;
+    band.height = window.height;
+    return band;
 }
 
 std::string Figure(const char* name, double value)
@@ -108,46 +94,31 @@ RunOutcome RankMethods(const BandSource& pan, const std::vector<BandSource>& ms,
     {
         BandStream panRows(pan.layout, pan.band);
         if (!panRows.Open(host)) return RunOutcome::Stopped;
-        if (!DetailWindow(panRows, ratio, kRankingWindow, pump, ranking.window)) {
+        CropStream part(panRows, pan.left, pan.top, BandWidth(pan), BandHeight(pan));
+        if (!DetailWindow(part, ratio, kRankingWindow, pump, ranking.window)) {
             return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
         }
     }
-    // The window degraded as the protocol degrades a scene, and its MS as the reference.
+    // The window degraded as the protocol degrades a scene, its MS the reference.
     const PanWindow& window = ranking.window;
-    const PanWindow msWindow = AtScale(window, ratio);
-    DegradedScene scene;
-    scene.ratio = ratio;
-    scene.sensor = sensor;
-    scene.panWidth = window.width / ratio;
-    scene.panHeight = window.height / ratio;
-    WorkFolder work;
-    if (work.Path().empty()) {
+    const PanWindow msWindow{window.x / ratio, window.y / ratio, window.width / ratio,
+                             window.height / ratio};
+    std::vector<BandSource> reference;
+    for (const BandSource& band : ms) reference.push_back(InWindow(band, msWindow));
+    WorkFolder scenes;
+    if (scenes.Path().empty()) {
         host.ShowMessage("Cannot create a temporary folder.");
         return RunOutcome::Stopped;
     }
-    if (!ReadWindow(pan, window, sensor.pan, ratio, host, scene.pan)) return RunOutcome::Stopped;
-    std::vector<BandSource> reference;
-    for (std::size_t k = 0; k < ms.size(); ++k) {
-        const double gain = sensor.ms[std::min<std::size_t>(k, sensor.ms.size() - 1)];
-        std::vector<double> samples;
-        scene.ms.emplace_back();
-        if (!ReadWindow(ms[k], msWindow, gain, ratio, host, scene.ms.back()) ||
-            !ReadWindow(ms[k], msWindow, 0, 0, host, samples)) {
-            return RunOutcome::Stopped;
-        }
-        const std::string path = work.Path() + "/reference" + std::to_string(k) + ".img";
-        RasterLayout layout;
-        if (!WriteEnviBand(path, "Band " + std::to_string(k + 1), samples, msWindow.width,
-                           msWindow.height, ms[k].layout.type, host) ||
-            !DescribeRaster(path, GenericSize{}, layout, host)) {
-            return RunOutcome::Stopped;
-        }
-        reference.push_back(BandSource{layout, 0});
-        if (!pump()) return RunOutcome::Cancelled;
-    }
     QualityOutputs outputs({});
+    DegradedScene scene;
+    if (!MakeDegradedScene(InWindow(pan, window), std::nullopt, reference, std::nullopt, ratio,
+                           sensor, methods, scenes.Path(), "", outputs, pump, host, scene)) {
+        return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
+    }
     std::vector<QualityRow> rows;
-    const RunOutcome outcome = RunMethods(scene, methods, reference, "", outputs, host, pump, rows);
+    const RunOutcome outcome =
+        RunMethods(scene, methods, reference, {}, "", outputs, host, pump, rows);
     if (outcome != RunOutcome::Finished) return outcome;
     double bestQ2n = 0;
     for (std::size_t i = 0; i < methods.size() && i < rows.size(); ++i) {
@@ -165,7 +136,7 @@ std::vector<std::string> RankingReportLines(const MethodRanking& ranking)
 {
     const auto label = [](const FusionMethodEntry* entry) {
         const FusionMethodRow* row = FindMethod(entry->name);
-        return row != nullptr ? std::string(row->reportName) : entry->name;
+        return row != nullptr ? std::string(row->reportName) : entry->label;
     };
     std::vector<std::string> lines;
     if (ranking.best == nullptr) return lines;

@@ -10,6 +10,14 @@ namespace lumesta {
 
 enum class QualityProtocol { Reduced, Full, Wald, Degrade };
 
+// A --nodata option: not given (the file's own declaration counts), none (no data is ignored),
+// or a value.
+struct NoDataChoice {
+    bool given = false;
+    bool none = false;
+    double value = 0;
+};
+
 struct QualityJob {
     QualityProtocol protocol = QualityProtocol::Reduced;
     std::vector<std::string> fused;      // reduced, full
@@ -18,12 +26,16 @@ struct QualityJob {
     std::string pan;                     // full, wald, degrade
     GenericSize generic;                 // for headerless matrices
     int ratio = 4;
+    bool ratioGiven = false;  // --ratio given (a georeferenced pair's own ratio must agree)
     int cut = 0;                       // reduced: pixels left out at every border
     std::string sensor = "generic";    // full, wald, degrade
     std::vector<std::string> methods;  // wald: empty for every method that fits
     std::string keepFolder;            // wald: degraded inputs and fused results
     std::string outFolder;             // degrade
     std::string mapPath;               // reduced, full: per-block map as a float TIFF
+    NoDataChoice noData;               // every input
+    NoDataChoice panNoData;            // full, wald, degrade: the pan (wins over noData)
+    NoDataChoice msNoData;             // full, wald, degrade: the MS (wins over noData)
 };
 
 }  // namespace lumesta

@@ -8,7 +8,7 @@
 #include "assess/quality_table.h"
 #include "fusion/fusion_run.h"
 #include "fusion/outputs/fusion_outputs.h"
-#include "imaging/band_stream.h"
+#include "imaging/band_window.h"
 #include "workflows/method_ranking.h"
 
 namespace lumesta {
@@ -52,19 +52,19 @@ QualityJob FullJobOf(const MeasuredRun& files)
 }
 
 bool Open(const std::string& path, int band, const GenericSize& generic, Host& host,
-          std::vector<std::unique_ptr<BandStream>>& streams)
+          std::vector<std::unique_ptr<BandWindowSource>>& sources)
 {
     RasterLayout layout;
     if (!DescribeRaster(path, generic, layout, host)) return false;
-    streams.push_back(std::make_unique<BandStream>(layout, band));
-    return streams.back()->Open(host);
+    sources.push_back(std::make_unique<BandWindowSource>(BandSource{layout, band}, std::nullopt));
+    return sources.back()->Open(host);
 }
 
 bool Measure(const MeasuredRun& files, double panGain, Host& host, FullMetrics& metrics)
 {
     const GenericSize panSize{files.width, files.height, files.bytes};
     const GenericSize msSize{files.width / files.ratio, files.height / files.ratio, files.bytes};
-    std::vector<std::unique_ptr<BandStream>> fused, ms, pan;
+    std::vector<std::unique_ptr<BandWindowSource>> fused, ms, pan;
     for (std::size_t k = 0; k < files.ms.size(); ++k) {
         const bool oneFile = files.fused.size() == 1;
         if (!Open(files.fused[oneFile ? 0 : k], oneFile ? static_cast<int>(k) : 0, panSize, host,
@@ -76,8 +76,8 @@ bool Measure(const MeasuredRun& files, double panGain, Host& host, FullMetrics& 
     if (!Open(files.pan, 0, panSize, host, pan) || !Open(files.pan, 0, panSize, host, pan))
         return false;
     return ComputeFullMetrics(
-        StreamPointers(fused), StreamPointers(ms), *pan[0], *pan[1], files.ratio, panGain,
-        [&host] { return !host.IsCancelled(); }, metrics);
+        WindowPointers(fused), WindowPointers(ms), *pan[0], *pan[1], files.ratio, panGain,
+        [&host] { return !host.IsCancelled(); }, host, metrics);
 }
 
 void AppendLine(const MeasuredRun& files, const SensorGains& sensor, Host& host)
@@ -160,6 +160,20 @@ RunOutcome RunEtmPanSharpenWithQuality(EtmJob& job, RunCounters& counters, Host&
 std::optional<QualityJob> LastPanSharpening()
 {
     return LastRun();
+}
+
+bool TakeLastPanSharpening(QualityJob& job)
+{
+    const std::optional<QualityJob>& last = LastRun();
+    if (!last) return false;
+    if (job.protocol != QualityProtocol::Wald) job.fused = last->fused;
+    if (job.protocol != QualityProtocol::Reduced) {
+        job.ms = last->ms;
+        job.pan = last->pan;
+    }
+    job.ratio = last->ratio;
+    job.generic = last->generic;
+    return true;
 }
 
 }  // namespace lumesta

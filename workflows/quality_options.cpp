@@ -1,8 +1,10 @@
 #include "workflows/quality_options.h"
 
 #include <climits>
+#include <cmath>
 
 #include "imaging/sensor_gains.h"
+#include "raster/header_fields.h"
 
 namespace lumesta {
 namespace {
@@ -21,8 +23,9 @@ const char kReducedDescription[] =
 const char kFullDescription[] =
     "Measures a fused image against the MS and pan it was fused from: D_lambda, D_s and QNR.\n"
     "The MS is upsampled with the 23-tap interpolator; the pan is degraded with the sensor's\n"
-    "MTF (worldview2, quickbird, ikonos, generic). --map writes the per-block QNR as a float\n"
-    "TIFF. A headerless MS is 1/ratio of the typed size.\n";
+    "MTF (worldview2, quickbird, ikonos, worldview3, geoeye1, generic: its gains for the band\n"
+    "count). --map writes the per-block QNR as a float TIFF. A headerless MS is 1/ratio of the\n"
+    "typed size. No data (each file's own, or --nodata) takes no part in the block statistics.\n";
 
 const char kWaldDescription[] =
     "Degrades the pan and MS by the ratio (MTF-matched to --sensor), fuses them with each\n"
@@ -45,6 +48,10 @@ Row BandListRow(const char* name, const char* metavar, const char* help,
                     (job.*field).push_back(FullPath(path));
                 }
                 return Applied();
+            },
+            false,
+            [field](const QualityJob& job) {
+                return (job.*field).empty() ? GivenValues() : GivenValues(job.*field);
             }};
     row.def.metavar = metavar;
     row.def.takesSeveral = true;
@@ -56,7 +63,7 @@ Row BandListRow(const char* name, const char* metavar, const char* help,
 Row PanRow()
 {
     Row row{FileOption(ValueKind::InputFile, "--pan", kImageFilters, true, "The pan band."),
-            StoresFullPath(&QualityJob::pan)};
+            StoresFullPath(&QualityJob::pan), false, GivesText(&QualityJob::pan)};
     row.def.metavar = "P";
     row.def.need = Need::Required;
     row.def.synopsis = Synopsis::Plain;
@@ -67,25 +74,44 @@ std::vector<Row> CommonRows()
 {
     Row ratio{IntegerOption("--ratio", "N", 1, 1 << 20,
                             "The resolution ratio pan : MS, a power of two.", "4"),
-              StoresInt(&QualityJob::ratio)};
+              [](QualityJob& job, const OptionUse& use) {
+                  job.ratio = use.Int();
+                  job.ratioGiven = true;
+                  return Applied();
+              },
+              false, GivesInt(&QualityJob::ratio)};
     Row width{IntegerOption("--width", "W", 1, INT_MAX,
                             "The width of a headerless matrix (the pan's or fused image's).")};
     width.set = [](QualityJob& job, const OptionUse& use) {
         job.generic.width = use.Int();
         return Applied();
     };
+    // A headerless matrix's size, when one was given.
+    const auto generic = [](int GenericSize::*field) {
+        return [field](const QualityJob& job) {
+            return job.generic.*field > 0 ? Given(std::to_string(job.generic.*field))
+                                          : GivenValues();
+        };
+    };
+    width.get = generic(&GenericSize::width);
     width.def.newLine = true;
     Row height{IntegerOption("--height", "H", 1, INT_MAX, "The height of a headerless matrix."),
                [](QualityJob& job, const OptionUse& use) {
                    job.generic.height = use.Int();
                    return Applied();
-               }};
+               },
+               false, generic(&GenericSize::height)};
     height.def.synopsis = Synopsis::WithPrevious;
     Row bytes{IntegerOption("--bytes", "1|2", 1, 2,
                             "The sample size of a headerless matrix: 1 (unsigned) or 2 (signed)."),
               [](QualityJob& job, const OptionUse& use) {
                   job.generic.bytes = use.Int();
                   return Applied();
+              },
+              false,
+              [](const QualityJob& job) {
+                  return job.generic.width > 0 ? Given(std::to_string(job.generic.bytes))
+                                               : GivenValues();
               }};
     bytes.def.synopsis = Synopsis::WithPrevious;
     return {ratio, width, height, bytes};
@@ -101,7 +127,8 @@ Row SensorRow()
         [](QualityJob& job, const OptionUse& use) {
             job.sensor = use.Text();
             return Applied();
-        }};
+        },
+        false, GivesText(&QualityJob::sensor)};
     row.def.metavar = "NAME";
     return row;
 }
@@ -118,16 +145,51 @@ Row FormatRow()
 
 Row FolderRow(const char* name, const char* help, std::string QualityJob::*field)
 {
-    Row row{TextOption(name, "DIR", help),
-            StoresFullPath(field)};  // a folder, created when missing
+    Row row{TextOption(name, "DIR", help), StoresFullPath(field),  // a folder, made when missing
+            false, GivesText(field)};
     row.def.metavar = "DIR";
     return row;
+}
+
+// --nodata V|none and its per-input forms.
+Row NoDataRow(const char* name, const char* help, NoDataChoice QualityJob::*field)
+{
+    Row row{TextOption(name, "V|none", help), [field](QualityJob& job, const OptionUse& use) {
+                NoDataChoice choice;
+                choice.given = true;
+                choice.none = use.Text() == "none";
+                if (!choice.none) {
+                    const std::optional<double> value = ParseHeaderNumber(use.Text());
+                    if (!value || !std::isfinite(*value))
+                        return WrongCommandLine(WrongValueText(use.def));
+                    choice.value = *value;
+                }
+                job.*field = choice;
+                return Applied();
+            }};
+    return row;
+}
+
+std::vector<Row> NoDataRows(bool perInput)
+{
+    std::vector<Row> rows{
+        NoDataRow("--nodata",
+                  "The value marking no data in every input (none: ignore the files' own); by "
+                  "default each file's own declaration.",
+                  &QualityJob::noData)};
+    rows.front().def.newLine = true;
+    if (!perInput) return rows;
+    rows.push_back(NoDataRow("--pan-nodata", "The same for the pan; wins over --nodata.",
+                             &QualityJob::panNoData));
+    rows.push_back(NoDataRow("--ms-nodata", "The same for the MS; wins over --nodata.",
+                             &QualityJob::msNoData));
+    return rows;
 }
 
 Row MapRow(const char* help)
 {
     Row row{FileOption(ValueKind::OutputFile, "--map", {".tif"}, true, help),
-            StoresFullPath(&QualityJob::mapPath)};
+            StoresFullPath(&QualityJob::mapPath), false, GivesText(&QualityJob::mapPath)};
     row.def.metavar = "FILE.tif";
     return row;
 }
@@ -148,7 +210,9 @@ OptionTable<QualityJob> MakeTable(QualityProtocol protocol)
                 common[0],
                 {IntegerOption("--cut", "N", 0, INT_MAX,
                                "Pixels left out at every border before measuring.", "0"),
-                 StoresInt(&QualityJob::cut)}};
+                 StoresInt(&QualityJob::cut), false, [](const QualityJob& job) {
+                     return job.cut == 0 ? GivenValues() : Given(std::to_string(job.cut));
+                 }}};
             break;
         case QualityProtocol::Full:
             table.tool = {"quality full", "Fusion quality without a reference (D_lambda, D_s, QNR)",
@@ -168,6 +232,11 @@ OptionTable<QualityJob> MakeTable(QualityProtocol protocol)
                             [](QualityJob& job, const OptionUse& use) {
                                 job.methods = use.values.Texts(use.def.name);
                                 return Applied();
+                            },
+                            false,
+                            [](const QualityJob& job) {
+                                return job.methods.empty() ? GivenValues()
+                                                           : GivenValues(job.methods);
                             }});
             rows.back().def.repeatable = true;
             rows.push_back(FolderRow("--keep",
@@ -190,6 +259,8 @@ OptionTable<QualityJob> MakeTable(QualityProtocol protocol)
         rows.push_back(MapRow("Also write the per-block Q2n as a float TIFF."));
     if (protocol == QualityProtocol::Full)
         rows.push_back(MapRow("Also write the per-block QNR as a float TIFF."));
+    const std::vector<Row> noData = NoDataRows(protocol != QualityProtocol::Reduced);
+    rows.insert(rows.end(), noData.begin(), noData.end());
     rows.insert(rows.end(), common.begin() + 1, common.end());
     table.setRunOptions = [protocol](QualityJob& job, const OptionValues&) {
         job.protocol = protocol;

@@ -1,10 +1,9 @@
 #pragma once
-// The reduced-resolution protocol's steps: MTF-matched degradation of a scene, its files for
-// other tools, and the fusion and measurement of each method.
+// The reduced-resolution protocol's steps: the degraded scene in files (for the fusion tools, and
+// kept for the user), and the fusion and measurement of each method.
 
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,20 +14,12 @@
 
 namespace lumesta {
 
-// A fresh folder under the system's temporary folder, removed with its contents on every path.
+// A fresh folder under the system's temporary folder, removed with its contents on every path;
+// Path() is empty when none could be made.
 class WorkFolder {
 public:
-    WorkFolder()
-    {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "lumesta-quality-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) m_path = pattern;
-    }
-    ~WorkFolder()
-    {
-        std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-    }
+    WorkFolder();
+    ~WorkFolder();
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
     const std::string& Path() const { return m_path; }
@@ -37,31 +28,39 @@ private:
     std::string m_path;
 };
 
-// Filters every MS band with its gain and the pan with the pan gain, and decimates them by
-// ratio (offset ratio / 2). Sides must be multiples of ratio (checked by the caller). False
-// after a read failure (message shown).
-bool DegradeScene(const BandSource& pan, const std::vector<BandSource>& ms, int ratio,
-                  const SensorGains& sensor, Host& host, DegradedScene& scene);
-
 // The files of a protocol's folder: the degraded pan and MS, and a method's kept result.
 std::string DegradedPanPath(const std::string& folder);
 std::string DegradedMsPath(const std::string& folder);
 std::string KeptResultPath(const std::string& folder, const FusionMethodEntry& method);
 
-// Writes the degraded pan and MS of folder (made when missing) in the given sample types,
-// staged through outputs (confirmed by the caller); they reach their names at its Commit.
-// False after "Cannot write PATH.".
-bool WriteDegradedScene(const DegradedScene& scene, const std::string& folder, SampleType panType,
-                        SampleType msType, QualityOutputs& outputs, Host& host);
+// The degraded scene the protocol and `degrade` make: the pan and MS (sides multiples of ratio,
+// checked by the caller) filtered by the sensor's MTF and decimated. With sceneFolder, the files
+// the methods fuse (rounded into the methods' sample type, or the inputs' for methods fusing one
+// multi-band file); with keptFolder, DegradedPanPath and DegradedMsPath there in the inputs'
+// sample types, staged through outputs (confirmed by the caller). False after a message or a
+// cancel.
+bool MakeDegradedScene(const BandSource& pan, std::optional<double> panNoData,
+                       const std::vector<BandSource>& ms, std::optional<double> msNoData, int ratio,
+                       const SensorGains& sensor,
+                       const std::vector<const FusionMethodEntry*>& methods,
+                       const std::string& sceneFolder, const std::string& keptFolder,
+                       QualityOutputs& outputs, const QualityPump& pump, Host& host,
+                       DegradedScene& scene);
 
-// Fuses the scene with each method and measures the result against the MS (reference). With
-// keepFolder, also writes each method's result there, staged through outputs. A method that
-// stops on a message gives a row of NaN; Stopped when every method stopped; Cancelled stops
-// everything.
+// The progress window's name of a method's step: its fusion and measurement.
+std::string MethodStepName(const FusionMethodEntry& method);
+
+// Fuses the scene with each method and measures the result against the MS (reference, its no
+// data per band). With keepFolder, also writes KeptResultPath there (the reference's sample
+// type), staged through outputs. A method that stops on a message gives a row of NaN; a metric
+// its result leaves undefined stops with the message naming it; Stopped when every method
+// stopped; Cancelled stops everything. Each method's step begins as step 1, 2, ... of the
+// host's run steps (the degradation is step 0).
 RunOutcome RunMethods(const DegradedScene& scene,
                       const std::vector<const FusionMethodEntry*>& methods,
-                      const std::vector<BandSource>& reference, const std::string& keepFolder,
-                      QualityOutputs& outputs, Host& host, const std::function<bool()>& pump,
-                      std::vector<QualityRow>& rows);
+                      const std::vector<BandSource>& reference,
+                      const std::vector<std::optional<double>>& referenceNoData,
+                      const std::string& keepFolder, QualityOutputs& outputs, Host& host,
+                      const QualityPump& pump, std::vector<QualityRow>& rows);
 
 }  // namespace lumesta

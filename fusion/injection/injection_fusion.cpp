@@ -7,6 +7,7 @@
 #include "core/allocate.h"
 #include "core/worker_threads.h"
 #include "fusion/injection/injection_kernels.h"
+#include "fusion/injection/learned/learned_fusion.h"
 #include "fusion/optimisation/pansharpen_arithmetic.h"
 #include "fusion/parallel_rows.h"
 #include "imaging/row_stream.h"
@@ -202,66 +203,86 @@ void AdjustRowColours(const double* const* m, const std::array<int, 3>& amounts,
     }
 }
 
-// The rows one thread fuses a pan row with, kept from one pan row to the next: the upsampled
-// bands, the wavelet detail, the upsampled low-pass pans, the shared row, one MS-width line, an
-// upsampled correction and the fused row.
-struct RowWork {
-    std::vector<double> rows;
-    std::vector<const double*> m;  // the upsampled bands
+// The rows every band's formula reads at row r of the window, in a thread's own buffers: the
+// bands upsampled, the wavelet detail, the low-pass pans upsampled and the shared row.
+struct RowParts {
+    std::vector<const double*> m;
+    double* detail = nullptr;
+    double* low = nullptr;
+    double* shared = nullptr;
+    double* line = nullptr;        // one MS-width line of scratch
+    double* correction = nullptr;  // a band's correction upsampled
+    double* fused = nullptr;       // a row for the formula's result
 };
 
-// Fuses row r of the window, band after band, before rounding: take(k, fused) receives band k's
-// row (width values, valid until the next call); the strip's corrections, when it has them,
-// are added upsampled.
-template <typename Take>
-void FuseRowBands(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
-                  RowWork& work, const Take& take)
+RowParts PrepareRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r)
 {
     const std::int64_t width = model.width;
     const int n = model.bands;
     const std::int64_t lows = model.recipe.lowPassPans ? model.fusedLows : 0;
-    work.rows.resize(static_cast<std::size_t>((n + 5 + lows) * width));
-    work.m.resize(static_cast<std::size_t>(n));
-    double* detail = work.rows.data() + n * width;
-    double* low = detail + width;
-    double* shared = low + lows * width;
-    double* line = shared + width;
-    double* correction = line + width;
-    double* fused = correction + width;
+    // The bands, the wavelet detail, the low-pass pans, the shared row, one MS-width line, an
+    // upsampled correction and the fused row; each thread keeps its rows from one pan row to
+    // the next.
+    thread_local std::vector<double> work;
+    work.resize(static_cast<std::size_t>((n + 5 + lows) * width));
+    RowParts parts;
+    parts.m.resize(static_cast<std::size_t>(n));
+    parts.detail = work.data() + n * width;
+    parts.low = parts.detail + width;
+    parts.shared = parts.low + lows * width;
+    double* line = parts.shared + width;
+    parts.line = line;
+    parts.correction = line + width;
+    parts.fused = parts.correction + width;
     const std::int64_t image = strip.msRows * model.msWidth;
     for (int k = 0; k < n; ++k) {
-        double* band = work.rows.data() + k * width;
-        UpsampleRow(model, strip, strip.ms.data() + k * image, r, line, band);
-        work.m[k] = band;
+        UpsampleRow(model, strip, strip.ms.data() + k * image, r, line, work.data() + k * width);
+        parts.m[k] = work.data() + k * width;
     }
-    if (model.recipe.waveletDetail) WaveletDetail(model, strip, r, fused, detail);
+    if (model.recipe.waveletDetail) WaveletDetail(model, strip, r, parts.fused, parts.detail);
     for (std::int64_t g = 0; g < lows; ++g) {
-        UpsampleRow(model, strip, strip.lows.data() + g * image, r, line, low + g * width);
+        UpsampleRow(model, strip, strip.lows.data() + g * image, r, line, parts.low + g * width);
     }
     if (model.recipe.shared == SharedRowKind::Intensity) {
-        IntensityRow(work.m.data(), n, model.weight.data(), model.intercept, width, shared);
+        IntensityRow(parts.m.data(), n, model.weight.data(), model.intercept, width, parts.shared);
     } else if (model.recipe.shared == SharedRowKind::Mean) {
-        MeanRow(work.m.data(), n, width, shared);
+        MeanRow(parts.m.data(), n, width, parts.shared);
     }
-    for (int k = 0; k < n; ++k) {
-        BandRowInputs in;
-        in.band = work.m[k];
-        in.shared = shared;
-        in.pan = PanRow(strip, model, r);
-        in.low = low + model.lowOfBand[k] * width;
-        in.detail = detail;
-        in.scale = model.panScale[k];
-        in.offset = model.panOffset[k];
-        in.gain = model.gain[k];
-        if (model.recipe.shared == SharedRowKind::BandIntensity) {
-            IntensityRow(work.m.data(), n, model.bandWeight.data() + k * n, 0.0, width, shared);
-        }
-        model.recipe.formula(in, width, fused);
-        if (strip.corrected) {
-            UpsampleRow(model, strip, strip.corrections.data() + k * image, r, line, correction);
-            AddToRow(correction, width, fused);
-        }
-        take(k, fused);
+    return parts;
+}
+
+BandRowInputs BandInputs(const InjectionModel& model, const StripInputs& strip,
+                         const RowParts& parts, std::int64_t r, int k)
+{
+    BandRowInputs in;
+    in.band = parts.m[k];
+    in.shared = parts.shared;
+    in.pan = PanRow(strip, model, r);
+    in.low = parts.low + model.lowOfBand[k] * model.width;
+    in.detail = parts.detail;
+    in.scale = model.panScale[k];
+    in.offset = model.panOffset[k];
+    in.gain = model.gain[k];
+    return in;
+}
+
+// Band k's fused row r before rounding, into parts.fused: the method's formula (after the
+// band's own intensity, for methods that have one), and the band's correction upsampled when
+// the strip has corrections.
+void FuseBand(const InjectionModel& model, const StripInputs& strip, const RowParts& parts,
+              std::int64_t r, int k)
+{
+    const std::int64_t width = model.width;
+    if (model.recipe.shared == SharedRowKind::BandIntensity) {
+        IntensityRow(parts.m.data(), model.bands, model.bandWeight.data() + k * model.bands, 0.0,
+                     width, parts.shared);
+    }
+    model.recipe.formula(BandInputs(model, strip, parts, r, k), width, parts.fused);
+    if (strip.corrected) {
+        const std::int64_t image = strip.msRows * model.msWidth;
+        UpsampleRow(model, strip, strip.corrections.data() + k * image, r, parts.line,
+                    parts.correction);
+        AddToRow(parts.correction, width, parts.fused);
     }
 }
 
@@ -271,17 +292,67 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
              const std::array<int, 3>& amounts, std::int64_t sampleAt,
              std::vector<std::vector<unsigned char>>& out)
 {
-    thread_local RowWork work;
     const std::int64_t width = model.width;
+    const RowParts parts = PrepareRow(model, strip, r);
     const std::int64_t at = sampleAt * SampleBytes(model.inputs.type);
-    FuseRowBands(model, strip, r, work, [&](int k, const double* fused) {
-        StoreFusedRow(model.inputs.type, fused, width, out[k].data() + at);
-    });
+    for (int k = 0; k < model.bands; ++k) {
+        FuseBand(model, strip, parts, r, k);
+        StoreFusedRow(model.inputs.type, parts.fused, width, out[k].data() + at);
+    }
     if (amounts[0] == 0 && amounts[1] == 0 && amounts[2] == 0) return;
     std::int16_t* const colours[3] = {reinterpret_cast<std::int16_t*>(out[0].data() + at),
                                       reinterpret_cast<std::int16_t*>(out[1].data() + at),
                                       reinterpret_cast<std::int16_t*>(out[2].data() + at)};
-    AdjustRowColours(work.m.data(), amounts, width, colours);
+    AdjustRowColours(parts.m.data(), amounts, width, colours);
+}
+
+// Stores row r of the window from fused values (band k's row at values + k · bandStride), as
+// FuseRow stores the formula's rows.
+void StoreRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
+              const double* values, std::int64_t bandStride, const std::array<int, 3>& amounts,
+              std::int64_t sampleAt, std::vector<std::vector<unsigned char>>& out)
+{
+    const std::int64_t width = model.width;
+    const std::int64_t at = sampleAt * SampleBytes(model.inputs.type);
+    for (int k = 0; k < model.bands; ++k) {
+        StoreFusedRow(model.inputs.type, values + k * bandStride, width, out[k].data() + at);
+    }
+    if (amounts[0] == 0 && amounts[1] == 0 && amounts[2] == 0) return;
+    const RowParts parts = PrepareRow(model, strip, r);
+    std::int16_t* const colours[3] = {reinterpret_cast<std::int16_t*>(out[0].data() + at),
+                                      reinterpret_cast<std::int16_t*>(out[1].data() + at),
+                                      reinterpret_cast<std::int16_t*>(out[2].data() + at)};
+    AdjustRowColours(parts.m.data(), amounts, width, colours);
+}
+
+// Row r's base values and network inputs (ComputeBaseRows).
+void BaseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
+             const std::vector<double>& scales, const BaseRowsTarget& target)
+{
+    const std::int64_t width = model.width;
+    const int n = model.bands;
+    const RowParts parts = PrepareRow(model, strip, r);
+    const bool base = target.base != nullptr && r >= target.baseFirst &&
+                      r < target.baseFirst + target.baseCount;
+    const float* pan = PanRow(strip, model, r);
+    for (int k = 0; k < n; ++k) {
+        const BandRowInputs in = BandInputs(model, strip, parts, r, k);
+        if (base) {
+            FuseBand(model, strip, parts, r, k);
+            std::copy(parts.fused, parts.fused + width,
+                      target.base + k * target.baseBandStride + (r - target.baseFirst) * width);
+        }
+        float* band = target.features + k * target.featureChannelStride +
+                      (r - strip.row0) * target.featureRowStride;
+        float* detail = band + n * target.featureChannelStride;
+        const double scale = scales[k];
+        for (std::int64_t x = 0; x < width; ++x) {
+            band[x] = static_cast<float>(in.band[x] / scale);
+            const double low = in.scale * in.low[x] + in.offset;
+            const double equalised = in.scale * pan[x] + in.offset;
+            detail[x] = low > 0 ? static_cast<float>((equalised - low) / low) : 0.0f;
+        }
+    }
 }
 
 // Samples of type T: invalid pixels take the no-data value; a valid one equal to it moves by
@@ -369,6 +440,20 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
                              const std::string& readFailure, RunProgress& progress, Host& host,
                              const std::function<bool()>& pump)
 {
+    if (MethodRowOf(model.inputs.method).kind == MethodKind::Learned) {
+        return FuseLearnedImage(model, sink, colourAmounts, stripRows, readFailure, progress, host,
+                                pump);
+    }
+    return FuseInjectedImageWith(model, StripValues(), sink, colourAmounts, stripRows, readFailure,
+                                 progress, host, pump);
+}
+
+StepResult FuseInjectedImageWith(const InjectionModel& model, const StripValues& values,
+                                 const FusedRowsSink& sink, const std::array<int, 3>& colourAmounts,
+                                 std::int64_t stripRows, const std::string& readFailure,
+                                 RunProgress& progress, Host& host,
+                                 const std::function<bool()>& pump)
+{
     if (stripRows <= 0) stripRows = InjectionStripRows(model);
     const std::int64_t width = model.inputs.width;
     const std::int64_t height = model.inputs.height;
@@ -381,6 +466,10 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
     }
     std::vector<std::uint8_t> valid;
     if (model.scene.Masked() && !TryAllocate(valid, stripRows * width, host)) {
+        return StepResult::Failed;
+    }
+    std::vector<double> fusedValues;
+    if (values && !TryAllocate(fusedValues, model.bands * stripRows * model.width, host)) {
         return StepResult::Failed;
     }
     FusedStrip fused;
@@ -396,15 +485,29 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
         strip.row0 = std::clamp<std::int64_t>(row0 - window.y0, 0, window.height);
         strip.row1 = std::clamp<std::int64_t>(row1 - window.y0, 0, window.height);
         if (strip.row0 < strip.row1) {
-            const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
-            if (read != StepResult::Ok) {
-                return read == StepResult::Failed && !pump() ? StepResult::Cancelled : read;
+            if (values) {
+                const StepResult computed = values(strip.row0, strip.row1, fusedValues.data());
+                if (computed != StepResult::Ok) return computed;
+            }
+            const bool colours = colourAmounts != std::array<int, 3>{0, 0, 0};
+            if (!values || colours) {
+                const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
+                if (read != StepResult::Ok) {
+                    return read == StepResult::Failed && !pump() ? StepResult::Cancelled : read;
+                }
             }
             const std::int64_t first = (window.y0 + strip.row0 - row0) * width + window.x0;
+            const std::int64_t rows = strip.row1 - strip.row0;
             const bool going = ForEachRowInParallel(
-                strip.row1 - strip.row0,
+                rows,
                 [&](std::int64_t i) {
-                    FuseRow(model, strip, strip.row0 + i, colourAmounts, first + i * width, out);
+                    if (values) {
+                        StoreRow(model, strip, strip.row0 + i, fusedValues.data() + i * model.width,
+                                 rows * model.width, colourAmounts, first + i * width, out);
+                    } else {
+                        FuseRow(model, strip, strip.row0 + i, colourAmounts, first + i * width,
+                                out);
+                    }
                 },
                 pump);
             if (!going) return StepResult::Cancelled;
@@ -419,6 +522,24 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
         if (!sink(fused)) return StepResult::Failed;
     }
     return StepResult::Ok;
+}
+
+StepResult ComputeBaseRows(const InjectionModel& model, std::int64_t first, std::int64_t count,
+                           const std::vector<double>& scales, const BaseRowsTarget& target,
+                           const std::string& readFailure, Host& host,
+                           const std::function<bool()>& pump)
+{
+    StripInputs strip;
+    strip.corrected = model.corrected;
+    strip.row0 = first;
+    strip.row1 = first + count;
+    const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
+    if (read != StepResult::Ok) return read;
+    const bool going = ForEachRowInParallel(
+        count,
+        [&](std::int64_t i) { BaseRow(model, strip, first + i, scales, target); },
+        pump);
+    return going ? StepResult::Ok : StepResult::Cancelled;
 }
 
 StepResult VisitFusedRows(const InjectionModel& model, std::int64_t stripRows,
@@ -439,10 +560,12 @@ StepResult VisitFusedRows(const InjectionModel& model, std::int64_t stripRows,
         const bool going = ForEachRowInParallel(
             strip.row1 - strip.row0,
             [&](std::int64_t i) {
-                thread_local RowWork work;
                 const std::int64_t r = strip.row0 + i;
-                FuseRowBands(model, strip, r, work,
-                             [&](int k, const double* fused) { visit(r, k, fused); });
+                const RowParts parts = PrepareRow(model, strip, r);
+                for (int k = 0; k < model.bands; ++k) {
+                    FuseBand(model, strip, parts, r, k);
+                    visit(r, k, parts.fused);
+                }
             },
             pump);
         if (!going) return StepResult::Cancelled;

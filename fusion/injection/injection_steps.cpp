@@ -2,6 +2,8 @@
 
 #include <malloc.h>
 
+#include <algorithm>
+
 #include "fusion/band_pass.h"
 #include "fusion/injection/injection_fusion.h"
 #include "fusion/injection/injection_model.h"

@@ -92,7 +92,7 @@ check "unknown method: message" grep -q -- '--method' "$WORK/err.txt"
 "$CLI" pansharpen --pan "$E/pan.img" --blue "$E/blue.img" --green "$E/green.img" --red "$E/red.img" \
     --nir "$E/nir.img" --method gsa --sensor landsat --yes --quiet 2>"$WORK/err.txt"
 check "unknown sensor: status 2" [ $? = 2 ]
-check "unknown sensor: message" grep -q -- '--sensor takes worldview2, quickbird, ikonos or generic' "$WORK/err.txt"
+check "unknown sensor: message" grep -q -- '--sensor takes worldview2, quickbird, ikonos, worldview3, geoeye1 or generic' "$WORK/err.txt"
 
 # Ctrl-C while a method fuses: status 130, the Cancelled line, no output left.
 "$GEN" pansharpen "$WORK/big" --width 2048 --height 2048 --layouts envi --seed 2 || exit 1

@@ -3,6 +3,7 @@
 
 #include "assess/quality_metrics.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,6 +16,8 @@
 #include "imaging/interpolator23.h"
 #include "imaging/mtf_filter.h"
 #include "imaging/row_stream.h"
+#include "imaging/row_window.h"
+#include "tests/support/fake_host.h"
 
 namespace lumesta {
 namespace {
@@ -53,12 +56,12 @@ Scene Perturbed(const Scene& scene, unsigned seed)
 }
 
 struct Streams {
-    std::vector<std::unique_ptr<BufferStream>> owned;
-    std::vector<RowStream*> pointers;
+    std::vector<std::unique_ptr<BufferWindowSource>> owned;
+    std::vector<RowWindowSource*> pointers;
     explicit Streams(const Scene& scene)
     {
         for (const Image& band : scene.bands) {
-            owned.push_back(std::make_unique<BufferStream>(scene.w, scene.h, band));
+            owned.push_back(std::make_unique<BufferWindowSource>(scene.w, scene.h, band));
             pointers.push_back(owned.back().get());
         }
     }
@@ -210,11 +213,12 @@ TEST(QualityKernelsTest, CayleyDicksonProductIsTheQuaternionProductAndKeepsNorms
 
 TEST(QualityMetricsTest, IdenticalImagesGiveTheIdealValuesAndGainsActOnSamOnlyPerBand)
 {
+    testing::FakeHost host;
     const Scene g = RandomScene(64, 64, 4, 1);
     Streams f(g), r(g);
     ReducedMetrics m;
     ASSERT_TRUE(ComputeReducedMetrics(
-        f.pointers, r.pointers, 4, [] { return true; }, m));
+        f.pointers, r.pointers, 4, [] { return true; }, host, m));
     EXPECT_EQ(m.ergas, 0.0);
     EXPECT_NEAR(m.sam, 0.0, 1e-12);
     EXPECT_NEAR(m.q, 1.0, 1e-12);
@@ -228,9 +232,9 @@ TEST(QualityMetricsTest, IdenticalImagesGiveTheIdealValuesAndGainsActOnSamOnlyPe
     Streams a(allGain), o(oneGain), r2(g), r3(g);
     ReducedMetrics ma, mo;
     ASSERT_TRUE(ComputeReducedMetrics(
-        a.pointers, r2.pointers, 4, [] { return true; }, ma));
+        a.pointers, r2.pointers, 4, [] { return true; }, host, ma));
     ASSERT_TRUE(ComputeReducedMetrics(
-        o.pointers, r3.pointers, 4, [] { return true; }, mo));
+        o.pointers, r3.pointers, 4, [] { return true; }, host, mo));
     EXPECT_NEAR(ma.sam, 0.0, 1e-12);
     EXPECT_GT(mo.sam, 0.1);
 }
@@ -238,9 +242,10 @@ TEST(QualityMetricsTest, IdenticalImagesGiveTheIdealValuesAndGainsActOnSamOnlyPe
 // The reason the reduced metrics of fused against reference leave undefined, "" for none.
 std::string ReducedUndefined(const Scene& fused, const Scene& reference, ReducedMetrics& m)
 {
+    testing::FakeHost host;
     Streams f(fused), r(reference);
     EXPECT_TRUE(ComputeReducedMetrics(
-        f.pointers, r.pointers, 2, [] { return true; }, m));
+        f.pointers, r.pointers, 2, [] { return true; }, host, m));
     return m.undefined;
 }
 
@@ -273,21 +278,28 @@ TEST(QualityMetricsTest, UndefinedMetricsAreNaNAndNamedWithTheirReason)
     const Scene dot{1, 1, {Image(1, 5.0)}};
     EXPECT_EQ(ReducedUndefined(dot, dot, m),
               "Q is undefined: the image (1 x 1) holds no whole block of 32 x 32 pixels.");
-    Scene notANumber = random;
+    // A sample that is not a number is no data: its pixel and block take no part.
+    const Scene wider = RandomScene(64, 64, 2, 3);
+    Scene notANumber = wider;
     notANumber.bands[0][5] = std::nan("");
-    EXPECT_EQ(ReducedUndefined(notANumber, random, m),
-              "ERGAS is undefined: the images hold samples that are not numbers.");
+    EXPECT_EQ(ReducedUndefined(notANumber, wider, m), "");
+    EXPECT_EQ(m.blocksUsed, m.blocksTotal - 1);
+    Scene nothing = random;
+    for (auto& band : nothing.bands) band.assign(band.size(), std::nan(""));
+    EXPECT_EQ(ReducedUndefined(nothing, random, m),
+              "ERGAS is undefined: every pixel holds no data.");
     EXPECT_EQ(ReducedUndefined(random, random, m), "");
 
     // Full resolution: D_lambda compares pairs of bands, and needs a whole block.
     const auto fullUndefined = [](const Scene& fused, const Scene& ms) {
+        testing::FakeHost host;
         Streams f(fused), r(ms);
         Scene panScene{fused.w, fused.h, {fused.bands[0]}};
         Streams p(panScene), q(panScene);
         FullMetrics full;
         EXPECT_TRUE(ComputeFullMetrics(
             f.pointers, r.pointers, *p.pointers[0], *q.pointers[0], 2, 0.15, [] { return true; },
-            full));
+            host, full));
         return full.undefined;
     };
     EXPECT_EQ(fullUndefined(RandomScene(64, 64, 1, 5), RandomScene(32, 32, 1, 6)),
@@ -299,13 +311,14 @@ TEST(QualityMetricsTest, UndefinedMetricsAreNaNAndNamedWithTheirReason)
 
 TEST(QualityMetricsTest, StreamedReducedMetricsEqualTheWholeImageDefinitions)
 {
+    testing::FakeHost host;
     for (int bands : {3, 4}) {
         const Scene g = RandomScene(100, 75, bands, 7);  // partial blocks on both axes
         const Scene f = Perturbed(g, 9);
         Streams fs(f), gs(g);
         ReducedMetrics m;
         ASSERT_TRUE(ComputeReducedMetrics(
-            fs.pointers, gs.pointers, 4, [] { return true; }, m));
+            fs.pointers, gs.pointers, 4, [] { return true; }, host, m));
         double relative = 0, angles = 0, fg = 0, ff = 0, gg = 0, q = 0;
         for (int k = 0; k < bands; ++k) {
             double mse = 0, mean = 0;
@@ -345,12 +358,13 @@ TEST(QualityMetricsTest, StreamedReducedMetricsEqualTheWholeImageDefinitions)
         EXPECT_LT(Relative(m.scc, fg / (std::sqrt(ff) * std::sqrt(gg))), 1e-12);
         EXPECT_LT(Relative(m.q, q), 1e-12);
         EXPECT_LT(Relative(m.q2n, DirectQ2n(f, g)), 1e-12);
-        EXPECT_EQ(m.q2nMap.rows * m.q2nMap.columns, 4 * 3);
+        EXPECT_EQ(m.blocksTotal, 4 * 3);
     }
 }
 
 TEST(QualityMetricsTest, StreamedFullMetricsEqualTheWholeImageDefinitions)
 {
+    testing::FakeHost host;
     const int ratio = 4, bands = 4;
     const Scene ms = RandomScene(24, 17, bands, 3);
     const Scene pan = RandomScene(96, 68, 1, 5);
@@ -373,7 +387,7 @@ TEST(QualityMetricsTest, StreamedFullMetricsEqualTheWholeImageDefinitions)
     FullMetrics m;
     ASSERT_TRUE(ComputeFullMetrics(
         fs.pointers, mss.pointers, *p1.pointers[0], *p2.pointers[0], ratio, 0.15,
-        [] { return true; }, m));
+        [] { return true; }, host, m));
     double dl = 0, ds = 0;
     for (int i = 0; i < bands; ++i) {
         for (int j = i + 1; j < bands; ++j) {
@@ -388,26 +402,110 @@ TEST(QualityMetricsTest, StreamedFullMetricsEqualTheWholeImageDefinitions)
     EXPECT_LT(Relative(m.dLambda, dl), 1e-12);
     EXPECT_LT(Relative(m.dS, ds), 1e-12);
     EXPECT_LT(Relative(m.qnr, (1 - dl) * (1 - ds)), 1e-12);
-    EXPECT_EQ(m.qnrMap.rows, 2);
-    EXPECT_EQ(m.qnrMap.columns, 3);
+    EXPECT_EQ(m.blocksUsed, 2 * 3);
 
     // F = the upsampled MS: no spectral distortion at all.
     Streams same(up), mss2(ms), p3(pan), p4(pan);
     ASSERT_TRUE(ComputeFullMetrics(
         same.pointers, mss2.pointers, *p3.pointers[0], *p4.pointers[0], ratio, 0.15,
-        [] { return true; }, m));
+        [] { return true; }, host, m));
     EXPECT_EQ(m.dLambda, 0.0);
 }
 
 TEST(QualityMetricsTest, ACancelStopsTheMeasurement)
 {
+    testing::FakeHost host;
     const Scene g = RandomScene(64, 96, 2, 2);
     Streams f(g), r(g);
     int pumps = 0;
     ReducedMetrics m;
     EXPECT_FALSE(ComputeReducedMetrics(
-        f.pointers, r.pointers, 2, [&] { return ++pumps < 2; }, m));
+        f.pointers, r.pointers, 2, [&] { return ++pumps < 2; }, host, m));
     EXPECT_EQ(pumps, 2);
+}
+
+// Several panels of columns, the block store in a file, give every number of one panel: the
+// panels only bound the memory.
+TEST(QualityMetricsTest, PanelsOfColumnsGiveTheNumbersOfTheWholeImage)
+{
+    testing::FakeHost host;
+    const Scene g = RandomScene(230, 100, 4, 11);  // 8 block columns, the last partial
+    const Scene f = Perturbed(g, 12);
+    Streams f1(f), g1(g), f2(f), g2(g);
+    ReducedMetrics whole, panels;
+    std::vector<std::vector<double>> wholeMap, panelMap;
+    ASSERT_TRUE(ComputeReducedMetrics(
+        f1.pointers, g1.pointers, 4, [] { return true; }, host, whole,
+        [&](const std::vector<double>& row) { return wholeMap.push_back(row), true; }));
+    ASSERT_TRUE(ComputeReducedMetrics(
+        f2.pointers, g2.pointers, 4, [] { return true; }, host, panels,
+        [&](const std::vector<double>& row) { return panelMap.push_back(row), true; },
+        34 * 8 * 32 * 8 * 3));  // three block columns a panel
+    EXPECT_EQ(panels.ergas, whole.ergas);
+    EXPECT_EQ(panels.sam, whole.sam);
+    EXPECT_EQ(panels.scc, whole.scc);
+    EXPECT_EQ(panels.q2n, whole.q2n);
+    EXPECT_EQ(panels.qBands, whole.qBands);
+    EXPECT_EQ(panelMap, wholeMap);
+    EXPECT_EQ(wholeMap.size(), 4u);
+
+    for (int ratio : {2, 4, 8}) {
+        const Scene ms = RandomScene(240 / ratio, 100 / ratio, 3, 13);
+        const Scene pan = RandomScene(240, 100, 1, 14);
+        Scene fused = RandomScene(240, 100, 3, 15);
+        FullMetrics fullWhole, fullPanels;
+        Streams a1(fused), m1(ms), p1(pan), q1(pan), a2(fused), m2(ms), p2(pan), q2(pan);
+        ASSERT_TRUE(ComputeFullMetrics(
+            a1.pointers, m1.pointers, *p1.pointers[0], *q1.pointers[0], ratio, 0.15,
+            [] { return true; }, host, fullWhole));
+        ASSERT_TRUE(ComputeFullMetrics(
+            a2.pointers, m2.pointers, *p2.pointers[0], *q2.pointers[0], ratio, 0.15,
+            [] { return true; }, host, fullPanels, {}, 32 * 8 * 32 * 8));  // a block column each
+        EXPECT_EQ(fullPanels.dLambda, fullWhole.dLambda) << "ratio " << ratio;
+        EXPECT_EQ(fullPanels.dS, fullWhole.dS) << "ratio " << ratio;
+        EXPECT_EQ(fullPanels.blocksUsed, 3 * 7);
+    }
+    EXPECT_THAT(host.Messages(), ::testing::ElementsAre());
+}
+
+// No data on the left 32 columns: every metric is that of the image without them, and the
+// blocks there are counted as left out.
+TEST(QualityMetricsTest, NoDataTakesNoPartInAnyMetric)
+{
+    testing::FakeHost host;
+    const Scene g = RandomScene(96, 64, 3, 21);
+    const Scene f = Perturbed(g, 22);
+    Scene gHoled = g, fHoled = f;
+    Scene gCut{64, 64, {}}, fCut{64, 64, {}};
+    for (int k = 0; k < 3; ++k) {
+        Image gc, fc;
+        for (std::int64_t y = 0; y < 64; ++y) {
+            for (std::int64_t x = 0; x < 96; ++x) {
+                if (x < 32) {
+                    // No data in one input's band is no data in every band of every input.
+                    (k == 1 ? gHoled : fHoled).bands[k][y * 96 + x] = std::nan("");
+                    continue;
+                }
+                gc.push_back(g.bands[k][y * 96 + x]);
+                fc.push_back(f.bands[k][y * 96 + x]);
+            }
+        }
+        gCut.bands.push_back(gc);
+        fCut.bands.push_back(fc);
+    }
+    Streams fh(fHoled), gh(gHoled), fc(fCut), gc(gCut);
+    ReducedMetrics holed, cut;
+    ASSERT_TRUE(ComputeReducedMetrics(
+        fh.pointers, gh.pointers, 4, [] { return true; }, host, holed));
+    ASSERT_TRUE(ComputeReducedMetrics(
+        fc.pointers, gc.pointers, 4, [] { return true; }, host, cut));
+    EXPECT_EQ(holed.ergas, cut.ergas);
+    EXPECT_EQ(holed.sam, cut.sam);
+    EXPECT_EQ(holed.scc, cut.scc);
+    EXPECT_EQ(holed.q2n, cut.q2n);
+    EXPECT_EQ(holed.qBands, cut.qBands);
+    EXPECT_EQ(holed.blocksUsed, 4);
+    EXPECT_EQ(holed.blocksTotal, 6);
 }
 
 }  // namespace

@@ -74,6 +74,7 @@ protected:
     {
         FusionMethodEntry entry;
         entry.name = name;
+        entry.label = name;
         entry.fuse = [this, make](const DegradedScene& scene, const std::string& folder, Host&,
                                   std::vector<BandSource>& fused) {
             if (!make) return RunOutcome::Stopped;

@@ -59,12 +59,11 @@ TEST(MethodTableTest, AddedRowReachesTheMethodOptionItsUsageAndHelp)
     for (OptionDef& def : tool.options) {
         if (def.name == "--method") def = MethodOption(table).def;
     }
-    EXPECT_NE(
-        UsageText(tool).find(
-            "[--method 1|2|gsa|glp-hpm|awlp|brovey|glp-ebp|glp-fs|bdsd-pc|ridge-x|learned-x|auto]"),
-        std::string::npos);
+    EXPECT_NE(UsageText(tool).find("[--method 1|2|gsa|glp-hpm|awlp|brovey|glp-ebp|glp-fs|bdsd-pc|"
+                                   "sacnn|ridge-x|learned-x|auto]"),
+              std::string::npos);
     const std::string help = MethodOption(table).def.help;
-    EXPECT_NE(help.find(", ridge-x (ridge test), learned-x (learned test). The last nine default "
+    EXPECT_NE(help.find(", ridge-x (ridge test), learned-x (learned test). The last ten default "
                         "to --filter none."),
               std::string::npos)
         << help;

@@ -304,12 +304,16 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
         {"stats", "--input --band --width --height --level --output"},
         {"haar", "--input --band --width --height --levels --form --output --bmp"},
         {"quality reduced",
-         "--fused --reference --ratio --cut --format --map --width --height --bytes"},
+         "--fused --reference --ratio --cut --format --map --nodata --width --height --bytes"},
         {"quality full",
-         "--fused --ms --pan --ratio --sensor --format --map --width --height --bytes"},
+         "--fused --ms --pan --ratio --sensor --format --map --nodata --pan-nodata --ms-nodata "
+         "--width --height --bytes"},
         {"quality wald",
-         "--pan --ms --ratio --sensor --method --keep --format --width --height --bytes"},
-        {"degrade", "--pan --ms --out --ratio --sensor --width --height --bytes"},
+         "--pan --ms --ratio --sensor --method --keep --format --nodata --pan-nodata --ms-nodata "
+         "--width --height --bytes"},
+        {"degrade",
+         "--pan --ms --out --ratio --sensor --nodata --pan-nodata --ms-nodata --width --height "
+         "--bytes"},
     };
     const auto tools = CommandLineTools();
     ASSERT_EQ(tools.size(), expected.size());
@@ -348,7 +352,7 @@ TEST(ToolCatalogTest, DumpHasOneTabSeparatedLinePerToolAndOption)
         }
     }
     EXPECT_EQ(tools, 11);
-    EXPECT_EQ(options, 19 + 16 + 10 + 10 + 6 + 6 + 8 + 9 + 10 + 10 + 8 + 11 * 5 + 4 * 3);
+    EXPECT_EQ(options, 19 + 16 + 10 + 10 + 6 + 6 + 8 + 10 + 13 + 13 + 11 + 11 * 5 + 4 * 3);
     EXPECT_NE(
         out.str().find("option\t--pan\tPATH\tinput-file\trequired\t.img .rst .tif .bif *\t\t\t"),
         std::string::npos);

@@ -1,0 +1,87 @@
+#include "raster/output/overview_pyramid.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace lumesta {
+
+int OverviewPyramid::LevelSide(int side, int level)
+{
+    for (int i = 0; i < level; ++i) side = (side + 1) / 2;
+    return side;
+}
+
+OverviewPyramid::OverviewPyramid(int width, int height, int bands, int levels, bool integer,
+                                 std::optional<double> noData, RowSink sink)
+    : m_bands(bands), m_integer(integer), m_noData(noData), m_sink(std::move(sink))
+{
+    // Level i receives rows of width LevelSide(width, i) and makes those of level i + 1.
+    for (int i = 0; i < levels; ++i) {
+        Level level;
+        level.width = LevelSide(width, i);
+        level.height = LevelSide(height, i);
+        level.pending.assign(static_cast<std::size_t>(bands),
+                             std::vector<double>(static_cast<std::size_t>(level.width)));
+        level.out.assign(static_cast<std::size_t>(bands),
+                         std::vector<double>(static_cast<std::size_t>(LevelSide(width, i + 1))));
+        m_levels.push_back(std::move(level));
+    }
+}
+
+bool OverviewPyramid::Valid(double value) const
+{
+    return !std::isnan(value) && (!m_noData || value != *m_noData);
+}
+
+bool OverviewPyramid::AddRow(const double* const* bands)
+{
+    return m_levels.empty() || Feed(0, bands);
+}
+
+bool OverviewPyramid::Feed(std::size_t index, const double* const* bands)
+{
+    Level& level = m_levels[index];
+    const int row = level.nextRow++;
+    const bool last = row == level.height - 1;
+    if (row % 2 == 0) {
+        for (std::size_t k = 0; k < level.pending.size(); ++k)
+            std::copy(bands[k], bands[k] + level.width, level.pending[k].begin());
+        // A lone last row makes a row of the level above by itself.
+        if (!last) return true;
+    }
+    std::vector<const double*> even;
+    for (const auto& band : level.pending) even.push_back(band.data());
+    return Emit(index, even.data(), row % 2 == 0 ? nullptr : bands);
+}
+
+bool OverviewPyramid::Emit(std::size_t index, const double* const* even, const double* const* odd)
+{
+    Level& level = m_levels[index];
+    const int outWidth = static_cast<int>(level.out[0].size());
+    for (int k = 0; k < m_bands; ++k) {
+        std::vector<double>& out = level.out[static_cast<std::size_t>(k)];
+        for (int x = 0; x < outWidth; ++x) {
+            double sum = 0;
+            int count = 0;
+            for (const double* const* rows : {even, odd}) {
+                if (rows == nullptr) continue;
+                for (int dx = 0; dx < 2 && 2 * x + dx < level.width; ++dx) {
+                    const double value = rows[k][2 * x + dx];
+                    if (!Valid(value)) continue;
+                    sum += value;
+                    ++count;
+                }
+            }
+            const double mean = count > 0 ? sum / count : m_noData.value_or(std::nan(""));
+            out[static_cast<std::size_t>(x)] = m_integer && count > 0 ? std::nearbyint(mean) : mean;
+        }
+    }
+    const int outRow = (level.nextRow - 1) / 2;
+    if (!m_sink(static_cast<int>(index) + 1, outRow, level.out)) return false;
+    if (index + 1 >= m_levels.size()) return true;
+    std::vector<const double*> rows;
+    for (const auto& band : level.out) rows.push_back(band.data());
+    return Feed(index + 1, rows.data());
+}
+
+}  // namespace lumesta
