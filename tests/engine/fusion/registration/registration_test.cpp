@@ -340,20 +340,12 @@ TEST(RegistrationTest, AWaldDegradedPairMeasuresThreeEighthsOfAReducedPanPixel)
     }
 }
 
+// (A featureless scene and its reason: the end-to-end scripts.)
 TEST(RegistrationTest, ScenesThatShowNoShiftAreNotAppliedWithTheReason)
 {
-    BufferSource flatPan(512, 384, {std::vector<float>(512 * 384, 700.0f)});
-    BufferSource flatMs(128, 96,
-                        {std::vector<float>(128 * 96, 300.0f), std::vector<float>(128 * 96, 200.0f),
-                         std::vector<float>(128 * 96, 100.0f)});
-    RegistrationEstimate estimate = Estimate(flatPan, flatMs);
-    EXPECT_FALSE(estimate.applicable);
-    EXPECT_EQ(estimate.reason, "the scene is featureless");
-    EXPECT_EQ(estimate.confidence, 0.0);
-
     BufferSource noisePan(512, 384, {Noise(512, 384, 1)});
     BufferSource noiseMs(128, 96, {Noise(128, 96, 2), Noise(128, 96, 3), Noise(128, 96, 4)});
-    estimate = Estimate(noisePan, noiseMs);
+    RegistrationEstimate estimate = Estimate(noisePan, noiseMs);
     EXPECT_FALSE(estimate.applicable);
     EXPECT_EQ(estimate.reason, "low confidence (" + DecimalText(estimate.confidence) + ")");
     EXPECT_LT(estimate.confidence, 0.25);
@@ -520,7 +512,7 @@ TEST(RegistrationTest, RegisterValuesAreAutoOffOrTwoNumbers)
 
 // A run places the MS so that its pixels' centres land on their blocks' centres on the
 // upsampling's grid (sample j on pan pixel ratio · j + ratio / 2): at the estimate or the offset
-// given, beyond the georeferenced placement.
+// given, beyond the georeferenced placement; off keeps the placement as it is.
 TEST(RegistrationTest, RunsPlaceTheMsOnTheUpsamplingGrid)
 {
     Pair pair = GeneratedPair(512, 384, 4, 0.3, -1.7);
@@ -541,6 +533,10 @@ TEST(RegistrationTest, RunsPlaceTheMsOnTheUpsamplingGrid)
         run = RegisterRun(inputs, RegisterChoice{RegisterMode::Given, 2.0, -0.5}, -8.0, 0.0, never);
         EXPECT_DOUBLE_EQ(run.shiftX, aligned + (2.0 - 8.0) / ratio) << ratio;
         EXPECT_DOUBLE_EQ(run.shiftY, aligned - 0.5 / ratio) << ratio;
+        run = RegisterRun(inputs, RegisterChoice{RegisterMode::Off, 2.0, -0.5}, -8.0, 0.0, never);
+        EXPECT_DOUBLE_EQ(run.shiftX, -8.0 / ratio) << ratio;
+        EXPECT_EQ(run.shiftY, 0.0);
+        EXPECT_EQ(run.reportLine, "");
     }
 }
 
