@@ -7,6 +7,7 @@
 
 #include "core/run_files.h"
 #include "core/wait_cursor.h"
+#include "fusion/delivery/delivery_run.h"
 #include "fusion/etm_steps.h"
 #include "fusion/fusion_steps.h"
 #include "fusion/fusion_validation.h"
@@ -399,6 +400,7 @@ RunOutcome RunFusion(typename State::Job& job, RunCounters& counters, Host& host
 
 RunOutcome RunPanSharpen(PanSharpenJob& job, RunCounters& counters, Host& host)
 {
+    if (job.delivery.Active()) return RunDelivery(job, counters, host);
     return RunFusion<PanRunState>(job, counters, host);
 }
 

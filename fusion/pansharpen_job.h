@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fusion/delivery/delivery_job.h"
 #include "fusion/fusion_method.h"
 #include "batch/batch_file.h"
 #include "imaging/stretch.h"
@@ -70,6 +71,9 @@ struct PanSharpenJob {
     std::string batchGeoTiff;
     std::string geoReference;
     CImageInfo info;  // the dialog's header record, filled by the browse handlers
+
+    // One multi-band MS file fused whole (lumesta-cli pansharpen --ms); inactive otherwise.
+    DeliveryJob delivery;
 };
 
 }  // namespace lumesta

@@ -341,7 +341,7 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
         }
     }
     std::vector<std::uint8_t> valid;
-    if (model.scene.Masked() && !TryAllocate(valid, stripRows * width, host)) {
+    if (model.scene.MarksNoData() && !TryAllocate(valid, stripRows * width, host)) {
         return StepResult::Failed;
     }
     FusedStrip fused;
@@ -369,7 +369,7 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
                 pump);
             if (!going) return StepResult::Cancelled;
         }
-        if (model.scene.Masked()) {
+        if (model.scene.MarksNoData()) {
             const StepResult masked =
                 MaskStrip(model, row0, row1, valid, out, readFailure, host, pump);
             if (masked != StepResult::Ok) return masked;

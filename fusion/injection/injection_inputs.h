@@ -41,6 +41,11 @@ struct InjectionInputs {
     // The values that mark no data in the pan and in every MS band; none: every sample counts.
     std::optional<double> panNoData;
     std::optional<double> msNoData;
+    // Validity read from the sources' own masks (ReadMaskWindow: GDAL's mask of the band, or
+    // the file's declared no-data value) instead of compared with panNoData / msNoData; the
+    // output still marks invalid pixels with msNoData (else 0).
+    bool panMask = false;
+    bool msMask = false;
 };
 
 }  // namespace lumesta

@@ -287,7 +287,8 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
 {
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"pansharpen",
-         "--pan --blue --green --red --nir --select --width --height --method --suffix "
+         "--pan --blue --green --red --nir --select --ms --output --format --rgb --ratio "
+         "--nodata --pan-nodata --ms-nodata --width --height --method --suffix "
          "--bmp --colour-match --sensor --filter --filter-bands --adjust --cutoffs --nonlinear "
          "--job --skip-done --list-jobs --quality"},
         {"pansharpen-etm",
@@ -352,7 +353,7 @@ TEST(ToolCatalogTest, DumpHasOneTabSeparatedLinePerToolAndOption)
         }
     }
     EXPECT_EQ(tools, 11);
-    EXPECT_EQ(options, 19 + 16 + 10 + 10 + 6 + 6 + 8 + 10 + 13 + 13 + 11 + 11 * 5 + 4 * 3);
+    EXPECT_EQ(options, 27 + 16 + 10 + 10 + 6 + 6 + 8 + 10 + 13 + 13 + 11 + 11 * 5 + 4 * 3);
     EXPECT_NE(
         out.str().find("option\t--pan\tPATH\tinput-file\trequired\t.img .rst .tif .bif *\t\t\t"),
         std::string::npos);

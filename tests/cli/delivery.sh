@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# End-to-end checks of `lumesta-cli pansharpen --ms` on deliveries made here with GDAL from the
+# shared scene: a tiled georeferenced pan (and its lossless JPEG 2000 copy) with a pixel-
+# interleaved MS whose origin lies two MS pixels up-left of the pan's fuse to the samples of the
+# pre-aligned ENVI pair; the Cloud Optimized GeoTIFF is valid and keeps UInt16; an eight-band MS
+# made by repeating bands fuses each band as the four-band one; the eight WorldView-2 bands fuse
+# and measure; every refusal stops before anything is written. Skipped without the shared scenes
+# or GDAL's tools.
+# Usage: delivery.sh LUMESTA_CLI MAKE_TEST_RASTERS
+source "$(dirname "$0")/lib/harness.bash" "$@"
+DATA=$(cd "$(dirname "$0")/../.." && pwd)/../shared/data/ps16
+if [ ! -d "$DATA/envi4" ] || ! command -v gdal_translate >/dev/null; then
+    echo "shared scenes or gdal_translate missing: skipped"
+    exit 0
+fi
+run() { "$CLI" "$@" --yes --quiet >"$WORK/out" 2>"$WORK/err"; STATUS=$?; }
+# The samples of a raster as raw bytes, whatever its format.
+samples() { gdal_translate -q -of ENVI -co INTERLEAVE=BSQ "$1" "$2" >/dev/null 2>&1 && cat "$2"; }
+same_samples() { # NAME A B
+    if cmp -s <(samples "$2" "$WORK/a.raw") <(samples "$3" "$WORK/b.raw"); then pass
+    else fail "$1: $2 and $3 hold different samples"; fi
+}
+S=$DATA/envi4
+A=$WORK/aligned
+D=$WORK/delivery
+mkdir -p "$A" "$D"
+cp "$S/pan.img" "$S/pan.hdr" "$S/ms.img" "$S/ms.hdr" "$A/"
+geo=(-a_srs EPSG:32633)
+gdal_translate -q -co TILED=YES -co BLOCKXSIZE=128 -co BLOCKYSIZE=128 "${geo[@]}" \
+    -a_ullr 500000 4000000 500384 3999680 "$S/pan.img" "$D/pan.tif"
+# Two MS pixels (4 m) more above and to the left: the MS's origin lies up-left of the pan's.
+gdal_translate -q -co TILED=YES -co INTERLEAVE=PIXEL -srcwin -2 -2 194 162 "${geo[@]}" \
+    -a_ullr 499996 4000004 500384 3999680 "$S/ms.img" "$D/ms.tif"
+gdal_translate -q -of JP2OpenJPEG -co REVERSIBLE=YES -co QUALITY=100 "$D/pan.tif" "$D/pan.jp2" \
+    2>/dev/null
+
+# The delivery fuses as the pre-aligned pair does, whatever the pan's format.
+run pansharpen --pan "$A/pan.img" --ms "$A/ms.img" --method glp-hpm --log "$WORK/a.log"
+expect_status "aligned ENVI pair" 0 "$STATUS"
+check "ENVI result by default for ENVI inputs" [ -s "$A/ms_Fused.img" -a -s "$A/ms_Fused.hdr" ]
+check "picture beside the result" [ -s "$A/ms_Fused.bmp" ]
+run pansharpen --pan "$D/pan.tif" --ms "$D/ms.tif" --method glp-hpm --log "$WORK/d.log"
+expect_status "delivery" 0 "$STATUS"
+check "nothing on stderr" [ ! -s "$WORK/err" ]
+check "COG by default for GeoTIFF inputs" gdalinfo "$D/ms_Fused.tif" >/dev/null 2>&1
+same_samples "delivery equals the aligned pair" "$D/ms_Fused.tif" "$A/ms_Fused.img"
+check "report places the MS" grep -q $'^MS origin on the pan:\t-8.00, -8.00 pan pixels (georeferencing)\r$' "$WORK/d.log"
+check "report lists every band" grep -q $'^Band 4:\t'"$D/ms.tif"$'(NIR)\r$' "$WORK/d.log"
+check "report names the result" grep -q $'^Format:\t\t\tCloud Optimized GeoTIFF, 4 bands, 16-bit signed integer\r$' "$WORK/d.log"
+check "result on the pan's grid" [ "$(gdalinfo "$D/ms_Fused.tif" | grep -c 'Origin = (500000.0*,4000000.0*)')" = 1 ]
+check "no fill, no no-data tag" [ "$(gdalinfo "$D/ms_Fused.tif" | grep -c NoData)" = 0 ]
+check "only the outputs are new" [ "$(ls "$D" | tr '\n' ' ')" = "ms.tif ms_Fused.bmp ms_Fused.bmp.aux.xml ms_Fused.tif ms_Fused.wld pan.jp2 pan.jp2.aux.xml pan.tif " ]
+if [ -f "$D/pan.jp2" ]; then
+    run pansharpen --pan "$D/pan.jp2" --ms "$D/ms.tif" --method glp-hpm --output "$WORK/j.tif"
+    expect_status "JPEG 2000 pan" 0 "$STATUS"
+    same_samples "JPEG 2000 pan fuses as the aligned pair" "$WORK/j.tif" "$A/ms_Fused.img"
+fi
+
+# A UInt16 delivery stays UInt16 in a valid COG, and equals the aligned UInt16 pair's result.
+U=$WORK/u
+mkdir -p "$U"
+gdal_translate -q -ot UInt16 -co TILED=YES "$D/pan.tif" "$U/pan.tif"
+gdal_translate -q -ot UInt16 -co TILED=YES -co INTERLEAVE=PIXEL "$D/ms.tif" "$U/ms.tif"
+gdal_translate -q -ot UInt16 -of ENVI "$S/pan.img" "$U/apan.img"
+gdal_translate -q -ot UInt16 -of ENVI "$S/ms.img" "$U/ams.img"
+run pansharpen --pan "$U/pan.tif" --ms "$U/ms.tif" --method awlp --format cog
+expect_status "UInt16 delivery" 0 "$STATUS"
+check "UInt16 kept" [ "$(gdalinfo "$U/ms_Fused.tif" | grep -c 'Type=UInt16')" = 4 ]
+VALIDATOR=$(ls /usr/share/doc/python3-gdal/examples/validate_cloud_optimized_geotiff.py \
+    /usr/lib/python3/dist-packages/osgeo_utils/samples/validate_cloud_optimized_geotiff.py 2>/dev/null | head -1)
+if [ -n "$VALIDATOR" ] && /usr/bin/python3 -c 'import osgeo' 2>/dev/null; then
+    check "valid COG" /usr/bin/python3 "$VALIDATOR" -q "$U/ms_Fused.tif"
+fi
+run pansharpen --pan "$U/apan.img" --ms "$U/ams.img" --method awlp --format geotiff --output "$U/a.tif"
+expect_status "aligned UInt16 pair as GeoTIFF" 0 "$STATUS"
+same_samples "UInt16 delivery equals the aligned pair" "$U/ms_Fused.tif" "$U/a.tif"
+
+# Eight bands made by repeating the four: each band fuses as in the four-band run.
+gdal_translate -q -b 1 -b 2 -b 3 -b 4 -b 1 -b 2 -b 3 -b 4 -of ENVI "$S/ms.img" "$A/ms8.img"
+for method in glp-hpm awlp brovey; do
+    run pansharpen --pan "$A/pan.img" --ms "$A/ms.img" --method $method --sensor generic \
+        --format geotiff --output "$WORK/4.tif"
+    run pansharpen --pan "$A/pan.img" --ms "$A/ms8.img" --method $method --sensor generic \
+        --format geotiff --output "$WORK/8.tif"
+    expect_status "$method: eight bands" 0 "$STATUS"
+    for k in 1 2 3 4; do
+        gdal_translate -q -b $k "$WORK/4.tif" "$WORK/4b.tif"
+        gdal_translate -q -b $((k + 4)) "$WORK/8.tif" "$WORK/8b.tif"
+        same_samples "$method: band $((k + 4)) as band $k" "$WORK/8b.tif" "$WORK/4b.tif"
+    done
+done
+
+# The eight WorldView-2 bands of the shared scene: fused, pictured as 5,3,2, and measured.
+E8=$DATA/envi8
+run pansharpen --pan "$E8/pan.img" --ms "$E8/ms8.img" --method glp-hpm --sensor worldview2 \
+    --output "$WORK/wv8.img" --log "$WORK/wv8.log"
+expect_status "eight WorldView-2 bands" 0 "$STATUS"
+check "picture of bands 5, 3, 2" grep -q $'^BMP bands (R, G, B):\t5, 3, 2\r$' "$WORK/wv8.log"
+check "eight fused bands" grep -q '^bands = 8$' "$WORK/wv8.hdr"
+"$CLI" quality full --fused "$WORK/wv8.img" --ms "$E8/ms8.img" --pan "$E8/pan.img" \
+    --sensor worldview2 --format json >"$WORK/q.json" 2>"$WORK/err"
+expect_status "quality of the eight bands" 0 $?
+check "QNR measured" grep -q '"QNR"' "$WORK/q.json"
+
+# Refusals: a message, exit 1 (2 for a malformed value), and nothing written.
+refused() { # NAME STATUS ARGS...
+    local name=$1 expected=$2
+    shift 2
+    local before
+    before=$(ls -R "$WORK")
+    run pansharpen "$@"
+    expect_status "$name" "$expected" "$STATUS"
+    check "$name: says why" [ -s "$WORK/err" ]
+    check "$name: nothing written" [ "$before" = "$(ls -R "$WORK")" ]
+}
+P=(--pan "$D/pan.tif")
+printf 'not an image' >"$WORK/bad.jp2"
+gdal_translate -q -b 1 -b 2 "$D/ms.tif" "$WORK/two.tif"
+gdal_translate -q -ot Float32 "$D/ms.tif" "$WORK/float.tif"
+gdal_translate -q "${geo[@]}" -a_ullr 500000 4000000 500384 3999680 -scale 0 4096 0 0 \
+    "$S/pan.img" "$WORK/zero.tif"
+refused "unreadable MS" 1 "${P[@]}" --ms "$WORK/bad.jp2" --method glp-hpm
+check "unreadable MS named" grep -q "$WORK/bad.jp2" "$WORK/err"
+refused "multi-band pan" 1 --pan "$D/ms.tif" --ms "$D/ms.tif" --method glp-hpm --output "$WORK/x.tif"
+refused "two MS bands" 1 "${P[@]}" --ms "$WORK/two.tif" --method glp-hpm
+refused "float MS" 1 "${P[@]}" --ms "$WORK/float.tif" --method glp-hpm
+refused "--rgb outside the bands" 1 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --rgb 5,3,2
+refused "--ms with --blue" 1 "${P[@]}" --ms "$D/ms.tif" --blue "$D/ms.tif" --method glp-hpm
+refused "method 1" 1 "${P[@]}" --ms "$D/ms.tif"
+refused "no-data value outside the type" 1 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --ms-nodata 70000
+refused "pan entirely no data" 1 --pan "$WORK/zero.tif" --ms "$D/ms.tif" --method glp-hpm --pan-nodata 0
+refused "ratio disagreeing" 1 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --ratio 2
+refused "sensor without gains" 1 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --sensor worldview3
+refused "result over the MS" 1 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --output "$D/ms.tif"
+ln -s "$D/pan.tif" "$WORK/link.tif"
+refused "result over the pan by a link" 1 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --output "$WORK/link.tif"
+refused "malformed no-data" 2 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --nodata 1e
+refused "malformed --rgb" 2 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --rgb 1,2
+refused "unknown format" 2 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --format png
+refused "--output without --ms" 2 "${P[@]}" --blue "$D/ms.tif" --output "$WORK/x.tif"
+before=$(ls -R "$WORK")
+"$CLI" pansharpen-etm "${P[@]}" --ms "$D/ms.tif" --yes --quiet >/dev/null 2>"$WORK/err"
+expect_status "pansharpen-etm refuses --ms" 2 $?
+check "pansharpen-etm: says why" grep -q -- --ms "$WORK/err"
+check "pansharpen-etm: nothing written" [ "$before" = "$(ls -R "$WORK")" ]
+
+finish
