@@ -102,6 +102,33 @@ check "eight fused bands" grep -q '^bands = 8$' "$WORK/wv8.hdr"
 expect_status "quality of the eight bands" 0 $?
 check "QNR measured" grep -q '"QNR"' "$WORK/q.json"
 
+# A no-data frame of eight MS pixels around the scene: the valid area fuses as the scene alone
+# (its statistics, regressions and stretches too), the frame holds no fused value and shows black.
+F=$WORK/frame
+mkdir -p "$F"
+gdal_translate -q -of ENVI -srcwin -32 -32 832 704 "$S/pan.img" "$F/pan.img"
+gdal_translate -q -of ENVI -srcwin -8 -8 208 176 "$S/ms.img" "$F/ms.img"
+zeros() { cmp -s -n "$2" <(samples "$1" "$WORK/z.raw") /dev/zero; }
+for method in gsa awlp; do
+    run pansharpen --pan "$A/pan.img" --ms "$A/ms.img" --method $method --nodata 0 \
+        --output "$WORK/scene.img"
+    run pansharpen --pan "$F/pan.img" --ms "$F/ms.img" --method $method --nodata 0 \
+        --output "$F/$method.img"
+    expect_status "$method: framed scene" 0 "$STATUS"
+    check "$method: no data declared" grep -q '^data ignore value = 0$' "$F/$method.hdr"
+    gdal_translate -q -srcwin 32 32 768 640 "$F/$method.img" "$WORK/inner.tif"
+    same_samples "$method: valid area as the scene alone" "$WORK/inner.tif" "$WORK/scene.img"
+    gdal_translate -q -srcwin 32 32 768 640 "$F/$method.bmp" "$WORK/inner.tif"
+    same_samples "$method: picture of the valid area as the scene's" "$WORK/inner.tif" "$WORK/scene.bmp"
+    for strip in "0 0 832 32" "0 672 832 32" "0 0 32 704" "800 0 32 704"; do
+        read -r x y w h <<<"$strip"
+        gdal_translate -q -srcwin $x $y $w $h "$F/$method.img" "$WORK/edge.tif"
+        check "$method: frame $strip holds no data" zeros "$WORK/edge.tif" $((w * h * 8))
+        gdal_translate -q -srcwin $x $y $w $h "$F/$method.bmp" "$WORK/edge.tif"
+        check "$method: frame $strip black" zeros "$WORK/edge.tif" $((w * h * 3))
+    done
+done
+
 # Refusals: a message, exit 1 (2 for a malformed value), and nothing written.
 refused() { # NAME STATUS ARGS...
     local name=$1 expected=$2
