@@ -42,6 +42,7 @@ const ToolRunner kRunners[] = {
     {"quality full", lumesta::cli::RunQualityFullCommand},
     {"quality wald", lumesta::cli::RunQualityWaldCommand},
     {"degrade", lumesta::cli::RunDegradeCommand},
+    {"register", lumesta::cli::RunRegisterCommand},
 };
 
 // A tool's name is one word ("haar") or a command and its subcommand ("quality reduced"): the

@@ -118,4 +118,11 @@ std::vector<std::string> RunFilesOf(const QualityJob& job)
     return RunFileList(inputs, outputs);
 }
 
+std::vector<std::string> RunFilesOf(const RegisterJob& job)
+{
+    std::vector<std::string> inputs(job.ms.begin(), job.ms.end());
+    inputs.push_back(job.pan);
+    return RunFileList(inputs, {});
+}
+
 }  // namespace lumesta::cli

@@ -12,6 +12,7 @@
 #include "composite/combine_job.h"
 #include "fusion/etm_job.h"
 #include "fusion/pansharpen_job.h"
+#include "fusion/registration/register_job.h"
 #include "workflows/quality_runs.h"
 
 namespace lumesta::cli {
@@ -23,5 +24,6 @@ std::vector<std::string> RunFilesOf(const SemivarianceJob& job);
 std::vector<std::string> RunFilesOf(const ImageStatsJob& job);
 std::vector<std::string> RunFilesOf(const HaarJob& job);
 std::vector<std::string> RunFilesOf(const QualityJob& job);
+std::vector<std::string> RunFilesOf(const RegisterJob& job);
 
 }  // namespace lumesta::cli

@@ -14,6 +14,8 @@
 #include "fusion/fusion_batch.h"
 #include "fusion/fusion_run.h"
 #include "fusion/pansharpen_options.h"
+#include "fusion/registration/register_options.h"
+#include "fusion/registration/register_run.h"
 #include "workflows/quality_line.h"
 #include "workflows/quality_options.h"
 #include "workflows/quality_runs.h"
@@ -140,6 +142,20 @@ int RunQualityWaldCommand(const std::vector<std::string>& args)
 int RunDegradeCommand(const std::vector<std::string>& args)
 {
     return RunQuality(args, QualityProtocol::Degrade);
+}
+
+int RunRegisterCommand(const std::vector<std::string>& args)
+{
+    RegisterJob job;
+    return RunTableCommand<RegisterJob>(
+        args, RegisterOptions(), job, [](RegisterJob& set, Host& host, const OptionValues&) {
+            RegistrationEstimate estimate;
+            const RunOutcome outcome = RunRegister(set, host, estimate);
+            if (outcome == RunOutcome::Finished) {
+                std::cout << FormatRegistration(estimate, set.format) << std::flush;
+            }
+            return ExitStatusOf(outcome);
+        });
 }
 
 int RunPanSharpenCommand(const std::vector<std::string>& args, const JobListConsumer& consumer)

@@ -23,6 +23,8 @@ int RunQualityReducedCommand(const std::vector<std::string>& args);
 int RunQualityFullCommand(const std::vector<std::string>& args);
 int RunQualityWaldCommand(const std::vector<std::string>& args);
 int RunDegradeCommand(const std::vector<std::string>& args);
+// The registration tool prints its estimate on standard output (text or JSON by --format).
+int RunRegisterCommand(const std::vector<std::string>& args);
 
 // The batch tools with a batch file, handing its job list to consumer instead of running
 // anything (cluster plan and collect).

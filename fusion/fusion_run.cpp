@@ -11,6 +11,7 @@
 #include "fusion/etm_steps.h"
 #include "fusion/fusion_steps.h"
 #include "fusion/fusion_validation.h"
+#include "fusion/injection/injection_steps.h"
 #include "fusion/inputs/geotiff_inputs.h"
 #include "fusion/inputs/input_reset.h"
 #include "fusion/outputs/confirm_fused_outputs.h"
@@ -59,6 +60,26 @@ bool ExtractsMultiBandFile(const PanSharpenJob& job)
 bool ExtractsMultiBandFile(const EtmJob& /*job*/)
 {
     return false;
+}
+
+// Where the detail-injection engine places the MS, and the report's line that says so; the
+// Landsat tool's methods do not register.
+std::string RegisterInputs(PanRunState& state)
+{
+    return RegisterInjectionRun(state);
+}
+std::string RegisterInputs(EtmRunState& /*state*/)
+{
+    return std::string();
+}
+
+void WriteParameters(const PanSharpenJob& job, const std::string& offsetLine, RunLog& log)
+{
+    WriteParameterSection(job, offsetLine, log);
+}
+void WriteParameters(const EtmJob& job, const std::string& /*offsetLine*/, RunLog& log)
+{
+    WriteParameterSection(job, log);
 }
 
 bool ValidateJob(PanSharpenJob& job, Host& host)
@@ -367,7 +388,7 @@ RunOutcome RunValidated(typename State::Job& job, RunCounters& counters, Host& h
         log.Append(kUnsuccessful);
         return RunOutcome::Stopped;
     }
-    WriteParameterSection(job, log);
+    WriteParameters(job, RegisterInputs(state), log);
     WriteOutputSection(job, state.outputs, log);
     const std::vector<std::string> targets = OutputTargets(state);
     if (!ConfirmOutputs(state, targets)) {

@@ -45,6 +45,10 @@ struct FusionRunState {
     std::array<std::string, N> msInput;          // the files the MS samples are read from
     std::array<std::int64_t, N> msByteOffset{};  // where each band starts in its file
     std::string panInput;                        // the file the pan samples are read from
+    // Where the detail-injection engine places the MS (InjectionInputs::shiftX, shiftY), in MS
+    // pixels.
+    double msShiftX = 0;
+    double msShiftY = 0;
 
     FusedOutputs<N> outputs;
     std::array<RawFile, N> fused;  // the fused band files, open for reading and writing

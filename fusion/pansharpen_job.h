@@ -9,6 +9,7 @@
 
 #include "fusion/delivery/delivery_job.h"
 #include "fusion/fusion_method.h"
+#include "fusion/registration/register_choice.h"
 #include "batch/batch_file.h"
 #include "imaging/stretch.h"
 #include "raster/image_info.h"
@@ -47,6 +48,9 @@ struct PanSharpenJob {
 
     FusionMethod method = FusionMethod::Optimisation1;
     std::string sensor = "generic";  // whose Nyquist gains the MTF-matched methods use
+    // Where the detail-injection methods place the MS on the pan (--register): estimated by
+    // default, none, or given. Methods 1 and 2 and the quality protocol's runs never register.
+    RegisterChoice registerChoice;
     int resampling = 0;  // 0 "Improved Bilinear"
     std::string suffix = "_Fused";
     std::string bmpName;

@@ -149,6 +149,24 @@ Row SensorRow()
     return sensor;
 }
 
+// --register auto|off|DX,DY: where the detail-injection methods place the MS on the pan.
+Row RegisterRow()
+{
+    Row row{TextOption("--register", "auto|off|DX,DY",
+                       "Where the detail-injection methods place the MS on the pan: auto estimates "
+                       "its offset (applied unless it is uncertain), off takes it as it lies, DX,DY "
+                       "gives it in pan pixels (right and down). Methods 1 and 2 never register.",
+                       "auto"),
+            [](PanSharpenJob& job, const OptionUse& use) {
+                const auto choice = ParseRegisterChoice(use.Text());
+                if (!choice) return WrongCommandLine("--register takes auto, off or two numbers DX,DY");
+                job.registerChoice = *choice;
+                return Applied();
+            }};
+    row.def.newLine = true;
+    return row;
+}
+
 OptionTable<PanSharpenJob> MakeTable()
 {
     OptionTable<PanSharpenJob> table;
@@ -168,7 +186,7 @@ OptionTable<PanSharpenJob> MakeTable()
     RowNamed(table.rows, "--method") = MethodOption(FusionMethods());
     const auto filter = std::find_if(table.rows.begin(), table.rows.end(),
                                      [](const Row& row) { return row.def.name == "--filter"; });
-    table.rows.insert(filter, SensorRow());
+    table.rows.insert(table.rows.insert(filter, SensorRow()) + 1, RegisterRow());
     RowNamed(table.rows, "--nonlinear").def.newLine = true;
     AdaptRowsForDelivery(table.rows);
     // The picture opens in a viewer only when asked for on the command line.

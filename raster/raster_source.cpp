@@ -201,7 +201,16 @@ public:
                     const std::atomic<bool>* cancel) override
     {
         if (band < 0 || band >= static_cast<int>(m_bands.size())) return false;
-        return m_bands[band].part->ReadWindow(m_bands[band].band, window, out, cancel);
+        return Took(*m_bands[band].part,
+                    m_bands[band].part->ReadWindow(m_bands[band].band, window, out, cancel));
+    }
+
+    // Each band's validity is its own file's: its no-data value, its GDAL masks.
+    bool ReadMaskWindow(int band, const SampleWindow& window, std::uint8_t* out) override
+    {
+        if (band < 0 || band >= static_cast<int>(m_bands.size())) return false;
+        return Took(*m_bands[band].part,
+                    m_bands[band].part->ReadMaskWindow(m_bands[band].band, window, out));
     }
 
     std::optional<double> ReadValue(int band, int x, int y) override
@@ -211,6 +220,13 @@ public:
     }
 
 private:
+    // A part's read result, with its reason when it failed.
+    bool Took(const RasterSource& part, bool ok)
+    {
+        m_readError = ok ? std::string() : part.ReadError();
+        return ok;
+    }
+
     struct BandOf {
         RasterSource* part;
         int band;
@@ -245,7 +261,17 @@ public:
                     const std::atomic<bool>* cancel) override
     {
         if (band < 0 || band >= static_cast<int>(m_bands.size())) return false;
-        return m_inner->ReadWindow(m_bands[band], window, out, cancel);
+        const bool ok = m_inner->ReadWindow(m_bands[band], window, out, cancel);
+        m_readError = ok ? std::string() : m_inner->ReadError();
+        return ok;
+    }
+
+    bool ReadMaskWindow(int band, const SampleWindow& window, std::uint8_t* out) override
+    {
+        if (band < 0 || band >= static_cast<int>(m_bands.size())) return false;
+        const bool ok = m_inner->ReadMaskWindow(m_bands[band], window, out);
+        m_readError = ok ? std::string() : m_inner->ReadError();
+        return ok;
     }
 
     std::optional<double> ReadValue(int band, int x, int y) override

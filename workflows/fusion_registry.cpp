@@ -98,6 +98,7 @@ RunOutcome FuseWith16BitTool(const FusionMethodRow& method, const DegradedScene&
     }
     ChooseMethod(job, method);  // with its default filter, as --method NAME sets it
     job.sensor = scene.sensor.name;
+    job.registerChoice = scene.registerChoice;
     job.protocolRun = true;
     job.displayBmp = false;
     RunCounters counters;

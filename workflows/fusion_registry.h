@@ -12,6 +12,7 @@
 
 #include "core/host.h"
 #include "fusion/fusion_method.h"
+#include "fusion/registration/register_choice.h"
 #include "imaging/band_stream.h"
 #include "imaging/sensor_gains.h"
 
@@ -28,6 +29,8 @@ struct DegradedScene {
     int bands = 4;
     SensorGains sensor{};
     std::string folder;
+    // How the detail-injection methods place the MS: as it lies unless asked otherwise.
+    RegisterChoice registerChoice{RegisterMode::Off};
 };
 
 // The scene's files for methods fusing one multi-band MS file.

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "fusion/registration/register_choice.h"
 #include "raster/no_data_choice.h"
 #include "raster/raster_layout.h"
 
@@ -23,6 +24,8 @@ struct QualityJob {
     std::string sensor = "generic";    // full, wald, degrade
     std::vector<std::string> methods;  // wald: empty for every method that fits
     std::string keepFolder;            // wald: degraded inputs and fused results
+    // wald: where the detail-injection methods place the reduced MS (off: as it lies).
+    RegisterChoice registerChoice{RegisterMode::Off};
     std::string outFolder;             // degrade
     std::string mapPath;               // reduced, full: per-block map as a float TIFF
     NoDataChoice noData;               // every input

@@ -30,8 +30,9 @@ const char kFullDescription[] =
 const char kWaldDescription[] =
     "Degrades the pan and MS by the ratio (MTF-matched to --sensor), fuses them with each\n"
     "method that takes the scene (or each --method) exactly as pansharpen would with its\n"
-    "defaults, and prints ERGAS, SAM, Q2n, Q, SCC and Q per band of every result against the\n"
-    "MS. --keep writes the degraded inputs (pan.tif, ms.tif) and each method's result there.\n";
+    "defaults (but the MS placed as it lies unless --register says otherwise), and prints\n"
+    "ERGAS, SAM, Q2n, Q, SCC and Q per band of every result against the MS. --keep writes the\n"
+    "degraded inputs (pan.tif, ms.tif) and each method's result there.\n";
 
 const char kDegradeDescription[] =
     "Writes DIR/pan.tif and DIR/ms.tif: the pan and MS filtered to the sensor's MTF and\n"
@@ -211,6 +212,21 @@ OptionTable<QualityJob> MakeTable(QualityProtocol protocol)
             rows.push_back(FolderRow("--keep",
                                      "Keep the degraded inputs and each method's result here.",
                                      &QualityJob::keepFolder));
+            rows.push_back(
+                {TextOption("--register", "auto|off|DX,DY",
+                            "Where the detail-injection methods place the reduced MS on the "
+                            "reduced pan: off as it lies, auto at its estimated offset, DX,DY "
+                            "at that offset in reduced pan pixels.",
+                            "off"),
+                 [](QualityJob& job, const OptionUse& use) {
+                     const auto choice = ParseRegisterChoice(use.Text());
+                     if (!choice) {
+                         return WrongCommandLine(
+                             "--register takes auto, off or two numbers DX,DY");
+                     }
+                     job.registerChoice = *choice;
+                     return Applied();
+                 }});
             break;
         case QualityProtocol::Degrade:
             table.tool = {"degrade", "Degrade a pan and MS to the reduced scale for other tools",

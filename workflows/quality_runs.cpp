@@ -220,6 +220,7 @@ RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, QualityOu
                            methods, sceneFolder, kept, outputs, pump, host, scene)) {
         return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     }
+    scene.registerChoice = job.registerChoice;
     if (!pump()) return RunOutcome::Cancelled;
     if (!wald) return RunOutcome::Finished;
     return RunMethods(scene, methods, in.ms, in.msNoData, job.keepFolder, outputs, host, pump,

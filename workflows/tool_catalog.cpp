@@ -6,6 +6,7 @@
 #include "composite/combine_options.h"
 #include "fusion/etm_options.h"
 #include "fusion/pansharpen_options.h"
+#include "fusion/registration/register_options.h"
 #include "workflows/quality_options.h"
 
 namespace lumesta {
@@ -70,7 +71,8 @@ std::vector<ToolOptions> CommandLineTools()
             QualityOptions(QualityProtocol::Reduced).Describe(),
             QualityOptions(QualityProtocol::Full).Describe(),
             QualityOptions(QualityProtocol::Wald).Describe(),
-            QualityOptions(QualityProtocol::Degrade).Describe()};
+            QualityOptions(QualityProtocol::Degrade).Describe(),
+            RegisterOptions().Describe()};
 }
 
 std::string ToolListText(const std::vector<ToolOptions>& tools)

@@ -9,7 +9,10 @@
 #include "fusion/injection/injection_model.h"
 #include "fusion/pansharpen_steps.h"
 #include "fusion/parallel_rows.h"
+#include "fusion/registration/run_registration.h"
 #include "imaging/sensor_gains.h"
+#include "raster/file_name.h"
+#include "raster/image_open.h"
 
 namespace lumesta {
 namespace {
@@ -59,10 +62,97 @@ bool OpenPan(PanRunState& state, const std::string& openFailure)
     return inputs.pan.source != nullptr;
 }
 
+// One band of 16-bit samples at byteOffset of a raw file, for the estimate; nothing when the file
+// cannot be opened or is too short (Step 1 says so later).
+std::shared_ptr<RasterSource> RawBandQuietly(const std::string& path, std::int64_t byteOffset,
+                                             std::int64_t width, std::int64_t height)
+{
+    RasterDescription description;
+    description.width = static_cast<int>(width);
+    description.height = static_cast<int>(height);
+    description.bands = 1;
+    description.type = SampleType::Int16;
+    RawLayout layout;
+    layout.firstSample = byteOffset;
+    layout.rowStride = width * 2;
+    layout.bandStride = width * height * 2;
+    layout.pixelStride = 2;
+    std::string error;
+    std::shared_ptr<RasterSource> source = OpenRawSource(path, description, layout, error);
+    if (source && source->Description().availableRows < height) return nullptr;
+    return source;
+}
+
+// The pan and the MS bands as Steps 0 and 1 read them: GeoTIFF and GDAL-read inputs through
+// their readers (the values Step 0 extracts), the others as the raw bands Step 1 reads. False
+// when one cannot be opened.
+bool OpenForEstimate(const PanRunState& state, InjectionInputs& inputs)
+{
+    const PanSharpenJob& job = state.job;
+    const std::int64_t msWidth = state.msWidth;
+    const std::int64_t msHeight = state.msHeight;
+    if (state.outputs.kind != PanOutputKind::GeoTiff) {
+        const std::int64_t bandBytes = msWidth * msHeight * 2;
+        inputs.pan.source = RawBandQuietly(job.panPath, 0, state.width, state.height);
+        for (int band = kBlue; band <= kNir; ++band) {
+            const bool shared = HasMultiBandMsFile(job);
+            const std::string& path = job.msPath[shared ? 0 : band];
+            const std::int64_t offset = shared ? job.selectedIndex[band] * bandBytes : 0;
+            inputs.ms.push_back({RawBandQuietly(path, offset, msWidth, msHeight), 0});
+        }
+    } else {
+        std::string error;
+        inputs.pan.source = OpenRaster(job.panPath, MatrixSize{}, error);
+        std::shared_ptr<RasterSource> file;
+        for (int band = kBlue; band <= kNir; ++band) {
+            if (HasMultiBandMsFile(job)) {
+                if (!file) file = OpenRaster(job.msPath[0], MatrixSize{}, error);
+                inputs.ms.push_back({file, job.selectedIndex[band]});
+            } else {
+                inputs.ms.push_back({OpenRaster(job.msPath[band], MatrixSize{}, error), 0});
+            }
+        }
+    }
+    if (!inputs.pan.source) return false;
+    for (const BandInput& band : inputs.ms) {
+        if (!band.source || band.band >= band.source->Description().bands ||
+            band.source->Description().width != msWidth ||
+            band.source->Description().height != msHeight) {
+            return false;
+        }
+    }
+    return inputs.pan.source->Description().width == state.width &&
+           inputs.pan.source->Description().height == state.height;
+}
+
 }  // namespace
 
+std::string RegisterInjectionRun(PanRunState& state)
+{
+    const PanSharpenJob& job = state.job;
+    state.msShiftX = state.msShiftY = 0;
+    if (!InjectsDetail(job.method)) return std::string();
+    const RegisterChoice& choice = job.registerChoice;
+    InjectionInputs inputs;
+    inputs.ratio = PanRunState::kRatio;
+    const SensorGains sensor = FindSensor(job.sensor).value_or(*FindSensor("generic"));
+    inputs.msGains.assign(sensor.ms.begin(), sensor.ms.end());
+    RunRegistration run;
+    if (choice.mode != RegisterMode::Auto || OpenForEstimate(state, inputs)) {
+        run = RegisterRun(inputs, choice, 0.0, 0.0, [&state] { return !state.Pump(); });
+    } else {
+        RegistrationEstimate unread;
+        unread.reason = "an input could not be read";
+        run.reportLine = EstimatedOffsetLine(unread);
+        run.shiftX = run.shiftY = PhaseGridShift(0.0, PanRunState::kRatio);
+    }
+    state.msShiftX = run.shiftX;
+    state.msShiftY = run.shiftY;
+    return run.reportLine;
+}
+
 // The four MS bands are checked and opened first, then the pan when the method degrades it;
-// Brovey reads the pan in Step 2 only.
+// Brovey reads the pan in Step 2 only, unless the MS is moved on the pan's grid.
 StepResult FitInjection(PanRunState& state)
 {
     const PanSharpenJob& job = state.job;
@@ -76,6 +166,8 @@ StepResult FitInjection(PanRunState& state)
     inputs.msGains.assign(sensor.ms.begin(), sensor.ms.end());
     inputs.panGain = sensor.pan;
     inputs.tempBeside = state.outputs.data[0];
+    inputs.shiftX = state.msShiftX;
+    inputs.shiftY = state.msShiftY;
     state.log.Append(".");
     for (int band = kBlue; band <= kNir; ++band) {
         auto source = OpenRawBand(state.msInput[band], state.msByteOffset[band], state.msWidth,
@@ -85,7 +177,9 @@ StepResult FitInjection(PanRunState& state)
     }
     state.injection = std::make_shared<InjectionModel>(inputs);
     if (!state.Pump()) return StepResult::Cancelled;
-    if (state.injection->recipe.degradation != PanDegradation::None &&
+    // A placed or masked scene finds its valid window from the pan in Step 1 as well.
+    const bool placed = inputs.shiftX != 0 || inputs.shiftY != 0;
+    if ((state.injection->recipe.degradation != PanDegradation::None || placed) &&
         !OpenPan(state, kStep1Failure)) {
         return StepResult::Failed;
     }

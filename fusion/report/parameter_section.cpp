@@ -8,11 +8,13 @@ namespace {
 
 std::string Num(std::int64_t value) { return std::to_string(static_cast<long long>(value)); }
 
-// The opening lines of section (c): its title, the fusion method and the resampling method.
-void WriteMethodLines(FusionMethod method, RunLog& log)
+// The opening lines of section (c): its title, the fusion method, where the MS was placed on
+// the pan (when the run registers) and the resampling method.
+void WriteMethodLines(FusionMethod method, const std::string& offsetLine, RunLog& log)
 {
     log.Append("(c) Key Parameters:\r\n");
     log.Append(std::string("Pan-Sharpening Method:\t") + MethodRowOf(method).reportName + "\r\n");
+    if (!offsetLine.empty()) log.Append(offsetLine + "\r\n");
     // The detail-injecting methods upsample the MS with the 23-tap interpolator.
     log.Append(InjectsDetail(method) ? "Resampling Method:\t23-Tap Interpolator\r\n"
                                      : "Resampling Method:\tImproved Bilinear\r\n");
@@ -20,14 +22,14 @@ void WriteMethodLines(FusionMethod method, RunLog& log)
 
 }  // namespace
 
-void WriteParameterSection(const PanSharpenJob& job, RunLog& log)
+void WriteParameterSection(const PanSharpenJob& job, const std::string& offsetLine, RunLog& log)
 {
     static const char* const kFilters[3] = {"Spatial Filtering:\tSharpen\r\n",
                                             "Spatial Filtering:\tDetail\r\n",
                                             "Spatial Filtering:\tNone\r\n"};
     static const char* const kFlagLabels[4] = {"\t- Blue:\t\t", "\t- Green:\t", "\t- Red:\t\t",
                                                "\t- NIR:\t\t"};
-    WriteMethodLines(job.method, log);
+    WriteMethodLines(job.method, offsetLine, log);
     log.Append(kFilters[static_cast<int>(job.filterType)]);
     for (int band = kBlue; band <= kNir; ++band) {
         log.Append(std::string(kFlagLabels[band]) + (job.filterFlags[band] ? "Yes\r\n" : "No\r\n"));
@@ -46,7 +48,7 @@ void WriteParameterSection(const EtmJob& job, RunLog& log)
         "Spatial Filtering:\tNone\r\n", "Spatial Filtering:\tDetail\r\n",
         "Spatial Filtering:\tSharpen\r\n"};
     static const char* const kFlagLabels[3] = {"\t- Blue:\t\t", "\t- Green:\t", "\t- Red:\t\t"};
-    WriteMethodLines(job.method, log);
+    WriteMethodLines(job.method, std::string(), log);
     log.Append(kFilters[static_cast<int>(job.filterType)]);
     for (int band = 0; band < 3; ++band) {
         log.Append(std::string(kFlagLabels[band]) + (job.filterFlags[band] ? "Yes\r\n" : "No\r\n"));

@@ -123,8 +123,11 @@ if grep -q '^lumesta:register ' "$WORK/algorithms.txt"; then
     "$CLI" register --pan "$C/pan.img" --ms "$C"/{blue,green,red,nir}.img --sensor worldview2 --format json >"$WORK/register.json"
     qgis register --json run lumesta:register --PAN="$SCENE/pan.img" "${MS[@]}" --SENSOR=worldview2
     wait
+    # qgis_process's own warnings may come before its JSON on the same stream.
     "$PY" -c 'import json, sys
-cli, run = json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))["results"]
+text = open(sys.argv[2]).read()
+start = 0 if text.startswith("{") else text.index("\n{") + 1
+cli, run = json.load(open(sys.argv[1])), json.loads(text[start:])["results"]
 sys.exit(not (cli["dx"] == run["DX"] and cli["dy"] == run["DY"]))' "$WORK/register.json" "$WORK/register.txt" ||
         fail "register: another estimate than lumesta-cli: $(cat "$WORK/register.txt")"
 else

@@ -289,7 +289,8 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
         {"pansharpen",
          "--pan --blue --green --red --nir --select --ms --output --format --rgb --ratio "
          "--nodata --pan-nodata --ms-nodata --width --height --method --suffix "
-         "--bmp --colour-match --sensor --filter --filter-bands --adjust --cutoffs --nonlinear "
+         "--bmp --colour-match --sensor --register --filter --filter-bands --adjust --cutoffs "
+         "--nonlinear "
          "--job --skip-done --list-jobs --quality"},
         {"pansharpen-etm",
          "--pan --blue --green --red --select --width --height --method --suffix "
@@ -310,11 +311,13 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
          "--fused --ms --pan --ratio --sensor --format --map --nodata --pan-nodata --ms-nodata "
          "--width --height --bytes"},
         {"quality wald",
-         "--pan --ms --ratio --sensor --method --keep --format --nodata --pan-nodata --ms-nodata "
-         "--width --height --bytes"},
+         "--pan --ms --ratio --sensor --method --keep --register --format --nodata --pan-nodata "
+         "--ms-nodata --width --height --bytes"},
         {"degrade",
          "--pan --ms --out --ratio --sensor --nodata --pan-nodata --ms-nodata --width --height "
          "--bytes"},
+        {"register",
+         "--pan --ms --ratio --sensor --grid --format --nodata --pan-nodata --ms-nodata"},
     };
     const auto tools = CommandLineTools();
     ASSERT_EQ(tools.size(), expected.size());
@@ -352,8 +355,8 @@ TEST(ToolCatalogTest, DumpHasOneTabSeparatedLinePerToolAndOption)
             EXPECT_EQ(fields, 9) << line;
         }
     }
-    EXPECT_EQ(tools, 11);
-    EXPECT_EQ(options, 27 + 16 + 10 + 10 + 6 + 6 + 8 + 10 + 13 + 13 + 11 + 11 * 5 + 4 * 3);
+    EXPECT_EQ(tools, 12);
+    EXPECT_EQ(options, 28 + 16 + 10 + 10 + 6 + 6 + 8 + 10 + 13 + 14 + 11 + 9 + 12 * 5 + 4 * 3);
     EXPECT_NE(
         out.str().find("option\t--pan\tPATH\tinput-file\trequired\t.img .rst .tif .bif *\t\t\t"),
         std::string::npos);
