@@ -11,6 +11,7 @@
 #include "fusion/injection/injection_fusion.h"
 #include "fusion/injection/injection_model.h"
 #include "fusion/report/delivery_sections.h"
+#include "fusion/registration/run_registration.h"
 #include "fusion/report/report_sections.h"
 #include "raster/file_name.h"
 #include "raster/output/band_file_writer.h"
@@ -236,6 +237,18 @@ RunOutcome RunDelivery(PanSharpenJob& job, RunCounters& counters, Host& host)
     try {
         DeliveryScene scene;
         if (!OpenDeliveryScene(job, scene, host)) return RunOutcome::Stopped;
+        const RunRegistration registration =
+            RegisterRun(EngineInputs(job, scene), job.registerChoice, scene.placement.offsetX,
+                        scene.placement.offsetY, [&host] {
+                            host.PumpPendingMessages();
+                            return host.IsCancelled();
+                        });
+        if (!registration.readError.empty()) {
+            host.ShowMessage(registration.readError);
+            return RunOutcome::Stopped;
+        }
+        SetSceneShift(scene, registration.shiftX, registration.shiftY);
+        scene.registrationLine = registration.reportLine;
         RunLog log(counters, host);
         const auto progress = OpenPanSharpeningReport(log, host);
         WriteDeliverySections(job, scene, log);

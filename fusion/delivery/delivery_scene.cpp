@@ -99,15 +99,6 @@ bool CheckMethod(const PanSharpenJob& job, int bands, Host& host)
     return true;
 }
 
-// The pan pixels of the MS's origin: placed geometrically, the engine samples MS pixel j at
-// pan position R·j + R/2 of its grid, so the MS moves by the offset over the ratio.
-void SetShift(DeliveryScene& scene)
-{
-    const double ratio = scene.placement.ratio;
-    scene.shiftX = scene.placement.offsetX / ratio;
-    scene.shiftY = scene.placement.offsetY / ratio;
-}
-
 bool Place(const PanSharpenJob& job, DeliveryScene& scene, Host& host)
 {
     const RasterDescription& pan = scene.pan->Description();
@@ -123,7 +114,6 @@ bool Place(const PanSharpenJob& job, DeliveryScene& scene, Host& host)
                          "the ratio " + std::to_string(ratio) + ".");
         return false;
     }
-    SetShift(scene);
     return true;
 }
 
@@ -310,7 +300,14 @@ bool OpenDeliveryScene(const PanSharpenJob& job, DeliveryScene& scene, Host& hos
            ChooseNoData(delivery.msNoData, delivery.noData, "MS", delivery.msPath, *scene.ms,
                         scene.msNoData, scene.msMask, host) &&
            ChooseGains(job, scene, host) && NameOutputs(job, scene, host) &&
-           OutputsAreNew(job, scene, host) && (MarkNoData(scene), true);
+           OutputsAreNew(job, scene, host);
+}
+
+void SetSceneShift(DeliveryScene& scene, double shiftX, double shiftY)
+{
+    scene.shiftX = shiftX;
+    scene.shiftY = shiftY;
+    MarkNoData(scene);
 }
 
 }  // namespace lumesta

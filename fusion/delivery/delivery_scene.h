@@ -25,9 +25,11 @@ struct DeliveryScene {
     SampleType type = SampleType::UInt16;  // of the MS and the result
     std::vector<std::string> bandNames;    // the MS's, "Band k" where it names none
     std::array<int, 3> rgb{};              // the picture's red, green and blue bands, 0-based
-    // Where the engine samples the MS, in MS pixels (see InjectionInputs::shiftX).
+    // Where the engine samples the MS, in MS pixels (see InjectionInputs::shiftX), and the
+    // report's line on the registration that decided it (empty with --register off).
     double shiftX = 0;
     double shiftY = 0;
+    std::string registrationLine;
     // No data: values compared with the samples, or the files' own masks read through the
     // sources; msNoData is also what the result writes at invalid pixels (else 0).
     std::optional<double> panNoData;
@@ -58,5 +60,9 @@ std::string FormatLabel(const std::string& format);
 // types' ranges, the sensor's gains for the band count, and the result's names. False after a
 // message naming what is wrong; nothing is written.
 bool OpenDeliveryScene(const PanSharpenJob& job, DeliveryScene& scene, Host& host);
+
+// Places the MS at the engine's shift (in MS pixels; from the registration) and decides
+// whether the result marks no data.
+void SetSceneShift(DeliveryScene& scene, double shiftX, double shiftY);
 
 }  // namespace lumesta

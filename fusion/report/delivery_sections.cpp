@@ -54,11 +54,12 @@ void WriteInputSections(const PanSharpenJob& job, const DeliveryScene& scene, Ru
                ")\r\n\r\n");
 }
 
-void WriteParameterSection(const PanSharpenJob& job, RunLog& log)
+void WriteParameterSection(const PanSharpenJob& job, const DeliveryScene& scene, RunLog& log)
 {
     log.Append("(c) Key Parameters:\r\n");
     log.Append(std::string("Pan-Sharpening Method:\t") + MethodRowOf(job.method).reportName +
                "\r\n");
+    if (!scene.registrationLine.empty()) log.Append(scene.registrationLine + "\r\n");
     log.Append("Sensor:\t\t\t" + job.sensor + "\r\n");
     log.Append("Resampling Method:\t23-Tap Interpolator\r\n");
     log.Append("Spatial Filtering:\tNone\r\n\r\n");
@@ -95,7 +96,7 @@ std::string TwoDecimals(double value)
 void WriteDeliverySections(const PanSharpenJob& job, const DeliveryScene& scene, RunLog& log)
 {
     WriteInputSections(job, scene, log);
-    WriteParameterSection(job, log);
+    WriteParameterSection(job, scene, log);
     WriteOutputSection(job, scene, log);
 }
 
