@@ -4,6 +4,7 @@
 // fusion_browse.h and then call RunPanSharpen (fusion_run.h).
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,7 +78,12 @@ struct PanSharpenJob {
     CImageInfo info;  // the dialog's header record, filled by the browse handlers
 
     // One multi-band MS file fused whole (lumesta-cli pansharpen --ms); inactive otherwise.
+    // Its no-data options serve the detail-injection methods on the four bands too.
     DeliveryJob delivery;
+    // The no-data values a detail-injection run of the four bands honours (the options', else
+    // the files' own), resolved by the validation; none for methods 1 and 2.
+    std::optional<double> panNoData;
+    std::optional<double> msNoData;
 };
 
 }  // namespace lumesta

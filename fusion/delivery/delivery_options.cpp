@@ -99,7 +99,6 @@ Row NoDataRow(const char* name, NoDataChoice DeliveryJob::*field, const char* he
 {
     Row row{TextOption(name, "V|none", help, "the file's own"),
             [field](PanSharpenJob& job, const OptionUse& use) {
-                if (auto needs = NeedsMs(use); needs.status != ApplyStatus::Applied) return needs;
                 const std::optional<NoDataChoice> choice = ParseNoDataChoice(use.Text());
                 if (!choice) {
                     return WrongCommandLine(use.def.name + " takes a number or none");
@@ -108,6 +107,7 @@ Row NoDataRow(const char* name, NoDataChoice DeliveryJob::*field, const char* he
                 return Applied();
             }};
     row.def.checkedWhenSet = true;
+    row.def.notWithBatch = true;
     return row;
 }
 

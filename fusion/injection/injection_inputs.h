@@ -2,6 +2,7 @@
 // What one detail-injection run fuses: the method, the pan and the MS bands as raster sources,
 // the sensor's gains, where the MS lies on the pan's grid, and what marks no data.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -46,6 +47,10 @@ struct InjectionInputs {
     // output still marks invalid pixels with msNoData (else 0).
     bool panMask = false;
     bool msMask = false;
+    // The values the run keeps after the fusion, when narrower than the sample type's (the
+    // 16-bit tool's results: 0 to 2047): a valid value equal to msNoData moves by one toward
+    // this range's middle, so that it stays valid within it.
+    std::optional<std::array<double, 2>> keptRange;
 };
 
 }  // namespace lumesta

@@ -133,6 +133,35 @@ for method in gsa awlp; do
     done
 done
 
+# The same frame around the four single-band files of the 16-bit tool's detail-injection run:
+# every band's valid area as the scene's, the frame no data (declared) and black.
+E=$DATA/envi
+G=$WORK/bands
+mkdir -p "$G/scene" "$G/frame"
+cp "$E"/*.img "$E"/*.hdr "$G/scene/"
+gdal_translate -q -of ENVI -srcwin -32 -32 832 704 "$E/pan.img" "$G/frame/pan.img"
+for band in blue green red nir; do
+    gdal_translate -q -of ENVI -srcwin -8 -8 208 176 "$E/$band.img" "$G/frame/$band.img"
+done
+for d in scene frame; do
+    run pansharpen --pan "$G/$d/pan.img" --blue "$G/$d/blue.img" --green "$G/$d/green.img" \
+        --red "$G/$d/red.img" --nir "$G/$d/nir.img" --method glp-hpm "${OFF[@]}" --nodata 0
+    expect_status "four bands, $d" 0 "$STATUS"
+done
+for band in blue green red nir; do
+    gdal_translate -q -srcwin 32 32 768 640 "$G/frame/${band}_Fused.img" "$WORK/inner.tif"
+    same_samples "four bands: $band's valid area" "$WORK/inner.tif" "$G/scene/${band}_Fused.img"
+    check "four bands: $band declares no data" grep -q '^data ignore value = 0' "$G/frame/${band}_Fused.hdr"
+    gdal_translate -q -srcwin 0 0 832 32 "$G/frame/${band}_Fused.img" "$WORK/edge.tif"
+    check "four bands: $band's frame holds no data" zeros "$WORK/edge.tif" $((832 * 32 * 2))
+done
+gdal_translate -q -srcwin 32 32 768 640 "$G/frame/pan_Fused.bmp" "$WORK/inner.tif"
+same_samples "four bands: picture of the valid area" "$WORK/inner.tif" "$G/scene/pan_Fused.bmp"
+gdal_translate -q -srcwin 0 0 32 704 "$G/frame/pan_Fused.bmp" "$WORK/edge.tif"
+check "four bands: frame black" zeros "$WORK/edge.tif" $((32 * 704 * 3))
+FOUR=(--pan "$G/scene/pan.img" --blue "$G/scene/blue.img" --green "$G/scene/green.img"
+      --red "$G/scene/red.img" --nir "$G/scene/nir.img")
+
 # Refusals: a message, exit 1 (2 for a malformed value), and nothing written.
 refused() { # NAME STATUS ARGS...
     local name=$1 expected=$2
@@ -165,6 +194,9 @@ refused "sensor without gains" 1 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --s
 refused "result over the MS" 1 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --output "$D/ms.tif"
 ln -s "$D/pan.tif" "$WORK/link.tif"
 refused "result over the pan by a link" 1 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --output "$WORK/link.tif"
+refused "no data with method 1" 1 "${FOUR[@]}" --suffix _x --nodata 0
+refused "four bands: no data beyond the results' values" 1 "${FOUR[@]}" --suffix _x --method awlp --ms-nodata 4000
+refused "four bands: no data with a filter" 1 "${FOUR[@]}" --suffix _x --method awlp --nodata 0 --filter sharpen
 refused "malformed no-data" 2 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --nodata 1e
 refused "malformed --rgb" 2 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --rgb 1,2
 refused "unknown format" 2 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --format png
