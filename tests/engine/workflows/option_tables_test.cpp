@@ -297,11 +297,11 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
          "--bmp --colour-match --filter --filter-bands --cutoffs --nonlinear --job "
          "--skip-done --list-jobs --quality"},
         {"combine",
-         "--blue --green --red --select --width --height --bmp --geotiff --cutoffs --nonlinear "
-         "--job --skip-done --list-jobs"},
+         "--blue --green --red --select --width --height --bmp --geotiff --nodata --cutoffs "
+         "--nonlinear --job --skip-done --list-jobs"},
         {"combine8",
-         "--blue --green --red --select --width --height --bmp --geotiff --cutoffs --nonlinear "
-         "--job --skip-done --list-jobs"},
+         "--blue --green --red --select --width --height --bmp --geotiff --nodata --cutoffs "
+         "--nonlinear --job --skip-done --list-jobs"},
         {"semivariance", "--input --band --width --height --max-lag --output"},
         {"stats", "--input --band --width --height --level --output"},
         {"haar", "--input --band --width --height --levels --form --output --bmp"},
@@ -356,7 +356,7 @@ TEST(ToolCatalogTest, DumpHasOneTabSeparatedLinePerToolAndOption)
         }
     }
     EXPECT_EQ(tools, 12);
-    EXPECT_EQ(options, 28 + 16 + 10 + 10 + 6 + 6 + 8 + 10 + 13 + 14 + 11 + 9 + 12 * 5 + 4 * 3);
+    EXPECT_EQ(options, 28 + 16 + 11 + 11 + 6 + 6 + 8 + 10 + 13 + 14 + 11 + 9 + 12 * 5 + 4 * 3);
     EXPECT_NE(
         out.str().find("option\t--pan\tPATH\tinput-file\trequired\t.img .rst .tif .bif *\t\t\t"),
         std::string::npos);
