@@ -383,6 +383,10 @@ bool SceneRows::ReadMsValid(std::int64_t first, std::int64_t count, std::uint8_t
 
 bool SceneRows::ReadValid(std::int64_t y, std::uint8_t* out) const
 {
+    if (!m_masked) {  // read as it is: every pixel is valid
+        std::fill(out, out + m_width, 1);
+        return true;
+    }
     if (y < m_window.y0 || y >= m_window.y0 + m_window.height) {
         std::fill(out, out + m_width, 0);
         return true;
