@@ -1,9 +1,12 @@
-// Writes a synthetic SIZE x SIZE image of BANDS UInt16 bands as one multi-band result (ENVI,
-// GeoTIFF or COG) the way a run does: strips of 64 rows through the writer, staged beside the
-// output and renamed into place. bench/output_bench.sh times it.
+// Writes a SIZE x SIZE image of BANDS UInt16 bands as one multi-band result (ENVI, GeoTIFF or
+// COG) the way a run does: strips of 64 rows through the writer, staged beside the output and
+// renamed into place. The samples are synthetic, or those of BANDS raw band files (16-bit
+// signed little-endian, as the 16-bit pan-sharpening tool's ENVI bands hold them; negative
+// values clipped to 0). bench/output_bench.sh and bench/delivery_bench.sh time it.
 //
-// usage: output_bench FORMAT SIZE BANDS OUTPUT [THREADS]
+// usage: output_bench FORMAT SIZE BANDS OUTPUT [THREADS [BAND_FILE ...]]
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -37,13 +40,26 @@ public:
 int main(int argc, char** argv)
 {
     if (argc < 5) {
-        std::cerr << "usage: output_bench envi|geotiff|cog SIZE BANDS OUTPUT [THREADS]\n";
+        std::cerr << "usage: output_bench envi|geotiff|cog SIZE BANDS OUTPUT [THREADS [BAND_FILE "
+                     "...]]\n";
         return 2;
     }
     const auto format = lumesta::BandFileFormatNamed(argv[1]);
     const int size = std::atoi(argv[2]);
     const int bands = std::atoi(argv[3]);
     if (!format || size <= 0 || bands <= 0) return 2;
+    std::vector<std::FILE*> inputs;
+    for (int k = 6; k < argc; ++k) {
+        inputs.push_back(std::fopen(argv[k], "rb"));
+        if (inputs.back() == nullptr) {
+            std::cerr << "Cannot open " << argv[k] << ".\n";
+            return 1;
+        }
+    }
+    if (!inputs.empty() && static_cast<int>(inputs.size()) != bands) {
+        std::cerr << "Give one band file per band.\n";
+        return 2;
+    }
     lumesta::BandFileSpec spec;
     spec.format = *format;
     spec.width = spec.height = size;
@@ -70,7 +86,19 @@ int main(int argc, char** argv)
     std::uint32_t state = 12345;
     for (int row = 0; row < size; row += kStrip) {
         const int rows = std::min(kStrip, size - row);
-        for (int k = 0; k < bands; ++k) {
+        for (int k = 0; k < bands && !inputs.empty(); ++k) {
+            auto& samples = strip[static_cast<std::size_t>(k)];
+            const std::size_t count = static_cast<std::size_t>(rows) * size;
+            if (std::fread(samples.data(), 2, count, inputs[static_cast<std::size_t>(k)]) != count) {
+                std::cerr << "A band file is shorter than " << size << " x " << size << ".\n";
+                return 1;
+            }
+            for (std::size_t i = 0; i < count; ++i) {
+                samples[i] = static_cast<std::uint16_t>(
+                    std::max<std::int16_t>(0, static_cast<std::int16_t>(samples[i])));
+            }
+        }
+        for (int k = 0; k < bands && inputs.empty(); ++k) {
             // Smooth ramps with a little noise: compressible as imagery is, not trivially.
             for (int y = 0; y < rows; ++y) {
                 for (int x = 0; x < size; ++x) {
@@ -83,6 +111,7 @@ int main(int argc, char** argv)
         }
         if (!writer->WriteRows(pointers.data(), rows)) return 1;
     }
+    for (std::FILE* input : inputs) std::fclose(input);
     if (writer->Finish({}) != lumesta::RunOutcome::Finished) return 1;
     writer.reset();
     return files.Commit() ? 0 : 1;

@@ -8,6 +8,7 @@ const MethodTable& FusionMethods()
 {
     using F = FilterType16;
     constexpr auto kClassical = MethodKind::Classical;
+    constexpr auto kLearned = MethodKind::Learned;
     constexpr auto kOptimisation = MethodEngine::Optimisation;
     constexpr auto kInjection = MethodEngine::DetailInjection;
     // The optimisation methods take the Landsat tool's three bands and the 16-bit tool's four;
@@ -27,6 +28,10 @@ const MethodTable& FusionMethods()
          F::None, true, 3, 16, kClassical, kInjection, false, &kAwlpRecipe},
         {FusionMethod::Brovey, "brovey", "Weighted Brovey", "Weighted Brovey", "(weighted Brovey)",
          F::None, false, 3, 16, kClassical, kInjection, false, &kBroveyRecipe},
+        // The network learns a correction of its base method's fused values, MTF-GLP-HPM's.
+        {FusionMethod::SceneCnn, "sacnn", "Scene-adaptive CNN", "Scene-adaptive CNN",
+         "(a small network trained on the scene itself, added to MTF-GLP-HPM)", F::None, true, 3,
+         16, kLearned, kInjection, false, &kGlpHpmRecipe},
     };
     return kTable;
 }

@@ -17,7 +17,8 @@ enum class FusionMethod {
     Gsa = 2,
     GlpHpm = 3,
     Awlp = 4,
-    Brovey = 5
+    Brovey = 5,
+    SceneCnn = 9
 };
 
 // Spatial filter choices of the 16-bit tool, in the order of the dialog's radio buttons.

@@ -33,6 +33,9 @@ namespace lumesta {
 struct BandSource {
     RasterLayout layout;
     int band = 0;
+    // The file's own mask (GDAL's per-band or per-dataset mask, an alpha band) marks no data
+    // too, where it has one; window sources give its pixels as NaN.
+    bool ownMask = false;
 };
 
 // The bands named on a command line or in a dialog: several single-band files in band order,

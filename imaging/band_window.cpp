@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
+#include <string>
+
+#include "raster/gdal/gdal_source.h"
 
 namespace lumesta {
 
@@ -13,7 +17,10 @@ BandWindowSource::BandWindowSource(const BandSource& source, std::optional<doubl
 bool BandWindowSource::Open(Host& host)
 {
     m_row.resize(static_cast<std::size_t>(m_source.layout.width));
-    return m_reader.Open(m_source.layout, m_source.band, host);
+    if (!m_reader.Open(m_source.layout, m_source.band, host)) return false;
+    if (m_source.ownMask && m_reader.HasOwnMask())
+        m_mask.resize(static_cast<std::size_t>(m_source.layout.width));
+    return true;
 }
 
 bool BandWindowSource::ReadRow(std::int64_t y, std::int64_t left, std::int64_t count, double* out)
@@ -21,6 +28,12 @@ bool BandWindowSource::ReadRow(std::int64_t y, std::int64_t left, std::int64_t c
     if (y != m_rowHeld) {
         m_rowHeld = -1;
         if (!m_reader.ReadRow(y, m_row.data())) return false;
+        if (!m_mask.empty()) {
+            if (!m_reader.ReadMaskRow(y, m_mask.data())) return false;
+            for (std::size_t x = 0; x < m_row.size(); ++x) {
+                if (m_mask[x] == 0) m_row[x] = std::numeric_limits<double>::quiet_NaN();
+            }
+        }
         m_rowHeld = y;
     }
     std::copy(m_row.begin() + left, m_row.begin() + left + count, out);
@@ -45,6 +58,14 @@ bool OpenBandWindows(const std::vector<BandSource>& bands,
         if (!sources.back()->Open(host)) return false;
     }
     return true;
+}
+
+bool HasOwnMask(const BandSource& band)
+{
+    if (!band.ownMask || band.layout.reader != ReaderKind::Gdal) return false;
+    std::string error;
+    const std::unique_ptr<RasterSource> source = OpenGdalSource(band.layout.path, error);
+    return source && source->Description().maskBand;
 }
 
 std::vector<RowWindowSource*> WindowPointers(

@@ -1,8 +1,10 @@
 #pragma once
 // One band of a raster file as a window source: rows read on demand in any order, samples equal
-// to the band's no-data value given as NaN. Each row is read whole and the window taken from it
+// to the band's no-data value (and, with BandSource::ownMask, those its file's mask leaves out)
+// given as NaN. Each row is read whole and the window taken from it
 // (the row readers of the program's formats read rows).
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -25,7 +27,8 @@ private:
     std::optional<double> m_noData;
     BandRowReader m_reader;
     std::vector<double> m_row;
-    std::int64_t m_rowHeld = -1;  // the row m_row holds
+    std::vector<std::uint8_t> m_mask;  // empty without a mask of the file's own
+    std::int64_t m_rowHeld = -1;  // the row m_row (and m_mask) holds
 };
 
 // Opens a source per band, with noData[k] as band k's no-data value (none when noData is
@@ -33,6 +36,10 @@ private:
 bool OpenBandWindows(const std::vector<BandSource>& bands,
                      const std::vector<std::optional<double>>& noData, Host& host,
                      std::vector<std::unique_ptr<BandWindowSource>>& sources);
+
+// Whether band's own mask counts (BandSource::ownMask) and its file has one; false also when the
+// file cannot be opened (its readers say so).
+bool HasOwnMask(const BandSource& band);
 
 // Raw pointers to the sources, for the metric functions.
 std::vector<RowWindowSource*> WindowPointers(

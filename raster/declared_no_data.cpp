@@ -3,8 +3,10 @@
 #include <gdal.h>
 
 #include "raster/file_name.h"
+#include "raster/gdal/gdal_setup.h"
 #include "raster/header_fields.h"
 #include "raster/output/gdal_library.h"
+#include "raster/reader_choice.h"
 
 namespace lumesta {
 namespace {
@@ -16,13 +18,18 @@ std::optional<double> FieldNumber(const std::optional<HeaderFields>& fields, con
     return found == fields->end() ? std::nullopt : ParseHeaderNumber(found->second);
 }
 
-// The GeoTIFF no-data tag, as GDAL reads it.
-std::optional<double> TiffNoData(const std::string& path)
+// GDAL's no-data value of the first band: the GeoTIFF no-data tag of a .tif, any driver's for
+// the names read through GDAL.
+std::optional<double> GdalNoData(const std::string& path, bool anyDriver)
 {
-    UseGdal();
-    const char* const drivers[] = {"GTiff", nullptr};
-    GDALDatasetH dataset =
-        GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers, nullptr, nullptr);
+    if (anyDriver) {
+        PrepareGdal();
+    } else {
+        UseGdal();
+    }
+    const char* const tiff[] = {"GTiff", nullptr};
+    GDALDatasetH dataset = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY,
+                                      anyDriver ? nullptr : tiff, nullptr, nullptr);
     if (dataset == nullptr) return std::nullopt;
     std::optional<double> value;
     int declared = 0;
@@ -48,7 +55,8 @@ std::optional<double> DeclaredNoData(const std::string& path)
             return std::nullopt;
         return FieldNumber(fields, "flag value");
     }
-    if (four == ".tif") return TiffNoData(path);
+    if (four == ".tif") return GdalNoData(path, false);
+    if (IsGdalName(path)) return GdalNoData(path, true);
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The no-data value a raster file declares for its bands: ENVI "data ignore value", the GeoTIFF
-// no-data tag (as GDAL reads it), Idrisi32's flag value. Headerless matrices declare none.
+// no-data tag (as GDAL reads it), Idrisi32's flag value, the first band's no-data value of the
+// names read through GDAL (JPEG 2000, VRT, ...). Headerless matrices declare none.
 
 #include <optional>
 #include <string>

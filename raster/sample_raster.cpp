@@ -152,6 +152,21 @@ bool BandRowReader::Open(const RasterLayout& layout, int band, Host& host)
     return TryAllocate(s.bytes, layout.width * perPixel * SampleBytes(layout.type), host);
 }
 
+bool BandRowReader::HasOwnMask() const
+{
+    return m_state->gdal && m_state->gdal->Description().maskBand;
+}
+
+bool BandRowReader::ReadMaskRow(std::int64_t y, std::uint8_t* out)
+{
+    State& s = *m_state;
+    const SampleWindow row{0, static_cast<int>(y), static_cast<int>(s.layout.width), 1, 1};
+    if (s.gdal && s.gdal->ReadMaskWindow(s.band, row, out)) return true;
+    s.host->ShowMessage(s.gdal && !s.gdal->ReadError().empty() ? s.gdal->ReadError()
+                                                               : "Error reading " + s.layout.path + ".");
+    return false;
+}
+
 bool BandRowReader::ReadRow(std::int64_t y, double* out)
 {
     State& s = *m_state;

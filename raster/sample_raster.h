@@ -25,6 +25,12 @@ public:
     // Row y of the band as doubles (width samples). False after "Error reading PATH." (also
     // for a strip that decodes too short to hold the row).
     bool ReadRow(std::int64_t y, double* out);
+    // True for a band read through GDAL whose file has a mask of its own (a per-band or
+    // per-dataset mask, an alpha band; not one made from a no-data value).
+    bool HasOwnMask() const;
+    // Row y of that mask: 1 valid, 0 no data. False after "Error reading PATH." or GDAL's
+    // sentence naming the file.
+    bool ReadMaskRow(std::int64_t y, std::uint8_t* out);
 
 private:
     struct State;

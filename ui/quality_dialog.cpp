@@ -175,6 +175,7 @@ void FusionQualityDialog::TakeFields()
     m_job.pan = pan.empty() ? std::string() : pan[0];
     m_job.sensor = ToEngine(m_sensor->currentText());
     m_job.ratio = m_ratio->currentText().toInt();
+    m_job.ratioGiven = true;  // the list always shows one: a georeferenced pair's must agree
 }
 
 void FusionQualityDialog::ShowJob()

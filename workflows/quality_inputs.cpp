@@ -1,13 +1,16 @@
 #include "workflows/quality_inputs.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <string>
 
 #include "imaging/interpolator23.h"
 #include "raster/declared_no_data.h"
 #include "raster/output/band_file_writer.h"
+#include "raster/placement.h"
 #include "raster/raster_source.h"
+#include "raster/world_file.h"
 
 namespace lumesta {
 namespace {
@@ -67,6 +70,55 @@ bool CheckPanAndMs(const QualityInputs& in, int ratio, bool protocol, Host& host
     return true;
 }
 
+// A number in at most six significant digits, for messages.
+std::string ShortNumberText(double value)
+{
+    char text[32];
+    const auto result =
+        std::to_chars(text, text + sizeof text, value + 0.0, std::chars_format::general, 6);
+    return std::string(text, result.ptr);
+}
+
+// A description for placement: the file's name, size and georeferencing.
+RasterDescription PlacedDescription(const RasterLayout& layout)
+{
+    RasterDescription description;
+    description.dataPaths = {layout.path};
+    description.width = static_cast<int>(layout.width);
+    description.height = static_cast<int>(layout.height);
+    description.geo = ReadInputGeoreference(layout.path);
+    return description;
+}
+
+// A pan and MS both georeferenced are placed by their geotransforms, as pan-sharpening places
+// them: the ratio is theirs (a --ratio must agree) and the MS's corner must lie on the pan's.
+// Otherwise the ratio is the job's and the sizes decide (CheckPanAndMs).
+bool PlaceMs(const QualityJob& job, QualityInputs& in, Host& host)
+{
+    in.ratio = job.ratio;
+    const RasterDescription pan = PlacedDescription(in.pan.layout);
+    const RasterDescription ms = PlacedDescription(in.ms[0].layout);
+    if (!pan.geo.valid || !ms.geo.valid) return true;
+    MsPlacement placement;
+    std::string error;
+    if (!PlaceMsOnPan(pan, ms, job.ratioGiven ? job.ratio : 0, placement, error)) {
+        host.ShowMessage(error);
+        return false;
+    }
+    // Within a hundredth of a pan pixel counts as on the corner (rounding of the origins).
+    constexpr double kOnCorner = 0.01;
+    if (std::fabs(placement.offsetX) > kOnCorner || std::fabs(placement.offsetY) > kOnCorner) {
+        host.ShowMessage("The MS lies " + ShortNumberText(placement.offsetX) + ", " +
+                         ShortNumberText(placement.offsetY) +
+                         " pan pixels from the corner of the PAN: PAN " + in.pan.layout.path +
+                         " and MS " + in.ms[0].layout.path +
+                         " must start at the same corner for the quality tools.");
+        return false;
+    }
+    in.ratio = placement.ratio;
+    return true;
+}
+
 bool CheckPair(const std::vector<BandSource>& a, const std::vector<BandSource>& b,
                const std::string& what, Host& host)
 {
@@ -92,6 +144,7 @@ bool ResolveBandsAndSizes(const QualityJob& job, Host& host, QualityInputs& in)
         return false;
     }
     const GenericSize& g = job.generic;
+    in.ratio = job.ratio;
     if (job.protocol == QualityProtocol::Reduced) {
         if (!ResolveBands(job.fused, g, host, in.fused) ||
             !ResolveBands(job.reference, g, host, in.reference) ||
@@ -117,12 +170,12 @@ bool ResolveBandsAndSizes(const QualityJob& job, Host& host, QualityInputs& in)
     // A headerless MS is typed with the pan's size: it is 1/ratio of it.
     const GenericSize msSize{g.width / job.ratio, g.height / job.ratio, g.bytes};
     if (!ResolvePan(job.pan, g, host, in.pan) || !ResolveBands(job.ms, msSize, host, in.ms) ||
-        !CheckBandSizes(in.ms, "MS", host)) {
+        !CheckBandSizes(in.ms, "MS", host) || !PlaceMs(job, in, host)) {
         return false;
     }
-    if (job.protocol != QualityProtocol::Full) return CheckPanAndMs(in, job.ratio, true, host);
+    if (job.protocol != QualityProtocol::Full) return CheckPanAndMs(in, in.ratio, true, host);
     if (!ResolveBands(job.fused, g, host, in.fused) || !CheckBandSizes(in.fused, "fused", host) ||
-        !CheckPair(in.fused, in.ms, "MS", host) || !CheckPanAndMs(in, job.ratio, false, host)) {
+        !CheckPair(in.fused, in.ms, "MS", host) || !CheckPanAndMs(in, in.ratio, false, host)) {
         return false;
     }
     const RasterLayout& f = in.fused[0].layout;
@@ -157,14 +210,16 @@ bool FitsSamples(double value, SampleType type)
     }
 }
 
-// The no-data value of each band: the option for its input, else --nodata, else its file's own.
-// False after "The no-data value V does not fit the samples of PATH (TYPE)." for a given value.
-bool NoDataOf(const std::vector<BandSource>& bands, const NoDataChoice& own,
-              const NoDataChoice& all, Host& host, std::vector<std::optional<double>>& values)
+// The no-data value of each band: the option for its input, else --nodata, else its file's own
+// (its declared value and its mask). False after "The no-data value V does not fit the samples
+// of PATH (TYPE)." for a given value.
+bool NoDataOf(std::vector<BandSource>& bands, const NoDataChoice& own, const NoDataChoice& all,
+              Host& host, std::vector<std::optional<double>>& values)
 {
     const NoDataChoice& choice = own.given ? own : all;
     values.clear();
-    for (const BandSource& band : bands) {
+    for (BandSource& band : bands) {
+        band.ownMask = !choice.given;
         if (!choice.given) {
             values.push_back(DeclaredNoData(band.layout.path));
             continue;
@@ -197,7 +252,9 @@ bool ResolveQualityInputs(const QualityJob& job, Host& host, QualityInputs& in)
         return false;
     }
     if (job.protocol == QualityProtocol::Reduced) return true;
-    if (!NoDataOf({in.pan}, job.panNoData, job.noData, host, pan)) return false;
+    std::vector<BandSource> panBand{in.pan};
+    if (!NoDataOf(panBand, job.panNoData, job.noData, host, pan)) return false;
+    in.pan = panBand[0];
     in.panNoData = pan[0];
     const auto sensor = SensorForBands(job.sensor, static_cast<int>(in.ms.size()), host);
     if (!sensor) return false;

@@ -23,12 +23,16 @@ struct QualityInputs {
     std::vector<std::optional<double>> referenceNoData;
     std::vector<std::optional<double>> msNoData;
     std::optional<double> panNoData;
+    // The resolution ratio: --ratio, or the georeferenced pair's own.
+    int ratio = 4;
 };
 
-// Resolves and checks the job's inputs. False after the message: sizes that disagree, a ratio
-// that is not a power of two, sides that are not multiples of the ratio, band counts that differ,
-// an unknown sensor or one without gains for the band count, a no-data value outside the samples'
-// type, unreadable or truncated files.
+// Resolves and checks the job's inputs. A pan and MS both georeferenced are placed by their
+// geotransforms (the ratio theirs; a --ratio must agree; their corners must meet). False after
+// the message: sizes that disagree, a ratio that is not a power of two, a georeferenced pair on
+// other coordinate systems, rotated grids, another ratio or apart, sides that are not multiples
+// of the ratio, band counts that differ, an unknown sensor or one without gains for the band
+// count, a no-data value outside the samples' type, unreadable or truncated files.
 bool ResolveQualityInputs(const QualityJob& job, Host& host, QualityInputs& in);
 
 }  // namespace lumesta

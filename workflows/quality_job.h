@@ -20,6 +20,7 @@ struct QualityJob {
     std::string pan;                     // full, wald, degrade
     GenericSize generic;                 // for headerless matrices
     int ratio = 4;
+    bool ratioGiven = false;  // --ratio given (a georeferenced pair's own ratio must agree)
     int cut = 0;                       // reduced: pixels left out at every border
     std::string sensor = "generic";    // full, wald, degrade
     std::vector<std::string> methods;  // wald: empty for every method that fits

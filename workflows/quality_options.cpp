@@ -71,7 +71,11 @@ std::vector<Row> CommonRows()
 {
     Row ratio{IntegerOption("--ratio", "N", 1, 1 << 20,
                             "The resolution ratio pan : MS, a power of two.", "4"),
-              StoresInt(&QualityJob::ratio)};
+              [](QualityJob& job, const OptionUse& use) {
+                  job.ratio = use.Int();
+                  job.ratioGiven = true;
+                  return Applied();
+              }};
     Row width{IntegerOption("--width", "W", 1, INT_MAX,
                             "The width of a headerless matrix (the pan's or fused image's).")};
     width.set = [](QualityJob& job, const OptionUse& use) {

@@ -229,12 +229,14 @@ RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, QualityOu
 
 }  // namespace
 
-RunOutcome RunQuality(const QualityJob& job, RunCounters& counters, Host& host,
+RunOutcome RunQuality(const QualityJob& given, RunCounters& counters, Host& host,
                       std::vector<QualityRow>& rows)
 {
     rows.clear();
     QualityInputs inputs;
-    if (!ResolveQualityInputs(job, host, inputs)) return RunOutcome::Stopped;
+    if (!ResolveQualityInputs(given, host, inputs)) return RunOutcome::Stopped;
+    QualityJob job = given;
+    job.ratio = inputs.ratio;  // a georeferenced pair's own
     RunLog log(counters, host);
     const std::time_t start = std::time(nullptr);
     WriteQualityReportHead(job, log);

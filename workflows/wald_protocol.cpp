@@ -154,10 +154,16 @@ bool MakeDegradedScene(const BandSource& pan, std::optional<double> panNoData,
     std::vector<std::unique_ptr<BandFileWriter>> writers;
     const Georeference panGeo = DegradedGeoreference(pan, ratio);
     const Georeference msGeo = DegradedGeoreference(ms[0], ratio);
+    // Pixels a file's own mask leaves out are written as 0: declared so when no value is.
+    const std::optional<double> panFileNoData =
+        panNoData ? panNoData : (HasOwnMask(pan) ? std::optional<double>(0) : std::nullopt);
+    const std::optional<double> msFileNoData =
+        msNoData ? msNoData : (HasOwnMask(ms[0]) ? std::optional<double>(0) : std::nullopt);
     auto add = [&](BandFileFormat format, const std::string& path, bool isPan) {
         const BandFileSpec spec =
             SpecOf(format, isPan ? scene.panWidth : msWidth, isPan ? scene.panHeight : msHeight,
-                   isPan ? 1 : scene.bands, isPan ? panType : msType, isPan ? panNoData : msNoData,
+                   isPan ? 1 : scene.bands, isPan ? panType : msType,
+                   isPan ? panFileNoData : msFileNoData,
                    isPan ? panGeo : msGeo);
         // The methods' own files belong to the run; the kept ones go through the run's outputs.
         writers.push_back(format == BandFileFormat::Envi

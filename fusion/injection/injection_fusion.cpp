@@ -7,6 +7,7 @@
 #include "core/allocate.h"
 #include "core/worker_threads.h"
 #include "fusion/injection/injection_kernels.h"
+#include "fusion/injection/learned/learned_fusion.h"
 #include "fusion/optimisation/pansharpen_arithmetic.h"
 #include "fusion/parallel_rows.h"
 #include "imaging/row_stream.h"
@@ -191,11 +192,17 @@ void AdjustRowColours(const double* const* m, const std::array<int, 3>& amounts,
     }
 }
 
-// Fuses row r of the window into out (every band's rows of the strip), at sample at of each
-// band's buffer.
-void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
-             const std::array<int, 3>& amounts, std::int64_t sampleAt,
-             std::vector<std::vector<unsigned char>>& out)
+// The rows every band's formula reads at row r of the window, in a thread's own buffers: the
+// bands upsampled, the wavelet detail, the low-pass pans upsampled and the shared row.
+struct RowParts {
+    std::vector<const double*> m;
+    double* detail = nullptr;
+    double* low = nullptr;
+    double* shared = nullptr;
+    double* fused = nullptr;  // a row for the formula's result
+};
+
+RowParts PrepareRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r)
 {
     const std::int64_t width = model.width;
     const int n = model.bands;
@@ -204,45 +211,112 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
     // the fused row; each thread keeps its rows from one pan row to the next.
     thread_local std::vector<double> work;
     work.resize(static_cast<std::size_t>((n + 4 + lows) * width));
-    std::vector<const double*> m(static_cast<std::size_t>(n));
-    double* detail = work.data() + n * width;
-    double* low = detail + width;
-    double* shared = low + lows * width;
-    double* line = shared + width;
-    double* fused = line + width;
+    RowParts parts;
+    parts.m.resize(static_cast<std::size_t>(n));
+    parts.detail = work.data() + n * width;
+    parts.low = parts.detail + width;
+    parts.shared = parts.low + lows * width;
+    double* line = parts.shared + width;
+    parts.fused = line + width;
     const std::int64_t image = strip.msRows * model.msWidth;
     for (int k = 0; k < n; ++k) {
         UpsampleRow(model, strip, strip.ms.data() + k * image, r, line, work.data() + k * width);
-        m[k] = work.data() + k * width;
+        parts.m[k] = work.data() + k * width;
     }
-    if (model.recipe.waveletDetail) WaveletDetail(model, strip, r, fused, detail);
+    if (model.recipe.waveletDetail) WaveletDetail(model, strip, r, parts.fused, parts.detail);
     for (std::int64_t g = 0; g < lows; ++g) {
-        UpsampleRow(model, strip, strip.lows.data() + g * image, r, line, low + g * width);
+        UpsampleRow(model, strip, strip.lows.data() + g * image, r, line, parts.low + g * width);
     }
     if (model.recipe.shared == SharedRowKind::Intensity) {
-        IntensityRow(m.data(), n, model.weight.data(), model.intercept, width, shared);
+        IntensityRow(parts.m.data(), n, model.weight.data(), model.intercept, width, parts.shared);
     } else if (model.recipe.shared == SharedRowKind::Mean) {
-        MeanRow(m.data(), n, width, shared);
+        MeanRow(parts.m.data(), n, width, parts.shared);
     }
+    return parts;
+}
+
+BandRowInputs BandInputs(const InjectionModel& model, const StripInputs& strip,
+                         const RowParts& parts, std::int64_t r, int k)
+{
+    BandRowInputs in;
+    in.band = parts.m[k];
+    in.shared = parts.shared;
+    in.pan = PanRow(strip, model, r);
+    in.low = parts.low + model.lowOfBand[k] * model.width;
+    in.detail = parts.detail;
+    in.scale = model.panScale[k];
+    in.offset = model.panOffset[k];
+    in.gain = model.gain[k];
+    return in;
+}
+
+// Fuses row r of the window into out (every band's rows of the strip), at sample at of each
+// band's buffer.
+void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
+             const std::array<int, 3>& amounts, std::int64_t sampleAt,
+             std::vector<std::vector<unsigned char>>& out)
+{
+    const std::int64_t width = model.width;
+    const RowParts parts = PrepareRow(model, strip, r);
     const std::int64_t at = sampleAt * SampleBytes(model.inputs.type);
-    for (int k = 0; k < n; ++k) {
-        BandRowInputs in;
-        in.band = m[k];
-        in.shared = shared;
-        in.pan = PanRow(strip, model, r);
-        in.low = low + model.lowOfBand[k] * width;
-        in.detail = detail;
-        in.scale = model.panScale[k];
-        in.offset = model.panOffset[k];
-        in.gain = model.gain[k];
-        model.recipe.formula(in, width, fused);
-        StoreFusedRow(model.inputs.type, fused, width, out[k].data() + at);
+    for (int k = 0; k < model.bands; ++k) {
+        model.recipe.formula(BandInputs(model, strip, parts, r, k), width, parts.fused);
+        StoreFusedRow(model.inputs.type, parts.fused, width, out[k].data() + at);
     }
     if (amounts[0] == 0 && amounts[1] == 0 && amounts[2] == 0) return;
     std::int16_t* const colours[3] = {reinterpret_cast<std::int16_t*>(out[0].data() + at),
                                       reinterpret_cast<std::int16_t*>(out[1].data() + at),
                                       reinterpret_cast<std::int16_t*>(out[2].data() + at)};
-    AdjustRowColours(m.data(), amounts, width, colours);
+    AdjustRowColours(parts.m.data(), amounts, width, colours);
+}
+
+// Stores row r of the window from fused values (band k's row at values + k · bandStride), as
+// FuseRow stores the formula's rows.
+void StoreRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
+              const double* values, std::int64_t bandStride, const std::array<int, 3>& amounts,
+              std::int64_t sampleAt, std::vector<std::vector<unsigned char>>& out)
+{
+    const std::int64_t width = model.width;
+    const std::int64_t at = sampleAt * SampleBytes(model.inputs.type);
+    for (int k = 0; k < model.bands; ++k) {
+        StoreFusedRow(model.inputs.type, values + k * bandStride, width, out[k].data() + at);
+    }
+    if (amounts[0] == 0 && amounts[1] == 0 && amounts[2] == 0) return;
+    const RowParts parts = PrepareRow(model, strip, r);
+    std::int16_t* const colours[3] = {reinterpret_cast<std::int16_t*>(out[0].data() + at),
+                                      reinterpret_cast<std::int16_t*>(out[1].data() + at),
+                                      reinterpret_cast<std::int16_t*>(out[2].data() + at)};
+    AdjustRowColours(parts.m.data(), amounts, width, colours);
+}
+
+// Row r's base values and network inputs (ComputeBaseRows).
+void BaseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
+             const std::vector<double>& scales, const BaseRowsTarget& target)
+{
+    const std::int64_t width = model.width;
+    const int n = model.bands;
+    const RowParts parts = PrepareRow(model, strip, r);
+    const bool base = target.base != nullptr && r >= target.baseFirst &&
+                      r < target.baseFirst + target.baseCount;
+    const float* pan = PanRow(strip, model, r);
+    for (int k = 0; k < n; ++k) {
+        const BandRowInputs in = BandInputs(model, strip, parts, r, k);
+        if (base) {
+            model.recipe.formula(in, width, parts.fused);
+            std::copy(parts.fused, parts.fused + width,
+                      target.base + k * target.baseBandStride + (r - target.baseFirst) * width);
+        }
+        float* band = target.features + k * target.featureChannelStride +
+                      (r - strip.row0) * target.featureRowStride;
+        float* detail = band + n * target.featureChannelStride;
+        const double scale = scales[k];
+        for (std::int64_t x = 0; x < width; ++x) {
+            band[x] = static_cast<float>(in.band[x] / scale);
+            const double low = in.scale * in.low[x] + in.offset;
+            const double equalised = in.scale * pan[x] + in.offset;
+            detail[x] = low > 0 ? static_cast<float>((equalised - low) / low) : 0.0f;
+        }
+    }
 }
 
 // Samples of type T: invalid pixels take the no-data value; a valid one equal to it moves by
@@ -333,6 +407,20 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
                              const std::string& readFailure, RunProgress& progress, Host& host,
                              const std::function<bool()>& pump)
 {
+    if (MethodRowOf(model.inputs.method).kind == MethodKind::Learned) {
+        return FuseLearnedImage(model, sink, colourAmounts, stripRows, readFailure, progress, host,
+                                pump);
+    }
+    return FuseInjectedImageWith(model, StripValues(), sink, colourAmounts, stripRows, readFailure,
+                                 progress, host, pump);
+}
+
+StepResult FuseInjectedImageWith(const InjectionModel& model, const StripValues& values,
+                                 const FusedRowsSink& sink, const std::array<int, 3>& colourAmounts,
+                                 std::int64_t stripRows, const std::string& readFailure,
+                                 RunProgress& progress, Host& host,
+                                 const std::function<bool()>& pump)
+{
     if (stripRows <= 0) stripRows = InjectionStripRows(model);
     const std::int64_t width = model.inputs.width;
     const std::int64_t height = model.inputs.height;
@@ -347,6 +435,10 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
     if (model.scene.MarksNoData() && !TryAllocate(valid, stripRows * width, host)) {
         return StepResult::Failed;
     }
+    std::vector<double> fusedValues;
+    if (values && !TryAllocate(fusedValues, model.bands * stripRows * model.width, host)) {
+        return StepResult::Failed;
+    }
     FusedStrip fused;
     fused.type = model.inputs.type;
     fused.width = width;
@@ -359,15 +451,29 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
         strip.row0 = std::clamp<std::int64_t>(row0 - window.y0, 0, window.height);
         strip.row1 = std::clamp<std::int64_t>(row1 - window.y0, 0, window.height);
         if (strip.row0 < strip.row1) {
-            const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
-            if (read != StepResult::Ok) {
-                return read == StepResult::Failed && !pump() ? StepResult::Cancelled : read;
+            if (values) {
+                const StepResult computed = values(strip.row0, strip.row1, fusedValues.data());
+                if (computed != StepResult::Ok) return computed;
+            }
+            const bool colours = colourAmounts != std::array<int, 3>{0, 0, 0};
+            if (!values || colours) {
+                const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
+                if (read != StepResult::Ok) {
+                    return read == StepResult::Failed && !pump() ? StepResult::Cancelled : read;
+                }
             }
             const std::int64_t first = (window.y0 + strip.row0 - row0) * width + window.x0;
+            const std::int64_t rows = strip.row1 - strip.row0;
             const bool going = ForEachRowInParallel(
-                strip.row1 - strip.row0,
+                rows,
                 [&](std::int64_t i) {
-                    FuseRow(model, strip, strip.row0 + i, colourAmounts, first + i * width, out);
+                    if (values) {
+                        StoreRow(model, strip, strip.row0 + i, fusedValues.data() + i * model.width,
+                                 rows * model.width, colourAmounts, first + i * width, out);
+                    } else {
+                        FuseRow(model, strip, strip.row0 + i, colourAmounts, first + i * width,
+                                out);
+                    }
                 },
                 pump);
             if (!going) return StepResult::Cancelled;
@@ -382,6 +488,23 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
         if (!sink(fused)) return StepResult::Failed;
     }
     return StepResult::Ok;
+}
+
+StepResult ComputeBaseRows(const InjectionModel& model, std::int64_t first, std::int64_t count,
+                           const std::vector<double>& scales, const BaseRowsTarget& target,
+                           const std::string& readFailure, Host& host,
+                           const std::function<bool()>& pump)
+{
+    StripInputs strip;
+    strip.row0 = first;
+    strip.row1 = first + count;
+    const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
+    if (read != StepResult::Ok) return read;
+    const bool going = ForEachRowInParallel(
+        count,
+        [&](std::int64_t i) { BaseRow(model, strip, first + i, scales, target); },
+        pump);
+    return going ? StepResult::Ok : StepResult::Cancelled;
 }
 
 FusedRowsSink WriteRowsTo(const std::vector<RawFile>& files, Host& host)

@@ -39,13 +39,55 @@ std::int64_t InjectionStripRows(const InjectionModel& model);
 // Fuses the image of the fitted model and hands the bands' rows to sink in order, strips of
 // stripRows pan rows (0: InjectionStripRows). Fused values are rounded to the nearest integer
 // and kept within the range of the MS's sample type; colourAmounts (Blue, Green, Red; four
-// 16-bit bands only) add the 16-bit tool's NDVI colour adjustment. A read failure shows
-// readFailure and answers Failed, as does a sink answering false. pump answering false answers
-// Cancelled.
+// 16-bit bands only) add the 16-bit tool's NDVI colour adjustment. A learned method first
+// trains its network on the scene (learned/learned_fusion.h), its steps shown on progress. A
+// read failure shows readFailure and answers Failed, as does a sink answering false. pump
+// answering false answers Cancelled.
 StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& sink,
                              const std::array<int, 3>& colourAmounts, std::int64_t stripRows,
                              const std::string& readFailure, RunProgress& progress, Host& host,
                              const std::function<bool()>& pump);
+
+// A learned method's fused values of window rows row0 .. row1 − 1 before rounding: band k's
+// row i at values + (k · (row1 − row0) + i) · width (the window's width). Ok, or Failed after
+// its own message, or Cancelled.
+using StripValues =
+    std::function<StepResult(std::int64_t row0, std::int64_t row1, double* values)>;
+
+// FuseInjectedImage's pass with each strip's fused values taken from values, then rounded,
+// clipped, masked and handed to sink as there; without values, the base method's own rows (as
+// FuseInjectedImage fuses a classical method).
+StepResult FuseInjectedImageWith(const InjectionModel& model, const StripValues& values,
+                                 const FusedRowsSink& sink, const std::array<int, 3>& colourAmounts,
+                                 std::int64_t stripRows, const std::string& readFailure,
+                                 RunProgress& progress, Host& host,
+                                 const std::function<bool()>& pump);
+
+// Where ComputeBaseRows puts the rows it computes (first .. first + count − 1).
+struct BaseRowsTarget {
+    // The base method's fused values before rounding of rows baseFirst .. baseFirst +
+    // baseCount − 1 (within those computed): band k's row r at
+    // base + k · baseBandStride + (r − baseFirst) · width. None: not wanted.
+    double* base = nullptr;
+    std::int64_t baseFirst = 0;
+    std::int64_t baseCount = 0;
+    std::int64_t baseBandStride = 0;
+    // The network's inputs: channel c's row r at
+    // features + c · featureChannelStride + (r − first) · featureRowStride, width floats.
+    float* features = nullptr;
+    std::int64_t featureChannelStride = 0;
+    std::int64_t featureRowStride = 0;
+};
+
+// Computes window rows first .. first + count − 1 on every core: the base method's fused values
+// and a learned method's inputs: channel k is band k's upsampled MS over scales[k], channel
+// N + k band k's relative pan detail (P − L) / L, P the pan and L the upsampled low-pass pan,
+// both equalised for the band (0 where L is not positive). A read failure shows readFailure
+// and answers Failed; pump answering false answers Cancelled.
+StepResult ComputeBaseRows(const InjectionModel& model, std::int64_t first, std::int64_t count,
+                           const std::vector<double>& scales, const BaseRowsTarget& target,
+                           const std::string& readFailure, Host& host,
+                           const std::function<bool()>& pump);
 
 // A sink that writes each band's rows to its file, one after the other from the top, the
 // files at once; a write failure shows the output-file message. files outlive the sink.

@@ -58,6 +58,47 @@ check "degrade finishes silently" [ "$STATUS" = 0 -a ! -s "$WORK/out" ]
 check "degrade writes what --keep kept" cmp -s "$WORK/deg/x/ms.tif" "$WORK/keep/deep/ms.tif"
 check "degrade report block closes" grep -q $'^\tFinished\r$' "$WORK/d.log"
 
+# Georeferenced pan and MS are placed by their geotransforms: the ratio is theirs, a --ratio must
+# agree, and an MS off the pan's corner or on another coordinate system is refused.
+if command -v gdal_translate >/dev/null; then
+    geo() { gdal_translate -q -a_srs "EPSG:$1" -a_ullr 500000 4000000 500256 3999808 "${@:2}"; }
+    geo 32618 "$WORK/pan.tif" "$WORK/gpan.tif"
+    geo 32618 "$WORK/ms.tif" "$WORK/gms.tif"
+    geo 32618 -outsize 50% 50% "$WORK/pan.tif" "$WORK/gpan2.tif"
+    geo 32632 "$WORK/ms.tif" "$WORK/gms_utm32.tif"
+    gdal_translate -q -a_srs EPSG:32618 -a_ullr 500004 4000000 500260 3999808 "$WORK/ms.tif" "$WORK/gms_off.tif"
+    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms.tif" --sensor worldview2 --method 2 --format csv
+    check "georeferenced on one corner: the same numbers" [ "$STATUS" = 0 -a \
+        "$(printf '%.6f' "$(sed -n 2p "$WORK/out" | cut -d, -f2)")" = "$(awk '$1 == "2" {print $2}' "$WORK/wald.txt")" ]
+    run degrade --pan "$WORK/gpan2.tif" --ms "$WORK/gms.tif" --out "$WORK/g2"
+    check "the georeferenced pair's own ratio 2" eval '[ "$STATUS" = 0 ] && gdalinfo "$WORK/g2/ms.tif" | grep -q "Size is 32, 24"'
+    run degrade --pan "$WORK/gpan2.tif" --ms "$WORK/gms.tif" --ratio 4 --out "$WORK/g4"
+    check "a --ratio the geotransforms disagree with" [ "$STATUS" = 1 -a ! -e "$WORK/g4" ]
+    check "ratio message" grep -q "give a ratio of 2, not the ratio 4 given" "$WORK/err"
+    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_off.tif" --method 2
+    check "an MS off the pan's corner" [ "$STATUS" = 1 -a ! -s "$WORK/out" ]
+    check "offset message" grep -q "The MS lies 4, 0 pan pixels from the corner of the PAN" "$WORK/err"
+    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_utm32.tif" --method 2
+    check "another coordinate system" eval '[ "$STATUS" = 1 ] && grep -q "The coordinate systems of PAN" "$WORK/err"'
+    # A VRT's own no-data value (here the first band's largest sample) takes its blocks out.
+    top=$(gdalinfo -mm "$WORK/ms.tif" | grep -m1 "Computed Min/Max" | sed 's/.*,//; s/\..*//')
+    gdal_translate -q -of VRT -a_nodata "$top" "$WORK/ms.tif" "$WORK/ms_nd.vrt"
+    run quality reduced --fused "$WORK/ms.tif" --reference "$WORK/ms_nd.vrt" --format json
+    check "a VRT's no-data value is honoured" eval '[ "$STATUS" = 0 ] && grep -q "\"blocks_used\": 2, \"blocks_total\": 4" "$WORK/out"'
+    # A file's own mask (here an internal one, made from an alpha band where the image is
+    # widened by four MS columns) takes its blocks out; --nodata none ignores it.
+    if command -v gdalwarp >/dev/null; then
+        gdalwarp -q -dstalpha -te 499984 3999808 500256 4000000 -tr 4 4 "$WORK/gms.tif" "$WORK/wa.tif"
+        gdalwarp -q -te 499984 3999808 500256 4000000 -tr 4 4 "$WORK/gms.tif" "$WORK/wn.tif"
+        gdal_translate -q -b 1 -b 2 -b 3 -b 4 -mask 5 --config GDAL_TIFF_INTERNAL_MASK YES -co TILED=YES \
+            -co BLOCKXSIZE=16 -co BLOCKYSIZE=16 "$WORK/wa.tif" "$WORK/wm.tif"
+        run quality reduced --fused "$WORK/wm.tif" --reference "$WORK/wn.tif" --format json
+        check "a file's own mask is honoured" eval '[ "$STATUS" = 0 ] && grep -q "\"blocks_used\": 4, \"blocks_total\": 6" "$WORK/out"'
+        run quality reduced --fused "$WORK/wm.tif" --reference "$WORK/wn.tif" --format json --nodata none
+        check "--nodata none ignores the mask" eval '[ "$STATUS" = 0 ] && grep -q "\"blocks_used\": 6, \"blocks_total\": 6" "$WORK/out"'
+    fi
+fi
+
 E8=$WORK/e/envi
 run quality wald --pan "$E8/pan.img" --ms "$E8/blue.img" "$E8/green.img" "$E8/red.img" --ratio 2
 check "three bands at ratio 2 use the Landsat methods" [ "$STATUS" = 0 -a "$(wc -l <"$WORK/out")" = 3 ]

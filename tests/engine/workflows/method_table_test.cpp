@@ -59,10 +59,10 @@ TEST(MethodTableTest, AddedRowReachesTheMethodOptionItsUsageAndHelp)
     for (OptionDef& def : tool.options) {
         if (def.name == "--method") def = MethodOption(table).def;
     }
-    EXPECT_NE(UsageText(tool).find("[--method 1|2|gsa|glp-hpm|awlp|brovey|ridge-x|learned-x]"),
+    EXPECT_NE(UsageText(tool).find("[--method 1|2|gsa|glp-hpm|awlp|brovey|sacnn|ridge-x|learned-x]"),
               std::string::npos);
     const std::string help = MethodOption(table).def.help;
-    EXPECT_NE(help.find(", ridge-x (ridge test), learned-x (learned test). The last six default "
+    EXPECT_NE(help.find(", ridge-x (ridge test), learned-x (learned test). The last seven default "
                         "to --filter none."),
               std::string::npos)
         << help;
