@@ -104,6 +104,20 @@ StepResult SceneRows::Prepare(const std::string& readFailure, Host& host,
                m_shiftY != 0 || m_ownWidth != m_msWidth || m_ownHeight != m_msHeight;
     m_window = {0, 0, m_width, m_height};
     if (!m_masked) return StepResult::Ok;
+    // Without no-data values, an MS whose nearest sample lies inside it for every sample of the
+    // grid leaves every pixel valid: nothing needs reading to know it (the first and last
+    // samples of each axis decide, the nearest sample moving with j).
+    const auto nearest = [](std::int64_t j, std::int64_t shift, double fraction) {
+        return j - shift - (fraction > 0.5 ? 1 : 0);
+    };
+    const auto inside = [&](std::int64_t count, std::int64_t shift, double fraction,
+                            std::int64_t own) {
+        return nearest(0, shift, fraction) >= 0 && nearest(count - 1, shift, fraction) < own;
+    };
+    m_allValid = !m_inputs.panNoData && !m_inputs.msNoData && !m_inputs.panMask &&
+                 !m_inputs.msMask &&
+                 inside(m_msWidth, m_shiftX, fractionX, m_ownWidth) &&
+                 inside(m_msHeight, m_shiftY, fractionY, m_ownHeight);
     // Sample j takes the content at j − shift: from sample floor(j − shift) on, at the phase
     // (j − shift) − floor(j − shift), the same for every j.
     m_tapsX = LanczosTaps(fractionX > 0 ? 1 - fractionX : 0);
@@ -116,6 +130,10 @@ StepResult SceneRows::Prepare(const std::string& readFailure, Host& host,
         m_ownCache.resize(static_cast<std::size_t>(kOwnCacheRows * m_bands * m_ownWidth));
         std::vector<char> holds(static_cast<std::size_t>(m_ownHeight), 0);
         for (std::int64_t r = 0; r < m_ownHeight; ++r) {
+            if (m_allValid) {
+                holds[r] = 1;
+                continue;
+            }
             if (!OwnRow(r, m_rowValues.data(), m_rowValid.data())) {
                 host.ShowMessage(readFailure);
                 return StepResult::Failed;
@@ -124,6 +142,11 @@ StepResult SceneRows::Prepare(const std::string& readFailure, Host& host,
                                    [](std::uint8_t v) { return v != 0; });
         }
         m_ownSource = NearestValidRows(holds);
+    }
+    if (m_allValid) {
+        m_panSource = NearestValidRows(std::vector<char>(static_cast<std::size_t>(m_height), 1));
+        m_msSource = NearestValidRows(std::vector<char>(static_cast<std::size_t>(m_msHeight), 1));
+        return StepResult::Ok;
     }
     return FindWindow(readFailure, host, pump);
 }
@@ -308,6 +331,10 @@ bool SceneRows::PlacedRow(std::int64_t i, float* values) const
 
 bool SceneRows::ValidRow(std::int64_t y, std::uint8_t* out) const
 {
+    if (m_allValid) {
+        std::fill(out, out + m_width, 1);
+        return true;
+    }
     const std::uint8_t* placed = nullptr;
     if (!PanRow(y, m_rowValues.data(), out) || !PlacedValid(y / m_ratio, placed)) return false;
     for (std::int64_t x = 0; x < m_width; ++x) out[x] = out[x] && placed[x / m_ratio];
@@ -330,6 +357,11 @@ bool SceneRows::ReadPan(std::int64_t first, std::int64_t count, float* out) cons
         return m_inputs.pan.source->ReadWindow(m_inputs.pan.band, window, out, nullptr);
     }
     const std::int64_t width = m_window.width;
+    if (m_allValid) {  // the window is the whole pan, and no hole needs filling
+        const SampleWindow window{0, static_cast<int>(first), static_cast<int>(m_width),
+                                  static_cast<int>(count), 1};
+        return m_inputs.pan.source->ReadWindow(m_inputs.pan.band, window, out, nullptr);
+    }
     std::vector<std::uint8_t> valid(static_cast<std::size_t>(m_width));
     for (std::int64_t w = 0; w < count; ++w) {
         const std::int64_t y = m_window.y0 + m_panSource[first + w];

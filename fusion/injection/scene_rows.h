@@ -14,7 +14,8 @@
 //
 // A scene without no data whose MS lies on the pan's corners at W / R × H / R is read as it
 // is, with nothing read beforehand. Otherwise one pass over the pan and the MS finds the
-// rectangle and the rows that hold valid pixels first.
+// rectangle and the rows that hold valid pixels first, unless no pixel can be invalid (no
+// no-data values, and the placed MS covers the whole grid).
 
 #include <array>
 #include <cstdint>
@@ -91,6 +92,7 @@ private:
     std::array<double, 6> m_tapsX{}, m_tapsY{};  // Lanczos-3 weights of the fraction
     bool m_masked = false;
     bool m_anyInvalid = false;  // some pan pixel is invalid
+    bool m_allValid = false;  // masked, but every pixel valid: validity needs no reading
     SceneWindow m_window;
     std::vector<std::int64_t> m_panSource;  // window pan row → the row it reads
     std::vector<std::int64_t> m_msSource;   // window MS row → the row it reads

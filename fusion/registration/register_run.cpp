@@ -1,5 +1,6 @@
 #include "fusion/registration/register_run.h"
 
+#include <algorithm>
 #include <charconv>
 #include <memory>
 
@@ -146,8 +147,9 @@ RunOutcome RunRegister(const RegisterJob& job, Host& host, RegistrationEstimate&
                          " is not a power of two (2, 4, 8, ...).");
         return RunOutcome::Stopped;
     }
-    const auto sensor = FindSensor(job.sensor);
-    if (!sensor) {
+    const auto& sensors = KnownSensors();
+    if (std::none_of(sensors.begin(), sensors.end(),
+                     [&job](const SensorGains& row) { return job.sensor == row.name; })) {
         host.ShowMessage("Unknown sensor " + job.sensor + " (known: " + SensorNames() + ").");
         return RunOutcome::Stopped;
     }
@@ -155,6 +157,8 @@ RunOutcome RunRegister(const RegisterJob& job, Host& host, RegistrationEstimate&
     if (!pan) return RunOutcome::Stopped;
     const auto ms = OpenMs(job.ms, host);
     if (!ms) return RunOutcome::Stopped;
+    const auto sensor = SensorForBands(job.sensor, ms->Description().bands, host);
+    if (!sensor) return RunOutcome::Stopped;
     MsPlacement placement;
     std::string error;
     if (!PlaceMsOnPan(pan->Description(), ms->Description(), job.ratio, placement, error)) {
