@@ -133,6 +133,15 @@ for method in gsa awlp; do
     done
 done
 
+# The files' own no-data declaration counts by default: the framed pair as GeoTIFFs tagged
+# with no data 0 fuses as with --nodata 0, and the COG declares it.
+gdal_translate -q -a_nodata 0 "$F/pan.img" "$F/pan.tif"
+gdal_translate -q -a_nodata 0 "$F/ms.img" "$F/ms.tif"
+run pansharpen --pan "$F/pan.tif" --ms "$F/ms.tif" --method gsa "${OFF[@]}"
+expect_status "tagged framed scene" 0 "$STATUS"
+same_samples "the files' own no data" "$F/ms_Fused.tif" "$F/gsa.img"
+check "the COG declares no data" grep -q 'NoData Value=0' <(gdalinfo "$F/ms_Fused.tif")
+
 # The same frame around the four single-band files of the 16-bit tool's detail-injection run:
 # every band's valid area as the scene's, the frame no data (declared) and black.
 E=$DATA/envi
