@@ -188,6 +188,13 @@ gdal_translate -q -b 1 -b 2 "$D/ms.tif" "$WORK/two.tif"
 gdal_translate -q -ot Float32 "$D/ms.tif" "$WORK/float.tif"
 gdal_translate -q "${geo[@]}" -a_ullr 500000 4000000 500384 3999680 -scale 0 4096 0 0 \
     "$S/pan.img" "$WORK/zero.tif"
+gdal_translate -q $(for i in $(seq 17); do echo -b 1; done) "$D/ms.tif" "$WORK/many.tif"
+gdal_translate -q -a_srs EPSG:32634 "$D/ms.tif" "$WORK/other.tif"
+gdal_translate -q -a_ullr 600000 4000004 600388 3999680 "$D/ms.tif" "$WORK/far.tif"
+refused "seventeen MS bands" 1 "${P[@]}" --ms "$WORK/many.tif" --method glp-hpm
+refused "other coordinate system" 1 "${P[@]}" --ms "$WORK/other.tif" --method glp-hpm
+check "both files named" grep -q "$WORK/other.tif" "$WORK/err"
+refused "no overlap" 1 "${P[@]}" --ms "$WORK/far.tif" --method glp-hpm
 refused "unreadable MS" 1 "${P[@]}" --ms "$WORK/bad.jp2" --method glp-hpm
 check "unreadable MS named" grep -q "$WORK/bad.jp2" "$WORK/err"
 refused "multi-band pan" 1 --pan "$D/ms.tif" --ms "$D/ms.tif" --method glp-hpm --output "$WORK/x.tif"
