@@ -149,6 +149,7 @@ StepResult DeliveryRun::OpenOutputs()
     BandFileSpec spec = ResultSpec(m_scene);
     m_writer = OpenStagedBandFileWriter(spec, m_scene.outputPath, m_files, m_host);
     if (!m_writer) return StepResult::Failed;
+    if (m_job.protocolRun) return StepResult::Ok;  // no picture
     m_stagedBmp = m_files.StageOutput(m_scene.bmpPath);
     const std::string bands = m_files.CreateTemp(m_scene.outputPath);
     if (m_stagedBmp.empty() || bands.empty()) {
@@ -175,6 +176,7 @@ StepResult DeliveryRun::Fuse()
         } else {
             written = WriteStrip<std::int16_t>(*m_writer, strip);
         }
+        if (!m_picture) return written;
         return written && m_picture->Take({strip.bands[static_cast<std::size_t>(rgb[2])],
                                            strip.bands[static_cast<std::size_t>(rgb[1])],
                                            strip.bands[static_cast<std::size_t>(rgb[0])]},
@@ -211,19 +213,21 @@ RunOutcome DeliveryRun::Run()
     m_log.Append("    Step 3: ......");
     if ((result = FinishResult()) != StepResult::Ok) return Fail(result);
     m_log.Append("\tFinished (" + FormatLabel(m_scene.format) + " output)\r\n");
-    m_log.Append("    Step 4: ......");
-    result = m_picture->Write(m_stagedBmp, m_job.stretch, m_progress, [this] { return Pump(); },
-                              m_host);
-    if (result != StepResult::Ok) return Fail(result);
-    m_log.Append("\tFinished (24-bit BMP output)\r\n");
-    m_picture->Close();
+    if (m_picture) {
+        m_log.Append("    Step 4: ......");
+        result = m_picture->Write(m_stagedBmp, m_job.stretch, m_progress,
+                                  [this] { return Pump(); }, m_host);
+        if (result != StepResult::Ok) return Fail(result);
+        m_log.Append("\tFinished (24-bit BMP output)\r\n");
+        m_picture->Close();
+    }
     m_files.RemoveTemporaries();
     if (!m_files.Commit()) {
         m_host.ShowMessage(RunFiles::kCannotWriteOutput);
         return Fail(StepResult::Failed);
     }
     // The picture lies on the pan's grid: it takes the pan's place on the ground.
-    WriteWorldFilesFromInput(m_scene.bmpPath, m_job.panPath);
+    if (m_picture) WriteWorldFilesFromInput(m_scene.bmpPath, m_job.panPath);
     WriteReportEnd(m_log, start, postProcessing, std::time(nullptr));
     if (m_job.displayBmp) m_host.OpenInViewer(ViewerKind::Picture, m_scene.bmpPath);
     return RunOutcome::Finished;
