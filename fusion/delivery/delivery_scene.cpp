@@ -189,7 +189,7 @@ bool NameOutputs(const PanSharpenJob& job, DeliveryScene& scene, Host& host)
     }
     if (envi && LastFourLower(scene.outputPath) != ".img") {
         host.ShowMessage("An ENVI result is named NAME.img, its header NAME.hdr: " +
-                         scene.outputPath);
+                         scene.outputPath + " (--format geotiff or cog writes other names).");
         return false;
     }
     scene.outputFiles = {scene.outputPath};
