@@ -59,6 +59,70 @@ if [ -f "$D/pan.jp2" ]; then
     same_samples "JPEG 2000 pan fuses as the aligned pair" "$WORK/j.tif" "$A/ms_Fused.img"
 fi
 
+# The report, byte for byte up to its times.
+run pansharpen --pan "$A/pan.img" --ms "$A/ms.img" --method gsa --sensor worldview2 \
+    --register 0.5,-0.25 --rgb 4,3,2 --output "$A/pinned.img" --log "$WORK/pinned.log"
+expect_status "pinned report run" 0 "$STATUS"
+tr -d '\r' <"$WORK/pinned.log" | sed -n '3,56p' >"$WORK/pinned.txt"
+sed "s#@A@#$A#g" >"$WORK/expected.txt" <<'REPORT'
+_____________ Pan-Sharpening Run (1) _____________________
+
+(a) Input High Resolution Panchromatic Band:
+PAN:	@A@/pan.img
+Width:			768 pixels
+Height:			640 pixels
+Image Size:		491520 pixels
+File Size:		983040 bytes
+No data:		none
+
+(b) Input Low Resolution Multispectral Bands:
+Band 1:	@A@/ms.img(Blue)
+Band 2:	@A@/ms.img(Green)
+Band 3:	@A@/ms.img(Red)
+Band 4:	@A@/ms.img(NIR)
+Width:			192 pixels
+Height:			160 pixels
+Image Size:		30720 pixels
+File Size:		245760 bytes
+Sample Type:		16-bit signed integer
+No data:		none
+Ratio:			4
+MS origin on the pan:	0.00, 0.00 pan pixels (corners aligned)
+
+(c) Key Parameters:
+Pan-Sharpening Method:	Adaptive Gram-Schmidt (GSA)
+MS offset on the pan:	0.50, -0.25 pan pixels (given)
+Sensor:			worldview2
+Resampling Method:	23-Tap Interpolator
+Spatial Filtering:	None
+
+(d) Output Pan-Sharpened Multispectral Image:
+Output:	@A@/pinned.img
+Format:			ENVI, 4 bands, 16-bit signed integer
+No-data value:		none
+BMP:	@A@/pinned.bmp
+BMP bands (R, G, B):	4, 3, 2
+Display it?		No
+Stretch:
+	Colours match with those of inputs more closely?	No
+	Histogram stretching: cutoffs at both ends (%)
+	- Blue: 	left-side: 2	right-side: 2
+	- Green:	left-side: 2	right-side: 2
+	- Red:  	left-side: 2	right-side: 2
+	Nonlinear stretching
+	- Blue: 	0
+	- Green: 	0
+	- Red: 		0
+
+(e) Analytical Steps 
+    Step 1: ....	Finished
+    Step 2: ......	Finished
+    Step 3: ......	Finished (ENVI output)
+    Step 4: ......	Finished (24-bit BMP output)
+REPORT
+check "report as pinned" cmp -s "$WORK/pinned.txt" "$WORK/expected.txt"
+check "report lines end in CR LF" [ "$(grep -c $'\r$' "$WORK/pinned.log")" = "$(wc -l <"$WORK/pinned.log")" ]
+
 # A UInt16 delivery stays UInt16 in a valid COG, and equals the aligned UInt16 pair's result.
 U=$WORK/u
 mkdir -p "$U"
