@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "assess/assess_browse.h"
+#include "raster/no_data_choice.h"
 
 namespace lumesta {
 
@@ -105,6 +106,20 @@ OptionTable<SemivarianceJob> MakeSemivarianceTable()
     table.rows.push_back(maxLag);
     table.rows.push_back(
         TextOutputRow(&SemivarianceJob::outputPath, "the input name + _SemiVariance.txt"));
+    OptionRow<SemivarianceJob> noData{
+        TextOption("--nodata", "V|none",
+                   "The value marking no data: pairs holding it take no part in the sums or the "
+                   "counts.",
+                   "none"),
+        [](SemivarianceJob& job, const OptionUse& use) {
+            const std::optional<NoDataChoice> choice = ParseNoDataChoice(use.Text());
+            if (!choice) return WrongCommandLine(use.def.name + " takes a number or none");
+            job.noData.reset();
+            if (!choice->none) job.noData = choice->value;
+            return Applied();
+        }};
+    noData.def.checkedWhenSet = true;
+    table.rows.push_back(noData);
     return table;
 }
 

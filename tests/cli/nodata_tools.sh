@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# End-to-end checks of --nodata in band combination: a frame of no data around the shared
-# scene's bands stays out of the stretch (the valid area's picture is the scene's own) and shows
-# black; without the option the frame's value is counted as before. Skipped without the shared
-# scenes or GDAL's tools.
+# End-to-end checks of --nodata in band combination and semivariance: a frame of no data around
+# the shared scene's bands stays out of the stretch (the valid area's picture is the scene's own)
+# and shows black, and out of the semivariance's pairs (the table is the scene's own); without
+# the option the frame's value is counted as before. Skipped without the shared scenes or GDAL's
+# tools.
 # Usage: nodata_tools.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
 DATA=$(cd "$(dirname "$0")/../.." && pwd)/../shared/data/ps16/envi
@@ -47,5 +48,14 @@ expect_status "no-data value beyond 16 bits" 1 $?
 check "nothing written" [ ! -e "$WORK/x.bmp" ]
 combine "$WORK/scene" --nodata five
 expect_status "malformed no-data value" 2 $?
+
+semivariance() { "$CLI" semivariance --max-lag 12 --yes --quiet --log /dev/null "$@" 2>"$WORK/err"; }
+semivariance --input "$WORK/scene/red.img" --output "$WORK/scene.txt"
+expect_status "semivariance of the scene" 0 $?
+semivariance --input "$WORK/frame/red.img" --nodata 5 --output "$WORK/framed.txt"
+expect_status "semivariance with --nodata" 0 $?
+check "pairs with no data left out" cmp -s "$WORK/scene.txt" "$WORK/framed.txt"
+semivariance --input "$WORK/frame/red.img" --output "$WORK/counted.txt"
+check "without the option every pair counts" differ "$WORK/scene.txt" "$WORK/counted.txt"
 
 finish
