@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# End-to-end checks of --nodata in band combination and semivariance: a frame of no data around
+# End-to-end checks of --nodata in band combination, semivariance and statistics: a frame of no data around
 # the shared scene's bands stays out of the stretch (the valid area's picture is the scene's own)
-# and shows black, and out of the semivariance's pairs (the table is the scene's own); without
+# and shows black, out of the semivariance's pairs and every statistics level (their tables are
+# the scene's own); without
 # the option the frame's value is counted as before. Skipped without the shared scenes or GDAL's
 # tools.
 # Usage: nodata_tools.sh LUMESTA_CLI MAKE_TEST_RASTERS
@@ -57,5 +58,13 @@ expect_status "semivariance with --nodata" 0 $?
 check "pairs with no data left out" cmp -s "$WORK/scene.txt" "$WORK/framed.txt"
 semivariance --input "$WORK/frame/red.img" --output "$WORK/counted.txt"
 check "without the option every pair counts" differ "$WORK/scene.txt" "$WORK/counted.txt"
+
+stats() { "$CLI" stats --level 3 --yes --quiet --log /dev/null "$@" 2>"$WORK/err"; }
+stats --input "$WORK/scene/red.img" --output "$WORK/scene_stats.txt"
+expect_status "statistics of the scene" 0 $?
+stats --input "$WORK/frame/red.img" --nodata 5 --output "$WORK/framed_stats.txt"
+expect_status "statistics with --nodata" 0 $?
+# The sizes differ (the frame's levels are larger); every statistic is the scene's.
+check "no data out of every level" cmp -s <(tail -n +2 "$WORK/scene_stats.txt") <(tail -n +2 "$WORK/framed_stats.txt")
 
 finish
