@@ -137,6 +137,8 @@ std::string RegisterInjectionRun(PanRunState& state)
     inputs.ratio = PanRunState::kRatio;
     const SensorGains sensor = FindSensor(job.sensor).value_or(*FindSensor("generic"));
     inputs.msGains.assign(sensor.ms.begin(), sensor.ms.end());
+    inputs.panNoData = job.panNoData;  // the estimate leaves out what the fusion leaves out
+    inputs.msNoData = job.msNoData;
     RunRegistration run;
     if (choice.mode != RegisterMode::Auto || OpenForEstimate(state, inputs)) {
         run = RegisterRun(inputs, choice, 0.0, 0.0, [&state] { return !state.Pump(); });
