@@ -26,6 +26,13 @@ const char kHaarDescription[] =
     "_Haar.img or _Haar.rst with its header) and a grey 24-bit BMP (_Haar.bmp).\n"
     "--band and --width/--height as for semivariance.\n";
 
+// True when the input's size is typed, not read from its header: a headerless file (not one
+// read through GDAL).
+bool SizeTyped(const AssessInput& input)
+{
+    return input.extension != "img" && input.extension != "rst" && !input.gdal;
+}
+
 // --input, --band, --width and --height, shared by the three tools: the input browse, the
 // input list entry and the typed size.
 template <typename Job>
@@ -36,6 +43,9 @@ std::vector<OptionRow<Job>> InputRows(bool (*browse)(Job&, const std::string&, H
                          [browse](Job& job, const OptionUse& use) {
                              return AppliedOrStopped(browse(job, FullPath(use.Text()), use.host));
                          }};
+    input.get = [](const Job& job) {
+        return job.input.inputPath.empty() ? GivenValues() : Given(job.input.inputPath);
+    };
     input.def.synopsis = Synopsis::Plain;
     input.def.need = Need::Required;
     OptionRow<Job> band{
@@ -49,6 +59,12 @@ std::vector<OptionRow<Job>> InputRows(bool (*browse)(Job&, const std::string&, H
             }
             SelectAssessInputEntry(job.input, use.Int() - 1);
             return Applied();
+        },
+        false,
+        [](const Job& job) {
+            return job.input.inputList.size() < 2 || job.input.listSelection < 0
+                       ? GivenValues()
+                       : Given(std::to_string(job.input.listSelection + 1));
         }};
     OptionRow<Job> width{
         IntegerOption("--width", "N", 0, INT_MAX, "The Width field (typed for a headerless file).",
@@ -56,6 +72,10 @@ std::vector<OptionRow<Job>> InputRows(bool (*browse)(Job&, const std::string&, H
         [](Job& job, const OptionUse& use) {
             job.input.width = use.Int();
             return Applied();
+        },
+        false,
+        [](const Job& job) {
+            return SizeTyped(job.input) ? Given(std::to_string(job.input.width)) : GivenValues();
         }};
     OptionRow<Job> height{
         IntegerOption("--height", "N", 0, INT_MAX,
@@ -63,6 +83,10 @@ std::vector<OptionRow<Job>> InputRows(bool (*browse)(Job&, const std::string&, H
         [](Job& job, const OptionUse& use) {
             job.input.height = use.Int();
             return Applied();
+        },
+        false,
+        [](const Job& job) {
+            return SizeTyped(job.input) ? Given(std::to_string(job.input.height)) : GivenValues();
         }};
     height.def.synopsis = Synopsis::WithPrevious;
     return {input, band, width, height};
@@ -79,7 +103,7 @@ OptionRow<Job> TextOutputRow(std::string Job::*field, const char* defaultText)
 {
     return {FileOption(ValueKind::OutputFile, "--output", {".txt"}, true, "The text table written.",
                        defaultText),
-            StoresFullPath(field)};
+            StoresFullPath(field), false, GivesText(field)};
 }
 
 template <typename Job>
@@ -120,7 +144,7 @@ OptionTable<SemivarianceJob> MakeSemivarianceTable()
                                             kSemivarianceDescription, BrowseSemivarianceInput);
     OptionRow<SemivarianceJob> maxLag{
         CountOption("--max-lag", "\"Maximum Lag (Pixels):\": the largest lag in pixels.", "100"),
-        StoresInt(&SemivarianceJob::maxLag)};
+        StoresInt(&SemivarianceJob::maxLag), false, GivesInt(&SemivarianceJob::maxLag)};
     maxLag.def.newLine = true;
     table.rows.push_back(maxLag);
     table.rows.push_back(
@@ -138,7 +162,8 @@ OptionTable<ImageStatsJob> MakeImageStatsTable()
                                       "\"Level\": the highest 2 x 2 averaged level "
                                       "(0: the band itself).",
                                       "0"),
-                          StoresInt(&ImageStatsJob::level)});
+                          StoresInt(&ImageStatsJob::level), false,
+                          GivesInt(&ImageStatsJob::level)});
     table.rows.push_back(
         TextOutputRow(&ImageStatsJob::outputPath, "the input name + _ImageStats.txt"));
     table.rows.back().def.newLine = true;
@@ -154,25 +179,27 @@ OptionTable<HaarJob> MakeHaarTable()
         MakeTable<HaarJob>("haar", "Haar Wavelet Transforms", kHaarDescription, BrowseHaarInput);
     table.tool.runOptionsLayout = RunOptionsLayout::NoDisplayQuiet;
     table.rows.push_back({CountOption("--levels", "\"Level(s)\": the decomposition levels.", "1"),
-                          StoresInt(&HaarJob::levels)});
-    OptionRow<HaarJob> form{ChoiceOption(ValueKind::Choice, "--form", {"half", "sqrt2"},
-                                         "The coefficient form: 1/2 or 1/sqrt(2).", "sqrt2"),
-                            [](HaarJob& job, const OptionUse& use) {
-                                job.form =
-                                    use.Text() == "half" ? HaarForm::Half : HaarForm::InverseSqrt2;
-                                return Applied();
-                            }};
+                          StoresInt(&HaarJob::levels), false, GivesInt(&HaarJob::levels)});
+    OptionRow<HaarJob> form{
+        ChoiceOption(ValueKind::Choice, "--form", {"half", "sqrt2"},
+                     "The coefficient form: 1/2 or 1/sqrt(2).", "sqrt2"),
+        [](HaarJob& job, const OptionUse& use) {
+            job.form = use.Text() == "half" ? HaarForm::Half : HaarForm::InverseSqrt2;
+            return Applied();
+        },
+        false,
+        [](const HaarJob& job) { return Given(job.form == HaarForm::Half ? "half" : "sqrt2"); }};
     form.def.newLine = true;
     table.rows.push_back(form);
     table.rows.push_back(
         {FileOption(ValueKind::OutputFile, "--output", {".img", ".rst"}, true,
                     "The 32-bit float raster of the coefficients, with its header.",
                     "the input name + _Haar.img or _Haar.rst"),
-         StoresFullPath(&HaarJob::outputImagePath)});
+         StoresFullPath(&HaarJob::outputImagePath), false, GivesText(&HaarJob::outputImagePath)});
     table.rows.push_back({FileOption(ValueKind::OutputFile, "--bmp", {".bmp"}, true,
                                      "The grey 24-bit BMP picture of the coefficients.",
                                      "the input name + _Haar.bmp"),
-                          StoresFullPath(&HaarJob::bmpPath)});
+                          StoresFullPath(&HaarJob::bmpPath), false, GivesText(&HaarJob::bmpPath)});
     return table;
 }
 

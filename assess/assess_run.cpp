@@ -1,13 +1,13 @@
 #include "assess/assess_run.h"
 
-#include "core/confirm_overwrite.h"
-#include "raster/file_name.h"
-
 #include <algorithm>
 #include <cmath>
 
+#include "core/confirm_overwrite.h"
+#include "core/run_steps.h"
 #include "core/truncate.h"
 #include "raster/band_io.h"
+#include "raster/file_name.h"
 #include "raster/gdal/gdal_source.h"
 
 namespace lumesta {
@@ -203,8 +203,12 @@ bool AssessBandStrips::ReadThroughGdal(int firstLine, int lineCount, void* buffe
     return true;
 }
 
-std::unique_ptr<RunProgress> OpenAssessProgress(Host& host)
+std::unique_ptr<RunProgress> OpenAssessProgress(Host& host, const std::string& step)
 {
+    RunSteps steps(host);
+    steps.Add(step, 1);
+    steps.Announce();
+    steps.Begin(step);
     return host.OpenProgress("Processing ...", ProgressOwner::Window);
 }
 

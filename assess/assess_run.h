@@ -85,8 +85,9 @@ private:
     std::unique_ptr<RasterSource> m_gdal;  // the input read through GDAL, when it is
 };
 
-// The progress window of the assessment runs ("Processing ...", a segmented bar).
-std::unique_ptr<RunProgress> OpenAssessProgress(Host& host);
+// The progress window of the assessment runs ("Processing ...", a segmented bar), whose one
+// step the host is told by its name.
+std::unique_ptr<RunProgress> OpenAssessProgress(Host& host, const std::string& step);
 // Range 0..100 with step 1 and the status text "Press Cancel to stop ...\n\n".
 void StartAssessProgress(RunProgress& progress);
 

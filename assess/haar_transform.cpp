@@ -135,7 +135,9 @@ RunOutcome FeedBand(const AssessBandStrips& strips, const AssessInput& input, Ha
 RunOutcome Decompose(const HaarJob& job, SampleKind kind, const RawFile& raster,
                      HaarRanges& ranges, Host& host)
 {
-    std::unique_ptr<RunProgress> progress = OpenAssessProgress(host);
+    // The run's one step, as the progress window names it.
+    static const char kStep[] = "Transforming the band level by level";
+    std::unique_ptr<RunProgress> progress = OpenAssessProgress(host, kStep);
     AssessBandStrips strips(job.input, kind);
     if (!strips.Open(host)) return RunOutcome::Stopped;
     StartAssessProgress(*progress);

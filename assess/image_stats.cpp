@@ -144,7 +144,9 @@ RunOutcome ComputeImageStatistics(ImageStatsJob& job, RunCounters& counters, Hos
         return RunOutcome::Stopped;
     }
     sizes[0] = {job.input.width, job.input.height};
-    const std::unique_ptr<RunProgress> progress = OpenAssessProgress(host);
+    // The run's one step, as the progress window names it.
+    static const char kStep[] = "Computing the statistics of each level";
+    const std::unique_ptr<RunProgress> progress = OpenAssessProgress(host, kStep);
     const RunOutcome outcome = ComputeLevels(job, *kind, *progress, sizes, rows, host);
     if (outcome != RunOutcome::Finished) {
         log.Append(outcome == RunOutcome::Cancelled ? kAssessCancelled : kAssessUnsuccessful);

@@ -80,34 +80,63 @@ void Conjugate(double* x, int n)
     for (int k = 1; k < n; ++k) x[k] = -x[k];
 }
 
+namespace {
+
+// The product with the component count known when compiled: the same operations in the same
+// order as the recursion on n, without its per-call scratch arrays being cleared (they cost more
+// than the product itself at four and eight components).
+template <int N>
+void ProductOf(const double* x, const double* y, double* out)
+{
+    if constexpr (N == 1) {
+        out[0] = x[0] * y[0];
+    } else {
+        constexpr int h = N / 2;
+        const double* a = x;
+        const double* b = x + h;
+        const double* c = y;
+        const double* d = y + h;
+        double dConj[h];
+        double cConj[h];
+        double t1[h];
+        double t2[h];
+        for (int k = 0; k < h; ++k) {
+            dConj[k] = d[k];
+            cConj[k] = c[k];
+        }
+        Conjugate(dConj, h);
+        Conjugate(cConj, h);
+        ProductOf<h>(a, c, t1);
+        ProductOf<h>(dConj, b, t2);
+        for (int k = 0; k < h; ++k) out[k] = t1[k] - t2[k];
+        ProductOf<h>(d, a, t1);
+        ProductOf<h>(b, cConj, t2);
+        for (int k = 0; k < h; ++k) out[h + k] = t1[k] + t2[k];
+    }
+}
+
+}  // namespace
+
 void HypercomplexProduct(const double* x, const double* y, double* out, int n)
 {
-    if (n == 1) {
-        out[0] = x[0] * y[0];
-        return;
+    switch (n) {
+        case 1:
+            return ProductOf<1>(x, y, out);
+        case 2:
+            return ProductOf<2>(x, y, out);
+        case 4:
+            return ProductOf<4>(x, y, out);
+        case 8:
+            return ProductOf<8>(x, y, out);
+        case 16:
+            return ProductOf<16>(x, y, out);
+        case 32:
+            return ProductOf<32>(x, y, out);
+        case 64:
+            return ProductOf<64>(x, y, out);
+        default:
+            throw std::invalid_argument("hypercomplex numbers have 1, 2, 4, ... 64 components");
     }
-    if (n > 64) throw std::invalid_argument("too many hypercomplex components");
-    const int h = n / 2;
-    const double* a = x;
-    const double* b = x + h;
-    const double* c = y;
-    const double* d = y + h;
-    std::array<double, 32> dConj{};
-    std::array<double, 32> cConj{};
-    std::array<double, 32> t1{};
-    std::array<double, 32> t2{};
-    for (int k = 0; k < h; ++k) {
-        dConj[k] = d[k];
-        cConj[k] = c[k];
-    }
-    Conjugate(dConj.data(), h);
-    Conjugate(cConj.data(), h);
-    HypercomplexProduct(a, c, t1.data(), h);
-    HypercomplexProduct(dConj.data(), b, t2.data(), h);
-    for (int k = 0; k < h; ++k) out[k] = t1[k] - t2[k];
-    HypercomplexProduct(d, a, t1.data(), h);
-    HypercomplexProduct(b, cConj.data(), t2.data(), h);
-    for (int k = 0; k < h; ++k) out[h + k] = t1[k] + t2[k];
 }
 
 int PaddedBandCount(int n)

@@ -31,7 +31,7 @@ double QualityIndex(const BlockMoments& x, const BlockMoments& y, double cross, 
 double QualityIndexOfBlocks(const double* x, const double* y, std::int64_t stride, int size);
 
 // The Cayley–Dickson product (a, b)(c, d) = (ac − d*b, da + bc*) of two numbers with n = 2^k
-// components; out must not alias x or y.
+// components (1 to 64; std::invalid_argument otherwise); out must not alias x or y.
 void HypercomplexProduct(const double* x, const double* y, double* out, int n);
 
 // The hypercomplex number's conjugate: components 2 .. n negated.

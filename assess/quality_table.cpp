@@ -1,8 +1,10 @@
 #include "assess/quality_table.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <fstream>
+#include <limits>
 
 namespace lumesta {
 namespace {
@@ -49,7 +51,8 @@ std::string Padded(const std::string& text, std::size_t width)
     return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');
 }
 
-std::string Text(const std::vector<QualityRow>& rows, QualityKind kind)
+// The report block's table: every row in the protocol's order, six decimals.
+std::string Report(const std::vector<QualityRow>& rows, QualityKind kind)
 {
     constexpr std::size_t kWidth = 12;
     const bool methods = AnyMethod(rows);
@@ -65,6 +68,81 @@ std::string Text(const std::vector<QualityRow>& rows, QualityKind kind)
         for (const Column& column : columns) line += Padded(ShortNumber(column.value), kWidth);
         out += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
     }
+    return out;
+}
+
+bool LowerIsBetter(const std::string& name)
+{
+    return name == "ERGAS" || name == "SAM" || name == "D_lambda" || name == "D_s";
+}
+
+int DecimalsOf(const std::string& name)
+{
+    return name == "ERGAS" || name == "SAM" ? 3 : 4;
+}
+
+// The row order people read: the ranking metric best first, unmeasured rows last, ties kept.
+std::vector<std::size_t> ReadingOrder(const std::vector<QualityRow>& rows, QualityKind kind)
+{
+    std::vector<std::size_t> order(rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) order[r] = r;
+    const auto rank = [&rows, kind](std::size_t r) {
+        const double value = kind == QualityKind::Full ? rows[r].full.qnr : rows[r].reduced.q2n;
+        return std::isfinite(value) ? value : -std::numeric_limits<double>::infinity();
+    };
+    std::stable_sort(order.begin(), order.end(),
+                     [&rank](std::size_t a, std::size_t b) { return rank(a) > rank(b); });
+    return order;
+}
+
+// Marks the best finite value of the column, when more than one row holds one.
+void MarkBest(ReadableColumn& column)
+{
+    column.best.assign(column.values.size(), false);
+    std::size_t finite = 0;
+    double best = 0;
+    for (double value : column.values) {
+        if (!std::isfinite(value)) continue;
+        if (finite++ == 0 || (column.lowerIsBetter ? value < best : value > best)) best = value;
+    }
+    if (finite < 2) return;
+    for (std::size_t r = 0; r < column.values.size(); ++r)
+        column.best[r] = column.values[r] == best;
+}
+
+std::string PaddedRight(const std::string& text, std::size_t width)
+{
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+// The readable table as aligned text: names, which way is better, the rows with "*" at each
+// column's best value, and a note on the mark.
+std::string Text(const std::vector<QualityRow>& rows, QualityKind kind)
+{
+    const ReadableQualityTable table = MakeReadableQualityTable(rows, kind);
+    const bool methods = AnyMethod(rows);
+    std::vector<std::vector<std::string>> lines(table.methods.size() + 2);
+    lines[0].push_back(methods ? "method" : "");
+    lines[1].push_back("(better)");
+    for (std::size_t r = 0; r < table.methods.size(); ++r) lines[r + 2].push_back(table.methods[r]);
+    for (const ReadableColumn& column : table.columns) {
+        lines[0].push_back(column.name);
+        lines[1].push_back(column.lowerIsBetter ? "lower" : "higher");
+        for (std::size_t r = 0; r < column.cells.size(); ++r)
+            lines[r + 2].push_back(column.cells[r] + (column.best[r] ? "*" : ""));
+    }
+    std::vector<std::size_t> widths(lines[0].size(), 0);
+    for (const auto& line : lines) {
+        for (std::size_t c = 0; c < line.size(); ++c)
+            widths[c] = std::max(widths[c], line[c].size());
+    }
+    std::string out;
+    for (const auto& line : lines) {
+        std::string text;
+        for (std::size_t c = 0; c < line.size(); ++c) text += PaddedRight(line[c], widths[c] + 2);
+        out += text.substr(0, text.find_last_not_of(' ') + 1) + "\n";
+    }
+    if (table.AnyBest()) out += "* the best value of its column\n";
     return out;
 }
 
@@ -128,6 +206,43 @@ std::string Csv(const std::vector<QualityRow>& rows, QualityKind kind)
 
 }  // namespace
 
+bool ReadableQualityTable::AnyBest() const
+{
+    for (const ReadableColumn& column : columns) {
+        if (std::find(column.best.begin(), column.best.end(), true) != column.best.end())
+            return true;
+    }
+    return false;
+}
+
+ReadableQualityTable MakeReadableQualityTable(const std::vector<QualityRow>& rows, QualityKind kind)
+{
+    ReadableQualityTable table;
+    const std::vector<std::size_t> order = ReadingOrder(rows, kind);
+    for (std::size_t r : order)
+        table.methods.push_back(rows[r].label.empty() ? rows[r].method : rows[r].label);
+    for (std::size_t r : order) {
+        const std::vector<Column> columns = ColumnsOf(rows[r], kind);
+        table.columns.resize(std::max(table.columns.size(), columns.size()));
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            ReadableColumn& column = table.columns[c];
+            column.name = columns[c].name;
+            column.lowerIsBetter = LowerIsBetter(column.name);
+            column.values.push_back(columns[c].value);
+            column.cells.push_back(
+                Chars(columns[c].value, std::chars_format::fixed, DecimalsOf(column.name)));
+        }
+    }
+    for (ReadableColumn& column : table.columns) MarkBest(column);
+    if (!order.empty()) {
+        const QualityRow& first = rows[order.front()];
+        const double rank = kind == QualityKind::Full ? first.full.qnr : first.reduced.q2n;
+        if (std::isfinite(rank)) table.bestMethod = first.method;
+        table.bands = static_cast<int>(first.reduced.qBands.size());
+    }
+    return table;
+}
+
 bool SaveQualityTable(const std::string& path, const std::string& text, Host& host)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -155,6 +270,8 @@ std::string FormatQualityRows(const std::vector<QualityRow>& rows, QualityKind k
             return Json(rows, kind);
         case QualityFormat::Csv:
             return Csv(rows, kind);
+        case QualityFormat::Report:
+            return Report(rows, kind);
         case QualityFormat::Text:
             break;
     }

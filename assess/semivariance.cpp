@@ -308,7 +308,9 @@ RunOutcome ComputeSemivariance(SemivarianceJob& job, RunCounters& counters, Host
         log.Append(kAssessUnsuccessful);
         return RunOutcome::Stopped;
     }
-    const std::unique_ptr<RunProgress> progress = OpenAssessProgress(host);
+    // The run's one step, as the progress window names it.
+    static const char kStep[] = "Computing the semivariances";
+    const std::unique_ptr<RunProgress> progress = OpenAssessProgress(host, kStep);
     SemivarianceTable table;
     if (!AllocateTable(table, job.maxLag, host)) {
         log.Append(kAssessUnsuccessful);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Fusion quality benchmark: times lumesta-cli quality full (D_lambda, D_s, QNR) on a SIZE x SIZE
-# four-band 16-bit fused scene, and quality wald for each fusion method on the same scene
+# Fusion quality benchmark: times lumesta-cli quality full (D_lambda, D_s, QNR), quality reduced
+# and degrade on a SIZE x SIZE four-band 16-bit fused scene, and quality wald for each fusion
+# method on the same scene
 # (degradation, fusion at the reduced scale, the five reduced-resolution metrics). Reports wall
 # time and peak resident memory side by side.
 #
@@ -8,6 +9,7 @@
 # Binaries: $LUMESTA_CLI and $MAKE_TEST_RASTERS, else build/lumesta-cli and
 # build/make_test_rasters of this checkout. Nothing is built here.
 # BENCH_KEEP=1 keeps the scratch folder (its path is printed) instead of removing it.
+# QUALITY_METHODS="1 2 glp-hpm" (the default): the methods quality wald is timed with, one run each.
 set -u
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -60,7 +62,13 @@ cat $MS $FUSED "$S/pan.img" >/dev/null
 echo "Timing lumesta-cli quality full ..."
 timed full "$CLI" quality full --fused $FUSED --ms $MS --pan "$S/pan.img" --quiet
 ROWS=("$(printf "%-40s %9s %10s  %s" "quality full ${SIZE}x${SIZE} (D_lambda, D_s, QNR)" "$SECONDS_TAKEN" "$PEAK_MIB" "$(sed -n 2p "$WORK/full.out")")")
-for method in 1 2; do
+echo "Timing lumesta-cli quality reduced ..."
+timed reduced "$CLI" quality reduced --fused $FUSED --reference "$S/pan.img" "$S/pan.img" "$S/pan.img" "$S/pan.img" --quiet
+ROWS+=("$(printf "%-40s %9s %10s  %s" "quality reduced ${SIZE}x${SIZE} (against the pan)" "$SECONDS_TAKEN" "$PEAK_MIB" "$(sed -n 2p "$WORK/reduced.out" | cut -c1-60)")")
+echo "Timing lumesta-cli degrade ..."
+timed degrade "$CLI" degrade --pan "$S/pan.img" --ms $MS --out "$WORK/degraded" --quiet
+ROWS+=("$(printf "%-40s %9s %10s" "degrade ${SIZE}x${SIZE}" "$SECONDS_TAKEN" "$PEAK_MIB")")
+for method in ${QUALITY_METHODS:-1 2 glp-hpm}; do
     echo "Timing lumesta-cli quality wald --method $method ..."
     timed "wald$method" "$CLI" quality wald --pan "$S/pan.img" --ms $MS --method "$method" --quiet
     ROWS+=("$(printf "%-40s %9s %10s  %s" "quality wald ${SIZE}x${SIZE}, method $method" "$SECONDS_TAKEN" "$PEAK_MIB" "$(sed -n 2p "$WORK/wald$method.out" | cut -c1-60)")")

@@ -69,27 +69,6 @@ bool ReadQuotedWord(const std::string& text, std::size_t& at, std::string& word)
 
 }  // namespace
 
-std::string ShellQuote(const std::string& word)
-{
-    std::string quoted = "'";
-    for (const char c : word) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
-
-std::string ShellWord(const std::string& word)
-{
-    const bool plain = !word.empty() && word.find_first_not_of(
-                                            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                            "0123456789_./:=+,@%-") == std::string::npos;
-    return plain ? word : ShellQuote(word);
-}
-
 std::string SbatchScriptText(const SbatchPlan& plan)
 {
     const std::string stem = WithoutLastFour(plan.bifPath);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/shell_words.h"
+
 namespace lumesta::cli {
 
 // What the array asks of Slurm; empty texts and 0 leave Slurm's defaults (no limit).
@@ -37,11 +39,6 @@ bool HasControlCharacter(const std::string& text);
 
 // The tool's command line from a script's "args=(...)" line; nullopt when the text holds none.
 std::optional<std::vector<std::string>> ReadPlannedArgs(const std::string& scriptText);
-
-// A word quoted for bash: '...' with every ' written as '\''.
-std::string ShellQuote(const std::string& word);
-// The word as it is when bash reads it so, else quoted.
-std::string ShellWord(const std::string& word);
 
 // The absolute path of the running program.
 std::string RunningProgramPath();

@@ -1,5 +1,7 @@
 #include "composite/combine_options.h"
 
+#include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 
@@ -51,6 +53,10 @@ Row OtherBandRow(int band, const char* name, const char* help)
             }
             return AppliedOrStopped(BrowseCombineBand(job, band, FullPath(use.Text()), use.host));
         }};
+    row.get = [band](const BandCombinationJob& job) {
+        const bool own = !job.batchMode && job.browseEnabled[band] && !job.bandPath[band].empty();
+        return own ? Given(job.bandPath[band]) : GivenValues();
+    };
     row.def.synopsis = band == kCompositeGreen ? Synopsis::Optional : Synopsis::WithPrevious;
     row.def.newLine = band == kCompositeGreen;
     row.def.notWithBatch = true;
@@ -63,6 +69,18 @@ ApplyResult SetSelect(BandCombinationJob& job, const OptionUse& use)
     return SelectListEntries(job, job.bandLists, use.Ints(), SelectCombineBand);
 }
 
+// The selected entries, where the lists offer a choice (a batch file, a multi-band file or a
+// group fills each list with more than one entry).
+GivenValues GetSelect(const BandCombinationJob& job)
+{
+    const auto& chosen = job.selectedIndex;
+    if (job.bandLists[kCompositeBlue].size() < 2 ||
+        *std::min_element(chosen.begin(), chosen.end()) < 0) {
+        return std::nullopt;
+    }
+    return Given(JoinedNumbers(std::array<int, 3>{chosen[0] + 1, chosen[1] + 1, chosen[2] + 1}));
+}
+
 std::vector<Row> InputRows()
 {
     Row blue{
@@ -70,6 +88,10 @@ std::vector<Row> InputRows()
                    "The Blue band, a multi-band .img or .tif file, an Idrisi32 .rgf group, "
                    "or a .bif batch file that runs every job it lists."),
         SetBlue};
+    blue.get = [](const BandCombinationJob& job) {
+        const std::string& path = job.batchMode ? job.batchPath : job.bluePath;
+        return path.empty() ? GivenValues() : Given(path);
+    };
     blue.def.synopsis = Synopsis::Plain;
     blue.def.need = Need::Required;
     blue.def.armsBatch = true;
@@ -77,9 +99,16 @@ std::vector<Row> InputRows()
                                  "The selected entries of the Blue, Green and Red lists "
                                  "(1-based); with a batch file the colour band selectors.",
                                  "1,2,3"),
-               SetSelect};
+               SetSelect, false, GetSelect};
     return {blue, OtherBandRow(kCompositeGreen, "--green", "The Green band."),
             OtherBandRow(kCompositeRed, "--red", "The Red band."), select};
+}
+
+// True when the bands' size is typed, not read from a header: generic matrices.
+bool SizeTyped(const BandCombinationJob& job)
+{
+    const std::string& kind = job.inputKind;
+    return !job.batchMode && kind != ".img" && kind != ".rst" && kind != ".tif";
 }
 
 std::vector<Row> OutputRows()
@@ -87,15 +116,24 @@ std::vector<Row> OutputRows()
     Row width{IntegerOption("--width", "N", 0, INT_MAX,
                             "The Width field (typed for a generic matrix).", "from the headers"),
               StoresInt(&BandCombinationJob::width)};
+    width.get = [](const BandCombinationJob& job) {
+        return SizeTyped(job) ? Given(std::to_string(job.width)) : GivenValues();
+    };
     width.def.notWithBatch = true;
     Row height{IntegerOption("--height", "N", 0, INT_MAX,
                              "The Height field (typed for a generic matrix).", "from the headers"),
                StoresInt(&BandCombinationJob::height)};
+    height.get = [](const BandCombinationJob& job) {
+        return SizeTyped(job) ? Given(std::to_string(job.height)) : GivenValues();
+    };
     height.def.synopsis = Synopsis::WithPrevious;
     height.def.notWithBatch = true;
     Row bmp{FileOption(ValueKind::OutputFile, "--bmp", {".bmp"}, true, "The 24-bit BMP composite.",
                        "the Blue path without its extension + _Composite.bmp"),
             StoresFullPath(&BandCombinationJob::bmpPath)};
+    bmp.get = [](const BandCombinationJob& job) {
+        return job.batchMode || job.bmpPath.empty() ? GivenValues() : Given(job.bmpPath);
+    };
     bmp.def.notWithBatch = true;
     Row geoTiff{FlagOption("--geotiff",
                            "For inputs in GeoTIFF, also write a three-band GeoTIFF composite."),
@@ -103,7 +141,12 @@ std::vector<Row> OutputRows()
                     if (!job.batchMode) job.geoTiffOutput = use.Given();
                     return Applied();
                 },
-                true};
+                true,
+                [](const BandCombinationJob& job) {
+                    return !job.batchMode && job.geoTiffOutput
+                               ? GivenValues(std::vector<std::string>())
+                               : GivenValues();
+                }};
     geoTiff.def.newLine = true;
     geoTiff.def.notWithBatch = true;
     Row noData{TextOption("--nodata", "V|none",
@@ -149,6 +192,10 @@ OptionTable<BandCombinationJob> MakeTable(CombineDepth depth)
     // The picture opens in a viewer only when asked for on the command line, never in batch.
     table.setRunOptions = [](BandCombinationJob& job, const OptionValues& values) {
         job.displayBmp = values.Has("--display") && !job.batchMode;
+    };
+    table.getRunOptions = [](const BandCombinationJob& job) {
+        return job.displayBmp && !job.batchMode ? std::vector<std::string>{"--display"}
+                                                : std::vector<std::string>();
     };
     return table;
 }

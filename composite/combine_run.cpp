@@ -1,13 +1,13 @@
 #include "composite/combine_run.h"
 
 #include <cstdio>
-
 #include <new>
 
-#include "core/allocate.h"
-#include "core/wait_cursor.h"
 #include "composite/combine_report.h"
 #include "composite/combine_steps.h"
+#include "core/allocate.h"
+#include "core/run_steps.h"
+#include "core/wait_cursor.h"
 #include "raster/world_file.h"
 
 namespace lumesta {
@@ -43,27 +43,48 @@ void LocateBands(CombineRunState& state)
     }
 }
 
+// The steps as the progress window names them, with their rough shares of the run's time.
+const char kExtractStep[] = "Extracting the GeoTIFF inputs";
+const char kCutoffStep[] = "Measuring the band histograms";
+const char kBmpStep[] = "Writing the 24-bit BMP";
+const char kGeoTiffStep[] = "Writing the GeoTIFF";
+
+void AnnounceSteps(const BandCombinationJob& job, RunSteps& steps)
+{
+    if (job.inputKind == ".tif") steps.Add(kExtractStep, 2);
+    steps.Add(kCutoffStep, 1);
+    if (WritesCompositeBmp(job)) steps.Add(kBmpStep, 3);
+    if (WritesCompositeGeoTiff(job)) steps.Add(kGeoTiffStep, 3);
+    steps.Announce();
+}
+
 // Steps 0 to 2 and the end of the report.
 RunOutcome Process(CombineRunState& state)
 {
     const BandCombinationJob& job = state.job;
     RunLog& log = state.log;
     LocateBands(state);
+    RunSteps steps(state.host);
+    AnnounceSteps(job, steps);
     StepResult result = StepResult::Ok;
     if (job.inputKind == ".tif") {
+        steps.Begin(kExtractStep);
         log.Append("    \tStep 0: ......");
         if ((result = ExtractGeoTiffInputs(state)) != StepResult::Ok)
             return EndEarly(state, result);
         log.Append("\tFinished (GeoTIFF image input)\r\n");
     }
     if ((result = OpenBandFiles(state)) != StepResult::Ok) return EndEarly(state, result);
+    steps.Begin(kCutoffStep);
     if ((result = ComputeBandCutoffs(state)) != StepResult::Ok) return EndEarly(state, result);
     if (WritesCompositeBmp(job)) {
+        steps.Begin(kBmpStep);
         log.Append("    \tStep 1: ......");
         if ((result = WriteCompositeBmp(state)) != StepResult::Ok) return EndEarly(state, result);
         log.Append("\tFinished (24-bit BMP output)\r\n");
     }
     if (WritesCompositeGeoTiff(job)) {
+        steps.Begin(kGeoTiffStep);
         log.Append(job.outputs == CombineOutputs::GeoTiffOnly ? "    \tStep 1: ......"
                                                               : "    \tStep 2: ......");
         result = WriteCompositeGeoTiff(state);

@@ -3,8 +3,10 @@
 // progress displays, outside viewers and the busy cursor. The desktop program and lumesta-cli
 // each provide one; the runs never know which host they serve.
 
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace lumesta {
 
@@ -28,6 +30,12 @@ public:
     virtual bool IsCancelled() const = 0;
 };
 
+// One step of a run as a progress display names it, with its rough share of the run's time.
+struct RunStep {
+    std::string name;
+    int weight = 1;
+};
+
 class Host {
 public:
     virtual ~Host() = default;
@@ -46,6 +54,11 @@ public:
     // Opens a file or address in the desktop's default program; the result is ignored.
     virtual void OpenInViewer(ViewerKind kind, const std::string& pathOrAddress) = 0;
     virtual void SetBusyCursor(bool on) = 0;
+    // The steps of the run that starts, in order, then the index of each as it begins (see
+    // RunSteps): a display of the whole run's progress names the step going on and counts the
+    // steps done. Hosts without one ignore them.
+    virtual void SetRunSteps(const std::vector<RunStep>& steps) { (void)steps; }
+    virtual void BeginRunStep(std::size_t index) { (void)index; }
     // Writes text as it is on the program's standard error stream, where diagnostics go that no
     // window shows; a host without such a stream drops it.
     virtual void WriteErrorStream(const std::string& text) { (void)text; }

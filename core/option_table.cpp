@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "core/input_file.h"
+
 namespace lumesta {
 
 namespace {
@@ -168,6 +170,56 @@ std::vector<OptionDef> RunOptionDefs(RunOptionsLayout layout)
     OptionDef quiet = FlagOption("--quiet", "Show no progress bar on standard error.", {});
     quiet.newLine = layout == RunOptionsLayout::NoDisplayQuiet;
     return {log, yes, no, display, quiet};
+}
+
+void AppendOption(const OptionDef& def, const std::vector<std::string>& values,
+                  std::vector<std::string>& args)
+{
+    if (def.kind == ValueKind::None) {
+        args.push_back(def.name);
+        return;
+    }
+    if (values.empty()) return;
+    if (def.takesSeveral) {
+        args.push_back(def.name);
+        args.insert(args.end(), values.begin(), values.end());
+        return;
+    }
+    for (const std::string& value : values) {
+        args.insert(args.end(), {def.name, value});
+        if (!def.repeatable) break;
+    }
+}
+
+std::vector<std::string> StillApplicable(const std::vector<std::string>& args,
+                                         const std::vector<OptionDef>& defs)
+{
+    const auto isOption = [](const std::string& arg) { return arg.rfind("--", 0) == 0; };
+    std::vector<std::string> kept;
+    for (std::size_t i = 0; i < args.size();) {
+        const std::string& name = args[i++];
+        const auto def = std::find_if(defs.begin(), defs.end(),
+                                      [&name](const OptionDef& d) { return d.name == name; });
+        if (def == defs.end()) {  // unknown: its values go with it
+            while (i < args.size() && !isOption(args[i])) ++i;
+            continue;
+        }
+        std::vector<std::string> values;
+        if (def->kind != ValueKind::None && i < args.size()) {
+            values.push_back(args[i++]);  // the value, whatever it looks like
+            while (def->takesSeveral && i < args.size() && !isOption(args[i]))
+                values.push_back(args[i++]);
+        }
+        if (def->kind == ValueKind::InputFile) {
+            values.erase(
+                std::remove_if(values.begin(), values.end(),
+                               [](const std::string& path) { return !IsRegularFile(path); }),
+                values.end());
+            if (values.empty()) continue;
+        }
+        AppendOption(*def, values, kept);
+    }
+    return kept;
 }
 
 std::string OptionValues::Read(const std::vector<std::string>& args,

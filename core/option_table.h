@@ -201,14 +201,32 @@ struct OptionUse {
     std::vector<int> Ints() const { return values.Ints(def.name).value_or(std::vector<int>()); }
 };
 
-// A tool's option table: each row an option and how it sets the job. Rows are applied in
-// order, after the command line has passed its checks, as the dialog's choices would be made.
+// The values an option is given with: one text for most options, every value of one that
+// takes several or is repeated, none for a flag; nullopt leaves the option out.
+using GivenValues = std::optional<std::vector<std::string>>;
+
+// Appends the option with its values to args, as a command line gives them.
+void AppendOption(const OptionDef& def, const std::vector<std::string>& values,
+                  std::vector<std::string>& args);
+
+// A remembered command line with what no longer applies left out: options defs does not
+// know (with their values), and input files that no longer exist (an option whose every file
+// is gone goes altogether).
+std::vector<std::string> StillApplicable(const std::vector<std::string>& args,
+                                         const std::vector<OptionDef>& defs);
+
+// A tool's option table: each row an option, how it sets the job, and how the job's present
+// choice shows as it. Rows are applied in order, after the command line has passed its checks,
+// as the dialog's choices would be made.
 template <typename Job>
 struct OptionRow {
     using Setter = std::function<ApplyResult(Job&, const OptionUse&)>;
+    // The values that give a fresh job this job's choice (nullopt: leaving the option out does).
+    using Getter = std::function<GivenValues(const Job&)>;
     OptionDef def;
     Setter set = {};             // empty: the option sets nothing of the job
     bool setWhenAbsent = false;  // set runs whether or not the option is given
+    Getter get = {};             // empty: no choice of the job shows as this option
 };
 
 template <typename Job>
@@ -226,6 +244,9 @@ struct OptionTable {
         return described;
     }
 
+    // The run options the job's choices stand for ("--display"), given after the rows'.
+    std::function<std::vector<std::string>(const Job&)> getRunOptions;
+
     // Sets the job from a checked command line; stops at the first row that does not apply.
     ApplyResult Apply(Job& job, const OptionValues& values, Host& host) const
     {
@@ -236,6 +257,37 @@ struct OptionTable {
         }
         if (setRunOptions) setRunOptions(job, values);
         return Applied();
+    }
+
+    // The command line that gives a fresh job this job's choices: each row's option the job
+    // gives a value, in the table's order, then the run options. It is what lumesta-cli runs
+    // for the job, and how the desktop remembers a job and its history lists a run.
+    std::vector<std::string> CommandLine(const Job& job) const
+    {
+        std::vector<std::string> args;
+        for (const auto& row : rows) {
+            if (!row.get) continue;
+            if (const GivenValues values = row.get(job)) AppendOption(row.def, *values, args);
+        }
+        if (getRunOptions) {
+            for (const std::string& option : getRunOptions(job)) args.push_back(option);
+        }
+        return args;
+    }
+
+    // Sets job from a remembered command line as far as it still applies (StillApplicable):
+    // every row that can be set is, one that cannot is passed over (its message goes to host).
+    void ApplyRemembered(Job& job, const std::vector<std::string>& args, Host& host) const
+    {
+        const ToolOptions described = Describe();
+        OptionValues values;
+        if (!values.Read(StillApplicable(args, described.options), described.options).empty())
+            return;
+        for (const auto& row : rows) {
+            if (row.set && (row.setWhenAbsent || values.Has(row.def.name)))
+                row.set(job, OptionUse{row.def, values, host});
+        }
+        if (setRunOptions) setRunOptions(job, values);
     }
 };
 
@@ -293,6 +345,51 @@ typename OptionRow<Job>::Setter StoresGiven(bool Job::*field)
         job.*field = use.Given();
         return Applied();
     };
+}
+
+// Getters for rows whose option gives one field of the job.
+inline GivenValues Given(std::string value)
+{
+    return std::vector<std::string>{std::move(value)};
+}
+template <typename Job>
+typename OptionRow<Job>::Getter GivesInt(int Job::*field)
+{
+    return [field](const Job& job) { return Given(std::to_string(job.*field)); };
+}
+// The text when there is one.
+template <typename Job>
+typename OptionRow<Job>::Getter GivesText(std::string Job::*field)
+{
+    return [field](const Job& job) {
+        return (job.*field).empty() ? GivenValues() : Given(job.*field);
+    };
+}
+// The flag while the field is set.
+template <typename Job>
+typename OptionRow<Job>::Getter GivesFlag(bool Job::*field)
+{
+    return [field](const Job& job) {
+        return job.*field ? GivenValues(std::vector<std::string>()) : GivenValues();
+    };
+}
+// Numbers as an IntegerList option takes them: "1,2,3".
+template <typename Numbers>
+std::string JoinedNumbers(const Numbers& numbers)
+{
+    std::string text;
+    for (const auto number : numbers) text += (text.empty() ? "" : ",") + std::to_string(number);
+    return text;
+}
+// A ChoiceList value: the choices whose flag is set, or "none".
+template <typename Flags>
+std::string JoinedChoices(const Flags& flags, const std::vector<std::string>& choices)
+{
+    std::string text;
+    for (std::size_t i = 0; i < choices.size() && i < flags.size(); ++i) {
+        if (flags[i]) text += (text.empty() ? "" : ",") + choices[i];
+    }
+    return text.empty() ? "none" : text;
 }
 
 }  // namespace lumesta

@@ -54,6 +54,20 @@ const std::vector<ImageSource>& ImageSources()
     return sources;
 }
 
+ToolDialogKind DialogOfTool(const std::string& dialogKey)
+{
+    using K = ToolDialogKind;
+    static const std::pair<const char*, ToolDialogKind> kTools[] = {
+        {"pansharpen", K::PanSharpen16},   {"pansharpen-etm", K::PanSharpenEtm},
+        {"combine", K::BandCombination16}, {"combine8", K::BandCombination8},
+        {"semivariance", K::Semivariance}, {"stats", K::ImageStatistics},
+        {"haar", K::HaarWavelet},          {"quality", K::FusionQuality}};
+    for (const auto& [tool, dialog] : kTools) {
+        if (dialogKey == tool) return dialog;
+    }
+    return K::Separator;
+}
+
 bool IsToolAvailable(ToolDialogKind dialog)
 {
     return dialog == ToolDialogKind::BandCombination16 ||

@@ -1,6 +1,7 @@
 #pragma once
 // The tool menus of the main window and the image providers' web sites, in menu order.
 
+#include <string>
 #include <vector>
 
 namespace lumesta {
@@ -41,6 +42,10 @@ struct ImageSource {
 
 // The items of Help > Image Sources.
 const std::vector<ImageSource>& ImageSources();
+
+// The dialog whose jobs lumesta-cli runs as the tool named dialogKey ("pansharpen-etm"; "quality"
+// for every protocol), or Separator for none.
+ToolDialogKind DialogOfTool(const std::string& dialogKey);
 
 // True for the dialogs this program has so far; the other items are shown disabled.
 bool IsToolAvailable(ToolDialogKind dialog);

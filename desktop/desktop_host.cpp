@@ -34,6 +34,12 @@ DesktopHost::DesktopHost(LogView& view, QWidget& mainWindow)
 
 QWidget* DesktopHost::BoxParent() const
 {
+    if (QWidget* progress = CProgressWindow::Showing()) return progress;
+    return WindowParent();
+}
+
+QWidget* DesktopHost::WindowParent() const
+{
     if (QWidget* modal = QApplication::activeModalWidget()) return modal;
     if (m_toolWindow && m_toolWindow->isVisible()) return m_toolWindow;
     return &m_mainWindow;
@@ -71,7 +77,7 @@ std::unique_ptr<RunProgress> DesktopHost::OpenProgress(const std::string& captio
 {
     if (owner == ProgressOwner::ToolDialog) return std::make_unique<DialogBarProgress>(nullptr, *this);
     // Owned by the open modal dialog so that its Cancel button stays usable.
-    return std::make_unique<CProgressWindow>(BoxParent(), ToQt(caption), false);
+    return std::make_unique<CProgressWindow>(WindowParent(), ToQt(caption), false);
 }
 
 void DesktopHost::OpenInViewer(ViewerKind kind, const std::string& pathOrAddress)

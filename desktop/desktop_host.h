@@ -45,9 +45,11 @@ public:
     // Puts other boxes in place of the real ones (the tests answer through these).
     void SetPrompts(std::unique_ptr<Prompts> prompts) { m_prompts = std::move(prompts); }
     Prompts& GetPrompts() { return *m_prompts; }
-    // The window the boxes belong to: the open modal dialog, else the open tool dialog, else
-    // the main window.
+    // The window the boxes belong to: a progress window while one shows (it stays on top, and a
+    // box beneath it would hide its buttons), else WindowParent().
     QWidget* BoxParent() const;
+    // The open modal dialog, else the open tool dialog, else the main window.
+    QWidget* WindowParent() const;
     // The open tool dialog (not modal, so that the main window stays usable during a run).
     void SetToolWindow(QWidget* window) { m_toolWindow = window; }
 

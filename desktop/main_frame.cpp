@@ -22,8 +22,10 @@
 #include <QToolBar>
 
 #include "desktop/about_dialog.h"
+#include "desktop/history_panel.h"
 #include "desktop/icons.h"
 #include "desktop/lock_keys.h"
+#include "desktop/run_results.h"
 #include "desktop/tool_dialogs.h"
 #include "desktop/user_guide.h"
 #include "desktop/viewer/image_drops.h"
@@ -44,6 +46,7 @@ namespace {
 const char kIdleText[] = "Ready";
 constexpr double kFrameWidthShare = 0.5882352941176471;
 constexpr int kLockPollMs = 250;
+constexpr int kHistoryHeight = 150;
 
 // A menu command: its text (mnemonic and shown accelerator included), its status-bar prompt
 // and toolbar tip, and its keys.
@@ -89,6 +92,7 @@ MainFrame::MainFrame() : m_view(new LogView(this)), m_document(*m_view)
     CreateToolBar();
     CreateStatusBar();
     CreateViewer();
+    CreateHistory();
     PlaceOnScreen();
     m_document.NewDocument();
     UpdateTitle();
@@ -97,6 +101,7 @@ MainFrame::MainFrame() : m_view(new LogView(this)), m_document(*m_view)
 MainFrame::~MainFrame()
 {
     ToolRunGuard::SetRunStateListener(nullptr);
+    JobMemory::SetHistoryListener(nullptr);
 }
 
 void MainFrame::UpdateTitle()
@@ -242,6 +247,7 @@ void MainFrame::CreateToolMenus()
 void MainFrame::CreateViewMenu()
 {
     QMenu* menu = menuBar()->addMenu("&View");
+    m_viewMenu = menu;
     QAction* toolBar = AddCommand(menu, "&Toolbar", "Show or hide the toolbar", "Toggle ToolBar");
     QAction* statusLine =
         AddCommand(menu, "&Status Bar", "Show or hide the status bar", "Toggle StatusBar");
@@ -366,6 +372,23 @@ void MainFrame::CreateViewer()
     ForwardImageDrops(m_view->viewport(),
                       [this](const QStringList& paths) { m_viewer->OpenPaths(paths); });
     m_host->SetPictureViewer([this](const std::string& path) { return m_viewer->OpenPath(ToQt(path)); });
+}
+
+// The History docks below the log (the viewer keeps the window's whole height), a few rows
+// high, with the View menu's "History" to show or hide it.
+void MainFrame::CreateHistory()
+{
+    m_history = new HistoryPanel(this);
+    setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
+    addDockWidget(Qt::BottomDockWidgetArea, m_history);
+    resizeDocks({m_history}, {kHistoryHeight}, Qt::Vertical);
+    QAction* toggle = m_history->toggleViewAction();
+    toggle->setText("&History");
+    toggle->setStatusTip("Show or hide the History of runs");
+    m_viewMenu->addAction(toggle);
+    m_history->SetActions([this](const JobCommand& command) { RunAgain(command); },
+                          [this](const JobCommand& command) { ShowResult(command); });
+    JobMemory::SetHistoryListener([this](const RunRecord& record) { m_history->Add(record); });
 }
 
 void MainFrame::OnOpenImage()
@@ -517,11 +540,41 @@ void MainFrame::OnFilePrintSetup()
 // The tool dialogs: opening them, the run state, closing during a run and files dropped on the
 // window.
 
+std::unique_ptr<ToolDialog> MainFrame::MakeDialog(ToolDialogKind dialog, const char* sensor)
+{
+    return MakeToolDialog(dialog, m_document.Counters(), *m_host, this, sensor,
+                          [this](const RunImages& images) { m_viewer->ShowRun(images); });
+}
+
 void MainFrame::OnToolCommand(ToolDialogKind dialog, const char* sensor)
 {
     if (m_toolOpen) return;
-    const std::unique_ptr<QDialog> tool = MakeToolDialog(dialog, m_document.Counters(), *m_host, this, sensor);
-    if (tool) RunToolDialog(*tool);
+    const std::unique_ptr<ToolDialog> tool = MakeDialog(dialog, sensor);
+    if (!tool) return;
+    if (const auto last = JobMemory::LastJob(tool->Command().DialogKey())) tool->Restore(*last);
+    if (auto* pan = dynamic_cast<PanSharpenDialog*>(tool.get()); pan && sensor)
+        pan->ChooseSensor(sensor);
+    RunToolDialog(*tool);
+}
+
+void MainFrame::RunAgain(const JobCommand& command)
+{
+    if (m_toolOpen) return;
+    const std::unique_ptr<ToolDialog> tool =
+        MakeDialog(DialogOfTool(ToEngine(command.DialogKey())), nullptr);
+    if (!tool) return;
+    tool->Restore(command);
+    RunToolDialog(*tool);
+}
+
+void MainFrame::ShowResult(const JobCommand& command)
+{
+    static const char kNoResult[] = "The results of this run are not there any more.";
+    const std::unique_ptr<ToolDialog> tool =
+        MakeDialog(DialogOfTool(ToEngine(command.DialogKey())), nullptr);
+    if (!tool) return;
+    tool->Restore(command);
+    if (!ShowRunResult(*tool, *m_viewer, *m_host)) m_host->ShowMessage(kNoResult);
 }
 
 void MainFrame::OpenToolWith(const QString& path)
@@ -541,6 +594,7 @@ void MainFrame::RunToolDialog(QDialog& tool)
     m_host->SetToolWindow(&tool);
     menuBar()->setEnabled(false);
     m_toolBar->setEnabled(false);
+    m_history->SetRunAgainEnabled(false);
 
     QEventLoop loop;
     connect(&tool, &QDialog::finished, &loop, &QEventLoop::quit);
@@ -549,6 +603,7 @@ void MainFrame::RunToolDialog(QDialog& tool)
 
     menuBar()->setEnabled(true);
     m_toolBar->setEnabled(true);
+    m_history->SetRunAgainEnabled(true);
     if (tool.result() == QDialog::Accepted && !m_closeAfterTool) ShowRunInViewer(*m_viewer, tool);
     m_host->SetToolWindow(nullptr);
     m_toolWindow = nullptr;

@@ -20,7 +20,10 @@ class QMenu;
 
 namespace lumesta {
 
+class HistoryPanel;
+class ToolDialog;
 class ViewerDock;
+struct JobCommand;
 
 class MainFrame : public QMainWindow {
 public:
@@ -50,11 +53,18 @@ public:
     // Opens the tool's dialog; only the dialogs that exist are reachable. While it is open the
     // menus and the toolbar are disabled; while its run goes the log cannot be edited, but the
     // window repaints, scrolls and can be closed (which asks to cancel the run first).
-    // sensor presets the 16-bit pan-sharpening dialog's sensor ("generic" when null).
+    // The dialog opens with its last run's job (files that are gone left out); sensor, when
+    // given, replaces the job's in the 16-bit pan-sharpening dialog.
     void OnToolCommand(ToolDialogKind dialog, const char* sensor = nullptr);
     // Opens the dialog of the tool that takes path (a dropped file) with path chosen in it: a
     // batch input file or a raster goes to the 16-bit pan-sharpening dialog as its pan input.
     void OpenToolWith(const QString& path);
+    // History's "Run again": the run's dialog, filled in with its job.
+    void RunAgain(const JobCommand& command);
+    // History's "Show result": what the run wrote, in the viewer (its picture results beside
+    // their inputs) or the desktop's text viewer; a message when none of it is there.
+    void ShowResult(const JobCommand& command);
+    HistoryPanel& History() { return *m_history; }
     // The open tool dialog, or null.
     QDialog* ToolWindow() const { return m_toolWindow; }
     // "Lumesta: An Advanced Image Fusion Tool - " + the log's file name ("Untitled" before its
@@ -87,6 +97,9 @@ private:
     void UpdateLockIndicators();
     void PlaceOnScreen();
     QString DocumentTitle() const;
+    // The tool's dialog, its results shown in this window's viewer.
+    std::unique_ptr<ToolDialog> MakeDialog(ToolDialogKind dialog, const char* sensor);
+    void CreateHistory();
     // Shows tool until it closes, with the menus and the toolbar disabled meanwhile.
     void RunToolDialog(QDialog& tool);
     // Locks the log's editing and the commands while a run goes.
@@ -96,6 +109,7 @@ private:
 
     LogView* m_view = nullptr;
     ViewerDock* m_viewer = nullptr;
+    HistoryPanel* m_history = nullptr;
     bool m_viewerPlaced = false;
     LogDocument m_document;
     std::unique_ptr<DesktopHost> m_host;
@@ -106,6 +120,7 @@ private:
     bool m_closeAfterTool = false;
 
     QMenu* m_fileMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
     QAction* m_recentAnchor = nullptr;
     QList<QAction*> m_recentActions;
     QToolBar* m_toolBar = nullptr;

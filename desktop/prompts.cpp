@@ -1,6 +1,7 @@
 #include "desktop/prompts.h"
 
 #include <QApplication>
+#include <QPointer>
 
 namespace lumesta {
 namespace {
@@ -11,15 +12,21 @@ QMessageBox::StandardButton Ask(QWidget* parent, QMessageBox::Icon icon, const Q
                                 QMessageBox::StandardButtons buttons,
                                 QMessageBox::StandardButton defaultButton)
 {
-    QMessageBox box(icon, kBoxTitle, text, buttons, parent);
+    // Made on the heap: a progress window that owns the box may close while the box waits (a
+    // question asked beside a run that ends meanwhile), and takes the box with it.
+    QPointer<QMessageBox> box = new QMessageBox(icon, kBoxTitle, text, buttons, parent);
     // Texts are shown exactly as given: a file name with "<" in it is not markup.
-    box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(defaultButton);
+    box->setTextFormat(Qt::PlainText);
+    box->setDefaultButton(defaultButton);
+    // Above a parent that stays on top (a run's progress window), or it would open beneath it.
+    if (parent && (parent->window()->windowFlags() & Qt::WindowStaysOnTopHint))
+        box->setWindowFlag(Qt::WindowStaysOnTopHint);
     // A run's busy cursor does not apply to the box that waits for the user's answer.
     const bool busy = QApplication::overrideCursor() != nullptr;
     if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const int answer = box.exec();
+    const int answer = box->exec();
     if (busy) QApplication::restoreOverrideCursor();
+    delete box.data();
     return static_cast<QMessageBox::StandardButton>(answer);
 }
 

@@ -10,8 +10,9 @@
 
 namespace lumesta {
 
-std::unique_ptr<QDialog> MakeToolDialog(ToolDialogKind dialog, RunCounters& counters, Host& host,
-                                        QWidget* parent, const char* sensor)
+std::unique_ptr<ToolDialog> MakeToolDialog(ToolDialogKind dialog, RunCounters& counters,
+                                           Host& host, QWidget* parent, const char* sensor,
+                                           std::function<void(const RunImages&)> showResult)
 {
     switch (dialog) {
         case ToolDialogKind::BandCombination16:
@@ -29,8 +30,11 @@ std::unique_ptr<QDialog> MakeToolDialog(ToolDialogKind dialog, RunCounters& coun
             return std::make_unique<CImageStatsDlg>(counters, host, parent);
         case ToolDialogKind::HaarWavelet:
             return std::make_unique<CHaarWaveletDlg>(counters, host, parent);
-        case ToolDialogKind::FusionQuality:
-            return std::make_unique<FusionQualityDialog>(counters, host, parent);
+        case ToolDialogKind::FusionQuality: {
+            auto quality = std::make_unique<FusionQualityDialog>(counters, host, parent);
+            quality->SetResultViewer(std::move(showResult));
+            return quality;
+        }
         default:
             return nullptr;
     }

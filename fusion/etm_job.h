@@ -36,6 +36,7 @@ struct EtmJob {
     int msBandCount = 0;       // bands of the Blue file (3 or more for a multi-band file)
     std::string msHeaderType;  // "ENVI" for an ENVI file
     std::string groupFolder;
+    std::string bluePath;  // the Blue choice as made: one band, a multi-band file or a group
     std::array<bool, 3> browseEnabled{true, true, true};
 
     // The kind of each input: index 0 the pan, 1..3 Blue, Green, Red.

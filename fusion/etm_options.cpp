@@ -1,5 +1,7 @@
 #include "fusion/etm_options.h"
 
+#include <algorithm>
+
 #include "batch/batch_job_rows.h"
 #include "fusion/fusion_browse.h"
 #include "fusion/fusion_option_rows.h"
@@ -38,6 +40,16 @@ std::vector<Row> InputRows()
                                  "1,2,3"),
                [](EtmJob& job, const OptionUse& use) {
                    return SelectListEntries(job, job.bandLists, use.Ints(), SelectEtmBand);
+               },
+               false,
+               [](const EtmJob& job) {
+                   // Only a multi-band Blue file or a group offers a choice.
+                   const auto& chosen = job.selectedIndex;
+                   const bool choice = !job.batchMode && job.bandLists[kEtmBlue].size() > 1 &&
+                                       *std::min_element(chosen.begin(), chosen.end()) >= 0;
+                   return choice ? Given(JoinedNumbers(std::array<int, 3>{
+                                       chosen[0] + 1, chosen[1] + 1, chosen[2] + 1}))
+                                 : GivenValues();
                }};
     select.def.newLine = true;
     select.def.notWithBatch = true;
@@ -77,11 +89,15 @@ OptionTable<EtmJob> MakeTable()
     table.rows.push_back({FlagOption("--quality",
                                      "After the run, append the full-resolution D_lambda, D_s "
                                      "and QNR of the result to the report."),
-                          StoresGiven(&EtmJob::qualityLine), true});
+                          StoresGiven(&EtmJob::qualityLine), true,
+                          GivesFlag(&EtmJob::qualityLine)});
     RowNamed(table.rows, "--cutoffs").def.newLine = true;
     // The picture opens in a viewer only when asked for on the command line.
     table.setRunOptions = [](EtmJob& job, const OptionValues& values) {
         if (!values.Has("--display")) job.displayBmp = false;
+    };
+    table.getRunOptions = [](const EtmJob& job) {
+        return job.displayBmp ? std::vector<std::string>{"--display"} : std::vector<std::string>();
     };
     return table;
 }

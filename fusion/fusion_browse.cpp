@@ -57,6 +57,7 @@ void EmptyBandLists(Job& job)
     job.msBandCount = 0;
     job.msHeaderType.clear();
     job.groupFolder.clear();
+    job.bluePath.clear();
 }
 
 template <typename Traits, typename Job>
@@ -260,7 +261,7 @@ bool TakeMultiBandOrSingle(Job& job, const std::string& path, const std::string&
 }
 
 template <typename Traits, typename Job>
-bool BrowseBlueOf(Job& job, const std::string& path, Host& host)
+bool TakeBlue(Job& job, const std::string& path, Host& host)
 {
     const std::string ext = ExtensionLower(path);
     if (ext == "rgf") return TakeGroup<Traits>(job, path, host);
@@ -271,6 +272,14 @@ bool BrowseBlueOf(Job& job, const std::string& path, Host& host)
         if (Traits::ReadHeader(job.info, path, host) == 0) return false;
     }
     TakeSingleBlue<Traits>(job, path, ext);
+    return true;
+}
+
+template <typename Traits, typename Job>
+bool BrowseBlueOf(Job& job, const std::string& path, Host& host)
+{
+    if (!TakeBlue<Traits>(job, path, host)) return false;
+    job.bluePath = path;
     return true;
 }
 

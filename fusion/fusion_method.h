@@ -80,6 +80,13 @@ inline bool InjectsDetail(FusionMethod method)
     return MethodRowOf(method).engine == MethodEngine::DetailInjection;
 }
 
+// How the method brings the MS bands to the pan's size, as the dialogs show it and the report
+// names it: the detail-injecting methods upsample with the 23-tap interpolator.
+inline const char* ResamplingLabel(FusionMethod method)
+{
+    return InjectsDetail(method) ? "23-Tap Interpolator" : "Improved Bilinear";
+}
+
 // The fitted coefficients of N MS bands as single-precision values: for Optimisation 1
 // c[0 .. N-1] belong to the bands in order; for Optimisation 2 c[0] is the intercept and
 // c[1 .. N] the bands.

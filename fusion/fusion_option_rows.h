@@ -9,6 +9,7 @@
 
 #include "core/option_table.h"
 #include "fusion/fusion_method.h"
+#include "raster/reader_choice.h"
 
 namespace lumesta {
 
@@ -26,6 +27,10 @@ OptionRow<Job> PanRow(BrowseFunction<Job> browsePan)
                            const bool browsed = browsePan(job, FullPath(use.Text()), use.host);
                            return AfterBatchArmingBrowse(browsed, job.batchMode, use.values);
                        }};
+    pan.get = [](const Job& job) {
+        const std::string& path = job.batchMode ? job.batchPath : job.panPath;
+        return path.empty() ? GivenValues() : Given(path);
+    };
     pan.def.synopsis = Synopsis::Plain;
     pan.def.need = Need::Required;
     pan.def.armsBatch = true;
@@ -42,6 +47,9 @@ OptionRow<Job> BlueRow(BrowseFunction<Job> browseBlue, const char* help)
             if (job.batchMode) return Applied();
             return AppliedOrStopped(browseBlue(job, FullPath(use.Text()), use.host));
         }};
+    blue.get = [](const Job& job) {
+        return job.batchMode || job.bluePath.empty() ? GivenValues() : Given(job.bluePath);
+    };
     blue.def.synopsis = Synopsis::Plain;
     blue.def.need = Need::RequiredUnlessBatch;
     blue.def.notWithBatch = true;
@@ -64,9 +72,21 @@ OptionRow<Job> OtherBandRow(int band, const char* name, const char* help,
             }
             return AppliedOrStopped(browseBand(job, band, FullPath(use.Text()), use.host));
         }};
+    row.get = [band](const Job& job) {
+        const bool own = !job.batchMode && job.browseEnabled[band] && !job.msPath[band].empty();
+        return own ? Given(job.msPath[band]) : GivenValues();
+    };
     row.def.synopsis = band == 1 ? Synopsis::Optional : Synopsis::WithPrevious;
     row.def.notWithBatch = true;
     return row;
+}
+
+// True when the pan's size is typed, not read from its header: a generic matrix.
+template <typename Job>
+bool PanSizeTyped(const Job& job)
+{
+    return !job.batchMode && job.panExt != "img" && job.panExt != "rst" &&
+           !IsExtractedExtension(job.panExt);
 }
 
 // --width N and --height N: the Width and Height fields (typed for a generic matrix).
@@ -78,12 +98,18 @@ std::vector<OptionRow<Job>> PanSizeRows()
                                        "matrix).",
                                        "from the pan header"),
                          StoresInt(&Job::width)};
+    width.get = [](const Job& job) {
+        return PanSizeTyped(job) ? Given(std::to_string(job.width)) : GivenValues();
+    };
     width.def.notWithBatch = true;
     OptionRow<Job> height{IntegerOption("--height", "N", 0, INT_MAX,
                                         "The Height field: pan height in pixels (typed for a "
                                         "generic matrix).",
                                         "from the pan header"),
                           StoresInt(&Job::height)};
+    height.get = [](const Job& job) {
+        return PanSizeTyped(job) ? Given(std::to_string(job.height)) : GivenValues();
+    };
     height.def.synopsis = Synopsis::WithPrevious;
     height.def.notWithBatch = true;
     return {width, height};
@@ -100,22 +126,30 @@ std::vector<OptionRow<Job>> MethodAndOutputRows(void (*setSuffix)(Job&, const st
         [](Job& job, const OptionUse& use) {
             job.method = FindMethod(std::to_string(use.Int()))->method;  // "1" or "2"
             return Applied();
-        }};
-    OptionRow<Job> suffix{TextOption("--suffix", "TEXT",
-                                     "Added to the input MS file names for the results.", "_Fused"),
-                          [setSuffix](Job& job, const OptionUse& use) {
-                              setSuffix(job, use.Text());
-                              return Applied();
-                          }};
+        },
+        false,
+        [](const Job& job) { return Given(MethodRowOf(job.method).name); }};
+    OptionRow<Job> suffix{
+        TextOption("--suffix", "TEXT", "Added to the input MS file names for the results.",
+                   "_Fused"),
+        [setSuffix](Job& job, const OptionUse& use) {
+            setSuffix(job, use.Text());
+            return Applied();
+        },
+        false,
+        [](const Job& job) { return job.suffix == "_Fused" ? GivenValues() : Given(job.suffix); }};
     OptionRow<Job> bmp{FileOption(ValueKind::OutputFile, "--bmp", {".bmp"}, true,
                                   "The 24-bit BMP picture of the result.",
                                   "derived from the pan path and suffix as the dialog does"),
                        StoresFullPath(&Job::bmpName)};
+    bmp.get = [](const Job& job) {
+        return job.batchMode || job.bmpName.empty() ? GivenValues() : Given(job.bmpName);
+    };
     bmp.def.notWithBatch = true;
     bmp.def.newLine = true;
     OptionRow<Job> colourMatch{
         FlagOption("--colour-match", "\"Colours match with those of inputs closely\"."),
-        StoresGiven(&Job::colourMatch), true};
+        StoresGiven(&Job::colourMatch), true, GivesFlag(&Job::colourMatch)};
     return {method, suffix, bmp, colourMatch};
 }
 
@@ -136,6 +170,9 @@ OptionRow<Job> FilterRow(std::vector<std::string> choices, const char* defaultTe
             job.filterFlags = flagsFor(job.filterType);
             return Applied();
         }};
+    filter.get = [names = filter.def.choices](const Job& job) {
+        return Given(names[static_cast<std::size_t>(job.filterType)]);
+    };
     filter.def.checkedWhenSet = true;
     return filter;
 }
@@ -155,6 +192,10 @@ OptionRow<Job> FilterBandsRow(std::vector<std::string> bands, const char* defaul
             std::copy(flags->begin(), flags->end(), job.filterFlags.begin());
             return Applied();
         }};
+    filterBands.get = [none, choices = filterBands.def.choices](const Job& job) {
+        return job.filterType == none ? GivenValues()
+                                      : Given(JoinedChoices(job.filterFlags, choices));
+    };
     filterBands.def.metavar = "LIST|none";
     filterBands.def.checkedWhenSet = true;
     return filterBands;

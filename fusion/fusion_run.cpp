@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/run_files.h"
+#include "core/run_steps.h"
 #include "core/wait_cursor.h"
 #include "fusion/delivery/delivery_run.h"
 #include "fusion/etm_steps.h"
@@ -40,6 +41,15 @@ const std::string kStepUnsuccessful = "\r\n\r\nUnsuccessful\r\n";
 const std::string kUnfortunate = "\tUnfortunate\r\n\r\n\r\n";
 const std::string kCancelled = "\r\nCancelled\r\n\r\n";
 const std::string kFinished = "\tFinished\r\n";
+// The steps as the progress window names them.
+const std::string kExtractStep = "Extracting the GeoTIFF inputs";
+const std::string kFitStep = "Fitting the method to the scene";
+const std::string kFuseStep = "Fusing the bands";
+const std::string kPostProcessStep = "Post-processing the fused bands";
+const std::string kHeaderStep = "Writing the result headers";
+const std::string kBmpStep = "Writing the 24-bit BMP";
+const std::string kGeoTiffStep = "Writing the GeoTIFF";
+
 const std::string kWriteFailure =
     "Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.";
 
@@ -306,10 +316,14 @@ StepResult WriteFusedGeoTiff(State& state)
 template <typename State>
 class AnalyticalRun {
 public:
-    AnalyticalRun(State& state, RunFiles& files) : m_state(state), m_files(files) {}
+    AnalyticalRun(State& state, RunFiles& files)
+        : m_state(state), m_files(files), m_steps(state.host)
+    {
+    }
     RunOutcome Run();
 
 private:
+    void AnnounceSteps(bool geoTiff);
     StepResult RunInputSteps(bool geoTiff);
     StepResult RunOutputSteps();
     RunOutcome Fail(StepResult result);
@@ -317,7 +331,22 @@ private:
 
     State& m_state;
     RunFiles& m_files;
+    RunSteps m_steps;
 };
+
+// The steps this run takes, with their rough shares of its time.
+template <typename State>
+void AnalyticalRun<State>::AnnounceSteps(bool geoTiff)
+{
+    if (geoTiff) m_steps.Add(kExtractStep, 10);
+    m_steps.Add(kFitStep, 5);
+    m_steps.Add(kFuseStep, 45);
+    m_steps.Add(kPostProcessStep, 10);
+    m_steps.Add(kHeaderStep, 1);
+    if (WritesBmp(m_state.job)) m_steps.Add(kBmpStep, 15);
+    if (WritesGeoTiff(m_state.job, m_state.outputs.kind)) m_steps.Add(kGeoTiffStep, 15);
+    m_steps.Announce();
+}
 
 template <typename State>
 RunOutcome AnalyticalRun<State>::Fail(StepResult result)
@@ -342,10 +371,12 @@ StepResult AnalyticalRun<State>::RunInputSteps(bool geoTiff)
     State& state = m_state;
     StepResult result = StepResult::Ok;
     if (geoTiff) {
+        m_steps.Begin(kExtractStep);
         state.log.Append("    Step 0: ......");
         if ((result = ExtractInputs(state, m_files)) != StepResult::Ok) return result;
         state.log.Append("\tFinished (GeoTIFF image input)\r\n");
     }
+    m_steps.Begin(kFitStep);
     state.log.Append("    Step 1: .");
     if ((result = EstimateCoefficients(state)) != StepResult::Ok) return result;
     state.log.Append(kFinished);
@@ -358,17 +389,20 @@ template <typename State>
 StepResult AnalyticalRun<State>::RunOutputSteps()
 {
     State& state = m_state;
+    m_steps.Begin(kHeaderStep);
     if (!WriteResultHeaders(state)) return StepResult::Failed;
     state.log.Append("    Step 4: ......");
     state.log.Append(kFinished);
     StepResult result = StepResult::Ok;
     const bool bmp = WritesBmp(state.job);
     if (bmp) {
+        m_steps.Begin(kBmpStep);
         state.log.Append("    Step 5: ......");
         if ((result = WriteFusedBmp(state)) != StepResult::Ok) return result;
         state.log.Append("\tFinished (24-bit BMP output)\r\n");
     }
     if (WritesGeoTiff(state.job, state.outputs.kind)) {
+        m_steps.Begin(kGeoTiffStep);
         state.log.Append(bmp ? "    Step 6: ......" : "    Step 5: ......");
         if ((result = WriteFusedGeoTiff(state)) != StepResult::Ok) return result;
         state.log.Append("\tFinished (GeoTIFF image output)\r\n");
@@ -385,14 +419,17 @@ RunOutcome AnalyticalRun<State>::Run()
     state.log.Append("\r\n(e) Analytical Steps \r\n");
     LocateInputs(state);
     const bool geoTiff = state.outputs.kind == PanOutputKind::GeoTiff;
+    AnnounceSteps(geoTiff);
     StepResult result = RunInputSteps(geoTiff);
     if (result != StepResult::Ok) return Fail(result);
 
+    m_steps.Begin(kFuseStep);
     state.log.Append("    Step 2: ......");
     if ((result = FuseStrips(state)) != StepResult::Ok) return Fail(result);
     state.log.Append(kFinished);
     const std::time_t postProcessing = std::time(nullptr);
 
+    m_steps.Begin(kPostProcessStep);
     state.log.Append("    Step 3: ");
     if ((result = PostProcessBands(state)) != StepResult::Ok) return Fail(result);
     state.log.Append(kFinished);

@@ -41,6 +41,7 @@ struct PanSharpenJob {
     int msBandCount = 0;       // bands of the Blue file (4 for one four-band file)
     std::string msHeaderType;  // "ENVI" for an ENVI file
     std::string groupFolder;   // folder of a chosen .rgf group, with its separator
+    std::string bluePath;      // the Blue choice as made: one band, a multi-band file or a group
     // Browse buttons of Green, Red, NIR (disabled when a group or four-band file supplies them).
     std::array<bool, 4> browseEnabled{true, true, true, true};
 

@@ -38,13 +38,26 @@ ApplyResult SetSelect(PanSharpenJob& job, const OptionUse& use)
     return Applied();
 }
 
+// The selected entries, where there is a choice: the colour band selectors of a batch file, or
+// the entries of a multi-band Blue file or group.
+GivenValues GetSelect(const PanSharpenJob& job)
+{
+    if (!job.batchMode && job.bandLists[kBlue].size() < 2) return std::nullopt;
+    std::array<int, 4> entries{};
+    for (int band = kBlue; band <= kNir; ++band) {
+        if (job.selectedIndex[band] < 0) return std::nullopt;
+        entries[band] = job.selectedIndex[band] + 1;
+    }
+    return Given(JoinedNumbers(entries));
+}
+
 std::vector<Row> InputRows()
 {
     Row select{IntegerListOption("--select", "B,G,R,N", 4, 1, 1000000,
                                  "The selected entries of the Blue, Green, Red and NIR lists "
                                  "(1-based); with a batch file the colour band selectors.",
                                  "1,2,3,4"),
-               SetSelect};
+               SetSelect, false, GetSelect};
     select.def.newLine = true;
     return {
         PanRow<PanSharpenJob>(BrowsePan),
@@ -72,6 +85,12 @@ std::vector<Row> FilterRows()
             const auto amounts = use.Ints();
             std::copy(amounts.begin(), amounts.end(), job.colourAmounts.begin());
             return Applied();
+        },
+        false,
+        [](const PanSharpenJob& job) {
+            return job.colourAmounts == std::array<int, 3>{}
+                       ? GivenValues()
+                       : Given(JoinedNumbers(job.colourAmounts));
         }};
     return {FilterRow<PanSharpenJob>({"sharpen", "detail", "none"}, "sharpen", DefaultFilterFlags),
             filterBands, adjust};
@@ -120,6 +139,7 @@ OptionRow<PanSharpenJob> MethodOption(const MethodTable& methods)
                    ChooseMethod(job, *row);
                    return Applied();
                }};
+    method.get = [](const PanSharpenJob& job) { return Given(MethodRowOf(job.method).name); };
     method.def.checkedWhenSet = true;
     return method;
 }
@@ -144,7 +164,8 @@ Row SensorRow()
                    }
                    job.sensor = use.Text();
                    return Applied();
-               }};
+               },
+               false, GivesText(&PanSharpenJob::sensor)};
     sensor.def.checkedWhenSet = true;
     return sensor;
 }
@@ -182,7 +203,8 @@ OptionTable<PanSharpenJob> MakeTable()
     table.rows.push_back({FlagOption("--quality",
                                      "After the run, append the full-resolution D_lambda, D_s "
                                      "and QNR of the result to the report."),
-                          StoresGiven(&PanSharpenJob::qualityLine), true});
+                          StoresGiven(&PanSharpenJob::qualityLine), true,
+                          GivesFlag(&PanSharpenJob::qualityLine)});
     RowNamed(table.rows, "--method") = MethodOption(FusionMethods());
     const auto filter = std::find_if(table.rows.begin(), table.rows.end(),
                                      [](const Row& row) { return row.def.name == "--filter"; });
@@ -192,6 +214,9 @@ OptionTable<PanSharpenJob> MakeTable()
     // The picture opens in a viewer only when asked for on the command line.
     table.setRunOptions = [](PanSharpenJob& job, const OptionValues& values) {
         if (!values.Has("--display")) job.displayBmp = false;
+    };
+    table.getRunOptions = [](const PanSharpenJob& job) {
+        return job.displayBmp ? std::vector<std::string>{"--display"} : std::vector<std::string>();
     };
     return table;
 }

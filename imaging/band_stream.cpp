@@ -1,5 +1,7 @@
 #include "imaging/band_stream.h"
 
+#include "raster/world_file.h"
+
 namespace lumesta {
 
 BandStream::BandStream(const RasterLayout& layout, int band)
@@ -15,6 +17,27 @@ bool BandStream::Open(Host& host)
 }  // namespace lumesta
 
 namespace lumesta {
+
+std::int64_t BandWidth(const BandSource& band)
+{
+    return band.width > 0 ? band.width : band.layout.width;
+}
+
+std::int64_t BandHeight(const BandSource& band)
+{
+    return band.width > 0 ? band.height : band.layout.height;
+}
+
+Georeference BandGeoreference(const BandSource& band)
+{
+    Georeference geo = ReadInputGeoreference(band.layout.path);
+    if (!geo.valid || (band.left == 0 && band.top == 0)) return geo;
+    const MapPoint corner =
+        geo.PixelToMap(static_cast<double>(band.left), static_cast<double>(band.top));
+    geo.originX = corner.x;
+    geo.originY = corner.y;
+    return geo;
+}
 
 bool ResolveBands(const std::vector<std::string>& paths, const GenericSize& generic, Host& host,
                   std::vector<BandSource>& bands)

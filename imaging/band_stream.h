@@ -27,6 +27,8 @@ private:
 #include <string>
 #include <vector>
 
+#include "raster/georeference.h"
+
 namespace lumesta {
 
 // One band of one raster file.
@@ -36,7 +38,21 @@ struct BandSource {
     // The file's own mask (GDAL's per-band or per-dataset mask, an alpha band) marks no data
     // too, where it has one; window sources give its pixels as NaN.
     bool ownMask = false;
+    // The part of the band used (a placed pair's common area): width × height samples from
+    // column left, row top; width 0: the whole band.
+    std::int64_t left = 0;
+    std::int64_t top = 0;
+    std::int64_t width = 0;
+    std::int64_t height = 0;
 };
+
+// The size of the part of the band used.
+std::int64_t BandWidth(const BandSource& band);
+std::int64_t BandHeight(const BandSource& band);
+
+// The georeferencing of the part used: its file's, moved to the part's corner (invalid when the
+// file has none).
+Georeference BandGeoreference(const BandSource& band);
 
 // The bands named on a command line or in a dialog: several single-band files in band order,
 // or one file with all its bands. False after the message ("PATH holds N bands: give one

@@ -25,6 +25,8 @@ bool BandWindowSource::Open(Host& host)
 
 bool BandWindowSource::ReadRow(std::int64_t y, std::int64_t left, std::int64_t count, double* out)
 {
+    y += m_source.top;  // the file's row
+    left += m_source.left;
     if (y != m_rowHeld) {
         m_rowHeld = -1;
         if (!m_reader.ReadRow(y, m_row.data())) return false;

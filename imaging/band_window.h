@@ -18,8 +18,8 @@ public:
     BandWindowSource(const BandSource& source, std::optional<double> noData);
     // False after the reader's message when the file cannot be opened.
     bool Open(Host& host);
-    std::int64_t Width() const override { return m_source.layout.width; }
-    std::int64_t Height() const override { return m_source.layout.height; }
+    std::int64_t Width() const override { return BandWidth(m_source); }
+    std::int64_t Height() const override { return BandHeight(m_source); }
     bool ReadRow(std::int64_t y, std::int64_t left, std::int64_t count, double* out) override;
 
 private:

@@ -3,6 +3,7 @@
 // rows of a tool's option table over the job's StretchParams.
 
 #include <algorithm>
+#include <array>
 
 #include "core/option_table.h"
 #include "imaging/stretch.h"
@@ -26,6 +27,20 @@ std::vector<OptionRow<Job>> StretchOptionRows(StretchParams Job::*stretch)
                 (job.*stretch).rightCutoff[band] = list[2 * band + 1];
             }
             return Applied();
+        },
+        false,
+        [stretch](const Job& job) {
+            const StretchParams& params = job.*stretch;
+            const StretchParams defaults;
+            if (params.leftCutoff == defaults.leftCutoff &&
+                params.rightCutoff == defaults.rightCutoff)
+                return GivenValues();
+            std::array<int, 6> list{};
+            for (std::size_t band = 0; band < 3; ++band) {
+                list[2 * band] = params.leftCutoff[band];
+                list[2 * band + 1] = params.rightCutoff[band];
+            }
+            return Given(JoinedNumbers(list));
         }};
     OptionRow<Job> nonlinear{
         IntegerListOption("--nonlinear", "B,G,R", 3, 0, 20,
@@ -35,6 +50,12 @@ std::vector<OptionRow<Job>> StretchOptionRows(StretchParams Job::*stretch)
             const auto list = use.Ints();
             std::copy(list.begin(), list.end(), (job.*stretch).nonlinear.begin());
             return Applied();
+        },
+        false,
+        [stretch](const Job& job) {
+            const auto& strengths = (job.*stretch).nonlinear;
+            return strengths == StretchParams().nonlinear ? GivenValues()
+                                                          : Given(JoinedNumbers(strengths));
         }};
     return {cutoffs, nonlinear};
 }

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libtiff-dev libgeotiff-dev libfftw3-dev libgtest-dev libgmock-dev
-          qt6-base-dev libproj-dev libgdal-dev gdal-bin python3-gdal python3-numpy locales xvfb xdg-utils
+          qt6-base-dev qt6-charts-dev libproj-dev libgdal-dev gdal-bin python3-gdal python3-numpy locales xvfb xdg-utils
           man-db dpkg-dev file slurm-wlm munge
           clang libclang-rt-14-dev ccache libgdal-dev gdal-bin python3-gdal)
 # QGIS for the tests of the Processing provider, without its recommendations (about 140 MB).

@@ -28,7 +28,7 @@ AssessDialog::AssessDialog(const QString& title, bool sizeInInputGroup, RunCount
 
 void AssessDialog::LayOut(const std::vector<QWidget*>& toolGroups)
 {
-    QDialogButtonBox* buttons = MakeOkCancelButtons(this);
+    QDialogButtonBox* buttons = MakeToolButtons(this);
     QVBoxLayout* column = LayOutColumn(this, {m_inputGroup});
     if (m_sizeRow) column->addLayout(m_sizeRow);
     for (QWidget* group : toolGroups) column->addWidget(group);
@@ -136,8 +136,7 @@ void AssessDialog::accept()
     TakeFields();
     const RunOutcome outcome = RunGuarded([this] { return RunJob(); });
     ShowJob();
-    if (outcome == RunOutcome::Stopped) return;
-    QDialog::accept();
+    if (outcome == RunOutcome::Finished) QDialog::accept();
 }
 
 }  // namespace lumesta

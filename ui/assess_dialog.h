@@ -4,10 +4,10 @@
 // tool's own groups, and OK/Cancel. The dialog is a view of its tool's job record: each handler
 // hands the user's choice to the engine (assess/assess_browse.h) and shows the job again.
 //
-// OK copies the fields into the job and runs it. A Finished or Cancelled run closes the dialog
-// with OK, so the log view shows the new block; a Stopped run (a validation message, "Check the
-// file size of the input image.", a declined overwrite, or any other stop that ends the report
-// with "Unsucessful") keeps it open with its fields, for the user to correct and try again.
+// OK copies the fields into the job and runs it. A Finished run closes the dialog with OK, so
+// the log view shows the new block; a Cancelled run, or a Stopped one (a validation message,
+// "Check the file size of the input image.", a declined overwrite, or any other stop that ends
+// the report with "Unsucessful"), keeps it open with its fields, for another go.
 
 #include <string>
 #include <vector>

@@ -10,8 +10,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "batch/batch_jobs.h"
 #include "composite/combine_batch.h"
 #include "composite/combine_browse.h"
+#include "composite/combine_options.h"
 #include "composite/combine_run.h"
 #include "ui/dialog_keys.h"
 #include "ui/dialog_parts.h"
@@ -36,7 +38,7 @@ BandCombinationDialog::BandCombinationDialog(CombineDepth depth, RunCounters& co
     : ToolDialog(counters, host, parent), m_job(depth)
 {
     setWindowTitle(TitleOf(depth));
-    QDialogButtonBox* buttons = MakeOkCancelButtons(this);
+    QDialogButtonBox* buttons = MakeToolButtons(this);
     LayOutColumn(this, {MakeInputGroup(), MakeOutputGroup(), buttons});
     SetTips();
     ShowJob();
@@ -145,6 +147,27 @@ void BandCombinationDialog::ShowJob()
     SetAllEnabled({m_width, m_height, m_bmp, m_bmpBrowse, m_displayBmp, m_geoTiff}, single);
 }
 
+JobCommand BandCombinationDialog::Command() const
+{
+    const auto& options = CombineOptions(m_job.depth);
+    return {options.tool.name, options.CommandLine(m_job)};
+}
+
+void BandCombinationDialog::Restore(const JobCommand& command)
+{
+    BandCombinationJob job(m_job.depth);
+    QuietHost quiet;
+    CombineOptions(m_job.depth).ApplyRemembered(job, command.arguments, quiet);
+    m_job = std::move(job);
+    ShowJob();
+}
+
+void BandCombinationDialog::ResetJob()
+{
+    m_job = BandCombinationJob(m_job.depth);
+    ShowJob();
+}
+
 void BandCombinationDialog::OnBrowseBand(int band)
 {
     static const char kBlueFilter16[] =
@@ -219,11 +242,12 @@ void BandCombinationDialog::accept()
     }
     if (!CheckIntegerFields({m_width, m_height}, ProgramHost())) return;
     TakeSizeFields();
-    // A stop (a message, a declined overwrite) keeps the dialog with the user's fields.
+    // A stop (a message, a declined overwrite) or a cancel keeps the dialog with the user's
+    // fields, for another go.
     const RunOutcome outcome =
         RunGuarded([this] { return RunBandCombination(m_job, Counters(), ProgramHost()); });
     ShowJob();
-    if (outcome != RunOutcome::Stopped) QDialog::accept();
+    if (outcome == RunOutcome::Finished) QDialog::accept();
 }
 
 CBandCombination16Dlg::CBandCombination16Dlg(RunCounters& counters, Host& host, QWidget* parent)

@@ -4,9 +4,9 @@
 // the user's choice to the engine (composite/combine_browse.h) and shows the job again.
 //
 // OK runs the job with the log document's counters. A run that stopped (a message, a declined
-// overwrite question) keeps the dialog open with its fields; a finished or cancelled run closes
-// it with OK. With a batch file chosen in the Blue browse, OK runs every job of the file and closes
-// the dialog only when the whole file was processed; after a stop it stays open and armed.
+// overwrite question) or was cancelled keeps the dialog open with its fields; a finished run
+// closes it with OK. With a batch file chosen in the Blue browse, OK runs every job of the file and
+// closes the dialog only when the whole file was processed; after a stop it stays open and armed.
 
 #include <array>
 
@@ -23,6 +23,8 @@ namespace lumesta {
 class BandCombinationDialog : public ToolDialog {
 public:
     const BandCombinationJob& Job() const { return m_job; }
+    JobCommand Command() const override;
+    void Restore(const JobCommand& command) override;
 
     // "..." of Blue, Green or Red (kCompositeBlue ...). Green and Red are refused with "Please
     // enter the blue band first." before any chooser opens while no Blue band is chosen.
@@ -58,6 +60,7 @@ private:
     void ShowJob();
     void SetTips();
     void ShowJobState() override { ShowJob(); }
+    void ResetJob() override;
     RunOutcome RunBatch();
 
     BandCombinationJob m_job;

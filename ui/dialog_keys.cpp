@@ -186,6 +186,12 @@ void SetButtonTips(QWidget& window, const QString& command)
             SetTip(cancel, "Closes the window without running; during a run Escape cancels it",
                    "Ctrl-C cancels a run");
         }
+        if (QPushButton* reset = box->button(QDialogButtonBox::Reset)) {
+            SetTip(reset,
+                   "Clears every field and choice: the window no longer reopens with the last "
+                   "run's",
+                   "each command starts from the defaults");
+        }
     }
 }
 

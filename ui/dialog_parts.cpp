@@ -15,6 +15,7 @@
 
 #include "core/host.h"
 #include "ui/text.h"
+#include "ui/tool_dialog.h"
 
 namespace lumesta {
 
@@ -61,6 +62,15 @@ QDialogButtonBox* MakeOkCancelButtons(QDialog* dialog)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
+QDialogButtonBox* MakeToolButtons(ToolDialog* dialog)
+{
+    QDialogButtonBox* buttons = MakeOkCancelButtons(dialog);
+    QPushButton* reset = buttons->addButton(QDialogButtonBox::Reset);
+    reset->setAutoDefault(false);
+    QObject::connect(reset, &QPushButton::clicked, dialog, [dialog] { dialog->OnReset(); });
     return buttons;
 }
 

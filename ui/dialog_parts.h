@@ -21,6 +21,7 @@ class QWidget;
 namespace lumesta {
 
 class Host;
+class ToolDialog;
 
 // A narrow "..." button that does not act as the dialog's default button.
 QPushButton* MakeBrowseButton(QWidget* parent);
@@ -42,6 +43,8 @@ BandRow AddBandRow(QGridLayout& grid, int row, const QString& label, int minimum
 
 // OK and Cancel for dialog, acting as its accept() and reject().
 QDialogButtonBox* MakeOkCancelButtons(QDialog* dialog);
+// OK, Cancel and "Reset" (ToolDialog::OnReset) for a tool dialog.
+QDialogButtonBox* MakeToolButtons(ToolDialog* dialog);
 
 // Lays dialog out as parts from top to bottom at a fixed size; returns the column.
 QVBoxLayout* LayOutColumn(QDialog* dialog, std::initializer_list<QWidget*> parts);

@@ -7,6 +7,7 @@
 
 #include "fusion/fusion_browse.h"
 #include "fusion/etm_job.h"
+#include "fusion/etm_options.h"
 #include "fusion/fusion_run.h"
 #include "fusion/fusion_batch.h"
 #include "ui/fusion_job_dialog.h"
@@ -24,6 +25,7 @@ struct EtmTraits {
     static constexpr auto BrowseOtherBand = &BrowseEtmOtherBand;
     static constexpr auto SelectBand = &SelectEtmBand;
     static constexpr auto SetSuffix = &SetEtmSuffix;
+    static constexpr auto Options = &EtmOptions;
     static constexpr auto ChooseBmp = &ChooseEtmBmp;
     static constexpr auto Run = &RunEtmPanSharpenWithQuality;
     static BatchOutcome RunBatch(EtmJob& job, RunCounters& counters, Host& host)

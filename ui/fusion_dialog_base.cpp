@@ -13,7 +13,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <string>
 
+#include "fusion/fusion_method.h"
 #include "ui/dialog_keys.h"
 #include "ui/dialog_parts.h"
 #include "ui/text.h"
@@ -42,7 +44,7 @@ PanSharpenDialogBase::PanSharpenDialogBase(const QString& title,
     QWidget* bands = MakeBandGroup(bandLabels);
     QWidget* parameters = MakeParameterGroup();
     QWidget* outputs = MakeOutputGroup();
-    LayOutColumn(this, {pan, bands, parameters, outputs, m_progress, MakeOkCancelButtons(this)});
+    LayOutColumn(this, {pan, bands, parameters, outputs, m_progress, MakeToolButtons(this)});
     BindFileFields();
     SetTips();
 }
@@ -62,9 +64,9 @@ void PanSharpenDialogBase::SetTips()
                "--select LIST");
         SetTip(m_bandBrowse[band], "Chooses this multispectral band", kBandOptions[band]);
     }
-    SetTip(m_method, "The fusion method", "--method 1|2");
-    SetTip(m_resampling, "How the multispectral bands are brought to the pan's size",
-           "always this method");
+    SetTip(m_resampling,
+           "How the multispectral bands are brought to the pan's size: set by the method",
+           "follows --method");
     SetTip(m_more, "Spatial filter and colour adjustments", "--filter, --filter-bands, --adjust");
     SetTip(m_suffix, "Added to each multispectral file name to name its fused band",
            "--suffix TEXT");
@@ -131,7 +133,13 @@ QWidget* PanSharpenDialogBase::MakeParameterGroup()
     auto* group = new QGroupBox("Key Parameters", this);
     m_method = new QComboBox(group);
     m_resampling = new QComboBox(group);
-    m_resampling->addItem("Improved Bilinear");
+    m_resampling->addItem(ResamplingLabel(FusionMethod::Optimisation1));
+    // Wide enough for every method's resampling.
+    std::size_t widest = 0;
+    for (const FusionMethodRow& row : FusionMethods())
+        widest = std::max(widest, std::string(ResamplingLabel(row.method)).size());
+    m_resampling->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_resampling->setMinimumContentsLength(static_cast<int>(widest));
     m_more = new QPushButton("More >>", group);
     m_more->setAutoDefault(false);
 
@@ -201,12 +209,16 @@ void PanSharpenDialogBase::ShowBand(int band, const std::vector<std::string>& en
     m_bandBrowse[band]->setEnabled(browseEnabled);
 }
 
-void PanSharpenDialogBase::ShowOutputs(int method, int resampling, const std::string& suffix,
-                                       const std::string& bmpName, bool displayBmp,
-                                       bool colourMatch, bool qualityLine)
+void PanSharpenDialogBase::ShowOutputs(int method, const char* resampling,
+                                       const std::string& suffix, const std::string& bmpName,
+                                       bool displayBmp, bool colourMatch, bool qualityLine)
 {
     m_method->setCurrentIndex(method);
-    m_resampling->setCurrentIndex(resampling);
+    // The method decides the resampling: the list holds the one the run will use.
+    if (m_resampling->count() != 1 || m_resampling->itemText(0) != resampling) {
+        m_resampling->clear();
+        m_resampling->addItem(resampling);
+    }
     ShowText(m_suffix, ToQt(suffix));
     ShowText(m_bmp, ToQt(bmpName));
     m_displayBmp->setChecked(displayBmp);
@@ -272,10 +284,11 @@ void PanSharpenDialogBase::accept()
         return;
     }
     if (!ReadSizeFields()) return;
-    // A stop (a message, a declined overwrite) keeps the dialog with the user's fields.
+    // A stop (a message, a declined overwrite) or a cancel keeps the dialog with the user's
+    // fields, for another go.
     const RunOutcome outcome = RunGuarded([this] { return RunJob(ProgramHost()); }, &host);
     ShowJob();
-    if (outcome != RunOutcome::Stopped) QDialog::accept();
+    if (outcome == RunOutcome::Finished) QDialog::accept();
 }
 
 void PanSharpenDialogBase::ShowBatchMode(bool batch)

@@ -32,8 +32,8 @@ public:
     virtual void OnMore() = 0;
     virtual void OnStretch() = 0;
 
-    // OK: runs the job. A run that stopped (a message, a declined overwrite question) keeps
-    // the dialog open with its fields; a finished or cancelled run closes it with OK.
+    // OK: runs the job. A run that stopped (a message, a declined overwrite question) or was
+    // cancelled keeps the dialog open with its fields; a finished run closes it with OK.
     void accept() override;
 
     int BandCount() const { return static_cast<int>(m_bandList.size()); }
@@ -73,7 +73,7 @@ protected:
     void ShowPan(const std::string& name, int width, int height, bool inputsEnabled);
     void ShowBand(int band, const std::vector<std::string>& entries, int index, bool listEnabled,
                   bool browseEnabled);
-    void ShowOutputs(int method, int resampling, const std::string& suffix,
+    void ShowOutputs(int method, const char* resampling, const std::string& suffix,
                      const std::string& bmpName, bool displayBmp, bool colourMatch,
                      bool qualityLine);
 

@@ -3,7 +3,7 @@
 //   using Job = ...;                                   // PanSharpenJob, EtmJob
 //   static constexpr std::array<const char*, N> kBandLabels;
 //   static constexpr bool kLandsatTool;                // which methods the list offers
-//   BrowsePan, BrowseBlue, BrowseOtherBand, SelectBand, SetSuffix, ChooseBmp, Run
+//   BrowsePan, BrowseBlue, BrowseOtherBand, SelectBand, SetSuffix, ChooseBmp, Run, Options
 // Each handler hands the user's choice to the engine and then shows the job again; the dialog
 // itself computes nothing.
 
@@ -12,9 +12,12 @@
 #include <QLineEdit>
 #include <algorithm>
 #include <array>
+#include <string>
 #include <tuple>
 
+#include "batch/batch_jobs.h"
 #include "fusion/fusion_method.h"
+#include "ui/dialog_keys.h"
 #include "ui/fusion_dialog_base.h"
 #include "ui/stretch_params_dialog.h"
 #include "ui/text.h"
@@ -47,6 +50,19 @@ public:
         Traits::ChooseBmp(m_job, ToEngine(path), ProgramHost());
         ShowJob();
     }
+    JobCommand Command() const override
+    {
+        return {Traits::Options().tool.name, Traits::Options().CommandLine(m_job)};
+    }
+    void Restore(const JobCommand& command) override
+    {
+        JobType job;
+        QuietHost quiet;
+        Traits::Options().ApplyRemembered(job, command.arguments, quiet);
+        m_job = std::move(job);
+        ShowJob();
+    }
+
     // ">>": the stretch dialog opens at its own defaults; on OK its nine values replace the
     // job's, each to the band of its column.
     void OnStretch() override
@@ -61,7 +77,33 @@ protected:
         : PanSharpenDialogBase(title, BandLabels(), counters, host, parent)
     {
         BindFields();
+        std::string names;
+        for (const FusionMethod method : m_methods) {
+            names += (names.empty() ? "" : "|") + std::string(MethodRowOf(method).name);
+        }
+        SetTip(MethodList(), "The fusion method", ToQt("--method " + names));
         ShowJob();
+    }
+
+    void ResetJob() override
+    {
+        m_job = JobType();
+        ShowJob();
+    }
+
+    void ShowJob() override
+    {
+        // A batch file supplies the inputs: they are shown but cannot be edited.
+        const bool inputsEnabled = !m_job.batchMode;
+        ShowPan(m_job.panName, m_job.width, m_job.height, inputsEnabled);
+        for (int band = 0; band < kBands; ++band) {
+            ShowBand(band, m_job.bandLists[band], m_job.selectedIndex[band], true,
+                     inputsEnabled && (band == 0 || m_job.browseEnabled[band]));
+        }
+        ShowOutputs(MethodIndex(), ResamplingLabel(m_job.method), m_job.suffix,
+                    m_job.bmpName, m_job.displayBmp, m_job.colourMatch, m_job.qualityLine);
+        // In batch mode the selectors choose the colour bands; the file supplies the rest.
+        ShowBatchMode(m_job.batchMode);
     }
 
     JobType m_job;
@@ -95,8 +137,10 @@ private:
             connect(BandList(band), qOverload<int>(&QComboBox::activated), this,
                     [this, band](int index) { Traits::SelectBand(m_job, band, index); });
         }
-        connect(MethodList(), qOverload<int>(&QComboBox::activated), this,
-                [this](int index) { m_job.method = m_methods[static_cast<std::size_t>(index)]; });
+        connect(MethodList(), qOverload<int>(&QComboBox::activated), this, [this](int index) {
+            m_job.method = m_methods[static_cast<std::size_t>(index)];
+            ShowJob();
+        });
         connect(ResamplingList(), qOverload<int>(&QComboBox::activated), this,
                 [this](int index) { m_job.resampling = index; });
         connect(SuffixField(), &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -130,21 +174,6 @@ private:
     bool RunBatchJobs(Host& host) override
     {
         return Traits::RunBatch(m_job, Counters(), host) == BatchOutcome::Completed;
-    }
-
-    void ShowJob() override
-    {
-        // A batch file supplies the inputs: they are shown but cannot be edited.
-        const bool inputsEnabled = !m_job.batchMode;
-        ShowPan(m_job.panName, m_job.width, m_job.height, inputsEnabled);
-        for (int band = 0; band < kBands; ++band) {
-            ShowBand(band, m_job.bandLists[band], m_job.selectedIndex[band], true,
-                     inputsEnabled && (band == 0 || m_job.browseEnabled[band]));
-        }
-        ShowOutputs(MethodIndex(), m_job.resampling, m_job.suffix,
-                    m_job.bmpName, m_job.displayBmp, m_job.colourMatch, m_job.qualityLine);
-        // In batch mode the selectors choose the colour bands; the file supplies the rest.
-        ShowBatchMode(m_job.batchMode);
     }
 };
 

@@ -11,7 +11,9 @@
 #include <QRadioButton>
 
 #include "assess/assess_browse.h"
+#include "assess/assess_options.h"
 #include "assess/haar_transform.h"
+#include "batch/batch_jobs.h"
 #include "ui/dialog_keys.h"
 #include "ui/dialog_parts.h"
 #include "ui/text.h"
@@ -86,6 +88,26 @@ QWidget* CHaarWaveletDlg::MakeOutputGroup()
     connect(imageBrowse, &QPushButton::clicked, this, [this] { OnBrowseOutputImage(); });
     connect(bmpBrowse, &QPushButton::clicked, this, [this] { OnBrowseBmp(); });
     return group;
+}
+
+JobCommand CHaarWaveletDlg::Command() const
+{
+    return {HaarOptions().tool.name, HaarOptions().CommandLine(m_job)};
+}
+
+void CHaarWaveletDlg::Restore(const JobCommand& command)
+{
+    HaarJob job;
+    QuietHost quiet;
+    HaarOptions().ApplyRemembered(job, command.arguments, quiet);
+    m_job = std::move(job);
+    ShowJob();
+}
+
+void CHaarWaveletDlg::ResetJob()
+{
+    m_job = HaarJob();
+    ShowJob();
 }
 
 QRadioButton* CHaarWaveletDlg::FormButton(HaarForm form) const

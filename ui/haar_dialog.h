@@ -15,6 +15,8 @@ public:
     CHaarWaveletDlg(RunCounters& counters, Host& host, QWidget* parent);
 
     const HaarJob& Job() const { return m_job; }
+    JobCommand Command() const override;
+    void Restore(const JobCommand& command) override;
 
     // "..." beside the output image: a save chooser for ENVI and Idrisi32 images, then
     // OnOutputImageChosen. The header paths keep following the input.
@@ -28,6 +30,9 @@ public:
     QRadioButton* FormButton(HaarForm form) const;
     QLineEdit* OutputImageField() const { return m_outputImage; }
     QLineEdit* BmpField() const { return m_bmp; }
+
+protected:
+    void ResetJob() override;
 
 private:
     QWidget* MakeSpecificationsGroup();

@@ -4,6 +4,7 @@
 // desktop's text editor.
 
 #include "assess/assess_browse.h"
+#include "assess/assess_options.h"
 #include "assess/image_stats.h"
 #include "assess/image_stats_job.h"
 #include "ui/table_tool_dialog.h"
@@ -24,6 +25,7 @@ struct ImageStatsTraits {
     static QLayout* SpecificationsLayout(QWidget* group, QLineEdit* count);
     static constexpr auto Browse = &BrowseImageStatsInput;
     static constexpr auto ChooseOutput = &ChooseImageStatsOutput;
+    static constexpr auto Options = &ImageStatsOptions;
     static constexpr auto Run = &ComputeImageStatistics;
 };
 

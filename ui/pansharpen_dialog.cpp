@@ -17,16 +17,32 @@ PanSharpenDialog::PanSharpenDialog(RunCounters& counters, Host& host, QWidget* p
     // The list keeps the width of "Optimisation 1"; its popup shows the longer names whole.
     MethodList()->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     MethodList()->setMinimumContentsLength(static_cast<int>(std::string("Optimisation 1").size()));
-    std::string names;
-    for (const FusionMethod method : m_methods) {
-        names += (names.empty() ? "" : "|") + std::string(MethodRowOf(method).name);
-    }
-    SetTip(MethodList(), "The fusion method", ToQt("--method " + names));
     // Choosing a method sets its default filter; "More >>" may choose another afterwards.
     connect(MethodList(), qOverload<int>(&QComboBox::activated), this, [this](int index) {
         ChooseMethod(m_job, MethodRowOf(m_methods[static_cast<std::size_t>(index)]));
     });
     AddSensorList(sensor);
+    m_openedSensor = m_job.sensor;
+}
+
+void PanSharpenDialog::ChooseSensor(const std::string& sensor)
+{
+    if (!FindSensor(sensor)) return;
+    m_job.sensor = sensor;
+    ShowJob();
+}
+
+void PanSharpenDialog::ShowJob()
+{
+    PanSharpenJobDialog::ShowJob();
+    if (m_sensor) m_sensor->setCurrentText(ToQt(m_job.sensor));
+}
+
+void PanSharpenDialog::ResetJob()
+{
+    m_job = PanSharpenJob();
+    m_job.sensor = m_openedSensor;
+    ShowJob();
 }
 
 // The Sensor list follows the Methods list in the Key Parameters row.

@@ -10,6 +10,7 @@
 #include "fusion/fusion_browse.h"
 #include "fusion/pansharpen_job.h"
 #include "fusion/fusion_run.h"
+#include "fusion/pansharpen_options.h"
 #include "ui/fusion_job_dialog.h"
 #include "workflows/quality_line.h"
 
@@ -26,6 +27,7 @@ struct PanSharpen16Traits {
     static constexpr auto BrowseOtherBand = &lumesta::BrowseOtherBand;
     static constexpr auto SelectBand = &lumesta::SelectBand;
     static constexpr auto SetSuffix = &lumesta::SetSuffix;
+    static constexpr auto Options = &PanSharpenOptions;
     static constexpr auto ChooseBmp = &lumesta::ChooseBmp;
     static constexpr auto Run = &RunPanSharpenWithQuality;
     static BatchOutcome RunBatch(PanSharpenJob& job, RunCounters& counters, Host& host)
@@ -41,15 +43,23 @@ public:
                      const std::string& sensor = "generic");
 
     QComboBox* SensorList() const { return m_sensor; }
+    // The menu command's sensor, over a restored job's.
+    void ChooseSensor(const std::string& sensor);
 
     // "More >>": "More Paramaters ..." opens at its defaults; on OK its filter, band flags and
     // colour amounts replace the job's.
     void OnMore() override;
 
+protected:
+    void ShowJob() override;
+    // The fresh job keeps the sensor the dialog was opened with.
+    void ResetJob() override;
+
 private:
     void AddSensorList(const std::string& sensor);
 
     QComboBox* m_sensor = nullptr;
+    std::string m_openedSensor;
 };
 
 }  // namespace lumesta

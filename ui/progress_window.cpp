@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QTimer>
+#include <algorithm>
 
 namespace lumesta {
 namespace {
@@ -24,6 +26,10 @@ constexpr int kEdgeY = 2;
 // Some runs pump per pixel: events are processed on the first pump, when the bar moved, or
 // after this many milliseconds.
 constexpr qint64 kPumpIntervalMs = 25;
+// The title bar's buttons and icon beside the caption, and the width of a window showing steps.
+constexpr int kTitleAllowance = 110;
+constexpr int kStepsWidth = 360;
+constexpr int kClockTickMs = 1000;
 
 QWidget* MainWindowOrNull()
 {
@@ -58,7 +64,10 @@ CProgressWindow::CProgressWindow(QWidget* parent, const QString& caption, bool s
     m_cancel->setFocusPolicy(Qt::TabFocus);
     connect(m_cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
 
-    LayoutControls(m_textLines, kDefaultWidth);
+    const QFontMetrics titleMetrics(QApplication::font("QMdiSubWindowTitleBar"));
+    LayoutControls(m_textLines,
+                   std::max(kDefaultWidth, titleMetrics.horizontalAdvance(windowTitle()) +
+                                               kTitleAllowance - 2 * kMargin));
     RestoreWindowPosition();
     show();
     repaint();
@@ -69,20 +78,97 @@ CProgressWindow::~CProgressWindow()
     DestroyWindow();
 }
 
+CProgressWindow* CProgressWindow::Showing()
+{
+    CProgressWindow* showing = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* window = dynamic_cast<CProgressWindow*>(widget);
+        if (window && window->isVisible() && !window->m_destroyed) showing = window;
+    }
+    return showing;
+}
+
 void CProgressWindow::SetRange(int low, int high, int /*step*/)
 {
-    m_bar->setRange(low, high);
+    m_low = low;
+    m_high = high;
+    if (m_steps.empty()) m_bar->setRange(low, high);
 }
 
 void CProgressWindow::SetPosition(int position)
 {
-    m_bar->setValue(position);
+    if (m_steps.empty()) {
+        m_bar->setValue(position);
+        return;
+    }
+    const double done = m_high > m_low ? double(position - m_low) / double(m_high - m_low) : 0.0;
+    m_stepDone = std::clamp(done, 0.0, 1.0);
+    ShowOverall();
 }
 
 void CProgressWindow::SetStatusText(const std::string& text)
 {
-    if (m_destroyed) return;
+    if (m_destroyed || !m_steps.empty()) return;
     m_status->setText(QString::fromUtf8(text.c_str(), static_cast<int>(text.size())));
+}
+
+void CProgressWindow::ShowSteps(const std::vector<RunStep>& steps, std::size_t current,
+                                const QElapsedTimer& runClock)
+{
+    if (steps.empty() || m_destroyed) return;
+    const bool first = m_steps.empty();
+    m_steps = steps;
+    m_runClock = runClock;
+    m_bar->setRange(0, 100);
+    if (first) {
+        m_textLines = 2;
+        LayoutControls(m_textLines, std::max(width() - 2 * kMargin, kStepsWidth));
+        auto* clock = new QTimer(this);
+        connect(clock, &QTimer::timeout, this, [this] { ShowOverall(); });
+        clock->start(kClockTickMs);
+    }
+    BeginStep(current);
+}
+
+void CProgressWindow::BeginStep(std::size_t index)
+{
+    m_step = std::min(index, m_steps.empty() ? std::size_t{0} : m_steps.size() - 1);
+    m_stepDone = 0;
+    ShowOverall();
+}
+
+void CProgressWindow::ShowOverall()
+{
+    if (m_steps.empty() || m_destroyed) return;
+    double total = 0;
+    double done = 0;
+    for (std::size_t i = 0; i < m_steps.size(); ++i) {
+        const double weight = std::max(m_steps[i].weight, 1);
+        total += weight;
+        if (i < m_step) done += weight;
+        if (i == m_step) done += weight * m_stepDone;
+    }
+    const double overall = done / total;
+    m_bar->setValue(static_cast<int>(overall * 100));
+    m_status->setText(
+        QString("Step %1 of %2: %3\n%4")
+            .arg(m_step + 1)
+            .arg(m_steps.size())
+            .arg(QString::fromStdString(m_steps[m_step].name))
+            .arg(TimeLeftText(overall, m_runClock.isValid() ? m_runClock.elapsed() : 0)));
+}
+
+QString CProgressWindow::TimeLeftText(double overall, qint64 elapsedMs)
+{
+    constexpr qint64 kSettleMs = 2000;
+    constexpr double kSettleShare = 0.02;
+    if (elapsedMs < kSettleMs || overall < kSettleShare) return "Estimating the time left ...";
+    const qint64 left = static_cast<qint64>(elapsedMs / 1000.0 * (1 - overall) / overall + 0.5);
+    if (left < 10) return "A few seconds left";
+    if (left < 60) return QString("About %1 s left").arg((left + 4) / 5 * 5);
+    const qint64 minutes = (left + 59) / 60;
+    if (minutes < 60) return QString("About %1 min left").arg(minutes);
+    return QString("About %1 h %2 min left").arg(minutes / 60).arg(minutes % 60);
 }
 
 void CProgressWindow::PumpMessages(bool cancelOnEscape)

@@ -4,6 +4,7 @@
 // text editor.
 
 #include "assess/assess_browse.h"
+#include "assess/assess_options.h"
 #include "assess/semivariance.h"
 #include "assess/semivariance_job.h"
 #include "ui/table_tool_dialog.h"
@@ -23,6 +24,7 @@ struct SemivarianceTraits {
     static QLayout* SpecificationsLayout(QWidget* group, QLineEdit* count);
     static constexpr auto Browse = &BrowseSemivarianceInput;
     static constexpr auto ChooseOutput = &ChooseSemivarianceOutput;
+    static constexpr auto Options = &SemivarianceOptions;
     static constexpr auto Run = &ComputeSemivariance;
 };
 

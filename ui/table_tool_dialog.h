@@ -7,13 +7,14 @@
 //   static constexpr int Job::*kCount;                // the count field's job value
 //   static constexpr const char* kCountTip, kCountOption, kCommand;   // tooltips
 //   static QLayout* SpecificationsLayout(QWidget* group, QLineEdit* count);
-//   Browse, ChooseOutput, Run                         // the engine's functions
+//   Browse, ChooseOutput, Run, Options                // the engine's functions
 
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "batch/batch_jobs.h"
 #include "ui/assess_dialog.h"
 #include "ui/dialog_keys.h"
 #include "ui/dialog_parts.h"
@@ -38,6 +39,19 @@ public:
 
     const JobType& Job() const { return m_job; }
 
+    JobCommand Command() const override
+    {
+        return {Traits::Options().tool.name, Traits::Options().CommandLine(m_job)};
+    }
+    void Restore(const JobCommand& command) override
+    {
+        JobType job;
+        QuietHost quiet;
+        Traits::Options().ApplyRemembered(job, command.arguments, quiet);
+        m_job = std::move(job);
+        ShowJob();
+    }
+
     // "..." of the output group: a save chooser for text files, then OnOutputChosen.
     void OnBrowseOutput()
     {
@@ -54,6 +68,13 @@ public:
 
     QLineEdit* CountField() const { return m_count; }
     QLineEdit* OutputField() const { return m_output; }
+
+protected:
+    void ResetJob() override
+    {
+        m_job = JobType();
+        ShowJob();
+    }
 
 private:
     QWidget* MakeSpecificationsGroup()

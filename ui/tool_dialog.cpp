@@ -24,7 +24,27 @@ void ToolDialog::reject()
     QDialog::reject();
 }
 
+void ToolDialog::OnReset()
+{
+    if (IsRunning()) return;
+    JobMemory::ForgetJob(Command().DialogKey());
+    ResetJob();
+}
+
 RunOutcome ToolDialog::RunGuarded(const std::function<RunOutcome()>& run, Host* gui)
+{
+    static const char* const kOutcomes[] = {"Finished", "Stopped", "Cancelled"};
+    if (IsRunning() || ToolRunGuard::Active()) return RunOutcome::Stopped;
+    RunRecord record{Command(), windowTitle(), QDateTime::currentDateTime(), {}, {}};
+    JobMemory::RememberJob(record.command);
+    const RunOutcome outcome = RunOnGuard(run, gui);
+    record.ended = QDateTime::currentDateTime();
+    record.outcome = kOutcomes[static_cast<int>(outcome)];
+    JobMemory::AddToHistory(record);
+    return outcome;
+}
+
+RunOutcome ToolDialog::RunOnGuard(const std::function<RunOutcome()>& run, Host* gui)
 {
     return m_guard->Run(
         gui ? *gui : m_host,

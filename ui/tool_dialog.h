@@ -1,7 +1,9 @@
 #pragma once
 // What every tool dialog that runs a job shares: the program's host and run counters, the guard
 // that runs the job on a worker thread and keeps the user's input away from it, Cancel and close
-// doing nothing meanwhile, and the "..." choosers that open only while no run is going on.
+// doing nothing meanwhile, the "..." choosers that open only while no run is going on, and the
+// job kept as a lumesta-cli command: remembered when a run starts, listed in the History when it
+// ends, taken back when the dialog reopens, forgotten by Reset.
 
 #include <QDialog>
 #include <atomic>
@@ -9,6 +11,7 @@
 
 #include "core/host.h"
 #include "core/run_log.h"
+#include "ui/job_memory.h"
 
 namespace lumesta {
 
@@ -20,6 +23,15 @@ public:
 
     // Cancel and the window's close button do nothing while a run is going on.
     void reject() override;
+
+    // The dialog's job as lumesta-cli's command.
+    virtual JobCommand Command() const = 0;
+    // Takes the job of a remembered command as far as it still applies (files that are gone
+    // left out, nothing shown for what cannot be set) and shows it.
+    virtual void Restore(const JobCommand& command) = 0;
+    // "Reset": the tool's fresh job, shown; the remembered one is forgotten. Nothing while a
+    // run is going on.
+    void OnReset();
 
 protected:
     ToolDialog(RunCounters& counters, Host& host, QWidget* parent);
@@ -35,6 +47,7 @@ protected:
     // Calls run on the guard's worker thread (see ToolRunGuard::Run) and returns its outcome.
     // Meanwhile ProgramHost() forwards to gui (the program's host when null), and after each
     // question the fields show the job again (the "very large" question turns a display off).
+    // The job is remembered as the dialog's last before the run, which joins the History after.
     RunOutcome RunGuarded(const std::function<RunOutcome()>& run, Host* gui = nullptr);
 
     // The "Open File" chooser with filterText, opened at the folder and name of current (else
@@ -52,8 +65,12 @@ protected:
     void showEvent(QShowEvent* event) override;
     // Shows every field's job value; called while a run waits, so the job is not changing.
     virtual void ShowJobState() {}
+    // The tool's fresh job, shown.
+    virtual void ResetJob() = 0;
 
 private:
+    RunOutcome RunOnGuard(const std::function<RunOutcome()>& run, Host* gui);
+
     RunCounters& m_counters;
     Host& m_host;
     std::atomic<Host*> m_runHost{nullptr};

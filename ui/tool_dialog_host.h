@@ -46,6 +46,8 @@ public:
         m_outer.OpenInViewer(kind, path);
     }
     void SetBusyCursor(bool on) override { m_outer.SetBusyCursor(on); }
+    void SetRunSteps(const std::vector<RunStep>& steps) override { m_outer.SetRunSteps(steps); }
+    void BeginRunStep(std::size_t index) override { m_outer.BeginRunStep(index); }
 
 private:
     Host& m_outer;

@@ -4,7 +4,6 @@
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
-#include <cctype>
 #include <vector>
 
 #include "ui/progress_window.h"
@@ -73,25 +72,31 @@ private:
     int m_position = 0;
 };
 
-// The last line of a log append that names something (not only dots or spaces), trimmed.
-std::string LastStep(const std::string& bytes)
-{
-    std::size_t end = bytes.size();
-    while (end > 0) {
-        const std::size_t start = bytes.find_last_of("\r\n", end - 1);
-        const std::size_t from = start == std::string::npos ? 0 : start + 1;
-        const std::string line = bytes.substr(from, end - from);
-        for (char c : line) {
-            if (std::isalpha(static_cast<unsigned char>(c))) {
-                const std::size_t first = line.find_first_not_of(" \t");
-                return line.substr(first);
-            }
-        }
-        if (start == std::string::npos) break;
-        end = start;
+// The run's progress window as a further display of the run: it forwards without owning it.
+class SharedWindow : public RunProgress {
+public:
+    explicit SharedWindow(CProgressWindow& window) : m_window(&window) {}
+    void SetRange(int low, int high, int step) override
+    {
+        if (m_window) m_window->SetRange(low, high, step);
     }
-    return std::string();
-}
+    void SetPosition(int position) override
+    {
+        if (m_window) m_window->SetPosition(position);
+    }
+    void SetStatusText(const std::string& text) override
+    {
+        if (m_window) m_window->SetStatusText(text);
+    }
+    void PumpMessages(bool cancelOnEscape) override
+    {
+        if (m_window) m_window->PumpMessages(cancelOnEscape);
+    }
+    bool IsCancelled() const override { return m_window && m_window->IsCancelled(); }
+
+private:
+    QPointer<CProgressWindow> m_window;
+};
 
 }  // namespace
 
@@ -109,6 +114,7 @@ WorkerHost::WorkerHost(Host& gui, QObject& context, QWidget* window, QString cap
     QObject::connect(m_pumpTimer.get(), &QTimer::timeout,
                      [this] { m_pumpDue.store(true, std::memory_order_relaxed); });
     m_pumpTimer->start();
+    m_runClock.start();
 }
 
 WorkerHost::~WorkerHost() = default;
@@ -152,12 +158,7 @@ bool WorkerHost::AskYesNo(const std::string& question)
 
 void WorkerHost::AppendLog(const std::string& bytes)
 {
-    Post([this, bytes] {
-        m_gui.AppendLog(bytes);
-        auto* window = dynamic_cast<CProgressWindow*>(m_barWindow.data());
-        const std::string step = LastStep(bytes);
-        if (window && !step.empty()) window->SetStatusText(step);
-    });
+    Post([this, bytes] { m_gui.AppendLog(bytes); });
 }
 
 std::unique_ptr<RunProgress> WorkerHost::OpenProgress(const std::string& caption,
@@ -165,16 +166,49 @@ std::unique_ptr<RunProgress> WorkerHost::OpenProgress(const std::string& caption
 {
     std::vector<RunProgress*> displays;
     OnGui([&] {
-        displays.push_back(m_gui.OpenProgress(caption, owner).release());
-        CProgressWindow* window = dynamic_cast<CProgressWindow*>(displays.front());
-        if (!window && owner == ProgressOwner::ToolDialog) {
-            window = new CProgressWindow(m_window, m_caption, true);
-            displays.push_back(window);
-            m_barWindow = window;
+        const bool windowShows = m_runWindow && m_runWindow->isVisible();
+        if (owner == ProgressOwner::Window && windowShows) {
+            displays.push_back(new SharedWindow(*m_runWindow));
+            return;
         }
-        if (window) window->SetOnCancel([flag = &m_cancelled] { flag->store(true); });
+        displays.push_back(m_gui.OpenProgress(caption, owner).release());
+        if (auto* window = dynamic_cast<CProgressWindow*>(displays.front())) {
+            AdoptRunWindow(window);
+        } else if (owner == ProgressOwner::ToolDialog && windowShows) {
+            displays.push_back(new SharedWindow(*m_runWindow));
+        } else if (owner == ProgressOwner::ToolDialog) {
+            auto* beside = new CProgressWindow(m_window, m_caption, true);
+            displays.push_back(beside);
+            AdoptRunWindow(beside);
+        }
     });
     return std::make_unique<PostedProgress>(*this, m_context, std::move(displays), m_cancelled);
+}
+
+void WorkerHost::AdoptRunWindow(CProgressWindow* window)
+{
+    m_runWindow = window;
+    window->SetOnCancel([flag = &m_cancelled] { flag->store(true); });
+    if (!m_steps.empty()) window->ShowSteps(m_steps, m_step, m_runClock);
+}
+
+void WorkerHost::SetRunSteps(const std::vector<RunStep>& steps)
+{
+    // The clock starts with the steps: not with the questions asked before them.
+    Post([this, steps] {
+        m_steps = steps;
+        m_step = 0;
+        m_runClock.restart();
+        if (m_runWindow) m_runWindow->ShowSteps(m_steps, m_step, m_runClock);
+    });
+}
+
+void WorkerHost::BeginRunStep(std::size_t index)
+{
+    Post([this, index] {
+        m_step = index;
+        if (m_runWindow) m_runWindow->BeginStep(index);
+    });
 }
 
 void WorkerHost::PumpPendingMessages()

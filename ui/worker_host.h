@@ -1,20 +1,24 @@
 #pragma once
 // The host a run sees while it executes on a worker thread. Messages, questions, progress
 // windows and viewers are carried to the user-interface thread and waited for; log appends, the
-// busy cursor and progress are posted there without waiting, in order (after a question, the
-// next call waits, see SetAfterQuestion). The user-interface thread keeps its own event loop
+// busy cursor, progress and the run's steps are posted there without waiting, in order (after a
+// question, the next call waits, see SetAfterQuestion). A run shows one progress window at a
+// time: the progress it opens while one shows goes to that window, which is told the run's
+// steps and shows the whole run. The user-interface thread keeps its own event loop
 // running, so a pump is only posted now and then (at most every 25 ms; the first one waits),
-// for the host to report a cancel of its own. Every cancel check reads one flag that the progress window's Cancel, the
-// Escape key, closing the main window and such a reported cancel set.
-// Some runs pump per pixel: between two passed-on pumps a pump only reads two flags (a timer on
-// the user-interface thread marks the next one due), never the clock.
+// for the host to report a cancel of its own. Every cancel check reads one flag that the progress
+// window's Cancel, the Escape key, closing the main window and such a reported cancel set. Some
+// runs pump per pixel: between two passed-on pumps a pump only reads two flags (a timer on the
+// user-interface thread marks the next one due), never the clock.
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/host.h"
 
@@ -23,6 +27,8 @@ class QTimer;
 class QWidget;
 
 namespace lumesta {
+
+class CProgressWindow;
 
 class WorkerHost : public Host {
 public:
@@ -44,17 +50,19 @@ public:
     bool AskYesNo(const std::string& question) override;
     // Written from the run's thread: a stream needs no window.
     void WriteErrorStream(const std::string& text) override { m_gui.WriteErrorStream(text); }
-    // Also shows the last line of bytes that has a letter as the step being run, in the window
-    // beside a tool dialog's bar (those runs set no status text of their own).
     void AppendLog(const std::string& bytes) override;
     void PumpPendingMessages() override;
     bool IsCancelled() const override { return m_cancelled.load(); }
     // Opens gui's progress display on the user-interface thread. A tool dialog's bar gets a
-    // progress window beside it, so that every run shows a Cancel button.
+    // progress window beside it, so that every run shows a Cancel button; while the run's
+    // window shows, a progress window asked for is that one.
     std::unique_ptr<RunProgress> OpenProgress(const std::string& caption,
                                               ProgressOwner owner) override;
     void OpenInViewer(ViewerKind kind, const std::string& pathOrAddress) override;
     void SetBusyCursor(bool on) override;
+    // Kept for the run's progress windows, this one and those it opens later.
+    void SetRunSteps(const std::vector<RunStep>& steps) override;
+    void BeginRunStep(std::size_t index) override;
 
     // A pump of display (null for the host's own): passed on when due, after which a cancel
     // reported by the display or the host sets the flag.
@@ -66,6 +74,8 @@ public:
 
 private:
     void PassOnPump(RunProgress* display, bool cancelOnEscape);
+    // The run's window from now on: it takes Cancel and the steps.
+    void AdoptRunWindow(CProgressWindow* window);
     // Calls act on the user-interface thread and returns when it is done.
     void OnGui(const std::function<void()>& act);
     // Calls act there after everything carried there before, without waiting; while a
@@ -81,8 +91,11 @@ private:
     std::atomic<bool> m_pumpDue{true};
     std::atomic<bool> m_pumpedOnce{false};
     std::unique_ptr<QTimer> m_pumpTimer;
-    // The window beside a tool dialog's bar: its status line shows the report's latest step.
-    QPointer<QWidget> m_barWindow;
+    // The run's progress window, and what it is told: the steps (on the user-interface thread).
+    QPointer<CProgressWindow> m_runWindow;
+    std::vector<RunStep> m_steps;
+    std::size_t m_step = 0;
+    QElapsedTimer m_runClock;
     std::function<void()> m_afterQuestion;
     bool m_questionAnswered = false;
 };

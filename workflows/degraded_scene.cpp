@@ -20,7 +20,7 @@ constexpr std::int64_t kPumpRows = 64;
 struct DegradedBand {
     DegradedBand(const BandSource& source, std::optional<double> noData, double gain, int ratio)
         : reader(source, noData),
-          rows(reader, 0, source.layout.width, kMtfTaps + 1),
+          rows(reader, 0, BandWidth(source), kMtfTaps + 1),
           filter(rows, MtfGaussian(gain, ratio), ratio, ratio / 2)
     {
     }
@@ -121,8 +121,8 @@ bool DegradeIntoFiles(const BandSource& pan, std::optional<double> panNoData,
     std::vector<std::unique_ptr<DegradedBand>> panBand;
     panBand.push_back(std::make_unique<DegradedBand>(pan, panNoData, sensor.pan, ratio));
     BandOutputs panOutputs(panNoData, targets.pan);
-    const std::int64_t width = pan.layout.width / ratio;
-    const std::int64_t height = pan.layout.height / ratio;
+    const std::int64_t width = BandWidth(pan) / ratio;
+    const std::int64_t height = BandHeight(pan) / ratio;
     if (!OpenBands(panBand, host) ||
         (tools && !panOutputs.AddToolFile(ToolPanFile(targets.toolFolder), "Pan", width, height,
                                           targets.toolType, host)) ||

@@ -210,21 +210,22 @@ std::vector<FusionMethodEntry> FusionMethodsOf(const MethodTable& table)
         for (const FusionMethodRow& row : table) {
             if ((row.engine == MethodEngine::DetailInjection) != injection) continue;
             if (row.minBands <= 4 && 4 <= row.maxBands) {
-                entries.push_back({row.name, 4, 4, SampleType::Int16,
+                entries.push_back({row.name, row.label, 4, 4, SampleType::Int16,
                                    row.kind == MethodKind::Learned, with16BitTool(row)});
             }
         }
     }
     for (const FusionMethodRow& row : table) {
         if (row.inLandsatTool) {
-            entries.push_back({row.name, 3, 2, SampleType::UInt8, row.kind == MethodKind::Learned,
-                               withEtmTool(row.method)});
+            entries.push_back({row.name, row.label, 3, 2, SampleType::UInt8,
+                               row.kind == MethodKind::Learned, withEtmTool(row.method)});
         }
     }
     for (const FusionMethodRow& row : table) {
         if (row.engine == MethodEngine::DetailInjection) {
-            entries.push_back({row.name, 0, 0, SampleType::Int16, row.kind == MethodKind::Learned,
-                               withMultiBandFile(row), row.minBands, row.maxBands});
+            entries.push_back({row.name, row.label, 0, 0, SampleType::Int16,
+                               row.kind == MethodKind::Learned, withMultiBandFile(row),
+                               row.minBands, row.maxBands});
         }
     }
     return entries;

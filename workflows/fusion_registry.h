@@ -39,6 +39,7 @@ std::string MultiBandMsFile(const std::string& folder);
 
 struct FusionMethodEntry {
     std::string name;                           // the --method value
+    std::string label;                          // the method as the dialogs name it
     int bands = 4;                              // the MS band count it takes (0: one multi-band
                                                 // MS file of fewestBands to mostBands bands no
                                                 // tool takes)

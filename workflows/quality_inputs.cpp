@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "imaging/interpolator23.h"
 #include "raster/declared_no_data.h"
@@ -46,11 +47,16 @@ bool ResolvePan(const std::string& path, const GenericSize& generic, Host& host,
     return true;
 }
 
+struct SizeOf {
+    std::int64_t width;
+    std::int64_t height;
+};
+
 // The MS must be 1/ratio of the pan (and, for the protocol, have sides that are multiples of it).
 bool CheckPanAndMs(const QualityInputs& in, int ratio, bool protocol, Host& host)
 {
-    const RasterLayout& pan = in.pan.layout;
-    const RasterLayout& ms = in.ms[0].layout;
+    const SizeOf pan{BandWidth(in.pan), BandHeight(in.pan)};
+    const SizeOf ms{BandWidth(in.ms[0]), BandHeight(in.ms[0])};
     if (pan.width % ratio != 0 || pan.height % ratio != 0) {
         host.ShowMessage("The pan's sides (" + SizeText(pan.width, pan.height) +
                          ") are not multiples of the ratio " + std::to_string(ratio) + ".");
@@ -90,9 +96,34 @@ RasterDescription PlacedDescription(const RasterLayout& layout)
     return description;
 }
 
+// Uses width × height samples of every band from column left, row top.
+void UsePart(std::vector<BandSource>& bands, std::int64_t left, std::int64_t top,
+             std::int64_t width, std::int64_t height)
+{
+    for (BandSource& band : bands) {
+        band.left = left;
+        band.top = top;
+        band.width = width;
+        band.height = height;
+    }
+}
+
+// The first and one past the last MS pixel along an axis that lie on the pan (its pixels from
+// ratio × (pixel + shift) on), trimmed to a multiple of ratio pixels for the protocols.
+std::pair<std::int64_t, std::int64_t> SharedPixels(std::int64_t msSide, std::int64_t panSide,
+                                                   std::int64_t shift, int ratio, bool protocol)
+{
+    const std::int64_t first = std::max<std::int64_t>(0, -shift);
+    std::int64_t last = std::min(msSide, panSide / ratio - shift);
+    if (protocol && last > first) last = first + (last - first) / ratio * ratio;
+    return {first, last};
+}
+
 // A pan and MS both georeferenced are placed by their geotransforms, as pan-sharpening places
-// them: the ratio is theirs (a --ratio must agree) and the MS's corner must lie on the pan's.
-// Otherwise the ratio is the job's and the sizes decide (CheckPanAndMs).
+// them: the ratio is theirs (a --ratio must agree). An MS whose corner lies on whole MS pixels of
+// the pan's grid is measured on the area both cover (for the protocols, sides multiples of the
+// ratio); a fraction of an MS pixel would need resampling and is refused. Otherwise the ratio is
+// the job's and the sizes decide (CheckPanAndMs).
 bool PlaceMs(const QualityJob& job, QualityInputs& in, Host& host)
 {
     in.ratio = job.ratio;
@@ -105,17 +136,41 @@ bool PlaceMs(const QualityJob& job, QualityInputs& in, Host& host)
         host.ShowMessage(error);
         return false;
     }
-    // Within a hundredth of a pan pixel counts as on the corner (rounding of the origins).
-    constexpr double kOnCorner = 0.01;
-    if (std::fabs(placement.offsetX) > kOnCorner || std::fabs(placement.offsetY) > kOnCorner) {
+    const int ratio = placement.ratio;
+    in.ratio = ratio;
+    const std::string both = "PAN " + in.pan.layout.path + " and MS " + in.ms[0].layout.path;
+    // Within a hundredth of a pan pixel counts as on the grid (rounding of the origins).
+    constexpr double kOnGrid = 0.01;
+    const double shiftX = std::round(placement.offsetX / ratio);
+    const double shiftY = std::round(placement.offsetY / ratio);
+    if (std::fabs(placement.offsetX - shiftX * ratio) > kOnGrid ||
+        std::fabs(placement.offsetY - shiftY * ratio) > kOnGrid) {
         host.ShowMessage("The MS lies " + ShortNumberText(placement.offsetX) + ", " +
-                         ShortNumberText(placement.offsetY) +
-                         " pan pixels from the corner of the PAN: PAN " + in.pan.layout.path +
-                         " and MS " + in.ms[0].layout.path +
-                         " must start at the same corner for the quality tools.");
+                         ShortNumberText(placement.offsetY) + " pan pixels from the corner of " +
+                         both + ", not on whole MS pixels of the pan's grid: the quality tools "
+                         "do not resample the MS.");
         return false;
     }
-    in.ratio = placement.ratio;
+    const auto sx = static_cast<std::int64_t>(shiftX);
+    const auto sy = static_cast<std::int64_t>(shiftY);
+    if (sx == 0 && sy == 0 && in.pan.layout.width == ratio * in.ms[0].layout.width &&
+        in.pan.layout.height == ratio * in.ms[0].layout.height) {
+        return true;  // one extent: every pixel counts
+    }
+    const bool protocol = job.protocol != QualityProtocol::Full;
+    const auto columns =
+        SharedPixels(in.ms[0].layout.width, in.pan.layout.width, sx, ratio, protocol);
+    const auto rows = SharedPixels(in.ms[0].layout.height, in.pan.layout.height, sy, ratio, protocol);
+    if (columns.second <= columns.first || rows.second <= rows.first) {
+        host.ShowMessage("The MS and the PAN share too few pixels to measure: " + both + ".");
+        return false;
+    }
+    UsePart(in.ms, columns.first, rows.first, columns.second - columns.first,
+            rows.second - rows.first);
+    std::vector<BandSource> panBand{in.pan};
+    UsePart(panBand, ratio * (columns.first + sx), ratio * (rows.first + sy),
+            ratio * (columns.second - columns.first), ratio * (rows.second - rows.first));
+    in.pan = panBand[0];
     return true;
 }
 
@@ -184,6 +239,8 @@ bool ResolveBandsAndSizes(const QualityJob& job, Host& host, QualityInputs& in)
                          SizeText(in.pan.layout.width, in.pan.layout.height) + ") differ in size.");
         return false;
     }
+    // The fused image lies on the pan's grid: the same part of it is measured.
+    UsePart(in.fused, in.pan.left, in.pan.top, in.pan.width, in.pan.height);
     return true;
 }
 

@@ -28,11 +28,12 @@ struct QualityInputs {
 };
 
 // Resolves and checks the job's inputs. A pan and MS both georeferenced are placed by their
-// geotransforms (the ratio theirs; a --ratio must agree; their corners must meet). False after
-// the message: sizes that disagree, a ratio that is not a power of two, a georeferenced pair on
-// other coordinate systems, rotated grids, another ratio or apart, sides that are not multiples
-// of the ratio, band counts that differ, an unknown sensor or one without gains for the band
-// count, a no-data value outside the samples' type, unreadable or truncated files.
+// geotransforms (the ratio theirs; a --ratio must agree); where their extents differ, the bands
+// are given the part both cover (BandSource's part). False after the message: sizes that
+// disagree, a ratio that is not a power of two, a georeferenced pair on other coordinate systems,
+// rotated grids, another ratio, a fraction of an MS pixel apart or sharing too little, sides that
+// are not multiples of the ratio, band counts that differ, an unknown sensor or one without gains
+// for the band count, a no-data value outside the samples' type, unreadable or truncated files.
 bool ResolveQualityInputs(const QualityJob& job, Host& host, QualityInputs& in);
 
 }  // namespace lumesta

@@ -157,4 +157,18 @@ std::optional<QualityJob> LastPanSharpening()
     return LastRun();
 }
 
+bool TakeLastPanSharpening(QualityJob& job)
+{
+    const std::optional<QualityJob>& last = LastRun();
+    if (!last) return false;
+    if (job.protocol != QualityProtocol::Wald) job.fused = last->fused;
+    if (job.protocol != QualityProtocol::Reduced) {
+        job.ms = last->ms;
+        job.pan = last->pan;
+    }
+    job.ratio = last->ratio;
+    job.generic = last->generic;
+    return true;
+}
+
 }  // namespace lumesta

@@ -31,4 +31,10 @@ RunOutcome RunEtmPanSharpenWithQuality(EtmJob& job, RunCounters& counters, Host&
 // (fused bands, MS, pan, ratio, generic sizes); nullopt before the first.
 std::optional<QualityJob> LastPanSharpening();
 
+// Fills the files job's protocol takes from the last pan-sharpening run: the fused bands
+// (reduced), the fused bands with the run's MS and pan (full), or the run's MS and pan (Wald),
+// with the run's ratio and generic sizes. The protocol, the sensor and the other fields stay.
+// False, with job unchanged, before the first run.
+bool TakeLastPanSharpening(QualityJob& job);
+
 }  // namespace lumesta

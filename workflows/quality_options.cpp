@@ -49,6 +49,10 @@ Row BandListRow(const char* name, const char* metavar, const char* help,
                     (job.*field).push_back(FullPath(path));
                 }
                 return Applied();
+            },
+            false,
+            [field](const QualityJob& job) {
+                return (job.*field).empty() ? GivenValues() : GivenValues(job.*field);
             }};
     row.def.metavar = metavar;
     row.def.takesSeveral = true;
@@ -60,7 +64,7 @@ Row BandListRow(const char* name, const char* metavar, const char* help,
 Row PanRow()
 {
     Row row{FileOption(ValueKind::InputFile, "--pan", kImageFilters, true, "The pan band."),
-            StoresFullPath(&QualityJob::pan)};
+            StoresFullPath(&QualityJob::pan), false, GivesText(&QualityJob::pan)};
     row.def.metavar = "P";
     row.def.need = Need::Required;
     row.def.synopsis = Synopsis::Plain;
@@ -75,25 +79,40 @@ std::vector<Row> CommonRows()
                   job.ratio = use.Int();
                   job.ratioGiven = true;
                   return Applied();
-              }};
+              },
+              false, GivesInt(&QualityJob::ratio)};
     Row width{IntegerOption("--width", "W", 1, INT_MAX,
                             "The width of a headerless matrix (the pan's or fused image's).")};
     width.set = [](QualityJob& job, const OptionUse& use) {
         job.generic.width = use.Int();
         return Applied();
     };
+    // A headerless matrix's size, when one was given.
+    const auto generic = [](int GenericSize::*field) {
+        return [field](const QualityJob& job) {
+            return job.generic.*field > 0 ? Given(std::to_string(job.generic.*field))
+                                          : GivenValues();
+        };
+    };
+    width.get = generic(&GenericSize::width);
     width.def.newLine = true;
     Row height{IntegerOption("--height", "H", 1, INT_MAX, "The height of a headerless matrix."),
                [](QualityJob& job, const OptionUse& use) {
                    job.generic.height = use.Int();
                    return Applied();
-               }};
+               },
+               false, generic(&GenericSize::height)};
     height.def.synopsis = Synopsis::WithPrevious;
     Row bytes{IntegerOption("--bytes", "1|2", 1, 2,
                             "The sample size of a headerless matrix: 1 (unsigned) or 2 (signed)."),
               [](QualityJob& job, const OptionUse& use) {
                   job.generic.bytes = use.Int();
                   return Applied();
+              },
+              false,
+              [](const QualityJob& job) {
+                  return job.generic.width > 0 ? Given(std::to_string(job.generic.bytes))
+                                               : GivenValues();
               }};
     bytes.def.synopsis = Synopsis::WithPrevious;
     return {ratio, width, height, bytes};
@@ -109,7 +128,8 @@ Row SensorRow()
         [](QualityJob& job, const OptionUse& use) {
             job.sensor = use.Text();
             return Applied();
-        }};
+        },
+        false, GivesText(&QualityJob::sensor)};
     row.def.metavar = "NAME";
     return row;
 }
@@ -126,8 +146,8 @@ Row FormatRow()
 
 Row FolderRow(const char* name, const char* help, std::string QualityJob::*field)
 {
-    Row row{TextOption(name, "DIR", help),
-            StoresFullPath(field)};  // a folder, created when missing
+    Row row{TextOption(name, "DIR", help), StoresFullPath(field),  // a folder, made when missing
+            false, GivesText(field)};
     row.def.metavar = "DIR";
     return row;
 }
@@ -170,7 +190,7 @@ std::vector<Row> NoDataRows(bool perInput)
 Row MapRow(const char* help)
 {
     Row row{FileOption(ValueKind::OutputFile, "--map", {".tif"}, true, help),
-            StoresFullPath(&QualityJob::mapPath)};
+            StoresFullPath(&QualityJob::mapPath), false, GivesText(&QualityJob::mapPath)};
     row.def.metavar = "FILE.tif";
     return row;
 }
@@ -191,7 +211,9 @@ OptionTable<QualityJob> MakeTable(QualityProtocol protocol)
                 common[0],
                 {IntegerOption("--cut", "N", 0, INT_MAX,
                                "Pixels left out at every border before measuring.", "0"),
-                 StoresInt(&QualityJob::cut)}};
+                 StoresInt(&QualityJob::cut), false, [](const QualityJob& job) {
+                     return job.cut == 0 ? GivenValues() : Given(std::to_string(job.cut));
+                 }}};
             break;
         case QualityProtocol::Full:
             table.tool = {"quality full", "Fusion quality without a reference (D_lambda, D_s, QNR)",
@@ -211,6 +233,11 @@ OptionTable<QualityJob> MakeTable(QualityProtocol protocol)
                             [](QualityJob& job, const OptionUse& use) {
                                 job.methods = use.values.Texts(use.def.name);
                                 return Applied();
+                            },
+                            false,
+                            [](const QualityJob& job) {
+                                return job.methods.empty() ? GivenValues()
+                                                           : GivenValues(job.methods);
                             }});
             rows.back().def.repeatable = true;
             rows.push_back(FolderRow("--keep",

@@ -53,10 +53,12 @@ void WriteQualityReportHead(const QualityJob& job, RunLog& log)
                ") _____________________\r\n\r\n");
     log.Append(std::string("(a) Protocol:\t") + ProtocolName(job.protocol) + "\r\n\r\n");
     log.Append("(b) Inputs\r\n");
-    AppendPaths("Fused", job.fused, log);
-    AppendPaths("Reference", job.reference, log);
-    if (!job.pan.empty()) log.Append("    Pan:\t" + job.pan + "\r\n");
-    AppendPaths("MS", job.ms, log);
+    // Only the files the protocol takes: a job may carry others (a dialog's other protocol).
+    const bool reduced = job.protocol == QualityProtocol::Reduced;
+    if (reduced || job.protocol == QualityProtocol::Full) AppendPaths("Fused", job.fused, log);
+    if (reduced) AppendPaths("Reference", job.reference, log);
+    if (!reduced && !job.pan.empty()) log.Append("    Pan:\t" + job.pan + "\r\n");
+    if (!reduced) AppendPaths("MS", job.ms, log);
     log.Append("    Ratio:\t" + std::to_string(job.ratio) + "\r\n");
     if (job.protocol == QualityProtocol::Reduced) {
         log.Append("    Border cut:\t" + std::to_string(job.cut) + "\r\n");
@@ -73,9 +75,10 @@ void WriteQualityReportEnd(const QualityJob& job, const std::vector<QualityRow>&
                    "/ms.tif\r\n");
     } else {
         log.Append("\r\n(c) Results\r\n");
-        log.Append(WithCrLf(FormatQualityRows(rows, KindOf(job.protocol), QualityFormat::Text)));
+        log.Append(WithCrLf(FormatQualityRows(rows, KindOf(job.protocol), QualityFormat::Report)));
         if (!job.mapPath.empty()) log.Append("    Block map:\t" + job.mapPath + "\r\n");
-        if (!job.keepFolder.empty()) log.Append("    Kept in:\t" + job.keepFolder + "\r\n");
+        if (job.protocol == QualityProtocol::Wald && !job.keepFolder.empty())
+            log.Append("    Kept in:\t" + job.keepFolder + "\r\n");
     }
     const std::time_t end = std::time(nullptr);
     log.Append("\r\n(d) Seconds spent:\t" + std::to_string(static_cast<long long>(end - start)) +

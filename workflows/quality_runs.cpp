@@ -7,12 +7,12 @@
 #include <memory>
 
 #include "assess/quality_kernels.h"
+#include "core/run_steps.h"
 #include "core/time_stamp.h"
 #include "imaging/band_window.h"
 #include "imaging/interpolator23.h"
 #include "imaging/sensor_gains.h"
 #include "raster/output/band_file_writer.h"
-#include "raster/world_file.h"
 #include "workflows/quality_inputs.h"
 #include "workflows/quality_outputs.h"
 #include "workflows/wald_protocol.h"
@@ -21,6 +21,7 @@ namespace lumesta {
 namespace {
 
 const std::string kCancelled = "\r\nCancelled\r\n\r\n";
+const char kDegradeStep[] = "Degrading the scene";
 const std::string kUnsuccessful = "\r\nUnsuccessful\r\n";
 
 // A per-block map as a float GeoTIFF, written a block row at a time while the metrics go.
@@ -112,7 +113,7 @@ RunOutcome MeasureReduced(const QualityJob& job, const QualityInputs& in, Qualit
     }
     BlockMapFile map;
     // The map starts where the cut leaves the image.
-    Georeference geo = ReadInputGeoreference(in.fused[0].layout.path);
+    Georeference geo = BandGeoreference(in.fused[0]);
     const MapPoint corner = geo.PixelToMap(job.cut, job.cut);
     geo.originX = corner.x;
     geo.originY = corner.y;
@@ -142,8 +143,8 @@ RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, QualityOu
         return RunOutcome::Stopped;
     }
     BlockMapFile map;
-    if (!map.Open(job.mapPath, FullMapGrid(in.pan.layout.width, in.pan.layout.height),
-                  ReadInputGeoreference(in.pan.layout.path), outputs, host)) {
+    if (!map.Open(job.mapPath, FullMapGrid(BandWidth(in.pan), BandHeight(in.pan)),
+                  BandGeoreference(in.pan), outputs, host)) {
         return RunOutcome::Stopped;
     }
     QualityRow row;
@@ -163,6 +164,17 @@ RunOutcome MeasureFull(const QualityJob& job, const QualityInputs& in, QualityOu
 std::optional<double> FirstOf(const std::vector<std::optional<double>>& values)
 {
     return values.empty() ? std::nullopt : values[0];
+}
+
+// The progress window's steps: the degradation (writing the degraded scene's files), then each
+// method's fusion and measurement (RunMethods begins those).
+void AnnounceProtocolSteps(const std::vector<const FusionMethodEntry*>& methods, Host& host)
+{
+    RunSteps steps(host);
+    steps.Add(kDegradeStep, 1);
+    for (const FusionMethodEntry* method : methods) steps.Add(MethodStepName(*method), 2);
+    steps.Announce();
+    steps.Begin(kDegradeStep);
 }
 
 // The files the protocol writes in its folder: the degraded scene, and with --keep each
@@ -206,6 +218,7 @@ RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, QualityOu
     }
     const std::string& kept = wald ? job.keepFolder : job.outFolder;
     if (!outputs.Confirm(ProtocolOutputs(kept, methods), host)) return RunOutcome::Stopped;
+    AnnounceProtocolSteps(methods, host);
     if (wald && !ReferenceDefinesMetrics(in, job.ratio, host, pump))
         return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
     // The files the methods fuse, for the protocol only.
@@ -225,6 +238,16 @@ RunOutcome RunProtocol(const QualityJob& job, const QualityInputs& in, QualityOu
     if (!wald) return RunOutcome::Finished;
     return RunMethods(scene, methods, in.ms, in.msNoData, job.keepFolder, outputs, host, pump,
                       rows);
+}
+
+// A measurement's one step, for the progress window.
+void AnnounceMeasuring(Host& host)
+{
+    static const char kMeasureStep[] = "Measuring the fused image";
+    RunSteps steps(host);
+    steps.Add(kMeasureStep, 1);
+    steps.Announce();
+    steps.Begin(kMeasureStep);
 }
 
 }  // namespace
@@ -249,9 +272,11 @@ RunOutcome RunQuality(const QualityJob& given, RunCounters& counters, Host& host
     RunOutcome outcome = RunOutcome::Finished;
     switch (job.protocol) {
         case QualityProtocol::Reduced:
+            AnnounceMeasuring(host);
             outcome = MeasureReduced(job, inputs, outputs, host, pump, rows);
             break;
         case QualityProtocol::Full:
+            AnnounceMeasuring(host);
             outcome = MeasureFull(job, inputs, outputs, host, pump, rows);
             break;
         default:

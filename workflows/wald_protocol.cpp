@@ -1,5 +1,7 @@
 #include "workflows/wald_protocol.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -8,7 +10,6 @@
 #include <memory>
 
 #include "imaging/band_window.h"
-#include "raster/world_file.h"
 #include "workflows/degraded_scene.h"
 
 namespace lumesta {
@@ -16,10 +17,11 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-QualityRow FailedRow(const std::string& method, int bands)
+QualityRow FailedRow(const FusionMethodEntry& method, int bands)
 {
     QualityRow row;
-    row.method = method;
+    row.method = method.name;
+    row.label = method.label;
     row.reduced.ergas = row.reduced.sam = row.reduced.q2n = row.reduced.q = row.reduced.scc = kNaN;
     row.reduced.qBands.assign(static_cast<std::size_t>(bands), kNaN);
     return row;
@@ -42,9 +44,9 @@ BandFileSpec SpecOf(BandFileFormat format, std::int64_t width, std::int64_t heig
 // Where the degraded band lies: the input's ground, its pixels ratio times as large.
 Georeference DegradedGeoreference(const BandSource& source, int ratio)
 {
-    const std::int64_t width = source.layout.width;
-    const std::int64_t height = source.layout.height;
-    return ReadInputGeoreference(source.layout.path)
+    const std::int64_t width = BandWidth(source);
+    const std::int64_t height = BandHeight(source);
+    return BandGeoreference(source)
         .Regridded(static_cast<int>(width), static_cast<int>(height),
                    static_cast<int>(width / ratio), static_cast<int>(height / ratio));
 }
@@ -80,8 +82,8 @@ bool KeepMethod(const std::string& keepFolder, const FusionMethodEntry& method,
     if (keepFolder.empty()) return true;
     std::vector<std::unique_ptr<BandWindowSource>> sources;
     if (!OpenBandWindows(fused, {}, host, sources)) return false;
-    const std::int64_t width = fused[0].layout.width;
-    const std::int64_t height = fused[0].layout.height;
+    const std::int64_t width = BandWidth(fused[0]);
+    const std::int64_t height = BandHeight(fused[0]);
     // The result lies on the reference's grid.
     const auto writer = OpenResult(SpecOf(BandFileFormat::GeoTiff, width, height,
                                           static_cast<int>(fused.size()), type, std::nullopt, geo),
@@ -143,8 +145,8 @@ bool MakeDegradedScene(const BandSource& pan, std::optional<double> panNoData,
     scene.ratio = ratio;
     scene.bands = static_cast<int>(ms.size());
     scene.sensor = sensor;
-    scene.panWidth = pan.layout.width / ratio;
-    scene.panHeight = pan.layout.height / ratio;
+    scene.panWidth = BandWidth(pan) / ratio;
+    scene.panHeight = BandHeight(pan) / ratio;
     scene.folder = sceneFolder;
     const std::int64_t msWidth = scene.panWidth / ratio;
     const std::int64_t msHeight = scene.panHeight / ratio;
@@ -195,6 +197,11 @@ bool MakeDegradedScene(const BandSource& pan, std::optional<double> panNoData,
     return true;
 }
 
+std::string MethodStepName(const FusionMethodEntry& method)
+{
+    return "Fusing with " + method.label + " and measuring";
+}
+
 RunOutcome RunMethods(const DegradedScene& scene,
                       const std::vector<const FusionMethodEntry*>& methods,
                       const std::vector<BandSource>& reference,
@@ -203,7 +210,9 @@ RunOutcome RunMethods(const DegradedScene& scene,
                       const QualityPump& pump, std::vector<QualityRow>& rows)
 {
     const int bands = static_cast<int>(reference.size());
-    for (const FusionMethodEntry* method : methods) {
+    for (std::size_t m = 0; m < methods.size(); ++m) {
+        const FusionMethodEntry* method = methods[m];
+        host.BeginRunStep(1 + m);
         const auto start = std::chrono::steady_clock::now();
         WorkFolder work;
         if (work.Path().empty()) {
@@ -211,10 +220,14 @@ RunOutcome RunMethods(const DegradedScene& scene,
             return RunOutcome::Stopped;
         }
         std::vector<BandSource> fused;
+        // What the degradation and the previous method freed goes back to the system before the
+        // method's run takes its own, so the peak stays that of the largest stage.
+        malloc_trim(0);
         const RunOutcome outcome = method->fuse(scene, work.Path(), host, fused);
+        malloc_trim(0);
         if (outcome == RunOutcome::Cancelled || !pump()) return RunOutcome::Cancelled;
         if (outcome != RunOutcome::Finished) {
-            rows.push_back(FailedRow(method->name, bands));
+            rows.push_back(FailedRow(*method, bands));
             continue;
         }
         std::vector<std::unique_ptr<BandWindowSource>> fusedSources, referenceSources;
@@ -224,6 +237,7 @@ RunOutcome RunMethods(const DegradedScene& scene,
         }
         QualityRow row;
         row.method = method->name;
+        row.label = method->label;
         if (!ComputeReducedMetrics(WindowPointers(fusedSources), WindowPointers(referenceSources),
                                    scene.ratio, pump, host, row.reduced)) {
             return pump() ? RunOutcome::Stopped : RunOutcome::Cancelled;
@@ -233,7 +247,7 @@ RunOutcome RunMethods(const DegradedScene& scene,
             return RunOutcome::Stopped;
         }
         if (!KeepMethod(keepFolder, *method, fused, reference[0].layout.type,
-                        ReadInputGeoreference(reference[0].layout.path), outputs, host))
+                        BandGeoreference(reference[0]), outputs, host))
             return RunOutcome::Stopped;
         row.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

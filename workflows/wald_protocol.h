@@ -47,11 +47,15 @@ bool MakeDegradedScene(const BandSource& pan, std::optional<double> panNoData,
                        QualityOutputs& outputs, const QualityPump& pump, Host& host,
                        DegradedScene& scene);
 
+// The progress window's name of a method's step: its fusion and measurement.
+std::string MethodStepName(const FusionMethodEntry& method);
+
 // Fuses the scene with each method and measures the result against the MS (reference, its no
 // data per band). With keepFolder, also writes KeptResultPath there (the reference's sample
 // type), staged through outputs. A method that stops on a message gives a row of NaN; a metric
 // its result leaves undefined stops with the message naming it; Stopped when every method
-// stopped; Cancelled stops everything.
+// stopped; Cancelled stops everything. Each method's step begins as step 1, 2, ... of the
+// host's run steps (the degradation is step 0).
 RunOutcome RunMethods(const DegradedScene& scene,
                       const std::vector<const FusionMethodEntry*>& methods,
                       const std::vector<BandSource>& reference,

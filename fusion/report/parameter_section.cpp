@@ -15,9 +15,7 @@ void WriteMethodLines(FusionMethod method, const std::string& offsetLine, RunLog
     log.Append("(c) Key Parameters:\r\n");
     log.Append(std::string("Pan-Sharpening Method:\t") + MethodRowOf(method).reportName + "\r\n");
     if (!offsetLine.empty()) log.Append(offsetLine + "\r\n");
-    // The detail-injecting methods upsample the MS with the 23-tap interpolator.
-    log.Append(InjectsDetail(method) ? "Resampling Method:\t23-Tap Interpolator\r\n"
-                                     : "Resampling Method:\tImproved Bilinear\r\n");
+    log.Append(std::string("Resampling Method:\t") + ResamplingLabel(method) + "\r\n");
 }
 
 }  // namespace

@@ -123,10 +123,21 @@ std::vector<int> DataBands(GDALDataset& dataset)
     return bands;
 }
 
+// The first alpha band left out of the bands (0: none).
+int AlphaBand(GDALDataset& dataset, const std::vector<int>& bands)
+{
+    for (int b = 1; b <= dataset.GetRasterCount(); ++b) {
+        if (std::find(bands.begin(), bands.end(), b) == bands.end()) return b;
+    }
+    return 0;
+}
+
 class GdalSource : public RasterSource {
 public:
-    GdalSource(DatasetPtr dataset, std::vector<int> bands, RasterDescription description)
-        : m_dataset(std::move(dataset)), m_bands(std::move(bands))
+    // alpha: an alpha band left out of bands (0: none); it masks every band even where GDAL
+    // does not take it for their mask (GDAL does so for 2- and 4-band images only).
+    GdalSource(DatasetPtr dataset, std::vector<int> bands, int alpha, RasterDescription description)
+        : m_dataset(std::move(dataset)), m_bands(std::move(bands)), m_alpha(alpha)
     {
         m_description = std::move(description);
     }
@@ -169,16 +180,25 @@ public:
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         GDALRasterBand* b = Band(band);
-        if (b != nullptr && (b->GetMaskFlags() & GMF_ALL_VALID) != 0) {
+        const int flags = b != nullptr ? b->GetMaskFlags() : 0;
+        if ((flags & GMF_ALL_VALID) != 0) {
             MarkInside(window, out);
-            return true;
-        }
-        if (!ReadClipped(b != nullptr ? b->GetMaskBand() : nullptr, window, out, GDT_Byte,
-                         nullptr)) {
+        } else if (!ReadClipped(b != nullptr ? b->GetMaskBand() : nullptr, window, out, GDT_Byte,
+                                nullptr)) {
             return false;
         }
         const std::int64_t count = static_cast<std::int64_t>(window.columns) * window.rows;
         for (std::int64_t i = 0; i < count; ++i) out[i] = out[i] != 0 ? 1 : 0;
+        if (m_alpha == 0 || (flags & GMF_ALPHA) != 0) return true;
+        // The alpha band GDAL did not take for the band's mask: 0 marks no data too.
+        std::vector<std::uint8_t> alpha(static_cast<std::size_t>(count));
+        if (!ReadClipped(m_dataset->GetRasterBand(m_alpha), window, alpha.data(), GDT_Byte,
+                         nullptr)) {
+            return false;
+        }
+        for (std::int64_t i = 0; i < count; ++i) {
+            if (alpha[static_cast<std::size_t>(i)] == 0) out[i] = 0;
+        }
         return true;
     }
 
@@ -275,6 +295,7 @@ private:
     std::mutex m_mutex;
     DatasetPtr m_dataset;
     std::vector<int> m_bands;
+    int m_alpha = 0;
 };
 
 std::int64_t FileBytes(const std::string& path)
@@ -436,7 +457,9 @@ std::unique_ptr<RasterSource> OpenGdalSource(const std::string& path, std::strin
     if (!CommonType(*dataset, bands, path, type, error)) return nullptr;
     if (!CheckBlocks(*dataset, bands, path, error)) return nullptr;
     RasterDescription d = Describe(*dataset, bands, path, type);
-    return std::make_unique<GdalSource>(std::move(dataset), bands, std::move(d));
+    const int alpha = AlphaBand(*dataset, bands);
+    if (alpha != 0) d.maskBand = true;
+    return std::make_unique<GdalSource>(std::move(dataset), bands, alpha, std::move(d));
 }
 
 }  // namespace lumesta

@@ -6,8 +6,6 @@
 source "$(dirname "$0")/lib/harness.bash" "$@"
 CLI=$(realpath "$CLI")
 status() { "$@" >/dev/null 2>&1; echo $?; }
-timeless() { grep -av -e $'^(f) Seconds spent:\t' -e $'^    Start time:\t' -e $'^    Post-processing:\t' \
-    -e $'^    End time:\t' "$1"; }
 
 "$GEN" pansharpen "$WORK/s" --width 512 --height 512 --layouts generic --seed 31 &&
     "$GEN" pansharpen "$WORK/e" --width 640 --height 576 --bits 8 --layouts generic --seed 32 ||

@@ -169,10 +169,12 @@ check "eight fused bands" grep -q '^bands = 8$' "$WORK/wv8.hdr"
     --sensor worldview2 --format json >"$WORK/q.json" 2>"$WORK/err"
 expect_status "quality of the eight bands" 0 $?
 check "QNR measured" grep -q '"QNR"' "$WORK/q.json"
-"$CLI" quality wald --pan "$E8/pan.img" --ms "$E8/ms8.img" --sensor worldview2 >"$WORK/w.txt" 2>"$WORK/err"
+"$CLI" quality wald --pan "$E8/pan.img" --ms "$E8/ms8.img" --sensor worldview2 --format json \
+    >"$WORK/w.json" 2>"$WORK/err"
 expect_status "the protocol on eight bands" 0 $?
 check "the protocol fuses eight bands with every detail-injection method" \
-    [ "$(awk 'NR > 1 {print $1}' "$WORK/w.txt" | tr '\n' ' ')" = "gsa glp-hpm awlp brovey " ]
+    [ "$(grep -o '"method": *"[a-z-]*"' "$WORK/w.json" | tr -d ' ' | tr '\n' ' ')" = \
+      '"method":"gsa" "method":"glp-hpm" "method":"awlp" "method":"brovey" ' ]
 
 # A no-data frame of eight MS pixels around the scene: the valid area fuses as the scene alone
 # (its statistics, regressions and stretches too), the frame holds no fused value and shows black.

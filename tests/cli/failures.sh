@@ -48,16 +48,10 @@ for entry in "${CASES[@]}"; do
   status=$?
   rm -f "$WORK/out.txt"
   after=$(find "$WORK" -type f ! -name err.txt | sort)
-  if [ "$status" != 1 ]; then
-    echo "FAIL: $name: exit status $status, expected 1" >&2; FAILURES=$((FAILURES + 1))
-  elif [ ! -s "$WORK/err.txt" ]; then
-    echo "FAIL: $name: exit status 1 without a message" >&2; FAILURES=$((FAILURES + 1))
-  elif [ "$before" != "$after" ]; then
-    echo "FAIL: $name: files left behind: $(comm -13 <(echo "$before") <(echo "$after"))" >&2
-    FAILURES=$((FAILURES + 1))
-  else
-    PASSES=$((PASSES + 1))
-  fi
+  if [ "$status" != 1 ]; then fail "$name: exit status $status, expected 1"
+  elif [ ! -s "$WORK/err.txt" ]; then fail "$name: exit status 1 without a message"
+  elif [ "$before" != "$after" ]; then fail "$name: files left behind: $(comm -13 <(echo "$before") <(echo "$after"))"
+  else pass; fi
   rm -f "$WORK/err.txt"
 done
 

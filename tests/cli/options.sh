@@ -3,11 +3,8 @@
 # shows, and a command line without options is a wrong command line of that tool, not an
 # unknown tool.
 # Usage: options.sh LUMESTA_CLI MAKE_TEST_RASTERS (dump_options sits beside lumesta-cli)
-set -u
-CLI=${1:?usage: options.sh LUMESTA_CLI MAKE_TEST_RASTERS}
+source "$(dirname "$0")/lib/harness.bash" "$@"
 DUMP=$(dirname "$CLI")/dump_options
-FAILURES=0
-fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
 
 [ -x "$DUMP" ] || { echo "FAIL: no $DUMP" >&2; exit 1; }
 tools=$("$DUMP" | awk -F'\t' '$1 == "tool" { print $2 }')
@@ -27,5 +24,4 @@ while IFS= read -r tool; do
         [[ "$usage" == *"$option"* ]] || fail "$tool --help does not show $option"
     done
 done <<<"$tools"
-if [ "$FAILURES" -ne 0 ]; then echo "$FAILURES failures"; exit 1; fi
-echo "option tables: every tool runs and shows its options"
+finish

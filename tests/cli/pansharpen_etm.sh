@@ -12,9 +12,6 @@ E=$WORK/s/envi
 check "envi run finishes" [ $? = 0 ]
 check "nothing on stderr" [ ! -s "$WORK/err.txt" ]
 check "Landsat filter line" grep -q $'^Spatial Filtering:\tSmooth, followed by sharpening\r$' "$WORK/out.txt"
-check "all bands filtered by default" grep -q $'^\t- Red:\t\tYes\r$' "$WORK/out.txt"
-check "eight Step 1 dots" grep -q $'^    Step 1: \\.\\.\\.\\.\\.\\.\\.\\.\tFinished\r$' "$WORK/out.txt"
-check "fused band size" [ "$(stat -c %s "$E/red_Fused.img")" = 368640 ]
 check "picture size" [ "$(stat -c %s "$E/pan_Fused.bmp")" = $((54 + 640 * 3 * 576)) ]
 
 M=$WORK/s/envi3
@@ -22,16 +19,12 @@ M=$WORK/s/envi3
     --log "$WORK/m.log" 2>/dev/null
 check "three-band file finishes" [ $? = 0 ]
 check "three-band result equals separate files" cmp -s "$M/ms_Fused3.img" "$E/red_Fused.img"
-"$CLI" pansharpen-etm --pan "$M/pan.img" --blue "$M/ms.img" --select 3,2,1 --suffix _swap --yes \
-    --quiet --log "$WORK/m.log" 2>/dev/null
-check "--select reorders the bands" grep -q $'^Red:\t.*ms.img(Blue)\r$' "$WORK/m.log"
 
 I=$WORK/s/idrisi
 "$CLI" pansharpen-etm --pan "$I/pan.rst" --blue "$I/ms.rgf" --filter smooth-sharpen --yes --quiet \
     --log "$WORK/i.log" 2>/dev/null
 check "group finishes" [ $? = 0 ]
 check "group result equals ENVI" cmp -s "$I/green_Fused.rst" "$E/green_Fused.img"
-check "Idrisi header titled with the band" grep -q "Pan-Sharpened with Green (Band 2)" "$I/green_Fused.rdc"
 
 G=$WORK/s/generic
 "$CLI" pansharpen-etm --pan "$G/pan.raw" --blue "$G/blue.raw" --green "$G/green.raw" --red "$G/red.raw" \
@@ -42,8 +35,6 @@ check "generic equals ENVI" cmp -s "$G/blue.raw_Fused" "$E/blue_Fused.img"
 "$CLI" pansharpen-etm --pan "$E/pan.img" --blue "$E/blue.img" --green "$E/green.img" --red "$E/red.img" \
     --no --quiet >/dev/null 2>&1
 check "declined overwrite stops" [ $? = 1 ]
-"$CLI" pansharpen-etm --pan "$E/pan.img" --blue "$E/blue.img" --nir "$E/red.img" >/dev/null 2>&1
-check "--nir is not an option here" [ $? = 2 ]
 "$CLI" pansharpen-etm --pan "$E/pan.img" --blue "$E/blue.img" --filter-bands red >/dev/null 2>&1
 check "--filter-bands needs a filter" [ $? = 2 ]
 

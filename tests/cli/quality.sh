@@ -16,14 +16,28 @@ MS="$E/blue.img $E/green.img $E/red.img $E/nir.img"
 
 run quality wald --pan "$E/pan.img" --ms $MS --sensor worldview2 --keep "$WORK/keep/deep"
 check "wald finishes" [ "$STATUS" = 0 ]
-check "only the table on stdout" [ "$(wc -l <"$WORK/out")" = 7 ]
-check "table header" grep -q '^method  ERGAS       SAM         Q2n         Q           SCC' "$WORK/out"
-check "every method, the detail-injection ones first" \
-    [ "$(awk '{print $1}' "$WORK/out" | tr '\n' ' ')" = "method gsa glp-hpm awlp brovey 1 2 " ]
+check "only the table on stdout: names, which way is better, six methods, the note" \
+    [ "$(wc -l <"$WORK/out")" = 9 ]
+check "table header" grep -q '^method  *ERGAS  *SAM  *Q2n  *Q  *SCC  *Q_1  *Q_2  *Q_3  *Q_4$' "$WORK/out"
+check "which way is better" grep -q '^(better)  *lower  *lower  *higher  *higher  *higher' "$WORK/out"
+check "methods named as the dialog names them" \
+    [ "$(sed -n '3,8p' "$WORK/out" | sed -E 's/  +[0-9].*//' | sort | tr '\n' '|')" = \
+      "AWLP|Adaptive Gram-Schmidt (GSA)|MTF-GLP-HPM|Optimisation 1|Optimisation 2|Weighted Brovey|" ]
+numbers=$(cut -c"$(head -1 "$WORK/out" | awk '{print index($0, "ERGAS")}')"- "$WORK/out" | sed -n '3,8p' | tr -d '*')
+check "rounded as people read them" \
+    [ -z "$(awk '$1 !~ /^[0-9]+\.[0-9][0-9][0-9]$/ || $3 !~ /^[01]\.[0-9][0-9][0-9][0-9]$/' <<<"$numbers")" ]
+check "ranked by Q2n, best first" [ "$(awk '{print $3}' <<<"$numbers")" = "$(awk '{print $3}' <<<"$numbers" | sort -rn)" ]
+check "the first row holds the best Q2n, marked" \
+    [ "$(cut -c"$(head -1 "$WORK/out" | awk '{print index($0, "Q2n")}')"- "$WORK/out" | sed -n 3p | awk '{print $1}' | tr -dc '*')" = "*" ]
+check "the mark explained" [ "$(tail -1 "$WORK/out")" = "* the best value of its column" ]
 check "nothing on stderr" [ ! -s "$WORK/err" ]
 check "--keep folder made with the degraded inputs and results" \
     [ -s "$WORK/keep/deep/pan.tif" -a -s "$WORK/keep/deep/ms.tif" -a -s "$WORK/keep/deep/1.tif" -a -s "$WORK/keep/deep/2.tif" ]
 cp "$WORK/out" "$WORK/wald.txt"
+run quality wald --pan "$E/pan.img" --ms $MS --sensor worldview2 --format csv
+check "CSV keeps the --method names and their order" \
+    [ "$(cut -d, -f1 "$WORK/out" | tr '\n' ' ')" = "method gsa glp-hpm awlp brovey 1 2 " ]
+cp "$WORK/out" "$WORK/wald.csv"
 
 run quality wald --pan "$WORK/s/envi4/pan.img" --ms "$WORK/s/envi4/ms.img" --sensor worldview2
 check "one four-band file gives the same numbers" cmp -s "$WORK/out" "$WORK/wald.txt"
@@ -43,14 +57,15 @@ run quality wald --pan "$WORK/pan.tif" --ms "$WORK/ms.tif" --sensor worldview2 -
 check "GeoTIFF, one method, CSV" [ "$STATUS" = 0 -a "$(wc -l <"$WORK/out")" = 2 ]
 check "CSV header" grep -q '^method,ERGAS,SAM,Q2n,Q,SCC,Q_1,Q_2,Q_3,Q_4,seconds$' "$WORK/out"
 check "GeoTIFF gives the method's numbers" \
-    [ "$(printf '%.6f' "$(sed -n 2p "$WORK/out" | cut -d, -f2)")" = "$(awk '$1 == "2" {print $2}' "$WORK/wald.txt")" ]
+    [ "$(sed -n 2p "$WORK/out" | cut -d, -f2)" = "$(awk -F, '$1 == "2" {print $2}' "$WORK/wald.csv")" ]
 
 # The protocol's pieces: the kept result measured on its own gives the protocol's row.
 run quality reduced --fused "$WORK/keep/deep/1.tif" --reference $MS --format json --map "$WORK/q2n.tif"
 check "reduced finishes" [ "$STATUS" = 0 ]
 check "JSON keys" grep -q '^{"ERGAS": .*"SAM": .*"Q2n": .*"Q": .*"SCC": .*"Q_bands": \[.*\], "blocks_used": [0-9]*, "blocks_total": [0-9]*, "seconds": ' "$WORK/out"
 ergas=$(sed 's/^{"ERGAS": \([^,]*\),.*/\1/' "$WORK/out")
-check "kept result measures as in the protocol" [ "$(printf '%.6f' "$ergas")" = "$(awk '$1 == "1" {print $2}' "$WORK/wald.txt")" ]
+check "kept result measures as in the protocol" \
+    [ "$(printf '%.6f' "$ergas")" = "$(printf '%.6f' "$(awk -F, '$1 == "1" {print $2}' "$WORK/wald.csv")")" ]
 check "--map written" [ -s "$WORK/q2n.tif" ]
 
 run degrade --pan "$E/pan.img" --ms $MS --sensor worldview2 --out "$WORK/deg/x" --log "$WORK/d.log"
@@ -59,7 +74,8 @@ check "degrade writes what --keep kept" cmp -s "$WORK/deg/x/ms.tif" "$WORK/keep/
 check "degrade report block closes" grep -q $'^\tFinished\r$' "$WORK/d.log"
 
 # Georeferenced pan and MS are placed by their geotransforms: the ratio is theirs, a --ratio must
-# agree, and an MS off the pan's corner or on another coordinate system is refused.
+# agree, an MS off the pan's corner is measured where both lie, and an MS a fraction of its pixel
+# off or on another coordinate system is refused.
 if command -v gdal_translate >/dev/null; then
     geo() { gdal_translate -q -a_srs "EPSG:$1" -a_ullr 500000 4000000 500256 3999808 "${@:2}"; }
     geo 32618 "$WORK/pan.tif" "$WORK/gpan.tif"
@@ -69,15 +85,25 @@ if command -v gdal_translate >/dev/null; then
     gdal_translate -q -a_srs EPSG:32618 -a_ullr 500004 4000000 500260 3999808 "$WORK/ms.tif" "$WORK/gms_off.tif"
     run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms.tif" --sensor worldview2 --method 2 --format csv
     check "georeferenced on one corner: the same numbers" [ "$STATUS" = 0 -a \
-        "$(printf '%.6f' "$(sed -n 2p "$WORK/out" | cut -d, -f2)")" = "$(awk '$1 == "2" {print $2}' "$WORK/wald.txt")" ]
+        "$(sed -n 2p "$WORK/out" | cut -d, -f2)" = "$(awk -F, '$1 == "2" {print $2}' "$WORK/wald.csv")" ]
     run degrade --pan "$WORK/gpan2.tif" --ms "$WORK/gms.tif" --out "$WORK/g2"
     check "the georeferenced pair's own ratio 2" eval '[ "$STATUS" = 0 ] && gdalinfo "$WORK/g2/ms.tif" | grep -q "Size is 32, 24"'
     run degrade --pan "$WORK/gpan2.tif" --ms "$WORK/gms.tif" --ratio 4 --out "$WORK/g4"
     check "a --ratio the geotransforms disagree with" [ "$STATUS" = 1 -a ! -e "$WORK/g4" ]
     check "ratio message" grep -q "give a ratio of 2, not the ratio 4 given" "$WORK/err"
-    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_off.tif" --method 2
-    check "an MS off the pan's corner" [ "$STATUS" = 1 -a ! -s "$WORK/out" ]
-    check "offset message" grep -q "The MS lies 4, 0 pan pixels from the corner of the PAN" "$WORK/err"
+    # An MS one MS pixel right of the pan's corner: measured on the area both cover (for the
+    # protocol, sides cut to multiples of the ratio), as on copies cut to it.
+    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_off.tif" --method 2 --format csv
+    cut -d, -f1-10 "$WORK/out" >"$WORK/placed.csv"
+    gdal_translate -q -srcwin 4 0 240 192 "$WORK/pan.tif" "$WORK/cut_pan.tif"
+    gdal_translate -q -srcwin 0 0 60 48 "$WORK/ms.tif" "$WORK/cut_ms.tif"
+    run quality wald --pan "$WORK/cut_pan.tif" --ms "$WORK/cut_ms.tif" --method 2 --format csv
+    check "an MS on whole MS pixels off the corner: the common area" eval \
+        '[ "$STATUS" = 0 ] && cut -d, -f1-10 "$WORK/out" | cmp -s - "$WORK/placed.csv"'
+    gdal_translate -q -a_srs EPSG:32618 -a_ullr 500002 4000000 500258 3999808 "$WORK/ms.tif" "$WORK/gms_half.tif"
+    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_half.tif" --method 2
+    check "half an MS pixel off: refused" [ "$STATUS" = 1 -a ! -s "$WORK/out" ]
+    check "offset message" grep -q "The MS lies 2, 0 pan pixels from the corner of PAN .*not on whole MS pixels" "$WORK/err"
     run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_utm32.tif" --method 2
     check "another coordinate system" eval '[ "$STATUS" = 1 ] && grep -q "The coordinate systems of PAN" "$WORK/err"'
     # A VRT's own no-data value (here the first band's largest sample) takes its blocks out.
@@ -101,7 +127,7 @@ fi
 
 E8=$WORK/e/envi
 run quality wald --pan "$E8/pan.img" --ms "$E8/blue.img" "$E8/green.img" "$E8/red.img" --ratio 2
-check "three bands at ratio 2 use the Landsat methods" [ "$STATUS" = 0 -a "$(wc -l <"$WORK/out")" = 3 ]
+check "three bands at ratio 2 use the Landsat methods" [ "$STATUS" = 0 -a "$(wc -l <"$WORK/out")" = 5 ]
 for band in pan b g r; do
     if [ $band = pan ]; then size="--width 128 --height 96"; else size="--width 64 --height 48"; fi
     "$GEN" raw "$WORK/w16_$band.raw" $size --bits 16 --seed 3 >/dev/null
@@ -119,10 +145,10 @@ MS="$E/blue.img $E/green.img $E/red.img $E/nir.img"
     --nir "$E/nir.img" --quality --yes --quiet >"$WORK/ps.txt" 2>/dev/null
 check "quality line closes the report" grep -q $'^Quality (full resolution):\tD_lambda [0-9.]*\tD_s [0-9.]*\tQNR [0-9.]*\r$' "$WORK/ps.txt"
 run quality full --fused "$E/blue_Fused.img" "$E/green_Fused.img" "$E/red_Fused.img" "$E/nir_Fused.img" \
-    --ms $MS --pan "$E/pan.img" --log "$WORK/f.log"
+    --ms $MS --pan "$E/pan.img" --log "$WORK/f.log" --format csv
 check "full finishes" [ "$STATUS" = 0 ]
 check "same numbers as the quality line" \
-    [ "$(sed -n 2p "$WORK/out" | awk '{print $1, $2, $3}')" = "$(grep '^Quality' "$WORK/ps.txt" | awk '{print $5, $7, $9}' | tr -d '\r')" ]
+    [ "$(sed -n 2p "$WORK/out" | awk -F, '{printf "%.6f %.6f %.6f", $1, $2, $3}')" = "$(grep '^Quality' "$WORK/ps.txt" | awk '{print $5, $7, $9}' | tr -d '\r')" ]
 check "report block in the log" grep -q 'Fusion Quality Run (1)' "$WORK/f.log"
 
 # The protocol fuses exactly as pansharpen does: pan-sharpening the kept degraded inputs gives

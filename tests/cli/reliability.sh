@@ -11,19 +11,6 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
-expect_no_file() { if [ -e "$1" ]; then fail "left behind: $1"; else pass; fi; }
-expect_no_temporaries() { # NAME FOLDER
-    if ls -A "$2" | grep -q '^~'; then fail "$1: temporary files left: $(ls -A "$2" | grep '^~' | tr '\n' ' ')"; else pass; fi
-}
-geotiff_scene() { # FOLDER SIZE SEED
-    "$GEN" pansharpen "$1/s" --width "$2" --height "$2" --layouts generic --seed "$3" >/dev/null || exit 1
-    local ms=$(($2 / 4))
-    "$GEN" geotiff "$1/pan.tif" --width "$2" --height "$2" --bits 16 "$1/s/generic/pan.raw" || exit 1
-    for band in blue green red nir; do
-        "$GEN" geotiff "$1/$band.tif" --width $ms --height $ms --bits 16 "$1/s/generic/$band.raw" || exit 1
-    done
-    rm -rf "$1/s"
-}
 geotiff_args() { # FOLDER
     echo --pan "$1/pan.tif" --blue "$1/blue.tif" --green "$1/green.tif" --red "$1/red.tif" --nir "$1/nir.tif"
 }
@@ -49,24 +36,18 @@ done
 rm "$C/~tmp000.tmp"
 expect_no_temporaries "concurrent runs" "$C"
 
-# SIGTERM and SIGHUP take the cancel path: 128 + the signal, the closing line, no outputs.
+# Ctrl-C (SIGINT), SIGTERM and SIGHUP take the cancel path: 128 + the signal, the closing
+# line, no outputs.
 S=$WORK/sig
 "$GEN" pansharpen "$S" --width "$CANCEL_SIDE" --height "$CANCEL_SIDE" --layouts envi --seed 4 >/dev/null || exit 1
 B=$S/envi
-for signal in TERM HUP; do
+for signal in INT TERM HUP; do
     "$CLI" pansharpen --pan "$B/pan.img" --blue "$B/blue.img" --green "$B/green.img" --red "$B/red.img" \
         --nir "$B/nir.img" --yes --quiet --log "$S/$signal.log" 2>/dev/null &
-    pid=$!
-    for _ in $(seq 1 500); do
-        grep -q 'Step 2' "$S/$signal.log" 2>/dev/null && break
-        sleep 0.01
-    done
-    kill -$signal $pid
-    wait $pid
+    signal_when $! "$S/$signal.log" 'Step 2' $signal
     status=$?
     expect_status "SIG$signal" $((128 + $(kill -l $signal))) $status
-    tail -c 13 "$S/$signal.log" | od -c | grep -q 'C   a   n   c   e   l   l   e   d  \\r  \\n  \\r  \\n' \
-        && pass || fail "SIG$signal: no Cancelled line"
+    check "SIG$signal: Cancelled line" ends_with "$S/$signal.log" $'Cancelled\r\n\r\n'
     for band in blue green red nir; do expect_no_file "$B/${band}_Fused.img"; done
     expect_no_file "$B/pan_Fused.bmp"
     expect_no_temporaries "SIG$signal" "$B"
@@ -160,13 +141,7 @@ geotiff_scene "$T/big" "$CANCEL_SIDE" 8
 { echo "2 1"; job 1 "$T/big/pan.tif" c; job 2 "$T/pan.tif" d; } >"$T/cancel.bif"
 sed -i "s|$T/blue.tif|$T/big/blue.tif|; s|$T/green.tif|$T/big/green.tif|; s|$T/red.tif|$T/big/red.tif|; s|$T/nir.tif|$T/big/nir.tif|" "$T/cancel.bif"
 "$CLI" pansharpen --pan "$T/cancel.bif" --yes --quiet --log "$T/c.log" 2>/dev/null &
-pid=$!
-for _ in $(seq 1 1000); do
-    grep -q 'Step 1' "$T/c.log" 2>/dev/null && break
-    sleep 0.01
-done
-kill -INT $pid
-wait $pid
+signal_when $! "$T/c.log" 'Step 1' INT
 expect_status "batch Ctrl-C" 130 $?
 expect_no_file "$T/c.bmp"
 expect_no_file "$T/d.bmp"

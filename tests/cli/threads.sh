@@ -1,15 +1,9 @@
 #!/usr/bin/env bash
 # The bytes of every tool's outputs and report do not depend on how many threads it uses:
 # each tool runs once on one thread and once on three (LUMESTA_THREADS), and everything it
-# writes is compared. A Haar run with --output puts its header beside that output.
+# writes is compared.
 # Usage: threads.sh LUMESTA_CLI MAKE_TEST_RASTERS
-set -u
-CLI=${1:?usage: threads.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-GEN=${2:?usage: threads.sh LUMESTA_CLI MAKE_TEST_RASTERS}
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-FAILURES=0
-fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
+source "$(dirname "$0")/lib/harness.bash" "$@"
 
 "$GEN" pansharpen "$WORK/s16" --width 1536 --height 1536 --layouts envi --seed 4 >/dev/null ||
     { echo "generator failed"; exit 1; }
@@ -44,14 +38,4 @@ compare fused8 "$WORK/s8/envi" pansharpen-etm --pan pan.img --blue blue.img --gr
 compare semivariance "$WORK/s16/envi" semivariance --input pan.img --max-lag 40
 compare stats "$WORK/s16/envi" stats --input pan.img --level 3
 
-"$GEN" pansharpen "$WORK/s2" --width 512 --height 512 --layouts envi --seed 4 >/dev/null ||
-    { echo "generator failed"; exit 1; }
-mkdir -p "$WORK/h/out"
-cp "$WORK/s2/envi"/pan.* "$WORK/h/"
-(cd "$WORK/h" && "$CLI" haar --input pan.img --output out/wavelet.img --yes --quiet >/dev/null 2>&1) ||
-    fail "haar --output exited with $?"
-[ -f "$WORK/h/out/wavelet.hdr" ] || fail "haar --output wrote no header beside its output"
-[ -e "$WORK/h/pan_Haar.hdr" ] && fail "haar --output wrote a header beside the input"
-
-[ "$FAILURES" = 0 ] || exit 1
-echo "thread counts give the same bytes"
+finish

@@ -64,4 +64,12 @@ std::vector<std::int16_t> ReadInt16File(const std::string& path)
 
 bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 
+bool HasTemporaryFiles(const std::string& folder)
+{
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename().string().rfind('~', 0) == 0) return true;
+    }
+    return false;
+}
+
 }  // namespace lumesta::testing

@@ -29,5 +29,8 @@ void WriteInt16File(const std::string& path, const std::vector<std::int16_t>& sa
 void WriteByteFile(const std::string& path, const std::vector<std::uint8_t>& samples);
 std::vector<std::int16_t> ReadInt16File(const std::string& path);
 bool Exists(const std::string& path);
+// True when the folder holds a file whose name starts with '~': a run's temporary file or an
+// unfinished output.
+bool HasTemporaryFiles(const std::string& folder);
 
 }  // namespace lumesta::testing

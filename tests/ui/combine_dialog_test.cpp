@@ -260,6 +260,7 @@ private slots:
     void SevenMenuItemsOpenTheirDialog()
     {
         MainFrame frame;
+        ForgetRememberedJobs();
         frame.Host().SetPrompts(std::make_unique<ScriptedPrompts>());
         QMenu* menu = frame.menuBar()->actions().at(2)->menu();
         QCOMPARE(menu->title(), QString("&Band Combination"));

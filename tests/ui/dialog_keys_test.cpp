@@ -167,6 +167,7 @@ private slots:
         TempDir dir;
         WriteFileBytes(dir.File("jobs.bif"), "1\r\n");
         MainFrame frame;
+        ForgetRememberedJobs();
         frame.Host().SetPrompts(std::make_unique<ScriptedPrompts>());
         bool batch = false;
         WhenModalOpens([&batch](QWidget* window) {

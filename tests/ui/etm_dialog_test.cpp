@@ -251,6 +251,7 @@ private slots:
     void LandsatMenuItemRunsThisDialogWithTheDocumentsCounter()
     {
         MainFrame frame;
+        ForgetRememberedJobs();
         frame.Host().SetPrompts(std::make_unique<ScriptedPrompts>());
         frame.Document().Counters().Increment(Tool::PanSharpening);  // as after a 16-bit run
         QAction* item = nullptr;

@@ -17,6 +17,7 @@ int RunTileStoreTests(int argc, char** argv);
 int RunRunCancelTests(int argc, char** argv);
 int RunDialogKeysTests(int argc, char** argv);
 int RunWorkerHostTests(int argc, char** argv);
+int RunJobMemoryTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -40,5 +41,6 @@ int main(int argc, char** argv)
     failures += RunRunCancelTests(argc, argv);
     failures += RunDialogKeysTests(argc, argv);
     failures += RunWorkerHostTests(argc, argv);
+    failures += RunJobMemoryTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

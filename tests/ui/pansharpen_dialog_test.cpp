@@ -11,10 +11,11 @@
 #include <QSpinBox>
 #include <QtTest>
 
+#include "fusion/report/parameter_section.h"
 #include "tests/support/fake_host.h"
+#include "tests/support/report_text.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/report_text.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/more_params_dialog.h"
 #include "ui/stretch_params_dialog.h"
@@ -60,6 +61,20 @@ private slots:
         QCOMPARE(dialog.Job().method, FusionMethod::Optimisation1);
         QCOMPARE(dialog.Job().filterType, FilterType16::Sharpen);
         QCOMPARE(dialog.Job().filterFlags, (std::array<bool, 4>{false, true, true, false}));
+
+        // Every method: Resampling shows what the report says.
+        for (int method = 0; method < dialog.MethodList()->count(); ++method) {
+            Choose(dialog.MethodList(), method);
+            FakeHost report;
+            RunLog log(counters, report);
+            WriteParameterSection(dialog.Job(), std::string(), log);
+            QCOMPARE(dialog.ResamplingList()->count(), 1);
+            QVERIFY2(Q(report.Log())
+                         .contains("Pan-Sharpening Method:\t" + dialog.MethodList()->currentText() +
+                                   "\r\nResampling Method:\t" +
+                                   dialog.ResamplingList()->currentText() + "\r\n"),
+                     report.Log().c_str());
+        }
     }
 
     void BlueChoiceFillsTheLists_data()

@@ -1,6 +1,7 @@
 #include "ui/progress_window.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -127,6 +128,37 @@ private slots:
         QVERIFY(!window.isVisible());
         window.PumpMessages(true);
         QVERIFY(window.IsCancelled());
+    }
+
+    // Told the steps, the bar counts each step by its weight and the step going on by the
+    // position it sets; the status line names the step and the time left.
+    void StepsMakeTheBarShowTheWholeRun()
+    {
+        CProgressWindow window(m_owner.get(), "Pan-Sharpening Module (For 16-bit data)", true);
+        QElapsedTimer clock;
+        clock.start();
+        window.SetStatusText("Press Cancel to stop ...\n\n");
+        window.ShowSteps({{"Reading", 1}, {"Fusing the bands", 3}}, 0, clock);
+        QCOMPARE(window.StatusLabel()->text(),
+                 QString("Step 1 of 2: Reading\nEstimating the time left ..."));
+        window.SetRange(0, 200, 1);
+        window.SetPosition(100);
+        QCOMPARE(window.Bar()->value(), 12);  // half of a quarter
+        window.BeginStep(1);
+        window.SetStatusText("Press Cancel to stop ...\n\n");  // the steps stay
+        window.SetPosition(100);
+        QCOMPARE(window.Bar()->value(), 62);
+        QVERIFY(window.StatusLabel()->text().startsWith("Step 2 of 2: Fusing the bands\n"));
+        QVERIFY(window.width() >
+                QFontMetrics(window.font()).horizontalAdvance(window.windowTitle()));
+
+        QCOMPARE(CProgressWindow::TimeLeftText(0.5, 1000), QString("Estimating the time left ..."));
+        QCOMPARE(CProgressWindow::TimeLeftText(0.01, 60000),
+                 QString("Estimating the time left ..."));
+        QCOMPARE(CProgressWindow::TimeLeftText(0.9, 20000), QString("A few seconds left"));
+        QCOMPARE(CProgressWindow::TimeLeftText(0.5, 21000), QString("About 25 s left"));
+        QCOMPARE(CProgressWindow::TimeLeftText(0.25, 60000), QString("About 3 min left"));
+        QCOMPARE(CProgressWindow::TimeLeftText(0.1, 3600000), QString("About 9 h 0 min left"));
     }
 
     void EscapeCancelsOnlyDuringPumpsThatAskForIt()

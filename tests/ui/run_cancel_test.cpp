@@ -4,8 +4,13 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QtTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -97,7 +102,10 @@ std::unique_ptr<ToolDialog> MakeChosenDialog(ToolCase tool, const TempDir& dir, 
             return dialog;
         }
         default: {
-            WriteEnviScene(dir.Path(), MakeScene(1024, 1024));
+            // Statistics are quick: a larger scene keeps the run going until Cancel arrives on a
+            // busy machine.
+            const int side = tool == kStats ? 4096 : 1024;
+            WriteEnviScene(dir.Path(), MakeScene(side, side));
             std::unique_ptr<AssessDialog> dialog;
             if (tool == kSemivariance) dialog = std::make_unique<CSemivarianceDlg>(counters, host, &frame);
             if (tool == kStats) dialog = std::make_unique<CImageStatsDlg>(counters, host, &frame);
@@ -136,6 +144,7 @@ private slots:
         frame.Host().SetPrompts(std::move(prompts));
         std::unique_ptr<ToolDialog> dialog = MakeChosenDialog(ToolCase(tool), dir, frame);
         const QStringList inputs = QDir(Q(dir.Path())).entryList(QDir::Files);
+        const std::vector<std::string> job = dialog->Command().arguments;
         dialog->show();
 
         bool lockedDuringRun = false;
@@ -155,9 +164,47 @@ private slots:
         QVERIFY(!frame.View().isReadOnly());
         QVERIFY2(answers.informed.isEmpty(), qPrintable(answers.informed.join("|")));
         QVERIFY(Q(frame.View().TextForSaving()).contains("Cancelled"));
-        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        // The dialog stays open with its job, for another go.
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->result(), 0);
+        QCOMPARE(dialog->Command().arguments, job);
         // Outputs and temporary files are gone: only the inputs are left.
         QCOMPARE(QDir(Q(dir.Path())).entryList(QDir::Files), inputs);
+    }
+
+    // The progress window names each step of the run, shows the whole run's progress on its
+    // bar (which never goes back) and the time left, and is wide enough for its caption.
+    void ProgressNamesEachStepAndShowsTheWholeRun()
+    {
+        TempDir dir;
+        MainFrame frame;
+        frame.Host().SetPrompts(std::make_unique<ScriptedPrompts>());
+        std::unique_ptr<ToolDialog> dialog = MakeChosenDialog(kPan16, dir, frame);
+        dialog->show();
+        QStringList steps;
+        QList<int> overall;
+        bool wideEnough = true;
+        bool saved = false;
+        QTimer sample;
+        connect(&sample, &QTimer::timeout, [&] {
+            CProgressWindow* window = VisibleProgressWindow();
+            if (!window || window->StatusLabel()->text().isEmpty()) return;
+            const QString step = window->StatusLabel()->text().section('\n', 0, 0);
+            if (steps.isEmpty() || steps.last() != step) steps << step;
+            overall << window->Bar()->value();
+            wideEnough = wideEnough && window->width() > window->fontMetrics().horizontalAdvance(
+                                                             window->windowTitle());
+            if (!saved && step.contains("Fusing")) saved = SaveScreenshot(window, "progress_steps");
+        });
+        sample.start(2);
+        dialog->accept();
+        sample.stop();
+        QVERIFY2(steps.size() >= 2, qPrintable(steps.join(" | ")));
+        const QRegularExpression named("^Step [1-5] of 5: [A-Z][a-z]+ [a-z]");
+        for (const QString& step : steps) QVERIFY2(named.match(step).hasMatch(), qPrintable(step));
+        QVERIFY(steps.contains("Step 2 of 5: Fusing the bands"));
+        QVERIFY(std::is_sorted(overall.begin(), overall.end()));
+        QVERIFY(wideEnough);
     }
 
     void EscapeCancelsAPanSharpeningRun()
@@ -180,6 +227,7 @@ private slots:
     {
         TempDir dir;
         MainFrame frame;
+        ForgetRememberedJobs();
         auto prompts = std::make_unique<ScriptedPrompts>();
         ScriptedPrompts& answers = *prompts;
         answers.answers = {QMessageBox::Yes, QMessageBox::No};  // cancel it; do not save
@@ -200,8 +248,40 @@ private slots:
         QVERIFY(opened);
         QTRY_VERIFY(!frame.isVisible());
         QCOMPARE(answers.asked.first(), QString("A run is going on. Cancel it and close Lumesta?"));
+        // Asked above the progress window, which would otherwise hide the box's buttons.
+        QVERIFY(answers.aboveProgress.first());
         QVERIFY(Q(frame.View().TextForSaving()).contains("Cancelled"));
         QVERIFY(!QFile::exists(Q(dir.File("blue_Fused.img"))));
+    }
+
+    // A message of a run opens above the run's progress window (which stays on top of every
+    // window): the box is the active window, owned by the progress window and on top too.
+    void AMessageDuringARunIsTheActiveTopmostWindow()
+    {
+        MainFrame frame;  // the real message boxes
+        frame.show();
+        QWidget owner;
+        ToolRunGuard guard(owner);
+        bool seen = false;
+        WhenModalOpens([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            QCOMPARE(box->text(), QString("Error during writing image"));
+            QVERIFY(CProgressWindow::Showing());
+            QCOMPARE(box->parentWidget(), CProgressWindow::Showing());
+            QVERIFY(box->windowFlags() & Qt::WindowStaysOnTopHint);
+            QTRY_VERIFY(box->isActiveWindow());
+            QCOMPARE(QApplication::activeWindow(), box);
+            seen = true;
+            box->button(QMessageBox::Ok)->click();
+        });
+        guard.Run(frame.Host(), [](Host& host) {
+            const auto progress =
+                host.OpenProgress("Writing 24-bit BMP ...", ProgressOwner::Window);
+            host.ShowMessage("Error during writing image");
+            return RunOutcome::Stopped;
+        });
+        QVERIFY(seen);
     }
 };
 

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QSettings>
 #include <QStringList>
 #include <QTimer>
 #include <QtTest>
@@ -17,6 +18,7 @@
 
 #include "desktop/prompts.h"
 #include "ui/pansharpen_dialog.h"
+#include "ui/progress_window.h"
 #include "ui/tool_dialog.h"
 
 namespace lumesta::testing {
@@ -25,10 +27,15 @@ namespace lumesta::testing {
 // save-changes question unless queued otherwise).
 class ScriptedPrompts : public Prompts {
 public:
-    void Inform(QWidget*, const QString& text) override { informed << text; }
-    bool AskYesNo(QWidget*, const QString& question) override
+    void Inform(QWidget* parent, const QString& text) override
+    {
+        informed << text;
+        aboveProgress << (dynamic_cast<CProgressWindow*>(parent) != nullptr);
+    }
+    bool AskYesNo(QWidget* parent, const QString& question) override
     {
         asked << question;
+        aboveProgress << (dynamic_cast<CProgressWindow*>(parent) != nullptr);
         if (answers.empty()) return true;
         const bool answer = answers.front() == QMessageBox::Yes;
         answers.pop_front();
@@ -45,6 +52,7 @@ public:
 
     QStringList informed;
     QStringList asked;
+    QList<bool> aboveProgress;  // of each box above, in order: owned by a progress window
     std::deque<QMessageBox::StandardButton> answers;
 };
 
@@ -80,12 +88,18 @@ inline bool DropFile(QWidget* widget, const QString& path)
     return enter.isAccepted();
 }
 
+// The main window's tool dialogs open with their fresh jobs, not those of earlier tests' runs.
+inline void ForgetRememberedJobs()
+{
+    QSettings().remove("Remembered");
+}
+
 // Keeps a picture of widget in the build folder's "screenshots", to look at.
-inline void SaveScreenshot(QWidget* widget, const QString& name)
+inline bool SaveScreenshot(QWidget* widget, const QString& name)
 {
     const QString folder = QCoreApplication::applicationDirPath() + "/screenshots";
     QDir().mkpath(folder);
-    widget->grab().save(folder + "/" + name + ".png");
+    return widget->grab().save(folder + "/" + name + ".png");
 }
 
 // Chooses pan.img and blue, green, red, nir.img of folder in the dialog, as "..." does.

@@ -477,6 +477,7 @@ private slots:
         QDesktopServices::setUrlHandler("file", this, "RecordUrl");
         m_dock->hide();  // the pointer must reach the main window's viewer, not this one
         MainFrame frame;
+        ForgetRememberedJobs();
         frame.Host().SetPrompts(std::make_unique<ScriptedPrompts>());
         const Scene scene = MakeScene(512, 256);
         WriteEnviScene(m_dir.Path(), scene);

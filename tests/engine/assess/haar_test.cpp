@@ -1,7 +1,13 @@
+// The Haar wavelet tool: the 2 x 2 block, the nested quadrants of the raster, its picture, the
+// whole-level decomposition streamed across strips, the result headers, and every stop.
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <filesystem>
 
 #include "core/time_stamp.h"
 #include "core/truncate.h"
@@ -18,6 +24,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 constexpr std::time_t kWhen = 1700000000;
@@ -28,6 +35,57 @@ std::vector<float> ReadFloats(const std::string& path)
     std::vector<float> values(bytes.size() / 4);
     std::memcpy(values.data(), bytes.data(), values.size() * 4);
     return values;
+}
+
+// The decomposition computed the plain way, a whole level at a time: the raster and, for each
+// level, the four sub-bands' ranges (entry 4 (k − 1) + s).
+struct ReferenceHaar {
+    std::vector<float> raster;
+    std::vector<std::array<double, 2>> ranges;
+};
+
+ReferenceHaar Decompose(const std::vector<std::int16_t>& band, int width, int height, int levels,
+                        float f)
+{
+    ReferenceHaar out{std::vector<float>(band.size()), {}};
+    std::vector<std::int64_t> x(band.begin(), band.end());  // row stride: the band's width
+    int w = width;
+    int h = height;
+    for (int k = 1; k <= levels; ++k) {
+        w /= 2;
+        h /= 2;
+        std::array<std::vector<float>, 4> bands;
+        for (auto& b : bands) b.resize(static_cast<std::size_t>(w) * h);
+        for (int i = 0; i < h; ++i) {
+            for (int j = 0; j < w; ++j) {
+                const auto at = [&](int r, int c) { return x[r * width + c]; };
+                const HaarCoefficients c = HaarBlock(at(2 * i, 2 * j), at(2 * i, 2 * j + 1),
+                                                     at(2 * i + 1, 2 * j),
+                                                     at(2 * i + 1, 2 * j + 1), f);
+                const std::size_t n = static_cast<std::size_t>(i) * w + j;
+                bands[0][n] = c.approximation;
+                bands[1][n] = c.detail1;
+                bands[2][n] = c.detail2;
+                bands[3][n] = c.detail3;
+            }
+        }
+        const int origins[4][2] = {{0, 0}, {0, w}, {h, 0}, {h, w}};
+        for (int s = 0; s < 4; ++s) {
+            const auto [low, high] = std::minmax_element(bands[s].begin(), bands[s].end());
+            out.ranges.push_back({*low, *high});
+            if (s == 0 && k < levels) continue;
+            for (int i = 0; i < h; ++i) {
+                for (int j = 0; j < w; ++j) {
+                    out.raster[static_cast<std::size_t>(origins[s][0] + i) * width + origins[s][1] +
+                               j] = bands[s][static_cast<std::size_t>(i) * w + j];
+                }
+            }
+        }
+        for (std::size_t n = 0; n < bands[0].size(); ++n) {
+            x[(n / w) * width + n % w] = TruncToInt(bands[0][n]);
+        }
+    }
+    return out;
 }
 
 TEST(HaarBlockTest, TheTwoByTwoBlockInBothForms)
@@ -42,10 +100,11 @@ TEST(HaarBlockTest, TheTwoByTwoBlockInBothForms)
 
 class HaarRunTest : public ::testing::Test {
 protected:
+    // A 16-bit ENVI band of the given samples, browsed as the dialog does.
     HaarJob BrowsedJob(int w, int h, const std::vector<std::int16_t>& samples, int levels,
-                       HaarForm form)
+                       HaarForm form = HaarForm::InverseSqrt2, const std::string& name = "band.img")
     {
-        const std::string path = dir.File("band.img");
+        const std::string path = dir.File(name);
         testing::WriteInt16File(path, samples);
         testing::WriteAssessEnviHeader(path, w, h, 1, 2, "Band A");
         HaarJob job;
@@ -92,50 +151,12 @@ TEST_F(HaarRunTest, TwoLevelsFillTheNestedQuadrants)
               "Selected Wavelet:\t\tHaar\r\nHaar wavelet coefficent form:\t1/2\r\n\r\n"
               "(c) Output Image Name:\r\nImage:\t\t" + d + "band_Haar.img\r\n"
               "24-bit BMP:\t" + d + "band_Haar.bmp\r\n\r\nFinished\r\n\r\n");
-    EXPECT_EQ(testing::ReadFileBytes(d + "band_Haar.bmp").size(), 54u + 64 * 64 * 3);
+    // Every sub-band is constant: drawn as 0 whatever its value.
+    EXPECT_EQ(testing::ReadFileBytes(d + "band_Haar.bmp").substr(54), std::string(64 * 64 * 3, '\0'));
     EXPECT_THAT(testing::ReadFileBytes(d + "band_Haar.hdr"),
                 EndsWith("band names = {\r\nHaar Wavelet Transform (Band:band.img)}"));
     EXPECT_THAT(host.Viewed(), IsEmpty());
     EXPECT_EQ(host.BusyDepth(), 0);
-}
-
-TEST_F(HaarRunTest, PictureStretchesEachSubbandOnItsOwn)
-{
-    // x = column: the approximation is 4 × block column + 1, so its picture values are
-    // 17 × block column; the constant details are drawn as 0.
-    std::vector<std::int16_t> samples(32 * 32);
-    for (int i = 0; i < 32 * 32; ++i) samples[i] = static_cast<std::int16_t>(i % 32);
-    HaarJob job = BrowsedJob(32, 32, samples, 1, HaarForm::Half);
-    ASSERT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Finished);
-    const std::string bmp = testing::ReadFileBytes(job.bmpPath);
-    ASSERT_EQ(bmp.size(), 54u + 32 * 96);
-    for (int line : {0, 15, 16, 31}) {
-        const std::size_t row = 54 + static_cast<std::size_t>(31 - line) * 96;
-        for (int j = 0; j < 32; ++j) {
-            const int expected = line < 16 && j < 16 ? 17 * j : 0;
-            ASSERT_EQ(static_cast<unsigned char>(bmp[row + 3 * j]), expected) << line << ", " << j;
-        }
-    }
-}
-
-TEST_F(HaarRunTest, DeepLevelsOfBrightDataDoNotWrap)
-{
-    // With 1/sqrt(2) the approximation of 2047 passes 32767 at level 3; level 4 must still see
-    // its true value.
-    HaarJob job =
-        BrowsedJob(256, 256, std::vector<std::int16_t>(256 * 256, 2047), 4, HaarForm::InverseSqrt2);
-    ASSERT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Finished);
-    float approximation = 0.0f;
-    std::int32_t carried = 2047;
-    for (int k = 1; k <= 4; ++k) {
-        approximation = static_cast<float>(4 * carried) * 0.70710677f;
-        carried = TruncToInt(approximation);
-    }
-    EXPECT_GT(approximation, 100000.0f);
-    const std::vector<float> raster = ReadFloats(job.outputImagePath);
-    EXPECT_EQ(raster[0], approximation);
-    EXPECT_EQ(raster[15 * 256 + 15], approximation);
-    EXPECT_EQ(raster[15 * 256 + 16], 0.0f);
 }
 
 TEST_F(HaarRunTest, ValidationMessagesInOrder)
@@ -165,18 +186,9 @@ TEST_F(HaarRunTest, ValidationMessagesInOrder)
     EXPECT_EQ(host.Log(), "");
 }
 
-TEST_F(HaarRunTest, CancelAndUnwritableRasterLeaveNothingBehind)
+TEST_F(HaarRunTest, UnwritableRasterStopsAndLeavesNoPicture)
 {
     HaarJob job = BrowsedJob(64, 64, testing::PatternBand(64, 64, 2048), 2, HaarForm::Half);
-    host.cancelAtPump = 50;
-    EXPECT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Cancelled);
-    EXPECT_THAT(host.Log(), EndsWith("Cancelled\r\n\r\n"));
-    EXPECT_FALSE(testing::Exists(job.outputImagePath));
-    EXPECT_FALSE(testing::Exists(job.bmpPath));
-    EXPECT_FALSE(testing::Exists(job.outputHeaderPath));
-
-    host.cancelAtPump = 0;
-    host.ClearLog();
     job.outputImagePath = dir.File("missing/folder/out.img");
     EXPECT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Stopped);
     EXPECT_THAT(host.Messages(), ElementsAre("Error: Writing to float/binary file."));
@@ -201,6 +213,98 @@ TEST_F(HaarRunTest, IdrisiInputGetsItsRangeInTheHeader)
                           "display max : 61\r\nvalue units : unspecified\r\nlineage     : "),
               std::string::npos)
         << header;
+}
+
+// 1024 × 4096 16-bit samples are read in two strips; every level still pairs its lines across
+// the strip boundary, approximations carried past 32767 do not wrap, and the picture stretches
+// each sub-band by its own range.
+TEST_F(HaarRunTest, RasterAndPictureEqualAWholeLevelDecompositionAcrossStrips)
+{
+    const int w = 1024;
+    const int h = 4096;
+    const std::vector<std::int16_t> band = testing::PatternBand(w, h, 30000, 11);
+    HaarJob job = BrowsedJob(w, h, band, 5);
+    ASSERT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Finished);
+    const ReferenceHaar expected = Decompose(band, w, h, 5, 0.70710677f);
+    const std::string raster = testing::ReadFileBytes(job.outputImagePath);
+    ASSERT_EQ(raster.size(), expected.raster.size() * 4);
+    EXPECT_EQ(std::memcmp(raster.data(), expected.raster.data(), raster.size()), 0);
+    EXPECT_THAT(testing::ReadFileBytes(job.outputHeaderPath),
+                HasSubstr("\r\nsamples = 1024\r\nlines   = 4096\r\nbands   = 1\r\n"));
+
+    // Line 3000 lies in level 1's lower half (D2, D3); line 10 crosses every level's D1 and
+    // level 5's approximation.
+    const std::string bmp = testing::ReadFileBytes(job.bmpPath);
+    const auto pixel = [&](int line, int column) {
+        return static_cast<std::uint8_t>(bmp[54 + (h - 1 - line) * w * 3 + column * 3]);
+    };
+    const auto stretched = [&](int line, int column, int range) {
+        const auto [m, M] = expected.ranges[static_cast<std::size_t>(range)];
+        const float v = expected.raster[static_cast<std::size_t>(line) * w + column];
+        return static_cast<std::uint8_t>(TruncToInt16((v - m) * 255 / (M - m)));
+    };
+    for (const auto& [line, column, range] : std::vector<std::array<int, 3>>{
+             {3000, 5, 2}, {3000, 900, 3}, {10, 700, 1}, {10, 300, 5}, {10, 20, 16}, {10, 40, 17}}) {
+        EXPECT_EQ(pixel(line, column), stretched(line, column, range)) << line << "," << column;
+    }
+}
+
+TEST_F(HaarRunTest, HeaderGoesBesideTheChosenOutput)
+{
+    HaarJob job = BrowsedJob(64, 64, testing::PatternBand(64, 64, 500), 1);
+    std::filesystem::create_directory(dir.File("out"));
+    job.outputImagePath = dir.File("out/result.img");
+    ASSERT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Finished);
+    EXPECT_TRUE(testing::Exists(dir.File("out/result.hdr")));
+    EXPECT_FALSE(testing::Exists(dir.File("band_Haar.hdr")));
+    EXPECT_THAT(testing::ReadFileBytes(dir.File("out/result.hdr")),
+                EndsWith("Haar Wavelet Transform (Band:band.img)}"));
+
+    // A raster whose header would replace the input's own is refused before anything is written.
+    job.outputImagePath = dir.File("band.dat");
+    EXPECT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages().back(), ::testing::StartsWith(dir.File("band.hdr") + " is an input"));
+    EXPECT_FALSE(testing::Exists(dir.File("band.dat")));
+}
+
+TEST_F(HaarRunTest, FailedPictureOrHeaderStopsTheRunAndRemovesItsOutputs)
+{
+    HaarJob job = BrowsedJob(64, 64, testing::PatternBand(64, 64, 500), 2);
+    std::filesystem::create_directory(dir.File("band_Haar.hdr"));  // cannot be written
+    EXPECT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(), ElementsAre("Error - when writing to the output file!"));
+    EXPECT_THAT(host.Log(), EndsWith("Unsucessful\r\n\r\n"));
+    EXPECT_FALSE(testing::Exists(job.outputImagePath));
+    EXPECT_FALSE(testing::Exists(job.bmpPath));
+
+    std::filesystem::remove(dir.File("band_Haar.hdr"));
+    std::filesystem::create_directory(job.bmpPath);  // not empty: the overwrite cannot remove it
+    testing::WriteFileBytes(job.bmpPath + "/keep", "x");
+    host.ClearMessages();
+    EXPECT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Stopped);
+    EXPECT_THAT(host.Messages(), ElementsAre("Unable to open file for writing"));
+    EXPECT_FALSE(testing::Exists(job.outputImagePath));
+    EXPECT_FALSE(testing::Exists(job.outputHeaderPath));
+}
+
+// Cancelled during the decomposition or while the picture is written, a run leaves none of its
+// three outputs.
+TEST_F(HaarRunTest, CancelLeavesNothingBehind)
+{
+    HaarJob job = BrowsedJob(64, 64, testing::PatternBand(64, 64, 500), 2);
+    const long before = host.Pumps();
+    ASSERT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Finished);
+    const long runPumps = host.Pumps() - before;
+    for (const long pump : {50L, runPumps - 20}) {  // the picture pumps once per line
+        for (const std::string& path : {job.outputImagePath, job.bmpPath, job.outputHeaderPath})
+            std::filesystem::remove(path);
+        host.ClearLog();
+        host.cancelAtPump = host.Pumps() + pump;
+        EXPECT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Cancelled);
+        EXPECT_THAT(host.Log(), EndsWith("Cancelled\r\n\r\n"));
+        for (const std::string& path : {job.outputImagePath, job.bmpPath, job.outputHeaderPath})
+            EXPECT_FALSE(testing::Exists(path)) << path << " after pump " << pump;
+    }
 }
 
 class HaarHeaderTest : public ::testing::Test {

@@ -1,5 +1,7 @@
 // Batch input files of the pan-sharpening tools: the reading primitives, the record layouts,
-// the output format indicator and every stop message.
+// the output format indicator and every stop message; one job of a batch file on its own (the
+// array tasks of a cluster run), job listings, and jobs that stay independent of the runs
+// before them.
 
 #include "fusion/fusion_batch.h"
 
@@ -9,9 +11,12 @@
 
 #include <sstream>
 
+#include "composite/combine_batch.h"
+#include "composite/combine_browse.h"
 #include "fusion/fusion_browse.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/geotiff_builder.h"
+#include "tests/support/report_text.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
 
@@ -20,6 +25,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 using ::testing::Not;
 
 TEST(BatchReaderTest, NumbersSkipLineEndsAndLinesDropTheirEnds)
@@ -49,20 +55,28 @@ class PanSharpenBatchTest : public ::testing::Test {
 protected:
     void SetUp() override { WriteGeoTiffScene(dir.Path(), MakeScene(512, 512)); }
 
-    std::string Single(int number, const std::string& out) const
+    // An eight-line record of single-band files; the pan is pan.tif unless named.
+    std::string Single(int number, const std::string& out, const std::string& pan = "") const
     {
-        std::string record = std::to_string(number) + "\n" + dir.File("pan.tif") + "\n";
+        std::string record = std::to_string(number) + "\n" + (pan.empty() ? dir.File("pan.tif") : pan) + "\n";
         for (const char* name : kNames) record += dir.File(std::string(name) + ".tif") + "\n";
         return record + dir.File(out + ".bmp") + "\n" + dir.File(out + ".tif") + "\n";
     }
 
-    BatchOutcome Run(const std::string& text, std::array<int, 4> selectors = {0, 1, 2, 3})
+    // The batch file holding text, browsed into a job.
+    PanSharpenJob BatchJob(const std::string& text)
     {
         WriteFileBytes(dir.File("jobs.bif"), text);
         PanSharpenJob job;
-        EXPECT_TRUE(BrowsePan(job, dir.File("jobs.bif"), host));
+        FakeHost browse;
+        EXPECT_TRUE(BrowsePan(job, dir.File("jobs.bif"), browse));
+        return job;
+    }
+
+    BatchOutcome Run(const std::string& text)
+    {
+        PanSharpenJob job = BatchJob(text);
         EXPECT_TRUE(job.batchMode);
-        for (int b = 0; b < 4; ++b) SelectBand(job, b, selectors[b]);
         return RunPanSharpenBatch(job, counters, host, {}, &tally);
     }
 
@@ -101,7 +115,7 @@ TEST_F(PanSharpenBatchTest, EachIndicatorWritesItsOutputsAndListsThem)
     EXPECT_EQ(ReadFileBytes(dir.File("d.tif")).size(), ReadFileBytes(dir.File("a.tif")).size());
 }
 
-TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDone)
+TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDoneAndUnreadableFilesRunNothing)
 {
     struct Case {
         std::string text;
@@ -122,7 +136,8 @@ TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDone)
     EXPECT_FALSE(Exists(dir.File("x.bmp")));
     EXPECT_TRUE(Exists(dir.File("e.bmp")));  // the job before the stop stays done
     EXPECT_TRUE(Exists(dir.File("f.bmp")));
-    // A file announcing no job, or holding nothing, is no finished batch.
+    // A file announcing no job, or holding nothing, is no finished batch; a folder or a pipe
+    // (never waited on) is no batch file.
     for (const std::string& text :
          {"0 1\n" + Single(1, "h"), std::string(), std::string("0 0\n")}) {
         host.ClearMessages();
@@ -130,6 +145,15 @@ TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDone)
         EXPECT_THAT(host.Messages(), ElementsAre("Error - when reading the batch inputs file."));
     }
     EXPECT_FALSE(Exists(dir.File("h.bmp")));
+    PanSharpenJob job;
+    ASSERT_EQ(::mkdir(dir.File("x.bif").c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(dir.File("p.bif").c_str(), 0644), 0);
+    for (const char* name : {"x.bif", "p.bif"}) {
+        host.ClearMessages();
+        job.batchPath = dir.File(name);
+        EXPECT_EQ(RunPanSharpenBatch(job, counters, host), BatchOutcome::Stopped);
+        EXPECT_THAT(host.Messages(), ElementsAre("Error - when reading the batch inputs file."));
+    }
 }
 
 // A job with a missing pan is stopped; one failing its size check clears the job's inputs
@@ -161,17 +185,91 @@ TEST_F(PanSharpenBatchTest, CancelEndsTheBatchWithoutStartingTheNextJob)
     EXPECT_EQ(counters.Get(Tool::PanSharpening), 1);
 }
 
-TEST_F(PanSharpenBatchTest, AFolderOrAPipeIsNoBatchFile)
+// The jobs before the selected one are read and counted, not run: a skipped job (unreadable pan)
+// and one that stops in its checks (pan too small) open no block, so the selected job's block
+// carries the same number and opening line as in the whole batch.
+TEST_F(PanSharpenBatchTest, EachJobAloneWritesTheBlockItHasInTheWholeBatch)
 {
-    PanSharpenJob job;
-    ASSERT_EQ(::mkdir(dir.File("x.bif").c_str(), 0755), 0);
-    ASSERT_EQ(::mkfifo(dir.File("p.bif").c_str(), 0644), 0);
-    for (const char* name : {"x.bif", "p.bif"}) {
-        host.ClearMessages();
-        job.batchPath = dir.File(name);
-        EXPECT_EQ(RunPanSharpenBatch(job, counters, host), BatchOutcome::Stopped);
-        EXPECT_THAT(host.Messages(), ElementsAre("Error - when reading the batch inputs file."));
+    WriteGeoTiff16(dir.File("small.tif"), 256, 256, {std::vector<std::int16_t>(256 * 256, 100)});
+    const std::string text =
+        "5 1\n" + Single(1, "a") + Single(2, "b", dir.File("gone.tif")) +
+        Single(3, "c") + Single(4, "d", dir.File("small.tif")) +
+        Single(5, "e");
+    PanSharpenJob whole = BatchJob(text);
+    // Jobs 2 and 4 do not finish, so the whole batch reports a stop.
+    ASSERT_EQ(RunPanSharpenBatch(whole, counters, host), BatchOutcome::Stopped);
+    const std::string expected = MaskTimes(host.Log());
+    const std::string picture = ReadFileBytes(dir.File("e.bmp"));
+
+    std::string merged;
+    for (long number = 1; number <= 5; ++number) {
+        PanSharpenJob job = BatchJob(text);
+        RunCounters jobCounters;
+        FakeHost jobHost;
+        const BatchJobResult result =
+            RunBatchJob(job.batchPath, number, jobHost, PanSharpenBatchActions(job, jobCounters));
+        EXPECT_EQ(result.batch, BatchOutcome::Completed);
+        EXPECT_EQ(result.count, 5);
+        EXPECT_EQ(result.ran, number != 2) << number;
+        EXPECT_EQ(result.run,
+                  number == 2 || number == 4 ? RunOutcome::Stopped : RunOutcome::Finished);
+        // Only the job's own messages: the unreadable pan for job 2, the size for job 4.
+        EXPECT_EQ(jobHost.Messages().size(), number == 2 || number == 4 ? 1u : 0u) << number;
+        merged += jobHost.Log();
     }
+    EXPECT_EQ(MaskTimes(merged), expected);
+    EXPECT_THAT(merged, HasSubstr("Pan-Sharpening Run (3) ____"));
+    EXPECT_EQ(ReadFileBytes(dir.File("e.bmp")), picture);
+}
+
+TEST_F(PanSharpenBatchTest, StopsBeforeTheJobAndJobsBeyondTheFileAreReported)
+{
+    const std::string tiff = "2\n" + dir.File("pan.tif") + "\n" + dir.File("blue.tiff") + "\n";
+    PanSharpenJob job = BatchJob("3 1\n" + Single(1, "a") + tiff);
+    const BatchToolActions actions = PanSharpenBatchActions(job, counters);
+    EXPECT_EQ(RunBatchJob(job.batchPath, 3, host, actions).batch, BatchOutcome::Stopped);
+    EXPECT_THAT(host.Messages(),
+                ElementsAre("Check the group/order of files in Batch Input File; \r\nBatch "
+                            "mode processes geotiff file (*.tif) only."));
+    EXPECT_THAT(host.Log(), IsEmpty());
+    EXPECT_FALSE(Exists(dir.File("a.bmp")));
+
+    host.ClearMessages();
+    job = BatchJob("1 1\n" + Single(1, "a") + "trailing text\n");
+    const BatchJobResult beyond =
+        RunBatchJob(job.batchPath, 2, host, PanSharpenBatchActions(job, counters));
+    EXPECT_EQ(beyond.batch, BatchOutcome::Stopped);
+    EXPECT_FALSE(beyond.ran);
+    EXPECT_THAT(host.Messages(), ElementsAre("The batch file has no job 2 (it lists 1)."));
+}
+
+TEST_F(PanSharpenBatchTest, ListingNamesInputsAndTheIndicatorsOutputsWithoutRunning)
+{
+    const std::string fourBand = "2\nnot used\n" + dir.File("ms.tif") + "\n" + dir.File("b.bmp") +
+                                 "\n" + dir.File("b.tif") + "\n";
+    const std::string missing = "3\nnot used\n" + dir.File("gone.tif") + "\n" + dir.File("g.tif") +
+                                "\n" + dir.File("r.tif") + "\n" + dir.File("n.tif") + "\n" +
+                                dir.File("c.bmp") + "\n" + dir.File("c.tif") + "\n";
+    WriteFileBytes(dir.File("combine.bif"),
+                   "3 2\n" + Single(1, "a", "not used") + fourBand + missing);
+    BandCombinationJob job(CombineDepth::Sixteen);
+    ASSERT_TRUE(BrowseCombineBlue(job, dir.File("combine.bif"), host));
+    std::vector<BatchJobEntry> jobs;
+    long count = 0;
+    ASSERT_EQ(
+        ListBatchJobs(job.batchPath, host, BandCombinationBatchActions(job, counters), jobs, count),
+        BatchOutcome::Completed);
+    EXPECT_EQ(count, 3);
+    ASSERT_EQ(jobs.size(), 3u);
+    EXPECT_THAT(jobs[0].inputs,
+                ElementsAre(dir.File("blue.tif"), dir.File("green.tif"), dir.File("red.tif")));
+    EXPECT_THAT(jobs[0].outputs, ElementsAre(dir.File("a.tif")));  // indicator 2: the GeoTIFF only
+    EXPECT_THAT(jobs[1].inputs, ElementsAre(dir.File("ms.tif")));
+    EXPECT_FALSE(jobs[1].skipped);
+    EXPECT_TRUE(jobs[2].skipped);
+    EXPECT_THAT(host.Messages(), IsEmpty());
+    EXPECT_THAT(host.Log(), IsEmpty());
+    EXPECT_FALSE(Exists(dir.File("a.tif")));
 }
 
 }  // namespace

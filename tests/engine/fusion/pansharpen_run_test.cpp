@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+#include <map>
 
 #include "fusion/filters.h"
 #include "fusion/optimisation/pansharpen_arithmetic.h"
@@ -64,16 +67,6 @@ TEST_F(PanSharpenRunTest, ValidationStopsAtTheFirstFailureBeforeTheReport)
     }
     EXPECT_EQ(host.Log(), "");
     EXPECT_EQ(counters.GetTotalRunCount(), 0);
-}
-
-TEST_F(PanSharpenRunTest, OnlyBothSidesBelowTheMinimumAreTooSmall)
-{
-    PanSharpenJob job = BrowsedJob((WriteEnviScene(dir.Path(), MakeScene(512, 512)), dir.Path()), "img");
-    job.width = 2000;
-    job.height = 400;  // passes the size checks, then fails on the file size
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("Check the file size of Pan image."));
-    EXPECT_THAT(host.Log(), EndsWith("File Size:\t\t524288 bytes\r\n\r\n\r\nUnsuccessful\r\n"));
 }
 
 TEST_F(PanSharpenRunTest, WritesTheWholeReportBlock)
@@ -241,30 +234,6 @@ TEST_F(PanSharpenRunTest, FourBandFileAndGroupFuseLikeSeparateFiles)
                 EndsWith("lineage     : This file was fused with the pan band " + idrisi.File("pan.rst")));
 }
 
-TEST_F(PanSharpenRunTest, DecliningTheOverwriteKeepsEveryExistingFile)
-{
-    WriteEnviScene(dir.Path(), MakeScene(512, 512));
-    PanSharpenJob job = BrowsedJob(dir.Path(), "img");
-    WriteFileBytes(Path("pan_Fused.bmp"), "old picture");
-    host.QueueAnswers({false});
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Log(), EndsWith("\t- Red: \t\t0\r\n\r\nUnsuccessful\r\n"));
-    EXPECT_EQ(ReadFileBytes(Path("pan_Fused.bmp")), "old picture");
-    EXPECT_FALSE(Exists(Path("blue_Fused.img")));
-}
-
-TEST_F(PanSharpenRunTest, AnEmptySuffixNeverReplacesTheInputs)
-{
-    WriteEnviScene(dir.Path(), MakeScene(512, 512));
-    PanSharpenJob job = BrowsedJob(dir.Path(), "img");
-    SetSuffix(job, "");
-    const std::string before = ReadFileBytes(Path("blue.img"));
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_TRUE(host.Questions().empty());
-    EXPECT_EQ(ReadFileBytes(Path("blue.img")), before);
-    EXPECT_THAT(host.Log(), EndsWith("\r\nUnsuccessful\r\n"));
-}
-
 TEST_F(PanSharpenRunTest, ImplausibleCoefficientsEndUnfortunateAndRemoveOutputs)
 {
     Scene scene = MakeScene(512, 512);
@@ -296,33 +265,66 @@ TEST_F(PanSharpenRunTest, CancelRemovesEveryOutput)
     }
 }
 
-TEST_F(PanSharpenRunTest, InputChecksEndTheReportWithAClosingLine)
+// Stops after the report has begun: each ends the report with its closing line, and every file
+// in the folder keeps its bytes (a declined overwrite, an empty suffix naming the inputs, an
+// output folder that does not exist included).
+TEST_F(PanSharpenRunTest, StopsInTheReportEndItAndLeaveEveryFileAsItWas)
 {
-    WriteEnviScene(dir.Path(), MakeScene(512, 512));
+    struct Case {
+        std::function<void(PanSharpenJob&)> edit;
+        std::vector<std::string> messages;
+        std::string logEnd;
+    };
+    const std::string unsuccessful = "\r\n\r\nUnsuccessful\r\n";
+    const Case cases[] = {
+        {[](PanSharpenJob& j) { j.width = 2000, j.height = 400; },  // only both sides are too small
+         {"Check the file size of Pan image."},
+         "File Size:\t\t524288 bytes\r\n" + unsuccessful},
+        {[this](PanSharpenJob&) { WriteEnviHeader(Path("red.img"), 100, 128, 1); },
+         {"Check the width/height of the input image."},
+         "File Size:\t\t32768 bytes\r\n" + unsuccessful},
+        {[this](PanSharpenJob&) { WriteFileBytes(Path("green.img"), std::string(1000, '\0')); },
+         {"The file size of Ms bands is not the same."},
+         "File Size:\t\t32768 bytes\r\n" + unsuccessful},
+        {[this](PanSharpenJob&) {
+             WriteFileBytes(Path("pan_Fused.bmp"), "old picture");
+             host.QueueAnswers({false});
+         },
+         {},
+         "\t- Red: \t\t0" + unsuccessful},
+        {[](PanSharpenJob& j) { SetSuffix(j, ""); },
+         {Path("blue.img") + " is an input of this run.\nChange the suffix used or the name of the "
+                             "24-bit BMP."},
+         "\t- Red: \t\t0" + unsuccessful},
+        {[](PanSharpenJob& j) { SetSuffix(j, "/no such folder/out"); },
+         {"Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk."},
+         "\t- Red: \t\t0" + unsuccessful},
+    };
+    const auto contents = [this] {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+            files[entry.path().string()] = ReadFileBytes(entry.path().string());
+        return files;
+    };
+    for (const Case& c : cases) {
+        WriteEnviScene(dir.Path(), MakeScene(512, 512));
+        std::filesystem::remove(Path("pan_Fused.bmp"));
+        PanSharpenJob job = BrowsedJob(dir.Path(), "img");
+        c.edit(job);
+        const auto before = contents();
+        host.ClearMessages();
+        host.ClearLog();
+        EXPECT_EQ(Run(job), RunOutcome::Stopped) << c.logEnd;
+        EXPECT_EQ(host.Messages(), c.messages) << c.logEnd;
+        EXPECT_THAT(host.Log(), EndsWith(c.logEnd));
+        EXPECT_TRUE(contents() == before) << c.logEnd;
+    }
+    // A wrong band header clears that band's selection, not the others.
     PanSharpenJob job = BrowsedJob(dir.Path(), "img");
     WriteEnviHeader(Path("red.img"), 100, 128, 1);
     EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("Check the width/height of the input image."));
     EXPECT_TRUE(job.selection[kRed].empty());
     EXPECT_FALSE(job.selection[kNir].empty());
-    EXPECT_THAT(host.Log(), EndsWith("File Size:\t\t32768 bytes\r\n\r\n\r\nUnsuccessful\r\n"));
-
-    host.ClearMessages();
-    job = BrowsedJob(dir.Path(), "img");
-    WriteFileBytes(Path("green.img"), std::string(1000, '\0'));
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("The file size of Ms bands is not the same."));
-}
-
-TEST_F(PanSharpenRunTest, AnOutputFolderThatCannotBeWrittenStopsCleanly)
-{
-    WriteEnviScene(dir.Path(), MakeScene(512, 512));
-    PanSharpenJob job = BrowsedJob(dir.Path(), "img");
-    SetSuffix(job, "/no such folder/out");
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("Error when writing output file.\nYou may wish to copy "
-                                             "files from CD-ROM to hard disk."));
-    EXPECT_THAT(host.Log(), EndsWith("\t- Red: \t\t0\r\n\r\nUnsuccessful\r\n"));
 }
 
 }  // namespace

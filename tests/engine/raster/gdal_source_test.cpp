@@ -258,6 +258,14 @@ TEST_F(GdalSourceTest, NoDataMasksAlphaAndGeoreferencingAreDescribed)
                   CE_None);
         DatasetPtr alpha =
             Create("alpha.tiff", 20, 10, 4, {"ALPHA=YES", "PHOTOMETRIC=RGB"}, GDT_UInt16);
+        // Four bands and an alpha band: GDAL does not take it for their mask, we do.
+        DatasetPtr alpha5 = Create("alpha5.tiff", 20, 10, 5, {"TILED=YES"});
+        ASSERT_EQ(alpha5->GetRasterBand(5)->SetColorInterpretation(GCI_AlphaBand), CE_None);
+        const std::uint16_t transparent = 0;
+        ASSERT_EQ(alpha5->GetRasterBand(5)->RasterIO(GF_Write, 6, 5, 1, 1,
+                                                     const_cast<std::uint16_t*>(&transparent), 1,
+                                                     1, GDT_UInt16, 0, 0),
+                  CE_None);
     }
     std::string error;
     const auto noData = OpenRaster(dir.File("nodata.tif"), {}, error);
@@ -298,6 +306,16 @@ TEST_F(GdalSourceTest, NoDataMasksAlphaAndGeoreferencingAreDescribed)
     ASSERT_TRUE(alpha) << error;
     EXPECT_EQ(alpha->Description().bands, 3);  // the alpha band masks, it is no band
     EXPECT_TRUE(alpha->Description().maskBand);
+
+    const auto alpha5 = OpenRaster(dir.File("alpha5.tiff"), {}, error);
+    ASSERT_TRUE(alpha5) << error;
+    EXPECT_EQ(alpha5->Description().bands, 4);
+    EXPECT_TRUE(alpha5->Description().maskBand);
+    for (const int band : {0, 3}) {
+        ASSERT_TRUE(alpha5->ReadMaskWindow(band, {5, 5, 3, 1, 1}, valid.data()));
+        EXPECT_EQ(std::vector<std::uint8_t>(valid.begin(), valid.begin() + 3),
+                  (std::vector<std::uint8_t>{1, 0, 1}));
+    }
 }
 
 TEST_F(GdalSourceTest, ExtractionWritesTheRawBandsOfAnyLayout)

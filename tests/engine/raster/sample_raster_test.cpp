@@ -106,51 +106,40 @@ TEST_F(SampleRasterTest, TiffRoundTripRoundsToEvenAndClampsIntegerTypes)
     EXPECT_TRUE(host.Messages().empty());
 }
 
+// Every refusal names the file, sizes declared beyond what a file holds included: they are
+// refused before anything is made.
 TEST_F(SampleRasterTest, RefusalsNameTheFile)
 {
-    testing::WriteFileBytes(dir.File("c.hdr"),
-                            "ENVI\nsamples = 2\nlines = 2\nbands = 1\ndata type = 6\n");
-    testing::WriteFileBytes(dir.File("c.img"), std::string(32, '\0'));
-    testing::WriteFileBytes(dir.File("t.hdr"),
-                            "ENVI\nsamples = 4\nlines = 4\nbands = 1\ndata type = 2\n");
-    testing::WriteFileBytes(dir.File("t.img"), std::string(31, '\0'));
-    testing::WriteFileBytes(dir.File("n.hdr"), "ENVI\nlines = 4\n");
-    testing::WriteFileBytes(dir.File("n.img"), std::string(32, '\0'));
-    RasterLayout layout;
-    EXPECT_FALSE(DescribeRaster(dir.File("c.img"), GenericSize{}, layout, host));
-    EXPECT_FALSE(DescribeRaster(dir.File("t.img"), GenericSize{}, layout, host));
-    EXPECT_FALSE(DescribeRaster(dir.File("n.img"), GenericSize{}, layout, host));
-    EXPECT_FALSE(DescribeRaster(dir.File("t.raw"), GenericSize{4, 4, 2}, layout, host));
-    EXPECT_THAT(host.Messages(),
-                ElementsAre(dir.File("c.img") + ": unsupported data type.",
-                            dir.File("t.img") + " is shorter than its size says (truncated?).",
-                            "Cannot read the header of " + dir.File("n.img") + ".",
-                            "Cannot open " + dir.File("t.raw") + "."));
-}
-
-TEST_F(SampleRasterTest, DeclaredSizesNoFileHoldsAreRefusedBeforeAnythingIsMade)
-{
-    // 2^31 x 2^31 x 4 bands of 2 bytes is 2^65 bytes: wrapped, the product would be 0.
-    testing::WriteFileBytes(dir.File("wrap.hdr"),
-                            "ENVI\nsamples = 2147483648\nlines = 2147483648\n"
-                            "bands = 4\ndata type = 2\n");
-    testing::WriteFileBytes(dir.File("wrap.img"), std::string(8, '\0'));
-    // 2^32 + 1 bands cast to int would be one band.
-    testing::WriteFileBytes(dir.File("many.hdr"),
-                            "ENVI\nsamples = 1\nlines = 1\nbands = 4294967297\ndata type = 1\n");
-    testing::WriteFileBytes(dir.File("many.img"), std::string(1, '\0'));
+    const std::string truncated = " is shorter than its size says (truncated?).";
+    const std::pair<std::string, std::string> headers[] = {
+        {"c", "samples = 2\nlines = 2\nbands = 1\ndata type = 6\n"},
+        {"t", "samples = 4\nlines = 4\nbands = 1\ndata type = 2\n"},
+        {"n", "lines = 4\n"},
+        // 2^31 x 2^31 x 4 bands of 2 bytes is 2^65 bytes: wrapped, the product would be 0.
+        {"wrap", "samples = 2147483648\nlines = 2147483648\nbands = 4\ndata type = 2\n"},
+        // 2^32 + 1 bands cast to int would be one band.
+        {"many", "samples = 1\nlines = 1\nbands = 4294967297\ndata type = 1\n"},
+    };
+    for (const auto& [name, text] : headers) {
+        testing::WriteFileBytes(dir.File(name + ".hdr"), "ENVI\n" + text);
+        testing::WriteFileBytes(dir.File(name + ".img"), std::string(name == "t" ? 31 : 32, '\0'));
+    }
     testing::WriteFileBytes(dir.File("plain.tif"), testing::CraftedStripTiff(60000, 40000, 16, 1));
     testing::WriteFileBytes(dir.File("deflate.tif"),
                             testing::CraftedStripTiff(60000, 40000, 16, 8));
     RasterLayout layout;
-    for (const char* name : {"wrap.img", "many.img", "plain.tif", "deflate.tif"})
+    for (const char* name : {"c.img", "t.img", "n.img", "wrap.img", "many.img", "plain.tif",
+                             "deflate.tif"})
         EXPECT_FALSE(DescribeRaster(dir.File(name), GenericSize{}, layout, host)) << name;
-    EXPECT_THAT(
-        host.Messages(),
-        ElementsAre(dir.File("wrap.img") + " is shorter than its size says (truncated?).",
-                    "Cannot read the header of " + dir.File("many.img") + ".",
-                    dir.File("plain.tif") + " is shorter than its size says (truncated?).",
-                    dir.File("deflate.tif") + " is shorter than its size says (truncated?)."));
+    EXPECT_FALSE(DescribeRaster(dir.File("t.raw"), GenericSize{4, 4, 2}, layout, host));
+    EXPECT_THAT(host.Messages(),
+                ElementsAre(dir.File("c.img") + ": unsupported data type.",
+                            dir.File("t.img") + truncated,
+                            "Cannot read the header of " + dir.File("n.img") + ".",
+                            dir.File("wrap.img") + truncated,
+                            "Cannot read the header of " + dir.File("many.img") + ".",
+                            dir.File("plain.tif") + truncated, dir.File("deflate.tif") + truncated,
+                            "Cannot open " + dir.File("t.raw") + "."));
 }
 
 TEST_F(SampleRasterTest, ATiffReplacedAfterItWasDescribedIsNotReadWithTheOldLayout)

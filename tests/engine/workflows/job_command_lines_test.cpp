@@ -1,0 +1,170 @@
+// A job's command line (OptionTable::CommandLine), how the desktop remembers a dialog's job and
+// its history lists a run: given to a fresh job it gives back every choice, so the command line
+// it then makes is the same; a remembered file that is gone is left out, the rest still applies.
+
+#include <gtest/gtest.h>
+
+#include "assess/assess_options.h"
+#include "composite/combine_options.h"
+#include "fusion/etm_options.h"
+#include "fusion/pansharpen_options.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/scene_builder.h"
+#include "tests/support/temp_dir.h"
+#include "workflows/quality_options.h"
+
+namespace lumesta::testing {
+namespace {
+
+using Args = std::vector<std::string>;
+
+// The command line of the job that args set, as lumesta-cli would set it.
+template <typename Job>
+Args CommandLineAfter(const OptionTable<Job>& table, const Args& args, Job job = Job())
+{
+    const ToolOptions tool = table.Describe();
+    FakeHost host;
+    OptionValues values;
+    EXPECT_EQ(values.Read(args, tool.options), "");
+    EXPECT_EQ(CheckCommandLine(values, tool), "");
+    EXPECT_EQ(table.Apply(job, values, host).status, ApplyStatus::Applied);
+    EXPECT_TRUE(host.Messages().empty());
+    return table.CommandLine(job);
+}
+
+// Every option in args comes back as given (args are in table order), and the job it gives
+// makes the same command line again.
+template <typename Job>
+void ExpectRoundTrip(const OptionTable<Job>& table, const Args& args, Job job = Job())
+{
+    SCOPED_TRACE(table.tool.name);
+    const Args line = CommandLineAfter(table, args, job);
+    EXPECT_EQ(line, args);
+    EXPECT_EQ(CommandLineAfter(table, line, job), line);
+}
+
+class JobCommandLinesTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string Path(const std::string& name) const { return dir.File(name); }
+};
+
+TEST_F(JobCommandLinesTest, EveryChoiceOfEveryToolComesBack)
+{
+    const Scene scene = MakeScene(32, 32);
+    WriteEnviScene(dir.Path(), scene);
+    WriteEnvi4Scene(dir.Path(), scene);
+    ExpectRoundTrip(PanSharpenOptions(),
+                    {"--pan",     Path("pan.img"), "--blue",         Path("ms.img"), "--select",
+                     "2,1,3,4",   "--method",      "glp-hpm",        "--suffix",     "_X",
+                     "--bmp",     Path("out.bmp"), "--colour-match", "--sensor",     "ikonos",
+                     "--filter",  "detail",        "--filter-bands", "blue,nir",     "--adjust",
+                     "1,2,3",     "--cutoffs",     "1,2,3,4,5,6",    "--nonlinear",  "1,0,2",
+                     "--quality", "--display"});
+    ExpectRoundTrip(PanSharpenOptions(), {"--pan",          Path("pan.img"),
+                                          "--blue",         Path("blue.img"),
+                                          "--green",        Path("green.img"),
+                                          "--red",          Path("red.img"),
+                                          "--nir",          Path("nir.img"),
+                                          "--method",       "1",
+                                          "--bmp",          Path("pan_Fused.bmp"),
+                                          "--sensor",       "generic",
+                                          "--filter",       "sharpen",
+                                          "--filter-bands", "green,red"});
+    WriteFileBytes(Path("jobs.bif"), "1 0\n");
+    ExpectRoundTrip(PanSharpenOptions(),
+                    {"--pan", Path("jobs.bif"), "--select", "4,3,2,1", "--method", "2", "--sensor",
+                     "generic", "--filter", "none"});
+
+    WriteEnviScene8(dir.Path(), MakeScene8(32, 32));
+    ExpectRoundTrip(EtmOptions(), {"--pan",          Path("pan.img"),
+                                   "--blue",         Path("blue.img"),
+                                   "--green",        Path("green.img"),
+                                   "--red",          Path("red.img"),
+                                   "--method",       "2",
+                                   "--suffix",       "_Y",
+                                   "--bmp",          Path("e.bmp"),
+                                   "--filter",       "smooth",
+                                   "--filter-bands", "green",
+                                   "--nonlinear",    "0,5,0",
+                                   "--quality"});
+    ExpectRoundTrip(
+        CombineOptions(CombineDepth::Eight),
+        {"--blue", Path("blue.img"), "--green", Path("green.img"), "--red", Path("red.img"),
+         "--bmp", Path("c.bmp"), "--geotiff", "--cutoffs", "3,3,3,3,3,4", "--display"},
+        BandCombinationJob(CombineDepth::Eight));
+
+    ExpectRoundTrip(SemivarianceOptions(), {"--input", Path("ms.img"), "--band", "3", "--max-lag",
+                                            "7", "--output", Path("s.txt")});
+    WriteFileBytes(Path("band.raw"), std::string(16 * 8 * 2, '\1'));  // sizes typed
+    ExpectRoundTrip(ImageStatsOptions(), {"--input", Path("band.raw"), "--width", "16", "--height",
+                                          "8", "--level", "2", "--output", Path("t.txt")});
+    ExpectRoundTrip(HaarOptions(), {"--input", Path("red.img"), "--levels", "3", "--form", "half",
+                                    "--output", Path("h.rst"), "--bmp", Path("h.bmp")});
+    ExpectRoundTrip(QualityOptions(QualityProtocol::Wald),
+                    {"--pan", Path("pan.img"), "--ms", Path("blue.img"), Path("green.img"),
+                     Path("red.img"), Path("nir.img"), "--ratio", "4", "--sensor", "worldview2",
+                     "--method", "gsa", "--method", "1", "--keep", Path("kept")});
+    ExpectRoundTrip(
+        QualityOptions(QualityProtocol::Reduced),
+        {"--fused", Path("red.img"), "--reference", Path("nir.img"), "--ratio", "2", "--cut", "3",
+         "--map", Path("m.tif"), "--width", "8", "--height", "8", "--bytes", "2"});
+}
+
+// A VRT over a file of little-endian 16-bit samples, read through GDAL.
+void WriteRawVrt(const std::string& vrtPath, const std::string& rawName, int width, int height)
+{
+    WriteFileBytes(vrtPath, "<VRTDataset rasterXSize=\"" + std::to_string(width) +
+                                "\" rasterYSize=\"" + std::to_string(height) +
+                                "\"><VRTRasterBand dataType=\"Int16\" band=\"1\" "
+                                "subClass=\"VRTRawRasterBand\"><SourceFilename relativeToVRT=\"1\">" +
+                                rawName + "</SourceFilename><ImageOffset>0</ImageOffset>"
+                                "<PixelOffset>2</PixelOffset><LineOffset>" +
+                                std::to_string(2 * width) +
+                                "</LineOffset><ByteOrder>LSB</ByteOrder></VRTRasterBand>"
+                                "</VRTDataset>\n");
+}
+
+// Files read through GDAL have their size in them: their jobs give no typed --width/--height.
+TEST_F(JobCommandLinesTest, SizesOfFilesReadThroughGdalAreNotTyped)
+{
+    const Scene scene = MakeScene(32, 32);
+    WriteEnviScene(dir.Path(), scene);
+    WriteRawVrt(Path("pan.vrt"), "pan.img", scene.width, scene.height);
+    ExpectRoundTrip(PanSharpenOptions(),
+                    {"--pan", Path("pan.vrt"), "--blue", Path("blue.img"), "--green",
+                     Path("green.img"), "--red", Path("red.img"), "--nir", Path("nir.img"),
+                     "--method", "1", "--bmp", Path("pan_Fused.bmp"), "--sensor", "generic",
+                     "--filter", "sharpen", "--filter-bands", "green,red"});
+    WriteFileBytes(Path("band.raw"), std::string(16 * 8 * 2, '\1'));
+    WriteRawVrt(Path("band.vrt"), "band.raw", 16, 8);
+    ExpectRoundTrip(ImageStatsOptions(),
+                    {"--input", Path("band.vrt"), "--level", "2", "--output", Path("t.txt")});
+}
+
+// A remembered job whose Blue file is gone comes back without it; every other choice stays,
+// and options the tool no longer knows are passed over.
+TEST_F(JobCommandLinesTest, ARememberedJobComesBackWithoutFilesThatAreGone)
+{
+    WriteEnviScene(dir.Path(), MakeScene(32, 32));
+    const Args remembered = {
+        "--pan",           Path("pan.img"), "--blue", Path("gone.img"), "--green",
+        Path("green.img"), "--retired",     "x",      "--method",       "awlp",
+        "--suffix",        "_Kept"};
+    EXPECT_EQ(StillApplicable(remembered, PanSharpenOptions().Describe().options),
+              (Args{"--pan", Path("pan.img"), "--green", Path("green.img"), "--method", "awlp",
+                    "--suffix", "_Kept"}));
+    FakeHost host;
+    PanSharpenJob job;
+    PanSharpenOptions().ApplyRemembered(job, remembered, host);
+    EXPECT_EQ(job.panPath, Path("pan.img"));
+    EXPECT_TRUE(job.msPath[kBlue].empty());
+    EXPECT_EQ(host.Messages(), Args{"Please enter the blue band first."});  // Green passed over
+    EXPECT_EQ(job.method, FusionMethod::Awlp);
+    EXPECT_EQ(job.filterType, FilterType16::None);
+    EXPECT_EQ(job.suffix, "_Kept");
+    EXPECT_EQ(job.bmpName, Path("pan_Kept.bmp"));
+}
+
+}  // namespace
+}  // namespace lumesta::testing
