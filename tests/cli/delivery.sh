@@ -174,7 +174,7 @@ check "QNR measured" grep -q '"QNR"' "$WORK/q.json"
 expect_status "the protocol on eight bands" 0 $?
 check "the protocol fuses eight bands with every detail-injection method" \
     [ "$(grep -o '"method": *"[a-z-]*"' "$WORK/w.json" | tr -d ' ' | tr '\n' ' ')" = \
-      '"method":"gsa" "method":"glp-hpm" "method":"awlp" "method":"brovey" ' ]
+      '"method":"gsa" "method":"glp-hpm" "method":"awlp" "method":"brovey" "method":"glp-ebp" "method":"glp-fs" "method":"bdsd-pc" ' ]
 
 # A no-data frame of eight MS pixels around the scene: the valid area fuses as the scene alone
 # (its statistics, regressions and stretches too), the frame holds no fused value and shows black.
