@@ -4,13 +4,18 @@
 // log document's counters.
 
 #include <array>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "fusion/fusion_batch.h"
 #include "fusion/fusion_browse.h"
 #include "fusion/pansharpen_job.h"
 #include "fusion/fusion_run.h"
 #include "fusion/pansharpen_options.h"
+#include "raster/raster_source.h"
+#include "ui/alignment_arrows.h"
 #include "ui/fusion_job_dialog.h"
 #include "workflows/quality_line.h"
 
@@ -36,6 +41,8 @@ struct PanSharpen16Traits {
     }
 };
 
+class DeliveryGroup;
+
 class PanSharpenDialog : public PanSharpenJobDialog<PanSharpen16Traits> {
 public:
     // sensor: the --sensor name the Sensor list starts at (the menu command's sensor).
@@ -50,6 +57,21 @@ public:
     // colour amounts replace the job's.
     void OnMore() override;
 
+    // "Check alignment": estimates the MS's offset on the pan on the worker thread (Escape stops
+    // it), shows dx, dy and the confidence, and hands the block grid to the alignment viewer.
+    void OnCheckAlignment();
+    // Where "Check alignment" shows its arrows over the pan (the main window's viewer).
+    void SetAlignmentViewer(std::function<void(const AlignmentArrows&)> viewer)
+    {
+        m_alignmentViewer = std::move(viewer);
+    }
+    // The last check's result, while the inputs it measured are still chosen.
+    const std::optional<AlignmentArrows>& Alignment() const { return m_alignment; }
+
+    DeliveryGroup* Delivery() const { return m_delivery; }
+    QLabel* PanInfo() const { return m_panInfo; }
+    QLabel* MsInfo() const { return m_msInfo; }
+
 protected:
     void ShowJob() override;
     // The fresh job keeps the sensor the dialog was opened with.
@@ -57,9 +79,28 @@ protected:
 
 private:
     void AddSensorList(const std::string& sensor);
+    void AddInputInfo();
+    void AddDeliveryGroup();
+    void BindDelivery();
+    void ShowDelivery();
+    // The lines under the pan and the MS, read again only when a path changes.
+    void ShowInputInfo();
+    // The MS files the alignment is measured with: one multi-band file or the bands chosen.
+    std::vector<std::string> AlignmentMsPaths() const;
+    void ApplyChoice(const std::string& option, const std::string& value);
 
     QComboBox* m_sensor = nullptr;
     std::string m_openedSensor;
+    DeliveryGroup* m_delivery = nullptr;
+    QLabel* m_panInfo = nullptr;
+    QLabel* m_msInfo = nullptr;
+    std::string m_describedPan;
+    std::string m_describedMs;
+    std::optional<RasterDescription> m_panDescription;
+    std::optional<RasterDescription> m_msDescription;
+    std::optional<AlignmentArrows> m_alignment;
+    std::string m_alignmentKey;  // the inputs the shown alignment was measured on
+    std::function<void(const AlignmentArrows&)> m_alignmentViewer;
 };
 
 }  // namespace lumesta
