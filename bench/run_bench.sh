@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Pan-sharpening benchmark: times lumesta-cli on a synthetic SIZE x SIZE 16-bit scene (four MS
 # bands of SIZE/4) and, where GDAL's pan-sharpening script is installed, the same scene through
-# it. Reports wall time, megapixels per second and peak resident memory.
+# it in its fastest usual setup: every CPU (-threads ALL_CPUS), bilinear resampling and the MS as
+# one pixel-interleaved multi-band GeoTIFF. Beside them the I/O floor: the same reads (every input
+# file of our run, from the page cache) and writes (files of the sizes our run writes) without any
+# computation. Reports wall and CPU time, megapixels per second, peak resident memory, and our
+# time against GDAL's and against the floor.
 #
-# Usage: bench/run_bench.sh [SIZE] [16|etm] [METHOD]  (default 8192, the 16-bit tool; etm: the
-#        8-bit Landsat ETM+ tool, MS bands of SIZE/2 for Blue, Green and Red; METHOD: the
-#        --method of our tool, default 1; the 16-bit tool also takes gsa, glp-hpm, awlp, brovey)
+# Usage: bench/run_bench.sh [SIZE] [16|etm] [METHODS]  (default 8192, the 16-bit tool; etm: the
+#        8-bit Landsat ETM+ tool, MS bands of SIZE/2 for Blue, Green and Red; METHODS: the
+#        --method of our tool, or several separated by commas, or `all` for the six methods of
+#        the 16-bit tool (1, 2, gsa, glp-hpm, awlp, brovey); default 1)
 # Binaries: $LUMESTA_CLI and $MAKE_TEST_RASTERS, else build/lumesta-cli and
 # build/make_test_rasters of this checkout. Nothing is built here.
 # BENCH_KEEP=1 keeps the scratch folder (its path is printed) instead of removing it.
@@ -16,12 +21,14 @@ NAME=run_bench
 
 SIZE=${1:-8192}
 KIND=${2:-16}
-METHOD=${3:-1}
+METHODS=${3:-1}
 case $KIND in
     16) RATIO=4 BITS=16 BANDS="blue green red nir" TOOL=pansharpen ;;
     etm) RATIO=2 BITS=8 BANDS="blue green red" TOOL=pansharpen-etm ;;
     *) echo "run_bench: the kind is 16 or etm" >&2; exit 1 ;;
 esac
+[ "$METHODS" = all ] && METHODS="1,2,gsa,glp-hpm,awlp,brovey"
+IFS=, read -r -a METHOD_LIST <<<"$METHODS"
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$(dirname "${BASH_SOURCE[0]}")/bench_lib.sh" || exit 1
 CLI=${LUMESTA_CLI:-$ROOT/build/lumesta-cli}
@@ -59,66 +66,119 @@ SCENE=$WORK/scene/envi
 LOAD_BEFORE=$(load_now)
 band_args=()
 for band in $BANDS; do band_args+=(--"$band" "$band.img"); done
-ms_args=()
-for band in $BANDS; do ms_args+=("$band.tif,band=1"); done
 
 if [ $HAVE_GDAL = 1 ]; then
     echo "Converting the bands to GeoTIFF (not timed) ..."
     # The bands carry no georeferencing: give all of them the same extent, so that GDAL lines up
     # the MS pixels (4 x 4 pan pixels each) with the pan as our tool does.
-    for band in pan $BANDS; do
-        gdal_translate -q -of GTiff -a_ullr 0 "$SIZE" "$SIZE" 0 "$SCENE/$band.img" "$WORK/$band.tif" ||
-            die "gdal_translate failed on $band.img"
-    done
+    gdal_translate -q -of GTiff -a_ullr 0 "$SIZE" "$SIZE" 0 "$SCENE/pan.img" "$WORK/pan.tif" ||
+        die "gdal_translate failed on pan.img"
+    # The MS as GDAL is usually given it: one file, its bands pixel-interleaved.
+    stack=()
+    for band in $BANDS; do stack+=("$SCENE/$band.img"); done
+    gdalbuildvrt -q -separate "$WORK/ms.vrt" "${stack[@]}" || die "gdalbuildvrt failed"
+    gdal_translate -q -of GTiff -co INTERLEAVE=PIXEL -a_ullr 0 "$SIZE" "$SIZE" 0 "$WORK/ms.vrt" "$WORK/ms.tif" ||
+        die "gdal_translate failed on the MS"
+    rm -f "$WORK/ms.vrt"
 fi
 ls -1 "$SCENE" >"$WORK/scene.list"
 
 FAILED=0
-OUR_TIMES=() OUR_PEAKS=() GDAL_TIMES=() GDAL_PEAKS=() ROUND_RATIOS=()
-run_ours() {
+GDAL_TIMES=() GDAL_PEAKS=() GDAL_CPU=() FLOOR_TIMES=() FLOOR_PEAKS=() FLOOR_CPU=()
+for m in "${!METHOD_LIST[@]}"; do
+    declare -a "OUR_TIMES_$m=()" "OUR_PEAKS_$m=()" "OUR_CPU_$m=()"
+done
+OUTPUT_SIZES=()  # "name size" of every file our first run writes, for the floor
+run_ours() { # ROUND METHOD-INDEX
+    local m=$2
     cd "$SCENE" || die "cannot enter $SCENE"
-    timed "lumesta$1" "$CLI" "$TOOL" --pan pan.img "${band_args[@]}" --method "$METHOD" --yes --quiet \
-        --log run.log
+    timed "lumesta$1-$m" "$CLI" "$TOOL" --pan pan.img "${band_args[@]}" --method "${METHOD_LIST[$m]}" \
+        --yes --quiet --log run.log
     cd "$WORK" || die "cannot enter $WORK"
+    if [ ${#OUTPUT_SIZES[@]} = 0 ] && [ "$STATUS" = 0 ]; then
+        local name
+        for name in $(ls -1 "$SCENE"); do
+            grep -qxF "$name" "$WORK/scene.list" || OUTPUT_SIZES+=("$name $(stat -c %s "$SCENE/$name")")
+        done
+    fi
     remove_new_files "$SCENE" "$WORK/scene.list"
-    if [ "$STATUS" = 0 ]; then OUR_TIMES+=("$SECONDS_TAKEN"); OUR_PEAKS+=("$PEAK_MIB"); else FAILED=1; fi
+    if [ "$STATUS" = 0 ]; then
+        local -n times="OUR_TIMES_$m" peaks="OUR_PEAKS_$m" cpu="OUR_CPU_$m"
+        times+=("$SECONDS_TAKEN"); peaks+=("$PEAK_MIB")
+        cpu+=("$(awk -v u="$USER_TAKEN" -v s="$SYSTEM_TAKEN" 'BEGIN { printf "%.2f", u + s }')")
+    else
+        FAILED=1
+    fi
 }
 run_gdal() {
     cd "$WORK" || die "cannot enter $WORK"
-    timed "gdal$1" gdal_pansharpen.py -q -threads ALL_CPUS -of GTiff -r bilinear pan.tif "${ms_args[@]}" out.tif
+    timed "gdal$1" gdal_pansharpen.py -q -threads ALL_CPUS -of GTiff -r bilinear pan.tif ms.tif out.tif
     rm -f out.tif
-    if [ "$STATUS" = 0 ]; then GDAL_TIMES+=("$SECONDS_TAKEN"); GDAL_PEAKS+=("$PEAK_MIB"); else FAILED=1; fi
+    if [ "$STATUS" = 0 ]; then
+        GDAL_TIMES+=("$SECONDS_TAKEN"); GDAL_PEAKS+=("$PEAK_MIB")
+        GDAL_CPU+=("$(awk -v u="$USER_TAKEN" -v s="$SYSTEM_TAKEN" 'BEGIN { printf "%.2f", u + s }')")
+    else
+        FAILED=1
+    fi
+}
+# The I/O floor: read every input of our run and write files of the sizes it wrote, nothing else.
+run_floor() {
+    [ ${#OUTPUT_SIZES[@]} -gt 0 ] || return
+    mkdir -p "$WORK/floor"
+    printf '%s\n' "${OUTPUT_SIZES[@]}" >"$WORK/floor.list"
+    timed "floor$1" bash -c 'cat "$1"/*.img "$1"/*.hdr >/dev/null &&
+        while read -r name size; do head -c "$size" /dev/zero >"$2/$name" || exit 1; done <"$3"' \
+        floor "$SCENE" "$WORK/floor" "$WORK/floor.list"
+    rm -rf "$WORK/floor"
+    if [ "$STATUS" = 0 ]; then
+        FLOOR_TIMES+=("$SECONDS_TAKEN"); FLOOR_PEAKS+=("$PEAK_MIB")
+        FLOOR_CPU+=("$(awk -v u="$USER_TAKEN" -v s="$SYSTEM_TAKEN" 'BEGIN { printf "%.2f", u + s }')")
+    fi
 }
 for round in $(seq 1 "$BENCH_ROUNDS"); do
-    order="ours gdal"
-    [ $((round % 2)) = 0 ] && order="gdal ours"
+    # Alternate who goes first: ours, then GDAL, on odd rounds; GDAL first on even ones.
+    order="ours gdal floor"
+    [ $((round % 2)) = 0 ] && order="gdal floor ours"
     echo "Round $round of $BENCH_ROUNDS ($order) ..."
     for who in $order; do
-        if [ "$who" = ours ] && [ $HAVE_CLI = 1 ]; then run_ours "$round"; fi
+        if [ "$who" = ours ] && [ $HAVE_CLI = 1 ]; then
+            for m in "${!METHOD_LIST[@]}"; do run_ours "$round" "$m"; done
+        fi
         if [ "$who" = gdal ] && [ $HAVE_GDAL = 1 ]; then run_gdal "$round"; fi
+        if [ "$who" = floor ]; then run_floor "$round"; fi
     done
-    if [ ${#OUR_TIMES[@]} = "$round" ] && [ ${#GDAL_TIMES[@]} = "$round" ]; then
-        ROUND_RATIOS+=("$(ratio "${OUR_TIMES[-1]}" "${GDAL_TIMES[-1]}")")
-    fi
 done
 
-row() { # LABEL TIMES-NAME PEAKS-NAME
-    local -n times=$2 peaks=$3
-    if [ ${#times[@]} = 0 ]; then printf "%-20s not run or failed\n" "$1"; return; fi
+row() { # LABEL TIMES-NAME PEAKS-NAME CPU-NAME
+    local -n times=$2 peaks=$3 cpu=$4
+    if [ ${#times[@]} = 0 ]; then printf "%-22s not run or failed\n" "$1"; return; fi
     local m
     m=$(median "${times[@]}")
-    printf "%-20s %9s %9s %10s   %s\n" "$1" "$m" "$(megapixels_per_second "$m")" \
-        "$(largest "${peaks[@]}")" "${times[*]}"
+    printf "%-22s %9s %8s %9s %10s   %s\n" "$1" "$m" "$(median "${cpu[@]}")" \
+        "$(megapixels_per_second "$m")" "$(largest "${peaks[@]}")" "${times[*]}"
 }
 
 echo
 NBANDS=$(echo $BANDS | wc -w)
 echo "Pan-sharpening ${SIZE} x ${SIZE} (${BITS}-bit, $NBANDS MS bands of $((SIZE / RATIO)) x $((SIZE / RATIO))), $BENCH_ROUNDS alternating rounds"
+echo "GDAL: gdal_pansharpen.py -threads ALL_CPUS -r bilinear, the MS one pixel-interleaved GeoTIFF"
 echo "before: $LOAD_BEFORE; after: $(load_now)"
-printf "%-20s %9s %9s %10s   %s\n" tool "median s" "Mpix/s" "peak MiB" "every run (s)"
-row lumesta-cli OUR_TIMES OUR_PEAKS
-row gdal_pansharpen.py GDAL_TIMES GDAL_PEAKS
-if [ ${#OUR_TIMES[@]} -gt 0 ] && [ ${#GDAL_TIMES[@]} -gt 0 ]; then
-    echo "time ratio lumesta / gdal: $(ratio "$(median "${OUR_TIMES[@]}")" "$(median "${GDAL_TIMES[@]}")") (of the medians); per round: ${ROUND_RATIOS[*]} (median $(median "${ROUND_RATIOS[@]}"))"
-fi
+printf "%-22s %9s %8s %9s %10s   %s\n" tool "median s" "CPU s" "Mpix/s" "peak MiB" "every run (s)"
+for m in "${!METHOD_LIST[@]}"; do
+    row "lumesta-cli ${METHOD_LIST[$m]}" "OUR_TIMES_$m" "OUR_PEAKS_$m" "OUR_CPU_$m"
+done
+row gdal_pansharpen.py GDAL_TIMES GDAL_PEAKS GDAL_CPU
+row "I/O floor" FLOOR_TIMES FLOOR_PEAKS FLOOR_CPU
+echo
+for m in "${!METHOD_LIST[@]}"; do
+    declare -n times="OUR_TIMES_$m"
+    [ ${#times[@]} -gt 0 ] || continue
+    ours=$(median "${times[@]}")
+    line="method ${METHOD_LIST[$m]}: time ratio lumesta / gdal"
+    if [ ${#GDAL_TIMES[@]} -gt 0 ]; then line+=" $(ratio "$ours" "$(median "${GDAL_TIMES[@]}")")"; else line+=" -"; fi
+    line+="; lumesta / I/O floor"
+    if [ ${#FLOOR_TIMES[@]} -gt 0 ]; then line+=" $(ratio "$ours" "$(median "${FLOOR_TIMES[@]}")")"; else line+=" -"; fi
+    echo "$line (of the medians)"
+    unset -n times
+done
 exit $FAILED

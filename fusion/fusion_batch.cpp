@@ -165,6 +165,13 @@ BatchToolActions EtmBatchActions(EtmJob& job, RunCounters& counters)
 BatchOutcome RunPanSharpenBatch(PanSharpenJob& job, RunCounters& counters, Host& host,
                                 const std::function<void(long, long)>& onJob, BatchTally* tally)
 {
+    // The ranking chooses for one scene; a batch would otherwise run method 1 unannounced.
+    if (job.autoMethod.requested) {
+        host.ShowMessage(
+            "Best for this scene (--method auto) chooses the method of one scene.\nChoose a "
+            "method for the scenes of a batch file.");
+        return BatchOutcome::Stopped;
+    }
     return RunAllBatchJobs(job.batchPath, host, PanSharpenBatchActions(job, counters), onJob, tally);
 }
 

@@ -20,6 +20,7 @@ BatchToolActions PanSharpenBatchActions(PanSharpenJob& job, RunCounters& counter
 BatchToolActions EtmBatchActions(EtmJob& job, RunCounters& counters);
 
 // onJob (may be empty) hears of each job before it is read: its 1-based index and the count.
+// A job with --method auto is refused (Stopped, after a message): the ranking is per scene.
 BatchOutcome RunPanSharpenBatch(PanSharpenJob& job, RunCounters& counters, Host& host,
                                 const std::function<void(long, long)>& onJob = {},
                                 BatchTally* tally = nullptr);

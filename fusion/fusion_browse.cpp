@@ -372,6 +372,7 @@ bool ChooseBmp(PanSharpenJob& job, const std::string& path, Host& host)
 void ChooseMethod(PanSharpenJob& job, const FusionMethodRow& method)
 {
     job.method = method.method;
+    job.autoMethod.requested = false;
     job.filterType = method.defaultFilter;
     job.filterFlags = DefaultFilterFlags(job.filterType);
 }

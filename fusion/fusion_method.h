@@ -10,6 +10,9 @@
 
 namespace lumesta {
 
+// The --method value that ranks the classical methods on the scene and runs the best.
+constexpr char kAutoMethodName[] = "auto";
+
 // Which method a job runs: the key of its row in the method table.
 enum class FusionMethod {
     Optimisation1 = 0,
@@ -18,6 +21,9 @@ enum class FusionMethod {
     GlpHpm = 3,
     Awlp = 4,
     Brovey = 5,
+    GlpEbp = 6,
+    GlpFs = 7,
+    BdsdPc = 8,
     SceneCnn = 9
 };
 

@@ -16,6 +16,18 @@
 
 namespace lumesta {
 
+// --method auto ("Best for this scene"): the method is chosen just before the run, by ranking
+// the classical methods on the scene at reduced resolution (workflows/method_ranking.h).
+struct AutoMethodChoice {
+    bool requested = false;
+    // The filter when auto was asked for: the chosen method brings its own default filter
+    // unless --filter chose one after --method auto.
+    FilterType16 filterType = FilterType16::Sharpen;
+    std::array<bool, 4> filterFlags{};
+    // The report's lines after the method line (each ends with CR LF), once chosen.
+    std::vector<std::string> reportLines;
+};
+
 // Indices of the four MS bands in every per-band array.
 enum MsBand { kBlue = 0, kGreen = 1, kRed = 2, kNir = 3 };
 
@@ -47,6 +59,7 @@ struct PanSharpenJob {
     std::array<RasterKind, 5> rasterKind{};
 
     FusionMethod method = FusionMethod::Optimisation1;
+    AutoMethodChoice autoMethod;
     std::string sensor = "generic";  // whose Nyquist gains the MTF-matched methods use
     // Where the detail-injection methods place the MS on the pan (--register): estimated by
     // default, none, or given. Methods 1 and 2 and the quality protocol's runs never register.

@@ -129,10 +129,20 @@ OptionRow<PanSharpenJob> MethodOption(const MethodTable& methods)
     }
     help += ".";
     if (filterless > 0) help += " The last " + CountWord(filterless) + " default to --filter none.";
+    help += " auto: the classical method with the best quality on this scene at reduced "
+            "resolution; the report lists every candidate's scores.";
+    names.push_back(kAutoMethodName);
     Row method{ChoiceOption(ValueKind::Choice, "--method", names, help, names.front()),
                [methods](PanSharpenJob& job, const OptionUse& use) {
+                   if (use.Text() == kAutoMethodName) {
+                       job.autoMethod.requested = true;
+                       job.autoMethod.filterType = job.filterType;
+                       job.autoMethod.filterFlags = job.filterFlags;
+                       return Applied();
+                   }
                    const FusionMethodRow* row = FindMethod(use.Text(), methods);
                    if (!row) return WrongCommandLine(WrongValueText(use.def));
+                   job.autoMethod.requested = false;
                    ChooseMethod(job, *row);
                    return Applied();
                }};

@@ -159,6 +159,19 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void FilterDecimate
     FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
 }
 
+__attribute__((target_clones("avx512f", "avx2", "default"))) void FilterDownColumns(
+    const MtfTaps& taps, const double* const* rows, std::int64_t width, double* out)
+{
+    FilterColumns<false>(taps, rows, width, out);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void FilterAlongLine(
+    const MtfTaps& taps, const double* line, std::int64_t width, int step, int offset,
+    std::int64_t outWidth, double* out)
+{
+    FilterAlong(taps, line, width, step, offset, outWidth, out);
+}
+
 void FilterDecimateRow(const MtfTaps& taps, const std::int16_t* const* rows,
                        std::int64_t sourceWidth, int step, int offset, std::int64_t outWidth,
                        double* scratch, double* out)

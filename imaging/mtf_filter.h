@@ -55,4 +55,12 @@ void FilterDecimateRow(const MtfTaps& taps, const std::int16_t* const* rows,
 void FilterDecimateRow(const MtfTaps& taps, const float* const* rows, std::int64_t sourceWidth,
                        int step, int offset, std::int64_t outWidth, double* scratch, double* out);
 
+// The two halves of FilterDecimateRow, with the same sums: down the columns of the 41 rows
+// (out[x] = Σ_k taps[k] · rows[k][x]), and along one line, keeping the samples at
+// offset + j·step (edge-replicated), out[j] for j = 0 .. outWidth − 1.
+void FilterDownColumns(const MtfTaps& taps, const double* const* rows, std::int64_t width,
+                       double* out);
+void FilterAlongLine(const MtfTaps& taps, const double* line, std::int64_t width, int step,
+                     int offset, std::int64_t outWidth, double* out);
+
 }  // namespace lumesta

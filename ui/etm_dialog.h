@@ -20,6 +20,7 @@ struct EtmTraits {
     using Job = EtmJob;
     static constexpr std::array<const char*, 3> kBandLabels{"Blue Band", "Green Band", "Red Band"};
     static constexpr bool kLandsatTool = true;
+    static constexpr bool kOffersAuto = false;
     static constexpr auto BrowsePan = &BrowseEtmPan;
     static constexpr auto BrowseBlue = &BrowseEtmBlue;
     static constexpr auto BrowseOtherBand = &BrowseEtmOtherBand;

@@ -3,6 +3,7 @@
 //   using Job = ...;                                   // PanSharpenJob, EtmJob
 //   static constexpr std::array<const char*, N> kBandLabels;
 //   static constexpr bool kLandsatTool;                // which methods the list offers
+//   static constexpr bool kOffersAuto;                 // "Best for this scene" after them
 //   BrowsePan, BrowseBlue, BrowseOtherBand, SelectBand, SetSuffix, ChooseBmp, Run, Options
 // Each handler hands the user's choice to the engine and then shows the job again; the dialog
 // itself computes nothing.
@@ -81,6 +82,7 @@ protected:
         for (const FusionMethod method : m_methods) {
             names += (names.empty() ? "" : "|") + std::string(MethodRowOf(method).name);
         }
+        if constexpr (Traits::kOffersAuto) names += std::string("|") + kAutoMethodName;
         SetTip(MethodList(), "The fusion method", ToQt("--method " + names));
         ShowJob();
     }
@@ -121,6 +123,10 @@ private:
 
     int MethodIndex() const
     {
+        if constexpr (Traits::kOffersAuto) {
+            // "Best for this scene", after the methods.
+            if (m_job.autoMethod.requested) return static_cast<int>(m_methods.size());
+        }
         const auto at = std::find(m_methods.begin(), m_methods.end(), m_job.method);
         return at == m_methods.end() ? 0 : static_cast<int>(at - m_methods.begin());
     }
@@ -138,6 +144,8 @@ private:
                     [this, band](int index) { Traits::SelectBand(m_job, band, index); });
         }
         connect(MethodList(), qOverload<int>(&QComboBox::activated), this, [this](int index) {
+            // An entry after the methods ("Best for this scene") is the tool's own to handle.
+            if (static_cast<std::size_t>(index) >= m_methods.size()) return;
             m_job.method = m_methods[static_cast<std::size_t>(index)];
             ShowJob();
         });

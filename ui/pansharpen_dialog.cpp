@@ -39,6 +39,9 @@ QLabel* InfoLabel(QWidget* parent)
     return label;
 }
 
+// The method list's last entry: --method auto.
+const char kBestForScene[] = "Best for this scene";
+
 }  // namespace
 
 PanSharpenDialog::PanSharpenDialog(RunCounters& counters, Host& host, QWidget* parent,
@@ -48,9 +51,20 @@ PanSharpenDialog::PanSharpenDialog(RunCounters& counters, Host& host, QWidget* p
     // The list keeps the width of "Optimisation 1"; its popup shows the longer names whole.
     MethodList()->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     MethodList()->setMinimumContentsLength(static_cast<int>(std::string("Optimisation 1").size()));
-    // Choosing a method sets its default filter; "More >>" may choose another afterwards.
+    MethodList()->addItem(kBestForScene);
+    // Choosing a method sets its default filter; "More >>" may choose another afterwards. "Best
+    // for this scene" ranks the methods when the run starts, and the chosen one brings its
+    // default filter unless "More >>" chose one after it.
     connect(MethodList(), qOverload<int>(&QComboBox::activated), this, [this](int index) {
+        if (static_cast<std::size_t>(index) == m_methods.size()) {
+            m_job.autoMethod.requested = true;
+            m_job.autoMethod.filterType = m_job.filterType;
+            m_job.autoMethod.filterFlags = m_job.filterFlags;
+            ShowJob();
+            return;
+        }
         ChooseMethod(m_job, MethodRowOf(m_methods[static_cast<std::size_t>(index)]));
+        ShowJob();
     });
     AddSensorList(sensor);
     m_openedSensor = m_job.sensor;
@@ -154,7 +168,7 @@ void PanSharpenDialog::ShowDelivery()
 {
     m_delivery->ShowRegister(m_job.registerChoice);
     // Methods 1 and 2 never register; the batch file's jobs take their own inputs.
-    const bool registers = InjectsDetail(m_job.method);
+    const bool registers = m_job.autoMethod.requested || InjectsDetail(m_job.method);
     m_delivery->RegisterList()->setEnabled(registers);
     m_delivery->DxField()->setEnabled(registers && m_job.registerChoice.mode == RegisterMode::Given);
     m_delivery->DyField()->setEnabled(m_delivery->DxField()->isEnabled());

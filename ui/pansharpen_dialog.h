@@ -27,6 +27,7 @@ struct PanSharpen16Traits {
     static constexpr std::array<const char*, 4> kBandLabels{"Blue Band", "Green Band", "Red Band",
                                                             "NIR Band"};
     static constexpr bool kLandsatTool = false;
+    static constexpr bool kOffersAuto = true;  // "Best for this scene" (--method auto)
     static constexpr auto BrowsePan = &lumesta::BrowsePan;
     static constexpr auto BrowseBlue = &lumesta::BrowseBlue;
     static constexpr auto BrowseOtherBand = &lumesta::BrowseOtherBand;

@@ -9,6 +9,7 @@
 #include "fusion/fusion_run.h"
 #include "fusion/outputs/fusion_outputs.h"
 #include "imaging/band_window.h"
+#include "workflows/method_ranking.h"
 
 namespace lumesta {
 namespace {
@@ -144,6 +145,10 @@ void AppendQualityLine(const EtmJob& job, const SensorGains& sensor, Host& host)
 
 RunOutcome RunPanSharpenWithQuality(PanSharpenJob& job, RunCounters& counters, Host& host)
 {
+    if (!job.batchMode) {
+        const RunOutcome chosen = ChooseMethodByRanking(job, host);
+        if (chosen != RunOutcome::Finished) return chosen;
+    }
     return RunWithQuality(job, counters, host, RunPanSharpen);
 }
 

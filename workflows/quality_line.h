@@ -21,7 +21,8 @@ namespace lumesta {
 void AppendQualityLine(const PanSharpenJob& job, const SensorGains& sensor, Host& host);
 void AppendQualityLine(const EtmJob& job, const SensorGains& sensor, Host& host);
 
-// The pan-sharpening runs as both hosts start them: the tool's run, then, when it finished, the
+// The pan-sharpening runs as both hosts start them: with --method auto first the ranking that
+// chooses the method (method_ranking.h), then the tool's run, then, when it finished, the
 // quality line if the job asks for it (generic gains), and the run's files remembered for the
 // quality tool's "last pan-sharpening run".
 RunOutcome RunPanSharpenWithQuality(PanSharpenJob& job, RunCounters& counters, Host& host);

@@ -31,8 +31,7 @@ std::int64_t DegradedPans::Offset(int g, std::int64_t row) const
 bool DegradedPans::WriteRows(int g, std::int64_t first, std::int64_t rows, const float* samples,
                              Host& host) const
 {
-    const std::int64_t bytes = rows * m_width * static_cast<std::int64_t>(sizeof(float));
-    if (m_file.WriteAt(Offset(g, first), bytes, samples)) return true;
+    if (PutRows(g, first, rows, samples)) return true;
     host.ShowMessage(kWriteFailure);
     return false;
 }
@@ -40,10 +39,21 @@ bool DegradedPans::WriteRows(int g, std::int64_t first, std::int64_t rows, const
 bool DegradedPans::ReadRows(int g, std::int64_t first, std::int64_t rows, float* samples,
                             Host& host) const
 {
-    const std::int64_t bytes = rows * m_width * static_cast<std::int64_t>(sizeof(float));
-    if (m_file.ReadAt(Offset(g, first), bytes, samples) == bytes) return true;
+    if (GetRows(g, first, rows, samples)) return true;
     host.ShowMessage(kWriteFailure);
     return false;
+}
+
+bool DegradedPans::PutRows(int g, std::int64_t first, std::int64_t rows, const float* samples) const
+{
+    const std::int64_t bytes = rows * m_width * static_cast<std::int64_t>(sizeof(float));
+    return m_file.WriteAt(Offset(g, first), bytes, samples);
+}
+
+bool DegradedPans::GetRows(int g, std::int64_t first, std::int64_t rows, float* samples) const
+{
+    const std::int64_t bytes = rows * m_width * static_cast<std::int64_t>(sizeof(float));
+    return m_file.ReadAt(Offset(g, first), bytes, samples) == bytes;
 }
 
 void DegradedPans::Release()

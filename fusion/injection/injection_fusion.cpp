@@ -50,8 +50,10 @@ struct StripInputs {
     std::vector<std::vector<double>> levels;
     std::int64_t msFirst = 0;
     std::int64_t msRows = 0;
-    std::vector<float> ms;    // every band's rows, band after band
-    std::vector<float> lows;  // every degraded pan's rows
+    bool corrected = false;          // the model's corrections are added
+    std::vector<float> ms;           // every band's rows, band after band
+    std::vector<float> lows;         // every degraded pan's rows
+    std::vector<float> corrections;  // every band's correction rows
 };
 
 const float* PanRow(const StripInputs& strip, const InjectionModel& model, std::int64_t y)
@@ -143,10 +145,19 @@ StepResult ReadStrip(const InjectionModel& model, StripInputs& strip,
         return StepResult::Failed;
     }
     if (model.recipe.lowPassPans) {
-        strip.lows.resize(static_cast<std::size_t>(model.lows.Count() * image));
-        for (int g = 0; g < model.lows.Count(); ++g) {
+        strip.lows.resize(static_cast<std::size_t>(model.fusedLows * image));
+        for (int g = 0; g < model.fusedLows; ++g) {
             if (!model.lows.ReadRows(g, strip.msFirst, strip.msRows, strip.lows.data() + g * image,
                                      host)) {
+                return StepResult::Failed;
+            }
+        }
+    }
+    if (strip.corrected) {
+        strip.corrections.resize(static_cast<std::size_t>(model.bands * image));
+        for (int k = 0; k < model.bands; ++k) {
+            if (!model.corrections.ReadRows(k, strip.msFirst, strip.msRows,
+                                            strip.corrections.data() + k * image, host)) {
                 return StepResult::Failed;
             }
         }
@@ -199,25 +210,30 @@ struct RowParts {
     double* detail = nullptr;
     double* low = nullptr;
     double* shared = nullptr;
-    double* fused = nullptr;  // a row for the formula's result
+    double* line = nullptr;        // one MS-width line of scratch
+    double* correction = nullptr;  // a band's correction upsampled
+    double* fused = nullptr;       // a row for the formula's result
 };
 
 RowParts PrepareRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r)
 {
     const std::int64_t width = model.width;
     const int n = model.bands;
-    const std::int64_t lows = model.recipe.lowPassPans ? model.lows.Count() : 0;
-    // The bands, the wavelet detail, the low-pass pans, the shared row, one MS-width line and
-    // the fused row; each thread keeps its rows from one pan row to the next.
+    const std::int64_t lows = model.recipe.lowPassPans ? model.fusedLows : 0;
+    // The bands, the wavelet detail, the low-pass pans, the shared row, one MS-width line, an
+    // upsampled correction and the fused row; each thread keeps its rows from one pan row to
+    // the next.
     thread_local std::vector<double> work;
-    work.resize(static_cast<std::size_t>((n + 4 + lows) * width));
+    work.resize(static_cast<std::size_t>((n + 5 + lows) * width));
     RowParts parts;
     parts.m.resize(static_cast<std::size_t>(n));
     parts.detail = work.data() + n * width;
     parts.low = parts.detail + width;
     parts.shared = parts.low + lows * width;
     double* line = parts.shared + width;
-    parts.fused = line + width;
+    parts.line = line;
+    parts.correction = line + width;
+    parts.fused = parts.correction + width;
     const std::int64_t image = strip.msRows * model.msWidth;
     for (int k = 0; k < n; ++k) {
         UpsampleRow(model, strip, strip.ms.data() + k * image, r, line, work.data() + k * width);
@@ -250,6 +266,26 @@ BandRowInputs BandInputs(const InjectionModel& model, const StripInputs& strip,
     return in;
 }
 
+// Band k's fused row r before rounding, into parts.fused: the method's formula (after the
+// band's own intensity, for methods that have one), and the band's correction upsampled when
+// the strip has corrections.
+void FuseBand(const InjectionModel& model, const StripInputs& strip, const RowParts& parts,
+              std::int64_t r, int k)
+{
+    const std::int64_t width = model.width;
+    if (model.recipe.shared == SharedRowKind::BandIntensity) {
+        IntensityRow(parts.m.data(), model.bands, model.bandWeight.data() + k * model.bands, 0.0,
+                     width, parts.shared);
+    }
+    model.recipe.formula(BandInputs(model, strip, parts, r, k), width, parts.fused);
+    if (strip.corrected) {
+        const std::int64_t image = strip.msRows * model.msWidth;
+        UpsampleRow(model, strip, strip.corrections.data() + k * image, r, parts.line,
+                    parts.correction);
+        AddToRow(parts.correction, width, parts.fused);
+    }
+}
+
 // Fuses row r of the window into out (every band's rows of the strip), at sample at of each
 // band's buffer.
 void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t r,
@@ -260,7 +296,7 @@ void FuseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
     const RowParts parts = PrepareRow(model, strip, r);
     const std::int64_t at = sampleAt * SampleBytes(model.inputs.type);
     for (int k = 0; k < model.bands; ++k) {
-        model.recipe.formula(BandInputs(model, strip, parts, r, k), width, parts.fused);
+        FuseBand(model, strip, parts, r, k);
         StoreFusedRow(model.inputs.type, parts.fused, width, out[k].data() + at);
     }
     if (amounts[0] == 0 && amounts[1] == 0 && amounts[2] == 0) return;
@@ -302,7 +338,7 @@ void BaseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
     for (int k = 0; k < n; ++k) {
         const BandRowInputs in = BandInputs(model, strip, parts, r, k);
         if (base) {
-            model.recipe.formula(in, width, parts.fused);
+            FuseBand(model, strip, parts, r, k);
             std::copy(parts.fused, parts.fused + width,
                       target.base + k * target.baseBandStride + (r - target.baseFirst) * width);
         }
@@ -378,8 +414,8 @@ std::int64_t InjectionStripRows(const InjectionModel& model)
 {
     const bool wavelet = model.recipe.waveletDetail;
     const int levels = wavelet ? WaveletLevels(model.ratio) : 1;
-    const std::int64_t lows = model.recipe.lowPassPans ? model.lows.Count() : 0;
-    const std::int64_t msImages = model.bands + lows;
+    const std::int64_t lows = model.recipe.lowPassPans ? model.fusedLows : 0;
+    const std::int64_t msImages = model.bands + lows + (model.corrected ? model.bands : 0);
     // Per strip row: the pan row, the wavelet's levels, the fused rows and the MS rows.
     const std::int64_t rowBytes =
         model.width * (4 + 8 * (levels - 1)) +
@@ -393,7 +429,7 @@ std::int64_t InjectionStripRows(const InjectionModel& model)
         for (int l = 1; l < levels; ++l)
             haloBytes += 2 * LevelHalo(model.ratio, l) * model.width * 8;
     }
-    const std::int64_t threadBytes = (model.bands + 4 + lows) * model.width * 8;
+    const std::int64_t threadBytes = (model.bands + 5 + lows) * model.width * 8;
     const std::int64_t rows =
         (kInjectionBufferBytes - haloBytes - WorkerThreads(16) * threadBytes) / rowBytes;
     return std::clamp<std::int64_t>(rows, kLeastStripRows, std::max<std::int64_t>(1, model.height));
@@ -441,6 +477,7 @@ StepResult FuseInjectedImageWith(const InjectionModel& model, const StripValues&
     fused.width = width;
     for (const auto& band : out) fused.bands.push_back(band.data());
     StripInputs strip;
+    strip.corrected = model.corrected;
     for (std::int64_t row0 = 0; row0 < height; row0 += stripRows) {
         progress.SetPosition(static_cast<int>(row0 * 100 / height));
         const std::int64_t row1 = std::min(height, row0 + stripRows);
@@ -493,6 +530,7 @@ StepResult ComputeBaseRows(const InjectionModel& model, std::int64_t first, std:
                            const std::function<bool()>& pump)
 {
     StripInputs strip;
+    strip.corrected = model.corrected;
     strip.row0 = first;
     strip.row1 = first + count;
     const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
@@ -502,6 +540,39 @@ StepResult ComputeBaseRows(const InjectionModel& model, std::int64_t first, std:
         [&](std::int64_t i) { BaseRow(model, strip, first + i, scales, target); },
         pump);
     return going ? StepResult::Ok : StepResult::Cancelled;
+}
+
+StepResult VisitFusedRows(const InjectionModel& model, std::int64_t stripRows,
+                          const FusedBandVisitor& visit, const FusedStripDone& done,
+                          const std::string& readFailure, Host& host,
+                          const std::function<bool()>& pump)
+{
+    if (stripRows <= 0) stripRows = InjectionStripRows(model);
+    StripInputs strip;
+    strip.corrected = model.corrected;
+    for (std::int64_t row0 = 0; row0 < model.height; row0 += stripRows) {
+        strip.row0 = row0;
+        strip.row1 = std::min(model.height, row0 + stripRows);
+        const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
+        if (read != StepResult::Ok) {
+            return read == StepResult::Failed && !pump() ? StepResult::Cancelled : read;
+        }
+        const bool going = ForEachRowInParallel(
+            strip.row1 - strip.row0,
+            [&](std::int64_t i) {
+                const std::int64_t r = strip.row0 + i;
+                const RowParts parts = PrepareRow(model, strip, r);
+                for (int k = 0; k < model.bands; ++k) {
+                    FuseBand(model, strip, parts, r, k);
+                    visit(r, k, parts.fused);
+                }
+            },
+            pump);
+        if (!going) return StepResult::Cancelled;
+        const StepResult result = done(strip.row0, strip.row1);
+        if (result != StepResult::Ok) return result;
+    }
+    return StepResult::Ok;
 }
 
 FusedRowsSink WriteRowsTo(const std::vector<RawFile>& files, Host& host)

@@ -48,6 +48,21 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
                              const std::string& readFailure, RunProgress& progress, Host& host,
                              const std::function<bool()>& pump);
 
+// Receives band k's fused row r of the window before rounding (width values, valid during the
+// call), on any core; rows of one strip arrive in any order.
+using FusedBandVisitor = std::function<void(std::int64_t r, int k, const double* fused)>;
+// Called on the run's thread once the rows row0 .. row1 − 1 of the window have been visited;
+// anything but Ok ends the pass with that result.
+using FusedStripDone = std::function<StepResult(std::int64_t row0, std::int64_t row1)>;
+
+// The fusion pass over the window's rows without rounding or storing them (for methods that
+// measure their own fusion): strips of stripRows rows (0: InjectionStripRows), the model's
+// corrections added only when it has them. Messages and results as FuseInjectedImage.
+StepResult VisitFusedRows(const InjectionModel& model, std::int64_t stripRows,
+                          const FusedBandVisitor& visit, const FusedStripDone& done,
+                          const std::string& readFailure, Host& host,
+                          const std::function<bool()>& pump);
+
 // A learned method's fused values of window rows row0 .. row1 − 1 before rounding: band k's
 // row i at values + (k · (row1 − row0) + i) · width (the window's width). Ok, or Failed after
 // its own message, or Cancelled.

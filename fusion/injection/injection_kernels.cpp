@@ -170,6 +170,25 @@ struct Brovey {
     }
 };
 
+struct GlpEbp {
+    template <typename V>
+    [[gnu::always_inline]] static V At(const BandRowInputs& in, std::int64_t c, V v)
+    {
+        const V m = Load(in.band + c, v);
+        const V pan = in.scale * Load(in.pan + c, v) + in.offset;
+        const V lowPan = in.scale * Load(in.low + c, v) + in.offset;
+        return Positive(lowPan, m + in.gain * m * (pan - lowPan) / lowPan, m);
+    }
+};
+
+struct GlpFs {
+    template <typename V>
+    [[gnu::always_inline]] static V At(const BandRowInputs& in, std::int64_t c, V v)
+    {
+        return Load(in.band + c, v) + in.gain * (Load(in.pan + c, v) - Load(in.low + c, v));
+    }
+};
+
 // Runs a formula over the row: eight columns at a time, then the rest one by one. The inputs
 // are copied, so that the stores to fused cannot make the loop read them again.
 template <typename Formula>
@@ -346,6 +365,29 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void BroveyFormula(
     const BandRowInputs& in, std::int64_t width, double* fused)
 {
     FormulaRow<Brovey>(in, width, fused);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void GlpEbpFormula(
+    const BandRowInputs& in, std::int64_t width, double* fused)
+{
+    FormulaRow<GlpEbp>(in, width, fused);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void GlpFsFormula(
+    const BandRowInputs& in, std::int64_t width, double* fused)
+{
+    FormulaRow<GlpFs>(in, width, fused);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void AddToRow(const double* add,
+                                                                           std::int64_t width,
+                                                                           double* row)
+{
+    std::int64_t c = 0;
+    for (; c + kWideLanes <= width; c += kWideLanes) {
+        StoreWide(row + c, LoadWide(row + c) + LoadWide(add + c));
+    }
+    for (; c < width; ++c) row[c] += add[c];
 }
 
 void StoreFusedRow(SampleType type, const double* fused, std::int64_t width, void* out)

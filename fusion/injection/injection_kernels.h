@@ -50,6 +50,14 @@ void GlpHpmFormula(const BandRowInputs& in, std::int64_t width, double* fused);
 void AwlpFormula(const BandRowInputs& in, std::int64_t width, double* fused);
 // Weighted Brovey: M · P / mean; M where the mean is not positive.
 void BroveyFormula(const BandRowInputs& in, std::int64_t width, double* fused);
+// High-pass modulation with a gain on the detail: M + gain · M · (Pe − PLe) / PLe with
+// Pe = scale · P + offset and PLe = scale · P_low + offset; M where PLe is not positive.
+void GlpEbpFormula(const BandRowInputs& in, std::int64_t width, double* fused);
+// Additive injection of the pyramid's detail: M + gain · (P − P_low).
+void GlpFsFormula(const BandRowInputs& in, std::int64_t width, double* fused);
+
+// row[c] += add[c] for c < width.
+void AddToRow(const double* add, std::int64_t width, double* row);
 
 // The fused values as samples of type (UInt8, UInt16 or Int16): rounded to the nearest integer
 // (ties to even) and kept within the type's range (clipped, never wrapped); values that are

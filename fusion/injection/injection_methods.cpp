@@ -4,6 +4,9 @@
 #include <cmath>
 
 #include "core/wide_lanes.h"
+#include "fusion/injection/back_projection.h"
+#include "fusion/injection/bdsd_fit.h"
+#include "fusion/injection/energy_gain.h"
 #include "fusion/injection/injection_model.h"
 
 namespace lumesta {
@@ -195,6 +198,46 @@ StepResult FitGlpHpm(InjectionModel& model, const FitPass& pass)
     return StepResult::Ok;
 }
 
+// MTF-GLP-FS: each band's gain is the slope of the band regressed on its low-pass pan at the
+// scale of the MS itself (no further degradation): cov(M_k, P_low) / var(P_low). The pan is
+// injected as it is (its scale is in the gain); a flat low-pass pan injects nothing.
+StepResult FitGlpFs(InjectionModel& model, const FitPass& pass)
+{
+    const int n = model.bands;
+    const int lows = static_cast<int>(model.lowGains.size());
+    std::vector<Moments> moments;
+    StepResult result = MomentsOfEach(
+        pass, static_cast<std::size_t>(n + lows),
+        [&](const FitChunk& chunk, std::int64_t i, double* v) {
+            for (int k = 0; k < n; ++k) v[k] = chunk.bands[k][i];
+            for (int g = 0; g < lows; ++g) v[n + g] = double{chunk.lows[g][i]};
+        },
+        moments);
+    if (result != StepResult::Ok) return result;
+    std::vector<double> covariance(static_cast<std::size_t>(n), 0.0);
+    std::int64_t count = 0;
+    result = pass([&](const FitChunk& chunk) {
+        for (std::int64_t i = 0; i < chunk.count; ++i) {
+            if (!Counts(chunk, i)) continue;
+            for (int k = 0; k < n; ++k) {
+                const Moments& low = moments[n + model.lowOfBand[k]];
+                covariance[k] += (chunk.bands[k][i] - moments[k].mean) *
+                                 (chunk.lows[model.lowOfBand[k]][i] - low.mean);
+            }
+            ++count;
+        }
+    });
+    if (result != StepResult::Ok) return result;
+    for (int k = 0; k < n; ++k) {
+        const Moments& low = moments[n + model.lowOfBand[k]];
+        const double variance = low.deviation * low.deviation;
+        model.gain[k] = variance > 0 ? covariance[k] / static_cast<double>(count) / variance : 0;
+        model.panScale[k] = 1;
+        model.panOffset[k] = 0;
+    }
+    return StepResult::Ok;
+}
+
 // AWLP injects the pan matched to the mean of the bands.
 StepResult FitAwlp(InjectionModel& model, const FitPass& pass)
 {
@@ -222,16 +265,66 @@ StepResult FitBrovey(InjectionModel& model, const FitPass&)
     return StepResult::Ok;
 }
 
+// BDSD-PC fits everything from the pair degraded once more (bdsd_fit.h).
+StepResult FitLater(InjectionModel&, const FitPass&)
+{
+    return StepResult::Ok;
+}
+
+// The back-projection steps of MTF-GLP-EBP: the quality at reduced resolution rises with every
+// step on every scene tried (by less each time); four is where the time spent stops paying.
+constexpr int kBackProjectionSteps = 4;
+
+// MTF-GLP-EBP after the pyramid's fit: the detail's gain matched in energy on the pair degraded
+// once more, then the fusion's error at MS scale back-projected.
+StepResult CorrectGlpEbp(InjectionModel& model, const std::string& readFailure, Host& host,
+                         const std::function<bool()>& pump)
+{
+    MsCopy ms;
+    double alpha = 1;
+    StepResult result = CopyMs(model, ms, readFailure, host, pump);
+    if (result == StepResult::Ok) result = EstimateEnergyGain(model, ms, alpha, host, pump);
+    if (result != StepResult::Ok) return result;
+    std::fill(model.gain.begin(), model.gain.end(), alpha);
+    if (!model.corrections.Create(model.inputs.tempBeside, model.bands, model.msWidth,
+                                  model.msHeight, host)) {
+        return StepResult::Failed;
+    }
+    result = MeasureFusionError(model, ms, readFailure, host, pump);
+    ms.bands.Release();
+    ms.valid.Release();
+    if (result == StepResult::Ok) result = BackProject(model, kBackProjectionSteps, host, pump);
+    model.corrected = result == StepResult::Ok;
+    return result;
+}
+
 }  // namespace
 
 const InjectionRecipe kGsaRecipe = {
-    PanDegradation::PanGain, SharedRowKind::Intensity, false, false, FitGsa, GsaFormula};
+    PanDegradation::PanGain, SharedRowKind::Intensity, false, false, FitGsa, GsaFormula, nullptr};
 const InjectionRecipe kGlpHpmRecipe = {
-    PanDegradation::BandGains, SharedRowKind::None, true, false, FitGlpHpm, GlpHpmFormula};
+    PanDegradation::BandGains, SharedRowKind::None, true, false, FitGlpHpm, GlpHpmFormula, nullptr};
 const InjectionRecipe kAwlpRecipe = {
-    PanDegradation::PanGain, SharedRowKind::Mean, false, true, FitAwlp, AwlpFormula};
+    PanDegradation::PanGain, SharedRowKind::Mean, false, true, FitAwlp, AwlpFormula, nullptr};
 const InjectionRecipe kBroveyRecipe = {
-    PanDegradation::None, SharedRowKind::Mean, false, false, FitBrovey, BroveyFormula};
+    PanDegradation::None, SharedRowKind::Mean, false, false, FitBrovey, BroveyFormula, nullptr};
+const InjectionRecipe kGlpEbpRecipe = {PanDegradation::BandAndPanGains,
+                                       SharedRowKind::None,
+                                       true,
+                                       false,
+                                       FitGlpHpm,
+                                       GlpEbpFormula,
+                                       CorrectGlpEbp};
+const InjectionRecipe kGlpFsRecipe = {
+    PanDegradation::BandGains, SharedRowKind::None, true, false, FitGlpFs, GlpFsFormula, nullptr};
+// F_k = M_k + 1 · (g_k · P + 0 − I_k), the pan unequalised.
+const InjectionRecipe kBdsdPcRecipe = {PanDegradation::PanGain,
+                                       SharedRowKind::BandIntensity,
+                                       false,
+                                       false,
+                                       FitLater,
+                                       GsaFormula,
+                                       FitBdsdPc};
 
 std::vector<double> SolveIntensityWeights(std::vector<std::vector<double>> a)
 {

@@ -10,25 +10,29 @@
 namespace lumesta {
 namespace {
 
-// The Gaussians the method degrades the pan with, and which one serves each band.
-std::vector<double> DegradationGains(const InjectionModel& model, std::vector<int>& ofBand)
+// The Gaussians the method degrades the pan with, which one serves each band, and the pan's own.
+void ChooseDegradationGains(InjectionModel& model)
 {
-    std::vector<double> gains;
-    ofBand.assign(static_cast<std::size_t>(model.bands), 0);
-    switch (model.recipe.degradation) {
-        case PanDegradation::None:
-            return gains;
-        case PanDegradation::PanGain:
-            return {model.inputs.panGain};
-        case PanDegradation::BandGains:
-            break;
+    std::vector<double>& gains = model.lowGains;
+    gains.clear();
+    model.lowOfBand.assign(static_cast<std::size_t>(model.bands), 0);
+    model.panLow = -1;
+    const PanDegradation degradation = model.recipe.degradation;
+    if (degradation == PanDegradation::PanGain) {
+        gains.push_back(model.inputs.panGain);
+    } else if (degradation != PanDegradation::None) {
+        for (int k = 0; k < model.bands; ++k) {
+            const auto found = std::find(gains.begin(), gains.end(), model.inputs.msGains[k]);
+            model.lowOfBand[k] = static_cast<int>(found - gains.begin());
+            if (found == gains.end()) gains.push_back(model.inputs.msGains[k]);
+        }
     }
-    for (int k = 0; k < model.bands; ++k) {
-        const auto found = std::find(gains.begin(), gains.end(), model.inputs.msGains[k]);
-        ofBand[k] = static_cast<int>(found - gains.begin());
-        if (found == gains.end()) gains.push_back(model.inputs.msGains[k]);
+    model.fusedLows = static_cast<int>(gains.size());
+    if (degradation == PanDegradation::BandAndPanGains) {
+        const auto found = std::find(gains.begin(), gains.end(), model.inputs.panGain);
+        model.panLow = static_cast<int>(found - gains.begin());
+        if (found == gains.end()) gains.push_back(model.inputs.panGain);
     }
-    return gains;
 }
 
 // Degrades the pan with each Gaussian (filter, then keep samples R·j + R/2 on both axes),
@@ -172,7 +176,7 @@ StepResult FitInjectionModel(InjectionModel& model, const std::string& readFailu
     model.msHeight = window.height / model.ratio;
     model.columns = AxisWeights(model.msWidth, model.ratio);
     model.rows = AxisWeights(model.msHeight, model.ratio);
-    model.lowGains = DegradationGains(model, model.lowOfBand);
+    ChooseDegradationGains(model);
     const int lows = static_cast<int>(model.lowGains.size());
     if (lows > 0) {
         if (!model.lows.Create(model.inputs.tempBeside, lows, model.msWidth, model.msHeight,
@@ -182,12 +186,14 @@ StepResult FitInjectionModel(InjectionModel& model, const std::string& readFailu
         const StepResult result = DegradePan(model, readFailure, host, pump);
         if (result != StepResult::Ok) return result;
     }
-    const StepResult result = model.recipe.fit(model, [&](const FitVisitor& visit) {
+    StepResult result = model.recipe.fit(model, [&](const FitVisitor& visit) {
         return PassOverMsRows(model, visit, readFailure, host, pump);
     });
     if (result != StepResult::Ok) return result;
+    if (!pump()) return StepResult::Cancelled;
+    if (model.recipe.correct) result = model.recipe.correct(model, readFailure, host, pump);
     if (!model.recipe.lowPassPans) model.lows.Release();
-    return pump() ? StepResult::Ok : StepResult::Cancelled;
+    return result;
 }
 
 }  // namespace lumesta

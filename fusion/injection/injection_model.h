@@ -39,17 +39,29 @@ struct InjectionModel {
     std::int64_t width = 0, height = 0, msWidth = 0, msHeight = 0;
     int ratio, bands;
     // The pan degraded to MS scale, one image per distinct Gaussian, and the image of each band.
+    // The first fusedLows images are the bands' (the fusion pass upsamples them); panLow is the
+    // image degraded with the pan's own gain, or −1.
     std::vector<double> lowGains;
     std::vector<int> lowOfBand;
+    int fusedLows = 0;
+    int panLow = -1;
     DegradedPans lows;
     // The synthetic intensity I = intercept + Σ weight[k] · M_k and the injection gains.
     std::vector<double> weight;
+    // Band-dependent intensities I_k = Σ_i bandWeight[k · bands + i] · M_i (SharedRowKind::
+    // BandIntensity).
+    std::vector<double> bandWeight;
     double intercept = 0;
     std::vector<double> gain;
     std::vector<double> panScale;
     std::vector<double> panOffset;
     AxisWeights columns;  // the 23-tap interpolator along a row, and down a column
     AxisWeights rows;
+    // One MS-scale image per band that the fusion pass adds upsampled to the band's fused rows,
+    // once corrected (the recipe's correction step made them).
+    DegradedPans corrections;
+    bool corrected = false;
+    std::int64_t measureStripRows = 0;  // strips of the correction's pan-scale pass; 0: by budget
 };
 
 // The first pass: finds the scene's window (scene_rows.h), degrades the pan and fits the
@@ -57,6 +69,7 @@ struct InjectionModel {
 // read failure shows readFailure and answers Failed, as do a scene without valid pixels and a
 // temporary file that cannot be made or written (their own messages); pump answering false
 // answers Cancelled. The degraded pans stay in their file only when the fusion pass needs them.
+// A recipe with a correction step runs it last.
 StepResult FitInjectionModel(InjectionModel& model, const std::string& readFailure, Host& host,
                              const std::function<bool()>& pump);
 

@@ -24,6 +24,11 @@ void PrepareHandlerAndCache()
     static std::once_flag once;
     std::call_once(once, [] {
         CPLSetErrorHandler(KeepFailure);
+        // GDAL would otherwise leave NAME.aux.xml beside every input it opened (the ENVI
+        // header's band names, statistics): a run must not change or add files beside its
+        // inputs. A setting of the user's own is kept.
+        if (CPLGetConfigOption("GDAL_PAM_ENABLED", nullptr) == nullptr)
+            CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
         if (CPLGetConfigOption("GDAL_CACHEMAX", nullptr) == nullptr)
             GDALSetCacheMax64(kGdalCacheBytes);
     });

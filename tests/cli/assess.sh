@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end checks of `lumesta-cli semivariance`, `stats` and `haar` on generated bands: exit
 # statuses, standard error lines, the report on standard output, a band of a multi-band file,
-# the Haar raster and picture of every layout, overwrite answers and wrong command lines.
-# (The tools' report blocks, tables and messages: the engine tests; Ctrl-C: reliability.sh.)
+# the Haar raster and picture of every layout and wrong command lines. (The tools' report
+# blocks, tables and messages: the engine tests; --no: pansharpen.sh; Ctrl-C: reliability.sh.)
 # Usage: assess.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
 
@@ -34,12 +34,6 @@ cmp -s "$E/ms_SemiVariance.txt" "$WORK/red_SemiVariance.txt" && pass || fail "ba
 expect_status "wrong file size" 1 $?
 expect_stderr "wrong file size" "$WORK/err.txt" "Check the file size of the input image."
 check "wrong file size report" ends_with "$WORK/out.txt" $'Image Size:\t3136 pixels\r\nUnsucessful\r\n\r\n'
-
-# Existing outputs: --no declines (status 1) after the question on standard error.
-"$CLI" semivariance --input "$E/pan.img" --max-lag 10 --no --quiet --log "$WORK/no.log" 2>"$WORK/err.txt"
-expect_status "declined overwrite" 1 $?
-expect_stderr "declined overwrite" "$WORK/err.txt" "$T already exists.
-Do you want to overwrite?"
 
 # Statistics of an Idrisi32 band.
 "$CLI" stats --input "$I/pan.rst" --level 2 --yes --quiet --log "$WORK/stats.log" 2>"$WORK/err.txt"

@@ -78,4 +78,11 @@ printf '1 1\n1\nnot used\n%s\n%s\n%s\n%s\n%s\n' "$T/blue8.tif" "$T/green8.tif" "
 "$CLI" combine8 --blue "$WORK/combine8.bif" --quiet --log "$WORK/combine8.log" 2>/dev/null
 check "8-bit combine batch writes only its picture" [ -s "$WORK/k.bmp" ] && [ ! -e "$WORK/k.tif" ]
 
+# --method auto ranks one scene: a batch file is refused before any job runs.
+{ echo "1 1"; single 1 auto; } >"$WORK/auto.bif"
+"$CLI" pansharpen --pan "$WORK/auto.bif" --method auto --yes --quiet --log "$WORK/auto.log" 2>"$WORK/err.txt"
+check "auto batch: status 1" [ $? = 1 ]
+check "auto batch: message" grep -q 'chooses the method of one scene' "$WORK/err.txt"
+check "auto batch: nothing written" [ ! -e "$WORK/auto.bmp" ]
+
 finish

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end checks of `lumesta-cli combine` and `combine8` on generated bands: every input
 # layout gives the same picture, exit statuses, standard error lines, the report on standard
-# output, overwrite answers, wrong command lines, and GeoTIFF inputs when the shared scenes exist.
-# (The report block, stretches and messages: the engine tests; Ctrl-C: reliability.sh.)
+# output, wrong command lines, and GeoTIFF inputs when the shared scenes exist. (The report
+# block, stretches and messages: the engine tests; --no: pansharpen.sh; Ctrl-C: reliability.sh.)
 # Usage: combine.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
 same() { if cmp -s "$2" "$3"; then pass; else fail "$1: $2 differs from $3"; fi; }
@@ -30,12 +30,6 @@ G=$WORK/s/generic
     --bmp "$WORK/generic.bmp" --quiet --log "$WORK/g.log" 2>/dev/null
 expect_status "generic" 0 $?
 same "generic" "$WORK/generic.bmp" "$E/green_Composite.bmp"
-
-# An existing picture: --no declines (status 1, the question on standard error).
-"$CLI" combine --blue "$E/green.img" --green "$E/red.img" --red "$E/nir.img" --no --quiet --log "$WORK/no.log" 2>"$WORK/err.txt"
-expect_status "declined overwrite" 1 $?
-expect_stderr "declined overwrite" "$WORK/err.txt" "$E/green_Composite.bmp already exists.
-Do you want to overwrite?"
 
 # 8-bit bands: every layout gives the same picture; the 3-band group is refused.
 B=$WORK/b

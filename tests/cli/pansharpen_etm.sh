@@ -32,9 +32,6 @@ G=$WORK/s/generic
 check "generic finishes" [ $? = 0 ]
 check "generic equals ENVI" cmp -s "$G/blue.raw_Fused" "$E/blue_Fused.img"
 
-"$CLI" pansharpen-etm --pan "$E/pan.img" --blue "$E/blue.img" --green "$E/green.img" --red "$E/red.img" \
-    --no --quiet >/dev/null 2>&1
-check "declined overwrite stops" [ $? = 1 ]
 "$CLI" pansharpen-etm --pan "$E/pan.img" --blue "$E/blue.img" --filter-bands red >/dev/null 2>&1
 check "--filter-bands needs a filter" [ $? = 2 ]
 

@@ -16,8 +16,9 @@ mkdir -p "$T"
     "$G/red.raw" "$G/nir.raw" || exit 1
 
 declare -A LABEL=([gsa]="Adaptive Gram-Schmidt (GSA)" [glp-hpm]="MTF-GLP-HPM" [awlp]="AWLP"
-                  [brovey]="Weighted Brovey")
-for method in gsa glp-hpm awlp brovey; do
+                  [brovey]="Weighted Brovey" [glp-ebp]="MTF-GLP-EBP" [glp-fs]="MTF-GLP-FS"
+                  [bdsd-pc]="BDSD-PC")
+for method in gsa glp-hpm awlp brovey glp-ebp glp-fs bdsd-pc; do
     log=$WORK/$method.log
     "$CLI" pansharpen --pan "$E/pan.img" --blue "$E/blue.img" --green "$E/green.img" \
         --red "$E/red.img" --nir "$E/nir.img" --method "$method" --sensor quickbird \
@@ -50,6 +51,29 @@ for method in gsa glp-hpm awlp brovey; do
     check "$method: GeoTIFF" [ $? = 0 ]
     check "$method: GeoTIFF written" [ -n "$(ls "$T"/*"_$method"*.tif 2>/dev/null)" ]
 done
+
+# --method auto: the report names the choice and scores every classical method; the bands are
+# those of the chosen method named; a --filter after it is kept.
+"$CLI" pansharpen --pan "$E/pan.img" --blue "$E/blue.img" --green "$E/green.img" --red "$E/red.img" \
+    --nir "$E/nir.img" --method auto --sensor quickbird --suffix _auto --yes --quiet \
+    --log "$WORK/auto.log" 2>"$WORK/err.txt"
+check "auto: exit status 0" [ $? = 0 ]
+check "auto: nothing on stderr" [ ! -s "$WORK/err.txt" ]
+chosen=$(sed -n 's/^Method chosen by auto:\t\(.*\)\r$/\1/p' "$WORK/auto.log")
+check "auto: method line names the choice" grep -q $'^Pan-Sharpening Method:\t'"$chosen"$'\r$' "$WORK/auto.log"
+check "auto: one line per candidate" [ "$(grep -c $'^Auto candidate:\t.*\tERGAS [0-9.]*\tSAM [0-9.]*\tQ2n [0-9.]*\tSCC [0-9.]*\r$' "$WORK/auto.log")" = 9 ]
+for method in "${!LABEL[@]}"; do
+    [ "${LABEL[$method]}" = "$chosen" ] || continue
+    for band in blue green red nir; do
+        check "auto: $band as --method $method" cmp -s "$E/${band}_auto.img" "$E/${band}_$method.img"
+    done
+done
+"$CLI" pansharpen --pan "$E/pan.img" --blue "$E/blue.img" --green "$E/green.img" --red "$E/red.img" \
+    --nir "$E/nir.img" --method auto --filter detail --suffix _autod --yes --quiet \
+    --log "$WORK/autod.log" >/dev/null 2>&1
+check "auto: a filter after it is kept" grep -q $'^Spatial Filtering:\tDetail' "$WORK/autod.log"
+# Reading the inputs leaves nothing beside them.
+check "no side files beside the inputs" [ -z "$(ls "$E" "$T" "$WORK/s/envi4" | grep -i 'aux.xml')" ]
 
 # The sensor's gains change the MTF-matched methods (Blue: 0.34 for QuickBird, 0.30 generic).
 "$CLI" pansharpen --pan "$E/pan.img" --blue "$E/blue.img" --green "$E/green.img" --red "$E/red.img" \

@@ -16,14 +16,14 @@ MS="$E/blue.img $E/green.img $E/red.img $E/nir.img"
 
 run quality wald --pan "$E/pan.img" --ms $MS --sensor worldview2 --keep "$WORK/keep/deep"
 check "wald finishes" [ "$STATUS" = 0 ]
-check "only the table on stdout: names, which way is better, six methods, the note" \
-    [ "$(wc -l <"$WORK/out")" = 9 ]
+check "only the table on stdout: names, which way is better, nine methods, the note" \
+    [ "$(wc -l <"$WORK/out")" = 12 ]
 check "table header" grep -q '^method  *ERGAS  *SAM  *Q2n  *Q  *SCC  *Q_1  *Q_2  *Q_3  *Q_4$' "$WORK/out"
 check "which way is better" grep -q '^(better)  *lower  *lower  *higher  *higher  *higher' "$WORK/out"
 check "methods named as the dialog names them" \
-    [ "$(sed -n '3,8p' "$WORK/out" | sed -E 's/  +[0-9].*//' | sort | tr '\n' '|')" = \
-      "AWLP|Adaptive Gram-Schmidt (GSA)|MTF-GLP-HPM|Optimisation 1|Optimisation 2|Weighted Brovey|" ]
-numbers=$(cut -c"$(head -1 "$WORK/out" | awk '{print index($0, "ERGAS")}')"- "$WORK/out" | sed -n '3,8p' | tr -d '*')
+    [ "$(sed -n '3,11p' "$WORK/out" | sed -E 's/  +[0-9].*//' | sort | tr '\n' '|')" = \
+      "AWLP|Adaptive Gram-Schmidt (GSA)|BDSD-PC|MTF-GLP-EBP|MTF-GLP-FS|MTF-GLP-HPM|Optimisation 1|Optimisation 2|Weighted Brovey|" ]
+numbers=$(cut -c"$(head -1 "$WORK/out" | awk '{print index($0, "ERGAS")}')"- "$WORK/out" | sed -n '3,11p' | tr -d '*')
 check "rounded as people read them" \
     [ -z "$(awk '$1 !~ /^[0-9]+\.[0-9][0-9][0-9]$/ || $3 !~ /^[01]\.[0-9][0-9][0-9][0-9]$/' <<<"$numbers")" ]
 check "ranked by Q2n, best first" [ "$(awk '{print $3}' <<<"$numbers")" = "$(awk '{print $3}' <<<"$numbers" | sort -rn)" ]
@@ -36,7 +36,7 @@ check "--keep folder made with the degraded inputs and results" \
 cp "$WORK/out" "$WORK/wald.txt"
 run quality wald --pan "$E/pan.img" --ms $MS --sensor worldview2 --format csv
 check "CSV keeps the --method names and their order" \
-    [ "$(cut -d, -f1 "$WORK/out" | tr '\n' ' ')" = "method gsa glp-hpm awlp brovey 1 2 " ]
+    [ "$(cut -d, -f1 "$WORK/out" | tr '\n' ' ')" = "method gsa glp-hpm awlp brovey glp-ebp glp-fs bdsd-pc 1 2 " ]
 cp "$WORK/out" "$WORK/wald.csv"
 
 run quality wald --pan "$WORK/s/envi4/pan.img" --ms "$WORK/s/envi4/ms.img" --sensor worldview2

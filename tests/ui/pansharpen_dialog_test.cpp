@@ -47,23 +47,31 @@ private slots:
         QCOMPARE(dialog.Job().sensor, std::string("ikonos"));
         Choose(dialog.SensorList(), 0);
         QCOMPARE(dialog.Job().sensor, std::string("worldview2"));
-        // The list is the method table's rows in order, and its tooltip names every method.
+        // The list is the method table's rows in order, then "Best for this scene" (auto), and
+        // its tooltip names every method.
         QStringList labels;
         for (const FusionMethodRow& row : FusionMethods()) labels << row.label;
+        labels << "Best for this scene";
         QCOMPARE(ComboEntries(dialog.MethodList()), labels);
+        QVERIFY(dialog.MethodList()->toolTip().contains("|bdsd-pc|sacnn|auto"));
         QVERIFY(dialog.MethodList()->toolTip().contains("--method 1|2|gsa|glp-hpm|awlp|brovey"));
         // A detail-injection method turns the filter off; method 1 brings its filter back.
         Choose(dialog.MethodList(), 3);
         QCOMPARE(dialog.Job().method, FusionMethod::GlpHpm);
         QCOMPARE(dialog.Job().filterType, FilterType16::None);
         QCOMPARE(dialog.Job().filterFlags, (std::array<bool, 4>{}));
+        // "Best for this scene" leaves the choice to the run; a method chosen after it wins.
+        Choose(dialog.MethodList(), labels.size() - 1);
+        QVERIFY(dialog.Job().autoMethod.requested);
         Choose(dialog.MethodList(), 0);
+        QVERIFY(!dialog.Job().autoMethod.requested);
         QCOMPARE(dialog.Job().method, FusionMethod::Optimisation1);
         QCOMPARE(dialog.Job().filterType, FilterType16::Sharpen);
         QCOMPARE(dialog.Job().filterFlags, (std::array<bool, 4>{false, true, true, false}));
 
-        // Every method: Resampling shows what the report says.
-        for (int method = 0; method < dialog.MethodList()->count(); ++method) {
+        // Every method: Resampling shows what the report says ("Best for this scene" becomes a
+        // method only when the run starts).
+        for (int method = 0; method + 1 < dialog.MethodList()->count(); ++method) {
             Choose(dialog.MethodList(), method);
             FakeHost report;
             RunLog log(counters, report);

@@ -161,14 +161,6 @@ TEST_F(EtmRunTest, MultiBandFileWithTheWrongLengthIsRefused)
     EXPECT_THAT(host.Log(), EndsWith("File Size:\t\t196618 bytes\r\n\r\n\r\nUnsuccessful\r\n"));
 }
 
-TEST_F(EtmRunTest, SameNamesAreAllowedOnlyInBatchMode)
-{
-    EtmJob job = WriteAndBrowse(dir.Path(), MakeScene8(512, 512));
-    job.selection[2] = job.selection[1];
-    EXPECT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("Input images should not have the same name."));
-}
-
 TEST_F(EtmRunTest, ImplausibleCoefficientsAndCancelRemoveEveryOutput)
 {
     Scene8 scene = MakeScene8(512, 512);

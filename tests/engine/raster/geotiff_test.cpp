@@ -5,10 +5,7 @@
 #include <geovalues.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <tiffio.h>
-#include <unistd.h>
 #include <xtiffio.h>
 
 #include <cstdint>
@@ -17,6 +14,7 @@
 #include <vector>
 
 #include "tests/engine/raster/shared_scenes.h"
+#include "tests/support/child_process.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/geotiff_builder.h"
 #include "tests/support/temp_dir.h"
@@ -164,23 +162,6 @@ TEST_F(GeoTiffTest, TiledBrokenAndMissingInputsEndInTheirMessageAndLeaveNoRawFil
     }
 }
 
-// Runs the extraction in a child process; true when it failed with the reading message, and
-// peakKiB tells the child's peak resident memory.
-bool ExtractionRefusedInChild(const std::string& tiff, const std::string& raw, long& peakKiB)
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        testing::FakeHost host;
-        const int result = ExtractGeoTiff(tiff, raw, host);
-        ::_exit(result == 0 && host.Messages() == std::vector<std::string>{kReadError} ? 0 : 1);
-    }
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(child, &status, 0, &usage);
-    peakKiB = usage.ru_maxrss;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 // One strip declared over 60000 x 40000 samples holding 16 bytes, whatever byte count it states.
 TEST_F(GeoTiffTest, HugeDeclaredStripsFailWithTheReadingMessageAndLittleMemory)
 {
@@ -188,9 +169,13 @@ TEST_F(GeoTiffTest, HugeDeclaredStripsFailWithTheReadingMessageAndLittleMemory)
         for (const std::uint16_t compression : {COMPRESSION_NONE, COMPRESSION_ADOBE_DEFLATE}) {
             testing::WriteFileBytes(dir.File("huge.tif"),
                                     testing::CraftedStripTiff(60000, 40000, byteCount, compression));
-            long peakKiB = 0;
-            EXPECT_TRUE(ExtractionRefusedInChild(dir.File("huge.tif"), dir.File("huge.raw"), peakKiB))
-                << byteCount << " " << compression;
+            // Refused with the reading message, in a child process.
+            const long peakKiB = testing::PeakKiBInChild([this] {
+                testing::FakeHost child;
+                return ExtractGeoTiff(dir.File("huge.tif"), dir.File("huge.raw"), child) == 0 &&
+                       child.Messages() == std::vector<std::string>{kReadError};
+            });
+            EXPECT_GE(peakKiB, 0) << byteCount << " " << compression;
             EXPECT_LT(peakKiB, 256 * 1024) << byteCount << " " << compression;
             EXPECT_FALSE(testing::Exists(dir.File("huge.raw")));
         }

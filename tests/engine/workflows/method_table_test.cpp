@@ -59,10 +59,11 @@ TEST(MethodTableTest, AddedRowReachesTheMethodOptionItsUsageAndHelp)
     for (OptionDef& def : tool.options) {
         if (def.name == "--method") def = MethodOption(table).def;
     }
-    EXPECT_NE(UsageText(tool).find("[--method 1|2|gsa|glp-hpm|awlp|brovey|sacnn|ridge-x|learned-x]"),
+    EXPECT_NE(UsageText(tool).find("[--method 1|2|gsa|glp-hpm|awlp|brovey|glp-ebp|glp-fs|bdsd-pc|"
+                                   "sacnn|ridge-x|learned-x|auto]"),
               std::string::npos);
     const std::string help = MethodOption(table).def.help;
-    EXPECT_NE(help.find(", ridge-x (ridge test), learned-x (learned test). The last seven default "
+    EXPECT_NE(help.find(", ridge-x (ridge test), learned-x (learned test). The last ten default "
                         "to --filter none."),
               std::string::npos)
         << help;
@@ -85,8 +86,8 @@ TEST(MethodTableTest, WaldRunsEveryClassicalMethodAndLearnedOnesOnlyWhenNamed)
     FakeHost host;
     std::vector<const FusionMethodEntry*> chosen;
     ASSERT_TRUE(SelectFusionMethods(4, 4, {}, host, chosen, registry));
-    EXPECT_THAT(NamesOf(chosen),
-                ElementsAre("gsa", "glp-hpm", "awlp", "brovey", "ridge-x", "1", "2"));
+    EXPECT_THAT(NamesOf(chosen), ElementsAre("gsa", "glp-hpm", "awlp", "brovey", "glp-ebp",
+                                             "glp-fs", "bdsd-pc", "ridge-x", "1", "2"));
     ASSERT_TRUE(SelectFusionMethods(4, 4, {"learned-x", "1"}, host, chosen, registry));
     EXPECT_THAT(NamesOf(chosen), ElementsAre("learned-x", "1"));
     // The Landsat tool's three bands at ratio 2 take the optimisation methods only.

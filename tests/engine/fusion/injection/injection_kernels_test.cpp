@@ -197,7 +197,7 @@ double Nearest(double value, double lowest, double highest)
     return std::nearbyint(std::clamp(value, lowest, highest));
 }
 
-TEST(InjectionKernelsTest, FormulasRoundEveryColumnAlikeWhereverTheVectorPartEnds)
+TEST(InjectionKernelsTest, FormulasGiveEveryColumnAlikeWhereverTheVectorPartEnds)
 {
     // Halves (ties), values beyond the 16-bit range, zero and negative denominators.
     const double band[] = {2.5, 3.5, -2.5, 40000, -40000, 100, 7, 0, 12.25, -0.5, 1e300, 5};
@@ -220,8 +220,6 @@ TEST(InjectionKernelsTest, FormulasRoundEveryColumnAlikeWhereverTheVectorPartEnd
             in.gain = 0.75;
             double fused[12] = {};
             formula(in, width, fused);
-            std::int16_t out[12] = {};
-            StoreFusedRow(SampleType::Int16, fused, width, out);
             for (std::int64_t c = 0; c < width; ++c) {
                 const double m = band[c];
                 double value = 0;
@@ -236,8 +234,6 @@ TEST(InjectionKernelsTest, FormulasRoundEveryColumnAlikeWhereverTheVectorPartEnd
                     value = shared[c] > 0 ? m * pan[c] / shared[c] : m;
                 }
                 ASSERT_TRUE(SameBits(fused[c], value)) << which << " " << width << " " << c;
-                EXPECT_EQ(out[c], Nearest(value, -32768, 32767))
-                    << which << " " << width << " " << c;
             }
         }
     }

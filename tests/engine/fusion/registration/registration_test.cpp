@@ -1,7 +1,6 @@
-// Registration: known shifts found to a tenth of a pan pixel on the shared real scene and on
-// generated scenes (whole and fractional pan pixels, geometric, independent of any decimation's
-// phase), the Wald protocol's own offset, and the estimates that must not be applied with their
-// reasons.
+// Registration: known shifts found on generated scenes (whole and fractional pan pixels,
+// geometric, independent of any decimation's phase), the Wald protocol's own offset, and the
+// estimates that must not be applied with their reasons. (Real scenes: the end-to-end scripts.)
 
 #include "fusion/registration/registration.h"
 
@@ -14,8 +13,6 @@
 #include "fusion/registration/register_choice.h"
 #include "fusion/registration/run_registration.h"
 #include "imaging/mtf_filter.h"
-#include "raster/image_open.h"
-#include "tests/engine/raster/shared_scenes.h"
 
 namespace lumesta {
 namespace {
@@ -82,36 +79,6 @@ private:
         return m_bands[band][static_cast<std::size_t>(y) * d.width + x];
     }
     std::vector<std::vector<float>> m_bands;
-};
-
-// A window of another source: pixel (x, y) is the inner's (x0 + x, y0 + y).
-class CropSource : public RasterSource {
-public:
-    CropSource(std::unique_ptr<RasterSource> inner, int x0, int y0, int width, int height)
-        : m_inner(std::move(inner)), m_x0(x0), m_y0(y0)
-    {
-        m_description = m_inner->Description();
-        m_description.width = width;
-        m_description.height = height;
-        m_description.availableRows = height;
-    }
-    bool ReadWindow(int band, const SampleWindow& w, float* out,
-                    const std::atomic<bool>* cancel) override
-    {
-        SampleWindow moved = w;
-        moved.x0 += m_x0;
-        moved.y0 += m_y0;
-        return m_inner->ReadWindow(band, moved, out, cancel);
-    }
-    std::optional<double> ReadValue(int band, int x, int y) override
-    {
-        return m_inner->ReadValue(band, m_x0 + x, m_y0 + y);
-    }
-
-private:
-    std::unique_ptr<RasterSource> m_inner;
-    int m_x0;
-    int m_y0;
 };
 
 // A ground of Gaussian blobs whose pixels are their exact areal means, so that an image of it
@@ -256,39 +223,6 @@ RegistrationEstimate Estimate(RasterSource& pan, RasterSource& ms, int grid = 0)
     return estimate.value_or(RegistrationEstimate{});
 }
 
-// The shared scene is an aligned real pair: cutting the first k pan columns (rows) and the
-// last MS column (row) moves the MS exactly k pan pixels left (up).
-TEST(RegistrationTest, FindsWholePixelCutsOfTheSharedSceneInEachAxis)
-{
-    const std::string scenes = testing::SharedScenesFolder();
-    if (scenes.empty()) GTEST_SKIP() << "the shared scenes are absent";
-    const std::string folder = scenes + "ps16/envi/";
-    for (const bool across : {true, false}) {
-        for (int k = 0; k <= 3; ++k) {
-            std::string error;
-            CropSource pan(OpenRaster(folder + "pan.img", {}, error), across ? k : 0, across ? 0 : k,
-                           across ? 768 - k : 768, across ? 640 : 640 - k);
-            std::vector<std::unique_ptr<RasterSource>> bands;
-            for (const char* band : {"blue", "green", "red", "nir"}) {
-                bands.push_back(
-                    std::make_unique<CropSource>(OpenRaster(folder + band + ".img", {}, error), 0, 0,
-                                                 across ? 191 : 192, across ? 160 : 159));
-            }
-            const auto ms = StackSources(std::move(bands), "MS");
-            RegistrationInputs inputs;
-            inputs.pan = {&pan, 0};
-            inputs.ms = BandsOf(*ms);
-            inputs.msGains = {0.35, 0.35, 0.35, 0.27};
-            const auto estimate = Estimated(inputs);
-            ASSERT_TRUE(estimate.has_value());
-            SCOPED_TRACE((across ? "columns cut: " : "rows cut: ") + std::to_string(k));
-            EXPECT_TRUE(estimate->applicable) << estimate->reason;
-            EXPECT_NEAR(estimate->dx, across ? -k : 0, 0.1);
-            EXPECT_NEAR(estimate->dy, across ? 0 : -k, 0.1);
-        }
-    }
-}
-
 // The estimate is the offset beyond the placement (georeferencing may put the MS's origin at a
 // fraction of a pan pixel, or outside the pan).
 TEST(RegistrationTest, FindsFractionalShiftsOfGeneratedScenesAtEveryRatioAndPlacement)
@@ -340,20 +274,12 @@ TEST(RegistrationTest, AWaldDegradedPairMeasuresThreeEighthsOfAReducedPanPixel)
     }
 }
 
+// (A featureless scene and its reason: the end-to-end scripts.)
 TEST(RegistrationTest, ScenesThatShowNoShiftAreNotAppliedWithTheReason)
 {
-    BufferSource flatPan(512, 384, {std::vector<float>(512 * 384, 700.0f)});
-    BufferSource flatMs(128, 96,
-                        {std::vector<float>(128 * 96, 300.0f), std::vector<float>(128 * 96, 200.0f),
-                         std::vector<float>(128 * 96, 100.0f)});
-    RegistrationEstimate estimate = Estimate(flatPan, flatMs);
-    EXPECT_FALSE(estimate.applicable);
-    EXPECT_EQ(estimate.reason, "the scene is featureless");
-    EXPECT_EQ(estimate.confidence, 0.0);
-
     BufferSource noisePan(512, 384, {Noise(512, 384, 1)});
     BufferSource noiseMs(128, 96, {Noise(128, 96, 2), Noise(128, 96, 3), Noise(128, 96, 4)});
-    estimate = Estimate(noisePan, noiseMs);
+    RegistrationEstimate estimate = Estimate(noisePan, noiseMs);
     EXPECT_FALSE(estimate.applicable);
     EXPECT_EQ(estimate.reason, "low confidence (" + DecimalText(estimate.confidence) + ")");
     EXPECT_LT(estimate.confidence, 0.25);
@@ -520,7 +446,7 @@ TEST(RegistrationTest, RegisterValuesAreAutoOffOrTwoNumbers)
 
 // A run places the MS so that its pixels' centres land on their blocks' centres on the
 // upsampling's grid (sample j on pan pixel ratio · j + ratio / 2): at the estimate or the offset
-// given, beyond the georeferenced placement.
+// given, beyond the georeferenced placement; off keeps the placement as it is.
 TEST(RegistrationTest, RunsPlaceTheMsOnTheUpsamplingGrid)
 {
     Pair pair = GeneratedPair(512, 384, 4, 0.3, -1.7);
@@ -541,6 +467,10 @@ TEST(RegistrationTest, RunsPlaceTheMsOnTheUpsamplingGrid)
         run = RegisterRun(inputs, RegisterChoice{RegisterMode::Given, 2.0, -0.5}, -8.0, 0.0, never);
         EXPECT_DOUBLE_EQ(run.shiftX, aligned + (2.0 - 8.0) / ratio) << ratio;
         EXPECT_DOUBLE_EQ(run.shiftY, aligned - 0.5 / ratio) << ratio;
+        run = RegisterRun(inputs, RegisterChoice{RegisterMode::Off, 2.0, -0.5}, -8.0, 0.0, never);
+        EXPECT_DOUBLE_EQ(run.shiftX, -8.0 / ratio) << ratio;
+        EXPECT_EQ(run.shiftY, 0.0);
+        EXPECT_EQ(run.reportLine, "");
     }
 }
 
