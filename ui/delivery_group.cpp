@@ -60,6 +60,8 @@ DeliveryGroup::DeliveryGroup(QWidget* parent) : QGroupBox("Delivery", parent)
     m_register->addItems({"Auto", "Off", "Given"});
     m_dx = NumberField(this);
     m_dy = NumberField(this);
+    m_dx->setPlaceholderText("DX (right)");
+    m_dy->setPlaceholderText("DY (down)");
     m_check = new QPushButton("Check alignment", this);
     m_check->setAutoDefault(false);
     m_alignment = new QLabel(this);
@@ -67,21 +69,27 @@ DeliveryGroup::DeliveryGroup(QWidget* parent) : QGroupBox("Delivery", parent)
     m_alignment->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel("Output format", this), 0, 0);
+    // Buddies and letters set here: a control disabled at the first show has no place in the
+    // focus order the other labels take theirs from.
+    auto* formatLabel = new QLabel("&Output format", this);
+    formatLabel->setBuddy(m_format);
+    auto* noDataLabel = new QLabel("No &data", this);
+    noDataLabel->setBuddy(m_noData);
+    auto* registerLabel = new QLabel("MS o&ffset", this);
+    registerLabel->setBuddy(m_register);
+    grid->addWidget(formatLabel, 0, 0);
     auto* formatRow = new QHBoxLayout;
     formatRow->addWidget(m_format);
     formatRow->addSpacing(16);
-    formatRow->addWidget(new QLabel("No data", this));
+    formatRow->addWidget(noDataLabel);
     formatRow->addWidget(m_noData);
     formatRow->addWidget(m_noDataValue);
     formatRow->addStretch();
     grid->addLayout(formatRow, 0, 1);
-    grid->addWidget(new QLabel("Registration", this), 1, 0);
+    grid->addWidget(registerLabel, 1, 0);
     auto* registerRow = new QHBoxLayout;
     registerRow->addWidget(m_register);
-    registerRow->addWidget(new QLabel("DX", this));
     registerRow->addWidget(m_dx);
-    registerRow->addWidget(new QLabel("DY", this));
     registerRow->addWidget(m_dy);
     registerRow->addStretch();
     registerRow->addWidget(m_check);
