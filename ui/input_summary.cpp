@@ -65,7 +65,7 @@ std::optional<RasterDescription> DescribeInput(const std::string& path, std::str
     error.clear();
     if (path.empty()) return std::nullopt;
     if (NeedsMatrixSize(path)) {
-        error = "headerless matrix: its size is typed below";
+        error = "headerless matrix: its size comes from the Width and Height fields";
         return std::nullopt;
     }
     const std::unique_ptr<RasterSource> source = OpenRaster(path, MatrixSize{}, error);
