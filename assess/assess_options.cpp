@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "assess/assess_browse.h"
+#include "raster/no_data_choice.h"
 
 namespace lumesta {
 
@@ -118,6 +119,25 @@ OptionTable<Job> MakeTable(const char* name, const char* summary, const char* de
     return table;
 }
 
+// --nodata V|none: samples of that value take no part (none: every sample counts).
+template <typename Job>
+OptionRow<Job> NoDataRow(const char* help)
+{
+    OptionRow<Job> row{TextOption("--nodata", "V|none", help, "none"),
+                       [](Job& job, const OptionUse& use) {
+                           const std::optional<NoDataChoice> choice =
+                               ParseNoDataChoice(use.Text());
+                           if (!choice) {
+                               return WrongCommandLine(use.def.name + " takes a number or none");
+                           }
+                           job.noData.reset();
+                           if (!choice->none) job.noData = choice->value;
+                           return Applied();
+                       }};
+    row.def.checkedWhenSet = true;
+    return row;
+}
+
 OptionTable<SemivarianceJob> MakeSemivarianceTable()
 {
     auto table = MakeTable<SemivarianceJob>("semivariance", "Geostatistical Semivariance",
@@ -129,6 +149,8 @@ OptionTable<SemivarianceJob> MakeSemivarianceTable()
     table.rows.push_back(maxLag);
     table.rows.push_back(
         TextOutputRow(&SemivarianceJob::outputPath, "the input name + _SemiVariance.txt"));
+    table.rows.push_back(NoDataRow<SemivarianceJob>(
+        "The value marking no data: pairs holding it take no part in the sums or the counts."));
     return table;
 }
 
@@ -145,6 +167,9 @@ OptionTable<ImageStatsJob> MakeImageStatsTable()
     table.rows.push_back(
         TextOutputRow(&ImageStatsJob::outputPath, "the input name + _ImageStats.txt"));
     table.rows.back().def.newLine = true;
+    table.rows.push_back(NoDataRow<ImageStatsJob>(
+        "The value marking no data: those samples take no part, and a block of a higher level "
+        "averages its valid samples only."));
     return table;
 }
 

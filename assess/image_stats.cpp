@@ -56,7 +56,8 @@ std::int64_t ProgressTotal(const ImageStatsJob& job)
 // message) on a failed read, Cancelled on Cancel.
 template <typename T>
 RunOutcome WalkBand(const AssessBandStrips& strips, const std::vector<LevelSize>& sizes,
-                    ProgressCounter& counter, const LevelPyramid::LineSink& sink, Host& host)
+                    const std::optional<double>& noData, ProgressCounter& counter,
+                    const LevelPyramid::LineSink& sink, Host& host)
 {
     const int width = sizes[0].width;
     const int height = sizes[0].height;
@@ -76,6 +77,11 @@ RunOutcome WalkBand(const AssessBandStrips& strips, const std::vector<LevelSize>
             if (!counter.AdvanceBy(width)) return RunOutcome::Cancelled;
             for (int j = 0; j < width; ++j) {
                 line[static_cast<std::size_t>(j)] = static_cast<float>(samples[j]);
+            }
+            if (noData) {  // no data is NaN from here on
+                for (int j = 0; j < width; ++j) {
+                    if (samples[j] == *noData) line[static_cast<std::size_t>(j)] = std::nanf("");
+                }
             }
             if (!pyramid.TakeBaseLine(line.data(), counter, sink)) return RunOutcome::Cancelled;
         }
@@ -99,8 +105,8 @@ RunOutcome ComputeLevels(const ImageStatsJob& job, SampleKind kind, RunProgress&
     ProgressCounter counter(progress, ProgressTotal(job));
     const auto walk = [&](const LevelPyramid::LineSink& sink) {
         return kind == SampleKind::Bits16
-                   ? WalkBand<std::int16_t>(strips, sizes, counter, sink, host)
-                   : WalkBand<std::uint8_t>(strips, sizes, counter, sink, host);
+                   ? WalkBand<std::int16_t>(strips, sizes, job.noData, counter, sink, host)
+                   : WalkBand<std::uint8_t>(strips, sizes, job.noData, counter, sink, host);
     };
     RunOutcome outcome = walk([&](int level, const float* line, int width) {
         levels[static_cast<std::size_t>(level)].TakeFirst(line, width);

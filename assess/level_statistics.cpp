@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <system_error>
 #include <thread>
 
@@ -108,14 +109,16 @@ LevelAccumulator::~LevelAccumulator() = default;
 LevelAccumulator::LevelAccumulator(LevelAccumulator&&) noexcept = default;
 LevelAccumulator& LevelAccumulator::operator=(LevelAccumulator&&) noexcept = default;
 
+// No data arrives as NaN and takes no part.
 void LevelAccumulator::TakeFirst(const float* x, std::int64_t count)
 {
     for (std::int64_t i = 0; i < count; ++i) {
+        if (std::isnan(x[i])) continue;
         m_sum += x[i];
         if (x[i] >= m_maximum) m_maximum = x[i];
         if (x[i] <= m_minimum) m_minimum = x[i];
+        ++m_count;
     }
-    m_count += count;
 }
 
 void LevelAccumulator::StartSecondWalk()
@@ -149,6 +152,7 @@ void LevelAccumulator::SumBlock()
     PowersOfDeviations(m_block.data(), block, m_mean, cubes.data(), fourths.data(), m_caches);
     for (std::size_t i = 0; i < m_blockFill; ++i) {
         const float value = m_block[i];
+        if (std::isnan(value)) continue;
         m_squares += (value - m_mean) * (value - m_mean);
         m_cubes += cubes[i];
         m_fourths += fourths[i];
@@ -181,6 +185,19 @@ LevelSize NextLevelSize(LevelSize size)
     return {halfWidth + size.width % 2, halfHeight + size.height % 2};
 }
 
+// The mean of a block's valid samples (no data is NaN); NaN when none is valid.
+float ValidMean(std::initializer_list<float> samples)
+{
+    double sum = 0.0;
+    int valid = 0;
+    for (const float sample : samples) {
+        if (std::isnan(sample)) continue;
+        sum += sample;
+        ++valid;
+    }
+    return valid > 0 ? static_cast<float>(sum / valid) : std::nanf("");
+}
+
 bool BuildNextLevelLine(const float* even, const float* odd, int width, float* y,
                         ProgressCounter& counter)
 {
@@ -194,11 +211,20 @@ bool BuildNextLevelLine(const float* even, const float* odd, int width, float* y
             sum += odd[2 * j];
             sum += odd[2 * j + 1];
             y[j] = static_cast<float>(0.25 * sum);
+            if (std::isnan(y[j])) {
+                y[j] = ValidMean({even[2 * j], even[2 * j + 1], odd[2 * j], odd[2 * j + 1]});
+            }
         }
-        if (width % 2 != 0) y[w2] = static_cast<float>(0.5 * (odd[width - 1] + even[width - 1]));
+        if (width % 2 != 0) {
+            y[w2] = static_cast<float>(0.5 * (odd[width - 1] + even[width - 1]));
+            if (std::isnan(y[w2])) y[w2] = ValidMean({odd[width - 1], even[width - 1]});
+        }
         return true;
     }
-    for (int j = 0; j < w2; ++j) y[j] = static_cast<float>(0.5 * (even[2 * j + 1] + even[2 * j]));
+    for (int j = 0; j < w2; ++j) {
+        y[j] = static_cast<float>(0.5 * (even[2 * j + 1] + even[2 * j]));
+        if (std::isnan(y[j])) y[j] = ValidMean({even[2 * j + 1], even[2 * j]});
+    }
     if (width % 2 != 0) y[w2] = even[width - 1];
     return true;
 }

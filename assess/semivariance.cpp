@@ -1,6 +1,7 @@
 #include "assess/semivariance.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -125,6 +126,81 @@ RunOutcome WalkBand(const AssessBandStrips& band, const SemivarianceJob& job, Ru
     return RunOutcome::Finished;
 }
 
+// The sums and counts of the pairs whose samples are both valid, for every orientation and lag,
+// taken pair by pair in pair order (lines from the top, within a line from the left).
+template <typename T>
+class ValidPairSums {
+public:
+    ValidPairSums(int width, int height, int maxLag, double noData)
+        : m_width(width), m_height(height), m_maxLag(maxLag), m_noData(noData),
+          m_sums(static_cast<std::size_t>(4 * maxLag), 0.0),
+          m_pairs(static_cast<std::size_t>(4 * maxLag), 0)
+    {
+    }
+
+    // As PairSumStream::Add: the pairs whose first sample lies in lines [first, first + lines).
+    void Add(const T* window, int windowFirst, int /*windowLines*/, int first, int lines)
+    {
+        for (int o = 0; o < 4; ++o) {
+            for (int lag = 1; lag <= m_maxLag; ++lag) {
+                const PairRows rows = PairRowsOf(static_cast<Orientation>(o), m_width, m_height, lag);
+                const std::size_t unit = static_cast<std::size_t>(o * m_maxLag + lag - 1);
+                for (int i = first; i < std::min(first + lines, rows.rows); ++i) {
+                    const T* a = window + static_cast<std::int64_t>(i - windowFirst) * m_width + rows.first;
+                    const T* b = window + static_cast<std::int64_t>(i + rows.rowStep - windowFirst) * m_width +
+                                 rows.second;
+                    for (int j = 0; j < rows.count; ++j) {
+                        if (a[j] == m_noData || b[j] == m_noData) continue;
+                        const double d = static_cast<double>(a[j]) - static_cast<double>(b[j]);
+                        m_sums[unit] += d * d;
+                        ++m_pairs[unit];
+                    }
+                }
+            }
+        }
+    }
+    double SumOfSquares(Orientation orientation, int lag) const
+    {
+        return m_sums[static_cast<std::size_t>(static_cast<int>(orientation) * m_maxLag + lag - 1)];
+    }
+    std::int64_t Pairs(Orientation orientation, int lag) const
+    {
+        return m_pairs[static_cast<std::size_t>(static_cast<int>(orientation) * m_maxLag + lag - 1)];
+    }
+
+private:
+    int m_width, m_height, m_maxLag;
+    double m_noData;
+    std::vector<double> m_sums;
+    std::vector<std::int64_t> m_pairs;
+};
+
+// With no data: one walk over the band, each lag's pairs counted and summed where both samples
+// are valid; a lag without a valid pair has no semivariance (not a number).
+template <typename T>
+RunOutcome ComputeValidPairs(const SemivarianceJob& job, const AssessBandStrips& band,
+                             RunProgress& progress, std::vector<T>& window,
+                             SemivarianceTable& table, Host& host)
+{
+    ValidPairSums<T> sums(job.input.width, job.input.height, job.maxLag, *job.noData);
+    const RunOutcome outcome = WalkBand<T>(
+        band, job, progress,
+        [&](const T* w, int wf, int wl, int f, int l) { sums.Add(w, wf, wl, f, l); }, window,
+        host);
+    if (outcome != RunOutcome::Finished) return outcome;
+    for (int o = 0; o < 4; ++o) {
+        const auto orientation = static_cast<Orientation>(o);
+        for (int lag = 1; lag <= job.maxLag; ++lag) {
+            const std::int64_t pairs = sums.Pairs(orientation, lag);
+            table.pairs[o][lag - 1] = pairs;
+            table.gamma[o][lag - 1] = pairs > 0 ? sums.SumOfSquares(orientation, lag) /
+                                                      static_cast<double>(2 * pairs)
+                                                : std::nan("");
+        }
+    }
+    return RunOutcome::Finished;
+}
+
 // Reads the band a strip at a time in its native sample type and fills the table; a second
 // walk only when some sum needs pair order.
 template <typename T>
@@ -141,6 +217,13 @@ RunOutcome ReadAndCompute(const SemivarianceJob& job, SampleKind kind, RunProgre
         return RunOutcome::Stopped;
     }
     StartAssessProgress(progress);
+    if (job.noData) {
+        const RunOutcome outcome = ComputeValidPairs<T>(job, band, progress, window, table, host);
+        if (outcome != RunOutcome::Finished) {
+            log.Append(outcome == RunOutcome::Cancelled ? kAssessCancelled : kAssessUnsuccessful);
+        }
+        return outcome;
+    }
     PairSumStream<T> sums(width, height, job.maxLag);
     RunOutcome outcome = WalkBand<T>(band, job, progress,
                                      [&](const T* w, int wf, int wl, int f, int l) { sums.Add(w, wf, wl, f, l); },

@@ -5,6 +5,7 @@
 // (combine_run.h).
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,9 @@ struct BandCombinationJob {
     // "For inputs in GeoTIFF, also produce a composite in this format?"
     bool geoTiffOutput = false;
     StretchParams stretch;
+    // --nodata: samples of this value in any band are no data (left out of the stretch, black
+    // in the picture); none unless asked for.
+    std::optional<double> noData;
 
     bool batchMode = false;
     std::string batchPath;  // the .bif file chosen with the Blue browse

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cmath>
 
 #include "batch/batch_job_rows.h"
 #include "composite/combine_browse.h"
 #include "imaging/stretch_options.h"
 #include "raster/file_name.h"
+#include "raster/no_data_choice.h"
 
 namespace lumesta {
 
@@ -147,7 +149,30 @@ std::vector<Row> OutputRows()
                 }};
     geoTiff.def.newLine = true;
     geoTiff.def.notWithBatch = true;
-    return {width, height, bmp, geoTiff};
+    Row noData{TextOption("--nodata", "V|none",
+                          "The value marking no data in the bands: left out of the stretch, "
+                          "black in the picture.",
+                          "none"),
+               [](BandCombinationJob& job, const OptionUse& use) {
+                   const std::optional<NoDataChoice> choice = ParseNoDataChoice(use.Text());
+                   if (!choice) return WrongCommandLine(use.def.name + " takes a number or none");
+                   job.noData.reset();
+                   if (choice->none) return Applied();
+                   const bool sixteen = job.depth == CombineDepth::Sixteen;
+                   const double low = sixteen ? -32768 : 0;
+                   const double high = sixteen ? 32767 : 255;
+                   const double value = choice->value;
+                   if (value != std::floor(value) || value < low || value > high) {
+                       use.host.ShowMessage("The no-data value is not a value of the bands' " +
+                                            std::string(sixteen ? "16" : "8") + "-bit samples.");
+                       return Stopped();
+                   }
+                   job.noData = value;
+                   return Applied();
+               }};
+    noData.def.checkedWhenSet = true;
+    noData.def.notWithBatch = true;
+    return {width, height, bmp, geoTiff, noData};
 }
 
 OptionTable<BandCombinationJob> MakeTable(CombineDepth depth)

@@ -1,6 +1,7 @@
 #include "composite/combine_steps.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <type_traits>
 #include <vector>
@@ -63,9 +64,47 @@ bool ReadExactly(const RawFile& file, std::int64_t offset, std::int64_t byteCoun
 // the memory of a run does not grow with the image.
 constexpr std::int64_t kChunkBytes = std::int64_t{4} << 20;
 
+// The cutoffs with no data: a pixel that is no data in any band counts in none of the
+// histograms (it is given the value 0, which the cutoffs do not count).
+template <typename Sample>
+StepResult ComputeMaskedCutoffsOf(CombineRunState& state)
+{
+    const StretchParams& stretch = state.job.stretch;
+    const auto marker = static_cast<Sample>(*state.job.noData);
+    const std::int64_t samples = state.width * state.height;
+    const std::int64_t chunk = std::min<std::int64_t>(samples, kChunkBytes / sizeof(Sample));
+    std::array<std::vector<Sample>, 3> bands;
+    std::vector<StretchHistogram> histograms;
+    for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
+        if (!TryAllocate(bands[b], chunk, state.host)) return StepResult::Failed;
+        histograms.emplace_back(sizeof(Sample) == 2 ? 2048 : 256);
+    }
+    const auto bytes = static_cast<std::int64_t>(sizeof(Sample));
+    for (std::int64_t first = 0; first < samples; first += chunk) {
+        const std::int64_t count = std::min(chunk, samples - first);
+        for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
+            if (!ReadExactly(*state.source[b], state.byteOffset[b] + first * bytes, count * bytes,
+                             bands[b].data(), state.host)) {
+                return StepResult::Failed;
+            }
+        }
+        for (std::int64_t i = 0; i < count; ++i) {
+            if (bands[0][i] != marker && bands[1][i] != marker && bands[2][i] != marker) continue;
+            for (auto& band : bands) band[i] = 0;
+        }
+        for (int b = kCompositeBlue; b <= kCompositeRed; ++b) histograms[b].Add(count, bands[b].data());
+        state.host.PumpPendingMessages();
+    }
+    for (int b = kCompositeBlue; b <= kCompositeRed; ++b) {
+        state.cutoffs[b] = histograms[b].Cutoffs(stretch.leftCutoff[b], stretch.rightCutoff[b]);
+    }
+    return StepResult::Ok;
+}
+
 template <typename Sample>
 StepResult ComputeCutoffsOf(CombineRunState& state)
 {
+    if (state.job.noData) return ComputeMaskedCutoffsOf<Sample>(state);
     const StretchParams& stretch = state.job.stretch;
     const std::int64_t samples = state.width * state.height;
     const std::int64_t chunk = std::min<std::int64_t>(samples, kChunkBytes / sizeof(Sample));
@@ -152,6 +191,14 @@ bool BuildRow(const CombineRunState& state, std::int64_t line, StripBuffers<Samp
         row[3 * x] = blueTable[static_cast<Index>(blue[x])];
         row[3 * x + 1] = greenTable[static_cast<Index>(green[x])];
         row[3 * x + 2] = redTable[static_cast<Index>(red[x])];
+    }
+    if (!state.job.noData) return true;
+    // A pixel that is no data in any band is black.
+    const auto marker = static_cast<Sample>(*state.job.noData);
+    for (std::int64_t x = 0; x < state.width; ++x) {
+        if (blue[x] == marker || green[x] == marker || red[x] == marker) {
+            row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = 0;
+        }
     }
     return true;
 }

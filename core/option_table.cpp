@@ -83,6 +83,7 @@ std::string CheckRequired(const OptionValues& values, const ToolOptions& tool)
     bool batch = false;
     for (const OptionDef& def : tool.options) {
         const auto text = values.Text(def.name);
+        if (!def.unlessGiven.empty() && values.Has(def.unlessGiven)) continue;
         if (def.need == Need::Required && !text) return def.name + " is required";
         if (def.need == Need::RequiredUnlessBatch && !text && !batch) {
             return def.name + " is required";

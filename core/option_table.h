@@ -67,6 +67,7 @@ struct OptionDef {
     // anything runs (its meaning depends on what the inputs gave).
     bool checkedWhenSet = false;
     Need need = Need::Optional;
+    std::string unlessGiven;    // a required option is not required when this one is given
     bool armsBatch = false;     // a batch file given here runs every job it lists
     bool notWithBatch = false;  // refused when a batch file is given
     std::string excludes;       // an option that may not be given together with this one

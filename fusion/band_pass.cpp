@@ -134,10 +134,23 @@ bool BandPass<T>::TakeRow(const T* row)
     return true;
 }
 
+// Zero is the histogram's background: no data counts as it.
+template <typename T>
+void BandPass<T>::Count(std::int64_t width, const T* row)
+{
+    if (!m_spec.noData) {
+        m_figures.histogram->Add(width, row);
+        return;
+    }
+    m_counted.assign(row, row + width);
+    std::replace(m_counted.begin(), m_counted.end(), *m_spec.noData, T{0});
+    m_figures.histogram->Add(width, m_counted.data());
+}
+
 template <typename T>
 bool BandPass<T>::SourceRow(const T* row)
 {
-    if (m_spec.histogram == HistogramPoint::BeforeFilters) m_figures.histogram->Add(m_spec.width, row);
+    if (m_spec.histogram == HistogramPoint::BeforeFilters) Count(m_spec.width, row);
     return Emit(0, row);
 }
 
@@ -161,7 +174,7 @@ bool BandPass<T>::Complete(const T* row)
             for (std::int64_t x = 0; x < width; ++x) out[x] = std::clamp<T>(out[x], 0, 2047);
         }
     }
-    if (m_spec.histogram == HistogramPoint::AfterFilters) m_figures.histogram->Add(width, out);
+    if (m_spec.histogram == HistogramPoint::AfterFilters) Count(width, out);
     if (m_spec.minMax && width > 0) {
         const auto [lowest, highest] = std::minmax_element(out, out + width);
         m_figures.minimum = m_haveMinMax ? std::min(m_figures.minimum, *lowest) : *lowest;

@@ -34,6 +34,8 @@ struct BandPassSpec {
     bool clip11Bit = false;           // ClipBand after the filters
     HistogramPoint histogram = HistogramPoint::None;
     bool minMax = false;
+    // Samples of this value are no data: the histogram leaves them out.
+    std::optional<T> noData;
 };
 
 template <typename T>
@@ -78,6 +80,7 @@ private:
     bool Emit(std::size_t stage, const T* row);
     bool Complete(const T* row);
     bool Flush();
+    void Count(std::int64_t width, const T* row);
 
     const RawFile* m_file;
     BandPassSpec<T> m_spec;
@@ -94,6 +97,7 @@ private:
     std::int64_t m_outRows = 0;
     bool m_haveMinMax = false;
     bool m_failed = false;
+    std::vector<T> m_counted;  // a row with its no data as background, for the histogram
 };
 
 // Walks the band already in file (width × height samples from offset 0), reading it a strip

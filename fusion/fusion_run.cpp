@@ -1,6 +1,9 @@
 #include "fusion/fusion_run.h"
 
 #include <ctime>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <new>
 #include <string>
 #include <vector>
@@ -8,6 +11,7 @@
 #include "core/run_files.h"
 #include "core/run_steps.h"
 #include "core/wait_cursor.h"
+#include "fusion/delivery/delivery_run.h"
 #include "fusion/etm_steps.h"
 #include "fusion/fusion_steps.h"
 #include "fusion/fusion_validation.h"
@@ -100,6 +104,43 @@ bool ValidateJob(EtmJob& job, Host& host)
     return ValidateEtmJob(job, host);
 }
 
+// The no-data value the fused bands are marked with: only the 16-bit tool's detail-injection
+// runs mark one.
+std::optional<double> FusedNoData(const PanSharpenJob& job)
+{
+    return job.msNoData;
+}
+std::optional<double> FusedNoData(const EtmJob& /*job*/)
+{
+    return std::nullopt;
+}
+
+// Declares value as the no-data value of a result header just written: ENVI's "data ignore
+// value", Idrisi32's flag value (defined as background). False when the header cannot be
+// rewritten.
+bool DeclareNoData(const std::string& header, bool envi, double value)
+{
+    std::ifstream in(header, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) return false;
+    in.close();
+    const std::string number = std::to_string(static_cast<long long>(value));
+    if (envi) {
+        text += "\r\ndata ignore value = " + number;
+    } else {
+        for (const auto& [from, to] :
+             {std::pair<std::string, std::string>{"flag value  : none", "flag value  : " + number},
+              {"flag def'n  : none", "flag def'n  : background"}}) {
+            const std::size_t at = text.find(from);
+            if (at != std::string::npos) text.replace(at, from.size(), to);
+        }
+    }
+    std::ofstream out(header, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    return out.good();
+}
+
 // Every file the run puts in place, in the order the overwrite question checks them.
 template <typename State>
 std::vector<std::string> OutputTargets(const State& state)
@@ -184,6 +225,12 @@ bool WriteResultHeaders(State& state)
                                          outputs.headers[band], values, state.host)) {
                 return false;
             }
+        }
+        const std::optional<double> noData = FusedNoData(job);
+        if (noData && outputs.kind != PanOutputKind::GeoTiff &&
+            !DeclareNoData(outputs.headers[band], outputs.kind != PanOutputKind::Idrisi, *noData)) {
+            state.host.ShowMessage(kWriteFailure);
+            return false;
         }
     }
     return true;
@@ -457,6 +504,7 @@ RunOutcome RunFusion(typename State::Job& job, RunCounters& counters, Host& host
 
 RunOutcome RunPanSharpen(PanSharpenJob& job, RunCounters& counters, Host& host)
 {
+    if (job.delivery.Active()) return RunDelivery(job, counters, host);
     return RunFusion<PanRunState>(job, counters, host);
 }
 

@@ -301,6 +301,9 @@ StepResult WriteFusedBmpOf(State& state)
     picture.limits = state.limits;
     picture.nonlinear = state.job.stretch.nonlinear;
     picture.path = state.outputs.bmp;
+    if constexpr (sizeof(typename State::Sample) == 2) {
+        if (state.job.msNoData) picture.noData = static_cast<int>(*state.job.msNoData);
+    }
     const auto pump = [&state] { return state.Pump(); };
     StepResult result = StepResult::Ok;
     if constexpr (sizeof(typename State::Sample) == 2) {

@@ -1,11 +1,15 @@
 #include "fusion/fusion_validation.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "fusion/etm_steps.h"
 #include "fusion/outputs/fusion_outputs.h"
 #include "imaging/sensor_gains.h"
+#include "raster/declared_no_data.h"
 #include "raster/reader_choice.h"
 
 namespace lumesta {
@@ -136,11 +140,59 @@ bool PanSizeAcceptable(int width, int height, Host& host)
     return true;
 }
 
+// The no-data values of a detail-injection run of the four bands: each input's option, else
+// --nodata, else the file's own declaration (the pan's, the Blue band's for the MS). Methods 1
+// and 2 take none. The MS's value marks the results, which hold 0 to 2047; the spatial filters
+// would spread it, so they are refused with one.
+static bool ResolveNoData(PanSharpenJob& job, Host& host)
+{
+    const DeliveryJob& options = job.delivery;
+    const bool asked = options.noData.given || options.panNoData.given || options.msNoData.given;
+    job.panNoData.reset();
+    job.msNoData.reset();
+    if (!InjectsDetail(job.method) || job.batchMode) {
+        if (!asked) return true;
+        host.ShowMessage("No-data values (--nodata, --pan-nodata, --ms-nodata) are honoured by the "
+                         "detail-injection methods, not by methods 1 and 2.");
+        return false;
+    }
+    const auto chosen = [&options](const NoDataChoice& own,
+                                   const std::string& path) -> std::optional<double> {
+        const NoDataChoice& choice = own.given ? own : options.noData;
+        if (choice.given) return choice.none ? std::nullopt : std::optional<double>(choice.value);
+        return DeclaredNoData(path);
+    };
+    job.panNoData = chosen(options.panNoData, job.panPath);
+    job.msNoData = chosen(options.msNoData, job.msPath[kBlue]);
+    const auto outside = [](const std::optional<double>& value, double low, double high) {
+        return value && (*value != std::floor(*value) || *value < low || *value > high);
+    };
+    if (outside(job.panNoData, -32768, 32767)) {
+        host.ShowMessage("The pan's no-data value is not a 16-bit value.");
+        return false;
+    }
+    if (outside(job.msNoData, 0, 2047)) {
+        host.ShowMessage("The MS's no-data value must lie within 0 to 2047, the values of the "
+                         "results.");
+        return false;
+    }
+    const bool filtered = job.filterType != FilterType16::None &&
+                          std::any_of(job.filterFlags.begin(), job.filterFlags.end(),
+                                      [](bool on) { return on; });
+    if ((job.panNoData || job.msNoData) && filtered) {
+        host.ShowMessage("The spatial filters would spread no data into the image: choose "
+                         "--filter none, or no no-data value (--nodata none).");
+        return false;
+    }
+    return true;
+}
+
 bool ValidatePanSharpenJob(PanSharpenJob& job, Host& host)
 {
     if (!ValidateFusionJob(job, HasMultiBandMsFile(job), true, host)) return false;
     // The tool fuses four MS bands: a sensor whose gains are for other counts cannot shape them.
-    return SensorForBands(job.sensor, BandCount<PanSharpenJob>(), host).has_value();
+    return SensorForBands(job.sensor, BandCount<PanSharpenJob>(), host).has_value() &&
+           ResolveNoData(job, host);
 }
 
 bool ValidateEtmJob(EtmJob& job, Host& host)

@@ -4,9 +4,11 @@
 // fusion_browse.h and then call RunPanSharpen (fusion_run.h).
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "fusion/delivery/delivery_job.h"
 #include "fusion/fusion_method.h"
 #include "fusion/registration/register_choice.h"
 #include "batch/batch_file.h"
@@ -88,6 +90,14 @@ struct PanSharpenJob {
     std::string batchGeoTiff;
     std::string geoReference;
     CImageInfo info;  // the dialog's header record, filled by the browse handlers
+
+    // One multi-band MS file fused whole (lumesta-cli pansharpen --ms); inactive otherwise.
+    // Its no-data options serve the detail-injection methods on the four bands too.
+    DeliveryJob delivery;
+    // The no-data values a detail-injection run of the four bands honours (the options', else
+    // the files' own), resolved by the validation; none for methods 1 and 2.
+    std::optional<double> panNoData;
+    std::optional<double> msNoData;
 };
 
 }  // namespace lumesta

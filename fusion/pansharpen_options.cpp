@@ -1,6 +1,7 @@
 #include "fusion/pansharpen_options.h"
 
 #include "batch/batch_job_rows.h"
+#include "fusion/delivery/delivery_options.h"
 #include "fusion/fusion_option_rows.h"
 #include "fusion/fusion_browse.h"
 #include "imaging/sensor_gains.h"
@@ -16,7 +17,9 @@ using Row = OptionRow<PanSharpenJob>;
 const char kDescription[] =
     "Pan-sharpens a 16-bit pan band (QuickBird, IKONOS, OrbView-3) with four MS bands.\n"
     "--blue takes one band, a four-band .img or an Idrisi32 .rgf group; --select picks the\n"
-    "Blue, Green, Red and NIR entries of such a file (1-based, default 1,2,3,4).\n";
+    "Blue, Green, Red and NIR entries of such a file (1-based, default 1,2,3,4).\n"
+    "--ms takes instead one multi-band MS file of any format the program reads (3 to 16\n"
+    "bands) and fuses every band with a detail-injection method into one multi-band file.\n";
 const char kBlueSupplies[] = "a four-band file or a group";
 
 bool IsBatchFile(const std::string& path)
@@ -207,7 +210,7 @@ OptionTable<PanSharpenJob> MakeTable()
     table.tool.summary = "Pan-Sharpening, 16-bit (QuickBird, IKONOS, OrbView-3)";
     table.tool.description = kDescription;
     table.tool.isBatchFile = IsBatchFile;
-    for (auto rows : {InputRows(), PanSizeRows<PanSharpenJob>(),
+    for (auto rows : {InputRows(), DeliveryOptionRows(), PanSizeRows<PanSharpenJob>(),
                       MethodAndOutputRows<PanSharpenJob>(SetSuffix), FilterRows(),
                       StretchOptionRows(&PanSharpenJob::stretch), BatchJobRows<PanSharpenJob>()}) {
         table.rows.insert(table.rows.end(), rows.begin(), rows.end());
@@ -222,6 +225,7 @@ OptionTable<PanSharpenJob> MakeTable()
                                      [](const Row& row) { return row.def.name == "--filter"; });
     table.rows.insert(table.rows.insert(filter, SensorRow()) + 1, RegisterRow());
     RowNamed(table.rows, "--nonlinear").def.newLine = true;
+    AdaptRowsForDelivery(table.rows);
     // The picture opens in a viewer only when asked for on the command line.
     table.setRunOptions = [](PanSharpenJob& job, const OptionValues& values) {
         if (!values.Has("--display")) job.displayBmp = false;

@@ -138,16 +138,35 @@ RunOutcome FuseWithEtmTool(FusionMethod method, const DegradedScene& scene, cons
 }
 
 // The route of scenes no tool takes: the detail-injection methods fuse the pan and one
-// multi-band MS file (MultiBandPanFile, MultiBandMsFile) as `pansharpen --method NAME --ms` does.
-// Until pan-sharpening reads such an MS, the method says so and the scene is not fused.
-RunOutcome FuseMultiBandFile(const char* method, const DegradedScene& scene,
-                             const std::string& folder, Host& host, std::vector<BandSource>&)
+// multi-band MS file (MultiBandPanFile, MultiBandMsFile) as `pansharpen --method NAME --ms` does,
+// into one ENVI result whose bands are the fused bands.
+RunOutcome FuseMultiBandFile(const FusionMethodRow& method, const DegradedScene& scene,
+                             const std::string& folder, Host& host, std::vector<BandSource>& fused)
 {
     if (!TakeScene(scene, folder, host)) return RunOutcome::Stopped;
-    host.ShowMessage(std::string(method) + " cannot fuse " + std::to_string(scene.bands) +
-                     " MS bands yet: it takes them once pan-sharpening reads one multi-band MS "
-                     "file (--ms).");
-    return RunOutcome::Stopped;
+    ProtocolHost quiet(host);
+    PanSharpenJob job;
+    job.panPath = MultiBandPanFile(folder);
+    job.panName = FileNameOf(job.panPath);
+    job.panExt = ExtensionLower(job.panPath);
+    job.delivery.msPath = MultiBandMsFile(folder);
+    job.delivery.outputPath = folder + "/fused.img";
+    job.delivery.outputFormat = "envi";
+    ChooseMethod(job, method);
+    job.sensor = scene.sensor.name;
+    job.registerChoice = scene.registerChoice;
+    job.protocolRun = true;
+    job.displayBmp = false;
+    RunCounters counters;
+    const RunOutcome outcome = RunPanSharpen(job, counters, quiet);
+    if (outcome != RunOutcome::Finished) return outcome;
+    RasterLayout layout;
+    if (!DescribeRaster(job.delivery.outputPath, GenericSize{}, layout, host)) {
+        return RunOutcome::Stopped;
+    }
+    fused.clear();
+    for (int band = 0; band < layout.bands; ++band) fused.push_back(BandSource{layout, band});
+    return RunOutcome::Finished;
 }
 
 }  // namespace
@@ -177,9 +196,11 @@ std::vector<FusionMethodEntry> FusionMethodsOf(const MethodTable& table)
             return FuseWithEtmTool(method, s, f, h, out);
         };
     };
-    const auto withMultiBandFile = [](const char* name) -> Fuse {
-        return [name](const DegradedScene& s, const std::string& f, Host& h,
-                      std::vector<BandSource>& out) { return FuseMultiBandFile(name, s, f, h, out); };
+    const auto withMultiBandFile = [](const FusionMethodRow& method) -> Fuse {
+        return [method](const DegradedScene& s, const std::string& f, Host& h,
+                        std::vector<BandSource>& out) {
+            return FuseMultiBandFile(method, s, f, h, out);
+        };
     };
     // The 16-bit tool's four bands: the detail-injection methods first, as the dialog lists
     // them after methods 1 and 2; then the Landsat tool's three; then the detail-injection
@@ -203,8 +224,8 @@ std::vector<FusionMethodEntry> FusionMethodsOf(const MethodTable& table)
     for (const FusionMethodRow& row : table) {
         if (row.engine == MethodEngine::DetailInjection) {
             entries.push_back({row.name, row.label, 0, 0, SampleType::Int16,
-                               row.kind == MethodKind::Learned,
-                               withMultiBandFile(row.name), row.minBands, row.maxBands});
+                               row.kind == MethodKind::Learned, withMultiBandFile(row),
+                               row.minBands, row.maxBands});
         }
     }
     return entries;

@@ -5,19 +5,12 @@
 #include <vector>
 
 #include "fusion/registration/register_choice.h"
+#include "raster/no_data_choice.h"
 #include "raster/raster_layout.h"
 
 namespace lumesta {
 
 enum class QualityProtocol { Reduced, Full, Wald, Degrade };
-
-// A --nodata option: not given (the file's own declaration counts), none (no data is ignored),
-// or a value.
-struct NoDataChoice {
-    bool given = false;
-    bool none = false;
-    double value = 0;
-};
 
 struct QualityJob {
     QualityProtocol protocol = QualityProtocol::Reduced;

@@ -358,12 +358,11 @@ void BaseRow(const InjectionModel& model, const StripInputs& strip, std::int64_t
 // Samples of type T: invalid pixels take the no-data value; a valid one equal to it moves by
 // one toward the middle of the type's range, so that it stays valid.
 template <typename T>
-void MaskRow(const std::uint8_t* valid, std::int64_t width, double noData, unsigned char* bytes)
+void MaskRow(const std::uint8_t* valid, std::int64_t width, double noData, double middle,
+             unsigned char* bytes)
 {
     T* samples = reinterpret_cast<T*>(bytes);
     const T marker = static_cast<T>(noData);
-    const double middle =
-        (double{std::numeric_limits<T>::lowest()} + std::numeric_limits<T>::max()) / 2;
     const T moved = static_cast<T>(noData < middle ? noData + 1 : noData - 1);
     for (std::int64_t x = 0; x < width; ++x) {
         if (!valid[x]) {
@@ -389,6 +388,10 @@ StepResult MaskStrip(const InjectionModel& model, std::int64_t row0, std::int64_
     const SampleType type = model.inputs.type;
     const double noData = model.scene.NoDataValue();
     const std::int64_t bytes = SampleBytes(type);
+    const auto middleOf = [&model](double lowest, double highest) {
+        const auto& kept = model.inputs.keptRange;
+        return kept ? ((*kept)[0] + (*kept)[1]) / 2 : (lowest + highest) / 2;
+    };
     const bool going = ForEachRowInParallel(
         row1 - row0,
         [&](std::int64_t i) {
@@ -396,11 +399,11 @@ StepResult MaskStrip(const InjectionModel& model, std::int64_t row0, std::int64_
             for (auto& band : out) {
                 unsigned char* samples = band.data() + i * width * bytes;
                 if (type == SampleType::UInt8) {
-                    MaskRow<std::uint8_t>(row, width, noData, samples);
+                    MaskRow<std::uint8_t>(row, width, noData, middleOf(0, 255), samples);
                 } else if (type == SampleType::UInt16) {
-                    MaskRow<std::uint16_t>(row, width, noData, samples);
+                    MaskRow<std::uint16_t>(row, width, noData, middleOf(0, 65535), samples);
                 } else {
-                    MaskRow<std::int16_t>(row, width, noData, samples);
+                    MaskRow<std::int16_t>(row, width, noData, middleOf(-32768, 32767), samples);
                 }
             }
         },
@@ -465,7 +468,7 @@ StepResult FuseInjectedImageWith(const InjectionModel& model, const StripValues&
         }
     }
     std::vector<std::uint8_t> valid;
-    if (model.scene.Masked() && !TryAllocate(valid, stripRows * width, host)) {
+    if (model.scene.MarksNoData() && !TryAllocate(valid, stripRows * width, host)) {
         return StepResult::Failed;
     }
     std::vector<double> fusedValues;
@@ -512,7 +515,7 @@ StepResult FuseInjectedImageWith(const InjectionModel& model, const StripValues&
                 pump);
             if (!going) return StepResult::Cancelled;
         }
-        if (model.scene.Masked()) {
+        if (model.scene.MarksNoData()) {
             const StepResult masked =
                 MaskStrip(model, row0, row1, valid, out, readFailure, host, pump);
             if (masked != StepResult::Ok) return masked;

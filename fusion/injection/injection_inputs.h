@@ -2,6 +2,7 @@
 // What one detail-injection run fuses: the method, the pan and the MS bands as raster sources,
 // the sensor's gains, where the MS lies on the pan's grid, and what marks no data.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -41,6 +42,15 @@ struct InjectionInputs {
     // The values that mark no data in the pan and in every MS band; none: every sample counts.
     std::optional<double> panNoData;
     std::optional<double> msNoData;
+    // Validity read from the sources' own masks (ReadMaskWindow: GDAL's mask of the band, or
+    // the file's declared no-data value) instead of compared with panNoData / msNoData; the
+    // output still marks invalid pixels with msNoData (else 0).
+    bool panMask = false;
+    bool msMask = false;
+    // The values the run keeps after the fusion, when narrower than the sample type's (the
+    // 16-bit tool's results: 0 to 2047): a valid value equal to msNoData moves by one toward
+    // this range's middle, so that it stays valid within it.
+    std::optional<std::array<double, 2>> keptRange;
 };
 
 }  // namespace lumesta

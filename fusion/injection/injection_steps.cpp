@@ -137,6 +137,8 @@ std::string RegisterInjectionRun(PanRunState& state)
     inputs.ratio = PanRunState::kRatio;
     const SensorGains sensor = FindSensor(job.sensor).value_or(*FindSensor("generic"));
     inputs.msGains.assign(sensor.ms.begin(), sensor.ms.end());
+    inputs.panNoData = job.panNoData;  // the estimate leaves out what the fusion leaves out
+    inputs.msNoData = job.msNoData;
     RunRegistration run;
     if (choice.mode != RegisterMode::Auto || OpenForEstimate(state, inputs)) {
         run = RegisterRun(inputs, choice, 0.0, 0.0, [&state] { return !state.Pump(); });
@@ -168,6 +170,9 @@ StepResult FitInjection(PanRunState& state)
     inputs.tempBeside = state.outputs.data[0];
     inputs.shiftX = state.msShiftX;
     inputs.shiftY = state.msShiftY;
+    inputs.panNoData = job.panNoData;
+    inputs.msNoData = job.msNoData;
+    inputs.keptRange = std::array<double, 2>{0, 2047};  // Step 3 clips to 11 bits
     state.log.Append(".");
     for (int band = kBlue; band <= kNir; ++band) {
         auto source = OpenRawBand(state.msInput[band], state.msByteOffset[band], state.msWidth,
@@ -178,7 +183,8 @@ StepResult FitInjection(PanRunState& state)
     state.injection = std::make_shared<InjectionModel>(inputs);
     if (!state.Pump()) return StepResult::Cancelled;
     // A placed or masked scene finds its valid window from the pan in Step 1 as well.
-    const bool placed = inputs.shiftX != 0 || inputs.shiftY != 0;
+    const bool placed = inputs.shiftX != 0 || inputs.shiftY != 0 || inputs.panNoData ||
+                        inputs.msNoData;
     if ((state.injection->recipe.degradation != PanDegradation::None || placed) &&
         !OpenPan(state, kStep1Failure)) {
         return StepResult::Failed;

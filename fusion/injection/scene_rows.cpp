@@ -99,7 +99,8 @@ StepResult SceneRows::Prepare(const std::string& readFailure, Host& host,
     const double fractionX = m_inputs.shiftX - static_cast<double>(m_shiftX);
     const double fractionY = m_inputs.shiftY - static_cast<double>(m_shiftY);
     m_fractional = fractionX != 0 || fractionY != 0;
-    m_masked = m_inputs.panNoData || m_inputs.msNoData || m_fractional || m_shiftX != 0 ||
+    m_masked = m_inputs.panNoData || m_inputs.msNoData || m_inputs.panMask ||
+               m_inputs.msMask || m_fractional || m_shiftX != 0 ||
                m_shiftY != 0 || m_ownWidth != m_msWidth || m_ownHeight != m_msHeight;
     m_window = {0, 0, m_width, m_height};
     if (!m_masked) return StepResult::Ok;
@@ -113,7 +114,8 @@ StepResult SceneRows::Prepare(const std::string& readFailure, Host& host,
                             std::int64_t own) {
         return nearest(0, shift, fraction) >= 0 && nearest(count - 1, shift, fraction) < own;
     };
-    m_allValid = !m_inputs.panNoData && !m_inputs.msNoData &&
+    m_allValid = !m_inputs.panNoData && !m_inputs.msNoData && !m_inputs.panMask &&
+                 !m_inputs.msMask &&
                  inside(m_msWidth, m_shiftX, fractionX, m_ownWidth) &&
                  inside(m_msHeight, m_shiftY, fractionY, m_ownHeight);
     // Sample j takes the content at j − shift: from sample floor(j − shift) on, at the phase
@@ -164,7 +166,10 @@ StepResult SceneRows::FindWindow(const std::string& readFailure, Host& host,
             return StepResult::Failed;
         }
         for (std::int64_t x = 0; x < m_width; ++x) {
-            if (!valid[x]) continue;
+            if (!valid[x]) {
+                m_anyInvalid = true;
+                continue;
+            }
             left = std::min(left, x);
             right = std::max(right, x);
             panHolds[y] = 1;
@@ -200,6 +205,7 @@ bool SceneRows::PanRow(std::int64_t y, float* values, std::uint8_t* valid) const
 {
     const SampleWindow window{0, static_cast<int>(y), static_cast<int>(m_width), 1, 1};
     if (!m_inputs.pan.source->ReadWindow(m_inputs.pan.band, window, values, nullptr)) return false;
+    if (m_inputs.panMask) return m_inputs.pan.source->ReadMaskWindow(m_inputs.pan.band, window, valid);
     for (std::int64_t x = 0; x < m_width; ++x) {
         valid[x] = !m_inputs.panNoData || values[x] != *m_inputs.panNoData;
     }
@@ -216,6 +222,12 @@ bool SceneRows::OwnRow(std::int64_t r, float* values, std::uint8_t* valid) const
         float* row = values + k * m_ownWidth;
         const SampleWindow window{0, static_cast<int>(r), static_cast<int>(m_ownWidth), 1, 1};
         if (!band.source->ReadWindow(band.band, window, row, nullptr)) return false;
+        if (m_inputs.msMask) {
+            m_maskRow.resize(static_cast<std::size_t>(m_ownWidth));
+            if (!band.source->ReadMaskWindow(band.band, window, m_maskRow.data())) return false;
+            for (std::int64_t c = 0; c < m_ownWidth; ++c) valid[c] = valid[c] && m_maskRow[c];
+            continue;
+        }
         if (!m_inputs.msNoData) continue;
         for (std::int64_t c = 0; c < m_ownWidth; ++c) {
             if (row[c] == *m_inputs.msNoData) valid[c] = 0;
@@ -403,6 +415,10 @@ bool SceneRows::ReadMsValid(std::int64_t first, std::int64_t count, std::uint8_t
 
 bool SceneRows::ReadValid(std::int64_t y, std::uint8_t* out) const
 {
+    if (!m_masked) {  // read as it is: every pixel is valid
+        std::fill(out, out + m_width, 1);
+        return true;
+    }
     if (y < m_window.y0 || y >= m_window.y0 + m_window.height) {
         std::fill(out, out + m_width, 0);
         return true;

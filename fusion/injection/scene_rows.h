@@ -50,6 +50,13 @@ public:
     // False for a scene read as it is (then the window is the whole pan and every pixel valid).
     bool Masked() const { return m_masked; }
     const SceneWindow& Window() const { return m_window; }
+    // Whether the output marks no data: a no-data value or mask applies, or some pixel is
+    // invalid (the MS leaves part of the pan). Otherwise every fused value stays as it is.
+    bool MarksNoData() const
+    {
+        return m_masked && (m_anyInvalid || m_inputs.panNoData || m_inputs.msNoData ||
+                            m_inputs.panMask || m_inputs.msMask);
+    }
     // What the output holds at invalid pixels: the MS's no-data value, else 0.
     double NoDataValue() const { return m_inputs.msNoData.value_or(0.0); }
 
@@ -84,6 +91,7 @@ private:
     bool m_fractional = false;
     std::array<double, 6> m_tapsX{}, m_tapsY{};  // Lanczos-3 weights of the fraction
     bool m_masked = false;
+    bool m_anyInvalid = false;  // some pan pixel is invalid
     bool m_allValid = false;  // masked, but every pixel valid: validity needs no reading
     SceneWindow m_window;
     std::vector<std::int64_t> m_panSource;  // window pan row → the row it reads
@@ -97,6 +105,7 @@ private:
     mutable std::vector<std::uint8_t> m_placedValid;
     mutable std::vector<std::int64_t> m_cachedOwn;  // rows of m_ownCache, by slot
     mutable std::vector<float> m_ownCache;
+    mutable std::vector<std::uint8_t> m_maskRow;  // one band's mask of a delivered MS row
 };
 
 // Fills the invalid entries of each row of values (rows of width entries each, count rows at

@@ -93,7 +93,11 @@ StepResult WriteStretchedBmp(const StretchedBmpJob& job, RunProgress& progress,
     const auto height = static_cast<std::int32_t>(job.height);
     const std::int64_t stride = BmpRowStride(width);
     std::array<std::vector<std::uint8_t>, 3> tables;
-    for (int b = 0; b < 3; ++b) tables[b] = StretchTable<T>(job.limits[b], job.nonlinear[b]);
+    for (int b = 0; b < 3; ++b) {
+        tables[b] = StretchTable<T>(job.limits[b], job.nonlinear[b]);
+        // No data shows black (its sample's index in the table, as the loop below looks up).
+        if (job.noData) tables[b][static_cast<std::make_unsigned_t<T>>(*job.noData)] = 0;
+    }
     const std::int64_t lineBytes = std::max<std::int64_t>(1, stride + 3 * job.width * static_cast<std::int64_t>(sizeof(T)));
     const auto pieceLines = static_cast<std::int32_t>(std::clamp<std::int64_t>(
         kPieceBytes / lineBytes, 1, std::max(1, BmpStripOf(height, 0).lineCount)));

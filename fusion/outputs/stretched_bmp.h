@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "core/host.h"
@@ -21,6 +22,7 @@ struct StretchedBmpJob {
     std::array<StretchCutoffs, 3> limits;
     std::array<int, 3> nonlinear{};
     std::string path;
+    std::optional<int> noData;  // samples of this value show black
 };
 
 // Writes the 24-bit BMP in its eight strips, each byte the stretched value of its band, and

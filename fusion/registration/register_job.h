@@ -5,15 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "raster/no_data_choice.h"
+
 namespace lumesta {
 
 enum class RegisterFormat { Text, Json };
-
-// A no-data choice of one input: not given (the file's own), "none" (no value), or a value.
-struct NoDataOption {
-    bool given = false;  // false: the file's own declaration
-    std::optional<double> value;
-};
 
 struct RegisterJob {
     std::string pan;
@@ -22,9 +18,9 @@ struct RegisterJob {
     std::string sensor = "generic";
     int grid = 0;  // 0: no block offsets
     RegisterFormat format = RegisterFormat::Text;
-    NoDataOption noData;     // both inputs
-    NoDataOption panNoData;  // wins over noData for the pan
-    NoDataOption msNoData;   // wins over noData for the MS
+    NoDataChoice noData;     // both inputs
+    NoDataChoice panNoData;  // wins over noData for the pan
+    NoDataChoice msNoData;   // wins over noData for the MS
 };
 
 }  // namespace lumesta

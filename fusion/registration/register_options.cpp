@@ -63,10 +63,10 @@ Row SensorRow()
     return row;
 }
 
-Row NoDataRow(const char* name, const char* help, NoDataOption RegisterJob::*field)
+Row NoDataRow(const char* name, const char* help, NoDataChoice RegisterJob::*field)
 {
     Row row{TextOption(name, "V|none", help), [field](RegisterJob& job, const OptionUse& use) {
-                const auto choice = ParseNoDataOption(use.Text());
+                const auto choice = ParseNoDataChoice(use.Text());
                 if (!choice) return WrongCommandLine(use.def.name + " takes a number or none");
                 job.*field = *choice;
                 return Applied();
@@ -116,21 +116,6 @@ const OptionTable<RegisterJob>& RegisterOptions()
 {
     static const OptionTable<RegisterJob> table = MakeTable();
     return table;
-}
-
-std::optional<NoDataOption> ParseNoDataOption(const std::string& text)
-{
-    NoDataOption choice;
-    choice.given = true;
-    if (text == "none") return choice;
-    double value = 0.0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    choice.value = value;
-    return choice;
 }
 
 }  // namespace lumesta

@@ -9,7 +9,4 @@ namespace lumesta {
 
 const OptionTable<RegisterJob>& RegisterOptions();
 
-// A no-data value as the options take it: a number, or "none"; nothing for anything else.
-std::optional<NoDataOption> ParseNoDataOption(const std::string& text);
-
 }  // namespace lumesta

@@ -71,10 +71,12 @@ std::unique_ptr<RasterSource> OpenMs(const std::vector<std::string>& paths, Host
 
 // Which pixels of an input are no data: the per-input choice wins over the one for both; without
 // either, the file's own declaration (its no-data value, GDAL's masks).
-Validity ValidityOf(const NoDataOption& own, const NoDataOption& both)
+Validity ValidityOf(const NoDataChoice& own, const NoDataChoice& both)
 {
-    const NoDataOption& choice = own.given ? own : both;
-    if (choice.given) return Validity{choice.value, false};
+    const NoDataChoice& choice = own.given ? own : both;
+    if (choice.given) {
+        return Validity{choice.none ? std::nullopt : std::optional<double>(choice.value), false};
+    }
     return Validity{std::nullopt, true};
 }
 

@@ -31,6 +31,8 @@ RunRegistration RegisterRun(const InjectionInputs& inputs, const RegisterChoice&
         estimate.msGains = inputs.msGains;
         estimate.panNoData = inputs.panNoData;
         estimate.msNoData = inputs.msNoData;
+        estimate.panOwnMask = inputs.panMask;  // the files' own masks, as the fusion reads them
+        estimate.msOwnMask = inputs.msMask;
         estimate.cancelled = cancelled;
         auto estimated = EstimateRegistration(estimate, run.readError);
         if (!estimated) {

@@ -287,7 +287,8 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
 {
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"pansharpen",
-         "--pan --blue --green --red --nir --select --width --height --method --suffix "
+         "--pan --blue --green --red --nir --select --ms --output --format --rgb --ratio "
+         "--nodata --pan-nodata --ms-nodata --width --height --method --suffix "
          "--bmp --colour-match --sensor --register --filter --filter-bands --adjust --cutoffs "
          "--nonlinear "
          "--job --skip-done --list-jobs --quality"},
@@ -296,13 +297,13 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
          "--bmp --colour-match --filter --filter-bands --cutoffs --nonlinear --job "
          "--skip-done --list-jobs --quality"},
         {"combine",
-         "--blue --green --red --select --width --height --bmp --geotiff --cutoffs --nonlinear "
-         "--job --skip-done --list-jobs"},
+         "--blue --green --red --select --width --height --bmp --geotiff --nodata --cutoffs "
+         "--nonlinear --job --skip-done --list-jobs"},
         {"combine8",
-         "--blue --green --red --select --width --height --bmp --geotiff --cutoffs --nonlinear "
-         "--job --skip-done --list-jobs"},
-        {"semivariance", "--input --band --width --height --max-lag --output"},
-        {"stats", "--input --band --width --height --level --output"},
+         "--blue --green --red --select --width --height --bmp --geotiff --nodata --cutoffs "
+         "--nonlinear --job --skip-done --list-jobs"},
+        {"semivariance", "--input --band --width --height --max-lag --output --nodata"},
+        {"stats", "--input --band --width --height --level --output --nodata"},
         {"haar", "--input --band --width --height --levels --form --output --bmp"},
         {"quality reduced",
          "--fused --reference --ratio --cut --format --map --nodata --width --height --bytes"},
@@ -355,7 +356,7 @@ TEST(ToolCatalogTest, DumpHasOneTabSeparatedLinePerToolAndOption)
         }
     }
     EXPECT_EQ(tools, 12);
-    EXPECT_EQ(options, 20 + 16 + 10 + 10 + 6 + 6 + 8 + 10 + 13 + 14 + 11 + 9 + 12 * 5 + 4 * 3);
+    EXPECT_EQ(options, 28 + 16 + 11 + 11 + 7 + 7 + 8 + 10 + 13 + 14 + 11 + 9 + 12 * 5 + 4 * 3);
     EXPECT_NE(
         out.str().find("option\t--pan\tPATH\tinput-file\trequired\t.img .rst .tif .bif *\t\t\t"),
         std::string::npos);

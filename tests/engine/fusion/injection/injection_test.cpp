@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -433,6 +434,56 @@ TEST_F(SceneRowsTest, ShiftsMoveTheMsByWholePixelsOrResampleItsFraction)
                 EXPECT_NEAR(value, expected, 0.25) << j;
             }
         }
+    }
+}
+
+// The output marks no data where a pixel is invalid or where a value or mask asks for it; an
+// MS moved on the pan that still covers it (by whole pixels or a fraction) leaves every fused
+// value as it is.
+TEST_F(SceneRowsTest, MarksNoDataWhereAPixelIsInvalidOrAValueOrMaskAsksForIt)
+{
+    const auto prepared = [this](InjectionInputs& inputs) {
+        auto scene = std::make_unique<SceneRows>(inputs);
+        EXPECT_EQ(scene->Prepare("read", host, [] { return true; }), StepResult::Ok);
+        return scene;
+    };
+    InjectionInputs inputs = Inputs(Values(256, 500), 16, 16, Values(36, 100), 6, 6);
+    inputs.shiftX = inputs.shiftY = -1;  // the delivered MS reaches beyond the pan
+    EXPECT_TRUE(prepared(inputs)->Masked());
+    EXPECT_FALSE(prepared(inputs)->MarksNoData());
+    inputs.shiftX = -0.125;
+    EXPECT_FALSE(prepared(inputs)->MarksNoData());
+    inputs.msNoData = 7;  // asked for, though no sample holds it
+    EXPECT_TRUE(prepared(inputs)->MarksNoData());
+    inputs.msNoData.reset();
+    inputs.shiftX = 3;  // the MS leaves the pan's left part
+    EXPECT_TRUE(prepared(inputs)->MarksNoData());
+}
+
+// A pan whose file declares a no-data value: read through the source's mask when asked, every
+// sample counts otherwise.
+TEST_F(SceneRowsTest, MasksComeFromTheSourcesWhenAsked)
+{
+    Values pan(256, 500);
+    pan[3 * 16 + 5] = 0;
+    InjectionInputs inputs = Inputs(pan, 16, 16, Values(16, 100), 4, 4);
+    RasterDescription description = inputs.pan.source->Description();
+    description.noData = 0;
+    RawLayout layout;
+    layout.rowStride = 32;
+    layout.bandStride = 512;
+    layout.pixelStride = 2;
+    std::string error;
+    inputs.pan.source = OpenRawSource(dir.File("pan.raw"), description, layout, error);
+    ASSERT_TRUE(inputs.pan.source);
+    std::vector<std::uint8_t> valid(16);
+    for (const bool mask : {false, true}) {
+        inputs.panMask = mask;
+        SceneRows scene(inputs);
+        ASSERT_EQ(scene.Prepare("read", host, [] { return true; }), StepResult::Ok);
+        EXPECT_EQ(scene.MarksNoData(), mask);
+        ASSERT_TRUE(scene.ReadValid(3, valid.data()));
+        EXPECT_EQ(valid[5], mask ? 0 : 1);
     }
 }
 
