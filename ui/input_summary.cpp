@@ -76,10 +76,13 @@ std::optional<RasterDescription> DescribeInput(const std::string& path, std::str
 std::string ExpectedMsText(const RasterDescription& pan, const RasterDescription* ms,
                            int fixedRatio)
 {
-    if (ms && pan.geo.valid && ms->geo.valid) {
+    if (ms && ((pan.geo.valid && ms->geo.valid) || fixedRatio <= 0)) {
         MsPlacement placement;
         std::string error;
         if (!PlaceMsOnPan(pan, *ms, fixedRatio, placement, error)) return error;
+        if (!placement.fromGeoreference) {
+            return "MS on the pan: ratio " + std::to_string(placement.ratio) + ", corners aligned";
+        }
         return "MS on the pan: ratio " + std::to_string(placement.ratio) + ", origin at " +
                Plain(placement.offsetX) + ", " + Plain(placement.offsetY) + " pan px";
     }

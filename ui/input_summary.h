@@ -20,9 +20,9 @@ std::string InputSummary(const RasterDescription& description);
 std::optional<RasterDescription> DescribeInput(const std::string& path, std::string& error);
 
 // What the MS should measure for this pan: pan / ratio for a tool of a fixed ratio
-// ("Expected MS: 512 × 512 px (ratio 4)"); with the MS known and both georeferenced, its place
-// on the pan from the georeferencing ("MS on the pan: ratio 4, origin at 2, 0 pan px"), or why
-// it cannot be placed.
+// ("Expected MS: 512 × 512 px (ratio 4)"); with the MS known and both georeferenced (or the
+// ratio free, fixedRatio 0), its place on the pan ("MS on the pan: ratio 4, origin at 2, 0 pan
+// px", "... corners aligned"), or why it cannot be placed.
 std::string ExpectedMsText(const RasterDescription& pan, const RasterDescription* ms,
                            int fixedRatio);
 

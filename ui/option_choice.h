@@ -3,6 +3,7 @@
 // would apply the option: the row's own setter checks and stores it, and the job's command line
 // (remembered, listed in the History, replayed) then gives it back through the row's getter.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,22 +12,23 @@
 
 namespace lumesta {
 
-// Applies `name value` to job with the rest of the job's command line as its context (options
-// that need another see it). The setter's result; a message goes to host.
+// Applies `name value` to job as lumesta-cli would, with the options of `context` the job's
+// command line holds (with their one value) beside it, for setters that look at another option
+// ("--format needs --ms"). The setter's result; a message goes to host.
 template <typename Job>
 ApplyResult ApplyOptionChoice(const OptionTable<Job>& table, Job& job, const std::string& name,
-                              const std::string& value, Host& host)
+                              const std::string& value, Host& host,
+                              const std::vector<std::string>& context = {})
 {
     const std::vector<OptionDef> defs = table.Describe().options;
     std::vector<std::string> args;
     const std::vector<std::string> present = table.CommandLine(job);
-    for (std::size_t i = 0; i < present.size(); ++i) {
-        // The option's present value goes; every option these controls set takes one value.
-        if (present[i] == name) {
-            ++i;
-            continue;
+    for (std::size_t i = 0; i + 1 < present.size(); ++i) {
+        if (present[i] != name &&
+            std::find(context.begin(), context.end(), present[i]) != context.end()) {
+            args.push_back(present[i]);
+            args.push_back(present[++i]);
         }
-        args.push_back(present[i]);
     }
     args.push_back(name);
     args.push_back(value);

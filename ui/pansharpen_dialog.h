@@ -43,6 +43,9 @@ struct PanSharpen16Traits {
 };
 
 class DeliveryGroup;
+}  // namespace lumesta
+class QSpinBox;
+namespace lumesta {
 
 class PanSharpenDialog : public PanSharpenJobDialog<PanSharpen16Traits> {
 public:
@@ -69,6 +72,13 @@ public:
     // The last check's result, while the inputs it measured are still chosen.
     const std::optional<AlignmentArrows>& Alignment() const { return m_alignment; }
 
+    // "Multiband MS file": one MS file of any band count (--ms), every band fused; the four band
+    // rows give way to it, and choosing a Blue band gives them back. An empty path drops it.
+    void OnMsFileChosen(const QString& path);
+    void OnBandChosen(int band, const QString& path) override;
+    QLineEdit* MsFileField() const { return m_msFile; }
+    QSpinBox* PictureBand(int channel) const { return m_pictureBands[channel]; }
+
     DeliveryGroup* Delivery() const { return m_delivery; }
     QLabel* PanInfo() const { return m_panInfo; }
     QLabel* MsInfo() const { return m_msInfo; }
@@ -81,6 +91,10 @@ protected:
 private:
     void AddSensorList(const std::string& sensor);
     void AddInputInfo();
+    void AddMsFileRow();
+    void ShowMsFile();
+    void TakePictureBands();
+    void TakeNoData();
     void AddDeliveryGroup();
     void BindDelivery();
     void ShowDelivery();
@@ -93,6 +107,10 @@ private:
     QComboBox* m_sensor = nullptr;
     std::string m_openedSensor;
     DeliveryGroup* m_delivery = nullptr;
+    QLineEdit* m_msFile = nullptr;
+    QPushButton* m_msBrowse = nullptr;
+    std::array<QSpinBox*, 3> m_pictureBands{};
+    bool m_filling = false;  // the spin boxes are being set from the job
     QLabel* m_panInfo = nullptr;
     QLabel* m_msInfo = nullptr;
     std::string m_describedPan;

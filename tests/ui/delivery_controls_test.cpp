@@ -180,6 +180,76 @@ private slots:
         QVERIFY(host.Messages().empty());
     }
 
+    void MultibandFileFormatNoDataAndPictureFillTheJobAndItsCommandLine()
+    {
+        TempDir dir;
+        WriteEnvi4Scene(dir.Path(), MakeScene(512, 512));
+        FakeHost host;
+        RunCounters counters;
+        PanSharpenDialog dialog(counters, host, nullptr);
+        dialog.OnPanChosen(Q(dir.File("pan.img")));
+        Choose(dialog.MethodList(), 2);
+        DeliveryGroup& group = *dialog.Delivery();
+        QVERIFY(!group.FormatList()->isEnabled());  // a format only for the multiband result
+        QVERIFY(!dialog.PictureBand(0)->isEnabled());
+
+        dialog.OnMsFileChosen(Q(dir.File("ms.img")));
+        QCOMPARE(dialog.Job().delivery.msPath, dir.File("ms.img"));
+        QVERIFY(dialog.Job().msPath[0].empty());
+        QVERIFY(!dialog.BandList(1)->isEnabled());
+        QVERIFY2(dialog.MsInfo()->text().contains("4 bands") &&
+                     dialog.MsInfo()->text().contains("MS on the pan: ratio 4, corners aligned"),
+                 qPrintable(dialog.MsInfo()->text()));
+        QVERIFY(group.FormatList()->isEnabled());
+        Choose(group.FormatList(), 3);
+        Choose(group.NoDataList(), 2);
+        TypeInto(group.NoDataField(), "-5");
+        dialog.PictureBand(0)->setValue(4);
+        dialog.PictureBand(1)->setValue(3);
+        QCOMPARE(dialog.Job().delivery.rgb, (std::array<int, 3>{}));  // all three or none
+        dialog.PictureBand(2)->setValue(2);
+        const DeliveryJob& chosen = dialog.Job().delivery;
+        QCOMPARE(chosen.outputFormat, std::string("cog"));
+        QVERIFY(chosen.noData.given && !chosen.noData.none);
+        QCOMPARE(chosen.noData.value, -5.0);
+        QCOMPARE(chosen.rgb, (std::array<int, 3>{4, 3, 2}));
+        const std::vector<std::string> args = dialog.Command().arguments;
+        for (const std::vector<std::string>& pair :
+             {std::vector<std::string>{"--ms", dir.File("ms.img")},
+              {"--format", "cog"},
+              {"--nodata", "-5"},
+              {"--rgb", "4,3,2"}}) {
+            const auto at = std::search(args.begin(), args.end(), pair.begin(), pair.end());
+            QVERIFY2(at != args.end(), pair[0].c_str());
+        }
+        QVERIFY(std::find(args.begin(), args.end(), "--blue") == args.end());
+
+        // The remembered command line ("Run again") gives the same choices back.
+        PanSharpenDialog again(counters, host, nullptr);
+        again.Restore(dialog.Command());
+        QCOMPARE(again.Job().delivery.msPath, chosen.msPath);
+        QCOMPARE(again.Job().delivery.outputFormat, chosen.outputFormat);
+        QCOMPARE(again.Job().delivery.noData.value, -5.0);
+        QCOMPARE(again.Job().delivery.rgb, chosen.rgb);
+        QCOMPARE(again.MsFileField()->text(), Q(dir.File("ms.img")));
+        QCOMPARE(again.Delivery()->FormatList()->currentIndex(), 3);
+        QCOMPARE(again.Delivery()->NoDataField()->text(), QString("-5"));
+        QCOMPARE(again.PictureBand(0)->value(), 4);
+
+        // "None" ignores the files' own; a Blue band brings the four rows back, no data kept.
+        Choose(group.NoDataList(), 1);
+        QVERIFY(std::search(dialog.Command().arguments.begin(), dialog.Command().arguments.end(),
+                            std::begin({std::string("--nodata"), std::string("none")}),
+                            std::end({std::string("--nodata"), std::string("none")})) !=
+                dialog.Command().arguments.end());
+        dialog.OnBandChosen(0, Q(dir.File("ms.img")));
+        QVERIFY(!dialog.Job().delivery.Active());
+        QVERIFY(dialog.Job().delivery.noData.none);
+        QVERIFY(!group.FormatList()->isEnabled());
+        QVERIFY(dialog.BandList(1)->isEnabled());
+        QVERIFY2(host.Messages().empty(), host.Messages().empty() ? "" : host.Messages()[0].c_str());
+    }
+
     void CheckAlignmentShowsTheOffsetAndItsArrowsOverThePan()
     {
         TempDir dir;
