@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QFile>
 #include <QPushButton>
 #include <QtTest>
 #include <cmath>
@@ -235,6 +236,11 @@ private slots:
         QCOMPARE(again.Delivery()->FormatList()->currentIndex(), 3);
         QCOMPARE(again.Delivery()->NoDataField()->text(), QString("-5"));
         QCOMPARE(again.PictureBand(0)->value(), 4);
+        // OK runs it: one multi-band COG beside the MS.
+        again.accept();
+        QVERIFY2(host.Messages().empty(), host.Messages().empty() ? "" : host.Messages()[0].c_str());
+        QVERIFY(QFile::exists(Q(dir.File("ms_Fused.tif"))));
+        QVERIFY(Q(host.Log()).contains("MS offset on the pan:"));
 
         // "None" ignores the files' own; a Blue band brings the four rows back, no data kept.
         Choose(group.NoDataList(), 1);
