@@ -86,9 +86,10 @@ void PanSharpenDialog::ShowJob()
 {
     PanSharpenJobDialog::ShowJob();
     if (m_sensor) m_sensor->setCurrentText(ToQt(m_job.sensor));
+    // The input lines first: the picture's band boxes go up to the file's band count.
+    if (m_panInfo) ShowInputInfo();
     if (m_msFile) ShowMsFile();
     if (m_delivery) ShowDelivery();
-    if (m_panInfo) ShowInputInfo();
 }
 
 void PanSharpenDialog::ResetJob()

@@ -244,10 +244,10 @@ private slots:
 
         // "None" ignores the files' own; a Blue band brings the four rows back, no data kept.
         Choose(group.NoDataList(), 1);
-        QVERIFY(std::search(dialog.Command().arguments.begin(), dialog.Command().arguments.end(),
-                            std::begin({std::string("--nodata"), std::string("none")}),
-                            std::end({std::string("--nodata"), std::string("none")})) !=
-                dialog.Command().arguments.end());
+        const std::vector<std::string> noneArgs = dialog.Command().arguments;
+        const std::vector<std::string> none{"--nodata", "none"};
+        QVERIFY(std::search(noneArgs.begin(), noneArgs.end(), none.begin(), none.end()) !=
+                noneArgs.end());
         dialog.OnBandChosen(0, Q(dir.File("ms.img")));
         QVERIFY(!dialog.Job().delivery.Active());
         QVERIFY(dialog.Job().delivery.noData.none);
