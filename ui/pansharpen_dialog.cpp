@@ -11,6 +11,7 @@
 
 #include "fusion/registration/register_run.h"
 #include "imaging/sensor_gains.h"
+#include "raster/file_name.h"
 #include "raster/placement.h"
 #include "ui/delivery_group.h"
 #include "ui/dialog_keys.h"
@@ -242,13 +243,18 @@ void PanSharpenDialog::ShowMsFile()
         spin->setEnabled(active);
     }
     m_filling = false;
-    // With the multiband file, the band rows below Blue stand aside.
-    for (int band = 1; band < BandCount(); ++band) {
-        if (active) {
-            BandList(band)->setEnabled(false);
-            BandBrowse(band)->setEnabled(false);
-        }
+    // With the multiband file, the band rows below Blue stand aside, and so do the four-band
+    // run's filter, colour adjustments, colour matching and quality line, which it does not take.
+    ColourMatchBox()->setEnabled(!active);
+    for (QPushButton* button : MethodList()->parentWidget()->findChildren<QPushButton*>()) {
+        if (QString(button->text()).remove('&') == "More >>") button->setEnabled(!active);
     }
+    if (!active) return;
+    for (int band = 1; band < BandCount(); ++band) {
+        BandList(band)->setEnabled(false);
+        BandBrowse(band)->setEnabled(false);
+    }
+    QualityLineBox()->setEnabled(false);
 }
 
 // A compact line under the pan and under the MS bands: what the image model reads of them.
@@ -380,7 +386,9 @@ void PanSharpenDialog::ShowInputInfo()
     };
     m_panInfo->setText(m_job.batchMode ? QString("Batch file: each job's inputs are read when it runs")
                                        : line(m_panDescription, m_panInfo));
+    // The MS line names its file: the Blue band's or the multiband file's.
     QString msText = line(m_msDescription, m_msInfo);
+    if (!ms.empty() && !msText.isEmpty()) msText = ToQt(FileNameOf(ms)) + ": " + msText;
     // The multiband file's bands by name, for choosing the picture's.
     if (m_job.delivery.Active() && m_msDescription && !m_msDescription->bandNames.empty()) {
         QStringList names;

@@ -97,7 +97,7 @@ private slots:
         ChooseEnviScene(dialog, dir.Path());
         QCOMPARE(dialog.PanInfo()->text(),
                  QString("64 \u00d7 48 px, 1 band, Int16, not georeferenced, no data none"));
-        QVERIFY2(dialog.MsInfo()->text().startsWith("16 \u00d7 12 px, 1 band, Int16"),
+        QVERIFY2(dialog.MsInfo()->text().startsWith("blue.img: 16 \u00d7 12 px, 1 band, Int16"),
                  qPrintable(dialog.MsInfo()->text()));
         QVERIFY(dialog.MsInfo()->text().endsWith("Expected MS: 16 \u00d7 12 px (ratio 4)"));
         QVERIFY(host.Messages().empty());
@@ -198,10 +198,12 @@ private slots:
         QCOMPARE(dialog.Job().delivery.msPath, dir.File("ms.img"));
         QVERIFY(dialog.Job().msPath[0].empty());
         QVERIFY(!dialog.BandList(1)->isEnabled());
+        QVERIFY(!dialog.ColourMatchBox()->isEnabled() && !dialog.QualityLineBox()->isEnabled());
         QVERIFY2(dialog.MsInfo()->text().contains("4 bands") &&
                      dialog.MsInfo()->text().contains("MS on the pan: ratio 4, corners aligned"),
                  qPrintable(dialog.MsInfo()->text()));
         QVERIFY(group.FormatList()->isEnabled());
+        dialog.show();
         Choose(group.FormatList(), 3);
         Choose(group.NoDataList(), 2);
         TypeInto(group.NoDataField(), "-5");
@@ -224,6 +226,7 @@ private slots:
             QVERIFY2(at != args.end(), pair[0].c_str());
         }
         QVERIFY(std::find(args.begin(), args.end(), "--blue") == args.end());
+        SaveScreenshot(&dialog, "pansharpen_multiband");
 
         // The remembered command line ("Run again") gives the same choices back.
         PanSharpenDialog again(counters, host, nullptr);
@@ -253,6 +256,7 @@ private slots:
         QVERIFY(dialog.Job().delivery.noData.none);
         QVERIFY(!group.FormatList()->isEnabled());
         QVERIFY(dialog.BandList(1)->isEnabled());
+        QVERIFY(dialog.ColourMatchBox()->isEnabled() && dialog.QualityLineBox()->isEnabled());
         QVERIFY2(host.Messages().empty(), host.Messages().empty() ? "" : host.Messages()[0].c_str());
     }
 
