@@ -281,6 +281,13 @@ private slots:
 
         ChooseEnviScene(dialog, dir.Path());
         Choose(dialog.MethodList(), 2);
+        // Escape stops a check under way (the window handles events meanwhile): no result.
+        QTimer::singleShot(0, &dialog, [&dialog] { QTest::keyClick(&dialog, Qt::Key_Escape); });
+        dialog.OnCheckAlignment();
+        QVERIFY(!dialog.Alignment());
+        QCOMPARE(dialog.Delivery()->AlignmentLabel()->text(),
+                 QString("The alignment check was stopped."));
+        QVERIFY(dialog.isVisible());
         dialog.OnCheckAlignment();
         QCOMPARE(host.Messages().size(), std::size_t{1});
         QVERIFY(dialog.Alignment());
