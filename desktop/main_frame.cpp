@@ -542,8 +542,13 @@ void MainFrame::OnFilePrintSetup()
 
 std::unique_ptr<ToolDialog> MainFrame::MakeDialog(ToolDialogKind dialog, const char* sensor)
 {
-    return MakeToolDialog(dialog, m_document.Counters(), *m_host, this, sensor,
-                          [this](const RunImages& images) { m_viewer->ShowRun(images); });
+    auto tool = MakeToolDialog(dialog, m_document.Counters(), *m_host, this, sensor,
+                               [this](const RunImages& images) { m_viewer->ShowRun(images); });
+    if (auto* pan = dynamic_cast<PanSharpenDialog*>(tool.get())) {
+        pan->SetAlignmentViewer(
+            [this](const AlignmentArrows& alignment) { m_viewer->ShowAlignment(alignment); });
+    }
+    return tool;
 }
 
 void MainFrame::OnToolCommand(ToolDialogKind dialog, const char* sensor)

@@ -193,6 +193,11 @@ Row RegisterRow()
                 if (!choice) return WrongCommandLine("--register takes auto, off or two numbers DX,DY");
                 job.registerChoice = *choice;
                 return Applied();
+            },
+            false,
+            [](const PanSharpenJob& job) -> GivenValues {
+                if (job.registerChoice.mode == RegisterMode::Auto) return std::nullopt;
+                return std::vector<std::string>{RegisterChoiceText(job.registerChoice)};
             }};
     row.def.newLine = true;
     return row;

@@ -44,6 +44,12 @@ RunOutcome ToolDialog::RunGuarded(const std::function<RunOutcome()>& run, Host* 
     return outcome;
 }
 
+RunOutcome ToolDialog::RunInspection(const std::function<RunOutcome()>& run, Host* gui)
+{
+    if (IsRunning() || ToolRunGuard::Active()) return RunOutcome::Stopped;
+    return RunOnGuard(run, gui);
+}
+
 RunOutcome ToolDialog::RunOnGuard(const std::function<RunOutcome()>& run, Host* gui)
 {
     return m_guard->Run(

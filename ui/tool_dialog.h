@@ -49,6 +49,9 @@ protected:
     // question the fields show the job again (the "very large" question turns a display off).
     // The job is remembered as the dialog's last before the run, which joins the History after.
     RunOutcome RunGuarded(const std::function<RunOutcome()>& run, Host* gui = nullptr);
+    // The same for a look at the inputs that is not a run of the tool (Check alignment): on the
+    // worker thread, Escape stops it, and neither the remembered job nor the History change.
+    RunOutcome RunInspection(const std::function<RunOutcome()>& run, Host* gui = nullptr);
 
     // The "Open File" chooser with filterText, opened at the folder and name of current (else
     // in the folder this tool last chose from, kept across sessions); take gets the chosen

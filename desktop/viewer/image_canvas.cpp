@@ -1,5 +1,7 @@
 #include "desktop/viewer/image_canvas.h"
 
+#include "desktop/viewer/alignment_overlay.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -51,6 +53,7 @@ ImageCanvas::~ImageCanvas()
 
 void ImageCanvas::SetLayer(int index, std::shared_ptr<DisplayLayer> layer)
 {
+    if (index == kPrimary) m_alignment.reset();
     m_layers[index] = layer;
     m_overviewImage[index] = QImage();
     m_announced[index] = false;
@@ -80,6 +83,12 @@ void ImageCanvas::SetDisplay(int index, const BandChoice& choice,
     m_stretch[index] = stretch;
     m_overviewImage[index] = QImage();
     m_rendered.clear();
+    update();
+}
+
+void ImageCanvas::SetAlignment(std::optional<AlignmentArrows> alignment)
+{
+    m_alignment = std::move(alignment);
     update();
 }
 
@@ -451,6 +460,12 @@ void ImageCanvas::paintEvent(QPaintEvent*)
             compare && m_mode == CompareMode::Blink && m_blinkCompare ? kCompare : kPrimary;
         DrawLayer(painter, shown, kPrimary, rect());
         if (compare && m_mode == CompareMode::Blink) DrawCaption(painter, rect(), shown, false);
+    }
+    if (m_alignment) {
+        DrawAlignment(
+            painter, *m_alignment,
+            [this](QPointF image) { return ImageToPane(image, kPrimary); },
+            SideBySide() ? PaneRect(kPrimary) : rect());
     }
     if (m_mark) {
         painter.setPen(QPen(Qt::cyan, 2));

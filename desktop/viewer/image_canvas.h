@@ -17,6 +17,7 @@
 
 #include "desktop/viewer/display_layer.h"
 #include "desktop/viewer/tile_store.h"
+#include "ui/alignment_arrows.h"
 
 namespace lumesta {
 
@@ -40,6 +41,10 @@ public:
     const BandChoice& Choice(int index) const { return m_choice[index]; }
     // The name shown in the image's corner while two images are shown.
     void SetLayerName(int index, const QString& name);
+    // The alignment check's arrows over the primary image (the pan it measured); a new primary
+    // image takes them away.
+    void SetAlignment(std::optional<AlignmentArrows> alignment);
+    const std::optional<AlignmentArrows>& Alignment() const { return m_alignment; }
     // The text shown while there is no image (a reason when opening failed).
     void SetEmptyText(const QString& text);
 
@@ -115,6 +120,7 @@ private:
     std::array<QImage, 2> m_overviewImage;
     std::array<QString, 2> m_names;
     std::optional<QPointF> m_mark;
+    std::optional<AlignmentArrows> m_alignment;
     std::optional<QPointF> m_pointer;
     std::array<bool, 2> m_announced{false, false};
     QCache<QString, QImage> m_rendered;

@@ -305,6 +305,13 @@ bool ViewerDock::OpenPath(const QString& path, const MatrixSize& size)
     return true;
 }
 
+bool ViewerDock::ShowAlignment(const AlignmentArrows& alignment)
+{
+    if (!OpenPath(ToQt(alignment.panPath), MatrixSize{})) return false;
+    m_canvas->SetAlignment(alignment);
+    return true;
+}
+
 // Nothing is shown any more (reading stops), and the reason takes the picture's place.
 void ViewerDock::ShowReason(const QString& reason)
 {

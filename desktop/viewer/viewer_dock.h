@@ -19,6 +19,7 @@
 #include "desktop/viewer/display_layer.h"
 #include "desktop/viewer/stretch_panel.h"
 #include "desktop/viewer/viewer_prompts.h"
+#include "ui/alignment_arrows.h"
 #include "workflows/run_images.h"
 
 class QCheckBox;
@@ -44,6 +45,8 @@ public:
     void OpenPaths(const QStringList& paths);
     // Shows a finished run's result with its inputs to compare against.
     void ShowRun(const RunImages& images);
+    // Shows the pan the alignment check measured with its arrows over it.
+    bool ShowAlignment(const AlignmentArrows& alignment);
     // Centres the view on a place (and marks it); false after saying why when it lies outside
     // the image or the image has no such coordinates.
     bool GoTo(const CoordinateRequest& place);

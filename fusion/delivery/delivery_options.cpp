@@ -1,5 +1,8 @@
 #include "fusion/delivery/delivery_options.h"
 
+#include <algorithm>
+#include <charconv>
+
 #include "raster/file_name.h"
 
 namespace lumesta {
@@ -22,6 +25,23 @@ ApplyResult NeedsMs(const OptionUse& use)
     return WrongCommandLine(use.def.name + " needs --ms");
 }
 
+// A delivery field as its option gives it back; nothing while it is not set.
+Row::Getter GivesDeliveryText(std::string DeliveryJob::*field)
+{
+    return [field](const PanSharpenJob& job) -> GivenValues {
+        if ((job.delivery.*field).empty()) return std::nullopt;
+        return std::vector<std::string>{job.delivery.*field};
+    };
+}
+
+// A number as the option reads it back: the shortest decimals that give the same value.
+std::string NumberText(double value)
+{
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    return error == std::errc() ? std::string(text, end) : std::string("0");
+}
+
 Row MsRow()
 {
     Row ms{FileOption(ValueKind::InputFile, "--ms", {".tif", ".img", ".jp2", ".vrt", ".ntf"}, true,
@@ -37,7 +57,8 @@ Row MsRow()
                job.delivery.msPath = FullPath(use.Text());
                job.delivery.bmpGiven = use.values.Has("--bmp");
                return Applied();
-           }};
+           },
+           false, GivesDeliveryText(&DeliveryJob::msPath)};
     ms.def.newLine = true;
     ms.def.emptyRefused = true;
     return ms;
@@ -53,7 +74,8 @@ Row OutputRow()
                 if (auto needs = NeedsMs(use); needs.status != ApplyStatus::Applied) return needs;
                 job.delivery.outputPath = FullPath(use.Text());
                 return Applied();
-            }};
+            },
+            false, GivesDeliveryText(&DeliveryJob::outputPath)};
 }
 
 Row FormatRow()
@@ -66,7 +88,8 @@ Row FormatRow()
                 if (auto needs = NeedsMs(use); needs.status != ApplyStatus::Applied) return needs;
                 job.delivery.outputFormat = use.Text();
                 return Applied();
-            }};
+            },
+            false, GivesDeliveryText(&DeliveryJob::outputFormat)};
 }
 
 Row RgbRow()
@@ -79,6 +102,14 @@ Row RgbRow()
                 const std::vector<int> bands = use.Ints();
                 for (int i = 0; i < 3; ++i) job.delivery.rgb[i] = bands[i];
                 return Applied();
+            },
+            false,
+            [](const PanSharpenJob& job) -> GivenValues {
+                const std::array<int, 3>& rgb = job.delivery.rgb;
+                if (rgb[0] == 0) return std::nullopt;
+                return std::vector<std::string>{std::to_string(rgb[0]) + "," +
+                                                std::to_string(rgb[1]) + "," +
+                                                std::to_string(rgb[2])};
             }};
 }
 
@@ -92,6 +123,11 @@ Row RatioRow()
                 if (auto needs = NeedsMs(use); needs.status != ApplyStatus::Applied) return needs;
                 job.delivery.ratio = use.Int();
                 return Applied();
+            },
+            false,
+            [](const PanSharpenJob& job) -> GivenValues {
+                if (job.delivery.ratio == 0) return std::nullopt;
+                return std::vector<std::string>{std::to_string(job.delivery.ratio)};
             }};
 }
 
@@ -105,6 +141,12 @@ Row NoDataRow(const char* name, NoDataChoice DeliveryJob::*field, const char* he
                 }
                 job.delivery.*field = *choice;
                 return Applied();
+            },
+            false,
+            [field](const PanSharpenJob& job) -> GivenValues {
+                const NoDataChoice& choice = job.delivery.*field;
+                if (!choice.given) return std::nullopt;
+                return std::vector<std::string>{choice.none ? "none" : NumberText(choice.value)};
             }};
     row.def.checkedWhenSet = true;
     row.def.notWithBatch = true;
@@ -134,6 +176,14 @@ void AdaptRowsForDelivery(std::vector<OptionRow<PanSharpenJob>>& rows)
     for (Row& row : rows) {
         const std::string& name = row.def.name;
         const Row::Setter inner = row.set;
+        // A delivery job's command line leaves out what --ms refuses.
+        if (row.get && std::find(std::begin(kNotWithMs), std::end(kNotWithMs), name) !=
+                           std::end(kNotWithMs)) {
+            row.get = [outer = row.get](const PanSharpenJob& job) -> GivenValues {
+                if (job.delivery.Active()) return std::nullopt;
+                return outer(job);
+            };
+        }
         if (name == "--pan") {
             // The delivery run reads the pan through the image model; it checks it itself.
             row.set = [inner](PanSharpenJob& job, const OptionUse& use) {

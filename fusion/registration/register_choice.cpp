@@ -47,6 +47,18 @@ std::optional<RegisterChoice> ParseRegisterChoice(const std::string& text)
     return choice;
 }
 
+std::string RegisterChoiceText(const RegisterChoice& choice)
+{
+    if (choice.mode == RegisterMode::Auto) return "auto";
+    if (choice.mode == RegisterMode::Off) return "off";
+    const auto number = [](double value) {
+        char text[32];
+        const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+        return error == std::errc() ? std::string(text, end) : std::string("0");
+    };
+    return number(choice.dx) + "," + number(choice.dy);
+}
+
 std::string EstimatedOffsetLine(const RegistrationEstimate& estimate)
 {
     if (!estimate.applicable) {

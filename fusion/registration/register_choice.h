@@ -21,6 +21,9 @@ struct RegisterChoice {
 // allowed); nothing
 // for anything else, which is a wrong command line.
 std::optional<RegisterChoice> ParseRegisterChoice(const std::string& text);
+// The choice as --register takes it back: "auto", "off" or "DX,DY" (shortest decimals that
+// read back as the same numbers).
+std::string RegisterChoiceText(const RegisterChoice& choice);
 
 // The report's line, without its line end: "MS offset on the pan:\tDX, DY pan pixels
 // (estimated)" with the offset applied (AppliedOffset), "(not applied: REASON)" with the

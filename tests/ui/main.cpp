@@ -18,6 +18,7 @@ int RunRunCancelTests(int argc, char** argv);
 int RunDialogKeysTests(int argc, char** argv);
 int RunWorkerHostTests(int argc, char** argv);
 int RunJobMemoryTests(int argc, char** argv);
+int RunDeliveryControlsTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -42,5 +43,6 @@ int main(int argc, char** argv)
     failures += RunDialogKeysTests(argc, argv);
     failures += RunWorkerHostTests(argc, argv);
     failures += RunJobMemoryTests(argc, argv);
+    failures += RunDeliveryControlsTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

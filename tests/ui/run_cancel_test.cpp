@@ -200,7 +200,7 @@ private slots:
         dialog->accept();
         sample.stop();
         QVERIFY2(steps.size() >= 2, qPrintable(steps.join(" | ")));
-        const QRegularExpression named("^Step [1-5] of 5: [A-Z][a-z]+ [a-z]");
+        const QRegularExpression named("^Step [1-5] of 5: [A-Z][a-z-]+ [a-z]");
         for (const QString& step : steps) QVERIFY2(named.match(step).hasMatch(), qPrintable(step));
         QVERIFY(steps.contains("Step 2 of 5: Fusing the bands"));
         QVERIFY(std::is_sorted(overall.begin(), overall.end()));
