@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/host.h"
@@ -13,6 +14,7 @@
 #include "fusion/etm_job.h"
 #include "fusion/fusion_method.h"
 #include "fusion/pansharpen_job.h"
+#include "fusion/outputs/band_result.h"
 #include "fusion/outputs/fusion_outputs.h"
 #include "imaging/stretch.h"
 #include "raster/raw_file.h"
@@ -51,6 +53,9 @@ struct FusionRunState {
     double msShiftY = 0;
 
     FusedOutputs<N> outputs;
+    // The one multi-band result the bands go into (--output/--format of the 16-bit tool); the
+    // band files in outputs are then the run's temporary files.
+    std::optional<BandResult> bandResult;
     std::array<RawFile, N> fused;  // the fused band files, open for reading and writing
     BandCoefficients<N> coefficients;
     std::shared_ptr<InjectionModel> injection;  // for the detail-injection methods

@@ -22,6 +22,14 @@ ApplyResult NeedsMs(const OptionUse& use)
     return WrongCommandLine(use.def.name + " needs --ms");
 }
 
+// --output and --format: one result of the run's bands, with --ms or with --blue ..., never for
+// a batch file's many jobs.
+ApplyResult NotWithBatch(const PanSharpenJob& job, const OptionUse& use)
+{
+    if (job.batchMode) return WrongCommandLine(use.def.name + " cannot be used with a batch file");
+    return Applied();
+}
+
 Row MsRow()
 {
     Row ms{FileOption(ValueKind::InputFile, "--ms", {".tif", ".img", ".jp2", ".vrt", ".ntf"}, true,
@@ -48,9 +56,11 @@ Row OutputRow()
     return {FileOption(ValueKind::OutputFile, "--output", {".tif", ".img"}, true,
                        "The fused MS as one multi-band file (never one of the inputs).",
                        "with --ms: the MS name, the suffix and the format's extension, beside "
-                       "the MS"),
+                       "the MS; without --ms: the bands' own files"),
             [](PanSharpenJob& job, const OptionUse& use) {
-                if (auto needs = NeedsMs(use); needs.status != ApplyStatus::Applied) return needs;
+                if (auto refused = NotWithBatch(job, use); refused.status != ApplyStatus::Applied) {
+                    return refused;
+                }
                 job.delivery.outputPath = FullPath(use.Text());
                 return Applied();
             }};
@@ -61,9 +71,12 @@ Row FormatRow()
     return {ChoiceOption(ValueKind::Choice, "--format", {"envi", "geotiff", "cog"},
                          "The result's format: ENVI BSQ (.img and .hdr), GeoTIFF, or Cloud "
                          "Optimized GeoTIFF.",
-                         "with --ms: cog for GeoTIFF or GDAL inputs, envi otherwise"),
+                         "with --ms: cog for GeoTIFF or GDAL inputs, envi otherwise; without "
+                         "--ms: by --output's extension (.tif, .tiff: geotiff), else envi"),
             [](PanSharpenJob& job, const OptionUse& use) {
-                if (auto needs = NeedsMs(use); needs.status != ApplyStatus::Applied) return needs;
+                if (auto refused = NotWithBatch(job, use); refused.status != ApplyStatus::Applied) {
+                    return refused;
+                }
                 job.delivery.outputFormat = use.Text();
                 return Applied();
             }};

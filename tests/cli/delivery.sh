@@ -286,7 +286,6 @@ refused "four bands: no data with a filter" 1 "${FOUR[@]}" --suffix _x --method 
 refused "malformed no-data" 2 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --nodata 1e
 refused "malformed --rgb" 2 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --rgb 1,2
 refused "unknown format" 2 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --format png
-refused "--output without --ms" 2 "${P[@]}" --blue "$D/ms.tif" --output "$WORK/x.tif"
 before=$(ls -R "$WORK")
 "$CLI" pansharpen-etm "${P[@]}" --ms "$D/ms.tif" --yes --quiet >/dev/null 2>"$WORK/err"
 expect_status "pansharpen-etm refuses --ms" 2 $?
