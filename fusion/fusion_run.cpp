@@ -206,7 +206,9 @@ template <typename State>
 bool KeptForReadBack(const State& state, int b)
 {
     const bool whole = WritesPlanes(state) || state.bandResult.has_value();
-    const auto readBack = [&](int band) { return whole || (band < 3 && WritesBmp(state.job)); };
+    const auto readBack = [&](int band) {
+        return whole || (ShownInPicture(state.job, band) && WritesBmp(state.job));
+    };
     int bands = 0;
     for (int band = 0; band < State::kBands; ++band) bands += readBack(band) ? 1 : 0;
     const std::int64_t bandBytes =
@@ -283,10 +285,13 @@ bool WriteResultHeaders(State& state)
             values.maxY = job.panMaxY;
             values.minValue = state.minValue[band];
             values.maxValue = state.maxValue[band];
-            // NIR has no picture stretch: its display range is its value range.
-            const bool stretched = band < 3;
-            values.displayMin = stretched ? state.limits[band].low : state.minValue[band];
-            values.displayMax = stretched ? state.limits[band].high : state.maxValue[band];
+            // A band the picture does not show (NIR by default) has no stretch: its display
+            // range is its value range.
+            int channel = 0;
+            while (channel < 3 && PictureBand(job, channel) != band) ++channel;
+            const bool stretched = channel < 3;
+            values.displayMin = stretched ? state.limits[channel].low : state.minValue[band];
+            values.displayMax = stretched ? state.limits[channel].high : state.maxValue[band];
             if (!WriteIdrisiResultHeader(IdrisiTitle(job, kLabels[band]),
                                          WithoutLastFour(job.msPath[band]) + ".rdc",
                                          outputs.headers[band], values, state.host)) {

@@ -77,7 +77,7 @@ using PanRunState = FusionRunState<PanSharpenJob, std::int16_t, 4, 4>;
 using EtmRunState = FusionRunState<EtmJob, std::uint8_t, 3, 2>;
 
 // Takes the figures of band b's post-processing walk: its range for the Idrisi32 result
-// header and the picture's stretch cutoffs.
+// header and the stretch cutoffs of the picture's channels that show it.
 template <typename State, typename Sample>
 void TakeBandFigures(State& state, int b, const BandPassFigures<Sample>& figures)
 {
@@ -85,9 +85,12 @@ void TakeBandFigures(State& state, int b, const BandPassFigures<Sample>& figures
         state.minValue[b] = figures.minimum;
         state.maxValue[b] = figures.maximum;
     }
-    if (figures.histogram) {
-        state.limits[b] = figures.histogram->Cutoffs(state.job.stretch.leftCutoff[b],
-                                                     state.job.stretch.rightCutoff[b]);
+    if (!figures.histogram) return;
+    // Each channel's cutoffs apply to the band it shows.
+    for (int channel = 0; channel < 3; ++channel) {
+        if (PictureBand(state.job, channel) != b) continue;
+        state.limits[channel] = figures.histogram->Cutoffs(
+            state.job.stretch.leftCutoff[channel], state.job.stretch.rightCutoff[channel]);
     }
 }
 

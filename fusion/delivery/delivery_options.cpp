@@ -1,5 +1,7 @@
 #include "fusion/delivery/delivery_options.h"
 
+#include <algorithm>
+
 #include "raster/file_name.h"
 
 namespace lumesta {
@@ -86,10 +88,14 @@ Row RgbRow()
 {
     return {IntegerListOption("--rgb", "R,G,B", 3, 1, 16,
                               "The MS bands (1-based) of the picture's red, green and blue.",
-                              "5,3,2 for eight-band WorldView, else 3,2,1"),
+                              "5,3,2 for eight-band WorldView, else 3,2,1 (without --ms: 3,2,1 of "
+                              "Blue, Green, Red, NIR)"),
             [](PanSharpenJob& job, const OptionUse& use) {
-                if (auto needs = NeedsMs(use); needs.status != ApplyStatus::Applied) return needs;
                 const std::vector<int> bands = use.Ints();
+                if (!use.values.Has("--ms") &&
+                    std::any_of(bands.begin(), bands.end(), [](int b) { return b > 4; })) {
+                    return WrongCommandLine("--rgb takes bands 1 to 4 without --ms");
+                }
                 for (int i = 0; i < 3; ++i) job.delivery.rgb[i] = bands[i];
                 return Applied();
             }};

@@ -2,7 +2,8 @@
 # End-to-end checks of `lumesta-cli pansharpen --output/--format` without --ms: the fused bands
 # of a --blue ... run go into one multi-band file whose bands are the samples the run writes
 # band by band without them, with the same picture and report; the format follows the name or
-# --format; an input as the result is refused even with --yes and nothing is left behind.
+# --format; --rgb picks the picture's bands; an input as the result is refused even with --yes
+# and nothing is left behind.
 # Usage: band_result.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
 
@@ -44,6 +45,20 @@ if have_gdal; then
     check "--format alone: a COG" grep -q LAYOUT=COG <(gdalinfo "$E/blue_Fused.tif")
     rm -f "$E"/blue_Fused.tif "$E"/pan_Fused.*
 fi
+
+# --rgb picks the picture's bands among the four: Green, Red, NIR shown as blue, green, red are
+# the picture of the same bands given in that order (each band fuses alone with glp-hpm).
+for extra in "" --colour-match; do
+    "$CLI" pansharpen --pan "$E/pan.img" "${BANDS[@]}" --method glp-hpm --rgb 4,3,2 $extra \
+        --suffix _p --bmp "$WORK/p.bmp" --yes --quiet >/dev/null 2>&1
+    "$CLI" pansharpen --pan "$E/pan.img" --blue "$E/green.img" --green "$E/red.img" \
+        --red "$E/nir.img" --nir "$E/blue.img" --method glp-hpm $extra --suffix _q \
+        --bmp "$WORK/q.bmp" --yes --quiet >/dev/null 2>&1
+    check "--rgb 4,3,2 $extra: the picture of those bands" cmp -s "$WORK/p.bmp" "$WORK/q.bmp"
+    rm -f "$WORK"/[pq].* "$E"/*_[pq].*
+done
+run --method glp-hpm --rgb 5,3,2
+expect_status "--rgb beyond the four bands" 2 "$STATUS"
 
 # Refusals leave the inputs and the folder as they were.
 sum=$(cat "$E"/* | md5sum)
