@@ -2,12 +2,17 @@
 
 #include <algorithm>
 
+#include "fusion/fusion_browse.h"
+#include "fusion/fusion_method.h"
 #include "raster/file_name.h"
 
 namespace lumesta {
 namespace {
 
 using Row = OptionRow<PanSharpenJob>;
+
+// The method of a delivery run without --method.
+const char kMsDefaultMethod[] = "glp-hpm";
 
 const char kBlueWithMs[] =
     "--ms names every MS band of the run: --blue, --green, --red, --nir and --select cannot be "
@@ -46,6 +51,13 @@ Row MsRow()
                if (job.batchMode) return WrongCommandLine("--ms cannot be used with a batch file");
                job.delivery.msPath = FullPath(use.Text());
                job.delivery.bmpGiven = use.values.Has("--bmp");
+               // Methods 1 and 2 fuse four bands only: without --method a delivery takes
+               // glp-hpm (--method, when given, chooses after this).
+               if (!use.values.Has("--method")) {
+                   if (const FusionMethodRow* row = FindMethod(kMsDefaultMethod)) {
+                       ChooseMethod(job, *row);
+                   }
+               }
                return Applied();
            }};
     ms.def.newLine = true;
