@@ -5,6 +5,7 @@
 #include <iterator>
 #include <optional>
 #include <new>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "fusion/injection/injection_steps.h"
 #include "fusion/inputs/geotiff_inputs.h"
 #include "fusion/inputs/input_reset.h"
+#include "fusion/outputs/band_result.h"
 #include "fusion/outputs/confirm_fused_outputs.h"
 #include "fusion/outputs/staged_outputs.h"
 #include "fusion/pansharpen_steps.h"
@@ -49,6 +51,7 @@ const std::string kPostProcessStep = "Post-processing the fused bands";
 const std::string kHeaderStep = "Writing the result headers";
 const std::string kBmpStep = "Writing the 24-bit BMP";
 const std::string kGeoTiffStep = "Writing the GeoTIFF";
+const std::string kResultStep = "Writing the result";
 
 const std::string kWriteFailure =
     "Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.";
@@ -93,6 +96,29 @@ void WriteParameters(const PanSharpenJob& job, const std::string& offsetLine, Ru
 void WriteParameters(const EtmJob& job, const std::string& /*offsetLine*/, RunLog& log)
 {
     WriteParameterSection(job, log);
+}
+
+// The multi-band result --output or --format asks for; only the 16-bit tool takes them.
+bool NameResult(const PanSharpenJob& job, std::optional<BandResult>& result, Host& host)
+{
+    return NameBandResult(job, result, host);
+}
+bool NameResult(const EtmJob& /*job*/, std::optional<BandResult>& result, Host& /*host*/)
+{
+    result.reset();
+    return true;
+}
+
+// The band names of the multi-band result.
+const char* const kBandLabels[4] = {"Blue (Band 1)", "Green (Band 2)", "Red (Band 3)",
+                                    "NIR (Band 4)"};
+
+// Whether the run writes the GeoTIFF of GeoTIFF inputs: not when the bands go into a result of
+// their own.
+template <typename State>
+bool WritesPlanes(const State& state)
+{
+    return !state.bandResult && WritesGeoTiff(state.job, state.outputs.kind);
 }
 
 bool ValidateJob(PanSharpenJob& job, Host& host)
@@ -145,8 +171,13 @@ bool DeclareNoData(const std::string& header, bool envi, double value)
 template <typename State>
 std::vector<std::string> OutputTargets(const State& state)
 {
-    return FusedTargets(state.outputs, WritesGeoTiff(state.job, state.outputs.kind),
-                        WritesBmp(state.job), state.job.bmpName);
+    if (state.bandResult) {
+        std::vector<std::string> targets = state.bandResult->files;
+        if (WritesBmp(state.job)) targets.push_back(state.job.bmpName);
+        return targets;
+    }
+    return FusedTargets(state.outputs, WritesPlanes(state), WritesBmp(state.job),
+                        state.job.bmpName);
 }
 
 template <typename State>
@@ -154,7 +185,18 @@ bool ConfirmOutputs(State& state, const std::vector<std::string>& targets)
 {
     std::vector<std::string> inputs{state.job.panPath};
     inputs.insert(inputs.end(), state.job.msPath.begin(), state.job.msPath.end());
-    return ConfirmFusedOutputs(targets, inputs, state.outputs.data[0], state.host);
+    if (!state.bandResult) {
+        return ConfirmFusedOutputs(targets, inputs, state.outputs.data[0], state.host);
+    }
+    // The result replaces what is there only when the run has finished.
+    const std::string bmp = WritesBmp(state.job) ? state.job.bmpName : std::string();
+    if (!BandResultIsNew(*state.bandResult, bmp, inputs, state.host)) return false;
+    bool anyExists = false;
+    for (const auto& target : targets) anyExists = anyExists || FileExists(target);
+    return !anyExists ||
+           state.host.AskYesNo(state.bandResult->path +
+                               "\nor the other outputs of this run already exist.\nDo you want "
+                               "to overwrite?");
 }
 
 // Whether fused band b stays in the cache whole until it is read back: the picture reads Blue,
@@ -163,8 +205,10 @@ bool ConfirmOutputs(State& state, const std::vector<std::string>& targets)
 template <typename State>
 bool KeptForReadBack(const State& state, int b)
 {
-    const bool geoTiff = WritesGeoTiff(state.job, state.outputs.kind);
-    const auto readBack = [&](int band) { return geoTiff || (band < 3 && WritesBmp(state.job)); };
+    const bool whole = WritesPlanes(state) || state.bandResult.has_value();
+    const auto readBack = [&](int band) {
+        return whole || (ShownInPicture(state.job, band) && WritesBmp(state.job));
+    };
     int bands = 0;
     for (int band = 0; band < State::kBands; ++band) bands += readBack(band) ? 1 : 0;
     const std::int64_t bandBytes =
@@ -172,13 +216,38 @@ bool KeptForReadBack(const State& state, int b)
     return readBack(b) && bands * bandBytes <= WriteBehind::kReadBackCacheBytes;
 }
 
+// The band files and headers of a run whose bands go into one result: temporary files of the
+// run; the picture staged. False after the output-file message.
+template <std::size_t N>
+bool StageBandFiles(FusedOutputs<N>& outputs, RunFiles& files, Host& host)
+{
+    bool made = true;
+    auto temporary = [&](std::string& path) {
+        if (path.empty()) return;
+        path = files.CreateTemp(path);
+        made = made && !path.empty();
+    };
+    for (std::size_t band = 0; band < N; ++band) {
+        temporary(outputs.data[band]);
+        temporary(outputs.headers[band]);
+    }
+    if (!outputs.bmp.empty()) {
+        outputs.bmp = files.StageOutput(outputs.bmp);
+        made = made && !outputs.bmp.empty();
+    }
+    if (!made) host.ShowMessage(RunFiles::kCannotWriteOutput);
+    return made;
+}
+
 // Every output under a name of the run's own, then the fused band files opened.
 template <typename State>
 bool CreateOutputFiles(State& state, RunFiles& files)
 {
     state.outputs.bmp = WritesBmp(state.job) ? state.job.bmpName : std::string();
-    if (!StageFusedOutputs(state.outputs, WritesGeoTiff(state.job, state.outputs.kind),
-                           state.outputs.bmp, files, state.host)) {
+    if (state.bandResult) {
+        if (!StageBandFiles(state.outputs, files, state.host)) return false;
+    } else if (!StageFusedOutputs(state.outputs, WritesPlanes(state), state.outputs.bmp, files,
+                                  state.host)) {
         return false;
     }
     for (int band = 0; band < State::kBands; ++band) {
@@ -216,10 +285,13 @@ bool WriteResultHeaders(State& state)
             values.maxY = job.panMaxY;
             values.minValue = state.minValue[band];
             values.maxValue = state.maxValue[band];
-            // NIR has no picture stretch: its display range is its value range.
-            const bool stretched = band < 3;
-            values.displayMin = stretched ? state.limits[band].low : state.minValue[band];
-            values.displayMax = stretched ? state.limits[band].high : state.maxValue[band];
+            // A band the picture does not show (NIR by default) has no stretch: its display
+            // range is its value range.
+            int channel = 0;
+            while (channel < 3 && PictureBand(job, channel) != band) ++channel;
+            const bool stretched = channel < 3;
+            values.displayMin = stretched ? state.limits[channel].low : state.minValue[band];
+            values.displayMax = stretched ? state.limits[channel].high : state.maxValue[band];
             if (!WriteIdrisiResultHeader(IdrisiTitle(job, kLabels[band]),
                                          WithoutLastFour(job.msPath[band]) + ".rdc",
                                          outputs.headers[band], values, state.host)) {
@@ -312,6 +384,26 @@ StepResult WriteFusedGeoTiff(State& state)
     return state.Pump() ? StepResult::Failed : StepResult::Cancelled;
 }
 
+// The fused bands into the one multi-band result.
+template <typename State>
+StepResult WriteResultFile(State& state, RunFiles& files)
+{
+    bool closed = true;
+    for (auto& file : state.fused) closed = file.Close() && closed;
+    if (!closed) {
+        state.host.ShowMessage(kWriteFailure);
+        return StepResult::Failed;
+    }
+    const std::vector<std::string> bandFiles(state.outputs.data.begin(), state.outputs.data.end());
+    const std::vector<std::string> names(kBandLabels, kBandLabels + State::kBands);
+    const RunOutcome outcome = WriteBandResult(
+        *state.bandResult, bandFiles, names, state.job.panPath, static_cast<int>(state.width),
+        static_cast<int>(state.height), FusedNoData(state.job), files,
+        [&state] { return state.Pump(); }, state.host);
+    if (outcome == RunOutcome::Finished) return StepResult::Ok;
+    return outcome == RunOutcome::Cancelled ? StepResult::Cancelled : StepResult::Failed;
+}
+
 // The run after its report sections: outputs, the analytical steps and the report end.
 template <typename State>
 class AnalyticalRun {
@@ -344,7 +436,8 @@ void AnalyticalRun<State>::AnnounceSteps(bool geoTiff)
     m_steps.Add(kPostProcessStep, 10);
     m_steps.Add(kHeaderStep, 1);
     if (WritesBmp(m_state.job)) m_steps.Add(kBmpStep, 15);
-    if (WritesGeoTiff(m_state.job, m_state.outputs.kind)) m_steps.Add(kGeoTiffStep, 15);
+    if (WritesPlanes(m_state)) m_steps.Add(kGeoTiffStep, 15);
+    if (m_state.bandResult) m_steps.Add(kResultStep, 15);
     m_steps.Announce();
 }
 
@@ -401,11 +494,15 @@ StepResult AnalyticalRun<State>::RunOutputSteps()
         if ((result = WriteFusedBmp(state)) != StepResult::Ok) return result;
         state.log.Append("\tFinished (24-bit BMP output)\r\n");
     }
-    if (WritesGeoTiff(state.job, state.outputs.kind)) {
+    if (WritesPlanes(state)) {
         m_steps.Begin(kGeoTiffStep);
         state.log.Append(bmp ? "    Step 6: ......" : "    Step 5: ......");
         if ((result = WriteFusedGeoTiff(state)) != StepResult::Ok) return result;
         state.log.Append("\tFinished (GeoTIFF image output)\r\n");
+    }
+    if (state.bandResult) {
+        m_steps.Begin(kResultStep);
+        if ((result = WriteResultFile(state, m_files)) != StepResult::Ok) return result;
     }
     return StepResult::Ok;
 }
@@ -456,7 +553,8 @@ RunOutcome AnalyticalRun<State>::Finish(std::time_t start, std::time_t postProce
 }
 
 template <typename State>
-RunOutcome RunValidated(typename State::Job& job, RunCounters& counters, Host& host)
+RunOutcome RunValidated(typename State::Job& job, std::optional<BandResult> bandResult,
+                        RunCounters& counters, Host& host)
 {
     RunLog log(counters, host);
     const auto progress = OpenPanSharpeningReport(log, host);
@@ -466,6 +564,7 @@ RunOutcome RunValidated(typename State::Job& job, RunCounters& counters, Host& h
     state.msWidth = job.width / State::kRatio;
     state.msHeight = job.height / State::kRatio;
     state.outputs = DeriveJobOutputs(job);
+    state.bandResult = std::move(bandResult);
 
     if (!WriteInputSections(state)) {
         log.Append(kUnsuccessful);
@@ -491,8 +590,10 @@ RunOutcome RunFusion(typename State::Job& job, RunCounters& counters, Host& host
 {
     WaitCursorScope busy(host);
     if (!ValidateJob(job, host)) return RunOutcome::Stopped;
+    std::optional<BandResult> bandResult;
+    if (!NameResult(job, bandResult, host)) return RunOutcome::Stopped;
     try {
-        return RunValidated<State>(job, counters, host);
+        return RunValidated<State>(job, std::move(bandResult), counters, host);
     } catch (const std::bad_alloc&) {
         host.ShowMessage("Error: reading image file - Cannot allocate memory");
         host.AppendLog(kStepUnsuccessful);

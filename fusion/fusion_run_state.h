@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/host.h"
@@ -13,6 +14,7 @@
 #include "fusion/etm_job.h"
 #include "fusion/fusion_method.h"
 #include "fusion/pansharpen_job.h"
+#include "fusion/outputs/band_result.h"
 #include "fusion/outputs/fusion_outputs.h"
 #include "imaging/stretch.h"
 #include "raster/raw_file.h"
@@ -51,6 +53,9 @@ struct FusionRunState {
     double msShiftY = 0;
 
     FusedOutputs<N> outputs;
+    // The one multi-band result the bands go into (--output/--format of the 16-bit tool); the
+    // band files in outputs are then the run's temporary files.
+    std::optional<BandResult> bandResult;
     std::array<RawFile, N> fused;  // the fused band files, open for reading and writing
     BandCoefficients<N> coefficients;
     std::shared_ptr<InjectionModel> injection;  // for the detail-injection methods
@@ -72,7 +77,7 @@ using PanRunState = FusionRunState<PanSharpenJob, std::int16_t, 4, 4>;
 using EtmRunState = FusionRunState<EtmJob, std::uint8_t, 3, 2>;
 
 // Takes the figures of band b's post-processing walk: its range for the Idrisi32 result
-// header and the picture's stretch cutoffs.
+// header and the stretch cutoffs of the picture's channels that show it.
 template <typename State, typename Sample>
 void TakeBandFigures(State& state, int b, const BandPassFigures<Sample>& figures)
 {
@@ -80,9 +85,12 @@ void TakeBandFigures(State& state, int b, const BandPassFigures<Sample>& figures
         state.minValue[b] = figures.minimum;
         state.maxValue[b] = figures.maximum;
     }
-    if (figures.histogram) {
-        state.limits[b] = figures.histogram->Cutoffs(state.job.stretch.leftCutoff[b],
-                                                     state.job.stretch.rightCutoff[b]);
+    if (!figures.histogram) return;
+    // Each channel's cutoffs apply to the band it shows.
+    for (int channel = 0; channel < 3; ++channel) {
+        if (PictureBand(state.job, channel) != b) continue;
+        state.limits[channel] = figures.histogram->Cutoffs(
+            state.job.stretch.leftCutoff[channel], state.job.stretch.rightCutoff[channel]);
     }
 }
 

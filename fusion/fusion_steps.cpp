@@ -212,13 +212,14 @@ StepResult ComputeInputStretchLimitsOf(State& state)
     std::vector<typename State::Sample> band;
     if (!TryAllocate(band, count, state.host)) return StepResult::Failed;
     const StretchParams& stretch = state.job.stretch;
-    for (int b = 0; b < 3; ++b) {
+    for (int channel = 0; channel < 3; ++channel) {
+        const int b = PictureBand(state.job, channel);
         if (!ReadSamples(state.msInput[b], state.msByteOffset[b], count, band.data(),
                          MsStep1Failure(state.job), state.host)) {
             return StepResult::Failed;
         }
-        state.limits[b] =
-            CutoffsOf(count, band.data(), stretch.leftCutoff[b], stretch.rightCutoff[b]);
+        state.limits[channel] = CutoffsOf(count, band.data(), stretch.leftCutoff[channel],
+                                          stretch.rightCutoff[channel]);
         if (!state.Pump()) return StepResult::Cancelled;
     }
     return StepResult::Ok;
@@ -297,7 +298,9 @@ StepResult WriteFusedBmpOf(State& state)
     StretchedBmpJob picture;
     picture.width = state.width;
     picture.height = state.height;
-    picture.bands = {&state.fused[0], &state.fused[1], &state.fused[2]};
+    picture.bands = {&state.fused[PictureBand(state.job, 0)],
+                     &state.fused[PictureBand(state.job, 1)],
+                     &state.fused[PictureBand(state.job, 2)]};
     picture.limits = state.limits;
     picture.nonlinear = state.job.stretch.nonlinear;
     picture.path = state.outputs.bmp;

@@ -133,7 +133,8 @@ OptionRow<PanSharpenJob> MethodOption(const MethodTable& methods)
     help += ".";
     if (filterless > 0) help += " The last " + CountWord(filterless) + " default to --filter none.";
     help += " auto: the classical method with the best quality on this scene at reduced "
-            "resolution; the report lists every candidate's scores.";
+            "resolution; the report lists every candidate's scores. With --ms the default is "
+            "glp-hpm.";
     names.push_back(kAutoMethodName);
     Row method{ChoiceOption(ValueKind::Choice, "--method", names, help, names.front()),
                [methods](PanSharpenJob& job, const OptionUse& use) {

@@ -18,7 +18,8 @@ BandPassSpec<std::int16_t> PostProcessingOf(const PanRunState& state, int b)
     }
     spec.clip11Bit = true;
     spec.histogram =
-        b != kNir && !job.colourMatch ? HistogramPoint::AfterFilters : HistogramPoint::None;
+        ShownInPicture(job, b) && !job.colourMatch ? HistogramPoint::AfterFilters
+                                                   : HistogramPoint::None;
     spec.minMax = state.outputs.kind == PanOutputKind::Idrisi;
     if (job.msNoData) spec.noData = static_cast<std::int16_t>(*job.msNoData);
     return spec;

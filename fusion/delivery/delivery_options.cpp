@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <charconv>
 
+#include "fusion/fusion_browse.h"
+#include "fusion/fusion_method.h"
 #include "raster/file_name.h"
 
 namespace lumesta {
 namespace {
 
 using Row = OptionRow<PanSharpenJob>;
+
+// The method of a delivery run without --method.
+const char kMsDefaultMethod[] = "glp-hpm";
 
 const char kBlueWithMs[] =
     "--ms names every MS band of the run: --blue, --green, --red, --nir and --select cannot be "
@@ -42,6 +47,14 @@ std::string NumberText(double value)
     return error == std::errc() ? std::string(text, end) : std::string("0");
 }
 
+// --output and --format: one result of the run's bands, with --ms or with --blue ..., never for
+// a batch file's many jobs.
+ApplyResult NotWithBatch(const PanSharpenJob& job, const OptionUse& use)
+{
+    if (job.batchMode) return WrongCommandLine(use.def.name + " cannot be used with a batch file");
+    return Applied();
+}
+
 Row MsRow()
 {
     Row ms{FileOption(ValueKind::InputFile, "--ms", {".tif", ".img", ".jp2", ".vrt", ".ntf"}, true,
@@ -56,6 +69,13 @@ Row MsRow()
                if (job.batchMode) return WrongCommandLine("--ms cannot be used with a batch file");
                job.delivery.msPath = FullPath(use.Text());
                job.delivery.bmpGiven = use.values.Has("--bmp");
+               // Methods 1 and 2 fuse four bands only: without --method a delivery takes
+               // glp-hpm (--method, when given, chooses after this).
+               if (!use.values.Has("--method")) {
+                   if (const FusionMethodRow* row = FindMethod(kMsDefaultMethod)) {
+                       ChooseMethod(job, *row);
+                   }
+               }
                return Applied();
            },
            false, GivesDeliveryText(&DeliveryJob::msPath)};
@@ -69,9 +89,11 @@ Row OutputRow()
     return {FileOption(ValueKind::OutputFile, "--output", {".tif", ".img"}, true,
                        "The fused MS as one multi-band file (never one of the inputs).",
                        "with --ms: the MS name, the suffix and the format's extension, beside "
-                       "the MS"),
+                       "the MS; without --ms: the bands' own files"),
             [](PanSharpenJob& job, const OptionUse& use) {
-                if (auto needs = NeedsMs(use); needs.status != ApplyStatus::Applied) return needs;
+                if (auto refused = NotWithBatch(job, use); refused.status != ApplyStatus::Applied) {
+                    return refused;
+                }
                 job.delivery.outputPath = FullPath(use.Text());
                 return Applied();
             },
@@ -83,9 +105,12 @@ Row FormatRow()
     return {ChoiceOption(ValueKind::Choice, "--format", {"envi", "geotiff", "cog"},
                          "The result's format: ENVI BSQ (.img and .hdr), GeoTIFF, or Cloud "
                          "Optimized GeoTIFF.",
-                         "with --ms: cog for GeoTIFF or GDAL inputs, envi otherwise"),
+                         "with --ms: cog for GeoTIFF or GDAL inputs, envi otherwise; without "
+                         "--ms: by --output's extension (.tif, .tiff: geotiff), else envi"),
             [](PanSharpenJob& job, const OptionUse& use) {
-                if (auto needs = NeedsMs(use); needs.status != ApplyStatus::Applied) return needs;
+                if (auto refused = NotWithBatch(job, use); refused.status != ApplyStatus::Applied) {
+                    return refused;
+                }
                 job.delivery.outputFormat = use.Text();
                 return Applied();
             },
@@ -96,10 +121,14 @@ Row RgbRow()
 {
     return {IntegerListOption("--rgb", "R,G,B", 3, 1, 16,
                               "The MS bands (1-based) of the picture's red, green and blue.",
-                              "5,3,2 for eight-band WorldView, else 3,2,1"),
+                              "5,3,2 for eight-band WorldView, else 3,2,1 (without --ms: 3,2,1 of "
+                              "Blue, Green, Red, NIR)"),
             [](PanSharpenJob& job, const OptionUse& use) {
-                if (auto needs = NeedsMs(use); needs.status != ApplyStatus::Applied) return needs;
                 const std::vector<int> bands = use.Ints();
+                if (!use.values.Has("--ms") &&
+                    std::any_of(bands.begin(), bands.end(), [](int b) { return b > 4; })) {
+                    return WrongCommandLine("--rgb takes bands 1 to 4 without --ms");
+                }
                 for (int i = 0; i < 3; ++i) job.delivery.rgb[i] = bands[i];
                 return Applied();
             },

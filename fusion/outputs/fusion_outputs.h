@@ -86,6 +86,29 @@ bool WritesBmp(const Job& job)
            (!job.batchMode || job.batchOutputFormat != BatchOutputFormat::GeoTiffOnly);
 }
 
+// The fused band (0-based) a channel of the picture shows: channel 0 blue, 1 green, 2 red. The
+// 16-bit tool's --rgb R,G,B (without --ms) picks them among its four bands; by default, and in
+// the Landsat tool, Blue, Green and Red show as themselves.
+inline int PictureBand(const PanSharpenJob& job, int channel)
+{
+    if (job.delivery.Active() || job.delivery.rgb[0] == 0) return channel;
+    return job.delivery.rgb[2 - channel] - 1;
+}
+inline int PictureBand(const EtmJob& /*job*/, int channel)
+{
+    return channel;
+}
+
+// Whether fused band b shows in the picture.
+template <typename Job>
+bool ShownInPicture(const Job& job, int b)
+{
+    for (int channel = 0; channel < 3; ++channel) {
+        if (PictureBand(job, channel) == b) return true;
+    }
+    return false;
+}
+
 template <typename Job>
 bool WritesGeoTiff(const Job& job, PanOutputKind kind)
 {

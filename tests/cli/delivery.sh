@@ -42,6 +42,11 @@ run pansharpen --pan "$A/pan.img" --ms "$A/ms.img" --method glp-hpm "${OFF[@]}" 
 expect_status "aligned ENVI pair" 0 "$STATUS"
 check "ENVI result by default for ENVI inputs" [ -s "$A/ms_Fused.img" -a -s "$A/ms_Fused.hdr" ]
 check "picture beside the result" [ -s "$A/ms_Fused.bmp" ]
+run pansharpen --pan "$A/pan.img" --ms "$A/ms.img" "${OFF[@]}" --output "$WORK/default.img" --log "$WORK/m.log"
+expect_status "--ms without --method" 0 "$STATUS"
+check "--ms without --method fuses with glp-hpm" cmp -s "$WORK/default.img" "$A/ms_Fused.img"
+check "--ms without --method: the report says so" grep -q $'^Pan-Sharpening Method:\tMTF-GLP-HPM\r$' "$WORK/m.log"
+rm -f "$WORK"/default.* "$WORK/m.log"
 run pansharpen --pan "$D/pan.tif" --ms "$D/ms.tif" --method glp-hpm "${OFF[@]}" --log "$WORK/d.log"
 expect_status "delivery" 0 "$STATUS"
 check "nothing on stderr" [ ! -s "$WORK/err" ]
@@ -272,7 +277,7 @@ refused "two MS bands" 1 "${P[@]}" --ms "$WORK/two.tif" --method glp-hpm
 refused "float MS" 1 "${P[@]}" --ms "$WORK/float.tif" --method glp-hpm
 refused "--rgb outside the bands" 1 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --rgb 5,3,2
 refused "--ms with --blue" 1 "${P[@]}" --ms "$D/ms.tif" --blue "$D/ms.tif" --method glp-hpm
-refused "method 1" 1 "${P[@]}" --ms "$D/ms.tif"
+refused "method 1" 1 "${P[@]}" --ms "$D/ms.tif" --method 1
 refused "no-data value outside the type" 1 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --ms-nodata 70000
 refused "pan entirely no data" 1 --pan "$WORK/zero.tif" --ms "$D/ms.tif" --method glp-hpm --pan-nodata 0
 refused "ratio disagreeing" 1 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --ratio 2
@@ -286,7 +291,6 @@ refused "four bands: no data with a filter" 1 "${FOUR[@]}" --suffix _x --method 
 refused "malformed no-data" 2 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --nodata 1e
 refused "malformed --rgb" 2 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --rgb 1,2
 refused "unknown format" 2 "${P[@]}" --ms "$D/ms.tif" --method glp-hpm --format png
-refused "--output without --ms" 2 "${P[@]}" --blue "$D/ms.tif" --output "$WORK/x.tif"
 before=$(ls -R "$WORK")
 "$CLI" pansharpen-etm "${P[@]}" --ms "$D/ms.tif" --yes --quiet >/dev/null 2>"$WORK/err"
 expect_status "pansharpen-etm refuses --ms" 2 $?
