@@ -9,8 +9,8 @@
 
 #include "core/allocate.h"
 #include "core/wide_lanes.h"
-#include "fusion/injection/injection_kernels.h"
 #include "fusion/injection/injection_fusion.h"
+#include "fusion/injection/injection_kernels.h"
 #include "fusion/injection/injection_model.h"
 #include "fusion/injection/upsample_weights.h"
 #include "fusion/parallel_rows.h"
@@ -350,8 +350,7 @@ public:
     // The values of window rows row0 .. row1 − 1 (strips in order from the top): band k's row
     // i at values + (k · (row1 − row0) + i) · width.
     StepResult Values(std::int64_t row0, std::int64_t row1, double* values,
-                      const std::string& readFailure, Host& host,
-                      const std::function<bool()>& pump)
+                      const std::string& readFailure, Host& host, const std::function<bool()>& pump)
     {
         const InjectionModel& model = m_model;
         std::int64_t msFirst = model.msHeight, msEnd = 0;
@@ -367,7 +366,8 @@ public:
                 [&](std::int64_t y, int k, const double* fused) { m_measure.Visit(y, k, fused); },
                 readFailure, host, pump);
             if (result == StepResult::Ok) result = m_measure.Finish(end, host, pump);
-            if (result == StepResult::Ok) result = m_projection.Advance(m_measure.Next(), host, pump);
+            if (result == StepResult::Ok)
+                result = m_projection.Advance(m_measure.Next(), host, pump);
             if (result != StepResult::Ok) return result;
             m_fused = end;
         }

@@ -556,7 +556,8 @@ StepResult VisitFusedRows(const InjectionModel& model, std::int64_t stripRows,
     FusedStripVisits visits(model);
     for (std::int64_t row0 = 0; row0 < model.height; row0 += stripRows) {
         const std::int64_t row1 = std::min(model.height, row0 + stripRows);
-        const StepResult visited = visits.Visit(row0, row1, nullptr, visit, readFailure, host, pump);
+        const StepResult visited =
+            visits.Visit(row0, row1, nullptr, visit, readFailure, host, pump);
         if (visited != StepResult::Ok) return visited;
         const StepResult result = done(row0, row1);
         if (result != StepResult::Ok) return result;
