@@ -49,16 +49,28 @@ template <bool Biased, typename Sample>
                                                  std::int64_t width, double* scratch)
 {
     std::int64_t x0 = 0;
-    for (; x0 + 2 * kWideLanes <= width; x0 += 2 * kWideLanes) {
+    // Four runs of columns at once: their sums do not wait for each other's additions.
+    for (; x0 + 4 * kWideLanes <= width; x0 += 4 * kWideLanes) {
         WideLanes a{};
         WideLanes b{};
+        WideLanes c{};
+        WideLanes d{};
         for (int k = 0; k < kMtfTaps; ++k) {
             const Sample* row = rows[k] + x0;
             a += taps[k] * LoadSamples<Biased>(row);
             b += taps[k] * LoadSamples<Biased>(row + kWideLanes);
+            c += taps[k] * LoadSamples<Biased>(row + 2 * kWideLanes);
+            d += taps[k] * LoadSamples<Biased>(row + 3 * kWideLanes);
         }
         StoreWide(scratch + x0, a);
         StoreWide(scratch + x0 + kWideLanes, b);
+        StoreWide(scratch + x0 + 2 * kWideLanes, c);
+        StoreWide(scratch + x0 + 3 * kWideLanes, d);
+    }
+    for (; x0 + kWideLanes <= width; x0 += kWideLanes) {
+        WideLanes a{};
+        for (int k = 0; k < kMtfTaps; ++k) a += taps[k] * LoadSamples<Biased>(rows[k] + x0);
+        StoreWide(scratch + x0, a);
     }
     for (std::int64_t x = x0; x < width; ++x) {
         double sum = 0;
@@ -112,6 +124,24 @@ template <bool Biased, typename Sample>
         }
     }
     std::int64_t j = j0;
+    // Four runs of outputs at once: their sums do not wait for each other's additions.
+    for (; j + 4 * kWideLanes <= j1; j += 4 * kWideLanes) {
+        WideLanes a{};
+        WideLanes b{};
+        WideLanes c{};
+        WideLanes d{};
+        for (int k = 0; k < kMtfTaps; ++k) {
+            const double* from = phase[k] + j + shift[k];
+            a += taps[k] * LoadWide(from);
+            b += taps[k] * LoadWide(from + kWideLanes);
+            c += taps[k] * LoadWide(from + 2 * kWideLanes);
+            d += taps[k] * LoadWide(from + 3 * kWideLanes);
+        }
+        StoreWide(out + j, a);
+        StoreWide(out + j + kWideLanes, b);
+        StoreWide(out + j + 2 * kWideLanes, c);
+        StoreWide(out + j + 3 * kWideLanes, d);
+    }
     for (; j + kWideLanes <= j1; j += kWideLanes) {
         WideLanes sum{};
         for (int k = 0; k < kMtfTaps; ++k) sum += taps[k] * LoadWide(phase[k] + j + shift[k]);

@@ -4,9 +4,13 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <memory>
+#include <stdexcept>
 
+#include "core/allocate.h"
 #include "core/wide_lanes.h"
 #include "fusion/injection/injection_fusion.h"
+#include "fusion/injection/injection_kernels.h"
 #include "fusion/injection/injection_model.h"
 #include "fusion/injection/upsample_weights.h"
 #include "fusion/parallel_rows.h"
@@ -83,36 +87,336 @@ private:
     std::vector<double> m_applied;
 };
 
-// The sum e_0 + e_1 + … of one band's corrections, row by row, written over e_0 (each row is
-// written after it was read).
-bool BackProjectBand(const InjectionModel& model, int k, int steps, const BandedOperator& down,
-                     const BandedOperator& along)
-{
-    const std::int64_t width = model.msWidth;
-    const auto window = static_cast<std::size_t>((steps + 1) * down.Reach() + 4);
-    std::vector<std::unique_ptr<RowStream>> errors;
-    errors.push_back(
-        std::make_unique<ImageRows>(model.corrections, k, width, model.msHeight, window));
-    for (int j = 1; j < steps; ++j) {
-        errors.push_back(std::make_unique<StepStream>(*errors.back(), down, along, window));
-    }
-    std::vector<double> total(static_cast<std::size_t>(width));
-    std::vector<float> row(total.size());
-    for (std::int64_t i = 0; i < model.msHeight; ++i) {
-        // The last step first: it asks the earlier ones for every row it needs.
-        for (int j = steps - 1; j >= 0; --j) errors[j]->Row(i);
-        const double* first = errors[0]->Row(i);
-        std::copy(first, first + width, total.begin());
+// The sum e_0 + e_1 + … of one band's corrections, row by row from the top, written over e_0
+// (each row is written after it was read). The rows of e_0 may arrive while it goes on.
+class BandBackProjection {
+public:
+    BandBackProjection(const InjectionModel& model, int k, int steps, const BandedOperator& down,
+                       const BandedOperator& along)
+        : m_model(model),
+          m_k(k),
+          m_steps(steps),
+          m_total(static_cast<std::size_t>(model.msWidth)),
+          m_row(m_total.size())
+    {
+        const auto window = static_cast<std::size_t>((steps + 1) * down.Reach() + 4);
+        m_errors.push_back(std::make_unique<ImageRows>(model.corrections, k, model.msWidth,
+                                                       model.msHeight, window));
         for (int j = 1; j < steps; ++j) {
-            const double* e = errors[j]->Row(i);
-            for (std::int64_t x = 0; x < width; ++x) total[x] += e[x];
+            m_errors.push_back(std::make_unique<StepStream>(*m_errors.back(), down, along, window));
         }
-        if (errors.back()->Failed()) return false;
-        std::copy(total.begin(), total.end(), row.begin());
-        if (!model.corrections.PutRows(k, i, 1, row.data())) return false;
     }
-    return true;
+
+    // Writes the sums of rows up to end − 1; false when the file did not give or take a row.
+    bool Advance(std::int64_t end)
+    {
+        const std::int64_t width = m_model.msWidth;
+        for (; m_next < end; ++m_next) {
+            const std::int64_t i = m_next;
+            // The last step first: it asks the earlier ones for every row it needs.
+            for (int j = m_steps - 1; j >= 0; --j) m_errors[j]->Row(i);
+            const double* first = m_errors[0]->Row(i);
+            std::copy(first, first + width, m_total.begin());
+            for (int j = 1; j < m_steps; ++j) {
+                const double* e = m_errors[j]->Row(i);
+                for (std::int64_t x = 0; x < width; ++x) m_total[x] += e[x];
+            }
+            if (m_errors.back()->Failed()) return false;
+            std::copy(m_total.begin(), m_total.end(), m_row.begin());
+            if (!m_model.corrections.PutRows(m_k, i, 1, m_row.data())) return false;
+        }
+        return true;
+    }
+
+private:
+    const InjectionModel& m_model;
+    int m_k;
+    int m_steps;
+    std::vector<std::unique_ptr<RowStream>> m_errors;
+    std::vector<double> m_total;
+    std::vector<float> m_row;
+    std::int64_t m_next = 0;
+};
+
+// Every band's back-projection (BandBackProjection), one pair of operators per distinct
+// Gaussian of the bands.
+class BackProjection {
+public:
+    BackProjection(const InjectionModel& model, int steps) : m_model(model), m_steps(steps)
+    {
+        for (int k = 0; k < model.bands; ++k) {
+            const double gain = model.inputs.msGains[k];
+            if (m_operators.count(gain) == 0) {
+                m_operators[gain] = {BandedOperator(model.msHeight, model.ratio, gain),
+                                     BandedOperator(model.msWidth, model.ratio, gain)};
+            }
+            const auto& pair = m_operators.at(gain);
+            m_bands.push_back(
+                std::make_unique<BandBackProjection>(model, k, steps, pair[0], pair[1]));
+            m_reach = std::max(m_reach, pair[0].Reach());
+        }
+    }
+
+    // The sums of MS rows finished: those of rows before Done().
+    std::int64_t Done() const { return m_done; }
+    // The farthest the rows' operators reach.
+    std::int64_t Reach() const { return m_reach; }
+
+    // Sums every row whose steps need only the rows of e_0 before ready (written to the
+    // corrections), one band per core.
+    StepResult Advance(std::int64_t ready, Host& host, const std::function<bool()>& pump)
+    {
+        // Row i of step j needs rows up to i + reach of step j − 1.
+        const std::int64_t end = ready >= m_model.msHeight
+                                     ? m_model.msHeight
+                                     : std::max<std::int64_t>(0, ready - (m_steps - 1) * m_reach);
+        if (end <= m_done) return StepResult::Ok;
+        std::vector<char> done(m_bands.size(), 0);
+        const bool going = ForEachRowInParallel(
+            static_cast<std::int64_t>(m_bands.size()),
+            [&](std::int64_t k) { done[k] = m_bands[k]->Advance(end); }, pump);
+        if (!going) return StepResult::Cancelled;
+        if (std::any_of(done.begin(), done.end(), [](char d) { return d == 0; })) {
+            host.ShowMessage(kWriteFailure);
+            return StepResult::Failed;
+        }
+        m_done = end;
+        return StepResult::Ok;
+    }
+
+private:
+    const InjectionModel& m_model;
+    int m_steps;
+    std::map<double, std::array<BandedOperator, 2>> m_operators;
+    std::vector<std::unique_ptr<BandBackProjection>> m_bands;
+    std::int64_t m_reach = 0;
+    std::int64_t m_done = 0;
+};
+
+// e_0 = M − deg(F) from the fused rows, handed over strip by strip from the top: each fused row
+// is filtered along the row at the MS columns as it comes; the MS rows are finished down the
+// columns from a ring of those rows and written to the model's corrections.
+class ErrorMeasure {
+public:
+    ErrorMeasure(const InjectionModel& model, const MsCopy& ms, std::int64_t stripRows)
+        : m_model(model),
+          m_ms(ms),
+          m_ringRows(stripRows + kRingExtraRows),
+          m_ring(static_cast<std::size_t>(m_ringRows * model.bands * model.msWidth))
+    {
+        for (int k = 0; k < model.bands; ++k) {
+            m_taps.push_back(MtfGaussian(model.inputs.msGains[k], model.ratio));
+        }
+    }
+
+    // The rows of e_0 written: those before Next().
+    std::int64_t Next() const { return m_next; }
+
+    // Band k's fused row y of the current strip (any core).
+    void Visit(std::int64_t y, int k, const double* fused)
+    {
+        const int r = m_model.ratio;
+        FilterAlongLine(m_taps[k], fused, m_model.width, r, r / 2, m_model.msWidth, RingRow(y, k));
+    }
+
+    // Finishes the MS rows whose filter reaches only fused rows before row1 (all visited).
+    StepResult Finish(std::int64_t row1, Host& host, const std::function<bool()>& pump)
+    {
+        const InjectionModel& model = m_model;
+        const int n = model.bands;
+        const int r = model.ratio;
+        const std::int64_t msWidth = model.msWidth;
+        std::int64_t end = m_next;
+        while (end < model.msHeight &&
+               std::min(r * end + r / 2 + kMtfHalo, model.height - 1) < row1) {
+            ++end;
+        }
+        const std::int64_t next = m_next;
+        const std::int64_t rows = end - next;
+        // The MS rows first, then e_0 = M − deg(F) in their place, by blocks of columns on
+        // every core (a block's rows stay in the core's cache from one MS row to the next).
+        m_errors.resize(static_cast<std::size_t>(rows * n * msWidth));
+        for (int k = 0; k < n && rows > 0; ++k) {
+            if (!m_ms.bands.ReadRows(k, next, rows, m_errors.data() + k * rows * msWidth, host)) {
+                return StepResult::Failed;
+            }
+        }
+        const std::int64_t blocks = (msWidth + kColumnBlock - 1) / kColumnBlock;
+        const bool going = ForEachRowInParallel(
+            n * blocks,
+            [&](std::int64_t job) {
+                const int k = static_cast<int>(job / blocks);
+                const std::int64_t x0 = job % blocks * kColumnBlock;
+                const std::int64_t columns = std::min(kColumnBlock, msWidth - x0);
+                std::array<const double*, kMtfTaps> window{};
+                double degraded[kColumnBlock];
+                for (std::int64_t i = next; i < end; ++i) {
+                    for (int t = 0; t < kMtfTaps; ++t) {
+                        const std::int64_t y =
+                            ClampIndex(r * i + r / 2 - kMtfHalo + t, model.height);
+                        window[t] = RingRow(y, k) + x0;
+                    }
+                    FilterDownColumns(m_taps[k], window.data(), columns, degraded);
+                    float* error = m_errors.data() + (k * rows + i - next) * msWidth + x0;
+                    for (std::int64_t x = 0; x < columns; ++x) error[x] -= degraded[x];
+                }
+            },
+            pump);
+        if (!going) return StepResult::Cancelled;
+        for (int k = 0; k < n && rows > 0; ++k) {
+            if (!model.corrections.WriteRows(k, next, rows, m_errors.data() + k * rows * msWidth,
+                                             host)) {
+                return StepResult::Failed;
+            }
+        }
+        m_next = end;
+        return StepResult::Ok;
+    }
+
+private:
+    double* RingRow(std::int64_t y, int k)
+    {
+        return m_ring.data() + (k * m_ringRows + y % m_ringRows) * m_model.msWidth;
+    }
+
+    const InjectionModel& m_model;
+    const MsCopy& m_ms;
+    std::int64_t m_ringRows;
+    std::vector<double> m_ring;
+    std::vector<MtfTaps> m_taps;
+    std::vector<float> m_errors;
+    std::int64_t m_next = 0;
+};
+
+// The strips of the measuring pass: as many pan rows as the buffer bytes hold beside the ring
+// of filtered rows.
+std::int64_t MeasureStripRows(const InjectionModel& model)
+{
+    if (model.measureStripRows > 0) return model.measureStripRows;
+    const std::int64_t rowBytes =
+        model.bands * model.msWidth * static_cast<std::int64_t>(sizeof(double));
+    return std::max<std::int64_t>(
+        8, std::min(InjectionStripRows(model), kInjectionBufferBytes / rowBytes - kRingExtraRows));
 }
+
+// The strips of pan rows the one-pass fusion fuses and hands on unless the model or the caller
+// say otherwise, and the bytes its kept fused rows may take.
+constexpr std::int64_t kOnePassStripRows = 32;
+constexpr std::int64_t kOnePassHandRows = 16;
+constexpr std::int64_t kOnePassKeptBytes = std::int64_t{64} << 20;
+
+// The one-pass fusion of a model whose back-projection is pending: fuses strips of rows ahead,
+// keeps their values before rounding in a ring, measures e_0 from them and back-projects as
+// far as the rows of e_0 allow; a strip of rows is handed on once the corrections it needs are
+// summed, each value its fused value plus its correction upsampled, as the fusion pass adds
+// corrections it has from the start.
+class OnePassFusion {
+public:
+    OnePassFusion(const InjectionModel& model, std::int64_t handRows)
+        : m_model(model),
+          m_fuseRows(model.measureStripRows > 0 ? model.measureStripRows : kOnePassStripRows),
+          m_visits(model),
+          m_measure(model, *model.pendingMs, m_fuseRows),
+          m_projection(model, model.pendingSteps)
+    {
+        m_ringRows = KeptRows(model, handRows, m_projection.Reach());
+    }
+
+    // The fused rows kept for strips of handRows rows handed on, reach the farthest the rows'
+    // operators of deg∘up reach: for each row, those from it to the last its correction needs
+    // (the corrections' steps reach beyond the MS rows its upsampling reads), plus a strip of
+    // fusing ahead.
+    static std::int64_t KeptRows(const InjectionModel& model, std::int64_t handRows,
+                                 std::int64_t reach)
+    {
+        const int r = model.ratio;
+        std::int64_t reads = 0, ahead = 0;
+        for (std::int64_t y = 0; y < model.height; ++y) {
+            reads = std::max(reads, model.rows.First(y) + model.rows.Count(y) - 1);
+            const std::int64_t last =
+                std::min(model.msHeight - 1, reads + (model.pendingSteps - 1) * reach);
+            ahead = std::max(ahead, std::min(model.height - 1, r * last + r / 2 + kMtfHalo) - y);
+        }
+        const std::int64_t fuseRows =
+            model.measureStripRows > 0 ? model.measureStripRows : kOnePassStripRows;
+        return std::min(model.height, handRows + ahead + fuseRows + 1);
+    }
+
+    bool Allocate(Host& host)
+    {
+        return TryAllocate(m_kept, m_ringRows * m_model.bands * m_model.width, host);
+    }
+
+    // The values of window rows row0 .. row1 − 1 (strips in order from the top): band k's row
+    // i at values + (k · (row1 − row0) + i) · width.
+    StepResult Values(std::int64_t row0, std::int64_t row1, double* values,
+                      const std::string& readFailure, Host& host, const std::function<bool()>& pump)
+    {
+        const InjectionModel& model = m_model;
+        std::int64_t msFirst = model.msHeight, msEnd = 0;
+        for (std::int64_t y = row0; y < row1; ++y) {
+            msFirst = std::min(msFirst, model.rows.First(y));
+            msEnd = std::max(msEnd, model.rows.First(y) + model.rows.Count(y));
+        }
+        while (m_fused < row1 || m_projection.Done() < msEnd) {
+            const std::int64_t end = std::min(model.height, m_fused + m_fuseRows);
+            if (end - row0 > m_ringRows) throw std::logic_error("one-pass fusion: ring too short");
+            StepResult result = m_visits.Visit(
+                m_fused, end, [&](std::int64_t y, int k) { return Kept(y, k); },
+                [&](std::int64_t y, int k, const double* fused) { m_measure.Visit(y, k, fused); },
+                readFailure, host, pump);
+            if (result == StepResult::Ok) result = m_measure.Finish(end, host, pump);
+            if (result == StepResult::Ok)
+                result = m_projection.Advance(m_measure.Next(), host, pump);
+            if (result != StepResult::Ok) return result;
+            m_fused = end;
+        }
+        const std::int64_t image = (msEnd - msFirst) * model.msWidth;
+        m_corrections.resize(static_cast<std::size_t>(model.bands * image));
+        for (int k = 0; k < model.bands; ++k) {
+            if (!model.corrections.ReadRows(k, msFirst, msEnd - msFirst,
+                                            m_corrections.data() + k * image, host)) {
+                return StepResult::Failed;
+            }
+        }
+        const std::int64_t rows = row1 - row0;
+        const bool going = ForEachRowInParallel(
+            rows,
+            [&](std::int64_t i) {
+                const std::int64_t y = row0 + i;
+                thread_local std::vector<double> line;
+                line.resize(static_cast<std::size_t>(model.msWidth));
+                for (int k = 0; k < model.bands; ++k) {
+                    SumRows(model.rows.Weights(y), model.rows.Count(y),
+                            m_corrections.data() + k * image +
+                                (model.rows.First(y) - msFirst) * model.msWidth,
+                            model.msWidth, model.msWidth, line.data());
+                    // correction + fused: the same sum as fused + correction.
+                    double* out = values + (k * rows + i) * model.width;
+                    model.columns.Apply(line.data(), out);
+                    AddToRow(Kept(y, k), model.width, out);
+                }
+            },
+            pump);
+        return going ? StepResult::Ok : StepResult::Cancelled;
+    }
+
+private:
+    double* Kept(std::int64_t y, int k)
+    {
+        return m_kept.data() + (k * m_ringRows + y % m_ringRows) * m_model.width;
+    }
+
+    const InjectionModel& m_model;
+    std::int64_t m_fuseRows;
+    FusedStripVisits m_visits;
+    ErrorMeasure m_measure;
+    BackProjection m_projection;
+    std::int64_t m_ringRows = 0;
+    std::vector<double> m_kept;
+    std::vector<float> m_corrections;
+    std::int64_t m_fused = 0;  // the window rows fused so far
+};
 
 }  // namespace
 
@@ -197,104 +501,49 @@ StepResult MeasureFusionError(const InjectionModel& model, const MsCopy& ms,
                               const std::string& readFailure, Host& host,
                               const std::function<bool()>& pump)
 {
-    const int n = model.bands;
-    const int r = model.ratio;
-    const std::int64_t msWidth = model.msWidth;
-    std::vector<MtfTaps> taps;
-    for (int k = 0; k < n; ++k) taps.push_back(MtfGaussian(model.inputs.msGains[k], r));
-    // The ring of filtered rows takes its own share of the buffer bytes.
-    const std::int64_t rowBytes = n * msWidth * static_cast<std::int64_t>(sizeof(double));
-    const std::int64_t stripRows =
-        model.measureStripRows > 0
-            ? model.measureStripRows
-            : std::max<std::int64_t>(8,
-                                     std::min(InjectionStripRows(model),
-                                              kInjectionBufferBytes / rowBytes - kRingExtraRows));
-    const std::int64_t ringRows = stripRows + kRingExtraRows;
-    std::vector<double> ring(static_cast<std::size_t>(ringRows * n * msWidth));
-    const auto ringRow = [&](std::int64_t y, int k) {
-        return ring.data() + (k * ringRows + y % ringRows) * msWidth;
-    };
-    std::int64_t next = 0;  // the first MS row not finished yet
-    std::vector<float> errors;
-    const auto visit = [&](std::int64_t y, int k, const double* fused) {
-        FilterAlongLine(taps[k], fused, model.width, r, r / 2, msWidth, ringRow(y, k));
-    };
-    const auto finish = [&](std::int64_t, std::int64_t row1) {
-        std::int64_t end = next;
-        while (end < model.msHeight &&
-               std::min(r * end + r / 2 + kMtfHalo, model.height - 1) < row1) {
-            ++end;
-        }
-        const std::int64_t rows = end - next;
-        // The MS rows first, then e_0 = M − deg(F) in their place, by blocks of columns on
-        // every core (a block's rows stay in the core's cache from one MS row to the next).
-        errors.resize(static_cast<std::size_t>(rows * n * msWidth));
-        for (int k = 0; k < n && rows > 0; ++k) {
-            if (!ms.bands.ReadRows(k, next, rows, errors.data() + k * rows * msWidth, host)) {
-                return StepResult::Failed;
-            }
-        }
-        const std::int64_t blocks = (msWidth + kColumnBlock - 1) / kColumnBlock;
-        const bool going = ForEachRowInParallel(
-            n * blocks,
-            [&](std::int64_t job) {
-                const int k = static_cast<int>(job / blocks);
-                const std::int64_t x0 = job % blocks * kColumnBlock;
-                const std::int64_t columns = std::min(kColumnBlock, msWidth - x0);
-                std::array<const double*, kMtfTaps> window{};
-                double degraded[kColumnBlock];
-                for (std::int64_t i = next; i < end; ++i) {
-                    for (int t = 0; t < kMtfTaps; ++t) {
-                        const std::int64_t y =
-                            ClampIndex(r * i + r / 2 - kMtfHalo + t, model.height);
-                        window[t] = ringRow(y, k) + x0;
-                    }
-                    FilterDownColumns(taps[k], window.data(), columns, degraded);
-                    float* error = errors.data() + (k * rows + i - next) * msWidth + x0;
-                    for (std::int64_t x = 0; x < columns; ++x) error[x] -= degraded[x];
-                }
-            },
-            pump);
-        if (!going) return StepResult::Cancelled;
-        for (int k = 0; k < n && rows > 0; ++k) {
-            if (!model.corrections.WriteRows(k, next, rows, errors.data() + k * rows * msWidth,
-                                             host)) {
-                return StepResult::Failed;
-            }
-        }
-        next = end;
-        return StepResult::Ok;
-    };
-    return VisitFusedRows(model, stripRows, visit, finish, readFailure, host, pump);
+    const std::int64_t stripRows = MeasureStripRows(model);
+    ErrorMeasure measure(model, ms, stripRows);
+    return VisitFusedRows(
+        model, stripRows,
+        [&](std::int64_t y, int k, const double* fused) { measure.Visit(y, k, fused); },
+        [&](std::int64_t, std::int64_t row1) { return measure.Finish(row1, host, pump); },
+        readFailure, host, pump);
 }
 
 StepResult BackProject(InjectionModel& model, int steps, Host& host,
                        const std::function<bool()>& pump)
 {
-    // One pair of operators per distinct Gaussian of the bands.
-    std::map<double, std::array<BandedOperator, 2>> operators;
+    BackProjection projection(model, steps);
+    return projection.Advance(model.msHeight, host, pump);
+}
+
+bool FitsOnePass(const InjectionModel& model)
+{
+    if (model.separateCorrectionPass || model.pendingSteps <= 0) return false;
+    std::int64_t reach = 0;
     for (int k = 0; k < model.bands; ++k) {
-        const double gain = model.inputs.msGains[k];
-        if (operators.count(gain) == 0) {
-            operators[gain] = {BandedOperator(model.msHeight, model.ratio, gain),
-                               BandedOperator(model.msWidth, model.ratio, gain)};
-        }
+        reach = std::max(
+            reach, BandedOperator(model.msHeight, model.ratio, model.inputs.msGains[k]).Reach());
     }
-    std::vector<char> done(static_cast<std::size_t>(model.bands), 0);
-    const bool going = ForEachRowInParallel(
-        model.bands,
-        [&](std::int64_t k) {
-            const auto& pair = operators.at(model.inputs.msGains[k]);
-            done[k] = BackProjectBand(model, static_cast<int>(k), steps, pair[0], pair[1]);
+    const std::int64_t rows = OnePassFusion::KeptRows(model, kOnePassHandRows, reach);
+    return rows * model.bands * model.width * static_cast<std::int64_t>(sizeof(double)) <=
+           kOnePassKeptBytes;
+}
+
+StepResult FuseBackProjected(const InjectionModel& model, const FusedRowsSink& sink,
+                             const std::array<int, 3>& colourAmounts, std::int64_t stripRows,
+                             const std::string& readFailure, RunProgress& progress, Host& host,
+                             const std::function<bool()>& pump)
+{
+    if (stripRows <= 0) stripRows = kOnePassHandRows;
+    OnePassFusion pass(model, stripRows);
+    if (!pass.Allocate(host)) return StepResult::Failed;
+    return FuseInjectedImageWith(
+        model,
+        [&](std::int64_t row0, std::int64_t row1, double* values) {
+            return pass.Values(row0, row1, values, readFailure, host, pump);
         },
-        pump);
-    if (!going) return StepResult::Cancelled;
-    if (std::any_of(done.begin(), done.end(), [](char d) { return d == 0; })) {
-        host.ShowMessage(kWriteFailure);
-        return StepResult::Failed;
-    }
-    return StepResult::Ok;
+        sink, colourAmounts, stripRows, readFailure, progress, host, pump);
 }
 
 }  // namespace lumesta

@@ -5,6 +5,7 @@
 // after one pass at pan scale that measures e_0 everything happens at MS scale: deg∘up is
 // linear and separable, one banded matrix per axis.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "core/host.h"
 #include "core/step_result.h"
+#include "fusion/injection/injection_fusion.h"
 #include "fusion/injection/ms_scale_rows.h"
 
 namespace lumesta {
@@ -67,5 +69,20 @@ StepResult MeasureFusionError(const InjectionModel& model, const MsCopy& ms,
 // streaming each band's rows through the steps. Messages and results as MeasureFusionError.
 StepResult BackProject(InjectionModel& model, int steps, Host& host,
                        const std::function<bool()>& pump);
+
+// Whether the fusion pass can carry the back-projection of the model (its fitted sizes and
+// bands) itself in this memory, rather than after a pass of its own (MeasureFusionError and
+// BackProject); the bytes are the same either way.
+bool FitsOnePass(const InjectionModel& model);
+
+// FuseInjectedImage for a model whose back-projection is pending (model.pendingSteps): one
+// pass fuses the rows, measures the fusion's error from them and back-projects it as far as
+// the rows allow, keeping the fused rows before rounding until the corrections they need are
+// summed, and hands on each strip as FuseInjectedImage does with corrections made beforehand
+// (the same bytes). Messages and results as FuseInjectedImage.
+StepResult FuseBackProjected(const InjectionModel& model, const FusedRowsSink& sink,
+                             const std::array<int, 3>& colourAmounts, std::int64_t stripRows,
+                             const std::string& readFailure, RunProgress& progress, Host& host,
+                             const std::function<bool()>& pump);
 
 }  // namespace lumesta

@@ -6,6 +6,7 @@
 
 #include "core/allocate.h"
 #include "core/worker_threads.h"
+#include "fusion/injection/back_projection.h"
 #include "fusion/injection/injection_kernels.h"
 #include "fusion/injection/learned/learned_fusion.h"
 #include "fusion/optimisation/pansharpen_arithmetic.h"
@@ -447,6 +448,10 @@ StepResult FuseInjectedImage(const InjectionModel& model, const FusedRowsSink& s
         return FuseLearnedImage(model, sink, colourAmounts, stripRows, readFailure, progress, host,
                                 pump);
     }
+    if (model.pendingSteps > 0) {
+        return FuseBackProjected(model, sink, colourAmounts, stripRows, readFailure, progress,
+                                 host, pump);
+    }
     return FuseInjectedImageWith(model, StripValues(), sink, colourAmounts, stripRows, readFailure,
                                  progress, host, pump);
 }
@@ -551,31 +556,54 @@ StepResult VisitFusedRows(const InjectionModel& model, std::int64_t stripRows,
                           const std::function<bool()>& pump)
 {
     if (stripRows <= 0) stripRows = InjectionStripRows(model);
-    StripInputs strip;
-    strip.corrected = model.corrected;
+    FusedStripVisits visits(model);
     for (std::int64_t row0 = 0; row0 < model.height; row0 += stripRows) {
-        strip.row0 = row0;
-        strip.row1 = std::min(model.height, row0 + stripRows);
-        const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
-        if (read != StepResult::Ok) {
-            return read == StepResult::Failed && !pump() ? StepResult::Cancelled : read;
-        }
-        const bool going = ForEachRowInParallel(
-            strip.row1 - strip.row0,
-            [&](std::int64_t i) {
-                const std::int64_t r = strip.row0 + i;
-                const RowParts parts = PrepareRow(model, strip, r);
-                for (int k = 0; k < model.bands; ++k) {
-                    FuseBand(model, strip, parts, r, k);
-                    visit(r, k, parts.fused);
-                }
-            },
-            pump);
-        if (!going) return StepResult::Cancelled;
-        const StepResult result = done(strip.row0, strip.row1);
+        const std::int64_t row1 = std::min(model.height, row0 + stripRows);
+        const StepResult visited =
+            visits.Visit(row0, row1, nullptr, visit, readFailure, host, pump);
+        if (visited != StepResult::Ok) return visited;
+        const StepResult result = done(row0, row1);
         if (result != StepResult::Ok) return result;
     }
     return StepResult::Ok;
+}
+
+struct FusedStripVisits::Strip : StripInputs {};
+
+FusedStripVisits::FusedStripVisits(const InjectionModel& model)
+    : m_model(model), m_strip(std::make_unique<Strip>())
+{
+    m_strip->corrected = model.corrected;
+}
+
+FusedStripVisits::~FusedStripVisits() = default;
+
+StepResult FusedStripVisits::Visit(std::int64_t row0, std::int64_t row1,
+                                   const std::function<double*(std::int64_t r, int k)>& target,
+                                   const FusedBandVisitor& visit, const std::string& readFailure,
+                                   Host& host, const std::function<bool()>& pump)
+{
+    const InjectionModel& model = m_model;
+    StripInputs& strip = *m_strip;
+    strip.row0 = row0;
+    strip.row1 = row1;
+    const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
+    if (read != StepResult::Ok) {
+        return read == StepResult::Failed && !pump() ? StepResult::Cancelled : read;
+    }
+    const bool going = ForEachRowInParallel(
+        strip.row1 - strip.row0,
+        [&](std::int64_t i) {
+            const std::int64_t r = strip.row0 + i;
+            RowParts parts = PrepareRow(model, strip, r);
+            for (int k = 0; k < model.bands; ++k) {
+                if (target) parts.fused = target(r, k);
+                FuseBand(model, strip, parts, r, k);
+                visit(r, k, parts.fused);
+            }
+        },
+        pump);
+    return going ? StepResult::Ok : StepResult::Cancelled;
 }
 
 FusedRowsSink WriteRowsTo(const std::vector<RawFile>& files, Host& host)

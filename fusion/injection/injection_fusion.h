@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,30 @@ StepResult VisitFusedRows(const InjectionModel& model, std::int64_t stripRows,
                           const FusedBandVisitor& visit, const FusedStripDone& done,
                           const std::string& readFailure, Host& host,
                           const std::function<bool()>& pump);
+
+// VisitFusedRows one strip at a time, for passes that go on with other work between strips:
+// the strips row0 .. row1 − 1 follow each other from the top; each reuses the last one's
+// buffers.
+class FusedStripVisits {
+public:
+    explicit FusedStripVisits(const InjectionModel& model);
+    ~FusedStripVisits();
+    FusedStripVisits(const FusedStripVisits&) = delete;
+    FusedStripVisits& operator=(const FusedStripVisits&) = delete;
+
+    // Visits every band of window rows row0 .. row1 − 1, each band's row fused into
+    // target(r, k) (width values that stay the caller's). Messages and results as
+    // VisitFusedRows.
+    StepResult Visit(std::int64_t row0, std::int64_t row1,
+                     const std::function<double*(std::int64_t r, int k)>& target,
+                     const FusedBandVisitor& visit, const std::string& readFailure, Host& host,
+                     const std::function<bool()>& pump);
+
+private:
+    struct Strip;
+    const InjectionModel& m_model;
+    std::unique_ptr<Strip> m_strip;
+};
 
 // A learned method's fused values of window rows row0 .. row1 − 1 before rounding: band k's
 // row i at values + (k · (row1 − row0) + i) · width (the window's width). Ok, or Failed after

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "core/wide_lanes.h"
 #include "fusion/injection/back_projection.h"
@@ -280,19 +281,26 @@ constexpr int kBackProjectionSteps = 4;
 StepResult CorrectGlpEbp(InjectionModel& model, const std::string& readFailure, Host& host,
                          const std::function<bool()>& pump)
 {
-    MsCopy ms;
+    const auto ms = std::make_shared<MsCopy>();
     double alpha = 1;
-    StepResult result = CopyMs(model, ms, readFailure, host, pump);
-    if (result == StepResult::Ok) result = EstimateEnergyGain(model, ms, alpha, host, pump);
+    StepResult result = CopyMs(model, *ms, readFailure, host, pump);
+    if (result == StepResult::Ok) result = EstimateEnergyGain(model, *ms, alpha, host, pump);
     if (result != StepResult::Ok) return result;
     std::fill(model.gain.begin(), model.gain.end(), alpha);
     if (!model.corrections.Create(model.inputs.tempBeside, model.bands, model.msWidth,
                                   model.msHeight, host)) {
         return StepResult::Failed;
     }
-    result = MeasureFusionError(model, ms, readFailure, host, pump);
-    ms.bands.Release();
-    ms.valid.Release();
+    model.pendingSteps = kBackProjectionSteps;
+    if (FitsOnePass(model)) {
+        // The fusion pass measures and back-projects as it goes.
+        model.pendingMs = ms;
+        return StepResult::Ok;
+    }
+    model.pendingSteps = 0;
+    result = MeasureFusionError(model, *ms, readFailure, host, pump);
+    ms->bands.Release();
+    ms->valid.Release();
     if (result == StepResult::Ok) result = BackProject(model, kBackProjectionSteps, host, pump);
     model.corrected = result == StepResult::Ok;
     return result;

@@ -17,6 +17,7 @@
 #include "fusion/injection/degraded_pans.h"
 #include "fusion/injection/injection_inputs.h"
 #include "fusion/injection/injection_methods.h"
+#include "fusion/injection/ms_scale_rows.h"
 #include "fusion/injection/scene_rows.h"
 #include "fusion/injection/upsample_weights.h"
 #include "raster/raster_source.h"
@@ -62,6 +63,12 @@ struct InjectionModel {
     DegradedPans corrections;
     bool corrected = false;
     std::int64_t measureStripRows = 0;  // strips of the correction's pan-scale pass; 0: by budget
+    // Back-projection left to the fusion pass (back_projection.h): its steps (0: none) and the
+    // MS copy it measures the fusion against. The corrections then hold nothing yet.
+    int pendingSteps = 0;
+    std::shared_ptr<MsCopy> pendingMs;
+    // Measures and back-projects in a pass of its own before the fusion pass, as wide scenes do.
+    bool separateCorrectionPass = false;
 };
 
 // The first pass: finds the scene's window (scene_rows.h), degrades the pan and fits the

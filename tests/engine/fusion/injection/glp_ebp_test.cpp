@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "tests/engine/fusion/injection/injection_scene.h"
@@ -128,29 +130,42 @@ TEST_F(GlpEbpTest, FlatPanGivesTheUpsampledBandsBackProjectedOntoTheMs)
     }
 }
 
-// The pan-scale pass that measures the fusion's error works in strips of its own, and the
-// back-projection one band per core: neither changes a byte, with or without holes.
+// The fusion pass that measures and back-projects as it goes gives the bytes of a separate
+// measuring pass whatever its strips, the strips it hands on and the threads, with or without
+// holes and with the colour adjustment; so does the separate pass in strips of its own.
 TEST_F(GlpEbpTest, BytesDoNotDependOnTheMeasuringStripsOrTheThreads)
 {
-    AnyScene scene = RandomAnyScene(96, 80, 4, 5, 61);
-    const std::vector<double> gains = {0.35, 0.35, 0.3, 0.3, 0.27};
+    // Tall enough that the kept rows wrap round several times.
+    AnyScene scene = RandomAnyScene(48, 640, 4, 4, 61);
+    const std::vector<double> gains = {0.35, 0.35, 0.3, 0.27};
     for (const bool holes : {false, true}) {
         SCOPED_TRACE(holes);
         if (holes) {
             scene.panNoData = 0;
-            scene.pan[30 * 96 + 41] = 0;
-            scene.ms[3][7 * 24 + 5] = 0;
+            scene.pan[30 * 48 + 41] = 0;
+            scene.pan[470 * 48 + 3] = 0;
+            scene.ms[3][97 * 12 + 5] = 0;
             scene.msNoData = 0;
         }
-        measureStripRows = 0;
-        const auto whole = FuseAny(scene, FusionMethod::GlpEbp, 0, gains, 0.11);
-        for (std::int64_t rows : {1, 7, 33}) {
-            measureStripRows = rows;
-            EXPECT_EQ(FuseAny(scene, FusionMethod::GlpEbp, 5, gains, 0.11), whole) << rows;
+        for (const std::array<int, 3> amounts : {std::array<int, 3>{0, 0, 0}, {20, 10, 30}}) {
+            separateCorrectionPass = true;
+            measureStripRows = 0;
+            const auto whole = FuseAny(scene, FusionMethod::GlpEbp, 0, gains, 0.11, amounts);
+            measureStripRows = 7;
+            EXPECT_EQ(FuseAny(scene, FusionMethod::GlpEbp, 5, gains, 0.11, amounts), whole);
+            separateCorrectionPass = false;
+            for (const auto& [fuseRows, handRows] :
+                 {std::pair<std::int64_t, std::int64_t>{0, 0}, {1, 640}, {7, 5}, {33, 1}}) {
+                measureStripRows = fuseRows;
+                EXPECT_EQ(FuseAny(scene, FusionMethod::GlpEbp, handRows, gains, 0.11, amounts),
+                          whole)
+                    << fuseRows << " " << handRows;
+            }
+            ::setenv("LUMESTA_THREADS", "1", 1);
+            measureStripRows = 0;
+            EXPECT_EQ(FuseAny(scene, FusionMethod::GlpEbp, 0, gains, 0.11, amounts), whole);
+            ::unsetenv("LUMESTA_THREADS");
         }
-        ::setenv("LUMESTA_THREADS", "1", 1);
-        EXPECT_EQ(FuseAny(scene, FusionMethod::GlpEbp, 0, gains, 0.11), whole);
-        ::unsetenv("LUMESTA_THREADS");
     }
 }
 

@@ -132,6 +132,7 @@ protected:
         inputs.tempBeside = dir.File("pan.raw");
         InjectionModel model(inputs);
         model.measureStripRows = measureStripRows;
+        model.separateCorrectionPass = separateCorrectionPass;
         const auto going = [] { return true; };
         EXPECT_EQ(FitInjectionModel(model, "read", host, going), StepResult::Ok);
         std::vector<RawFile> files(scene.ms.size());
@@ -163,6 +164,7 @@ protected:
     TempDir dir;
     FakeHost host;
     std::int64_t measureStripRows = 0;  // the correcting methods' pan-scale pass; 0: by budget
+    bool separateCorrectionPass = false;  // measure and back-project before the fusion pass
 };
 
 inline AnyScene RandomAnyScene(int width, int height, int ratio, int bands, unsigned seed)
