@@ -17,6 +17,8 @@ trap 'rm -rf "$WORK"' EXIT
 FAILURES=0
 fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
 export HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/run QT_QPA_PLATFORM=offscreen QGIS_PLUGINPATH=$PLUGINS
+# QGIS keeps statistics beside the layers it opens; the inputs (the shared scenes) stay untouched.
+export GDAL_PAM_ENABLED=NO
 export PATH=$(dirname "$CLI"):$PATH
 mkdir -p "$HOME" -m 700 "$XDG_RUNTIME_DIR"
 # qgis NAME ARGUMENTS...: runs qgis_process in the background (two at a time), its output in
