@@ -24,11 +24,9 @@ const char kLengthProblem[] = "Error! reading an image  file - length problem.";
 using Passes = std::array<BandPass<std::int16_t>, 4>;
 
 // One band of 16-bit samples starting at byteOffset of a raw file (an input, or the raw file
-// Step 0 extracted from a GeoTIFF), read through a raw source. A file that cannot be opened
-// shows openFailure; one too short for the band shows the length message.
-std::shared_ptr<RasterSource> OpenRawBand(const std::string& path, std::int64_t byteOffset,
-                                          std::int64_t width, std::int64_t height,
-                                          const std::string& openFailure, Host& host)
+// Step 0 extracted from a GeoTIFF), read through a raw source; nothing when it cannot be opened.
+std::shared_ptr<RasterSource> RawInt16Band(const std::string& path, std::int64_t byteOffset,
+                                           std::int64_t width, std::int64_t height)
 {
     RasterDescription description;
     description.format = "raw";
@@ -42,7 +40,16 @@ std::shared_ptr<RasterSource> OpenRawBand(const std::string& path, std::int64_t 
     layout.bandStride = width * height * 2;
     layout.pixelStride = 2;
     std::string error;
-    std::shared_ptr<RasterSource> source = OpenRawSource(path, description, layout, error);
+    return OpenRawSource(path, description, layout, error);
+}
+
+// The band as Step 1 reads it: a file that cannot be opened shows openFailure; one too short for
+// the band shows the length message.
+std::shared_ptr<RasterSource> OpenRawBand(const std::string& path, std::int64_t byteOffset,
+                                          std::int64_t width, std::int64_t height,
+                                          const std::string& openFailure, Host& host)
+{
+    std::shared_ptr<RasterSource> source = RawInt16Band(path, byteOffset, width, height);
     if (!source) {
         host.ShowMessage(openFailure);
         return nullptr;
@@ -62,23 +69,12 @@ bool OpenPan(PanRunState& state, const std::string& openFailure)
     return inputs.pan.source != nullptr;
 }
 
-// One band of 16-bit samples at byteOffset of a raw file, for the estimate; nothing when the file
-// cannot be opened or is too short (Step 1 says so later).
+// The band for the estimate; nothing when the file cannot be opened or is too short (Step 1 says
+// so later).
 std::shared_ptr<RasterSource> RawBandQuietly(const std::string& path, std::int64_t byteOffset,
                                              std::int64_t width, std::int64_t height)
 {
-    RasterDescription description;
-    description.width = static_cast<int>(width);
-    description.height = static_cast<int>(height);
-    description.bands = 1;
-    description.type = SampleType::Int16;
-    RawLayout layout;
-    layout.firstSample = byteOffset;
-    layout.rowStride = width * 2;
-    layout.bandStride = width * height * 2;
-    layout.pixelStride = 2;
-    std::string error;
-    std::shared_ptr<RasterSource> source = OpenRawSource(path, description, layout, error);
+    std::shared_ptr<RasterSource> source = RawInt16Band(path, byteOffset, width, height);
     if (source && source->Description().availableRows < height) return nullptr;
     return source;
 }
