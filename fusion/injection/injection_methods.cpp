@@ -181,19 +181,28 @@ StepResult FitGsa(InjectionModel& model, const FitPass& pass)
     return StepResult::Ok;
 }
 
-// Series 0 .. n − 1: the bands; n ..: the degraded pans, one per distinct Gaussian.
-StepResult FitGlpHpm(InjectionModel& model, const FitPass& pass)
+// The moments of the MS bands (series 0 .. n − 1) and of the degraded pans, one per distinct
+// Gaussian (series n ..).
+StepResult MomentsOfBandsAndLows(const InjectionModel& model, const FitPass& pass,
+                                 std::vector<Moments>& moments)
 {
     const int n = model.bands;
     const int lows = static_cast<int>(model.lowGains.size());
-    std::vector<Moments> moments;
-    const StepResult result = MomentsOfEach(
+    return MomentsOfEach(
         pass, static_cast<std::size_t>(n + lows),
         [&](const FitChunk& chunk, std::int64_t i, double* v) {
             for (int k = 0; k < n; ++k) v[k] = chunk.bands[k][i];
             for (int g = 0; g < lows; ++g) v[n + g] = double{chunk.lows[g][i]};
         },
         moments);
+}
+
+// Series 0 .. n − 1: the bands; n ..: the degraded pans, one per distinct Gaussian.
+StepResult FitGlpHpm(InjectionModel& model, const FitPass& pass)
+{
+    const int n = model.bands;
+    std::vector<Moments> moments;
+    const StepResult result = MomentsOfBandsAndLows(model, pass, moments);
     if (result != StepResult::Ok) return result;
     for (int k = 0; k < n; ++k) EqualisePan(model, k, moments[n + model.lowOfBand[k]], moments[k]);
     return StepResult::Ok;
@@ -205,15 +214,8 @@ StepResult FitGlpHpm(InjectionModel& model, const FitPass& pass)
 StepResult FitGlpFs(InjectionModel& model, const FitPass& pass)
 {
     const int n = model.bands;
-    const int lows = static_cast<int>(model.lowGains.size());
     std::vector<Moments> moments;
-    StepResult result = MomentsOfEach(
-        pass, static_cast<std::size_t>(n + lows),
-        [&](const FitChunk& chunk, std::int64_t i, double* v) {
-            for (int k = 0; k < n; ++k) v[k] = chunk.bands[k][i];
-            for (int g = 0; g < lows; ++g) v[n + g] = double{chunk.lows[g][i]};
-        },
-        moments);
+    StepResult result = MomentsOfBandsAndLows(model, pass, moments);
     if (result != StepResult::Ok) return result;
     std::vector<double> covariance(static_cast<std::size_t>(n), 0.0);
     std::int64_t count = 0;
