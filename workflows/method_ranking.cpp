@@ -6,6 +6,7 @@
 
 #include "assess/quality_table.h"
 #include "fusion/fusion_browse.h"
+#include "workflows/quality_inputs.h"
 #include "workflows/wald_protocol.h"
 
 namespace lumesta {
@@ -157,17 +158,51 @@ std::vector<std::string> RankingReportLines(const MethodRanking& ranking)
 RunOutcome ChooseMethodByRanking(PanSharpenJob& job, Host& host)
 {
     if (!job.autoMethod.requested) return RunOutcome::Finished;
-    const int ratio = 4;
-    const GenericSize panSize{job.width, job.height, 2};
-    const GenericSize msSize{job.width / ratio, job.height / ratio, 2};
+    int ratio = 4;
     BandSource pan;
-    if (!DescribeRaster(job.panPath, panSize, pan.layout, host)) return RunOutcome::Stopped;
-    std::vector<BandSource> ms(4);
-    for (int k = 0; k < 4; ++k) {
-        if (!DescribeRaster(job.msPath[k], msSize, ms[k].layout, host)) return RunOutcome::Stopped;
-        ms[k].band = job.msBandCount > 1 ? job.selectedIndex[k] : 0;
+    std::vector<BandSource> ms;
+    SensorGains sensor = FindSensor(job.sensor).value_or(*FindSensor("generic"));
+    if (job.delivery.Active()) {
+        // One multi-band MS: its bands placed on the pan as the quality tools place them (the
+        // part both cover, the ratio from the georeferencing or the sizes).
+        QualityJob scene;
+        scene.protocol = QualityProtocol::Wald;
+        scene.pan = job.panPath;
+        scene.ms = {job.delivery.msPath};
+        scene.ratio = job.delivery.ratio;
+        scene.ratioGiven = job.delivery.ratio != 0;
+        if (!scene.ratioGiven) {
+            // Without georeferencing the sizes give the ratio (a georeferenced pair's own wins).
+            RasterLayout panLayout, msLayout;
+            if (!DescribeRaster(job.panPath, {}, panLayout, host) ||
+                !DescribeRaster(job.delivery.msPath, {}, msLayout, host)) {
+                return RunOutcome::Stopped;
+            }
+            scene.ratio = msLayout.width > 0 && panLayout.width % msLayout.width == 0
+                              ? static_cast<int>(panLayout.width / msLayout.width)
+                              : 4;
+        }
+        scene.sensor = job.sensor;
+        scene.noData = job.delivery.noData;
+        scene.panNoData = job.delivery.panNoData;
+        scene.msNoData = job.delivery.msNoData;
+        QualityInputs inputs;
+        if (!ResolveQualityInputs(scene, host, inputs)) return RunOutcome::Stopped;
+        ratio = inputs.ratio;
+        pan = inputs.pan;
+        ms = inputs.ms;
+        sensor = inputs.sensor;  // the gains for the MS's band count
+    } else {
+        const GenericSize panSize{job.width, job.height, 2};
+        const GenericSize msSize{job.width / ratio, job.height / ratio, 2};
+        if (!DescribeRaster(job.panPath, panSize, pan.layout, host)) return RunOutcome::Stopped;
+        ms.resize(4);
+        for (int k = 0; k < 4; ++k) {
+            if (!DescribeRaster(job.msPath[k], msSize, ms[k].layout, host))
+                return RunOutcome::Stopped;
+            ms[k].band = job.msBandCount > 1 ? job.selectedIndex[k] : 0;
+        }
     }
-    const SensorGains sensor = FindSensor(job.sensor).value_or(*FindSensor("generic"));
     const auto pump = [&host] {
         host.PumpPendingMessages();
         return !host.IsCancelled();

@@ -59,6 +59,9 @@ void WriteParameterSection(const PanSharpenJob& job, const DeliveryScene& scene,
     log.Append("(c) Key Parameters:\r\n");
     log.Append(std::string("Pan-Sharpening Method:\t") + MethodRowOf(job.method).reportName +
                "\r\n");
+    if (job.autoMethod.requested) {
+        for (const std::string& line : job.autoMethod.reportLines) log.Append(line);
+    }
     if (!scene.registrationLine.empty()) log.Append(scene.registrationLine + "\r\n");
     log.Append("Sensor:\t\t\t" + job.sensor + "\r\n");
     log.Append("Resampling Method:\t23-Tap Interpolator\r\n");

@@ -170,6 +170,15 @@ expect_status "eight WorldView-2 bands" 0 "$STATUS"
 check "picture of bands 5, 3, 2" grep -q $'^BMP bands (R, G, B):\t5, 3, 2\r$' "$WORK/wv8.log"
 check "registration estimated by default, after the method line" [ "$(grep -a -A1 $'^Pan-Sharpening Method:\t' "$WORK/wv8.log" | tail -1 | grep -c $'^MS offset on the pan:\t.* pan pixels (estimated)\r$')" = 1 ]
 check "eight fused bands" grep -q '^bands = 8$' "$WORK/wv8.hdr"
+# --method auto ranks the methods with the eight bands' own gains and fuses as the one it chose.
+run pansharpen --pan "$E8/pan.img" --ms "$E8/ms8.img" --method auto --sensor worldview2 \
+    --output "$WORK/auto8.img" --log "$WORK/auto8.log"
+expect_status "auto on eight bands" 0 "$STATUS"
+check "auto chooses MTF-GLP-EBP, the best Q2n of the protocol" \
+    grep -q $'^Method chosen by auto:\tMTF-GLP-EBP\r$' "$WORK/auto8.log"
+run pansharpen --pan "$E8/pan.img" --ms "$E8/ms8.img" --method glp-ebp --sensor worldview2 \
+    --output "$WORK/ebp8.img"
+check "auto fuses as the method it chose" cmp -s "$WORK/auto8.img" "$WORK/ebp8.img"
 "$CLI" quality full --fused "$WORK/wv8.img" --ms "$E8/ms8.img" --pan "$E8/pan.img" \
     --sensor worldview2 --format json >"$WORK/q.json" 2>"$WORK/err"
 expect_status "quality of the eight bands" 0 $?
