@@ -130,11 +130,10 @@ bool ValidateJob(EtmJob& job, Host& host)
     return ValidateEtmJob(job, host);
 }
 
-// The no-data value the fused bands are marked with: only the 16-bit tool's detail-injection
-// runs mark one.
+// The no-data value the fused bands are marked with: only the 16-bit tool's runs mark one.
 std::optional<double> FusedNoData(const PanSharpenJob& job)
 {
-    return job.msNoData;
+    return FusedNoDataValue(job);
 }
 std::optional<double> FusedNoData(const EtmJob& /*job*/)
 {
