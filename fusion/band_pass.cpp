@@ -143,6 +143,9 @@ void BandPass<T>::Count(std::int64_t width, const T* row)
         return;
     }
     m_counted.assign(row, row + width);
+    // Before the filters a row is not marked yet (no data comes with no filters, so it is the
+    // row being completed): it is counted as it will be marked.
+    if (m_spec.valid && m_spec.histogram == HistogramPoint::BeforeFilters) MarkNoData(m_counted.data());
     std::replace(m_counted.begin(), m_counted.end(), *m_spec.noData, T{0});
     m_figures.histogram->Add(width, m_counted.data());
 }

@@ -182,7 +182,7 @@ std::vector<bool> SampledValidity(State& state, std::int64_t sampledRows,
                                                    State::kBands>& ms)
 {
     std::vector<bool> valid;
-    if constexpr (std::is_same_v<State, PanRunState>) {
+    {
         const std::optional<double> pan = state.job.panNoData;
         const std::optional<double> msValue = state.job.msNoData;
         if (!pan && !msValue) return valid;
@@ -327,7 +327,7 @@ std::array<BandPass<typename State::Sample>, State::kBands> BandPassesOf(
 template <typename State>
 bool FusedValidity(State& state, std::vector<bool>& valid)
 {
-    if constexpr (std::is_same_v<State, PanRunState>) {
+    {
         const std::optional<double> pan = state.job.panNoData;
         const std::optional<double> ms = state.job.msNoData;
         if (InjectsDetail(state.job.method) || (!pan && !ms)) return true;
@@ -411,10 +411,8 @@ StepResult WriteFusedBmpOf(State& state)
     picture.limits = state.limits;
     picture.nonlinear = state.job.stretch.nonlinear;
     picture.path = state.outputs.bmp;
-    if constexpr (sizeof(typename State::Sample) == 2) {
-        if (const std::optional<double> noData = FusedNoDataValue(state.job)) {
-            picture.noData = static_cast<int>(*noData);
-        }
+    if (const std::optional<double> noData = FusedNoDataValue(state.job)) {
+        picture.noData = static_cast<int>(*noData);
     }
     const auto pump = [&state] { return state.Pump(); };
     StepResult result = StepResult::Ok;

@@ -197,9 +197,39 @@ bool ValidatePanSharpenJob(PanSharpenJob& job, Host& host)
            ResolveNoData(job, host);
 }
 
+// The Landsat tool's no-data values: each input's option, else --nodata; 8-bit values; the
+// spatial filters would spread them, so they are refused with one.
+static bool ResolveEtmNoData(EtmJob& job, Host& host)
+{
+    const auto chosen = [&job](const NoDataChoice& own) -> std::optional<double> {
+        const NoDataChoice& choice = own.given ? own : job.noDataOption;
+        if (!choice.given || choice.none) return std::nullopt;
+        return choice.value;
+    };
+    job.panNoData = chosen(job.panNoDataOption);
+    job.msNoData = chosen(job.msNoDataOption);
+    const auto outside = [](const std::optional<double>& value) {
+        return value && (*value != std::floor(*value) || *value < 0 || *value > 255);
+    };
+    if (outside(job.panNoData) || outside(job.msNoData)) {
+        host.ShowMessage("A no-data value of the Landsat tool must lie within 0 to 255.");
+        return false;
+    }
+    const bool filtered =
+        job.filterType != EtmFilter::None &&
+        std::any_of(job.filterFlags.begin(), job.filterFlags.end(), [](bool on) { return on; });
+    if ((job.panNoData || job.msNoData) && filtered) {
+        host.ShowMessage("The spatial filters would spread no data into the image: choose "
+                         "--filter none, or no no-data value (--nodata none).");
+        return false;
+    }
+    return true;
+}
+
 bool ValidateEtmJob(EtmJob& job, Host& host)
 {
-    return ValidateFusionJob(job, HasMultiBandMsFile(job), false, host);
+    return ValidateFusionJob(job, HasMultiBandMsFile(job), false, host) &&
+           ResolveEtmNoData(job, host);
 }
 
 }  // namespace lumesta
