@@ -200,6 +200,10 @@ OptionTable<HaarJob> MakeHaarTable()
                                      "The grey 24-bit BMP picture of the coefficients.",
                                      "the input name + _Haar.bmp"),
                           StoresFullPath(&HaarJob::bmpPath), false, GivesText(&HaarJob::bmpPath)});
+    table.rows.push_back(NoDataRow<HaarJob>(
+        "The value marking no data: those samples take no part (a block's approximation averages "
+        "its valid samples only); a block without a valid sample is NaN in the raster and black "
+        "in the picture."));
     return table;
 }
 

@@ -24,6 +24,10 @@ struct HaarCoefficients {
     float detail3;
 };
 HaarCoefficients HaarBlock(std::int64_t a, std::int64_t b, std::int64_t p, std::int64_t q, float f);
+// The same for a block holding no data: the samples flagged invalid take the mean of the valid
+// ones, so the approximation averages the valid samples only. Every coefficient is NaN when no
+// sample is valid.
+HaarCoefficients HaarPartialBlock(const std::int64_t (&samples)[4], const bool (&valid)[4], float f);
 
 // The smallest and largest value taken (≤ and ≥ replace, as the picture's stretch expects).
 struct HaarRange {
@@ -55,11 +59,15 @@ public:
     // Takes the next line of the band (width samples). Stopped after "Error: Writing to
     // float/binary file.", Cancelled when the user cancelled.
     RunOutcome TakeBandLine(const std::int32_t* line);
+    // The same with a flag per sample: a sample flagged false is no data and takes no part; a
+    // block without a valid sample is NaN in every sub-band.
+    RunOutcome TakeBandLine(const std::int32_t* line, const std::uint8_t* valid);
     const HaarRanges& Ranges() const { return m_ranges; }
 
 private:
-    RunOutcome TakeLine(int level, const std::int32_t* line);
-    RunOutcome BuildLine(int k, const std::int32_t* even, const std::int32_t* odd);
+    RunOutcome TakeLine(int level, const std::int32_t* line, const std::uint8_t* valid);
+    RunOutcome BuildLine(int k, const std::int32_t* even, const std::int32_t* odd,
+                         const std::uint8_t* evenValid, const std::uint8_t* oddValid);
     bool WriteRow(int k, int subband, std::int64_t line, std::int64_t column);
 
     const int m_width;
@@ -74,6 +82,9 @@ private:
     std::vector<std::vector<std::int32_t>> m_waiting;  // per k ≥ 1: level k − 1's unpaired line
     std::vector<bool> m_isWaiting;
     std::vector<std::vector<std::int32_t>> m_approximation;  // per k: line passed to level k + 1
+    // With no data: the validity flags of m_waiting and m_approximation.
+    std::vector<std::vector<std::uint8_t>> m_waitingValid;
+    std::vector<std::vector<std::uint8_t>> m_approximationValid;
     std::array<std::vector<float>, 4> m_rows;                // the sub-band lines being built
     HaarRanges m_ranges;
 };

@@ -2,6 +2,7 @@
 // The job record of the Haar wavelet tool: everything its dialog holds. The dialog and
 // lumesta-cli fill it through assess_browse.h and run it with ComputeHaarTransform.
 
+#include <optional>
 #include <string>
 
 #include "assess/assess_input.h"
@@ -20,6 +21,9 @@ struct HaarJob {
     int levels = 1;                // decomposition levels L
     int waveletIndex = 0;          // entry of the wavelet list; its only entry is "Haar"
     HaarForm form = HaarForm::InverseSqrt2;
+    // --nodata: samples of this value take no part; a block without a valid sample is NaN in
+    // the raster (declared in an ENVI header) and black in the picture (none unless asked for).
+    std::optional<double> noData;
 };
 
 }  // namespace lumesta

@@ -1,6 +1,7 @@
 #include "assess/haar_picture.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "core/allocate.h"
@@ -48,6 +49,7 @@ void PictureLine(const float* values, int line, int width, int height, int level
 
 std::uint8_t HaarPictureByte(float value, const HaarRange& range)
 {
+    if (std::isnan(value)) return 0;  // no data shows black
     const double spread = range.maximum - range.minimum;
     const std::int16_t cell =
         spread == 0.0 ? std::int16_t{0} : TruncToInt16((value - range.minimum) * 255 / spread);

@@ -107,14 +107,16 @@ std::int64_t ProgressTotal(const HaarJob& job)
 // Reads the band a strip at a time (8-bit samples zero-extended, 16-bit ones signed) and feeds
 // its lines to the cascade.
 template <typename T>
-RunOutcome FeedBand(const AssessBandStrips& strips, const AssessInput& input, HaarCascade& cascade,
-                    Host& host)
+RunOutcome FeedBand(const AssessBandStrips& strips, const AssessInput& input,
+                    const std::optional<double>& noData, HaarCascade& cascade, Host& host)
 {
     const int stripLines = strips.LinesPerStrip();
     std::vector<T> strip;
     std::vector<std::int32_t> line;
+    std::vector<std::uint8_t> valid;
     if (!TryAllocate(strip, static_cast<std::int64_t>(stripLines) * input.width, host) ||
-        !TryAllocate(line, input.width, host)) {
+        !TryAllocate(line, input.width, host) ||
+        (noData && !TryAllocate(valid, input.width, host))) {
         return RunOutcome::Stopped;
     }
     for (int first = 0; first < input.height; first += stripLines) {
@@ -123,7 +125,13 @@ RunOutcome FeedBand(const AssessBandStrips& strips, const AssessInput& input, Ha
         for (int i = 0; i < count; ++i) {
             const T* samples = strip.data() + static_cast<std::int64_t>(i) * input.width;
             std::copy(samples, samples + input.width, line.begin());
-            const RunOutcome outcome = cascade.TakeBandLine(line.data());
+            if (noData) {
+                for (int j = 0; j < input.width; ++j) {
+                    valid[static_cast<std::size_t>(j)] = samples[j] == *noData ? 0 : 1;
+                }
+            }
+            const RunOutcome outcome = noData ? cascade.TakeBandLine(line.data(), valid.data())
+                                              : cascade.TakeBandLine(line.data());
             if (outcome != RunOutcome::Finished) return outcome;
         }
     }
@@ -147,9 +155,15 @@ RunOutcome Decompose(const HaarJob& job, SampleKind kind, const RawFile& raster,
                         host);
     if (!cascade.Allocate()) return RunOutcome::Stopped;
     const RunOutcome outcome = kind == SampleKind::Bits16
-                                   ? FeedBand<std::int16_t>(strips, job.input, cascade, host)
-                                   : FeedBand<std::uint8_t>(strips, job.input, cascade, host);
+                                   ? FeedBand<std::int16_t>(strips, job.input, job.noData, cascade, host)
+                                   : FeedBand<std::uint8_t>(strips, job.input, job.noData, cascade,
+                                                            host);
     if (outcome != RunOutcome::Finished) return outcome;
+    // A band of no data only leaves every range empty: nothing to show.
+    if (cascade.Ranges().back()[0].minimum > cascade.Ranges().back()[0].maximum) {
+        host.ShowMessage("The band holds no data only.");
+        return RunOutcome::Stopped;
+    }
     progress->SetPosition(0);
     ranges = cascade.Ranges();
     return RunOutcome::Finished;
@@ -166,12 +180,26 @@ HaarRange RasterRange(const HaarRanges& ranges)
     return range;
 }
 
+// Adds the declaration that NaN marks no data to the end of an ENVI header.
+bool DeclareNaNNoData(const std::string& headerPath, Host& host)
+{
+    static const char kLine[] = "\r\ndata ignore value = nan";
+    std::FILE* file = std::fopen(headerPath.c_str(), "ab");
+    const bool written = file && std::fwrite(kLine, 1, sizeof kLine - 1, file) == sizeof kLine - 1;
+    if (file && std::fclose(file) == 0 && written) return true;
+    host.ShowMessage("Error - when writing to the output file!");
+    return false;
+}
+
 bool WriteHaarHeader(const HaarJob& job, const HaarRanges& ranges, Host& host)
 {
     const AssessInput& input = job.input;
     if (input.extension == "img") {
-        return WriteEnviHaarHeader(job.inputHeaderPath, job.outputHeaderPath, input.inputName,
-                                   input.width, input.height, host);
+        if (!WriteEnviHaarHeader(job.inputHeaderPath, job.outputHeaderPath, input.inputName,
+                                 input.width, input.height, host)) {
+            return false;
+        }
+        return !job.noData || DeclareNaNNoData(job.outputHeaderPath, host);
     }
     if (input.extension == "rst") {
         const HaarRange range = RasterRange(ranges);

@@ -143,6 +143,9 @@ void BandPass<T>::Count(std::int64_t width, const T* row)
         return;
     }
     m_counted.assign(row, row + width);
+    // Before the filters a row is not marked yet (no data comes with no filters, so it is the
+    // row being completed): it is counted as it will be marked.
+    if (m_spec.valid && m_spec.histogram == HistogramPoint::BeforeFilters) MarkNoData(m_counted.data());
     std::replace(m_counted.begin(), m_counted.end(), *m_spec.noData, T{0});
     m_figures.histogram->Add(width, m_counted.data());
 }
@@ -162,6 +165,23 @@ bool BandPass<T>::Emit(std::size_t stage, const T* row)
     return done == nullptr || Emit(stage + 1, done);
 }
 
+template <typename T>
+void BandPass<T>::MarkNoData(T* out) const
+{
+    const std::int64_t width = m_spec.width;
+    const std::int64_t first = (m_outFirst + m_outRows) * width;
+    const T mark = *m_spec.noData;
+    const T middle = static_cast<T>(sizeof(T) == 2 ? 1024 : 128);
+    const T inward = mark < middle ? static_cast<T>(mark + 1) : static_cast<T>(mark - 1);
+    for (std::int64_t x = 0; x < width; ++x) {
+        if (!(*m_spec.valid)[static_cast<std::size_t>(first + x)]) {
+            out[x] = mark;
+        } else if (out[x] == mark) {
+            out[x] = inward;
+        }
+    }
+}
+
 // The last steps of a row: clipping, the figures after the filters, and the output strip.
 template <typename T>
 bool BandPass<T>::Complete(const T* row)
@@ -174,6 +194,7 @@ bool BandPass<T>::Complete(const T* row)
             for (std::int64_t x = 0; x < width; ++x) out[x] = std::clamp<T>(out[x], 0, 2047);
         }
     }
+    if (m_spec.valid && m_spec.noData) MarkNoData(out);
     if (m_spec.histogram == HistogramPoint::AfterFilters) Count(width, out);
     if (m_spec.minMax && width > 0) {
         const auto [lowest, highest] = std::minmax_element(out, out + width);

@@ -36,6 +36,10 @@ struct BandPassSpec {
     bool minMax = false;
     // Samples of this value are no data: the histogram leaves them out.
     std::optional<T> noData;
+    // With noData: one flag per sample, row by row (false: no data). The walk writes noData
+    // where a flag is false and moves a valid sample equal to it one toward the middle of the
+    // range, after the clipping.
+    const std::vector<bool>* valid = nullptr;
 };
 
 template <typename T>
@@ -81,6 +85,7 @@ private:
     bool Complete(const T* row);
     bool Flush();
     void Count(std::int64_t width, const T* row);
+    void MarkNoData(T* out) const;
 
     const RawFile* m_file;
     BandPassSpec<T> m_spec;

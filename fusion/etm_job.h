@@ -3,12 +3,14 @@
 // and Red bands at twice the pan's pixel size, as its dialog holds them.
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "fusion/fusion_method.h"
 #include "batch/batch_file.h"
 #include "imaging/stretch.h"
+#include "raster/no_data_choice.h"
 #include "raster/image_info.h"
 #include "raster/raster_kind.h"
 
@@ -66,6 +68,18 @@ struct EtmJob {
     std::string batchGeoTiff;
     std::string geoReference;
     CImageInfo info;
+    // --nodata, --pan-nodata, --ms-nodata as given (the per-input ones win), and the values the
+    // validation resolves from them; the files' own declarations do not count here.
+    NoDataChoice noDataOption, panNoDataOption, msNoDataOption;
+    std::optional<double> panNoData;
+    std::optional<double> msNoData;
 };
+
+// The value the fused bands' no-data pixels are written as: the MS's, else 0.
+inline std::optional<double> FusedNoDataValue(const EtmJob& job)
+{
+    if (job.msNoData) return job.msNoData;
+    return job.panNoData ? std::optional<double>(0.0) : std::nullopt;
+}
 
 }  // namespace lumesta

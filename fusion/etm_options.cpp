@@ -1,6 +1,8 @@
 #include "fusion/etm_options.h"
 
 #include <algorithm>
+#include <charconv>
+#include <system_error>
 
 #include "batch/batch_job_rows.h"
 #include "fusion/fusion_browse.h"
@@ -24,6 +26,30 @@ const char kBlueSupplies[] = "a multi-band file or a group";
 bool IsBatchFile(const std::string& path)
 {
     return ExtensionLower(path) == "bif";
+}
+
+// --nodata, --pan-nodata, --ms-nodata: the value marking no data (none: no value).
+Row NoDataRow(const char* name, NoDataChoice EtmJob::*field, const char* help)
+{
+    Row row{TextOption(name, "V|none", help, "none"),
+            [field](EtmJob& job, const OptionUse& use) {
+                const std::optional<NoDataChoice> choice = ParseNoDataChoice(use.Text());
+                if (!choice) return WrongCommandLine(use.def.name + " takes a number or none");
+                job.*field = *choice;
+                return Applied();
+            },
+            false,
+            [field](const EtmJob& job) -> GivenValues {
+                const NoDataChoice& choice = job.*field;
+                if (!choice.given) return std::nullopt;
+                char text[32];
+                const auto [end, error] = std::to_chars(text, text + sizeof text, choice.value);
+                return std::vector<std::string>{
+                    choice.none ? "none" : error == std::errc() ? std::string(text, end) : "0"};
+            }};
+    row.def.checkedWhenSet = true;
+    row.def.notWithBatch = true;
+    return row;
 }
 
 // Choosing a filter checks all three bands; "none" clears them.
@@ -91,7 +117,15 @@ OptionTable<EtmJob> MakeTable()
                                      "and QNR of the result to the report."),
                           StoresGiven(&EtmJob::qualityLine), true,
                           GivesFlag(&EtmJob::qualityLine)});
+    table.rows.push_back(NoDataRow("--nodata", &EtmJob::noDataOption,
+                                   "The value marking no data in the pan and the MS bands: "
+                                   "those pixels are no data in every fused band."));
+    table.rows.push_back(NoDataRow("--pan-nodata", &EtmJob::panNoDataOption,
+                                   "The value marking no data in the pan; wins over --nodata."));
+    table.rows.push_back(NoDataRow("--ms-nodata", &EtmJob::msNoDataOption,
+                                   "The value marking no data in the MS; wins over --nodata."));
     RowNamed(table.rows, "--cutoffs").def.newLine = true;
+    RowNamed(table.rows, "--nodata").def.newLine = true;
     // The picture opens in a viewer only when asked for on the command line.
     table.setRunOptions = [](EtmJob& job, const OptionValues& values) {
         if (!values.Has("--display")) job.displayBmp = false;

@@ -31,6 +31,9 @@ BandPassSpec<std::uint8_t> PostProcessingOf(const EtmRunState& state, int b)
     // The picture's limits come from the band before it is filtered.
     spec.histogram = job.colourMatch ? HistogramPoint::None : HistogramPoint::BeforeFilters;
     spec.minMax = state.outputs.kind == PanOutputKind::Idrisi;
+    if (const std::optional<double> noData = FusedNoDataValue(job)) {
+        spec.noData = static_cast<std::uint8_t>(*noData);
+    }
     return spec;
 }
 

@@ -130,15 +130,14 @@ bool ValidateJob(EtmJob& job, Host& host)
     return ValidateEtmJob(job, host);
 }
 
-// The no-data value the fused bands are marked with: only the 16-bit tool's detail-injection
-// runs mark one.
+// The no-data value the fused bands are marked with, when an option or a declaration asks.
 std::optional<double> FusedNoData(const PanSharpenJob& job)
 {
-    return job.msNoData;
+    return FusedNoDataValue(job);
 }
-std::optional<double> FusedNoData(const EtmJob& /*job*/)
+std::optional<double> FusedNoData(const EtmJob& job)
 {
-    return std::nullopt;
+    return FusedNoDataValue(job);
 }
 
 // Declares value as the no-data value of a result header just written: ENVI's "data ignore

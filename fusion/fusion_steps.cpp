@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
+#include <optional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -171,6 +174,49 @@ StepResult ReadSampledMs(State& state, std::int64_t sampledRows,
     return StepResult::Ok;
 }
 
+// Whether sampled MS pixel i enters the regression: with no-data values, not when its pan
+// block holds any no-data pan sample or any band is no data there. Without, every one does.
+template <typename State>
+std::vector<bool> SampledValidity(State& state, std::int64_t sampledRows,
+                                  const std::array<std::vector<typename State::Sample>,
+                                                   State::kBands>& ms)
+{
+    std::vector<bool> valid;
+    {
+        const std::optional<double> pan = state.job.panNoData;
+        const std::optional<double> msValue = state.job.msNoData;
+        if (!pan && !msValue) return valid;
+        constexpr int kRatio = State::kRatio;
+        valid.assign(static_cast<std::size_t>(sampledRows * state.msWidth), true);
+        std::vector<typename State::Sample> panRows;
+        if (!TryAllocate(panRows, kRatio * state.width, state.host)) return {};
+        for (std::int64_t k = 0; k < sampledRows; ++k) {
+            if (pan) {
+                const std::int64_t offset =
+                    32 * k * state.width * static_cast<std::int64_t>(sizeof(panRows[0]));
+                if (!ReadSamples(state.panInput, offset, kRatio * state.width, panRows.data(),
+                                 PanStep1Failure(state.job), state.host)) {
+                    return {};
+                }
+                for (std::int64_t r = 0; r < kRatio; ++r) {
+                    for (std::int64_t x = 0; x < kRatio * state.msWidth; ++x) {
+                        if (panRows[static_cast<std::size_t>(r * state.width + x)] == *pan) {
+                            valid[static_cast<std::size_t>(k * state.msWidth + x / kRatio)] = false;
+                        }
+                    }
+                }
+            }
+            for (std::int64_t j = 0; msValue && j < state.msWidth; ++j) {
+                const std::size_t i = static_cast<std::size_t>(k * state.msWidth + j);
+                for (int band = 0; band < State::kBands; ++band) {
+                    if (ms[band][i] == *msValue) valid[i] = false;
+                }
+            }
+        }
+    }
+    return valid;
+}
+
 template <typename State>
 StepResult EstimateCoefficientsOf(State& state)
 {
@@ -183,6 +229,7 @@ StepResult EstimateCoefficientsOf(State& state)
     if (result != StepResult::Ok) return result;
     std::array<std::vector<typename State::Sample>, State::kBands> ms;
     if ((result = ReadSampledMs(state, sampledRows, ms)) != StepResult::Ok) return result;
+    const std::vector<bool> valid = SampledValidity(state, sampledRows, ms);
 
     state.coefficients.method = state.job.method;
     const int unknowns = state.coefficients.Count();
@@ -190,6 +237,7 @@ StepResult EstimateCoefficientsOf(State& state)
     NormalEquations equations(unknowns);
     std::int32_t regressors[State::kBands + 1] = {1};  // (1,) then the bands
     for (std::int64_t i = 0; i < sampledRows * state.msWidth; ++i) {
+        if (!valid.empty() && !valid[static_cast<std::size_t>(i)]) continue;
         for (int band = 0; band < State::kBands; ++band) regressors[band + 1] = ms[band][i];
         equations.Add(intercept ? regressors : regressors + 1, panLow[i]);
     }
@@ -263,10 +311,66 @@ bool PrepareStrip(State& state, FusionStrip<typename State::Sample, State::kBand
 // Cell row D joins MS rows D and D + 1 and fills pan rows ratio·D + ratio/2 onwards; the
 // strips share one MS row of overlap, and the rows and columns that no cell reaches stay 0.
 template <typename State, std::size_t... B>
-std::array<BandPass<typename State::Sample>, State::kBands> BandPassesOf(State& state,
-                                                                       std::index_sequence<B...>)
+std::array<BandPass<typename State::Sample>, State::kBands> BandPassesOf(
+    State& state, const std::vector<bool>* valid, std::index_sequence<B...>)
 {
-    return {BandPass<typename State::Sample>(state.fused[B], PostProcessingOf(state, B), state.host)...};
+    const auto spec = [&state, valid](int b) {
+        BandPassSpec<typename State::Sample> one = PostProcessingOf(state, b);
+        one.valid = valid;
+        return one;
+    };
+    return {BandPass<typename State::Sample>(state.fused[B], spec(B), state.host)...};
+}
+
+// With no-data values, methods 1 and 2 mark a pan pixel no data when the pan is no data there or
+// any MS band is at the MS pixel covering it. False after a message (valid left empty).
+template <typename State>
+bool FusedValidity(State& state, std::vector<bool>& valid)
+{
+    {
+        const std::optional<double> pan = state.job.panNoData;
+        const std::optional<double> ms = state.job.msNoData;
+        if (InjectsDetail(state.job.method) || (!pan && !ms)) return true;
+        constexpr int kRatio = State::kRatio;
+        const std::int64_t width = state.width;
+        std::vector<typename State::Sample> row;
+        std::vector<bool> msRow;
+        if (!TryAllocate(row, std::max(width, state.msWidth), state.host)) return false;
+        try {
+            valid.assign(static_cast<std::size_t>(width * state.height), true);
+        } catch (const std::bad_alloc&) {
+            state.host.ShowMessage("Error: Not enough memory for the no-data mask.");
+            return false;
+        }
+        for (std::int64_t y = 0; y < state.height; ++y) {
+            const std::int64_t my = std::min(y / kRatio, state.msHeight - 1);
+            if (ms && (y == 0 || my != std::min((y - 1) / kRatio, state.msHeight - 1))) {
+                msRow.assign(static_cast<std::size_t>(state.msWidth), true);
+                for (int band = 0; band < State::kBands; ++band) {
+                    const std::int64_t offset =
+                        state.msByteOffset[band] + my * state.msWidth * sizeof(row[0]);
+                    if (!ReadSamples(state.msInput[band], offset, state.msWidth, row.data(),
+                                     kPartReadFailure, state.host)) {
+                        return false;
+                    }
+                    for (std::int64_t j = 0; j < state.msWidth; ++j) {
+                        if (row[static_cast<std::size_t>(j)] == *ms) msRow[static_cast<std::size_t>(j)] = false;
+                    }
+                }
+            }
+            if (pan && !ReadSamples(state.panInput, y * width * sizeof(row[0]), width, row.data(),
+                                    kPartReadFailure, state.host)) {
+                return false;
+            }
+            for (std::int64_t x = 0; x < width; ++x) {
+                const std::int64_t mx = std::min(x / kRatio, state.msWidth - 1);
+                const bool off = (pan && row[static_cast<std::size_t>(x)] == *pan) ||
+                                 (ms && !msRow[static_cast<std::size_t>(mx)]);
+                if (off) valid[static_cast<std::size_t>(y * width + x)] = false;
+            }
+        }
+    }
+    return true;
 }
 
 // The fused rows are post-processed on their way to the files (Step 3's work), so each band
@@ -277,7 +381,10 @@ StepResult FuseStripsOf(State& state)
     using Strip = FusionStrip<typename State::Sample, State::kBands>;
     const FusionTarget target{State::kRatio, state.width, state.height, state.msWidth,
                               state.msHeight};
-    auto passes = BandPassesOf(state, std::make_index_sequence<State::kBands>());
+    std::vector<bool> valid;
+    if (!FusedValidity(state, valid)) return StepResult::Failed;
+    auto passes = BandPassesOf(state, valid.empty() ? nullptr : &valid,
+                               std::make_index_sequence<State::kBands>());
     for (auto& pass : passes) {
         if (!pass.Allocate()) return StepResult::Failed;
     }
@@ -304,8 +411,8 @@ StepResult WriteFusedBmpOf(State& state)
     picture.limits = state.limits;
     picture.nonlinear = state.job.stretch.nonlinear;
     picture.path = state.outputs.bmp;
-    if constexpr (sizeof(typename State::Sample) == 2) {
-        if (state.job.msNoData) picture.noData = static_cast<int>(*state.job.msNoData);
+    if (const std::optional<double> noData = FusedNoDataValue(state.job)) {
+        picture.noData = static_cast<int>(*noData);
     }
     const auto pump = [&state] { return state.Pump(); };
     StepResult result = StepResult::Ok;

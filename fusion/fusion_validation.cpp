@@ -140,9 +140,9 @@ bool PanSizeAcceptable(int width, int height, Host& host)
     return true;
 }
 
-// The no-data values of a detail-injection run of the four bands: each input's option, else
-// --nodata, else the file's own declaration (the pan's, the Blue band's for the MS). Methods 1
-// and 2 take none. The MS's value marks the results, which hold 0 to 2047; the spatial filters
+// The no-data values of a run of the four bands: each input's option, else --nodata, else (for
+// the detail-injection methods) the file's own declaration (the pan's, the Blue band's for the
+// MS). The MS's value marks the results, which hold 0 to 2047; the spatial filters
 // would spread it, so they are refused with one.
 static bool ResolveNoData(PanSharpenJob& job, Host& host)
 {
@@ -150,17 +150,19 @@ static bool ResolveNoData(PanSharpenJob& job, Host& host)
     const bool asked = options.noData.given || options.panNoData.given || options.msNoData.given;
     job.panNoData.reset();
     job.msNoData.reset();
-    if (!InjectsDetail(job.method) || job.batchMode) {
+    if (job.batchMode) {
         if (!asked) return true;
-        host.ShowMessage("No-data values (--nodata, --pan-nodata, --ms-nodata) are honoured by the "
-                         "detail-injection methods, not by methods 1 and 2.");
+        host.ShowMessage("No-data values (--nodata, --pan-nodata, --ms-nodata) are honoured by a "
+                         "single run, not by a batch.");
         return false;
     }
-    const auto chosen = [&options](const NoDataChoice& own,
-                                   const std::string& path) -> std::optional<double> {
+    // Methods 1 and 2 honour only what an option asks, so that their inputs keep their bytes.
+    const bool declared = InjectsDetail(job.method);
+    const auto chosen = [&options, declared](const NoDataChoice& own,
+                                             const std::string& path) -> std::optional<double> {
         const NoDataChoice& choice = own.given ? own : options.noData;
         if (choice.given) return choice.none ? std::nullopt : std::optional<double>(choice.value);
-        return DeclaredNoData(path);
+        return declared ? DeclaredNoData(path) : std::nullopt;
     };
     job.panNoData = chosen(options.panNoData, job.panPath);
     job.msNoData = chosen(options.msNoData, job.msPath[kBlue]);
@@ -195,9 +197,39 @@ bool ValidatePanSharpenJob(PanSharpenJob& job, Host& host)
            ResolveNoData(job, host);
 }
 
+// The Landsat tool's no-data values: each input's option, else --nodata; 8-bit values; the
+// spatial filters would spread them, so they are refused with one.
+static bool ResolveEtmNoData(EtmJob& job, Host& host)
+{
+    const auto chosen = [&job](const NoDataChoice& own) -> std::optional<double> {
+        const NoDataChoice& choice = own.given ? own : job.noDataOption;
+        if (!choice.given || choice.none) return std::nullopt;
+        return choice.value;
+    };
+    job.panNoData = chosen(job.panNoDataOption);
+    job.msNoData = chosen(job.msNoDataOption);
+    const auto outside = [](const std::optional<double>& value) {
+        return value && (*value != std::floor(*value) || *value < 0 || *value > 255);
+    };
+    if (outside(job.panNoData) || outside(job.msNoData)) {
+        host.ShowMessage("A no-data value of the Landsat tool must lie within 0 to 255.");
+        return false;
+    }
+    const bool filtered =
+        job.filterType != EtmFilter::None &&
+        std::any_of(job.filterFlags.begin(), job.filterFlags.end(), [](bool on) { return on; });
+    if ((job.panNoData || job.msNoData) && filtered) {
+        host.ShowMessage("The spatial filters would spread no data into the image: choose "
+                         "--filter none, or no no-data value (--nodata none).");
+        return false;
+    }
+    return true;
+}
+
 bool ValidateEtmJob(EtmJob& job, Host& host)
 {
-    return ValidateFusionJob(job, HasMultiBandMsFile(job), false, host);
+    return ValidateFusionJob(job, HasMultiBandMsFile(job), false, host) &&
+           ResolveEtmNoData(job, host);
 }
 
 }  // namespace lumesta

@@ -94,10 +94,19 @@ struct PanSharpenJob {
     // One multi-band MS file fused whole (lumesta-cli pansharpen --ms); inactive otherwise.
     // Its no-data options serve the detail-injection methods on the four bands too.
     DeliveryJob delivery;
-    // The no-data values a detail-injection run of the four bands honours (the options', else
-    // the files' own), resolved by the validation; none for methods 1 and 2.
+    // The no-data values a run of the four bands honours, resolved by the validation: for the
+    // detail-injection methods the options', else the files' own; for methods 1 and 2 only the
+    // options'.
     std::optional<double> panNoData;
     std::optional<double> msNoData;
 };
+
+// The value the fused bands' no-data pixels are written as and declared with: the MS's; for
+// methods 1 and 2 given a pan value only, 0.
+inline std::optional<double> FusedNoDataValue(const PanSharpenJob& job)
+{
+    if (job.msNoData || InjectsDetail(job.method)) return job.msNoData;
+    return job.panNoData ? std::optional<double>(0.0) : std::nullopt;
+}
 
 }  // namespace lumesta

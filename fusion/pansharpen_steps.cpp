@@ -21,7 +21,9 @@ BandPassSpec<std::int16_t> PostProcessingOf(const PanRunState& state, int b)
         ShownInPicture(job, b) && !job.colourMatch ? HistogramPoint::AfterFilters
                                                    : HistogramPoint::None;
     spec.minMax = state.outputs.kind == PanOutputKind::Idrisi;
-    if (job.msNoData) spec.noData = static_cast<std::int16_t>(*job.msNoData);
+    if (const std::optional<double> noData = FusedNoDataValue(job)) {
+        spec.noData = static_cast<std::int16_t>(*noData);
+    }
     return spec;
 }
 

@@ -67,4 +67,33 @@ expect_status "statistics with --nodata" 0 $?
 # The sizes differ (the frame's levels are larger); every statistic is the scene's.
 check "no data out of every level" cmp -s <(tail -n +2 "$WORK/scene_stats.txt") <(tail -n +2 "$WORK/framed_stats.txt")
 
+# haar: a 128² band framed by 64 pixels of no data. Every 4 × 4 block is wholly valid or wholly
+# no data, so at two levels every sub-band inside the frame holds the band's own coefficients
+# (and, the ranges being the band's, the picture's own greys); the frame is NaN and black.
+mkdir -p "$WORK/h"
+gdal_translate -q -of ENVI -srcwin 0 0 128 128 "$WORK/scene/red.img" "$WORK/h/red.img"
+gdal_translate -q -of ENVI -srcwin -64 -64 256 256 "$WORK/h/red.img" "$WORK/h/framed.img"
+haar() { "$CLI" haar --levels 2 --yes --quiet --log /dev/null "$@" 2>"$WORK/err"; }
+haar --input "$WORK/h/red.img"
+expect_status "haar of the band" 0 $?
+haar --input "$WORK/h/framed.img" --nodata 0
+expect_status "haar with --nodata" 0 $?
+window() { gdal_translate -q -srcwin "$2" "$3" "$4" "$4" "$1" "$WORK/w$5.tif"; echo "$WORK/w$5.tif"; }
+for quadrant in "0 0 16 16 2" "32 0 80 16 2" "64 64 160 160 1"; do # band col/row, framed col/row, level
+    set -- $quadrant
+    size=$((128 >> $5))
+    same_samples "haar sub-band at $1,$2" "$(window "$WORK/h/red_Haar.img" "$1" "$2" "$size" a)" \
+        "$(window "$WORK/h/framed_Haar.img" "$3" "$4" "$size" b)"
+    same_samples "haar picture at $1,$2" "$(window "$WORK/h/red_Haar.bmp" "$1" "$2" "$size" c)" \
+        "$(window "$WORK/h/framed_Haar.bmp" "$3" "$4" "$size" d)"
+done
+check "haar frame black" zeros "$(window "$WORK/h/framed_Haar.bmp" 0 0 16 e)" $((16 * 16 * 3))
+nan_frame() { gdalinfo -stats "$(window "$WORK/h/framed_Haar.img" 0 0 16 f)" 2>&1 | grep -q "no valid pixels\|Failed to compute statistics"; }
+check "haar frame declared no data" grep -q "^data ignore value = nan" "$WORK/h/framed_Haar.hdr"
+check "haar frame NaN" nan_frame
+haar --input "$WORK/h/framed.img" --output "$WORK/h/all.img" --bmp "$WORK/h/all.bmp" --nodata 0 \
+    --width 64 --height 64
+expect_status "haar of no data only" 1 $?
+check "haar: nothing written" test ! -e "$WORK/h/all.img" -a ! -e "$WORK/h/all.bmp"
+
 finish

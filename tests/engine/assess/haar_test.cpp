@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 
@@ -96,6 +97,20 @@ TEST(HaarBlockTest, TheTwoByTwoBlockInBothForms)
     const HaarCoefficients root = HaarBlock(10, 20, 30, 40, 0.70710677f);
     EXPECT_EQ(root.approximation, 100.0f * 0.70710677f);
     EXPECT_EQ(root.detail1, -20.0f * 0.70710677f);
+}
+
+// A block with no data: the missing samples take the valid ones' mean, so the approximation
+// is the valid mean's and a flat valid part leaves no detail; none valid gives NaN throughout.
+TEST(HaarBlockTest, NoDataTakesTheValidSamplesMean)
+{
+    const HaarCoefficients one = HaarPartialBlock({10, 20, 30, 999}, {true, true, true, false}, 0.5f);
+    EXPECT_EQ(one.approximation, 40.0f);  // 4 × 20 × ½
+    EXPECT_EQ(one.detail2, -10.0f);       // (10 + 20 − 30 − 20) × ½
+    const HaarCoefficients flat = HaarPartialBlock({7, 0, 7, 7}, {true, false, true, true}, 0.5f);
+    EXPECT_EQ((std::array<float, 3>{flat.detail1, flat.detail2, flat.detail3}),
+              (std::array<float, 3>{0.0f, 0.0f, 0.0f}));
+    const HaarCoefficients none = HaarPartialBlock({1, 2, 3, 4}, {false, false, false, false}, 0.5f);
+    EXPECT_TRUE(std::isnan(none.approximation) && std::isnan(none.detail3));
 }
 
 class HaarRunTest : public ::testing::Test {

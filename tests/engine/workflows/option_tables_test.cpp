@@ -295,7 +295,7 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
         {"pansharpen-etm",
          "--pan --blue --green --red --select --width --height --method --suffix "
          "--bmp --colour-match --filter --filter-bands --cutoffs --nonlinear --job "
-         "--skip-done --list-jobs --quality"},
+         "--skip-done --list-jobs --quality --nodata --pan-nodata --ms-nodata"},
         {"combine",
          "--blue --green --red --select --width --height --bmp --geotiff --nodata --cutoffs "
          "--nonlinear --job --skip-done --list-jobs"},
@@ -304,7 +304,7 @@ TEST(ToolCatalogTest, ListsEveryToolWithItsOptions)
          "--nonlinear --job --skip-done --list-jobs"},
         {"semivariance", "--input --band --width --height --max-lag --output --nodata"},
         {"stats", "--input --band --width --height --level --output --nodata"},
-        {"haar", "--input --band --width --height --levels --form --output --bmp"},
+        {"haar", "--input --band --width --height --levels --form --output --bmp --nodata"},
         {"quality reduced",
          "--fused --reference --ratio --cut --format --map --nodata --width --height --bytes"},
         {"quality full",
@@ -356,7 +356,7 @@ TEST(ToolCatalogTest, DumpHasOneTabSeparatedLinePerToolAndOption)
         }
     }
     EXPECT_EQ(tools, 12);
-    EXPECT_EQ(options, 28 + 16 + 11 + 11 + 7 + 7 + 8 + 10 + 13 + 14 + 11 + 9 + 12 * 5 + 4 * 3);
+    EXPECT_EQ(options, 28 + 19 + 11 + 11 + 7 + 7 + 9 + 10 + 13 + 14 + 11 + 9 + 12 * 5 + 4 * 3);
     EXPECT_NE(
         out.str().find("option\t--pan\tPATH\tinput-file\trequired\t.img .rst .tif .bif *\t\t\t"),
         std::string::npos);
