@@ -6,6 +6,7 @@
 
 #include "core/run_files.h"
 #include "fusion/fusion_method.h"
+#include "fusion/outputs/band_result.h"
 #include "imaging/sensor_gains.h"
 #include "raster/file_name.h"
 #include "raster/image_open.h"
@@ -211,24 +212,7 @@ bool OutputsAreNew(const PanSharpenJob& job, const DeliveryScene& scene, Host& h
     }
     std::vector<std::string> targets = scene.outputFiles;
     targets.push_back(scene.bmpPath);
-    for (std::size_t t = 0; t < targets.size(); ++t) {
-        for (const std::string& input : inputs) {
-            if (SamePath(targets[t], input) || IsSameExistingFile(targets[t], input)) {
-                host.ShowMessage(targets[t] +
-                                 " is an input of this run.\nChange the name of the result "
-                                 "(--output) or of the 24-bit BMP (--bmp).");
-                return false;
-            }
-        }
-        for (std::size_t u = 0; u < t; ++u) {
-            if (SamePath(targets[t], targets[u])) {
-                host.ShowMessage(targets[t] + " would be written twice.\nChange the name of the "
-                                              "24-bit BMP (--bmp).");
-                return false;
-            }
-        }
-    }
-    return true;
+    return TargetsAreNew(targets, inputs, host);
 }
 
 // Whether every sample of the pan's MS grid (count samples) takes a delivered sample (of own)

@@ -70,22 +70,17 @@ bool NameBandResult(const PanSharpenJob& job, std::optional<BandResult>& result,
     return true;
 }
 
-bool BandResultIsNew(const BandResult& result, const std::string& bmp,
-                     const std::vector<std::string>& inputs, Host& host)
+bool TargetsAreNew(const std::vector<std::string>& targets,
+                   const std::vector<std::string>& inputs, Host& host)
 {
-    std::vector<std::string> targets = result.files;
-    if (!bmp.empty()) targets.push_back(bmp);
     for (std::size_t t = 0; t < targets.size(); ++t) {
         for (const std::string& input : inputs) {
             if (input.empty()) continue;
-            for (const std::string& name :
-                 {input, WithoutLastFour(input) + ".hdr", WithoutLastFour(input) + ".rdc"}) {
-                if (SamePath(targets[t], name) || IsSameExistingFile(targets[t], name)) {
-                    host.ShowMessage(targets[t] +
-                                     " is an input of this run.\nChange the name of the result "
-                                     "(--output) or of the 24-bit BMP (--bmp).");
-                    return false;
-                }
+            if (SamePath(targets[t], input) || IsSameExistingFile(targets[t], input)) {
+                host.ShowMessage(targets[t] +
+                                 " is an input of this run.\nChange the name of the result "
+                                 "(--output) or of the 24-bit BMP (--bmp).");
+                return false;
             }
         }
         for (std::size_t u = 0; u < t; ++u) {
@@ -98,6 +93,20 @@ bool BandResultIsNew(const BandResult& result, const std::string& bmp,
         }
     }
     return true;
+}
+
+bool BandResultIsNew(const BandResult& result, const std::string& bmp,
+                     const std::vector<std::string>& inputs, Host& host)
+{
+    std::vector<std::string> targets = result.files;
+    if (!bmp.empty()) targets.push_back(bmp);
+    std::vector<std::string> names;
+    for (const std::string& input : inputs) {
+        if (input.empty()) continue;
+        names.insert(names.end(),
+                     {input, WithoutLastFour(input) + ".hdr", WithoutLastFour(input) + ".rdc"});
+    }
+    return TargetsAreNew(targets, names, host);
 }
 
 RunOutcome WriteBandResult(const BandResult& result, const std::vector<std::string>& bandFiles,

@@ -28,6 +28,11 @@ struct BandResult {
 // extension. False after a message (an ENVI result not named NAME.img).
 bool NameBandResult(const PanSharpenJob& job, std::optional<BandResult>& result, Host& host);
 
+// Refuses targets (results and pictures) of which one is one of inputs (any name of the same
+// file) or that two share; false after a message naming --output and --bmp.
+bool TargetsAreNew(const std::vector<std::string>& targets,
+                   const std::vector<std::string>& inputs, Host& host);
+
 // Refuses a result or picture that is one of inputs (or its .hdr/.rdc header; any name of the
 // same file) or that two outputs share; false after a message. Holds whatever the answer to
 // the overwrite question.
