@@ -80,6 +80,20 @@ bool DescribeFused(const std::vector<std::string>& paths, Host& host,
     return true;
 }
 
+// Runs a protocol's pan-sharpening job with method (its default filter, as --method NAME sets
+// it) on the scene's sensor and registration, quietly and without showing the picture.
+RunOutcome RunProtocolJob(PanSharpenJob& job, const FusionMethodRow& method,
+                          const DegradedScene& scene, Host& quiet)
+{
+    ChooseMethod(job, method);
+    job.sensor = scene.sensor.name;
+    job.registerChoice = scene.registerChoice;
+    job.protocolRun = true;
+    job.displayBmp = false;
+    RunCounters counters;
+    return RunPanSharpen(job, counters, quiet);
+}
+
 RunOutcome FuseWith16BitTool(const FusionMethodRow& method, const DegradedScene& scene,
                              const std::string& folder, Host& host,
                              std::vector<BandSource>& fused)
@@ -96,13 +110,7 @@ RunOutcome FuseWith16BitTool(const FusionMethodRow& method, const DegradedScene&
                              quiet))
             return RunOutcome::Stopped;
     }
-    ChooseMethod(job, method);  // with its default filter, as --method NAME sets it
-    job.sensor = scene.sensor.name;
-    job.registerChoice = scene.registerChoice;
-    job.protocolRun = true;
-    job.displayBmp = false;
-    RunCounters counters;
-    const RunOutcome outcome = RunPanSharpen(job, counters, quiet);
+    const RunOutcome outcome = RunProtocolJob(job, method, scene, quiet);
     if (outcome != RunOutcome::Finished) return outcome;
     const auto outputs = DeriveJobOutputs(job);
     return DescribeFused({outputs.data.begin(), outputs.data.end()}, host, fused)
@@ -152,13 +160,7 @@ RunOutcome FuseMultiBandFile(const FusionMethodRow& method, const DegradedScene&
     job.delivery.msPath = MultiBandMsFile(folder);
     job.delivery.outputPath = folder + "/fused.img";
     job.delivery.outputFormat = "envi";
-    ChooseMethod(job, method);
-    job.sensor = scene.sensor.name;
-    job.registerChoice = scene.registerChoice;
-    job.protocolRun = true;
-    job.displayBmp = false;
-    RunCounters counters;
-    const RunOutcome outcome = RunPanSharpen(job, counters, quiet);
+    const RunOutcome outcome = RunProtocolJob(job, method, scene, quiet);
     if (outcome != RunOutcome::Finished) return outcome;
     RasterLayout layout;
     if (!DescribeRaster(job.delivery.outputPath, GenericSize{}, layout, host)) {

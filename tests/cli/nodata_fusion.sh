@@ -11,13 +11,22 @@ if [ ! -d "$DATA" ] || ! command -v gdal_translate >/dev/null || ! command -v py
     echo "shared scenes, gdal_translate or python3 missing: skipped"
     exit 0
 fi
-mkdir -p "$WORK/scene" "$WORK/frame"
-for band in blue green red nir; do
-    gdal_translate -q -of ENVI "$DATA/$band.img" "$WORK/scene/$band.img"
-    gdal_translate -q -of ENVI -srcwin -8 -8 208 176 "$DATA/$band.img" "$WORK/frame/$band.img"
-done
-gdal_translate -q -of ENVI "$DATA/pan.img" "$WORK/scene/pan.img"
-gdal_translate -q -of ENVI -srcwin -32 -32 832 704 "$DATA/pan.img" "$WORK/frame/pan.img"
+# scene_and_frame FROM SCENE FRAME PAN-MARGIN MS-MARGIN BANDS...: ENVI copies of the pan and
+# the bands, as they are in SCENE and framed by the margins' pixels of 0 in FRAME.
+scene_and_frame() {
+    local from=$1 scene=$2 frame=$3 margin=$4 msMargin=$5 band size
+    shift 5
+    mkdir -p "$scene" "$frame"
+    for band in pan "$@"; do
+        local m=$msMargin
+        [ "$band" = pan ] && m=$margin
+        size=$(gdalinfo "$from/$band.img" | sed -n 's/^Size is \([0-9]*\), \([0-9]*\)/\1 \2/p')
+        gdal_translate -q -of ENVI "$from/$band.img" "$scene/$band.img"
+        gdal_translate -q -of ENVI -srcwin -$m -$m $((${size% *} + 2 * m)) $((${size#* } + 2 * m)) \
+            "$from/$band.img" "$frame/$band.img"
+    done
+}
+scene_and_frame "$DATA" "$WORK/scene" "$WORK/frame" 32 8 blue green red nir
 fuse() { # FOLDER OPTIONS...
     local d=$1
     shift
@@ -64,13 +73,7 @@ expect_status "the default filter with no data" 1 $?
 # The Landsat tool: the pan framed by 32 pixels of 0 (16 MS pixels, so that the regression
 # samples the same MS rows), the MS bands (which hold 0 inside) by 16 pixels of 0.
 E8=$(cd "$DATA/../../etm/envi" && pwd)
-mkdir -p "$WORK/etm" "$WORK/etm_frame"
-for band in blue green red; do
-    gdal_translate -q -of ENVI "$E8/$band.img" "$WORK/etm/$band.img"
-    gdal_translate -q -of ENVI -srcwin -16 -16 352 320 "$E8/$band.img" "$WORK/etm_frame/$band.img"
-done
-gdal_translate -q -of ENVI "$E8/pan.img" "$WORK/etm/pan.img"
-gdal_translate -q -of ENVI -srcwin -32 -32 704 640 "$E8/pan.img" "$WORK/etm_frame/pan.img"
+scene_and_frame "$E8" "$WORK/etm" "$WORK/etm_frame" 32 16 blue green red
 etm() { # FOLDER OPTIONS...
     local d=$1
     shift
