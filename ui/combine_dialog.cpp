@@ -155,10 +155,8 @@ JobCommand BandCombinationDialog::Command() const
 
 void BandCombinationDialog::Restore(const JobCommand& command)
 {
-    BandCombinationJob job(m_job.depth);
-    QuietHost quiet;
-    CombineOptions(m_job.depth).ApplyRemembered(job, command.arguments, quiet);
-    m_job = std::move(job);
+    m_job = RememberedJob(CombineOptions(m_job.depth), command.arguments,
+                          BandCombinationJob(m_job.depth));
     ShowJob();
 }
 

@@ -57,10 +57,7 @@ public:
     }
     void Restore(const JobCommand& command) override
     {
-        JobType job;
-        QuietHost quiet;
-        Traits::Options().ApplyRemembered(job, command.arguments, quiet);
-        m_job = std::move(job);
+        m_job = RememberedJob(Traits::Options(), command.arguments, JobType{});
         ShowJob();
     }
 

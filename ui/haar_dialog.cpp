@@ -97,10 +97,7 @@ JobCommand CHaarWaveletDlg::Command() const
 
 void CHaarWaveletDlg::Restore(const JobCommand& command)
 {
-    HaarJob job;
-    QuietHost quiet;
-    HaarOptions().ApplyRemembered(job, command.arguments, quiet);
-    m_job = std::move(job);
+    m_job = RememberedJob(HaarOptions(), command.arguments, HaarJob{});
     ShowJob();
 }
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "batch/batch_jobs.h"
+
 namespace lumesta {
 
 // A job as lumesta-cli runs it: the tool ("pansharpen", "quality wald") and the options that
@@ -51,5 +53,15 @@ public:
     static void AddToHistory(const RunRecord& record);
     static void SetHistoryListener(std::function<void(const RunRecord&)> listener);
 };
+
+// The job a remembered command line gives: job (a fresh record) with arguments applied through
+// options, quietly (an option the job no longer takes is skipped).
+template <typename Job, typename Options>
+Job RememberedJob(const Options& options, const std::vector<std::string>& arguments, Job job)
+{
+    QuietHost quiet;
+    options.ApplyRemembered(job, arguments, quiet);
+    return job;
+}
 
 }  // namespace lumesta
