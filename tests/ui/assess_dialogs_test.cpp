@@ -112,9 +112,6 @@ private slots:
         QTest::newRow("lag no number") << int(kSemivariance) << "multi.img"
                                        << "-"
                                        << "Please enter an integer.";
-        QTest::newRow("level too high") << int(kStatistics) << "multi.img"
-                                        << "4"
-                                        << " The maximum level you can select for this image is 3.";
         QTest::newRow("wrong file size") << int(kStatistics) << "odd.raw"
                                          << "0"
                                          << "Check the file size of the input image.";

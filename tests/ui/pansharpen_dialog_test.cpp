@@ -228,14 +228,6 @@ private slots:
         QCOMPARE(host.Messages(), std::vector<std::string>{"Output format indicator in the *.bif file should be 0, 1, or 2."});
         QVERIFY(dialog.isVisible());
         QCOMPARE(dialog.result(), 0);
-
-        // A file announcing no job is refused like an unreadable one.
-        WriteFileBytes(dir.File("jobs.bif"), "0 1\n");
-        host.ClearMessages();
-        dialog.accept();
-        QCOMPARE(host.Messages(),
-                 std::vector<std::string>{"Error - when reading the batch inputs file."});
-        QVERIFY(dialog.isVisible());
         QVERIFY(host.Log().empty());
     }
 

@@ -1,5 +1,5 @@
-// The image viewer: every format opens and reads out the right value under the pointer (of the
-// image shown there when two are compared), wheel, drag and keys move the view, the swipe
+// The image viewer: every kind of file opens and reads out the right value under the pointer (of
+// the image shown there when two are compared), wheel, drag and keys move the view, the swipe
 // divider follows the mouse, results compare with each other, Go To and the stretch controls
 // work, overviews show no moiré and tiles no seams, bad files say why, and a run through the
 // main window ends with its result in the viewer. Screenshots of real scenes go to the build
@@ -104,7 +104,6 @@ private slots:
         QTest::addColumn<int>("bands");
         QTest::addColumn<QString>("place");
         QTest::newRow("ENVI") << "a.img" << 1 << "";
-        QTest::newRow("Idrisi32 group") << "g.rgf" << 2 << "";
         // The test GeoTIFF lies at (500000, 4500000) with 2 m pixels: the pixel's centre.
         QTest::newRow("GeoTIFF tiled")
             << "t.tif" << 3
@@ -119,11 +118,6 @@ private slots:
         QFETCH(QString, place);
         WriteBand("a.img", 0);
         WriteInt16File(m_dir.File("m.raw"), Band(0));
-        for (const char* name : {"b0", "b1"}) {
-            WriteInt16File(m_dir.File(std::string(name) + ".rst"), Band(name[1] - '0'));
-            WriteIdrisiHeader(m_dir.File(std::string(name) + ".rst"), kW, kH);
-        }
-        WriteFileBytes(m_dir.File("g.rgf"), "2\nb0\nb1\n");
         WriteGeoTiff();
         QVERIFY(m_dock->OpenPath(Q(m_dir.File(file.toStdString()))));
         ImageCanvas& canvas = m_dock->Canvas();
