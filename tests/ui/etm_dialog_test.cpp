@@ -66,9 +66,6 @@ private slots:
         QTest::newRow("single") << "pan.img"
                                 << "blue.img" << QStringList{"blue.img"}
                                 << QStringList{"blue.img", "", ""};
-        QTest::newRow("3-band ENVI")
-            << "pan.img"
-            << "ms3.img" << five.mid(0, 3) << QStringList{"ms3.img", "ms3.img", "ms3.img"};
         QTest::newRow("5-band ENVI")
             << "pan.img"
             << "ms5.img" << five << QStringList{"ms5.img", "ms5.img", "ms5.img"};
