@@ -152,24 +152,6 @@ private slots:
         }
     }
 
-    void CancelledRunKeepsTheDialogOpen()
-    {
-        TempDir dir;
-        WriteMultiBandEnvi(dir);
-        FakeHost host;
-        host.cancelAtPump = 1;
-        RunCounters counters;
-        CImageStatsDlg dialog(counters, host, nullptr);
-        dialog.show();
-        dialog.OnInputChosen(Q(dir.File("multi.img")));
-        dialog.accept();
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(dialog.result(), 0);
-        QVERIFY(Q(host.Log()).endsWith("Cancelled\r\n\r\n"));
-        QVERIFY(!Exists(dir.File("multi_ImageStats.txt")));
-        QVERIFY(host.Viewed().empty());
-    }
-
     void WholeRunsEqualTheCommandLine_data()
     {
         QTest::addColumn<int>("tool");
