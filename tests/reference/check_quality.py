@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """lumesta-cli's quality tools against the independent numpy reference (quality_reference.py) on
 the eight-band WorldView-2 scene: reduced-resolution metrics of an eight-band fusion, the same
-with no data declared in the files, full-resolution metrics, and the degraded scene.
+with no data declared in the files, three bands on partial blocks, full-resolution metrics, and
+the degraded scene.
 
 usage: check_quality.py LUMESTA_CLI SCENES_FOLDER
 Exit 0 when every number agrees, 1 when one does not, 77 (skipped) without numpy or the scene.
@@ -68,6 +69,13 @@ with tempfile.TemporaryDirectory() as work:
     got = run("quality", "reduced", "--fused", os.path.join(work, "f.img"), "--reference",
               os.path.join(ENVI8, "ms8.img"), "--ratio", "4")
     compare("reduced, 8 bands", got, ref.reduced_metrics(fused, ms, 4))
+    # Three bands (Q2n pads them to four) on partial blocks at the right and the bottom.
+    f3, g3 = fused[:3, :150, :180], ms[:3, :150, :180]
+    ref.write_envi(os.path.join(work, "f3.img"), f3)
+    ref.write_envi(os.path.join(work, "g3.img"), g3)
+    got = run("quality", "reduced", "--fused", os.path.join(work, "f3.img"), "--reference",
+              os.path.join(work, "g3.img"), "--ratio", "4")
+    compare("reduced, 3 bands, partial blocks", got, ref.reduced_metrics(f3, g3, 4))
 
     # No data declared in both files: a frame on the left, a hole, scattered pixels.
     holes = np.zeros((rows, cols), dtype=bool)
@@ -92,6 +100,16 @@ with tempfile.TemporaryDirectory() as work:
               "--ratio", "4", "--sensor", "worldview2")
     gains, pan_gain = ref.sensor_gains("worldview2", bands)
     compare("full, 8 bands", got, ref.full_metrics(up, ms, pan[0], 4, pan_gain))
+    # The same on partial blocks: an MS of 45 x 37 pixels under a pan of 180 x 148.
+    m4, p4 = ms[:4, :37, :45], pan[:, :148, :180]
+    u4 = np.rint(ref.upsample23(m4, 4) + 2 * np.sin(0.1 * np.arange(180)))
+    for name, image in (("m4.img", m4), ("p4.img", p4), ("u4.img", u4)):
+        ref.write_envi(os.path.join(work, name), image)
+    got = run("quality", "full", "--fused", os.path.join(work, "u4.img"), "--ms",
+              os.path.join(work, "m4.img"), "--pan", os.path.join(work, "p4.img"), "--ratio", "4",
+              "--sensor", "generic")
+    compare("full, 4 bands, partial blocks", got,
+            ref.full_metrics(u4, m4, p4[0], 4, ref.sensor_gains("generic", 4)[1]))
 
     # The degraded scene the protocol fuses, rounded as the files hold it.
     out = os.path.join(work, "degraded")
