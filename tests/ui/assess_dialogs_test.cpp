@@ -47,7 +47,7 @@ QStringList OutputTexts(AssessDialog& dialog)
 void WriteMultiBandEnvi(const TempDir& dir)
 {
     WriteInt16File(dir.File("multi.img"), PatternBand(64, 48 * 3, 2048));
-    WriteAssessEnviHeader(dir.File("multi.img"), 64, 48, 3, 2, "Blue,\n Green,\n Red");
+    WriteEnviHeader(dir.File("multi.img"), 64, 48, 3, {"Blue", " Green", " Red"});
 }
 
 }  // namespace
@@ -179,7 +179,7 @@ private slots:
         WriteMultiBandEnvi(dir);
         WriteByteFile(dir.File("bytes.raw"), std::vector<std::uint8_t>(40 * 36, 7));
         WriteInt16File(dir.File("square.img"), PatternBand(64, 64, 2048));
-        WriteAssessEnviHeader(dir.File("square.img"), 64, 64, 1, 2);
+        WriteEnviHeader(dir.File("square.img"), 64, 64, 1);
         const QString inputPath = Q(dir.File(input.toStdString()));
 
         FakeHost host;

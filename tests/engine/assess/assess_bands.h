@@ -1,27 +1,15 @@
 #pragma once
-// Small generated bands for the assessment tool tests: raw files with an ENVI or Idrisi32
-// header, or headerless, and the job inputs a browse of them gives.
+// Small generated bands for the assessment tool tests: an Idrisi32 header (ENVI headers:
+// scene_builder.h), and a band of values without a visible pattern.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace lumesta::testing {
-
-// An ENVI header for a band-sequential file; dataType 1 (bytes) or 2 (16-bit).
-inline void WriteAssessEnviHeader(const std::string& imgPath, int width, int height, int bands,
-                                  int dataType, const std::string& bandNames = "")
-{
-    std::string text =
-        "ENVI\ndescription = {\n  test band}\nsamples = " + std::to_string(width) +
-        "\nlines   = " + std::to_string(height) + "\nbands   = " + std::to_string(bands) +
-        "\nheader offset = 0\nfile type = ENVI Standard\ndata type = " + std::to_string(dataType) +
-        "\ninterleave = bsq\nbyte order = 0\n";
-    if (!bandNames.empty()) text += "band names = {\n" + bandNames + "}\n";
-    WriteFileBytes(imgPath.substr(0, imgPath.size() - 4) + ".hdr", text);
-}
 
 inline void WriteAssessIdrisiHeader(const std::string& rstPath, int width, int height,
                                     const std::string& dataType = "integer")

@@ -23,7 +23,7 @@ TEST_F(AssessBrowseTest, MultiBandEnviListsBandNamesAndSelectionPicksBand)
 {
     const std::string path = dir.File("multi.IMG");
     testing::WriteInt16File(path, std::vector<std::int16_t>(3 * 32 * 32));
-    testing::WriteAssessEnviHeader(path, 32, 32, 3, 2, "Blue,\n Green,\n Red");
+    testing::WriteEnviHeader(path, 32, 32, 3, {"Blue", " Green", " Red"});
     SemivarianceJob job;
     ASSERT_TRUE(BrowseSemivarianceInput(job, path, host));
     EXPECT_THAT(job.input.inputList, ElementsAre("Blue", "Green", "Red"));

@@ -121,7 +121,7 @@ protected:
     {
         const std::string path = dir.File(name);
         testing::WriteInt16File(path, samples);
-        testing::WriteAssessEnviHeader(path, w, h, 1, 2, "Band A");
+        testing::WriteEnviHeader(path, w, h, 1, {"Band A"});
         HaarJob job;
         if (!BrowseHaarInput(job, path, host)) throw std::runtime_error("browse failed");
         job.levels = levels;
@@ -330,7 +330,7 @@ protected:
 
 TEST_F(HaarHeaderTest, EnviHeaderFromStandardTemplate)
 {
-    testing::WriteAssessEnviHeader(dir.File("in.img"), 64, 32, 3, 2, "B1,\nB2,\nB3");
+    testing::WriteEnviHeader(dir.File("in.img"), 64, 32, 3, {"B1", "B2", "B3"});
     WriteEnviHaarHeader(dir.File("in.hdr"), dir.File("out.hdr"), "B2", 64, 32, kWhen, host);
     EXPECT_EQ(testing::ReadFileBytes(dir.File("out.hdr")),
               "ENVI\r\ndescription = {\r\n  Haar Wavelet Transform Result [" + TimeStamp(kWhen) +

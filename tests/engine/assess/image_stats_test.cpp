@@ -137,7 +137,7 @@ protected:
     {
         const std::string path = dir.File("band.img");
         testing::WriteInt16File(path, samples);
-        testing::WriteAssessEnviHeader(path, w, h, 1, 2);
+        testing::WriteEnviHeader(path, w, h, 1);
         ImageStatsJob job;
         if (!BrowseImageStatsInput(job, path, host)) throw std::runtime_error("browse failed");
         job.level = level;
@@ -249,7 +249,7 @@ TEST_F(ImageStatsRunTest, BandBeyondTheEndOfItsFileIsRefused)
     // The header declares four bands over a file that holds one.
     const std::string path = dir.File("short.img");
     testing::WriteInt16File(path, testing::PatternBand(32, 32, 100));
-    testing::WriteAssessEnviHeader(path, 32, 32, 4, 2, "A,\nB,\nC,\nD");
+    testing::WriteEnviHeader(path, 32, 32, 4, {"A", "B", "C", "D"});
     ImageStatsJob job;
     ASSERT_TRUE(BrowseImageStatsInput(job, path, host));
     SelectAssessInputEntry(job.input, 3);
