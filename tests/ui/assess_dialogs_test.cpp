@@ -80,7 +80,7 @@ private slots:
         TempDir dir;
         WriteMultiBandEnvi(dir);
         WriteInt16File(dir.File("band.rst"), PatternBand(40, 36, 2048));
-        WriteAssessIdrisiHeader(dir.File("band.rst"), 40, 36);
+        WriteIdrisiHeader(dir.File("band.rst"), 40, 36);
         WriteFileBytes(dir.File("matrix.raw"), std::string(40 * 36, '\1'));
         const QString base = Q(dir.File(input.chopped(4).toStdString()));
         const QStringList outputs[3] = {{base + "_SemiVariance.txt"},

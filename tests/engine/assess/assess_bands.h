@@ -1,6 +1,6 @@
 #pragma once
-// Small generated bands for the assessment tool tests: an Idrisi32 header (ENVI headers:
-// scene_builder.h), and a band of values without a visible pattern.
+// A band of values without a visible pattern for the assessment tool tests (headers:
+// scene_builder.h).
 
 #include <cstdint>
 #include <string>
@@ -10,20 +10,6 @@
 #include "tests/support/temp_dir.h"
 
 namespace lumesta::testing {
-
-inline void WriteAssessIdrisiHeader(const std::string& rstPath, int width, int height,
-                                    const std::string& dataType = "integer")
-{
-    const std::string text =
-        "file format : IDRISI Raster A.1\r\nfile title  : test\r\ndata type   : " + dataType +
-        "\r\nfile type   : binary\r\ncolumns     : " + std::to_string(width) +
-        "\r\nrows        : " + std::to_string(height) +
-        "\r\nref. system : plane\r\nref. units  : m\r\nunit dist.  : 1\r\nmin. X      : 0\r\n"
-        "max. X      : 64\r\nmin. Y      : 0\r\nmax. Y      : 64\r\npos'n error : unknown\r\n"
-        "resolution  : 1\r\nmin. value  : 0\r\nmax. value  : 2047\r\ndisplay min : 0\r\n"
-        "display max : 2047\r\nvalue units : unspecified\r\n";
-    WriteFileBytes(rstPath.substr(0, rstPath.size() - 4) + ".rdc", text);
-}
 
 // A deterministic band of values 0..range−1 (hashed sample indices, no visible pattern).
 inline std::vector<std::int16_t> PatternBand(int width, int height, int range,

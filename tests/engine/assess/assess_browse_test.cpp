@@ -41,7 +41,7 @@ TEST_F(AssessBrowseTest, IdrisiAndGenericInputs)
 {
     const std::string rst = dir.File("band.rst");
     testing::WriteInt16File(rst, std::vector<std::int16_t>(40 * 36));
-    testing::WriteAssessIdrisiHeader(rst, 40, 36);
+    testing::WriteIdrisiHeader(rst, 40, 36);
     HaarJob haar;
     ASSERT_TRUE(BrowseHaarInput(haar, rst, host));
     EXPECT_EQ(haar.input.width, 40);

@@ -217,7 +217,7 @@ TEST_F(HaarRunTest, IdrisiInputGetsItsRangeInTheHeader)
     std::vector<std::int16_t> samples(32 * 32);
     for (int i = 0; i < 32 * 32; ++i) samples[i] = static_cast<std::int16_t>(i % 32);
     testing::WriteInt16File(path, samples);
-    testing::WriteAssessIdrisiHeader(path, 32, 32);
+    testing::WriteIdrisiHeader(path, 32, 32);
     HaarJob job;
     ASSERT_TRUE(BrowseHaarInput(job, path, host));
     job.form = HaarForm::Half;
@@ -358,19 +358,20 @@ TEST_F(HaarHeaderTest, EnviTemplateWithoutBandNamesKeepsEmptyLines)
 
 TEST_F(HaarHeaderTest, IdrisiHeaderFromStandardTemplate)
 {
-    testing::WriteAssessIdrisiHeader(dir.File("in.rst"), 64, 64);
+    testing::WriteIdrisiHeader(dir.File("in.rst"), 64, 64);
     WriteIdrisiHaarHeader(dir.File("in.rdc"), "/data/in.rst", -12.5, 1234.5678, dir.File("out.rdc"),
                           host);
     EXPECT_EQ(testing::ReadFileBytes(dir.File("out.rdc")),
-              "file format : IDRISI Raster A.1\r\n"
+              "file format : Idrisi Raster A.1\r\n"
               "file title  : Haar Wavelet Transform for /data/in.rst\r\n"
               "data type   : real\r\nfile type   : binary\r\ncolumns     : 64\r\n"
               "rows        : 64\r\nref. system : plane\r\nref. units  : m\r\nunit dist.  : 1\r\n"
               "min. X      : 0\r\nmax. X      : 64\r\nmin. Y      : 0\r\nmax. Y      : 64\r\n"
-              "pos'n error : unknown\r\nresolution  : 1\r\nmin. value  : -12.5\r\n"
+              "pos'n error : unspecified\r\nresolution  : 1.0\r\nmin. value  : -12.5\r\n"
               "max. value  : 1234.57\r\ndisplay min : -12\r\ndisplay max : 1234\r\n"
-              "value units : unspecified\r\nlineage     : This file was created by a Haar wavelet "
-              "transform; the input image is /data/in.rst");
+              "value units : unspecified\r\nlineage     : \r\ncomment     : \r\nlineage     : "
+              "This file was created by a Haar wavelet transform; the input image is "
+              "/data/in.rst");
     EXPECT_THAT(host.Messages(), IsEmpty());
 }
 
