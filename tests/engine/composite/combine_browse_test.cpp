@@ -43,10 +43,7 @@ TEST_F(CombineBrowseTest, GroupFillsEveryListAndNeedsFourBands)
 // bands of byte data.
 TEST_F(CombineBrowseTest, EightBitMultiBandEnviOffersEveryBand)
 {
-    WriteFileBytes(dir.File("ms8.hdr"),
-                   "ENVI\ndescription = {\nx}\nsamples = 300\nlines = 200\n"
-                   "bands = 5\nheader offset = 0\nfile type = ENVI Standard\n"
-                   "data type = 1\ninterleave = bsq\n");
+    WriteEnviHeader(dir.File("ms8.img"), 300, 200, 5, {}, 1);
     BandCombinationJob job8(CombineDepth::Eight);
     ASSERT_TRUE(BrowseCombineBlue(job8, dir.File("ms8.img"), host));
     EXPECT_THAT(job8.bandLists[kCompositeBlue],
