@@ -570,7 +570,8 @@ RunOutcome RunValidated(typename State::Job& job, std::optional<BandResult> band
         return RunOutcome::Stopped;
     }
     WriteParameters(job, RegisterInputs(state), log);
-    WriteOutputSection(job, state.outputs, log);
+    WriteOutputSection(job, state.outputs,
+                       state.bandResult ? state.bandResult->path : std::string(), log);
     const std::vector<std::string> targets = OutputTargets(state);
     if (!ConfirmOutputs(state, targets)) {
         log.Append(kUnsuccessful);
