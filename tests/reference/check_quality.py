@@ -5,7 +5,8 @@ with no data declared in the files, three bands on partial blocks, full-resoluti
 at ratios 2 and 8), and the degraded scene (also a narrow one at ratio 2).
 
 usage: check_quality.py LUMESTA_CLI SCENES_FOLDER
-Exit 0 when every number agrees, 1 when one does not, 77 (skipped) without numpy or the scene.
+Exit 0 when every number agrees, 1 when one does not, 77 (skipped) without numpy, GDAL's Python
+bindings or the scene.
 """
 import json
 import os
@@ -15,8 +16,9 @@ import tempfile
 
 try:
     import numpy as np
+    from osgeo import gdal  # noqa: F401 (the reference reads the tools' TIFFs through it)
 except ImportError:
-    print("numpy is not installed: skipped")
+    print("numpy or GDAL's Python bindings are not installed: skipped")
     sys.exit(77)
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
