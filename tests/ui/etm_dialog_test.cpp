@@ -213,13 +213,7 @@ private slots:
         ForgetRememberedJobs();
         frame.Host().SetPrompts(std::make_unique<ScriptedPrompts>());
         frame.Document().Counters().Increment(Tool::PanSharpening);  // as after a 16-bit run
-        QAction* item = nullptr;
-        for (QAction* menu : frame.menuBar()->actions()) {
-            if (menu->text() != "&Pan-Sharpening") continue;
-            for (QAction* action : menu->menu()->actions()) {
-                if (action->text() == "&Landsat ETM+") item = action;
-            }
-        }
+        QAction* item = ItemNamed(MenuNamed(frame, "&Pan-Sharpening"), "&Landsat ETM+");
         QVERIFY(item && item->isEnabled());
         bool opened = false;
         WhenModalOpens(

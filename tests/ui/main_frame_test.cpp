@@ -34,22 +34,6 @@ QStringList Items(const QMenu* menu)
     return items;
 }
 
-QMenu* MenuNamed(const QMainWindow& frame, const QString& title)
-{
-    for (QAction* action : frame.menuBar()->actions()) {
-        if (action->text() == title) return action->menu();
-    }
-    return nullptr;
-}
-
-QAction* ItemNamed(const QMenu* menu, const QString& text)
-{
-    for (QAction* action : menu->actions()) {
-        if (action->text() == text) return action;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 class MainFrameTest : public QObject {

@@ -9,6 +9,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QProcess>
 #include <QSettings>
@@ -116,6 +119,24 @@ inline void ChooseEnviScene(PanSharpenDialog& dialog, const std::string& folder)
     const char* const stems[4] = {"blue", "green", "red", "nir"};
     for (int band = 0; band < 4; ++band)
         dialog.OnBandChosen(band, Q(folder + "/" + stems[band] + ".img"));
+}
+
+// The menu of the main window's menu bar with the given title ("&View"), or null.
+inline QMenu* MenuNamed(const QMainWindow& frame, const QString& title)
+{
+    for (QAction* action : frame.menuBar()->actions()) {
+        if (action->text() == title) return action->menu();
+    }
+    return nullptr;
+}
+
+// The item of menu with the given text, or null.
+inline QAction* ItemNamed(const QMenu* menu, const QString& text)
+{
+    for (QAction* action : menu ? menu->actions() : QList<QAction*>()) {
+        if (action->text() == text) return action;
+    }
+    return nullptr;
 }
 
 // The texts of a drop-down list's entries, in order.

@@ -231,13 +231,7 @@ private slots:
         m_dock->hide();
         MainFrame frame;
         frame.show();
-        QAction* entry = nullptr;
-        for (QAction* menu : frame.menuBar()->actions()) {
-            if (menu->text() != "&View") continue;
-            for (QAction* action : menu->menu()->actions()) {
-                if (action->text() == "&Image Viewer") entry = action;
-            }
-        }
+        QAction* entry = ItemNamed(MenuNamed(frame, "&View"), "&Image Viewer");
         QVERIFY(entry);
         QVERIFY(frame.Viewer().isHidden());
         entry->trigger();
