@@ -209,6 +209,51 @@ TEST_F(PanSharpenRunTest, StripsAndRowPiecesGiveTheWholeImageResult)
     }
 }
 
+std::vector<int> Widened(const std::vector<std::int16_t>& band)
+{
+    return std::vector<int>(band.begin(), band.end());
+}
+
+// A frame of no data, uneven and not a whole number of the regression's row steps, around a
+// scene: the inside fuses exactly as the scene alone (the regression's rows counted from the
+// inside's top, the MS's fill never read, the inside's edges bordered as the image's), a fused 7
+// moved to 8; the frame is no data and black in the picture, whose limits (from the fused
+// bands, or from the MS with colour matching) leave the frame out.
+TEST_F(PanSharpenRunTest, NoDataFrameFusesItsInsideAsTheSceneAlone)
+{
+    const Scene scene = MakeScene(512, 512);
+    const int left = 3, top = 5;
+    const Scene framed = Framed(scene, 4, left, top, 2, 1, 0, 7);
+    TempDir alone;
+    WriteEnviScene(alone.Path(), scene);
+    WriteEnviScene(dir.Path(), framed);
+    const char* names[4] = {"blue", "green", "red", "nir"};
+    for (FusionMethod method : {FusionMethod::Optimisation1, FusionMethod::Optimisation2}) {
+        SCOPED_TRACE(MethodLabel(method));
+        PanSharpenJob job = BrowsedJob(alone.Path(), "img");
+        PanSharpenJob framedJob = BrowsedJob(dir.Path(), "img");
+        for (PanSharpenJob* one : {&job, &framedJob}) {
+            one->filterType = FilterType16::None;
+            one->method = method;
+            one->colourMatch = method == FusionMethod::Optimisation2;
+        }
+        framedJob.delivery.panNoData = {true, false, 0};
+        framedJob.delivery.msNoData = {true, false, 7};
+        host.QueueAnswers({true, true});
+        ASSERT_EQ(Run(job), RunOutcome::Finished) << ::testing::PrintToString(host.Messages());
+        ASSERT_EQ(Run(framedJob), RunOutcome::Finished) << ::testing::PrintToString(host.Messages());
+        for (int b = 0; b < 4; ++b) {
+            SCOPED_TRACE(names[b]);
+            const std::string band = std::string(names[b]) + "_Fused.img";
+            ExpectInsideIsTheScene(Widened(ReadInt16File(dir.File(band))),
+                                   Widened(ReadInt16File(alone.File(band))), framed.width,
+                                   scene.width, scene.height, 4 * left, 4 * top, 7, 1024);
+        }
+        ExpectPictureInsideIsTheScene(dir.File("pan_Fused.bmp"), alone.File("pan_Fused.bmp"),
+                                      4 * left, 4 * top);
+    }
+}
+
 TEST_F(PanSharpenRunTest, FourBandFileAndGroupFuseLikeSeparateFiles)
 {
     const Scene scene = MakeScene(512, 512);
