@@ -9,10 +9,12 @@
 #include <xtiffio.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "raster/declared_no_data.h"
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_host.h"
@@ -256,6 +258,30 @@ TEST_F(GeoTiffWriterTest, FourPlanesTakeTheTemplatesGeoreferenceAndTagsAndKeepTh
 
     ASSERT_EQ(ExtractGeoTiff(out, dir.File("back.raw"), host), 1);
     EXPECT_EQ(testing::ReadFileBytes(dir.File("back.raw")), FourBands(spec));
+}
+
+// A no-data value given is declared, in place of the template's, whether libtiff or GDAL writes
+// the result (a VRT template takes GDAL's way); none given declares nothing.
+TEST_F(GeoTiffWriterTest, NoDataIsDeclaredWhenGiven)
+{
+    MakePlanes();
+    const std::string pan = Made(spec, "pan.tif");
+    testing::WriteFileBytes(dir.File("pan.vrt"),
+                            "<VRTDataset rasterXSize=\"6\" rasterYSize=\"5\"><VRTRasterBand "
+                            "dataType=\"Int16\" band=\"1\"><SimpleSource><SourceFilename "
+                            "relativeToVRT=\"1\">pan.tif</SourceFilename><SourceBand>1</SourceBand>"
+                            "</SimpleSource></VRTRasterBand></VRTDataset>");
+    const std::string out = dir.File("out.tif");
+    ASSERT_EQ(WriteGeoTiff(pan, out, planes[0], planes[1], planes[2], planes[3], 2, true, host), 1);
+    EXPECT_EQ(DeclaredNoData(out), std::nullopt);
+    for (const std::string& reference : {pan, dir.File("pan.vrt")}) {
+        std::remove(out.c_str());
+        ASSERT_EQ(WriteGeoTiff(reference, out, planes[0], planes[1], planes[2], planes[3], 2, true,
+                               host, -3.0),
+                  1)
+            << reference;
+        EXPECT_EQ(DeclaredNoData(out), -3.0) << reference;
+    }
 }
 
 TEST_F(GeoTiffWriterTest, TiledCompressedByteTemplateGivesThreeTiledPlanes)
