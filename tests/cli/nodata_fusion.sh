@@ -70,20 +70,15 @@ done
 fuse "$WORK/frame" --method 1 --nodata 0
 expect_status "the default filter with no data" 1 $?
 
-# The quality line leaves no data out: the quality tool's numbers with the same no-data value,
-# which differ from those counting the frame.
+# The quality line leaves no data out: the quality tool's numbers with the same value.
 F=$WORK/frame
 fuse "$F" --method 2 --filter none --nodata 0 --quality
-expect_status "method 2 framed, with the quality line" 0 $?
-line=$(grep '^Quality' "$F/log.txt" | awk '{print $5, $7, $9}' | tr -d '\r')
-measure() { # OPTIONS...
-    "$CLI" quality full --fused "$F/blue_Fused.img" "$F/green_Fused.img" "$F/red_Fused.img" \
-        "$F/nir_Fused.img" --ms "$F/blue.img" "$F/green.img" "$F/red.img" "$F/nir.img" \
-        --pan "$F/pan.img" --format csv --quiet --log /dev/null "$@" 2>"$WORK/err" |
-        sed -n 2p | awk -F, '{printf "%.6f %.6f %.6f", $1, $2, $3}'
+measure() {
+    "$CLI" quality full --fused "$F"/{blue,green,red,nir}_Fused.img --ms "$F"/{blue,green,red,nir}.img \
+        --pan "$F/pan.img" --format csv --quiet --log /dev/null "$@" | sed -n 2p | awk -F, '{printf "%.6f %.6f %.6f", $1, $2, $3}'
 }
-check "quality line without the frame: [$line]" [ -n "$line" -a "$line" = "$(measure --nodata 0)" ]
-check "the frame would change it" [ "$line" != "$(measure)" ]
+line=$(grep '^Quality' "$F/log.txt" | awk '{print $5, $7, $9}' | tr -d '\r')
+check "quality line without the frame" [ -n "$line" -a "$line" = "$(measure --nodata 0)" -a "$line" != "$(measure)" ]
 
 # The Landsat tool: the pan framed by 32 pixels of 0 (16 MS pixels, so that the regression
 # samples the same MS rows), the MS bands (which hold 0 inside) by 16 pixels of 0.

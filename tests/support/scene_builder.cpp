@@ -4,8 +4,6 @@
 #include <cmath>
 #include <stdexcept>
 
-#include <gtest/gtest.h>
-
 #include "fusion/fusion_browse.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/geotiff_builder.h"
@@ -190,52 +188,6 @@ PanSharpenJob BrowsedJob(const std::string& dir, const std::string& ext, bool fo
     }
     if (!ok || !host.Messages().empty()) throw std::runtime_error("browsing the test scene failed");
     return job;
-}
-
-void ExpectInsideIsTheScene(const std::vector<int>& framed, const std::vector<int>& alone,
-                            int framedWidth, int width, int height, int x0, int y0, int noData,
-                            int middle)
-{
-    const int framedHeight = static_cast<int>(framed.size()) / framedWidth;
-    ASSERT_EQ(alone.size(), static_cast<std::size_t>(width) * height);
-    for (int y = 0; y < framedHeight; ++y) {
-        for (int x = 0; x < framedWidth; ++x) {
-            const bool inside = x >= x0 && y >= y0 && x < x0 + width && y < y0 + height;
-            int expected = noData;
-            if (inside) {
-                expected = alone[static_cast<std::size_t>(y - y0) * width + x - x0];
-                if (expected == noData) expected += noData < middle ? 1 : -1;
-            }
-            ASSERT_EQ(framed[static_cast<std::size_t>(y) * framedWidth + x], expected)
-                << "at " << x << "," << y;
-        }
-    }
-}
-
-void ExpectPictureInsideIsTheScene(const std::string& framedBmp, const std::string& aloneBmp,
-                                   int x0, int y0)
-{
-    const std::string framed = ReadFileBytes(framedBmp), alone = ReadFileBytes(aloneBmp);
-    ASSERT_GE(framed.size(), 54u);
-    ASSERT_GE(alone.size(), 54u);
-    const auto dimension = [](const std::string& bmp, int at) {
-        return static_cast<int>(static_cast<unsigned char>(bmp[at])) |
-               static_cast<int>(static_cast<unsigned char>(bmp[at + 1])) << 8;
-    };
-    const int fw = dimension(framed, 18), fh = dimension(framed, 22);
-    const int w = dimension(alone, 18), h = dimension(alone, 22);
-    const auto pixel = [](const std::string& bmp, int width, int height, int x, int y) {
-        const int stride = (3 * width + 3) / 4 * 4;
-        return bmp.substr(54 + static_cast<std::size_t>(height - 1 - y) * stride + 3 * x, 3);
-    };
-    for (int y = 0; y < fh; ++y) {
-        for (int x = 0; x < fw; ++x) {
-            const bool inside = x >= x0 && y >= y0 && x < x0 + w && y < y0 + h;
-            ASSERT_EQ(pixel(framed, fw, fh, x, y),
-                      inside ? pixel(alone, w, h, x - x0, y - y0) : std::string(3, '\0'))
-                << "at " << x << "," << y;
-        }
-    }
 }
 
 }  // namespace lumesta::testing

@@ -3,11 +3,8 @@
 // weighted sum of the MS bands (16-bit with four bands, or 8-bit Landsat), written as ENVI,
 // Idrisi32, GeoTIFF or headerless files.
 
-#include <algorithm>
 #include <array>
-#include <cstddef>
 #include <cstdint>
-#include <type_traits>
 #include <string>
 #include <vector>
 
@@ -57,42 +54,5 @@ void WriteEnviScene8(const std::string& dir, const Scene8& scene);
 // (or ms.EXT when fourBand / ms.rgf when group).
 PanSharpenJob BrowsedJob(const std::string& dir, const std::string& ext, bool fourBand = false,
                          bool group = false);
-
-// The scene inside a frame of whole MS pixels (left, top, right and bottom of them at the MS's
-// scale) whose pan samples are panFill and MS samples msFill.
-template <typename S>
-S Framed(const S& scene, int ratio, int left, int top, int right, int bottom, int panFill, int msFill)
-{
-    S out = scene;
-    out.width = scene.width + ratio * (left + right);
-    out.height = scene.height + ratio * (top + bottom);
-    const auto frame = [](const auto& from, auto& to, int width, int height, int x0, int y0, int fill,
-                          int outWidth, int outHeight) {
-        to.assign(static_cast<std::size_t>(outWidth) * outHeight,
-                  static_cast<std::decay_t<decltype(from[0])>>(fill));
-        for (int y = 0; y < height; ++y) {
-            std::copy(from.begin() + static_cast<std::ptrdiff_t>(y) * width,
-                      from.begin() + static_cast<std::ptrdiff_t>(y + 1) * width,
-                      to.begin() + static_cast<std::ptrdiff_t>(y + y0) * outWidth + x0);
-        }
-    };
-    frame(scene.pan, out.pan, scene.width, scene.height, ratio * left, ratio * top, panFill,
-          out.width, out.height);
-    for (std::size_t b = 0; b < scene.ms.size(); ++b) {
-        frame(scene.ms[b], out.ms[b], scene.width / ratio, scene.height / ratio, left, top, msFill,
-              out.width / ratio, out.height / ratio);
-    }
-    return out;
-}
-
-// Checks a band fused from a framed scene (framedWidth wide) against the band fused from the
-// scene alone (width × height, placed at x0, y0 in the frame): equal inside, a value equal to
-// noData moved by one toward the middle of the range; noData in the frame.
-void ExpectInsideIsTheScene(const std::vector<int>& framed, const std::vector<int>& alone,
-                            int framedWidth, int width, int height, int x0, int y0, int noData,
-                            int middle);
-// The same for two 24-bit BMPs, the frame black.
-void ExpectPictureInsideIsTheScene(const std::string& framedBmp, const std::string& aloneBmp,
-                                   int x0, int y0);
 
 }  // namespace lumesta::testing

@@ -145,43 +145,6 @@ TEST_F(EtmRunTest, StripsAndRowPiecesGiveTheWholeImageResult)
     }
 }
 
-// A pan framed by no data around a Landsat scene, the MS's frame holding ordinary values: the
-// pan's no data alone keeps them out, and the inside fuses exactly as the scene alone.
-TEST_F(EtmRunTest, PanNoDataFrameFusesItsInsideAsTheSceneAlone)
-{
-    const Scene8 scene = MakeScene8(512, 512);
-    const int left = 1, top = 3;
-    const Scene8 framed = Framed(scene, 2, left, top, 4, 2, 0, 200);
-    TempDir alone;
-    for (FusionMethod method : {FusionMethod::Optimisation1, FusionMethod::Optimisation2}) {
-        SCOPED_TRACE(MethodLabel(method));
-        EtmJob job = WriteAndBrowse(alone.Path(), scene);
-        EtmJob framedJob = WriteAndBrowse(dir.Path(), framed);
-        for (EtmJob* one : {&job, &framedJob}) {
-            one->filterType = EtmFilter::None;
-            one->method = method;
-        }
-        framedJob.panNoDataOption = {true, false, 0};
-        host.QueueAnswers({true, true});
-        ASSERT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Finished) << ::testing::PrintToString(host.Messages());
-        ASSERT_EQ(RunEtmPanSharpen(framedJob, counters, host), RunOutcome::Finished)
-            << ::testing::PrintToString(host.Messages());
-        for (const char* name : kNames) {
-            SCOPED_TRACE(name);
-            const std::string band = std::string(name) + "_Fused.img";
-            const auto samples = [](const std::string& path) {
-                const std::string bytes = ReadFileBytes(path);
-                return std::vector<int>(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                        reinterpret_cast<const unsigned char*>(bytes.data()) + bytes.size());
-            };
-            ExpectInsideIsTheScene(samples(dir.File(band)), samples(alone.File(band)), framed.width, scene.width,
-                                   scene.height, 2 * left, 2 * top, 0, 128);
-        }
-        ExpectPictureInsideIsTheScene(dir.File("pan_Fused.bmp"), alone.File("pan_Fused.bmp"),
-                                      2 * left, 2 * top);
-    }
-}
-
 TEST_F(EtmRunTest, MultiBandFileWithTheWrongLengthIsRefused)
 {
     const Scene8 scene = MakeScene8(512, 512);

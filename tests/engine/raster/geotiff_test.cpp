@@ -260,26 +260,19 @@ TEST_F(GeoTiffWriterTest, FourPlanesTakeTheTemplatesGeoreferenceAndTagsAndKeepTh
     EXPECT_EQ(testing::ReadFileBytes(dir.File("back.raw")), FourBands(spec));
 }
 
-// A no-data value given is declared, in place of the template's, whether libtiff or GDAL writes
-// the result (a VRT template takes GDAL's way); none given declares nothing.
+// A no-data value given is declared, whether libtiff or GDAL (for a VRT template) writes.
 TEST_F(GeoTiffWriterTest, NoDataIsDeclaredWhenGiven)
 {
     MakePlanes();
-    const std::string pan = Made(spec, "pan.tif");
-    testing::WriteFileBytes(dir.File("pan.vrt"),
-                            "<VRTDataset rasterXSize=\"6\" rasterYSize=\"5\"><VRTRasterBand "
-                            "dataType=\"Int16\" band=\"1\"><SimpleSource><SourceFilename "
-                            "relativeToVRT=\"1\">pan.tif</SourceFilename><SourceBand>1</SourceBand>"
-                            "</SimpleSource></VRTRasterBand></VRTDataset>");
-    const std::string out = dir.File("out.tif");
+    const std::string pan = Made(spec, "pan.tif"), vrt = dir.File("pan.vrt"), out = dir.File("o.tif");
+    testing::WriteFileBytes(vrt, "<VRTDataset rasterXSize='6' rasterYSize='5'><VRTRasterBand "
+                                 "dataType='Int16' band='1'><SimpleSource><SourceFilename>" +
+                                     pan + "</SourceFilename></SimpleSource></VRTRasterBand></VRTDataset>");
     ASSERT_EQ(WriteGeoTiff(pan, out, planes[0], planes[1], planes[2], planes[3], 2, true, host), 1);
     EXPECT_EQ(DeclaredNoData(out), std::nullopt);
-    for (const std::string& reference : {pan, dir.File("pan.vrt")}) {
+    for (const std::string& reference : {pan, vrt}) {
         std::remove(out.c_str());
-        ASSERT_EQ(WriteGeoTiff(reference, out, planes[0], planes[1], planes[2], planes[3], 2, true,
-                               host, -3.0),
-                  1)
-            << reference;
+        ASSERT_EQ(WriteGeoTiff(reference, out, planes[0], planes[1], planes[2], planes[3], 2, true, host, -3.0), 1);
         EXPECT_EQ(DeclaredNoData(out), -3.0) << reference;
     }
 }
