@@ -16,6 +16,7 @@
 #include "assess/haar_cascade.h"
 #include "assess/haar_header.h"
 #include "assess/haar_transform.h"
+#include "raster/declared_no_data.h"
 #include "tests/engine/assess/assess_bands.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"
@@ -228,6 +229,26 @@ TEST_F(HaarRunTest, IdrisiInputGetsItsRangeInTheHeader)
                           "display max : 61\r\nvalue units : unspecified\r\nlineage     : "),
               std::string::npos)
         << header;
+}
+
+// With --nodata an Idrisi32 header declares NaN as its flag value: in the template's flag lines,
+// or before the lineage line when it has none.
+TEST_F(HaarRunTest, IdrisiHeaderDeclaresTheNaNOfNoData)
+{
+    const std::string path = dir.File("band.rst");
+    testing::WriteInt16File(path, std::vector<std::int16_t>(32 * 32, 5));
+    for (const char* flags : {"", "flag value  : none\r\nflag def'n  : none\r\n"}) {
+        testing::WriteAssessIdrisiHeader(path, 32, 32);
+        testing::WriteFileBytes(dir.File("band.rdc"), testing::ReadFileBytes(dir.File("band.rdc")) + flags);
+        HaarJob job;
+        ASSERT_TRUE(BrowseHaarInput(job, path, host));
+        job.noData = 0;
+        host.QueueAnswers({true});
+        ASSERT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Finished);
+        EXPECT_TRUE(std::isnan(DeclaredNoData(dir.File("band_Haar.rst")).value_or(0)));
+        EXPECT_THAT(testing::ReadFileBytes(dir.File("band_Haar.rdc")),
+                    ::testing::HasSubstr("flag def'n  : background\r\nlineage     : This file"));
+    }
 }
 
 // 1024 × 4096 16-bit samples are read in two strips; every level still pairs its lines across
