@@ -238,7 +238,7 @@ TEST_F(HaarRunTest, IdrisiHeaderDeclaresTheNaNOfNoData)
     const std::string path = dir.File("band.rst");
     testing::WriteInt16File(path, std::vector<std::int16_t>(32 * 32, 5));
     for (const char* flags : {"", "flag value  : none\r\nflag def'n  : none\r\n"}) {
-        testing::WriteAssessIdrisiHeader(path, 32, 32);
+        testing::WriteIdrisiHeader(path, 32, 32);
         testing::WriteFileBytes(dir.File("band.rdc"), testing::ReadFileBytes(dir.File("band.rdc")) + flags);
         HaarJob job;
         ASSERT_TRUE(BrowseHaarInput(job, path, host));
