@@ -289,17 +289,17 @@ StepResult CorrectGlpEbp(InjectionModel& model, const std::string& readFailure, 
     if (result == StepResult::Ok) result = EstimateEnergyGain(model, *ms, alpha, host, pump);
     if (result != StepResult::Ok) return result;
     std::fill(model.gain.begin(), model.gain.end(), alpha);
-    if (!model.corrections.Create(model.inputs.tempBeside, model.bands, model.msWidth,
-                                  model.msHeight, host)) {
-        return StepResult::Failed;
-    }
     model.pendingSteps = kBackProjectionSteps;
     if (FitsOnePass(model)) {
-        // The fusion pass measures and back-projects as it goes.
+        // The fusion pass measures and back-projects as it goes, its corrections in memory.
         model.pendingMs = ms;
         return StepResult::Ok;
     }
     model.pendingSteps = 0;
+    if (!model.corrections.Create(model.inputs.tempBeside, model.bands, model.msWidth,
+                                  model.msHeight, host)) {
+        return StepResult::Failed;
+    }
     result = MeasureFusionError(model, *ms, readFailure, host, pump);
     ms->bands.Release();
     ms->valid.Release();
