@@ -300,7 +300,10 @@ StepResult CorrectGlpEbp(InjectionModel& model, const std::string& readFailure, 
                                   model.msHeight, host)) {
         return StepResult::Failed;
     }
+    // The measuring pass's strips read their MS rows from the copy too.
+    model.pendingMs = ms;
     result = MeasureFusionError(model, *ms, readFailure, host, pump);
+    model.pendingMs.reset();
     ms->bands.Release();
     ms->valid.Release();
     if (result == StepResult::Ok) result = BackProject(model, kBackProjectionSteps, host, pump);
