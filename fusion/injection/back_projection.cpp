@@ -205,8 +205,8 @@ public:
                 std::max((steps - 1 - j) * reach + 1, j < steps - 1 ? 2 * reach + 1 : 1) + 1);
         };
         if (errors != nullptr) {
-            m_errors.push_back(std::make_unique<RingRows>(*errors, k, model.msWidth,
-                                                          model.msHeight, window(0)));
+            m_errors.push_back(
+                std::make_unique<RingRows>(*errors, k, model.msWidth, model.msHeight, window(0)));
         } else {
             m_errors.push_back(std::make_unique<ImageRows>(model.corrections, k, model.msWidth,
                                                            model.msHeight, window(0)));
@@ -480,8 +480,7 @@ public:
           // e_0 waits in its ring for the steps' reach beyond the rows summed, and the sums in
           // theirs for the rows a strip handed on upsamples; both for a strip of fusing more.
           m_errorRing(model.bands, model.msWidth,
-                      (model.pendingSteps - 1) * m_reach + MsRowsPerStrip(model, m_fuseRows),
-                      true),
+                      (model.pendingSteps - 1) * m_reach + MsRowsPerStrip(model, m_fuseRows), true),
           m_totalRing(model.bands, model.msWidth,
                       MsRowsPerStrip(model, handRows) + MsRowsPerStrip(model, m_fuseRows), false),
           m_projection(model, model.pendingSteps, &m_errorRing, &m_totalRing)
