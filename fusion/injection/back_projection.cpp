@@ -475,23 +475,41 @@ public:
         : m_model(model),
           m_fuseRows(model.measureStripRows > 0 ? model.measureStripRows : kOnePassStripRows),
           m_reach(OperatorReach(model)),
+          m_ringRows(KeptRows(model, handRows, m_reach)),
+          m_readFrom(ReadFrom(model)),
           m_visits(model),
           m_measure(model, *model.pendingMs, m_fuseRows),
-          // e_0 waits in its ring for the steps' reach beyond the rows summed, and the sums in
-          // theirs for the rows a strip handed on upsamples; both for a strip of fusing more.
+          // e_0 waits in its ring for the steps' reach beyond the rows summed, and for the rows
+          // one strip of fusing finishes.
           m_errorRing(model.bands, model.msWidth,
                       (model.pendingSteps - 1) * m_reach + MsRowsPerStrip(model, m_fuseRows), true),
-          m_totalRing(model.bands, model.msWidth,
-                      MsRowsPerStrip(model, handRows) + MsRowsPerStrip(model, m_fuseRows), false),
+          // The sums are made up to the MS row of the newest fused row at most, and read from
+          // those of the oldest kept row on.
+          m_totalRing(model.bands, model.msWidth, m_ringRows / model.ratio + ReadsBack(model) + 4,
+                      false),
           m_projection(model, model.pendingSteps, &m_errorRing, &m_totalRing)
     {
-        m_ringRows = KeptRows(model, handRows, m_reach);
-        // The MS rows the upsampling of rows y on reads start at m_readFrom[y] (near the ends of
-        // a short image the mirrored rows are not in order).
-        m_readFrom.assign(static_cast<std::size_t>(model.height + 1), model.msHeight);
+    }
+
+    // The MS rows the upsampling of rows y on reads start at [y] (near the ends of a short image
+    // the mirrored rows are not in order).
+    static std::vector<std::int64_t> ReadFrom(const InjectionModel& model)
+    {
+        std::vector<std::int64_t> from(static_cast<std::size_t>(model.height + 1), model.msHeight);
         for (std::int64_t y = model.height - 1; y >= 0; --y) {
-            m_readFrom[y] = std::min(m_readFrom[y + 1], model.rows.First(y));
+            from[y] = std::min(from[y + 1], model.rows.First(y));
         }
+        return from;
+    }
+
+    // How far before its own MS row the upsampling of a row or of a later one reads, at most.
+    std::int64_t ReadsBack(const InjectionModel& model) const
+    {
+        std::int64_t back = 0;
+        for (std::int64_t y = 0; y < model.height; ++y) {
+            back = std::max(back, y / model.ratio - m_readFrom[y]);
+        }
+        return back;
     }
 
     // The farthest the rows' operators of deg∘up reach.
@@ -640,14 +658,14 @@ private:
     const InjectionModel& m_model;
     std::int64_t m_fuseRows;
     std::int64_t m_reach;
+    std::int64_t m_ringRows;
+    std::vector<std::int64_t> m_readFrom;
     FusedStripVisits m_visits;
     ErrorMeasure m_measure;
     MsRowRing m_errorRing;
     MsRowRing m_totalRing;
     BackProjection m_projection;
     std::vector<float> m_msRows;
-    std::vector<std::int64_t> m_readFrom;
-    std::int64_t m_ringRows = 0;
     std::vector<double> m_kept;
     std::vector<float> m_corrections;
     std::int64_t m_fused = 0;  // the window rows fused so far

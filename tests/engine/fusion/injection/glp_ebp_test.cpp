@@ -212,5 +212,26 @@ TEST_F(GlpEbpTest, BytesDoNotDependOnTheMeasuringStripsOrTheThreads)
     }
 }
 
+// At the other ratios too the one pass holds every row its strips come back to, on a scene
+// tall enough for its rings to wrap round many times.
+TEST_F(GlpEbpTest, OnePassGivesTheSeparatePassBytesAtRatiosTwoAndEight)
+{
+    for (int ratio : {2, 8}) {
+        SCOPED_TRACE(ratio);
+        const AnyScene scene = RandomAnyScene(64, 1280, ratio, 3, 71);
+        const std::vector<double> gains = {0.35, 0.3, 0.27};
+        separateCorrectionPass = true;
+        measureStripRows = 0;
+        const auto whole = FuseAny(scene, FusionMethod::GlpEbp, 0, gains, 0.11);
+        separateCorrectionPass = false;
+        for (const auto& [fuseRows, handRows] :
+             {std::pair<std::int64_t, std::int64_t>{0, 0}, {5, 3}, {40, 1}, {1, 57}}) {
+            measureStripRows = fuseRows;
+            EXPECT_EQ(FuseAny(scene, FusionMethod::GlpEbp, handRows, gains, 0.11), whole)
+                << fuseRows << " " << handRows;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace lumesta
