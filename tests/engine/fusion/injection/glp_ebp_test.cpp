@@ -93,7 +93,7 @@ bool SameBits(double a, double b)
 
 // The back-projection's sums along and down the lines, taken several vectors at a time, equal
 // the sums taken one sample at a time in order, bit for bit, wherever the vector runs end.
-TEST(BackProjectionSumsTest, BothDirectionsEqualTheInOrderSumsAtEveryLength)
+TEST_F(GlpEbpTest, BackProjectionSumsEqualTheInOrderSumsBothWaysAtEveryLength)
 {
     std::mt19937 random(67);
     std::uniform_real_distribution<double> value(-300.0, 300.0);
