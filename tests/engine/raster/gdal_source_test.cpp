@@ -1,6 +1,6 @@
 // Images read through GDAL must give exactly the samples of the originals, whatever their
-// layout; the reader choice keeps the Parts' files with their readers; hostile files are refused
-// quickly.
+// layout; the reader choice keeps the tools' own formats with their readers; hostile files are
+// refused quickly.
 
 #include "raster/gdal/gdal_source.h"
 
@@ -16,7 +16,6 @@
 #include "raster/image_open.h"
 #include "raster/input_extract.h"
 #include "raster/raster_layout.h"
-#include "raster/sample_raster.h"
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"
@@ -131,20 +130,6 @@ TEST_F(GdalSourceTest, TiledAndInterleavedCopiesOfTheSceneReadAsTheEnviOriginals
         EXPECT_EQ(b->Description().reader, ReaderKind::Gdal);
         ExpectSameSamples(*a, *b);
     }
-    // The analysis tools' row reader gives the same rows through either reader.
-    RasterLayout envi;
-    RasterLayout tiled;
-    ASSERT_TRUE(DescribeRaster(pan, {}, envi, host));
-    ASSERT_TRUE(DescribeRaster(tiledPan, {}, tiled, host));
-    BandRowReader first;
-    BandRowReader second;
-    ASSERT_TRUE(first.Open(envi, 0, host) && second.Open(tiled, 0, host));
-    std::vector<double> rowA(static_cast<std::size_t>(envi.width));
-    std::vector<double> rowB(rowA.size());
-    for (std::int64_t y = 0; y < envi.height; y += 37) {
-        ASSERT_TRUE(first.ReadRow(y, rowA.data()) && second.ReadRow(y, rowB.data()));
-        EXPECT_EQ(rowA, rowB) << "row " << y;
-    }
 }
 
 TEST_F(GdalSourceTest, LosslessJpeg2000CopyReadsAsTheOriginal)
@@ -164,7 +149,7 @@ TEST_F(GdalSourceTest, LosslessJpeg2000CopyReadsAsTheOriginal)
     ExpectSameSamples(*a, *b);
 }
 
-TEST_F(GdalSourceTest, PartsNamesKeepTheirReaders)
+TEST_F(GdalSourceTest, OwnFormatsKeepTheirReaders)
 {
     WriteFileBytes(dir.File("scene.raw"), std::string(64, '\1'));
     WriteFileBytes(dir.File("scene.hdr"),
@@ -184,16 +169,6 @@ TEST_F(GdalSourceTest, PartsNamesKeepTheirReaders)
     }
     EXPECT_EQ(ReaderByName("a.bif"), ReaderKind::Batch);
     EXPECT_EQ(ReaderByName("a.bmp"), ReaderKind::Bmp);
-}
-
-TEST_F(GdalSourceTest, DamagedTifStaysWithTheStripReaderAndItsRefusal)
-{
-    // A TIFF header whose first directory lies beyond the end of the file.
-    WriteFileBytes(dir.File("cut.tif"), std::string("II*\0\x10\0\0\0", 8));
-    EXPECT_EQ(ChooseReader(dir.File("cut.tif")), ReaderKind::StripTiff);
-    EXPECT_EQ(ExtractInputBands(dir.File("cut.tif"), dir.File("cut.raw"), -1, host), 0);
-    EXPECT_THAT(host.Messages(), ElementsAre("Error when reading GeoTIFF.\n"));
-    EXPECT_FALSE(FileExists(dir.File("cut.raw")));
 }
 
 TEST_F(GdalSourceTest, CraftedHugeSizesAreRefusedQuickly)
