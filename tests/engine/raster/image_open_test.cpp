@@ -4,12 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <fstream>
 
 #include "raster/bmp_writer.h"
 #include "raster/geotiff/geotiff_source.h"
-#include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/child_process.h"
 #include "tests/support/geotiff_builder.h"
 #include "tests/support/scene_builder.h"
@@ -284,24 +281,6 @@ TEST_F(ImageOpenTest, NearestNeighbourGridRepeatsEachInnerPixel)
     ASSERT_TRUE(grid);
     ExpectWindowsMatch(*grid, 1, 20, 16,
                        [](int band, int x, int y) { return Value(band, x / 4, y / 4); });
-}
-
-TEST_F(ImageOpenTest, SharedScenesReadAlikeInEveryLayout)
-{
-    const std::string scenes = testing::SharedScenesFolder();
-    if (scenes.empty()) GTEST_SKIP() << "no shared scenes";
-    const auto reference = Open(scenes + "combine16/envi4/ms.img");
-    ASSERT_TRUE(reference);
-    const RasterDescription& d = reference->Description();
-    for (const std::string other : {"combine16/geotiff4/ms.tif", "combine16/idrisi/ms.rgf"}) {
-        const auto source = Open(scenes + other);
-        ASSERT_TRUE(source);
-        ASSERT_EQ(source->Description().bands, 4);
-        for (int band = 0; band < 4; ++band) {
-            const SampleWindow window{0, 0, d.width / 3, d.height / 3, 3};
-            EXPECT_EQ(Read(*source, band, window), Read(*reference, band, window)) << other;
-        }
-    }
 }
 
 }  // namespace
