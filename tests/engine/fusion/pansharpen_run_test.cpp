@@ -106,13 +106,6 @@ TEST_F(PanSharpenRunTest, WritesTheWholeReportBlock)
     EXPECT_THAT(host.Viewed(), ElementsAre(d + "pan_Fused.bmp"));
     EXPECT_EQ(ReadFileBytes(d + "pan_Fused.bmp").size(), 54u + 512 * 512 * 3);
     EXPECT_EQ(host.BusyDepth(), 0);
-
-    // A second run numbers its banner from the shared counter after a plain line break.
-    host.ClearLog();
-    host.QueueAnswers({true});
-    ASSERT_EQ(Run(job), RunOutcome::Finished);
-    EXPECT_EQ(host.Log().rfind("\r\n_____________ Pan-Sharpening Run (2) ____", 0), 0u);
-    EXPECT_THAT(host.Questions(), ElementsAre(HasSubstr(d + "blue_Fused.img\nor other similarly")));
 }
 
 // Reference fusion straight from the whole-image definition, without strips.
