@@ -110,6 +110,13 @@ protected:
     }
     std::string Picture(const std::string& path) const { return ReadFileBytes(path).substr(54); }
     RunOutcome Run(BandCombinationJob& job) { return RunBandCombination(job, counters, host); }
+    // The run must stop with message as its only message.
+    void ExpectStop(BandCombinationJob& job, const std::string& message)
+    {
+        host.ClearMessages();
+        EXPECT_EQ(Run(job), RunOutcome::Stopped);
+        EXPECT_THAT(host.Messages(), ElementsAre(message));
+    }
 
     TempDir dir;
     FakeHost host;
@@ -138,9 +145,7 @@ TEST_F(CombineRunTest, ValidationStopsAtTheFirstFailureBeforeTheReport)
     for (const Case& c : cases) {
         BandCombinationJob job = Browsed();
         c.edit(job);
-        host.ClearMessages();
-        EXPECT_EQ(Run(job), RunOutcome::Stopped);
-        EXPECT_THAT(host.Messages(), ElementsAre(c.message));
+        ExpectStop(job, c.message);
     }
     EXPECT_EQ(host.Log(), "");
     EXPECT_EQ(counters.GetTotalRunCount(), 0);
@@ -222,17 +227,14 @@ TEST_F(CombineRunTest, SizeChecksInTheirOrder)
     WriteBands(130, 20);
     BandCombinationJob job = Browsed();
     std::filesystem::remove(dir.File("green.hdr"));
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("Green Band: Check the format of its header file."));
+    ExpectStop(job, "Green Band: Check the format of its header file.");
     EXPECT_TRUE(job.bandLists[kCompositeGreen].empty());
     EXPECT_TRUE(job.selection[kCompositeGreen].empty());
 
     WriteEnviHeader(dir.File("green.img"), 131, 20, 1);
     job = Browsed();
     host.ClearLog();
-    host.ClearMessages();
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("Check width/height of all Ms bands."));
+    ExpectStop(job, "Check width/height of all Ms bands.");
     EXPECT_THAT(host.Log(), EndsWith("red.img\r\n\r\n"));
 
     // Generic matrices: the typed size against the lengths, then the size limits.
@@ -247,17 +249,13 @@ TEST_F(CombineRunTest, SizeChecksInTheirOrder)
         job = Browsed(CombineDepth::Sixteen, "raw");
         job.width = size.first;
         job.height = size.second;
-        host.ClearMessages();
-        EXPECT_EQ(Run(job), RunOutcome::Stopped);
-        EXPECT_THAT(host.Messages(), ElementsAre(message));
+        ExpectStop(job, message);
     }
     std::filesystem::resize_file(dir.File("red.raw"), 5000);
     job = Browsed(CombineDepth::Sixteen, "raw");
     job.width = 130;
     job.height = 20;
-    host.ClearMessages();
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("The file size of Ms bands is not the same."));
+    ExpectStop(job, "The file size of Ms bands is not the same.");
 }
 
 TEST_F(CombineRunTest, MultiBandInputsReadTheSelectedBands)
@@ -282,8 +280,7 @@ TEST_F(CombineRunTest, MultiBandInputsReadTheSelectedBands)
     // A truncated file stops with the length message and leaves no picture behind.
     std::filesystem::resize_file(dir.File("ms.img"), all.size() - 2);
     host.defaultAnswer = true;
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("Error! reading an image  file - length problem."));
+    ExpectStop(job, "Error! reading an image  file - length problem.");
     EXPECT_THAT(host.Log(), EndsWith("\r\n\r\nUnsuccessful\r\n"));
     EXPECT_FALSE(Exists(job.bmpPath));
 }
@@ -297,9 +294,7 @@ TEST_F(CombineRunTest, EightBitMultiBandFileMustHoldEveryBand)
     WriteEnviHeader(dir.File("ms.img"), 128, 16, 3, {"Blue", "Green", "Red"}, 1);
     BandCombinationJob job(CombineDepth::Eight);
     ASSERT_TRUE(BrowseCombineBlue(job, dir.File("ms.img"), host));
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(),
-                ElementsAre("File size does not match with image size and bands."));
+    ExpectStop(job, "File size does not match with image size and bands.");
     EXPECT_THAT(host.Log(), EndsWith("File Size:\t\t6145 bytes\r\n\r\n"));
 }
 
@@ -315,18 +310,12 @@ TEST_F(CombineRunTest, DeclinedOrUnsafeOutputsStopWithoutTouchingFiles)
 
     // Yes would delete an input: a BMP named like one is refused before the question.
     job.bmpPath = dir.Path() + "/./green.img";
-    host.ClearMessages();
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(
-        host.Messages(),
-        ElementsAre(job.bmpPath + " is an input of this run.\nChange the name of the 24-bit BMP."));
+    ExpectStop(job, job.bmpPath + " is an input of this run.\nChange the name of the 24-bit BMP.");
     EXPECT_EQ(host.Questions().size(), 1u);
     EXPECT_TRUE(Exists(dir.File("green.img")));
 
     job.bmpPath = dir.File("missing/picture.bmp");
-    host.ClearMessages();
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("Unable to open file for writing"));
+    ExpectStop(job, "Unable to open file for writing");
     EXPECT_THAT(host.Log(), EndsWith("\tStep 1: ......\r\n\r\nUnsuccessful\r\n"));
 }
 

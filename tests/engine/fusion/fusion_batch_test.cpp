@@ -28,6 +28,9 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
+const char kGroupOrder[] =
+    "Check the group/order of files in Batch Input File; \r\nBatch mode processes geotiff file (*.tif) only.";
+
 TEST(BatchReaderTest, NumbersSkipLineEndsAndLinesDropTheirEnds)
 {
     std::istringstream in(" 2\r\n 0\r\n7 text after\r\n/a b/pan.TIF\n/x/ms.tiff\r\n");
@@ -124,9 +127,9 @@ TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDoneAndUnreadableFilesRunNothin
     const std::string tiff = "2\n" + dir.File("pan.tif") + "\n" + dir.File("blue.tiff") + "\n";
     const Case cases[] = {
         {"1 3\n" + Single(1, "x"), "Output format indicator in the *.bif file should be 0, 1, or 2."},
-        {"2 1\n" + Single(1, "e") + tiff, "Check the group/order of files in Batch Input File; \r\nBatch mode processes geotiff file (*.tif) only."},
-        {"2 1\n" + Single(1, "f"), "Check the group/order of files in Batch Input File; \r\nBatch mode processes geotiff file (*.tif) only."},
-        {"x 1\n" + Single(1, "g"), "Check the group/order of files in Batch Input File; \r\nBatch mode processes geotiff file (*.tif) only."},
+        {"2 1\n" + Single(1, "e") + tiff, kGroupOrder},
+        {"2 1\n" + Single(1, "f"), kGroupOrder},
+        {"x 1\n" + Single(1, "g"), kGroupOrder},
     };
     for (const Case& c : cases) {
         host.ClearMessages();
@@ -227,9 +230,7 @@ TEST_F(PanSharpenBatchTest, ARecordBeforeTheJobThatStopsTheBatchStopsTheJob)
     PanSharpenJob job = BatchJob("3 1\n" + Single(1, "a") + tiff);
     EXPECT_EQ(RunBatchJob(job.batchPath, 3, host, PanSharpenBatchActions(job, counters)).batch,
               BatchOutcome::Stopped);
-    EXPECT_THAT(host.Messages(),
-                ElementsAre("Check the group/order of files in Batch Input File; \r\nBatch "
-                            "mode processes geotiff file (*.tif) only."));
+    EXPECT_THAT(host.Messages(), ElementsAre(kGroupOrder));
     EXPECT_THAT(host.Log(), IsEmpty());
     EXPECT_FALSE(Exists(dir.File("a.bmp")));
 }
