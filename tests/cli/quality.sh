@@ -17,8 +17,6 @@ MS="$E/blue.img $E/green.img $E/red.img $E/nir.img"
 
 run quality wald --pan "$E/pan.img" --ms $MS --sensor worldview2 --keep "$WORK/keep/deep"
 check "wald finishes" [ "$STATUS" = 0 ]
-check "only the table on stdout: names, which way is better, nine methods, the note" \
-    [ "$(wc -l <"$WORK/out")" = 12 ]
 check "which way is better" grep -q '^(better)  *lower  *lower  *higher  *higher  *higher' "$WORK/out"
 check "methods named as the dialog names them" \
     [ "$(sed -n '3,11p' "$WORK/out" | sed -E 's/  +[0-9].*//' | sort | tr '\n' '|')" = \

@@ -47,6 +47,14 @@ std::vector<float> ReadAll(RasterSource& source, int band, int step = 1)
     return out;
 }
 
+// The validity of a window's pixels (1: valid), row by row.
+std::vector<std::uint8_t> Valid(RasterSource& source, int band, const SampleWindow& window)
+{
+    std::vector<std::uint8_t> valid(static_cast<std::size_t>(window.columns) * window.rows);
+    EXPECT_TRUE(source.ReadMaskWindow(band, window, valid.data()));
+    return valid;
+}
+
 class GdalSourceTest : public ::testing::Test {
 protected:
     void SetUp() override { PrepareGdal(); }
@@ -238,14 +246,10 @@ TEST_F(GdalSourceTest, NoDataMasksAlphaAndGeoreferencingAreDescribed)
     EXPECT_EQ(d.geo.epsg, 32618);
     EXPECT_EQ(d.geo.pixelWidth, 2);
     EXPECT_EQ(d.geo.originY, 4100000);
-    std::vector<std::uint8_t> valid(12);
-    ASSERT_TRUE(noData->ReadMaskWindow(0, {3, 2, 4, 3, 1}, valid.data()));
-    EXPECT_EQ(valid, (std::vector<std::uint8_t>{1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1, 1}));
-    ASSERT_TRUE(noData->ReadMaskWindow(1, {3, 2, 4, 3, 1}, valid.data()));
-    EXPECT_EQ(valid, std::vector<std::uint8_t>(12, 1));  // band 2 never holds the value
-    ASSERT_TRUE(noData->ReadMaskWindow(0, {18, 9, 2, 2, 1}, valid.data()));
-    EXPECT_EQ(std::vector<std::uint8_t>(valid.begin(), valid.begin() + 4),
-              (std::vector<std::uint8_t>{1, 1, 0, 0}));  // outside the image
+    using Bytes = std::vector<std::uint8_t>;
+    EXPECT_EQ(Valid(*noData, 0, {3, 2, 4, 3, 1}), (Bytes{1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(Valid(*noData, 1, {3, 2, 4, 3, 1}), Bytes(12, 1));  // band 2 never holds the value
+    EXPECT_EQ(Valid(*noData, 0, {18, 9, 2, 2, 1}), (Bytes{1, 1, 0, 0}));  // outside the image
 
     // The strip reader's source reads GDAL's no-data tag too.
     const std::string stripped = Translate(dir.File("nodata.tif"), "strips.tif", "GTiff", {});
@@ -258,9 +262,7 @@ TEST_F(GdalSourceTest, NoDataMasksAlphaAndGeoreferencingAreDescribed)
     ASSERT_TRUE(masked) << error;
     EXPECT_TRUE(masked->Description().maskBand);
     EXPECT_FALSE(masked->Description().noData);
-    ASSERT_TRUE(masked->ReadMaskWindow(2, {5, 5, 3, 1, 1}, valid.data()));
-    EXPECT_EQ(std::vector<std::uint8_t>(valid.begin(), valid.begin() + 3),
-              (std::vector<std::uint8_t>{1, 0, 1}));
+    EXPECT_EQ(Valid(*masked, 2, {5, 5, 3, 1, 1}), (Bytes{1, 0, 1}));
 
     const auto alpha = OpenRaster(dir.File("alpha.tiff"), {}, error);
     ASSERT_TRUE(alpha) << error;
@@ -271,11 +273,7 @@ TEST_F(GdalSourceTest, NoDataMasksAlphaAndGeoreferencingAreDescribed)
     ASSERT_TRUE(alpha5) << error;
     EXPECT_EQ(alpha5->Description().bands, 4);
     EXPECT_TRUE(alpha5->Description().maskBand);
-    for (const int band : {0, 3}) {
-        ASSERT_TRUE(alpha5->ReadMaskWindow(band, {5, 5, 3, 1, 1}, valid.data()));
-        EXPECT_EQ(std::vector<std::uint8_t>(valid.begin(), valid.begin() + 3),
-                  (std::vector<std::uint8_t>{1, 0, 1}));
-    }
+    for (const int band : {0, 3}) EXPECT_EQ(Valid(*alpha5, band, {5, 5, 3, 1, 1}), (Bytes{1, 0, 1}));
 }
 
 TEST_F(GdalSourceTest, ExtractionWritesTheRawBandsOfAnyLayout)
