@@ -40,14 +40,15 @@ ends_with() { [ "$(tail -c ${#2} "$1"; printf x)" = "$2"x ]; }
 timeless() { grep -av -e $'^(f) Seconds spent:\t' -e $'^    Start time:\t' -e $'^    Post-processing:\t' \
     -e $'^    End time:\t' "$1"; }
 
-# FOLDER/pan.tif and blue, green, red, nir.tif of a quarter of the side: a generated 16-bit scene
-# as GeoTIFFs.
-geotiff_scene() { # FOLDER SIDE SEED
+# FOLDER/pan.tif and blue, green, red, nir.tif of a quarter of the side (with "ms", ms.tif too,
+# the four bands in one file): a generated 16-bit scene as GeoTIFFs.
+geotiff_scene() { # FOLDER SIDE SEED [ms]
     "$GEN" pansharpen "$1/s" --width "$2" --height "$2" --layouts generic --seed "$3" >/dev/null || exit 1
     "$GEN" geotiff "$1/pan.tif" --width "$2" --height "$2" --bits 16 "$1/s/generic/pan.raw" || exit 1
-    for band in blue green red nir; do
-        "$GEN" geotiff "$1/$band.tif" --width $(($2 / 4)) --height $(($2 / 4)) --bits 16 \
-            "$1/s/generic/$band.raw" || exit 1
+    for band in blue green red nir ${4:-}; do
+        local raws=("$1/s/generic/$band.raw")
+        [ "$band" = ms ] && raws=("$1"/s/generic/{blue,green,red,nir}.raw)
+        "$GEN" geotiff "$1/$band.tif" --width $(($2 / 4)) --height $(($2 / 4)) --bits 16 "${raws[@]}" || exit 1
     done
     rm -rf "$1/s"
 }
