@@ -5,7 +5,6 @@
 # scene: the engine tests; --no: pansharpen.sh; Ctrl-C: reliability.sh.)
 # Usage: combine.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
-same() { if cmp -s "$2" "$3"; then pass; else fail "$1: $2 differs from $3"; fi; }
 
 "$GEN" pansharpen "$WORK/s" --width 512 --height 512 --layouts envi,envi4,idrisi,generic --seed 5 &&
 "$GEN" pansharpen "$WORK/b" --width 512 --height 512 --layouts envi,envi3,idrisi,generic --bits 8 --seed 6 ||

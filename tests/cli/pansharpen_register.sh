@@ -6,8 +6,6 @@
 # MS that truly lies on the pan's grid.
 # Usage: pansharpen_register.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
-# Runs the CLI; stdout to $WORK/out, stderr to $WORK/err, status in $STATUS.
-run() { "$CLI" "$@" >"$WORK/out" 2>"$WORK/err"; STATUS=$?; }
 line() { grep -A1 $'^Pan-Sharpening Method:\t' "$WORK/out" | sed -n 2p | tr -d '\r'; }
 
 # A featureless generated scene: the estimate is not applied, and the report says why.

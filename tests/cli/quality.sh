@@ -5,8 +5,6 @@
 # the engine's quality table tests; the undefined metrics' reasons: its quality metric tests.)
 # Usage: quality.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
-# Runs the CLI; stdout to $WORK/out, stderr to $WORK/err, status in $STATUS.
-run() { "$CLI" "$@" >"$WORK/out" 2>"$WORK/err"; STATUS=$?; }
 
 "$GEN" pansharpen "$WORK/s" --width 256 --height 192 --seed 5 --layouts envi,envi4,idrisi,generic \
     || { echo "generator failed"; exit 1; }

@@ -4,8 +4,6 @@
 # scene reported as not applied with its reason, and every bad input with its exit status.
 # Usage: register.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
-# Runs the CLI; stdout to $WORK/out, stderr to $WORK/err, status in $STATUS.
-run() { "$CLI" "$@" >"$WORK/out" 2>"$WORK/err"; STATUS=$?; }
 
 "$GEN" pansharpen "$WORK/s" --width 512 --height 384 --seed 5 --layouts envi,envi4 >/dev/null ||
     { echo "generator failed"; exit 1; }

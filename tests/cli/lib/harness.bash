@@ -28,6 +28,9 @@ expect_status() { # NAME EXPECTED ACTUAL
 expect_stderr() { # NAME FILE EXACT-TEXT
     if [ "$(cat "$2")" = "$3" ]; then pass; else fail "$1: stderr was $(printf '%q' "$(cat "$2")")"; fi
 }
+same() { if cmp -s "$2" "$3"; then pass; else fail "$1: $2 differs from $3"; fi; }  # NAME A B
+# Runs the CLI; stdout to $WORK/out, stderr to $WORK/err, status in $STATUS.
+run() { "$CLI" "$@" >"$WORK/out" 2>"$WORK/err"; STATUS=$?; }
 expect_file() { if [ -f "$1" ]; then pass; else fail "missing $1"; fi; }
 expect_no_file() { if [ -e "$1" ]; then fail "left behind: $1"; else pass; fi; }
 expect_no_temporaries() { # NAME FOLDER: unfinished outputs and temporary files start with '~'
