@@ -36,22 +36,16 @@ TEST(BatchReaderTest, NumbersSkipLineEndsAndLinesDropTheirEnds)
     std::istringstream in(" 2\r\n 0\r\n7 text after\r\n/a b/pan.TIF\n/x/ms.tiff\r\n");
     BatchReader reader(in);
     long count = 0, indicator = -1, number = 0;
-    std::string line;
-    ASSERT_TRUE(reader.ReadWholeNumber(count));
-    ASSERT_TRUE(reader.ReadWholeNumber(indicator));
-    ASSERT_TRUE(reader.ReadWholeNumber(number));
-    EXPECT_EQ(count, 2);
-    EXPECT_EQ(indicator, 0);
-    EXPECT_EQ(number, 7);
-    ASSERT_TRUE(reader.ReadLine(line));
-    EXPECT_EQ(line, " text after");
-    ASSERT_TRUE(reader.ReadLine(line));
-    EXPECT_EQ(line, "/a b/pan.TIF");
-    EXPECT_TRUE(PassesGeoTiffTest(line));
-    ASSERT_TRUE(reader.ReadLine(line));
-    EXPECT_FALSE(PassesGeoTiffTest(line));
-    EXPECT_FALSE(reader.ReadLine(line));
-    EXPECT_FALSE(reader.ReadWholeNumber(number));
+    std::string after, tif, tiff;
+    ASSERT_TRUE(reader.ReadWholeNumber(count) && reader.ReadWholeNumber(indicator) &&
+                reader.ReadWholeNumber(number));
+    EXPECT_EQ(std::vector<long>({count, indicator, number}), std::vector<long>({2, 0, 7}));
+    ASSERT_TRUE(reader.ReadLine(after) && reader.ReadLine(tif) && reader.ReadLine(tiff));
+    EXPECT_EQ(after, " text after");
+    EXPECT_EQ(tif, "/a b/pan.TIF");
+    EXPECT_TRUE(PassesGeoTiffTest(tif));
+    EXPECT_FALSE(PassesGeoTiffTest(tiff));
+    EXPECT_FALSE(reader.ReadLine(tiff) || reader.ReadWholeNumber(number));
 }
 
 class PanSharpenBatchTest : public ::testing::Test {
