@@ -205,13 +205,7 @@ TEST_F(CombineRunTest, PictureMatchesPixelByPixelComputationForEveryStripLayout)
         job.stretch = stretch;
         host.defaultAnswer = true;
         ASSERT_EQ(Run(job), RunOutcome::Finished) << height;
-        const std::string picture = Picture(job.bmpPath);
-        EXPECT_EQ(picture, ReferencePicture(bands, 130, height, stretch, 2048)) << height;
-        const std::size_t topRow = 392u * (height - 1);  // line 0, Blue bytes of pixels 0..3
-        EXPECT_EQ(static_cast<unsigned char>(picture[topRow]), 0);
-        EXPECT_EQ(static_cast<unsigned char>(picture[topRow + 3]), 255);
-        EXPECT_EQ(static_cast<unsigned char>(picture[topRow + 6]), 255);
-        EXPECT_EQ(static_cast<unsigned char>(picture[topRow + 9]), 0);
+        EXPECT_EQ(Picture(job.bmpPath), ReferencePicture(bands, 130, height, stretch, 2048)) << height;
     }
     const auto bytes = WriteBands(200, 129, false);
     BandCombinationJob job8 = Browsed(CombineDepth::Eight);
