@@ -173,15 +173,6 @@ TEST_F(PanSharpenBatchTest, AStoppedJobMakesTheBatchUnsuccessfulAndTheRestStillR
                 ElementsAre("Error: Reading GeoTIFF.", "Check the width/height of the input image."));
 }
 
-TEST_F(PanSharpenBatchTest, CancelEndsTheBatchWithoutStartingTheNextJob)
-{
-    host.cancelAtPump = 5;
-    EXPECT_EQ(Run("2 1\n" + Single(1, "a") + Single(2, "b")), BatchOutcome::Cancelled);
-    EXPECT_FALSE(Exists(dir.File("a.bmp")));
-    EXPECT_FALSE(Exists(dir.File("b.bmp")));
-    EXPECT_EQ(counters.Get(Tool::PanSharpening), 1);
-}
-
 // The jobs before the selected one are read and counted, not run: a skipped job (unreadable pan)
 // and one that stops in its checks (pan too small) open no block, so the selected job's block
 // carries the same number and opening line as in the whole batch.
