@@ -46,7 +46,7 @@ for spec in "pansharpen --pan p" "pansharpen-etm --pan e" "combine --blue c" "co
     done
     cat "$WORK/$stem.job"{1,2,3}.log >"$WORK/$stem.merged.log"
     check "$tool: the jobs' blocks are the whole batch's" \
-        cmp -s <(timeless "$WORK/$stem.merged.log") <(timeless "$WORK/$stem.whole.log")
+        same_report "$WORK/$stem.merged.log" "$WORK/$stem.whole.log"
 done
 check "the third job's block is the batch's second" grep -q 'Pan-Sharpening Run (2) ___' "$WORK/p.job3.log"
 check "only the batch's first block opens the log" [ "$(head -c 9 "$WORK/p.job3.log")" = $'\r\n_______' ]

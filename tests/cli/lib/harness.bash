@@ -42,6 +42,7 @@ ends_with() { [ "$(tail -c ${#2} "$1"; printf x)" = "$2"x ]; }
 # A report without its clock lines, which differ from run to run.
 timeless() { grep -av -e $'^(f) Seconds spent:\t' -e $'^    Start time:\t' -e $'^    Post-processing:\t' \
     -e $'^    End time:\t' "$1"; }
+same_report() { cmp -s <(timeless "$1") <(timeless "$2"); }  # REPORT-A REPORT-B
 
 # FOLDER/pan.tif and blue, green, red, nir.tif of a quarter of the side (with "ms", ms.tif too,
 # the four bands in one file): a generated 16-bit scene as GeoTIFFs.
