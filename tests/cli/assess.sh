@@ -40,8 +40,6 @@ expect_file "$I/pan_ImageStats.txt"
 expect_status "haar envi" 0 $?
 expect_stderr "haar envi" "$WORK/err.txt" ""
 expect_file "$E/pan_Haar.hdr"
-[ "$(stat -c %s "$E/pan_Haar.img")" = 262144 ] && pass || fail "haar raster size"
-[ "$(stat -c %s "$E/pan_Haar.bmp")" = $((54 + 256 * 256 * 3)) ] && pass || fail "haar picture size"
 "$CLI" haar --input "$I/pan.rst" --levels 3 --quiet --log "$WORK/haar.log" 2>/dev/null
 expect_status "haar idrisi" 0 $?
 cmp -s "$E/pan_Haar.img" "$I/pan_Haar.rst" && pass || fail "haar rasters of ENVI and Idrisi32 differ"

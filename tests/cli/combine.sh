@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end checks of `lumesta-cli combine` and `combine8` on generated bands: every input
 # layout gives the same picture, exit statuses, standard error lines, the report on standard
-# output, wrong command lines, and GeoTIFF inputs when the shared scenes exist. (The report
-# block, stretches and messages: the engine tests; --no: pansharpen.sh; Ctrl-C: reliability.sh.)
+# output and wrong command lines. (The report block, stretches, messages and the shared GeoTIFF
+# scene: the engine tests; --no: pansharpen.sh; Ctrl-C: reliability.sh.)
 # Usage: combine.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
-same() { if cmp -s "$2" "$3"; then pass; else fail "$1: $2 differs from $3"; fi; }
 
 "$GEN" pansharpen "$WORK/s" --width 512 --height 512 --layouts envi,envi4,idrisi,generic --seed 5 &&
 "$GEN" pansharpen "$WORK/b" --width 512 --height 512 --layouts envi,envi3,idrisi,generic --bits 8 --seed 6 ||
@@ -31,7 +30,7 @@ G=$WORK/s/generic
 expect_status "generic" 0 $?
 same "generic" "$WORK/generic.bmp" "$E/green_Composite.bmp"
 
-# 8-bit bands: every layout gives the same picture; the 3-band group is refused.
+# 8-bit bands: every layout gives the same picture.
 B=$WORK/b
 "$CLI" combine8 --blue "$B/envi/blue.img" --green "$B/envi/green.img" --red "$B/envi/red.img" --quiet --log "$WORK/8.log" 2>/dev/null
 expect_status "combine8 envi" 0 $?
@@ -45,9 +44,6 @@ same "combine8 idrisi" "$B/idrisi/blue_Composite.bmp" "$B/envi/blue_Composite.bm
     --width 256 --height 256 --quiet --log "$WORK/8.log" 2>/dev/null
 expect_status "combine8 generic" 0 $?
 same "combine8 generic" "$B/generic/blue_Composite.bmp" "$B/envi/blue_Composite.bmp"
-"$CLI" combine8 --blue "$B/idrisi/ms.rgf" --quiet 2>"$WORK/err.txt" >/dev/null
-expect_status "three-band group" 1 $?
-expect_stderr "three-band group" "$WORK/err.txt" "Idrisi32's Group Raster File (*.rgf) should contain at least 4 images."
 
 # Wrong command lines: status 2, nothing run.
 for wrong in "combine --green $E/red.img" "combine --blue $WORK/s/envi4/ms.img --green $E/red.img" \
@@ -55,18 +51,5 @@ for wrong in "combine --green $E/red.img" "combine --blue $WORK/s/envi4/ms.img -
     "$CLI" $wrong 2>/dev/null >/dev/null
     expect_status "$wrong" 2 $?
 done
-
-# GeoTIFF inputs (the shared Landsat scene) give the picture of the same raw bands.
-SCENES=${LUMESTA_SCENES:-$(dirname "$0")/../../../shared/data}
-SCENE=$SCENES/combine8
-if [ -f "$SCENE/geotiff/blue.tif" ]; then
-    cp -r "$SCENE" "$WORK/l" && chmod -R u+w "$WORK/l"
-    T=$WORK/l/geotiff
-    "$CLI" combine8 --blue "$T/blue.tif" --green "$T/green.tif" --red "$T/red.tif" --geotiff --quiet --log "$WORK/t.log" 2>"$WORK/err.txt"
-    expect_status "GeoTIFF" 0 $?
-    expect_stderr "GeoTIFF" "$WORK/err.txt" ""
-    "$CLI" combine8 --blue "$WORK/l/envi/blue.img" --green "$WORK/l/envi/green.img" --red "$WORK/l/envi/red.img" --quiet --log "$WORK/t.log"
-    same "GeoTIFF picture" "$T/blue_Composite.bmp" "$WORK/l/envi/blue_Composite.bmp"
-fi
 
 finish

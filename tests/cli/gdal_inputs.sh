@@ -16,7 +16,6 @@ same_samples() { # NAME A B
     if cmp -s <(samples "$2" "$WORK/a.raw") <(samples "$3" "$WORK/b.raw"); then pass
     else fail "$1: $2 and $3 hold different samples"; fi
 }
-same() { if cmp -s "$2" "$3"; then pass; else fail "$1: $2 differs from $3"; fi; }
 tiled() { gdal_translate -q -co TILED=YES -co BLOCKXSIZE=64 -co BLOCKYSIZE=32 -co COMPRESS=DEFLATE "$@"; }
 
 "$GEN" pansharpen "$WORK/s" --width 640 --height 512 --layouts generic --seed 3 &&

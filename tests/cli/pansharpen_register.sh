@@ -6,8 +6,6 @@
 # MS that truly lies on the pan's grid.
 # Usage: pansharpen_register.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
-# Runs the CLI; stdout to $WORK/out, stderr to $WORK/err, status in $STATUS.
-run() { "$CLI" "$@" >"$WORK/out" 2>"$WORK/err"; STATUS=$?; }
 line() { grep -A1 $'^Pan-Sharpening Method:\t' "$WORK/out" | sed -n 2p | tr -d '\r'; }
 
 # A featureless generated scene: the estimate is not applied, and the report says why.
@@ -37,8 +35,8 @@ run quality wald --pan "$E/pan.img" --ms "$E"/{blue,green,red,nir}.img --registe
 expect_status "quality wald --register a,b" 2 "$STATUS"
 
 SCENE=${LUMESTA_SCENES:-$(dirname "$0")/../../../shared/data}/ps16/envi
-if [ ! -f "$SCENE/pan.img" ] || ! command -v python3 >/dev/null; then
-    echo "shared scenes or python3 absent: the real-scene checks skipped"
+if [ ! -f "$SCENE/pan.img" ] || ! command -v gdal_translate >/dev/null; then
+    echo "shared scenes or gdal_translate absent: the real-scene checks skipped"
     finish
     exit $?
 fi
@@ -63,24 +61,13 @@ done
 # Cut the first 4 pan columns and rows: the MS lies one MS pixel (-4 pan pixels) off the cut
 # pan, and the MS cut of its first column and row lies exactly on the cut pan's grid. The pair is
 # degraded (Wald) and fused both ways; each result is scored against that exact MS.
-crop() { # IN WIDTH X0 Y0 COLUMNS ROWS OUT
-    python3 - "$@" <<'EOF'
-import sys
-src, width, x0, y0, w, h, out = sys.argv[1], *map(int, sys.argv[2:7]), sys.argv[7]
-data = open(src, 'rb').read()
-open(out, 'wb').write(b''.join(data[2 * ((y0 + y) * width + x0):2 * ((y0 + y) * width + x0 + w)]
-                               for y in range(h)))
-open(out[:-4] + '.hdr', 'w').write('ENVI\nsamples = %d\nlines = %d\nbands = 1\nheader offset = 0\n'
-                                   'file type = ENVI Standard\ndata type = 2\ninterleave = bsq\n'
-                                   'byte order = 0\n' % (w, h))
-EOF
-}
+crop() { gdal_translate -q -of ENVI -srcwin "$2" "$3" "$4" "$5" "$1" "$6"; }  # IN X0 Y0 COLUMNS ROWS OUT
 C=$WORK/cut
 mkdir -p "$C"
-crop "$W/pan.img" 768 4 4 752 624 "$C/pan.img"
+crop "$W/pan.img" 4 4 752 624 "$C/pan.img"
 for band in blue green red nir; do
-    crop "$W/$band.img" 192 0 0 188 156 "$C/$band.img"
-    crop "$W/$band.img" 192 1 1 188 156 "$C/exact_$band.img"
+    crop "$W/$band.img" 0 0 188 156 "$C/$band.img"
+    crop "$W/$band.img" 1 1 188 156 "$C/exact_$band.img"
 done
 run register --pan "$C/pan.img" --ms "$C"/{blue,green,red,nir}.img --sensor worldview2
 check "cut pair: found one MS pixel off" \

@@ -5,8 +5,6 @@
 # the engine's quality table tests; the undefined metrics' reasons: its quality metric tests.)
 # Usage: quality.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
-# Runs the CLI; stdout to $WORK/out, stderr to $WORK/err, status in $STATUS.
-run() { "$CLI" "$@" >"$WORK/out" 2>"$WORK/err"; STATUS=$?; }
 
 "$GEN" pansharpen "$WORK/s" --width 256 --height 192 --seed 5 --layouts envi,envi4,idrisi,generic \
     || { echo "generator failed"; exit 1; }
@@ -17,8 +15,6 @@ MS="$E/blue.img $E/green.img $E/red.img $E/nir.img"
 
 run quality wald --pan "$E/pan.img" --ms $MS --sensor worldview2 --keep "$WORK/keep/deep"
 check "wald finishes" [ "$STATUS" = 0 ]
-check "only the table on stdout: names, which way is better, nine methods, the note" \
-    [ "$(wc -l <"$WORK/out")" = 12 ]
 check "which way is better" grep -q '^(better)  *lower  *lower  *higher  *higher  *higher' "$WORK/out"
 check "methods named as the dialog names them" \
     [ "$(sed -n '3,11p' "$WORK/out" | sed -E 's/  +[0-9].*//' | sort | tr '\n' '|')" = \
@@ -41,9 +37,6 @@ G=$WORK/s/generic
 run quality wald --pan "$G/pan.raw" --ms "$G/blue.raw" "$G/green.raw" "$G/red.raw" "$G/nir.raw" --sensor worldview2 \
     --width 256 --height 192 --bytes 2
 check "generic matrices give the same numbers" cmp -s "$WORK/out" "$WORK/wald.txt"
-run quality wald --pan "$G/pan.raw" --ms "$G/blue.raw" "$G/green.raw" "$G/red.raw" "$G/nir.raw"
-check "a generic matrix needs its size" [ "$STATUS" = 1 ]
-check "the message names the matrix" grep -q 'give --width, --height and --bytes' "$WORK/err"
 "$GEN" geotiff "$WORK/pan.tif" --width 256 --height 192 --bits 16 "$G/pan.raw" >/dev/null
 "$GEN" geotiff "$WORK/ms.tif" --width 64 --height 48 --bits 16 "$G/blue.raw" "$G/green.raw" "$G/red.raw" "$G/nir.raw" >/dev/null
 run quality wald --pan "$WORK/pan.tif" --ms "$WORK/ms.tif" --sensor worldview2 --method 2 --format csv
@@ -82,7 +75,6 @@ if command -v gdal_translate >/dev/null; then
     check "the georeferenced pair's own ratio 2" eval '[ "$STATUS" = 0 ] && gdalinfo "$WORK/g2/ms.tif" | grep -q "Size is 32, 24"'
     run degrade --pan "$WORK/gpan2.tif" --ms "$WORK/gms.tif" --ratio 4 --out "$WORK/g4"
     check "a --ratio the geotransforms disagree with" [ "$STATUS" = 1 -a ! -e "$WORK/g4" ]
-    check "ratio message" grep -q "give a ratio of 2, not the ratio 4 given" "$WORK/err"
     # An MS one MS pixel right of the pan's corner: measured on the area both cover (for the
     # protocol, sides cut to multiples of the ratio), as on copies cut to it.
     run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_off.tif" --method 2 --format csv
@@ -191,16 +183,10 @@ run quality reduced --fused "$E/blue.img" --reference "$E/pan.img"
 check "sizes that disagree" [ "$STATUS" = 1 ] && check "size message" grep -q 'differ in size' "$WORK/err"
 run quality reduced --fused "$E/blue.img" "$E/green.img" --reference "$E/blue.img"
 check "band counts that differ" [ "$STATUS" = 1 ]
-head -c 1000 "$E/red.img" >"$WORK/short.img"
-cp "$E/red.hdr" "$WORK/short.hdr"
-run quality reduced --fused "$WORK/short.img" --reference "$E/red.img"
-check "truncated file" [ "$STATUS" = 1 ] && check "truncation message" grep -q 'truncated' "$WORK/err"
 run quality full --fused "$E/blue.img" --ms "$E/blue.img" --pan "$WORK/missing.img" --map "$WORK/nomap.tif"
 check "unreadable file" [ "$STATUS" = 1 -a ! -e "$WORK/nomap.tif" ]
 run degrade --pan "$E/pan.img" --ms $MS --ratio 8 --out "$WORK/noout"
 check "MS sides not multiples of the ratio" [ "$STATUS" = 1 -a ! -e "$WORK/noout" ]
-run quality wald --pan "$E/pan.img" --ms $MS --method ihs
-check "unknown method" [ "$STATUS" = 1 ] && check "method message" grep -q 'Unknown fusion method ihs' "$WORK/err"
 run quality sideways --pan "$E/pan.img"
 check "unknown protocol" [ "$STATUS" = 2 ]
 run degrade --pan "$E/pan.img" --ms $MS
@@ -240,13 +226,7 @@ check "all-zero MS" undefined "ERGAS is undefined: band 1 of the reference has m
 "$CLI" quality reduced --fused "$WORK/big.raw" "$WORK/big.raw" "$WORK/big.raw" "$WORK/big.raw" \
     --reference "$WORK/big.raw" "$WORK/big.raw" "$WORK/big.raw" "$WORK/big.raw" \
     --width 4096 --height 4096 --bytes 2 --quiet --log "$WORK/c.log" >"$WORK/c.out" 2>/dev/null &
-pid=$!
-for _ in $(seq 1 500); do
-    grep -q 'Border cut' "$WORK/c.log" 2>/dev/null && break
-    sleep 0.01
-done
-kill -INT $pid
-wait $pid
+signal_when $! "$WORK/c.log" 'Border cut' INT
 check "Ctrl-C status" [ $? = 130 ]
 check "Ctrl-C closing line" grep -q $'^Cancelled\r$' "$WORK/c.log"
 check "no result after Ctrl-C" [ ! -s "$WORK/c.out" ]

@@ -4,8 +4,6 @@
 # scene reported as not applied with its reason, and every bad input with its exit status.
 # Usage: register.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
-# Runs the CLI; stdout to $WORK/out, stderr to $WORK/err, status in $STATUS.
-run() { "$CLI" "$@" >"$WORK/out" 2>"$WORK/err"; STATUS=$?; }
 
 "$GEN" pansharpen "$WORK/s" --width 512 --height 384 --seed 5 --layouts envi,envi4 >/dev/null ||
     { echo "generator failed"; exit 1; }
@@ -32,28 +30,26 @@ run register --pan "$E/pan.img" --ms $MS --grid 2
 check "block table" [ "$(sed -n '5p' "$WORK/out")" = "row  column  dx      dy      confidence" ]
 check "four block rows" [ "$(grep -c "^[01]    [01]       $number *$number *$number$" "$WORK/out")" = 4 ]
 
-# A featureless scene: constant ENVI bands.
-header() { # FILE WIDTH HEIGHT
-    printf 'ENVI\nsamples = %s\nlines = %s\nbands = 1\nheader offset = 0\nfile type = ENVI Standard\ndata type = 2\ninterleave = bsq\nbyte order = 0\n' "$2" "$3" >"${1%.img}.hdr"
-}
-for band in pan b g r; do
-    if [ $band = pan ]; then size="256 256"; else size="64 64"; fi
-    "$GEN" raw "$WORK/flat_$band.img" --width ${size% *} --height ${size#* } --bits 16 --value 900 >/dev/null
-    header "$WORK/flat_$band.img" $size
+# A featureless scene: the generated ENVI bands made constant.
+"$GEN" pansharpen "$WORK/f" --width 256 --height 256 --seed 5 --layouts envi >/dev/null || exit 1
+F=$WORK/f/envi
+for band in pan blue green red; do
+    size=64 && [ $band = pan ] && size=256
+    "$GEN" raw "$F/$band.img" --width $size --height $size --bits 16 --value 900 >/dev/null
 done
-FLAT="$WORK/flat_b.img $WORK/flat_g.img $WORK/flat_r.img"
-run register --pan "$WORK/flat_pan.img" --ms $FLAT
+FLAT="$F/blue.img $F/green.img $F/red.img"
+run register --pan "$F/pan.img" --ms $FLAT
 check "featureless: an estimate all the same" [ "$STATUS" = 0 ]
 check "featureless: the reason" grep -qx 'not applied: the scene is featureless' "$WORK/out"
-run register --pan "$WORK/flat_pan.img" --ms $FLAT --format json
+run register --pan "$F/pan.img" --ms $FLAT --format json
 check "featureless: JSON" grep -qx '{"dx": 0, "dy": 0, "confidence": 0, "applied": false, "reason": "the scene is featureless", "blocks": \[\]}' "$WORK/out"
-run register --pan "$WORK/flat_pan.img" --ms $FLAT --nodata 900
+run register --pan "$F/pan.img" --ms $FLAT --nodata 900
 check "all no data: the reason" grep -qx 'not applied: no valid pixels where the MS and the pan overlap' "$WORK/out"
 # The files' own no-data declaration counts unless --nodata none sets it aside.
-for band in pan b g r; do echo "data ignore value = 900" >>"$WORK/flat_$band.hdr"; done
-run register --pan "$WORK/flat_pan.img" --ms $FLAT
+for band in pan blue green red; do echo "data ignore value = 900" >>"$F/$band.hdr"; done
+run register --pan "$F/pan.img" --ms $FLAT
 check "the files' no-data value" grep -qx 'not applied: no valid pixels where the MS and the pan overlap' "$WORK/out"
-run register --pan "$WORK/flat_pan.img" --ms $FLAT --ms-nodata none --pan-nodata none
+run register --pan "$F/pan.img" --ms $FLAT --ms-nodata none --pan-nodata none
 check "the files' no-data value set aside" grep -qx 'not applied: the scene is featureless' "$WORK/out"
 
 # Bad input: a message and exit 1; a wrong command line: exit 2. (Sizes that give no ratio:

@@ -19,7 +19,6 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
-same_report() { cmp -s <(timeless "$1") <(timeless "$2"); }
 
 # Four scenes for six jobs: jobs 1 and 2 read the same files, so do 3 and 4, and two tasks run
 # at once; job 6's scene is large enough to be cancelled mid-run.

@@ -28,6 +28,9 @@ expect_status() { # NAME EXPECTED ACTUAL
 expect_stderr() { # NAME FILE EXACT-TEXT
     if [ "$(cat "$2")" = "$3" ]; then pass; else fail "$1: stderr was $(printf '%q' "$(cat "$2")")"; fi
 }
+same() { if cmp -s "$2" "$3"; then pass; else fail "$1: $2 differs from $3"; fi; }  # NAME A B
+# Runs the CLI; stdout to $WORK/out, stderr to $WORK/err, status in $STATUS.
+run() { "$CLI" "$@" >"$WORK/out" 2>"$WORK/err"; STATUS=$?; }
 expect_file() { if [ -f "$1" ]; then pass; else fail "missing $1"; fi; }
 expect_no_file() { if [ -e "$1" ]; then fail "left behind: $1"; else pass; fi; }
 expect_no_temporaries() { # NAME FOLDER: unfinished outputs and temporary files start with '~'
@@ -39,15 +42,17 @@ ends_with() { [ "$(tail -c ${#2} "$1"; printf x)" = "$2"x ]; }
 # A report without its clock lines, which differ from run to run.
 timeless() { grep -av -e $'^(f) Seconds spent:\t' -e $'^    Start time:\t' -e $'^    Post-processing:\t' \
     -e $'^    End time:\t' "$1"; }
+same_report() { cmp -s <(timeless "$1") <(timeless "$2"); }  # REPORT-A REPORT-B
 
-# FOLDER/pan.tif and blue, green, red, nir.tif of a quarter of the side: a generated 16-bit scene
-# as GeoTIFFs.
-geotiff_scene() { # FOLDER SIDE SEED
+# FOLDER/pan.tif and blue, green, red, nir.tif of a quarter of the side (with "ms", ms.tif too,
+# the four bands in one file): a generated 16-bit scene as GeoTIFFs.
+geotiff_scene() { # FOLDER SIDE SEED [ms]
     "$GEN" pansharpen "$1/s" --width "$2" --height "$2" --layouts generic --seed "$3" >/dev/null || exit 1
     "$GEN" geotiff "$1/pan.tif" --width "$2" --height "$2" --bits 16 "$1/s/generic/pan.raw" || exit 1
-    for band in blue green red nir; do
-        "$GEN" geotiff "$1/$band.tif" --width $(($2 / 4)) --height $(($2 / 4)) --bits 16 \
-            "$1/s/generic/$band.raw" || exit 1
+    for band in blue green red nir ${4:-}; do
+        local raws=("$1/s/generic/$band.raw")
+        [ "$band" = ms ] && raws=("$1"/s/generic/{blue,green,red,nir}.raw)
+        "$GEN" geotiff "$1/$band.tif" --width $(($2 / 4)) --height $(($2 / 4)) --bits 16 "${raws[@]}" || exit 1
     done
     rm -rf "$1/s"
 }

@@ -2,13 +2,13 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <tiffio.h>
 
 #include <cmath>
 #include <filesystem>
 #include <functional>
 
 #include "composite/combine_browse.h"
+#include "raster/geotiff/geotiff_extract.h"
 #include "raster/geotiff/geotiff_georeference.h"
 #include "raster/world_file.h"
 #include "tests/engine/raster/shared_scenes.h"
@@ -110,6 +110,13 @@ protected:
     }
     std::string Picture(const std::string& path) const { return ReadFileBytes(path).substr(54); }
     RunOutcome Run(BandCombinationJob& job) { return RunBandCombination(job, counters, host); }
+    // The run must stop with message as its only message.
+    void ExpectStop(BandCombinationJob& job, const std::string& message)
+    {
+        host.ClearMessages();
+        EXPECT_EQ(Run(job), RunOutcome::Stopped);
+        EXPECT_THAT(host.Messages(), ElementsAre(message));
+    }
 
     TempDir dir;
     FakeHost host;
@@ -138,9 +145,7 @@ TEST_F(CombineRunTest, ValidationStopsAtTheFirstFailureBeforeTheReport)
     for (const Case& c : cases) {
         BandCombinationJob job = Browsed();
         c.edit(job);
-        host.ClearMessages();
-        EXPECT_EQ(Run(job), RunOutcome::Stopped);
-        EXPECT_THAT(host.Messages(), ElementsAre(c.message));
+        ExpectStop(job, c.message);
     }
     EXPECT_EQ(host.Log(), "");
     EXPECT_EQ(counters.GetTotalRunCount(), 0);
@@ -200,13 +205,7 @@ TEST_F(CombineRunTest, PictureMatchesPixelByPixelComputationForEveryStripLayout)
         job.stretch = stretch;
         host.defaultAnswer = true;
         ASSERT_EQ(Run(job), RunOutcome::Finished) << height;
-        const std::string picture = Picture(job.bmpPath);
-        EXPECT_EQ(picture, ReferencePicture(bands, 130, height, stretch, 2048)) << height;
-        const std::size_t topRow = 392u * (height - 1);  // line 0, Blue bytes of pixels 0..3
-        EXPECT_EQ(static_cast<unsigned char>(picture[topRow]), 0);
-        EXPECT_EQ(static_cast<unsigned char>(picture[topRow + 3]), 255);
-        EXPECT_EQ(static_cast<unsigned char>(picture[topRow + 6]), 255);
-        EXPECT_EQ(static_cast<unsigned char>(picture[topRow + 9]), 0);
+        EXPECT_EQ(Picture(job.bmpPath), ReferencePicture(bands, 130, height, stretch, 2048)) << height;
     }
     const auto bytes = WriteBands(200, 129, false);
     BandCombinationJob job8 = Browsed(CombineDepth::Eight);
@@ -222,17 +221,14 @@ TEST_F(CombineRunTest, SizeChecksInTheirOrder)
     WriteBands(130, 20);
     BandCombinationJob job = Browsed();
     std::filesystem::remove(dir.File("green.hdr"));
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("Green Band: Check the format of its header file."));
+    ExpectStop(job, "Green Band: Check the format of its header file.");
     EXPECT_TRUE(job.bandLists[kCompositeGreen].empty());
     EXPECT_TRUE(job.selection[kCompositeGreen].empty());
 
     WriteEnviHeader(dir.File("green.img"), 131, 20, 1);
     job = Browsed();
     host.ClearLog();
-    host.ClearMessages();
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("Check width/height of all Ms bands."));
+    ExpectStop(job, "Check width/height of all Ms bands.");
     EXPECT_THAT(host.Log(), EndsWith("red.img\r\n\r\n"));
 
     // Generic matrices: the typed size against the lengths, then the size limits.
@@ -247,17 +243,13 @@ TEST_F(CombineRunTest, SizeChecksInTheirOrder)
         job = Browsed(CombineDepth::Sixteen, "raw");
         job.width = size.first;
         job.height = size.second;
-        host.ClearMessages();
-        EXPECT_EQ(Run(job), RunOutcome::Stopped);
-        EXPECT_THAT(host.Messages(), ElementsAre(message));
+        ExpectStop(job, message);
     }
     std::filesystem::resize_file(dir.File("red.raw"), 5000);
     job = Browsed(CombineDepth::Sixteen, "raw");
     job.width = 130;
     job.height = 20;
-    host.ClearMessages();
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("The file size of Ms bands is not the same."));
+    ExpectStop(job, "The file size of Ms bands is not the same.");
 }
 
 TEST_F(CombineRunTest, MultiBandInputsReadTheSelectedBands)
@@ -282,8 +274,7 @@ TEST_F(CombineRunTest, MultiBandInputsReadTheSelectedBands)
     // A truncated file stops with the length message and leaves no picture behind.
     std::filesystem::resize_file(dir.File("ms.img"), all.size() - 2);
     host.defaultAnswer = true;
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("Error! reading an image  file - length problem."));
+    ExpectStop(job, "Error! reading an image  file - length problem.");
     EXPECT_THAT(host.Log(), EndsWith("\r\n\r\nUnsuccessful\r\n"));
     EXPECT_FALSE(Exists(job.bmpPath));
 }
@@ -297,9 +288,7 @@ TEST_F(CombineRunTest, EightBitMultiBandFileMustHoldEveryBand)
     WriteEnviHeader(dir.File("ms.img"), 128, 16, 3, {"Blue", "Green", "Red"}, 1);
     BandCombinationJob job(CombineDepth::Eight);
     ASSERT_TRUE(BrowseCombineBlue(job, dir.File("ms.img"), host));
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(),
-                ElementsAre("File size does not match with image size and bands."));
+    ExpectStop(job, "File size does not match with image size and bands.");
     EXPECT_THAT(host.Log(), EndsWith("File Size:\t\t6145 bytes\r\n\r\n"));
 }
 
@@ -315,18 +304,12 @@ TEST_F(CombineRunTest, DeclinedOrUnsafeOutputsStopWithoutTouchingFiles)
 
     // Yes would delete an input: a BMP named like one is refused before the question.
     job.bmpPath = dir.Path() + "/./green.img";
-    host.ClearMessages();
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(
-        host.Messages(),
-        ElementsAre(job.bmpPath + " is an input of this run.\nChange the name of the 24-bit BMP."));
+    ExpectStop(job, job.bmpPath + " is an input of this run.\nChange the name of the 24-bit BMP.");
     EXPECT_EQ(host.Questions().size(), 1u);
     EXPECT_TRUE(Exists(dir.File("green.img")));
 
     job.bmpPath = dir.File("missing/picture.bmp");
-    host.ClearMessages();
-    EXPECT_EQ(Run(job), RunOutcome::Stopped);
-    EXPECT_THAT(host.Messages(), ElementsAre("Unable to open file for writing"));
+    ExpectStop(job, "Unable to open file for writing");
     EXPECT_THAT(host.Log(), EndsWith("\tStep 1: ......\r\n\r\nUnsuccessful\r\n"));
 }
 
@@ -349,11 +332,9 @@ protected:
     {
         const std::string scene = SharedScenesFolder() + "combine8/geotiff";
         if (!Exists(scene + "/blue.tif")) GTEST_SKIP() << "no shared GeoTIFF scene";
-        for (const char* name : kNames) {
+        for (const char* name : kNames) {  // writable copies
             const std::string file = std::string(name) + ".tif";
-            std::filesystem::copy_file(scene + "/" + file, dir.File(file));
-            std::filesystem::permissions(dir.File(file), std::filesystem::perms::owner_write,
-                                         std::filesystem::perm_options::add);
+            WriteFileBytes(dir.File(file), ReadFileBytes(scene + "/" + file));
         }
     }
 };
@@ -374,24 +355,10 @@ TEST_F(CombineGeoTiffTest, CompositeHasThreeRedGreenBluePlanesAndNoTemporariesSt
     EXPECT_EQ(ReadFileBytes(dir.File("blue_Composite.wld")),
               WorldFileText(ReadGeoTiffGeoreference(dir.File("blue.tif"))));
     EXPECT_THAT(ReadFileBytes(dir.File("blue_Composite.bmp.aux.xml")), HasSubstr("UTM zone 18N"));
-    TIFF* tiff = TIFFOpen(dir.File("blue_Composite.tif").c_str(), "r");
-    ASSERT_NE(tiff, nullptr);
     // The planes' layout is the writer's (its own tests); the composite's are Red, Green, Blue.
-    std::uint32_t width = 0;
-    char* description = nullptr;
-    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
-    ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_IMAGEDESCRIPTION, &description));
-    EXPECT_EQ(
-        std::string(description),
-        "{\n\t\t\tbandList = \n\t\t\t[ \n\t\t\t\t1;\n\t\t\t\t2;\n\t\t\t\t3;\n\t\t\t]\n\t\t\t}");
-    std::string firstRow(width, '\0');
-    ASSERT_EQ(TIFFReadScanline(tiff, firstRow.data(), 0, 0), 1);  // plane 0 is Red
-    TIFFClose(tiff);
-    TIFF* red = TIFFOpen(dir.File("red.tif").c_str(), "r");
-    std::string redRow(width, '\0');
-    TIFFReadScanline(red, redRow.data(), 0, 0);
-    TIFFClose(red);
-    EXPECT_EQ(firstRow, redRow);
+    ASSERT_EQ(ExtractGeoTiffSample(dir.File("blue_Composite.tif"), dir.File("first.raw"), 0, host), 1);
+    EXPECT_EQ(ReadFileBytes(dir.File("first.raw")),
+              ReadFileBytes(SharedScenesFolder() + "combine8/envi/red.img"));
 }
 
 TEST_F(CombineGeoTiffTest, CancelAndFailedExtractionRemoveTemporaries)

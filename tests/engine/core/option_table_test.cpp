@@ -197,8 +197,6 @@ TEST(OptionValuesTest, RepeatableOptionsAndOptionsTakingSeveralValuesKeepEveryVa
     ASSERT_EQ(values.Read({"--ms", "a", "--method", "gsa", "--method", "brovey"}, tool.options),
               "");
     EXPECT_EQ(CheckCommandLine(values, tool), "--method takes gsa or awlp");
-    EXPECT_EQ(values.Read({"--ratio", "4", "--ratio", "2"}, tool.options),
-              "option --ratio given twice");
     EXPECT_EQ(values.Read({"--ms"}, tool.options), "option --ms needs a value");
     EXPECT_EQ(UsageText(tool),
               "usage: lumesta-cli multi --ms M... [--method NAME]... [--ratio N]\n\n");

@@ -161,7 +161,7 @@ TEST_F(EtmRunTest, MultiBandFileWithTheWrongLengthIsRefused)
     EXPECT_THAT(host.Log(), EndsWith("File Size:\t\t196618 bytes\r\n\r\n\r\nUnsuccessful\r\n"));
 }
 
-TEST_F(EtmRunTest, ImplausibleCoefficientsAndCancelRemoveEveryOutput)
+TEST_F(EtmRunTest, ImplausibleCoefficientsEndUnfortunateAndResetTheInputs)
 {
     Scene8 scene = MakeScene8(512, 512);
     std::fill(scene.ms[2].begin(), scene.ms[2].end(), 0);
@@ -172,22 +172,11 @@ TEST_F(EtmRunTest, ImplausibleCoefficientsAndCancelRemoveEveryOutput)
     EXPECT_THAT(host.Log(), EndsWith("    Step 1: ........\tUnfortunate\r\n\r\n\r\n"));
     EXPECT_TRUE(job.panPath.empty());  // "Optimisation 1" resets the inputs
     EXPECT_TRUE(job.selection[0].empty());
-
-    for (long pump : {3L, 20L, 60L}) {
-        job = WriteAndBrowse(dir.Path(), MakeScene8(512, 512));
-        host.ClearLog();
-        host.cancelAtPump = host.Pumps() + pump;
-        EXPECT_EQ(RunEtmPanSharpen(job, counters, host), RunOutcome::Cancelled);
-        EXPECT_THAT(host.Log(), EndsWith("\r\nCancelled\r\n\r\n"));
-        for (const char* name : {"blue_Fused.img", "red_Fused.hdr", "pan_Fused.bmp"}) {
-            EXPECT_FALSE(Exists(dir.File(name))) << name << " after pump " << pump;
-        }
-    }
+    EXPECT_FALSE(Exists(dir.File("blue_Fused.img")));
 }
 
-// The two tools' Idrisi32 result headers differ only where the tools do: the Landsat tool names
-// the band where the 16-bit tool names the pan, and the 16-bit NIR shows its value range.
-TEST_F(EtmRunTest, IdrisiResultHeadersFollowEachTool)
+// The Landsat tool's Idrisi32 result headers name the band where the 16-bit tool names the pan.
+TEST_F(EtmRunTest, IdrisiResultHeadersNameTheBand)
 {
     const Scene8 scene = MakeScene8(512, 512);
     WriteByteFile(dir.File("pan.rst"), scene.pan);
@@ -204,22 +193,6 @@ TEST_F(EtmRunTest, IdrisiResultHeadersFollowEachTool)
         << ::testing::PrintToString(host.Messages());
     EXPECT_THAT(ReadFileBytes(dir.File("green_Fused.rdc")),
                 EndsWith("lineage     : This file was fused with the pan band Green (Band 2)"));
-
-    TempDir sixteen;
-    WriteIdrisiScene(sixteen.Path(), MakeScene(512, 512));
-    PanSharpenJob panJob = BrowsedJob(sixteen.Path(), "rst");
-    ASSERT_EQ(RunPanSharpen(panJob, counters, host), RunOutcome::Finished);
-    const std::string nir = ReadFileBytes(sixteen.File("nir_Fused.rdc"));
-    auto field = [&nir](const std::string& name) {
-        const std::size_t at = nir.find(name + " : ");
-        if (at == std::string::npos) return std::string("missing");
-        const std::size_t value = at + name.size() + 3;
-        return nir.substr(value, nir.find('\r', value) - value);
-    };
-    EXPECT_EQ(field("display min"), field("min. value "));
-    EXPECT_EQ(field("display max"), field("max. value "));
-    EXPECT_THAT(nir, EndsWith("lineage     : This file was fused with the pan band " +
-                              sixteen.File("pan.rst")));
 }
 
 TEST(EtmFusionTest, PixelScalingClampsAndZeroesWhereTheSyntheticPanIsNotPositive)

@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <xtiffio.h>
 
 #include "fusion/fusion_browse.h"
 #include "fusion/fusion_run.h"
+#include "raster/geotiff/geotiff_extract.h"
 #include "raster/geotiff/geotiff_georeference.h"
 #include "raster/world_file.h"
 #include "tests/support/fake_host.h"
@@ -25,20 +25,13 @@ using ::testing::HasSubstr;
 
 const char* const kNames[4] = {"blue", "green", "red", "nir"};
 
-// Reads plane `plane` of a separate-planes 16-bit GeoTIFF.
+// The samples of plane `plane` of a 16-bit GeoTIFF (the extraction has its own tests).
 std::vector<std::int16_t> ReadPlane(const std::string& path, int plane)
 {
-    TIFF* tiff = XTIFFOpen(path.c_str(), "r");
-    std::uint32_t width = 0, height = 0;
-    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
-    std::vector<std::int16_t> band(static_cast<std::size_t>(width) * height);
-    for (std::uint32_t y = 0; y < height; ++y) {
-        TIFFReadScanline(tiff, band.data() + static_cast<std::size_t>(y) * width, y,
-                         static_cast<std::uint16_t>(plane));
-    }
-    XTIFFClose(tiff);
-    return band;
+    TempDir scratch;
+    FakeHost host;
+    EXPECT_EQ(ExtractGeoTiffSample(path, scratch.File("plane.raw"), plane, host), 1);
+    return ReadInt16File(scratch.File("plane.raw"));
 }
 
 class PanSharpenGeoTiffTest : public ::testing::Test {

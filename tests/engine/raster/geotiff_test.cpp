@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -51,25 +50,6 @@ std::string BandBytes(const TiffSpec& spec, int band)
 {
     const auto block = testing::TiffBlock(spec, SamplesOf(spec), {band}, 0, 0, spec.width, spec.height);
     return std::string(block.begin(), block.end());
-}
-
-// Moves the offset of a single-strip file's strip to 100 bytes before the end of the file, as
-// a file cut short in its data looks to a reader (the directory stays readable).
-void PointStripNearTheEnd(const std::string& path)
-{
-    std::string bytes = testing::ReadFileBytes(path);
-    std::uint32_t directory = 0;
-    std::uint16_t entries = 0;
-    std::memcpy(&directory, &bytes[4], 4);
-    std::memcpy(&entries, &bytes[directory], 2);
-    for (std::uint16_t i = 0; i < entries; ++i) {
-        const std::size_t entry = directory + 2 + 12u * i;
-        std::uint16_t tag = 0;
-        std::memcpy(&tag, &bytes[entry], 2);
-        const auto offset = static_cast<std::uint32_t>(bytes.size() - 100);
-        if (tag == TIFFTAG_STRIPOFFSETS) std::memcpy(&bytes[entry + 8], &offset, 4);
-    }
-    testing::WriteFileBytes(path, bytes);
 }
 
 int Field16(TIFF* tiff, std::uint32_t tag)
@@ -146,20 +126,13 @@ TEST_F(GeoTiffTest, TiledBrokenAndMissingInputsEndInTheirMessageAndLeaveNoRawFil
     separateShort.planar = PLANARCONFIG_SEPARATE;
     EXPECT_EQ(ExtractGeoTiffSample(Made(separateShort, "short3.tif"), dir.File("c.tmp"), 1, host),
               0);
-    TiffSpec big;  // one strip of 120,000 bytes that libtiff reads in pieces
-    big.width = 300;
-    big.height = 200;
-    big.rowsPerStrip = 200;
-    const std::string cut = Made(big, "cut.tif");
-    PointStripNearTheEnd(cut);
-    EXPECT_EQ(ExtractGeoTiff(cut, dir.File("d.tmp"), host), 0);
     EXPECT_EQ(ExtractGeoTiff(dir.File("absent.tif"), dir.File("e.tmp"), host), 0);
     EXPECT_EQ(ExtractGeoTiff(Made(TiffSpec{}), dir.File("missing/f.tmp"), host), 0);
     EXPECT_THAT(host.Messages(),
-                ElementsAre(kCompressed, kReadError, kReadError, kReadError, kReadError,
+                ElementsAre(kCompressed, kReadError, kReadError, kReadError,
                             "Error: Cannot generate temporary files when reading GeoTIFF. \n"
                             "You may wish to copy files from CD-ROM to hard disk."));
-    for (const char* raw : {"a.tmp", "b.tmp", "c.tmp", "d.tmp", "e.tmp"}) {
+    for (const char* raw : {"a.tmp", "b.tmp", "c.tmp", "e.tmp"}) {
         EXPECT_FALSE(testing::Exists(dir.File(raw))) << raw;
     }
 }
@@ -302,6 +275,10 @@ TEST_F(GeoTiffWriterTest, TiledCompressedByteTemplateGivesThreeTiledPlanes)
     std::uint16_t extraCount = 0;
     std::uint16_t* extra = nullptr;
     EXPECT_FALSE(TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra));
+    char* description = nullptr;
+    ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_IMAGEDESCRIPTION, &description));
+    EXPECT_STREQ(description,
+                 "{\n\t\t\tbandList = \n\t\t\t[ \n\t\t\t\t1;\n\t\t\t\t2;\n\t\t\t\t3;\n\t\t\t]\n\t\t\t}");
     std::vector<std::uint8_t> tile(16 * 16);
     for (std::uint16_t plane = 0; plane < 3; ++plane) {
         for (std::uint32_t y = 0; y < spec.height; y += 16) {
@@ -367,7 +344,7 @@ TEST_F(GeoTiffWriterTest, RefusalsFailuresAndCancelLeaveNoOutputAndTheTemplateIn
     EXPECT_EQ(testing::ReadFileBytes(pan), panBytes);
 }
 
-TEST_F(GeoTiffTest, SharedScenesExtractToTheirRawBytesAndWriteBackGeoreferenced)
+TEST_F(GeoTiffTest, SharedSceneExtractsToItsRawBytes)
 {
     const std::string scenes = testing::SharedScenesFolder();
     if (scenes.empty()) GTEST_SKIP() << "shared scenes absent";
@@ -378,17 +355,6 @@ TEST_F(GeoTiffTest, SharedScenesExtractToTheirRawBytesAndWriteBackGeoreferenced)
     ASSERT_EQ(ExtractGeoTiffSample(ps16 + "geotiff4/ms.tif", dir.File("red.raw"), 2, host), 1);
     EXPECT_EQ(testing::ReadFileBytes(dir.File("red.raw")),
               testing::ReadFileBytes(ps16 + "envi4/ms.img").substr(2 * 61440, 61440));
-
-    // The 8-bit UTM scene written back as a three-plane composite with blue.tif as template.
-    const std::string combine = scenes + "combine8/geotiff/";
-    ASSERT_EQ(ExtractGeoTiff(combine + "green.tif", dir.File("green.raw"), host), 1);
-    const std::string out = dir.File("blue_Composite.tif");
-    ASSERT_EQ(WriteGeoTiff(combine + "blue.tif", out, dir.File("green.raw"), dir.File("green.raw"),
-                           dir.File("green.raw"), 1, false, host),
-              1);
-    ASSERT_EQ(ExtractGeoTiffSample(out, dir.File("green.back"), 2, host), 1);
-    EXPECT_EQ(testing::ReadFileBytes(dir.File("green.back")),
-              testing::ReadFileBytes(scenes + "combine8/envi/green.img"));
     EXPECT_THAT(host.Messages(), IsEmpty());
 }
 
