@@ -1,13 +1,13 @@
 #pragma once
-// The Cloud Optimized GeoTIFF form of a multi-band result. The rows stream into temporary tiled
-// images of the writer's own beside the output, one per level: the image and its overviews,
-// each halving the one below (by averaging, no data left out) until the longer side is under
-// 512 pixels. At Finish GDAL's COG driver copies them, through a virtual dataset that ties the
-// levels together, into the output: tiles of 512, Deflate with the predictor of the sample type
-// (2 for integers, 3 for floats), the overviews inside, band descriptions, no-data tag and
-// georeferencing, the tiles compressed by spec.threads threads. The temporary images are
-// removed on every path; memory stays flat in the image size (GDAL's bounded block cache and a
-// few rows per level).
+// The Cloud Optimized GeoTIFF form of a multi-band result: tiles of 512, pixels interleaved,
+// Deflate with the predictor of the sample type (2 for integers, 3 for floats), the overviews
+// inside (each halving the one below by averaging, no data left out, until the longer side is
+// under 512 pixels), band descriptions, no-data tag and georeferencing. Each row of tiles is
+// compressed by spec.threads threads (0: one per core) as soon as its rows have arrived, while
+// the next rows stream in; the bytes do not depend on the thread count. The compressed tiles wait
+// in a temporary file beside the output, and the overviews' rows in one per level, until Finish
+// writes the file in the COG's order. The temporary files are removed on every path; memory
+// stays flat in the image size (at most two rows of tiles of the image and a few rows per level).
 
 #include <memory>
 #include <string>
