@@ -528,16 +528,14 @@ std::vector<std::uint8_t> CogHead(const CogDescription& description)
     return HeadBuilder(description).Build();
 }
 
-void WrapTile(const std::vector<std::uint8_t>& bytes, std::vector<std::uint8_t>& wrapped)
+void WrapTile(std::vector<std::uint8_t>& tile)
 {
-    const auto size = static_cast<std::uint32_t>(bytes.size());
-    wrapped.resize(bytes.size() + 8);
-    std::memcpy(wrapped.data(), &size, 4);
-    std::memcpy(wrapped.data() + 4, bytes.data(), bytes.size());
-    const std::size_t last = bytes.size() >= 4 ? bytes.size() - 4 : 0;
-    std::memset(wrapped.data() + 4 + bytes.size(), 0, 4);
-    std::memcpy(wrapped.data() + 4 + bytes.size(), bytes.data() + last,
-                std::min<std::size_t>(4, bytes.size()));
+    const std::size_t bytes = tile.size() - 2 * kTileMargin;
+    const auto size = static_cast<std::uint32_t>(bytes);
+    std::memcpy(tile.data(), &size, 4);
+    std::uint8_t* end = tile.data() + kTileMargin + bytes;
+    std::memset(end, 0, kTileMargin);
+    std::memcpy(end, end - std::min(bytes, kTileMargin), std::min(bytes, kTileMargin));
 }
 
 bool WriteCogFile(int out, int store, const CogDescription& description,

@@ -7,6 +7,7 @@
 // of the sample type, pixels interleaved, the georeferencing, band descriptions and no data as
 // GDAL writes them into a GeoTIFF.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -65,7 +66,12 @@ std::vector<std::uint8_t> CogHead(const CogDescription& description);
 bool WriteCogFile(int out, int store, const CogDescription& description,
                   const std::function<bool()>& keepGoing, bool& cancelled);
 
-// The four-byte leader and trailer that wrap a compressed tile as the structural note declares.
-void WrapTile(const std::vector<std::uint8_t>& bytes, std::vector<std::uint8_t>& wrapped);
+// The bytes before and after a compressed tile in the file: its size, and its last four bytes
+// repeated, as the structural note declares.
+inline constexpr std::size_t kTileMargin = 4;
+
+// Fills the margins of tile (kTileMargin free bytes, the compressed bytes, kTileMargin free
+// bytes).
+void WrapTile(std::vector<std::uint8_t>& tile);
 
 }  // namespace lumesta

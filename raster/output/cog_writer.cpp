@@ -54,15 +54,48 @@ void ToDoubles(const void* row, int count, double* out)
 }
 
 // Interleaves count samples of each band (bands[k] + first) into out: pixel after pixel.
+template <typename T, int kBands>
+void InterleaveFixed(const std::uint8_t* const* bands, std::size_t first, int count, T* pixels)
+{
+    const T* band[kBands];
+    for (int k = 0; k < kBands; ++k) band[k] = reinterpret_cast<const T*>(bands[k]) + first;
+    for (int x = 0; x < count; ++x)
+        for (int k = 0; k < kBands; ++k) pixels[x * kBands + k] = band[k][x];
+}
+
 template <typename T>
 void Interleave(const std::uint8_t* const* bands, int bandCount, std::size_t first, int count,
                 std::uint8_t* out)
 {
     T* pixels = reinterpret_cast<T*>(out);
+    switch (bandCount) {
+        case 3:
+            return InterleaveFixed<T, 3>(bands, first, count, pixels);
+        case 4:
+            return InterleaveFixed<T, 4>(bands, first, count, pixels);
+        case 8:
+            return InterleaveFixed<T, 8>(bands, first, count, pixels);
+        default:
+            break;
+    }
     for (int k = 0; k < bandCount; ++k) {
         const T* band = reinterpret_cast<const T*>(bands[k]) + first;
         for (int x = 0; x < count; ++x)
             pixels[static_cast<std::size_t>(x) * bandCount + k] = band[x];
+    }
+}
+
+// An overview row as interleaved samples. The pyramid gives integer types whole numbers within
+// the type's range (means rounded, or the no-data value), which convert exactly.
+template <typename T>
+void InterleaveValues(const std::vector<std::vector<double>>& bands, int count, std::uint8_t* out)
+{
+    T* pixels = reinterpret_cast<T*>(out);
+    const std::size_t bandCount = bands.size();
+    for (std::size_t k = 0; k < bandCount; ++k) {
+        const double* band = bands[k].data();
+        for (int x = 0; x < count; ++x)
+            pixels[static_cast<std::size_t>(x) * bandCount + k] = static_cast<T>(band[x]);
     }
 }
 
@@ -170,9 +203,7 @@ private:
 
     std::unique_ptr<OverviewPyramid> m_pyramid;
     std::vector<std::vector<double>> m_rowValues;  // one row of every band, for the pyramid
-    std::vector<std::vector<std::uint8_t>>
-        m_storedRow;                          // one overview row of every band as samples
-    std::vector<std::uint8_t> m_overviewRow;  // the same interleaved
+    std::vector<std::uint8_t> m_overviewRow;       // one overview row, interleaved samples
 
     std::mutex m_mutex;  // guards everything below
     std::condition_variable m_jobsQueued;
@@ -229,9 +260,6 @@ bool CogWriter::Open()
     if (count > 0) {
         m_rowValues.assign(static_cast<std::size_t>(m_spec.bands),
                            std::vector<double>(static_cast<std::size_t>(m_spec.width)));
-        m_storedRow.assign(
-            static_cast<std::size_t>(m_spec.bands),
-            std::vector<std::uint8_t>(static_cast<std::size_t>(m_levels[1].width) * m_sampleBytes));
         m_overviewRow.resize(m_levels[1].RowBytes(m_pixelBytes));
         m_pyramid = std::make_unique<OverviewPyramid>(
             m_spec.width, m_spec.height, m_spec.bands, count, m_spec.type != SampleType::Float32,
@@ -317,7 +345,7 @@ void CogWriter::Work()
 {
     try {
         TileDeflater deflater(m_spec.type, m_spec.bands, kCogTile, kDeflateLevel);
-        std::vector<std::uint8_t> compressed, wrapped;
+        std::vector<std::uint8_t> tile;  // compressed, with its leader and trailer
         for (;;) {
             Job job;
             {
@@ -337,9 +365,9 @@ void CogWriter::Work()
                 }
             }
             if (job.level == 0) m_jobsDone.notify_all();
-            ok = ok && deflater.Compress(compressed);
-            if (ok) WrapTile(compressed, wrapped);
-            Store(job, wrapped, ok);
+            ok = ok && deflater.Compress(tile, kTileMargin);
+            if (ok) WrapTile(tile);
+            Store(job, tile, ok);
         }
     } catch (const std::bad_alloc&) {
         {
@@ -448,24 +476,18 @@ bool CogWriter::WriteOverviewRow(int levelIndex, int row,
                                  const std::vector<std::vector<double>>& bands)
 {
     const Level& level = m_levels[static_cast<std::size_t>(levelIndex)];
-    std::vector<const std::uint8_t*> stored;
-    for (std::size_t k = 0; k < bands.size(); ++k) {
-        StoreSamples(bands[k].data(), static_cast<std::size_t>(level.width), m_spec.type,
-                     m_storedRow[k].data());
-        stored.push_back(m_storedRow[k].data());
-    }
-    switch (m_sampleBytes) {
-        case 1:
-            Interleave<std::uint8_t>(stored.data(), m_spec.bands, 0, level.width,
-                                     m_overviewRow.data());
+    switch (m_spec.type) {
+        case SampleType::UInt8:
+            InterleaveValues<std::uint8_t>(bands, level.width, m_overviewRow.data());
             break;
-        case 2:
-            Interleave<std::uint16_t>(stored.data(), m_spec.bands, 0, level.width,
-                                      m_overviewRow.data());
+        case SampleType::UInt16:
+            InterleaveValues<std::uint16_t>(bands, level.width, m_overviewRow.data());
+            break;
+        case SampleType::Int16:
+            InterleaveValues<std::int16_t>(bands, level.width, m_overviewRow.data());
             break;
         default:
-            Interleave<std::uint32_t>(stored.data(), m_spec.bands, 0, level.width,
-                                      m_overviewRow.data());
+            InterleaveValues<float>(bands, level.width, m_overviewRow.data());
             break;
     }
     const std::size_t rowBytes = level.RowBytes(m_pixelBytes);

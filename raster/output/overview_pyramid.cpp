@@ -28,11 +28,6 @@ OverviewPyramid::OverviewPyramid(int width, int height, int bands, int levels, b
     }
 }
 
-bool OverviewPyramid::Valid(double value) const
-{
-    return !std::isnan(value) && (!m_noData || value != *m_noData);
-}
-
 bool OverviewPyramid::AddRow(const double* const* bands)
 {
     return m_levels.empty() || Feed(0, bands);
@@ -58,22 +53,32 @@ bool OverviewPyramid::Emit(std::size_t index, const double* const* even, const d
 {
     Level& level = m_levels[index];
     const int outWidth = static_cast<int>(level.out[0].size());
+    const bool hasNoData = m_noData.has_value();
+    const double noData = m_noData.value_or(0);
+    const double empty = m_noData.value_or(std::nan(""));
     for (int k = 0; k < m_bands; ++k) {
-        std::vector<double>& out = level.out[static_cast<std::size_t>(k)];
+        const double* top = even[k];
+        const double* bottom = odd != nullptr ? odd[k] : nullptr;
+        double* out = level.out[static_cast<std::size_t>(k)].data();
         for (int x = 0; x < outWidth; ++x) {
+            const int left = 2 * x;
+            const bool pair = left + 1 < level.width;
             double sum = 0;
             int count = 0;
-            for (const double* const* rows : {even, odd}) {
-                if (rows == nullptr) continue;
-                for (int dx = 0; dx < 2 && 2 * x + dx < level.width; ++dx) {
-                    const double value = rows[k][2 * x + dx];
-                    if (!Valid(value)) continue;
-                    sum += value;
-                    ++count;
-                }
+            // Valid values only (not NaN, not no data), added in the same order everywhere.
+            const auto add = [&](double value) {
+                if (value != value || (hasNoData && value == noData)) return;
+                sum += value;
+                ++count;
+            };
+            add(top[left]);
+            if (pair) add(top[left + 1]);
+            if (bottom != nullptr) {
+                add(bottom[left]);
+                if (pair) add(bottom[left + 1]);
             }
-            const double mean = count > 0 ? sum / count : m_noData.value_or(std::nan(""));
-            out[static_cast<std::size_t>(x)] = m_integer && count > 0 ? std::nearbyint(mean) : mean;
+            const double mean = count > 0 ? sum / count : empty;
+            out[x] = m_integer && count > 0 ? std::nearbyint(mean) : mean;
         }
     }
     const int outRow = (level.nextRow - 1) / 2;

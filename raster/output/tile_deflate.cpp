@@ -53,7 +53,7 @@ TileDeflater::~TileDeflater()
     if (m_compressor != nullptr) libdeflate_free_compressor(m_compressor);
 }
 
-bool TileDeflater::Compress(std::vector<std::uint8_t>& out)
+bool TileDeflater::Compress(std::vector<std::uint8_t>& out, std::size_t margin)
 {
     if (m_compressor == nullptr) return false;
     const std::size_t rowSamples =
@@ -72,10 +72,11 @@ bool TileDeflater::Compress(std::vector<std::uint8_t>& out)
             DifferenceRow(words, rowSamples, stride);
         }
     }
-    out.resize(libdeflate_zlib_compress_bound(m_compressor, m_tile.size()));
+    const std::size_t bound = libdeflate_zlib_compress_bound(m_compressor, m_tile.size());
+    out.resize(bound + 2 * margin);
     const std::size_t size = libdeflate_zlib_compress(m_compressor, m_tile.data(), m_tile.size(),
-                                                      out.data(), out.size());
-    out.resize(size);
+                                                      out.data() + margin, bound);
+    out.resize(size + 2 * margin);
     return size > 0;
 }
 

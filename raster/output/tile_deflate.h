@@ -28,9 +28,10 @@ public:
     // fills them, pixels outside the image included.
     std::uint8_t* Tile() { return m_tile.data(); }
 
-    // Applies the predictor to Tile() (overwriting it) and compresses it into out (resized to
-    // the compressed bytes). False when the compressor could not be made or failed.
-    bool Compress(std::vector<std::uint8_t>& out);
+    // Applies the predictor to Tile() (overwriting it) and compresses it into out: margin bytes
+    // left free, the compressed bytes, margin bytes left free. False when the compressor could
+    // not be made or failed.
+    bool Compress(std::vector<std::uint8_t>& out, std::size_t margin);
 
 private:
     SampleType m_type;
