@@ -515,9 +515,17 @@ bool GdalDescriptionFields(const BandFileSpec& spec, std::vector<TiffField>& mai
 
 bool NeedsBigTiff(const CogDescription& description)
 {
+    // GDAL's COG driver chose BigTIFF for results whose levels hold over 2 GB of samples
+    // uncompressed (BIGTIFF=IF_SAFER); results keep that form.
+    constexpr double kSaferBytes = 2e9;
+    double samples = 0;
+    for (const CogLevel& level : description.levels)
+        samples += static_cast<double>(level.width) * level.height * description.bands *
+                   SampleBytes(description.type);
+    if (samples > kSaferBytes) return true;
     CogDescription classic = description;
     classic.bigTiff = false;
-    std::int64_t end = static_cast<std::int64_t>(CogHead(classic).size());
+    auto end = static_cast<std::int64_t>(CogHead(classic).size());
     for (const CogLevel& level : description.levels)
         for (const StoredTile& tile : level.tiles) end += tile.length;
     return end > std::int64_t{0xFFFFFFFF};

@@ -54,7 +54,8 @@ struct CogDescription {
     bool bigTiff = false;  // 64-bit offsets
 };
 
-// True when the file of description needs 64-bit offsets (BigTIFF) to be written.
+// True when the file of description is a BigTIFF (64-bit offsets): when its levels hold over 2 GB
+// of samples uncompressed, as GDAL decides for a COG, or when 32-bit offsets cannot reach its end.
 bool NeedsBigTiff(const CogDescription& description);
 
 // The bytes before the first tile: header, structural note, directories, tile tables.
