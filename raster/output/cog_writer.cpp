@@ -85,6 +85,20 @@ void Interleave(const std::uint8_t* const* bands, int bandCount, std::size_t fir
     }
 }
 
+// Interleave for samples of sampleBytes bytes.
+void InterleaveSamples(int sampleBytes, const std::uint8_t* const* bands, int bandCount,
+                       std::size_t first, int count, std::uint8_t* out)
+{
+    switch (sampleBytes) {
+        case 1:
+            return Interleave<std::uint8_t>(bands, bandCount, first, count, out);
+        case 2:
+            return Interleave<std::uint16_t>(bands, bandCount, first, count, out);
+        default:
+            return Interleave<std::uint32_t>(bands, bandCount, first, count, out);
+    }
+}
+
 // An overview row as interleaved samples. The pyramid gives integer types whole numbers within
 // the type's range (means rounded, or the no-data value), which convert exactly.
 template <typename T>
@@ -155,7 +169,7 @@ private:
     struct Level {
         int width = 0;
         int height = 0;
-        int fd = -1;  // the overviews' rows, interleaved; none for the image
+        int fd = -1;  // the level's rows, interleaved, when not held in memory
         std::vector<StoredTile> tiles;
         int TilesAcross() const { return (width + kCogTile - 1) / kCogTile; }
         std::size_t RowBytes(std::size_t pixelBytes) const
@@ -183,6 +197,7 @@ private:
     void Work();
     bool Gather(const Job& job, std::uint8_t* tile);
     void Store(const Job& job, const std::vector<std::uint8_t>& wrapped, bool ok);
+    bool SpoolImageRows(const void* const* bands, int rows);
     bool FeedPyramid(const void* const* bands, int rows);
     bool WriteOverviewRow(int level, int row, const std::vector<std::vector<double>>& bands);
     bool WaitForTiles(const std::function<bool()>& keepGoing, bool& cancelled);
@@ -198,8 +213,10 @@ private:
     int m_store = -1;
 
     // The image's rows held for its tiles: row y of band k in m_held[k], slot y % m_heldRows.
+    // Images too wide for a row of tiles in kHeldRowBytes keep their rows in a file instead.
     int m_heldRows = 0;
     std::vector<std::vector<std::uint8_t>> m_held;
+    std::vector<std::uint8_t> m_imageRow;  // one row of the image, interleaved, for its file
 
     std::unique_ptr<OverviewPyramid> m_pyramid;
     std::vector<std::vector<double>> m_rowValues;  // one row of every band, for the pyramid
@@ -242,10 +259,16 @@ bool CogWriter::Open()
     if ((m_store = OpenTemp()) < 0) return Fail({});
 
     const std::size_t rowBytes = m_levels[0].RowBytes(m_pixelBytes);
-    const std::int64_t affordable = kHeldRowBytes / static_cast<std::int64_t>(rowBytes);
-    m_heldRows = static_cast<int>(std::min<std::int64_t>(
-        std::max<std::int64_t>(kCogTile, std::min<std::int64_t>(affordable, 2 * kCogTile)),
-        m_spec.height));
+    std::int64_t affordable = kHeldRowBytes / static_cast<std::int64_t>(rowBytes);
+    if (affordable < kCogTile) {
+        if ((m_levels[0].fd = OpenTemp()) < 0) return Fail({});
+        if (!TryAllocate(m_imageRow, static_cast<std::int64_t>(rowBytes), m_host)) return false;
+        affordable = 0;
+    }
+    m_heldRows = affordable == 0
+                     ? 0
+                     : static_cast<int>(std::min<std::int64_t>(
+                           std::min<std::int64_t>(affordable, 2 * kCogTile), m_spec.height));
     const std::size_t bandRow =
         static_cast<std::size_t>(m_spec.width) * static_cast<std::size_t>(m_sampleBytes);
     m_held.resize(static_cast<std::size_t>(m_spec.bands));
@@ -304,6 +327,8 @@ bool CogWriter::WriteStrip(const void* const* bands, int rows)
 {
     const std::size_t bandRow =
         static_cast<std::size_t>(m_spec.width) * static_cast<std::size_t>(m_sampleBytes);
+    if (m_levels[0].fd >= 0)
+        return SpoolImageRows(bands, rows) && (!m_pyramid || FeedPyramid(bands, rows));
     for (int j = 0; j < rows; ++j) {
         const int y = m_rowsWritten + j;
         if (!WaitForSlot(y)) return Fail({});
@@ -317,6 +342,29 @@ bool CogWriter::WriteStrip(const void* const* bands, int rows)
         if ((y + 1) % kCogTile == 0 || y + 1 == m_spec.height) Queue(0, y / kCogTile);
     }
     return !m_pyramid || FeedPyramid(bands, rows);
+}
+
+// Stores the rows of an image too wide to hold in its file, and queues each row of tiles once
+// whole.
+bool CogWriter::SpoolImageRows(const void* const* bands, int rows)
+{
+    const std::size_t bandRow =
+        static_cast<std::size_t>(m_spec.width) * static_cast<std::size_t>(m_sampleBytes);
+    const std::size_t rowBytes = m_imageRow.size();
+    std::vector<const std::uint8_t*> rowOf(static_cast<std::size_t>(m_spec.bands));
+    for (int j = 0; j < rows; ++j) {
+        const int y = m_rowsWritten + j;
+        for (std::size_t k = 0; k < rowOf.size(); ++k)
+            rowOf[k] =
+                static_cast<const std::uint8_t*>(bands[k]) + static_cast<std::size_t>(j) * bandRow;
+        InterleaveSamples(m_sampleBytes, rowOf.data(), m_spec.bands, 0, m_spec.width,
+                          m_imageRow.data());
+        if (!WriteAllAt(m_levels[0].fd, m_imageRow.data(), rowBytes,
+                        static_cast<std::int64_t>(rowBytes) * y))
+            return Fail({});
+        if ((y + 1) % kCogTile == 0 || y + 1 == m_spec.height) Queue(0, y / kCogTile);
+    }
+    return true;
 }
 
 // Waits until row's slot among the held rows is free; false when a worker failed.
@@ -392,7 +440,7 @@ bool CogWriter::Gather(const Job& job, std::uint8_t* tile)
     for (int j = 0; j < rows; ++j) {
         std::uint8_t* out = tile + static_cast<std::size_t>(j) * tileRow;
         const int y = y0 + j;
-        if (job.level > 0) {
+        if (level.fd >= 0) {
             const std::int64_t at = (static_cast<std::int64_t>(y) * level.width + x0) *
                                     static_cast<std::int64_t>(m_pixelBytes);
             if (!ReadAllAt(level.fd, out, m_pixelBytes * static_cast<std::size_t>(columns), at))
@@ -403,17 +451,7 @@ bool CogWriter::Gather(const Job& job, std::uint8_t* tile)
             static_cast<std::size_t>(y % m_heldRows) * static_cast<std::size_t>(level.width);
         for (std::size_t k = 0; k < m_held.size(); ++k) bandRows[k] = m_held[k].data();
         const std::size_t first = slot + static_cast<std::size_t>(x0);
-        switch (m_sampleBytes) {
-            case 1:
-                Interleave<std::uint8_t>(bandRows.data(), m_spec.bands, first, columns, out);
-                break;
-            case 2:
-                Interleave<std::uint16_t>(bandRows.data(), m_spec.bands, first, columns, out);
-                break;
-            default:
-                Interleave<std::uint32_t>(bandRows.data(), m_spec.bands, first, columns, out);
-                break;
-        }
+        InterleaveSamples(m_sampleBytes, bandRows.data(), m_spec.bands, first, columns, out);
     }
     return true;
 }

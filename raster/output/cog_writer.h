@@ -7,7 +7,9 @@
 // the next rows stream in; the bytes do not depend on the thread count. The compressed tiles wait
 // in a temporary file beside the output, and the overviews' rows in one per level, until Finish
 // writes the file in the COG's order. The temporary files are removed on every path; memory
-// stays flat in the image size (at most two rows of tiles of the image and a few rows per level).
+// stays flat in the image size: the image's rows for at most two rows of tiles, within 64 MiB (an
+// image too wide for one row of tiles in them keeps its rows in a temporary file as well), and a
+// few rows per level.
 
 #include <memory>
 #include <string>

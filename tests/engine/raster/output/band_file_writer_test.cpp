@@ -333,6 +333,35 @@ TEST(CogResultTest, ATallImageReusesItsHeldRowsWithoutMixingThemUp)
     GDALClose(dataset);
 }
 
+TEST(CogResultTest, AnImageTooWideToHoldKeepsItsRowsInAFileAndReadsBack)
+{
+    // 33 000 floats a row: a row of tiles would take 66 MB.
+    TempDir dir;
+    FakeHost host;
+    BandFileSpec spec = Spec(BandFileFormat::Cog, SampleType::Float32);
+    spec.width = 33000;
+    spec.height = 40;
+    spec.bands = 1;
+    spec.bandNames = {"Pan"};
+    ASSERT_FALSE(WriteImage(spec, dir.File("wide.tif"), host).empty());
+    EXPECT_THAT(FolderNames(dir.Path()), ElementsAre("wide.tif"));
+    GDALDatasetH dataset = GDALOpen(dir.File("wide.tif").c_str(), GA_ReadOnly);
+    ASSERT_NE(dataset, nullptr);
+    GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
+    EXPECT_EQ(GDALGetOverviewCount(band), 7);  // 16 500 down to 258
+    std::vector<double> samples(33000 * 40);
+    ASSERT_EQ(
+        GDALRasterIO(band, GF_Read, 0, 0, 33000, 40, samples.data(), 33000, 40, GDT_Float64, 0, 0),
+        CE_None);
+    int differing = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 33000; ++x)
+            differing +=
+                samples[static_cast<std::size_t>(y) * 33000 + x] != SampleAt(spec.type, 0, x, y);
+    EXPECT_EQ(differing, 0);
+    GDALClose(dataset);
+}
+
 TEST(BandFileWriterRulesTest, ACogWhoseDiskFillsStopsWithItsMessageAndLeavesNothing)
 {
     TempDir dir;
