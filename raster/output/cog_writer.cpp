@@ -12,6 +12,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "core/allocate.h"
@@ -189,7 +190,7 @@ private:
         return RunOutcome::Stopped;
     }
     int OpenTemp();
-    void StartWorkers();
+    bool StartWorkers();
     void StopWorkers();
     void CloseFiles();
     bool WaitForSlot(int row);
@@ -291,15 +292,20 @@ bool CogWriter::Open()
                 return WriteOverviewRow(level, row, bands);
             });
     }
-    StartWorkers();
-    return true;
+    return StartWorkers();
 }
 
-void CogWriter::StartWorkers()
+bool CogWriter::StartWorkers()
 {
     const unsigned threads = m_spec.threads > 0 ? static_cast<unsigned>(m_spec.threads)
                                                 : WorkerThreads(kMostCompressors);
-    for (unsigned i = 0; i < std::max(threads, 1u); ++i) m_workers.emplace_back([this] { Work(); });
+    try {
+        for (unsigned i = 0; i < std::max(threads, 1u); ++i)
+            m_workers.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+        // Fewer threads than asked compress the same tiles; none cannot.
+    }
+    return !m_workers.empty() || Fail({});
 }
 
 void CogWriter::StopWorkers()
