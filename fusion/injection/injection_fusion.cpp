@@ -140,10 +140,17 @@ StepResult ReadStrip(const InjectionModel& model, StripInputs& strip,
     strip.ms.resize(static_cast<std::size_t>(model.bands * image));
     std::vector<float*> bands;
     for (int k = 0; k < model.bands; ++k) bands.push_back(strip.ms.data() + k * image);
+    // A model whose fusion measures itself keeps the MS rows, already placed, in its copy.
+    const MsCopy* copy = model.pendingMs.get();
     if (!ReadPanRows(model, strip.panFirst, panEnd - strip.panFirst, strip.pan.data()) ||
-        !ReadMsRows(model, strip.msFirst, strip.msRows, bands.data())) {
+        (copy == nullptr && !ReadMsRows(model, strip.msFirst, strip.msRows, bands.data()))) {
         host.ShowMessage(readFailure);
         return StepResult::Failed;
+    }
+    for (int k = 0; copy != nullptr && k < model.bands; ++k) {
+        if (!copy->bands.ReadRows(k, strip.msFirst, strip.msRows, bands[k], host)) {
+            return StepResult::Failed;
+        }
     }
     if (model.recipe.lowPassPans) {
         strip.lows.resize(static_cast<std::size_t>(model.fusedLows * image));
