@@ -30,8 +30,9 @@ constexpr int kCogTile = 512;
 // times the time (11-bit scenes, generated and real).
 constexpr int kDeflateLevel = 1;
 
-// The rows of the image held for the tiles being compressed: one row of tiles at least, two when
-// they fit, so that the next row of tiles fills while the last one is compressed.
+// The rows of the image held for the tiles being compressed: two rows of tiles when they fit, so
+// that the next row of tiles fills while the last one is compressed, else one; an image too wide
+// for one keeps its rows in a temporary file instead.
 constexpr std::int64_t kHeldRowBytes = std::int64_t{64} << 20;
 
 // Threads compressing tiles when the writer's caller leaves it to the machine.

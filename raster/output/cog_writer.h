@@ -19,8 +19,8 @@
 namespace lumesta {
 
 // A writer of spec (checked by OpenBandFileWriter) into path, which exists (the run's staged
-// name). Nothing after "Cannot write PATH." (GDAL could not create it, or no temporary file
-// could be made beside it).
+// name). Nothing after "Cannot write PATH." (GDAL could not describe it, no temporary file could
+// be made, or no compressing thread started), or after the message of memory that cannot be had.
 std::unique_ptr<BandFileWriter> OpenCogWriter(const BandFileSpec& spec, const std::string& path,
                                               const std::string& shownPath, Host& host);
 
