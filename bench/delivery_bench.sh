@@ -21,7 +21,11 @@
 # GDAL writes its COG with our writer's settings (Deflate level 1 with the horizontal
 # predictor, 512 blocks, overviews, ALL_CPUS threads) and its default (cubic) resampling;
 # BENCH_GDAL_RESAMPLING=bilinear (or another gdal_pansharpen.py -r value) changes that.
-# BENCH_ROUNDS=N (default 3) alternating rounds; BENCH_KEEP=1 keeps the scratch folder. GDAL is
+# LUMESTA_CLI_BEFORE=PATH adds a third contender in the same alternating rounds: that build's
+# lumesta-cli on the --ms route (an earlier build, to measure a change).
+# BENCH_MS_BANDS=8 makes the MS (and so the result) eight bands, the four twice, for both sides
+# (needs the --ms route). BENCH_ROUNDS=N (default 3) alternating rounds; BENCH_KEEP=1 keeps the
+# scratch folder. GDAL is
 # installed with apt-get when missing (BENCH_NO_INSTALL=1 prevents it). The scene needs about
 # 2 GB of disk at 8192.
 set -u
@@ -35,11 +39,13 @@ GEN=${MAKE_TEST_RASTERS:-$ROOT/build/make_test_rasters}
 OUTPUT_BENCH=${OUTPUT_BENCH:-$ROOT/build/bench/output_bench}
 RESAMPLING=${BENCH_GDAL_RESAMPLING:-cubic}
 THREADS=$(nproc 2>/dev/null || echo 1)
+MS_BANDS=${BENCH_MS_BANDS:-4}
 VALIDATOR=/usr/lib/python3/dist-packages/osgeo_utils/samples/validate_cloud_optimized_geotiff.py
 export CLI OUTPUT_BENCH METHOD SIZE THREADS
 
 [[ $SIZE =~ ^[0-9]+$ ]] && [ "$SIZE" -ge 64 ] && [ $((SIZE % 4)) = 0 ] ||
     bench_die "SIZE must be a multiple of 4, at least 64"
+[ "$MS_BANDS" = 4 ] || [ "$MS_BANDS" = 8 ] || bench_die "BENCH_MS_BANDS must be 4 or 8"
 [ -x "$BENCH_TIME" ] || bench_die "$BENCH_TIME not found: install the package 'time'"
 [ -x "$GEN" ] || bench_die "scene generator not found at $GEN (target make_test_rasters)"
 [ -x "$CLI" ] || bench_die "lumesta-cli not found at $CLI (set LUMESTA_CLI)"
@@ -58,6 +64,7 @@ elif "$CLI" pansharpen --help 2>&1 | grep -q -- '--ms'; then
     OURS_KIND="pansharpen --ms ms.tif --format cog"
     BENCH_OURS='"$CLI" pansharpen --pan pan.tif --ms ms.tif --method "$METHOD" --format cog --output ours.tif --yes --quiet'
 else
+    [ "$MS_BANDS" = 4 ] || bench_die "an eight-band MS needs pansharpen --ms"
     [ -x "$OUTPUT_BENCH" ] || bench_die "output_bench not found at $OUTPUT_BENCH (target output_bench)"
     OURS_KIND="16-bit tool on ENVI bands, then the COG writer on its fused bands (two steps, times added)"
 fi
@@ -72,13 +79,17 @@ cd "$SCENE" || bench_die "cannot enter $SCENE"
 EXTENT="500000 $((4200000 + SIZE / 2)) $((500000 + SIZE / 2)) 4200000"
 gdal_translate -q -ot UInt16 -a_srs EPSG:32618 -a_ullr $EXTENT pan.img pan.tif ||
     bench_die "gdal_translate failed on the pan"
-gdalbuildvrt -q -separate ms.vrt blue.img green.img red.img nir.img || bench_die "gdalbuildvrt failed"
+MS_FILES=(blue.img green.img red.img nir.img)
+[ "$MS_BANDS" = 8 ] && MS_FILES+=(blue.img green.img red.img nir.img)
+gdalbuildvrt -q -separate ms.vrt "${MS_FILES[@]}" || bench_die "gdalbuildvrt failed"
 gdal_translate -q -ot UInt16 -a_srs EPSG:32618 -a_ullr $EXTENT -co INTERLEAVE=PIXEL ms.vrt ms.tif ||
     bench_die "gdal_translate failed on the MS"
 rm -f ms.vrt
 # The I/O floor's image: the size and type of the result, with content like a fused band (the
 # pan in every band), uncompressed.
-gdalbuildvrt -q -separate floor.vrt pan.tif pan.tif pan.tif pan.tif &&
+FLOOR_FILES=()
+for _ in $(seq 1 "$MS_BANDS"); do FLOOR_FILES+=(pan.tif); done
+gdalbuildvrt -q -separate floor.vrt "${FLOOR_FILES[@]}" &&
     gdal_translate -q -co INTERLEAVE=PIXEL -co TILED=YES floor.vrt floor_in.tif ||
     bench_die "cannot make the floor's image"
 rm -f floor.vrt
@@ -88,6 +99,7 @@ COG_OPTIONS=(-co COMPRESS=DEFLATE -co LEVEL=1 -co PREDICTOR=YES -co BLOCKSIZE=51
 OURS=() OURS_USER=() OURS_SYS=() OURS_PEAK=()
 FUSE=() FUSE_USER=() FUSE_SYS=() FUSE_PEAK=() COG=() COG_USER=() COG_SYS=() COG_PEAK=()
 GDAL=() GDAL_USER=() GDAL_SYS=() GDAL_PEAK=()
+BEFORE=() BEFORE_USER=() BEFORE_SYS=() BEFORE_PEAK=()
 READS=() FLOOR=() FLOOR_USER=() FLOOR_SYS=() FLOOR_PEAK=() ROUND_RATIOS=()
 FAILED=0
 add() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a + b }'; }
@@ -136,6 +148,18 @@ run_gdal() { # ROUND
         FAILED=1
     fi
 }
+run_before() { # ROUND
+    [ -n "${LUMESTA_CLI_BEFORE:-}" ] || return 0
+    cd "$SCENE" || return
+    timed "before$1" "$LUMESTA_CLI_BEFORE" pansharpen --pan pan.tif --ms ms.tif --method "$METHOD" \
+        --format cog --output before.tif --yes --quiet
+    remove_new_files "$SCENE" "$WORK/scene.list"
+    if [ "$STATUS" = 0 ]; then
+        BEFORE+=("$SECONDS_TAKEN") BEFORE_USER+=("$USER_TAKEN") BEFORE_SYS+=("$SYSTEM_TAKEN") BEFORE_PEAK+=("$PEAK_MIB")
+    else
+        FAILED=1
+    fi
+}
 run_floor() { # ROUND
     cd "$SCENE" || return
     timed "read$1" bash -c "cat pan.tif ms.tif >/dev/null"
@@ -148,8 +172,9 @@ run_floor() { # ROUND
 
 LOAD_BEFORE=$(load_now)
 for round in $(seq 1 "$BENCH_ROUNDS"); do
-    order="ours gdal"
-    [ $((round % 2)) = 0 ] && order="gdal ours"
+    mid=$([ -n "${LUMESTA_CLI_BEFORE:-}" ] && echo " before")
+    order="ours$mid gdal"
+    [ $((round % 2)) = 0 ] && order="gdal$mid ours"
     echo "Round $round of $BENCH_ROUNDS ($order, then the I/O floor) ..."
     for who in $order; do "run_$who" "$round"; done
     run_floor "$round"
@@ -165,7 +190,7 @@ row() { # LABEL WALL USER SYS PEAK (array names)
         "$(median "${sys[@]}")" "$(largest "${peak[@]}")" "${wall[*]}"
 }
 echo
-echo "Delivery ${SIZE} x ${SIZE}, 4 MS bands of $((SIZE / 4)) x $((SIZE / 4)), UInt16, $METHOD -> COG; $BENCH_ROUNDS alternating rounds"
+echo "Delivery ${SIZE} x ${SIZE}, $MS_BANDS MS bands of $((SIZE / 4)) x $((SIZE / 4)), UInt16, $METHOD -> COG; $BENCH_ROUNDS alternating rounds"
 echo "ours: $OURS_KIND"
 echo "GDAL: gdal_pansharpen.py -threads ALL_CPUS -r $RESAMPLING -of COG (Deflate 1, predictor, 512 blocks)"
 echo "before: $LOAD_BEFORE; after: $(load_now)"
@@ -175,11 +200,14 @@ if [ ${#FUSE[@]} -gt 0 ]; then
     row "  step 1: fusion" FUSE FUSE_USER FUSE_SYS FUSE_PEAK
     row "  step 2: COG writer" COG COG_USER COG_SYS COG_PEAK
 fi
+[ ${#BEFORE[@]} -gt 0 ] && row "lumesta before" BEFORE BEFORE_USER BEFORE_SYS BEFORE_PEAK
 row gdal_pansharpen.py GDAL GDAL_USER GDAL_SYS GDAL_PEAK
 row "floor: COG copy" FLOOR FLOOR_USER FLOOR_SYS FLOOR_PEAK
 [ ${#READS[@]} -gt 0 ] && echo "floor: reading pan.tif + ms.tif $(median "${READS[@]}") s (median; page cache)"
 echo "result bytes: ours ${OURS_BYTES:--} (COG ${OURS_VALID:-not checked}), GDAL ${GDAL_BYTES:--}"
 if [ ${#OURS[@]} -gt 0 ] && [ ${#GDAL[@]} -gt 0 ]; then
     echo "time ratio lumesta / gdal: $(ratio "$(median "${OURS[@]}")" "$(median "${GDAL[@]}")") (medians); per round: ${ROUND_RATIOS[*]}"
+    [ ${#BEFORE[@]} -gt 0 ] &&
+        echo "time ratio before / gdal: $(ratio "$(median "${BEFORE[@]}")" "$(median "${GDAL[@]}")"), lumesta / before: $(ratio "$(median "${OURS[@]}")" "$(median "${BEFORE[@]}")") (medians)"
 fi
 exit $FAILED

@@ -2,7 +2,7 @@
 # Installs what Lumesta needs to build and test on a Debian machine, when it is missing.
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config libtiff-dev libgeotiff-dev libfftw3-dev libgtest-dev libgmock-dev
+packages=(build-essential cmake pkg-config libtiff-dev libdeflate-dev libgeotiff-dev libfftw3-dev libgtest-dev libgmock-dev
           qt6-base-dev qt6-charts-dev libproj-dev libgdal-dev gdal-bin python3-gdal python3-numpy locales xvfb xdg-utils
           man-db dpkg-dev file slurm-wlm munge
           clang libclang-rt-14-dev ccache libgdal-dev gdal-bin python3-gdal)

@@ -7,7 +7,7 @@
 // The caller hands the rows in order, every band of a strip per call, as samples of the file's
 // type (or as doubles, rounded and clipped to it). The writer writes only the names it was
 // given: the run's staged names (core/run_files), renamed into place by the run's guard when
-// the run has finished. What the writer makes besides (the COG's temporary tiled image) is its
+// the run has finished. What the writer makes besides (the COG's temporary files) is its
 // own and removed on every path. Memory stays flat in the image size.
 
 #include <cstddef>
@@ -37,7 +37,7 @@ struct BandFileSpec {
     std::vector<std::string> bandNames;    // one per band, or none
     Georeference geo;                      // written when valid
     std::optional<double> noData;          // declared for every band when set
-    int threads = 1;                       // COG: threads compressing the tiles
+    int threads = 0;                       // COG: threads compressing the tiles (0: per core)
 };
 
 // "envi", "geotiff", "cog": the format of that name; nothing for any other text.

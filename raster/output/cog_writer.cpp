@@ -1,34 +1,45 @@
 #include "raster/output/cog_writer.h"
 
-#include <cpl_conv.h>
-#include <cpl_string.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
-#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
-#include "raster/output/gdal_dataset.h"
-#include "raster/output/gdal_library.h"
+#include "core/allocate.h"
+#include "core/worker_threads.h"
+#include "raster/output/cog_file.h"
 #include "raster/output/overview_pyramid.h"
-#include "raster/sample_convert.h"
+#include "raster/output/tile_deflate.h"
 
 namespace lumesta {
 namespace {
 
 constexpr int kCogTile = 512;
 
-// The temporary images are tiled 512 × 16, uncompressed: a tile is whole once 16 rows have
-// arrived, so GDAL's cache never writes a tile out part-filled to read it back later, and the
-// copy reads each COG tile from whole tiles of its own columns.
-constexpr int kTemporaryTileRows = 16;
-
 // On imagery the higher levels of Deflate gain at most a few per cent of the size for two to ten
 // times the time (11-bit scenes, generated and real).
 constexpr int kDeflateLevel = 1;
 
+// The rows of the image held for the tiles being compressed: two rows of tiles when they fit, so
+// that the next row of tiles fills while the last one is compressed, else one; an image too wide
+// for one keeps its rows in a temporary file instead.
+constexpr std::int64_t kHeldRowBytes = std::int64_t{64} << 20;
+
+// Threads compressing tiles when the writer's caller leaves it to the machine.
+constexpr unsigned kMostCompressors = 8;
+
 // Overviews halve the image until its longer side is under a tile: the smallest of them then
-// fits in one tile. They are made here while the rows stream in (GDAL's own overview building
-// holds buffers that grow with the number of levels).
+// fits in one tile.
 int OverviewCount(int width, int height)
 {
     const std::int64_t side = std::max(width, height);
@@ -37,219 +48,557 @@ int OverviewCount(int width, int height)
     return count;
 }
 
-std::string Xml(const std::string& text)
+template <typename T>
+void ToDoubles(const void* row, int count, double* out)
 {
-    char* escaped = CPLEscapeString(text.c_str(), -1, CPLES_XML);
-    std::string result = escaped;
-    CPLFree(escaped);
-    return result;
+    const T* samples = static_cast<const T*>(row);
+    for (int i = 0; i < count; ++i) out[i] = samples[i];
 }
 
-std::string SourceXml(const char* element, const std::string& path, int band)
+// Interleaves count samples of each band (bands[k] + first) into out: pixel after pixel.
+template <typename T, int kBands>
+void InterleaveFixed(const std::uint8_t* const* bands, std::size_t first, int count, T* pixels)
 {
-    return std::string("<") + element + "><SourceFilename relativeToVRT=\"0\">" + Xml(path) +
-           "</SourceFilename><SourceBand>" + std::to_string(band) + "</SourceBand></" + element +
-           ">";
+    const T* band[kBands];
+    for (int k = 0; k < kBands; ++k) band[k] = reinterpret_cast<const T*>(bands[k]) + first;
+    for (int x = 0; x < count; ++x)
+        for (int k = 0; k < kBands; ++k) pixels[x * kBands + k] = band[k][x];
 }
 
-// A virtual dataset of the result: level 0 as its bands, the other levels as their overviews.
-std::string VirtualDataset(const BandFileSpec& spec, const std::vector<std::string>& levels)
+template <typename T>
+void Interleave(const std::uint8_t* const* bands, int bandCount, std::size_t first, int count,
+                std::uint8_t* out)
 {
-    std::string xml = "<VRTDataset rasterXSize=\"" + std::to_string(spec.width) +
-                      "\" rasterYSize=\"" + std::to_string(spec.height) + "\">";
-    const Georeference& geo = spec.geo;
-    if (geo.valid) {
-        const std::string wkt = CrsWktOf(geo);
-        if (!wkt.empty()) xml += "<SRS>" + Xml(wkt) + "</SRS>";
-        xml += "<GeoTransform>" + ExactNumberText(geo.originX) + "," +
-               ExactNumberText(geo.pixelWidth) + "," + ExactNumberText(geo.rowSkewX) + "," +
-               ExactNumberText(geo.originY) + "," + ExactNumberText(geo.columnSkewY) + "," +
-               ExactNumberText(geo.pixelHeight) + "</GeoTransform>";
+    T* pixels = reinterpret_cast<T*>(out);
+    switch (bandCount) {
+        case 3:
+            return InterleaveFixed<T, 3>(bands, first, count, pixels);
+        case 4:
+            return InterleaveFixed<T, 4>(bands, first, count, pixels);
+        case 8:
+            return InterleaveFixed<T, 8>(bands, first, count, pixels);
+        default:
+            break;
     }
-    for (int k = 1; k <= spec.bands; ++k) {
-        xml += "<VRTRasterBand dataType=\"" +
-               std::string(GDALGetDataTypeName(GdalTypeOf(spec.type))) + "\" band=\"" +
-               std::to_string(k) + "\">";
-        if (!spec.bandNames.empty())
-            xml += "<Description>" + Xml(spec.bandNames[static_cast<std::size_t>(k - 1)]) +
-                   "</Description>";
-        if (spec.noData) xml += "<NoDataValue>" + ExactNumberText(*spec.noData) + "</NoDataValue>";
-        xml += SourceXml("SimpleSource", levels[0], k);
-        for (std::size_t level = 1; level < levels.size(); ++level)
-            xml += SourceXml("Overview", levels[level], k);
-        xml += "</VRTRasterBand>";
+    for (int k = 0; k < bandCount; ++k) {
+        const T* band = reinterpret_cast<const T*>(bands[k]) + first;
+        for (int x = 0; x < count; ++x)
+            pixels[static_cast<std::size_t>(x) * bandCount + k] = band[x];
     }
-    return xml + "</VRTDataset>";
 }
 
-int Progress(double, const char*, void* data)
+// Interleave for samples of sampleBytes bytes.
+void InterleaveSamples(int sampleBytes, const std::uint8_t* const* bands, int bandCount,
+                       std::size_t first, int count, std::uint8_t* out)
 {
-    return (*static_cast<std::function<bool()>*>(data))() ? TRUE : FALSE;
+    switch (sampleBytes) {
+        case 1:
+            return Interleave<std::uint8_t>(bands, bandCount, first, count, out);
+        case 2:
+            return Interleave<std::uint16_t>(bands, bandCount, first, count, out);
+        default:
+            return Interleave<std::uint32_t>(bands, bandCount, first, count, out);
+    }
 }
 
+// An overview row as interleaved samples. The pyramid gives integer types whole numbers within
+// the type's range (means rounded, or the no-data value), which convert exactly.
+template <typename T>
+void InterleaveValues(const std::vector<std::vector<double>>& bands, int count, std::uint8_t* out)
+{
+    T* pixels = reinterpret_cast<T*>(out);
+    const std::size_t bandCount = bands.size();
+    for (std::size_t k = 0; k < bandCount; ++k) {
+        const double* band = bands[k].data();
+        for (int x = 0; x < count; ++x)
+            pixels[static_cast<std::size_t>(x) * bandCount + k] = static_cast<T>(band[x]);
+    }
+}
+
+bool WriteAllAt(int fd, const std::uint8_t* bytes, std::size_t count, std::int64_t offset)
+{
+    while (count > 0) {
+        const ssize_t done = ::pwrite(fd, bytes, count, offset);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return false;
+        bytes += done;
+        count -= static_cast<std::size_t>(done);
+        offset += done;
+    }
+    return true;
+}
+
+bool ReadAllAt(int fd, std::uint8_t* bytes, std::size_t count, std::int64_t offset)
+{
+    while (count > 0) {
+        const ssize_t done = ::pread(fd, bytes, count, offset);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return false;
+        bytes += done;
+        count -= static_cast<std::size_t>(done);
+        offset += done;
+    }
+    return true;
+}
+
+// The rows stream in; each row of 512 × 512 tiles is compressed by worker threads as soon as it
+// is whole, the image's from rows held in memory, each overview's (made while the rows stream in)
+// from a temporary file of its rows. The compressed tiles go to a temporary store in the order
+// they are done; Finish writes the file, tiles in the COG's order, by copying them from there.
 class CogWriter : public BandFileWriter {
 public:
     CogWriter(const BandFileSpec& spec, std::string path, const std::string& shownPath, Host& host)
-        : BandFileWriter(spec, shownPath, host), m_path(std::move(path))
+        : BandFileWriter(spec, shownPath, host),
+          m_path(std::move(path)),
+          m_sampleBytes(SampleBytes(spec.type)),
+          m_pixelBytes(static_cast<std::size_t>(m_sampleBytes) *
+                       static_cast<std::size_t>(spec.bands))
     {
     }
     ~CogWriter() override
     {
-        m_pyramid.reset();
-        m_levels.clear();
+        StopWorkers();
+        CloseFiles();
     }
 
-    bool Open()
-    {
-        UseGdal();
-        ClearGdalFailure();
-        const int count = OverviewCount(m_spec.width, m_spec.height);
-        for (int level = 0; level <= count; ++level) {
-            if (!CreateLevel(OverviewPyramid::LevelSide(m_spec.width, level),
-                             OverviewPyramid::LevelSide(m_spec.height, level))) {
-                return false;
-            }
+    bool Open();
+    RunOutcome Finish(const std::function<bool()>& keepGoing) override;
+
+protected:
+    bool WriteStrip(const void* const* bands, int rows) override;
+
+private:
+    struct Level {
+        int width = 0;
+        int height = 0;
+        int fd = -1;  // the level's rows, interleaved, when not held in memory
+        std::vector<StoredTile> tiles;
+        int TilesAcross() const { return (width + kCogTile - 1) / kCogTile; }
+        std::size_t RowBytes(std::size_t pixelBytes) const
+        {
+            return pixelBytes * static_cast<std::size_t>(width);
         }
-        if (count == 0) return true;
+    };
+    struct Job {
+        std::size_t level = 0;
+        int tileRow = 0;
+        int tileColumn = 0;
+    };
+
+    RunOutcome Stop()
+    {
+        Fail({});
+        return RunOutcome::Stopped;
+    }
+    int OpenTemp();
+    bool StartWorkers();
+    void StopWorkers();
+    void CloseFiles();
+    bool WaitForSlot(int row);
+    void Queue(std::size_t level, int tileRow);
+    void Work();
+    bool Gather(const Job& job, std::uint8_t* tile);
+    void Store(const Job& job, const std::vector<std::uint8_t>& wrapped, bool ok);
+    bool SpoolImageRows(const void* const* bands, int rows);
+    bool FeedPyramid(const void* const* bands, int rows);
+    bool WriteOverviewRow(int level, int row, const std::vector<std::vector<double>>& bands);
+    bool WaitForTiles(const std::function<bool()>& keepGoing, bool& cancelled);
+    RunOutcome WriteFile(const std::function<bool()>& keepGoing);
+
+    std::string m_path;
+    int m_sampleBytes;
+    std::size_t m_pixelBytes;
+    RunFiles m_temps;  // the overviews' rows and the store; removed after the workers stop
+    std::vector<Level> m_levels;
+    std::vector<TiffField> m_mainFields;
+    std::vector<TiffField> m_overviewFields;
+    int m_store = -1;
+
+    // The image's rows held for its tiles: row y of band k in m_held[k], slot y % m_heldRows.
+    // Images too wide for a row of tiles in kHeldRowBytes keep their rows in a file instead.
+    int m_heldRows = 0;
+    std::vector<std::vector<std::uint8_t>> m_held;
+    std::vector<std::uint8_t> m_imageRow;  // one row of the image, interleaved, for its file
+
+    std::unique_ptr<OverviewPyramid> m_pyramid;
+    std::vector<std::vector<double>> m_rowValues;  // one row of every band, for the pyramid
+    std::vector<std::uint8_t> m_overviewRow;       // one overview row, interleaved samples
+
+    std::mutex m_mutex;  // guards everything below
+    std::condition_variable m_jobsQueued;
+    std::condition_variable m_jobsDone;
+    std::deque<Job> m_jobs;
+    int m_unfinished = 0;           // jobs queued or under way
+    std::vector<int> m_copiesLeft;  // per row of the image's tiles: tiles not yet gathered
+    int m_releasedTileRows = 0;     // rows of tiles whose held rows may be reused
+    std::int64_t m_storeEnd = 0;
+    bool m_failed = false;
+    bool m_stopping = false;
+    std::vector<std::thread> m_workers;
+};
+
+int CogWriter::OpenTemp()
+{
+    const std::string name = m_temps.CreateTemp(m_path);
+    if (name.empty()) return -1;
+    return ::open(name.c_str(), O_RDWR | O_CLOEXEC);
+}
+
+bool CogWriter::Open()
+{
+    if (!GdalDescriptionFields(m_spec, m_mainFields, m_overviewFields)) return Fail({});
+    const int count = OverviewCount(m_spec.width, m_spec.height);
+    for (int l = 0; l <= count; ++l) {
+        Level level;
+        level.width = OverviewPyramid::LevelSide(m_spec.width, l);
+        level.height = OverviewPyramid::LevelSide(m_spec.height, l);
+        const int down = (level.height + kCogTile - 1) / kCogTile;
+        level.tiles.resize(static_cast<std::size_t>(level.TilesAcross()) *
+                           static_cast<std::size_t>(down));
+        if (l > 0 && (level.fd = OpenTemp()) < 0) return Fail({});
+        m_levels.push_back(std::move(level));
+    }
+    if ((m_store = OpenTemp()) < 0) return Fail({});
+
+    const std::size_t rowBytes = m_levels[0].RowBytes(m_pixelBytes);
+    std::int64_t affordable = kHeldRowBytes / static_cast<std::int64_t>(rowBytes);
+    if (affordable < kCogTile) {
+        if ((m_levels[0].fd = OpenTemp()) < 0) return Fail({});
+        if (!TryAllocate(m_imageRow, static_cast<std::int64_t>(rowBytes), m_host)) return false;
+        affordable = 0;
+    }
+    m_heldRows = affordable == 0
+                     ? 0
+                     : static_cast<int>(std::min<std::int64_t>(
+                           std::min<std::int64_t>(affordable, 2 * kCogTile), m_spec.height));
+    const std::size_t bandRow =
+        static_cast<std::size_t>(m_spec.width) * static_cast<std::size_t>(m_sampleBytes);
+    m_held.resize(static_cast<std::size_t>(m_spec.bands));
+    for (auto& band : m_held) {
+        if (!TryAllocate(band, static_cast<std::int64_t>(bandRow) * m_heldRows, m_host))
+            return false;
+    }
+    m_copiesLeft.assign(
+        m_levels[0].tiles.size() / static_cast<std::size_t>(m_levels[0].TilesAcross()),
+        m_levels[0].TilesAcross());
+
+    if (count > 0) {
         m_rowValues.assign(static_cast<std::size_t>(m_spec.bands),
                            std::vector<double>(static_cast<std::size_t>(m_spec.width)));
+        m_overviewRow.resize(m_levels[1].RowBytes(m_pixelBytes));
         m_pyramid = std::make_unique<OverviewPyramid>(
             m_spec.width, m_spec.height, m_spec.bands, count, m_spec.type != SampleType::Float32,
             m_spec.noData,
             [this](int level, int row, const std::vector<std::vector<double>>& bands) {
                 return WriteOverviewRow(level, row, bands);
             });
-        return true;
     }
+    return StartWorkers();
+}
 
-    RunOutcome Finish(const std::function<bool()>& keepGoing) override
-    {
-        if (!CheckComplete()) return RunOutcome::Stopped;
-        ClearGdalFailure();
-        m_pyramid.reset();
-        m_levels.clear();
-        if (!LastGdalFailure().empty()) return Stop();
-        const RunOutcome outcome = CopyToCog(keepGoing);
-        m_temps.RemoveNow();
-        return outcome;
+bool CogWriter::StartWorkers()
+{
+    const unsigned threads = m_spec.threads > 0 ? static_cast<unsigned>(m_spec.threads)
+                                                : WorkerThreads(kMostCompressors);
+    try {
+        for (unsigned i = 0; i < std::max(threads, 1u); ++i)
+            m_workers.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+        // Fewer threads than asked compress the same tiles; none cannot.
     }
+    return !m_workers.empty() || Fail({});
+}
 
-protected:
-    bool WriteStrip(const void* const* bands, int rows) override
+void CogWriter::StopWorkers()
+{
     {
-        ClearGdalFailure();
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_jobsQueued.notify_all();
+    for (std::thread& worker : m_workers) worker.join();
+    m_workers.clear();
+}
+
+void CogWriter::CloseFiles()
+{
+    for (Level& level : m_levels) {
+        if (level.fd >= 0) ::close(level.fd);
+        level.fd = -1;
+    }
+    if (m_store >= 0) ::close(m_store);
+    m_store = -1;
+}
+
+bool CogWriter::WriteStrip(const void* const* bands, int rows)
+{
+    const std::size_t bandRow =
+        static_cast<std::size_t>(m_spec.width) * static_cast<std::size_t>(m_sampleBytes);
+    if (m_levels[0].fd >= 0)
+        return SpoolImageRows(bands, rows) && (!m_pyramid || FeedPyramid(bands, rows));
+    for (int j = 0; j < rows; ++j) {
+        const int y = m_rowsWritten + j;
+        if (!WaitForSlot(y)) return Fail({});
+        const std::size_t slot = static_cast<std::size_t>(y % m_heldRows);
         for (int k = 0; k < m_spec.bands; ++k) {
-            if (GDALRasterIO(GDALGetRasterBand(m_levels[0].get(), k + 1), GF_Write, 0,
-                             m_rowsWritten, m_spec.width, rows, const_cast<void*>(bands[k]),
-                             m_spec.width, rows, GdalTypeOf(m_spec.type), 0, 0) != CE_None) {
-                return Fail({});
-            }
+            std::memcpy(
+                m_held[static_cast<std::size_t>(k)].data() + slot * bandRow,
+                static_cast<const std::uint8_t*>(bands[k]) + static_cast<std::size_t>(j) * bandRow,
+                bandRow);
         }
-        if (m_pyramid && !FeedPyramid(bands, rows)) return false;
-        m_unflushed += static_cast<std::int64_t>(rows) * m_spec.width * m_spec.bands *
-                       SampleBytes(m_spec.type);
-        if (m_unflushed < kGdalFlushBytes) return true;
-        m_unflushed = 0;
-        for (const DatasetPtr& level : m_levels) GDALFlushCache(level.get());
-        return LastGdalFailure().empty() || Fail({});
+        if ((y + 1) % kCogTile == 0 || y + 1 == m_spec.height) Queue(0, y / kCogTile);
     }
+    return !m_pyramid || FeedPyramid(bands, rows);
+}
 
-private:
-    RunOutcome Stop()
-    {
-        Fail({});
-        return RunOutcome::Stopped;
+// Stores the rows of an image too wide to hold in its file, and queues each row of tiles once
+// whole.
+bool CogWriter::SpoolImageRows(const void* const* bands, int rows)
+{
+    const std::size_t bandRow =
+        static_cast<std::size_t>(m_spec.width) * static_cast<std::size_t>(m_sampleBytes);
+    const std::size_t rowBytes = m_imageRow.size();
+    std::vector<const std::uint8_t*> rowOf(static_cast<std::size_t>(m_spec.bands));
+    for (int j = 0; j < rows; ++j) {
+        const int y = m_rowsWritten + j;
+        for (std::size_t k = 0; k < rowOf.size(); ++k)
+            rowOf[k] =
+                static_cast<const std::uint8_t*>(bands[k]) + static_cast<std::size_t>(j) * bandRow;
+        InterleaveSamples(m_sampleBytes, rowOf.data(), m_spec.bands, 0, m_spec.width,
+                          m_imageRow.data());
+        if (!WriteAllAt(m_levels[0].fd, m_imageRow.data(), rowBytes,
+                        static_cast<std::int64_t>(rowBytes) * y))
+            return Fail({});
+        if ((y + 1) % kCogTile == 0 || y + 1 == m_spec.height) Queue(0, y / kCogTile);
     }
+    return true;
+}
 
-    bool CreateLevel(int width, int height)
+// Waits until row's slot among the held rows is free; false when a worker failed.
+bool CogWriter::WaitForSlot(int row)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_jobsDone.wait(lock, [&] {
+        return m_failed ||
+               row < std::min(m_releasedTileRows * kCogTile, m_spec.height) + m_heldRows;
+    });
+    return !m_failed;
+}
+
+void CogWriter::Queue(std::size_t level, int tileRow)
+{
     {
-        const std::string path = m_temps.CreateTemp(m_path);
-        if (path.empty()) return Fail({});
-        GdalOptions options;
-        options.Set("INTERLEAVE", "BAND")
-            .Set("PHOTOMETRIC", "MINISBLACK")
-            .Set("TILED", "YES")
-            .Set("BLOCKXSIZE", std::to_string(kCogTile))
-            .Set("BLOCKYSIZE", std::to_string(kTemporaryTileRows))
-            .Set("BIGTIFF", "IF_NEEDED");
-        m_levels.emplace_back(GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), width, height,
-                                         m_spec.bands, GdalTypeOf(m_spec.type), options.List()));
-        m_levelPaths.push_back(path);
-        return m_levels.back() != nullptr || Fail({});
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        for (int c = 0; c < m_levels[level].TilesAcross(); ++c)
+            m_jobs.push_back({level, tileRow, c});
+        m_unfinished += m_levels[level].TilesAcross();
     }
+    m_jobsQueued.notify_all();
+}
 
-    bool FeedPyramid(const void* const* bands, int rows)
-    {
-        const int size = SampleBytes(m_spec.type);
-        std::vector<const double*> pointers;
-        for (const auto& band : m_rowValues) pointers.push_back(band.data());
-        for (int y = 0; y < rows; ++y) {
-            for (int k = 0; k < m_spec.bands; ++k) {
-                const auto* row = static_cast<const std::uint8_t*>(bands[k]) +
-                                  static_cast<std::size_t>(y) * m_spec.width * size;
-                double* values = m_rowValues[static_cast<std::size_t>(k)].data();
-                for (int x = 0; x < m_spec.width; ++x)
-                    values[x] =
-                        SampleValue(row + static_cast<std::size_t>(x) * size, m_spec.type, false);
+void CogWriter::Work()
+{
+    try {
+        TileDeflater deflater(m_spec.type, m_spec.bands, kCogTile, kDeflateLevel);
+        std::vector<std::uint8_t> tile;  // compressed, with its leader and trailer
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_jobsQueued.wait(lock, [&] { return m_stopping || !m_jobs.empty(); });
+                if (m_stopping) return;
+                job = m_jobs.front();
+                m_jobs.pop_front();
             }
-            if (!m_pyramid->AddRow(pointers.data())) return false;
+            bool ok = Gather(job, deflater.Tile());
+            if (job.level == 0) {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                --m_copiesLeft[static_cast<std::size_t>(job.tileRow)];
+                while (m_releasedTileRows < static_cast<int>(m_copiesLeft.size()) &&
+                       m_copiesLeft[static_cast<std::size_t>(m_releasedTileRows)] == 0) {
+                    ++m_releasedTileRows;
+                }
+            }
+            if (job.level == 0) m_jobsDone.notify_all();
+            ok = ok && deflater.Compress(tile, kTileMargin);
+            if (ok) WrapTile(tile);
+            Store(job, tile, ok);
         }
-        return true;
+    } catch (const std::bad_alloc&) {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_failed = true;
+        }
+        m_jobsDone.notify_all();
     }
+}
 
-    bool WriteOverviewRow(int level, int row, const std::vector<std::vector<double>>& bands)
+// Copies the job's tile into tile, pixels outside the level as zeros.
+bool CogWriter::Gather(const Job& job, std::uint8_t* tile)
+{
+    const Level& level = m_levels[job.level];
+    const int x0 = job.tileColumn * kCogTile;
+    const int y0 = job.tileRow * kCogTile;
+    const int columns = std::min(kCogTile, level.width - x0);
+    const int rows = std::min(kCogTile, level.height - y0);
+    const std::size_t tileRow = m_pixelBytes * kCogTile;
+    if (columns < kCogTile || rows < kCogTile) std::memset(tile, 0, tileRow * kCogTile);
+    std::vector<const std::uint8_t*> bandRows(m_held.size());
+    for (int j = 0; j < rows; ++j) {
+        std::uint8_t* out = tile + static_cast<std::size_t>(j) * tileRow;
+        const int y = y0 + j;
+        if (level.fd >= 0) {
+            const std::int64_t at = (static_cast<std::int64_t>(y) * level.width + x0) *
+                                    static_cast<std::int64_t>(m_pixelBytes);
+            if (!ReadAllAt(level.fd, out, m_pixelBytes * static_cast<std::size_t>(columns), at))
+                return false;
+            continue;
+        }
+        const std::size_t slot =
+            static_cast<std::size_t>(y % m_heldRows) * static_cast<std::size_t>(level.width);
+        for (std::size_t k = 0; k < m_held.size(); ++k) bandRows[k] = m_held[k].data();
+        const std::size_t first = slot + static_cast<std::size_t>(x0);
+        InterleaveSamples(m_sampleBytes, bandRows.data(), m_spec.bands, first, columns, out);
+    }
+    return true;
+}
+
+void CogWriter::Store(const Job& job, const std::vector<std::uint8_t>& wrapped, bool ok)
+{
+    std::int64_t at = 0;
+    if (ok) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        at = m_storeEnd;
+        m_storeEnd += static_cast<std::int64_t>(wrapped.size());
+    }
+    ok = ok && WriteAllAt(m_store, wrapped.data(), wrapped.size(), at);
     {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        Level& level = m_levels[job.level];
+        const std::size_t index =
+            static_cast<std::size_t>(job.tileRow) * static_cast<std::size_t>(level.TilesAcross()) +
+            static_cast<std::size_t>(job.tileColumn);
+        level.tiles[index] = {at, static_cast<std::int64_t>(wrapped.size())};
+        if (!ok) m_failed = true;
+        --m_unfinished;
+    }
+    m_jobsDone.notify_all();
+}
+
+bool CogWriter::FeedPyramid(const void* const* bands, int rows)
+{
+    const std::size_t bandRow =
+        static_cast<std::size_t>(m_spec.width) * static_cast<std::size_t>(m_sampleBytes);
+    std::vector<const double*> pointers;
+    for (const auto& band : m_rowValues) pointers.push_back(band.data());
+    for (int y = 0; y < rows; ++y) {
         for (int k = 0; k < m_spec.bands; ++k) {
-            const std::vector<double>& values = bands[static_cast<std::size_t>(k)];
-            const int width = static_cast<int>(values.size());
-            if (GDALRasterIO(
-                    GDALGetRasterBand(m_levels[static_cast<std::size_t>(level)].get(), k + 1),
-                    GF_Write, 0, row, width, 1, const_cast<double*>(values.data()), width, 1,
-                    GDT_Float64, 0, 0) != CE_None) {
-                return Fail({});
+            const void* row =
+                static_cast<const std::uint8_t*>(bands[k]) + static_cast<std::size_t>(y) * bandRow;
+            double* values = m_rowValues[static_cast<std::size_t>(k)].data();
+            switch (m_spec.type) {
+                case SampleType::UInt8:
+                    ToDoubles<std::uint8_t>(row, m_spec.width, values);
+                    break;
+                case SampleType::UInt16:
+                    ToDoubles<std::uint16_t>(row, m_spec.width, values);
+                    break;
+                case SampleType::Int16:
+                    ToDoubles<std::int16_t>(row, m_spec.width, values);
+                    break;
+                default:
+                    ToDoubles<float>(row, m_spec.width, values);
+                    break;
             }
         }
-        return true;
+        if (!m_pyramid->AddRow(pointers.data())) return false;
     }
+    return true;
+}
 
-    RunOutcome CopyToCog(const std::function<bool()>& keepGoing)
-    {
-        const DatasetPtr source(
-            GDALOpen(VirtualDataset(m_spec, m_levelPaths).c_str(), GA_ReadOnly));
-        if (!source) return Stop();
-        const char* predictor = m_spec.type == SampleType::Float32 ? "FLOATING_POINT" : "STANDARD";
-        GdalOptions options;
-        options.Set("BLOCKSIZE", std::to_string(kCogTile))
-            .Set("COMPRESS", "DEFLATE")
-            .Set("LEVEL", std::to_string(kDeflateLevel))
-            .Set("PREDICTOR", predictor)
-            .Set("OVERVIEW_COMPRESS", "DEFLATE")
-            .Set("OVERVIEW_PREDICTOR", predictor)
-            .Set("OVERVIEWS", m_levelPaths.size() > 1 ? "FORCE_USE_EXISTING" : "NONE")
-            .Set("NUM_THREADS", std::to_string(std::max(m_spec.threads, 1)))
-            .Set("BIGTIFF", "IF_SAFER");
-        bool cancelled = false;
-        std::function<bool()> watch = [&] {
-            cancelled = keepGoing && !keepGoing();
-            return !cancelled;
-        };
-        ClearGdalFailure();
-        DatasetPtr copy(GDALCreateCopy(GDALGetDriverByName("COG"), m_path.c_str(), source.get(),
-                                       FALSE, options.List(), Progress, &watch));
-        if (cancelled) return RunOutcome::Cancelled;
-        if (!copy) return Stop();
-        copy.reset();
-        return LastGdalFailure().empty() ? RunOutcome::Finished : Stop();
+// Stores one overview row in its level's file, and queues the level's row of tiles once whole.
+bool CogWriter::WriteOverviewRow(int levelIndex, int row,
+                                 const std::vector<std::vector<double>>& bands)
+{
+    const Level& level = m_levels[static_cast<std::size_t>(levelIndex)];
+    switch (m_spec.type) {
+        case SampleType::UInt8:
+            InterleaveValues<std::uint8_t>(bands, level.width, m_overviewRow.data());
+            break;
+        case SampleType::UInt16:
+            InterleaveValues<std::uint16_t>(bands, level.width, m_overviewRow.data());
+            break;
+        case SampleType::Int16:
+            InterleaveValues<std::int16_t>(bands, level.width, m_overviewRow.data());
+            break;
+        default:
+            InterleaveValues<float>(bands, level.width, m_overviewRow.data());
+            break;
     }
+    const std::size_t rowBytes = level.RowBytes(m_pixelBytes);
+    if (!WriteAllAt(level.fd, m_overviewRow.data(), rowBytes,
+                    static_cast<std::int64_t>(rowBytes) * row))
+        return Fail({});
+    if ((row + 1) % kCogTile == 0 || row + 1 == level.height)
+        Queue(static_cast<std::size_t>(levelIndex), row / kCogTile);
+    return true;
+}
 
-    std::string m_path;
-    RunFiles m_temps;  // the levels' files
-    std::vector<std::string> m_levelPaths;
-    std::vector<DatasetPtr> m_levels;  // closed before their files are removed
-    std::unique_ptr<OverviewPyramid> m_pyramid;
-    std::vector<std::vector<double>> m_rowValues;  // one row of every band, for the pyramid
-    std::int64_t m_unflushed = 0;                  // bytes written since the last flush
-};
+// Waits for every queued tile, asking keepGoing between waits; false after a failure or when
+// cancelled.
+bool CogWriter::WaitForTiles(const std::function<bool()>& keepGoing, bool& cancelled)
+{
+    cancelled = false;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (m_jobsDone.wait_for(lock, std::chrono::milliseconds(100),
+                                    [&] { return m_failed || m_unfinished == 0; })) {
+                return !m_failed;
+            }
+        }
+        if (keepGoing && !keepGoing()) {
+            cancelled = true;
+            return false;
+        }
+    }
+}
+
+RunOutcome CogWriter::Finish(const std::function<bool()>& keepGoing)
+{
+    if (!CheckComplete()) return RunOutcome::Stopped;
+    m_pyramid.reset();
+    bool cancelled = false;
+    const bool tilesDone = WaitForTiles(keepGoing, cancelled);
+    StopWorkers();
+    if (cancelled) return RunOutcome::Cancelled;
+    if (!tilesDone) return Stop();
+    const RunOutcome outcome = WriteFile(keepGoing);
+    CloseFiles();
+    m_temps.RemoveNow();
+    return outcome;
+}
+
+RunOutcome CogWriter::WriteFile(const std::function<bool()>& keepGoing)
+{
+    CogDescription description;
+    description.type = m_spec.type;
+    description.bands = m_spec.bands;
+    description.tileSide = kCogTile;
+    description.mainFields = std::move(m_mainFields);
+    description.overviewFields = std::move(m_overviewFields);
+    for (Level& level : m_levels)
+        description.levels.push_back({level.width, level.height, std::move(level.tiles)});
+    description.bigTiff = NeedsBigTiff(description);
+
+    const int out = ::open(m_path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (out < 0) return Stop();
+    bool cancelled = false;
+    const bool written = WriteCogFile(out, m_store, description, keepGoing, cancelled);
+    const bool closed = ::close(out) == 0;
+    if (cancelled) return RunOutcome::Cancelled;
+    return written && closed ? RunOutcome::Finished : Stop();
+}
 
 }  // namespace
 

@@ -5,6 +5,19 @@
 
 namespace lumesta {
 
+namespace {
+
+// The nearest whole number, ties to even, of a value well within ±2^51: adding and taking away
+// 1.5 × 2^52 leaves no fraction bits, and the sum rounds as the machine does (to nearest, ties to
+// even), so this equals std::nearbyint there while the loop around it stays free of calls.
+inline double NearestEven(double value)
+{
+    constexpr double kShift = 6755399441055744.0;  // 1.5 × 2^52
+    return (value + kShift) - kShift;
+}
+
+}  // namespace
+
 int OverviewPyramid::LevelSide(int side, int level)
 {
     for (int i = 0; i < level; ++i) side = (side + 1) / 2;
@@ -26,11 +39,6 @@ OverviewPyramid::OverviewPyramid(int width, int height, int bands, int levels, b
                          std::vector<double>(static_cast<std::size_t>(LevelSide(width, i + 1))));
         m_levels.push_back(std::move(level));
     }
-}
-
-bool OverviewPyramid::Valid(double value) const
-{
-    return !std::isnan(value) && (!m_noData || value != *m_noData);
 }
 
 bool OverviewPyramid::AddRow(const double* const* bands)
@@ -58,22 +66,50 @@ bool OverviewPyramid::Emit(std::size_t index, const double* const* even, const d
 {
     Level& level = m_levels[index];
     const int outWidth = static_cast<int>(level.out[0].size());
+    const bool hasNoData = m_noData.has_value();
+    const double noData = m_noData.value_or(0);
+    const double empty = m_noData.value_or(std::nan(""));
     for (int k = 0; k < m_bands; ++k) {
-        std::vector<double>& out = level.out[static_cast<std::size_t>(k)];
-        for (int x = 0; x < outWidth; ++x) {
+        const double* top = even[k];
+        const double* bottom = odd != nullptr ? odd[k] : nullptr;
+        double* out = level.out[static_cast<std::size_t>(k)].data();
+        int x = 0;
+        if (m_integer && bottom != nullptr) {
+            // Whole numbers (never NaN): the blocks of four, without branches. Leaving a value
+            // out adds 0, which changes no sum.
+            const double skip = hasNoData ? noData : std::nan("");
+            for (const int whole = level.width / 2; x < whole; ++x) {
+                const int left = 2 * x;
+                const double values[4] = {top[left], top[left + 1], bottom[left], bottom[left + 1]};
+                double sum = 0;
+                int count = 0;
+                for (const double value : values) {
+                    const bool valid = value != skip;
+                    sum += valid ? value : 0.0;
+                    count += valid;
+                }
+                out[x] = count > 0 ? NearestEven(sum / count) : empty;
+            }
+        }
+        for (; x < outWidth; ++x) {
+            const int left = 2 * x;
+            const bool pair = left + 1 < level.width;
             double sum = 0;
             int count = 0;
-            for (const double* const* rows : {even, odd}) {
-                if (rows == nullptr) continue;
-                for (int dx = 0; dx < 2 && 2 * x + dx < level.width; ++dx) {
-                    const double value = rows[k][2 * x + dx];
-                    if (!Valid(value)) continue;
-                    sum += value;
-                    ++count;
-                }
+            // Valid values only (not NaN, not no data), added in the same order everywhere.
+            const auto add = [&](double value) {
+                if (value != value || (hasNoData && value == noData)) return;
+                sum += value;
+                ++count;
+            };
+            add(top[left]);
+            if (pair) add(top[left + 1]);
+            if (bottom != nullptr) {
+                add(bottom[left]);
+                if (pair) add(bottom[left + 1]);
             }
-            const double mean = count > 0 ? sum / count : m_noData.value_or(std::nan(""));
-            out[static_cast<std::size_t>(x)] = m_integer && count > 0 ? std::nearbyint(mean) : mean;
+            const double mean = count > 0 ? sum / count : empty;
+            out[x] = m_integer && count > 0 ? std::nearbyint(mean) : mean;
         }
     }
     const int outRow = (level.nextRow - 1) / 2;

@@ -40,7 +40,6 @@ private:
     };
     bool Feed(std::size_t level, const double* const* bands);
     bool Emit(std::size_t level, const double* const* even, const double* const* odd);
-    bool Valid(double value) const;
 
     std::vector<Level> m_levels;  // m_levels[i] receives the rows of level i
     int m_bands;

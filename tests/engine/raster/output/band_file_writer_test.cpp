@@ -8,10 +8,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <ogr_srs_api.h>
+#include <sys/resource.h>
 #include <tiffio.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
@@ -117,11 +119,11 @@ void ExpectGdalReadsBack(const std::string& path, const BandFileSpec& spec)
     std::vector<double> row(kWidth);
     for (int k = 0; k < spec.bands; ++k) {
         GDALRasterBandH band = GDALGetRasterBand(dataset, k + 1);
-        EXPECT_EQ(GDALGetRasterDataType(band), GDALGetDataTypeByName(
-                                                   spec.type == SampleType::UInt8    ? "Byte"
-                                                   : spec.type == SampleType::UInt16 ? "UInt16"
-                                                   : spec.type == SampleType::Int16  ? "Int16"
-                                                                                     : "Float32"));
+        EXPECT_EQ(GDALGetRasterDataType(band),
+                  GDALGetDataTypeByName(spec.type == SampleType::UInt8    ? "Byte"
+                                        : spec.type == SampleType::UInt16 ? "UInt16"
+                                        : spec.type == SampleType::Int16  ? "Int16"
+                                                                          : "Float32"));
         // ENVI's brace lists cannot hold a comma inside a name.
         const std::string name = spec.bandNames[static_cast<std::size_t>(k)];
         const std::string expectedName =
@@ -228,7 +230,10 @@ std::string ValidatorVerdict(const std::string& path)
         "/usr/lib/python3/dist-packages/osgeo_utils/samples/validate_cloud_optimized_geotiff.py";
     if (::access(kValidator, R_OK) != 0 || ::access("/usr/bin/python3", X_OK) != 0) return {};
     std::string verdict;
-    FILE* pipe = popen(("/usr/bin/python3 " + std::string(kValidator) + " -q '" + path + "' 2>&1; echo $?").c_str(), "r");
+    FILE* pipe =
+        popen(("/usr/bin/python3 " + std::string(kValidator) + " -q '" + path + "' 2>&1; echo $?")
+                  .c_str(),
+              "r");
     char buffer[512];
     while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) verdict += buffer;
     if (pipe != nullptr) pclose(pipe);
@@ -249,13 +254,13 @@ TEST(CogResultTest, IsValidTiledDeflatedWithAveragedOverviewsDownToUnderATile)
     ASSERT_TRUE(writer);
     // Row pairs average over the valid pixels only; the lone last row by itself.
     std::vector<std::uint16_t> rows(3 * 1100, 10);
-    rows[0] = 0;      // no data: (0, 0) of the first overview is the mean of 10, 10, 10
-    rows[1] = 13;     // ... and 13: 10.75 → 11
+    rows[0] = 0;   // no data: (0, 0) of the first overview is the mean of 10, 10, 10
+    rows[1] = 13;  // ... and 13: 10.75 → 11
     rows[2] = 0;
     rows[3] = 0;
     rows[1100 + 2] = 0;
     rows[1100 + 3] = 0;  // pixel (1, 0) of the first overview has nothing valid: no data
-    rows[2200] = 21;  // last row alone: (0, 1) = (21 + 10) / 2 = 15.5 → 16 (ties to even)
+    rows[2200] = 21;     // last row alone: (0, 1) = (21 + 10) / 2 = 15.5 → 16 (ties to even)
     const std::uint16_t* band = rows.data();
     ASSERT_TRUE(writer->WriteRows(&band, 3));
     ASSERT_EQ(writer->Finish({}), RunOutcome::Finished);
@@ -292,6 +297,105 @@ TEST(CogResultTest, FloatsTakeTheFloatingPointPredictorAndTheBytesDoNotDependOnT
     ASSERT_FALSE(WriteImage(spec, dir.File("three.tif"), host).empty());
     EXPECT_EQ(ReadTiffFacts(dir.File("one.tif")).predictor, PREDICTOR_FLOATINGPOINT);
     EXPECT_TRUE(ReadFileBytes(dir.File("one.tif")) == ReadFileBytes(dir.File("three.tif")));
+}
+
+TEST(CogResultTest, ATallImageReusesItsHeldRowsWithoutMixingThemUp)
+{
+    // Narrow rows: the writer holds two rows of tiles, and rows 1024 on take the places of the
+    // first ones while tiles are being compressed.
+    TempDir dir;
+    FakeHost host;
+    BandFileSpec spec = Spec(BandFileFormat::Cog, SampleType::UInt16);
+    spec.width = 40;
+    spec.height = 2600;
+    spec.bands = 2;
+    spec.bandNames.clear();
+    spec.threads = 1;
+    ASSERT_FALSE(WriteImage(spec, dir.File("one.tif"), host).empty());
+    spec.threads = 2;
+    ASSERT_FALSE(WriteImage(spec, dir.File("two.tif"), host).empty());
+    EXPECT_TRUE(ReadFileBytes(dir.File("one.tif")) == ReadFileBytes(dir.File("two.tif")));
+
+    GDALDatasetH dataset = GDALOpen(dir.File("two.tif").c_str(), GA_ReadOnly);
+    ASSERT_NE(dataset, nullptr);
+    std::vector<double> samples(40 * 2600);
+    for (int k = 0; k < 2; ++k) {
+        ASSERT_EQ(GDALRasterIO(GDALGetRasterBand(dataset, k + 1), GF_Read, 0, 0, 40, 2600,
+                               samples.data(), 40, 2600, GDT_Float64, 0, 0),
+                  CE_None);
+        int differing = 0;
+        for (int y = 0; y < 2600; ++y)
+            for (int x = 0; x < 40; ++x)
+                differing +=
+                    samples[static_cast<std::size_t>(y) * 40 + x] != SampleAt(spec.type, k, x, y);
+        EXPECT_EQ(differing, 0) << "band " << k;
+    }
+    GDALClose(dataset);
+}
+
+TEST(CogResultTest, AnImageTooWideToHoldKeepsItsRowsInAFileAndReadsBack)
+{
+    // 33 000 floats a row: a row of tiles would take 66 MB.
+    TempDir dir;
+    FakeHost host;
+    BandFileSpec spec = Spec(BandFileFormat::Cog, SampleType::Float32);
+    spec.width = 33000;
+    spec.height = 40;
+    spec.bands = 1;
+    spec.bandNames = {"Pan"};
+    ASSERT_FALSE(WriteImage(spec, dir.File("wide.tif"), host).empty());
+    EXPECT_THAT(FolderNames(dir.Path()), ElementsAre("wide.tif"));
+    GDALDatasetH dataset = GDALOpen(dir.File("wide.tif").c_str(), GA_ReadOnly);
+    ASSERT_NE(dataset, nullptr);
+    GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
+    EXPECT_EQ(GDALGetOverviewCount(band), 7);  // 16 500 down to 258
+    std::vector<double> samples(33000 * 40);
+    ASSERT_EQ(
+        GDALRasterIO(band, GF_Read, 0, 0, 33000, 40, samples.data(), 33000, 40, GDT_Float64, 0, 0),
+        CE_None);
+    int differing = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 33000; ++x)
+            differing +=
+                samples[static_cast<std::size_t>(y) * 33000 + x] != SampleAt(spec.type, 0, x, y);
+    EXPECT_EQ(differing, 0);
+    GDALClose(dataset);
+}
+
+TEST(BandFileWriterRulesTest, ACogWhoseDiskFillsStopsWithItsMessageAndLeavesNothing)
+{
+    TempDir dir;
+    FakeHost host;
+    BandFileSpec spec = Spec(BandFileFormat::Cog, SampleType::UInt16);
+    spec.height = 2600;
+    const std::string path = dir.File("out.tif");
+    // The disk fills once the temporary files hold 200 kB.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 200000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    {
+        RunFiles files;
+        auto writer = OpenStagedBandFileWriter(spec, path, files, host);
+        bool written = writer != nullptr;
+        std::vector<double> strip(static_cast<std::size_t>(spec.width) * 100);
+        const double* bands[3] = {strip.data(), strip.data(), strip.data()};
+        for (int row = 0; written && row < spec.height; row += 100) {
+            for (std::size_t i = 0; i < strip.size(); ++i)
+                strip[i] = SampleAt(spec.type, 0, static_cast<int>(i) % spec.width,
+                                    row + static_cast<int>(i) / spec.width);
+            written = writer->WriteRows(bands, 100);
+        }
+        if (written) {
+            EXPECT_EQ(writer->Finish({}), RunOutcome::Stopped);
+        }
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+    EXPECT_THAT(host.Messages(), ElementsAre("Cannot write " + path + "."));
+    EXPECT_THAT(FolderNames(dir.Path()), ElementsAre());
 }
 
 TEST(BandFileWriterRulesTest, DoublesAreRoundedToEvenAndClippedNeverWrapped)
