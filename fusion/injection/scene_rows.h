@@ -106,6 +106,9 @@ private:
     mutable std::vector<std::int64_t> m_cachedOwn;  // rows of m_ownCache, by slot
     mutable std::vector<float> m_ownCache;
     mutable std::vector<std::uint8_t> m_maskRow;  // one band's mask of a delivered MS row
+    mutable std::vector<std::uint8_t> m_ownValid;  // where a delivered MS row is valid
+    mutable std::vector<double> m_line;            // a band's row resampled down the columns
+    mutable std::vector<float> m_placedRows;       // every band's placed row
 };
 
 // Fills the invalid entries of each row of values (rows of width entries each, count rows at
