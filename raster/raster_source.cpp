@@ -45,7 +45,6 @@ public:
         for (int j = 0; j < window.rows; ++j) {
             if (cancel && cancel->load()) return false;
             float* row = out + static_cast<std::int64_t>(j) * window.columns;
-            std::fill(row, row + window.columns, 0.0f);
             ReadRow(band, window, window.y0 + j * window.step, row, bytes);
         }
         return true;
@@ -96,18 +95,28 @@ private:
         return low;
     }
 
+    // Window row y into row (window.columns values): samples outside the image, and those
+    // the file is too short to hold, read as 0.
     void ReadRow(int band, const SampleWindow& window, int y, float* row,
                  std::vector<std::uint8_t>& bytes)
     {
         const RasterDescription& d = m_description;
-        if (y < 0 || y >= d.height) return;
+        if (y < 0 || y >= d.height) {
+            std::fill(row, row + window.columns, 0.0f);
+            return;
+        }
         // The columns of the window inside the image: i from first to last.
         const int first = window.x0 >= 0 ? 0 : (-window.x0 + window.step - 1) / window.step;
         int last = window.columns - 1;
         if (window.x0 + static_cast<std::int64_t>(last) * window.step >= d.width) {
             last = d.width - 1 - window.x0 < 0 ? -1 : (d.width - 1 - window.x0) / window.step;
         }
-        if (last < first) return;
+        if (last < first) {
+            std::fill(row, row + window.columns, 0.0f);
+            return;
+        }
+        std::fill(row, row + first, 0.0f);
+        std::fill(row + last + 1, row + window.columns, 0.0f);
         const int xFirst = window.x0 + first * window.step;
         const std::int64_t pixelBytes = m_layout.pixelStride * window.step;
         const std::int64_t span = (last - first) * pixelBytes + m_sampleBytes;
@@ -118,8 +127,10 @@ private:
             }
             return;
         }
-        bytes.assign(static_cast<std::size_t>(span), 0);
-        m_file.ReadAt(Offset(band, y, xFirst), span, bytes.data());
+        bytes.resize(static_cast<std::size_t>(span));
+        const std::int64_t got =
+            std::max<std::int64_t>(0, m_file.ReadAt(Offset(band, y, xFirst), span, bytes.data()));
+        std::fill(bytes.begin() + std::min(got, span), bytes.end(), 0);
         if (pixelBytes == m_sampleBytes && !m_layout.bigEndian &&
             ConvertPacked(bytes.data(), last - first + 1, d.type, row + first)) {
             return;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 #include "core/wide_lanes.h"
 #include "fusion/injection/back_projection.h"
@@ -24,6 +25,53 @@ struct Moments {
     double deviation = 0;  // population standard deviation
 };
 
+// The most series whose sums a chunk's loop keeps in registers; more take the general loop.
+constexpr std::size_t kRegisterSeries = 10;
+
+// Adds each series' term over the chunk's counted samples to sums (in sample order), and the
+// samples counted to count: values(chunk, i, v) fills v[s] with series s at sample i, and
+// term(v, s) is series s's term made from them (v holds `series` values). Series > 0 is the
+// number of series known to the compiler, whose sums then stay in registers; 0 takes it from
+// the call.
+template <std::size_t Series, typename Values, typename Term>
+void SumChunk(const FitChunk& chunk, std::size_t series, Values& values, const Term& term,
+              double* v, double* sums, std::int64_t& count)
+{
+    std::int64_t counted = 0;
+    if constexpr (Series > 0) {
+        double sum[Series];
+        std::copy(sums, sums + Series, sum);
+        for (std::int64_t i = 0; i < chunk.count; ++i) {
+            if (!Counts(chunk, i)) continue;
+            values(chunk, i, v);
+            for (std::size_t s = 0; s < Series; ++s) sum[s] += term(v, s);
+            ++counted;
+        }
+        std::copy(sum, sum + Series, sums);
+    } else {
+        for (std::int64_t i = 0; i < chunk.count; ++i) {
+            if (!Counts(chunk, i)) continue;
+            values(chunk, i, v);
+            for (std::size_t s = 0; s < series; ++s) sums[s] += term(v, s);
+            ++counted;
+        }
+    }
+    count += counted;
+}
+
+// SumChunk with the series count known to the compiler where it is small.
+template <typename Values, typename Term, std::size_t... Known>
+void SumChunkOf(const FitChunk& chunk, std::size_t series, Values& values, const Term& term,
+                double* v, double* sums, std::int64_t& count, std::index_sequence<Known...>)
+{
+    const bool known =
+        ((series == Known + 1
+              ? (SumChunk<Known + 1>(chunk, series, values, term, v, sums, count), true)
+              : false) ||
+         ...);
+    if (!known) SumChunk<0>(chunk, series, values, term, v, sums, count);
+}
+
 // Mean and population deviation of several series, from two passes: values(chunk, i, v) fills
 // v[s] with series s at sample i of the chunk. Each sum runs in sample order, and the series
 // are summed side by side, so that the processor has independent sums to work on.
@@ -32,26 +80,31 @@ StepResult MomentsOfEach(const FitPass& pass, std::size_t series, Values values,
                          std::vector<Moments>& moments)
 {
     moments.assign(series, Moments{});
-    std::vector<double> v(series), sum(series), squares(series);
+    std::vector<double> sum(series), squares(series), mean(series), seriesValues(series);
     std::int64_t count = 0;
+    const auto sumChunk = [&](const FitChunk& chunk, const auto& term, double* sums,
+                              std::int64_t& counted) {
+        SumChunkOf(chunk, series, values, term, seriesValues.data(), sums, counted,
+                   std::make_index_sequence<kRegisterSeries>{});
+    };
     StepResult result = pass([&](const FitChunk& chunk) {
-        for (std::int64_t i = 0; i < chunk.count; ++i) {
-            if (!Counts(chunk, i)) continue;
-            values(chunk, i, v.data());
-            for (std::size_t s = 0; s < series; ++s) sum[s] += v[s];
-            ++count;
-        }
+        sumChunk(
+            chunk,
+            [](const double* v, std::size_t s) { return v[s]; },
+            sum.data(), count);
     });
     if (result != StepResult::Ok || count <= 0) return result;
-    for (std::size_t s = 0; s < series; ++s) moments[s].mean = sum[s] / static_cast<double>(count);
+    for (std::size_t s = 0; s < series; ++s) {
+        moments[s].mean = sum[s] / static_cast<double>(count);
+        mean[s] = moments[s].mean;
+    }
+    std::int64_t again = 0;
+    const double* const m = mean.data();
     result = pass([&](const FitChunk& chunk) {
-        for (std::int64_t i = 0; i < chunk.count; ++i) {
-            if (!Counts(chunk, i)) continue;
-            values(chunk, i, v.data());
-            for (std::size_t s = 0; s < series; ++s) {
-                squares[s] += (v[s] - moments[s].mean) * (v[s] - moments[s].mean);
-            }
-        }
+        sumChunk(
+            chunk,
+            [m](const double* v, std::size_t s) { return (v[s] - m[s]) * (v[s] - m[s]); },
+            squares.data(), again);
     });
     for (std::size_t s = 0; s < series; ++s) {
         moments[s].deviation = std::sqrt(squares[s] / static_cast<double>(count));

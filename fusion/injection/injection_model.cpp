@@ -1,6 +1,7 @@
 #include "fusion/injection/injection_model.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "core/worker_threads.h"
 #include "fusion/parallel_rows.h"
@@ -9,6 +10,9 @@
 
 namespace lumesta {
 namespace {
+
+const char kWriteFailure[] =
+    "Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.";
 
 // The Gaussians the method degrades the pan with, which one serves each band, and the pan's own.
 void ChooseDegradationGains(InjectionModel& model)
@@ -97,43 +101,101 @@ StepResult DegradePan(InjectionModel& model, const std::string& readFailure, Hos
     return StepResult::Ok;
 }
 
-// One pass over the MS rows and the degraded pans, a chunk of rows at a time, with which
+// A chunk of the fit's rows as read: every band's rows, then every degraded pan's, and which
 // samples count where the scene is masked.
+struct FitRows {
+    std::vector<float> images;
+    std::vector<std::uint8_t> valid;
+    std::int64_t first = 0;
+    std::int64_t rows = 0;
+    enum class Outcome { Read, MsFailed, LowsFailed } outcome = Outcome::Read;
+};
+
+// Reads MS rows first .. first + rows − 1 into chunk (sized for `image` samples per image),
+// without messages: from any one thread at a time.
+void ReadFitRows(const InjectionModel& model, std::int64_t first, std::int64_t rows,
+                 std::int64_t image, FitRows& chunk)
+{
+    chunk.first = first;
+    chunk.rows = rows;
+    std::vector<float*> bands;
+    for (int k = 0; k < model.bands; ++k) bands.push_back(chunk.images.data() + k * image);
+    if (!ReadMsRows(model, first, rows, bands.data()) ||
+        (model.scene.Masked() && !model.scene.ReadMsValid(first, rows, chunk.valid.data()))) {
+        chunk.outcome = FitRows::Outcome::MsFailed;
+        return;
+    }
+    for (int g = 0; g < model.lows.Count(); ++g) {
+        float* to = chunk.images.data() + (model.bands + g) * image;
+        if (!model.lows.GetRows(g, first, rows, to)) {
+            chunk.outcome = FitRows::Outcome::LowsFailed;
+            return;
+        }
+    }
+    chunk.outcome = FitRows::Outcome::Read;
+}
+
+// One pass over the MS rows and the degraded pans, a chunk of rows at a time, with which
+// samples count where the scene is masked. With more than one core, the next chunk is read on
+// another thread while the visit takes the last one (two chunks of half the size, so the
+// memory stays the same); the visit sees the same samples in the same order either way.
 StepResult PassOverMsRows(const InjectionModel& model, const FitVisitor& visit,
                           const std::string& readFailure, Host& host,
                           const std::function<bool()>& pump)
 {
+    if (model.msHeight <= 0) return StepResult::Ok;
     const int images = model.bands + model.lows.Count();
     const bool masked = model.scene.Masked();
+    const bool ahead = WorkerThreads(2) > 1;
     const std::int64_t rowBytes =
         model.msWidth * (static_cast<std::int64_t>(sizeof(float)) * images + (masked ? 1 : 0));
-    const std::int64_t chunkRows =
-        std::clamp<std::int64_t>(kInjectionBufferBytes / rowBytes, 1, model.msHeight);
+    const std::int64_t chunkRows = std::clamp<std::int64_t>(
+        kInjectionBufferBytes / (ahead ? 2 : 1) / rowBytes, 1, model.msHeight);
     const std::int64_t image = chunkRows * model.msWidth;
-    std::vector<float> buffer(static_cast<std::size_t>(images * image));
-    std::vector<std::uint8_t> valid(masked ? static_cast<std::size_t>(image) : 0);
-    FitChunk chunk;
-    std::vector<float*> bands;
-    for (int i = 0; i < images; ++i) {
-        float* start = buffer.data() + i * image;
-        if (i < model.bands) bands.push_back(start);
-        (i < model.bands ? chunk.bands : chunk.lows).push_back(start);
+    FitRows chunks[2];
+    for (FitRows& chunk : chunks) {
+        if (&chunk == &chunks[1] && !ahead) break;
+        chunk.images.resize(static_cast<std::size_t>(images * image));
+        chunk.valid.resize(masked ? static_cast<std::size_t>(image) : 0);
     }
-    chunk.valid = masked ? valid.data() : nullptr;
-    for (std::int64_t y0 = 0; y0 < model.msHeight; y0 += chunkRows) {
-        const std::int64_t rows = std::min(chunkRows, model.msHeight - y0);
-        if (!ReadMsRows(model, y0, rows, bands.data()) ||
-            (masked && !model.scene.ReadMsValid(y0, rows, valid.data()))) {
-            host.ShowMessage(readFailure);
+    FitChunk fit;
+    fit.bands.resize(static_cast<std::size_t>(model.bands));
+    fit.lows.resize(static_cast<std::size_t>(model.lows.Count()));
+    std::thread reader;
+    const auto joined = [&reader] {
+        if (reader.joinable()) reader.join();
+    };
+    const auto next = [&](std::int64_t first, FitRows& chunk) {
+        ReadFitRows(model, first, std::min(chunkRows, model.msHeight - first), image, chunk);
+    };
+    next(0, chunks[0]);
+    for (std::int64_t y0 = 0, c = 0; y0 < model.msHeight; y0 += chunkRows, c = ahead ? 1 - c : 0) {
+        FitRows& chunk = chunks[c];
+        if (chunk.outcome != FitRows::Outcome::Read) {
+            joined();
+            host.ShowMessage(chunk.outcome == FitRows::Outcome::MsFailed ? readFailure
+                                                                          : kWriteFailure);
             return StepResult::Failed;
         }
-        for (int g = 0; g < model.lows.Count(); ++g) {
-            float* to = buffer.data() + (model.bands + g) * image;
-            if (!model.lows.ReadRows(g, y0, rows, to, host)) return StepResult::Failed;
+        const std::int64_t following = y0 + chunkRows;
+        if (ahead && following < model.msHeight) {
+            reader = std::thread(next, following, std::ref(chunks[1 - c]));
         }
-        chunk.count = rows * model.msWidth;
-        visit(chunk);
-        if (!pump()) return StepResult::Cancelled;
+        for (int i = 0; i < images; ++i) {
+            const float* start = chunk.images.data() + i * image;
+            if (i < model.bands) {
+                fit.bands[i] = start;
+            } else {
+                fit.lows[i - model.bands] = start;
+            }
+        }
+        fit.valid = masked ? chunk.valid.data() : nullptr;
+        fit.count = chunk.rows * model.msWidth;
+        visit(fit);
+        const bool going = pump();
+        joined();
+        if (!going) return StepResult::Cancelled;
+        if (!ahead && following < model.msHeight) next(following, chunk);
     }
     return StepResult::Ok;
 }
