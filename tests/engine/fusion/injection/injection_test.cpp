@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "fusion/injection/injection_fusion.h"
@@ -347,6 +350,82 @@ TEST_F(InjectionTest, HolesAndFractionalShiftsGiveTheSameBytesOnAnyStripsAndThre
             EXPECT_NE(band[22 * 64 + 33], 0);
         }
     }
+}
+
+// A pan whose reads fail from a row on, as a disk that goes away during the fusion pass.
+class PanFailingFrom : public RasterSource {
+public:
+    explicit PanFailingFrom(std::shared_ptr<RasterSource> inner) : m_inner(std::move(inner))
+    {
+        m_description = m_inner->Description();
+    }
+    bool ReadWindow(int band, const SampleWindow& w, float* out,
+                    const std::atomic<bool>* cancel) override
+    {
+        if (w.y0 + w.rows > failFrom) {
+            m_readError = "gone";
+            return false;
+        }
+        return m_inner->ReadWindow(band, w, out, cancel);
+    }
+    std::optional<double> ReadValue(int band, int x, int y) override
+    {
+        return m_inner->ReadValue(band, x, y);
+    }
+    int failFrom = 1 << 30;
+
+private:
+    std::shared_ptr<RasterSource> m_inner;
+};
+
+// A read failing in a later strip (read on another thread while the one before is fused) ends
+// the pass after the strips before it were handed on, in order, with one message; as without
+// reading ahead.
+TEST_F(InjectionTest, ReadFailureMidPassEndsItAfterTheStripsBefore)
+{
+    const AnyScene scene = RandomAnyScene(64, 48, 4, 3, 17);
+    for (const char* threads : {"2", "1"}) {
+        ::setenv("LUMESTA_THREADS", threads, 1);
+        for (FusionMethod method : {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp}) {
+            SCOPED_TRACE(std::string(MethodLabel(method)) + " threads " + threads);
+            InjectionInputs inputs;
+            inputs.method = method;
+            inputs.width = scene.width;
+            inputs.height = scene.height;
+            inputs.ratio = scene.ratio;
+            inputs.type = scene.type;
+            auto pan = std::make_shared<PanFailingFrom>(
+                RawBand(dir.File("pan.raw"), scene.pan, scene.width, scene.height, scene.type));
+            inputs.pan = {pan, 0};
+            for (std::size_t k = 0; k < scene.ms.size(); ++k) {
+                inputs.ms.push_back({RawBand(dir.File("ms" + std::to_string(k) + ".raw"),
+                                             scene.ms[k], 16, 12, scene.type),
+                                     0});
+            }
+            inputs.msGains = {0.3, 0.3, 0.3};
+            inputs.panGain = 0.15;
+            inputs.tempBeside = dir.File("pan.raw");
+            InjectionModel model(inputs);
+            const auto going = [] { return true; };
+            ASSERT_EQ(FitInjectionModel(model, "read", host, going), StepResult::Ok);
+            pan->failFrom = 30;  // strips of 8 rows: the one from row 24 cannot be read
+            std::vector<std::int64_t> handed;
+            const auto progress = host.OpenProgress("", ProgressOwner::ToolDialog);
+            const std::size_t before = host.Messages().size();
+            EXPECT_EQ(FuseInjectedImage(
+                          model,
+                          [&handed](const FusedStrip& strip) {
+                              handed.push_back(strip.firstRow);
+                              return true;
+                          },
+                          {0, 0, 0}, 8, "read", *progress, host, going),
+                      StepResult::Failed);
+            EXPECT_EQ(handed, (std::vector<std::int64_t>{0, 8, 16}));
+            ASSERT_EQ(host.Messages().size(), before + 1);
+            EXPECT_EQ(host.Messages().back(), "read");
+        }
+    }
+    ::unsetenv("LUMESTA_THREADS");
 }
 
 class SceneRowsTest : public ::testing::Test {
