@@ -167,6 +167,19 @@ StripRead ReadStripRows(const InjectionModel& model, StripInputs& strip)
     return StripRead::Read;
 }
 
+// Gives strip the rows that ReadStripRows read into next, and next strip's buffers for its
+// next read; the wavelet's levels stay with strip.
+void TakeRows(StripInputs& strip, StripInputs& next)
+{
+    std::swap(strip.panFirst, next.panFirst);
+    std::swap(strip.msFirst, next.msFirst);
+    std::swap(strip.msRows, next.msRows);
+    strip.pan.swap(next.pan);
+    strip.ms.swap(next.ms);
+    strip.lows.swap(next.lows);
+    strip.corrections.swap(next.corrections);
+}
+
 // The strip's rows as read (ReadStripRows), the failure's message shown, and the wavelet's
 // levels.
 StepResult CompleteStrip(const InjectionModel& model, StripInputs& strip, StripRead read,
@@ -542,7 +555,7 @@ StepResult FuseInjectedImageWith(const InjectionModel& model, const StripValues&
             if (!values || colours) {
                 StripRead read = StripRead::Read;
                 if (nextReady && next.row0 == strip.row0 && next.row1 == strip.row1) {
-                    std::swap(strip, next);
+                    TakeRows(strip, next);
                     read = nextRead;
                 } else {
                     read = ReadStripRows(model, strip);

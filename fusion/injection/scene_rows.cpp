@@ -12,7 +12,10 @@ namespace {
 const char kNothingToFuse[] = "Nothing to fuse: no pixel of the pan is valid together with the MS.";
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr int kOwnCacheRows = 8;  // delivered MS rows kept for the resampling's six taps
+// Delivered MS rows kept for the resampling's six taps: with every sample valid, they are read
+// kOwnBatchRows at a time, and the rows of the batch before stay beside them.
+constexpr int kOwnCacheRows = 16;
+constexpr int kOwnBatchRows = 8;
 
 // The six Lanczos-3 weights, summing to 1, of the samples base − 2 .. base + 3 for the position
 // base + phase. Lanczos-3 resamples a fraction of a pixel with about a quarter less error than
@@ -245,6 +248,7 @@ bool SceneRows::FilledOwnRow(std::int64_t r, const float*& values) const
     float* rows = m_ownCache.data() + slot * m_bands * m_ownWidth;
     values = rows;
     if (m_cachedOwn[slot] == r) return true;
+    if (m_allValid) return ReadOwnBatch(r);
     m_cachedOwn[slot] = -1;
     std::vector<std::uint8_t>& valid = m_ownValid;
     valid.resize(static_cast<std::size_t>(m_ownWidth));
@@ -255,6 +259,29 @@ bool SceneRows::FilledOwnRow(std::int64_t r, const float*& values) const
         FillAlongRow(valid.data(), m_ownWidth, bands.data(), m_bands);
     }
     m_cachedOwn[slot] = r;
+    return true;
+}
+
+// Delivered rows r .. r + kOwnBatchRows − 1 (those the MS has) into the cache, every band's in
+// one read, for a scene whose every sample is valid (no masks, no no-data values): each row
+// is read as it is.
+bool SceneRows::ReadOwnBatch(std::int64_t r) const
+{
+    const std::int64_t rows = std::min<std::int64_t>(kOwnBatchRows, m_ownHeight - r);
+    m_batch.resize(static_cast<std::size_t>(rows * m_ownWidth));
+    for (std::int64_t j = 0; j < rows; ++j) m_cachedOwn[(r + j) % kOwnCacheRows] = -1;
+    for (int k = 0; k < m_bands; ++k) {
+        const BandInput& band = m_inputs.ms[static_cast<std::size_t>(k)];
+        const SampleWindow window{0, static_cast<int>(r), static_cast<int>(m_ownWidth),
+                                  static_cast<int>(rows), 1};
+        if (!band.source->ReadWindow(band.band, window, m_batch.data(), nullptr)) return false;
+        for (std::int64_t j = 0; j < rows; ++j) {
+            const std::size_t slot = static_cast<std::size_t>((r + j) % kOwnCacheRows);
+            std::copy_n(m_batch.data() + j * m_ownWidth, m_ownWidth,
+                        m_ownCache.data() + (slot * m_bands + k) * m_ownWidth);
+        }
+    }
+    for (std::int64_t j = 0; j < rows; ++j) m_cachedOwn[(r + j) % kOwnCacheRows] = r + j;
     return true;
 }
 
