@@ -565,16 +565,15 @@ StepResult FuseInjectedImageWith(const InjectionModel& model, const StripValues&
                     windowRows(row1, next);
                     if (next.row0 < next.row1) {
                         nextReady = true;
-                        reader = std::thread([&model, &next, &nextRead] {
-                            nextRead = ReadStripRows(model, next);
-                        });
+                        reader = std::thread(
+                            [&model, &next, &nextRead] { nextRead = ReadStripRows(model, next); });
                     }
                 }
                 const StepResult completed =
                     CompleteStrip(model, strip, read, readFailure, host, pump);
                 if (completed != StepResult::Ok) {
                     return completed == StepResult::Failed && !pump() ? StepResult::Cancelled
-                                                                       : completed;
+                                                                      : completed;
                 }
             }
             const std::int64_t first = (window.y0 + strip.row0 - row0) * width + window.x0;

@@ -89,9 +89,7 @@ StepResult MomentsOfEach(const FitPass& pass, std::size_t series, Values values,
     };
     StepResult result = pass([&](const FitChunk& chunk) {
         sumChunk(
-            chunk,
-            [](const double* v, std::size_t s) { return v[s]; },
-            sum.data(), count);
+            chunk, [](const double* v, std::size_t s) { return v[s]; }, sum.data(), count);
     });
     if (result != StepResult::Ok || count <= 0) return result;
     for (std::size_t s = 0; s < series; ++s) {
@@ -102,8 +100,7 @@ StepResult MomentsOfEach(const FitPass& pass, std::size_t series, Values values,
     const double* const m = mean.data();
     result = pass([&](const FitChunk& chunk) {
         sumChunk(
-            chunk,
-            [m](const double* v, std::size_t s) { return (v[s] - m[s]) * (v[s] - m[s]); },
+            chunk, [m](const double* v, std::size_t s) { return (v[s] - m[s]) * (v[s] - m[s]); },
             squares.data(), again);
     });
     for (std::size_t s = 0; s < series; ++s) {

@@ -150,7 +150,9 @@ StepResult PassOverMsRows(const InjectionModel& model, const FitVisitor& visit,
     const std::int64_t rowBytes =
         model.msWidth * (static_cast<std::int64_t>(sizeof(float)) * images + (masked ? 1 : 0));
     const std::int64_t chunkRows = std::clamp<std::int64_t>(
-        kInjectionBufferBytes / (ahead ? 2 : 1) / rowBytes, 1, model.msHeight);
+        model.fitChunkRows > 0 ? model.fitChunkRows
+                               : kInjectionBufferBytes / (ahead ? 2 : 1) / rowBytes,
+        1, model.msHeight);
     const std::int64_t image = chunkRows * model.msWidth;
     FitRows chunks[2];
     for (FitRows& chunk : chunks) {
@@ -174,7 +176,7 @@ StepResult PassOverMsRows(const InjectionModel& model, const FitVisitor& visit,
         if (chunk.outcome != FitRows::Outcome::Read) {
             joined();
             host.ShowMessage(chunk.outcome == FitRows::Outcome::MsFailed ? readFailure
-                                                                          : kWriteFailure);
+                                                                         : kWriteFailure);
             return StepResult::Failed;
         }
         const std::int64_t following = y0 + chunkRows;

@@ -215,7 +215,8 @@ TEST(InjectionKernelsTest, FractionalResamplingEqualsTheClampedSumAtEveryWidthAn
                     double sum = 0;
                     for (int s = 0; s < 6; ++s)
                         sum += wx[s] * column[ClampIndex(j + offset + s - 2, width)];
-                    ASSERT_EQ(out[j], static_cast<float>(sum)) << width << " " << offset << " " << j;
+                    ASSERT_EQ(out[j], static_cast<float>(sum))
+                        << width << " " << offset << " " << j;
                 }
             }
         }

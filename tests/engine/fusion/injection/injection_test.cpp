@@ -352,6 +352,40 @@ TEST_F(InjectionTest, HolesAndFractionalShiftsGiveTheSameBytesOnAnyStripsAndThre
     }
 }
 
+// The fit's passes read chunk after chunk (the next one on another core): the intensity
+// weights, gains and pan equalisation come out the same, bit for bit, for every chunk height
+// and thread count, on a scene read as it is and on one placed at a fraction of a pixel.
+TEST_F(InjectionTest, FitDoesNotDependOnTheChunksOrThreads)
+{
+    AnyScene scene = RandomAnyScene(64, 48, 4, 4, 23);
+    for (const double shift : {0.0, 0.375}) {
+        scene.shiftX = scene.shiftY = shift;
+        for (FusionMethod method :
+             {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp, FusionMethod::GlpFs}) {
+            SCOPED_TRACE(std::string(MethodLabel(method)) + " shift " + std::to_string(shift));
+            const auto fit = [&](std::int64_t chunkRows, const char* threads) {
+                ::setenv("LUMESTA_THREADS", threads, 1);
+                InjectionInputs inputs = SceneInputs(scene, method, {0.3, 0.3, 0.3, 0.3}, 0.15);
+                InjectionModel model(inputs);
+                model.fitChunkRows = chunkRows;
+                EXPECT_EQ(FitInjectionModel(model, "read", host, [] { return true; }),
+                          StepResult::Ok);
+                ::unsetenv("LUMESTA_THREADS");
+                std::vector<double> numbers = model.weight;
+                numbers.push_back(model.intercept);
+                for (const auto* v : {&model.gain, &model.panScale, &model.panOffset})
+                    numbers.insert(numbers.end(), v->begin(), v->end());
+                return numbers;
+            };
+            const std::vector<double> whole = fit(0, "2");
+            for (std::int64_t rows : {1, 5}) {
+                EXPECT_EQ(fit(rows, "2"), whole) << rows;
+                EXPECT_EQ(fit(rows, "1"), whole) << rows;
+            }
+        }
+    }
+}
+
 // A pan whose reads fail from a row on, as a disk that goes away during the fusion pass.
 class PanFailingFrom : public RasterSource {
 public:
@@ -388,23 +422,9 @@ TEST_F(InjectionTest, ReadFailureMidPassEndsItAfterTheStripsBefore)
         ::setenv("LUMESTA_THREADS", threads, 1);
         for (FusionMethod method : {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp}) {
             SCOPED_TRACE(std::string(MethodLabel(method)) + " threads " + threads);
-            InjectionInputs inputs;
-            inputs.method = method;
-            inputs.width = scene.width;
-            inputs.height = scene.height;
-            inputs.ratio = scene.ratio;
-            inputs.type = scene.type;
-            auto pan = std::make_shared<PanFailingFrom>(
-                RawBand(dir.File("pan.raw"), scene.pan, scene.width, scene.height, scene.type));
-            inputs.pan = {pan, 0};
-            for (std::size_t k = 0; k < scene.ms.size(); ++k) {
-                inputs.ms.push_back({RawBand(dir.File("ms" + std::to_string(k) + ".raw"),
-                                             scene.ms[k], 16, 12, scene.type),
-                                     0});
-            }
-            inputs.msGains = {0.3, 0.3, 0.3};
-            inputs.panGain = 0.15;
-            inputs.tempBeside = dir.File("pan.raw");
+            InjectionInputs inputs = SceneInputs(scene, method, {0.3, 0.3, 0.3}, 0.15);
+            auto pan = std::make_shared<PanFailingFrom>(inputs.pan.source);
+            inputs.pan.source = pan;
             InjectionModel model(inputs);
             const auto going = [] { return true; };
             ASSERT_EQ(FitInjectionModel(model, "read", host, going), StepResult::Ok);
