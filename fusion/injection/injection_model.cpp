@@ -53,21 +53,45 @@ StepResult DegradePan(InjectionModel& model, const std::string& readFailure, Hos
     const int ratio = model.ratio;
     const int half = ratio / 2;
     // The block's pan rows (its halo included), its degraded rows and each thread's rows share
-    // the buffer bytes.
+    // the buffer bytes. With more than one core, the next block's pan rows are read on another
+    // thread while this block is filtered (two blocks of half the height).
+    const bool ahead = WorkerThreads(2) > 1;
     const std::int64_t spare = kInjectionBufferBytes - kMtfTaps * width * 4 -
                                WorkerThreads(16) * (width + model.msWidth) * 8;
-    const std::int64_t block =
-        std::max<std::int64_t>(1, spare / (ratio * width * 4 + lows * model.msWidth * 4));
-    std::vector<float> samples;
-    std::vector<float> degraded(static_cast<std::size_t>(lows * block * model.msWidth));
-    for (std::int64_t i0 = 0; i0 < model.msHeight; i0 += block) {
+    const std::int64_t block = std::max<std::int64_t>(
+        1, spare / (ahead ? 2 : 1) / (ratio * width * 4 + lows * model.msWidth * 4));
+    struct PanRows {
+        std::vector<float> samples;
+        std::int64_t first = 0;
+        bool read = false;
+    };
+    PanRows blocks[2];
+    const auto readBlock = [&](std::int64_t i0, PanRows& rows) {
         const std::int64_t i1 = std::min(model.msHeight, i0 + block);
-        const std::int64_t p0 = std::max<std::int64_t>(0, ratio * i0 + half - kMtfHalo);
-        const std::int64_t p1 = std::min(model.height, ratio * (i1 - 1) + half + kMtfHalo + 1);
-        samples.resize(static_cast<std::size_t>((p1 - p0) * width));
-        if (!ReadPanRows(model, p0, p1 - p0, samples.data())) {
+        rows.first = std::max<std::int64_t>(0, ratio * i0 + half - kMtfHalo);
+        const std::int64_t end = std::min(model.height, ratio * (i1 - 1) + half + kMtfHalo + 1);
+        rows.samples.resize(static_cast<std::size_t>((end - rows.first) * width));
+        rows.read = ReadPanRows(model, rows.first, end - rows.first, rows.samples.data());
+    };
+    std::thread reader;
+    struct Joined {
+        std::thread& reader;
+        ~Joined()
+        {
+            if (reader.joinable()) reader.join();
+        }
+    } joined{reader};
+    std::vector<float> degraded(static_cast<std::size_t>(lows * block * model.msWidth));
+    if (model.msHeight > 0) readBlock(0, blocks[0]);
+    for (std::int64_t i0 = 0, c = 0; i0 < model.msHeight; i0 += block, c = ahead ? 1 - c : 0) {
+        const std::int64_t i1 = std::min(model.msHeight, i0 + block);
+        const PanRows& rows = blocks[c];
+        if (!rows.read) {
             host.ShowMessage(readFailure);
             return StepResult::Failed;
+        }
+        if (ahead && i1 < model.msHeight) {
+            reader = std::thread(readBlock, i1, std::ref(blocks[1 - c]));
         }
         const bool going = ForEachRowInParallel(
             (i1 - i0) * lows,
@@ -78,7 +102,7 @@ StepResult DegradePan(InjectionModel& model, const std::string& readFailure, Hos
                 for (int t = 0; t < kMtfTaps; ++t) {
                     const std::int64_t y =
                         ClampIndex(ratio * i + half - kMtfHalo + t, model.height);
-                    window[t] = samples.data() + (y - p0) * width;
+                    window[t] = rows.samples.data() + (y - rows.first) * width;
                 }
                 thread_local std::vector<double> scratch;
                 thread_local std::vector<double> out;
@@ -97,6 +121,8 @@ StepResult DegradePan(InjectionModel& model, const std::string& readFailure, Hos
                 return StepResult::Failed;
             }
         }
+        if (reader.joinable()) reader.join();
+        if (!ahead && i1 < model.msHeight) readBlock(i1, blocks[0]);
     }
     return StepResult::Ok;
 }

@@ -414,7 +414,7 @@ private:
 
 // A read failing in a later strip (read on another thread while the one before is fused) ends
 // the pass after the strips before it were handed on, in order, with one message; as without
-// reading ahead.
+// reading ahead. A pan failing during the fit ends it with one message.
 TEST_F(InjectionTest, ReadFailureMidPassEndsItAfterTheStripsBefore)
 {
     const AnyScene scene = RandomAnyScene(64, 48, 4, 3, 17);
@@ -425,8 +425,18 @@ TEST_F(InjectionTest, ReadFailureMidPassEndsItAfterTheStripsBefore)
             InjectionInputs inputs = SceneInputs(scene, method, {0.3, 0.3, 0.3}, 0.15);
             auto pan = std::make_shared<PanFailingFrom>(inputs.pan.source);
             inputs.pan.source = pan;
-            InjectionModel model(inputs);
             const auto going = [] { return true; };
+            {
+                // The pan's degradation for the fit reads it block after block, too.
+                pan->failFrom = 30;
+                InjectionModel failing(inputs);
+                const std::size_t before = host.Messages().size();
+                EXPECT_EQ(FitInjectionModel(failing, "read", host, going), StepResult::Failed);
+                ASSERT_EQ(host.Messages().size(), before + 1);
+                EXPECT_EQ(host.Messages().back(), "read");
+                pan->failFrom = 1 << 30;
+            }
+            InjectionModel model(inputs);
             ASSERT_EQ(FitInjectionModel(model, "read", host, going), StepResult::Ok);
             pan->failFrom = 30;  // strips of 8 rows: the one from row 24 cannot be read
             std::vector<std::int64_t> handed;
