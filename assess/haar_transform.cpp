@@ -1,5 +1,6 @@
 #include "assess/haar_transform.h"
 
+#include <algorithm>
 #include <array>
 #include <cfloat>
 #include <cmath>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/allocate.h"
@@ -191,6 +193,41 @@ bool DeclareNaNNoData(const std::string& headerPath, Host& host)
     return false;
 }
 
+// Declares NaN as the flag value (background) of an Idrisi32 header: the header's flag value and
+// flag definition lines take it, and those it lacks go before its lineage line.
+bool DeclareNaNFlag(const std::string& headerPath, Host& host)
+{
+    std::string text;
+    if (std::FILE* in = std::fopen(headerPath.c_str(), "rb")) {
+        char chunk[4096];
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, in)) > 0;) text.append(chunk, got);
+        std::fclose(in);
+    }
+    std::string missing;
+    for (const auto& [key, value] : {std::pair<std::string, std::string>{"flag value", "nan"},
+                                     {"flag def'n", "background"}}) {
+        const std::string line = key + std::string(12 - key.size(), ' ') + ": " + value;
+        std::size_t at = 0;
+        while (at < text.size() && text.compare(at, key.size(), key) != 0) {
+            at = text.find('\n', at);
+            at = at == std::string::npos ? text.size() : at + 1;
+        }
+        if (at >= text.size()) {
+            missing += line + "\r\n";
+            continue;
+        }
+        const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+        text.replace(at, end - at, line);
+    }
+    const std::size_t lineage = text.rfind("\nlineage");
+    text.insert(lineage == std::string::npos ? text.size() : lineage + 1, missing);
+    std::FILE* out = std::fopen(headerPath.c_str(), "wb");
+    const bool written = out && std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    if (out && std::fclose(out) == 0 && written) return true;
+    host.ShowMessage("Error - when writing to the output file!");
+    return false;
+}
+
 bool WriteHaarHeader(const HaarJob& job, const HaarRanges& ranges, Host& host)
 {
     const AssessInput& input = job.input;
@@ -204,7 +241,8 @@ bool WriteHaarHeader(const HaarJob& job, const HaarRanges& ranges, Host& host)
     if (input.extension == "rst") {
         const HaarRange range = RasterRange(ranges);
         return WriteIdrisiHaarHeader(job.inputHeaderPath, input.inputPath, range.minimum,
-                                     range.maximum, job.outputHeaderPath, host);
+                                     range.maximum, job.outputHeaderPath, host) &&
+               (!job.noData || DeclareNaNFlag(job.outputHeaderPath, host));
     }
     return true;
 }

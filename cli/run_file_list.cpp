@@ -4,6 +4,7 @@
 
 #include "core/input_file.h"
 #include "fusion/outputs/fusion_outputs.h"
+#include "raster/file_name.h"
 
 namespace lumesta::cli {
 namespace {
@@ -65,11 +66,42 @@ std::vector<std::string> FusionRunFiles(const Job& job)
     return RunFileList(FusionInputs(job), outputs);
 }
 
+// The one result of --ms or of --output/--format (the data file and an ENVI result's header,
+// under every name the result may take while its format is still open: a default --ms result
+// is ENVI or GeoTIFF by the MS's reader) and, with --ms and no --bmp, the picture beside it.
+std::vector<std::string> OneResultFiles(const PanSharpenJob& job)
+{
+    const DeliveryJob& asked = job.delivery;
+    std::vector<std::string> names;
+    if (!asked.outputPath.empty()) {
+        names.push_back(asked.outputPath);
+    } else {
+        const std::string stem =
+            WithoutExtension(asked.Active() ? asked.msPath : job.msPath[kBlue]) + job.suffix;
+        if (asked.outputFormat != "envi") names.push_back(stem + ".tif");
+        if (asked.outputFormat.empty() || asked.outputFormat == "envi") names.push_back(stem + ".img");
+    }
+    std::vector<std::string> files;
+    for (const std::string& name : names) {
+        files.push_back(name);
+        if (LastFourLower(name) == ".img") files.push_back(WithoutLastFour(name) + ".hdr");
+        if (asked.Active() && !asked.bmpGiven) files.push_back(WithoutExtension(name) + ".bmp");
+    }
+    if (!asked.Active() || asked.bmpGiven) files.push_back(job.bmpName);
+    return files;
+}
+
 }  // namespace
 
 std::vector<std::string> RunFilesOf(const PanSharpenJob& job)
 {
-    return FusionRunFiles(job);
+    const DeliveryJob& asked = job.delivery;
+    if (!asked.Active() && asked.outputPath.empty() && asked.outputFormat.empty()) {
+        return FusionRunFiles(job);
+    }
+    std::vector<std::string> inputs = FusionInputs(job);
+    inputs.push_back(asked.msPath);
+    return RunFileList(inputs, OneResultFiles(job));
 }
 
 std::vector<std::string> RunFilesOf(const EtmJob& job)

@@ -339,7 +339,7 @@ StepResult WriteCompositeGeoTiff(CombineRunState& state)
     const int written =
         WriteGeoTiff(job.bandPath[kCompositeBlue], path, state.readPath[kCompositeRed],
                      state.readPath[kCompositeGreen], state.readPath[kCompositeBlue],
-                     static_cast<int>(state.BytesPerSample()), false, watch);
+                     static_cast<int>(state.BytesPerSample()), false, watch, job.noData);
     if (written != 0) {
         state.geoTiffWritten = true;
         return StepResult::Ok;

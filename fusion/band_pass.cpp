@@ -78,8 +78,16 @@ template <typename T>
 BandPass<T>::BandPass(const RawFile& file, const BandPassSpec<T>& spec, Host& host)
     : m_file(&file), m_spec(spec), m_host(&host)
 {
+    m_right = spec.width;
+    m_bottom = spec.height;
+    if (spec.area) {
+        m_left = spec.areaLeft;
+        m_top = spec.areaTop;
+        m_right = spec.areaRight;
+        m_bottom = spec.areaBottom;
+    }
     const std::int64_t d = spec.borderDepth;
-    m_bordered = d > 0 && spec.height >= 2 * d + 1 && spec.width >= 2 * d + 1;
+    m_bordered = d > 0 && m_bottom - m_top >= 2 * d + 1 && m_right - m_left >= 2 * d + 1;
     m_stripRows = std::clamp<std::int64_t>(kStripBytes / std::max<std::int64_t>(1, spec.width * 2),
                                            1, std::max<std::int64_t>(spec.height, 1));
     for (const auto kernel : spec.filters) m_stages.emplace_back(kernel, spec.width);
@@ -111,26 +119,27 @@ bool BandPass<T>::Take(const T* rows, std::int64_t rowCount)
     return true;
 }
 
-// Source row y (the next one): the rows above the inner part leave with its first row, those
-// below it with its last, each after border replication.
+// Source row y (the next one): the rows of the bordered rectangle above its inner part leave
+// with its first inner row, those below it as its last, each after border replication; rows
+// outside the rectangle leave as they are.
 template <typename T>
 bool BandPass<T>::TakeRow(const T* row)
 {
     const std::int64_t y = m_received++;
     if (y >= m_spec.height) return true;
-    if (!m_bordered) return SourceRow(row);
+    if (!m_bordered || y < m_top || y >= m_bottom) return SourceRow(row);
     const std::int64_t d = m_spec.borderDepth;
-    if (y < d || y > m_spec.height - 1 - d) return true;
+    if (y < m_top + d) return true;
+    if (y > m_bottom - 1 - d) return SourceRow(m_lastInner.data());
     std::copy(row, row + m_spec.width, m_row.begin());
-    const auto w = static_cast<std::size_t>(m_spec.width);
-    for (std::size_t x = 0; x < static_cast<std::size_t>(d); ++x) {
-        m_row[x] = m_row[static_cast<std::size_t>(d)];
-        m_row[w - 1 - x] = m_row[w - 1 - static_cast<std::size_t>(d)];
+    for (std::int64_t x = 0; x < d; ++x) {
+        m_row[static_cast<std::size_t>(m_left + x)] = m_row[static_cast<std::size_t>(m_left + d)];
+        m_row[static_cast<std::size_t>(m_right - 1 - x)] = m_row[static_cast<std::size_t>(m_right - 1 - d)];
     }
-    for (std::int64_t copy = y == d ? d : 0; copy >= 0; --copy) {
+    for (std::int64_t copy = y == m_top + d ? d : 0; copy >= 0; --copy) {
         if (!SourceRow(m_row.data())) return false;
     }
-    if (y == m_spec.height - 1 - d) std::copy(m_row.begin(), m_row.end(), m_lastInner.begin());
+    if (y == m_bottom - 1 - d) std::copy(m_row.begin(), m_row.end(), m_lastInner.begin());
     return true;
 }
 
@@ -235,11 +244,6 @@ void BandPass<T>::ShowFailure(Host& host) const
 template <typename T>
 bool BandPass<T>::Finish()
 {
-    if (m_bordered) {
-        for (int copy = 0; copy < m_spec.borderDepth; ++copy) {
-            if (!SourceRow(m_lastInner.data())) return false;
-        }
-    }
     for (std::size_t stage = 0; stage < m_stages.size(); ++stage) {
         const T* last = m_stages[stage].Finish();
         if (last != nullptr && !Emit(stage + 1, last)) return false;

@@ -30,6 +30,11 @@ struct BandPassSpec {
     // Rows and columns within this distance of the edge take the nearest inner one (2:
     // ReplicateBorders, 1: ReplicateBorders2), when the band has an inner part at all.
     int borderDepth = 0;
+    // The edges the border replication meets, when not the band's own: the rectangle of
+    // columns areaLeft .. areaRight − 1 and rows areaTop .. areaBottom − 1 is bordered as a whole
+    // band would be, and the rows and columns outside it pass unchanged.
+    bool area = false;
+    std::int64_t areaLeft = 0, areaTop = 0, areaRight = 0, areaBottom = 0;
     std::vector<KernelType> filters;  // applied in order, each to the previous one's result
     bool clip11Bit = false;           // ClipBand after the filters
     HistogramPoint histogram = HistogramPoint::None;
@@ -92,6 +97,7 @@ private:
     Host* m_host;
     BandPassFigures<T> m_figures;
     bool m_bordered = false;
+    std::int64_t m_left = 0, m_top = 0, m_right = 0, m_bottom = 0;  // the bordered rectangle
     std::int64_t m_stripRows = 1;
     std::vector<FilterStage<T>> m_stages;
     std::int64_t m_received = 0;  // source rows taken so far

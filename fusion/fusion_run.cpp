@@ -353,17 +353,19 @@ StepResult ExtractInputs(State& state, RunFiles& temps)
 }
 
 // Writes the fused bands as one GeoTIFF of the reference's georeferencing: four 16-bit planes
-// or three 8-bit ones.
-int WriteFusedPlanes(const std::string& reference, const FusedOutputs<4>& outputs, Host& host)
+// or three 8-bit ones, declaring the no-data value when there is one.
+int WriteFusedPlanes(const std::string& reference, const FusedOutputs<4>& outputs,
+                     std::optional<double> noData, Host& host)
 {
     return WriteGeoTiff(reference, outputs.geoTiff, outputs.data[0], outputs.data[1],
-                        outputs.data[2], outputs.data[3], 2, true, host);
+                        outputs.data[2], outputs.data[3], 2, true, host, noData);
 }
 
-int WriteFusedPlanes(const std::string& reference, const FusedOutputs<3>& outputs, Host& host)
+int WriteFusedPlanes(const std::string& reference, const FusedOutputs<3>& outputs,
+                     std::optional<double> noData, Host& host)
 {
     return WriteGeoTiff(reference, outputs.geoTiff, outputs.data[0], outputs.data[1],
-                        outputs.data[2], 1, false, host);
+                        outputs.data[2], 1, false, host, noData);
 }
 
 // Step 6: the fused bands as one GeoTIFF with the pan's georeferencing.
@@ -377,7 +379,7 @@ StepResult WriteFusedGeoTiff(State& state)
         return StepResult::Failed;
     }
     const std::string& reference = state.job.batchMode ? state.job.geoReference : state.job.panPath;
-    if (WriteFusedPlanes(reference, state.outputs, state.host) == 1) {
+    if (WriteFusedPlanes(reference, state.outputs, FusedNoData(state.job), state.host) == 1) {
         return StepResult::Ok;
     }
     return state.Pump() ? StepResult::Failed : StepResult::Cancelled;
@@ -570,7 +572,8 @@ RunOutcome RunValidated(typename State::Job& job, std::optional<BandResult> band
         return RunOutcome::Stopped;
     }
     WriteParameters(job, RegisterInputs(state), log);
-    WriteOutputSection(job, state.outputs, log);
+    WriteOutputSection(job, state.outputs,
+                       state.bandResult ? state.bandResult->path : std::string(), log);
     const std::vector<std::string> targets = OutputTargets(state);
     if (!ConfirmOutputs(state, targets)) {
         log.Append(kUnsuccessful);

@@ -22,6 +22,7 @@
 namespace lumesta {
 
 struct InjectionModel;  // the fitted detail-injection method (injection/injection_model.h)
+class ValidArea;       // where methods 1 and 2 have data (optimisation/valid_area.h)
 
 template <typename JobType, typename SampleType, int N, int Ratio>
 struct FusionRunState {
@@ -59,6 +60,7 @@ struct FusionRunState {
     std::array<RawFile, N> fused;  // the fused band files, open for reading and writing
     BandCoefficients<N> coefficients;
     std::shared_ptr<InjectionModel> injection;  // for the detail-injection methods
+    std::shared_ptr<ValidArea> validArea;       // methods 1 and 2 with no-data values
     std::array<StretchCutoffs, 3> limits;  // Blue, Green, Red
     std::array<int, N> minValue{};
     std::array<int, N> maxValue{};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <new>
 #include <optional>
 #include <type_traits>
@@ -18,6 +19,7 @@
 #include "fusion/optimisation/pansharpen_arithmetic.h"
 #include "fusion/optimisation/regression.h"
 #include "fusion/optimisation/resampling.h"
+#include "fusion/optimisation/valid_area.h"
 #include "fusion/outputs/stretched_bmp.h"
 #include "fusion/pansharpen_steps.h"
 #include "fusion/parallel_rows.h"
@@ -34,6 +36,7 @@ namespace lumesta {
 namespace {
 
 const std::string kPartReadFailure = "Error: Integer/Binary - ReadDataBlockPart";
+const char kNothingToFuse[] = "Nothing to fuse: no pixel of the pan is valid together with the MS.";
 const std::string kImplausible =
     "Sorry, Cannot process the inputs selected. Please check input images.";
 
@@ -122,10 +125,10 @@ void ResidualsOf(const EtmCoefficients& coefficients, FusionStrip<std::uint8_t, 
     }
 }
 
-// The degraded pan of the sampled rows: MS rows 0, 32 / ratio, ... each with the ratio pan rows
-// above it. Stops with Failed or Cancelled.
+// The degraded pan of the sampled rows: MS rows first, first + 32 / ratio, ... each with the
+// ratio pan rows above it. Stops with Failed or Cancelled.
 template <typename State>
-StepResult ReadSampledPan(State& state, std::int64_t sampledRows,
+StepResult ReadSampledPan(State& state, std::int64_t first, std::int64_t sampledRows,
                           std::vector<typename State::Sample>& panLow)
 {
     using Sample = typename State::Sample;
@@ -137,7 +140,7 @@ StepResult ReadSampledPan(State& state, std::int64_t sampledRows,
     }
     for (std::int64_t k = 0; k < sampledRows; ++k) {
         const std::int64_t offset =
-            32 * k * state.width * static_cast<std::int64_t>(sizeof(Sample));
+            (kRatio * first + 32 * k) * state.width * static_cast<std::int64_t>(sizeof(Sample));
         if (!ReadSamples(state.panInput, offset, kRatio * state.width, panRows.data(),
                          PanStep1Failure(state.job), state.host)) {
             return StepResult::Failed;
@@ -151,7 +154,7 @@ StepResult ReadSampledPan(State& state, std::int64_t sampledRows,
 
 // The sampled rows of every MS band, one band at a time with a dot after each.
 template <typename State>
-StepResult ReadSampledMs(State& state, std::int64_t sampledRows,
+StepResult ReadSampledMs(State& state, std::int64_t first, std::int64_t sampledRows,
                          std::array<std::vector<typename State::Sample>, State::kBands>& ms)
 {
     using Sample = typename State::Sample;
@@ -162,7 +165,7 @@ StepResult ReadSampledMs(State& state, std::int64_t sampledRows,
         for (std::int64_t k = 0; k < sampledRows; ++k) {
             const std::int64_t offset =
                 state.msByteOffset[band] +
-                kRowStep * k * msWidth * static_cast<std::int64_t>(sizeof(Sample));
+                (first + kRowStep * k) * msWidth * static_cast<std::int64_t>(sizeof(Sample));
             if (!ReadSamples(state.msInput[band], offset, msWidth, ms[band].data() + k * msWidth,
                              MsStep1Failure(state.job), state.host)) {
                 return StepResult::Failed;
@@ -174,44 +177,77 @@ StepResult ReadSampledMs(State& state, std::int64_t sampledRows,
     return StepResult::Ok;
 }
 
-// Whether sampled MS pixel i enters the regression: with no-data values, not when its pan
-// block holds any no-data pan sample or any band is no data there. Without, every one does.
+// Where methods 1 and 2 have data, when no-data values are set: a pan pixel is no data where
+// its sample is, or where any MS band is at the MS pixel covering it; an MS pixel is usable
+// where every band and every pan sample of its block is valid. Failed after a message.
 template <typename State>
-std::vector<bool> SampledValidity(State& state, std::int64_t sampledRows,
-                                  const std::array<std::vector<typename State::Sample>,
-                                                   State::kBands>& ms)
+StepResult FindValidArea(State& state)
+{
+    const std::optional<double> pan = state.job.panNoData;
+    const std::optional<double> ms = state.job.msNoData;
+    if (!pan && !ms) return StepResult::Ok;
+    constexpr int kRatio = State::kRatio;
+    const std::int64_t width = state.width;
+    std::vector<typename State::Sample> row;
+    std::vector<char> msValid;
+    if (!TryAllocate(row, std::max(width, state.msWidth), state.host)) return StepResult::Failed;
+    std::shared_ptr<ValidArea> area;
+    try {
+        area = std::make_shared<ValidArea>(kRatio, width, state.height, state.msWidth,
+                                           state.msHeight);
+    } catch (const std::bad_alloc&) {
+        state.host.ShowMessage("Error: Not enough memory for the no-data mask.");
+        return StepResult::Failed;
+    }
+    for (std::int64_t y = 0; y < state.height; ++y) {
+        const std::int64_t my = std::min(y / kRatio, state.msHeight - 1);
+        if (ms && (y == 0 || my != std::min((y - 1) / kRatio, state.msHeight - 1))) {
+            msValid.assign(static_cast<std::size_t>(state.msWidth), 1);
+            for (int band = 0; band < State::kBands; ++band) {
+                const std::int64_t offset =
+                    state.msByteOffset[band] + my * state.msWidth * sizeof(row[0]);
+                if (!ReadSamples(state.msInput[band], offset, state.msWidth, row.data(),
+                                 kPartReadFailure, state.host)) {
+                    return StepResult::Failed;
+                }
+                for (std::int64_t j = 0; j < state.msWidth; ++j) {
+                    if (row[static_cast<std::size_t>(j)] != *ms) continue;
+                    msValid[static_cast<std::size_t>(j)] = 0;
+                    area->MarkMsPixel(j, my);
+                }
+            }
+        }
+        if (pan && !ReadSamples(state.panInput, y * width * sizeof(row[0]), width, row.data(),
+                                kPartReadFailure, state.host)) {
+            return StepResult::Failed;
+        }
+        for (std::int64_t x = 0; x < width; ++x) {
+            if (pan && row[static_cast<std::size_t>(x)] == *pan) area->MarkPanSample(x, y);
+            const std::int64_t mx = std::min(x / kRatio, state.msWidth - 1);
+            if (ms && !msValid[static_cast<std::size_t>(mx)]) area->MarkPanPixel(x, y);
+        }
+    }
+    if (!area->Finish()) {
+        state.host.ShowMessage(kNothingToFuse);
+        return StepResult::Failed;
+    }
+    state.validArea = std::move(area);
+    return StepResult::Ok;
+}
+
+// Whether sampled MS pixel i (of rows first, first + 32 / ratio, ...) enters the regression:
+// with no-data values, where it is usable. Without, every one does (empty).
+template <typename State>
+std::vector<bool> SampledValidity(const State& state, std::int64_t first, std::int64_t sampledRows)
 {
     std::vector<bool> valid;
-    {
-        const std::optional<double> pan = state.job.panNoData;
-        const std::optional<double> msValue = state.job.msNoData;
-        if (!pan && !msValue) return valid;
-        constexpr int kRatio = State::kRatio;
-        valid.assign(static_cast<std::size_t>(sampledRows * state.msWidth), true);
-        std::vector<typename State::Sample> panRows;
-        if (!TryAllocate(panRows, kRatio * state.width, state.host)) return {};
-        for (std::int64_t k = 0; k < sampledRows; ++k) {
-            if (pan) {
-                const std::int64_t offset =
-                    32 * k * state.width * static_cast<std::int64_t>(sizeof(panRows[0]));
-                if (!ReadSamples(state.panInput, offset, kRatio * state.width, panRows.data(),
-                                 PanStep1Failure(state.job), state.host)) {
-                    return {};
-                }
-                for (std::int64_t r = 0; r < kRatio; ++r) {
-                    for (std::int64_t x = 0; x < kRatio * state.msWidth; ++x) {
-                        if (panRows[static_cast<std::size_t>(r * state.width + x)] == *pan) {
-                            valid[static_cast<std::size_t>(k * state.msWidth + x / kRatio)] = false;
-                        }
-                    }
-                }
-            }
-            for (std::int64_t j = 0; msValue && j < state.msWidth; ++j) {
-                const std::size_t i = static_cast<std::size_t>(k * state.msWidth + j);
-                for (int band = 0; band < State::kBands; ++band) {
-                    if (ms[band][i] == *msValue) valid[i] = false;
-                }
-            }
+    if (!state.validArea) return valid;
+    constexpr std::int64_t kRowStep = 32 / State::kRatio;
+    valid.resize(static_cast<std::size_t>(sampledRows * state.msWidth));
+    for (std::int64_t k = 0; k < sampledRows; ++k) {
+        for (std::int64_t j = 0; j < state.msWidth; ++j) {
+            valid[static_cast<std::size_t>(k * state.msWidth + j)] =
+                state.validArea->Usable(j, first + kRowStep * k);
         }
     }
     return valid;
@@ -220,16 +256,20 @@ std::vector<bool> SampledValidity(State& state, std::int64_t sampledRows,
 template <typename State>
 StepResult EstimateCoefficientsOf(State& state)
 {
-    // Only every (32 / ratio)-th MS row enters the regression: every eighth at ratio 4, every
-    // sixteenth at ratio 2.
-    constexpr double kSampledFraction = State::kRatio / 32.0;
-    const auto sampledRows = static_cast<std::int64_t>(state.msHeight * kSampledFraction);
-    std::vector<typename State::Sample> panLow;
-    StepResult result = ReadSampledPan(state, sampledRows, panLow);
+    StepResult result = FindValidArea(state);
     if (result != StepResult::Ok) return result;
+    // Only every (32 / ratio)-th MS row enters the regression: every eighth at ratio 4, every
+    // sixteenth at ratio 2, counted from the valid rectangle's first row.
+    constexpr double kSampledFraction = State::kRatio / 32.0;
+    const ValidArea* area = state.validArea.get();
+    const std::int64_t first = area ? area->Top() : 0;
+    const std::int64_t rows = area ? area->Bottom() - area->Top() : state.msHeight;
+    const auto sampledRows = static_cast<std::int64_t>(rows * kSampledFraction);
+    std::vector<typename State::Sample> panLow;
+    if ((result = ReadSampledPan(state, first, sampledRows, panLow)) != StepResult::Ok) return result;
     std::array<std::vector<typename State::Sample>, State::kBands> ms;
-    if ((result = ReadSampledMs(state, sampledRows, ms)) != StepResult::Ok) return result;
-    const std::vector<bool> valid = SampledValidity(state, sampledRows, ms);
+    if ((result = ReadSampledMs(state, first, sampledRows, ms)) != StepResult::Ok) return result;
+    const std::vector<bool> valid = SampledValidity(state, first, sampledRows);
 
     state.coefficients.method = state.job.method;
     const int unknowns = state.coefficients.Count();
@@ -266,11 +306,65 @@ StepResult ComputeInputStretchLimitsOf(State& state)
                          MsStep1Failure(state.job), state.host)) {
             return StepResult::Failed;
         }
+        // 0 is left out of the limits: MS pixels without data count as it.
+        for (std::int64_t i = 0; state.validArea && i < count; ++i) {
+            if (!state.validArea->Usable(i % state.msWidth, i / state.msWidth)) band[static_cast<std::size_t>(i)] = 0;
+        }
         state.limits[channel] = CutoffsOf(count, band.data(), stretch.leftCutoff[channel],
                                           stretch.rightCutoff[channel]);
         if (!state.Pump()) return StepResult::Cancelled;
     }
     return StepResult::Ok;
+}
+
+// With no-data values: the strip's MS rows (firstCell onwards) that read another row take that
+// row's MS samples and degraded pan; ownRows says which keep their own. False after a message.
+template <typename State>
+bool ReadSourceRows(State& state, FusionStrip<typename State::Sample, State::kBands>& strip,
+                    std::int64_t firstCell, std::int64_t msRows, std::vector<char>& ownRows)
+{
+    using Sample = typename State::Sample;
+    constexpr std::int64_t kSampleBytes = sizeof(Sample);
+    constexpr int kRatio = State::kRatio;
+    std::vector<Sample> panRows;
+    for (std::int64_t row = 0; state.validArea && row < msRows; ++row) {
+        const std::int64_t source = state.validArea->SourceRow(firstCell + row);
+        if (source == firstCell + row) continue;
+        ownRows[static_cast<std::size_t>(row)] = 0;
+        if (panRows.empty() && !TryAllocate(panRows, kRatio * state.width, state.host)) return false;
+        for (int band = 0; band < State::kBands; ++band) {
+            const std::int64_t offset = state.msByteOffset[band] + source * state.msWidth * kSampleBytes;
+            if (!ReadSamples(state.msInput[band], offset, state.msWidth,
+                             strip.ms[band].data() + row * state.msWidth, kPartReadFailure, state.host)) {
+                return false;
+            }
+        }
+        if (!ReadSamples(state.panInput, kRatio * source * state.width * kSampleBytes,
+                         kRatio * state.width, panRows.data(), kPartReadFailure, state.host)) {
+            return false;
+        }
+        BlockAverage(1, static_cast<int>(state.msWidth), panRows.data(), static_cast<int>(state.width),
+                     strip.panLow.data() + row * state.msWidth);
+    }
+    return true;
+}
+
+// The unusable MS pixels of the valid rectangle in MS row i (row `row` of the strip) take the MS
+// samples and degraded pan of the nearest usable pixel of the row they read.
+template <typename Sample, int N>
+void FillFromSourceColumns(const ValidArea& area, FusionStrip<Sample, N>& strip, std::int64_t i,
+                           std::int64_t row, std::int64_t msWidth)
+{
+    if (i < area.Top() || i >= area.Bottom()) return;
+    const std::vector<std::int64_t> columns = area.SourceColumns(area.SourceRow(i));
+    const std::size_t base = static_cast<std::size_t>(row * msWidth);
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        const std::size_t to = base + static_cast<std::size_t>(area.Left()) + k;
+        const std::size_t from = base + static_cast<std::size_t>(columns[k]);
+        if (to == from) continue;
+        for (int band = 0; band < N; ++band) strip.ms[band][to] = strip.ms[band][from];
+        strip.panLow[to] = strip.panLow[from];
+    }
 }
 
 // Reads the pan and MS rows of the strip whose cell rows are firstCell .. firstCell + cells - 1,
@@ -295,13 +389,18 @@ bool PrepareStrip(State& state, FusionStrip<typename State::Sample, State::kBand
             return false;
         }
     }
+    std::vector<char> ownRows(static_cast<std::size_t>(msRows), 1);
+    if (!ReadSourceRows(state, strip, firstCell, msRows, ownRows)) return false;
     // Each MS row's degraded pan and residual depend on that row alone: rows go to every core.
     const std::int64_t msWidth = state.msWidth;
     ForEachRowInParallel(
         msRows,
         [&](std::int64_t row) {
-            BlockAverage(1, static_cast<int>(msWidth), strip.pan.data() + kRatio * row * state.width,
-                         static_cast<int>(state.width), strip.panLow.data() + row * msWidth);
+            if (ownRows[static_cast<std::size_t>(row)]) {
+                BlockAverage(1, static_cast<int>(msWidth), strip.pan.data() + kRatio * row * state.width,
+                             static_cast<int>(state.width), strip.panLow.data() + row * msWidth);
+            }
+            if (state.validArea) FillFromSourceColumns(*state.validArea, strip, firstCell + row, row, msWidth);
             ResidualsOf(state.coefficients, strip, row * msWidth, msWidth);
         },
         [] { return true; });
@@ -310,67 +409,24 @@ bool PrepareStrip(State& state, FusionStrip<typename State::Sample, State::kBand
 
 // Cell row D joins MS rows D and D + 1 and fills pan rows ratio·D + ratio/2 onwards; the
 // strips share one MS row of overlap, and the rows and columns that no cell reaches stay 0.
+// With no-data values, the valid rectangle's edges are bordered as the image's are.
 template <typename State, std::size_t... B>
 std::array<BandPass<typename State::Sample>, State::kBands> BandPassesOf(
-    State& state, const std::vector<bool>* valid, std::index_sequence<B...>)
+    State& state, std::index_sequence<B...>)
 {
-    const auto spec = [&state, valid](int b) {
+    const auto spec = [&state](int b) {
         BandPassSpec<typename State::Sample> one = PostProcessingOf(state, b);
-        one.valid = valid;
+        if (const ValidArea* area = state.validArea.get()) {
+            one.valid = &area->Valid();
+            one.area = true;
+            one.areaLeft = area->PanLeft();
+            one.areaTop = area->PanTop();
+            one.areaRight = area->PanRight();
+            one.areaBottom = area->PanBottom();
+        }
         return one;
     };
     return {BandPass<typename State::Sample>(state.fused[B], spec(B), state.host)...};
-}
-
-// With no-data values, methods 1 and 2 mark a pan pixel no data when the pan is no data there or
-// any MS band is at the MS pixel covering it. False after a message (valid left empty).
-template <typename State>
-bool FusedValidity(State& state, std::vector<bool>& valid)
-{
-    {
-        const std::optional<double> pan = state.job.panNoData;
-        const std::optional<double> ms = state.job.msNoData;
-        if (InjectsDetail(state.job.method) || (!pan && !ms)) return true;
-        constexpr int kRatio = State::kRatio;
-        const std::int64_t width = state.width;
-        std::vector<typename State::Sample> row;
-        std::vector<bool> msRow;
-        if (!TryAllocate(row, std::max(width, state.msWidth), state.host)) return false;
-        try {
-            valid.assign(static_cast<std::size_t>(width * state.height), true);
-        } catch (const std::bad_alloc&) {
-            state.host.ShowMessage("Error: Not enough memory for the no-data mask.");
-            return false;
-        }
-        for (std::int64_t y = 0; y < state.height; ++y) {
-            const std::int64_t my = std::min(y / kRatio, state.msHeight - 1);
-            if (ms && (y == 0 || my != std::min((y - 1) / kRatio, state.msHeight - 1))) {
-                msRow.assign(static_cast<std::size_t>(state.msWidth), true);
-                for (int band = 0; band < State::kBands; ++band) {
-                    const std::int64_t offset =
-                        state.msByteOffset[band] + my * state.msWidth * sizeof(row[0]);
-                    if (!ReadSamples(state.msInput[band], offset, state.msWidth, row.data(),
-                                     kPartReadFailure, state.host)) {
-                        return false;
-                    }
-                    for (std::int64_t j = 0; j < state.msWidth; ++j) {
-                        if (row[static_cast<std::size_t>(j)] == *ms) msRow[static_cast<std::size_t>(j)] = false;
-                    }
-                }
-            }
-            if (pan && !ReadSamples(state.panInput, y * width * sizeof(row[0]), width, row.data(),
-                                    kPartReadFailure, state.host)) {
-                return false;
-            }
-            for (std::int64_t x = 0; x < width; ++x) {
-                const std::int64_t mx = std::min(x / kRatio, state.msWidth - 1);
-                const bool off = (pan && row[static_cast<std::size_t>(x)] == *pan) ||
-                                 (ms && !msRow[static_cast<std::size_t>(mx)]);
-                if (off) valid[static_cast<std::size_t>(y * width + x)] = false;
-            }
-        }
-    }
-    return true;
 }
 
 // The fused rows are post-processed on their way to the files (Step 3's work), so each band
@@ -381,10 +437,7 @@ StepResult FuseStripsOf(State& state)
     using Strip = FusionStrip<typename State::Sample, State::kBands>;
     const FusionTarget target{State::kRatio, state.width, state.height, state.msWidth,
                               state.msHeight};
-    std::vector<bool> valid;
-    if (!FusedValidity(state, valid)) return StepResult::Failed;
-    auto passes = BandPassesOf(state, valid.empty() ? nullptr : &valid,
-                               std::make_index_sequence<State::kBands>());
+    auto passes = BandPassesOf(state, std::make_index_sequence<State::kBands>());
     for (auto& pass : passes) {
         if (!pass.Allocate()) return StepResult::Failed;
     }

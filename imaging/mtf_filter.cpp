@@ -79,6 +79,41 @@ template <bool Biased, typename Sample>
     }
 }
 
+// The line's samples split into its step phases: phase q (at phases + q · phaseLength) holds
+// samples q, q + step, ... A step of 4 moves 32 samples at a time through vector shuffles.
+[[gnu::always_inline]] inline void SplitPhases(const double* line, std::int64_t width, int step,
+                                               std::int64_t phaseLength, double* phases)
+{
+    std::int64_t i = 0;
+    if (step == 4) {
+        using Index = std::int64_t __attribute__((vector_size(kWideLanes * sizeof(std::int64_t))));
+        const Index pairs = {0, 4, 8, 12, 1, 5, 9, 13};
+        const Index otherPairs = {2, 6, 10, 14, 3, 7, 11, 15};
+        const Index low = {0, 1, 2, 3, 8, 9, 10, 11};
+        const Index high = {4, 5, 6, 7, 12, 13, 14, 15};
+        for (; 4 * (i + kWideLanes) <= width; i += kWideLanes) {
+            const double* from = line + 4 * i;
+            const WideLanes a = LoadWide(from);
+            const WideLanes b = LoadWide(from + kWideLanes);
+            const WideLanes c = LoadWide(from + 2 * kWideLanes);
+            const WideLanes d = LoadWide(from + 3 * kWideLanes);
+            // ab: a0 a4 b0 b4 a1 a5 b1 b5; ab2: a2 a6 b2 b6 a3 a7 b3 b7; cd and cd2 alike.
+            const WideLanes ab = __builtin_shuffle(a, b, pairs);
+            const WideLanes ab2 = __builtin_shuffle(a, b, otherPairs);
+            const WideLanes cd = __builtin_shuffle(c, d, pairs);
+            const WideLanes cd2 = __builtin_shuffle(c, d, otherPairs);
+            StoreWide(phases + i, __builtin_shuffle(ab, cd, low));
+            StoreWide(phases + phaseLength + i, __builtin_shuffle(ab, cd, high));
+            StoreWide(phases + 2 * phaseLength + i, __builtin_shuffle(ab2, cd2, low));
+            StoreWide(phases + 3 * phaseLength + i, __builtin_shuffle(ab2, cd2, high));
+        }
+    }
+    for (int q = 0; q < step; ++q) {
+        double* to = phases + q * phaseLength;
+        for (std::int64_t n = i; q + n * step < width; ++n) to[n] = line[q + n * step];
+    }
+}
+
 // Along the row: out[j] = Σ_k taps[k] · line[offset + j·step − kMtfHalo + k] (edge-replicated),
 // summed from 0 in order of k. Away from the ends eight outputs are summed side by side from
 // the line split into its step phases (phase q holding samples q, q + step, ...), so that each
@@ -112,10 +147,7 @@ template <bool Biased, typename Sample>
         }
     } else {
         phases.resize(static_cast<std::size_t>(step * phaseLength));
-        for (int q = 0; q < step; ++q) {
-            double* to = phases.data() + q * phaseLength;
-            for (std::int64_t i = 0; q + i * step < width; ++i) to[i] = line[q + i * step];
-        }
+        SplitPhases(line, width, step, phaseLength, phases.data());
         for (int k = 0; k < kMtfTaps; ++k) {
             const int d = offset - kMtfHalo + k;
             const int q = ((d % step) + step) % step;

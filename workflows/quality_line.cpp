@@ -1,6 +1,7 @@
 #include "workflows/quality_line.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct MeasuredRun {
     int bytes = 2;
     int width = 0;
     int height = 0;
+    // The run's no-data values: its samples take no part in the measures.
+    std::optional<double> panNoData, msNoData, fusedNoData;
 };
 
 // The last finished run's measurement; only the thread that runs the tools touches it.
@@ -51,12 +54,13 @@ QualityJob FullJobOf(const MeasuredRun& files)
     return job;
 }
 
-bool Open(const std::string& path, int band, const GenericSize& generic, Host& host,
+bool Open(const std::string& path, int band, const GenericSize& generic,
+          std::optional<double> noData, Host& host,
           std::vector<std::unique_ptr<BandWindowSource>>& sources)
 {
     RasterLayout layout;
     if (!DescribeRaster(path, generic, layout, host)) return false;
-    sources.push_back(std::make_unique<BandWindowSource>(BandSource{layout, band}, std::nullopt));
+    sources.push_back(std::make_unique<BandWindowSource>(BandSource{layout, band}, noData));
     return sources.back()->Open(host);
 }
 
@@ -67,13 +71,14 @@ bool Measure(const MeasuredRun& files, double panGain, Host& host, FullMetrics& 
     std::vector<std::unique_ptr<BandWindowSource>> fused, ms, pan;
     for (std::size_t k = 0; k < files.ms.size(); ++k) {
         const bool oneFile = files.fused.size() == 1;
-        if (!Open(files.fused[oneFile ? 0 : k], oneFile ? static_cast<int>(k) : 0, panSize, host,
-                  fused) ||
-            !Open(files.ms[k], files.msBand[k], msSize, host, ms)) {
+        if (!Open(files.fused[oneFile ? 0 : k], oneFile ? static_cast<int>(k) : 0, panSize,
+                  files.fusedNoData, host, fused) ||
+            !Open(files.ms[k], files.msBand[k], msSize, files.msNoData, host, ms)) {
             return false;
         }
     }
-    if (!Open(files.pan, 0, panSize, host, pan) || !Open(files.pan, 0, panSize, host, pan))
+    if (!Open(files.pan, 0, panSize, files.panNoData, host, pan) ||
+        !Open(files.pan, 0, panSize, files.panNoData, host, pan))
         return false;
     return ComputeFullMetrics(
         WindowPointers(fused), WindowPointers(ms), *pan[0], *pan[1], files.ratio, panGain,
@@ -100,6 +105,9 @@ MeasuredRun FilesOf(const Job& job, const FusedOutputs<N>& outputs, int ratio, i
     files.bytes = bytes;
     files.width = job.width;
     files.height = job.height;
+    files.panNoData = job.panNoData;
+    files.msNoData = job.msNoData;
+    files.fusedNoData = FusedNoDataValue(job);
     for (std::size_t band = 0; band < N; ++band) {
         files.ms.push_back(job.msPath[band]);
         files.msBand.push_back(job.msBandCount > 1 ? job.selectedIndex[band] : 0);

@@ -105,8 +105,9 @@ Row FormatRow()
     return {ChoiceOption(ValueKind::Choice, "--format", {"envi", "geotiff", "cog"},
                          "The result's format: ENVI BSQ (.img and .hdr), GeoTIFF, or Cloud "
                          "Optimized GeoTIFF.",
-                         "with --ms: cog for GeoTIFF or GDAL inputs, envi otherwise; without "
-                         "--ms: by --output's extension (.tif, .tiff: geotiff), else envi"),
+                         "by --output's extension (.img: envi; .tif, .tiff: geotiff, or cog "
+                         "with --ms and GeoTIFF or GDAL inputs); else with --ms cog for GeoTIFF "
+                         "or GDAL inputs, envi otherwise; else envi"),
             [](PanSharpenJob& job, const OptionUse& use) {
                 if (auto refused = NotWithBatch(job, use); refused.status != ApplyStatus::Applied) {
                     return refused;

@@ -171,17 +171,23 @@ bool ChooseGains(const PanSharpenJob& job, DeliveryScene& scene, Host& host)
     return true;
 }
 
-// The format asked for, else a Cloud Optimized GeoTIFF for TIFF and GDAL inputs, ENVI
-// otherwise; the result's name, else the MS's with the suffix beside it; the picture beside the
-// result unless --bmp names it.
+// The format asked for; else the one --output's name says (.img ENVI; .tif or .tiff a Cloud
+// Optimized GeoTIFF for TIFF and GDAL inputs, a GeoTIFF otherwise); else a Cloud Optimized
+// GeoTIFF for TIFF and GDAL inputs, ENVI otherwise. The result's name, else the MS's with the
+// suffix beside it; the picture beside the result unless --bmp names it.
 bool NameOutputs(const PanSharpenJob& job, DeliveryScene& scene, Host& host)
 {
     const ReaderKind reader = scene.ms->Description().reader;
+    const bool tiffInput = reader == ReaderKind::StripTiff || reader == ReaderKind::Gdal;
     scene.format = job.delivery.outputFormat;
-    if (scene.format.empty()) {
-        scene.format =
-            reader == ReaderKind::StripTiff || reader == ReaderKind::Gdal ? "cog" : "envi";
+    if (scene.format.empty() && !job.delivery.outputPath.empty()) {
+        if (LastFourLower(job.delivery.outputPath) == ".img") {
+            scene.format = "envi";
+        } else if (FormatByName(job.delivery.outputPath) == BandFileFormat::GeoTiff) {
+            scene.format = tiffInput ? "cog" : "geotiff";
+        }
     }
+    if (scene.format.empty()) scene.format = tiffInput ? "cog" : "envi";
     const bool envi = scene.format == "envi";
     scene.outputPath = job.delivery.outputPath;
     if (scene.outputPath.empty()) {

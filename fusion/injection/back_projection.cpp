@@ -32,11 +32,29 @@ constexpr std::int64_t kColumnBlock = 512;
 // Relative size below which a weight of deg∘up is left out (see BandedOperator).
 constexpr double kNegligible = 1e-17;
 
-// out[i] = Σ_c w[c] · in[i + c] for i < count, summed in order of c, eight outputs side by side.
+// out[i] = Σ_c w[c] · in[i + c] for i < count, summed in order of c, eight outputs side by side;
+// four runs of them at once, so that their additions do not wait for each other.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void ApplyRepeated(
     const double* w, int taps, const double* in, std::int64_t count, double* out)
 {
     std::int64_t i = 0;
+    for (; i + 4 * kWideLanes <= count; i += 4 * kWideLanes) {
+        const double* x = in + i;
+        WideLanes a = WideLanes{} + w[0] * LoadWide(x);
+        WideLanes b = WideLanes{} + w[0] * LoadWide(x + kWideLanes);
+        WideLanes c = WideLanes{} + w[0] * LoadWide(x + 2 * kWideLanes);
+        WideLanes d = WideLanes{} + w[0] * LoadWide(x + 3 * kWideLanes);
+        for (int t = 1; t < taps; ++t) {
+            a += w[t] * LoadWide(x + t);
+            b += w[t] * LoadWide(x + t + kWideLanes);
+            c += w[t] * LoadWide(x + t + 2 * kWideLanes);
+            d += w[t] * LoadWide(x + t + 3 * kWideLanes);
+        }
+        StoreWide(out + i, a);
+        StoreWide(out + i + kWideLanes, b);
+        StoreWide(out + i + 2 * kWideLanes, c);
+        StoreWide(out + i + 3 * kWideLanes, d);
+    }
     for (; i + kWideLanes <= count; i += kWideLanes) {
         WideLanes sum = WideLanes{} + w[0] * LoadWide(in + i);
         for (int c = 1; c < taps; ++c) sum += w[c] * LoadWide(in + i + c);
@@ -48,6 +66,83 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void ApplyRepeated(
         out[i] = sum;
     }
 }
+
+// Rows of float images at MS scale handed from one stage of the one-pass fusion to the next
+// in memory, one ring per band: band k's row i sits in slot i mod the ring's rows. Rows are put
+// in order; a row stays until the reader no longer needs it (Get of a ring read once in order,
+// or Release) and the ring comes round to its slot.
+class MsRowRing {
+public:
+    MsRowRing(int bands, std::int64_t width, std::int64_t rows, bool readOnce)
+        : m_width(width),
+          m_rows(rows),
+          m_readOnce(readOnce),
+          m_samples(static_cast<std::size_t>(bands * rows * width)),
+          m_put(static_cast<std::size_t>(bands), 0),
+          m_needed(static_cast<std::size_t>(bands), 0)
+    {
+    }
+
+    // The slot of band k's next row i. A ring too short for its rows is a programming error.
+    float* Put(int k, std::int64_t i)
+    {
+        std::int64_t& put = m_put[static_cast<std::size_t>(k)];
+        if (i != put || i - m_rows >= m_needed[static_cast<std::size_t>(k)]) {
+            throw std::logic_error("MS row ring: a row needed would be overwritten");
+        }
+        put = i + 1;
+        return Slot(k, i);
+    }
+
+    // Band k's row i, put and still held.
+    const float* Get(int k, std::int64_t i)
+    {
+        const auto b = static_cast<std::size_t>(k);
+        if (i >= m_put[b] || i < m_needed[b]) throw std::logic_error("MS row ring: row not held");
+        if (m_readOnce) m_needed[b] = i + 1;
+        return Slot(k, i);
+    }
+
+    // The rows before i of every band are not needed any more.
+    void Release(std::int64_t i)
+    {
+        for (auto& needed : m_needed) needed = std::max(needed, i);
+    }
+
+private:
+    float* Slot(int k, std::int64_t i)
+    {
+        return m_samples.data() + (k * m_rows + i % m_rows) * m_width;
+    }
+
+    std::int64_t m_width;
+    std::int64_t m_rows;
+    bool m_readOnce;
+    std::vector<float> m_samples;
+    std::vector<std::int64_t> m_put;     // per band: the rows put, from the top
+    std::vector<std::int64_t> m_needed;  // per band: the lowest row the reader may still read
+};
+
+// One band's rows of a ring as a stream of doubles (each row read once, in order).
+class RingRows : public RowStream {
+public:
+    RingRows(MsRowRing& ring, int k, std::int64_t width, std::int64_t height, std::size_t window)
+        : RowStream(width, height, window), m_ring(ring), m_k(k)
+    {
+    }
+
+protected:
+    bool Produce(std::int64_t y, double* out) override
+    {
+        const float* row = m_ring.Get(m_k, y);
+        std::copy(row, row + Width(), out);
+        return true;
+    }
+
+private:
+    MsRowRing& m_ring;
+    int m_k;
+};
 
 // One back-projection step as a stream: e_{j+1} = e_j − deg(up(e_j)), down the columns with
 // the rows' operator, then along the row with the columns'.
@@ -91,19 +186,34 @@ private:
 // (each row is written after it was read). The rows of e_0 may arrive while it goes on.
 class BandBackProjection {
 public:
+    // e_0 from the model's corrections and the sums back into them, or both through rings
+    // (errors, read once; totals).
     BandBackProjection(const InjectionModel& model, int k, int steps, const BandedOperator& down,
-                       const BandedOperator& along)
+                       const BandedOperator& along, MsRowRing* errors, MsRowRing* totals)
         : m_model(model),
           m_k(k),
           m_steps(steps),
+          m_totals(totals),
           m_total(static_cast<std::size_t>(model.msWidth)),
           m_row(m_total.size())
     {
-        const auto window = static_cast<std::size_t>((steps + 1) * down.Reach() + 4);
-        m_errors.push_back(std::make_unique<ImageRows>(model.corrections, k, model.msWidth,
-                                                       model.msHeight, window));
+        // Step j's rows are read from row i (the sum's) to i + (steps − 1 − j) · reach (the
+        // later steps'), and step j + 1 reads 2 · reach + 1 of them at once.
+        const std::int64_t reach = down.Reach();
+        const auto window = [&](int j) {
+            return static_cast<std::size_t>(
+                std::max((steps - 1 - j) * reach + 1, j < steps - 1 ? 2 * reach + 1 : 1) + 1);
+        };
+        if (errors != nullptr) {
+            m_errors.push_back(
+                std::make_unique<RingRows>(*errors, k, model.msWidth, model.msHeight, window(0)));
+        } else {
+            m_errors.push_back(std::make_unique<ImageRows>(model.corrections, k, model.msWidth,
+                                                           model.msHeight, window(0)));
+        }
         for (int j = 1; j < steps; ++j) {
-            m_errors.push_back(std::make_unique<StepStream>(*m_errors.back(), down, along, window));
+            m_errors.push_back(
+                std::make_unique<StepStream>(*m_errors.back(), down, along, window(j)));
         }
     }
 
@@ -122,6 +232,10 @@ public:
                 for (std::int64_t x = 0; x < width; ++x) m_total[x] += e[x];
             }
             if (m_errors.back()->Failed()) return false;
+            if (m_totals != nullptr) {
+                std::copy(m_total.begin(), m_total.end(), m_totals->Put(m_k, i));
+                continue;
+            }
             std::copy(m_total.begin(), m_total.end(), m_row.begin());
             if (!m_model.corrections.PutRows(m_k, i, 1, m_row.data())) return false;
         }
@@ -132,6 +246,7 @@ private:
     const InjectionModel& m_model;
     int m_k;
     int m_steps;
+    MsRowRing* m_totals;
     std::vector<std::unique_ptr<RowStream>> m_errors;
     std::vector<double> m_total;
     std::vector<float> m_row;
@@ -139,10 +254,12 @@ private:
 };
 
 // Every band's back-projection (BandBackProjection), one pair of operators per distinct
-// Gaussian of the bands.
+// Gaussian of the bands; e_0 and the sums in the model's corrections, or in rings.
 class BackProjection {
 public:
-    BackProjection(const InjectionModel& model, int steps) : m_model(model), m_steps(steps)
+    BackProjection(const InjectionModel& model, int steps, MsRowRing* errors = nullptr,
+                   MsRowRing* totals = nullptr)
+        : m_model(model), m_steps(steps)
     {
         for (int k = 0; k < model.bands; ++k) {
             const double gain = model.inputs.msGains[k];
@@ -151,8 +268,8 @@ public:
                                      BandedOperator(model.msWidth, model.ratio, gain)};
             }
             const auto& pair = m_operators.at(gain);
-            m_bands.push_back(
-                std::make_unique<BandBackProjection>(model, k, steps, pair[0], pair[1]));
+            m_bands.push_back(std::make_unique<BandBackProjection>(model, k, steps, pair[0],
+                                                                   pair[1], errors, totals));
             m_reach = std::max(m_reach, pair[0].Reach());
         }
     }
@@ -166,15 +283,12 @@ public:
     // corrections), one band per core.
     StepResult Advance(std::int64_t ready, Host& host, const std::function<bool()>& pump)
     {
-        // Row i of step j needs rows up to i + reach of step j − 1.
-        const std::int64_t end = ready >= m_model.msHeight
-                                     ? m_model.msHeight
-                                     : std::max<std::int64_t>(0, ready - (m_steps - 1) * m_reach);
+        const std::int64_t end = EndFor(ready);
         if (end <= m_done) return StepResult::Ok;
         std::vector<char> done(m_bands.size(), 0);
         const bool going = ForEachRowInParallel(
             static_cast<std::int64_t>(m_bands.size()),
-            [&](std::int64_t k) { done[k] = m_bands[k]->Advance(end); }, pump);
+            [&](std::int64_t k) { done[k] = AdvanceBand(static_cast<int>(k), end); }, pump);
         if (!going) return StepResult::Cancelled;
         if (std::any_of(done.begin(), done.end(), [](char d) { return d == 0; })) {
             host.ShowMessage(kWriteFailure);
@@ -183,6 +297,21 @@ public:
         m_done = end;
         return StepResult::Ok;
     }
+
+    // The rows whose sums the rows of e_0 before ready allow: row i of step j needs rows up to
+    // i + reach of step j − 1.
+    std::int64_t EndFor(std::int64_t ready) const
+    {
+        const std::int64_t end = ready >= m_model.msHeight
+                                     ? m_model.msHeight
+                                     : std::max<std::int64_t>(0, ready - (m_steps - 1) * m_reach);
+        return std::max(end, m_done);
+    }
+    // Band k's sums of rows up to end − 1 (any core, one call per band at a time); false when
+    // the file did not give or take a row.
+    bool AdvanceBand(int k, std::int64_t end) { return m_bands[k]->Advance(end); }
+    // Every band's sums are made up to end.
+    void SetDone(std::int64_t end) { m_done = end; }
 
 private:
     const InjectionModel& m_model;
@@ -219,18 +348,59 @@ public:
         FilterAlongLine(m_taps[k], fused, m_model.width, r, r / 2, m_model.msWidth, RingRow(y, k));
     }
 
-    // Finishes the MS rows whose filter reaches only fused rows before row1 (all visited).
-    StepResult Finish(std::int64_t row1, Host& host, const std::function<bool()>& pump)
+    // The MS rows whose filter reaches only fused rows before row1 (all visited) end there.
+    std::int64_t EndFor(std::int64_t row1) const
     {
         const InjectionModel& model = m_model;
-        const int n = model.bands;
         const int r = model.ratio;
-        const std::int64_t msWidth = model.msWidth;
         std::int64_t end = m_next;
         while (end < model.msHeight &&
                std::min(r * end + r / 2 + kMtfHalo, model.height - 1) < row1) {
             ++end;
         }
+        return end;
+    }
+
+    // e_0 = M − deg(F) of band k's MS rows Next() .. end − 1 in columns x0 .. x0 + columns − 1:
+    // errors holds the band's MS rows from Next() (rows of the MS's width) and takes e_0 in
+    // their place.
+    void MeasureColumns(int k, std::int64_t x0, std::int64_t columns, std::int64_t end,
+                        float* errors)
+    {
+        const InjectionModel& model = m_model;
+        const int r = model.ratio;
+        std::array<const double*, kMtfTaps> window{};
+        double degraded[kColumnBlock];
+        for (std::int64_t i = m_next; i < end; ++i) {
+            for (int t = 0; t < kMtfTaps; ++t) {
+                const std::int64_t y = ClampIndex(r * i + r / 2 - kMtfHalo + t, model.height);
+                window[t] = RingRow(y, k) + x0;
+            }
+            FilterDownColumns(m_taps[k], window.data(), columns, degraded);
+            float* error = errors + (i - m_next) * model.msWidth + x0;
+            for (std::int64_t x = 0; x < columns; ++x) error[x] -= degraded[x];
+        }
+    }
+
+    // The same for every column of band k (any core, one call per band at a time).
+    void MeasureBand(int k, std::int64_t end, float* errors)
+    {
+        for (std::int64_t x0 = 0; x0 < m_model.msWidth; x0 += kColumnBlock) {
+            MeasureColumns(k, x0, std::min(kColumnBlock, m_model.msWidth - x0), end, errors);
+        }
+    }
+
+    // The rows of e_0 up to end are made.
+    void SetNext(std::int64_t end) { m_next = end; }
+
+    // Finishes the MS rows whose filter reaches only fused rows before row1 (all visited) into
+    // the model's corrections.
+    StepResult Finish(std::int64_t row1, Host& host, const std::function<bool()>& pump)
+    {
+        const InjectionModel& model = m_model;
+        const int n = model.bands;
+        const std::int64_t msWidth = model.msWidth;
+        const std::int64_t end = EndFor(row1);
         const std::int64_t next = m_next;
         const std::int64_t rows = end - next;
         // The MS rows first, then e_0 = M − deg(F) in their place, by blocks of columns on
@@ -247,19 +417,8 @@ public:
             [&](std::int64_t job) {
                 const int k = static_cast<int>(job / blocks);
                 const std::int64_t x0 = job % blocks * kColumnBlock;
-                const std::int64_t columns = std::min(kColumnBlock, msWidth - x0);
-                std::array<const double*, kMtfTaps> window{};
-                double degraded[kColumnBlock];
-                for (std::int64_t i = next; i < end; ++i) {
-                    for (int t = 0; t < kMtfTaps; ++t) {
-                        const std::int64_t y =
-                            ClampIndex(r * i + r / 2 - kMtfHalo + t, model.height);
-                        window[t] = RingRow(y, k) + x0;
-                    }
-                    FilterDownColumns(m_taps[k], window.data(), columns, degraded);
-                    float* error = m_errors.data() + (k * rows + i - next) * msWidth + x0;
-                    for (std::int64_t x = 0; x < columns; ++x) error[x] -= degraded[x];
-                }
+                MeasureColumns(k, x0, std::min(kColumnBlock, msWidth - x0), end,
+                               m_errors.data() + k * rows * msWidth);
             },
             pump);
         if (!going) return StepResult::Cancelled;
@@ -315,11 +474,60 @@ public:
     OnePassFusion(const InjectionModel& model, std::int64_t handRows)
         : m_model(model),
           m_fuseRows(model.measureStripRows > 0 ? model.measureStripRows : kOnePassStripRows),
+          m_reach(OperatorReach(model)),
+          m_ringRows(KeptRows(model, handRows, m_reach)),
+          m_readFrom(ReadFrom(model)),
           m_visits(model),
           m_measure(model, *model.pendingMs, m_fuseRows),
-          m_projection(model, model.pendingSteps)
+          // e_0 waits in its ring for the steps' reach beyond the rows summed, and for the rows
+          // one strip of fusing finishes.
+          m_errorRing(model.bands, model.msWidth,
+                      (model.pendingSteps - 1) * m_reach + MsRowsPerStrip(model, m_fuseRows), true),
+          // The sums are made up to the MS row of the newest fused row at most, and read from
+          // those of the oldest kept row on.
+          m_totalRing(model.bands, model.msWidth, m_ringRows / model.ratio + ReadsBack(model) + 4,
+                      false),
+          m_projection(model, model.pendingSteps, &m_errorRing, &m_totalRing)
     {
-        m_ringRows = KeptRows(model, handRows, m_projection.Reach());
+    }
+
+    // The MS rows the upsampling of rows y on reads start at [y] (near the ends of a short image
+    // the mirrored rows are not in order).
+    static std::vector<std::int64_t> ReadFrom(const InjectionModel& model)
+    {
+        std::vector<std::int64_t> from(static_cast<std::size_t>(model.height + 1), model.msHeight);
+        for (std::int64_t y = model.height - 1; y >= 0; --y) {
+            from[y] = std::min(from[y + 1], model.rows.First(y));
+        }
+        return from;
+    }
+
+    // How far before its own MS row the upsampling of a row or of a later one reads, at most.
+    std::int64_t ReadsBack(const InjectionModel& model) const
+    {
+        std::int64_t back = 0;
+        for (std::int64_t y = 0; y < model.height; ++y) {
+            back = std::max(back, y / model.ratio - m_readFrom[y]);
+        }
+        return back;
+    }
+
+    // The farthest the rows' operators of deg∘up reach.
+    static std::int64_t OperatorReach(const InjectionModel& model)
+    {
+        std::int64_t reach = 0;
+        for (int k = 0; k < model.bands; ++k) {
+            reach = std::max(
+                reach,
+                BandedOperator(model.msHeight, model.ratio, model.inputs.msGains[k]).Reach());
+        }
+        return reach;
+    }
+
+    // More than the MS rows a strip of rows reads, upsampled or degraded.
+    static std::int64_t MsRowsPerStrip(const InjectionModel& model, std::int64_t rows)
+    {
+        return rows / model.ratio + 2 * kMtfTaps / model.ratio + 16;
     }
 
     // The fused rows kept for strips of handRows rows handed on, reach the farthest the rows'
@@ -358,6 +566,8 @@ public:
             msFirst = std::min(msFirst, model.rows.First(y));
             msEnd = std::max(msEnd, model.rows.First(y) + model.rows.Count(y));
         }
+        // Sums that neither these rows nor later ones read are not read again.
+        m_totalRing.Release(m_readFrom[row0]);
         while (m_fused < row1 || m_projection.Done() < msEnd) {
             const std::int64_t end = std::min(model.height, m_fused + m_fuseRows);
             if (end - row0 > m_ringRows) throw std::logic_error("one-pass fusion: ring too short");
@@ -365,18 +575,17 @@ public:
                 m_fused, end, [&](std::int64_t y, int k) { return Kept(y, k); },
                 [&](std::int64_t y, int k, const double* fused) { m_measure.Visit(y, k, fused); },
                 readFailure, host, pump);
-            if (result == StepResult::Ok) result = m_measure.Finish(end, host, pump);
-            if (result == StepResult::Ok)
-                result = m_projection.Advance(m_measure.Next(), host, pump);
+            if (result == StepResult::Ok) result = MeasureAndProject(end, host, pump);
             if (result != StepResult::Ok) return result;
             m_fused = end;
         }
         const std::int64_t image = (msEnd - msFirst) * model.msWidth;
         m_corrections.resize(static_cast<std::size_t>(model.bands * image));
         for (int k = 0; k < model.bands; ++k) {
-            if (!model.corrections.ReadRows(k, msFirst, msEnd - msFirst,
-                                            m_corrections.data() + k * image, host)) {
-                return StepResult::Failed;
+            for (std::int64_t i = msFirst; i < msEnd; ++i) {
+                const float* row = m_totalRing.Get(k, i);
+                std::copy(row, row + model.msWidth,
+                          m_corrections.data() + k * image + (i - msFirst) * model.msWidth);
             }
         }
         const std::int64_t rows = row1 - row0;
@@ -407,12 +616,56 @@ private:
         return m_kept.data() + (k * m_ringRows + y % m_ringRows) * m_model.width;
     }
 
+    // Once the fused rows before row1 are visited: e_0 of the MS rows they finish and the sums
+    // they allow, one band per core (each band's rows are measured, then summed, in its own
+    // rings).
+    StepResult MeasureAndProject(std::int64_t row1, Host& host, const std::function<bool()>& pump)
+    {
+        const InjectionModel& model = m_model;
+        const std::int64_t next = m_measure.Next();
+        const std::int64_t end = m_measure.EndFor(row1);
+        const std::int64_t summed = m_projection.EndFor(end);
+        if (end == next && summed == m_projection.Done()) return StepResult::Ok;
+        const std::int64_t image = (end - next) * model.msWidth;
+        m_msRows.resize(static_cast<std::size_t>(model.bands * image));
+        std::vector<char> done(static_cast<std::size_t>(model.bands), 0);
+        const bool going = ForEachRowInParallel(
+            model.bands,
+            [&](std::int64_t job) {
+                const int k = static_cast<int>(job);
+                float* errors = m_msRows.data() + k * image;
+                if (end > next) {
+                    if (!model.pendingMs->bands.GetRows(k, next, end - next, errors)) return;
+                    m_measure.MeasureBand(k, end, errors);
+                    for (std::int64_t i = next; i < end; ++i) {
+                        const float* row = errors + (i - next) * model.msWidth;
+                        std::copy(row, row + model.msWidth, m_errorRing.Put(k, i));
+                    }
+                }
+                done[job] = m_projection.AdvanceBand(k, summed);
+            },
+            pump);
+        if (!going) return StepResult::Cancelled;
+        if (std::any_of(done.begin(), done.end(), [](char d) { return d == 0; })) {
+            host.ShowMessage(kWriteFailure);
+            return StepResult::Failed;
+        }
+        m_measure.SetNext(end);
+        m_projection.SetDone(summed);
+        return StepResult::Ok;
+    }
+
     const InjectionModel& m_model;
     std::int64_t m_fuseRows;
+    std::int64_t m_reach;
+    std::int64_t m_ringRows;
+    std::vector<std::int64_t> m_readFrom;
     FusedStripVisits m_visits;
     ErrorMeasure m_measure;
+    MsRowRing m_errorRing;
+    MsRowRing m_totalRing;
     BackProjection m_projection;
-    std::int64_t m_ringRows = 0;
+    std::vector<float> m_msRows;
     std::vector<double> m_kept;
     std::vector<float> m_corrections;
     std::int64_t m_fused = 0;  // the window rows fused so far
@@ -520,12 +773,8 @@ StepResult BackProject(InjectionModel& model, int steps, Host& host,
 bool FitsOnePass(const InjectionModel& model)
 {
     if (model.separateCorrectionPass || model.pendingSteps <= 0) return false;
-    std::int64_t reach = 0;
-    for (int k = 0; k < model.bands; ++k) {
-        reach = std::max(
-            reach, BandedOperator(model.msHeight, model.ratio, model.inputs.msGains[k]).Reach());
-    }
-    const std::int64_t rows = OnePassFusion::KeptRows(model, kOnePassHandRows, reach);
+    const std::int64_t rows =
+        OnePassFusion::KeptRows(model, kOnePassHandRows, OnePassFusion::OperatorReach(model));
     return rows * model.bands * model.width * static_cast<std::int64_t>(sizeof(double)) <=
            kOnePassKeptBytes;
 }

@@ -144,9 +144,16 @@ StripRead ReadStripRows(const InjectionModel& model, StripInputs& strip)
     strip.ms.resize(static_cast<std::size_t>(model.bands * image));
     std::vector<float*> bands;
     for (int k = 0; k < model.bands; ++k) bands.push_back(strip.ms.data() + k * image);
+    // A model whose fusion measures itself keeps the MS rows, already placed, in its copy.
+    const MsCopy* copy = model.pendingMs.get();
     if (!ReadPanRows(model, strip.panFirst, panEnd - strip.panFirst, strip.pan.data()) ||
-        !ReadMsRows(model, strip.msFirst, strip.msRows, bands.data())) {
+        (copy == nullptr && !ReadMsRows(model, strip.msFirst, strip.msRows, bands.data()))) {
         return StripRead::InputFailed;
+    }
+    for (int k = 0; copy != nullptr && k < model.bands; ++k) {
+        if (!copy->bands.GetRows(k, strip.msFirst, strip.msRows, bands[k])) {
+            return StripRead::TemporaryFailed;
+        }
     }
     if (model.recipe.lowPassPans) {
         strip.lows.resize(static_cast<std::size_t>(model.fusedLows * image));

@@ -346,18 +346,21 @@ StepResult CorrectGlpEbp(InjectionModel& model, const std::string& readFailure, 
     if (result == StepResult::Ok) result = EstimateEnergyGain(model, *ms, alpha, host, pump);
     if (result != StepResult::Ok) return result;
     std::fill(model.gain.begin(), model.gain.end(), alpha);
-    if (!model.corrections.Create(model.inputs.tempBeside, model.bands, model.msWidth,
-                                  model.msHeight, host)) {
-        return StepResult::Failed;
-    }
     model.pendingSteps = kBackProjectionSteps;
     if (FitsOnePass(model)) {
-        // The fusion pass measures and back-projects as it goes.
+        // The fusion pass measures and back-projects as it goes, its corrections in memory.
         model.pendingMs = ms;
         return StepResult::Ok;
     }
     model.pendingSteps = 0;
+    if (!model.corrections.Create(model.inputs.tempBeside, model.bands, model.msWidth,
+                                  model.msHeight, host)) {
+        return StepResult::Failed;
+    }
+    // The measuring pass's strips read their MS rows from the copy too.
+    model.pendingMs = ms;
     result = MeasureFusionError(model, *ms, readFailure, host, pump);
+    model.pendingMs.reset();
     ms->bands.Release();
     ms->valid.Release();
     if (result == StepResult::Ok) result = BackProject(model, kBackProjectionSteps, host, pump);

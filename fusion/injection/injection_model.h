@@ -65,7 +65,9 @@ struct InjectionModel {
     std::int64_t measureStripRows = 0;  // strips of the correction's pan-scale pass; 0: by budget
     std::int64_t fitChunkRows = 0;      // MS rows of a chunk of the fit's passes; 0: by budget
     // Back-projection left to the fusion pass (back_projection.h): its steps (0: none) and the
-    // MS copy it measures the fusion against. The corrections then hold nothing yet.
+    // MS copy it measures the fusion against; the corrections file is then not made (the pass
+    // keeps its corrections in memory). The strips of a measuring pass read their MS rows from
+    // the copy as well.
     int pendingSteps = 0;
     std::shared_ptr<MsCopy> pendingMs;
     // Measures and back-projects in a pass of its own before the fusion pass, as wide scenes do.

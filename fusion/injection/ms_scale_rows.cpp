@@ -84,15 +84,27 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void WeightedRowSum
     const double* w, int count, const double* const* rows, std::int64_t width, double* line)
 {
     std::int64_t x = 0;
-    for (; x + 2 * kWideLanes <= width; x += 2 * kWideLanes) {
+    // Four runs of samples at once: their sums do not wait for each other's additions.
+    for (; x + 4 * kWideLanes <= width; x += 4 * kWideLanes) {
         WideLanes a = WideLanes{} + w[0] * LoadWide(rows[0] + x);
         WideLanes b = WideLanes{} + w[0] * LoadWide(rows[0] + x + kWideLanes);
+        WideLanes c2 = WideLanes{} + w[0] * LoadWide(rows[0] + x + 2 * kWideLanes);
+        WideLanes d = WideLanes{} + w[0] * LoadWide(rows[0] + x + 3 * kWideLanes);
         for (int c = 1; c < count; ++c) {
             a += w[c] * LoadWide(rows[c] + x);
             b += w[c] * LoadWide(rows[c] + x + kWideLanes);
+            c2 += w[c] * LoadWide(rows[c] + x + 2 * kWideLanes);
+            d += w[c] * LoadWide(rows[c] + x + 3 * kWideLanes);
         }
         StoreWide(line + x, a);
         StoreWide(line + x + kWideLanes, b);
+        StoreWide(line + x + 2 * kWideLanes, c2);
+        StoreWide(line + x + 3 * kWideLanes, d);
+    }
+    for (; x + kWideLanes <= width; x += kWideLanes) {
+        WideLanes a = WideLanes{} + w[0] * LoadWide(rows[0] + x);
+        for (int c = 1; c < count; ++c) a += w[c] * LoadWide(rows[c] + x);
+        StoreWide(line + x, a);
     }
     for (; x < width; ++x) {
         double sum = 0 + w[0] * rows[0][x];

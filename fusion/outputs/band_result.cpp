@@ -12,9 +12,6 @@
 #include "raster/world_file.h"
 
 namespace lumesta {
-namespace {
-
-constexpr int kStripRows = 256;
 
 BandFileFormat FormatByName(const std::string& path)
 {
@@ -28,6 +25,10 @@ BandFileFormat FormatByName(const std::string& path)
     }
     return BandFileFormat::Envi;
 }
+
+namespace {
+
+constexpr int kStripRows = 256;
 
 // The pan's sample type as the per-band results declare it: UInt16 for a UInt16 pan, else the
 // tool's signed 16-bit samples.

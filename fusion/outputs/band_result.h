@@ -22,6 +22,9 @@ struct BandResult {
     std::vector<std::string> files;  // every file of the result, the data file first
 };
 
+// GeoTIFF for a name ending in .tif or .tiff (any case), else ENVI.
+BandFileFormat FormatByName(const std::string& path);
+
 // The result a job without --ms asks for; nothing when it gives neither --output nor --format.
 // The format: --format, else by --output's extension (.img ENVI, .tif or .tiff GeoTIFF), else
 // ENVI. The name: --output, else the first MS input's name with the suffix and the format's

@@ -46,13 +46,17 @@ std::unique_ptr<RunProgress> OpenPanSharpeningReport(RunLog& log, Host& host)
 }
 
 template <typename Job, std::size_t N>
-void WriteOutputSection(const Job& job, const FusedOutputs<N>& outputs, RunLog& log)
+void WriteOutputSection(const Job& job, const FusedOutputs<N>& outputs,
+                        const std::string& resultPath, RunLog& log)
 {
     static const char* const kBandNames[4] = {"Blue", "Green", "Red", "NIR"};
     log.Append("(d) Output Pan-Sharpened Colour Images:\r\n");
     // In batch mode only the outputs the indicator asks for are listed.
     for (std::size_t band = 0; band < N; ++band) {
-        if (outputs.kind != PanOutputKind::GeoTiff) {
+        if (!resultPath.empty()) {
+            log.Append(std::string(kBandNames[band]) + ":\t" + resultPath + " (Band " +
+                       std::to_string(band + 1) + ")\r\n");
+        } else if (outputs.kind != PanOutputKind::GeoTiff) {
             log.Append(std::string(kBandNames[band]) + ":\t" + outputs.data[band] + "\r\n");
         } else if (WritesGeoTiff(job, outputs.kind)) {
             log.Append(std::string(kBandNames[band]) + ":\t" + outputs.geoTiff + " (Band " +
@@ -64,8 +68,10 @@ void WriteOutputSection(const Job& job, const FusedOutputs<N>& outputs, RunLog& 
     WriteStretchReport(job.colourMatch, job.stretch, log);
 }
 
-template void WriteOutputSection(const PanSharpenJob&, const FusedOutputs<4>&, RunLog&);
-template void WriteOutputSection(const EtmJob&, const FusedOutputs<3>&, RunLog&);
+template void WriteOutputSection(const PanSharpenJob&, const FusedOutputs<4>&,
+                                 const std::string&, RunLog&);
+template void WriteOutputSection(const EtmJob&, const FusedOutputs<3>&, const std::string&,
+                                 RunLog&);
 
 void WriteReportEnd(RunLog& log, std::time_t start, std::time_t postProcessing, std::time_t end)
 {

@@ -22,10 +22,12 @@ void WriteStretchReport(bool colourMatch, const StretchParams& stretch, RunLog& 
 // dialog's progress bar at 0 of 0..100.
 std::unique_ptr<RunProgress> OpenPanSharpeningReport(RunLog& log, Host& host);
 
-// Section (d): the fused band files (in batch mode only those the indicator asks for), the
-// picture, whether it is displayed, and its stretch. For N bands Blue, Green, Red (, NIR).
+// Section (d): the fused band files (in batch mode only those the indicator asks for), or the
+// bands of resultPath when the bands go into that one file, the picture, whether it is
+// displayed, and its stretch. For N bands Blue, Green, Red (, NIR).
 template <typename Job, std::size_t N>
-void WriteOutputSection(const Job& job, const FusedOutputs<N>& outputs, RunLog& log);
+void WriteOutputSection(const Job& job, const FusedOutputs<N>& outputs,
+                        const std::string& resultPath, RunLog& log);
 
 // Section (f) and "Notes:".
 void WriteReportEnd(RunLog& log, std::time_t start, std::time_t postProcessing, std::time_t end);

@@ -106,7 +106,8 @@ bool CopyPlanes(GDALDataset& output, const std::vector<std::string>& planes, int
 }  // namespace
 
 int WriteGeoTiffThroughGdal(const std::string& referencePath, const std::string& outputPath,
-                            const std::vector<std::string>& planes, int bytesPerSample, Host& host)
+                            const std::vector<std::string>& planes, int bytesPerSample, Host& host,
+                            std::optional<double> noData)
 {
     PrepareGdal();
     DatasetPtr reference(GDALDataset::Open(referencePath.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY,
@@ -125,6 +126,8 @@ int WriteGeoTiffThroughGdal(const std::string& referencePath, const std::string&
     {
         DatasetPtr output = CreateOutput(*reference, outputPath, planeCount,
                                          OutputType(*reference, bytesPerSample));
+        for (int band = 1; output && noData && band <= planeCount; ++band)
+            output->GetRasterBand(band)->SetNoDataValue(*noData);
         written = output && CopyPlanes(*output, planes, bytesPerSample, host);
         if (output && written) {
             output->FlushCache();

@@ -17,6 +17,7 @@
 #include "raster/reader_choice.h"
 #include "raster/geotiff/geotiff_support.h"
 #include "raster/geotiff/geotiff_tags.h"
+#include "raster/output/band_file_writer.h"
 #include "raster/raw_file.h"
 #include "raster/tiff_handle.h"
 
@@ -35,6 +36,7 @@ struct WriterSettings {
     bool tiled = false;  // taken from the template
     std::uint32_t tileWidth = 0;
     std::uint32_t tileLength = 0;
+    std::optional<double> noData;
 
     std::int64_t RowBytes() const { return width * bytesPerSample; }
 };
@@ -312,6 +314,9 @@ bool WriteOutput(TIFF* input, TIFF* output, const WriterSettings& settings, Host
     SetUpDirectory(input, output, settings);
     CopyDescriptiveTags(input, output);
     DescribeBands(output, settings.planes);
+    if (settings.noData) {
+        TIFFSetField(output, TIFFTAG_GDAL_NODATA, ExactNumberText(*settings.noData).c_str());
+    }
     if (!CopyGeoreferencing(input, output)) return Failed(host);
     const CopyRoutine copy = ChooseCopyRoutine(input, output);
     if (copy == nullptr) {
@@ -330,15 +335,16 @@ bool WriteOutput(TIFF* input, TIFF* output, const WriterSettings& settings, Host
 
 int WriteGeoTiff(const std::string& inputPath, const std::string& outputPath,
                  const std::string& plane1, const std::string& plane2, const std::string& plane3,
-                 int bytesPerSample, bool fourPlanes, Host& host)
+                 int bytesPerSample, bool fourPlanes, Host& host, std::optional<double> noData)
 {
     return WriteGeoTiff(inputPath, outputPath, plane1, plane2, plane3, std::string(),
-                        bytesPerSample, fourPlanes, host);
+                        bytesPerSample, fourPlanes, host, noData);
 }
 
 int WriteGeoTiff(const std::string& inputPath, const std::string& outputPath,
                  const std::string& plane1, const std::string& plane2, const std::string& plane3,
-                 const std::string& plane4, int bytesPerSample, bool fourPlanes, Host& host)
+                 const std::string& plane4, int bytesPerSample, bool fourPlanes, Host& host,
+                 std::optional<double> noData)
 {
     static const char kSeveralDirectories[] =
         "GeoTIFF file with more than one directories is not supported.";
@@ -350,7 +356,7 @@ int WriteGeoTiff(const std::string& inputPath, const std::string& outputPath,
         input.reset();
         std::vector<std::string> planes = {plane1, plane2, plane3, plane4};
         planes.resize(bytesPerSample == 2 && fourPlanes ? 4 : 3);
-        return WriteGeoTiffThroughGdal(inputPath, outputPath, planes, bytesPerSample, host);
+        return WriteGeoTiffThroughGdal(inputPath, outputPath, planes, bytesPerSample, host, noData);
     }
     if (!input) return 0;
     if (TIFFNumberOfDirectories(input.get()) > 1) {
@@ -362,6 +368,7 @@ int WriteGeoTiff(const std::string& inputPath, const std::string& outputPath,
     settings.planeFiles = {plane1, plane2, plane3, plane4};
     settings.planes = bytesPerSample == 2 && fourPlanes ? 4 : 3;
     settings.bytesPerSample = bytesPerSample;
+    settings.noData = noData;
     if (!ReadTemplate(input.get(), settings) ||
         !Acceptable(input.get(), inputPath, outputPath, settings)) {
         Failed(host);

@@ -6,6 +6,7 @@
 // The caller chooses every file name and owns every file; the only file these routines delete
 // is their own unfinished output, after a failure.
 
+#include <optional>
 #include <string>
 
 #include "core/host.h"
@@ -33,6 +34,7 @@ namespace lumesta {
 //     size other than the template's, or an output path naming the template or a plane file),
 //     the "Cannot read this GeoTIFF image ..." refusal (a planar configuration that cannot be
 //     copied).
+// With noData, the output declares it (GDAL's no-data tag) in place of any the template has.
 // A template read through GDAL that libtiff cannot open, or that has more than one directory
 // (overviews), is no refusal: the result is written through GDAL with its size and
 // georeferencing (gdal_geotiff_write.h, same returns and messages).
@@ -40,9 +42,11 @@ namespace lumesta {
 // owns and deletes them.
 int WriteGeoTiff(const std::string& inputPath, const std::string& outputPath,
                  const std::string& plane1, const std::string& plane2, const std::string& plane3,
-                 int bytesPerSample, bool fourPlanes, Host& host);
+                 int bytesPerSample, bool fourPlanes, Host& host,
+                 std::optional<double> noData = std::nullopt);
 int WriteGeoTiff(const std::string& inputPath, const std::string& outputPath,
                  const std::string& plane1, const std::string& plane2, const std::string& plane3,
-                 const std::string& plane4, int bytesPerSample, bool fourPlanes, Host& host);
+                 const std::string& plane4, int bytesPerSample, bool fourPlanes, Host& host,
+                 std::optional<double> noData = std::nullopt);
 
 }  // namespace lumesta

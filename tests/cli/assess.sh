@@ -2,7 +2,8 @@
 # End-to-end checks of `lumesta-cli semivariance`, `stats` and `haar` on generated bands: exit
 # statuses, standard error lines, the report on standard output, a band of a multi-band file,
 # the Haar raster and picture of every layout and wrong command lines. (The tools' report
-# blocks, tables and messages: the engine tests; --no: pansharpen.sh; Ctrl-C: reliability.sh.)
+# blocks, tables and messages: the engine tests; a stop's status and message: failures.sh; --no:
+# pansharpen.sh; Ctrl-C: reliability.sh.)
 # Usage: assess.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
 
@@ -27,13 +28,6 @@ dd if="$E/ms.img" of="$WORK/red.raw" bs=8192 skip=2 count=1 status=none
 "$CLI" semivariance --input "$WORK/red.raw" --width 64 --height 64 --max-lag 5 --quiet --log "$WORK/ms.log" 2>/dev/null
 expect_status "generic 16-bit" 0 $?
 cmp -s "$E/ms_SemiVariance.txt" "$WORK/red_SemiVariance.txt" && pass || fail "band 3 table differs from the extracted band"
-
-# A headerless file of neither one nor two bytes per pixel: one line on standard error, status 1.
-"$GEN" raw "$WORK/bytes.raw" --width 64 --height 48 --bits 8 --seed 5
-"$CLI" semivariance --input "$WORK/bytes.raw" --width 64 --height 49 --max-lag 20 --quiet 2>"$WORK/err.txt" >"$WORK/out.txt"
-expect_status "wrong file size" 1 $?
-expect_stderr "wrong file size" "$WORK/err.txt" "Check the file size of the input image."
-check "wrong file size report" ends_with "$WORK/out.txt" $'Image Size:\t3136 pixels\r\nUnsucessful\r\n\r\n'
 
 # Statistics of an Idrisi32 band.
 "$CLI" stats --input "$I/pan.rst" --level 2 --yes --quiet --log "$WORK/stats.log" 2>"$WORK/err.txt"

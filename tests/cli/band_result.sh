@@ -31,8 +31,15 @@ for method in 1 glp-hpm; do
         check "$method $ending: bands as the band files" cmp -s \
             <(cat "$WORK/b"/{blue,green,red,nir}_b$method.img) <(samples "$WORK/r.$ending")
         check "$method $ending: the same picture" cmp -s "$E/pan_b$method.bmp" "$WORK/b/pan_b$method.bmp"
+        # The same report, but for section (d) naming the result's bands.
+        r="$WORK/r.$ending"
         check "$method $ending: the same report" cmp -s <(timeless "$WORK/bands.log" | sed 1,/^/d) \
-            <(timeless "$WORK/result.log" | sed 1,/^/d | sed 's/Run (2)/Run (1)/')
+            <(timeless "$WORK/result.log" | sed 1,/^/d | sed -e 's/Run (2)/Run (1)/' \
+              -e "s#^Blue:\t$r (Band 1)#Blue:\t$E/blue_b$method.img#" \
+              -e "s#^Green:\t$r (Band 2)#Green:\t$E/green_b$method.img#" \
+              -e "s#^Red:\t$r (Band 3)#Red:\t$E/red_b$method.img#" \
+              -e "s#^NIR:\t$r (Band 4)#NIR:\t$E/nir_b$method.img#")
+        check "$method $ending: the report names the result" grep -q $'^NIR:\t'"$r"$' (Band 4)\r$' "$WORK/result.log"
         rm "$E/pan_b$method.bmp"
         check "$method $ending: no band files written" [ "$(ls "$E" | tr '\n' ' ')" = "$before" ]
         rm -rf "$WORK/b" "$WORK"/r.* "$WORK"/*.log "$WORK/g.raw" "$WORK/g.hdr" "$WORK"/*.aux.xml

@@ -58,6 +58,13 @@ check "report names the result" grep -q $'^Format:\t\t\tCloud Optimized GeoTIFF,
 check "result on the pan's grid" [ "$(gdalinfo "$D/ms_Fused.tif" | grep -c 'Origin = (500000.0*,4000000.0*)')" = 1 ]
 check "no fill, no no-data tag" [ "$(gdalinfo "$D/ms_Fused.tif" | grep -c NoData)" = 0 ]
 check "only the outputs are new" [ "$(ls "$D" | tr '\n' ' ')" = "ms.tif ms_Fused.bmp ms_Fused.bmp.aux.xml ms_Fused.tif ms_Fused.wld pan.jp2 pan.jp2.aux.xml pan.tif " ]
+# Without --format the result's name chooses: .img is ENVI, .tif a GeoTIFF, whatever the inputs.
+run pansharpen --pan "$D/pan.tif" --ms "$D/ms.tif" --method glp-hpm "${OFF[@]}" --output "$WORK/named.img"
+check "an .img result of GeoTIFF inputs is ENVI" [ -s "$WORK/named.hdr" ]
+same_samples "the .img result" "$WORK/named.img" "$A/ms_Fused.img"
+run pansharpen --pan "$A/pan.img" --ms "$A/ms.img" --method glp-hpm "${OFF[@]}" --output "$WORK/named.tif"
+check "a .tif result of ENVI inputs is a GeoTIFF" grep -q '^Driver: GTiff' <(gdalinfo "$WORK/named.tif")
+rm -f "$WORK"/named.*
 if [ -f "$D/pan.jp2" ]; then
     run pansharpen --pan "$D/pan.jp2" --ms "$D/ms.tif" --method glp-hpm "${OFF[@]}" --output "$WORK/j.tif"
     expect_status "JPEG 2000 pan" 0 "$STATUS"

@@ -2,7 +2,7 @@
 # End-to-end checks of --nodata with methods 1 and 2: the shared scene framed by no data (8 MS,
 # 32 pan pixels of 0) fuses with the scene's own coefficients (the frame takes no part in the
 # regression, so the inside matches); the frame is no data in every band, declared and black in the picture; inside,
-# away from the frame's reach, the bands are the scene's own, a fused 0 moved to 1. Skipped
+# up to the frame, the bands are the scene's own, a fused 0 moved to 1. Skipped
 # without the shared scenes, GDAL's tools or python3. The Landsat tool likewise.
 # Usage: nodata_fusion.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
@@ -34,8 +34,8 @@ fuse() { # FOLDER OPTIONS...
         --red "$d/red.img" --nir "$d/nir.img" --yes --quiet --log "$d/log.txt" "$@" \
         2>"$WORK/err"
 }
-# Inside, 4 pan pixels clear of the frame, the framed band equals the scene's (a 0 there is 1);
-# the frame is 0 throughout.
+# Inside, up to the frame, the framed band equals the scene's (a 0 there is 1); the frame is 0
+# throughout.
 framed_as_scene() { # SCENE-BAND FRAMED-BAND WIDTH HEIGHT FRAME SAMPLE-FORMAT
     python3 - "$@" <<'EOF'
 import struct, sys
@@ -45,7 +45,7 @@ def band(path, w, h):
     v = struct.unpack('<%d%s' % (w * h, fmt), open(path, 'rb').read())
     return [v[i * w:(i + 1) * w] for i in range(h)]
 a, b = band(scene, w, h), band(framed, w + 2 * m, h + 2 * m)
-inside = all(b[y + m][x + m] == max(a[y][x], 1) for y in range(4, h - 4) for x in range(4, w - 4))
+inside = all(b[y + m][x + m] == max(a[y][x], 1) for y in range(h) for x in range(w))
 frame = all(b[y][x] == 0 for y in range(h + 2 * m) for x in range(w + 2 * m)
             if not (m <= y < h + m and m <= x < w + m))
 sys.exit(0 if inside and frame else 1)
@@ -69,6 +69,16 @@ for method in 1 2; do
 done
 fuse "$WORK/frame" --method 1 --nodata 0
 expect_status "the default filter with no data" 1 $?
+
+# The quality line leaves no data out: the quality tool's numbers with the same value.
+F=$WORK/frame
+fuse "$F" --method 2 --filter none --nodata 0 --quality
+measure() {
+    "$CLI" quality full --fused "$F"/{blue,green,red,nir}_Fused.img --ms "$F"/{blue,green,red,nir}.img \
+        --pan "$F/pan.img" --format csv --quiet --log /dev/null "$@" | sed -n 2p | awk -F, '{printf "%.6f %.6f %.6f", $1, $2, $3}'
+}
+line=$(grep '^Quality' "$F/log.txt" | awk '{print $5, $7, $9}' | tr -d '\r')
+check "quality line without the frame" [ -n "$line" -a "$line" = "$(measure --nodata 0)" -a "$line" != "$(measure)" ]
 
 # The Landsat tool: the pan framed by 32 pixels of 0 (16 MS pixels, so that the regression
 # samples the same MS rows), the MS bands (which hold 0 inside) by 16 pixels of 0.

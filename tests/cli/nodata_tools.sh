@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# End-to-end checks of --nodata in band combination, semivariance and statistics: a frame of no data around
-# the shared scene's bands stays out of the stretch (the valid area's picture is the scene's own)
-# and shows black, out of the semivariance's pairs and every statistics level (their tables are
-# the scene's own); without
+# End-to-end checks of --nodata in band combination, semivariance and statistics: a frame of no
+# data around the shared scene's bands stays out of the stretch (the valid area's picture is the
+# scene's own) and shows black (a GeoTIFF composite declares the value), out of the
+# semivariance's pairs and every statistics level (their tables are the scene's own); without
 # the option the frame's value is counted as before. Skipped without the shared scenes or GDAL's
 # tools.
 # Usage: nodata_tools.sh LUMESTA_CLI MAKE_TEST_RASTERS
@@ -44,6 +44,11 @@ combine "$WORK/frame"
 expect_status "framed scene without --nodata" 0 $?
 differ() { ! cmp -s "$1" "$2"; }
 check "without the option the frame counts" differ "$WORK/with.bmp" "$WORK/frame/blue_Composite.bmp"
+mkdir "$WORK/tif" && cp "$DATA"/../geotiff/{blue,green,red}.tif "$WORK/tif/" && chmod u+w "$WORK"/tif/*
+"$CLI" combine --blue "$WORK/tif/blue.tif" --green "$WORK/tif/green.tif" --red "$WORK/tif/red.tif" \
+    --geotiff --nodata 5 --yes --quiet --log /dev/null 2>"$WORK/err"
+expect_status "GeoTIFF composite with --nodata" 0 $?
+check "GeoTIFF composite declares the value" grep -q 'NoData Value=5$' <(gdalinfo "$WORK/tif/blue_Composite.tif")
 combine "$WORK/scene" --nodata 40000 --bmp "$WORK/x.bmp"
 expect_status "no-data value beyond 16 bits" 1 $?
 check "nothing written" [ ! -e "$WORK/x.bmp" ]

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end checks of `lumesta-cli quality` and `lumesta-cli degrade`: every input layout gives
 # the same numbers, the protocol's pieces agree with each other, the output formats, and each
-# bad input stops with a message and writes nothing.
+# bad input stops with a message and writes nothing. (The table's rounding, ranking and marks:
+# the engine's quality table tests; the undefined metrics' reasons: its quality metric tests.)
 # Usage: quality.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
 # Runs the CLI; stdout to $WORK/out, stderr to $WORK/err, status in $STATUS.
@@ -18,18 +19,10 @@ run quality wald --pan "$E/pan.img" --ms $MS --sensor worldview2 --keep "$WORK/k
 check "wald finishes" [ "$STATUS" = 0 ]
 check "only the table on stdout: names, which way is better, nine methods, the note" \
     [ "$(wc -l <"$WORK/out")" = 12 ]
-check "table header" grep -q '^method  *ERGAS  *SAM  *Q2n  *Q  *SCC  *Q_1  *Q_2  *Q_3  *Q_4$' "$WORK/out"
 check "which way is better" grep -q '^(better)  *lower  *lower  *higher  *higher  *higher' "$WORK/out"
 check "methods named as the dialog names them" \
     [ "$(sed -n '3,11p' "$WORK/out" | sed -E 's/  +[0-9].*//' | sort | tr '\n' '|')" = \
       "AWLP|Adaptive Gram-Schmidt (GSA)|BDSD-PC|MTF-GLP-EBP|MTF-GLP-FS|MTF-GLP-HPM|Optimisation 1|Optimisation 2|Weighted Brovey|" ]
-numbers=$(cut -c"$(head -1 "$WORK/out" | awk '{print index($0, "ERGAS")}')"- "$WORK/out" | sed -n '3,11p' | tr -d '*')
-check "rounded as people read them" \
-    [ -z "$(awk '$1 !~ /^[0-9]+\.[0-9][0-9][0-9]$/ || $3 !~ /^[01]\.[0-9][0-9][0-9][0-9]$/' <<<"$numbers")" ]
-check "ranked by Q2n, best first" [ "$(awk '{print $3}' <<<"$numbers")" = "$(awk '{print $3}' <<<"$numbers" | sort -rn)" ]
-check "the first row holds the best Q2n, marked" \
-    [ "$(cut -c"$(head -1 "$WORK/out" | awk '{print index($0, "Q2n")}')"- "$WORK/out" | sed -n 3p | awk '{print $1}' | tr -dc '*')" = "*" ]
-check "the mark explained" [ "$(tail -1 "$WORK/out")" = "* the best value of its column" ]
 check "nothing on stderr" [ ! -s "$WORK/err" ]
 check "--keep folder made with the degraded inputs and results" \
     [ -s "$WORK/keep/deep/pan.tif" -a -s "$WORK/keep/deep/ms.tif" -a -s "$WORK/keep/deep/1.tif" -a -s "$WORK/keep/deep/2.tif" ]
@@ -75,13 +68,12 @@ check "degrade report block closes" grep -q $'^\tFinished\r$' "$WORK/d.log"
 
 # Georeferenced pan and MS are placed by their geotransforms: the ratio is theirs, a --ratio must
 # agree, an MS off the pan's corner is measured where both lie, and an MS a fraction of its pixel
-# off or on another coordinate system is refused.
+# off is refused (other refusals of the placement: the engine's placement tests).
 if command -v gdal_translate >/dev/null; then
     geo() { gdal_translate -q -a_srs "EPSG:$1" -a_ullr 500000 4000000 500256 3999808 "${@:2}"; }
     geo 32618 "$WORK/pan.tif" "$WORK/gpan.tif"
     geo 32618 "$WORK/ms.tif" "$WORK/gms.tif"
     geo 32618 -outsize 50% 50% "$WORK/pan.tif" "$WORK/gpan2.tif"
-    geo 32632 "$WORK/ms.tif" "$WORK/gms_utm32.tif"
     gdal_translate -q -a_srs EPSG:32618 -a_ullr 500004 4000000 500260 3999808 "$WORK/ms.tif" "$WORK/gms_off.tif"
     run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms.tif" --sensor worldview2 --method 2 --format csv
     check "georeferenced on one corner: the same numbers" [ "$STATUS" = 0 -a \
@@ -104,8 +96,6 @@ if command -v gdal_translate >/dev/null; then
     run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_half.tif" --method 2
     check "half an MS pixel off: refused" [ "$STATUS" = 1 -a ! -s "$WORK/out" ]
     check "offset message" grep -q "The MS lies 2, 0 pan pixels from the corner of PAN .*not on whole MS pixels" "$WORK/err"
-    run quality wald --pan "$WORK/gpan.tif" --ms "$WORK/gms_utm32.tif" --method 2
-    check "another coordinate system" eval '[ "$STATUS" = 1 ] && grep -q "The coordinate systems of PAN" "$WORK/err"'
     # A VRT's own no-data value (here the first band's largest sample) takes its blocks out.
     top=$(gdalinfo -mm "$WORK/ms.tif" | grep -m1 "Computed Min/Max" | sed 's/.*,//; s/\..*//')
     gdal_translate -q -of VRT -a_nodata "$top" "$WORK/ms.tif" "$WORK/ms_nd.vrt"
@@ -241,14 +231,9 @@ check "the blocks holding the value are left out" [ "$STATUS" = 0 ] && check "so
 # an all-zero MS stops before any method fuses (no singular-matrix text from the methods).
 "$GEN" raw "$WORK/z_pan.raw" --width 128 --height 128 --bits 16 --value 0 >/dev/null
 "$GEN" raw "$WORK/z_ms.raw" --width 32 --height 32 --bits 16 --value 0 >/dev/null
-"$GEN" raw "$WORK/flat.raw" --width 64 --height 64 --bits 16 --value 100 >/dev/null
 undefined() { [ "$STATUS" = 1 ] && [ ! -s "$WORK/out" ] && [ "$(cat "$WORK/err")" = "$1" ]; }
 run quality wald --pan "$WORK/z_pan.raw" --ms "$WORK"/z_ms.raw{,,,} --width 128 --height 128 --bytes 2
 check "all-zero MS" undefined "ERGAS is undefined: band 1 of the reference has mean 0."
-run quality reduced --fused "$WORK/flat.raw" --reference "$WORK/flat.raw" --width 64 --height 64 --bytes 2
-check "constant bands" undefined "SCC is undefined: the reference has no gradient (its bands are constant)."
-run quality reduced --fused "$WORK/flat.raw" --reference "$WORK/flat.raw" --width 1 --height 1 --bytes 2
-check "1 x 1 image" undefined "Q is undefined: the image (1 x 1) holds no whole block of 32 x 32 pixels."
 
 # Ctrl-C while measuring: status 130 and the cancel line.
 "$GEN" raw "$WORK/big.raw" --width 4096 --height 4096 --bits 16 --seed 1

@@ -72,6 +72,18 @@ for log in "$E/blue.img" "$L/link.img" "$E/pan.hdr"; do
     expect_no_file "$E/blue_L.img"
 done
 cmp -s "$E/blue.img" "$L/blue.copy" && pass || fail "the input named as log changed"
+# The same for a one-file run: its MS file, its result and picture (default or given names).
+"$GEN" pansharpen "$L/four" --width 512 --height 512 --layouts envi4 --seed 6 >/dev/null || exit 1
+F=$L/four/envi4
+cp "$F/ms.img" "$L/ms.copy"
+for run in "$F/ms.img" "$F/ms_Fused.hdr" "$F/ms_Fused.bmp" "$L/r.tif --output $L/r.tif"; do
+    "$CLI" pansharpen --pan "$F/pan.img" --ms "$F/ms.img" --method gsa --yes --quiet --log $run 2>"$L/err.txt"
+    expect_status "log ${run%% *}" 1 $?
+done
+"$CLI" pansharpen "${ENVI_ARGS[@]}" --filter none --output "$L/r.img" --yes --quiet --log "$L/r.img" 2>>"$L/err.txt"
+expect_status "log of the result" 1 $?
+[ "$(grep -c 'is also a file of this run' "$L/err.txt")" = 2 ] && pass || fail "one result: no message"
+cmp -s "$F/ms.img" "$L/ms.copy" && pass || fail "the MS named as log changed"
 
 # A pipe as input is refused at once instead of waiting for a writer.
 mkfifo "$L/pipe.img"

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """lumesta-cli's quality tools against the independent numpy reference (quality_reference.py) on
 the eight-band WorldView-2 scene: reduced-resolution metrics of an eight-band fusion, the same
-with no data declared in the files, full-resolution metrics, and the degraded scene.
+with no data declared in the files, three bands on partial blocks, full-resolution metrics (also
+at ratios 2 and 8), and the degraded scene (also a narrow one at ratio 2).
 
 usage: check_quality.py LUMESTA_CLI SCENES_FOLDER
-Exit 0 when every number agrees, 1 when one does not, 77 (skipped) without numpy or the scene.
+Exit 0 when every number agrees, 1 when one does not, 77 (skipped) without numpy, GDAL's Python
+bindings or the scene.
 """
 import json
 import os
@@ -14,8 +16,9 @@ import tempfile
 
 try:
     import numpy as np
+    from osgeo import gdal  # noqa: F401 (the reference reads the tools' TIFFs through it)
 except ImportError:
-    print("numpy is not installed: skipped")
+    print("numpy or GDAL's Python bindings are not installed: skipped")
     sys.exit(77)
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -68,6 +71,13 @@ with tempfile.TemporaryDirectory() as work:
     got = run("quality", "reduced", "--fused", os.path.join(work, "f.img"), "--reference",
               os.path.join(ENVI8, "ms8.img"), "--ratio", "4")
     compare("reduced, 8 bands", got, ref.reduced_metrics(fused, ms, 4))
+    # Three bands (Q2n pads them to four) on partial blocks at the right and the bottom.
+    f3, g3 = fused[:3, :150, :180], ms[:3, :150, :180]
+    ref.write_envi(os.path.join(work, "f3.img"), f3)
+    ref.write_envi(os.path.join(work, "g3.img"), g3)
+    got = run("quality", "reduced", "--fused", os.path.join(work, "f3.img"), "--reference",
+              os.path.join(work, "g3.img"), "--ratio", "4")
+    compare("reduced, 3 bands, partial blocks", got, ref.reduced_metrics(f3, g3, 4))
 
     # No data declared in both files: a frame on the left, a hole, scattered pixels.
     holes = np.zeros((rows, cols), dtype=bool)
@@ -92,20 +102,41 @@ with tempfile.TemporaryDirectory() as work:
               "--ratio", "4", "--sensor", "worldview2")
     gains, pan_gain = ref.sensor_gains("worldview2", bands)
     compare("full, 8 bands", got, ref.full_metrics(up, ms, pan[0], 4, pan_gain))
+    # Partial blocks (an MS of 45 x 37 under a pan of 180 x 148), and the 23-tap upsampling and
+    # the pan's Gaussian at ratios 2 and 8 on small images.
+    for r, m4, p4 in ((4, ms[:4, :37, :45], pan[:, :148, :180]),
+                      (2, ms[:3, :32, :32], ms[3:4, :64, :64]),
+                      (8, ms[:3, :8, :8], ms[3:4, :64, :64])):
+        u4 = np.rint(ref.upsample23(m4, r) + 2 * np.sin(0.1 * np.arange(p4.shape[-1])))
+        for name, image in (("m4.img", m4), ("p4.img", p4), ("u4.img", u4)):
+            ref.write_envi(os.path.join(work, name), image)
+        got = run("quality", "full", "--fused", os.path.join(work, "u4.img"), "--ms",
+                  os.path.join(work, "m4.img"), "--pan", os.path.join(work, "p4.img"), "--ratio",
+                  str(r), "--sensor", "generic")
+        compare(f"full, ratio {r}, {m4.shape[0]} bands of {m4.shape[2]} x {m4.shape[1]}", got,
+                ref.full_metrics(u4, m4, p4[0], r, ref.sensor_gains("generic", 4)[1]))
 
-    # The degraded scene the protocol fuses, rounded as the files hold it.
-    out = os.path.join(work, "degraded")
-    done = subprocess.run([CLI, "degrade", "--pan", os.path.join(ENVI8, "pan.img"), "--ms",
-                           os.path.join(ENVI8, "ms8.img"), "--sensor", "worldview2", "--out", out,
-                           "--quiet"], capture_output=True, text=True)
-    if done.returncode != 0:
-        failures.append(f"degrade: exit {done.returncode}: {done.stderr.strip()}")
-    else:
-        p, m = ref.degrade_pair(pan, ms, "worldview2", 4)
+    # The degraded scene the protocol fuses, rounded as the files hold it; and at ratio 2 a pan
+    # narrower than the 41-tap Gaussian.
+    ref.write_envi(os.path.join(work, "p2.img"), ms[0, :36, :40])
+    ref.write_envi(os.path.join(work, "m2.img"), ms[1:4, :18, :20])
+    for case, p_in, m_in, sensor, r in (
+            ("scene", pan, ms, "worldview2", 4),
+            ("narrow", ms[0, :36, :40], ms[1:4, :18, :20], "generic", 2)):
+        out = os.path.join(work, "degraded_" + case)
+        files = ((os.path.join(ENVI8, "pan.img"), os.path.join(ENVI8, "ms8.img")) if case == "scene"
+                 else (os.path.join(work, "p2.img"), os.path.join(work, "m2.img")))
+        done = subprocess.run([CLI, "degrade", "--pan", files[0], "--ms", files[1], "--sensor",
+                               sensor, "--ratio", str(r), "--out", out, "--quiet"],
+                              capture_output=True, text=True)
+        if done.returncode != 0:
+            failures.append(f"degrade {case}: exit {done.returncode}: {done.stderr.strip()}")
+            continue
+        p, m = ref.degrade_pair(p_in, m_in, sensor, r)
         for name, expected in (("pan.tif", p[None]), ("ms.tif", m)):
             have = ref.read_tiff(os.path.join(out, name))
             if have.shape != expected.shape or not np.array_equal(have, expected):
-                failures.append(f"degrade: {name} differs from the reference")
+                failures.append(f"degrade {case}: {name} differs from the reference")
 
 for failure in failures:
     print(failure)

@@ -5,12 +5,11 @@ interpolator and the metrics (ERGAS, SAM, Q, Q2n, SCC, D_lambda, D_s, QNR). Ever
 computed in float64 on the stored sample values. Images are numpy arrays shaped
 (bands, rows, cols); a single band may be given as (rows, cols).
 
-Only numpy is needed. The small readers at the end take the files the tools write (baseline
-TIFF, stripped, uncompressed) and ENVI/raw band files.
+Only numpy is needed for the computations. The small readers at the end take the files the
+tools write: TIFFs through GDAL's Python bindings, ENVI/raw band files directly.
 """
 
 import math
-import struct
 
 import numpy as np
 
@@ -366,48 +365,11 @@ def full_metrics(f, ms, pan, ratio, pan_gain):
 # Files
 # ---------------------------------------------------------------------------------------------
 
-_TIFF_TYPES = {1: "B", 2: "c", 3: "H", 4: "I", 5: "II", 6: "b", 8: "h", 9: "i", 11: "f", 12: "d",
-               16: "Q"}
-_TIFF_SIZES = {1: 1, 2: 1, 3: 2, 4: 4, 5: 8, 6: 1, 8: 2, 9: 4, 11: 4, 12: 8, 16: 8}
-
-
 def read_tiff(path):
-    """A baseline stripped, uncompressed TIFF (chunky or planar) -> (bands, rows, cols) array."""
-    data = open(path, "rb").read()
-    end = "<" if data[:2] == b"II" else ">"
-    if struct.unpack(end + "H", data[2:4])[0] != 42:
-        raise ValueError("not a classic TIFF")
-    ifd = struct.unpack(end + "I", data[4:8])[0]
-    count = struct.unpack(end + "H", data[ifd:ifd + 2])[0]
-    tags = {}
-    for e in range(count):
-        at = ifd + 2 + 12 * e
-        tag, typ, n = struct.unpack(end + "HHI", data[at:at + 8])
-        size = _TIFF_SIZES[typ] * n
-        where = at + 8 if size <= 4 else struct.unpack(end + "I", data[at + 8:at + 12])[0]
-        fmt = _TIFF_TYPES[typ]
-        if typ in (5,):
-            values = struct.unpack(end + "I" * (2 * n), data[where:where + size])
-        else:
-            values = struct.unpack(end + fmt * n, data[where:where + size])
-        tags[tag] = values
-    width, height = tags[256][0], tags[257][0]
-    bits = tags[258][0]
-    spp = tags.get(277, (1,))[0]
-    fmt = tags.get(339, (1,))[0]
-    if tags.get(259, (1,))[0] != 1:
-        raise ValueError("compressed TIFF")
-    planar = tags.get(284, (1,))[0]
-    dtype = {(8, 1): "u1", (8, 2): "i1", (16, 1): "u2", (16, 2): "i2", (32, 1): "u4",
-             (32, 2): "i4", (32, 3): "f4", (64, 3): "f8"}[(bits, fmt)]
-    dtype = np.dtype(dtype).newbyteorder(end)
-    raw = b"".join(data[o:o + c] for o, c in zip(tags[273], tags[279]))
-    a = np.frombuffer(raw, dtype=dtype)
-    if planar == 2 or spp == 1:
-        a = a[:spp * width * height].reshape(spp, height, width)
-    else:
-        a = a[:spp * width * height].reshape(height, width, spp).transpose(2, 0, 1)
-    return a.astype(np.float64)
+    """A TIFF the tools wrote -> (bands, rows, cols), read through GDAL."""
+    from osgeo import gdal
+    data = gdal.Open(path).ReadAsArray().astype(np.float64)
+    return data[None] if data.ndim == 2 else data
 
 
 def read_raw(path, width, height, bands=1, dtype="<i2"):

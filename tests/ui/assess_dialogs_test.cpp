@@ -3,11 +3,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProcess>
 #include <QRadioButton>
 #include <QtTest>
 #include <memory>
-#include <regex>
 
 #include "desktop/main_frame.h"
 #include "tests/engine/assess/assess_bands.h"
@@ -49,15 +47,7 @@ QStringList OutputTexts(AssessDialog& dialog)
 void WriteMultiBandEnvi(const TempDir& dir)
 {
     WriteInt16File(dir.File("multi.img"), PatternBand(64, 48 * 3, 2048));
-    WriteAssessEnviHeader(dir.File("multi.img"), 64, 48, 3, 2, "Blue,\n Green,\n Red");
-}
-
-// The 24-character time stamps (in ENVI headers) masked.
-std::string MaskTimes(const std::string& text)
-{
-    static const std::regex kStamp(
-        "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}");
-    return std::regex_replace(text, kStamp, "<time>");
+    WriteEnviHeader(dir.File("multi.img"), 64, 48, 3, {"Blue", " Green", " Red"});
 }
 
 }  // namespace
@@ -90,7 +80,7 @@ private slots:
         TempDir dir;
         WriteMultiBandEnvi(dir);
         WriteInt16File(dir.File("band.rst"), PatternBand(40, 36, 2048));
-        WriteAssessIdrisiHeader(dir.File("band.rst"), 40, 36);
+        WriteIdrisiHeader(dir.File("band.rst"), 40, 36);
         WriteFileBytes(dir.File("matrix.raw"), std::string(40 * 36, '\1'));
         const QString base = Q(dir.File(input.chopped(4).toStdString()));
         const QStringList outputs[3] = {{base + "_SemiVariance.txt"},
@@ -122,9 +112,6 @@ private slots:
         QTest::newRow("lag no number") << int(kSemivariance) << "multi.img"
                                        << "-"
                                        << "Please enter an integer.";
-        QTest::newRow("level too high") << int(kStatistics) << "multi.img"
-                                        << "4"
-                                        << " The maximum level you can select for this image is 3.";
         QTest::newRow("wrong file size") << int(kStatistics) << "odd.raw"
                                          << "0"
                                          << "Check the file size of the input image.";
@@ -165,24 +152,6 @@ private slots:
         }
     }
 
-    void CancelledRunKeepsTheDialogOpen()
-    {
-        TempDir dir;
-        WriteMultiBandEnvi(dir);
-        FakeHost host;
-        host.cancelAtPump = 1;
-        RunCounters counters;
-        CImageStatsDlg dialog(counters, host, nullptr);
-        dialog.show();
-        dialog.OnInputChosen(Q(dir.File("multi.img")));
-        dialog.accept();
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(dialog.result(), 0);
-        QVERIFY(Q(host.Log()).endsWith("Cancelled\r\n\r\n"));
-        QVERIFY(!Exists(dir.File("multi_ImageStats.txt")));
-        QVERIFY(host.Viewed().empty());
-    }
-
     void WholeRunsEqualTheCommandLine_data()
     {
         QTest::addColumn<int>("tool");
@@ -197,7 +166,7 @@ private slots:
             << QStringList{"stats", "--level", "2", "--width", "40", "--height", "36"};
         QTest::newRow("Haar, ENVI")
             << int(kHaar) << "square.img"
-            << QStringList{"square_Haar.img", "square_Haar.hdr", "square_Haar.bmp"}
+            << QStringList{"square_Haar.bmp", "square_Haar.hdr", "square_Haar.img"}
             << QStringList{"haar", "--levels", "2", "--form", "half"};
     }
     void WholeRunsEqualTheCommandLine()
@@ -206,13 +175,11 @@ private slots:
         QFETCH(QString, input);
         QFETCH(QStringList, outputs);
         QFETCH(QStringList, options);
-        const QString cli = qEnvironmentVariable("LUMESTA_CLI");
-        if (cli.isEmpty()) QSKIP("LUMESTA_CLI names no lumesta-cli");
         TempDir dir;
         WriteMultiBandEnvi(dir);
         WriteByteFile(dir.File("bytes.raw"), std::vector<std::uint8_t>(40 * 36, 7));
         WriteInt16File(dir.File("square.img"), PatternBand(64, 64, 2048));
-        WriteAssessEnviHeader(dir.File("square.img"), 64, 64, 1, 2);
+        WriteEnviHeader(dir.File("square.img"), 64, 64, 1);
         const QString inputPath = Q(dir.File(input.toStdString()));
 
         FakeHost host;
@@ -226,27 +193,12 @@ private slots:
         if (tool == kHaar)
             static_cast<CHaarWaveletDlg&>(*dialog).FormButton(HaarForm::Half)->click();
         TypeInto(CountField(*dialog), options[2]);
-        dialog->accept();
-        QCOMPARE(dialog->result(), int(QDialog::Accepted));
-        QVERIFY(host.Messages().empty());
+        QStringList written;
+        ExpectSameAsCommandLine(*dialog, host, dir,
+                                QStringList{options[0], "--input", inputPath} + options.mid(1),
+                                &written);
+        QCOMPARE(written, outputs);
         QCOMPARE(host.Viewed().size(), std::size_t(tool == kHaar ? 0 : 1));
-        std::vector<std::string> dialogBytes;
-        for (const QString& name : outputs) {
-            dialogBytes.push_back(ReadFileBytes(dir.File(name.toStdString())));
-            QFile::remove(Q(dir.File(name.toStdString())));
-        }
-
-        QProcess process;
-        process.start(cli, QStringList{options[0], "--input", inputPath} + options.mid(1) +
-                               QStringList{"--log", Q(dir.File("cli_log.txt")), "--quiet"});
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitCode(), 0);
-        QCOMPARE(Q(host.Log()).split("\r\n"),
-                 Q(ReadFileBytes(dir.File("cli_log.txt"))).split("\r\n"));
-        for (int i = 0; i < outputs.size(); ++i) {
-            const std::string cliBytes = ReadFileBytes(dir.File(outputs[i].toStdString()));
-            QVERIFY2(MaskTimes(cliBytes) == MaskTimes(dialogBytes[i]), qPrintable(outputs[i]));
-        }
     }
 
     void MenuOpensEachDialogAndTheTableInTheTextViewer()

@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QtTest>
@@ -12,7 +11,6 @@
 #include "desktop/main_frame.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/geotiff_builder.h"
-#include "tests/support/report_text.h"
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_test_support.h"
@@ -213,12 +211,12 @@ private slots:
             stretch->accept();
         });
         dialog.OnStretch();
-        CompareWithCommandLine(dialog, host, {"ms_Composite.bmp"},
-                               {"combine", "--blue", File("ms.img"), "--select", "1,2,4",
-                                "--cutoffs", "2,2,5,2,2,7", "--nonlinear", "4,0,0"});
+        ExpectWritten(dialog, host, {"ms_Composite.bmp"},
+                      {"combine", "--blue", File("ms.img"), "--select", "1,2,4", "--cutoffs",
+                       "2,2,5,2,2,7", "--nonlinear", "4,0,0"});
     }
 
-    // Three 8-bit GeoTIFFs, with the GeoTIFF composite.
+    // Three 8-bit GeoTIFFs, with the GeoTIFF composite; the picture is placed on the ground.
     void WholeRun8WritesWhatTheCommandLineWrites()
     {
         FakeHost host;
@@ -234,8 +232,10 @@ private slots:
         }
         QTest::mouseClick(dialog.DisplayBmpBox(), Qt::LeftButton);
         QTest::mouseClick(dialog.GeoTiffBox(), Qt::LeftButton);
-        CompareWithCommandLine(dialog, host, {"b8_Composite.bmp", "b8_Composite.tif"},
-                               arguments << "--geotiff");
+        ExpectWritten(dialog, host,
+                      {"b8_Composite.bmp", "b8_Composite.bmp.aux.xml", "b8_Composite.tif",
+                       "b8_Composite.wld"},
+                      arguments << "--geotiff");
     }
 
     // One job of a four-band GeoTIFF with Blue and Red swapped by the selectors; GeoTIFF only.
@@ -252,9 +252,8 @@ private slots:
         dialog.OnBandChosen(kCompositeBlue, File("jobs.bif"));
         Choose(dialog.BandList(kCompositeBlue), 2);
         Choose(dialog.BandList(kCompositeRed), 0);
-        CompareWithCommandLine(dialog, host, {"job.tif"},
-                               {"combine", "--blue", File("jobs.bif"), "--select", "3,2,1"});
-        QVERIFY(!Exists(m_dir.File("job.bmp")));
+        ExpectWritten(dialog, host, {"job.tif"},
+                      {"combine", "--blue", File("jobs.bif"), "--select", "3,2,1"});
     }
 
     void SevenMenuItemsOpenTheirDialog()
@@ -282,41 +281,13 @@ private slots:
 private:
     QString File(const QString& name) const { return ToQt(m_dir.File(ToEngine(name))); }
 
-    // Reads and removes the named files of the folder (empty for a missing one).
-    std::vector<std::string> TakeFiles(const std::vector<std::string>& names) const
+    // The run must write the named files, and lumesta-cli with arguments the same.
+    void ExpectWritten(QDialog& dialog, const FakeHost& host, const QStringList& names,
+                       const QStringList& arguments)
     {
-        std::vector<std::string> files;
-        for (const std::string& name : names) {
-            files.push_back(Exists(m_dir.File(name)) ? ReadFileBytes(m_dir.File(name))
-                                                     : std::string());
-            QFile::remove(ToQt(m_dir.File(name)));
-        }
-        return files;
-    }
-
-    // Presses OK, then runs lumesta-cli with arguments: the report blocks (times masked) and
-    // the named output files must be the same.
-    void CompareWithCommandLine(BandCombinationDialog& dialog, const FakeHost& host,
-                                const std::vector<std::string>& outputs, QStringList arguments)
-    {
-        dialog.accept();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(host.Messages(), std::vector<std::string>());
-        QVERIFY(host.Viewed().empty());
-        const std::vector<std::string> fromDialog = TakeFiles(outputs);
-        for (const std::string& bytes : fromDialog) QVERIFY(!bytes.empty());
-
-        const QString cli = qEnvironmentVariable("LUMESTA_CLI");
-        if (cli.isEmpty()) QSKIP("LUMESTA_CLI does not name lumesta-cli");
-        QFile::remove(File("cli_log.txt"));
-        QProcess process;
-        process.start(cli, arguments << "--quiet"
-                                     << "--log" << File("cli_log.txt"));
-        QVERIFY(process.waitForFinished(120000));
-        QCOMPARE(process.exitCode(), 0);
-        const std::string cliLog = ReadFileBytes(m_dir.File("cli_log.txt"));
-        QCOMPARE(ToQt(MaskTimes(host.Log())).split("\r\n"), ToQt(MaskTimes(cliLog)).split("\r\n"));
-        QVERIFY(TakeFiles(outputs) == fromDialog);
+        QStringList written;
+        ExpectSameAsCommandLine(dialog, host, m_dir, arguments, &written);
+        QCOMPARE(written, names);
     }
 
     TempDir m_dir;

@@ -215,43 +215,6 @@ private slots:
         QCOMPARE(QSettings().value("Folders/" + dialog.windowTitle()).toString(),
                  QDir(Q(dir.Path())).absolutePath());
     }
-
-    // No to the overwrite question (whose text says to change the suffix) keeps the dialog and
-    // every choice, so only the suffix needs changing before OK again.
-    void DeclinedOverwriteKeepsTheDialogWithItsChoices()
-    {
-        TempDir dir;
-        WriteEnviScene(dir.Path(), MakeScene(512, 512));
-        WriteFileBytes(dir.File("blue_Fused.img"), "earlier result");
-        FakeHost host;
-        host.defaultAnswer = false;
-        RunCounters counters;
-        PanSharpenDialog dialog(counters, host, nullptr);
-        dialog.show();
-        ChooseEnviScene(dialog, dir.Path());
-        Choose(dialog.MethodList(), 1);
-        dialog.accept();
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(host.Questions().size(), std::size_t{1});
-        QCOMPARE(ReadFileBytes(dir.File("blue_Fused.img")), std::string("earlier result"));
-        QCOMPARE(dialog.PanField()->text(), QString("pan.img"));
-        QCOMPARE(dialog.BandList(3)->currentText(), QString("nir.img"));
-        QCOMPARE(dialog.MethodList()->currentIndex(), 1);
-        QCOMPARE(dialog.SuffixField()->text(), QString("_Fused"));
-    }
-
-    void MissingHeaderIsNamedWhenBrowsing()
-    {
-        TempDir dir;
-        WriteFileBytes(dir.File("lone.img"), std::string(16, '\0'));
-        FakeHost host;
-        RunCounters counters;
-        CBandCombination16Dlg dialog(counters, host, nullptr);
-        dialog.OnBandChosen(kCompositeBlue, Q(dir.File("lone.img")));
-        QCOMPARE(host.Messages(), std::vector<std::string>{"Cannot open the header file " +
-                                                           dir.File("lone.hdr") + "."});
-        QCOMPARE(dialog.BandList(kCompositeBlue)->count(), 0);
-    }
 };
 
 }  // namespace lumesta::testing

@@ -54,55 +54,38 @@ private slots:
     void EveryDialogReopensWithItsLastRunsJob_data()
     {
         QTest::addColumn<int>("kind");
-        QTest::addColumn<QStringList>("job");
-        const auto file = [this](const char* name) { return Q(m_dir.File(name)); };
-        const auto file8 = [this](const char* name) { return Q(m_dir8.File(name)); };
+        QTest::addColumn<QString>("job");  // @ stands for the 16-bit scene's folder, % the 8-bit's
         using K = ToolDialogKind;
         QTest::newRow("pan-sharpening 16-bit")
-            << int(K::PanSharpen16) << QStringList{"--pan",       file("pan.img"),
-                                                   "--blue",      file("blue.img"),
-                                                   "--green",     file("green.img"),
-                                                   "--method",    "awlp",
-                                                   "--suffix",    "_A",
-                                                   "--bmp",       file("a.bmp"),
-                                                   "--sensor",    "ikonos",
-                                                   "--filter",    "none",
-                                                   "--nonlinear", "0,3,0"};
+            << int(K::PanSharpen16)
+            << "--pan @/pan.img --blue @/blue.img --green @/green.img --method awlp --suffix _A "
+               "--bmp @/a.bmp --sensor ikonos --filter none --nonlinear 0,3,0";
         QTest::newRow("pan-sharpening Landsat")
-            << int(K::PanSharpenEtm) << QStringList{"--pan",           file8("pan.img"), "--blue",
-                                                    file8("blue.img"), "--method",       "2",
-                                                    "--bmp",           file8("e.bmp"),   "--filter",
-                                                    "detail",          "--filter-bands", "red",
-                                                    "--quality"};
+            << int(K::PanSharpenEtm)
+            << "--pan %/pan.img --blue %/blue.img --method 2 --bmp %/e.bmp --filter detail "
+               "--filter-bands red --quality";
         QTest::newRow("combination 16")
-            << int(K::BandCombination16)
-            << QStringList{"--blue",      file("red.img"), "--bmp",
-                           file("c.bmp"), "--cutoffs",     "1,1,1,1,1,5"};
+            << int(K::BandCombination16) << "--blue @/red.img --bmp @/c.bmp --cutoffs 1,1,1,1,1,5";
         QTest::newRow("combination 8")
-            << int(K::BandCombination8)
-            << QStringList{"--blue", file8("green.img"), "--bmp", file8("c.bmp")};
+            << int(K::BandCombination8) << "--blue %/green.img --bmp %/c.bmp";
         QTest::newRow("semivariance")
-            << int(K::Semivariance)
-            << QStringList{"--input", file("nir.img"), "--max-lag", "0", "--output", file("s.txt")};
-        QTest::newRow("statistics")
-            << int(K::ImageStatistics)
-            << QStringList{"--input", file("red.img"), "--level", "-1", "--output", file("t.txt")};
+            << int(K::Semivariance) << "--input @/nir.img --max-lag 0 --output @/s.txt";
         QTest::newRow("Haar") << int(K::HaarWavelet)
-                              << QStringList{"--input", file("red.img"), "--levels", "0",
-                                             "--form",  "half",          "--output", file("h.img"),
-                                             "--bmp",   file("h.bmp")};
-        QTest::newRow("quality")
-            << int(K::FusionQuality)
-            << QStringList{"--pan",           file("pan.img"), "--ms",      file("blue.img"),
-                           file("green.img"), "--ratio",       "8",         "--sensor",
-                           "quickbird",       "--keep",        file("kept")};
+                              << "--input @/red.img --levels 0 --form half --output @/h.img "
+                                 "--bmp @/h.bmp";
+        QTest::newRow("quality") << int(K::FusionQuality)
+                                 << "--pan @/pan.img --ms @/blue.img @/green.img --ratio 8 "
+                                    "--sensor quickbird --keep @/kept";
     }
     void EveryDialogReopensWithItsLastRunsJob()
     {
         QFETCH(int, kind);
-        QFETCH(QStringList, job);
+        QFETCH(QString, job);
         Args args;
-        for (const QString& word : job) args.push_back(ToEngine(word));
+        for (QString word : job.split(' ')) {
+            word.replace('@', Q(m_dir.Path())).replace('%', Q(m_dir8.Path()));
+            args.push_back(ToEngine(word));
+        }
         std::string tool;
         {
             MainFrame frame;

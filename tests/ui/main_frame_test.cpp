@@ -10,8 +10,6 @@
 #include <QSettings>
 #include <QtTest>
 
-#include "tests/support/temp_dir.h"
-
 #include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_test_support.h"
@@ -34,22 +32,6 @@ QStringList Items(const QMenu* menu)
         }
     }
     return items;
-}
-
-QMenu* MenuNamed(const QMainWindow& frame, const QString& title)
-{
-    for (QAction* action : frame.menuBar()->actions()) {
-        if (action->text() == title) return action->menu();
-    }
-    return nullptr;
-}
-
-QAction* ItemNamed(const QMenu* menu, const QString& text)
-{
-    for (QAction* action : menu->actions()) {
-        if (action->text() == text) return action;
-    }
-    return nullptr;
 }
 
 }  // namespace
@@ -193,13 +175,6 @@ private slots:
         QFile::remove(beside);
         QDir(QFileInfo(installed).path() + "/..").removeRecursively();
         QCOMPARE(m_openedUrls.last(), QUrl::fromLocalFile(installed).toString());
-    }
-
-    void ImageSourceItemsOpenTheirSites()
-    {
-        QMenu* sources = ItemNamed(MenuNamed(*m_frame, "&Help"), "Image &Sources")->menu();
-        ItemNamed(sources, "&NASA/JPL")->trigger();
-        QCOMPARE(m_openedUrls, QStringList({"http://www.jpl.nasa.gov"}));
     }
 
     void UnsavedLogAsksBeforeTheProgramEnds()

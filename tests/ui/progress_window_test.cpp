@@ -36,64 +36,32 @@ private slots:
     }
     void cleanup() { m_owner.reset(); }
 
-    void LayoutLeavesRoomForOneLineTheBarAndTheButton()
-    {
-        CProgressWindow window(m_owner.get(), "Processing ...", false);
-        QCOMPARE(window.windowTitle(), QString("Processing ..."));
-        QCOMPARE(window.CancelButton()->text(), QString("Cancel"));
-        QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
-        QVERIFY(window.testAttribute(Qt::WA_ShowWithoutActivating));
-
-        const QRect text = window.StatusLabel()->geometry();
-        const QRect button = window.CancelButton()->geometry();
-        const QRect bar = window.Bar()->geometry();
-        const int lineHeight = QFontMetrics(window.font()).height();
-        QCOMPARE(text.topLeft(), QPoint(8, 8));
-        QCOMPARE(text.width(), 270);
-        QVERIFY(text.height() >= lineHeight && text.height() < 2 * lineHeight);
-        QCOMPARE(button.x() + button.width(), text.x() + text.width());
-        QCOMPARE(button.y(), text.y() + text.height() + 8);
-        QCOMPARE(bar.x(), 8);
-        QCOMPARE(bar.x() + bar.width(), button.x() - 8);
-        QVERIFY(bar.top() > button.top() && bar.bottom() < button.bottom());
-        QCOMPARE(window.size(), QSize(286, text.height() + button.height() + 24));
-    }
-
-    void FirstWindowIsCentredAndTheNextOpensWhereTheLastWasLeft()
-    {
-        QPoint moved;
-        {
-            CProgressWindow first(m_owner.get(), "Processing ...", false);
-            QVERIFY(IsCentredOn(first, *m_owner));
-            moved = QPoint(37, 41);
-            first.move(moved);
-        }
-        QSettings profile;
-        QCOMPARE(profile.value("Settings/X").toInt(), moved.x());
-        QCOMPARE(profile.value("Settings/Y").toInt(), moved.y());
-        CProgressWindow second(m_owner.get(), "Processing ...", false);
-        QCOMPARE(second.pos(), moved);
-    }
-
-    // The profile is written when the place changed, and left alone otherwise (each write waits
-    // for the disk at the end of a run).
-    void ThePlaceIsWrittenOnlyWhenItChanged()
+    // The first window is centred on its owner and the next opens where the last was left; the
+    // profile is written when the place changed, and left alone otherwise (each write waits for
+    // the disk at the end of a run).
+    void TheNextWindowOpensWhereTheLastWasLeft()
     {
         { CProgressWindow first(m_owner.get(), "Processing ...", false); }
         const QString file = QSettings().fileName();
         const QDateTime written = QFileInfo(file).lastModified();
         QVERIFY(written.isValid());
         QTest::qSleep(50);
-        { CProgressWindow second(m_owner.get(), "Processing ...", false); }
+        {
+            CProgressWindow second(m_owner.get(), "Processing ...", false);
+            QVERIFY(IsCentredOn(second, *m_owner));
+        }
         QCOMPARE(QFileInfo(file).lastModified(), written);
+        const QPoint moved(37, 41);
         {
             CProgressWindow third(m_owner.get(), "Processing ...", false);
-            third.move(third.x(), third.y() + 5);
+            third.move(moved);
         }
         QVERIFY(QFileInfo(file).lastModified() > written);
-        CProgressWindow fourth(m_owner.get(), "Processing ...", false);
         QSettings profile;
-        QCOMPARE(profile.value("Settings/Y").toInt(), fourth.y());
+        QCOMPARE(profile.value("Settings/X").toInt(), moved.x());
+        QCOMPARE(profile.value("Settings/Y").toInt(), moved.y());
+        CProgressWindow fourth(m_owner.get(), "Processing ...", false);
+        QCOMPARE(fourth.pos(), moved);
     }
 
     void PositionsOffTheScreenAreIgnored_data()
@@ -119,9 +87,13 @@ private slots:
         QVERIFY(IsCentredOn(window, *m_owner));
     }
 
+    // On top of every window without taking the focus from the one the user works in; Cancel
+    // hides it at once.
     void CancelHidesAtOnceAndStaysCancelled()
     {
         CProgressWindow window(m_owner.get(), "Processing ...", false);
+        QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(window.testAttribute(Qt::WA_ShowWithoutActivating));
         QVERIFY(window.isVisible());
         QTest::mouseClick(window.CancelButton(), Qt::LeftButton);
         QVERIFY(window.IsCancelled());

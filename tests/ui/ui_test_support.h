@@ -4,19 +4,29 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QProcess>
 #include <QSettings>
 #include <QStringList>
 #include <QTimer>
 #include <QtTest>
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "desktop/prompts.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/report_text.h"
+#include "tests/support/temp_dir.h"
 #include "ui/pansharpen_dialog.h"
 #include "ui/progress_window.h"
 #include "ui/tool_dialog.h"
@@ -111,6 +121,24 @@ inline void ChooseEnviScene(PanSharpenDialog& dialog, const std::string& folder)
         dialog.OnBandChosen(band, Q(folder + "/" + stems[band] + ".img"));
 }
 
+// The menu of the main window's menu bar with the given title ("&View"), or null.
+inline QMenu* MenuNamed(const QMainWindow& frame, const QString& title)
+{
+    for (QAction* action : frame.menuBar()->actions()) {
+        if (action->text() == title) return action->menu();
+    }
+    return nullptr;
+}
+
+// The item of menu with the given text, or null.
+inline QAction* ItemNamed(const QMenu* menu, const QString& text)
+{
+    for (QAction* action : menu ? menu->actions() : QList<QAction*>()) {
+        if (action->text() == text) return action;
+    }
+    return nullptr;
+}
+
 // The texts of a drop-down list's entries, in order.
 inline QStringList ComboEntries(const QComboBox* list)
 {
@@ -156,6 +184,52 @@ inline void WhenModalOpens(std::function<void(QWidget*)> act, bool* opened = nul
         delete waited;
     });
     poll->start(10);
+}
+
+// The files of dir not in before, with their bytes (time stamps masked); they are removed.
+inline std::map<QString, std::string> TakeNewFiles(const TempDir& dir, const QStringList& before)
+{
+    std::map<QString, std::string> files;
+    for (const QString& name : QDir(Q(dir.Path())).entryList(QDir::Files)) {
+        if (before.contains(name)) continue;
+        files[name] = MaskTimes(ReadFileBytes(dir.File(name.toStdString())));
+        QFile::remove(Q(dir.File(name.toStdString())));
+    }
+    return files;
+}
+
+// Presses OK, which must finish the run without a message, then runs lumesta-cli with
+// arguments: the report blocks (times masked) and every file each wrote in dir must be the
+// same. written gets the names of those files.
+inline void ExpectSameAsCommandLine(QDialog& dialog, const FakeHost& host, const TempDir& dir,
+                                    QStringList arguments, QStringList* written = nullptr)
+{
+    const QStringList before = QDir(Q(dir.Path())).entryList(QDir::Files);
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(host.Messages(), std::vector<std::string>());
+    const std::map<QString, std::string> fromDialog = TakeNewFiles(dir, before);
+    QVERIFY(!fromDialog.empty());
+    if (written) {
+        written->clear();
+        for (const auto& file : fromDialog) *written << file.first;
+    }
+
+    const QString cli = qEnvironmentVariable("LUMESTA_CLI");
+    if (cli.isEmpty()) QSKIP("LUMESTA_CLI does not name lumesta-cli");
+    const std::string logPath = dir.File("cli_log.txt");
+    QProcess process;
+    process.start(cli, arguments << "--quiet" << "--log" << Q(logPath));
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(process.exitCode(), 0);
+    const std::string cliLog = ReadFileBytes(logPath);
+    QFile::remove(Q(logPath));
+    QCOMPARE(Q(MaskTimes(host.Log())).split("\r\n"), Q(MaskTimes(cliLog)).split("\r\n"));
+    const std::map<QString, std::string> fromCli = TakeNewFiles(dir, before);
+    for (const auto& [name, bytes] : fromDialog) {
+        QVERIFY2(fromCli.count(name) && fromCli.at(name) == bytes, qPrintable(name));
+    }
+    QCOMPARE(fromCli.size(), fromDialog.size());
 }
 
 }  // namespace lumesta::testing

@@ -1,41 +1,15 @@
 #pragma once
-// Small generated bands for the assessment tool tests: raw files with an ENVI or Idrisi32
-// header, or headerless, and the job inputs a browse of them gives.
+// A band of values without a visible pattern for the assessment tool tests (headers:
+// scene_builder.h).
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "tests/support/scene_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace lumesta::testing {
-
-// An ENVI header for a band-sequential file; dataType 1 (bytes) or 2 (16-bit).
-inline void WriteAssessEnviHeader(const std::string& imgPath, int width, int height, int bands,
-                                  int dataType, const std::string& bandNames = "")
-{
-    std::string text =
-        "ENVI\ndescription = {\n  test band}\nsamples = " + std::to_string(width) +
-        "\nlines   = " + std::to_string(height) + "\nbands   = " + std::to_string(bands) +
-        "\nheader offset = 0\nfile type = ENVI Standard\ndata type = " + std::to_string(dataType) +
-        "\ninterleave = bsq\nbyte order = 0\n";
-    if (!bandNames.empty()) text += "band names = {\n" + bandNames + "}\n";
-    WriteFileBytes(imgPath.substr(0, imgPath.size() - 4) + ".hdr", text);
-}
-
-inline void WriteAssessIdrisiHeader(const std::string& rstPath, int width, int height,
-                                    const std::string& dataType = "integer")
-{
-    const std::string text =
-        "file format : IDRISI Raster A.1\r\nfile title  : test\r\ndata type   : " + dataType +
-        "\r\nfile type   : binary\r\ncolumns     : " + std::to_string(width) +
-        "\r\nrows        : " + std::to_string(height) +
-        "\r\nref. system : plane\r\nref. units  : m\r\nunit dist.  : 1\r\nmin. X      : 0\r\n"
-        "max. X      : 64\r\nmin. Y      : 0\r\nmax. Y      : 64\r\npos'n error : unknown\r\n"
-        "resolution  : 1\r\nmin. value  : 0\r\nmax. value  : 2047\r\ndisplay min : 0\r\n"
-        "display max : 2047\r\nvalue units : unspecified\r\n";
-    WriteFileBytes(rstPath.substr(0, rstPath.size() - 4) + ".rdc", text);
-}
 
 // A deterministic band of values 0..range−1 (hashed sample indices, no visible pattern).
 inline std::vector<std::int16_t> PatternBand(int width, int height, int range,

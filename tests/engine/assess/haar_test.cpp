@@ -16,6 +16,7 @@
 #include "assess/haar_cascade.h"
 #include "assess/haar_header.h"
 #include "assess/haar_transform.h"
+#include "raster/declared_no_data.h"
 #include "tests/engine/assess/assess_bands.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"
@@ -121,7 +122,7 @@ protected:
     {
         const std::string path = dir.File(name);
         testing::WriteInt16File(path, samples);
-        testing::WriteAssessEnviHeader(path, w, h, 1, 2, "Band A");
+        testing::WriteEnviHeader(path, w, h, 1, {"Band A"});
         HaarJob job;
         if (!BrowseHaarInput(job, path, host)) throw std::runtime_error("browse failed");
         job.levels = levels;
@@ -217,7 +218,7 @@ TEST_F(HaarRunTest, IdrisiInputGetsItsRangeInTheHeader)
     std::vector<std::int16_t> samples(32 * 32);
     for (int i = 0; i < 32 * 32; ++i) samples[i] = static_cast<std::int16_t>(i % 32);
     testing::WriteInt16File(path, samples);
-    testing::WriteAssessIdrisiHeader(path, 32, 32);
+    testing::WriteIdrisiHeader(path, 32, 32);
     HaarJob job;
     ASSERT_TRUE(BrowseHaarInput(job, path, host));
     job.form = HaarForm::Half;
@@ -228,6 +229,26 @@ TEST_F(HaarRunTest, IdrisiInputGetsItsRangeInTheHeader)
                           "display max : 61\r\nvalue units : unspecified\r\nlineage     : "),
               std::string::npos)
         << header;
+}
+
+// With --nodata an Idrisi32 header declares NaN as its flag value: in the template's flag lines,
+// or before the lineage line when it has none.
+TEST_F(HaarRunTest, IdrisiHeaderDeclaresTheNaNOfNoData)
+{
+    const std::string path = dir.File("band.rst");
+    testing::WriteInt16File(path, std::vector<std::int16_t>(32 * 32, 5));
+    for (const char* flags : {"", "flag value  : none\r\nflag def'n  : none\r\n"}) {
+        testing::WriteIdrisiHeader(path, 32, 32);
+        testing::WriteFileBytes(dir.File("band.rdc"), testing::ReadFileBytes(dir.File("band.rdc")) + flags);
+        HaarJob job;
+        ASSERT_TRUE(BrowseHaarInput(job, path, host));
+        job.noData = 0;
+        host.QueueAnswers({true});
+        ASSERT_EQ(ComputeHaarTransform(job, counters, host), RunOutcome::Finished);
+        EXPECT_TRUE(std::isnan(DeclaredNoData(dir.File("band_Haar.rst")).value_or(0)));
+        EXPECT_THAT(testing::ReadFileBytes(dir.File("band_Haar.rdc")),
+                    ::testing::HasSubstr("flag def'n  : background\r\nlineage     : This file"));
+    }
 }
 
 // 1024 × 4096 16-bit samples are read in two strips; every level still pairs its lines across
@@ -330,7 +351,7 @@ protected:
 
 TEST_F(HaarHeaderTest, EnviHeaderFromStandardTemplate)
 {
-    testing::WriteAssessEnviHeader(dir.File("in.img"), 64, 32, 3, 2, "B1,\nB2,\nB3");
+    testing::WriteEnviHeader(dir.File("in.img"), 64, 32, 3, {"B1", "B2", "B3"});
     WriteEnviHaarHeader(dir.File("in.hdr"), dir.File("out.hdr"), "B2", 64, 32, kWhen, host);
     EXPECT_EQ(testing::ReadFileBytes(dir.File("out.hdr")),
               "ENVI\r\ndescription = {\r\n  Haar Wavelet Transform Result [" + TimeStamp(kWhen) +
@@ -358,19 +379,20 @@ TEST_F(HaarHeaderTest, EnviTemplateWithoutBandNamesKeepsEmptyLines)
 
 TEST_F(HaarHeaderTest, IdrisiHeaderFromStandardTemplate)
 {
-    testing::WriteAssessIdrisiHeader(dir.File("in.rst"), 64, 64);
+    testing::WriteIdrisiHeader(dir.File("in.rst"), 64, 64);
     WriteIdrisiHaarHeader(dir.File("in.rdc"), "/data/in.rst", -12.5, 1234.5678, dir.File("out.rdc"),
                           host);
     EXPECT_EQ(testing::ReadFileBytes(dir.File("out.rdc")),
-              "file format : IDRISI Raster A.1\r\n"
+              "file format : Idrisi Raster A.1\r\n"
               "file title  : Haar Wavelet Transform for /data/in.rst\r\n"
               "data type   : real\r\nfile type   : binary\r\ncolumns     : 64\r\n"
               "rows        : 64\r\nref. system : plane\r\nref. units  : m\r\nunit dist.  : 1\r\n"
               "min. X      : 0\r\nmax. X      : 64\r\nmin. Y      : 0\r\nmax. Y      : 64\r\n"
-              "pos'n error : unknown\r\nresolution  : 1\r\nmin. value  : -12.5\r\n"
+              "pos'n error : unspecified\r\nresolution  : 1.0\r\nmin. value  : -12.5\r\n"
               "max. value  : 1234.57\r\ndisplay min : -12\r\ndisplay max : 1234\r\n"
-              "value units : unspecified\r\nlineage     : This file was created by a Haar wavelet "
-              "transform; the input image is /data/in.rst");
+              "value units : unspecified\r\nlineage     : \r\ncomment     : \r\nlineage     : "
+              "This file was created by a Haar wavelet transform; the input image is "
+              "/data/in.rst");
     EXPECT_THAT(host.Messages(), IsEmpty());
 }
 

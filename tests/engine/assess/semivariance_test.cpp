@@ -127,7 +127,7 @@ protected:
     {
         const std::string path = dir.File("band.img");
         testing::WriteInt16File(path, samples);
-        testing::WriteAssessEnviHeader(path, w, h, 1, 2);
+        testing::WriteEnviHeader(path, w, h, 1);
         SemivarianceJob job;
         if (!BrowseSemivarianceInput(job, path, host)) throw std::runtime_error("browse failed");
         job.maxLag = maxLag;

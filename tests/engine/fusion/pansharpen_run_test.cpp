@@ -209,6 +209,68 @@ TEST_F(PanSharpenRunTest, StripsAndRowPiecesGiveTheWholeImageResult)
     }
 }
 
+// The scene inside a frame of pan 0 and MS 7: left, top, right and bottom MS pixels of it.
+Scene Framed(const Scene& scene, int left, int top, int right, int bottom)
+{
+    Scene out{scene.width + 4 * (left + right), scene.height + 4 * (top + bottom), {}, {}};
+    const auto frame = [&](const std::vector<std::int16_t>& from, int scale, int fill,
+                           std::vector<std::int16_t>& to) {
+        const int width = scene.width / scale, outWidth = out.width / scale;
+        to.assign(static_cast<std::size_t>(outWidth) * (out.height / scale), std::int16_t(fill));
+        for (std::size_t i = 0; i < from.size(); ++i)
+            to[(i / width + top * 4 / scale) * outWidth + i % width + left * 4 / scale] = from[i];
+    };
+    frame(scene.pan, 1, 0, out.pan);
+    for (int b = 0; b < 4; ++b) frame(scene.ms[b], 4, 7, out.ms[b]);
+    return out;
+}
+
+// An uneven frame of no data around a scene: the inside fuses exactly as the scene alone, a
+// fused 7 moved to 8, and so does the picture (its limits from the MS with colour matching).
+TEST_F(PanSharpenRunTest, NoDataFrameFusesItsInsideAsTheSceneAlone)
+{
+    const Scene scene = MakeScene(512, 512);
+    const int left = 3, top = 5;
+    const Scene framed = Framed(scene, left, top, 2, 1);
+    TempDir alone;
+    WriteEnviScene(alone.Path(), scene);
+    WriteEnviScene(dir.Path(), framed);
+    for (FusionMethod method : {FusionMethod::Optimisation1, FusionMethod::Optimisation2}) {
+        PanSharpenJob job = BrowsedJob(alone.Path(), "img"), framedJob = BrowsedJob(dir.Path(), "img");
+        for (PanSharpenJob* one : {&job, &framedJob}) {
+            one->filterType = FilterType16::None;
+            one->method = method;
+            one->colourMatch = method == FusionMethod::Optimisation2;
+        }
+        framedJob.delivery.panNoData = {true, false, 0};
+        framedJob.delivery.msNoData = {true, false, 7};
+        host.QueueAnswers({true, true});
+        ASSERT_EQ(Run(job), RunOutcome::Finished);
+        ASSERT_EQ(Run(framedJob), RunOutcome::Finished) << ::testing::PrintToString(host.Messages());
+        const std::string names[4] = {"blue", "green", "red", "nir"}, bmp = "pan_Fused.bmp";
+        std::vector<std::int16_t> in[4], out[4];
+        for (int b = 0; b < 4; ++b) in[b] = ReadInt16File(alone.File(names[b] + "_Fused.img"));
+        for (int b = 0; b < 4; ++b) out[b] = ReadInt16File(dir.File(names[b] + "_Fused.img"));
+        const std::string bmpIn = ReadFileBytes(alone.File(bmp)), bmpOut = ReadFileBytes(dir.File(bmp));
+        for (int y = 0; y < framed.height; ++y) {
+            for (int x = 0; x < framed.width; ++x) {
+                const int cx = x - 4 * left, cy = y - 4 * top;
+                const bool inside = cx >= 0 && cy >= 0 && cx < scene.width && cy < scene.height;
+                const std::size_t i = static_cast<std::size_t>(cy) * scene.width + cx;
+                for (int b = 0; b < 4; ++b) {
+                    const int expected = !inside ? 7 : in[b][i] == 7 ? 8 : in[b][i];
+                    ASSERT_EQ(out[b][static_cast<std::size_t>(y) * framed.width + x], expected)
+                        << names[b] << " at " << x << "," << y << " " << MethodLabel(method);
+                }
+                const std::string shown = bmpOut.substr(54 + 3 * ((framed.height - 1 - y) * framed.width + x), 3);
+                ASSERT_EQ(shown, inside ? bmpIn.substr(54 + 3 * ((scene.height - 1 - cy) * scene.width + cx), 3)
+                                        : std::string(3, '\0'))
+                    << "picture at " << x << "," << y << " " << MethodLabel(method);
+            }
+        }
+    }
+}
+
 TEST_F(PanSharpenRunTest, FourBandFileAndGroupFuseLikeSeparateFiles)
 {
     const Scene scene = MakeScene(512, 512);

@@ -9,10 +9,12 @@
 #include <xtiffio.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "raster/declared_no_data.h"
 #include "tests/engine/raster/shared_scenes.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_host.h"
@@ -256,6 +258,23 @@ TEST_F(GeoTiffWriterTest, FourPlanesTakeTheTemplatesGeoreferenceAndTagsAndKeepTh
 
     ASSERT_EQ(ExtractGeoTiff(out, dir.File("back.raw"), host), 1);
     EXPECT_EQ(testing::ReadFileBytes(dir.File("back.raw")), FourBands(spec));
+}
+
+// A no-data value given is declared, whether libtiff or GDAL (for a VRT template) writes.
+TEST_F(GeoTiffWriterTest, NoDataIsDeclaredWhenGiven)
+{
+    MakePlanes();
+    const std::string pan = Made(spec, "pan.tif"), vrt = dir.File("pan.vrt"), out = dir.File("o.tif");
+    testing::WriteFileBytes(vrt, "<VRTDataset rasterXSize='6' rasterYSize='5'><VRTRasterBand "
+                                 "dataType='Int16' band='1'><SimpleSource><SourceFilename>" +
+                                     pan + "</SourceFilename></SimpleSource></VRTRasterBand></VRTDataset>");
+    ASSERT_EQ(WriteGeoTiff(pan, out, planes[0], planes[1], planes[2], planes[3], 2, true, host), 1);
+    EXPECT_EQ(DeclaredNoData(out), std::nullopt);
+    for (const std::string& reference : {pan, vrt}) {
+        std::remove(out.c_str());
+        ASSERT_EQ(WriteGeoTiff(reference, out, planes[0], planes[1], planes[2], planes[3], 2, true, host, -3.0), 1);
+        EXPECT_EQ(DeclaredNoData(out), -3.0) << reference;
+    }
 }
 
 TEST_F(GeoTiffWriterTest, TiledCompressedByteTemplateGivesThreeTiledPlanes)

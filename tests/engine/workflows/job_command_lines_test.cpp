@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "assess/assess_options.h"
 #include "composite/combine_options.h"
 #include "fusion/etm_options.h"
@@ -47,6 +49,17 @@ class JobCommandLinesTest : public ::testing::Test {
 protected:
     TempDir dir;
     std::string Path(const std::string& name) const { return dir.File(name); }
+    // A command line typed as one string, "@" standing for the test's folder.
+    Args Line(const std::string& text) const
+    {
+        Args args;
+        std::istringstream words(text);
+        for (std::string word; words >> word;) {
+            if (word[0] == '@') word = dir.Path() + word.substr(1);
+            args.push_back(word);
+        }
+        return args;
+    }
 };
 
 TEST_F(JobCommandLinesTest, EveryChoiceOfEveryToolComesBack)
@@ -55,74 +68,57 @@ TEST_F(JobCommandLinesTest, EveryChoiceOfEveryToolComesBack)
     WriteEnviScene(dir.Path(), scene);
     WriteEnvi4Scene(dir.Path(), scene);
     ExpectRoundTrip(PanSharpenOptions(),
-                    {"--pan",     Path("pan.img"), "--blue",         Path("ms.img"), "--select",
-                     "2,1,3,4",   "--method",      "glp-hpm",        "--suffix",     "_X",
-                     "--bmp",     Path("out.bmp"), "--colour-match", "--sensor",     "ikonos",
-                     "--filter",  "detail",        "--filter-bands", "blue,nir",     "--adjust",
-                     "1,2,3",     "--cutoffs",     "1,2,3,4,5,6",    "--nonlinear",  "1,0,2",
-                     "--quality", "--display"});
-    ExpectRoundTrip(PanSharpenOptions(), {"--pan",          Path("pan.img"),
-                                          "--blue",         Path("blue.img"),
-                                          "--green",        Path("green.img"),
-                                          "--red",          Path("red.img"),
-                                          "--nir",          Path("nir.img"),
-                                          "--method",       "1",
-                                          "--bmp",          Path("pan_Fused.bmp"),
-                                          "--sensor",       "generic",
-                                          "--filter",       "sharpen",
-                                          "--filter-bands", "green,red"});
-    WriteFileBytes(Path("jobs.bif"), "1 0\n");
+                    Line("--pan @/pan.img --blue @/ms.img --select 2,1,3,4 --method glp-hpm "
+                         "--suffix _X --bmp @/out.bmp --colour-match --sensor ikonos --filter "
+                         "detail --filter-bands blue,nir --adjust 1,2,3 --cutoffs 1,2,3,4,5,6 "
+                         "--nonlinear 1,0,2 --quality --display"));
     ExpectRoundTrip(PanSharpenOptions(),
-                    {"--pan", Path("jobs.bif"), "--select", "4,3,2,1", "--method", "2", "--sensor",
-                     "generic", "--filter", "none"});
+                    Line("--pan @/pan.img --blue @/blue.img --green @/green.img --red @/red.img "
+                         "--nir @/nir.img --method 1 --bmp @/pan_Fused.bmp --sensor generic "
+                         "--filter sharpen --filter-bands green,red"));
+    WriteFileBytes(Path("jobs.bif"), "1 0\n");
+    ExpectRoundTrip(PanSharpenOptions(), Line("--pan @/jobs.bif --select 4,3,2,1 --method 2 "
+                                              "--sensor generic --filter none"));
 
     WriteEnviScene8(dir.Path(), MakeScene8(32, 32));
-    ExpectRoundTrip(EtmOptions(), {"--pan",          Path("pan.img"),
-                                   "--blue",         Path("blue.img"),
-                                   "--green",        Path("green.img"),
-                                   "--red",          Path("red.img"),
-                                   "--method",       "2",
-                                   "--suffix",       "_Y",
-                                   "--bmp",          Path("e.bmp"),
-                                   "--filter",       "smooth",
-                                   "--filter-bands", "green",
-                                   "--nonlinear",    "0,5,0",
-                                   "--quality"});
-    ExpectRoundTrip(
-        CombineOptions(CombineDepth::Eight),
-        {"--blue", Path("blue.img"), "--green", Path("green.img"), "--red", Path("red.img"),
-         "--bmp", Path("c.bmp"), "--geotiff", "--cutoffs", "3,3,3,3,3,4", "--display"},
-        BandCombinationJob(CombineDepth::Eight));
+    ExpectRoundTrip(EtmOptions(),
+                    Line("--pan @/pan.img --blue @/blue.img --green @/green.img --red @/red.img "
+                         "--method 2 --suffix _Y --bmp @/e.bmp --filter smooth --filter-bands "
+                         "green --nonlinear 0,5,0 --quality"));
+    ExpectRoundTrip(CombineOptions(CombineDepth::Eight),
+                    Line("--blue @/blue.img --green @/green.img --red @/red.img --bmp @/c.bmp "
+                         "--geotiff --cutoffs 3,3,3,3,3,4 --display"),
+                    BandCombinationJob(CombineDepth::Eight));
 
-    ExpectRoundTrip(SemivarianceOptions(), {"--input", Path("ms.img"), "--band", "3", "--max-lag",
-                                            "7", "--output", Path("s.txt")});
+    ExpectRoundTrip(SemivarianceOptions(),
+                    Line("--input @/ms.img --band 3 --max-lag 7 --output @/s.txt"));
     WriteFileBytes(Path("band.raw"), std::string(16 * 8 * 2, '\1'));  // sizes typed
-    ExpectRoundTrip(ImageStatsOptions(), {"--input", Path("band.raw"), "--width", "16", "--height",
-                                          "8", "--level", "2", "--output", Path("t.txt")});
-    ExpectRoundTrip(HaarOptions(), {"--input", Path("red.img"), "--levels", "3", "--form", "half",
-                                    "--output", Path("h.rst"), "--bmp", Path("h.bmp")});
+    ExpectRoundTrip(ImageStatsOptions(), Line("--input @/band.raw --width 16 --height 8 "
+                                              "--level 2 --output @/t.txt"));
+    ExpectRoundTrip(HaarOptions(), Line("--input @/red.img --levels 3 --form half --output "
+                                        "@/h.rst --bmp @/h.bmp"));
     ExpectRoundTrip(QualityOptions(QualityProtocol::Wald),
-                    {"--pan", Path("pan.img"), "--ms", Path("blue.img"), Path("green.img"),
-                     Path("red.img"), Path("nir.img"), "--ratio", "4", "--sensor", "worldview2",
-                     "--method", "gsa", "--method", "1", "--keep", Path("kept")});
-    ExpectRoundTrip(
-        QualityOptions(QualityProtocol::Reduced),
-        {"--fused", Path("red.img"), "--reference", Path("nir.img"), "--ratio", "2", "--cut", "3",
-         "--map", Path("m.tif"), "--width", "8", "--height", "8", "--bytes", "2"});
+                    Line("--pan @/pan.img --ms @/blue.img @/green.img @/red.img @/nir.img "
+                         "--ratio 4 --sensor worldview2 --method gsa --method 1 --keep @/kept"));
+    ExpectRoundTrip(QualityOptions(QualityProtocol::Reduced),
+                    Line("--fused @/red.img --reference @/nir.img --ratio 2 --cut 3 --map "
+                         "@/m.tif --width 8 --height 8 --bytes 2"));
 }
 
 // A VRT over a file of little-endian 16-bit samples, read through GDAL.
 void WriteRawVrt(const std::string& vrtPath, const std::string& rawName, int width, int height)
 {
-    WriteFileBytes(vrtPath, "<VRTDataset rasterXSize=\"" + std::to_string(width) +
-                                "\" rasterYSize=\"" + std::to_string(height) +
-                                "\"><VRTRasterBand dataType=\"Int16\" band=\"1\" "
-                                "subClass=\"VRTRawRasterBand\"><SourceFilename relativeToVRT=\"1\">" +
-                                rawName + "</SourceFilename><ImageOffset>0</ImageOffset>"
-                                "<PixelOffset>2</PixelOffset><LineOffset>" +
-                                std::to_string(2 * width) +
-                                "</LineOffset><ByteOrder>LSB</ByteOrder></VRTRasterBand>"
-                                "</VRTDataset>\n");
+    WriteFileBytes(vrtPath,
+                   "<VRTDataset rasterXSize=\"" + std::to_string(width) + "\" rasterYSize=\"" +
+                       std::to_string(height) +
+                       "\"><VRTRasterBand dataType=\"Int16\" band=\"1\" "
+                       "subClass=\"VRTRawRasterBand\"><SourceFilename relativeToVRT=\"1\">" +
+                       rawName +
+                       "</SourceFilename><ImageOffset>0</ImageOffset>"
+                       "<PixelOffset>2</PixelOffset><LineOffset>" +
+                       std::to_string(2 * width) +
+                       "</LineOffset><ByteOrder>LSB</ByteOrder></VRTRasterBand>"
+                       "</VRTDataset>\n");
 }
 
 // Files read through GDAL have their size in them: their jobs give no typed --width/--height.
@@ -132,14 +128,12 @@ TEST_F(JobCommandLinesTest, SizesOfFilesReadThroughGdalAreNotTyped)
     WriteEnviScene(dir.Path(), scene);
     WriteRawVrt(Path("pan.vrt"), "pan.img", scene.width, scene.height);
     ExpectRoundTrip(PanSharpenOptions(),
-                    {"--pan", Path("pan.vrt"), "--blue", Path("blue.img"), "--green",
-                     Path("green.img"), "--red", Path("red.img"), "--nir", Path("nir.img"),
-                     "--method", "1", "--bmp", Path("pan_Fused.bmp"), "--sensor", "generic",
-                     "--filter", "sharpen", "--filter-bands", "green,red"});
+                    Line("--pan @/pan.vrt --blue @/blue.img --green @/green.img --red @/red.img "
+                         "--nir @/nir.img --method 1 --bmp @/pan_Fused.bmp --sensor generic "
+                         "--filter sharpen --filter-bands green,red"));
     WriteFileBytes(Path("band.raw"), std::string(16 * 8 * 2, '\1'));
     WriteRawVrt(Path("band.vrt"), "band.raw", 16, 8);
-    ExpectRoundTrip(ImageStatsOptions(),
-                    {"--input", Path("band.vrt"), "--level", "2", "--output", Path("t.txt")});
+    ExpectRoundTrip(ImageStatsOptions(), Line("--input @/band.vrt --level 2 --output @/t.txt"));
 }
 
 // A remembered job whose Blue file is gone comes back without it; every other choice stays,
@@ -147,13 +141,11 @@ TEST_F(JobCommandLinesTest, SizesOfFilesReadThroughGdalAreNotTyped)
 TEST_F(JobCommandLinesTest, ARememberedJobComesBackWithoutFilesThatAreGone)
 {
     WriteEnviScene(dir.Path(), MakeScene(32, 32));
-    const Args remembered = {
-        "--pan",           Path("pan.img"), "--blue", Path("gone.img"), "--green",
-        Path("green.img"), "--retired",     "x",      "--method",       "awlp",
-        "--suffix",        "_Kept"};
+    const Args remembered = Line(
+        "--pan @/pan.img --blue @/gone.img --green @/green.img "
+        "--retired x --method awlp --suffix _Kept");
     EXPECT_EQ(StillApplicable(remembered, PanSharpenOptions().Describe().options),
-              (Args{"--pan", Path("pan.img"), "--green", Path("green.img"), "--method", "awlp",
-                    "--suffix", "_Kept"}));
+              Line("--pan @/pan.img --green @/green.img --method awlp --suffix _Kept"));
     FakeHost host;
     PanSharpenJob job;
     PanSharpenOptions().ApplyRemembered(job, remembered, host);

@@ -8,9 +8,13 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <utility>
 #include <vector>
 
+#include "fusion/injection/back_projection.h"
+#include "fusion/injection/ms_scale_rows.h"
 #include "tests/engine/fusion/injection/injection_scene.h"
 
 namespace lumesta {
@@ -81,6 +85,45 @@ std::vector<Values> ReferenceGlpEbp(const AnyScene& s, const std::vector<double>
 }
 
 class GlpEbpTest : public InjectionTest {};
+
+bool SameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The back-projection's sums along and down the lines, taken several vectors at a time, equal
+// the sums taken one sample at a time in order, bit for bit, wherever the vector runs end.
+TEST_F(GlpEbpTest, BackProjectionSumsEqualTheInOrderSumsBothWaysAtEveryLength)
+{
+    std::mt19937 random(67);
+    std::uniform_real_distribution<double> value(-300.0, 300.0);
+    for (std::int64_t n : {3, 9, 40, 77, 131, 300}) {
+        SCOPED_TRACE(n);
+        std::vector<double> in(static_cast<std::size_t>(n)), out(in.size());
+        for (double& v : in) v = value(random);
+        const BandedOperator along(n, 4, 0.3);
+        along.Apply(in.data(), out.data());
+        for (std::int64_t i = 0; i < n; ++i) {
+            const double* w = along.Weights(i);
+            double sum = 0 + w[0] * in[along.First(i)];
+            for (int c = 1; c < along.Count(i); ++c) sum += w[c] * in[along.First(i) + c];
+            ASSERT_TRUE(SameBits(out[i], sum)) << i;
+        }
+        std::vector<std::vector<double>> rows(7, std::vector<double>(in.size()));
+        std::vector<const double*> pointers;
+        for (auto& row : rows) {
+            for (double& v : row) v = value(random);
+            pointers.push_back(row.data());
+        }
+        const double weights[7] = {-0.01, 0.07, 0.3, 0.55, 0.2, -0.08, 0.002};
+        WeightedRowSum(weights, 7, pointers.data(), n, out.data());
+        for (std::int64_t x = 0; x < n; ++x) {
+            double sum = 0 + weights[0] * rows[0][x];
+            for (int c = 1; c < 7; ++c) sum += weights[c] * rows[c][x];
+            ASSERT_TRUE(SameBits(out[x], sum)) << x;
+        }
+    }
+}
 
 // The engine keeps its pieces as floats where the reference keeps doubles and sums in another
 // order, so a value within a hair of a half may round the other way; nothing may differ more.
@@ -165,6 +208,27 @@ TEST_F(GlpEbpTest, BytesDoNotDependOnTheMeasuringStripsOrTheThreads)
             measureStripRows = 0;
             EXPECT_EQ(FuseAny(scene, FusionMethod::GlpEbp, 0, gains, 0.11, amounts), whole);
             ::unsetenv("LUMESTA_THREADS");
+        }
+    }
+}
+
+// At the other ratios too the one pass holds every row its strips come back to, on a scene
+// tall enough for its rings to wrap round many times.
+TEST_F(GlpEbpTest, OnePassGivesTheSeparatePassBytesAtRatiosTwoAndEight)
+{
+    for (int ratio : {2, 8}) {
+        SCOPED_TRACE(ratio);
+        const AnyScene scene = RandomAnyScene(64, 1280, ratio, 3, 71);
+        const std::vector<double> gains = {0.35, 0.3, 0.27};
+        separateCorrectionPass = true;
+        measureStripRows = 0;
+        const auto whole = FuseAny(scene, FusionMethod::GlpEbp, 0, gains, 0.11);
+        separateCorrectionPass = false;
+        for (const auto& [fuseRows, handRows] :
+             {std::pair<std::int64_t, std::int64_t>{0, 0}, {5, 3}, {40, 1}, {1, 57}}) {
+            measureStripRows = fuseRows;
+            EXPECT_EQ(FuseAny(scene, FusionMethod::GlpEbp, handRows, gains, 0.11), whole)
+                << fuseRows << " " << handRows;
         }
     }
 }
