@@ -14,6 +14,8 @@ namespace {
 
 // Above this span one row is read sample by sample instead of in one piece.
 constexpr std::int64_t kMaxRowSpan = 4 << 20;
+// Bytes of whole rows read at once where they follow each other in the file.
+constexpr std::int64_t kWholeRowsBytes = std::int64_t{1} << 20;
 
 std::int64_t FileLength(const std::string& path)
 {
@@ -42,11 +44,17 @@ public:
                     const std::atomic<bool>* cancel) override
     {
         std::vector<std::uint8_t> bytes;
-        for (int j = 0; j < window.rows; ++j) {
+        for (int j = 0; j < window.rows;) {
             if (cancel && cancel->load()) return false;
             float* row = out + static_cast<std::int64_t>(j) * window.columns;
-            std::fill(row, row + window.columns, 0.0f);
+            const int rows = WholeRowsAt(window, j);
+            if (rows > 0) {
+                ReadWholeRows(band, window.y0 + j, rows, row, bytes);
+                j += rows;
+                continue;
+            }
             ReadRow(band, window, window.y0 + j * window.step, row, bytes);
+            ++j;
         }
         return true;
     }
@@ -96,18 +104,66 @@ private:
         return low;
     }
 
+    // How many window rows from row j on lie one after the other in the file as whole rows of
+    // consecutive little-endian 8- or 16-bit samples, up to kWholeRowsBytes of them; 0 when
+    // row j does not, or is longer than that (it is then read alone).
+    int WholeRowsAt(const SampleWindow& window, int j) const
+    {
+        const RasterDescription& d = m_description;
+        const std::int64_t rowBytes = static_cast<std::int64_t>(d.width) * m_sampleBytes;
+        const int y = window.y0 + j * window.step;
+        const bool packed = d.type == SampleType::UInt8 || d.type == SampleType::Int16 ||
+                            d.type == SampleType::UInt16;
+        if (window.step != 1 || window.x0 != 0 || window.columns != d.width || !packed ||
+            m_layout.bigEndian || m_layout.pixelStride != m_sampleBytes ||
+            m_layout.rowStride != rowBytes || rowBytes > kWholeRowsBytes || y < 0 ||
+            y >= d.height) {
+            return 0;
+        }
+        const std::int64_t most = kWholeRowsBytes / rowBytes;
+        return static_cast<int>(std::min<std::int64_t>(
+            {most, window.rows - j, static_cast<std::int64_t>(d.height) - y}));
+    }
+
+    // Image rows y .. y + rows − 1, whole and consecutive in the file (WholeRowsAt), in one
+    // read; bytes the file is too short to hold read as 0, as ReadRow reads them.
+    void ReadWholeRows(int band, int y, int rows, float* out, std::vector<std::uint8_t>& bytes)
+    {
+        const int width = m_description.width;
+        const std::int64_t rowBytes = static_cast<std::int64_t>(width) * m_sampleBytes;
+        const std::int64_t span = rows * rowBytes;
+        bytes.resize(static_cast<std::size_t>(span));
+        const std::int64_t got =
+            std::max<std::int64_t>(0, m_file.ReadAt(Offset(band, y, 0), span, bytes.data()));
+        std::fill(bytes.begin() + std::min(got, span), bytes.end(), 0);
+        for (int j = 0; j < rows; ++j) {
+            ConvertPacked(bytes.data() + j * rowBytes, width, m_description.type,
+                          out + static_cast<std::int64_t>(j) * width);
+        }
+    }
+
+    // Window row y into row (window.columns values): samples outside the image, and those
+    // the file is too short to hold, read as 0.
     void ReadRow(int band, const SampleWindow& window, int y, float* row,
                  std::vector<std::uint8_t>& bytes)
     {
         const RasterDescription& d = m_description;
-        if (y < 0 || y >= d.height) return;
+        if (y < 0 || y >= d.height) {
+            std::fill(row, row + window.columns, 0.0f);
+            return;
+        }
         // The columns of the window inside the image: i from first to last.
         const int first = window.x0 >= 0 ? 0 : (-window.x0 + window.step - 1) / window.step;
         int last = window.columns - 1;
         if (window.x0 + static_cast<std::int64_t>(last) * window.step >= d.width) {
             last = d.width - 1 - window.x0 < 0 ? -1 : (d.width - 1 - window.x0) / window.step;
         }
-        if (last < first) return;
+        if (last < first) {
+            std::fill(row, row + window.columns, 0.0f);
+            return;
+        }
+        std::fill(row, row + first, 0.0f);
+        std::fill(row + last + 1, row + window.columns, 0.0f);
         const int xFirst = window.x0 + first * window.step;
         const std::int64_t pixelBytes = m_layout.pixelStride * window.step;
         const std::int64_t span = (last - first) * pixelBytes + m_sampleBytes;
@@ -118,8 +174,10 @@ private:
             }
             return;
         }
-        bytes.assign(static_cast<std::size_t>(span), 0);
-        m_file.ReadAt(Offset(band, y, xFirst), span, bytes.data());
+        bytes.resize(static_cast<std::size_t>(span));
+        const std::int64_t got =
+            std::max<std::int64_t>(0, m_file.ReadAt(Offset(band, y, xFirst), span, bytes.data()));
+        std::fill(bytes.begin() + std::min(got, span), bytes.end(), 0);
         if (pixelBytes == m_sampleBytes && !m_layout.bigEndian &&
             ConvertPacked(bytes.data(), last - first + 1, d.type, row + first)) {
             return;

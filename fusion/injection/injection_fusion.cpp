@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <thread>
 
 #include "core/allocate.h"
 #include "core/worker_threads.h"
@@ -120,9 +121,12 @@ bool SmoothLevels(const InjectionModel& model, StripInputs& strip,
     return true;
 }
 
-// The strip's pan rows, MS rows and degraded pans' rows, and the wavelet's levels.
-StepResult ReadStrip(const InjectionModel& model, StripInputs& strip,
-                     const std::string& readFailure, Host& host, const std::function<bool()>& pump)
+// What reading a strip's rows came to.
+enum class StripRead { Read, InputFailed, TemporaryFailed };
+
+// The strip's pan rows (with the wavelet's halo), MS rows and the degraded pans' and
+// corrections' rows, without messages: from any one thread at a time.
+StripRead ReadStripRows(const InjectionModel& model, StripInputs& strip)
 {
     const bool wavelet = model.recipe.waveletDetail;
     const std::int64_t halo = wavelet ? LevelHalo(model.ratio, 0) : 0;
@@ -144,34 +148,66 @@ StepResult ReadStrip(const InjectionModel& model, StripInputs& strip,
     const MsCopy* copy = model.pendingMs.get();
     if (!ReadPanRows(model, strip.panFirst, panEnd - strip.panFirst, strip.pan.data()) ||
         (copy == nullptr && !ReadMsRows(model, strip.msFirst, strip.msRows, bands.data()))) {
-        host.ShowMessage(readFailure);
-        return StepResult::Failed;
+        return StripRead::InputFailed;
     }
     for (int k = 0; copy != nullptr && k < model.bands; ++k) {
-        if (!copy->bands.ReadRows(k, strip.msFirst, strip.msRows, bands[k], host)) {
-            return StepResult::Failed;
+        if (!copy->bands.GetRows(k, strip.msFirst, strip.msRows, bands[k])) {
+            return StripRead::TemporaryFailed;
         }
     }
     if (model.recipe.lowPassPans) {
         strip.lows.resize(static_cast<std::size_t>(model.fusedLows * image));
         for (int g = 0; g < model.fusedLows; ++g) {
-            if (!model.lows.ReadRows(g, strip.msFirst, strip.msRows, strip.lows.data() + g * image,
-                                     host)) {
-                return StepResult::Failed;
-            }
+            if (!model.lows.GetRows(g, strip.msFirst, strip.msRows, strip.lows.data() + g * image))
+                return StripRead::TemporaryFailed;
         }
     }
     if (strip.corrected) {
         strip.corrections.resize(static_cast<std::size_t>(model.bands * image));
         for (int k = 0; k < model.bands; ++k) {
-            if (!model.corrections.ReadRows(k, strip.msFirst, strip.msRows,
-                                            strip.corrections.data() + k * image, host)) {
-                return StepResult::Failed;
+            if (!model.corrections.GetRows(k, strip.msFirst, strip.msRows,
+                                           strip.corrections.data() + k * image)) {
+                return StripRead::TemporaryFailed;
             }
         }
     }
-    if (wavelet && !SmoothLevels(model, strip, pump)) return StepResult::Cancelled;
+    return StripRead::Read;
+}
+
+// Gives strip the rows that ReadStripRows read into next, and next strip's buffers for its
+// next read; the wavelet's levels stay with strip.
+void TakeRows(StripInputs& strip, StripInputs& next)
+{
+    std::swap(strip.panFirst, next.panFirst);
+    std::swap(strip.msFirst, next.msFirst);
+    std::swap(strip.msRows, next.msRows);
+    strip.pan.swap(next.pan);
+    strip.ms.swap(next.ms);
+    strip.lows.swap(next.lows);
+    strip.corrections.swap(next.corrections);
+}
+
+// The strip's rows as read (ReadStripRows), the failure's message shown, and the wavelet's
+// levels.
+StepResult CompleteStrip(const InjectionModel& model, StripInputs& strip, StripRead read,
+                         const std::string& readFailure, Host& host,
+                         const std::function<bool()>& pump)
+{
+    if (read != StripRead::Read) {
+        host.ShowMessage(read == StripRead::InputFailed ? readFailure : kWriteFailure);
+        return StepResult::Failed;
+    }
+    if (model.recipe.waveletDetail && !SmoothLevels(model, strip, pump)) {
+        return StepResult::Cancelled;
+    }
     return StepResult::Ok;
+}
+
+// The strip's pan rows, MS rows and degraded pans' rows, and the wavelet's levels.
+StepResult ReadStrip(const InjectionModel& model, StripInputs& strip,
+                     const std::string& readFailure, Host& host, const std::function<bool()>& pump)
+{
+    return CompleteStrip(model, strip, ReadStripRows(model, strip), readFailure, host, pump);
 }
 
 // The pan's detail at row r (P minus its last à trous approximation), equalised.
@@ -491,24 +527,60 @@ StepResult FuseInjectedImageWith(const InjectionModel& model, const StripValues&
     fused.type = model.inputs.type;
     fused.width = width;
     for (const auto& band : out) fused.bands.push_back(band.data());
-    StripInputs strip;
-    strip.corrected = model.corrected;
+    // The strip's rows of the window, in the window's rows, for the strip from image row row0.
+    const auto windowRows = [&](std::int64_t row0, StripInputs& strip) {
+        strip.row0 = std::clamp<std::int64_t>(row0 - window.y0, 0, window.height);
+        strip.row1 = std::clamp<std::int64_t>(std::min(height, row0 + stripRows) - window.y0, 0,
+                                              window.height);
+    };
+    const bool colours = colourAmounts != std::array<int, 3>{0, 0, 0};
+    // With more than one core, the next strip's rows are read on another thread while this
+    // strip is fused and handed on; not where marking no data reads the inputs meanwhile.
+    const bool ahead = !values && !model.scene.MarksNoData() && WorkerThreads(2) > 1;
+    StripInputs strip, next;
+    strip.corrected = next.corrected = model.corrected;
+    StripRead nextRead = StripRead::Read;
+    bool nextReady = false;
+    std::thread reader;
+    struct Joined {
+        std::thread& reader;
+        ~Joined()
+        {
+            if (reader.joinable()) reader.join();
+        }
+    } joined{reader};
     for (std::int64_t row0 = 0; row0 < height; row0 += stripRows) {
         progress.SetPosition(static_cast<int>(row0 * 100 / height));
         const std::int64_t row1 = std::min(height, row0 + stripRows);
-        // The strip's rows of the window, in the window's rows.
-        strip.row0 = std::clamp<std::int64_t>(row0 - window.y0, 0, window.height);
-        strip.row1 = std::clamp<std::int64_t>(row1 - window.y0, 0, window.height);
+        windowRows(row0, strip);
+        if (reader.joinable()) reader.join();
         if (strip.row0 < strip.row1) {
             if (values) {
                 const StepResult computed = values(strip.row0, strip.row1, fusedValues.data());
                 if (computed != StepResult::Ok) return computed;
             }
-            const bool colours = colourAmounts != std::array<int, 3>{0, 0, 0};
             if (!values || colours) {
-                const StepResult read = ReadStrip(model, strip, readFailure, host, pump);
-                if (read != StepResult::Ok) {
-                    return read == StepResult::Failed && !pump() ? StepResult::Cancelled : read;
+                StripRead read = StripRead::Read;
+                if (nextReady && next.row0 == strip.row0 && next.row1 == strip.row1) {
+                    TakeRows(strip, next);
+                    read = nextRead;
+                } else {
+                    read = ReadStripRows(model, strip);
+                }
+                nextReady = false;
+                if (ahead && read == StripRead::Read && row1 < height) {
+                    windowRows(row1, next);
+                    if (next.row0 < next.row1) {
+                        nextReady = true;
+                        reader = std::thread(
+                            [&model, &next, &nextRead] { nextRead = ReadStripRows(model, next); });
+                    }
+                }
+                const StepResult completed =
+                    CompleteStrip(model, strip, read, readFailure, host, pump);
+                if (completed != StepResult::Ok) {
+                    return completed == StepResult::Failed && !pump() ? StepResult::Cancelled
+                                                                      : completed;
                 }
             }
             const std::int64_t first = (window.y0 + strip.row0 - row0) * width + window.x0;

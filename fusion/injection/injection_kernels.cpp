@@ -266,6 +266,58 @@ template <typename Sample>
     for (c = inner1; c < width; ++c) edge(c);
 }
 
+// ResampleRow's loops.
+[[gnu::always_inline]] inline void ResampleRowOf(const double* wy, const float* const source[6],
+                                                 std::int64_t sourceWidth, const double* wx,
+                                                 std::int64_t offset, std::int64_t width,
+                                                 double* line, float* out)
+{
+    using FloatLanes = float __attribute__((vector_size(kWideLanes * sizeof(float))));
+    const float* rows[6];
+    double down[6], along[6];
+    for (int t = 0; t < 6; ++t) {
+        rows[t] = source[t];
+        down[t] = wy[t];
+        along[t] = wx[t];
+    }
+    std::int64_t c = 0;
+    for (; c + kWideLanes <= sourceWidth; c += kWideLanes) {
+        WideLanes sum{};
+        for (int t = 0; t < 6; ++t) sum += down[t] * LoadWide(rows[t] + c);
+        StoreWide(line + c, sum);
+    }
+    for (; c < sourceWidth; ++c) {
+        double sum = 0;
+        for (int t = 0; t < 6; ++t) sum += down[t] * rows[t][c];
+        line[c] = sum;
+    }
+    // Samples whose six taps all lie inside the line need no replication.
+    const std::int64_t inner0 = std::clamp<std::int64_t>(2 - offset, 0, width);
+    const std::int64_t inner1 =
+        std::max(inner0, std::min<std::int64_t>(width, sourceWidth - 3 - offset));
+    const auto edge = [&](std::int64_t j) {
+        double sum = 0;
+        for (int s = 0; s < 6; ++s)
+            sum += along[s] * line[ClampIndex(j + offset + s - 2, sourceWidth)];
+        out[j] = static_cast<float>(sum);
+    };
+    for (c = 0; c < inner0; ++c) edge(c);
+    for (c = inner0; c + kWideLanes <= inner1; c += kWideLanes) {
+        const double* taps = line + (c + offset - 2);
+        WideLanes sum{};
+        for (int s = 0; s < 6; ++s) sum += along[s] * LoadWide(taps + s);
+        const FloatLanes samples = __builtin_convertvector(sum, FloatLanes);
+        std::memcpy(out + c, &samples, sizeof samples);
+    }
+    for (; c < inner1; ++c) {
+        const double* taps = line + (c + offset - 2);
+        double sum = 0;
+        for (int s = 0; s < 6; ++s) sum += along[s] * taps[s];
+        out[c] = static_cast<float>(sum);
+    }
+    for (c = inner1; c < width; ++c) edge(c);
+}
+
 // WaveletDetailRow's loops.
 template <typename Level>
 [[gnu::always_inline]] inline void WaveletDetailOf(const Level* const rows[5], const float* pan,
@@ -431,6 +483,13 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void WaveletDetailR
     std::int64_t step, double* scratch, double* detail)
 {
     WaveletDetailOf(rows, pan, scale, width, step, scratch, detail);
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void ResampleRow(
+    const double* wy, const float* const rows[6], std::int64_t sourceWidth, const double* wx,
+    std::int64_t offset, std::int64_t width, double* line, float* out)
+{
+    ResampleRowOf(wy, rows, sourceWidth, wx, offset, width, line, out);
 }
 
 }  // namespace lumesta

@@ -83,4 +83,12 @@ void WaveletDetailRow(const double* const rows[5], const float* pan, double scal
 void WaveletDetailRow(const float* const rows[5], const float* pan, double scale,
                       std::int64_t width, std::int64_t step, double* scratch, double* detail);
 
+// A row resampled by six taps on each axis: down the six rows (line[c] = wy[0] · rows[0][c] +
+// ... + wy[5] · rows[5][c], summed from 0 in order, c < sourceWidth), then along line:
+// out[j] = wx[0] · line[j + offset − 2] + ... + wx[5] · line[j + offset + 3] for j < width, the
+// line's ends replicated, rounded to float.
+void ResampleRow(const double* wy, const float* const rows[6], std::int64_t sourceWidth,
+                 const double* wx, std::int64_t offset, std::int64_t width, double* line,
+                 float* out);
+
 }  // namespace lumesta

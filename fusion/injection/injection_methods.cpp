@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 #include "core/wide_lanes.h"
 #include "fusion/injection/back_projection.h"
@@ -24,39 +25,101 @@ struct Moments {
     double deviation = 0;  // population standard deviation
 };
 
+// The most series whose sums a chunk's loop keeps in registers; more take the general loop.
+constexpr std::size_t kRegisterSeries = 10;
+
+// Adds each series' term over the chunk's counted samples to sums (in sample order), and the
+// samples counted to count: values(chunk, i, v) fills v[s] with series s at sample i, and
+// term(v, s) is series s's term made from them (v holds `series` values); also(v) then takes
+// the sample's values for sums of the caller's. Series > 0 is the number of series known to
+// the compiler, whose sums then stay in registers; 0 takes it from the call.
+template <std::size_t Series, typename Values, typename Term, typename Also>
+void SumChunk(const FitChunk& chunk, std::size_t series, Values& values, const Term& term,
+              const Also& also, double* v, double* sums, std::int64_t& count)
+{
+    std::int64_t counted = 0;
+    if constexpr (Series > 0) {
+        double sum[Series];
+        std::copy(sums, sums + Series, sum);
+        for (std::int64_t i = 0; i < chunk.count; ++i) {
+            if (!Counts(chunk, i)) continue;
+            values(chunk, i, v);
+            for (std::size_t s = 0; s < Series; ++s) sum[s] += term(v, s);
+            also(v);
+            ++counted;
+        }
+        std::copy(sum, sum + Series, sums);
+    } else {
+        for (std::int64_t i = 0; i < chunk.count; ++i) {
+            if (!Counts(chunk, i)) continue;
+            values(chunk, i, v);
+            for (std::size_t s = 0; s < series; ++s) sums[s] += term(v, s);
+            also(v);
+            ++counted;
+        }
+    }
+    count += counted;
+}
+
+// SumChunk with the series count known to the compiler where it is small.
+template <typename Values, typename Term, typename Also, std::size_t... Known>
+void SumChunkOf(const FitChunk& chunk, std::size_t series, Values& values, const Term& term,
+                const Also& also, double* v, double* sums, std::int64_t& count,
+                std::index_sequence<Known...>)
+{
+    const bool known =
+        ((series == Known + 1
+              ? (SumChunk<Known + 1>(chunk, series, values, term, also, v, sums, count), true)
+              : false) ||
+         ...);
+    if (!known) SumChunk<0>(chunk, series, values, term, also, v, sums, count);
+}
+
 // Mean and population deviation of several series, from two passes: values(chunk, i, v) fills
 // v[s] with series s at sample i of the chunk. Each sum runs in sample order, and the series
-// are summed side by side, so that the processor has independent sums to work on.
-template <typename Values>
+// are summed side by side, so that the processor has independent sums to work on. The second
+// pass also hands each counted sample's values to second(v), once the means are in moments,
+// for sums that need them (each of its sums runs in sample order too).
+template <typename Values, typename Second>
 StepResult MomentsOfEach(const FitPass& pass, std::size_t series, Values values,
-                         std::vector<Moments>& moments)
+                         std::vector<Moments>& moments, const Second& second)
 {
     moments.assign(series, Moments{});
-    std::vector<double> v(series), sum(series), squares(series);
+    std::vector<double> sum(series), squares(series), mean(series), seriesValues(series);
     std::int64_t count = 0;
+    const auto sumChunk = [&](const FitChunk& chunk, const auto& term, const auto& also,
+                              double* sums, std::int64_t& counted) {
+        SumChunkOf(chunk, series, values, term, also, seriesValues.data(), sums, counted,
+                   std::make_index_sequence<kRegisterSeries>{});
+    };
     StepResult result = pass([&](const FitChunk& chunk) {
-        for (std::int64_t i = 0; i < chunk.count; ++i) {
-            if (!Counts(chunk, i)) continue;
-            values(chunk, i, v.data());
-            for (std::size_t s = 0; s < series; ++s) sum[s] += v[s];
-            ++count;
-        }
+        sumChunk(
+            chunk, [](const double* v, std::size_t s) { return v[s]; }, [](const double*) {},
+            sum.data(), count);
     });
     if (result != StepResult::Ok || count <= 0) return result;
-    for (std::size_t s = 0; s < series; ++s) moments[s].mean = sum[s] / static_cast<double>(count);
+    for (std::size_t s = 0; s < series; ++s) {
+        moments[s].mean = sum[s] / static_cast<double>(count);
+        mean[s] = moments[s].mean;
+    }
+    std::int64_t again = 0;
+    const double* const m = mean.data();
     result = pass([&](const FitChunk& chunk) {
-        for (std::int64_t i = 0; i < chunk.count; ++i) {
-            if (!Counts(chunk, i)) continue;
-            values(chunk, i, v.data());
-            for (std::size_t s = 0; s < series; ++s) {
-                squares[s] += (v[s] - moments[s].mean) * (v[s] - moments[s].mean);
-            }
-        }
+        sumChunk(
+            chunk, [m](const double* v, std::size_t s) { return (v[s] - m[s]) * (v[s] - m[s]); },
+            second, squares.data(), again);
     });
     for (std::size_t s = 0; s < series; ++s) {
         moments[s].deviation = std::sqrt(squares[s] / static_cast<double>(count));
     }
     return result;
+}
+
+template <typename Values>
+StepResult MomentsOfEach(const FitPass& pass, std::size_t series, Values values,
+                         std::vector<Moments>& moments)
+{
+    return MomentsOfEach(pass, series, values, moments, [](const double*) {});
 }
 
 // The pan scaled and shifted so that its low-pass image takes the mean and deviation of the
@@ -143,8 +206,11 @@ StepResult FitIntensityWeights(InjectionModel& model, const FitPass& pass)
 StepResult FitGsa(InjectionModel& model, const FitPass& pass)
 {
     StepResult result = FitIntensityWeights(model, pass);
-    // Series 0: the intensity, 1: the degraded pan; 2 ..: the bands (for their means).
+    // Series 0: the intensity, 1: the degraded pan; 2 ..: the bands (for their means). The
+    // covariances of the bands with the intensity are summed in the moments' second pass.
     std::vector<Moments> moments;
+    std::vector<double> covariance(static_cast<std::size_t>(model.bands), 0.0);
+    std::int64_t count = 0;
     if (result == StepResult::Ok) {
         result = MomentsOfEach(
             pass, 2 + model.bands,
@@ -153,24 +219,18 @@ StepResult FitGsa(InjectionModel& model, const FitPass& pass)
                 v[1] = double{chunk.lows[0][i]};
                 for (int k = 0; k < model.bands; ++k) v[2 + k] = chunk.bands[k][i];
             },
-            moments);
+            moments,
+            [&](const double* v) {
+                const double centred = v[0] - moments[0].mean;
+                for (int k = 0; k < model.bands; ++k) {
+                    covariance[k] += (v[2 + k] - moments[2 + k].mean) * centred;
+                }
+                ++count;
+            });
     }
     if (result != StepResult::Ok) return result;
     const Moments& in = moments[0];
     const Moments& p = moments[1];
-    std::vector<double> covariance(static_cast<std::size_t>(model.bands), 0.0);
-    std::int64_t count = 0;
-    result = pass([&](const FitChunk& chunk) {
-        for (std::int64_t i = 0; i < chunk.count; ++i) {
-            if (!Counts(chunk, i)) continue;
-            const double centred = Intensity(model, chunk, i) - in.mean;
-            for (int k = 0; k < model.bands; ++k) {
-                covariance[k] += (chunk.bands[k][i] - moments[2 + k].mean) * centred;
-            }
-            ++count;
-        }
-    });
-    if (result != StepResult::Ok) return result;
     const double variance = in.deviation * in.deviation;
     for (int k = 0; k < model.bands; ++k) {
         covariance[k] /= static_cast<double>(std::max<std::int64_t>(count, 1));
@@ -182,9 +242,10 @@ StepResult FitGsa(InjectionModel& model, const FitPass& pass)
 }
 
 // The moments of the MS bands (series 0 .. n − 1) and of the degraded pans, one per distinct
-// Gaussian (series n ..).
+// Gaussian (series n ..); second as MomentsOfEach's.
+template <typename Second>
 StepResult MomentsOfBandsAndLows(const InjectionModel& model, const FitPass& pass,
-                                 std::vector<Moments>& moments)
+                                 std::vector<Moments>& moments, const Second& second)
 {
     const int n = model.bands;
     const int lows = static_cast<int>(model.lowGains.size());
@@ -194,7 +255,7 @@ StepResult MomentsOfBandsAndLows(const InjectionModel& model, const FitPass& pas
             for (int k = 0; k < n; ++k) v[k] = chunk.bands[k][i];
             for (int g = 0; g < lows; ++g) v[n + g] = double{chunk.lows[g][i]};
         },
-        moments);
+        moments, second);
 }
 
 // Series 0 .. n − 1: the bands; n ..: the degraded pans, one per distinct Gaussian.
@@ -202,7 +263,7 @@ StepResult FitGlpHpm(InjectionModel& model, const FitPass& pass)
 {
     const int n = model.bands;
     std::vector<Moments> moments;
-    const StepResult result = MomentsOfBandsAndLows(model, pass, moments);
+    const StepResult result = MomentsOfBandsAndLows(model, pass, moments, [](const double*) {});
     if (result != StepResult::Ok) return result;
     for (int k = 0; k < n; ++k) EqualisePan(model, k, moments[n + model.lowOfBand[k]], moments[k]);
     return StepResult::Ok;
@@ -215,21 +276,17 @@ StepResult FitGlpFs(InjectionModel& model, const FitPass& pass)
 {
     const int n = model.bands;
     std::vector<Moments> moments;
-    StepResult result = MomentsOfBandsAndLows(model, pass, moments);
-    if (result != StepResult::Ok) return result;
+    // The covariances of the bands with their low-pass pans, summed in the moments' second pass.
     std::vector<double> covariance(static_cast<std::size_t>(n), 0.0);
     std::int64_t count = 0;
-    result = pass([&](const FitChunk& chunk) {
-        for (std::int64_t i = 0; i < chunk.count; ++i) {
-            if (!Counts(chunk, i)) continue;
+    const StepResult result =
+        MomentsOfBandsAndLows(model, pass, moments, [&](const double* v) {
             for (int k = 0; k < n; ++k) {
-                const Moments& low = moments[n + model.lowOfBand[k]];
-                covariance[k] += (chunk.bands[k][i] - moments[k].mean) *
-                                 (chunk.lows[model.lowOfBand[k]][i] - low.mean);
+                const int g = n + model.lowOfBand[k];
+                covariance[k] += (v[k] - moments[k].mean) * (v[g] - moments[g].mean);
             }
             ++count;
-        }
-    });
+        });
     if (result != StepResult::Ok) return result;
     for (int k = 0; k < n; ++k) {
         const Moments& low = moments[n + model.lowOfBand[k]];

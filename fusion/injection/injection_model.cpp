@@ -1,6 +1,7 @@
 #include "fusion/injection/injection_model.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "core/worker_threads.h"
 #include "fusion/parallel_rows.h"
@@ -9,6 +10,9 @@
 
 namespace lumesta {
 namespace {
+
+const char kWriteFailure[] =
+    "Error when writing output file.\nYou may wish to copy files from CD-ROM to hard disk.";
 
 // The Gaussians the method degrades the pan with, which one serves each band, and the pan's own.
 void ChooseDegradationGains(InjectionModel& model)
@@ -49,21 +53,45 @@ StepResult DegradePan(InjectionModel& model, const std::string& readFailure, Hos
     const int ratio = model.ratio;
     const int half = ratio / 2;
     // The block's pan rows (its halo included), its degraded rows and each thread's rows share
-    // the buffer bytes.
+    // the buffer bytes. With more than one core, the next block's pan rows are read on another
+    // thread while this block is filtered (two blocks of half the height).
+    const bool ahead = WorkerThreads(2) > 1;
     const std::int64_t spare = kInjectionBufferBytes - kMtfTaps * width * 4 -
                                WorkerThreads(16) * (width + model.msWidth) * 8;
-    const std::int64_t block =
-        std::max<std::int64_t>(1, spare / (ratio * width * 4 + lows * model.msWidth * 4));
-    std::vector<float> samples;
-    std::vector<float> degraded(static_cast<std::size_t>(lows * block * model.msWidth));
-    for (std::int64_t i0 = 0; i0 < model.msHeight; i0 += block) {
+    const std::int64_t block = std::max<std::int64_t>(
+        1, spare / (ahead ? 2 : 1) / (ratio * width * 4 + lows * model.msWidth * 4));
+    struct PanRows {
+        std::vector<float> samples;
+        std::int64_t first = 0;
+        bool read = false;
+    };
+    PanRows blocks[2];
+    const auto readBlock = [&](std::int64_t i0, PanRows& rows) {
         const std::int64_t i1 = std::min(model.msHeight, i0 + block);
-        const std::int64_t p0 = std::max<std::int64_t>(0, ratio * i0 + half - kMtfHalo);
-        const std::int64_t p1 = std::min(model.height, ratio * (i1 - 1) + half + kMtfHalo + 1);
-        samples.resize(static_cast<std::size_t>((p1 - p0) * width));
-        if (!ReadPanRows(model, p0, p1 - p0, samples.data())) {
+        rows.first = std::max<std::int64_t>(0, ratio * i0 + half - kMtfHalo);
+        const std::int64_t end = std::min(model.height, ratio * (i1 - 1) + half + kMtfHalo + 1);
+        rows.samples.resize(static_cast<std::size_t>((end - rows.first) * width));
+        rows.read = ReadPanRows(model, rows.first, end - rows.first, rows.samples.data());
+    };
+    std::thread reader;
+    struct Joined {
+        std::thread& reader;
+        ~Joined()
+        {
+            if (reader.joinable()) reader.join();
+        }
+    } joined{reader};
+    std::vector<float> degraded(static_cast<std::size_t>(lows * block * model.msWidth));
+    if (model.msHeight > 0) readBlock(0, blocks[0]);
+    for (std::int64_t i0 = 0, c = 0; i0 < model.msHeight; i0 += block, c = ahead ? 1 - c : 0) {
+        const std::int64_t i1 = std::min(model.msHeight, i0 + block);
+        const PanRows& rows = blocks[c];
+        if (!rows.read) {
             host.ShowMessage(readFailure);
             return StepResult::Failed;
+        }
+        if (ahead && i1 < model.msHeight) {
+            reader = std::thread(readBlock, i1, std::ref(blocks[1 - c]));
         }
         const bool going = ForEachRowInParallel(
             (i1 - i0) * lows,
@@ -74,7 +102,7 @@ StepResult DegradePan(InjectionModel& model, const std::string& readFailure, Hos
                 for (int t = 0; t < kMtfTaps; ++t) {
                     const std::int64_t y =
                         ClampIndex(ratio * i + half - kMtfHalo + t, model.height);
-                    window[t] = samples.data() + (y - p0) * width;
+                    window[t] = rows.samples.data() + (y - rows.first) * width;
                 }
                 thread_local std::vector<double> scratch;
                 thread_local std::vector<double> out;
@@ -93,47 +121,109 @@ StepResult DegradePan(InjectionModel& model, const std::string& readFailure, Hos
                 return StepResult::Failed;
             }
         }
+        if (reader.joinable()) reader.join();
+        if (!ahead && i1 < model.msHeight) readBlock(i1, blocks[0]);
     }
     return StepResult::Ok;
 }
 
-// One pass over the MS rows and the degraded pans, a chunk of rows at a time, with which
+// A chunk of the fit's rows as read: every band's rows, then every degraded pan's, and which
 // samples count where the scene is masked.
+struct FitRows {
+    std::vector<float> images;
+    std::vector<std::uint8_t> valid;
+    std::int64_t first = 0;
+    std::int64_t rows = 0;
+    enum class Outcome { Read, MsFailed, LowsFailed } outcome = Outcome::Read;
+};
+
+// Reads MS rows first .. first + rows − 1 into chunk (sized for `image` samples per image),
+// without messages: from any one thread at a time.
+void ReadFitRows(const InjectionModel& model, std::int64_t first, std::int64_t rows,
+                 std::int64_t image, FitRows& chunk)
+{
+    chunk.first = first;
+    chunk.rows = rows;
+    std::vector<float*> bands;
+    for (int k = 0; k < model.bands; ++k) bands.push_back(chunk.images.data() + k * image);
+    if (!ReadMsRows(model, first, rows, bands.data()) ||
+        (model.scene.Masked() && !model.scene.ReadMsValid(first, rows, chunk.valid.data()))) {
+        chunk.outcome = FitRows::Outcome::MsFailed;
+        return;
+    }
+    for (int g = 0; g < model.lows.Count(); ++g) {
+        float* to = chunk.images.data() + (model.bands + g) * image;
+        if (!model.lows.GetRows(g, first, rows, to)) {
+            chunk.outcome = FitRows::Outcome::LowsFailed;
+            return;
+        }
+    }
+    chunk.outcome = FitRows::Outcome::Read;
+}
+
+// One pass over the MS rows and the degraded pans, a chunk of rows at a time, with which
+// samples count where the scene is masked. With more than one core, the next chunk is read on
+// another thread while the visit takes the last one (two chunks of half the size, so the
+// memory stays the same); the visit sees the same samples in the same order either way.
 StepResult PassOverMsRows(const InjectionModel& model, const FitVisitor& visit,
                           const std::string& readFailure, Host& host,
                           const std::function<bool()>& pump)
 {
+    if (model.msHeight <= 0) return StepResult::Ok;
     const int images = model.bands + model.lows.Count();
     const bool masked = model.scene.Masked();
+    const bool ahead = WorkerThreads(2) > 1;
     const std::int64_t rowBytes =
         model.msWidth * (static_cast<std::int64_t>(sizeof(float)) * images + (masked ? 1 : 0));
-    const std::int64_t chunkRows =
-        std::clamp<std::int64_t>(kInjectionBufferBytes / rowBytes, 1, model.msHeight);
+    const std::int64_t chunkRows = std::clamp<std::int64_t>(
+        model.fitChunkRows > 0 ? model.fitChunkRows
+                               : kInjectionBufferBytes / (ahead ? 2 : 1) / rowBytes,
+        1, model.msHeight);
     const std::int64_t image = chunkRows * model.msWidth;
-    std::vector<float> buffer(static_cast<std::size_t>(images * image));
-    std::vector<std::uint8_t> valid(masked ? static_cast<std::size_t>(image) : 0);
-    FitChunk chunk;
-    std::vector<float*> bands;
-    for (int i = 0; i < images; ++i) {
-        float* start = buffer.data() + i * image;
-        if (i < model.bands) bands.push_back(start);
-        (i < model.bands ? chunk.bands : chunk.lows).push_back(start);
+    FitRows chunks[2];
+    for (FitRows& chunk : chunks) {
+        if (&chunk == &chunks[1] && !ahead) break;
+        chunk.images.resize(static_cast<std::size_t>(images * image));
+        chunk.valid.resize(masked ? static_cast<std::size_t>(image) : 0);
     }
-    chunk.valid = masked ? valid.data() : nullptr;
-    for (std::int64_t y0 = 0; y0 < model.msHeight; y0 += chunkRows) {
-        const std::int64_t rows = std::min(chunkRows, model.msHeight - y0);
-        if (!ReadMsRows(model, y0, rows, bands.data()) ||
-            (masked && !model.scene.ReadMsValid(y0, rows, valid.data()))) {
-            host.ShowMessage(readFailure);
+    FitChunk fit;
+    fit.bands.resize(static_cast<std::size_t>(model.bands));
+    fit.lows.resize(static_cast<std::size_t>(model.lows.Count()));
+    std::thread reader;
+    const auto joined = [&reader] {
+        if (reader.joinable()) reader.join();
+    };
+    const auto next = [&](std::int64_t first, FitRows& chunk) {
+        ReadFitRows(model, first, std::min(chunkRows, model.msHeight - first), image, chunk);
+    };
+    next(0, chunks[0]);
+    for (std::int64_t y0 = 0, c = 0; y0 < model.msHeight; y0 += chunkRows, c = ahead ? 1 - c : 0) {
+        FitRows& chunk = chunks[c];
+        if (chunk.outcome != FitRows::Outcome::Read) {
+            joined();
+            host.ShowMessage(chunk.outcome == FitRows::Outcome::MsFailed ? readFailure
+                                                                         : kWriteFailure);
             return StepResult::Failed;
         }
-        for (int g = 0; g < model.lows.Count(); ++g) {
-            float* to = buffer.data() + (model.bands + g) * image;
-            if (!model.lows.ReadRows(g, y0, rows, to, host)) return StepResult::Failed;
+        const std::int64_t following = y0 + chunkRows;
+        if (ahead && following < model.msHeight) {
+            reader = std::thread(next, following, std::ref(chunks[1 - c]));
         }
-        chunk.count = rows * model.msWidth;
-        visit(chunk);
-        if (!pump()) return StepResult::Cancelled;
+        for (int i = 0; i < images; ++i) {
+            const float* start = chunk.images.data() + i * image;
+            if (i < model.bands) {
+                fit.bands[i] = start;
+            } else {
+                fit.lows[i - model.bands] = start;
+            }
+        }
+        fit.valid = masked ? chunk.valid.data() : nullptr;
+        fit.count = chunk.rows * model.msWidth;
+        visit(fit);
+        const bool going = pump();
+        joined();
+        if (!going) return StepResult::Cancelled;
+        if (!ahead && following < model.msHeight) next(following, chunk);
     }
     return StepResult::Ok;
 }

@@ -63,6 +63,7 @@ struct InjectionModel {
     DegradedPans corrections;
     bool corrected = false;
     std::int64_t measureStripRows = 0;  // strips of the correction's pan-scale pass; 0: by budget
+    std::int64_t fitChunkRows = 0;      // MS rows of a chunk of the fit's passes; 0: by budget
     // Back-projection left to the fusion pass (back_projection.h): its steps (0: none) and the
     // MS copy it measures the fusion against; the corrections file is then not made (the pass
     // keeps its corrections in memory). The strips of a measuring pass read their MS rows from

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "fusion/injection/injection_kernels.h"
 #include "imaging/row_stream.h"
 
 namespace lumesta {
@@ -11,7 +12,10 @@ namespace {
 const char kNothingToFuse[] = "Nothing to fuse: no pixel of the pan is valid together with the MS.";
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr int kOwnCacheRows = 8;  // delivered MS rows kept for the resampling's six taps
+// Delivered MS rows kept for the resampling's six taps: with every sample valid, they are read
+// kOwnBatchRows at a time, and the rows of the batch before stay beside them.
+constexpr int kOwnCacheRows = 16;
+constexpr int kOwnBatchRows = 8;
 
 // The six Lanczos-3 weights, summing to 1, of the samples base − 2 .. base + 3 for the position
 // base + phase. Lanczos-3 resamples a fraction of a pixel with about a quarter less error than
@@ -244,13 +248,40 @@ bool SceneRows::FilledOwnRow(std::int64_t r, const float*& values) const
     float* rows = m_ownCache.data() + slot * m_bands * m_ownWidth;
     values = rows;
     if (m_cachedOwn[slot] == r) return true;
+    if (m_allValid) return ReadOwnBatch(r);
     m_cachedOwn[slot] = -1;
-    std::vector<std::uint8_t> valid(static_cast<std::size_t>(m_ownWidth));
+    std::vector<std::uint8_t>& valid = m_ownValid;
+    valid.resize(static_cast<std::size_t>(m_ownWidth));
     if (!OwnRow(m_ownSource[r], rows, valid.data())) return false;
-    std::vector<float*> bands;
-    for (int k = 0; k < m_bands; ++k) bands.push_back(rows + k * m_ownWidth);
-    FillAlongRow(valid.data(), m_ownWidth, bands.data(), m_bands);
+    if (!m_allValid) {
+        std::vector<float*> bands;
+        for (int k = 0; k < m_bands; ++k) bands.push_back(rows + k * m_ownWidth);
+        FillAlongRow(valid.data(), m_ownWidth, bands.data(), m_bands);
+    }
     m_cachedOwn[slot] = r;
+    return true;
+}
+
+// Delivered rows r .. r + kOwnBatchRows − 1 (those the MS has) into the cache, every band's in
+// one read, for a scene whose every sample is valid (no masks, no no-data values): each row
+// is read as it is.
+bool SceneRows::ReadOwnBatch(std::int64_t r) const
+{
+    const std::int64_t rows = std::min<std::int64_t>(kOwnBatchRows, m_ownHeight - r);
+    m_batch.resize(static_cast<std::size_t>(rows * m_ownWidth));
+    for (std::int64_t j = 0; j < rows; ++j) m_cachedOwn[(r + j) % kOwnCacheRows] = -1;
+    for (int k = 0; k < m_bands; ++k) {
+        const BandInput& band = m_inputs.ms[static_cast<std::size_t>(k)];
+        const SampleWindow window{0, static_cast<int>(r), static_cast<int>(m_ownWidth),
+                                  static_cast<int>(rows), 1};
+        if (!band.source->ReadWindow(band.band, window, m_batch.data(), nullptr)) return false;
+        for (std::int64_t j = 0; j < rows; ++j) {
+            const std::size_t slot = static_cast<std::size_t>((r + j) % kOwnCacheRows);
+            std::copy_n(m_batch.data() + j * m_ownWidth, m_ownWidth,
+                        m_ownCache.data() + (slot * m_bands + k) * m_ownWidth);
+        }
+    }
+    for (std::int64_t j = 0; j < rows; ++j) m_cachedOwn[(r + j) % kOwnCacheRows] = r + j;
     return true;
 }
 
@@ -309,22 +340,12 @@ bool SceneRows::PlacedRow(std::int64_t i, float* values) const
     for (int t = 0; t < 6; ++t) {
         if (!FilledOwnRow(ClampIndex(baseY + t - 2, m_ownHeight), taps[t])) return false;
     }
-    std::vector<double> line(static_cast<std::size_t>(m_ownWidth));
+    m_line.resize(static_cast<std::size_t>(m_ownWidth));
     for (int k = 0; k < m_bands; ++k) {
-        const std::int64_t at = k * m_ownWidth;
-        for (std::int64_t c = 0; c < m_ownWidth; ++c) {
-            double sum = 0;
-            for (int t = 0; t < 6; ++t) sum += m_tapsY[t] * taps[t][at + c];
-            line[c] = sum;
-        }
-        float* row = values + k * m_msWidth;
-        for (std::int64_t j = 0; j < m_msWidth; ++j) {
-            double sum = 0;
-            for (int s = 0; s < 6; ++s) {
-                sum += m_tapsX[s] * line[ClampIndex(j + offsetX + s - 2, m_ownWidth)];
-            }
-            row[j] = static_cast<float>(sum);
-        }
+        const float* rows[6];
+        for (int t = 0; t < 6; ++t) rows[t] = taps[t] + k * m_ownWidth;
+        ResampleRow(m_tapsY.data(), rows, m_ownWidth, m_tapsX.data(), offsetX, m_msWidth,
+                    m_line.data(), values + k * m_msWidth);
     }
     return true;
 }
@@ -384,6 +405,17 @@ bool SceneRows::ReadMs(std::int64_t first, std::int64_t count, float* const* out
         }
         return true;
     }
+    if (m_allValid) {  // the window is the whole grid, and no hole needs filling
+        std::vector<float>& placed = m_placedRows;
+        placed.resize(static_cast<std::size_t>(m_bands * m_msWidth));
+        for (std::int64_t w = 0; w < count; ++w) {
+            if (!PlacedRow(m_msSource[first + w], placed.data())) return false;
+            for (int k = 0; k < m_bands; ++k) {
+                std::copy_n(placed.data() + k * m_msWidth, m_msWidth, out[k] + w * m_msWidth);
+            }
+        }
+        return true;
+    }
     const std::int64_t x0 = m_window.x0 / m_ratio;
     const std::int64_t width = m_window.width / m_ratio;
     std::vector<float> placed(static_cast<std::size_t>(m_bands * m_msWidth));
@@ -403,6 +435,10 @@ bool SceneRows::ReadMs(std::int64_t first, std::int64_t count, float* const* out
 
 bool SceneRows::ReadMsValid(std::int64_t first, std::int64_t count, std::uint8_t* out) const
 {
+    if (m_allValid) {
+        std::fill(out, out + count * (m_window.width / m_ratio), 1);
+        return true;
+    }
     const std::int64_t x0 = m_window.x0 / m_ratio;
     const std::int64_t width = m_window.width / m_ratio;
     std::vector<std::uint8_t> valid(static_cast<std::size_t>(m_msWidth));

@@ -74,6 +74,7 @@ private:
     bool PanRow(std::int64_t y, float* values, std::uint8_t* valid) const;
     bool OwnRow(std::int64_t r, float* values, std::uint8_t* valid) const;
     bool FilledOwnRow(std::int64_t r, const float*& values) const;
+    bool ReadOwnBatch(std::int64_t r) const;
     bool PlacedValid(std::int64_t i, const std::uint8_t*& valid) const;
     bool PlacedRow(std::int64_t i, float* values) const;
     bool ValidRow(std::int64_t y, std::uint8_t* out) const;
@@ -106,6 +107,10 @@ private:
     mutable std::vector<std::int64_t> m_cachedOwn;  // rows of m_ownCache, by slot
     mutable std::vector<float> m_ownCache;
     mutable std::vector<std::uint8_t> m_maskRow;  // one band's mask of a delivered MS row
+    mutable std::vector<std::uint8_t> m_ownValid;  // where a delivered MS row is valid
+    mutable std::vector<double> m_line;            // a band's row resampled down the columns
+    mutable std::vector<float> m_placedRows;       // every band's placed row
+    mutable std::vector<float> m_batch;            // one band's delivered rows read at once
 };
 
 // Fills the invalid entries of each row of values (rows of width entries each, count rows at

@@ -190,6 +190,39 @@ TEST(InjectionKernelsTest, WaveletSmoothingEqualsTheClampedSumAtEveryWidthAndSte
     }
 }
 
+// The MS placed at a fraction of a pixel: the output may be shorter or longer than the source
+// and start left or right of it (offsets reaching past either end replicate the end samples).
+TEST(InjectionKernelsTest, FractionalResamplingEqualsTheClampedSumAtEveryWidthAndOffset)
+{
+    const double wy[6] = {0.01, -0.07, 0.81, 0.31, -0.05, -0.01};
+    const double wx[6] = {-0.02, 0.13, 0.52, 0.44, -0.08, 0.01};
+    for (std::int64_t width : kWidths) {
+        const auto samples = RandomFloatSamples(static_cast<std::size_t>(6 * width), 6);
+        const float* rows[6];
+        for (int t = 0; t < 6; ++t) rows[t] = samples.data() + t * width;
+        std::vector<double> column(static_cast<std::size_t>(width));
+        for (std::int64_t c = 0; c < width; ++c) {
+            double sum = 0;
+            for (int t = 0; t < 6; ++t) sum += wy[t] * rows[t][c];
+            column[c] = sum;
+        }
+        for (std::int64_t outWidth : {width, width + 3}) {
+            for (std::int64_t offset : {-4, -1, 0, 1, 2, 5}) {
+                std::vector<double> line(static_cast<std::size_t>(width));
+                std::vector<float> out(static_cast<std::size_t>(outWidth));
+                ResampleRow(wy, rows, width, wx, offset, outWidth, line.data(), out.data());
+                for (std::int64_t j = 0; j < outWidth; ++j) {
+                    double sum = 0;
+                    for (int s = 0; s < 6; ++s)
+                        sum += wx[s] * column[ClampIndex(j + offset + s - 2, width)];
+                    ASSERT_EQ(out[j], static_cast<float>(sum))
+                        << width << " " << offset << " " << j;
+                }
+            }
+        }
+    }
+}
+
 // The nearest sample of a type's range, ties to even, 0 for values that are not finite.
 double Nearest(double value, double lowest, double highest)
 {

@@ -103,10 +103,9 @@ inline Values ReadValues(const std::string& path, SampleType type)
 
 class InjectionTest : public ::testing::Test {
 protected:
-    // Fuses the scene with a method through both passes, strips of stripRows pan rows.
-    std::vector<Values> FuseAny(const AnyScene& scene, FusionMethod method, std::int64_t stripRows,
-                                const std::vector<double>& msGains, double panGain,
-                                const std::array<int, 3>& amounts = {0, 0, 0})
+    // The run's inputs for the scene, read from raw files of the test's folder.
+    InjectionInputs SceneInputs(const AnyScene& scene, FusionMethod method,
+                                const std::vector<double>& msGains, double panGain)
     {
         InjectionInputs inputs;
         inputs.method = method;
@@ -130,7 +129,15 @@ protected:
         inputs.msGains = msGains;
         inputs.panGain = panGain;
         inputs.tempBeside = dir.File("pan.raw");
-        InjectionModel model(inputs);
+        return inputs;
+    }
+
+    // Fuses the scene with a method through both passes, strips of stripRows pan rows.
+    std::vector<Values> FuseAny(const AnyScene& scene, FusionMethod method, std::int64_t stripRows,
+                                const std::vector<double>& msGains, double panGain,
+                                const std::array<int, 3>& amounts = {0, 0, 0})
+    {
+        InjectionModel model(SceneInputs(scene, method, msGains, panGain));
         model.measureStripRows = measureStripRows;
         model.separateCorrectionPass = separateCorrectionPass;
         const auto going = [] { return true; };

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "fusion/injection/injection_fusion.h"
@@ -347,6 +350,112 @@ TEST_F(InjectionTest, HolesAndFractionalShiftsGiveTheSameBytesOnAnyStripsAndThre
             EXPECT_NE(band[22 * 64 + 33], 0);
         }
     }
+}
+
+// The fit's passes read chunk after chunk (the next one on another core): the intensity
+// weights, gains and pan equalisation come out the same, bit for bit, for every chunk height
+// and thread count, on a scene read as it is and on one placed at a fraction of a pixel.
+TEST_F(InjectionTest, FitDoesNotDependOnTheChunksOrThreads)
+{
+    AnyScene scene = RandomAnyScene(64, 48, 4, 4, 23);
+    for (const double shift : {0.0, 0.375}) {
+        scene.shiftX = scene.shiftY = shift;
+        for (FusionMethod method :
+             {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp, FusionMethod::GlpFs}) {
+            SCOPED_TRACE(std::string(MethodLabel(method)) + " shift " + std::to_string(shift));
+            const auto fit = [&](std::int64_t chunkRows, const char* threads) {
+                ::setenv("LUMESTA_THREADS", threads, 1);
+                InjectionInputs inputs = SceneInputs(scene, method, {0.3, 0.3, 0.3, 0.3}, 0.15);
+                InjectionModel model(inputs);
+                model.fitChunkRows = chunkRows;
+                EXPECT_EQ(FitInjectionModel(model, "read", host, [] { return true; }),
+                          StepResult::Ok);
+                ::unsetenv("LUMESTA_THREADS");
+                std::vector<double> numbers = model.weight;
+                numbers.push_back(model.intercept);
+                for (const auto* v : {&model.gain, &model.panScale, &model.panOffset})
+                    numbers.insert(numbers.end(), v->begin(), v->end());
+                return numbers;
+            };
+            const std::vector<double> whole = fit(0, "2");
+            for (std::int64_t rows : {1, 5}) {
+                EXPECT_EQ(fit(rows, "2"), whole) << rows;
+                EXPECT_EQ(fit(rows, "1"), whole) << rows;
+            }
+        }
+    }
+}
+
+// A pan whose reads fail from a row on, as a disk that goes away during the fusion pass.
+class PanFailingFrom : public RasterSource {
+public:
+    explicit PanFailingFrom(std::shared_ptr<RasterSource> inner) : m_inner(std::move(inner))
+    {
+        m_description = m_inner->Description();
+    }
+    bool ReadWindow(int band, const SampleWindow& w, float* out,
+                    const std::atomic<bool>* cancel) override
+    {
+        if (w.y0 + w.rows > failFrom) {
+            m_readError = "gone";
+            return false;
+        }
+        return m_inner->ReadWindow(band, w, out, cancel);
+    }
+    std::optional<double> ReadValue(int band, int x, int y) override
+    {
+        return m_inner->ReadValue(band, x, y);
+    }
+    int failFrom = 1 << 30;
+
+private:
+    std::shared_ptr<RasterSource> m_inner;
+};
+
+// A read failing in a later strip (read on another thread while the one before is fused) ends
+// the pass after the strips before it were handed on, in order, with one message; as without
+// reading ahead. A pan failing during the fit ends it with one message.
+TEST_F(InjectionTest, ReadFailureMidPassEndsItAfterTheStripsBefore)
+{
+    const AnyScene scene = RandomAnyScene(64, 48, 4, 3, 17);
+    for (const char* threads : {"2", "1"}) {
+        ::setenv("LUMESTA_THREADS", threads, 1);
+        for (FusionMethod method : {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp}) {
+            SCOPED_TRACE(std::string(MethodLabel(method)) + " threads " + threads);
+            InjectionInputs inputs = SceneInputs(scene, method, {0.3, 0.3, 0.3}, 0.15);
+            auto pan = std::make_shared<PanFailingFrom>(inputs.pan.source);
+            inputs.pan.source = pan;
+            const auto going = [] { return true; };
+            {
+                // The pan's degradation for the fit reads it block after block, too.
+                pan->failFrom = 30;
+                InjectionModel failing(inputs);
+                const std::size_t before = host.Messages().size();
+                EXPECT_EQ(FitInjectionModel(failing, "read", host, going), StepResult::Failed);
+                ASSERT_EQ(host.Messages().size(), before + 1);
+                EXPECT_EQ(host.Messages().back(), "read");
+                pan->failFrom = 1 << 30;
+            }
+            InjectionModel model(inputs);
+            ASSERT_EQ(FitInjectionModel(model, "read", host, going), StepResult::Ok);
+            pan->failFrom = 30;  // strips of 8 rows: the one from row 24 cannot be read
+            std::vector<std::int64_t> handed;
+            const auto progress = host.OpenProgress("", ProgressOwner::ToolDialog);
+            const std::size_t before = host.Messages().size();
+            EXPECT_EQ(FuseInjectedImage(
+                          model,
+                          [&handed](const FusedStrip& strip) {
+                              handed.push_back(strip.firstRow);
+                              return true;
+                          },
+                          {0, 0, 0}, 8, "read", *progress, host, going),
+                      StepResult::Failed);
+            EXPECT_EQ(handed, (std::vector<std::int64_t>{0, 8, 16}));
+            ASSERT_EQ(host.Messages().size(), before + 1);
+            EXPECT_EQ(host.Messages().back(), "read");
+        }
+    }
+    ::unsetenv("LUMESTA_THREADS");
 }
 
 class SceneRowsTest : public ::testing::Test {
