@@ -102,10 +102,9 @@ std::unique_ptr<ToolDialog> MakeChosenDialog(ToolCase tool, const TempDir& dir, 
             return dialog;
         }
         default: {
-            // Statistics are quick: a larger scene keeps the run going until Cancel arrives on a
-            // busy machine.
-            const int side = tool == kStats ? 4096 : 1024;
-            WriteEnviScene(dir.Path(), MakeScene(side, side));
+            // The assessment tools are quick: a larger scene keeps the run going until Cancel
+            // arrives on a busy machine.
+            WriteEnviScene(dir.Path(), MakeScene(4096, 4096));
             std::unique_ptr<AssessDialog> dialog;
             if (tool == kSemivariance) dialog = std::make_unique<CSemivarianceDlg>(counters, host, &frame);
             if (tool == kStats) dialog = std::make_unique<CImageStatsDlg>(counters, host, &frame);
