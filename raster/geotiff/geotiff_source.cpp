@@ -18,9 +18,9 @@
 
 #include "core/memory_available.h"
 #include "raster/declared_size.h"
+#include "raster/geotiff/geotiff_georeference.h"
 #include "raster/image_open.h"
 #include "raster/sample_convert.h"
-#include "raster/geotiff/geotiff_georeference.h"
 #include "raster/tiff_handle.h"
 
 namespace lumesta {
@@ -205,8 +205,7 @@ private:
                 limit, (static_cast<std::int64_t>(pixels) + window.step - 1) / window.step));
         };
         for (int i = 0; i < window.columns;) {
-            const Run run =
-                RunAt(band, window.x0 + static_cast<std::int64_t>(i) * window.step, y);
+            const Run run = RunAt(band, window.x0 + static_cast<std::int64_t>(i) * window.step, y);
             const int count = std::max(1, columnsIn(run.pixels, window.columns - i));
             const int held = columnsIn(run.held, count);
             ConvertSamples(m_description.type, run.first, stride, held, row + i);
@@ -255,8 +254,8 @@ private:
         const std::size_t size = block->bytes.size();
         if (at + m_sampleBytes > size) return run;
         run.first = block->bytes.data() + at;
-        run.held = static_cast<int>(std::min<std::size_t>(
-            run.pixels, (size - at - m_sampleBytes) / PixelBytes() + 1));
+        run.held = static_cast<int>(
+            std::min<std::size_t>(run.pixels, (size - at - m_sampleBytes) / PixelBytes() + 1));
         return run;
     }
 
