@@ -221,7 +221,7 @@ private:
         return run.held > 0 ? run.first : nullptr;
     }
 
-    // Nothing (no pixels) outside the image.
+    // The run that starts at (x, y); one of no pixels outside the image.
     Run RunAt(int band, std::int64_t x, int y)
     {
         if (band < 0 || band >= m_t.samples || x < 0 || y < 0 || x >= m_t.width ||
