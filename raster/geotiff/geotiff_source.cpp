@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <list>
@@ -17,9 +18,9 @@
 
 #include "core/memory_available.h"
 #include "raster/declared_size.h"
+#include "raster/geotiff/geotiff_georeference.h"
 #include "raster/image_open.h"
 #include "raster/sample_convert.h"
-#include "raster/geotiff/geotiff_georeference.h"
 #include "raster/tiff_handle.h"
 
 namespace lumesta {
@@ -81,6 +82,53 @@ std::string CompressionName(std::uint16_t compression)
     }
 }
 
+// Converts count samples of type T, stride bytes apart from first, to floats through double,
+// as SampleValue gives them, so that wide integers round exactly as a single sample does.
+template <typename T>
+void ConvertRun(const std::uint8_t* first, std::size_t stride, int count, float* out)
+{
+    if (stride == sizeof(T)) {  // a band alone in its block: let the loop run packed
+        for (int r = 0; r < count; ++r) {
+            T value;
+            std::memcpy(&value, first + static_cast<std::size_t>(r) * sizeof(T), sizeof(T));
+            out[r] = static_cast<float>(static_cast<double>(value));
+        }
+        return;
+    }
+    for (int r = 0; r < count; ++r) {
+        T value;
+        std::memcpy(&value, first + static_cast<std::size_t>(r) * stride, sizeof(T));
+        out[r] = static_cast<float>(static_cast<double>(value));
+    }
+}
+
+void ConvertSamples(SampleType type, const std::uint8_t* first, std::size_t stride, int count,
+                    float* out)
+{
+    switch (type) {
+        case SampleType::UInt8:
+            return ConvertRun<std::uint8_t>(first, stride, count, out);
+        case SampleType::Int8:
+            return ConvertRun<std::int8_t>(first, stride, count, out);
+        case SampleType::UInt16:
+            return ConvertRun<std::uint16_t>(first, stride, count, out);
+        case SampleType::Int16:
+            return ConvertRun<std::int16_t>(first, stride, count, out);
+        case SampleType::UInt32:
+            return ConvertRun<std::uint32_t>(first, stride, count, out);
+        case SampleType::Int32:
+            return ConvertRun<std::int32_t>(first, stride, count, out);
+        case SampleType::UInt64:
+            return ConvertRun<std::uint64_t>(first, stride, count, out);
+        case SampleType::Int64:
+            return ConvertRun<std::int64_t>(first, stride, count, out);
+        case SampleType::Float32:
+            return ConvertRun<float>(first, stride, count, out);
+        case SampleType::Float64:
+            return ConvertRun<double>(first, stride, count, out);
+    }
+}
+
 class GeoTiffSource : public RasterSource {
 public:
     GeoTiffSource(TiffPtr tiff, const TiffLayout& layout, RasterDescription description,
@@ -106,14 +154,8 @@ public:
         const std::lock_guard<std::mutex> lock(m_mutex);
         for (int j = 0; j < window.rows; ++j) {
             if (cancel && cancel->load()) return false;
-            float* row = out + static_cast<std::int64_t>(j) * window.columns;
-            const int y = window.y0 + j * window.step;
-            for (int i = 0; i < window.columns; ++i) {
-                const int x = window.x0 + i * window.step;
-                const std::uint8_t* sample = SampleAt(band, x, y);
-                row[i] = sample ? static_cast<float>(SampleValue(sample, m_description.type, false))
-                                : 0.0f;
-            }
+            ReadRow(band, window, window.y0 + j * window.step,
+                    out + static_cast<std::int64_t>(j) * window.columns);
         }
         return true;
     }
@@ -136,35 +178,85 @@ private:
         std::vector<std::uint8_t> bytes;
     };
 
+    // Where the samples of band on row y from column x to the end of x's block lie (a block
+    // spans the image's width unless it is a tile): consecutive pixels, PixelBytes() apart.
+    struct Run {
+        const std::uint8_t* first = nullptr;  // the sample at (x, y)
+        int pixels = 0;                       // pixels from x to the end of the block's row
+        int held = 0;  // how many of those the decoded bytes hold: 0 for a block that fails
+    };
+
+    int PixelBytes() const
+    {
+        return (m_t.planar == PLANARCONFIG_SEPARATE ? 1 : m_t.samples) * m_sampleBytes;
+    }
+
+    // One row of a window, a block-run at a time: a decimated row takes every step-th sample
+    // of the run. Columns outside the image, or beyond what a block decodes, read 0.
+    void ReadRow(int band, const SampleWindow& window, int y, float* row)
+    {
+        const std::size_t stride = static_cast<std::size_t>(PixelBytes()) *
+                                   static_cast<std::size_t>(std::max(window.step, 1));
+        // Of at most limit columns step apart from the run's first pixel, those within pixels.
+        const auto columnsIn = [&window](int pixels, int limit) {
+            if (pixels <= 0) return 0;
+            if (window.step < 1) return std::min(1, limit);
+            return static_cast<int>(std::min<std::int64_t>(
+                limit, (static_cast<std::int64_t>(pixels) + window.step - 1) / window.step));
+        };
+        for (int i = 0; i < window.columns;) {
+            const Run run = RunAt(band, window.x0 + static_cast<std::int64_t>(i) * window.step, y);
+            const int count = std::max(1, columnsIn(run.pixels, window.columns - i));
+            const int held = columnsIn(run.held, count);
+            ConvertSamples(m_description.type, run.first, stride, held, row + i);
+            std::fill(row + i + held, row + i + count, 0.0f);
+            i += count;
+        }
+    }
+
     // The bytes of one sample, or null outside the image or in a block that cannot be decoded.
     const std::uint8_t* SampleAt(int band, int x, int y)
     {
-        if (band < 0 || band >= m_t.samples || x < 0 || y < 0 || x >= static_cast<int>(m_t.width) ||
+        const Run run = RunAt(band, x, y);
+        return run.held > 0 ? run.first : nullptr;
+    }
+
+    // The run that starts at (x, y); one of no pixels outside the image.
+    Run RunAt(int band, std::int64_t x, int y)
+    {
+        if (band < 0 || band >= m_t.samples || x < 0 || y < 0 || x >= m_t.width ||
             y >= static_cast<int>(m_t.height)) {
-            return nullptr;
+            return {};
         }
         const bool separate = m_t.planar == PLANARCONFIG_SEPARATE;
-        const int perPixel = separate ? 1 : m_t.samples;
         const int plane = separate ? band : 0;
-        const int inPixel = separate ? 0 : band;
-        if (m_byScanline) {
-            const std::uint8_t* line = RowOf(y, plane);
-            if (!line) return nullptr;
-            return line + (static_cast<std::size_t>(x) * perPixel + inPixel) * m_sampleBytes;
-        }
+        const std::size_t inPixel = separate ? 0 : static_cast<std::size_t>(band) * m_sampleBytes;
         const auto ux = static_cast<std::uint32_t>(x);
         const auto uy = static_cast<std::uint32_t>(y);
+        const std::uint32_t bx = m_t.tiled ? ux % m_t.blockWidth : ux;
+        Run run;
+        run.pixels = static_cast<int>(std::min(m_t.blockWidth - bx, m_t.width - ux));
+        if (m_byScanline) {
+            const std::uint8_t* line = RowOf(y, plane);
+            if (!line) return run;
+            run.first = line + static_cast<std::size_t>(ux) * PixelBytes() + inPixel;
+            run.held = run.pixels;
+            return run;
+        }
         const std::uint32_t index =
             m_t.tiled ? TIFFComputeTile(m_tiff.get(), ux, uy, 0, static_cast<std::uint16_t>(plane))
                       : TIFFComputeStrip(m_tiff.get(), uy, static_cast<std::uint16_t>(plane));
         const Block* block = LoadBlock(index);
-        if (!block || !block->ok) return nullptr;
-        const std::uint32_t bx = m_t.tiled ? ux % m_t.blockWidth : ux;
+        if (!block || !block->ok) return run;
         const std::uint32_t by = uy % m_t.blockHeight;
         const std::size_t at =
-            ((static_cast<std::size_t>(by) * m_t.blockWidth + bx) * perPixel + inPixel) *
-            static_cast<std::size_t>(m_sampleBytes);
-        return at + m_sampleBytes <= block->bytes.size() ? block->bytes.data() + at : nullptr;
+            (static_cast<std::size_t>(by) * m_t.blockWidth + bx) * PixelBytes() + inPixel;
+        const std::size_t size = block->bytes.size();
+        if (at + m_sampleBytes > size) return run;
+        run.first = block->bytes.data() + at;
+        run.held = static_cast<int>(
+            std::min<std::size_t>(run.pixels, (size - at - m_sampleBytes) / PixelBytes() + 1));
+        return run;
     }
 
     const Block* LoadBlock(std::uint32_t index)

@@ -12,6 +12,12 @@
 namespace lumesta::testing {
 namespace {
 
+int FormatOf(const TiffSpec& spec)
+{
+    if (spec.format != 0) return spec.format;
+    return spec.bits == 16 ? SAMPLEFORMAT_INT : SAMPLEFORMAT_UINT;
+}
+
 void Georeference(TIFF* tiff)
 {
     const double tiepoints[6] = {0, 0, 0, 500000, 4500000, 0};
@@ -63,13 +69,22 @@ std::vector<std::uint8_t> TiffBlock(const TiffSpec& spec, const SampleAt& sample
         for (std::uint32_t x = x0; x < x0 + columns; ++x) {
             for (int band : bands) {
                 const bool inside = x < spec.width && y < spec.height;
-                const auto value = static_cast<std::uint16_t>(inside ? sample(band, x, y) : 0);
-                out.resize(out.size() + spec.bits / 8);
-                if (spec.bits == 8) {
-                    out.back() = static_cast<std::uint8_t>(value);
-                } else {
-                    std::memcpy(&out[out.size() - 2], &value, 2);
-                }
+                const int value = inside ? sample(band, x, y) : 0;
+                const std::size_t at = out.size();
+                out.resize(at + spec.bits / 8);
+                const auto put = [&](auto typed) { std::memcpy(&out[at], &typed, sizeof typed); };
+                if (FormatOf(spec) == SAMPLEFORMAT_IEEEFP && spec.bits == 32)
+                    put(static_cast<float>(value));
+                else if (FormatOf(spec) == SAMPLEFORMAT_IEEEFP)
+                    put(static_cast<double>(value));
+                else if (spec.bits == 8)
+                    put(static_cast<std::uint8_t>(value));
+                else if (spec.bits == 16)
+                    put(static_cast<std::uint16_t>(value));
+                else if (spec.bits == 32)
+                    put(static_cast<std::uint32_t>(value));
+                else
+                    put(static_cast<std::int64_t>(value));
             }
         }
     }
@@ -85,8 +100,7 @@ void WriteTestTiff(const std::string& path, const TiffSpec& spec, const SampleAt
         TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, spec.height);
         TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, spec.bits);
         TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, spec.samples);
-        TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT,
-                     spec.bits == 16 ? SAMPLEFORMAT_INT : SAMPLEFORMAT_UINT);
+        TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, FormatOf(spec));
         TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
         TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, spec.planar);
         TIFFSetField(tiff, TIFFTAG_COMPRESSION, spec.compression);

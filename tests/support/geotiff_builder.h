@@ -12,7 +12,7 @@ namespace lumesta::testing {
 struct TiffSpec {
     std::uint32_t width = 6;
     std::uint32_t height = 5;
-    int bits = 16;  // 16: signed samples, 8: unsigned
+    int bits = 16;  // 8, 16, 32 or 64
     int samples = 1;
     int planar = 1;                  // PLANARCONFIG_CONTIG (1) or PLANARCONFIG_SEPARATE (2)
     std::uint32_t rowsPerStrip = 2;  // the last strip of the default 5 rows holds one row
@@ -20,6 +20,7 @@ struct TiffSpec {
     int compression = 1;             // COMPRESSION_*; compressed files use predictor 2
     int directories = 1;
     bool shortStrips = false;  // strips stored with half the bytes their rows need
+    int format = 0;            // SAMPLEFORMAT_*; 0: signed for 16 bits, unsigned otherwise
 };
 
 // The value of band `band` at (x, y).
