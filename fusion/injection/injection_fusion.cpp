@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
-#include <thread>
 
 #include "core/allocate.h"
+#include "core/joining_thread.h"
 #include "core/worker_threads.h"
 #include "fusion/injection/back_projection.h"
 #include "fusion/injection/injection_kernels.h"
@@ -541,19 +541,12 @@ StepResult FuseInjectedImageWith(const InjectionModel& model, const StripValues&
     strip.corrected = next.corrected = model.corrected;
     StripRead nextRead = StripRead::Read;
     bool nextReady = false;
-    std::thread reader;
-    struct Joined {
-        std::thread& reader;
-        ~Joined()
-        {
-            if (reader.joinable()) reader.join();
-        }
-    } joined{reader};
+    JoiningThread reader;
     for (std::int64_t row0 = 0; row0 < height; row0 += stripRows) {
         progress.SetPosition(static_cast<int>(row0 * 100 / height));
         const std::int64_t row1 = std::min(height, row0 + stripRows);
         windowRows(row0, strip);
-        if (reader.joinable()) reader.join();
+        reader.Join();
         if (strip.row0 < strip.row1) {
             if (values) {
                 const StepResult computed = values(strip.row0, strip.row1, fusedValues.data());
@@ -572,7 +565,7 @@ StepResult FuseInjectedImageWith(const InjectionModel& model, const StripValues&
                     windowRows(row1, next);
                     if (next.row0 < next.row1) {
                         nextReady = true;
-                        reader = std::thread(
+                        reader.Start(
                             [&model, &next, &nextRead] { nextRead = ReadStripRows(model, next); });
                     }
                 }

@@ -1,8 +1,8 @@
 #include "fusion/injection/injection_model.h"
 
 #include <algorithm>
-#include <thread>
 
+#include "core/joining_thread.h"
 #include "core/worker_threads.h"
 #include "fusion/parallel_rows.h"
 #include "imaging/mtf_filter.h"
@@ -73,14 +73,7 @@ StepResult DegradePan(InjectionModel& model, const std::string& readFailure, Hos
         rows.samples.resize(static_cast<std::size_t>((end - rows.first) * width));
         rows.read = ReadPanRows(model, rows.first, end - rows.first, rows.samples.data());
     };
-    std::thread reader;
-    struct Joined {
-        std::thread& reader;
-        ~Joined()
-        {
-            if (reader.joinable()) reader.join();
-        }
-    } joined{reader};
+    JoiningThread reader;
     std::vector<float> degraded(static_cast<std::size_t>(lows * block * model.msWidth));
     if (model.msHeight > 0) readBlock(0, blocks[0]);
     for (std::int64_t i0 = 0, c = 0; i0 < model.msHeight; i0 += block, c = ahead ? 1 - c : 0) {
@@ -91,7 +84,7 @@ StepResult DegradePan(InjectionModel& model, const std::string& readFailure, Hos
             return StepResult::Failed;
         }
         if (ahead && i1 < model.msHeight) {
-            reader = std::thread(readBlock, i1, std::ref(blocks[1 - c]));
+            reader.Start(readBlock, i1, std::ref(blocks[1 - c]));
         }
         const bool going = ForEachRowInParallel(
             (i1 - i0) * lows,
@@ -121,7 +114,7 @@ StepResult DegradePan(InjectionModel& model, const std::string& readFailure, Hos
                 return StepResult::Failed;
             }
         }
-        if (reader.joinable()) reader.join();
+        reader.Join();
         if (!ahead && i1 < model.msHeight) readBlock(i1, blocks[0]);
     }
     return StepResult::Ok;
@@ -189,10 +182,7 @@ StepResult PassOverMsRows(const InjectionModel& model, const FitVisitor& visit,
     FitChunk fit;
     fit.bands.resize(static_cast<std::size_t>(model.bands));
     fit.lows.resize(static_cast<std::size_t>(model.lows.Count()));
-    std::thread reader;
-    const auto joined = [&reader] {
-        if (reader.joinable()) reader.join();
-    };
+    JoiningThread reader;
     const auto next = [&](std::int64_t first, FitRows& chunk) {
         ReadFitRows(model, first, std::min(chunkRows, model.msHeight - first), image, chunk);
     };
@@ -200,14 +190,14 @@ StepResult PassOverMsRows(const InjectionModel& model, const FitVisitor& visit,
     for (std::int64_t y0 = 0, c = 0; y0 < model.msHeight; y0 += chunkRows, c = ahead ? 1 - c : 0) {
         FitRows& chunk = chunks[c];
         if (chunk.outcome != FitRows::Outcome::Read) {
-            joined();
+            reader.Join();
             host.ShowMessage(chunk.outcome == FitRows::Outcome::MsFailed ? readFailure
                                                                          : kWriteFailure);
             return StepResult::Failed;
         }
         const std::int64_t following = y0 + chunkRows;
         if (ahead && following < model.msHeight) {
-            reader = std::thread(next, following, std::ref(chunks[1 - c]));
+            reader.Start(next, following, std::ref(chunks[1 - c]));
         }
         for (int i = 0; i < images; ++i) {
             const float* start = chunk.images.data() + i * image;
@@ -221,7 +211,7 @@ StepResult PassOverMsRows(const InjectionModel& model, const FitVisitor& visit,
         fit.count = chunk.rows * model.msWidth;
         visit(fit);
         const bool going = pump();
-        joined();
+        reader.Join();
         if (!going) return StepResult::Cancelled;
         if (!ahead && following < model.msHeight) next(following, chunk);
     }
