@@ -71,3 +71,22 @@ remove_new_files() { # FOLDER LISTFILE
         grep -qxF "$name" "$2" || rm -rf "${1:?}/$name"
     done
 }
+
+# Checks SIZE (a multiple of 16, at least MIN) and the programs CLI and GEN, makes the scratch
+# folder WORK (kept with BENCH_KEEP=1, else removed on exit) and generates there the 16-bit ENVI
+# scene SCENE, whose files $WORK/scene.list lists.
+bench_scene() { # SIZE MIN NAME
+    [[ $1 =~ ^[0-9]+$ ]] && [ $(($1 % 16)) = 0 ] && [ "$1" -ge "$2" ] ||
+        bench_die "SIZE must be a multiple of 16, at least $2"
+    [ -x "$BENCH_TIME" ] || bench_die "$BENCH_TIME not found: install the package 'time'"
+    [ -x "$CLI" ] || bench_die "lumesta-cli not found at $CLI (set LUMESTA_CLI)"
+    [ -x "$GEN" ] || bench_die "make_test_rasters not found at $GEN (set MAKE_TEST_RASTERS)"
+    WORK=$(mktemp -d "${TMPDIR:-/tmp}/lumesta-$3.XXXXXX") || bench_die "cannot create a scratch folder"
+    if [ "${BENCH_KEEP:-0}" = 1 ]; then echo "scratch folder kept: $WORK"; else trap 'rm -rf "$WORK"' EXIT; fi
+    trap 'exit 130' INT TERM
+    echo "Generating a $1 x $1 scene in $WORK ..."
+    "$GEN" pansharpen "$WORK/scene" --width "$1" --height "$1" --layouts envi --seed 1 --bits 16 \
+        >/dev/null || bench_die "scene generation failed"
+    SCENE=$WORK/scene/envi
+    ls -1 "$SCENE" >"$WORK/scene.list"
+}

@@ -27,21 +27,7 @@ METHODS=("$@")
 [ ${#METHODS[@]} = 0 ] && METHODS=(gsa glp-hpm awlp)
 MOST_SHARE=0.10
 
-[[ $SIZE =~ ^[0-9]+$ ]] && [ $((SIZE % 16)) = 0 ] && [ "$SIZE" -ge 256 ] ||
-    bench_die "SIZE must be a multiple of 16, at least 256"
-[ -x "$BENCH_TIME" ] || bench_die "$BENCH_TIME not found: install the package 'time'"
-[ -x "$CLI" ] || bench_die "lumesta-cli not found at $CLI (set LUMESTA_CLI)"
-[ -x "$GEN" ] || bench_die "make_test_rasters not found at $GEN (set MAKE_TEST_RASTERS)"
-
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/lumesta-register.XXXXXX") || bench_die "cannot create a scratch folder"
-if [ "${BENCH_KEEP:-0}" = 1 ]; then echo "scratch folder kept: $WORK"; else trap 'rm -rf "$WORK"' EXIT; fi
-trap 'exit 130' INT TERM
-
-echo "Generating a ${SIZE} x ${SIZE} scene in $WORK ..."
-"$GEN" pansharpen "$WORK/scene" --width "$SIZE" --height "$SIZE" --layouts envi --seed 1 --bits 16 \
-    >/dev/null || bench_die "scene generation failed"
-SCENE=$WORK/scene/envi
-ls -1 "$SCENE" >"$WORK/scene.list"
+bench_scene "$SIZE" 256 register
 LOAD_BEFORE=$(load_now)
 
 declare -A WALL CPU GIVEN
