@@ -4,9 +4,11 @@
 #include <geotiff.h>
 #include <geovalues.h>
 #include <stdexcept>
+#include <unistd.h>
 #include <xtiffio.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace lumesta::testing {
@@ -188,6 +190,22 @@ std::string CraftedStripTiff(std::uint32_t width, std::uint32_t height, std::uin
                         {278, 4, height},
                         {279, 4, byteCount}},
                        16);
+}
+
+std::string CogValidatorVerdict(const std::string& path)
+{
+    const char* kValidator =
+        "/usr/lib/python3/dist-packages/osgeo_utils/samples/validate_cloud_optimized_geotiff.py";
+    if (::access(kValidator, R_OK) != 0 || ::access("/usr/bin/python3", X_OK) != 0) return {};
+    std::string verdict;
+    FILE* pipe = popen(("/usr/bin/python3 " + std::string(kValidator) + " -q --full-check=yes '" +
+                        path + "' 2>&1; echo $?")
+                           .c_str(),
+                       "r");
+    char buffer[512];
+    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) verdict += buffer;
+    if (pipe != nullptr) pclose(pipe);
+    return verdict;
 }
 
 }  // namespace lumesta::testing

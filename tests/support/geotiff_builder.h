@@ -62,4 +62,8 @@ constexpr std::uint32_t CraftedDataOffset(std::size_t tagCount)
 std::string CraftedStripTiff(std::uint32_t width, std::uint32_t height, std::uint32_t byteCount,
                              std::uint16_t compression);
 
+// The exit status GDAL's Cloud Optimized GeoTIFF validator gives the file ("0\n": valid), run with
+// its full check; empty where the validator (python3-gdal) is not installed.
+std::string CogValidatorVerdict(const std::string& path);
+
 }  // namespace lumesta::testing

@@ -21,6 +21,7 @@
 #include "raster/raster_layout.h"
 #include "raster/sample_raster.h"
 #include "tests/support/fake_host.h"
+#include "tests/support/geotiff_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace lumesta::testing {
@@ -224,22 +225,6 @@ TiffFacts ReadTiffFacts(const std::string& path)
     return facts;
 }
 
-std::string ValidatorVerdict(const std::string& path)
-{
-    const char* kValidator =
-        "/usr/lib/python3/dist-packages/osgeo_utils/samples/validate_cloud_optimized_geotiff.py";
-    if (::access(kValidator, R_OK) != 0 || ::access("/usr/bin/python3", X_OK) != 0) return {};
-    std::string verdict;
-    FILE* pipe =
-        popen(("/usr/bin/python3 " + std::string(kValidator) + " -q '" + path + "' 2>&1; echo $?")
-                  .c_str(),
-              "r");
-    char buffer[512];
-    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) verdict += buffer;
-    if (pipe != nullptr) pclose(pipe);
-    return verdict;
-}
-
 TEST(CogResultTest, IsValidTiledDeflatedWithAveragedOverviewsDownToUnderATile)
 {
     TempDir dir;
@@ -280,7 +265,7 @@ TEST(CogResultTest, IsValidTiledDeflatedWithAveragedOverviewsDownToUnderATile)
     EXPECT_THAT(first, ElementsAre(11, 0, 16, 10));
     GDALClose(dataset);
 
-    const std::string verdict = ValidatorVerdict(dir.File("pan.tif"));
+    const std::string verdict = CogValidatorVerdict(dir.File("pan.tif"));
     if (verdict.empty()) GTEST_SKIP() << "GDAL's COG validator (python3-gdal) is not installed";
     EXPECT_EQ(verdict, "0\n");
 }

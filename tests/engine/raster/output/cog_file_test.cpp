@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "raster/output/tile_deflate.h"
+#include "tests/support/geotiff_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace lumesta::testing {
@@ -65,22 +66,6 @@ CogLevel StoreLevel(SampleType type, int bands, int level, int width, int height
         }
     }
     return result;
-}
-
-std::string ValidatorVerdict(const std::string& path)
-{
-    const char* kValidator =
-        "/usr/lib/python3/dist-packages/osgeo_utils/samples/validate_cloud_optimized_geotiff.py";
-    if (::access(kValidator, R_OK) != 0 || ::access("/usr/bin/python3", X_OK) != 0) return {};
-    std::string verdict;
-    FILE* pipe = popen(("/usr/bin/python3 " + std::string(kValidator) + " -q --full-check=yes '" +
-                        path + "' 2>&1; echo $?")
-                           .c_str(),
-                       "r");
-    char buffer[512];
-    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) verdict += buffer;
-    if (pipe != nullptr) pclose(pipe);
-    return verdict;
 }
 
 void ExpectLevel(GDALRasterBandH band, SampleType type, int level, int k, int width, int height)
@@ -163,7 +148,7 @@ TEST(CogFileTest, GdalReadsEveryLevelBackInTheClassicAndTheBigTiffForm)
             EXPECT_TRUE(hasNoData);
         }
         GDALClose(dataset);
-        const std::string verdict = ValidatorVerdict(path);
+        const std::string verdict = CogValidatorVerdict(path);
         if (!verdict.empty()) {
             EXPECT_EQ(verdict, "0\n");
         }
