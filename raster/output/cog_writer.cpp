@@ -115,10 +115,13 @@ void InterleaveValues(const std::vector<std::vector<double>>& bands, int count, 
     }
 }
 
-bool WriteAllAt(int fd, const std::uint8_t* bytes, std::size_t count, std::int64_t offset)
+// Moves all count bytes at offset through pread or pwrite, going on after short transfers and
+// interruptions; false on an error or the end of the file.
+template <typename Bytes, typename Transfer>
+bool TransferAllAt(Transfer transfer, int fd, Bytes* bytes, std::size_t count, std::int64_t offset)
 {
     while (count > 0) {
-        const ssize_t done = ::pwrite(fd, bytes, count, offset);
+        const ssize_t done = transfer(fd, bytes, count, offset);
         if (done < 0 && errno == EINTR) continue;
         if (done <= 0) return false;
         bytes += done;
@@ -128,17 +131,14 @@ bool WriteAllAt(int fd, const std::uint8_t* bytes, std::size_t count, std::int64
     return true;
 }
 
+bool WriteAllAt(int fd, const std::uint8_t* bytes, std::size_t count, std::int64_t offset)
+{
+    return TransferAllAt(::pwrite, fd, bytes, count, offset);
+}
+
 bool ReadAllAt(int fd, std::uint8_t* bytes, std::size_t count, std::int64_t offset)
 {
-    while (count > 0) {
-        const ssize_t done = ::pread(fd, bytes, count, offset);
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) return false;
-        bytes += done;
-        count -= static_cast<std::size_t>(done);
-        offset += done;
-    }
-    return true;
+    return TransferAllAt(::pread, fd, bytes, count, offset);
 }
 
 // The rows stream in; each row of 512 × 512 tiles is compressed by worker threads as soon as it
