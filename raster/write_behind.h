@@ -23,8 +23,9 @@ class WriteBehind {
 public:
     // Bytes a streamed file may hold written but not yet dropped.
     static constexpr std::int64_t kWindowBytes = std::int64_t{16} << 20;
-    // The most a run's outputs kept whole for reading back may hold together.
-    static constexpr std::int64_t kReadBackCacheBytes = std::int64_t{256} << 20;
+    // The most a run's outputs kept whole for reading back may hold together: the three
+    // picture bands of a 16-bit 8192 x 8192 run (384 MiB), or its four bands for a GeoTIFF.
+    static constexpr std::int64_t kReadBackCacheBytes = std::int64_t{512} << 20;
 
     explicit WriteBehind(std::int64_t windowBytes) : m_window(windowBytes) {}
 
