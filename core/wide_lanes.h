@@ -13,6 +13,18 @@
 // with and without AVX-512 therefore does not concern the files that include this header.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
+// The processors a hot loop is built for: LUMESTA_CLONES("avx512f", "avx2", "default") builds
+// one copy for each and picks one at start-up; LUMESTA_TARGET("avx512f") builds a function for
+// one. clang refuses these vectors between functions built for different processors, inlined
+// helpers included, so its builds (the fuzzing harnesses) take the portable code alone.
+#if defined(__clang__)
+#define LUMESTA_CLONES(...)
+#define LUMESTA_TARGET(...)
+#else
+#define LUMESTA_CLONES(...) __attribute__((target_clones(__VA_ARGS__)))
+#define LUMESTA_TARGET(...) __attribute__((target(__VA_ARGS__)))
+#endif
+
 namespace lumesta {
 
 constexpr int kWideLanes = 8;

@@ -86,11 +86,6 @@ template <bool Biased, typename Sample>
 {
     std::int64_t i = 0;
     if (step == 4) {
-        using Index = std::int64_t __attribute__((vector_size(kWideLanes * sizeof(std::int64_t))));
-        const Index pairs = {0, 4, 8, 12, 1, 5, 9, 13};
-        const Index otherPairs = {2, 6, 10, 14, 3, 7, 11, 15};
-        const Index low = {0, 1, 2, 3, 8, 9, 10, 11};
-        const Index high = {4, 5, 6, 7, 12, 13, 14, 15};
         for (; 4 * (i + kWideLanes) <= width; i += kWideLanes) {
             const double* from = line + 4 * i;
             const WideLanes a = LoadWide(from);
@@ -98,14 +93,18 @@ template <bool Biased, typename Sample>
             const WideLanes c = LoadWide(from + 2 * kWideLanes);
             const WideLanes d = LoadWide(from + 3 * kWideLanes);
             // ab: a0 a4 b0 b4 a1 a5 b1 b5; ab2: a2 a6 b2 b6 a3 a7 b3 b7; cd and cd2 alike.
-            const WideLanes ab = __builtin_shuffle(a, b, pairs);
-            const WideLanes ab2 = __builtin_shuffle(a, b, otherPairs);
-            const WideLanes cd = __builtin_shuffle(c, d, pairs);
-            const WideLanes cd2 = __builtin_shuffle(c, d, otherPairs);
-            StoreWide(phases + i, __builtin_shuffle(ab, cd, low));
-            StoreWide(phases + phaseLength + i, __builtin_shuffle(ab, cd, high));
-            StoreWide(phases + 2 * phaseLength + i, __builtin_shuffle(ab2, cd2, low));
-            StoreWide(phases + 3 * phaseLength + i, __builtin_shuffle(ab2, cd2, high));
+            const WideLanes ab = __builtin_shufflevector(a, b, 0, 4, 8, 12, 1, 5, 9, 13);
+            const WideLanes ab2 = __builtin_shufflevector(a, b, 2, 6, 10, 14, 3, 7, 11, 15);
+            const WideLanes cd = __builtin_shufflevector(c, d, 0, 4, 8, 12, 1, 5, 9, 13);
+            const WideLanes cd2 = __builtin_shufflevector(c, d, 2, 6, 10, 14, 3, 7, 11, 15);
+            // Phase 0 is the low halves of ab and cd, phase 1 their high halves; 2 and 3 alike.
+            StoreWide(phases + i, __builtin_shufflevector(ab, cd, 0, 1, 2, 3, 8, 9, 10, 11));
+            StoreWide(phases + phaseLength + i,
+                      __builtin_shufflevector(ab, cd, 4, 5, 6, 7, 12, 13, 14, 15));
+            StoreWide(phases + 2 * phaseLength + i,
+                      __builtin_shufflevector(ab2, cd2, 0, 1, 2, 3, 8, 9, 10, 11));
+            StoreWide(phases + 3 * phaseLength + i,
+                      __builtin_shufflevector(ab2, cd2, 4, 5, 6, 7, 12, 13, 14, 15));
         }
     }
     for (int q = 0; q < step; ++q) {
@@ -187,7 +186,7 @@ template <bool Biased, typename Sample>
     for (j = j1; j < outWidth; ++j) edge(j);
 }
 
-__attribute__((target("avx512f"))) void FilterDecimateAvx512(
+LUMESTA_TARGET("avx512f") void FilterDecimateAvx512(
     const MtfTaps& taps, const std::int16_t* const* rows, std::int64_t sourceWidth, int step,
     int offset, std::int64_t outWidth, double* scratch, double* out)
 {
@@ -195,7 +194,7 @@ __attribute__((target("avx512f"))) void FilterDecimateAvx512(
     FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
 }
 
-__attribute__((target_clones("avx2", "default"))) void FilterDecimateOther(
+LUMESTA_CLONES("avx2", "default") void FilterDecimateOther(
     const MtfTaps& taps, const std::int16_t* const* rows, std::int64_t sourceWidth, int step,
     int offset, std::int64_t outWidth, double* scratch, double* out)
 {
@@ -205,7 +204,7 @@ __attribute__((target_clones("avx2", "default"))) void FilterDecimateOther(
 
 }  // namespace
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void FilterDecimateRow(
+LUMESTA_CLONES("avx512f", "avx2", "default") void FilterDecimateRow(
     const MtfTaps& taps, const double* const* rows, std::int64_t sourceWidth, int step,
     int offset, std::int64_t outWidth, double* scratch, double* out)
 {
@@ -213,7 +212,7 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void FilterDecimate
     FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void FilterDecimateRow(
+LUMESTA_CLONES("avx512f", "avx2", "default") void FilterDecimateRow(
     const MtfTaps& taps, const float* const* rows, std::int64_t sourceWidth, int step, int offset,
     std::int64_t outWidth, double* scratch, double* out)
 {
@@ -221,13 +220,13 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void FilterDecimate
     FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void FilterDownColumns(
+LUMESTA_CLONES("avx512f", "avx2", "default") void FilterDownColumns(
     const MtfTaps& taps, const double* const* rows, std::int64_t width, double* out)
 {
     FilterColumns<false>(taps, rows, width, out);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void FilterAlongLine(
+LUMESTA_CLONES("avx512f", "avx2", "default") void FilterAlongLine(
     const MtfTaps& taps, const double* line, std::int64_t width, int step, int offset,
     std::int64_t outWidth, double* out)
 {

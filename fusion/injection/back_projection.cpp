@@ -34,7 +34,7 @@ constexpr double kNegligible = 1e-17;
 
 // out[i] = Σ_c w[c] · in[i + c] for i < count, summed in order of c, eight outputs side by side;
 // four runs of them at once, so that their additions do not wait for each other.
-__attribute__((target_clones("avx512f", "avx2", "default"))) void ApplyRepeated(
+LUMESTA_CLONES("avx512f", "avx2", "default") void ApplyRepeated(
     const double* w, int taps, const double* in, std::int64_t count, double* out)
 {
     std::int64_t i = 0;

@@ -78,20 +78,20 @@ template <typename T>
     for (; c < width; ++c) out[c] = StoreSample<T>(fused[c]);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void StoreInt16Row(const double* fused,
+LUMESTA_CLONES("avx512f", "avx2", "default") void StoreInt16Row(const double* fused,
                                                                                 std::int64_t width,
                                                                                 std::int16_t* out)
 {
     StoreRowOf(fused, width, out);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void StoreUInt16Row(
+LUMESTA_CLONES("avx512f", "avx2", "default") void StoreUInt16Row(
     const double* fused, std::int64_t width, std::uint16_t* out)
 {
     StoreRowOf(fused, width, out);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void StoreUInt8Row(const double* fused,
+LUMESTA_CLONES("avx512f", "avx2", "default") void StoreUInt8Row(const double* fused,
                                                                                 std::int64_t width,
                                                                                 std::uint8_t* out)
 {
@@ -373,21 +373,21 @@ template <typename Lanes>
 
 }  // namespace
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void SumRows(
+LUMESTA_CLONES("avx512f", "avx2", "default") void SumRows(
     const double* w, int count, const float* source, std::int64_t stride, std::int64_t width,
     double* line)
 {
     SumRowsOf(w, count, source, stride, width, line);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void IntensityRow(
+LUMESTA_CLONES("avx512f", "avx2", "default") void IntensityRow(
     const double* const* m, int bands, const double* weight, double intercept, std::int64_t width,
     double* shared)
 {
     IntensityRowOf<WideLanes>(m, bands, weight, intercept, width, shared);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void MeanRow(const double* const* m,
+LUMESTA_CLONES("avx512f", "avx2", "default") void MeanRow(const double* const* m,
                                                                           int bands,
                                                                           std::int64_t width,
                                                                           double* shared)
@@ -395,43 +395,43 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void MeanRow(const 
     MeanRowOf<WideLanes>(m, bands, width, shared);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void GsaFormula(
+LUMESTA_CLONES("avx512f", "avx2", "default") void GsaFormula(
     const BandRowInputs& in, std::int64_t width, double* fused)
 {
     FormulaRow<Gsa>(in, width, fused);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void GlpHpmFormula(
+LUMESTA_CLONES("avx512f", "avx2", "default") void GlpHpmFormula(
     const BandRowInputs& in, std::int64_t width, double* fused)
 {
     FormulaRow<GlpHpm>(in, width, fused);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void AwlpFormula(
+LUMESTA_CLONES("avx512f", "avx2", "default") void AwlpFormula(
     const BandRowInputs& in, std::int64_t width, double* fused)
 {
     FormulaRow<Awlp>(in, width, fused);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void BroveyFormula(
+LUMESTA_CLONES("avx512f", "avx2", "default") void BroveyFormula(
     const BandRowInputs& in, std::int64_t width, double* fused)
 {
     FormulaRow<Brovey>(in, width, fused);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void GlpEbpFormula(
+LUMESTA_CLONES("avx512f", "avx2", "default") void GlpEbpFormula(
     const BandRowInputs& in, std::int64_t width, double* fused)
 {
     FormulaRow<GlpEbp>(in, width, fused);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void GlpFsFormula(
+LUMESTA_CLONES("avx512f", "avx2", "default") void GlpFsFormula(
     const BandRowInputs& in, std::int64_t width, double* fused)
 {
     FormulaRow<GlpFs>(in, width, fused);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void AddToRow(const double* add,
+LUMESTA_CLONES("avx512f", "avx2", "default") void AddToRow(const double* add,
                                                                            std::int64_t width,
                                                                            double* row)
 {
@@ -458,34 +458,34 @@ std::int16_t NearestSample(double value)
     return StoreSample<std::int16_t>(value);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void SmoothRow(
+LUMESTA_CLONES("avx512f", "avx2", "default") void SmoothRow(
     const double* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
     double* out)
 {
     SmoothRowOf(rows, width, step, scratch, out);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void SmoothRow(
+LUMESTA_CLONES("avx512f", "avx2", "default") void SmoothRow(
     const float* const rows[5], std::int64_t width, std::int64_t step, double* scratch, double* out)
 {
     SmoothRowOf(rows, width, step, scratch, out);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void WaveletDetailRow(
+LUMESTA_CLONES("avx512f", "avx2", "default") void WaveletDetailRow(
     const double* const rows[5], const float* pan, double scale, std::int64_t width,
     std::int64_t step, double* scratch, double* detail)
 {
     WaveletDetailOf(rows, pan, scale, width, step, scratch, detail);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void WaveletDetailRow(
+LUMESTA_CLONES("avx512f", "avx2", "default") void WaveletDetailRow(
     const float* const rows[5], const float* pan, double scale, std::int64_t width,
     std::int64_t step, double* scratch, double* detail)
 {
     WaveletDetailOf(rows, pan, scale, width, step, scratch, detail);
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void ResampleRow(
+LUMESTA_CLONES("avx512f", "avx2", "default") void ResampleRow(
     const double* wy, const float* const rows[6], std::int64_t sourceWidth, const double* wx,
     std::int64_t offset, std::int64_t width, double* line, float* out)
 {

@@ -167,7 +167,7 @@ template <typename Lanes>
     }
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void AccumulateNormal(
+LUMESTA_CLONES("avx512f", "avx2", "default") void AccumulateNormal(
     const float* const* ms, int n, const float* low, const std::uint8_t* valid, std::int64_t count,
     double* sums)
 {

@@ -80,7 +80,7 @@ bool UpsampledRows::Produce(std::int64_t y, double* out)
     return !m_source.Failed();
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void WeightedRowSum(
+LUMESTA_CLONES("avx512f", "avx2", "default") void WeightedRowSum(
     const double* w, int count, const double* const* rows, std::int64_t width, double* line)
 {
     std::int64_t x = 0;

@@ -73,7 +73,7 @@ template <int Blocks>
 // Σ_j w[p][j] · x[p][i + j], summed from 0 in order of j, as the general sum does. Eight samples
 // of each phase are summed side by side, four runs of them at once, then interleaved into
 // consecutive fine samples.
-__attribute__((target_clones("avx512f", "avx2", "default"))) void ApplyPeriodic4(
+LUMESTA_CLONES("avx512f", "avx2", "default") void ApplyPeriodic4(
     const double* const* w, const double* const* x, const int* count, std::int64_t samples,
     double* out)
 {
