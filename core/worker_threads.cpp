@@ -10,7 +10,10 @@ namespace lumesta {
 
 unsigned WorkerThreads(unsigned most)
 {
-    unsigned count = std::max(1u, std::min(most, std::thread::hardware_concurrency()));
+    // The processor count is read once: asking the system reads a file each time, and the
+    // parallel loops ask thousands of times a run.
+    static const unsigned processors = std::thread::hardware_concurrency();
+    unsigned count = std::max(1u, std::min(most, processors));
     if (const char* limit = std::getenv("LUMESTA_THREADS")) {
         unsigned value = 0;
         const char* end = limit + std::strlen(limit);
