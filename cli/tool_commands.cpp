@@ -148,9 +148,11 @@ int RunRegisterCommand(const std::vector<std::string>& args)
 {
     RegisterJob job;
     return RunTableCommand<RegisterJob>(
-        args, RegisterOptions(), job, [](RegisterJob& set, Host& host, const OptionValues&) {
+        args, RegisterOptions(), job, [](RegisterJob& set, Host& host, const OptionValues& values) {
+            ResultOnlyHost results(host, values.Has("--log"));
+            RunCounters counters;
             RegistrationEstimate estimate;
-            const RunOutcome outcome = RunRegister(set, host, estimate);
+            const RunOutcome outcome = RunRegisterWithReport(set, counters, results, estimate);
             if (outcome == RunOutcome::Finished) {
                 std::cout << FormatRegistration(estimate, set.format) << std::flush;
             }

@@ -18,7 +18,8 @@ enum class Tool {
     Semivariance,
     ImageStatistics,
     HaarWavelet,
-    FusionQuality
+    FusionQuality,
+    Registration
 };
 
 // The counters of the log document; all 0 at program start, never reset afterwards.
@@ -29,7 +30,7 @@ public:
     std::int32_t GetTotalRunCount() const;
 
 private:
-    std::array<std::int32_t, 6> m_counts{};
+    std::array<std::int32_t, 7> m_counts{};
 };
 
 // Appends one run's report block to the log through the host.

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <ctime>
 #include <memory>
+#include <optional>
 
+#include "core/time_stamp.h"
 #include "imaging/interpolator23.h"
 #include "imaging/sensor_gains.h"
 #include "raster/image_open.h"
@@ -14,6 +17,8 @@ namespace {
 
 constexpr int kMinBands = 3;
 constexpr int kMaxBands = 16;
+const std::string kCancelled = "\r\nCancelled\r\n\r\n";
+const std::string kUnsuccessful = "\r\nUnsuccessful\r\n";
 
 std::unique_ptr<RasterSource> OpenInput(const std::string& path, Host& host)
 {
@@ -138,41 +143,55 @@ std::string JsonFormat(const RegistrationEstimate& estimate)
     return text + "]}\n";
 }
 
-}  // namespace
+// The inputs of a run, opened and checked, and the MS's place on the pan.
+struct OpenedInputs {
+    std::unique_ptr<RasterSource> pan;
+    std::unique_ptr<RasterSource> ms;
+    std::optional<SensorGains> sensor;
+    MsPlacement placement;
+};
 
-RunOutcome RunRegister(const RegisterJob& job, Host& host, RegistrationEstimate& estimate)
+// Checks the ratio and the sensor, opens the pan and the MS and places the MS on the pan. False
+// after the message.
+bool OpenInputs(const RegisterJob& job, Host& host, OpenedInputs& opened)
 {
     if (job.ratio != 0 && !IsPowerOfTwo(job.ratio)) {
         host.ShowMessage("The ratio " + std::to_string(job.ratio) +
                          " is not a power of two (2, 4, 8, ...).");
-        return RunOutcome::Stopped;
+        return false;
     }
     const auto& sensors = KnownSensors();
     if (std::none_of(sensors.begin(), sensors.end(),
                      [&job](const SensorGains& row) { return job.sensor == row.name; })) {
         host.ShowMessage("Unknown sensor " + job.sensor + " (known: " + SensorNames() + ").");
-        return RunOutcome::Stopped;
+        return false;
     }
-    const auto pan = OpenPan(job.pan, host);
-    if (!pan) return RunOutcome::Stopped;
-    const auto ms = OpenMs(job.ms, host);
-    if (!ms) return RunOutcome::Stopped;
-    const auto sensor = SensorForBands(job.sensor, ms->Description().bands, host);
-    if (!sensor) return RunOutcome::Stopped;
-    MsPlacement placement;
+    opened.pan = OpenPan(job.pan, host);
+    if (!opened.pan) return false;
+    opened.ms = OpenMs(job.ms, host);
+    if (!opened.ms) return false;
+    opened.sensor = SensorForBands(job.sensor, opened.ms->Description().bands, host);
+    if (!opened.sensor) return false;
     std::string error;
-    if (!PlaceMsOnPan(pan->Description(), ms->Description(), job.ratio, placement, error)) {
+    if (!PlaceMsOnPan(opened.pan->Description(), opened.ms->Description(), job.ratio,
+                      opened.placement, error)) {
         host.ShowMessage(error);
-        return RunOutcome::Stopped;
+        return false;
     }
+    return true;
+}
+
+RunOutcome Estimate(const RegisterJob& job, const OpenedInputs& opened, Host& host,
+                    RegistrationEstimate& estimate)
+{
     RegistrationInputs inputs;
-    inputs.pan = {pan.get(), 0};
-    for (int band = 0; band < ms->Description().bands; ++band)
-        inputs.ms.push_back({ms.get(), band});
-    inputs.ratio = placement.ratio;
-    inputs.placementX = placement.offsetX;
-    inputs.placementY = placement.offsetY;
-    inputs.msGains.assign(sensor->ms.begin(), sensor->ms.end());
+    inputs.pan = {opened.pan.get(), 0};
+    for (int band = 0; band < opened.ms->Description().bands; ++band)
+        inputs.ms.push_back({opened.ms.get(), band});
+    inputs.ratio = opened.placement.ratio;
+    inputs.placementX = opened.placement.offsetX;
+    inputs.placementY = opened.placement.offsetY;
+    inputs.msGains.assign(opened.sensor->ms.begin(), opened.sensor->ms.end());
     const Validity panRule = ValidityOf(job.panNoData, job.noData);
     const Validity msRule = ValidityOf(job.msNoData, job.noData);
     inputs.panNoData = panRule.noData;
@@ -181,6 +200,7 @@ RunOutcome RunRegister(const RegisterJob& job, Host& host, RegistrationEstimate&
     inputs.msOwnMask = msRule.ownMask;
     inputs.grid = job.grid;
     inputs.cancelled = [&host] { return host.IsCancelled(); };
+    std::string error;
     const auto estimated = EstimateRegistration(inputs, error);
     if (!estimated) {
         if (error.empty()) return RunOutcome::Cancelled;
@@ -189,6 +209,72 @@ RunOutcome RunRegister(const RegisterJob& job, Host& host, RegistrationEstimate&
     }
     estimate = *estimated;
     return RunOutcome::Finished;
+}
+
+// The report block's opening: banner and inputs. ratio: 0 when neither given nor known yet.
+void WriteReportHead(const RegisterJob& job, int ratio, RunLog& log)
+{
+    const std::int32_t number = log.OpenBlock(Tool::Registration);
+    log.Append("_____________ Registration Run (" + std::to_string(number) +
+               ") _____________________\r\n\r\n");
+    log.Append("(a) Inputs\r\n");
+    log.Append("    Pan:\t" + job.pan + "\r\n");
+    for (const std::string& path : job.ms) log.Append("    MS:\t" + path + "\r\n");
+    if (ratio != 0) log.Append("    Ratio:\t" + std::to_string(ratio) + "\r\n");
+    log.Append("    Sensor:\t" + job.sensor + "\r\n");
+    if (job.grid > 0) log.Append("    Grid:\t" + std::to_string(job.grid) + "\r\n");
+}
+
+// The text of standard output with the log's line ends.
+std::string WithCrLf(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+void WriteReportEnd(const RegistrationEstimate& estimate, std::time_t start, RunLog& log)
+{
+    log.Append("\r\n(b) Result\r\n");
+    log.Append(WithCrLf(TextFormat(estimate)));
+    const std::time_t end = std::time(nullptr);
+    log.Append("\r\n(c) Seconds spent:\t" + std::to_string(static_cast<long long>(end - start)) +
+               " s\r\n");
+    log.Append("    Start time:\t\t" + TimeStamp(start) + "\r\n");
+    log.Append("    End time:\t\t" + TimeStamp(end) + "\r\n");
+    log.Append("\tFinished\r\n");
+}
+
+}  // namespace
+
+RunOutcome RunRegister(const RegisterJob& job, Host& host, RegistrationEstimate& estimate)
+{
+    OpenedInputs opened;
+    if (!OpenInputs(job, host, opened)) return RunOutcome::Stopped;
+    return Estimate(job, opened, host, estimate);
+}
+
+RunOutcome RunRegisterWithReport(const RegisterJob& job, RunCounters& counters, Host& host,
+                                 RegistrationEstimate& estimate)
+{
+    RunLog log(counters, host);
+    const std::time_t start = std::time(nullptr);
+    OpenedInputs opened;
+    const bool ready = OpenInputs(job, host, opened);
+    // The inputs' own ratio once the MS is placed; a run stopped before that shows the given one.
+    WriteReportHead(job, ready ? opened.placement.ratio : job.ratio, log);
+    const RunOutcome outcome = ready ? Estimate(job, opened, host, estimate) : RunOutcome::Stopped;
+    if (outcome == RunOutcome::Cancelled) {
+        log.Append(kCancelled);
+    } else if (outcome == RunOutcome::Stopped) {
+        log.Append(kUnsuccessful);
+    } else {
+        WriteReportEnd(estimate, start, log);
+    }
+    return outcome;
 }
 
 std::string FormatRegistration(const RegistrationEstimate& estimate, RegisterFormat format)

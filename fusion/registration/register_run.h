@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/host.h"
+#include "core/run_log.h"
 #include "fusion/registration/register_job.h"
 #include "fusion/registration/registration.h"
 
@@ -15,6 +16,12 @@ namespace lumesta {
 // sensor: the message and Stopped) and estimates into estimate. Cancelled when the host says
 // so. Writes nothing.
 RunOutcome RunRegister(const RegisterJob& job, Host& host, RegistrationEstimate& estimate);
+
+// RunRegister with the tool's report block in the run's log: banner and inputs, then the
+// estimate as text, the times and "Finished"; a run that stops or is cancelled, even on its
+// inputs, ends the block with "Unsuccessful" or "Cancelled".
+RunOutcome RunRegisterWithReport(const RegisterJob& job, RunCounters& counters, Host& host,
+                                 RegistrationEstimate& estimate);
 
 // The estimate as standard output shows it. Text: "dx", "dy" and "confidence" lines, a
 // "not applied: REASON" line when it does not apply, then a table of the blocks. JSON: one

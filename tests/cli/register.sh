@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end checks of `lumesta-cli register`: the text and JSON shapes with and without block
-# offsets, one multi-band MS file and single-band files giving the same estimate, a featureless
-# scene reported as not applied with its reason, and every bad input with its exit status.
+# offsets, the report block --log appends, one multi-band MS file and single-band files giving
+# the same estimate, a featureless scene reported as not applied with its reason, and every bad
+# input with its exit status.
 # Usage: register.sh LUMESTA_CLI MAKE_TEST_RASTERS
 source "$(dirname "$0")/lib/harness.bash" "$@"
 
@@ -29,6 +30,23 @@ check "one four-band file gives the same estimate" cmp -s "$WORK/out" "$WORK/ban
 run register --pan "$E/pan.img" --ms $MS --grid 2
 check "block table" [ "$(sed -n '5p' "$WORK/out")" = "row  column  dx      dy      confidence" ]
 check "four block rows" [ "$(grep -c "^[01]    [01]       $number *$number *$number$" "$WORK/out")" = 4 ]
+
+# --log: standard output unchanged; the block shows its lines with CR LF ends, and a run stopped
+# on its inputs still ends its block.
+cp "$WORK/out" "$WORK/grid.txt"
+run register --pan "$E/pan.img" --ms $MS --grid 2 --log "$WORK/r.log"
+same "log: standard output as without it" "$WORK/out" "$WORK/grid.txt"
+check "log: CR LF line ends" [ "$(grep -vc $'\r$' "$WORK/r.log")" = 0 ]
+tr -d '\r' <"$WORK/r.log" >"$WORK/r.txt"
+check "log: the banner" grep -qx '_____________ Registration Run (1) _____________________' "$WORK/r.txt"
+awk '/^\(c\) /{exit} f; /^\(b\) Result$/{f=1}' "$WORK/r.txt" | sed '$d' >"$WORK/result.txt"
+same "log: the result is standard output's" "$WORK/result.txt" "$WORK/out"
+check "log: finished" ends_with "$WORK/r.txt" $'\n\tFinished\n'
+run register --pan "$E/pan.img" --ms "$E/blue.img" "$WORK/none.img" "$E/red.img" --log "$WORK/bad.log"
+expect_status "log: a missing MS file" 1 "$STATUS"
+check "log: a missing MS file: message" grep -q "none.img does not exist" "$WORK/err"
+check "log: a missing MS file: unsuccessful" ends_with "$WORK/bad.log" $'\r\n\r\nUnsuccessful\r\n'
+check "log: a missing MS file: nothing on stdout" [ ! -s "$WORK/out" ]
 
 # A featureless scene: the generated ENVI bands made constant.
 "$GEN" pansharpen "$WORK/f" --width 256 --height 256 --seed 5 --layouts envi >/dev/null || exit 1
