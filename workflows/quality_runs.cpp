@@ -257,7 +257,13 @@ RunOutcome RunQuality(const QualityJob& given, RunCounters& counters, Host& host
 {
     rows.clear();
     QualityInputs inputs;
-    if (!ResolveQualityInputs(given, host, inputs)) return RunOutcome::Stopped;
+    if (!ResolveQualityInputs(given, host, inputs)) {
+        // The log still shows the run that stopped: its opening and closing lines.
+        RunLog log(counters, host);
+        WriteQualityReportHead(given, log);
+        log.Append(kUnsuccessful);
+        return RunOutcome::Stopped;
+    }
     QualityJob job = given;
     job.ratio = inputs.ratio;  // a georeferenced pair's own
     RunLog log(counters, host);

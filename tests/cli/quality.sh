@@ -183,8 +183,11 @@ run quality reduced --fused "$E/blue.img" --reference "$E/pan.img"
 check "sizes that disagree" [ "$STATUS" = 1 ] && check "size message" grep -q 'differ in size' "$WORK/err"
 run quality reduced --fused "$E/blue.img" "$E/green.img" --reference "$E/blue.img"
 check "band counts that differ" [ "$STATUS" = 1 ]
-run quality full --fused "$E/blue.img" --ms "$E/blue.img" --pan "$WORK/missing.img" --map "$WORK/nomap.tif"
+run quality full --fused "$E/blue.img" --ms "$E/blue.img" --pan "$WORK/missing.img" --map "$WORK/nomap.tif" \
+    --log "$WORK/stopped.log"
 check "unreadable file" [ "$STATUS" = 1 -a ! -e "$WORK/nomap.tif" ]
+check "closes its report block" eval 'grep -q "Fusion Quality Run" "$WORK/stopped.log" &&
+    [ "$(tail -n 1 "$WORK/stopped.log" | tr -d "\r")" = "Unsuccessful" ]'
 run degrade --pan "$E/pan.img" --ms $MS --ratio 8 --out "$WORK/noout"
 check "MS sides not multiples of the ratio" [ "$STATUS" = 1 -a ! -e "$WORK/noout" ]
 run quality sideways --pan "$E/pan.img"
