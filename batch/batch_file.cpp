@@ -1,6 +1,7 @@
 #include "batch/batch_file.h"
 
 #include <fstream>
+#include <string>
 
 #include "core/input_file.h"
 #include "raster/image_info.h"
@@ -78,6 +79,27 @@ BatchRecord ReadGroup(BatchReader& reader, long count, long indicator, Host& hos
     return BatchRecord::Run;
 }
 
+// The number of the first line longer than a batch line may be (254 characters before its
+// CR LF or LF), or 0; the stream is read to its end.
+long FirstOverlongLine(std::istream& in)
+{
+    long number = 1;
+    std::size_t length = 0;
+    bool endsInCr = false;
+    for (int c = in.get(); c != EOF; c = in.get()) {
+        if (c == '\n') {
+            if (length - (endsInCr ? 1 : 0) > 254) return number;
+            ++number;
+            length = 0;
+            endsInCr = false;
+            continue;
+        }
+        ++length;
+        endsInCr = c == '\r';
+    }
+    return length - (endsInCr ? 1 : 0) > 254 ? number : 0;
+}
+
 }  // namespace
 
 BatchOutcome ProcessBatchFile(const std::string& path, Host& host,
@@ -95,6 +117,16 @@ BatchOutcome ProcessBatchFile(const std::string& path, Host& host,
         host.ShowMessage(kBatchReadFailureMessage);
         return BatchOutcome::Stopped;
     }
+    // A longer line would be read cut, and an output could land under the cut name: such a
+    // file runs no job.
+    if (const long overlong = FirstOverlongLine(in)) {
+        host.ShowMessage("Line " + std::to_string(overlong) +
+                         " of the batch inputs file is longer than 254 characters: shorten it "
+                         "(move the files to a shorter folder path).");
+        return BatchOutcome::Stopped;
+    }
+    in.clear();
+    in.seekg(0);
     long processed = 0;
     long count = 1;
     do {

@@ -23,6 +23,7 @@
 namespace lumesta::testing {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -141,6 +142,18 @@ TEST_F(PanSharpenBatchTest, StopsLeaveEarlierJobsDoneAndUnreadableFilesRunNothin
         EXPECT_THAT(host.Messages(), ElementsAre("Error - when reading the batch inputs file."));
     }
     EXPECT_FALSE(Exists(dir.File("h.bmp")));
+    // A line too long to read whole (its CR LF not counted) runs no job: an output could land
+    // under the cut name.
+    const std::string longest = dir.File(std::string(254 - dir.File("").size() - 4, 'o'));
+    host.ClearMessages();
+    EXPECT_EQ(Run("2 1\r\n" + Single(1, "i") + "2\r\n" + longest + "o.tif\r\n"),
+              BatchOutcome::Stopped);
+    EXPECT_THAT(host.Messages(), ElementsAre(HasSubstr("Line 11 of the batch inputs file is longer "
+                                                       "than 254 characters")));
+    EXPECT_FALSE(Exists(dir.File("i.bmp")));
+    host.ClearMessages();
+    EXPECT_EQ(Run("1 1\r\n" + Single(1, "j", longest + ".tif")), BatchOutcome::Stopped);
+    EXPECT_THAT(host.Messages(), Not(Contains(HasSubstr("254 characters"))));
     PanSharpenJob job;
     ASSERT_EQ(::mkdir(dir.File("x.bif").c_str(), 0755), 0);
     ASSERT_EQ(::mkfifo(dir.File("p.bif").c_str(), 0644), 0);
