@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 #include "core/host.h"
@@ -42,6 +43,11 @@ public:
     // increments the tool's counter and returns its new value for the tool's banner line.
     std::int32_t OpenBlock(Tool tool);
     void Append(const std::string& text) { m_host.AppendLog(text); }
+    // Text whose lines end in LF, each written with the log's CR LF.
+    void AppendLines(const std::string& text);
+    // A finished run's closing section: "\r\n" + section + " Seconds spent:", the start and
+    // end times, and the finishing line.
+    void AppendTimesAndFinish(const std::string& section, std::time_t start);
 
 private:
     RunCounters& m_counters;

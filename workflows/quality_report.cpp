@@ -3,7 +3,6 @@
 #include <ctime>
 #include <string>
 
-#include "core/time_stamp.h"
 
 namespace lumesta {
 namespace {
@@ -28,16 +27,6 @@ void AppendPaths(const std::string& label, const std::vector<std::string>& paths
     for (const std::string& path : paths) log.Append("    " + label + ":\t" + path + "\r\n");
 }
 
-// The table's lines with the log's line ends.
-std::string WithCrLf(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -75,17 +64,12 @@ void WriteQualityReportEnd(const QualityJob& job, const std::vector<QualityRow>&
                    "/ms.tif\r\n");
     } else {
         log.Append("\r\n(c) Results\r\n");
-        log.Append(WithCrLf(FormatQualityRows(rows, KindOf(job.protocol), QualityFormat::Report)));
+        log.AppendLines(FormatQualityRows(rows, KindOf(job.protocol), QualityFormat::Report));
         if (!job.mapPath.empty()) log.Append("    Block map:\t" + job.mapPath + "\r\n");
         if (job.protocol == QualityProtocol::Wald && !job.keepFolder.empty())
             log.Append("    Kept in:\t" + job.keepFolder + "\r\n");
     }
-    const std::time_t end = std::time(nullptr);
-    log.Append("\r\n(d) Seconds spent:\t" + std::to_string(static_cast<long long>(end - start)) +
-               " s\r\n");
-    log.Append("    Start time:\t\t" + TimeStamp(start) + "\r\n");
-    log.Append("    End time:\t\t" + TimeStamp(end) + "\r\n");
-    log.Append("\tFinished\r\n");
+    log.AppendTimesAndFinish("(d)", start);
 }
 
 }  // namespace lumesta

@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 
-#include "core/time_stamp.h"
 #include "imaging/interpolator23.h"
 #include "imaging/sensor_gains.h"
 #include "raster/image_open.h"
@@ -225,27 +224,11 @@ void WriteReportHead(const RegisterJob& job, int ratio, RunLog& log)
     if (job.grid > 0) log.Append("    Grid:\t" + std::to_string(job.grid) + "\r\n");
 }
 
-// The text of standard output with the log's line ends.
-std::string WithCrLf(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
-    return out;
-}
-
 void WriteReportEnd(const RegistrationEstimate& estimate, std::time_t start, RunLog& log)
 {
     log.Append("\r\n(b) Result\r\n");
-    log.Append(WithCrLf(TextFormat(estimate)));
-    const std::time_t end = std::time(nullptr);
-    log.Append("\r\n(c) Seconds spent:\t" + std::to_string(static_cast<long long>(end - start)) +
-               " s\r\n");
-    log.Append("    Start time:\t\t" + TimeStamp(start) + "\r\n");
-    log.Append("    End time:\t\t" + TimeStamp(end) + "\r\n");
-    log.Append("\tFinished\r\n");
+    log.AppendLines(TextFormat(estimate));
+    log.AppendTimesAndFinish("(c)", start);
 }
 
 }  // namespace
