@@ -1,97 +1,169 @@
 #pragma once
-// Eight doubles handled as one value, for the hot loops that are built for several processors
-// (target_clones). Every operation works lane by lane with the same IEEE rounding as the scalar
-// code (no fused multiply-add: the build keeps -ffp-contract=off), so the results equal the
-// scalar sums bit for bit whatever registers the processor has. The helpers are always inlined,
-// so that each clone gets its own vector code.
+// Several doubles handled as one value, for the hot loops: as many as the processor's widest
+// registers hold (eight with AVX-512, four with AVX2, two otherwise). Every operation works lane
+// by lane with the same IEEE rounding as the scalar code (no fused multiply-add: the build keeps
+// -ffp-contract=off), so the results equal the scalar sums bit for bit whatever the lane count.
+// A kernel is a template on its vector type, and RunWide runs it with the processor's widest
+// vectors: vectors wider than the registers go through memory and run many times slower.
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 // These vectors never cross a function interface: the helpers are always inlined and the
 // kernels that use them take pointers. The warning that a 64-byte vector is passed differently
 // with and without AVX-512 therefore does not concern the files that include this header.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
-// The processors a hot loop is built for: LUMESTA_CLONES("avx512f", "avx2", "default") builds
-// one copy for each and picks one at start-up; LUMESTA_TARGET("avx512f") builds a function for
-// one. clang refuses these vectors between functions built for different processors, inlined
-// helpers included, so its builds (the fuzzing harnesses) take the portable code alone.
-#if defined(__clang__)
-#define LUMESTA_CLONES(...)
-#define LUMESTA_TARGET(...)
-#else
-#define LUMESTA_CLONES(...) __attribute__((target_clones(__VA_ARGS__)))
-#define LUMESTA_TARGET(...) __attribute__((target(__VA_ARGS__)))
-#endif
-
 namespace lumesta {
 
-constexpr int kWideLanes = 8;
-using WideLanes = double __attribute__((vector_size(kWideLanes * sizeof(double))));
-using WideMask = std::int64_t __attribute__((vector_size(kWideLanes * sizeof(std::int64_t))));
+// N doubles as one value.
+template <int N>
+struct WideOf {
+    typedef double Type __attribute__((vector_size(N * sizeof(double))));
+};
+template <int N>
+using Wide = typename WideOf<N>::Type;
 
-[[gnu::always_inline]] inline WideLanes LoadWide(const double* p)
+// The lanes of a vector type of doubles.
+template <typename Lanes>
+constexpr int kLanesOf = static_cast<int>(sizeof(Lanes) / sizeof(double));
+
+// N values of another type as one value.
+template <typename T, int N>
+struct VectorOf {
+    typedef T Type __attribute__((vector_size(N * sizeof(T))));
+};
+
+template <typename Lanes>
+[[gnu::always_inline]] inline Lanes LoadWide(const double* p)
 {
-    WideLanes v;
+    Lanes v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-[[gnu::always_inline]] inline WideLanes LoadWide(const float* p)
+template <typename Lanes>
+[[gnu::always_inline]] inline Lanes LoadWide(const float* p)
 {
-    using FloatLanes = float __attribute__((vector_size(kWideLanes * sizeof(float))));
-    FloatLanes v;
+    typename VectorOf<float, kLanesOf<Lanes>>::Type v;
     std::memcpy(&v, p, sizeof v);
-    return __builtin_convertvector(v, WideLanes);
+    return __builtin_convertvector(v, Lanes);
 }
 
-[[gnu::always_inline]] inline WideLanes LoadWide(const std::int16_t* p)
+template <typename Lanes>
+[[gnu::always_inline]] inline Lanes LoadWide(const std::int16_t* p)
 {
-    using ShortLanes = std::int16_t __attribute__((vector_size(kWideLanes * sizeof(std::int16_t))));
-    using IntLanes = std::int32_t __attribute__((vector_size(kWideLanes * sizeof(std::int32_t))));
-    ShortLanes v;
+    constexpr int n = kLanesOf<Lanes>;
+    typename VectorOf<std::int16_t, n>::Type v;
     std::memcpy(&v, p, sizeof v);
-    return __builtin_convertvector(__builtin_convertvector(v, IntLanes), WideLanes);
+    return __builtin_convertvector(
+        __builtin_convertvector(v, typename VectorOf<std::int32_t, n>::Type), Lanes);
 }
 
 // The same samples by integer operations alone: each sample offset by 32768 goes into the
 // mantissa of 2^52, and 2^52 + 32768 is taken away, both exactly. With AVX-512 this takes a few
 // instructions where the compiler's conversion takes many; without it, LoadWide is the quicker.
-[[gnu::always_inline]] inline WideLanes LoadWideBiased(const std::int16_t* p)
+template <typename Lanes>
+[[gnu::always_inline]] inline Lanes LoadWideBiased(const std::int16_t* p)
 {
-    using UshortLanes = std::uint16_t __attribute__((vector_size(kWideLanes * sizeof(std::uint16_t))));
-    UshortLanes v;
+    constexpr int n = kLanesOf<Lanes>;
+    typename VectorOf<std::uint16_t, n>::Type v;
     std::memcpy(&v, p, sizeof v);
     v ^= 0x8000;
-    WideMask bits = __builtin_convertvector(v, WideMask);
+    auto bits = __builtin_convertvector(v, typename VectorOf<std::int64_t, n>::Type);
     bits |= 0x4330000000000000LL;
-    WideLanes value;
+    Lanes value;
     std::memcpy(&value, &bits, sizeof value);
     return value - (4503599627370496.0 + 32768.0);
 }
 
-// LoadWide, or LoadWideBiased for the loops built for AVX-512 (Biased true).
-template <bool Biased, typename Sample>
-[[gnu::always_inline]] inline WideLanes LoadSamples(const Sample* p)
+// LoadWide, or LoadWideBiased for the eight-lane loops (built for AVX-512) of 16-bit samples.
+template <typename Lanes, typename Sample>
+[[gnu::always_inline]] inline Lanes LoadSamples(const Sample* p)
 {
-    if constexpr (Biased && sizeof(Sample) == 2) {
-        return LoadWideBiased(p);
+    if constexpr (kLanesOf<Lanes> == 8 && sizeof(Sample) == 2) {
+        return LoadWideBiased<Lanes>(p);
     } else {
-        return LoadWide(p);
+        return LoadWide<Lanes>(p);
     }
 }
 
-// True when the processor has AVX-512 (the loops built for it may run).
+template <typename Lanes>
+[[gnu::always_inline]] inline void StoreWide(double* p, Lanes v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// True when the processor has AVX-512 or AVX2.
 inline bool HasAvx512()
 {
     static const bool has = __builtin_cpu_supports("avx512f");
     return has;
 }
 
-[[gnu::always_inline]] inline void StoreWide(double* p, WideLanes v)
+inline bool HasAvx2()
 {
-    std::memcpy(p, &v, sizeof v);
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
 }
+
+// The most lanes RunWide takes (8 unless limited): the tests run the kernels with each count
+// the processor allows and compare the results.
+inline std::atomic<int>& MostWideLanes()
+{
+    static std::atomic<int> most{8};
+    return most;
+}
+
+inline void LimitWideLanes(int lanes)
+{
+    MostWideLanes().store(lanes, std::memory_order_relaxed);
+}
+
+// Kernel::Run<Lanes>(args...) with the widest vectors the processor has: a copy of the kernel
+// built for AVX-512, one for AVX2 and one for any processor (each with its whole kernel inlined,
+// so that the vector code is made for that processor). clang refuses these vectors between
+// functions built for different processors, so its builds (the fuzzing harnesses) take the
+// portable copy alone.
+#if defined(__clang__)
+template <typename Kernel, typename... Args>
+inline void RunWide(Args&&... args)
+{
+    Kernel::template Run<Wide<2>>(std::forward<Args>(args)...);
+}
+#else
+template <typename Kernel, typename... Args>
+__attribute__((target("avx512f"), flatten)) void RunWideAvx512(Args&&... args)
+{
+    Kernel::template Run<Wide<8>>(std::forward<Args>(args)...);
+}
+
+template <typename Kernel, typename... Args>
+__attribute__((target("avx2"), flatten)) void RunWideAvx2(Args&&... args)
+{
+    Kernel::template Run<Wide<4>>(std::forward<Args>(args)...);
+}
+
+template <typename Kernel, typename... Args>
+__attribute__((flatten)) void RunWidePortable(Args&&... args)
+{
+    Kernel::template Run<Wide<2>>(std::forward<Args>(args)...);
+}
+
+template <typename Kernel, typename... Args>
+inline void RunWide(Args&&... args)
+{
+    const int most = MostWideLanes().load(std::memory_order_relaxed);
+    if (most >= 8 && HasAvx512()) {
+        RunWideAvx512<Kernel>(std::forward<Args>(args)...);
+    } else if (most >= 4 && HasAvx2()) {
+        RunWideAvx2<Kernel>(std::forward<Args>(args)...);
+    } else {
+        RunWidePortable<Kernel>(std::forward<Args>(args)...);
+    }
+}
+#endif
 
 }  // namespace lumesta

@@ -43,11 +43,12 @@ double FilterResponse(const MtfTaps& taps, double frequency)
 namespace {
 
 // Down the columns: scratch[x] = Σ_k taps[k] · rows[k][x], every sum starting from 0 and adding
-// the taps in order, sixteen columns at a time in vector registers.
-template <bool Biased, typename Sample>
+// the taps in order, four vectors of columns at a time in vector registers.
+template <typename WideLanes, typename Sample>
 [[gnu::always_inline]] inline void FilterColumns(const MtfTaps& taps, const Sample* const* rows,
                                                  std::int64_t width, double* scratch)
 {
+    constexpr int kWideLanes = kLanesOf<WideLanes>;
     std::int64_t x0 = 0;
     // Four runs of columns at once: their sums do not wait for each other's additions.
     for (; x0 + 4 * kWideLanes <= width; x0 += 4 * kWideLanes) {
@@ -57,10 +58,10 @@ template <bool Biased, typename Sample>
         WideLanes d{};
         for (int k = 0; k < kMtfTaps; ++k) {
             const Sample* row = rows[k] + x0;
-            a += taps[k] * LoadSamples<Biased>(row);
-            b += taps[k] * LoadSamples<Biased>(row + kWideLanes);
-            c += taps[k] * LoadSamples<Biased>(row + 2 * kWideLanes);
-            d += taps[k] * LoadSamples<Biased>(row + 3 * kWideLanes);
+            a += taps[k] * LoadSamples<WideLanes>(row);
+            b += taps[k] * LoadSamples<WideLanes>(row + kWideLanes);
+            c += taps[k] * LoadSamples<WideLanes>(row + 2 * kWideLanes);
+            d += taps[k] * LoadSamples<WideLanes>(row + 3 * kWideLanes);
         }
         StoreWide(scratch + x0, a);
         StoreWide(scratch + x0 + kWideLanes, b);
@@ -69,7 +70,7 @@ template <bool Biased, typename Sample>
     }
     for (; x0 + kWideLanes <= width; x0 += kWideLanes) {
         WideLanes a{};
-        for (int k = 0; k < kMtfTaps; ++k) a += taps[k] * LoadSamples<Biased>(rows[k] + x0);
+        for (int k = 0; k < kMtfTaps; ++k) a += taps[k] * LoadSamples<WideLanes>(rows[k] + x0);
         StoreWide(scratch + x0, a);
     }
     for (std::int64_t x = x0; x < width; ++x) {
@@ -80,31 +81,53 @@ template <bool Biased, typename Sample>
 }
 
 // The line's samples split into its step phases: phase q (at phases + q · phaseLength) holds
-// samples q, q + step, ... A step of 4 moves 32 samples at a time through vector shuffles.
+// samples q, q + step, ... A step of 4 moves four vectors of samples at a time through shuffles.
+template <typename WideLanes>
 [[gnu::always_inline]] inline void SplitPhases(const double* line, std::int64_t width, int step,
                                                std::int64_t phaseLength, double* phases)
 {
+    constexpr int kWideLanes = kLanesOf<WideLanes>;
     std::int64_t i = 0;
     if (step == 4) {
         for (; 4 * (i + kWideLanes) <= width; i += kWideLanes) {
             const double* from = line + 4 * i;
-            const WideLanes a = LoadWide(from);
-            const WideLanes b = LoadWide(from + kWideLanes);
-            const WideLanes c = LoadWide(from + 2 * kWideLanes);
-            const WideLanes d = LoadWide(from + 3 * kWideLanes);
-            // ab: a0 a4 b0 b4 a1 a5 b1 b5; ab2: a2 a6 b2 b6 a3 a7 b3 b7; cd and cd2 alike.
-            const WideLanes ab = __builtin_shufflevector(a, b, 0, 4, 8, 12, 1, 5, 9, 13);
-            const WideLanes ab2 = __builtin_shufflevector(a, b, 2, 6, 10, 14, 3, 7, 11, 15);
-            const WideLanes cd = __builtin_shufflevector(c, d, 0, 4, 8, 12, 1, 5, 9, 13);
-            const WideLanes cd2 = __builtin_shufflevector(c, d, 2, 6, 10, 14, 3, 7, 11, 15);
-            // Phase 0 is the low halves of ab and cd, phase 1 their high halves; 2 and 3 alike.
-            StoreWide(phases + i, __builtin_shufflevector(ab, cd, 0, 1, 2, 3, 8, 9, 10, 11));
-            StoreWide(phases + phaseLength + i,
-                      __builtin_shufflevector(ab, cd, 4, 5, 6, 7, 12, 13, 14, 15));
-            StoreWide(phases + 2 * phaseLength + i,
-                      __builtin_shufflevector(ab2, cd2, 0, 1, 2, 3, 8, 9, 10, 11));
-            StoreWide(phases + 3 * phaseLength + i,
-                      __builtin_shufflevector(ab2, cd2, 4, 5, 6, 7, 12, 13, 14, 15));
+            const WideLanes a = LoadWide<WideLanes>(from);
+            const WideLanes b = LoadWide<WideLanes>(from + kWideLanes);
+            const WideLanes c = LoadWide<WideLanes>(from + 2 * kWideLanes);
+            const WideLanes d = LoadWide<WideLanes>(from + 3 * kWideLanes);
+            double* to0 = phases + i;
+            double* to1 = phases + phaseLength + i;
+            double* to2 = phases + 2 * phaseLength + i;
+            double* to3 = phases + 3 * phaseLength + i;
+            if constexpr (kWideLanes == 8) {
+                // ab: a0 a4 b0 b4 a1 a5 b1 b5; ab2: a2 a6 b2 b6 a3 a7 b3 b7; cd and cd2 alike.
+                const WideLanes ab = __builtin_shufflevector(a, b, 0, 4, 8, 12, 1, 5, 9, 13);
+                const WideLanes ab2 = __builtin_shufflevector(a, b, 2, 6, 10, 14, 3, 7, 11, 15);
+                const WideLanes cd = __builtin_shufflevector(c, d, 0, 4, 8, 12, 1, 5, 9, 13);
+                const WideLanes cd2 = __builtin_shufflevector(c, d, 2, 6, 10, 14, 3, 7, 11, 15);
+                // Phase 0 is the low halves of ab and cd, phase 1 their high halves; 2 and 3 alike.
+                StoreWide(to0, __builtin_shufflevector(ab, cd, 0, 1, 2, 3, 8, 9, 10, 11));
+                StoreWide(to1, __builtin_shufflevector(ab, cd, 4, 5, 6, 7, 12, 13, 14, 15));
+                StoreWide(to2, __builtin_shufflevector(ab2, cd2, 0, 1, 2, 3, 8, 9, 10, 11));
+                StoreWide(to3, __builtin_shufflevector(ab2, cd2, 4, 5, 6, 7, 12, 13, 14, 15));
+            } else if constexpr (kWideLanes == 4) {
+                // ab: a0 b0 a1 b1 (samples 0 4 1 5); ab2: a2 b2 a3 b3; cd and cd2 alike.
+                const WideLanes ab = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+                const WideLanes ab2 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+                const WideLanes cd = __builtin_shufflevector(c, d, 0, 4, 1, 5);
+                const WideLanes cd2 = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+                StoreWide(to0, __builtin_shufflevector(ab, cd, 0, 1, 4, 5));
+                StoreWide(to1, __builtin_shufflevector(ab, cd, 2, 3, 6, 7));
+                StoreWide(to2, __builtin_shufflevector(ab2, cd2, 0, 1, 4, 5));
+                StoreWide(to3, __builtin_shufflevector(ab2, cd2, 2, 3, 6, 7));
+            } else {
+                static_assert(kWideLanes == 2, "SplitPhases takes vectors of 2, 4 or 8 lanes");
+                // a: samples 0 1, b: 2 3, c: 4 5, d: 6 7.
+                StoreWide(to0, __builtin_shufflevector(a, c, 0, 2));
+                StoreWide(to1, __builtin_shufflevector(a, c, 1, 3));
+                StoreWide(to2, __builtin_shufflevector(b, d, 0, 2));
+                StoreWide(to3, __builtin_shufflevector(b, d, 1, 3));
+            }
         }
     }
     for (int q = 0; q < step; ++q) {
@@ -114,13 +137,15 @@ template <bool Biased, typename Sample>
 }
 
 // Along the row: out[j] = Σ_k taps[k] · line[offset + j·step − kMtfHalo + k] (edge-replicated),
-// summed from 0 in order of k. Away from the ends eight outputs are summed side by side from
-// the line split into its step phases (phase q holding samples q, q + step, ...), so that each
-// tap reads consecutive samples.
+// summed from 0 in order of k. Away from the ends a vector of outputs is summed side by side
+// from the line split into its step phases (phase q holding samples q, q + step, ...), so that
+// each tap reads consecutive samples.
+template <typename WideLanes>
 [[gnu::always_inline]] inline void FilterAlong(const MtfTaps& taps, const double* line,
                                                std::int64_t width, int step, int offset,
                                                std::int64_t outWidth, double* out)
 {
+    constexpr int kWideLanes = kLanesOf<WideLanes>;
     const auto edge = [&](std::int64_t j) {
         const std::int64_t centre = offset + j * step;
         double sum = 0;
@@ -132,7 +157,8 @@ template <bool Biased, typename Sample>
     // Outputs j0 .. j1 − 1 have all their taps inside the line.
     const std::int64_t j0 = std::min<std::int64_t>(
         outWidth, offset >= kMtfHalo ? 0 : (kMtfHalo - offset + step - 1) / step);
-    std::int64_t j1 = width - kMtfHalo - offset > 0 ? (width - kMtfHalo - offset - 1) / step + 1 : 0;
+    std::int64_t j1 =
+        width - kMtfHalo - offset > 0 ? (width - kMtfHalo - offset - 1) / step + 1 : 0;
     j1 = std::clamp<std::int64_t>(j1, j0, outWidth);
     for (std::int64_t j = 0; j < j0; ++j) edge(j);
     thread_local std::vector<double> phases;
@@ -146,7 +172,7 @@ template <bool Biased, typename Sample>
         }
     } else {
         phases.resize(static_cast<std::size_t>(step * phaseLength));
-        SplitPhases(line, width, step, phaseLength, phases.data());
+        SplitPhases<WideLanes>(line, width, step, phaseLength, phases.data());
         for (int k = 0; k < kMtfTaps; ++k) {
             const int d = offset - kMtfHalo + k;
             const int q = ((d % step) + step) % step;
@@ -163,10 +189,10 @@ template <bool Biased, typename Sample>
         WideLanes d{};
         for (int k = 0; k < kMtfTaps; ++k) {
             const double* from = phase[k] + j + shift[k];
-            a += taps[k] * LoadWide(from);
-            b += taps[k] * LoadWide(from + kWideLanes);
-            c += taps[k] * LoadWide(from + 2 * kWideLanes);
-            d += taps[k] * LoadWide(from + 3 * kWideLanes);
+            a += taps[k] * LoadWide<WideLanes>(from);
+            b += taps[k] * LoadWide<WideLanes>(from + kWideLanes);
+            c += taps[k] * LoadWide<WideLanes>(from + 2 * kWideLanes);
+            d += taps[k] * LoadWide<WideLanes>(from + 3 * kWideLanes);
         }
         StoreWide(out + j, a);
         StoreWide(out + j + kWideLanes, b);
@@ -175,7 +201,8 @@ template <bool Biased, typename Sample>
     }
     for (; j + kWideLanes <= j1; j += kWideLanes) {
         WideLanes sum{};
-        for (int k = 0; k < kMtfTaps; ++k) sum += taps[k] * LoadWide(phase[k] + j + shift[k]);
+        for (int k = 0; k < kMtfTaps; ++k)
+            sum += taps[k] * LoadWide<WideLanes>(phase[k] + j + shift[k]);
         StoreWide(out + j, sum);
     }
     for (; j < j1; ++j) {
@@ -186,62 +213,65 @@ template <bool Biased, typename Sample>
     for (j = j1; j < outWidth; ++j) edge(j);
 }
 
-LUMESTA_TARGET("avx512f") void FilterDecimateAvx512(
-    const MtfTaps& taps, const std::int16_t* const* rows, std::int64_t sourceWidth, int step,
-    int offset, std::int64_t outWidth, double* scratch, double* out)
-{
-    FilterColumns<true>(taps, rows, sourceWidth, scratch);
-    FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
-}
+// Down the columns, then along the row (FilterDecimateRow).
+struct FilterDecimateKernel {
+    template <typename WideLanes, typename Sample>
+    static void Run(const MtfTaps& taps, const Sample* const* rows, std::int64_t sourceWidth,
+                    int step, int offset, std::int64_t outWidth, double* scratch, double* out)
+    {
+        FilterColumns<WideLanes>(taps, rows, sourceWidth, scratch);
+        FilterAlong<WideLanes>(taps, scratch, sourceWidth, step, offset, outWidth, out);
+    }
+};
 
-LUMESTA_CLONES("avx2", "default") void FilterDecimateOther(
-    const MtfTaps& taps, const std::int16_t* const* rows, std::int64_t sourceWidth, int step,
-    int offset, std::int64_t outWidth, double* scratch, double* out)
-{
-    FilterColumns<false>(taps, rows, sourceWidth, scratch);
-    FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
-}
+struct FilterDownColumnsKernel {
+    template <typename WideLanes>
+    static void Run(const MtfTaps& taps, const double* const* rows, std::int64_t width, double* out)
+    {
+        FilterColumns<WideLanes>(taps, rows, width, out);
+    }
+};
+
+struct FilterAlongLineKernel {
+    template <typename WideLanes>
+    static void Run(const MtfTaps& taps, const double* line, std::int64_t width, int step,
+                    int offset, std::int64_t outWidth, double* out)
+    {
+        FilterAlong<WideLanes>(taps, line, width, step, offset, outWidth, out);
+    }
+};
 
 }  // namespace
 
-LUMESTA_CLONES("avx512f", "avx2", "default") void FilterDecimateRow(
-    const MtfTaps& taps, const double* const* rows, std::int64_t sourceWidth, int step,
-    int offset, std::int64_t outWidth, double* scratch, double* out)
+void FilterDecimateRow(const MtfTaps& taps, const double* const* rows, std::int64_t sourceWidth,
+                       int step, int offset, std::int64_t outWidth, double* scratch, double* out)
 {
-    FilterColumns<false>(taps, rows, sourceWidth, scratch);
-    FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
+    RunWide<FilterDecimateKernel>(taps, rows, sourceWidth, step, offset, outWidth, scratch, out);
 }
 
-LUMESTA_CLONES("avx512f", "avx2", "default") void FilterDecimateRow(
-    const MtfTaps& taps, const float* const* rows, std::int64_t sourceWidth, int step, int offset,
-    std::int64_t outWidth, double* scratch, double* out)
+void FilterDecimateRow(const MtfTaps& taps, const float* const* rows, std::int64_t sourceWidth,
+                       int step, int offset, std::int64_t outWidth, double* scratch, double* out)
 {
-    FilterColumns<false>(taps, rows, sourceWidth, scratch);
-    FilterAlong(taps, scratch, sourceWidth, step, offset, outWidth, out);
-}
-
-LUMESTA_CLONES("avx512f", "avx2", "default") void FilterDownColumns(
-    const MtfTaps& taps, const double* const* rows, std::int64_t width, double* out)
-{
-    FilterColumns<false>(taps, rows, width, out);
-}
-
-LUMESTA_CLONES("avx512f", "avx2", "default") void FilterAlongLine(
-    const MtfTaps& taps, const double* line, std::int64_t width, int step, int offset,
-    std::int64_t outWidth, double* out)
-{
-    FilterAlong(taps, line, width, step, offset, outWidth, out);
+    RunWide<FilterDecimateKernel>(taps, rows, sourceWidth, step, offset, outWidth, scratch, out);
 }
 
 void FilterDecimateRow(const MtfTaps& taps, const std::int16_t* const* rows,
                        std::int64_t sourceWidth, int step, int offset, std::int64_t outWidth,
                        double* scratch, double* out)
 {
-    if (HasAvx512()) {
-        FilterDecimateAvx512(taps, rows, sourceWidth, step, offset, outWidth, scratch, out);
-    } else {
-        FilterDecimateOther(taps, rows, sourceWidth, step, offset, outWidth, scratch, out);
-    }
+    RunWide<FilterDecimateKernel>(taps, rows, sourceWidth, step, offset, outWidth, scratch, out);
+}
+
+void FilterDownColumns(const MtfTaps& taps, const double* const* rows, std::int64_t width,
+                       double* out)
+{
+    RunWide<FilterDownColumnsKernel>(taps, rows, width, out);
+}
+
+void FilterAlongLine(const MtfTaps& taps, const double* line, std::int64_t width, int step,
+                     int offset, std::int64_t outWidth, double* out)
+{
+    RunWide<FilterAlongLineKernel>(taps, line, width, step, offset, outWidth, out);
 }
 
 MtfFilterStream::MtfFilterStream(RowStream& source, const MtfTaps& taps, int step, int offset)

@@ -119,7 +119,7 @@ def drop_balanced(text, opener, open_ch, close_ch):
 
 def function_name(head, definition=False):
     """The unqualified name of the function head declares or defines, or None."""
-    head = drop_balanced(head, r'\b(__attribute__|LUMESTA_CLONES|LUMESTA_TARGET)', '(', ')')
+    head = drop_balanced(head, r'\b(__attribute__)', '(', ')')
     head = re.sub(r'\[\[.*?\]\]', ' ', head, flags=re.S).strip()
     if definition:
         head = drop_balanced(head, r'^\s*template', '<', '>').strip()

@@ -34,37 +34,45 @@ constexpr double kNegligible = 1e-17;
 
 // out[i] = Σ_c w[c] · in[i + c] for i < count, summed in order of c, eight outputs side by side;
 // four runs of them at once, so that their additions do not wait for each other.
-LUMESTA_CLONES("avx512f", "avx2", "default") void ApplyRepeated(
-    const double* w, int taps, const double* in, std::int64_t count, double* out)
-{
-    std::int64_t i = 0;
-    for (; i + 4 * kWideLanes <= count; i += 4 * kWideLanes) {
-        const double* x = in + i;
-        WideLanes a = WideLanes{} + w[0] * LoadWide(x);
-        WideLanes b = WideLanes{} + w[0] * LoadWide(x + kWideLanes);
-        WideLanes c = WideLanes{} + w[0] * LoadWide(x + 2 * kWideLanes);
-        WideLanes d = WideLanes{} + w[0] * LoadWide(x + 3 * kWideLanes);
-        for (int t = 1; t < taps; ++t) {
-            a += w[t] * LoadWide(x + t);
-            b += w[t] * LoadWide(x + t + kWideLanes);
-            c += w[t] * LoadWide(x + t + 2 * kWideLanes);
-            d += w[t] * LoadWide(x + t + 3 * kWideLanes);
+struct ApplyRepeatedKernel {
+    template <typename WideLanes>
+    static void Run(const double* w, int taps, const double* in, std::int64_t count, double* out)
+    {
+        constexpr int kWideLanes = kLanesOf<WideLanes>;
+        std::int64_t i = 0;
+        for (; i + 4 * kWideLanes <= count; i += 4 * kWideLanes) {
+            const double* x = in + i;
+            WideLanes a = WideLanes{} + w[0] * LoadWide<WideLanes>(x);
+            WideLanes b = WideLanes{} + w[0] * LoadWide<WideLanes>(x + kWideLanes);
+            WideLanes c = WideLanes{} + w[0] * LoadWide<WideLanes>(x + 2 * kWideLanes);
+            WideLanes d = WideLanes{} + w[0] * LoadWide<WideLanes>(x + 3 * kWideLanes);
+            for (int t = 1; t < taps; ++t) {
+                a += w[t] * LoadWide<WideLanes>(x + t);
+                b += w[t] * LoadWide<WideLanes>(x + t + kWideLanes);
+                c += w[t] * LoadWide<WideLanes>(x + t + 2 * kWideLanes);
+                d += w[t] * LoadWide<WideLanes>(x + t + 3 * kWideLanes);
+            }
+            StoreWide(out + i, a);
+            StoreWide(out + i + kWideLanes, b);
+            StoreWide(out + i + 2 * kWideLanes, c);
+            StoreWide(out + i + 3 * kWideLanes, d);
         }
-        StoreWide(out + i, a);
-        StoreWide(out + i + kWideLanes, b);
-        StoreWide(out + i + 2 * kWideLanes, c);
-        StoreWide(out + i + 3 * kWideLanes, d);
+        for (; i + kWideLanes <= count; i += kWideLanes) {
+            WideLanes sum = WideLanes{} + w[0] * LoadWide<WideLanes>(in + i);
+            for (int c = 1; c < taps; ++c) sum += w[c] * LoadWide<WideLanes>(in + i + c);
+            StoreWide(out + i, sum);
+        }
+        for (; i < count; ++i) {
+            double sum = 0 + w[0] * in[i];
+            for (int c = 1; c < taps; ++c) sum += w[c] * in[i + c];
+            out[i] = sum;
+        }
     }
-    for (; i + kWideLanes <= count; i += kWideLanes) {
-        WideLanes sum = WideLanes{} + w[0] * LoadWide(in + i);
-        for (int c = 1; c < taps; ++c) sum += w[c] * LoadWide(in + i + c);
-        StoreWide(out + i, sum);
-    }
-    for (; i < count; ++i) {
-        double sum = 0 + w[0] * in[i];
-        for (int c = 1; c < taps; ++c) sum += w[c] * in[i + c];
-        out[i] = sum;
-    }
+};
+
+void ApplyRepeated(const double* w, int taps, const double* in, std::int64_t count, double* out)
+{
+    RunWide<ApplyRepeatedKernel>(w, taps, in, count, out);
 }
 
 // Rows of float images at MS scale handed from one stage of the one-pass fusion to the next

@@ -31,32 +31,13 @@ template <typename T>
     return static_cast<T>(rounded);
 }
 
-// Eight samples of a type as one value.
-using IntLanes = std::int32_t __attribute__((vector_size(kWideLanes * sizeof(std::int32_t))));
-using Int16Lanes = std::int16_t __attribute__((vector_size(kWideLanes * sizeof(std::int16_t))));
-using UInt16Lanes = std::uint16_t __attribute__((vector_size(kWideLanes * sizeof(std::uint16_t))));
-using UInt8Lanes = std::uint8_t __attribute__((vector_size(kWideLanes * sizeof(std::uint8_t))));
-
-template <typename T>
-struct LanesOf;
-template <>
-struct LanesOf<std::int16_t> {
-    using Type = Int16Lanes;
-};
-template <>
-struct LanesOf<std::uint16_t> {
-    using Type = UInt16Lanes;
-};
-template <>
-struct LanesOf<std::uint8_t> {
-    using Type = UInt8Lanes;
-};
-
-// StoreSample of eight values at once.
-template <typename T>
+// StoreSample of a vector of values at once.
+template <typename WideLanes, typename T>
 [[gnu::always_inline]] inline void StoreWideSamples(WideLanes value, T* out)
 {
-    using SampleLanes = typename LanesOf<T>::Type;
+    constexpr int kWideLanes = kLanesOf<WideLanes>;
+    using IntLanes = typename VectorOf<std::int32_t, kWideLanes>::Type;
+    using SampleLanes = typename VectorOf<T, kWideLanes>::Type;
     const WideLanes zero{};
     const WideLanes finite = value - value == zero ? value : zero;  // not finite: 0
     const WideLanes lowest = zero + double{std::numeric_limits<T>::lowest()};
@@ -70,44 +51,67 @@ template <typename T>
     std::memcpy(out, &samples, sizeof samples);
 }
 
-template <typename T>
+template <typename WideLanes, typename T>
 [[gnu::always_inline]] inline void StoreRowOf(const double* fused, std::int64_t width, T* out)
 {
+    constexpr int kWideLanes = kLanesOf<WideLanes>;
     std::int64_t c = 0;
-    for (; c + kWideLanes <= width; c += kWideLanes) StoreWideSamples(LoadWide(fused + c), out + c);
+    for (; c + kWideLanes <= width; c += kWideLanes) {
+        StoreWideSamples(LoadWide<WideLanes>(fused + c), out + c);
+    }
     for (; c < width; ++c) out[c] = StoreSample<T>(fused[c]);
 }
 
-LUMESTA_CLONES("avx512f", "avx2", "default") void StoreInt16Row(const double* fused,
-                                                                                std::int64_t width,
-                                                                                std::int16_t* out)
+struct StoreInt16RowKernel {
+    template <typename WideLanes>
+    static void Run(const double* fused, std::int64_t width, std::int16_t* out)
+    {
+        StoreRowOf<WideLanes>(fused, width, out);
+    }
+};
+
+void StoreInt16Row(const double* fused, std::int64_t width, std::int16_t* out)
 {
-    StoreRowOf(fused, width, out);
+    RunWide<StoreInt16RowKernel>(fused, width, out);
 }
 
-LUMESTA_CLONES("avx512f", "avx2", "default") void StoreUInt16Row(
-    const double* fused, std::int64_t width, std::uint16_t* out)
+struct StoreUInt16RowKernel {
+    template <typename WideLanes>
+    static void Run(const double* fused, std::int64_t width, std::uint16_t* out)
+    {
+        StoreRowOf<WideLanes>(fused, width, out);
+    }
+};
+
+void StoreUInt16Row(const double* fused, std::int64_t width, std::uint16_t* out)
 {
-    StoreRowOf(fused, width, out);
+    RunWide<StoreUInt16RowKernel>(fused, width, out);
 }
 
-LUMESTA_CLONES("avx512f", "avx2", "default") void StoreUInt8Row(const double* fused,
-                                                                                std::int64_t width,
-                                                                                std::uint8_t* out)
+struct StoreUInt8RowKernel {
+    template <typename WideLanes>
+    static void Run(const double* fused, std::int64_t width, std::uint8_t* out)
+    {
+        StoreRowOf<WideLanes>(fused, width, out);
+    }
+};
+
+void StoreUInt8Row(const double* fused, std::int64_t width, std::uint8_t* out)
 {
-    StoreRowOf(fused, width, out);
+    RunWide<StoreUInt8RowKernel>(fused, width, out);
 }
 
-// Loads of one sample or of eight, and the choice by a positive value, so that each formula is
-// written once for the vector loop and its scalar tail.
+// Loads of one sample or of a vector of them, and the choice by a positive value, so that each
+// formula is written once for the vector loop and its scalar tail.
 [[gnu::always_inline]] inline double Load(const double* p, double)
 {
     return *p;
 }
 
+template <typename WideLanes>
 [[gnu::always_inline]] inline WideLanes Load(const double* p, WideLanes)
 {
-    return LoadWide(p);
+    return LoadWide<WideLanes>(p);
 }
 
 [[gnu::always_inline]] inline double Load(const float* p, double)
@@ -115,9 +119,10 @@ LUMESTA_CLONES("avx512f", "avx2", "default") void StoreUInt8Row(const double* fu
     return *p;
 }
 
+template <typename WideLanes>
 [[gnu::always_inline]] inline WideLanes Load(const float* p, WideLanes)
 {
-    return LoadWide(p);
+    return LoadWide<WideLanes>(p);
 }
 
 [[gnu::always_inline]] inline double Positive(double x, double a, double b)
@@ -125,12 +130,13 @@ LUMESTA_CLONES("avx512f", "avx2", "default") void StoreUInt8Row(const double* fu
     return x > 0 ? a : b;
 }
 
+template <typename WideLanes>
 [[gnu::always_inline]] inline WideLanes Positive(WideLanes x, WideLanes a, WideLanes b)
 {
     return x > WideLanes{} ? a : b;
 }
 
-// The methods' formulas for column c, one sample or eight (as V).
+// The methods' formulas for column c, one sample or a vector of them (as V).
 struct Gsa {
     template <typename V>
     [[gnu::always_inline]] static V At(const BandRowInputs& in, std::int64_t c, V v)
@@ -189,12 +195,13 @@ struct GlpFs {
     }
 };
 
-// Runs a formula over the row: eight columns at a time, then the rest one by one. The inputs
-// are copied, so that the stores to fused cannot make the loop read them again.
-template <typename Formula>
+// Runs a formula over the row: a vector of columns at a time, then the rest one by one. The
+// inputs are copied, so that the stores to fused cannot make the loop read them again.
+template <typename Formula, typename WideLanes>
 [[gnu::always_inline]] inline void FormulaRow(const BandRowInputs in, std::int64_t width,
                                               double* fused)
 {
+    constexpr int kWideLanes = kLanesOf<WideLanes>;
     std::int64_t c = 0;
     for (; c + kWideLanes <= width; c += kWideLanes) {
         StoreWide(fused + c, Formula::At(in, c, WideLanes{}));
@@ -202,18 +209,19 @@ template <typename Formula>
     for (; c < width; ++c) fused[c] = Formula::At(in, c, 0.0);
 }
 
-template <typename Sample>
+template <typename WideLanes, typename Sample>
 [[gnu::always_inline]] inline void SumRowsOf(const double* w, int count, const Sample* source,
                                              std::int64_t stride, std::int64_t width, double* line)
 {
+    constexpr int kWideLanes = kLanesOf<WideLanes>;
     std::int64_t i = 0;
     for (; i + 2 * kWideLanes <= width; i += 2 * kWideLanes) {
-        WideLanes a = w[0] * LoadWide(source + i);
-        WideLanes b = w[0] * LoadWide(source + i + kWideLanes);
+        WideLanes a = w[0] * LoadWide<WideLanes>(source + i);
+        WideLanes b = w[0] * LoadWide<WideLanes>(source + i + kWideLanes);
         for (int j = 1; j < count; ++j) {
             const Sample* row = source + j * stride + i;
-            a += w[j] * LoadWide(row);
-            b += w[j] * LoadWide(row + kWideLanes);
+            a += w[j] * LoadWide<WideLanes>(row);
+            b += w[j] * LoadWide<WideLanes>(row + kWideLanes);
         }
         StoreWide(line + i, a);
         StoreWide(line + i + kWideLanes, b);
@@ -225,17 +233,18 @@ template <typename Sample>
     }
 }
 
-template <typename Sample>
+template <typename WideLanes, typename Sample>
 [[gnu::always_inline]] inline void SmoothRowOf(const Sample* const source[5], std::int64_t width,
                                                std::int64_t step, double* scratch, double* out)
 {
+    constexpr int kWideLanes = kLanesOf<WideLanes>;
     // A copy of the row pointers that the stores cannot touch, so they stay in registers.
     const Sample* rows[5];
     for (int t = 0; t < 5; ++t) rows[t] = source[t];
     std::int64_t c = 0;
     for (; c + kWideLanes <= width; c += kWideLanes) {
         WideLanes sum{};
-        for (int t = 0; t < 5; ++t) sum += kSpline[t] * LoadWide(rows[t] + c);
+        for (int t = 0; t < 5; ++t) sum += kSpline[t] * LoadWide<WideLanes>(rows[t] + c);
         StoreWide(scratch + c, sum);
     }
     for (; c < width; ++c) {
@@ -255,7 +264,8 @@ template <typename Sample>
     for (c = 0; c < inner0; ++c) edge(c);
     for (c = inner0; c + kWideLanes <= inner1; c += kWideLanes) {
         WideLanes sum{};
-        for (int t = 0; t < 5; ++t) sum += kSpline[t] * LoadWide(scratch + c + (t - 2) * step);
+        for (int t = 0; t < 5; ++t)
+            sum += kSpline[t] * LoadWide<WideLanes>(scratch + c + (t - 2) * step);
         StoreWide(out + c, sum);
     }
     for (; c < inner1; ++c) {
@@ -267,12 +277,14 @@ template <typename Sample>
 }
 
 // ResampleRow's loops.
+template <typename WideLanes>
 [[gnu::always_inline]] inline void ResampleRowOf(const double* wy, const float* const source[6],
                                                  std::int64_t sourceWidth, const double* wx,
                                                  std::int64_t offset, std::int64_t width,
                                                  double* line, float* out)
 {
-    using FloatLanes = float __attribute__((vector_size(kWideLanes * sizeof(float))));
+    constexpr int kWideLanes = kLanesOf<WideLanes>;
+    using FloatLanes = typename VectorOf<float, kWideLanes>::Type;
     const float* rows[6];
     double down[6], along[6];
     for (int t = 0; t < 6; ++t) {
@@ -283,7 +295,7 @@ template <typename Sample>
     std::int64_t c = 0;
     for (; c + kWideLanes <= sourceWidth; c += kWideLanes) {
         WideLanes sum{};
-        for (int t = 0; t < 6; ++t) sum += down[t] * LoadWide(rows[t] + c);
+        for (int t = 0; t < 6; ++t) sum += down[t] * LoadWide<WideLanes>(rows[t] + c);
         StoreWide(line + c, sum);
     }
     for (; c < sourceWidth; ++c) {
@@ -305,7 +317,7 @@ template <typename Sample>
     for (c = inner0; c + kWideLanes <= inner1; c += kWideLanes) {
         const double* taps = line + (c + offset - 2);
         WideLanes sum{};
-        for (int s = 0; s < 6; ++s) sum += along[s] * LoadWide(taps + s);
+        for (int s = 0; s < 6; ++s) sum += along[s] * LoadWide<WideLanes>(taps + s);
         const FloatLanes samples = __builtin_convertvector(sum, FloatLanes);
         std::memcpy(out + c, &samples, sizeof samples);
     }
@@ -319,31 +331,33 @@ template <typename Sample>
 }
 
 // WaveletDetailRow's loops.
-template <typename Level>
+template <typename WideLanes, typename Level>
 [[gnu::always_inline]] inline void WaveletDetailOf(const Level* const rows[5], const float* pan,
                                                    double scale, std::int64_t width,
                                                    std::int64_t step, double* scratch,
                                                    double* detail)
 {
-    SmoothRowOf(rows, width, step, scratch, detail);
+    constexpr int kWideLanes = kLanesOf<WideLanes>;
+    SmoothRowOf<WideLanes>(rows, width, step, scratch, detail);
     std::int64_t c = 0;
     for (; c + kWideLanes <= width; c += kWideLanes) {
-        StoreWide(detail + c, scale * (LoadWide(pan + c) - LoadWide(detail + c)));
+        StoreWide(detail + c,
+                  scale * (LoadWide<WideLanes>(pan + c) - LoadWide<WideLanes>(detail + c)));
     }
     for (; c < width; ++c) detail[c] = scale * (pan[c] - detail[c]);
 }
 
-// IntensityRow's and MeanRow's loops (templates, so that each clone gets its own copy of the
-// vector code).
+// IntensityRow's and MeanRow's loops.
 template <typename Lanes>
 [[gnu::always_inline]] inline void IntensityRowOf(const double* const* m, int bands,
                                                   const double* weight, double intercept,
                                                   std::int64_t width, double* shared)
 {
+    constexpr int kWideLanes = kLanesOf<Lanes>;
     std::int64_t c = 0;
     for (; c + kWideLanes <= width; c += kWideLanes) {
         Lanes intensity = Lanes{} + intercept;
-        for (int b = 0; b < bands; ++b) intensity += weight[b] * LoadWide(m[b] + c);
+        for (int b = 0; b < bands; ++b) intensity += weight[b] * LoadWide<Lanes>(m[b] + c);
         StoreWide(shared + c, intensity);
     }
     for (; c < width; ++c) {
@@ -357,11 +371,12 @@ template <typename Lanes>
 [[gnu::always_inline]] inline void MeanRowOf(const double* const* m, int bands, std::int64_t width,
                                              double* shared)
 {
+    constexpr int kWideLanes = kLanesOf<Lanes>;
     const double w = 1.0 / bands;
     std::int64_t c = 0;
     for (; c + kWideLanes <= width; c += kWideLanes) {
-        Lanes mean = w * LoadWide(m[0] + c);
-        for (int b = 1; b < bands; ++b) mean += w * LoadWide(m[b] + c);
+        Lanes mean = w * LoadWide<Lanes>(m[0] + c);
+        for (int b = 1; b < bands; ++b) mean += w * LoadWide<Lanes>(m[b] + c);
         StoreWide(shared + c, mean);
     }
     for (; c < width; ++c) {
@@ -373,73 +388,143 @@ template <typename Lanes>
 
 }  // namespace
 
-LUMESTA_CLONES("avx512f", "avx2", "default") void SumRows(
-    const double* w, int count, const float* source, std::int64_t stride, std::int64_t width,
-    double* line)
-{
-    SumRowsOf(w, count, source, stride, width, line);
-}
-
-LUMESTA_CLONES("avx512f", "avx2", "default") void IntensityRow(
-    const double* const* m, int bands, const double* weight, double intercept, std::int64_t width,
-    double* shared)
-{
-    IntensityRowOf<WideLanes>(m, bands, weight, intercept, width, shared);
-}
-
-LUMESTA_CLONES("avx512f", "avx2", "default") void MeanRow(const double* const* m,
-                                                                          int bands,
-                                                                          std::int64_t width,
-                                                                          double* shared)
-{
-    MeanRowOf<WideLanes>(m, bands, width, shared);
-}
-
-LUMESTA_CLONES("avx512f", "avx2", "default") void GsaFormula(
-    const BandRowInputs& in, std::int64_t width, double* fused)
-{
-    FormulaRow<Gsa>(in, width, fused);
-}
-
-LUMESTA_CLONES("avx512f", "avx2", "default") void GlpHpmFormula(
-    const BandRowInputs& in, std::int64_t width, double* fused)
-{
-    FormulaRow<GlpHpm>(in, width, fused);
-}
-
-LUMESTA_CLONES("avx512f", "avx2", "default") void AwlpFormula(
-    const BandRowInputs& in, std::int64_t width, double* fused)
-{
-    FormulaRow<Awlp>(in, width, fused);
-}
-
-LUMESTA_CLONES("avx512f", "avx2", "default") void BroveyFormula(
-    const BandRowInputs& in, std::int64_t width, double* fused)
-{
-    FormulaRow<Brovey>(in, width, fused);
-}
-
-LUMESTA_CLONES("avx512f", "avx2", "default") void GlpEbpFormula(
-    const BandRowInputs& in, std::int64_t width, double* fused)
-{
-    FormulaRow<GlpEbp>(in, width, fused);
-}
-
-LUMESTA_CLONES("avx512f", "avx2", "default") void GlpFsFormula(
-    const BandRowInputs& in, std::int64_t width, double* fused)
-{
-    FormulaRow<GlpFs>(in, width, fused);
-}
-
-LUMESTA_CLONES("avx512f", "avx2", "default") void AddToRow(const double* add,
-                                                                           std::int64_t width,
-                                                                           double* row)
-{
-    std::int64_t c = 0;
-    for (; c + kWideLanes <= width; c += kWideLanes) {
-        StoreWide(row + c, LoadWide(row + c) + LoadWide(add + c));
+struct SumRowsKernel {
+    template <typename WideLanes>
+    static void Run(const double* w, int count, const float* source, std::int64_t stride,
+                    std::int64_t width, double* line)
+    {
+        SumRowsOf<WideLanes>(w, count, source, stride, width, line);
     }
-    for (; c < width; ++c) row[c] += add[c];
+};
+
+void SumRows(const double* w, int count, const float* source, std::int64_t stride,
+             std::int64_t width, double* line)
+{
+    RunWide<SumRowsKernel>(w, count, source, stride, width, line);
+}
+
+struct IntensityRowKernel {
+    template <typename WideLanes>
+    static void Run(const double* const* m, int bands, const double* weight, double intercept,
+                    std::int64_t width, double* shared)
+    {
+        IntensityRowOf<WideLanes>(m, bands, weight, intercept, width, shared);
+    }
+};
+
+void IntensityRow(const double* const* m, int bands, const double* weight, double intercept,
+                  std::int64_t width, double* shared)
+{
+    RunWide<IntensityRowKernel>(m, bands, weight, intercept, width, shared);
+}
+
+struct MeanRowKernel {
+    template <typename WideLanes>
+    static void Run(const double* const* m, int bands, std::int64_t width, double* shared)
+    {
+        MeanRowOf<WideLanes>(m, bands, width, shared);
+    }
+};
+
+void MeanRow(const double* const* m, int bands, std::int64_t width, double* shared)
+{
+    RunWide<MeanRowKernel>(m, bands, width, shared);
+}
+
+struct GsaFormulaKernel {
+    template <typename WideLanes>
+    static void Run(const BandRowInputs& in, std::int64_t width, double* fused)
+    {
+        FormulaRow<Gsa, WideLanes>(in, width, fused);
+    }
+};
+
+void GsaFormula(const BandRowInputs& in, std::int64_t width, double* fused)
+{
+    RunWide<GsaFormulaKernel>(in, width, fused);
+}
+
+struct GlpHpmFormulaKernel {
+    template <typename WideLanes>
+    static void Run(const BandRowInputs& in, std::int64_t width, double* fused)
+    {
+        FormulaRow<GlpHpm, WideLanes>(in, width, fused);
+    }
+};
+
+void GlpHpmFormula(const BandRowInputs& in, std::int64_t width, double* fused)
+{
+    RunWide<GlpHpmFormulaKernel>(in, width, fused);
+}
+
+struct AwlpFormulaKernel {
+    template <typename WideLanes>
+    static void Run(const BandRowInputs& in, std::int64_t width, double* fused)
+    {
+        FormulaRow<Awlp, WideLanes>(in, width, fused);
+    }
+};
+
+void AwlpFormula(const BandRowInputs& in, std::int64_t width, double* fused)
+{
+    RunWide<AwlpFormulaKernel>(in, width, fused);
+}
+
+struct BroveyFormulaKernel {
+    template <typename WideLanes>
+    static void Run(const BandRowInputs& in, std::int64_t width, double* fused)
+    {
+        FormulaRow<Brovey, WideLanes>(in, width, fused);
+    }
+};
+
+void BroveyFormula(const BandRowInputs& in, std::int64_t width, double* fused)
+{
+    RunWide<BroveyFormulaKernel>(in, width, fused);
+}
+
+struct GlpEbpFormulaKernel {
+    template <typename WideLanes>
+    static void Run(const BandRowInputs& in, std::int64_t width, double* fused)
+    {
+        FormulaRow<GlpEbp, WideLanes>(in, width, fused);
+    }
+};
+
+void GlpEbpFormula(const BandRowInputs& in, std::int64_t width, double* fused)
+{
+    RunWide<GlpEbpFormulaKernel>(in, width, fused);
+}
+
+struct GlpFsFormulaKernel {
+    template <typename WideLanes>
+    static void Run(const BandRowInputs& in, std::int64_t width, double* fused)
+    {
+        FormulaRow<GlpFs, WideLanes>(in, width, fused);
+    }
+};
+
+void GlpFsFormula(const BandRowInputs& in, std::int64_t width, double* fused)
+{
+    RunWide<GlpFsFormulaKernel>(in, width, fused);
+}
+
+struct AddToRowKernel {
+    template <typename WideLanes>
+    static void Run(const double* add, std::int64_t width, double* row)
+    {
+        constexpr int kWideLanes = kLanesOf<WideLanes>;
+        std::int64_t c = 0;
+        for (; c + kWideLanes <= width; c += kWideLanes) {
+            StoreWide(row + c, LoadWide<WideLanes>(row + c) + LoadWide<WideLanes>(add + c));
+        }
+        for (; c < width; ++c) row[c] += add[c];
+    }
+};
+
+void AddToRow(const double* add, std::int64_t width, double* row)
+{
+    RunWide<AddToRowKernel>(add, width, row);
 }
 
 void StoreFusedRow(SampleType type, const double* fused, std::int64_t width, void* out)
@@ -458,38 +543,81 @@ std::int16_t NearestSample(double value)
     return StoreSample<std::int16_t>(value);
 }
 
-LUMESTA_CLONES("avx512f", "avx2", "default") void SmoothRow(
-    const double* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
-    double* out)
+struct SmoothRowKernel {
+    template <typename WideLanes>
+    static void Run(const double* const rows[5], std::int64_t width, std::int64_t step,
+                    double* scratch, double* out)
+    {
+        SmoothRowOf<WideLanes>(rows, width, step, scratch, out);
+    }
+};
+
+void SmoothRow(const double* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
+               double* out)
 {
-    SmoothRowOf(rows, width, step, scratch, out);
+    RunWide<SmoothRowKernel>(rows, width, step, scratch, out);
 }
 
-LUMESTA_CLONES("avx512f", "avx2", "default") void SmoothRow(
-    const float* const rows[5], std::int64_t width, std::int64_t step, double* scratch, double* out)
+struct SmoothRowKernel2 {
+    template <typename WideLanes>
+    static void Run(const float* const rows[5], std::int64_t width, std::int64_t step,
+                    double* scratch, double* out)
+    {
+        SmoothRowOf<WideLanes>(rows, width, step, scratch, out);
+    }
+};
+
+void SmoothRow(const float* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
+               double* out)
 {
-    SmoothRowOf(rows, width, step, scratch, out);
+    RunWide<SmoothRowKernel2>(rows, width, step, scratch, out);
 }
 
-LUMESTA_CLONES("avx512f", "avx2", "default") void WaveletDetailRow(
-    const double* const rows[5], const float* pan, double scale, std::int64_t width,
-    std::int64_t step, double* scratch, double* detail)
+struct WaveletDetailRowKernel {
+    template <typename WideLanes>
+    static void Run(const double* const rows[5], const float* pan, double scale, std::int64_t width,
+                    std::int64_t step, double* scratch, double* detail)
+    {
+        WaveletDetailOf<WideLanes>(rows, pan, scale, width, step, scratch, detail);
+    }
+};
+
+void WaveletDetailRow(const double* const rows[5], const float* pan, double scale,
+                      std::int64_t width, std::int64_t step, double* scratch, double* detail)
 {
-    WaveletDetailOf(rows, pan, scale, width, step, scratch, detail);
+    RunWide<WaveletDetailRowKernel>(rows, pan, scale, width, step, scratch, detail);
 }
 
-LUMESTA_CLONES("avx512f", "avx2", "default") void WaveletDetailRow(
-    const float* const rows[5], const float* pan, double scale, std::int64_t width,
-    std::int64_t step, double* scratch, double* detail)
+struct WaveletDetailRowKernel2 {
+    template <typename WideLanes>
+    static void Run(const float* const rows[5], const float* pan, double scale, std::int64_t width,
+                    std::int64_t step, double* scratch, double* detail)
+    {
+        WaveletDetailOf<WideLanes>(rows, pan, scale, width, step, scratch, detail);
+    }
+};
+
+void WaveletDetailRow(const float* const rows[5], const float* pan, double scale,
+                      std::int64_t width, std::int64_t step, double* scratch, double* detail)
 {
-    WaveletDetailOf(rows, pan, scale, width, step, scratch, detail);
+    RunWide<WaveletDetailRowKernel2>(rows, pan, scale, width, step, scratch, detail);
 }
 
-LUMESTA_CLONES("avx512f", "avx2", "default") void ResampleRow(
-    const double* wy, const float* const rows[6], std::int64_t sourceWidth, const double* wx,
-    std::int64_t offset, std::int64_t width, double* line, float* out)
+struct ResampleRowKernel {
+    template <typename WideLanes>
+    static void Run(const double* wy, const float* const rows[6], std::int64_t sourceWidth,
+                    const double* wx, std::int64_t offset, std::int64_t width, double* line,
+                    float* out)
+    {
+        ResampleRowOf<WideLanes>(wy, rows, sourceWidth, wx, offset, width, line, out);
+    }
+};
+
+void ResampleRow(const double* wy, const float* const rows[6], std::int64_t sourceWidth,
+                 const double* wx, std::int64_t offset, std::int64_t width, double* line,
+                 float* out)
 {
-    ResampleRowOf(wy, rows, sourceWidth, wx, offset, width, line, out);
+    RunWide<ResampleRowKernel>(wy, rows, sourceWidth, wx, offset, width, line, out);
 }
 
 }  // namespace lumesta

@@ -132,46 +132,50 @@ void EqualisePan(InjectionModel& model, int k, const Moments& low, const Moments
 }
 
 constexpr int kMostBands = 16;
-constexpr int kNormalBlocks = (kMostBands + 2 + kWideLanes - 1) / kWideLanes;
+// Each row of the normal equations' sums takes the columns (n + 2 of them) in blocks of eight.
+constexpr int kNormalLanes = 8;
+constexpr int kNormalBlocks = (kMostBands + 2 + kNormalLanes - 1) / kNormalLanes;
 
 // The sums of the intensity fit's normal equations over a chunk, added to sums: row r adds
 // x[r] · x[c] (c ≤ n) and x[r] · P, x = (1, M_1 .. M_n). Each row of sums is a few vectors, so
-// that a pixel takes n + 1 vector products per block instead of (n + 1)(n + 2) scalar ones.
-// (A template, so that each clone of AccumulateNormal gets its own copy of the vector code.)
-template <typename Lanes>
-[[gnu::always_inline]] inline void AccumulateNormalOf(const float* const* ms, int n,
-                                                      const float* low, const std::uint8_t* valid,
-                                                      std::int64_t count, double* sums)
-{
-    const int blocks = (n + 2 + kWideLanes - 1) / kWideLanes;
-    Lanes rows[kMostBands + 1][kNormalBlocks];
-    for (int r = 0; r <= n; ++r) {
-        for (int b = 0; b < blocks; ++b)
-            rows[r][b] = LoadWide(sums + (r * blocks + b) * kWideLanes);
-    }
-    double v[kNormalBlocks * kWideLanes] = {};
-    for (std::int64_t i = 0; i < count; ++i) {
-        if (valid != nullptr && valid[i] == 0) continue;
-        v[0] = 1;
-        for (int k = 0; k < n; ++k) v[k + 1] = ms[k][i];
-        v[n + 1] = low[i];
-        Lanes lanes[kNormalBlocks];
-        for (int b = 0; b < blocks; ++b) lanes[b] = LoadWide(v + b * kWideLanes);
+// that a pixel takes n + 1 vector products per vector instead of (n + 1)(n + 2) scalar ones.
+struct AccumulateNormalKernel {
+    template <typename Lanes>
+    static void Run(const float* const* ms, int n, const float* low, const std::uint8_t* valid,
+                    std::int64_t count, double* sums)
+    {
+        constexpr int kLanes = kLanesOf<Lanes>;
+        constexpr int kMostVectors = kNormalBlocks * kNormalLanes / kLanes;
+        const int blocks = (n + 2 + kNormalLanes - 1) / kNormalLanes;
+        const int vectors = blocks * kNormalLanes / kLanes;
+        Lanes rows[kMostBands + 1][kMostVectors];
         for (int r = 0; r <= n; ++r) {
-            for (int b = 0; b < blocks; ++b) rows[r][b] += v[r] * lanes[b];
+            for (int b = 0; b < vectors; ++b)
+                rows[r][b] = LoadWide<Lanes>(sums + (r * vectors + b) * kLanes);
+        }
+        double v[kNormalBlocks * kNormalLanes] = {};
+        for (std::int64_t i = 0; i < count; ++i) {
+            if (valid != nullptr && valid[i] == 0) continue;
+            v[0] = 1;
+            for (int k = 0; k < n; ++k) v[k + 1] = ms[k][i];
+            v[n + 1] = low[i];
+            Lanes lanes[kMostVectors];
+            for (int b = 0; b < vectors; ++b) lanes[b] = LoadWide<Lanes>(v + b * kLanes);
+            for (int r = 0; r <= n; ++r) {
+                for (int b = 0; b < vectors; ++b) rows[r][b] += v[r] * lanes[b];
+            }
+        }
+        for (int r = 0; r <= n; ++r) {
+            for (int b = 0; b < vectors; ++b)
+                StoreWide(sums + (r * vectors + b) * kLanes, rows[r][b]);
         }
     }
-    for (int r = 0; r <= n; ++r) {
-        for (int b = 0; b < blocks; ++b)
-            StoreWide(sums + (r * blocks + b) * kWideLanes, rows[r][b]);
-    }
-}
+};
 
-LUMESTA_CLONES("avx512f", "avx2", "default") void AccumulateNormal(
-    const float* const* ms, int n, const float* low, const std::uint8_t* valid, std::int64_t count,
-    double* sums)
+void AccumulateNormal(const float* const* ms, int n, const float* low, const std::uint8_t* valid,
+                      std::int64_t count, double* sums)
 {
-    AccumulateNormalOf<WideLanes>(ms, n, low, valid, count, sums);
+    RunWide<AccumulateNormalKernel>(ms, n, low, valid, count, sums);
 }
 
 double Intensity(const InjectionModel& model, const FitChunk& chunk, std::int64_t i)
@@ -185,8 +189,8 @@ double Intensity(const InjectionModel& model, const FitChunk& chunk, std::int64_
 StepResult FitIntensityWeights(InjectionModel& model, const FitPass& pass)
 {
     const int n = model.bands;
-    const int blocks = (n + 2 + kWideLanes - 1) / kWideLanes;
-    std::vector<double> sums(static_cast<std::size_t>((n + 1) * blocks * kWideLanes), 0.0);
+    const int blocks = (n + 2 + kNormalLanes - 1) / kNormalLanes;
+    std::vector<double> sums(static_cast<std::size_t>((n + 1) * blocks * kNormalLanes), 0.0);
     const StepResult result = pass([&](const FitChunk& chunk) {
         AccumulateNormal(chunk.bands.data(), n, chunk.lows[0], chunk.valid, chunk.count,
                          sums.data());
@@ -194,7 +198,7 @@ StepResult FitIntensityWeights(InjectionModel& model, const FitPass& pass)
     if (result != StepResult::Ok) return result;
     std::vector<std::vector<double>> normal(static_cast<std::size_t>(n + 1));
     for (int r = 0; r <= n; ++r) {
-        const double* row = sums.data() + r * blocks * kWideLanes;
+        const double* row = sums.data() + r * blocks * kNormalLanes;
         normal[r].assign(row, row + n + 2);
     }
     const std::vector<double> solution = SolveIntensityWeights(std::move(normal));
@@ -279,14 +283,13 @@ StepResult FitGlpFs(InjectionModel& model, const FitPass& pass)
     // The covariances of the bands with their low-pass pans, summed in the moments' second pass.
     std::vector<double> covariance(static_cast<std::size_t>(n), 0.0);
     std::int64_t count = 0;
-    const StepResult result =
-        MomentsOfBandsAndLows(model, pass, moments, [&](const double* v) {
-            for (int k = 0; k < n; ++k) {
-                const int g = n + model.lowOfBand[k];
-                covariance[k] += (v[k] - moments[k].mean) * (v[g] - moments[g].mean);
-            }
-            ++count;
-        });
+    const StepResult result = MomentsOfBandsAndLows(model, pass, moments, [&](const double* v) {
+        for (int k = 0; k < n; ++k) {
+            const int g = n + model.lowOfBand[k];
+            covariance[k] += (v[k] - moments[k].mean) * (v[g] - moments[g].mean);
+        }
+        ++count;
+    });
     if (result != StepResult::Ok) return result;
     for (int k = 0; k < n; ++k) {
         const Moments& low = moments[n + model.lowOfBand[k]];

@@ -80,37 +80,47 @@ bool UpsampledRows::Produce(std::int64_t y, double* out)
     return !m_source.Failed();
 }
 
-LUMESTA_CLONES("avx512f", "avx2", "default") void WeightedRowSum(
-    const double* w, int count, const double* const* rows, std::int64_t width, double* line)
-{
-    std::int64_t x = 0;
-    // Four runs of samples at once: their sums do not wait for each other's additions.
-    for (; x + 4 * kWideLanes <= width; x += 4 * kWideLanes) {
-        WideLanes a = WideLanes{} + w[0] * LoadWide(rows[0] + x);
-        WideLanes b = WideLanes{} + w[0] * LoadWide(rows[0] + x + kWideLanes);
-        WideLanes c2 = WideLanes{} + w[0] * LoadWide(rows[0] + x + 2 * kWideLanes);
-        WideLanes d = WideLanes{} + w[0] * LoadWide(rows[0] + x + 3 * kWideLanes);
-        for (int c = 1; c < count; ++c) {
-            a += w[c] * LoadWide(rows[c] + x);
-            b += w[c] * LoadWide(rows[c] + x + kWideLanes);
-            c2 += w[c] * LoadWide(rows[c] + x + 2 * kWideLanes);
-            d += w[c] * LoadWide(rows[c] + x + 3 * kWideLanes);
+struct WeightedRowSumKernel {
+    template <typename WideLanes>
+    static void Run(const double* w, int count, const double* const* rows, std::int64_t width,
+                    double* line)
+    {
+        constexpr int kWideLanes = kLanesOf<WideLanes>;
+        std::int64_t x = 0;
+        // Four runs of samples at once: their sums do not wait for each other's additions.
+        for (; x + 4 * kWideLanes <= width; x += 4 * kWideLanes) {
+            WideLanes a = WideLanes{} + w[0] * LoadWide<WideLanes>(rows[0] + x);
+            WideLanes b = WideLanes{} + w[0] * LoadWide<WideLanes>(rows[0] + x + kWideLanes);
+            WideLanes c2 = WideLanes{} + w[0] * LoadWide<WideLanes>(rows[0] + x + 2 * kWideLanes);
+            WideLanes d = WideLanes{} + w[0] * LoadWide<WideLanes>(rows[0] + x + 3 * kWideLanes);
+            for (int c = 1; c < count; ++c) {
+                a += w[c] * LoadWide<WideLanes>(rows[c] + x);
+                b += w[c] * LoadWide<WideLanes>(rows[c] + x + kWideLanes);
+                c2 += w[c] * LoadWide<WideLanes>(rows[c] + x + 2 * kWideLanes);
+                d += w[c] * LoadWide<WideLanes>(rows[c] + x + 3 * kWideLanes);
+            }
+            StoreWide(line + x, a);
+            StoreWide(line + x + kWideLanes, b);
+            StoreWide(line + x + 2 * kWideLanes, c2);
+            StoreWide(line + x + 3 * kWideLanes, d);
         }
-        StoreWide(line + x, a);
-        StoreWide(line + x + kWideLanes, b);
-        StoreWide(line + x + 2 * kWideLanes, c2);
-        StoreWide(line + x + 3 * kWideLanes, d);
+        for (; x + kWideLanes <= width; x += kWideLanes) {
+            WideLanes a = WideLanes{} + w[0] * LoadWide<WideLanes>(rows[0] + x);
+            for (int c = 1; c < count; ++c) a += w[c] * LoadWide<WideLanes>(rows[c] + x);
+            StoreWide(line + x, a);
+        }
+        for (; x < width; ++x) {
+            double sum = 0 + w[0] * rows[0][x];
+            for (int c = 1; c < count; ++c) sum += w[c] * rows[c][x];
+            line[x] = sum;
+        }
     }
-    for (; x + kWideLanes <= width; x += kWideLanes) {
-        WideLanes a = WideLanes{} + w[0] * LoadWide(rows[0] + x);
-        for (int c = 1; c < count; ++c) a += w[c] * LoadWide(rows[c] + x);
-        StoreWide(line + x, a);
-    }
-    for (; x < width; ++x) {
-        double sum = 0 + w[0] * rows[0][x];
-        for (int c = 1; c < count; ++c) sum += w[c] * rows[c][x];
-        line[x] = sum;
-    }
+};
+
+void WeightedRowSum(const double* w, int count, const double* const* rows, std::int64_t width,
+                    double* line)
+{
+    RunWide<WeightedRowSumKernel>(w, count, rows, width, line);
 }
 
 }  // namespace lumesta

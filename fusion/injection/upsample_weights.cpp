@@ -34,68 +34,99 @@ std::vector<double> ImpulseResponse(std::int64_t i, std::int64_t coarse, int rat
     return line;
 }
 
-// Fine samples 4·i .. 4·i + 31 from the four phases' sums of samples i .. i + 7 (a template,
-// like every helper here that handles the vectors, so that each clone gets its own copy).
+// Fine samples 4·i .. 4·i + 4·n − 1 from the four phases' sums of samples i .. i + n − 1 (a
+// vector of n lanes each), by shuffles that transpose the four vectors.
 template <typename Lanes>
 [[gnu::always_inline]] inline void Interleave4(const Lanes phase[4], double* out)
 {
-    const Lanes ab0 = __builtin_shufflevector(phase[0], phase[1], 0, 8, 1, 9, 2, 10, 3, 11);
-    const Lanes ab1 = __builtin_shufflevector(phase[0], phase[1], 4, 12, 5, 13, 6, 14, 7, 15);
-    const Lanes cd0 = __builtin_shufflevector(phase[2], phase[3], 0, 8, 1, 9, 2, 10, 3, 11);
-    const Lanes cd1 = __builtin_shufflevector(phase[2], phase[3], 4, 12, 5, 13, 6, 14, 7, 15);
-    StoreWide(out, __builtin_shufflevector(ab0, cd0, 0, 1, 8, 9, 2, 3, 10, 11));
-    StoreWide(out + kWideLanes, __builtin_shufflevector(ab0, cd0, 4, 5, 12, 13, 6, 7, 14, 15));
-    StoreWide(out + 2 * kWideLanes, __builtin_shufflevector(ab1, cd1, 0, 1, 8, 9, 2, 3, 10, 11));
-    StoreWide(out + 3 * kWideLanes,
-              __builtin_shufflevector(ab1, cd1, 4, 5, 12, 13, 6, 7, 14, 15));
+    constexpr int n = kLanesOf<Lanes>;
+    if constexpr (n == 8) {
+        const Lanes ab0 = __builtin_shufflevector(phase[0], phase[1], 0, 8, 1, 9, 2, 10, 3, 11);
+        const Lanes ab1 = __builtin_shufflevector(phase[0], phase[1], 4, 12, 5, 13, 6, 14, 7, 15);
+        const Lanes cd0 = __builtin_shufflevector(phase[2], phase[3], 0, 8, 1, 9, 2, 10, 3, 11);
+        const Lanes cd1 = __builtin_shufflevector(phase[2], phase[3], 4, 12, 5, 13, 6, 14, 7, 15);
+        StoreWide(out, __builtin_shufflevector(ab0, cd0, 0, 1, 8, 9, 2, 3, 10, 11));
+        StoreWide(out + n, __builtin_shufflevector(ab0, cd0, 4, 5, 12, 13, 6, 7, 14, 15));
+        StoreWide(out + 2 * n, __builtin_shufflevector(ab1, cd1, 0, 1, 8, 9, 2, 3, 10, 11));
+        StoreWide(out + 3 * n, __builtin_shufflevector(ab1, cd1, 4, 5, 12, 13, 6, 7, 14, 15));
+    } else if constexpr (n == 4) {
+        // ab0: p0[0] p1[0] p0[1] p1[1]; ab1: p0[2] p1[2] p0[3] p1[3]; cd0 and cd1 alike.
+        const Lanes ab0 = __builtin_shufflevector(phase[0], phase[1], 0, 4, 1, 5);
+        const Lanes ab1 = __builtin_shufflevector(phase[0], phase[1], 2, 6, 3, 7);
+        const Lanes cd0 = __builtin_shufflevector(phase[2], phase[3], 0, 4, 1, 5);
+        const Lanes cd1 = __builtin_shufflevector(phase[2], phase[3], 2, 6, 3, 7);
+        StoreWide(out, __builtin_shufflevector(ab0, cd0, 0, 1, 4, 5));
+        StoreWide(out + n, __builtin_shufflevector(ab0, cd0, 2, 3, 6, 7));
+        StoreWide(out + 2 * n, __builtin_shufflevector(ab1, cd1, 0, 1, 4, 5));
+        StoreWide(out + 3 * n, __builtin_shufflevector(ab1, cd1, 2, 3, 6, 7));
+    } else {
+        static_assert(n == 2, "Interleave4 takes vectors of 2, 4 or 8 lanes");
+        StoreWide(out, __builtin_shufflevector(phase[0], phase[1], 0, 2));
+        StoreWide(out + 2, __builtin_shufflevector(phase[2], phase[3], 0, 2));
+        StoreWide(out + 4, __builtin_shufflevector(phase[0], phase[1], 1, 3));
+        StoreWide(out + 6, __builtin_shufflevector(phase[2], phase[3], 1, 3));
+    }
 }
 
-// Phase sums of Blocks runs of eight samples from sample i on: sums[b][p] for samples
-// i + 8·b .. i + 8·b + 7. The runs' sums are independent, so their additions overlap.
-template <int Blocks>
+// Phase sums of Blocks runs of n samples from sample i on (n the lanes): sums[b][p] for samples
+// i + n·b .. i + n·b + n − 1. The runs' sums are independent, so their additions overlap.
+template <int Blocks, typename WideLanes>
 [[gnu::always_inline]] inline void PhaseSums(const double* const* w, const double* const* x,
-                                             const int* count, std::int64_t i,
-                                             WideLanes sums[][4])
+                                             const int* count, std::int64_t i, WideLanes sums[][4])
 {
+    constexpr int kWideLanes = kLanesOf<WideLanes>;
     for (int p = 0; p < 4; ++p) {
         const double* xp = x[p] + i;
         const double* wp = w[p];
         WideLanes sum[Blocks];
-        for (int b = 0; b < Blocks; ++b) sum[b] = WideLanes{} + wp[0] * LoadWide(xp + b * kWideLanes);
+        for (int b = 0; b < Blocks; ++b) {
+            sum[b] = WideLanes{} + wp[0] * LoadWide<WideLanes>(xp + b * kWideLanes);
+        }
         for (int j = 1; j < count[p]; ++j) {
-            for (int b = 0; b < Blocks; ++b) sum[b] += wp[j] * LoadWide(xp + j + b * kWideLanes);
+            for (int b = 0; b < Blocks; ++b) {
+                sum[b] += wp[j] * LoadWide<WideLanes>(xp + j + b * kWideLanes);
+            }
         }
         for (int b = 0; b < Blocks; ++b) sums[b][p] = sum[b];
     }
 }
 
 // The periodic stretch of a line upsampled by four: fine sample 4·i + p is
-// Σ_j w[p][j] · x[p][i + j], summed from 0 in order of j, as the general sum does. Eight samples
-// of each phase are summed side by side, four runs of them at once, then interleaved into
+// Σ_j w[p][j] · x[p][i + j], summed from 0 in order of j, as the general sum does. A vector of
+// samples of each phase is summed side by side, four runs of them at once, then interleaved into
 // consecutive fine samples.
-LUMESTA_CLONES("avx512f", "avx2", "default") void ApplyPeriodic4(
-    const double* const* w, const double* const* x, const int* count, std::int64_t samples,
-    double* out)
-{
-    constexpr int kRuns = 4;
-    std::int64_t i = 0;
-    for (; i + kRuns * kWideLanes <= samples; i += kRuns * kWideLanes) {
-        WideLanes sums[kRuns][4];
-        PhaseSums<kRuns>(w, x, count, i, sums);
-        for (int b = 0; b < kRuns; ++b) Interleave4(sums[b], out + 4 * (i + b * kWideLanes));
-    }
-    for (; i + kWideLanes <= samples; i += kWideLanes) {
-        WideLanes sums[1][4];
-        PhaseSums<1>(w, x, count, i, sums);
-        Interleave4(sums[0], out + 4 * i);
-    }
-    for (; i < samples; ++i) {
-        for (int p = 0; p < 4; ++p) {
-            double sum = 0 + w[p][0] * x[p][i];
-            for (int j = 1; j < count[p]; ++j) sum += w[p][j] * x[p][i + j];
-            out[4 * i + p] = sum;
+struct ApplyPeriodic4Kernel {
+    template <typename WideLanes>
+    static void Run(const double* const* w, const double* const* x, const int* count,
+                    std::int64_t samples, double* out)
+    {
+        constexpr int kWideLanes = kLanesOf<WideLanes>;
+        constexpr int kRuns = 4;
+        std::int64_t i = 0;
+        for (; i + kRuns * kWideLanes <= samples; i += kRuns * kWideLanes) {
+            WideLanes sums[kRuns][4];
+            PhaseSums<kRuns>(w, x, count, i, sums);
+            for (int b = 0; b < kRuns; ++b) Interleave4(sums[b], out + 4 * (i + b * kWideLanes));
+        }
+        for (; i + kWideLanes <= samples; i += kWideLanes) {
+            WideLanes sums[1][4];
+            PhaseSums<1>(w, x, count, i, sums);
+            Interleave4(sums[0], out + 4 * i);
+        }
+        for (; i < samples; ++i) {
+            for (int p = 0; p < 4; ++p) {
+                double sum = 0 + w[p][0] * x[p][i];
+                for (int j = 1; j < count[p]; ++j) sum += w[p][j] * x[p][i + j];
+                out[4 * i + p] = sum;
+            }
         }
     }
+};
+
+void ApplyPeriodic4(const double* const* w, const double* const* x, const int* count,
+                    std::int64_t samples, double* out)
+{
+    RunWide<ApplyPeriodic4Kernel>(w, x, count, samples, out);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The vector loops of the detail-injection fusion against plain scalar sums written the obvious
-// way: every result must be the same double (or 16-bit sample), bit for bit, at every width,
-// since the fused bands must not depend on the processor or on where a row's vector part ends.
+// way: every result must be the same double (or 16-bit sample), bit for bit, at every width and
+// with vectors of every lane count the processor has, since the fused bands must not depend on
+// the processor or on where a row's vector part ends.
 
 #include "fusion/injection/injection_kernels.h"
 
@@ -14,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/wide_lanes.h"
 #include "fusion/injection/upsample_weights.h"
 #include "imaging/mtf_filter.h"
 #include "imaging/row_stream.h"
@@ -47,7 +49,19 @@ std::vector<float> RandomFloatSamples(std::size_t count, unsigned seed)
     return samples;
 }
 
-TEST(InjectionKernelsTest, SumRowsConvertsEverySampleExactlyAndSumsRowsInOrder)
+// Each test runs with vectors of at most 8, 4 and 2 lanes (as far as the processor has them).
+class InjectionKernelsTest : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override { LimitWideLanes(GetParam()); }
+    void TearDown() override { LimitWideLanes(8); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Lanes, InjectionKernelsTest, ::testing::Values(8, 4, 2),
+                         [](const ::testing::TestParamInfo<int>& lanes) {
+                             return std::to_string(lanes.param);
+                         });
+
+TEST_P(InjectionKernelsTest, SumRowsConvertsEverySampleExactlyAndSumsRowsInOrder)
 {
     std::vector<float> all(65536 + 32768);
     for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<float>(i) - 32768;
@@ -69,7 +83,7 @@ TEST(InjectionKernelsTest, SumRowsConvertsEverySampleExactlyAndSumsRowsInOrder)
     }
 }
 
-TEST(InjectionKernelsTest, UpsamplingAlongARowEqualsTheGeneralSumAtEveryRatio)
+TEST_P(InjectionKernelsTest, UpsamplingAlongARowEqualsTheGeneralSumAtEveryRatio)
 {
     for (int ratio : {2, 4, 8}) {
         for (std::int64_t coarse : {3, 29, 30, 31, 32, 33, 34, 35, 36, 37, 61, 64, 257}) {
@@ -114,7 +128,7 @@ std::vector<double> DegradeRowDirect(const MtfTaps& taps, const std::vector<cons
     return out;
 }
 
-TEST(InjectionKernelsTest, PanDegradationRowsEqualTheDirectSumsFromSamplesFloatsOrDoubles)
+TEST_P(InjectionKernelsTest, PanDegradationRowsEqualTheDirectSumsFromSamplesFloatsOrDoubles)
 {
     const MtfTaps taps = MtfGaussian(0.15, 4);
     for (std::int64_t width : {5L, 7L, 8L, 37L, 40L, 41L, 64L, 83L, 101L, 200L, 1003L}) {
@@ -154,7 +168,7 @@ TEST(InjectionKernelsTest, PanDegradationRowsEqualTheDirectSumsFromSamplesFloats
     }
 }
 
-TEST(InjectionKernelsTest, WaveletSmoothingEqualsTheClampedSumAtEveryWidthAndStep)
+TEST_P(InjectionKernelsTest, WaveletSmoothingEqualsTheClampedSumAtEveryWidthAndStep)
 {
     const double spline[5] = {1.0 / 16, 4.0 / 16, 6.0 / 16, 4.0 / 16, 1.0 / 16};
     for (std::int64_t width : kWidths) {
@@ -192,7 +206,7 @@ TEST(InjectionKernelsTest, WaveletSmoothingEqualsTheClampedSumAtEveryWidthAndSte
 
 // The MS placed at a fraction of a pixel: the output may be shorter or longer than the source
 // and start left or right of it (offsets reaching past either end replicate the end samples).
-TEST(InjectionKernelsTest, FractionalResamplingEqualsTheClampedSumAtEveryWidthAndOffset)
+TEST_P(InjectionKernelsTest, FractionalResamplingEqualsTheClampedSumAtEveryWidthAndOffset)
 {
     const double wy[6] = {0.01, -0.07, 0.81, 0.31, -0.05, -0.01};
     const double wx[6] = {-0.02, 0.13, 0.52, 0.44, -0.08, 0.01};
@@ -230,7 +244,7 @@ double Nearest(double value, double lowest, double highest)
     return std::nearbyint(std::clamp(value, lowest, highest));
 }
 
-TEST(InjectionKernelsTest, FormulasGiveEveryColumnAlikeWhereverTheVectorPartEnds)
+TEST_P(InjectionKernelsTest, FormulasGiveEveryColumnAlikeWhereverTheVectorPartEnds)
 {
     // Halves (ties), values beyond the 16-bit range, zero and negative denominators.
     const double band[] = {2.5, 3.5, -2.5, 40000, -40000, 100, 7, 0, 12.25, -0.5, 1e300, 5};
@@ -272,7 +286,7 @@ TEST(InjectionKernelsTest, FormulasGiveEveryColumnAlikeWhereverTheVectorPartEnds
     }
 }
 
-TEST(InjectionKernelsTest, StoredSamplesAreClippedToTheirTypeNeverWrapped)
+TEST_P(InjectionKernelsTest, StoredSamplesAreClippedToTheirTypeNeverWrapped)
 {
     const double values[] = {-1e9,
                              -32769,

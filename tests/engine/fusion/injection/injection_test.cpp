@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/wide_lanes.h"
 #include "fusion/injection/injection_fusion.h"
 #include "fusion/injection/injection_model.h"
 #include "fusion/injection/scene_rows.h"
@@ -28,7 +29,7 @@ namespace {
 
 using namespace injection_test;
 
-const FusionMethod kMethods[] = {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp,
+const FusionMethod kMethods[] = {FusionMethod::Gsa,    FusionMethod::GlpHpm, FusionMethod::Awlp,
                                  FusionMethod::Brovey, FusionMethod::GlpEbp, FusionMethod::GlpFs,
                                  FusionMethod::BdsdPc};
 
@@ -201,8 +202,8 @@ TEST_F(InjectionTest, UnsignedSixteenBitSamplesAboveTheSignedRangeFuseAndClip)
 
 // A flat pan carries no detail at any ratio: the fused bands are the upsampled bands, which
 // shows the strips reach the right MS rows and the wavelet the right levels at ratios 2 and 8.
-// The bytes are the same for every strip height and thread count.
-TEST_F(InjectionTest, EveryRatioFusesFlatPansToTheUpsampledBandsOnAnyStripsAndThreads)
+// The bytes are the same for every strip height, thread count and vector width.
+TEST_F(InjectionTest, EveryRatioFusesFlatPansToTheUpsampledBandsOnAnyStripsThreadsAndVectors)
 {
     for (int ratio : {2, 8}) {
         AnyScene scene = RandomAnyScene(8 * ratio, 6 * ratio, ratio, 3, 13);
@@ -213,6 +214,10 @@ TEST_F(InjectionTest, EveryRatioFusesFlatPansToTheUpsampledBandsOnAnyStripsAndTh
             ::setenv("LUMESTA_THREADS", "1", 1);
             EXPECT_EQ(FuseAny(scene, method, 3, gains, 0.15), whole);
             ::unsetenv("LUMESTA_THREADS");
+            // Vectors of two lanes, as on a processor without AVX2.
+            LimitWideLanes(2);
+            EXPECT_EQ(FuseAny(scene, method, 5, gains, 0.15), whole);
+            LimitWideLanes(8);
         }
         std::fill(scene.pan.begin(), scene.pan.end(), 900);
         for (FusionMethod method : {FusionMethod::Gsa, FusionMethod::GlpHpm, FusionMethod::Awlp}) {
