@@ -115,40 +115,49 @@ template <typename V, int B, int G>
     }
 }
 
-// Gradients of outputs o0 .. o0 + B − 1 against input i at row offset dy, in kConvLanes lanes.
-template <int B>
+// Gradients of outputs o0 .. o0 + B − 1 against input i at row offset dy, in kConvLanes lanes
+// (column x + l adds to lane l), held as vectors V of fewer lanes where the registers are
+// narrower: the same sums in the same order, in vectors no wider than the registers.
+template <typename V, int B>
 [[gnu::always_inline]] inline void GradientGroup(const float* delta, const PlaneLayout& deltaLayout,
                                                  const float* in, int inChannels,
                                                  const PlaneLayout& inLayout, std::int64_t rows,
                                                  std::int64_t padded, int o0, int i, int dy,
                                                  float* gradient)
 {
-    Float16 acc[B][3] = {};
+    constexpr int kLanes = static_cast<int>(sizeof(V) / sizeof(float));
+    constexpr int kParts = kConvLanes / kLanes;
+    V acc[B][3][kParts] = {};
     for (std::int64_t y = 0; y < rows; ++y) {
         const float* source = in + i * inLayout.channelStride + (y + dy) * inLayout.rowStride;
         const float* d = delta + o0 * deltaLayout.channelStride + y * deltaLayout.rowStride;
         for (std::int64_t x = 0; x < padded; x += kConvLanes) {
-            const Float16 v0 = LoadLanes<Float16>(source + x);
-            const Float16 v1 = LoadLanes<Float16>(source + x + 1);
-            const Float16 v2 = LoadLanes<Float16>(source + x + 2);
-            for (int b = 0; b < B; ++b) {
-                const Float16 dv = LoadLanes<Float16>(d + b * deltaLayout.channelStride + x);
-                acc[b][0] += dv * v0;
-                acc[b][1] += dv * v1;
-                acc[b][2] += dv * v2;
+            for (int h = 0; h < kParts; ++h) {
+                const std::int64_t at = x + h * kLanes;
+                const V v0 = LoadLanes<V>(source + at);
+                const V v1 = LoadLanes<V>(source + at + 1);
+                const V v2 = LoadLanes<V>(source + at + 2);
+                for (int b = 0; b < B; ++b) {
+                    const V dv = LoadLanes<V>(d + b * deltaLayout.channelStride + at);
+                    acc[b][0][h] += dv * v0;
+                    acc[b][1][h] += dv * v1;
+                    acc[b][2][h] += dv * v2;
+                }
             }
         }
     }
     for (int b = 0; b < B; ++b) {
         for (int dx = 0; dx < 3; ++dx) {
-            float sum = acc[b][dx][0];
-            for (int lane = 1; lane < kConvLanes; ++lane) sum += acc[b][dx][lane];
+            float sum = acc[b][dx][0][0];
+            for (int lane = 1; lane < kConvLanes; ++lane) {
+                sum += acc[b][dx][lane / kLanes][lane % kLanes];
+            }
             gradient[((o0 + b) * std::int64_t{inChannels} + i) * 9 + dy * 3 + dx] += sum;
         }
     }
 }
 
-template <int B>
+template <typename V, int B>
 [[gnu::always_inline]] inline void AccumulateWeightGradientOf(
     const float* delta, int outChannels, const PlaneLayout& deltaLayout, const float* in,
     int inChannels, const PlaneLayout& inLayout, std::int64_t rows, std::int64_t width,
@@ -159,23 +168,27 @@ template <int B>
         for (int dy = 0; dy < 3; ++dy) {
             int o = 0;
             for (; o + B <= outChannels; o += B) {
-                GradientGroup<B>(delta, deltaLayout, in, inChannels, inLayout, rows, padded, o,
-                                 i, dy, gradient);
+                GradientGroup<V, B>(delta, deltaLayout, in, inChannels, inLayout, rows, padded,
+                                    o, i, dy, gradient);
             }
             for (; o < outChannels; ++o) {
-                GradientGroup<1>(delta, deltaLayout, in, inChannels, inLayout, rows, padded, o,
-                                 i, dy, gradient);
+                GradientGroup<V, 1>(delta, deltaLayout, in, inChannels, inLayout, rows, padded,
+                                    o, i, dy, gradient);
             }
         }
     }
+    constexpr int kLanes = static_cast<int>(sizeof(V) / sizeof(float));
+    constexpr int kParts = kConvLanes / kLanes;
     for (int o = 0; o < outChannels; ++o) {
-        Float16 acc{};
+        V acc[kParts] = {};
         for (std::int64_t y = 0; y < rows; ++y) {
             const float* d = delta + o * deltaLayout.channelStride + y * deltaLayout.rowStride;
-            for (std::int64_t x = 0; x < padded; x += kConvLanes) acc += LoadLanes<Float16>(d + x);
+            for (std::int64_t x = 0; x < padded; x += kConvLanes) {
+                for (int h = 0; h < kParts; ++h) acc[h] += LoadLanes<V>(d + x + h * kLanes);
+            }
         }
-        float sum = acc[0];
-        for (int lane = 1; lane < kConvLanes; ++lane) sum += acc[lane];
+        float sum = acc[0][0];
+        for (int lane = 1; lane < kConvLanes; ++lane) sum += acc[lane / kLanes][lane % kLanes];
         biasGradient[o] += sum;
     }
 }
@@ -220,8 +233,8 @@ __attribute__((target("avx512f"))) void GradientAvx512(
     int inChannels, const PlaneLayout& inLayout, std::int64_t rows, std::int64_t width,
     float* gradient, float* biasGradient)
 {
-    AccumulateWeightGradientOf<4>(delta, outChannels, deltaLayout, in, inChannels, inLayout, rows,
-                                  width, gradient, biasGradient);
+    AccumulateWeightGradientOf<Float16, 4>(delta, outChannels, deltaLayout, in, inChannels,
+                                             inLayout, rows, width, gradient, biasGradient);
 }
 
 __attribute__((target("avx2"))) void GradientAvx2(const float* delta, int outChannels,
@@ -230,16 +243,16 @@ __attribute__((target("avx2"))) void GradientAvx2(const float* delta, int outCha
                                                   std::int64_t rows, std::int64_t width,
                                                   float* gradient, float* biasGradient)
 {
-    AccumulateWeightGradientOf<1>(delta, outChannels, deltaLayout, in, inChannels, inLayout, rows,
-                                  width, gradient, biasGradient);
+    AccumulateWeightGradientOf<Float8, 2>(delta, outChannels, deltaLayout, in, inChannels,
+                                             inLayout, rows, width, gradient, biasGradient);
 }
 
 void GradientPlain(const float* delta, int outChannels, const PlaneLayout& deltaLayout,
                    const float* in, int inChannels, const PlaneLayout& inLayout, std::int64_t rows,
                    std::int64_t width, float* gradient, float* biasGradient)
 {
-    AccumulateWeightGradientOf<1>(delta, outChannels, deltaLayout, in, inChannels, inLayout, rows,
-                                  width, gradient, biasGradient);
+    AccumulateWeightGradientOf<Float4, 1>(delta, outChannels, deltaLayout, in, inChannels,
+                                             inLayout, rows, width, gradient, biasGradient);
 }
 
 ConvolveRowFunction ChooseConvolveRow()
