@@ -62,44 +62,14 @@ template <typename WideLanes, typename T>
     for (; c < width; ++c) out[c] = StoreSample<T>(fused[c]);
 }
 
-struct StoreInt16RowKernel {
-    template <typename WideLanes>
-    static void Run(const double* fused, std::int64_t width, std::int16_t* out)
+// StoreRowOf as a kernel for RunWide, for every sample type.
+struct StoreRowKernel {
+    template <typename WideLanes, typename T>
+    static void Run(const double* fused, std::int64_t width, T* out)
     {
         StoreRowOf<WideLanes>(fused, width, out);
     }
 };
-
-void StoreInt16Row(const double* fused, std::int64_t width, std::int16_t* out)
-{
-    RunWide<StoreInt16RowKernel>(fused, width, out);
-}
-
-struct StoreUInt16RowKernel {
-    template <typename WideLanes>
-    static void Run(const double* fused, std::int64_t width, std::uint16_t* out)
-    {
-        StoreRowOf<WideLanes>(fused, width, out);
-    }
-};
-
-void StoreUInt16Row(const double* fused, std::int64_t width, std::uint16_t* out)
-{
-    RunWide<StoreUInt16RowKernel>(fused, width, out);
-}
-
-struct StoreUInt8RowKernel {
-    template <typename WideLanes>
-    static void Run(const double* fused, std::int64_t width, std::uint8_t* out)
-    {
-        StoreRowOf<WideLanes>(fused, width, out);
-    }
-};
-
-void StoreUInt8Row(const double* fused, std::int64_t width, std::uint8_t* out)
-{
-    RunWide<StoreUInt8RowKernel>(fused, width, out);
-}
 
 // Loads of one sample or of a vector of them, and the choice by a positive value, so that each
 // formula is written once for the vector loop and its scalar tail.
@@ -208,6 +178,16 @@ template <typename Formula, typename WideLanes>
     }
     for (; c < width; ++c) fused[c] = Formula::At(in, c, 0.0);
 }
+
+// FormulaRow of a method as a kernel for RunWide.
+template <typename Formula>
+struct FormulaKernel {
+    template <typename WideLanes>
+    static void Run(const BandRowInputs& in, std::int64_t width, double* fused)
+    {
+        FormulaRow<Formula, WideLanes>(in, width, fused);
+    }
+};
 
 template <typename WideLanes, typename Sample>
 [[gnu::always_inline]] inline void SumRowsOf(const double* w, int count, const Sample* source,
@@ -431,82 +411,34 @@ void MeanRow(const double* const* m, int bands, std::int64_t width, double* shar
     RunWide<MeanRowKernel>(m, bands, width, shared);
 }
 
-struct GsaFormulaKernel {
-    template <typename WideLanes>
-    static void Run(const BandRowInputs& in, std::int64_t width, double* fused)
-    {
-        FormulaRow<Gsa, WideLanes>(in, width, fused);
-    }
-};
-
 void GsaFormula(const BandRowInputs& in, std::int64_t width, double* fused)
 {
-    RunWide<GsaFormulaKernel>(in, width, fused);
+    RunWide<FormulaKernel<Gsa>>(in, width, fused);
 }
-
-struct GlpHpmFormulaKernel {
-    template <typename WideLanes>
-    static void Run(const BandRowInputs& in, std::int64_t width, double* fused)
-    {
-        FormulaRow<GlpHpm, WideLanes>(in, width, fused);
-    }
-};
 
 void GlpHpmFormula(const BandRowInputs& in, std::int64_t width, double* fused)
 {
-    RunWide<GlpHpmFormulaKernel>(in, width, fused);
+    RunWide<FormulaKernel<GlpHpm>>(in, width, fused);
 }
-
-struct AwlpFormulaKernel {
-    template <typename WideLanes>
-    static void Run(const BandRowInputs& in, std::int64_t width, double* fused)
-    {
-        FormulaRow<Awlp, WideLanes>(in, width, fused);
-    }
-};
 
 void AwlpFormula(const BandRowInputs& in, std::int64_t width, double* fused)
 {
-    RunWide<AwlpFormulaKernel>(in, width, fused);
+    RunWide<FormulaKernel<Awlp>>(in, width, fused);
 }
-
-struct BroveyFormulaKernel {
-    template <typename WideLanes>
-    static void Run(const BandRowInputs& in, std::int64_t width, double* fused)
-    {
-        FormulaRow<Brovey, WideLanes>(in, width, fused);
-    }
-};
 
 void BroveyFormula(const BandRowInputs& in, std::int64_t width, double* fused)
 {
-    RunWide<BroveyFormulaKernel>(in, width, fused);
+    RunWide<FormulaKernel<Brovey>>(in, width, fused);
 }
-
-struct GlpEbpFormulaKernel {
-    template <typename WideLanes>
-    static void Run(const BandRowInputs& in, std::int64_t width, double* fused)
-    {
-        FormulaRow<GlpEbp, WideLanes>(in, width, fused);
-    }
-};
 
 void GlpEbpFormula(const BandRowInputs& in, std::int64_t width, double* fused)
 {
-    RunWide<GlpEbpFormulaKernel>(in, width, fused);
+    RunWide<FormulaKernel<GlpEbp>>(in, width, fused);
 }
-
-struct GlpFsFormulaKernel {
-    template <typename WideLanes>
-    static void Run(const BandRowInputs& in, std::int64_t width, double* fused)
-    {
-        FormulaRow<GlpFs, WideLanes>(in, width, fused);
-    }
-};
 
 void GlpFsFormula(const BandRowInputs& in, std::int64_t width, double* fused)
 {
-    RunWide<GlpFsFormulaKernel>(in, width, fused);
+    RunWide<FormulaKernel<GlpFs>>(in, width, fused);
 }
 
 struct AddToRowKernel {
@@ -530,11 +462,11 @@ void AddToRow(const double* add, std::int64_t width, double* row)
 void StoreFusedRow(SampleType type, const double* fused, std::int64_t width, void* out)
 {
     if (type == SampleType::UInt8) {
-        StoreUInt8Row(fused, width, static_cast<std::uint8_t*>(out));
+        RunWide<StoreRowKernel>(fused, width, static_cast<std::uint8_t*>(out));
     } else if (type == SampleType::UInt16) {
-        StoreUInt16Row(fused, width, static_cast<std::uint16_t*>(out));
+        RunWide<StoreRowKernel>(fused, width, static_cast<std::uint16_t*>(out));
     } else {
-        StoreInt16Row(fused, width, static_cast<std::int16_t*>(out));
+        RunWide<StoreRowKernel>(fused, width, static_cast<std::int16_t*>(out));
     }
 }
 
@@ -544,8 +476,8 @@ std::int16_t NearestSample(double value)
 }
 
 struct SmoothRowKernel {
-    template <typename WideLanes>
-    static void Run(const double* const rows[5], std::int64_t width, std::int64_t step,
+    template <typename WideLanes, typename Sample>
+    static void Run(const Sample* const rows[5], std::int64_t width, std::int64_t step,
                     double* scratch, double* out)
     {
         SmoothRowOf<WideLanes>(rows, width, step, scratch, out);
@@ -558,24 +490,15 @@ void SmoothRow(const double* const rows[5], std::int64_t width, std::int64_t ste
     RunWide<SmoothRowKernel>(rows, width, step, scratch, out);
 }
 
-struct SmoothRowKernel2 {
-    template <typename WideLanes>
-    static void Run(const float* const rows[5], std::int64_t width, std::int64_t step,
-                    double* scratch, double* out)
-    {
-        SmoothRowOf<WideLanes>(rows, width, step, scratch, out);
-    }
-};
-
 void SmoothRow(const float* const rows[5], std::int64_t width, std::int64_t step, double* scratch,
                double* out)
 {
-    RunWide<SmoothRowKernel2>(rows, width, step, scratch, out);
+    RunWide<SmoothRowKernel>(rows, width, step, scratch, out);
 }
 
 struct WaveletDetailRowKernel {
-    template <typename WideLanes>
-    static void Run(const double* const rows[5], const float* pan, double scale, std::int64_t width,
+    template <typename WideLanes, typename Level>
+    static void Run(const Level* const rows[5], const float* pan, double scale, std::int64_t width,
                     std::int64_t step, double* scratch, double* detail)
     {
         WaveletDetailOf<WideLanes>(rows, pan, scale, width, step, scratch, detail);
@@ -588,19 +511,10 @@ void WaveletDetailRow(const double* const rows[5], const float* pan, double scal
     RunWide<WaveletDetailRowKernel>(rows, pan, scale, width, step, scratch, detail);
 }
 
-struct WaveletDetailRowKernel2 {
-    template <typename WideLanes>
-    static void Run(const float* const rows[5], const float* pan, double scale, std::int64_t width,
-                    std::int64_t step, double* scratch, double* detail)
-    {
-        WaveletDetailOf<WideLanes>(rows, pan, scale, width, step, scratch, detail);
-    }
-};
-
 void WaveletDetailRow(const float* const rows[5], const float* pan, double scale,
                       std::int64_t width, std::int64_t step, double* scratch, double* detail)
 {
-    RunWide<WaveletDetailRowKernel2>(rows, pan, scale, width, step, scratch, detail);
+    RunWide<WaveletDetailRowKernel>(rows, pan, scale, width, step, scratch, detail);
 }
 
 struct ResampleRowKernel {
