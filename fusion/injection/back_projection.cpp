@@ -32,8 +32,8 @@ constexpr std::int64_t kColumnBlock = 512;
 // Relative size below which a weight of deg∘up is left out (see BandedOperator).
 constexpr double kNegligible = 1e-17;
 
-// out[i] = Σ_c w[c] · in[i + c] for i < count, summed in order of c, eight outputs side by side;
-// four runs of them at once, so that their additions do not wait for each other.
+// out[i] = Σ_c w[c] · in[i + c] for i < count, summed in order of c, a vector of outputs side by
+// side; four runs of them at once, so that their additions do not wait for each other.
 struct ApplyRepeatedKernel {
     template <typename WideLanes>
     static void Run(const double* w, int taps, const double* in, std::int64_t count, double* out)

@@ -1,8 +1,9 @@
 #pragma once
 // The per-row loops of the detail-injection fusion pass, built for processors with AVX-512,
-// with AVX2 and without either, and chosen when the program starts. Every clone performs the
-// same operations in the same order on each pixel (no fused multiply-add), only with wider
-// registers, so the bytes never depend on the processor.
+// with AVX2 and without either, each copy with vectors as wide as that processor's registers,
+// and chosen at every call. Every copy performs the same operations in the same order on each
+// pixel (no fused multiply-add), only more pixels at once, so the bytes never depend on the
+// processor.
 
 #include <cstdint>
 
