@@ -80,6 +80,40 @@ template <typename WideLanes, typename Sample>
     }
 }
 
+// FilterColumns of Count windows at once (rows[w] is window w's 41 rows): each output's sum
+// runs over its own window's rows in order of k, as FilterColumns sums it; row k of every
+// window is read in the same step, so where the windows overlap a row comes from memory once
+// for all of them.
+template <int Count, typename WideLanes, typename Sample>
+[[gnu::always_inline]] inline void FilterColumnsGroup(const MtfTaps& taps,
+                                                      const Sample* const* const* rows,
+                                                      std::int64_t width, double* const* scratch)
+{
+    constexpr int kWideLanes = kLanesOf<WideLanes>;
+    std::int64_t x0 = 0;
+    for (; x0 + 2 * kWideLanes <= width; x0 += 2 * kWideLanes) {
+        WideLanes sums[Count][2] = {};
+        for (int k = 0; k < kMtfTaps; ++k) {
+            for (int w = 0; w < Count; ++w) {
+                const Sample* row = rows[w][k] + x0;
+                sums[w][0] += taps[k] * LoadSamples<WideLanes>(row);
+                sums[w][1] += taps[k] * LoadSamples<WideLanes>(row + kWideLanes);
+            }
+        }
+        for (int w = 0; w < Count; ++w) {
+            StoreWide(scratch[w] + x0, sums[w][0]);
+            StoreWide(scratch[w] + x0 + kWideLanes, sums[w][1]);
+        }
+    }
+    for (std::int64_t x = x0; x < width; ++x) {
+        for (int w = 0; w < Count; ++w) {
+            double sum = 0;
+            for (int k = 0; k < kMtfTaps; ++k) sum += taps[k] * rows[w][k][x];
+            scratch[w][x] = sum;
+        }
+    }
+}
+
 // The line's samples split into its step phases: phase q (at phases + q · phaseLength) holds
 // samples q, q + step, ... A step of 4 moves four vectors of samples at a time through shuffles.
 template <typename WideLanes>
@@ -224,6 +258,21 @@ struct FilterDecimateKernel {
     }
 };
 
+// Several rows down the columns at once, then each along its row (FilterDecimateRowGroup).
+template <int Count>
+struct FilterDecimateGroupKernel {
+    template <typename WideLanes, typename Sample>
+    static void Run(const MtfTaps& taps, const Sample* const* const* rows, std::int64_t sourceWidth,
+                    int step, int offset, std::int64_t outWidth, double* const* scratch,
+                    double* const* out)
+    {
+        FilterColumnsGroup<Count, WideLanes>(taps, rows, sourceWidth, scratch);
+        for (int w = 0; w < Count; ++w) {
+            FilterAlong<WideLanes>(taps, scratch[w], sourceWidth, step, offset, outWidth, out[w]);
+        }
+    }
+};
+
 struct FilterDownColumnsKernel {
     template <typename WideLanes>
     static void Run(const MtfTaps& taps, const double* const* rows, std::int64_t width, double* out)
@@ -260,6 +309,19 @@ void FilterDecimateRow(const MtfTaps& taps, const std::int16_t* const* rows,
                        double* scratch, double* out)
 {
     RunWide<FilterDecimateKernel>(taps, rows, sourceWidth, step, offset, outWidth, scratch, out);
+}
+
+void FilterDecimateRowGroup(const MtfTaps& taps, int count, const float* const* const* rows,
+                            std::int64_t sourceWidth, int step, int offset, std::int64_t outWidth,
+                            double* const* scratch, double* const* out)
+{
+    if (count >= 2) {
+        RunWide<FilterDecimateGroupKernel<2>>(taps, rows, sourceWidth, step, offset, outWidth,
+                                              scratch, out);
+    } else {
+        RunWide<FilterDecimateGroupKernel<1>>(taps, rows, sourceWidth, step, offset, outWidth,
+                                              scratch, out);
+    }
 }
 
 void FilterDownColumns(const MtfTaps& taps, const double* const* rows, std::int64_t width,

@@ -54,6 +54,15 @@ void FilterDecimateRow(const MtfTaps& taps, const std::int16_t* const* rows,
                        double* scratch, double* out);
 void FilterDecimateRow(const MtfTaps& taps, const float* const* rows, std::int64_t sourceWidth,
                        int step, int offset, std::int64_t outWidth, double* scratch, double* out);
+// count (1 or kMostGroupRows) output rows from float rows at once: rows[w] are output w's 41
+// rows, scratch[w] and out[w] its scratch and output. The sums are those of FilterDecimateRow for
+// each; a source row that both windows hold is read from memory once for the two, which is what
+// the column sums wait for (two at once measured 5–7 % quicker for a whole run on AVX2; four
+// ran out of registers and were slower).
+constexpr int kMostGroupRows = 2;
+void FilterDecimateRowGroup(const MtfTaps& taps, int count, const float* const* const* rows,
+                            std::int64_t sourceWidth, int step, int offset, std::int64_t outWidth,
+                            double* const* scratch, double* const* out);
 
 // The two halves of FilterDecimateRow, with the same sums: down the columns of the 41 rows
 // (out[x] = Σ_k taps[k] · rows[k][x]), and along one line, keeping the samples at

@@ -57,7 +57,7 @@ StepResult DegradePan(InjectionModel& model, const std::string& readFailure, Hos
     // thread while this block is filtered (two blocks of half the height).
     const bool ahead = WorkerThreads(2) > 1;
     const std::int64_t spare = kInjectionBufferBytes - kMtfTaps * width * 4 -
-                               WorkerThreads(16) * (width + model.msWidth) * 8;
+                               WorkerThreads(16) * kMostGroupRows * (width + model.msWidth) * 8;
     const std::int64_t block = std::max<std::int64_t>(
         1, spare / (ahead ? 2 : 1) / (ratio * width * 4 + lows * model.msWidth * 4));
     struct PanRows {
@@ -86,25 +86,39 @@ StepResult DegradePan(InjectionModel& model, const std::string& readFailure, Hos
         if (ahead && i1 < model.msHeight) {
             reader.Start(readBlock, i1, std::ref(blocks[1 - c]));
         }
+        // A few MS rows a job: their windows share most of their pan rows, read once for all.
+        constexpr std::int64_t kGroup = kMostGroupRows;
+        const std::int64_t groups = (i1 - i0 + kGroup - 1) / kGroup;
         const bool going = ForEachRowInParallel(
-            (i1 - i0) * lows,
+            groups * lows,
             [&](std::int64_t job) {
-                const std::int64_t i = i0 + job / lows;
+                const std::int64_t i = i0 + kGroup * (job / lows);
                 const int g = static_cast<int>(job % lows);
-                std::array<const float*, kMtfTaps> window{};
-                for (int t = 0; t < kMtfTaps; ++t) {
-                    const std::int64_t y =
-                        ClampIndex(ratio * i + half - kMtfHalo + t, model.height);
-                    window[t] = rows.samples.data() + (y - rows.first) * width;
-                }
+                const int count = static_cast<int>(std::min(kGroup, i1 - i));
+                std::array<std::array<const float*, kMtfTaps>, kGroup> windows{};
                 thread_local std::vector<double> scratch;
                 thread_local std::vector<double> out;
-                scratch.resize(static_cast<std::size_t>(width));
-                out.resize(static_cast<std::size_t>(model.msWidth));
-                FilterDecimateRow(taps[g], window.data(), width, ratio, half, model.msWidth,
-                                  scratch.data(), out.data());
-                std::copy(out.begin(), out.end(),
-                          degraded.begin() + (g * block + i - i0) * model.msWidth);
+                scratch.resize(static_cast<std::size_t>(kGroup * width));
+                out.resize(static_cast<std::size_t>(kGroup * model.msWidth));
+                const float* const* rowsOf[kGroup];
+                double* scratchOf[kGroup];
+                double* outOf[kGroup];
+                for (int p = 0; p < count; ++p) {
+                    for (int t = 0; t < kMtfTaps; ++t) {
+                        const std::int64_t y =
+                            ClampIndex(ratio * (i + p) + half - kMtfHalo + t, model.height);
+                        windows[p][t] = rows.samples.data() + (y - rows.first) * width;
+                    }
+                    rowsOf[p] = windows[p].data();
+                    scratchOf[p] = scratch.data() + p * width;
+                    outOf[p] = out.data() + p * model.msWidth;
+                }
+                FilterDecimateRowGroup(taps[g], count, rowsOf, width, ratio, half, model.msWidth,
+                                       scratchOf, outOf);
+                for (int p = 0; p < count; ++p) {
+                    std::copy(outOf[p], outOf[p] + model.msWidth,
+                              degraded.begin() + (g * block + i + p - i0) * model.msWidth);
+                }
             },
             pump);
         if (!going) return StepResult::Cancelled;

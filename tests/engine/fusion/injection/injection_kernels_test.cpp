@@ -156,12 +156,28 @@ TEST_P(InjectionKernelsTest, PanDegradationRowsEqualTheDirectSumsFromSamplesFloa
                               fromFloats.data());
             FilterDecimateRow(taps, valueRows.data(), width, step, offset, outWidth, scratch.data(),
                               fromValues.data());
+            // Two rows at once: this window and the same rows in reverse order, whose sums
+            // differ from the direct ones unless each keeps its own window's order.
+            std::vector<const float*> reversed(floatRows.rbegin(), floatRows.rend());
+            const auto expectedReversed = DegradeRowDirect(
+                taps, std::vector<const double*>(valueRows.rbegin(), valueRows.rend()), width,
+                step, offset, outWidth);
+            std::vector<double> scratch2(static_cast<std::size_t>(2 * width));
+            std::vector<double> group(static_cast<std::size_t>(2 * outWidth));
+            const float* const* windows[2] = {floatRows.data(), reversed.data()};
+            double* scratches[2] = {scratch2.data(), scratch2.data() + width};
+            double* outs[2] = {group.data(), group.data() + outWidth};
+            FilterDecimateRowGroup(taps, 2, windows, width, step, offset, outWidth, scratches,
+                                   outs);
             for (std::int64_t j = 0; j < outWidth; ++j) {
                 ASSERT_TRUE(SameBits(fromSamples[j], expected[j]))
                     << width << " " << step << " " << j;
                 ASSERT_TRUE(SameBits(fromValues[j], expected[j]))
                     << width << " " << step << " " << j;
                 ASSERT_TRUE(SameBits(fromFloats[j], expected[j]))
+                    << width << " " << step << " " << j;
+                ASSERT_TRUE(SameBits(group[j], expected[j])) << width << " " << step << " " << j;
+                ASSERT_TRUE(SameBits(group[outWidth + j], expectedReversed[j]))
                     << width << " " << step << " " << j;
             }
         }
