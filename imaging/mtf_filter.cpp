@@ -319,8 +319,8 @@ void FilterDecimateRowGroup(const MtfTaps& taps, int count, const float* const* 
         RunWide<FilterDecimateGroupKernel<2>>(taps, rows, sourceWidth, step, offset, outWidth,
                                               scratch, out);
     } else {
-        RunWide<FilterDecimateGroupKernel<1>>(taps, rows, sourceWidth, step, offset, outWidth,
-                                              scratch, out);
+        RunWide<FilterDecimateKernel>(taps, rows[0], sourceWidth, step, offset, outWidth,
+                                      scratch[0], out[0]);
     }
 }
 
